@@ -1,0 +1,24 @@
+#pragma once
+
+#include "enums.h"
+
+#include <QUrl>
+#include <QUuid>
+#include <optional>
+
+// One entry of the show's media library.
+struct MediaAsset
+{
+    QUuid id = QUuid::createUuid();
+    QUrl url;
+    AssetKind kind = AssetKind::image;
+    std::optional<double> duration;
+
+    bool operator==(const MediaAsset&) const = default;
+};
+
+// The kind of a media file from its file name alone; the file is not read.
+std::optional<AssetKind> assetKind(const QUrl& url);
+
+// Whether a lane of this track may hold a clip of the asset.
+bool accepts(Track track, const MediaAsset& asset);

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "curvehandles.h"
+#include "screenrole.h"
+
+#include <QList>
+#include <QMap>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+#include <optional>
+
+// The projection correction of one screen, in normalised output coordinates (0–1, origin top left, y down).
+// A default-made value is the identity correction, switched off.
+struct ProjectorMapping
+{
+    enum class Handle { left, right, up, down };
+
+    bool enabled = false;
+    std::optional<ScreenRole> source;
+    QRectF crop{0, 0, 1, 1};
+    QList<QPointF> corners{{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    QList<double> edges{0, 0, 0, 0};
+    double gamma = 1.0;
+    std::optional<QList<QPointF>> mesh;
+    std::optional<qint64> meshRows;
+    std::optional<qint64> meshColumns;
+    std::optional<QMap<QString, CurveHandles>> meshHandles;
+    std::optional<QList<QPointF>> polygonMask;
+    std::optional<double> blackLevel;
+
+    bool operator==(const ProjectorMapping&) const = default;
+
+    // Effective values every reader uses; the stored fields are never changed by reading.
+    int rows() const { return clampedGridCount(meshRows); }
+    int columns() const { return clampedGridCount(meshColumns); }
+    double effectiveGamma() const { return gamma < 0.4 ? 0.4 : (gamma > 3.0 ? 3.0 : gamma); }
+    double effectiveBlackLevel() const
+    {
+        if (!blackLevel || !(*blackLevel > 0))
+            return 0;
+        return *blackLevel < 0.2 ? *blackLevel : 0.2;
+    }
+
+private:
+    static int clampedGridCount(const std::optional<qint64>& count)
+    {
+        if (!count)
+            return 3;
+        return *count < 2 ? 2 : (*count > 17 ? 17 : int(*count));
+    }
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "show.h"
+
+#include <QByteArray>
+#include <stdexcept>
+
+// Failure to read or write a project file; the text names where in the document it happened.
+class ShowJsonError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class JsonFormat {
+    pretty,  // the project file: indented, keys sorted
+    compact  // the recovery copy
+};
+
+// Throws ShowJsonError when a double is not finite (it could not be read back).
+QByteArray encodeShow(const Show& show, JsonFormat format);
+// Throws ShowJsonError naming the first bad place (e.g. "cues[2].ending: unknown value \"Hold\""); never half-reads.
+Show decodeShow(const QByteArray& bytes);
+
+// A single mapping, for the renderer and tests that work on one record.
+QByteArray encodeMapping(const ProjectorMapping& mapping);
+ProjectorMapping decodeMapping(const QByteArray& bytes);

@@ -1,0 +1,12 @@
+#include <QApplication>
+#include <gtest/gtest.h>
+
+// Every test binary runs under one QApplication, headless unless a test label asks for a real X server.
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
