@@ -32,7 +32,7 @@ double realtimeNow()
 // Receives on 127.0.0.1 in a thread of its own and keeps the kernel's arrival stamp of every datagram.
 class ArrivalRecorder
 {
-public:
+  public:
     ArrivalRecorder()
     {
         m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -66,23 +66,21 @@ public:
         return m_arrivals.size();
     }
 
-private:
+  private:
     void run()
     {
         char buffer[2048];
         alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
         while (!m_stop) {
             pollfd ready{m_fd, POLLIN, 0};
-            if (::poll(&ready, 1, 50) != 1)
-                continue;
+            if (::poll(&ready, 1, 50) != 1) continue;
             iovec data{buffer, sizeof buffer};
             msghdr message{};
             message.msg_iov = &data;
             message.msg_iovlen = 1;
             message.msg_control = control;
             message.msg_controllen = sizeof control;
-            if (::recvmsg(m_fd, &message, 0) < 0)
-                continue;
+            if (::recvmsg(m_fd, &message, 0) < 0) continue;
             double arrival = realtimeNow();
             for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
                 if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_TIMESTAMPNS) {
@@ -151,11 +149,9 @@ void lightingCadence(int seconds, Load kind)
     QObject::connect(&load, &QTimer::timeout, [&] {
         busyFor(5);
         ++tasks;
-        if (kind == Load::randomGaps)
-            load.start(std::uniform_int_distribution(0, 2)(random));
+        if (kind == Load::randomGaps) load.start(std::uniform_int_distribution(0, 2)(random));
     });
-    if (kind != Load::none)
-        load.start(0);
+    if (kind != Load::none) load.start(0);
     QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, QCoreApplication::instance(), &QCoreApplication::quit);
     QCoreApplication::exec();
     load.stop();
@@ -168,9 +164,10 @@ void lightingCadence(int seconds, Load kind)
     std::vector<double> intervals;
     for (size_t i = 1; i < arrivals.size(); ++i)
         intervals.push_back((arrivals[i] - arrivals[i - 1]) * 1000);
-    std::printf("lighting cadence, %d s, %s (%d load tasks): %zu packets, interval median %.2f ms, p99 %.2f ms, largest gap %.2f ms\n",
-                seconds, describe(kind), tasks, arrivals.size(),
-                percentile(intervals, 0.5), percentile(intervals, 0.99), percentile(intervals, 1.0));
+    std::printf("lighting cadence, %d s, %s (%d load tasks): %zu packets, interval median %.2f ms, p99 %.2f ms, "
+                "largest gap %.2f ms\n",
+                seconds, describe(kind), tasks, arrivals.size(), percentile(intervals, 0.5),
+                percentile(intervals, 0.99), percentile(intervals, 1.0));
 }
 
 void udpLatency(int messages)
@@ -195,8 +192,7 @@ void udpLatency(int messages)
         while ((!reported || recorder.count() == before) && waited.elapsed() < 1000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         const std::vector<double> arrivals = recorder.arrivals();
-        if (arrivals.size() > before)
-            latencies.push_back((arrivals.back() - sentAt) * 1000);
+        if (arrivals.size() > before) latencies.push_back((arrivals.back() - sentAt) * 1000);
     }
     std::printf("UDP message, send() to arrival on loopback, %zu of %d: median %.3f ms, p99 %.3f ms, max %.3f ms\n",
                 latencies.size(), messages, percentile(latencies, 0.5), percentile(latencies, 0.99),

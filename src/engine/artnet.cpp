@@ -41,8 +41,7 @@ std::variant<ArtNet, ArtNetFailure> ArtNet::open(const QString& host, quint16 po
 
     // Non-blocking, so a full send buffer costs one packet instead of stalling the main thread.
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
-    if (fd < 0)
-        return ArtNetFailure{ArtNetFailure::Kind::socket, QString::fromLocal8Bit(std::strerror(errno))};
+    if (fd < 0) return ArtNetFailure{ArtNetFailure::Kind::socket, QString::fromLocal8Bit(std::strerror(errno))};
     const int allow = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &allow, sizeof allow);
     return ArtNet(fd, destination);
@@ -51,17 +50,14 @@ std::variant<ArtNet, ArtNetFailure> ArtNet::open(const QString& host, quint16 po
 ArtNet::ArtNet(int socketFD, const sockaddr_in& destination) : m_socketFD(socketFD), m_destination(destination) {}
 
 ArtNet::ArtNet(ArtNet&& other) noexcept
-    : m_socketFD(std::exchange(other.m_socketFD, -1)), m_destination(other.m_destination),
-      m_sequence(other.m_sequence)
+    : m_socketFD(std::exchange(other.m_socketFD, -1)), m_destination(other.m_destination), m_sequence(other.m_sequence)
 {
 }
 
 ArtNet& ArtNet::operator=(ArtNet&& other) noexcept
 {
-    if (this == &other)
-        return *this;
-    if (m_socketFD >= 0)
-        ::close(m_socketFD);
+    if (this == &other) return *this;
+    if (m_socketFD >= 0) ::close(m_socketFD);
     m_socketFD = std::exchange(other.m_socketFD, -1);
     m_destination = other.m_destination;
     m_sequence = other.m_sequence;
@@ -70,8 +66,7 @@ ArtNet& ArtNet::operator=(ArtNet&& other) noexcept
 
 ArtNet::~ArtNet()
 {
-    if (m_socketFD >= 0)
-        ::close(m_socketFD);
+    if (m_socketFD >= 0) ::close(m_socketFD);
 }
 
 bool ArtNet::send(const DmxFrame& frame, qint64 universe)

@@ -20,7 +20,7 @@ struct ArtNetFailure
 // Sends ArtDmx packets to one node over a UDP socket that may also address a broadcast address.
 class ArtNet final
 {
-public:
+  public:
     static constexpr quint16 kPort = 6454;
     static constexpr int kPacketSize = 18 + int(std::tuple_size_v<DmxFrame>);
 
@@ -38,7 +38,7 @@ public:
 
     quint8 sequence() const { return m_sequence; }
 
-private:
+  private:
     ArtNet(int socketFD, const sockaddr_in& destination);
 
     int m_socketFD = -1;

@@ -15,7 +15,7 @@ class LightingOutput : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     using Clock = std::function<double()>;
     struct StatusLine
     {
@@ -28,8 +28,7 @@ public:
     // Seconds on a monotonic clock.
     static double systemUptime();
 
-    explicit LightingOutput(Clock uptime = systemUptime, quint16 artNetPort = ArtNet::kPort,
-                            QObject* parent = nullptr);
+    explicit LightingOutput(Clock uptime = systemUptime, quint16 artNetPort = ArtNet::kPort, QObject* parent = nullptr);
 
     void setStatusLine(StatusLine statusLine) { m_status = std::move(statusLine); }
     // Only the main engine sends; screen engines never call this.
@@ -52,7 +51,7 @@ public:
     bool fadeRunning() const { return m_activeAddress.has_value(); }
     qint64 activeUniverse() const { return m_activeUniverse; }
 
-private:
+  private:
     // Makes the sender; answers why when none could be made.
     std::optional<ArtNetFailure> openSender(const QString& artNetHost, qint64 universe);
     QString message() const;

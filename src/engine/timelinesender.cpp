@@ -4,8 +4,7 @@
 #include <QTimer>
 #include <QUdpSocket>
 
-TimelineSender::TimelineSender(std::chrono::milliseconds timeout, QObject* parent)
-    : QObject(parent), m_timeout(timeout)
+TimelineSender::TimelineSender(std::chrono::milliseconds timeout, QObject* parent) : QObject(parent), m_timeout(timeout)
 {
 }
 
@@ -22,18 +21,16 @@ void TimelineSender::send(const TimelineEvent& event, Completion completion)
         return;
     }
 
-    QAbstractSocket* socket = event.transport == Transport::tcp ? static_cast<QAbstractSocket*>(new QTcpSocket(this))
-                                                                : new QUdpSocket(this);
+    QAbstractSocket* socket =
+        event.transport == Transport::tcp ? static_cast<QAbstractSocket*>(new QTcpSocket(this)) : new QUdpSocket(this);
     const QUuid key = QUuid::createUuid();
     m_pending.insert(key, {socket, *bytes, std::move(completion)});
 
     connect(socket, &QAbstractSocket::connected, this, [this, key] { writeBytes(key); });
-    connect(socket, &QAbstractSocket::errorOccurred, this,
-            [this, key, socket] { finish(key, socket->errorString()); });
+    connect(socket, &QAbstractSocket::errorOccurred, this, [this, key, socket] { finish(key, socket->errorString()); });
     if (event.transport == Transport::tcp) {
         connect(socket, &QAbstractSocket::bytesWritten, this, [this, key, socket] {
-            if (socket->bytesToWrite() == 0)
-                finish(key, std::nullopt);
+            if (socket->bytesToWrite() == 0) finish(key, std::nullopt);
         });
     }
 
@@ -54,16 +51,14 @@ void TimelineSender::cancel()
 void TimelineSender::connectToPeer(const QUuid& key, const QString& host, quint16 port)
 {
     const auto found = m_pending.constFind(key);
-    if (found == m_pending.cend())
-        return;
+    if (found == m_pending.cend()) return;
     found->socket->connectToHost(host, port);
 }
 
 void TimelineSender::writeBytes(const QUuid& key)
 {
     const auto found = m_pending.constFind(key);
-    if (found == m_pending.cend())
-        return;
+    if (found == m_pending.cend()) return;
     // Copies: writing may report, and a report removes the entry.
     QAbstractSocket* socket = found->socket;
     const QByteArray bytes = found->bytes;
@@ -74,15 +69,13 @@ void TimelineSender::writeBytes(const QUuid& key)
         return;
     }
     // A datagram is handed over whole by write(); a stream is done once bytesWritten has flushed it.
-    if (datagram)
-        finish(key, std::nullopt);
+    if (datagram) finish(key, std::nullopt);
 }
 
 void TimelineSender::finish(const QUuid& key, const std::optional<QString>& error)
 {
     const auto found = m_pending.find(key);
-    if (found == m_pending.end())
-        return;
+    if (found == m_pending.end()) return;
     const Pending pending = *found;
     m_pending.erase(found);
     if (error) {

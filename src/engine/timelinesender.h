@@ -18,7 +18,7 @@ class TimelineSender : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     using Completion = std::function<void(const std::optional<QString>& error)>;
 
     static constexpr std::chrono::milliseconds kTimeout{5000};
@@ -33,7 +33,7 @@ public:
 
     qsizetype pendingCount() const { return m_pending.size(); }
 
-private:
+  private:
     struct Pending
     {
         QAbstractSocket* socket = nullptr;

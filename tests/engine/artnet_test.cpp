@@ -11,16 +11,14 @@ namespace {
 ArtNet openLoopback(quint16 port)
 {
     auto opened = ArtNet::open(QStringLiteral("127.0.0.1"), port);
-    if (!std::holds_alternative<ArtNet>(opened))
-        throw std::runtime_error("no Art-Net sender on loopback");
+    if (!std::holds_alternative<ArtNet>(opened)) throw std::runtime_error("no Art-Net sender on loopback");
     return std::move(std::get<ArtNet>(opened));
 }
 
 std::optional<ArtNetFailure::Kind> failureOf(const QString& host)
 {
     const auto opened = ArtNet::open(host);
-    if (const auto* failure = std::get_if<ArtNetFailure>(&opened))
-        return failure->kind;
+    if (const auto* failure = std::get_if<ArtNetFailure>(&opened)) return failure->kind;
     return std::nullopt;
 }
 
@@ -126,8 +124,7 @@ TEST(ArtNetPacket, RefusedSendAnswersFalseAndSenderStaysUsable)
 
 TEST(ArtNetPeer, WiresharkDecodesArtDmxFieldsAndChannels)
 {
-    if (!TsharkCapture::available())
-        GTEST_SKIP() << "tshark is not installed (Debian package tshark)";
+    if (!TsharkCapture::available()) GTEST_SKIP() << "tshark is not installed (Debian package tshark)";
     LoopbackReceiver receiver;
     constexpr int kPackets = 3;
     TsharkCapture capture(receiver.port(), kPackets, 20);

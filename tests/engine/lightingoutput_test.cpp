@@ -15,15 +15,17 @@ const QString kLoopback = QStringLiteral("127.0.0.1");
 // Lighting as the engine holds it: a status line, a clock the test moves, a node listening on loopback.
 class Lights : public ::testing::Test
 {
-protected:
-    Lights() { lights.setStatusLine({[this] { return message; }, [this](const QString& text) { message = text; }}); }
+  protected:
+    Lights()
+    {
+        lights.setStatusLine({[this] { return message; }, [this](const QString& text) { message = text; }});
+    }
 
     // The channel levels of the next packet on the wire.
     std::optional<QByteArray> nextLevels()
     {
         const auto datagram = receiver.receive(2000);
-        if (!datagram || datagram->bytes.size() != ArtNet::kPacketSize)
-            return std::nullopt;
+        if (!datagram || datagram->bytes.size() != ArtNet::kPacketSize) return std::nullopt;
         return datagram->bytes.mid(18);
     }
     // The level of a channel (1-based) in the packet sent by one tick.
@@ -165,8 +167,8 @@ TEST_F(Lights, ZeroNegativeOrNonFiniteFadeJumpsAtTheNextTick)
 {
     lights.configureLights(kLoopback, 0);
     int level = 10;
-    for (const double fade : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(),
-                              std::numeric_limits<double>::infinity()}) {
+    for (const double fade :
+         {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
         lights.applyLighting(Lighting{1, level, fade}, kLoopback, 0);
         EXPECT_EQ(tickedLevel(1), level) << fade;
         EXPECT_FALSE(lights.fadeRunning()) << fade;

@@ -14,7 +14,7 @@ struct ReceivedDatagram
 // A UDP socket on 127.0.0.1 with a port of the system's choice; reads without the Qt event loop.
 class LoopbackReceiver
 {
-public:
+  public:
     LoopbackReceiver();
     ~LoopbackReceiver();
     LoopbackReceiver(const LoopbackReceiver&) = delete;
@@ -25,7 +25,7 @@ public:
     // Everything queued now, without waiting.
     std::vector<ReceivedDatagram> drain();
 
-private:
+  private:
     int m_fd = -1;
     quint16 m_port = 0;
 };

@@ -5,7 +5,7 @@
 // While it lives, the process may open no new file descriptor: the way to make socket creation fail for real.
 class NoFileDescriptors
 {
-public:
+  public:
     NoFileDescriptors()
     {
         ::getrlimit(RLIMIT_NOFILE, &m_saved);
@@ -17,6 +17,6 @@ public:
     NoFileDescriptors(const NoFileDescriptors&) = delete;
     NoFileDescriptors& operator=(const NoFileDescriptors&) = delete;
 
-private:
+  private:
     rlimit m_saved{};
 };

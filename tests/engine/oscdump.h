@@ -7,7 +7,7 @@
 // liblo's oscdump listening on one UDP port: an OSC receiver that is not ours.
 class OscDump
 {
-public:
+  public:
     static bool available();
 
     explicit OscDump(quint16 port);
@@ -19,7 +19,7 @@ public:
     std::optional<QString> nextMessage(int timeoutMilliseconds);
     QString errors() { return QString::fromUtf8(m_process.readAllStandardError()); }
 
-private:
+  private:
     quint16 m_port;
     QProcess m_process;
     QByteArray m_pending;

@@ -43,7 +43,7 @@ struct Reports
 // to it neither succeeds nor fails.
 class HangingListener
 {
-public:
+  public:
     HangingListener()
     {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -71,7 +71,7 @@ public:
     bool ready() const { return m_ready; }
     quint16 port() const { return m_port; }
 
-private:
+  private:
     int m_listener = -1;
     int m_filler = -1;
     quint16 m_port = 0;
@@ -137,8 +137,7 @@ TEST(TimelineSenderUdp, TwoQuickSendsGiveTwoDatagramsAndTwoReports)
     EXPECT_EQ(reports.received, (std::vector<std::optional<QString>>{std::nullopt, std::nullopt}));
     QStringList payloads;
     for (int i = 0; i < 2; ++i)
-        if (const auto datagram = receiver.receive(2000))
-            payloads << QString::fromUtf8(datagram->bytes);
+        if (const auto datagram = receiver.receive(2000)) payloads << QString::fromUtf8(datagram->bytes);
     payloads.sort();
     EXPECT_EQ(payloads, (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
 }
@@ -156,8 +155,7 @@ TEST(TimelineSenderUdp, SendingWithNobodyListeningStillSucceeds)
 
 TEST(TimelineSenderOsc, OscdumpReceivesTheAddressAndStringArgument)
 {
-    if (!OscDump::available())
-        GTEST_SKIP() << "oscdump is not installed (Debian package liblo-tools)";
+    if (!OscDump::available()) GTEST_SKIP() << "oscdump is not installed (Debian package liblo-tools)";
     const quint16 port = freeLoopbackUdpPort();
     OscDump peer(port);
     ASSERT_TRUE(peer.waitUntilListening(5000)) << peer.errors().toStdString();

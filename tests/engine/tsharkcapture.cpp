@@ -8,8 +8,7 @@ namespace {
 
 int fieldValue(const QString& block, const QString& label)
 {
-    const QRegularExpression pattern(QStringLiteral("^\\s*%1: (\\d+)").arg(label),
-                                     QRegularExpression::MultilineOption);
+    const QRegularExpression pattern(QStringLiteral("^\\s*%1: (\\d+)").arg(label), QRegularExpression::MultilineOption);
     const auto match = pattern.match(block);
     return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
@@ -26,8 +25,7 @@ std::vector<int> channelValues(const QString& block)
 {
     std::vector<int> values;
     const qsizetype start = block.indexOf(QStringLiteral("DMX Channels"));
-    if (start < 0)
-        return values;
+    if (start < 0) return values;
     static const QRegularExpression row(QStringLiteral("^\\s+(\\d+):((?:\\s+\\d+)+)\\s*$"),
                                         QRegularExpression::MultilineOption);
     for (auto it = row.globalMatch(block.mid(start)); it.hasNext();) {
@@ -51,8 +49,8 @@ TsharkCapture::TsharkCapture(quint16 port, int packetCount, int seconds)
     m_process.start(QStringLiteral("tshark"),
                     {QStringLiteral("-i"), QStringLiteral("lo"), QStringLiteral("-n"), QStringLiteral("-f"),
                      QStringLiteral("udp dst port ") + portText, QStringLiteral("-c"), QString::number(packetCount),
-                     QStringLiteral("-a"), QStringLiteral("duration:") + QString::number(seconds),
-                     QStringLiteral("-d"), QStringLiteral("udp.port==%1,artnet").arg(portText), QStringLiteral("-o"),
+                     QStringLiteral("-a"), QStringLiteral("duration:") + QString::number(seconds), QStringLiteral("-d"),
+                     QStringLiteral("udp.port==%1,artnet").arg(portText), QStringLiteral("-o"),
                      QStringLiteral("dmx_chan.dmx_disp_chan_val_type:Decimal"), QStringLiteral("-o"),
                      QStringLiteral("dmx_chan.dmx_disp_chan_nr_type:Decimal"), QStringLiteral("-V")});
 }

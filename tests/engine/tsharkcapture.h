@@ -20,7 +20,7 @@ struct DecodedArtDmx
 // tshark capturing UDP to one port on the loopback interface, decoding it as Art-Net.
 class TsharkCapture
 {
-public:
+  public:
     static bool available();
 
     TsharkCapture(quint16 port, int packetCount, int seconds);
@@ -32,7 +32,7 @@ public:
     std::vector<DecodedArtDmx> packets(int timeoutMilliseconds);
     QString errors() const { return m_errors; }
 
-private:
+  private:
     QProcess m_process;
     QString m_errors;
 };
