@@ -1,0 +1,279 @@
+#include "eventwait.h"
+#include "lightingoutput.h"
+#include "loopbackreceiver.h"
+#include "nofiledescriptors.h"
+
+#include <algorithm>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace {
+
+const QString kLoopback = QStringLiteral("127.0.0.1");
+
+// Lighting as the engine holds it: a status line, a clock the test moves, a node listening on loopback.
+class Lights : public ::testing::Test
+{
+  protected:
+    Lights()
+    {
+        lights.setStatusLine({[this] { return message; }, [this](const QString& text) { message = text; }});
+    }
+
+    // The channel levels of the next packet on the wire.
+    std::optional<QByteArray> nextLevels()
+    {
+        const auto datagram = receiver.receive(2000);
+        if (!datagram || datagram->bytes.size() != ArtNet::kPacketSize) return std::nullopt;
+        return datagram->bytes.mid(18);
+    }
+    // The level of a channel (1-based) in the packet sent by one tick.
+    int tickedLevel(int channel)
+    {
+        lights.tickLights();
+        const auto levels = nextLevels();
+        return levels ? quint8(levels->at(channel - 1)) : -1;
+    }
+
+    double now = 100;
+    QString message;
+    LoopbackReceiver receiver;
+    LightingOutput lights{[this] { return now; }, receiver.port()};
+};
+
+bool allZero(const QByteArray& levels)
+{
+    return std::all_of(levels.begin(), levels.end(), [](char level) { return level == 0; });
+}
+
+} // namespace
+
+TEST_F(Lights, ConfigureWithAddressEnablesWithoutReceipt)
+{
+    lights.configureLights(kLoopback, 7);
+    EXPECT_EQ(message, QStringLiteral("Art-Net 已启用 · UDP 无回执"));
+    EXPECT_TRUE(lights.isSending());
+    EXPECT_EQ(lights.activeUniverse(), 7);
+    EXPECT_FALSE(receiver.receive(100)) << "no sender existed, so no zero frame";
+
+    lights.tickLights();
+    const auto datagram = receiver.receive(2000);
+    ASSERT_TRUE(datagram);
+    EXPECT_EQ(quint8(datagram->bytes[14]), 7);
+}
+
+TEST_F(Lights, ReconfiguringSendsZerosFromTheOldSenderFirst)
+{
+    lights.configureLights(kLoopback, 0);
+    lights.applyLighting(Lighting{1, 200, 0}, kLoopback, 0);
+    EXPECT_EQ(tickedLevel(1), 200);
+
+    lights.configureLights(kLoopback, 0);
+    const auto zeros = nextLevels();
+    ASSERT_TRUE(zeros);
+    EXPECT_TRUE(allZero(*zeros));
+    EXPECT_EQ(lights.dmx(), DmxFrame{});
+    EXPECT_EQ(message, QStringLiteral("Art-Net 已启用 · UDP 无回执"));
+}
+
+TEST_F(Lights, EmptyAddressSwitchesOffAndNothingMoreIsSent)
+{
+    lights.configureLights(kLoopback, 0);
+    lights.configureLights(QString(), 0);
+    EXPECT_EQ(message, QStringLiteral("Art-Net 已停用"));
+    EXPECT_FALSE(lights.isSending());
+    const auto zeros = nextLevels();
+    ASSERT_TRUE(zeros);
+    EXPECT_TRUE(allZero(*zeros));
+    lights.tickLights();
+    EXPECT_FALSE(receiver.receive(100));
+}
+
+TEST_F(Lights, InvalidAddressAsksForIPv4)
+{
+    lights.configureLights(QStringLiteral("lights.local"), 3);
+    EXPECT_EQ(message, QStringLiteral("请输入有效的 IPv4 地址"));
+    EXPECT_FALSE(lights.isSending());
+    EXPECT_EQ(lights.activeUniverse(), 3);
+}
+
+TEST_F(Lights, SocketFailureSaysSoInsteadOfBlamingTheAddress)
+{
+    {
+        NoFileDescriptors limit;
+        lights.configureLights(kLoopback, 0);
+    }
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Art-Net 套接字创建失败："))) << message.toStdString();
+    EXPECT_GT(message.size(), QStringLiteral("Art-Net 套接字创建失败：").size());
+    EXPECT_FALSE(lights.isSending());
+
+    message = QStringLiteral("开场");
+    {
+        NoFileDescriptors limit;
+        lights.applyLighting(Lighting{1, 255, 0}, kLoopback, 0);
+    }
+    EXPECT_TRUE(message.startsWith(QStringLiteral("开场 · Art-Net 套接字创建失败："))) << message.toStdString();
+    EXPECT_FALSE(lights.fadeRunning());
+}
+
+TEST_F(Lights, CueLightingWithoutAddressAppendsInvalidAndStartsNoFade)
+{
+    message = QStringLiteral("开场");
+    lights.applyLighting(Lighting{1, 255, 1}, QString(), 0);
+    EXPECT_EQ(message, QStringLiteral("开场 · Art-Net 地址无效"));
+    EXPECT_FALSE(lights.fadeRunning());
+
+    lights.applyLighting(std::nullopt, QString(), 0);
+    EXPECT_EQ(message, QStringLiteral("开场 · Art-Net 地址无效"));
+}
+
+TEST_F(Lights, CueLightingMakesTheSenderFromTheShow)
+{
+    lights.applyLighting(Lighting{2, 90, 0}, kLoopback, 12);
+    EXPECT_TRUE(lights.isSending());
+    EXPECT_EQ(lights.activeUniverse(), 12);
+    EXPECT_EQ(tickedLevel(2), 90);
+}
+
+TEST_F(Lights, FadeFromZeroTo255OverTwoSecondsPassesHalfAt128)
+{
+    lights.configureLights(kLoopback, 0);
+    lights.applyLighting(Lighting{1, 255, 2}, kLoopback, 0);
+    EXPECT_EQ(tickedLevel(1), 0);
+    now += 1;
+    EXPECT_EQ(tickedLevel(1), 128); // 127.5 rounds away from zero
+    now += 0.96;
+    EXPECT_LT(tickedLevel(1), 255);
+    EXPECT_TRUE(lights.fadeRunning());
+    now += 0.04;
+    EXPECT_EQ(tickedLevel(1), 255);
+    EXPECT_FALSE(lights.fadeRunning());
+    now += 5;
+    EXPECT_EQ(tickedLevel(1), 255);
+}
+
+TEST_F(Lights, FadeDownStartsFromTheCurrentLevel)
+{
+    lights.configureLights(kLoopback, 0);
+    lights.applyLighting(Lighting{5, 200, 0}, kLoopback, 0);
+    EXPECT_EQ(tickedLevel(5), 200);
+    lights.applyLighting(Lighting{5, 0, 4}, kLoopback, 0);
+    now += 1;
+    EXPECT_EQ(tickedLevel(5), 150);
+}
+
+TEST_F(Lights, ZeroNegativeOrNonFiniteFadeJumpsAtTheNextTick)
+{
+    lights.configureLights(kLoopback, 0);
+    int level = 10;
+    for (const double fade :
+         {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+        lights.applyLighting(Lighting{1, level, fade}, kLoopback, 0);
+        EXPECT_EQ(tickedLevel(1), level) << fade;
+        EXPECT_FALSE(lights.fadeRunning()) << fade;
+        level += 10;
+    }
+}
+
+TEST_F(Lights, AddressAndLevelAreClampedToTheFrame)
+{
+    lights.configureLights(kLoopback, 0);
+    lights.applyLighting(Lighting{0, 300, 0}, kLoopback, 0);
+    EXPECT_EQ(tickedLevel(1), 255);
+    lights.applyLighting(Lighting{600, 77, 0}, kLoopback, 0);
+    EXPECT_EQ(tickedLevel(512), 77);
+    lights.applyLighting(Lighting{1, -5, 0}, kLoopback, 0);
+    EXPECT_EQ(tickedLevel(1), 0);
+}
+
+TEST_F(Lights, NewActionReplacesRunningFadeAndKeepsTheLevelReached)
+{
+    lights.configureLights(kLoopback, 0);
+    lights.applyLighting(Lighting{1, 255, 2}, kLoopback, 0);
+    now += 1;
+    EXPECT_EQ(tickedLevel(1), 128);
+    lights.applyLighting(Lighting{2, 100, 0}, kLoopback, 0);
+    now += 5;
+    lights.tickLights();
+    const auto levels = nextLevels();
+    ASSERT_TRUE(levels);
+    EXPECT_EQ(quint8(levels->at(0)), 128);
+    EXPECT_EQ(quint8(levels->at(1)), 100);
+}
+
+TEST_F(Lights, BlackSendsZerosAndRestoresTheLevelsWhenCleared)
+{
+    lights.configureLights(kLoopback, 0);
+    lights.applyLighting(Lighting{3, 180, 2}, kLoopback, 0);
+    lights.setLightsBlack(true);
+    now += 1;
+    lights.tickLights();
+    const auto black = nextLevels();
+    ASSERT_TRUE(black);
+    EXPECT_TRUE(allZero(*black));
+    EXPECT_EQ(lights.dmx()[2], 90) << "the fade goes on while black";
+
+    lights.setLightsBlack(false);
+    now += 1;
+    EXPECT_EQ(tickedLevel(3), 180);
+}
+
+TEST_F(Lights, FailedSendIsAppendedOnceAndSendingGoesOn)
+{
+    // Linux refuses a datagram to port 0 before it leaves the host.
+    LightingOutput refused([this] { return now; }, 0);
+    refused.setStatusLine({[this] { return message; }, [this](const QString& text) { message = text; }});
+    refused.configureLights(kLoopback, 0);
+    for (int i = 0; i < 3; ++i)
+        refused.tickLights();
+    EXPECT_EQ(message, QStringLiteral("Art-Net 已启用 · UDP 无回执 · Art-Net 发送失败"));
+    EXPECT_TRUE(refused.isSending());
+}
+
+TEST_F(Lights, ResetSendsOneZeroFrameAndForgetsSenderLevelsAndFade)
+{
+    lights.configureLights(kLoopback, 0);
+    lights.applyLighting(Lighting{1, 255, 0}, kLoopback, 0);
+    EXPECT_EQ(tickedLevel(1), 255);
+    lights.applyLighting(Lighting{2, 255, 10}, kLoopback, 0);
+    message = QStringLiteral("工程已打开");
+
+    lights.resetLights();
+    const auto zeros = nextLevels();
+    ASSERT_TRUE(zeros);
+    EXPECT_TRUE(allZero(*zeros));
+    EXPECT_FALSE(lights.isSending());
+    EXPECT_FALSE(lights.fadeRunning());
+    EXPECT_EQ(lights.dmx(), DmxFrame{});
+    EXPECT_EQ(message, QStringLiteral("工程已打开"));
+    lights.tickLights();
+    EXPECT_FALSE(receiver.receive(100));
+}
+
+TEST(LightsTimer, SendsEvery40MillisecondsWhileConfiguredAndStopsWhenSwitchedOff)
+{
+    LoopbackReceiver receiver;
+    LightingOutput lights(LightingOutput::systemUptime, receiver.port());
+    lights.startTicking();
+    runEventLoop(200);
+    EXPECT_TRUE(receiver.drain().empty()) << "nothing is sent before Art-Net is configured";
+
+    lights.configureLights(kLoopback, 0);
+    runEventLoop(1000);
+    const std::vector<ReceivedDatagram> packets = receiver.drain();
+    ASSERT_GE(packets.size(), 15u);
+    EXPECT_LE(packets.size(), 27u);
+    std::vector<double> intervals;
+    for (size_t i = 1; i < packets.size(); ++i)
+        intervals.push_back(packets[i].arrival - packets[i - 1].arrival);
+    std::nth_element(intervals.begin(), intervals.begin() + intervals.size() / 2, intervals.end());
+    EXPECT_NEAR(intervals[intervals.size() / 2], 0.040, 0.010);
+
+    lights.configureLights(QString(), 0);
+    const auto zeros = receiver.receive(1000);
+    ASSERT_TRUE(zeros);
+    EXPECT_TRUE(allZero(zeros->bytes.mid(18)));
+    runEventLoop(300);
+    EXPECT_TRUE(receiver.drain().empty());
+}
