@@ -1,6 +1,6 @@
 #pragma once
 
-#include "display.h"
+#include "displayscreen.h"
 
 #include <QList>
 #include <QObject>
@@ -11,7 +11,7 @@ class DisplayProvider : public QObject
     Q_OBJECT
 public:
     using QObject::QObject;
-    virtual QList<Display> displays() const = 0;
+    virtual QList<DisplayScreen> displays() const = 0;
 
 signals:
     void displaysChanged();

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "display.h"
+#include "displayscreen.h"
 #include "player.h"
 #include "show.h"
 
 #include <QHash>
+#include <QImage>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -27,7 +28,6 @@ class Picture;
 class RemoteHost;
 class ShowEdit;
 class TimelineClock;
-class QImage;
 class QWindow;
 
 // Owns the open show and everything that plays it. Lives on the main thread; views read its properties, redraw on
@@ -75,7 +75,7 @@ public:
     void setVideoBlack(bool black);
     bool lightsBlack() const { return m_lightsBlack; }
     void setLightsBlack(bool black);
-    QList<Display> displays() const { return m_displays; }
+    QList<DisplayScreen> displays() const { return m_displays; }
     // Screens bound to a display now, by display number.
     QMap<ScreenRole, int> mappings() const { return m_mappings; }
     std::optional<QUrl> projectURL() const { return m_projectURL; }
@@ -156,7 +156,7 @@ private:
     void applyDefaultPicture();
     void restoreDisplayBindings();
     void closeWindow(const ScreenRole& role);
-    void setFallback(const QImage& image);
+    std::optional<QImage> defaultPictureImage() const;
     bool cueUsesScreen(const Cue& cue, const ScreenRole& role) const;
     bool canPlay(const Cue& cue, const QList<MediaAsset>& assets);
 
@@ -184,7 +184,7 @@ private:
     QString m_message;
     bool m_videoBlack = false;
     bool m_lightsBlack = false;
-    QList<Display> m_displays;
+    QList<DisplayScreen> m_displays;
     QMap<ScreenRole, int> m_mappings;
 
     QHash<ScreenRole, Picture*> m_preview;

@@ -37,17 +37,17 @@ static int numberFor(const QString& identity)
 
 // Several displays may report the same name and no serial (two outputs of one virtual X server): the
 // position among equals then tells them apart.
-QList<Display> ScreenDisplayProvider::displays() const
+QList<DisplayScreen> ScreenDisplayProvider::displays() const
 {
     if (!qGuiApp)
         return {};
-    QList<Display> result;
+    QList<DisplayScreen> result;
     QHash<QString, int> seen;
     for (QScreen* screen : QGuiApplication::screens()) {
         const QString base = QStringList{screen->manufacturer(), screen->model(), screen->serialNumber(), screen->name()}
                                  .join(QLatin1Char('|'));
         const int occurrence = seen[base]++;
-        Display display;
+        DisplayScreen display;
         display.identity = occurrence == 0 ? base : base + QStringLiteral("#%1").arg(occurrence + 1);
         display.number = numberFor(display.identity);
         display.name = screen->name();

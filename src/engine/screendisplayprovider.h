@@ -10,7 +10,7 @@ class ScreenDisplayProvider : public DisplayProvider
     Q_OBJECT
 public:
     explicit ScreenDisplayProvider(QObject* parent = nullptr);
-    QList<Display> displays() const override;
+    QList<DisplayScreen> displays() const override;
 
 private:
     void watch(QScreen* screen);

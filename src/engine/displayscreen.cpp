@@ -1,6 +1,6 @@
-#include "display.h"
+#include "displayscreen.h"
 
-QString Display::displayName() const
+QString DisplayScreen::displayName() const
 {
     return QStringLiteral("%1 · %2 × %3").arg(name).arg(pixelSize.width()).arg(pixelSize.height());
 }
