@@ -80,6 +80,9 @@ void Engine::setShow(Show show)
     const Show previous = std::exchange(m_show, std::move(show));
     emit showChanged();
     projectChanged(previous);
+    // Any edit can change the screen list (a side file makes a second screen), and every screen needs its pictures.
+    if (previous.screens() != m_show.screens())
+        syncScreens();
 }
 
 void Engine::setSelected(std::optional<QUuid> id)
@@ -196,8 +199,6 @@ void Engine::restoreEdit(const Show& target)
     m_restoringEdit = true;
     setShow(target);
     m_restoringEdit = false;
-    if (old.screens() != m_show.screens())
-        syncScreens();
     if (old.displayBindings != m_show.displayBindings)
         restoreDisplayBindings();
     if (old.defaultPicture != m_show.defaultPicture)

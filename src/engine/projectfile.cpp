@@ -34,8 +34,12 @@ void writeShowFile(const Show& show, const QString& path, JsonFormat format)
     if (!QDir().mkpath(info.absolutePath()))
         throw ProjectFileError(QStringLiteral("无法创建文件夹“%1”").arg(info.absolutePath()));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so that a short write on a full disk shows in the count instead of being lost in a flush that
+    // reports success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw ProjectFileError(QStringLiteral("无法写入“%1”：%2").arg(info.fileName(), file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    if (file.write(bytes) != bytes.size())
+        throw ProjectFileError(QStringLiteral("无法完整写入“%1”：磁盘空间不足或文件过大").arg(info.fileName()));
+    if (!file.commit())
         throw ProjectFileError(QStringLiteral("无法写入“%1”：%2").arg(info.fileName(), file.errorString()));
 }

@@ -66,7 +66,7 @@ TEST_F(ProjectFiles, BadFilesChangeNothing)
     notShow.close();
     QDir(folder.path()).mkdir(QStringLiteral("folder.json"));
 
-    for (const QString name : {QStringLiteral("notjson.json"), QStringLiteral("notshow.json"),
+    for (const QString& name : {QStringLiteral("notjson.json"), QStringLiteral("notshow.json"),
                                QStringLiteral("missing.json"), QStringLiteral("folder.json")}) {
         SCOPED_TRACE(name.toStdString());
         try {
