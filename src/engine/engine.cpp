@@ -17,6 +17,15 @@ using namespace std::chrono_literals;
 
 static constexpr double kDragJoinSeconds = 0.4;
 
+// Stores a new value of a published property; true when it differs, so that the caller announces the change.
+template <typename T, typename U> static bool assign(T& field, U&& value)
+{
+    if (field == value)
+        return false;
+    field = std::forward<U>(value);
+    return true;
+}
+
 static Engine::Services completed(Engine::Services services)
 {
     if (!services.clock)
@@ -87,25 +96,20 @@ void Engine::setShow(Show show)
 
 void Engine::setSelected(std::optional<QUuid> id)
 {
-    if (id == m_selected)
-        return;
-    m_selected = id;
-    emit selectedChanged();
+    if (assign(m_selected, std::move(id)))
+        emit selectedChanged();
 }
 
 void Engine::setMessage(const QString& message)
 {
-    if (message == m_message)
-        return;
-    m_message = message;
-    emit messageChanged();
+    if (assign(m_message, message))
+        emit messageChanged();
 }
 
 void Engine::setVideoBlack(bool black)
 {
-    if (black == m_videoBlack)
+    if (!assign(m_videoBlack, black))
         return;
-    m_videoBlack = black;
     for (Picture* picture : std::as_const(m_program))
         picture->setBlack(black);
     emit videoBlackChanged();
@@ -113,50 +117,38 @@ void Engine::setVideoBlack(bool black)
 
 void Engine::setLightsBlack(bool black)
 {
-    if (black == m_lightsBlack)
-        return;
-    m_lightsBlack = black;
-    emit lightsBlackChanged();
+    if (assign(m_lightsBlack, black))
+        emit lightsBlackChanged();
 }
 
 void Engine::setFocusEvent(std::optional<QUuid> id)
 {
-    if (id == m_focusEvent)
-        return;
-    m_focusEvent = id;
-    emit focusEventChanged();
+    if (assign(m_focusEvent, std::move(id)))
+        emit focusEventChanged();
 }
 
 void Engine::setProjectionTestPattern(bool on)
 {
-    if (on == m_projectionTestPattern)
-        return;
-    m_projectionTestPattern = on;
-    emit projectionTestPatternChanged();
+    if (assign(m_projectionTestPattern, on))
+        emit projectionTestPatternChanged();
 }
 
 void Engine::setHasUnsavedChanges(bool unsaved)
 {
-    if (unsaved == m_hasUnsavedChanges)
-        return;
-    m_hasUnsavedChanges = unsaved;
-    emit hasUnsavedChangesChanged();
+    if (assign(m_hasUnsavedChanges, unsaved))
+        emit hasUnsavedChangesChanged();
 }
 
 void Engine::setCanRecoverProject(bool can)
 {
-    if (can == m_canRecoverProject)
-        return;
-    m_canRecoverProject = can;
-    emit canRecoverProjectChanged();
+    if (assign(m_canRecoverProject, can))
+        emit canRecoverProjectChanged();
 }
 
 void Engine::setProjectURL(std::optional<QUrl> url)
 {
-    if (url == m_projectURL)
-        return;
-    m_projectURL = std::move(url);
-    emit projectURLChanged();
+    if (assign(m_projectURL, std::move(url)))
+        emit projectURLChanged();
 }
 
 void Engine::selectFirstCueUnlessPresent()

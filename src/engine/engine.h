@@ -145,6 +145,7 @@ private:
     void replaceShow(const Show& show);
     void queueRecovery();
     void writeRecoveryInBackground();
+    void removeRollingCopy();
     void parkUnsavedWork();
     void adoptLeftoverRecovery();
     void setHasUnsavedChanges(bool unsaved);

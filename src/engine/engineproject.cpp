@@ -17,11 +17,6 @@ static QString localPath(const QUrl& url)
     return url.toLocalFile();
 }
 
-static void removeFile(const QString& path)
-{
-    QFile::remove(path);
-}
-
 void Engine::saveProject(const QUrl& url)
 {
     writeShowFile(m_show, localPath(url), JsonFormat::pretty);
@@ -30,10 +25,7 @@ void Engine::saveProject(const QUrl& url)
     setHasUnsavedChanges(false);
     m_recoveryTask->cancel();
     // Work on offer lives in a file of its own, so the rolling copy can always go.
-    m_fileQueue->post([path = m_recoveryPath] {
-        removeFile(path);
-        return std::nullopt;
-    });
+    removeRollingCopy();
     setMessage(QStringLiteral("已保存 · ") + url.fileName());
 }
 
@@ -128,8 +120,14 @@ void Engine::queueRecovery()
         });
         return;
     }
+    removeRollingCopy();
+}
+
+// Queued behind any write still in progress, so that the write cannot bring the file back.
+void Engine::removeRollingCopy()
+{
     m_fileQueue->post([path = m_recoveryPath] {
-        removeFile(path);
+        QFile::remove(path);
         return std::nullopt;
     });
 }
