@@ -1,5 +1,4 @@
 #include "fullshow.h"
-#include "qtprinters.h"
 #include "showjson.h"
 
 #include <QFile>
@@ -196,7 +195,7 @@ TEST(ShowJson, ErrorNamesThePlace)
 
     QJsonObject object = minimalShow();
     object.insert("projectorMappings", QJsonObject{{"屏幕 1", QJsonObject{{"enabled", true}}}});
-    EXPECT_EQ(decodeError(bytesOf(object)), R"(projectorMappings["屏幕 1"].crop: required value is missing)");
+    EXPECT_EQ(decodeError(bytesOf(object)), R"(projectorMappings["屏幕 1"].corners: required value is missing)");
 }
 
 TEST(ShowJson, RejectsValuesOfTheWrongForm)
