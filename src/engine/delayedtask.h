@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+
+// At most one pending piece of main-thread work, run once after a delay unless cancelled or replaced first.
+class DelayedTask : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DelayedTask(std::chrono::milliseconds delay, QObject* parent = nullptr);
+
+    void schedule(std::function<void()> work);
+    void cancel();
+    bool isPending() const { return timer.isActive(); }
+
+private:
+    QTimer timer;
+    std::function<void()> pending;
+};

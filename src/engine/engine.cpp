@@ -1,0 +1,199 @@
+#include "engine.h"
+
+#include "delayedtask.h"
+#include "filequeue.h"
+#include "picture.h"
+#include "remotehost.h"
+#include "screendisplayprovider.h"
+#include "showedit.h"
+#include "steadyclock.h"
+#include "timelineclock.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <limits>
+
+using namespace std::chrono_literals;
+
+static constexpr double kDragJoinSeconds = 0.4;
+
+// Stores a new value of a published property; true when it differs, so that the caller announces the change.
+template <typename T, typename U> static bool assign(T& field, U&& value)
+{
+    if (field == value)
+        return false;
+    field = std::forward<U>(value);
+    return true;
+}
+
+static Engine::Services completed(Engine::Services services)
+{
+    if (!services.clock)
+        services.clock = std::make_shared<SteadyClock>();
+    if (!services.displays)
+        services.displays = std::make_shared<ScreenDisplayProvider>();
+    if (!services.players)
+        services.players = defaultPlayerFactory();
+    if (!services.isDragging)
+        services.isDragging = [] { return bool(QGuiApplication::mouseButtons() & Qt::LeftButton); };
+    return services;
+}
+
+Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMixer, const QString& recoveryDirectory,
+               Services services, QObject* parent)
+    : QObject(parent),
+      m_show(Show::makeDefault()),
+      m_savedShow(Show::makeDefault()),
+      m_lastDragChange(-std::numeric_limits<double>::infinity()),
+      m_recoveryTask(new DelayedTask(700ms, this)),
+      m_fileQueue(new FileQueue(this)),
+      m_recoveryPath(QDir(recoveryDirectory).filePath(QStringLiteral("Recovery.json"))),
+      m_parkedPath(QDir(recoveryDirectory).filePath(QStringLiteral("Parked.json"))),
+      m_message(QStringLiteral("就绪")),
+      m_timelineClock(new TimelineClock(this)),
+      m_audioMixer(std::move(audioMixer)),
+      m_services(completed(std::move(services)))
+{
+    m_displays = m_services.displays->displays();
+    for (Bus bus : allCases<Bus>())
+        m_audio[size_t(bus)] = m_services.players(this).release();
+    syncScreens();
+    selectFirstCueUnlessPresent();
+    if (!monitorsDevices)
+        return;
+    m_tracksProjectEdits = true;
+    m_savedShow = m_show;
+    adoptLeftoverRecovery();
+    connect(m_services.displays.get(), &DisplayProvider::displaysChanged, this, [this] {
+        m_displays = m_services.displays->displays();
+        emit displaysChanged();
+        restoreDisplayBindings();
+    }, Qt::QueuedConnection);
+}
+
+Engine::~Engine() = default;
+
+Player* Engine::audioPlayer(Bus bus) const { return m_audio[size_t(bus)]; }
+
+RemoteHost* Engine::remoteHost()
+{
+    if (!m_remoteHost)
+        m_remoteHost = new RemoteHost(this, this);
+    return m_remoteHost;
+}
+
+void Engine::setShow(Show show)
+{
+    if (show == m_show)
+        return;
+    const Show previous = std::exchange(m_show, std::move(show));
+    emit showChanged();
+    projectChanged(previous);
+    // Any edit can change the screen list (a side file makes a second screen), and every screen needs its pictures.
+    if (previous.screens() != m_show.screens())
+        syncScreens();
+}
+
+void Engine::setSelected(std::optional<QUuid> id)
+{
+    if (assign(m_selected, std::move(id)))
+        emit selectedChanged();
+}
+
+void Engine::setMessage(const QString& message)
+{
+    if (assign(m_message, message))
+        emit messageChanged();
+}
+
+void Engine::setVideoBlack(bool black)
+{
+    if (!assign(m_videoBlack, black))
+        return;
+    for (Picture* picture : std::as_const(m_program))
+        picture->setBlack(black);
+    emit videoBlackChanged();
+}
+
+void Engine::setLightsBlack(bool black)
+{
+    if (assign(m_lightsBlack, black))
+        emit lightsBlackChanged();
+}
+
+void Engine::setFocusEvent(std::optional<QUuid> id)
+{
+    if (assign(m_focusEvent, std::move(id)))
+        emit focusEventChanged();
+}
+
+void Engine::setProjectionTestPattern(bool on)
+{
+    if (assign(m_projectionTestPattern, on))
+        emit projectionTestPatternChanged();
+}
+
+void Engine::setHasUnsavedChanges(bool unsaved)
+{
+    if (assign(m_hasUnsavedChanges, unsaved))
+        emit hasUnsavedChangesChanged();
+}
+
+void Engine::setCanRecoverProject(bool can)
+{
+    if (assign(m_canRecoverProject, can))
+        emit canRecoverProjectChanged();
+}
+
+void Engine::setProjectURL(std::optional<QUrl> url)
+{
+    if (assign(m_projectURL, std::move(url)))
+        emit projectURLChanged();
+}
+
+void Engine::selectFirstCueUnlessPresent()
+{
+    const bool present = m_selected && std::any_of(m_show.cues.cbegin(), m_show.cues.cend(),
+                                                   [this](const Cue& cue) { return cue.id == *m_selected; });
+    if (present)
+        return;
+    setSelected(m_show.cues.isEmpty() ? std::nullopt : std::optional(m_show.cues.first().id));
+}
+
+// A drag records one step when it begins; its later edits, each within 0.4 s of the one before, move the end of
+// that same step.
+void Engine::projectChanged(const Show& previous)
+{
+    if (!m_tracksProjectEdits || m_loadingProject || previous == m_show)
+        return;
+    const bool drag = m_services.isDragging();
+    const double now = m_services.clock->uptime();
+    if (!m_restoringEdit) {
+        const bool continuesDrag = drag && now - m_lastDragChange <= kDragJoinSeconds && m_dragStep
+                                   && m_editHistory.index() > 0
+                                   && m_editHistory.command(m_editHistory.index() - 1) == m_dragStep;
+        if (continuesDrag) {
+            m_dragStep->extend(m_show);
+        } else {
+            auto* step = new ShowEdit(previous, m_show, [this](const Show& show) { restoreEdit(show); });
+            m_editHistory.push(step);
+            m_dragStep = drag ? step : nullptr;
+        }
+    }
+    m_lastDragChange = drag ? now : -std::numeric_limits<double>::infinity();
+    setHasUnsavedChanges(m_show != m_savedShow);
+    queueRecovery();
+}
+
+void Engine::restoreEdit(const Show& target)
+{
+    const Show old = m_show;
+    m_restoringEdit = true;
+    setShow(target);
+    m_restoringEdit = false;
+    if (old.displayBindings != m_show.displayBindings)
+        restoreDisplayBindings();
+    if (old.defaultPicture != m_show.defaultPicture)
+        applyDefaultPicture();
+    selectFirstCueUnlessPresent();
+}

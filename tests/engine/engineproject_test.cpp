@@ -1,0 +1,294 @@
+#include "enginefixture.h"
+#include "projectfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+
+static bool waitForFile(const QString& path, int milliseconds = 2000)
+{
+    return QTest::qWaitFor([&] { return QFile::exists(path); }, milliseconds);
+}
+
+static QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+using ProjectFiles = EngineTest;
+using RecoveryCopy = EngineTest;
+
+TEST_F(ProjectFiles, SaveMarksSavedAndOpenReplacesTheShow)
+{
+    rename(0, QStringLiteral("保存"));
+    engine->saveProject(url(QStringLiteral("演出工程.json")));
+    EXPECT_FALSE(engine->hasUnsavedChanges());
+    EXPECT_EQ(engine->projectURL(), url(QStringLiteral("演出工程.json")));
+    EXPECT_EQ(engine->message(), QStringLiteral("已保存 · 演出工程.json"));
+    EXPECT_EQ(engine->editHistory()->count(), 1);
+    EXPECT_EQ(readShowFile(path(QStringLiteral("演出工程.json"))), engine->show());
+
+    Show other;
+    Cue only;
+    only.name = QStringLiteral("唯一");
+    other.cues = {only};
+    writeShowFile(other, path(QStringLiteral("other.json")), JsonFormat::pretty);
+    engine->openProject(url(QStringLiteral("other.json")));
+    EXPECT_EQ(engine->show(), other);
+    EXPECT_EQ(engine->selected(), only.id);
+    EXPECT_EQ(engine->message(), QStringLiteral("工程已打开"));
+    EXPECT_EQ(engine->editHistory()->count(), 0);
+    EXPECT_FALSE(engine->hasUnsavedChanges());
+    EXPECT_FALSE(engine->canRecoverProject());
+}
+
+TEST_F(ProjectFiles, ShowWithoutCuesSelectsNothing)
+{
+    writeShowFile(Show{}, path(QStringLiteral("empty.json")), JsonFormat::pretty);
+    engine->openProject(url(QStringLiteral("empty.json")));
+    EXPECT_FALSE(engine->selected());
+}
+
+TEST_F(ProjectFiles, BadFilesChangeNothing)
+{
+    rename(0, QStringLiteral("未保存"));
+    const Show before = engine->show();
+    QFile notJson(path(QStringLiteral("notjson.json")));
+    ASSERT_TRUE(notJson.open(QIODevice::WriteOnly));
+    notJson.write("this is not json");
+    notJson.close();
+    QFile notShow(path(QStringLiteral("notshow.json")));
+    ASSERT_TRUE(notShow.open(QIODevice::WriteOnly));
+    notShow.write(R"({"cues": 3})");
+    notShow.close();
+    QDir(folder.path()).mkdir(QStringLiteral("folder.json"));
+
+    for (const QString& name : {QStringLiteral("notjson.json"), QStringLiteral("notshow.json"),
+                               QStringLiteral("missing.json"), QStringLiteral("folder.json")}) {
+        SCOPED_TRACE(name.toStdString());
+        try {
+            engine->openProject(url(name));
+            ADD_FAILURE() << "opened";
+        } catch (const ProjectFileError& error) {
+            EXPECT_TRUE(error.text().contains(name)) << error.what();
+        }
+        EXPECT_EQ(engine->show(), before);
+        EXPECT_TRUE(engine->hasUnsavedChanges());
+        EXPECT_EQ(engine->editHistory()->count(), 1);
+        EXPECT_FALSE(engine->canRecoverProject());
+        EXPECT_FALSE(engine->projectURL());
+    }
+}
+
+TEST_F(ProjectFiles, FailedSaveChangesNothing)
+{
+    rename(0, QStringLiteral("未保存"));
+    EXPECT_THROW(engine->saveProject(QUrl::fromLocalFile(unwritablePath(QStringLiteral("show.json")))),
+                 ProjectFileError);
+    EXPECT_TRUE(engine->hasUnsavedChanges());
+    EXPECT_FALSE(engine->projectURL());
+    EXPECT_EQ(engine->message(), QStringLiteral("就绪"));
+}
+
+// Running out of space is simulated with a file-size limit, which binds root too.
+TEST_F(ProjectFiles, SaveOnAFullDiskKeepsThePreviousFile)
+{
+    engine->saveProject(url(QStringLiteral("show.json")));
+    const QByteArray previous = contents(path(QStringLiteral("show.json")));
+    rename(0, QStringLiteral("一个很长的名字").repeated(50));
+
+    rlimit original{};
+    getrlimit(RLIMIT_FSIZE, &original);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = original;
+    small.rlim_cur = 256;
+    setrlimit(RLIMIT_FSIZE, &small);
+    bool threw = false;
+    try {
+        engine->saveProject(url(QStringLiteral("show.json")));
+    } catch (const ProjectFileError&) {
+        threw = true;
+    }
+    setrlimit(RLIMIT_FSIZE, &original);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(threw);
+    EXPECT_EQ(contents(path(QStringLiteral("show.json"))), previous);
+    EXPECT_TRUE(engine->hasUnsavedChanges());
+    const QStringList copies = QDir(folder.path()).entryList({QStringLiteral("show.json*")}, QDir::Files);
+    EXPECT_EQ(copies, QStringList{QStringLiteral("show.json")});
+}
+
+TEST_F(RecoveryCopy, TenEditsWriteOnceAfterTheLast)
+{
+    for (int i = 0; i < 10; ++i) {
+        rename(0, QString::number(i));
+        QTest::qWait(100);
+        ASSERT_FALSE(QFile::exists(recoveryPath())) << "written after edit " << i;
+    }
+    QTest::qWait(450);
+    EXPECT_FALSE(QFile::exists(recoveryPath()));
+    ASSERT_TRUE(waitForFile(recoveryPath()));
+    EXPECT_EQ(readShowFile(recoveryPath()), engine->show());
+}
+
+TEST_F(RecoveryCopy, EditAndUndoWriteNothingAndDropTheStaleCopy)
+{
+    QFile stale(recoveryPath());
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write("{}");
+    stale.close();
+    rename(0, QStringLiteral("A"));
+    engine->editHistory()->undo();
+    QTest::qWait(900);
+    EXPECT_FALSE(QFile::exists(recoveryPath()));
+}
+
+TEST_F(RecoveryCopy, NothingIsWrittenWithoutUnsavedChanges)
+{
+    engine->writeRecovery();
+    EXPECT_FALSE(QFile::exists(recoveryPath()));
+    rename(0, QStringLiteral("A"));
+    engine->writeRecovery();
+    EXPECT_EQ(readShowFile(recoveryPath()), engine->show());
+}
+
+TEST_F(RecoveryCopy, SaveRemovesTheRollingCopy)
+{
+    rename(0, QStringLiteral("A"));
+    ASSERT_TRUE(waitForFile(recoveryPath()));
+    engine->saveProject(url(QStringLiteral("show.json")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(recoveryPath()); }, 1000));
+}
+
+TEST_F(RecoveryCopy, OpenOverUnsavedWorkParksItUntilTakenBack)
+{
+    writeShowFile(Show::makeDefault(), path(QStringLiteral("next.json")), JsonFormat::pretty);
+    rename(0, QStringLiteral("未保存的工作"));
+    const Show parked = engine->show();
+    engine->openProject(url(QStringLiteral("next.json")));
+    EXPECT_TRUE(engine->canRecoverProject());
+    EXPECT_FALSE(engine->hasUnsavedChanges());
+    EXPECT_EQ(readShowFile(parkedPath()), parked);
+
+    rename(0, QStringLiteral("新工程的修改"));
+    ASSERT_TRUE(waitForFile(recoveryPath()));
+    engine->saveProject(url(QStringLiteral("next.json")));
+    EXPECT_TRUE(engine->canRecoverProject());
+    EXPECT_EQ(readShowFile(parkedPath()), parked);
+
+    engine->recoverUnsavedProject();
+    EXPECT_EQ(engine->show(), parked);
+    EXPECT_TRUE(engine->hasUnsavedChanges());
+    EXPECT_FALSE(engine->canRecoverProject());
+    EXPECT_FALSE(engine->projectURL());
+    EXPECT_EQ(engine->editHistory()->count(), 0);
+    EXPECT_EQ(engine->message(), QStringLiteral("已恢复未保存工程"));
+    EXPECT_FALSE(QFile::exists(parkedPath()));
+    EXPECT_EQ(readShowFile(recoveryPath()), parked);
+}
+
+TEST_F(RecoveryCopy, OpenOverSavedWorkParksNothing)
+{
+    writeShowFile(Show::makeDefault(), path(QStringLiteral("next.json")), JsonFormat::pretty);
+    engine->openProject(url(QStringLiteral("next.json")));
+    EXPECT_FALSE(engine->canRecoverProject());
+    EXPECT_FALSE(QFile::exists(parkedPath()));
+    EXPECT_FALSE(QFile::exists(recoveryPath()));
+}
+
+TEST_F(RecoveryCopy, WorkLostInACrashSurvivesEditsOfTheNextSession)
+{
+    Show lost = Show::makeDefault();
+    lost.cues[0].name = QStringLiteral("崩溃前的工作");
+    engine.reset();
+    writeShowFile(lost, recoveryPath(), JsonFormat::compact);
+    engine = makeEngine(true);
+    ASSERT_TRUE(engine->canRecoverProject());
+
+    rename(0, QStringLiteral("新的修改"));
+    ASSERT_TRUE(waitForFile(recoveryPath()));
+    engine->recoverUnsavedProject();
+    EXPECT_EQ(engine->show(), lost);
+    EXPECT_FALSE(engine->canRecoverProject());
+}
+
+TEST_F(RecoveryCopy, RecoveredWorkIsRewrittenAfterEdits)
+{
+    Show lost = Show::makeDefault();
+    engine.reset();
+    writeShowFile(lost, recoveryPath(), JsonFormat::compact);
+    engine = makeEngine(true);
+    engine->recoverUnsavedProject();
+    rename(1, QStringLiteral("继续"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readShowFile(recoveryPath()) == engine->show(); }, 2000));
+}
+
+TEST_F(RecoveryCopy, FailedRecoveryReportsAndChangesNothing)
+{
+    const Show before = engine->show();
+    engine->recoverUnsavedProject();
+    EXPECT_TRUE(engine->message().startsWith(QStringLiteral("恢复失败 · ")));
+    EXPECT_EQ(engine->show(), before);
+    EXPECT_FALSE(engine->hasUnsavedChanges());
+}
+
+TEST_F(RecoveryCopy, OpenAbortsWhenUnsavedWorkCannotBeParked)
+{
+    writeShowFile(Show::makeDefault(), path(QStringLiteral("next.json")), JsonFormat::pretty);
+    engine = makeEngine(true, unwritablePath(QStringLiteral("Lumoria")));
+    rename(0, QStringLiteral("未保存"));
+    const Show before = engine->show();
+    EXPECT_THROW(engine->openProject(url(QStringLiteral("next.json"))), ProjectFileError);
+    EXPECT_EQ(engine->show(), before);
+    EXPECT_TRUE(engine->hasUnsavedChanges());
+    EXPECT_FALSE(engine->canRecoverProject());
+    EXPECT_EQ(engine->editHistory()->count(), 1);
+}
+
+TEST_F(RecoveryCopy, FailedAutomaticWriteIsReported)
+{
+    engine = makeEngine(true, unwritablePath(QStringLiteral("Lumoria")));
+    rename(0, QStringLiteral("未保存"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return engine->message().startsWith(QStringLiteral("自动恢复保存失败 · ")); }, 2000));
+}
+
+TEST_F(ProjectFiles, RelinkFindsMovedFilesByNameInOneStep)
+{
+    QDir(folder.path()).mkdir(QStringLiteral("moved"));
+    for (const char* name : {"a.png", "b.mp4", "c.wav"}) {
+        QFile file(path(QStringLiteral("moved/") + QString::fromUtf8(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    }
+    const Show start = [&] {
+        Show show = engine->show();
+        MediaAsset a;
+        a.url = url(QStringLiteral("gone/a.png"));
+        MediaAsset b;
+        b.url = url(QStringLiteral("gone/b.mp4"));
+        b.kind = AssetKind::video;
+        show.assets = QList<MediaAsset>{a, b};
+        show.cues[1].audio = url(QStringLiteral("gone/c.wav"));
+        return show;
+    }();
+    engine->setShow(start);
+    const int steps = engine->editHistory()->count();
+
+    engine->relinkMissingAssets(url(QStringLiteral("moved")));
+    EXPECT_EQ(engine->message(), QStringLiteral("已重新定位 3 项素材引用"));
+    EXPECT_EQ((*engine->show().assets)[0].url, url(QStringLiteral("moved/a.png")));
+    EXPECT_EQ(engine->show().cues[1].audio, url(QStringLiteral("moved/c.wav")));
+    EXPECT_EQ(engine->editHistory()->count(), steps + 1);
+    engine->editHistory()->undo();
+    EXPECT_EQ(engine->show(), start);
+
+    engine->editHistory()->redo();
+    engine->relinkMissingAssets(url(QStringLiteral("moved")));
+    EXPECT_EQ(engine->message(), QStringLiteral("未找到同名的缺失素材"));
+    EXPECT_EQ(engine->editHistory()->count(), steps + 1);
+}
