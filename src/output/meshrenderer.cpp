@@ -1,0 +1,340 @@
+#include "meshrenderer.h"
+
+#include "mappingtexture.h"
+#include "standbyartwork.h"
+
+#include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
+#include <QOpenGLShaderProgram>
+#include <algorithm>
+#include <cmath>
+
+// The GL side of one renderer, made on the first draw in the drawing context.
+class MeshGl
+{
+public:
+    enum Texture { video, still, fade, lift, polygon, textureCount };
+
+    explicit MeshGl(QOpenGLExtraFunctions* functions) : f(functions)
+    {
+        f->glGenVertexArrays(1, &vertexArray);
+        f->glGenBuffers(1, &vertexBuffer);
+        f->glGenTextures(textureCount, textures);
+        for (GLuint texture : textures) {
+            f->glBindTexture(GL_TEXTURE_2D, texture);
+            f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+            f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+            f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+            f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        }
+        f->glBindVertexArray(vertexArray);
+        f->glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+        f->glEnableVertexAttribArray(0);
+        f->glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(MeshVertex), nullptr);
+        f->glEnableVertexAttribArray(1);
+        f->glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, sizeof(MeshVertex),
+                                 reinterpret_cast<const void*>(2 * sizeof(float)));
+        f->glBindVertexArray(0);
+        f->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    }
+
+    ~MeshGl()
+    {
+        f->glDeleteTextures(textureCount, textures);
+        f->glDeleteBuffers(1, &vertexBuffer);
+        f->glDeleteVertexArrays(1, &vertexArray);
+    }
+
+    // RGBA8888 and RGB32-family images go up as they are; anything else is converted first.
+    void upload(Texture texture, const QImage& image)
+    {
+        QImage source = image;
+        GLenum format = GL_RGBA;
+        switch (image.format()) {
+        case QImage::Format_RGBA8888:
+        case QImage::Format_RGBA8888_Premultiplied:
+        case QImage::Format_RGBX8888:
+            break;
+        case QImage::Format_ARGB32:
+        case QImage::Format_ARGB32_Premultiplied:
+        case QImage::Format_RGB32:
+            if (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+                format = GL_BGRA;
+                break;
+            }
+            [[fallthrough]];
+        default:
+            source = image.convertToFormat(QImage::Format_RGBA8888);
+        }
+        f->glBindTexture(GL_TEXTURE_2D, textures[texture]);
+        f->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        f->glPixelStorei(GL_UNPACK_ROW_LENGTH, int(source.bytesPerLine() / 4));
+        const QSize size = source.size();
+        if (sizes[texture] == size) {
+            f->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.width(), size.height(), format, GL_UNSIGNED_BYTE,
+                               source.constBits());
+        } else {
+            f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, size.width(), size.height(), 0, format, GL_UNSIGNED_BYTE,
+                            source.constBits());
+            sizes[texture] = size;
+        }
+        f->glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    }
+
+    void upload(const PolygonDistanceField& field)
+    {
+        f->glBindTexture(GL_TEXTURE_2D, textures[polygon]);
+        f->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        f->glTexImage2D(GL_TEXTURE_2D, 0, GL_R16F, field.size, field.size, 0, GL_RED, GL_FLOAT, field.values.data());
+        sizes[polygon] = QSize(field.size, field.size);
+    }
+
+    void upload(const std::vector<MeshVertex>& vertices)
+    {
+        f->glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+        f->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.size() * sizeof(MeshVertex)), vertices.data(),
+                        GL_STATIC_DRAW);
+        f->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    }
+
+    QOpenGLExtraFunctions* f;
+    QOpenGLShaderProgram program;
+    bool programReady = false;
+    GLuint vertexArray = 0;
+    GLuint vertexBuffer = 0;
+    GLuint textures[textureCount] = {};
+    QSize sizes[textureCount];
+};
+
+static QImage pixel(uchar value)
+{
+    QImage image(1, 1, QImage::Format_RGBA8888_Premultiplied);
+    std::fill_n(image.bits(), 4, value);
+    return image;
+}
+
+static QImage stillFor(const QImage& image)
+{
+    QImage still = image.isNull() ? standbyArtworkImage(QSize(960, 540)) : image;
+    if (still.isNull())
+        return pixel(0);
+    return still.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+}
+
+MeshRenderer::MeshRenderer(MeshShaderSource source) : m_source(std::move(source)) {}
+
+MeshRenderer::~MeshRenderer()
+{
+    if (QOpenGLContext::currentContext())
+        releaseGl();
+}
+
+bool MeshRenderer::update(const MeshInputs& inputs)
+{
+    bool changed = m_black != inputs.black || m_pattern != inputs.pattern;
+    m_frames = inputs.frames;
+    m_black = inputs.black;
+    m_pattern = inputs.pattern;
+    m_hasVideo = inputs.item.has_value();
+
+    if (inputs.item != m_item) {
+        // No late frame of the old item is shown; its last frame stays up until the new item's first one.
+        m_item = inputs.item;
+        m_frameKey.reset();
+        if (m_frames)
+            m_frames->clearFrame();
+        if (!inputs.item)
+            m_videoShown = false;
+        changed = true;
+    }
+
+    const qint64 stillKey = inputs.image.isNull() ? 0 : inputs.image.cacheKey();
+    if (!m_stillKey || *m_stillKey != stillKey) {
+        m_stillKey = stillKey;
+        m_still = stillFor(inputs.image);
+        m_stillDirty = true;
+        changed = true;
+    }
+
+    const ProjectorMapping& mapping = inputs.mapping;
+    if (m_configuration && *m_configuration == mapping)
+        return changed;
+
+    if (!m_configuration || m_configuration->edges != mapping.edges || m_configuration->gamma != mapping.gamma ||
+        m_configuration->blackLevel != mapping.blackLevel) {
+        const QRectF whole(0, 0, 1, 1);
+        m_fade = mappingTexture(mapping, whole, false, false).value_or(pixel(255));
+        m_lift = mappingTexture(mapping, whole, true, false).value_or(pixel(0));
+        m_masksDirty = true;
+        ++m_work.blends;
+    }
+    const std::optional<QList<QPointF>> previousMask =
+        m_configuration ? m_configuration->polygonMask : std::optional<QList<QPointF>>{};
+    if (!m_polygon || previousMask != mapping.polygonMask) {
+        m_polygon = PolygonDistanceField::make(mapping.polygonMask);
+        m_polygonDirty = true;
+        ++m_work.polygons;
+    }
+
+    const std::optional<ProjectorMapping> previous = m_configuration;
+    m_configuration = mapping;
+    if (!previous || previous->mesh != mapping.mesh || previous->meshRows != mapping.meshRows ||
+        previous->meshColumns != mapping.meshColumns || previous->meshHandles != mapping.meshHandles ||
+        previous->corners != mapping.corners) {
+        m_vertices = CurvedMesh::tessellate(mapping);
+        m_meshDirty = true;
+        ++m_work.meshes;
+    }
+    return true;
+}
+
+bool MeshRenderer::prepareGl()
+{
+    if (m_gl)
+        return m_gl->programReady;
+    QOpenGLContext* context = QOpenGLContext::currentContext();
+    m_gl = std::make_unique<MeshGl>(context->extraFunctions());
+    QOpenGLShaderProgram& program = m_gl->program;
+    if (!program.addShaderFromSourceCode(QOpenGLShader::Vertex, m_source.vertex) ||
+        !program.addShaderFromSourceCode(QOpenGLShader::Fragment, m_source.fragment) || !program.link()) {
+        m_error = QStringLiteral("投影网格着色器无法编译 · ") + program.log().trimmed();
+        return false;
+    }
+    program.bind();
+    program.setUniformValue("media", 0);
+    program.setUniformValue("fade", 1);
+    program.setUniformValue("lift", 2);
+    program.setUniformValue("polygon", 3);
+    program.release();
+    m_gl->programReady = true;
+    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = true;
+    m_frameKey.reset();
+    m_videoShown = false;
+    return true;
+}
+
+void MeshRenderer::uploadChanges()
+{
+    if (m_meshDirty)
+        m_gl->upload(m_vertices);
+    if (m_masksDirty) {
+        m_gl->upload(MeshGl::fade, m_fade);
+        m_gl->upload(MeshGl::lift, m_lift);
+    }
+    if (m_polygonDirty && m_polygon)
+        m_gl->upload(*m_polygon);
+    if (m_stillDirty)
+        m_gl->upload(MeshGl::still, m_still);
+    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = false;
+}
+
+void MeshRenderer::updateVideoTexture()
+{
+    if (!m_hasVideo || !m_frames || m_frames->frame.isNull())
+        return;
+    const QImage& frame = m_frames->frame;
+    if (m_frameKey == frame.cacheKey() && m_frameTransform == m_frames->transform)
+        return;
+    m_gl->upload(MeshGl::video, frame);
+    m_frameKey = frame.cacheKey();
+    m_frameTransform = m_frames->transform;
+    setOrientation(m_frameTransform, frame.size());
+    m_videoShown = true;
+}
+
+void MeshRenderer::setOrientation(const QTransform& transform, QSize frameSize)
+{
+    const double width = frameSize.width();
+    const double height = frameSize.height();
+    const QRectF upright = transform.mapRect(QRectF(0, 0, width, height));
+    bool invertible = false;
+    const QTransform inverse = transform.inverted(&invertible);
+    if (!invertible) {
+        m_orientationX = {1, 0, 0, 0};
+        m_orientationY = {0, 1, 0, 0};
+        m_videoAspect = width / std::max(height, 1.0);
+        return;
+    }
+    const auto source = [&](double u, double v) {
+        const QPointF s = inverse.map(QPointF(upright.left() + u * upright.width(), upright.top() + v * upright.height()));
+        return QPointF(s.x() / width, s.y() / height);
+    };
+    const QPointF o = source(0, 0);
+    const QPointF e = source(1, 0);
+    const QPointF f = source(0, 1);
+    m_orientationX = {float(e.x() - o.x()), float(f.x() - o.x()), float(o.x()), 0};
+    m_orientationY = {float(e.y() - o.y()), float(f.y() - o.y()), float(o.y()), 0};
+    m_videoAspect = upright.width() / std::max(upright.height(), 1.0);
+}
+
+void MeshRenderer::draw(QSize pixelSize)
+{
+    QOpenGLContext* context = QOpenGLContext::currentContext();
+    if (!context) {
+        m_error = QStringLiteral("没有可用的 OpenGL 上下文");
+        return;
+    }
+    QOpenGLExtraFunctions* f = context->extraFunctions();
+    f->glDisable(GL_DEPTH_TEST);
+    f->glDisable(GL_BLEND);
+    f->glDisable(GL_SCISSOR_TEST);
+    f->glDisable(GL_CULL_FACE);
+    f->glViewport(0, 0, pixelSize.width(), pixelSize.height());
+    f->glClearColor(0, 0, 0, 1);
+    f->glClear(GL_COLOR_BUFFER_BIT);
+    if (!prepareGl())
+        return;
+    uploadChanges();
+    updateVideoTexture();
+    if (m_black || !m_configuration || m_vertices.empty())
+        return;
+
+    const bool useVideo = m_hasVideo && m_videoShown;
+    const QRectF crop = drawableCrop(m_configuration->crop);
+    const double mediaAspect = useVideo ? m_videoAspect : double(m_still.width()) / std::max(m_still.height(), 1);
+    const QSizeF fit = fillScale(QSizeF(pixelSize), crop, mediaAspect);
+    const std::array<float, 4> orientationX = useVideo ? m_orientationX : std::array<float, 4>{1, 0, 0, 0};
+    const std::array<float, 4> orientationY = useVideo ? m_orientationY : std::array<float, 4>{0, 1, 0, 0};
+
+    QOpenGLShaderProgram& program = m_gl->program;
+    program.bind();
+    program.setUniformValue("crop", float(crop.x()), float(crop.y()), float(crop.width()), float(crop.height()));
+    program.setUniformValue("fit", float(fit.width()), float(fit.height()));
+    program.setUniformValue("grid", m_pattern ? 1 : 0);
+    program.setUniformValueArray("orientationX", orientationX.data(), 1, 4);
+    program.setUniformValueArray("orientationY", orientationY.data(), 1, 4);
+    const GLuint textures[] = {m_gl->textures[useVideo ? MeshGl::video : MeshGl::still],
+                               m_gl->textures[MeshGl::fade], m_gl->textures[MeshGl::lift],
+                               m_gl->textures[MeshGl::polygon]};
+    for (int unit = 0; unit < 4; ++unit) {
+        f->glActiveTexture(GL_TEXTURE0 + unit);
+        f->glBindTexture(GL_TEXTURE_2D, textures[unit]);
+    }
+    f->glBindVertexArray(m_gl->vertexArray);
+    f->glDrawArrays(GL_TRIANGLES, 0, GLsizei(m_vertices.size()));
+    f->glBindVertexArray(0);
+    f->glActiveTexture(GL_TEXTURE0);
+    program.release();
+}
+
+void MeshRenderer::releaseGl()
+{
+    m_gl.reset();
+}
+
+QRectF MeshRenderer::drawableCrop(const QRectF& crop)
+{
+    const QRectF standard = crop.normalized();
+    const auto extent = [](double value) { return value >= 0.01 ? std::min(value, 1.0) : 0.01; };
+    const auto origin = [](double value, double size) { return std::min(value > 0 ? value : 0.0, 1 - size); };
+    const double width = extent(standard.width());
+    const double height = extent(standard.height());
+    return {origin(standard.x(), width), origin(standard.y(), height), width, height};
+}
+
+QSizeF MeshRenderer::fillScale(const QSizeF& target, const QRectF& crop, double mediaAspect)
+{
+    const double area = target.width() * crop.height() / std::max(target.height() * crop.width(), 1.0);
+    const double media = mediaAspect > 0 ? mediaAspect : 1.0;
+    return {std::min(area / media, 1.0), std::min(media / area, 1.0)};
+}
