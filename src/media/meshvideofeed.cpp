@@ -1,0 +1,53 @@
+#include "meshvideofeed.h"
+
+#include "player.h"
+
+MeshVideoFeed::MeshVideoFeed(Player* player, QObject* parent) : QObject(parent), m_player(player)
+{
+    m_timer.setInterval(1000 / 60);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &MeshVideoFeed::sample);
+}
+
+QUuid MeshVideoFeed::add(Handler handler)
+{
+    const QUuid token = QUuid::createUuid();
+    m_subscribers.insert(token, handler);
+    if (m_latest)
+        handler(*m_latest);
+    if (!m_timer.isActive())
+        m_timer.start();
+    return token;
+}
+
+void MeshVideoFeed::remove(const QUuid& token)
+{
+    m_subscribers.remove(token);
+    if (!m_subscribers.isEmpty())
+        return;
+    m_timer.stop();
+    m_generation.reset();
+    m_latest.reset();
+}
+
+void MeshVideoFeed::sample()
+{
+    const quint64 generation = m_player->generation();
+    if (m_generation != generation) {
+        m_generation = generation;
+        m_latest.reset();
+    }
+    const std::optional<VideoFrame> frame = m_player->currentFrame();
+    if (!frame || (m_latest && m_latest->serial() == frame->serial()))
+        return;
+    deliver(*frame);
+}
+
+void MeshVideoFeed::deliver(const VideoFrame& frame)
+{
+    m_latest = frame;
+    // Handlers may subscribe or unsubscribe while being called: call those registered when delivery started.
+    const QList<Handler> handlers = m_subscribers.values();
+    for (const Handler& handler : handlers)
+        handler(frame);
+}

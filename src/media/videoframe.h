@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QTransform>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+// One decoded video frame as the decoder produced it. Copies share the same pixels; nothing is converted until
+// toImage() is asked for, so a renderer can upload the planes as they are.
+class VideoFrame
+{
+public:
+    enum class Format { i420, nv12, bgra, rgba };
+
+    struct Plane
+    {
+        const std::uint8_t* data = nullptr;
+        int stride = 0;
+        int width = 0;
+        int height = 0;
+    };
+
+    // Holds whatever keeps the pixels alive; made by the player.
+    class Storage
+    {
+    public:
+        virtual ~Storage() = default;
+    };
+
+    VideoFrame() = default;
+    VideoFrame(std::shared_ptr<const Storage> storage, Format format, QSize size, std::array<Plane, 3> planes,
+               int planeCount, double time, QTransform orientation, std::uint64_t serial);
+
+    bool isNull() const { return !m_storage; }
+    Format format() const { return m_format; }
+    QSize size() const { return m_size; }
+    int planeCount() const { return m_planeCount; }
+    Plane plane(int index) const { return m_planes.at(index); }
+    // Media time of the frame in seconds.
+    double time() const { return m_time; }
+    // The video's orientation in pixels of the frame: the frame itself is never rotated.
+    QTransform orientation() const { return m_orientation; }
+    // Grows with every new frame a player delivers.
+    std::uint64_t serial() const { return m_serial; }
+
+    // The frame converted to RGB with its orientation applied, scaled down to fit maxSize when one is given.
+    QImage toImage(QSize maxSize = {}) const;
+
+private:
+    std::shared_ptr<const Storage> m_storage;
+    Format m_format = Format::bgra;
+    QSize m_size;
+    std::array<Plane, 3> m_planes{};
+    int m_planeCount = 0;
+    double m_time = 0;
+    QTransform m_orientation;
+    std::uint64_t m_serial = 0;
+};
