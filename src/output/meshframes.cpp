@@ -1,14 +1,13 @@
 #include "meshframes.h"
 
-void MeshFrames::receive(const QImage& newFrame, const QTransform& newTransform)
+void MeshFrames::receive(const VideoFrame& newFrame)
 {
     frame = newFrame;
-    transform = newTransform;
     if (invalidate)
         invalidate();
 }
 
 void MeshFrames::clearFrame()
 {
-    frame = QImage();
+    frame = VideoFrame();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QImage>
-#include <QTransform>
+#include "videoframe.h"
+
 #include <functional>
 
 // The latest video frame delivered to one mesh view. Storing a frame asks the view for a redraw through
@@ -9,11 +9,9 @@
 class MeshFrames
 {
 public:
-    // transform maps the frame's pixels (origin top left, y down) to the upright picture.
-    void receive(const QImage& frame, const QTransform& transform);
+    void receive(const VideoFrame& frame);
     void clearFrame();
 
-    QImage frame;
-    QTransform transform;
+    VideoFrame frame;
     std::function<void()> invalidate;
 };

@@ -3,6 +3,7 @@
 #include "mappingtexture.h"
 #include "standbyartwork.h"
 
+#include <QGenericMatrix>
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 #include <QOpenGLShaderProgram>
@@ -13,7 +14,7 @@
 class MeshGl
 {
 public:
-    enum Texture { video, still, fade, lift, polygon, textureCount };
+    enum Texture { video, chromaU, chromaV, still, fade, lift, polygon, textureCount };
 
     explicit MeshGl(QOpenGLExtraFunctions* functions) : f(functions)
     {
@@ -66,19 +67,58 @@ public:
         default:
             source = image.convertToFormat(QImage::Format_RGBA8888);
         }
+        const VideoFrame::Plane plane{source.constBits(), int(source.bytesPerLine()), source.width(), source.height()};
+        uploadPlane(texture, plane, GL_RGBA8, format, 4);
+    }
+
+    // The planes go up as the decoder made them; the shader converts YUV. None for a layout it cannot take.
+    std::optional<int> upload(const VideoFrame& frame)
+    {
+        const auto plane = [&](int index) { return frame.plane(index); };
+        switch (frame.format()) {
+        case VideoFrame::Format::rgba:
+        case VideoFrame::Format::bgra:
+            if (frame.planeCount() < 1 ||
+                !uploadPlane(video, plane(0), GL_RGBA8, frame.format() == VideoFrame::Format::rgba ? GL_RGBA : GL_BGRA,
+                             4))
+                return std::nullopt;
+            return 0;
+        case VideoFrame::Format::i420:
+            if (frame.planeCount() < 3 || !uploadPlane(video, plane(0), GL_R8, GL_RED, 1) ||
+                !uploadPlane(chromaU, plane(1), GL_R8, GL_RED, 1) || !uploadPlane(chromaV, plane(2), GL_R8, GL_RED, 1))
+                return std::nullopt;
+            return 1;
+        case VideoFrame::Format::nv12:
+            if (frame.planeCount() < 2 || !uploadPlane(video, plane(0), GL_R8, GL_RED, 1) ||
+                !uploadPlane(chromaU, plane(1), GL_RG8, GL_RG, 2))
+                return std::nullopt;
+            return 2;
+        }
+        return std::nullopt;
+    }
+
+    bool uploadPlane(Texture texture, const VideoFrame::Plane& plane, GLenum internalFormat, GLenum format,
+                     int bytesPerPixel)
+    {
+        if (!plane.data || plane.width <= 0 || plane.height <= 0 || plane.stride < plane.width * bytesPerPixel ||
+            plane.stride % bytesPerPixel != 0)
+            return false;
         f->glBindTexture(GL_TEXTURE_2D, textures[texture]);
-        f->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-        f->glPixelStorei(GL_UNPACK_ROW_LENGTH, int(source.bytesPerLine() / 4));
-        const QSize size = source.size();
-        if (sizes[texture] == size) {
+        f->glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        f->glPixelStorei(GL_UNPACK_ROW_LENGTH, plane.stride / bytesPerPixel);
+        const QSize size(plane.width, plane.height);
+        if (sizes[texture] == size && formats[texture] == internalFormat) {
             f->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.width(), size.height(), format, GL_UNSIGNED_BYTE,
-                               source.constBits());
+                               plane.data);
         } else {
-            f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, size.width(), size.height(), 0, format, GL_UNSIGNED_BYTE,
-                            source.constBits());
+            f->glTexImage2D(GL_TEXTURE_2D, 0, GLint(internalFormat), size.width(), size.height(), 0, format,
+                            GL_UNSIGNED_BYTE, plane.data);
             sizes[texture] = size;
+            formats[texture] = internalFormat;
         }
         f->glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        f->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        return true;
     }
 
     void upload(const PolygonDistanceField& field)
@@ -87,6 +127,7 @@ public:
         f->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         f->glTexImage2D(GL_TEXTURE_2D, 0, GL_R16F, field.size, field.size, 0, GL_RED, GL_FLOAT, field.values.data());
         sizes[polygon] = QSize(field.size, field.size);
+        formats[polygon] = GL_R16F;
     }
 
     void upload(const std::vector<MeshVertex>& vertices)
@@ -104,7 +145,12 @@ public:
     GLuint vertexBuffer = 0;
     GLuint textures[textureCount] = {};
     QSize sizes[textureCount];
+    GLenum formats[textureCount] = {};
 };
+
+// Columns are the weights of Y, U and V.
+static const QMatrix3x3 bt601(std::array<float, 9>{1, 0, 1.402f, 1, -0.344136f, -0.714136f, 1, 1.772f, 0}.data());
+static const QMatrix3x3 bt709(std::array<float, 9>{1, 0, 1.5748f, 1, -0.1873f, -0.4681f, 1, 1.8556f, 0}.data());
 
 static QImage pixel(uchar value)
 {
@@ -140,7 +186,7 @@ bool MeshRenderer::update(const MeshInputs& inputs)
     if (inputs.item != m_item) {
         // No late frame of the old item is shown; its last frame stays up until the new item's first one.
         m_item = inputs.item;
-        m_frameKey.reset();
+        m_frameSerial.reset();
         if (m_frames)
             m_frames->clearFrame();
         if (!inputs.item)
@@ -205,10 +251,12 @@ bool MeshRenderer::prepareGl()
     program.setUniformValue("fade", 1);
     program.setUniformValue("lift", 2);
     program.setUniformValue("polygon", 3);
+    program.setUniformValue("chromaU", 4);
+    program.setUniformValue("chromaV", 5);
     program.release();
     m_gl->programReady = true;
     m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = true;
-    m_frameKey.reset();
+    m_frameSerial.reset();
     m_videoShown = false;
     return true;
 }
@@ -232,12 +280,17 @@ void MeshRenderer::updateVideoTexture()
 {
     if (!m_hasVideo || !m_frames || m_frames->frame.isNull())
         return;
-    const QImage& frame = m_frames->frame;
-    if (m_frameKey == frame.cacheKey() && m_frameTransform == m_frames->transform)
+    const VideoFrame& frame = m_frames->frame;
+    if (m_frameSerial == frame.serial() && m_frameTransform == frame.orientation())
         return;
-    m_gl->upload(MeshGl::video, frame);
-    m_frameKey = frame.cacheKey();
-    m_frameTransform = m_frames->transform;
+    // A frame that cannot be uploaded leaves the previous one on show.
+    const std::optional<int> format = m_gl->upload(frame);
+    if (!format)
+        return;
+    m_frameSerial = frame.serial();
+    m_frameTransform = frame.orientation();
+    m_videoFormat = *format;
+    m_videoHighDefinition = frame.size().height() >= 720;
     setOrientation(m_frameTransform, frame.size());
     m_videoShown = true;
 }
@@ -301,12 +354,15 @@ void MeshRenderer::draw(QSize pixelSize)
     program.setUniformValue("crop", float(crop.x()), float(crop.y()), float(crop.width()), float(crop.height()));
     program.setUniformValue("fit", float(fit.width()), float(fit.height()));
     program.setUniformValue("grid", m_pattern ? 1 : 0);
+    program.setUniformValue("mediaFormat", useVideo ? m_videoFormat : 0);
+    program.setUniformValue("yuvToRgb", m_videoHighDefinition ? bt709 : bt601);
     program.setUniformValueArray("orientationX", orientationX.data(), 1, 4);
     program.setUniformValueArray("orientationY", orientationY.data(), 1, 4);
     const GLuint textures[] = {m_gl->textures[useVideo ? MeshGl::video : MeshGl::still],
-                               m_gl->textures[MeshGl::fade], m_gl->textures[MeshGl::lift],
-                               m_gl->textures[MeshGl::polygon]};
-    for (int unit = 0; unit < 4; ++unit) {
+                               m_gl->textures[MeshGl::fade],    m_gl->textures[MeshGl::lift],
+                               m_gl->textures[MeshGl::polygon], m_gl->textures[MeshGl::chromaU],
+                               m_gl->textures[MeshGl::chromaV]};
+    for (int unit = 0; unit < 6; ++unit) {
         f->glActiveTexture(GL_TEXTURE0 + unit);
         f->glBindTexture(GL_TEXTURE_2D, textures[unit]);
     }

@@ -95,8 +95,10 @@ private:
     bool m_pattern = false;
     bool m_black = false;
     bool m_videoShown = false;
-    std::optional<qint64> m_frameKey;
+    std::optional<std::uint64_t> m_frameSerial;
     QTransform m_frameTransform;
+    int m_videoFormat = 0;
+    bool m_videoHighDefinition = true;
     double m_videoAspect = 1;
     std::array<float, 4> m_orientationX{1, 0, 0, 0};
     std::array<float, 4> m_orientationY{0, 1, 0, 0};

@@ -21,18 +21,33 @@ uniform sampler2D media;
 uniform sampler2D fade;
 uniform sampler2D lift;
 uniform sampler2D polygon;
+uniform sampler2D chromaU;
+uniform sampler2D chromaV;
+uniform int mediaFormat;
+uniform mat3 yuvToRgb;
 uniform vec4 crop;
 uniform vec2 fit;
 uniform int grid;
 uniform vec4 orientationX;
 uniform vec4 orientationY;
 
+// 0: RGB(A); 1: planar Y, U, V; 2: Y with interleaved UV. Video YUV is limited range.
+vec3 mediaColour(vec2 s)
+{
+    if (mediaFormat == 0)
+        return texture(media, s).rgb;
+    float y = texture(media, s).r;
+    vec2 chroma = mediaFormat == 1 ? vec2(texture(chromaU, s).r, texture(chromaV, s).r) : texture(chromaU, s).rg;
+    vec3 yuv = vec3((y - 16.0 / 255.0) * (255.0 / 219.0), (chroma - 128.0 / 255.0) * (255.0 / 224.0));
+    return clamp(yuvToRgb * yuv, 0.0, 1.0);
+}
+
 void main()
 {
     vec2 uv = crop.xy + mesh * crop.zw;
     vec2 p = (uv - 0.5) * fit + 0.5;
     vec2 s = vec2(dot(orientationX.xyz, vec3(p, 1.0)), dot(orientationY.xyz, vec3(p, 1.0)));
-    vec3 colour = texture(media, s).rgb;
+    vec3 colour = mediaColour(s);
     if (grid != 0) {
         vec2 l = abs(fract(uv * 20.0 + 0.5) - 0.5);
         colour = min(l.x, l.y) < 0.018 ? vec3(0.0, 0.85, 0.9) : vec3(0.0);
