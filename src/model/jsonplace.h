@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QLatin1StringView>
+#include <QString>
+
+// Where in the project file a value sits, e.g. cues[2].ending. Places chain on the stack from the root, so the
+// text is only put together when something has gone wrong; a place must not outlive its parent.
+class JsonPlace
+{
+public:
+    JsonPlace() = default;
+    JsonPlace(const JsonPlace& parent, QLatin1StringView member) : m_parent(&parent), m_member(member) {}
+    JsonPlace(const JsonPlace& parent, qsizetype index) : m_parent(&parent), m_index(index) {}
+    // A key of a table such as projectorMappings["屏幕 1"].
+    JsonPlace(const JsonPlace& parent, const QString& key) : m_parent(&parent), m_key(key), m_isKey(true) {}
+
+    QString text() const;
+
+private:
+    void appendTo(QString& text) const;
+
+    const JsonPlace* m_parent = nullptr;
+    QLatin1StringView m_member;
+    qsizetype m_index = -1;
+    QString m_key;
+    bool m_isKey = false;
+};

@@ -1,0 +1,118 @@
+#include "jsonreader.h"
+
+#include "showjson.h"
+
+void JsonReader::fail(const QString& problem) const
+{
+    const QString where = m_place.text();
+    const QString text = where.isEmpty() ? problem : where + QStringLiteral(": ") + problem;
+    throw ShowJsonError(text.toStdString());
+}
+
+QJsonObject JsonReader::object() const
+{
+    if (!m_value.isObject())
+        fail(QStringLiteral("expected an object"));
+    return m_value.toObject();
+}
+
+QJsonArray JsonReader::array() const
+{
+    if (!m_value.isArray())
+        fail(QStringLiteral("expected an array"));
+    return m_value.toArray();
+}
+
+void readValue(const JsonReader& in, QString& out)
+{
+    if (!in.value().isString())
+        in.fail(QStringLiteral("expected a string"));
+    out = in.value().toString();
+}
+
+void readValue(const JsonReader& in, double& out)
+{
+    if (!in.value().isDouble())
+        in.fail(QStringLiteral("expected a number"));
+    out = in.value().toDouble();
+}
+
+void readValue(const JsonReader& in, qint64& out)
+{
+    const QJsonValue& value = in.value();
+    if (!value.isDouble())
+        in.fail(QStringLiteral("expected a whole number"));
+    // toInteger falls back to its argument for fractions and numbers outside 64 bits; two fallbacks tell them apart.
+    const qint64 number = value.toInteger(0);
+    if (number == 0 && value.toInteger(1) != 0)
+        in.fail(QStringLiteral("expected a whole number that fits in 64 bits, found %1").arg(value.toDouble()));
+    out = number;
+}
+
+void readValue(const JsonReader& in, bool& out)
+{
+    if (!in.value().isBool())
+        in.fail(QStringLiteral("expected true or false"));
+    out = in.value().toBool();
+}
+
+static bool isUuidText(const QString& text)
+{
+    if (text.size() != 36)
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        const bool hyphen = i == 8 || i == 13 || i == 18 || i == 23;
+        if (hyphen != (c == u'-'))
+            return false;
+        const bool hexDigit = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (!hyphen && !hexDigit)
+            return false;
+    }
+    return true;
+}
+
+void readValue(const JsonReader& in, QUuid& out)
+{
+    QString text;
+    readValue(in, text);
+    if (!isUuidText(text))
+        in.fail(QStringLiteral("not a UUID \"%1\"").arg(text));
+    out = QUuid::fromString(text);
+}
+
+void readValue(const JsonReader& in, QUrl& out)
+{
+    QString text;
+    readValue(in, text);
+    const QUrl url(text, QUrl::StrictMode);
+    if (text.isEmpty() || !url.isValid())
+        in.fail(QStringLiteral("not a URL \"%1\"").arg(text));
+    out = url;
+}
+
+static std::optional<QPointF> pointFrom(const QJsonValue& value)
+{
+    const QJsonArray array = value.toArray();
+    if (!value.isArray() || array.size() != 2 || !array.at(0).isDouble() || !array.at(1).isDouble())
+        return std::nullopt;
+    return QPointF(array.at(0).toDouble(), array.at(1).toDouble());
+}
+
+void readValue(const JsonReader& in, QPointF& out)
+{
+    const std::optional<QPointF> point = pointFrom(in.value());
+    if (!point)
+        in.fail(QStringLiteral("expected a point [x, y]"));
+    out = *point;
+}
+
+void readValue(const JsonReader& in, QRectF& out)
+{
+    const QJsonArray array = in.value().toArray();
+    const std::optional<QPointF> origin = array.size() == 2 ? pointFrom(array.at(0)) : std::nullopt;
+    const std::optional<QPointF> size = array.size() == 2 ? pointFrom(array.at(1)) : std::nullopt;
+    if (!in.value().isArray() || !origin || !size)
+        in.fail(QStringLiteral("expected a rectangle [[x, y], [width, height]]"));
+    out = QRectF(origin->x(), origin->y(), size->x(), size->y());
+}

@@ -1,0 +1,412 @@
+#include "fullshow.h"
+#include "qtprinters.h"
+#include "showjson.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+QByteArray readData(const char* name)
+{
+    QFile file(QStringLiteral(LUMO_TEST_DATA "/") + QString::fromUtf8(name));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    return file.readAll();
+}
+
+// The reader's error text, or an empty text when the bytes read.
+QString decodeError(const QByteArray& bytes)
+{
+    try {
+        decodeShow(bytes);
+    } catch (const ShowJsonError& error) {
+        return QString::fromStdString(error.what());
+    }
+    return {};
+}
+
+QString encodeError(const Show& show)
+{
+    try {
+        encodeShow(show, JsonFormat::compact);
+    } catch (const ShowJsonError& error) {
+        return QString::fromStdString(error.what());
+    }
+    return {};
+}
+
+QJsonObject minimalCue()
+{
+    return QJsonObject{{"id", "01234567-89AB-4CDE-8F01-23456789ABCD"},
+                       {"name", "开场"},
+                       {"sideMirrorsMain", false},
+                       {"audioBus", "背景音乐"},
+                       {"videoAudio", false},
+                       {"ending", "定格"},
+                       {"delay", 0}};
+}
+
+QJsonObject minimalEvent()
+{
+    return QJsonObject{{"id", "11111111-2222-4333-8444-555555555555"},
+                       {"time", 1},
+                       {"track", "主屏"},
+                       {"videoAudio", false},
+                       {"transport", "UDP"},
+                       {"host", ""},
+                       {"port", 0},
+                       {"payload", ""},
+                       {"hex", false},
+                       {"oscAddress", ""}};
+}
+
+QJsonObject minimalShow(const QJsonArray& cues = {})
+{
+    return QJsonObject{{"cues", cues}, {"artNetHost", ""}, {"universe", 0}};
+}
+
+QByteArray bytesOf(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
+
+QByteArray showWithCueMember(const QString& key, const QJsonValue& value)
+{
+    QJsonObject cue = minimalCue();
+    cue.insert(key, value);
+    return bytesOf(minimalShow({cue}));
+}
+
+QByteArray showWithEventMember(const QString& key, const QJsonValue& value)
+{
+    QJsonObject event = minimalEvent();
+    event.insert(key, value);
+    QJsonObject cue = minimalCue();
+    cue.insert("timeline", QJsonArray{event});
+    return bytesOf(minimalShow({cue}));
+}
+
+QJsonObject encodedObject(const Show& show)
+{
+    return QJsonDocument::fromJson(encodeShow(show, JsonFormat::compact)).object();
+}
+
+} // namespace
+
+TEST(ShowJson, FullShowMatchesGoldenFileByteForByte)
+{
+    const QByteArray golden = readData("full-show.json");
+    EXPECT_EQ(encodeShow(fullShow(), JsonFormat::pretty), golden);
+    EXPECT_EQ(decodeShow(golden), fullShow());
+}
+
+TEST(ShowJson, RoundTripsEveryFieldInBothForms)
+{
+    const Show show = fullShow();
+    EXPECT_EQ(decodeShow(encodeShow(show, JsonFormat::pretty)), show);
+    const QByteArray compact = encodeShow(show, JsonFormat::compact);
+    EXPECT_FALSE(compact.contains('\n'));
+    EXPECT_EQ(decodeShow(compact), show);
+
+    const Show fresh = Show::makeDefault();
+    EXPECT_EQ(decodeShow(encodeShow(fresh, JsonFormat::pretty)), fresh);
+}
+
+TEST(ShowJson, ReadsTheSmallestFileAndNeedsEachOfItsMembers)
+{
+    const Show show = decodeShow(R"({"cues":[],"artNetHost":"","universe":0})");
+    EXPECT_TRUE(show.cues.isEmpty());
+    EXPECT_EQ(show.screens(), QList<ScreenRole>{kScreen1});
+    EXPECT_FALSE(show.assets || show.defaultPicture || show.outputScreens || show.projectorMappings ||
+                 show.displayBindings);
+
+    for (const char* key : {"cues", "artNetHost", "universe"}) {
+        QJsonObject object = minimalShow();
+        object.remove(key);
+        EXPECT_EQ(decodeError(bytesOf(object)), QString(key) + ": required value is missing");
+        object.insert(key, QJsonValue::Null);
+        EXPECT_EQ(decodeError(bytesOf(object)), QString(key) + ": required value is null");
+    }
+}
+
+TEST(ShowJson, CueNeedsItsRequiredMembersOnly)
+{
+    EXPECT_EQ(decodeError(bytesOf(minimalShow({minimalCue()}))), QString());
+    for (const QString& key : minimalCue().keys()) {
+        QJsonObject cue = minimalCue();
+        cue.remove(key);
+        EXPECT_EQ(decodeError(bytesOf(minimalShow({minimalCue(), cue}))),
+                  "cues[1]." + key + ": required value is missing");
+    }
+    for (const QString& key : minimalEvent().keys()) {
+        QJsonObject event = minimalEvent();
+        event.remove(key);
+        EXPECT_EQ(decodeError(showWithCueMember("timeline", QJsonArray{event})),
+                  "cues[0].timeline[0]." + key + ": required value is missing");
+    }
+}
+
+TEST(ShowJson, AbsentOptionalsAreLeftOutAndNullReadsAsAbsent)
+{
+    Show show;
+    show.cues = {Cue()};
+    QJsonObject cue = encodedObject(show)["cues"].toArray().at(0).toObject();
+    EXPECT_FALSE(cue.contains("videoMuted"));
+    EXPECT_EQ(cue.keys(), minimalCue().keys());
+    EXPECT_EQ(encodedObject(show).keys(), minimalShow().keys());
+
+    show.cues[0].videoMuted = false;
+    cue = encodedObject(show)["cues"].toArray().at(0).toObject();
+    EXPECT_EQ(cue.value("videoMuted"), QJsonValue(false));
+
+    EXPECT_FALSE(decodeShow(showWithCueMember("videoMuted", QJsonValue::Null)).cues[0].videoMuted);
+    EXPECT_FALSE(decodeShow(showWithCueMember("lighting", QJsonValue::Null)).cues[0].lighting);
+    EXPECT_FALSE(decodeShow(showWithEventMember("outputScreen", QJsonValue::Null)).cues[0].timeline->at(0).outputScreen);
+}
+
+TEST(ShowJson, AbsentAndEmptyListsStayDistinct)
+{
+    Show show;
+    show.outputScreens = QList<ScreenRole>{};
+    const Show back = decodeShow(encodeShow(show, JsonFormat::compact));
+    ASSERT_TRUE(back.outputScreens);
+    EXPECT_TRUE(back.outputScreens->isEmpty());
+    EXPECT_NE(back, Show());
+}
+
+TEST(ShowJson, IgnoresMembersThatAreNotFields)
+{
+    QJsonObject object = minimalShow({minimalCue()});
+    object.insert("version", 7);
+    object.insert("comment", QJsonObject{{"deep", QJsonArray{1, 2, QJsonObject{}}}});
+    EXPECT_EQ(decodeError(bytesOf(object)), QString());
+    EXPECT_EQ(decodeError(showWithCueMember("colour", "red")), QString());
+}
+
+TEST(ShowJson, ErrorNamesThePlace)
+{
+    QJsonObject bad = minimalCue();
+    bad.insert("ending", "Hold");
+    EXPECT_EQ(decodeError(bytesOf(minimalShow({minimalCue(), minimalCue(), bad}))),
+              R"(cues[2].ending: unknown value "Hold")");
+    EXPECT_EQ(decodeError(showWithEventMember("track", "Main")), R"(cues[0].timeline[0].track: unknown value "Main")");
+
+    QJsonObject object = minimalShow();
+    object.insert("projectorMappings", QJsonObject{{"屏幕 1", QJsonObject{{"enabled", true}}}});
+    EXPECT_EQ(decodeError(bytesOf(object)), R"(projectorMappings["屏幕 1"].crop: required value is missing)");
+}
+
+TEST(ShowJson, RejectsValuesOfTheWrongForm)
+{
+    const struct
+    {
+        QByteArray bytes;
+        const char* error;
+    } cases[] = {
+        {showWithCueMember("name", 5), "cues[0].name: expected a string"},
+        {showWithCueMember("sideMirrorsMain", 1), "cues[0].sideMirrorsMain: expected true or false"},
+        {showWithCueMember("videoAudio", "true"), "cues[0].videoAudio: expected true or false"},
+        {showWithCueMember("delay", "0"), "cues[0].delay: expected a number"},
+        {showWithCueMember("audioBus", "Music"), R"(cues[0].audioBus: unknown value "Music")"},
+        {showWithCueMember("audioBus", " 音效"), R"(cues[0].audioBus: unknown value " 音效")"},
+        {showWithCueMember("lighting", QJsonArray{1, 255, 0}), "cues[0].lighting: expected an object"},
+        {showWithCueMember("lighting", QJsonObject{{"address", 1}, {"level", 2}}),
+         "cues[0].lighting.fade: required value is missing"},
+        {showWithCueMember("timeline", QJsonObject{}), "cues[0].timeline: expected an array"},
+        {showWithEventMember("outputScreen", "屏幕 2"), "cues[0].timeline[0].outputScreen: expected an object"},
+        {showWithEventMember("kind", "video"), ""},
+        {bytesOf(QJsonObject{{"cues", QJsonArray{}}, {"artNetHost", ""}, {"universe", 0},
+                             {"outputScreens", QJsonArray{"屏幕 1"}}}),
+         "outputScreens[0]: expected an object"},
+        {bytesOf(QJsonObject{{"cues", QJsonArray{}}, {"artNetHost", ""}, {"universe", 0},
+                             {"displayBindings", QJsonObject{{"屏幕 1", 7}}}}),
+         R"(displayBindings["屏幕 1"]: expected a string)"},
+        {bytesOf(QJsonObject{{"cues", QJsonArray{1}}, {"artNetHost", ""}, {"universe", 0}}),
+         "cues[0]: expected an object"},
+        {bytesOf(QJsonObject{{"cues", QJsonArray{QJsonValue::Null}}, {"artNetHost", ""}, {"universe", 0}}),
+         "cues[0]: required value is null"},
+        {"[]", "not a JSON object"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(decodeError(c.bytes), QString::fromUtf8(c.error)) << c.bytes.toStdString();
+    EXPECT_TRUE(decodeError("").startsWith("not JSON: "));
+    EXPECT_TRUE(decodeError("\"cues\"").startsWith("not JSON: "));
+    EXPECT_TRUE(decodeError(R"({"cues":[],"artNetHost":"","universe":0} x)").startsWith("not JSON: "));
+}
+
+TEST(ShowJson, IntegersMustBeWholeAndFitIn64Bits)
+{
+    auto universe = [](const char* number) {
+        return QByteArray(R"({"cues":[],"artNetHost":"","universe":)") + number + "}";
+    };
+    EXPECT_EQ(decodeShow(universe("9223372036854775807")).universe, std::numeric_limits<qint64>::max());
+    EXPECT_EQ(decodeShow(universe("-9223372036854775808")).universe, std::numeric_limits<qint64>::min());
+    EXPECT_EQ(decodeShow(universe("2.0")).universe, 2);
+    EXPECT_EQ(decodeShow(universe("1e3")).universe, 1000);
+    for (const char* bad : {"1.5", "9223372036854775808", "1e300", "-1e19", "0.0001"})
+        EXPECT_TRUE(decodeError(universe(bad)).startsWith("universe: expected a whole number that fits in 64 bits"))
+            << bad;
+    EXPECT_EQ(decodeError(universe("\"3\"")), "universe: expected a whole number");
+    EXPECT_EQ(decodeError(universe("true")), "universe: expected a whole number");
+    EXPECT_TRUE(decodeError(universe("1e400")).startsWith("not JSON: "));
+}
+
+TEST(ShowJson, UuidsAreWrittenUpperCaseAndReadInEitherCaseWithoutBraces)
+{
+    Cue cue;
+    cue.id = QUuid("{6f1e2d3c-4b5a-4978-8a6b-5c4d3e2f1a0b}");
+    Show show;
+    show.cues = {cue};
+    EXPECT_EQ(encodedObject(show)["cues"].toArray().at(0).toObject().value("id"),
+              QJsonValue("6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B"));
+
+    EXPECT_EQ(decodeShow(showWithCueMember("id", "6f1e2d3c-4b5a-4978-8a6b-5c4d3e2f1a0b")).cues[0].id, cue.id);
+    EXPECT_EQ(decodeShow(showWithCueMember("id", "6F1E2D3C-4b5a-4978-8A6B-5c4d3e2f1a0b")).cues[0].id, cue.id);
+    for (const char* bad : {"{6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B}", "6F1E2D3C4B5A49788A6B5C4D3E2F1A0B",
+                            "6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0", "6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0G",
+                            " 6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0", "6F1E2D3C+4B5A-4978-8A6B-5C4D3E2F1A0B", ""})
+        EXPECT_EQ(decodeError(showWithCueMember("id", bad)), QStringLiteral("cues[0].id: not a UUID \"%1\"").arg(bad));
+    EXPECT_EQ(decodeError(showWithEventMember("assetID", "nope")), R"(cues[0].timeline[0].assetID: not a UUID "nope")");
+}
+
+TEST(ShowJson, FilesAreWrittenAsPercentEncodedFileUrls)
+{
+    Cue cue;
+    cue.main = QUrl::fromLocalFile(QStringLiteral("/演出/my clip #1.mov"));
+    Show show;
+    show.cues = {cue};
+    EXPECT_EQ(encodedObject(show)["cues"].toArray().at(0).toObject().value("main"),
+              QJsonValue("file:///%E6%BC%94%E5%87%BA/my%20clip%20%231.mov"));
+    EXPECT_EQ(decodeShow(encodeShow(show, JsonFormat::compact)).cues[0].main->toLocalFile(),
+              QStringLiteral("/演出/my clip #1.mov"));
+
+    EXPECT_EQ(decodeShow(showWithCueMember("main", "https://example.com/a.mp4")).cues[0].main,
+              QUrl("https://example.com/a.mp4"));
+    EXPECT_EQ(decodeError(showWithCueMember("main", "")), R"(cues[0].main: not a URL "")");
+    EXPECT_EQ(decodeError(showWithCueMember("main", "file:///a b.mov")), R"(cues[0].main: not a URL "file:///a b.mov")");
+    EXPECT_EQ(decodeError(showWithCueMember("main", 3)), "cues[0].main: expected a string");
+}
+
+TEST(ShowJson, RefusesToWriteWhatCouldNotBeReadBack)
+{
+    Show show = Show::makeDefault();
+    show.cues[1].delay = std::nan("");
+    EXPECT_EQ(encodeError(show).left(29), "cues[1].delay: cannot write t");
+
+    show = Show::makeDefault();
+    ProjectorMapping mapping;
+    mapping.corners[2].setY(std::numeric_limits<double>::infinity());
+    show.projectorMappings = QMap<QString, ProjectorMapping>{{"屏幕 1", mapping}};
+    EXPECT_TRUE(encodeError(show).startsWith(R"(projectorMappings["屏幕 1"].corners[2]: cannot write)"));
+
+    show = Show::makeDefault();
+    show.assets = QList<MediaAsset>{MediaAsset()};
+    EXPECT_EQ(encodeError(show), "assets[0].url: cannot write an empty or invalid URL");
+
+    show = Show::makeDefault();
+    show.cues[0].lighting = Lighting{1, 255, -std::numeric_limits<double>::infinity()};
+    EXPECT_TRUE(encodeError(show).startsWith("cues[0].lighting.fade: cannot write"));
+}
+
+TEST(ShowJson, GoldenBadFilesFailWithTheirPlace)
+{
+    const struct
+    {
+        const char* file;
+        const char* error;
+    } cases[] = {
+        {"bad-english-ending.json", R"(cues[2].ending: unknown value "Hold")"},
+        {"bad-braced-uuid.json", R"(cues[0].id: not a UUID "{01234567-89AB-4CDE-8F01-23456789ABCD}")"},
+        {"bad-bare-screen.json", "outputScreens[1]: expected an object"},
+        {"bad-missing-gamma.json", R"(projectorMappings["屏幕 2"].gamma: required value is missing)"},
+        {"bad-fractional-port.json", "cues[0].timeline[0].port: expected a whole number that fits in 64 bits"},
+    };
+    for (const auto& c : cases)
+        EXPECT_TRUE(decodeError(readData(c.file)).startsWith(QString::fromUtf8(c.error))) << c.file;
+}
+
+TEST(ShowJson, NeverCrashesOnTruncatedOrHostileInput)
+{
+    const QByteArray golden = readData("full-show.json");
+    for (qsizetype length = 0; length < golden.size() - 2; ++length)
+        EXPECT_FALSE(decodeError(golden.left(length)).isEmpty()) << length;
+
+    EXPECT_FALSE(decodeError(QByteArray(100000, '[')).isEmpty());
+    EXPECT_FALSE(decodeError(QByteArray(100000, '{')).isEmpty());
+    const QByteArray deep = QByteArray(500, '[') + QByteArray(500, ']');
+    EXPECT_EQ(decodeError(R"({"cues":[],"artNetHost":"","universe":0,"extra":)" + deep + "}"), QString());
+    EXPECT_EQ(decodeError(R"({"cues":)" + deep + R"(,"artNetHost":"","universe":0})"), "cues[0]: expected an object");
+    EXPECT_FALSE(decodeError("\xff\xfe{}").isEmpty());
+    EXPECT_FALSE(decodeError(QByteArray("{\"cues\":[],\"artNetHost\":\"\0\",\"universe\":0}", 40)).isEmpty());
+}
+
+TEST(MappingJson, DefaultMappingIsWrittenWithTheFiveRequiredKeys)
+{
+    const QJsonObject object = QJsonDocument::fromJson(encodeMapping(ProjectorMapping())).object();
+    EXPECT_EQ(object, QJsonObject({{"corners", QJsonArray{QJsonArray{0, 0}, QJsonArray{1, 0}, QJsonArray{1, 1},
+                                                          QJsonArray{0, 1}}},
+                                   {"crop", QJsonArray{QJsonArray{0, 0}, QJsonArray{1, 1}}},
+                                   {"edges", QJsonArray{0, 0, 0, 0}},
+                                   {"enabled", false},
+                                   {"gamma", 1}}));
+}
+
+TEST(MappingJson, RequiredAndOptionalMembers)
+{
+    const QJsonObject defaults = QJsonDocument::fromJson(encodeMapping(ProjectorMapping())).object();
+    for (const QString& key : defaults.keys()) {
+        QJsonObject object = defaults;
+        object.remove(key);
+        EXPECT_THROW(decodeMapping(QJsonDocument(object).toJson()), ShowJsonError) << key.toStdString();
+    }
+    QJsonObject object = defaults;
+    object.insert("meshRows", 1);
+    object.insert("meshColumns", 40);
+    object.insert("blackLevel", QJsonValue::Null);
+    object.insert("mesh", QJsonArray{QJsonArray{0, 0}});
+    const ProjectorMapping mapping = decodeMapping(QJsonDocument(object).toJson());
+    EXPECT_EQ(mapping.meshRows, 1);
+    EXPECT_EQ(mapping.meshColumns, 40);
+    EXPECT_EQ(mapping.rows(), 2);
+    EXPECT_EQ(mapping.columns(), 17);
+    EXPECT_FALSE(mapping.blackLevel);
+    EXPECT_EQ(decodeMapping(encodeMapping(mapping)), mapping);
+
+    ProjectorMapping threeRows;
+    threeRows.meshRows = 3;
+    EXPECT_NE(threeRows, ProjectorMapping());
+    EXPECT_EQ(threeRows.rows(), ProjectorMapping().rows());
+}
+
+TEST(MappingJson, RejectsMistypedShapes)
+{
+    const QJsonObject defaults = QJsonDocument::fromJson(encodeMapping(ProjectorMapping())).object();
+    const struct
+    {
+        const char* key;
+        QJsonValue value;
+        const char* error;
+    } cases[] = {
+        {"crop", QJsonArray{0, 0, 1, 1}, "crop: expected a rectangle [[x, y], [width, height]]"},
+        {"corners", QJsonArray{QJsonArray{0, 0, 0}}, "corners[0]: expected a point [x, y]"},
+        {"corners", QJsonArray{QJsonObject{{"x", 0}, {"y", 0}}}, "corners[0]: expected a point [x, y]"},
+        {"edges", QJsonArray{0, "0"}, "edges[1]: expected a number"},
+        {"source", "屏幕 1", "source: expected an object"},
+        {"meshRows", 2.5, "meshRows: expected a whole number that fits in 64 bits, found 2.5"},
+        {"meshHandles", QJsonObject{{"4", QJsonObject{{"left", QJsonArray{1}}}}},
+         R"(meshHandles["4"].left: expected a point [x, y])"},
+    };
+    for (const auto& c : cases) {
+        QJsonObject object = defaults;
+        object.insert(c.key, c.value);
+        try {
+            decodeMapping(QJsonDocument(object).toJson());
+            ADD_FAILURE() << c.key << " was read";
+        } catch (const ShowJsonError& error) {
+            EXPECT_EQ(QString::fromStdString(error.what()), QString::fromUtf8(c.error));
+        }
+    }
+}
