@@ -18,7 +18,7 @@ struct MeshVertex
 // never more than 96 cells on an axis.
 class CurvedMesh
 {
-public:
+  public:
     static QSize cells(const ProjectorMapping& mapping);
     static std::vector<MeshVertex> tessellate(const ProjectorMapping& mapping);
 };

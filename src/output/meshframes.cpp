@@ -3,8 +3,7 @@
 void MeshFrames::receive(const VideoFrame& newFrame)
 {
     frame = newFrame;
-    if (invalidate)
-        invalidate();
+    if (invalidate) invalidate();
 }
 
 void MeshFrames::clearFrame()

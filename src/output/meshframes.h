@@ -8,7 +8,7 @@
 // invalidate; it redraws nothing else.
 class MeshFrames
 {
-public:
+  public:
     void receive(const VideoFrame& frame);
     void clearFrame();
 

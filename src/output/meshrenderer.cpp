@@ -13,7 +13,7 @@
 // The GL side of one renderer, made on the first draw in the drawing context.
 class MeshGl
 {
-public:
+  public:
     enum Texture { video, chromaU, chromaV, still, fade, lift, polygon, textureCount };
 
     explicit MeshGl(QOpenGLExtraFunctions* functions) : f(functions)
@@ -162,8 +162,7 @@ static QImage pixel(uchar value)
 static QImage stillFor(const QImage& image)
 {
     QImage still = image.isNull() ? standbyArtworkImage(QSize(960, 540)) : image;
-    if (still.isNull())
-        return pixel(0);
+    if (still.isNull()) return pixel(0);
     return still.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
 }
 
@@ -171,8 +170,7 @@ MeshRenderer::MeshRenderer(MeshShaderSource source) : m_source(std::move(source)
 
 MeshRenderer::~MeshRenderer()
 {
-    if (QOpenGLContext::currentContext())
-        releaseGl();
+    if (QOpenGLContext::currentContext()) releaseGl();
 }
 
 bool MeshRenderer::update(const MeshInputs& inputs)
@@ -187,10 +185,8 @@ bool MeshRenderer::update(const MeshInputs& inputs)
         // No late frame of the old item is shown; its last frame stays up until the new item's first one.
         m_item = inputs.item;
         m_frameSerial.reset();
-        if (m_frames)
-            m_frames->clearFrame();
-        if (!inputs.item)
-            m_videoShown = false;
+        if (m_frames) m_frames->clearFrame();
+        if (!inputs.item) m_videoShown = false;
         changed = true;
     }
 
@@ -203,8 +199,7 @@ bool MeshRenderer::update(const MeshInputs& inputs)
     }
 
     const ProjectorMapping& mapping = inputs.mapping;
-    if (m_configuration && *m_configuration == mapping)
-        return changed;
+    if (m_configuration && *m_configuration == mapping) return changed;
 
     if (!m_configuration || m_configuration->edges != mapping.edges || m_configuration->gamma != mapping.gamma ||
         m_configuration->blackLevel != mapping.blackLevel) {
@@ -236,8 +231,7 @@ bool MeshRenderer::update(const MeshInputs& inputs)
 
 bool MeshRenderer::prepareGl()
 {
-    if (m_gl)
-        return m_gl->programReady;
+    if (m_gl) return m_gl->programReady;
     QOpenGLContext* context = QOpenGLContext::currentContext();
     m_gl = std::make_unique<MeshGl>(context->extraFunctions());
     QOpenGLShaderProgram& program = m_gl->program;
@@ -263,30 +257,24 @@ bool MeshRenderer::prepareGl()
 
 void MeshRenderer::uploadChanges()
 {
-    if (m_meshDirty)
-        m_gl->upload(m_vertices);
+    if (m_meshDirty) m_gl->upload(m_vertices);
     if (m_masksDirty) {
         m_gl->upload(MeshGl::fade, m_fade);
         m_gl->upload(MeshGl::lift, m_lift);
     }
-    if (m_polygonDirty && m_polygon)
-        m_gl->upload(*m_polygon);
-    if (m_stillDirty)
-        m_gl->upload(MeshGl::still, m_still);
+    if (m_polygonDirty && m_polygon) m_gl->upload(*m_polygon);
+    if (m_stillDirty) m_gl->upload(MeshGl::still, m_still);
     m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = false;
 }
 
 void MeshRenderer::updateVideoTexture()
 {
-    if (!m_hasVideo || !m_frames || m_frames->frame.isNull())
-        return;
+    if (!m_hasVideo || !m_frames || m_frames->frame.isNull()) return;
     const VideoFrame& frame = m_frames->frame;
-    if (m_frameSerial == frame.serial() && m_frameTransform == frame.orientation())
-        return;
+    if (m_frameSerial == frame.serial() && m_frameTransform == frame.orientation()) return;
     // A frame that cannot be uploaded leaves the previous one on show.
     const std::optional<int> format = m_gl->upload(frame);
-    if (!format)
-        return;
+    if (!format) return;
     m_frameSerial = frame.serial();
     m_frameTransform = frame.orientation();
     m_videoFormat = *format;
@@ -309,7 +297,8 @@ void MeshRenderer::setOrientation(const QTransform& transform, QSize frameSize)
         return;
     }
     const auto source = [&](double u, double v) {
-        const QPointF s = inverse.map(QPointF(upright.left() + u * upright.width(), upright.top() + v * upright.height()));
+        const QPointF s =
+            inverse.map(QPointF(upright.left() + u * upright.width(), upright.top() + v * upright.height()));
         return QPointF(s.x() / width, s.y() / height);
     };
     const QPointF o = source(0, 0);
@@ -335,12 +324,10 @@ void MeshRenderer::draw(QSize pixelSize)
     f->glViewport(0, 0, pixelSize.width(), pixelSize.height());
     f->glClearColor(0, 0, 0, 1);
     f->glClear(GL_COLOR_BUFFER_BIT);
-    if (!prepareGl())
-        return;
+    if (!prepareGl()) return;
     uploadChanges();
     updateVideoTexture();
-    if (m_black || !m_configuration || m_vertices.empty())
-        return;
+    if (m_black || !m_configuration || m_vertices.empty()) return;
 
     const bool useVideo = m_hasVideo && m_videoShown;
     const QRectF crop = drawableCrop(m_configuration->crop);
@@ -359,8 +346,10 @@ void MeshRenderer::draw(QSize pixelSize)
     program.setUniformValueArray("orientationX", orientationX.data(), 1, 4);
     program.setUniformValueArray("orientationY", orientationY.data(), 1, 4);
     const GLuint textures[] = {m_gl->textures[useVideo ? MeshGl::video : MeshGl::still],
-                               m_gl->textures[MeshGl::fade],    m_gl->textures[MeshGl::lift],
-                               m_gl->textures[MeshGl::polygon], m_gl->textures[MeshGl::chromaU],
+                               m_gl->textures[MeshGl::fade],
+                               m_gl->textures[MeshGl::lift],
+                               m_gl->textures[MeshGl::polygon],
+                               m_gl->textures[MeshGl::chromaU],
                                m_gl->textures[MeshGl::chromaV]};
     for (int unit = 0; unit < 6; ++unit) {
         f->glActiveTexture(GL_TEXTURE0 + unit);

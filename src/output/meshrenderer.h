@@ -37,7 +37,7 @@ class MeshGl;
 // inputs change. A shader that does not build leaves every frame black and errorText() says why.
 class MeshRenderer
 {
-public:
+  public:
     // How often the CPU side was rebuilt; lets callers see that unchanged inputs cost nothing.
     struct Work
     {
@@ -66,7 +66,7 @@ public:
     // Scale of picture coordinates about the centre so the media fills the cropped area, cut on one axis.
     static QSizeF fillScale(const QSizeF& target, const QRectF& crop, double mediaAspect);
 
-private:
+  private:
     bool prepareGl();
     void uploadChanges();
     void updateVideoTexture();

@@ -13,7 +13,7 @@
 // image without a window (tests, benchmarks, snapshots). Needs a platform that offers GL (an X server).
 class OffscreenMeshRenderer
 {
-public:
+  public:
     explicit OffscreenMeshRenderer(MeshShaderSource source = MeshShaderSource::builtIn());
     ~OffscreenMeshRenderer();
 
@@ -30,7 +30,7 @@ public:
     bool bindFramebuffer(QSize pixelSize);
     QOpenGLContext& context() { return m_context; }
 
-private:
+  private:
     QOffscreenSurface m_surface;
     QOpenGLContext m_context;
     std::unique_ptr<QOpenGLFramebufferObject> m_framebuffer;

@@ -5,8 +5,7 @@
 PolygonDistanceField PolygonDistanceField::make(const std::optional<QList<QPointF>>& points)
 {
     const std::optional<PolygonDistance> polygon = PolygonDistance::make(points);
-    if (!polygon)
-        return {};
+    if (!polygon) return {};
     PolygonDistanceField field;
     field.size = 256;
     field.values.resize(size_t(field.size) * field.size);

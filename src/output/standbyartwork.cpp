@@ -6,8 +6,7 @@
 // A plain stand-in: a dark field with a cyan ring and play mark, until the console draws the real artwork.
 QImage standbyArtworkImage(const QSize& size)
 {
-    if (size.isEmpty())
-        return {};
+    if (size.isEmpty()) return {};
     QImage image(size, QImage::Format_RGBA8888_Premultiplied);
     image.fill(QColor::fromRgbF(0.065f, 0.079f, 0.098f));
     QPainter painter(&image);

@@ -6,14 +6,14 @@
 
 class ImageStorage : public VideoFrame::Storage
 {
-public:
+  public:
     explicit ImageStorage(QImage pixels) : image(std::move(pixels)) {}
     QImage image;
 };
 
 class PlaneStorage : public VideoFrame::Storage
 {
-public:
+  public:
     std::vector<std::uint8_t> planes[3];
 };
 

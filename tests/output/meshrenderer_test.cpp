@@ -22,7 +22,7 @@ static MeshInputs stillInputs(const ProjectorMapping& mapping, const QImage& ima
 
 class MeshRendering : public ::testing::Test
 {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(gl.isValid()) << gl.errorText().toStdString(); }
 
     QImage render(const MeshInputs& inputs, QSize size, const QString& shot)
@@ -40,8 +40,7 @@ static bool allBlack(const QImage& image)
 {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if ((image.pixel(x, y) & 0xFFFFFF) != 0)
-                return false;
+            if ((image.pixel(x, y) & 0xFFFFFF) != 0) return false;
     return true;
 }
 

@@ -51,7 +51,7 @@ TEST(MeshCrop, MediaFillsTheCroppedArea)
 
 class MeshUpdates : public ::testing::Test
 {
-protected:
+  protected:
     MeshInputs inputs()
     {
         MeshInputs values;
