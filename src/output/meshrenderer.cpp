@@ -7,18 +7,22 @@
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 #include <QOpenGLShaderProgram>
+#include <QVector3D>
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 // The GL side of one renderer, made on the first draw in the drawing context.
 class MeshGl
 {
   public:
-    enum Texture { video, chromaU, chromaV, still, fade, lift, polygon, textureCount };
+    enum Texture { video, chromaU, chromaV, still, fade, lift, polygon, warp, textureCount };
 
     explicit MeshGl(QOpenGLExtraFunctions* functions) : f(functions)
     {
         f->glGenVertexArrays(1, &vertexArray);
+        f->glGenVertexArrays(1, &emptyVertexArray);
+        f->glGenFramebuffers(1, &warpFramebuffer);
         f->glGenBuffers(1, &vertexBuffer);
         f->glGenTextures(textureCount, textures);
         for (GLuint texture : textures) {
@@ -44,6 +48,8 @@ class MeshGl
         f->glDeleteTextures(textureCount, textures);
         f->glDeleteBuffers(1, &vertexBuffer);
         f->glDeleteVertexArrays(1, &vertexArray);
+        f->glDeleteVertexArrays(1, &emptyVertexArray);
+        f->glDeleteFramebuffers(1, &warpFramebuffer);
     }
 
     // RGBA8888 and RGB32-family images go up as they are; anything else is converted first.
@@ -104,8 +110,10 @@ class MeshGl
             plane.stride % bytesPerPixel != 0)
             return false;
         f->glBindTexture(GL_TEXTURE_2D, textures[texture]);
-        f->glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        f->glPixelStorei(GL_UNPACK_ROW_LENGTH, plane.stride / bytesPerPixel);
+        // Tightly packed rows take the driver's plain copy; a row length is set only for padded ones.
+        f->glPixelStorei(GL_UNPACK_ALIGNMENT, plane.stride % 4 == 0 ? 4 : 1);
+        f->glPixelStorei(GL_UNPACK_ROW_LENGTH,
+                         plane.stride == plane.width * bytesPerPixel ? 0 : plane.stride / bytesPerPixel);
         const QSize size(plane.width, plane.height);
         if (sizes[texture] == size && formats[texture] == internalFormat) {
             f->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.width(), size.height(), format, GL_UNSIGNED_BYTE,
@@ -139,8 +147,24 @@ class MeshGl
     }
 
     QOpenGLExtraFunctions* f;
-    QOpenGLShaderProgram program;
+    // The warp map: per output pixel the mesh parameter, the colour gain and the lift, 16 bits each.
+    void resizeWarp(QSize size)
+    {
+        f->glBindTexture(GL_TEXTURE_2D, textures[warp]);
+        f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16, size.width(), size.height(), 0, GL_RGBA, GL_UNSIGNED_SHORT,
+                        nullptr);
+        f->glBindFramebuffer(GL_FRAMEBUFFER, warpFramebuffer);
+        f->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[warp], 0);
+        sizes[warp] = size;
+    }
+
+    QOpenGLShaderProgram meshProgram;
+    // One picture program per kind of media and grid switch, built when first needed.
+    std::array<std::unique_ptr<QOpenGLShaderProgram>, 6> picturePrograms;
+    std::array<bool, 6> pictureFailed{};
     bool programReady = false;
+    GLuint warpFramebuffer = 0;
+    GLuint emptyVertexArray = 0;
     GLuint vertexArray = 0;
     GLuint vertexBuffer = 0;
     GLuint textures[textureCount] = {};
@@ -229,30 +253,54 @@ bool MeshRenderer::update(const MeshInputs& inputs)
     return true;
 }
 
+static bool build(QOpenGLShaderProgram& program, const QString& vertex, const QString& fragment)
+{
+    return program.addShaderFromSourceCode(QOpenGLShader::Vertex, vertex) &&
+           program.addShaderFromSourceCode(QOpenGLShader::Fragment, fragment) && program.link();
+}
+
 bool MeshRenderer::prepareGl()
 {
     if (m_gl) return m_gl->programReady;
     QOpenGLContext* context = QOpenGLContext::currentContext();
     m_gl = std::make_unique<MeshGl>(context->extraFunctions());
-    QOpenGLShaderProgram& program = m_gl->program;
-    if (!program.addShaderFromSourceCode(QOpenGLShader::Vertex, m_source.vertex) ||
-        !program.addShaderFromSourceCode(QOpenGLShader::Fragment, m_source.fragment) || !program.link()) {
-        m_error = QStringLiteral("投影网格着色器无法编译 · ") + program.log().trimmed();
+    if (!build(m_gl->meshProgram, m_source.meshVertex, m_source.meshFragment)) {
+        m_error = QStringLiteral("投影网格着色器无法编译 · ") + m_gl->meshProgram.log().trimmed();
         return false;
     }
-    program.bind();
-    program.setUniformValue("media", 0);
-    program.setUniformValue("fade", 1);
-    program.setUniformValue("lift", 2);
-    program.setUniformValue("polygon", 3);
-    program.setUniformValue("chromaU", 4);
-    program.setUniformValue("chromaV", 5);
-    program.release();
+    m_gl->meshProgram.bind();
+    m_gl->meshProgram.setUniformValue("fade", 1);
+    m_gl->meshProgram.setUniformValue("lift", 2);
+    m_gl->meshProgram.setUniformValue("polygon", 3);
+    m_gl->meshProgram.release();
+    // The commonest picture program is built now, so a broken one is known from the first frame.
+    if (!pictureProgram(0, false)) return false;
     m_gl->programReady = true;
     m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = true;
     m_frameSerial.reset();
     m_videoShown = false;
     return true;
+}
+
+QOpenGLShaderProgram* MeshRenderer::pictureProgram(int mediaFormat, bool grid)
+{
+    const size_t key = size_t(mediaFormat * 2 + (grid ? 1 : 0));
+    if (m_gl->picturePrograms[key]) return m_gl->picturePrograms[key].get();
+    if (m_gl->pictureFailed[key]) return nullptr;
+    auto program = std::make_unique<QOpenGLShaderProgram>();
+    if (!build(*program, m_source.pictureVertex, m_source.pictureFragmentFor(mediaFormat, grid))) {
+        m_error = QStringLiteral("投影网格着色器无法编译 · ") + program->log().trimmed();
+        m_gl->pictureFailed[key] = true;
+        return nullptr;
+    }
+    program->bind();
+    program->setUniformValue("media", 0);
+    program->setUniformValue("chromaU", 4);
+    program->setUniformValue("chromaV", 5);
+    program->setUniformValue("warp", 6);
+    program->release();
+    m_gl->picturePrograms[key] = std::move(program);
+    return m_gl->picturePrograms[key].get();
 }
 
 void MeshRenderer::uploadChanges()
@@ -263,6 +311,7 @@ void MeshRenderer::uploadChanges()
         m_gl->upload(MeshGl::lift, m_lift);
     }
     if (m_polygonDirty && m_polygon) m_gl->upload(*m_polygon);
+    if (m_meshDirty || m_masksDirty || m_polygonDirty) m_warpStale = true;
     if (m_stillDirty) m_gl->upload(MeshGl::still, m_still);
     m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = false;
 }
@@ -323,43 +372,80 @@ void MeshRenderer::draw(QSize pixelSize)
     f->glDisable(GL_CULL_FACE);
     f->glViewport(0, 0, pixelSize.width(), pixelSize.height());
     f->glClearColor(0, 0, 0, 1);
-    f->glClear(GL_COLOR_BUFFER_BIT);
-    if (!prepareGl()) return;
-    uploadChanges();
-    updateVideoTexture();
-    if (m_black || !m_configuration || m_vertices.empty()) return;
-
+    const bool ready = prepareGl();
+    if (ready) {
+        uploadChanges();
+        updateVideoTexture();
+    }
     const bool useVideo = m_hasVideo && m_videoShown;
+    const int mediaFormat = useVideo ? m_videoFormat : 0;
+    QOpenGLShaderProgram* program =
+        ready && !m_black && m_configuration && !m_vertices.empty() ? pictureProgram(mediaFormat, m_pattern) : nullptr;
+    if (!program) {
+        f->glClear(GL_COLOR_BUFFER_BIT);
+        return;
+    }
+
     const QRectF crop = drawableCrop(m_configuration->crop);
     const double mediaAspect = useVideo ? m_videoAspect : double(m_still.width()) / std::max(m_still.height(), 1);
     const QSizeF fit = fillScale(QSizeF(pixelSize), crop, mediaAspect);
-    const std::array<float, 4> orientationX = useVideo ? m_orientationX : std::array<float, 4>{1, 0, 0, 0};
-    const std::array<float, 4> orientationY = useVideo ? m_orientationY : std::array<float, 4>{0, 1, 0, 0};
+    const std::array<float, 4> ox = useVideo ? m_orientationX : std::array<float, 4>{1, 0, 0, 0};
+    const std::array<float, 4> oy = useVideo ? m_orientationY : std::array<float, 4>{0, 1, 0, 0};
+    // Crop, fill and orientation folded into one affine map from the mesh parameter to the media.
+    const double kx = crop.width() * fit.width();
+    const double ky = crop.height() * fit.height();
+    const double cx = (crop.x() - 0.5) * fit.width() + 0.5;
+    const double cy = (crop.y() - 0.5) * fit.height() + 0.5;
+    const QVector3D sampleX(ox[0] * kx, ox[1] * ky, ox[0] * cx + ox[1] * cy + ox[2]);
+    const QVector3D sampleY(oy[0] * kx, oy[1] * ky, oy[0] * cx + oy[1] * cy + oy[2]);
 
-    QOpenGLShaderProgram& program = m_gl->program;
-    program.bind();
-    program.setUniformValue("crop", float(crop.x()), float(crop.y()), float(crop.width()), float(crop.height()));
-    program.setUniformValue("fit", float(fit.width()), float(fit.height()));
-    program.setUniformValue("grid", m_pattern ? 1 : 0);
-    program.setUniformValue("mediaFormat", useVideo ? m_videoFormat : 0);
-    program.setUniformValue("yuvToRgb", m_videoHighDefinition ? bt709 : bt601);
-    program.setUniformValueArray("orientationX", orientationX.data(), 1, 4);
-    program.setUniformValueArray("orientationY", orientationY.data(), 1, 4);
-    const GLuint textures[] = {m_gl->textures[useVideo ? MeshGl::video : MeshGl::still],
-                               m_gl->textures[MeshGl::fade],
-                               m_gl->textures[MeshGl::lift],
-                               m_gl->textures[MeshGl::polygon],
-                               m_gl->textures[MeshGl::chromaU],
-                               m_gl->textures[MeshGl::chromaV]};
-    for (int unit = 0; unit < 6; ++unit) {
-        f->glActiveTexture(GL_TEXTURE0 + unit);
-        f->glBindTexture(GL_TEXTURE_2D, textures[unit]);
-    }
+    if (m_warpStale || m_gl->sizes[MeshGl::warp] != pixelSize) renderWarp(pixelSize);
+
+    // The full-screen pass writes every pixel (black outside the mesh), so no clear is needed.
+    program->bind();
+    program->setUniformValue("crop", float(crop.x()), float(crop.y()), float(crop.width()), float(crop.height()));
+    program->setUniformValue("sampleX", sampleX);
+    program->setUniformValue("sampleY", sampleY);
+    program->setUniformValue("yuvToRgb", m_videoHighDefinition ? bt709 : bt601);
+    bindTextures(
+        f,
+        {{0, useVideo ? MeshGl::video : MeshGl::still}, {4, MeshGl::chromaU}, {5, MeshGl::chromaV}, {6, MeshGl::warp}});
+    f->glBindVertexArray(m_gl->emptyVertexArray);
+    f->glDrawArrays(GL_TRIANGLES, 0, 3);
+    f->glBindVertexArray(0);
+    f->glActiveTexture(GL_TEXTURE0);
+    program->release();
+}
+
+// The mesh and its masks drawn once into the warp map; every frame then costs one full-screen pass.
+void MeshRenderer::renderWarp(QSize pixelSize)
+{
+    QOpenGLExtraFunctions* f = m_gl->f;
+    GLint target = 0;
+    f->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
+    if (m_gl->sizes[MeshGl::warp] != pixelSize)
+        m_gl->resizeWarp(pixelSize);
+    else
+        f->glBindFramebuffer(GL_FRAMEBUFFER, m_gl->warpFramebuffer);
+    f->glClearColor(0, 0, 0, 0);
+    f->glClear(GL_COLOR_BUFFER_BIT);
+    m_gl->meshProgram.bind();
+    bindTextures(f, {{1, MeshGl::fade}, {2, MeshGl::lift}, {3, MeshGl::polygon}});
     f->glBindVertexArray(m_gl->vertexArray);
     f->glDrawArrays(GL_TRIANGLES, 0, GLsizei(m_vertices.size()));
     f->glBindVertexArray(0);
-    f->glActiveTexture(GL_TEXTURE0);
-    program.release();
+    m_gl->meshProgram.release();
+    f->glBindFramebuffer(GL_FRAMEBUFFER, GLuint(target));
+    f->glClearColor(0, 0, 0, 1);
+    m_warpStale = false;
+}
+
+void MeshRenderer::bindTextures(QOpenGLExtraFunctions* f, std::initializer_list<std::pair<int, int>> units)
+{
+    for (auto [unit, texture] : units) {
+        f->glActiveTexture(GL_TEXTURE0 + unit);
+        f->glBindTexture(GL_TEXTURE_2D, m_gl->textures[texture]);
+    }
 }
 
 void MeshRenderer::releaseGl()

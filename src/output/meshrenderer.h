@@ -13,6 +13,7 @@
 #include <QString>
 #include <QTransform>
 #include <array>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 
@@ -30,6 +31,8 @@ struct MeshInputs
 };
 
 class MeshGl;
+class QOpenGLExtraFunctions;
+class QOpenGLShaderProgram;
 
 // Draws a picture through a mapping's curved mesh with edge blends, black-level lift, polygon mask and the
 // calibration grid, on OpenGL 3.3 core. update() only does CPU work and needs no context; draw() needs a
@@ -69,6 +72,9 @@ class MeshRenderer
   private:
     bool prepareGl();
     void uploadChanges();
+    void renderWarp(QSize pixelSize);
+    QOpenGLShaderProgram* pictureProgram(int mediaFormat, bool grid);
+    void bindTextures(QOpenGLExtraFunctions* f, std::initializer_list<std::pair<int, int>> units);
     void updateVideoTexture();
     void setOrientation(const QTransform& transform, QSize frameSize);
 
@@ -88,6 +94,7 @@ class MeshRenderer
     bool m_masksDirty = false;
     bool m_polygonDirty = false;
     bool m_stillDirty = false;
+    bool m_warpStale = true;
 
     std::shared_ptr<MeshFrames> m_frames;
     std::optional<quint64> m_item;

@@ -206,7 +206,8 @@ TEST_F(MeshRendering, RotatedVideoIsDrawnUpright)
 TEST_F(MeshRendering, ShaderThatFailsToCompileShowsBlackAndSaysWhy)
 {
     MeshShaderSource broken = MeshShaderSource::builtIn();
-    broken.fragment.replace(QStringLiteral("colourOut ="), QStringLiteral("colourOut = undefinedThing +"));
+    broken.pictureFragment.replace(QStringLiteral("colourOut = vec4(colour"),
+                                   QStringLiteral("colourOut = vec4(undefinedThing"));
     OffscreenMeshRenderer failing(broken);
     ASSERT_TRUE(failing.isValid());
     failing.renderer().update(stillInputs(ProjectorMapping()));
