@@ -12,6 +12,8 @@ MeshView::MeshView(QWidget* parent) : QOpenGLWidget(parent)
 
 MeshView::~MeshView()
 {
+    // The base class destroys the context after this object is gone: no callback may reach it then.
+    if (context()) disconnect(context(), nullptr, this, nullptr);
     releaseGl();
 }
 
