@@ -25,6 +25,16 @@ class MeshRendering : public ::testing::Test
   protected:
     void SetUp() override { ASSERT_TRUE(gl.isValid()) << gl.errorText().toStdString(); }
 
+    // A renderer showing a video item; a new item drops whatever frame was held before it, so frames come after.
+    MeshInputs videoInputs()
+    {
+        MeshInputs inputs = stillInputs(ProjectorMapping());
+        inputs.frames = frames;
+        inputs.item = 1;
+        gl.renderer().update(inputs);
+        return inputs;
+    }
+
     QImage render(const MeshInputs& inputs, QSize size, const QString& shot)
     {
         gl.renderer().update(inputs);
@@ -34,6 +44,7 @@ class MeshRendering : public ::testing::Test
     }
 
     OffscreenMeshRenderer gl;
+    std::shared_ptr<MeshFrames> frames = std::make_shared<MeshFrames>();
 };
 
 static bool allBlack(const QImage& image)
@@ -151,7 +162,6 @@ TEST_F(MeshRendering, CornerPinnedQuadFollowsTheCorners)
 
 TEST_F(MeshRendering, VideoFrameReplacesTheStillAndOutlivesAnItemChange)
 {
-    auto frames = std::make_shared<MeshFrames>();
     QImage blue(16, 16, QImage::Format_RGBA8888);
     blue.fill(Qt::blue);
     MeshInputs inputs = stillInputs(ProjectorMapping(), blue);
@@ -175,12 +185,7 @@ TEST_F(MeshRendering, VideoFrameReplacesTheStillAndOutlivesAnItemChange)
 
 TEST_F(MeshRendering, PlanarYuvFrameIsConvertedToRgb)
 {
-    auto frames = std::make_shared<MeshFrames>();
-    MeshInputs inputs = stillInputs(ProjectorMapping());
-    inputs.frames = frames;
-    inputs.item = 7;
-    // A new item drops whatever frame was held before it, so frames come after the update.
-    gl.renderer().update(inputs);
+    const MeshInputs inputs = videoInputs();
     frames->receive(i420Frame(QSize(64, 48), 81, 90, 240, 3));
     const QImage image = render(inputs, QSize(64, 48), "mesh-video-i420");
     EXPECT_TRUE(near(image.pixelColor(32, 24), QColor(255, 0, 0), 4)) << image.pixelColor(32, 24).name().toStdString();
@@ -188,11 +193,7 @@ TEST_F(MeshRendering, PlanarYuvFrameIsConvertedToRgb)
 
 TEST_F(MeshRendering, RotatedVideoIsDrawnUpright)
 {
-    auto frames = std::make_shared<MeshFrames>();
-    MeshInputs inputs = stillInputs(ProjectorMapping());
-    inputs.frames = frames;
-    inputs.item = 1;
-    gl.renderer().update(inputs);
+    const MeshInputs inputs = videoInputs();
     // Stored landscape, shown portrait: a quarter turn clockwise puts the left half on top.
     const QImage stored = bands(QSize(200, 100), {Qt::red, Qt::green});
     frames->receive(rgbaFrame(stored, 1, QTransform(0, 1, -1, 0, 100, 0)));
