@@ -60,8 +60,6 @@ QString MediaFixtures::video(const VideoSpec& spec)
                         .arg(spec.size.height())
                         .arg(spec.fps)
                         .arg(spec.pattern);
-    if (!spec.orientation.isEmpty())
-        video += "taginject tags=\"image-orientation=" + spec.orientation + "\" ! ";
     video += h264 ? "x264enc speed-preset=ultrafast key-int-max=30 ! queue ! mux. "
                   : "vp8enc deadline=1 keyframe-max-dist=30 ! queue ! mux. ";
     QString pipeline = (h264 ? "mp4mux name=mux ! %OUT% " : "webmmux name=mux ! %OUT% ") + video;

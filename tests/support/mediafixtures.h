@@ -16,9 +16,7 @@ struct VideoSpec
     VideoCodec codec = VideoCodec::h264;
     bool audio = false;
     // A videotestsrc pattern: "smpte" moves; "red", "white", "black" are solid.
-    QString pattern = "smpte";
-    // An image-orientation tag such as "rotate-90"; empty for none.
-    QString orientation{};
+    QString pattern{"smpte"};
 };
 
 struct WavSpec
