@@ -2,6 +2,7 @@
 
 #include "enums.h"
 #include "lighting.h"
+#include "newuuid.h"
 #include "timelineevent.h"
 #include "timelinelane.h"
 
@@ -14,7 +15,7 @@
 // One programme of the show.
 struct Cue
 {
-    QUuid id = QUuid::createUuid();
+    QUuid id = newUuid();
     QString name = QStringLiteral("新 Cue");
     std::optional<QUrl> main;
     std::optional<QUrl> side;

@@ -52,19 +52,31 @@ template <> struct EnumTexts<Transport>
         {{Transport::udp, "UDP"}, {Transport::tcp, "TCP"}, {Transport::osc, "OSC / UDP"}}};
 };
 
+// The texts as QStrings, made once: the project file reader and writer ask for them many thousand times.
+template <typename E> const auto& enumTexts()
+{
+    static const auto texts = [] {
+        std::array<std::pair<E, QString>, EnumTexts<E>::items.size()> made;
+        for (size_t i = 0; i < made.size(); ++i)
+            made[i] = {EnumTexts<E>::items[i].first, QString::fromUtf8(EnumTexts<E>::items[i].second)};
+        return made;
+    }();
+    return texts;
+}
+
 template <typename E> QString rawValue(E value)
 {
-    for (const auto& [item, text] : EnumTexts<E>::items)
+    for (const auto& [item, text] : enumTexts<E>())
         if (item == value)
-            return QString::fromUtf8(text);
+            return text;
     return {};
 }
 
 // Exactly one of the raw texts makes a case: no trimming, no case folding.
 template <typename E> std::optional<E> fromRawValue(const QString& text)
 {
-    for (const auto& [item, raw] : EnumTexts<E>::items)
-        if (text == QString::fromUtf8(raw))
+    for (const auto& [item, raw] : enumTexts<E>())
+        if (text == raw)
             return item;
     return std::nullopt;
 }

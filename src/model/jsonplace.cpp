@@ -12,8 +12,8 @@ void JsonPlace::appendTo(QString& text) const
     if (!m_parent)
         return;
     m_parent->appendTo(text);
-    if (m_isKey) {
-        text += QStringLiteral("[\"%1\"]").arg(m_key);
+    if (m_key) {
+        text += QStringLiteral("[\"%1\"]").arg(*m_key);
     } else if (m_index >= 0) {
         text += QStringLiteral("[%1]").arg(m_index);
     } else {

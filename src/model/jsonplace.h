@@ -4,7 +4,7 @@
 #include <QString>
 
 // Where in the project file a value sits, e.g. cues[2].ending. Places chain on the stack from the root, so the
-// text is only put together when something has gone wrong; a place must not outlive its parent.
+// text is only put together when something has gone wrong; a place must not outlive its parent or its key.
 class JsonPlace
 {
 public:
@@ -12,7 +12,7 @@ public:
     JsonPlace(const JsonPlace& parent, QLatin1StringView member) : m_parent(&parent), m_member(member) {}
     JsonPlace(const JsonPlace& parent, qsizetype index) : m_parent(&parent), m_index(index) {}
     // A key of a table such as projectorMappings["屏幕 1"].
-    JsonPlace(const JsonPlace& parent, const QString& key) : m_parent(&parent), m_key(key), m_isKey(true) {}
+    JsonPlace(const JsonPlace& parent, const QString& key) : m_parent(&parent), m_key(&key) {}
 
     QString text() const;
 
@@ -22,6 +22,5 @@ private:
     const JsonPlace* m_parent = nullptr;
     QLatin1StringView m_member;
     qsizetype m_index = -1;
-    QString m_key;
-    bool m_isKey = false;
+    const QString* m_key = nullptr;
 };

@@ -1,6 +1,9 @@
 #include "jsonreader.h"
 
+#include "hexdigit.h"
 #include "showjson.h"
+
+#include <array>
 
 void JsonReader::fail(const QString& problem) const
 {
@@ -56,29 +59,37 @@ void readValue(const JsonReader& in, bool& out)
     out = in.value().toBool();
 }
 
-static bool isUuidText(const QString& text)
+// Exactly 8-4-4-4-12 hexadecimal digits in either case; QUuid::fromString would also take braces.
+static std::optional<QUuid> uuidFrom(const QString& text)
 {
     if (text.size() != 36)
-        return false;
+        return std::nullopt;
+    std::array<uchar, 16> bytes{};
+    int digits = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text.at(i).unicode();
-        const bool hyphen = i == 8 || i == 13 || i == 18 || i == 23;
-        if (hyphen != (c == u'-'))
-            return false;
-        const bool hexDigit = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-        if (!hyphen && !hexDigit)
-            return false;
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (c != u'-')
+                return std::nullopt;
+            continue;
+        }
+        const int value = hexDigitValue(c);
+        if (value < 0)
+            return std::nullopt;
+        bytes[digits / 2] |= uchar(digits % 2 ? value : value << 4);
+        ++digits;
     }
-    return true;
+    return QUuid::fromRfc4122(QByteArrayView(bytes.data(), bytes.size()));
 }
 
 void readValue(const JsonReader& in, QUuid& out)
 {
     QString text;
     readValue(in, text);
-    if (!isUuidText(text))
+    const std::optional<QUuid> uuid = uuidFrom(text);
+    if (!uuid)
         in.fail(QStringLiteral("not a UUID \"%1\"").arg(text));
-    out = QUuid::fromString(text);
+    out = *uuid;
 }
 
 void readValue(const JsonReader& in, QUrl& out)

@@ -21,7 +21,7 @@
 class JsonReader
 {
 public:
-    JsonReader(const QJsonValue& value, const JsonPlace& place) : m_value(value), m_place(place) {}
+    JsonReader(QJsonValue value, const JsonPlace& place) : m_value(std::move(value)), m_place(place) {}
 
     const QJsonValue& value() const { return m_value; }
     const JsonPlace& place() const { return m_place; }

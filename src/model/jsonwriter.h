@@ -3,9 +3,7 @@
 #include "enums.h"
 #include "jsonplace.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
-#include <QJsonValue>
+#include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QPointF>
@@ -16,49 +14,91 @@
 #include <optional>
 #include <type_traits>
 
-// Turning document values into JSON. Every value that could not be read back (a number that is not finite, an
-// empty URL) throws ShowJsonError naming its place instead of being written, since Qt would write null.
-QJsonValue writeValue(const QString& value, const JsonPlace& place);
-QJsonValue writeValue(double value, const JsonPlace& place);
-QJsonValue writeValue(qint64 value, const JsonPlace& place);
-QJsonValue writeValue(bool value, const JsonPlace& place);
-QJsonValue writeValue(const QUuid& value, const JsonPlace& place);
-QJsonValue writeValue(const QUrl& value, const JsonPlace& place);
-QJsonValue writeValue(const QPointF& value, const JsonPlace& place);
-QJsonValue writeValue(const QRectF& value, const JsonPlace& place);
+// Writes JSON text straight into one buffer, laid out byte for byte as QJsonDocument::toJson lays it out (indented:
+// four spaces and ": ", a final line break; compact: no spaces). Building a QJsonObject tree first costs more than
+// the writing itself. Members must be given in sorted key order.
+class JsonWriter
+{
+public:
+    explicit JsonWriter(bool indented) : m_indented(indented) {}
+
+    void beginObject() { begin('{'); }
+    void endObject() { end('}'); }
+    void beginArray() { begin('['); }
+    void endArray() { end(']'); }
+    void key(QLatin1StringView name);
+    void key(const QString& name);
+    // Before each element of an array.
+    void element();
+
+    void string(const QString& text);
+    void number(double value);
+    void integer(qint64 value);
+    void boolean(bool value) { m_text += value ? "true" : "false"; }
+    void latin1(QByteArrayView text);
+
+    QByteArray finish();
+
+private:
+    void begin(char bracket);
+    void end(char bracket);
+    void separate();
+    void indent();
+
+    QByteArray m_text;
+    int m_depth = 0;
+    bool m_first = true;
+    bool m_indented;
+};
+
+// Values that could not be read back (a number that is not finite, an empty URL) throw ShowJsonError naming their
+// place instead of being written: Qt would write null and the file could never be opened again.
+void writeValue(JsonWriter& out, const QString& value, const JsonPlace& place);
+void writeValue(JsonWriter& out, double value, const JsonPlace& place);
+void writeValue(JsonWriter& out, qint64 value, const JsonPlace& place);
+void writeValue(JsonWriter& out, bool value, const JsonPlace& place);
+void writeValue(JsonWriter& out, const QUuid& value, const JsonPlace& place);
+void writeValue(JsonWriter& out, const QUrl& value, const JsonPlace& place);
+void writeValue(JsonWriter& out, const QPointF& value, const JsonPlace& place);
+void writeValue(JsonWriter& out, const QRectF& value, const JsonPlace& place);
 
 template <typename E>
     requires std::is_enum_v<E>
-QJsonValue writeValue(const E& value, const JsonPlace&)
+void writeValue(JsonWriter& out, const E& value, const JsonPlace&)
 {
-    return rawValue(value);
+    out.string(rawValue(value));
 }
 
-template <typename T> QJsonValue writeValue(const QList<T>& values, const JsonPlace& place)
+template <typename T> void writeValue(JsonWriter& out, const QList<T>& values, const JsonPlace& place)
 {
-    QJsonArray array;
-    for (qsizetype i = 0; i < values.size(); ++i)
-        array.append(writeValue(values.at(i), JsonPlace(place, i)));
-    return array;
+    out.beginArray();
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        out.element();
+        writeValue(out, values.at(i), JsonPlace(place, i));
+    }
+    out.endArray();
 }
 
-template <typename T> QJsonValue writeValue(const QMap<QString, T>& values, const JsonPlace& place)
+template <typename T> void writeValue(JsonWriter& out, const QMap<QString, T>& values, const JsonPlace& place)
 {
-    QJsonObject object;
-    for (auto it = values.begin(); it != values.end(); ++it)
-        object.insert(it.key(), writeValue(it.value(), JsonPlace(place, it.key())));
-    return object;
+    out.beginObject();
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        out.key(it.key());
+        writeValue(out, it.value(), JsonPlace(place, it.key()));
+    }
+    out.endObject();
 }
 
 // Writes the members of one record as jsonFields(visit, record) names them; absent optionals are left out.
 class JsonObjectWriter
 {
 public:
-    explicit JsonObjectWriter(const JsonPlace& place) : m_place(place) {}
+    JsonObjectWriter(JsonWriter& out, const JsonPlace& place) : m_out(out), m_place(place) {}
 
     template <typename T> void operator()(QLatin1StringView key, const T& value)
     {
-        m_object.insert(key, writeValue(value, JsonPlace(m_place, key)));
+        m_out.key(key);
+        writeValue(m_out, value, JsonPlace(m_place, key));
     }
     template <typename T> void operator()(QLatin1StringView key, const std::optional<T>& value)
     {
@@ -66,16 +106,15 @@ public:
             (*this)(key, *value);
     }
 
-    QJsonObject take() { return std::move(m_object); }
-
 private:
-    QJsonObject m_object;
+    JsonWriter& m_out;
     const JsonPlace& m_place;
 };
 
-template <typename Record> QJsonValue writeValue(const Record& record, const JsonPlace& place)
+template <typename Record> void writeValue(JsonWriter& out, const Record& record, const JsonPlace& place)
 {
-    JsonObjectWriter visit(place);
+    out.beginObject();
+    JsonObjectWriter visit(out, place);
     jsonFields(visit, record);
-    return visit.take();
+    out.endObject();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "enums.h"
+#include "newuuid.h"
 
 #include <QUrl>
 #include <QUuid>
@@ -9,7 +10,7 @@
 // One entry of the show's media library.
 struct MediaAsset
 {
-    QUuid id = QUuid::createUuid();
+    QUuid id = newUuid();
     QUrl url;
     AssetKind kind = AssetKind::image;
     std::optional<double> duration;

@@ -9,7 +9,7 @@
 using namespace Qt::StringLiterals;
 
 // Each record lists its members once, for reading (C is the record) and writing (C is the const record), so the
-// two can never disagree about keys or forms. Members are listed in declaration order.
+// two can never disagree about keys or forms. Members are listed in the sorted order in which they are written.
 template <typename C, typename Record>
 concept RecordOf = std::same_as<std::remove_const_t<C>, Record>;
 
@@ -21,104 +21,105 @@ template <typename Visit, RecordOf<ScreenRole> C> void jsonFields(Visit& visit, 
 template <typename Visit, RecordOf<Lighting> C> void jsonFields(Visit& visit, C& lighting)
 {
     visit("address"_L1, lighting.address);
-    visit("level"_L1, lighting.level);
     visit("fade"_L1, lighting.fade);
+    visit("level"_L1, lighting.level);
 }
 
 template <typename Visit, RecordOf<CurveHandles> C> void jsonFields(Visit& visit, C& handles)
 {
+    visit("down"_L1, handles.down);
     visit("left"_L1, handles.left);
     visit("right"_L1, handles.right);
     visit("up"_L1, handles.up);
-    visit("down"_L1, handles.down);
 }
 
 template <typename Visit, RecordOf<ProjectorMapping> C> void jsonFields(Visit& visit, C& mapping)
 {
-    visit("enabled"_L1, mapping.enabled);
-    visit("source"_L1, mapping.source);
-    visit("crop"_L1, mapping.crop);
+    visit("blackLevel"_L1, mapping.blackLevel);
     visit("corners"_L1, mapping.corners);
+    visit("crop"_L1, mapping.crop);
     visit("edges"_L1, mapping.edges);
+    visit("enabled"_L1, mapping.enabled);
     visit("gamma"_L1, mapping.gamma);
     visit("mesh"_L1, mapping.mesh);
-    visit("meshRows"_L1, mapping.meshRows);
     visit("meshColumns"_L1, mapping.meshColumns);
     visit("meshHandles"_L1, mapping.meshHandles);
+    visit("meshRows"_L1, mapping.meshRows);
     visit("polygonMask"_L1, mapping.polygonMask);
-    visit("blackLevel"_L1, mapping.blackLevel);
+    visit("source"_L1, mapping.source);
 }
 
 template <typename Visit, RecordOf<MediaAsset> C> void jsonFields(Visit& visit, C& asset)
 {
-    visit("id"_L1, asset.id);
-    visit("url"_L1, asset.url);
-    visit("kind"_L1, asset.kind);
     visit("duration"_L1, asset.duration);
+    visit("id"_L1, asset.id);
+    visit("kind"_L1, asset.kind);
+    visit("url"_L1, asset.url);
 }
 
 template <typename Visit, RecordOf<TimelineLane> C> void jsonFields(Visit& visit, C& lane)
 {
-    visit("track"_L1, lane.track);
     visit("layer"_L1, lane.layer);
     visit("screen"_L1, lane.screen);
+    visit("track"_L1, lane.track);
 }
 
 template <typename Visit, RecordOf<TimelineEvent> C> void jsonFields(Visit& visit, C& event)
 {
+    visit("assetID"_L1, event.assetID);
+    visit("hex"_L1, event.hex);
+    visit("host"_L1, event.host);
     visit("id"_L1, event.id);
+    visit("imageDuration"_L1, event.imageDuration);
+    visit("layer"_L1, event.layer);
+    visit("oscAddress"_L1, event.oscAddress);
+    visit("outputScreen"_L1, event.outputScreen);
+    visit("payload"_L1, event.payload);
+    visit("port"_L1, event.port);
     visit("time"_L1, event.time);
     visit("track"_L1, event.track);
-    visit("assetID"_L1, event.assetID);
-    visit("outputScreen"_L1, event.outputScreen);
+    visit("transport"_L1, event.transport);
     visit("videoAudio"_L1, event.videoAudio);
     visit("videoMuted"_L1, event.videoMuted);
-    visit("layer"_L1, event.layer);
-    visit("imageDuration"_L1, event.imageDuration);
-    visit("transport"_L1, event.transport);
-    visit("host"_L1, event.host);
-    visit("port"_L1, event.port);
-    visit("payload"_L1, event.payload);
-    visit("hex"_L1, event.hex);
-    visit("oscAddress"_L1, event.oscAddress);
 }
 
 template <typename Visit, RecordOf<Cue> C> void jsonFields(Visit& visit, C& cue)
 {
-    visit("id"_L1, cue.id);
-    visit("name"_L1, cue.name);
-    visit("main"_L1, cue.main);
-    visit("side"_L1, cue.side);
-    visit("sideMirrorsMain"_L1, cue.sideMirrorsMain);
     visit("audio"_L1, cue.audio);
     visit("audioBus"_L1, cue.audioBus);
-    visit("videoAudio"_L1, cue.videoAudio);
-    visit("videoMuted"_L1, cue.videoMuted);
-    visit("ending"_L1, cue.ending);
     visit("delay"_L1, cue.delay);
-    visit("lighting"_L1, cue.lighting);
-    visit("timeline"_L1, cue.timeline);
+    visit("ending"_L1, cue.ending);
     visit("extraLanes"_L1, cue.extraLanes);
     visit("hiddenDefaultLanes"_L1, cue.hiddenDefaultLanes);
+    visit("id"_L1, cue.id);
+    visit("lighting"_L1, cue.lighting);
+    visit("main"_L1, cue.main);
+    visit("name"_L1, cue.name);
+    visit("side"_L1, cue.side);
+    visit("sideMirrorsMain"_L1, cue.sideMirrorsMain);
+    visit("timeline"_L1, cue.timeline);
+    visit("videoAudio"_L1, cue.videoAudio);
+    visit("videoMuted"_L1, cue.videoMuted);
 }
 
 template <typename Visit, RecordOf<Show> C> void jsonFields(Visit& visit, C& show)
 {
-    visit("cues"_L1, show.cues);
     visit("artNetHost"_L1, show.artNetHost);
-    visit("universe"_L1, show.universe);
     visit("assets"_L1, show.assets);
+    visit("cues"_L1, show.cues);
     visit("defaultPicture"_L1, show.defaultPicture);
+    visit("displayBindings"_L1, show.displayBindings);
     visit("outputScreens"_L1, show.outputScreens);
     visit("projectorMappings"_L1, show.projectorMappings);
-    visit("displayBindings"_L1, show.displayBindings);
+    visit("universe"_L1, show.universe);
 }
 
 template <typename Record> static QByteArray encode(const Record& record, JsonFormat format)
 {
     const JsonPlace root;
-    const QJsonDocument document(writeValue(record, root).toObject());
-    return document.toJson(format == JsonFormat::pretty ? QJsonDocument::Indented : QJsonDocument::Compact);
+    JsonWriter out(format == JsonFormat::pretty);
+    writeValue(out, record, root);
+    return out.finish();
 }
 
 template <typename Record> static Record decode(const QByteArray& bytes)

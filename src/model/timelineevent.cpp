@@ -1,5 +1,7 @@
 #include "timelineevent.h"
 
+#include "hexdigit.h"
+
 #include <QList>
 #include <algorithm>
 #include <cmath>
@@ -69,31 +71,20 @@ static std::optional<QByteArray> oscMessage(const QString& address, const QStrin
     return bytes;
 }
 
-static std::optional<int> hexDigit(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return std::nullopt;
-}
-
 // A pair read as integer text in base 16: two digits, "+" and one digit, or "-0".
-static std::optional<char> hexByte(char16_t first, char16_t second)
+static std::optional<char> hexByte(char32_t first, char32_t second)
 {
-    const std::optional<int> low = hexDigit(second);
-    if (!low)
+    const int low = hexDigitValue(second);
+    if (low < 0)
         return std::nullopt;
-    if (first == u'+')
-        return char(*low);
-    if (first == u'-')
-        return *low == 0 ? std::optional<char>(0) : std::nullopt;
-    const std::optional<int> high = hexDigit(first);
-    if (!high)
+    if (first == U'+')
+        return char(low);
+    if (first == U'-')
+        return low == 0 ? std::optional<char>(0) : std::nullopt;
+    const int high = hexDigitValue(first);
+    if (high < 0)
         return std::nullopt;
-    return char(*high * 16 + *low);
+    return char(high * 16 + low);
 }
 
 static std::optional<QByteArray> hexBytes(const QString& payload)
@@ -107,9 +98,7 @@ static std::optional<QByteArray> hexBytes(const QString& payload)
     QByteArray bytes;
     bytes.reserve(digits.size() / 2);
     for (qsizetype i = 0; i < digits.size(); i += 2) {
-        if (digits[i] > 0xFFFF || digits[i + 1] > 0xFFFF)
-            return std::nullopt;
-        const std::optional<char> byte = hexByte(char16_t(digits[i]), char16_t(digits[i + 1]));
+        const std::optional<char> byte = hexByte(digits[i], digits[i + 1]);
         if (!byte)
             return std::nullopt;
         bytes += *byte;

@@ -2,6 +2,7 @@
 
 #include "enums.h"
 #include "mediaasset.h"
+#include "newuuid.h"
 #include "screenrole.h"
 
 #include <QByteArray>
@@ -12,7 +13,7 @@
 // One event of a cue's timeline: a media clip or a communication event. Every event carries all fields.
 struct TimelineEvent
 {
-    QUuid id = QUuid::createUuid();
+    QUuid id = newUuid();
     double time = 0;
     Track track = Track::main;
     std::optional<QUuid> assetID;

@@ -1,5 +1,4 @@
 #include "fullshow.h"
-#include "qtprinters.h"
 #include "showjson.h"
 
 #include <QFile>
@@ -115,6 +114,24 @@ TEST(ShowJson, RoundTripsEveryFieldInBothForms)
     EXPECT_EQ(decodeShow(encodeShow(fresh, JsonFormat::pretty)), fresh);
 }
 
+TEST(ShowJson, IsLaidOutExactlyAsQtWritesIt)
+{
+    Show show = fullShow();
+    show.artNetHost = QString::fromUtf16(u"tab\t quote\" back\\ nl\n bell\u0007 del\u007f é 场 \U0001F3AC /");
+    show.cues[0].delay = 1e-7;
+    show.cues[1].delay = 100000;
+    show.assets->first().duration = 9e15;
+    show.assets->last().duration = 1.5e300;
+    show.cues[0].lighting->fade = -0.0;
+    show.universe = std::numeric_limits<qint64>::min();
+    for (const auto& [ours, qts] : {std::pair{JsonFormat::pretty, QJsonDocument::Indented},
+                                   std::pair{JsonFormat::compact, QJsonDocument::Compact}}) {
+        const QByteArray bytes = encodeShow(show, ours);
+        EXPECT_EQ(bytes, QJsonDocument::fromJson(bytes).toJson(qts));
+        EXPECT_EQ(decodeShow(bytes), show);
+    }
+}
+
 TEST(ShowJson, ReadsTheSmallestFileAndNeedsEachOfItsMembers)
 {
     const Show show = decodeShow(R"({"cues":[],"artNetHost":"","universe":0})");
@@ -196,7 +213,7 @@ TEST(ShowJson, ErrorNamesThePlace)
 
     QJsonObject object = minimalShow();
     object.insert("projectorMappings", QJsonObject{{"屏幕 1", QJsonObject{{"enabled", true}}}});
-    EXPECT_EQ(decodeError(bytesOf(object)), R"(projectorMappings["屏幕 1"].crop: required value is missing)");
+    EXPECT_EQ(decodeError(bytesOf(object)), R"(projectorMappings["屏幕 1"].corners: required value is missing)");
 }
 
 TEST(ShowJson, RejectsValuesOfTheWrongForm)
