@@ -1,32 +1,377 @@
 #include "gstplayer.h"
 
-struct GstPlayer::Private
+#include "audiooutput.h"
+#include "audiotap.h"
+#include "gstinit.h"
+#include "videooutput.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <atomic>
+#include <gst/gst.h>
+
+namespace {
+
+// playbin flags: video, audio and its software volume; no subtitles, no converters of its own before our sinks.
+constexpr guint playFlags = 0x1 | 0x2 | 0x10 | 0x40;
+// A load that neither prerolls nor fails in this time is reported as failed rather than left hanging.
+constexpr int loadTimeoutMs = 15000;
+
+gint64 toNanoseconds(double seconds) { return gint64(std::max(seconds, 0.0) * GST_SECOND); }
+
+enum class Target { paused, playing };
+
+struct PendingSeek
 {
+    double position = 0;
+    SeekMode mode = SeekMode::exact;
 };
 
-GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Private>()) {}
-GstPlayer::~GstPlayer() = default;
-void GstPlayer::load(const QUrl&) {}
-void GstPlayer::clear() {}
-QUrl GstPlayer::url() const { return {}; }
-PlayerStatus GstPlayer::status() const { return PlayerStatus::empty; }
-QString GstPlayer::errorText() const { return {}; }
-quint64 GstPlayer::generation() const { return 0; }
-void GstPlayer::play() {}
-void GstPlayer::playAt(double, HostTime) {}
-void GstPlayer::pause() {}
-bool GstPlayer::isPlaying() const { return false; }
-void GstPlayer::seek(double, SeekMode) {}
-void GstPlayer::setRate(double) {}
-double GstPlayer::rate() const { return 1; }
-void GstPlayer::setVolume(float) {}
-float GstPlayer::volume() const { return 1; }
-void GstPlayer::setMuted(bool) {}
-bool GstPlayer::isMuted() const { return false; }
-double GstPlayer::currentTime() const { return 0; }
-std::optional<double> GstPlayer::duration() const { return {}; }
-void GstPlayer::setAudioMixer(std::shared_ptr<AudioChannelMixer>) {}
-std::optional<VideoFrame> GstPlayer::currentFrame() const { return {}; }
+} // namespace
+
+struct GstPlayer::Private
+{
+    GstPlayer* q = nullptr;
+    GstElement* pipeline = nullptr;
+    GstBus* bus = nullptr;
+    AudioTap tap;
+    VideoOutput video;
+    std::atomic<bool> drainQueued{false};
+    QTimer loadTimer;
+
+    QUrl url;
+    PlayerStatus status = PlayerStatus::empty;
+    QString error;
+    quint64 generation = 0;
+    Target target = Target::paused;
+    std::optional<HostTime> startAt;
+    std::optional<PendingSeek> pendingSeek;
+    bool seeking = false;
+    bool ended = false;
+    double rate = 1;
+    double lastPosition = 0;
+
+    void stop();
+    void drain();
+    void handle(GstMessage* message);
+    void prerolled();
+    void fail(const QString& reason);
+    void setStatus(PlayerStatus value);
+    void seekNow(const PendingSeek& seek);
+    void applyTarget();
+};
+
+GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Private>())
+{
+    initGstreamer();
+    d->q = this;
+    d->pipeline = gst_element_factory_make("playbin", nullptr);
+    gst_object_ref_sink(d->pipeline);
+    GstClock* clock = gst_system_clock_obtain();
+    g_object_set(clock, "clock-type", GST_CLOCK_TYPE_MONOTONIC, nullptr);
+    gst_pipeline_use_clock(GST_PIPELINE(d->pipeline), clock);
+    gst_object_unref(clock);
+    g_object_set(d->pipeline, "flags", playFlags, "video-sink", d->video.element(), "audio-sink", makeAudioSink(),
+                 "audio-filter", d->tap.element(), nullptr);
+    d->bus = gst_element_get_bus(d->pipeline);
+    // Messages are posted from streaming threads: wake the main thread to read them.
+    const GstBusSyncHandler onMessage = [](GstBus*, GstMessage*, gpointer data) {
+        auto* p = static_cast<Private*>(data);
+        if (!p->drainQueued.exchange(true))
+            QMetaObject::invokeMethod(p->q, [p] { p->drain(); }, Qt::QueuedConnection);
+        return GST_BUS_PASS;
+    };
+    gst_bus_set_sync_handler(d->bus, onMessage, d.get(), nullptr);
+
+    d->loadTimer.setSingleShot(true);
+    d->loadTimer.setInterval(loadTimeoutMs);
+    connect(&d->loadTimer, &QTimer::timeout, this, [this] {
+        if (d->status == PlayerStatus::loading)
+            d->fail(QStringLiteral("Timed out while opening the media"));
+    });
+}
+
+GstPlayer::~GstPlayer()
+{
+    gst_element_set_state(d->pipeline, GST_STATE_NULL);
+    gst_bus_set_sync_handler(d->bus, nullptr, nullptr, nullptr);
+    gst_object_unref(d->bus);
+    gst_object_unref(d->pipeline);
+}
+
+void GstPlayer::Private::stop()
+{
+    // Only a full reset makes playbin forget a source that failed to be typed.
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    // Whatever the old item posted is dropped with it.
+    gst_bus_set_flushing(bus, TRUE);
+    gst_bus_set_flushing(bus, FALSE);
+    video.reset();
+    tap.setMixer(nullptr);
+    loadTimer.stop();
+    ++generation;
+    target = Target::paused;
+    startAt.reset();
+    pendingSeek.reset();
+    seeking = false;
+    ended = false;
+    lastPosition = 0;
+    error.clear();
+}
+
+void GstPlayer::load(const QUrl& url)
+{
+    d->stop();
+    d->url = url;
+    d->setStatus(PlayerStatus::loading);
+    const QByteArray uri = url.isLocalFile() || url.scheme().isEmpty()
+                               ? QUrl::fromLocalFile(url.isLocalFile() ? url.toLocalFile() : url.path()).toEncoded()
+                               : url.toEncoded();
+    g_object_set(d->pipeline, "uri", uri.constData(), nullptr);
+    d->loadTimer.start();
+    if (gst_element_set_state(d->pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE)
+        return;
+    // The error message on the bus carries the reason; this covers a failure that posts none.
+    const quint64 generation = d->generation;
+    QTimer::singleShot(0, this, [this, generation] {
+        d->drain();
+        if (d->generation == generation && d->status == PlayerStatus::loading)
+            d->fail(QStringLiteral("Could not open the media"));
+    });
+}
+
+void GstPlayer::clear()
+{
+    if (d->status == PlayerStatus::empty)
+        return;
+    d->stop();
+    d->url.clear();
+    d->setStatus(PlayerStatus::empty);
+}
+
+QUrl GstPlayer::url() const { return d->url; }
+PlayerStatus GstPlayer::status() const { return d->status; }
+QString GstPlayer::errorText() const { return d->error; }
+quint64 GstPlayer::generation() const { return d->generation; }
+
+void GstPlayer::play()
+{
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
+        return;
+    d->target = Target::playing;
+    d->startAt.reset();
+    d->applyTarget();
+}
+
+void GstPlayer::playAt(double position, HostTime start)
+{
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
+        return;
+    d->target = Target::playing;
+    d->startAt = start;
+    // The start is timed from a fresh preroll at the position: pause there first, then run on the shared clock.
+    gst_element_set_state(d->pipeline, GST_STATE_PAUSED);
+    seek(position, SeekMode::exact);
+}
+
+void GstPlayer::pause()
+{
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
+        return;
+    d->target = Target::paused;
+    d->startAt.reset();
+    d->applyTarget();
+}
+
+bool GstPlayer::isPlaying() const { return d->target == Target::playing && d->status == PlayerStatus::ready; }
+
+void GstPlayer::seek(double seconds, SeekMode mode)
+{
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
+        return;
+    const PendingSeek seek{seconds, mode};
+    d->lastPosition = std::max(seconds, 0.0);
+    if (d->status == PlayerStatus::loading || d->seeking) {
+        d->pendingSeek = seek;
+        return;
+    }
+    d->seekNow(seek);
+}
+
+void GstPlayer::setRate(double rate)
+{
+    if (rate <= 0 || rate == d->rate)
+        return;
+    d->rate = rate;
+    if (d->status == PlayerStatus::ready)
+        seek(currentTime(), SeekMode::exact);
+}
+
+double GstPlayer::rate() const { return d->rate; }
+
+void GstPlayer::setVolume(float volume) { g_object_set(d->pipeline, "volume", double(std::clamp(volume, 0.f, 1.f)), nullptr); }
+
+float GstPlayer::volume() const
+{
+    double volume = 1;
+    g_object_get(d->pipeline, "volume", &volume, nullptr);
+    return float(volume);
+}
+
+void GstPlayer::setMuted(bool muted) { g_object_set(d->pipeline, "mute", gboolean(muted), nullptr); }
+
+bool GstPlayer::isMuted() const
+{
+    gboolean muted = FALSE;
+    g_object_get(d->pipeline, "mute", &muted, nullptr);
+    return muted;
+}
+
+double GstPlayer::currentTime() const
+{
+    if (d->status != PlayerStatus::ready || d->seeking || d->pendingSeek)
+        return d->lastPosition;
+    gint64 position = 0;
+    if (gst_element_query_position(d->pipeline, GST_FORMAT_TIME, &position) && position >= 0)
+        d->lastPosition = double(position) / GST_SECOND;
+    return d->lastPosition;
+}
+
+std::optional<double> GstPlayer::duration() const
+{
+    if (d->status != PlayerStatus::ready)
+        return std::nullopt;
+    gint64 duration = 0;
+    if (!gst_element_query_duration(d->pipeline, GST_FORMAT_TIME, &duration) || duration <= 0)
+        return std::nullopt;
+    return double(duration) / GST_SECOND;
+}
+
+void GstPlayer::setAudioMixer(std::shared_ptr<AudioChannelMixer> mixer)
+{
+    if (d->status == PlayerStatus::empty)
+        return;
+    d->tap.setMixer(std::move(mixer));
+}
+
+std::optional<VideoFrame> GstPlayer::currentFrame() const
+{
+    if (d->status == PlayerStatus::empty)
+        return std::nullopt;
+    return d->video.currentFrame();
+}
+
+void GstPlayer::Private::seekNow(const PendingSeek& seek)
+{
+    const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH |
+                                    (seek.mode == SeekMode::exact ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT));
+    if (!gst_element_seek(pipeline, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, toNanoseconds(seek.position),
+                          GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE))
+        return;
+    // A flushing seek restarts running time at 0.
+    gst_element_set_start_time(pipeline, 0);
+    seeking = true;
+    ended = false;
+}
+
+void GstPlayer::Private::applyTarget()
+{
+    if (status != PlayerStatus::ready || seeking || pendingSeek)
+        return;
+    if (target == Target::paused) {
+        gst_element_set_state(pipeline, GST_STATE_PAUSED);
+        return;
+    }
+    if (startAt) {
+        // Running time 0 (the fresh preroll at the start position) falls on the shared host time.
+        gst_element_set_start_time(pipeline, GST_CLOCK_TIME_NONE);
+        const auto host = std::chrono::duration_cast<std::chrono::nanoseconds>(startAt->time_since_epoch());
+        gst_element_set_base_time(pipeline, GstClockTime(host.count()));
+        startAt.reset();
+        gst_element_set_state(pipeline, GST_STATE_PLAYING);
+        // Later pauses and resumes keep their own running time again.
+        gst_element_set_start_time(pipeline, 0);
+        return;
+    }
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+}
+
+void GstPlayer::Private::drain()
+{
+    drainQueued = false;
+    const QPointer<GstPlayer> alive(q);
+    const quint64 current = generation;
+    while (GstMessage* message = gst_bus_pop(bus)) {
+        handle(message);
+        gst_message_unref(message);
+        // A handler may have replaced the item or destroyed the player: the rest belongs to the old item.
+        if (!alive || generation != current)
+            return;
+    }
+}
+
+void GstPlayer::Private::handle(GstMessage* message)
+{
+    if (status == PlayerStatus::empty || status == PlayerStatus::failed)
+        return;
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR: {
+        GError* err = nullptr;
+        gst_message_parse_error(message, &err, nullptr);
+        const QString reason = QString::fromUtf8(err ? err->message : "Unknown error");
+        g_clear_error(&err);
+        fail(reason);
+        break;
+    }
+    case GST_MESSAGE_EOS:
+        if (status == PlayerStatus::ready && !ended && !seeking) {
+            ended = true;
+            emit q->ended();
+        }
+        break;
+    case GST_MESSAGE_ASYNC_DONE:
+        prerolled();
+        break;
+    default:
+        break;
+    }
+}
+
+void GstPlayer::Private::prerolled()
+{
+    if (pendingSeek) {
+        const PendingSeek seek = *pendingSeek;
+        pendingSeek.reset();
+        seekNow(seek);
+        if (seeking)
+            return;
+    }
+    seeking = false;
+    if (status == PlayerStatus::loading) {
+        loadTimer.stop();
+        setStatus(PlayerStatus::ready);
+    }
+    applyTarget();
+}
+
+void GstPlayer::Private::fail(const QString& reason)
+{
+    // The pipeline is stopped so that nothing of the broken item keeps running or holds the file.
+    gst_element_set_state(pipeline, GST_STATE_READY);
+    loadTimer.stop();
+    error = reason;
+    target = Target::paused;
+    setStatus(PlayerStatus::failed);
+    emit q->failed(reason);
+}
+
+void GstPlayer::Private::setStatus(PlayerStatus value)
+{
+    if (status == value)
+        return;
+    status = value;
+    emit q->statusChanged(value);
+}
 
 PlayerFactory defaultPlayerFactory()
 {

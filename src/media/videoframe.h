@@ -33,6 +33,9 @@ public:
     VideoFrame(std::shared_ptr<const Storage> storage, Format format, QSize size, std::array<Plane, 3> planes,
                int planeCount, double time, QTransform orientation, std::uint64_t serial);
 
+    // A frame that shares the image's pixels, for players that make frames from images.
+    static VideoFrame fromImage(const QImage& image, double time = 0, std::uint64_t serial = 0);
+
     bool isNull() const { return !m_storage; }
     Format format() const { return m_format; }
     QSize size() const { return m_size; }

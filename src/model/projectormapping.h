@@ -42,6 +42,16 @@ struct ProjectorMapping
         return *blackLevel < 0.2 ? *blackLevel : 0.2;
     }
 
+    // Curved-mesh geometry. Node i sits at row i / columns() and column i % columns(); indexes outside the grid
+    // give no handle, a zero tangent, and are ignored by setHandle.
+    QList<QPointF> meshPoints() const;
+    QPointF tangent(int index, bool horizontal, const QList<QPointF>& points) const;
+    std::optional<QPointF> handle(Handle handle, int index) const;
+    void setHandle(Handle handle, int index, QPointF point);
+    QPointF surface(double u, double v) const;
+    void resizeMesh(int rows, int columns);
+    bool convex() const;
+
 private:
     static int clampedGridCount(const std::optional<qint64>& count)
     {

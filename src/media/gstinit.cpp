@@ -1,0 +1,10 @@
+#include "gstinit.h"
+
+#include <gst/gst.h>
+#include <mutex>
+
+void initGstreamer()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { gst_init(nullptr, nullptr); });
+}

@@ -1,0 +1,4 @@
+#pragma once
+
+// Initialises GStreamer once for the process; safe to call from anywhere.
+void initGstreamer();

@@ -1,0 +1,205 @@
+#include "videooutput.h"
+
+#include "gstinit.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+#include <gst/video/video.h>
+
+namespace {
+
+// The orientations a video may carry, as clockwise rotation in quarter turns plus a mirror flag.
+struct Orientation
+{
+    const char* tag;
+    int quarterTurns;
+    bool flipped;
+};
+constexpr Orientation orientations[] = {{"rotate-0", 0, false},       {"rotate-90", 1, false},
+                                        {"rotate-180", 2, false},     {"rotate-270", 3, false},
+                                        {"flip-rotate-0", 0, true},   {"flip-rotate-90", 1, true},
+                                        {"flip-rotate-180", 2, true}, {"flip-rotate-270", 3, true}};
+
+// Maps frame pixels to upright display pixels, keeping the result in the positive quadrant.
+QTransform orientationTransform(int index, QSize size)
+{
+    const Orientation& o = orientations[index];
+    QTransform t;
+    if (o.flipped)
+        t = QTransform(-1, 0, 0, 1, size.width(), 0);
+    const qreal w = size.width();
+    const qreal h = size.height();
+    switch (o.quarterTurns) {
+    case 1:
+        return t * QTransform(0, 1, -1, 0, h, 0);
+    case 2:
+        return t * QTransform(-1, 0, 0, -1, w, h);
+    case 3:
+        return t * QTransform(0, -1, 1, 0, 0, w);
+    default:
+        return t;
+    }
+}
+
+std::optional<VideoFrame::Format> frameFormat(GstVideoFormat format)
+{
+    switch (format) {
+    case GST_VIDEO_FORMAT_I420:
+        return VideoFrame::Format::i420;
+    case GST_VIDEO_FORMAT_NV12:
+        return VideoFrame::Format::nv12;
+    case GST_VIDEO_FORMAT_BGRA:
+        return VideoFrame::Format::bgra;
+    case GST_VIDEO_FORMAT_RGBA:
+        return VideoFrame::Format::rgba;
+    default:
+        return std::nullopt;
+    }
+}
+
+class SampleStorage : public VideoFrame::Storage
+{
+public:
+    SampleStorage(GstSample* sample) : m_sample(gst_sample_ref(sample)) {}
+    ~SampleStorage() override
+    {
+        if (m_mapped)
+            gst_video_frame_unmap(&m_frame);
+        gst_sample_unref(m_sample);
+    }
+    bool map(const GstVideoInfo& info)
+    {
+        m_mapped = gst_video_frame_map(&m_frame, &info, gst_sample_get_buffer(m_sample), GST_MAP_READ);
+        return m_mapped;
+    }
+    const GstVideoFrame& frame() const { return m_frame; }
+
+private:
+    GstSample* m_sample;
+    GstVideoFrame m_frame{};
+    bool m_mapped = false;
+};
+
+GstFlowReturn onPreroll(GstAppSink* sink, gpointer data)
+{
+    GstSample* sample = gst_app_sink_pull_preroll(sink);
+    if (sample) {
+        static_cast<VideoOutput*>(data)->store(sample);
+        gst_sample_unref(sample);
+    }
+    return GST_FLOW_OK;
+}
+
+GstFlowReturn onSample(GstAppSink* sink, gpointer data)
+{
+    GstSample* sample = gst_app_sink_pull_sample(sink);
+    if (sample) {
+        static_cast<VideoOutput*>(data)->store(sample);
+        gst_sample_unref(sample);
+    }
+    return GST_FLOW_OK;
+}
+
+GstPadProbeReturn onTag(GstPad*, GstPadProbeInfo* info, gpointer data)
+{
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_TAG)
+        return GST_PAD_PROBE_OK;
+    GstTagList* tags = nullptr;
+    gst_event_parse_tag(event, &tags);
+    gchar* orientation = nullptr;
+    if (gst_tag_list_get_string(tags, GST_TAG_IMAGE_ORIENTATION, &orientation)) {
+        static_cast<VideoOutput*>(data)->setOrientation(orientation);
+        g_free(orientation);
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+} // namespace
+
+VideoOutput::VideoOutput()
+{
+    initGstreamer();
+    m_bin = gst_bin_new("videooutput");
+    gst_object_ref_sink(m_bin);
+    GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+    GstElement* appsink = gst_element_factory_make("appsink", nullptr);
+    GstCaps* caps = gst_caps_from_string("video/x-raw,format={I420,NV12,BGRA,RGBA}");
+    g_object_set(appsink, "caps", caps, "sync", TRUE, "max-buffers", 1, "drop", TRUE, "enable-last-sample", FALSE,
+                 nullptr);
+    gst_caps_unref(caps);
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_preroll = onPreroll;
+    callbacks.new_sample = onSample;
+    gst_app_sink_set_callbacks(GST_APP_SINK(appsink), &callbacks, this, nullptr);
+    gst_bin_add_many(GST_BIN(m_bin), convert, appsink, nullptr);
+    gst_element_link(convert, appsink);
+
+    GstPad* sink = gst_element_get_static_pad(convert, "sink");
+    gst_pad_add_probe(sink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, onTag, this, nullptr);
+    gst_element_add_pad(m_bin, gst_ghost_pad_new("sink", sink));
+    gst_object_unref(sink);
+}
+
+VideoOutput::~VideoOutput() { gst_object_unref(m_bin); }
+
+std::optional<VideoFrame> VideoOutput::currentFrame() const
+{
+    std::scoped_lock lock(m_frameLock);
+    return m_frame;
+}
+
+void VideoOutput::reset()
+{
+    std::scoped_lock lock(m_frameLock);
+    m_frame.reset();
+    m_lastBuffer = nullptr;
+    m_orientation = 0;
+}
+
+void VideoOutput::setOrientation(const char* tag)
+{
+    for (int i = 0; i < int(std::size(orientations)); ++i)
+        if (g_strcmp0(tag, orientations[i].tag) == 0)
+            m_orientation = i;
+}
+
+void VideoOutput::store(GstSample* sample)
+{
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    GstVideoInfo info;
+    if (!buffer || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample)))
+        return;
+    const std::optional<VideoFrame::Format> format = frameFormat(GST_VIDEO_INFO_FORMAT(&info));
+    if (!format)
+        return;
+    {
+        // The prerolled buffer comes once more when playing starts: it is not a new frame.
+        std::scoped_lock lock(m_frameLock);
+        if (buffer == m_lastBuffer && m_frame)
+            return;
+    }
+    auto storage = std::make_shared<SampleStorage>(sample);
+    if (!storage->map(info))
+        return;
+    const GstVideoFrame& mapped = storage->frame();
+    std::array<VideoFrame::Plane, 3> planes{};
+    const int planeCount = int(GST_VIDEO_FRAME_N_PLANES(&mapped));
+    for (int p = 0; p < planeCount && p < 3; ++p)
+        planes[p] = {static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&mapped, p)),
+                     GST_VIDEO_FRAME_PLANE_STRIDE(&mapped, p), GST_VIDEO_INFO_COMP_WIDTH(&info, p),
+                     GST_VIDEO_INFO_COMP_HEIGHT(&info, p)};
+    const QSize size(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info));
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    const GstClockTime pts = GST_BUFFER_PTS(buffer);
+    const guint64 streamTime = segment && GST_CLOCK_TIME_IS_VALID(pts)
+                                   ? gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts)
+                                   : GST_CLOCK_TIME_NONE;
+    const double time = GST_CLOCK_TIME_IS_VALID(streamTime) ? double(streamTime) / GST_SECOND : 0.0;
+    VideoFrame frame(std::move(storage), *format, size, planes, std::min(planeCount, 3), time,
+                     orientationTransform(m_orientation, size), ++m_serial);
+    std::optional<VideoFrame> previous = std::move(frame);
+    std::scoped_lock lock(m_frameLock);
+    std::swap(previous, m_frame);
+    m_lastBuffer = buffer;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "videoframe.h"
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+
+typedef struct _GstElement GstElement;
+typedef struct _GstSample GstSample;
+
+// A player's video sink: keeps the newest decoded frame, in the decoder's own format where it is one that
+// VideoFrame carries, so that nothing is converted unless a consumer asks.
+class VideoOutput
+{
+public:
+    VideoOutput();
+    ~VideoOutput();
+    VideoOutput(const VideoOutput&) = delete;
+    VideoOutput& operator=(const VideoOutput&) = delete;
+
+    GstElement* element() const { return m_bin; }
+    std::optional<VideoFrame> currentFrame() const;
+    // Forgets the frame and the orientation of the previous item; call with the pipeline stopped.
+    void reset();
+
+    void store(GstSample* sample);
+    void setOrientation(const char* tag);
+
+private:
+    GstElement* m_bin = nullptr;
+    mutable std::mutex m_frameLock;
+    std::optional<VideoFrame> m_frame;
+    const void* m_lastBuffer = nullptr;
+    std::atomic<int> m_orientation{0};
+    std::atomic<std::uint64_t> m_serial{0};
+};

@@ -1,0 +1,471 @@
+#include "meshrenderer.h"
+
+#include "mappingtexture.h"
+#include "standbyartwork.h"
+
+#include <QGenericMatrix>
+#include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
+#include <QOpenGLShaderProgram>
+#include <QVector3D>
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+// The GL side of one renderer, made on the first draw in the drawing context.
+class MeshGl
+{
+  public:
+    enum Texture { video, chromaU, chromaV, still, fade, lift, polygon, warp, textureCount };
+
+    explicit MeshGl(QOpenGLExtraFunctions* functions) : f(functions)
+    {
+        f->glGenVertexArrays(1, &vertexArray);
+        f->glGenVertexArrays(1, &emptyVertexArray);
+        f->glGenFramebuffers(1, &warpFramebuffer);
+        f->glGenBuffers(1, &vertexBuffer);
+        f->glGenTextures(textureCount, textures);
+        for (GLuint texture : textures) {
+            f->glBindTexture(GL_TEXTURE_2D, texture);
+            f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+            f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+            f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+            f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        }
+        f->glBindVertexArray(vertexArray);
+        f->glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+        f->glEnableVertexAttribArray(0);
+        f->glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(MeshVertex), nullptr);
+        f->glEnableVertexAttribArray(1);
+        f->glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, sizeof(MeshVertex),
+                                 reinterpret_cast<const void*>(2 * sizeof(float)));
+        f->glBindVertexArray(0);
+        f->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    }
+
+    ~MeshGl()
+    {
+        f->glDeleteTextures(textureCount, textures);
+        f->glDeleteBuffers(1, &vertexBuffer);
+        f->glDeleteVertexArrays(1, &vertexArray);
+        f->glDeleteVertexArrays(1, &emptyVertexArray);
+        f->glDeleteFramebuffers(1, &warpFramebuffer);
+    }
+
+    // RGBA8888 and RGB32-family images go up as they are; anything else is converted first.
+    void upload(Texture texture, const QImage& image)
+    {
+        QImage source = image;
+        GLenum format = GL_RGBA;
+        switch (image.format()) {
+        case QImage::Format_RGBA8888:
+        case QImage::Format_RGBA8888_Premultiplied:
+        case QImage::Format_RGBX8888:
+            break;
+        case QImage::Format_ARGB32:
+        case QImage::Format_ARGB32_Premultiplied:
+        case QImage::Format_RGB32:
+            if (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+                format = GL_BGRA;
+                break;
+            }
+            [[fallthrough]];
+        default:
+            source = image.convertToFormat(QImage::Format_RGBA8888);
+        }
+        const VideoFrame::Plane plane{source.constBits(), int(source.bytesPerLine()), source.width(), source.height()};
+        uploadPlane(texture, plane, GL_RGBA8, format, 4);
+    }
+
+    // The planes go up as the decoder made them; the shader converts YUV. None for a layout it cannot take.
+    std::optional<int> upload(const VideoFrame& frame)
+    {
+        const auto plane = [&](int index) { return frame.plane(index); };
+        switch (frame.format()) {
+        case VideoFrame::Format::rgba:
+        case VideoFrame::Format::bgra:
+            if (frame.planeCount() < 1 ||
+                !uploadPlane(video, plane(0), GL_RGBA8, frame.format() == VideoFrame::Format::rgba ? GL_RGBA : GL_BGRA,
+                             4))
+                return std::nullopt;
+            return 0;
+        case VideoFrame::Format::i420:
+            if (frame.planeCount() < 3 || !uploadPlane(video, plane(0), GL_R8, GL_RED, 1) ||
+                !uploadPlane(chromaU, plane(1), GL_R8, GL_RED, 1) || !uploadPlane(chromaV, plane(2), GL_R8, GL_RED, 1))
+                return std::nullopt;
+            return 1;
+        case VideoFrame::Format::nv12:
+            if (frame.planeCount() < 2 || !uploadPlane(video, plane(0), GL_R8, GL_RED, 1) ||
+                !uploadPlane(chromaU, plane(1), GL_RG8, GL_RG, 2))
+                return std::nullopt;
+            return 2;
+        }
+        return std::nullopt;
+    }
+
+    bool uploadPlane(Texture texture, const VideoFrame::Plane& plane, GLenum internalFormat, GLenum format,
+                     int bytesPerPixel)
+    {
+        if (!plane.data || plane.width <= 0 || plane.height <= 0 || plane.stride < plane.width * bytesPerPixel ||
+            plane.stride % bytesPerPixel != 0)
+            return false;
+        f->glBindTexture(GL_TEXTURE_2D, textures[texture]);
+        // Tightly packed rows take the driver's plain copy; a row length is set only for padded ones.
+        f->glPixelStorei(GL_UNPACK_ALIGNMENT, plane.stride % 4 == 0 ? 4 : 1);
+        f->glPixelStorei(GL_UNPACK_ROW_LENGTH,
+                         plane.stride == plane.width * bytesPerPixel ? 0 : plane.stride / bytesPerPixel);
+        const QSize size(plane.width, plane.height);
+        if (sizes[texture] == size && formats[texture] == internalFormat) {
+            f->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.width(), size.height(), format, GL_UNSIGNED_BYTE,
+                               plane.data);
+        } else {
+            f->glTexImage2D(GL_TEXTURE_2D, 0, GLint(internalFormat), size.width(), size.height(), 0, format,
+                            GL_UNSIGNED_BYTE, plane.data);
+            sizes[texture] = size;
+            formats[texture] = internalFormat;
+        }
+        f->glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        f->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        return true;
+    }
+
+    void upload(const PolygonDistanceField& field)
+    {
+        f->glBindTexture(GL_TEXTURE_2D, textures[polygon]);
+        f->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        f->glTexImage2D(GL_TEXTURE_2D, 0, GL_R16F, field.size, field.size, 0, GL_RED, GL_FLOAT, field.values.data());
+        sizes[polygon] = QSize(field.size, field.size);
+        formats[polygon] = GL_R16F;
+    }
+
+    void upload(const std::vector<MeshVertex>& vertices)
+    {
+        f->glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+        f->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.size() * sizeof(MeshVertex)), vertices.data(),
+                        GL_STATIC_DRAW);
+        f->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    }
+
+    QOpenGLExtraFunctions* f;
+    // The warp map: per output pixel the mesh parameter, the colour gain and the lift, 16 bits each.
+    void resizeWarp(QSize size)
+    {
+        f->glBindTexture(GL_TEXTURE_2D, textures[warp]);
+        f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16, size.width(), size.height(), 0, GL_RGBA, GL_UNSIGNED_SHORT,
+                        nullptr);
+        f->glBindFramebuffer(GL_FRAMEBUFFER, warpFramebuffer);
+        f->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[warp], 0);
+        sizes[warp] = size;
+    }
+
+    QOpenGLShaderProgram meshProgram;
+    // One picture program per kind of media and grid switch, built when first needed.
+    std::array<std::unique_ptr<QOpenGLShaderProgram>, 6> picturePrograms;
+    std::array<bool, 6> pictureFailed{};
+    bool programReady = false;
+    GLuint warpFramebuffer = 0;
+    GLuint emptyVertexArray = 0;
+    GLuint vertexArray = 0;
+    GLuint vertexBuffer = 0;
+    GLuint textures[textureCount] = {};
+    QSize sizes[textureCount];
+    GLenum formats[textureCount] = {};
+};
+
+// Columns are the weights of Y, U and V.
+static const QMatrix3x3 bt601(std::array<float, 9>{1, 0, 1.402f, 1, -0.344136f, -0.714136f, 1, 1.772f, 0}.data());
+static const QMatrix3x3 bt709(std::array<float, 9>{1, 0, 1.5748f, 1, -0.1873f, -0.4681f, 1, 1.8556f, 0}.data());
+
+static QImage pixel(uchar value)
+{
+    QImage image(1, 1, QImage::Format_RGBA8888_Premultiplied);
+    std::fill_n(image.bits(), 4, value);
+    return image;
+}
+
+static QImage stillFor(const QImage& image)
+{
+    QImage still = image.isNull() ? standbyArtworkImage(QSize(960, 540)) : image;
+    if (still.isNull()) return pixel(0);
+    return still.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+}
+
+MeshRenderer::MeshRenderer(MeshShaderSource source) : m_source(std::move(source)) {}
+
+MeshRenderer::~MeshRenderer()
+{
+    if (QOpenGLContext::currentContext()) releaseGl();
+}
+
+bool MeshRenderer::update(const MeshInputs& inputs)
+{
+    bool changed = m_black != inputs.black || m_pattern != inputs.pattern;
+    m_frames = inputs.frames;
+    m_black = inputs.black;
+    m_pattern = inputs.pattern;
+    m_hasVideo = inputs.item.has_value();
+
+    if (inputs.item != m_item) {
+        // No late frame of the old item is shown; its last frame stays up until the new item's first one.
+        m_item = inputs.item;
+        m_frameSerial.reset();
+        if (m_frames) m_frames->clearFrame();
+        if (!inputs.item) m_videoShown = false;
+        changed = true;
+    }
+
+    const qint64 stillKey = inputs.image.isNull() ? 0 : inputs.image.cacheKey();
+    if (!m_stillKey || *m_stillKey != stillKey) {
+        m_stillKey = stillKey;
+        m_still = stillFor(inputs.image);
+        m_stillDirty = true;
+        changed = true;
+    }
+
+    const ProjectorMapping& mapping = inputs.mapping;
+    if (m_configuration && *m_configuration == mapping) return changed;
+
+    if (!m_configuration || m_configuration->edges != mapping.edges || m_configuration->gamma != mapping.gamma ||
+        m_configuration->blackLevel != mapping.blackLevel) {
+        const QRectF whole(0, 0, 1, 1);
+        m_fade = mappingTexture(mapping, whole, false, false).value_or(pixel(255));
+        m_lift = mappingTexture(mapping, whole, true, false).value_or(pixel(0));
+        m_masksDirty = true;
+        ++m_work.blends;
+    }
+    const std::optional<QList<QPointF>> previousMask =
+        m_configuration ? m_configuration->polygonMask : std::optional<QList<QPointF>>{};
+    if (!m_polygon || previousMask != mapping.polygonMask) {
+        m_polygon = PolygonDistanceField::make(mapping.polygonMask);
+        m_polygonDirty = true;
+        ++m_work.polygons;
+    }
+
+    const std::optional<ProjectorMapping> previous = m_configuration;
+    m_configuration = mapping;
+    if (!previous || previous->mesh != mapping.mesh || previous->meshRows != mapping.meshRows ||
+        previous->meshColumns != mapping.meshColumns || previous->meshHandles != mapping.meshHandles ||
+        previous->corners != mapping.corners) {
+        m_vertices = CurvedMesh::tessellate(mapping);
+        m_meshDirty = true;
+        ++m_work.meshes;
+    }
+    return true;
+}
+
+static bool build(QOpenGLShaderProgram& program, const QString& vertex, const QString& fragment)
+{
+    return program.addShaderFromSourceCode(QOpenGLShader::Vertex, vertex) &&
+           program.addShaderFromSourceCode(QOpenGLShader::Fragment, fragment) && program.link();
+}
+
+bool MeshRenderer::prepareGl()
+{
+    if (m_gl) return m_gl->programReady;
+    QOpenGLContext* context = QOpenGLContext::currentContext();
+    m_gl = std::make_unique<MeshGl>(context->extraFunctions());
+    if (!build(m_gl->meshProgram, m_source.meshVertex, m_source.meshFragment)) {
+        m_error = QStringLiteral("投影网格着色器无法编译 · ") + m_gl->meshProgram.log().trimmed();
+        return false;
+    }
+    m_gl->meshProgram.bind();
+    m_gl->meshProgram.setUniformValue("fade", 1);
+    m_gl->meshProgram.setUniformValue("lift", 2);
+    m_gl->meshProgram.setUniformValue("polygon", 3);
+    m_gl->meshProgram.release();
+    // The commonest picture program is built now, so a broken one is known from the first frame.
+    if (!pictureProgram(0, false)) return false;
+    m_gl->programReady = true;
+    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = true;
+    m_frameSerial.reset();
+    m_videoShown = false;
+    return true;
+}
+
+QOpenGLShaderProgram* MeshRenderer::pictureProgram(int mediaFormat, bool grid)
+{
+    const size_t key = size_t(mediaFormat * 2 + (grid ? 1 : 0));
+    if (m_gl->picturePrograms[key]) return m_gl->picturePrograms[key].get();
+    if (m_gl->pictureFailed[key]) return nullptr;
+    auto program = std::make_unique<QOpenGLShaderProgram>();
+    if (!build(*program, m_source.pictureVertex, m_source.pictureFragmentFor(mediaFormat, grid))) {
+        m_error = QStringLiteral("投影网格着色器无法编译 · ") + program->log().trimmed();
+        m_gl->pictureFailed[key] = true;
+        return nullptr;
+    }
+    program->bind();
+    program->setUniformValue("media", 0);
+    program->setUniformValue("chromaU", 4);
+    program->setUniformValue("chromaV", 5);
+    program->setUniformValue("warp", 6);
+    program->release();
+    m_gl->picturePrograms[key] = std::move(program);
+    return m_gl->picturePrograms[key].get();
+}
+
+void MeshRenderer::uploadChanges()
+{
+    if (m_meshDirty) m_gl->upload(m_vertices);
+    if (m_masksDirty) {
+        m_gl->upload(MeshGl::fade, m_fade);
+        m_gl->upload(MeshGl::lift, m_lift);
+    }
+    if (m_polygonDirty && m_polygon) m_gl->upload(*m_polygon);
+    if (m_meshDirty || m_masksDirty || m_polygonDirty) m_warpStale = true;
+    if (m_stillDirty) m_gl->upload(MeshGl::still, m_still);
+    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = false;
+}
+
+void MeshRenderer::updateVideoTexture()
+{
+    if (!m_hasVideo || !m_frames || m_frames->frame.isNull()) return;
+    const VideoFrame& frame = m_frames->frame;
+    if (m_frameSerial == frame.serial() && m_frameTransform == frame.orientation()) return;
+    // A frame that cannot be uploaded leaves the previous one on show.
+    const std::optional<int> format = m_gl->upload(frame);
+    if (!format) return;
+    m_frameSerial = frame.serial();
+    m_frameTransform = frame.orientation();
+    m_videoFormat = *format;
+    m_videoHighDefinition = frame.size().height() >= 720;
+    setOrientation(m_frameTransform, frame.size());
+    m_videoShown = true;
+}
+
+void MeshRenderer::setOrientation(const QTransform& transform, QSize frameSize)
+{
+    const double width = frameSize.width();
+    const double height = frameSize.height();
+    const QRectF upright = transform.mapRect(QRectF(0, 0, width, height));
+    bool invertible = false;
+    const QTransform inverse = transform.inverted(&invertible);
+    if (!invertible) {
+        m_orientationX = {1, 0, 0, 0};
+        m_orientationY = {0, 1, 0, 0};
+        m_videoAspect = width / std::max(height, 1.0);
+        return;
+    }
+    const auto source = [&](double u, double v) {
+        const QPointF s =
+            inverse.map(QPointF(upright.left() + u * upright.width(), upright.top() + v * upright.height()));
+        return QPointF(s.x() / width, s.y() / height);
+    };
+    const QPointF o = source(0, 0);
+    const QPointF e = source(1, 0);
+    const QPointF f = source(0, 1);
+    m_orientationX = {float(e.x() - o.x()), float(f.x() - o.x()), float(o.x()), 0};
+    m_orientationY = {float(e.y() - o.y()), float(f.y() - o.y()), float(o.y()), 0};
+    m_videoAspect = upright.width() / std::max(upright.height(), 1.0);
+}
+
+void MeshRenderer::draw(QSize pixelSize)
+{
+    QOpenGLContext* context = QOpenGLContext::currentContext();
+    if (!context) {
+        m_error = QStringLiteral("没有可用的 OpenGL 上下文");
+        return;
+    }
+    QOpenGLExtraFunctions* f = context->extraFunctions();
+    f->glDisable(GL_DEPTH_TEST);
+    f->glDisable(GL_BLEND);
+    f->glDisable(GL_SCISSOR_TEST);
+    f->glDisable(GL_CULL_FACE);
+    f->glViewport(0, 0, pixelSize.width(), pixelSize.height());
+    f->glClearColor(0, 0, 0, 1);
+    const bool ready = prepareGl();
+    if (ready) {
+        uploadChanges();
+        updateVideoTexture();
+    }
+    const bool useVideo = m_hasVideo && m_videoShown;
+    const int mediaFormat = useVideo ? m_videoFormat : 0;
+    QOpenGLShaderProgram* program =
+        ready && !m_black && m_configuration && !m_vertices.empty() ? pictureProgram(mediaFormat, m_pattern) : nullptr;
+    if (!program) {
+        f->glClear(GL_COLOR_BUFFER_BIT);
+        return;
+    }
+
+    const QRectF crop = drawableCrop(m_configuration->crop);
+    const double mediaAspect = useVideo ? m_videoAspect : double(m_still.width()) / std::max(m_still.height(), 1);
+    const QSizeF fit = fillScale(QSizeF(pixelSize), crop, mediaAspect);
+    const std::array<float, 4> ox = useVideo ? m_orientationX : std::array<float, 4>{1, 0, 0, 0};
+    const std::array<float, 4> oy = useVideo ? m_orientationY : std::array<float, 4>{0, 1, 0, 0};
+    // Crop, fill and orientation folded into one affine map from the mesh parameter to the media.
+    const double kx = crop.width() * fit.width();
+    const double ky = crop.height() * fit.height();
+    const double cx = (crop.x() - 0.5) * fit.width() + 0.5;
+    const double cy = (crop.y() - 0.5) * fit.height() + 0.5;
+    const QVector3D sampleX(ox[0] * kx, ox[1] * ky, ox[0] * cx + ox[1] * cy + ox[2]);
+    const QVector3D sampleY(oy[0] * kx, oy[1] * ky, oy[0] * cx + oy[1] * cy + oy[2]);
+
+    if (m_warpStale || m_gl->sizes[MeshGl::warp] != pixelSize) renderWarp(pixelSize);
+
+    // The full-screen pass writes every pixel (black outside the mesh), so no clear is needed.
+    program->bind();
+    program->setUniformValue("crop", float(crop.x()), float(crop.y()), float(crop.width()), float(crop.height()));
+    program->setUniformValue("sampleX", sampleX);
+    program->setUniformValue("sampleY", sampleY);
+    program->setUniformValue("yuvToRgb", m_videoHighDefinition ? bt709 : bt601);
+    bindTextures(
+        f,
+        {{0, useVideo ? MeshGl::video : MeshGl::still}, {4, MeshGl::chromaU}, {5, MeshGl::chromaV}, {6, MeshGl::warp}});
+    f->glBindVertexArray(m_gl->emptyVertexArray);
+    f->glDrawArrays(GL_TRIANGLES, 0, 3);
+    f->glBindVertexArray(0);
+    f->glActiveTexture(GL_TEXTURE0);
+    program->release();
+}
+
+// The mesh and its masks drawn once into the warp map; every frame then costs one full-screen pass.
+void MeshRenderer::renderWarp(QSize pixelSize)
+{
+    QOpenGLExtraFunctions* f = m_gl->f;
+    GLint target = 0;
+    f->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
+    if (m_gl->sizes[MeshGl::warp] != pixelSize)
+        m_gl->resizeWarp(pixelSize);
+    else
+        f->glBindFramebuffer(GL_FRAMEBUFFER, m_gl->warpFramebuffer);
+    f->glClearColor(0, 0, 0, 0);
+    f->glClear(GL_COLOR_BUFFER_BIT);
+    m_gl->meshProgram.bind();
+    bindTextures(f, {{1, MeshGl::fade}, {2, MeshGl::lift}, {3, MeshGl::polygon}});
+    f->glBindVertexArray(m_gl->vertexArray);
+    f->glDrawArrays(GL_TRIANGLES, 0, GLsizei(m_vertices.size()));
+    f->glBindVertexArray(0);
+    m_gl->meshProgram.release();
+    f->glBindFramebuffer(GL_FRAMEBUFFER, GLuint(target));
+    f->glClearColor(0, 0, 0, 1);
+    m_warpStale = false;
+}
+
+void MeshRenderer::bindTextures(QOpenGLExtraFunctions* f, std::initializer_list<std::pair<int, int>> units)
+{
+    for (auto [unit, texture] : units) {
+        f->glActiveTexture(GL_TEXTURE0 + unit);
+        f->glBindTexture(GL_TEXTURE_2D, m_gl->textures[texture]);
+    }
+}
+
+void MeshRenderer::releaseGl()
+{
+    m_gl.reset();
+}
+
+QRectF MeshRenderer::drawableCrop(const QRectF& crop)
+{
+    const QRectF standard = crop.normalized();
+    const auto extent = [](double value) { return value >= 0.01 ? std::min(value, 1.0) : 0.01; };
+    const auto origin = [](double value, double size) { return std::min(value > 0 ? value : 0.0, 1 - size); };
+    const double width = extent(standard.width());
+    const double height = extent(standard.height());
+    return {origin(standard.x(), width), origin(standard.y(), height), width, height};
+}
+
+QSizeF MeshRenderer::fillScale(const QSizeF& target, const QRectF& crop, double mediaAspect)
+{
+    const double area = target.width() * crop.height() / std::max(target.height() * crop.width(), 1.0);
+    const double media = mediaAspect > 0 ? mediaAspect : 1.0;
+    return {std::min(area / media, 1.0), std::min(media / area, 1.0)};
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "curvedmesh.h"
+#include "meshframes.h"
+#include "meshshader.h"
+#include "polygondistancefield.h"
+#include "projectormapping.h"
+
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+#include <QSizeF>
+#include <QString>
+#include <QTransform>
+#include <array>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+
+// What one curved output shows, handed to the renderer on every update of its view.
+struct MeshInputs
+{
+    ProjectorMapping mapping;
+    std::shared_ptr<MeshFrames> frames;
+    // Identity of the player's current item; none when the player has no item.
+    std::optional<quint64> item;
+    // The still shown behind (or instead of) the video; a null image shows the standby artwork.
+    QImage image;
+    bool pattern = false;
+    bool black = false;
+};
+
+class MeshGl;
+class QOpenGLExtraFunctions;
+class QOpenGLShaderProgram;
+
+// Draws a picture through a mapping's curved mesh with edge blends, black-level lift, polygon mask and the
+// calibration grid, on OpenGL 3.3 core. update() only does CPU work and needs no context; draw() needs a
+// current context and draws into the bound framebuffer. The mesh and the masks are remade only when their
+// inputs change. A shader that does not build leaves every frame black and errorText() says why.
+class MeshRenderer
+{
+  public:
+    // How often the CPU side was rebuilt; lets callers see that unchanged inputs cost nothing.
+    struct Work
+    {
+        int meshes = 0;
+        int blends = 0;
+        int polygons = 0;
+    };
+
+    explicit MeshRenderer(MeshShaderSource source = MeshShaderSource::builtIn());
+    ~MeshRenderer();
+    MeshRenderer(const MeshRenderer&) = delete;
+    MeshRenderer& operator=(const MeshRenderer&) = delete;
+
+    // True when something visible changed and the view must redraw.
+    bool update(const MeshInputs& inputs);
+    void draw(QSize pixelSize);
+    // Frees the GL objects; call with the drawing context current (the next draw makes them again).
+    void releaseGl();
+
+    QString errorText() const { return m_error; }
+    Work work() const { return m_work; }
+    int vertexCount() const { return int(m_vertices.size()); }
+
+    // The crop as drawn: size per axis 0.01…1, origin held inside the picture.
+    static QRectF drawableCrop(const QRectF& crop);
+    // Scale of picture coordinates about the centre so the media fills the cropped area, cut on one axis.
+    static QSizeF fillScale(const QSizeF& target, const QRectF& crop, double mediaAspect);
+
+  private:
+    bool prepareGl();
+    void uploadChanges();
+    void renderWarp(QSize pixelSize);
+    QOpenGLShaderProgram* pictureProgram(int mediaFormat, bool grid);
+    void bindTextures(QOpenGLExtraFunctions* f, std::initializer_list<std::pair<int, int>> units);
+    void updateVideoTexture();
+    void setOrientation(const QTransform& transform, QSize frameSize);
+
+    MeshShaderSource m_source;
+    std::unique_ptr<MeshGl> m_gl;
+    QString m_error;
+    Work m_work;
+
+    std::optional<ProjectorMapping> m_configuration;
+    std::vector<MeshVertex> m_vertices;
+    QImage m_fade;
+    QImage m_lift;
+    std::optional<PolygonDistanceField> m_polygon;
+    QImage m_still;
+    std::optional<qint64> m_stillKey;
+    bool m_meshDirty = false;
+    bool m_masksDirty = false;
+    bool m_polygonDirty = false;
+    bool m_stillDirty = false;
+    bool m_warpStale = true;
+
+    std::shared_ptr<MeshFrames> m_frames;
+    std::optional<quint64> m_item;
+    bool m_hasVideo = false;
+    bool m_pattern = false;
+    bool m_black = false;
+    bool m_videoShown = false;
+    std::optional<std::uint64_t> m_frameSerial;
+    QTransform m_frameTransform;
+    int m_videoFormat = 0;
+    bool m_videoHighDefinition = true;
+    double m_videoAspect = 1;
+    std::array<float, 4> m_orientationX{1, 0, 0, 0};
+    std::array<float, 4> m_orientationY{0, 1, 0, 0};
+};

@@ -1,0 +1,101 @@
+#include "meshshader.h"
+
+static const char* const meshVertexSource = R"(#version 330 core
+layout(location = 0) in vec2 position;
+layout(location = 1) in vec2 meshParameter;
+out vec2 mesh;
+
+void main()
+{
+    gl_Position = vec4(position, 0.0, 1.0);
+    mesh = meshParameter;
+}
+)";
+
+// Masks are sampled in output space (the mesh parameter). The result is colour × gain + lift, with
+// gain = (1 − lift amount) × fade × coverage and lift = lift amount × fade × coverage.
+static const char* const meshFragmentSource = R"(#version 330 core
+in vec2 mesh;
+out vec4 warpOut;
+
+uniform sampler2D fade;
+uniform sampler2D lift;
+uniform sampler2D polygon;
+
+void main()
+{
+    float liftAmount = texture(lift, mesh).a;
+    float d = texture(polygon, mesh).r;
+    float w = max(fwidth(d), 0.000001);
+    float coverage = smoothstep(-0.5 * w, 0.5 * w, d);
+    float keep = texture(fade, mesh).a * coverage;
+    warpOut = vec4(mesh, (1.0 - liftAmount) * keep, liftAmount * keep);
+}
+)";
+
+static const char* const pictureVertexSource = R"(#version 330 core
+void main()
+{
+    vec2 corner = vec2(float((gl_VertexID << 1) & 2), float(gl_VertexID & 2));
+    gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
+}
+)";
+
+// Compiled once per kind of media and for the grid: MEDIA_FORMAT 0 is RGB(A), 1 planar Y, U, V, 2 Y with
+// interleaved UV (video YUV is limited range); GRID 1 draws the calibration grid instead of the media.
+// sampleX and sampleY take the mesh parameter straight to the media coordinate (crop, fill and orientation).
+static const char* const pictureFragmentSource = R"(
+out vec4 colourOut;
+
+uniform sampler2D warp;
+uniform sampler2D media;
+uniform sampler2D chromaU;
+uniform sampler2D chromaV;
+uniform mat3 yuvToRgb;
+uniform vec3 sampleX;
+uniform vec3 sampleY;
+uniform vec4 crop;
+
+vec3 mediaColour(vec2 s)
+{
+#if MEDIA_FORMAT == 0
+    return texture(media, s).rgb;
+#else
+    float y = texture(media, s).r;
+#if MEDIA_FORMAT == 1
+    vec2 chroma = vec2(texture(chromaU, s).r, texture(chromaV, s).r);
+#else
+    vec2 chroma = texture(chromaU, s).rg;
+#endif
+    vec3 yuv = vec3((y - 16.0 / 255.0) * (255.0 / 219.0), (chroma - 128.0 / 255.0) * (255.0 / 224.0));
+    return clamp(yuvToRgb * yuv, 0.0, 1.0);
+#endif
+}
+
+void main()
+{
+    vec4 warp = texelFetch(warp, ivec2(gl_FragCoord.xy), 0);
+#if GRID
+    vec2 l = abs(fract((crop.xy + warp.xy * crop.zw) * 20.0 + 0.5) - 0.5);
+    vec3 colour = min(l.x, l.y) < 0.018 ? vec3(0.0, 0.85, 0.9) : vec3(0.0);
+#else
+    vec3 m = vec3(warp.xy, 1.0);
+    vec3 colour = mediaColour(vec2(dot(sampleX, m), dot(sampleY, m)));
+#endif
+    colourOut = vec4(colour * warp.z + warp.w, 1.0);
+}
+)";
+
+MeshShaderSource MeshShaderSource::builtIn()
+{
+    return {QString::fromLatin1(meshVertexSource), QString::fromLatin1(meshFragmentSource),
+            QString::fromLatin1(pictureVertexSource), QString::fromLatin1(pictureFragmentSource)};
+}
+
+QString MeshShaderSource::pictureFragmentFor(int mediaFormat, bool grid) const
+{
+    return QStringLiteral("#version 330 core\n#define MEDIA_FORMAT %1\n#define GRID %2\n")
+               .arg(mediaFormat)
+               .arg(grid ? 1 : 0) +
+           pictureFragment;
+}

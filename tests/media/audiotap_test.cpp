@@ -1,0 +1,47 @@
+#include "audiochannelmixer.h"
+#include "eventwait.h"
+#include "gstplayer.h"
+#include "mediafixtures.h"
+
+#include <gtest/gtest.h>
+
+TEST(AudioTap, PeaksFollowTheFileGainAndMute)
+{
+    auto mixer = std::make_shared<AudioChannelMixer>();
+    GstPlayer player;
+    player.load(QUrl::fromLocalFile(MediaFixtures::wav({.seconds = 2, .amplitude = 0.5})));
+    player.setAudioMixer(mixer);
+    player.play();
+    runEvents(300);
+    QList<float> levels = mixer->readLevels();
+    ASSERT_EQ(levels.size(), 2);
+    EXPECT_NEAR(levels[0], 0.5, 0.01);
+    EXPECT_NEAR(levels[1], 0.5, 0.01);
+
+    mixer->setGain(0, 0.5f);
+    mixer->setMuted(1, true);
+    runEvents(150);
+    mixer->readLevels();
+    runEvents(250);
+    levels = mixer->readLevels();
+    EXPECT_NEAR(levels[0], 0.25, 0.01);
+    EXPECT_EQ(levels[1], 0.0f);
+
+    player.pause();
+    runEvents(100);
+    mixer->readLevels();
+    EXPECT_EQ(mixer->readLevels(), (QList<float>{0.0f, 0.0f}));
+}
+
+TEST(AudioTap, ANewItemRunsWithoutTheMixerUntilAttached)
+{
+    auto mixer = std::make_shared<AudioChannelMixer>();
+    GstPlayer player;
+    const QUrl wav = QUrl::fromLocalFile(MediaFixtures::wav({.seconds = 2, .amplitude = 0.5}));
+    player.load(wav);
+    player.setAudioMixer(mixer);
+    player.load(wav);
+    player.play();
+    runEvents(300);
+    EXPECT_EQ(mixer->readLevels(), (QList<float>{0.0f, 0.0f}));
+}

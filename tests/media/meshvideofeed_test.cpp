@@ -1,0 +1,106 @@
+#include "eventwait.h"
+#include "fakeplayer.h"
+#include "gstplayer.h"
+#include "mediafixtures.h"
+#include "meshvideofeed.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QImage filled(QColor color)
+{
+    QImage image(8, 6, QImage::Format_ARGB32);
+    image.fill(color);
+    return image;
+}
+
+} // namespace
+
+TEST(MeshVideoFeed, PullsOnlyWhileSubscribed)
+{
+    FakePlayer player;
+    player.load(QUrl("file:///a.mp4"));
+    player.show(filled(Qt::red));
+    MeshVideoFeed feed(&player);
+    runEvents(100);
+    EXPECT_EQ(player.frameRequests, 0);
+    EXPECT_FALSE(feed.isRunning());
+
+    int frames = 0;
+    const QUuid first = feed.add([&](const VideoFrame&) { ++frames; });
+    const QUuid second = feed.add([](const VideoFrame&) {});
+    EXPECT_TRUE(feed.isRunning());
+    ASSERT_TRUE(waitUntil([&] { return frames == 1; }));
+    runEvents(100);
+    EXPECT_EQ(frames, 1);
+    EXPECT_GE(player.frameRequests, 4);
+    player.show(filled(Qt::green));
+    ASSERT_TRUE(waitUntil([&] { return frames == 2; }));
+
+    feed.remove(second);
+    EXPECT_TRUE(feed.isRunning());
+    feed.remove(first);
+    EXPECT_FALSE(feed.isRunning());
+    const int requests = player.frameRequests;
+    player.show(filled(Qt::blue));
+    runEvents(100);
+    EXPECT_EQ(player.frameRequests, requests);
+    EXPECT_EQ(frames, 2);
+    feed.remove(QUuid::createUuid());
+    EXPECT_FALSE(feed.isRunning());
+}
+
+TEST(MeshVideoFeed, ANewSubscriberGetsTheLatestFrameAtOnceAndAloneTheSameFrame)
+{
+    FakePlayer player;
+    player.load(QUrl("file:///a.mp4"));
+    player.show(filled(Qt::red));
+    MeshVideoFeed feed(&player);
+    std::vector<VideoFrame> seen;
+    feed.add([&](const VideoFrame& frame) { seen.push_back(frame); });
+    ASSERT_TRUE(waitUntil([&] { return !seen.empty(); }));
+
+    std::optional<VideoFrame> late;
+    feed.add([&](const VideoFrame& frame) { late = frame; });
+    ASSERT_TRUE(late);
+    EXPECT_EQ(seen.size(), 1u);
+    EXPECT_EQ(late->plane(0).data, seen.front().plane(0).data);
+    EXPECT_EQ(late->toImage().pixelColor(0, 0), QColor(Qt::red));
+}
+
+TEST(MeshVideoFeed, ANewItemDropsTheOldFrame)
+{
+    FakePlayer player;
+    player.load(QUrl("file:///a.mp4"));
+    player.show(filled(Qt::red));
+    MeshVideoFeed feed(&player);
+    std::vector<QColor> colors;
+    feed.add([&](const VideoFrame& frame) { colors.push_back(frame.toImage().pixelColor(0, 0)); });
+    ASSERT_TRUE(waitUntil([&] { return colors.size() == 1; }));
+    player.load(QUrl("file:///b.mp4"));
+    runEvents(60);
+    EXPECT_FALSE(feed.latest());
+    player.show(filled(Qt::blue));
+    ASSERT_TRUE(waitUntil([&] { return colors.size() == 2; }));
+    EXPECT_EQ(colors.back(), QColor(Qt::blue));
+}
+
+TEST(MeshVideoFeed, DeliversAPlayingVideosFramesInOrder)
+{
+    GstPlayer player;
+    player.load(QUrl::fromLocalFile(MediaFixtures::video({.seconds = 2})));
+    ASSERT_TRUE(waitUntil([&] { return player.isReady(); }));
+    MeshVideoFeed feed(&player);
+    std::vector<double> times;
+    const QUuid token = feed.add([&](const VideoFrame& frame) {
+        EXPECT_EQ(frame.size(), QSize(320, 240));
+        times.push_back(frame.time());
+    });
+    player.play();
+    runEvents(500);
+    feed.remove(token);
+    ASSERT_GE(times.size(), 10u);
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+    EXPECT_NEAR(times.front(), 0.0, 0.001);
+}

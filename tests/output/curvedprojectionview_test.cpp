@@ -1,0 +1,162 @@
+#include "curvedprojectionview.h"
+#include "fakeplayer.h"
+#include "meshfixtures.h"
+#include "meshvideofeed.h"
+#include "meshview.h"
+#include "picture.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QWindow>
+#include <gtest/gtest.h>
+
+// Runs the event loop until the condition holds or two seconds have passed.
+static bool eventually(const std::function<bool()>& condition)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > 2000) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+static QImage filled(QColor colour)
+{
+    QImage image(32, 18, QImage::Format_RGBA8888);
+    image.fill(colour);
+    return image;
+}
+
+static const QUrl videoUrl = QUrl::fromLocalFile(QStringLiteral("/media/clip.mp4"));
+
+class CurvedProjection : public ::testing::Test
+{
+  protected:
+    void show(CurvedProjectionView& view)
+    {
+        view.resize(160, 90);
+        view.show();
+        ASSERT_TRUE(eventually([&] { return view.windowHandle() && view.windowHandle()->isExposed(); }));
+    }
+
+    QColor centre(CurvedProjectionView& view, const QString& shot)
+    {
+        QCoreApplication::processEvents();
+        const QImage image = view.meshView()->grabFramebuffer();
+        saveShot(image, shot);
+        return image.pixelColor(image.width() / 2, image.height() / 2);
+    }
+
+    static FakePlayer* fake(Picture& picture) { return static_cast<FakePlayer*>(picture.player()); }
+
+    Picture root{fakePlayers()};
+    Picture other{fakePlayers()};
+};
+
+TEST_F(CurvedProjection, StillImageIsDrawnWithoutSubscribing)
+{
+    root.setImage(filled(Qt::red));
+    CurvedProjectionView view(&root, ProjectorMapping(), false);
+    show(view);
+    EXPECT_EQ(centre(view, "curved-still"), QColor(Qt::red));
+    EXPECT_FALSE(view.isSubscribed());
+    EXPECT_FALSE(root.meshVideoFeed()->isRunning());
+    EXPECT_TRUE(view.errorText().isEmpty());
+}
+
+TEST_F(CurvedProjection, IndependentOutputIsShownButTheRootBlackCounts)
+{
+    root.setImage(filled(Qt::red));
+    other.setImage(filled(Qt::blue));
+    root.setIndependentOutput(&other);
+    CurvedProjectionView view(&root, ProjectorMapping(), false);
+    show(view);
+    EXPECT_EQ(centre(view, "curved-independent"), QColor(Qt::blue));
+    root.setBlack(true);
+    EXPECT_TRUE(eventually([&] { return centre(view, "curved-root-black") == QColor(Qt::black); }));
+    root.setBlack(false);
+    other.setBlack(true);
+    EXPECT_TRUE(eventually([&] { return centre(view, "curved-independent-black-ignored") == QColor(Qt::blue); }));
+}
+
+TEST_F(CurvedProjection, ForegroundVideoShowsTheFallbackUntilItsFirstFrame)
+{
+    root.setFallback(filled(Qt::green));
+    other.load(videoUrl);
+    root.setForeground(&other);
+    CurvedProjectionView view(&root, ProjectorMapping(), false);
+    show(view);
+    EXPECT_TRUE(view.isSubscribed());
+    EXPECT_TRUE(other.meshVideoFeed()->isRunning());
+    EXPECT_EQ(centre(view, "curved-foreground-fallback"), QColor(Qt::green));
+
+    fake(other)->setFrame(rgbaFrame(filled(Qt::magenta), 1));
+    EXPECT_TRUE(eventually([&] { return centre(view, "curved-foreground-frame") == QColor(Qt::magenta); }));
+}
+
+TEST_F(CurvedProjection, SubscribesOnlyWhileShownAndShowingVideo)
+{
+    root.load(videoUrl);
+    CurvedProjectionView view(&root, ProjectorMapping(), false);
+    EXPECT_FALSE(view.isSubscribed());
+    show(view);
+    EXPECT_TRUE(root.meshVideoFeed()->isRunning());
+
+    view.setPattern(true);
+    EXPECT_FALSE(root.meshVideoFeed()->isRunning());
+    view.setPattern(false);
+    EXPECT_TRUE(root.meshVideoFeed()->isRunning());
+
+    root.setBlack(true);
+    EXPECT_TRUE(eventually([&] { return !view.isSubscribed(); }));
+    root.setBlack(false);
+    EXPECT_TRUE(eventually([&] { return view.isSubscribed(); }));
+
+    view.hide();
+    EXPECT_FALSE(root.meshVideoFeed()->isRunning());
+    view.show();
+    EXPECT_TRUE(root.meshVideoFeed()->isRunning());
+
+    root.load(std::nullopt);
+    EXPECT_TRUE(eventually([&] { return !root.meshVideoFeed()->isRunning(); }));
+}
+
+TEST_F(CurvedProjection, NewVideoKeepsTheOldFrameUntilItsOwnArrives)
+{
+    root.load(videoUrl);
+    CurvedProjectionView view(&root, ProjectorMapping(), false);
+    show(view);
+    fake(root)->setFrame(rgbaFrame(filled(Qt::red), 1));
+    EXPECT_TRUE(eventually([&] { return centre(view, "curved-video-first") == QColor(Qt::red); }));
+
+    root.load(videoUrl);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view.isSubscribed());
+    EXPECT_EQ(centre(view, "curved-video-held"), QColor(Qt::red));
+    fake(root)->setFrame(rgbaFrame(filled(Qt::cyan), 2));
+    EXPECT_TRUE(eventually([&] { return centre(view, "curved-video-second") == QColor(Qt::cyan); }));
+}
+
+TEST_F(CurvedProjection, EmptyPictureShowsTheStandbyArtwork)
+{
+    CurvedProjectionView view(&root, ProjectorMapping(), false);
+    show(view);
+    QCoreApplication::processEvents();
+    const QImage image = view.meshView()->grabFramebuffer();
+    saveShot(image, "curved-standby");
+    EXPECT_NE(image.pixelColor(5, 5), QColor(Qt::black));
+}
+
+TEST_F(CurvedProjection, DestroyingThePictureLeavesTheViewWorking)
+{
+    auto picture = std::make_unique<Picture>(fakePlayers());
+    picture->load(videoUrl);
+    CurvedProjectionView view(picture.get(), ProjectorMapping(), false);
+    show(view);
+    EXPECT_TRUE(view.isSubscribed());
+    picture.reset();
+    EXPECT_TRUE(eventually([&] { return !view.isSubscribed(); }));
+    EXPECT_FALSE(view.meshView()->grabFramebuffer().isNull());
+}

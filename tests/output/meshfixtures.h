@@ -1,0 +1,20 @@
+#pragma once
+
+#include "videoframe.h"
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QTransform>
+#include <cstdint>
+
+// A decoded RGBA frame holding a copy of the image.
+VideoFrame rgbaFrame(const QImage& image, std::uint64_t serial, const QTransform& orientation = {});
+// A planar YUV frame of one colour, as a decoder of a small video would make it.
+VideoFrame i420Frame(QSize size, std::uint8_t y, std::uint8_t u, std::uint8_t v, std::uint64_t serial);
+// Side-by-side colour bands, left to right.
+QImage bands(QSize size, const QList<QColor>& colours);
+// Leaves the image in the test-shots folder for a person to look at.
+void saveShot(const QImage& image, const QString& name);
+// True when the two colours differ by at most tolerance in each of red, green and blue.
+bool near(QColor actual, QColor expected, int tolerance = 3);

@@ -1,0 +1,238 @@
+#include "meshfixtures.h"
+#include "offscreenmeshrenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+static QImage whiteImage()
+{
+    QImage image(64, 64, QImage::Format_RGBA8888);
+    image.fill(Qt::white);
+    return image;
+}
+
+static MeshInputs stillInputs(const ProjectorMapping& mapping, const QImage& image = whiteImage())
+{
+    MeshInputs inputs;
+    inputs.mapping = mapping;
+    inputs.image = image;
+    return inputs;
+}
+
+class MeshRendering : public ::testing::Test
+{
+  protected:
+    void SetUp() override { ASSERT_TRUE(gl.isValid()) << gl.errorText().toStdString(); }
+
+    // A renderer showing a video item; a new item drops whatever frame was held before it, so frames come after.
+    MeshInputs videoInputs()
+    {
+        MeshInputs inputs = stillInputs(ProjectorMapping());
+        inputs.frames = frames;
+        inputs.item = 1;
+        gl.renderer().update(inputs);
+        return inputs;
+    }
+
+    QImage render(const MeshInputs& inputs, QSize size, const QString& shot)
+    {
+        gl.renderer().update(inputs);
+        const QImage image = gl.render(size);
+        saveShot(image, shot);
+        return image;
+    }
+
+    OffscreenMeshRenderer gl;
+    std::shared_ptr<MeshFrames> frames = std::make_shared<MeshFrames>();
+};
+
+static bool allBlack(const QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) != 0) return false;
+    return true;
+}
+
+TEST_F(MeshRendering, BlackSwitchAndMissingMappingDrawBlack)
+{
+    const QImage before = gl.render(QSize(64, 64));
+    ASSERT_FALSE(before.isNull());
+    EXPECT_TRUE(allBlack(before));
+
+    MeshInputs inputs = stillInputs(ProjectorMapping());
+    inputs.black = true;
+    EXPECT_TRUE(allBlack(render(inputs, QSize(96, 54), "mesh-black")));
+    inputs.black = false;
+    EXPECT_EQ(render(inputs, QSize(96, 54), "mesh-white").pixelColor(48, 27), QColor(Qt::white));
+}
+
+TEST_F(MeshRendering, CalibrationGridDrawsCyanLinesOnBlack)
+{
+    MeshInputs inputs = stillInputs(ProjectorMapping());
+    inputs.pattern = true;
+    const QImage image = render(inputs, QSize(600, 600), "mesh-grid");
+    const QColor cyan(0, 217, 230);
+    EXPECT_TRUE(near(image.pixelColor(30, 15), cyan)) << image.pixelColor(30, 15).name().toStdString();
+    EXPECT_TRUE(near(image.pixelColor(15, 300), cyan));
+    EXPECT_TRUE(near(image.pixelColor(300, 299), cyan));
+    EXPECT_EQ(image.pixelColor(15, 15), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(345, 405), QColor(Qt::black));
+}
+
+TEST_F(MeshRendering, LeftEdgeBlendRampsUpAcrossItsWidth)
+{
+    ProjectorMapping mapping;
+    mapping.edges = {0.5, 0, 0, 0};
+    const QImage image = render(stillInputs(mapping), QSize(256, 64), "mesh-blend-left");
+    int previous = -1;
+    for (int x = 0; x < 256; x += 8) {
+        const int level = image.pixelColor(x, 32).red();
+        const double expected = 255 * std::min((x + 0.5) / 256 / 0.5, 1.0);
+        EXPECT_NEAR(level, expected, 3) << "column " << x;
+        EXPECT_GE(level, previous);
+        previous = level;
+    }
+    EXPECT_EQ(image.pixelColor(250, 10), QColor(Qt::white));
+}
+
+TEST_F(MeshRendering, PolygonMaskKeepsInsideWithAOnePixelEdge)
+{
+    ProjectorMapping mapping;
+    mapping.polygonMask = QList<QPointF>{{0.2, 0.2}, {0.8, 0.3}, {0.5, 0.85}};
+    const QImage image = render(stillInputs(mapping), QSize(256, 256), "mesh-polygon");
+    EXPECT_EQ(image.pixelColor(128, 120), QColor(Qt::white));
+    EXPECT_EQ(image.pixelColor(10, 10), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(240, 240), QColor(Qt::black));
+    for (int y : {100, 128, 160}) {
+        int partial = 0;
+        for (int x = 0; x < 256; ++x) {
+            const int level = image.pixelColor(x, y).red();
+            partial += level > 8 && level < 247;
+        }
+        EXPECT_LE(partial, 4) << "row " << y;
+    }
+}
+
+TEST_F(MeshRendering, BlackLevelLiftRaisesTheDarkParts)
+{
+    ProjectorMapping mapping;
+    mapping.blackLevel = 0.2;
+    QImage dark(32, 32, QImage::Format_RGBA8888);
+    dark.fill(Qt::black);
+    const QImage image = render(stillInputs(mapping, dark), QSize(64, 64), "mesh-lift");
+    EXPECT_TRUE(near(image.pixelColor(32, 32), QColor(51, 51, 51), 2));
+}
+
+TEST_F(MeshRendering, StillOfAnotherAspectFillsTheAreaCutOnOneAxis)
+{
+    const QImage still = bands(QSize(400, 100), {Qt::red, Qt::green, Qt::blue, Qt::yellow});
+    const QImage image = render(stillInputs(ProjectorMapping(), still), QSize(200, 200), "mesh-still-fill");
+    for (int y : {1, 100, 198}) {
+        EXPECT_EQ(image.pixelColor(2, y), QColor(Qt::green));
+        EXPECT_EQ(image.pixelColor(90, y), QColor(Qt::green));
+        EXPECT_EQ(image.pixelColor(110, y), QColor(Qt::blue));
+        EXPECT_EQ(image.pixelColor(197, y), QColor(Qt::blue));
+    }
+}
+
+TEST_F(MeshRendering, CropEnlargesItsRegion)
+{
+    ProjectorMapping mapping;
+    mapping.crop = QRectF(0.5, 0, 0.5, 1);
+    const QImage still = bands(QSize(200, 100), {Qt::red, Qt::green, Qt::blue, Qt::yellow});
+    const QImage image = render(stillInputs(mapping, still), QSize(100, 100), "mesh-crop");
+    EXPECT_EQ(image.pixelColor(10, 50), QColor(Qt::blue));
+    EXPECT_EQ(image.pixelColor(90, 50), QColor(Qt::yellow));
+}
+
+TEST_F(MeshRendering, CornerPinnedQuadFollowsTheCorners)
+{
+    ProjectorMapping mapping;
+    mapping.corners = {{0.2, 0.1}, {0.8, 0.1}, {0.95, 0.9}, {0.05, 0.9}};
+    const QImage image = render(stillInputs(mapping), QSize(200, 200), "mesh-corner-pin");
+    EXPECT_EQ(image.pixelColor(100, 100), QColor(Qt::white));
+    EXPECT_EQ(image.pixelColor(20, 170), QColor(Qt::white));
+    EXPECT_EQ(image.pixelColor(20, 30), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(185, 30), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(100, 10), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(100, 190), QColor(Qt::black));
+}
+
+TEST_F(MeshRendering, VideoFrameReplacesTheStillAndOutlivesAnItemChange)
+{
+    QImage blue(16, 16, QImage::Format_RGBA8888);
+    blue.fill(Qt::blue);
+    MeshInputs inputs = stillInputs(ProjectorMapping(), blue);
+    inputs.frames = frames;
+    inputs.item = 1;
+    EXPECT_EQ(render(inputs, QSize(32, 32), "mesh-video-before").pixelColor(16, 16), QColor(Qt::blue));
+
+    QImage red(16, 16, QImage::Format_RGBA8888);
+    red.fill(Qt::red);
+    frames->receive(rgbaFrame(red, 1));
+    EXPECT_EQ(render(inputs, QSize(32, 32), "mesh-video-frame").pixelColor(16, 16), QColor(Qt::red));
+
+    inputs.item = 2;
+    EXPECT_TRUE(gl.renderer().update(inputs));
+    EXPECT_TRUE(frames->frame.isNull());
+    EXPECT_EQ(gl.render(QSize(32, 32)).pixelColor(16, 16), QColor(Qt::red));
+
+    inputs.item.reset();
+    EXPECT_EQ(render(inputs, QSize(32, 32), "mesh-video-gone").pixelColor(16, 16), QColor(Qt::blue));
+}
+
+TEST_F(MeshRendering, PlanarYuvFrameIsConvertedToRgb)
+{
+    const MeshInputs inputs = videoInputs();
+    frames->receive(i420Frame(QSize(64, 48), 81, 90, 240, 3));
+    const QImage image = render(inputs, QSize(64, 48), "mesh-video-i420");
+    EXPECT_TRUE(near(image.pixelColor(32, 24), QColor(255, 0, 0), 4)) << image.pixelColor(32, 24).name().toStdString();
+}
+
+TEST_F(MeshRendering, RotatedVideoIsDrawnUpright)
+{
+    const MeshInputs inputs = videoInputs();
+    // Stored landscape, shown portrait: a quarter turn clockwise puts the left half on top.
+    const QImage stored = bands(QSize(200, 100), {Qt::red, Qt::green});
+    frames->receive(rgbaFrame(stored, 1, QTransform(0, 1, -1, 0, 100, 0)));
+    const QImage image = render(inputs, QSize(100, 200), "mesh-video-rotated");
+    EXPECT_EQ(image.pixelColor(50, 5), QColor(Qt::red));
+    EXPECT_EQ(image.pixelColor(5, 95), QColor(Qt::red));
+    EXPECT_EQ(image.pixelColor(95, 105), QColor(Qt::green));
+    EXPECT_EQ(image.pixelColor(50, 195), QColor(Qt::green));
+}
+
+TEST_F(MeshRendering, ShaderThatFailsToCompileShowsBlackAndSaysWhy)
+{
+    MeshShaderSource broken = MeshShaderSource::builtIn();
+    broken.pictureFragment.replace(QStringLiteral("colourOut = vec4(colour"),
+                                   QStringLiteral("colourOut = vec4(undefinedThing"));
+    OffscreenMeshRenderer failing(broken);
+    ASSERT_TRUE(failing.isValid());
+    failing.renderer().update(stillInputs(ProjectorMapping()));
+    const QImage image = failing.render(QSize(32, 32));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_TRUE(allBlack(image));
+    EXPECT_TRUE(failing.errorText().contains(QStringLiteral("着色器"))) << failing.errorText().toStdString();
+    EXPECT_TRUE(allBlack(failing.render(QSize(32, 32))));
+    EXPECT_TRUE(gl.errorText().isEmpty());
+}
+
+TEST_F(MeshRendering, CurvedMeshBendsTheGrid)
+{
+    ProjectorMapping mapping;
+    QList<QPointF> nodes = mapping.meshPoints();
+    nodes[4] = {0.6, 0.35};
+    mapping.mesh = nodes;
+    mapping.edges = {0.1, 0.1, 0.1, 0.1};
+    mapping.polygonMask = QList<QPointF>{{0.05, 0.05}, {0.95, 0.05}, {0.95, 0.95}, {0.05, 0.95}};
+    MeshInputs inputs = stillInputs(mapping);
+    inputs.pattern = true;
+    const QImage image = render(inputs, QSize(640, 640), "mesh-curved-grid");
+    // The picture's centre lines now cross at the moved node.
+    EXPECT_TRUE(near(image.pixelColor(384, 224), QColor(0, 217, 230), 6));
+    EXPECT_EQ(image.pixelColor(320, 320), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(3, 3), QColor(Qt::black));
+}

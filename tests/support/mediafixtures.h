@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QColor>
+#include <QSize>
+#include <QString>
+
+// Media files made for tests with gst-launch-1.0 and QImage, cached under the temporary directory and shared by every
+// test process, so each distinct file is made once.
+enum class VideoCodec { h264, vp8 };
+
+struct VideoSpec
+{
+    QSize size{320, 240};
+    double seconds = 1;
+    int fps = 30;
+    VideoCodec codec = VideoCodec::h264;
+    bool audio = false;
+    // A videotestsrc pattern: "smpte" moves; "red", "white", "black" are solid.
+    QString pattern{"smpte"};
+};
+
+struct WavSpec
+{
+    double seconds = 1;
+    // Peak value of the sine, 0 to 1.
+    double amplitude = 0.5;
+    int channels = 2;
+    int rate = 48000;
+};
+
+namespace MediaFixtures {
+
+// H.264 in .mp4 or VP8 in .webm, a moving test pattern; sound is a 440 Hz sine.
+QString video(const VideoSpec& spec = {});
+// A 16-bit sine WAV.
+QString wav(const WavSpec& spec = {});
+// A PNG filled with one colour.
+QString png(QSize size = {64, 48}, QColor color = Qt::red);
+// A file holding the given bytes under the given name.
+QString file(const QString& name, const QByteArray& bytes);
+// The first fraction of another file's bytes.
+QString truncated(const QString& path, double fraction);
+// A path where no file is.
+QString missing();
+// An H.264 .mp4 whose video codec is renamed to one no decoder knows.
+QString unknownCodecVideo();
+
+} // namespace MediaFixtures
