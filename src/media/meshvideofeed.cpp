@@ -15,8 +15,11 @@ QUuid MeshVideoFeed::add(Handler handler)
     m_subscribers.insert(token, handler);
     if (m_latest)
         handler(*m_latest);
-    if (!m_timer.isActive())
+    if (!m_timer.isActive()) {
         m_timer.start();
+        // The first subscriber gets the current frame now rather than a tick later.
+        sample();
+    }
     return token;
 }
 
