@@ -47,22 +47,22 @@ QString launch(const QString& key, const QString& suffix, const QString& pipelin
 
 } // namespace
 
-QString MediaFixtures::video(const VideoSpec& spec)
+QString MediaFixtures::video(const VideoSpec& wanted)
 {
-    const bool h264 = spec.codec == VideoCodec::h264;
-    const int frames = int(spec.seconds * spec.fps + 0.5);
+    const bool h264 = wanted.codec == VideoCodec::h264;
+    const int frames = int(wanted.seconds * wanted.fps + 0.5);
     QString video = QString("videotestsrc num-buffers=%1 pattern=%5 horizontal-speed=4 ! "
                             "video/x-raw,format=I420,width=%2,height=%3,framerate=%4/1 ! ")
                         .arg(frames)
-                        .arg(spec.size.width())
-                        .arg(spec.size.height())
-                        .arg(spec.fps)
-                        .arg(spec.pattern);
+                        .arg(wanted.size.width())
+                        .arg(wanted.size.height())
+                        .arg(wanted.fps)
+                        .arg(wanted.pattern);
     video += h264 ? "x264enc speed-preset=ultrafast key-int-max=30 ! queue ! mux. "
                   : "vp8enc deadline=1 keyframe-max-dist=30 ! queue ! mux. ";
     QString pipeline = (h264 ? "mp4mux name=mux ! %OUT% " : "webmmux name=mux ! %OUT% ") + video;
-    if (spec.audio) {
-        const int buffers = int(spec.seconds * 100 + 0.5);
+    if (wanted.audio) {
+        const int buffers = int(wanted.seconds * 100 + 0.5);
         pipeline += QString("audiotestsrc num-buffers=%1 samplesperbuffer=480 freq=440 volume=0.5 ! "
                             "audio/x-raw,rate=48000,channels=2 ! audioconvert ! %2 ! queue ! mux. ")
                         .arg(buffers)
@@ -71,16 +71,16 @@ QString MediaFixtures::video(const VideoSpec& spec)
     return launch("video-v1 " + pipeline, h264 ? "mp4" : "webm", pipeline);
 }
 
-QString MediaFixtures::wav(const WavSpec& spec)
+QString MediaFixtures::wav(const WavSpec& wanted)
 {
-    const int buffers = int(spec.seconds * 100 + 0.5);
+    const int buffers = int(wanted.seconds * 100 + 0.5);
     const QString pipeline = QString("audiotestsrc num-buffers=%1 samplesperbuffer=%5 freq=440 volume=%2 ! "
                                      "audio/x-raw,format=S16LE,rate=%3,channels=%4 ! wavenc ! %OUT%")
                                  .arg(buffers)
-                                 .arg(spec.amplitude)
-                                 .arg(spec.rate)
-                                 .arg(spec.channels)
-                                 .arg(spec.rate / 100);
+                                 .arg(wanted.amplitude)
+                                 .arg(wanted.rate)
+                                 .arg(wanted.channels)
+                                 .arg(wanted.rate / 100);
     return launch("wav-v1 " + pipeline, "wav", pipeline);
 }
 

@@ -31,9 +31,9 @@ struct WavSpec
 namespace MediaFixtures {
 
 // H.264 in .mp4 or VP8 in .webm, a moving test pattern; sound is a 440 Hz sine.
-QString video(const VideoSpec& spec = {});
+QString video(const VideoSpec& wanted = {});
 // A 16-bit sine WAV.
-QString wav(const WavSpec& spec = {});
+QString wav(const WavSpec& wanted = {});
 // A PNG filled with one colour.
 QString png(QSize size = {64, 48}, QColor color = Qt::red);
 // A file holding the given bytes under the given name.
