@@ -1,13 +1,16 @@
 #include "engine.h"
 
+#include "assign.h"
 #include "delayedtask.h"
 #include "filequeue.h"
+#include "lightingoutput.h"
 #include "picture.h"
 #include "remotehost.h"
 #include "screendisplayprovider.h"
 #include "showedit.h"
 #include "steadyclock.h"
 #include "timelineclock.h"
+#include "timelinesender.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -17,14 +20,6 @@ using namespace std::chrono_literals;
 
 static constexpr double kDragJoinSeconds = 0.4;
 
-// Stores a new value of a published property; true when it differs, so that the caller announces the change.
-template <typename T, typename U> static bool assign(T& field, U&& value)
-{
-    if (field == value)
-        return false;
-    field = std::forward<U>(value);
-    return true;
-}
 
 static Engine::Services completed(Engine::Services services)
 {
@@ -50,10 +45,24 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
       m_recoveryPath(QDir(recoveryDirectory).filePath(QStringLiteral("Recovery.json"))),
       m_parkedPath(QDir(recoveryDirectory).filePath(QStringLiteral("Parked.json"))),
       m_message(QStringLiteral("就绪")),
+      m_pending(new DelayedTask(0ms, this)),
       m_timelineClock(new TimelineClock(this)),
+      m_sender(new TimelineSender(TimelineSender::kTimeout, this)),
       m_audioMixer(std::move(audioMixer)),
       m_services(completed(std::move(services)))
 {
+    m_lights = new LightingOutput([clock = m_services.clock] { return clock->uptime(); }, m_services.artNetPort.value_or(ArtNet::kPort),
+                                  this);
+    m_lights->setStatusLine({[this] { return m_message; }, [this](const QString& text) { setMessage(text); }});
+    m_timelineTask.setTimerType(Qt::PreciseTimer);
+    m_timelineTask.setInterval(15ms);
+    connect(&m_timelineTask, &QTimer::timeout, this, [this] {
+        if (!tickTimeline())
+            cancelTimelineTask();
+    });
+    m_projectionAdvance.setSingleShot(true);
+    m_projectionAdvance.setTimerType(Qt::PreciseTimer);
+    connect(&m_projectionAdvance, &QTimer::timeout, this, &Engine::stepProjectionAdvance);
     m_displays = m_services.displays->displays();
     for (Bus bus : allCases<Bus>())
         m_audio[size_t(bus)] = m_services.players(this).release();
@@ -64,6 +73,7 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     m_tracksProjectEdits = true;
     m_savedShow = m_show;
     adoptLeftoverRecovery();
+    m_lights->startTicking();
     connect(m_services.displays.get(), &DisplayProvider::displaysChanged, this, [this] {
         m_displays = m_services.displays->displays();
         emit displaysChanged();
@@ -100,25 +110,34 @@ void Engine::setSelected(std::optional<QUuid> id)
         emit selectedChanged();
 }
 
+void Engine::setCurrent(std::optional<Cue> cue)
+{
+    if (assign(m_current, std::move(cue)))
+        emit currentChanged();
+}
+
+void Engine::setPaused(bool paused)
+{
+    if (assign(m_paused, paused))
+        emit pausedChanged();
+}
+
+void Engine::setProjectionMode(std::optional<ProjectionMode> mode)
+{
+    if (assign(m_projectionMode, mode))
+        emit projectionModeChanged();
+}
+
+void Engine::setProjectionPosition(const QString& position)
+{
+    if (assign(m_projectionPosition, position))
+        emit projectionPositionChanged();
+}
+
 void Engine::setMessage(const QString& message)
 {
     if (assign(m_message, message))
         emit messageChanged();
-}
-
-void Engine::setVideoBlack(bool black)
-{
-    if (!assign(m_videoBlack, black))
-        return;
-    for (Picture* picture : std::as_const(m_program))
-        picture->setBlack(black);
-    emit videoBlackChanged();
-}
-
-void Engine::setLightsBlack(bool black)
-{
-    if (assign(m_lightsBlack, black))
-        emit lightsBlackChanged();
 }
 
 void Engine::setFocusEvent(std::optional<QUuid> id)

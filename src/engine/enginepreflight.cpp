@@ -1,21 +1,12 @@
 #include "engine.h"
 
+#include "directfile.h"
 #include "mediafile.h"
 
 #include <QWindow>
 #include <cmath>
 
 static bool usableTime(double time) { return std::isfinite(time) && time >= 0 && time <= 86400; }
-
-// What a cue without timeline events shows on a screen by itself.
-static std::optional<QUrl> directFile(const Cue& cue, const ScreenRole& role)
-{
-    if (role == kScreen1)
-        return cue.main;
-    if (role == kScreen2)
-        return cue.sideMirrorsMain ? cue.main : cue.side;
-    return std::nullopt;
-}
 
 static const MediaAsset* findAsset(const QList<MediaAsset>& assets, const std::optional<QUuid>& id)
 {
