@@ -10,7 +10,7 @@
 // process() runs on the audio thread; everything else on the main thread. One lock guards it all.
 class AudioChannelMixer
 {
-public:
+  public:
     static constexpr int maxChannels = 32;
 
     // One buffer of interleaved 32-bit float samples; the channels of successive buffers count on.
@@ -33,7 +33,7 @@ public:
     // Applies gains and mutes in place and records the peaks after gain.
     void process(std::span<const Buffer> buffers, int frames);
 
-private:
+  private:
     mutable std::mutex m_lock;
     std::array<float, maxChannels> m_gains = filled(1.0f);
     std::array<bool, maxChannels> m_muted{};

@@ -11,7 +11,7 @@ typedef struct _GstBuffer GstBuffer;
 // A player's audio filter: converts to interleaved 32-bit float and runs the mixer over every buffer.
 class AudioTap
 {
-public:
+  public:
     AudioTap();
     ~AudioTap();
     AudioTap(const AudioTap&) = delete;
@@ -24,7 +24,7 @@ public:
     // Processes one buffer of the current format in place (it may be replaced by a writable copy).
     void apply(GstBuffer** buffer);
 
-private:
+  private:
     GstElement* m_bin = nullptr;
     std::mutex m_mixerLock;
     std::shared_ptr<AudioChannelMixer> m_mixer;

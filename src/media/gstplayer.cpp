@@ -17,7 +17,10 @@ constexpr guint playFlags = 0x1 | 0x2 | 0x10 | 0x40;
 // A load that neither prerolls nor fails in this time is reported as failed rather than left hanging.
 constexpr int loadTimeoutMs = 15000;
 
-gint64 toNanoseconds(double seconds) { return gint64(std::max(seconds, 0.0) * GST_SECOND); }
+gint64 toNanoseconds(double seconds)
+{
+    return gint64(std::max(seconds, 0.0) * GST_SECOND);
+}
 
 enum class Target { paused, playing };
 
@@ -78,7 +81,8 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
     const GstBusSyncHandler onMessage = [](GstBus*, GstMessage*, gpointer data) {
         auto* p = static_cast<Private*>(data);
         if (!p->drainQueued.exchange(true))
-            QMetaObject::invokeMethod(p->q, [p] { p->drain(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                p->q, [p] { p->drain(); }, Qt::QueuedConnection);
         return GST_BUS_PASS;
     };
     gst_bus_set_sync_handler(d->bus, onMessage, d.get(), nullptr);
@@ -86,8 +90,7 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
     d->loadTimer.setSingleShot(true);
     d->loadTimer.setInterval(loadTimeoutMs);
     connect(&d->loadTimer, &QTimer::timeout, this, [this] {
-        if (d->status == PlayerStatus::loading)
-            d->fail(QStringLiteral("Timed out while opening the media"));
+        if (d->status == PlayerStatus::loading) d->fail(QStringLiteral("Timed out while opening the media"));
     });
 }
 
@@ -129,8 +132,7 @@ void GstPlayer::load(const QUrl& url)
                                : url.toEncoded();
     g_object_set(d->pipeline, "uri", uri.constData(), nullptr);
     d->loadTimer.start();
-    if (gst_element_set_state(d->pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE)
-        return;
+    if (gst_element_set_state(d->pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) return;
     // The error message on the bus carries the reason; this covers a failure that posts none.
     const quint64 generation = d->generation;
     QTimer::singleShot(0, this, [this, generation] {
@@ -142,22 +144,32 @@ void GstPlayer::load(const QUrl& url)
 
 void GstPlayer::clear()
 {
-    if (d->status == PlayerStatus::empty)
-        return;
+    if (d->status == PlayerStatus::empty) return;
     d->stop();
     d->url.clear();
     d->setStatus(PlayerStatus::empty);
 }
 
-QUrl GstPlayer::url() const { return d->url; }
-PlayerStatus GstPlayer::status() const { return d->status; }
-QString GstPlayer::errorText() const { return d->error; }
-quint64 GstPlayer::generation() const { return d->generation; }
+QUrl GstPlayer::url() const
+{
+    return d->url;
+}
+PlayerStatus GstPlayer::status() const
+{
+    return d->status;
+}
+QString GstPlayer::errorText() const
+{
+    return d->error;
+}
+quint64 GstPlayer::generation() const
+{
+    return d->generation;
+}
 
 void GstPlayer::play()
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
-        return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
     d->target = Target::playing;
     d->startAt.reset();
     d->applyTarget();
@@ -165,8 +177,7 @@ void GstPlayer::play()
 
 void GstPlayer::playAt(double position, HostTime start)
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
-        return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
     d->target = Target::playing;
     d->startAt = start;
     // The start is timed from a fresh preroll at the position: pause there first, then run on the shared clock.
@@ -176,19 +187,20 @@ void GstPlayer::playAt(double position, HostTime start)
 
 void GstPlayer::pause()
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
-        return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
     d->target = Target::paused;
     d->startAt.reset();
     d->applyTarget();
 }
 
-bool GstPlayer::isPlaying() const { return d->target == Target::playing && d->status == PlayerStatus::ready; }
+bool GstPlayer::isPlaying() const
+{
+    return d->target == Target::playing && d->status == PlayerStatus::ready;
+}
 
 void GstPlayer::seek(double seconds, SeekMode mode)
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
-        return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
     const PendingSeek seek{seconds, mode};
     d->lastPosition = std::max(seconds, 0.0);
     if (d->status == PlayerStatus::loading || d->seeking) {
@@ -200,16 +212,20 @@ void GstPlayer::seek(double seconds, SeekMode mode)
 
 void GstPlayer::setRate(double rate)
 {
-    if (rate <= 0 || rate == d->rate)
-        return;
+    if (rate <= 0 || rate == d->rate) return;
     d->rate = rate;
-    if (d->status == PlayerStatus::ready)
-        seek(currentTime(), SeekMode::exact);
+    if (d->status == PlayerStatus::ready) seek(currentTime(), SeekMode::exact);
 }
 
-double GstPlayer::rate() const { return d->rate; }
+double GstPlayer::rate() const
+{
+    return d->rate;
+}
 
-void GstPlayer::setVolume(float volume) { g_object_set(d->pipeline, "volume", double(std::clamp(volume, 0.f, 1.f)), nullptr); }
+void GstPlayer::setVolume(float volume)
+{
+    g_object_set(d->pipeline, "volume", double(std::clamp(volume, 0.f, 1.f)), nullptr);
+}
 
 float GstPlayer::volume() const
 {
@@ -218,7 +234,10 @@ float GstPlayer::volume() const
     return float(volume);
 }
 
-void GstPlayer::setMuted(bool muted) { g_object_set(d->pipeline, "mute", gboolean(muted), nullptr); }
+void GstPlayer::setMuted(bool muted)
+{
+    g_object_set(d->pipeline, "mute", gboolean(muted), nullptr);
+}
 
 bool GstPlayer::isMuted() const
 {
@@ -229,8 +248,7 @@ bool GstPlayer::isMuted() const
 
 double GstPlayer::currentTime() const
 {
-    if (d->status != PlayerStatus::ready || d->seeking || d->pendingSeek)
-        return d->lastPosition;
+    if (d->status != PlayerStatus::ready || d->seeking || d->pendingSeek) return d->lastPosition;
     gint64 position = 0;
     if (gst_element_query_position(d->pipeline, GST_FORMAT_TIME, &position) && position >= 0)
         d->lastPosition = double(position) / GST_SECOND;
@@ -239,25 +257,21 @@ double GstPlayer::currentTime() const
 
 std::optional<double> GstPlayer::duration() const
 {
-    if (d->status != PlayerStatus::ready)
-        return std::nullopt;
+    if (d->status != PlayerStatus::ready) return std::nullopt;
     gint64 duration = 0;
-    if (!gst_element_query_duration(d->pipeline, GST_FORMAT_TIME, &duration) || duration <= 0)
-        return std::nullopt;
+    if (!gst_element_query_duration(d->pipeline, GST_FORMAT_TIME, &duration) || duration <= 0) return std::nullopt;
     return double(duration) / GST_SECOND;
 }
 
 void GstPlayer::setAudioMixer(std::shared_ptr<AudioChannelMixer> mixer)
 {
-    if (d->status == PlayerStatus::empty)
-        return;
+    if (d->status == PlayerStatus::empty) return;
     d->tap.setMixer(std::move(mixer));
 }
 
 std::optional<VideoFrame> GstPlayer::currentFrame() const
 {
-    if (d->status == PlayerStatus::empty)
-        return std::nullopt;
+    if (d->status == PlayerStatus::empty) return std::nullopt;
     return d->video.currentFrame();
 }
 
@@ -276,8 +290,7 @@ void GstPlayer::Private::seekNow(const PendingSeek& seek)
 
 void GstPlayer::Private::applyTarget()
 {
-    if (status != PlayerStatus::ready || seeking || pendingSeek)
-        return;
+    if (status != PlayerStatus::ready || seeking || pendingSeek) return;
     if (target == Target::paused) {
         gst_element_set_state(pipeline, GST_STATE_PAUSED);
         return;
@@ -305,15 +318,13 @@ void GstPlayer::Private::drain()
         handle(message);
         gst_message_unref(message);
         // A handler may have replaced the item or destroyed the player: the rest belongs to the old item.
-        if (!alive || generation != current)
-            return;
+        if (!alive || generation != current) return;
     }
 }
 
 void GstPlayer::Private::handle(GstMessage* message)
 {
-    if (status == PlayerStatus::empty || status == PlayerStatus::failed)
-        return;
+    if (status == PlayerStatus::empty || status == PlayerStatus::failed) return;
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR: {
         GError* err = nullptr;
@@ -343,8 +354,7 @@ void GstPlayer::Private::prerolled()
         const PendingSeek seek = *pendingSeek;
         pendingSeek.reset();
         seekNow(seek);
-        if (seeking)
-            return;
+        if (seeking) return;
     }
     seeking = false;
     if (status == PlayerStatus::loading) {
@@ -367,8 +377,7 @@ void GstPlayer::Private::fail(const QString& reason)
 
 void GstPlayer::Private::setStatus(PlayerStatus value)
 {
-    if (status == value)
-        return;
+    if (status == value) return;
     status = value;
     emit q->statusChanged(value);
 }

@@ -8,7 +8,7 @@
 class GstPlayer : public Player
 {
     Q_OBJECT
-public:
+  public:
     explicit GstPlayer(QObject* parent = nullptr);
     ~GstPlayer() override;
 
@@ -37,7 +37,7 @@ public:
     void setAudioMixer(std::shared_ptr<AudioChannelMixer> mixer) override;
     std::optional<VideoFrame> currentFrame() const override;
 
-private:
+  private:
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -16,7 +16,7 @@ class Player;
 class MeshVideoFeed : public QObject
 {
     Q_OBJECT
-public:
+  public:
     using Handler = std::function<void(const VideoFrame&)>;
 
     explicit MeshVideoFeed(Player* player, QObject* parent = nullptr);
@@ -27,7 +27,7 @@ public:
     bool isRunning() const { return m_timer.isActive(); }
     std::optional<VideoFrame> latest() const { return m_latest; }
 
-private:
+  private:
     void sample();
     void deliver(const VideoFrame& frame);
 

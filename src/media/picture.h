@@ -18,7 +18,7 @@ class MeshVideoFeed;
 class Picture : public QObject
 {
     Q_OBJECT
-public:
+  public:
     explicit Picture(const PlayerFactory& makePlayer, QObject* parent = nullptr);
     ~Picture() override;
 
@@ -54,7 +54,7 @@ public:
     std::shared_ptr<AudioChannelMixer> audioMixer() const { return m_audioMixer; }
     void setAudioMixer(std::shared_ptr<AudioChannelMixer> mixer) { m_audioMixer = std::move(mixer); }
 
-signals:
+  signals:
     void urlChanged();
     void imageChanged();
     void transitionFrameChanged();
@@ -63,7 +63,7 @@ signals:
     void independentOutputChanged();
     void fallbackChanged();
 
-private:
+  private:
     void setUrl(const std::optional<QUrl>& url);
     void storeTransitionFrame(const VideoFrame& frame);
     void endCapture();

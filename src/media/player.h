@@ -25,7 +25,7 @@ enum class SeekMode { exact, fast };
 class Player : public QObject
 {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
 
     // Replaces the current item and prerolls it paused at its start; ready() follows, or failed().
@@ -64,7 +64,7 @@ public:
     // The newest decoded frame of the current item, none before its first.
     virtual std::optional<VideoFrame> currentFrame() const = 0;
 
-signals:
+  signals:
     void statusChanged(PlayerStatus status);
     // The current item played to its end.
     void ended();

@@ -13,17 +13,18 @@ struct YuvMatrix
 // Limited-range coefficients, scaled by 1024: BT.709 for HD sizes, BT.601 below.
 YuvMatrix matrixFor(QSize size)
 {
-    if (size.height() >= 720)
-        return {1836, 218, 546, 2163};
+    if (size.height() >= 720) return {1836, 218, 546, 2163};
     return {1634, 401, 832, 2066};
 }
 
-inline std::uint8_t clampByte(int value) { return std::uint8_t(std::clamp(value >> 10, 0, 255)); }
+inline std::uint8_t clampByte(int value)
+{
+    return std::uint8_t(std::clamp(value >> 10, 0, 255));
+}
 
 QSize fitted(QSize size, QSize maxSize)
 {
-    if (!maxSize.isValid() || (size.width() <= maxSize.width() && size.height() <= maxSize.height()))
-        return size;
+    if (!maxSize.isValid() || (size.width() <= maxSize.width() && size.height() <= maxSize.height())) return size;
     return size.scaled(maxSize, Qt::KeepAspectRatio).expandedTo({1, 1});
 }
 
@@ -49,8 +50,8 @@ QImage convertYuv(const VideoFrame& frame, QSize target)
             const int luma = (yRow[sx] - 16) * 1192;
             const int cb = (nv12 ? uRow[(sx / 2) * 2] : uRow[sx / 2]) - 128;
             const int cr = (nv12 ? vRow[(sx / 2) * 2 + 1] : vRow[sx / 2]) - 128;
-            out[tx] = qRgb(clampByte(luma + m.rv * cr), clampByte(luma - m.gu * cb - m.gv * cr),
-                           clampByte(luma + m.bu * cb));
+            out[tx] =
+                qRgb(clampByte(luma + m.rv * cr), clampByte(luma - m.gu * cb - m.gv * cr), clampByte(luma + m.bu * cb));
         }
     }
     return image;
@@ -63,8 +64,7 @@ QImage convertPacked(const VideoFrame& frame, QSize target)
         frame.format() == VideoFrame::Format::bgra ? QImage::Format_ARGB32 : QImage::Format_RGBA8888;
     // The wrapper borrows the frame's pixels; copy() or scaled() makes the image its own.
     const QImage borrowed(p.data, frame.size().width(), frame.size().height(), p.stride, format);
-    if (target == frame.size())
-        return borrowed.copy();
+    if (target == frame.size()) return borrowed.copy();
     return borrowed.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
@@ -86,23 +86,21 @@ VideoFrame VideoFrame::fromImage(const QImage& image, double time, std::uint64_t
     auto storage = std::make_shared<ImageStorage>();
     storage->image = image.convertToFormat(QImage::Format_ARGB32);
     const QImage& pixels = storage->image;
-    const std::array<Plane, 3> planes{Plane{pixels.constBits(), int(pixels.bytesPerLine()), pixels.width(),
-                                            pixels.height()}};
+    const std::array<Plane, 3> planes{
+        Plane{pixels.constBits(), int(pixels.bytesPerLine()), pixels.width(), pixels.height()}};
     return VideoFrame(std::move(storage), Format::bgra, pixels.size(), planes, 1, time, {}, serial);
 }
 
 QImage VideoFrame::toImage(QSize maxSize) const
 {
-    if (isNull() || m_size.isEmpty())
-        return {};
+    if (isNull() || m_size.isEmpty()) return {};
     const QRectF upright = m_orientation.mapRect(QRectF(QPointF(0, 0), QSizeF(m_size)));
     const QSize shown = fitted(upright.size().toSize(), maxSize);
     const qreal scale = std::min(qreal(shown.width()) / upright.width(), qreal(shown.height()) / upright.height());
     const QSize target = (QSizeF(m_size) * scale).toSize().expandedTo({1, 1});
-    const QImage image = m_format == Format::i420 || m_format == Format::nv12 ? convertYuv(*this, target)
-                                                                              : convertPacked(*this, target);
-    if (m_orientation.isIdentity())
-        return image;
-    return image.transformed(QTransform(m_orientation.m11(), m_orientation.m12(), m_orientation.m21(),
-                                        m_orientation.m22(), 0, 0));
+    const QImage image =
+        m_format == Format::i420 || m_format == Format::nv12 ? convertYuv(*this, target) : convertPacked(*this, target);
+    if (m_orientation.isIdentity()) return image;
+    return image.transformed(
+        QTransform(m_orientation.m11(), m_orientation.m12(), m_orientation.m21(), m_orientation.m22(), 0, 0));
 }

@@ -11,7 +11,7 @@
 // toImage() is asked for, so a renderer can upload the planes as they are.
 class VideoFrame
 {
-public:
+  public:
     enum class Format { i420, nv12, bgra, rgba };
 
     struct Plane
@@ -25,7 +25,7 @@ public:
     // Holds whatever keeps the pixels alive; made by the player.
     class Storage
     {
-    public:
+      public:
         virtual ~Storage() = default;
     };
 
@@ -51,7 +51,7 @@ public:
     // The frame converted to RGB with its orientation applied, scaled down to fit maxSize when one is given.
     QImage toImage(QSize maxSize = {}) const;
 
-private:
+  private:
     std::shared_ptr<const Storage> m_storage;
     Format m_format = Format::bgra;
     QSize m_size;

@@ -13,7 +13,7 @@ typedef struct _GstSample GstSample;
 // VideoFrame carries, so that nothing is converted unless a consumer asks.
 class VideoOutput
 {
-public:
+  public:
     VideoOutput();
     ~VideoOutput();
     VideoOutput(const VideoOutput&) = delete;
@@ -27,7 +27,7 @@ public:
     void store(GstSample* sample);
     void setOrientation(const char* tag);
 
-private:
+  private:
     GstElement* m_bin = nullptr;
     mutable std::mutex m_frameLock;
     std::optional<VideoFrame> m_frame;

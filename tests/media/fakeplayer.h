@@ -5,7 +5,7 @@
 // A player whose frames and state a test sets by hand; counts how often its frame is asked for.
 class FakePlayer : public Player
 {
-public:
+  public:
     using Player::Player;
 
     void load(const QUrl& url) override
@@ -55,7 +55,7 @@ public:
 
     mutable int frameRequests = 0;
 
-private:
+  private:
     QUrl m_url;
     PlayerStatus m_status = PlayerStatus::empty;
     quint64 m_generation = 0;

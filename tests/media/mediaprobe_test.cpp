@@ -5,15 +5,18 @@
 
 namespace {
 
-QUrl fileUrl(const QString& path) { return QUrl::fromLocalFile(path); }
+QUrl fileUrl(const QString& path)
+{
+    return QUrl::fromLocalFile(path);
+}
 
 } // namespace
 
 TEST(MediaProbe, DurationOfVideoAndSound)
 {
     EXPECT_NEAR(mediaDuration(fileUrl(MediaFixtures::video({.seconds = 2}))).value_or(0), 2.0, 0.05);
-    EXPECT_NEAR(mediaDuration(fileUrl(MediaFixtures::video({.seconds = 1, .codec = VideoCodec::vp8}))).value_or(0),
-                1.0, 0.05);
+    EXPECT_NEAR(mediaDuration(fileUrl(MediaFixtures::video({.seconds = 1, .codec = VideoCodec::vp8}))).value_or(0), 1.0,
+                0.05);
     EXPECT_NEAR(mediaDuration(fileUrl(MediaFixtures::wav({.seconds = 1.5}))).value_or(0), 1.5, 0.02);
     EXPECT_FALSE(mediaDuration(fileUrl(MediaFixtures::missing())));
     EXPECT_FALSE(mediaDuration(fileUrl(MediaFixtures::file("notes.txt", "plain words\n"))));

@@ -9,7 +9,10 @@
 
 namespace {
 
-QUrl fileUrl(const QString& path) { return QUrl::fromLocalFile(path); }
+QUrl fileUrl(const QString& path)
+{
+    return QUrl::fromLocalFile(path);
+}
 
 bool near(QColor a, QColor b, int tolerance = 24)
 {

@@ -8,8 +8,7 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     while (!condition()) {
-        if (deadline.hasExpired())
-            return condition();
+        if (deadline.hasExpired()) return condition();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(1);
     }

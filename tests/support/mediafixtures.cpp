@@ -31,8 +31,7 @@ QString cachedPath(const QString& key, const QString& suffix)
 QString launch(const QString& key, const QString& suffix, const QString& pipeline)
 {
     const QString target = cachedPath(key, suffix);
-    if (QFileInfo::exists(target))
-        return target;
+    if (QFileInfo::exists(target)) return target;
     const QString partial = target + "." + QUuid::createUuid().toString(QUuid::Id128) + ".part";
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -42,8 +41,7 @@ QString launch(const QString& key, const QString& suffix, const QString& pipelin
         QFile::remove(partial);
         throw std::runtime_error("gst-launch-1.0 failed: " + process.readAll().toStdString());
     }
-    if (!QFile::rename(partial, target))
-        QFile::remove(partial);
+    if (!QFile::rename(partial, target)) QFile::remove(partial);
     return target;
 }
 
@@ -88,11 +86,9 @@ QString MediaFixtures::wav(const WavSpec& spec)
 
 QString MediaFixtures::png(QSize size, QColor color)
 {
-    const QString target =
-        cachedPath(QString("png-v1 %1x%2 %3").arg(size.width()).arg(size.height()).arg(color.name(QColor::HexArgb)),
-                   "png");
-    if (QFileInfo::exists(target))
-        return target;
+    const QString target = cachedPath(
+        QString("png-v1 %1x%2 %3").arg(size.width()).arg(size.height()).arg(color.name(QColor::HexArgb)), "png");
+    if (QFileInfo::exists(target)) return target;
     QImage image(size, QImage::Format_ARGB32);
     image.fill(color);
     QSaveFile out(target);
@@ -103,12 +99,12 @@ QString MediaFixtures::png(QSize size, QColor color)
 
 QString MediaFixtures::file(const QString& name, const QByteArray& bytes)
 {
-    const QString directory = cacheDirectory() + "/" + QString::fromLatin1(
-        QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(16));
+    const QString directory =
+        cacheDirectory() + "/" +
+        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(16));
     QDir().mkpath(directory);
     const QString target = directory + "/" + name;
-    if (QFileInfo::exists(target))
-        return target;
+    if (QFileInfo::exists(target)) return target;
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
         throw std::runtime_error("cannot write " + target.toStdString());
@@ -118,19 +114,20 @@ QString MediaFixtures::file(const QString& name, const QByteArray& bytes)
 QString MediaFixtures::truncated(const QString& path, double fraction)
 {
     QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
-        throw std::runtime_error("cannot read " + path.toStdString());
+    if (!in.open(QIODevice::ReadOnly)) throw std::runtime_error("cannot read " + path.toStdString());
     const QByteArray bytes = in.readAll();
     return file("truncated." + QFileInfo(path).suffix(), bytes.left(qsizetype(bytes.size() * fraction)));
 }
 
-QString MediaFixtures::missing() { return cacheDirectory() + "/no-such-file-" + QUuid::createUuid().toString(QUuid::Id128) + ".mp4"; }
+QString MediaFixtures::missing()
+{
+    return cacheDirectory() + "/no-such-file-" + QUuid::createUuid().toString(QUuid::Id128) + ".mp4";
+}
 
 QString MediaFixtures::unknownCodecVideo()
 {
     QFile in(video());
-    if (!in.open(QIODevice::ReadOnly))
-        throw std::runtime_error("cannot read the test video");
+    if (!in.open(QIODevice::ReadOnly)) throw std::runtime_error("cannot read the test video");
     QByteArray bytes = in.readAll();
     bytes.replace("avc1", "zzz1");
     return file("unknown-codec.mp4", bytes);
