@@ -56,10 +56,7 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     m_lights->setStatusLine({[this] { return m_message; }, [this](const QString& text) { setMessage(text); }});
     m_timelineTask.setTimerType(Qt::PreciseTimer);
     m_timelineTask.setInterval(15ms);
-    connect(&m_timelineTask, &QTimer::timeout, this, [this] {
-        if (!tickTimeline())
-            cancelTimelineTask();
-    });
+    connect(&m_timelineTask, &QTimer::timeout, this, &Engine::stepTimeline);
     m_projectionAdvance.setSingleShot(true);
     m_projectionAdvance.setTimerType(Qt::PreciseTimer);
     connect(&m_projectionAdvance, &QTimer::timeout, this, &Engine::stepProjectionAdvance);

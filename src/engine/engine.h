@@ -219,6 +219,7 @@ private:
     void startTimeline(const QList<TimelineEvent>& events, const Cue& cue, bool startImmediately);
     void runTimeline();
     void cancelTimelineTask();
+    void stepTimeline();
     bool tickTimeline();
     void execute(const TimelineEvent& event, const Cue& cue);
     void executeAudioClip(const TimelineEvent& event, const MediaAsset& asset, const Cue& cue);

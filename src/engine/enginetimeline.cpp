@@ -44,8 +44,8 @@ void Engine::startTimeline(const QList<TimelineEvent>& events, const Cue& cue, b
     applyLighting(cue.lighting);
     refreshVideoPreloads();
     runTimeline();
-    if (startImmediately && !tickTimeline())
-        cancelTimelineTask();
+    if (startImmediately)
+        stepTimeline();
 }
 
 // The first step runs as soon as the event loop comes round, the others every 15 ms after it.
@@ -57,11 +57,18 @@ void Engine::runTimeline()
     QMetaObject::invokeMethod(this, [this, run] {
         if (run != m_timelineRun)
             return;
-        if (tickTimeline())
+        stepTimeline();
+        if (run == m_timelineRun)
             m_timelineTask.start();
-        else
-            cancelTimelineTask();
     }, Qt::QueuedConnection);
+}
+
+// A step that ends the run stops its own task only: when the end went on to another cue, that cue's run goes on.
+void Engine::stepTimeline()
+{
+    const quint64 run = m_timelineRun;
+    if (!tickTimeline() && run == m_timelineRun)
+        cancelTimelineTask();
 }
 
 void Engine::cancelTimelineTask()

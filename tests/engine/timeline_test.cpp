@@ -132,3 +132,18 @@ TEST_F(Timeline, FailingAudioClipIsReported)
     runEvents(20);
     EXPECT_EQ(engine->message(), QStringLiteral("素材播放失败 · broken.wav"));
 }
+
+TEST_F(Timeline, TimelineThatGoesOnToAnotherTimelineLeavesItRunning)
+{
+    const MediaAsset red = addAsset(stillFile(Qt::red), AssetKind::image);
+    const MediaAsset blue = addAsset(stillFile(Qt::blue), AssetKind::image);
+    setTimeline(0, {clip(red, 0)});
+    setTimeline(1, {clip(blue, 0.5)});
+    edit([](Show& show) { show.cues[0].ending = EndBehavior::next; });
+    takeCue(0);
+    advanceTo(1.05);
+    ASSERT_EQ(engine->current()->id, cue(1).id);
+    started = clock->now;
+    advanceTo(0.6);
+    EXPECT_EQ(shownColor(), QColor(Qt::blue));
+}
