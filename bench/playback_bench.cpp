@@ -137,7 +137,7 @@ void goLatency(const QTemporaryDir& folder)
 // Steps are the scheduler's clock reads: each step reads the clock once, at its start.
 class RecordingClock : public Clock
 {
-public:
+  public:
     double uptime() const override
     {
         const double now = steady.uptime();
@@ -151,7 +151,7 @@ public:
     };
     mutable std::vector<Read> reads;
 
-private:
+  private:
     SteadyClock steady;
 };
 

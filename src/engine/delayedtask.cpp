@@ -11,7 +11,10 @@ DelayedTask::DelayedTask(std::chrono::milliseconds delay, QObject* parent) : QOb
     });
 }
 
-void DelayedTask::schedule(std::function<void()> work) { schedule(std::move(work), usualDelay); }
+void DelayedTask::schedule(std::function<void()> work)
+{
+    schedule(std::move(work), usualDelay);
+}
 
 void DelayedTask::schedule(std::function<void()> work, std::chrono::milliseconds delay)
 {

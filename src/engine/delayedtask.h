@@ -9,7 +9,7 @@
 class DelayedTask : public QObject
 {
     Q_OBJECT
-public:
+  public:
     explicit DelayedTask(std::chrono::milliseconds delay, QObject* parent = nullptr);
 
     void schedule(std::function<void()> work);
@@ -18,7 +18,7 @@ public:
     void cancel();
     bool isPending() const { return timer.isActive(); }
 
-private:
+  private:
     std::chrono::milliseconds usualDelay;
     QTimer timer;
     std::function<void()> pending;

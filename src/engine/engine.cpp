@@ -20,7 +20,6 @@ using namespace std::chrono_literals;
 
 static constexpr double kDragJoinSeconds = 0.4;
 
-
 static Engine::Services completed(Engine::Services services)
 {
     if (!services.clock)
@@ -36,23 +35,17 @@ static Engine::Services completed(Engine::Services services)
 
 Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMixer, const QString& recoveryDirectory,
                Services services, QObject* parent)
-    : QObject(parent),
-      m_show(Show::makeDefault()),
-      m_savedShow(Show::makeDefault()),
-      m_lastDragChange(-std::numeric_limits<double>::infinity()),
-      m_recoveryTask(new DelayedTask(700ms, this)),
+    : QObject(parent), m_show(Show::makeDefault()), m_savedShow(Show::makeDefault()),
+      m_lastDragChange(-std::numeric_limits<double>::infinity()), m_recoveryTask(new DelayedTask(700ms, this)),
       m_fileQueue(new FileQueue(this)),
       m_recoveryPath(QDir(recoveryDirectory).filePath(QStringLiteral("Recovery.json"))),
-      m_parkedPath(QDir(recoveryDirectory).filePath(QStringLiteral("Parked.json"))),
-      m_message(QStringLiteral("就绪")),
-      m_pending(new DelayedTask(0ms, this)),
-      m_timelineClock(new TimelineClock(this)),
-      m_sender(new TimelineSender(TimelineSender::kTimeout, this)),
-      m_audioMixer(std::move(audioMixer)),
+      m_parkedPath(QDir(recoveryDirectory).filePath(QStringLiteral("Parked.json"))), m_message(QStringLiteral("就绪")),
+      m_pending(new DelayedTask(0ms, this)), m_timelineClock(new TimelineClock(this)),
+      m_sender(new TimelineSender(TimelineSender::kTimeout, this)), m_audioMixer(std::move(audioMixer)),
       m_services(completed(std::move(services)))
 {
-    m_lights = new LightingOutput([clock = m_services.clock] { return clock->uptime(); }, m_services.artNetPort.value_or(ArtNet::kPort),
-                                  this);
+    m_lights = new LightingOutput([clock = m_services.clock] { return clock->uptime(); },
+                                  m_services.artNetPort.value_or(ArtNet::kPort), this);
     m_lights->setStatusLine({[this] { return m_message; }, [this](const QString& text) { setMessage(text); }});
     m_timelineTask.setTimerType(Qt::PreciseTimer);
     m_timelineTask.setInterval(15ms);
@@ -71,16 +64,22 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     m_savedShow = m_show;
     adoptLeftoverRecovery();
     m_lights->startTicking();
-    connect(m_services.displays.get(), &DisplayProvider::displaysChanged, this, [this] {
-        m_displays = m_services.displays->displays();
-        emit displaysChanged();
-        restoreDisplayBindings();
-    }, Qt::QueuedConnection);
+    connect(
+        m_services.displays.get(), &DisplayProvider::displaysChanged, this,
+        [this] {
+            m_displays = m_services.displays->displays();
+            emit displaysChanged();
+            restoreDisplayBindings();
+        },
+        Qt::QueuedConnection);
 }
 
 Engine::~Engine() = default;
 
-Player* Engine::audioPlayer(Bus bus) const { return m_audio[size_t(bus)]; }
+Player* Engine::audioPlayer(Bus bus) const
+{
+    return m_audio[size_t(bus)];
+}
 
 RemoteHost* Engine::remoteHost()
 {
@@ -185,9 +184,9 @@ void Engine::projectChanged(const Show& previous)
     const bool drag = m_services.isDragging();
     const double now = m_services.clock->uptime();
     if (!m_restoringEdit) {
-        const bool continuesDrag = drag && now - m_lastDragChange <= kDragJoinSeconds && m_dragStep
-                                   && m_editHistory.index() > 0
-                                   && m_editHistory.command(m_editHistory.index() - 1) == m_dragStep;
+        const bool continuesDrag = drag && now - m_lastDragChange <= kDragJoinSeconds && m_dragStep &&
+                                   m_editHistory.index() > 0 &&
+                                   m_editHistory.command(m_editHistory.index() - 1) == m_dragStep;
         if (continuesDrag) {
             m_dragStep->extend(m_show);
         } else {

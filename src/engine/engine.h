@@ -42,7 +42,7 @@ class QWindow;
 class Engine : public QObject
 {
     Q_OBJECT
-public:
+  public:
     // One preflight finding.
     struct PlaybackIssue
     {
@@ -152,7 +152,7 @@ public:
     QList<PlaybackIssue> playbackIssues(const QList<Cue>& cues, const QList<MediaAsset>& assets,
                                         bool includeWarnings) const;
 
-signals:
+  signals:
     void showChanged();
     void selectedChanged();
     void currentChanged();
@@ -175,7 +175,7 @@ signals:
     // A screen's pictures were made or dropped.
     void screensChanged();
 
-private:
+  private:
     void projectChanged(const Show& previous);
     void restoreEdit(const Show& target);
     void replaceShow(const Show& show);
@@ -209,8 +209,8 @@ private:
     void startDirectCue(const Cue& cue, double position, bool startPaused,
                         std::optional<RemotePlaybackMode> remoteMode);
     void placeDirectPicture(const Cue& cue, const ScreenRole& role);
-    void observeDirectPlayer(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode,
-                             const QList<Player*>& players);
+    void observeItem(Player* player, const std::function<void(Player*)>& ended,
+                     const std::function<void(Player*)>& failed);
     void directPlayerEnded(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode,
                            const QList<Player*>& players);
     void directPlayerFailed(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode);

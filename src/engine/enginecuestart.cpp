@@ -9,7 +9,10 @@ using namespace std::chrono_literals;
 // Every player of a direct cue is told this far ahead when to begin, so that all of them begin together.
 static constexpr auto kCommonStartLead = 100ms;
 
-static bool isMovie(const std::optional<QUrl>& url) { return url && assetKind(*url) == AssetKind::video; }
+static bool isMovie(const std::optional<QUrl>& url)
+{
+    return url && assetKind(*url) == AssetKind::video;
+}
 
 void Engine::start(const Cue& cue, double position, bool startPaused, std::optional<RemotePlaybackMode> remoteMode)
 {
@@ -78,7 +81,9 @@ void Engine::startDirectCue(const Cue& cue, double position, bool startPaused,
             player->playAt(position, startAt);
     }
     for (Player* player : players)
-        observeDirectPlayer(player, cue, remoteMode, players);
+        observeItem(
+            player, [=, this](Player* ended) { directPlayerEnded(ended, cue, remoteMode, players); },
+            [=, this](Player* failed) { directPlayerFailed(failed, cue, remoteMode); });
 
     QString text = QStringLiteral("播出中 · ") + cue.name;
     if (players.isEmpty() && cue.ending == EndBehavior::next)
@@ -114,20 +119,19 @@ void Engine::placeDirectPicture(const Cue& cue, const ScreenRole& role)
 }
 
 // Reacts to this player's current item only: a later load or a stop makes its signals count for nothing.
-void Engine::observeDirectPlayer(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode,
-                                 const QList<Player*>& players)
+void Engine::observeItem(Player* player, const std::function<void(Player*)>& ended,
+                         const std::function<void(Player*)>& failed)
 {
     const quint64 item = player->generation();
     const QPointer<Player> guarded(player);
-    const auto stillObserved = [guarded, item] { return guarded && guarded->generation() == item; };
-    m_playbackObservers.append(connect(player, &Player::failed, this, [=, this] {
-        if (stillObserved())
-            directPlayerFailed(guarded, cue, remoteMode);
-    }, Qt::QueuedConnection));
-    m_playbackObservers.append(connect(player, &Player::ended, this, [=, this] {
-        if (stillObserved())
-            directPlayerEnded(guarded, cue, remoteMode, players);
-    }, Qt::QueuedConnection));
+    const auto whenObserved = [guarded, item](const std::function<void(Player*)>& handler) {
+        return [guarded, item, handler] {
+            if (guarded && guarded->generation() == item)
+                handler(guarded);
+        };
+    };
+    m_playbackObservers.append(connect(player, &Player::failed, this, whenObserved(failed), Qt::QueuedConnection));
+    m_playbackObservers.append(connect(player, &Player::ended, this, whenObserved(ended), Qt::QueuedConnection));
 }
 
 void Engine::directPlayerFailed(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode)

@@ -2,7 +2,10 @@
 
 #include "lightingoutput.h"
 
-bool Engine::lightsBlack() const { return m_lights->lightsBlack(); }
+bool Engine::lightsBlack() const
+{
+    return m_lights->lightsBlack();
+}
 
 void Engine::setLightsBlack(bool black)
 {
@@ -12,7 +15,10 @@ void Engine::setLightsBlack(bool black)
     emit lightsBlackChanged();
 }
 
-void Engine::configureLights() { m_lights->configureLights(m_show.artNetHost, m_show.universe); }
+void Engine::configureLights()
+{
+    m_lights->configureLights(m_show.artNetHost, m_show.universe);
+}
 
 void Engine::applyLighting(const std::optional<Lighting>& lighting)
 {

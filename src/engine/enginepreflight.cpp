@@ -6,7 +6,10 @@
 #include <QWindow>
 #include <cmath>
 
-static bool usableTime(double time) { return std::isfinite(time) && time >= 0 && time <= 86400; }
+static bool usableTime(double time)
+{
+    return std::isfinite(time) && time >= 0 && time <= 86400;
+}
 
 static const MediaAsset* findAsset(const QList<MediaAsset>& assets, const std::optional<QUuid>& id)
 {
@@ -65,8 +68,8 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
                 continue;
             if (!screenHasBinding(role)) {
                 if (includeWarnings)
-                    issues.append({QUuid::createUuid(), cue, std::nullopt, role, role.rawValue + QStringLiteral("仅监看"),
-                                   true});
+                    issues.append(
+                        {QUuid::createUuid(), cue, std::nullopt, role, role.rawValue + QStringLiteral("仅监看"), true});
                 continue;
             }
             if (!m_windows.value(role))

@@ -54,13 +54,16 @@ void Engine::runTimeline()
     m_timelineOrigin = m_services.clock->uptime() - m_timelinePosition;
     cancelTimelineTask();
     const quint64 run = m_timelineRun;
-    QMetaObject::invokeMethod(this, [this, run] {
-        if (run != m_timelineRun)
-            return;
-        stepTimeline();
-        if (run == m_timelineRun)
-            m_timelineTask.start();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, run] {
+            if (run != m_timelineRun)
+                return;
+            stepTimeline();
+            if (run == m_timelineRun)
+                m_timelineTask.start();
+        },
+        Qt::QueuedConnection);
 }
 
 // A step that ends the run stops its own task only: when the end went on to another cue, that cue's run goes on.
@@ -85,7 +88,8 @@ bool Engine::tickTimeline()
     m_timelinePosition = m_services.clock->uptime() - m_timelineOrigin;
     m_timelineClock->update(m_timelinePosition);
     const int first = m_timelineIndex;
-    while (m_timelineIndex < m_timelineEvents.size() && m_timelineEvents.at(m_timelineIndex).time <= m_timelinePosition) {
+    while (m_timelineIndex < m_timelineEvents.size() &&
+           m_timelineEvents.at(m_timelineIndex).time <= m_timelinePosition) {
         const TimelineEvent event = m_timelineEvents.at(m_timelineIndex);
         ++m_timelineIndex;
         execute(event, cue);
@@ -106,8 +110,8 @@ void Engine::execute(const TimelineEvent& event, const Cue& cue)
         m_sender->send(event, [engine = QPointer(this), cue, event](const std::optional<QString>& error) {
             if (!engine || !engine->m_current || engine->m_current->id != cue.id)
                 return;
-            const QString target =
-                rawValue(event.transport) + QLatin1Char(' ') + event.host + QLatin1Char(':') + QString::number(event.port);
+            const QString target = rawValue(event.transport) + QLatin1Char(' ') + event.host + QLatin1Char(':') +
+                                   QString::number(event.port);
             engine->setMessage(error ? QStringLiteral("消息发送失败 · ") + target + QStringLiteral(" · ") + *error
                                      : QStringLiteral("消息已发送 · ") + target);
         });
@@ -135,19 +139,12 @@ void Engine::executeAudioClip(const TimelineEvent& event, const MediaAsset& asse
         return;
     m_activeTimelinePlayers.insert(player);
 
-    const quint64 item = player->generation();
-    const QPointer<Player> guarded(player);
-    const auto stillObserved = [guarded, item] { return guarded && guarded->generation() == item; };
-    m_playbackObservers.append(connect(player, &Player::ended, this, [=, this] {
-        if (stillObserved())
-            timelineAudioEnded(guarded, cue);
-    }, Qt::QueuedConnection));
-    m_playbackObservers.append(connect(player, &Player::failed, this, [=, this] {
-        if (!stillObserved())
-            return;
-        setMessage(QStringLiteral("素材播放失败 · ") + asset.url.fileName());
-        m_activeTimelinePlayers.remove(guarded);
-    }, Qt::QueuedConnection));
+    observeItem(
+        player, [=, this](Player* ended) { timelineAudioEnded(ended, cue); },
+        [=, this](Player* failed) {
+            setMessage(QStringLiteral("素材播放失败 · ") + asset.url.fileName());
+            m_activeTimelinePlayers.remove(failed);
+        });
     player->play();
 }
 

@@ -71,12 +71,14 @@ void Engine::schedule(const Cue& cue, double seconds)
     m_delayDeadline = m_services.clock->uptime() + seconds;
     const std::optional<RemotePlaybackMode> mode = m_pendingRemoteMode;
     const auto delay = std::chrono::milliseconds(std::llround(seconds * 1000));
-    m_pending->schedule([this, cue, mode] {
-        if (m_pendingID != cue.id)
-            return;
-        cancelDelay();
-        take(cue, false, mode);
-    }, delay);
+    m_pending->schedule(
+        [this, cue, mode] {
+            if (m_pendingID != cue.id)
+                return;
+            cancelDelay();
+            take(cue, false, mode);
+        },
+        delay);
 }
 
 // Everything the transport pauses and resumes, each player once.

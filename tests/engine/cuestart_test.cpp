@@ -7,13 +7,8 @@ static const ScreenRole kScreen3{QStringLiteral("屏幕 3")};
 
 TEST_F(CueStart, DirectCueShowsItsVideoAndStartsEveryPlayerAtOneTimeAhead)
 {
-    const QUrl video = videoFile(QStringLiteral("main.mp4"));
-    const QUrl music = audioFile(QStringLiteral("music.wav"));
-    edit([&](Show& show) {
-        show.outputScreens = QList<ScreenRole>{kScreen1, kScreen2};
-        show.cues[0].main = video;
-        show.cues[0].audio = music;
-    });
+    giveVideoAndMusic();
+    edit([&](Show& show) { show.outputScreens = QList<ScreenRole>{kScreen1, kScreen2}; });
     engine->program(kScreen2)->load(stillFile(Qt::red));
     const HostTime before = HostClock::now();
     engine->take(cue(0));
@@ -35,7 +30,6 @@ TEST_F(CueStart, DirectCueShowsItsVideoAndStartsEveryPlayerAtOneTimeAhead)
 
 TEST_F(CueStart, MirrorPlaysMainOnTheSecondScreenWithItsOwnPlayerAndEmptiesOthers)
 {
-    const QUrl video = videoFile(QStringLiteral("main.mp4"));
     edit([&](Show& show) {
         show.outputScreens = QList<ScreenRole>{kScreen1, kScreen2, kScreen3};
         show.cues[0].main = video;
@@ -67,13 +61,7 @@ TEST_F(CueStart, StillOnlyCueWithAutomaticGoWaitsForTheOperator)
 
 TEST_F(CueStart, AutomaticGoFollowsTheEndOfTheFirstPlayerOnly)
 {
-    const QUrl video = videoFile(QStringLiteral("main.mp4"));
-    const QUrl music = audioFile(QStringLiteral("music.wav"));
-    edit([&](Show& show) {
-        show.cues[0].main = video;
-        show.cues[0].audio = music;
-        show.cues[0].ending = EndBehavior::next;
-    });
+    giveVideoAndMusic(EndBehavior::next);
     engine->take(cue(0));
     playerOf(music)->finish();
     runEvents(20);
@@ -85,13 +73,7 @@ TEST_F(CueStart, AutomaticGoFollowsTheEndOfTheFirstPlayerOnly)
 
 TEST_F(CueStart, LoopRestartsEachPlayerAtItsOwnEnd)
 {
-    const QUrl video = videoFile(QStringLiteral("main.mp4"));
-    const QUrl music = audioFile(QStringLiteral("music.wav"));
-    edit([&](Show& show) {
-        show.cues[0].main = video;
-        show.cues[0].audio = music;
-        show.cues[0].ending = EndBehavior::loop;
-    });
+    giveVideoAndMusic(EndBehavior::loop);
     engine->take(cue(0));
     FakePlayer* picture = playerOf(video);
     FakePlayer* sound = playerOf(music);
@@ -105,7 +87,6 @@ TEST_F(CueStart, LoopRestartsEachPlayerAtItsOwnEnd)
 
 TEST_F(CueStart, EndOfAPreviousCuesPlayerDoesNothing)
 {
-    const QUrl music = audioFile(QStringLiteral("music.wav"));
     edit([&](Show& show) {
         show.cues[0].audio = music;
         show.cues[0].audioBus = Bus::effects;
@@ -121,11 +102,7 @@ TEST_F(CueStart, EndOfAPreviousCuesPlayerDoesNothing)
 
 TEST_F(CueStart, FailureShowsTheCueAndHoldsNothingUp)
 {
-    const QUrl video = videoFile(QStringLiteral("main.mp4"));
-    edit([&](Show& show) {
-        show.cues[0].main = video;
-        show.cues[0].ending = EndBehavior::next;
-    });
+    giveVideoAndMusic(EndBehavior::next);
     engine->take(cue(0));
     playerOf(video)->fail();
     runEvents(20);
@@ -135,12 +112,7 @@ TEST_F(CueStart, FailureShowsTheCueAndHoldsNothingUp)
 
 TEST_F(CueStart, RemotePlaybackOnceFinishesWhenItsLastPlayerFails)
 {
-    const QUrl video = videoFile(QStringLiteral("main.mp4"));
-    const QUrl music = audioFile(QStringLiteral("music.wav"));
-    edit([&](Show& show) {
-        show.cues[0].main = video;
-        show.cues[0].audio = music;
-    });
+    giveVideoAndMusic();
     engine->take(cue(0), false, RemotePlaybackMode::once);
     playerOf(video)->finish();
     runEvents(20);
@@ -153,13 +125,7 @@ TEST_F(CueStart, RemotePlaybackOnceFinishesWhenItsLastPlayerFails)
 
 TEST_F(CueStart, RemoteLoopStartsTheWholeCueAgainWhenItsLastPlayerEnds)
 {
-    const QUrl video = videoFile(QStringLiteral("main.mp4"));
-    const QUrl music = audioFile(QStringLiteral("music.wav"));
-    edit([&](Show& show) {
-        show.cues[0].main = video;
-        show.cues[0].audio = music;
-        show.cues[0].ending = EndBehavior::next;
-    });
+    giveVideoAndMusic(EndBehavior::next);
     engine->take(cue(0), false, RemotePlaybackMode::loop);
     FakePlayer* sound = playerOf(music);
     const quint64 item = sound->generation();
@@ -175,7 +141,6 @@ TEST_F(CueStart, RemoteLoopStartsTheWholeCueAgainWhenItsLastPlayerEnds)
 
 TEST_F(CueStart, RemoteLoopOfMediaThatCannotPlayIsNotStartedOverAndOver)
 {
-    const QUrl music = audioFile(QStringLiteral("music.wav"));
     edit([&](Show& show) { show.cues[0].audio = music; });
     engine->take(cue(0), false, RemotePlaybackMode::loop);
     FakePlayer* sound = playerOf(music);
@@ -199,10 +164,12 @@ TEST_F(CueStart, CueLightingReachesTheArtNetNodeUnlessTheLightsAreBlack)
     EXPECT_EQ(engine->message(), QStringLiteral("Art-Net 已启用 · UDP 无回执"));
     engine->take(cue(0));
     const auto levelsSent = [&](quint8 level) {
-        return waitUntil([&] {
-            const std::vector<ReceivedDatagram> packets = node.drain();
-            return !packets.empty() && quint8(packets.back().bytes.at(18 + 2)) == level;
-        }, 2000);
+        return waitUntil(
+            [&] {
+                const std::vector<ReceivedDatagram> packets = node.drain();
+                return !packets.empty() && quint8(packets.back().bytes.at(18 + 2)) == level;
+            },
+            2000);
     };
     EXPECT_TRUE(levelsSent(200));
     engine->setLightsBlack(true);

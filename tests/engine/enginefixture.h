@@ -17,8 +17,10 @@
 // on command, and remembers what it was asked to do.
 class FakePlayer : public Player
 {
-public:
-    explicit FakePlayer(QObject* parent = nullptr, bool readyOnLoad = true) : Player(parent), readyOnLoad(readyOnLoad) {}
+  public:
+    explicit FakePlayer(QObject* parent = nullptr, bool readyOnLoad = true) : Player(parent), readyOnLoad(readyOnLoad)
+    {
+    }
 
     void load(const QUrl& url) override
     {
@@ -88,7 +90,7 @@ public:
     QList<double> seeks;
     std::optional<HostTime> startedAt;
 
-private:
+  private:
     void reset()
     {
         ++items;
@@ -112,7 +114,7 @@ private:
 // Stands still unless moved; with a step it also moves on by that much every time it is read.
 class FakeClock : public Clock
 {
-public:
+  public:
     double uptime() const override { return std::exchange(now, now + step); }
     mutable double now = 1000;
     double step = 0;
@@ -120,7 +122,7 @@ public:
 
 class FakeDisplays : public DisplayProvider
 {
-public:
+  public:
     QList<DisplayScreen> displays() const override { return list; }
     void change(QList<DisplayScreen> displays)
     {
@@ -133,7 +135,7 @@ public:
 // A main engine over a temporary recovery folder, with a clock, displays and mouse drags the test drives.
 class EngineTest : public ::testing::Test
 {
-protected:
+  protected:
     void SetUp() override { engine = makeEngine(true); }
 
     std::unique_ptr<Engine> makeEngine(bool monitorsDevices, const QString& recoveryDirectory = {})

@@ -11,7 +11,7 @@
 // stand-in videos.
 class PlaybackTest : public EngineTest
 {
-protected:
+  protected:
     // A file named like a video; fake players never read it, the preflight check only wants it to exist.
     static QUrl videoFile(const QString& name) { return QUrl::fromLocalFile(MediaFixtures::file(name, "video")); }
     static QUrl audioFile(const QString& name) { return QUrl::fromLocalFile(MediaFixtures::file(name, "audio")); }
@@ -50,6 +50,18 @@ protected:
         event.payload = payload;
         return event;
     }
+    // The first cue plays a video on the first screen and a sound on the music bus.
+    const QUrl video = videoFile(QStringLiteral("main.mp4"));
+    const QUrl music = audioFile(QStringLiteral("music.wav"));
+    void giveVideoAndMusic(EndBehavior ending = EndBehavior::hold)
+    {
+        edit([&](Show& show) {
+            show.cues[0].main = video;
+            show.cues[0].audio = music;
+            show.cues[0].ending = ending;
+        });
+    }
+
     void setTimeline(int cue, const QList<TimelineEvent>& events)
     {
         edit([&](Show& show) { show.cues[cue].timeline = events; });

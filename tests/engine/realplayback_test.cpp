@@ -8,7 +8,7 @@
 // The engine on real players and the real clock, with sound going to a fake sink that still runs in real time.
 class RealPlayback : public EngineTest
 {
-protected:
+  protected:
     void SetUp() override
     {
         if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))

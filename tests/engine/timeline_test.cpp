@@ -7,11 +7,13 @@ using Timeline = PlaybackTest;
 static QList<QByteArray> received(LoopbackReceiver& receiver, int count)
 {
     QList<QByteArray> payloads;
-    waitUntil([&] {
-        for (const ReceivedDatagram& datagram : receiver.drain())
-            payloads.append(datagram.bytes);
-        return payloads.size() >= count;
-    }, 3000);
+    waitUntil(
+        [&] {
+            for (const ReceivedDatagram& datagram : receiver.drain())
+                payloads.append(datagram.bytes);
+            return payloads.size() >= count;
+        },
+        3000);
     return payloads;
 }
 
@@ -19,15 +21,14 @@ TEST_F(Timeline, EventsWithEqualTimesRunInStoredOrder)
 {
     LoopbackReceiver receiver;
     const quint16 port = receiver.port();
-    setTimeline(0, {udpMessage(1, port, "b"), udpMessage(0.5, port, "a"), udpMessage(1, port, "c"),
-                    udpMessage(1, port, "d")});
+    setTimeline(
+        0, {udpMessage(1, port, "b"), udpMessage(0.5, port, "a"), udpMessage(1, port, "c"), udpMessage(1, port, "d")});
     takeCue(0);
     EXPECT_EQ(engine->message(), QStringLiteral("时间轴播出 · 暖场"));
     advanceTo(1);
     EXPECT_EQ(received(receiver, 4), (QList<QByteArray>{"a", "b", "c", "d"}));
-    EXPECT_TRUE(waitUntil([&] {
-        return engine->message() == QStringLiteral("消息已发送 · UDP 127.0.0.1:") + QString::number(port);
-    }));
+    EXPECT_TRUE(waitUntil(
+        [&] { return engine->message() == QStringLiteral("消息已发送 · UDP 127.0.0.1:") + QString::number(port); }));
 }
 
 TEST_F(Timeline, MessageOnlyTimelineEndsInTheStepOfItsLastEvent)
@@ -37,7 +38,8 @@ TEST_F(Timeline, MessageOnlyTimelineEndsInTheStepOfItsLastEvent)
     edit([](Show& show) { show.cues[0].ending = EndBehavior::next; });
     // Every step reads the clock once and so moves it on: the steps show up as distinct positions.
     QList<double> positions;
-    QObject::connect(engine->timelineClock(), &TimelineClock::positionChanged, [&](double at) { positions.append(at); });
+    QObject::connect(engine->timelineClock(), &TimelineClock::positionChanged,
+                     [&](double at) { positions.append(at); });
     takeCue(0);
     clock->step = 0.05;
     ASSERT_TRUE(waitUntil([&] { return engine->current()->id == cue(1).id; }));

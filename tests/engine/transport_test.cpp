@@ -119,15 +119,10 @@ TEST_F(TransportControl, PauseWithNothingOnAirDoesNothing)
 
 TEST_F(TransportControl, PauseAndResumeLeaveAnEndedVideoAtItsEnd)
 {
-    const QUrl first = videoFile(QStringLiteral("first.mp4"));
-    const QUrl second = videoFile(QStringLiteral("second.mp4"));
-    edit([&](Show& show) {
-        show.cues[0].main = first;
-        show.cues[0].audio = second;
-    });
+    giveVideoAndMusic();
     engine->take(cue(0));
-    FakePlayer* ended = playerOf(first);
-    FakePlayer* playing = playerOf(second);
+    FakePlayer* ended = playerOf(video);
+    FakePlayer* playing = playerOf(music);
     ended->length = 5;
     ended->finish();
     playing->length = 5;
@@ -143,7 +138,8 @@ TEST_F(TransportControl, PauseAndResumeLeaveAnEndedVideoAtItsEnd)
 TEST_F(TransportControl, CueThatFailsThePreflightIsNotTakenAndWhatIsOnAirStays)
 {
     engine->take(cue(0));
-    edit([](Show& show) { show.cues[1].main = QUrl::fromLocalFile(MediaFixtures::missing() + QStringLiteral(".mp4")); });
+    edit(
+        [](Show& show) { show.cues[1].main = QUrl::fromLocalFile(MediaFixtures::missing() + QStringLiteral(".mp4")); });
     engine->take(cue(1));
     EXPECT_TRUE(engine->message().startsWith(QStringLiteral("素材缺失 · ")));
     EXPECT_EQ(engine->current()->id, cue(0).id);

@@ -36,7 +36,6 @@ TEST_F(Volumes, BusVolumesReachTheirOwnPlayersAndMuteSilencesAll)
 
 TEST_F(Volumes, VideoSoundIsHeardOnTheFirstScreenOnlyUnlessTheCueSaysOtherwise)
 {
-    const QUrl video = videoFile(QStringLiteral("main.mp4"));
     edit([&](Show& show) {
         show.cues[0].main = video;
         show.cues[0].sideMirrorsMain = true;
