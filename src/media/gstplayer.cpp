@@ -7,15 +7,17 @@
 
 #include <QPointer>
 #include <QTimer>
-#include <atomic>
+#include <deque>
 #include <gst/gst.h>
+#include <mutex>
 
 namespace {
 
 // playbin flags: video, audio and its software volume; no subtitles, no converters of its own before our sinks.
 constexpr guint playFlags = 0x1 | 0x2 | 0x10 | 0x40;
-// A load that neither prerolls nor fails in this time is reported as failed rather than left hanging.
-constexpr int loadTimeoutMs = 15000;
+// A load that neither prerolls nor fails in this time is reported as failed rather than left hanging: decodebin can
+// swallow a demuxer's error (a truncated file) that arrives while it is still trying the demuxer.
+constexpr int loadTimeoutMs = 8000;
 
 gint64 toNanoseconds(double seconds)
 {
@@ -39,7 +41,10 @@ struct GstPlayer::Private
     GstBus* bus = nullptr;
     AudioTap tap;
     VideoOutput video;
-    std::atomic<bool> drainQueued{false};
+    // Messages wait here for the main thread; the bus itself keeps none.
+    std::mutex messageLock;
+    std::deque<GstMessage*> messages;
+    bool drainQueued = false;
     QTimer loadTimer;
 
     QUrl url;
@@ -55,6 +60,7 @@ struct GstPlayer::Private
     double lastPosition = 0;
 
     void stop();
+    void dropMessages();
     void drain();
     void handle(GstMessage* message);
     void prerolled();
@@ -78,19 +84,23 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
                  "audio-filter", d->tap.element(), nullptr);
     d->bus = gst_element_get_bus(d->pipeline);
     // Messages are posted from streaming threads: wake the main thread to read them.
-    const GstBusSyncHandler onMessage = [](GstBus*, GstMessage*, gpointer data) {
+    const GstBusSyncHandler onMessage = [](GstBus*, GstMessage* message, gpointer data) {
         auto* p = static_cast<Private*>(data);
-        if (!p->drainQueued.exchange(true))
+        std::scoped_lock lock(p->messageLock);
+        p->messages.push_back(gst_message_ref(message));
+        if (!p->drainQueued) {
+            p->drainQueued = true;
             QMetaObject::invokeMethod(
                 p->q, [p] { p->drain(); }, Qt::QueuedConnection);
-        return GST_BUS_PASS;
+        }
+        return GST_BUS_DROP;
     };
     gst_bus_set_sync_handler(d->bus, onMessage, d.get(), nullptr);
 
     d->loadTimer.setSingleShot(true);
     d->loadTimer.setInterval(loadTimeoutMs);
     connect(&d->loadTimer, &QTimer::timeout, this, [this] {
-        if (d->status == PlayerStatus::loading) d->fail(QStringLiteral("Timed out while opening the media"));
+        if (d->status == PlayerStatus::loading) d->fail(QStringLiteral("The media did not open within 8 seconds"));
     });
 }
 
@@ -98,6 +108,7 @@ GstPlayer::~GstPlayer()
 {
     gst_element_set_state(d->pipeline, GST_STATE_NULL);
     gst_bus_set_sync_handler(d->bus, nullptr, nullptr, nullptr);
+    d->dropMessages();
     gst_object_unref(d->bus);
     gst_object_unref(d->pipeline);
 }
@@ -107,8 +118,7 @@ void GstPlayer::Private::stop()
     // Only a full reset makes playbin forget a source that failed to be typed.
     gst_element_set_state(pipeline, GST_STATE_NULL);
     // Whatever the old item posted is dropped with it.
-    gst_bus_set_flushing(bus, TRUE);
-    gst_bus_set_flushing(bus, FALSE);
+    dropMessages();
     video.reset();
     tap.setMixer(nullptr);
     loadTimer.stop();
@@ -309,16 +319,28 @@ void GstPlayer::Private::applyTarget()
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
 }
 
+void GstPlayer::Private::dropMessages()
+{
+    std::scoped_lock lock(messageLock);
+    for (GstMessage* message : messages)
+        gst_message_unref(message);
+    messages.clear();
+}
+
 void GstPlayer::Private::drain()
 {
-    drainQueued = false;
+    std::deque<GstMessage*> pending;
+    {
+        std::scoped_lock lock(messageLock);
+        pending.swap(messages);
+        drainQueued = false;
+    }
     const QPointer<GstPlayer> alive(q);
     const quint64 current = generation;
-    while (GstMessage* message = gst_bus_pop(bus)) {
-        handle(message);
-        gst_message_unref(message);
+    for (GstMessage* message : pending) {
         // A handler may have replaced the item or destroyed the player: the rest belongs to the old item.
-        if (!alive || generation != current) return;
+        if (alive && generation == current) handle(message);
+        gst_message_unref(message);
     }
 }
 

@@ -191,7 +191,7 @@ TEST_P(PlayerBadInput, FailsWithTheReasonAndCanLoadAgain)
     });
     player.load(fileUrl(path));
     player.play();
-    ASSERT_TRUE(waitUntil([&] { return failed > 0; }, 8000)) << kind;
+    ASSERT_TRUE(waitUntil([&] { return failed > 0; }, 12000)) << kind;
     EXPECT_EQ(player.status(), PlayerStatus::failed);
     EXPECT_FALSE(player.errorText().isEmpty());
     EXPECT_EQ(reason, player.errorText());
