@@ -1,10 +1,9 @@
 #include "delayedtask.h"
 
-DelayedTask::DelayedTask(std::chrono::milliseconds delay, QObject* parent) : QObject(parent)
+DelayedTask::DelayedTask(std::chrono::milliseconds delay, QObject* parent) : QObject(parent), usualDelay(delay)
 {
     timer.setSingleShot(true);
     timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(delay);
     connect(&timer, &QTimer::timeout, this, [this] {
         auto work = std::exchange(pending, nullptr);
         if (work)
@@ -14,8 +13,13 @@ DelayedTask::DelayedTask(std::chrono::milliseconds delay, QObject* parent) : QOb
 
 void DelayedTask::schedule(std::function<void()> work)
 {
+    schedule(std::move(work), usualDelay);
+}
+
+void DelayedTask::schedule(std::function<void()> work, std::chrono::milliseconds delay)
+{
     pending = std::move(work);
-    timer.start();
+    timer.start(delay);
 }
 
 void DelayedTask::cancel()

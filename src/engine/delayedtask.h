@@ -9,14 +9,17 @@
 class DelayedTask : public QObject
 {
     Q_OBJECT
-public:
+  public:
     explicit DelayedTask(std::chrono::milliseconds delay, QObject* parent = nullptr);
 
     void schedule(std::function<void()> work);
+    // Runs the work after the given delay instead of the usual one.
+    void schedule(std::function<void()> work, std::chrono::milliseconds delay);
     void cancel();
     bool isPending() const { return timer.isActive(); }
 
-private:
+  private:
+    std::chrono::milliseconds usualDelay;
     QTimer timer;
     std::function<void()> pending;
 };

@@ -1,13 +1,16 @@
 #include "engine.h"
 
+#include "assign.h"
 #include "delayedtask.h"
 #include "filequeue.h"
+#include "lightingoutput.h"
 #include "picture.h"
 #include "remotehost.h"
 #include "screendisplayprovider.h"
 #include "showedit.h"
 #include "steadyclock.h"
 #include "timelineclock.h"
+#include "timelinesender.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -16,15 +19,6 @@
 using namespace std::chrono_literals;
 
 static constexpr double kDragJoinSeconds = 0.4;
-
-// Stores a new value of a published property; true when it differs, so that the caller announces the change.
-template <typename T, typename U> static bool assign(T& field, U&& value)
-{
-    if (field == value)
-        return false;
-    field = std::forward<U>(value);
-    return true;
-}
 
 static Engine::Services completed(Engine::Services services)
 {
@@ -41,19 +35,24 @@ static Engine::Services completed(Engine::Services services)
 
 Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMixer, const QString& recoveryDirectory,
                Services services, QObject* parent)
-    : QObject(parent),
-      m_show(Show::makeDefault()),
-      m_savedShow(Show::makeDefault()),
-      m_lastDragChange(-std::numeric_limits<double>::infinity()),
-      m_recoveryTask(new DelayedTask(700ms, this)),
+    : QObject(parent), m_show(Show::makeDefault()), m_savedShow(Show::makeDefault()),
+      m_lastDragChange(-std::numeric_limits<double>::infinity()), m_recoveryTask(new DelayedTask(700ms, this)),
       m_fileQueue(new FileQueue(this)),
       m_recoveryPath(QDir(recoveryDirectory).filePath(QStringLiteral("Recovery.json"))),
-      m_parkedPath(QDir(recoveryDirectory).filePath(QStringLiteral("Parked.json"))),
-      m_message(QStringLiteral("就绪")),
-      m_timelineClock(new TimelineClock(this)),
-      m_audioMixer(std::move(audioMixer)),
+      m_parkedPath(QDir(recoveryDirectory).filePath(QStringLiteral("Parked.json"))), m_message(QStringLiteral("就绪")),
+      m_pending(new DelayedTask(0ms, this)), m_timelineClock(new TimelineClock(this)),
+      m_sender(new TimelineSender(TimelineSender::kTimeout, this)), m_audioMixer(std::move(audioMixer)),
       m_services(completed(std::move(services)))
 {
+    m_lights = new LightingOutput([clock = m_services.clock] { return clock->uptime(); },
+                                  m_services.artNetPort.value_or(ArtNet::kPort), this);
+    m_lights->setStatusLine({[this] { return m_message; }, [this](const QString& text) { setMessage(text); }});
+    m_timelineTask.setTimerType(Qt::PreciseTimer);
+    m_timelineTask.setInterval(15ms);
+    connect(&m_timelineTask, &QTimer::timeout, this, &Engine::stepTimeline);
+    m_projectionAdvance.setSingleShot(true);
+    m_projectionAdvance.setTimerType(Qt::PreciseTimer);
+    connect(&m_projectionAdvance, &QTimer::timeout, this, &Engine::stepProjectionAdvance);
     m_displays = m_services.displays->displays();
     for (Bus bus : allCases<Bus>())
         m_audio[size_t(bus)] = m_services.players(this).release();
@@ -64,16 +63,23 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     m_tracksProjectEdits = true;
     m_savedShow = m_show;
     adoptLeftoverRecovery();
-    connect(m_services.displays.get(), &DisplayProvider::displaysChanged, this, [this] {
-        m_displays = m_services.displays->displays();
-        emit displaysChanged();
-        restoreDisplayBindings();
-    }, Qt::QueuedConnection);
+    m_lights->startTicking();
+    connect(
+        m_services.displays.get(), &DisplayProvider::displaysChanged, this,
+        [this] {
+            m_displays = m_services.displays->displays();
+            emit displaysChanged();
+            restoreDisplayBindings();
+        },
+        Qt::QueuedConnection);
 }
 
 Engine::~Engine() = default;
 
-Player* Engine::audioPlayer(Bus bus) const { return m_audio[size_t(bus)]; }
+Player* Engine::audioPlayer(Bus bus) const
+{
+    return m_audio[size_t(bus)];
+}
 
 RemoteHost* Engine::remoteHost()
 {
@@ -100,25 +106,34 @@ void Engine::setSelected(std::optional<QUuid> id)
         emit selectedChanged();
 }
 
+void Engine::setCurrent(std::optional<Cue> cue)
+{
+    if (assign(m_current, std::move(cue)))
+        emit currentChanged();
+}
+
+void Engine::setPaused(bool paused)
+{
+    if (assign(m_paused, paused))
+        emit pausedChanged();
+}
+
+void Engine::setProjectionMode(std::optional<ProjectionMode> mode)
+{
+    if (assign(m_projectionMode, mode))
+        emit projectionModeChanged();
+}
+
+void Engine::setProjectionPosition(const QString& position)
+{
+    if (assign(m_projectionPosition, position))
+        emit projectionPositionChanged();
+}
+
 void Engine::setMessage(const QString& message)
 {
     if (assign(m_message, message))
         emit messageChanged();
-}
-
-void Engine::setVideoBlack(bool black)
-{
-    if (!assign(m_videoBlack, black))
-        return;
-    for (Picture* picture : std::as_const(m_program))
-        picture->setBlack(black);
-    emit videoBlackChanged();
-}
-
-void Engine::setLightsBlack(bool black)
-{
-    if (assign(m_lightsBlack, black))
-        emit lightsBlackChanged();
 }
 
 void Engine::setFocusEvent(std::optional<QUuid> id)
@@ -169,9 +184,9 @@ void Engine::projectChanged(const Show& previous)
     const bool drag = m_services.isDragging();
     const double now = m_services.clock->uptime();
     if (!m_restoringEdit) {
-        const bool continuesDrag = drag && now - m_lastDragChange <= kDragJoinSeconds && m_dragStep
-                                   && m_editHistory.index() > 0
-                                   && m_editHistory.command(m_editHistory.index() - 1) == m_dragStep;
+        const bool continuesDrag = drag && now - m_lastDragChange <= kDragJoinSeconds && m_dragStep &&
+                                   m_editHistory.index() > 0 &&
+                                   m_editHistory.command(m_editHistory.index() - 1) == m_dragStep;
         if (continuesDrag) {
             m_dragStep->extend(m_show);
         } else {

@@ -2,7 +2,10 @@
 
 #include "displayscreen.h"
 #include "player.h"
+#include "remoteplaybackmode.h"
+#include "screenclip.h"
 #include "show.h"
+#include "videopreloadkey.h"
 
 #include <QHash>
 #include <QImage>
@@ -10,7 +13,9 @@
 #include <QMap>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
+#include <QTimer>
 #include <QUndoStack>
 #include <QUrl>
 #include <QUuid>
@@ -24,10 +29,12 @@ class Clock;
 class DelayedTask;
 class DisplayProvider;
 class FileQueue;
+class LightingOutput;
 class Picture;
 class RemoteHost;
 class ShowEdit;
 class TimelineClock;
+class TimelineSender;
 class QWindow;
 
 // Owns the open show and everything that plays it. Lives on the main thread; views read its properties, redraw on
@@ -35,7 +42,7 @@ class QWindow;
 class Engine : public QObject
 {
     Q_OBJECT
-public:
+  public:
     // One preflight finding.
     struct PlaybackIssue
     {
@@ -55,6 +62,8 @@ public:
         PlayerFactory players;
         // Whether the edit being recorded comes from a mouse drag.
         std::function<bool()> isDragging;
+        // Where Art-Net packets go on the node; the standard port when empty.
+        std::optional<quint16> artNetPort;
     };
 
     // The main engine monitors devices and tracks edits; engines for independent screens do neither.
@@ -69,11 +78,20 @@ public:
     void setSelected(std::optional<QUuid> id);
     const std::optional<Cue>& current() const { return m_current; }
     std::optional<ProjectionMode> projectionMode() const { return m_projectionMode; }
+    QString projectionPosition() const { return m_projectionPosition; }
     QString message() const { return m_message; }
     void setMessage(const QString& message);
+    bool paused() const { return m_paused; }
+    bool muted() const { return m_muted; }
+    // Also mutes or unmutes every independent screen.
+    void setMuted(bool muted);
+    double musicVolume() const { return m_musicVolume; }
+    void setMusicVolume(double volume);
+    double effectsVolume() const { return m_effectsVolume; }
+    void setEffectsVolume(double volume);
     bool videoBlack() const { return m_videoBlack; }
     void setVideoBlack(bool black);
-    bool lightsBlack() const { return m_lightsBlack; }
+    bool lightsBlack() const;
     void setLightsBlack(bool black);
     QList<DisplayScreen> displays() const { return m_displays; }
     // Screens bound to a display now, by display number.
@@ -89,6 +107,7 @@ public:
 
     QUndoStack* editHistory() { return &m_editHistory; }
     TimelineClock* timelineClock() const { return m_timelineClock; }
+    double timelinePosition() const { return m_timelinePosition; }
     const std::shared_ptr<AudioChannelMixer>& audioMixer() const { return m_audioMixer; }
     Picture* preview(const ScreenRole& role) const { return m_preview.value(role); }
     Picture* program(const ScreenRole& role) const { return m_program.value(role); }
@@ -117,16 +136,33 @@ public:
     void applyProjectorMapping(const ScreenRole& role);
     void arrangeHorizontal(const ScreenRole& source, double overlap);
 
+    // Transport. GO takes the cue after the one on air and honours its delay; take puts a cue on air now.
+    std::optional<Cue> next() const;
+    void go(std::optional<RemotePlaybackMode> remoteMode = std::nullopt);
+    void take(const Cue& cue, bool useDelay = false, std::optional<RemotePlaybackMode> remoteMode = std::nullopt);
+    void togglePause();
+    // Takes everything off the air; the lights stay as they are.
+    void stop(bool cancelMessages);
+
+    // Lighting: the show's Art-Net target applied now, and a cue's fade.
+    void configureLights();
+    void applyLighting(const std::optional<Lighting>& lighting);
+
     // What would keep these cues from playing, cue by cue; warnings are screens seen only on the monitors.
     QList<PlaybackIssue> playbackIssues(const QList<Cue>& cues, const QList<MediaAsset>& assets,
                                         bool includeWarnings) const;
 
-signals:
+  signals:
     void showChanged();
     void selectedChanged();
     void currentChanged();
     void projectionModeChanged();
+    void projectionPositionChanged();
     void messageChanged();
+    void pausedChanged();
+    void mutedChanged();
+    void musicVolumeChanged();
+    void effectsVolumeChanged();
     void videoBlackChanged();
     void lightsBlackChanged();
     void displaysChanged();
@@ -139,7 +175,7 @@ signals:
     // A screen's pictures were made or dropped.
     void screensChanged();
 
-private:
+  private:
     void projectChanged(const Show& previous);
     void restoreEdit(const Show& target);
     void replaceShow(const Show& show);
@@ -161,6 +197,60 @@ private:
     bool cueUsesScreen(const Cue& cue, const ScreenRole& role) const;
     bool canPlay(const Cue& cue, const QList<MediaAsset>& assets);
 
+    void setCurrent(std::optional<Cue> cue);
+    void setPaused(bool paused);
+    void setProjectionMode(std::optional<ProjectionMode> mode);
+    void setProjectionPosition(const QString& position);
+    void cancelDelay();
+    void schedule(const Cue& cue, double seconds);
+    QList<Player*> transportPlayers() const;
+
+    void start(const Cue& cue, double position, bool startPaused, std::optional<RemotePlaybackMode> remoteMode);
+    void startDirectCue(const Cue& cue, double position, bool startPaused,
+                        std::optional<RemotePlaybackMode> remoteMode);
+    void placeDirectPicture(const Cue& cue, const ScreenRole& role);
+    void observeItem(Player* player, const std::function<void(Player*)>& ended,
+                     const std::function<void(Player*)>& failed);
+    void directPlayerEnded(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode,
+                           const QList<Player*>& players);
+    void directPlayerFailed(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode);
+    void remotePlayerDone(Player* player, const Cue& cue, RemotePlaybackMode mode);
+
+    void startTimeline(const QList<TimelineEvent>& events, const Cue& cue, bool startImmediately);
+    void runTimeline();
+    void cancelTimelineTask();
+    void stepTimeline();
+    bool tickTimeline();
+    void execute(const TimelineEvent& event, const Cue& cue);
+    void executeAudioClip(const TimelineEvent& event, const MediaAsset& asset, const Cue& cue);
+    void executeScreenClip(const TimelineEvent& event, const MediaAsset& asset);
+    void timelineAudioEnded(Player* player, const Cue& cue);
+    void finishTimeline(const Cue& cue);
+    void resetTimeline(const QSet<ScreenRole>& preserving);
+    void clearObservers();
+    QList<MediaAsset> runAssets() const;
+
+    void refreshScreenClips();
+    void refreshScreen(const ScreenRole& role, Picture* program);
+    bool shouldHoldVideo(const ScreenRole& role) const;
+    bool startsWithVideo(const std::optional<Cue>& cue, const ScreenRole& role) const;
+    void refreshVideoPreloads();
+    QList<VideoPreloadKey> nextCueVideos(const Cue& cue);
+    std::shared_ptr<Picture> takePreparedVideo(const ScreenRole& role, const QUrl& url);
+    std::shared_ptr<Picture> makeVideoPicture();
+    void setForeground(const ScreenRole& role, std::shared_ptr<Picture> picture);
+    void clearForeground(const ScreenRole& role);
+
+    void updateVolumes();
+
+    std::optional<Cue> nextPlaybackCue() const;
+    void queueProjectionAdvance();
+    void stepProjectionAdvance();
+    void advanceProjection();
+    void playProjectionCue();
+    void legacyProjectionEnded(Player* player);
+    void finishRemotePlayback(const Cue& cue, RemotePlaybackMode mode);
+
     QPointer<RemoteHost> m_remoteHost;
     Show m_show;
     QUndoStack m_editHistory;
@@ -181,10 +271,25 @@ private:
     std::optional<QUuid> m_selected;
     std::optional<Cue> m_current;
     std::optional<ProjectionMode> m_projectionMode;
+    QString m_projectionPosition;
+    QList<Cue> m_projectionCues;
+    QList<MediaAsset> m_projectionAssets;
+    int m_projectionIndex = 0;
+    QTimer m_projectionAdvance;
+    double m_projectionStartedAt = 0;
+    std::optional<double> m_projectionPauseStarted;
+    std::optional<RemotePlaybackMode> m_remotePlaybackMode;
+    QSet<const Player*> m_remotePlaybackItems;
+    // Whether a player of the remote playback played to its end, as opposed to all of them failing.
+    bool m_remotePlaybackPlayed = false;
+    QSet<const Player*> m_legacyProjectionItems;
 
     QString m_message;
+    bool m_muted = false;
+    double m_musicVolume = 0.8;
+    double m_effectsVolume = 0.8;
     bool m_videoBlack = false;
-    bool m_lightsBlack = false;
+    bool m_paused = false;
     QList<DisplayScreen> m_displays;
     QMap<ScreenRole, int> m_mappings;
 
@@ -192,8 +297,46 @@ private:
     QHash<ScreenRole, Picture*> m_program;
     std::array<Player*, 2> m_audio{};
     QHash<ScreenRole, QPointer<QWindow>> m_windows;
+    QList<QMetaObject::Connection> m_playbackObservers;
+    // The engine's own pictures shown as a program picture's foreground, kept alive while they are shown.
+    QHash<ScreenRole, std::shared_ptr<Picture>> m_foregrounds;
+
+    LightingOutput* m_lights;
+
+    DelayedTask* m_pending;
+    std::optional<QUuid> m_pendingID;
+    std::optional<RemotePlaybackMode> m_pendingRemoteMode;
+    double m_delayRemaining = 0;
+    double m_delayDeadline = 0;
 
     TimelineClock* m_timelineClock;
+    double m_timelinePosition = 0;
+    QHash<VideoPreloadKey, std::shared_ptr<Picture>> m_preparedVideos;
+    QMap<ScreenRole, QMap<qint64, ScreenClip>> m_screenClips;
+    QTimer m_timelineTask;
+    // Counts the starts of the stepping task, so that a first step queued for an older start does nothing.
+    quint64 m_timelineRun = 0;
+    QList<TimelineEvent> m_timelineEvents;
+    QHash<QUuid, MediaAsset> m_timelineAssets;
+    // For each screen, the indices in the playing order of its video clips.
+    QHash<ScreenRole, QList<int>> m_timelineVideos;
+    // For each screen, the index in the playing order of its last clip.
+    QHash<ScreenRole, int> m_lastScreenEvent;
+    int m_timelineIndex = 0;
+    double m_timelineOrigin = 0;
+    TimelineSender* m_sender;
+    QMap<Track, QMap<qint64, Player*>> m_timelineAudio;
+    QSet<const Player*> m_activeTimelinePlayers;
+    static constexpr double videoTransitionTolerance = 0.25;
+    // The first videos of the cue that plays next, worked out again only when that cue or the assets change.
+    struct NextCueVideos
+    {
+        Cue cue;
+        QList<MediaAsset> assets;
+        QList<VideoPreloadKey> keys;
+    };
+    std::optional<NextCueVideos> m_nextCueVideos;
+
     QHash<ScreenRole, Engine*> m_independentScreens;
     std::shared_ptr<AudioChannelMixer> m_audioMixer;
     std::optional<QUuid> m_focusEvent;

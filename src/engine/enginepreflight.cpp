@@ -1,20 +1,14 @@
 #include "engine.h"
 
+#include "directfile.h"
 #include "mediafile.h"
 
 #include <QWindow>
 #include <cmath>
 
-static bool usableTime(double time) { return std::isfinite(time) && time >= 0 && time <= 86400; }
-
-// What a cue without timeline events shows on a screen by itself.
-static std::optional<QUrl> directFile(const Cue& cue, const ScreenRole& role)
+static bool usableTime(double time)
 {
-    if (role == kScreen1)
-        return cue.main;
-    if (role == kScreen2)
-        return cue.sideMirrorsMain ? cue.main : cue.side;
-    return std::nullopt;
+    return std::isfinite(time) && time >= 0 && time <= 86400;
 }
 
 static const MediaAsset* findAsset(const QList<MediaAsset>& assets, const std::optional<QUuid>& id)
@@ -74,8 +68,8 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
                 continue;
             if (!screenHasBinding(role)) {
                 if (includeWarnings)
-                    issues.append({QUuid::createUuid(), cue, std::nullopt, role, role.rawValue + QStringLiteral("仅监看"),
-                                   true});
+                    issues.append(
+                        {QUuid::createUuid(), cue, std::nullopt, role, role.rawValue + QStringLiteral("仅监看"), true});
                 continue;
             }
             if (!m_windows.value(role))

@@ -2,6 +2,7 @@
 
 #include "delayedtask.h"
 #include "filequeue.h"
+#include "lightingoutput.h"
 #include "mediafile.h"
 #include "picture.h"
 #include "projectfile.h"
@@ -43,6 +44,8 @@ void Engine::openProject(const QUrl& url)
 
 void Engine::replaceShow(const Show& show)
 {
+    stop(true);
+    m_lights->resetLights();
     for (Picture* picture : std::as_const(m_preview))
         picture->load(std::nullopt);
     m_loadingProject = true;

@@ -256,11 +256,11 @@ TEST(LightsTimer, SendsEvery40MillisecondsWhileConfiguredAndStopsWhenSwitchedOff
     LoopbackReceiver receiver;
     LightingOutput lights(LightingOutput::systemUptime, receiver.port());
     lights.startTicking();
-    runEventLoop(200);
+    runEvents(200);
     EXPECT_TRUE(receiver.drain().empty()) << "nothing is sent before Art-Net is configured";
 
     lights.configureLights(kLoopback, 0);
-    runEventLoop(1000);
+    runEvents(1000);
     const std::vector<ReceivedDatagram> packets = receiver.drain();
     ASSERT_GE(packets.size(), 15u);
     EXPECT_LE(packets.size(), 27u);
@@ -274,6 +274,6 @@ TEST(LightsTimer, SendsEvery40MillisecondsWhileConfiguredAndStopsWhenSwitchedOff
     const auto zeros = receiver.receive(1000);
     ASSERT_TRUE(zeros);
     EXPECT_TRUE(allZero(zeros->bytes.mid(18)));
-    runEventLoop(300);
+    runEvents(300);
     EXPECT_TRUE(receiver.drain().empty());
 }

@@ -114,13 +114,13 @@ TEST(TimelineSenderUdp, DeliversTheBytesAndReportsSuccessOnceFromTheEventLoop)
     sender.send(event, reports.completion());
     EXPECT_TRUE(reports.received.empty()) << "a valid send never reports from within send()";
 
-    ASSERT_TRUE(runEventLoopUntil([&] { return !reports.received.empty(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return !reports.received.empty(); }, 3000));
     EXPECT_EQ(reports.received[0], std::nullopt);
     const auto datagram = receiver.receive(2000);
     ASSERT_TRUE(datagram);
     EXPECT_EQ(datagram->bytes, QByteArray("\x0A\x0B\xFF", 3));
 
-    runEventLoop(500);
+    runEvents(500);
     EXPECT_EQ(reports.received.size(), 1u) << "the time-out finds the send already finished";
     EXPECT_EQ(sender.pendingCount(), 0);
 }
@@ -133,7 +133,7 @@ TEST(TimelineSenderUdp, TwoQuickSendsGiveTwoDatagramsAndTwoReports)
     sender.send(messageEvent(Transport::udp, receiver.port(), QStringLiteral("one")), reports.completion());
     sender.send(messageEvent(Transport::udp, receiver.port(), QStringLiteral("two")), reports.completion());
     EXPECT_EQ(sender.pendingCount(), 2);
-    ASSERT_TRUE(runEventLoopUntil([&] { return reports.received.size() == 2; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return reports.received.size() == 2; }, 3000));
     EXPECT_EQ(reports.received, (std::vector<std::optional<QString>>{std::nullopt, std::nullopt}));
     QStringList payloads;
     for (int i = 0; i < 2; ++i)
@@ -147,8 +147,8 @@ TEST(TimelineSenderUdp, SendingWithNobodyListeningStillSucceeds)
     TimelineSender sender(300ms);
     Reports reports;
     sender.send(messageEvent(Transport::udp, freeLoopbackUdpPort(), QStringLiteral("go")), reports.completion());
-    ASSERT_TRUE(runEventLoopUntil([&] { return !reports.received.empty(); }, 3000));
-    runEventLoop(500);
+    ASSERT_TRUE(waitUntil([&] { return !reports.received.empty(); }, 3000));
+    runEvents(500);
     ASSERT_EQ(reports.received.size(), 1u);
     EXPECT_EQ(reports.received[0], std::nullopt);
 }
@@ -167,9 +167,9 @@ TEST(TimelineSenderOsc, OscdumpReceivesTheAddressAndStringArgument)
     TimelineEvent empty = messageEvent(Transport::osc, port, QString());
     empty.oscAddress = QStringLiteral("/cue");
     sender.send(go, reports.completion());
-    ASSERT_TRUE(runEventLoopUntil([&] { return reports.received.size() == 1; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return reports.received.size() == 1; }, 3000));
     sender.send(empty, reports.completion());
-    ASSERT_TRUE(runEventLoopUntil([&] { return reports.received.size() == 2; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return reports.received.size() == 2; }, 3000));
     EXPECT_EQ(reports.received, (std::vector<std::optional<QString>>{std::nullopt, std::nullopt}));
 
     EXPECT_EQ(peer.nextMessage(5000), QStringLiteral("/cue/go s \"开场 go\tnow\""));
@@ -195,7 +195,7 @@ TEST(TimelineSenderTcp, PeerReceivesThePayloadThenEndOfStream)
     Reports reports;
     const QString payload = QStringLiteral("PLAY 1\r\n灯光");
     sender.send(messageEvent(Transport::tcp, server.serverPort(), payload), reports.completion());
-    ASSERT_TRUE(runEventLoopUntil([&] { return endOfStream && !reports.received.empty(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return endOfStream && !reports.received.empty(); }, 3000));
     EXPECT_EQ(received, payload.toUtf8());
     ASSERT_EQ(reports.received.size(), 1u);
     EXPECT_EQ(reports.received[0], std::nullopt);
@@ -207,8 +207,8 @@ TEST(TimelineSenderTcp, ClosedPortGivesExactlyOneFailure)
     TimelineSender sender(400ms);
     Reports reports;
     sender.send(messageEvent(Transport::tcp, closedTcpPort(), QStringLiteral("go")), reports.completion());
-    ASSERT_TRUE(runEventLoopUntil([&] { return !reports.received.empty(); }, 3000));
-    runEventLoop(700);
+    ASSERT_TRUE(waitUntil([&] { return !reports.received.empty(); }, 3000));
+    runEvents(700);
     ASSERT_EQ(reports.received.size(), 1u);
     ASSERT_TRUE(reports.received[0]);
     EXPECT_FALSE(reports.received[0]->isEmpty());
@@ -221,10 +221,10 @@ TEST(TimelineSenderTcp, ConnectionThatNeverCompletesTimesOut)
     TimelineSender sender(300ms);
     Reports reports;
     sender.send(messageEvent(Transport::tcp, listener.port(), QStringLiteral("go")), reports.completion());
-    runEventLoop(150);
+    runEvents(150);
     EXPECT_TRUE(reports.received.empty());
-    ASSERT_TRUE(runEventLoopUntil([&] { return !reports.received.empty(); }, 3000));
-    runEventLoop(300);
+    ASSERT_TRUE(waitUntil([&] { return !reports.received.empty(); }, 3000));
+    runEvents(300);
     ASSERT_EQ(reports.received.size(), 1u);
     EXPECT_EQ(reports.received[0], QStringLiteral("连接或发送超时"));
 }
@@ -237,11 +237,11 @@ TEST(TimelineSenderCancel, SilencesEveryPendingSend)
     Reports reports;
     for (int i = 0; i < 3; ++i)
         sender.send(messageEvent(Transport::tcp, listener.port(), QStringLiteral("go")), reports.completion());
-    runEventLoop(50);
+    runEvents(50);
     EXPECT_EQ(sender.pendingCount(), 3);
     sender.cancel();
     EXPECT_EQ(sender.pendingCount(), 0);
-    runEventLoop(500);
+    runEvents(500);
     EXPECT_TRUE(reports.received.empty());
 }
 
@@ -252,7 +252,7 @@ TEST(TimelineSenderCancel, CancelledDatagramIsNeitherSentNorReported)
     Reports reports;
     sender.send(messageEvent(Transport::udp, receiver.port(), QStringLiteral("go")), reports.completion());
     sender.cancel();
-    runEventLoop(400);
+    runEvents(400);
     EXPECT_TRUE(reports.received.empty());
     EXPECT_FALSE(receiver.receive(0));
 }
@@ -264,8 +264,8 @@ TEST(TimelineSenderLifetime, DroppedSenderReportsNothing)
     Reports reports;
     auto sender = std::make_unique<TimelineSender>(200ms);
     sender->send(messageEvent(Transport::tcp, listener.port(), QStringLiteral("go")), reports.completion());
-    runEventLoop(50);
+    runEvents(50);
     sender.reset();
-    runEventLoop(400);
+    runEvents(400);
     EXPECT_TRUE(reports.received.empty());
 }

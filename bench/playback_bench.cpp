@@ -1,0 +1,260 @@
+// Figures for playback: GO latency to the first frame of a prepared 1080p video and of a still, and the cost and
+// punctuality of the 15 ms timeline scheduler on a 10,000-event timeline.
+//   playback_bench [seconds of timeline to step, 60 by default]
+#include "audiochannelmixer.h"
+#include "clock.h"
+#include "engine.h"
+#include "loopbackreceiver.h"
+#include "mediafixtures.h"
+#include "meshvideofeed.h"
+#include "picture.h"
+#include "steadyclock.h"
+#include "timelinesender.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <vector>
+
+namespace {
+
+double threadCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// Sleeps in the event loop between checks, so that the harness itself costs next to no CPU.
+void runEventsUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer check;
+    check.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    check.start(1);
+    if (!done())
+        loop.exec();
+}
+
+void runEvents(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
+}
+
+void printFigures(const char* what, const std::vector<double>& milliseconds)
+{
+    std::printf("  %-58s median %7.2f ms   p99 %7.2f ms   max %7.2f ms   (n=%zu)\n", what,
+                percentile(milliseconds, 0.5), percentile(milliseconds, 0.99), percentile(milliseconds, 1.0),
+                milliseconds.size());
+}
+
+std::unique_ptr<Engine> makeEngine(const QTemporaryDir& folder, std::shared_ptr<Clock> clock = {})
+{
+    Engine::Services services;
+    services.clock = std::move(clock);
+    return std::make_unique<Engine>(false, std::make_shared<AudioChannelMixer>(), folder.path(), services);
+}
+
+// A still cue on air, a 1080p video cue next: GO, then the time until the video's frame reaches the frame feed of
+// the first screen's foreground picture, and until the first frame of playback after the common start.
+void goLatency(const QTemporaryDir& folder)
+{
+    const QUrl video = QUrl::fromLocalFile(MediaFixtures::video({.size = {1920, 1080}, .seconds = 3}));
+    const QUrl still = QUrl::fromLocalFile(MediaFixtures::png({1920, 1080}, Qt::darkCyan));
+    std::unique_ptr<Engine> engine = makeEngine(folder);
+    Show show = engine->show();
+    show.cues[0].main = still;
+    show.cues[1].main = video;
+    show.cues[2].main = still;
+    engine->setShow(show);
+
+    std::vector<double> toFeed;
+    std::vector<double> toMovingFrame;
+    std::vector<double> toStill;
+    int prepared = 0;
+    const int rounds = 40;
+    for (int round = 0; round < rounds; ++round) {
+        engine->stop(true);
+        engine->take(engine->show().cues[0]);
+        // Time for the next cue's video to load and preroll, as it would have while the still is on air.
+        runEvents(400);
+
+        QElapsedTimer clock;
+        clock.start();
+        engine->go();
+        Picture* shown = engine->program(kScreen1)->foreground();
+        if (!shown)
+            continue;
+        prepared += shown->player()->isReady() ? 1 : 0;
+        std::optional<double> firstFrame;
+        std::optional<double> movingFrame;
+        const QUuid token = shown->meshVideoFeed()->add([&](const VideoFrame& frame) {
+            const double at = double(clock.nsecsElapsed()) / 1e6;
+            if (!firstFrame)
+                firstFrame = at;
+            if (!movingFrame && frame.time() > 0)
+                movingFrame = at;
+        });
+        runEventsUntil([&] { return movingFrame.has_value(); }, 3000);
+        shown->meshVideoFeed()->remove(token);
+        if (firstFrame)
+            toFeed.push_back(*firstFrame);
+        if (movingFrame)
+            toMovingFrame.push_back(*movingFrame);
+
+        clock.restart();
+        engine->go();
+        if (engine->program(kScreen1)->image())
+            toStill.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+    std::printf("GO latency (%d rounds, 1080p H.264 prepared in %d of them, 1080p PNG still)\n", rounds, prepared);
+    printFigures("go() to the video's first frame on the screen's feed", toFeed);
+    printFigures("go() to the second frame of the video (0.1 s common start)", toMovingFrame);
+    printFigures("go() to the still on the program picture", toStill);
+}
+
+// Steps are the scheduler's clock reads: each step reads the clock once, at its start.
+class RecordingClock : public Clock
+{
+  public:
+    double uptime() const override
+    {
+        const double now = steady.uptime();
+        reads.push_back({now, threadCpuSeconds()});
+        return now;
+    }
+    struct Read
+    {
+        double at;
+        double cpu;
+    };
+    mutable std::vector<Read> reads;
+
+  private:
+    SteadyClock steady;
+};
+
+void schedulerCost(const QTemporaryDir& folder, double seconds)
+{
+    LoopbackReceiver receiver;
+    auto clock = std::make_shared<RecordingClock>();
+    std::unique_ptr<Engine> engine = makeEngine(folder, clock);
+    const int count = 10000;
+    const double span = 600;
+    QList<TimelineEvent> events;
+    events.reserve(count);
+    // Times spread evenly at random, so that they fall anywhere between two steps; stored out of order.
+    quint32 seed = 12345;
+    for (int i = 0; i < count; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        TimelineEvent event;
+        event.time = std::round(span * (seed / 4294967296.0) * 100) / 100;
+        event.track = Track::message;
+        event.host = QStringLiteral("127.0.0.1");
+        event.port = receiver.port();
+        event.payload = QString::number(i);
+        events.append(event);
+    }
+    Show show = engine->show();
+    show.cues[0].timeline = events;
+    engine->setShow(show);
+
+    engine->take(engine->show().cues[0]);
+    const size_t firstRead = clock->reads.size();
+    const double origin = clock->reads.back().at;
+    int delivered = 0;
+    QTimer drain;
+    QObject::connect(&drain, &QTimer::timeout, [&] { delivered += int(receiver.drain().size()); });
+    drain.start(500);
+    runEvents(int(seconds * 1000));
+    drain.stop();
+    delivered += int(receiver.drain().size());
+
+    std::vector<RecordingClock::Read> steps(clock->reads.begin() + qsizetype(firstRead), clock->reads.end());
+    std::vector<double> times;
+    for (const TimelineEvent& event : std::as_const(events))
+        times.push_back(origin + event.time);
+    std::sort(times.begin(), times.end());
+    // An event runs in the first step whose position has reached its time; a step's cost runs up to the next read.
+    std::vector<double> quietCpu;
+    std::vector<double> busyCpu;
+    std::vector<double> gaps;
+    std::vector<double> lateness;
+    auto due = times.cbegin();
+    for (size_t i = 0; i + 1 < steps.size(); ++i) {
+        int ran = 0;
+        for (; due != times.cend() && *due <= steps[i].at; ++due, ++ran)
+            lateness.push_back((steps[i].at - *due) * 1000);
+        (ran > 0 ? busyCpu : quietCpu).push_back((steps[i + 1].cpu - steps[i].cpu) * 1000);
+        gaps.push_back((steps[i + 1].at - steps[i].at) * 1000);
+    }
+    std::printf("Scheduler: %d message events over %.0f s to a loopback UDP port, stepped for %.0f s\n", count, span,
+                seconds);
+    std::printf("  steps %zu, events due %zu, datagrams received %d\n", steps.size(), lateness.size(), delivered);
+    printFigures("main-thread CPU per cycle, steps without a due event", quietCpu);
+    printFigures("main-thread CPU per cycle, steps that sent messages", busyCpu);
+    printFigures("interval between steps", gaps);
+    printFigures("lateness of an event behind its due time", lateness);
+}
+
+// The share of a busy step that is the message sender's: one send and its report, for events like the above.
+void senderCost()
+{
+    LoopbackReceiver receiver;
+    TimelineSender sender;
+    TimelineEvent event;
+    event.track = Track::message;
+    event.host = QStringLiteral("127.0.0.1");
+    event.port = receiver.port();
+    event.payload = QStringLiteral("1234");
+    std::vector<double> cpu;
+    for (int i = 0; i < 500; ++i) {
+        bool reported = false;
+        const double before = threadCpuSeconds();
+        sender.send(event, [&](const std::optional<QString>&) { reported = true; });
+        while (!reported)
+            QCoreApplication::processEvents();
+        cpu.push_back((threadCpuSeconds() - before) * 1000);
+        receiver.drain();
+    }
+    printFigures("of which one UDP message sent and reported by itself", cpu);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))
+        qputenv("LUMO_AUDIO_SINK", "fake");
+    QGuiApplication app(argc, argv);
+    const double seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 60;
+    QTemporaryDir folder;
+    goLatency(folder);
+    schedulerCost(folder, seconds > 0 ? seconds : 60);
+    senderCost();
+    return 0;
+}

@@ -1,0 +1,182 @@
+#include "engine.h"
+
+#include "directfile.h"
+#include "picture.h"
+#include "timelineclock.h"
+
+using namespace std::chrono_literals;
+
+// Every player of a direct cue is told this far ahead when to begin, so that all of them begin together.
+static constexpr auto kCommonStartLead = 100ms;
+
+static bool isMovie(const std::optional<QUrl>& url)
+{
+    return url && assetKind(*url) == AssetKind::video;
+}
+
+void Engine::start(const Cue& cue, double position, bool startPaused, std::optional<RemotePlaybackMode> remoteMode)
+{
+    m_remotePlaybackMode = remoteMode;
+    m_remotePlaybackItems.clear();
+    m_remotePlaybackPlayed = false;
+    QSet<ScreenRole> preserving;
+    for (const ScreenRole& role : m_show.screens())
+        if (startsWithVideo(cue, role))
+            preserving.insert(role);
+    resetTimeline(preserving);
+    clearObservers();
+    setCurrent(cue);
+    if (!m_projectionMode)
+        setSelected(cue.id);
+    if (cue.isTimelineCue()) {
+        m_timelinePosition = position;
+        m_timelineClock->update(position);
+        startTimeline(*cue.timeline, cue, startPaused || position > 0);
+        if (startPaused)
+            togglePause();
+        return;
+    }
+    startDirectCue(cue, position, startPaused, remoteMode);
+}
+
+void Engine::startDirectCue(const Cue& cue, double position, bool startPaused,
+                            std::optional<RemotePlaybackMode> remoteMode)
+{
+    const QList<ScreenRole> screens = m_show.screens();
+    for (const ScreenRole& role : screens)
+        placeDirectPicture(cue, role);
+    refreshVideoPreloads();
+    for (Bus bus : allCases<Bus>()) {
+        Player* player = m_audio[size_t(bus)];
+        if (bus == cue.audioBus && cue.audio) {
+            player->load(*cue.audio);
+            player->setAudioMixer(m_audioMixer);
+        } else {
+            player->clear();
+        }
+    }
+    updateVolumes();
+
+    QList<Player*> players;
+    for (const ScreenRole& role : screens)
+        if (const Picture* program = m_program.value(role))
+            players.append(program->foreground() ? program->foreground()->player() : program->player());
+    players.append(m_audio[size_t(Bus::music)]);
+    players.append(m_audio[size_t(Bus::effects)]);
+    players.removeIf([](const Player* player) { return !player->hasItem(); });
+
+    if (remoteMode)
+        m_remotePlaybackItems = QSet<const Player*>(players.cbegin(), players.cend());
+    if (m_projectionMode) {
+        m_legacyProjectionItems = QSet<const Player*>(players.cbegin(), players.cend());
+        if (players.isEmpty())
+            queueProjectionAdvance();
+    }
+
+    const HostTime startAt = HostClock::now() + kCommonStartLead;
+    for (Player* player : players) {
+        if (startPaused)
+            player->seek(position, SeekMode::exact);
+        else
+            player->playAt(position, startAt);
+    }
+    for (Player* player : players)
+        observeItem(
+            player, [=, this](Player* ended) { directPlayerEnded(ended, cue, remoteMode, players); },
+            [=, this](Player* failed) { directPlayerFailed(failed, cue, remoteMode); });
+
+    QString text = QStringLiteral("播出中 · ") + cue.name;
+    if (players.isEmpty() && cue.ending == EndBehavior::next)
+        text += QStringLiteral("（无时长素材，请手动 GO）");
+    setMessage(text);
+    applyLighting(cue.lighting);
+    if (startPaused)
+        setPaused(true);
+}
+
+// A video goes up as the screen's foreground, taken over from its preload when there is one; anything else is
+// the program picture's own content.
+void Engine::placeDirectPicture(const Cue& cue, const ScreenRole& role)
+{
+    const std::optional<QUrl> url = directFile(cue, role);
+    Picture* program = m_program.value(role);
+    if (!isMovie(url)) {
+        if (!program)
+            return;
+        clearForeground(role);
+        program->load(url);
+        return;
+    }
+    std::shared_ptr<Picture> video = takePreparedVideo(role, *url);
+    if (!video)
+        video = makeVideoPicture();
+    if (!video->url())
+        video->load(*url);
+    if (!program)
+        return;
+    program->load(std::nullopt);
+    setForeground(role, std::move(video));
+}
+
+// Reacts to this player's current item only: a later load or a stop makes its signals count for nothing.
+void Engine::observeItem(Player* player, const std::function<void(Player*)>& ended,
+                         const std::function<void(Player*)>& failed)
+{
+    const quint64 item = player->generation();
+    const QPointer<Player> guarded(player);
+    const auto whenObserved = [guarded, item](const std::function<void(Player*)>& handler) {
+        return [guarded, item, handler] {
+            if (guarded && guarded->generation() == item)
+                handler(guarded);
+        };
+    };
+    m_playbackObservers.append(connect(player, &Player::failed, this, whenObserved(failed), Qt::QueuedConnection));
+    m_playbackObservers.append(connect(player, &Player::ended, this, whenObserved(ended), Qt::QueuedConnection));
+}
+
+void Engine::directPlayerFailed(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode)
+{
+    if (m_projectionMode)
+        legacyProjectionEnded(player);
+    setMessage(QStringLiteral("播放失败 · ") + cue.name);
+    if (remoteMode)
+        remotePlayerDone(player, cue, *remoteMode);
+}
+
+void Engine::directPlayerEnded(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode,
+                               const QList<Player*>& players)
+{
+    if (m_projectionMode) {
+        legacyProjectionEnded(player);
+        return;
+    }
+    if (remoteMode) {
+        m_remotePlaybackPlayed = true;
+        remotePlayerDone(player, cue, *remoteMode);
+        return;
+    }
+    switch (cue.ending) {
+    case EndBehavior::hold:
+        return;
+    case EndBehavior::loop:
+        player->seek(0);
+        if (!m_paused)
+            player->play();
+        return;
+    case EndBehavior::next:
+        if (player == players.first())
+            go(std::nullopt);
+        return;
+    }
+}
+
+// A failed player is done as much as one that played to its end: either way the playback no longer waits for it.
+void Engine::remotePlayerDone(Player* player, const Cue& cue, RemotePlaybackMode mode)
+{
+    if (!m_remotePlaybackItems.remove(player) || !m_remotePlaybackItems.isEmpty())
+        return;
+    // Starting again what could not play at all would only fail again, over and over.
+    if (mode == RemotePlaybackMode::loop && !m_remotePlaybackPlayed)
+        return;
+    finishRemotePlayback(cue, mode);
+}

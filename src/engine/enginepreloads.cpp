@@ -1,0 +1,78 @@
+#include "engine.h"
+
+#include "directfile.h"
+#include "mediafile.h"
+#include "picture.h"
+
+void Engine::refreshVideoPreloads()
+{
+    QList<VideoPreloadKey> wanted;
+    for (auto screen = m_timelineVideos.cbegin(); screen != m_timelineVideos.cend(); ++screen) {
+        const QList<int>& indices = screen.value();
+        const auto upcoming = std::lower_bound(indices.cbegin(), indices.cend(), m_timelineIndex);
+        if (upcoming == indices.cend())
+            continue;
+        const TimelineEvent& event = m_timelineEvents.at(*upcoming);
+        wanted.append({screen.key(), m_timelineAssets.value(*event.assetID).url});
+    }
+    if (const std::optional<Cue> next = nextPlaybackCue())
+        for (const VideoPreloadKey& key : nextCueVideos(*next))
+            if (!wanted.contains(key))
+                wanted.append(key);
+
+    for (auto prepared = m_preparedVideos.begin(); prepared != m_preparedVideos.end();) {
+        if (wanted.contains(prepared.key())) {
+            ++prepared;
+            continue;
+        }
+        prepared.value()->cancelPreload();
+        prepared = m_preparedVideos.erase(prepared);
+    }
+    for (const VideoPreloadKey& key : std::as_const(wanted)) {
+        if (m_preparedVideos.contains(key) || !isReadableFile(key.url))
+            continue;
+        std::shared_ptr<Picture> picture = makeVideoPicture();
+        picture->preloadVideo(key.url);
+        m_preparedVideos.insert(key, std::move(picture));
+    }
+}
+
+// Each screen's first video of a cue, by time; worked out again only when the cue or the assets change.
+QList<VideoPreloadKey> Engine::nextCueVideos(const Cue& cue)
+{
+    QList<MediaAsset> assets = runAssets();
+    if (m_nextCueVideos && m_nextCueVideos->cue == cue && m_nextCueVideos->assets == assets)
+        return m_nextCueVideos->keys;
+    QList<VideoPreloadKey> keys;
+    if (!cue.isTimelineCue()) {
+        for (const ScreenRole& role : m_show.screens())
+            if (const std::optional<QUrl> url = directFile(cue, role); url && assetKind(*url) == AssetKind::video)
+                keys.append({role, *url});
+    } else {
+        QHash<QUuid, const MediaAsset*> byID;
+        for (const MediaAsset& asset : std::as_const(assets))
+            if (!byID.contains(asset.id))
+                byID.insert(asset.id, &asset);
+        QHash<ScreenRole, std::pair<double, QUrl>> first;
+        for (const TimelineEvent& event : *cue.timeline) {
+            const std::optional<ScreenRole> role = event.screen();
+            if (!role || !event.assetID || (first.contains(*role) && first[*role].first <= event.time))
+                continue;
+            const MediaAsset* asset = byID.value(*event.assetID);
+            if (asset && asset->kind == AssetKind::video)
+                first.insert(*role, {event.time, asset->url});
+        }
+        for (auto entry = first.cbegin(); entry != first.cend(); ++entry)
+            keys.append({entry.key(), entry.value().second});
+    }
+    m_nextCueVideos = NextCueVideos{cue, std::move(assets), keys};
+    return keys;
+}
+
+std::shared_ptr<Picture> Engine::takePreparedVideo(const ScreenRole& role, const QUrl& url)
+{
+    std::shared_ptr<Picture> picture = m_preparedVideos.take({role, url});
+    if (picture)
+        picture->cancelPreload();
+    return picture;
+}

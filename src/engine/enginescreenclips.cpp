@@ -1,0 +1,122 @@
+#include "engine.h"
+
+#include "directfile.h"
+#include "picture.h"
+
+// A screen whose next clip comes within one 30 Hz frame keeps its picture rather than flash the empty screen.
+static constexpr double kHoldGap = 1.0 / 30.0;
+
+std::shared_ptr<Picture> Engine::makeVideoPicture()
+{
+    // Deleted from the event loop, never inside one of its own player's signals.
+    std::shared_ptr<Picture> picture(new Picture(m_services.players), [](Picture* made) { made->deleteLater(); });
+    picture->setAudioMixer(m_audioMixer);
+    return picture;
+}
+
+void Engine::setForeground(const ScreenRole& role, std::shared_ptr<Picture> picture)
+{
+    Picture* program = m_program.value(role);
+    if (!program)
+        return;
+    program->setForeground(picture.get());
+    m_foregrounds.insert(role, std::move(picture));
+}
+
+void Engine::clearForeground(const ScreenRole& role)
+{
+    if (Picture* program = m_program.value(role))
+        program->setForeground(nullptr);
+    m_foregrounds.remove(role);
+}
+
+void Engine::refreshScreenClips()
+{
+    for (auto entry = m_program.cbegin(); entry != m_program.cend(); ++entry)
+        refreshScreen(entry.key(), entry.value());
+}
+
+void Engine::refreshScreen(const ScreenRole& role, Picture* program)
+{
+    const auto found = m_screenClips.find(role);
+    if (found != m_screenClips.end()) {
+        QMap<qint64, ScreenClip>& layers = found.value();
+        for (auto clip = layers.begin(); clip != layers.end();) {
+            if (!clip->hasEnded(m_timelinePosition)) {
+                ++clip;
+                continue;
+            }
+            clip->picture->player()->pause();
+            clip = layers.erase(clip);
+        }
+        if (layers.isEmpty())
+            m_screenClips.erase(found);
+    }
+
+    const auto remaining = m_screenClips.constFind(role);
+    if (remaining != m_screenClips.cend()) {
+        const ScreenClip& top = remaining->last();
+        Picture* shown = program->foreground();
+        Picture* incoming = top.picture.get();
+        if (shown == incoming)
+            return;
+        if (top.asset.kind == AssetKind::video && shown) {
+            if (shown->image()) {
+                incoming->prepareTransitionFrame();
+                if (!incoming->transitionFrame())
+                    return;
+            } else if (!incoming->player()->isReady()) {
+                return;
+            }
+        }
+        setForeground(role, top.picture);
+        updateVolumes();
+        return;
+    }
+
+    if (m_remotePlaybackMode == RemotePlaybackMode::once) {
+        const bool comesLater = m_lastScreenEvent.value(role, -1) >= m_timelineIndex;
+        if (!comesLater)
+            return;
+    }
+    if (!program->foreground() || shouldHoldVideo(role))
+        return;
+    clearForeground(role);
+    updateVolumes();
+}
+
+bool Engine::shouldHoldVideo(const ScreenRole& role) const
+{
+    for (int index = m_timelineIndex; index < m_timelineEvents.size(); ++index) {
+        const TimelineEvent& event = m_timelineEvents.at(index);
+        if (event.time > m_timelinePosition + kHoldGap)
+            break;
+        if (event.screen() == role && event.assetID && m_timelineAssets.contains(*event.assetID))
+            return true;
+    }
+    if (m_timelineIndex != m_timelineEvents.size())
+        return false;
+    if (m_projectionMode)
+        return startsWithVideo(nextPlaybackCue(), role);
+    if (m_remotePlaybackMode || !m_current || m_current->ending != EndBehavior::next)
+        return false;
+    return startsWithVideo(nextPlaybackCue(), role);
+}
+
+bool Engine::startsWithVideo(const std::optional<Cue>& cue, const ScreenRole& role) const
+{
+    if (!cue)
+        return false;
+    if (!cue->isTimelineCue()) {
+        const std::optional<QUrl> url = directFile(*cue, role);
+        return url && assetKind(*url) == AssetKind::video;
+    }
+    const QList<MediaAsset> assets = runAssets();
+    return std::any_of(cue->timeline->cbegin(), cue->timeline->cend(), [&](const TimelineEvent& event) {
+        if (event.screen() != role || event.time > videoTransitionTolerance || !event.assetID)
+            return false;
+        return std::any_of(assets.cbegin(), assets.cend(), [&](const MediaAsset& asset) {
+            return asset.id == *event.assetID && asset.kind == AssetKind::video;
+        });
+    });
+}

@@ -1,0 +1,155 @@
+#include "engine.h"
+
+#include "clock.h"
+#include "delayedtask.h"
+#include "picture.h"
+#include "timelineclock.h"
+
+#include <cmath>
+
+static constexpr double kLongestDelay = 3600;
+
+std::optional<Cue> Engine::next() const
+{
+    if (!m_current)
+        return m_show.cues.isEmpty() ? std::nullopt : std::optional(m_show.cues.first());
+    const auto onAir = std::find_if(m_show.cues.cbegin(), m_show.cues.cend(),
+                                    [this](const Cue& cue) { return cue.id == m_current->id; });
+    if (onAir == m_show.cues.cend() || std::next(onAir) == m_show.cues.cend())
+        return std::nullopt;
+    return *std::next(onAir);
+}
+
+void Engine::go(std::optional<RemotePlaybackMode> remoteMode)
+{
+    if (m_pendingID)
+        return;
+    const std::optional<Cue> cue = next();
+    if (!cue) {
+        setMessage(QStringLiteral("节目单已结束"));
+        return;
+    }
+    take(*cue, true, remoteMode);
+}
+
+void Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode)
+{
+    if (m_projectionMode)
+        return;
+    if (!canPlay(cue, m_show.assets.value_or(QList<MediaAsset>{})))
+        return;
+    setProjectionTestPattern(false);
+    cancelDelay();
+    if (m_paused)
+        togglePause();
+    // A pause that held only the countdown just dropped has nothing left to resume; what starts now is not paused.
+    setPaused(false);
+    if (useDelay && std::isfinite(cue.delay)) {
+        const double delay = std::clamp(cue.delay, 0.0, kLongestDelay);
+        if (delay > 0) {
+            m_pendingID = cue.id;
+            m_pendingRemoteMode = remoteMode;
+            setMessage(QStringLiteral("等待执行 · ") + cue.name);
+            schedule(cue, delay);
+            return;
+        }
+    }
+    start(cue, 0, false, remoteMode);
+}
+
+void Engine::cancelDelay()
+{
+    m_pending->cancel();
+    m_pendingID.reset();
+    m_pendingRemoteMode.reset();
+    m_delayRemaining = 0;
+}
+
+// The countdown runs on a timer owned by the engine, so it ends with the engine.
+void Engine::schedule(const Cue& cue, double seconds)
+{
+    m_delayDeadline = m_services.clock->uptime() + seconds;
+    const std::optional<RemotePlaybackMode> mode = m_pendingRemoteMode;
+    const auto delay = std::chrono::milliseconds(std::llround(seconds * 1000));
+    m_pending->schedule(
+        [this, cue, mode] {
+            if (m_pendingID != cue.id)
+                return;
+            cancelDelay();
+            take(cue, false, mode);
+        },
+        delay);
+}
+
+// Everything the transport pauses and resumes, each player once.
+QList<Player*> Engine::transportPlayers() const
+{
+    QList<Player*> players;
+    for (Picture* program : m_program)
+        players.append(program->player());
+    players.append(m_audio[size_t(Bus::music)]);
+    players.append(m_audio[size_t(Bus::effects)]);
+    for (const auto& layers : m_timelineAudio)
+        for (Player* player : layers)
+            players.append(player);
+    QSet<const Player*> clipPlayers;
+    for (const auto& layers : m_screenClips)
+        for (const ScreenClip& clip : layers) {
+            players.append(clip.picture->player());
+            clipPlayers.insert(clip.picture->player());
+        }
+    for (Picture* program : m_program)
+        if (program->foreground() && !clipPlayers.contains(program->foreground()->player()))
+            players.append(program->foreground()->player());
+    return players;
+}
+
+void Engine::togglePause()
+{
+    if (!m_current && !m_pendingID)
+        return;
+    const bool pausing = !m_paused;
+    setPaused(pausing);
+    const Clock& clock = *m_services.clock;
+    if (m_projectionMode) {
+        if (pausing) {
+            m_projectionPauseStarted = clock.uptime();
+        } else if (m_projectionPauseStarted) {
+            m_projectionStartedAt += clock.uptime() - *m_projectionPauseStarted;
+            m_projectionPauseStarted.reset();
+        }
+    }
+    if (!m_timelineEvents.isEmpty()) {
+        if (pausing) {
+            m_timelinePosition = clock.uptime() - m_timelineOrigin;
+            m_timelineClock->update(m_timelinePosition);
+            cancelTimelineTask();
+        } else {
+            runTimeline();
+        }
+    }
+    if (m_pendingID) {
+        const auto waiting = std::find_if(m_show.cues.cbegin(), m_show.cues.cend(),
+                                          [this](const Cue& cue) { return cue.id == *m_pendingID; });
+        if (waiting != m_show.cues.cend()) {
+            if (pausing) {
+                m_delayRemaining = std::max(m_delayDeadline - clock.uptime(), 0.0);
+                m_pending->cancel();
+            } else {
+                schedule(*waiting, m_delayRemaining);
+            }
+        }
+    }
+    for (Player* player : transportPlayers()) {
+        if (!player->hasItem())
+            continue;
+        if (pausing) {
+            player->pause();
+            continue;
+        }
+        const std::optional<double> length = player->duration();
+        if (!length || player->currentTime() < *length)
+            player->play();
+    }
+    setMessage(pausing ? QStringLiteral("已暂停") : QStringLiteral("已继续"));
+}

@@ -1,0 +1,188 @@
+#include "loopbackreceiver.h"
+#include "playbackfixture.h"
+
+using CueStart = PlaybackTest;
+
+static const ScreenRole kScreen3{QStringLiteral("屏幕 3")};
+
+TEST_F(CueStart, DirectCueShowsItsVideoAndStartsEveryPlayerAtOneTimeAhead)
+{
+    giveVideoAndMusic();
+    edit([&](Show& show) { show.outputScreens = QList<ScreenRole>{kScreen1, kScreen2}; });
+    engine->program(kScreen2)->load(stillFile(Qt::red));
+    const HostTime before = HostClock::now();
+    engine->take(cue(0));
+
+    FakePlayer* picture = playerOf(video);
+    FakePlayer* sound = playerOf(music);
+    ASSERT_TRUE(picture && sound);
+    EXPECT_EQ(shown()->player(), picture);
+    EXPECT_FALSE(shown(kScreen2));
+    EXPECT_FALSE(engine->program(kScreen2)->image());
+    EXPECT_EQ(engine->audioPlayer(Bus::music), sound);
+    EXPECT_FALSE(engine->audioPlayer(Bus::effects)->hasItem());
+    ASSERT_TRUE(picture->startedAt && sound->startedAt);
+    EXPECT_EQ(*picture->startedAt, *sound->startedAt);
+    EXPECT_GE(*picture->startedAt - before, std::chrono::milliseconds(100));
+    EXPECT_LT(*picture->startedAt - before, std::chrono::milliseconds(200));
+    EXPECT_EQ(engine->message(), QStringLiteral("播出中 · 暖场"));
+}
+
+TEST_F(CueStart, MirrorPlaysMainOnTheSecondScreenWithItsOwnPlayerAndEmptiesOthers)
+{
+    edit([&](Show& show) {
+        show.outputScreens = QList<ScreenRole>{kScreen1, kScreen2, kScreen3};
+        show.cues[0].main = video;
+        show.cues[0].sideMirrorsMain = true;
+    });
+    engine->program(kScreen3)->load(stillFile(Qt::red));
+    engine->take(cue(0));
+    ASSERT_TRUE(shown(kScreen1) && shown(kScreen2));
+    EXPECT_NE(shown(kScreen1)->player(), shown(kScreen2)->player());
+    EXPECT_EQ(shown(kScreen2)->player()->url(), video);
+    EXPECT_FALSE(engine->program(kScreen3)->image());
+}
+
+TEST_F(CueStart, StillOnlyCueWithAutomaticGoWaitsForTheOperator)
+{
+    edit([&](Show& show) {
+        show.cues[0].main = stillFile(Qt::blue);
+        show.cues[0].ending = EndBehavior::next;
+    });
+    engine->take(cue(0));
+    EXPECT_EQ(shownColor(), QColor());
+    EXPECT_EQ(engine->program(kScreen1)->image()->pixelColor(0, 0), QColor(Qt::blue));
+    EXPECT_EQ(engine->message(), QStringLiteral("播出中 · 暖场（无时长素材，请手动 GO）"));
+    runEvents(50);
+    EXPECT_EQ(engine->current()->id, cue(0).id);
+    engine->go();
+    EXPECT_EQ(engine->current()->id, cue(1).id);
+}
+
+TEST_F(CueStart, AutomaticGoFollowsTheEndOfTheFirstPlayerOnly)
+{
+    giveVideoAndMusic(EndBehavior::next);
+    engine->take(cue(0));
+    playerOf(music)->finish();
+    runEvents(20);
+    EXPECT_EQ(engine->current()->id, cue(0).id);
+    playerOf(video)->finish();
+    runEvents(20);
+    EXPECT_EQ(engine->current()->id, cue(1).id);
+}
+
+TEST_F(CueStart, LoopRestartsEachPlayerAtItsOwnEnd)
+{
+    giveVideoAndMusic(EndBehavior::loop);
+    engine->take(cue(0));
+    FakePlayer* picture = playerOf(video);
+    FakePlayer* sound = playerOf(music);
+    picture->length = 10;
+    picture->finish();
+    runEvents(20);
+    EXPECT_EQ(picture->seeks, QList<double>{0});
+    EXPECT_TRUE(picture->isPlaying());
+    EXPECT_TRUE(sound->seeks.isEmpty());
+}
+
+TEST_F(CueStart, EndOfAPreviousCuesPlayerDoesNothing)
+{
+    edit([&](Show& show) {
+        show.cues[0].audio = music;
+        show.cues[0].audioBus = Bus::effects;
+        show.cues[0].ending = EndBehavior::next;
+    });
+    engine->take(cue(0));
+    FakePlayer* old = playerOf(music);
+    engine->take(cue(2));
+    emit old->ended();
+    runEvents(20);
+    EXPECT_EQ(engine->current()->id, cue(2).id);
+}
+
+TEST_F(CueStart, FailureShowsTheCueAndHoldsNothingUp)
+{
+    giveVideoAndMusic(EndBehavior::next);
+    engine->take(cue(0));
+    playerOf(video)->fail();
+    runEvents(20);
+    EXPECT_EQ(engine->message(), QStringLiteral("播放失败 · 暖场"));
+    EXPECT_EQ(engine->current()->id, cue(0).id);
+}
+
+TEST_F(CueStart, RemotePlaybackOnceFinishesWhenItsLastPlayerFails)
+{
+    giveVideoAndMusic();
+    engine->take(cue(0), false, RemotePlaybackMode::once);
+    playerOf(video)->finish();
+    runEvents(20);
+    EXPECT_EQ(engine->message(), QStringLiteral("播出中 · 暖场"));
+    playerOf(music)->fail();
+    runEvents(20);
+    EXPECT_EQ(engine->message(), QStringLiteral("单次播放完成 · 暖场"));
+    EXPECT_EQ(engine->current()->id, cue(0).id);
+}
+
+TEST_F(CueStart, RemoteLoopStartsTheWholeCueAgainWhenItsLastPlayerEnds)
+{
+    giveVideoAndMusic(EndBehavior::next);
+    engine->take(cue(0), false, RemotePlaybackMode::loop);
+    FakePlayer* sound = playerOf(music);
+    const quint64 item = sound->generation();
+    playerOf(video)->finish();
+    runEvents(20);
+    EXPECT_EQ(sound->generation(), item);
+    sound->finish();
+    runEvents(20);
+    EXPECT_GT(sound->generation(), item);
+    EXPECT_TRUE(sound->startedAt);
+    EXPECT_EQ(engine->current()->id, cue(0).id);
+}
+
+TEST_F(CueStart, RemoteLoopOfMediaThatCannotPlayIsNotStartedOverAndOver)
+{
+    edit([&](Show& show) { show.cues[0].audio = music; });
+    engine->take(cue(0), false, RemotePlaybackMode::loop);
+    FakePlayer* sound = playerOf(music);
+    const quint64 item = sound->generation();
+    sound->fail();
+    runEvents(20);
+    EXPECT_EQ(sound->generation(), item);
+    EXPECT_EQ(engine->message(), QStringLiteral("播放失败 · 暖场"));
+}
+
+TEST_F(CueStart, CueLightingReachesTheArtNetNodeUnlessTheLightsAreBlack)
+{
+    LoopbackReceiver node;
+    artNetPort = node.port();
+    engine = makeEngine(true);
+    edit([](Show& show) {
+        show.artNetHost = QStringLiteral("127.0.0.1");
+        show.cues[0].lighting = Lighting{3, 200, 0};
+    });
+    engine->configureLights();
+    EXPECT_EQ(engine->message(), QStringLiteral("Art-Net 已启用 · UDP 无回执"));
+    engine->take(cue(0));
+    const auto levelsSent = [&](quint8 level) {
+        return waitUntil(
+            [&] {
+                const std::vector<ReceivedDatagram> packets = node.drain();
+                return !packets.empty() && quint8(packets.back().bytes.at(18 + 2)) == level;
+            },
+            2000);
+    };
+    EXPECT_TRUE(levelsSent(200));
+    engine->setLightsBlack(true);
+    EXPECT_TRUE(engine->lightsBlack());
+    EXPECT_TRUE(levelsSent(0));
+    engine->setLightsBlack(false);
+    EXPECT_TRUE(levelsSent(200));
+}
+
+TEST_F(CueStart, CueLightingWithoutAnAddressIsReportedAndTheCuePlays)
+{
+    edit([](Show& show) { show.cues[0].lighting = Lighting{3, 200, 0}; });
+    engine->take(cue(0));
+    EXPECT_EQ(engine->message(), QStringLiteral("播出中 · 暖场 · Art-Net 地址无效"));
+    EXPECT_EQ(engine->current()->id, cue(0).id);
+}

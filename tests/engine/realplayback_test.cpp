@@ -1,0 +1,71 @@
+#include "enginefixture.h"
+#include "eventwait.h"
+#include "mediafixtures.h"
+#include "picture.h"
+
+#include <cmath>
+
+// The engine on real players and the real clock, with sound going to a fake sink that still runs in real time.
+class RealPlayback : public EngineTest
+{
+  protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))
+            qputenv("LUMO_AUDIO_SINK", "fake");
+        Engine::Services services;
+        services.displays = displays;
+        engine = std::make_unique<Engine>(true, nullptr, folder.path(), services);
+    }
+
+    static QUrl fileUrl(const QString& path) { return QUrl::fromLocalFile(path); }
+    Cue cue(int index) const { return engine->show().cues.at(index); }
+};
+
+TEST_F(RealPlayback, DirectCuesVideoAndAudioRunTogetherAndAutomaticGoFollowsTheVideo)
+{
+    const QUrl video = fileUrl(MediaFixtures::video({.seconds = 1.5}));
+    const QUrl music = fileUrl(MediaFixtures::wav({.seconds = 3}));
+    edit([&](Show& show) {
+        show.cues[0].main = video;
+        show.cues[0].audio = music;
+        show.cues[0].ending = EndBehavior::next;
+        show.cues[1].main = video;
+    });
+    engine->take(cue(0));
+    Picture* shown = engine->program(kScreen1)->foreground();
+    ASSERT_TRUE(shown);
+    Player* picture = shown->player();
+    Player* sound = engine->audioPlayer(Bus::music);
+    ASSERT_TRUE(waitUntil([&] { return picture->currentTime() > 0.5 && sound->currentTime() > 0.5; }, 5000));
+    EXPECT_LT(std::abs(picture->currentTime() - sound->currentTime()), 0.1);
+
+    ASSERT_TRUE(waitUntil([&] { return engine->current()->id == cue(1).id; }, 5000));
+    EXPECT_FALSE(sound->hasItem()) << "the next cue has no audio of its own and empties the bus";
+    Picture* following = engine->program(kScreen1)->foreground();
+    ASSERT_TRUE(following);
+    EXPECT_NE(following, shown);
+    EXPECT_TRUE(following->player()->isReady()) << "prepared while the first cue played";
+}
+
+TEST_F(RealPlayback, TimelineVideoClipPlaysItsLengthThenTheShowGoesOn)
+{
+    const QUrl video = fileUrl(MediaFixtures::video({.seconds = 1}));
+    MediaAsset asset;
+    asset.url = video;
+    asset.kind = AssetKind::video;
+    TimelineEvent clip;
+    clip.assetID = asset.id;
+    clip.time = 0.2;
+    edit([&](Show& show) {
+        show.assets = QList<MediaAsset>{asset};
+        show.cues[0].timeline = QList<TimelineEvent>{clip};
+        show.cues[0].ending = EndBehavior::next;
+    });
+    engine->take(cue(0));
+    ASSERT_TRUE(waitUntil([&] { return engine->program(kScreen1)->foreground(); }, 2000));
+    Player* player = engine->program(kScreen1)->foreground()->player();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > 0.3; }, 3000));
+    EXPECT_TRUE(player->isPlaying());
+    ASSERT_TRUE(waitUntil([&] { return engine->current()->id == cue(1).id; }, 5000));
+}

@@ -1,0 +1,180 @@
+#include "playbackfixture.h"
+
+using ScreenClips = PlaybackTest;
+
+static TimelineEvent still(const MediaAsset& asset, double time, double length, qint64 layer = 1)
+{
+    TimelineEvent event;
+    event.time = time;
+    event.assetID = asset.id;
+    event.layer = layer;
+    event.imageDuration = length;
+    return event;
+}
+
+TEST_F(ScreenClips, HighestLayerIsShownAndALowerOneReturnsWhenItEnds)
+{
+    const MediaAsset red = addAsset(stillFile(Qt::red), AssetKind::image);
+    const MediaAsset blue = addAsset(stillFile(Qt::blue), AssetKind::image);
+    setTimeline(0, {still(red, 0, 10, 1), still(blue, 1, 2, 3)});
+    takeCue(0);
+    EXPECT_EQ(shownColor(), QColor(Qt::red));
+    advanceTo(1.1);
+    EXPECT_EQ(shownColor(), QColor(Qt::blue));
+    advanceTo(3.1);
+    EXPECT_EQ(shownColor(), QColor(Qt::red));
+    advanceTo(10.1);
+    EXPECT_FALSE(shown());
+}
+
+TEST_F(ScreenClips, StillWithoutALengthLastsOneSecond)
+{
+    const MediaAsset red = addAsset(stillFile(Qt::red), AssetKind::image);
+    setTimeline(0, {clip(red, 0)});
+    takeCue(0);
+    advanceTo(0.95);
+    EXPECT_EQ(shownColor(), QColor(Qt::red));
+    advanceTo(1.05);
+    EXPECT_FALSE(shown());
+}
+
+TEST_F(ScreenClips, GapShorterThanAFrameKeepsThePictureAndALongerOneShowsTheEmptyScreen)
+{
+    const MediaAsset red = addAsset(stillFile(Qt::red), AssetKind::image);
+    const MediaAsset blue = addAsset(stillFile(Qt::blue), AssetKind::image);
+    setTimeline(0, {still(red, 0, 1), still(blue, 1.02, 1), still(red, 2.52, 1)});
+    takeCue(0);
+    advanceTo(1.01);
+    EXPECT_EQ(shownColor(), QColor(Qt::red));
+    advanceTo(1.03);
+    EXPECT_EQ(shownColor(), QColor(Qt::blue));
+    advanceTo(2.1);
+    EXPECT_FALSE(shown());
+    advanceTo(2.6);
+    EXPECT_EQ(shownColor(), QColor(Qt::red));
+}
+
+TEST_F(ScreenClips, VideoOverAStillWaitsForItsFirstFrame)
+{
+    const MediaAsset red = addAsset(stillFile(Qt::red), AssetKind::image);
+    const MediaAsset video = addAsset(videoFile(QStringLiteral("over.mp4")), AssetKind::video, 5);
+    setTimeline(0, {still(red, 0, 10), clip(video, 1, Track::main, 2)});
+    takeCue(0);
+    advanceTo(1.1);
+    EXPECT_EQ(shownColor(), QColor(Qt::red));
+    QImage frame(8, 8, QImage::Format_RGBA8888);
+    frame.fill(Qt::green);
+    playerOf(video.url)->show(frame);
+    ASSERT_TRUE(waitUntil([&] { return shown() && shown()->player()->url() == video.url; }, 2000));
+    EXPECT_TRUE(shown()->transitionFrame());
+}
+
+TEST_F(ScreenClips, VideoOverAVideoWaitsUntilItIsReady)
+{
+    playersReadyOnLoad = false;
+    engine = makeEngine(true);
+    const MediaAsset first = addAsset(videoFile(QStringLiteral("first.mp4")), AssetKind::video, 10);
+    const MediaAsset second = addAsset(videoFile(QStringLiteral("second.mp4")), AssetKind::video, 10);
+    setTimeline(0, {clip(first, 0), clip(second, 1, Track::main, 2)});
+    takeCue(0);
+    playerOf(first.url)->becomeReady();
+    ASSERT_TRUE(shown());
+    EXPECT_EQ(shown()->player()->url(), first.url);
+    advanceTo(1.5);
+    EXPECT_EQ(shown()->player()->url(), first.url);
+    playerOf(second.url)->becomeReady();
+    advanceTo(1.6);
+    EXPECT_EQ(shown()->player()->url(), second.url);
+    EXPECT_TRUE(playerOf(first.url)->isPlaying()) << "the covered video plays on unseen";
+    EXPECT_TRUE(playerOf(first.url)->isMuted());
+}
+
+TEST_F(ScreenClips, FailedClipEndsAtTheNextStep)
+{
+    const MediaAsset video = addAsset(videoFile(QStringLiteral("broken.mp4")), AssetKind::video);
+    setTimeline(0, {clip(video, 0)});
+    edit([](Show& show) { show.cues[0].ending = EndBehavior::next; });
+    takeCue(0);
+    ASSERT_TRUE(shown());
+    playerOf(video.url)->fail();
+    advanceTo(0.1);
+    EXPECT_EQ(engine->current()->id, cue(1).id);
+}
+
+TEST_F(ScreenClips, VideosComingNextArePreparedOncePerScreenAndTakenOver)
+{
+    const MediaAsset red = addAsset(stillFile(Qt::red), AssetKind::image);
+    const MediaAsset video = addAsset(videoFile(QStringLiteral("behind.mp4")), AssetKind::video, 2);
+    setTimeline(0, {still(red, 0, 1), still(red, 1, 1), clip(video, 2), clip(video, 4)});
+    takeCue(0);
+    EXPECT_EQ(playersHolding(video.url), 1);
+    FakePlayer* prepared = playerOf(video.url);
+    EXPECT_TRUE(prepared->isMuted());
+    const quint64 item = prepared->generation();
+    QImage frame(8, 8, QImage::Format_RGBA8888);
+    frame.fill(Qt::green);
+    prepared->show(frame);
+    advanceTo(2.05);
+    ASSERT_TRUE(waitUntil([&] { return shown()->player() == prepared; }, 2000));
+    EXPECT_EQ(prepared->generation(), item) << "taken over without a second load";
+    EXPECT_EQ(playersHolding(video.url), 2) << "the second clip of the same file is prepared in turn";
+}
+
+TEST_F(ScreenClips, NextCuesFirstVideoIsPreparedAndGoesOnAirWithoutALoad)
+{
+    const QUrl video = videoFile(QStringLiteral("next.mp4"));
+    edit([&](Show& show) {
+        show.cues[0].main = stillFile(Qt::red);
+        show.cues[1].main = video;
+    });
+    engine->take(cue(0));
+    FakePlayer* prepared = playerOf(video);
+    ASSERT_TRUE(prepared);
+    const quint64 item = prepared->generation();
+    engine->go();
+    EXPECT_EQ(shown()->player(), prepared);
+    EXPECT_EQ(prepared->generation(), item);
+    EXPECT_TRUE(prepared->startedAt);
+}
+
+TEST_F(ScreenClips, LastFrameIsHeldOnlyForANextCueThatStartsWithVideoThere)
+{
+    const MediaAsset red = addAsset(stillFile(Qt::red), AssetKind::image);
+    const MediaAsset video = addAsset(videoFile(QStringLiteral("opening.mp4")), AssetKind::video, 5);
+    for (const double opening : {0.2, 0.3}) {
+        engine->stop(true);
+        setTimeline(0, {still(red, 0, 1)});
+        setTimeline(1, {clip(video, opening)});
+        edit([](Show& show) {
+            show.cues[0].ending = EndBehavior::next;
+            show.cues[1].delay = 60;
+        });
+        takeCue(0);
+        advanceTo(1.1);
+        EXPECT_EQ(engine->message(), QStringLiteral("等待执行 · 开场"));
+        EXPECT_EQ(shownColor() == QColor(Qt::red), opening < 0.25) << opening;
+    }
+}
+
+TEST_F(ScreenClips, HoldOrLoopEndingLeavesTheEmptyScreen)
+{
+    const MediaAsset red = addAsset(stillFile(Qt::red), AssetKind::image);
+    const MediaAsset video = addAsset(videoFile(QStringLiteral("opening.mp4")), AssetKind::video, 5);
+    setTimeline(0, {still(red, 0, 1)});
+    setTimeline(1, {clip(video, 0)});
+    edit([](Show& show) { show.cues[0].ending = EndBehavior::loop; });
+    takeCue(0);
+    advanceTo(1.1);
+    EXPECT_FALSE(shown());
+    EXPECT_EQ(engine->current()->id, cue(0).id);
+}
+
+TEST_F(ScreenClips, RemotePlaybackOnceKeepsTheLastPictureWhenNothingMoreComesThere)
+{
+    const MediaAsset red = addAsset(stillFile(Qt::red), AssetKind::image);
+    setTimeline(0, {still(red, 0, 1)});
+    takeCue(0, RemotePlaybackMode::once);
+    advanceTo(1.1);
+    EXPECT_EQ(shownColor(), QColor(Qt::red));
+    EXPECT_EQ(engine->message(), QStringLiteral("单次播放完成 · 暖场"));
+}
