@@ -15,14 +15,24 @@ QImage filled(QColor color)
     return image;
 }
 
+// A fake player showing a red frame, and a feed on it with no subscriber yet.
+class FeedOnFake : public testing::Test
+{
+  protected:
+    FeedOnFake()
+    {
+        player.load(QUrl("file:///a.mp4"));
+        player.show(filled(Qt::red));
+    }
+
+    FakePlayer player;
+    MeshVideoFeed feed{&player};
+};
+
 } // namespace
 
-TEST(MeshVideoFeed, PullsOnlyWhileSubscribed)
+TEST_F(FeedOnFake, PullsOnlyWhileSubscribed)
 {
-    FakePlayer player;
-    player.load(QUrl("file:///a.mp4"));
-    player.show(filled(Qt::red));
-    MeshVideoFeed feed(&player);
     runEvents(100);
     EXPECT_EQ(player.frameRequests, 0);
     EXPECT_FALSE(feed.isRunning());
@@ -51,12 +61,8 @@ TEST(MeshVideoFeed, PullsOnlyWhileSubscribed)
     EXPECT_FALSE(feed.isRunning());
 }
 
-TEST(MeshVideoFeed, ANewSubscriberGetsTheLatestFrameAtOnceAndAloneTheSameFrame)
+TEST_F(FeedOnFake, ANewSubscriberGetsTheLatestFrameAtOnceAndAloneTheSameFrame)
 {
-    FakePlayer player;
-    player.load(QUrl("file:///a.mp4"));
-    player.show(filled(Qt::red));
-    MeshVideoFeed feed(&player);
     std::vector<VideoFrame> seen;
     feed.add([&](const VideoFrame& frame) { seen.push_back(frame); });
     ASSERT_TRUE(waitUntil([&] { return !seen.empty(); }));
@@ -69,12 +75,8 @@ TEST(MeshVideoFeed, ANewSubscriberGetsTheLatestFrameAtOnceAndAloneTheSameFrame)
     EXPECT_EQ(late->toImage().pixelColor(0, 0), QColor(Qt::red));
 }
 
-TEST(MeshVideoFeed, ANewItemDropsTheOldFrame)
+TEST_F(FeedOnFake, ANewItemDropsTheOldFrame)
 {
-    FakePlayer player;
-    player.load(QUrl("file:///a.mp4"));
-    player.show(filled(Qt::red));
-    MeshVideoFeed feed(&player);
     std::vector<QColor> colors;
     feed.add([&](const VideoFrame& frame) { colors.push_back(frame.toImage().pixelColor(0, 0)); });
     ASSERT_TRUE(waitUntil([&] { return colors.size() == 1; }));

@@ -35,28 +35,13 @@ TEST(Picture, AnImageFileBecomesTheStillImage)
     EXPECT_TRUE(picture.url());
 }
 
-TEST(Picture, AVideoGoesToThePlayerAndLoadingNoneEmptiesEverything)
+TEST(Picture, AVideosTransitionFrameIsCapturedOnceAndLoadingNoneEmptiesEverything)
 {
     Picture picture(defaultPlayerFactory());
     const QUrl video = fileUrl(MediaFixtures::video({.pattern = "red"}));
     picture.load(video);
     EXPECT_EQ(picture.url(), video);
     EXPECT_FALSE(picture.image());
-    ASSERT_TRUE(waitUntil([&] { return picture.player()->isReady(); }));
-    picture.prepareTransitionFrame();
-    ASSERT_TRUE(waitUntil([&] { return picture.transitionFrame().has_value(); }));
-
-    picture.load(std::nullopt);
-    EXPECT_FALSE(picture.url());
-    EXPECT_FALSE(picture.image());
-    EXPECT_FALSE(picture.transitionFrame());
-    EXPECT_FALSE(picture.player()->hasItem());
-}
-
-TEST(Picture, TheTransitionFrameIsCapturedOnceAndTheFeedStops)
-{
-    Picture picture(defaultPlayerFactory());
-    picture.load(fileUrl(MediaFixtures::video({.pattern = "red"})));
     picture.prepareTransitionFrame();
     picture.prepareTransitionFrame();
     EXPECT_TRUE(picture.isCapturing());
@@ -66,6 +51,13 @@ TEST(Picture, TheTransitionFrameIsCapturedOnceAndTheFeedStops)
     EXPECT_FALSE(picture.isCapturing());
     runEvents(20);
     EXPECT_FALSE(picture.meshVideoFeed()->isRunning());
+    EXPECT_TRUE(picture.player()->isReady());
+
+    picture.load(std::nullopt);
+    EXPECT_FALSE(picture.url());
+    EXPECT_FALSE(picture.image());
+    EXPECT_FALSE(picture.transitionFrame());
+    EXPECT_FALSE(picture.player()->hasItem());
 }
 
 TEST(Picture, ACaptureWithAFrameAtHandEndsAtOnce)

@@ -19,30 +19,25 @@ TimelineEvent message(Transport transport, const QString& payload, bool hex = fa
 
 } // namespace
 
-TEST(OscBytes, CueWithEmptyPayloadIsSixteenBytes)
+TEST(OscBytes, StringsArePaddedToFourBytesAndAnEmptyCueIsSixteen)
 {
-    const TimelineEvent event = message(Transport::osc, QString());
-    const QByteArray expected("/cue\0\0\0\0,s\0\0\0\0\0\0", 16);
-    EXPECT_EQ(event.data(), expected);
-    EXPECT_TRUE(event.validMessage());
-}
+    const TimelineEvent empty = message(Transport::osc, QString());
+    EXPECT_EQ(empty.data(), QByteArray("/cue\0\0\0\0,s\0\0\0\0\0\0", 16));
+    EXPECT_TRUE(empty.validMessage());
 
-TEST(OscBytes, StringsArePaddedToFourBytes)
-{
     TimelineEvent event = message(Transport::osc, QStringLiteral("go 1\n"));
     event.oscAddress = QStringLiteral("/a/bc");
     EXPECT_EQ(event.data(), QByteArray("/a/bc\0\0\0,s\0\0go 1\n\0\0\0", 20));
     event.payload = QStringLiteral("场");
-    EXPECT_EQ(event.data()->mid(12), QByteArray("\xE5\x9C\xBA\0", 4));
     event.hex = true;
-    EXPECT_EQ(event.data()->mid(12), QByteArray("\xE5\x9C\xBA\0", 4));
+    EXPECT_EQ(event.data(), QByteArray("/a/bc\0\0\0,s\0\0\xE5\x9C\xBA\0", 16));
 }
 
 TEST(OscBytes, AddressMustStartWithSlashAndHoldNoWhitespaceOrNul)
 {
-    for (const QString& address : {QStringLiteral("cue"), QStringLiteral(""), QStringLiteral("/cue go"),
-                                   QStringLiteral("/cue\t"), QStringLiteral("/cue\u00A0"), QStringLiteral("/cue\u3000"),
-                                   QString::fromUtf16(u"/c\0ue", 5)}) {
+    for (const QString& address :
+         {QStringLiteral("cue"), QStringLiteral(""), QStringLiteral("/cue go"), QStringLiteral("/cue\t"),
+          QStringLiteral("/cue\u00A0"), QStringLiteral("/cue\u3000"), QString::fromUtf16(u"/c\0ue", 5)}) {
         TimelineEvent event = message(Transport::osc, QStringLiteral("x"));
         event.oscAddress = address;
         EXPECT_EQ(event.data(), std::nullopt) << address.toStdString();
@@ -51,33 +46,22 @@ TEST(OscBytes, AddressMustStartWithSlashAndHoldNoWhitespaceOrNul)
     EXPECT_EQ(message(Transport::osc, QString::fromUtf16(u"a\0b", 3)).data(), std::nullopt);
 }
 
-TEST(HexPayload, PairsAcrossWhitespaceBecomeBytes)
+TEST(MessageBytes, HexPairsAcrossWhitespaceElseUtf8)
 {
-    EXPECT_EQ(message(Transport::udp, QStringLiteral(" 0A 0b\nff "), true).data(), QByteArray("\x0A\x0B\xFF", 3));
-    EXPECT_EQ(message(Transport::tcp, QStringLiteral("0a\u00A00b\u3000\r\n"), true).data(), QByteArray("\x0A\x0B", 2));
-    EXPECT_EQ(message(Transport::udp, QStringLiteral("+5-0+f"), true).data(), QByteArray("\x05\x00\x0F", 3));
-}
-
-TEST(HexPayload, BadPairsOddCountsAndEmptyPayloadsGiveNothingToSend)
-{
+    const std::tuple<Transport, bool, QString, std::optional<QByteArray>> cases[] = {
+        {Transport::udp, true, QStringLiteral(" 0A 0b\nff "), QByteArray("\x0A\x0B\xFF", 3)},
+        {Transport::tcp, true, QStringLiteral("0a\u00A00b\u3000\r\n"), QByteArray("\x0A\x0B", 2)},
+        {Transport::udp, true, QStringLiteral("+5-0+f"), QByteArray("\x05\x00\x0F", 3)},
+        {Transport::udp, true, QStringLiteral("  \n "), QByteArray()},
+        {Transport::udp, true, QString::fromUtf16(u"0\u0301A"), std::nullopt},
+        {Transport::tcp, false, QStringLiteral("GO 场景 1"), QStringLiteral("GO 场景 1").toUtf8()},
+        {Transport::udp, false, QStringLiteral("0A"), QByteArray("0A")},
+        {Transport::udp, false, QString(), QByteArray()},
+    };
+    for (const auto& [transport, hex, payload, bytes] : cases)
+        EXPECT_EQ(message(transport, payload, hex).data(), bytes) << payload.toStdString();
     for (const char* bad : {"abc", "zz", "-1", "+-", "5+", "0x0A", "++", "1 2 3"})
         EXPECT_EQ(message(Transport::udp, QString::fromUtf8(bad), true).data(), std::nullopt) << bad;
-    EXPECT_EQ(message(Transport::udp, QString::fromUtf16(u"0\u0301A"), true).data(), std::nullopt);
-
-    const TimelineEvent spaces = message(Transport::udp, QStringLiteral("  \n "), true);
-    EXPECT_EQ(spaces.data(), QByteArray());
-    EXPECT_FALSE(spaces.validMessage());
-    for (const Transport transport : {Transport::udp, Transport::tcp}) {
-        const TimelineEvent empty = message(transport, QString());
-        EXPECT_EQ(empty.data(), QByteArray());
-        EXPECT_FALSE(empty.validMessage());
-    }
-}
-
-TEST(PlainPayload, IsSentAsUtf8)
-{
-    EXPECT_EQ(message(Transport::tcp, QStringLiteral("GO 场景 1")).data(), QStringLiteral("GO 场景 1").toUtf8());
-    EXPECT_EQ(message(Transport::udp, QStringLiteral("0A")).data(), QByteArray("0A"));
 }
 
 TEST(ValidMessage, NeedsAHostAPortAndBytes)
@@ -93,6 +77,9 @@ TEST(ValidMessage, NeedsAHostAPortAndBytes)
         event.host = host;
         EXPECT_FALSE(event.validMessage()) << host.toStdString();
     }
+    for (const Transport transport : {Transport::udp, Transport::tcp})
+        EXPECT_FALSE(message(transport, QString()).validMessage());
+    EXPECT_FALSE(message(Transport::udp, QStringLiteral("  \n "), true).validMessage());
     TimelineEvent named = message(Transport::tcp, QStringLiteral("GO"));
     named.host = QStringLiteral("lights.local");
     named.port = 65535;

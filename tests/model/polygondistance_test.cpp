@@ -4,23 +4,15 @@
 
 #include <cmath>
 
-TEST(PolygonDistance, NeedsThreePoints)
+TEST(PolygonDistance, NeedsThreePointsAndWithoutEdgesEverythingIsOutside)
 {
     EXPECT_FALSE(PolygonDistance::make(std::nullopt));
     EXPECT_FALSE(PolygonDistance::make(QList<QPointF>{}));
     EXPECT_FALSE(PolygonDistance::make(QList<QPointF>{{0, 0}, {1, 1}}));
-
-    const auto triangle = PolygonDistance::make(QList<QPointF>{{0, 0}, {2, 0}, {0, 1}});
-    ASSERT_TRUE(triangle);
-    ASSERT_EQ(triangle->edges.size(), 3);
-    EXPECT_EQ(triangle->edges[2].a.y, 1.0f);
-    EXPECT_EQ(triangle->edges[2].b.x, 0.0f);
-    EXPECT_EQ(triangle->edges[2].b.y, 0.0f);
-    EXPECT_EQ(triangle->edges[0].delta.x, 2.0f);
-    EXPECT_EQ(triangle->edges[0].reciprocalLengthSquared, 0.25f);
+    EXPECT_EQ(PolygonDistance().signedDistance(0, 0), -INFINITY);
 }
 
-TEST(PolygonDistance, SignedDistanceOfTheUnitSquare)
+TEST(PolygonDistance, PositiveInsideNegativeOutsideByTheNearestSide)
 {
     const auto square = PolygonDistance::make(QList<QPointF>{{0, 0}, {1, 0}, {1, 1}, {0, 1}});
     ASSERT_TRUE(square);
@@ -29,26 +21,20 @@ TEST(PolygonDistance, SignedDistanceOfTheUnitSquare)
     EXPECT_FLOAT_EQ(square->signedDistance(2, 2), -std::sqrt(2.0f));
     EXPECT_FLOAT_EQ(square->signedDistance(0.25f, 0.9f), 0.1f);
     EXPECT_EQ(std::abs(square->signedDistance(1, 0.5f)), 0.0f);
-}
 
-TEST(PolygonDistance, ConcaveShapesAndRepeatedPoints)
-{
     // A U shape: the notch between the arms is outside.
-    const auto shape = PolygonDistance::make(QList<QPointF>{{0, 0}, {1, 0}, {1, 1}, {0.6, 1}, {0.6, 0.3}, {0.4, 0.3},
-                                                            {0.4, 1}, {0, 1}});
+    const auto shape = PolygonDistance::make(
+        QList<QPointF>{{0, 0}, {1, 0}, {1, 1}, {0.6, 1}, {0.6, 0.3}, {0.4, 0.3}, {0.4, 1}, {0, 1}});
     ASSERT_TRUE(shape);
-    EXPECT_LT(shape->signedDistance(0.5f, 0.8f), 0);
     EXPECT_GT(shape->signedDistance(0.2f, 0.8f), 0);
     EXPECT_FLOAT_EQ(shape->signedDistance(0.5f, 0.8f), -0.1f);
+}
 
+TEST(PolygonDistance, RepeatedPointsGiveFiniteDistances)
+{
     const auto repeated = PolygonDistance::make(QList<QPointF>{{0, 0}, {0, 0}, {1, 0}, {1, 1}, {1, 1}});
     ASSERT_TRUE(repeated);
     for (const float y : {-1.0f, 0.0f, 0.25f, 1.0f, 3.0f})
         for (const float x : {-1.0f, 0.0f, 0.5f, 1.0f, 2.0f})
             EXPECT_TRUE(std::isfinite(repeated->signedDistance(x, y))) << x << "," << y;
-}
-
-TEST(PolygonDistance, WithoutEdgesEverythingIsOutside)
-{
-    EXPECT_EQ(PolygonDistance().signedDistance(0, 0), -INFINITY);
 }

@@ -40,29 +40,21 @@ QString encodeError(const Show& show)
     return {};
 }
 
+QJsonObject objectOf(const char* json)
+{
+    return QJsonDocument::fromJson(json).object();
+}
+
 QJsonObject minimalCue()
 {
-    return QJsonObject{{"id", "01234567-89AB-4CDE-8F01-23456789ABCD"},
-                       {"name", "开场"},
-                       {"sideMirrorsMain", false},
-                       {"audioBus", "背景音乐"},
-                       {"videoAudio", false},
-                       {"ending", "定格"},
-                       {"delay", 0}};
+    return objectOf(R"({"id":"01234567-89AB-4CDE-8F01-23456789ABCD","name":"开场","sideMirrorsMain":false,)"
+                    R"("audioBus":"背景音乐","videoAudio":false,"ending":"定格","delay":0})");
 }
 
 QJsonObject minimalEvent()
 {
-    return QJsonObject{{"id", "11111111-2222-4333-8444-555555555555"},
-                       {"time", 1},
-                       {"track", "主屏"},
-                       {"videoAudio", false},
-                       {"transport", "UDP"},
-                       {"host", ""},
-                       {"port", 0},
-                       {"payload", ""},
-                       {"hex", false},
-                       {"oscAddress", ""}};
+    return objectOf(R"({"id":"11111111-2222-4333-8444-555555555555","time":1,"track":"主屏","videoAudio":false,)"
+                    R"("transport":"UDP","host":"","port":0,"payload":"","hex":false,"oscAddress":""})");
 }
 
 QJsonObject minimalShow(const QJsonArray& cues = {})
@@ -70,27 +62,44 @@ QJsonObject minimalShow(const QJsonArray& cues = {})
     return QJsonObject{{"cues", cues}, {"artNetHost", ""}, {"universe", 0}};
 }
 
-QByteArray bytesOf(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
+QByteArray bytesOf(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QJsonObject with(QJsonObject object, const QString& key, const QJsonValue& value)
+{
+    object.insert(key, value);
+    return object;
+}
+
+QByteArray showWithMember(const QString& key, const QJsonValue& value)
+{
+    return bytesOf(with(minimalShow(), key, value));
+}
+
+const QString kMappingPlace = QStringLiteral(R"(projectorMappings["屏幕 1"].)");
+
+QByteArray showWithMapping(const QJsonObject& mapping)
+{
+    return showWithMember("projectorMappings", QJsonObject{{"屏幕 1", mapping}});
+}
 
 QByteArray showWithCueMember(const QString& key, const QJsonValue& value)
 {
-    QJsonObject cue = minimalCue();
-    cue.insert(key, value);
-    return bytesOf(minimalShow({cue}));
+    return bytesOf(minimalShow({with(minimalCue(), key, value)}));
 }
 
 QByteArray showWithEventMember(const QString& key, const QJsonValue& value)
 {
-    QJsonObject event = minimalEvent();
-    event.insert(key, value);
-    QJsonObject cue = minimalCue();
-    cue.insert("timeline", QJsonArray{event});
-    return bytesOf(minimalShow({cue}));
+    return showWithCueMember("timeline", QJsonArray{with(minimalEvent(), key, value)});
 }
 
-QJsonObject encodedObject(const Show& show)
+QJsonObject encodedCue(const Cue& cue)
 {
-    return QJsonDocument::fromJson(encodeShow(show, JsonFormat::compact)).object();
+    Show show;
+    show.cues = {cue};
+    return QJsonDocument::fromJson(encodeShow(show, JsonFormat::compact))["cues"][0].toObject();
 }
 
 } // namespace
@@ -100,21 +109,11 @@ TEST(ShowJson, FullShowMatchesGoldenFileByteForByte)
     const QByteArray golden = readData("full-show.json");
     EXPECT_EQ(encodeShow(fullShow(), JsonFormat::pretty), golden);
     EXPECT_EQ(decodeShow(golden), fullShow());
-}
-
-TEST(ShowJson, RoundTripsEveryFieldInBothForms)
-{
-    const Show show = fullShow();
-    EXPECT_EQ(decodeShow(encodeShow(show, JsonFormat::pretty)), show);
-    const QByteArray compact = encodeShow(show, JsonFormat::compact);
-    EXPECT_FALSE(compact.contains('\n'));
-    EXPECT_EQ(decodeShow(compact), show);
-
     const Show fresh = Show::makeDefault();
     EXPECT_EQ(decodeShow(encodeShow(fresh, JsonFormat::pretty)), fresh);
 }
 
-TEST(ShowJson, IsLaidOutExactlyAsQtWritesIt)
+TEST(ShowJson, BothFormsAreLaidOutExactlyAsQtWritesThemAndReadBack)
 {
     Show show = fullShow();
     show.artNetHost = QString::fromUtf16(u"tab\t quote\" back\\ nl\n bell\u0007 del\u007f é 场 \U0001F3AC /");
@@ -125,33 +124,27 @@ TEST(ShowJson, IsLaidOutExactlyAsQtWritesIt)
     show.cues[0].lighting->fade = -0.0;
     show.universe = std::numeric_limits<qint64>::min();
     for (const auto& [ours, qts] : {std::pair{JsonFormat::pretty, QJsonDocument::Indented},
-                                   std::pair{JsonFormat::compact, QJsonDocument::Compact}}) {
+                                    std::pair{JsonFormat::compact, QJsonDocument::Compact}}) {
         const QByteArray bytes = encodeShow(show, ours);
         EXPECT_EQ(bytes, QJsonDocument::fromJson(bytes).toJson(qts));
         EXPECT_EQ(decodeShow(bytes), show);
     }
 }
 
-TEST(ShowJson, ReadsTheSmallestFileAndNeedsEachOfItsMembers)
+TEST(ShowJson, ReadsTheSmallestFileAndNamesEachMissingMember)
 {
-    const Show show = decodeShow(R"({"cues":[],"artNetHost":"","universe":0})");
+    const Show show = decodeShow(bytesOf(minimalShow()));
     EXPECT_TRUE(show.cues.isEmpty());
     EXPECT_EQ(show.screens(), QList<ScreenRole>{kScreen1});
     EXPECT_FALSE(show.assets || show.defaultPicture || show.outputScreens || show.projectorMappings ||
                  show.displayBindings);
 
-    for (const char* key : {"cues", "artNetHost", "universe"}) {
+    for (const QString& key : minimalShow().keys()) {
         QJsonObject object = minimalShow();
         object.remove(key);
-        EXPECT_EQ(decodeError(bytesOf(object)), QString(key) + ": required value is missing");
-        object.insert(key, QJsonValue::Null);
-        EXPECT_EQ(decodeError(bytesOf(object)), QString(key) + ": required value is null");
+        EXPECT_EQ(decodeError(bytesOf(object)), key + ": required value is missing");
+        EXPECT_EQ(decodeError(showWithMember(key, QJsonValue::Null)), key + ": required value is null");
     }
-}
-
-TEST(ShowJson, CueNeedsItsRequiredMembersOnly)
-{
-    EXPECT_EQ(decodeError(bytesOf(minimalShow({minimalCue()}))), QString());
     for (const QString& key : minimalCue().keys()) {
         QJsonObject cue = minimalCue();
         cue.remove(key);
@@ -166,92 +159,61 @@ TEST(ShowJson, CueNeedsItsRequiredMembersOnly)
     }
 }
 
-TEST(ShowJson, AbsentOptionalsAreLeftOutAndNullReadsAsAbsent)
+TEST(ShowJson, AbsentOptionalsAreLeftOutAndStayDistinctFromEmptyOrFalse)
 {
     Show show;
     show.cues = {Cue()};
-    QJsonObject cue = encodedObject(show)["cues"].toArray().at(0).toObject();
-    EXPECT_FALSE(cue.contains("videoMuted"));
-    EXPECT_EQ(cue.keys(), minimalCue().keys());
-    EXPECT_EQ(encodedObject(show).keys(), minimalShow().keys());
+    EXPECT_EQ(QJsonDocument::fromJson(encodeShow(show, JsonFormat::compact)).object().keys(), minimalShow().keys());
+    EXPECT_EQ(encodedCue(show.cues[0]).keys(), minimalCue().keys());
 
     show.cues[0].videoMuted = false;
-    cue = encodedObject(show)["cues"].toArray().at(0).toObject();
-    EXPECT_EQ(cue.value("videoMuted"), QJsonValue(false));
+    show.cues[0].timeline = QList<TimelineEvent>{};
+    show.outputScreens = QList<ScreenRole>{};
+    EXPECT_EQ(decodeShow(encodeShow(show, JsonFormat::compact)), show);
 
     EXPECT_FALSE(decodeShow(showWithCueMember("videoMuted", QJsonValue::Null)).cues[0].videoMuted);
     EXPECT_FALSE(decodeShow(showWithCueMember("lighting", QJsonValue::Null)).cues[0].lighting);
-    EXPECT_FALSE(decodeShow(showWithEventMember("outputScreen", QJsonValue::Null)).cues[0].timeline->at(0).outputScreen);
+    EXPECT_FALSE(
+        decodeShow(showWithEventMember("outputScreen", QJsonValue::Null)).cues[0].timeline->at(0).outputScreen);
 }
 
-TEST(ShowJson, AbsentAndEmptyListsStayDistinct)
-{
-    Show show;
-    show.outputScreens = QList<ScreenRole>{};
-    const Show back = decodeShow(encodeShow(show, JsonFormat::compact));
-    ASSERT_TRUE(back.outputScreens);
-    EXPECT_TRUE(back.outputScreens->isEmpty());
-    EXPECT_NE(back, Show());
-}
-
-TEST(ShowJson, IgnoresMembersThatAreNotFields)
-{
-    QJsonObject object = minimalShow({minimalCue()});
-    object.insert("version", 7);
-    object.insert("comment", QJsonObject{{"deep", QJsonArray{1, 2, QJsonObject{}}}});
-    EXPECT_EQ(decodeError(bytesOf(object)), QString());
-    EXPECT_EQ(decodeError(showWithCueMember("colour", "red")), QString());
-}
-
-TEST(ShowJson, ErrorNamesThePlace)
-{
-    QJsonObject bad = minimalCue();
-    bad.insert("ending", "Hold");
-    EXPECT_EQ(decodeError(bytesOf(minimalShow({minimalCue(), minimalCue(), bad}))),
-              R"(cues[2].ending: unknown value "Hold")");
-    EXPECT_EQ(decodeError(showWithEventMember("track", "Main")), R"(cues[0].timeline[0].track: unknown value "Main")");
-
-    QJsonObject object = minimalShow();
-    object.insert("projectorMappings", QJsonObject{{"屏幕 1", QJsonObject{{"enabled", true}}}});
-    EXPECT_EQ(decodeError(bytesOf(object)), R"(projectorMappings["屏幕 1"].corners: required value is missing)");
-}
-
-TEST(ShowJson, RejectsValuesOfTheWrongForm)
+TEST(ShowJson, RejectsBadValuesNamingThePlaceAndIgnoresUnknownMembers)
 {
     const struct
     {
         QByteArray bytes;
         const char* error;
     } cases[] = {
+        {bytesOf(minimalShow({minimalCue()})), ""},
+        {showWithMember("comment", QJsonObject{{"deep", QJsonArray{1, 2, QJsonObject{}}}}), ""},
+        {showWithEventMember("kind", "video"), ""},
+        {showWithCueMember("main", "https://example.com/a.mp4"), ""},
+        {bytesOf(minimalShow({minimalCue(), minimalCue(), with(minimalCue(), "ending", "Hold")})),
+         R"(cues[2].ending: unknown value "Hold")"},
+        {showWithEventMember("track", "Main"), R"(cues[0].timeline[0].track: unknown value "Main")"},
         {showWithCueMember("name", 5), "cues[0].name: expected a string"},
         {showWithCueMember("sideMirrorsMain", 1), "cues[0].sideMirrorsMain: expected true or false"},
-        {showWithCueMember("videoAudio", "true"), "cues[0].videoAudio: expected true or false"},
         {showWithCueMember("delay", "0"), "cues[0].delay: expected a number"},
-        {showWithCueMember("audioBus", "Music"), R"(cues[0].audioBus: unknown value "Music")"},
         {showWithCueMember("audioBus", " 音效"), R"(cues[0].audioBus: unknown value " 音效")"},
+        {showWithCueMember("ending", "自动 go"), R"(cues[0].ending: unknown value "自动 go")"},
         {showWithCueMember("lighting", QJsonArray{1, 255, 0}), "cues[0].lighting: expected an object"},
         {showWithCueMember("lighting", QJsonObject{{"address", 1}, {"level", 2}}),
          "cues[0].lighting.fade: required value is missing"},
         {showWithCueMember("timeline", QJsonObject{}), "cues[0].timeline: expected an array"},
+        {showWithCueMember("main", ""), R"(cues[0].main: not a URL "")"},
+        {showWithCueMember("main", "file:///a b.mov"), R"(cues[0].main: not a URL "file:///a b.mov")"},
         {showWithEventMember("outputScreen", "屏幕 2"), "cues[0].timeline[0].outputScreen: expected an object"},
-        {showWithEventMember("kind", "video"), ""},
-        {bytesOf(QJsonObject{{"cues", QJsonArray{}}, {"artNetHost", ""}, {"universe", 0},
-                             {"outputScreens", QJsonArray{"屏幕 1"}}}),
-         "outputScreens[0]: expected an object"},
-        {bytesOf(QJsonObject{{"cues", QJsonArray{}}, {"artNetHost", ""}, {"universe", 0},
-                             {"displayBindings", QJsonObject{{"屏幕 1", 7}}}}),
+        {showWithEventMember("assetID", "nope"), R"(cues[0].timeline[0].assetID: not a UUID "nope")"},
+        {showWithMember("displayBindings", QJsonObject{{"屏幕 1", 7}}),
          R"(displayBindings["屏幕 1"]: expected a string)"},
-        {bytesOf(QJsonObject{{"cues", QJsonArray{1}}, {"artNetHost", ""}, {"universe", 0}}),
-         "cues[0]: expected an object"},
-        {bytesOf(QJsonObject{{"cues", QJsonArray{QJsonValue::Null}}, {"artNetHost", ""}, {"universe", 0}}),
-         "cues[0]: required value is null"},
+        {bytesOf(minimalShow({1})), "cues[0]: expected an object"},
+        {bytesOf(minimalShow({QJsonValue::Null})), "cues[0]: required value is null"},
         {"[]", "not a JSON object"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(decodeError(c.bytes), QString::fromUtf8(c.error)) << c.bytes.toStdString();
-    EXPECT_TRUE(decodeError("").startsWith("not JSON: "));
-    EXPECT_TRUE(decodeError("\"cues\"").startsWith("not JSON: "));
-    EXPECT_TRUE(decodeError(R"({"cues":[],"artNetHost":"","universe":0} x)").startsWith("not JSON: "));
+    for (const char* notJson : {"", "\"cues\"", R"({"cues":[],"artNetHost":"","universe":0} x)"})
+        EXPECT_TRUE(decodeError(notJson).startsWith("not JSON: ")) << notJson;
 }
 
 TEST(ShowJson, IntegersMustBeWholeAndFitIn64Bits)
@@ -259,10 +221,12 @@ TEST(ShowJson, IntegersMustBeWholeAndFitIn64Bits)
     auto universe = [](const char* number) {
         return QByteArray(R"({"cues":[],"artNetHost":"","universe":)") + number + "}";
     };
-    EXPECT_EQ(decodeShow(universe("9223372036854775807")).universe, std::numeric_limits<qint64>::max());
-    EXPECT_EQ(decodeShow(universe("-9223372036854775808")).universe, std::numeric_limits<qint64>::min());
-    EXPECT_EQ(decodeShow(universe("2.0")).universe, 2);
-    EXPECT_EQ(decodeShow(universe("1e3")).universe, 1000);
+    const std::pair<const char*, qint64> good[] = {{"9223372036854775807", std::numeric_limits<qint64>::max()},
+                                                   {"-9223372036854775808", std::numeric_limits<qint64>::min()},
+                                                   {"2.0", 2},
+                                                   {"1e3", 1000}};
+    for (const auto& [text, number] : good)
+        EXPECT_EQ(decodeShow(universe(text)).universe, number) << text;
     for (const char* bad : {"1.5", "9223372036854775808", "1e300", "-1e19", "0.0001"})
         EXPECT_TRUE(decodeError(universe(bad)).startsWith("universe: expected a whole number that fits in 64 bits"))
             << bad;
@@ -275,36 +239,24 @@ TEST(ShowJson, UuidsAreWrittenUpperCaseAndReadInEitherCaseWithoutBraces)
 {
     Cue cue;
     cue.id = QUuid("{6f1e2d3c-4b5a-4978-8a6b-5c4d3e2f1a0b}");
-    Show show;
-    show.cues = {cue};
-    EXPECT_EQ(encodedObject(show)["cues"].toArray().at(0).toObject().value("id"),
-              QJsonValue("6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B"));
-
-    EXPECT_EQ(decodeShow(showWithCueMember("id", "6f1e2d3c-4b5a-4978-8a6b-5c4d3e2f1a0b")).cues[0].id, cue.id);
-    EXPECT_EQ(decodeShow(showWithCueMember("id", "6F1E2D3C-4b5a-4978-8A6B-5c4d3e2f1a0b")).cues[0].id, cue.id);
+    EXPECT_EQ(encodedCue(cue).value("id"), QJsonValue("6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B"));
+    for (const char* text : {"6f1e2d3c-4b5a-4978-8a6b-5c4d3e2f1a0b", "6F1E2D3C-4b5a-4978-8A6B-5c4d3e2f1a0b"})
+        EXPECT_EQ(decodeShow(showWithCueMember("id", text)).cues[0].id, cue.id) << text;
     for (const char* bad : {"{6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B}", "6F1E2D3C4B5A49788A6B5C4D3E2F1A0B",
                             "6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0", "6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0G",
                             " 6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0", "6F1E2D3C+4B5A-4978-8A6B-5C4D3E2F1A0B", ""})
         EXPECT_EQ(decodeError(showWithCueMember("id", bad)), QStringLiteral("cues[0].id: not a UUID \"%1\"").arg(bad));
-    EXPECT_EQ(decodeError(showWithEventMember("assetID", "nope")), R"(cues[0].timeline[0].assetID: not a UUID "nope")");
 }
 
 TEST(ShowJson, FilesAreWrittenAsPercentEncodedFileUrls)
 {
     Cue cue;
     cue.main = QUrl::fromLocalFile(QStringLiteral("/演出/my clip #1.mov"));
+    EXPECT_EQ(encodedCue(cue).value("main"), QJsonValue("file:///%E6%BC%94%E5%87%BA/my%20clip%20%231.mov"));
     Show show;
     show.cues = {cue};
-    EXPECT_EQ(encodedObject(show)["cues"].toArray().at(0).toObject().value("main"),
-              QJsonValue("file:///%E6%BC%94%E5%87%BA/my%20clip%20%231.mov"));
     EXPECT_EQ(decodeShow(encodeShow(show, JsonFormat::compact)).cues[0].main->toLocalFile(),
               QStringLiteral("/演出/my clip #1.mov"));
-
-    EXPECT_EQ(decodeShow(showWithCueMember("main", "https://example.com/a.mp4")).cues[0].main,
-              QUrl("https://example.com/a.mp4"));
-    EXPECT_EQ(decodeError(showWithCueMember("main", "")), R"(cues[0].main: not a URL "")");
-    EXPECT_EQ(decodeError(showWithCueMember("main", "file:///a b.mov")), R"(cues[0].main: not a URL "file:///a b.mov")");
-    EXPECT_EQ(decodeError(showWithCueMember("main", 3)), "cues[0].main: expected a string");
 }
 
 TEST(ShowJson, RefusesToWriteWhatCouldNotBeReadBack)
@@ -322,27 +274,19 @@ TEST(ShowJson, RefusesToWriteWhatCouldNotBeReadBack)
     show = Show::makeDefault();
     show.assets = QList<MediaAsset>{MediaAsset()};
     EXPECT_EQ(encodeError(show), "assets[0].url: cannot write an empty or invalid URL");
-
-    show = Show::makeDefault();
-    show.cues[0].lighting = Lighting{1, 255, -std::numeric_limits<double>::infinity()};
-    EXPECT_TRUE(encodeError(show).startsWith("cues[0].lighting.fade: cannot write"));
 }
 
 TEST(ShowJson, GoldenBadFilesFailWithTheirPlace)
 {
-    const struct
-    {
-        const char* file;
-        const char* error;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"bad-english-ending.json", R"(cues[2].ending: unknown value "Hold")"},
         {"bad-braced-uuid.json", R"(cues[0].id: not a UUID "{01234567-89AB-4CDE-8F01-23456789ABCD}")"},
         {"bad-bare-screen.json", "outputScreens[1]: expected an object"},
         {"bad-missing-gamma.json", R"(projectorMappings["屏幕 2"].gamma: required value is missing)"},
         {"bad-fractional-port.json", "cues[0].timeline[0].port: expected a whole number that fits in 64 bits"},
     };
-    for (const auto& c : cases)
-        EXPECT_TRUE(decodeError(readData(c.file)).startsWith(QString::fromUtf8(c.error))) << c.file;
+    for (const auto& [file, error] : cases)
+        EXPECT_TRUE(decodeError(readData(file)).startsWith(QString::fromUtf8(error))) << file;
 }
 
 TEST(ShowJson, NeverCrashesOnTruncatedOrHostileInput)
@@ -360,25 +304,17 @@ TEST(ShowJson, NeverCrashesOnTruncatedOrHostileInput)
     EXPECT_FALSE(decodeError(QByteArray("{\"cues\":[],\"artNetHost\":\"\0\",\"universe\":0}", 40)).isEmpty());
 }
 
-TEST(MappingJson, DefaultMappingIsWrittenWithTheFiveRequiredKeys)
-{
-    const QJsonObject object = QJsonDocument::fromJson(encodeMapping(ProjectorMapping())).object();
-    EXPECT_EQ(object, QJsonObject({{"corners", QJsonArray{QJsonArray{0, 0}, QJsonArray{1, 0}, QJsonArray{1, 1},
-                                                          QJsonArray{0, 1}}},
-                                   {"crop", QJsonArray{QJsonArray{0, 0}, QJsonArray{1, 1}}},
-                                   {"edges", QJsonArray{0, 0, 0, 0}},
-                                   {"enabled", false},
-                                   {"gamma", 1}}));
-}
-
-TEST(MappingJson, RequiredAndOptionalMembers)
+TEST(MappingJson, DefaultIsWrittenWithFiveRequiredKeysAndOptionalsReadBack)
 {
     const QJsonObject defaults = QJsonDocument::fromJson(encodeMapping(ProjectorMapping())).object();
+    EXPECT_EQ(defaults, objectOf(R"({"corners":[[0,0],[1,0],[1,1],[0,1]],"crop":[[0,0],[1,1]],"edges":[0,0,0,0],)"
+                                 R"("enabled":false,"gamma":1})"));
     for (const QString& key : defaults.keys()) {
         QJsonObject object = defaults;
         object.remove(key);
-        EXPECT_THROW(decodeMapping(QJsonDocument(object).toJson()), ShowJsonError) << key.toStdString();
+        EXPECT_EQ(decodeError(showWithMapping(object)), kMappingPlace + key + ": required value is missing");
     }
+
     QJsonObject object = defaults;
     object.insert("meshRows", 1);
     object.insert("meshColumns", 40);
@@ -387,15 +323,8 @@ TEST(MappingJson, RequiredAndOptionalMembers)
     const ProjectorMapping mapping = decodeMapping(QJsonDocument(object).toJson());
     EXPECT_EQ(mapping.meshRows, 1);
     EXPECT_EQ(mapping.meshColumns, 40);
-    EXPECT_EQ(mapping.rows(), 2);
-    EXPECT_EQ(mapping.columns(), 17);
     EXPECT_FALSE(mapping.blackLevel);
     EXPECT_EQ(decodeMapping(encodeMapping(mapping)), mapping);
-
-    ProjectorMapping threeRows;
-    threeRows.meshRows = 3;
-    EXPECT_NE(threeRows, ProjectorMapping());
-    EXPECT_EQ(threeRows.rows(), ProjectorMapping().rows());
 }
 
 TEST(MappingJson, RejectsMistypedShapes)
@@ -416,14 +345,6 @@ TEST(MappingJson, RejectsMistypedShapes)
         {"meshHandles", QJsonObject{{"4", QJsonObject{{"left", QJsonArray{1}}}}},
          R"(meshHandles["4"].left: expected a point [x, y])"},
     };
-    for (const auto& c : cases) {
-        QJsonObject object = defaults;
-        object.insert(c.key, c.value);
-        try {
-            decodeMapping(QJsonDocument(object).toJson());
-            ADD_FAILURE() << c.key << " was read";
-        } catch (const ShowJsonError& error) {
-            EXPECT_EQ(QString::fromStdString(error.what()), QString::fromUtf8(c.error));
-        }
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(decodeError(showWithMapping(with(defaults, c.key, c.value))), kMappingPlace + c.error) << c.key;
 }

@@ -1,3 +1,4 @@
+#include "cue.h"
 #include "mediaasset.h"
 #include "timelineevent.h"
 #include "timelinelane.h"
@@ -9,6 +10,8 @@
 #include <limits>
 
 namespace {
+
+constexpr double inf = std::numeric_limits<double>::infinity();
 
 MediaAsset asset(AssetKind kind, std::optional<double> duration = std::nullopt)
 {
@@ -30,116 +33,115 @@ TimelineEvent event(Track track, std::optional<ScreenRole> screen = std::nullopt
 
 } // namespace
 
-TEST(ClipDuration, StillPictureIsClampedAndDefaultsToOneSecond)
+TEST(ClipDuration, StillsAreClampedVideosNeedAPositiveFiniteLengthSoundHasNone)
 {
-    TimelineEvent still = event(Track::main);
-    const MediaAsset picture = asset(AssetKind::image, 99);
-    EXPECT_EQ(still.clipDuration(picture), 1.0);
-    for (const auto& [stored, expected] : std::initializer_list<std::pair<double, double>>{
-             {0, 0.01}, {-5, 0.01}, {0.01, 0.01}, {2.5, 2.5}, {100000, 86400}, {86400, 86400}}) {
-        still.imageDuration = stored;
-        EXPECT_EQ(still.clipDuration(picture), expected) << stored;
+    TimelineEvent clip = event(Track::main);
+    EXPECT_EQ(clip.clipDuration(asset(AssetKind::image, 99)), 1.0);
+    const std::pair<double, double> stills[] = {{0, 0.01},       {-5, 0.01},     {0.01, 0.01}, {2.5, 2.5},
+                                                {100000, 86400}, {86400, 86400}, {NAN, 1.0},   {inf, 1.0}};
+    for (const auto& [stored, expected] : stills) {
+        clip.imageDuration = stored;
+        EXPECT_EQ(clip.clipDuration(asset(AssetKind::image)), expected) << stored;
     }
-    for (const double bad : {std::nan(""), std::numeric_limits<double>::infinity()}) {
-        still.imageDuration = bad;
-        EXPECT_EQ(still.clipDuration(picture), 1.0);
-    }
+    const std::pair<MediaAsset, std::optional<double>> others[] = {
+        {asset(AssetKind::video, 12.5), 12.5},       {asset(AssetKind::video), std::nullopt},
+        {asset(AssetKind::video, 0), std::nullopt},  {asset(AssetKind::video, inf), std::nullopt},
+        {asset(AssetKind::audio, 30), std::nullopt},
+    };
+    for (const auto& [media, expected] : others)
+        EXPECT_EQ(clip.clipDuration(media), expected);
 }
 
-TEST(ClipDuration, VideoNeedsAPositiveFiniteLengthAndSoundHasNone)
-{
-    const TimelineEvent clip = event(Track::main);
-    EXPECT_EQ(clip.clipDuration(asset(AssetKind::video, 12.5)), 12.5);
-    EXPECT_EQ(clip.clipDuration(asset(AssetKind::video)), std::nullopt);
-    EXPECT_EQ(clip.clipDuration(asset(AssetKind::video, 0)), std::nullopt);
-    EXPECT_EQ(clip.clipDuration(asset(AssetKind::video, std::numeric_limits<double>::infinity())), std::nullopt);
-    EXPECT_EQ(clip.clipDuration(asset(AssetKind::audio, 30)), std::nullopt);
-}
-
-TEST(EventScreen, ComesFromTheTrackUnlessStored)
+TEST(TimelineLane, EventsFindTheirLaneByScreenOrTrackAndEffectiveLayer)
 {
     EXPECT_EQ(event(Track::side).screen(), kScreen2);
     EXPECT_EQ(event(Track::main).screen(), kScreen1);
     EXPECT_EQ(event(Track::main, kScreen2).screen(), kScreen2);
     EXPECT_EQ(event(Track::music, kScreen2).screen(), std::nullopt);
     EXPECT_EQ(event(Track::message).screen(), std::nullopt);
-}
 
-TEST(TimelineLane, MatchesByScreenOrTrackAndEffectiveLayer)
-{
     const TimelineLane screenLane{Track::main, 1, kScreen2};
-    EXPECT_TRUE(screenLane.matches(event(Track::side)));
-    EXPECT_TRUE(screenLane.matches(event(Track::main, kScreen2, 0)));
-    EXPECT_FALSE(screenLane.matches(event(Track::main)));
-    EXPECT_FALSE(screenLane.matches(event(Track::side, std::nullopt, 2)));
-
     const TimelineLane musicOnScreen{Track::music, 1, kScreen1};
-    EXPECT_FALSE(musicOnScreen.matches(event(Track::music)));
-    EXPECT_TRUE(musicOnScreen.matches(event(Track::main)));
-
     const TimelineLane effects{Track::effects, 1, std::nullopt};
-    EXPECT_TRUE(effects.matches(event(Track::effects, std::nullopt, -3)));
-    EXPECT_FALSE(effects.matches(event(Track::music)));
-    EXPECT_FALSE((TimelineLane{Track::effects, 2, std::nullopt}.matches(event(Track::effects))));
+    const std::tuple<TimelineLane, TimelineEvent, bool> cases[] = {
+        {screenLane, event(Track::side), true},
+        {screenLane, event(Track::main, kScreen2, 0), true},
+        {screenLane, event(Track::main), false},
+        {screenLane, event(Track::side, std::nullopt, 2), false},
+        {musicOnScreen, event(Track::music), false},
+        {musicOnScreen, event(Track::main), true},
+        {effects, event(Track::effects, std::nullopt, -3), true},
+        {effects, event(Track::music), false},
+        {TimelineLane{Track::effects, 2, std::nullopt}, event(Track::effects), false},
+    };
+    for (const auto& [lane, clip, matches] : cases)
+        EXPECT_EQ(lane.matches(clip), matches) << lane.title().toStdString();
+    EXPECT_EQ(qHash(screenLane), qHash(TimelineLane{Track::main, 1, kScreen2}));
 }
 
 TEST(TimelineLane, Titles)
 {
-    EXPECT_EQ((TimelineLane{Track::effects, 1, std::nullopt}.title()), "音效");
-    EXPECT_EQ((TimelineLane{Track::effects, 0, std::nullopt}.title()), "音效");
-    EXPECT_EQ((TimelineLane{Track::effects, 3, std::nullopt}.title()), "音效 · 3");
-    EXPECT_EQ((TimelineLane{Track::music, 1, std::nullopt}.title()), "音频 · 1");
-    EXPECT_EQ((TimelineLane{Track::main, 2, kScreen2}.title()), "屏幕 2 · 2");
-    EXPECT_EQ((TimelineLane{Track::main, 4, std::nullopt}.title()), "主屏");
-    EXPECT_EQ((TimelineLane{Track::side, 1, std::nullopt}.title()), "副屏");
-    EXPECT_EQ((TimelineLane{Track::message, 2, std::nullopt}.title()), "通讯");
-    EXPECT_EQ((TimelineLane{Track::main, 1, ScreenRole{"屏幕 %2"}}.title()), "屏幕 %2 · 1");
-}
-
-TEST(TimelineLane, EqualLanesHashAlike)
-{
-    const TimelineLane a{Track::main, 1, kScreen2};
-    EXPECT_EQ(qHash(a), qHash(TimelineLane{Track::main, 1, kScreen2}));
-    EXPECT_NE(a, (TimelineLane{Track::main, 1, std::nullopt}));
-    EXPECT_NE(a, (TimelineLane{Track::side, 1, kScreen2}));
-}
-
-TEST(AssetKind, FromTheFileNameInTheOrderImageVideoAudio)
-{
-    const std::pair<const char*, std::optional<AssetKind>> cases[] = {
-        {"/m/clip.mov", AssetKind::video},  {"/m/clip.MP4", AssetKind::video}, {"/m/song.m4a", AssetKind::audio},
-        {"/m/song.wav", AssetKind::audio},  {"/m/photo.heic", AssetKind::image}, {"/m/logo.png", AssetKind::image},
-        {"/m/a.b/README", std::nullopt},    {"/m/notes.txt", std::nullopt},      {"/m/data.zzqq", std::nullopt},
-        {"/m/开场 视频.webm", AssetKind::video}, {"/gone/never/there.jpg", AssetKind::image},
+    const std::pair<TimelineLane, const char*> cases[] = {
+        {{Track::effects, 1, std::nullopt}, "音效"},
+        {{Track::effects, 0, std::nullopt}, "音效"},
+        {{Track::effects, 3, std::nullopt}, "音效 · 3"},
+        {{Track::music, 1, std::nullopt}, "音频 · 1"},
+        {{Track::main, 2, kScreen2}, "屏幕 2 · 2"},
+        {{Track::main, 4, std::nullopt}, "主屏"},
+        {{Track::side, 1, std::nullopt}, "副屏"},
+        {{Track::message, 2, std::nullopt}, "通讯"},
+        {{Track::main, 1, ScreenRole{"屏幕 %2"}}, "屏幕 %2 · 1"},
     };
-    for (const auto& [path, kind] : cases)
-        EXPECT_EQ(assetKind(QUrl::fromLocalFile(QString::fromUtf8(path))), kind) << path;
+    for (const auto& [lane, title] : cases)
+        EXPECT_EQ(lane.title(), QString::fromUtf8(title));
 }
 
-TEST(AssetKind, TracksAcceptTheirKinds)
+TEST(TimelineCue, NeedsAPresentNonEmptyTimeline)
 {
-    EXPECT_TRUE(accepts(Track::main, asset(AssetKind::image)));
-    EXPECT_TRUE(accepts(Track::side, asset(AssetKind::video)));
-    EXPECT_FALSE(accepts(Track::main, asset(AssetKind::audio)));
-    EXPECT_TRUE(accepts(Track::music, asset(AssetKind::audio)));
-    EXPECT_TRUE(accepts(Track::effects, asset(AssetKind::audio)));
-    EXPECT_FALSE(accepts(Track::effects, asset(AssetKind::video)));
-    EXPECT_FALSE(accepts(Track::message, asset(AssetKind::audio)));
+    Cue cue;
+    EXPECT_FALSE(cue.isTimelineCue());
+    cue.timeline = QList<TimelineEvent>{};
+    EXPECT_FALSE(cue.isTimelineCue());
+    cue.timeline->append(event(Track::main));
+    EXPECT_TRUE(cue.isTimelineCue());
 }
 
-TEST(Enumerations, RawValuesAreExactAndCasesKeepTheirOrder)
+TEST(AssetKind, FromTheFileNameInTheOrderImageVideoAudioAndTheTracksThatTakeThem)
 {
-    EXPECT_EQ(rawValue(EndBehavior::next), "自动 GO");
-    EXPECT_EQ(fromRawValue<EndBehavior>("自动 GO"), EndBehavior::next);
-    EXPECT_EQ(fromRawValue<EndBehavior>("自动 go"), std::nullopt);
-    EXPECT_EQ(fromRawValue<Transport>("OSC / UDP"), Transport::osc);
-    EXPECT_EQ(fromRawValue<Transport>("OSC"), std::nullopt);
-    EXPECT_EQ(fromRawValue<Track>("Main"), std::nullopt);
-    EXPECT_EQ(allCases<ProjectionMode>(), (QList<ProjectionMode>{ProjectionMode::cueOnce, ProjectionMode::cueLoop,
-                                                                 ProjectionMode::playlistOnce,
-                                                                 ProjectionMode::playlistLoop}));
-    EXPECT_TRUE(usesPlaylist(ProjectionMode::playlistOnce));
-    EXPECT_FALSE(usesPlaylist(ProjectionMode::cueLoop));
-    EXPECT_TRUE(repeats(ProjectionMode::cueLoop));
-    EXPECT_FALSE(repeats(ProjectionMode::playlistOnce));
+    const std::pair<std::optional<AssetKind>, QStringList> cases[] = {
+        {AssetKind::video, {"/m/clip.mov", "/m/clip.MP4", "/m/开场 视频.webm"}},
+        {AssetKind::audio, {"/m/song.m4a", "/m/song.wav"}},
+        {AssetKind::image, {"/m/photo.heic", "/m/logo.png", "/gone/never/there.jpg"}},
+        {std::nullopt, {"/m/a.b/README", "/m/notes.txt", "/m/data.zzqq"}},
+    };
+    for (const auto& [kind, paths] : cases)
+        for (const QString& path : paths)
+            EXPECT_EQ(assetKind(QUrl::fromLocalFile(path)), kind) << path.toStdString();
+
+    const std::tuple<Track, AssetKind, bool> accepted[] = {
+        {Track::main, AssetKind::image, true},     {Track::side, AssetKind::video, true},
+        {Track::main, AssetKind::audio, false},    {Track::music, AssetKind::audio, true},
+        {Track::effects, AssetKind::audio, true},  {Track::effects, AssetKind::video, false},
+        {Track::message, AssetKind::audio, false},
+    };
+    for (const auto& [track, kind, accepts] : accepted)
+        EXPECT_EQ(::accepts(track, asset(kind)), accepts) << rawValue(track).toStdString();
+}
+
+TEST(ProjectionMode, CasesKeepTheirOrderTextAndMeaning)
+{
+    const std::tuple<ProjectionMode, const char*, bool, bool> cases[] = {
+        {ProjectionMode::cueOnce, "单个节目播放一次", false, false},
+        {ProjectionMode::cueLoop, "单个节目循环", false, true},
+        {ProjectionMode::playlistOnce, "节目单播放一次", true, false},
+        {ProjectionMode::playlistLoop, "节目单循环", true, true},
+    };
+    QList<ProjectionMode> order;
+    for (const auto& [mode, text, playlist, loops] : cases) {
+        order.append(mode);
+        EXPECT_EQ(fromRawValue<ProjectionMode>(QString::fromUtf8(text)), mode);
+        EXPECT_EQ(usesPlaylist(mode), playlist) << text;
+        EXPECT_EQ(repeats(mode), loops) << text;
+    }
+    EXPECT_EQ(allCases<ProjectionMode>(), order);
 }

@@ -1,4 +1,5 @@
 #include "curvedprojectionview.h"
+#include "eventwait.h"
 #include "fakeplayer.h"
 #include "meshfixtures.h"
 #include "meshvideofeed.h"
@@ -6,21 +7,8 @@
 #include "picture.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QWindow>
 #include <gtest/gtest.h>
-
-// Runs the event loop until the condition holds or two seconds have passed.
-static bool eventually(const std::function<bool()>& condition)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > 2000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 static QImage filled(QColor colour)
 {
@@ -38,7 +26,7 @@ class CurvedProjection : public ::testing::Test
     {
         view.resize(160, 90);
         view.show();
-        ASSERT_TRUE(eventually([&] { return view.windowHandle() && view.windowHandle()->isExposed(); }));
+        ASSERT_TRUE(waitUntil([&] { return view.windowHandle() && view.windowHandle()->isExposed(); }));
     }
 
     QColor centre(CurvedProjectionView& view, const QString& shot)
@@ -55,12 +43,17 @@ class CurvedProjection : public ::testing::Test
     Picture other{fakePlayers()};
 };
 
-TEST_F(CurvedProjection, StillImageIsDrawnWithoutSubscribing)
+TEST_F(CurvedProjection, EmptyPictureShowsTheStandbyArtworkAndAStillIsDrawnWithoutSubscribing)
 {
-    root.setImage(filled(Qt::red));
     CurvedProjectionView view(&root, ProjectorMapping(), false);
     show(view);
-    EXPECT_EQ(centre(view, "curved-still"), QColor(Qt::red));
+    QCoreApplication::processEvents();
+    const QImage standby = view.meshView()->grabFramebuffer();
+    saveShot(standby, "curved-standby");
+    EXPECT_NE(standby.pixelColor(5, 5), QColor(Qt::black));
+
+    root.setImage(filled(Qt::red));
+    EXPECT_TRUE(waitUntil([&] { return centre(view, "curved-still") == QColor(Qt::red); }));
     EXPECT_FALSE(view.isSubscribed());
     EXPECT_FALSE(root.meshVideoFeed()->isRunning());
     EXPECT_TRUE(view.errorText().isEmpty());
@@ -75,10 +68,10 @@ TEST_F(CurvedProjection, IndependentOutputIsShownButTheRootBlackCounts)
     show(view);
     EXPECT_EQ(centre(view, "curved-independent"), QColor(Qt::blue));
     root.setBlack(true);
-    EXPECT_TRUE(eventually([&] { return centre(view, "curved-root-black") == QColor(Qt::black); }));
+    EXPECT_TRUE(waitUntil([&] { return centre(view, "curved-root-black") == QColor(Qt::black); }));
     root.setBlack(false);
     other.setBlack(true);
-    EXPECT_TRUE(eventually([&] { return centre(view, "curved-independent-black-ignored") == QColor(Qt::blue); }));
+    EXPECT_TRUE(waitUntil([&] { return centre(view, "curved-independent-black-ignored") == QColor(Qt::blue); }));
 }
 
 TEST_F(CurvedProjection, ForegroundVideoShowsTheFallbackUntilItsFirstFrame)
@@ -93,7 +86,7 @@ TEST_F(CurvedProjection, ForegroundVideoShowsTheFallbackUntilItsFirstFrame)
     EXPECT_EQ(centre(view, "curved-foreground-fallback"), QColor(Qt::green));
 
     fake(other)->setFrame(rgbaFrame(filled(Qt::magenta), 1));
-    EXPECT_TRUE(eventually([&] { return centre(view, "curved-foreground-frame") == QColor(Qt::magenta); }));
+    EXPECT_TRUE(waitUntil([&] { return centre(view, "curved-foreground-frame") == QColor(Qt::magenta); }));
 }
 
 TEST_F(CurvedProjection, SubscribesOnlyWhileShownAndShowingVideo)
@@ -110,9 +103,9 @@ TEST_F(CurvedProjection, SubscribesOnlyWhileShownAndShowingVideo)
     EXPECT_TRUE(root.meshVideoFeed()->isRunning());
 
     root.setBlack(true);
-    EXPECT_TRUE(eventually([&] { return !view.isSubscribed(); }));
+    EXPECT_TRUE(waitUntil([&] { return !view.isSubscribed(); }));
     root.setBlack(false);
-    EXPECT_TRUE(eventually([&] { return view.isSubscribed(); }));
+    EXPECT_TRUE(waitUntil([&] { return view.isSubscribed(); }));
 
     view.hide();
     EXPECT_FALSE(root.meshVideoFeed()->isRunning());
@@ -120,7 +113,7 @@ TEST_F(CurvedProjection, SubscribesOnlyWhileShownAndShowingVideo)
     EXPECT_TRUE(root.meshVideoFeed()->isRunning());
 
     root.load(std::nullopt);
-    EXPECT_TRUE(eventually([&] { return !root.meshVideoFeed()->isRunning(); }));
+    EXPECT_TRUE(waitUntil([&] { return !root.meshVideoFeed()->isRunning(); }));
 }
 
 TEST_F(CurvedProjection, NewVideoKeepsTheOldFrameUntilItsOwnArrives)
@@ -129,24 +122,14 @@ TEST_F(CurvedProjection, NewVideoKeepsTheOldFrameUntilItsOwnArrives)
     CurvedProjectionView view(&root, ProjectorMapping(), false);
     show(view);
     fake(root)->setFrame(rgbaFrame(filled(Qt::red), 1));
-    EXPECT_TRUE(eventually([&] { return centre(view, "curved-video-first") == QColor(Qt::red); }));
+    EXPECT_TRUE(waitUntil([&] { return centre(view, "curved-video-first") == QColor(Qt::red); }));
 
     root.load(videoUrl);
     QCoreApplication::processEvents();
     EXPECT_TRUE(view.isSubscribed());
     EXPECT_EQ(centre(view, "curved-video-held"), QColor(Qt::red));
     fake(root)->setFrame(rgbaFrame(filled(Qt::cyan), 2));
-    EXPECT_TRUE(eventually([&] { return centre(view, "curved-video-second") == QColor(Qt::cyan); }));
-}
-
-TEST_F(CurvedProjection, EmptyPictureShowsTheStandbyArtwork)
-{
-    CurvedProjectionView view(&root, ProjectorMapping(), false);
-    show(view);
-    QCoreApplication::processEvents();
-    const QImage image = view.meshView()->grabFramebuffer();
-    saveShot(image, "curved-standby");
-    EXPECT_NE(image.pixelColor(5, 5), QColor(Qt::black));
+    EXPECT_TRUE(waitUntil([&] { return centre(view, "curved-video-second") == QColor(Qt::cyan); }));
 }
 
 TEST_F(CurvedProjection, DestroyingThePictureLeavesTheViewWorking)
@@ -157,6 +140,6 @@ TEST_F(CurvedProjection, DestroyingThePictureLeavesTheViewWorking)
     show(view);
     EXPECT_TRUE(view.isSubscribed());
     picture.reset();
-    EXPECT_TRUE(eventually([&] { return !view.isSubscribed(); }));
+    EXPECT_TRUE(waitUntil([&] { return !view.isSubscribed(); }));
     EXPECT_FALSE(view.meshView()->grabFramebuffer().isNull());
 }

@@ -5,14 +5,14 @@
 
 #include <cmath>
 
-static QImage whiteImage()
+static QImage filled(QColor colour, QSize size = {64, 64})
 {
-    QImage image(64, 64, QImage::Format_RGBA8888);
-    image.fill(Qt::white);
+    QImage image(size, QImage::Format_RGBA8888);
+    image.fill(colour);
     return image;
 }
 
-static MeshInputs stillInputs(const ProjectorMapping& mapping, const QImage& image = whiteImage())
+static MeshInputs stillInputs(const ProjectorMapping& mapping, const QImage& image = filled(Qt::white))
 {
     MeshInputs inputs;
     inputs.mapping = mapping;
@@ -26,9 +26,9 @@ class MeshRendering : public ::testing::Test
     void SetUp() override { ASSERT_TRUE(gl.isValid()) << gl.errorText().toStdString(); }
 
     // A renderer showing a video item; a new item drops whatever frame was held before it, so frames come after.
-    MeshInputs videoInputs()
+    MeshInputs videoInputs(const QImage& still = filled(Qt::white))
     {
-        MeshInputs inputs = stillInputs(ProjectorMapping());
+        MeshInputs inputs = stillInputs(ProjectorMapping(), still);
         inputs.frames = frames;
         inputs.item = 1;
         gl.renderer().update(inputs);
@@ -51,7 +51,8 @@ static bool allBlack(const QImage& image)
 {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if ((image.pixel(x, y) & 0xFFFFFF) != 0) return false;
+            if ((image.pixel(x, y) & 0xFFFFFF) != 0)
+                return false;
     return true;
 }
 
@@ -119,32 +120,26 @@ TEST_F(MeshRendering, BlackLevelLiftRaisesTheDarkParts)
 {
     ProjectorMapping mapping;
     mapping.blackLevel = 0.2;
-    QImage dark(32, 32, QImage::Format_RGBA8888);
-    dark.fill(Qt::black);
-    const QImage image = render(stillInputs(mapping, dark), QSize(64, 64), "mesh-lift");
+    const QImage image = render(stillInputs(mapping, filled(Qt::black)), QSize(64, 64), "mesh-lift");
     EXPECT_TRUE(near(image.pixelColor(32, 32), QColor(51, 51, 51), 2));
 }
 
-TEST_F(MeshRendering, StillOfAnotherAspectFillsTheAreaCutOnOneAxis)
+TEST_F(MeshRendering, StillOfAnotherAspectFillsTheCroppedAreaCutOnOneAxis)
 {
+    ProjectorMapping mapping;
     const QImage still = bands(QSize(400, 100), {Qt::red, Qt::green, Qt::blue, Qt::yellow});
-    const QImage image = render(stillInputs(ProjectorMapping(), still), QSize(200, 200), "mesh-still-fill");
+    const QImage image = render(stillInputs(mapping, still), QSize(200, 200), "mesh-still-fill");
     for (int y : {1, 100, 198}) {
         EXPECT_EQ(image.pixelColor(2, y), QColor(Qt::green));
         EXPECT_EQ(image.pixelColor(90, y), QColor(Qt::green));
         EXPECT_EQ(image.pixelColor(110, y), QColor(Qt::blue));
         EXPECT_EQ(image.pixelColor(197, y), QColor(Qt::blue));
     }
-}
 
-TEST_F(MeshRendering, CropEnlargesItsRegion)
-{
-    ProjectorMapping mapping;
     mapping.crop = QRectF(0.5, 0, 0.5, 1);
-    const QImage still = bands(QSize(200, 100), {Qt::red, Qt::green, Qt::blue, Qt::yellow});
-    const QImage image = render(stillInputs(mapping, still), QSize(100, 100), "mesh-crop");
-    EXPECT_EQ(image.pixelColor(10, 50), QColor(Qt::blue));
-    EXPECT_EQ(image.pixelColor(90, 50), QColor(Qt::yellow));
+    const QImage cropped = render(stillInputs(mapping, still.scaled(200, 100)), QSize(100, 100), "mesh-crop");
+    EXPECT_EQ(cropped.pixelColor(10, 50), QColor(Qt::blue));
+    EXPECT_EQ(cropped.pixelColor(90, 50), QColor(Qt::yellow));
 }
 
 TEST_F(MeshRendering, CornerPinnedQuadFollowsTheCorners)
@@ -162,16 +157,9 @@ TEST_F(MeshRendering, CornerPinnedQuadFollowsTheCorners)
 
 TEST_F(MeshRendering, VideoFrameReplacesTheStillAndOutlivesAnItemChange)
 {
-    QImage blue(16, 16, QImage::Format_RGBA8888);
-    blue.fill(Qt::blue);
-    MeshInputs inputs = stillInputs(ProjectorMapping(), blue);
-    inputs.frames = frames;
-    inputs.item = 1;
+    MeshInputs inputs = videoInputs(filled(Qt::blue, {16, 16}));
     EXPECT_EQ(render(inputs, QSize(32, 32), "mesh-video-before").pixelColor(16, 16), QColor(Qt::blue));
-
-    QImage red(16, 16, QImage::Format_RGBA8888);
-    red.fill(Qt::red);
-    frames->receive(rgbaFrame(red, 1));
+    frames->receive(rgbaFrame(filled(Qt::red, {16, 16}), 1));
     EXPECT_EQ(render(inputs, QSize(32, 32), "mesh-video-frame").pixelColor(16, 16), QColor(Qt::red));
 
     inputs.item = 2;
@@ -183,20 +171,15 @@ TEST_F(MeshRendering, VideoFrameReplacesTheStillAndOutlivesAnItemChange)
     EXPECT_EQ(render(inputs, QSize(32, 32), "mesh-video-gone").pixelColor(16, 16), QColor(Qt::blue));
 }
 
-TEST_F(MeshRendering, PlanarYuvFrameIsConvertedToRgb)
+TEST_F(MeshRendering, PlanarYuvIsConvertedToRgbAndRotatedVideoIsDrawnUpright)
 {
     const MeshInputs inputs = videoInputs();
     frames->receive(i420Frame(QSize(64, 48), 81, 90, 240, 3));
-    const QImage image = render(inputs, QSize(64, 48), "mesh-video-i420");
-    EXPECT_TRUE(near(image.pixelColor(32, 24), QColor(255, 0, 0), 4)) << image.pixelColor(32, 24).name().toStdString();
-}
+    const QImage yuv = render(inputs, QSize(64, 48), "mesh-video-i420");
+    EXPECT_TRUE(near(yuv.pixelColor(32, 24), QColor(255, 0, 0), 4)) << yuv.pixelColor(32, 24).name().toStdString();
 
-TEST_F(MeshRendering, RotatedVideoIsDrawnUpright)
-{
-    const MeshInputs inputs = videoInputs();
     // Stored landscape, shown portrait: a quarter turn clockwise puts the left half on top.
-    const QImage stored = bands(QSize(200, 100), {Qt::red, Qt::green});
-    frames->receive(rgbaFrame(stored, 1, QTransform(0, 1, -1, 0, 100, 0)));
+    frames->receive(rgbaFrame(bands(QSize(200, 100), {Qt::red, Qt::green}), 4, QTransform(0, 1, -1, 0, 100, 0)));
     const QImage image = render(inputs, QSize(100, 200), "mesh-video-rotated");
     EXPECT_EQ(image.pixelColor(50, 5), QColor(Qt::red));
     EXPECT_EQ(image.pixelColor(5, 95), QColor(Qt::red));

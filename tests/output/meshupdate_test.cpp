@@ -4,20 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 TEST(MeshTessellation, CellCountsFollowTheGrid)
 {
     ProjectorMapping mapping;
-    EXPECT_EQ(CurvedMesh::cells(mapping), QSize(32, 32));
     EXPECT_EQ(CurvedMesh::tessellate(mapping).size(), 6144u);
-    mapping.meshColumns = 17;
-    mapping.meshRows = 2;
-    EXPECT_EQ(CurvedMesh::cells(mapping), QSize(96, 6));
-    mapping.meshRows = 40;
-    EXPECT_EQ(CurvedMesh::cells(mapping), QSize(96, 96));
-    mapping.meshRows = 1;
-    mapping.meshColumns = 1;
-    EXPECT_EQ(CurvedMesh::cells(mapping), QSize(16, 16));
+    const std::tuple<qint64, qint64, QSize> cases[] = {
+        {3, 3, QSize(32, 32)}, {2, 17, QSize(96, 6)}, {40, 17, QSize(96, 96)}, {1, 1, QSize(16, 16)}};
+    for (const auto& [rows, columns, cells] : cases) {
+        mapping.meshRows = rows;
+        mapping.meshColumns = columns;
+        EXPECT_EQ(CurvedMesh::cells(mapping), cells) << rows << " x " << columns;
+    }
 }
 
 TEST(MeshTessellation, VerticesLieOnTheSurfaceInClipSpace)
@@ -49,70 +48,51 @@ TEST(MeshCrop, MediaFillsTheCroppedArea)
     EXPECT_EQ(MeshRenderer::fillScale(QSizeF(100, 100), QRectF(0, 0, 0.5, 1), 0.5), QSizeF(1, 0.25));
 }
 
-class MeshUpdates : public ::testing::Test
+TEST(MeshUpdates, EachInputRemakesOnlyItsOwnPart)
 {
-  protected:
-    MeshInputs inputs()
+    const QImage still(8, 8, QImage::Format_RGBA8888);
+    const auto inputs = [&](const ProjectorMapping& mapping) { return MeshInputs{mapping, {}, {}, still}; };
+    const struct
     {
-        MeshInputs values;
-        values.mapping = mapping;
-        values.image = still;
-        return values;
+        const char* change;
+        std::function<void(ProjectorMapping&)> apply;
+        int meshes;
+        int blends;
+        int polygons;
+    } cases[] = {
+        {"nothing", [](ProjectorMapping&) {}, 1, 1, 1},
+        {"crop", [](ProjectorMapping& m) { m.crop = QRectF(0.1, 0.1, 0.5, 0.5); }, 1, 1, 1},
+        {"gamma", [](ProjectorMapping& m) { m.gamma = 2.2; }, 1, 2, 1},
+        {"mask",
+         [](ProjectorMapping& m) {
+             m.polygonMask = QList<QPointF>{{0, 0}, {1, 0}, {0, 1}};
+         },
+         1, 1, 2},
+        {"node",
+         [](ProjectorMapping& m) {
+             m.setHandle(ProjectorMapping::Handle::right, 4, {0.7, 0.5});
+         },
+         2, 1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        MeshRenderer renderer;
+        ProjectorMapping mapping;
+        EXPECT_TRUE(renderer.update(inputs(mapping)));
+        c.apply(mapping);
+        EXPECT_EQ(renderer.update(inputs(mapping)), std::string(c.change) != "nothing");
+        EXPECT_EQ(renderer.work().meshes, c.meshes);
+        EXPECT_EQ(renderer.work().blends, c.blends);
+        EXPECT_EQ(renderer.work().polygons, c.polygons);
+        EXPECT_EQ(renderer.vertexCount(), 6144);
     }
+}
 
+TEST(MeshUpdates, SwitchesAndStillsCountAsChanges)
+{
     MeshRenderer renderer;
-    ProjectorMapping mapping;
-    QImage still{8, 8, QImage::Format_RGBA8888};
-};
-
-TEST_F(MeshUpdates, SameValuesChangeNothing)
-{
-    EXPECT_TRUE(renderer.update(inputs()));
-    EXPECT_FALSE(renderer.update(inputs()));
-    EXPECT_EQ(renderer.work().meshes, 1);
-    EXPECT_EQ(renderer.work().blends, 1);
-    EXPECT_EQ(renderer.work().polygons, 1);
-}
-
-TEST_F(MeshUpdates, CropAloneRebuildsNothing)
-{
-    renderer.update(inputs());
-    mapping.crop = QRectF(0.1, 0.1, 0.5, 0.5);
-    EXPECT_TRUE(renderer.update(inputs()));
-    EXPECT_EQ(renderer.work().meshes, 1);
-    EXPECT_EQ(renderer.work().blends, 1);
-    EXPECT_EQ(renderer.work().polygons, 1);
-}
-
-TEST_F(MeshUpdates, GammaRemakesTheBlendsOnly)
-{
-    renderer.update(inputs());
-    mapping.gamma = 2.2;
-    EXPECT_TRUE(renderer.update(inputs()));
-    EXPECT_EQ(renderer.work().meshes, 1);
-    EXPECT_EQ(renderer.work().blends, 2);
-    EXPECT_EQ(renderer.work().polygons, 1);
-}
-
-TEST_F(MeshUpdates, MaskAndNodesRemakeTheirOwnParts)
-{
-    renderer.update(inputs());
-    mapping.polygonMask = QList<QPointF>{{0, 0}, {1, 0}, {0, 1}};
-    renderer.update(inputs());
-    EXPECT_EQ(renderer.work().polygons, 2);
-    EXPECT_EQ(renderer.work().meshes, 1);
-    mapping.setHandle(ProjectorMapping::Handle::right, 4, {0.7, 0.5});
-    renderer.update(inputs());
-    EXPECT_EQ(renderer.work().meshes, 2);
-    EXPECT_EQ(renderer.work().polygons, 2);
-    EXPECT_EQ(renderer.work().blends, 1);
-    EXPECT_EQ(renderer.vertexCount(), 6144);
-}
-
-TEST_F(MeshUpdates, SwitchesAndStillsCountAsChanges)
-{
-    renderer.update(inputs());
-    MeshInputs values = inputs();
+    MeshInputs values{ProjectorMapping(), {}, {}, QImage(8, 8, QImage::Format_RGBA8888)};
+    renderer.update(values);
     values.pattern = true;
     EXPECT_TRUE(renderer.update(values));
     EXPECT_FALSE(renderer.update(values));

@@ -2,7 +2,10 @@
 
 #include "player.h"
 
-// A player without media: load() makes an item at once, and the test decides which frame is current.
+#include <QImage>
+
+// A player without media: load() makes an item at once, the test decides which frame is current, and the player
+// counts how often that frame is asked for.
 class FakePlayer : public Player
 {
   public:
@@ -37,21 +40,30 @@ class FakePlayer : public Player
     double rate() const override { return 1; }
     void setVolume(float) override {}
     float volume() const override { return 1; }
-    void setMuted(bool) override {}
-    bool isMuted() const override { return false; }
+    void setMuted(bool muted) override { m_muted = muted; }
+    bool isMuted() const override { return m_muted; }
     double currentTime() const override { return 0; }
     std::optional<double> duration() const override { return std::nullopt; }
     void setAudioMixer(std::shared_ptr<AudioChannelMixer>) override {}
-    std::optional<VideoFrame> currentFrame() const override { return m_frame; }
+    std::optional<VideoFrame> currentFrame() const override
+    {
+        ++frameRequests;
+        return m_frame;
+    }
 
     void setFrame(const VideoFrame& frame) { m_frame = frame; }
+    void show(const QImage& image) { m_frame = VideoFrame::fromImage(image, 0, ++m_serial); }
+
+    mutable int frameRequests = 0;
 
   private:
     QUrl m_url;
     quint64 m_generation = 0;
+    std::uint64_t m_serial = 0;
     PlayerStatus m_status = PlayerStatus::empty;
-    bool m_playing = false;
     std::optional<VideoFrame> m_frame;
+    bool m_playing = false;
+    bool m_muted = false;
 };
 
 inline PlayerFactory fakePlayers()
