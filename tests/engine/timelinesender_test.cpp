@@ -137,7 +137,8 @@ TEST(TimelineSenderUdp, TwoQuickSendsGiveTwoDatagramsAndTwoReports)
     EXPECT_EQ(reports.received, (std::vector<std::optional<QString>>{std::nullopt, std::nullopt}));
     QStringList payloads;
     for (int i = 0; i < 2; ++i)
-        if (const auto datagram = receiver.receive(2000)) payloads << QString::fromUtf8(datagram->bytes);
+        if (const auto datagram = receiver.receive(2000))
+            payloads << QString::fromUtf8(datagram->bytes);
     payloads.sort();
     EXPECT_EQ(payloads, (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
 }
@@ -155,7 +156,8 @@ TEST(TimelineSenderUdp, SendingWithNobodyListeningStillSucceeds)
 
 TEST(TimelineSenderOsc, OscdumpReceivesTheAddressAndStringArgument)
 {
-    if (!OscDump::available()) GTEST_SKIP() << "oscdump is not installed (Debian package liblo-tools)";
+    if (!OscDump::available())
+        GTEST_SKIP() << "oscdump is not installed (Debian package liblo-tools)";
     const quint16 port = freeLoopbackUdpPort();
     OscDump peer(port);
     ASSERT_TRUE(peer.waitUntilListening(5000)) << peer.errors().toStdString();
