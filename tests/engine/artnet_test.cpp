@@ -11,27 +11,25 @@ namespace {
 ArtNet openLoopback(quint16 port)
 {
     auto opened = ArtNet::open(QStringLiteral("127.0.0.1"), port);
-    if (!std::holds_alternative<ArtNet>(opened)) throw std::runtime_error("no Art-Net sender on loopback");
+    if (!std::holds_alternative<ArtNet>(opened))
+        throw std::runtime_error("no Art-Net sender on loopback");
     return std::move(std::get<ArtNet>(opened));
 }
 
 std::optional<ArtNetFailure::Kind> failureOf(const QString& host)
 {
     const auto opened = ArtNet::open(host);
-    if (const auto* failure = std::get_if<ArtNetFailure>(&opened)) return failure->kind;
+    if (const auto* failure = std::get_if<ArtNetFailure>(&opened))
+        return failure->kind;
     return std::nullopt;
 }
 
 } // namespace
 
-TEST(ArtNetAddress, AcceptsDottedIPv4IncludingBroadcast)
+TEST(ArtNetAddress, AcceptsDottedIPv4Only)
 {
-    EXPECT_EQ(failureOf(QStringLiteral("10.0.0.5")), std::nullopt);
-    EXPECT_EQ(failureOf(QStringLiteral("255.255.255.255")), std::nullopt);
-}
-
-TEST(ArtNetAddress, RejectsNamesPartsAndSurroundingText)
-{
+    for (const QString host : {"10.0.0.5", "255.255.255.255"})
+        EXPECT_EQ(failureOf(host), std::nullopt) << host.toStdString();
     for (const QString host : {"localhost", "", "10.0.0", "10.0.0.5 ", " 10.0.0.5", "::1", "10.0.0.256"})
         EXPECT_EQ(failureOf(host), ArtNetFailure::Kind::invalidAddress) << host.toStdString();
 }
@@ -106,25 +104,24 @@ TEST(ArtNetPacket, SequenceRunsOneTo255ThenStartsAgainAtOne)
     EXPECT_EQ(quint8(receiver.receive(2000)->bytes[12]), 1);
 }
 
-TEST(ArtNetPacket, SendsWithoutReceiptWhenNobodyListens)
+TEST(ArtNetPacket, SendingOnWithoutListenerOrWhenRefused)
 {
-    ArtNet artNet = openLoopback(freeLoopbackUdpPort());
-    EXPECT_TRUE(artNet.send({}, 0));
-    EXPECT_TRUE(artNet.send({}, 0));
-}
+    // An unconnected sender must not pick up the port-unreachable answer of the last datagram as an error.
+    ArtNet unheard = openLoopback(freeLoopbackUdpPort());
+    EXPECT_TRUE(unheard.send({}, 0));
+    EXPECT_TRUE(unheard.send({}, 0));
 
-TEST(ArtNetPacket, RefusedSendAnswersFalseAndSenderStaysUsable)
-{
     // Linux refuses a datagram to port 0 before it leaves the host.
-    ArtNet artNet = openLoopback(0);
-    EXPECT_FALSE(artNet.send({}, 0));
-    EXPECT_FALSE(artNet.send({}, 0));
-    EXPECT_EQ(artNet.sequence(), 2);
+    ArtNet refused = openLoopback(0);
+    EXPECT_FALSE(refused.send({}, 0));
+    EXPECT_FALSE(refused.send({}, 0));
+    EXPECT_EQ(refused.sequence(), 2);
 }
 
 TEST(ArtNetPeer, WiresharkDecodesArtDmxFieldsAndChannels)
 {
-    if (!TsharkCapture::available()) GTEST_SKIP() << "tshark is not installed (Debian package tshark)";
+    if (!TsharkCapture::available())
+        GTEST_SKIP() << "tshark is not installed (Debian package tshark)";
     LoopbackReceiver receiver;
     constexpr int kPackets = 3;
     TsharkCapture capture(receiver.port(), kPackets, 20);
@@ -144,11 +141,7 @@ TEST(ArtNetPeer, WiresharkDecodesArtDmxFieldsAndChannels)
     const std::vector<DecodedArtDmx> packets = capture.packets(5000);
     ASSERT_EQ(packets.size(), size_t(kPackets)) << capture.errors().toStdString();
 
-    std::vector<int> expected(512, 0);
-    expected[0] = 255;
-    expected[1] = 128;
-    expected[99] = 42;
-    expected[511] = 7;
+    const std::vector<int> expected(frame.begin(), frame.end());
     for (size_t i = 0; i < packets.size(); ++i) {
         const DecodedArtDmx& packet = packets[i];
         EXPECT_EQ(packet.id, QStringLiteral("Art-Net"));
@@ -159,8 +152,7 @@ TEST(ArtNetPeer, WiresharkDecodesArtDmxFieldsAndChannels)
         EXPECT_EQ(packet.length, 512);
         EXPECT_EQ(packet.channels, expected);
         EXPECT_GE(packet.sequence, 1);
-        if (i > 0) {
+        if (i > 0)
             EXPECT_EQ(packet.sequence, packets[i - 1].sequence + 1);
-        }
     }
 }

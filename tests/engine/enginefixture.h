@@ -3,113 +3,18 @@
 #include "clock.h"
 #include "displayprovider.h"
 #include "engine.h"
-#include "player.h"
+#include "eventwait.h"
+#include "fakeplayer.h"
+#include "mediafixtures.h"
+#include "picture.h"
 
+#include <QColor>
 #include <QFile>
-#include <QImage>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 #include <utility>
-
-// A player without media whose state a test scripts: it loads at once (or when told), plays, seeks, ends and fails
-// on command, and remembers what it was asked to do.
-class FakePlayer : public Player
-{
-  public:
-    explicit FakePlayer(QObject* parent = nullptr, bool readyOnLoad = true) : Player(parent), readyOnLoad(readyOnLoad)
-    {
-    }
-
-    void load(const QUrl& url) override
-    {
-        current = url;
-        state = readyOnLoad ? PlayerStatus::ready : PlayerStatus::loading;
-        reset();
-    }
-    void clear() override
-    {
-        current.clear();
-        state = PlayerStatus::empty;
-        reset();
-    }
-    QUrl url() const override { return current; }
-    PlayerStatus status() const override { return state; }
-    QString errorText() const override { return {}; }
-    quint64 generation() const override { return items; }
-    void play() override { playing = hasItem(); }
-    void playAt(double position, HostTime start) override
-    {
-        playing = hasItem();
-        seconds = position;
-        startedAt = start;
-    }
-    void pause() override { playing = false; }
-    bool isPlaying() const override { return playing; }
-    void seek(double position, SeekMode) override
-    {
-        seconds = position;
-        seeks.append(position);
-    }
-    void setRate(double) override {}
-    double rate() const override { return 1; }
-    void setVolume(float value) override { level = value; }
-    float volume() const override { return level; }
-    void setMuted(bool value) override { silent = value; }
-    bool isMuted() const override { return silent; }
-    double currentTime() const override { return seconds; }
-    std::optional<double> duration() const override { return length; }
-    void setAudioMixer(std::shared_ptr<AudioChannelMixer>) override {}
-    std::optional<VideoFrame> currentFrame() const override { return frame; }
-
-    void becomeReady()
-    {
-        state = PlayerStatus::ready;
-        emit statusChanged(state);
-    }
-    // Plays to the end of its media.
-    void finish()
-    {
-        playing = false;
-        if (length)
-            seconds = *length;
-        emit ended();
-    }
-    void fail()
-    {
-        state = PlayerStatus::failed;
-        playing = false;
-        emit failed(QStringLiteral("broken"));
-    }
-    void show(const QImage& image) { frame = VideoFrame::fromImage(image, 0, ++frameSerial); }
-
-    bool readyOnLoad;
-    std::optional<double> length;
-    double seconds = 0;
-    QList<double> seeks;
-    std::optional<HostTime> startedAt;
-
-  private:
-    void reset()
-    {
-        ++items;
-        playing = false;
-        seconds = 0;
-        seeks.clear();
-        startedAt.reset();
-        frame.reset();
-    }
-
-    QUrl current;
-    PlayerStatus state = PlayerStatus::empty;
-    quint64 items = 0;
-    bool playing = false;
-    float level = 1;
-    bool silent = false;
-    std::optional<VideoFrame> frame;
-    std::uint64_t frameSerial = 0;
-};
 
 // Stands still unless moved; with a step it also moves on by that much every time it is read.
 class FakeClock : public Clock
@@ -132,7 +37,15 @@ class FakeDisplays : public DisplayProvider
     QList<DisplayScreen> list;
 };
 
-// A main engine over a temporary recovery folder, with a clock, displays and mouse drags the test drives.
+inline void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(bytes);
+}
+
+// A main engine over a temporary recovery folder on fake players, with a clock, displays and mouse drags the test
+// drives, and helpers to script shows of generated stills and stand-in videos.
 class EngineTest : public ::testing::Test
 {
   protected:
@@ -165,19 +78,118 @@ class EngineTest : public ::testing::Test
     {
         edit([&](Show& show) { show.cues[cue].name = name; });
     }
+    void setTimeline(int cue, const QList<TimelineEvent>& events)
+    {
+        edit([&](Show& show) { show.cues[cue].timeline = events; });
+    }
+    void setScreens(const QList<ScreenRole>& screens)
+    {
+        edit([&](Show& show) { show.outputScreens = screens; });
+    }
+    Cue cue(int index) const { return engine->show().cues.at(index); }
 
-    QString recoveryPath() const { return folder.filePath(QStringLiteral("Recovery.json")); }
-    QString parkedPath() const { return folder.filePath(QStringLiteral("Parked.json")); }
+    QString recoveryPath() const { return path(QStringLiteral("Recovery.json")); }
+    QString parkedPath() const { return path(QStringLiteral("Parked.json")); }
     // A path no one can write to, not even root: its parent is a regular file.
     QString unwritablePath(const QString& name) const
     {
-        QFile plain(path(QStringLiteral("plain")));
-        if (!plain.exists() && plain.open(QIODevice::WriteOnly))
-            plain.close();
+        if (!QFile::exists(path(QStringLiteral("plain"))))
+            writeFile(path(QStringLiteral("plain")), {});
         return path(QStringLiteral("plain/") + name);
     }
     QString path(const QString& name) const { return folder.filePath(name); }
     QUrl url(const QString& name) const { return QUrl::fromLocalFile(path(name)); }
+
+    // Files named like media; fake players never read them, the preflight check only wants them to exist.
+    static QUrl videoFile(const QString& name) { return QUrl::fromLocalFile(MediaFixtures::file(name, "video")); }
+    static QUrl audioFile(const QString& name) { return QUrl::fromLocalFile(MediaFixtures::file(name, "audio")); }
+    static QUrl stillFile(QColor color) { return QUrl::fromLocalFile(MediaFixtures::png({16, 16}, color)); }
+
+    static MediaAsset asset(const QUrl& url, AssetKind kind, std::optional<double> duration = std::nullopt)
+    {
+        MediaAsset made;
+        made.url = url;
+        made.kind = kind;
+        made.duration = duration;
+        return made;
+    }
+    // Adds an asset to the show's library.
+    MediaAsset addAsset(const QUrl& url, AssetKind kind, std::optional<double> duration = std::nullopt)
+    {
+        const MediaAsset made = asset(url, kind, duration);
+        edit([&](Show& show) {
+            QList<MediaAsset> assets = show.assets.value_or(QList<MediaAsset>{});
+            assets.append(made);
+            show.assets = assets;
+        });
+        return made;
+    }
+    static TimelineEvent clip(const MediaAsset& asset, double time, Track track = Track::main, qint64 layer = 1)
+    {
+        TimelineEvent event;
+        event.time = time;
+        event.track = track;
+        event.assetID = asset.id;
+        event.layer = layer;
+        return event;
+    }
+    static TimelineEvent udpMessage(double time, quint16 port, const QString& payload)
+    {
+        TimelineEvent event;
+        event.time = time;
+        event.track = Track::message;
+        event.host = QStringLiteral("127.0.0.1");
+        event.port = port;
+        event.payload = payload;
+        return event;
+    }
+
+    // The first cue plays a video on the first screen and a sound on the music bus.
+    const QUrl video = videoFile(QStringLiteral("main.mp4"));
+    const QUrl music = audioFile(QStringLiteral("music.wav"));
+    void giveVideoAndMusic(EndBehavior ending = EndBehavior::hold)
+    {
+        edit([&](Show& show) {
+            show.cues[0].main = video;
+            show.cues[0].audio = music;
+            show.cues[0].ending = ending;
+        });
+    }
+
+    // Moves the show's clock to this many seconds after the cue on air started, then lets a timeline step run.
+    void advanceTo(double seconds)
+    {
+        clock->now = started + seconds;
+        runEvents(40);
+    }
+    void takeCue(int index, std::optional<RemotePlaybackMode> remoteMode = std::nullopt)
+    {
+        started = clock->now;
+        engine->take(cue(index), false, remoteMode);
+        runEvents(20);
+    }
+    bool onAir(int index) const { return engine->current() && engine->current()->id == cue(index).id; }
+
+    // The newest live player that holds this file.
+    FakePlayer* playerOf(const QUrl& url) const
+    {
+        for (qsizetype i = players.size() - 1; i >= 0; --i)
+            if (players[i] && players[i]->url() == url)
+                return players[i];
+        return nullptr;
+    }
+    int playersHolding(const QUrl& url) const
+    {
+        return int(std::count_if(players.cbegin(), players.cend(),
+                                 [&](const QPointer<FakePlayer>& player) { return player && player->url() == url; }));
+    }
+    Picture* shown(const ScreenRole& role = kScreen1) const { return engine->program(role)->foreground(); }
+    // The colour of the still a screen shows in front, or an invalid colour when it shows none.
+    QColor shownColor(const ScreenRole& role = kScreen1) const
+    {
+        const Picture* front = shown(role);
+        return front && front->image() ? front->image()->pixelColor(0, 0) : QColor();
+    }
 
     QTemporaryDir folder;
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
@@ -188,4 +200,7 @@ class EngineTest : public ::testing::Test
     // Every player the engine made, in order; gone ones read null.
     QList<QPointer<FakePlayer>> players;
     std::unique_ptr<Engine> engine;
+    double started = 0;
 };
+
+inline const ScreenRole kScreen3{QStringLiteral("屏幕 3")};

@@ -2,14 +2,13 @@
 #include "projectfile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTest>
 #include <csignal>
 #include <sys/resource.h>
 
-static bool waitForFile(const QString& path, int milliseconds = 2000)
+static bool waitForFile(const QString& path, bool present = true)
 {
-    return QTest::qWaitFor([&] { return QFile::exists(path); }, milliseconds);
+    return QTest::qWaitFor([&] { return QFile::exists(path) == present; }, 2000);
 }
 
 static QByteArray contents(const QString& path)
@@ -21,7 +20,7 @@ static QByteArray contents(const QString& path)
 using ProjectFiles = EngineTest;
 using RecoveryCopy = EngineTest;
 
-TEST_F(ProjectFiles, SaveMarksSavedAndOpenReplacesTheShow)
+TEST_F(ProjectFiles, SaveMarksSavedAndOpenOverSavedWorkReplacesTheShowAndParksNothing)
 {
     rename(0, QStringLiteral("保存"));
     engine->saveProject(url(QStringLiteral("演出工程.json")));
@@ -33,7 +32,6 @@ TEST_F(ProjectFiles, SaveMarksSavedAndOpenReplacesTheShow)
 
     Show other;
     Cue only;
-    only.name = QStringLiteral("唯一");
     other.cues = {only};
     writeShowFile(other, path(QStringLiteral("other.json")), JsonFormat::pretty);
     engine->openProject(url(QStringLiteral("other.json")));
@@ -43,10 +41,9 @@ TEST_F(ProjectFiles, SaveMarksSavedAndOpenReplacesTheShow)
     EXPECT_EQ(engine->editHistory()->count(), 0);
     EXPECT_FALSE(engine->hasUnsavedChanges());
     EXPECT_FALSE(engine->canRecoverProject());
-}
+    EXPECT_FALSE(QFile::exists(parkedPath()));
+    EXPECT_FALSE(QFile::exists(recoveryPath()));
 
-TEST_F(ProjectFiles, ShowWithoutCuesSelectsNothing)
-{
     writeShowFile(Show{}, path(QStringLiteral("empty.json")), JsonFormat::pretty);
     engine->openProject(url(QStringLiteral("empty.json")));
     EXPECT_FALSE(engine->selected());
@@ -56,18 +53,11 @@ TEST_F(ProjectFiles, BadFilesChangeNothing)
 {
     rename(0, QStringLiteral("未保存"));
     const Show before = engine->show();
-    QFile notJson(path(QStringLiteral("notjson.json")));
-    ASSERT_TRUE(notJson.open(QIODevice::WriteOnly));
-    notJson.write("this is not json");
-    notJson.close();
-    QFile notShow(path(QStringLiteral("notshow.json")));
-    ASSERT_TRUE(notShow.open(QIODevice::WriteOnly));
-    notShow.write(R"({"cues": 3})");
-    notShow.close();
+    writeFile(path(QStringLiteral("notjson.json")), "this is not json");
+    writeFile(path(QStringLiteral("notshow.json")), R"({"cues": 3})");
     QDir(folder.path()).mkdir(QStringLiteral("folder.json"));
 
-    for (const QString& name : {QStringLiteral("notjson.json"), QStringLiteral("notshow.json"),
-                               QStringLiteral("missing.json"), QStringLiteral("folder.json")}) {
+    for (const QString name : {"notjson.json", "notshow.json", "missing.json", "folder.json"}) {
         SCOPED_TRACE(name.toStdString());
         try {
             engine->openProject(url(name));
@@ -122,7 +112,7 @@ TEST_F(ProjectFiles, SaveOnAFullDiskKeepsThePreviousFile)
     EXPECT_EQ(copies, QStringList{QStringLiteral("show.json")});
 }
 
-TEST_F(RecoveryCopy, TenEditsWriteOnceAfterTheLast)
+TEST_F(RecoveryCopy, TenEditsWriteOnceAfterTheLastAndSaveRemovesIt)
 {
     for (int i = 0; i < 10; ++i) {
         rename(0, QString::number(i));
@@ -133,14 +123,14 @@ TEST_F(RecoveryCopy, TenEditsWriteOnceAfterTheLast)
     EXPECT_FALSE(QFile::exists(recoveryPath()));
     ASSERT_TRUE(waitForFile(recoveryPath()));
     EXPECT_EQ(readShowFile(recoveryPath()), engine->show());
+
+    engine->saveProject(url(QStringLiteral("show.json")));
+    EXPECT_TRUE(waitForFile(recoveryPath(), false));
 }
 
 TEST_F(RecoveryCopy, EditAndUndoWriteNothingAndDropTheStaleCopy)
 {
-    QFile stale(recoveryPath());
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    stale.write("{}");
-    stale.close();
+    writeFile(recoveryPath(), "{}");
     rename(0, QStringLiteral("A"));
     engine->editHistory()->undo();
     QTest::qWait(900);
@@ -154,14 +144,6 @@ TEST_F(RecoveryCopy, NothingIsWrittenWithoutUnsavedChanges)
     rename(0, QStringLiteral("A"));
     engine->writeRecovery();
     EXPECT_EQ(readShowFile(recoveryPath()), engine->show());
-}
-
-TEST_F(RecoveryCopy, SaveRemovesTheRollingCopy)
-{
-    rename(0, QStringLiteral("A"));
-    ASSERT_TRUE(waitForFile(recoveryPath()));
-    engine->saveProject(url(QStringLiteral("show.json")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(recoveryPath()); }, 1000));
 }
 
 TEST_F(RecoveryCopy, OpenOverUnsavedWorkParksItUntilTakenBack)
@@ -191,16 +173,7 @@ TEST_F(RecoveryCopy, OpenOverUnsavedWorkParksItUntilTakenBack)
     EXPECT_EQ(readShowFile(recoveryPath()), parked);
 }
 
-TEST_F(RecoveryCopy, OpenOverSavedWorkParksNothing)
-{
-    writeShowFile(Show::makeDefault(), path(QStringLiteral("next.json")), JsonFormat::pretty);
-    engine->openProject(url(QStringLiteral("next.json")));
-    EXPECT_FALSE(engine->canRecoverProject());
-    EXPECT_FALSE(QFile::exists(parkedPath()));
-    EXPECT_FALSE(QFile::exists(recoveryPath()));
-}
-
-TEST_F(RecoveryCopy, WorkLostInACrashSurvivesEditsOfTheNextSession)
+TEST_F(RecoveryCopy, WorkLostInACrashSurvivesEditsOfTheNextSessionAndIsKeptAfterRecovery)
 {
     Show lost = Show::makeDefault();
     lost.cues[0].name = QStringLiteral("崩溃前的工作");
@@ -208,21 +181,14 @@ TEST_F(RecoveryCopy, WorkLostInACrashSurvivesEditsOfTheNextSession)
     writeShowFile(lost, recoveryPath(), JsonFormat::compact);
     engine = makeEngine(true);
     ASSERT_TRUE(engine->canRecoverProject());
+    EXPECT_FALSE(engine->hasUnsavedChanges());
 
     rename(0, QStringLiteral("新的修改"));
     ASSERT_TRUE(waitForFile(recoveryPath()));
     engine->recoverUnsavedProject();
     EXPECT_EQ(engine->show(), lost);
     EXPECT_FALSE(engine->canRecoverProject());
-}
 
-TEST_F(RecoveryCopy, RecoveredWorkIsRewrittenAfterEdits)
-{
-    Show lost = Show::makeDefault();
-    engine.reset();
-    writeShowFile(lost, recoveryPath(), JsonFormat::compact);
-    engine = makeEngine(true);
-    engine->recoverUnsavedProject();
     rename(1, QStringLiteral("继续"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return readShowFile(recoveryPath()) == engine->show(); }, 2000));
 }
@@ -236,12 +202,15 @@ TEST_F(RecoveryCopy, FailedRecoveryReportsAndChangesNothing)
     EXPECT_FALSE(engine->hasUnsavedChanges());
 }
 
-TEST_F(RecoveryCopy, OpenAbortsWhenUnsavedWorkCannotBeParked)
+TEST_F(RecoveryCopy, UnwritableFolderIsReportedAndOpenThenKeepsTheUnsavedWork)
 {
     writeShowFile(Show::makeDefault(), path(QStringLiteral("next.json")), JsonFormat::pretty);
     engine = makeEngine(true, unwritablePath(QStringLiteral("Lumoria")));
     rename(0, QStringLiteral("未保存"));
     const Show before = engine->show();
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return engine->message().startsWith(QStringLiteral("自动恢复保存失败 · ")); }, 2000));
+
     EXPECT_THROW(engine->openProject(url(QStringLiteral("next.json"))), ProjectFileError);
     EXPECT_EQ(engine->show(), before);
     EXPECT_TRUE(engine->hasUnsavedChanges());
@@ -249,34 +218,17 @@ TEST_F(RecoveryCopy, OpenAbortsWhenUnsavedWorkCannotBeParked)
     EXPECT_EQ(engine->editHistory()->count(), 1);
 }
 
-TEST_F(RecoveryCopy, FailedAutomaticWriteIsReported)
-{
-    engine = makeEngine(true, unwritablePath(QStringLiteral("Lumoria")));
-    rename(0, QStringLiteral("未保存"));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return engine->message().startsWith(QStringLiteral("自动恢复保存失败 · ")); }, 2000));
-}
-
 TEST_F(ProjectFiles, RelinkFindsMovedFilesByNameInOneStep)
 {
     QDir(folder.path()).mkdir(QStringLiteral("moved"));
-    for (const char* name : {"a.png", "b.mp4", "c.wav"}) {
-        QFile file(path(QStringLiteral("moved/") + QString::fromUtf8(name)));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("x");
-    }
-    const Show start = [&] {
-        Show show = engine->show();
-        MediaAsset a;
-        a.url = url(QStringLiteral("gone/a.png"));
-        MediaAsset b;
-        b.url = url(QStringLiteral("gone/b.mp4"));
-        b.kind = AssetKind::video;
-        show.assets = QList<MediaAsset>{a, b};
+    for (const QString name : {"a.png", "b.mp4", "c.wav"})
+        writeFile(path(QStringLiteral("moved/") + name), "x");
+    edit([&](Show& show) {
+        show.assets = QList<MediaAsset>{asset(url(QStringLiteral("gone/a.png")), AssetKind::image),
+                                        asset(url(QStringLiteral("gone/b.mp4")), AssetKind::video)};
         show.cues[1].audio = url(QStringLiteral("gone/c.wav"));
-        return show;
-    }();
-    engine->setShow(start);
+    });
+    const Show start = engine->show();
     const int steps = engine->editHistory()->count();
 
     engine->relinkMissingAssets(url(QStringLiteral("moved")));

@@ -25,7 +25,8 @@ class Lights : public ::testing::Test
     std::optional<QByteArray> nextLevels()
     {
         const auto datagram = receiver.receive(2000);
-        if (!datagram || datagram->bytes.size() != ArtNet::kPacketSize) return std::nullopt;
+        if (!datagram || datagram->bytes.size() != ArtNet::kPacketSize)
+            return std::nullopt;
         return datagram->bytes.mid(18);
     }
     // The level of a channel (1-based) in the packet sent by one tick.
@@ -49,53 +50,77 @@ bool allZero(const QByteArray& levels)
 
 } // namespace
 
-TEST_F(Lights, ConfigureWithAddressEnablesWithoutReceipt)
+TEST_F(Lights, SenderComesFromTheSettingsOrTheFirstCueWithLighting)
 {
     lights.configureLights(kLoopback, 7);
     EXPECT_EQ(message, QStringLiteral("Art-Net 已启用 · UDP 无回执"));
     EXPECT_TRUE(lights.isSending());
-    EXPECT_EQ(lights.activeUniverse(), 7);
     EXPECT_FALSE(receiver.receive(100)) << "no sender existed, so no zero frame";
-
     lights.tickLights();
     const auto datagram = receiver.receive(2000);
     ASSERT_TRUE(datagram);
     EXPECT_EQ(quint8(datagram->bytes[14]), 7);
+
+    LightingOutput fromCue{[this] { return now; }, receiver.port()};
+    fromCue.applyLighting(Lighting{2, 90, 0}, kLoopback, 12);
+    EXPECT_TRUE(fromCue.isSending());
+    EXPECT_EQ(fromCue.activeUniverse(), 12);
+    fromCue.tickLights();
+    const auto levels = nextLevels();
+    ASSERT_TRUE(levels);
+    EXPECT_EQ(quint8(levels->at(1)), 90);
 }
 
-TEST_F(Lights, ReconfiguringSendsZerosFromTheOldSenderFirst)
+// Reconfiguring, switching off and resetting for a new show all send one zero frame from the old sender first.
+TEST_F(Lights, DroppingTheSenderSendsOneZeroFrameFirst)
 {
-    lights.configureLights(kLoopback, 0);
-    lights.applyLighting(Lighting{1, 200, 0}, kLoopback, 0);
-    EXPECT_EQ(tickedLevel(1), 200);
-
-    lights.configureLights(kLoopback, 0);
-    const auto zeros = nextLevels();
-    ASSERT_TRUE(zeros);
-    EXPECT_TRUE(allZero(*zeros));
-    EXPECT_EQ(lights.dmx(), DmxFrame{});
-    EXPECT_EQ(message, QStringLiteral("Art-Net 已启用 · UDP 无回执"));
+    const struct
+    {
+        const char* name;
+        std::function<void()> drop;
+        QString message;
+        bool sending;
+    } rows[] = {
+        {"reconfigure", [&] { lights.configureLights(kLoopback, 0); }, "Art-Net 已启用 · UDP 无回执", true},
+        {"switch off", [&] { lights.configureLights(QString(), 0); }, "Art-Net 已停用", false},
+        {"reset", [&] { lights.resetLights(); }, "工程已打开", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        lights.configureLights(kLoopback, 0);
+        receiver.drain();
+        lights.applyLighting(Lighting{1, 200, 0}, kLoopback, 0);
+        EXPECT_EQ(tickedLevel(1), 200);
+        lights.applyLighting(Lighting{2, 255, 10}, kLoopback, 0);
+        message = QStringLiteral("工程已打开");
+        row.drop();
+        const auto zeros = nextLevels();
+        ASSERT_TRUE(zeros);
+        EXPECT_TRUE(allZero(*zeros));
+        EXPECT_EQ(lights.dmx(), DmxFrame{});
+        EXPECT_FALSE(lights.fadeRunning());
+        EXPECT_EQ(message, row.message);
+        EXPECT_EQ(lights.isSending(), row.sending);
+        if (!row.sending) {
+            lights.tickLights();
+            EXPECT_FALSE(receiver.receive(100));
+        }
+    }
 }
 
-TEST_F(Lights, EmptyAddressSwitchesOffAndNothingMoreIsSent)
-{
-    lights.configureLights(kLoopback, 0);
-    lights.configureLights(QString(), 0);
-    EXPECT_EQ(message, QStringLiteral("Art-Net 已停用"));
-    EXPECT_FALSE(lights.isSending());
-    const auto zeros = nextLevels();
-    ASSERT_TRUE(zeros);
-    EXPECT_TRUE(allZero(*zeros));
-    lights.tickLights();
-    EXPECT_FALSE(receiver.receive(100));
-}
-
-TEST_F(Lights, InvalidAddressAsksForIPv4)
+TEST_F(Lights, BadAddressIsReportedAndStartsNoFade)
 {
     lights.configureLights(QStringLiteral("lights.local"), 3);
     EXPECT_EQ(message, QStringLiteral("请输入有效的 IPv4 地址"));
     EXPECT_FALSE(lights.isSending());
     EXPECT_EQ(lights.activeUniverse(), 3);
+
+    message = QStringLiteral("开场");
+    lights.applyLighting(Lighting{1, 255, 1}, QString(), 0);
+    EXPECT_EQ(message, QStringLiteral("开场 · Art-Net 地址无效"));
+    EXPECT_FALSE(lights.fadeRunning());
+    lights.applyLighting(std::nullopt, QString(), 0);
+    EXPECT_EQ(message, QStringLiteral("开场 · Art-Net 地址无效")) << "a cue without lighting says nothing";
 }
 
 TEST_F(Lights, SocketFailureSaysSoInsteadOfBlamingTheAddress)
@@ -117,25 +142,6 @@ TEST_F(Lights, SocketFailureSaysSoInsteadOfBlamingTheAddress)
     EXPECT_FALSE(lights.fadeRunning());
 }
 
-TEST_F(Lights, CueLightingWithoutAddressAppendsInvalidAndStartsNoFade)
-{
-    message = QStringLiteral("开场");
-    lights.applyLighting(Lighting{1, 255, 1}, QString(), 0);
-    EXPECT_EQ(message, QStringLiteral("开场 · Art-Net 地址无效"));
-    EXPECT_FALSE(lights.fadeRunning());
-
-    lights.applyLighting(std::nullopt, QString(), 0);
-    EXPECT_EQ(message, QStringLiteral("开场 · Art-Net 地址无效"));
-}
-
-TEST_F(Lights, CueLightingMakesTheSenderFromTheShow)
-{
-    lights.applyLighting(Lighting{2, 90, 0}, kLoopback, 12);
-    EXPECT_TRUE(lights.isSending());
-    EXPECT_EQ(lights.activeUniverse(), 12);
-    EXPECT_EQ(tickedLevel(2), 90);
-}
-
 TEST_F(Lights, FadeFromZeroTo255OverTwoSecondsPassesHalfAt128)
 {
     lights.configureLights(kLoopback, 0);
@@ -153,14 +159,20 @@ TEST_F(Lights, FadeFromZeroTo255OverTwoSecondsPassesHalfAt128)
     EXPECT_EQ(tickedLevel(1), 255);
 }
 
-TEST_F(Lights, FadeDownStartsFromTheCurrentLevel)
+TEST_F(Lights, NewActionStartsFromTheLevelReachedAndKeepsIt)
 {
     lights.configureLights(kLoopback, 0);
-    lights.applyLighting(Lighting{5, 200, 0}, kLoopback, 0);
-    EXPECT_EQ(tickedLevel(5), 200);
-    lights.applyLighting(Lighting{5, 0, 4}, kLoopback, 0);
+    lights.applyLighting(Lighting{1, 255, 2}, kLoopback, 0);
     now += 1;
-    EXPECT_EQ(tickedLevel(5), 150);
+    EXPECT_EQ(tickedLevel(1), 128);
+    lights.applyLighting(Lighting{2, 100, 0}, kLoopback, 0);
+    now += 5;
+    EXPECT_EQ(tickedLevel(1), 128) << "the replaced fade stops where it was";
+    EXPECT_EQ(quint8(lights.dmx()[1]), 100);
+
+    lights.applyLighting(Lighting{2, 0, 4}, kLoopback, 0);
+    now += 1;
+    EXPECT_EQ(tickedLevel(2), 75);
 }
 
 TEST_F(Lights, ZeroNegativeOrNonFiniteFadeJumpsAtTheNextTick)
@@ -179,27 +191,16 @@ TEST_F(Lights, ZeroNegativeOrNonFiniteFadeJumpsAtTheNextTick)
 TEST_F(Lights, AddressAndLevelAreClampedToTheFrame)
 {
     lights.configureLights(kLoopback, 0);
-    lights.applyLighting(Lighting{0, 300, 0}, kLoopback, 0);
-    EXPECT_EQ(tickedLevel(1), 255);
-    lights.applyLighting(Lighting{600, 77, 0}, kLoopback, 0);
-    EXPECT_EQ(tickedLevel(512), 77);
-    lights.applyLighting(Lighting{1, -5, 0}, kLoopback, 0);
-    EXPECT_EQ(tickedLevel(1), 0);
-}
-
-TEST_F(Lights, NewActionReplacesRunningFadeAndKeepsTheLevelReached)
-{
-    lights.configureLights(kLoopback, 0);
-    lights.applyLighting(Lighting{1, 255, 2}, kLoopback, 0);
-    now += 1;
-    EXPECT_EQ(tickedLevel(1), 128);
-    lights.applyLighting(Lighting{2, 100, 0}, kLoopback, 0);
-    now += 5;
-    lights.tickLights();
-    const auto levels = nextLevels();
-    ASSERT_TRUE(levels);
-    EXPECT_EQ(quint8(levels->at(0)), 128);
-    EXPECT_EQ(quint8(levels->at(1)), 100);
+    const struct
+    {
+        Lighting lighting;
+        int channel;
+        int level;
+    } rows[] = {{{0, 300, 0}, 1, 255}, {{600, 77, 0}, 512, 77}, {{1, -5, 0}, 1, 0}};
+    for (const auto& row : rows) {
+        lights.applyLighting(row.lighting, kLoopback, 0);
+        EXPECT_EQ(tickedLevel(row.channel), row.level) << row.lighting.address;
+    }
 }
 
 TEST_F(Lights, BlackSendsZerosAndRestoresTheLevelsWhenCleared)
@@ -229,26 +230,6 @@ TEST_F(Lights, FailedSendIsAppendedOnceAndSendingGoesOn)
         refused.tickLights();
     EXPECT_EQ(message, QStringLiteral("Art-Net 已启用 · UDP 无回执 · Art-Net 发送失败"));
     EXPECT_TRUE(refused.isSending());
-}
-
-TEST_F(Lights, ResetSendsOneZeroFrameAndForgetsSenderLevelsAndFade)
-{
-    lights.configureLights(kLoopback, 0);
-    lights.applyLighting(Lighting{1, 255, 0}, kLoopback, 0);
-    EXPECT_EQ(tickedLevel(1), 255);
-    lights.applyLighting(Lighting{2, 255, 10}, kLoopback, 0);
-    message = QStringLiteral("工程已打开");
-
-    lights.resetLights();
-    const auto zeros = nextLevels();
-    ASSERT_TRUE(zeros);
-    EXPECT_TRUE(allZero(*zeros));
-    EXPECT_FALSE(lights.isSending());
-    EXPECT_FALSE(lights.fadeRunning());
-    EXPECT_EQ(lights.dmx(), DmxFrame{});
-    EXPECT_EQ(message, QStringLiteral("工程已打开"));
-    lights.tickLights();
-    EXPECT_FALSE(receiver.receive(100));
 }
 
 TEST(LightsTimer, SendsEvery40MillisecondsWhileConfiguredAndStopsWhenSwitchedOff)

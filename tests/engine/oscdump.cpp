@@ -13,7 +13,8 @@ bool udpPortBound(quint16 port)
     const QByteArray needle = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0') + ' ';
     for (const char* table : {"/proc/net/udp", "/proc/net/udp6"}) {
         QFile file(QString::fromLatin1(table));
-        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(needle)) return true;
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(needle))
+            return true;
     }
     return false;
 }
@@ -40,7 +41,8 @@ bool OscDump::waitUntilListening(int timeoutMilliseconds)
 {
     const QDeadlineTimer deadline(timeoutMilliseconds);
     while (!udpPortBound(m_port)) {
-        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning) return false;
+        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+            return false;
         QThread::msleep(10);
     }
     return true;
@@ -50,7 +52,8 @@ std::optional<QString> OscDump::nextMessage(int timeoutMilliseconds)
 {
     const QDeadlineTimer deadline(timeoutMilliseconds);
     while (!m_pending.contains('\n')) {
-        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning) return std::nullopt;
+        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+            return std::nullopt;
         m_process.waitForReadyRead(50);
         m_pending += m_process.readAllStandardOutput();
     }

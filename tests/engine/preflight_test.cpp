@@ -4,107 +4,46 @@
 #include <cmath>
 #include <limits>
 
-class Preflight : public EngineTest
-{
-protected:
-    MediaAsset asset(const QString& name, AssetKind kind)
-    {
-        QFile file(path(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write("x");
-        MediaAsset made;
-        made.url = url(name);
-        made.kind = kind;
-        return made;
-    }
-    static TimelineEvent clip(Track track, const MediaAsset& asset, double time = 0)
-    {
-        TimelineEvent event;
-        event.track = track;
-        event.time = time;
-        event.assetID = asset.id;
-        return event;
-    }
-    static QStringList texts(const QList<Engine::PlaybackIssue>& issues)
-    {
-        QStringList result;
-        for (const Engine::PlaybackIssue& issue : issues)
-            result.append(issue.text);
-        return result;
-    }
-};
+namespace {
 
-TEST_F(Preflight, CueWithoutFilesOrEventsIsFine)
+QStringList texts(const QList<Engine::PlaybackIssue>& issues)
 {
-    EXPECT_TRUE(engine->playbackIssues({Cue{}}, {}, true).isEmpty());
+    QStringList result;
+    for (const Engine::PlaybackIssue& issue : issues)
+        result.append(issue.text);
+    return result;
 }
 
-TEST_F(Preflight, EventTimesOutsideTheDayAreInvalid)
+Cue timelineCue(const QList<TimelineEvent>& events)
 {
-    const MediaAsset image = asset(QStringLiteral("a.png"), AssetKind::image);
     Cue cue;
-    cue.timeline = QList<TimelineEvent>{};
-    for (double time : {0.0, -0.0, 86400.0})
-        cue.timeline->append(clip(Track::main, image, time));
-    EXPECT_TRUE(engine->playbackIssues({cue}, {image}, false).isEmpty());
-
-    cue.timeline = QList<TimelineEvent>{};
-    for (double time : {-0.001, 86400.001, std::nan(""), std::numeric_limits<double>::infinity()})
-        cue.timeline->append(clip(Track::main, image, time));
-    EXPECT_EQ(texts(engine->playbackIssues({cue}, {image}, false)), QStringList(4, QStringLiteral("事件时间无效")));
+    cue.timeline = events;
+    return cue;
 }
 
-TEST_F(Preflight, MissingOrMismatchedMediaNamesFileOrTrack)
+TimelineEvent at(TimelineEvent event, double time)
 {
-    const MediaAsset image = asset(QStringLiteral("a.png"), AssetKind::image);
-    MediaAsset gone = asset(QStringLiteral("gone.wav"), AssetKind::audio);
-    QFile::remove(path(QStringLiteral("gone.wav")));
+    event.time = time;
+    return event;
+}
+
+} // namespace
+
+using Preflight = EngineTest;
+
+TEST_F(Preflight, TimelineEventsAreCheckedOneByOneInOrder)
+{
+    const MediaAsset image = asset(stillFile(Qt::red), AssetKind::image);
+    MediaAsset audioTwin = image;
+    audioTwin.kind = AssetKind::audio;
+    const MediaAsset gone = asset(url(QStringLiteral("gone.wav")), AssetKind::audio);
+    const TimelineEvent shown = clip(image, 0);
     TimelineEvent withoutAsset;
     withoutAsset.track = Track::main;
-    Cue cue;
-    cue.timeline = QList<TimelineEvent>{withoutAsset, clip(Track::music, image), clip(Track::effects, gone)};
-    const QList<Engine::PlaybackIssue> issues = engine->playbackIssues({cue}, {image, gone}, false);
-    EXPECT_EQ(texts(issues), (QStringList{QStringLiteral("素材缺失或类型不匹配 · 主屏"),
-                                          QStringLiteral("素材缺失或类型不匹配 · a.png"),
-                                          QStringLiteral("素材缺失或类型不匹配 · gone.wav")}));
-    EXPECT_EQ(issues[0].eventID, withoutAsset.id);
-    EXPECT_EQ(issues[0].screen, kScreen1);
-    EXPECT_FALSE(issues[1].screen);
-}
-
-TEST_F(Preflight, FirstAssetWithAnIdDecides)
-{
-    const MediaAsset image = asset(QStringLiteral("a.png"), AssetKind::image);
-    MediaAsset twin = image;
-    twin.kind = AssetKind::audio;
-    Cue cue;
-    cue.timeline = QList<TimelineEvent>{clip(Track::main, image)};
-    EXPECT_TRUE(engine->playbackIssues({cue}, {image, twin}, false).isEmpty());
-    EXPECT_EQ(engine->playbackIssues({cue}, {twin, image}, false).size(), 1);
-}
-
-TEST_F(Preflight, OneEventCanGiveSeveralIssuesInOrder)
-{
-    TimelineEvent event;
-    event.track = Track::side;
-    event.time = -1;
-    event.outputScreen = ScreenRole{QStringLiteral("屏幕 3")};
-    Cue cue;
-    cue.timeline = QList<TimelineEvent>{event};
-    const QList<Engine::PlaybackIssue> issues = engine->playbackIssues({cue}, {}, false);
-    EXPECT_EQ(texts(issues), (QStringList{QStringLiteral("事件时间无效"), QStringLiteral("缺少屏幕 3"),
-                                          QStringLiteral("素材缺失或类型不匹配 · 副屏")}));
-    for (const Engine::PlaybackIssue& issue : issues)
-        EXPECT_EQ(issue.eventID, event.id);
-}
-
-TEST_F(Preflight, UnsendableMessagesAreInvalid)
-{
-    TimelineEvent message;
-    message.track = Track::message;
-    message.host = QStringLiteral("127.0.0.1");
-    message.port = 7000;
-    message.payload = QStringLiteral("go");
+    TimelineEvent sideOnThird = at(withoutAsset, -1);
+    sideOnThird.track = Track::side;
+    sideOnThird.outputScreen = kScreen3;
+    const TimelineEvent message = udpMessage(0, 7000, QStringLiteral("go"));
     TimelineEvent noHost = message;
     noHost.host.clear();
     TimelineEvent portZero = message;
@@ -114,9 +53,53 @@ TEST_F(Preflight, UnsendableMessagesAreInvalid)
     TimelineEvent badHex = message;
     badHex.hex = true;
     badHex.payload = QStringLiteral("zz");
-    Cue cue;
-    cue.timeline = QList<TimelineEvent>{message, noHost, portZero, portHigh, badHex};
-    EXPECT_EQ(texts(engine->playbackIssues({cue}, {}, false)), QStringList(4, QStringLiteral("通讯事件配置无效")));
+    const double nan = std::nan("");
+    const double infinity = std::numeric_limits<double>::infinity();
+    const QString invalidTime = QStringLiteral("事件时间无效");
+    const QString invalidMessage = QStringLiteral("通讯事件配置无效");
+    const QString missing = QStringLiteral("素材缺失或类型不匹配 · ");
+
+    const struct
+    {
+        const char* name;
+        QList<TimelineEvent> events;
+        QList<MediaAsset> assets;
+        QStringList expected;
+    } rows[] = {
+        {"times within the day", {shown, at(shown, -0.0), at(shown, 86400)}, {image}, {}},
+        {"times outside the day",
+         {at(shown, -0.001), at(shown, 86400.001), at(shown, nan), at(shown, infinity)},
+         {image},
+         QStringList(4, invalidTime)},
+        {"missing or mismatched media names the track or file",
+         {withoutAsset, clip(image, 0, Track::music), clip(gone, 0, Track::effects)},
+         {image, gone},
+         {missing + QStringLiteral("主屏"), missing + image.url.fileName(), missing + QStringLiteral("gone.wav")}},
+        {"the first asset with an id decides", {shown}, {image, audioTwin}, {}},
+        {"the first asset with an id decides, mismatched",
+         {shown},
+         {audioTwin, image},
+         {missing + image.url.fileName()}},
+        {"one event gives several issues",
+         {sideOnThird},
+         {},
+         {invalidTime, QStringLiteral("缺少屏幕 3"), missing + QStringLiteral("副屏")}},
+        {"unsendable messages", {message, noHost, portZero, portHigh, badHex}, {}, QStringList(4, invalidMessage)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QList<Engine::PlaybackIssue> issues =
+            engine->playbackIssues({timelineCue(row.events)}, row.assets, false);
+        EXPECT_EQ(texts(issues), row.expected);
+        for (const Engine::PlaybackIssue& issue : issues)
+            EXPECT_TRUE(issue.eventID && !issue.warning);
+    }
+    const QList<Engine::PlaybackIssue> issues =
+        engine->playbackIssues({timelineCue({withoutAsset, clip(image, 0, Track::music)})}, {image}, false);
+    ASSERT_EQ(issues.size(), 2);
+    EXPECT_EQ(issues[0].eventID, withoutAsset.id);
+    EXPECT_EQ(issues[0].screen, kScreen1);
+    EXPECT_FALSE(issues[1].screen);
 }
 
 TEST_F(Preflight, DirectFilesThenOutputsInScreenOrder)
@@ -126,7 +109,7 @@ TEST_F(Preflight, DirectFilesThenOutputsInScreenOrder)
     cue.main = url(QStringLiteral("main.mp4"));
     cue.side = url(QStringLiteral("side.mp4"));
     cue.audio = url(QStringLiteral("music.wav"));
-    edit([](Show& show) { show.outputScreens = QList<ScreenRole>{kScreen1, kScreen2}; });
+    setScreens({kScreen1, kScreen2});
     const QList<Engine::PlaybackIssue> issues = engine->playbackIssues({cue, Cue{}}, {}, true);
     EXPECT_EQ(texts(issues), (QStringList{QStringLiteral("素材缺失 · main.mp4"), QStringLiteral("素材缺失 · side.mp4"),
                                           QStringLiteral("素材缺失 · music.wav"), QStringLiteral("屏幕 1仅监看"),
@@ -136,26 +119,20 @@ TEST_F(Preflight, DirectFilesThenOutputsInScreenOrder)
     EXPECT_EQ(issues[4].screen, kScreen2);
     EXPECT_EQ(issues[0].cue.name, QStringLiteral("直接"));
     EXPECT_EQ(engine->playbackIssues({cue}, {}, false).size(), 3);
-}
 
-TEST_F(Preflight, MirroredSideNeedsNoSideFile)
-{
-    const MediaAsset image = asset(QStringLiteral("main.png"), AssetKind::image);
-    Cue cue;
-    cue.main = image.url;
-    cue.side = url(QStringLiteral("gone.png"));
+    cue.main = stillFile(Qt::red);
     cue.sideMirrorsMain = true;
-    edit([](Show& show) { show.outputScreens = QList<ScreenRole>{kScreen1, kScreen2}; });
-    EXPECT_EQ(texts(engine->playbackIssues({cue}, {}, true)),
-              (QStringList{QStringLiteral("屏幕 1仅监看"), QStringLiteral("屏幕 2仅监看")}));
+    cue.audio.reset();
+    EXPECT_EQ(texts(engine->playbackIssues({cue}, {}, false)), QStringList{}) << "a mirrored side needs no side file";
 }
 
 TEST_F(Preflight, BoundScreenWithoutWindowBlocks)
 {
-    const MediaAsset image = asset(QStringLiteral("main.png"), AssetKind::image);
     Cue cue;
-    cue.main = image.url;
-    edit([](Show& show) { show.displayBindings = QMap<QString, QString>{{kScreen1.rawValue, QStringLiteral("gone")}}; });
+    cue.main = stillFile(Qt::red);
+    edit([](Show& show) {
+        show.displayBindings = QMap<QString, QString>{{kScreen1.rawValue, QStringLiteral("gone")}};
+    });
     EXPECT_TRUE(engine->screenHasBinding(kScreen1));
     const QList<Engine::PlaybackIssue> issues = engine->playbackIssues({cue}, {}, false);
     ASSERT_EQ(texts(issues), QStringList{QStringLiteral("屏幕 1输出不可用")});
@@ -165,7 +142,7 @@ TEST_F(Preflight, BoundScreenWithoutWindowBlocks)
 
 TEST_F(Preflight, MappedScreenFollowsItsSource)
 {
-    const MediaAsset image = asset(QStringLiteral("main.png"), AssetKind::image);
+    const MediaAsset image = asset(stillFile(Qt::red), AssetKind::image);
     ProjectorMapping mirror;
     mirror.enabled = true;
     mirror.source = kScreen1;
@@ -173,8 +150,7 @@ TEST_F(Preflight, MappedScreenFollowsItsSource)
         show.outputScreens = QList<ScreenRole>{kScreen1, kScreen2};
         show.projectorMappings = QMap<QString, ProjectorMapping>{{kScreen2.rawValue, mirror}};
     });
-    Cue cue;
-    cue.timeline = QList<TimelineEvent>{clip(Track::main, image)};
+    const Cue cue = timelineCue({clip(image, 0)});
     EXPECT_EQ(texts(engine->playbackIssues({cue}, {image}, true)),
               (QStringList{QStringLiteral("屏幕 1仅监看"), QStringLiteral("屏幕 2仅监看")}));
 
@@ -185,55 +161,44 @@ TEST_F(Preflight, MappedScreenFollowsItsSource)
     EXPECT_EQ(texts(engine->playbackIssues({cue}, {image}, true)), QStringList{QStringLiteral("屏幕 1仅监看")});
 }
 
-TEST_F(Preflight, DefaultMappingIsTheIdentityAndIsNotStored)
+TEST(HorizontalArrangement, ScreensWithOverlapCoverTheSourceSideBySide)
 {
-    const ProjectorMapping mapping = engine->mapping(kScreen2);
-    EXPECT_FALSE(mapping.enabled);
-    EXPECT_EQ(mapping.crop, QRectF(0, 0, 1, 1));
-    EXPECT_EQ(mapping.corners, (QList<QPointF>{{0, 0}, {1, 0}, {1, 1}, {0, 1}}));
-    EXPECT_EQ(mapping.edges, (QList<double>{0, 0, 0, 0}));
-    EXPECT_EQ(mapping.gamma, 1);
-    EXPECT_FALSE(engine->show().projectorMappings);
-}
-
-TEST(HorizontalArrangement, ThreeScreensWithOverlapCoverTheSource)
-{
-    const auto arranged = arrangedHorizontally(QList<ProjectorMapping>(3), kScreen1, 0.1);
-    ASSERT_TRUE(arranged);
-    const double width = 1 / 2.8;
-    const QList<double> starts{0, 0.9 * width, 1.8 * width};
-    for (int i = 0; i < 3; ++i) {
-        const ProjectorMapping& mapping = (*arranged)[i];
-        EXPECT_TRUE(mapping.enabled);
-        EXPECT_EQ(mapping.source, kScreen1);
-        EXPECT_NEAR(mapping.crop.x(), starts[i], 1e-12);
-        EXPECT_NEAR(mapping.crop.width(), width, 1e-12);
-        EXPECT_EQ(mapping.crop.height(), 1);
+    const struct
+    {
+        int screens;
+        double overlap;
+        QList<double> starts;
+        double width;
+    } rows[] = {
+        {2, 0, {0, 0.5}, 0.5},
+        {2, 0.2, {0, 0.8 / 1.8}, 1 / 1.8},
+        {3, 0.1, {0, 0.9 / 2.8, 1.8 / 2.8}, 1 / 2.8},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.screens);
+        SCOPED_TRACE(row.overlap);
+        const auto arranged = arrangedHorizontally(QList<ProjectorMapping>(row.screens), kScreen1, row.overlap);
+        ASSERT_TRUE(arranged);
+        for (int i = 0; i < row.screens; ++i) {
+            const ProjectorMapping& mapping = (*arranged)[i];
+            EXPECT_TRUE(mapping.enabled);
+            EXPECT_EQ(mapping.source, kScreen1);
+            EXPECT_NEAR(mapping.crop.x(), row.starts[i], 1e-12);
+            EXPECT_NEAR(mapping.crop.width(), row.width, 1e-12);
+            EXPECT_EQ(mapping.crop.height(), 1);
+            const double left = i > 0 ? row.overlap : 0;
+            const double right = i < row.screens - 1 ? row.overlap : 0;
+            EXPECT_EQ(mapping.edges, (QList<double>{left, right, 0, 0}));
+        }
+        EXPECT_NEAR(arranged->last().crop.right(), 1.0, 1e-12);
     }
-    EXPECT_NEAR((*arranged)[2].crop.right(), 1.0, 1e-12);
-    EXPECT_EQ((*arranged)[0].edges, (QList<double>{0, 0.1, 0, 0}));
-    EXPECT_EQ((*arranged)[1].edges, (QList<double>{0.1, 0.1, 0, 0}));
-    EXPECT_EQ((*arranged)[2].edges, (QList<double>{0.1, 0, 0, 0}));
-}
-
-TEST(HorizontalArrangement, TwoScreens)
-{
-    const auto plain = arrangedHorizontally(QList<ProjectorMapping>(2), kScreen1, 0);
-    ASSERT_TRUE(plain);
-    EXPECT_EQ((*plain)[1].crop, QRectF(0.5, 0, 0.5, 1));
-    EXPECT_EQ((*plain)[0].edges, (QList<double>{0, 0, 0, 0}));
-    const auto blended = arrangedHorizontally(QList<ProjectorMapping>(2), kScreen1, 0.2);
-    EXPECT_NEAR((*blended)[1].crop.x(), 0.4444444444, 1e-9);
-    EXPECT_NEAR((*blended)[0].crop.width(), 1 / 1.8, 1e-12);
 }
 
 TEST(HorizontalArrangement, ShortBlendListsAndImpossibleOverlapsAreSafe)
 {
     QList<ProjectorMapping> mappings(2);
     mappings[0].edges = {};
-    mappings[1].edges = {0.3};
-    mappings[1].edges.append(0.3);
-    mappings[1].edges.append(0.05);
+    mappings[1].edges = {0.3, 0.3, 0.05};
     const auto arranged = arrangedHorizontally(mappings, kScreen2, 0.1);
     ASSERT_TRUE(arranged);
     EXPECT_EQ((*arranged)[0].edges, (QList<double>{0, 0.1, 0, 0}));
@@ -243,10 +208,11 @@ TEST(HorizontalArrangement, ShortBlendListsAndImpossibleOverlapsAreSafe)
     EXPECT_FALSE(arrangedHorizontally(QList<ProjectorMapping>(1), kScreen1, 0.1));
 }
 
-TEST_F(Preflight, ArrangingWithoutBoundScreensDoesNothing)
+TEST_F(Preflight, ArrangingWithoutBoundScreensStoresNoMapping)
 {
     engine->addScreen();
     engine->arrangeHorizontal(kScreen1, 0.1);
+    EXPECT_FALSE(engine->mapping(kScreen2).enabled);
     EXPECT_FALSE(engine->show().projectorMappings);
     EXPECT_EQ(engine->editHistory()->count(), 1);
 }

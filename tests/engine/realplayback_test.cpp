@@ -1,7 +1,4 @@
 #include "enginefixture.h"
-#include "eventwait.h"
-#include "mediafixtures.h"
-#include "picture.h"
 
 #include <cmath>
 
@@ -19,7 +16,6 @@ class RealPlayback : public EngineTest
     }
 
     static QUrl fileUrl(const QString& path) { return QUrl::fromLocalFile(path); }
-    Cue cue(int index) const { return engine->show().cues.at(index); }
 };
 
 TEST_F(RealPlayback, DirectCuesVideoAndAudioRunTogetherAndAutomaticGoFollowsTheVideo)
@@ -40,7 +36,7 @@ TEST_F(RealPlayback, DirectCuesVideoAndAudioRunTogetherAndAutomaticGoFollowsTheV
     ASSERT_TRUE(waitUntil([&] { return picture->currentTime() > 0.5 && sound->currentTime() > 0.5; }, 5000));
     EXPECT_LT(std::abs(picture->currentTime() - sound->currentTime()), 0.1);
 
-    ASSERT_TRUE(waitUntil([&] { return engine->current()->id == cue(1).id; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return onAir(1); }, 5000));
     EXPECT_FALSE(sound->hasItem()) << "the next cue has no audio of its own and empties the bus";
     Picture* following = engine->program(kScreen1)->foreground();
     ASSERT_TRUE(following);
@@ -51,21 +47,13 @@ TEST_F(RealPlayback, DirectCuesVideoAndAudioRunTogetherAndAutomaticGoFollowsTheV
 TEST_F(RealPlayback, TimelineVideoClipPlaysItsLengthThenTheShowGoesOn)
 {
     const QUrl video = fileUrl(MediaFixtures::video({.seconds = 1}));
-    MediaAsset asset;
-    asset.url = video;
-    asset.kind = AssetKind::video;
-    TimelineEvent clip;
-    clip.assetID = asset.id;
-    clip.time = 0.2;
-    edit([&](Show& show) {
-        show.assets = QList<MediaAsset>{asset};
-        show.cues[0].timeline = QList<TimelineEvent>{clip};
-        show.cues[0].ending = EndBehavior::next;
-    });
+    const MediaAsset asset = addAsset(video, AssetKind::video);
+    setTimeline(0, {clip(asset, 0.2)});
+    edit([&](Show& show) { show.cues[0].ending = EndBehavior::next; });
     engine->take(cue(0));
     ASSERT_TRUE(waitUntil([&] { return engine->program(kScreen1)->foreground(); }, 2000));
     Player* player = engine->program(kScreen1)->foreground()->player();
     ASSERT_TRUE(waitUntil([&] { return player->currentTime() > 0.3; }, 3000));
     EXPECT_TRUE(player->isPlaying());
-    ASSERT_TRUE(waitUntil([&] { return engine->current()->id == cue(1).id; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return onAir(1); }, 5000));
 }

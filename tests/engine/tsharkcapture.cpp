@@ -25,7 +25,8 @@ std::vector<int> channelValues(const QString& block)
 {
     std::vector<int> values;
     const qsizetype start = block.indexOf(QStringLiteral("DMX Channels"));
-    if (start < 0) return values;
+    if (start < 0)
+        return values;
     static const QRegularExpression row(QStringLiteral("^\\s+(\\d+):((?:\\s+\\d+)+)\\s*$"),
                                         QRegularExpression::MultilineOption);
     for (auto it = row.globalMatch(block.mid(start)); it.hasNext();) {
