@@ -75,9 +75,9 @@ void Engine::recoverUnsavedProject()
     replaceShow(recovered);
     setProjectURL(std::nullopt);
     // Taken back: the offered copy becomes the rolling copy, so the work stays on disk until it is rewritten.
+    // Should the rename fail, the offered copy stays where it is rather than leave the work in memory only.
     QFile::remove(m_recoveryPath);
-    if (!QFile::rename(m_parkedPath, m_recoveryPath))
-        QFile::remove(m_parkedPath);
+    QFile::rename(m_parkedPath, m_recoveryPath);
     setCanRecoverProject(false);
     m_savedShow = Show::makeDefault();
     setHasUnsavedChanges(true);
