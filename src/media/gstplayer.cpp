@@ -3,6 +3,7 @@
 #include "audiooutput.h"
 #include "audiotap.h"
 #include "gstinit.h"
+#include "losterrortracer.h"
 #include "videooutput.h"
 
 #include <QPointer>
@@ -15,9 +16,12 @@ namespace {
 
 // playbin flags: video, audio and its software volume; no subtitles, no converters of its own before our sinks.
 constexpr guint playFlags = 0x1 | 0x2 | 0x10 | 0x40;
-// A load that neither prerolls nor fails in this time is reported as failed rather than left hanging: decodebin can
-// swallow a demuxer's error (a truncated file) that arrives while it is still trying the demuxer.
+// A load that neither prerolls nor fails in this time is reported as failed rather than left hanging. Errors that
+// decodebin drops are recovered by LostErrorTracer; this is the last resort for a pipeline stuck without any.
 constexpr int loadTimeoutMs = 8000;
+// How often an error dropped while decodebin was still trying its element is looked at again until the trial ends.
+constexpr int trialPollMs = 10;
+constexpr const char* lostErrorName = "lumo-lost-error";
 
 gint64 toNanoseconds(double seconds)
 {
@@ -46,6 +50,7 @@ struct GstPlayer::Private
     std::deque<GstMessage*> messages;
     bool drainQueued = false;
     QTimer loadTimer;
+    QString lastWarning;
 
     QUrl url;
     PlayerStatus status = PlayerStatus::empty;
@@ -60,9 +65,12 @@ struct GstPlayer::Private
     double lastPosition = 0;
 
     void stop();
+    void enqueue(GstMessage* message);
     void dropMessages();
     void drain();
     void handle(GstMessage* message);
+    void lostError(const std::shared_ptr<GstMessage>& message);
+    void loadTimedOut();
     void prerolled();
     void fail(const QString& reason);
     void setStatus(PlayerStatus value);
@@ -85,27 +93,24 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
     d->bus = gst_element_get_bus(d->pipeline);
     // Messages are posted from streaming threads: wake the main thread to read them.
     const GstBusSyncHandler onMessage = [](GstBus*, GstMessage* message, gpointer data) {
-        auto* p = static_cast<Private*>(data);
-        std::scoped_lock lock(p->messageLock);
-        p->messages.push_back(gst_message_ref(message));
-        if (!p->drainQueued) {
-            p->drainQueued = true;
-            QMetaObject::invokeMethod(
-                p->q, [p] { p->drain(); }, Qt::QueuedConnection);
-        }
+        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) LostErrorTracer::delivered(message);
+        static_cast<Private*>(data)->enqueue(gst_message_ref(message));
         return GST_BUS_DROP;
     };
     gst_bus_set_sync_handler(d->bus, onMessage, d.get(), nullptr);
+    LostErrorTracer::watch(d->pipeline, [p = d.get()](GstElement* source, const char* text) {
+        GstStructure* details = gst_structure_new(lostErrorName, "text", G_TYPE_STRING, text, nullptr);
+        p->enqueue(gst_message_new_application(GST_OBJECT(source), details));
+    });
 
     d->loadTimer.setSingleShot(true);
     d->loadTimer.setInterval(loadTimeoutMs);
-    connect(&d->loadTimer, &QTimer::timeout, this, [this] {
-        if (d->status == PlayerStatus::loading) d->fail(QStringLiteral("The media did not open within 8 seconds"));
-    });
+    connect(&d->loadTimer, &QTimer::timeout, this, [this] { d->loadTimedOut(); });
 }
 
 GstPlayer::~GstPlayer()
 {
+    LostErrorTracer::unwatch(d->pipeline);
     gst_element_set_state(d->pipeline, GST_STATE_NULL);
     gst_bus_set_sync_handler(d->bus, nullptr, nullptr, nullptr);
     d->dropMessages();
@@ -130,6 +135,7 @@ void GstPlayer::Private::stop()
     ended = false;
     lastPosition = 0;
     error.clear();
+    lastWarning.clear();
 }
 
 void GstPlayer::load(const QUrl& url)
@@ -319,6 +325,16 @@ void GstPlayer::Private::applyTarget()
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
 }
 
+void GstPlayer::Private::enqueue(GstMessage* message)
+{
+    std::scoped_lock lock(messageLock);
+    messages.push_back(message);
+    if (drainQueued) return;
+    drainQueued = true;
+    QMetaObject::invokeMethod(
+        q, [this] { drain(); }, Qt::QueuedConnection);
+}
+
 void GstPlayer::Private::dropMessages()
 {
     std::scoped_lock lock(messageLock);
@@ -356,6 +372,17 @@ void GstPlayer::Private::handle(GstMessage* message)
         fail(reason);
         break;
     }
+    case GST_MESSAGE_WARNING: {
+        GError* err = nullptr;
+        gst_message_parse_warning(message, &err, nullptr);
+        lastWarning = QString::fromUtf8(err ? err->message : "");
+        g_clear_error(&err);
+        break;
+    }
+    case GST_MESSAGE_APPLICATION:
+        if (gst_message_has_name(message, lostErrorName))
+            lostError(std::shared_ptr<GstMessage>(gst_message_ref(message), gst_message_unref));
+        break;
     case GST_MESSAGE_EOS:
         if (status == PlayerStatus::ready && !ended && !seeking) {
             ended = true;
@@ -368,6 +395,33 @@ void GstPlayer::Private::handle(GstMessage* message)
     default:
         break;
     }
+}
+
+void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
+{
+    // Only a load can hang on a lost error, and a playing item must not fail on an error its bins chose to drop.
+    if (status != PlayerStatus::loading) return;
+    GstElement* source = GST_ELEMENT(GST_MESSAGE_SRC(message.get()));
+    // A candidate that failed its trial is taken out again, and decodebin goes on with the next one.
+    if (!LostErrorTracer::contains(pipeline, source)) return;
+    // decodebin unlocks an element's state once it keeps it; until then the trial may still fail.
+    if (gst_element_is_locked_state(source)) {
+        QTimer::singleShot(trialPollMs, q, [this, message, current = generation] {
+            if (generation == current) lostError(message);
+        });
+        return;
+    }
+    fail(QString::fromUtf8(gst_structure_get_string(gst_message_get_structure(message.get()), "text")));
+}
+
+void GstPlayer::Private::loadTimedOut()
+{
+    if (status != PlayerStatus::loading) return;
+    QString reason = QStringLiteral("The media did not open within %1 seconds: the pipeline never prerolled and "
+                                    "GStreamer reported no error")
+                         .arg(loadTimeoutMs / 1000);
+    if (!lastWarning.isEmpty()) reason += QStringLiteral(" (last warning: %1)").arg(lastWarning);
+    fail(reason);
 }
 
 void GstPlayer::Private::prerolled()

@@ -131,6 +131,25 @@ TEST(Player, PlayersStartedForOneHostTimeStartThereFromTheirPositionAndStayToget
     EXPECT_NEAR(b, 1.5, 0.05);
 }
 
+// The demuxer's error on a truncated file can race decodebin's trial of that demuxer; it must never be lost.
+TEST(Player, TruncatedFileFailsPromptlyWithGstreamersReasonEveryTime)
+{
+    const QString path = MediaFixtures::truncated(MediaFixtures::video({.seconds = 2}), 0.5);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        SCOPED_TRACE(attempt);
+        GstPlayer player;
+        QString reason;
+        QObject::connect(&player, &Player::failed, [&](const QString& text) { reason = text; });
+        QElapsedTimer clock;
+        clock.start();
+        player.load(fileUrl(path));
+        ASSERT_TRUE(waitUntil([&] { return !reason.isEmpty(); }, 4000)) << "no failure after 4 s";
+        EXPECT_LT(clock.elapsed(), 4000);
+        EXPECT_EQ(reason, player.errorText());
+        EXPECT_FALSE(reason.contains("seconds")) << reason.toStdString();
+    }
+}
+
 TEST(Player, BadInputFailsOnceWithTheReasonAndTheNextLoadWorks)
 {
     const std::pair<const char*, QString> inputs[] = {
