@@ -9,7 +9,6 @@
 #include "meshvideofeed.h"
 #include "picture.h"
 #include "steadyclock.h"
-#include "timelinesender.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -17,10 +16,13 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -65,7 +67,7 @@ double percentile(std::vector<double> values, double fraction)
 
 void printFigures(const char* what, const std::vector<double>& milliseconds)
 {
-    std::printf("  %-58s median %7.2f ms   p99 %7.2f ms   max %7.2f ms   (n=%zu)\n", what,
+    std::printf("  %-58s median %7.3f ms   p99 %7.3f ms   max %7.3f ms   (n=%zu)\n", what,
                 percentile(milliseconds, 0.5), percentile(milliseconds, 0.99), percentile(milliseconds, 1.0),
                 milliseconds.size());
 }
@@ -149,6 +151,8 @@ class RecordingClock : public Clock
     {
         double at;
         double cpu;
+        double step = 0;   // CPU of the event delivery that ran the step
+        double events = 0; // CPU of the other event deliveries up to the next step
     };
     mutable std::vector<Read> reads;
 
@@ -156,9 +160,106 @@ class RecordingClock : public Clock
     SteadyClock steady;
 };
 
-void schedulerCost(const QTemporaryDir& folder, double seconds)
+// Times every top-level event delivery of the main thread, so that a cycle from one step to the next splits into the
+// step itself, the other events of the cycle (the sends it handed over, their reports, deferred deletes, stale timers)
+// and the event loop's own work between deliveries (polling, waking up, timer bookkeeping). A delivery never sleeps,
+// so its steady-clock time is its CPU time, read without the system call that the thread's CPU clock costs.
+class MeasuringApplication : public QGuiApplication
 {
-    LoopbackReceiver receiver;
+  public:
+    using QGuiApplication::QGuiApplication;
+
+    void watch(RecordingClock* clock) { m_clock = clock; }
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (!m_clock || m_nested)
+            return QGuiApplication::notify(receiver, event);
+        m_nested = true;
+        const size_t readsBefore = m_clock->reads.size();
+        const auto before = std::chrono::steady_clock::now();
+        const bool handled = QGuiApplication::notify(receiver, event);
+        const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count();
+        m_nested = false;
+        if (m_clock->reads.size() != readsBefore)
+            m_clock->reads.back().step += spent;
+        else if (!m_clock->reads.empty())
+            m_clock->reads.back().events += spent;
+        return handled;
+    }
+
+  private:
+    RecordingClock* m_clock = nullptr;
+    bool m_nested = false;
+};
+
+// Counts the datagrams off the main thread, so that receiving them is not the scheduler's work. It collects them
+// every 0.1 s rather than wait on the socket: a waiting reader is woken by each send, and the kernel would charge
+// that wake-up to the sending thread, which a peer on the network never costs it.
+class ReceivingThread
+{
+  public:
+    ReceivingThread()
+        : m_thread([this] {
+              while (!m_stop) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                  m_received += int(m_receiver.drain().size());
+              }
+          })
+    {
+    }
+    ~ReceivingThread() { stop(); }
+    ReceivingThread(const ReceivingThread&) = delete;
+    ReceivingThread& operator=(const ReceivingThread&) = delete;
+
+    quint16 port() const { return m_receiver.port(); }
+    // Every datagram that has arrived, once the thread has stopped.
+    int stop()
+    {
+        if (m_thread.joinable()) {
+            m_stop = true;
+            m_thread.join();
+            m_received += int(m_receiver.drain().size());
+        }
+        return m_received;
+    }
+
+  private:
+    LoopbackReceiver m_receiver;
+    std::atomic<bool> m_stop = false;
+    std::atomic<int> m_received = 0;
+    std::thread m_thread;
+};
+
+struct CycleFigures
+{
+    std::vector<double> step;
+    std::vector<double> events;
+    std::vector<double> loop;
+    std::vector<double> cycle;
+
+    void add(const RecordingClock::Read& read, const RecordingClock::Read& next)
+    {
+        const double total = (next.cpu - read.cpu) * 1000;
+        step.push_back(read.step * 1000);
+        events.push_back(read.events * 1000);
+        loop.push_back(std::max(total - (read.step + read.events) * 1000, 0.0));
+        cycle.push_back(total);
+    }
+
+    void print(const char* what) const
+    {
+        std::printf("  main-thread CPU, %s:\n", what);
+        printFigures("  the step itself (timer event: scan, execute, hand-over)", step);
+        printFigures("  other events up to the next step (sends, reports, ...)", events);
+        printFigures("  event loop between events (poll, wake-up, timers)", loop);
+        printFigures("  whole cycle from this step to the next", cycle);
+    }
+};
+
+void schedulerCost(MeasuringApplication& app, const QTemporaryDir& folder, double seconds)
+{
+    ReceivingThread receiver;
     auto clock = std::make_shared<RecordingClock>();
     std::unique_ptr<Engine> engine = makeEngine(folder, clock);
     const int count = 10000;
@@ -184,13 +285,10 @@ void schedulerCost(const QTemporaryDir& folder, double seconds)
     engine->take(engine->show().cues[0]);
     const size_t firstRead = clock->reads.size();
     const double origin = clock->reads.back().at;
-    int delivered = 0;
-    QTimer drain;
-    QObject::connect(&drain, &QTimer::timeout, [&] { delivered += int(receiver.drain().size()); });
-    drain.start(500);
+    app.watch(clock.get());
     runEvents(int(seconds * 1000));
-    drain.stop();
-    delivered += int(receiver.drain().size());
+    app.watch(nullptr);
+    runEvents(200);
 
     std::vector<RecordingClock::Read> steps(clock->reads.begin() + qsizetype(firstRead), clock->reads.end());
     std::vector<double> times;
@@ -198,8 +296,8 @@ void schedulerCost(const QTemporaryDir& folder, double seconds)
         times.push_back(origin + event.time);
     std::sort(times.begin(), times.end());
     // An event runs in the first step whose position has reached its time; a step's cost runs up to the next read.
-    std::vector<double> quietCpu;
-    std::vector<double> busyCpu;
+    CycleFigures quiet;
+    CycleFigures busy;
     std::vector<double> gaps;
     std::vector<double> lateness;
     auto due = times.cbegin();
@@ -207,39 +305,16 @@ void schedulerCost(const QTemporaryDir& folder, double seconds)
         int ran = 0;
         for (; due != times.cend() && *due <= steps[i].at; ++due, ++ran)
             lateness.push_back((steps[i].at - *due) * 1000);
-        (ran > 0 ? busyCpu : quietCpu).push_back((steps[i + 1].cpu - steps[i].cpu) * 1000);
+        (ran > 0 ? busy : quiet).add(steps[i], steps[i + 1]);
         gaps.push_back((steps[i + 1].at - steps[i].at) * 1000);
     }
     std::printf("Scheduler: %d message events over %.0f s to a loopback UDP port, stepped for %.0f s\n", count, span,
                 seconds);
-    std::printf("  steps %zu, events due %zu, datagrams received %d\n", steps.size(), lateness.size(), delivered);
-    printFigures("main-thread CPU per cycle, steps without a due event", quietCpu);
-    printFigures("main-thread CPU per cycle, steps that sent messages", busyCpu);
+    std::printf("  steps %zu, events due %zu, datagrams received %d\n", steps.size(), lateness.size(), receiver.stop());
+    quiet.print("steps without a due event");
+    busy.print("steps that sent messages");
     printFigures("interval between steps", gaps);
     printFigures("lateness of an event behind its due time", lateness);
-}
-
-// The share of a busy step that is the message sender's: one send and its report, for events like the above.
-void senderCost()
-{
-    LoopbackReceiver receiver;
-    TimelineSender sender;
-    TimelineEvent event;
-    event.track = Track::message;
-    event.host = QStringLiteral("127.0.0.1");
-    event.port = receiver.port();
-    event.payload = QStringLiteral("1234");
-    std::vector<double> cpu;
-    for (int i = 0; i < 500; ++i) {
-        bool reported = false;
-        const double before = threadCpuSeconds();
-        sender.send(event, [&](const std::optional<QString>&) { reported = true; });
-        while (!reported)
-            QCoreApplication::processEvents();
-        cpu.push_back((threadCpuSeconds() - before) * 1000);
-        receiver.drain();
-    }
-    printFigures("of which one UDP message sent and reported by itself", cpu);
 }
 
 } // namespace
@@ -250,11 +325,10 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))
         qputenv("LUMO_AUDIO_SINK", "fake");
-    QGuiApplication app(argc, argv);
+    MeasuringApplication app(argc, argv);
     const double seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 60;
     QTemporaryDir folder;
     goLatency(folder);
-    schedulerCost(folder, seconds > 0 ? seconds : 60);
-    senderCost();
+    schedulerCost(app, folder, seconds > 0 ? seconds : 60);
     return 0;
 }

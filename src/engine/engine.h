@@ -221,6 +221,7 @@ class Engine : public QObject
     void cancelTimelineTask();
     void stepTimeline();
     bool tickTimeline();
+    bool isDue(int index) const;
     void execute(const TimelineEvent& event, const Cue& cue);
     void executeAudioClip(const TimelineEvent& event, const MediaAsset& asset, const Cue& cue);
     void executeScreenClip(const TimelineEvent& event, const MediaAsset& asset);

@@ -84,34 +84,42 @@ bool Engine::tickTimeline()
 {
     if (m_paused || !m_current)
         return false;
-    const Cue cue = *m_current;
     m_timelinePosition = m_services.clock->uptime() - m_timelineOrigin;
     m_timelineClock->update(m_timelinePosition);
     const int first = m_timelineIndex;
-    while (m_timelineIndex < m_timelineEvents.size() &&
-           m_timelineEvents.at(m_timelineIndex).time <= m_timelinePosition) {
-        const TimelineEvent event = m_timelineEvents.at(m_timelineIndex);
-        ++m_timelineIndex;
-        execute(event, cue);
+    if (isDue(m_timelineIndex)) {
+        // A copy: an event may end this cue and start another.
+        const Cue cue = *m_current;
+        while (isDue(m_timelineIndex)) {
+            const TimelineEvent event = m_timelineEvents.at(m_timelineIndex);
+            ++m_timelineIndex;
+            execute(event, cue);
+        }
     }
     refreshScreenClips();
     if (m_timelineIndex != first)
         refreshVideoPreloads();
     if (m_timelineIndex == m_timelineEvents.size() && m_activeTimelinePlayers.isEmpty() && m_screenClips.isEmpty()) {
-        finishTimeline(cue);
+        finishTimeline(Cue(*m_current));
         return false;
     }
     return true;
 }
 
+bool Engine::isDue(int index) const
+{
+    return index < m_timelineEvents.size() && m_timelineEvents.at(index).time <= m_timelinePosition;
+}
+
 void Engine::execute(const TimelineEvent& event, const Cue& cue)
 {
     if (event.track == Track::message) {
-        m_sender->send(event, [engine = QPointer(this), cue, event](const std::optional<QString>& error) {
-            if (!engine || !engine->m_current || engine->m_current->id != cue.id)
+        m_sender->send(event, [engine = QPointer(this), cueID = cue.id, transport = event.transport, host = event.host,
+                               port = event.port](const std::optional<QString>& error) {
+            if (!engine || !engine->m_current || engine->m_current->id != cueID)
                 return;
-            const QString target = rawValue(event.transport) + QLatin1Char(' ') + event.host + QLatin1Char(':') +
-                                   QString::number(event.port);
+            const QString target =
+                rawValue(transport) + QLatin1Char(' ') + host + QLatin1Char(':') + QString::number(port);
             engine->setMessage(error ? QStringLiteral("消息发送失败 · ") + target + QStringLiteral(" · ") + *error
                                      : QStringLiteral("消息已发送 · ") + target);
         });

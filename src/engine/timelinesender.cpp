@@ -1,5 +1,8 @@
 #include "timelinesender.h"
 
+#include "datagram.h"
+
+#include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUdpSocket>
@@ -21,9 +24,22 @@ void TimelineSender::send(const TimelineEvent& event, Completion completion)
         return;
     }
 
+    const QUuid key = QUuid::createUuid();
+    const auto port = quint16(event.port);
+    // A datagram to an address cannot wait on anything, so it needs neither a socket object nor a time-out.
+    if (const QHostAddress address(event.host);
+        event.transport != Transport::tcp && !address.isNull() && address.scopeId().isEmpty()) {
+        m_pending.insert(key, {nullptr, *bytes, std::move(completion)});
+        QTimer::singleShot(0, this, [this, key, address, port] {
+            const auto found = m_pending.constFind(key);
+            if (found != m_pending.cend())
+                finish(key, sendDatagram(address, port, found->bytes));
+        });
+        return;
+    }
+
     QAbstractSocket* socket =
         event.transport == Transport::tcp ? static_cast<QAbstractSocket*>(new QTcpSocket(this)) : new QUdpSocket(this);
-    const QUuid key = QUuid::createUuid();
     m_pending.insert(key, {socket, *bytes, std::move(completion)});
 
     connect(socket, &QAbstractSocket::connected, this, [this, key] { writeBytes(key); });
@@ -36,7 +52,6 @@ void TimelineSender::send(const TimelineEvent& event, Completion completion)
 
     // Connecting from the event loop keeps every report out of send(); host names resolve off the main thread.
     const QString host = event.host;
-    const auto port = quint16(event.port);
     QTimer::singleShot(0, this, [this, key, host, port] { connectToPeer(key, host, port); });
     QTimer::singleShot(m_timeout, this, [this, key] { finish(key, QStringLiteral("连接或发送超时")); });
 }
@@ -76,8 +91,12 @@ void TimelineSender::finish(const QUuid& key, const std::optional<QString>& erro
 {
     const auto found = m_pending.find(key);
     if (found == m_pending.end()) return;
-    const Pending pending = *found;
+    const Pending pending = std::move(*found);
     m_pending.erase(found);
+    if (!pending.socket) {
+        pending.completion(error);
+        return;
+    }
     if (error) {
         discard(pending.socket);
     } else {
@@ -91,6 +110,7 @@ void TimelineSender::finish(const QUuid& key, const std::optional<QString>& erro
 
 void TimelineSender::discard(QAbstractSocket* socket)
 {
+    if (!socket) return;
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();

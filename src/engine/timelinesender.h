@@ -36,7 +36,7 @@ class TimelineSender : public QObject
   private:
     struct Pending
     {
-        QAbstractSocket* socket = nullptr;
+        QAbstractSocket* socket = nullptr; // none for a datagram to an address, sent in one go
         QByteArray bytes;
         Completion completion;
     };
