@@ -78,19 +78,10 @@ class SampleStorage : public VideoFrame::Storage
     bool m_mapped = false;
 };
 
-GstFlowReturn onPreroll(GstAppSink* sink, gpointer data)
+// The prerolled frame and every played one reach the same store.
+template <GstSample* (*pull)(GstAppSink*)> GstFlowReturn storePulled(GstAppSink* sink, gpointer data)
 {
-    GstSample* sample = gst_app_sink_pull_preroll(sink);
-    if (sample) {
-        static_cast<VideoOutput*>(data)->store(sample);
-        gst_sample_unref(sample);
-    }
-    return GST_FLOW_OK;
-}
-
-GstFlowReturn onSample(GstAppSink* sink, gpointer data)
-{
-    GstSample* sample = gst_app_sink_pull_sample(sink);
+    GstSample* sample = pull(sink);
     if (sample) {
         static_cast<VideoOutput*>(data)->store(sample);
         gst_sample_unref(sample);
@@ -126,8 +117,8 @@ VideoOutput::VideoOutput()
                  nullptr);
     gst_caps_unref(caps);
     GstAppSinkCallbacks callbacks{};
-    callbacks.new_preroll = onPreroll;
-    callbacks.new_sample = onSample;
+    callbacks.new_preroll = storePulled<gst_app_sink_pull_preroll>;
+    callbacks.new_sample = storePulled<gst_app_sink_pull_sample>;
     gst_app_sink_set_callbacks(GST_APP_SINK(appsink), &callbacks, this, nullptr);
     gst_bin_add_many(GST_BIN(m_bin), convert, appsink, nullptr);
     gst_element_link(convert, appsink);
