@@ -13,11 +13,14 @@
 
 LumoriaApp::LumoriaApp(Options options, QObject* parent)
     : QObject(parent), m_mixer(std::make_shared<AudioChannelMixer>()),
-      m_settings(new LumoSettings(options.settingsFile, this)), m_windows(new SingleWindows(this))
+      m_settings(new LumoSettings(options.settingsFile, this))
 {
     const QString recovery =
         options.recoveryDirectory.isEmpty() ? defaultRecoveryDirectory() : options.recoveryDirectory;
-    m_engine = new Engine(true, m_mixer, recovery, {}, this);
+    Engine::Services services;
+    services.makeRemoteHost = options.makeRemoteHost;
+    m_engine = new Engine(true, m_mixer, recovery, services, this);
+    m_windows = new SingleWindows(*m_engine, this);
     for (auto it = options.windowContents.cbegin(); it != options.windowContents.cend(); ++it)
         m_windows->setContent(it.key(), it.value());
 

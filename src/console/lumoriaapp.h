@@ -12,6 +12,7 @@ class ConsoleWindow;
 class Engine;
 class LumoSettings;
 class QScreen;
+class RemoteHost;
 
 // The application: the one engine for the whole run, the console window over it, the single windows opened by
 // id, and the settings. Parts built in other libraries (the timeline editor, the remote panel, the mapping editor)
@@ -27,6 +28,8 @@ class LumoriaApp : public QObject
         // The settings file; empty: the user's settings of "Lumoria".
         QString settingsFile;
         TimelineEditorFactory timelineEditor;
+        // Makes the mobile-remote host when the engine first needs it.
+        std::function<RemoteHost*(Engine*)> makeRemoteHost;
         // Contents of single windows by id, replacing their placeholders.
         QHash<QString, SingleWindows::ContentFactory> windowContents;
     };

@@ -7,17 +7,23 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-SingleWindows::SingleWindows(QObject* parent) : QObject(parent)
+SingleWindows::SingleWindows(Engine& engine, QObject* parent) : QObject(parent), m_engine(engine)
 {
     // What each window shows until its own part replaces the placeholder (here, or through setContent).
     m_kinds = {
-        {"remote-control", {"移动遥控", {}, {460, 300}, 460, false, [] { return new SectionPlaceholder("移动遥控"); }}},
+        {"remote-control",
+         {"移动遥控", {}, {460, 300}, 460, false, [](Engine&) { return new SectionPlaceholder("移动遥控"); }}},
         {"user-guide",
-         {"使用说明", {760, 620}, {620, 420}, 0, false, [] { return new SectionPlaceholder("使用说明"); }}},
+         {"使用说明", {760, 620}, {620, 420}, 0, false, [](Engine&) { return new SectionPlaceholder("使用说明"); }}},
         {"projector-mapping",
-         {"投影校正与融合", {980, 570}, {860, 460}, 0, false, [] { return new SectionPlaceholder("投影校正与融合"); }}},
+         {"投影校正与融合",
+          {980, 570},
+          {860, 460},
+          0,
+          false,
+          [](Engine&) { return new SectionPlaceholder("投影校正与融合"); }}},
         {"projection-monitor",
-         {"投放监看", {860, 410}, {640, 320}, 0, true, [] { return new SectionPlaceholder("投放监看"); }}},
+         {"投放监看", {860, 410}, {640, 320}, 0, true, [](Engine&) { return new SectionPlaceholder("投放监看"); }}},
     };
 }
 
@@ -81,7 +87,7 @@ QWidget* SingleWindows::make(const QString& id, const Kind& kind)
     window->setPalette(p);
     auto* column = new QVBoxLayout(window);
     column->setContentsMargins(0, 0, 0, 0);
-    QWidget* content = kind.content();
+    QWidget* content = kind.content(m_engine);
     content->setParent(window);
     column->addWidget(content);
     window->setMinimumSize(kind.minimumSize);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+class Engine;
 class QWidget;
 
 // The application's single windows, opened by id. Opening one that is open brings it forward: there is never a
@@ -15,7 +16,7 @@ class SingleWindows : public QObject
 {
     Q_OBJECT
   public:
-    using ContentFactory = std::function<QWidget*()>;
+    using ContentFactory = std::function<QWidget*(Engine& engine)>;
 
     struct Kind
     {
@@ -29,7 +30,7 @@ class SingleWindows : public QObject
         ContentFactory content;
     };
 
-    explicit SingleWindows(QObject* parent = nullptr);
+    explicit SingleWindows(Engine& engine, QObject* parent = nullptr);
     ~SingleWindows() override;
 
     // Sets or replaces what an id's window shows; takes effect the next time the window is made.
@@ -46,6 +47,7 @@ class SingleWindows : public QObject
   private:
     QWidget* make(const QString& id, const Kind& kind);
 
+    Engine& m_engine;
     QHash<QString, Kind> m_kinds;
     QHash<QString, QPointer<QWidget>> m_windows;
     bool m_tooltipsEnabled = true;
