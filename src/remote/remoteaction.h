@@ -8,17 +8,17 @@ enum class RemoteAction { pair, pairingStatus, status, play, go, pause, resume, 
 
 template <> struct EnumTexts<RemoteAction>
 {
-    static constexpr std::array<std::pair<RemoteAction, const char*>, 10> items{{{RemoteAction::pair, "pair"},
-                                                                                 {RemoteAction::pairingStatus,
-                                                                                  "pairingStatus"},
-                                                                                 {RemoteAction::status, "status"},
-                                                                                 {RemoteAction::play, "play"},
-                                                                                 {RemoteAction::go, "go"},
-                                                                                 {RemoteAction::pause, "pause"},
-                                                                                 {RemoteAction::resume, "resume"},
-                                                                                 {RemoteAction::stop, "stop"},
-                                                                                 {RemoteAction::blackout, "blackout"},
-                                                                                 {RemoteAction::mute, "mute"}}};
+    static constexpr std::array<std::pair<RemoteAction, const char*>, 10> items{
+        {{RemoteAction::pair, "pair"},
+         {RemoteAction::pairingStatus, "pairingStatus"},
+         {RemoteAction::status, "status"},
+         {RemoteAction::play, "play"},
+         {RemoteAction::go, "go"},
+         {RemoteAction::pause, "pause"},
+         {RemoteAction::resume, "resume"},
+         {RemoteAction::stop, "stop"},
+         {RemoteAction::blackout, "blackout"},
+         {RemoteAction::mute, "mute"}}};
 };
 
 template <> struct EnumTexts<RemotePlaybackMode>

@@ -25,7 +25,7 @@ struct RemoteAttemptLimits
 // Counts wrong codes per peer and overall, on seconds of a monotonic clock given by the caller.
 class RemoteAttemptGuard
 {
-public:
+  public:
     struct Lockout
     {
         RemotePeer peer;
@@ -46,7 +46,7 @@ public:
     int failures() const { return m_failures; }
     QList<Lockout> lockouts(double now) const;
 
-private:
+  private:
     struct Record
     {
         QList<double> failures;

@@ -27,8 +27,10 @@ static std::optional<QString> go(Engine& engine, const RemoteRequest& request)
 std::optional<QString> runRemoteAction(Engine& engine, const RemoteRequest& request)
 {
     switch (request.action) {
-    case RemoteAction::play: return play(engine, request);
-    case RemoteAction::go: return go(engine, request);
+    case RemoteAction::play:
+        return play(engine, request);
+    case RemoteAction::go:
+        return go(engine, request);
     case RemoteAction::pause:
         if (!engine.paused())
             engine.togglePause();
@@ -37,7 +39,9 @@ std::optional<QString> runRemoteAction(Engine& engine, const RemoteRequest& requ
         if (engine.paused())
             engine.togglePause();
         break;
-    case RemoteAction::stop: engine.stop(true); break;
+    case RemoteAction::stop:
+        engine.stop(true);
+        break;
     case RemoteAction::blackout:
         if (request.value)
             engine.setVideoBlack(*request.value);
@@ -48,7 +52,8 @@ std::optional<QString> runRemoteAction(Engine& engine, const RemoteRequest& requ
         break;
     case RemoteAction::status:
     case RemoteAction::pair:
-    case RemoteAction::pairingStatus: break;
+    case RemoteAction::pairingStatus:
+        break;
     }
     return std::nullopt;
 }

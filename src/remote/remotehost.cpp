@@ -38,11 +38,20 @@ std::function<RemoteHost*(Engine*)> RemoteHost::factory()
     return [](Engine* engine) { return new RemoteHost(engine, engine); };
 }
 
-Engine* RemoteHost::engine() const { return m_engine; }
+Engine* RemoteHost::engine() const
+{
+    return m_engine;
+}
 
-double RemoteHost::uptime() const { return m_services.clock->uptime(); }
+double RemoteHost::uptime() const
+{
+    return m_services.clock->uptime();
+}
 
-QList<RemoteAttemptGuard::Lockout> RemoteHost::lockouts() const { return m_guard.lockouts(uptime()); }
+QList<RemoteAttemptGuard::Lockout> RemoteHost::lockouts() const
+{
+    return m_guard.lockouts(uptime());
+}
 
 void RemoteHost::setLan(const QString& text)
 {

@@ -26,7 +26,7 @@ class RemoteTransport;
 class RemoteHost : public QObject
 {
     Q_OBJECT
-public:
+  public:
     // A phone waiting for the operator's answer.
     struct Pairing
     {
@@ -92,7 +92,7 @@ public:
     static constexpr int kMostDecided = 128;
     static constexpr int kLongestName = 60;
 
-signals:
+  signals:
     void enabledChanged();
     void codeChanged();
     void lanChanged();
@@ -101,7 +101,7 @@ signals:
     // The failure count or the lock-outs changed.
     void attemptsChanged();
 
-private:
+  private:
     RemoteStatus pairingReply(const RemoteRequest& request, const RemotePeer& peer);
     std::optional<RemoteStatus> refusal(const RemoteRequest& request, const RemotePeer& peer);
     void drawNewCode();

@@ -5,7 +5,7 @@
 using namespace Qt::StringLiterals;
 
 template <typename Visit, typename Request>
-    requires std::same_as<std::remove_const_t<Request>, RemoteRequest>
+requires std::same_as<std::remove_const_t<Request>, RemoteRequest>
 void jsonFields(Visit& visit, Request& request)
 {
     visit("code"_L1, request.code);
@@ -21,4 +21,7 @@ std::optional<RemoteRequest> RemoteRequest::decode(const QByteArray& bytes)
     return RemoteJson::decode<RemoteRequest>(bytes);
 }
 
-QByteArray RemoteRequest::encode() const { return RemoteJson::encode(*this); }
+QByteArray RemoteRequest::encode() const
+{
+    return RemoteJson::encode(*this);
+}

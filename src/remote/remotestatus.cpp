@@ -5,7 +5,7 @@
 using namespace Qt::StringLiterals;
 
 template <typename Visit, typename Entry>
-    requires std::same_as<std::remove_const_t<Entry>, RemoteStatus::Entry>
+requires std::same_as<std::remove_const_t<Entry>, RemoteStatus::Entry>
 void jsonFields(Visit& visit, Entry& entry)
 {
     visit("id"_L1, entry.id);
@@ -13,7 +13,7 @@ void jsonFields(Visit& visit, Entry& entry)
 }
 
 template <typename Visit, typename Status>
-    requires std::same_as<std::remove_const_t<Status>, RemoteStatus>
+requires std::same_as<std::remove_const_t<Status>, RemoteStatus>
 void jsonFields(Visit& visit, Status& status)
 {
     visit("error"_L1, status.error);
@@ -28,7 +28,10 @@ void jsonFields(Visit& visit, Status& status)
     visit("message"_L1, status.message);
 }
 
-QByteArray RemoteStatus::encode() const { return RemoteJson::encode(*this); }
+QByteArray RemoteStatus::encode() const
+{
+    return RemoteJson::encode(*this);
+}
 
 std::optional<RemoteStatus> RemoteStatus::decode(const QByteArray& bytes)
 {

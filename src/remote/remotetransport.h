@@ -9,7 +9,7 @@ class RemoteHost;
 // bytes it returns, and it reports its state in the host's lan or bluetooth text.
 class RemoteTransport
 {
-public:
+  public:
     virtual ~RemoteTransport() = default;
     virtual RemotePeer::Link link() const = 0;
     virtual void start(RemoteHost& host) = 0;

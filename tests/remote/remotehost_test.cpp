@@ -37,8 +37,7 @@ TEST_F(RemoteHostLifecycle, CodeIsComparedAsTheWholeString)
     codes = QQueue<quint32>({1234567u});
     host->start(true);
     for (const char* code : {"1234567", " 01234567", "01234567 ", "", "1234567.0"})
-        EXPECT_EQ(ask(request(RemoteAction::status, QString::fromLatin1(code)), network(code)).error, kBadCode)
-            << code;
+        EXPECT_EQ(ask(request(RemoteAction::status, QString::fromLatin1(code)), network(code)).error, kBadCode) << code;
     EXPECT_FALSE(ask(request(RemoteAction::status, QStringLiteral("01234567"))).error);
 }
 

@@ -8,7 +8,7 @@
 // A remote host on a real engine (fake players), with the engine's fake clock and codes the test deals out.
 class RemoteHostTest : public EngineTest
 {
-protected:
+  protected:
     void SetUp() override
     {
         EngineTest::SetUp();
@@ -52,10 +52,7 @@ protected:
         made.deviceName = std::move(name);
         return ask(made, peer);
     }
-    RemoteStatus pairingStatus(const QString& deviceID)
-    {
-        return ask(request(RemoteAction::pairingStatus, deviceID));
-    }
+    RemoteStatus pairingStatus(const QString& deviceID) { return ask(request(RemoteAction::pairingStatus, deviceID)); }
     static QString deviceID() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }
     static RemotePeer network(const QString& address) { return {RemotePeer::Link::network, address}; }
 
