@@ -6,7 +6,6 @@
 #include "filequeue.h"
 #include "lightingoutput.h"
 #include "picture.h"
-#include "remotehost.h"
 #include "screendisplayprovider.h"
 #include "showedit.h"
 #include "steadyclock.h"
@@ -88,8 +87,8 @@ Player* Engine::audioPlayer(Bus bus) const
 
 RemoteHost* Engine::remoteHost()
 {
-    if (!m_remoteHost)
-        m_remoteHost = new RemoteHost(this, this);
+    if (!m_remoteHost && m_services.makeRemoteHost)
+        m_remoteHost = m_services.makeRemoteHost(this);
     return m_remoteHost;
 }
 

@@ -67,6 +67,9 @@ class Engine : public QObject
         std::function<bool()> isDragging;
         // Where Art-Net packets go on the node; the standard port when empty.
         std::optional<quint16> artNetPort;
+        // Makes the mobile-remote host, as a child of the engine, on first use of remoteHost(). The remote library
+        // sits above the engine, so the application installs it; without one the engine has no remote.
+        std::function<RemoteHost*(Engine*)> makeRemoteHost;
     };
 
     // The main engine monitors devices and tracks edits; engines for independent screens do neither.
@@ -115,7 +118,7 @@ class Engine : public QObject
     Picture* preview(const ScreenRole& role) const { return m_preview.value(role); }
     Picture* program(const ScreenRole& role) const { return m_program.value(role); }
     Player* audioPlayer(Bus bus) const;
-    // Made on first use.
+    // Made on first use by the installed factory and kept for the engine's lifetime; null when none is installed.
     RemoteHost* remoteHost();
 
     // Project files. The throwing ones throw ProjectFileError and then change nothing.
@@ -147,10 +150,12 @@ class Engine : public QObject
     void applyProjectorMapping(const ScreenRole& role);
     void arrangeHorizontal(const ScreenRole& source, double overlap);
 
-    // Transport. GO takes the cue after the one on air and honours its delay; take puts a cue on air now.
+    // Transport. GO takes the cue after the one on air and honours its delay; take puts a cue on air now. Both tell
+    // whether they acted (started the cue or its countdown), so callers that cannot see the status line, such as a
+    // phone, learn of a refusal.
     std::optional<Cue> next() const;
-    void go(std::optional<RemotePlaybackMode> remoteMode = std::nullopt);
-    void take(const Cue& cue, bool useDelay = false, std::optional<RemotePlaybackMode> remoteMode = std::nullopt);
+    bool go(std::optional<RemotePlaybackMode> remoteMode = std::nullopt);
+    bool take(const Cue& cue, bool useDelay = false, std::optional<RemotePlaybackMode> remoteMode = std::nullopt);
     void togglePause();
     // Takes everything off the air; the lights stay as they are.
     void stop(bool cancelMessages);
@@ -263,7 +268,7 @@ class Engine : public QObject
     void legacyProjectionEnded(Player* player);
     void finishRemotePlayback(const Cue& cue, RemotePlaybackMode mode);
 
-    QPointer<RemoteHost> m_remoteHost;
+    RemoteHost* m_remoteHost = nullptr;
     Show m_show;
     QUndoStack m_editHistory;
     std::optional<QUrl> m_projectURL;

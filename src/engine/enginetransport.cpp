@@ -20,24 +20,24 @@ std::optional<Cue> Engine::next() const
     return *std::next(onAir);
 }
 
-void Engine::go(std::optional<RemotePlaybackMode> remoteMode)
+bool Engine::go(std::optional<RemotePlaybackMode> remoteMode)
 {
     if (m_pendingID)
-        return;
+        return false;
     const std::optional<Cue> cue = next();
     if (!cue) {
         setMessage(QStringLiteral("节目单已结束"));
-        return;
+        return false;
     }
-    take(*cue, true, remoteMode);
+    return take(*cue, true, remoteMode);
 }
 
-void Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode)
+bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode)
 {
     if (m_projectionMode)
-        return;
+        return false;
     if (!canPlay(cue, m_show.assets.value_or(QList<MediaAsset>{})))
-        return;
+        return false;
     setProjectionTestPattern(false);
     cancelDelay();
     if (m_paused)
@@ -51,10 +51,11 @@ void Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
             m_pendingRemoteMode = remoteMode;
             setMessage(QStringLiteral("等待执行 · ") + cue.name);
             schedule(cue, delay);
-            return;
+            return true;
         }
     }
     start(cue, 0, false, remoteMode);
+    return true;
 }
 
 void Engine::cancelDelay()

@@ -131,9 +131,21 @@ TEST_F(TransportControl, CueThatFailsThePreflightIsNotTakenAndWhatIsOnAirStays)
 {
     engine->take(cue(0));
     edit([](Show& show) { show.cues[1].main = QUrl::fromLocalFile(MediaFixtures::missing() + ".mp4"); });
-    engine->take(cue(1));
+    EXPECT_FALSE(engine->take(cue(1)));
     EXPECT_TRUE(engine->message().startsWith(QStringLiteral("素材缺失 · ")));
     EXPECT_TRUE(onAir(0));
+    EXPECT_FALSE(engine->go());
+    EXPECT_TRUE(onAir(0));
+}
+
+TEST_F(TransportControl, GoAndTakeTellWhetherTheyActed)
+{
+    edit([](Show& show) { show.cues[0].delay = 5; });
+    EXPECT_TRUE(engine->go());
+    EXPECT_FALSE(engine->go()) << "a countdown is already waiting";
+    EXPECT_TRUE(engine->take(cue(2)));
+    EXPECT_FALSE(engine->go()) << "the list has ended";
+    EXPECT_TRUE(engine->take(cue(0), true)) << "a countdown counts as acting";
 }
 
 TEST_F(TransportControl, StopTakesEverythingOffTheAirAndDropsTheCountdown)
