@@ -102,6 +102,7 @@ void Engine::setShow(Show show)
     // Any edit can change the screen list (a side file makes a second screen), and every screen needs its pictures.
     if (previous.screens() != m_show.screens())
         syncScreens();
+    dropDelayOfRemovedCue();
 }
 
 void Engine::setSelected(std::optional<QUuid> id)

@@ -218,6 +218,7 @@ class Engine : public QObject
     void setProjectionMode(std::optional<ProjectionMode> mode);
     void setProjectionPosition(const QString& position);
     void cancelDelay();
+    void dropDelayOfRemovedCue();
     void schedule(const Cue& cue, double seconds);
     QList<Player*> transportPlayers() const;
 
@@ -230,7 +231,7 @@ class Engine : public QObject
     void directPlayerEnded(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode,
                            const QList<Player*>& players);
     void directPlayerFailed(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode);
-    void remotePlayerDone(Player* player, const Cue& cue, RemotePlaybackMode mode);
+    void remotePlayerDone(Player* player, const Cue& cue, RemotePlaybackMode mode, bool failed);
 
     void startTimeline(const QList<TimelineEvent>& events, const Cue& cue, bool startImmediately);
     void runTimeline();
@@ -247,6 +248,8 @@ class Engine : public QObject
     void clearObservers();
     QList<MediaAsset> runAssets() const;
 
+    void endScreenPlayback(const ScreenRole& role);
+    void endPlayerOfRemovedScreen(Player* player);
     void refreshScreenClips();
     void refreshScreen(const ScreenRole& role, Picture* program);
     bool shouldHoldVideo(const ScreenRole& role) const;
@@ -297,8 +300,8 @@ class Engine : public QObject
     std::optional<double> m_projectionPauseStarted;
     std::optional<RemotePlaybackMode> m_remotePlaybackMode;
     QSet<const Player*> m_remotePlaybackItems;
-    // Whether a player of the remote playback played to its end, as opposed to all of them failing.
-    bool m_remotePlaybackPlayed = false;
+    // Whether a player of the remote playback failed; its failure then stays on the status line.
+    bool m_remotePlaybackFailed = false;
     QSet<const Player*> m_legacyProjectionItems;
 
     QString m_message;
