@@ -4,6 +4,8 @@
 #include "audiotap.h"
 #include "gstinit.h"
 #include "losterrortracer.h"
+#include "mediafailure.h"
+#include "seektarget.h"
 #include "videooutput.h"
 
 #include <QPointer>
@@ -53,6 +55,8 @@ struct GstPlayer::Private
     QString lastWarning;
 
     QUrl url;
+    // The url as GStreamer was given it, for looking at the file when it fails.
+    QUrl fileUrl;
     PlayerStatus status = PlayerStatus::empty;
     QString error;
     quint64 generation = 0;
@@ -93,13 +97,14 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
     d->bus = gst_element_get_bus(d->pipeline);
     // Messages are posted from streaming threads: wake the main thread to read them.
     const GstBusSyncHandler onMessage = [](GstBus*, GstMessage* message, gpointer data) {
-        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) LostErrorTracer::delivered(message);
+        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
+            LostErrorTracer::delivered(message);
         static_cast<Private*>(data)->enqueue(gst_message_ref(message));
         return GST_BUS_DROP;
     };
     gst_bus_set_sync_handler(d->bus, onMessage, d.get(), nullptr);
-    LostErrorTracer::watch(d->pipeline, [p = d.get()](GstElement* source, const char* text) {
-        GstStructure* details = gst_structure_new(lostErrorName, "text", G_TYPE_STRING, text, nullptr);
+    LostErrorTracer::watch(d->pipeline, [p = d.get()](GstElement* source, GstMessage* error) {
+        GstStructure* details = gst_structure_new(lostErrorName, "error", GST_TYPE_MESSAGE, error, nullptr);
         p->enqueue(gst_message_new_application(GST_OBJECT(source), details));
     });
 
@@ -146,9 +151,11 @@ void GstPlayer::load(const QUrl& url)
     const QByteArray uri = url.isLocalFile() || url.scheme().isEmpty()
                                ? QUrl::fromLocalFile(url.isLocalFile() ? url.toLocalFile() : url.path()).toEncoded()
                                : url.toEncoded();
+    d->fileUrl = QUrl::fromEncoded(uri);
     g_object_set(d->pipeline, "uri", uri.constData(), nullptr);
     d->loadTimer.start();
-    if (gst_element_set_state(d->pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) return;
+    if (gst_element_set_state(d->pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE)
+        return;
     // The error message on the bus carries the reason; this covers a failure that posts none.
     const quint64 generation = d->generation;
     QTimer::singleShot(0, this, [this, generation] {
@@ -160,7 +167,8 @@ void GstPlayer::load(const QUrl& url)
 
 void GstPlayer::clear()
 {
-    if (d->status == PlayerStatus::empty) return;
+    if (d->status == PlayerStatus::empty)
+        return;
     d->stop();
     d->url.clear();
     d->setStatus(PlayerStatus::empty);
@@ -185,7 +193,8 @@ quint64 GstPlayer::generation() const
 
 void GstPlayer::play()
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
+        return;
     d->target = Target::playing;
     d->startAt.reset();
     d->applyTarget();
@@ -193,7 +202,8 @@ void GstPlayer::play()
 
 void GstPlayer::playAt(double position, HostTime start)
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
+        return;
     d->target = Target::playing;
     d->startAt = start;
     // The start is timed from a fresh preroll at the position: pause there first, then run on the shared clock.
@@ -203,7 +213,8 @@ void GstPlayer::playAt(double position, HostTime start)
 
 void GstPlayer::pause()
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
+        return;
     d->target = Target::paused;
     d->startAt.reset();
     d->applyTarget();
@@ -216,7 +227,8 @@ bool GstPlayer::isPlaying() const
 
 void GstPlayer::seek(double seconds, SeekMode mode)
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
+        return;
     const PendingSeek seek{seconds, mode};
     d->lastPosition = std::max(seconds, 0.0);
     if (d->status == PlayerStatus::loading || d->seeking) {
@@ -228,9 +240,11 @@ void GstPlayer::seek(double seconds, SeekMode mode)
 
 void GstPlayer::setRate(double rate)
 {
-    if (rate <= 0 || rate == d->rate) return;
+    if (rate <= 0 || rate == d->rate)
+        return;
     d->rate = rate;
-    if (d->status == PlayerStatus::ready) seek(currentTime(), SeekMode::exact);
+    if (d->status == PlayerStatus::ready)
+        seek(currentTime(), SeekMode::exact);
 }
 
 double GstPlayer::rate() const
@@ -264,7 +278,8 @@ bool GstPlayer::isMuted() const
 
 double GstPlayer::currentTime() const
 {
-    if (d->status != PlayerStatus::ready || d->seeking || d->pendingSeek) return d->lastPosition;
+    if (d->status != PlayerStatus::ready || d->seeking || d->pendingSeek)
+        return d->lastPosition;
     gint64 position = 0;
     if (gst_element_query_position(d->pipeline, GST_FORMAT_TIME, &position) && position >= 0)
         d->lastPosition = double(position) / GST_SECOND;
@@ -273,21 +288,25 @@ double GstPlayer::currentTime() const
 
 std::optional<double> GstPlayer::duration() const
 {
-    if (d->status != PlayerStatus::ready) return std::nullopt;
+    if (d->status != PlayerStatus::ready)
+        return std::nullopt;
     gint64 duration = 0;
-    if (!gst_element_query_duration(d->pipeline, GST_FORMAT_TIME, &duration) || duration <= 0) return std::nullopt;
+    if (!gst_element_query_duration(d->pipeline, GST_FORMAT_TIME, &duration) || duration <= 0)
+        return std::nullopt;
     return double(duration) / GST_SECOND;
 }
 
 void GstPlayer::setAudioMixer(std::shared_ptr<AudioChannelMixer> mixer)
 {
-    if (d->status == PlayerStatus::empty) return;
+    if (d->status == PlayerStatus::empty)
+        return;
     d->tap.setMixer(std::move(mixer));
 }
 
 std::optional<VideoFrame> GstPlayer::currentFrame() const
 {
-    if (d->status == PlayerStatus::empty) return std::nullopt;
+    if (d->status == PlayerStatus::empty)
+        return std::nullopt;
     return d->video.currentFrame();
 }
 
@@ -295,8 +314,9 @@ void GstPlayer::Private::seekNow(const PendingSeek& seek)
 {
     const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH |
                                     (seek.mode == SeekMode::exact ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT));
-    if (!gst_element_seek(pipeline, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, toNanoseconds(seek.position),
-                          GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE))
+    const gint64 target = seek.mode == SeekMode::exact ? exactSeekTarget(seek.position) : toNanoseconds(seek.position);
+    if (!gst_element_seek(pipeline, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, target, GST_SEEK_TYPE_NONE,
+                          GST_CLOCK_TIME_NONE))
         return;
     // A flushing seek restarts running time at 0.
     gst_element_set_start_time(pipeline, 0);
@@ -306,7 +326,8 @@ void GstPlayer::Private::seekNow(const PendingSeek& seek)
 
 void GstPlayer::Private::applyTarget()
 {
-    if (status != PlayerStatus::ready || seeking || pendingSeek) return;
+    if (status != PlayerStatus::ready || seeking || pendingSeek)
+        return;
     if (target == Target::paused) {
         gst_element_set_state(pipeline, GST_STATE_PAUSED);
         return;
@@ -329,7 +350,8 @@ void GstPlayer::Private::enqueue(GstMessage* message)
 {
     std::scoped_lock lock(messageLock);
     messages.push_back(message);
-    if (drainQueued) return;
+    if (drainQueued)
+        return;
     drainQueued = true;
     QMetaObject::invokeMethod(
         q, [this] { drain(); }, Qt::QueuedConnection);
@@ -355,23 +377,20 @@ void GstPlayer::Private::drain()
     const quint64 current = generation;
     for (GstMessage* message : pending) {
         // A handler may have replaced the item or destroyed the player: the rest belongs to the old item.
-        if (alive && generation == current) handle(message);
+        if (alive && generation == current)
+            handle(message);
         gst_message_unref(message);
     }
 }
 
 void GstPlayer::Private::handle(GstMessage* message)
 {
-    if (status == PlayerStatus::empty || status == PlayerStatus::failed) return;
+    if (status == PlayerStatus::empty || status == PlayerStatus::failed)
+        return;
     switch (GST_MESSAGE_TYPE(message)) {
-    case GST_MESSAGE_ERROR: {
-        GError* err = nullptr;
-        gst_message_parse_error(message, &err, nullptr);
-        const QString reason = QString::fromUtf8(err ? err->message : "Unknown error");
-        g_clear_error(&err);
-        fail(reason);
+    case GST_MESSAGE_ERROR:
+        fail(mediaFailureText(message, fileUrl));
         break;
-    }
     case GST_MESSAGE_WARNING: {
         GError* err = nullptr;
         gst_message_parse_warning(message, &err, nullptr);
@@ -400,27 +419,34 @@ void GstPlayer::Private::handle(GstMessage* message)
 void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
 {
     // Only a load can hang on a lost error, and a playing item must not fail on an error its bins chose to drop.
-    if (status != PlayerStatus::loading) return;
+    if (status != PlayerStatus::loading)
+        return;
     GstElement* source = GST_ELEMENT(GST_MESSAGE_SRC(message.get()));
-    // A candidate that failed its trial is taken out again, and decodebin goes on with the next one.
-    if (!LostErrorTracer::contains(pipeline, source)) return;
-    // decodebin unlocks an element's state once it keeps it; until then the trial may still fail.
-    if (gst_element_is_locked_state(source)) {
+    switch (LostErrorTracer::judge(pipeline, source)) {
+    case LostErrorTracer::Verdict::withdrawn:
+        return;
+    case LostErrorTracer::Verdict::undecided:
         QTimer::singleShot(trialPollMs, q, [this, message, current = generation] {
-            if (generation == current) lostError(message);
+            if (generation == current)
+                lostError(message);
         });
         return;
+    case LostErrorTracer::Verdict::fatal:
+        break;
     }
-    fail(QString::fromUtf8(gst_structure_get_string(gst_message_get_structure(message.get()), "text")));
+    const GValue* error = gst_structure_get_value(gst_message_get_structure(message.get()), "error");
+    fail(mediaFailureText(GST_MESSAGE(g_value_get_boxed(error)), fileUrl));
 }
 
 void GstPlayer::Private::loadTimedOut()
 {
-    if (status != PlayerStatus::loading) return;
+    if (status != PlayerStatus::loading)
+        return;
     QString reason = QStringLiteral("The media did not open within %1 seconds: the pipeline never prerolled and "
                                     "GStreamer reported no error")
                          .arg(loadTimeoutMs / 1000);
-    if (!lastWarning.isEmpty()) reason += QStringLiteral(" (last warning: %1)").arg(lastWarning);
+    if (!lastWarning.isEmpty())
+        reason += QStringLiteral(" (last warning: %1)").arg(lastWarning);
     fail(reason);
 }
 
@@ -430,7 +456,8 @@ void GstPlayer::Private::prerolled()
         const PendingSeek seek = *pendingSeek;
         pendingSeek.reset();
         seekNow(seek);
-        if (seeking) return;
+        if (seeking)
+            return;
     }
     seeking = false;
     if (status == PlayerStatus::loading) {
@@ -453,7 +480,8 @@ void GstPlayer::Private::fail(const QString& reason)
 
 void GstPlayer::Private::setStatus(PlayerStatus value)
 {
-    if (status == value) return;
+    if (status == value)
+        return;
     status = value;
     emit q->statusChanged(value);
 }
