@@ -27,6 +27,7 @@
 class AudioChannelMixer;
 class Clock;
 class DelayedTask;
+class DisplayBindings;
 class DisplayProvider;
 class FileQueue;
 class LightingOutput;
@@ -35,7 +36,7 @@ class RemoteHost;
 class ShowEdit;
 class TimelineClock;
 class TimelineSender;
-class QWindow;
+class OutputWindowFactory;
 
 // Owns the open show and everything that plays it. Lives on the main thread; views read its properties, redraw on
 // their change signals and call its operations.
@@ -59,11 +60,16 @@ class Engine : public QObject
     {
         std::shared_ptr<Clock> clock;
         std::shared_ptr<DisplayProvider> displays;
+        // Opens the output windows of bound screens; without one, bound screens stay without window.
+        std::shared_ptr<OutputWindowFactory> windows;
         PlayerFactory players;
         // Whether the edit being recorded comes from a mouse drag.
         std::function<bool()> isDragging;
         // Where Art-Net packets go on the node; the standard port when empty.
         std::optional<quint16> artNetPort;
+        // Makes the mobile-remote host, as a child of the engine, on first use of remoteHost(). The remote library
+        // sits above the engine, so the application installs it; without one the engine has no remote.
+        std::function<RemoteHost*(Engine*)> makeRemoteHost;
     };
 
     // The main engine monitors devices and tracks edits; engines for independent screens do neither.
@@ -93,9 +99,9 @@ class Engine : public QObject
     void setVideoBlack(bool black);
     bool lightsBlack() const;
     void setLightsBlack(bool black);
-    QList<DisplayScreen> displays() const { return m_displays; }
+    QList<DisplayScreen> displays() const;
     // Screens bound to a display now, by display number.
-    QMap<ScreenRole, int> mappings() const { return m_mappings; }
+    QMap<ScreenRole, int> mappings() const;
     std::optional<QUrl> projectURL() const { return m_projectURL; }
     bool hasUnsavedChanges() const { return m_hasUnsavedChanges; }
     // Unsaved work from before (a crash, or a project opened over it) waits to be taken back.
@@ -112,7 +118,7 @@ class Engine : public QObject
     Picture* preview(const ScreenRole& role) const { return m_preview.value(role); }
     Picture* program(const ScreenRole& role) const { return m_program.value(role); }
     Player* audioPlayer(Bus bus) const;
-    // Made on first use.
+    // Made on first use by the installed factory and kept for the engine's lifetime; null when none is installed.
     RemoteHost* remoteHost();
 
     // Project files. The throwing ones throw ProjectFileError and then change nothing.
@@ -129,6 +135,14 @@ class Engine : public QObject
     void removeScreen(const ScreenRole& role);
     void setDefaultPicture(const std::optional<QUrl>& url);
 
+    // Displays. Binding opens the screen's output window there and stores the display in the show; none unbinds.
+    void bind(const ScreenRole& role, std::optional<int> display);
+    // The connected display the screen is bound to now.
+    std::optional<DisplayScreen> display(const ScreenRole& role) const;
+    // "掉线", "独立暂停", "独立控制", "在线" or "仅监看".
+    QString screenStatus(const ScreenRole& role) const;
+    bool hasOutputWindow(const ScreenRole& role) const;
+
     // Projector mappings.
     ProjectorMapping mapping(const ScreenRole& role) const;
     bool screenHasBinding(const ScreenRole& role) const;
@@ -136,10 +150,12 @@ class Engine : public QObject
     void applyProjectorMapping(const ScreenRole& role);
     void arrangeHorizontal(const ScreenRole& source, double overlap);
 
-    // Transport. GO takes the cue after the one on air and honours its delay; take puts a cue on air now.
+    // Transport. GO takes the cue after the one on air and honours its delay; take puts a cue on air now. Both tell
+    // whether they acted (started the cue or its countdown), so callers that cannot see the status line, such as a
+    // phone, learn of a refusal.
     std::optional<Cue> next() const;
-    void go(std::optional<RemotePlaybackMode> remoteMode = std::nullopt);
-    void take(const Cue& cue, bool useDelay = false, std::optional<RemotePlaybackMode> remoteMode = std::nullopt);
+    bool go(std::optional<RemotePlaybackMode> remoteMode = std::nullopt);
+    bool take(const Cue& cue, bool useDelay = false, std::optional<RemotePlaybackMode> remoteMode = std::nullopt);
     void togglePause();
     // Takes everything off the air; the lights stay as they are.
     void stop(bool cancelMessages);
@@ -192,7 +208,7 @@ class Engine : public QObject
     void syncScreens();
     void applyDefaultPicture();
     void restoreDisplayBindings();
-    void closeWindow(const ScreenRole& role);
+    void storeBinding(const ScreenRole& role, const std::optional<QString>& identity);
     std::optional<QImage> defaultPictureImage() const;
     bool cueUsesScreen(const Cue& cue, const ScreenRole& role) const;
     bool canPlay(const Cue& cue, const QList<MediaAsset>& assets);
@@ -202,6 +218,7 @@ class Engine : public QObject
     void setProjectionMode(std::optional<ProjectionMode> mode);
     void setProjectionPosition(const QString& position);
     void cancelDelay();
+    void dropDelayOfRemovedCue();
     void schedule(const Cue& cue, double seconds);
     QList<Player*> transportPlayers() const;
 
@@ -214,7 +231,7 @@ class Engine : public QObject
     void directPlayerEnded(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode,
                            const QList<Player*>& players);
     void directPlayerFailed(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode);
-    void remotePlayerDone(Player* player, const Cue& cue, RemotePlaybackMode mode);
+    void remotePlayerDone(Player* player, const Cue& cue, RemotePlaybackMode mode, bool failed);
 
     void startTimeline(const QList<TimelineEvent>& events, const Cue& cue, bool startImmediately);
     void runTimeline();
@@ -231,6 +248,8 @@ class Engine : public QObject
     void clearObservers();
     QList<MediaAsset> runAssets() const;
 
+    void endScreenPlayback(const ScreenRole& role);
+    void endPlayerOfRemovedScreen(Player* player);
     void refreshScreenClips();
     void refreshScreen(const ScreenRole& role, Picture* program);
     bool shouldHoldVideo(const ScreenRole& role) const;
@@ -252,7 +271,7 @@ class Engine : public QObject
     void legacyProjectionEnded(Player* player);
     void finishRemotePlayback(const Cue& cue, RemotePlaybackMode mode);
 
-    QPointer<RemoteHost> m_remoteHost;
+    RemoteHost* m_remoteHost = nullptr;
     Show m_show;
     QUndoStack m_editHistory;
     std::optional<QUrl> m_projectURL;
@@ -281,8 +300,8 @@ class Engine : public QObject
     std::optional<double> m_projectionPauseStarted;
     std::optional<RemotePlaybackMode> m_remotePlaybackMode;
     QSet<const Player*> m_remotePlaybackItems;
-    // Whether a player of the remote playback played to its end, as opposed to all of them failing.
-    bool m_remotePlaybackPlayed = false;
+    // Whether a player of the remote playback failed; its failure then stays on the status line.
+    bool m_remotePlaybackFailed = false;
     QSet<const Player*> m_legacyProjectionItems;
 
     QString m_message;
@@ -291,13 +310,10 @@ class Engine : public QObject
     double m_effectsVolume = 0.8;
     bool m_videoBlack = false;
     bool m_paused = false;
-    QList<DisplayScreen> m_displays;
-    QMap<ScreenRole, int> m_mappings;
 
     QHash<ScreenRole, Picture*> m_preview;
     QHash<ScreenRole, Picture*> m_program;
     std::array<Player*, 2> m_audio{};
-    QHash<ScreenRole, QPointer<QWindow>> m_windows;
     QList<QMetaObject::Connection> m_playbackObservers;
     // The engine's own pictures shown as a program picture's foreground, kept alive while they are shown.
     QHash<ScreenRole, std::shared_ptr<Picture>> m_foregrounds;
@@ -344,4 +360,6 @@ class Engine : public QObject
     bool m_projectionTestPattern = false;
 
     Services m_services;
+    // Last: its windows observe everything above and must close first.
+    DisplayBindings* m_displayBindings;
 };
