@@ -97,8 +97,7 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
     d->bus = gst_element_get_bus(d->pipeline);
     // Messages are posted from streaming threads: wake the main thread to read them.
     const GstBusSyncHandler onMessage = [](GstBus*, GstMessage* message, gpointer data) {
-        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
-            LostErrorTracer::delivered(message);
+        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) LostErrorTracer::delivered(message);
         static_cast<Private*>(data)->enqueue(gst_message_ref(message));
         return GST_BUS_DROP;
     };
@@ -154,8 +153,7 @@ void GstPlayer::load(const QUrl& url)
     d->fileUrl = QUrl::fromEncoded(uri);
     g_object_set(d->pipeline, "uri", uri.constData(), nullptr);
     d->loadTimer.start();
-    if (gst_element_set_state(d->pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE)
-        return;
+    if (gst_element_set_state(d->pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) return;
     // The error message on the bus carries the reason; this covers a failure that posts none.
     const quint64 generation = d->generation;
     QTimer::singleShot(0, this, [this, generation] {
@@ -167,8 +165,7 @@ void GstPlayer::load(const QUrl& url)
 
 void GstPlayer::clear()
 {
-    if (d->status == PlayerStatus::empty)
-        return;
+    if (d->status == PlayerStatus::empty) return;
     d->stop();
     d->url.clear();
     d->setStatus(PlayerStatus::empty);
@@ -193,8 +190,7 @@ quint64 GstPlayer::generation() const
 
 void GstPlayer::play()
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
-        return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
     d->target = Target::playing;
     d->startAt.reset();
     d->applyTarget();
@@ -202,8 +198,7 @@ void GstPlayer::play()
 
 void GstPlayer::playAt(double position, HostTime start)
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
-        return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
     d->target = Target::playing;
     d->startAt = start;
     // The start is timed from a fresh preroll at the position: pause there first, then run on the shared clock.
@@ -213,8 +208,7 @@ void GstPlayer::playAt(double position, HostTime start)
 
 void GstPlayer::pause()
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
-        return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
     d->target = Target::paused;
     d->startAt.reset();
     d->applyTarget();
@@ -227,8 +221,7 @@ bool GstPlayer::isPlaying() const
 
 void GstPlayer::seek(double seconds, SeekMode mode)
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
-        return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
     const PendingSeek seek{seconds, mode};
     d->lastPosition = std::max(seconds, 0.0);
     if (d->status == PlayerStatus::loading || d->seeking) {
@@ -240,11 +233,9 @@ void GstPlayer::seek(double seconds, SeekMode mode)
 
 void GstPlayer::setRate(double rate)
 {
-    if (rate <= 0 || rate == d->rate)
-        return;
+    if (rate <= 0 || rate == d->rate) return;
     d->rate = rate;
-    if (d->status == PlayerStatus::ready)
-        seek(currentTime(), SeekMode::exact);
+    if (d->status == PlayerStatus::ready) seek(currentTime(), SeekMode::exact);
 }
 
 double GstPlayer::rate() const
@@ -278,8 +269,7 @@ bool GstPlayer::isMuted() const
 
 double GstPlayer::currentTime() const
 {
-    if (d->status != PlayerStatus::ready || d->seeking || d->pendingSeek)
-        return d->lastPosition;
+    if (d->status != PlayerStatus::ready || d->seeking || d->pendingSeek) return d->lastPosition;
     gint64 position = 0;
     if (gst_element_query_position(d->pipeline, GST_FORMAT_TIME, &position) && position >= 0)
         d->lastPosition = double(position) / GST_SECOND;
@@ -288,25 +278,21 @@ double GstPlayer::currentTime() const
 
 std::optional<double> GstPlayer::duration() const
 {
-    if (d->status != PlayerStatus::ready)
-        return std::nullopt;
+    if (d->status != PlayerStatus::ready) return std::nullopt;
     gint64 duration = 0;
-    if (!gst_element_query_duration(d->pipeline, GST_FORMAT_TIME, &duration) || duration <= 0)
-        return std::nullopt;
+    if (!gst_element_query_duration(d->pipeline, GST_FORMAT_TIME, &duration) || duration <= 0) return std::nullopt;
     return double(duration) / GST_SECOND;
 }
 
 void GstPlayer::setAudioMixer(std::shared_ptr<AudioChannelMixer> mixer)
 {
-    if (d->status == PlayerStatus::empty)
-        return;
+    if (d->status == PlayerStatus::empty) return;
     d->tap.setMixer(std::move(mixer));
 }
 
 std::optional<VideoFrame> GstPlayer::currentFrame() const
 {
-    if (d->status == PlayerStatus::empty)
-        return std::nullopt;
+    if (d->status == PlayerStatus::empty) return std::nullopt;
     return d->video.currentFrame();
 }
 
@@ -314,7 +300,8 @@ void GstPlayer::Private::seekNow(const PendingSeek& seek)
 {
     const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH |
                                     (seek.mode == SeekMode::exact ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT));
-    const gint64 target = seek.mode == SeekMode::exact ? exactSeekTarget(seek.position) : toNanoseconds(seek.position);
+    const gint64 target =
+        seek.mode == SeekMode::exact ? exactSeekTarget(seek.position) : toNanoseconds(seek.position);
     if (!gst_element_seek(pipeline, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, target, GST_SEEK_TYPE_NONE,
                           GST_CLOCK_TIME_NONE))
         return;
@@ -326,8 +313,7 @@ void GstPlayer::Private::seekNow(const PendingSeek& seek)
 
 void GstPlayer::Private::applyTarget()
 {
-    if (status != PlayerStatus::ready || seeking || pendingSeek)
-        return;
+    if (status != PlayerStatus::ready || seeking || pendingSeek) return;
     if (target == Target::paused) {
         gst_element_set_state(pipeline, GST_STATE_PAUSED);
         return;
@@ -350,8 +336,7 @@ void GstPlayer::Private::enqueue(GstMessage* message)
 {
     std::scoped_lock lock(messageLock);
     messages.push_back(message);
-    if (drainQueued)
-        return;
+    if (drainQueued) return;
     drainQueued = true;
     QMetaObject::invokeMethod(
         q, [this] { drain(); }, Qt::QueuedConnection);
@@ -377,16 +362,14 @@ void GstPlayer::Private::drain()
     const quint64 current = generation;
     for (GstMessage* message : pending) {
         // A handler may have replaced the item or destroyed the player: the rest belongs to the old item.
-        if (alive && generation == current)
-            handle(message);
+        if (alive && generation == current) handle(message);
         gst_message_unref(message);
     }
 }
 
 void GstPlayer::Private::handle(GstMessage* message)
 {
-    if (status == PlayerStatus::empty || status == PlayerStatus::failed)
-        return;
+    if (status == PlayerStatus::empty || status == PlayerStatus::failed) return;
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR:
         fail(mediaFailureText(message, fileUrl));
@@ -419,16 +402,14 @@ void GstPlayer::Private::handle(GstMessage* message)
 void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
 {
     // Only a load can hang on a lost error, and a playing item must not fail on an error its bins chose to drop.
-    if (status != PlayerStatus::loading)
-        return;
+    if (status != PlayerStatus::loading) return;
     GstElement* source = GST_ELEMENT(GST_MESSAGE_SRC(message.get()));
     switch (LostErrorTracer::judge(pipeline, source)) {
     case LostErrorTracer::Verdict::withdrawn:
         return;
     case LostErrorTracer::Verdict::undecided:
         QTimer::singleShot(trialPollMs, q, [this, message, current = generation] {
-            if (generation == current)
-                lostError(message);
+            if (generation == current) lostError(message);
         });
         return;
     case LostErrorTracer::Verdict::fatal:
@@ -440,13 +421,11 @@ void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
 
 void GstPlayer::Private::loadTimedOut()
 {
-    if (status != PlayerStatus::loading)
-        return;
+    if (status != PlayerStatus::loading) return;
     QString reason = QStringLiteral("The media did not open within %1 seconds: the pipeline never prerolled and "
                                     "GStreamer reported no error")
                          .arg(loadTimeoutMs / 1000);
-    if (!lastWarning.isEmpty())
-        reason += QStringLiteral(" (last warning: %1)").arg(lastWarning);
+    if (!lastWarning.isEmpty()) reason += QStringLiteral(" (last warning: %1)").arg(lastWarning);
     fail(reason);
 }
 
@@ -456,8 +435,7 @@ void GstPlayer::Private::prerolled()
         const PendingSeek seek = *pendingSeek;
         pendingSeek.reset();
         seekNow(seek);
-        if (seeking)
-            return;
+        if (seeking) return;
     }
     seeking = false;
     if (status == PlayerStatus::loading) {
@@ -480,8 +458,7 @@ void GstPlayer::Private::fail(const QString& reason)
 
 void GstPlayer::Private::setStatus(PlayerStatus value)
 {
-    if (status == value)
-        return;
+    if (status == value) return;
     status = value;
     emit q->statusChanged(value);
 }

@@ -13,8 +13,7 @@ QUuid MeshVideoFeed::add(Handler handler)
 {
     const QUuid token = QUuid::createUuid();
     m_subscribers.insert(token, handler);
-    if (m_latest)
-        handler(*m_latest);
+    if (m_latest) handler(*m_latest);
     if (!m_timer.isActive()) {
         m_timer.start();
         // The first subscriber gets the current frame now rather than a tick later.
@@ -26,8 +25,7 @@ QUuid MeshVideoFeed::add(Handler handler)
 void MeshVideoFeed::remove(const QUuid& token)
 {
     m_subscribers.remove(token);
-    if (!m_subscribers.isEmpty())
-        return;
+    if (!m_subscribers.isEmpty()) return;
     m_timer.stop();
     m_generation.reset();
     m_latest.reset();
@@ -41,8 +39,7 @@ void MeshVideoFeed::sample()
         m_latest.reset();
     }
     const std::optional<VideoFrame> frame = m_player->currentFrame();
-    if (!frame || (m_latest && m_latest->serial() == frame->serial()))
-        return;
+    if (!frame || (m_latest && m_latest->serial() == frame->serial())) return;
     deliver(*frame);
 }
 

@@ -12,16 +12,14 @@ Picture::~Picture() = default;
 
 MeshVideoFeed* Picture::meshVideoFeed()
 {
-    if (!m_feed)
-        m_feed = std::make_unique<MeshVideoFeed>(m_player.get());
+    if (!m_feed) m_feed = std::make_unique<MeshVideoFeed>(m_player.get());
     return m_feed.get();
 }
 
 void Picture::load(const std::optional<QUrl>& url)
 {
     cancelPreload();
-    if (m_firstFrameToken && m_feed)
-        m_feed->remove(*m_firstFrameToken);
+    if (m_firstFrameToken && m_feed) m_feed->remove(*m_firstFrameToken);
     m_firstFrameToken.reset();
     if (m_transitionFrame) {
         m_transitionFrame.reset();
@@ -30,8 +28,7 @@ void Picture::load(const std::optional<QUrl>& url)
     setUrl(url);
     m_player->clear();
     setImage(std::nullopt);
-    if (!url)
-        return;
+    if (!url) return;
     const QMimeType type = QMimeDatabase().mimeTypeForFile(url->fileName(), QMimeDatabase::MatchExtension);
     if (type.name().startsWith(QLatin1String("image/"))) {
         const QImage image = readStillImage(url->toLocalFile());
@@ -39,16 +36,14 @@ void Picture::load(const std::optional<QUrl>& url)
         return;
     }
     m_player->load(*url);
-    if (m_audioMixer)
-        m_player->setAudioMixer(m_audioMixer);
+    if (m_audioMixer) m_player->setAudioMixer(m_audioMixer);
 }
 
 void Picture::preloadVideo(const QUrl& url)
 {
     load(url);
     m_player->setMuted(true);
-    if (!m_player->hasItem())
-        return;
+    if (!m_player->hasItem()) return;
     m_preloading = true;
     m_preloadConnection = connect(m_player.get(), &Player::statusChanged, this, [this] { prerollWhenReady(); });
     prerollWhenReady();
@@ -56,8 +51,7 @@ void Picture::preloadVideo(const QUrl& url)
 
 void Picture::prerollWhenReady()
 {
-    if (!m_preloading || !m_player->isReady())
-        return;
+    if (!m_preloading || !m_player->isReady()) return;
     // Loading leaves the player prerolled at the start: readiness is all a preload waits for.
     cancelPreload();
 }
@@ -70,8 +64,7 @@ void Picture::cancelPreload()
 
 void Picture::prepareTransitionFrame()
 {
-    if (m_firstFrameToken || m_transitionFrame)
-        return;
+    if (m_firstFrameToken || m_transitionFrame) return;
     MeshVideoFeed* feed = meshVideoFeed();
     m_firstFrameToken = QUuid();
     const QUuid token = feed->add([this](const VideoFrame& frame) { storeTransitionFrame(frame); });
@@ -85,11 +78,9 @@ void Picture::prepareTransitionFrame()
 
 void Picture::storeTransitionFrame(const VideoFrame& frame)
 {
-    if (m_transitionFrame)
-        return;
+    if (m_transitionFrame) return;
     const QImage image = frame.toImage();
-    if (image.isNull())
-        return;
+    if (image.isNull()) return;
     m_transitionFrame = image;
     emit transitionFrameChanged();
     endCapture();
@@ -97,8 +88,7 @@ void Picture::storeTransitionFrame(const VideoFrame& frame)
 
 void Picture::endCapture()
 {
-    if (!m_firstFrameToken || m_firstFrameToken->isNull())
-        return;
+    if (!m_firstFrameToken || m_firstFrameToken->isNull()) return;
     const QUuid token = *m_firstFrameToken;
     m_firstFrameToken.reset();
     QMetaObject::invokeMethod(
@@ -107,48 +97,42 @@ void Picture::endCapture()
 
 void Picture::setUrl(const std::optional<QUrl>& url)
 {
-    if (m_url == url)
-        return;
+    if (m_url == url) return;
     m_url = url;
     emit urlChanged();
 }
 
 void Picture::setImage(const std::optional<QImage>& image)
 {
-    if (!m_image && !image)
-        return;
+    if (!m_image && !image) return;
     m_image = image;
     emit imageChanged();
 }
 
 void Picture::setBlack(bool black)
 {
-    if (m_black == black)
-        return;
+    if (m_black == black) return;
     m_black = black;
     emit blackChanged();
 }
 
 void Picture::setForeground(Picture* picture)
 {
-    if (m_foreground == picture)
-        return;
+    if (m_foreground == picture) return;
     m_foreground = picture;
     emit foregroundChanged();
 }
 
 void Picture::setIndependentOutput(Picture* picture)
 {
-    if (m_independentOutput == picture)
-        return;
+    if (m_independentOutput == picture) return;
     m_independentOutput = picture;
     emit independentOutputChanged();
 }
 
 void Picture::setFallback(const std::optional<QImage>& image)
 {
-    if (!m_fallback && !image)
-        return;
+    if (!m_fallback && !image) return;
     m_fallback = image;
     emit fallbackChanged();
 }

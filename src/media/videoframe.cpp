@@ -13,8 +13,7 @@ struct YuvMatrix
 // Limited-range coefficients, scaled by 1024: BT.709 for HD sizes, BT.601 below.
 YuvMatrix matrixFor(QSize size)
 {
-    if (size.height() >= 720)
-        return {1836, 218, 546, 2163};
+    if (size.height() >= 720) return {1836, 218, 546, 2163};
     return {1634, 401, 832, 2066};
 }
 
@@ -25,8 +24,7 @@ inline std::uint8_t clampByte(int value)
 
 QSize fitted(QSize size, QSize maxSize)
 {
-    if (!maxSize.isValid() || (size.width() <= maxSize.width() && size.height() <= maxSize.height()))
-        return size;
+    if (!maxSize.isValid() || (size.width() <= maxSize.width() && size.height() <= maxSize.height())) return size;
     return size.scaled(maxSize, Qt::KeepAspectRatio).expandedTo({1, 1});
 }
 
@@ -66,8 +64,7 @@ QImage convertPacked(const VideoFrame& frame, QSize target)
         frame.format() == VideoFrame::Format::bgra ? QImage::Format_ARGB32 : QImage::Format_RGBA8888;
     // The wrapper borrows the frame's pixels; copy() or scaled() makes the image its own.
     const QImage borrowed(p.data, frame.size().width(), frame.size().height(), p.stride, format);
-    if (target == frame.size())
-        return borrowed.copy();
+    if (target == frame.size()) return borrowed.copy();
     return borrowed.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
@@ -96,16 +93,14 @@ VideoFrame VideoFrame::fromImage(const QImage& image, double time, std::uint64_t
 
 QImage VideoFrame::toImage(QSize maxSize) const
 {
-    if (isNull() || m_size.isEmpty())
-        return {};
+    if (isNull() || m_size.isEmpty()) return {};
     const QRectF upright = m_orientation.mapRect(QRectF(QPointF(0, 0), QSizeF(m_size)));
     const QSize shown = fitted(upright.size().toSize(), maxSize);
     const qreal scale = std::min(qreal(shown.width()) / upright.width(), qreal(shown.height()) / upright.height());
     const QSize target = (QSizeF(m_size) * scale).toSize().expandedTo({1, 1});
     const QImage image =
         m_format == Format::i420 || m_format == Format::nv12 ? convertYuv(*this, target) : convertPacked(*this, target);
-    if (m_orientation.isIdentity())
-        return image;
+    if (m_orientation.isIdentity()) return image;
     return image.transformed(
         QTransform(m_orientation.m11(), m_orientation.m12(), m_orientation.m21(), m_orientation.m22(), 0, 0));
 }

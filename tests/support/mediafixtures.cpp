@@ -32,8 +32,7 @@ QString cachedPath(const QString& key, const QString& suffix)
 QString launch(const QString& key, const QString& suffix, const QString& pipeline)
 {
     const QString target = cachedPath(key, suffix);
-    if (QFileInfo::exists(target))
-        return target;
+    if (QFileInfo::exists(target)) return target;
     const QString partial = target + "." + QUuid::createUuid().toString(QUuid::Id128) + ".part";
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -43,8 +42,7 @@ QString launch(const QString& key, const QString& suffix, const QString& pipelin
         QFile::remove(partial);
         throw std::runtime_error("gst-launch-1.0 failed: " + process.readAll().toStdString());
     }
-    if (!QFile::rename(partial, target))
-        QFile::remove(partial);
+    if (!QFile::rename(partial, target)) QFile::remove(partial);
     return target;
 }
 
@@ -130,8 +128,7 @@ QString MediaFixtures::png(QSize size, QColor color, QColorSpace::NamedColorSpac
     if (space != QColorSpace::SRgb)
         key += QString(" space %1").arg(int(space));
     const QString target = cachedPath(key, "png");
-    if (QFileInfo::exists(target))
-        return target;
+    if (QFileInfo::exists(target)) return target;
     QImage image(size, QImage::Format_ARGB32);
     image.fill(color);
     if (space != QColorSpace::SRgb)
@@ -149,8 +146,7 @@ QString MediaFixtures::file(const QString& name, const QByteArray& bytes)
         QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(16));
     QDir().mkpath(directory);
     const QString target = directory + "/" + name;
-    if (QFileInfo::exists(target))
-        return target;
+    if (QFileInfo::exists(target)) return target;
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
         throw std::runtime_error("cannot write " + target.toStdString());
@@ -160,8 +156,7 @@ QString MediaFixtures::file(const QString& name, const QByteArray& bytes)
 QString MediaFixtures::truncated(const QString& path, double fraction)
 {
     QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
-        throw std::runtime_error("cannot read " + path.toStdString());
+    if (!in.open(QIODevice::ReadOnly)) throw std::runtime_error("cannot read " + path.toStdString());
     const QByteArray bytes = in.readAll();
     return file("truncated." + QFileInfo(path).suffix(), bytes.left(qsizetype(bytes.size() * fraction)));
 }
@@ -174,8 +169,7 @@ QString MediaFixtures::missing()
 QString MediaFixtures::unknownCodecVideo()
 {
     QFile in(video());
-    if (!in.open(QIODevice::ReadOnly))
-        throw std::runtime_error("cannot read the test video");
+    if (!in.open(QIODevice::ReadOnly)) throw std::runtime_error("cannot read the test video");
     QByteArray bytes = in.readAll();
     bytes.replace("avc1", "zzz1");
     return file("unknown-codec.mp4", bytes);
