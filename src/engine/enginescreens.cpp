@@ -1,10 +1,10 @@
 #include "engine.h"
 
+#include "displaybindings.h"
 #include "picture.h"
 
 #include <QImageReader>
 #include <QSet>
-#include <QWindow>
 
 static const QString kScreenPrefix = QStringLiteral("屏幕 ");
 
@@ -19,7 +19,10 @@ static std::optional<QImage> readImage(const std::optional<QUrl>& url)
     return image;
 }
 
-std::optional<QImage> Engine::defaultPictureImage() const { return readImage(m_show.defaultPicture); }
+std::optional<QImage> Engine::defaultPictureImage() const
+{
+    return readImage(m_show.defaultPicture);
+}
 
 void Engine::syncScreens()
 {
@@ -31,9 +34,8 @@ void Engine::syncScreens()
             continue;
         if (Engine* independent = m_independentScreens.take(role))
             independent->deleteLater();
-        closeWindow(role);
-        if (m_mappings.remove(role) > 0)
-            emit mappingsChanged();
+        endScreenPlayback(role);
+        m_displayBindings->drop(role);
         m_program.take(role)->deleteLater();
         if (Picture* preview = m_preview.take(role))
             preview->deleteLater();
@@ -100,8 +102,8 @@ void Engine::removeScreen(const ScreenRole& role)
     QList<ScreenRole> screens = m_show.screens();
     if (screens.size() < 2)
         return;
-    const bool used = std::any_of(m_show.cues.cbegin(), m_show.cues.cend(),
-                                  [&](const Cue& cue) { return cueUsesScreen(cue, role); });
+    const bool used =
+        std::any_of(m_show.cues.cbegin(), m_show.cues.cend(), [&](const Cue& cue) { return cueUsesScreen(cue, role); });
     if (used) {
         setMessage(QStringLiteral("请先移除节目中引用此屏幕的素材"));
         return;
@@ -130,13 +132,3 @@ bool Engine::cueUsesScreen(const Cue& cue, const ScreenRole& role) const
     return std::any_of(cue.timeline->cbegin(), cue.timeline->cend(),
                        [&](const TimelineEvent& event) { return event.screen() == role; });
 }
-
-void Engine::closeWindow(const ScreenRole& role)
-{
-    const QPointer<QWindow> window = m_windows.take(role);
-    if (window)
-        window->close();
-}
-
-// Output windows are made by the output layer; until one is attached there is nothing to reopen.
-void Engine::restoreDisplayBindings() {}

@@ -66,6 +66,21 @@ void Engine::cancelDelay()
     m_delayRemaining = 0;
 }
 
+// A countdown for a cue that is no longer in the show has nothing left to start; kept, it would hold off GO.
+void Engine::dropDelayOfRemovedCue()
+{
+    if (!m_pendingID)
+        return;
+    const bool present = std::any_of(m_show.cues.cbegin(), m_show.cues.cend(),
+                                     [this](const Cue& cue) { return cue.id == *m_pendingID; });
+    if (present)
+        return;
+    cancelDelay();
+    // A pause that held only the countdown has nothing left to hold.
+    if (!m_current)
+        setPaused(false);
+}
+
 // The countdown runs on a timer owned by the engine, so it ends with the engine.
 void Engine::schedule(const Cue& cue, double seconds)
 {
@@ -99,9 +114,9 @@ QList<Player*> Engine::transportPlayers() const
             players.append(clip.picture->player());
             clipPlayers.insert(clip.picture->player());
         }
-    for (Picture* program : m_program)
-        if (program->foreground() && !clipPlayers.contains(program->foreground()->player()))
-            players.append(program->foreground()->player());
+    for (const std::shared_ptr<Picture>& shown : m_foregrounds)
+        if (!clipPlayers.contains(shown->player()))
+            players.append(shown->player());
     return players;
 }
 

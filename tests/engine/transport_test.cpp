@@ -162,3 +162,15 @@ TEST_F(TransportControl, StopTakesEverythingOffTheAirAndDropsTheCountdown)
     EXPECT_FALSE(engine->program(kScreen1)->image());
     EXPECT_EQ(engine->message(), QStringLiteral("媒体已停止 · 灯光保持"));
 }
+
+TEST_F(TransportControl, DeletingTheCueOfAPausedCountdownLetsGoStartTheNextOne)
+{
+    engine->take(cue(0));
+    edit([](Show& show) { show.cues[1].delay = 10; });
+    engine->go();
+    engine->togglePause();
+    edit([](Show& show) { show.cues.removeAt(1); });
+    engine->go();
+    EXPECT_EQ(engine->current()->name, cue(1).name) << "GO goes on to the cue now after the one on air";
+    EXPECT_FALSE(engine->paused());
+}
