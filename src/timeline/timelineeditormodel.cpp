@@ -5,23 +5,14 @@
 #include "engine.h"
 #include "timelinelanes.h"
 
-#include <QSettings>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 using namespace TimelineGeometry;
 
-static const QString kSnapSetting = QStringLiteral("timelineSnapEnabled");
-
-static QSettings userSettings()
-{
-    return QSettings(QStringLiteral("Lumoria"), QStringLiteral("Lumoria"));
-}
-
 TimelineEditorModel::TimelineEditorModel(Engine* engine, QObject* parent) : QObject(parent), m_engine(engine)
 {
-    m_snapEnabled = userSettings().value(kSnapSetting, true).toBool();
     connect(engine, &Engine::showChanged, this, [this] {
         emit changed();
         serveFocusRequest();
@@ -49,7 +40,7 @@ void TimelineEditorModel::setSnapEnabled(bool enabled)
 {
     if (!assign(m_snapEnabled, enabled))
         return;
-    userSettings().setValue(kSnapSetting, enabled);
+    emit snapEnabledChanged(enabled);
     emit changed();
 }
 

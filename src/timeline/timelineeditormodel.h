@@ -55,7 +55,7 @@ class TimelineEditorModel : public QObject
     void setAssetID(std::optional<QUuid> id);
     QString assetSearch() const { return m_assetSearch; }
     void setAssetSearch(const QString& text);
-    // Kept in the user settings under "timelineSnapEnabled".
+    // On at start; the application keeps it in the user setting "timelineSnapEnabled".
     bool snapEnabled() const { return m_snapEnabled; }
     void setSnapEnabled(bool enabled);
     std::optional<QUuid> eventID() const { return m_eventID; }
@@ -187,6 +187,7 @@ class TimelineEditorModel : public QObject
   signals:
     // Editor state or the show changed: redraw.
     void changed();
+    void snapEnabledChanged(bool enabled);
     void messageDraftChanged();
     void layerToDeleteChanged();
     void scrubRequestChanged();

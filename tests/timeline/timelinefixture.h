@@ -5,20 +5,16 @@
 #include "timelinelanes.h"
 
 #include <QCoreApplication>
-#include <QStandardPaths>
 #include <memory>
 
-// The editor model on a real engine whose first cue is selected, with snapping on and the settings kept away from
-// the user's own.
+// The editor model on a real engine whose first cue is selected, with snapping on.
 class TimelineTest : public EngineTest
 {
   protected:
     void SetUp() override
     {
-        QStandardPaths::setTestModeEnabled(true);
         EngineTest::SetUp();
         model = std::make_unique<TimelineEditorModel>(engine.get());
-        model->setSnapEnabled(true);
     }
 
     static TimelineLane screenLane(const ScreenRole& screen, qint64 layer = 1) { return {Track::main, layer, screen}; }
