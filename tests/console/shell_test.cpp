@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QSettings>
+#include <QTest>
 
 TEST_F(ConsoleTest, HoverHelpFollowsTheSwitchLiveAndSurvivesARestart)
 {
@@ -129,4 +130,27 @@ TEST_F(ConsoleTest, TheStatusLineShowsTheMessageOnOneLineAndTheRunState)
     EXPECT_LT(bar->height(), 2 * bar->fontMetrics().height() + 16);
     EXPECT_EQ(bar->runState(), "待机");
     saveShot(window, "console-frame");
+}
+
+TEST_F(ConsoleTest, CtrlZInATextFieldUndoesTheTypingAndElsewhereTheShowsEdit)
+{
+    ConsoleWindow& window = app->consoleWindow();
+    auto* field = new QLineEdit(view().inspector());
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const Show original = engine().show();
+    Show renamed = original;
+    renamed.cues[0].name = "开场前";
+    engine().setShow(renamed);
+
+    field->setFocus();
+    QTest::keyClicks(field, "abc");
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(field->text(), "");
+    EXPECT_EQ(engine().show(), renamed);
+
+    view().setFocus();
+    QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(engine().show(), original);
 }
