@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QScreen>
 #include <QSettings>
 #include <QTest>
 
@@ -153,4 +154,17 @@ TEST_F(ConsoleTest, CtrlZInATextFieldUndoesTheTypingAndElsewhereTheShowsEdit)
     view().setFocus();
     QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(engine().show(), original);
+}
+
+TEST_F(ConsoleTest, AWindowLeftWithoutADisplayComesBackToThePrimaryOne)
+{
+    ConsoleWindow& window = app->consoleWindow();
+    window.show();
+    app->openWindow("user-guide");
+    QWidget* guide = app->singleWindows().window("user-guide");
+    const QRect primary = QGuiApplication::primaryScreen()->geometry();
+    guide->move(primary.right() + 4000, 0);
+    app->keepWindowsOnScreens();
+    EXPECT_TRUE(primary.contains(guide->frameGeometry().center()));
+    EXPECT_TRUE(engine().message().startsWith("显示器已断开"));
 }
