@@ -141,8 +141,8 @@ void PictureCanvas::drawImage(QPainter& painter, const QImage& image, const QRec
 
 void PictureCanvas::drawStandby(QPainter& painter, const QRectF& rect) const
 {
-    const QSize size = rect.size().toSize();
-    if (m_standby.size() != size)
-        m_standby = standbyArtworkImage(size);
-    painter.drawImage(rect.topLeft(), m_standby);
+    painter.save();
+    painter.translate(rect.topLeft());
+    paintStandbyArtwork(painter, rect.size());
+    painter.restore();
 }

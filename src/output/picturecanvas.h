@@ -48,5 +48,4 @@ class PictureCanvas : public QObject
     bool m_refreshPending = false;
     std::unique_ptr<VideoSurface> m_surface;
     QList<QMetaObject::Connection> m_watches;
-    mutable QImage m_standby;
 };
