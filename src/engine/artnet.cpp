@@ -36,12 +36,14 @@ std::variant<ArtNet, ArtNetFailure> ArtNet::open(const QString& host, quint16 po
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_port = htons(port);
-    if (inet_pton(AF_INET, host.toUtf8().constData(), &destination.sin_addr) != 1)
+    // The text ends at its own end, not at a NUL inside it that the parser would stop at.
+    if (host.contains(QChar(u'\0')) || inet_pton(AF_INET, host.toUtf8().constData(), &destination.sin_addr) != 1)
         return ArtNetFailure{ArtNetFailure::Kind::invalidAddress, {}};
 
     // Non-blocking, so a full send buffer costs one packet instead of stalling the main thread.
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
-    if (fd < 0) return ArtNetFailure{ArtNetFailure::Kind::socket, QString::fromLocal8Bit(std::strerror(errno))};
+    if (fd < 0)
+        return ArtNetFailure{ArtNetFailure::Kind::socket, QString::fromLocal8Bit(std::strerror(errno))};
     const int allow = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &allow, sizeof allow);
     return ArtNet(fd, destination);
@@ -56,8 +58,10 @@ ArtNet::ArtNet(ArtNet&& other) noexcept
 
 ArtNet& ArtNet::operator=(ArtNet&& other) noexcept
 {
-    if (this == &other) return *this;
-    if (m_socketFD >= 0) ::close(m_socketFD);
+    if (this == &other)
+        return *this;
+    if (m_socketFD >= 0)
+        ::close(m_socketFD);
     m_socketFD = std::exchange(other.m_socketFD, -1);
     m_destination = other.m_destination;
     m_sequence = other.m_sequence;
@@ -66,7 +70,8 @@ ArtNet& ArtNet::operator=(ArtNet&& other) noexcept
 
 ArtNet::~ArtNet()
 {
-    if (m_socketFD >= 0) ::close(m_socketFD);
+    if (m_socketFD >= 0)
+        ::close(m_socketFD);
 }
 
 bool ArtNet::send(const DmxFrame& frame, qint64 universe)

@@ -5,7 +5,6 @@
 #include "filequeue.h"
 #include "lightingoutput.h"
 #include "picture.h"
-#include "remotehost.h"
 #include "screendisplayprovider.h"
 #include "showedit.h"
 #include "steadyclock.h"
@@ -83,8 +82,8 @@ Player* Engine::audioPlayer(Bus bus) const
 
 RemoteHost* Engine::remoteHost()
 {
-    if (!m_remoteHost)
-        m_remoteHost = new RemoteHost(this, this);
+    if (!m_remoteHost && m_services.makeRemoteHost)
+        m_remoteHost = m_services.makeRemoteHost(this);
     return m_remoteHost;
 }
 
@@ -98,6 +97,7 @@ void Engine::setShow(Show show)
     // Any edit can change the screen list (a side file makes a second screen), and every screen needs its pictures.
     if (previous.screens() != m_show.screens())
         syncScreens();
+    dropDelayOfRemovedCue();
 }
 
 void Engine::setSelected(std::optional<QUuid> id)

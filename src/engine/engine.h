@@ -64,6 +64,9 @@ class Engine : public QObject
         std::function<bool()> isDragging;
         // Where Art-Net packets go on the node; the standard port when empty.
         std::optional<quint16> artNetPort;
+        // Makes the mobile-remote host, as a child of the engine, on first use of remoteHost(). The remote library
+        // sits above the engine, so the application installs it; without one the engine has no remote.
+        std::function<RemoteHost*(Engine*)> makeRemoteHost;
     };
 
     // The main engine monitors devices and tracks edits; engines for independent screens do neither.
@@ -112,7 +115,7 @@ class Engine : public QObject
     Picture* preview(const ScreenRole& role) const { return m_preview.value(role); }
     Picture* program(const ScreenRole& role) const { return m_program.value(role); }
     Player* audioPlayer(Bus bus) const;
-    // Made on first use.
+    // Made on first use by the installed factory and kept for the engine's lifetime; null when none is installed.
     RemoteHost* remoteHost();
 
     // Project files. The throwing ones throw ProjectFileError and then change nothing.
@@ -136,10 +139,12 @@ class Engine : public QObject
     void applyProjectorMapping(const ScreenRole& role);
     void arrangeHorizontal(const ScreenRole& source, double overlap);
 
-    // Transport. GO takes the cue after the one on air and honours its delay; take puts a cue on air now.
+    // Transport. GO takes the cue after the one on air and honours its delay; take puts a cue on air now. Both tell
+    // whether they acted (started the cue or its countdown), so callers that cannot see the status line, such as a
+    // phone, learn of a refusal.
     std::optional<Cue> next() const;
-    void go(std::optional<RemotePlaybackMode> remoteMode = std::nullopt);
-    void take(const Cue& cue, bool useDelay = false, std::optional<RemotePlaybackMode> remoteMode = std::nullopt);
+    bool go(std::optional<RemotePlaybackMode> remoteMode = std::nullopt);
+    bool take(const Cue& cue, bool useDelay = false, std::optional<RemotePlaybackMode> remoteMode = std::nullopt);
     void togglePause();
     // Takes everything off the air; the lights stay as they are.
     void stop(bool cancelMessages);
@@ -202,6 +207,7 @@ class Engine : public QObject
     void setProjectionMode(std::optional<ProjectionMode> mode);
     void setProjectionPosition(const QString& position);
     void cancelDelay();
+    void dropDelayOfRemovedCue();
     void schedule(const Cue& cue, double seconds);
     QList<Player*> transportPlayers() const;
 
@@ -214,7 +220,7 @@ class Engine : public QObject
     void directPlayerEnded(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode,
                            const QList<Player*>& players);
     void directPlayerFailed(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode);
-    void remotePlayerDone(Player* player, const Cue& cue, RemotePlaybackMode mode);
+    void remotePlayerDone(Player* player, const Cue& cue, RemotePlaybackMode mode, bool failed);
 
     void startTimeline(const QList<TimelineEvent>& events, const Cue& cue, bool startImmediately);
     void runTimeline();
@@ -231,6 +237,8 @@ class Engine : public QObject
     void clearObservers();
     QList<MediaAsset> runAssets() const;
 
+    void endScreenPlayback(const ScreenRole& role);
+    void endPlayerOfRemovedScreen(Player* player);
     void refreshScreenClips();
     void refreshScreen(const ScreenRole& role, Picture* program);
     bool shouldHoldVideo(const ScreenRole& role) const;
@@ -252,7 +260,7 @@ class Engine : public QObject
     void legacyProjectionEnded(Player* player);
     void finishRemotePlayback(const Cue& cue, RemotePlaybackMode mode);
 
-    QPointer<RemoteHost> m_remoteHost;
+    RemoteHost* m_remoteHost = nullptr;
     Show m_show;
     QUndoStack m_editHistory;
     std::optional<QUrl> m_projectURL;
@@ -281,8 +289,8 @@ class Engine : public QObject
     std::optional<double> m_projectionPauseStarted;
     std::optional<RemotePlaybackMode> m_remotePlaybackMode;
     QSet<const Player*> m_remotePlaybackItems;
-    // Whether a player of the remote playback played to its end, as opposed to all of them failing.
-    bool m_remotePlaybackPlayed = false;
+    // Whether a player of the remote playback failed; its failure then stays on the status line.
+    bool m_remotePlaybackFailed = false;
     QSet<const Player*> m_legacyProjectionItems;
 
     QString m_message;

@@ -18,7 +18,7 @@ void Engine::start(const Cue& cue, double position, bool startPaused, std::optio
 {
     m_remotePlaybackMode = remoteMode;
     m_remotePlaybackItems.clear();
-    m_remotePlaybackPlayed = false;
+    m_remotePlaybackFailed = false;
     QSet<ScreenRole> preserving;
     for (const ScreenRole& role : m_show.screens())
         if (startsWithVideo(cue, role))
@@ -139,8 +139,10 @@ void Engine::directPlayerFailed(Player* player, const Cue& cue, std::optional<Re
     if (m_projectionMode)
         legacyProjectionEnded(player);
     setMessage(QStringLiteral("播放失败 · ") + cue.name);
-    if (remoteMode)
-        remotePlayerDone(player, cue, *remoteMode);
+    if (remoteMode) {
+        m_remotePlaybackFailed = true;
+        remotePlayerDone(player, cue, *remoteMode, true);
+    }
 }
 
 void Engine::directPlayerEnded(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode,
@@ -151,8 +153,7 @@ void Engine::directPlayerEnded(Player* player, const Cue& cue, std::optional<Rem
         return;
     }
     if (remoteMode) {
-        m_remotePlaybackPlayed = true;
-        remotePlayerDone(player, cue, *remoteMode);
+        remotePlayerDone(player, cue, *remoteMode, false);
         return;
     }
     switch (cue.ending) {
@@ -171,12 +172,13 @@ void Engine::directPlayerEnded(Player* player, const Cue& cue, std::optional<Rem
 }
 
 // A failed player is done as much as one that played to its end: either way the playback no longer waits for it.
-void Engine::remotePlayerDone(Player* player, const Cue& cue, RemotePlaybackMode mode)
+// Only a normal end of the last one finishes the playback, and a playback in which something failed does not
+// report completion over the failure: the operator must still see it.
+void Engine::remotePlayerDone(Player* player, const Cue& cue, RemotePlaybackMode mode, bool failed)
 {
-    if (!m_remotePlaybackItems.remove(player) || !m_remotePlaybackItems.isEmpty())
+    if (!m_remotePlaybackItems.remove(player) || !m_remotePlaybackItems.isEmpty() || failed)
         return;
-    // Starting again what could not play at all would only fail again, over and over.
-    if (mode == RemotePlaybackMode::loop && !m_remotePlaybackPlayed)
+    if (mode == RemotePlaybackMode::once && m_remotePlaybackFailed)
         return;
     finishRemotePlayback(cue, mode);
 }

@@ -20,6 +20,8 @@ void Engine::refreshVideoPreloads()
             if (!wanted.contains(key))
                 wanted.append(key);
 
+    // An edit may have taken a screen out of the show; nothing is prepared for it.
+    wanted.removeIf([this](const VideoPreloadKey& key) { return !m_program.contains(key.screen); });
     for (auto prepared = m_preparedVideos.begin(); prepared != m_preparedVideos.end();) {
         if (wanted.contains(prepared.key())) {
             ++prepared;

@@ -30,6 +30,54 @@ void Engine::clearForeground(const ScreenRole& role)
     m_foregrounds.remove(role);
 }
 
+// A screen that leaves the show takes along everything the engine plays or prepares for it, so that nothing goes
+// on playing unseen, out of reach of stop, and nothing keeps the running timeline or playback waiting for it.
+void Engine::endScreenPlayback(const ScreenRole& role)
+{
+    QList<Player*> ended;
+    for (const ScreenClip& clip : m_screenClips.take(role))
+        ended.append(clip.picture->player());
+    if (const std::shared_ptr<Picture> shown = m_foregrounds.take(role))
+        ended.append(shown->player());
+    if (Picture* program = m_program.value(role)) {
+        program->setForeground(nullptr);
+        ended.append(program->player());
+    }
+    for (auto prepared = m_preparedVideos.begin(); prepared != m_preparedVideos.end();) {
+        if (prepared.key().screen != role) {
+            ++prepared;
+            continue;
+        }
+        prepared.value()->cancelPreload();
+        prepared = m_preparedVideos.erase(prepared);
+    }
+    m_timelineVideos.remove(role);
+    m_lastScreenEvent.remove(role);
+    for (Player* player : std::as_const(ended))
+        endPlayerOfRemovedScreen(player);
+}
+
+// The playback in progress no longer waits for a player whose screen is gone; when it was the last one waited
+// for, the playback goes on as if it had played to its end.
+void Engine::endPlayerOfRemovedScreen(Player* player)
+{
+    player->clear();
+    if (m_legacyProjectionItems.remove(player) && m_legacyProjectionItems.isEmpty())
+        queueProjectionAdvance();
+    if (!m_remotePlaybackItems.remove(player) || !m_remotePlaybackItems.isEmpty() || !m_remotePlaybackMode ||
+        !m_current)
+        return;
+    // Later, outside the edit that removed the screen: a loop starts its cue again.
+    QMetaObject::invokeMethod(
+        this,
+        [this, cue = *m_current, mode = *m_remotePlaybackMode] {
+            if (m_current && m_current->id == cue.id && m_remotePlaybackMode == mode &&
+                m_remotePlaybackItems.isEmpty() && !(mode == RemotePlaybackMode::once && m_remotePlaybackFailed))
+                finishRemotePlayback(cue, mode);
+        },
+        Qt::QueuedConnection);
+}
+
 void Engine::refreshScreenClips()
 {
     for (auto entry = m_program.cbegin(); entry != m_program.cend(); ++entry)

@@ -19,7 +19,10 @@ static std::optional<QImage> readImage(const std::optional<QUrl>& url)
     return image;
 }
 
-std::optional<QImage> Engine::defaultPictureImage() const { return readImage(m_show.defaultPicture); }
+std::optional<QImage> Engine::defaultPictureImage() const
+{
+    return readImage(m_show.defaultPicture);
+}
 
 void Engine::syncScreens()
 {
@@ -31,6 +34,7 @@ void Engine::syncScreens()
             continue;
         if (Engine* independent = m_independentScreens.take(role))
             independent->deleteLater();
+        endScreenPlayback(role);
         closeWindow(role);
         if (m_mappings.remove(role) > 0)
             emit mappingsChanged();
@@ -100,8 +104,8 @@ void Engine::removeScreen(const ScreenRole& role)
     QList<ScreenRole> screens = m_show.screens();
     if (screens.size() < 2)
         return;
-    const bool used = std::any_of(m_show.cues.cbegin(), m_show.cues.cend(),
-                                  [&](const Cue& cue) { return cueUsesScreen(cue, role); });
+    const bool used =
+        std::any_of(m_show.cues.cbegin(), m_show.cues.cend(), [&](const Cue& cue) { return cueUsesScreen(cue, role); });
     if (used) {
         setMessage(QStringLiteral("请先移除节目中引用此屏幕的素材"));
         return;

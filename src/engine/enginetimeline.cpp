@@ -215,12 +215,11 @@ void Engine::resetTimeline(const QSet<ScreenRole>& preserving)
         for (const ScreenClip& clip : layers)
             clip.picture->player()->pause();
     m_screenClips.clear();
-    for (auto entry = m_program.cbegin(); entry != m_program.cend(); ++entry) {
-        if (Picture* shown = entry.value()->foreground())
-            shown->player()->pause();
+    for (const std::shared_ptr<Picture>& shown : std::as_const(m_foregrounds))
+        shown->player()->pause();
+    for (auto entry = m_program.cbegin(); entry != m_program.cend(); ++entry)
         if (!preserving.contains(entry.key()))
             clearForeground(entry.key());
-    }
     m_timelineEvents.clear();
     m_timelineVideos.clear();
     m_lastScreenEvent.clear();

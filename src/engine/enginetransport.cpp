@@ -20,24 +20,24 @@ std::optional<Cue> Engine::next() const
     return *std::next(onAir);
 }
 
-void Engine::go(std::optional<RemotePlaybackMode> remoteMode)
+bool Engine::go(std::optional<RemotePlaybackMode> remoteMode)
 {
     if (m_pendingID)
-        return;
+        return false;
     const std::optional<Cue> cue = next();
     if (!cue) {
         setMessage(QStringLiteral("节目单已结束"));
-        return;
+        return false;
     }
-    take(*cue, true, remoteMode);
+    return take(*cue, true, remoteMode);
 }
 
-void Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode)
+bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode)
 {
     if (m_projectionMode)
-        return;
+        return false;
     if (!canPlay(cue, m_show.assets.value_or(QList<MediaAsset>{})))
-        return;
+        return false;
     setProjectionTestPattern(false);
     cancelDelay();
     if (m_paused)
@@ -51,10 +51,11 @@ void Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
             m_pendingRemoteMode = remoteMode;
             setMessage(QStringLiteral("等待执行 · ") + cue.name);
             schedule(cue, delay);
-            return;
+            return true;
         }
     }
     start(cue, 0, false, remoteMode);
+    return true;
 }
 
 void Engine::cancelDelay()
@@ -63,6 +64,21 @@ void Engine::cancelDelay()
     m_pendingID.reset();
     m_pendingRemoteMode.reset();
     m_delayRemaining = 0;
+}
+
+// A countdown for a cue that is no longer in the show has nothing left to start; kept, it would hold off GO.
+void Engine::dropDelayOfRemovedCue()
+{
+    if (!m_pendingID)
+        return;
+    const bool present = std::any_of(m_show.cues.cbegin(), m_show.cues.cend(),
+                                     [this](const Cue& cue) { return cue.id == *m_pendingID; });
+    if (present)
+        return;
+    cancelDelay();
+    // A pause that held only the countdown has nothing left to hold.
+    if (!m_current)
+        setPaused(false);
 }
 
 // The countdown runs on a timer owned by the engine, so it ends with the engine.
@@ -98,9 +114,9 @@ QList<Player*> Engine::transportPlayers() const
             players.append(clip.picture->player());
             clipPlayers.insert(clip.picture->player());
         }
-    for (Picture* program : m_program)
-        if (program->foreground() && !clipPlayers.contains(program->foreground()->player()))
-            players.append(program->foreground()->player());
+    for (const std::shared_ptr<Picture>& shown : m_foregrounds)
+        if (!clipPlayers.contains(shown->player()))
+            players.append(shown->player());
     return players;
 }
 

@@ -49,7 +49,8 @@ void LightingOutput::configureLights(const QString& artNetHost, qint64 universe)
 
 void LightingOutput::applyLighting(const std::optional<Lighting>& lighting, const QString& artNetHost, qint64 universe)
 {
-    if (!lighting) return;
+    if (!lighting)
+        return;
     if (!m_artNet) {
         if (const std::optional<ArtNetFailure> failure = openSender(artNetHost, universe)) {
             // A bad address is the operator's to fix; a socket failure is the system's and says so.
@@ -59,7 +60,8 @@ void LightingOutput::applyLighting(const std::optional<Lighting>& lighting, cons
             return;
         }
     }
-    m_activeAddress = int(std::clamp<qint64>(lighting->address - 1, 0, qint64(m_dmx.size()) - 1));
+    // Clamped before the step to a 0-based slot, which would overflow at the far end of the stored range.
+    m_activeAddress = int(std::clamp<qint64>(lighting->address, 1, qint64(m_dmx.size())) - 1);
     m_fadeStart = m_uptime();
     m_fadeFrom = m_dmx[*m_activeAddress];
     m_fadeTarget = int(std::clamp<qint64>(lighting->level, 0, 255));
@@ -68,16 +70,19 @@ void LightingOutput::applyLighting(const std::optional<Lighting>& lighting, cons
 
 void LightingOutput::tickLights()
 {
-    if (!m_artNet) return;
+    if (!m_artNet)
+        return;
     if (m_activeAddress) {
         const double elapsed = m_uptime() - m_fadeStart;
         const double progress = m_fadeDuration == 0 ? 1 : std::clamp(elapsed / m_fadeDuration, 0.0, 1.0);
         const double level = std::round(m_fadeFrom + progress * (m_fadeTarget - m_fadeFrom));
         m_dmx[*m_activeAddress] = quint8(std::clamp(level, 0.0, 255.0));
-        if (progress == 1) m_activeAddress.reset();
+        if (progress == 1)
+            m_activeAddress.reset();
     }
     const bool sent = m_artNet->send(m_lightsBlack ? DmxFrame{} : m_dmx, m_activeUniverse);
-    if (!sent && !message().endsWith(kSendFailed)) setMessage(message() + kSendFailed);
+    if (!sent && !message().endsWith(kSendFailed))
+        setMessage(message() + kSendFailed);
 }
 
 void LightingOutput::resetLights()
@@ -94,7 +99,8 @@ std::optional<ArtNetFailure> LightingOutput::openSender(const QString& artNetHos
 {
     m_activeUniverse = universe;
     auto opened = ArtNet::open(artNetHost, m_artNetPort);
-    if (const auto* failure = std::get_if<ArtNetFailure>(&opened)) return *failure;
+    if (const auto* failure = std::get_if<ArtNetFailure>(&opened))
+        return *failure;
     m_artNet.emplace(std::move(std::get<ArtNet>(opened)));
     return std::nullopt;
 }
@@ -106,5 +112,6 @@ QString LightingOutput::message() const
 
 void LightingOutput::setMessage(const QString& text)
 {
-    if (m_status.write) m_status.write(text);
+    if (m_status.write)
+        m_status.write(text);
 }

@@ -32,6 +32,8 @@ TEST(ArtNetAddress, AcceptsDottedIPv4Only)
         EXPECT_EQ(failureOf(host), std::nullopt) << host.toStdString();
     for (const QString host : {"localhost", "", "10.0.0", "10.0.0.5 ", " 10.0.0.5", "::1", "10.0.0.256"})
         EXPECT_EQ(failureOf(host), ArtNetFailure::Kind::invalidAddress) << host.toStdString();
+    EXPECT_EQ(failureOf(QStringLiteral("10.0.0.5") + QChar(u'\0') + QStringLiteral("junk")),
+              ArtNetFailure::Kind::invalidAddress);
 }
 
 TEST(ArtNetAddress, SocketFailureIsNotBlamedOnTheAddress)

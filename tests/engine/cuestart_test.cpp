@@ -108,17 +108,39 @@ TEST_F(CueStart, FailureShowsTheCueAndHoldsNothingUp)
     EXPECT_TRUE(onAir(0));
 }
 
-TEST_F(CueStart, RemotePlaybackOnceFinishesWhenItsLastPlayerFails)
+// A failure stays on the status line whichever player ends last, and a playback that only failed never completes.
+TEST_F(CueStart, RemotePlaybackOnceKeepsAFailureVisible)
+{
+    const struct
+    {
+        bool videoFails;
+        bool musicFails;
+    } rows[] = {{false, true}, {true, false}, {true, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.videoFails * 2 + row.musicFails);
+        engine->stop(true);
+        giveVideoAndMusic();
+        engine->take(cue(0), false, RemotePlaybackMode::once);
+        const auto end = [](FakePlayer* player, bool fails) { fails ? player->fail() : player->finish(); };
+        end(playerOf(video), row.videoFails);
+        runEvents(20);
+        end(playerOf(music), row.musicFails);
+        runEvents(20);
+        EXPECT_EQ(engine->message(), QStringLiteral("播放失败 · 暖场"));
+        EXPECT_TRUE(onAir(0));
+    }
+}
+
+TEST_F(CueStart, RemotePlaybackOnceCompletesWhenEveryPlayerPlayedToItsEnd)
 {
     giveVideoAndMusic();
     engine->take(cue(0), false, RemotePlaybackMode::once);
     playerOf(video)->finish();
     runEvents(20);
     EXPECT_EQ(engine->message(), QStringLiteral("播出中 · 暖场"));
-    playerOf(music)->fail();
+    playerOf(music)->finish();
     runEvents(20);
     EXPECT_EQ(engine->message(), QStringLiteral("单次播放完成 · 暖场"));
-    EXPECT_TRUE(onAir(0));
 }
 
 TEST_F(CueStart, RemoteLoopStartsTheWholeCueAgainWhenItsLastPlayerEnds)
@@ -183,4 +205,25 @@ TEST_F(CueStart, CueLightingWithoutAnAddressIsReportedAndTheCuePlays)
     engine->take(cue(0));
     EXPECT_EQ(engine->message(), QStringLiteral("播出中 · 暖场 · Art-Net 地址无效"));
     EXPECT_TRUE(onAir(0));
+}
+
+// An edit that takes the side file out of the cue on air drops the second screen: its video ends with it, and
+// neither pause nor stop can bring it back.
+TEST_F(CueStart, SideVideoWhoseScreenLeavesTheShowStopsWithIt)
+{
+    const QUrl side = videoFile(QStringLiteral("side.mp4"));
+    giveVideoAndMusic();
+    edit([&](Show& show) { show.cues[0].side = side; });
+    engine->take(cue(0));
+    FakePlayer* orphan = playerOf(side);
+    ASSERT_TRUE(orphan && orphan->isPlaying());
+    edit([](Show& show) { show.cues[0].side.reset(); });
+    EXPECT_FALSE(engine->program(kScreen2));
+    EXPECT_FALSE(orphan->isPlaying());
+    engine->togglePause();
+    engine->togglePause();
+    EXPECT_FALSE(orphan->isPlaying());
+    EXPECT_TRUE(playerOf(video)->isPlaying());
+    engine->stop(true);
+    EXPECT_FALSE(orphan->isPlaying());
 }

@@ -196,7 +196,11 @@ TEST_F(Lights, AddressAndLevelAreClampedToTheFrame)
         Lighting lighting;
         int channel;
         int level;
-    } rows[] = {{{0, 300, 0}, 1, 255}, {{600, 77, 0}, 512, 77}, {{1, -5, 0}, 1, 0}};
+    } rows[] = {{{0, 300, 0}, 1, 255},
+                {{600, 77, 0}, 512, 77},
+                {{1, -5, 0}, 1, 0},
+                {{std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(), 0}, 1, 255},
+                {{std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min(), 0}, 512, 0}};
     for (const auto& row : rows) {
         lights.applyLighting(row.lighting, kLoopback, 0);
         EXPECT_EQ(tickedLevel(row.channel), row.level) << row.lighting.address;

@@ -177,3 +177,32 @@ TEST_F(ScreenClips, RemotePlaybackOnceKeepsTheLastPictureWhenNothingMoreComesThe
     EXPECT_EQ(shownColor(), QColor(Qt::red));
     EXPECT_EQ(engine->message(), QStringLiteral("单次播放完成 · 暖场"));
 }
+
+// Moving the cue's only side clip to the main lane, undoing its addition or deleting the cue on air takes the
+// second screen out of the show: its clip ends with it and the timeline still ends and goes on.
+TEST_F(ScreenClips, ScreenLeavingTheShowEndsItsClipsAndTheTimelineGoesOn)
+{
+    const QUrl video = videoFile(QStringLiteral("side.mp4"));
+    const std::function<void()> removals[] = {
+        [&] { edit([](Show& show) { show.cues[0].timeline->first().track = Track::main; }); },
+        [&] { engine->editHistory()->undo(); },
+        [&] { edit([](Show& show) { show.cues.removeFirst(); }); },
+    };
+    for (int row = 0; row < 3; ++row) {
+        SCOPED_TRACE(row);
+        engine = makeEngine(true);
+        const MediaAsset side = addAsset(video, AssetKind::video, 60);
+        edit([](Show& show) { show.cues[0].ending = EndBehavior::next; });
+        setTimeline(0, {clip(side, 0, Track::side)});
+        takeCue(0);
+        advanceTo(1.1);
+        ASSERT_TRUE(engine->program(kScreen2));
+        FakePlayer* playing = dynamic_cast<FakePlayer*>(shown(kScreen2)->player());
+        removals[row]();
+        EXPECT_FALSE(engine->program(kScreen2));
+        EXPECT_FALSE(playing->isPlaying());
+        advanceTo(1.2);
+        EXPECT_EQ(engine->message(), row < 2 ? QStringLiteral("播出中 · 开场") : QStringLiteral("节目单已结束"))
+            << "the timeline ended and GO followed";
+    }
+}

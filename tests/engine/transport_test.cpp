@@ -131,9 +131,21 @@ TEST_F(TransportControl, CueThatFailsThePreflightIsNotTakenAndWhatIsOnAirStays)
 {
     engine->take(cue(0));
     edit([](Show& show) { show.cues[1].main = QUrl::fromLocalFile(MediaFixtures::missing() + ".mp4"); });
-    engine->take(cue(1));
+    EXPECT_FALSE(engine->take(cue(1)));
     EXPECT_TRUE(engine->message().startsWith(QStringLiteral("素材缺失 · ")));
     EXPECT_TRUE(onAir(0));
+    EXPECT_FALSE(engine->go());
+    EXPECT_TRUE(onAir(0));
+}
+
+TEST_F(TransportControl, GoAndTakeTellWhetherTheyActed)
+{
+    edit([](Show& show) { show.cues[0].delay = 5; });
+    EXPECT_TRUE(engine->go());
+    EXPECT_FALSE(engine->go()) << "a countdown is already waiting";
+    EXPECT_TRUE(engine->take(cue(2)));
+    EXPECT_FALSE(engine->go()) << "the list has ended";
+    EXPECT_TRUE(engine->take(cue(0), true)) << "a countdown counts as acting";
 }
 
 TEST_F(TransportControl, StopTakesEverythingOffTheAirAndDropsTheCountdown)
@@ -149,4 +161,16 @@ TEST_F(TransportControl, StopTakesEverythingOffTheAirAndDropsTheCountdown)
     EXPECT_FALSE(engine->current());
     EXPECT_FALSE(engine->program(kScreen1)->image());
     EXPECT_EQ(engine->message(), QStringLiteral("媒体已停止 · 灯光保持"));
+}
+
+TEST_F(TransportControl, DeletingTheCueOfAPausedCountdownLetsGoStartTheNextOne)
+{
+    engine->take(cue(0));
+    edit([](Show& show) { show.cues[1].delay = 10; });
+    engine->go();
+    engine->togglePause();
+    edit([](Show& show) { show.cues.removeAt(1); });
+    engine->go();
+    EXPECT_EQ(engine->current()->name, cue(1).name) << "GO goes on to the cue now after the one on air";
+    EXPECT_FALSE(engine->paused());
 }

@@ -1,0 +1,20 @@
+#include "consolesheet.h"
+
+#include <QVBoxLayout>
+
+ConsoleSheet::ConsoleSheet(QWidget* content, int width, QWidget* window) : QDialog(window), m_content(content)
+{
+    setWindowModality(Qt::WindowModal);
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(content);
+    if (width > 0)
+        setFixedWidth(width);
+}
+
+void ConsoleSheet::done(int result)
+{
+    QDialog::done(result);
+    emit closedByUser();
+}

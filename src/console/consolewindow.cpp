@@ -1,0 +1,47 @@
+#include "consolewindow.h"
+
+#include "consolecolors.h"
+#include "consoleview.h"
+#include "engine.h"
+#include "lumohelp.h"
+#include "lumosettings.h"
+
+#include <QAction>
+#include <QMenuBar>
+
+ConsoleWindow::ConsoleWindow(ConsoleView* view, Engine& engine, LumoSettings& settings, QWidget* parent)
+    : QMainWindow(parent), m_view(view)
+{
+    setWindowTitle(title);
+    setCentralWidget(view);
+    setMinimumSize(1080, 720);
+    resize(1320, 850);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, ConsoleColors::windowBackground());
+    setPalette(p);
+
+    // A text field with focus takes Ctrl+Z for its own typing first (Qt lets the focused editor claim the
+    // shortcut); everywhere else, and from the menu, it steps through the show's edits.
+    QMenu* edit = menuBar()->addMenu("编辑");
+    m_undo = edit->addAction("撤销", QKeySequence(Qt::CTRL | Qt::Key_Z), engine.editHistory(), &QUndoStack::undo);
+    m_redo = edit->addAction("重做", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), engine.editHistory(),
+                             &QUndoStack::redo);
+
+    QMenu* display = menuBar()->addMenu("显示");
+    m_tooltips = display->addAction("显示悬浮说明");
+    m_tooltips->setCheckable(true);
+    m_tooltips->setChecked(settings.showsLumoTooltips());
+    connect(m_tooltips, &QAction::toggled, &settings, &LumoSettings::setShowsLumoTooltips);
+    auto follow = [this, &settings] {
+        m_tooltips->setChecked(settings.showsLumoTooltips());
+        setLumoTooltipsEnabled(this, settings.showsLumoTooltips());
+    };
+    connect(&settings, &LumoSettings::showsLumoTooltipsChanged, this, follow);
+    follow();
+}
+
+void ConsoleWindow::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    emit closed();
+}

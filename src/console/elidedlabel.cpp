@@ -1,0 +1,48 @@
+#include "elidedlabel.h"
+
+#include <QPainter>
+
+ElidedLabel::ElidedLabel(QWidget* parent) : QWidget(parent)
+{
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+}
+
+void ElidedLabel::setText(const QString& text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    update();
+}
+
+void ElidedLabel::setColor(const QColor& color)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, color);
+    setPalette(p);
+}
+
+// Line breaks in a status text would make a second line; they show as spaces.
+QString ElidedLabel::shownText() const
+{
+    QString line = m_text;
+    line.replace('\n', ' ');
+    return fontMetrics().elidedText(line, Qt::ElideRight, width());
+}
+
+QSize ElidedLabel::sizeHint() const
+{
+    return {fontMetrics().horizontalAdvance(m_text), fontMetrics().height()};
+}
+
+QSize ElidedLabel::minimumSizeHint() const
+{
+    return {0, fontMetrics().height()};
+}
+
+void ElidedLabel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, shownText());
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QWidget>
+
+// One line of text, cut off with an ellipsis when it is wider than the label; the whole text never wraps.
+class ElidedLabel : public QWidget
+{
+    Q_OBJECT
+  public:
+    explicit ElidedLabel(QWidget* parent = nullptr);
+
+    QString text() const { return m_text; }
+    void setText(const QString& text);
+    // The text as it fits the current width.
+    QString shownText() const;
+    void setColor(const QColor& color);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QString m_text;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "consoleview.h"
+#include "singlewindows.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class AudioChannelMixer;
+class ConsoleWindow;
+class Engine;
+class LumoSettings;
+class QScreen;
+class RemoteHost;
+
+// The application: the one engine for the whole run, the console window over it, the single windows opened by
+// id, and the settings. Parts built in other libraries (the timeline editor, the remote panel, the mapping editor)
+// come in through Options, wired by the program's entry.
+class LumoriaApp : public QObject
+{
+    Q_OBJECT
+  public:
+    struct Options
+    {
+        // Where the recovery copy lives; empty: the user's data folder, "Lumoria" inside it.
+        QString recoveryDirectory;
+        // The settings file; empty: the user's settings of "Lumoria".
+        QString settingsFile;
+        TimelineEditorFactory timelineEditor;
+        // Makes the mobile-remote host when the engine first needs it.
+        std::function<RemoteHost*(Engine*)> makeRemoteHost;
+        // Contents of single windows by id, replacing their placeholders.
+        QHash<QString, SingleWindows::ContentFactory> windowContents;
+    };
+
+    explicit LumoriaApp(Options options = {}, QObject* parent = nullptr);
+    ~LumoriaApp() override;
+
+    static QString defaultRecoveryDirectory();
+
+    Engine& engine() const { return *m_engine; }
+    LumoSettings& settings() const { return *m_settings; }
+    ConsoleWindow& consoleWindow() const { return *m_window; }
+    SingleWindows& singleWindows() const { return *m_windows; }
+    void openWindow(const QString& id);
+    void show();
+
+  private:
+    void reportStartProblems(const QString& recoveryDirectory);
+    void keepWindowsOnScreens();
+
+    std::shared_ptr<AudioChannelMixer> m_mixer;
+    LumoSettings* m_settings;
+    Engine* m_engine;
+    SingleWindows* m_windows;
+    std::unique_ptr<ConsoleWindow> m_window;
+};

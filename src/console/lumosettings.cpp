@@ -1,0 +1,76 @@
+#include "lumosettings.h"
+
+#include <QSettings>
+
+namespace {
+const QString tooltipsKey = "showsLumoTooltips";
+const QString monitorKey = "autoOpenProjectionMonitor";
+const QString snapKey = "timelineSnapEnabled";
+
+// What a settings file may hold for a Boolean: a real one, or its text as the file stores it.
+std::optional<bool> asBoolean(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    const QString text = value.toString().trimmed().toLower();
+    if (text == "true" || text == "1")
+        return true;
+    if (text == "false" || text == "0")
+        return false;
+    return std::nullopt;
+}
+} // namespace
+
+LumoSettings::LumoSettings(const QString& fileName, QObject* parent)
+    : QObject(parent), m_settings(fileName.isEmpty() ? std::make_unique<QSettings>("Lumoria", "Lumoria")
+                                                     : std::make_unique<QSettings>(fileName, QSettings::IniFormat)),
+      m_showsLumoTooltips(read(tooltipsKey)), m_autoOpenProjectionMonitor(read(monitorKey)),
+      m_timelineSnapEnabled(read(snapKey))
+{
+}
+
+LumoSettings::~LumoSettings() = default;
+
+bool LumoSettings::read(const QString& key)
+{
+    const QVariant value = m_settings->value(key);
+    if (!value.isValid())
+        return true;
+    const std::optional<bool> on = asBoolean(value);
+    if (!on)
+        m_problems << QString("设置 %1 无效 · 已按开启处理").arg(key);
+    return on.value_or(true);
+}
+
+void LumoSettings::write(const QString& key, bool on)
+{
+    m_settings->setValue(key, on);
+    m_settings->sync();
+}
+
+void LumoSettings::setShowsLumoTooltips(bool on)
+{
+    if (on == m_showsLumoTooltips)
+        return;
+    m_showsLumoTooltips = on;
+    write(tooltipsKey, on);
+    emit showsLumoTooltipsChanged();
+}
+
+void LumoSettings::setAutoOpenProjectionMonitor(bool on)
+{
+    if (on == m_autoOpenProjectionMonitor)
+        return;
+    m_autoOpenProjectionMonitor = on;
+    write(monitorKey, on);
+    emit autoOpenProjectionMonitorChanged();
+}
+
+void LumoSettings::setTimelineSnapEnabled(bool on)
+{
+    if (on == m_timelineSnapEnabled)
+        return;
+    m_timelineSnapEnabled = on;
+    write(snapKey, on);
+    emit timelineSnapEnabledChanged();
+}
