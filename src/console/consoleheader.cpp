@@ -43,8 +43,12 @@ ConsoleHeader::ConsoleHeader(ConsoleState& state, ProjectChooser& chooser,
     m_check = new QPushButton(QStringLiteral("投放检查"), this);
     connect(m_check, &QPushButton::clicked, this, [this] { m_launch.openCheck(); });
 
-    m_start = new QPushButton(lumoIcon(QStringLiteral("play.fill")), QStringLiteral("开始投放"), this);
-    m_start->setDefault(true);
+    m_start = new QPushButton(lumoIcon(QStringLiteral("play.fill"), Qt::white), QStringLiteral("开始投放"), this);
+    QPalette prominent = m_start->palette();
+    prominent.setColor(QPalette::Button, ConsoleColors::tint());
+    prominent.setColor(QPalette::ButtonText, Qt::white);
+    prominent.setColor(QPalette::Disabled, QPalette::Button, ConsoleColors::tint().darker(250));
+    m_start->setPalette(prominent);
     lumoHelp(m_start, QStringLiteral("按所选方式开始投放节目"));
     connect(m_start, &QPushButton::clicked, this, [this] { m_launch.requestStart(); });
 
@@ -66,7 +70,7 @@ ConsoleHeader::ConsoleHeader(ConsoleState& state, ProjectChooser& chooser,
     connect(guide, &QToolButton::clicked, this, [this] { m_openWindow(QStringLiteral("user-guide")); });
 
     auto* save = new QPushButton(QStringLiteral("保存"), this);
-    save->setShortcut(QKeySequence::Save);
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     connect(save, &QPushButton::clicked, this, [this] { m_files.saveShow(false); });
 
     auto* row = new QHBoxLayout(this);

@@ -23,8 +23,14 @@ void CueRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     const QRect row = option.rect.adjusted(4, 1, -4, -1);
-    if (option.state & QStyle::State_Selected)
-        painter->fillRect(row, option.palette.highlight());
+    // A soft highlight, so the marks keep their colours on the selected row.
+    if (option.state & QStyle::State_Selected) {
+        QColor highlight = option.palette.color(QPalette::Highlight);
+        highlight.setAlphaF(0.35f);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(highlight);
+        painter->drawRoundedRect(row, 5, 5);
+    }
 
     QRect content = row.adjusted(kPadding, 0, -kPadding, 0);
     const auto mark = CueListModel::Mark(index.data(CueListModel::MarkRole).toInt());

@@ -1,3 +1,4 @@
+#include "consolefixture.h"
 #include "consoleheader.h"
 #include "mediafixtures.h"
 #include "sectionfixture.h"
@@ -7,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 
 class HeaderTest : public SectionTest
@@ -178,8 +180,9 @@ TEST_F(HeaderTest, StartButtonsFollowTheModeTheSelectionAndARun)
         else
             engine->setSelected(std::nullopt);
         state->setProjectionMode(c.mode);
-        if (c.running)
+        if (c.running) {
             ASSERT_TRUE(engine->beginProjection(c.mode, state->selection()));
+        }
         EXPECT_EQ(button(header, "投放检查")->isEnabled(), c.enabled);
         EXPECT_EQ(button(header, "开始投放")->isEnabled(), c.enabled);
         EXPECT_EQ(mode->isEnabled(), !c.running);
@@ -229,10 +232,30 @@ TEST_F(HeaderTest, WindowButtonsOpenTheirWindows)
     EXPECT_EQ(openedWindows, QStringList({"projection-monitor", "user-guide", "remote-control"}));
 }
 
-TEST_F(HeaderTest, ShotAtConsoleWidth)
+TEST_F(ConsoleTest, ControlSSavesTheShow)
 {
-    rename("改");
-    header.resize(1080 - 24, header.sizeHint().height());
-    header.show();
-    saveShot(header, "console-header");
+    ConsoleWindow& window = app->consoleWindow();
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const QString file = folder.filePath("show.json");
+    engine().saveProject(QUrl::fromLocalFile(file));
+    Show show = engine().show();
+    show.cues[0].name = "改";
+    engine().setShow(show);
+    QTest::keyClick(window.windowHandle(), Qt::Key_S, Qt::ControlModifier);
+    // A button's shortcut plays a short press before it clicks.
+    EXPECT_TRUE(waitUntil([&] { return !engine().hasUnsavedChanges(); }));
+    EXPECT_EQ(readShowFile(file).cues[0].name, "改");
+}
+
+TEST_F(ConsoleTest, ShotOfTheHeaderAtTheSmallestWidth)
+{
+    ConsoleWindow& window = app->consoleWindow();
+    window.resize(1080, 720);
+    window.show();
+    Show show = engine().show();
+    show.cues[0].name = "改";
+    engine().setShow(show);
+    saveShot(*view().header()->parentWidget(), "console-header");
 }

@@ -1,3 +1,6 @@
+#include "consolefixture.h"
+#include "consolesheet.h"
+#include "consolestate.h"
 #include "mediafixtures.h"
 #include "preflightcheck.h"
 #include "sectionfixture.h"
@@ -171,4 +174,18 @@ TEST_F(PreflightTest, ShotWithOneErrorAndOneReminder)
     check->resize(590, check->sizeHint().height());
     check->show();
     saveShot(*check, "preflight-check");
+}
+
+TEST_F(ConsoleTest, TheHeaderOpensTheCheckSheetAndEscapeClosesIt)
+{
+    ConsoleWindow& window = app->consoleWindow();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    button(*view().header(), "投放检查")->click();
+    ConsoleSheet* sheet = view().preflightSheet();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    EXPECT_FALSE(view().state().preflightOpen());
+    EXPECT_TRUE(waitUntil([&] { return !view().preflightSheet(); }));
 }

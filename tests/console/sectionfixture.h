@@ -5,10 +5,12 @@
 #include "eventwait.h"
 #include "fakeplayer.h"
 #include "lumosettings.h"
+#include "lumostyle.h"
 #include "projectchooser.h"
 #include "projectfile.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -42,12 +44,23 @@ class FakeChooser : public ProjectChooser
     QStringList presets;
 };
 
+// The button inside a widget with this text or object name.
+template <typename Button = QAbstractButton> Button* button(QWidget& parent, const QString& text)
+{
+    for (Button* found : parent.findChildren<Button*>())
+        if (found->text() == text || found->objectName() == text)
+            return found;
+    ADD_FAILURE() << "no button " << text.toStdString();
+    return nullptr;
+}
+
 // One console's sections over a main engine on fake players, with a temporary recovery folder and settings file.
 class SectionTest : public ::testing::Test
 {
   protected:
     SectionTest()
     {
+        applyLumoStyle(*qApp);
         Engine::Services services;
         services.players = [](QObject* parent) { return std::make_unique<FakePlayer>(parent); };
         services.isDragging = [] { return false; };
@@ -76,14 +89,6 @@ class SectionTest : public ::testing::Test
         return [this](const QString& id) { openedWindows.append(id); };
     }
 
-    template <typename Button = QAbstractButton> static Button* button(QWidget& parent, const QString& text)
-    {
-        for (Button* found : parent.findChildren<Button*>())
-            if (found->text() == text || found->objectName() == text)
-                return found;
-        ADD_FAILURE() << "no button " << text.toStdString();
-        return nullptr;
-    }
     static void saveShot(QWidget& widget, const QString& name)
     {
         QDir().mkpath(LUMO_TEST_SHOTS);
