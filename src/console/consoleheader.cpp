@@ -4,6 +4,7 @@
 #include "consolestate.h"
 #include "lumohelp.h"
 #include "lumoicons.h"
+#include "lumomarkview.h"
 #include "lumosettings.h"
 
 #include <QBoxLayout>
@@ -29,7 +30,7 @@ ConsoleHeader::ConsoleHeader(ConsoleState& state, ProjectChooser& chooser,
     : QWidget(parent), m_state(state), m_engine(state.engine()), m_openWindow(std::move(openWindow)),
       m_files(state, chooser, this), m_launch(state, m_openWindow)
 {
-    auto* mark = new QWidget(this);
+    auto* mark = new LumoMark(this);
     mark->setFixedSize(29, 29);
 
     m_mode = new QComboBox(this);
