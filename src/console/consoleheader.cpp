@@ -2,6 +2,7 @@
 
 #include "consolecolors.h"
 #include "consolestate.h"
+#include "consoletext.h"
 #include "lumohelp.h"
 #include "lumoicons.h"
 #include "lumomarkview.h"
@@ -103,16 +104,12 @@ QWidget* ConsoleHeader::makeTitle()
     auto* title = new QWidget(this);
     m_title = new QLabel(title);
     m_title->setObjectName(QStringLiteral("showTitle"));
-    QFont headline = m_title->font();
-    headline.setBold(true);
-    m_title->setFont(headline);
+    m_title->setFont(ConsoleText::headline(m_title->font()));
 
     m_badgeIcon = new QLabel(title);
     m_badgeText = new QLabel(title);
     m_badgeText->setObjectName(QStringLiteral("saveBadge"));
-    QFont caption = m_badgeText->font();
-    caption.setPointSizeF(caption.pointSizeF() * 0.8);
-    m_badgeText->setFont(caption);
+    m_badgeText->setFont(ConsoleText::caption2(m_badgeText->font()));
 
     auto* badge = new QHBoxLayout;
     badge->setSpacing(4);
@@ -167,9 +164,7 @@ void ConsoleHeader::refreshTitle()
     m_badgeText->setText(unsaved ? QStringLiteral("未保存")
                                  : (m_engine.projectURL() ? QStringLiteral("已保存") : QStringLiteral("新工程")));
     const QColor colour = unsaved ? ConsoleColors::orange() : ConsoleColors::secondaryText();
-    QPalette text = m_badgeText->palette();
-    text.setColor(QPalette::WindowText, colour);
-    m_badgeText->setPalette(text);
+    ConsoleText::setColour(m_badgeText, colour);
     const int size = m_badgeText->fontMetrics().height();
     m_badgeIcon->setPixmap(
         lumoIcon(unsaved ? QStringLiteral("circle.fill") : QStringLiteral("checkmark.circle"), colour)

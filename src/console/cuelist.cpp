@@ -1,6 +1,7 @@
 #include "cuelist.h"
 
 #include "consolestate.h"
+#include "consoletext.h"
 #include "cuelistmodel.h"
 #include "cuerowdelegate.h"
 #include "engine.h"
@@ -16,9 +17,7 @@ CueList::CueList(ConsoleState& state, QWidget* parent)
       m_view(new QListView(this))
 {
     auto* heading = new QLabel(QStringLiteral("节目单"), this);
-    QFont headline = heading->font();
-    headline.setBold(true);
-    heading->setFont(headline);
+    heading->setFont(ConsoleText::headline(heading->font()));
     heading->setContentsMargins(12, 12, 12, 0);
 
     m_view->setObjectName(QStringLiteral("cueRows"));

@@ -1,6 +1,7 @@
 #include "findingrowdelegate.h"
 
 #include "consolecolors.h"
+#include "consoletext.h"
 #include "lumoicons.h"
 
 #include <QPainter>
@@ -10,13 +11,6 @@ static constexpr int kArrowSize = 12;
 static constexpr int kSpacing = 8;
 static constexpr int kLineSpacing = 4;
 static constexpr int kPadding = 4;
-
-static QFont captionFont(const QFont& base)
-{
-    QFont font = base;
-    font.setPointSizeF(base.pointSizeF() * 0.85);
-    return font;
-}
 
 void FindingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
@@ -38,7 +32,7 @@ void FindingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     paintLumoSymbol(*painter, arrow, QStringLiteral("arrow.up.right"), ConsoleColors::secondaryText());
     content.setRight(arrow.left() - kSpacing);
 
-    const QFont caption = captionFont(option.font);
+    const QFont caption = ConsoleText::caption(option.font);
     const int textHeight = option.fontMetrics.height();
     const int captionHeight = QFontMetrics(caption).height();
     const int top = content.center().y() - (textHeight + kLineSpacing + captionHeight) / 2;
@@ -56,6 +50,7 @@ void FindingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
 
 QSize FindingRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
-    const int height = option.fontMetrics.height() + kLineSpacing + QFontMetrics(captionFont(option.font)).height();
+    const int height =
+        option.fontMetrics.height() + kLineSpacing + QFontMetrics(ConsoleText::caption(option.font)).height();
     return {option.rect.width(), height + 2 * kPadding + 8};
 }

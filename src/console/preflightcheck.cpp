@@ -2,6 +2,7 @@
 
 #include "consolecolors.h"
 #include "consolestate.h"
+#include "consoletext.h"
 #include "findingrowdelegate.h"
 #include "lumoicons.h"
 
@@ -69,18 +70,11 @@ QWidget* PreflightCheck::makeHeading()
     auto* heading = new QWidget(this);
     m_shield = new QLabel(heading);
     auto* title = new QLabel(QStringLiteral("投放检查"), heading);
-    QFont titleFont = title->font();
-    titleFont.setBold(true);
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
-    title->setFont(titleFont);
+    title->setFont(ConsoleText::title2(title->font()));
     m_counts = new QLabel(heading);
     m_counts->setObjectName(QStringLiteral("counts"));
-    QFont caption = m_counts->font();
-    caption.setPointSizeF(caption.pointSizeF() * 0.85);
-    m_counts->setFont(caption);
-    QPalette secondary = m_counts->palette();
-    secondary.setColor(QPalette::WindowText, ConsoleColors::secondaryText());
-    m_counts->setPalette(secondary);
+    m_counts->setFont(ConsoleText::caption(m_counts->font()));
+    ConsoleText::setColour(m_counts, ConsoleColors::secondaryText());
 
     auto* lines = new QVBoxLayout;
     lines->setSpacing(3);
@@ -103,10 +97,7 @@ QWidget* PreflightCheck::makePlaceholder()
     icon->setPixmap(lumoIcon(QStringLiteral("checkmark.circle"), ConsoleColors::secondaryText()).pixmap(36, 36));
     icon->setAlignment(Qt::AlignCenter);
     auto* text = new QLabel(QStringLiteral("可以投放"), placeholder);
-    QFont bold = text->font();
-    bold.setBold(true);
-    bold.setPointSizeF(bold.pointSizeF() * 1.2);
-    text->setFont(bold);
+    text->setFont(ConsoleText::scaled(text->font(), 1.2, true));
     text->setAlignment(Qt::AlignCenter);
     auto* column = new QVBoxLayout(placeholder);
     column->addStretch(1);

@@ -122,6 +122,8 @@ TEST_F(HeaderTest, OpeningOverUnsavedWorkOffersItBack)
     QAction* recover = menuItem("恢复未保存工程");
     EXPECT_TRUE(recover->isVisible());
     EXPECT_TRUE(recover->isEnabled());
+    click("保存");
+    EXPECT_TRUE(recover->isVisible());
 
     rename("别的工程改");
     EXPECT_FALSE(recover->isEnabled());
