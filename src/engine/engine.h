@@ -357,6 +357,8 @@ class Engine : public QObject
     QHash<QUuid, MediaAsset> m_timelineAssets;
     // For each screen, the indices in the playing order of its video clips.
     QHash<ScreenRole, QList<int>> m_timelineVideos;
+    // Screens that still show the last picture of the cue before, until this cue's opening video is ready there.
+    QSet<ScreenRole> m_heldScreens;
     // For each screen, the index in the playing order of its last clip.
     QHash<ScreenRole, int> m_lastScreenEvent;
     int m_timelineIndex = 0;
