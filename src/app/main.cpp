@@ -1,6 +1,7 @@
 #include "lumoriaapp.h"
 #include "lumostyle.h"
 #include "quitonsignal.h"
+#include "remotehost.h"
 
 #include <QApplication>
 
@@ -12,7 +13,9 @@ int main(int argc, char** argv)
     applyLumoStyle(app);
     QuitOnSignal quitOnSignal;
 
-    LumoriaApp lumoria;
+    LumoriaApp::Options options;
+    options.makeRemoteHost = RemoteHost::factory();
+    LumoriaApp lumoria(options);
     lumoria.show();
     return app.exec();
 }

@@ -9,10 +9,22 @@
 class DisplayProvider : public QObject
 {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
     virtual QList<DisplayScreen> displays() const = 0;
+    // Whether the console window (a visible window titled "Lumoria") lies on the display with that number.
+    virtual bool holdsConsole(int number) const
+    {
+        Q_UNUSED(number);
+        return false;
+    }
+    // Whether the window that has the keyboard lies on the display with that number.
+    virtual bool holdsKeyWindow(int number) const
+    {
+        Q_UNUSED(number);
+        return false;
+    }
 
-signals:
+  signals:
     void displaysChanged();
 };

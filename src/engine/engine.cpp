@@ -2,6 +2,7 @@
 
 #include "assign.h"
 #include "delayedtask.h"
+#include "displaybindings.h"
 #include "filequeue.h"
 #include "lightingoutput.h"
 #include "picture.h"
@@ -38,8 +39,11 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
       m_parkedPath(QDir(recoveryDirectory).filePath(QStringLiteral("Parked.json"))), m_message(QStringLiteral("就绪")),
       m_pending(new DelayedTask(0ms, this)), m_timelineClock(new TimelineClock(this)),
       m_sender(new TimelineSender(TimelineSender::kTimeout, this)), m_audioMixer(std::move(audioMixer)),
-      m_services(completed(std::move(services)))
+      m_services(completed(std::move(services))),
+      m_displayBindings(new DisplayBindings(*this, m_services.displays, m_services.windows, this))
 {
+    connect(m_displayBindings, &DisplayBindings::displaysChanged, this, &Engine::displaysChanged);
+    connect(m_displayBindings, &DisplayBindings::mappingsChanged, this, &Engine::mappingsChanged);
     m_lights = new LightingOutput([clock = m_services.clock] { return clock->uptime(); },
                                   m_services.artNetPort.value_or(ArtNet::kPort), this);
     m_lights->setStatusLine({[this] { return m_message; }, [this](const QString& text) { setMessage(text); }});
@@ -49,7 +53,6 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     m_projectionAdvance.setSingleShot(true);
     m_projectionAdvance.setTimerType(Qt::PreciseTimer);
     connect(&m_projectionAdvance, &QTimer::timeout, this, &Engine::stepProjectionAdvance);
-    m_displays = m_services.displays->displays();
     for (Bus bus : allCases<Bus>())
         m_audio[size_t(bus)] = m_services.players(this).release();
     syncScreens();
@@ -63,14 +66,16 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     connect(
         m_services.displays.get(), &DisplayProvider::displaysChanged, this,
         [this] {
-            m_displays = m_services.displays->displays();
-            emit displaysChanged();
+            m_displayBindings->reloadDisplays();
             restoreDisplayBindings();
         },
         Qt::QueuedConnection);
 }
 
-Engine::~Engine() = default;
+Engine::~Engine()
+{
+    delete m_displayBindings;
+}
 
 Player* Engine::audioPlayer(Bus bus) const
 {

@@ -27,6 +27,7 @@
 class AudioChannelMixer;
 class Clock;
 class DelayedTask;
+class DisplayBindings;
 class DisplayProvider;
 class FileQueue;
 class LightingOutput;
@@ -35,7 +36,7 @@ class RemoteHost;
 class ShowEdit;
 class TimelineClock;
 class TimelineSender;
-class QWindow;
+class OutputWindowFactory;
 
 // Owns the open show and everything that plays it. Lives on the main thread; views read its properties, redraw on
 // their change signals and call its operations.
@@ -59,6 +60,8 @@ class Engine : public QObject
     {
         std::shared_ptr<Clock> clock;
         std::shared_ptr<DisplayProvider> displays;
+        // Opens the output windows of bound screens; without one, bound screens stay without window.
+        std::shared_ptr<OutputWindowFactory> windows;
         PlayerFactory players;
         // Where Art-Net packets go on the node; the standard port when empty.
         std::optional<quint16> artNetPort;
@@ -94,9 +97,9 @@ class Engine : public QObject
     void setVideoBlack(bool black);
     bool lightsBlack() const;
     void setLightsBlack(bool black);
-    QList<DisplayScreen> displays() const { return m_displays; }
+    QList<DisplayScreen> displays() const;
     // Screens bound to a display now, by display number.
-    QMap<ScreenRole, int> mappings() const { return m_mappings; }
+    QMap<ScreenRole, int> mappings() const;
     std::optional<QUrl> projectURL() const { return m_projectURL; }
     bool hasUnsavedChanges() const { return m_hasUnsavedChanges; }
     // Unsaved work from before (a crash, or a project opened over it) waits to be taken back.
@@ -153,6 +156,14 @@ class Engine : public QObject
     void addScreen();
     void removeScreen(const ScreenRole& role);
     void setDefaultPicture(const std::optional<QUrl>& url);
+
+    // Displays. Binding opens the screen's output window there and stores the display in the show; none unbinds.
+    void bind(const ScreenRole& role, std::optional<int> display);
+    // The connected display the screen is bound to now.
+    std::optional<DisplayScreen> display(const ScreenRole& role) const;
+    // "掉线", "独立暂停", "独立控制", "在线" or "仅监看".
+    QString screenStatus(const ScreenRole& role) const;
+    bool hasOutputWindow(const ScreenRole& role) const;
 
     // Projector mappings.
     ProjectorMapping mapping(const ScreenRole& role) const;
@@ -221,7 +232,7 @@ class Engine : public QObject
     void syncScreens();
     void applyDefaultPicture();
     void restoreDisplayBindings();
-    void closeWindow(const ScreenRole& role);
+    void storeBinding(const ScreenRole& role, const std::optional<QString>& identity);
     std::optional<QImage> defaultPictureImage() const;
     bool cueUsesScreen(const Cue& cue, const ScreenRole& role) const;
     bool canPlay(const Cue& cue, const QList<MediaAsset>& assets);
@@ -327,13 +338,10 @@ class Engine : public QObject
     double m_effectsVolume = 0.8;
     bool m_videoBlack = false;
     bool m_paused = false;
-    QList<DisplayScreen> m_displays;
-    QMap<ScreenRole, int> m_mappings;
 
     QHash<ScreenRole, Picture*> m_preview;
     QHash<ScreenRole, Picture*> m_program;
     std::array<Player*, 2> m_audio{};
-    QHash<ScreenRole, QPointer<QWindow>> m_windows;
     QList<QMetaObject::Connection> m_playbackObservers;
     // The engine's own pictures shown as a program picture's foreground, kept alive while they are shown.
     QHash<ScreenRole, std::shared_ptr<Picture>> m_foregrounds;
@@ -382,4 +390,6 @@ class Engine : public QObject
     bool m_projectionTestPattern = false;
 
     Services m_services;
+    // Last: its windows observe everything above and must close first.
+    DisplayBindings* m_displayBindings;
 };

@@ -1,8 +1,8 @@
 #include "engine.h"
 
+#include "displaybindings.h"
 #include "horizontalarrangement.h"
 
-#include <QWindow>
 
 ProjectorMapping Engine::mapping(const ScreenRole& role) const
 {
@@ -16,7 +16,7 @@ ProjectorMapping Engine::mapping(const ScreenRole& role) const
 
 bool Engine::screenHasBinding(const ScreenRole& role) const
 {
-    return (m_show.displayBindings && m_show.displayBindings->contains(role.rawValue)) || m_mappings.contains(role);
+    return (m_show.displayBindings && m_show.displayBindings->contains(role.rawValue)) || m_displayBindings->mappings().contains(role);
 }
 
 void Engine::setMapping(const ProjectorMapping& mapping, const ScreenRole& role)
@@ -35,9 +35,7 @@ void Engine::applyProjectorMapping(const ScreenRole& role)
     setMapping(applied, role);
     setProjectionTestPattern(false);
     restoreDisplayBindings();
-    const QPointer<QWindow> window = m_windows.value(role);
-    if (window) {
-        window->raise();
+    if (m_displayBindings->raise(role)) {
         setMessage(role.rawValue + QStringLiteral(" · 已应用投影校正"));
         return;
     }
@@ -48,8 +46,9 @@ void Engine::arrangeHorizontal(const ScreenRole& source, double overlap)
 {
     QList<ScreenRole> bound;
     QList<ProjectorMapping> current;
+    const QMap<ScreenRole, int> mappings = m_displayBindings->mappings();
     for (const ScreenRole& role : m_show.screens()) {
-        if (!m_mappings.contains(role))
+        if (!mappings.contains(role))
             continue;
         bound.append(role);
         current.append(mapping(role));

@@ -72,7 +72,7 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
                         {QUuid::createUuid(), cue, std::nullopt, role, role.rawValue + QStringLiteral("仅监看"), true});
                 continue;
             }
-            if (!m_windows.value(role))
+            if (!hasOutputWindow(role))
                 issues.append({QUuid::createUuid(), cue, std::nullopt, role,
                                role.rawValue + QStringLiteral("输出不可用"), false});
         }

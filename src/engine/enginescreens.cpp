@@ -1,10 +1,10 @@
 #include "engine.h"
 
+#include "displaybindings.h"
 #include "picture.h"
 
 #include <QImageReader>
 #include <QSet>
-#include <QWindow>
 
 static const QString kScreenPrefix = QStringLiteral("屏幕 ");
 
@@ -35,9 +35,7 @@ void Engine::syncScreens()
         if (Engine* independent = m_independentScreens.take(role))
             independent->deleteLater();
         endScreenPlayback(role);
-        closeWindow(role);
-        if (m_mappings.remove(role) > 0)
-            emit mappingsChanged();
+        m_displayBindings->drop(role);
         m_program.take(role)->deleteLater();
         if (Picture* preview = m_preview.take(role))
             preview->deleteLater();
@@ -134,13 +132,3 @@ bool Engine::cueUsesScreen(const Cue& cue, const ScreenRole& role) const
     return std::any_of(cue.timeline->cbegin(), cue.timeline->cend(),
                        [&](const TimelineEvent& event) { return event.screen() == role; });
 }
-
-void Engine::closeWindow(const ScreenRole& role)
-{
-    const QPointer<QWindow> window = m_windows.take(role);
-    if (window)
-        window->close();
-}
-
-// Output windows are made by the output layer; until one is attached there is nothing to reopen.
-void Engine::restoreDisplayBindings() {}

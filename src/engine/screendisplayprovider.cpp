@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QScreen>
 #include <QStringList>
+#include <QUuid>
+#include <QWindow>
 
 ScreenDisplayProvider::ScreenDisplayProvider(QObject* parent) : DisplayProvider(parent)
 {
@@ -21,6 +23,7 @@ ScreenDisplayProvider::ScreenDisplayProvider(QObject* parent) : DisplayProvider(
 void ScreenDisplayProvider::watch(QScreen* screen)
 {
     connect(screen, &QScreen::geometryChanged, this, &DisplayProvider::displaysChanged);
+    connect(screen, &QScreen::orientationChanged, this, &DisplayProvider::displaysChanged);
 }
 
 // Shared by every provider so that a display keeps its number for the whole process.
@@ -35,25 +38,78 @@ static int numberFor(const QString& identity)
     return number;
 }
 
-// Several displays may report the same name and no serial (two outputs of one virtual X server): the
-// position among equals then tells them apart.
+// The same display gives the same identity in every run: a name-based UUID of what the display says of itself.
+// Several displays may report the same name and no serial (two screens of one virtual X server): the position
+// among equals then tells them apart.
+static QList<std::pair<QScreen*, QString>> identifiedScreens()
+{
+    static const QUuid space = QUuid::fromString(QStringLiteral("{4c7d2b8e-5a31-4f0e-9a8b-2f61c3d07e15}"));
+    QList<std::pair<QScreen*, QString>> result;
+    QHash<QString, int> seen;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QString base =
+            QStringList{screen->manufacturer(), screen->model(), screen->serialNumber(), screen->name()}.join(
+                QLatin1Char('|'));
+        const int occurrence = seen[base]++;
+        const QString key = base + QStringLiteral("#%1").arg(occurrence + 1);
+        result.append({screen, QUuid::createUuidV5(space, key).toString(QUuid::WithoutBraces).toUpper()});
+    }
+    return result;
+}
+
+// The mode a panel reports is in its native orientation; Qt gives the frame in the current one.
+static QSize modePixels(const QScreen* screen)
+{
+    const QSize current = (QSizeF(screen->size()) * screen->devicePixelRatio()).toSize();
+    const bool nativePortrait = screen->nativeOrientation() == Qt::PortraitOrientation;
+    const bool currentPortrait = current.height() > current.width();
+    return nativePortrait == currentPortrait ? current : current.transposed();
+}
+
 QList<DisplayScreen> ScreenDisplayProvider::displays() const
 {
     if (!qGuiApp)
         return {};
     QList<DisplayScreen> result;
-    QHash<QString, int> seen;
-    for (QScreen* screen : QGuiApplication::screens()) {
-        const QString base = QStringList{screen->manufacturer(), screen->model(), screen->serialNumber(), screen->name()}
-                                 .join(QLatin1Char('|'));
-        const int occurrence = seen[base]++;
+    for (const auto& [screen, identity] : identifiedScreens()) {
         DisplayScreen display;
-        display.identity = occurrence == 0 ? base : base + QStringLiteral("#%1").arg(occurrence + 1);
-        display.number = numberFor(display.identity);
+        display.identity = identity;
+        display.number = numberFor(identity);
         display.name = screen->name();
         display.geometry = screen->geometry();
-        display.pixelSize = (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize();
+        display.pixelSize =
+            DisplayScreen::pixelSizeFor(modePixels(screen), screen->geometry().size(), screen->devicePixelRatio());
         result.append(display);
     }
     return result;
+}
+
+QScreen* ScreenDisplayProvider::screen(int number)
+{
+    if (!qGuiApp)
+        return nullptr;
+    for (const auto& [screen, identity] : identifiedScreens())
+        if (numberFor(identity) == number)
+            return screen;
+    return nullptr;
+}
+
+bool ScreenDisplayProvider::isOn(const QWindow* window, int number)
+{
+    return window && window->screen() && window->screen() == screen(number);
+}
+
+bool ScreenDisplayProvider::holdsConsole(int number) const
+{
+    if (!qGuiApp)
+        return false;
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    return std::any_of(windows.cbegin(), windows.cend(), [&](const QWindow* window) {
+        return window->isVisible() && window->title() == QStringLiteral("Lumoria") && isOn(window, number);
+    });
+}
+
+bool ScreenDisplayProvider::holdsKeyWindow(int number) const
+{
+    return qGuiApp && isOn(QGuiApplication::focusWindow(), number);
 }

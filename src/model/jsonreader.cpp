@@ -59,8 +59,7 @@ void readValue(const JsonReader& in, bool& out)
     out = in.value().toBool();
 }
 
-// Exactly 8-4-4-4-12 hexadecimal digits in either case; QUuid::fromString would also take braces.
-static std::optional<QUuid> uuidFrom(const QString& text)
+std::optional<QUuid> uuidFrom(const QString& text)
 {
     if (text.size() != 36)
         return std::nullopt;

@@ -37,6 +37,9 @@ private:
     const JsonPlace& m_place;
 };
 
+// Exactly 8-4-4-4-12 hexadecimal digits in either case; QUuid::fromString would also take braces.
+std::optional<QUuid> uuidFrom(const QString& text);
+
 void readValue(const JsonReader& in, QString& out);
 void readValue(const JsonReader& in, double& out);
 void readValue(const JsonReader& in, qint64& out);

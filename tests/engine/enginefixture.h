@@ -6,6 +6,7 @@
 #include "eventwait.h"
 #include "fakeplayer.h"
 #include "mediafixtures.h"
+#include "outputwindowfactory.h"
 #include "picture.h"
 
 #include <QColor>
@@ -29,12 +30,48 @@ class FakeDisplays : public DisplayProvider
 {
   public:
     QList<DisplayScreen> displays() const override { return list; }
+    bool holdsConsole(int number) const override { return console == number; }
+    bool holdsKeyWindow(int number) const override { return keyWindow == number; }
     void change(QList<DisplayScreen> displays)
     {
         list = std::move(displays);
         emit displaysChanged();
     }
     QList<DisplayScreen> list;
+    std::optional<int> console;
+    std::optional<int> keyWindow;
+};
+
+// Output windows that only record where they were opened; a test can take a window's display away.
+class FakeWindows : public OutputWindowFactory
+{
+  public:
+    struct Window : OutputWindow
+    {
+        Window(FakeWindows& owner, ScreenRole role, DisplayScreen display)
+            : owner(owner), role(std::move(role)), display(std::move(display))
+        {
+        }
+        ~Window() override { owner.closed.append(role); }
+        void place(const DisplayScreen& to) override { display = to; }
+        void raise() override {}
+        bool isOpen() const override { return open; }
+        FakeWindows& owner;
+        ScreenRole role;
+        DisplayScreen display;
+        bool open = true;
+    };
+
+    std::unique_ptr<OutputWindow> open(Engine&, const ScreenRole& role, const DisplayScreen& display) override
+    {
+        auto window = std::make_unique<Window>(*this, role, display);
+        windows[role] = window.get();
+        opened.append(role);
+        return window;
+    }
+    QMap<ScreenRole, Window*> windows;
+    QList<ScreenRole> opened;
+    QList<ScreenRole> closed;
 };
 
 inline void writeFile(const QString& path, const QByteArray& bytes)
@@ -56,6 +93,7 @@ class EngineTest : public ::testing::Test
         Engine::Services services;
         services.clock = clock;
         services.displays = displays;
+        services.windows = windows;
         services.players = [this](QObject* parent) {
             auto player = std::make_unique<FakePlayer>(parent, playersReadyOnLoad);
             players.append(player.get());
@@ -193,6 +231,7 @@ class EngineTest : public ::testing::Test
     QTemporaryDir folder;
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
     std::shared_ptr<FakeDisplays> displays = std::make_shared<FakeDisplays>();
+    std::shared_ptr<FakeWindows> windows = std::make_shared<FakeWindows>();
     bool playersReadyOnLoad = true;
     std::optional<quint16> artNetPort;
     // Every player the engine made, in order; gone ones read null.

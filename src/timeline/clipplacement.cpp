@@ -1,0 +1,99 @@
+#include "clipplacement.h"
+
+#include "timelinegeometry.h"
+#include "timelinelanes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+using TimelineGeometry::isValidTime;
+
+static constexpr double kEndless = std::numeric_limits<double>::infinity();
+
+ClipPlacement::ClipPlacement(const QList<TimelineEvent>& events, const QList<MediaAsset>& assets) : m_events(events)
+{
+    m_assets.reserve(assets.size());
+    // The first entry with an id counts, as a lookup in library order finds it.
+    for (const MediaAsset& entry : assets)
+        if (!m_assets.contains(entry.id))
+            m_assets.insert(entry.id, &entry);
+}
+
+const MediaAsset* ClipPlacement::asset(const TimelineEvent& event) const
+{
+    return event.assetID ? m_assets.value(*event.assetID) : nullptr;
+}
+
+std::optional<double> ClipPlacement::mediaDuration(const TimelineEvent& event) const
+{
+    const MediaAsset* entry = asset(event);
+    if (!entry)
+        return std::nullopt;
+    if (auto length = event.clipDuration(*entry))
+        return length;
+    return entry->duration;
+}
+
+bool ClipPlacement::canPlace(const TimelineEvent& event) const
+{
+    if (!isValidTime(event.time))
+        return false;
+    if (event.track == Track::message)
+        return true;
+    const TimelineLane lane = laneOf(event);
+    const double end = event.time + mediaDuration(event).value_or(kEndless);
+    for (const TimelineEvent& other : m_events) {
+        if (other.id == event.id || !isValidTime(other.time) || !lane.matches(other))
+            continue;
+        const double otherEnd = other.time + mediaDuration(other).value_or(kEndless);
+        if (event.time < otherEnd - kOverlapTolerance && other.time < end - kOverlapTolerance)
+            return false;
+    }
+    return true;
+}
+
+std::optional<double> ClipPlacement::placementTime(double wanted, const TimelineEvent& event, const TimelineLane& lane,
+                                                   bool snap, double zoom) const
+{
+    if (snap)
+        if (auto snapped = snappedTime(wanted, event, lane, zoom))
+            return snapped;
+    TimelineEvent placed = event;
+    placed.time = TimelineGeometry::gridTime(wanted);
+    if (canPlace(placed))
+        return placed.time;
+    return std::nullopt;
+}
+
+std::optional<double> ClipPlacement::snappedTime(double wanted, const TimelineEvent& event, const TimelineLane& lane,
+                                                 double zoom) const
+{
+    QList<double> candidates{0};
+    for (const TimelineEvent& other : m_events) {
+        if (other.id == event.id || !isValidTime(other.time) || !lane.matches(other))
+            continue;
+        candidates.append(other.time);
+        if (auto length = mediaDuration(other))
+            candidates.append(other.time + *length);
+    }
+    if (auto length = mediaDuration(event)) {
+        const qsizetype edges = candidates.size();
+        for (qsizetype i = 0; i < edges; ++i)
+            candidates.append(candidates[i] - *length);
+    }
+    candidates.removeIf([](double candidate) { return !isValidTime(candidate); });
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [wanted](double a, double b) { return std::abs(a - wanted) < std::abs(b - wanted); });
+
+    TimelineEvent placed = event;
+    for (double candidate : candidates) {
+        // Written so that a wanted time that is not a number snaps nowhere.
+        if (!(std::abs(candidate - wanted) * zoom <= kSnapDistance))
+            break;
+        placed.time = candidate;
+        if (canPlace(placed))
+            return candidate;
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,110 @@
+#include "timelineeditormodel.h"
+
+#include "engine.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+// The file URL that the library stores for a URL: a local path with "." and ".." resolved.
+static std::optional<QUrl> standardizedFile(const QUrl& url)
+{
+    if (!url.isLocalFile())
+        return std::nullopt;
+    return QUrl::fromLocalFile(QDir::cleanPath(url.toLocalFile()));
+}
+
+static bool isReadableMediaFile(const QUrl& file)
+{
+    const QFileInfo info(file.toLocalFile());
+    return info.isFile() && info.isReadable() && assetKind(file).has_value();
+}
+
+std::optional<QList<MediaAsset>> TimelineEditorModel::withAddedAssets(const Show& show, const QList<QUrl>& urls)
+{
+    QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
+    const qsizetype before = library.size();
+    int skipped = 0;
+    for (const QUrl& url : urls) {
+        const std::optional<QUrl> file = standardizedFile(url);
+        if (!file || !isReadableMediaFile(*file)) {
+            ++skipped;
+            continue;
+        }
+        auto existing =
+            std::find_if(library.cbegin(), library.cend(), [&](const MediaAsset& a) { return a.url == *file; });
+        if (existing == library.cend()) {
+            MediaAsset entry;
+            entry.url = *file;
+            entry.kind = *assetKind(*file);
+            library.append(entry);
+            existing = library.cend() - 1;
+        }
+        setAssetID(existing->id);
+    }
+    QString note = QStringLiteral("素材库 · %1 项").arg(library.size());
+    if (skipped > 0)
+        note += QStringLiteral(" · 跳过 %1 个不支持或无法读取的文件").arg(skipped);
+    setNote(note);
+    if (library.size() == before)
+        return std::nullopt;
+    return library;
+}
+
+// The show is written only when a file was new to the library.
+void TimelineEditorModel::addAssets(const QList<QUrl>& urls)
+{
+    Show show = m_engine->show();
+    if (auto library = withAddedAssets(show, urls)) {
+        show.assets = std::move(library);
+        m_engine->setShow(std::move(show));
+    }
+}
+
+void TimelineEditorModel::removeAsset()
+{
+    if (!m_assetID)
+        return;
+    const QUuid id = *m_assetID;
+    Show show = m_engine->show();
+    for (const Cue& cue : show.cues)
+        for (const TimelineEvent& event : cue.timeline.value_or(QList<TimelineEvent>{}))
+            if (event.assetID == id) {
+                setNote(QStringLiteral("此素材仍被时间轴使用，请先删除或替换对应事件。"));
+                return;
+            }
+    if (show.assets && show.assets->removeIf([&](const MediaAsset& entry) { return entry.id == id; }) > 0)
+        m_engine->setShow(std::move(show));
+    setAssetID(std::nullopt);
+    setNote({});
+}
+
+// One edit: the new library entry, and, only when the clip was placed, the lane made for it and the clip.
+void TimelineEditorModel::insertFile(const QUrl& file, const TimelineLane& lane, double time)
+{
+    Show show = m_engine->show();
+    if (auto library = withAddedAssets(show, {file}))
+        show.assets = std::move(library);
+    const Show withAsset = show;
+    const std::optional<QUrl> stored = standardizedFile(file);
+    const QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
+    const auto entry =
+        std::find_if(library.cbegin(), library.cend(), [&](const MediaAsset& a) { return stored && a.url == *stored; });
+    if (entry == library.cend() || !accepts(lane.track, *entry)) {
+        m_engine->setShow(withAsset);
+        return;
+    }
+    selectLane(lane);
+    setInsertion(time);
+    setAssetID(entry->id);
+    const auto index = cueIndexIn(show);
+    if (index && !lanesIn(show).contains(lane)) {
+        Cue& cue = show.cues[*index];
+        QList<TimelineLane> extra = cue.extraLanes.value_or(QList<TimelineLane>{});
+        extra.append(lane);
+        cue.extraLanes = extra;
+    }
+    QUuid added;
+    const AddOutcome outcome = addEventIn(show, false, added);
+    m_engine->setShow(outcome == AddOutcome::added ? show : withAsset);
+    finishAdd(outcome, added);
+}

@@ -1,0 +1,224 @@
+#include "enginefixture.h"
+
+#include <QSignalSpy>
+
+static DisplayScreen screenNumbered(int number, const QString& identity, const QString& name)
+{
+    return DisplayScreen{number, identity, name, {1920 * (number - 1), 0, 1920, 1080}, {1920, 1080}};
+}
+
+class DisplayBindingsTest : public EngineTest
+{
+  protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        setScreens({kScreen1, kScreen2, kScreen3});
+        displays->change({main, left, right});
+        runEvents(10);
+    }
+    std::optional<QString> stored(const ScreenRole& role) const
+    {
+        const auto& bindings = engine->show().displayBindings;
+        if (!bindings || !bindings->contains(role.rawValue))
+            return std::nullopt;
+        return bindings->value(role.rawValue);
+    }
+    void storeBindings(const QMap<QString, QString>& bindings)
+    {
+        edit([&](Show& show) { show.displayBindings = bindings; });
+    }
+    // What every bound screen shows after the next display change.
+    void displaysChange(QList<DisplayScreen> list)
+    {
+        displays->change(std::move(list));
+        runEvents(10);
+    }
+
+    const DisplayScreen main = screenNumbered(1, QStringLiteral("A"), QStringLiteral("eDP-1"));
+    const DisplayScreen left = screenNumbered(2, QStringLiteral("B"), QStringLiteral("HDMI-1"));
+    const DisplayScreen right = screenNumbered(3, QStringLiteral("C"), QStringLiteral("HDMI-2"));
+};
+
+TEST(DisplayScreen, PixelSizeFollowsTheFrameOrientation)
+{
+    struct Case
+    {
+        std::optional<QSize> mode;
+        QSizeF frame;
+        qreal scale;
+        QSize expected;
+    };
+    const Case cases[] = {
+        {QSize(1920, 1080), {1080, 1920}, 1, {1080, 1920}}, // rotated panel
+        {QSize(1080, 1920), {1920, 1080}, 1, {1920, 1080}}, {QSize(3840, 2160), {1920, 1080}, 2, {3840, 2160}},
+        {std::nullopt, {1280, 720}, 2, {2560, 1440}},       {QSize(0, 0), {1280, 720}, 1.5, {1920, 1080}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DisplayScreen::pixelSizeFor(c.mode, c.frame, c.scale), c.expected) << c.frame.width();
+    DisplayScreen display{1, "A", "DELL U2720Q", {}, DisplayScreen::pixelSizeFor(QSize(3840, 2160), {3840, 2160}, 1)};
+    EXPECT_EQ(display.displayName(), QStringLiteral("DELL U2720Q · 3840 × 2160"));
+}
+
+TEST_F(DisplayBindingsTest, BindingOpensTheWindowAndStoresTheDisplay)
+{
+    EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("仅监看"));
+    QSignalSpy mappingsChanged(engine.get(), &Engine::mappingsChanged);
+    engine->bind(kScreen2, left.number);
+    EXPECT_EQ(windows->opened, QList<ScreenRole>{kScreen2});
+    EXPECT_EQ(windows->windows[kScreen2]->display, left);
+    EXPECT_EQ(engine->mappings(), (QMap<ScreenRole, int>{{kScreen2, 2}}));
+    EXPECT_EQ(stored(kScreen2), QStringLiteral("B"));
+    EXPECT_EQ(engine->display(kScreen2), left);
+    EXPECT_EQ(engine->message(), QStringLiteral("屏幕 2已绑定 · HDMI-1"));
+    EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("在线"));
+    EXPECT_EQ(mappingsChanged.count(), 1);
+    EXPECT_TRUE(engine->hasUnsavedChanges());
+
+    // The same display again closes and reopens the window.
+    engine->bind(kScreen2, left.number);
+    EXPECT_EQ(windows->opened.size(), 2);
+    EXPECT_EQ(windows->closed, QList<ScreenRole>{kScreen2});
+
+    engine->setMessage(QStringLiteral("x"));
+    engine->bind(kScreen2, std::nullopt);
+    EXPECT_FALSE(engine->hasOutputWindow(kScreen2));
+    EXPECT_TRUE(engine->mappings().isEmpty());
+    EXPECT_EQ(stored(kScreen2), std::nullopt);
+    EXPECT_EQ(engine->message(), QStringLiteral("x"));
+    EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("仅监看"));
+
+    // Undoing the unbind restores the binding and its window.
+    engine->editHistory()->undo();
+    EXPECT_TRUE(engine->hasOutputWindow(kScreen2));
+    EXPECT_EQ(engine->mappings().value(kScreen2), 2);
+}
+
+TEST_F(DisplayBindingsTest, RefusedBindingsChangeNothing)
+{
+    engine->bind(kScreen1, left.number);
+    engine->bind(kScreen2, right.number);
+    displays->console = main.number;
+    displays->keyWindow = right.number;
+    struct Case
+    {
+        int number;
+        const char* message;
+    };
+    const Case cases[] = {
+        {main.number, "请先把控制台移到另一块显示器"},
+        {right.number, "请先把控制台移到另一块显示器"},
+        {left.number, "该显示器已分配给另一路输出"},
+        {9, "该显示器未连接"}, // leaving the stored binding and window alone
+    };
+    for (const Case& c : cases) {
+        const Show before = engine->show();
+        engine->bind(kScreen2, c.number);
+        EXPECT_EQ(engine->message(), QString::fromUtf8(c.message)) << c.number;
+        EXPECT_EQ(engine->show(), before);
+        EXPECT_EQ(engine->mappings(), (QMap<ScreenRole, int>{{kScreen1, 2}, {kScreen2, 3}}));
+        EXPECT_TRUE(engine->hasOutputWindow(kScreen2));
+        EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("在线"));
+    }
+}
+
+TEST_F(DisplayBindingsTest, UnpluggedDisplayComesBackByItself)
+{
+    engine->bind(kScreen2, right.number);
+    displaysChange({main, left});
+    EXPECT_FALSE(engine->hasOutputWindow(kScreen2));
+    EXPECT_FALSE(engine->mappings().contains(kScreen2));
+    EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("掉线"));
+    EXPECT_EQ(stored(kScreen2), QStringLiteral("C"));
+
+    // Back at another place: the window reopens there; a later move only moves it.
+    DisplayScreen moved = right;
+    moved.geometry.moveLeft(1920);
+    displaysChange({main, moved});
+    ASSERT_TRUE(engine->hasOutputWindow(kScreen2));
+    EXPECT_EQ(windows->windows[kScreen2]->display, moved);
+    EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("在线"));
+    const qsizetype opens = windows->opened.size();
+    displaysChange({main, right});
+    EXPECT_EQ(windows->opened.size(), opens);
+    EXPECT_EQ(windows->windows[kScreen2]->display, right);
+}
+
+TEST_F(DisplayBindingsTest, WindowThatLostItsDisplayReadsOffline)
+{
+    engine->bind(kScreen2, right.number);
+    windows->windows[kScreen2]->open = false;
+    EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("掉线"));
+}
+
+TEST_F(DisplayBindingsTest, RestoreGivesEachDisplayToOneScreenAndNeverTheConsoles)
+{
+    const DisplayScreen twin = screenNumbered(4, QStringLiteral("C"), QStringLiteral("HDMI-3"));
+    struct Case
+    {
+        const char* what;
+        QMap<QString, QString> stored;
+        QList<DisplayScreen> connected;
+        std::optional<int> console;
+        QMap<ScreenRole, int> expected;
+    };
+    const Case cases[] = {
+        {"one identity stored twice: the first screen gets it",
+         {{kScreen2.rawValue, "B"}, {kScreen3.rawValue, "B"}},
+         {main, left},
+         {},
+         {{kScreen2, 2}}},
+        {"an identity two displays report: neither",
+         {{kScreen2.rawValue, "C"}, {kScreen3.rawValue, "B"}},
+         {main, left, right, twin},
+         {},
+         {{kScreen3, 2}}},
+        {"the console's display: no window",
+         {{kScreen1.rawValue, "A"}, {kScreen2.rawValue, "B"}},
+         {main, left},
+         main.number,
+         {{kScreen2, 2}}},
+    };
+    for (const Case& c : cases) {
+        engine->bind(kScreen1, std::nullopt);
+        engine->bind(kScreen2, std::nullopt);
+        engine->bind(kScreen3, std::nullopt);
+        storeBindings(c.stored);
+        displays->console = c.console;
+        displaysChange(c.connected);
+        EXPECT_EQ(engine->mappings(), c.expected) << c.what;
+        for (const ScreenRole& role : {kScreen1, kScreen2, kScreen3}) {
+            EXPECT_EQ(engine->hasOutputWindow(role), c.expected.contains(role)) << c.what;
+            const bool storedHere = c.stored.contains(role.rawValue);
+            EXPECT_EQ(engine->screenStatus(role), c.expected.contains(role) ? "在线" : (storedHere ? "掉线" : "仅监看"))
+                << c.what;
+        }
+        EXPECT_EQ(engine->show().displayBindings, c.stored) << c.what;
+    }
+}
+
+TEST_F(DisplayBindingsTest, BindingTakesTheDisplayFromAScreenThatOnlyStoredIt)
+{
+    // The second screen names the display, but it held the console when the project was opened.
+    storeBindings({{kScreen2.rawValue, "B"}});
+    displays->console = left.number;
+    displaysChange({main, left, right});
+    EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("掉线"));
+
+    displays->console = main.number;
+    engine->bind(kScreen3, left.number);
+    EXPECT_EQ(engine->show().displayBindings, (QMap<QString, QString>{{kScreen3.rawValue, "B"}}));
+    displaysChange({main, left, right});
+    EXPECT_EQ(engine->mappings(), (QMap<ScreenRole, int>{{kScreen3, 2}}));
+    EXPECT_EQ(engine->screenStatus(kScreen3), QStringLiteral("在线"));
+    EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("仅监看"));
+}
+
+TEST_F(DisplayBindingsTest, RemovingAScreenClosesItsWindow)
+{
+    engine->bind(kScreen3, right.number);
+    engine->removeScreen(kScreen3);
+    EXPECT_EQ(windows->closed, QList<ScreenRole>{kScreen3});
+    EXPECT_TRUE(engine->mappings().isEmpty());
+    EXPECT_FALSE(engine->show().displayBindings->contains(kScreen3.rawValue));
+}

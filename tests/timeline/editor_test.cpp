@@ -1,0 +1,366 @@
+#include "timelinefixture.h"
+
+#include <QSignalSpy>
+#include <functional>
+#include <limits>
+
+using TimelineEditor = TimelineTest;
+
+static const QString kRangeNote = QStringLiteral("请输入 0 至 86400 秒");
+
+TEST_F(TimelineEditor, EveryEditIsOneUndoStepAndNothingWithoutACue)
+{
+    const MediaAsset picture = addImage();
+    const TimelineEvent placed = clipOn(picture, 0, screenLane(kScreen1));
+    edit([&](Show& show) {
+        show.cues[0].timeline = QList<TimelineEvent>{placed};
+        show.cues[0].extraLanes = QList<TimelineLane>{lane(Track::effects)};
+    });
+    const Show start = engine->show();
+    TimelineEvent later = placed;
+    later.time = 7;
+    const std::pair<const char*, std::function<void()>> operations[] = {
+        {"addLayer", [&] { model->addLayer(Track::music, std::nullopt); }},
+        {"deleteLayer", [&] { model->deleteLayer(screenLane(kScreen1)); }},
+        {"deleteEvent", [&] { model->deleteEvent(placed.id); }},
+        {"updateEvents", [&] { model->updateEvents({}); }},
+        {"addEvent",
+         [&] {
+             model->selectLane(screenLane(kScreen1));
+             model->setAssetID(picture.id);
+             model->setInsertion(3);
+             model->addEvent(false);
+         }},
+        {"dropAsset", [&] { model->dropAsset(picture.id, screenLane(kScreen1), 480, false); }},
+        {"dropClip",
+         [&] {
+             model->dropClip(placed, picture, {480, 30}, 480, 48, 800, false);
+         }},
+        {"resizePicture", [&] { model->resizePicture(placed, picture, 48); }},
+        {"applyEventEdit", [&] { model->applyEventEdit(0, later); }},
+        {"saveMessage", [&] { model->saveMessage(TimelineEditorModel::newMessage(2)); }},
+    };
+    for (const auto& [name, run] : operations) {
+        for (bool withCue : {true, false}) {
+            engine->setShow(start);
+            engine->setSelected(withCue ? std::optional(start.cues[0].id) : std::nullopt);
+            model->endPictureResize();
+            const int steps = undoSteps();
+            run();
+            EXPECT_EQ(undoSteps(), steps + (withCue ? 1 : 0)) << name << (withCue ? "" : " without a cue");
+        }
+    }
+}
+
+TEST_F(TimelineEditor, MenuOffersWhatSuitsThePressPlace)
+{
+    setScreens({kScreen1, kScreen2});
+    const MediaAsset openVideo = addVideo(std::nullopt);
+    const MediaAsset sound = addAudio();
+    const TimelineEvent first = clipOn(openVideo, 10, screenLane(kScreen1));
+    const TimelineEvent second = clipOn(openVideo, 10.25, screenLane(kScreen1));
+    edit([&](Show& show) {
+        show.cues[0].extraLanes = QList<TimelineLane>{lane(Track::music, 2), lane(Track::message)};
+        show.cues[0].timeline = QList<TimelineEvent>{first, second, clip(sound, 0, Track::music)};
+    });
+    // Lanes from the top: 屏幕 1, 屏幕 2, music 1, music 2, message; each 32 high below the 24-point ruler.
+    auto titles = [&](QPointF point) {
+        QStringList made;
+        for (const TimelineMenuItem& item : model->insertionMenu(point))
+            made << item.title;
+        return made;
+    };
+    const QStringList add{"添加视频…", "添加图片…", "添加音频…", "添加通讯事件…", "添加媒体层", "添加音频层"};
+    const QStringList addOnLane = add + QStringList{"删除轨道"};
+    const QStringList onClip{"编辑事件…", "送到预监", "删除事件"};
+    struct Case
+    {
+        QPointF point;
+        QStringList titles;
+    } cases[] = {
+        {{490, 10}, add},
+        {{490, 24 + 32 * 5 + 1}, add},
+        {{480, 24 + 4}, onClip},
+        {{504, 24 + 28}, onClip},
+        {{490, 24 + 3.9}, addOnLane},
+        {{517, 24 + 16}, addOnLane},
+        {{10, 24 + 64 + 16}, QStringList{"编辑事件…", "删除事件"}},
+        {{100, 24 + 128 + 16}, addOnLane},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(titles(c.point), c.titles) << c.point.x() << "," << c.point.y();
+
+    // Of two clips under the press, the later one in the cue is taken.
+    model->insertionMenu({500, 24 + 16}).first().invoke();
+    EXPECT_EQ(model->eventID(), second.id);
+
+    // Where the add entries send their files and layers.
+    const QString still = MediaFixtures::png({8, 8}, Qt::blue);
+    const QString wav = MediaFixtures::file(QStringLiteral("more.wav"), "RIFF");
+    QList<AssetKind> asked;
+    model->setMediaFileChooser([&](AssetKind kind) {
+        asked << kind;
+        return std::optional(QUrl::fromLocalFile(kind == AssetKind::audio ? wav : still));
+    });
+    auto choose = [&](QPointF point, int item) { model->insertionMenu(point)[item].invoke(); };
+    choose({240, 24 + 96 + 16}, 2);
+    EXPECT_EQ(laneOf(events().last()), lane(Track::music, 2));
+    EXPECT_EQ(events().last().time, 5);
+    choose({0, 24 + 32 + 16}, 1);
+    EXPECT_EQ(laneOf(events().last()), screenLane(kScreen2));
+    model->selectLane(screenLane(kScreen1));
+    choose({0, 24 + 128 + 16}, 1);
+    EXPECT_EQ(laneOf(events().last()), screenLane(kScreen1));
+    EXPECT_EQ(asked, (QList<AssetKind>{AssetKind::audio, AssetKind::image, AssetKind::image}));
+    choose({300, 24 + 32 + 16}, 4);
+    EXPECT_TRUE(model->lanes().contains(screenLane(kScreen2, 2)));
+    choose({96, 10}, 3);
+    ASSERT_TRUE(model->messageDraft());
+    EXPECT_EQ(model->messageDraft()->time, 2);
+    EXPECT_EQ(model->messageDraft()->oscAddress, QStringLiteral("/cue"));
+
+    QSignalSpy previewed(model.get(), &TimelineEditorModel::eventPreviewRequested);
+    QSignalSpy monitors(model.get(), &TimelineEditorModel::showPreviewRequested);
+    choose({490, 24 + 16}, 1);
+    EXPECT_EQ(previewed.count(), 1);
+    EXPECT_EQ(monitors.count(), 1);
+}
+
+TEST_F(TimelineEditor, PressOnALaneSelectsItMovesTheInsertionAndScrubsOnce)
+{
+    setScreens({kScreen1, kScreen2});
+    QSignalSpy monitors(model.get(), &TimelineEditorModel::showPreviewRequested);
+    QSignalSpy scrubs(model.get(), &TimelineEditorModel::scrubRequestChanged);
+    model->setEventID(QUuid::createUuid());
+    model->positionPointer(screenLane(kScreen2), 100);
+    EXPECT_EQ(model->selectedLane(), screenLane(kScreen2));
+    EXPECT_EQ(model->insertion(), 2.08);
+    EXPECT_EQ(model->eventID(), std::nullopt);
+    EXPECT_EQ(monitors.count(), 1);
+    EXPECT_EQ(scrubs.count(), 1);
+    EXPECT_EQ(model->scrubRequest(), (TimelineEditorModel::ScrubRequest{cue(0).id, 2.08}));
+
+    model->positionPointer(std::nullopt, 48);
+    EXPECT_EQ(model->selectedLane(), screenLane(kScreen2));
+    EXPECT_EQ(model->insertion(), 1);
+}
+
+TEST_F(TimelineEditor, DropsCheckTheLaneKindAndMayBypassSnapping)
+{
+    const MediaAsset video = addVideo(2);
+    const MediaAsset picture = addImage();
+    setEvents({clipOn(picture, 0, screenLane(kScreen1), 5), clipOn(picture, 0, screenLane(kScreen1, 2), 5)});
+    EXPECT_FALSE(model->dropAsset(video.id, lane(Track::music), 240, false));
+    EXPECT_EQ(model->note(), QStringLiteral("视频无法放入音频 · 1轨道"));
+    EXPECT_EQ(events().size(), 2);
+    EXPECT_FALSE(model->dropAsset(QUuid::createUuid(), screenLane(kScreen1), 240, false));
+
+    EXPECT_TRUE(model->dropAsset(video.id, screenLane(kScreen1), 241, true));
+    EXPECT_EQ(events().last().time, 5.02);
+    EXPECT_TRUE(model->dropAsset(video.id, screenLane(kScreen1, 2), 241, false));
+    EXPECT_EQ(events().last().time, 5);
+
+    model->setLaneTargeted(lane(Track::message), true);
+    EXPECT_EQ(model->targetedLane(), std::nullopt);
+    model->setLaneTargeted(lane(Track::music), true);
+    model->setLaneTargeted(screenLane(kScreen1), false);
+    EXPECT_EQ(model->targetedLane(), lane(Track::music));
+    model->setLaneTargeted(lane(Track::music), false);
+    EXPECT_EQ(model->targetedLane(), std::nullopt);
+}
+
+TEST_F(TimelineEditor, ChoosingAnEventSelectsItsLaneAndTime)
+{
+    setScreens({kScreen1, kScreen2});
+    const MediaAsset picture = addImage();
+    TimelineEvent side = clipOn(picture, 4, {Track::side, 3, kScreen2});
+    TimelineEvent early = TimelineEditorModel::newMessage(4);
+    TimelineEvent stray = clipOn(picture, 90000, screenLane(kScreen1));
+    setEvents({side, stray, early});
+    EXPECT_EQ(model->pickerEvents(), (QList<TimelineEvent>{side, early, stray}));
+    EXPECT_EQ(model->pickerText(side), QStringLiteral("4 秒 · 屏幕 2 · ") + picture.url.fileName());
+    EXPECT_EQ(model->pickerText(early), QStringLiteral("4 秒 · 通讯 · UDP"));
+
+    model->setEventID(side.id);
+    EXPECT_EQ(model->track(), Track::main);
+    EXPECT_EQ(model->selectedScreen(), kScreen2);
+    EXPECT_EQ(model->layer(), 3);
+    EXPECT_EQ(model->insertion(), 4);
+    model->setEventID(stray.id);
+    EXPECT_EQ(model->selectedScreen(), kScreen2);
+    EXPECT_EQ(model->insertion(), 4);
+    model->setEventID(std::nullopt);
+    EXPECT_EQ(model->layer(), 3);
+}
+
+TEST_F(TimelineEditor, NavigationReachesPastTheContent)
+{
+    const MediaAsset picture = addImage();
+    const MediaAsset video = addVideo(1000);
+    struct Case
+    {
+        QList<TimelineEvent> events;
+        double insertion;
+        double scroll;
+        double limit;
+    } cases[] = {
+        {{}, 60, 0, 60},
+        {{clipOn(picture, 10, screenLane(kScreen1), 5), TimelineEditorModel::newMessage(100)}, 30, 0, 100},
+        {{clipOn(video, 86000, screenLane(kScreen1))}, 0, 0, 86400},
+        {{}, 100000, 0, 86400},
+        {{clipOn(picture, -5, screenLane(kScreen1), 500)}, 0, 70, 70},
+    };
+    for (const Case& c : cases) {
+        setEvents(c.events);
+        model->setInsertion(c.insertion);
+        model->setScrollTime(c.scroll);
+        EXPECT_EQ(model->navigationLimit(), c.limit) << c.insertion;
+    }
+}
+
+TEST_F(TimelineEditor, InspectorEditsAreCheckedForRangeAndOverlap)
+{
+    const MediaAsset picture = addImage();
+    const MediaAsset video = addVideo(5);
+    const TimelineEvent first = clipOn(picture, 0, screenLane(kScreen1), 5);
+    const TimelineEvent second = clipOn(video, 2, screenLane(kScreen1));
+    setEvents({first, second});
+
+    struct Case
+    {
+        std::function<void(TimelineEvent&)> change;
+        QString note;
+        bool accepted;
+    } cases[] = {
+        {[](TimelineEvent& e) { e.time = 90000; }, kRangeNote, false},
+        {[](TimelineEvent& e) { e.time = 4; }, QStringLiteral("同一轨道的素材不能重叠，请调整时间或层级。"), false},
+        {[](TimelineEvent& e) { e.videoMuted = true; }, {}, true},
+        {[](TimelineEvent& e) { e.layer = 2; }, {}, true},
+        {[](TimelineEvent& e) { e.time = 12.5; }, {}, true},
+    };
+    for (const Case& c : cases) {
+        model->setNote({});
+        TimelineEvent edited = events()[1];
+        c.change(edited);
+        EXPECT_EQ(model->applyEventEdit(0, edited), c.accepted) << c.note.toStdString();
+        EXPECT_EQ(model->note(), c.note);
+        EXPECT_EQ(events()[1] == edited, c.accepted);
+    }
+    EXPECT_EQ(model->insertion(), 12.5);
+    EXPECT_FALSE(model->applyEventEdit(1, events()[1]));
+
+    EXPECT_EQ(TimelineEditorModel::typedPictureDuration(0), 0.01);
+    EXPECT_EQ(TimelineEditorModel::typedPictureDuration(100000), 86400);
+    EXPECT_EQ(TimelineEditorModel::typedPictureDuration(std::numeric_limits<double>::infinity()), std::nullopt);
+    TimelineEvent sound = second;
+    sound.videoAudio = true;
+    EXPECT_FALSE(TimelineEditorModel::videoSoundOff(sound));
+    sound.outputScreen = kScreen2;
+    EXPECT_TRUE(TimelineEditorModel::videoSoundOff(sound));
+    sound.videoMuted = false;
+    EXPECT_FALSE(TimelineEditorModel::videoSoundOff(sound));
+}
+
+TEST_F(TimelineEditor, MessagesOpenAtTheInsertionAndSaveInPlace)
+{
+    model->setInsertion(86400);
+    model->openNewMessage();
+    ASSERT_TRUE(model->messageDraft());
+    TimelineEvent draft = *model->messageDraft();
+    EXPECT_EQ(draft.time, 86400);
+    draft.payload = QStringLiteral("go");
+    model->saveMessage(draft);
+    const TimelineEvent other = TimelineEditorModel::newMessage(86400);
+    model->saveMessage(other);
+    draft.payload = QStringLiteral("again");
+    model->saveMessage(draft);
+    EXPECT_EQ(events(), (QList<TimelineEvent>{draft, other}));
+    EXPECT_EQ(model->selectedLane(), lane(Track::message));
+    EXPECT_EQ(model->eventID(), draft.id);
+}
+
+// Faults of the add paths: a picture lands only on a lane that takes it, and a time outside the day is explained.
+TEST_F(TimelineEditor, AddsBuildTheClipForTheLaneTheyAreCheckedAgainst)
+{
+    const MediaAsset picture = addImage();
+    model->selectLane(lane(Track::effects, 5));
+    model->setAssetID(picture.id);
+    ASSERT_TRUE(model->addEvent(false));
+    EXPECT_EQ(events().last().track, Track::main);
+    EXPECT_EQ(laneOf(events().last()), screenLane(kScreen1));
+
+    for (double outside : {-1.0, 90000.0, std::numeric_limits<double>::quiet_NaN()}) {
+        model->setInsertion(outside);
+        model->setNote({});
+        EXPECT_FALSE(model->addEvent(false));
+        EXPECT_EQ(model->note(), kRangeNote);
+        model->setNote({});
+        model->openNewMessage();
+        EXPECT_EQ(model->note(), kRangeNote);
+        EXPECT_EQ(model->messageDraft(), std::nullopt);
+    }
+}
+
+// The same refusal twice reaches the status line twice, also after another text replaced it.
+TEST_F(TimelineEditor, EveryRefusalReachesTheStatusLine)
+{
+    const MediaAsset video = addVideo(2);
+    for (int i = 0; i < 2; ++i) {
+        engine->setMessage(QStringLiteral("正在预监 · a.mp4"));
+        model->dropAsset(video.id, lane(Track::music), 0, false);
+        EXPECT_EQ(engine->message(), QStringLiteral("视频无法放入音频 · 1轨道"));
+    }
+}
+
+TEST_F(TimelineEditor, AnotherCueResetsTheEditorButKeepsZoomAndLane)
+{
+    model->addLayer(Track::effects, std::nullopt);
+    model->setZoom(100);
+    model->setScrollTime(30);
+    model->setInsertion(12);
+    model->setNote(QStringLiteral("x"));
+    model->openNewMessage();
+    model->setLayerToDelete(lane(Track::effects));
+    engine->setSelected(cue(1).id);
+    EXPECT_EQ(model->messageDraft(), std::nullopt);
+    EXPECT_EQ(model->layerToDelete(), std::nullopt);
+    EXPECT_EQ(model->insertion(), 0);
+    EXPECT_EQ(model->scrollTime(), 0);
+    EXPECT_EQ(model->note(), QString());
+    EXPECT_EQ(model->zoom(), 100);
+    EXPECT_EQ(model->track(), Track::effects);
+    EXPECT_EQ(model->selectedLane(), screenLane(kScreen1));
+}
+
+// A request to open an event of another cue waits for that cue; one for an event no cue holds is dropped.
+TEST_F(TimelineEditor, FocusRequestsAreServedWhenTheirCueIsEditedAndNeverStick)
+{
+    const MediaAsset picture = addImage();
+    const TimelineEvent elsewhere = clipOn(picture, 30, screenLane(kScreen1, 2));
+    edit([&](Show& show) { show.cues[1].timeline = QList<TimelineEvent>{elsewhere}; });
+
+    engine->setFocusEvent(elsewhere.id);
+    settle();
+    EXPECT_EQ(engine->focusEvent(), elsewhere.id);
+    EXPECT_EQ(model->eventID(), std::nullopt);
+    engine->setSelected(cue(1).id);
+    settle();
+    EXPECT_EQ(engine->focusEvent(), std::nullopt);
+    EXPECT_EQ(model->eventID(), elsewhere.id);
+    EXPECT_EQ(model->selectedLane(), screenLane(kScreen1, 2));
+    EXPECT_EQ(model->scrollTime(), 28);
+
+    engine->setFocusEvent(QUuid::createUuid());
+    settle();
+    EXPECT_EQ(engine->focusEvent(), std::nullopt);
+}
+
+TEST_F(TimelineEditor, LiveOnlyWhileTheEditedCueIsOnAir)
+{
+    EXPECT_FALSE(model->isLive());
+    takeCue(1);
+    engine->setSelected(cue(0).id);
+    EXPECT_FALSE(model->isLive());
+    takeCue(0);
+    EXPECT_TRUE(model->isLive());
+}
