@@ -89,7 +89,7 @@ void ConsoleView::openWindow(const QString& id) const
 
 QWidget* ConsoleView::makeHeader()
 {
-    return new SectionPlaceholder("顶栏 · 工程菜单", this);
+    return new SectionPlaceholder("顶栏 · 工程菜单", this, 30);
 }
 
 QWidget* ConsoleView::makeCueList()

@@ -4,10 +4,13 @@
 
 #include <QPainter>
 
-SectionPlaceholder::SectionPlaceholder(const QString& name, QWidget* parent) : QWidget(parent), m_name(name)
+SectionPlaceholder::SectionPlaceholder(const QString& name, QWidget* parent, int fixedHeight)
+    : QWidget(parent), m_name(name)
 {
     setObjectName(name);
     setMinimumSize(40, 28);
+    if (fixedHeight > 0)
+        setFixedHeight(fixedHeight);
 }
 
 void SectionPlaceholder::paintEvent(QPaintEvent*)

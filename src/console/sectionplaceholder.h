@@ -7,7 +7,8 @@ class SectionPlaceholder : public QWidget
 {
     Q_OBJECT
   public:
-    explicit SectionPlaceholder(const QString& name, QWidget* parent = nullptr);
+    // A fixed height, when given, stands for a section of known height (a row of controls).
+    explicit SectionPlaceholder(const QString& name, QWidget* parent = nullptr, int fixedHeight = 0);
 
     QString name() const { return m_name; }
     QSize sizeHint() const override { return {200, 80}; }

@@ -4,6 +4,8 @@
 #include "audiotap.h"
 #include "gstinit.h"
 #include "losterrortracer.h"
+#include "mediafailure.h"
+#include "seektarget.h"
 #include "videooutput.h"
 
 #include <QPointer>
@@ -53,6 +55,8 @@ struct GstPlayer::Private
     QString lastWarning;
 
     QUrl url;
+    // The url as GStreamer was given it, for looking at the file when it fails.
+    QUrl fileUrl;
     PlayerStatus status = PlayerStatus::empty;
     QString error;
     quint64 generation = 0;
@@ -98,8 +102,8 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
         return GST_BUS_DROP;
     };
     gst_bus_set_sync_handler(d->bus, onMessage, d.get(), nullptr);
-    LostErrorTracer::watch(d->pipeline, [p = d.get()](GstElement* source, const char* text) {
-        GstStructure* details = gst_structure_new(lostErrorName, "text", G_TYPE_STRING, text, nullptr);
+    LostErrorTracer::watch(d->pipeline, [p = d.get()](GstElement* source, GstMessage* error) {
+        GstStructure* details = gst_structure_new(lostErrorName, "error", GST_TYPE_MESSAGE, error, nullptr);
         p->enqueue(gst_message_new_application(GST_OBJECT(source), details));
     });
 
@@ -146,6 +150,7 @@ void GstPlayer::load(const QUrl& url)
     const QByteArray uri = url.isLocalFile() || url.scheme().isEmpty()
                                ? QUrl::fromLocalFile(url.isLocalFile() ? url.toLocalFile() : url.path()).toEncoded()
                                : url.toEncoded();
+    d->fileUrl = QUrl::fromEncoded(uri);
     g_object_set(d->pipeline, "uri", uri.constData(), nullptr);
     d->loadTimer.start();
     if (gst_element_set_state(d->pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) return;
@@ -295,8 +300,10 @@ void GstPlayer::Private::seekNow(const PendingSeek& seek)
 {
     const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH |
                                     (seek.mode == SeekMode::exact ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT));
-    if (!gst_element_seek(pipeline, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, toNanoseconds(seek.position),
-                          GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE))
+    const gint64 target =
+        seek.mode == SeekMode::exact ? exactSeekTarget(seek.position) : toNanoseconds(seek.position);
+    if (!gst_element_seek(pipeline, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, target, GST_SEEK_TYPE_NONE,
+                          GST_CLOCK_TIME_NONE))
         return;
     // A flushing seek restarts running time at 0.
     gst_element_set_start_time(pipeline, 0);
@@ -364,14 +371,9 @@ void GstPlayer::Private::handle(GstMessage* message)
 {
     if (status == PlayerStatus::empty || status == PlayerStatus::failed) return;
     switch (GST_MESSAGE_TYPE(message)) {
-    case GST_MESSAGE_ERROR: {
-        GError* err = nullptr;
-        gst_message_parse_error(message, &err, nullptr);
-        const QString reason = QString::fromUtf8(err ? err->message : "Unknown error");
-        g_clear_error(&err);
-        fail(reason);
+    case GST_MESSAGE_ERROR:
+        fail(mediaFailureText(message, fileUrl));
         break;
-    }
     case GST_MESSAGE_WARNING: {
         GError* err = nullptr;
         gst_message_parse_warning(message, &err, nullptr);
@@ -402,16 +404,19 @@ void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
     // Only a load can hang on a lost error, and a playing item must not fail on an error its bins chose to drop.
     if (status != PlayerStatus::loading) return;
     GstElement* source = GST_ELEMENT(GST_MESSAGE_SRC(message.get()));
-    // A candidate that failed its trial is taken out again, and decodebin goes on with the next one.
-    if (!LostErrorTracer::contains(pipeline, source)) return;
-    // decodebin unlocks an element's state once it keeps it; until then the trial may still fail.
-    if (gst_element_is_locked_state(source)) {
+    switch (LostErrorTracer::judge(pipeline, source)) {
+    case LostErrorTracer::Verdict::withdrawn:
+        return;
+    case LostErrorTracer::Verdict::undecided:
         QTimer::singleShot(trialPollMs, q, [this, message, current = generation] {
             if (generation == current) lostError(message);
         });
         return;
+    case LostErrorTracer::Verdict::fatal:
+        break;
     }
-    fail(QString::fromUtf8(gst_structure_get_string(gst_message_get_structure(message.get()), "text")));
+    const GValue* error = gst_structure_get_value(gst_message_get_structure(message.get()), "error");
+    fail(mediaFailureText(GST_MESSAGE(g_value_get_boxed(error)), fileUrl));
 }
 
 void GstPlayer::Private::loadTimedOut()

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <mutex>
-#include <string>
 #include <vector>
 
 namespace {
@@ -20,7 +19,7 @@ std::vector<Watched> watched;
 struct Posting
 {
     GstElement* source;
-    std::string text;
+    GstMessage* error;
     bool delivered = false;
 };
 
@@ -42,27 +41,25 @@ void beforePost(GObject*, GstClockTime, GstElement* element, GstMessage* message
     // Bins forward a child's message by posting it again themselves: only the first post counts.
     if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR || GST_MESSAGE_SRC(message) != GST_OBJECT(element))
         return;
-    GError* error = nullptr;
-    gst_message_parse_error(message, &error, nullptr);
-    postings.push_back({element, error ? error->message : "Unknown error"});
-    g_clear_error(&error);
+    postings.push_back({element, gst_message_ref(message)});
 }
 
 void afterPost(GObject*, GstClockTime, GstElement* element, gboolean)
 {
     if (postings.empty() || postings.back().source != element)
         return;
-    const Posting posting = std::move(postings.back());
+    const Posting posting = postings.back();
     postings.pop_back();
-    if (posting.delivered)
-        return;
     // Posting is synchronous up to the pipeline's bus, so an error not delivered by now was dropped on the way.
-    GstElement* pipeline = topLevel(element);
-    std::scoped_lock lock(watchLock);
-    const auto it =
-        std::find_if(watched.begin(), watched.end(), [&](const Watched& w) { return w.pipeline == pipeline; });
-    if (it != watched.end())
-        it->callback(element, posting.text.c_str());
+    if (!posting.delivered) {
+        GstElement* pipeline = topLevel(element);
+        std::scoped_lock lock(watchLock);
+        const auto it =
+            std::find_if(watched.begin(), watched.end(), [&](const Watched& w) { return w.pipeline == pipeline; });
+        if (it != watched.end())
+            it->callback(element, posting.error);
+    }
+    gst_message_unref(posting.error);
 }
 
 GType tracerType()
@@ -107,4 +104,12 @@ void LostErrorTracer::delivered(GstMessage* error)
 bool LostErrorTracer::contains(GstElement* pipeline, GstElement* element)
 {
     return topLevel(element) == pipeline;
+}
+
+LostErrorTracer::Verdict LostErrorTracer::judge(GstElement* pipeline, GstElement* source)
+{
+    if (!contains(pipeline, source))
+        return Verdict::withdrawn;
+    // decodebin unlocks an element's state once it keeps it; until then the trial may still fail.
+    return gst_element_is_locked_state(source) ? Verdict::undecided : Verdict::fatal;
 }

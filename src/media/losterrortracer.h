@@ -10,8 +10,15 @@
 class LostErrorTracer
 {
   public:
-    // Called on the posting thread with the element that posted the error and GStreamer's text.
-    using Callback = std::function<void(GstElement* source, const char* text)>;
+    // Called on the posting thread with the element that posted the error and the error message itself.
+    using Callback = std::function<void(GstElement* source, GstMessage* error)>;
+
+    // What a lost error means for a pipeline that is still opening.
+    enum class Verdict {
+        undecided, // the element is still on trial: look again shortly
+        withdrawn, // the element failed its trial and was taken out; decodebin tries the next one
+        fatal,     // the element was kept: its error ends the opening
+    };
 
     // Once per process, before any pipeline leaves NULL: GStreamer's hook table is not thread-safe to change later.
     static void install();
@@ -23,4 +30,5 @@ class LostErrorTracer
 
     // True while the element sits inside the pipeline.
     static bool contains(GstElement* pipeline, GstElement* element);
+    static Verdict judge(GstElement* pipeline, GstElement* source);
 };

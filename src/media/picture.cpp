@@ -2,8 +2,8 @@
 
 #include "audiochannelmixer.h"
 #include "meshvideofeed.h"
+#include "stillimage.h"
 
-#include <QImageReader>
 #include <QMimeDatabase>
 
 Picture::Picture(const PlayerFactory& makePlayer, QObject* parent) : QObject(parent), m_player(makePlayer(this)) {}
@@ -31,9 +31,7 @@ void Picture::load(const std::optional<QUrl>& url)
     if (!url) return;
     const QMimeType type = QMimeDatabase().mimeTypeForFile(url->fileName(), QMimeDatabase::MatchExtension);
     if (type.name().startsWith(QLatin1String("image/"))) {
-        QImageReader reader(url->toLocalFile());
-        reader.setAutoTransform(true);
-        const QImage image = reader.read();
+        const QImage image = readStillImage(url->toLocalFile());
         setImage(image.isNull() ? std::nullopt : std::optional(image));
         return;
     }

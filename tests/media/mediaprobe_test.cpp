@@ -1,6 +1,7 @@
 #include "mediafixtures.h"
 #include "mediaprobe.h"
 
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -38,4 +39,46 @@ TEST(MediaProbe, FrameAtATimeInColourAndScaled)
     EXPECT_EQ(small->size(), QSize(160, 90));
 
     EXPECT_FALSE(videoFrameAt(fileUrl(MediaFixtures::missing()), 0));
+}
+
+// A grab at a frame's own start time shows that frame, never the one before it.
+TEST(MediaProbe, FrameAtExactFrameTimesIsThatFrame)
+{
+    const QUrl clip = fileUrl(MediaFixtures::indexedVideo(60));
+    for (int index : {0, 1, 15, 29, 30, 31, 45, 59}) {
+        SCOPED_TRACE(index);
+        const std::optional<QImage> frame = videoFrameAt(clip, index / 30.0);
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(MediaFixtures::frameIndexOf(*frame), index);
+    }
+    const std::optional<QImage> between = videoFrameAt(clip, 1.01);
+    ASSERT_TRUE(between);
+    EXPECT_EQ(MediaFixtures::frameIndexOf(*between), 30);
+}
+
+// The demuxer's error on a truncated file is dropped by decodebin while it is still trying the demuxer: the probes
+// must hear it anyway and give up at once, every time.
+TEST(MediaProbe, TruncatedFileFailsEveryProbeWithinASecond)
+{
+    const QUrl truncated = fileUrl(MediaFixtures::truncated(MediaFixtures::video({.seconds = 2}), 0.5));
+    for (int run = 0; run < 20; ++run) {
+        SCOPED_TRACE(run);
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_FALSE(mediaDuration(truncated));
+        EXPECT_LT(clock.restart(), 1000);
+        EXPECT_FALSE(videoFrameAt(truncated, 0));
+        EXPECT_LT(clock.restart(), 1000);
+        EXPECT_FALSE(videoFrameAt(truncated, 1.0));
+        EXPECT_LT(clock.elapsed(), 1000);
+    }
+}
+
+TEST(MediaProbe, AsyncFormsAnswerOffTheCallingThread)
+{
+    QFuture<std::optional<double>> duration = mediaDurationAsync(fileUrl(MediaFixtures::video({.seconds = 2})));
+    QFuture<std::optional<QImage>> frame = videoFrameAtAsync(fileUrl(MediaFixtures::indexedVideo(60)), 1.0);
+    EXPECT_NEAR(duration.result().value_or(0), 2.0, 0.05);
+    ASSERT_TRUE(frame.result());
+    EXPECT_EQ(MediaFixtures::frameIndexOf(*frame.result()), 30);
 }

@@ -35,6 +35,17 @@ TEST(Picture, AnImageFileBecomesTheStillImage)
     EXPECT_TRUE(picture.url());
 }
 
+TEST(Picture, AStillTaggedInAnotherColourSpaceIsShownInSrgb)
+{
+    Picture picture(defaultPlayerFactory());
+    picture.load(fileUrl(MediaFixtures::png({8, 8}, QColor(200, 100, 50), QColorSpace::DisplayP3)));
+    ASSERT_TRUE(picture.image());
+    const QColor shown = picture.image()->pixelColor(4, 4);
+    EXPECT_NEAR(shown.red(), 215, 1);
+    EXPECT_NEAR(shown.green(), 93, 1);
+    EXPECT_NEAR(shown.blue(), 31, 1);
+}
+
 TEST(Picture, AVideosTransitionFrameIsCapturedOnceAndLoadingNoneEmptiesEverything)
 {
     Picture picture(defaultPlayerFactory());

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -71,6 +72,43 @@ QString MediaFixtures::video(const VideoSpec& wanted)
     return launch("video-v1 " + pipeline, h264 ? "mp4" : "webm", pipeline);
 }
 
+QString MediaFixtures::indexedVideo(int frames, int fps)
+{
+    const QString key = QString("indexed-v2 %1 %2").arg(frames).arg(fps);
+    const QString directory = cachedPath(key, "frames");
+    QDir().mkpath(directory);
+    for (int index = 0; index < frames; ++index) {
+        const QString name = QString("%1/%2.png").arg(directory).arg(index, 4, 10, QChar('0'));
+        if (QFileInfo::exists(name))
+            continue;
+        QImage image(QSize(320, 240), QImage::Format_RGB32);
+        image.fill(Qt::gray);
+        QPainter painter(&image);
+        for (int bit = 0; bit < 8; ++bit)
+            painter.fillRect(bit * 40, 0, 40, 120, (index >> bit) & 1 ? Qt::white : Qt::black);
+        painter.end();
+        QSaveFile out(name);
+        if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit())
+            throw std::runtime_error("cannot write " + name.toStdString());
+    }
+    // The location's printf pattern is added after arg(), which would read its digits as a place marker.
+    const QString pipeline = QString("index=0 stop-index=%1 caps=image/png,framerate=%2/1 ! pngdec ! videoconvert ! "
+                                     "video/x-raw,format=I420 ! x264enc speed-preset=veryfast key-int-max=%2 ! "
+                                     "mp4mux ! %OUT%")
+                                 .arg(frames - 1)
+                                 .arg(fps);
+    return launch(key, "mp4", "multifilesrc location=" + directory + "/%04d.png " + pipeline);
+}
+
+int MediaFixtures::frameIndexOf(const QImage& frame)
+{
+    int index = 0;
+    for (int bit = 0; bit < 8; ++bit)
+        if (qGray(frame.pixel(frame.width() * (bit * 40 + 20) / 320, frame.height() * 60 / 240)) > 128)
+            index |= 1 << bit;
+    return index;
+}
+
 QString MediaFixtures::wav(const WavSpec& wanted)
 {
     const int buffers = int(wanted.seconds * 100 + 0.5);
@@ -84,13 +122,17 @@ QString MediaFixtures::wav(const WavSpec& wanted)
     return launch("wav-v1 " + pipeline, "wav", pipeline);
 }
 
-QString MediaFixtures::png(QSize size, QColor color)
+QString MediaFixtures::png(QSize size, QColor color, QColorSpace::NamedColorSpace space)
 {
-    const QString target = cachedPath(
-        QString("png-v1 %1x%2 %3").arg(size.width()).arg(size.height()).arg(color.name(QColor::HexArgb)), "png");
+    QString key = QString("png-v1 %1x%2 %3").arg(size.width()).arg(size.height()).arg(color.name(QColor::HexArgb));
+    if (space != QColorSpace::SRgb)
+        key += QString(" space %1").arg(int(space));
+    const QString target = cachedPath(key, "png");
     if (QFileInfo::exists(target)) return target;
     QImage image(size, QImage::Format_ARGB32);
     image.fill(color);
+    if (space != QColorSpace::SRgb)
+        image.setColorSpace(QColorSpace(space));
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit())
         throw std::runtime_error("cannot write " + target.toStdString());

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QColor>
+#include <QColorSpace>
+#include <QImage>
 #include <QSize>
 #include <QString>
 
@@ -32,10 +34,14 @@ namespace MediaFixtures {
 
 // H.264 in .mp4 or VP8 in .webm, a moving test pattern; sound is a 440 Hz sine.
 QString video(const VideoSpec& wanted = {});
+// An H.264 .mp4 whose frames show their own index (see frameIndexOf).
+QString indexedVideo(int frames, int fps = 30);
+// The index an indexedVideo frame shows: eight black or white squares across the top, bit 0 on the left.
+int frameIndexOf(const QImage& frame);
 // A 16-bit sine WAV.
 QString wav(const WavSpec& wanted = {});
-// A PNG filled with one colour.
-QString png(QSize size = {64, 48}, QColor color = Qt::red);
+// A PNG filled with one colour; tagged with the colour space's profile unless it is sRGB (then untagged).
+QString png(QSize size = {64, 48}, QColor color = Qt::red, QColorSpace::NamedColorSpace space = QColorSpace::SRgb);
 // A file holding the given bytes under the given name.
 QString file(const QString& name, const QByteArray& bytes);
 // The first fraction of another file's bytes.

@@ -1,0 +1,140 @@
+#include "probepipeline.h"
+
+#include "gstinit.h"
+#include "losterrortracer.h"
+#include "mediafailure.h"
+#include "seektarget.h"
+
+#include <QElapsedTimer>
+#include <gst/gst.h>
+#include <vector>
+
+namespace {
+
+// The last resort for a pipeline that neither prerolls nor reports anything.
+constexpr qint64 probeTimeoutMs = 10000;
+// How often an error dropped while decodebin was still trying its element is looked at again.
+constexpr GstClockTime trialPoll = 10 * GST_MSECOND;
+constexpr const char* lostErrorName = "lumo-probe-lost-error";
+// playbin flags: video and audio only, no converters or volume of its own.
+constexpr guint videoFlag = 0x1;
+constexpr guint audioFlag = 0x2;
+constexpr guint nativeVideoFlag = 0x40;
+
+QByteArray uriOf(const QUrl& url)
+{
+    return (url.isRelative() ? QUrl::fromLocalFile(url.path()) : url).toEncoded();
+}
+
+GstBusSyncReply noteDelivered(GstBus*, GstMessage* message, gpointer)
+{
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
+        LostErrorTracer::delivered(message);
+    return GST_BUS_PASS;
+}
+
+} // namespace
+
+ProbePipeline::ProbePipeline(const QUrl& url, GstElement* videoSink, bool audio) : m_url(QUrl::fromEncoded(uriOf(url)))
+{
+    initGstreamer();
+    m_pipeline = gst_element_factory_make("playbin", nullptr);
+    gst_object_ref_sink(m_pipeline);
+    if (!videoSink)
+        videoSink = gst_element_factory_make("fakesink", nullptr);
+    GstElement* audioSink = gst_element_factory_make("fakesink", nullptr);
+    g_object_set(m_pipeline, "uri", m_url.toEncoded().constData(), "flags",
+                 videoFlag | nativeVideoFlag | (audio ? audioFlag : 0), "video-sink", videoSink, "audio-sink",
+                 audioSink, nullptr);
+    m_bus = gst_element_get_bus(m_pipeline);
+    gst_bus_set_sync_handler(m_bus, noteDelivered, nullptr, nullptr);
+    LostErrorTracer::watch(m_pipeline, [bus = m_bus](GstElement* source, GstMessage* error) {
+        GstStructure* details = gst_structure_new(lostErrorName, "error", GST_TYPE_MESSAGE, error, nullptr);
+        gst_bus_post(bus, gst_message_new_application(GST_OBJECT(source), details));
+    });
+}
+
+ProbePipeline::~ProbePipeline()
+{
+    LostErrorTracer::unwatch(m_pipeline);
+    gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    gst_bus_set_sync_handler(m_bus, nullptr, nullptr, nullptr);
+    gst_object_unref(m_bus);
+    gst_object_unref(m_pipeline);
+}
+
+bool ProbePipeline::preroll()
+{
+    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    return waitForPreroll();
+}
+
+bool ProbePipeline::seek(double seconds)
+{
+    if (!gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
+                                 GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                 exactSeekTarget(seconds))) {
+        m_error = QStringLiteral("The file cannot seek to %1 s").arg(seconds);
+        return false;
+    }
+    return waitForPreroll();
+}
+
+std::optional<double> ProbePipeline::duration() const
+{
+    gint64 duration = 0;
+    if (!gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) || duration <= 0)
+        return std::nullopt;
+    return double(duration) / GST_SECOND;
+}
+
+bool ProbePipeline::waitForPreroll()
+{
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<GstMessage*> lost;
+    const auto finish = [&](bool prerolled, const QString& text) {
+        m_error = text;
+        for (GstMessage* message : lost)
+            gst_message_unref(message);
+        return prerolled;
+    };
+    const auto types = GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_APPLICATION);
+    while (true) {
+        const qint64 left = probeTimeoutMs - clock.elapsed();
+        if (left <= 0)
+            return finish(false, QStringLiteral("The media did not open within %1 seconds").arg(probeTimeoutMs / 1000));
+        const GstClockTime wait = lost.empty() ? GstClockTime(left) * GST_MSECOND : trialPoll;
+        if (GstMessage* message = gst_bus_timed_pop_filtered(m_bus, wait, types)) {
+            if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE) {
+                gst_message_unref(message);
+                return finish(true, {});
+            }
+            if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+                const QString text = mediaFailureText(message, m_url);
+                gst_message_unref(message);
+                return finish(false, text);
+            }
+            if (gst_message_has_name(message, lostErrorName))
+                lost.push_back(message);
+            else
+                gst_message_unref(message);
+        }
+        for (auto it = lost.begin(); it != lost.end();) {
+            GstMessage* message = *it;
+            switch (LostErrorTracer::judge(m_pipeline, GST_ELEMENT(GST_MESSAGE_SRC(message)))) {
+            case LostErrorTracer::Verdict::undecided:
+                ++it;
+                break;
+            case LostErrorTracer::Verdict::withdrawn:
+                gst_message_unref(message);
+                it = lost.erase(it);
+                break;
+            case LostErrorTracer::Verdict::fatal: {
+                const GValue* error = gst_structure_get_value(gst_message_get_structure(message), "error");
+                return finish(false, mediaFailureText(GST_MESSAGE(g_value_get_boxed(error)), m_url));
+            }
+            }
+        }
+    }
+}

@@ -1,0 +1,68 @@
+#include "consoleprocess.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QThread>
+
+ConsoleProcess::ConsoleProcess(const QString& executable) : m_executable(executable) {}
+
+ConsoleProcess::~ConsoleProcess()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(10000);
+    }
+}
+
+bool ConsoleProcess::start()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", m_home.path());
+    environment.insert("XDG_CONFIG_HOME", m_home.filePath(".config"));
+    environment.insert("XDG_DATA_HOME", m_home.filePath(".local/share"));
+    environment.insert("XDG_RUNTIME_DIR", m_home.path());
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_clock.start();
+    m_process.start(m_executable, {});
+    return m_process.waitForStarted(30000);
+}
+
+std::optional<QRect> ConsoleProcess::findWindow() const
+{
+    QProcess info;
+    info.start("xwininfo", {"-name", "Lumoria"});
+    if (!info.waitForFinished(10000) || info.exitCode() != 0)
+        return std::nullopt;
+    const QString text = QString::fromLocal8Bit(info.readAllStandardOutput());
+    if (!text.contains("IsViewable"))
+        return std::nullopt;
+    auto number = [&](const QString& label) {
+        const QRegularExpressionMatch match = QRegularExpression(label + ":\\s*(-?\\d+)").match(text);
+        return match.hasMatch() ? match.captured(1).toInt() : 0;
+    };
+    return QRect(number("Absolute upper-left X"), number("Absolute upper-left Y"), number("Width"), number("Height"));
+}
+
+std::optional<QRect> ConsoleProcess::waitForWindow(int timeoutMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < timeoutMs && m_process.state() == QProcess::Running) {
+        if (const std::optional<QRect> window = findWindow()) {
+            m_windowShownAfter = m_clock.elapsed();
+            return window;
+        }
+        QThread::msleep(5);
+    }
+    return std::nullopt;
+}
+
+bool ConsoleProcess::quit(int timeoutMs)
+{
+    m_process.terminate();
+    const bool ended = m_process.waitForFinished(timeoutMs);
+    m_errors = QString::fromLocal8Bit(m_process.readAllStandardError());
+    return ended;
+}
