@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include "assign.h"
+#include "cuecycle.h"
 #include "delayedtask.h"
 #include "displaybindings.h"
 #include "filequeue.h"
@@ -50,9 +51,8 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     m_timelineTask.setTimerType(Qt::PreciseTimer);
     m_timelineTask.setInterval(15ms);
     connect(&m_timelineTask, &QTimer::timeout, this, &Engine::stepTimeline);
-    m_projectionAdvance.setSingleShot(true);
-    m_projectionAdvance.setTimerType(Qt::PreciseTimer);
-    connect(&m_projectionAdvance, &QTimer::timeout, this, &Engine::stepProjectionAdvance);
+    const auto isPaused = [this] { return m_paused; };
+    m_cueCycle = new CueCycle(m_services.clock, isPaused, this);
     for (Bus bus : allCases<Bus>())
         m_audio[size_t(bus)] = m_services.players(this).release();
     syncScreens();

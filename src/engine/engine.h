@@ -2,6 +2,7 @@
 
 #include "displayscreen.h"
 #include "player.h"
+#include "projectionrun.h"
 #include "remoteplaybackmode.h"
 #include "screenclip.h"
 #include "show.h"
@@ -26,6 +27,7 @@
 
 class AudioChannelMixer;
 class Clock;
+class CueCycle;
 class DelayedTask;
 class DisplayBindings;
 class DisplayProvider;
@@ -182,6 +184,9 @@ class Engine : public QObject
     // Takes everything off the air; the lights stay as they are.
     void stop(bool cancelMessages);
 
+    // Automatic runs: one cue or the whole list, once or looped; false when the run was refused.
+    bool beginProjection(ProjectionMode mode, const std::optional<Cue>& cue);
+
     // Lighting: the show's Art-Net target applied now, and a cue's fade.
     void configureLights();
     void applyLighting(const std::optional<Lighting>& lighting);
@@ -289,7 +294,6 @@ class Engine : public QObject
 
     std::optional<Cue> nextPlaybackCue() const;
     void queueProjectionAdvance();
-    void stepProjectionAdvance();
     void advanceProjection();
     void playProjectionCue();
     void legacyProjectionEnded(Player* player);
@@ -320,12 +324,9 @@ class Engine : public QObject
     std::optional<Cue> m_current;
     std::optional<ProjectionMode> m_projectionMode;
     QString m_projectionPosition;
-    QList<Cue> m_projectionCues;
-    QList<MediaAsset> m_projectionAssets;
-    int m_projectionIndex = 0;
-    QTimer m_projectionAdvance;
-    double m_projectionStartedAt = 0;
-    std::optional<double> m_projectionPauseStarted;
+    ProjectionRun m_run;
+    // The shortest time on air of a run's cue and of each round of a phone's loop.
+    CueCycle* m_cueCycle;
     std::optional<RemotePlaybackMode> m_remotePlaybackMode;
     QSet<const Player*> m_remotePlaybackItems;
     // Whether a player of the remote playback failed; its failure then stays on the status line.
