@@ -3,9 +3,10 @@
 #include "mappedoutput.h"
 #include "screendisplayprovider.h"
 
+#include <QGuiApplication>
+#include <QOpenGLWidget>
 #include <QScreen>
 #include <QVBoxLayout>
-#include <QWindow>
 
 ScreenOutputWindow::ScreenOutputWindow(Engine& engine, const ScreenRole& role, QScreen* screen,
                                        const DisplayScreen& display)
@@ -19,11 +20,16 @@ ScreenOutputWindow::ScreenOutputWindow(Engine& engine, const ScreenRole& role, Q
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_output);
+    // Created for OpenGL content from the start (a GL view present when it is first shown): adding the first GL view
+    // to a shown window makes Qt recreate it, on the first display.
+    auto* glMark = new QOpenGLWidget(this);
+    glMark->hide();
     setScreen(screen);
     place(display);
     show();
-    connect(windowHandle(), &QWindow::screenChanged, this, [this](QScreen* now) {
-        if (now != m_screen)
+    delete glMark;
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this](QScreen* removed) {
+        if (removed == m_screen)
             screenLost();
     });
     connect(screen, &QObject::destroyed, this, &ScreenOutputWindow::screenLost);
@@ -50,6 +56,9 @@ void ScreenOutputWindow::screenLost()
 
 std::unique_ptr<OutputWindow> OutputWindows::open(Engine& engine, const ScreenRole& role, const DisplayScreen& display)
 {
+    // Without a window system there is no display to cover (and no OpenGL for the views).
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return nullptr;
     QScreen* screen = ScreenDisplayProvider::screen(display.number);
     if (!screen)
         return nullptr;

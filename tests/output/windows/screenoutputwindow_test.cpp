@@ -121,6 +121,20 @@ TEST(TwoDisplays, BoundScreenCoversTheSecondDisplayWithItsMappedProgramme)
     EXPECT_EQ(capture.pixelColor(300, 40), QColor(Qt::black));
     EXPECT_LT(capture.pixelColor(1720, 540).value(), 80); // blended out towards the right edge
 
+    // A mesh replaces the corner pin in place: the window stays where it is and draws through the renderer.
+    mapping.corners = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    QList<QPointF> nodes = mapping.meshPoints();
+    nodes[4] += QPointF(0.15, 0);
+    mapping.mesh = nodes;
+    engine.setMapping(mapping, kSecond);
+    EXPECT_TRUE(waitUntil([&] {
+        capture = QGuiApplication::screens()[1]->grabWindow(0).toImage();
+        return capture.pixelColor(1100, 540) == QColor(Qt::green);
+    }));
+    capture.save(QStringLiteral(LUMO_TEST_SHOTS "/output-window-screen2-curved.png"));
+    EXPECT_EQ(windowTitled(kSecond.rawValue)->screen(), QGuiApplication::screens()[1]);
+    EXPECT_EQ(xGeometry(qgetenv("DISPLAY") + ".1", kSecond.rawValue), QStringLiteral("0 0 1920 1080"));
+
     engine.bind(kSecond, std::nullopt);
     EXPECT_FALSE(engine.hasOutputWindow(kSecond));
     EXPECT_TRUE(waitUntil([&] { return !windowTitled(kSecond.rawValue); }));
