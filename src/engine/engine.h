@@ -65,8 +65,6 @@ class Engine : public QObject
         // Opens the output windows of bound screens; without one, bound screens stay without window.
         std::shared_ptr<OutputWindowFactory> windows;
         PlayerFactory players;
-        // Whether the edit being recorded comes from a mouse drag.
-        std::function<bool()> isDragging;
         // Where Art-Net packets go on the node; the standard port when empty.
         std::optional<quint16> artNetPort;
         // Makes the mobile-remote host, as a child of the engine, on first use of remoteHost(). The remote library
@@ -114,6 +112,30 @@ class Engine : public QObject
     void setProjectionTestPattern(bool on);
 
     QUndoStack* editHistory() { return &m_editHistory; }
+    // One operator action is one undo step: the show writes made while a group is open are recorded as one.
+    // Groups nest; the step closes with the outermost.
+    void beginEditGroup();
+    void endEditGroup();
+    // Keeps an edit group open for the life of a scope.
+    class EditGroup
+    {
+      public:
+        explicit EditGroup(Engine& engine) : m_engine(&engine) { engine.beginEditGroup(); }
+        ~EditGroup()
+        {
+            if (m_engine)
+                m_engine->endEditGroup();
+        }
+        EditGroup(const EditGroup&) = delete;
+        EditGroup& operator=(const EditGroup&) = delete;
+
+      private:
+        QPointer<Engine> m_engine;
+    };
+    // A drag in a view: begun when the mouse goes down on what it moves, ended when the button is released. Its
+    // edits, each within 0.4 s of the one before, are one undo step; edits outside a drag are never merged.
+    void beginDrag();
+    void endDrag();
     TimelineClock* timelineClock() const { return m_timelineClock; }
     double timelinePosition() const { return m_timelinePosition; }
     const std::shared_ptr<AudioChannelMixer>& audioMixer() const { return m_audioMixer; }
@@ -198,6 +220,8 @@ class Engine : public QObject
 
   private:
     void projectChanged(const Show& previous);
+    void recordEdit(const Show& previous, bool drag, double now);
+    bool isNewestStep(const ShowEdit* step) const;
     void restoreEdit(const Show& target);
     void replaceShow(const Show& show);
     void queueRecovery();
@@ -286,7 +310,11 @@ class Engine : public QObject
     bool m_tracksProjectEdits = false;
     bool m_restoringEdit = false;
     double m_lastDragChange;
+    int m_dragDepth = 0;
+    // The newest step, while a drag or an edit group may still extend it.
     ShowEdit* m_dragStep = nullptr;
+    int m_editGroupDepth = 0;
+    ShowEdit* m_groupStep = nullptr;
     DelayedTask* m_recoveryTask;
     FileQueue* m_fileQueue;
     QString m_recoveryPath;
@@ -338,6 +366,8 @@ class Engine : public QObject
     QHash<QUuid, MediaAsset> m_timelineAssets;
     // For each screen, the indices in the playing order of its video clips.
     QHash<ScreenRole, QList<int>> m_timelineVideos;
+    // Screens that still show the last picture of the cue before, until this cue's opening video is ready there.
+    QSet<ScreenRole> m_heldScreens;
     // For each screen, the index in the playing order of its last clip.
     QHash<ScreenRole, int> m_lastScreenEvent;
     int m_timelineIndex = 0;
