@@ -1,6 +1,7 @@
 #include "consolestatusbar.h"
 
 #include "consolecolors.h"
+#include "consoletext.h"
 #include "elidedlabel.h"
 #include "engine.h"
 #include "lumoicons.h"
@@ -15,9 +16,7 @@ ConsoleStatusBar::ConsoleStatusBar(Engine& engine, QWidget* parent)
     QPalette p = palette();
     p.setColor(QPalette::Window, ConsoleColors::barBackground());
     setPalette(p);
-    QFont caption = font();
-    caption.setPointSizeF(caption.pointSizeF() * 0.85);
-    setFont(caption);
+    setFont(ConsoleText::caption(font()));
 
     auto* icon = new QLabel(this);
     const int side = fontMetrics().height();

@@ -1,10 +1,14 @@
 #include "consoleview.h"
 
 #include "consolecolors.h"
+#include "consoleheader.h"
 #include "consolesheet.h"
 #include "consolestate.h"
 #include "consolestatusbar.h"
+#include "cuelist.h"
+#include "dialogprojectchooser.h"
 #include "engine.h"
+#include "preflightcheck.h"
 #include "screenscolumnplaceholder.h"
 #include "sectionplaceholder.h"
 #include "timelineeditorplaceholder.h"
@@ -49,7 +53,7 @@ void applyTint(QWidget* widget)
 ConsoleView::ConsoleView(Engine& engine, LumoSettings& settings, WindowOpener openWindow,
                          TimelineEditorFactory timelineEditor, QWidget* parent)
     : QWidget(parent), m_engine(engine), m_settings(settings), m_openWindow(std::move(openWindow)),
-      m_state(new ConsoleState(engine, settings, this))
+      m_chooser(std::make_unique<DialogProjectChooser>()), m_state(new ConsoleState(engine, settings, this))
 {
     paintBackground(this, ConsoleColors::windowBackground());
     applyTint(this);
@@ -89,12 +93,13 @@ void ConsoleView::openWindow(const QString& id) const
 
 QWidget* ConsoleView::makeHeader()
 {
-    return new SectionPlaceholder("顶栏 · 工程菜单", this, 30);
+    return new ConsoleHeader(
+        *m_state, *m_chooser, [this](const QString& id) { openWindow(id); }, this);
 }
 
 QWidget* ConsoleView::makeCueList()
 {
-    return new SectionPlaceholder("节目单", this);
+    return new CueList(*m_state, this);
 }
 
 QWidget* ConsoleView::makeScreensColumn()
@@ -109,7 +114,8 @@ QWidget* ConsoleView::makeInspector()
 
 QWidget* ConsoleView::makePreflight()
 {
-    return new SectionPlaceholder("投放检查", this);
+    return new PreflightCheck(
+        *m_state, [this](const QString& id) { openWindow(id); }, this);
 }
 
 QWidget* ConsoleView::makeLightingModule()

@@ -3,12 +3,14 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "consolesheet.h"
 class ConsoleState;
 class ConsoleStatusBar;
 class Engine;
 class LumoSettings;
+class ProjectChooser;
 
 // Opens one of the application's single windows by its id ("remote-control", "user-guide", "projector-mapping",
 // "projection-monitor"); a window already open comes forward.
@@ -68,6 +70,8 @@ class ConsoleView : public QWidget
     Engine& m_engine;
     LumoSettings& m_settings;
     WindowOpener m_openWindow;
+    // The open and save panels of the project menu.
+    std::unique_ptr<ProjectChooser> m_chooser;
     ConsoleState* m_state;
     QWidget* m_header = nullptr;
     QWidget* m_cueList = nullptr;

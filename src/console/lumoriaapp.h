@@ -45,10 +45,11 @@ class LumoriaApp : public QObject
     SingleWindows& singleWindows() const { return *m_windows; }
     void openWindow(const QString& id);
     void show();
+    // Brings a window left outside every display (its display went away) back onto the primary one, and says so.
+    void keepWindowsOnScreens();
 
   private:
     void reportStartProblems(const QString& recoveryDirectory);
-    void keepWindowsOnScreens();
 
     std::shared_ptr<AudioChannelMixer> m_mixer;
     LumoSettings* m_settings;

@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "cuecycle.h"
 #include "directfile.h"
 #include "picture.h"
 #include "timelineclock.h"
@@ -16,6 +17,7 @@ static bool isMovie(const std::optional<QUrl>& url)
 
 void Engine::start(const Cue& cue, double position, bool startPaused, std::optional<RemotePlaybackMode> remoteMode)
 {
+    m_cueCycle->markStart();
     m_remotePlaybackMode = remoteMode;
     m_remotePlaybackItems.clear();
     m_remotePlaybackFailed = false;
@@ -24,6 +26,7 @@ void Engine::start(const Cue& cue, double position, bool startPaused, std::optio
         if (startsWithVideo(cue, role))
             preserving.insert(role);
     resetTimeline(preserving);
+    m_heldScreens = preserving;
     clearObservers();
     setCurrent(cue);
     if (!m_projectionMode)

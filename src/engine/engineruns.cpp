@@ -1,65 +1,66 @@
 #include "engine.h"
 
-#include "clock.h"
+#include "cuecycle.h"
+#include "independentscreens.h"
 #include "picture.h"
 #include "timelinesender.h"
 
-using namespace std::chrono_literals;
-
-// Every cue of an automatic run stays on air at least this long, counted in unpaused time.
-static constexpr double kShortestRunCue = 1.0;
-
 std::optional<Cue> Engine::nextPlaybackCue() const
 {
-    if (!m_projectionMode)
-        return next();
-    const int following = m_projectionIndex + 1;
-    if (following < m_projectionCues.size())
-        return m_projectionCues.at(following);
-    if (repeats(*m_projectionMode) && !m_projectionCues.isEmpty())
-        return m_projectionCues.first();
-    return std::nullopt;
+    return m_projectionMode ? m_run.following() : next();
+}
+
+bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue)
+{
+    if (m_projectionMode)
+        return false;
+    QList<Cue> cues;
+    if (usesPlaylist(mode))
+        cues = m_show.cues;
+    else if (cue)
+        cues = {*cue};
+    if (cues.isEmpty()) {
+        setMessage(QStringLiteral("请选择节目"));
+        return false;
+    }
+    QList<MediaAsset> assets = m_show.assets.value_or(QList<MediaAsset>{});
+    for (const Cue& each : std::as_const(cues)) {
+        const QList<PlaybackIssue> issues = playbackIssues({each}, assets, false);
+        if (!issues.isEmpty()) {
+            setMessage(each.name + QStringLiteral(" · ") + issues.first().text);
+            return false;
+        }
+    }
+    setProjectionTestPattern(false);
+    stop(true);
+    m_run = ProjectionRun(mode, std::move(cues), std::move(assets));
+    setProjectionMode(mode);
+    playProjectionCue();
+    return true;
 }
 
 void Engine::queueProjectionAdvance()
 {
-    if (!m_projectionMode)
-        return;
-    m_projectionAdvance.start(0ms);
-}
-
-// While paused it looks again every 0.1 s; otherwise it waits out the cue's shortest time on air.
-void Engine::stepProjectionAdvance()
-{
-    const double remaining = m_projectionStartedAt - m_services.clock->uptime() + kShortestRunCue;
-    if (m_paused || remaining > 0) {
-        const double wait = m_paused ? 0.1 : std::max(remaining, 0.01);
-        m_projectionAdvance.start(std::chrono::milliseconds(std::llround(wait * 1000)));
-        return;
-    }
-    advanceProjection();
+    if (m_projectionMode)
+        m_cueCycle->whenShownLongEnough([this] { advanceProjection(); });
 }
 
 void Engine::advanceProjection()
 {
     if (!m_projectionMode)
         return;
-    const int following = m_projectionIndex + 1;
-    if (following == m_projectionCues.size() && !repeats(*m_projectionMode)) {
+    if (!m_run.advance()) {
         stop(false);
         setMessage(QStringLiteral("投放完成"));
         return;
     }
-    m_projectionIndex = following % m_projectionCues.size();
     playProjectionCue();
 }
 
 void Engine::playProjectionCue()
 {
-    setProjectionPosition(QString::number(m_projectionIndex + 1) + QStringLiteral(" / ") +
-                          QString::number(m_projectionCues.size()));
-    m_projectionStartedAt = m_services.clock->uptime();
-    start(m_projectionCues.at(m_projectionIndex), 0, false, std::nullopt);
+    setProjectionPosition(m_run.position());
+    start(m_run.cueOnAir(), 0, false, std::nullopt);
 }
 
 void Engine::legacyProjectionEnded(Player* player)
@@ -83,7 +84,7 @@ void Engine::legacyProjectionEnded(Player* player)
 void Engine::finishRemotePlayback(const Cue& cue, RemotePlaybackMode mode)
 {
     if (mode == RemotePlaybackMode::loop) {
-        start(cue, 0, false, RemotePlaybackMode::loop);
+        m_cueCycle->whenShownLongEnough([this, cue] { start(cue, 0, false, RemotePlaybackMode::loop); });
         return;
     }
     setMessage(QStringLiteral("单次播放完成 · ") + cue.name);
@@ -91,16 +92,15 @@ void Engine::finishRemotePlayback(const Cue& cue, RemotePlaybackMode mode)
 
 void Engine::stop(bool cancelMessages)
 {
+    if (cancelMessages)
+        m_independent->returnAll();
     for (const std::shared_ptr<Picture>& prepared : std::as_const(m_preparedVideos))
         prepared->cancelPreload();
     m_preparedVideos.clear();
-    m_projectionAdvance.stop();
+    m_cueCycle->cancel();
     setProjectionMode(std::nullopt);
     setProjectionPosition({});
-    m_projectionCues.clear();
-    m_projectionAssets.clear();
-    m_projectionIndex = 0;
-    m_projectionPauseStarted.reset();
+    m_run = {};
     m_legacyProjectionItems.clear();
     m_remotePlaybackItems.clear();
     m_remotePlaybackMode.reset();

@@ -12,7 +12,7 @@ static constexpr double kLateVideoSeek = 0.05;
 
 QList<MediaAsset> Engine::runAssets() const
 {
-    return m_projectionMode ? m_projectionAssets : m_show.assets.value_or(QList<MediaAsset>{});
+    return m_projectionMode ? m_run.assets() : m_show.assets.value_or(QList<MediaAsset>{});
 }
 
 void Engine::startTimeline(const QList<TimelineEvent>& events, const Cue& cue, bool startImmediately)
@@ -223,6 +223,7 @@ void Engine::resetTimeline(const QSet<ScreenRole>& preserving)
     m_timelineEvents.clear();
     m_timelineVideos.clear();
     m_lastScreenEvent.clear();
+    m_heldScreens.clear();
     m_timelineIndex = 0;
     m_timelineAssets.clear();
     m_timelinePosition = 0;

@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include "clock.h"
+#include "cuecycle.h"
 #include "delayedtask.h"
 #include "picture.h"
 #include "timelineclock.h"
@@ -127,14 +128,10 @@ void Engine::togglePause()
     const bool pausing = !m_paused;
     setPaused(pausing);
     const Clock& clock = *m_services.clock;
-    if (m_projectionMode) {
-        if (pausing) {
-            m_projectionPauseStarted = clock.uptime();
-        } else if (m_projectionPauseStarted) {
-            m_projectionStartedAt += clock.uptime() - *m_projectionPauseStarted;
-            m_projectionPauseStarted.reset();
-        }
-    }
+    if (pausing)
+        m_cueCycle->pause();
+    else
+        m_cueCycle->resume();
     if (!m_timelineEvents.isEmpty()) {
         if (pausing) {
             m_timelinePosition = clock.uptime() - m_timelineOrigin;

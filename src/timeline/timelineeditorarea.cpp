@@ -35,6 +35,26 @@ double TimelineEditorModel::drawnWidth(const TimelineEvent& event) const
     return TimelineGeometry::drawnWidth(mediaDuration(event), zoom());
 }
 
+QList<TimelineEditorModel::LaneClip> TimelineEditorModel::visibleClips(const TimelineLane& lane,
+                                                                       double viewportWidth) const
+{
+    const QList<TimelineEvent> timeline = events();
+    const QList<MediaAsset> library = assets();
+    const ClipPlacement placement(timeline, library);
+    QList<LaneClip> clips;
+    for (const TimelineEvent& event : timeline) {
+        if (!isValidTime(event.time) || !lane.matches(event))
+            continue;
+        const double x = xOf(event.time, scrollTime(), zoom());
+        const double width = TimelineGeometry::drawnWidth(placement.mediaDuration(event), zoom());
+        if (x >= viewportWidth || x + width <= 0)
+            continue;
+        const MediaAsset* entry = placement.asset(event);
+        clips.append({event, entry ? std::optional(*entry) : std::nullopt, x, width});
+    }
+    return clips;
+}
+
 void TimelineEditorModel::positionPointer(std::optional<TimelineLane> lane, double x)
 {
     if (lane)

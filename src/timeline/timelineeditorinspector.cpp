@@ -2,6 +2,8 @@
 
 #include "clipplacement.h"
 #include "engine.h"
+#include "findbyid.h"
+#include "timelinenotes.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -10,7 +12,6 @@
 using namespace TimelineGeometry;
 
 static const QString kEditOverlapNote = QStringLiteral("同一轨道的素材不能重叠，请调整时间或层级。");
-static const QString kTimeRangeNote = QStringLiteral("请输入 0 至 86400 秒");
 
 QList<TimelineEvent> TimelineEditorModel::pickerEvents() const
 {
@@ -57,8 +58,7 @@ bool TimelineEditorModel::applyEventEdit(int editedCue, const TimelineEvent& edi
     if (cueIndex() != editedCue)
         return false;
     QList<TimelineEvent> timeline = events();
-    const auto stored =
-        std::find_if(timeline.begin(), timeline.end(), [&](const TimelineEvent& e) { return e.id == edited.id; });
+    const auto stored = findById(timeline, edited.id);
     if (stored == timeline.end())
         return false;
     if (placementFieldsDiffer(edited, *stored)) {
@@ -118,8 +118,7 @@ void TimelineEditorModel::openNewMessage()
 void TimelineEditorModel::saveMessage(const TimelineEvent& saved)
 {
     QList<TimelineEvent> timeline = events();
-    const auto stored =
-        std::find_if(timeline.begin(), timeline.end(), [&](const TimelineEvent& e) { return e.id == saved.id; });
+    const auto stored = findById(timeline, saved.id);
     if (stored != timeline.end())
         *stored = saved;
     else

@@ -3,6 +3,7 @@
 #include "assign.h"
 #include "clipplacement.h"
 #include "engine.h"
+#include "findbyid.h"
 #include "timelinelanes.h"
 
 #include <algorithm>
@@ -59,8 +60,7 @@ void TimelineEditorModel::followSelectedEvent()
     if (!m_eventID)
         return;
     const QList<TimelineEvent> all = events();
-    const auto found =
-        std::find_if(all.cbegin(), all.cend(), [&](const TimelineEvent& e) { return e.id == m_eventID; });
+    const auto found = findById(all, *m_eventID);
     if (found == all.cend() || !isValidTime(found->time))
         return;
     const TimelineLane lane = laneOf(*found);

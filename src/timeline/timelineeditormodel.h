@@ -42,6 +42,14 @@ class TimelineEditorModel : public QObject
         double width = 0;
         bool operator==(const ClipMove&) const = default;
     };
+    // A clip as a lane draws it: its event and library entry, and where it lies in the viewport.
+    struct LaneClip
+    {
+        TimelineEvent event;
+        std::optional<MediaAsset> asset;
+        double x = 0;
+        double width = 0;
+    };
     // Picks one media file of a kind for the menu's add entries (an open panel in the application).
     using MediaFileChooser = std::function<std::optional<QUrl>(AssetKind)>;
 
@@ -145,6 +153,8 @@ class TimelineEditorModel : public QObject
     void pan(double dx);
     QList<TimelineGeometry::RulerLabel> rulerLabels(double viewportWidth) const;
     double drawnWidth(const TimelineEvent& event) const;
+    // The clips of a lane that show in a viewport this wide, in the cue's order; events outside the day are left out.
+    QList<LaneClip> visibleClips(const TimelineLane& lane, double viewportWidth) const;
     // A left press or drag on a lane (or on the ruler, without a lane): selects the lane, moves the insertion time,
     // and asks for a preview of the edited cue there.
     void positionPointer(std::optional<TimelineLane> lane, double x);

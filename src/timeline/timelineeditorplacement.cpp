@@ -2,7 +2,9 @@
 
 #include "clipplacement.h"
 #include "engine.h"
+#include "findbyid.h"
 #include "timelinelanes.h"
+#include "timelinenotes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +14,6 @@ using namespace TimelineGeometry;
 
 static const QString kAddOverlapNote = QStringLiteral("同一轨道的素材不能重叠，请调整位置或层级。");
 static const QString kMoveRefusedNote = QStringLiteral("无法移到此处，请选择可用轨道和空白区间。");
-static const QString kTimeRangeNote = QStringLiteral("请输入 0 至 86400 秒");
 static constexpr double kShortestPicture = 0.01;
 
 std::optional<double> TimelineEditorModel::mediaDuration(const TimelineEvent& event) const
@@ -41,7 +42,7 @@ static const MediaAsset* findAsset(const QList<MediaAsset>& library, const std::
 {
     if (!id)
         return nullptr;
-    const auto found = std::find_if(library.cbegin(), library.cend(), [&](const MediaAsset& a) { return a.id == *id; });
+    const auto found = findById(library, *id);
     return found == library.cend() ? nullptr : &*found;
 }
 
@@ -165,8 +166,7 @@ void TimelineEditorModel::dropClip(const TimelineEvent& event, const MediaAsset&
     setMovingClip(std::nullopt);
     const auto destination = clipDestination(event, asset, pointer, translationX, width, viewportWidth, bypassSnap);
     QList<TimelineEvent> timeline = events();
-    const auto stored =
-        std::find_if(timeline.begin(), timeline.end(), [&](const TimelineEvent& e) { return e.id == event.id; });
+    const auto stored = findById(timeline, event.id);
     if (!destination || stored == timeline.end()) {
         setNote(kMoveRefusedNote);
         return;
@@ -193,8 +193,7 @@ void TimelineEditorModel::resizePicture(const TimelineEvent& event, const MediaA
     if (!m_resizeStart)
         return;
     QList<TimelineEvent> timeline = events();
-    const auto stored =
-        std::find_if(timeline.begin(), timeline.end(), [&](const TimelineEvent& e) { return e.id == event.id; });
+    const auto stored = findById(timeline, event.id);
     if (stored == timeline.end())
         return;
 

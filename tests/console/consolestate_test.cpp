@@ -56,11 +56,13 @@ TEST_F(ConsoleStateTest, TicksOfRemovedScreensAreDroppedAndOthersKept)
     setScreens(screens(2));
     EXPECT_EQ(state().selectedScreens(), QSet<ScreenRole>{ScreenRole{"屏幕 1"}});
 
-    state().setScreenPage(0);
+    setScreens(screens(4));
+    state().setScreenPage(1);
     Show renamed = engine().show();
     renamed.cues[0].name = "新名字";
     engine().setShow(renamed);
     EXPECT_EQ(state().selectedScreens(), QSet<ScreenRole>{ScreenRole{"屏幕 1"}}) << "other edits leave the ticks";
+    EXPECT_EQ(state().screenPage(), 1) << "and the page";
 }
 
 TEST_F(ConsoleStateTest, TheSelectionIsTheFirstCueWithTheEnginesId)

@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QScreen>
 #include <QSettings>
+#include <QTest>
 
 TEST_F(ConsoleTest, HoverHelpFollowsTheSwitchLiveAndSurvivesARestart)
 {
@@ -129,4 +131,40 @@ TEST_F(ConsoleTest, TheStatusLineShowsTheMessageOnOneLineAndTheRunState)
     EXPECT_LT(bar->height(), 2 * bar->fontMetrics().height() + 16);
     EXPECT_EQ(bar->runState(), "待机");
     saveShot(window, "console-frame");
+}
+
+TEST_F(ConsoleTest, CtrlZInATextFieldUndoesTheTypingAndElsewhereTheShowsEdit)
+{
+    ConsoleWindow& window = app->consoleWindow();
+    auto* field = new QLineEdit(view().inspector());
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const Show original = engine().show();
+    Show renamed = original;
+    renamed.cues[0].name = "开场前";
+    engine().setShow(renamed);
+
+    field->setFocus();
+    QTest::keyClicks(field, "abc");
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(field->text(), "");
+    EXPECT_EQ(engine().show(), renamed);
+
+    view().setFocus();
+    QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(engine().show(), original);
+}
+
+TEST_F(ConsoleTest, AWindowLeftWithoutADisplayComesBackToThePrimaryOne)
+{
+    ConsoleWindow& window = app->consoleWindow();
+    window.show();
+    app->openWindow("user-guide");
+    QWidget* guide = app->singleWindows().window("user-guide");
+    const QRect primary = QGuiApplication::primaryScreen()->geometry();
+    guide->move(primary.right() + 4000, 0);
+    app->keepWindowsOnScreens();
+    EXPECT_TRUE(primary.contains(guide->frameGeometry().center()));
+    EXPECT_TRUE(engine().message().startsWith("显示器已断开"));
 }

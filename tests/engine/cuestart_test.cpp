@@ -152,6 +152,7 @@ TEST_F(CueStart, RemoteLoopStartsTheWholeCueAgainWhenItsLastPlayerEnds)
     playerOf(video)->finish();
     runEvents(20);
     EXPECT_EQ(sound->generation(), item);
+    clock->now += 1;
     sound->finish();
     runEvents(20);
     EXPECT_GT(sound->generation(), item);

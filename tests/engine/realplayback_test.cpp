@@ -1,5 +1,6 @@
 #include "enginefixture.h"
 
+#include <QElapsedTimer>
 #include <cmath>
 
 // The engine on real players and the real clock, with sound going to a fake sink that still runs in real time.
@@ -56,4 +57,18 @@ TEST_F(RealPlayback, TimelineVideoClipPlaysItsLengthThenTheShowGoesOn)
     ASSERT_TRUE(waitUntil([&] { return player->currentTime() > 0.3; }, 3000));
     EXPECT_TRUE(player->isPlaying());
     ASSERT_TRUE(waitUntil([&] { return onAir(1); }, 5000));
+}
+
+TEST_F(RealPlayback, RunOfOneVideoFinishesWhenTheVideoHasPlayed)
+{
+    const QUrl video = fileUrl(MediaFixtures::video({.seconds = 1.5}));
+    edit([&](Show& show) { show.cues[1].main = video; });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    ASSERT_TRUE(engine->beginProjection(ProjectionMode::cueOnce, cue(1)));
+    EXPECT_EQ(engine->projectionPosition(), QStringLiteral("1 / 1"));
+    ASSERT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("投放完成"); }, 8000));
+    EXPECT_GE(elapsed.elapsed(), 1400);
+    EXPECT_FALSE(engine->projectionMode());
+    EXPECT_FALSE(engine->program(kScreen1)->foreground());
 }

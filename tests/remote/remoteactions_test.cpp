@@ -121,3 +121,31 @@ TEST_F(RemoteActions, PlayOrGoThatStartsNothingSaysSo)
     EXPECT_EQ(status.error, QStringLiteral("GO 未执行"));
     EXPECT_EQ(status.message, QStringLiteral("节目单已结束"));
 }
+
+TEST_F(RemoteActions, EmptyShowListsNoCuesAndNoNextCue)
+{
+    edit([](Show& show) { show.cues.clear(); });
+    const QByteArray reply = host->reply(request(RemoteAction::status, host->code()).encode(), phone);
+    EXPECT_TRUE(reply.contains("\"cues\":[]"));
+    EXPECT_FALSE(reply.contains("\"current\"") || reply.contains("\"next\"") || reply.contains("\"error\""));
+}
+
+TEST(RemoteHostOfEngine, MadeOnceByTheInstalledFactoryAndGoneWithTheEngine)
+{
+    QTemporaryDir folder;
+    Engine::Services services;
+    services.players = [](QObject* parent) { return std::make_unique<FakePlayer>(parent, true); };
+    auto bare = std::make_unique<Engine>(false, nullptr, folder.path(), services);
+    EXPECT_EQ(bare->remoteHost(), nullptr);
+
+    services.makeRemoteHost = RemoteHost::factory();
+    auto engine = std::make_unique<Engine>(false, nullptr, folder.path(), services);
+    QPointer<RemoteHost> host = engine->remoteHost();
+    ASSERT_TRUE(host);
+    EXPECT_EQ(engine->remoteHost(), host);
+    EXPECT_EQ(host->engine(), engine.get());
+    EXPECT_FALSE(host->enabled());
+    EXPECT_TRUE(host->code().isEmpty() && host->lan().isEmpty() && host->pending().isEmpty());
+    engine.reset();
+    EXPECT_FALSE(host);
+}

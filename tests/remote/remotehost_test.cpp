@@ -1,4 +1,5 @@
 #include "remotehostfixture.h"
+#include "remotetransport.h"
 #include "steadyclock.h"
 
 #include <QSignalSpy>
@@ -30,6 +31,40 @@ TEST_F(RemoteHostLifecycle, StartKeepsItsCodeUntilStopAndStopForgetsEveryPhone)
     host->start(true);
     EXPECT_EQ(host->code(), QStringLiteral("01234567")) << "eight digits, leading zero kept";
     EXPECT_EQ(pairingStatus(approved).pairing, QStringLiteral("expired"));
+}
+
+// Records what the host asks of it, and says so in the host's status text as a transport would.
+class FakeTransport : public RemoteTransport
+{
+  public:
+    FakeTransport(RemotePeer::Link link, QStringList& log) : m_link(link), m_log(log) {}
+    RemotePeer::Link link() const override { return m_link; }
+    void start(RemoteHost& host) override
+    {
+        m_log.append(name() + QStringLiteral(" start"));
+        if (m_link == RemotePeer::Link::network)
+            host.setLan(QStringLiteral("lumoria.local"));
+    }
+    void stop() override { m_log.append(name() + QStringLiteral(" stop")); }
+
+  private:
+    QString name() const { return m_link == RemotePeer::Link::network ? QStringLiteral("tcp") : QStringLiteral("ble"); }
+    RemotePeer::Link m_link;
+    QStringList& m_log;
+};
+
+TEST_F(RemoteHostLifecycle, TransportsStartWithTheRemoteAndBluetoothOnlyWhenAllowed)
+{
+    QStringList log;
+    host->addTransport(std::make_unique<FakeTransport>(RemotePeer::Link::network, log));
+    host->addTransport(std::make_unique<FakeTransport>(RemotePeer::Link::bluetooth, log));
+    host->start(false);
+    EXPECT_EQ(host->lan(), QStringLiteral("lumoria.local"));
+    EXPECT_EQ(host->bluetooth(), QStringLiteral("正在启动"));
+    host->start(true);
+    host->stop();
+    host->start(true);
+    EXPECT_EQ(log, QStringList({"tcp start", "tcp stop", "ble stop", "tcp start", "ble start"}));
 }
 
 TEST_F(RemoteHostLifecycle, CodeIsComparedAsTheWholeString)

@@ -126,6 +126,30 @@ TEST_F(TimelineEditor, MenuOffersWhatSuitsThePressPlace)
     EXPECT_EQ(monitors.count(), 1);
 }
 
+TEST_F(TimelineEditor, LanesDrawTheClipsInViewWithinTheDay)
+{
+    const MediaAsset picture = addImage();
+    const MediaAsset openVideo = addVideo(std::nullopt);
+    const TimelineEvent open = clipOn(openVideo, 2, screenLane(kScreen1));
+    const TimelineEvent last = clipOn(picture, 86400, screenLane(kScreen1));
+    TimelineEvent nan = last;
+    nan.time = std::numeric_limits<double>::quiet_NaN();
+    setEvents({clipOn(picture, -1, screenLane(kScreen1)), open, clipOn(picture, 30, screenLane(kScreen1)), last, nan,
+               clipOn(picture, 1.5, screenLane(kScreen1, 2), 0.001)});
+    model->setScrollTime(1.5);
+    auto drawn = [&](const TimelineLane& lane, double width) {
+        QList<std::pair<double, double>> spans;
+        for (const auto& clip : model->visibleClips(lane, width))
+            spans.append({clip.x, clip.width});
+        return spans;
+    };
+    EXPECT_EQ(drawn(screenLane(kScreen1), 480), (QList<std::pair<double, double>>{{24, 24}}));
+    EXPECT_EQ(drawn(screenLane(kScreen1, 2), 480), (QList<std::pair<double, double>>{{0, 1}}));
+    model->setScrollTime(86400);
+    EXPECT_EQ(drawn(screenLane(kScreen1), 480), (QList<std::pair<double, double>>{{0, 48}}));
+    EXPECT_EQ(model->visibleClips(screenLane(kScreen1), 480).first().asset, picture);
+}
+
 TEST_F(TimelineEditor, PressOnALaneSelectsItMovesTheInsertionAndScrubsOnce)
 {
     setScreens({kScreen1, kScreen2});

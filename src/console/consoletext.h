@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QWidget>
+
+// The console's text styles, each made from the font a widget already has, and the colour of a text widget.
+namespace ConsoleText {
+inline QFont scaled(QFont font, double factor, bool bold = false)
+{
+    font.setPointSizeF(font.pointSizeF() * factor);
+    font.setBold(bold);
+    return font;
+}
+inline QFont title2(const QFont& base)
+{
+    return scaled(base, 1.5, true);
+}
+inline QFont headline(const QFont& base)
+{
+    return scaled(base, 1.0, true);
+}
+inline QFont caption(const QFont& base)
+{
+    return scaled(base, 0.85);
+}
+inline QFont caption2(const QFont& base)
+{
+    return scaled(base, 0.8);
+}
+
+inline void setColour(QWidget* text, const QColor& colour)
+{
+    QPalette palette = text->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    text->setPalette(palette);
+}
+} // namespace ConsoleText

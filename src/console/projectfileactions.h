@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class ConsoleState;
+class Engine;
+class ProjectChooser;
+class QWidget;
+
+// The project menu's file work: open, save in place or elsewhere, relink missing media. Failures become the
+// engine's status line; a cancelled panel does nothing.
+class ProjectFileActions
+{
+  public:
+    ProjectFileActions(ConsoleState& state, ProjectChooser& chooser, QWidget* panelParent);
+
+    void openShow();
+    void saveShow(bool chooseLocation);
+    void relinkAssets();
+
+  private:
+    QString presetSavePath() const;
+
+    ConsoleState& m_state;
+    Engine& m_engine;
+    ProjectChooser& m_chooser;
+    QWidget* m_panelParent;
+};

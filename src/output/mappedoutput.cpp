@@ -1,0 +1,115 @@
+#include "mappedoutput.h"
+
+#include "curvedprojectionview.h"
+#include "engine.h"
+#include "pictureview.h"
+#include "projectorinput.h"
+#include "warpedoutput.h"
+
+#include <QVBoxLayout>
+
+// The whole output; the crop is applied to the picture by ProjectorInput.
+static const QRectF kWholeOutput(0, 0, 1, 1);
+
+MappedOutput::MappedOutput(Engine* engine, const ScreenRole& role, bool physical, bool testPattern, bool editingMask,
+                           QWidget* parent)
+    : QWidget(parent), m_engine(engine), m_role(role), m_physical(physical), m_testPattern(testPattern),
+      m_editingMask(editingMask)
+{
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    for (auto signal : {&Engine::showChanged, &Engine::screensChanged, &Engine::projectionTestPatternChanged})
+        connect(engine, signal, this, &MappedOutput::refresh);
+    refresh();
+}
+
+void MappedOutput::setTestPattern(bool testPattern)
+{
+    m_testPattern = testPattern;
+    refresh();
+}
+
+void MappedOutput::setEditingMask(bool editingMask)
+{
+    m_editingMask = editingMask;
+    refresh();
+}
+
+void MappedOutput::refresh()
+{
+    if (!m_engine) {
+        replaceContent(Kind::none, nullptr);
+        return;
+    }
+    ProjectorMapping mapping = m_engine->mapping(m_role);
+    if (m_editingMask) {
+        mapping.corners = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+        mapping.mesh.reset();
+    }
+    Picture* source = m_engine->program(mapping.source.value_or(m_role));
+    if (mapping.enabled && source) {
+        const bool pattern = m_testPattern || (m_physical && m_engine->projectionTestPattern());
+        if (mapping.mesh)
+            showCurved(source, mapping, pattern);
+        else
+            showWarped(source, mapping, pattern);
+        return;
+    }
+    if (Picture* own = m_engine->program(m_role))
+        showPlain(own);
+    else
+        replaceContent(Kind::none, nullptr);
+}
+
+void MappedOutput::showCurved(Picture* picture, const ProjectorMapping& mapping, bool pattern)
+{
+    if (auto* curved = m_kind == Kind::curved ? static_cast<CurvedProjectionView*>(m_content) : nullptr) {
+        curved->setRoot(picture);
+        curved->setMapping(mapping);
+        curved->setPattern(pattern);
+        return;
+    }
+    const auto surface = m_physical ? CurvedProjectionView::Surface::window : CurvedProjectionView::Surface::widget;
+    replaceContent(Kind::curved, new CurvedProjectionView(picture, mapping, pattern, nullptr, surface));
+}
+
+void MappedOutput::showWarped(Picture* picture, const ProjectorMapping& mapping, bool pattern)
+{
+    // The part of the crop that the tile covers; for the whole output, the crop itself.
+    const QRectF crop = mapping.crop;
+    const QRectF tile = kWholeOutput;
+    const QRectF covered(crop.x() + crop.width() * tile.x(), crop.y() + crop.height() * tile.y(),
+                         crop.width() * tile.width(), crop.height() * tile.height());
+    if (auto* warped = m_kind == Kind::warped ? static_cast<WarpedOutput*>(m_content) : nullptr) {
+        warped->content()->setPicture(picture);
+        warped->content()->setCrop(covered);
+        warped->content()->setTestPattern(pattern);
+        warped->setMapping(mapping);
+        return;
+    }
+    replaceContent(Kind::warped, new WarpedOutput(mapping, tile, new ProjectorInput(picture, covered, pattern)));
+}
+
+void MappedOutput::showPlain(Picture* picture)
+{
+    if (auto* plain = m_kind == Kind::plain ? static_cast<PictureView*>(m_content) : nullptr) {
+        plain->setPicture(picture);
+        return;
+    }
+    replaceContent(Kind::plain, new PictureView(picture, true, m_physical));
+}
+
+void MappedOutput::replaceContent(Kind kind, QWidget* content)
+{
+    if (kind == m_kind && content == m_content)
+        return;
+    delete m_content;
+    m_kind = kind;
+    m_content = content;
+    if (content)
+        layout()->addWidget(content);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "projectormapping.h"
+#include "screenrole.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class CurvedProjectionView;
+class Engine;
+class Picture;
+class PictureView;
+class WarpedOutput;
+
+// What one output screen puts out: its programme picture (or that of the mapping's source screen) through the
+// screen's projector mapping, drawn by the curved mesh renderer when the mapping has a mesh, corner-pinned
+// otherwise, and plain when the mapping is off or its source has no picture. Follows the engine's changes in place;
+// only a change of the kind of drawing replaces the inner view.
+class MappedOutput : public QWidget
+{
+    Q_OBJECT
+  public:
+    enum class Kind { none, plain, warped, curved };
+
+    // physical: the view fills a real display, so the engine's test pattern switch reaches it and video follows
+    // the display's pace. editingMask: the mapping is drawn flat over the whole output, without its geometry.
+    MappedOutput(Engine* engine, const ScreenRole& role, bool physical, bool testPattern, bool editingMask,
+                 QWidget* parent = nullptr);
+
+    void setTestPattern(bool testPattern);
+    void setEditingMask(bool editingMask);
+    Kind kind() const { return m_kind; }
+    // The inner view of the current kind; none when nothing is drawn.
+    QWidget* content() const { return m_content; }
+    ScreenRole role() const { return m_role; }
+
+  private:
+    void refresh();
+    void replaceContent(Kind kind, QWidget* content);
+    void showCurved(Picture* picture, const ProjectorMapping& mapping, bool pattern);
+    void showWarped(Picture* picture, const ProjectorMapping& mapping, bool pattern);
+    void showPlain(Picture* picture);
+
+    QPointer<Engine> m_engine;
+    ScreenRole m_role;
+    bool m_physical;
+    bool m_testPattern;
+    bool m_editingMask;
+    Kind m_kind = Kind::none;
+    QWidget* m_content = nullptr;
+};

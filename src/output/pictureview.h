@@ -1,0 +1,30 @@
+#pragma once
+
+#include "picturecanvas.h"
+
+#include <QWidget>
+
+class Picture;
+
+// Shows one picture: in output windows when a screen's mapping is off, and in every monitor of the console.
+// physicalOutput follows the video at the display's pace; a monitor samples it 24 times a second instead.
+class PictureView : public QWidget
+{
+    Q_OBJECT
+  public:
+    PictureView(Picture* picture, bool fillsScreen, bool physicalOutput, QWidget* parent = nullptr);
+
+    void setPicture(Picture* picture) { m_canvas.setPicture(picture); }
+    Picture* picture() const { return m_canvas.picture(); }
+    void setFillsScreen(bool fills) { m_canvas.setFillsScreen(fills); }
+    const PictureCanvas& canvas() const { return m_canvas; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    PictureCanvas m_canvas;
+};

@@ -1,0 +1,54 @@
+#include "videomonitorsurface.h"
+
+#include "player.h"
+
+using namespace std::chrono_literals;
+
+VideoMonitorSurface::VideoMonitorSurface(QObject* parent) : VideoSurface(parent)
+{
+    m_timer.setInterval(42ms);
+    connect(&m_timer, &QTimer::timeout, this, &VideoMonitorSurface::sample);
+}
+
+void VideoMonitorSurface::show(Player* player)
+{
+    m_player = player;
+    if (m_timer.isActive())
+        sample();
+}
+
+void VideoMonitorSurface::setActive(bool active)
+{
+    if (!active) {
+        m_timer.stop();
+        attach(std::nullopt);
+        return;
+    }
+    if (!m_timer.isActive())
+        m_timer.start();
+    sample();
+}
+
+void VideoMonitorSurface::sample()
+{
+    const std::optional<Item> current =
+        m_player && m_player->hasItem() ? std::optional(Item{m_player, m_player->generation()}) : std::nullopt;
+    if (current != m_item)
+        attach(current);
+    if (!m_item)
+        return;
+    const std::optional<VideoFrame> frame = m_player->currentFrame();
+    if (!frame || frame->serial() == m_serial)
+        return;
+    m_serial = frame->serial();
+    setImage(frame->toImage(targetSize()));
+}
+
+// A new item keeps the frame on show until its own first frame; no item clears it.
+void VideoMonitorSurface::attach(std::optional<Item> item)
+{
+    m_item = item;
+    m_serial.reset();
+    if (!item)
+        setImage({});
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QSize>
+
+class Player;
+
+// Draws a player's video inside a picture view: the newest frame, as an image, and a signal when it changes.
+class VideoSurface : public QObject
+{
+    Q_OBJECT
+  public:
+    using QObject::QObject;
+
+    // The player whose frames are shown; none empties the surface.
+    virtual void show(Player* player) = 0;
+    // Surfaces work only while their view is on screen.
+    virtual void setActive(bool active) = 0;
+    // Frames are converted no larger than this (the view's size in pixels); empty keeps their own size.
+    void setTargetSize(QSize size) { m_targetSize = size; }
+    // The frame on show; null when there is none.
+    const QImage& image() const { return m_image; }
+
+  signals:
+    void changed();
+
+  protected:
+    void setImage(QImage image)
+    {
+        if (image.isNull() && m_image.isNull())
+            return;
+        m_image = std::move(image);
+        emit changed();
+    }
+    QSize targetSize() const { return m_targetSize; }
+
+  private:
+    QImage m_image;
+    QSize m_targetSize;
+};

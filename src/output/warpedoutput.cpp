@@ -1,0 +1,87 @@
+#include "warpedoutput.h"
+
+#include "cornerpin.h"
+#include "mappingtexture.h"
+#include "projectorinput.h"
+
+#include <QPainter>
+
+WarpedOutput::WarpedOutput(const ProjectorMapping& mapping, const QRectF& tile, ProjectorInput* content,
+                           QWidget* parent)
+    : QWidget(parent), m_tile(tile), m_content(content)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_content->setParent(this);
+    connect(m_content, &ProjectorInput::changed, this, qOverload<>(&QWidget::update));
+    setMapping(mapping);
+}
+
+void WarpedOutput::setMapping(const ProjectorMapping& mapping)
+{
+    if (mapping == m_mapping)
+        return;
+    const ProjectorMapping old = std::exchange(m_mapping, mapping);
+    update();
+    if (old.edges == mapping.edges && old.gamma == mapping.gamma && old.polygonMask == mapping.polygonMask &&
+        old.blackLevel == mapping.blackLevel)
+        return;
+    updateMask();
+}
+
+void WarpedOutput::setTile(const QRectF& tile)
+{
+    if (tile == m_tile)
+        return;
+    m_tile = tile;
+    updateMask();
+    update();
+}
+
+void WarpedOutput::updateMask()
+{
+    m_fade = mappingTexture(m_mapping, m_tile, false, true);
+    m_lift = mappingTexture(m_mapping, m_tile, true, false);
+    ++m_maskBuilds;
+}
+
+void WarpedOutput::paintEvent(QPaintEvent*)
+{
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (m_flat.size() != pixels)
+        m_flat = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    m_flat.setDevicePixelRatio(ratio);
+    const QRectF bounds(QPointF(0, 0), QSizeF(size()));
+    {
+        QPainter flat(&m_flat);
+        flat.setCompositionMode(QPainter::CompositionMode_Source);
+        flat.fillRect(bounds, Qt::black);
+        flat.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        m_content->paint(flat, bounds.size());
+        flat.setRenderHint(QPainter::SmoothPixmapTransform);
+        if (m_lift)
+            flat.drawImage(bounds, *m_lift);
+        if (m_fade) {
+            flat.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+            flat.drawImage(bounds, *m_fade);
+        }
+    }
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setTransform(cornerPinTransform(m_mapping, bounds.size()));
+    painter.drawImage(bounds, m_flat);
+}
+
+void WarpedOutput::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    m_content->setActive(true);
+}
+
+void WarpedOutput::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    m_content->setActive(false);
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "consolestate.h"
+#include "engine.h"
+#include "eventwait.h"
+#include "fakeplayer.h"
+#include "lumosettings.h"
+#include "lumostyle.h"
+#include "projectchooser.h"
+#include "projectfile.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <memory>
+
+// Answers the project menu's panels as the test says, and remembers what it was asked.
+class FakeChooser : public ProjectChooser
+{
+  public:
+    std::optional<QUrl> projectToOpen(QWidget*) override
+    {
+        ++opens;
+        return answer;
+    }
+    std::optional<QUrl> saveLocation(QWidget*, const QString& presetPath) override
+    {
+        presets.append(presetPath);
+        return answer;
+    }
+    std::optional<QUrl> relinkFolder(QWidget*) override
+    {
+        ++relinks;
+        return answer;
+    }
+
+    std::optional<QUrl> answer;
+    int opens = 0;
+    int relinks = 0;
+    QStringList presets;
+};
+
+// The button inside a widget with this text or object name.
+template <typename Button = QAbstractButton> Button* button(QWidget& parent, const QString& text)
+{
+    for (Button* found : parent.findChildren<Button*>())
+        if (found->text() == text || found->objectName() == text)
+            return found;
+    ADD_FAILURE() << "no button " << text.toStdString();
+    return nullptr;
+}
+
+// One console's sections over a main engine on fake players, with a temporary recovery folder and settings file.
+class SectionTest : public ::testing::Test
+{
+  protected:
+    SectionTest()
+    {
+        applyLumoStyle(*qApp);
+        Engine::Services services;
+        services.players = [](QObject* parent) { return std::make_unique<FakePlayer>(parent); };
+        engine = std::make_unique<Engine>(true, nullptr, folder.filePath("recovery"), services);
+        state = std::make_unique<ConsoleState>(*engine, settings);
+    }
+
+    template <typename Change> void edit(Change change)
+    {
+        Show show = engine->show();
+        change(show);
+        engine->setShow(show);
+    }
+    void select(int cue) { engine->setSelected(engine->show().cues.at(cue).id); }
+    QList<QString> names() const
+    {
+        QList<QString> names;
+        for (const Cue& cue : engine->show().cues)
+            names.append(cue.name);
+        return names;
+    }
+    QString path(const QString& name) const { return folder.filePath(name); }
+    QUrl url(const QString& name) const { return QUrl::fromLocalFile(path(name)); }
+    std::function<void(const QString&)> windowOpener()
+    {
+        return [this](const QString& id) { openedWindows.append(id); };
+    }
+
+    static void saveShot(QWidget& widget, const QString& name)
+    {
+        QDir().mkpath(LUMO_TEST_SHOTS);
+        widget.grab().save(QString(LUMO_TEST_SHOTS) + "/" + name + ".png");
+    }
+
+    QTemporaryDir folder;
+    LumoSettings settings{folder.filePath("settings.ini")};
+    std::unique_ptr<Engine> engine;
+    std::unique_ptr<ConsoleState> state;
+    FakeChooser chooser;
+    QStringList openedWindows;
+};

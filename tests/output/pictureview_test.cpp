@@ -1,0 +1,157 @@
+#include "eventwait.h"
+#include "fakeplayer.h"
+#include "meshfixtures.h"
+#include "picture.h"
+#include "pictureview.h"
+#include "videomonitorsurface.h"
+
+#include <QCoreApplication>
+#include <QWindow>
+#include <gtest/gtest.h>
+
+static QImage filled(QColor colour, QSize size = {160, 90})
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+static const QUrl videoUrl = QUrl::fromLocalFile(QStringLiteral("/media/clip.mp4"));
+
+class PictureViews : public ::testing::Test
+{
+  protected:
+    static void show(QWidget& view)
+    {
+        view.resize(160, 90);
+        view.show();
+        ASSERT_TRUE(waitUntil([&] { return view.windowHandle() && view.windowHandle()->isExposed(); }));
+    }
+    static QImage grab(QWidget& view, const QString& shot = {})
+    {
+        QCoreApplication::processEvents();
+        const QImage image = view.grab().toImage();
+        if (!shot.isEmpty())
+            saveShot(image, shot);
+        return image;
+    }
+    static FakePlayer* fake(Picture& picture) { return static_cast<FakePlayer*>(picture.player()); }
+    // A video whose player shows a 4:3 frame of one colour.
+    void playVideo(Picture& picture, QColor colour)
+    {
+        picture.load(videoUrl);
+        fake(picture)->show(filled(colour, {40, 30}));
+    }
+
+    Picture root{fakePlayers()};
+    Picture other{fakePlayers()};
+};
+
+TEST_F(PictureViews, LayersFromBlackToContent)
+{
+    struct Case
+    {
+        const char* shot;
+        std::function<void(Picture& root, Picture& other)> arrange;
+        QColor corner; // letterbox of a 4:3 video, or the whole view; invalid: anything but black
+        QColor centre;
+    };
+    const Case cases[] = {
+        {"picture-standby", [](Picture& p, Picture&) { p.setShowsStandby(true); }, {}, {}},
+        {"picture-black-over-independent",
+         [](Picture& p, Picture& o) {
+             o.setImage(filled(Qt::red));
+             p.setIndependentOutput(&o);
+             p.setBlack(true);
+         },
+         Qt::black, Qt::black},
+        {"picture-fallback-under-video",
+         [&](Picture& p, Picture&) {
+             p.setFallback(filled(Qt::green));
+             playVideo(p, Qt::red);
+         },
+         Qt::green, Qt::red},
+        {"picture-fallback-not-standby",
+         [](Picture& p, Picture&) {
+             p.setShowsStandby(true);
+             p.setFallback(filled(Qt::green));
+         },
+         Qt::green, Qt::green},
+        {"picture-video-without-fallback",
+         [&](Picture& p, Picture&) {
+             p.setShowsStandby(true);
+             playVideo(p, Qt::red);
+         },
+         Qt::black, Qt::red},
+        {"picture-foreground-over-fallback",
+         [&](Picture& p, Picture& o) {
+             p.setFallback(filled(Qt::green));
+             playVideo(o, Qt::blue);
+             p.setForeground(&o);
+         },
+         Qt::green, Qt::blue},
+    };
+    for (const Case& c : cases) {
+        Picture picture{fakePlayers()};
+        Picture second{fakePlayers()};
+        c.arrange(picture, second);
+        PictureView view(&picture, false, false);
+        show(view);
+        QImage image;
+        EXPECT_TRUE(waitUntil([&] {
+            image = grab(view);
+            const QColor corner = image.pixelColor(3, 45);
+            return (c.corner.isValid() ? near(corner, c.corner) : corner != QColor(Qt::black)) &&
+                   (!c.centre.isValid() || near(image.pixelColor(80, 45), c.centre));
+        })) << c.shot;
+        saveShot(image, c.shot);
+    }
+}
+
+// Clip after clip on a real output: the old clip's last frame stays until the new one has a frame of its own.
+TEST_F(PictureViews, PhysicalOutputNeverShowsBlackBetweenTwoClips)
+{
+    playVideo(other, Qt::red);
+    root.setForeground(&other);
+    PictureView view(&root, true, true);
+    show(view);
+    ASSERT_TRUE(waitUntil([&] { return grab(view).pixelColor(80, 45) == QColor(Qt::red); }));
+
+    Picture next{fakePlayers()};
+    next.load(videoUrl);
+    root.setForeground(&next);
+    QList<QColor> seen;
+    for (int i = 0; i < 6; ++i) {
+        runEvents(20);
+        seen.append(grab(view, QStringLiteral("picture-swap-%1").arg(i)).pixelColor(80, 45));
+    }
+    fake(next)->show(filled(Qt::blue, {40, 30}));
+    EXPECT_TRUE(waitUntil([&] {
+        seen.append(grab(view).pixelColor(80, 45));
+        return seen.last() == QColor(Qt::blue);
+    }));
+    saveShot(grab(view), "picture-swap-done");
+    for (const QColor& colour : seen)
+        EXPECT_TRUE(colour == QColor(Qt::red) || colour == QColor(Qt::blue)) << colour.name().toStdString();
+}
+
+TEST_F(PictureViews, MonitorSamplesOnlyWhileOnScreen)
+{
+    playVideo(root, Qt::red);
+    PictureView view(&root, false, false);
+    auto* surface = static_cast<const VideoMonitorSurface*>(view.canvas().surface());
+    runEvents(100);
+    EXPECT_FALSE(surface->isSampling());
+    EXPECT_EQ(fake(root)->frameRequests, 0);
+
+    show(view);
+    EXPECT_TRUE(surface->isSampling());
+    EXPECT_TRUE(waitUntil([&] { return grab(view).pixelColor(80, 45) == QColor(Qt::red); }));
+    // A new item's frames arrive within a tick.
+    playVideo(root, Qt::blue);
+    EXPECT_TRUE(waitUntil([&] { return grab(view).pixelColor(80, 45) == QColor(Qt::blue); }));
+
+    view.hide();
+    EXPECT_FALSE(surface->isSampling());
+    EXPECT_TRUE(surface->image().isNull());
+}

@@ -1,0 +1,38 @@
+#include "twoscreenserver.h"
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+TwoScreenServer::TwoScreenServer()
+{
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return;
+    m_pid = fork();
+    if (m_pid == 0) {
+        close(pipeEnds[0]);
+        const QByteArray fd = QByteArray::number(pipeEnds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.constData(), "-nolisten", "tcp", "-screen", "0", "1280x720x24",
+               "-screen", "1", "1920x1080x24", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    // The server writes its display number once it accepts clients.
+    char buffer[32];
+    QByteArray number;
+    ssize_t got = 0;
+    while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0 && !number.contains('\n'))
+        number.append(buffer, got);
+    close(pipeEnds[0]);
+    if (!number.trimmed().isEmpty())
+        m_display = ':' + number.trimmed();
+}
+
+TwoScreenServer::~TwoScreenServer()
+{
+    if (m_pid <= 0)
+        return;
+    kill(m_pid, SIGTERM);
+    waitpid(m_pid, nullptr, 0);
+}
