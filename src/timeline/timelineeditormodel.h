@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QPointF>
 #include <QString>
 #include <QUrl>
@@ -229,7 +230,7 @@ class TimelineEditorModel : public QObject
     void selectedCueChanged();
     void serveFocusRequest();
 
-    Engine* m_engine;
+    QPointer<Engine> m_engine;
     std::optional<QUuid> m_assetID;
     QString m_assetSearch;
     bool m_snapEnabled = true;
