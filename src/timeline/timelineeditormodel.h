@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine.h"
 #include "enums.h"
 #include "show.h"
 #include "timelinegeometry.h"
@@ -7,16 +8,13 @@
 
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QPointF>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QUuid>
 #include <functional>
 #include <optional>
-
-class ClipPlacement;
-class Engine;
 
 // Everything the timeline editor decides, without a widget: the editor's state, the values it derives from the
 // engine's show (the edited cue, its events and lanes, the selected lane), and every edit as one operation. Each
