@@ -1,15 +1,31 @@
 #include "cuepreview.h"
 
 #include "engine.h"
-#include "mediaprobe.h"
 #include "picture.h"
 #include "screenpicture.h"
+#include "videoframegrabber.h"
+
+#include <mutex>
 
 using namespace std::chrono_literals;
 
 // A scrub calls again before this has passed; only where it comes to rest is worth a still.
 static constexpr auto kSettle = 20ms;
 static constexpr int kGrabThreads = 4;
+static constexpr auto kIdleDecoders = 10s;
+
+struct CuePreview::Grabber
+{
+    std::mutex lock;
+    std::unique_ptr<VideoFrameGrabber> decoder;
+
+    std::optional<QImage> frameAt(const QUrl& url, double offset)
+    {
+        if (!decoder || decoder->url() != url)
+            decoder = std::make_unique<VideoFrameGrabber>(url);
+        return decoder->frameAt(offset, kStillSize);
+    }
+};
 
 static void playSilently(Picture* picture, const std::optional<QUrl>& url)
 {
@@ -24,6 +40,8 @@ CuePreview::CuePreview(Engine& engine) : QObject(&engine), m_engine(engine)
     m_settle.setTimerType(Qt::PreciseTimer);
     connect(&m_settle, &QTimer::timeout, this, &CuePreview::showTimeline);
     m_grabs.setMaxThreadCount(kGrabThreads);
+    m_idle.setSingleShot(true);
+    connect(&m_idle, &QTimer::timeout, this, [this] { m_grabbers.clear(); });
 }
 
 // Stills still being grabbed hold on to this object until they are done.
@@ -75,7 +93,7 @@ void CuePreview::previewFrame(const ScreenRole& role, const std::optional<QUrl>&
 
 void CuePreview::supersede()
 {
-    ++m_generation;
+    m_latest->store(++m_generation);
     m_settle.stop();
     m_pending.reset();
     m_outstanding = 0;
@@ -109,9 +127,16 @@ void CuePreview::showFrame(const ScreenRole& role, const std::optional<QUrl>& ur
         return frameShown(forTimeline);
     const quint64 ticket = ++m_tickets[role];
     if (url && assetKind(*url) == AssetKind::video) {
+        std::shared_ptr<Grabber>& grabber = m_grabbers[role];
+        if (!grabber)
+            grabber = std::make_shared<Grabber>();
+        m_idle.start(kIdleDecoders);
         const quint64 generation = m_generation;
-        m_grabs.start([this, role, file = *url, offset, generation, ticket, forTimeline] {
-            const std::optional<QImage> image = videoFrameAt(file, offset, kStillSize);
+        m_grabs.start([this, grabber, latest = m_latest, role, file = *url, offset, generation, ticket, forTimeline] {
+            const std::lock_guard lock(grabber->lock);
+            if (latest->load() != generation)
+                return;
+            const std::optional<QImage> image = grabber->frameAt(file, offset);
             QMetaObject::invokeMethod(
                 this, [=, this] { showGrabbed(role, generation, ticket, forTimeline, image); }, Qt::QueuedConnection);
         });

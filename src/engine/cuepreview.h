@@ -10,6 +10,8 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
+#include <atomic>
+#include <memory>
 #include <optional>
 
 class Engine;
@@ -62,5 +64,12 @@ class CuePreview : public QObject
     int m_outstanding = 0;
     // Per screen, the latest still asked for: an older one that arrives late is not shown.
     QHash<ScreenRole, quint64> m_tickets;
+    // Each screen keeps its decoder while stills of the same file are asked for; a screen's grabs run in turn.
+    struct Grabber;
+    QHash<ScreenRole, std::shared_ptr<Grabber>> m_grabbers;
+    // The generation as the grabbing threads see it, so that they skip stills nobody waits for any more.
+    std::shared_ptr<std::atomic<quint64>> m_latest = std::make_shared<std::atomic<quint64>>(0);
+    // Decoders left unused this long are closed.
+    QTimer m_idle;
     QThreadPool m_grabs;
 };
