@@ -5,6 +5,7 @@
 #include "delayedtask.h"
 #include "displaybindings.h"
 #include "filequeue.h"
+#include "independentscreens.h"
 #include "lightingoutput.h"
 #include "picture.h"
 #include "screendisplayprovider.h"
@@ -14,7 +15,6 @@
 #include "timelinesender.h"
 
 #include <QDir>
-#include <QGuiApplication>
 #include <limits>
 
 using namespace std::chrono_literals;
@@ -29,8 +29,6 @@ static Engine::Services completed(Engine::Services services)
         services.displays = std::make_shared<ScreenDisplayProvider>();
     if (!services.players)
         services.players = defaultPlayerFactory();
-    if (!services.isDragging)
-        services.isDragging = [] { return bool(QGuiApplication::mouseButtons() & Qt::LeftButton); };
     return services;
 }
 
@@ -46,6 +44,8 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
       m_services(completed(std::move(services))),
       m_displayBindings(new DisplayBindings(*this, m_services.displays, m_services.windows, this))
 {
+    m_independent = new IndependentScreens(*this);
+    connect(m_independent, &IndependentScreens::changed, this, &Engine::independentScreensChanged);
     connect(m_displayBindings, &DisplayBindings::displaysChanged, this, &Engine::displaysChanged);
     connect(m_displayBindings, &DisplayBindings::mappingsChanged, this, &Engine::mappingsChanged);
     m_lights = new LightingOutput([clock = m_services.clock] { return clock->uptime(); },
@@ -180,34 +180,77 @@ void Engine::selectFirstCueUnlessPresent()
     setSelected(m_show.cues.isEmpty() ? std::nullopt : std::optional(m_show.cues.first().id));
 }
 
-// A drag records one step when it begins; its later edits, each within 0.4 s of the one before, move the end of
-// that same step.
 void Engine::projectChanged(const Show& previous)
 {
     if (!m_tracksProjectEdits || m_loadingProject || previous == m_show)
         return;
-    const bool drag = m_services.isDragging();
+    const bool drag = m_dragDepth > 0;
     const double now = m_services.clock->uptime();
-    if (!m_restoringEdit) {
-        const bool continuesDrag = drag && now - m_lastDragChange <= kDragJoinSeconds && m_dragStep &&
-                                   m_editHistory.index() > 0 &&
-                                   m_editHistory.command(m_editHistory.index() - 1) == m_dragStep;
-        if (continuesDrag) {
-            m_dragStep->extend(m_show);
-        } else {
-            auto* step = new ShowEdit(previous, m_show, [this](const Show& show) { restoreEdit(show); });
-            m_editHistory.push(step);
-            m_dragStep = drag ? step : nullptr;
-        }
-    }
+    if (!m_restoringEdit)
+        recordEdit(previous, drag, now);
     m_lastDragChange = drag ? now : -std::numeric_limits<double>::infinity();
     setHasUnsavedChanges(m_show != m_savedShow);
     queueRecovery();
 }
 
+// An open edit group, or a drag going on within 0.4 s of its previous edit, moves the end of its step; anything
+// else is a step of its own.
+void Engine::recordEdit(const Show& previous, bool drag, double now)
+{
+    if (m_editGroupDepth > 0 && isNewestStep(m_groupStep)) {
+        m_groupStep->extend(m_show);
+        return;
+    }
+    if (drag && now - m_lastDragChange <= kDragJoinSeconds && isNewestStep(m_dragStep)) {
+        m_dragStep->extend(m_show);
+        return;
+    }
+    auto* step = new ShowEdit(previous, m_show, [this](const Show& show) { restoreEdit(show); });
+    m_editHistory.push(step);
+    m_dragStep = drag ? step : nullptr;
+    m_groupStep = m_editGroupDepth > 0 ? step : nullptr;
+}
+
+bool Engine::isNewestStep(const ShowEdit* step) const
+{
+    return step && m_editHistory.index() > 0 && m_editHistory.index() == m_editHistory.count() &&
+           m_editHistory.command(m_editHistory.index() - 1) == step;
+}
+
+void Engine::beginEditGroup()
+{
+    ++m_editGroupDepth;
+}
+
+void Engine::endEditGroup()
+{
+    if (m_editGroupDepth == 0)
+        return;
+    if (--m_editGroupDepth == 0)
+        m_groupStep = nullptr;
+}
+
+void Engine::beginDrag()
+{
+    ++m_dragDepth;
+}
+
+void Engine::endDrag()
+{
+    if (m_dragDepth == 0)
+        return;
+    if (--m_dragDepth > 0)
+        return;
+    m_dragStep = nullptr;
+    m_lastDragChange = -std::numeric_limits<double>::infinity();
+}
+
 void Engine::restoreEdit(const Show& target)
 {
     const Show old = m_show;
+    // Undo and redo end any step still open; the undo stack may drop the steps above its new position.
+    m_dragStep = nullptr;
+    m_groupStep = nullptr;
     m_restoringEdit = true;
     setShow(target);
     m_restoringEdit = false;

@@ -32,6 +32,7 @@ class DelayedTask;
 class DisplayBindings;
 class DisplayProvider;
 class FileQueue;
+class IndependentScreens;
 class LightingOutput;
 class Picture;
 class RemoteHost;
@@ -65,8 +66,6 @@ class Engine : public QObject
         // Opens the output windows of bound screens; without one, bound screens stay without window.
         std::shared_ptr<OutputWindowFactory> windows;
         PlayerFactory players;
-        // Whether the edit being recorded comes from a mouse drag.
-        std::function<bool()> isDragging;
         // Where Art-Net packets go on the node; the standard port when empty.
         std::optional<quint16> artNetPort;
         // Makes the mobile-remote host, as a child of the engine, on first use of remoteHost(). The remote library
@@ -114,6 +113,30 @@ class Engine : public QObject
     void setProjectionTestPattern(bool on);
 
     QUndoStack* editHistory() { return &m_editHistory; }
+    // One operator action is one undo step: the show writes made while a group is open are recorded as one.
+    // Groups nest; the step closes with the outermost.
+    void beginEditGroup();
+    void endEditGroup();
+    // Keeps an edit group open for the life of a scope.
+    class EditGroup
+    {
+      public:
+        explicit EditGroup(Engine& engine) : m_engine(&engine) { engine.beginEditGroup(); }
+        ~EditGroup()
+        {
+            if (m_engine)
+                m_engine->endEditGroup();
+        }
+        EditGroup(const EditGroup&) = delete;
+        EditGroup& operator=(const EditGroup&) = delete;
+
+      private:
+        QPointer<Engine> m_engine;
+    };
+    // A drag in a view: begun when the mouse goes down on what it moves, ended when the button is released. Its
+    // edits, each within 0.4 s of the one before, are one undo step; edits outside a drag are never merged.
+    void beginDrag();
+    void endDrag();
     TimelineClock* timelineClock() const { return m_timelineClock; }
     double timelinePosition() const { return m_timelinePosition; }
     const std::shared_ptr<AudioChannelMixer>& audioMixer() const { return m_audioMixer; }
@@ -165,6 +188,17 @@ class Engine : public QObject
     // Automatic runs: one cue or the whole list, once or looped; false when the run was refused.
     bool beginProjection(ProjectionMode mode, const std::optional<Cue>& cue);
 
+    // Independent screens: chosen screens leave the programme to play a cue of their own ("播放"; false when it
+    // started on none), freeze ("暂停", at the programme's position for a screen that follows it), go on ("继续"),
+    // stop and stay out ("停止"), or follow the programme again ("返回节目投放").
+    bool play(const Cue& cue, const QSet<ScreenRole>& screens);
+    void pauseScreens(const QSet<ScreenRole>& screens);
+    void resumeScreens(const QSet<ScreenRole>& screens);
+    void stopScreens(const QSet<ScreenRole>& screens);
+    void returnScreensToProjection(const QSet<ScreenRole>& screens);
+    // The engine that drives a screen while it plays apart from the programme; null while it follows.
+    const Engine* independentScreen(const ScreenRole& role) const;
+
     // Lighting: the show's Art-Net target applied now, and a cue's fade.
     void configureLights();
     void applyLighting(const std::optional<Lighting>& lighting);
@@ -195,9 +229,13 @@ class Engine : public QObject
     void projectionTestPatternChanged();
     // A screen's pictures were made or dropped.
     void screensChanged();
+    // A screen left or rejoined the programme, or one that left was paused or resumed.
+    void independentScreensChanged();
 
   private:
     void projectChanged(const Show& previous);
+    void recordEdit(const Show& previous, bool drag, double now);
+    bool isNewestStep(const ShowEdit* step) const;
     void restoreEdit(const Show& target);
     void replaceShow(const Show& show);
     void queueRecovery();
@@ -286,7 +324,11 @@ class Engine : public QObject
     bool m_tracksProjectEdits = false;
     bool m_restoringEdit = false;
     double m_lastDragChange;
+    int m_dragDepth = 0;
+    // The newest step, while a drag or an edit group may still extend it.
     ShowEdit* m_dragStep = nullptr;
+    int m_editGroupDepth = 0;
+    ShowEdit* m_groupStep = nullptr;
     DelayedTask* m_recoveryTask;
     FileQueue* m_fileQueue;
     QString m_recoveryPath;
@@ -338,6 +380,8 @@ class Engine : public QObject
     QHash<QUuid, MediaAsset> m_timelineAssets;
     // For each screen, the indices in the playing order of its video clips.
     QHash<ScreenRole, QList<int>> m_timelineVideos;
+    // Screens that still show the last picture of the cue before, until this cue's opening video is ready there.
+    QSet<ScreenRole> m_heldScreens;
     // For each screen, the index in the playing order of its last clip.
     QHash<ScreenRole, int> m_lastScreenEvent;
     int m_timelineIndex = 0;
@@ -355,7 +399,8 @@ class Engine : public QObject
     };
     std::optional<NextCueVideos> m_nextCueVideos;
 
-    QHash<ScreenRole, Engine*> m_independentScreens;
+    friend class IndependentScreens;
+    IndependentScreens* m_independent;
     std::shared_ptr<AudioChannelMixer> m_audioMixer;
     std::optional<QUuid> m_focusEvent;
     bool m_projectionTestPattern = false;

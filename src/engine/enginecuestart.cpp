@@ -26,6 +26,7 @@ void Engine::start(const Cue& cue, double position, bool startPaused, std::optio
         if (startsWithVideo(cue, role))
             preserving.insert(role);
     resetTimeline(preserving);
+    m_heldScreens = preserving;
     clearObservers();
     setCurrent(cue);
     if (!m_projectionMode)

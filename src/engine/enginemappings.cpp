@@ -56,6 +56,7 @@ void Engine::arrangeHorizontal(const ScreenRole& source, double overlap)
     const std::optional<QList<ProjectorMapping>> arranged = arrangedHorizontally(current, source, overlap);
     if (!arranged)
         return;
+    const EditGroup oneStep(*this);
     for (qsizetype i = 0; i < bound.size(); ++i)
         setMapping(arranged->at(i), bound[i]);
 }

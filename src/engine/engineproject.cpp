@@ -58,6 +58,7 @@ void Engine::replaceShow(const Show& show)
     setHasUnsavedChanges(false);
     m_editHistory.clear();
     m_dragStep = nullptr;
+    m_groupStep = nullptr;
     setSelected(m_show.cues.isEmpty() ? std::nullopt : std::optional(m_show.cues.first().id));
     setMessage(QStringLiteral("工程已打开"));
 }

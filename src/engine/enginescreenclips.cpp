@@ -118,6 +118,7 @@ void Engine::refreshScreen(const ScreenRole& role, Picture* program)
             }
         }
         setForeground(role, top.picture);
+        m_heldScreens.remove(role);
         updateVolumes();
         return;
     }
@@ -142,6 +143,15 @@ bool Engine::shouldHoldVideo(const ScreenRole& role) const
         if (event.screen() == role && event.assetID && m_timelineAssets.contains(*event.assetID))
             return true;
     }
+    // The last picture of the cue before stays up until this cue's opening video on the screen can take over.
+    if (m_heldScreens.contains(role))
+        for (int index = m_timelineIndex; index < m_timelineEvents.size(); ++index) {
+            const TimelineEvent& event = m_timelineEvents.at(index);
+            if (event.time > videoTransitionTolerance)
+                break;
+            if (event.screen() == role && event.assetID && m_timelineAssets.contains(*event.assetID))
+                return true;
+        }
     if (m_timelineIndex != m_timelineEvents.size())
         return false;
     if (m_projectionMode)

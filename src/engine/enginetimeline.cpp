@@ -223,6 +223,7 @@ void Engine::resetTimeline(const QSet<ScreenRole>& preserving)
     m_timelineEvents.clear();
     m_timelineVideos.clear();
     m_lastScreenEvent.clear();
+    m_heldScreens.clear();
     m_timelineIndex = 0;
     m_timelineAssets.clear();
     m_timelinePosition = 0;

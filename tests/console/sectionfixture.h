@@ -63,7 +63,6 @@ class SectionTest : public ::testing::Test
         applyLumoStyle(*qApp);
         Engine::Services services;
         services.players = [](QObject* parent) { return std::make_unique<FakePlayer>(parent); };
-        services.isDragging = [] { return false; };
         engine = std::make_unique<Engine>(true, nullptr, folder.filePath("recovery"), services);
         state = std::make_unique<ConsoleState>(*engine, settings);
     }

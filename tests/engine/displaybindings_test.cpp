@@ -222,3 +222,17 @@ TEST_F(DisplayBindingsTest, RemovingAScreenClosesItsWindow)
     EXPECT_TRUE(engine->mappings().isEmpty());
     EXPECT_FALSE(engine->show().displayBindings->contains(kScreen3.rawValue));
 }
+
+TEST_F(DisplayBindingsTest, ArrangingTheBoundScreensSideBySideIsOneUndoStep)
+{
+    engine->bind(kScreen1, 2);
+    engine->bind(kScreen2, 3);
+    ASSERT_EQ(engine->mappings().size(), 2);
+    const Show before = engine->show();
+    const int steps = engine->editHistory()->count();
+    engine->arrangeHorizontal(kScreen1, 0.1);
+    EXPECT_TRUE(engine->mapping(kScreen2).enabled);
+    EXPECT_EQ(engine->editHistory()->count(), steps + 1);
+    engine->editHistory()->undo();
+    EXPECT_EQ(engine->show(), before);
+}

@@ -39,7 +39,7 @@ TEST_F(EditHistory, UndoRedoRoundTripsAndUnsavedFollowsTheShow)
 TEST_F(EditHistory, DragIsOneStepUnlessPausedOrInterruptedByAClick)
 {
     const Show start = engine->show();
-    dragging = true;
+    engine->beginDrag();
     for (int position = 1; position <= 30; ++position) {
         clock->now += 0.016;
         edit([&](Show& show) { show.cues[0].delay = position; });
@@ -54,13 +54,49 @@ TEST_F(EditHistory, DragIsOneStepUnlessPausedOrInterruptedByAClick)
     clock->now += 0.5;
     edit([](Show& show) { show.cues[0].delay = 31; });
     EXPECT_EQ(engine->editHistory()->count(), 2) << "a pause starts a new step";
+    engine->endDrag();
     clock->now += 0.1;
-    dragging = false;
     rename(1, QStringLiteral("点击"));
-    dragging = true;
+    engine->beginDrag();
     clock->now += 0.1;
     edit([](Show& show) { show.cues[0].delay = 32; });
+    engine->endDrag();
     EXPECT_EQ(engine->editHistory()->count(), 4) << "a click between drags starts a new step";
+}
+
+TEST_F(EditHistory, ClicksAndDragsCloseTogetherAreStepsOfTheirOwn)
+{
+    for (int click = 1; click <= 2; ++click) {
+        clock->now += 0.1;
+        rename(0, QString::number(click));
+    }
+    EXPECT_EQ(engine->editHistory()->count(), 2);
+    for (int drag = 1; drag <= 2; ++drag) {
+        engine->beginDrag();
+        clock->now += 0.1;
+        edit([&](Show& show) { show.cues[0].delay = drag; });
+        engine->endDrag();
+    }
+    EXPECT_EQ(engine->editHistory()->count(), 4);
+}
+
+TEST_F(EditHistory, WritesOfOneOperationAreOneStep)
+{
+    engine->addScreen();
+    const Show before = engine->show();
+    {
+        const Engine::EditGroup oneStep(*engine);
+        for (const ScreenRole& role : {kScreen1, kScreen2}) {
+            ProjectorMapping mapping;
+            mapping.enabled = true;
+            engine->setMapping(mapping, role);
+        }
+    }
+    rename(0, QStringLiteral("之后"));
+    EXPECT_EQ(engine->editHistory()->count(), 3);
+    engine->editHistory()->undo();
+    engine->editHistory()->undo();
+    EXPECT_EQ(engine->show(), before);
 }
 
 TEST_F(EditHistory, UndoRemakesRemovedScreensAndMovesOffAVanishedSelection)

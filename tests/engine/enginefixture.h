@@ -81,8 +81,8 @@ inline void writeFile(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-// A main engine over a temporary recovery folder on fake players, with a clock, displays and mouse drags the test
-// drives, and helpers to script shows of generated stills and stand-in videos.
+// A main engine over a temporary recovery folder on fake players, with a clock and displays the test drives, and
+// helpers to script shows of generated stills and stand-in videos.
 class EngineTest : public ::testing::Test
 {
   protected:
@@ -99,7 +99,6 @@ class EngineTest : public ::testing::Test
             players.append(player.get());
             return player;
         };
-        services.isDragging = [this] { return dragging; };
         services.artNetPort = artNetPort;
         return std::make_unique<Engine>(monitorsDevices, nullptr,
                                         recoveryDirectory.isEmpty() ? folder.path() : recoveryDirectory, services);
@@ -233,7 +232,6 @@ class EngineTest : public ::testing::Test
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
     std::shared_ptr<FakeDisplays> displays = std::make_shared<FakeDisplays>();
     std::shared_ptr<FakeWindows> windows = std::make_shared<FakeWindows>();
-    bool dragging = false;
     bool playersReadyOnLoad = true;
     std::optional<quint16> artNetPort;
     // Every player the engine made, in order; gone ones read null.
