@@ -11,7 +11,7 @@
 #include "inspector.h"
 #include "lightingmoduleview.h"
 #include "preflightcheck.h"
-#include "screenscolumnplaceholder.h"
+#include "screenscolumn.h"
 #include "sectionplaceholder.h"
 #include "timelineeditorplaceholder.h"
 
@@ -106,7 +106,8 @@ QWidget* ConsoleView::makeCueList()
 
 QWidget* ConsoleView::makeScreensColumn()
 {
-    return new ScreensColumnPlaceholder(this);
+    return new ScreensColumn(
+        *m_state, [this](const QString& id) { openWindow(id); }, chooseImageFile, this);
 }
 
 QWidget* ConsoleView::makeInspector()
