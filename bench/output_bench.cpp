@@ -298,5 +298,5 @@ int main(int argc, char** argv)
     std::printf("  mask point moved:               %7.2f / %.2f ms\n", edits.mask.median, edits.mask.worst);
     std::printf("held transition frame, 1080p I420 to RGB on a worker thread: %.2f ms median\n", median(conversions));
     gl.context().doneCurrent();
-    return outputwindows::run(windowSeconds);
+    return outputwindows::run(windowSeconds, showMapping());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine.h"
 #include "enums.h"
 #include "show.h"
 #include "timelinegeometry.h"
@@ -8,14 +9,12 @@
 #include <QList>
 #include <QObject>
 #include <QPointF>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QUuid>
 #include <functional>
 #include <optional>
-
-class ClipPlacement;
-class Engine;
 
 // Everything the timeline editor decides, without a widget: the editor's state, the values it derives from the
 // engine's show (the edited cue, its events and lanes, the selected lane), and every edit as one operation. Each
@@ -143,7 +142,8 @@ class TimelineEditorModel : public QObject
     void dropClip(const TimelineEvent& event, const MediaAsset& asset, QPointF pointer, double translationX,
                   double width, double viewportWidth, bool bypassSnap);
     void cancelClipDrag();
-    // The steps of a picture's duration drag, measured from the duration at the start of the drag.
+    // The steps of a picture's duration drag, measured from the duration at the start of the drag; the drag's
+    // accepted steps make one undo step.
     void resizePicture(const TimelineEvent& event, const MediaAsset& asset, double translationX);
     void endPictureResize();
 
@@ -228,7 +228,7 @@ class TimelineEditorModel : public QObject
     void selectedCueChanged();
     void serveFocusRequest();
 
-    Engine* m_engine;
+    QPointer<Engine> m_engine;
     std::optional<QUuid> m_assetID;
     QString m_assetSearch;
     bool m_snapEnabled = true;
@@ -244,6 +244,7 @@ class TimelineEditorModel : public QObject
     std::optional<TimelineEvent> m_messageDraft;
     std::optional<TimelineLane> m_layerToDelete;
     std::optional<double> m_resizeStart;
+    bool m_resizeDragging = false;
     std::optional<ScrubRequest> m_scrubRequest;
     std::optional<ClipMove> m_movingClip;
     MediaFileChooser m_chooseMediaFile;
