@@ -40,8 +40,8 @@ ScreenCard::ScreenCard(ConsoleState& state, const ScreenRole& role, QWidget* par
     column->addWidget(m_mapped);
     column->addWidget(makeStatus());
 
-    for (auto changed : {&Engine::showChanged, &Engine::displaysChanged, &Engine::screensChanged,
-                         &Engine::currentChanged, &Engine::pausedChanged})
+    for (auto changed :
+         {&Engine::showChanged, &Engine::displaysChanged, &Engine::screensChanged, &Engine::independentScreensChanged})
         connect(&m_engine, changed, this, &ScreenCard::refresh);
     // A binding is published before its output window opens; the status word is read once both are done.
     connect(&m_engine, &Engine::mappingsChanged, this, &ScreenCard::refresh, Qt::QueuedConnection);

@@ -20,7 +20,7 @@ void ScreenMonitorLabel::setPicture(Picture* screenPicture)
     rewatch();
 }
 
-QString ScreenMonitorLabel::text(const Picture* picture, bool black)
+QString ScreenMonitorLabel::captionFor(const Picture* picture, bool black)
 {
     if (black)
         return QStringLiteral("黑场");
@@ -64,9 +64,9 @@ void ScreenMonitorLabel::refresh()
 {
     Picture* own = m_screenPicture.data();
     if (!own) {
-        setText(text(nullptr, false));
+        setText(captionFor(nullptr, false));
         return;
     }
     Picture* shown = own->independentOutput() ? own->independentOutput() : own;
-    setText(text(shown, own->black()));
+    setText(captionFor(shown, own->black()));
 }

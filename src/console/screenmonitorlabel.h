@@ -19,7 +19,7 @@ class ScreenMonitorLabel : public ElidedLabel
 
     // The caption of a picture: black first, then the file of its foreground (or its own when it has none), then
     // its default picture or the standby artwork.
-    static QString text(const Picture* picture, bool black);
+    static QString captionFor(const Picture* picture, bool black);
 
   private:
     void rewatch();

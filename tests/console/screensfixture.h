@@ -4,6 +4,7 @@
 #include "mediafixtures.h"
 #include "sectionfixture.h"
 
+#include <QCoreApplication>
 #include <QImage>
 
 // A console section over an engine with displays and output windows the test controls.
@@ -32,6 +33,8 @@ class ScreensTest : public SectionTest
     {
         displays->change(list);
         ASSERT_TRUE(waitUntil([&] { return engine->displays() == list; }));
+        // Bindings restored on the change are published on the turn after.
+        QCoreApplication::sendPostedEvents();
     }
     void giveScreens(int count)
     {
