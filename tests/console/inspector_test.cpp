@@ -33,12 +33,7 @@ class InspectorTest : public SectionTest
         answer = url(file);
         button<QPushButton>(*part(picker), "选择")->click();
     }
-    void commitDelay(const QString& text)
-    {
-        auto* field = part<NumberField>("delay");
-        field->setText(text);
-        QTest::keyClick(field, Qt::Key_Return);
-    }
+    void commitDelay(const QString& text) { typeAndCommit(part<NumberField>("delay"), text); }
 
     std::optional<QUrl> answer;
     Inspector inspector{*state, [this](QWidget*, const QList<AssetKind>&) { return answer; }};
@@ -195,6 +190,10 @@ TEST_F(InspectorTest, DelayIsReadInTheOperatorsLocaleAndOnlyAsAFiniteNumber)
     commitDelay("-4");
     EXPECT_EQ(cue().delay, -4) << "the engine limits the delay when it uses it";
     EXPECT_EQ(engine->editHistory()->count(), 2);
+
+    edit([](Show& show) { show.cues[1].delay = 0.75; });
+    select(1);
+    EXPECT_EQ(part<NumberField>("delay")->text(), "0,75") << "another cue shows its own delay";
 }
 
 TEST_F(InspectorTest, VolumeSlidersRecordNoEdit)
