@@ -23,7 +23,7 @@ class InspectorTest : public SectionTest
         select(0);
         engine->editHistory()->clear();
     }
-    ~InspectorTest() override { QLocale::setDefault(QLocale::c()); }
+    ~InspectorTest() override { QLocale::setDefault(originalLocale); }
 
     template <typename W = QWidget> W* part(const QString& name) { return inspector.findChild<W*>(name); }
     bool shown(const QString& name) { return part(name) && part(name)->isVisibleTo(&inspector); }
@@ -35,6 +35,7 @@ class InspectorTest : public SectionTest
     }
     void commitDelay(const QString& text) { typeAndCommit(part<NumberField>("delay"), text); }
 
+    const QLocale originalLocale;
     std::optional<QUrl> answer;
     Inspector inspector{*state, [this](QWidget*, const QList<AssetKind>&) { return answer; }};
 };
