@@ -9,7 +9,7 @@
 #include "lumohelp.h"
 #include "lumoicons.h"
 #include "screencard.h"
-#include "sectionplaceholder.h"
+#include "transportbar.h"
 
 #include <QBoxLayout>
 #include <QButtonGroup>
@@ -42,7 +42,7 @@ ScreensColumn::ScreensColumn(ConsoleState& state, std::function<void(const QStri
     m_cardsRow = new QHBoxLayout;
     m_cardsRow->setSpacing(10);
     column->addLayout(m_cardsRow);
-    m_transport = new SectionPlaceholder(QStringLiteral("播放控制"), this, 56);
+    m_transport = new TransportBar(m_state, this);
     column->addWidget(m_transport);
     column->addWidget(makeDefaultPictureRow());
     column->addWidget(makeHandle());
