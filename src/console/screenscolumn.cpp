@@ -13,22 +13,9 @@
 
 #include <QBoxLayout>
 #include <QButtonGroup>
-#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
-
-std::optional<QUrl> chooseImageFile(QWidget* parent)
-{
-    QFileDialog dialog(parent);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setMimeTypeFilters({QStringLiteral("image/png"), QStringLiteral("image/jpeg"), QStringLiteral("image/bmp"),
-                               QStringLiteral("image/gif"), QStringLiteral("image/tiff"),
-                               QStringLiteral("image/webp")});
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty())
-        return std::nullopt;
-    return dialog.selectedUrls().constFirst();
-}
 
 ScreensColumn::ScreensColumn(ConsoleState& state, std::function<void(const QString&)> openWindow,
                              ImageChooser chooseImage, QWidget* parent)
