@@ -3,6 +3,7 @@
 #include "consolecolors.h"
 #include "consolestate.h"
 #include "consoletext.h"
+#include "elidedlabel.h"
 #include "lumohelp.h"
 #include "lumoicons.h"
 #include "lumomarkview.h"
@@ -102,9 +103,11 @@ ConsoleHeader::ConsoleHeader(ConsoleState& state, ProjectChooser& chooser,
 QWidget* ConsoleHeader::makeTitle()
 {
     auto* title = new QWidget(this);
-    m_title = new QLabel(title);
+    m_title = new ElidedLabel(title);
     m_title->setObjectName(QStringLiteral("showTitle"));
     m_title->setFont(ConsoleText::headline(m_title->font()));
+    // Takes the room its name needs while there is room, and is cut short before the buttons are.
+    m_title->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
     m_badgeIcon = new QLabel(title);
     m_badgeText = new QLabel(title);

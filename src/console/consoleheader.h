@@ -9,6 +9,7 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class ElidedLabel;
 class QLabel;
 class QPushButton;
 class QToolButton;
@@ -33,7 +34,7 @@ class ConsoleHeader : public QWidget
     std::function<void(const QString&)> m_openWindow;
     ProjectFileActions m_files;
     ProjectionLaunch m_launch;
-    QLabel* m_title;
+    ElidedLabel* m_title;
     QLabel* m_badgeIcon;
     QLabel* m_badgeText;
     QComboBox* m_mode;

@@ -25,7 +25,7 @@ int CueListModel::rowCount(const QModelIndex& parent) const
 
 QVariant CueListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_ids.size())
+    if (!index.isValid() || index.row() >= m_ids.size() || index.row() >= m_engine->show().cues.size())
         return {};
     const Cue& cue = m_engine->show().cues.at(index.row());
     switch (role) {

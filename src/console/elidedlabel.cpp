@@ -12,6 +12,7 @@ void ElidedLabel::setText(const QString& text)
     if (text == m_text)
         return;
     m_text = text;
+    updateGeometry();
     update();
 }
 

@@ -5,6 +5,7 @@
 #include "delayedtask.h"
 #include "displaybindings.h"
 #include "filequeue.h"
+#include "independentscreens.h"
 #include "lightingoutput.h"
 #include "picture.h"
 #include "screendisplayprovider.h"
@@ -44,6 +45,8 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
       m_audioMixer(std::move(audioMixer)), m_services(completed(std::move(services))),
       m_displayBindings(new DisplayBindings(*this, m_services.displays, m_services.windows, this))
 {
+    m_independent = new IndependentScreens(*this);
+    connect(m_independent, &IndependentScreens::changed, this, &Engine::independentScreensChanged);
     connect(m_displayBindings, &DisplayBindings::displaysChanged, this, &Engine::displaysChanged);
     connect(m_displayBindings, &DisplayBindings::mappingsChanged, this, &Engine::mappingsChanged);
     m_lights = new LightingOutput([clock = m_services.clock] { return clock->uptime(); },

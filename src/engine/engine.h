@@ -32,6 +32,7 @@ class DelayedTask;
 class DisplayBindings;
 class DisplayProvider;
 class FileQueue;
+class IndependentScreens;
 class LightingOutput;
 class Picture;
 class RemoteHost;
@@ -188,6 +189,17 @@ class Engine : public QObject
     // Automatic runs: one cue or the whole list, once or looped; false when the run was refused.
     bool beginProjection(ProjectionMode mode, const std::optional<Cue>& cue);
 
+    // Independent screens: chosen screens leave the programme to play a cue of their own ("播放"; false when it
+    // started on none), freeze ("暂停", at the programme's position for a screen that follows it), go on ("继续"),
+    // stop and stay out ("停止"), or follow the programme again ("返回节目投放").
+    bool play(const Cue& cue, const QSet<ScreenRole>& screens);
+    void pauseScreens(const QSet<ScreenRole>& screens);
+    void resumeScreens(const QSet<ScreenRole>& screens);
+    void stopScreens(const QSet<ScreenRole>& screens);
+    void returnScreensToProjection(const QSet<ScreenRole>& screens);
+    // The engine that drives a screen while it plays apart from the programme; null while it follows.
+    const Engine* independentScreen(const ScreenRole& role) const;
+
     // Lighting: the show's Art-Net target applied now, and a cue's fade.
     void configureLights();
     void applyLighting(const std::optional<Lighting>& lighting);
@@ -218,6 +230,8 @@ class Engine : public QObject
     void projectionTestPatternChanged();
     // A screen's pictures were made or dropped.
     void screensChanged();
+    // A screen left or rejoined the programme, or one that left was paused or resumed.
+    void independentScreensChanged();
 
   private:
     void projectChanged(const Show& previous);
@@ -387,7 +401,8 @@ class Engine : public QObject
     };
     std::optional<NextCueVideos> m_nextCueVideos;
 
-    QHash<ScreenRole, Engine*> m_independentScreens;
+    friend class IndependentScreens;
+    IndependentScreens* m_independent;
     std::shared_ptr<AudioChannelMixer> m_audioMixer;
     std::optional<QUuid> m_focusEvent;
     bool m_projectionTestPattern = false;

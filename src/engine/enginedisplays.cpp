@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include "displaybindings.h"
+#include "independentscreens.h"
 
 QList<DisplayScreen> Engine::displays() const
 {
@@ -78,7 +79,7 @@ QString Engine::screenStatus(const ScreenRole& role) const
     const bool bound = screenHasBinding(role);
     if (bound && !hasOutputWindow(role))
         return QStringLiteral("掉线");
-    if (const Engine* independent = m_independentScreens.value(role))
+    if (const Engine* independent = m_independent->engine(role))
         return independent->paused() ? QStringLiteral("独立暂停") : QStringLiteral("独立控制");
     return bound ? QStringLiteral("在线") : QStringLiteral("仅监看");
 }

@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include "cuecycle.h"
+#include "independentscreens.h"
 #include "picture.h"
 #include "timelinesender.h"
 
@@ -91,6 +92,8 @@ void Engine::finishRemotePlayback(const Cue& cue, RemotePlaybackMode mode)
 
 void Engine::stop(bool cancelMessages)
 {
+    if (cancelMessages)
+        m_independent->returnAll();
     for (const std::shared_ptr<Picture>& prepared : std::as_const(m_preparedVideos))
         prepared->cancelPreload();
     m_preparedVideos.clear();

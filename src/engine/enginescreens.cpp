@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include "displaybindings.h"
+#include "independentscreens.h"
 #include "picture.h"
 
 #include <QImageReader>
@@ -32,8 +33,7 @@ void Engine::syncScreens()
     for (const ScreenRole& role : m_program.keys()) {
         if (names.contains(role))
             continue;
-        if (Engine* independent = m_independentScreens.take(role))
-            independent->deleteLater();
+        m_independent->drop(role);
         endScreenPlayback(role);
         m_displayBindings->drop(role);
         m_program.take(role)->deleteLater();
@@ -78,7 +78,7 @@ void Engine::setDefaultPicture(const std::optional<QUrl>& url)
     setShow(std::move(show));
     for (Picture* picture : std::as_const(m_program))
         picture->setFallback(image);
-    for (Engine* independent : std::as_const(m_independentScreens))
+    for (Engine* independent : m_independent->engines())
         for (Picture* picture : std::as_const(independent->m_program))
             picture->setFallback(image);
     setMessage(url ? QStringLiteral("默认画面 · ") + url->fileName() : QStringLiteral("已清除默认画面"));

@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include "assign.h"
+#include "independentscreens.h"
 #include "picture.h"
 
 void Engine::setMuted(bool muted)
@@ -8,7 +9,7 @@ void Engine::setMuted(bool muted)
     if (assign(m_muted, muted))
         emit mutedChanged();
     updateVolumes();
-    for (Engine* independent : std::as_const(m_independentScreens))
+    for (Engine* independent : m_independent->engines())
         independent->setMuted(muted);
 }
 
@@ -54,7 +55,7 @@ void Engine::updateVolumes()
     for (auto entry = m_program.cbegin(); entry != m_program.cend(); ++entry) {
         const ScreenRole& role = entry.key();
         Picture* program = entry.value();
-        bool muted = m_muted || m_independentScreens.contains(role) || !m_current;
+        bool muted = m_muted || m_independent->contains(role) || !m_current;
         if (!muted)
             muted = m_current->videoMuted ? *m_current->videoMuted : role != kScreen1 || !m_current->videoAudio;
         program->player()->setMuted(muted);
@@ -65,7 +66,7 @@ void Engine::updateVolumes()
     for (auto screen = m_screenClips.cbegin(); screen != m_screenClips.cend(); ++screen) {
         const Picture* program = m_program.value(screen.key());
         const Picture* shown = program ? program->foreground() : nullptr;
-        const bool screenMuted = m_muted || m_independentScreens.contains(screen.key());
+        const bool screenMuted = m_muted || m_independent->contains(screen.key());
         for (const ScreenClip& clip : screen.value()) {
             const TimelineEvent& event = clip.event;
             const bool silent = event.videoMuted ? *event.videoMuted : !clipQualifiesForSound(event);

@@ -1,27 +1,10 @@
 #include "mediaprobe.h"
 
 #include "probepipeline.h"
+#include "threadpoolfuture.h"
 #include "videooutput.h"
 
-#include <QPromise>
-#include <QThreadPool>
 #include <gst/gst.h>
-
-namespace {
-
-template <typename T, typename Work> QFuture<T> inThreadPool(Work work)
-{
-    auto promise = std::make_shared<QPromise<T>>();
-    QFuture<T> future = promise->future();
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, work = std::move(work)] {
-        promise->addResult(work());
-        promise->finish();
-    });
-    return future;
-}
-
-} // namespace
 
 std::optional<double> mediaDuration(const QUrl& url)
 {
@@ -33,7 +16,7 @@ std::optional<double> mediaDuration(const QUrl& url)
 
 QFuture<std::optional<double>> mediaDurationAsync(const QUrl& url)
 {
-    return inThreadPool<std::optional<double>>([url] { return mediaDuration(url); });
+    return runInThreadPool<std::optional<double>>([url] { return mediaDuration(url); });
 }
 
 std::optional<QImage> videoFrameAt(const QUrl& url, double seconds, QSize maxSize)
@@ -53,5 +36,5 @@ std::optional<QImage> videoFrameAt(const QUrl& url, double seconds, QSize maxSiz
 
 QFuture<std::optional<QImage>> videoFrameAtAsync(const QUrl& url, double seconds, QSize maxSize)
 {
-    return inThreadPool<std::optional<QImage>>([=] { return videoFrameAt(url, seconds, maxSize); });
+    return runInThreadPool<std::optional<QImage>>([=] { return videoFrameAt(url, seconds, maxSize); });
 }

@@ -3,7 +3,9 @@
 #include "audiochannelmixer.h"
 #include "meshvideofeed.h"
 #include "stilldecoder.h"
+#include "threadpoolfuture.h"
 
+#include <QFutureWatcher>
 #include <QMimeDatabase>
 
 Picture::Picture(const PlayerFactory& makePlayer, QObject* parent) : QObject(parent), m_player(makePlayer(this)) {}
@@ -21,6 +23,9 @@ void Picture::load(const std::optional<QUrl>& url)
     cancelPreload();
     if (m_firstFrameToken && m_feed) m_feed->remove(*m_firstFrameToken);
     m_firstFrameToken.reset();
+    // A conversion still running belongs to the old media: its result is dropped.
+    ++m_capture;
+    m_converting = false;
     if (m_transitionFrame) {
         m_transitionFrame.reset();
         emit transitionFrameChanged();
@@ -87,11 +92,12 @@ void Picture::cancelPreload()
 
 void Picture::prepareTransitionFrame()
 {
-    if (m_firstFrameToken || m_transitionFrame) return;
+    if (m_firstFrameToken || m_transitionFrame || m_converting)
+        return;
     MeshVideoFeed* feed = meshVideoFeed();
     m_firstFrameToken = QUuid();
     const QUuid token = feed->add([this](const VideoFrame& frame) { storeTransitionFrame(frame); });
-    if (m_transitionFrame) {
+    if (m_converting) {
         feed->remove(token);
         m_firstFrameToken.reset();
         return;
@@ -99,14 +105,29 @@ void Picture::prepareTransitionFrame()
     m_firstFrameToken = token;
 }
 
+// The capture ends with the first frame; its conversion (milliseconds for a 1080p frame) runs on the thread pool,
+// and the frame is held from when it is done.
 void Picture::storeTransitionFrame(const VideoFrame& frame)
 {
-    if (m_transitionFrame) return;
-    const QImage image = frame.toImage();
-    if (image.isNull()) return;
-    m_transitionFrame = image;
-    emit transitionFrameChanged();
+    if (m_transitionFrame || m_converting)
+        return;
+    m_converting = true;
     endCapture();
+    auto* conversion = new QFutureWatcher<QImage>(this);
+    connect(conversion, &QFutureWatcherBase::finished, this, [this, conversion, capture = m_capture] {
+        conversion->deleteLater();
+        if (capture != m_capture)
+            return;
+        m_converting = false;
+        const QImage image = conversion->result();
+        if (image.isNull()) {
+            prepareTransitionFrame();
+            return;
+        }
+        m_transitionFrame = image;
+        emit transitionFrameChanged();
+    });
+    conversion->setFuture(runInThreadPool<QImage>([frame] { return frame.toImage(); }));
 }
 
 void Picture::endCapture()

@@ -32,7 +32,8 @@ class Picture : public QObject
     bool isPreloading() const { return m_preloading; }
     // A still picture is being decoded; its image follows.
     bool isDecodingStill() const { return m_decodingStill.has_value(); }
-    // Captures the next frame of the video into transitionFrame().
+    // Captures the next frame of the video into transitionFrame(), converted off the main thread: the capture ends
+    // at once, the frame is there (and transitionFrameChanged() sent) a few milliseconds later.
     void prepareTransitionFrame();
 
     Player* player() const { return m_player.get(); }
@@ -79,6 +80,9 @@ class Picture : public QObject
     std::optional<QImage> m_image;
     std::optional<QImage> m_transitionFrame;
     std::optional<QUuid> m_firstFrameToken;
+    bool m_converting = false;
+    // Counts loads, so that a conversion finishing after one is dropped.
+    quint64 m_capture = 0;
     bool m_black = false;
     QPointer<Picture> m_foreground;
     QPointer<Picture> m_independentOutput;

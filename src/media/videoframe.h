@@ -1,11 +1,14 @@
 #pragma once
 
+#include "videocolorimetry.h"
+
 #include <QImage>
 #include <QSize>
 #include <QTransform>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 // One decoded video frame as the decoder produced it. Copies share the same pixels; nothing is converted until
 // toImage() is asked for, so a renderer can upload the planes as they are.
@@ -31,7 +34,8 @@ class VideoFrame
 
     VideoFrame() = default;
     VideoFrame(std::shared_ptr<const Storage> storage, Format format, QSize size, std::array<Plane, 3> planes,
-               int planeCount, double time, QTransform orientation, std::uint64_t serial);
+               int planeCount, double time, QTransform orientation, std::uint64_t serial,
+               std::optional<VideoColorimetry> colorimetry = std::nullopt);
 
     // A frame that shares the image's pixels, for players that make frames from images.
     static VideoFrame fromImage(const QImage& image, double time = 0, std::uint64_t serial = 0);
@@ -47,8 +51,11 @@ class VideoFrame
     QTransform orientation() const { return m_orientation; }
     // Grows with every new frame a player delivers.
     std::uint64_t serial() const { return m_serial; }
+    // How the YUV samples become RGB; a frame whose stream said nothing gets GStreamer's choice for its size.
+    VideoColorimetry colorimetry() const { return m_colorimetry.value_or(VideoColorimetry::defaultFor(m_size)); }
 
-    // The frame converted to RGB with its orientation applied, scaled down to fit maxSize when one is given.
+    // The frame converted to RGB with its orientation applied, scaled down to fit maxSize when one is given. YUV is
+    // converted exactly as the output shader does, to the level, so a held frame and the live one look the same.
     QImage toImage(QSize maxSize = {}) const;
 
   private:
@@ -60,4 +67,5 @@ class VideoFrame
     double m_time = 0;
     QTransform m_orientation;
     std::uint64_t m_serial = 0;
+    std::optional<VideoColorimetry> m_colorimetry;
 };

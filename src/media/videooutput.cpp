@@ -56,6 +56,24 @@ std::optional<VideoFrame::Format> frameFormat(GstVideoFormat format)
     }
 }
 
+// The stream's own colorimetry; GStreamer has already filled in its defaults for what the caps leave out.
+std::optional<VideoColorimetry> colorimetryOf(const GstVideoInfo& info)
+{
+    if (!GST_VIDEO_INFO_IS_YUV(&info))
+        return std::nullopt;
+    VideoColorimetry colorimetry = VideoColorimetry::defaultFor(QSize(info.width, info.height));
+    gdouble kr = 0, kb = 0;
+    if (gst_video_color_matrix_get_Kr_Kb(info.colorimetry.matrix, &kr, &kb)) {
+        colorimetry.kr = kr;
+        colorimetry.kb = kb;
+    }
+    colorimetry.fullRange = info.colorimetry.range == GST_VIDEO_COLOR_RANGE_0_255;
+    // Decoders state the siting (H.264's is "mpeg2": on the left luma sample); unknown counts as centred.
+    colorimetry.chromaCositedH = info.chroma_site & GST_VIDEO_CHROMA_SITE_H_COSITED;
+    colorimetry.chromaCositedV = info.chroma_site & GST_VIDEO_CHROMA_SITE_V_COSITED;
+    return colorimetry;
+}
+
 class SampleStorage : public VideoFrame::Storage
 {
   public:
@@ -183,7 +201,7 @@ void VideoOutput::store(GstSample* sample)
                                    : GST_CLOCK_TIME_NONE;
     const double time = GST_CLOCK_TIME_IS_VALID(streamTime) ? double(streamTime) / GST_SECOND : 0.0;
     VideoFrame frame(std::move(storage), *format, size, planes, std::min(planeCount, 3), time,
-                     orientationTransform(m_orientation, size), ++m_serial);
+                     orientationTransform(m_orientation, size), ++m_serial, colorimetryOf(info));
     std::optional<VideoFrame> previous = std::move(frame);
     std::scoped_lock lock(m_frameLock);
     std::swap(previous, m_frame);

@@ -2,21 +2,31 @@
 
 #include "meshvideofeed.h"
 #include "meshview.h"
+#include "meshwindow.h"
 #include "picture.h"
 
 #include <QHash>
 #include <QVBoxLayout>
 
 CurvedProjectionView::CurvedProjectionView(Picture* root, const ProjectorMapping& mapping, bool pattern,
-                                           QWidget* parent)
-    : QWidget(parent), m_root(root), m_mapping(mapping), m_pattern(pattern), m_view(new MeshView(this))
+                                           QWidget* parent, Surface surface)
+    : QWidget(parent), m_root(root), m_mapping(mapping), m_pattern(pattern)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_view);
-    m_frames->invalidate = [view = QPointer<MeshView>(m_view)] {
-        if (view) view->update();
-    };
+    if (surface == Surface::window) {
+        m_window = new MeshWindow;
+        layout->addWidget(QWidget::createWindowContainer(m_window, this));
+        m_frames->invalidate = [window = QPointer<MeshWindow>(m_window)] {
+            if (window) window->update();
+        };
+    } else {
+        m_view = new MeshView(this);
+        layout->addWidget(m_view);
+        m_frames->invalidate = [view = QPointer<MeshView>(m_view)] {
+            if (view) view->update();
+        };
+    }
     refresh();
 }
 
@@ -45,7 +55,15 @@ void CurvedProjectionView::setPattern(bool pattern)
 
 QString CurvedProjectionView::errorText() const
 {
-    return m_view->errorText();
+    return m_view ? m_view->errorText() : m_window->errorText();
+}
+
+void CurvedProjectionView::setInputs(const MeshInputs& inputs)
+{
+    if (m_view)
+        m_view->setInputs(inputs);
+    else
+        m_window->setInputs(inputs);
 }
 
 void CurvedProjectionView::showEvent(QShowEvent* event)
@@ -88,7 +106,7 @@ void CurvedProjectionView::refresh()
         inputs.image =
             picture->image().value_or(picture->transitionFrame().value_or(output->fallback().value_or(QImage())));
     }
-    m_view->setInputs(inputs);
+    setInputs(inputs);
     subscribe(isVisible() ? wanted : std::nullopt);
 }
 

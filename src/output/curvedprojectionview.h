@@ -9,8 +9,10 @@
 #include <memory>
 #include <optional>
 
+struct MeshInputs;
 class MeshVideoFeed;
 class MeshView;
+class MeshWindow;
 class Picture;
 
 // A screen's picture drawn through a mapping with a curved mesh. Shows the root picture's independent output
@@ -21,7 +23,12 @@ class CurvedProjectionView : public QWidget
 {
     Q_OBJECT
   public:
-    CurvedProjectionView(Picture* root, const ProjectorMapping& mapping, bool pattern, QWidget* parent = nullptr);
+    // Where the renderer draws: a GL widget that composes with its neighbours, or a window of its own (for output
+    // windows: no copy between the renderer and the screen).
+    enum class Surface { widget, window };
+
+    CurvedProjectionView(Picture* root, const ProjectorMapping& mapping, bool pattern, QWidget* parent = nullptr,
+                         Surface surface = Surface::widget);
     ~CurvedProjectionView() override;
 
     void setRoot(Picture* root);
@@ -30,7 +37,9 @@ class CurvedProjectionView : public QWidget
 
     bool isSubscribed() const { return m_token.has_value(); }
     QString errorText() const;
+    // The drawing surface of the chosen kind; the other is none.
     MeshView* meshView() const { return m_view; }
+    MeshWindow* meshWindow() const { return m_window; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -49,12 +58,14 @@ class CurvedProjectionView : public QWidget
     void watch(Picture* picture);
     void subscribe(const std::optional<Subscription>& wanted);
     void unsubscribe();
+    void setInputs(const MeshInputs& inputs);
 
     QPointer<Picture> m_root;
     ProjectorMapping m_mapping;
     bool m_pattern = false;
     bool m_refreshPending = false;
     MeshView* m_view = nullptr;
+    MeshWindow* m_window = nullptr;
     std::shared_ptr<MeshFrames> m_frames = std::make_shared<MeshFrames>();
     QList<QMetaObject::Connection> m_watches;
     QList<Picture*> m_watched;

@@ -73,7 +73,8 @@ void MappedOutput::showCurved(Picture* picture, const ProjectorMapping& mapping,
         curved->setPattern(pattern);
         return;
     }
-    replaceContent(Kind::curved, new CurvedProjectionView(picture, mapping, pattern));
+    const auto surface = m_physical ? CurvedProjectionView::Surface::window : CurvedProjectionView::Surface::widget;
+    replaceContent(Kind::curved, new CurvedProjectionView(picture, mapping, pattern, nullptr, surface));
 }
 
 void MappedOutput::showWarped(Picture* picture, const ProjectorMapping& mapping, bool pattern)

@@ -105,7 +105,8 @@ class MeshRenderer
     std::optional<std::uint64_t> m_frameSerial;
     QTransform m_frameTransform;
     int m_videoFormat = 0;
-    bool m_videoHighDefinition = true;
+    VideoColorimetry m_videoColorimetry;
+    std::array<float, 4> m_chromaPlacement{1, 1, 0, 0};
     double m_videoAspect = 1;
     std::array<float, 4> m_orientationX{1, 0, 0, 0};
     std::array<float, 4> m_orientationY{0, 1, 0, 0};

@@ -42,8 +42,10 @@ void main()
 )";
 
 // Compiled once per kind of media and for the grid: MEDIA_FORMAT 0 is RGB(A), 1 planar Y, U, V, 2 Y with
-// interleaved UV (video YUV is limited range); GRID 1 draws the calibration grid instead of the media.
-// sampleX and sampleY take the mesh parameter straight to the media coordinate (crop, fill and orientation).
+// interleaved UV; GRID 1 draws the calibration grid instead of the media. sampleX and sampleY take the mesh
+// parameter straight to the media coordinate (crop, fill and orientation). YUV becomes RGB by the frame's own
+// matrix and range (yuvToRgb, yuvOffset); chromaPlacement moves a luma coordinate to where the chroma plane holds
+// that position (scale xy, offset zw), so co-sited chroma is read where it was sampled.
 static const char* const pictureFragmentSource = R"(
 out vec4 colourOut;
 
@@ -52,9 +54,28 @@ uniform sampler2D media;
 uniform sampler2D chromaU;
 uniform sampler2D chromaV;
 uniform mat3 yuvToRgb;
+uniform vec3 yuvOffset;
+uniform vec4 chromaPlacement;
 uniform vec3 sampleX;
 uniform vec3 sampleY;
 uniform vec4 crop;
+
+#if MEDIA_FORMAT != 0
+// Linear filtering done here in full precision: some GPUs round a filtered 8-bit texel back to 8 bits, which
+// would put a blend of two chroma samples a level off the CPU conversion of held frames.
+vec4 blended(sampler2D plane, vec2 c)
+{
+    ivec2 size = textureSize(plane, 0);
+    vec2 p = c * vec2(size) - 0.5;
+    vec2 base = floor(p);
+    vec2 f = p - base;
+    ivec2 lo = clamp(ivec2(base), ivec2(0), size - 1);
+    ivec2 hi = clamp(ivec2(base) + 1, ivec2(0), size - 1);
+    vec4 top = mix(texelFetch(plane, lo, 0), texelFetch(plane, ivec2(hi.x, lo.y), 0), f.x);
+    vec4 bottom = mix(texelFetch(plane, ivec2(lo.x, hi.y), 0), texelFetch(plane, hi, 0), f.x);
+    return mix(top, bottom, f.y);
+}
+#endif
 
 vec3 mediaColour(vec2 s)
 {
@@ -62,13 +83,13 @@ vec3 mediaColour(vec2 s)
     return texture(media, s).rgb;
 #else
     float y = texture(media, s).r;
+    vec2 c = s * chromaPlacement.xy + chromaPlacement.zw;
 #if MEDIA_FORMAT == 1
-    vec2 chroma = vec2(texture(chromaU, s).r, texture(chromaV, s).r);
+    vec2 chroma = vec2(blended(chromaU, c).r, blended(chromaV, c).r);
 #else
-    vec2 chroma = texture(chromaU, s).rg;
+    vec2 chroma = blended(chromaU, c).rg;
 #endif
-    vec3 yuv = vec3((y - 16.0 / 255.0) * (255.0 / 219.0), (chroma - 128.0 / 255.0) * (255.0 / 224.0));
-    return clamp(yuvToRgb * yuv, 0.0, 1.0);
+    return clamp(yuvToRgb * vec3(y, chroma) + yuvOffset, 0.0, 1.0);
 #endif
 }
 

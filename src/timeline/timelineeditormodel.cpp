@@ -23,7 +23,12 @@ TimelineEditorModel::TimelineEditorModel(Engine* engine, QObject* parent) : QObj
     connect(engine, &Engine::focusEventChanged, this, &TimelineEditorModel::serveFocusRequest);
 }
 
-TimelineEditorModel::~TimelineEditorModel() = default;
+// A resize drag cut short still ends, so that later edits are not joined to it.
+TimelineEditorModel::~TimelineEditorModel()
+{
+    if (m_resizeDragging)
+        m_engine->endDrag();
+}
 
 void TimelineEditorModel::setAssetID(std::optional<QUuid> id)
 {

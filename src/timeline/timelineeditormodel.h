@@ -143,7 +143,8 @@ class TimelineEditorModel : public QObject
     void dropClip(const TimelineEvent& event, const MediaAsset& asset, QPointF pointer, double translationX,
                   double width, double viewportWidth, bool bypassSnap);
     void cancelClipDrag();
-    // The steps of a picture's duration drag, measured from the duration at the start of the drag.
+    // The steps of a picture's duration drag, measured from the duration at the start of the drag; the drag's
+    // accepted steps make one undo step.
     void resizePicture(const TimelineEvent& event, const MediaAsset& asset, double translationX);
     void endPictureResize();
 
@@ -244,6 +245,7 @@ class TimelineEditorModel : public QObject
     std::optional<TimelineEvent> m_messageDraft;
     std::optional<TimelineLane> m_layerToDelete;
     std::optional<double> m_resizeStart;
+    bool m_resizeDragging = false;
     std::optional<ScrubRequest> m_scrubRequest;
     std::optional<ClipMove> m_movingClip;
     MediaFileChooser m_chooseMediaFile;

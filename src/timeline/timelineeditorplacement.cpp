@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 using namespace TimelineGeometry;
 
@@ -189,6 +190,9 @@ void TimelineEditorModel::resizePicture(const TimelineEvent& event, const MediaA
     if (!m_resizeStart) {
         setResizeStart(event.clipDuration(asset));
         setEventID(event.id);
+        // The steps of one drag are one undo step.
+        if (m_resizeStart && !std::exchange(m_resizeDragging, true))
+            m_engine->beginDrag();
     }
     if (!m_resizeStart)
         return;
@@ -217,4 +221,6 @@ void TimelineEditorModel::resizePicture(const TimelineEvent& event, const MediaA
 void TimelineEditorModel::endPictureResize()
 {
     setResizeStart(std::nullopt);
+    if (std::exchange(m_resizeDragging, false))
+        m_engine->endDrag();
 }

@@ -1,5 +1,6 @@
 #include "consolefixture.h"
 #include "consoleheader.h"
+#include "elidedlabel.h"
 #include "mediafixtures.h"
 #include "sectionfixture.h"
 
@@ -14,7 +15,7 @@
 class HeaderTest : public SectionTest
 {
   protected:
-    QString title() { return header.findChild<QLabel*>("showTitle")->text(); }
+    QString title() { return header.findChild<ElidedLabel*>("showTitle")->text(); }
     QString badge() { return header.findChild<QLabel*>("saveBadge")->text(); }
     QAction* menuItem(const QString& text)
     {
@@ -52,6 +53,8 @@ TEST_F(HeaderTest, TitleAndBadgeFollowTheProjectFile)
     choose("另存为…", url("春晚.final.json"));
     EXPECT_EQ(title(), "春晚.final");
     EXPECT_EQ(badge(), "已保存");
+    choose("另存为…", url(QString("很长的工程名").repeated(30) + ".json"));
+    EXPECT_LT(header.minimumSizeHint().width(), 1080 - 24);
 }
 
 TEST_F(HeaderTest, SaveWritesInPlaceOnceTheShowHasAFile)

@@ -143,26 +143,22 @@ TEST_F(PreflightTest, AFindingLeadsToItsCueEventAndScreenPage)
     EXPECT_EQ(state->screenPage(), 1);
 }
 
-TEST_F(PreflightTest, ContinueClosesTheSheetAndStartsTheRun)
+TEST_F(PreflightTest, CloseOnlyClosesAndContinueStartsTheRun)
 {
     select(0);
     giveReminder(0);
     state->setPreviewMode(true);
+    open(true);
+    button(*check, "关闭")->click();
+    EXPECT_FALSE(state->preflightOpen());
+    EXPECT_FALSE(engine->projectionMode());
+
     open(true);
     startButton()->click();
     EXPECT_FALSE(state->preflightOpen());
     EXPECT_EQ(engine->projectionMode(), ProjectionMode::cueOnce);
     EXPECT_FALSE(state->previewMode());
     EXPECT_EQ(openedWindows, QStringList{"projection-monitor"});
-}
-
-TEST_F(PreflightTest, CloseOnlyCloses)
-{
-    select(0);
-    open(true);
-    button(*check, "关闭")->click();
-    EXPECT_FALSE(state->preflightOpen());
-    EXPECT_FALSE(engine->projectionMode());
 }
 
 TEST_F(PreflightTest, ShotWithOneErrorAndOneReminder)

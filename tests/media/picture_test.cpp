@@ -80,10 +80,24 @@ TEST(Picture, ACaptureWithAFrameAtHandEndsAtOnce)
     const QUuid token = picture.meshVideoFeed()->add([&](const VideoFrame&) { seen = true; });
     ASSERT_TRUE(waitUntil([&] { return seen; }));
     picture.prepareTransitionFrame();
-    EXPECT_TRUE(picture.transitionFrame());
     EXPECT_FALSE(picture.isCapturing());
+    picture.prepareTransitionFrame();
+    EXPECT_FALSE(picture.isCapturing());
+    ASSERT_TRUE(waitUntil([&] { return picture.transitionFrame().has_value(); }));
     picture.meshVideoFeed()->remove(token);
     EXPECT_FALSE(picture.meshVideoFeed()->isRunning());
+}
+
+TEST(Picture, AFrameStillBeingConvertedWhenNewMediaLoadsIsDropped)
+{
+    Picture picture(defaultPlayerFactory());
+    picture.load(fileUrl(MediaFixtures::video({.size = {1920, 1080}, .seconds = 0.2})));
+    ASSERT_TRUE(waitUntil([&] { return picture.player()->currentFrame().has_value(); }));
+    picture.prepareTransitionFrame();
+    picture.load(fileUrl(MediaFixtures::png()));
+    runEvents(200);
+    EXPECT_FALSE(picture.transitionFrame());
+    EXPECT_TRUE(picture.image());
 }
 
 TEST(Picture, APreloadEndsWhenTheVideoIsReadyAndAReplacedOneNever)

@@ -204,7 +204,7 @@ TEST_F(MappedOutputs, CornerPinAndMasks)
 TEST_F(MappedOutputs, MeshDrawsThroughTheRenderer)
 {
     engine->setMapping(curved(), kFirst);
-    MappedOutput output(engine.get(), kFirst, true, false, false);
+    MappedOutput output(engine.get(), kFirst, false, false, false);
     show(output);
     auto* view = static_cast<CurvedProjectionView*>(output.content());
     QImage image;

@@ -149,3 +149,14 @@ TEST(RemoteHostOfEngine, MadeOnceByTheInstalledFactoryAndGoneWithTheEngine)
     engine.reset();
     EXPECT_FALSE(host);
 }
+
+TEST_F(RemoteActions, DuringAnAutomaticRunPlayAndGoAreRefused)
+{
+    ASSERT_TRUE(engine->beginProjection(ProjectionMode::playlistLoop, cue(0)));
+    const RemoteStatus played = play(cue(2).id);
+    EXPECT_EQ(played.error, QStringLiteral("节目不存在或正在自动投放"));
+    EXPECT_TRUE(played.projecting);
+    EXPECT_EQ(act(RemoteAction::go).error, QStringLiteral("正在自动投放"));
+    EXPECT_TRUE(onAir(0));
+    EXPECT_FALSE(act(RemoteAction::stop).projecting);
+}

@@ -52,15 +52,19 @@ QString MediaFixtures::video(const VideoSpec& wanted)
 {
     const bool h264 = wanted.codec == VideoCodec::h264;
     const int frames = int(wanted.seconds * wanted.fps + 0.5);
+    const QString tag = wanted.colorimetry.isEmpty() ? QString() : ",colorimetry=" + wanted.colorimetry;
     QString video = QString("videotestsrc num-buffers=%1 pattern=%5 horizontal-speed=4 ! "
-                            "video/x-raw,format=I420,width=%2,height=%3,framerate=%4/1 ! ")
+                            "video/x-raw,format=I420,width=%2,height=%3,framerate=%4/1%6 ! ")
                         .arg(frames)
                         .arg(wanted.size.width())
                         .arg(wanted.size.height())
                         .arg(wanted.fps)
-                        .arg(wanted.pattern);
-    video += h264 ? "x264enc speed-preset=ultrafast key-int-max=30 ! queue ! mux. "
-                  : "vp8enc deadline=1 keyframe-max-dist=30 ! queue ! mux. ";
+                        .arg(wanted.pattern, tag);
+    if (wanted.codec == VideoCodec::vp9)
+        video += "vp9enc deadline=1 keyframe-max-dist=30 ! queue ! mux. ";
+    else
+        video += h264 ? "x264enc speed-preset=ultrafast key-int-max=30 ! queue ! mux. "
+                      : "vp8enc deadline=1 keyframe-max-dist=30 ! queue ! mux. ";
     QString pipeline = (h264 ? "mp4mux name=mux ! %OUT% " : "webmmux name=mux ! %OUT% ") + video;
     if (wanted.audio) {
         const int buffers = int(wanted.seconds * 100 + 0.5);
@@ -107,6 +111,28 @@ int MediaFixtures::frameIndexOf(const QImage& frame)
         if (qGray(frame.pixel(frame.width() * (bit * 40 + 20) / 320, frame.height() * 60 / 240)) > 128)
             index |= 1 << bit;
     return index;
+}
+
+QString MediaFixtures::i420Video(const QString& name, QSize size, const QByteArray& planes)
+{
+    const QString raw = file(name + ".yuv", planes.repeated(3));
+    // Sited as H.264 streams usually are, on the left luma sample ("mpeg2"); raw video says centred.
+    return launch("i420-v2 " + raw, "mp4",
+                  QString("filesrc location=%1 ! rawvideoparse format=i420 width=%2 height=%3 framerate=30/1 ! "
+                          "capssetter caps=video/x-raw,chroma-site=mpeg2 ! "
+                          "x264enc speed-preset=ultrafast pass=quant quantizer=4 ! mp4mux ! %OUT%")
+                      .arg(raw)
+                      .arg(size.width())
+                      .arg(size.height()));
+}
+
+QString MediaFixtures::convertedFirstFrame(const QString& video)
+{
+    // Through 16-bit RGB: GStreamer's direct 8-bit path (its fast I420 to RGB code) runs up to 5 levels low.
+    return launch("converted-v2 " + video, "png",
+                  QString("filesrc location=%1 ! decodebin ! videoconvert dither=none ! video/x-raw,format=ARGB64 ! "
+                          "videoconvert dither=none ! video/x-raw,format=RGB ! pngenc snapshot=true ! %OUT%")
+                      .arg(video));
 }
 
 QString MediaFixtures::wav(const WavSpec& wanted)

@@ -8,7 +8,7 @@
 
 // Media files made for tests with gst-launch-1.0 and QImage, cached under the temporary directory and shared by every
 // test process, so each distinct file is made once.
-enum class VideoCodec { h264, vp8 };
+enum class VideoCodec { h264, vp8, vp9 };
 
 struct VideoSpec
 {
@@ -17,8 +17,11 @@ struct VideoSpec
     int fps = 30;
     VideoCodec codec = VideoCodec::h264;
     bool audio = false;
-    // A videotestsrc pattern: "smpte" moves; "red", "white", "black" are solid.
+    // A videotestsrc pattern: "smpte" moves; "smpte75" (75 % bars), "red", "white", "black" are still.
     QString pattern{"smpte"};
+    // The colorimetry the stream is tagged with ("bt709", "1:4:0:0", ...); untagged when empty. Full range
+    // survives only in VP9: x264enc writes limited range whatever it is given.
+    QString colorimetry;
 };
 
 struct WavSpec
@@ -38,6 +41,11 @@ QString video(const VideoSpec& wanted = {});
 QString indexedVideo(int frames, int fps = 30);
 // The index an indexedVideo frame shows: eight black or white squares across the top, bit 0 on the left.
 int frameIndexOf(const QImage& frame);
+// An H.264 .mp4 of one planar I420 picture (Y, then U, then V rows, tightly packed) shown for three frames, its
+// chroma sited on the left luma sample, encoded at a quantizer low enough to keep a hard edge hard.
+QString i420Video(const QString& name, QSize size, const QByteArray& planes);
+// The first frame of a video as GStreamer's own videoconvert turns it into RGB by its exact path, as a PNG.
+QString convertedFirstFrame(const QString& video);
 // A 16-bit sine WAV.
 QString wav(const WavSpec& wanted = {});
 // A PNG filled with one colour; tagged with the colour space's profile unless it is sRGB (then untagged).

@@ -165,13 +165,20 @@ TEST_F(ClipPlacementRules, PictureResizeStopsAtTheNextClipAndAtTheShortestDurati
         setEvents({resized, next});
     }
 
-    // A drag moves from the duration at its start, and its steps join the undo history one by one.
-    model->resizePicture(resized, picture, 48);
-    EXPECT_EQ(model->resizeStart(), 1);
-    model->resizePicture(resized, picture, 96);
-    EXPECT_DOUBLE_EQ(*events().first().imageDuration, 2);
+    // A drag moves from the duration at its start, and all its steps undo as one.
+    const int steps = undoSteps();
+    for (double translation : {24.0, 48.0, 96.0})
+        model->resizePicture(resized, picture, translation);
     model->endPictureResize();
     EXPECT_EQ(model->resizeStart(), std::nullopt);
+    for (double translation : {-24.0, -48.0})
+        model->resizePicture(events().first(), picture, translation);
+    EXPECT_EQ(model->resizeStart(), 2);
+    model->endPictureResize();
+    EXPECT_DOUBLE_EQ(*events().first().imageDuration, 1);
+    EXPECT_EQ(undoSteps(), steps + 2);
+    engine->editHistory()->undo();
+    EXPECT_DOUBLE_EQ(*events().first().imageDuration, 2);
 }
 
 // Not even the shortest picture fits before a neighbour 0.005 s later: the stored duration stays.

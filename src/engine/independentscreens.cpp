@@ -1,0 +1,165 @@
+#include "independentscreens.h"
+
+#include "cueforscreen.h"
+#include "engine.h"
+#include "picture.h"
+
+#include <QFileInfo>
+#include <cmath>
+
+IndependentScreens::IndependentScreens(Engine& main) : QObject(&main), m_main(main) {}
+
+IndependentScreens::~IndependentScreens() = default;
+
+bool IndependentScreens::play(const Cue& cue, const QSet<ScreenRole>& screens)
+{
+    if (!screens.isEmpty())
+        m_main.setProjectionTestPattern(false);
+    const QList<MediaAsset> assets = m_main.show().assets.value_or(QList<MediaAsset>{});
+    bool started = false;
+    for (const ScreenRole& role : inShowOrder(screens))
+        started = install(cue, role, assets, 0, false) || started;
+    return started;
+}
+
+void IndependentScreens::pause(const QSet<ScreenRole>& screens)
+{
+    for (const ScreenRole& role : inShowOrder(screens)) {
+        if (Engine* session = engine(role)) {
+            if (!session->paused())
+                session->togglePause();
+            continue;
+        }
+        if (!m_main.current())
+            continue;
+        const QList<MediaAsset> assets =
+            m_main.projectionMode() ? m_main.m_run.assets() : m_main.m_timelineAssets.values();
+        install(*m_main.current(), role, assets, programmePosition(role), true);
+    }
+}
+
+void IndependentScreens::resume(const QSet<ScreenRole>& screens)
+{
+    for (const ScreenRole& role : screens)
+        if (Engine* session = engine(role); session && session->paused())
+            session->togglePause();
+}
+
+void IndependentScreens::stop(const QSet<ScreenRole>& screens)
+{
+    for (const ScreenRole& role : inShowOrder(screens)) {
+        Engine* session = engine(role);
+        if (!session)
+            session = makeSession(role);
+        session->stop(true);
+        route(role, session);
+    }
+}
+
+void IndependentScreens::returnToProjection(const QSet<ScreenRole>& screens)
+{
+    bool returned = false;
+    for (const ScreenRole& role : screens) {
+        if (Engine* session = m_screens.take(role)) {
+            discard(session);
+            returned = true;
+        }
+        if (Picture* program = m_main.program(role))
+            program->setIndependentOutput(nullptr);
+    }
+    m_main.updateVolumes();
+    if (returned)
+        emit changed();
+}
+
+void IndependentScreens::returnAll()
+{
+    const QList<ScreenRole> roles = m_screens.keys();
+    returnToProjection(QSet<ScreenRole>(roles.cbegin(), roles.cend()));
+}
+
+void IndependentScreens::drop(const ScreenRole& role)
+{
+    if (Engine* session = m_screens.take(role)) {
+        discard(session);
+        emit changed();
+    }
+}
+
+bool IndependentScreens::install(const Cue& cue, const ScreenRole& role, const QList<MediaAsset>& assets,
+                                 double position, bool paused)
+{
+    const Cue copy = cueForScreen(cue, role, paused ? std::optional(position) : std::nullopt);
+    Engine* session = makeSession(role);
+    Show show = session->show();
+    show.assets = assets;
+    show.cues = {copy};
+    session->setShow(std::move(show));
+    if (!session->canPlay(copy, assets)) {
+        m_main.setMessage(role.rawValue + QStringLiteral(" · ") + session->message());
+        discard(session);
+        return false;
+    }
+    session->start(copy, position, paused, std::nullopt);
+    route(role, session);
+    m_main.setMessage(role.rawValue + (paused ? QStringLiteral(" · 已暂停") : QStringLiteral(" · 独立播放")));
+    return true;
+}
+
+// Screen engines open no windows, have no remote and share the main engine's clock, players and mixer.
+Engine* IndependentScreens::makeSession(const ScreenRole& role)
+{
+    Engine::Services services = m_main.m_services;
+    services.windows = nullptr;
+    services.makeRemoteHost = nullptr;
+    const QString recoveryDirectory = QFileInfo(m_main.m_recoveryPath).path();
+    auto* session = new Engine(false, m_main.audioMixer(), recoveryDirectory, services, this);
+    Show show = session->show();
+    show.outputScreens = QList<ScreenRole>{role};
+    show.defaultPicture = m_main.show().defaultPicture;
+    session->setShow(std::move(show));
+    session->syncScreens();
+    session->setMuted(m_main.muted());
+    connect(session, &Engine::pausedChanged, this, &IndependentScreens::changed);
+    return session;
+}
+
+void IndependentScreens::route(const ScreenRole& role, Engine* session)
+{
+    Engine* previous = m_screens.value(role);
+    m_screens.insert(role, session);
+    if (previous && previous != session)
+        discard(previous);
+    if (Picture* program = m_main.program(role))
+        program->setIndependentOutput(session->program(role));
+    m_main.updateVolumes();
+    emit changed();
+}
+
+void IndependentScreens::discard(Engine* session)
+{
+    disconnect(session, nullptr, this, nullptr);
+    session->stop(true);
+    session->deleteLater();
+}
+
+double IndependentScreens::programmePosition(const ScreenRole& role) const
+{
+    double position = 0;
+    if (m_main.current()->isTimelineCue()) {
+        position = m_main.timelinePosition();
+    } else if (const Picture* program = m_main.program(role)) {
+        const Picture* shown = program->foreground() ? program->foreground() : program;
+        position = shown->player()->currentTime();
+    }
+    return std::isfinite(position) && position > 0 ? position : 0;
+}
+
+QList<ScreenRole> IndependentScreens::inShowOrder(const QSet<ScreenRole>& screens) const
+{
+    QList<ScreenRole> ordered;
+    for (const ScreenRole& role : m_main.show().screens())
+        if (screens.contains(role))
+            ordered.append(role);
+    return ordered;
+}

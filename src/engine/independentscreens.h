@@ -1,0 +1,55 @@
+#pragma once
+
+#include "cue.h"
+#include "mediaasset.h"
+#include "screenrole.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+
+class Engine;
+
+// The screens that have left the programme, each driven by a screen engine of its own: an Engine without device
+// monitoring whose show holds that one screen and one cue. The main engine's program picture of such a screen shows
+// the screen engine's picture in its place, so everything that watches the screen follows without knowing.
+class IndependentScreens : public QObject
+{
+    Q_OBJECT
+  public:
+    explicit IndependentScreens(Engine& main);
+    ~IndependentScreens() override;
+
+    // Plays the cue on each of the screens; false when it started on none of them.
+    bool play(const Cue& cue, const QSet<ScreenRole>& screens);
+    // A screen that follows the programme is frozen where the programme is.
+    void pause(const QSet<ScreenRole>& screens);
+    void resume(const QSet<ScreenRole>& screens);
+    // Stopped screens stay out of the programme, showing their idle picture, until they return.
+    void stop(const QSet<ScreenRole>& screens);
+    void returnToProjection(const QSet<ScreenRole>& screens);
+    void returnAll();
+    // The screen left the show: its screen engine ends with it.
+    void drop(const ScreenRole& role);
+
+    Engine* engine(const ScreenRole& role) const { return m_screens.value(role); }
+    bool contains(const ScreenRole& role) const { return m_screens.contains(role); }
+    QList<Engine*> engines() const { return m_screens.values(); }
+
+  signals:
+    // A screen left or rejoined the programme, or a screen engine was paused or resumed.
+    void changed();
+
+  private:
+    bool install(const Cue& cue, const ScreenRole& role, const QList<MediaAsset>& assets, double position, bool paused);
+    Engine* makeSession(const ScreenRole& role);
+    void route(const ScreenRole& role, Engine* session);
+    void discard(Engine* session);
+    // Where the programme is on a screen now, in seconds into the cue on air.
+    double programmePosition(const ScreenRole& role) const;
+    QList<ScreenRole> inShowOrder(const QSet<ScreenRole>& screens) const;
+
+    Engine& m_main;
+    QHash<ScreenRole, Engine*> m_screens;
+};
