@@ -9,7 +9,7 @@
 #include "dialogprojectchooser.h"
 #include "engine.h"
 #include "preflightcheck.h"
-#include "screenscolumnplaceholder.h"
+#include "screenscolumn.h"
 #include "sectionplaceholder.h"
 #include "timelineeditorplaceholder.h"
 
@@ -104,7 +104,8 @@ QWidget* ConsoleView::makeCueList()
 
 QWidget* ConsoleView::makeScreensColumn()
 {
-    return new ScreensColumnPlaceholder(this);
+    return new ScreensColumn(
+        *m_state, [this](const QString& id) { openWindow(id); }, chooseImageFile, this);
 }
 
 QWidget* ConsoleView::makeInspector()

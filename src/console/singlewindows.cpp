@@ -2,6 +2,7 @@
 
 #include "consolecolors.h"
 #include "lumohelp.h"
+#include "projectionmonitor.h"
 #include "sectionplaceholder.h"
 
 #include <QVBoxLayout>
@@ -23,7 +24,7 @@ SingleWindows::SingleWindows(Engine& engine, QObject* parent) : QObject(parent),
           false,
           [](Engine&) { return new SectionPlaceholder("投影校正与融合"); }}},
         {"projection-monitor",
-         {"投放监看", {860, 410}, {640, 320}, 0, true, [](Engine&) { return new SectionPlaceholder("投放监看"); }}},
+         {"投放监看", {860, 410}, {640, 320}, 0, true, [](Engine& engine) { return new ProjectionMonitor(engine); }}},
     };
 }
 

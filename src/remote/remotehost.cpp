@@ -3,6 +3,7 @@
 #include "engine.h"
 #include "jsonreader.h"
 #include "remoteengineactions.h"
+#include "remotetcplistener.h"
 #include "remotetransport.h"
 #include "steadyclock.h"
 
@@ -35,7 +36,11 @@ RemoteHost::~RemoteHost() = default;
 
 std::function<RemoteHost*(Engine*)> RemoteHost::factory()
 {
-    return [](Engine* engine) { return new RemoteHost(engine, engine); };
+    return [](Engine* engine) {
+        auto* host = new RemoteHost(engine, engine);
+        host->addTransport(std::make_unique<RemoteTcpListener>(RemoteTcpListener::Settings{}));
+        return host;
+    };
 }
 
 Engine* RemoteHost::engine() const

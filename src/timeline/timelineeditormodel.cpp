@@ -26,7 +26,7 @@ TimelineEditorModel::TimelineEditorModel(Engine* engine, QObject* parent) : QObj
 // A resize drag cut short still ends, so that later edits are not joined to it.
 TimelineEditorModel::~TimelineEditorModel()
 {
-    if (m_resizeDragging)
+    if (m_resizeDragging && m_engine)
         m_engine->endDrag();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine.h"
 #include "enums.h"
 #include "show.h"
 #include "timelinegeometry.h"
@@ -8,14 +9,12 @@
 #include <QList>
 #include <QObject>
 #include <QPointF>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QUuid>
 #include <functional>
 #include <optional>
-
-class ClipPlacement;
-class Engine;
 
 // Everything the timeline editor decides, without a widget: the editor's state, the values it derives from the
 // engine's show (the edited cue, its events and lanes, the selected lane), and every edit as one operation. Each
@@ -229,7 +228,7 @@ class TimelineEditorModel : public QObject
     void selectedCueChanged();
     void serveFocusRequest();
 
-    Engine* m_engine;
+    QPointer<Engine> m_engine;
     std::optional<QUuid> m_assetID;
     QString m_assetSearch;
     bool m_snapEnabled = true;

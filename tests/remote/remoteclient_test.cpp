@@ -1,30 +1,15 @@
-#include "remotehostfixture.h"
+#include "remotetcpfixture.h"
 
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 
-// The conformance client against the host behind a bare loopback listener: one line in, one reply line out.
-class RemoteClient : public RemoteHostTest
+// The conformance client against the host's own TCP listener on 127.0.0.1.
+class RemoteClient : public RemoteTcpTest
 {
   protected:
     void SetUp() override
     {
-        RemoteHostTest::SetUp();
-        host->start(true);
-        ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
-        QObject::connect(&server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* socket = server.nextPendingConnection()) {
-                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    if (!socket->canReadLine())
-                        return;
-                    const QByteArray line = socket->readLine().chopped(1);
-                    socket->write(host->reply(line, network(socket->peerAddress().toString())) + '\n');
-                    socket->disconnectFromHost();
-                });
-            }
-        });
+        RemoteTcpTest::SetUp();
+        startListening();
     }
 
     // Runs the client to its end with the event loop turning; returns its exit status and keeps its output.
@@ -33,7 +18,7 @@ class RemoteClient : public RemoteHostTest
         QProcess client;
         client.start(QStringLiteral("python3"),
                      QStringList{QStringLiteral(LUMO_REMOTE_CLIENT), QStringLiteral("--port"),
-                                 QString::number(server.serverPort())} +
+                                 QString::number(listener->port())} +
                          arguments);
         EXPECT_TRUE(waitUntil([&] { return client.state() == QProcess::NotRunning; }, 30000));
         output = QString::fromUtf8(client.readAllStandardOutput()).trimmed().split(u'\n').last();
@@ -42,7 +27,6 @@ class RemoteClient : public RemoteHostTest
     }
     RemoteStatus lastReply() const { return RemoteStatus::decode(output.toUtf8()).value_or(RemoteStatus{}); }
 
-    QTcpServer server;
     QString output;
     QString errors;
 };
@@ -75,7 +59,8 @@ TEST_F(RemoteClient, RefusalsAndUnreachableConsolesHaveTheirOwnExitStatus)
     EXPECT_EQ(lastReply().error, kBadCode);
     EXPECT_EQ(run({"send", R"({"code":"1","action":"launch"})"}), 0);
     EXPECT_EQ(lastReply().error, kClosed);
-    server.close();
-    EXPECT_EQ(run({"--code", host->code(), "status"}), 2);
+    const QString code = host->code();
+    host->stop();
+    EXPECT_EQ(run({"--code", code, "status"}), 2);
     EXPECT_TRUE(errors.contains(QStringLiteral("refused"))) << errors.toStdString();
 }
