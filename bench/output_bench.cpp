@@ -189,5 +189,5 @@ int main(int argc, char** argv)
     std::printf("17x17 curved mesh, blends, mask:  %7.1f fps  (%.2f ms/frame)\n", 1 / mappedTime, mappedTime * 1e3);
     std::printf("mapped / plain frame time:        %7.2fx  (goal <= 1.5x)\n", mappedTime / plainTime);
     gl.context().doneCurrent();
-    return outputwindows::run(windowSeconds);
+    return outputwindows::run(windowSeconds, showMapping());
 }

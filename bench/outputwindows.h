@@ -36,22 +36,7 @@ struct WindowFigures
     double lastTime = -1;
 };
 
-inline ProjectorMapping curvedWithBlends(double shift)
-{
-    ProjectorMapping mapping;
-    mapping.enabled = true;
-    mapping.meshRows = 9;
-    mapping.meshColumns = 9;
-    QList<QPointF> nodes = mapping.meshPoints();
-    for (QPointF& node : nodes)
-        node += QPointF(0.03 * std::sin(node.y() * 3.1 + shift), 0.02 * std::sin(node.x() * 6.2));
-    mapping.mesh = nodes;
-    mapping.edges = {0.1, 0.1, 0.05, 0.05};
-    mapping.gamma = 2.2;
-    return mapping;
-}
-
-inline int run(double seconds)
+inline int run(double seconds, const ProjectorMapping& mapping)
 {
     if (QGuiApplication::screens().size() < 2) {
         std::printf("output windows: skipped, needs two displays "
@@ -72,7 +57,7 @@ inline int run(double seconds)
     engine.setShow(show);
     QList<WindowFigures> figures(roles.size());
     for (int i = 0; i < roles.size(); ++i) {
-        engine.setMapping(curvedWithBlends(i), roles[i]);
+        engine.setMapping(mapping, roles[i]);
         engine.bind(roles[i], engine.displays().at(i).number);
         engine.program(roles[i])->load(QUrl::fromLocalFile(clip));
     }
@@ -112,7 +97,7 @@ inline int run(double seconds)
     QTimer::singleShot(int(seconds * 1000) + 200, &wait, &QEventLoop::quit);
     wait.exec();
 
-    std::printf("output windows: %d windows of 1920x1080, 9x9 curved mesh with blends, %.0f s of 1080p30 H.264\n",
+    std::printf("output windows: %d windows of 1920x1080, 17x17 curved mesh, blends, mask, %.0f s of 1080p30 H.264\n",
                 int(roles.size()), seconds);
     for (int i = 0; i < figures.size(); ++i) {
         const WindowFigures& figure = figures[i];

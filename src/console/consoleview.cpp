@@ -8,6 +8,8 @@
 #include "cuelist.h"
 #include "dialogprojectchooser.h"
 #include "engine.h"
+#include "inspector.h"
+#include "lightingmoduleview.h"
 #include "preflightcheck.h"
 #include "screenscolumn.h"
 #include "sectionplaceholder.h"
@@ -110,7 +112,7 @@ QWidget* ConsoleView::makeScreensColumn()
 
 QWidget* ConsoleView::makeInspector()
 {
-    return new SectionPlaceholder("检查器", this);
+    return new Inspector(*m_state, chooseMediaFile, this);
 }
 
 QWidget* ConsoleView::makePreflight()
@@ -121,7 +123,7 @@ QWidget* ConsoleView::makePreflight()
 
 QWidget* ConsoleView::makeLightingModule()
 {
-    return new SectionPlaceholder("灯光控制", this);
+    return new LightingModuleView(*m_state, this);
 }
 
 QWidget* ConsoleView::makeHeaderRow()

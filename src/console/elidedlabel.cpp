@@ -23,12 +23,18 @@ void ElidedLabel::setColor(const QColor& color)
     setPalette(p);
 }
 
+void ElidedLabel::setElideMode(Qt::TextElideMode mode)
+{
+    m_elideMode = mode;
+    update();
+}
+
 // Line breaks in a status text would make a second line; they show as spaces.
 QString ElidedLabel::shownText() const
 {
     QString line = m_text;
     line.replace('\n', ' ');
-    return fontMetrics().elidedText(line, Qt::ElideRight, width());
+    return fontMetrics().elidedText(line, m_elideMode, width());
 }
 
 QSize ElidedLabel::sizeHint() const

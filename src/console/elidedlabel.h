@@ -14,6 +14,8 @@ class ElidedLabel : public QWidget
     // The text as it fits the current width.
     QString shownText() const;
     void setColor(const QColor& color);
+    // Where the ellipsis goes; at the end unless set (file names keep their extension with Qt::ElideMiddle).
+    void setElideMode(Qt::TextElideMode mode);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -23,4 +25,5 @@ class ElidedLabel : public QWidget
 
   private:
     QString m_text;
+    Qt::TextElideMode m_elideMode = Qt::ElideRight;
 };

@@ -2,6 +2,7 @@
 
 #include "consolecolors.h"
 #include "lumohelp.h"
+#include "lumouserguide.h"
 #include "projectionmonitor.h"
 #include "sectionplaceholder.h"
 
@@ -14,8 +15,7 @@ SingleWindows::SingleWindows(Engine& engine, QObject* parent) : QObject(parent),
     m_kinds = {
         {"remote-control",
          {"移动遥控", {}, {460, 300}, 460, false, [](Engine&) { return new SectionPlaceholder("移动遥控"); }}},
-        {"user-guide",
-         {"使用说明", {760, 620}, {620, 420}, 0, false, [](Engine&) { return new SectionPlaceholder("使用说明"); }}},
+        {"user-guide", {"使用说明", {760, 620}, {620, 420}, 0, false, [](Engine&) { return new LumoUserGuide; }}},
         {"projector-mapping",
          {"投影校正与融合",
           {980, 570},

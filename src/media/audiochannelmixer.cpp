@@ -15,6 +15,12 @@ std::array<bool, AudioChannelMixer::maxChannels> AudioChannelMixer::muted() cons
     return m_muted;
 }
 
+AudioChannelMixer::ChannelSettings AudioChannelMixer::channelSettings() const
+{
+    std::scoped_lock lock(m_lock);
+    return {m_gains, m_muted};
+}
+
 void AudioChannelMixer::setGain(int channel, float gain)
 {
     if (channel < 0 || channel >= maxChannels) return;

@@ -21,8 +21,16 @@ class AudioChannelMixer
         std::size_t byteSize = 0;
     };
 
+    struct ChannelSettings
+    {
+        std::array<float, maxChannels> gains;
+        std::array<bool, maxChannels> muted;
+    };
+
     std::array<float, maxChannels> gains() const;
     std::array<bool, maxChannels> muted() const;
+    // Gains and mutes read together, as one state of the mixer.
+    ChannelSettings channelSettings() const;
     void setGain(int channel, float gain);
     void setMuted(int channel, bool muted);
     int channelCount() const;

@@ -11,19 +11,46 @@ static bool belongsTo(const QMimeType& type, QStringView family)
                        [family](const QString& ancestor) { return ancestor.startsWith(family); });
 }
 
+static QStringView family(AssetKind kind)
+{
+    switch (kind) {
+    case AssetKind::image:
+        return u"image/";
+    case AssetKind::video:
+        return u"video/";
+    case AssetKind::audio:
+        return u"audio/";
+    }
+    return {};
+}
+
 std::optional<AssetKind> assetKind(const QUrl& url)
 {
     // Only the name is matched, so a file that is gone or unreadable still has its kind.
     const QMimeType type = QMimeDatabase().mimeTypeForFile(url.fileName(), QMimeDatabase::MatchExtension);
     if (!type.isValid() || type.isDefault())
         return std::nullopt;
-    if (belongsTo(type, u"image/"))
-        return AssetKind::image;
-    if (belongsTo(type, u"video/"))
-        return AssetKind::video;
-    if (belongsTo(type, u"audio/"))
-        return AssetKind::audio;
+    for (AssetKind kind : allCases<AssetKind>())
+        if (belongsTo(type, family(kind)))
+            return kind;
     return std::nullopt;
+}
+
+QStringList assetFilePatterns(AssetKind kind)
+{
+    // A pattern counts for this kind only when assetKind would decide the same for a file that matches it, so the
+    // panel never offers a file that the document files under another kind.
+    QStringList patterns;
+    for (const QMimeType& type : QMimeDatabase().allMimeTypes()) {
+        if (!belongsTo(type, family(kind)))
+            continue;
+        for (const QString& pattern : type.globPatterns())
+            if (pattern.startsWith(u"*.") && !patterns.contains(pattern) &&
+                assetKind(QUrl::fromLocalFile(QStringLiteral("file") + pattern.mid(1))) == kind)
+                patterns.append(pattern);
+    }
+    patterns.sort();
+    return patterns;
 }
 
 bool accepts(Track track, const MediaAsset& asset)

@@ -3,6 +3,7 @@
 #include "enums.h"
 #include "newuuid.h"
 
+#include <QStringList>
 #include <QUrl>
 #include <QUuid>
 #include <optional>
@@ -20,6 +21,9 @@ struct MediaAsset
 
 // The kind of a media file from its file name alone; the file is not read.
 std::optional<AssetKind> assetKind(const QUrl& url);
+
+// The file-name patterns ("*.mp4", ...) of every file type that assetKind takes for this kind, for file panels.
+QStringList assetFilePatterns(AssetKind kind);
 
 // Whether a lane of this track may hold a clip of the asset.
 bool accepts(Track track, const MediaAsset& asset);

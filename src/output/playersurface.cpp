@@ -20,7 +20,7 @@ void PlayerSurface::show(Player* player)
         return;
     if (!player) {
         m_displayed.clear();
-        m_serial.reset();
+        forgetFrame();
         setImage({});
         return;
     }
@@ -51,19 +51,15 @@ void PlayerSurface::poll()
     if (m_pending && m_pending->currentFrame()) {
         m_displayed = m_pending;
         m_pending.clear();
-        m_serial.reset();
+        forgetFrame();
     }
     if (!m_displayed)
         return;
     // A cleared player shows nothing; a player between two items keeps its last frame.
     if (!m_displayed->hasItem()) {
-        m_serial.reset();
+        forgetFrame();
         setImage({});
         return;
     }
-    const std::optional<VideoFrame> frame = m_displayed->currentFrame();
-    if (!frame || frame->serial() == m_serial)
-        return;
-    m_serial = frame->serial();
-    setImage(frame->toImage(targetSize()));
+    showNewestFrame(*m_displayed);
 }

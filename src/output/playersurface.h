@@ -4,8 +4,6 @@
 
 #include <QPointer>
 #include <QTimer>
-#include <cstdint>
-#include <optional>
 
 // The video surface of a real output: follows its player at the display's pace, and when it is given another
 // player keeps the old player's last frame on show until the new one has a frame of its own, so a change of clip
@@ -27,7 +25,6 @@ class PlayerSurface : public VideoSurface
 
     QPointer<Player> m_displayed;
     QPointer<Player> m_pending;
-    std::optional<std::uint64_t> m_serial;
     bool m_active = false;
     QTimer m_timer;
 };

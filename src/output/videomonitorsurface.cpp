@@ -37,18 +37,14 @@ void VideoMonitorSurface::sample()
         attach(current);
     if (!m_item)
         return;
-    const std::optional<VideoFrame> frame = m_player->currentFrame();
-    if (!frame || frame->serial() == m_serial)
-        return;
-    m_serial = frame->serial();
-    setImage(frame->toImage(targetSize()));
+    showNewestFrame(*m_player);
 }
 
 // A new item keeps the frame on show until its own first frame; no item clears it.
 void VideoMonitorSurface::attach(std::optional<Item> item)
 {
     m_item = item;
-    m_serial.reset();
+    forgetFrame();
     if (!item)
         setImage({});
 }

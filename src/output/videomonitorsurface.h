@@ -4,7 +4,6 @@
 
 #include <QPointer>
 #include <QTimer>
-#include <cstdint>
 #include <optional>
 
 // The video surface of a monitor: samples the player's newest frame 24 times a second, only while its view is on
@@ -32,6 +31,5 @@ class VideoMonitorSurface : public VideoSurface
 
     QPointer<Player> m_player;
     std::optional<Item> m_item;
-    std::optional<std::uint64_t> m_serial;
     QTimer m_timer;
 };

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QObject>
 #include <QSize>
+#include <cstdint>
+#include <optional>
 
 class Player;
 
@@ -33,9 +35,13 @@ class VideoSurface : public QObject
         m_image = std::move(image);
         emit changed();
     }
-    QSize targetSize() const { return m_targetSize; }
+    // Converts the player's newest frame when it is one not shown yet.
+    void showNewestFrame(const Player& player);
+    // The next frame is converted whatever it is (a new player or item).
+    void forgetFrame() { m_serial.reset(); }
 
   private:
     QImage m_image;
     QSize m_targetSize;
+    std::optional<std::uint64_t> m_serial;
 };

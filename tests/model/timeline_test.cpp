@@ -128,6 +128,22 @@ TEST(AssetKind, FromTheFileNameInTheOrderImageVideoAudioAndTheTracksThatTakeThem
         EXPECT_EQ(::accepts(track, asset(kind)), accepts) << rawValue(track).toStdString();
 }
 
+TEST(AssetKind, FilePanelsOfferExactlyTheNamesOfTheirKind)
+{
+    const std::pair<AssetKind, QStringList> cases[] = {
+        {AssetKind::video, {"*.mov", "*.mp4", "*.webm"}},
+        {AssetKind::audio, {"*.m4a", "*.wav"}},
+        {AssetKind::image, {"*.png", "*.jpg"}},
+    };
+    for (const auto& [kind, expected] : cases) {
+        const QStringList patterns = assetFilePatterns(kind);
+        for (const QString& pattern : expected)
+            EXPECT_TRUE(patterns.contains(pattern)) << pattern.toStdString();
+        for (const QString& pattern : patterns)
+            EXPECT_EQ(assetKind(QUrl::fromLocalFile("/m/a" + pattern.mid(1))), kind) << pattern.toStdString();
+    }
+}
+
 TEST(ProjectionMode, CasesKeepTheirOrderTextAndMeaning)
 {
     const std::tuple<ProjectionMode, const char*, bool, bool> cases[] = {

@@ -44,20 +44,6 @@ class MappedOutputs : public ::testing::Test
         engine->program(kFirst)->setImage(bands({160, 90}, kBands));
         engine->program(kSecond)->setImage(bands({160, 90}, {Qt::white}));
     }
-    static void show(QWidget& view)
-    {
-        view.resize(160, 90);
-        view.show();
-        ASSERT_TRUE(waitUntil([&] { return view.windowHandle() && view.windowHandle()->isExposed(); }));
-    }
-    static QImage grab(QWidget& view, const QString& shot = {})
-    {
-        QCoreApplication::processEvents();
-        const QImage image = view.grab().toImage();
-        if (!shot.isEmpty())
-            saveShot(image, shot);
-        return image;
-    }
     static ProjectorMapping enabled()
     {
         ProjectorMapping mapping;
@@ -151,12 +137,12 @@ TEST_F(MappedOutputs, CropFillsTheOutput)
         {{0.4, 0, 0.2, 1}, Qt::blue, Qt::blue},
     };
     MappedOutput output(engine.get(), kFirst, false, false, false);
-    show(output);
+    showOnScreen(output);
     for (const Case& c : cases) {
         ProjectorMapping mapping = enabled();
         mapping.crop = c.crop;
         engine->setMapping(mapping, kFirst);
-        const QImage image = grab(output);
+        const QImage image = grabbed(output);
         EXPECT_TRUE(near(image.pixelColor(2, 45), c.left, 8)) << c.crop.x();
         EXPECT_TRUE(near(image.pixelColor(157, 45), c.right, 8)) << c.crop.x();
     }
@@ -171,8 +157,8 @@ TEST_F(MappedOutputs, CornerPinAndMasks)
     mapping.blackLevel = 0.1;
     engine->setMapping(mapping, kFirst);
     MappedOutput output(engine.get(), kFirst, true, false, false);
-    show(output);
-    const QImage image = grab(output, "mapped-warped");
+    showOnScreen(output);
+    const QImage image = grabbed(output, "mapped-warped");
     auto* warped = static_cast<WarpedOutput*>(output.content());
     EXPECT_TRUE(near(image.pixelColor(4, 45), QColor(255, 26, 26), 10)); // red, lifted
     EXPECT_EQ(image.pixelColor(120, 45), QColor(Qt::black));             // beyond the pinned quad
@@ -196,7 +182,7 @@ TEST_F(MappedOutputs, CornerPinAndMasks)
     mapping.blackLevel.reset();
     engine->setMapping(mapping, kFirst);
     warped->setTile({0, 0, 1, 1});
-    const QImage uncorrected = grab(output, "mapped-warped-nonconvex");
+    const QImage uncorrected = grabbed(output, "mapped-warped-nonconvex");
     EXPECT_EQ(uncorrected.pixelColor(157, 45), QColor(Qt::magenta));
     EXPECT_FALSE(warped->hasFade() || warped->hasLift());
 }
@@ -205,7 +191,7 @@ TEST_F(MappedOutputs, MeshDrawsThroughTheRenderer)
 {
     engine->setMapping(curved(), kFirst);
     MappedOutput output(engine.get(), kFirst, false, false, false);
-    show(output);
+    showOnScreen(output);
     auto* view = static_cast<CurvedProjectionView*>(output.content());
     QImage image;
     EXPECT_TRUE(waitUntil([&] {

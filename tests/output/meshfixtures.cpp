@@ -1,7 +1,12 @@
 #include "meshfixtures.h"
 
+#include "eventwait.h"
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QPainter>
+#include <QWindow>
+#include <gtest/gtest.h>
 #include <vector>
 
 class ImageStorage : public VideoFrame::Storage
@@ -60,4 +65,20 @@ bool near(QColor actual, QColor expected, int tolerance)
     return std::abs(actual.red() - expected.red()) <= tolerance &&
            std::abs(actual.green() - expected.green()) <= tolerance &&
            std::abs(actual.blue() - expected.blue()) <= tolerance;
+}
+
+void showOnScreen(QWidget& widget, QSize size)
+{
+    widget.resize(size);
+    widget.show();
+    ASSERT_TRUE(waitUntil([&] { return widget.windowHandle() && widget.windowHandle()->isExposed(); }));
+}
+
+QImage grabbed(QWidget& widget, const QString& shot)
+{
+    QCoreApplication::processEvents();
+    const QImage image = widget.grab().toImage();
+    if (!shot.isEmpty())
+        saveShot(image, shot);
+    return image;
 }

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QString>
 #include <QTransform>
+#include <QWidget>
 #include <cstdint>
 
 // A decoded RGBA frame holding a copy of the image.
@@ -18,3 +19,7 @@ QImage bands(QSize size, const QList<QColor>& colours);
 void saveShot(const QImage& image, const QString& name);
 // True when the two colours differ by at most tolerance in each of red, green and blue.
 bool near(QColor actual, QColor expected, int tolerance = 3);
+// Shows the widget at that size and waits until it is on screen.
+void showOnScreen(QWidget& widget, QSize size = {160, 90});
+// The widget as drawn now, after pending events; also left in the test shots when named.
+QImage grabbed(QWidget& widget, const QString& shot = {});

@@ -21,20 +21,6 @@ static const QUrl videoUrl = QUrl::fromLocalFile(QStringLiteral("/media/clip.mp4
 class PictureViews : public ::testing::Test
 {
   protected:
-    static void show(QWidget& view)
-    {
-        view.resize(160, 90);
-        view.show();
-        ASSERT_TRUE(waitUntil([&] { return view.windowHandle() && view.windowHandle()->isExposed(); }));
-    }
-    static QImage grab(QWidget& view, const QString& shot = {})
-    {
-        QCoreApplication::processEvents();
-        const QImage image = view.grab().toImage();
-        if (!shot.isEmpty())
-            saveShot(image, shot);
-        return image;
-    }
     static FakePlayer* fake(Picture& picture) { return static_cast<FakePlayer*>(picture.player()); }
     // A video whose player shows a 4:3 frame of one colour.
     void playVideo(Picture& picture, QColor colour)
@@ -96,10 +82,10 @@ TEST_F(PictureViews, LayersFromBlackToContent)
         Picture second{fakePlayers()};
         c.arrange(picture, second);
         PictureView view(&picture, false, false);
-        show(view);
+        showOnScreen(view);
         QImage image;
         EXPECT_TRUE(waitUntil([&] {
-            image = grab(view);
+            image = grabbed(view);
             const QColor corner = image.pixelColor(3, 45);
             return (c.corner.isValid() ? near(corner, c.corner) : corner != QColor(Qt::black)) &&
                    (!c.centre.isValid() || near(image.pixelColor(80, 45), c.centre));
@@ -114,8 +100,8 @@ TEST_F(PictureViews, PhysicalOutputNeverShowsBlackBetweenTwoClips)
     playVideo(other, Qt::red);
     root.setForeground(&other);
     PictureView view(&root, true, true);
-    show(view);
-    ASSERT_TRUE(waitUntil([&] { return grab(view).pixelColor(80, 45) == QColor(Qt::red); }));
+    showOnScreen(view);
+    ASSERT_TRUE(waitUntil([&] { return grabbed(view).pixelColor(80, 45) == QColor(Qt::red); }));
 
     Picture next{fakePlayers()};
     next.load(videoUrl);
@@ -123,14 +109,14 @@ TEST_F(PictureViews, PhysicalOutputNeverShowsBlackBetweenTwoClips)
     QList<QColor> seen;
     for (int i = 0; i < 6; ++i) {
         runEvents(20);
-        seen.append(grab(view, QStringLiteral("picture-swap-%1").arg(i)).pixelColor(80, 45));
+        seen.append(grabbed(view, QStringLiteral("picture-swap-%1").arg(i)).pixelColor(80, 45));
     }
     fake(next)->show(filled(Qt::blue, {40, 30}));
     EXPECT_TRUE(waitUntil([&] {
-        seen.append(grab(view).pixelColor(80, 45));
+        seen.append(grabbed(view).pixelColor(80, 45));
         return seen.last() == QColor(Qt::blue);
     }));
-    saveShot(grab(view), "picture-swap-done");
+    saveShot(grabbed(view), "picture-swap-done");
     for (const QColor& colour : seen)
         EXPECT_TRUE(colour == QColor(Qt::red) || colour == QColor(Qt::blue)) << colour.name().toStdString();
 }
@@ -144,12 +130,12 @@ TEST_F(PictureViews, MonitorSamplesOnlyWhileOnScreen)
     EXPECT_FALSE(surface->isSampling());
     EXPECT_EQ(fake(root)->frameRequests, 0);
 
-    show(view);
+    showOnScreen(view);
     EXPECT_TRUE(surface->isSampling());
-    EXPECT_TRUE(waitUntil([&] { return grab(view).pixelColor(80, 45) == QColor(Qt::red); }));
+    EXPECT_TRUE(waitUntil([&] { return grabbed(view).pixelColor(80, 45) == QColor(Qt::red); }));
     // A new item's frames arrive within a tick.
     playVideo(root, Qt::blue);
-    EXPECT_TRUE(waitUntil([&] { return grab(view).pixelColor(80, 45) == QColor(Qt::blue); }));
+    EXPECT_TRUE(waitUntil([&] { return grabbed(view).pixelColor(80, 45) == QColor(Qt::blue); }));
 
     view.hide();
     EXPECT_FALSE(surface->isSampling());

@@ -1,6 +1,8 @@
 #include "twoscreenserver.h"
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +14,11 @@ TwoScreenServer::TwoScreenServer()
     m_pid = fork();
     if (m_pid == 0) {
         close(pipeEnds[0]);
+        // Goes with the test program, however that ends; keeps nothing of its output streams.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, STDOUT_FILENO);
+        dup2(devNull, STDERR_FILENO);
         const QByteArray fd = QByteArray::number(pipeEnds[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.constData(), "-nolisten", "tcp", "-screen", "0", "1280x720x24",
                "-screen", "1", "1920x1080x24", static_cast<char*>(nullptr));
