@@ -1,7 +1,9 @@
+#include "engine.h"
 #include "lumoriaapp.h"
 #include "lumostyle.h"
 #include "quitonsignal.h"
 #include "remotehost.h"
+#include "remotehostpanel.h"
 
 #include <QApplication>
 
@@ -15,6 +17,9 @@ int main(int argc, char** argv)
 
     LumoriaApp::Options options;
     options.makeRemoteHost = RemoteHost::factory();
+    options.windowContents["remote-control"] = [](Engine& engine) -> QWidget* {
+        return new RemoteHostPanel(*engine.remoteHost());
+    };
     LumoriaApp lumoria(options);
     lumoria.show();
     return app.exec();

@@ -2,6 +2,7 @@
 
 #include "assign.h"
 #include "cuecycle.h"
+#include "cuepreview.h"
 #include "delayedtask.h"
 #include "displaybindings.h"
 #include "filequeue.h"
@@ -47,6 +48,8 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
 {
     m_independent = new IndependentScreens(*this);
     connect(m_independent, &IndependentScreens::changed, this, &Engine::independentScreensChanged);
+    m_cuePreview = new CuePreview(*this);
+    connect(m_cuePreview, &CuePreview::timelinePreviewed, this, &Engine::timelinePreviewed);
     connect(m_displayBindings, &DisplayBindings::displaysChanged, this, &Engine::displaysChanged);
     connect(m_displayBindings, &DisplayBindings::mappingsChanged, this, &Engine::mappingsChanged);
     m_lights = new LightingOutput([clock = m_services.clock] { return clock->uptime(); },

@@ -28,6 +28,7 @@
 class AudioChannelMixer;
 class Clock;
 class CueCycle;
+class CuePreview;
 class DelayedTask;
 class DisplayBindings;
 class DisplayProvider;
@@ -200,6 +201,17 @@ class Engine : public QObject
     // The engine that drives a screen while it plays apart from the programme; null while it follows.
     const Engine* independentScreen(const ScreenRole& role) const;
 
+    // Preview: the preview pictures show a cue's opening, one clip, or stills of where a cue's timeline is at a
+    // moment (after a short settling time, superseding the one before; timelinePreviewed() follows); never what is
+    // on air, never a sound.
+    void previewCue(const Cue& cue);
+    void previewTimeline(const Cue& cue, double time);
+    void cancelTimelinePreview();
+    void previewFrame(const ScreenRole& role, const std::optional<QUrl>& url, double offset);
+    void previewEvent(const TimelineEvent& event);
+    // The media library entry a clip plays.
+    std::optional<MediaAsset> asset(const TimelineEvent& event) const;
+
     // Lighting: the show's Art-Net target applied now, and a cue's fade.
     void configureLights();
     void applyLighting(const std::optional<Lighting>& lighting);
@@ -232,6 +244,8 @@ class Engine : public QObject
     void screensChanged();
     // A screen left or rejoined the programme, or one that left was paused or resumed.
     void independentScreensChanged();
+    // Every preview picture shows its still of the latest previewTimeline().
+    void timelinePreviewed();
 
   private:
     void projectChanged(const Show& previous);
@@ -403,6 +417,7 @@ class Engine : public QObject
 
     friend class IndependentScreens;
     IndependentScreens* m_independent;
+    CuePreview* m_cuePreview;
     std::shared_ptr<AudioChannelMixer> m_audioMixer;
     std::optional<QUuid> m_focusEvent;
     bool m_projectionTestPattern = false;

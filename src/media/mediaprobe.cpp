@@ -2,7 +2,7 @@
 
 #include "probepipeline.h"
 #include "threadpoolfuture.h"
-#include "videooutput.h"
+#include "videoframegrabber.h"
 
 #include <gst/gst.h>
 
@@ -21,17 +21,7 @@ QFuture<std::optional<double>> mediaDurationAsync(const QUrl& url)
 
 std::optional<QImage> videoFrameAt(const QUrl& url, double seconds, QSize maxSize)
 {
-    VideoOutput output;
-    ProbePipeline probe(url, output.element(), false);
-    if (!probe.preroll() || !probe.seek(seconds))
-        return std::nullopt;
-    const std::optional<VideoFrame> frame = output.currentFrame();
-    if (!frame)
-        return std::nullopt;
-    const QImage image = frame->toImage(maxSize);
-    if (image.isNull())
-        return std::nullopt;
-    return image;
+    return VideoFrameGrabber(url).frameAt(seconds, maxSize);
 }
 
 QFuture<std::optional<QImage>> videoFrameAtAsync(const QUrl& url, double seconds, QSize maxSize)

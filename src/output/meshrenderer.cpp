@@ -77,7 +77,9 @@ class MeshGl
         uploadPlane(texture, plane, GL_RGBA8, format, 4);
     }
 
-    // The planes go up as the decoder made them; the shader converts YUV. None for a layout it cannot take.
+    // The planes go up as the decoder made them; the shader converts YUV. None for a layout it cannot take. Chroma
+    // is stored in 16 bits: some GPUs (llvmpipe) round a filtered 8-bit texel back to 8 bits, which would put a
+    // blend of two chroma samples a level or two off the CPU conversion of held frames.
     std::optional<int> upload(const VideoFrame& frame)
     {
         const auto plane = [&](int index) { return frame.plane(index); };
@@ -91,12 +93,13 @@ class MeshGl
             return 0;
         case VideoFrame::Format::i420:
             if (frame.planeCount() < 3 || !uploadPlane(video, plane(0), GL_R8, GL_RED, 1) ||
-                !uploadPlane(chromaU, plane(1), GL_R8, GL_RED, 1) || !uploadPlane(chromaV, plane(2), GL_R8, GL_RED, 1))
+                !uploadPlane(chromaU, plane(1), GL_R16, GL_RED, 1) ||
+                !uploadPlane(chromaV, plane(2), GL_R16, GL_RED, 1))
                 return std::nullopt;
             return 1;
         case VideoFrame::Format::nv12:
             if (frame.planeCount() < 2 || !uploadPlane(video, plane(0), GL_R8, GL_RED, 1) ||
-                !uploadPlane(chromaU, plane(1), GL_RG8, GL_RG, 2))
+                !uploadPlane(chromaU, plane(1), GL_RG16, GL_RG, 2))
                 return std::nullopt;
             return 2;
         }
@@ -257,11 +260,39 @@ bool MeshRenderer::update(const MeshInputs& inputs)
     if (!previous || previous->mesh != mapping.mesh || previous->meshRows != mapping.meshRows ||
         previous->meshColumns != mapping.meshColumns || previous->meshHandles != mapping.meshHandles ||
         previous->corners != mapping.corners) {
-        m_vertices = CurvedMesh::tessellate(mapping);
+        std::vector<MeshVertex> rebuilt = CurvedMesh::tessellate(mapping);
+        noteMeshChange(rebuilt);
+        m_vertices = std::move(rebuilt);
         m_meshDirty = true;
         ++m_work.meshes;
     }
     return true;
+}
+
+// A dragged node moves only the triangles around it: the warp map is redrawn only where they were and are now.
+void MeshRenderer::noteMeshChange(const std::vector<MeshVertex>& rebuilt)
+{
+    if (rebuilt.size() != m_vertices.size()) {
+        m_meshChangedWhole = true;
+        return;
+    }
+    const auto moved = [](const MeshVertex& a, const MeshVertex& b) {
+        return a.x != b.x || a.y != b.y || a.u != b.u || a.v != b.v;
+    };
+    for (size_t first = 0; first + 2 < rebuilt.size(); first += 3) {
+        if (!moved(rebuilt[first], m_vertices[first]) && !moved(rebuilt[first + 1], m_vertices[first + 1]) &&
+            !moved(rebuilt[first + 2], m_vertices[first + 2]))
+            continue;
+        for (size_t i = first; i < first + 3; ++i)
+            for (const MeshVertex& vertex : {rebuilt[i], m_vertices[i]}) {
+                const QPointF point(vertex.x, vertex.y);
+                m_meshChange = m_meshChange ? QRectF(QPointF(std::min(m_meshChange->left(), point.x()),
+                                                             std::min(m_meshChange->top(), point.y())),
+                                                     QPointF(std::max(m_meshChange->right(), point.x()),
+                                                             std::max(m_meshChange->bottom(), point.y())))
+                                            : QRectF(point, point);
+            }
+    }
 }
 
 static bool build(QOpenGLShaderProgram& program, const QString& vertex, const QString& fragment)
@@ -322,7 +353,8 @@ void MeshRenderer::uploadChanges()
         m_gl->upload(MeshGl::lift, m_lift);
     }
     if (m_polygonDirty && m_polygon) m_gl->upload(*m_polygon);
-    if (m_meshDirty || m_masksDirty || m_polygonDirty) m_warpStale = true;
+    if (m_meshChangedWhole || m_masksDirty || m_polygonDirty)
+        m_warpStale = true;
     if (m_stillDirty) m_gl->upload(MeshGl::still, m_still);
     m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = false;
 }
@@ -412,7 +444,10 @@ void MeshRenderer::draw(QSize pixelSize)
     const QVector3D sampleX(ox[0] * kx, ox[1] * ky, ox[0] * cx + ox[1] * cy + ox[2]);
     const QVector3D sampleY(oy[0] * kx, oy[1] * ky, oy[0] * cx + oy[1] * cy + oy[2]);
 
-    if (m_warpStale || m_gl->sizes[MeshGl::warp] != pixelSize) renderWarp(pixelSize);
+    if (m_warpStale || m_gl->sizes[MeshGl::warp] != pixelSize)
+        renderWarp(pixelSize, std::nullopt);
+    else if (m_meshChange)
+        renderWarp(pixelSize, pixelBounds(*m_meshChange, pixelSize));
 
     // The full-screen pass writes every pixel (black outside the mesh), so no clear is needed.
     program->bind();
@@ -437,8 +472,20 @@ void MeshRenderer::draw(QSize pixelSize)
     program->release();
 }
 
-// The mesh and its masks drawn once into the warp map; every frame then costs one full-screen pass.
-void MeshRenderer::renderWarp(QSize pixelSize)
+// Window pixels (origin bottom left, as GL's scissor takes them) covering a clip-space rectangle, with a pixel to
+// spare for the masks' anti-aliased edges.
+QRect MeshRenderer::pixelBounds(const QRectF& clip, QSize pixelSize)
+{
+    const int left = int(std::floor((clip.left() + 1) / 2 * pixelSize.width())) - 2;
+    const int right = int(std::ceil((clip.right() + 1) / 2 * pixelSize.width())) + 2;
+    const int bottom = int(std::floor((clip.top() + 1) / 2 * pixelSize.height())) - 2;
+    const int top = int(std::ceil((clip.bottom() + 1) / 2 * pixelSize.height())) + 2;
+    return QRect(QPoint(left, bottom), QPoint(right, top)).intersected(QRect(QPoint(0, 0), pixelSize));
+}
+
+// The mesh and its masks drawn into the warp map, all of it or only a region; every frame then costs one
+// full-screen pass.
+void MeshRenderer::renderWarp(QSize pixelSize, std::optional<QRect> region)
 {
     QOpenGLExtraFunctions* f = m_gl->f;
     GLint target = 0;
@@ -447,6 +494,10 @@ void MeshRenderer::renderWarp(QSize pixelSize)
         m_gl->resizeWarp(pixelSize);
     else
         f->glBindFramebuffer(GL_FRAMEBUFFER, m_gl->warpFramebuffer);
+    if (region) {
+        f->glEnable(GL_SCISSOR_TEST);
+        f->glScissor(region->x(), region->y(), region->width(), region->height());
+    }
     f->glClearColor(0, 0, 0, 0);
     f->glClear(GL_COLOR_BUFFER_BIT);
     m_gl->meshProgram.bind();
@@ -455,9 +506,12 @@ void MeshRenderer::renderWarp(QSize pixelSize)
     f->glDrawArrays(GL_TRIANGLES, 0, GLsizei(m_vertices.size()));
     f->glBindVertexArray(0);
     m_gl->meshProgram.release();
+    f->glDisable(GL_SCISSOR_TEST);
     f->glBindFramebuffer(GL_FRAMEBUFFER, GLuint(target));
     f->glClearColor(0, 0, 0, 1);
     m_warpStale = false;
+    m_meshChangedWhole = false;
+    m_meshChange.reset();
 }
 
 void MeshRenderer::bindTextures(QOpenGLExtraFunctions* f, std::initializer_list<std::pair<int, int>> units)

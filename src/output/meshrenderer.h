@@ -7,6 +7,7 @@
 #include "projectormapping.h"
 
 #include <QImage>
+#include <QRect>
 #include <QRectF>
 #include <QSize>
 #include <QSizeF>
@@ -72,7 +73,9 @@ class MeshRenderer
   private:
     bool prepareGl();
     void uploadChanges();
-    void renderWarp(QSize pixelSize);
+    void renderWarp(QSize pixelSize, std::optional<QRect> region);
+    void noteMeshChange(const std::vector<MeshVertex>& rebuilt);
+    static QRect pixelBounds(const QRectF& clip, QSize pixelSize);
     QOpenGLShaderProgram* pictureProgram(int mediaFormat, bool grid);
     void bindTextures(QOpenGLExtraFunctions* f, std::initializer_list<std::pair<int, int>> units);
     void updateVideoTexture();
@@ -95,6 +98,9 @@ class MeshRenderer
     bool m_polygonDirty = false;
     bool m_stillDirty = false;
     bool m_warpStale = true;
+    // Where moved triangles lie (clip space), since the warp map was last drawn; the whole mesh when its size changed.
+    std::optional<QRectF> m_meshChange;
+    bool m_meshChangedWhole = false;
 
     std::shared_ptr<MeshFrames> m_frames;
     std::optional<quint64> m_item;

@@ -60,23 +60,6 @@ uniform vec3 sampleX;
 uniform vec3 sampleY;
 uniform vec4 crop;
 
-#if MEDIA_FORMAT != 0
-// Linear filtering done here in full precision: some GPUs round a filtered 8-bit texel back to 8 bits, which
-// would put a blend of two chroma samples a level off the CPU conversion of held frames.
-vec4 blended(sampler2D plane, vec2 c)
-{
-    ivec2 size = textureSize(plane, 0);
-    vec2 p = c * vec2(size) - 0.5;
-    vec2 base = floor(p);
-    vec2 f = p - base;
-    ivec2 lo = clamp(ivec2(base), ivec2(0), size - 1);
-    ivec2 hi = clamp(ivec2(base) + 1, ivec2(0), size - 1);
-    vec4 top = mix(texelFetch(plane, lo, 0), texelFetch(plane, ivec2(hi.x, lo.y), 0), f.x);
-    vec4 bottom = mix(texelFetch(plane, ivec2(lo.x, hi.y), 0), texelFetch(plane, hi, 0), f.x);
-    return mix(top, bottom, f.y);
-}
-#endif
-
 vec3 mediaColour(vec2 s)
 {
 #if MEDIA_FORMAT == 0
@@ -85,9 +68,9 @@ vec3 mediaColour(vec2 s)
     float y = texture(media, s).r;
     vec2 c = s * chromaPlacement.xy + chromaPlacement.zw;
 #if MEDIA_FORMAT == 1
-    vec2 chroma = vec2(blended(chromaU, c).r, blended(chromaV, c).r);
+    vec2 chroma = vec2(texture(chromaU, c).r, texture(chromaV, c).r);
 #else
-    vec2 chroma = blended(chromaU, c).rg;
+    vec2 chroma = texture(chromaU, c).rg;
 #endif
     return clamp(yuvToRgb * vec3(y, chroma) + yuvOffset, 0.0, 1.0);
 #endif

@@ -219,3 +219,43 @@ TEST_F(MeshRendering, CurvedMeshBendsTheGrid)
     EXPECT_EQ(image.pixelColor(320, 320), QColor(Qt::black));
     EXPECT_EQ(image.pixelColor(3, 3), QColor(Qt::black));
 }
+
+// The default mapping at the picture's own size passes every pixel through unchanged, however fine the detail.
+TEST_F(MeshRendering, OnePixelCheckerboardPassesExactlyAtOneToOne)
+{
+    for (const QSize size : {QSize(1920, 1080), QSize(3840, 2160)}) {
+        SCOPED_TRACE(size.height());
+        QImage board(size, QImage::Format_RGB32);
+        for (int y = 0; y < size.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(board.scanLine(y));
+            for (int x = 0; x < size.width(); ++x)
+                line[x] = (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+        }
+        gl.renderer().update(stillInputs(ProjectorMapping(), board));
+        const QImage shown = gl.render(size).convertToFormat(QImage::Format_RGB32);
+        int worst = 0;
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                worst = std::max(worst, std::abs(qRed(shown.pixel(x, y)) - qRed(board.pixel(x, y))));
+        EXPECT_EQ(worst, 0);
+    }
+}
+
+// Dragging a node redraws only the part of the warp map around it; the picture is the same as drawn afresh.
+TEST_F(MeshRendering, ADraggedNodeRedrawsTheSamePictureAsAFreshRenderer)
+{
+    ProjectorMapping mapping;
+    mapping.meshRows = 5;
+    mapping.meshColumns = 5;
+    mapping.mesh = mapping.meshPoints();
+    mapping.edges = {0.1, 0.1, 0.1, 0.1};
+    MeshInputs inputs = stillInputs(mapping, bands(QSize(160, 90), {Qt::red, Qt::green, Qt::blue, Qt::yellow}));
+    render(inputs, QSize(320, 180), "mesh-drag-before");
+    for (const QPointF step : {QPointF(0.04, 0.03), QPointF(-0.02, 0.05)}) {
+        (*inputs.mapping.mesh)[12] += step;
+        const QImage dragged = render(inputs, QSize(320, 180), "mesh-drag-after");
+        OffscreenMeshRenderer fresh;
+        fresh.renderer().update(inputs);
+        EXPECT_EQ(dragged, fresh.render(QSize(320, 180)));
+    }
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "cue.h"
+#include "screenrole.h"
+#include "timelineevent.h"
+
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QThreadPool>
+#include <QTimer>
+#include <QUrl>
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class Engine;
+
+// Puts content on the engine's preview pictures, never on air: a cue's opening pictures, one clip, or stills of what
+// a cue's timeline shows at a moment. Video stills are grabbed off the main thread and set on it; each preview
+// supersedes stills still being grabbed for an earlier one, so a scrub ends on its last position's pictures.
+// Nothing in preview is ever heard.
+class CuePreview : public QObject
+{
+    Q_OBJECT
+  public:
+    // Largest size of a video still.
+    static constexpr QSize kStillSize{960, 540};
+
+    explicit CuePreview(Engine& engine);
+    ~CuePreview() override;
+
+    void previewCue(const Cue& cue);
+    void previewEvent(const TimelineEvent& event);
+    // Starts after a short settling time; timelinePreviewed() follows once every screen shows its still.
+    void previewTimeline(const Cue& cue, double time);
+    void cancelTimelinePreview();
+    // One screen's still of a file at a second into it: a video's frame, an image as it is, or nothing.
+    void previewFrame(const ScreenRole& role, const std::optional<QUrl>& url, double offset);
+
+  signals:
+    void timelinePreviewed();
+
+  private:
+    struct Pending
+    {
+        Cue cue;
+        double time = 0;
+    };
+
+    // Every preview makes stills still being grabbed for earlier ones count for nothing.
+    void supersede();
+    void showTimeline();
+    void showFrame(const ScreenRole& role, const std::optional<QUrl>& url, double offset, bool forTimeline);
+    void showGrabbed(const ScreenRole& role, quint64 generation, quint64 ticket, bool forTimeline,
+                     const std::optional<QImage>& image);
+    void frameShown(bool forTimeline);
+
+    Engine& m_engine;
+    QTimer m_settle;
+    std::optional<Pending> m_pending;
+    quint64 m_generation = 0;
+    // Screens of the latest timeline preview whose still is not yet shown.
+    int m_outstanding = 0;
+    // Per screen, the latest still asked for: an older one that arrives late is not shown.
+    QHash<ScreenRole, quint64> m_tickets;
+    // Each screen keeps its decoder while stills of the same file are asked for; a screen's grabs run in turn.
+    struct Grabber;
+    QHash<ScreenRole, std::shared_ptr<Grabber>> m_grabbers;
+    // The generation as the grabbing threads see it, so that they skip stills nobody waits for any more.
+    std::shared_ptr<std::atomic<quint64>> m_latest = std::make_shared<std::atomic<quint64>>(0);
+    // Decoders left unused this long are closed.
+    QTimer m_idle;
+    QThreadPool m_grabs;
+};
