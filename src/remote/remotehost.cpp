@@ -1,5 +1,6 @@
 #include "remotehost.h"
 
+#include "avahiannouncer.h"
 #include "engine.h"
 #include "jsonreader.h"
 #include "remoteengineactions.h"
@@ -38,7 +39,8 @@ std::function<RemoteHost*(Engine*)> RemoteHost::factory()
 {
     return [](Engine* engine) {
         auto* host = new RemoteHost(engine, engine);
-        host->addTransport(std::make_unique<RemoteTcpListener>(RemoteTcpListener::Settings{}));
+        host->addTransport(
+            std::make_unique<RemoteTcpListener>(RemoteTcpListener::Settings{}, std::make_unique<AvahiAnnouncer>()));
         return host;
     };
 }

@@ -114,7 +114,7 @@ QList<TimelineMenuItem> TimelineEditorModel::insertionMenu(QPointF point)
         QList<TimelineMenuItem> items{{QStringLiteral("编辑事件…"), [this, e = *event] { editEvent(e); }}};
         if (isScreen(event->track))
             items.append({QStringLiteral("送到预监"), [this, e = *event] {
-                              emit eventPreviewRequested(e);
+                              m_engine->previewEvent(e);
                               emit showPreviewRequested();
                           }});
         items.append({QStringLiteral("删除事件"), [this, id = event->id] { deleteEvent(id); }});

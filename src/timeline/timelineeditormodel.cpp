@@ -238,12 +238,7 @@ bool TimelineEditorModel::isHighlightedLane(const TimelineLane& lane) const
 
 std::optional<MediaAsset> TimelineEditorModel::asset(const TimelineEvent& event) const
 {
-    if (!event.assetID)
-        return std::nullopt;
-    for (const MediaAsset& entry : assets())
-        if (entry.id == *event.assetID)
-            return entry;
-    return std::nullopt;
+    return m_engine->asset(event);
 }
 
 int TimelineEditorModel::eventCount(const TimelineLane& lane) const

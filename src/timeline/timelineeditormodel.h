@@ -203,8 +203,6 @@ class TimelineEditorModel : public QObject
     void scrubRequestChanged();
     // The console should switch its monitors to the preview pictures.
     void showPreviewRequested();
-    // The context menu's "送到预监" for a screen clip.
-    void eventPreviewRequested(const TimelineEvent& event);
 
   private:
     enum class AddOutcome { refused, outOfRange, overlaps, added };
