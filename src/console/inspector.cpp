@@ -195,8 +195,8 @@ QWidget* Inspector::makeLightingEntry()
 QWidget* Inspector::makeOutputSettings()
 {
     auto* section = new QWidget(this);
-    m_music = makeVolumeSlider(QStringLiteral("背景音乐"), &Engine::setMusicVolume);
-    m_effects = makeVolumeSlider(QStringLiteral("音效"), &Engine::setEffectsVolume);
+    m_music = makeVolumeSlider(QStringLiteral("背景音乐"), [this](double volume) { m_engine.setMusicVolume(volume); });
+    m_effects = makeVolumeSlider(QStringLiteral("音效"), [this](double volume) { m_engine.setEffectsVolume(volume); });
 
     m_mixerToggle = new QToolButton(section);
     m_mixerToggle->setObjectName(QStringLiteral("channelLevels"));
@@ -224,13 +224,12 @@ QWidget* Inspector::makeOutputSettings()
 }
 
 // Volumes belong to the engine, not the show: moving a slider records no edit and leaves the saved mark alone.
-QSlider* Inspector::makeVolumeSlider(const QString& name, void (Engine::*write)(double))
+QSlider* Inspector::makeVolumeSlider(const QString& name, const std::function<void(double)>& write)
 {
     auto* slider = new QSlider(Qt::Horizontal, this);
     slider->setObjectName(name);
     slider->setRange(0, volumeSteps);
-    connect(slider, &QSlider::valueChanged, this,
-            [this, write](int value) { (m_engine.*write)(double(value) / volumeSteps); });
+    connect(slider, &QSlider::valueChanged, this, [write](int value) { write(double(value) / volumeSteps); });
     return slider;
 }
 

@@ -39,7 +39,7 @@ class Inspector : public QWidget
     QWidget* makeOutputSettings();
     AssetPicker* makePicker(const QString& title, QList<AssetKind> kinds, std::optional<QUrl> Cue::*file,
                             bool videoRule);
-    QSlider* makeVolumeSlider(const QString& name, void (Engine::*write)(double));
+    QSlider* makeVolumeSlider(const QString& name, const std::function<void(double)>& write);
     QComboBox* makeChoice(const QString& name, const QStringList& texts);
 
     void refresh();

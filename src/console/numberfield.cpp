@@ -13,7 +13,7 @@ NumberField::NumberField(Kind kind, QWidget* parent) : QLineEdit(parent), m_kind
 void NumberField::setValue(double value)
 {
     m_value = value;
-    if (!hasFocus())
+    if (!hasFocus() || !isModified())
         showValue();
 }
 
@@ -39,6 +39,8 @@ QString NumberField::format(double value, Kind kind)
 
 void NumberField::commit()
 {
+    if (!isModified())
+        return;
     const std::optional<double> typed = parse(text(), m_kind);
     if (typed && *typed != m_value) {
         m_value = *typed;

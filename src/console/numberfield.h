@@ -16,7 +16,7 @@ class NumberField : public QLineEdit
     explicit NumberField(Kind kind, QWidget* parent = nullptr);
 
     double value() const { return m_value; }
-    // Shows a value from outside; the text being typed is kept while the field has the focus.
+    // Shows a value from outside; text the operator is typing is kept until committed.
     void setValue(double value);
 
     // The number a text stands for in the current locale; absent for anything else.

@@ -23,7 +23,7 @@ class InspectorTest : public SectionTest
         select(0);
         engine->editHistory()->clear();
     }
-    ~InspectorTest() override { QLocale::setDefault(QLocale::c()); }
+    ~InspectorTest() override { QLocale::setDefault(originalLocale); }
 
     template <typename W = QWidget> W* part(const QString& name) { return inspector.findChild<W*>(name); }
     bool shown(const QString& name) { return part(name) && part(name)->isVisibleTo(&inspector); }
@@ -33,13 +33,9 @@ class InspectorTest : public SectionTest
         answer = url(file);
         button<QPushButton>(*part(picker), "选择")->click();
     }
-    void commitDelay(const QString& text)
-    {
-        auto* field = part<NumberField>("delay");
-        field->setText(text);
-        QTest::keyClick(field, Qt::Key_Return);
-    }
+    void commitDelay(const QString& text) { typeAndCommit(part<NumberField>("delay"), text); }
 
+    const QLocale originalLocale;
     std::optional<QUrl> answer;
     Inspector inspector{*state, [this](QWidget*, const QList<AssetKind>&) { return answer; }};
 };
@@ -195,6 +191,10 @@ TEST_F(InspectorTest, DelayIsReadInTheOperatorsLocaleAndOnlyAsAFiniteNumber)
     commitDelay("-4");
     EXPECT_EQ(cue().delay, -4) << "the engine limits the delay when it uses it";
     EXPECT_EQ(engine->editHistory()->count(), 2);
+
+    edit([](Show& show) { show.cues[1].delay = 0.75; });
+    select(1);
+    EXPECT_EQ(part<NumberField>("delay")->text(), "0,75") << "another cue shows its own delay";
 }
 
 TEST_F(InspectorTest, VolumeSlidersRecordNoEdit)

@@ -71,12 +71,9 @@ TEST_F(LightingModuleTest, TypingTheTargetIsAnEditPerKeyButDoesNotApplyIt)
     EXPECT_EQ(engine->message(), before);
 
     auto* universe = part<NumberField>("universe");
-    for (const char* refused : {"abc", "2,5", "inf"}) {
-        universe->setText(refused);
-        QTest::keyClick(universe, Qt::Key_Return);
-    }
-    universe->setText("3");
-    QTest::keyClick(universe, Qt::Key_Return);
+    for (const char* refused : {"abc", "2,5", "inf"})
+        typeAndCommit(universe, refused);
+    typeAndCommit(universe, "3");
     EXPECT_EQ(engine->show().universe, 3);
     EXPECT_EQ(engine->editHistory()->count(), 10);
 
@@ -106,8 +103,7 @@ TEST_F(LightingModuleTest, CueActionStartsFromChannelOneAndStaysWithinBounds)
 
     auto* fade = part<NumberField>("fade");
     for (const char* refused : {"nan", "inf", "x"}) {
-        fade->setText(refused);
-        QTest::keyClick(fade, Qt::Key_Return);
+        typeAndCommit(fade, refused);
         EXPECT_EQ(lighting()->fade, 1.0) << refused;
     }
 

@@ -13,7 +13,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
@@ -43,6 +45,15 @@ class FakeChooser : public ProjectChooser
     int relinks = 0;
     QStringList presets;
 };
+
+// Replaces a field's text as the operator would, key by key, and commits it with Return.
+inline void typeAndCommit(QLineEdit* field, const QString& text)
+{
+    field->selectAll();
+    field->del();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Return);
+}
 
 // The button inside a widget with this text or object name.
 template <typename Button = QAbstractButton> Button* button(QWidget& parent, const QString& text)

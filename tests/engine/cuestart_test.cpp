@@ -175,29 +175,16 @@ TEST_F(CueStart, RemoteLoopOfMediaThatCannotPlayIsNotStartedOverAndOver)
 TEST_F(CueStart, CueLightingReachesTheArtNetNodeUnlessTheLightsAreBlack)
 {
     LoopbackReceiver node;
-    artNetPort = node.port();
-    engine = makeEngine(true);
-    edit([](Show& show) {
-        show.artNetHost = QStringLiteral("127.0.0.1");
-        show.cues[0].lighting = Lighting{3, 200, 0};
-    });
+    lightOnto(node, Lighting{3, 200, 0});
     engine->configureLights();
     EXPECT_EQ(engine->message(), QStringLiteral("Art-Net 已启用 · UDP 无回执"));
     engine->take(cue(0));
-    const auto levelsSent = [&](quint8 level) {
-        return waitUntil(
-            [&] {
-                const std::vector<ReceivedDatagram> packets = node.drain();
-                return !packets.empty() && quint8(packets.back().bytes.at(18 + 2)) == level;
-            },
-            2000);
-    };
-    EXPECT_TRUE(levelsSent(200));
+    EXPECT_TRUE(levelSent(node, 3, 200));
     engine->setLightsBlack(true);
     EXPECT_TRUE(engine->lightsBlack());
-    EXPECT_TRUE(levelsSent(0));
+    EXPECT_TRUE(levelSent(node, 3, 0));
     engine->setLightsBlack(false);
-    EXPECT_TRUE(levelsSent(200));
+    EXPECT_TRUE(levelSent(node, 3, 200));
 }
 
 TEST_F(CueStart, CueLightingWithoutAnAddressIsReportedAndTheCuePlays)

@@ -5,6 +5,7 @@
 #include "eventwait.h"
 #include "fakedisplays.h"
 #include "fakeplayer.h"
+#include "loopbackreceiver.h"
 #include "mediafixtures.h"
 #include "picture.h"
 
@@ -177,6 +178,27 @@ class EngineTest : public ::testing::Test
     {
         const Picture* front = shown(role);
         return front && front->image() ? front->image()->pixelColor(0, 0) : QColor();
+    }
+
+    // A main engine whose lights go to this Art-Net node on loopback, the first cue setting a channel's level.
+    void lightOnto(const LoopbackReceiver& node, const Lighting& lighting)
+    {
+        artNetPort = node.port();
+        engine = makeEngine(true);
+        edit([&](Show& show) {
+            show.artNetHost = QStringLiteral("127.0.0.1");
+            show.cues[0].lighting = lighting;
+        });
+    }
+    // Whether the node's newest packet carries the level on the channel (1-based) within 2 s.
+    static bool levelSent(LoopbackReceiver& node, qint64 channel, quint8 level)
+    {
+        return waitUntil(
+            [&] {
+                const std::vector<ReceivedDatagram> packets = node.drain();
+                return !packets.empty() && quint8(packets.back().bytes.at(17 + channel)) == level;
+            },
+            2000);
     }
 
     QTemporaryDir folder;

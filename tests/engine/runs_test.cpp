@@ -155,27 +155,14 @@ TEST_F(ProjectionRuns, EndedVideoStaysUpWhenTheNextCueOpensWithVideoThere)
 TEST_F(ProjectionRuns, StopKeepsTheLightsOnTheWire)
 {
     LoopbackReceiver node;
-    artNetPort = node.port();
-    engine = makeEngine(true);
-    edit([](Show& show) {
-        show.artNetHost = QStringLiteral("127.0.0.1");
-        show.cues[0].lighting = Lighting{5, 180, 0};
-    });
-    const auto levelSent = [&](quint8 level) {
-        return waitUntil(
-            [&] {
-                const std::vector<ReceivedDatagram> packets = node.drain();
-                return !packets.empty() && quint8(packets.back().bytes.at(18 + 4)) == level;
-            },
-            2000);
-    };
+    lightOnto(node, Lighting{5, 180, 0});
     ASSERT_TRUE(engine->beginProjection(ProjectionMode::cueLoop, cue(0)));
-    ASSERT_TRUE(levelSent(180));
+    ASSERT_TRUE(levelSent(node, 5, 180));
     engine->stop(true);
     EXPECT_EQ(engine->message(), QStringLiteral("媒体已停止 · 灯光保持"));
     runEvents(100);
     node.drain();
-    EXPECT_TRUE(levelSent(180));
+    EXPECT_TRUE(levelSent(node, 5, 180));
 }
 
 TEST_F(ProjectionRuns, PhoneLoopOfAnInstantTimelineRestartsOncePerSecond)
