@@ -183,6 +183,20 @@ void TimelineViewport::focusOutEvent(QFocusEvent* event)
     QWidget::focusOutEvent(event);
 }
 
+// A press or drag cut off by hiding the timeline starts afresh next time.
+void TimelineViewport::hideEvent(QHideEvent* event)
+{
+    m_left.cancel();
+    m_mouse.reset();
+    QWidget::hideEvent(event);
+}
+
+// The right button opens the insertion menu itself, on release and only when it did not pan.
+void TimelineViewport::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
+}
+
 void TimelineViewport::updateHelp(QPointF point)
 {
     QString help = kHelp;
