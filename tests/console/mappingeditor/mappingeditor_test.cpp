@@ -230,6 +230,13 @@ TEST_F(MappingEditorTest, SlidersAndFieldsWriteTheWholeRecordAndADragIsOneStep)
     top.setSliderDown(false);
     EXPECT_EQ(mapping().edges, (QList<double>{0.2, 0, 0.12, 0}));
     EXPECT_EQ(edits(), before + 1);
+    // Closing the window with a slider held down still ends its drag: the next edit is a step of its own.
+    top.setSliderDown(true);
+    top.setValue(150);
+    editor->hide();
+    engine->setMapping(handEdited, first());
+    EXPECT_EQ(edits(), before + 3);
+    editor->show();
 
     slider("黑位补偿").setValue(50);
     EXPECT_EQ(mapping().blackLevel, 0.05);
