@@ -3,14 +3,12 @@
 // it does for the operator). Needs an X server (xvfb-run).
 #include "curvedprojectionview.h"
 #include "engine.h"
-#include "fakeplayer.h"
 #include "mappedoutput.h"
 #include "mappingoverlay.h"
 #include "meshwindow.h"
 #include "picture.h"
 #include "projectionmappingeditor.h"
-#include "screendisplayprovider.h"
-#include "screenoutputwindow.h"
+#include "realoutputs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -57,11 +55,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QTemporaryDir folder;
-    Engine::Services services;
-    services.displays = std::make_shared<ScreenDisplayProvider>();
-    services.windows = std::make_shared<OutputWindows>();
-    services.players = fakePlayers();
-    Engine engine(true, nullptr, folder.path(), services);
+    Engine engine(true, nullptr, folder.path(), realOutputServices());
     const ScreenRole screen = engine.show().screens().first();
     QImage picture(1920, 1080, QImage::Format_RGB32);
     picture.fill(QColor(40, 90, 160));

@@ -4,8 +4,7 @@
 #include "numberfield.h"
 #include "picture.h"
 #include "projectionmappingeditor.h"
-#include "screendisplayprovider.h"
-#include "screenoutputwindow.h"
+#include "realoutputs.h"
 #include "screenrolepicker.h"
 #include "screensfixture.h"
 #include "stepper.h"
@@ -254,11 +253,7 @@ TEST_F(MappingEditorTest, SlidersAndFieldsWriteTheWholeRecordAndADragIsOneStep)
 TEST(MappingEditorOutput, TheOutputWindowFollowsACornerDrag)
 {
     QTemporaryDir folder;
-    Engine::Services services;
-    services.displays = std::make_shared<ScreenDisplayProvider>();
-    services.windows = std::make_shared<OutputWindows>();
-    services.players = fakePlayers();
-    Engine engine(true, nullptr, folder.path(), services);
+    Engine engine(true, nullptr, folder.path(), realOutputServices());
     const ScreenRole screen = engine.show().screens().first();
     QImage picture(1920, 1080, QImage::Format_RGB32);
     picture.fill(QColor(40, 90, 160));
