@@ -10,6 +10,7 @@
 #include "engine.h"
 #include "inspector.h"
 #include "lightingmoduleview.h"
+#include "mediafilechooser.h"
 #include "preflightcheck.h"
 #include "screenscolumn.h"
 #include "sectionplaceholder.h"
@@ -107,7 +108,8 @@ QWidget* ConsoleView::makeCueList()
 QWidget* ConsoleView::makeScreensColumn()
 {
     return new ScreensColumn(
-        *m_state, [this](const QString& id) { openWindow(id); }, chooseImageFile, this);
+        *m_state, [this](const QString& id) { openWindow(id); },
+        [](QWidget* parent) { return chooseMediaFile(parent, {AssetKind::image}); }, this);
 }
 
 QWidget* ConsoleView::makeInspector()

@@ -9,26 +9,13 @@
 #include "lumohelp.h"
 #include "lumoicons.h"
 #include "screencard.h"
-#include "sectionplaceholder.h"
+#include "transportbar.h"
 
 #include <QBoxLayout>
 #include <QButtonGroup>
-#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
-
-std::optional<QUrl> chooseImageFile(QWidget* parent)
-{
-    QFileDialog dialog(parent);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setMimeTypeFilters({QStringLiteral("image/png"), QStringLiteral("image/jpeg"), QStringLiteral("image/bmp"),
-                               QStringLiteral("image/gif"), QStringLiteral("image/tiff"),
-                               QStringLiteral("image/webp")});
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty())
-        return std::nullopt;
-    return dialog.selectedUrls().constFirst();
-}
 
 ScreensColumn::ScreensColumn(ConsoleState& state, std::function<void(const QString&)> openWindow,
                              ImageChooser chooseImage, QWidget* parent)
@@ -42,7 +29,7 @@ ScreensColumn::ScreensColumn(ConsoleState& state, std::function<void(const QStri
     m_cardsRow = new QHBoxLayout;
     m_cardsRow->setSpacing(10);
     column->addLayout(m_cardsRow);
-    m_transport = new SectionPlaceholder(QStringLiteral("播放控制"), this, 56);
+    m_transport = new TransportBar(m_state, this);
     column->addWidget(m_transport);
     column->addWidget(makeDefaultPictureRow());
     column->addWidget(makeHandle());

@@ -19,8 +19,6 @@ class ScreenCard;
 
 // Asks the operator for one image file; absent when the panel is cancelled. Tests replace it.
 using ImageChooser = std::function<std::optional<QUrl>(QWidget* parent)>;
-// The platform's open panel for one image, modal.
-std::optional<QUrl> chooseImageFile(QWidget* parent);
 
 // The screens column: its header (title, "投影模式", "添加屏幕", the page switcher, the "监看" switch between on-air
 // and preview pictures), one page of screen cards, the transport bar, the show's default picture and the handle

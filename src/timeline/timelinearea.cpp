@@ -1,24 +1,31 @@
 #include "timelinearea.h"
 
-#include "sectionplaceholder.h"
+#include "lumohelp.h"
 #include "timelineeditormodel.h"
+#include "timelinelaneheader.h"
+#include "timelineviewport.h"
 
-#include <QVBoxLayout>
+#include <QHBoxLayout>
+#include <QPainter>
 
-// Until the painted viewport is built, a labelled area of the right height stands here.
-TimelineArea::TimelineArea(TimelineEditorModel& model, QWidget* parent) : QWidget(parent), m_model(model)
+TimelineArea::TimelineArea(TimelineEditorModel& model, Engine& engine, QWidget* parent)
+    : QWidget(parent), m_header(new TimelineLaneHeader(model, this)),
+      m_viewport(new TimelineViewport(model, engine, this))
 {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->addWidget(new SectionPlaceholder(QStringLiteral("时间轴区域"), this));
-    connect(&m_model, &TimelineEditorModel::changed, this, [this] {
-        if (minimumHeight() != sizeHint().height())
-            setMinimumHeight(sizeHint().height());
-    });
-    setMinimumHeight(sizeHint().height());
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    row->addWidget(m_header, 0, Qt::AlignTop);
+    row->addWidget(m_viewport, 1, Qt::AlignTop);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    lumoHelp(this, TimelineViewport::kHelp);
 }
 
-QSize TimelineArea::sizeHint() const
+void TimelineArea::paintEvent(QPaintEvent*)
 {
-    return {400, int(TimelineGeometry::areaHeight(int(m_model.lanes().size())))};
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 64));
+    painter.drawRoundedRect(rect(), 6, 6);
 }

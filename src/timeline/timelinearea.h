@@ -2,18 +2,26 @@
 
 #include <QWidget>
 
+class Engine;
 class TimelineEditorModel;
+class TimelineLaneHeader;
+class TimelineViewport;
 
-// The timeline itself: lane headers beside the viewport with ruler, lanes and clips. It is as high as the ruler and
-// the model's lanes; the editor scrolls it when that is more than it shows.
+// The timeline as the operator sees it: the lane header column beside the viewport, on a dark rounded panel as
+// high as the ruler and the lanes.
 class TimelineArea : public QWidget
 {
     Q_OBJECT
   public:
-    explicit TimelineArea(TimelineEditorModel& model, QWidget* parent = nullptr);
+    TimelineArea(TimelineEditorModel& model, Engine& engine, QWidget* parent = nullptr);
 
-    QSize sizeHint() const override;
+    TimelineLaneHeader* header() const { return m_header; }
+    TimelineViewport* viewport() const { return m_viewport; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
 
   private:
-    TimelineEditorModel& m_model;
+    TimelineLaneHeader* m_header;
+    TimelineViewport* m_viewport;
 };

@@ -14,6 +14,7 @@
 #include "medialibrary.h"
 #include "messageeventeditor.h"
 #include "timelinearea.h"
+#include "timelineclocklabel.h"
 #include "timelinecontrols.h"
 #include "timelineeditormodel.h"
 #include "timelinenavigation.h"
@@ -126,6 +127,8 @@ QWidget* TimelineEditor::makeRightColumn(QWidget* monitors)
     m_cueName->setTextFormat(Qt::PlainText);
     m_headerRow->addWidget(m_cueName);
     m_headerRow->addStretch(1);
+    m_clock = new TimelineClockLabel(*m_engine.timelineClock(), right);
+    m_headerRow->addWidget(m_clock);
     column->addLayout(m_headerRow);
 
     m_editingPane = makeEditingPane();
@@ -144,7 +147,7 @@ QWidget* TimelineEditor::makeEditingPane()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(9);
     column->addWidget(new TimelineControls(*m_model, pane));
-    m_timelineScroll = verticalScroll(new TimelineArea(*m_model, pane), pane);
+    m_timelineScroll = verticalScroll(new TimelineArea(*m_model, m_engine, pane), pane);
     m_timelineScroll->setObjectName(QStringLiteral("timelineScroll"));
     column->addWidget(m_timelineScroll);
     column->addWidget(new TimelineNavigation(*m_model, pane));
@@ -172,6 +175,7 @@ void TimelineEditor::refresh()
     const std::optional<int> cueIndex = m_model->cueIndex();
     m_cueName->setVisible(cueIndex.has_value());
     m_cueName->setText(cueIndex ? m_engine.show().cues.at(*cueIndex).name : QString());
+    m_clock->setVisible(m_model->isLive());
     m_editingPane->setVisible(cueIndex.has_value());
     m_noCue->setVisible(!cueIndex);
     const int laneCount = int(m_model->lanes().size());

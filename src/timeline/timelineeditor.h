@@ -15,6 +15,7 @@ class QHBoxLayout;
 class QLabel;
 class QScrollArea;
 class QVBoxLayout;
+class TimelineClockLabel;
 class TimelineEditorModel;
 
 // The console's main area: the cue list over the media library on the left; on the right the screens column, the
@@ -37,8 +38,6 @@ class TimelineEditor : public QWidget
     // Keeps the snap switch in the console's stored setting, both ways.
     void bindSnapSetting(LumoSettings& settings);
 
-    // The header row, which the clock label joins at its end while the edited cue is live.
-    QHBoxLayout* headerRow() const { return m_headerRow; }
     QScrollArea* timelineScroll() const { return m_timelineScroll; }
     EventInspector* eventInspector() const { return m_inspector; }
     // The sheet and the alert while shown.
@@ -61,6 +60,7 @@ class TimelineEditor : public QWidget
     MediaDurationLoader* m_durations;
     QHBoxLayout* m_headerRow = nullptr;
     QLabel* m_cueName = nullptr;
+    TimelineClockLabel* m_clock = nullptr;
     QWidget* m_editingPane = nullptr;
     QWidget* m_noCue = nullptr;
     QScrollArea* m_timelineScroll = nullptr;
