@@ -3,6 +3,7 @@
 // brings up an 8K PNG and a 4K JPEG at the same second.
 //   playback_bench [seconds of timeline to step, 60 by default]
 #include "audiochannelmixer.h"
+#include "benchtools.h"
 #include "clock.h"
 #include "engine.h"
 #include "loopbackreceiver.h"
@@ -31,42 +32,13 @@
 
 namespace {
 
-double threadCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
-// Sleeps in the event loop between checks, so that the harness itself costs next to no CPU.
-void runEventsUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    check.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    check.start(1);
-    if (!done())
-        loop.exec();
-}
+using namespace BenchTools;
 
 void runEvents(int milliseconds)
 {
     QEventLoop loop;
     QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
 }
 
 void printFigures(const char* what, const std::vector<double>& milliseconds)

@@ -2,6 +2,7 @@
 
 #include "timelineeditormodel.h"
 
+#include <QColor>
 #include <QRectF>
 #include <QString>
 #include <optional>
@@ -39,6 +40,12 @@ class TimelineClipView
     void paint(QPainter& painter, bool selected, bool faded) const;
 
   private:
+    // Narrower clips are drawn from a cache.
+    static constexpr int kCachedWidth = 480;
+
+    static QColor fill(bool selected);
+    void paintBlock(QPainter& painter, bool selected) const;
+
     TimelineEditorModel::LaneClip m_clip;
     double m_laneTop;
 };

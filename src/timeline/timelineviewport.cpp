@@ -98,7 +98,7 @@ void TimelineViewport::paintLane(QPainter& painter, const TimelineLane& lane, in
     painter.setClipRect(row, Qt::IntersectClip);
     painter.fillRect(row, highlighted ? QColor(0x64, 0xD2, 0xFF, 46) : QColor(255, 255, 255, 11));
 
-    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::Antialiasing, false);
     QFont caption = font();
     caption.setPixelSize(10);
     painter.setFont(caption);
