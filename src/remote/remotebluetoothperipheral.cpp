@@ -1,9 +1,9 @@
 #include "remotebluetoothperipheral.h"
 
+#include "dbusmanagedobjects.h"
 #include "remotehost.h"
 
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
@@ -19,9 +19,6 @@ const QString kUnavailable = QStringLiteral("蓝牙不可用");
 // The smallest ATT MTU, for a BlueZ that does not say; a notification carries the MTU less 3 bytes.
 constexpr int kDefaultMtu = 23;
 constexpr int kAttHeader = 3;
-
-using InterfaceMap = QMap<QString, QVariantMap>;
-using ManagedObjects = QMap<QDBusObjectPath, InterfaceMap>;
 
 } // namespace
 
@@ -101,11 +98,10 @@ void RemoteBluetoothPeripheral::adapterFound(const QDBusMessage& reply)
         unavailable();
         return;
     }
-    qDBusRegisterMetaType<InterfaceMap>();
-    qDBusRegisterMetaType<ManagedObjects>();
-    const ManagedObjects objects = qdbus_cast<ManagedObjects>(reply.arguments().at(0));
+    registerManagedObjectTypes();
+    const DBusManagedObjects objects = qdbus_cast<DBusManagedObjects>(reply.arguments().at(0));
     for (auto it = objects.cbegin(); it != objects.cend(); ++it) {
-        const InterfaceMap& interfaces = it.value();
+        const DBusInterfaces& interfaces = it.value();
         if (!interfaces.contains(kAdapter) || !interfaces.contains(kGattManager) ||
             !interfaces.contains(kAdvertisingManager))
             continue;

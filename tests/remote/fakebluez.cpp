@@ -1,14 +1,12 @@
 #include "fakebluez.h"
 
+#include "dbusmanagedobjects.h"
+
 #include "eventwait.h"
 
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QUuid>
-
-using InterfaceMap = QMap<QString, QVariantMap>;
-using ManagedObjects = QMap<QDBusObjectPath, InterfaceMap>;
 
 QDBusMessage callAndWait(QDBusConnection& bus, const QDBusMessage& call)
 {
@@ -22,8 +20,7 @@ FakeBluez::FakeBluez(const QString& busAddress, bool withAdapter, bool powered)
     : m_name("fake-bluez-" + QUuid::createUuid().toString(QUuid::Id128)),
       m_bus(QDBusConnection::connectToBus(busAddress, m_name)), m_withAdapter(withAdapter), m_powered(powered)
 {
-    qDBusRegisterMetaType<InterfaceMap>();
-    qDBusRegisterMetaType<ManagedObjects>();
+    registerManagedObjectTypes();
     m_claimed = m_bus.registerService("org.bluez") && m_bus.registerVirtualObject("/", this, QDBusConnection::SubPath);
 }
 
@@ -65,7 +62,7 @@ bool FakeBluez::handleMessage(const QDBusMessage& message, const QDBusConnection
     const QString member = message.member();
     QDBusMessage answer = message.createReply();
     if (message.path() == "/" && member == "GetManagedObjects") {
-        ManagedObjects objects;
+        DBusManagedObjects objects;
         if (m_withAdapter)
             objects.insert(QDBusObjectPath(kAdapter), {{"org.bluez.Adapter1", {{"Powered", m_powered}}},
                                                        {"org.bluez.GattManager1", {}},
