@@ -117,8 +117,13 @@ TEST_F(MappingEditorTest, ADefaultMappingShowsNoHandlesUntilResetThenCornersStic
 TEST_F(MappingEditorTest, TheMeshShowsItsNodesAndTheSelectedNodesBezierHandles)
 {
     control("重置本路").click();
+    const QWindow* window = editor->windowHandle();
+    const WId native = editor->winId();
     control("启用曲面网格").click();
     ASSERT_TRUE(mapping().mesh);
+    ASSERT_EQ(editor->preview()->kind(), MappedOutput::Kind::curved);
+    EXPECT_TRUE(editor->windowHandle() == window && editor->winId() == native)
+        << "the curved preview's GL view does not make Qt make the window anew";
     EXPECT_EQ(mapping().mesh->size(), 9);
     EXPECT_EQ(named<Stepper>("rows").labelText(), "行 3");
     EXPECT_EQ(named<Stepper>("columns").labelText(), "列 3");
