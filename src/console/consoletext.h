@@ -2,6 +2,8 @@
 
 #include <QColor>
 #include <QFont>
+#include <QLocale>
+#include <QString>
 #include <QWidget>
 
 // The console's text styles, each made from the font a widget already has, and the colour of a text widget.
@@ -27,6 +29,13 @@ inline QFont caption(const QFont& base)
 inline QFont caption2(const QFont& base)
 {
     return scaled(base, 0.8);
+}
+
+// A fraction as a whole percentage in the operator's locale (0.12 is "12%").
+inline QString percent(double fraction)
+{
+    const QLocale locale;
+    return locale.toString(qRound(fraction * 100)) + locale.percent();
 }
 
 inline void setColour(QWidget* text, const QColor& colour)

@@ -29,12 +29,27 @@ std::optional<double> NumberField::parse(const QString& text, Kind kind)
     return value;
 }
 
-QString NumberField::format(double value, Kind kind)
+void NumberField::setMaximumFractionDigits(int digits)
+{
+    m_fractionDigits = digits;
+    showValue();
+}
+
+QString NumberField::format(double value, Kind kind, int maximumFractionDigits)
 {
     const QLocale locale;
     if (kind == Kind::integer)
         return locale.toString(qint64(value));
-    return locale.toString(value, 'g', QLocale::FloatingPointShortest);
+    if (maximumFractionDigits < 0)
+        return locale.toString(value, 'g', QLocale::FloatingPointShortest);
+    const double rounded =
+        std::round(value * std::pow(10.0, maximumFractionDigits)) / std::pow(10.0, maximumFractionDigits);
+    return locale.toString(rounded, 'g', QLocale::FloatingPointShortest);
+}
+
+QString NumberField::shownValue() const
+{
+    return format(m_value, m_kind, m_fractionDigits);
 }
 
 void NumberField::commit()
@@ -53,7 +68,7 @@ void NumberField::commit()
 
 void NumberField::showValue()
 {
-    const QString shown = format(m_value, m_kind);
+    const QString shown = shownValue();
     if (text() != shown)
         setText(shown);
 }

@@ -18,10 +18,12 @@ class NumberField : public QLineEdit
     double value() const { return m_value; }
     // Shows a value from outside; text the operator is typing is kept until committed.
     void setValue(double value);
+    // Decimals are shown with at most this many fraction digits; leaving the shown text as it is changes nothing.
+    void setMaximumFractionDigits(int digits);
 
     // The number a text stands for in the current locale; absent for anything else.
     static std::optional<double> parse(const QString& text, Kind kind);
-    static QString format(double value, Kind kind);
+    static QString format(double value, Kind kind, int maximumFractionDigits = -1);
 
   signals:
     // The operator committed a new value.
@@ -34,7 +36,10 @@ class NumberField : public QLineEdit
   private:
     void commit();
     void showValue();
+    QString shownValue() const;
 
     Kind m_kind;
     double m_value = 0;
+    // -1: as many as the value needs.
+    int m_fractionDigits = -1;
 };

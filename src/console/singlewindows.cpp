@@ -3,6 +3,7 @@
 #include "consolecolors.h"
 #include "lumohelp.h"
 #include "lumouserguide.h"
+#include "projectionmappingeditor.h"
 #include "projectionmonitor.h"
 #include "sectionplaceholder.h"
 
@@ -22,7 +23,7 @@ SingleWindows::SingleWindows(Engine& engine, QObject* parent) : QObject(parent),
           {860, 460},
           0,
           false,
-          [](Engine&) { return new SectionPlaceholder("投影校正与融合"); }}},
+          [](Engine& engine) { return new ProjectionMappingEditor(engine); }}},
         {"projection-monitor",
          {"投放监看", {860, 410}, {640, 320}, 0, true, [](Engine& engine) { return new ProjectionMonitor(engine); }}},
     };

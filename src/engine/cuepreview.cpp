@@ -153,9 +153,11 @@ void CuePreview::showFrame(const ScreenRole& role, const std::optional<QUrl>& ur
 void CuePreview::showGrabbed(const ScreenRole& role, quint64 generation, quint64 ticket, bool forTimeline,
                              const std::optional<QImage>& image)
 {
-    if (generation != m_generation || ticket != m_tickets.value(role))
+    if (generation != m_generation)
         return;
-    if (Picture* picture = m_engine.preview(role)) {
+    // A still asked for this screen since then takes its place.
+    Picture* picture = ticket == m_tickets.value(role) ? m_engine.preview(role) : nullptr;
+    if (picture) {
         picture->load(std::nullopt);
         if (image)
             picture->setImage(*image);

@@ -27,14 +27,26 @@ MappedOutput::MappedOutput(Engine* engine, const ScreenRole& role, bool physical
     refresh();
 }
 
+void MappedOutput::setRole(const ScreenRole& role)
+{
+    if (role == m_role)
+        return;
+    m_role = role;
+    refresh();
+}
+
 void MappedOutput::setTestPattern(bool testPattern)
 {
+    if (testPattern == m_testPattern)
+        return;
     m_testPattern = testPattern;
     refresh();
 }
 
 void MappedOutput::setEditingMask(bool editingMask)
 {
+    if (editingMask == m_editingMask)
+        return;
     m_editingMask = editingMask;
     refresh();
 }

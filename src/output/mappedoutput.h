@@ -27,6 +27,8 @@ class MappedOutput : public QWidget
     MappedOutput(Engine* engine, const ScreenRole& role, bool physical, bool testPattern, bool editingMask,
                  QWidget* parent = nullptr);
 
+    // Shows another screen in place, keeping the inner view when its kind stays.
+    void setRole(const ScreenRole& role);
     void setTestPattern(bool testPattern);
     void setEditingMask(bool editingMask);
     Kind kind() const { return m_kind; }

@@ -13,6 +13,10 @@ RemoteTcpListener::RemoteTcpListener(Settings settings, std::unique_ptr<RemoteAn
     if (!m_settings.peerOf)
         m_settings.peerOf = [](const QTcpSocket& socket) { return peerOf(socket.peerAddress()); };
     connect(&m_server, &QTcpServer::newConnection, this, &RemoteTcpListener::admitPending);
+    connect(&m_server, &QTcpServer::acceptError, this, [this] {
+        m_listenError = QStringLiteral("无法接受连接：") + m_server.errorString();
+        showState();
+    });
     if (m_announcer)
         connect(m_announcer.get(), &RemoteAnnouncer::stateChanged, this, &RemoteTcpListener::showState);
 }

@@ -72,3 +72,23 @@ TEST_F(RealPlayback, RunOfOneVideoFinishesWhenTheVideoHasPlayed)
     EXPECT_FALSE(engine->projectionMode());
     EXPECT_FALSE(engine->program(kScreen1)->foreground());
 }
+
+TEST_F(RealPlayback, FrozenScreenShowsTheFrameWhereTheProgrammeWas)
+{
+    const QUrl video = fileUrl(MediaFixtures::indexedVideo(90));
+    edit([&](Show& show) { show.cues[0].main = video; });
+    engine->take(cue(0));
+    Player* programme = engine->program(kScreen1)->foreground()->player();
+    ASSERT_TRUE(waitUntil([&] { return programme->currentTime() > 1.0; }, 5000));
+    engine->pauseScreens({kScreen1});
+    const Engine* screen = engine->independentScreen(kScreen1);
+    ASSERT_TRUE(screen && screen->paused());
+    Player* frozen = screen->program(kScreen1)->foreground()->player();
+    const double at = frozen->currentTime();
+    EXPECT_GT(at, 1.0);
+    std::optional<VideoFrame> frame;
+    ASSERT_TRUE(waitUntil([&] { return (frame = frozen->currentFrame()) && std::abs(frame->time() - at) < 0.05; }));
+    EXPECT_NEAR(MediaFixtures::frameIndexOf(frame->toImage()), at * 30, 1.5);
+    EXPECT_FALSE(frozen->isPlaying());
+    EXPECT_TRUE(programme->isPlaying()) << "the programme plays on beneath";
+}

@@ -88,3 +88,20 @@ TEST_F(RemoteAdvertisement, IsFoundByAvahiBrowseAndServesTCPWhileTheDaemonIsMiss
     const QStringList both = found(otherEntry);
     EXPECT_TRUE(both.contains(entry) && both.contains(otherEntry)) << both.join(" | ").toStdString();
 }
+
+TEST_F(RemoteTcpTest, WithoutASystemBusTheHostNameSaysSoAndTCPServes)
+{
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/lumoria-test-bus");
+    settings.address = QHostAddress::LocalHost;
+    settings.port = 0;
+    auto made = std::make_unique<RemoteTcpListener>(settings, std::make_unique<AvahiAnnouncer>());
+    listener = made.get();
+    host->addTransport(std::move(made));
+    host->start(true);
+    EXPECT_TRUE(host->lan().startsWith(QSysInfo::machineHostName() + " · ")) << host->lan().toStdString();
+    QTcpSocket* phone = connectPhone();
+    phone->write(R"({"code":")" + host->code().toUtf8() +
+                 R"(","action":"status"})"
+                 "\n");
+    EXPECT_TRUE(untilClosed(phone).contains(R"("paused":false)"));
+}

@@ -1,0 +1,211 @@
+// Figures for the mobile remote over TCP: requests answered per second and reply latency with 16 phones asking at
+// once (the conformance client on loopback), and the lateness of a running timeline's messages with and without them.
+#include "audiochannelmixer.h"
+#include "engine.h"
+#include "loopbackreceiver.h"
+#include "remotehost.h"
+#include "remotetcplistener.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <thread>
+#include <vector>
+
+namespace {
+
+double realtimeNow()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+void runEventsUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    check.start(5);
+    if (!done())
+        loop.exec();
+}
+
+double threadCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
+}
+
+// Collects the timeline's datagrams off the main thread, with the kernel's arrival stamps.
+class ArrivalThread
+{
+  public:
+    ArrivalThread()
+        : m_thread([this] {
+              while (!m_stop) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                  for (ReceivedDatagram& datagram : m_receiver.drain())
+                      m_received.push_back(std::move(datagram));
+              }
+          })
+    {
+    }
+    ~ArrivalThread() { stop(); }
+    quint16 port() const { return m_receiver.port(); }
+    std::vector<ReceivedDatagram> stop()
+    {
+        if (m_thread.joinable()) {
+            m_stop = true;
+            m_thread.join();
+        }
+        return m_received;
+    }
+
+  private:
+    LoopbackReceiver m_receiver;
+    std::atomic<bool> m_stop = false;
+    std::vector<ReceivedDatagram> m_received;
+    std::thread m_thread;
+};
+
+// A timeline of one message every 20 ms for the given time; the lateness of each behind its due moment, in ms.
+std::vector<double> timelineLateness(Engine& engine, double seconds, const std::function<void()>& meanwhile)
+{
+    ArrivalThread arrivals;
+    QList<TimelineEvent> events;
+    for (int i = 0; double(i) * 0.02 < seconds; ++i) {
+        TimelineEvent event;
+        event.time = double(i) * 0.02;
+        event.track = Track::message;
+        event.host = QStringLiteral("127.0.0.1");
+        event.port = arrivals.port();
+        event.payload = QString::number(i);
+        events.append(event);
+    }
+    Show show = engine.show();
+    show.cues[0].timeline = events;
+    engine.setShow(show);
+    const double origin = realtimeNow();
+    engine.take(engine.show().cues[0]);
+    meanwhile();
+    runEventsUntil([] { return false; }, 500);
+    engine.stop(true);
+    std::vector<double> lateness;
+    for (const ReceivedDatagram& datagram : arrivals.stop()) {
+        const int index = datagram.bytes.toInt();
+        if (index >= 0 && index < events.size())
+            lateness.push_back((datagram.arrival - origin - events[index].time) * 1000);
+    }
+    return lateness;
+}
+
+void printLateness(const char* what, const std::vector<double>& lateness)
+{
+    std::printf("  %-44s median %7.3f ms   p99 %7.3f ms   max %7.3f ms   (n=%zu)\n", what, percentile(lateness, 0.5),
+                percentile(lateness, 0.99), percentile(lateness, 1.0), lateness.size());
+}
+
+struct Load
+{
+    QJsonObject figures;
+    double mainThreadCpu = 0;
+
+    void print(const char* what) const
+    {
+        const int answered = figures["answered"].toInt();
+        std::printf("  %s: answered %d (%.1f per second), failed %d\n", what, answered, figures["perSecond"].toDouble(),
+                    figures["failed"].toInt());
+        std::printf(
+            "    reply latency at the client (connect to reply)   median %7.3f ms   p99 %7.3f ms   max %7.3f ms\n",
+            figures["medianMs"].toDouble(), figures["p99Ms"].toDouble(), figures["maxMs"].toDouble());
+        std::printf("    main-thread CPU %.2f s, %.1f us per request\n", mainThreadCpu,
+                    mainThreadCpu * 1e6 / std::max(answered, 1));
+    }
+};
+
+// The conformance client's load command, with the event loop turning meanwhile.
+Load askFromClients(RemoteHost& host, quint16 port, int clients, double seconds, double rate)
+{
+    Load load;
+    const double cpuBefore = threadCpuSeconds();
+    QProcess client;
+    client.start(QStringLiteral("python3"), {QStringLiteral(LUMO_REMOTE_CLIENT), "--port", QString::number(port),
+                                             "--code", host.code(), "load", "--clients", QString::number(clients),
+                                             "--seconds", QString::number(seconds), "--rate", QString::number(rate)});
+    runEventsUntil([&] { return client.state() == QProcess::NotRunning; }, int(seconds * 1000) + 30000);
+    load.mainThreadCpu = threadCpuSeconds() - cpuBefore;
+    load.figures = QJsonDocument::fromJson(client.readAllStandardOutput()).object();
+    if (load.figures.isEmpty())
+        std::printf("the client printed no figures: %s\n", client.readAllStandardError().constData());
+    return load;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))
+        qputenv("LUMO_AUDIO_SINK", "fake");
+    QApplication app(argc, argv);
+    const double seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 10;
+    const int clients = 16;
+
+    QTemporaryDir folder;
+    Engine engine(false, std::make_shared<AudioChannelMixer>(), folder.path());
+    RemoteHost host(&engine);
+    RemoteTcpListener::Settings settings;
+    settings.address = QHostAddress::LocalHost;
+    settings.port = 0;
+    // Every client shares 127.0.0.1 here; on a network each phone has an address of its own.
+    settings.mostPerPeer = clients;
+    auto listener = std::make_unique<RemoteTcpListener>(settings);
+    RemoteTcpListener* tcp = listener.get();
+    host.addTransport(std::move(listener));
+    host.start(false);
+
+    const std::vector<double> quiet =
+        timelineLateness(engine, seconds, [&] { runEventsUntil([] { return false; }, int(seconds * 1000)); });
+
+    // The 16 clients as fast as the replies come, then at a phone's pace: 10 requests a second each.
+    Load flatOut;
+    const std::vector<double> busy =
+        timelineLateness(engine, seconds, [&] { flatOut = askFromClients(host, tcp->port(), clients, seconds, 0); });
+    Load paced;
+    const std::vector<double> steady =
+        timelineLateness(engine, seconds, [&] { paced = askFromClients(host, tcp->port(), clients, seconds, 10); });
+
+    std::printf("Remote over TCP on loopback: %d clients asking for the status for %.0f s while a timeline sends a "
+                "message every 20 ms\n",
+                clients, seconds);
+    flatOut.print("as fast as replies come");
+    paced.print("10 requests a second each");
+    std::printf("Timeline message lateness behind its due time:\n");
+    printLateness("without remote requests", quiet);
+    printLateness("with the clients as fast as replies come", busy);
+    printLateness("with the clients at 10 requests a second", steady);
+    return 0;
+}
