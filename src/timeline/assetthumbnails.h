@@ -27,6 +27,8 @@ class AssetThumbnails : public QObject
 
     // The still made for the file, or none while it is loading or when it has none; asking starts the loading.
     std::optional<QImage> still(const MediaAsset& asset);
+    // Whether the file's still (or the lack of one) is known, without starting anything.
+    bool isSettled(const QUrl& url) const { return m_stills.contains(url); }
     // Decodings started and not yet finished.
     int pending() const { return int(m_loading.size()); }
 
