@@ -1,7 +1,9 @@
-// Figures for playback: GO latency to the first frame of a prepared 1080p video and of a still, and the cost and
-// punctuality of the 15 ms timeline scheduler on a 10,000-event timeline.
+// Figures for playback: GO latency to the first frame of a prepared 1080p video and of a still, the cost and
+// punctuality of the 15 ms timeline scheduler on a 10,000-event timeline, and the longest step of a timeline that
+// brings up an 8K PNG and a 4K JPEG at the same second.
 //   playback_bench [seconds of timeline to step, 60 by default]
 #include "audiochannelmixer.h"
+#include "benchtools.h"
 #include "clock.h"
 #include "engine.h"
 #include "loopbackreceiver.h"
@@ -9,10 +11,13 @@
 #include "meshvideofeed.h"
 #include "picture.h"
 #include "steadyclock.h"
+#include "stillimage.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -27,42 +32,13 @@
 
 namespace {
 
-double threadCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
-// Sleeps in the event loop between checks, so that the harness itself costs next to no CPU.
-void runEventsUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    check.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    check.start(1);
-    if (!done())
-        loop.exec();
-}
+using namespace BenchTools;
 
 void runEvents(int milliseconds)
 {
     QEventLoop loop;
     QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
 }
 
 void printFigures(const char* what, const std::vector<double>& milliseconds)
@@ -317,6 +293,96 @@ void schedulerCost(MeasuringApplication& app, const QTemporaryDir& folder, doubl
     printFigures("lateness of an event behind its due time", lateness);
 }
 
+// A picture with detail everywhere, as a photo has, so that it costs what a real one costs to decode.
+QString detailedPicture(const QTemporaryDir& folder, QSize size, const char* format)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient gradient(0, 0, size.width(), size.height());
+    gradient.setColorAt(0, Qt::darkBlue);
+    gradient.setColorAt(1, Qt::darkYellow);
+    painter.fillRect(image.rect(), gradient);
+    painter.end();
+    quint32 seed = 7;
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int noise = int(seed >> 28) - 8;
+            const QRgb pixel = line[x];
+            line[x] = qRgb(std::clamp(qRed(pixel) + noise, 0, 255), std::clamp(qGreen(pixel) + noise, 0, 255),
+                           std::clamp(qBlue(pixel) + noise, 0, 255));
+        }
+    }
+    const QString path = folder.filePath(QString("detail-%1x%2.%3").arg(size.width()).arg(size.height()).arg(format));
+    image.save(path, format, 90);
+    return path;
+}
+
+// Both stills are due 1 s into the timeline, one on each screen; the scheduler must never wait on their decode.
+void stillsAtOnce(MeasuringApplication& app, const QTemporaryDir& folder)
+{
+    const QString png = detailedPicture(folder, {7680, 4320}, "png");
+    const QString jpeg = detailedPicture(folder, {3840, 2160}, "jpg");
+    QElapsedTimer decode;
+    decode.start();
+    readStillImage(png);
+    const double pngDecode = double(decode.nsecsElapsed()) / 1e6;
+    decode.restart();
+    readStillImage(jpeg);
+    const double jpegDecode = double(decode.nsecsElapsed()) / 1e6;
+
+    auto clock = std::make_shared<RecordingClock>();
+    std::unique_ptr<Engine> engine = makeEngine(folder, clock);
+    Show show = engine->show();
+    QList<MediaAsset> assets;
+    QList<TimelineEvent> events;
+    for (const auto& [path, track] : {std::pair(png, Track::main), std::pair(jpeg, Track::side)}) {
+        MediaAsset asset;
+        asset.url = QUrl::fromLocalFile(path);
+        asset.kind = AssetKind::image;
+        assets.append(asset);
+        TimelineEvent event;
+        event.time = 1;
+        event.track = track;
+        event.assetID = asset.id;
+        event.imageDuration = 5;
+        events.append(event);
+    }
+    show.assets = assets;
+    show.cues[0].timeline = events;
+    engine->setShow(show);
+
+    std::optional<double> shownAt[2];
+    const ScreenRole screens[2] = {kScreen1, kScreen2};
+    for (int i = 0; i < 2; ++i)
+        QObject::connect(engine->program(screens[i]), &Picture::foregroundChanged, [&, i] {
+            const Picture* front = engine->program(screens[i])->foreground();
+            if (front && front->image() && !shownAt[i])
+                shownAt[i] = SteadyClock().uptime();
+        });
+    engine->take(engine->show().cues[0]);
+    const size_t firstRead = clock->reads.size();
+    const double due = clock->reads.back().at + 1;
+    app.watch(clock.get());
+    runEvents(2500);
+    app.watch(nullptr);
+
+    std::vector<double> steps;
+    for (size_t i = firstRead; i < clock->reads.size(); ++i)
+        steps.push_back(clock->reads[i].step * 1000);
+    std::printf("Stills: an 8K PNG and a 4K JPEG due together 1 s into a timeline, on two screens\n");
+    std::printf("  decoding them on one thread would take %.0f ms (PNG) and %.0f ms (JPEG)\n", pngDecode, jpegDecode);
+    printFigures("a step of the scheduler (goal: none over 2 ms)", steps);
+    const char* names[2] = {"8K PNG on screen 1", "4K JPEG on screen 2"};
+    for (int i = 0; i < 2; ++i) {
+        if (shownAt[i])
+            std::printf("  %-58s %7.1f ms after due (goal: within 100 ms)\n", names[i], (*shownAt[i] - due) * 1000);
+        else
+            std::printf("  %-58s not shown\n", names[i]);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -329,6 +395,7 @@ int main(int argc, char** argv)
     const double seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 60;
     QTemporaryDir folder;
     goLatency(folder);
+    stillsAtOnce(app, folder);
     schedulerCost(app, folder, seconds > 0 ? seconds : 60);
     return 0;
 }

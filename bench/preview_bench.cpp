@@ -2,6 +2,7 @@
 // 1080p H.264 clip on each of two screens, and whether a fast scrub ends on its last position's pictures.
 //   preview_bench [rounds, 50 by default]
 #include "audiochannelmixer.h"
+#include "benchtools.h"
 #include "engine.h"
 #include "mediafixtures.h"
 #include "mediaprobe.h"
@@ -19,15 +20,9 @@
 
 namespace {
 
-constexpr double kClipSeconds = 10;
+using BenchTools::percentile;
 
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
-}
+constexpr double kClipSeconds = 10;
 
 // Runs the event loop until the engine reports its stills set; false when it did not within the time.
 bool waitForStills(Engine& engine, int timeoutMs)

@@ -1,6 +1,7 @@
 // Figures for the mobile remote over TCP: requests answered per second and reply latency with 16 phones asking at
 // once (the conformance client on loopback), and the lateness of a running timeline's messages with and without them.
 #include "audiochannelmixer.h"
+#include "benchtools.h"
 #include "engine.h"
 #include "loopbackreceiver.h"
 #include "remotehost.h"
@@ -22,41 +23,7 @@
 
 namespace {
 
-double realtimeNow()
-{
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
-void runEventsUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    check.start(5);
-    if (!done())
-        loop.exec();
-}
-
-double threadCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
-}
+using namespace BenchTools;
 
 // Collects the timeline's datagrams off the main thread, with the kernel's arrival stamps.
 class ArrivalThread

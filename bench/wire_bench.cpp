@@ -1,4 +1,5 @@
 // Figures for the wire outputs: the Art-Net cadence under main-thread load, and UDP message latency on loopback.
+#include "benchtools.h"
 #include "lightingoutput.h"
 #include "timelinesender.h"
 
@@ -22,12 +23,7 @@
 
 namespace {
 
-double realtimeNow()
-{
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
+using BenchTools::realtimeNow;
 
 // Receives on 127.0.0.1 in a thread of its own and keeps the kernel's arrival stamp of every datagram.
 class ArrivalRecorder

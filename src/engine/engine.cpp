@@ -12,6 +12,7 @@
 #include "screendisplayprovider.h"
 #include "showedit.h"
 #include "steadyclock.h"
+#include "stillpreloads.h"
 #include "timelineclock.h"
 #include "timelinesender.h"
 
@@ -41,8 +42,8 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
       m_recoveryPath(QDir(recoveryDirectory).filePath(QStringLiteral("Recovery.json"))),
       m_parkedPath(QDir(recoveryDirectory).filePath(QStringLiteral("Parked.json"))), m_message(QStringLiteral("就绪")),
       m_pending(new DelayedTask(0ms, this)), m_timelineClock(new TimelineClock(this)),
-      m_sender(new TimelineSender(TimelineSender::kTimeout, this)), m_audioMixer(std::move(audioMixer)),
-      m_services(completed(std::move(services))),
+      m_stillPreloads(std::make_unique<StillPreloads>()), m_sender(new TimelineSender(TimelineSender::kTimeout, this)),
+      m_audioMixer(std::move(audioMixer)), m_services(completed(std::move(services))),
       m_displayBindings(new DisplayBindings(*this, m_services.displays, m_services.windows, this))
 {
     m_independent = new IndependentScreens(*this);

@@ -38,6 +38,7 @@ class LightingOutput;
 class Picture;
 class RemoteHost;
 class ShowEdit;
+class StillPreloads;
 class TimelineClock;
 class TimelineSender;
 class OutputWindowFactory;
@@ -394,6 +395,7 @@ class Engine : public QObject
     QHash<QUuid, MediaAsset> m_timelineAssets;
     // For each screen, the indices in the playing order of its video clips.
     QHash<ScreenRole, QList<int>> m_timelineVideos;
+    std::unique_ptr<StillPreloads> m_stillPreloads;
     // Screens that still show the last picture of the cue before, until this cue's opening video is ready there.
     QSet<ScreenRole> m_heldScreens;
     // For each screen, the index in the playing order of its last clip.

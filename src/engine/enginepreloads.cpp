@@ -3,6 +3,7 @@
 #include "directfile.h"
 #include "mediafile.h"
 #include "picture.h"
+#include "stillpreloads.h"
 
 void Engine::refreshVideoPreloads()
 {
@@ -15,7 +16,8 @@ void Engine::refreshVideoPreloads()
         const TimelineEvent& event = m_timelineEvents.at(*upcoming);
         wanted.append({screen.key(), m_timelineAssets.value(*event.assetID).url});
     }
-    if (const std::optional<Cue> next = nextPlaybackCue())
+    const std::optional<Cue> next = nextPlaybackCue();
+    if (next)
         for (const VideoPreloadKey& key : nextCueVideos(*next))
             if (!wanted.contains(key))
                 wanted.append(key);
@@ -37,6 +39,7 @@ void Engine::refreshVideoPreloads()
         picture->preloadVideo(key.url);
         m_preparedVideos.insert(key, std::move(picture));
     }
+    m_stillPreloads->prepare(m_timelineIndex, next, m_program.keys(), runAssets());
 }
 
 // Each screen's first video of a cue, by time; worked out again only when the cue or the assets change.

@@ -2,6 +2,7 @@
 
 #include "directfile.h"
 #include "picture.h"
+#include "stillpreloads.h"
 
 // A screen whose next clip comes within one 30 Hz frame keeps its picture rather than flash the empty screen.
 static constexpr double kHoldGap = 1.0 / 30.0;
@@ -52,6 +53,7 @@ void Engine::endScreenPlayback(const ScreenRole& role)
         prepared = m_preparedVideos.erase(prepared);
     }
     m_timelineVideos.remove(role);
+    m_stillPreloads->removeScreen(role);
     m_lastScreenEvent.remove(role);
     for (Player* player : std::as_const(ended))
         endPlayerOfRemovedScreen(player);
@@ -107,6 +109,9 @@ void Engine::refreshScreen(const ScreenRole& role, Picture* program)
         Picture* shown = program->foreground();
         Picture* incoming = top.picture.get();
         if (shown == incoming)
+            return;
+        // A still whose decode has not ended leaves the picture before it up rather than a gap.
+        if (shown && incoming->isDecodingStill())
             return;
         if (top.asset.kind == AssetKind::video && shown) {
             if (shown->image()) {

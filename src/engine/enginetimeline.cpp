@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "picture.h"
+#include "stillpreloads.h"
 #include "timelineclock.h"
 #include "timelinesender.h"
 
@@ -39,6 +40,7 @@ void Engine::startTimeline(const QList<TimelineEvent>& events, const Cue& cue, b
             m_timelineVideos[*screen].append(int(m_timelineEvents.size()));
         m_timelineEvents.append(event);
     }
+    m_stillPreloads->setTimeline(m_timelineEvents, m_timelineAssets);
 
     setMessage(QStringLiteral("时间轴播出 · ") + cue.name);
     applyLighting(cue.lighting);
@@ -195,6 +197,7 @@ void Engine::finishTimeline(const Cue& cue)
 {
     m_timelineEvents.clear();
     m_timelineVideos.clear();
+    m_stillPreloads->clearTimeline();
     m_lastScreenEvent.clear();
     if (m_projectionMode) {
         queueProjectionAdvance();
@@ -222,6 +225,7 @@ void Engine::resetTimeline(const QSet<ScreenRole>& preserving)
             clearForeground(entry.key());
     m_timelineEvents.clear();
     m_timelineVideos.clear();
+    m_stillPreloads->clearTimeline();
     m_lastScreenEvent.clear();
     m_heldScreens.clear();
     m_timelineIndex = 0;

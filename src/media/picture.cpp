@@ -2,7 +2,7 @@
 
 #include "audiochannelmixer.h"
 #include "meshvideofeed.h"
-#include "stillimage.h"
+#include "stilldecoder.h"
 #include "threadpoolfuture.h"
 
 #include <QFutureWatcher>
@@ -32,16 +32,39 @@ void Picture::load(const std::optional<QUrl>& url)
     }
     setUrl(url);
     m_player->clear();
+    endStillDecode();
     setImage(std::nullopt);
     if (!url) return;
     const QMimeType type = QMimeDatabase().mimeTypeForFile(url->fileName(), QMimeDatabase::MatchExtension);
     if (type.name().startsWith(QLatin1String("image/"))) {
-        const QImage image = readStillImage(url->toLocalFile());
-        setImage(image.isNull() ? std::nullopt : std::optional(image));
+        showStill(url->toLocalFile());
         return;
     }
     m_player->load(*url);
     if (m_audioMixer) m_player->setAudioMixer(m_audioMixer);
+}
+
+// A still that is not at hand is shown once its decode ends; until then the picture shows no image.
+void Picture::showStill(const QString& path)
+{
+    StillDecoder& decoder = StillDecoder::shared();
+    if (const std::optional<QImage> image = decoder.image(path)) {
+        setImage(image->isNull() ? std::nullopt : image);
+        return;
+    }
+    m_decodingStill = path;
+    m_stillConnection =
+        connect(&decoder, &StillDecoder::decoded, this, [this](const QString& decoded, const QImage& image) {
+            if (decoded != m_decodingStill) return;
+            endStillDecode();
+            setImage(image.isNull() ? std::nullopt : std::optional(image));
+        });
+}
+
+void Picture::endStillDecode()
+{
+    m_decodingStill.reset();
+    disconnect(m_stillConnection);
 }
 
 void Picture::preloadVideo(const QUrl& url)

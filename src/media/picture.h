@@ -14,7 +14,7 @@ class AudioChannelMixer;
 class MeshVideoFeed;
 
 // What one output shows: a still image or a video through its own player, over a fallback image, possibly
-// replaced by a foreground picture. All of it lives on the main thread.
+// replaced by a foreground picture. All of it lives on the main thread; large stills are decoded off it.
 class Picture : public QObject
 {
     Q_OBJECT
@@ -30,6 +30,8 @@ class Picture : public QObject
     // Ends a preload in progress; the media stays loaded.
     void cancelPreload();
     bool isPreloading() const { return m_preloading; }
+    // A still picture is being decoded; its image follows.
+    bool isDecodingStill() const { return m_decodingStill.has_value(); }
     // Captures the next frame of the video into transitionFrame(), converted off the main thread: the capture ends
     // at once, the frame is there (and transitionFrameChanged() sent) a few milliseconds later.
     void prepareTransitionFrame();
@@ -69,6 +71,8 @@ class Picture : public QObject
     void storeTransitionFrame(const VideoFrame& frame);
     void endCapture();
     void prerollWhenReady();
+    void showStill(const QString& path);
+    void endStillDecode();
 
     std::unique_ptr<Player> m_player;
     std::unique_ptr<MeshVideoFeed> m_feed;
@@ -87,4 +91,6 @@ class Picture : public QObject
     std::shared_ptr<AudioChannelMixer> m_audioMixer;
     bool m_preloading = false;
     QMetaObject::Connection m_preloadConnection;
+    std::optional<QString> m_decodingStill;
+    QMetaObject::Connection m_stillConnection;
 };

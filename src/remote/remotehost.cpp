@@ -3,6 +3,7 @@
 #include "avahiannouncer.h"
 #include "engine.h"
 #include "jsonreader.h"
+#include "remotebluetoothperipheral.h"
 #include "remoteengineactions.h"
 #include "remotetcplistener.h"
 #include "remotetransport.h"
@@ -41,6 +42,7 @@ std::function<RemoteHost*(Engine*)> RemoteHost::factory()
         auto* host = new RemoteHost(engine, engine);
         host->addTransport(
             std::make_unique<RemoteTcpListener>(RemoteTcpListener::Settings{}, std::make_unique<AvahiAnnouncer>()));
+        host->addTransport(std::make_unique<RemoteBluetoothPeripheral>());
         return host;
     };
 }

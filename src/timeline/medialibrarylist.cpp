@@ -66,14 +66,14 @@ Qt::ItemFlags MediaLibraryList::flags(const QModelIndex& index) const
 
 QStringList MediaLibraryList::mimeTypes() const
 {
-    return {TimelineAssetDrag::mimeType()};
+    return {TimelineAssetDrag::kMimeType};
 }
 
 QMimeData* MediaLibraryList::mimeData(const QModelIndexList& indexes) const
 {
     if (indexes.isEmpty() || !indexes.first().isValid() || !m_editor.cueIndex())
         return nullptr;
-    return TimelineAssetDrag{m_rows[indexes.first().row()].id}.toMimeData();
+    return TimelineAssetDrag::mimeData(m_rows[indexes.first().row()].id);
 }
 
 int MediaLibraryList::rowOf(const QUuid& id) const

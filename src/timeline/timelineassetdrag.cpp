@@ -2,66 +2,40 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMimeData>
+
+namespace TimelineAssetDrag {
+
+static const QString kKey = QStringLiteral("assetID");
 
 namespace {
-constexpr const char* kAssetIDKey = "assetID";
-
-// Answers for the payload inside the process while listing no format, so a drag that leaves the window exports
-// nothing to other programs.
-class OwnProcessMimeData : public QMimeData
+// Marks data made here: a drop carries this very object only when its drag started in this process. It lists no
+// format, so a drag that leaves the window offers other programs nothing.
+class OwnAssetData : public QMimeData
 {
   public:
-    explicit OwnProcessMimeData(QByteArray json) : m_json(std::move(json)) {}
-
-    bool hasFormat(const QString& mimeType) const override
-    {
-        return mimeType == TimelineAssetDrag::mimeType() || QMimeData::hasFormat(mimeType);
-    }
-    QStringList formats() const override { return QMimeData::formats(); }
-
-  protected:
-    QVariant retrieveData(const QString& mimeType, QMetaType type) const override
-    {
-        if (mimeType == TimelineAssetDrag::mimeType())
-            return m_json;
-        return QMimeData::retrieveData(mimeType, type);
-    }
-
-  private:
-    QByteArray m_json;
+    QStringList formats() const override { return {}; }
+    bool hasFormat(const QString& mimeType) const override { return QMimeData::formats().contains(mimeType); }
 };
 } // namespace
 
-QByteArray TimelineAssetDrag::toJson() const
+QMimeData* mimeData(const QUuid& assetID)
 {
-    const QJsonObject object{{kAssetIDKey, assetID.toString(QUuid::WithoutBraces)}};
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    auto* data = new OwnAssetData;
+    const QJsonObject payload{{kKey, assetID.toString(QUuid::WithoutBraces).toUpper()}};
+    data->setData(kMimeType, QJsonDocument(payload).toJson(QJsonDocument::Compact));
+    return data;
 }
 
-std::optional<TimelineAssetDrag> TimelineAssetDrag::fromJson(const QByteArray& json)
+std::optional<QUuid> assetID(const QMimeData& data)
 {
-    const QJsonDocument document = QJsonDocument::fromJson(json);
-    if (!document.isObject())
+    if (!dynamic_cast<const OwnAssetData*>(&data) || !data.hasFormat(kMimeType))
         return std::nullopt;
-    const QJsonValue value = document.object().value(kAssetIDKey);
-    if (!value.isString())
+    const QJsonDocument document = QJsonDocument::fromJson(data.data(kMimeType));
+    const QUuid id = QUuid::fromString(document.object().value(kKey).toString());
+    if (id.isNull())
         return std::nullopt;
-    const QString text = value.toString();
-    // Only the plain form: 36 characters, no braces.
-    const QUuid id = QUuid::fromString(text);
-    if (id.isNull() || text.size() != 36)
-        return std::nullopt;
-    return TimelineAssetDrag{id};
+    return id;
 }
 
-QMimeData* TimelineAssetDrag::toMimeData() const
-{
-    return new OwnProcessMimeData(toJson());
-}
-
-std::optional<TimelineAssetDrag> TimelineAssetDrag::fromMimeData(const QMimeData* data)
-{
-    if (!data || !data->hasFormat(mimeType()))
-        return std::nullopt;
-    return fromJson(data->data(mimeType()));
-}
+} // namespace TimelineAssetDrag

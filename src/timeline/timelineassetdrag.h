@@ -1,23 +1,21 @@
 #pragma once
 
-#include <QByteArray>
-#include <QMimeData>
 #include <QString>
 #include <QUuid>
 #include <optional>
 
-// What a library row carries when it is dragged onto a lane: the id of its entry, coded as the JSON object
-// {"assetID": "<uuid>"}. Decoding needs that key and ignores any other.
-struct TimelineAssetDrag
-{
-    QUuid assetID;
+class QMimeData;
 
-    static QString mimeType() { return QStringLiteral("application/x-lumoria-timeline-asset"); }
+// A library entry dragged onto the timeline: the JSON object {"assetID": "<id>"} under the application's own type.
+// The timeline takes only drags made in this process; data that merely looks alike, as a drag from another process
+// does, is refused.
+namespace TimelineAssetDrag {
 
-    QByteArray toJson() const;
-    static std::optional<TimelineAssetDrag> fromJson(const QByteArray& json);
+inline const QString kMimeType = QStringLiteral("application/x-lumoria-timeline-asset");
 
-    // Mime data that only this process can read: other applications are offered no format at all.
-    QMimeData* toMimeData() const;
-    static std::optional<TimelineAssetDrag> fromMimeData(const QMimeData* data);
-};
+// The drag's data; the caller (or the QDrag it is handed to) owns it.
+QMimeData* mimeData(const QUuid& assetID);
+// The asset id of data made by mimeData in this process, or none for any other data or a malformed payload.
+std::optional<QUuid> assetID(const QMimeData& data);
+
+} // namespace TimelineAssetDrag

@@ -1,4 +1,5 @@
 #include "enginefixture.h"
+#include "stilldecoder.h"
 
 using ScreenClips = EngineTest;
 
@@ -207,4 +208,34 @@ TEST_F(ScreenClips, ScreenLeavingTheShowEndsItsClipsAndTheTimelineGoesOn)
         EXPECT_EQ(engine->message(), row < 2 ? QStringLiteral("播出中 · 开场") : QStringLiteral("节目单已结束"))
             << "the timeline ended and GO followed";
     }
+}
+
+// Large stills are decoded ahead, as videos are prepared, and one still decoding when it comes due leaves the
+// picture before it up rather than a gap.
+TEST_F(ScreenClips, UpcomingStillsAreDecodedAheadAndNeverLeaveAGap)
+{
+    const MediaAsset red = addAsset(stillFile(Qt::red), AssetKind::image);
+    const MediaAsset yellow = addAsset(stillFile(Qt::yellow), AssetKind::image);
+    const QUrl bigBlue = QUrl::fromLocalFile(MediaFixtures::png({1600, 1200}, QColor(0, 0, 254)));
+    const QUrl bigGreen = QUrl::fromLocalFile(MediaFixtures::png({2400, 1600}, QColor(0, 254, 0)));
+    const MediaAsset blue = addAsset(bigBlue, AssetKind::image);
+    const MediaAsset green = addAsset(bigGreen, AssetKind::image);
+    // The green still comes due in the same step as the yellow one before it: nothing could decode it ahead.
+    setTimeline(0, {still(red, 0, 10), still(blue, 1, 1, 2), still(yellow, 2, 1, 2), still(green, 2, 1, 3)});
+    int gaps = 0;
+    QObject::connect(engine->program(kScreen1), &Picture::foregroundChanged, [&] {
+        if (shown() && !shown()->image())
+            ++gaps;
+    });
+    takeCue(0);
+    ASSERT_TRUE(waitUntil([&] { return !StillDecoder::shared().isDecoding(bigBlue.toLocalFile()); }));
+    advanceTo(1.05);
+    EXPECT_EQ(shownColor(), QColor(0, 0, 254)) << "decoded before it came due";
+
+    advanceTo(2.0);
+    EXPECT_TRUE(waitUntil([&] {
+        runEvents(20);
+        return shownColor() == QColor(0, 254, 0);
+    }));
+    EXPECT_EQ(gaps, 0);
 }

@@ -2,6 +2,8 @@
 #include "loopbackreceiver.h"
 #include "timelineclock.h"
 
+#include <QTcpServer>
+
 using Timeline = EngineTest;
 
 static QList<QByteArray> received(LoopbackReceiver& receiver, int count)
@@ -148,4 +150,62 @@ TEST_F(Timeline, TimelineThatGoesOnToAnotherTimelineLeavesItRunning)
     started = clock->now;
     advanceTo(0.6);
     EXPECT_EQ(shownColor(), QColor(Qt::blue));
+}
+
+// Runs once, inside the step that first reaches this position, before its events run.
+static void atPosition(Engine& engine, double position, std::function<void()> action)
+{
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = QObject::connect(engine.timelineClock(), &TimelineClock::positionChanged, &engine,
+                             [once, position, action = std::move(action)](double now) {
+                                 if (now < position)
+                                     return;
+                                 QObject::disconnect(*once);
+                                 action();
+                             });
+}
+
+TEST_F(Timeline, FailedMessageNamesItsTargetAndAReplyAfterTheNextCueLeavesTheStatusAlone)
+{
+    quint16 closed = 0;
+    {
+        QTcpServer server;
+        ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+        closed = server.serverPort();
+    }
+    TimelineEvent refused = udpMessage(0, closed, "x");
+    refused.transport = Transport::tcp;
+    setTimeline(0, {refused});
+    takeCue(0);
+    const QString failed = QStringLiteral("消息发送失败 · TCP 127.0.0.1:%1 · ").arg(closed);
+    EXPECT_TRUE(waitUntil([&] { return engine->message().startsWith(failed); })) << engine->message().toStdString();
+
+    LoopbackReceiver receiver;
+    setTimeline(0, {udpMessage(0.5, receiver.port(), "late")});
+    takeCue(0);
+    // The operator takes the next cue while the message is on its way.
+    atPosition(*engine, 0.5, [&] {
+        QMetaObject::invokeMethod(
+            engine.get(), [&] { engine->take(cue(1)); }, Qt::QueuedConnection);
+    });
+    advanceTo(0.6);
+    EXPECT_EQ(received(receiver, 1), QList<QByteArray>{"late"});
+    runEvents(20);
+    EXPECT_EQ(engine->message(), QStringLiteral("播出中 · 开场"));
+}
+
+TEST_F(Timeline, LateEndOfACutOffAudioClipIsIgnored)
+{
+    const MediaAsset first = addAsset(audioFile(QStringLiteral("first.wav")), AssetKind::audio);
+    const MediaAsset second = addAsset(audioFile(QStringLiteral("second.wav")), AssetKind::audio);
+    edit([](Show& show) { show.cues[0].ending = EndBehavior::next; });
+    setTimeline(0, {clip(first, 0, Track::music), clip(second, 1, Track::music)});
+    takeCue(0);
+    FakePlayer* music = playerOf(first.url);
+    // The first clip's end is on its way when the second one cuts it off.
+    atPosition(*engine, 1, [&] { emit music->ended(); });
+    advanceTo(1.1);
+    advanceTo(2);
+    EXPECT_TRUE(onAir(0)) << "the second clip still plays";
+    EXPECT_TRUE(music->isPlaying());
 }

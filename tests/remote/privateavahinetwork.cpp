@@ -112,11 +112,12 @@ bool PrivateAvahiNetwork::startBus(QString& why)
 )")
               .arg(socket));
     m_bus = std::make_unique<QProcess>();
-    m_bus->setStandardOutputFile(QProcess::nullDevice());
     m_bus->setStandardErrorFile(QProcess::nullDevice());
-    m_bus->start("dbus-daemon", {"--config-file=" + m_dir.filePath("bus.conf"), "--nofork", "--nopidfile"});
-    if (!waitUntil([&] { return QFile::exists(socket) || m_bus->state() == QProcess::NotRunning; }, 30000) ||
-        !QFile::exists(socket)) {
+    // It prints its address once it accepts connections; the socket file alone comes a moment earlier.
+    m_bus->start("dbus-daemon",
+                 {"--config-file=" + m_dir.filePath("bus.conf"), "--nofork", "--nopidfile", "--print-address"});
+    if (!waitUntil([&] { return m_bus->canReadLine() || m_bus->state() == QProcess::NotRunning; }, 30000) ||
+        !m_bus->canReadLine()) {
         why = "dbus-daemon did not start";
         return false;
     }

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QCache>
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <QThreadPool>
+#include <optional>
+
+// Decodes still pictures on worker threads and keeps the recent ones, so that showing a still never waits on the
+// main thread for its decode: a large PNG takes a good part of a second. Small files are read at once, which costs
+// less than the trip to a worker. Lives on the main thread.
+class StillDecoder : public QObject
+{
+    Q_OBJECT
+  public:
+    // The one decoder the pictures share.
+    static StillDecoder& shared();
+
+    explicit StillDecoder(qint64 cacheBytes, QObject* parent = nullptr);
+    ~StillDecoder() override;
+
+    // The picture in the file when it is at hand: decoded before, or small. Null when the file is not a picture it
+    // can read. Otherwise none, and the decode starts (once); decoded() follows.
+    std::optional<QImage> image(const QString& path);
+    // Starts decoding a file that is about to be shown.
+    void prepare(const QString& path);
+    // Whether the decode of the file is under way.
+    bool isDecoding(const QString& path) const;
+
+  signals:
+    // A decode ended; the image is null when the file could not be read as a picture.
+    void decoded(const QString& path, const QImage& image);
+
+  private:
+    QString cacheKey(const QString& path) const;
+    void decode(const QString& path, const QString& key);
+    void finish(const QString& path, const QString& key, const QImage& image);
+
+    QCache<QString, QImage> m_cache;
+    // Decodes under way, by cache key, with the path they were asked for.
+    QHash<QString, QString> m_decoding;
+    // Last, so that it is destroyed first: that waits for the decodes under way.
+    QThreadPool m_workers;
+};
