@@ -207,6 +207,15 @@ QWidget* MappingSidePanel::labelled(const QString& label, QWidget* control, QWid
     return row;
 }
 
+// A slider held down while the window closes gets no release; its drag must still end.
+void MappingSidePanel::hideEvent(QHideEvent* event)
+{
+    for (QSlider* slider : findChildren<QSlider*>())
+        if (slider->isSliderDown())
+            slider->setSliderDown(false);
+    QScrollArea::hideEvent(event);
+}
+
 void MappingSidePanel::apply(const Edit& edit)
 {
     m_state.apply(edit);

@@ -25,6 +25,9 @@ class MappingSidePanel : public QScrollArea
   public:
     explicit MappingSidePanel(MappingEditorState& state, QWidget* parent = nullptr);
 
+  protected:
+    void hideEvent(QHideEvent* event) override;
+
   private:
     using Edit = std::function<std::optional<ProjectorMapping>(const ProjectorMapping&, MappingSelection&)>;
 

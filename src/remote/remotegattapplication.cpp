@@ -1,14 +1,13 @@
 #include "remotegattapplication.h"
 
+#include "dbusmanagedobjects.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 
 using Characteristic = RemoteReplyStore::Characteristic;
-using InterfaceMap = QMap<QString, QVariantMap>;
-using ManagedObjects = QMap<QDBusObjectPath, InterfaceMap>;
 
 namespace {
 
@@ -40,8 +39,7 @@ const char* const kCharacteristicMethods =
 RemoteGattApplication::RemoteGattApplication(Handler handler, QObject* parent)
     : QDBusVirtualObject(parent), m_handler(std::move(handler))
 {
-    qDBusRegisterMetaType<InterfaceMap>();
-    qDBusRegisterMetaType<ManagedObjects>();
+    registerManagedObjectTypes();
 }
 
 QString RemoteGattApplication::errorName(RemoteReplyStore::Result result)
@@ -90,7 +88,7 @@ QString RemoteGattApplication::introspect(const QString& path) const
                QStringLiteral("<interface name=\"%1\">%2</interface>")
                    .arg(kGattService, propertyXml(objects().value(kService).value(kGattService)));
     QString xml;
-    const InterfaceMap interfaces = objects().value(path);
+    const DBusInterfaces interfaces = objects().value(path);
     for (auto it = interfaces.cbegin(); it != interfaces.cend(); ++it) {
         const QString methods = it.key() == kGattCharacteristic ? QString::fromLatin1(kCharacteristicMethods)
                                                                 : QStringLiteral("<method name=\"Release\"/>");
@@ -107,7 +105,7 @@ bool RemoteGattApplication::handleMessage(const QDBusMessage& message, const QDB
     const QList<QVariant> arguments = message.arguments();
     QDBusMessage answer;
     if (path == kRoot && member == QLatin1String("GetManagedObjects")) {
-        ManagedObjects managed;
+        DBusManagedObjects managed;
         for (const QString& object : {kService, kRequest, kReply})
             managed.insert(QDBusObjectPath(object), objects().value(object));
         answer = message.createReply(QVariant::fromValue(managed));

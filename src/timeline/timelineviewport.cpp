@@ -41,7 +41,8 @@ TimelineViewport::TimelineViewport(TimelineEditorModel& model, Engine& engine, Q
     m_mouse.menu = [this](QPointF point) { return m_model.insertionMenu(point); };
 
     connect(&m_model, &TimelineEditorModel::changed, this, [this] {
-        updateGeometry();
+        if (sizeHint().height() != height())
+            updateGeometry();
         update();
     });
     TimelineClock* clock = m_engine.timelineClock();
@@ -73,8 +74,9 @@ void TimelineViewport::paintEvent(QPaintEvent* event)
     const double insertionX = xOf(m_model.insertion(), m_model.scrollTime(), m_model.zoom());
     if (std::isfinite(insertionX))
         painter.fillRect(QRectF(insertionX, 0, 1, height()), ConsoleColors::orange());
-    if (m_model.isLive())
-        painter.fillRect(playheadStrip(m_playheadPosition).adjusted(1, 0, -1, 0), ConsoleColors::cyan());
+    const double playheadX = xOf(m_playheadPosition, m_model.scrollTime(), m_model.zoom());
+    if (m_model.isLive() && std::isfinite(playheadX))
+        painter.fillRect(QRectF(playheadX, 0, 1, height()), ConsoleColors::cyan());
 }
 
 void TimelineViewport::paintRuler(QPainter& painter) const
@@ -181,6 +183,20 @@ void TimelineViewport::focusOutEvent(QFocusEvent* event)
     if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
         m_left.cancel();
     QWidget::focusOutEvent(event);
+}
+
+// A press or drag cut off by hiding the timeline starts afresh next time.
+void TimelineViewport::hideEvent(QHideEvent* event)
+{
+    m_left.cancel();
+    m_mouse.reset();
+    QWidget::hideEvent(event);
+}
+
+// The right button opens the insertion menu itself, on release and only when it did not pan.
+void TimelineViewport::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
 }
 
 void TimelineViewport::updateHelp(QPointF point)

@@ -34,6 +34,8 @@ class TimelineViewport : public QWidget
     void dropEvent(QDropEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     void paintRuler(QPainter& painter) const;

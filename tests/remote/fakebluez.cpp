@@ -1,14 +1,12 @@
 #include "fakebluez.h"
 
+#include "dbusmanagedobjects.h"
+
 #include "eventwait.h"
 
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QUuid>
-
-using InterfaceMap = QMap<QString, QVariantMap>;
-using ManagedObjects = QMap<QDBusObjectPath, InterfaceMap>;
 
 QDBusMessage callAndWait(QDBusConnection& bus, const QDBusMessage& call)
 {
@@ -22,8 +20,7 @@ FakeBluez::FakeBluez(const QString& busAddress, bool withAdapter, bool powered)
     : m_name("fake-bluez-" + QUuid::createUuid().toString(QUuid::Id128)),
       m_bus(QDBusConnection::connectToBus(busAddress, m_name)), m_withAdapter(withAdapter), m_powered(powered)
 {
-    qDBusRegisterMetaType<InterfaceMap>();
-    qDBusRegisterMetaType<ManagedObjects>();
+    registerManagedObjectTypes();
     m_claimed = m_bus.registerService("org.bluez") && m_bus.registerVirtualObject("/", this, QDBusConnection::SubPath);
 }
 
@@ -39,6 +36,26 @@ void FakeBluez::setPowered(bool powered)
     QDBusMessage changed = QDBusMessage::createSignal(kAdapter, "org.freedesktop.DBus.Properties", "PropertiesChanged");
     changed << QString("org.bluez.Adapter1") << QVariantMap{{"Powered", powered}} << QStringList();
     m_bus.send(changed);
+}
+
+void FakeBluez::setAdapter(bool present)
+{
+    m_withAdapter = present;
+    const QString member = present ? "InterfacesAdded" : "InterfacesRemoved";
+    QDBusMessage changed = QDBusMessage::createSignal("/", "org.freedesktop.DBus.ObjectManager", member);
+    changed << QVariant::fromValue(QDBusObjectPath(kAdapter));
+    if (present)
+        changed << QVariant::fromValue(adapterInterfaces());
+    else
+        changed << QStringList(adapterInterfaces().keys());
+    m_bus.send(changed);
+}
+
+DBusInterfaces FakeBluez::adapterInterfaces() const
+{
+    return {{"org.bluez.Adapter1", {{"Powered", m_powered}}},
+            {"org.bluez.GattManager1", {}},
+            {"org.bluez.LEAdvertisingManager1", {}}};
 }
 
 void FakeBluez::failRegistration(const QString& errorName, const QString& text)
@@ -65,11 +82,9 @@ bool FakeBluez::handleMessage(const QDBusMessage& message, const QDBusConnection
     const QString member = message.member();
     QDBusMessage answer = message.createReply();
     if (message.path() == "/" && member == "GetManagedObjects") {
-        ManagedObjects objects;
+        DBusManagedObjects objects;
         if (m_withAdapter)
-            objects.insert(QDBusObjectPath(kAdapter), {{"org.bluez.Adapter1", {{"Powered", m_powered}}},
-                                                       {"org.bluez.GattManager1", {}},
-                                                       {"org.bluez.LEAdvertisingManager1", {}}});
+            objects.insert(QDBusObjectPath(kAdapter), adapterInterfaces());
         answer = message.createReply(QVariant::fromValue(objects));
     } else if (message.path() == kAdapter && member.contains("egister")) {
         m_calls.append(member + " " + qvariant_cast<QDBusObjectPath>(message.arguments().value(0)).path());

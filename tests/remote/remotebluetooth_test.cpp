@@ -1,16 +1,14 @@
+#include "dbusmanagedobjects.h"
 #include "eventwait.h"
 #include "fakebluez.h"
 #include "privatesessionbus.h"
 #include "remotebluetoothperipheral.h"
 #include "remotehostfixture.h"
 
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 
 namespace {
 
-using InterfaceMap = QMap<QString, QVariantMap>;
-using ManagedObjects = QMap<QDBusObjectPath, InterfaceMap>;
 using App = RemoteGattApplication;
 
 const QString kCharacteristic = "org.bluez.GattCharacteristic1";
@@ -132,12 +130,11 @@ TEST_F(RemoteBluetoothTest, PublishesTheServiceAndTheAdvertisementBlueZReads)
     EXPECT_EQ(bluez.calls(),
               QStringList({"RegisterApplication " + App::kRoot, "RegisterAdvertisement " + App::kAdvertisement}));
 
-    qDBusRegisterMetaType<InterfaceMap>();
-    qDBusRegisterMetaType<ManagedObjects>();
+    registerManagedObjectTypes();
     const QDBusMessage managed =
         bluez.callApplication(App::kRoot, "org.freedesktop.DBus.ObjectManager", "GetManagedObjects", {});
     ASSERT_EQ(managed.type(), QDBusMessage::ReplyMessage) << managed.errorMessage().toStdString();
-    const ManagedObjects objects = qdbus_cast<ManagedObjects>(managed.arguments().value(0));
+    const DBusManagedObjects objects = qdbus_cast<DBusManagedObjects>(managed.arguments().value(0));
     const QVariantMap service = objects.value(QDBusObjectPath(App::kService)).value("org.bluez.GattService1");
     EXPECT_EQ(service.value("UUID").toString().toUpper(), "495C1F96-87A7-43BA-B377-092D529B6034");
     EXPECT_TRUE(service.value("Primary").toBool());
@@ -272,6 +269,18 @@ TEST_F(RemoteBluetoothTest, PowerOffDropsRepliesAndPowerOnPublishesAgain)
     host->stop();
     EXPECT_TRUE(waitUntil([&] { return bluez.calls().size() == 8; }, 20000)) << "stopping withdraws both";
     EXPECT_EQ(host->bluetooth(), kDiscoverable) << "the last text stays";
+}
+
+TEST_F(RemoteBluetoothTest, AnAdapterPluggedInLaterIsUsedAndOneUnpluggedIsLetGo)
+{
+    FakeBluez bluez(bus.address(), false);
+    RemoteBluetoothPeripheral* peripheral = startPeripheral(kUnavailable);
+    bluez.setAdapter(true);
+    ASSERT_TRUE(waitUntil([&] { return host->bluetooth() == kDiscoverable; }, 20000));
+    EXPECT_EQ(peripheral->adapter(), FakeBluez::kAdapter);
+    bluez.setAdapter(false);
+    ASSERT_TRUE(waitUntil([&] { return host->bluetooth() == kUnavailable; }, 20000));
+    EXPECT_EQ(peripheral->adapter(), QString());
 }
 
 TEST_F(RemoteBluetoothTest, AFailedRegistrationShowsBlueZsError)

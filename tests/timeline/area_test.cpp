@@ -7,12 +7,14 @@
 #include "timelinefixture.h"
 #include "timelineviewport.h"
 
+#include "timelinelaneheader.h"
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QToolButton>
 
 using namespace TimelineGeometry;
 
@@ -228,6 +230,51 @@ TEST_F(TimelineAreaTest, DropsTakeOnlyThisProcessesLibraryDragsOnLanesThatSuitTh
     EXPECT_TRUE(drop(TimelineAssetDrag::mimeData(video.id), onLane(screen, 100)));
     ASSERT_EQ(events().size(), 1);
     EXPECT_DOUBLE_EQ(events()[0].time, 2.08);
+}
+
+TEST_F(TimelineAreaTest, ADragOverALaneHighlightsItUnlessItTakesMessages)
+{
+    const MediaAsset picture = addImage();
+    setEvents({TimelineEditorModel::newMessage(30)});
+    auto* data = TimelineAssetDrag::mimeData(picture.id);
+    const auto over = [&](QPointF at) {
+        QDragMoveEvent move(at.toPoint(), Qt::CopyAction, data, Qt::LeftButton, {});
+        QApplication::sendEvent(viewport(), &move);
+        return model->targetedLane();
+    };
+    QDragEnterEvent enter(onLane(lane(Track::music), 50).toPoint(), Qt::CopyAction, data, Qt::LeftButton, {});
+    QApplication::sendEvent(viewport(), &enter);
+    EXPECT_EQ(over(onLane(lane(Track::music), 50)), lane(Track::music));
+    EXPECT_EQ(over(onLane(lane(Track::message), 50)), std::nullopt);
+    EXPECT_EQ(over(onLane(screenLane(kScreen1), 50)), screenLane(kScreen1));
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(viewport(), &leave);
+    EXPECT_EQ(model->targetedLane(), std::nullopt);
+    delete data;
+}
+
+TEST_F(TimelineAreaTest, LaneHeaderAddsMessagesAndOffersLaneDeletion)
+{
+    const MediaAsset sound = addAudio();
+    setEvents({clip(sound, 1, Track::music), TimelineEditorModel::newMessage(30)});
+    model->setInsertion(4);
+    settle();
+    auto* add = area->header()->findChild<QToolButton*>();
+    ASSERT_TRUE(add);
+    EXPECT_EQ(add->accessibleName(), QStringLiteral("添加通讯事件"));
+    add->click();
+    ASSERT_TRUE(model->messageDraft());
+    EXPECT_EQ(model->messageDraft()->time, 4);
+
+    const QPoint onMusic = onLane(lane(Track::music), 10).toPoint();
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, onMusic, area->header()->mapToGlobal(onMusic));
+    QApplication::sendEvent(area->header(), &menuEvent);
+    auto* menu = area->header()->findChild<QMenu*>();
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions()[0]->text(), QStringLiteral("删除轨道"));
+    menu->actions()[0]->trigger();
+    EXPECT_EQ(model->layerToDelete(), lane(Track::music));
 }
 
 TEST(TimelineClipView, ShowsWhatFitsItsWidth)

@@ -4,8 +4,7 @@
 #include "numberfield.h"
 #include "picture.h"
 #include "projectionmappingeditor.h"
-#include "screendisplayprovider.h"
-#include "screenoutputwindow.h"
+#include "realoutputs.h"
 #include "screenrolepicker.h"
 #include "screensfixture.h"
 #include "stepper.h"
@@ -118,8 +117,13 @@ TEST_F(MappingEditorTest, ADefaultMappingShowsNoHandlesUntilResetThenCornersStic
 TEST_F(MappingEditorTest, TheMeshShowsItsNodesAndTheSelectedNodesBezierHandles)
 {
     control("重置本路").click();
+    const QWindow* window = editor->windowHandle();
+    const WId native = editor->winId();
     control("启用曲面网格").click();
     ASSERT_TRUE(mapping().mesh);
+    ASSERT_EQ(editor->preview()->kind(), MappedOutput::Kind::curved);
+    EXPECT_TRUE(editor->windowHandle() == window && editor->winId() == native)
+        << "the curved preview's GL view does not make Qt make the window anew";
     EXPECT_EQ(mapping().mesh->size(), 9);
     EXPECT_EQ(named<Stepper>("rows").labelText(), "行 3");
     EXPECT_EQ(named<Stepper>("columns").labelText(), "列 3");
@@ -230,6 +234,13 @@ TEST_F(MappingEditorTest, SlidersAndFieldsWriteTheWholeRecordAndADragIsOneStep)
     top.setSliderDown(false);
     EXPECT_EQ(mapping().edges, (QList<double>{0.2, 0, 0.12, 0}));
     EXPECT_EQ(edits(), before + 1);
+    // Closing the window with a slider held down still ends its drag: the next edit is a step of its own.
+    top.setSliderDown(true);
+    top.setValue(150);
+    editor->hide();
+    engine->setMapping(handEdited, first());
+    EXPECT_EQ(edits(), before + 3);
+    editor->show();
 
     slider("黑位补偿").setValue(50);
     EXPECT_EQ(mapping().blackLevel, 0.05);
@@ -247,11 +258,7 @@ TEST_F(MappingEditorTest, SlidersAndFieldsWriteTheWholeRecordAndADragIsOneStep)
 TEST(MappingEditorOutput, TheOutputWindowFollowsACornerDrag)
 {
     QTemporaryDir folder;
-    Engine::Services services;
-    services.displays = std::make_shared<ScreenDisplayProvider>();
-    services.windows = std::make_shared<OutputWindows>();
-    services.players = fakePlayers();
-    Engine engine(true, nullptr, folder.path(), services);
+    Engine engine(true, nullptr, folder.path(), realOutputServices());
     const ScreenRole screen = engine.show().screens().first();
     QImage picture(1920, 1080, QImage::Format_RGB32);
     picture.fill(QColor(40, 90, 160));

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "engine.h"
+#include "fakeplayer.h"
+#include "screendisplayprovider.h"
+#include "screenoutputwindow.h"
+
+// An engine's outside world with the X server's real displays and real output windows on them; players are fakes,
+// so pictures are set by the caller. For programs that link the output library.
+inline Engine::Services realOutputServices()
+{
+    Engine::Services services;
+    services.displays = std::make_shared<ScreenDisplayProvider>();
+    services.windows = std::make_shared<OutputWindows>();
+    services.players = fakePlayers();
+    return services;
+}
