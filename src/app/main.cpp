@@ -4,6 +4,7 @@
 #include "quitonsignal.h"
 #include "remotehost.h"
 #include "remotehostpanel.h"
+#include "timelineeditor.h"
 
 #include <QApplication>
 
@@ -20,7 +21,15 @@ int main(int argc, char** argv)
     options.windowContents["remote-control"] = [](Engine& engine) -> QWidget* {
         return new RemoteHostPanel(*engine.remoteHost());
     };
+    TimelineEditor* timelineEditor = nullptr;
+    options.timelineEditor = [&timelineEditor](Engine& engine, QWidget* programList, QWidget* monitors,
+                                               std::function<void()> showPreview, QWidget* parent) -> QWidget* {
+        timelineEditor = new TimelineEditor(engine, programList, monitors, std::move(showPreview), parent);
+        return timelineEditor;
+    };
     LumoriaApp lumoria(options);
+    if (timelineEditor)
+        timelineEditor->bindSnapSetting(lumoria.settings());
     lumoria.show();
     return app.exec();
 }

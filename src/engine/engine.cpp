@@ -8,6 +8,7 @@
 #include "filequeue.h"
 #include "independentscreens.h"
 #include "lightingoutput.h"
+#include "measureddurations.h"
 #include "picture.h"
 #include "screendisplayprovider.h"
 #include "showedit.h"
@@ -49,6 +50,7 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     m_independent = new IndependentScreens(*this);
     connect(m_independent, &IndependentScreens::changed, this, &Engine::independentScreensChanged);
     m_cuePreview = new CuePreview(*this);
+    m_measuredDurations = std::make_unique<MeasuredDurations>();
     connect(m_cuePreview, &CuePreview::timelinePreviewed, this, &Engine::timelinePreviewed);
     connect(m_displayBindings, &DisplayBindings::displaysChanged, this, &Engine::displaysChanged);
     connect(m_displayBindings, &DisplayBindings::mappingsChanged, this, &Engine::mappingsChanged);
@@ -256,7 +258,9 @@ void Engine::restoreEdit(const Show& target)
     m_dragStep = nullptr;
     m_groupStep = nullptr;
     m_restoringEdit = true;
-    setShow(target);
+    Show restored = target;
+    m_measuredDurations->fillIn(restored);
+    setShow(restored);
     m_restoringEdit = false;
     if (old.displayBindings != m_show.displayBindings)
         restoreDisplayBindings();

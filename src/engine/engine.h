@@ -35,6 +35,7 @@ class DisplayProvider;
 class FileQueue;
 class IndependentScreens;
 class LightingOutput;
+class MeasuredDurations;
 class Picture;
 class RemoteHost;
 class ShowEdit;
@@ -211,6 +212,9 @@ class Engine : public QObject
     void previewEvent(const TimelineEvent& event);
     // The media library entry a clip plays.
     std::optional<MediaAsset> asset(const TimelineEvent& event) const;
+    // A file's length as measured, for the library entry that still names that file and has none: no edit of the
+    // show (no undo step, no unsaved mark), and kept through undo and redo. False when nothing took it.
+    bool storeMeasuredDuration(const QUuid& asset, const QUrl& url, double seconds);
 
     // Lighting: the show's Art-Net target applied now, and a cue's fade.
     void configureLights();
@@ -418,6 +422,7 @@ class Engine : public QObject
     friend class IndependentScreens;
     IndependentScreens* m_independent;
     CuePreview* m_cuePreview;
+    std::unique_ptr<MeasuredDurations> m_measuredDurations;
     std::shared_ptr<AudioChannelMixer> m_audioMixer;
     std::optional<QUuid> m_focusEvent;
     bool m_projectionTestPattern = false;

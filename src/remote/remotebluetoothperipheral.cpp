@@ -15,6 +15,7 @@ const QString kAdapter = QStringLiteral("org.bluez.Adapter1");
 const QString kGattManager = QStringLiteral("org.bluez.GattManager1");
 const QString kAdvertisingManager = QStringLiteral("org.bluez.LEAdvertisingManager1");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString kObjectManager = QStringLiteral("org.freedesktop.DBus.ObjectManager");
 const QString kUnavailable = QStringLiteral("蓝牙不可用");
 // The smallest ATT MTU, for a BlueZ that does not say; a notification carries the MTU less 3 bytes.
 constexpr int kDefaultMtu = 23;
@@ -61,6 +62,9 @@ void RemoteBluetoothPeripheral::start(RemoteHost& host)
         release();
         findAdapter();
     });
+    for (const char* signal : {"InterfacesAdded", "InterfacesRemoved"})
+        m_bus.connect(kBluez, QStringLiteral("/"), kObjectManager, QString::fromLatin1(signal), this,
+                      SLOT(objectsChanged(QDBusMessage)));
     findAdapter();
 }
 
@@ -68,6 +72,10 @@ void RemoteBluetoothPeripheral::stop()
 {
     release();
     m_watcher.reset();
+    if (m_bus.isConnected())
+        for (const char* signal : {"InterfacesAdded", "InterfacesRemoved"})
+            m_bus.disconnect(kBluez, QStringLiteral("/"), kObjectManager, QString::fromLatin1(signal), this,
+                             SLOT(objectsChanged(QDBusMessage)));
     if (m_exported)
         m_bus.unregisterObject(RemoteGattApplication::kRoot, QDBusConnection::UnregisterTree);
     m_exported = false;
@@ -88,8 +96,8 @@ void RemoteBluetoothPeripheral::release()
 
 void RemoteBluetoothPeripheral::findAdapter()
 {
-    callBluez(QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
-              QStringLiteral("GetManagedObjects"), {}, [this](const QDBusMessage& reply) { adapterFound(reply); });
+    callBluez(QStringLiteral("/"), kObjectManager, QStringLiteral("GetManagedObjects"), {},
+              [this](const QDBusMessage& reply) { adapterFound(reply); });
 }
 
 void RemoteBluetoothPeripheral::adapterFound(const QDBusMessage& reply)
@@ -120,6 +128,17 @@ void RemoteBluetoothPeripheral::adapterChanged(const QString& interface, const Q
     const auto powered = changed.find(QStringLiteral("Powered"));
     if (interface == kAdapter && powered != changed.end() && m_host)
         follow(powered->toBool());
+}
+
+void RemoteBluetoothPeripheral::objectsChanged(const QDBusMessage& message)
+{
+    const QString path = qvariant_cast<QDBusObjectPath>(message.arguments().value(0)).path();
+    const bool added = message.member() == QLatin1String("InterfacesAdded");
+    // The adapter in use went away, or one came while there was none: look again.
+    if (!m_host || (added ? !m_adapter.isEmpty() : path != m_adapter))
+        return;
+    release();
+    findAdapter();
 }
 
 void RemoteBluetoothPeripheral::follow(bool powered)

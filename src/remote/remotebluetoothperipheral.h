@@ -44,6 +44,8 @@ class RemoteBluetoothPeripheral : public QObject, public RemoteTransport
 
   private slots:
     void adapterChanged(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
+    // An adapter plugged in or out.
+    void objectsChanged(const QDBusMessage& message);
 
   private:
     void findAdapter();

@@ -1,6 +1,7 @@
 #include "enginefixture.h"
 
 #include <QSignalSpy>
+#include <limits>
 
 using EditHistory = EngineTest;
 
@@ -113,4 +114,33 @@ TEST_F(EditHistory, UndoRemakesRemovedScreensAndMovesOffAVanishedSelection)
     engine->setSelected(added.id);
     engine->editHistory()->undo();
     EXPECT_EQ(engine->selected(), cue(0).id);
+}
+
+// A measured length is the machine's, not the operator's: no step, no unsaved mark, and undo does not take it away.
+TEST_F(EditHistory, MeasuredLengthIsNoEditAndOutlivesUndo)
+{
+    const MediaAsset film = addAsset(videoFile(QStringLiteral("film.mp4")), AssetKind::video);
+    engine->saveProject(url(QStringLiteral("show.json")));
+    const int steps = engine->editHistory()->count();
+    const auto duration = [&] {
+        const QList<MediaAsset> assets = engine->show().assets.value_or(QList<MediaAsset>{});
+        return assets.isEmpty() ? std::nullopt : assets.first().duration;
+    };
+
+    EXPECT_FALSE(engine->storeMeasuredDuration(film.id, videoFile(QStringLiteral("other.mp4")), 3));
+    EXPECT_FALSE(engine->storeMeasuredDuration(film.id, film.url, std::numeric_limits<double>::infinity()));
+    EXPECT_FALSE(duration());
+    EXPECT_TRUE(engine->storeMeasuredDuration(film.id, film.url, 12.5));
+    EXPECT_EQ(duration(), 12.5);
+    EXPECT_EQ(engine->editHistory()->count(), steps);
+    EXPECT_FALSE(engine->hasUnsavedChanges());
+
+    rename(0, QStringLiteral("A"));
+    engine->editHistory()->undo();
+    EXPECT_EQ(duration(), 12.5);
+    EXPECT_FALSE(engine->hasUnsavedChanges());
+    engine->editHistory()->undo();
+    EXPECT_FALSE(duration()) << "the entry itself was an edit";
+    engine->editHistory()->redo();
+    EXPECT_EQ(duration(), 12.5);
 }

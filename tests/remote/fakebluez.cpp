@@ -38,6 +38,26 @@ void FakeBluez::setPowered(bool powered)
     m_bus.send(changed);
 }
 
+void FakeBluez::setAdapter(bool present)
+{
+    m_withAdapter = present;
+    const QString member = present ? "InterfacesAdded" : "InterfacesRemoved";
+    QDBusMessage changed = QDBusMessage::createSignal("/", "org.freedesktop.DBus.ObjectManager", member);
+    changed << QVariant::fromValue(QDBusObjectPath(kAdapter));
+    if (present)
+        changed << QVariant::fromValue(adapterInterfaces());
+    else
+        changed << QStringList(adapterInterfaces().keys());
+    m_bus.send(changed);
+}
+
+DBusInterfaces FakeBluez::adapterInterfaces() const
+{
+    return {{"org.bluez.Adapter1", {{"Powered", m_powered}}},
+            {"org.bluez.GattManager1", {}},
+            {"org.bluez.LEAdvertisingManager1", {}}};
+}
+
 void FakeBluez::failRegistration(const QString& errorName, const QString& text)
 {
     m_failName = errorName;
@@ -64,9 +84,7 @@ bool FakeBluez::handleMessage(const QDBusMessage& message, const QDBusConnection
     if (message.path() == "/" && member == "GetManagedObjects") {
         DBusManagedObjects objects;
         if (m_withAdapter)
-            objects.insert(QDBusObjectPath(kAdapter), {{"org.bluez.Adapter1", {{"Powered", m_powered}}},
-                                                       {"org.bluez.GattManager1", {}},
-                                                       {"org.bluez.LEAdvertisingManager1", {}}});
+            objects.insert(QDBusObjectPath(kAdapter), adapterInterfaces());
         answer = message.createReply(QVariant::fromValue(objects));
     } else if (message.path() == kAdapter && member.contains("egister")) {
         m_calls.append(member + " " + qvariant_cast<QDBusObjectPath>(message.arguments().value(0)).path());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dbusmanagedobjects.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
@@ -18,6 +20,8 @@ class FakeBluez : public QDBusVirtualObject
 
     bool claimed() const { return m_claimed; }
     void setPowered(bool powered);
+    // Plugs the adapter in or out.
+    void setAdapter(bool present);
     // What the next RegisterApplication answers with (empty: success).
     void failRegistration(const QString& errorName, const QString& text);
 
@@ -32,6 +36,8 @@ class FakeBluez : public QDBusVirtualObject
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 
   private:
+    DBusInterfaces adapterInterfaces() const;
+
     QString m_name;
     QDBusConnection m_bus;
     bool m_claimed = false;

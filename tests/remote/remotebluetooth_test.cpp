@@ -271,6 +271,18 @@ TEST_F(RemoteBluetoothTest, PowerOffDropsRepliesAndPowerOnPublishesAgain)
     EXPECT_EQ(host->bluetooth(), kDiscoverable) << "the last text stays";
 }
 
+TEST_F(RemoteBluetoothTest, AnAdapterPluggedInLaterIsUsedAndOneUnpluggedIsLetGo)
+{
+    FakeBluez bluez(bus.address(), false);
+    RemoteBluetoothPeripheral* peripheral = startPeripheral(kUnavailable);
+    bluez.setAdapter(true);
+    ASSERT_TRUE(waitUntil([&] { return host->bluetooth() == kDiscoverable; }, 20000));
+    EXPECT_EQ(peripheral->adapter(), FakeBluez::kAdapter);
+    bluez.setAdapter(false);
+    ASSERT_TRUE(waitUntil([&] { return host->bluetooth() == kUnavailable; }, 20000));
+    EXPECT_EQ(peripheral->adapter(), QString());
+}
+
 TEST_F(RemoteBluetoothTest, AFailedRegistrationShowsBlueZsError)
 {
     FakeBluez bluez(bus.address());

@@ -1,0 +1,39 @@
+#include "editorwidgets.h"
+
+#include "consolecolors.h"
+#include "consoletext.h"
+
+#include <QFrame>
+#include <QLabel>
+
+namespace EditorWidgets {
+
+QLabel* headline(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(ConsoleText::headline(label->font()));
+    return label;
+}
+
+QLabel* secondary(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    ConsoleText::setColour(label, ConsoleColors::secondaryText());
+    return label;
+}
+
+QFrame* divider(Qt::Orientation orientation, QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    if (orientation == Qt::Horizontal)
+        line->setFixedHeight(1);
+    else
+        line->setFixedWidth(1);
+    line->setAutoFillBackground(true);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, ConsoleColors::divider());
+    line->setPalette(palette);
+    return line;
+}
+
+} // namespace EditorWidgets

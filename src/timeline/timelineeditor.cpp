@@ -1,0 +1,271 @@
+#include "timelineeditor.h"
+
+#include "consolecolors.h"
+#include "consolesheet.h"
+#include "editorwidgets.h"
+#include "elidedlabel.h"
+#include "engine.h"
+#include "eventinspector.h"
+#include "eventpicker.h"
+#include "findbyid.h"
+#include "lumosettings.h"
+#include "mediadurationloader.h"
+#include "mediafilechooser.h"
+#include "medialibrary.h"
+#include "messageeventeditor.h"
+#include "timelinearea.h"
+#include "timelineclocklabel.h"
+#include "timelinecontrols.h"
+#include "timelineeditormodel.h"
+#include "timelinenavigation.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+void paintBackground(QWidget* widget, const QColor& colour)
+{
+    widget->setAutoFillBackground(true);
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+}
+
+QScrollArea* verticalScroll(QWidget* content, QWidget* parent)
+{
+    auto* scroll = new QScrollArea(parent);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    scroll->setWidget(content);
+    return scroll;
+}
+} // namespace
+
+TimelineEditor::TimelineEditor(Engine& engine, QWidget* programList, QWidget* monitors,
+                               std::function<void()> showPreview, QWidget* parent)
+    : QWidget(parent), m_engine(engine), m_model(new TimelineEditorModel(&engine, this)),
+      m_durations(new MediaDurationLoader(engine, this))
+{
+    m_model->setMediaFileChooser([this](AssetKind kind) { return chooseMediaFile(this, {kind}); });
+    auto* root = new QHBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    root->addWidget(makeLeftColumn(programList));
+    root->addWidget(EditorWidgets::divider(Qt::Vertical, this));
+    root->addWidget(makeRightColumn(monitors), 1);
+
+    connect(m_model, &TimelineEditorModel::changed, this, &TimelineEditor::refresh);
+    connect(m_model, &TimelineEditorModel::scrubRequestChanged, this, &TimelineEditor::previewScrub);
+    connect(m_model, &TimelineEditorModel::messageDraftChanged, this, &TimelineEditor::showMessageSheet);
+    connect(m_model, &TimelineEditorModel::layerToDeleteChanged, this, &TimelineEditor::showLaneAlert);
+    connect(m_model, &TimelineEditorModel::showPreviewRequested, this, [showPreview = std::move(showPreview)] {
+        if (showPreview)
+            showPreview();
+    });
+    refresh();
+}
+
+TimelineEditor::~TimelineEditor()
+{
+    if (m_messageSheet)
+        delete m_messageSheet;
+    if (m_laneAlert)
+        delete m_laneAlert;
+}
+
+void TimelineEditor::bindSnapSetting(LumoSettings& settings)
+{
+    m_model->setSnapEnabled(settings.timelineSnapEnabled());
+    connect(m_model, &TimelineEditorModel::snapEnabledChanged, &settings, &LumoSettings::setTimelineSnapEnabled);
+    connect(&settings, &LumoSettings::timelineSnapEnabledChanged, m_model,
+            [this, &settings] { m_model->setSnapEnabled(settings.timelineSnapEnabled()); });
+}
+
+QWidget* TimelineEditor::makeLeftColumn(QWidget* programList)
+{
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("leftColumn"));
+    split->setFixedWidth(kLeftColumnWidth);
+    split->setChildrenCollapsible(false);
+    paintBackground(split, QColor::fromRgbF(0.079f, 0.094f, 0.114f));
+    programList->setParent(split);
+    programList->setMinimumHeight(115);
+    programList->setMaximumHeight(300);
+    programList->setMinimumWidth(0);
+    programList->setMaximumWidth(kLeftColumnWidth);
+    auto* library = new MediaLibrary(*m_model, split);
+    library->setMinimumHeight(160);
+    split->addWidget(programList);
+    split->addWidget(library);
+    split->setStretchFactor(1, 1);
+    split->setSizes({180, 400});
+    return split;
+}
+
+QWidget* TimelineEditor::makeRightColumn(QWidget* monitors)
+{
+    auto* right = new QWidget(this);
+    auto* column = new QVBoxLayout(right);
+    column->setContentsMargins(12, 12, 12, 12);
+    column->setSpacing(9);
+    monitors->setParent(right);
+    column->addWidget(monitors);
+    column->addWidget(EditorWidgets::divider(Qt::Horizontal, right));
+
+    m_headerRow = new QHBoxLayout;
+    m_headerRow->addWidget(EditorWidgets::headline(QStringLiteral("时间轴"), right));
+    m_cueName = EditorWidgets::secondary({}, right);
+    m_cueName->setObjectName(QStringLiteral("editedCueName"));
+    m_cueName->setTextFormat(Qt::PlainText);
+    m_headerRow->addWidget(m_cueName);
+    m_headerRow->addStretch(1);
+    m_clock = new TimelineClockLabel(*m_engine.timelineClock(), right);
+    m_headerRow->addWidget(m_clock);
+    column->addLayout(m_headerRow);
+
+    m_editingPane = makeEditingPane();
+    column->addWidget(m_editingPane, 1);
+    m_noCue = EditorWidgets::secondary(QStringLiteral("选择或添加一条 Cue"), right);
+    column->addWidget(m_noCue);
+    column->addStretch(0);
+    return right;
+}
+
+QWidget* TimelineEditor::makeEditingPane()
+{
+    auto* pane = new QWidget(this);
+    pane->setObjectName(QStringLiteral("editingPane"));
+    auto* column = new QVBoxLayout(pane);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(9);
+    column->addWidget(new TimelineControls(*m_model, pane));
+    m_timelineScroll = verticalScroll(new TimelineArea(*m_model, m_engine, pane), pane);
+    m_timelineScroll->setObjectName(QStringLiteral("timelineScroll"));
+    column->addWidget(m_timelineScroll);
+    column->addWidget(new TimelineNavigation(*m_model, pane));
+
+    auto* inspector = new QWidget(pane);
+    m_inspectorColumn = new QVBoxLayout(inspector);
+    m_inspectorColumn->setContentsMargins(0, 0, 0, 0);
+    m_inspectorColumn->setSpacing(9);
+    m_picker = new EventPicker(*m_model, inspector);
+    m_inspectorColumn->addWidget(m_picker);
+    m_hint =
+        EditorWidgets::secondary(QStringLiteral("将素材拖到对应轨道，或右键点击时间轴空白处添加事件。"), inspector);
+    m_hint->setObjectName(QStringLiteral("inspectorHint"));
+    m_hint->setWordWrap(true);
+    m_inspectorColumn->addWidget(m_hint);
+    m_inspectorColumn->addStretch(1);
+    auto* inspectorScroll = verticalScroll(inspector, pane);
+    inspectorScroll->setObjectName(QStringLiteral("inspectorScroll"));
+    column->addWidget(inspectorScroll, 1);
+    return pane;
+}
+
+void TimelineEditor::refresh()
+{
+    const std::optional<int> cueIndex = m_model->cueIndex();
+    m_cueName->setVisible(cueIndex.has_value());
+    m_cueName->setText(cueIndex ? m_engine.show().cues.at(*cueIndex).name : QString());
+    m_clock->setVisible(m_model->isLive());
+    m_editingPane->setVisible(cueIndex.has_value());
+    m_noCue->setVisible(!cueIndex);
+    const int laneCount = int(m_model->lanes().size());
+    const int height = int(TimelineGeometry::areaHeight(std::min(laneCount, kVisibleLanes)));
+    if (m_timelineScroll->height() != height || m_timelineScroll->minimumHeight() != height)
+        m_timelineScroll->setFixedHeight(height);
+    refreshInspector();
+}
+
+// The inspector is made afresh for each selected event, so its fields start from that event.
+void TimelineEditor::refreshInspector()
+{
+    const QList<TimelineEvent> events = m_model->events();
+    m_picker->setVisible(!events.isEmpty());
+    const std::optional<QUuid> id = m_model->eventID();
+    const auto found = id ? findById(events, *id) : events.cend();
+    const std::optional<int> cueIndex = m_model->cueIndex();
+    const bool shown = found != events.cend() && cueIndex;
+    if (m_inspector && (!shown || m_inspector->eventID() != *id || m_inspector->cueIndex() != *cueIndex)) {
+        m_inspector->hide();
+        m_inspector->deleteLater();
+        m_inspector = nullptr;
+    }
+    if (shown && !m_inspector) {
+        m_inspector = new EventInspector(*m_model, *cueIndex, *found, m_picker->parentWidget());
+        m_inspector->setObjectName(QStringLiteral("eventInspector"));
+        m_inspectorColumn->insertWidget(1, m_inspector);
+    }
+    m_hint->setVisible(!shown);
+}
+
+void TimelineEditor::previewScrub()
+{
+    const std::optional<TimelineEditorModel::ScrubRequest> request = m_model->scrubRequest();
+    const QList<Cue>& cues = m_engine.show().cues;
+    const auto cue = request ? findById(cues, request->cue) : cues.cend();
+    if (cue == cues.cend()) {
+        m_engine.cancelTimelinePreview();
+        return;
+    }
+    // The engine waits a moment before it renders and drops a request the next one supersedes.
+    m_engine.previewTimeline(*cue, request->time);
+}
+
+void TimelineEditor::showMessageSheet()
+{
+    const std::optional<TimelineEvent>& draft = m_model->messageDraft();
+    if (!draft) {
+        if (m_messageSheet)
+            m_messageSheet->close();
+        return;
+    }
+    if (m_messageSheet)
+        return;
+    auto* editor = new MessageEventEditor(*draft, [this](const TimelineEvent& saved) { m_model->saveMessage(saved); });
+    m_messageSheet = new ConsoleSheet(editor, 0, window());
+    connect(editor, &MessageEventEditor::dismissed, m_messageSheet, &QDialog::close);
+    connect(m_messageSheet, &ConsoleSheet::closedByUser, this, [this] { m_model->setMessageDraft(std::nullopt); });
+    m_messageSheet->open();
+}
+
+void TimelineEditor::showLaneAlert()
+{
+    const std::optional<TimelineLane> lane = m_model->layerToDelete();
+    if (!lane) {
+        if (m_laneAlert)
+            m_laneAlert->close();
+        return;
+    }
+    if (QPointer<QMessageBox> previous = std::exchange(m_laneAlert, nullptr))
+        previous->close();
+    m_laneAlert = new QMessageBox(window());
+    m_laneAlert->setAttribute(Qt::WA_DeleteOnClose);
+    m_laneAlert->setWindowModality(Qt::WindowModal);
+    m_laneAlert->setIcon(QMessageBox::Warning);
+    m_laneAlert->setWindowTitle(QStringLiteral("删除轨道？"));
+    m_laneAlert->setText(QStringLiteral("删除轨道？"));
+    m_laneAlert->setInformativeText(QStringLiteral("「") + lane->title() + QStringLiteral("」上的 ") +
+                                    QString::number(m_model->eventCount(*lane)) +
+                                    QStringLiteral(" 个事件也会被删除。"));
+    QPushButton* remove = m_laneAlert->addButton(QStringLiteral("删除轨道及事件"), QMessageBox::DestructiveRole);
+    m_laneAlert->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    connect(m_laneAlert, &QMessageBox::buttonClicked, this, [this, remove, lane = *lane](QAbstractButton* clicked) {
+        if (clicked == remove)
+            m_model->deleteLayer(lane);
+    });
+    // An alert replaced by the next one does not clear the lane that replaced it.
+    connect(m_laneAlert, &QMessageBox::finished, this, [this, alert = m_laneAlert.data()] {
+        if (m_laneAlert == alert)
+            m_model->setLayerToDelete(std::nullopt);
+    });
+    m_laneAlert->open();
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "consolesheet.h"
+
+#include <QMessageBox>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+class Engine;
+class EventInspector;
+class LumoSettings;
+class MediaDurationLoader;
+class QHBoxLayout;
+class QLabel;
+class QScrollArea;
+class QVBoxLayout;
+class TimelineClockLabel;
+class TimelineEditorModel;
+
+// The console's main area: the cue list over the media library on the left; on the right the screens column, the
+// timeline's header, controls, timeline and navigation, and the selected event's inspector. It presents the
+// communication-event sheet and the lane-deletion alert while the model asks for them, turns scrub requests into
+// timeline previews, and measures the library's missing media lengths in the background.
+class TimelineEditor : public QWidget
+{
+    Q_OBJECT
+  public:
+    static constexpr int kLeftColumnWidth = 220;
+    // The timeline shows the ruler and at most this many lanes before it scrolls.
+    static constexpr int kVisibleLanes = 7;
+
+    TimelineEditor(Engine& engine, QWidget* programList, QWidget* monitors, std::function<void()> showPreview,
+                   QWidget* parent = nullptr);
+    ~TimelineEditor() override;
+
+    TimelineEditorModel& model() const { return *m_model; }
+    // Keeps the snap switch in the console's stored setting, both ways.
+    void bindSnapSetting(LumoSettings& settings);
+
+    QScrollArea* timelineScroll() const { return m_timelineScroll; }
+    EventInspector* eventInspector() const { return m_inspector; }
+    // The sheet and the alert while shown.
+    ConsoleSheet* messageSheet() const { return m_messageSheet; }
+    QMessageBox* laneDeletionAlert() const { return m_laneAlert; }
+    MediaDurationLoader& durationLoader() const { return *m_durations; }
+
+  private:
+    QWidget* makeLeftColumn(QWidget* programList);
+    QWidget* makeRightColumn(QWidget* monitors);
+    QWidget* makeEditingPane();
+    void refresh();
+    void refreshInspector();
+    void previewScrub();
+    void showMessageSheet();
+    void showLaneAlert();
+
+    Engine& m_engine;
+    TimelineEditorModel* m_model;
+    MediaDurationLoader* m_durations;
+    QHBoxLayout* m_headerRow = nullptr;
+    QLabel* m_cueName = nullptr;
+    TimelineClockLabel* m_clock = nullptr;
+    QWidget* m_editingPane = nullptr;
+    QWidget* m_noCue = nullptr;
+    QScrollArea* m_timelineScroll = nullptr;
+    QWidget* m_picker = nullptr;
+    QVBoxLayout* m_inspectorColumn = nullptr;
+    EventInspector* m_inspector = nullptr;
+    QLabel* m_hint = nullptr;
+    QPointer<ConsoleSheet> m_messageSheet;
+    QPointer<QMessageBox> m_laneAlert;
+};

@@ -1,0 +1,67 @@
+#include "timelinenavigation.h"
+
+#include "consolecolors.h"
+#include "consoletext.h"
+#include "lumoicons.h"
+#include "timelineeditormodel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QToolButton>
+#include <cmath>
+
+// The scroll slider counts hundredths of a second.
+static constexpr double kScrollSteps = 100;
+
+TimelineNavigation::TimelineNavigation(TimelineEditorModel& model, QWidget* parent) : QWidget(parent), m_model(model)
+{
+    m_toStart = new QToolButton(this);
+    m_toStart->setObjectName(QStringLiteral("toStart"));
+    m_toStart->setIcon(lumoIcon(QStringLiteral("backward.end")));
+    m_toStart->setAccessibleName(QStringLiteral("回到时间轴起点"));
+    m_toStart->setAutoRaise(true);
+    connect(m_toStart, &QToolButton::clicked, this, [this] { m_model.setScrollTime(0); });
+
+    m_scroll = new QSlider(Qt::Horizontal, this);
+    m_scroll->setObjectName(QStringLiteral("horizontalScroll"));
+    m_scroll->setAccessibleName(QStringLiteral("时间轴横向滚动"));
+    connect(m_scroll, &QSlider::valueChanged, this, [this](int steps) { m_model.setScrollTime(steps / kScrollSteps); });
+
+    m_position = new QLabel(this);
+    m_position->setObjectName(QStringLiteral("position"));
+    m_position->setFont(ConsoleText::caption(m_position->font()));
+    ConsoleText::setColour(m_position, ConsoleColors::secondaryText());
+    m_position->setMinimumWidth(60);
+    m_position->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(int(TimelineGeometry::kHeaderWidth), 0, 0, 0);
+    row->setSpacing(8);
+    row->addWidget(m_toStart);
+    row->addWidget(m_scroll, 1);
+    row->addWidget(m_position);
+
+    connect(&m_model, &TimelineEditorModel::changed, this, &TimelineNavigation::refresh);
+    refresh();
+}
+
+QString TimelineNavigation::positionText(double seconds)
+{
+    return QLocale().toString(seconds, 'f', 1) + QStringLiteral(" 秒");
+}
+
+void TimelineNavigation::refresh()
+{
+    const double scrollTime = m_model.scrollTime();
+    m_toStart->setEnabled(scrollTime != 0);
+    {
+        const QSignalBlocker blocker(m_scroll);
+        m_scroll->setRange(0, int(std::ceil(m_model.navigationLimit() * kScrollSteps)));
+        if (!m_scroll->isSliderDown())
+            m_scroll->setValue(int(std::lround(scrollTime * kScrollSteps)));
+    }
+    m_position->setText(positionText(scrollTime));
+}

@@ -1,0 +1,236 @@
+#include "editorfixture.h"
+#include "mediadurationloader.h"
+#include "mediafixtures.h"
+#include "messageeventeditor.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+
+using EditorShell = EditorShellTest;
+
+TEST_F(EditorShell, ShowsTheTimelineOnlyForAnEditedCueAndScrollsPastSevenLanes)
+{
+    engine->setSelected(std::nullopt);
+    EXPECT_TRUE(editor->findChild<QLabel*>()->isVisibleTo(editor.get()));
+    EXPECT_FALSE(shown("editingPane"));
+    EXPECT_FALSE(shown("editedCueName"));
+
+    engine->setSelected(cue(0).id);
+    EXPECT_TRUE(shown("editingPane"));
+    EXPECT_EQ(child<QLabel>(editor.get(), "editedCueName")->text(), cue(0).name);
+    for (const TimelineLane& lane : shell().lanes())
+        shell().deleteLayer(lane);
+    struct
+    {
+        int lanes;
+        int height;
+    } const cases[] = {{0, 24}, {1, 56}, {7, 248}, {8, 248}};
+    for (const auto& c : cases) {
+        while (shell().lanes().size() < c.lanes)
+            shell().addLayer(Track::music, std::nullopt);
+        EXPECT_EQ(editor->timelineScroll()->maximumHeight(), c.height) << c.lanes << " lanes";
+    }
+}
+
+TEST_F(EditorShell, PickerAndInspectorFollowTheSelectedEvent)
+{
+    EXPECT_FALSE(shown("eventPicker"));
+    EXPECT_TRUE(shown("inspectorHint"));
+    const MediaAsset picture = addImage();
+    const TimelineEvent placed = clipOn(picture, 4, screenLane(kScreen1));
+    setEvents({placed});
+    EXPECT_TRUE(shown("eventPicker"));
+    EXPECT_TRUE(shown("inspectorHint"));
+    shell().setEventID(QUuid::createUuid());
+    EXPECT_TRUE(shown("inspectorHint")) << "an id the cue lacks";
+
+    shell().setEventID(placed.id);
+    ASSERT_TRUE(editor->eventInspector());
+    EXPECT_FALSE(shown("inspectorHint"));
+    EXPECT_EQ(editor->eventInspector()->eventID(), placed.id);
+}
+
+TEST_F(EditorShell, FocusRequestOpensTheEventAndScrollsToItsStart)
+{
+    const MediaAsset picture = addImage();
+    const TimelineEvent early = clipOn(picture, 1.5, screenLane(kScreen1), 1);
+    const TimelineEvent late = clipOn(picture, 10, screenLane(kScreen1), 1);
+    setEvents({early, late});
+    for (const auto& [event, scroll] : {std::pair{late, 8.0}, std::pair{early, 0.0}}) {
+        engine->setFocusEvent(event.id);
+        ASSERT_TRUE(waitUntil([&] { return !engine->focusEvent(); }));
+        EXPECT_EQ(shell().eventID(), event.id);
+        EXPECT_EQ(shell().scrollTime(), scroll);
+        ASSERT_TRUE(editor->eventInspector());
+        EXPECT_EQ(editor->eventInspector()->eventID(), event.id);
+    }
+}
+
+TEST_F(EditorShell, ScrubPreviewsOnlyWhereThePointerRests)
+{
+    QSignalSpy previewed(engine.get(), &Engine::timelinePreviewed);
+    for (double x : {10, 20, 30, 40, 50})
+        shell().positionPointer(screenLane(kScreen1), x);
+    ASSERT_TRUE(previewed.wait(5000));
+    runEvents(100);
+    EXPECT_EQ(previewed.count(), 1);
+    EXPECT_EQ(previewSwitches, 5);
+}
+
+TEST_F(EditorShell, LaneDeletionAlertCountsEventsAndDeletesOnlyWhenConfirmed)
+{
+    const MediaAsset picture = addImage();
+    const TimelineLane lane = screenLane(kScreen1);
+    setEvents({clipOn(picture, 0, lane, 1), clipOn(picture, 2, lane, 1), clipOn(picture, 4, lane, 1)});
+    for (const bool confirm : {false, true}) {
+        shell().requestLayerDeletion(lane);
+        QMessageBox* alert = editor->laneDeletionAlert();
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->informativeText(), "「" + lane.title() + QStringLiteral("」上的 3 个事件也会被删除。"));
+        const QString choice = confirm ? QStringLiteral("删除轨道及事件") : QStringLiteral("取消");
+        for (QAbstractButton* button : alert->buttons())
+            if (button->text() == choice)
+                button->click();
+        EXPECT_FALSE(shell().layerToDelete());
+        EXPECT_EQ(events().size(), confirm ? 0 : 3);
+        EXPECT_EQ(shell().lanes().contains(lane), !confirm);
+    }
+}
+
+TEST_F(EditorShell, MessageSheetSavesANewEventAndCancelChangesNothing)
+{
+    shell().setInsertion(12.5);
+    shell().openNewMessage();
+    ConsoleSheet* sheet = editor->messageSheet();
+    ASSERT_TRUE(sheet);
+    auto* save = child<QPushButton>(sheet, "");
+    for (QPushButton* button : sheet->findChildren<QPushButton*>())
+        if (button->text() == QStringLiteral("保存事件"))
+            save = button;
+    EXPECT_FALSE(save->isEnabled()) << "an empty payload is no message";
+    child<QPlainTextEdit>(sheet, "payload")->setPlainText(QStringLiteral("GO"));
+    ASSERT_TRUE(save->isEnabled());
+    const int steps = undoSteps();
+    save->click();
+    ASSERT_EQ(events().size(), 1);
+    EXPECT_EQ(events().first().payload, QStringLiteral("GO"));
+    EXPECT_EQ(undoSteps(), steps + 1);
+    EXPECT_EQ(shell().eventID(), events().first().id);
+    EXPECT_EQ(shell().selectedLane(), lane(Track::message));
+    EXPECT_EQ(shell().insertion(), 12.5);
+    EXPECT_TRUE(waitUntil([&] { return !editor->messageSheet(); }));
+    EXPECT_FALSE(shell().messageDraft());
+
+    shell().openNewMessage();
+    ASSERT_TRUE(editor->messageSheet());
+    child<QPlainTextEdit>(editor->messageSheet(), "payload")->setPlainText(QStringLiteral("STOP"));
+    editor->messageSheet()->reject();
+    EXPECT_FALSE(shell().messageDraft());
+    EXPECT_EQ(events().size(), 1);
+    EXPECT_EQ(undoSteps(), steps + 1);
+
+    shell().openNewMessage();
+    ASSERT_TRUE(editor->messageSheet());
+    engine->setSelected(cue(1).id);
+    EXPECT_TRUE(waitUntil([&] { return !editor->messageSheet(); })) << "another cue closes the sheet";
+}
+
+TEST_F(EditorShell, MessageSheetSavesOnlyValidTimesAndMessages)
+{
+    const auto withPayload = [](Transport transport, qsizetype bytes, qint64 port = 9000) {
+        TimelineEvent event = TimelineEditorModel::newMessage(1);
+        event.transport = transport;
+        event.payload = QString(bytes, QLatin1Char('x'));
+        event.port = port;
+        return event;
+    };
+    TimelineEvent late = withPayload(Transport::udp, 2);
+    late.time = 86400.5;
+    struct
+    {
+        const char* name;
+        TimelineEvent event;
+        bool saves;
+        bool hint;
+    } const cases[] = {
+        {"udp 65507", withPayload(Transport::udp, 65507), true, false},
+        {"udp 65508", withPayload(Transport::udp, 65508), false, true},
+        {"tcp 65508", withPayload(Transport::tcp, 65508), true, false},
+        {"osc empty", withPayload(Transport::osc, 0), true, false},
+        {"udp empty", withPayload(Transport::udp, 0), false, true},
+        {"port 70000", withPayload(Transport::udp, 2, 70000), false, true},
+        {"late", late, false, false},
+    };
+    for (const auto& c : cases) {
+        int saved = 0;
+        MessageEventEditor sheet(c.event, [&](const TimelineEvent&) { ++saved; });
+        QPushButton* save = nullptr;
+        for (QPushButton* button : sheet.findChildren<QPushButton*>())
+            if (button->text() == QStringLiteral("保存事件"))
+                save = button;
+        ASSERT_TRUE(save);
+        EXPECT_EQ(save->isEnabled(), c.saves) << c.name;
+        const QLabel* hint = nullptr;
+        for (const QLabel* label : sheet.findChildren<QLabel*>())
+            if (label->text() == QStringLiteral("请检查地址、端口和消息内容"))
+                hint = label;
+        EXPECT_EQ(hint->isVisibleTo(&sheet), c.hint) << c.name;
+        EXPECT_EQ(child<QLineEdit>(&sheet, "oscAddress")->isVisibleTo(&sheet), c.event.transport == Transport::osc);
+    }
+
+    MessageEventEditor typed(withPayload(Transport::udp, 2), {});
+    typeInto(child<QLineEdit>(&typed, "port"), QStringLiteral("70000"));
+    EXPECT_EQ(typed.draft().port, 70000) << "the port field takes any whole number";
+}
+
+TEST_F(EditorShell, MeasuresMissingLengthsWithoutAnEdit)
+{
+    const QUrl film = QUrl::fromLocalFile(MediaFixtures::video({.seconds = 2}));
+    const MediaAsset measured = addAsset(film, AssetKind::video);
+    addAsset(film, AssetKind::video, 5);
+    addImage();
+    engine->saveProject(url(QStringLiteral("show.json")));
+    const int steps = undoSteps();
+    QSignalSpy stores(engine.get(), &Engine::showChanged);
+
+    MediaDurationLoader loader(*engine);
+    QSignalSpy passes(&loader, &MediaDurationLoader::passFinished);
+    ASSERT_TRUE(passes.wait(20000));
+    const QList<MediaAsset> library = engine->show().assets.value();
+    ASSERT_TRUE(library.first().duration);
+    EXPECT_NEAR(*library.first().duration, 2, 0.1);
+    EXPECT_EQ(library.at(1).duration, 5) << "a known length is never measured again";
+    EXPECT_EQ(stores.count(), 1);
+    EXPECT_EQ(undoSteps(), steps);
+    EXPECT_FALSE(engine->hasUnsavedChanges());
+    EXPECT_EQ(library.first().id, measured.id);
+}
+
+TEST_F(EditorShell, EntryGoneOrMovedWhileMeasuredTakesNoLength)
+{
+    const QUrl film = QUrl::fromLocalFile(MediaFixtures::video({.seconds = 2}));
+    const QUrl gone = QUrl::fromLocalFile(MediaFixtures::missing());
+    for (const bool remove : {true, false}) {
+        edit([](Show& show) { show.assets = QList<MediaAsset>{}; });
+        const MediaAsset entry = addAsset(film, AssetKind::video);
+        MediaDurationLoader loader(*engine);
+        ASSERT_TRUE(loader.measuring());
+        QSignalSpy passes(&loader, &MediaDurationLoader::passFinished);
+        edit([&](Show& show) {
+            if (remove)
+                show.assets->clear();
+            else
+                show.assets->first().url = gone;
+        });
+        ASSERT_TRUE(passes.wait(20000));
+        runEvents(50);
+        const QList<MediaAsset> library = engine->show().assets.value();
+        EXPECT_EQ(library.size(), remove ? 0 : 1);
+        if (!remove)
+            EXPECT_FALSE(library.first().duration) << "measured for a file the entry no longer names";
+        EXPECT_EQ(entry.url, film);
+    }
+}
