@@ -1,5 +1,6 @@
 #include "timelinecontrols.h"
 
+#include "consolecolors.h"
 #include "editorwidgets.h"
 #include "lumohelp.h"
 #include "lumoicons.h"
@@ -109,6 +110,11 @@ void TimelineControls::refresh()
         const QSignalBlocker blocker(m_snap);
         m_snap->setChecked(m_model.snapEnabled());
     }
+    // A switch drawn as a button shows "on" filled with the console's tint.
+    QPalette snapColours = palette();
+    if (m_model.snapEnabled())
+        snapColours.setColor(QPalette::Button, ConsoleColors::tint().darker(160));
+    m_snap->setPalette(snapColours);
     const int zoomSteps = int(std::lround(m_model.zoom() * kZoomSteps));
     if (m_zoom->value() != zoomSteps && !m_zoom->isSliderDown()) {
         const QSignalBlocker blocker(m_zoom);

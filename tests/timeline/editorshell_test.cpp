@@ -1,4 +1,5 @@
 #include "editorfixture.h"
+#include "lumosettings.h"
 #include "mediadurationloader.h"
 #include "mediafixtures.h"
 #include "messageeventeditor.h"
@@ -8,6 +9,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 using EditorShell = EditorShellTest;
 
@@ -32,6 +34,34 @@ TEST_F(EditorShell, ShowsTheTimelineOnlyForAnEditedCueAndScrollsPastSevenLanes)
         while (shell().lanes().size() < c.lanes)
             shell().addLayer(Track::music, std::nullopt);
         EXPECT_EQ(editor->timelineScroll()->maximumHeight(), c.height) << c.lanes << " lanes";
+        EXPECT_EQ(child(editor.get(), "lanePicker")->isEnabled(), c.lanes > 0);
+        EXPECT_EQ(child(editor.get(), "removeLane")->isEnabled(), c.lanes > 0);
+    }
+}
+
+TEST_F(EditorShell, SnapSwitchKeepsTheStoredSettingAndBackToStartNeedsAScroll)
+{
+    QTemporaryDir folder;
+    LumoSettings settings(folder.filePath(QStringLiteral("settings.ini")));
+    settings.setTimelineSnapEnabled(false);
+    editor->bindSnapSetting(settings);
+    EXPECT_FALSE(shell().snapEnabled());
+    QPushButton* snap = nullptr;
+    for (QPushButton* button : editor->findChildren<QPushButton*>())
+        if (button->text() == QStringLiteral("吸附"))
+            snap = button;
+    ASSERT_TRUE(snap);
+    EXPECT_FALSE(snap->isChecked());
+    snap->click();
+    EXPECT_TRUE(settings.timelineSnapEnabled());
+    EXPECT_TRUE(LumoSettings(folder.filePath(QStringLiteral("settings.ini"))).timelineSnapEnabled());
+    settings.setTimelineSnapEnabled(false);
+    EXPECT_FALSE(snap->isChecked());
+
+    QWidget* toStart = child(editor.get(), "toStart");
+    for (const double scroll : {0.0, 0.001, 30.0, 0.0}) {
+        shell().setScrollTime(scroll);
+        EXPECT_EQ(toStart->isEnabled(), scroll != 0) << scroll;
     }
 }
 

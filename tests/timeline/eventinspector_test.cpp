@@ -1,8 +1,11 @@
+#include "consoleview.h"
 #include "editorfixture.h"
+#include "lumosettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 using EventInspectorView = EditorShellTest;
 
@@ -118,8 +121,24 @@ TEST_F(EventInspectorView, GrabsTheEditorWithEventsAndTheMessageSheet)
     shell().setEventID(events().first().id);
     editor->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor.get()));
-    saveShot(*editor, QStringLiteral("timeline-editor"));
     saveShot(*editor->eventInspector(), QStringLiteral("timeline-inspector-image"));
+
+    QTemporaryDir folder;
+    LumoSettings settings(folder.filePath(QStringLiteral("settings.ini")));
+    TimelineEditor* inConsole = nullptr;
+    ConsoleView console(
+        *engine, settings, {},
+        [&](Engine& engine, QWidget* programList, QWidget* monitors, std::function<void()> preview, QWidget* parent) {
+            inConsole = new TimelineEditor(engine, programList, monitors, preview, parent);
+            return inConsole;
+        });
+    ASSERT_TRUE(inConsole);
+    ASSERT_EQ(console.timelineEditor(), inConsole);
+    inConsole->model().setEventID(events().first().id);
+    console.resize(1440, 900);
+    console.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&console));
+    saveShot(console, QStringLiteral("timeline-editor"));
 
     TimelineEvent message = TimelineEditorModel::newMessage(6);
     message.payload = QStringLiteral("GO");
