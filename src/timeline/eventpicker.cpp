@@ -1,5 +1,6 @@
 #include "eventpicker.h"
 
+#include "editorwidgets.h"
 #include "timelineeditormodel.h"
 
 #include <QComboBox>
@@ -34,15 +35,11 @@ void EventPicker::refresh()
         texts.append(m_model.pickerText(event));
         ids.append(event.id);
     }
-    QStringList shown;
-    for (int i = 0; i < m_choices->count(); ++i)
-        shown.append(m_choices->itemText(i));
     const QSignalBlocker blocker(m_choices);
-    if (shown != texts || ids != m_ids) {
+    if (ids != m_ids)
         m_choices->clear();
-        m_choices->addItems(texts);
-        m_ids = ids;
-    }
+    EditorWidgets::setChoices(m_choices, texts);
+    m_ids = ids;
     const std::optional<QUuid> selected = m_model.eventID();
     m_choices->setCurrentIndex(selected ? int(m_ids.indexOf(*selected)) + 1 : 0);
 }
