@@ -98,7 +98,9 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
     // Messages are posted from streaming threads: wake the main thread to read them.
     const GstBusSyncHandler onMessage = [](GstBus*, GstMessage* message, gpointer data) {
         if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) LostErrorTracer::delivered(message);
-        static_cast<Private*>(data)->enqueue(gst_message_ref(message));
+        // A handler that drops a message owns the bus's reference to it: the queue takes that one over. An extra
+        // reference here would keep every message, and through it its element and the whole pipeline, for ever.
+        static_cast<Private*>(data)->enqueue(message);
         return GST_BUS_DROP;
     };
     gst_bus_set_sync_handler(d->bus, onMessage, d.get(), nullptr);

@@ -59,6 +59,8 @@ ProbePipeline::~ProbePipeline()
     LostErrorTracer::unwatch(m_pipeline);
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
     gst_bus_set_sync_handler(m_bus, nullptr, nullptr, nullptr);
+    // Messages still queued hold their elements, and the pipeline holds the bus: dropping them breaks the cycle.
+    gst_bus_set_flushing(m_bus, TRUE);
     gst_object_unref(m_bus);
     gst_object_unref(m_pipeline);
 }

@@ -98,7 +98,9 @@ void readValue(const JsonReader& in, QUrl& out)
     const QUrl url(text, QUrl::StrictMode);
     if (text.isEmpty() || !url.isValid())
         in.fail(QStringLiteral("not a URL \"%1\"").arg(text));
-    out = url;
+    // Kept as its written form reads, so that saving and reading again gives an equal URL: QUrl keeps some
+    // delimiters (a "#" inside a fragment) decoded as given but writes them encoded.
+    out = QUrl(QString::fromLatin1(url.toEncoded()), QUrl::StrictMode);
 }
 
 static std::optional<QPointF> pointFrom(const QJsonValue& value)

@@ -94,15 +94,11 @@ void TimelineControls::refresh()
     QStringList titles;
     for (const TimelineLane& lane : lanes)
         titles.append(lane.title());
-    QStringList shown;
-    for (int i = 0; i < m_lanes->count(); ++i)
-        shown.append(m_lanes->itemText(i));
-    if (shown != titles) {
+    {
         const QSignalBlocker blocker(m_lanes);
-        m_lanes->clear();
-        m_lanes->addItems(titles);
+        EditorWidgets::setChoices(m_lanes, titles);
+        m_lanes->setCurrentIndex(int(lanes.indexOf(m_model.selectedLane())));
     }
-    m_lanes->setCurrentIndex(int(lanes.indexOf(m_model.selectedLane())));
     m_lanes->setEnabled(!lanes.isEmpty());
     m_removeLane->setEnabled(!lanes.isEmpty());
     m_insertion->setValue(m_model.insertion());

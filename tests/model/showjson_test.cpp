@@ -259,6 +259,19 @@ TEST(ShowJson, FilesAreWrittenAsPercentEncodedFileUrls)
               QStringLiteral("/演出/my clip #1.mov"));
 }
 
+TEST(ShowJson, UrlsAsWrittenByHandReadBackEqualAfterSaving)
+{
+    for (const char* url : {"file:///shows/sta###ndby.jpg", "file:///shows/a#b#c", "file:///s/%7e?q=%5B1%5D#f%23g#h",
+                            "http://host/a#c#d", "file:///shows/%E5%BC%A2"}) {
+        const Show read = decodeShow(showWithCueMember("main", url));
+        for (const JsonFormat format : {JsonFormat::pretty, JsonFormat::compact}) {
+            const QByteArray written = encodeShow(read, format);
+            EXPECT_EQ(decodeShow(written), read) << url;
+            EXPECT_EQ(encodeShow(decodeShow(written), format), written) << url;
+        }
+    }
+}
+
 TEST(ShowJson, RefusesToWriteWhatCouldNotBeReadBack)
 {
     Show show = Show::makeDefault();

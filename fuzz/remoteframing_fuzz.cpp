@@ -1,0 +1,86 @@
+#include "fuzzcheck.h"
+#include "remotetcpconnection.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <sys/socket.h>
+
+// Bytes from a phone, sent over loopback in pieces of a chosen size: the request handed on is exactly the bytes
+// before the first line feed when that stands within the limit, nothing is handed on when it does not, and the
+// phone gets the reply and a line feed back.
+namespace {
+
+QTcpServer* server = nullptr;
+
+QTcpSocket* acceptOne(QTcpSocket& phone)
+{
+    phone.connectToHost(QHostAddress::LocalHost, server->serverPort());
+    fuzzCheck(phone.waitForConnected(10000), "the phone connects");
+    if (!server->hasPendingConnections())
+        server->waitForNewConnection(10000);
+    QTcpSocket* socket = server->nextPendingConnection();
+    fuzzCheck(socket != nullptr, "the console accepts the phone");
+    return socket;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    new QCoreApplication(*argc, *argv);
+    server = new QTcpServer;
+    fuzzCheck(server->listen(QHostAddress::LocalHost), "the listener opens on loopback");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const qsizetype piece = 1 + data[0] * 17;
+    const QByteArray bytes(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
+
+    QTcpSocket phone;
+    QTcpSocket* socket = acceptOne(phone);
+    QList<QByteArray> requests;
+    RemoteTcpConnection connection(socket, RemotePeer{RemotePeer::Link::network, QStringLiteral("127.0.0.1")}, 1, {},
+                                   [&](const QByteArray& request, const RemotePeer&) {
+                                       requests.append(request);
+                                       return QByteArray("ok");
+                                   });
+    for (qsizetype at = 0; at < bytes.size() && phone.state() == QAbstractSocket::ConnectedState; at += piece) {
+        phone.write(bytes.mid(at, piece));
+        phone.waitForBytesWritten(1000);
+        QCoreApplication::processEvents();
+    }
+    // The phone has said all it will: it closes its sending side and keeps listening for the reply.
+    phone.flush();
+    ::shutdown(int(phone.socketDescriptor()), SHUT_WR);
+
+    QEventLoop loop;
+    QObject::connect(&connection, &RemoteTcpConnection::closed, &loop, &QEventLoop::quit);
+    QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+    if (!connection.isClosed())
+        loop.exec();
+    fuzzCheck(connection.isClosed() || !connection.waiting(), "the connection ends once the phone is done");
+    QByteArray reply;
+    while (phone.waitForReadyRead(requests.isEmpty() ? 0 : 5000))
+        reply += phone.readAll();
+    reply += phone.readAll();
+
+    const qsizetype lineFeed = bytes.indexOf('\n');
+    fuzzCheck(requests.size() <= 1, "one request per connection");
+    if (lineFeed >= 0 && lineFeed < RemoteTcpConnection::kLongestRequest)
+        fuzzCheck(requests.size() == 1, "a line within the limit is answered");
+    if (lineFeed < 0 || lineFeed > RemoteTcpConnection::kLongestRequest)
+        fuzzCheck(requests.isEmpty(), "bytes without a line feed within the limit are never handed on");
+    if (!requests.isEmpty()) {
+        fuzzCheck(requests.first() == bytes.left(lineFeed), "the request is the bytes before the first line feed");
+        fuzzCheck(reply == "ok\n", "the phone gets the reply and a line feed");
+    }
+    return 0;
+}

@@ -1,0 +1,85 @@
+#include "editorprocess/editedshow.h"
+#include "enginefixture.h"
+#include "projectfile.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
+#include <signal.h>
+
+namespace {
+
+// Three hundred cues of ten communication events each: a recovery copy of some 400 kB, written every few edits.
+Show largeShow()
+{
+    Show show = Show::makeDefault();
+    show.cues.clear();
+    for (int c = 0; c < 300; ++c) {
+        Cue cue;
+        cue.name = QStringLiteral("第 %1 场").arg(c + 1);
+        cue.timeline = QList<TimelineEvent>();
+        for (int e = 0; e < 10; ++e) {
+            TimelineEvent event;
+            event.track = Track::message;
+            event.time = e * 0.5;
+            event.host = QStringLiteral("192.168.10.%1").arg(e + 1);
+            event.port = 9000;
+            event.payload = QStringLiteral("scene %1 go %2").arg(c).arg(e);
+            cue.timeline->append(event);
+        }
+        show.cues.append(cue);
+    }
+    return show;
+}
+
+class RecoveryKill : public EngineTest
+{
+  protected:
+    // A show found on disk must be whole and equal to a state the editing process held in one of its lives.
+    void expectHeldShow(const Show& show, qint64 lives, const char* what)
+    {
+        EXPECT_GE(lifeOf(show), 1) << what;
+        EXPECT_LE(lifeOf(show), lives) << what;
+        EXPECT_TRUE(show == editedShow(base, lifeOf(show), editOf(show)))
+            << what << " is not a show the process held (life " << lifeOf(show) << ", edit " << editOf(show) << ")";
+    }
+
+    Show base = largeShow();
+};
+
+} // namespace
+
+TEST_F(RecoveryKill, WorkKilledAtAnyMomentIsOfferedWholeAndSavedFilesReadBackWhole)
+{
+    engine.reset();
+    QTemporaryDir work;
+    const QString basePath = work.filePath(QStringLiteral("base.json"));
+    const QString projectPath = work.filePath(QStringLiteral("演出.json"));
+    writeShowFile(base, basePath, JsonFormat::compact);
+
+    for (qint64 life = 1; life <= 50; ++life) {
+        QProcess editor;
+        editor.start(QStringLiteral(SHOW_EDITOR_PROCESS),
+                     {folder.path(), basePath, projectPath, QString::number(life)});
+        ASSERT_TRUE(editor.waitForStarted(30000));
+        while (!editor.canReadLine())
+            ASSERT_TRUE(editor.waitForReadyRead(30000)) << editor.readAllStandardError().toStdString();
+        ASSERT_EQ(editor.readLine().trimmed(), "ready");
+
+        QThread::msleep(QRandomGenerator::global()->bounded(60));
+        ASSERT_EQ(editor.state(), QProcess::Running) << editor.readAllStandardError().toStdString();
+        ::kill(pid_t(editor.processId()), SIGKILL);
+        ASSERT_TRUE(editor.waitForFinished(30000));
+
+        engine = makeEngine(true);
+        ASSERT_TRUE(engine->canRecoverProject()) << "life " << life;
+        engine->recoverUnsavedProject();
+        expectHeldShow(engine->show(), life, "the offered work");
+        EXPECT_TRUE(engine->hasUnsavedChanges());
+        if (QFile::exists(projectPath))
+            expectHeldShow(readShowFile(projectPath), life, "the saved project");
+        engine.reset();
+        if (HasFailure())
+            return;
+    }
+}
