@@ -61,7 +61,7 @@ TimelineControls::TimelineControls(TimelineEditorModel& model, QWidget* parent) 
     m_snap = new QPushButton(QStringLiteral("吸附"), this);
     m_snap->setCheckable(true);
     m_snap->setAccessibleName(QStringLiteral("时间轴吸附"));
-    lumoHelp(m_snap, QStringLiteral("拖动片段时吸附到相邻片段边缘，按住 Option 临时关闭"));
+    lumoHelp(m_snap, QStringLiteral("拖动片段时吸附到相邻片段边缘，按住 Alt 临时关闭"));
     connect(m_snap, &QPushButton::toggled, this, [this](bool on) { m_model.setSnapEnabled(on); });
 
     m_zoom = new QSlider(Qt::Horizontal, this);
