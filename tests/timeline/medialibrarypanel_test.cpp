@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -45,6 +46,36 @@ QString rotatedJpeg()
     file.open(QIODevice::WriteOnly);
     file.write(jpeg);
     return path;
+}
+
+quint32 crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xffffffff;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320 & (0 - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// A PNG whose header claims 30000 × 30000 pixels (3.6 GB decoded) and that holds no picture data.
+QString hugePng()
+{
+    auto chunk = [](const QByteArray& type, const QByteArray& data) {
+        QByteArray out;
+        QDataStream stream(&out, QIODevice::WriteOnly);
+        stream << quint32(data.size());
+        out += type + data;
+        QDataStream tail(&out, QIODevice::Append);
+        tail << crc32(type + data);
+        return out;
+    };
+    QByteArray header;
+    QDataStream stream(&header, QIODevice::WriteOnly);
+    stream << quint32(30000) << quint32(30000) << quint8(8) << quint8(2) << quint8(0) << quint8(0) << quint8(0);
+    return MediaFixtures::file(QStringLiteral("huge.png"),
+                               QByteArray::fromHex("89504e470d0a1a0a") + chunk("IHDR", header) + chunk("IEND", {}));
 }
 
 MediaAsset entry(const QString& path, AssetKind kind)
@@ -168,6 +199,7 @@ TEST_F(MediaLibraryPanelTest, PicturesAreReducedUprightAndLetterboxed)
     EXPECT_LT(turned->width(), turned->height());
 
     EXPECT_FALSE(stillOf(entry(MediaFixtures::file(QStringLiteral("fake.png"), "text"), AssetKind::image)));
+    EXPECT_FALSE(stillOf(entry(hugePng(), AssetKind::image)));
     EXPECT_FALSE(stillOf(entry(MediaFixtures::wav(), AssetKind::audio)));
 }
 
