@@ -200,6 +200,12 @@ TEST_F(MediaLibraryPanelTest, PicturesAreReducedUprightAndLetterboxed)
 
     EXPECT_FALSE(stillOf(entry(MediaFixtures::file(QStringLiteral("fake.png"), "text"), AssetKind::image)));
     EXPECT_FALSE(stillOf(entry(hugePng(), AssetKind::image)));
+
+    // A missing file gets its still once it is back.
+    const MediaAsset returning = entry(folder.filePath(QStringLiteral("back.png")), AssetKind::image);
+    EXPECT_FALSE(stillOf(returning));
+    QFile::copy(wide.url.toLocalFile(), returning.url.toLocalFile());
+    EXPECT_TRUE(stillOf(returning));
     EXPECT_FALSE(stillOf(entry(MediaFixtures::wav(), AssetKind::audio)));
 }
 
