@@ -2,6 +2,7 @@
 // panel, as the console shows it. Times until every entry is listed and until the thumbnails are shown, and the
 // longest stretch the main thread was busy meanwhile (measured by a 1 ms timer).
 #include "assetthumbnails.h"
+#include "benchtools.h"
 #include "engine.h"
 #include "lumostyle.h"
 #include "mediafixtures.h"
@@ -10,7 +11,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QListView>
 #include <QMimeData>
@@ -19,7 +19,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 
 namespace {
@@ -51,12 +50,7 @@ class StallMeter : public QObject
     double busiest() const { return m_busiest; }
 
   private:
-    static double threadCpuMs()
-    {
-        timespec now{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-        return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-    }
+    static double threadCpuMs() { return BenchTools::threadCpuSeconds() * 1e3; }
 
     QTimer m_timer;
     QElapsedTimer m_sinceTick;
@@ -65,21 +59,10 @@ class StallMeter : public QObject
     double m_busiest = 0;
 };
 
-// Runs the event loop until the condition holds (checked every 10 ms); returns false after a minute.
+// Runs the event loop until the condition holds; false after a minute.
 bool runUntil(const std::function<bool()>& done)
 {
-    QElapsedTimer limit;
-    limit.start();
-    QEventLoop loop;
-    QTimer check;
-    check.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done() || limit.elapsed() > 60000)
-            loop.quit();
-    });
-    check.start(10);
-    if (!done())
-        loop.exec();
+    BenchTools::runEventsUntil(done, 60000);
     return done();
 }
 
@@ -170,7 +153,7 @@ int main(int argc, char** argv)
     std::printf("%-48s %8.1f ms%s\n", "scrolled to the end, every thumbnail shown", everyShown,
                 allShown ? "" : "   (not finished within a minute)");
     std::printf("%-48s %8.1f ms   (goal < 16 ms)\n", "longest main-thread stall", stalls.longest());
-    std::printf("%-48s %8.1f ms\n", "  of it the main thread's own work (CPU time)", stalls.busiest());
+    std::printf("%-48s %8.1f ms\n", "most main-thread CPU time within one stall", stalls.busiest());
     std::printf("%-48s %8.1f ms   (load average now %s)\n", "longest stall of the idle program beforehand", idleStall,
                 qPrintable(loadAverage()));
     return 0;

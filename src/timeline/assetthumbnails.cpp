@@ -3,6 +3,7 @@
 #include "mediaprobe.h"
 #include "stillimage.h"
 
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QPromise>
 #include <memory>
@@ -37,18 +38,19 @@ std::optional<QImage> AssetThumbnails::still(const MediaAsset& asset)
 {
     if (asset.kind == AssetKind::audio || !asset.url.isLocalFile())
         return std::nullopt;
-    const auto stored = m_stills.constFind(asset.url);
-    if (stored != m_stills.cend())
-        return stored->isNull() ? std::nullopt : std::optional<QImage>(*stored);
     if (m_loading.contains(asset.url))
         return std::nullopt;
+    const QDateTime modified = QFileInfo(asset.url.toLocalFile()).lastModified();
+    const auto stored = m_stills.constFind(asset.url);
+    if (stored != m_stills.cend() && stored->fileModified == modified)
+        return stored->image.isNull() ? std::nullopt : std::optional<QImage>(stored->image);
     m_loading.insert(asset.url);
 
     const QUrl url = asset.url;
     using Watcher = QFutureWatcher<std::optional<QImage>>;
     auto* watcher = new Watcher(this);
-    connect(watcher, &Watcher::finished, this, [this, watcher, url] {
-        store(url, watcher->result().value_or(QImage()));
+    connect(watcher, &Watcher::finished, this, [this, watcher, url, modified] {
+        store(url, watcher->result().value_or(QImage()), modified);
         watcher->deleteLater();
     });
     watcher->setFuture(asset.kind == AssetKind::image
@@ -57,9 +59,9 @@ std::optional<QImage> AssetThumbnails::still(const MediaAsset& asset)
     return std::nullopt;
 }
 
-void AssetThumbnails::store(const QUrl& url, const QImage& image)
+void AssetThumbnails::store(const QUrl& url, const QImage& image, const QDateTime& fileModified)
 {
     m_loading.remove(url);
-    m_stills.insert(url, image);
+    m_stills.insert(url, {image, fileModified});
     emit loaded(url);
 }

@@ -2,6 +2,7 @@
 
 #include "mediaasset.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QImage>
 #include <QObject>
@@ -14,7 +15,7 @@
 // scrolls back into view or is redrawn does not decode its file again. Pictures are read reduced (at most 160
 // pixels on the longer side, upright by their orientation tag), videos give their frame at the start (at most
 // 160 × 100); audio has no still. A file that cannot be decoded is remembered as having none, so the row keeps its
-// kind's symbol.
+// kind's symbol until the file changes on disk (it is written again, or comes back after it went missing).
 class AssetThumbnails : public QObject
 {
     Q_OBJECT
@@ -37,9 +38,15 @@ class AssetThumbnails : public QObject
     void loaded(const QUrl& url);
 
   private:
-    void store(const QUrl& url, const QImage& image);
+    struct Still
+    {
+        QImage image;
+        // The file's modification time when it was read; invalid when the file could not be found.
+        QDateTime fileModified;
+    };
+    void store(const QUrl& url, const QImage& image, const QDateTime& fileModified);
 
-    QHash<QUrl, QImage> m_stills;
+    QHash<QUrl, Still> m_stills;
     QSet<QUrl> m_loading;
     // Pictures decode on a small pool of their own, so a library of hundreds does not crowd out playback's work.
     QThreadPool m_pictureDecoders;

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -45,6 +46,36 @@ QString rotatedJpeg()
     file.open(QIODevice::WriteOnly);
     file.write(jpeg);
     return path;
+}
+
+quint32 crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xffffffff;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320 & (0 - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// A PNG whose header claims 30000 × 30000 pixels (3.6 GB decoded) and that holds no picture data.
+QString hugePng()
+{
+    auto chunk = [](const QByteArray& type, const QByteArray& data) {
+        QByteArray out;
+        QDataStream stream(&out, QIODevice::WriteOnly);
+        stream << quint32(data.size());
+        out += type + data;
+        QDataStream tail(&out, QIODevice::Append);
+        tail << crc32(type + data);
+        return out;
+    };
+    QByteArray header;
+    QDataStream stream(&header, QIODevice::WriteOnly);
+    stream << quint32(30000) << quint32(30000) << quint8(8) << quint8(2) << quint8(0) << quint8(0) << quint8(0);
+    return MediaFixtures::file(QStringLiteral("huge.png"),
+                               QByteArray::fromHex("89504e470d0a1a0a") + chunk("IHDR", header) + chunk("IEND", {}));
 }
 
 MediaAsset entry(const QString& path, AssetKind kind)
@@ -114,6 +145,29 @@ TEST_F(MediaLibraryPanelTest, ADropOfFilesFromOutsideImportsThemAndOtherDropsAre
     EXPECT_EQ(model->assets().size(), 2);
 }
 
+TEST_F(MediaLibraryPanelTest, TheButtonsImportChosenFilesAndRemoveTheSelectedEntry)
+{
+    QList<QUrl> chosen;
+    panel->setFilesChooser([&](QWidget*) { return chosen; });
+    panel->importButton()->click();
+    EXPECT_TRUE(model->assets().isEmpty()) << "a cancelled panel changes nothing";
+    EXPECT_EQ(undoSteps(), 0);
+
+    chosen = {stillFile(Qt::red), stillFile(Qt::blue)};
+    panel->importButton()->click();
+    ASSERT_EQ(model->assets().size(), 2);
+    EXPECT_EQ(model->assetID(), model->assets()[1].id);
+
+    QListView& list = *panel->list();
+    list.selectionModel()->select(list.model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
+    EXPECT_EQ(model->assetID(), model->assets()[0].id);
+    const QUrl kept = model->assets()[1].url;
+    panel->removeButton()->click();
+    ASSERT_EQ(model->assets().size(), 1);
+    EXPECT_EQ(model->assets()[0].url, kept);
+    EXPECT_FALSE(panel->removeButton()->isEnabled());
+}
+
 TEST_F(MediaLibraryPanelTest, SearchIgnoresCaseAndFolderAndKeepsTheEmptyTextForAnEmptyLibrary)
 {
     addAsset(QUrl::fromLocalFile(QStringLiteral("/shows/opening/logo.png")), AssetKind::image);
@@ -168,6 +222,13 @@ TEST_F(MediaLibraryPanelTest, PicturesAreReducedUprightAndLetterboxed)
     EXPECT_LT(turned->width(), turned->height());
 
     EXPECT_FALSE(stillOf(entry(MediaFixtures::file(QStringLiteral("fake.png"), "text"), AssetKind::image)));
+    EXPECT_FALSE(stillOf(entry(hugePng(), AssetKind::image)));
+
+    // A missing file gets its still once it is back.
+    const MediaAsset returning = entry(folder.filePath(QStringLiteral("back.png")), AssetKind::image);
+    EXPECT_FALSE(stillOf(returning));
+    QFile::copy(wide.url.toLocalFile(), returning.url.toLocalFile());
+    EXPECT_TRUE(stillOf(returning));
     EXPECT_FALSE(stillOf(entry(MediaFixtures::wav(), AssetKind::audio)));
 }
 
