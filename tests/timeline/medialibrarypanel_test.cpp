@@ -145,6 +145,29 @@ TEST_F(MediaLibraryPanelTest, ADropOfFilesFromOutsideImportsThemAndOtherDropsAre
     EXPECT_EQ(model->assets().size(), 2);
 }
 
+TEST_F(MediaLibraryPanelTest, TheButtonsImportChosenFilesAndRemoveTheSelectedEntry)
+{
+    QList<QUrl> chosen;
+    panel->setFilesChooser([&](QWidget*) { return chosen; });
+    panel->importButton()->click();
+    EXPECT_TRUE(model->assets().isEmpty()) << "a cancelled panel changes nothing";
+    EXPECT_EQ(undoSteps(), 0);
+
+    chosen = {stillFile(Qt::red), stillFile(Qt::blue)};
+    panel->importButton()->click();
+    ASSERT_EQ(model->assets().size(), 2);
+    EXPECT_EQ(model->assetID(), model->assets()[1].id);
+
+    QListView& list = *panel->list();
+    list.selectionModel()->select(list.model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
+    EXPECT_EQ(model->assetID(), model->assets()[0].id);
+    const QUrl kept = model->assets()[1].url;
+    panel->removeButton()->click();
+    ASSERT_EQ(model->assets().size(), 1);
+    EXPECT_EQ(model->assets()[0].url, kept);
+    EXPECT_FALSE(panel->removeButton()->isEnabled());
+}
+
 TEST_F(MediaLibraryPanelTest, SearchIgnoresCaseAndFolderAndKeepsTheEmptyTextForAnEmptyLibrary)
 {
     addAsset(QUrl::fromLocalFile(QStringLiteral("/shows/opening/logo.png")), AssetKind::image);
