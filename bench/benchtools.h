@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <functional>
 #include <vector>
@@ -47,6 +49,21 @@ inline void runEventsUntil(const std::function<bool()>& done, int timeoutMs)
     check.start(1);
     if (!done())
         loop.exec();
+}
+
+// Runs one step many times and prints its median, p99 and longest time in milliseconds against a goal.
+inline void reportTimings(const char* what, const std::function<void(int)>& run, int rounds, double goalMs)
+{
+    std::vector<double> samples;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        run(i);
+        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(samples.begin(), samples.end());
+    std::printf("%-52s median %7.3f ms   p99 %7.3f ms   max %7.3f ms   (goal < %g ms)\n", what, samples[rounds / 2],
+                samples[rounds * 99 / 100], samples.back(), goalMs);
 }
 
 } // namespace BenchTools

@@ -1,5 +1,6 @@
 // Figures for the timeline viewport with 2,000 clips in view (40 lanes of 50 clips): a full repaint, and the way
 // from one mouse movement of a clip drag to the repainted viewport. Goal: under 4 ms each.
+#include "benchtools.h"
 #include "engine.h"
 #include "timelineeditormodel.h"
 #include "timelineviewport.h"
@@ -13,18 +14,9 @@
 #include <functional>
 #include <vector>
 
-static void report(const char* what, const std::function<void(int)>& run, int rounds = 300)
+static void report(const char* what, const std::function<void(int)>& run)
 {
-    std::vector<double> samples;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        run(i);
-        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(samples.begin(), samples.end());
-    std::printf("%-44s median %7.3f ms   p99 %7.3f ms   max %7.3f ms   (goal < 4 ms)\n", what, samples[rounds / 2],
-                samples[rounds * 99 / 100], samples.back());
+    BenchTools::reportTimings(what, run, 300, 4);
 }
 
 // Four screens with six layers each and sixteen music and effects lanes, each holding 50 clips of 0.5 s, 0.66 s

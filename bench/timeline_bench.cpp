@@ -1,5 +1,6 @@
 // Figures for the timeline editor on a busy cue (5,000 clips over 40 lanes): the work behind every redraw and every
 // movement of a drag, which must stay well inside one frame.
+#include "benchtools.h"
 #include "engine.h"
 #include "timelineeditormodel.h"
 
@@ -11,18 +12,9 @@
 #include <functional>
 #include <vector>
 
-static void report(const char* what, const std::function<void(int)>& run, int rounds = 500)
+static void report(const char* what, const std::function<void(int)>& run)
 {
-    std::vector<double> samples;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        run(i);
-        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(samples.begin(), samples.end());
-    std::printf("%-52s median %7.3f ms   p99 %7.3f ms   max %7.3f ms   (goal < 1 ms)\n", what, samples[rounds / 2],
-                samples[rounds * 99 / 100], samples.back());
+    BenchTools::reportTimings(what, run, 500, 1);
 }
 
 // Four screens with six layers each, and six music, six effects and four message layers: 40 lanes, 125 clips on

@@ -26,6 +26,12 @@ ConsoleWindow::ConsoleWindow(ConsoleView* view, Engine& engine, LumoSettings& se
     m_undo = edit->addAction("撤销", QKeySequence(Qt::CTRL | Qt::Key_Z), engine.editHistory(), &QUndoStack::undo);
     m_redo = edit->addAction("重做", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), engine.editHistory(),
                              &QUndoStack::redo);
+    // Greyed out while there is nothing to step to, as after opening a project.
+    QUndoStack* history = engine.editHistory();
+    m_undo->setEnabled(history->canUndo());
+    m_redo->setEnabled(history->canRedo());
+    connect(history, &QUndoStack::canUndoChanged, m_undo, &QAction::setEnabled);
+    connect(history, &QUndoStack::canRedoChanged, m_redo, &QAction::setEnabled);
 
     QMenu* display = menuBar()->addMenu("显示");
     m_tooltips = display->addAction("显示悬浮说明");

@@ -14,3 +14,6 @@ using MediaFileChooser = std::function<std::optional<QUrl>(QWidget* parent, cons
 
 // The platform's open panel, modal, files only, offering the file types the show files under those kinds.
 std::optional<QUrl> chooseMediaFile(QWidget* parent, const QList<AssetKind>& kinds);
+
+// The same panel for any number of files; empty when it is cancelled.
+QList<QUrl> chooseMediaFiles(QWidget* parent, const QList<AssetKind>& kinds);

@@ -3,13 +3,8 @@
 #include <QColorSpace>
 #include <QImageReader>
 
-QImage readStillImage(const QString& path)
+static QImage toSrgb(QImage image)
 {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    QImage image = reader.read();
-    if (image.isNull())
-        return image;
     const QColorSpace srgb(QColorSpace::SRgb);
     // Untagged pictures are taken as sRGB already; indexed ones are expanded so their colours can be converted.
     if (image.colorSpace().isValid() && image.colorSpace() != srgb) {
@@ -19,4 +14,29 @@ QImage readStillImage(const QString& path)
         image.convertToColorSpace(srgb);
     }
     return image;
+}
+
+QImage readStillImage(const QString& path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    if (image.isNull())
+        return image;
+    return toSrgb(std::move(image));
+}
+
+QImage readStillThumbnail(const QString& path, int maxPixelSize)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize full = reader.size();
+    if (full.isValid() && (full.width() > maxPixelSize || full.height() > maxPixelSize))
+        reader.setScaledSize(full.scaled(maxPixelSize, maxPixelSize, Qt::KeepAspectRatio).expandedTo({1, 1}));
+    QImage image = reader.read();
+    if (image.isNull())
+        return image;
+    if (image.width() > maxPixelSize || image.height() > maxPixelSize)
+        image = image.scaled(maxPixelSize, maxPixelSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return toSrgb(std::move(image));
 }

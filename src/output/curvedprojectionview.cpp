@@ -4,9 +4,14 @@
 #include "meshview.h"
 #include "meshwindow.h"
 #include "picture.h"
+#include "redrawpacer.h"
 
 #include <QHash>
 #include <QVBoxLayout>
+
+using namespace std::chrono_literals;
+
+static constexpr auto kMonitorFrameInterval = 42ms;
 
 CurvedProjectionView::CurvedProjectionView(Picture* root, const ProjectorMapping& mapping, bool pattern,
                                            QWidget* parent, Surface surface)
@@ -18,13 +23,23 @@ CurvedProjectionView::CurvedProjectionView(Picture* root, const ProjectorMapping
         m_window = new MeshWindow;
         layout->addWidget(QWidget::createWindowContainer(m_window, this));
         m_frames->invalidate = [window = QPointer<MeshWindow>(m_window)] {
-            if (window) window->update();
+            if (window)
+                window->update();
         };
     } else {
+        // A monitor draws the video 24 times a second at most: the feed may run at the output windows' rate.
         m_view = new MeshView(this);
         layout->addWidget(m_view);
-        m_frames->invalidate = [view = QPointer<MeshView>(m_view)] {
-            if (view) view->update();
+        m_monitorPacer = new RedrawPacer(
+            kMonitorFrameInterval,
+            [view = QPointer<MeshView>(m_view)] {
+                if (view)
+                    view->update();
+            },
+            this);
+        m_frames->invalidate = [pacer = QPointer<RedrawPacer>(m_monitorPacer)] {
+            if (pacer)
+                pacer->request();
         };
     }
     refresh();
@@ -66,15 +81,18 @@ void CurvedProjectionView::setInputs(const MeshInputs& inputs)
         m_window->setInputs(inputs);
 }
 
+// Also told when the window is minimised or restored, which visibility alone does not say.
 void CurvedProjectionView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    m_shown = true;
     refresh();
 }
 
 void CurvedProjectionView::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
+    m_shown = false;
     unsubscribe();
 }
 
@@ -95,26 +113,29 @@ void CurvedProjectionView::refresh()
         Picture* output = m_root->independentOutput() ? m_root->independentOutput() : m_root.data();
         Picture* picture = output->foreground() ? output->foreground() : output;
         for (Picture* watched : QList<Picture*>{m_root.data(), output, picture})
-            if (!m_watched.contains(watched)) watch(watched);
+            if (!m_watched.contains(watched))
+                watch(watched);
         inputs.black = m_root->black();
         Player* player = picture->player();
         if (player->hasItem()) {
             // Generations count per player, so the player takes part in the item's identity.
             inputs.item = quint64(qHashMulti(0, player, player->generation()));
-            if (!inputs.black && !inputs.pattern) wanted = Subscription{picture->meshVideoFeed(), player->generation()};
+            if (!inputs.black && !inputs.pattern)
+                wanted = Subscription{picture->meshVideoFeed(), player->generation()};
         }
         inputs.image =
             picture->image().value_or(picture->transitionFrame().value_or(output->fallback().value_or(QImage())));
     }
     setInputs(inputs);
-    subscribe(isVisible() ? wanted : std::nullopt);
+    subscribe(m_shown ? wanted : std::nullopt);
 }
 
 // A picture announces each step of a change (a load clears the player before it loads the next item):
 // the view takes them all in at once, so a new video still finds the old frame on show.
 void CurvedProjectionView::scheduleRefresh()
 {
-    if (m_refreshPending) return;
+    if (m_refreshPending)
+        return;
     m_refreshPending = true;
     QMetaObject::invokeMethod(this, &CurvedProjectionView::refresh, Qt::QueuedConnection);
 }
@@ -133,9 +154,11 @@ void CurvedProjectionView::watch(Picture* picture)
 
 void CurvedProjectionView::subscribe(const std::optional<Subscription>& wanted)
 {
-    if (wanted == m_subscription) return;
+    if (wanted == m_subscription)
+        return;
     unsubscribe();
-    if (!wanted) return;
+    if (!wanted)
+        return;
     m_subscription = wanted;
     m_feed = wanted->feed;
     m_token = m_feed->add([frames = m_frames](const VideoFrame& frame) { frames->receive(frame); });
@@ -143,7 +166,10 @@ void CurvedProjectionView::subscribe(const std::optional<Subscription>& wanted)
 
 void CurvedProjectionView::unsubscribe()
 {
-    if (m_token && m_feed) m_feed->remove(*m_token);
+    if (m_token && m_feed)
+        m_feed->remove(*m_token);
+    if (m_monitorPacer)
+        m_monitorPacer->cancel();
     m_token.reset();
     m_feed.clear();
     m_subscription.reset();

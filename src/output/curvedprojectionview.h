@@ -14,11 +14,13 @@ class MeshVideoFeed;
 class MeshView;
 class MeshWindow;
 class Picture;
+class RedrawPacer;
 
 // A screen's picture drawn through a mapping with a curved mesh. Shows the root picture's independent output
 // when it has one (the root's black switch still counts), a foreground over the output's fallback, and the
 // calibration grid instead of the picture when asked. Listens to the video frame feed only while it is on
-// screen, shows a video and draws neither the grid nor black.
+// screen, shows a video and draws neither the grid nor black. As a monitor (widget surface) it redraws the video
+// at most 24 times a second; an output window (window surface) draws every frame.
 class CurvedProjectionView : public QWidget
 {
     Q_OBJECT
@@ -64,8 +66,10 @@ class CurvedProjectionView : public QWidget
     ProjectorMapping m_mapping;
     bool m_pattern = false;
     bool m_refreshPending = false;
+    bool m_shown = false;
     MeshView* m_view = nullptr;
     MeshWindow* m_window = nullptr;
+    RedrawPacer* m_monitorPacer = nullptr;
     std::shared_ptr<MeshFrames> m_frames = std::make_shared<MeshFrames>();
     QList<QMetaObject::Connection> m_watches;
     QList<Picture*> m_watched;

@@ -76,12 +76,46 @@ vec3 mediaColour(vec2 s)
 #endif
 }
 
+// The warp map at a pixel; empty outside the mesh and outside the map.
+vec4 warpAt(ivec2 pixel)
+{
+    bool inMap = all(greaterThanEqual(pixel, ivec2(0))) && all(lessThan(pixel, textureSize(warp, 0)));
+    return inMap ? texelFetch(warp, pixel, 0) : vec4(0.0);
+}
+
+// How far the mesh parameter moves over one pixel along step, taken from a neighbour inside the mesh: screen-space
+// derivatives would be wrong at its edges. Notes whether a neighbour lies outside it.
+vec2 meshStep(ivec2 pixel, ivec2 step, vec2 here, inout bool atEdge)
+{
+    vec4 ahead = warpAt(pixel + step);
+    vec4 behind = warpAt(pixel - step);
+    bool hasAhead = ahead != vec4(0.0);
+    bool hasBehind = behind != vec4(0.0);
+    atEdge = atEdge || !hasAhead || !hasBehind;
+    return hasAhead ? ahead.xy - here : (hasBehind ? here - behind.xy : vec2(0.0));
+}
+
+// Twenty cells across the crop. A line is 0.036 cells wide but never thinner than about a pixel, so that it stays
+// continuous when the output is drawn small; at the mesh's edge, where only the inner half of a line can show, it
+// reaches a whole pixel in.
+vec3 gridColour(ivec2 pixel, vec2 here)
+{
+    bool atEdge = false;
+    vec2 across = meshStep(pixel, ivec2(1, 0), here, atEdge) * crop.zw * 20.0;
+    vec2 up = meshStep(pixel, ivec2(0, 1), here, atEdge) * crop.zw * 20.0;
+    vec2 cellsPerPixel = max(vec2(length(vec2(across.x, up.x)), length(vec2(across.y, up.y))), vec2(1e-6));
+    vec2 cells = (crop.xy + here * crop.zw) * 20.0;
+    vec2 pixelsToLine = abs(fract(cells + 0.5) - 0.5) / cellsPerPixel;
+    vec2 halfWidth = max(0.018 / cellsPerPixel, vec2(atEdge ? 1.05 : 0.55));
+    return any(lessThan(pixelsToLine, halfWidth)) ? vec3(0.0, 0.85, 0.9) : vec3(0.0);
+}
+
 void main()
 {
-    vec4 warp = texelFetch(warp, ivec2(gl_FragCoord.xy), 0);
+    ivec2 pixel = ivec2(gl_FragCoord.xy);
+    vec4 warp = texelFetch(warp, pixel, 0);
 #if GRID
-    vec2 l = abs(fract((crop.xy + warp.xy * crop.zw) * 20.0 + 0.5) - 0.5);
-    vec3 colour = min(l.x, l.y) < 0.018 ? vec3(0.0, 0.85, 0.9) : vec3(0.0);
+    vec3 colour = gridColour(pixel, warp.xy);
 #else
     vec3 m = vec3(warp.xy, 1.0);
     vec3 colour = mediaColour(vec2(dot(sampleX, m), dot(sampleY, m)));

@@ -3,6 +3,7 @@
 #include "consolecolors.h"
 #include "consoletext.h"
 
+#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 
@@ -34,6 +35,18 @@ QFrame* divider(Qt::Orientation orientation, QWidget* parent)
     palette.setColor(QPalette::Window, ConsoleColors::divider());
     line->setPalette(palette);
     return line;
+}
+
+bool setChoices(QComboBox* picker, const QStringList& texts)
+{
+    QStringList shown;
+    for (int i = 0; i < picker->count(); ++i)
+        shown.append(picker->itemText(i));
+    if (shown == texts)
+        return false;
+    picker->clear();
+    picker->addItems(texts);
+    return true;
 }
 
 } // namespace EditorWidgets

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QFrame;
+class QComboBox;
 class QLabel;
 class QWidget;
 
@@ -11,4 +13,7 @@ namespace EditorWidgets {
 QLabel* headline(const QString& text, QWidget* parent);
 QLabel* secondary(const QString& text, QWidget* parent);
 QFrame* divider(Qt::Orientation orientation, QWidget* parent);
+// Replaces a picker's options only when their texts changed, so that an open list is not disturbed; tells whether
+// it did.
+bool setChoices(QComboBox* picker, const QStringList& texts);
 } // namespace EditorWidgets

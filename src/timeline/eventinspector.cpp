@@ -32,17 +32,6 @@ double shownPictureDuration(const TimelineEvent& event)
     return std::clamp(seconds, 0.01, TimelineGeometry::kLatestTime);
 }
 
-// Rebuilds a picker's options only when their texts changed, so that an open list is not disturbed.
-void setOptions(QComboBox* picker, const QStringList& texts)
-{
-    QStringList shown;
-    for (int i = 0; i < picker->count(); ++i)
-        shown.append(picker->itemText(i));
-    if (shown == texts)
-        return;
-    picker->clear();
-    picker->addItems(texts);
-}
 } // namespace
 
 EventInspector::EventInspector(TimelineEditorModel& model, int cueIndex, const TimelineEvent& event, QWidget* parent)
@@ -209,7 +198,7 @@ void EventInspector::refreshLayers(const TimelineEvent& event)
             m_layerNumbers.append(lane.layer);
         }
     const QSignalBlocker blocker(m_layer);
-    setOptions(m_layer, titles);
+    EditorWidgets::setChoices(m_layer, titles);
     m_layer->setCurrentIndex(int(m_layerNumbers.indexOf(event.effectiveLayer())));
 }
 
@@ -227,7 +216,7 @@ void EventInspector::refreshAssets(const TimelineEvent& event, const std::option
             m_assetIds.append(entry.id);
         }
     const QSignalBlocker blocker(m_asset);
-    setOptions(m_asset, texts);
+    EditorWidgets::setChoices(m_asset, texts);
     m_asset->setCurrentIndex(asset ? int(m_assetIds.indexOf(std::optional(asset->id))) : 0);
     const bool video = asset && asset->kind == AssetKind::video;
     m_videoSound->setVisible(video);

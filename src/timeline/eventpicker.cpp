@@ -1,8 +1,10 @@
 #include "eventpicker.h"
 
+#include "editorwidgets.h"
 #include "timelineeditormodel.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSignalBlocker>
@@ -26,23 +28,39 @@ EventPicker::EventPicker(TimelineEditorModel& model, QWidget* parent) : QWidget(
     refresh();
 }
 
+// The times are written in the operator's locale, which can change while the console runs.
+void EventPicker::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LocaleChange) {
+        m_shownEvents.clear();
+        m_shownAssets.clear();
+        refresh();
+    }
+    QWidget::changeEvent(event);
+}
+
 void EventPicker::refresh()
 {
-    QStringList texts{QStringLiteral("未选择")};
-    QList<QUuid> ids;
-    for (const TimelineEvent& event : m_model.pickerEvents()) {
-        texts.append(m_model.pickerText(event));
-        ids.append(event.id);
-    }
-    QStringList shown;
-    for (int i = 0; i < m_choices->count(); ++i)
-        shown.append(m_choices->itemText(i));
-    const QSignalBlocker blocker(m_choices);
-    if (shown != texts || ids != m_ids) {
-        m_choices->clear();
-        m_choices->addItems(texts);
+    // The model changes on every step of a drag; the options are made again only when the events or the library
+    // did.
+    QList<TimelineEvent> events = m_model.events();
+    QList<MediaAsset> assets = m_model.assets();
+    if (events != m_shownEvents || assets != m_shownAssets) {
+        QStringList texts{QStringLiteral("未选择")};
+        QList<QUuid> ids;
+        for (const TimelineEvent& event : m_model.pickerEvents()) {
+            texts.append(m_model.pickerText(event));
+            ids.append(event.id);
+        }
+        const QSignalBlocker blocker(m_choices);
+        if (ids != m_ids)
+            m_choices->clear();
+        EditorWidgets::setChoices(m_choices, texts);
         m_ids = ids;
+        m_shownEvents = std::move(events);
+        m_shownAssets = std::move(assets);
     }
+    const QSignalBlocker blocker(m_choices);
     const std::optional<QUuid> selected = m_model.eventID();
     m_choices->setCurrentIndex(selected ? int(m_ids.indexOf(*selected)) + 1 : 0);
 }

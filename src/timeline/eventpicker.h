@@ -1,5 +1,8 @@
 #pragma once
 
+#include "mediaasset.h"
+#include "timelineevent.h"
+
 #include <QList>
 #include <QUuid>
 #include <QWidget>
@@ -16,6 +19,9 @@ class EventPicker : public QWidget
 
     QComboBox* choices() const { return m_choices; }
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
     void refresh();
 
@@ -23,4 +29,6 @@ class EventPicker : public QWidget
     QComboBox* m_choices;
     // The event of each option after "未选择".
     QList<QUuid> m_ids;
+    QList<TimelineEvent> m_shownEvents;
+    QList<MediaAsset> m_shownAssets;
 };

@@ -9,9 +9,13 @@ namespace TimelineAssetDrag {
 static const QString kKey = QStringLiteral("assetID");
 
 namespace {
-// Marks data made here: a drop carries this very object only when its drag started in this process.
+// Marks data made here: a drop carries this very object only when its drag started in this process. It lists no
+// format, so a drag that leaves the window offers other programs nothing.
 class OwnAssetData : public QMimeData
 {
+  public:
+    QStringList formats() const override { return {}; }
+    bool hasFormat(const QString& mimeType) const override { return QMimeData::formats().contains(mimeType); }
 };
 } // namespace
 

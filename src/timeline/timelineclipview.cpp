@@ -4,10 +4,10 @@
 #include "lumoicons.h"
 
 #include <QFileInfo>
+#include <QImage>
 #include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmap>
 #include <algorithm>
 #include <map>
 #include <tuple>
@@ -79,29 +79,30 @@ QString TimelineClipView::help() const
 }
 
 // Symbols and corners are drawn once and reused, so that a busy cue paints quickly.
-template <typename Key, typename Draw> static const QPixmap& cachedPixmap(Key key, QSizeF size, qreal ratio, Draw draw)
+template <typename Key, typename Draw> static const QImage& cachedImage(Key key, QSizeF size, qreal ratio, Draw draw)
 {
-    static std::map<Key, QPixmap> cache;
+    // Images rather than pixmaps: they may outlive the application object at exit.
+    static std::map<Key, QImage> cache;
     // A cue with clips of very many widths starts afresh now and then rather than growing without end.
     if (cache.size() > 1024)
         cache.clear();
     auto found = cache.find(key);
     if (found == cache.end() || found->second.devicePixelRatio() != ratio) {
-        QPixmap pixmap((size * ratio).toSize());
-        pixmap.setDevicePixelRatio(ratio);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
+        QImage image((size * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
         draw(p);
         p.end();
-        found = cache.insert_or_assign(key, pixmap).first;
+        found = cache.insert_or_assign(key, image).first;
     }
     return found->second;
 }
 
-static const QPixmap& symbolPixmap(const QString& symbol, qreal ratio)
+static const QImage& symbolImage(const QString& symbol, qreal ratio)
 {
-    return cachedPixmap(symbol, {kIconSize, kIconSize}, ratio, [&](QPainter& p) {
+    return cachedImage(symbol, {kIconSize, kIconSize}, ratio, [&](QPainter& p) {
         paintLumoSymbol(p, QRectF(0, 0, kIconSize, kIconSize), symbol, ConsoleColors::primaryText());
     });
 }
@@ -117,7 +118,7 @@ static void fillRoundedBlock(QPainter& painter, const QRectF& block, const QColo
         return;
     }
     const qreal ratio = painter.device()->devicePixelRatioF();
-    const QPixmap& disc = cachedPixmap(fill.rgba(), QSizeF(2 * radius, 2 * radius), ratio, [&](QPainter& p) {
+    const QImage& disc = cachedImage(fill.rgba(), QSizeF(2 * radius, 2 * radius), ratio, [&](QPainter& p) {
         p.setPen(Qt::NoPen);
         p.setBrush(fill);
         p.drawEllipse(QRectF(0, 0, 2 * radius, 2 * radius));
@@ -125,10 +126,10 @@ static void fillRoundedBlock(QPainter& painter, const QRectF& block, const QColo
     const int right = pixels.left() + pixels.width() - radius;
     const int bottom = pixels.top() + pixels.height() - radius;
     const QRectF quarter(0, 0, radius * ratio, radius * ratio);
-    painter.drawPixmap(QRectF(pixels.left(), pixels.top(), radius, radius), disc, quarter);
-    painter.drawPixmap(QRectF(right, pixels.top(), radius, radius), disc, quarter.translated(radius * ratio, 0));
-    painter.drawPixmap(QRectF(pixels.left(), bottom, radius, radius), disc, quarter.translated(0, radius * ratio));
-    painter.drawPixmap(QRectF(right, bottom, radius, radius), disc, quarter.translated(radius * ratio, radius * ratio));
+    painter.drawImage(QRectF(pixels.left(), pixels.top(), radius, radius), disc, quarter);
+    painter.drawImage(QRectF(right, pixels.top(), radius, radius), disc, quarter.translated(radius * ratio, 0));
+    painter.drawImage(QRectF(pixels.left(), bottom, radius, radius), disc, quarter.translated(0, radius * ratio));
+    painter.drawImage(QRectF(right, bottom, radius, radius), disc, quarter.translated(radius * ratio, radius * ratio));
     painter.fillRect(QRect(pixels.left() + radius, pixels.top(), pixels.width() - 2 * radius, pixels.height()), fill);
     painter.fillRect(QRect(pixels.left(), pixels.top() + radius, radius, pixels.height() - 2 * radius), fill);
     painter.fillRect(QRect(right, pixels.top() + radius, radius, pixels.height() - 2 * radius), fill);
@@ -147,8 +148,8 @@ void TimelineClipView::paintBlock(QPainter& painter, bool selected) const
     const QRectF block(0, 0, width(), rect().height());
     fillRoundedBlock(painter, block, fill(selected));
     if (showsIcon())
-        painter.drawPixmap(QPointF(qRound(inset()), qRound(block.center().y() - kIconSize / 2)),
-                           symbolPixmap(symbol(), painter.device()->devicePixelRatioF()));
+        painter.drawImage(QPointF(qRound(inset()), qRound(block.center().y() - kIconSize / 2)),
+                          symbolImage(symbol(), painter.device()->devicePixelRatioF()));
     if (const auto handle = handleRect())
         painter.fillRect(handle->translated(-rect().topLeft()), QColor(255, 255, 255, 166));
 }
@@ -164,9 +165,9 @@ void TimelineClipView::paint(QPainter& painter, bool selected, bool faded) const
     // Clips of the same width look alike but for their name: the rest is drawn once and reused.
     if (pixels <= kCachedWidth) {
         const auto key = std::tuple(pixels, selected, symbol(), handleRect().has_value());
-        painter.drawPixmap(corner,
-                           cachedPixmap(key, QSizeF(pixels, block.height()), painter.device()->devicePixelRatioF(),
-                                        [&](QPainter& p) { paintBlock(p, selected); }));
+        painter.drawImage(corner,
+                          cachedImage(key, QSizeF(pixels, block.height()), painter.device()->devicePixelRatioF(),
+                                      [&](QPainter& p) { paintBlock(p, selected); }));
     } else {
         painter.translate(corner);
         paintBlock(painter, selected);

@@ -61,7 +61,7 @@ TimelineControls::TimelineControls(TimelineEditorModel& model, QWidget* parent) 
     m_snap = new QPushButton(QStringLiteral("吸附"), this);
     m_snap->setCheckable(true);
     m_snap->setAccessibleName(QStringLiteral("时间轴吸附"));
-    lumoHelp(m_snap, QStringLiteral("拖动片段时吸附到相邻片段边缘，按住 Option 临时关闭"));
+    lumoHelp(m_snap, QStringLiteral("拖动片段时吸附到相邻片段边缘，按住 Alt 临时关闭"));
     connect(m_snap, &QPushButton::toggled, this, [this](bool on) { m_model.setSnapEnabled(on); });
 
     m_zoom = new QSlider(Qt::Horizontal, this);
@@ -94,15 +94,11 @@ void TimelineControls::refresh()
     QStringList titles;
     for (const TimelineLane& lane : lanes)
         titles.append(lane.title());
-    QStringList shown;
-    for (int i = 0; i < m_lanes->count(); ++i)
-        shown.append(m_lanes->itemText(i));
-    if (shown != titles) {
+    {
         const QSignalBlocker blocker(m_lanes);
-        m_lanes->clear();
-        m_lanes->addItems(titles);
+        EditorWidgets::setChoices(m_lanes, titles);
+        m_lanes->setCurrentIndex(int(lanes.indexOf(m_model.selectedLane())));
     }
-    m_lanes->setCurrentIndex(int(lanes.indexOf(m_model.selectedLane())));
     m_lanes->setEnabled(!lanes.isEmpty());
     m_removeLane->setEnabled(!lanes.isEmpty());
     m_insertion->setValue(m_model.insertion());

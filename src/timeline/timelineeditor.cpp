@@ -11,7 +11,7 @@
 #include "lumosettings.h"
 #include "mediadurationloader.h"
 #include "mediafilechooser.h"
-#include "medialibrary.h"
+#include "medialibrarypanel.h"
 #include "messageeventeditor.h"
 #include "timelinearea.h"
 #include "timelineclocklabel.h"
@@ -101,7 +101,7 @@ QWidget* TimelineEditor::makeLeftColumn(QWidget* programList)
     programList->setMaximumHeight(300);
     programList->setMinimumWidth(0);
     programList->setMaximumWidth(kLeftColumnWidth);
-    auto* library = new MediaLibrary(*m_model, split);
+    auto* library = new MediaLibraryPanel(*m_model, split);
     library->setMinimumHeight(160);
     split->addWidget(programList);
     split->addWidget(library);

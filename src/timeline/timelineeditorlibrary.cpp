@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 // The file URL that the library stores for a URL: a local path with "." and ".." resolved.
 static std::optional<QUrl> standardizedFile(const QUrl& url)
@@ -23,24 +24,30 @@ std::optional<QList<MediaAsset>> TimelineEditorModel::withAddedAssets(const Show
 {
     QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
     const qsizetype before = library.size();
+    // The first entry of each file, so an import of hundreds of files does not compare every pair.
+    QHash<QUrl, QUuid> entryOfFile;
+    for (auto entry = library.crbegin(); entry != library.crend(); ++entry)
+        entryOfFile.insert(entry->url, entry->id);
     int skipped = 0;
+    std::optional<QUuid> handled;
     for (const QUrl& url : urls) {
         const std::optional<QUrl> file = standardizedFile(url);
         if (!file || !isReadableMediaFile(*file)) {
             ++skipped;
             continue;
         }
-        auto existing =
-            std::find_if(library.cbegin(), library.cend(), [&](const MediaAsset& a) { return a.url == *file; });
-        if (existing == library.cend()) {
+        auto existing = entryOfFile.constFind(*file);
+        if (existing == entryOfFile.cend()) {
             MediaAsset entry;
             entry.url = *file;
             entry.kind = *assetKind(*file);
             library.append(entry);
-            existing = library.cend() - 1;
+            existing = entryOfFile.insert(entry.url, entry.id);
         }
-        setAssetID(existing->id);
+        handled = *existing;
     }
+    if (handled)
+        setAssetID(handled);
     QString note = QStringLiteral("素材库 · %1 项").arg(library.size());
     if (skipped > 0)
         note += QStringLiteral(" · 跳过 %1 个不支持或无法读取的文件").arg(skipped);

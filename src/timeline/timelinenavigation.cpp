@@ -5,6 +5,7 @@
 #include "lumoicons.h"
 #include "timelineeditormodel.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -51,6 +52,13 @@ TimelineNavigation::TimelineNavigation(TimelineEditorModel& model, QWidget* pare
 QString TimelineNavigation::positionText(double seconds)
 {
     return QLocale().toString(seconds, 'f', 1) + QStringLiteral(" 秒");
+}
+
+void TimelineNavigation::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LocaleChange)
+        refresh();
+    QWidget::changeEvent(event);
 }
 
 void TimelineNavigation::refresh()

@@ -17,6 +17,9 @@ class TimelineNavigation : public QWidget
     // The position as shown: one fraction digit in the operator's locale.
     static QString positionText(double seconds);
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
     void refresh();
 

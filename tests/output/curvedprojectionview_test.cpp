@@ -7,6 +7,8 @@
 #include "picture.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWindow>
 #include <gtest/gtest.h>
 
@@ -114,6 +116,46 @@ TEST_F(CurvedProjection, SubscribesOnlyWhileShownAndShowingVideo)
 
     root.load(std::nullopt);
     EXPECT_TRUE(waitUntil([&] { return !root.meshVideoFeed()->isRunning(); }));
+}
+
+// Counts the paints a widget gets.
+class PaintCounter : public QObject
+{
+  public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+    int paints = 0;
+};
+
+TEST_F(CurvedProjection, AsAMonitorRedrawsTheVideoAtMost24TimesASecondAndNotWhenHidden)
+{
+    root.load(videoUrl);
+    CurvedProjectionView view(&root, ProjectorMapping(), false);
+    show(view);
+    QTimer player;
+    std::uint64_t serial = 0;
+    QObject::connect(&player, &QTimer::timeout, [&] { fake(root)->setFrame(rgbaFrame(filled(Qt::red), ++serial)); });
+    player.start(5);
+    ASSERT_TRUE(waitUntil([&] { return centre(view, "curved-monitor-video") == QColor(Qt::red); }));
+
+    PaintCounter counter;
+    view.meshView()->installEventFilter(&counter);
+    QElapsedTimer clock;
+    clock.start();
+    runEvents(1000);
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_GT(serial, 50u);
+    EXPECT_GE(counter.paints, 1);
+    EXPECT_LE(counter.paints, elapsed / 41 + 1) << "over " << elapsed << " ms";
+
+    view.hide();
+    counter.paints = 0;
+    runEvents(300);
+    EXPECT_EQ(counter.paints, 0);
 }
 
 TEST_F(CurvedProjection, NewVideoKeepsTheOldFrameUntilItsOwnArrives)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 static QImage filled(QColor colour, QSize size = {64, 64})
@@ -218,6 +219,38 @@ TEST_F(MeshRendering, CurvedMeshBendsTheGrid)
     EXPECT_TRUE(near(image.pixelColor(384, 224), QColor(0, 217, 230), 6));
     EXPECT_EQ(image.pixelColor(320, 320), QColor(Qt::black));
     EXPECT_EQ(image.pixelColor(3, 3), QColor(Qt::black));
+}
+
+static bool isGridPixel(const QImage& image, int x, int y)
+{
+    const QColor colour = image.pixelColor(x, y);
+    return colour.green() > 100 && colour.red() < 60;
+}
+
+// Drawn far smaller than the output, the grid's lines are thinner than a pixel; slanted, they must still show
+// unbroken.
+TEST_F(MeshRendering, GridLinesStayContinuousWhenDrawnSmall)
+{
+    // Every node squeezed and sheared alike: the horizontal lines become straight lines that climb to the right.
+    const auto place = [](QPointF node) { return QPointF(node.x(), 0.05 + 0.9 * node.y() - 0.04 * (node.x() - 0.5)); };
+    ProjectorMapping mapping;
+    QList<QPointF> nodes = mapping.meshPoints();
+    std::transform(nodes.begin(), nodes.end(), nodes.begin(), place);
+    mapping.mesh = nodes;
+    MeshInputs inputs = stillInputs(mapping);
+    inputs.pattern = true;
+    for (const QSize size : {QSize(320, 180), QSize(213, 120)}) {
+        SCOPED_TRACE(size.width());
+        const QImage image = render(inputs, size, QStringLiteral("mesh-grid-small-%1").arg(size.width()));
+        for (int line = 0; line <= 20; ++line) {
+            int gaps = 0;
+            for (int x = 0; x < size.width(); ++x) {
+                const int y = int(place(QPointF((x + 0.5) / size.width(), line / 20.0)).y() * size.height());
+                gaps += !isGridPixel(image, x, y - 1) && !isGridPixel(image, x, y) && !isGridPixel(image, x, y + 1);
+            }
+            EXPECT_EQ(gaps, 0) << "line " << line;
+        }
+    }
 }
 
 // The default mapping at the picture's own size passes every pixel through unchanged, however fine the detail.

@@ -316,6 +316,7 @@ TEST_F(TimelineAreaTest, PlayheadAndClockFollowTheClockWhileTheCueIsLive)
     const auto cyanAt = [&](int x) {
         return grabArea().pixelColor(int(kHeaderWidth) + x, 30) == ConsoleColors::cyan();
     };
+    // A cue without timeline events: only the test moves the clock.
     clock.update(5);
     EXPECT_FALSE(cyanAt(240));
     takeCue(0);
@@ -330,6 +331,8 @@ TEST_F(TimelineAreaTest, PlayheadAndClockFollowTheClockWhileTheCueIsLive)
 
 TEST_F(TimelineAreaTest, ShowsLanesAndClipsAtTwoZooms)
 {
+    // On air before its clips are placed, so that only the test moves the clock.
+    takeCue(0);
     setScreens({kScreen1, kScreen2, kScreen3});
     const MediaAsset picture = addImage();
     const MediaAsset video = addVideo(6);
@@ -343,6 +346,7 @@ TEST_F(TimelineAreaTest, ShowsLanesAndClipsAtTwoZooms)
     area->resize(870, int(areaHeight(int(model->lanes().size()))));
     const QString folder = QStringLiteral(LUMO_TEST_SHOTS);
     QDir().mkpath(folder);
+    engine->timelineClock()->update(7.25);
     for (double zoom : {48.0, 12.0}) {
         model->setZoom(zoom);
         settle();
@@ -350,4 +354,14 @@ TEST_F(TimelineAreaTest, ShowsLanesAndClipsAtTwoZooms)
         EXPECT_EQ(shot.height(), int(areaHeight(int(model->lanes().size()))));
         shot.save(folder + QStringLiteral("/timeline-area-zoom%1.png").arg(int(zoom)));
     }
+
+    // Halfway through moving the second screen's video to the first screen's lane at 13 s.
+    model->setZoom(48);
+    const QPointF from = onLane(screenLane(kScreen2), 0.5 * 48 + 10);
+    mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    mouse(QEvent::MouseMove, onLane(screenLane(kScreen1), 12.5 * 48 + 10), Qt::LeftButton);
+    settle();
+    ASSERT_TRUE(model->movingClip());
+    grabArea().save(folder + QStringLiteral("/timeline-area-moving-clip.png"));
+    mouse(QEvent::MouseButtonRelease, onLane(screenLane(kScreen1), 12.5 * 48 + 10), Qt::LeftButton);
 }

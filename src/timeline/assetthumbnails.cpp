@@ -1,0 +1,67 @@
+#include "assetthumbnails.h"
+
+#include "mediaprobe.h"
+#include "stillimage.h"
+
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QPromise>
+#include <memory>
+
+// A reduced picture decoded on the given pool.
+static QFuture<std::optional<QImage>> pictureStill(QThreadPool& pool, const QString& path, int maxPixels)
+{
+    auto promise = std::make_shared<QPromise<std::optional<QImage>>>();
+    QFuture<std::optional<QImage>> future = promise->future();
+    promise->start();
+    pool.start([promise, path, maxPixels] {
+        const QImage image = readStillThumbnail(path, maxPixels);
+        promise->addResult(image.isNull() ? std::nullopt : std::optional<QImage>(image));
+        promise->finish();
+    });
+    return future;
+}
+
+AssetThumbnails::AssetThumbnails(QObject* parent) : QObject(parent)
+{
+    m_pictureDecoders.setMaxThreadCount(2);
+}
+
+AssetThumbnails::~AssetThumbnails()
+{
+    // Pictures not yet started are dropped; the watchers go with this object, so late results go nowhere.
+    m_pictureDecoders.clear();
+    m_pictureDecoders.waitForDone();
+}
+
+std::optional<QImage> AssetThumbnails::still(const MediaAsset& asset)
+{
+    if (asset.kind == AssetKind::audio || !asset.url.isLocalFile())
+        return std::nullopt;
+    if (m_loading.contains(asset.url))
+        return std::nullopt;
+    const QDateTime modified = QFileInfo(asset.url.toLocalFile()).lastModified();
+    const auto stored = m_stills.constFind(asset.url);
+    if (stored != m_stills.cend() && stored->fileModified == modified)
+        return stored->image.isNull() ? std::nullopt : std::optional<QImage>(stored->image);
+    m_loading.insert(asset.url);
+
+    const QUrl url = asset.url;
+    using Watcher = QFutureWatcher<std::optional<QImage>>;
+    auto* watcher = new Watcher(this);
+    connect(watcher, &Watcher::finished, this, [this, watcher, url, modified] {
+        store(url, watcher->result().value_or(QImage()), modified);
+        watcher->deleteLater();
+    });
+    watcher->setFuture(asset.kind == AssetKind::image
+                           ? pictureStill(m_pictureDecoders, url.toLocalFile(), kPictureMaxPixels)
+                           : videoFrameAtAsync(url, 0, kVideoMaxSize));
+    return std::nullopt;
+}
+
+void AssetThumbnails::store(const QUrl& url, const QImage& image, const QDateTime& fileModified)
+{
+    m_loading.remove(url);
+    m_stills.insert(url, {image, fileModified});
+    emit loaded(url);
+}

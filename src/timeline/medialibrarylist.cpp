@@ -1,0 +1,98 @@
+#include "medialibrarylist.h"
+
+#include "timelineassetdrag.h"
+#include "timelineeditormodel.h"
+
+MediaLibraryList::MediaLibraryList(TimelineEditorModel& editor, QObject* parent)
+    : QAbstractListModel(parent), m_editor(editor)
+{
+    connect(&m_editor, &TimelineEditorModel::changed, this, &MediaLibraryList::follow);
+    follow();
+}
+
+bool MediaLibraryList::passesSearch(const MediaAsset& asset, const QString& search)
+{
+    return search.isEmpty() || asset.url.fileName().contains(search, Qt::CaseInsensitive);
+}
+
+void MediaLibraryList::follow()
+{
+    QList<MediaAsset> rows;
+    const QString search = m_editor.assetSearch();
+    for (const MediaAsset& asset : m_editor.assets())
+        if (passesSearch(asset, search))
+            rows.append(asset);
+    const bool sameEntries = std::equal(rows.cbegin(), rows.cend(), m_rows.cbegin(), m_rows.cend(),
+                                        [](const MediaAsset& a, const MediaAsset& b) { return a.id == b.id; });
+    if (!sameEntries) {
+        beginResetModel();
+        m_rows = std::move(rows);
+        endResetModel();
+        return;
+    }
+    if (rows == m_rows)
+        return;
+    m_rows = std::move(rows);
+    refreshRows();
+}
+
+int MediaLibraryList::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+QVariant MediaLibraryList::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return {};
+    const MediaAsset& entry = m_rows[index.row()];
+    switch (role) {
+    case Qt::DisplayRole:
+        return entry.url.fileName();
+    case AssetRole:
+        return QVariant::fromValue(entry.id);
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags MediaLibraryList::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags flags = QAbstractListModel::flags(index);
+    if (index.isValid() && m_editor.cueIndex())
+        flags |= Qt::ItemIsDragEnabled;
+    return flags;
+}
+
+QStringList MediaLibraryList::mimeTypes() const
+{
+    return {TimelineAssetDrag::kMimeType};
+}
+
+QMimeData* MediaLibraryList::mimeData(const QModelIndexList& indexes) const
+{
+    if (indexes.isEmpty() || !indexes.first().isValid() || !m_editor.cueIndex())
+        return nullptr;
+    return TimelineAssetDrag::mimeData(m_rows[indexes.first().row()].id);
+}
+
+int MediaLibraryList::rowOf(const QUuid& id) const
+{
+    for (int row = 0; row < m_rows.size(); ++row)
+        if (m_rows[row].id == id)
+            return row;
+    return -1;
+}
+
+void MediaLibraryList::refreshRows()
+{
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0), index(int(m_rows.size()) - 1));
+}
+
+void MediaLibraryList::refreshRowsOf(const QUrl& url)
+{
+    for (int row = 0; row < m_rows.size(); ++row)
+        if (m_rows[row].url == url)
+            emit dataChanged(index(row), index(row));
+}

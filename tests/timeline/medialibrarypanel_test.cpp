@@ -1,0 +1,272 @@
+#include "assetrowdelegate.h"
+#include "assetthumbnails.h"
+#include "eventwait.h"
+#include "lumostyle.h"
+#include "mediafixtures.h"
+#include "medialibrarypanel.h"
+#include "timelineassetdrag.h"
+#include "timelinefixture.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace {
+// A JPEG of a landscape picture whose EXIF orientation (6) says it is to be turned a quarter to the right.
+QString rotatedJpeg()
+{
+    const QString path = QDir::temp().filePath(QStringLiteral("lumoria-exif-orientation-6.jpg"));
+    QImage landscape(80, 40, QImage::Format_RGB32);
+    landscape.fill(Qt::blue);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    landscape.save(&buffer, "JPEG");
+    // APP1 "Exif", little-endian TIFF header, one IFD entry: Orientation (0x0112), SHORT, 1, value 6.
+    const QByteArray tiff = QByteArray::fromHex("49492a0008000000"
+                                                "0100"
+                                                "120103000100000006000000"
+                                                "00000000");
+    QByteArray app1 = QByteArray("Exif\0\0", 6) + tiff;
+    const int length = int(app1.size()) + 2;
+    app1.prepend(char(length & 0xff)).prepend(char(length >> 8)).prepend("\xff\xe1", 2);
+    jpeg.insert(2, app1);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(jpeg);
+    return path;
+}
+
+quint32 crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xffffffff;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320 & (0 - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// A PNG whose header claims 30000 × 30000 pixels (3.6 GB decoded) and that holds no picture data.
+QString hugePng()
+{
+    auto chunk = [](const QByteArray& type, const QByteArray& data) {
+        QByteArray out;
+        QDataStream stream(&out, QIODevice::WriteOnly);
+        stream << quint32(data.size());
+        out += type + data;
+        QDataStream tail(&out, QIODevice::Append);
+        tail << crc32(type + data);
+        return out;
+    };
+    QByteArray header;
+    QDataStream stream(&header, QIODevice::WriteOnly);
+    stream << quint32(30000) << quint32(30000) << quint8(8) << quint8(2) << quint8(0) << quint8(0) << quint8(0);
+    return MediaFixtures::file(QStringLiteral("huge.png"),
+                               QByteArray::fromHex("89504e470d0a1a0a") + chunk("IHDR", header) + chunk("IEND", {}));
+}
+
+MediaAsset entry(const QString& path, AssetKind kind)
+{
+    MediaAsset made;
+    made.url = QUrl::fromLocalFile(path);
+    made.kind = kind;
+    return made;
+}
+} // namespace
+
+class MediaLibraryPanelTest : public TimelineTest
+{
+  protected:
+    void SetUp() override
+    {
+        TimelineTest::SetUp();
+        applyLumoStyle(*qApp);
+        panel = std::make_unique<MediaLibraryPanel>(*model);
+        panel->resize(300, 520);
+        panel->show();
+    }
+    void TearDown() override
+    {
+        panel.reset();
+        TimelineTest::TearDown();
+    }
+    // Waits for the still of a file, as the row would show it.
+    std::optional<QImage> stillOf(const MediaAsset& asset)
+    {
+        waitUntil([&] { return panel->thumbnails().still(asset) || panel->thumbnails().pending() == 0; }, 20000);
+        return panel->thumbnails().still(asset);
+    }
+    // The thumbnail as a row draws it, on a black ground.
+    static QImage drawnThumbnail(AssetKind kind, const std::optional<QImage>& still)
+    {
+        QImage canvas(AssetRowDelegate::kThumbnailSize, QImage::Format_RGB32);
+        canvas.fill(Qt::black);
+        QPainter painter(&canvas);
+        AssetRowDelegate::paintThumbnail(painter, QRectF(canvas.rect()), kind, still);
+        return canvas;
+    }
+
+    std::unique_ptr<MediaLibraryPanel> panel;
+};
+
+TEST_F(MediaLibraryPanelTest, ADropOfFilesFromOutsideImportsThemAndOtherDropsAreRefused)
+{
+    EXPECT_TRUE(panel->emptyText()->isVisible());
+    EXPECT_FALSE(panel->removeButton()->isEnabled());
+
+    QMimeData files;
+    files.setUrls({stillFile(Qt::red), audioFile(QStringLiteral("drop.wav")), QUrl::fromLocalFile(folder.path())});
+    EXPECT_TRUE(panel->acceptDrop(&files));
+    ASSERT_EQ(model->assets().size(), 2);
+    EXPECT_EQ(model->note(), QStringLiteral("素材库 · 2 项 · 跳过 1 个不支持或无法读取的文件"));
+    EXPECT_EQ(engine->message(), model->note());
+    EXPECT_FALSE(panel->emptyText()->isVisible());
+    EXPECT_EQ(panel->list()->model()->rowCount(), 2);
+    // The last file handled is selected, and can be removed.
+    EXPECT_EQ(panel->list()->selectionModel()->selectedIndexes().value(0).row(), 1);
+    EXPECT_TRUE(panel->removeButton()->isEnabled());
+
+    QMimeData text;
+    text.setText(QStringLiteral("not a file"));
+    EXPECT_FALSE(panel->acceptDrop(&text));
+    EXPECT_EQ(model->assets().size(), 2);
+}
+
+TEST_F(MediaLibraryPanelTest, TheButtonsImportChosenFilesAndRemoveTheSelectedEntry)
+{
+    QList<QUrl> chosen;
+    panel->setFilesChooser([&](QWidget*) { return chosen; });
+    panel->importButton()->click();
+    EXPECT_TRUE(model->assets().isEmpty()) << "a cancelled panel changes nothing";
+    EXPECT_EQ(undoSteps(), 0);
+
+    chosen = {stillFile(Qt::red), stillFile(Qt::blue)};
+    panel->importButton()->click();
+    ASSERT_EQ(model->assets().size(), 2);
+    EXPECT_EQ(model->assetID(), model->assets()[1].id);
+
+    QListView& list = *panel->list();
+    list.selectionModel()->select(list.model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
+    EXPECT_EQ(model->assetID(), model->assets()[0].id);
+    const QUrl kept = model->assets()[1].url;
+    panel->removeButton()->click();
+    ASSERT_EQ(model->assets().size(), 1);
+    EXPECT_EQ(model->assets()[0].url, kept);
+    EXPECT_FALSE(panel->removeButton()->isEnabled());
+}
+
+TEST_F(MediaLibraryPanelTest, SearchIgnoresCaseAndFolderAndKeepsTheEmptyTextForAnEmptyLibrary)
+{
+    addAsset(QUrl::fromLocalFile(QStringLiteral("/shows/opening/logo.png")), AssetKind::image);
+    addAsset(QUrl::fromLocalFile(QStringLiteral("/shows/opening/intro.mp4")), AssetKind::video);
+    const struct
+    {
+        QString search;
+        int rows;
+    } cases[] = {
+        {QString(), 2}, {QStringLiteral("LOGO"), 1}, {QStringLiteral("opening"), 0}, {QStringLiteral(".mp"), 1}};
+    for (const auto& c : cases) {
+        panel->searchField()->setText(c.search);
+        emit panel->searchField()->textEdited(c.search);
+        EXPECT_EQ(panel->list()->model()->rowCount(), c.rows) << c.search.toStdString();
+        EXPECT_FALSE(panel->emptyText()->isVisible());
+    }
+    // The missing files are marked.
+    EXPECT_EQ(AssetRowDelegate::caption(model->assets()[1]), QStringLiteral("视频 · 文件缺失"));
+}
+
+TEST_F(MediaLibraryPanelTest, RowsCarryTheirEntryOntoLanesOnlyWhileACueIsEdited)
+{
+    const MediaAsset picture = addImage();
+    QAbstractItemModel& rows = *panel->list()->model();
+    ASSERT_TRUE(rows.flags(rows.index(0, 0)) & Qt::ItemIsDragEnabled);
+    std::unique_ptr<QMimeData> data(rows.mimeData({rows.index(0, 0)}));
+    ASSERT_TRUE(data);
+    EXPECT_EQ(TimelineAssetDrag::assetID(*data), picture.id);
+    // Nothing of it is offered to other programs.
+    EXPECT_TRUE(data->formats().isEmpty());
+    EXPECT_EQ(QJsonDocument::fromJson(data->data(TimelineAssetDrag::kMimeType)).object().keys(),
+              QStringList{QStringLiteral("assetID")});
+
+    engine->setSelected(std::nullopt);
+    EXPECT_FALSE(rows.flags(rows.index(0, 0)) & Qt::ItemIsDragEnabled);
+    EXPECT_EQ(rows.mimeData({rows.index(0, 0)}), nullptr);
+}
+
+TEST_F(MediaLibraryPanelTest, PicturesAreReducedUprightAndLetterboxed)
+{
+    const MediaAsset wide = entry(MediaFixtures::png({4000, 100}, Qt::green), AssetKind::image);
+    const std::optional<QImage> still = stillOf(wide);
+    ASSERT_TRUE(still);
+    EXPECT_EQ(still->width(), AssetThumbnails::kPictureMaxPixels);
+    const QImage drawn = drawnThumbnail(AssetKind::image, still);
+    EXPECT_GT(qGreen(drawn.pixel(31, 18)), 200);
+    EXPECT_LT(qGreen(drawn.pixel(31, 8)), 60) << "the band above the picture shows the background";
+    EXPECT_GT(qGreen(drawn.pixel(2, 18)), 200) << "the whole width is used";
+
+    const std::optional<QImage> turned = stillOf(entry(rotatedJpeg(), AssetKind::image));
+    ASSERT_TRUE(turned);
+    EXPECT_LT(turned->width(), turned->height());
+
+    EXPECT_FALSE(stillOf(entry(MediaFixtures::file(QStringLiteral("fake.png"), "text"), AssetKind::image)));
+    EXPECT_FALSE(stillOf(entry(hugePng(), AssetKind::image)));
+
+    // A missing file gets its still once it is back.
+    const MediaAsset returning = entry(folder.filePath(QStringLiteral("back.png")), AssetKind::image);
+    EXPECT_FALSE(stillOf(returning));
+    QFile::copy(wide.url.toLocalFile(), returning.url.toLocalFile());
+    EXPECT_TRUE(stillOf(returning));
+    EXPECT_FALSE(stillOf(entry(MediaFixtures::wav(), AssetKind::audio)));
+}
+
+TEST_F(MediaLibraryPanelTest, VideosShowTheirFirstFrameAndANewFileClearsTheOldStillAtOnce)
+{
+    MediaAsset clip = entry(MediaFixtures::video({{320, 180}, 1, 30, VideoCodec::h264, false, QStringLiteral("red")}),
+                            AssetKind::video);
+    const std::optional<QImage> frame = stillOf(clip);
+    ASSERT_TRUE(frame);
+    EXPECT_LE(frame->width(), AssetThumbnails::kVideoMaxSize.width());
+    EXPECT_GT(qRed(frame->pixel(frame->rect().center())), 200);
+
+    clip.url = QUrl::fromLocalFile(MediaFixtures::unknownCodecVideo());
+    EXPECT_FALSE(panel->thumbnails().still(clip));
+    EXPECT_FALSE(stillOf(clip)) << "an undecodable video keeps its symbol";
+}
+
+TEST_F(MediaLibraryPanelTest, TenEntriesOfEveryKind)
+{
+    QList<QUrl> files;
+    const QColor colours[] = {Qt::red, Qt::green, Qt::blue, Qt::yellow};
+    for (int i = 0; i < 4; ++i)
+        files.append(QUrl::fromLocalFile(MediaFixtures::png({640 + 200 * i, 360 + 300 * (i % 2)}, colours[i])));
+    files.append(QUrl::fromLocalFile(MediaFixtures::png({4000, 100}, Qt::green)));
+    files.append(QUrl::fromLocalFile(rotatedJpeg()));
+    files.append(QUrl::fromLocalFile(MediaFixtures::video()));
+    files.append(QUrl::fromLocalFile(MediaFixtures::unknownCodecVideo()));
+    files.append(QUrl::fromLocalFile(MediaFixtures::wav()));
+    model->addAssets(files);
+    addAsset(QUrl::fromLocalFile(QStringLiteral("/shows/gone/a very long name of a sound file that went away.wav")),
+             AssetKind::audio);
+    ASSERT_EQ(model->assets().size(), 10);
+    panel->resize(300, 560);
+    for (const MediaAsset& asset : model->assets())
+        panel->thumbnails().still(asset);
+    waitUntil([&] { return panel->thumbnails().pending() == 0; }, 30000);
+    model->setDropTargeted(true);
+    EXPECT_TRUE(panel->showsDropBorder());
+    QDir().mkpath(LUMO_TEST_SHOTS);
+    panel->grab().save(QStringLiteral(LUMO_TEST_SHOTS "/media-library.png"));
+}
