@@ -13,6 +13,7 @@
 #include "screendisplayprovider.h"
 #include "showedit.h"
 #include "steadyclock.h"
+#include "stilldecoder.h"
 #include "stillpreloads.h"
 #include "timelineclock.h"
 #include "timelinesender.h"
@@ -57,6 +58,8 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     m_lights = new LightingOutput([clock = m_services.clock] { return clock->uptime(); },
                                   m_services.artNetPort.value_or(ArtNet::kPort), this);
     m_lights->setStatusLine({[this] { return m_message; }, [this](const QString& text) { setMessage(text); }});
+    connect(&StillDecoder::shared(), &StillDecoder::decoded, this,
+            [this](const QString& path) { showAwaitedStill(path); });
     m_timelineTask.setTimerType(Qt::PreciseTimer);
     m_timelineTask.setInterval(15ms);
     connect(&m_timelineTask, &QTimer::timeout, this, &Engine::stepTimeline);

@@ -288,6 +288,7 @@ class Engine : public QObject
     void startDirectCue(const Cue& cue, double position, bool startPaused,
                         std::optional<RemotePlaybackMode> remoteMode);
     void placeDirectPicture(const Cue& cue, const ScreenRole& role);
+    void showAwaitedStill(const QString& path);
     void observeItem(Player* player, const std::function<void(Player*)>& ended,
                      const std::function<void(Player*)>& failed);
     void directPlayerEnded(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode,
@@ -379,6 +380,8 @@ class Engine : public QObject
     QList<QMetaObject::Connection> m_playbackObservers;
     // The engine's own pictures shown as a program picture's foreground, kept alive while they are shown.
     QHash<ScreenRole, std::shared_ptr<Picture>> m_foregrounds;
+    // Stills of the direct cue on air still decoding, by screen; each screen shows what it showed until then.
+    QHash<ScreenRole, QUrl> m_awaitedStills;
 
     LightingOutput* m_lights;
 

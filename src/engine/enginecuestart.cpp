@@ -3,6 +3,7 @@
 #include "cuecycle.h"
 #include "directfile.h"
 #include "picture.h"
+#include "stilldecoder.h"
 #include "timelineclock.h"
 
 using namespace std::chrono_literals;
@@ -15,6 +16,16 @@ static bool isMovie(const std::optional<QUrl>& url)
     return url && assetKind(*url) == AssetKind::video;
 }
 
+// Starts the decode of a still that is not at hand, as for the stills that come next; true while it runs.
+static bool awaitsStillDecode(const std::optional<QUrl>& url)
+{
+    if (!url || !url->isLocalFile() || assetKind(*url) != AssetKind::image)
+        return false;
+    StillDecoder& decoder = StillDecoder::shared();
+    decoder.prepare(url->toLocalFile());
+    return decoder.isDecoding(url->toLocalFile());
+}
+
 void Engine::start(const Cue& cue, double position, bool startPaused, std::optional<RemotePlaybackMode> remoteMode)
 {
     m_cueCycle->markStart();
@@ -22,10 +33,14 @@ void Engine::start(const Cue& cue, double position, bool startPaused, std::optio
     m_remotePlaybackItems.clear();
     m_remotePlaybackFailed = false;
     QSet<ScreenRole> preserving;
-    for (const ScreenRole& role : m_show.screens())
+    QSet<ScreenRole> awaiting;
+    for (const ScreenRole& role : m_show.screens()) {
         if (startsWithVideo(cue, role))
             preserving.insert(role);
-    resetTimeline(preserving);
+        else if (!cue.isTimelineCue() && awaitsStillDecode(directFile(cue, role)))
+            awaiting.insert(role);
+    }
+    resetTimeline(preserving + awaiting);
     m_heldScreens = preserving;
     clearObservers();
     setCurrent(cue);
@@ -62,7 +77,7 @@ void Engine::startDirectCue(const Cue& cue, double position, bool startPaused,
 
     QList<Player*> players;
     for (const ScreenRole& role : screens)
-        if (const Picture* program = m_program.value(role))
+        if (const Picture* program = m_program.value(role); program && !m_awaitedStills.contains(role))
             players.append(program->foreground() ? program->foreground()->player() : program->player());
     players.append(m_audio[size_t(Bus::music)]);
     players.append(m_audio[size_t(Bus::effects)]);
@@ -98,14 +113,20 @@ void Engine::startDirectCue(const Cue& cue, double position, bool startPaused,
 }
 
 // A video goes up as the screen's foreground, taken over from its preload when there is one; anything else is
-// the program picture's own content.
+// the program picture's own content. A still still decoding leaves the picture before it up until it is ready.
 void Engine::placeDirectPicture(const Cue& cue, const ScreenRole& role)
 {
     const std::optional<QUrl> url = directFile(cue, role);
     Picture* program = m_program.value(role);
+    m_awaitedStills.remove(role);
     if (!isMovie(url)) {
         if (!program)
             return;
+        if (awaitsStillDecode(url)) {
+            program->player()->pause();
+            m_awaitedStills.insert(role, *url);
+            return;
+        }
         clearForeground(role);
         program->load(url);
         return;
@@ -119,6 +140,23 @@ void Engine::placeDirectPicture(const Cue& cue, const ScreenRole& role)
         return;
     program->load(std::nullopt);
     setForeground(role, std::move(video));
+}
+
+void Engine::showAwaitedStill(const QString& path)
+{
+    for (auto awaited = m_awaitedStills.begin(); awaited != m_awaitedStills.end();) {
+        if (awaited.value().toLocalFile() != path) {
+            ++awaited;
+            continue;
+        }
+        const ScreenRole role = awaited.key();
+        const QUrl url = awaited.value();
+        awaited = m_awaitedStills.erase(awaited);
+        // The still is at hand now: it is up before the picture in front of it goes.
+        if (Picture* program = m_program.value(role))
+            program->load(url);
+        clearForeground(role);
+    }
 }
 
 // Reacts to this player's current item only: a later load or a stop makes its signals count for nothing.

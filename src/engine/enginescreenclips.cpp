@@ -54,6 +54,7 @@ void Engine::endScreenPlayback(const ScreenRole& role)
     }
     m_timelineVideos.remove(role);
     m_stillPreloads->removeScreen(role);
+    m_awaitedStills.remove(role);
     m_lastScreenEvent.remove(role);
     for (Player* player : std::as_const(ended))
         endPlayerOfRemovedScreen(player);

@@ -228,6 +228,7 @@ void Engine::resetTimeline(const QSet<ScreenRole>& preserving)
     m_stillPreloads->clearTimeline();
     m_lastScreenEvent.clear();
     m_heldScreens.clear();
+    m_awaitedStills.clear();
     m_timelineIndex = 0;
     m_timelineAssets.clear();
     m_timelinePosition = 0;

@@ -98,12 +98,14 @@ void Engine::schedule(const Cue& cue, double seconds)
         delay);
 }
 
-// Everything the transport pauses and resumes, each player once.
+// Everything the transport pauses and resumes, each player once. A screen waiting for its still only holds up
+// the picture before it: nothing there plays on.
 QList<Player*> Engine::transportPlayers() const
 {
     QList<Player*> players;
-    for (Picture* program : m_program)
-        players.append(program->player());
+    for (auto program = m_program.cbegin(); program != m_program.cend(); ++program)
+        if (!m_awaitedStills.contains(program.key()))
+            players.append(program.value()->player());
     players.append(m_audio[size_t(Bus::music)]);
     players.append(m_audio[size_t(Bus::effects)]);
     for (const auto& layers : m_timelineAudio)
@@ -115,9 +117,9 @@ QList<Player*> Engine::transportPlayers() const
             players.append(clip.picture->player());
             clipPlayers.insert(clip.picture->player());
         }
-    for (const std::shared_ptr<Picture>& shown : m_foregrounds)
-        if (!clipPlayers.contains(shown->player()))
-            players.append(shown->player());
+    for (auto shown = m_foregrounds.cbegin(); shown != m_foregrounds.cend(); ++shown)
+        if (!clipPlayers.contains(shown.value()->player()) && !m_awaitedStills.contains(shown.key()))
+            players.append(shown.value()->player());
     return players;
 }
 

@@ -57,6 +57,44 @@ TEST_F(CueStart, StillOnlyCueWithAutomaticGoWaitsForTheOperator)
     EXPECT_TRUE(onAir(1));
 }
 
+// A large still taken out of order, so that nothing decoded it ahead, goes up once decoded; until then the screen
+// keeps the picture before it, a still of its own or a video in front, and its video does not play on.
+TEST_F(CueStart, LargeStillTakenOutOfOrderLeavesThePictureBeforeItUpUntilDecoded)
+{
+    const struct
+    {
+        const char* before;
+        QUrl file;
+        QColor large;
+    } rows[] = {{"a still", stillFile(Qt::red), QColor(3, 250, 7)}, {"a video", video, QColor(250, 3, 7)}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.before);
+        const QUrl large = QUrl::fromLocalFile(MediaFixtures::png({3000, 2000}, row.large));
+        edit([&](Show& show) {
+            show.cues[0].main = row.file;
+            show.cues[2].main = large;
+        });
+        Picture* program = engine->program(kScreen1);
+        const auto showsSomething = [&] {
+            if (const Picture* front = program->foreground())
+                return front->image() || front->player()->hasItem();
+            return program->image().has_value();
+        };
+        takeCue(0);
+        ASSERT_TRUE(showsSomething());
+        engine->take(cue(2));
+        int emptySamples = showsSomething() ? 0 : 1;
+        EXPECT_TRUE(waitUntil([&] {
+            runEvents(2);
+            emptySamples += showsSomething() ? 0 : 1;
+            return !program->foreground() && program->image() && program->image()->pixelColor(0, 0) == row.large;
+        }));
+        EXPECT_EQ(emptySamples, 0);
+        EXPECT_FALSE(playerOf(video) && playerOf(video)->isPlaying()) << "the video before stays still";
+        engine->stop(false);
+    }
+}
+
 TEST_F(CueStart, AutomaticGoFollowsTheEndOfTheFirstPlayerOnly)
 {
     giveVideoAndMusic(EndBehavior::next);
