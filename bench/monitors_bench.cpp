@@ -32,7 +32,7 @@ struct RunFigures
 
 // Lets the event loop run for the given time while a 1 ms timer notes the longest wait between its ticks beyond
 // the millisecond it asked for, and each output window notes its longest gap between two drawn frames.
-RunFigures measure(Engine& engine, const QList<ScreenRole>& roles, double seconds)
+RunFigures measure(const QList<ScreenRole>& roles, double seconds)
 {
     RunFigures figures;
     QList<outputwindows::WindowFigures> windows(roles.size());
@@ -153,13 +153,13 @@ int main(int argc, char** argv)
     QTimer::singleShot(1000, &settle, &QEventLoop::quit);
     settle.exec();
 
-    const RunFigures hidden = measure(engine, roles, seconds);
+    const RunFigures hidden = measure(roles, seconds);
     console.screensColumn()->show();
     console.openWindow(QStringLiteral("projection-monitor"));
     // Opening the window and making its views is not part of what the monitors cost while they run.
     QTimer::singleShot(1000, &settle, &QEventLoop::quit);
     settle.exec();
-    const RunFigures shown = measure(engine, roles, seconds);
+    const RunFigures shown = measure(roles, seconds);
     delete projectionMonitor.data();
     consoleWindow.close();
 

@@ -48,10 +48,12 @@ TEST_F(TransportBarTest, ButtonsAreEnabledByTheSelectionTheRunAndTheNextCue)
         SCOPED_TRACE(c.name);
         engine->stop(true);
         engine->setSelected(std::nullopt);
-        if (c.onAir == OnAir::lastCue)
+        if (c.onAir == OnAir::lastCue) {
             ASSERT_TRUE(engine->take(engine->show().cues.last()));
-        if (c.onAir == OnAir::run)
+        }
+        if (c.onAir == OnAir::run) {
             ASSERT_TRUE(engine->beginProjection(ProjectionMode::cueLoop, engine->show().cues.first()));
+        }
         if (c.selected)
             select(*c.selected);
         EXPECT_EQ(enabled("播放节目"), c.play);

@@ -154,7 +154,8 @@ TEST(ArtNetPeer, WiresharkDecodesArtDmxFieldsAndChannels)
         EXPECT_EQ(packet.length, 512);
         EXPECT_EQ(packet.channels, expected);
         EXPECT_GE(packet.sequence, 1);
-        if (i > 0)
+        if (i > 0) {
             EXPECT_EQ(packet.sequence, packets[i - 1].sequence + 1);
+        }
     }
 }

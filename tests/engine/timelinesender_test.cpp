@@ -222,8 +222,9 @@ TEST(TimelineSenderTcp, RefusedOrHangingConnectionGivesExactlyOneFailure)
         ASSERT_EQ(reports.received.size(), 1u) << port;
         ASSERT_TRUE(reports.received[0]);
         EXPECT_FALSE(reports.received[0]->isEmpty());
-        if (text)
+        if (text) {
             EXPECT_EQ(reports.received[0], *text);
+        }
     }
 }
 

@@ -170,7 +170,7 @@ TEST_F(VideoColour, AHardChromaEdgeBlendsAtMostOnePixel)
     for (int y = 0; y < size.height(); ++y)
         for (int x = 0; x < size.width(); ++x)
             planes.append(char(x < 160 ? 81 : 145));
-    for (const auto [red, green] : {std::pair{90, 54}, std::pair{240, 34}})
+    for (const auto& [red, green] : {std::pair{90, 54}, std::pair{240, 34}})
         for (int y = 0; y < size.height() / 2; ++y)
             for (int x = 0; x < size.width() / 2; ++x)
                 planes.append(char(x < 80 ? red : green));

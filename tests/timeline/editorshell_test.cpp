@@ -259,8 +259,9 @@ TEST_F(EditorShell, EntryGoneOrMovedWhileMeasuredTakesNoLength)
         runEvents(50);
         const QList<MediaAsset> library = engine->show().assets.value();
         EXPECT_EQ(library.size(), remove ? 0 : 1);
-        if (!remove)
+        if (!remove) {
             EXPECT_FALSE(library.first().duration) << "measured for a file the entry no longer names";
+        }
         EXPECT_EQ(entry.url, film);
     }
 }
