@@ -74,6 +74,7 @@ class MeshRenderer
     bool prepareGl();
     void uploadChanges();
     void renderWarp(QSize pixelSize, std::optional<QRect> region);
+    void renderMasks(std::optional<QRect> region);
     void noteMeshChange(const std::vector<MeshVertex>& rebuilt);
     static QRect pixelBounds(const QRectF& clip, QSize pixelSize);
     QOpenGLShaderProgram* pictureProgram(int mediaFormat, bool grid);
@@ -98,6 +99,7 @@ class MeshRenderer
     bool m_polygonDirty = false;
     bool m_stillDirty = false;
     bool m_warpStale = true;
+    bool m_masksStale = true;
     // Where moved triangles lie (clip space), since the warp map was last drawn; the whole mesh when its size changed.
     std::optional<QRectF> m_meshChange;
     bool m_meshChangedWhole = false;
