@@ -1,6 +1,7 @@
 #include "meshrenderer.h"
 
 #include "mappingtexture.h"
+#include "maskchangearea.h"
 #include "standbyartwork.h"
 
 #include <QGenericMatrix>
@@ -252,21 +253,23 @@ bool MeshRenderer::update(const MeshInputs& inputs)
     const ProjectorMapping& mapping = inputs.mapping;
     if (m_configuration && *m_configuration == mapping) return changed;
 
+    bool masksChanged = false;
     if (!m_configuration || m_configuration->edges != mapping.edges || m_configuration->gamma != mapping.gamma ||
         m_configuration->blackLevel != mapping.blackLevel) {
         const QRectF whole(0, 0, 1, 1);
         m_fade = mappingTexture(mapping, whole, false, false).value_or(pixel(255));
         m_lift = mappingTexture(mapping, whole, true, false).value_or(pixel(0));
-        m_masksDirty = true;
+        m_masksDirty = masksChanged = true;
         ++m_work.blends;
     }
     const std::optional<QList<QPointF>> previousMask =
         m_configuration ? m_configuration->polygonMask : std::optional<QList<QPointF>>{};
     if (!m_polygon || previousMask != mapping.polygonMask) {
         m_polygon = PolygonDistanceField::make(mapping.polygonMask);
-        m_polygonDirty = true;
+        m_polygonDirty = masksChanged = true;
         ++m_work.polygons;
     }
+    if (masksChanged) noteMaskChange(mapping);
 
     const std::optional<ProjectorMapping> previous = m_configuration;
     m_configuration = mapping;
@@ -306,6 +309,16 @@ void MeshRenderer::noteMeshChange(const std::vector<MeshVertex>& rebuilt)
                                             : QRectF(point, point);
             }
     }
+}
+
+// A mask edit redraws the warp map only where the masks can differ, found in output space.
+void MeshRenderer::noteMaskChange(const ProjectorMapping& mapping)
+{
+    const std::optional<QRectF> area = m_configuration ? maskChangeArea(*m_configuration, mapping) : std::nullopt;
+    if (!area)
+        m_masksChangedWhole = true;
+    else if (!area->isEmpty())
+        m_maskChange = m_maskChange ? m_maskChange->united(*area) : *area;
 }
 
 static bool build(QOpenGLShaderProgram& program, const QString& vertex, const QString& fragment)
@@ -373,7 +386,6 @@ void MeshRenderer::uploadChanges()
     }
     if (m_polygonDirty && m_polygon) m_gl->upload(*m_polygon);
     if (m_meshChangedWhole) m_warpStale = true;
-    if (m_masksDirty || m_polygonDirty) m_masksStale = true;
     if (m_stillDirty) m_gl->upload(MeshGl::still, m_still);
     m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = false;
 }
@@ -466,11 +478,15 @@ void MeshRenderer::draw(QSize pixelSize)
     if (m_warpStale || m_gl->sizes[MeshGl::warp] != pixelSize) {
         renderWarp(pixelSize, std::nullopt);
     } else {
-        if (m_meshChange)
-            renderWarp(pixelSize, pixelBounds(*m_meshChange, pixelSize));
-        if (m_masksStale)
+        if (m_meshChange) renderWarp(pixelSize, pixelBounds(*m_meshChange, pixelSize));
+        if (m_masksChangedWhole)
             renderMasks(std::nullopt);
+        else if (m_maskChange)
+            if (const std::optional<QRect> region = pixelBoundsOfMeshArea(*m_maskChange, pixelSize))
+                renderMasks(*region);
     }
+    m_masksChangedWhole = false;
+    m_maskChange.reset();
 
     // The full-screen pass writes every pixel (black outside the mesh), so no clear is needed.
     program->bind();
@@ -506,6 +522,27 @@ QRect MeshRenderer::pixelBounds(const QRectF& clip, QSize pixelSize)
     return QRect(QPoint(left, bottom), QPoint(right, top)).intersected(QRect(QPoint(0, 0), pixelSize));
 }
 
+// The window pixels whose mesh parameter can lie in an output-space area: over every triangle reaching into it.
+std::optional<QRect> MeshRenderer::pixelBoundsOfMeshArea(const QRectF& area, QSize pixelSize) const
+{
+    std::optional<QRectF> clip;
+    for (size_t first = 0; first + 2 < m_vertices.size(); first += 3) {
+        const MeshVertex* corner = &m_vertices[first];
+        const auto [uLow, uHigh] = std::minmax({corner[0].u, corner[1].u, corner[2].u});
+        const auto [vLow, vHigh] = std::minmax({corner[0].v, corner[1].v, corner[2].v});
+        if (uHigh < area.left() || uLow > area.right() || vHigh < area.top() || vLow > area.bottom()) continue;
+        const auto [xLow, xHigh] = std::minmax({corner[0].x, corner[1].x, corner[2].x});
+        const auto [yLow, yHigh] = std::minmax({corner[0].y, corner[1].y, corner[2].y});
+        const QRectF triangle(QPointF(xLow, yLow), QPointF(xHigh, yHigh));
+        clip = clip ? QRectF(QPointF(std::min(clip->left(), triangle.left()), std::min(clip->top(), triangle.top())),
+                             QPointF(std::max(clip->right(), triangle.right()),
+                                     std::max(clip->bottom(), triangle.bottom())))
+                    : triangle;
+    }
+    if (!clip) return std::nullopt;
+    return pixelBounds(*clip, pixelSize);
+}
+
 // The mesh drawn into the mesh map, all of it or only a region, and the warp map made again from it there; every
 // frame then costs one full-screen pass.
 void MeshRenderer::renderWarp(QSize pixelSize, std::optional<QRect> region)
@@ -533,14 +570,14 @@ void MeshRenderer::renderWarp(QSize pixelSize, std::optional<QRect> region)
     m_warpStale = false;
     m_meshChangedWhole = false;
     m_meshChange.reset();
-    // Masks already due everywhere are drawn everywhere; otherwise only where the mesh moved.
-    renderMasks(m_masksStale ? std::nullopt : region);
+    renderMasks(region);
 }
 
 // The masks applied to the mesh map, all of it or only a region, into the warp map: a mask edit costs one
 // full-screen pass, never the mesh.
 void MeshRenderer::renderMasks(std::optional<QRect> region)
 {
+    if (region && region->isEmpty()) return;
     QOpenGLExtraFunctions* f = m_gl->f;
     GLint target = 0;
     f->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
@@ -559,7 +596,6 @@ void MeshRenderer::renderMasks(std::optional<QRect> region)
     m_gl->maskProgram.release();
     f->glDisable(GL_SCISSOR_TEST);
     f->glBindFramebuffer(GL_FRAMEBUFFER, GLuint(target));
-    m_masksStale = false;
 }
 
 void MeshRenderer::bindTextures(QOpenGLExtraFunctions* f, std::initializer_list<std::pair<int, int>> units)
