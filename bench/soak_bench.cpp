@@ -160,7 +160,8 @@ int main(int argc, char** argv)
     QObject::connect(&report, &QTimer::timeout, [&] {
         last = processFigures();
         const int rounds = cueStarts / kCues;
-        if (!afterFirstRound && rounds >= 1)
+        // The first round is over once the second has begun.
+        if (!afterFirstRound && cueStarts > kCues)
             afterFirstRound = last;
         std::printf("%8.0f %9.1f %6d %8d %7d %6lld %9lld %7lld %8lld\n", clock.elapsed() / 1000.0, last.residentMb,
                     last.descriptors, last.threads, rounds, qlonglong(sent), qlonglong(received), qlonglong(failed),

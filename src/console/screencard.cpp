@@ -40,11 +40,9 @@ ScreenCard::ScreenCard(ConsoleState& state, const ScreenRole& role, QWidget* par
     column->addWidget(m_mapped);
     column->addWidget(makeStatus());
 
-    for (auto changed :
-         {&Engine::showChanged, &Engine::displaysChanged, &Engine::screensChanged, &Engine::independentScreensChanged})
+    for (auto changed : {&Engine::showChanged, &Engine::displaysChanged, &Engine::mappingsChanged,
+                         &Engine::screensChanged, &Engine::independentScreensChanged})
         connect(&m_engine, changed, this, &ScreenCard::refresh);
-    // A binding is published before its output window opens; the status word is read once both are done.
-    connect(&m_engine, &Engine::mappingsChanged, this, &ScreenCard::refresh, Qt::QueuedConnection);
     for (auto changed : {&ConsoleState::previewModeChanged, &ConsoleState::selectedScreensChanged,
                          &ConsoleState::previewHeightChanged})
         connect(&m_state, changed, this, &ScreenCard::refresh);

@@ -57,10 +57,12 @@ bool DisplayBindings::isTakenByAnother(int number, const ScreenRole& role) const
     return false;
 }
 
-void DisplayBindings::rebind(const ScreenRole& role, std::optional<int> number)
+void DisplayBindings::rebind(const ScreenRole& role, const std::optional<DisplayScreen>& display, bool withWindow)
 {
     closeWindow(role);
-    setMapping(role, number);
+    if (display && withWindow)
+        open(role, *display);
+    setMapping(role, display ? std::optional(display->number) : std::nullopt);
 }
 
 void DisplayBindings::open(const ScreenRole& role, const DisplayScreen& display)
@@ -73,7 +75,7 @@ void DisplayBindings::open(const ScreenRole& role, const DisplayScreen& display)
 
 void DisplayBindings::drop(const ScreenRole& role)
 {
-    rebind(role, std::nullopt);
+    rebind(role, std::nullopt, false);
 }
 
 void DisplayBindings::restore(const QList<ScreenRole>& screens, const QMap<QString, QString>& stored)
@@ -101,8 +103,8 @@ void DisplayBindings::restore(const QList<ScreenRole>& screens, const QMap<QStri
         drop(role);
         if (isConsoleDisplay(display.number))
             continue;
-        setMapping(role, display.number);
         open(role, display);
+        setMapping(role, display.number);
     }
 }
 

@@ -39,9 +39,9 @@ class DisplayBindings : public QObject
     // A screen other than this one bound to the display now.
     bool isTakenByAnother(int number, const ScreenRole& role) const;
 
-    // Closes the screen's window and binds it to the display (none unbinds it).
-    void rebind(const ScreenRole& role, std::optional<int> number);
-    void open(const ScreenRole& role, const DisplayScreen& display);
+    // Closes the screen's window and binds it to the display (none unbinds it). With withWindow, a window opens on
+    // the display before the binding is announced, so whoever hears of it finds the screen online.
+    void rebind(const ScreenRole& role, const std::optional<DisplayScreen>& display, bool withWindow);
     // Closes the window and forgets the binding of a screen that left the show.
     void drop(const ScreenRole& role);
     // Rebuilds windows and bindings of the screens, in order, from the stored display identities.
@@ -52,6 +52,7 @@ class DisplayBindings : public QObject
     void mappingsChanged();
 
   private:
+    void open(const ScreenRole& role, const DisplayScreen& display);
     void closeWindow(const ScreenRole& role);
     void setMapping(const ScreenRole& role, std::optional<int> number);
 

@@ -42,13 +42,12 @@ void Engine::bind(const ScreenRole& role, std::optional<int> number)
             return;
         }
     }
-    m_displayBindings->rebind(role, number);
+    const bool withWindow = display && program(role);
+    m_displayBindings->rebind(role, display, withWindow);
     if (m_tracksProjectEdits && !m_loadingProject)
         storeBinding(role, display ? std::optional<QString>(display->identity) : std::nullopt);
-    if (!display || !program(role))
-        return;
-    m_displayBindings->open(role, *display);
-    setMessage(role.rawValue + QStringLiteral("已绑定 · ") + display->name);
+    if (withWindow)
+        setMessage(role.rawValue + QStringLiteral("已绑定 · ") + display->name);
 }
 
 // One display belongs to one screen: a screen that still names it in the show gives it up, or a later restore

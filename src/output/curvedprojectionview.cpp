@@ -161,7 +161,8 @@ void CurvedProjectionView::subscribe(const std::optional<Subscription>& wanted)
         return;
     m_subscription = wanted;
     m_feed = wanted->feed;
-    m_token = m_feed->add([frames = m_frames](const VideoFrame& frame) { frames->receive(frame); });
+    const auto interval = m_monitorPacer ? kMonitorFrameInterval : MeshVideoFeed::outputInterval;
+    m_token = m_feed->add([frames = m_frames](const VideoFrame& frame) { frames->receive(frame); }, interval);
 }
 
 void CurvedProjectionView::unsubscribe()

@@ -28,6 +28,13 @@ class DisplayBindingsTest : public EngineTest
     {
         edit([&](Show& show) { show.displayBindings = bindings; });
     }
+    // Notes the status word a listener reads each time the bindings or the show are announced.
+    void listenToStatus(const ScreenRole& role)
+    {
+        for (auto changed : {&Engine::mappingsChanged, &Engine::showChanged})
+            QObject::connect(engine.get(), changed, engine.get(),
+                             [this, role] { statusHeard.append(engine->screenStatus(role)); });
+    }
     // What every bound screen shows after the next display change.
     void displaysChange(QList<DisplayScreen> list)
     {
@@ -35,6 +42,7 @@ class DisplayBindingsTest : public EngineTest
         runEvents(10);
     }
 
+    QStringList statusHeard;
     const DisplayScreen main = screenNumbered(1, QStringLiteral("A"), QStringLiteral("eDP-1"));
     const DisplayScreen left = screenNumbered(2, QStringLiteral("B"), QStringLiteral("HDMI-1"));
     const DisplayScreen right = screenNumbered(3, QStringLiteral("C"), QStringLiteral("HDMI-2"));
@@ -64,7 +72,10 @@ TEST_F(DisplayBindingsTest, BindingOpensTheWindowAndStoresTheDisplay)
 {
     EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("仅监看"));
     QSignalSpy mappingsChanged(engine.get(), &Engine::mappingsChanged);
+    listenToStatus(kScreen2);
     engine->bind(kScreen2, left.number);
+    // The window is open by the time the binding is announced.
+    EXPECT_EQ(statusHeard, (QStringList{"在线", "在线"}));
     EXPECT_EQ(windows->opened, QList<ScreenRole>{kScreen2});
     EXPECT_EQ(windows->windows[kScreen2]->display, left);
     EXPECT_EQ(engine->mappings(), (QMap<ScreenRole, int>{{kScreen2, 2}}));
@@ -134,8 +145,10 @@ TEST_F(DisplayBindingsTest, UnpluggedDisplayComesBackByItself)
     // Back at another place: the window reopens there; a later move only moves it.
     DisplayScreen moved = right;
     moved.geometry.moveLeft(1920);
+    listenToStatus(kScreen2);
     displaysChange({main, moved});
     ASSERT_TRUE(engine->hasOutputWindow(kScreen2));
+    EXPECT_EQ(statusHeard, QStringList{"在线"});
     EXPECT_EQ(windows->windows[kScreen2]->display, moved);
     EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("在线"));
     const qsizetype opens = windows->opened.size();

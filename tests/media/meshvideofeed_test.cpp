@@ -61,6 +61,21 @@ TEST_F(FeedOnFake, PullsOnlyWhileSubscribed)
     EXPECT_FALSE(feed.isRunning());
 }
 
+TEST_F(FeedOnFake, PullsAsOftenAsItsMostEagerSubscriberAsks)
+{
+    using namespace std::chrono_literals;
+    const QUuid monitor = feed.add([](const VideoFrame&) {}, 42ms);
+    EXPECT_EQ(feed.pullInterval(), 42ms);
+    const QUuid output = feed.add([](const VideoFrame&) {});
+    EXPECT_EQ(feed.pullInterval(), MeshVideoFeed::outputInterval);
+    feed.add([](const VideoFrame&) {}, 42ms);
+    EXPECT_EQ(feed.pullInterval(), MeshVideoFeed::outputInterval);
+    feed.remove(output);
+    EXPECT_EQ(feed.pullInterval(), 42ms);
+    feed.remove(monitor);
+    EXPECT_TRUE(feed.isRunning());
+}
+
 TEST_F(FeedOnFake, ANewSubscriberGetsTheLatestFrameAtOnceAndAloneTheSameFrame)
 {
     std::vector<VideoFrame> seen;
