@@ -1,6 +1,7 @@
 #include "meshrenderer.h"
 
 #include "mappingtexture.h"
+#include "maskchangearea.h"
 #include "standbyartwork.h"
 
 #include <QGenericMatrix>
@@ -16,13 +17,14 @@
 class MeshGl
 {
   public:
-    enum Texture { video, chromaU, chromaV, still, fade, lift, polygon, warp, textureCount };
+    enum Texture { video, chromaU, chromaV, still, fade, lift, polygon, meshMap, slopeMap, warp, textureCount };
 
     explicit MeshGl(QOpenGLExtraFunctions* functions) : f(functions)
     {
         f->glGenVertexArrays(1, &vertexArray);
         f->glGenVertexArrays(1, &emptyVertexArray);
         f->glGenFramebuffers(1, &warpFramebuffer);
+        f->glGenFramebuffers(1, &meshFramebuffer);
         f->glGenBuffers(1, &vertexBuffer);
         f->glGenTextures(textureCount, textures);
         for (GLuint texture : textures) {
@@ -50,6 +52,7 @@ class MeshGl
         f->glDeleteVertexArrays(1, &vertexArray);
         f->glDeleteVertexArrays(1, &emptyVertexArray);
         f->glDeleteFramebuffers(1, &warpFramebuffer);
+        f->glDeleteFramebuffers(1, &meshFramebuffer);
     }
 
     // RGBA8888 and RGB32-family images go up as they are; anything else is converted first.
@@ -152,21 +155,32 @@ class MeshGl
     QOpenGLExtraFunctions* f;
     // The warp map: per output pixel the mesh parameter, the colour gain and the lift, as 32-bit floats. Sixteen
     // bits put a 1:1 mapping's sample points up to a thirtieth of a pixel off at 1080p, which blurs fine detail.
+    // Beside it the mesh map the masks are made from (mesh parameter and its step across), and the step up with
+    // a flag for pixels inside the mesh, so a mask edit redraws the warp map without drawing the mesh again.
     void resizeWarp(QSize size)
     {
-        f->glBindTexture(GL_TEXTURE_2D, textures[warp]);
-        f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, size.width(), size.height(), 0, GL_RGBA, GL_FLOAT, nullptr);
+        for (Texture texture : {meshMap, slopeMap, warp}) {
+            f->glBindTexture(GL_TEXTURE_2D, textures[texture]);
+            f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, size.width(), size.height(), 0, GL_RGBA, GL_FLOAT, nullptr);
+            sizes[texture] = size;
+        }
+        f->glBindFramebuffer(GL_FRAMEBUFFER, meshFramebuffer);
+        f->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[meshMap], 0);
+        f->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D, textures[slopeMap], 0);
+        const GLenum buffers[] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
+        f->glDrawBuffers(2, buffers);
         f->glBindFramebuffer(GL_FRAMEBUFFER, warpFramebuffer);
         f->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[warp], 0);
-        sizes[warp] = size;
     }
 
     QOpenGLShaderProgram meshProgram;
+    QOpenGLShaderProgram maskProgram;
     // One picture program per kind of media and grid switch, built when first needed.
     std::array<std::unique_ptr<QOpenGLShaderProgram>, 6> picturePrograms;
     std::array<bool, 6> pictureFailed{};
     bool programReady = false;
     GLuint warpFramebuffer = 0;
+    GLuint meshFramebuffer = 0;
     GLuint emptyVertexArray = 0;
     GLuint vertexArray = 0;
     GLuint vertexBuffer = 0;
@@ -239,21 +253,23 @@ bool MeshRenderer::update(const MeshInputs& inputs)
     const ProjectorMapping& mapping = inputs.mapping;
     if (m_configuration && *m_configuration == mapping) return changed;
 
+    bool masksChanged = false;
     if (!m_configuration || m_configuration->edges != mapping.edges || m_configuration->gamma != mapping.gamma ||
         m_configuration->blackLevel != mapping.blackLevel) {
         const QRectF whole(0, 0, 1, 1);
         m_fade = mappingTexture(mapping, whole, false, false).value_or(pixel(255));
         m_lift = mappingTexture(mapping, whole, true, false).value_or(pixel(0));
-        m_masksDirty = true;
+        m_masksDirty = masksChanged = true;
         ++m_work.blends;
     }
     const std::optional<QList<QPointF>> previousMask =
         m_configuration ? m_configuration->polygonMask : std::optional<QList<QPointF>>{};
     if (!m_polygon || previousMask != mapping.polygonMask) {
         m_polygon = PolygonDistanceField::make(mapping.polygonMask);
-        m_polygonDirty = true;
+        m_polygonDirty = masksChanged = true;
         ++m_work.polygons;
     }
+    if (masksChanged) noteMaskChange(mapping);
 
     const std::optional<ProjectorMapping> previous = m_configuration;
     m_configuration = mapping;
@@ -295,6 +311,16 @@ void MeshRenderer::noteMeshChange(const std::vector<MeshVertex>& rebuilt)
     }
 }
 
+// A mask edit redraws the warp map only where the masks can differ, found in output space.
+void MeshRenderer::noteMaskChange(const ProjectorMapping& mapping)
+{
+    const std::optional<QRectF> area = m_configuration ? maskChangeArea(*m_configuration, mapping) : std::nullopt;
+    if (!area)
+        m_masksChangedWhole = true;
+    else if (!area->isEmpty())
+        m_maskChange = m_maskChange ? m_maskChange->united(*area) : *area;
+}
+
 static bool build(QOpenGLShaderProgram& program, const QString& vertex, const QString& fragment)
 {
     return program.addShaderFromSourceCode(QOpenGLShader::Vertex, vertex) &&
@@ -310,11 +336,17 @@ bool MeshRenderer::prepareGl()
         m_error = QStringLiteral("投影网格着色器无法编译 · ") + m_gl->meshProgram.log().trimmed();
         return false;
     }
-    m_gl->meshProgram.bind();
-    m_gl->meshProgram.setUniformValue("fade", 1);
-    m_gl->meshProgram.setUniformValue("lift", 2);
-    m_gl->meshProgram.setUniformValue("polygon", 3);
-    m_gl->meshProgram.release();
+    if (!build(m_gl->maskProgram, m_source.pictureVertex, m_source.maskFragment)) {
+        m_error = QStringLiteral("投影网格着色器无法编译 · ") + m_gl->maskProgram.log().trimmed();
+        return false;
+    }
+    m_gl->maskProgram.bind();
+    m_gl->maskProgram.setUniformValue("fade", 1);
+    m_gl->maskProgram.setUniformValue("lift", 2);
+    m_gl->maskProgram.setUniformValue("polygon", 3);
+    m_gl->maskProgram.setUniformValue("meshMap", 7);
+    m_gl->maskProgram.setUniformValue("slopeMap", 8);
+    m_gl->maskProgram.release();
     // The commonest picture program is built now, so a broken one is known from the first frame.
     if (!pictureProgram(0, false)) return false;
     m_gl->programReady = true;
@@ -353,8 +385,7 @@ void MeshRenderer::uploadChanges()
         m_gl->upload(MeshGl::lift, m_lift);
     }
     if (m_polygonDirty && m_polygon) m_gl->upload(*m_polygon);
-    if (m_meshChangedWhole || m_masksDirty || m_polygonDirty)
-        m_warpStale = true;
+    if (m_meshChangedWhole) m_warpStale = true;
     if (m_stillDirty) m_gl->upload(MeshGl::still, m_still);
     m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = false;
 }
@@ -444,10 +475,18 @@ void MeshRenderer::draw(QSize pixelSize)
     const QVector3D sampleX(ox[0] * kx, ox[1] * ky, ox[0] * cx + ox[1] * cy + ox[2]);
     const QVector3D sampleY(oy[0] * kx, oy[1] * ky, oy[0] * cx + oy[1] * cy + oy[2]);
 
-    if (m_warpStale || m_gl->sizes[MeshGl::warp] != pixelSize)
+    if (m_warpStale || m_gl->sizes[MeshGl::warp] != pixelSize) {
         renderWarp(pixelSize, std::nullopt);
-    else if (m_meshChange)
-        renderWarp(pixelSize, pixelBounds(*m_meshChange, pixelSize));
+    } else {
+        if (m_meshChange) renderWarp(pixelSize, pixelBounds(*m_meshChange, pixelSize));
+        if (m_masksChangedWhole)
+            renderMasks(std::nullopt);
+        else if (m_maskChange)
+            if (const std::optional<QRect> region = pixelBoundsOfMeshArea(*m_maskChange, pixelSize))
+                renderMasks(*region);
+    }
+    m_masksChangedWhole = false;
+    m_maskChange.reset();
 
     // The full-screen pass writes every pixel (black outside the mesh), so no clear is needed.
     program->bind();
@@ -483,8 +522,29 @@ QRect MeshRenderer::pixelBounds(const QRectF& clip, QSize pixelSize)
     return QRect(QPoint(left, bottom), QPoint(right, top)).intersected(QRect(QPoint(0, 0), pixelSize));
 }
 
-// The mesh and its masks drawn into the warp map, all of it or only a region; every frame then costs one
-// full-screen pass.
+// The window pixels whose mesh parameter can lie in an output-space area: over every triangle reaching into it.
+std::optional<QRect> MeshRenderer::pixelBoundsOfMeshArea(const QRectF& area, QSize pixelSize) const
+{
+    std::optional<QRectF> clip;
+    for (size_t first = 0; first + 2 < m_vertices.size(); first += 3) {
+        const MeshVertex* corner = &m_vertices[first];
+        const auto [uLow, uHigh] = std::minmax({corner[0].u, corner[1].u, corner[2].u});
+        const auto [vLow, vHigh] = std::minmax({corner[0].v, corner[1].v, corner[2].v});
+        if (uHigh < area.left() || uLow > area.right() || vHigh < area.top() || vLow > area.bottom()) continue;
+        const auto [xLow, xHigh] = std::minmax({corner[0].x, corner[1].x, corner[2].x});
+        const auto [yLow, yHigh] = std::minmax({corner[0].y, corner[1].y, corner[2].y});
+        const QRectF triangle(QPointF(xLow, yLow), QPointF(xHigh, yHigh));
+        clip = clip ? QRectF(QPointF(std::min(clip->left(), triangle.left()), std::min(clip->top(), triangle.top())),
+                             QPointF(std::max(clip->right(), triangle.right()),
+                                     std::max(clip->bottom(), triangle.bottom())))
+                    : triangle;
+    }
+    if (!clip) return std::nullopt;
+    return pixelBounds(*clip, pixelSize);
+}
+
+// The mesh drawn into the mesh map, all of it or only a region, and the warp map made again from it there; every
+// frame then costs one full-screen pass.
 void MeshRenderer::renderWarp(QSize pixelSize, std::optional<QRect> region)
 {
     QOpenGLExtraFunctions* f = m_gl->f;
@@ -492,8 +552,7 @@ void MeshRenderer::renderWarp(QSize pixelSize, std::optional<QRect> region)
     f->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
     if (m_gl->sizes[MeshGl::warp] != pixelSize)
         m_gl->resizeWarp(pixelSize);
-    else
-        f->glBindFramebuffer(GL_FRAMEBUFFER, m_gl->warpFramebuffer);
+    f->glBindFramebuffer(GL_FRAMEBUFFER, m_gl->meshFramebuffer);
     if (region) {
         f->glEnable(GL_SCISSOR_TEST);
         f->glScissor(region->x(), region->y(), region->width(), region->height());
@@ -501,7 +560,6 @@ void MeshRenderer::renderWarp(QSize pixelSize, std::optional<QRect> region)
     f->glClearColor(0, 0, 0, 0);
     f->glClear(GL_COLOR_BUFFER_BIT);
     m_gl->meshProgram.bind();
-    bindTextures(f, {{1, MeshGl::fade}, {2, MeshGl::lift}, {3, MeshGl::polygon}});
     f->glBindVertexArray(m_gl->vertexArray);
     f->glDrawArrays(GL_TRIANGLES, 0, GLsizei(m_vertices.size()));
     f->glBindVertexArray(0);
@@ -512,6 +570,32 @@ void MeshRenderer::renderWarp(QSize pixelSize, std::optional<QRect> region)
     m_warpStale = false;
     m_meshChangedWhole = false;
     m_meshChange.reset();
+    renderMasks(region);
+}
+
+// The masks applied to the mesh map, all of it or only a region, into the warp map: a mask edit costs one
+// full-screen pass, never the mesh.
+void MeshRenderer::renderMasks(std::optional<QRect> region)
+{
+    if (region && region->isEmpty()) return;
+    QOpenGLExtraFunctions* f = m_gl->f;
+    GLint target = 0;
+    f->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
+    f->glBindFramebuffer(GL_FRAMEBUFFER, m_gl->warpFramebuffer);
+    if (region) {
+        f->glEnable(GL_SCISSOR_TEST);
+        f->glScissor(region->x(), region->y(), region->width(), region->height());
+    }
+    m_gl->maskProgram.bind();
+    bindTextures(
+        f, {{1, MeshGl::fade}, {2, MeshGl::lift}, {3, MeshGl::polygon}, {7, MeshGl::meshMap}, {8, MeshGl::slopeMap}});
+    f->glBindVertexArray(m_gl->emptyVertexArray);
+    f->glDrawArrays(GL_TRIANGLES, 0, 3);
+    f->glBindVertexArray(0);
+    f->glActiveTexture(GL_TEXTURE0);
+    m_gl->maskProgram.release();
+    f->glDisable(GL_SCISSOR_TEST);
+    f->glBindFramebuffer(GL_FRAMEBUFFER, GLuint(target));
 }
 
 void MeshRenderer::bindTextures(QOpenGLExtraFunctions* f, std::initializer_list<std::pair<int, int>> units)

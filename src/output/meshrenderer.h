@@ -74,6 +74,9 @@ class MeshRenderer
     bool prepareGl();
     void uploadChanges();
     void renderWarp(QSize pixelSize, std::optional<QRect> region);
+    void renderMasks(std::optional<QRect> region);
+    void noteMaskChange(const ProjectorMapping& mapping);
+    std::optional<QRect> pixelBoundsOfMeshArea(const QRectF& area, QSize pixelSize) const;
     void noteMeshChange(const std::vector<MeshVertex>& rebuilt);
     static QRect pixelBounds(const QRectF& clip, QSize pixelSize);
     QOpenGLShaderProgram* pictureProgram(int mediaFormat, bool grid);
@@ -98,6 +101,9 @@ class MeshRenderer
     bool m_polygonDirty = false;
     bool m_stillDirty = false;
     bool m_warpStale = true;
+    // Where the masks changed (output space) since the warp map was last drawn; everywhere when that is unknown.
+    std::optional<QRectF> m_maskChange;
+    bool m_masksChangedWhole = false;
     // Where moved triangles lie (clip space), since the warp map was last drawn; the whole mesh when its size changed.
     std::optional<QRectF> m_meshChange;
     bool m_meshChangedWhole = false;

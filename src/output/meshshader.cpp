@@ -12,24 +12,63 @@ void main()
 }
 )";
 
-// Masks are sampled in output space (the mesh parameter). The result is colour × gain + lift, with
-// gain = (1 − lift amount) × fade × coverage and lift = lift amount × fade × coverage.
+// The mesh parameter, how far it moves over a pixel and a flag for pixels inside the mesh; beside it the step to
+// the next pixel across and up, so the mask pass can take the polygon edge's width per pixel as this pass would.
 static const char* const meshFragmentSource = R"(#version 330 core
 in vec2 mesh;
+layout(location = 0) out vec4 meshOut;
+layout(location = 1) out vec4 slopeOut;
+
+void main()
+{
+    vec2 across = dFdx(mesh);
+    vec2 up = dFdy(mesh);
+    meshOut = vec4(mesh, length(across) + length(up), 1.0);
+    slopeOut = vec4(across, up);
+}
+)";
+
+// Masks are sampled in output space (the mesh parameter). The result is colour × gain + lift, with
+// gain = (1 − lift amount) × fade × coverage and lift = lift amount × fade × coverage. The polygon's edge is one
+// pixel wide: near it, its distance is differenced within each 2 × 2 pixel block, as the GPU differences a value;
+// further than a few pixels from it the coverage is whole or none.
+static const char* const maskFragmentSource = R"(#version 330 core
 out vec4 warpOut;
 
+uniform sampler2D meshMap;
+uniform sampler2D slopeMap;
 uniform sampler2D fade;
 uniform sampler2D lift;
 uniform sampler2D polygon;
 
+float distanceAt(vec2 mesh)
+{
+    return textureLod(polygon, mesh, 0.0).r;
+}
+
+float coverageAt(ivec2 pixel, vec2 mesh, float pixelStep)
+{
+    float d = distanceAt(mesh);
+    if (abs(d) > 4.0 * pixelStep)
+        return d > 0.0 ? 1.0 : 0.0;
+    vec4 slope = texelFetch(slopeMap, pixel, 0);
+    float dx = (pixel.x & 1) == 0 ? distanceAt(mesh + slope.xy) - d : d - distanceAt(mesh - slope.xy);
+    float dy = (pixel.y & 1) == 0 ? distanceAt(mesh + slope.zw) - d : d - distanceAt(mesh - slope.zw);
+    float w = max(abs(dx) + abs(dy), 0.000001);
+    return smoothstep(-0.5 * w, 0.5 * w, d);
+}
+
 void main()
 {
-    float liftAmount = texture(lift, mesh).a;
-    float d = texture(polygon, mesh).r;
-    float w = max(fwidth(d), 0.000001);
-    float coverage = smoothstep(-0.5 * w, 0.5 * w, d);
-    float keep = texture(fade, mesh).a * coverage;
-    warpOut = vec4(mesh, (1.0 - liftAmount) * keep, liftAmount * keep);
+    ivec2 pixel = ivec2(gl_FragCoord.xy);
+    vec4 here = texelFetch(meshMap, pixel, 0);
+    if (here.w == 0.0) {
+        warpOut = vec4(0.0);
+        return;
+    }
+    float liftAmount = textureLod(lift, here.xy, 0.0).a;
+    float keep = textureLod(fade, here.xy, 0.0).a * coverageAt(pixel, here.xy, here.z);
+    warpOut = vec4(here.xy, (1.0 - liftAmount) * keep, liftAmount * keep);
 }
 )";
 
@@ -127,7 +166,8 @@ void main()
 MeshShaderSource MeshShaderSource::builtIn()
 {
     return {QString::fromLatin1(meshVertexSource), QString::fromLatin1(meshFragmentSource),
-            QString::fromLatin1(pictureVertexSource), QString::fromLatin1(pictureFragmentSource)};
+            QString::fromLatin1(maskFragmentSource), QString::fromLatin1(pictureVertexSource),
+            QString::fromLatin1(pictureFragmentSource)};
 }
 
 QString MeshShaderSource::pictureFragmentFor(int mediaFormat, bool grid) const

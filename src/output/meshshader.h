@@ -3,12 +3,15 @@
 #include <QString>
 
 // The GLSL programs of the mesh renderer, kept as text and compiled when the renderer first draws. The mesh
-// program draws the curved mesh once per change of mesh, masks or size into a per-pixel warp map (mesh
-// parameter, colour gain, lift); the picture program draws every frame from that map with one full-screen pass.
+// program draws the curved mesh once per change of mesh or size into a per-pixel mesh map; the mask program
+// turns that map, once per change of it or of the masks, into the warp map (mesh parameter, colour gain, lift)
+// with one full-screen pass; the picture program draws every frame from the warp map with one full-screen pass.
+// The mask and picture programs share the full-screen vertex program.
 struct MeshShaderSource
 {
     QString meshVertex;
     QString meshFragment;
+    QString maskFragment;
     QString pictureVertex;
     QString pictureFragment;
 

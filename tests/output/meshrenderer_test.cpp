@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <vector>
 
 static QImage filled(QColor colour, QSize size = {64, 64})
 {
@@ -290,5 +292,37 @@ TEST_F(MeshRendering, ADraggedNodeRedrawsTheSamePictureAsAFreshRenderer)
         OffscreenMeshRenderer fresh;
         fresh.renderer().update(inputs);
         EXPECT_EQ(dragged, fresh.render(QSize(320, 180)));
+    }
+}
+
+// Blend, gamma, lift and polygon edits redraw only the masks; each picture, and a node dragged after them, is the
+// same as drawn afresh.
+TEST_F(MeshRendering, MaskEditsRedrawTheSamePictureAsAFreshRenderer)
+{
+    ProjectorMapping mapping;
+    mapping.meshRows = 5;
+    mapping.meshColumns = 5;
+    mapping.mesh = mapping.meshPoints();
+    (*mapping.mesh)[12] += QPointF(0.05, -0.04);
+    MeshInputs inputs = stillInputs(mapping, bands(QSize(160, 90), {Qt::red, Qt::green, Qt::blue, Qt::yellow}));
+    render(inputs, QSize(320, 180), "mesh-mask-edit-before");
+    const std::vector<std::function<void(ProjectorMapping&)>> edits = {
+        [](ProjectorMapping& m) {
+            m.edges = {0.15, 0.05, 0.1, 0.2};
+        },
+        [](ProjectorMapping& m) { m.gamma = 2.2; },
+        [](ProjectorMapping& m) { m.blackLevel = 0.1; },
+        [](ProjectorMapping& m) {
+            m.polygonMask = QList<QPointF>{{0.1, 0.1}, {0.9, 0.2}, {0.6, 0.9}};
+        },
+        [](ProjectorMapping& m) { (*m.polygonMask)[0] += QPointF(0.05, 0.03); },
+        [](ProjectorMapping& m) { (*m.mesh)[6] += QPointF(-0.03, 0.02); },
+    };
+    for (size_t i = 0; i < edits.size(); ++i) {
+        edits[i](inputs.mapping);
+        const QImage edited = render(inputs, QSize(320, 180), "mesh-mask-edit-after");
+        OffscreenMeshRenderer fresh;
+        fresh.renderer().update(inputs);
+        EXPECT_EQ(edited, fresh.render(QSize(320, 180))) << "edit " << i;
     }
 }
