@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QTcpSocket>
+#include <sys/socket.h>
 
 RemoteTcpConnection::RemoteTcpConnection(QTcpSocket* socket, RemotePeer peer, quint64 serial, Timing timing,
                                          Responder responder, QObject* parent)
@@ -39,6 +40,8 @@ void RemoteTcpConnection::close()
 
 void RemoteTcpConnection::readIncoming()
 {
+    if (m_state == State::answering)
+        return drainUnread();
     while (m_state == State::reading && m_socket->bytesAvailable() > 0) {
         m_heardFrom = true;
         const qsizetype before = m_buffer.size();
@@ -66,7 +69,27 @@ void RemoteTcpConnection::answer(const QByteArray& request)
     m_socket->write(reply);
     // Handed to the system at once, so a phone that closed its sending side still gets the reply.
     m_socket->flush();
-    m_socket->disconnectFromHost();
+    if (m_socket->bytesToWrite() > 0) {
+        m_socket->disconnectFromHost();
+        return;
+    }
+    // Only our sending side ends here. Closing outright while the phone's further bytes sit unread would reset the
+    // connection, and a reset can throw the reply away at the phone before it reads it: those bytes are drained
+    // unread until the phone closes or the lifetime runs out.
+    ::shutdown(int(m_socket->socketDescriptor()), SHUT_WR);
+    if (m_lifetime.remainingTime() > kLongestDrainMs)
+        m_lifetime.start(kLongestDrainMs);
+    drainUnread();
+}
+
+void RemoteTcpConnection::drainUnread()
+{
+    if (m_state != State::answering)
+        return;
+    while (m_socket->bytesAvailable() > 0)
+        m_socket->skip(m_socket->bytesAvailable());
+    if (m_socket->state() != QAbstractSocket::ConnectedState)
+        close();
 }
 
 // A last look before giving up: the byte may have arrived while the event loop was busy.

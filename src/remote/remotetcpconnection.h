@@ -42,6 +42,8 @@ class RemoteTcpConnection : public QObject
     static constexpr qsizetype kLargestPiece = 1024;
     // The line feed must stand at this index or lower.
     static constexpr qsizetype kLongestRequest = 4096;
+    // How long an answered phone may go on sending before the connection closes anyway.
+    static constexpr int kLongestDrainMs = 1000;
 
   signals:
     // Emitted once, when the connection is over; the listener then lets it go.
@@ -51,6 +53,7 @@ class RemoteTcpConnection : public QObject
     enum class State { reading, answering, closed };
     void readIncoming();
     void answer(const QByteArray& request);
+    void drainUnread();
     void firstByteDue();
 
     QTcpSocket* m_socket;

@@ -1,5 +1,7 @@
 #include "remotetcpfixture.h"
 
+#include <QCoreApplication>
+#include <QThread>
 #include <sys/socket.h>
 
 using RemoteTcp = RemoteTcpTest;
@@ -59,6 +61,22 @@ TEST_F(RemoteTcp, APhoneThatStopsSendingIsAnsweredOnlyWhenItsLineIsComplete)
     ::shutdown(int(cutShort->socketDescriptor()), SHUT_WR);
     EXPECT_EQ(untilClosed(cutShort), QByteArray());
     EXPECT_TRUE(waitUntil([&] { return listener->openConnections() == 0; }));
+}
+
+TEST_F(RemoteTcp, APhoneThatSendsMoreAfterItsLineStillGetsTheReply)
+{
+    startListening();
+    QTcpSocket* phone = connectPhone();
+    phone->write(statusRequest(host->code()) + "\n" + QByteArray(4000, 'y'));
+    phone->waitForBytesWritten(1000);
+    // The console answers while the phone has not yet read anything; then the phone sends on.
+    QCoreApplication::processEvents();
+    QThread::msleep(50);
+    phone->write(QByteArray(40, 'y'));
+    phone->waitForBytesWritten(1000);
+    QThread::msleep(50);
+    ::shutdown(int(phone->socketDescriptor()), SHUT_WR);
+    EXPECT_TRUE(untilClosed(phone).endsWith("\n"));
 }
 
 TEST_F(RemoteTcp, SilentPhonesLeaveAfterTheFirstByteWaitAndEveryoneAfterTheLifetime)
