@@ -102,7 +102,7 @@ int main(int argc, char** argv)
     QTemporaryDir folder;
     Engine::Services services;
     services.displays = std::make_shared<ScreenDisplayProvider>();
-    services.windows = std::make_shared<OutputWindows>();
+    services.windows = std::make_shared<ScreenOutputWindows>();
     Engine engine(true, nullptr, folder.path(), services);
     QList<ScreenRole> roles;
     for (int i = 1; i <= 4; ++i)

@@ -13,6 +13,7 @@
 #include "picture.h"
 #include "screendisplayprovider.h"
 #include "screenoutputwindow.h"
+#include "screenoutputwindows.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -49,7 +50,7 @@ inline int run(double seconds, const ProjectorMapping& mapping)
     QTemporaryDir folder;
     Engine::Services services;
     services.displays = std::make_shared<ScreenDisplayProvider>();
-    services.windows = std::make_shared<OutputWindows>();
+    services.windows = std::make_shared<ScreenOutputWindows>();
     Engine engine(true, nullptr, folder.path(), services);
     const QList<ScreenRole> roles{ScreenRole{QStringLiteral("屏幕 1")}, ScreenRole{QStringLiteral("屏幕 2")}};
     Show show = engine.show();

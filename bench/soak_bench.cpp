@@ -8,6 +8,7 @@
 #include "mediafixtures.h"
 #include "screendisplayprovider.h"
 #include "screenoutputwindow.h"
+#include "screenoutputwindows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -115,7 +116,7 @@ int main(int argc, char** argv)
     const bool twoDisplays = QGuiApplication::screens().size() >= 2;
     if (twoDisplays) {
         services.displays = std::make_shared<ScreenDisplayProvider>();
-        services.windows = std::make_shared<OutputWindows>();
+        services.windows = std::make_shared<ScreenOutputWindows>();
     }
     Engine engine(true, std::make_shared<AudioChannelMixer>(), folder.path(), services);
     engine.setShow(soakShow(receivers));

@@ -4,7 +4,7 @@
 #include "consolewindow.h"
 #include "engine.h"
 #include "lumosettings.h"
-#include "screenoutputwindow.h"
+#include "screenoutputwindows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,7 +20,7 @@ LumoriaApp::LumoriaApp(Options options, QObject* parent)
         options.recoveryDirectory.isEmpty() ? defaultRecoveryDirectory() : options.recoveryDirectory;
     Engine::Services services;
     services.makeRemoteHost = options.makeRemoteHost;
-    services.windows = std::make_shared<OutputWindows>();
+    services.windows = std::make_shared<ScreenOutputWindows>();
     m_engine = new Engine(true, m_mixer, recovery, services, this);
     m_windows = new SingleWindows(*m_engine, this);
     for (auto it = options.windowContents.cbegin(); it != options.windowContents.cend(); ++it)

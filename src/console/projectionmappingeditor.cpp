@@ -5,6 +5,7 @@
 #include "decimalslider.h"
 #include "elidedlabel.h"
 #include "engine.h"
+#include "engineoutputsource.h"
 #include "mappedoutput.h"
 #include "mappingeditorstate.h"
 #include "mappingoverlay.h"
@@ -111,7 +112,7 @@ QWidget* ProjectionMappingEditor::makeCanvas()
     canvas->setPalette(black);
     canvas->setAutoFillBackground(true);
     inset->addWidget(canvas);
-    m_preview = new MappedOutput(&m_engine, m_state->screen(), false, true, false, canvas);
+    m_preview = new MappedOutput(EngineOutputSource::of(m_engine), m_state->screen(), {.testPattern = true}, canvas);
     auto* fill = new QVBoxLayout(canvas);
     fill->setContentsMargins(0, 0, 0, 0);
     fill->addWidget(m_preview);

@@ -3,6 +3,7 @@
 #include "consoletext.h"
 #include "displaypreview.h"
 #include "engine.h"
+#include "engineoutputsource.h"
 #include "mappedoutput.h"
 #include "pictureview.h"
 
@@ -49,7 +50,7 @@ void ProjectionMonitorCell::refresh()
     const std::optional<DisplayScreen> display = m_engine.display(m_role);
     if (m_engine.mapping(m_role).enabled) {
         if (!m_mapped->content())
-            m_mapped->setContent(new MappedOutput(&m_engine, m_role, false, false, false));
+            m_mapped->setContent(new MappedOutput(EngineOutputSource::of(m_engine), m_role));
         m_mapped->setAspect(DisplayPreview::aspectOf(display));
         show(Content::mapped);
         return;

@@ -8,6 +8,7 @@
 #include "engine.h"
 #include "lumohelp.h"
 #include "lumoicons.h"
+#include "engineoutputsource.h"
 #include "mappedoutput.h"
 #include "screenmonitor.h"
 #include "screenoutputpicker.h"
@@ -156,7 +157,7 @@ void ScreenCard::refreshMonitor()
 
     if (mapped) {
         if (!m_mapped->content())
-            m_mapped->setContent(new MappedOutput(&m_engine, m_role, false, false, false));
+            m_mapped->setContent(new MappedOutput(EngineOutputSource::of(m_engine), m_role));
         m_mapped->setAspect(DisplayPreview::aspectOf(display));
         m_mapped->setFixedHeight(height);
     }

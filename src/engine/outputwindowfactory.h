@@ -19,7 +19,7 @@ class OutputWindow
     virtual bool isOpen() const = 0;
 };
 
-// Opens the output windows; supplied by the output layer, replaced in tests.
+// Opens the output windows; supplied by the console over the output layer, replaced in tests.
 class OutputWindowFactory
 {
   public:

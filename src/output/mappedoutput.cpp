@@ -1,9 +1,9 @@
 #include "mappedoutput.h"
 
 #include "curvedprojectionview.h"
-#include "engine.h"
 #include "pictureview.h"
 #include "projectorinput.h"
+#include "screenoutputsource.h"
 #include "warpedoutput.h"
 
 #include <QVBoxLayout>
@@ -11,10 +11,8 @@
 // The whole output; the crop is applied to the picture by ProjectorInput.
 static const QRectF kWholeOutput(0, 0, 1, 1);
 
-MappedOutput::MappedOutput(Engine* engine, const ScreenRole& role, bool physical, bool testPattern, bool editingMask,
-                           QWidget* parent)
-    : QWidget(parent), m_engine(engine), m_role(role), m_physical(physical), m_testPattern(testPattern),
-      m_editingMask(editingMask)
+MappedOutput::MappedOutput(ScreenOutputSource* source, const ScreenRole& role, Options options, QWidget* parent)
+    : QWidget(parent), m_source(source), m_role(role), m_options(options)
 {
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -22,8 +20,8 @@ MappedOutput::MappedOutput(Engine* engine, const ScreenRole& role, bool physical
     setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    for (auto signal : {&Engine::showChanged, &Engine::screensChanged, &Engine::projectionTestPatternChanged})
-        connect(engine, signal, this, &MappedOutput::refresh);
+    if (source)
+        connect(source, &ScreenOutputSource::changed, this, &MappedOutput::refresh);
     refresh();
 }
 
@@ -37,41 +35,41 @@ void MappedOutput::setRole(const ScreenRole& role)
 
 void MappedOutput::setTestPattern(bool testPattern)
 {
-    if (testPattern == m_testPattern)
+    if (testPattern == m_options.testPattern)
         return;
-    m_testPattern = testPattern;
+    m_options.testPattern = testPattern;
     refresh();
 }
 
 void MappedOutput::setEditingMask(bool editingMask)
 {
-    if (editingMask == m_editingMask)
+    if (editingMask == m_options.editingMask)
         return;
-    m_editingMask = editingMask;
+    m_options.editingMask = editingMask;
     refresh();
 }
 
 void MappedOutput::refresh()
 {
-    if (!m_engine) {
+    if (!m_source) {
         replaceContent(Kind::none, nullptr);
         return;
     }
-    ProjectorMapping mapping = m_engine->mapping(m_role);
-    if (m_editingMask) {
+    ProjectorMapping mapping = m_source->mapping(m_role);
+    if (m_options.editingMask) {
         mapping.corners = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
         mapping.mesh.reset();
     }
-    Picture* source = m_engine->program(mapping.source.value_or(m_role));
+    Picture* source = m_source->program(mapping.source.value_or(m_role));
     if (mapping.enabled && source) {
-        const bool pattern = m_testPattern || (m_physical && m_engine->projectionTestPattern());
+        const bool pattern = m_options.testPattern || (m_options.physical && m_source->testPattern());
         if (mapping.mesh)
             showCurved(source, mapping, pattern);
         else
             showWarped(source, mapping, pattern);
         return;
     }
-    if (Picture* own = m_engine->program(m_role))
+    if (Picture* own = m_source->program(m_role))
         showPlain(own);
     else
         replaceContent(Kind::none, nullptr);
@@ -85,7 +83,7 @@ void MappedOutput::showCurved(Picture* picture, const ProjectorMapping& mapping,
         curved->setPattern(pattern);
         return;
     }
-    const auto surface = m_physical ? CurvedProjectionView::Surface::window : CurvedProjectionView::Surface::widget;
+    const auto surface = m_options.physical ? CurvedProjectionView::Surface::window : CurvedProjectionView::Surface::widget;
     replaceContent(Kind::curved, new CurvedProjectionView(picture, mapping, pattern, nullptr, surface));
 }
 
@@ -112,7 +110,7 @@ void MappedOutput::showPlain(Picture* picture)
         plain->setPicture(picture);
         return;
     }
-    replaceContent(Kind::plain, new PictureView(picture, true, m_physical));
+    replaceContent(Kind::plain, new PictureView(picture, true, m_options.physical));
 }
 
 void MappedOutput::replaceContent(Kind kind, QWidget* content)

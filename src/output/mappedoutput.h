@@ -7,14 +7,25 @@
 #include <QWidget>
 
 class CurvedProjectionView;
-class Engine;
 class Picture;
 class PictureView;
+class ScreenOutputSource;
 class WarpedOutput;
+
+struct MappedOutputOptions
+{
+    // The view fills a real display: the source's test pattern switch reaches it and video follows the display's
+    // pace.
+    bool physical = false;
+    // The test pattern instead of the picture, whatever the source says.
+    bool testPattern = false;
+    // The mapping drawn flat over the whole output, without its geometry.
+    bool editingMask = false;
+};
 
 // What one output screen puts out: its programme picture (or that of the mapping's source screen) through the
 // screen's projector mapping, drawn by the curved mesh renderer when the mapping has a mesh, corner-pinned
-// otherwise, and plain when the mapping is off or its source has no picture. Follows the engine's changes in place;
+// otherwise, and plain when the mapping is off or its source has no picture. Follows the source's changes in place;
 // only a change of the kind of drawing replaces the inner view.
 class MappedOutput : public QWidget
 {
@@ -22,10 +33,9 @@ class MappedOutput : public QWidget
   public:
     enum class Kind { none, plain, warped, curved };
 
-    // physical: the view fills a real display, so the engine's test pattern switch reaches it and video follows
-    // the display's pace. editingMask: the mapping is drawn flat over the whole output, without its geometry.
-    MappedOutput(Engine* engine, const ScreenRole& role, bool physical, bool testPattern, bool editingMask,
-                 QWidget* parent = nullptr);
+    using Options = MappedOutputOptions;
+
+    MappedOutput(ScreenOutputSource* source, const ScreenRole& role, Options options = {}, QWidget* parent = nullptr);
 
     // Shows another screen in place, keeping the inner view when its kind stays.
     void setRole(const ScreenRole& role);
@@ -43,11 +53,9 @@ class MappedOutput : public QWidget
     void showWarped(Picture* picture, const ProjectorMapping& mapping, bool pattern);
     void showPlain(Picture* picture);
 
-    QPointer<Engine> m_engine;
+    QPointer<ScreenOutputSource> m_source;
     ScreenRole m_role;
-    bool m_physical;
-    bool m_testPattern;
-    bool m_editingMask;
+    Options m_options;
     Kind m_kind = Kind::none;
     QWidget* m_content = nullptr;
 };

@@ -1,18 +1,17 @@
 #include "screenoutputwindow.h"
 
 #include "mappedoutput.h"
-#include "screendisplayprovider.h"
 
 #include <QGuiApplication>
 #include <QOpenGLWidget>
 #include <QScreen>
 #include <QVBoxLayout>
 
-ScreenOutputWindow::ScreenOutputWindow(Engine& engine, const ScreenRole& role, QScreen* screen,
-                                       const DisplayScreen& display)
+ScreenOutputWindow::ScreenOutputWindow(ScreenOutputSource* source, const ScreenRole& role, QScreen* screen,
+                                       const QRect& geometry)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput |
                            Qt::WindowDoesNotAcceptFocus),
-      m_screen(screen), m_output(new MappedOutput(&engine, role, true, false, false))
+      m_screen(screen), m_output(new MappedOutput(source, role, {.physical = true}))
 {
     setWindowTitle(role.rawValue);
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -25,7 +24,7 @@ ScreenOutputWindow::ScreenOutputWindow(Engine& engine, const ScreenRole& role, Q
     auto* glMark = new QOpenGLWidget(this);
     glMark->hide();
     setScreen(screen);
-    place(display);
+    place(geometry);
     show();
     delete glMark;
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this](QScreen* removed) {
@@ -35,14 +34,9 @@ ScreenOutputWindow::ScreenOutputWindow(Engine& engine, const ScreenRole& role, Q
     connect(screen, &QObject::destroyed, this, &ScreenOutputWindow::screenLost);
 }
 
-void ScreenOutputWindow::place(const DisplayScreen& display)
+void ScreenOutputWindow::place(const QRect& geometry)
 {
-    setGeometry(display.geometry);
-}
-
-void ScreenOutputWindow::raise()
-{
-    QWidget::raise();
+    setGeometry(geometry);
 }
 
 // Qt moves the windows of a removed display elsewhere, possibly over the console: hide at once.
@@ -52,15 +46,4 @@ void ScreenOutputWindow::screenLost()
         return;
     m_open = false;
     hide();
-}
-
-std::unique_ptr<OutputWindow> OutputWindows::open(Engine& engine, const ScreenRole& role, const DisplayScreen& display)
-{
-    // Without a window system there is no display to cover (and no OpenGL for the views).
-    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
-        return nullptr;
-    QScreen* screen = ScreenDisplayProvider::screen(display.number);
-    if (!screen)
-        return nullptr;
-    return std::make_unique<ScreenOutputWindow>(engine, role, screen, display);
 }

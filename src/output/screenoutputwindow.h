@@ -1,24 +1,26 @@
 #pragma once
 
-#include "outputwindowfactory.h"
+#include "screenrole.h"
 
 #include <QPointer>
 #include <QWidget>
 
 class MappedOutput;
 class QScreen;
+class ScreenOutputSource;
 
 // A bound screen on its display: a borderless window above all others that exactly covers the display, takes
 // neither the mouse nor the keyboard, and shows the screen's mapped output. It closes itself when its display goes.
-class ScreenOutputWindow : public QWidget, public OutputWindow
+class ScreenOutputWindow : public QWidget
 {
     Q_OBJECT
   public:
-    ScreenOutputWindow(Engine& engine, const ScreenRole& role, QScreen* screen, const DisplayScreen& display);
+    ScreenOutputWindow(ScreenOutputSource* source, const ScreenRole& role, QScreen* screen, const QRect& geometry);
 
-    void place(const DisplayScreen& display) override;
-    void raise() override;
-    bool isOpen() const override { return m_open; }
+    // Covers the display again (after a change of its resolution or arrangement).
+    void place(const QRect& geometry);
+    // False once the window lost its display and closed itself.
+    bool isOpen() const { return m_open; }
     MappedOutput* output() const { return m_output; }
 
   private:
@@ -27,11 +29,4 @@ class ScreenOutputWindow : public QWidget, public OutputWindow
     QPointer<QScreen> m_screen;
     MappedOutput* m_output;
     bool m_open = true;
-};
-
-// The real output windows, for the engine's services.
-class OutputWindows : public OutputWindowFactory
-{
-  public:
-    std::unique_ptr<OutputWindow> open(Engine& engine, const ScreenRole& role, const DisplayScreen& display) override;
 };

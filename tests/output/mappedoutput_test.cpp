@@ -1,6 +1,4 @@
 #include "curvedprojectionview.h"
-#include "displayprovider.h"
-#include "engine.h"
 #include "eventwait.h"
 #include "fakeplayer.h"
 #include "mappedoutput.h"
@@ -8,23 +6,52 @@
 #include "meshview.h"
 #include "picture.h"
 #include "projectorinput.h"
+#include "screenoutputsource.h"
 #include "warpedoutput.h"
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 #include <QWindow>
 #include <gtest/gtest.h>
 
 namespace {
 
-class NoDisplays : public DisplayProvider
-{
-  public:
-    QList<DisplayScreen> displays() const override { return {}; }
-};
-
 const ScreenRole kFirst{QStringLiteral("屏幕 1")};
 const ScreenRole kSecond{QStringLiteral("屏幕 2")};
+
+// Two screens with pictures of their own; mappings and the test pattern set at will.
+class TwoScreens : public ScreenOutputSource
+{
+  public:
+    TwoScreens()
+    {
+        for (const ScreenRole& role : {kFirst, kSecond})
+            pictures.insert(role, new Picture(fakePlayers(), this));
+    }
+    Picture* program(const ScreenRole& role) const override { return pictures.value(role); }
+    ProjectorMapping mapping(const ScreenRole& role) const override
+    {
+        ProjectorMapping mapping = mappings.value(role);
+        if (mapping.source && !pictures.contains(*mapping.source))
+            mapping.source.reset();
+        return mapping;
+    }
+    bool testPattern() const override { return pattern; }
+    void setMapping(const ProjectorMapping& mapping, const ScreenRole& role)
+    {
+        mappings.insert(role, mapping);
+        emit changed();
+    }
+    void setTestPattern(bool on)
+    {
+        pattern = on;
+        emit changed();
+    }
+
+  private:
+    QHash<ScreenRole, Picture*> pictures;
+    QHash<ScreenRole, ProjectorMapping> mappings;
+    bool pattern = false;
+};
 const QList<QColor> kBands{Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::magenta};
 
 } // namespace
@@ -34,15 +61,8 @@ class MappedOutputs : public ::testing::Test
   protected:
     void SetUp() override
     {
-        Engine::Services services;
-        services.displays = std::make_shared<NoDisplays>();
-        services.players = fakePlayers();
-        engine = std::make_unique<Engine>(false, nullptr, folder.path(), services);
-        Show show = engine->show();
-        show.outputScreens = QList<ScreenRole>{kFirst, kSecond};
-        engine->setShow(show);
-        engine->program(kFirst)->setImage(bands({160, 90}, kBands));
-        engine->program(kSecond)->setImage(bands({160, 90}, {Qt::white}));
+        screens->program(kFirst)->setImage(bands({160, 90}, kBands));
+        screens->program(kSecond)->setImage(bands({160, 90}, {Qt::white}));
     }
     static ProjectorMapping enabled()
     {
@@ -60,8 +80,7 @@ class MappedOutputs : public ::testing::Test
         return mapping;
     }
 
-    QTemporaryDir folder;
-    std::unique_ptr<Engine> engine;
+    std::unique_ptr<TwoScreens> screens = std::make_unique<TwoScreens>();
 };
 
 TEST_F(MappedOutputs, ChoosesHowToDraw)
@@ -82,9 +101,9 @@ TEST_F(MappedOutputs, ChoosesHowToDraw)
         {"mesh while a mask is drawn", curved(), true, MappedOutput::Kind::warped},
         {"another screen's picture", fromSecond, false, MappedOutput::Kind::warped},
     };
-    MappedOutput output(engine.get(), kFirst, false, false, false);
+    MappedOutput output(screens.get(), kFirst);
     for (const Case& c : cases) {
-        engine->setMapping(c.mapping, kFirst);
+        screens->setMapping(c.mapping, kFirst);
         output.setEditingMask(c.editingMask);
         EXPECT_EQ(output.kind(), c.kind) << c.what;
     }
@@ -92,34 +111,34 @@ TEST_F(MappedOutputs, ChoosesHowToDraw)
     QWidget* inner = output.content();
     ProjectorMapping moved = fromSecond;
     moved.corners[0] = {0.1, 0.1};
-    engine->setMapping(moved, kFirst);
+    screens->setMapping(moved, kFirst);
     EXPECT_EQ(output.content(), inner);
 
     // A source screen that left the show falls back to the screen's own picture, uncorrected.
     ProjectorMapping gone = enabled();
     gone.source = ScreenRole{QStringLiteral("屏幕 9")};
-    engine->setMapping(gone, kSecond);
-    MappedOutput second(engine.get(), kSecond, false, false, false);
+    screens->setMapping(gone, kSecond);
+    MappedOutput second(screens.get(), kSecond);
     EXPECT_EQ(second.kind(), MappedOutput::Kind::warped);
-    MappedOutput missing(engine.get(), ScreenRole{QStringLiteral("屏幕 9")}, false, false, false);
+    MappedOutput missing(screens.get(), ScreenRole{QStringLiteral("屏幕 9")});
     EXPECT_EQ(missing.kind(), MappedOutput::Kind::none);
 }
 
 TEST_F(MappedOutputs, TestPatternReachesRealOutputsOnly)
 {
-    engine->setMapping(enabled(), kFirst);
-    MappedOutput window(engine.get(), kFirst, true, false, false);
-    MappedOutput monitor(engine.get(), kFirst, false, false, false);
-    MappedOutput editor(engine.get(), kFirst, false, true, false);
+    screens->setMapping(enabled(), kFirst);
+    MappedOutput window(screens.get(), kFirst, {.physical = true});
+    MappedOutput monitor(screens.get(), kFirst);
+    MappedOutput editor(screens.get(), kFirst, {.testPattern = true});
     const auto pattern = [](MappedOutput& output) {
         return static_cast<WarpedOutput*>(output.content())->content()->testPattern();
     };
     EXPECT_FALSE(pattern(window));
     EXPECT_TRUE(pattern(editor));
-    engine->setProjectionTestPattern(true);
+    screens->setTestPattern(true);
     EXPECT_TRUE(pattern(window));
     EXPECT_FALSE(pattern(monitor));
-    engine->setMapping(ProjectorMapping(), kFirst);
+    screens->setMapping(ProjectorMapping(), kFirst);
     EXPECT_EQ(window.kind(), MappedOutput::Kind::plain);
 }
 
@@ -136,12 +155,12 @@ TEST_F(MappedOutputs, CropFillsTheOutput)
         {{0.5, 0.5, 0.8, 0.8}, Qt::green, Qt::magenta}, // held at 0.2: the region never leaves the picture
         {{0.4, 0, 0.2, 1}, Qt::blue, Qt::blue},
     };
-    MappedOutput output(engine.get(), kFirst, false, false, false);
+    MappedOutput output(screens.get(), kFirst);
     showOnScreen(output);
     for (const Case& c : cases) {
         ProjectorMapping mapping = enabled();
         mapping.crop = c.crop;
-        engine->setMapping(mapping, kFirst);
+        screens->setMapping(mapping, kFirst);
         const QImage image = grabbed(output);
         EXPECT_TRUE(near(image.pixelColor(2, 45), c.left, 8)) << c.crop.x();
         EXPECT_TRUE(near(image.pixelColor(157, 45), c.right, 8)) << c.crop.x();
@@ -155,8 +174,8 @@ TEST_F(MappedOutputs, CornerPinAndMasks)
     mapping.corners = {{0, 0}, {0.5, 0.1}, {0.5, 0.9}, {0, 1}};
     mapping.edges = {0, 0.3, 0, 0};
     mapping.blackLevel = 0.1;
-    engine->setMapping(mapping, kFirst);
-    MappedOutput output(engine.get(), kFirst, true, false, false);
+    screens->setMapping(mapping, kFirst);
+    MappedOutput output(screens.get(), kFirst, {.physical = true});
     showOnScreen(output);
     const QImage image = grabbed(output, "mapped-warped");
     auto* warped = static_cast<WarpedOutput*>(output.content());
@@ -168,10 +187,10 @@ TEST_F(MappedOutputs, CornerPinAndMasks)
 
     const int builds = warped->maskBuilds();
     mapping.corners[1] = {0.6, 0.1};
-    engine->setMapping(mapping, kFirst);
+    screens->setMapping(mapping, kFirst);
     EXPECT_EQ(warped->maskBuilds(), builds);
     mapping.gamma = 2;
-    engine->setMapping(mapping, kFirst);
+    screens->setMapping(mapping, kFirst);
     EXPECT_EQ(warped->maskBuilds(), builds + 1);
     warped->setTile({0, 0, 0.5, 1});
     EXPECT_EQ(warped->maskBuilds(), builds + 2);
@@ -180,7 +199,7 @@ TEST_F(MappedOutputs, CornerPinAndMasks)
     std::swap(mapping.corners[0], mapping.corners[1]);
     mapping.edges = {0, 0, 0, 0};
     mapping.blackLevel.reset();
-    engine->setMapping(mapping, kFirst);
+    screens->setMapping(mapping, kFirst);
     warped->setTile({0, 0, 1, 1});
     const QImage uncorrected = grabbed(output, "mapped-warped-nonconvex");
     EXPECT_EQ(uncorrected.pixelColor(157, 45), QColor(Qt::magenta));
@@ -189,8 +208,8 @@ TEST_F(MappedOutputs, CornerPinAndMasks)
 
 TEST_F(MappedOutputs, MeshDrawsThroughTheRenderer)
 {
-    engine->setMapping(curved(), kFirst);
-    MappedOutput output(engine.get(), kFirst, false, false, false);
+    screens->setMapping(curved(), kFirst);
+    MappedOutput output(screens.get(), kFirst);
     showOnScreen(output);
     auto* view = static_cast<CurvedProjectionView*>(output.content());
     QImage image;

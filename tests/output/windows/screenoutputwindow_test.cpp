@@ -5,7 +5,7 @@
 #include "mappedoutput.h"
 #include "picture.h"
 #include "screendisplayprovider.h"
-#include "screenoutputwindow.h"
+#include "screenoutputwindows.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -71,7 +71,7 @@ TEST(TwoDisplays, BoundScreenCoversTheSecondDisplayWithItsMappedProgramme)
     QTemporaryDir folder;
     Engine::Services services;
     services.displays = std::make_shared<ScreenDisplayProvider>();
-    services.windows = std::make_shared<OutputWindows>();
+    services.windows = std::make_shared<ScreenOutputWindows>();
     services.players = fakePlayers();
     Engine engine(true, nullptr, folder.path(), services);
     Show show = engine.show();
