@@ -9,6 +9,7 @@
 #include "picture.h"
 #include "projectionmappingeditor.h"
 #include "realoutputs.h"
+#include "screenoutputwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -86,11 +86,6 @@ void CuePreview::cancelTimelinePreview()
     supersede();
 }
 
-void CuePreview::previewFrame(const ScreenRole& role, const std::optional<QUrl>& url, double offset)
-{
-    showFrame(role, url, offset, false);
-}
-
 void CuePreview::supersede()
 {
     m_latest->store(++m_generation);

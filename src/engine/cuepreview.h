@@ -35,8 +35,6 @@ class CuePreview : public QObject
     // Starts after a short settling time; timelinePreviewed() follows once every screen shows its still.
     void previewTimeline(const Cue& cue, double time);
     void cancelTimelinePreview();
-    // One screen's still of a file at a second into it: a video's frame, an image as it is, or nothing.
-    void previewFrame(const ScreenRole& role, const std::optional<QUrl>& url, double offset);
 
   signals:
     void timelinePreviewed();

@@ -5,25 +5,21 @@
 #include "cuepreview.h"
 #include "delayedtask.h"
 #include "displaybindings.h"
-#include "filequeue.h"
+#include "edithistory.h"
 #include "independentscreens.h"
 #include "lightingoutput.h"
 #include "measureddurations.h"
 #include "picture.h"
 #include "screendisplayprovider.h"
-#include "showedit.h"
 #include "steadyclock.h"
 #include "stilldecoder.h"
 #include "stillpreloads.h"
 #include "timelineclock.h"
 #include "timelinesender.h"
 
-#include <QDir>
-#include <limits>
+#include <cmath>
 
 using namespace std::chrono_literals;
-
-static constexpr double kDragJoinSeconds = 0.4;
 
 static Engine::Services completed(Engine::Services services)
 {
@@ -38,16 +34,17 @@ static Engine::Services completed(Engine::Services services)
 
 Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMixer, const QString& recoveryDirectory,
                Services services, QObject* parent)
-    : QObject(parent), m_show(Show::makeDefault()), m_savedShow(Show::makeDefault()),
-      m_lastDragChange(-std::numeric_limits<double>::infinity()), m_recoveryTask(new DelayedTask(700ms, this)),
-      m_fileQueue(new FileQueue(this)),
-      m_recoveryPath(QDir(recoveryDirectory).filePath(QStringLiteral("Recovery.json"))),
-      m_parkedPath(QDir(recoveryDirectory).filePath(QStringLiteral("Parked.json"))), m_message(QStringLiteral("就绪")),
+    : QObject(parent), m_show(Show::makeDefault()), m_message(QStringLiteral("就绪")),
       m_pending(new DelayedTask(0ms, this)), m_timelineClock(new TimelineClock(this)),
       m_stillPreloads(std::make_unique<StillPreloads>()), m_sender(new TimelineSender(TimelineSender::kTimeout, this)),
       m_audioMixer(std::move(audioMixer)), m_services(completed(std::move(services))),
       m_displayBindings(new DisplayBindings(*this, m_services.displays, m_services.windows, this))
 {
+    m_history = new EditHistory(
+        m_show, m_services.clock, recoveryDirectory, [this](const Show& show) { restoreEdit(show); }, this);
+    connect(m_history, &EditHistory::hasUnsavedChangesChanged, this, &Engine::hasUnsavedChangesChanged);
+    connect(m_history, &EditHistory::canRecoverProjectChanged, this, &Engine::canRecoverProjectChanged);
+    connect(m_history, &EditHistory::message, this, &Engine::setMessage);
     m_independent = new IndependentScreens(*this);
     connect(m_independent, &IndependentScreens::changed, this, &Engine::independentScreensChanged);
     m_cuePreview = new CuePreview(*this);
@@ -71,9 +68,7 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     selectFirstCueUnlessPresent();
     if (!monitorsDevices)
         return;
-    m_tracksProjectEdits = true;
-    m_savedShow = m_show;
-    adoptLeftoverRecovery();
+    m_history->track();
     m_lights->startTicking();
     connect(
         m_services.displays.get(), &DisplayProvider::displaysChanged, this,
@@ -107,7 +102,7 @@ void Engine::setShow(Show show)
         return;
     const Show previous = std::exchange(m_show, std::move(show));
     emit showChanged();
-    projectChanged(previous);
+    m_history->showChanged(previous);
     // Any edit can change the screen list (a side file makes a second screen), and every screen needs its pictures.
     if (previous.screens() != m_show.screens())
         syncScreens();
@@ -162,18 +157,6 @@ void Engine::setProjectionTestPattern(bool on)
         emit projectionTestPatternChanged();
 }
 
-void Engine::setHasUnsavedChanges(bool unsaved)
-{
-    if (assign(m_hasUnsavedChanges, unsaved))
-        emit hasUnsavedChangesChanged();
-}
-
-void Engine::setCanRecoverProject(bool can)
-{
-    if (assign(m_canRecoverProject, can))
-        emit canRecoverProjectChanged();
-}
-
 void Engine::setProjectURL(std::optional<QUrl> url)
 {
     if (assign(m_projectURL, std::move(url)))
@@ -189,85 +172,149 @@ void Engine::selectFirstCueUnlessPresent()
     setSelected(m_show.cues.isEmpty() ? std::nullopt : std::optional(m_show.cues.first().id));
 }
 
-void Engine::projectChanged(const Show& previous)
+bool Engine::hasUnsavedChanges() const
 {
-    if (!m_tracksProjectEdits || m_loadingProject || previous == m_show)
-        return;
-    const bool drag = m_dragDepth > 0;
-    const double now = m_services.clock->uptime();
-    if (!m_restoringEdit)
-        recordEdit(previous, drag, now);
-    m_lastDragChange = drag ? now : -std::numeric_limits<double>::infinity();
-    setHasUnsavedChanges(m_show != m_savedShow);
-    queueRecovery();
+    return m_history->hasUnsavedChanges();
 }
 
-// An open edit group, or a drag going on within 0.4 s of its previous edit, moves the end of its step; anything
-// else is a step of its own.
-void Engine::recordEdit(const Show& previous, bool drag, double now)
+bool Engine::canRecoverProject() const
 {
-    if (m_editGroupDepth > 0 && isNewestStep(m_groupStep)) {
-        m_groupStep->extend(m_show);
-        return;
-    }
-    if (drag && now - m_lastDragChange <= kDragJoinSeconds && isNewestStep(m_dragStep)) {
-        m_dragStep->extend(m_show);
-        return;
-    }
-    auto* step = new ShowEdit(previous, m_show, [this](const Show& show) { restoreEdit(show); });
-    m_editHistory.push(step);
-    m_dragStep = drag ? step : nullptr;
-    m_groupStep = m_editGroupDepth > 0 ? step : nullptr;
+    return m_history->canRecoverProject();
 }
 
-bool Engine::isNewestStep(const ShowEdit* step) const
+QUndoStack* Engine::editHistory()
 {
-    return step && m_editHistory.index() > 0 && m_editHistory.index() == m_editHistory.count() &&
-           m_editHistory.command(m_editHistory.index() - 1) == step;
+    return m_history->undoStack();
 }
 
 void Engine::beginEditGroup()
 {
-    ++m_editGroupDepth;
+    m_history->beginGroup();
 }
 
 void Engine::endEditGroup()
 {
-    if (m_editGroupDepth == 0)
-        return;
-    if (--m_editGroupDepth == 0)
-        m_groupStep = nullptr;
+    m_history->endGroup();
 }
 
 void Engine::beginDrag()
 {
-    ++m_dragDepth;
+    m_history->beginDrag();
 }
 
 void Engine::endDrag()
 {
-    if (m_dragDepth == 0)
-        return;
-    if (--m_dragDepth > 0)
-        return;
-    m_dragStep = nullptr;
-    m_lastDragChange = -std::numeric_limits<double>::infinity();
+    m_history->endDrag();
 }
 
 void Engine::restoreEdit(const Show& target)
 {
     const Show old = m_show;
-    // Undo and redo end any step still open; the undo stack may drop the steps above its new position.
-    m_dragStep = nullptr;
-    m_groupStep = nullptr;
-    m_restoringEdit = true;
     Show restored = target;
     m_measuredDurations->fillIn(restored);
     setShow(restored);
-    m_restoringEdit = false;
     if (old.displayBindings != m_show.displayBindings)
         restoreDisplayBindings();
     if (old.defaultPicture != m_show.defaultPicture)
         applyDefaultPicture();
     selectFirstCueUnlessPresent();
+}
+
+// The show and the saved show both take the length, so that the project stays as saved (or unsaved) as it was;
+// nothing is recorded and no recovery copy is due.
+bool Engine::storeMeasuredDuration(const QUuid& asset, const QUrl& url, double seconds)
+{
+    if (!std::isfinite(seconds) || seconds <= 0)
+        return false;
+    m_measuredDurations->record(asset, url, seconds);
+    m_history->amendSaved([this](Show& saved) { m_measuredDurations->fillIn(saved); });
+    Show measured = m_show;
+    if (!m_measuredDurations->fillIn(measured))
+        return false;
+    m_show = std::move(measured);
+    emit showChanged();
+    return true;
+}
+
+std::optional<MediaAsset> Engine::asset(const TimelineEvent& event) const
+{
+    if (!event.assetID || !m_show.assets)
+        return std::nullopt;
+    for (const MediaAsset& asset : *m_show.assets)
+        if (asset.id == *event.assetID)
+            return asset;
+    return std::nullopt;
+}
+
+bool Engine::play(const Cue& cue, const QSet<ScreenRole>& screens)
+{
+    return m_independent->play(cue, screens);
+}
+
+void Engine::pauseScreens(const QSet<ScreenRole>& screens)
+{
+    m_independent->pause(screens);
+}
+
+void Engine::resumeScreens(const QSet<ScreenRole>& screens)
+{
+    m_independent->resume(screens);
+}
+
+void Engine::stopScreens(const QSet<ScreenRole>& screens)
+{
+    m_independent->stop(screens);
+}
+
+void Engine::returnScreensToProjection(const QSet<ScreenRole>& screens)
+{
+    m_independent->returnToProjection(screens);
+}
+
+const Engine* Engine::independentScreen(const ScreenRole& role) const
+{
+    return m_independent->engine(role);
+}
+
+void Engine::previewCue(const Cue& cue)
+{
+    m_cuePreview->previewCue(cue);
+}
+
+void Engine::previewTimeline(const Cue& cue, double time)
+{
+    m_cuePreview->previewTimeline(cue, time);
+}
+
+void Engine::cancelTimelinePreview()
+{
+    m_cuePreview->cancelTimelinePreview();
+}
+
+void Engine::previewEvent(const TimelineEvent& event)
+{
+    m_cuePreview->previewEvent(event);
+}
+
+bool Engine::lightsBlack() const
+{
+    return m_lights->lightsBlack();
+}
+
+void Engine::setLightsBlack(bool black)
+{
+    if (black == m_lights->lightsBlack())
+        return;
+    m_lights->setLightsBlack(black);
+    emit lightsBlackChanged();
+}
+
+void Engine::configureLights()
+{
+    m_lights->configureLights(m_show.artNetHost, m_show.universe);
+}
+
+void Engine::applyLighting(const std::optional<Lighting>& lighting)
+{
+    m_lights->applyLighting(lighting, m_show.artNetHost, m_show.universe);
 }

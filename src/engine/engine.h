@@ -32,13 +32,12 @@ class CuePreview;
 class DelayedTask;
 class DisplayBindings;
 class DisplayProvider;
-class FileQueue;
+class EditHistory;
 class IndependentScreens;
 class LightingOutput;
 class MeasuredDurations;
 class Picture;
 class RemoteHost;
-class ShowEdit;
 class StillPreloads;
 class TimelineClock;
 class TimelineSender;
@@ -107,15 +106,15 @@ class Engine : public QObject
     // Screens bound to a display now, by display number.
     QMap<ScreenRole, int> mappings() const;
     std::optional<QUrl> projectURL() const { return m_projectURL; }
-    bool hasUnsavedChanges() const { return m_hasUnsavedChanges; }
+    bool hasUnsavedChanges() const;
     // Unsaved work from before (a crash, or a project opened over it) waits to be taken back.
-    bool canRecoverProject() const { return m_canRecoverProject; }
+    bool canRecoverProject() const;
     std::optional<QUuid> focusEvent() const { return m_focusEvent; }
     void setFocusEvent(std::optional<QUuid> id);
     bool projectionTestPattern() const { return m_projectionTestPattern; }
     void setProjectionTestPattern(bool on);
 
-    QUndoStack* editHistory() { return &m_editHistory; }
+    QUndoStack* editHistory();
     // One operator action is one undo step: the show writes made while a group is open are recorded as one.
     // Groups nest; the step closes with the outermost.
     void beginEditGroup();
@@ -208,7 +207,6 @@ class Engine : public QObject
     void previewCue(const Cue& cue);
     void previewTimeline(const Cue& cue, double time);
     void cancelTimelinePreview();
-    void previewFrame(const ScreenRole& role, const std::optional<QUrl>& url, double offset);
     void previewEvent(const TimelineEvent& event);
     // The media library entry a clip plays.
     std::optional<MediaAsset> asset(const TimelineEvent& event) const;
@@ -252,18 +250,8 @@ class Engine : public QObject
     void timelinePreviewed();
 
   private:
-    void projectChanged(const Show& previous);
-    void recordEdit(const Show& previous, bool drag, double now);
-    bool isNewestStep(const ShowEdit* step) const;
     void restoreEdit(const Show& target);
     void replaceShow(const Show& show);
-    void queueRecovery();
-    void writeRecoveryInBackground();
-    void removeRollingCopy();
-    void parkUnsavedWork();
-    void adoptLeftoverRecovery();
-    void setHasUnsavedChanges(bool unsaved);
-    void setCanRecoverProject(bool can);
     void setProjectURL(std::optional<QUrl> url);
     void selectFirstCueUnlessPresent();
 
@@ -335,24 +323,8 @@ class Engine : public QObject
 
     RemoteHost* m_remoteHost = nullptr;
     Show m_show;
-    QUndoStack m_editHistory;
+    EditHistory* m_history;
     std::optional<QUrl> m_projectURL;
-    bool m_hasUnsavedChanges = false;
-    bool m_canRecoverProject = false;
-    Show m_savedShow;
-    bool m_loadingProject = false;
-    bool m_tracksProjectEdits = false;
-    bool m_restoringEdit = false;
-    double m_lastDragChange;
-    int m_dragDepth = 0;
-    // The newest step, while a drag or an edit group may still extend it.
-    ShowEdit* m_dragStep = nullptr;
-    int m_editGroupDepth = 0;
-    ShowEdit* m_groupStep = nullptr;
-    DelayedTask* m_recoveryTask;
-    FileQueue* m_fileQueue;
-    QString m_recoveryPath;
-    QString m_parkedPath;
 
     std::optional<QUuid> m_selected;
     std::optional<Cue> m_current;

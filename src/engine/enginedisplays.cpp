@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include "displaybindings.h"
+#include "edithistory.h"
 #include "independentscreens.h"
 
 QList<DisplayScreen> Engine::displays() const
@@ -44,7 +45,7 @@ void Engine::bind(const ScreenRole& role, std::optional<int> number)
     }
     const bool withWindow = display && program(role);
     m_displayBindings->rebind(role, display, withWindow);
-    if (m_tracksProjectEdits && !m_loadingProject)
+    if (m_history->recordsEdits())
         storeBinding(role, display ? std::optional<QString>(display->identity) : std::nullopt);
     if (withWindow)
         setMessage(role.rawValue + QStringLiteral("已绑定 · ") + display->name);

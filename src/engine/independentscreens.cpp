@@ -1,10 +1,10 @@
 #include "independentscreens.h"
 
 #include "cueforscreen.h"
+#include "edithistory.h"
 #include "engine.h"
 #include "picture.h"
 
-#include <QFileInfo>
 #include <cmath>
 
 IndependentScreens::IndependentScreens(Engine& main) : QObject(&main), m_main(main) {}
@@ -112,8 +112,7 @@ Engine* IndependentScreens::makeSession(const ScreenRole& role)
     Engine::Services services = m_main.m_services;
     services.windows = nullptr;
     services.makeRemoteHost = nullptr;
-    const QString recoveryDirectory = QFileInfo(m_main.m_recoveryPath).path();
-    auto* session = new Engine(false, m_main.audioMixer(), recoveryDirectory, services, this);
+    auto* session = new Engine(false, m_main.audioMixer(), m_main.m_history->recoveryDirectory(), services, this);
     Show show = session->show();
     show.outputScreens = QList<ScreenRole>{role};
     show.defaultPicture = m_main.show().defaultPicture;

@@ -3,9 +3,9 @@
 #include <QSignalSpy>
 #include <limits>
 
-using EditHistory = EngineTest;
+using Edits = EngineTest;
 
-TEST_F(EditHistory, IdenticalWriteRecordsNothing)
+TEST_F(Edits, IdenticalWriteRecordsNothing)
 {
     QSignalSpy shown(engine.get(), &Engine::showChanged);
     engine->setShow(engine->show());
@@ -16,7 +16,7 @@ TEST_F(EditHistory, IdenticalWriteRecordsNothing)
 }
 
 // Unsaved follows the show against the last saved one, not the position in the history.
-TEST_F(EditHistory, UndoRedoRoundTripsAndUnsavedFollowsTheShow)
+TEST_F(Edits, UndoRedoRoundTripsAndUnsavedFollowsTheShow)
 {
     const Show start = engine->show();
     rename(0, QStringLiteral("A"));
@@ -37,7 +37,7 @@ TEST_F(EditHistory, UndoRedoRoundTripsAndUnsavedFollowsTheShow)
     EXPECT_FALSE(engine->hasUnsavedChanges());
 }
 
-TEST_F(EditHistory, DragIsOneStepUnlessPausedOrInterruptedByAClick)
+TEST_F(Edits, DragIsOneStepUnlessPausedOrInterruptedByAClick)
 {
     const Show start = engine->show();
     engine->beginDrag();
@@ -65,7 +65,7 @@ TEST_F(EditHistory, DragIsOneStepUnlessPausedOrInterruptedByAClick)
     EXPECT_EQ(engine->editHistory()->count(), 4) << "a click between drags starts a new step";
 }
 
-TEST_F(EditHistory, ClicksAndDragsCloseTogetherAreStepsOfTheirOwn)
+TEST_F(Edits, ClicksAndDragsCloseTogetherAreStepsOfTheirOwn)
 {
     for (int click = 1; click <= 2; ++click) {
         clock->now += 0.1;
@@ -81,7 +81,7 @@ TEST_F(EditHistory, ClicksAndDragsCloseTogetherAreStepsOfTheirOwn)
     EXPECT_EQ(engine->editHistory()->count(), 4);
 }
 
-TEST_F(EditHistory, WritesOfOneOperationAreOneStep)
+TEST_F(Edits, WritesOfOneOperationAreOneStep)
 {
     engine->addScreen();
     const Show before = engine->show();
@@ -100,7 +100,7 @@ TEST_F(EditHistory, WritesOfOneOperationAreOneStep)
     EXPECT_EQ(engine->show(), before);
 }
 
-TEST_F(EditHistory, UndoRemakesRemovedScreensAndMovesOffAVanishedSelection)
+TEST_F(Edits, UndoRemakesRemovedScreensAndMovesOffAVanishedSelection)
 {
     engine->addScreen();
     engine->removeScreen(kScreen2);
@@ -117,7 +117,7 @@ TEST_F(EditHistory, UndoRemakesRemovedScreensAndMovesOffAVanishedSelection)
 }
 
 // A measured length is the machine's, not the operator's: no step, no unsaved mark, and undo does not take it away.
-TEST_F(EditHistory, MeasuredLengthIsNoEditAndOutlivesUndo)
+TEST_F(Edits, MeasuredLengthIsNoEditAndOutlivesUndo)
 {
     const MediaAsset film = addAsset(videoFile(QStringLiteral("film.mp4")), AssetKind::video);
     engine->saveProject(url(QStringLiteral("show.json")));

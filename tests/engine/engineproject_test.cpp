@@ -2,9 +2,11 @@
 #include "projectfile.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QTest>
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 static bool waitForFile(const QString& path, bool present = true)
 {
@@ -216,6 +218,36 @@ TEST_F(RecoveryCopy, UnwritableFolderIsReportedAndOpenThenKeepsTheUnsavedWork)
     EXPECT_TRUE(engine->hasUnsavedChanges());
     EXPECT_FALSE(engine->canRecoverProject());
     EXPECT_EQ(engine->editHistory()->count(), 1);
+}
+
+TEST_F(RecoveryCopy, WorkLeftInAReadOnlyFolderIsOfferedWhereItLies)
+{
+    Show lost = Show::makeDefault();
+    lost.cues[0].name = QStringLiteral("只读文件夹里的工作");
+    const QString readOnly = path(QStringLiteral("readonly"));
+    const QString leftover = readOnly + QStringLiteral("/Recovery.json");
+    ASSERT_TRUE(QDir().mkpath(readOnly));
+    writeShowFile(lost, leftover, JsonFormat::compact);
+    // Root writes through the permissions: a folder where the parked copy goes stops the move all the same.
+    if (geteuid() == 0) {
+        ASSERT_TRUE(QDir().mkpath(readOnly + QStringLiteral("/Parked.json/kept")));
+    }
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner);
+    const auto writable =
+        qScopeGuard([&] { QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
+    engine = makeEngine(true, readOnly);
+    EXPECT_TRUE(engine->canRecoverProject());
+    EXPECT_EQ(engine->message(), QStringLiteral("恢复文件夹无法写入 · ") + readOnly);
+
+    // Edits of the new session leave the offered work alone.
+    rename(0, QStringLiteral("新的修改"));
+    QTest::qWait(900);
+    EXPECT_EQ(readShowFile(leftover), lost);
+    engine->recoverUnsavedProject();
+    EXPECT_EQ(engine->message(), QStringLiteral("已恢复未保存工程"));
+    EXPECT_EQ(engine->show(), lost);
+    EXPECT_FALSE(engine->canRecoverProject());
+    EXPECT_TRUE(engine->hasUnsavedChanges());
 }
 
 TEST_F(ProjectFiles, RelinkFindsMovedFilesByNameInOneStep)

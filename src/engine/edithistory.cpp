@@ -1,0 +1,253 @@
+#include "edithistory.h"
+
+#include "assign.h"
+#include "clock.h"
+#include "delayedtask.h"
+#include "filequeue.h"
+#include "projectfile.h"
+#include "showedit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <limits>
+
+using namespace std::chrono_literals;
+
+static constexpr double kDragJoinSeconds = 0.4;
+static constexpr double kNoDrag = -std::numeric_limits<double>::infinity();
+
+EditHistory::EditHistory(const Show& show, std::shared_ptr<Clock> clock, const QString& recoveryDirectory,
+                         Restore restore, QObject* parent)
+    : QObject(parent), m_show(show), m_clock(std::move(clock)), m_restore(std::move(restore)), m_saved(show),
+      m_lastDragChange(kNoDrag), m_recoveryTask(new DelayedTask(700ms, this)), m_fileQueue(new FileQueue(this)),
+      m_directory(recoveryDirectory), m_recoveryPath(QDir(recoveryDirectory).filePath(QStringLiteral("Recovery.json"))),
+      m_parkedPath(QDir(recoveryDirectory).filePath(QStringLiteral("Parked.json"))), m_offeredPath(m_parkedPath)
+{
+}
+
+EditHistory::~EditHistory() = default;
+
+void EditHistory::track()
+{
+    m_tracking = true;
+    m_saved = m_show;
+    adoptLeftoverRecovery();
+}
+
+void EditHistory::showChanged(const Show& previous)
+{
+    if (!recordsEdits() || previous == m_show)
+        return;
+    const bool drag = m_dragDepth > 0;
+    const double now = m_clock->uptime();
+    if (!m_restoring)
+        record(previous, drag, now);
+    m_lastDragChange = drag ? now : kNoDrag;
+    setUnsaved(m_show != m_saved);
+    queueRecovery();
+}
+
+// An open edit group, or a drag going on within 0.4 s of its previous edit, moves the end of its step; anything
+// else is a step of its own.
+void EditHistory::record(const Show& previous, bool drag, double now)
+{
+    if (m_groupDepth > 0 && isNewestStep(m_groupStep)) {
+        m_groupStep->extend(m_show);
+        return;
+    }
+    if (drag && now - m_lastDragChange <= kDragJoinSeconds && isNewestStep(m_dragStep)) {
+        m_dragStep->extend(m_show);
+        return;
+    }
+    auto* step = new ShowEdit(previous, m_show, [this](const Show& show) { restore(show); });
+    m_undo.push(step);
+    m_dragStep = drag ? step : nullptr;
+    m_groupStep = m_groupDepth > 0 ? step : nullptr;
+}
+
+bool EditHistory::isNewestStep(const ShowEdit* step) const
+{
+    return step && m_undo.index() > 0 && m_undo.index() == m_undo.count() && m_undo.command(m_undo.index() - 1) == step;
+}
+
+void EditHistory::restore(const Show& target)
+{
+    // Undo and redo end any step still open; the undo stack may drop the steps above its new position.
+    m_dragStep = nullptr;
+    m_groupStep = nullptr;
+    m_restoring = true;
+    m_restore(target);
+    m_restoring = false;
+}
+
+void EditHistory::beginGroup()
+{
+    ++m_groupDepth;
+}
+
+void EditHistory::endGroup()
+{
+    if (m_groupDepth == 0)
+        return;
+    if (--m_groupDepth == 0)
+        m_groupStep = nullptr;
+}
+
+void EditHistory::beginDrag()
+{
+    ++m_dragDepth;
+}
+
+void EditHistory::endDrag()
+{
+    if (m_dragDepth == 0)
+        return;
+    if (--m_dragDepth > 0)
+        return;
+    m_dragStep = nullptr;
+    m_lastDragChange = kNoDrag;
+}
+
+void EditHistory::beginLoading()
+{
+    m_loading = true;
+}
+
+void EditHistory::finishLoading()
+{
+    m_loading = false;
+    m_saved = m_show;
+    setUnsaved(false);
+    m_undo.clear();
+    m_dragStep = nullptr;
+    m_groupStep = nullptr;
+}
+
+void EditHistory::saved()
+{
+    m_saved = m_show;
+    setUnsaved(false);
+    m_recoveryTask->cancel();
+    // Work on offer lives in a file of its own, so the rolling copy can always go.
+    removeRollingCopy();
+}
+
+void EditHistory::amendSaved(const std::function<void(Show&)>& amend)
+{
+    amend(m_saved);
+}
+
+// Unsaved work about to be replaced goes to the offered copy, where later edits of the next show cannot reach it.
+void EditHistory::parkUnsavedWork()
+{
+    if (m_unsaved) {
+        m_fileQueue->waitForIdle();
+        writeShowFile(m_show, m_parkedPath, JsonFormat::compact);
+        QFile::remove(m_recoveryPath);
+        m_offeredPath = m_parkedPath;
+        setCanRecover(true);
+    }
+    m_recoveryTask->cancel();
+}
+
+Show EditHistory::readOffered()
+{
+    m_fileQueue->waitForIdle();
+    return readShowFile(m_offeredPath);
+}
+
+void EditHistory::tookBackOffered()
+{
+    // The offered copy becomes the rolling copy, so the work stays on disk until it is rewritten. Should the rename
+    // fail, the offered copy stays where it is rather than leave the work in memory only.
+    if (m_offeredPath != m_recoveryPath) {
+        QFile::remove(m_recoveryPath);
+        QFile::rename(m_offeredPath, m_recoveryPath);
+    }
+    setCanRecover(false);
+    m_saved = Show::makeDefault();
+    setUnsaved(true);
+    queueRecovery();
+}
+
+void EditHistory::writeRecovery()
+{
+    if (!m_tracking || !m_unsaved || rollingCopyIsOffered())
+        return;
+    m_fileQueue->waitForIdle();
+    writeShowFile(m_show, m_recoveryPath, JsonFormat::compact);
+}
+
+// A rolling copy found at start is work lost in a crash: it is put on offer, newer than anything offered before.
+// Where the folder cannot be written, it is offered where it lies.
+void EditHistory::adoptLeftoverRecovery()
+{
+    m_offeredPath = m_parkedPath;
+    if (QFileInfo::exists(m_recoveryPath)) {
+        QFile::remove(m_parkedPath);
+        if (!QFile::rename(m_recoveryPath, m_parkedPath)) {
+            m_offeredPath = m_recoveryPath;
+            emit message(QStringLiteral("恢复文件夹无法写入 · ") + QDir::toNativeSeparators(m_directory));
+        }
+    }
+    setCanRecover(QFileInfo::exists(m_offeredPath));
+}
+
+void EditHistory::queueRecovery()
+{
+    m_recoveryTask->cancel();
+    if (!m_tracking)
+        return;
+    if (m_unsaved) {
+        m_recoveryTask->schedule([history = QPointer(this)] {
+            if (history)
+                history->writeRecoveryInBackground();
+        });
+        return;
+    }
+    removeRollingCopy();
+}
+
+// Queued behind any write still in progress, so that the write cannot bring the file back.
+void EditHistory::removeRollingCopy()
+{
+    if (rollingCopyIsOffered())
+        return;
+    m_fileQueue->post([path = m_recoveryPath] {
+        QFile::remove(path);
+        return std::nullopt;
+    });
+}
+
+// The show is copied (cheaply: its lists are shared) and encoded and written on the file queue's thread.
+void EditHistory::writeRecoveryInBackground()
+{
+    if (!m_tracking || !m_unsaved || rollingCopyIsOffered())
+        return;
+    auto job = [show = m_show, path = m_recoveryPath]() -> std::optional<QString> {
+        try {
+            writeShowFile(show, path, JsonFormat::compact);
+            return std::nullopt;
+        } catch (const ProjectFileError& error) {
+            return error.text();
+        }
+    };
+    m_fileQueue->post(std::move(job), [history = QPointer(this)](const std::optional<QString>& error) {
+        if (history && error)
+            emit history->message(QStringLiteral("自动恢复保存失败 · ") + *error);
+    });
+}
+
+void EditHistory::setUnsaved(bool unsaved)
+{
+    if (assign(m_unsaved, unsaved))
+        emit hasUnsavedChangesChanged();
+}
+
+void EditHistory::setCanRecover(bool can)
+{
+    if (assign(m_canRecover, can))
+        emit canRecoverProjectChanged();
+}

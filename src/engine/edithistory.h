@@ -1,0 +1,105 @@
+#pragma once
+
+#include "show.h"
+
+#include <QObject>
+#include <QString>
+#include <QUndoStack>
+#include <functional>
+#include <memory>
+
+class Clock;
+class DelayedTask;
+class FileQueue;
+class ShowEdit;
+
+// The open show's edits and the unsaved work on disk. Every write of the show is an undo step (a drag or an edit
+// group makes one of many); the project is unsaved while the show differs from the one last saved or opened; the
+// rolling recovery copy is written 0.7 s after the last edit. Unsaved work about to be replaced is parked in a file
+// of its own and offered back, as is a rolling copy found at start (work lost in a crash).
+class EditHistory : public QObject
+{
+    Q_OBJECT
+  public:
+    using Restore = std::function<void(const Show&)>;
+
+    // show: the open show as the engine holds it. restore: puts a show of the history back, for undo and redo.
+    EditHistory(const Show& show, std::shared_ptr<Clock> clock, const QString& recoveryDirectory, Restore restore,
+                QObject* parent = nullptr);
+    ~EditHistory() override;
+
+    QUndoStack* undoStack() { return &m_undo; }
+    QString recoveryDirectory() const { return m_directory; }
+    bool hasUnsavedChanges() const { return m_unsaved; }
+    bool canRecoverProject() const { return m_canRecover; }
+    // Only the main engine records edits, and never the writes that load a project.
+    bool recordsEdits() const { return m_tracking && !m_loading; }
+
+    // Starts recording for the main engine: the show now counts as saved, and work left from before is offered.
+    void track();
+    // The show was written; previous is the show before.
+    void showChanged(const Show& previous);
+
+    void beginGroup();
+    void endGroup();
+    void beginDrag();
+    void endDrag();
+
+    // The writes between these load a project; afterwards it is the saved show and the history starts afresh.
+    void beginLoading();
+    void finishLoading();
+    void saved();
+    // A change of the saved show that is not an edit (a measured length the show took as well).
+    void amendSaved(const std::function<void(Show&)>& amend);
+    // Before another project replaces unsaved work: the work goes on offer. Throws ProjectFileError and then
+    // changes nothing.
+    void parkUnsavedWork();
+    // The work on offer; throws ProjectFileError.
+    Show readOffered();
+    // The work on offer became the open show: unsaved work again, kept in the rolling copy.
+    void tookBackOffered();
+    // Writes the rolling copy now (also when the application quits); throws ProjectFileError.
+    void writeRecovery();
+
+  signals:
+    void hasUnsavedChangesChanged();
+    void canRecoverProjectChanged();
+    // Something for the status line: a failed background write, a recovery folder that cannot be written.
+    void message(const QString& text);
+
+  private:
+    void record(const Show& previous, bool drag, double now);
+    bool isNewestStep(const ShowEdit* step) const;
+    void restore(const Show& target);
+    void queueRecovery();
+    void writeRecoveryInBackground();
+    void removeRollingCopy();
+    void adoptLeftoverRecovery();
+    // Left where it lay because the folder could not be written: the rolling copy is the offered work itself.
+    bool rollingCopyIsOffered() const { return m_canRecover && m_offeredPath == m_recoveryPath; }
+    void setUnsaved(bool unsaved);
+    void setCanRecover(bool can);
+
+    const Show& m_show;
+    std::shared_ptr<Clock> m_clock;
+    Restore m_restore;
+    QUndoStack m_undo;
+    Show m_saved;
+    bool m_unsaved = false;
+    bool m_canRecover = false;
+    bool m_tracking = false;
+    bool m_loading = false;
+    bool m_restoring = false;
+    double m_lastDragChange;
+    int m_dragDepth = 0;
+    // The newest step, while a drag or an edit group may still extend it.
+    ShowEdit* m_dragStep = nullptr;
+    int m_groupDepth = 0;
+    ShowEdit* m_groupStep = nullptr;
+    DelayedTask* m_recoveryTask;
+    FileQueue* m_fileQueue;
+    QString m_directory;
+    QString m_recoveryPath;
+    QString m_parkedPath;
+    QString m_offeredPath;
+};
