@@ -117,7 +117,10 @@ Engine* IndependentScreens::makeSession(const ScreenRole& role)
     show.outputScreens = QList<ScreenRole>{role};
     show.defaultPicture = m_main.show().defaultPicture;
     session->setShow(std::move(show));
-    session->syncScreens();
+    // Its first screen was made before its show named the default picture: it takes the image the main engine
+    // shows there already.
+    if (const Picture* programme = m_main.program(role))
+        session->program(role)->setFallback(programme->fallback());
     session->setMuted(m_main.muted());
     connect(session, &Engine::pausedChanged, this, &IndependentScreens::changed);
     return session;

@@ -177,6 +177,31 @@ TEST_F(ScreensApart, StoppedScreenStaysOutUntilReturnedAndStopReturnsEveryScreen
     EXPECT_FALSE(engine->independentScreen(kScreen1));
 }
 
+TEST_F(ScreensApart, EveryScreenKeepsTheShowsDefaultPictureWhetherPlayedPausedOrStopped)
+{
+    setScreens({kScreen1, kScreen2});
+    engine->setDefaultPicture(stillFile(Qt::green));
+    const QSet<ScreenRole> both{kScreen1, kScreen2};
+    const auto showsDefault = [&](const ScreenRole& role) {
+        const Engine* screen = engine->independentScreen(role);
+        const std::optional<QImage> fallback = screen ? screen->program(role)->fallback() : std::nullopt;
+        return fallback && fallback->pixelColor(0, 0) == QColor(Qt::green);
+    };
+    engine->stopScreens(both);
+    EXPECT_TRUE(showsDefault(kScreen1) && showsDefault(kScreen2)) << "stopped";
+
+    giveVideoAndMusic();
+    edit([](Show& show) { show.cues[0].sideMirrorsMain = true; });
+    engine->returnScreensToProjection(both);
+    ASSERT_TRUE(engine->play(cue(0), both));
+    EXPECT_TRUE(showsDefault(kScreen1) && showsDefault(kScreen2)) << "played";
+
+    engine->returnScreensToProjection(both);
+    engine->take(cue(0));
+    engine->pauseScreens(both);
+    EXPECT_TRUE(showsDefault(kScreen1) && showsDefault(kScreen2)) << "paused";
+}
+
 TEST_F(ScreensApart, PlayedCueHoldsAtItsEndAndFollowsTheMute)
 {
     giveVideoAndMusic(EndBehavior::next);
