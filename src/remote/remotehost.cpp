@@ -125,21 +125,24 @@ void RemoteHost::decide(Pairing pairing, bool allow)
 
 QByteArray RemoteHost::reply(const QByteArray& bytes, const RemotePeer& peer)
 {
-    const std::optional<RemoteRequest> request =
-        m_enabled && m_engine ? RemoteRequest::decode(bytes) : std::optional<RemoteRequest>();
+    return answer(m_enabled && m_engine ? RemoteRequest::decode(bytes) : std::nullopt, peer).encode();
+}
+
+RemoteStatus RemoteHost::answer(const std::optional<RemoteRequest>& request, const RemotePeer& peer)
+{
     RemoteStatus status;
-    if (!request) {
+    if (!m_enabled || !m_engine || !request) {
         status.error = QStringLiteral("遥控已关闭或请求无效");
-    } else if (request->action == RemoteAction::pair || request->action == RemoteAction::pairingStatus) {
-        status = pairingReply(*request, peer);
-    } else if (std::optional<RemoteStatus> refused = refusal(*request, peer)) {
-        status = *refused;
-    } else {
-        const std::optional<QString> error = runRemoteAction(*m_engine, *request);
-        status = remoteStatus(*m_engine);
-        status.error = error;
+        return status;
     }
-    return status.encode();
+    if (request->action == RemoteAction::pair || request->action == RemoteAction::pairingStatus)
+        return pairingReply(*request, peer);
+    if (std::optional<RemoteStatus> refused = refusal(*request, peer))
+        return *refused;
+    const std::optional<QString> error = runRemoteAction(*m_engine, *request);
+    status = remoteStatus(*m_engine);
+    status.error = error;
+    return status;
 }
 
 // Control characters (a line break could fake a second row in the panel) become spaces; graphemes stay whole.

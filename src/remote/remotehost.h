@@ -86,6 +86,8 @@ class RemoteHost : public QObject
     void decide(Pairing pairing, bool allow);
     // One request in, one reply out; never fails (an unencodable reply is empty). The transport names the sender.
     QByteArray reply(const QByteArray& request, const RemotePeer& peer);
+    // The same for a request the transport has decoded already (none: the bytes were no request).
+    RemoteStatus answer(const std::optional<RemoteRequest>& request, const RemotePeer& peer);
 
     static constexpr int kMostPending = 8;
     static constexpr int kMostPendingPerPeer = 3;
