@@ -92,7 +92,9 @@ class RemoteHost : public QObject
     static constexpr int kMostPending = 8;
     static constexpr int kMostPendingPerPeer = 3;
     static constexpr int kMostDecided = 128;
+    // A phone's name is cut to this many characters (graphemes), and to this many UTF-16 code units.
     static constexpr int kLongestName = 60;
+    static constexpr int kLongestNameUnits = 240;
 
   signals:
     void enabledChanged();
