@@ -28,6 +28,8 @@ TEST_F(RemoteTcp, OneRequestPerConnectionEndedByALineFeed)
         {"two requests", {request + "\n" + request + "\n"}, QString()},
         {"4,095 bytes and a line feed", {longest.left(2000), longest.mid(2000) + "\n"}, QString()},
         {"4,096 bytes without a line feed", {longest + " ", "\n"}, std::nullopt},
+        // The read that brings the request past 4,095 bytes may carry its line feed as well.
+        {"4,096 bytes and a line feed in the same read", {longest.left(3073), longest.mid(3073) + " \n"}, QString()},
         {"carriage return and line feed", {request + "\r\n"}, QString()},
         {"a lone line feed", {"\n"}, kClosed},
         {"not JSON", {"hello\n"}, kClosed},
