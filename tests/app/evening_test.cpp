@@ -113,11 +113,12 @@ TEST_F(Evening, AnOperatorBuildsSavesReopensAndRunsAShowThenQuits)
     const QUrl video = QUrl::fromLocalFile(MediaFixtures::video({.seconds = 3}));
     engine().setSelected(engine().show().cues[0].id);
     const TimelineLane screenLane{Track::main, 1, kScreen1};
-    editor->model().insertFile(still, screenLane, 0);
-    editor->model().insertFile(video, {Track::main, 2, kScreen1}, 1);
-    ASSERT_EQ(engine().show().assets.value_or(QList<MediaAsset>{}).size(), 2) << editor->model().note().toStdString();
+    editor->model().library().insertFile(still, screenLane, 0);
+    editor->model().library().insertFile(video, {Track::main, 2, kScreen1}, 1);
+    ASSERT_EQ(engine().show().assets.value_or(QList<MediaAsset>{}).size(), 2)
+        << editor->model().view().note().toStdString();
     ASSERT_TRUE(engine().show().cues[0].timeline);
-    EXPECT_EQ(engine().show().cues[0].timeline->size(), 2) << editor->model().note().toStdString();
+    EXPECT_EQ(engine().show().cues[0].timeline->size(), 2) << editor->model().view().note().toStdString();
     runEvents(500);
     shot("1-edited");
 
@@ -199,7 +200,7 @@ TEST_F(Evening, AnOperatorBuildsSavesReopensAndRunsAShowThenQuits)
     ASSERT_TRUE(engine().show().screens().contains(kScreen2));
     const Cue opening = engine().show().cues[1];
     engine().setSelected(opening.id);
-    editor->model().insertFile(video, {Track::main, 1, kScreen2}, 0);
+    editor->model().library().insertFile(video, {Track::main, 1, kScreen2}, 0);
     ASSERT_TRUE(engine().take(engine().show().cues[1]));
     runEvents(500);
     shot("4-on-air");
