@@ -29,9 +29,9 @@ TEST_F(ClipPlacementRules, SnapsToNearbyEdgesElseTheGridElseNowhere)
             << c.wanted;
     }
     // The clip's end snaps too: dropped at 2.97 before a clip at 5, the 2 s video ends against it.
-    model->setSnapEnabled(true);
+    model->view().setSnapEnabled(true);
     setEvents({clipOn(picture, 5, screenLane(kScreen1), 5)});
-    EXPECT_EQ(model->placementTime(2.97, moving, screenLane(kScreen1), false), 3);
+    EXPECT_EQ(model->placement().placementTime(2.97, moving, screenLane(kScreen1), false), 3);
     // On an empty lane a time before the start lands at 0.
     EXPECT_EQ(
         model->placement().placementTime(-3, clipOn(video, 0, screenLane(kScreen1, 2)), screenLane(kScreen1, 2), true),
