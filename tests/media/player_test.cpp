@@ -76,11 +76,11 @@ TEST(Player, PauseHoldsThePosition)
     GstPlayer player;
     ASSERT_TRUE(loadAndWait(player, MediaFixtures::video({.seconds = 2})));
     player.play();
-    runEvents(400);
+    ASSERT_TRUE(waitUntil([&] { return player.currentTime() > 0.3; }));
     player.pause();
     runEvents(50);
     const double held = player.currentTime();
-    EXPECT_GT(held, 0.2);
+    EXPECT_GT(held, 0.3);
     runEvents(300);
     EXPECT_NEAR(player.currentTime(), held, 0.01);
 }
