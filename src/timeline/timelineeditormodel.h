@@ -32,16 +32,12 @@ class TimelineEditorModel : public QObject
 
     explicit TimelineEditorModel(Engine* engine, QObject* parent = nullptr);
 
-    Engine* engine() const { return m_cue.engine(); }
     const EditedCue& cue() const { return m_cue; }
     TimelineSelection& selection() { return m_selection; }
-    const TimelineSelection& selection() const { return m_selection; }
     TimelineViewState& view() { return m_view; }
-    const TimelineViewState& view() const { return m_view; }
     const TimelineLayout& layout() const { return m_layout; }
     TimelineCueEdits& edits() { return m_edits; }
     ClipPlacementEdits& placement() { return m_placement; }
-    const ClipPlacementEdits& placement() const { return m_placement; }
     MediaLibraryEdits& library() { return m_library; }
 
     // A left press or drag on a lane (or on the ruler, without a lane): selects the lane, moves the insertion time,
@@ -58,6 +54,7 @@ class TimelineEditorModel : public QObject
     void showPreviewRequested();
 
   private:
+    Engine* engine() const { return m_cue.engine(); }
     void chooseAndInsert(AssetKind kind, const TimelineLane& lane, double time);
     void selectedCueChanged();
     void serveFocusRequest();
