@@ -13,9 +13,6 @@
 #include "lumosettings.h"
 #include "lumostyle.h"
 #include "mediafixtures.h"
-#include "remotehost.h"
-#include "remotehostpanel.h"
-#include "timelineeditor.h"
 
 #include <QAbstractButton>
 #include <QAbstractEventDispatcher>
@@ -118,19 +115,7 @@ int main(int argc, char** argv)
     LumoriaApp::Options options;
     options.recoveryDirectory = folder.filePath(QStringLiteral("recovery"));
     options.settingsFile = folder.filePath(QStringLiteral("settings.ini"));
-    options.makeRemoteHost = RemoteHost::factory();
-    options.windowContents["remote-control"] = [](Engine& engine) -> QWidget* {
-        return new RemoteHostPanel(*engine.remoteHost());
-    };
-    TimelineEditor* timelineEditor = nullptr;
-    options.timelineEditor = [&timelineEditor](Engine& engine, QWidget* programList, QWidget* monitors,
-                                               std::function<void()> showPreview, QWidget* parent) -> QWidget* {
-        timelineEditor = new TimelineEditor(engine, programList, monitors, std::move(showPreview), parent);
-        return timelineEditor;
-    };
     LumoriaApp lumoria(options);
-    if (timelineEditor)
-        timelineEditor->bindSnapSetting(lumoria.settings());
     lumoria.show();
     BenchTools::runEventsUntil([&] { return lumoria.consoleWindow().windowHandle()->isExposed(); }, 5000);
     settle(500);
