@@ -8,8 +8,6 @@
 #include "lumosettings.h"
 #include "lumostyle.h"
 #include "mediafixtures.h"
-#include "remotehost.h"
-#include "remotehostpanel.h"
 #include "timelineeditor.h"
 #include "timelineeditormodel.h"
 
@@ -43,18 +41,8 @@ class Evening : public ::testing::Test
         LumoriaApp::Options options;
         options.recoveryDirectory = folder.filePath("recovery");
         options.settingsFile = folder.filePath("settings.ini");
-        options.makeRemoteHost = RemoteHost::factory();
-        options.windowContents["remote-control"] = [](Engine& engine) -> QWidget* {
-            return new RemoteHostPanel(*engine.remoteHost());
-        };
-        options.timelineEditor = [this](Engine& engine, QWidget* programList, QWidget* monitors,
-                                        std::function<void()> showPreview, QWidget* parent) -> QWidget* {
-            editor = new TimelineEditor(engine, programList, monitors, std::move(showPreview), parent);
-            return editor;
-        };
         app = std::make_unique<LumoriaApp>(options);
-        if (editor)
-            editor->bindSnapSetting(app->settings());
+        editor = app->consoleWindow().view()->timelineEditor();
         app->consoleWindow().resize(1440, 900);
         app->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&app->consoleWindow()));
@@ -100,7 +88,7 @@ class Evening : public ::testing::Test
 
 TEST_F(Evening, AnOperatorBuildsSavesReopensAndRunsAShowThenQuits)
 {
-    ASSERT_NE(editor, nullptr) << "the console builds the timeline editor it was given";
+    ASSERT_NE(editor, nullptr);
     const int cuesAtStart = engine().show().cues.size();
 
     // Two new cues from the cue list's button.

@@ -159,6 +159,12 @@ TEST_F(Preflight, MappedScreenFollowsItsSource)
     engine->setMapping(lost, kScreen2);
     EXPECT_FALSE(engine->mapping(kScreen2).source);
     EXPECT_EQ(texts(engine->playbackIssues({cue}, {image}, true)), QStringList{QStringLiteral("屏幕 1仅监看")});
+
+    ProjectorMapping disabled = mirror;
+    disabled.enabled = false;
+    engine->setMapping(disabled, kScreen2);
+    EXPECT_EQ(texts(engine->playbackIssues({cue}, {image}, true)), QStringList{QStringLiteral("屏幕 1仅监看")})
+        << "a switched-off mapping shows its own screen";
 }
 
 TEST_F(Preflight, EachCheckAsksForEachFileOnce)

@@ -1,6 +1,8 @@
+#include "remotetcpconnection.h"
 #include "remotetcpfixture.h"
 
 #include <QCoreApplication>
+#include <QSignalSpy>
 #include <QThread>
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -252,4 +254,24 @@ TEST(RemoteTcpPeer, MappedAddressesCountAsTheirIPv4Address)
     for (const auto& [address, peer] : QList<std::pair<QString, QString>>{
              {"::ffff:192.168.1.20", "192.168.1.20"}, {"127.0.0.1", "127.0.0.1"}, {"fe80::1", "fe80::1"}})
         EXPECT_EQ(RemoteTcpServer::peerOf(QHostAddress(address)).address, peer);
+}
+
+// The read that brings the request past 4,095 bytes may carry its line feed at index 4,096 too. Read boundaries
+// decide this edge, so the connection reads on this thread: the first piece is taken whole before the rest is sent.
+TEST(RemoteTcpRequest, ALineFeedAtIndex4096InTheReadThatPassesTheLimitEndsARequest)
+{
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    RemoteTcpConnection connection(ends[0], {}, 1, {});
+    QSignalSpy requested(&connection, &RemoteTcpConnection::requested);
+    const QByteArray request(4096, 'x');
+    ASSERT_EQ(::write(ends[1], request.constData(), 3073), 3073);
+    runEvents(20);
+    ASSERT_FALSE(connection.isClosed());
+    const QByteArray rest = request.mid(3073) + '\n';
+    ASSERT_EQ(::write(ends[1], rest.constData(), size_t(rest.size())), rest.size());
+    EXPECT_TRUE(waitUntil([&] { return requested.count() == 1 || connection.isClosed(); }));
+    ASSERT_EQ(requested.count(), 1);
+    EXPECT_EQ(requested[0][0].toByteArray(), request);
+    ::close(ends[1]);
 }

@@ -125,15 +125,9 @@ TEST_F(EventInspectorView, GrabsTheEditorWithEventsAndTheMessageSheet)
 
     QTemporaryDir folder;
     LumoSettings settings(folder.filePath(QStringLiteral("settings.ini")));
-    TimelineEditor* inConsole = nullptr;
-    ConsoleView console(
-        *engine, settings, {},
-        [&](Engine& engine, QWidget* programList, QWidget* monitors, std::function<void()> preview, QWidget* parent) {
-            inConsole = new TimelineEditor(engine, programList, monitors, preview, parent);
-            return inConsole;
-        });
+    ConsoleView console(*engine, settings, {});
+    TimelineEditor* inConsole = console.timelineEditor();
     ASSERT_TRUE(inConsole);
-    ASSERT_EQ(console.timelineEditor(), inConsole);
     inConsole->model().selection().setEventID(events().first().id);
     console.resize(1440, 900);
     console.show();

@@ -28,6 +28,10 @@ TEST_F(ClipPlacementRules, SnapsToNearbyEdgesElseTheGridElseNowhere)
         EXPECT_EQ(model->placement().placementTime(c.wanted, moving, screenLane(kScreen1), c.bypass), c.placed)
             << c.wanted;
     }
+    // The clip's end snaps too: dropped at 2.97 before a clip at 5, the 2 s video ends against it.
+    model->view().setSnapEnabled(true);
+    setEvents({clipOn(picture, 5, screenLane(kScreen1), 5)});
+    EXPECT_EQ(model->placement().placementTime(2.97, moving, screenLane(kScreen1), false), 3);
     // On an empty lane a time before the start lands at 0.
     EXPECT_EQ(
         model->placement().placementTime(-3, clipOn(video, 0, screenLane(kScreen1, 2)), screenLane(kScreen1, 2), true),
@@ -155,7 +159,9 @@ TEST_F(ClipPlacementRules, PictureResizeStopsAtTheNextClipAndAtTheShortestDurati
     const MediaAsset picture = addImage();
     const TimelineEvent resized = clipOn(picture, 10, screenLane(kScreen1));
     const TimelineEvent next = clipOn(picture, 12, screenLane(kScreen1));
-    setEvents({resized, next});
+    // A clip on another layer is no obstacle.
+    const TimelineEvent above = clipOn(picture, 11, screenLane(kScreen1, 2));
+    setEvents({resized, next, above});
     struct Case
     {
         double translation;
@@ -165,7 +171,7 @@ TEST_F(ClipPlacementRules, PictureResizeStopsAtTheNextClipAndAtTheShortestDurati
         model->placement().resizePicture(resized, picture, c.translation);
         model->placement().endPictureResize();
         EXPECT_DOUBLE_EQ(*events().first().imageDuration, c.duration) << c.translation;
-        setEvents({resized, next});
+        setEvents({resized, next, above});
     }
 
     // A drag moves from the duration at its start, and all its steps undo as one.
