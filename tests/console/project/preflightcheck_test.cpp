@@ -111,7 +111,7 @@ TEST_F(PreflightTest, CountsAndTheStartButtonFollowTheFindings)
         open(c.launch);
         EXPECT_EQ(counts(), c.counts);
         EXPECT_EQ(showsPlaceholder(), !c.reminder && !c.error);
-        EXPECT_EQ(rows()->count(), int(c.reminder) + int(c.error));
+        EXPECT_EQ(rowCount(), int(c.reminder) + int(c.error));
         EXPECT_EQ(startButton()->isVisibleTo(check.get()), c.startShown);
         if (c.startShown) {
             EXPECT_EQ(startButton()->text(), c.startText);
