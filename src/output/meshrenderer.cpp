@@ -17,7 +17,7 @@
 class MeshGl
 {
   public:
-    enum Texture { video, chromaU, chromaV, still, fade, lift, polygon, meshMap, slopeMap, warp, textureCount };
+    enum Texture { video, chromaU, chromaV, still, fade, lift, polygon, meshMap, slopeMap, warp, shading, textureCount };
 
     explicit MeshGl(QOpenGLExtraFunctions* functions) : f(functions)
     {
@@ -153,17 +153,22 @@ class MeshGl
     }
 
     QOpenGLExtraFunctions* f;
-    // The warp map: per output pixel the mesh parameter, the colour gain and the lift, as 32-bit floats. Sixteen
-    // bits put a 1:1 mapping's sample points up to a thirtieth of a pixel off at 1080p, which blurs fine detail.
-    // Beside it the mesh map the masks are made from (mesh parameter and its step across), and the step up with
-    // a flag for pixels inside the mesh, so a mask edit redraws the warp map without drawing the mesh again.
-    void resizeWarp(QSize size)
+    // The mesh map (per output pixel the mesh parameter, its step across and a flag for pixels inside the mesh)
+    // and the steps across and up, as 32-bit floats: the masks and the grid are made from them, so a mask edit
+    // redraws the warp and shading maps without drawing the mesh again. A frame reads only the two 8-bit maps.
+    void resizeMaps(QSize size)
     {
-        for (Texture texture : {meshMap, slopeMap, warp}) {
+        for (Texture texture : {meshMap, slopeMap}) {
             f->glBindTexture(GL_TEXTURE_2D, textures[texture]);
             f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, size.width(), size.height(), 0, GL_RGBA, GL_FLOAT, nullptr);
             sizes[texture] = size;
         }
+        f->glBindTexture(GL_TEXTURE_2D, textures[warp]);
+        f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, size.width(), size.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        sizes[warp] = size;
+        f->glBindTexture(GL_TEXTURE_2D, textures[shading]);
+        f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RG8, size.width(), size.height(), 0, GL_RG, GL_UNSIGNED_BYTE, nullptr);
+        sizes[shading] = size;
         f->glBindFramebuffer(GL_FRAMEBUFFER, meshFramebuffer);
         f->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[meshMap], 0);
         f->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D, textures[slopeMap], 0);
@@ -171,6 +176,8 @@ class MeshGl
         f->glDrawBuffers(2, buffers);
         f->glBindFramebuffer(GL_FRAMEBUFFER, warpFramebuffer);
         f->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[warp], 0);
+        f->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D, textures[shading], 0);
+        f->glDrawBuffers(2, buffers);
     }
 
     QOpenGLShaderProgram meshProgram;
@@ -285,7 +292,7 @@ bool MeshRenderer::update(const MeshInputs& inputs)
     return true;
 }
 
-// A dragged node moves only the triangles around it: the warp map is redrawn only where they were and are now.
+// A dragged node moves only the triangles around it: the maps are redrawn only where they were and are now.
 void MeshRenderer::noteMeshChange(const std::vector<MeshVertex>& rebuilt)
 {
     if (rebuilt.size() != m_vertices.size()) {
@@ -311,7 +318,7 @@ void MeshRenderer::noteMeshChange(const std::vector<MeshVertex>& rebuilt)
     }
 }
 
-// A mask edit redraws the warp map only where the masks can differ, found in output space.
+// A mask edit redraws the warp and shading maps only where the masks can differ, found in output space.
 void MeshRenderer::noteMaskChange(const ProjectorMapping& mapping)
 {
     const std::optional<QRectF> area = m_configuration ? maskChangeArea(*m_configuration, mapping) : std::nullopt;
@@ -336,11 +343,12 @@ bool MeshRenderer::prepareGl()
         m_error = QStringLiteral("投影网格着色器无法编译 · ") + m_gl->meshProgram.log().trimmed();
         return false;
     }
-    if (!build(m_gl->maskProgram, m_source.pictureVertex, m_source.maskFragment)) {
+    if (!build(m_gl->maskProgram, m_source.fullScreenVertex, m_source.maskFragment)) {
         m_error = QStringLiteral("投影网格着色器无法编译 · ") + m_gl->maskProgram.log().trimmed();
         return false;
     }
     m_gl->maskProgram.bind();
+    m_gl->maskProgram.setUniformValue("stepsPerPixel", stepsPerPixel(m_gl->sizes[MeshGl::warp]));
     m_gl->maskProgram.setUniformValue("fade", 1);
     m_gl->maskProgram.setUniformValue("lift", 2);
     m_gl->maskProgram.setUniformValue("polygon", 3);
@@ -362,7 +370,7 @@ QOpenGLShaderProgram* MeshRenderer::pictureProgram(int mediaFormat, bool grid)
     if (m_gl->picturePrograms[key]) return m_gl->picturePrograms[key].get();
     if (m_gl->pictureFailed[key]) return nullptr;
     auto program = std::make_unique<QOpenGLShaderProgram>();
-    if (!build(*program, m_source.pictureVertex, m_source.pictureFragmentFor(mediaFormat, grid))) {
+    if (!build(*program, m_source.fullScreenVertex, m_source.pictureFragmentFor(mediaFormat, grid))) {
         m_error = QStringLiteral("投影网格着色器无法编译 · ") + program->log().trimmed();
         m_gl->pictureFailed[key] = true;
         return nullptr;
@@ -372,6 +380,8 @@ QOpenGLShaderProgram* MeshRenderer::pictureProgram(int mediaFormat, bool grid)
     program->setUniformValue("chromaU", 4);
     program->setUniformValue("chromaV", 5);
     program->setUniformValue("warp", 6);
+    program->setUniformValue("meshMap", 7);
+    program->setUniformValue("shading", 8);
     program->release();
     m_gl->picturePrograms[key] = std::move(program);
     return m_gl->picturePrograms[key].get();
@@ -385,7 +395,7 @@ void MeshRenderer::uploadChanges()
         m_gl->upload(MeshGl::lift, m_lift);
     }
     if (m_polygonDirty && m_polygon) m_gl->upload(*m_polygon);
-    if (m_meshChangedWhole) m_warpStale = true;
+    if (m_meshChangedWhole) m_mapsStale = true;
     if (m_stillDirty) m_gl->upload(MeshGl::still, m_still);
     m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = false;
 }
@@ -475,10 +485,10 @@ void MeshRenderer::draw(QSize pixelSize)
     const QVector3D sampleX(ox[0] * kx, ox[1] * ky, ox[0] * cx + ox[1] * cy + ox[2]);
     const QVector3D sampleY(oy[0] * kx, oy[1] * ky, oy[0] * cx + oy[1] * cy + oy[2]);
 
-    if (m_warpStale || m_gl->sizes[MeshGl::warp] != pixelSize) {
-        renderWarp(pixelSize, std::nullopt);
+    if (m_mapsStale || m_gl->sizes[MeshGl::shading] != pixelSize) {
+        renderMaps(pixelSize, std::nullopt);
     } else {
-        if (m_meshChange) renderWarp(pixelSize, pixelBounds(*m_meshChange, pixelSize));
+        if (m_meshChange) renderMaps(pixelSize, pixelBounds(*m_meshChange, pixelSize));
         if (m_masksChangedWhole)
             renderMasks(std::nullopt);
         else if (m_maskChange)
@@ -488,7 +498,6 @@ void MeshRenderer::draw(QSize pixelSize)
     m_masksChangedWhole = false;
     m_maskChange.reset();
 
-    // The full-screen pass writes every pixel (black outside the mesh), so no clear is needed.
     program->bind();
     program->setUniformValue("crop", float(crop.x()), float(crop.y()), float(crop.width()), float(crop.height()));
     program->setUniformValue("sampleX", sampleX);
@@ -501,9 +510,14 @@ void MeshRenderer::draw(QSize pixelSize)
         const std::array<float, 4>& placement = m_chromaPlacement;
         program->setUniformValue("chromaPlacement", placement[0], placement[1], placement[2], placement[3]);
     }
-    bindTextures(
-        f,
-        {{0, useVideo ? MeshGl::video : MeshGl::still}, {4, MeshGl::chromaU}, {5, MeshGl::chromaV}, {6, MeshGl::warp}});
+    program->setUniformValue("stepsPerPixel", stepsPerPixel(pixelSize));
+    bindTextures(f, {{0, useVideo ? MeshGl::video : MeshGl::still},
+                     {4, MeshGl::chromaU},
+                     {5, MeshGl::chromaV},
+                     {6, MeshGl::warp},
+                     {7, MeshGl::meshMap},
+                     {8, MeshGl::shading}});
+    f->glClear(GL_COLOR_BUFFER_BIT);
     f->glBindVertexArray(m_gl->emptyVertexArray);
     f->glDrawArrays(GL_TRIANGLES, 0, 3);
     f->glBindVertexArray(0);
@@ -543,15 +557,15 @@ std::optional<QRect> MeshRenderer::pixelBoundsOfMeshArea(const QRectF& area, QSi
     return pixelBounds(*clip, pixelSize);
 }
 
-// The mesh drawn into the mesh map, all of it or only a region, and the warp map made again from it there; every
-// frame then costs one full-screen pass.
-void MeshRenderer::renderWarp(QSize pixelSize, std::optional<QRect> region)
+// The mesh drawn into the mesh map, all of it or only a region, and the warp and shading maps made again from it
+// there; every frame then costs one full-screen pass.
+void MeshRenderer::renderMaps(QSize pixelSize, std::optional<QRect> region)
 {
     QOpenGLExtraFunctions* f = m_gl->f;
     GLint target = 0;
     f->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
-    if (m_gl->sizes[MeshGl::warp] != pixelSize)
-        m_gl->resizeWarp(pixelSize);
+    if (m_gl->sizes[MeshGl::shading] != pixelSize)
+        m_gl->resizeMaps(pixelSize);
     f->glBindFramebuffer(GL_FRAMEBUFFER, m_gl->meshFramebuffer);
     if (region) {
         f->glEnable(GL_SCISSOR_TEST);
@@ -567,13 +581,13 @@ void MeshRenderer::renderWarp(QSize pixelSize, std::optional<QRect> region)
     f->glDisable(GL_SCISSOR_TEST);
     f->glBindFramebuffer(GL_FRAMEBUFFER, GLuint(target));
     f->glClearColor(0, 0, 0, 1);
-    m_warpStale = false;
+    m_mapsStale = false;
     m_meshChangedWhole = false;
     m_meshChange.reset();
     renderMasks(region);
 }
 
-// The masks applied to the mesh map, all of it or only a region, into the warp map: a mask edit costs one
+// The masks applied to the mesh map, all of it or only a region, into the warp and shading maps: a mask edit costs one
 // full-screen pass, never the mesh.
 void MeshRenderer::renderMasks(std::optional<QRect> region)
 {
@@ -587,6 +601,7 @@ void MeshRenderer::renderMasks(std::optional<QRect> region)
         f->glScissor(region->x(), region->y(), region->width(), region->height());
     }
     m_gl->maskProgram.bind();
+    m_gl->maskProgram.setUniformValue("stepsPerPixel", stepsPerPixel(m_gl->sizes[MeshGl::warp]));
     bindTextures(
         f, {{1, MeshGl::fade}, {2, MeshGl::lift}, {3, MeshGl::polygon}, {7, MeshGl::meshMap}, {8, MeshGl::slopeMap}});
     f->glBindVertexArray(m_gl->emptyVertexArray);
@@ -609,6 +624,13 @@ void MeshRenderer::bindTextures(QOpenGLExtraFunctions* f, std::initializer_list<
 void MeshRenderer::releaseGl()
 {
     m_gl.reset();
+}
+
+// Fixed-point steps per output pixel in the warp map: as fine as 16 bits allow for an offset across the whole output.
+float MeshRenderer::stepsPerPixel(QSize pixelSize)
+{
+    const int longest = std::max({pixelSize.width(), pixelSize.height(), 1});
+    return float(std::exp2(std::floor(std::log2(32767.0 / longest))));
 }
 
 QRectF MeshRenderer::drawableCrop(const QRectF& crop)

@@ -73,12 +73,13 @@ class MeshRenderer
   private:
     bool prepareGl();
     void uploadChanges();
-    void renderWarp(QSize pixelSize, std::optional<QRect> region);
+    void renderMaps(QSize pixelSize, std::optional<QRect> region);
     void renderMasks(std::optional<QRect> region);
     void noteMaskChange(const ProjectorMapping& mapping);
     std::optional<QRect> pixelBoundsOfMeshArea(const QRectF& area, QSize pixelSize) const;
     void noteMeshChange(const std::vector<MeshVertex>& rebuilt);
     static QRect pixelBounds(const QRectF& clip, QSize pixelSize);
+    static float stepsPerPixel(QSize pixelSize);
     QOpenGLShaderProgram* pictureProgram(int mediaFormat, bool grid);
     void bindTextures(QOpenGLExtraFunctions* f, std::initializer_list<std::pair<int, int>> units);
     void updateVideoTexture();
@@ -100,11 +101,11 @@ class MeshRenderer
     bool m_masksDirty = false;
     bool m_polygonDirty = false;
     bool m_stillDirty = false;
-    bool m_warpStale = true;
-    // Where the masks changed (output space) since the warp map was last drawn; everywhere when that is unknown.
+    bool m_mapsStale = true;
+    // Where the masks changed (output space) since the maps were last drawn; everywhere when that is unknown.
     std::optional<QRectF> m_maskChange;
     bool m_masksChangedWhole = false;
-    // Where moved triangles lie (clip space), since the warp map was last drawn; the whole mesh when its size changed.
+    // Where moved triangles lie (clip space), since the maps were last drawn; the whole mesh when its size changed.
     std::optional<QRectF> m_meshChange;
     bool m_meshChangedWhole = false;
 
