@@ -17,7 +17,24 @@
 class MeshGl
 {
   public:
-    enum Texture { video, chromaU, chromaV, still, fade, lift, polygon, meshMap, slopeMap, warp, shading, textureCount };
+        // A frame's planes take three textures in a row: the video's, and those of a held frame.
+    enum Texture {
+        video,
+        chromaU,
+        chromaV,
+        held,
+        heldChromaU,
+        heldChromaV,
+        still,
+        fade,
+        lift,
+        polygon,
+        meshMap,
+        slopeMap,
+        warp,
+        shading,
+        textureCount
+    };
 
     explicit MeshGl(QOpenGLExtraFunctions* functions) : f(functions)
     {
@@ -80,29 +97,28 @@ class MeshGl
         uploadPlane(texture, plane, GL_RGBA8, format, 4);
     }
 
-    // The planes go up as the decoder made them; the shader converts YUV. None for a layout it cannot take. Chroma
-    // is stored in 16 bits: some GPUs (llvmpipe) round a filtered 8-bit texel back to 8 bits, which would put a
-    // blend of two chroma samples a level or two off the CPU conversion of held frames.
-    std::optional<int> upload(const VideoFrame& frame)
+    // The planes go up as the decoder made them, into the three textures from first on; the shader converts YUV.
+    // None for a layout it cannot take.
+    std::optional<int> upload(const VideoFrame& frame, Texture first)
     {
         const auto plane = [&](int index) { return frame.plane(index); };
+        const auto at = [first](int index) { return Texture(first + index); };
         switch (frame.format()) {
         case VideoFrame::Format::rgba:
         case VideoFrame::Format::bgra:
             if (frame.planeCount() < 1 ||
-                !uploadPlane(video, plane(0), GL_RGBA8, frame.format() == VideoFrame::Format::rgba ? GL_RGBA : GL_BGRA,
+                !uploadPlane(first, plane(0), GL_RGBA8, frame.format() == VideoFrame::Format::rgba ? GL_RGBA : GL_BGRA,
                              4))
                 return std::nullopt;
             return 0;
         case VideoFrame::Format::i420:
-            if (frame.planeCount() < 3 || !uploadPlane(video, plane(0), GL_R8, GL_RED, 1) ||
-                !uploadPlane(chromaU, plane(1), GL_R16, GL_RED, 1) ||
-                !uploadPlane(chromaV, plane(2), GL_R16, GL_RED, 1))
+            if (frame.planeCount() < 3 || !uploadPlane(first, plane(0), GL_R8, GL_RED, 1) ||
+                !uploadPlane(at(1), plane(1), GL_R8, GL_RED, 1) || !uploadPlane(at(2), plane(2), GL_R8, GL_RED, 1))
                 return std::nullopt;
             return 1;
         case VideoFrame::Format::nv12:
-            if (frame.planeCount() < 2 || !uploadPlane(video, plane(0), GL_R8, GL_RED, 1) ||
-                !uploadPlane(chromaU, plane(1), GL_RG16, GL_RG, 2))
+            if (frame.planeCount() < 2 || !uploadPlane(first, plane(0), GL_R8, GL_RED, 1) ||
+                !uploadPlane(at(1), plane(1), GL_RG8, GL_RG, 2))
                 return std::nullopt;
             return 2;
         }
@@ -249,6 +265,16 @@ bool MeshRenderer::update(const MeshInputs& inputs)
         changed = true;
     }
 
+    // A held frame is known by its pixels, which the copy kept here keeps alive.
+    const VideoFrame& held = inputs.heldFrame;
+    if (held.isNull() != m_held.isNull() || held.plane(0).data != m_held.plane(0).data ||
+        held.serial() != m_held.serial()) {
+        m_held = held;
+        m_heldDirty = true;
+        m_heldLayout.reset();
+        changed = true;
+    }
+
     const qint64 stillKey = inputs.image.isNull() ? 0 : inputs.image.cacheKey();
     if (!m_stillKey || *m_stillKey != stillKey) {
         m_stillKey = stillKey;
@@ -358,7 +384,7 @@ bool MeshRenderer::prepareGl()
     // The commonest picture program is built now, so a broken one is known from the first frame.
     if (!pictureProgram(0, false)) return false;
     m_gl->programReady = true;
-    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = true;
+    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = m_heldDirty = true;
     m_frameSerial.reset();
     m_videoShown = false;
     return true;
@@ -397,7 +423,13 @@ void MeshRenderer::uploadChanges()
     if (m_polygonDirty && m_polygon) m_gl->upload(*m_polygon);
     if (m_meshChangedWhole) m_mapsStale = true;
     if (m_stillDirty) m_gl->upload(MeshGl::still, m_still);
-    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = false;
+    if (m_heldDirty) {
+        m_heldLayout.reset();
+        if (!m_held.isNull())
+            if (const std::optional<int> format = m_gl->upload(m_held, MeshGl::held))
+                m_heldLayout = layoutOf(m_held, *format);
+    }
+    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = m_heldDirty = false;
 }
 
 void MeshRenderer::updateVideoTexture()
@@ -406,30 +438,29 @@ void MeshRenderer::updateVideoTexture()
     const VideoFrame& frame = m_frames->frame;
     if (m_frameSerial == frame.serial() && m_frameTransform == frame.orientation()) return;
     // A frame that cannot be uploaded leaves the previous one on show.
-    const std::optional<int> format = m_gl->upload(frame);
+    const std::optional<int> format = m_gl->upload(frame, MeshGl::video);
     if (!format) return;
     m_frameSerial = frame.serial();
     m_frameTransform = frame.orientation();
-    m_videoFormat = *format;
-    m_videoColorimetry = frame.colorimetry();
-    if (*format != 0)
-        m_chromaPlacement = chromaPlacementFor(frame);
-    setOrientation(m_frameTransform, frame.size());
+    m_videoLayout = layoutOf(frame, *format);
     m_videoShown = true;
 }
 
-void MeshRenderer::setOrientation(const QTransform& transform, QSize frameSize)
+MeshRenderer::MediaLayout MeshRenderer::layoutOf(const VideoFrame& frame, int format)
 {
-    const double width = frameSize.width();
-    const double height = frameSize.height();
+    MediaLayout layout;
+    layout.format = format;
+    layout.colorimetry = frame.colorimetry();
+    if (format != 0) layout.chromaPlacement = chromaPlacementFor(frame);
+    const QTransform transform = frame.orientation();
+    const double width = frame.size().width();
+    const double height = frame.size().height();
     const QRectF upright = transform.mapRect(QRectF(0, 0, width, height));
     bool invertible = false;
     const QTransform inverse = transform.inverted(&invertible);
     if (!invertible) {
-        m_orientationX = {1, 0, 0, 0};
-        m_orientationY = {0, 1, 0, 0};
-        m_videoAspect = width / std::max(height, 1.0);
-        return;
+        layout.aspect = width / std::max(height, 1.0);
+        return layout;
     }
     const auto source = [&](double u, double v) {
         const QPointF s =
@@ -439,9 +470,10 @@ void MeshRenderer::setOrientation(const QTransform& transform, QSize frameSize)
     const QPointF o = source(0, 0);
     const QPointF e = source(1, 0);
     const QPointF f = source(0, 1);
-    m_orientationX = {float(e.x() - o.x()), float(f.x() - o.x()), float(o.x()), 0};
-    m_orientationY = {float(e.y() - o.y()), float(f.y() - o.y()), float(o.y()), 0};
-    m_videoAspect = upright.width() / std::max(upright.height(), 1.0);
+    layout.orientationX = {float(e.x() - o.x()), float(f.x() - o.x()), float(o.x()), 0};
+    layout.orientationY = {float(e.y() - o.y()), float(f.y() - o.y()), float(o.y()), 0};
+    layout.aspect = upright.width() / std::max(upright.height(), 1.0);
+    return layout;
 }
 
 void MeshRenderer::draw(QSize pixelSize)
@@ -459,12 +491,16 @@ void MeshRenderer::draw(QSize pixelSize)
     f->glViewport(0, 0, pixelSize.width(), pixelSize.height());
     f->glClearColor(0, 0, 0, 1);
     const bool ready = prepareGl();
-    if (ready) {
+    // Black shows nothing and the grid no media: neither uploads a frame.
+    if (ready && !m_black) {
         uploadChanges();
-        updateVideoTexture();
+        if (!m_pattern) updateVideoTexture();
     }
     const bool useVideo = m_hasVideo && m_videoShown;
-    const int mediaFormat = useVideo ? m_videoFormat : 0;
+    const bool useHeld = !useVideo && m_heldLayout;
+    const MediaLayout stillLayout{0, {}, {1, 1, 0, 0}, double(m_still.width()) / std::max(m_still.height(), 1)};
+    const MediaLayout& media = useVideo ? m_videoLayout : useHeld ? *m_heldLayout : stillLayout;
+    const int mediaFormat = media.format;
     QOpenGLShaderProgram* program =
         ready && !m_black && m_configuration && !m_vertices.empty() ? pictureProgram(mediaFormat, m_pattern) : nullptr;
     if (!program) {
@@ -473,10 +509,9 @@ void MeshRenderer::draw(QSize pixelSize)
     }
 
     const QRectF crop = drawableCrop(m_configuration->crop);
-    const double mediaAspect = useVideo ? m_videoAspect : double(m_still.width()) / std::max(m_still.height(), 1);
-    const QSizeF fit = fillScale(QSizeF(pixelSize), crop, mediaAspect);
-    const std::array<float, 4> ox = useVideo ? m_orientationX : std::array<float, 4>{1, 0, 0, 0};
-    const std::array<float, 4> oy = useVideo ? m_orientationY : std::array<float, 4>{0, 1, 0, 0};
+    const QSizeF fit = fillScale(QSizeF(pixelSize), crop, media.aspect);
+    const std::array<float, 4>& ox = media.orientationX;
+    const std::array<float, 4>& oy = media.orientationY;
     // Crop, fill and orientation folded into one affine map from the mesh parameter to the media.
     const double kx = crop.width() * fit.width();
     const double ky = crop.height() * fit.height();
@@ -504,16 +539,17 @@ void MeshRenderer::draw(QSize pixelSize)
     program->setUniformValue("sampleY", sampleY);
     if (mediaFormat != 0) {
         // QMatrix3x3 takes its values row by row; the colorimetry gives GLSL's column order.
-        program->setUniformValue("yuvToRgb", QMatrix3x3(m_videoColorimetry.matrix().data()).transposed());
-        const std::array<float, 3> offset = m_videoColorimetry.offset();
+        program->setUniformValue("yuvToRgb", QMatrix3x3(media.colorimetry.matrix().data()).transposed());
+        const std::array<float, 3> offset = media.colorimetry.offset();
         program->setUniformValue("yuvOffset", QVector3D(offset[0], offset[1], offset[2]));
-        const std::array<float, 4>& placement = m_chromaPlacement;
+        const std::array<float, 4>& placement = media.chromaPlacement;
         program->setUniformValue("chromaPlacement", placement[0], placement[1], placement[2], placement[3]);
     }
     program->setUniformValue("stepsPerPixel", stepsPerPixel(pixelSize));
-    bindTextures(f, {{0, useVideo ? MeshGl::video : MeshGl::still},
-                     {4, MeshGl::chromaU},
-                     {5, MeshGl::chromaV},
+    const MeshGl::Texture planes = useVideo ? MeshGl::video : useHeld ? MeshGl::held : MeshGl::still;
+    bindTextures(f, {{0, planes},
+                     {4, MeshGl::Texture(planes + 1)},
+                     {5, MeshGl::Texture(planes + 2)},
                      {6, MeshGl::warp},
                      {7, MeshGl::meshMap},
                      {8, MeshGl::shading}});
