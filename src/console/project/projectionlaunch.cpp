@@ -1,0 +1,53 @@
+#include "projectionlaunch.h"
+
+#include "consolestate.h"
+#include "lumosettings.h"
+
+ProjectionLaunch::ProjectionLaunch(ConsoleState& state, std::function<void(const QString&)> openWindow)
+    : m_state(state), m_engine(state.engine()), m_openWindow(std::move(openWindow))
+{
+}
+
+QList<Cue> ProjectionLaunch::checkCues() const
+{
+    if (usesPlaylist(m_state.projectionMode()))
+        return m_engine.show().cues;
+    const std::optional<Cue> selected = m_state.selection();
+    return selected ? QList<Cue>{*selected} : QList<Cue>{};
+}
+
+QList<Engine::PlaybackIssue> ProjectionLaunch::findings() const
+{
+    return m_engine.playbackIssues(checkCues(), m_engine.show().assets.value_or(QList<MediaAsset>{}), true);
+}
+
+bool ProjectionLaunch::canLaunch() const
+{
+    return !m_engine.projectionMode() && !checkCues().isEmpty();
+}
+
+void ProjectionLaunch::openCheck()
+{
+    m_state.setLaunchAfterCheck(false);
+    m_state.setPreflightOpen(true);
+}
+
+void ProjectionLaunch::requestStart()
+{
+    if (findings().isEmpty()) {
+        startProjection(Engine::Preflight::alreadyPassed);
+        return;
+    }
+    m_state.setLaunchAfterCheck(true);
+    m_state.setPreflightOpen(true);
+}
+
+bool ProjectionLaunch::startProjection(Engine::Preflight preflight)
+{
+    if (!m_engine.beginProjection(m_state.projectionMode(), m_state.selection(), preflight))
+        return false;
+    m_state.setPreviewMode(false);
+    if (m_state.settings().autoOpenProjectionMonitor() && m_openWindow)
+        m_openWindow(QStringLiteral("projection-monitor"));
+    return true;
+}

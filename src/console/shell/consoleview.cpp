@@ -1,0 +1,186 @@
+#include "consoleview.h"
+
+#include "consolecolors.h"
+#include "consoleheader.h"
+#include "consolesheet.h"
+#include "consolestate.h"
+#include "consolestatusbar.h"
+#include "cuelist.h"
+#include "dialogprojectchooser.h"
+#include "editorwidgets.h"
+#include "engine.h"
+#include "inspector.h"
+#include "lightingmoduleview.h"
+#include "mediafilechooser.h"
+#include "preflightcheck.h"
+#include "screenscolumn.h"
+#include "timelineeditor.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace {
+void paintBackground(QWidget* widget, const QColor& colour)
+{
+    widget->setAutoFillBackground(true);
+    QPalette p = widget->palette();
+    p.setColor(QPalette::Window, colour);
+    widget->setPalette(p);
+}
+
+// Controls of the console's own column take the console's tint; sheets are windows of their own and keep theirs.
+void applyTint(QWidget* widget)
+{
+    QPalette p = widget->palette();
+    p.setColor(QPalette::Highlight, ConsoleColors::tint());
+    p.setColor(QPalette::Link, ConsoleColors::tint());
+    widget->setPalette(p);
+}
+} // namespace
+
+ConsoleView::ConsoleView(Engine& engine, LumoSettings& settings, WindowOpener openWindow,
+                         QWidget* parent)
+    : QWidget(parent), m_engine(engine), m_settings(settings), m_openWindow(std::move(openWindow)),
+      m_chooser(std::make_unique<DialogProjectChooser>()), m_state(new ConsoleState(engine, settings, this))
+{
+    paintBackground(this, ConsoleColors::windowBackground());
+    applyTint(this);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(makeHeaderRow());
+    column->addWidget(EditorWidgets::divider(Qt::Horizontal, this));
+    column->addWidget(makeMainRow(), 1);
+    column->addWidget(EditorWidgets::divider(Qt::Horizontal, this));
+    m_statusBar = new ConsoleStatusBar(engine, this);
+    column->addWidget(m_statusBar);
+
+    connect(m_state, &ConsoleState::preflightOpenChanged, this, [this] {
+        showSheet(
+            m_preflightSheet, m_state->preflightOpen(), [this] { return makePreflight(); }, preflightWidth,
+            [this] { m_state->setPreflightOpen(false); });
+    });
+    connect(m_state, &ConsoleState::lightingModuleOpenChanged, this, [this] {
+        showSheet(
+            m_lightingSheet, m_state->lightingModuleOpen(), [this] { return makeLightingModule(); }, 0,
+            [this] { m_state->setLightingModuleOpen(false); });
+    });
+}
+
+ConsoleView::~ConsoleView() = default;
+
+void ConsoleView::openWindow(const QString& id) const
+{
+    if (m_openWindow)
+        m_openWindow(id);
+}
+
+// The sections. Each later part of the console replaces its placeholder line here with its own widget, made with
+// this view (engine(), state(), settings(), openWindow()) as its context.
+
+QWidget* ConsoleView::makeHeader()
+{
+    return new ConsoleHeader(
+        *m_state, *m_chooser, [this](const QString& id) { openWindow(id); }, this);
+}
+
+QWidget* ConsoleView::makeCueList()
+{
+    return new CueList(*m_state, this);
+}
+
+QWidget* ConsoleView::makeScreensColumn()
+{
+    return new ScreensColumn(
+        *m_state, [this](const QString& id) { openWindow(id); },
+        [](QWidget* parent) { return chooseMediaFile(parent, {AssetKind::image}); }, this);
+}
+
+QWidget* ConsoleView::makeInspector()
+{
+    return new Inspector(*m_state, chooseMediaFile, this);
+}
+
+QWidget* ConsoleView::makePreflight()
+{
+    return new PreflightCheck(
+        *m_state, [this](const QString& id) { openWindow(id); }, this);
+}
+
+QWidget* ConsoleView::makeLightingModule()
+{
+    return new LightingModuleView(*m_state, this);
+}
+
+QWidget* ConsoleView::makeHeaderRow()
+{
+    auto* row = new QWidget(this);
+    paintBackground(row, ConsoleColors::barBackground());
+    auto* layout = new QHBoxLayout(row);
+    layout->setSpacing(12);
+    layout->setContentsMargins(12, 12, 12, 12);
+    m_header = makeHeader();
+    m_header->setParent(row);
+    layout->addWidget(m_header);
+    return row;
+}
+
+QWidget* ConsoleView::makeMainRow()
+{
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setSpacing(0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_cueList = makeCueList();
+    m_screensColumn = makeScreensColumn();
+    auto showPreview = [state = QPointer<ConsoleState>(m_state)] {
+        if (state)
+            state->setPreviewMode(true);
+    };
+    m_timelineEditor = new TimelineEditor(m_engine, m_cueList, m_screensColumn, showPreview, row);
+    m_timelineEditor->bindSnapSetting(m_settings);
+    layout->addWidget(m_timelineEditor, 1);
+    layout->addWidget(EditorWidgets::divider(Qt::Vertical, row));
+    layout->addWidget(makeInspectorColumn());
+    return row;
+}
+
+QWidget* ConsoleView::makeInspectorColumn()
+{
+    auto* scroll = new QScrollArea(this);
+    scroll->setFixedWidth(inspectorWidth);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    paintBackground(scroll->viewport(), ConsoleColors::inspectorBackground());
+    m_inspector = makeInspector();
+    paintBackground(m_inspector, ConsoleColors::inspectorBackground());
+    scroll->setWidget(m_inspector);
+    return scroll;
+}
+
+void ConsoleView::showSheet(QPointer<ConsoleSheet>& sheet, bool open, const std::function<QWidget*()>& content,
+                            int width, const std::function<void()>& closed)
+{
+    if (!open) {
+        if (sheet)
+            sheet->close();
+        return;
+    }
+    if (sheet)
+        return;
+    sheet = new ConsoleSheet(content(), width, window());
+    connect(sheet, &ConsoleSheet::closedByUser, this, closed);
+    sheet->open();
+}
+
+void ConsoleView::applicationWillTerminate()
+{
+    try {
+        m_engine.writeRecovery();
+    } catch (const std::exception&) {
+    }
+}

@@ -1,0 +1,258 @@
+#include "consolefixture.h"
+#include "consolesheet.h"
+#include "consolestate.h"
+#include "findingrowdelegate.h"
+#include "mediafixtures.h"
+#include "preflightcheck.h"
+#include "sectionfixture.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+
+class PreflightTest : public SectionTest
+{
+  protected:
+    PreflightTest()
+    {
+        edit([](Show& show) {
+            show.outputScreens = QList<ScreenRole>{ScreenRole{"屏幕 1"}, ScreenRole{"屏幕 2"}, ScreenRole{"屏幕 3"}};
+        });
+    }
+
+    // A reminder: a picture on a screen with no display; an error: a file that is not there.
+    void giveReminder(int cue)
+    {
+        edit([&](Show& show) { show.cues[cue].main = QUrl::fromLocalFile(MediaFixtures::png()); });
+    }
+    void giveError(int cue)
+    {
+        edit([&](Show& show) { show.cues[cue].audio = QUrl::fromLocalFile(MediaFixtures::missing()); });
+    }
+    // A timeline clip on the third screen whose media is missing.
+    QUuid giveEventError(int cue)
+    {
+        TimelineEvent clip;
+        clip.time = 0;
+        clip.track = Track::main;
+        clip.outputScreen = ScreenRole{"屏幕 3"};
+        clip.assetID = QUuid::createUuid();
+        edit([&](Show& show) { show.cues[cue].timeline = QList<TimelineEvent>{clip}; });
+        return clip.id;
+    }
+
+    PreflightCheck* open(bool launchAfterCheck)
+    {
+        state->setLaunchAfterCheck(launchAfterCheck);
+        state->setPreflightOpen(true);
+        check = std::make_unique<PreflightCheck>(*state, windowOpener());
+        return check.get();
+    }
+    QString counts() { return check->findChild<QLabel*>("counts")->text(); }
+    QPushButton* startButton() { return check->findChild<QPushButton*>("startRun"); }
+    QListView* rows() { return check->findChild<QListView*>("findings"); }
+    int rowCount() { return rows()->model()->rowCount(); }
+    static QStringList rowTexts(PreflightCheck& sheet)
+    {
+        const QAbstractItemModel* model = sheet.findChild<QListView*>("findings")->model();
+        QStringList texts;
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts << model->index(row, 0).data().toString() + " · " +
+                         model->index(row, 0).data(FindingRowDelegate::CueNameRole).toString();
+        return texts;
+    }
+    bool showsPlaceholder() { return check->findChild<QStackedWidget*>()->currentIndex() == 0; }
+    void clickRow(int row)
+    {
+        check->resize(590, 400);
+        check->show();
+        QTest::mouseClick(rows()->viewport(), Qt::LeftButton, {},
+                          rows()->visualRect(rows()->model()->index(row, 0)).center());
+    }
+
+    std::unique_ptr<PreflightCheck> check;
+};
+
+TEST_F(PreflightTest, CountsAndTheStartButtonFollowTheFindings)
+{
+    struct Case
+    {
+        const char* name;
+        ProjectionMode mode;
+        bool reminder;
+        bool error;
+        bool launch;
+        QString counts;
+        bool startShown;
+        QString startText;
+        bool startEnabled;
+    };
+    const QList<Case> cases{
+        {"clean check", ProjectionMode::cueOnce, false, false, false, "1 个节目 · 0 项错误 · 0 项提醒", false, "",
+         false},
+        {"clean start", ProjectionMode::playlistOnce, false, false, true, "3 个节目 · 0 项错误 · 0 项提醒", true,
+         "开始投放", true},
+        {"reminder", ProjectionMode::playlistLoop, true, false, true, "3 个节目 · 0 项错误 · 1 项提醒", true,
+         "继续投放", true},
+        {"error", ProjectionMode::playlistOnce, true, true, true, "3 个节目 · 1 项错误 · 1 项提醒", true, "继续投放",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        edit([](Show& show) { show.cues = Show::makeDefault().cues; });
+        select(0);
+        if (c.reminder)
+            giveReminder(0);
+        if (c.error)
+            giveError(2);
+        state->setProjectionMode(c.mode);
+        open(c.launch);
+        EXPECT_EQ(counts(), c.counts);
+        EXPECT_EQ(showsPlaceholder(), !c.reminder && !c.error);
+        EXPECT_EQ(rowCount(), int(c.reminder) + int(c.error));
+        EXPECT_EQ(startButton()->isVisibleTo(check.get()), c.startShown);
+        if (c.startShown) {
+            EXPECT_EQ(startButton()->text(), c.startText);
+            EXPECT_EQ(startButton()->isEnabled(), c.startEnabled);
+        }
+    }
+    // The last case, one error and one reminder, for a person to look at.
+    check->resize(590, check->sizeHint().height());
+    check->show();
+    saveShot(*check, "preflight-check");
+}
+
+TEST_F(PreflightTest, TheCheckRunsAgainWhenTheShowChanges)
+{
+    select(0);
+    giveError(0);
+    open(true);
+    EXPECT_FALSE(startButton()->isEnabled());
+    edit([](Show& show) { show.cues[0].audio.reset(); });
+    EXPECT_EQ(counts(), "1 个节目 · 1 项错误 · 0 项提醒") << "checked once the event loop turns";
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(counts(), "1 个节目 · 0 项错误 · 0 项提醒");
+    EXPECT_TRUE(startButton()->isEnabled());
+    EXPECT_EQ(startButton()->text(), "开始投放");
+}
+
+TEST_F(PreflightTest, EditsWhileOpenCheckOnlyTheChangedCuesOncePerTurn)
+{
+    const QColor colours[] = {Qt::red, Qt::green, Qt::blue};
+    edit([&](Show& show) {
+        for (int cue = 0; cue < 3; ++cue)
+            show.cues[cue].main = QUrl::fromLocalFile(MediaFixtures::png({8, 8}, colours[cue]));
+    });
+    state->setProjectionMode(ProjectionMode::playlistOnce);
+    // The kept rows and counts say what a sheet opened afresh says.
+    const auto showsWhatAFreshCheckShows = [&] {
+        const int asked = fileChecks;
+        PreflightCheck fresh(*state, windowOpener());
+        fileChecks = asked;
+        return rowTexts(*check) == rowTexts(fresh) && counts() == fresh.findChild<QLabel*>("counts")->text();
+    };
+    fileChecks = 0;
+    open(false);
+    EXPECT_EQ(fileChecks, 3);
+    EXPECT_EQ(counts(), "3 个节目 · 0 项错误 · 3 项提醒");
+
+    for (int round = 0; round < 2; ++round)
+        for (int cue : {0, 2})
+            edit([&](Show& show) { show.cues[cue].name = QStringLiteral("改 %1").arg(round); });
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(fileChecks, 5) << "four edits, one check of the two cues they changed";
+    EXPECT_TRUE(showsWhatAFreshCheckShows());
+
+    giveError(1);
+    edit([](Show& show) { show.cues.move(0, 2); });
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(fileChecks, 7) << "the edited cue alone, its picture and its sound";
+    EXPECT_TRUE(showsWhatAFreshCheckShows());
+    engine->addScreen();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(fileChecks, 11) << "a change beside the cues checks every cue";
+
+    for (const auto& change : std::initializer_list<std::function<void()>>{
+             [&] { edit([](Show& show) { show.cues.removeAt(1); }); }, [&] { engine->editHistory()->undo(); },
+             [&] { edit([](Show& show) { show.cues.append(show.cues[2]); }); },
+             [&] { engine->editHistory()->undo(); }}) {
+        change();
+        QCoreApplication::sendPostedEvents();
+        EXPECT_TRUE(showsWhatAFreshCheckShows());
+    }
+}
+
+TEST_F(PreflightTest, AClickOnAFindingThatChangedUnderThePointerIsNotFollowed)
+{
+    giveError(0);
+    giveError(1);
+    state->setProjectionMode(ProjectionMode::playlistOnce);
+    select(2);
+    open(false);
+    ASSERT_EQ(rowCount(), 2);
+    edit([](Show& show) { show.cues[0].audio.reset(); });
+    clickRow(0);
+    EXPECT_TRUE(state->preflightOpen());
+    EXPECT_EQ(state->selectedIndex(), 2);
+    EXPECT_EQ(rowCount(), 1);
+    clickRow(0);
+    EXPECT_EQ(state->selectedIndex(), 1);
+}
+
+TEST_F(PreflightTest, AFindingLeadsToItsCueEventAndScreenPage)
+{
+    const QUuid event = giveEventError(1);
+    giveError(2);
+    state->setProjectionMode(ProjectionMode::playlistOnce);
+    const QUuid earlierFocus = QUuid::createUuid();
+    engine->setFocusEvent(earlierFocus);
+    open(false);
+    // The clip's error, the third screen's reminder, the third cue's error.
+    ASSERT_EQ(rowCount(), 3);
+
+    clickRow(2);
+    EXPECT_FALSE(state->preflightOpen());
+    EXPECT_EQ(state->selectedIndex(), 2);
+    EXPECT_EQ(engine->focusEvent(), earlierFocus);
+    EXPECT_EQ(state->screenPage(), 0);
+
+    open(false);
+    clickRow(0);
+    EXPECT_EQ(state->selectedIndex(), 1);
+    EXPECT_EQ(engine->focusEvent(), event);
+    EXPECT_EQ(state->screenPage(), 1);
+}
+
+TEST_F(PreflightTest, CloseOnlyClosesAndContinueStartsTheRun)
+{
+    select(0);
+    giveReminder(0);
+    state->setPreviewMode(true);
+    open(true);
+    button(*check, "关闭")->click();
+    EXPECT_FALSE(state->preflightOpen());
+    EXPECT_FALSE(engine->projectionMode());
+
+    open(true);
+    startButton()->click();
+    EXPECT_FALSE(state->preflightOpen());
+    EXPECT_EQ(engine->projectionMode(), ProjectionMode::cueOnce);
+    EXPECT_FALSE(state->previewMode());
+    EXPECT_EQ(openedWindows, QStringList{"projection-monitor"});
+}
+
+TEST_F(ConsoleTest, TheHeaderOpensTheCheckSheetAndEscapeClosesIt)
+{
+    ConsoleWindow& window = app->consoleWindow();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    button(*view().header(), "投放检查")->click();
+    ConsoleSheet* sheet = view().preflightSheet();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    EXPECT_FALSE(view().state().preflightOpen());
+    EXPECT_TRUE(waitUntil([&] { return !view().preflightSheet(); }));
+}

@@ -1,0 +1,199 @@
+#include "consolefixture.h"
+#include "consolestate.h"
+#include "consolestatusbar.h"
+#include "lumohelp.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QLineEdit>
+#include <QScreen>
+#include <QSettings>
+#include <QTest>
+
+TEST_F(ConsoleTest, HoverHelpFollowsTheSwitchLiveAndSurvivesARestart)
+{
+    auto* inView = new QWidget(&view());
+    lumoHelp(inView, "开始投放");
+    view().state().setPreflightOpen(true);
+    auto* inSheet = new QWidget(view().preflightSheet());
+    lumoHelp(inSheet, "关闭");
+    QAction* toggle = app->consoleWindow().tooltipsAction();
+    ASSERT_TRUE(toggle->isChecked());
+    EXPECT_EQ(lumoHelpText(inView), "开始投放");
+
+    toggle->trigger();
+    EXPECT_EQ(lumoHelpText(inView), "");
+    EXPECT_EQ(lumoHelpText(inSheet), "");
+    EXPECT_FALSE(LumoSettings(settingsFile()).showsLumoTooltips());
+
+    toggle->trigger();
+    EXPECT_EQ(lumoHelpText(inView), "开始投放");
+    EXPECT_EQ(lumoHelpText(inSheet), "关闭");
+
+    app->settings().setShowsLumoTooltips(false);
+    start();
+    EXPECT_FALSE(app->consoleWindow().tooltipsAction()->isChecked());
+    app->openWindow("projection-monitor");
+    auto* inMonitor = new QWidget(app->singleWindows().window("projection-monitor"));
+    lumoHelp(inMonitor, "暂停");
+    EXPECT_EQ(lumoHelpText(inMonitor), "");
+    app->openWindow("user-guide");
+    auto* inGuide = new QWidget(app->singleWindows().window("user-guide"));
+    lumoHelp(inGuide, "目录");
+    EXPECT_EQ(lumoHelpText(inGuide), "目录") << "windows that do not follow the switch keep their help";
+}
+
+TEST_F(ConsoleTest, AWindowOpenedTwiceIsOneWindow)
+{
+    for (const QString id : {"remote-control", "user-guide", "projector-mapping", "projection-monitor"}) {
+        app->openWindow(id);
+        QWidget* first = app->singleWindows().window(id);
+        ASSERT_NE(first, nullptr) << id.toStdString();
+        app->openWindow(id);
+        EXPECT_EQ(app->singleWindows().window(id), first);
+        int named = 0;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            named += window->objectName() == id && window->isVisible();
+        EXPECT_EQ(named, 1) << id.toStdString();
+    }
+    QWidget* remote = app->singleWindows().window("remote-control");
+    remote->resize(900, 500);
+    EXPECT_EQ(remote->width(), 460);
+
+    app->singleWindows().window("user-guide")->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(app->singleWindows().window("user-guide"), nullptr);
+    app->openWindow("user-guide");
+    EXPECT_NE(app->singleWindows().window("user-guide"), nullptr) << "a closed window opens again";
+}
+
+TEST_F(ConsoleTest, UndoAndRedoStepThroughTheShowsEditsAndDoNothingWithoutThem)
+{
+    ConsoleWindow& window = app->consoleWindow();
+    const Show original = engine().show();
+    window.undoAction()->trigger();
+    window.redoAction()->trigger();
+    EXPECT_EQ(engine().show(), original);
+    EXPECT_FALSE(engine().hasUnsavedChanges());
+
+    Show renamed = original;
+    renamed.cues[0].name = "开场前";
+    engine().setShow(renamed);
+    window.undoAction()->trigger();
+    EXPECT_EQ(engine().show(), original);
+    window.redoAction()->trigger();
+    EXPECT_EQ(engine().show(), renamed);
+}
+
+TEST_F(ConsoleTest, QuittingWritesTheRecoveryCopyOfUnsavedWorkOnly)
+{
+    view().applicationWillTerminate();
+    EXPECT_FALSE(QFile::exists(recoveryFile())) << "nothing unsaved, nothing to recover";
+
+    Show renamed = engine().show();
+    renamed.cues[0].name = "开场前";
+    engine().setShow(renamed);
+    view().applicationWillTerminate();
+    EXPECT_TRUE(QFile::exists(recoveryFile()));
+}
+
+TEST_F(ConsoleTest, TheConsoleStartsOverBadSettingsAndAnUnusableRecoveryFolderAndSaysSo)
+{
+    {
+        QSettings stored(settingsFile(), QSettings::IniFormat);
+        stored.setValue("showsLumoTooltips", "maybe");
+        stored.setValue("autoOpenProjectionMonitor", false);
+    }
+    app.reset();
+    QDir(recoveryDirectory()).removeRecursively();
+    QFile blocker(recoveryDirectory());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    start();
+
+    EXPECT_TRUE(app->settings().showsLumoTooltips());
+    EXPECT_FALSE(app->settings().autoOpenProjectionMonitor());
+    const QString message = engine().message();
+    EXPECT_TRUE(message.contains("无法创建恢复文件夹")) << message.toStdString();
+    EXPECT_TRUE(message.contains("showsLumoTooltips")) << message.toStdString();
+    view().applicationWillTerminate(); // a failing write at quit is no crash
+}
+
+TEST_F(ConsoleTest, TheStatusLineShowsTheMessageOnOneLineAndTheRunState)
+{
+    ConsoleWindow& window = app->consoleWindow();
+    window.resize(1080, 720);
+    window.show();
+    engine().setMessage(QString("无法打开工程 · ").repeated(40));
+    ConsoleStatusBar* bar = view().statusBar();
+    EXPECT_TRUE(bar->message().endsWith(QChar(0x2026)));
+    EXPECT_LT(bar->height(), 2 * bar->fontMetrics().height() + 16);
+    EXPECT_EQ(bar->runState(), "待机");
+    saveShot(window, "console-frame");
+}
+
+TEST_F(ConsoleTest, CtrlZInATextFieldUndoesTheTypingAndElsewhereTheShowsEdit)
+{
+    ConsoleWindow& window = app->consoleWindow();
+    auto* field = new QLineEdit(view().inspector());
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const Show original = engine().show();
+    Show renamed = original;
+    renamed.cues[0].name = "开场前";
+    engine().setShow(renamed);
+
+    field->setFocus();
+    QTest::keyClicks(field, "abc");
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(field->text(), "");
+    EXPECT_EQ(engine().show(), renamed);
+
+    view().setFocus();
+    QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(engine().show(), original);
+}
+
+TEST_F(ConsoleTest, AWindowLeftWithoutADisplayComesBackToThePrimaryOne)
+{
+    ConsoleWindow& window = app->consoleWindow();
+    window.show();
+    app->openWindow("user-guide");
+    QWidget* guide = app->singleWindows().window("user-guide");
+    const QRect primary = QGuiApplication::primaryScreen()->geometry();
+    guide->move(primary.right() + 4000, 0);
+    app->keepWindowsOnScreens();
+    EXPECT_TRUE(primary.contains(guide->frameGeometry().center()));
+    EXPECT_TRUE(engine().message().startsWith("显示器已断开"));
+}
+
+// Qt's own file panel and message box buttons speak Chinese, whatever the system's locale.
+TEST_F(ConsoleTest, QtsOwnDialogsSpeakChinese)
+{
+    QFileDialog panel(&app->consoleWindow(), QStringLiteral("保存工程"), folder.path());
+    panel.setOption(QFileDialog::DontUseNativeDialog);
+    panel.setAcceptMode(QFileDialog::AcceptSave);
+    panel.resize(720, 440);
+    panel.show();
+    QApplication::processEvents();
+    QStringList texts;
+    for (QLabel* label : panel.findChildren<QLabel*>())
+        texts << label->text();
+    for (QAbstractButton* button : panel.findChildren<QAbstractButton*>())
+        texts << button->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral("取消"))) << texts.join(" | ").toStdString();
+    EXPECT_FALSE(texts.contains(QStringLiteral("Cancel")) || texts.contains(QStringLiteral("Look in:")))
+        << texts.join(" | ").toStdString();
+    saveShot(panel, "file-panel-chinese");
+    EXPECT_EQ(QMessageBox(QMessageBox::Question, "", "", QMessageBox::Yes | QMessageBox::No)
+                  .button(QMessageBox::No)
+                  ->text()
+                  .remove(QLatin1Char('&')),
+              QStringLiteral("否(N)"));
+}
