@@ -29,6 +29,7 @@ function(lumo_tests name)
     list(APPEND sources ${found})
   endforeach()
   add_executable(${name} ${sources})
+  set_property(GLOBAL APPEND PROPERTY LUMO_TEST_PROGRAMS ${name})
   target_link_libraries(${name} PRIVATE lumo_testsupport ${ARG_DEPS})
   if(ARG_GL)
     gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60

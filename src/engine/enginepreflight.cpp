@@ -42,7 +42,7 @@ class AssetIndex
         m_entries.reserve(assets.size());
         for (const MediaAsset& asset : assets)
             if (!m_entries.contains(asset.id))
-                m_entries.insert(asset.id, Entry{&asset, std::nullopt});
+                m_entries.insert(asset.id, Entry{&asset, std::nullopt, {}});
     }
 
     const MediaAsset* find(const std::optional<QUuid>& id) const
@@ -61,11 +61,21 @@ class AssetIndex
         return *entry.readable;
     }
 
+    // The finding's text for the asset's media, made once however many events use it.
+    QString missingText(const MediaAsset& asset)
+    {
+        Entry& entry = m_entries[asset.id];
+        if (entry.missingText.isEmpty())
+            entry.missingText = QStringLiteral("素材缺失或类型不匹配 · ") + asset.url.fileName();
+        return entry.missingText;
+    }
+
   private:
     struct Entry
     {
         const MediaAsset* asset;
         std::optional<bool> readable;
+        QString missingText;
     };
     ReadableFiles& m_files;
     QHash<QUuid, Entry> m_entries;
@@ -96,8 +106,8 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
         outputs.append({role, shown, screenHasBinding(role), hasOutputWindow(role)});
     }
     // Findings are many in a large show with missing media; their ids come from the cheap generator.
-    const auto add = [&](const Cue& cue, std::optional<QUuid> eventID, std::optional<ScreenRole> screen,
-                         QString text, bool warning) {
+    const auto add = [&](const Cue& cue, std::optional<QUuid> eventID, std::optional<ScreenRole> screen, QString text,
+                         bool warning) {
         issues.append({newUuid(), cue, eventID, std::move(screen), std::move(text), warning});
     };
     QList<ScreenRole> eventScreens;
@@ -122,8 +132,9 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
             const MediaAsset* asset = index.find(event.assetID);
             if (asset && accepts(event.track, *asset) && index.readable(*asset))
                 continue;
-            const QString what = asset ? asset->url.fileName() : rawValue(event.track);
-            add(cue, event.id, screen, QStringLiteral("素材缺失或类型不匹配 · ") + what, false);
+            add(cue, event.id, screen,
+                asset ? index.missingText(*asset) : QStringLiteral("素材缺失或类型不匹配 · ") + rawValue(event.track),
+                false);
         }
         if (events.isEmpty())
             for (const QUrl& url : cue.missingFiles(std::ref(files)))

@@ -6,6 +6,7 @@
 #include "numberfield.h"
 #include "switchbutton.h"
 #include "timelineeditormodel.h"
+#include "wheelguard.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -70,6 +71,7 @@ TimelineControls::TimelineControls(TimelineEditorModel& model, QWidget* parent) 
     m_zoom->setObjectName(QStringLiteral("zoom"));
     m_zoom->setAccessibleName(QStringLiteral("缩放"));
     m_zoom->setFixedWidth(130);
+    WheelGuard::letWheelMoveView(m_zoom);
     m_zoom->setRange(int(TimelineGeometry::kMinZoom * kZoomSteps), int(TimelineGeometry::kMaxZoom * kZoomSteps));
     connect(m_zoom, &QSlider::valueChanged, this, [this](int steps) { m_model.view().setZoom(steps / kZoomSteps); });
 
