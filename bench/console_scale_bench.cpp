@@ -27,22 +27,30 @@
 
 namespace {
 
+struct Timing
+{
+    double wallMs = 0;
+    // The main thread's own time, which other processes on a busy machine do not stretch.
+    double cpuMs = 0;
+};
+
 // Runs one action, then the event loop until its dispatcher first finds nothing queued and is about to wait.
-double msToIdle(const std::function<void()>& action)
+Timing toIdle(const std::function<void()>& action)
 {
     QElapsedTimer clock;
     clock.start();
+    const double cpuStart = BenchTools::threadCpuSeconds();
     action();
-    double ms = 0;
+    Timing timing;
     QEventLoop loop;
     const auto watch =
         QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
-            ms = double(clock.nsecsElapsed()) / 1e6;
+            timing = {double(clock.nsecsElapsed()) / 1e6, (BenchTools::threadCpuSeconds() - cpuStart) * 1e3};
             loop.quit();
         });
     loop.exec();
     QObject::disconnect(watch);
-    return ms;
+    return timing;
 }
 
 void settle(int ms)
@@ -52,11 +60,19 @@ void settle(int ms)
     loop.exec();
 }
 
-void report(const QString& what, std::vector<double> samples, double goalMs)
+void report(const QString& what, const std::vector<Timing>& timings, double goalMs)
 {
-    std::sort(samples.begin(), samples.end());
-    std::printf("  %-40s median %7.2f ms   p99 %7.2f ms   max %7.2f ms   (goal < %g ms)\n", qPrintable(what),
-                samples[samples.size() / 2], BenchTools::percentile(samples, 0.99), samples.back(), goalMs);
+    std::vector<double> wall;
+    std::vector<double> cpu;
+    for (const Timing& timing : timings) {
+        wall.push_back(timing.wallMs);
+        cpu.push_back(timing.cpuMs);
+    }
+    std::sort(wall.begin(), wall.end());
+    std::printf(
+        "  %-36s median %7.2f ms  p99 %7.2f ms  max %7.2f ms  (goal < %g ms);  main thread CPU median %6.2f ms\n",
+        qPrintable(what), wall[wall.size() / 2], BenchTools::percentile(wall, 0.99), wall.back(), goalMs,
+        BenchTools::percentile(cpu, 0.5));
     std::fflush(stdout);
 }
 
@@ -156,9 +172,9 @@ int main(int argc, char** argv)
     const auto selectedIndex = [&] { return state.selectedIndex().value_or(0); };
     const auto measure = [&](const QString& what, int count, double goalMs, const std::function<void(int)>& action,
                              const std::function<void()>& after = {}) {
-        std::vector<double> samples;
+        std::vector<Timing> samples;
         for (int i = 0; i < count; ++i) {
-            samples.push_back(msToIdle([&] { action(i); }));
+            samples.push_back(toIdle([&] { action(i); }));
             if (after)
                 after();
         }

@@ -2,6 +2,19 @@
 
 #include "findingrowdelegate.h"
 
+static constexpr qsizetype kRowsChangedOneByOne = 64;
+
+// The findings of groups [from, to) in one list; a single group is shared, not copied.
+static FindingListModel::Findings joined(const QList<FindingListModel::Findings>& groups, qsizetype from, qsizetype to)
+{
+    if (to - from == 1)
+        return groups[from];
+    FindingListModel::Findings rows;
+    for (qsizetype i = from; i < to; ++i)
+        rows.append(groups[i]);
+    return rows;
+}
+
 bool FindingListModel::sameFinding(const Engine::PlaybackIssue& a, const Engine::PlaybackIssue& b)
 {
     // A finding kept from an earlier check keeps its id.
@@ -48,9 +61,7 @@ void FindingListModel::setFindings(const QList<Findings>& groups)
     qsizetype before = 0;
     for (qsizetype i = head; i < m_groups.size() - tail; ++i)
         before += m_groups[i].size();
-    Findings now;
-    for (qsizetype i = head; i < groups.size() - tail; ++i)
-        now.append(groups[i]);
+    const Findings now = joined(groups, head, groups.size() - tail);
     m_groups = groups;
     replaceRows(headRows, before, now);
 }
@@ -59,7 +70,11 @@ void FindingListModel::replaceRows(qsizetype at, qsizetype count, const Findings
 {
     if (count == findings.size()) {
         std::copy(findings.cbegin(), findings.cend(), m_rows.begin() + at);
-        if (count > 0)
+        // A view repaints a changed range whole, but a single row only where it is seen.
+        if (count <= kRowsChangedOneByOne)
+            for (qsizetype row = at; row < at + count; ++row)
+                emit dataChanged(index(int(row)), index(int(row)));
+        else
             emit dataChanged(index(int(at)), index(int(at + count - 1)));
         return;
     }
@@ -71,7 +86,9 @@ void FindingListModel::replaceRows(qsizetype at, qsizetype count, const Findings
     if (findings.isEmpty())
         return;
     beginInsertRows({}, int(at), int(at + findings.size() - 1));
-    if (at == m_rows.size()) {
+    if (m_rows.isEmpty()) {
+        m_rows = findings;
+    } else if (at == m_rows.size()) {
         m_rows.append(findings);
     } else {
         Findings rows;
