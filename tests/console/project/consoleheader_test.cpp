@@ -53,6 +53,11 @@ TEST_F(HeaderTest, TitleAndBadgeFollowTheProjectFile)
     choose("另存为…", url("春晚.final.json"));
     EXPECT_EQ(title(), "春晚.final");
     EXPECT_EQ(badge(), "已保存");
+    // With room beside it the whole name shows, however its advances round.
+    choose("另存为…", url("我的 演出.v2.json"));
+    header.resize(1320, header.sizeHint().height());
+    header.show();
+    EXPECT_EQ(header.findChild<ElidedLabel*>("showTitle")->shownText(), "我的 演出.v2");
     choose("另存为…", url(QString("很长的工程名").repeated(30) + ".json"));
     EXPECT_LT(header.minimumSizeHint().width(), 1080 - 24);
 }

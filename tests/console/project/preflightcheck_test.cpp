@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 
@@ -255,6 +256,27 @@ TEST_F(PreflightTest, CloseOnlyClosesAndContinueStartsTheRun)
     EXPECT_EQ(engine->projectionMode(), ProjectionMode::cueOnce);
     EXPECT_FALSE(state->previewMode());
     EXPECT_EQ(openedWindows, QStringList{"projection-monitor"});
+}
+
+TEST_F(PreflightTest, ShotOfALongListThatScrollsOnlyDownwards)
+{
+    edit([](Show& show) {
+        for (int i = 0; i < 8; ++i)
+            show.cues.append(Cue{});
+    });
+    giveReminder(0);
+    for (int cue = 1; cue < engine->show().cues.size(); ++cue)
+        giveError(cue);
+    state->setProjectionMode(ProjectionMode::playlistOnce);
+    open(true);
+    check->resize(590, check->sizeHint().height());
+    check->show();
+    QCoreApplication::processEvents();
+    saveShot(*check, "preflight-check-long");
+    ASSERT_TRUE(rows()->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(rows()->horizontalScrollBar()->isVisible());
+    // Each row, with the arrow at its end, lies within what the list shows beside its scrollbar.
+    EXPECT_LE(rows()->visualRect(rows()->model()->index(0, 0)).right(), rows()->viewport()->width() - 1);
 }
 
 TEST_F(ConsoleTest, TheHeaderOpensTheCheckSheetAndEscapeClosesIt)
