@@ -1,5 +1,7 @@
 #include "mediafailure.h"
 
+#include "mediafile.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
@@ -27,6 +29,8 @@ QString plainDetail(const char* debug)
 
 bool isIncompleteIsoFile(const QString& path)
 {
+    if (!isReadableFileAt(path))
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;

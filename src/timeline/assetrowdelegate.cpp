@@ -5,9 +5,9 @@
 #include "consoletext.h"
 #include "enums.h"
 #include "lumoicons.h"
+#include "mediafile.h"
 #include "medialibrarylist.h"
 
-#include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -41,8 +41,7 @@ AssetRowDelegate::AssetRowDelegate(AssetThumbnails& thumbnails, QObject* parent)
 QString AssetRowDelegate::caption(const MediaAsset& asset)
 {
     QString text = rawValue(asset.kind);
-    const QFileInfo file(asset.url.toLocalFile());
-    if (!asset.url.isLocalFile() || !file.isFile() || !file.isReadable())
+    if (!isReadableFile(asset.url))
         text += QStringLiteral(" · 文件缺失");
     return text;
 }

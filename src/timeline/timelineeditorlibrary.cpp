@@ -1,9 +1,9 @@
 #include "timelineeditormodel.h"
 
 #include "engine.h"
+#include "mediafile.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QHash>
 
 // The file URL that the library stores for a URL: a local path with "." and ".." resolved.
@@ -16,8 +16,7 @@ static std::optional<QUrl> standardizedFile(const QUrl& url)
 
 static bool isReadableMediaFile(const QUrl& file)
 {
-    const QFileInfo info(file.toLocalFile());
-    return info.isFile() && info.isReadable() && assetKind(file).has_value();
+    return isReadableFile(file) && assetKind(file).has_value();
 }
 
 std::optional<QList<MediaAsset>> TimelineEditorModel::withAddedAssets(const Show& show, const QList<QUrl>& urls)
