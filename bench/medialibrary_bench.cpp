@@ -139,7 +139,7 @@ int main(int argc, char** argv)
         bar->setValue(bar->value() + bar->pageStep());
     });
     pager.start(100);
-    const QList<MediaAsset> assets = model.assets();
+    const QList<MediaAsset> assets = model.cue().assets();
     const bool allShown = runUntil([&] {
         return std::all_of(assets.cbegin(), assets.cend(),
                            [&](const MediaAsset& a) { return thumbnails.isSettled(a.url); });

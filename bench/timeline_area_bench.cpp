@@ -68,13 +68,13 @@ int main(int argc, char** argv)
     viewport.show();
     QApplication::processEvents();
     qsizetype visible = 0;
-    for (const TimelineLane& lane : model.lanes())
-        visible += model.visibleClips(lane, viewport.width()).size();
-    std::printf("%lld clips in view on %lld lanes\n", qlonglong(visible), qlonglong(model.lanes().size()));
+    for (const TimelineLane& lane : model.cue().lanes())
+        visible += model.layout().visibleClips(lane, viewport.width()).size();
+    std::printf("%lld clips in view on %lld lanes\n", qlonglong(visible), qlonglong(model.cue().lanes().size()));
 
     report("clips of every lane", [&](int) {
-        for (const TimelineLane& lane : model.lanes())
-            model.visibleClips(lane, viewport.width());
+        for (const TimelineLane& lane : model.cue().lanes())
+            model.layout().visibleClips(lane, viewport.width());
     });
     report("full repaint of the viewport", [&](int) { viewport.repaint(); });
 

@@ -44,7 +44,7 @@ static Show busyShow()
     for (int k = 0; k < 125; ++k)
         for (int l = 0; l < lanes.size(); ++l) {
             const TimelineLane& lane = lanes[l];
-            TimelineEvent event = lane.track == Track::message ? TimelineEditorModel::newMessage(0) : TimelineEvent{};
+            TimelineEvent event = lane.track == Track::message ? TimelineCueEdits::newMessage(0) : TimelineEvent{};
             event.time = k * 3.0 + (l % 3) * 0.5;
             event.track = lane.track;
             event.layer = lane.layer;
@@ -71,26 +71,26 @@ int main(int argc, char** argv)
     engine.setShow(busyShow());
     engine.setSelected(engine.show().cues[0].id);
     TimelineEditorModel model(&engine);
-    const QList<TimelineEvent> events = model.events();
-    const QList<TimelineLane> lanes = model.lanes();
+    const QList<TimelineEvent> events = model.cue().events();
+    const QList<TimelineLane> lanes = model.cue().lanes();
     std::printf("cue with %lld events on %lld lanes\n", qlonglong(events.size()), qlonglong(lanes.size()));
 
-    report("lanes of the cue", [&](int) { model.lanes(); });
+    report("lanes of the cue", [&](int) { model.cue().lanes(); });
 
     // A picture dragged along the busiest stretch of the first lane, snapping to its neighbours.
     const TimelineEvent dragged = events[0];
     const MediaAsset picture = engine.show().assets->first();
     report("one drag step: where the clip would land", [&](int i) {
         const double translation = 48.0 * (i % 300);
-        model.dragClip(dragged, picture, {100 + translation, 30}, translation, 96, 1e6, false);
+        model.placement().dragClip(dragged, picture, {100 + translation, 30}, translation, 96, 1e6, false);
     });
     report("placement time with snapping",
-           [&](int i) { model.placementTime(150 + i * 0.37, dragged, lanes[0], false); });
+           [&](int i) { model.placement().placementTime(150 + i * 0.37, dragged, lanes[0], false); });
     report("hit test of a press on a clip", [&](int i) {
-        model.eventAt({48.0 * 3 * (i % 125) + 10, 24 + 32.0 * (i % 40) + 16});
+        model.layout().eventAt({48.0 * 3 * (i % 125) + 10, 24 + 32.0 * (i % 40) + 16});
     });
     report("hit test of a press on an empty place", [&](int i) {
-        model.eventAt({48.0 * 3 * (i % 125) + 140, 24 + 32.0 * (i % 40) + 16});
+        model.layout().eventAt({48.0 * 3 * (i % 125) + 140, 24 + 32.0 * (i % 40) + 16});
     });
     return 0;
 }

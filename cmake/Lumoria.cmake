@@ -1,19 +1,35 @@
 include(GoogleTest)
 
-# One library per subsystem folder: every .cpp in the folder, public headers beside them.
+# One library per subsystem folder: every .cpp in the folder and its subfolders, public headers beside them. Only
+# the libraries named as DEPS are seen, so a library cannot include one beside or above it.
 function(lumo_library name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  set(folders ${CMAKE_CURRENT_SOURCE_DIR})
+  foreach(source ${sources})
+    get_filename_component(folder ${source} DIRECTORY)
+    list(APPEND folders ${folder})
+  endforeach()
+  list(REMOVE_DUPLICATES folders)
+  target_include_directories(${name} PUBLIC ${folders})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# One test executable per tests/ folder. Tests labelled gl need a real X server (xvfb-run).
+# One test executable per tests/ folder, or per the FOLDERS named. Tests labelled gl need a real X server
+# (xvfb-run).
 function(lumo_tests name)
-  cmake_parse_arguments(ARG "GL" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  cmake_parse_arguments(ARG "GL" "" "DEPS;FOLDERS" ${ARGN})
+  if(NOT ARG_FOLDERS)
+    set(ARG_FOLDERS .)
+  endif()
+  set(sources)
+  foreach(folder ${ARG_FOLDERS})
+    file(GLOB found CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.h)
+    list(APPEND sources ${found})
+  endforeach()
   add_executable(${name} ${sources})
+  set_property(GLOBAL APPEND PROPERTY LUMO_TEST_PROGRAMS ${name})
   target_link_libraries(${name} PRIVATE lumo_testsupport ${ARG_DEPS})
   if(ARG_GL)
     gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60

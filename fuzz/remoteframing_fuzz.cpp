@@ -4,9 +4,9 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QHostAddress>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 // Bytes from a phone, sent over loopback in pieces of a chosen size: the request handed on is exactly the bytes
@@ -14,16 +14,16 @@
 // phone gets the reply and a line feed back.
 namespace {
 
-QTcpServer* server = nullptr;
+int listening = -1;
+quint16 listeningPort = 0;
 
-QTcpSocket* acceptOne(QTcpSocket& phone)
+// The console's side of one phone's connection, as the listener hands it over: the bare descriptor.
+qintptr acceptOne(QTcpSocket& phone)
 {
-    phone.connectToHost(QHostAddress::LocalHost, server->serverPort());
+    phone.connectToHost(QHostAddress::LocalHost, listeningPort);
     fuzzCheck(phone.waitForConnected(10000), "the phone connects");
-    if (!server->hasPendingConnections())
-        server->waitForNewConnection(10000);
-    QTcpSocket* socket = server->nextPendingConnection();
-    fuzzCheck(socket != nullptr, "the console accepts the phone");
+    const int socket = ::accept(listening, nullptr, nullptr);
+    fuzzCheck(socket >= 0, "the console accepts the phone");
     return socket;
 }
 
@@ -32,8 +32,15 @@ QTcpSocket* acceptOne(QTcpSocket& phone)
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     new QCoreApplication(*argc, *argv);
-    server = new QTcpServer;
-    fuzzCheck(server->listen(QHostAddress::LocalHost), "the listener opens on loopback");
+    listening = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    fuzzCheck(::bind(listening, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(listening, 8) == 0 &&
+                  ::getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length) == 0,
+              "the listener opens on loopback");
+    listeningPort = ntohs(address.sin_port);
     return 0;
 }
 
@@ -45,13 +52,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray bytes(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
 
     QTcpSocket phone;
-    QTcpSocket* socket = acceptOne(phone);
+    const qintptr socket = acceptOne(phone);
     QList<QByteArray> requests;
-    RemoteTcpConnection connection(socket, RemotePeer{RemotePeer::Link::network, QStringLiteral("127.0.0.1")}, 1, {},
-                                   [&](const QByteArray& request, const RemotePeer&) {
-                                       requests.append(request);
-                                       return QByteArray("ok");
-                                   });
+    RemoteTcpConnection connection(socket, RemotePeer{RemotePeer::Link::network, QStringLiteral("127.0.0.1")}, 1, {});
+    QObject::connect(&connection, &RemoteTcpConnection::requested, [&](const QByteArray& request) {
+        requests.append(request);
+        connection.reply("ok");
+    });
     for (qsizetype at = 0; at < bytes.size() && phone.state() == QAbstractSocket::ConnectedState; at += piece) {
         phone.write(bytes.mid(at, piece));
         phone.waitForBytesWritten(1000);

@@ -1,11 +1,7 @@
-#include "engine.h"
 #include "lumoriaapp.h"
 #include "lumostyle.h"
 #include "mallocgrowth.h"
 #include "quitonsignal.h"
-#include "remotehost.h"
-#include "remotehostpanel.h"
-#include "timelineeditor.h"
 
 #include <QApplication>
 #include <QThreadPool>
@@ -28,21 +24,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName("Lumoria");
     applyLumoStyle(app);
     QuitOnSignal quitOnSignal;
-
-    LumoriaApp::Options options;
-    options.makeRemoteHost = RemoteHost::factory();
-    options.windowContents["remote-control"] = [](Engine& engine) -> QWidget* {
-        return new RemoteHostPanel(*engine.remoteHost());
-    };
-    TimelineEditor* timelineEditor = nullptr;
-    options.timelineEditor = [&timelineEditor](Engine& engine, QWidget* programList, QWidget* monitors,
-                                               std::function<void()> showPreview, QWidget* parent) -> QWidget* {
-        timelineEditor = new TimelineEditor(engine, programList, monitors, std::move(showPreview), parent);
-        return timelineEditor;
-    };
-    LumoriaApp lumoria(options);
-    if (timelineEditor)
-        timelineEditor->bindSnapSetting(lumoria.settings());
+    LumoriaApp lumoria;
     lumoria.show();
     return quitWithoutWaitingLong(app.exec());
 }

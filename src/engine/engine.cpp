@@ -6,6 +6,7 @@
 #include "delayedtask.h"
 #include "displaybindings.h"
 #include "filequeue.h"
+#include "mediafile.h"
 #include "independentscreens.h"
 #include "lightingoutput.h"
 #include "measureddurations.h"
@@ -33,6 +34,8 @@ static Engine::Services completed(Engine::Services services)
         services.displays = std::make_shared<ScreenDisplayProvider>();
     if (!services.players)
         services.players = defaultPlayerFactory();
+    if (!services.isReadableFile)
+        services.isReadableFile = ::isReadableFile;
     return services;
 }
 

@@ -53,7 +53,7 @@ class Engine : public QObject
     // One preflight finding.
     struct PlaybackIssue
     {
-        QUuid id = QUuid::createUuid();
+        QUuid id = newUuid();
         Cue cue;
         std::optional<QUuid> eventID;
         std::optional<ScreenRole> screen;
@@ -74,6 +74,8 @@ class Engine : public QObject
         // Makes the mobile-remote host, as a child of the engine, on first use of remoteHost(). The remote library
         // sits above the engine, so the application installs it; without one the engine has no remote.
         std::function<RemoteHost*(Engine*)> makeRemoteHost;
+        // Whether a media file can be read, as the check before playback asks it; the file system when empty.
+        std::function<bool(const QUrl&)> isReadableFile;
     };
 
     // The main engine monitors devices and tracks edits; engines for independent screens do neither.
@@ -188,8 +190,10 @@ class Engine : public QObject
     // Takes everything off the air; the lights stay as they are.
     void stop(bool cancelMessages);
 
-    // Automatic runs: one cue or the whole list, once or looped; false when the run was refused.
-    bool beginProjection(ProjectionMode mode, const std::optional<Cue>& cue);
+    // Automatic runs: one cue or the whole list, once or looped; false when the run was refused. A caller whose own
+    // check of the same cues has just found nothing spares the run checking them again.
+    enum class Preflight { check, alreadyPassed };
+    bool beginProjection(ProjectionMode mode, const std::optional<Cue>& cue, Preflight preflight = Preflight::check);
 
     // Independent screens: chosen screens leave the programme to play a cue of their own ("播放"; false when it
     // started on none), freeze ("暂停", at the programme's position for a screen that follows it), go on ("继续"),

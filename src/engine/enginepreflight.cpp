@@ -1,80 +1,145 @@
 #include "engine.h"
 
 #include "directfile.h"
-#include "mediafile.h"
 
 #include <QWindow>
 #include <cmath>
 
-static bool usableTime(double time)
+namespace {
+
+bool usableTime(double time)
 {
     return std::isfinite(time) && time >= 0 && time <= 86400;
 }
 
-static const MediaAsset* findAsset(const QList<MediaAsset>& assets, const std::optional<QUuid>& id)
+// Asks the disk about each file once per check: a large show's events share a few hundred files.
+class ReadableFiles
 {
-    if (!id)
-        return nullptr;
-    for (const MediaAsset& asset : assets)
-        if (asset.id == *id)
-            return &asset;
-    return nullptr;
-}
+  public:
+    explicit ReadableFiles(const std::function<bool(const QUrl&)>& isReadable) : m_isReadable(isReadable) {}
 
-static QStringList eventReasons(const TimelineEvent& event, const QList<MediaAsset>& assets,
-                                const std::function<bool(const ScreenRole&)>& hasProgram)
-{
-    QStringList reasons;
-    if (!usableTime(event.time))
-        reasons.append(QStringLiteral("事件时间无效"));
-    if (const std::optional<ScreenRole> screen = event.screen(); screen && !hasProgram(*screen))
-        reasons.append(QStringLiteral("缺少") + screen->rawValue);
-    if (event.track == Track::message) {
-        if (!event.validMessage())
-            reasons.append(QStringLiteral("通讯事件配置无效"));
-        return reasons;
+    bool operator()(const QUrl& url)
+    {
+        const auto known = m_known.constFind(url);
+        if (known != m_known.cend())
+            return *known;
+        const bool readable = m_isReadable(url);
+        m_known.insert(url, readable);
+        return readable;
     }
-    const MediaAsset* asset = findAsset(assets, event.assetID);
-    if (asset && accepts(event.track, *asset) && isReadableFile(asset->url))
-        return reasons;
-    const QString what = asset ? asset->url.fileName() : rawValue(event.track);
-    reasons.append(QStringLiteral("素材缺失或类型不匹配 · ") + what);
-    return reasons;
-}
+
+  private:
+    const std::function<bool(const QUrl&)>& m_isReadable;
+    QHash<QUrl, bool> m_known;
+};
+
+// The assets by id, the first of an id winning, each remembering whether its file was found readable.
+class AssetIndex
+{
+  public:
+    AssetIndex(const QList<MediaAsset>& assets, ReadableFiles& files) : m_files(files)
+    {
+        m_entries.reserve(assets.size());
+        for (const MediaAsset& asset : assets)
+            if (!m_entries.contains(asset.id))
+                m_entries.insert(asset.id, Entry{&asset, std::nullopt});
+    }
+
+    const MediaAsset* find(const std::optional<QUuid>& id) const
+    {
+        if (!id)
+            return nullptr;
+        const auto entry = m_entries.constFind(*id);
+        return entry == m_entries.cend() ? nullptr : entry->asset;
+    }
+
+    bool readable(const MediaAsset& asset)
+    {
+        Entry& entry = m_entries[asset.id];
+        if (!entry.readable)
+            entry.readable = m_files(asset.url);
+        return *entry.readable;
+    }
+
+  private:
+    struct Entry
+    {
+        const MediaAsset* asset;
+        std::optional<bool> readable;
+    };
+    ReadableFiles& m_files;
+    QHash<QUuid, Entry> m_entries;
+};
+
+// What the check needs of an output screen; the same for every cue.
+struct OutputScreen
+{
+    ScreenRole role;
+    // The screen whose picture it shows: its mapping's source, else itself.
+    ScreenRole shown;
+    bool bound;
+    bool hasWindow;
+};
+
+} // namespace
 
 QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, const QList<MediaAsset>& assets,
                                                     bool includeWarnings) const
 {
     QList<PlaybackIssue> issues;
-    const auto hasProgram = [this](const ScreenRole& role) { return m_program.contains(role); };
-    const QList<ScreenRole> screens = m_show.screens();
+    ReadableFiles files(m_services.isReadableFile);
+    AssetIndex index(assets, files);
+    QList<OutputScreen> outputs;
+    for (const ScreenRole& role : m_show.screens()) {
+        const ProjectorMapping screenMapping = mapping(role);
+        const ScreenRole shown = screenMapping.enabled && screenMapping.source ? *screenMapping.source : role;
+        outputs.append({role, shown, screenHasBinding(role), hasOutputWindow(role)});
+    }
+    // Findings are many in a large show with missing media; their ids come from the cheap generator.
+    const auto add = [&](const Cue& cue, std::optional<QUuid> eventID, std::optional<ScreenRole> screen,
+                         QString text, bool warning) {
+        issues.append({newUuid(), cue, eventID, std::move(screen), std::move(text), warning});
+    };
+    QList<ScreenRole> eventScreens;
     for (const Cue& cue : cues) {
         const QList<TimelineEvent> events = cue.timeline.value_or(QList<TimelineEvent>{});
-        for (const TimelineEvent& event : events)
-            for (const QString& reason : eventReasons(event, assets, hasProgram))
-                issues.append({QUuid::createUuid(), cue, event.id, event.screen(), reason, false});
-        if (events.isEmpty())
-            for (const QUrl& url : cue.missingFiles())
-                issues.append({QUuid::createUuid(), cue, std::nullopt, std::nullopt,
-                               QStringLiteral("素材缺失 · ") + url.fileName(), false});
-        for (const ScreenRole& role : screens) {
-            const ProjectorMapping screenMapping = mapping(role);
-            const ScreenRole shown = screenMapping.enabled && screenMapping.source ? *screenMapping.source : role;
-            const bool used = events.isEmpty()
-                                  ? directFile(cue, shown).has_value()
-                                  : std::any_of(events.cbegin(), events.cend(),
-                                                [&](const TimelineEvent& event) { return event.screen() == shown; });
-            if (!used)
-                continue;
-            if (!screenHasBinding(role)) {
-                if (includeWarnings)
-                    issues.append(
-                        {QUuid::createUuid(), cue, std::nullopt, role, role.rawValue + QStringLiteral("仅监看"), true});
+        eventScreens.clear();
+        for (const TimelineEvent& event : events) {
+            const std::optional<ScreenRole> screen = event.screen();
+            if (!usableTime(event.time))
+                add(cue, event.id, screen, QStringLiteral("事件时间无效"), false);
+            if (screen) {
+                if (!eventScreens.contains(*screen))
+                    eventScreens.append(*screen);
+                if (!m_program.contains(*screen))
+                    add(cue, event.id, screen, QStringLiteral("缺少") + screen->rawValue, false);
+            }
+            if (event.track == Track::message) {
+                if (!event.validMessage())
+                    add(cue, event.id, screen, QStringLiteral("通讯事件配置无效"), false);
                 continue;
             }
-            if (!hasOutputWindow(role))
-                issues.append({QUuid::createUuid(), cue, std::nullopt, role,
-                               role.rawValue + QStringLiteral("输出不可用"), false});
+            const MediaAsset* asset = index.find(event.assetID);
+            if (asset && accepts(event.track, *asset) && index.readable(*asset))
+                continue;
+            const QString what = asset ? asset->url.fileName() : rawValue(event.track);
+            add(cue, event.id, screen, QStringLiteral("素材缺失或类型不匹配 · ") + what, false);
+        }
+        if (events.isEmpty())
+            for (const QUrl& url : cue.missingFiles(std::ref(files)))
+                add(cue, std::nullopt, std::nullopt, QStringLiteral("素材缺失 · ") + url.fileName(), false);
+        for (const OutputScreen& output : std::as_const(outputs)) {
+            const bool used =
+                events.isEmpty() ? directFile(cue, output.shown).has_value() : eventScreens.contains(output.shown);
+            if (!used)
+                continue;
+            if (!output.bound) {
+                if (includeWarnings)
+                    add(cue, std::nullopt, output.role, output.role.rawValue + QStringLiteral("仅监看"), true);
+                continue;
+            }
+            if (!output.hasWindow)
+                add(cue, std::nullopt, output.role, output.role.rawValue + QStringLiteral("输出不可用"), false);
         }
     }
     return issues;

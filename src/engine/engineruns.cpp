@@ -10,7 +10,7 @@ std::optional<Cue> Engine::nextPlaybackCue() const
     return m_projectionMode ? m_run.following() : next();
 }
 
-bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue)
+bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue, Preflight preflight)
 {
     if (m_projectionMode)
         return false;
@@ -24,10 +24,11 @@ bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue)
         return false;
     }
     QList<MediaAsset> assets = m_show.assets.value_or(QList<MediaAsset>{});
-    for (const Cue& each : std::as_const(cues)) {
-        const QList<PlaybackIssue> issues = playbackIssues({each}, assets, false);
+    if (preflight == Preflight::check) {
+        // One check over the whole run asks the disk once per file; its first finding is of the first cue with one.
+        const QList<PlaybackIssue> issues = playbackIssues(cues, assets, false);
         if (!issues.isEmpty()) {
-            setMessage(each.name + QStringLiteral(" · ") + issues.first().text);
+            setMessage(issues.first().cue.name + QStringLiteral(" · ") + issues.first().text);
             return false;
         }
     }

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QUrl>
 #include <QUuid>
+#include <functional>
 #include <optional>
 
 // One programme of the show.
@@ -37,4 +38,6 @@ struct Cue
     bool isTimelineCue() const { return timeline && !timeline->isEmpty(); }
     // The direct media files (main, side unless mirrored, audio) that cannot be read, in that order.
     QList<QUrl> missingFiles() const;
+    // The same, asking the given function whether a file can be read.
+    QList<QUrl> missingFiles(const std::function<bool(const QUrl&)>& isReadable) const;
 };

@@ -23,10 +23,15 @@ constexpr int kAttHeader = 3;
 
 } // namespace
 
+RemoteBluetoothPeripheral::RemoteBluetoothPeripheral() : RemoteBluetoothPeripheral(Settings{}) {}
+
 RemoteBluetoothPeripheral::RemoteBluetoothPeripheral(Settings settings, QObject* parent)
     : QObject(parent), m_settings(std::move(settings)),
-      m_application([this](const RemoteGattApplication::Access& request) { return access(request); })
+      m_application([this](const RemoteGattApplication::Access& request) { return access(request); },
+                    [this](const QString& sender) { advertisementReleased(sender); })
 {
+    m_readvertise.setSingleShot(true);
+    connect(&m_readvertise, &QTimer::timeout, this, &RemoteBluetoothPeripheral::advertise);
 }
 
 RemoteBluetoothPeripheral::~RemoteBluetoothPeripheral()
@@ -125,9 +130,16 @@ void RemoteBluetoothPeripheral::adapterFound(const QDBusMessage& reply)
 
 void RemoteBluetoothPeripheral::adapterChanged(const QString& interface, const QVariantMap& changed, const QStringList&)
 {
+    if (!m_host)
+        return;
     const auto powered = changed.find(QStringLiteral("Powered"));
-    if (interface == kAdapter && powered != changed.end() && m_host)
+    if (interface == kAdapter && powered != changed.end())
         follow(powered->toBool());
+    // Another advertiser may have given its place up.
+    if (interface == kAdvertisingManager && m_readvertise.isActive()) {
+        m_readvertise.stop();
+        advertise();
+    }
 }
 
 void RemoteBluetoothPeripheral::objectsChanged(const QDBusMessage& message)
@@ -155,24 +167,49 @@ void RemoteBluetoothPeripheral::follow(bool powered)
 void RemoteBluetoothPeripheral::publish()
 {
     m_published = true;
-    const QVariantMap noOptions;
     callBluez(m_adapter, kGattManager, QStringLiteral("RegisterApplication"),
-              {QVariant::fromValue(QDBusObjectPath(RemoteGattApplication::kRoot)), noOptions},
-              [this, noOptions](const QDBusMessage& reply) {
+              {QVariant::fromValue(QDBusObjectPath(RemoteGattApplication::kRoot)), QVariantMap()},
+              [this](const QDBusMessage& reply) {
                   if (reply.type() != QDBusMessage::ReplyMessage)
                       return showError(reply);
-                  callBluez(m_adapter, kAdvertisingManager, QStringLiteral("RegisterAdvertisement"),
-                            {QVariant::fromValue(QDBusObjectPath(RemoteGattApplication::kAdvertisement)), noOptions},
-                            [this](const QDBusMessage& reply) {
-                                if (reply.type() != QDBusMessage::ReplyMessage)
-                                    return showError(reply);
-                                m_host->setBluetooth(QStringLiteral("可发现"));
-                            });
+                  advertise();
               });
+}
+
+void RemoteBluetoothPeripheral::advertise()
+{
+    callBluez(m_adapter, kAdvertisingManager, QStringLiteral("RegisterAdvertisement"),
+              {QVariant::fromValue(QDBusObjectPath(RemoteGattApplication::kAdvertisement)), QVariantMap()},
+              [this](const QDBusMessage& reply) {
+                  if (reply.type() == QDBusMessage::ReplyMessage) {
+                      m_advertised = true;
+                      m_readvertiseMs = 0;
+                      return m_host->setBluetooth(QStringLiteral("可发现"));
+                  }
+                  showError(reply);
+                  // A failed first publication stays as it is; one after a release is tried again, less often.
+                  if (m_readvertiseMs > 0) {
+                      m_readvertiseMs = std::min(m_readvertiseMs * 2, 60'000);
+                      m_readvertise.start(m_readvertiseMs);
+                  }
+              });
+}
+
+// BlueZ also releases the advertisement after our own unregistering; only a release of the one registered counts.
+void RemoteBluetoothPeripheral::advertisementReleased(const QString& sender)
+{
+    if (!m_host || sender != m_bluez || !std::exchange(m_advertised, false))
+        return;
+    m_host->setBluetooth(kReleased);
+    m_readvertiseMs = std::max(m_settings.readvertiseMs, 1);
+    m_readvertise.start(m_readvertiseMs);
 }
 
 void RemoteBluetoothPeripheral::withdraw()
 {
+    m_advertised = false;
+    m_readvertise.stop();
+    m_readvertiseMs = 0;
     if (!std::exchange(m_published, false) || m_adapter.isEmpty())
         return;
     // Nobody waits for these: a failure only means BlueZ had already let go.

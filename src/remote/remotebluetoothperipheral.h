@@ -7,6 +7,7 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -17,7 +18,8 @@ class QDBusServiceWatcher;
 // The Bluetooth LE way in, through BlueZ on the system bus: publishes the remote's GATT application and
 // advertisement on the first adapter, follows the adapter's power, and serves each phone's request and chunked
 // reply from a RemoteReplyStore. Its state is the host's bluetooth text: "可发现", "蓝牙不可用" (no bluetoothd,
-// no adapter, or the adapter off) or the error BlueZ gave when publishing.
+// no adapter, or the adapter off), the error BlueZ gave when publishing, or, once BlueZ has let the advertisement
+// go, that it is no longer discoverable while it registers the advertisement again.
 class RemoteBluetoothPeripheral : public QObject, public RemoteTransport
 {
     Q_OBJECT
@@ -26,9 +28,14 @@ class RemoteBluetoothPeripheral : public QObject, public RemoteTransport
     {
         // The bus BlueZ is on; empty: the system bus.
         std::function<QDBusConnection()> bus;
+        // The first wait before advertising again after BlueZ let the advertisement go; it doubles up to a minute.
+        int readvertiseMs = 5000;
     };
 
-    explicit RemoteBluetoothPeripheral(Settings settings = {}, QObject* parent = nullptr);
+    static inline const QString kReleased = QStringLiteral("蓝牙广播已停止，稍后重试");
+
+    RemoteBluetoothPeripheral();
+    explicit RemoteBluetoothPeripheral(Settings settings, QObject* parent = nullptr);
     ~RemoteBluetoothPeripheral() override;
 
     RemotePeer::Link link() const override { return RemotePeer::Link::bluetooth; }
@@ -52,6 +59,8 @@ class RemoteBluetoothPeripheral : public QObject, public RemoteTransport
     void adapterFound(const QDBusMessage& reply);
     void follow(bool powered);
     void publish();
+    void advertise();
+    void advertisementReleased(const QString& sender);
     void withdraw();
     void unavailable();
     void showError(const QDBusMessage& reply);
@@ -72,6 +81,10 @@ class RemoteBluetoothPeripheral : public QObject, public RemoteTransport
     QString m_adapter;
     bool m_exported = false;
     bool m_published = false;
+    bool m_advertised = false;
+    // After a release: the advertisement is registered again on this timer, or when BlueZ's advertising changes.
+    QTimer m_readvertise;
+    int m_readvertiseMs = 0;
     // Moves on at every start, stop and power change, so late answers to earlier calls are dropped.
     quint64 m_generation = 0;
 };

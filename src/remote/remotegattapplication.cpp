@@ -36,8 +36,8 @@ const char* const kCharacteristicMethods =
 
 } // namespace
 
-RemoteGattApplication::RemoteGattApplication(Handler handler, QObject* parent)
-    : QDBusVirtualObject(parent), m_handler(std::move(handler))
+RemoteGattApplication::RemoteGattApplication(Handler handler, Released released, QObject* parent)
+    : QDBusVirtualObject(parent), m_handler(std::move(handler)), m_released(std::move(released))
 {
     registerManagedObjectTypes();
 }
@@ -122,7 +122,10 @@ bool RemoteGattApplication::handleMessage(const QDBusMessage& message, const QDB
     } else if ((path == kRequest || path == kReply) && message.interface() == kGattCharacteristic) {
         answer = characteristicCall(message, path == kRequest ? Characteristic::request : Characteristic::reply);
     } else if (path == kAdvertisement && member == QLatin1String("Release")) {
-        answer = message.createReply();
+        connection.send(message.createReply());
+        if (m_released)
+            m_released(message.service());
+        return true;
     } else {
         // Introspection and anything unknown: Qt answers.
         return false;

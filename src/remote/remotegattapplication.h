@@ -24,6 +24,8 @@ class RemoteGattApplication : public QDBusVirtualObject
         QString sender;
     };
     using Handler = std::function<RemoteReplyStore::Read(const Access&)>;
+    // BlueZ let the advertisement go; the caller's unique bus name.
+    using Released = std::function<void(const QString& sender)>;
 
     static inline const QString kRoot = QStringLiteral("/lumoria/remote");
     static inline const QString kService = kRoot + QStringLiteral("/service0");
@@ -36,7 +38,7 @@ class RemoteGattApplication : public QDBusVirtualObject
     static inline const QString kReplyUuid = QStringLiteral("495c1f98-87a7-43ba-b377-092d529b6034");
     static inline const QString kLocalName = QStringLiteral("Lumoria");
 
-    explicit RemoteGattApplication(Handler handler, QObject* parent = nullptr);
+    explicit RemoteGattApplication(Handler handler, Released released = {}, QObject* parent = nullptr);
 
     // The D-Bus error name BlueZ maps back onto a result. BlueZ sends "not permitted" as the read or write
     // variant of its code by the kind of access, so a refused probe (a write) reaches the phone as
@@ -53,4 +55,5 @@ class RemoteGattApplication : public QDBusVirtualObject
     QDBusMessage characteristicCall(const QDBusMessage& message, RemoteReplyStore::Characteristic characteristic);
 
     Handler m_handler;
+    Released m_released;
 };

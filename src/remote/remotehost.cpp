@@ -125,38 +125,54 @@ void RemoteHost::decide(Pairing pairing, bool allow)
 
 QByteArray RemoteHost::reply(const QByteArray& bytes, const RemotePeer& peer)
 {
-    const std::optional<RemoteRequest> request =
-        m_enabled && m_engine ? RemoteRequest::decode(bytes) : std::optional<RemoteRequest>();
-    RemoteStatus status;
-    if (!request) {
-        status.error = QStringLiteral("遥控已关闭或请求无效");
-    } else if (request->action == RemoteAction::pair || request->action == RemoteAction::pairingStatus) {
-        status = pairingReply(*request, peer);
-    } else if (std::optional<RemoteStatus> refused = refusal(*request, peer)) {
-        status = *refused;
-    } else {
-        const std::optional<QString> error = runRemoteAction(*m_engine, *request);
-        status = remoteStatus(*m_engine);
-        status.error = error;
-    }
-    return status.encode();
+    return answer(m_enabled && m_engine ? RemoteRequest::decode(bytes) : std::nullopt, peer).encode();
 }
 
-// Control characters (a line break could fake a second row in the panel) become spaces; graphemes stay whole.
+RemoteStatus RemoteHost::answer(const std::optional<RemoteRequest>& request, const RemotePeer& peer)
+{
+    RemoteStatus status;
+    if (!m_enabled || !m_engine || !request) {
+        status.error = QStringLiteral("遥控已关闭或请求无效");
+        return status;
+    }
+    if (request->action == RemoteAction::pair || request->action == RemoteAction::pairingStatus)
+        return pairingReply(*request, peer);
+    if (std::optional<RemoteStatus> refused = refusal(*request, peer))
+        return *refused;
+    const std::optional<QString> error = runRemoteAction(*m_engine, *request);
+    status = remoteStatus(*m_engine);
+    status.error = error;
+    return status;
+}
+
+// Control characters (a line break could fake a second row in the panel) become spaces, a lone surrogate U+FFFD;
+// graphemes stay whole, unless one alone is longer than the name may be (a letter under thousands of marks).
 static QString shownName(const std::optional<QString>& deviceName)
 {
     QString name = deviceName.value_or(QString());
-    for (QChar& c : name)
-        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
-            c = u' ';
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            name[i] = QChar::ReplacementCharacter;
+        else if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            name[i] = u' ';
+    }
     name = name.trimmed();
     if (name.isEmpty())
         return QStringLiteral("移动设备");
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, name);
-    for (int count = 0; count < RemoteHost::kLongestName; ++count)
-        if (graphemes.toNextBoundary() < 0)
-            return name;
-    return name.left(graphemes.position());
+    qsizetype end = 0;
+    for (int count = 0; count < RemoteHost::kLongestName; ++count) {
+        const qsizetype next = graphemes.toNextBoundary();
+        if (next < 0 || next > RemoteHost::kLongestNameUnits)
+            break;
+        end = next;
+    }
+    if (end == 0)
+        end = RemoteHost::kLongestNameUnits - (name.at(RemoteHost::kLongestNameUnits - 1).isHighSurrogate() ? 1 : 0);
+    return name.left(end);
 }
 
 RemoteStatus RemoteHost::pairingReply(const RemoteRequest& request, const RemotePeer& peer)

@@ -86,11 +86,15 @@ class RemoteHost : public QObject
     void decide(Pairing pairing, bool allow);
     // One request in, one reply out; never fails (an unencodable reply is empty). The transport names the sender.
     QByteArray reply(const QByteArray& request, const RemotePeer& peer);
+    // The same for a request the transport has decoded already (none: the bytes were no request).
+    RemoteStatus answer(const std::optional<RemoteRequest>& request, const RemotePeer& peer);
 
     static constexpr int kMostPending = 8;
     static constexpr int kMostPendingPerPeer = 3;
     static constexpr int kMostDecided = 128;
+    // A phone's name is cut to this many characters (graphemes), and to this many UTF-16 code units.
     static constexpr int kLongestName = 60;
+    static constexpr int kLongestNameUnits = 240;
 
   signals:
     void enabledChanged();

@@ -4,65 +4,80 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
-#include <functional>
 
-class QTcpSocket;
-
-// One phone's connection: it reads one request up to its line feed, in pieces of at most 1,024 bytes, hands it to
-// the responder, writes the reply and a line feed, and closes. It closes without a reply when the request grows to
-// 4,096 bytes without a line feed, the phone stops sending or fails, no byte came within the first-byte wait, or its
-// lifetime from admission ran out. Whatever the phone sends after the first line feed is never looked at.
+// One phone's connection, on the socket the listener accepted: it reads one request up to its line feed, in pieces
+// of at most 1,024 bytes, hands it on, sends the reply it is given and a line feed, and then only drains what the
+// phone sends on. It closes without a reply when the request grows to 4,096 bytes without a line feed, the phone
+// stops sending or fails, no byte came within the first-byte wait, or its lifetime from admission ran out.
+// Whatever the phone sends after the first line feed is never looked at.
+//
+// It works on the bare descriptor: a phone that closes its sending side right after its line must still be able
+// to read the reply, and a socket class that closes on the end of the stream would not let it.
 class RemoteTcpConnection : public QObject
 {
     Q_OBJECT
   public:
-    using Responder = std::function<QByteArray(const QByteArray& request, const RemotePeer& peer)>;
-
     struct Timing
     {
         int lifetimeMs = 5000;
         // A phone that says nothing for this long is holding a place others may need.
         int firstByteMs = 2000;
+        // How long an answered phone may go on sending before the connection closes anyway.
+        int drainMs = 1000;
     };
 
-    // Takes the socket over (as its child) and starts reading at once.
-    RemoteTcpConnection(QTcpSocket* socket, RemotePeer peer, quint64 serial, Timing timing, Responder responder,
-                        QObject* parent = nullptr);
+    // Takes the connected socket over; reading starts when the event loop turns.
+    RemoteTcpConnection(qintptr descriptor, RemotePeer peer, quint64 serial, Timing timing, QObject* parent = nullptr);
+    ~RemoteTcpConnection() override;
 
     const RemotePeer& peer() const { return m_peer; }
     // The order of admission: lower is older.
     quint64 serial() const { return m_serial; }
-    // Still waiting for its request, with no reply under way.
+    // Still reading its request: nothing of it was handed on yet.
     bool waiting() const { return m_state == State::reading; }
+    // Its request was handed on and it waits for the reply.
+    bool asking() const { return m_state == State::asking; }
     bool isClosed() const { return m_state == State::closed; }
+
+    // Sends the reply to the request it handed on, and a line feed; a second reply, or one after closing, is dropped.
+    void reply(const QByteArray& reply);
     // Ends the connection now, answered or not.
     void close();
 
     static constexpr qsizetype kLargestPiece = 1024;
     // The line feed must stand at this index or lower.
     static constexpr qsizetype kLongestRequest = 4096;
-    // How long an answered phone may go on sending before the connection closes anyway.
-    static constexpr int kLongestDrainMs = 1000;
 
   signals:
-    // Emitted once, when the connection is over; the listener then lets it go.
+    // The request: the bytes before the first line feed. Emitted once; answer with reply().
+    void requested(const QByteArray& request);
+    // The reply is handed over for sending: from now on the connection only drains.
+    void replied();
+    // Emitted once, when the connection is over; the owner then lets it go.
     void closed();
 
   private:
-    enum class State { reading, answering, closed };
-    void readIncoming();
-    void answer(const QByteArray& request);
-    void drainUnread();
+    enum class State { reading, asking, draining, closed };
+    void readable();
+    void readRequest();
+    void sendRest();
+    void drain();
     void firstByteDue();
 
-    QTcpSocket* m_socket;
+    int m_descriptor;
     RemotePeer m_peer;
     quint64 m_serial;
-    Responder m_responder;
+    Timing m_timing;
     State m_state = State::reading;
     QByteArray m_buffer;
+    QByteArray m_unsent;
     bool m_heardFrom = false;
+    // The phone has closed its sending side; what is left is to finish the reply.
+    bool m_phoneDone = false;
+    QSocketNotifier m_readable;
+    QSocketNotifier m_writable;
     QTimer m_lifetime;
     QTimer m_firstByte;
 };

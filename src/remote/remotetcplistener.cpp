@@ -3,20 +3,12 @@
 #include "remoteannouncer.h"
 #include "remotehost.h"
 
-#include <QHash>
 #include <QSysInfo>
-#include <QTcpSocket>
 
 RemoteTcpListener::RemoteTcpListener(Settings settings, std::unique_ptr<RemoteAnnouncer> announcer, QObject* parent)
     : QObject(parent), m_settings(std::move(settings)), m_announcer(std::move(announcer))
 {
-    if (!m_settings.peerOf)
-        m_settings.peerOf = [](const QTcpSocket& socket) { return peerOf(socket.peerAddress()); };
-    connect(&m_server, &QTcpServer::newConnection, this, &RemoteTcpListener::admitPending);
-    connect(&m_server, &QTcpServer::acceptError, this, [this] {
-        m_listenError = QStringLiteral("无法接受连接：") + m_server.errorString();
-        showState();
-    });
+    m_network.setObjectName(QStringLiteral("remote network"));
     if (m_announcer)
         connect(m_announcer.get(), &RemoteAnnouncer::stateChanged, this, &RemoteTcpListener::showState);
 }
@@ -24,14 +16,8 @@ RemoteTcpListener::RemoteTcpListener(Settings settings, std::unique_ptr<RemoteAn
 RemoteTcpListener::~RemoteTcpListener()
 {
     stop();
-}
-
-RemotePeer RemoteTcpListener::peerOf(const QHostAddress& address)
-{
-    bool mapped = false;
-    const quint32 v4 = address.toIPv4Address(&mapped);
-    const QHostAddress plain = mapped ? QHostAddress(v4) : address;
-    return {RemotePeer::Link::network, plain.toString()};
+    m_network.quit();
+    m_network.wait();
 }
 
 void RemoteTcpListener::start(RemoteHost& host)
@@ -39,85 +25,62 @@ void RemoteTcpListener::start(RemoteHost& host)
     stop();
     m_host = &host;
     m_listenError.clear();
-    if (!m_server.listen(m_settings.address, m_settings.port)) {
-        m_listenError = QStringLiteral("无法在端口 %1 上监听：%2").arg(m_settings.port).arg(m_server.errorString());
+    if (!m_network.isRunning())
+        m_network.start();
+    m_server = new RemoteTcpServer(m_settings.limits);
+    m_server->moveToThread(&m_network);
+    const quint64 generation = m_generation;
+    connect(
+        m_server, &RemoteTcpServer::requested, this,
+        [this, generation](quint64 connection, const std::optional<RemoteRequest>& request, const RemotePeer& peer) {
+            if (generation == m_generation)
+                answer(connection, request, peer);
+        },
+        Qt::QueuedConnection);
+    connect(
+        m_server, &RemoteTcpServer::acceptFailed, this,
+        [this, generation](const QString& text) {
+            if (generation != m_generation)
+                return;
+            m_listenError = text;
+            showState();
+        },
+        Qt::QueuedConnection);
+    RemoteTcpServer::Listening listening;
+    QMetaObject::invokeMethod(
+        m_server, [&] { listening = m_server->listen(m_settings.address, m_settings.port); },
+        Qt::BlockingQueuedConnection);
+    m_listening = listening.ok;
+    m_port = listening.port;
+    if (!listening.ok) {
+        m_listenError = QStringLiteral("无法在端口 %1 上监听：%2").arg(m_settings.port).arg(listening.error);
     } else if (m_announcer) {
         const QString name = QSysInfo::machineHostName();
-        m_announcer->publish(name.isEmpty() ? QStringLiteral("Lumoria") : name, port());
+        m_announcer->publish(name.isEmpty() ? QStringLiteral("Lumoria") : name, m_port);
     }
     showState();
 }
 
 void RemoteTcpListener::stop()
 {
+    ++m_generation;
     if (m_announcer)
         m_announcer->withdraw();
-    m_server.close();
-    const QList<RemoteTcpConnection*> open = std::exchange(m_connections, {});
-    for (RemoteTcpConnection* connection : open) {
-        connection->disconnect(this);
-        connection->close();
-        connection->deleteLater();
-    }
+    // Deleted on its own thread, where its sockets live; with it every connection closes.
+    if (RemoteTcpServer* server = std::exchange(m_server, nullptr))
+        QMetaObject::invokeMethod(server, [server] { delete server; }, Qt::BlockingQueuedConnection);
+    m_listening = false;
     m_host = nullptr;
 }
 
-void RemoteTcpListener::admitPending()
+void RemoteTcpListener::answer(quint64 connection, const std::optional<RemoteRequest>& request,
+                               const RemotePeer& peer)
 {
-    while (QTcpSocket* socket = m_server.nextPendingConnection())
-        admit(socket);
-}
-
-void RemoteTcpListener::admit(QTcpSocket* socket)
-{
-    const RemotePeer peer = m_settings.peerOf(*socket);
-    const auto fromPeer = [&](const RemoteTcpConnection* open) { return open->peer() == peer; };
-    const bool peerFull =
-        std::count_if(m_connections.cbegin(), m_connections.cend(), fromPeer) >= m_settings.mostPerPeer;
-    if (!m_host || !m_host->enabled() || peerFull ||
-        (m_connections.size() >= m_settings.mostConnections && !makeRoom())) {
-        socket->abort();
-        socket->deleteLater();
+    if (!m_host || !m_server)
         return;
-    }
-    const QPointer<RemoteHost> host = m_host;
-    auto* connection = new RemoteTcpConnection(
-        socket, peer, ++m_admitted, m_settings.timing,
-        [host](const QByteArray& request, const RemotePeer& from) {
-            return host ? host->reply(request, from) : QByteArray();
-        },
-        this);
-    m_connections.append(connection);
-    connect(connection, &RemoteTcpConnection::closed, this, [this, connection] {
-        m_connections.removeOne(connection);
-        connection->deleteLater();
-    });
-    // It may have been over before it was listed: a phone that connected, wrote and closed at once.
-    if (connection->isClosed()) {
-        m_connections.removeOne(connection);
-        connection->deleteLater();
-    }
-}
-
-// One address holding many idle connections would otherwise lock every phone out: the peer holding the most gives
-// up its oldest connection that is still waiting for its request.
-bool RemoteTcpListener::makeRoom()
-{
-    QHash<RemotePeer, int> held;
-    for (const RemoteTcpConnection* open : std::as_const(m_connections))
-        ++held[open->peer()];
-    RemoteTcpConnection* chosen = nullptr;
-    for (RemoteTcpConnection* open : std::as_const(m_connections)) {
-        if (!open->waiting())
-            continue;
-        if (!chosen || held[open->peer()] > held[chosen->peer()] ||
-            (held[open->peer()] == held[chosen->peer()] && open->serial() < chosen->serial()))
-            chosen = open;
-    }
-    if (!chosen)
-        return false;
-    chosen->close();
-    return true;
+    const RemoteStatus status = m_host->answer(request, peer);
+    RemoteTcpServer* server = m_server;
+    QMetaObject::invokeMethod(server, [server, connection, status] { server->answer(connection, status); });
 }
 
 void RemoteTcpListener::showState()
@@ -126,6 +89,6 @@ void RemoteTcpListener::showState()
         return;
     if (!m_listenError.isEmpty())
         return m_host->setLan(m_listenError);
-    if (m_server.isListening())
+    if (m_listening)
         m_host->setLan(m_announcer ? m_announcer->statusText() : QSysInfo::machineHostName());
 }

@@ -64,7 +64,7 @@ EventInspector::EventInspector(TimelineEditorModel& model, int cueIndex, const T
         column->addWidget(makeLayerRow());
     if (event.track == Track::message) {
         auto* open = new QPushButton(QStringLiteral("编辑通讯事件"), this);
-        connect(open, &QPushButton::clicked, this, [this] { m_model.setMessageDraft(current()); });
+        connect(open, &QPushButton::clicked, this, [this] { m_model.view().setMessageDraft(current()); });
         column->addWidget(open, 0, Qt::AlignLeft);
     } else {
         column->addWidget(makeAssetRow());
@@ -76,14 +76,14 @@ EventInspector::EventInspector(TimelineEditorModel& model, int cueIndex, const T
 
 TimelineEvent EventInspector::current() const
 {
-    const QList<TimelineEvent> events = m_model.events();
+    const QList<TimelineEvent> events = m_model.cue().events();
     const auto found = findById(events, m_snapshot.id);
     return found != events.cend() ? *found : m_snapshot;
 }
 
 void EventInspector::write(const TimelineEvent& edited)
 {
-    m_model.applyEventEdit(m_cueIndex, edited);
+    m_model.edits().applyEventEdit(m_cueIndex, edited);
     // A refused change shows the stored event again.
     refresh();
 }
@@ -110,7 +110,7 @@ QWidget* EventInspector::makeLayerRow()
     m_pictureSeconds->setFixedWidth(90);
     connect(m_pictureSeconds, &NumberField::committed, this, [this](double seconds) {
         TimelineEvent edited = current();
-        edited.imageDuration = TimelineEditorModel::typedPictureDuration(seconds);
+        edited.imageDuration = TimelineCueEdits::typedPictureDuration(seconds);
         if (edited.imageDuration)
             write(edited);
     });
@@ -169,7 +169,7 @@ void EventInspector::refresh()
     const TimelineEvent event = current();
     m_time->setValue(event.time);
     m_timeWarning->setVisible(!TimelineGeometry::isValidTime(event.time));
-    const std::optional<MediaAsset> asset = m_model.asset(event);
+    const std::optional<MediaAsset> asset = m_model.cue().asset(event);
     if (m_layerRow)
         refreshLayers(event);
     if (m_pictureDuration) {
@@ -192,7 +192,7 @@ void EventInspector::refreshLayers(const TimelineEvent& event)
 {
     QStringList titles;
     m_layerNumbers.clear();
-    for (const TimelineLane& lane : m_model.lanes())
+    for (const TimelineLane& lane : m_model.cue().lanes())
         if (lane.screen && lane.screen == event.screen()) {
             titles.append(lane.title());
             m_layerNumbers.append(lane.layer);
@@ -210,7 +210,7 @@ void EventInspector::refreshAssets(const TimelineEvent& event, const std::option
         texts.append(QStringLiteral("未选择或素材缺失"));
         m_assetIds.append(std::nullopt);
     }
-    for (const MediaAsset& entry : m_model.assets())
+    for (const MediaAsset& entry : m_model.cue().assets())
         if (accepts(event.track, entry)) {
             texts.append(entry.url.fileName());
             m_assetIds.append(entry.id);
@@ -221,5 +221,5 @@ void EventInspector::refreshAssets(const TimelineEvent& event, const std::option
     const bool video = asset && asset->kind == AssetKind::video;
     m_videoSound->setVisible(video);
     if (video)
-        m_videoSound->setChecked(TimelineEditorModel::videoSoundOff(event));
+        m_videoSound->setChecked(TimelineCueEdits::videoSoundOff(event));
 }

@@ -16,7 +16,8 @@ EventPicker::EventPicker(TimelineEditorModel& model, QWidget* parent) : QWidget(
     m_choices->setAccessibleName(QStringLiteral("定位事件"));
     m_choices->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     connect(m_choices, &QComboBox::activated, this, [this](int index) {
-        m_model.setEventID(index > 0 && index <= m_ids.size() ? std::optional(m_ids.at(index - 1)) : std::nullopt);
+        m_model.selection().setEventID(index > 0 && index <= m_ids.size() ? std::optional(m_ids.at(index - 1))
+                                                                          : std::nullopt);
     });
 
     auto* row = new QHBoxLayout(this);
@@ -43,13 +44,13 @@ void EventPicker::refresh()
 {
     // The model changes on every step of a drag; the options are made again only when the events or the library
     // did.
-    QList<TimelineEvent> events = m_model.events();
-    QList<MediaAsset> assets = m_model.assets();
+    QList<TimelineEvent> events = m_model.cue().events();
+    QList<MediaAsset> assets = m_model.cue().assets();
     if (events != m_shownEvents || assets != m_shownAssets) {
         QStringList texts{QStringLiteral("未选择")};
         QList<QUuid> ids;
-        for (const TimelineEvent& event : m_model.pickerEvents()) {
-            texts.append(m_model.pickerText(event));
+        for (const TimelineEvent& event : m_model.cue().pickerEvents()) {
+            texts.append(m_model.cue().pickerText(event));
             ids.append(event.id);
         }
         const QSignalBlocker blocker(m_choices);
@@ -61,6 +62,6 @@ void EventPicker::refresh()
         m_shownAssets = std::move(assets);
     }
     const QSignalBlocker blocker(m_choices);
-    const std::optional<QUuid> selected = m_model.eventID();
+    const std::optional<QUuid> selected = m_model.selection().eventID();
     m_choices->setCurrentIndex(selected ? int(m_ids.indexOf(*selected)) + 1 : 0);
 }

@@ -18,8 +18,8 @@ bool MediaLibraryList::passesSearch(const MediaAsset& asset, const QString& sear
 void MediaLibraryList::follow()
 {
     QList<MediaAsset> rows;
-    const QString search = m_editor.assetSearch();
-    for (const MediaAsset& asset : m_editor.assets())
+    const QString search = m_editor.view().assetSearch();
+    for (const MediaAsset& asset : m_editor.cue().assets())
         if (passesSearch(asset, search))
             rows.append(asset);
     const bool sameEntries = std::equal(rows.cbegin(), rows.cend(), m_rows.cbegin(), m_rows.cend(),
@@ -59,7 +59,7 @@ QVariant MediaLibraryList::data(const QModelIndex& index, int role) const
 Qt::ItemFlags MediaLibraryList::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags flags = QAbstractListModel::flags(index);
-    if (index.isValid() && m_editor.cueIndex())
+    if (index.isValid() && m_editor.cue().cueIndex())
         flags |= Qt::ItemIsDragEnabled;
     return flags;
 }
@@ -71,7 +71,7 @@ QStringList MediaLibraryList::mimeTypes() const
 
 QMimeData* MediaLibraryList::mimeData(const QModelIndexList& indexes) const
 {
-    if (indexes.isEmpty() || !indexes.first().isValid() || !m_editor.cueIndex())
+    if (indexes.isEmpty() || !indexes.first().isValid() || !m_editor.cue().cueIndex())
         return nullptr;
     return TimelineAssetDrag::mimeData(m_rows[indexes.first().row()].id);
 }

@@ -76,7 +76,7 @@ MediaLibraryPanel::MediaLibraryPanel(TimelineEditorModel& editor, QWidget* paren
     searchRow->setContentsMargins(kInset, 0, kInset, 0);
     searchRow->addWidget(m_search);
     column->addLayout(searchRow);
-    connect(m_search, &QLineEdit::textEdited, &m_editor, &TimelineEditorModel::setAssetSearch);
+    connect(m_search, &QLineEdit::textEdited, &m_editor.view(), &TimelineViewState::setAssetSearch);
 
     auto* listArea = new QWidget(content);
     auto* listStack = new QStackedLayout(listArea);
@@ -136,7 +136,7 @@ QWidget* MediaLibraryPanel::makeHeader()
     m_remove->setIcon(lumoIcon(QStringLiteral("minus")));
     m_remove->setAccessibleName(QStringLiteral("从素材库移除"));
     lumoHelp(m_remove, QStringLiteral("从素材库移除"));
-    connect(m_remove, &QToolButton::clicked, &m_editor, &TimelineEditorModel::removeAsset);
+    connect(m_remove, &QToolButton::clicked, &m_editor, [this] { m_editor.library().removeAsset(); });
     row->addWidget(m_remove);
     return header;
 }
@@ -145,7 +145,7 @@ void MediaLibraryPanel::importAssets()
 {
     const QList<QUrl> chosen = m_chooseFiles(window());
     if (!chosen.isEmpty())
-        m_editor.addAssets(chosen);
+        m_editor.library().addAssets(chosen);
 }
 
 // The desktop hands every dropped file at once, so the drop is one import with one note.
@@ -158,9 +158,9 @@ bool MediaLibraryPanel::acceptDrop(const QMimeData* data)
         if (url.isValid() && !url.isEmpty())
             files.append(url);
     if (files.isEmpty())
-        m_editor.setNote(QStringLiteral("无法读取拖入的文件。"));
+        m_editor.view().setNote(QStringLiteral("无法读取拖入的文件。"));
     else
-        m_editor.addAssets(files);
+        m_editor.library().addAssets(files);
     return true;
 }
 
@@ -174,7 +174,7 @@ void MediaLibraryPanel::dragEnterEvent(QDragEnterEvent* event)
     if (!carriesFiles(event->mimeData()))
         return event->ignore();
     event->acceptProposedAction();
-    m_editor.setDropTargeted(true);
+    m_editor.view().setDropTargeted(true);
 }
 
 void MediaLibraryPanel::dragMoveEvent(QDragMoveEvent* event)
@@ -185,12 +185,12 @@ void MediaLibraryPanel::dragMoveEvent(QDragMoveEvent* event)
 
 void MediaLibraryPanel::dragLeaveEvent(QDragLeaveEvent*)
 {
-    m_editor.setDropTargeted(false);
+    m_editor.view().setDropTargeted(false);
 }
 
 void MediaLibraryPanel::dropEvent(QDropEvent* event)
 {
-    m_editor.setDropTargeted(false);
+    m_editor.view().setDropTargeted(false);
     if (acceptDrop(event->mimeData()))
         event->acceptProposedAction();
     else
@@ -200,12 +200,12 @@ void MediaLibraryPanel::dropEvent(QDropEvent* event)
 void MediaLibraryPanel::follow()
 {
     m_following = true;
-    if (m_search->text() != m_editor.assetSearch())
-        m_search->setText(m_editor.assetSearch());
-    m_remove->setEnabled(m_editor.assetID().has_value());
-    m_empty->setVisible(m_editor.assets().isEmpty());
-    m_dropBorder->setVisible(m_editor.dropTargeted());
-    const int row = m_editor.assetID() ? m_rows->rowOf(*m_editor.assetID()) : -1;
+    if (m_search->text() != m_editor.view().assetSearch())
+        m_search->setText(m_editor.view().assetSearch());
+    m_remove->setEnabled(m_editor.selection().assetID().has_value());
+    m_empty->setVisible(m_editor.cue().assets().isEmpty());
+    m_dropBorder->setVisible(m_editor.view().dropTargeted());
+    const int row = m_editor.selection().assetID() ? m_rows->rowOf(*m_editor.selection().assetID()) : -1;
     const QModelIndex current = m_list->selectionModel()->selectedIndexes().value(0);
     if (row < 0)
         m_list->clearSelection();
@@ -223,5 +223,5 @@ void MediaLibraryPanel::selectionChanged()
     const QModelIndexList selected = m_list->selectionModel()->selectedIndexes();
     if (selected.isEmpty())
         return;
-    m_editor.setAssetID(m_rows->asset(selected.first().row()).id);
+    m_editor.selection().setAssetID(m_rows->asset(selected.first().row()).id);
 }

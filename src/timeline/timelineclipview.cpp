@@ -2,6 +2,7 @@
 
 #include "consolecolors.h"
 #include "lumoicons.h"
+#include "timelinegeometry.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -18,7 +19,7 @@ static constexpr double kCornerRadius = 4;
 static constexpr double kIconSize = 12;
 static constexpr double kLabelSpacing = 4;
 
-TimelineClipView::TimelineClipView(const TimelineEditorModel::LaneClip& clip, double laneTop)
+TimelineClipView::TimelineClipView(const TimelineLayout::LaneClip& clip, double laneTop)
     : m_clip(clip), m_laneTop(laneTop)
 {
 }

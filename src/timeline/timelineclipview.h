@@ -1,6 +1,6 @@
 #pragma once
 
-#include "timelineeditormodel.h"
+#include "timelinelayout.h"
 
 #include <QColor>
 #include <QRectF>
@@ -18,7 +18,7 @@ class TimelineClipView
     static constexpr double kNameWidth = 55;
     static constexpr double kHandleHeight = 17;
 
-    TimelineClipView(const TimelineEditorModel::LaneClip& clip, double laneTop);
+    TimelineClipView(const TimelineLayout::LaneClip& clip, double laneTop);
 
     const TimelineEvent& event() const { return m_clip.event; }
     const std::optional<MediaAsset>& asset() const { return m_clip.asset; }
@@ -46,6 +46,6 @@ class TimelineClipView
     static QColor fill(bool selected);
     void paintBlock(QPainter& painter, bool selected) const;
 
-    TimelineEditorModel::LaneClip m_clip;
+    TimelineLayout::LaneClip m_clip;
     double m_laneTop;
 };

@@ -63,9 +63,9 @@ TimelineEditor::TimelineEditor(Engine& engine, QWidget* programList, QWidget* mo
     root->addWidget(makeRightColumn(monitors), 1);
 
     connect(m_model, &TimelineEditorModel::changed, this, &TimelineEditor::refresh);
-    connect(m_model, &TimelineEditorModel::scrubRequestChanged, this, &TimelineEditor::previewScrub);
-    connect(m_model, &TimelineEditorModel::messageDraftChanged, this, &TimelineEditor::showMessageSheet);
-    connect(m_model, &TimelineEditorModel::layerToDeleteChanged, this, &TimelineEditor::showLaneAlert);
+    connect(&m_model->view(), &TimelineViewState::scrubRequestChanged, this, &TimelineEditor::previewScrub);
+    connect(&m_model->view(), &TimelineViewState::messageDraftChanged, this, &TimelineEditor::showMessageSheet);
+    connect(&m_model->view(), &TimelineViewState::layerToDeleteChanged, this, &TimelineEditor::showLaneAlert);
     connect(m_model, &TimelineEditorModel::showPreviewRequested, this, [showPreview = std::move(showPreview)] {
         if (showPreview)
             showPreview();
@@ -83,10 +83,10 @@ TimelineEditor::~TimelineEditor()
 
 void TimelineEditor::bindSnapSetting(LumoSettings& settings)
 {
-    m_model->setSnapEnabled(settings.timelineSnapEnabled());
-    connect(m_model, &TimelineEditorModel::snapEnabledChanged, &settings, &LumoSettings::setTimelineSnapEnabled);
+    m_model->view().setSnapEnabled(settings.timelineSnapEnabled());
+    connect(&m_model->view(), &TimelineViewState::snapEnabledChanged, &settings, &LumoSettings::setTimelineSnapEnabled);
     connect(&settings, &LumoSettings::timelineSnapEnabledChanged, m_model,
-            [this, &settings] { m_model->setSnapEnabled(settings.timelineSnapEnabled()); });
+            [this, &settings] { m_model->view().setSnapEnabled(settings.timelineSnapEnabled()); });
 }
 
 QWidget* TimelineEditor::makeLeftColumn(QWidget* programList)
@@ -172,13 +172,13 @@ QWidget* TimelineEditor::makeEditingPane()
 
 void TimelineEditor::refresh()
 {
-    const std::optional<int> cueIndex = m_model->cueIndex();
+    const std::optional<int> cueIndex = m_model->cue().cueIndex();
     m_cueName->setVisible(cueIndex.has_value());
     m_cueName->setText(cueIndex ? m_engine.show().cues.at(*cueIndex).name : QString());
-    m_clock->setVisible(m_model->isLive());
+    m_clock->setVisible(m_model->cue().isLive());
     m_editingPane->setVisible(cueIndex.has_value());
     m_noCue->setVisible(!cueIndex);
-    const int laneCount = int(m_model->lanes().size());
+    const int laneCount = int(m_model->cue().lanes().size());
     const int height = int(TimelineGeometry::areaHeight(std::min(laneCount, kVisibleLanes)));
     if (m_timelineScroll->height() != height || m_timelineScroll->minimumHeight() != height)
         m_timelineScroll->setFixedHeight(height);
@@ -188,11 +188,11 @@ void TimelineEditor::refresh()
 // The inspector is made afresh for each selected event, so its fields start from that event.
 void TimelineEditor::refreshInspector()
 {
-    const QList<TimelineEvent> events = m_model->events();
+    const QList<TimelineEvent> events = m_model->cue().events();
     m_picker->setVisible(!events.isEmpty());
-    const std::optional<QUuid> id = m_model->eventID();
+    const std::optional<QUuid> id = m_model->selection().eventID();
     const auto found = id ? findById(events, *id) : events.cend();
-    const std::optional<int> cueIndex = m_model->cueIndex();
+    const std::optional<int> cueIndex = m_model->cue().cueIndex();
     const bool shown = found != events.cend() && cueIndex;
     if (m_inspector && (!shown || m_inspector->eventID() != *id || m_inspector->cueIndex() != *cueIndex)) {
         m_inspector->hide();
@@ -209,7 +209,7 @@ void TimelineEditor::refreshInspector()
 
 void TimelineEditor::previewScrub()
 {
-    const std::optional<TimelineEditorModel::ScrubRequest> request = m_model->scrubRequest();
+    const std::optional<TimelineViewState::ScrubRequest> request = m_model->view().scrubRequest();
     const QList<Cue>& cues = m_engine.show().cues;
     const auto cue = request ? findById(cues, request->cue) : cues.cend();
     if (cue == cues.cend()) {
@@ -222,7 +222,7 @@ void TimelineEditor::previewScrub()
 
 void TimelineEditor::showMessageSheet()
 {
-    const std::optional<TimelineEvent>& draft = m_model->messageDraft();
+    const std::optional<TimelineEvent>& draft = m_model->view().messageDraft();
     if (!draft) {
         if (m_messageSheet)
             m_messageSheet->close();
@@ -230,16 +230,18 @@ void TimelineEditor::showMessageSheet()
     }
     if (m_messageSheet)
         return;
-    auto* editor = new MessageEventEditor(*draft, [this](const TimelineEvent& saved) { m_model->saveMessage(saved); });
+    auto* editor =
+        new MessageEventEditor(*draft, [this](const TimelineEvent& saved) { m_model->edits().saveMessage(saved); });
     m_messageSheet = new ConsoleSheet(editor, 0, window());
     connect(editor, &MessageEventEditor::dismissed, m_messageSheet, &QDialog::close);
-    connect(m_messageSheet, &ConsoleSheet::closedByUser, this, [this] { m_model->setMessageDraft(std::nullopt); });
+    connect(m_messageSheet, &ConsoleSheet::closedByUser, this,
+            [this] { m_model->view().setMessageDraft(std::nullopt); });
     m_messageSheet->open();
 }
 
 void TimelineEditor::showLaneAlert()
 {
-    const std::optional<TimelineLane> lane = m_model->layerToDelete();
+    const std::optional<TimelineLane> lane = m_model->view().layerToDelete();
     if (!lane) {
         if (m_laneAlert)
             m_laneAlert->close();
@@ -254,18 +256,18 @@ void TimelineEditor::showLaneAlert()
     m_laneAlert->setWindowTitle(QStringLiteral("删除轨道？"));
     m_laneAlert->setText(QStringLiteral("删除轨道？"));
     m_laneAlert->setInformativeText(QStringLiteral("「") + lane->title() + QStringLiteral("」上的 ") +
-                                    QString::number(m_model->eventCount(*lane)) +
+                                    QString::number(m_model->cue().eventCount(*lane)) +
                                     QStringLiteral(" 个事件也会被删除。"));
     QPushButton* remove = m_laneAlert->addButton(QStringLiteral("删除轨道及事件"), QMessageBox::DestructiveRole);
     m_laneAlert->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
     connect(m_laneAlert, &QMessageBox::buttonClicked, this, [this, remove, lane = *lane](QAbstractButton* clicked) {
         if (clicked == remove)
-            m_model->deleteLayer(lane);
+            m_model->edits().deleteLayer(lane);
     });
     // An alert replaced by the next one does not clear the lane that replaced it.
     connect(m_laneAlert, &QMessageBox::finished, this, [this, alert = m_laneAlert.data()] {
         if (m_laneAlert == alert)
-            m_model->setLayerToDelete(std::nullopt);
+            m_model->view().setLayerToDelete(std::nullopt);
     });
     m_laneAlert->open();
 }

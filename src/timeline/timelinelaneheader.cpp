@@ -25,7 +25,7 @@ TimelineLaneHeader::TimelineLaneHeader(TimelineEditorModel& model, QWidget* pare
 
 QSize TimelineLaneHeader::sizeHint() const
 {
-    return {int(kHeaderWidth), int(areaHeight(int(m_model.lanes().size())))};
+    return {int(kHeaderWidth), int(areaHeight(int(m_model.cue().lanes().size())))};
 }
 
 QFont TimelineLaneHeader::captionFont() const
@@ -38,7 +38,7 @@ QFont TimelineLaneHeader::captionFont() const
 // Places one add button after the title of each message lane, making more only when there are more such lanes.
 void TimelineLaneHeader::refresh()
 {
-    const QList<TimelineLane> lanes = m_model.lanes();
+    const QList<TimelineLane> lanes = m_model.cue().lanes();
     setFixedHeight(int(areaHeight(int(lanes.size()))));
     const QFontMetricsF metrics(captionFont());
     int used = 0;
@@ -53,7 +53,7 @@ void TimelineLaneHeader::refresh()
             button->setFixedSize(kButtonSize, kButtonSize);
             button->setAccessibleName(QStringLiteral("添加通讯事件"));
             lumoHelp(button, QStringLiteral("在指针位置添加通讯事件"));
-            connect(button, &QToolButton::clicked, &m_model, &TimelineEditorModel::openNewMessage);
+            connect(button, &QToolButton::clicked, &m_model, [this] { m_model.edits().openNewMessage(); });
             m_addButtons.append(button);
         }
         QToolButton* button = m_addButtons[used++];
@@ -74,22 +74,23 @@ void TimelineLaneHeader::paintEvent(QPaintEvent*)
     painter.setPen(ConsoleColors::primaryText());
     const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
     painter.drawText(QRectF(0, 0, kHeaderWidth, kRulerHeight), flags, QStringLiteral("时间"));
-    const QList<TimelineLane> lanes = m_model.lanes();
+    const QList<TimelineLane> lanes = m_model.cue().lanes();
     for (int i = 0; i < lanes.size(); ++i) {
-        painter.setPen(m_model.isHighlightedLane(lanes[i]) ? ConsoleColors::cyan() : ConsoleColors::secondaryText());
+        painter.setPen(m_model.selection().isHighlightedLane(lanes[i]) ? ConsoleColors::cyan()
+                                                                       : ConsoleColors::secondaryText());
         painter.drawText(QRectF(0, laneTop(i), kHeaderWidth, kLaneHeight), flags, lanes[i].title());
     }
 }
 
 void TimelineLaneHeader::contextMenuEvent(QContextMenuEvent* event)
 {
-    const QList<TimelineLane> lanes = m_model.lanes();
+    const QList<TimelineLane> lanes = m_model.cue().lanes();
     const std::optional<int> index = laneIndexAt(event->pos().y(), int(lanes.size()));
     if (!index)
         return;
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     connect(menu->addAction(QStringLiteral("删除轨道")), &QAction::triggered, &m_model,
-            [this, lane = lanes[*index]] { m_model.requestLayerDeletion(lane); });
+            [this, lane = lanes[*index]] { m_model.edits().requestLayerDeletion(lane); });
     menu->popup(event->globalPos());
 }

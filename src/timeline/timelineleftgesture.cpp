@@ -7,13 +7,13 @@
 using namespace TimelineGeometry;
 
 // The clip under the point as its lane draws it, or none.
-static std::optional<TimelineEditorModel::LaneClip> clipAt(const TimelineEditorModel& model, const TimelineLane& lane,
-                                                           QPointF point, double viewportWidth)
+static std::optional<TimelineLayout::LaneClip> clipAt(const TimelineEditorModel& model, const TimelineLane& lane,
+                                                      QPointF point, double viewportWidth)
 {
-    const std::optional<TimelineEvent> hit = model.eventAt(point);
+    const std::optional<TimelineEvent> hit = model.layout().eventAt(point);
     if (!hit)
         return std::nullopt;
-    for (const TimelineEditorModel::LaneClip& clip : model.visibleClips(lane, viewportWidth))
+    for (const TimelineLayout::LaneClip& clip : model.layout().visibleClips(lane, viewportWidth))
         if (clip.event.id == hit->id)
             return clip;
     return std::nullopt;
@@ -24,7 +24,7 @@ void TimelineLeftGesture::press(QPointF point, double viewportWidth)
     cancel();
     m_start = point;
     m_viewportWidth = viewportWidth;
-    const QList<TimelineLane> lanes = m_model.lanes();
+    const QList<TimelineLane> lanes = m_model.cue().lanes();
     const std::optional<int> index = laneIndexAt(point.y(), int(lanes.size()));
     if (point.y() >= kRulerHeight && !index)
         return;
@@ -57,13 +57,13 @@ void TimelineLeftGesture::drag(QPointF point, bool bypassSnap)
     case Kind::clip:
         m_dragging = m_dragging || passed(point, kMoveThreshold);
         if (m_dragging && m_clip->asset)
-            m_model.dragClip(m_clip->event, *m_clip->asset, point, translationX, m_clip->width, m_viewportWidth,
-                             bypassSnap);
+            m_model.placement().dragClip(m_clip->event, *m_clip->asset, point, translationX, m_clip->width,
+                                         m_viewportWidth, bypassSnap);
         return;
     case Kind::resize:
         m_dragging = m_dragging || passed(point, kResizeThreshold);
         if (m_dragging)
-            m_model.resizePicture(m_clip->event, *m_clip->asset, translationX);
+            m_model.placement().resizePicture(m_clip->event, *m_clip->asset, translationX);
         return;
     }
 }
@@ -72,10 +72,10 @@ void TimelineLeftGesture::release(QPointF point, bool bypassSnap)
 {
     if (m_kind == Kind::clip) {
         if (!m_dragging)
-            m_model.editEvent(m_clip->event);
+            m_model.edits().editEvent(m_clip->event);
         else if (m_clip->asset)
-            m_model.dropClip(m_clip->event, *m_clip->asset, point, point.x() - m_start.x(), m_clip->width,
-                             m_viewportWidth, bypassSnap);
+            m_model.placement().dropClip(m_clip->event, *m_clip->asset, point, point.x() - m_start.x(), m_clip->width,
+                                         m_viewportWidth, bypassSnap);
     }
     finish();
 }
@@ -83,14 +83,14 @@ void TimelineLeftGesture::release(QPointF point, bool bypassSnap)
 void TimelineLeftGesture::cancel()
 {
     if (m_kind == Kind::clip && m_dragging)
-        m_model.cancelClipDrag();
+        m_model.placement().cancelClipDrag();
     finish();
 }
 
 void TimelineLeftGesture::finish()
 {
     if (m_kind == Kind::resize)
-        m_model.endPictureResize();
+        m_model.placement().endPictureResize();
     m_kind = Kind::none;
     m_lane.reset();
     m_clip.reset();

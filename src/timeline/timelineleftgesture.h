@@ -34,6 +34,6 @@ class TimelineLeftGesture
     QPointF m_start;
     double m_viewportWidth = 0;
     std::optional<TimelineLane> m_lane;
-    std::optional<TimelineEditorModel::LaneClip> m_clip;
+    std::optional<TimelineLayout::LaneClip> m_clip;
     bool m_dragging = false;
 };

@@ -24,12 +24,13 @@ TimelineNavigation::TimelineNavigation(TimelineEditorModel& model, QWidget* pare
     m_toStart->setIcon(lumoIcon(QStringLiteral("backward.end")));
     m_toStart->setAccessibleName(QStringLiteral("回到时间轴起点"));
     m_toStart->setAutoRaise(true);
-    connect(m_toStart, &QToolButton::clicked, this, [this] { m_model.setScrollTime(0); });
+    connect(m_toStart, &QToolButton::clicked, this, [this] { m_model.view().setScrollTime(0); });
 
     m_scroll = new QSlider(Qt::Horizontal, this);
     m_scroll->setObjectName(QStringLiteral("horizontalScroll"));
     m_scroll->setAccessibleName(QStringLiteral("时间轴横向滚动"));
-    connect(m_scroll, &QSlider::valueChanged, this, [this](int steps) { m_model.setScrollTime(steps / kScrollSteps); });
+    connect(m_scroll, &QSlider::valueChanged, this,
+            [this](int steps) { m_model.view().setScrollTime(steps / kScrollSteps); });
 
     m_position = new QLabel(this);
     m_position->setObjectName(QStringLiteral("position"));
@@ -63,11 +64,11 @@ void TimelineNavigation::changeEvent(QEvent* event)
 
 void TimelineNavigation::refresh()
 {
-    const double scrollTime = m_model.scrollTime();
+    const double scrollTime = m_model.view().scrollTime();
     m_toStart->setEnabled(scrollTime != 0);
     {
         const QSignalBlocker blocker(m_scroll);
-        m_scroll->setRange(0, int(std::ceil(m_model.navigationLimit() * kScrollSteps)));
+        m_scroll->setRange(0, int(std::ceil(m_model.layout().navigationLimit() * kScrollSteps)));
         if (!m_scroll->isSliderDown())
             m_scroll->setValue(int(std::lround(scrollTime * kScrollSteps)));
     }

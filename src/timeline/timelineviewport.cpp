@@ -36,8 +36,8 @@ TimelineViewport::TimelineViewport(TimelineEditorModel& model, Engine& engine, Q
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     lumoHelp(this, kHelp);
 
-    m_mouse.zoom = [this](double delta, double x) { m_model.zoomAbout(delta, x); };
-    m_mouse.pan = [this](double dx) { m_model.pan(dx); };
+    m_mouse.zoom = [this](double delta, double x) { m_model.view().zoomAbout(delta, x); };
+    m_mouse.pan = [this](double dx) { m_model.view().pan(dx); };
     m_mouse.menu = [this](QPointF point) { return m_model.insertionMenu(point); };
 
     connect(&m_model, &TimelineEditorModel::changed, this, [this] {
@@ -52,7 +52,7 @@ TimelineViewport::TimelineViewport(TimelineEditorModel& model, Engine& engine, Q
 
 QSize TimelineViewport::sizeHint() const
 {
-    return {600, int(areaHeight(int(m_model.lanes().size())))};
+    return {600, int(areaHeight(int(m_model.cue().lanes().size())))};
 }
 
 QSize TimelineViewport::minimumSizeHint() const
@@ -66,16 +66,16 @@ void TimelineViewport::paintEvent(QPaintEvent* event)
     painter.setClipRect(event->rect());
     if (event->rect().top() < kRulerHeight)
         paintRuler(painter);
-    const QList<TimelineLane> lanes = m_model.lanes();
+    const QList<TimelineLane> lanes = m_model.cue().lanes();
     for (int i = 0; i < lanes.size(); ++i)
         if (QRectF(0, laneTop(i), width(), kLaneHeight).intersects(event->rect()))
             paintLane(painter, lanes[i], i);
 
-    const double insertionX = xOf(m_model.insertion(), m_model.scrollTime(), m_model.zoom());
+    const double insertionX = xOf(m_model.selection().insertion(), m_model.view().scrollTime(), m_model.view().zoom());
     if (std::isfinite(insertionX))
         painter.fillRect(QRectF(insertionX, 0, 1, height()), ConsoleColors::orange());
-    const double playheadX = xOf(m_playheadPosition, m_model.scrollTime(), m_model.zoom());
-    if (m_model.isLive() && std::isfinite(playheadX))
+    const double playheadX = xOf(m_playheadPosition, m_model.view().scrollTime(), m_model.view().zoom());
+    if (m_model.cue().isLive() && std::isfinite(playheadX))
         painter.fillRect(QRectF(playheadX, 0, 1, height()), ConsoleColors::cyan());
 }
 
@@ -87,15 +87,15 @@ void TimelineViewport::paintRuler(QPainter& painter) const
     painter.setPen(ConsoleColors::primaryText());
     const QFontMetricsF metrics(caption);
     const double baseline = 10 + (metrics.ascent() - metrics.descent()) / 2;
-    for (const RulerLabel& label : m_model.rulerLabels(width()))
+    for (const RulerLabel& label : m_model.view().rulerLabels(width()))
         painter.drawText(QPointF(label.x + 3, baseline), QString::number(label.seconds) + QLatin1Char('s'));
 }
 
 void TimelineViewport::paintLane(QPainter& painter, const TimelineLane& lane, int index) const
 {
     const QRectF row(0, laneTop(index), width(), kLaneHeight);
-    const std::optional<TimelineEditorModel::ClipMove> moving = m_model.movingClip();
-    const bool highlighted = m_model.targetedLane() == lane || (moving && moving->lane == lane);
+    const std::optional<TimelineViewState::ClipMove> moving = m_model.view().movingClip();
+    const bool highlighted = m_model.view().targetedLane() == lane || (moving && moving->lane == lane);
     painter.save();
     painter.setClipRect(row, Qt::IntersectClip);
     painter.fillRect(row, highlighted ? QColor(0x64, 0xD2, 0xFF, 46) : QColor(255, 255, 255, 11));
@@ -104,8 +104,8 @@ void TimelineViewport::paintLane(QPainter& painter, const TimelineLane& lane, in
     QFont caption = font();
     caption.setPixelSize(10);
     painter.setFont(caption);
-    const std::optional<QUuid> selected = m_model.eventID();
-    for (const TimelineEditorModel::LaneClip& clip : m_model.visibleClips(lane, width()))
+    const std::optional<QUuid> selected = m_model.selection().eventID();
+    for (const TimelineLayout::LaneClip& clip : m_model.layout().visibleClips(lane, width()))
         TimelineClipView(clip, row.top())
             .paint(painter, selected == clip.event.id, moving && moving->id == clip.event.id);
     if (moving && moving->lane == lane) {
@@ -113,7 +113,7 @@ void TimelineViewport::paintLane(QPainter& painter, const TimelineLane& lane, in
         ghost.setAlphaF(0.65f);
         painter.setPen(Qt::NoPen);
         painter.setBrush(ghost);
-        const double x = xOf(moving->time, m_model.scrollTime(), m_model.zoom());
+        const double x = xOf(moving->time, m_model.view().scrollTime(), m_model.view().zoom());
         painter.drawRoundedRect(QRectF(x, row.top() + kClipTop, moving->width, kClipBottom - kClipTop), 4, 4);
     }
     painter.restore();
@@ -203,10 +203,10 @@ void TimelineViewport::updateHelp(QPointF point)
 {
     QString help = kHelp;
     if (const std::optional<TimelineLane> lane = laneAt(point.y()))
-        if (const std::optional<TimelineEvent> hit = m_model.eventAt(point))
-            for (const TimelineEditorModel::LaneClip& clip : m_model.visibleClips(*lane, width()))
+        if (const std::optional<TimelineEvent> hit = m_model.layout().eventAt(point))
+            for (const TimelineLayout::LaneClip& clip : m_model.layout().visibleClips(*lane, width()))
                 if (clip.event.id == hit->id) {
-                    const TimelineClipView view(clip, laneTop(int(m_model.lanes().indexOf(*lane))));
+                    const TimelineClipView view(clip, laneTop(int(m_model.cue().lanes().indexOf(*lane))));
                     const auto handle = view.handleRect();
                     help = handle && handle->contains(point) ? kHandleHelp : view.help();
                 }
@@ -216,7 +216,7 @@ void TimelineViewport::updateHelp(QPointF point)
 
 std::optional<TimelineLane> TimelineViewport::laneAt(double y) const
 {
-    const QList<TimelineLane> lanes = m_model.lanes();
+    const QList<TimelineLane> lanes = m_model.cue().lanes();
     const std::optional<int> index = laneIndexAt(y, int(lanes.size()));
     return index ? std::optional(lanes[*index]) : std::nullopt;
 }
@@ -250,7 +250,8 @@ void TimelineViewport::dropEvent(QDropEvent* event)
     targetLane(std::nullopt);
     const std::optional<TimelineLane> lane = laneAt(event->position().y());
     const std::optional<QUuid> asset = TimelineAssetDrag::assetID(*event->mimeData());
-    if (!lane || !asset || !m_model.dropAsset(*asset, *lane, event->position().x(), bypassesSnap(event->modifiers()))) {
+    if (!lane || !asset ||
+        !m_model.placement().dropAsset(*asset, *lane, event->position().x(), bypassesSnap(event->modifiers()))) {
         event->ignore();
         return;
     }
@@ -262,15 +263,15 @@ void TimelineViewport::targetLane(std::optional<TimelineLane> lane)
     if (m_dropLane == lane)
         return;
     if (m_dropLane)
-        m_model.setLaneTargeted(*m_dropLane, false);
+        m_model.view().setLaneTargeted(*m_dropLane, false);
     m_dropLane = lane;
     if (lane)
-        m_model.setLaneTargeted(*lane, true);
+        m_model.view().setLaneTargeted(*lane, true);
 }
 
 QRect TimelineViewport::playheadStrip(double position) const
 {
-    const double x = xOf(position, m_model.scrollTime(), m_model.zoom());
+    const double x = xOf(position, m_model.view().scrollTime(), m_model.view().zoom());
     if (!std::isfinite(x) || std::abs(x) > 1e6)
         return {};
     return {int(std::floor(x)) - 1, 0, 3, height()};
@@ -279,7 +280,7 @@ QRect TimelineViewport::playheadStrip(double position) const
 // Only the strips the line leaves and enters are repainted, so a running timeline costs two thin repaints.
 void TimelineViewport::playheadMoved(double position)
 {
-    if (!m_model.isLive()) {
+    if (!m_model.cue().isLive()) {
         m_playheadPosition = position;
         return;
     }

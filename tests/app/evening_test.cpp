@@ -8,8 +8,6 @@
 #include "lumosettings.h"
 #include "lumostyle.h"
 #include "mediafixtures.h"
-#include "remotehost.h"
-#include "remotehostpanel.h"
 #include "timelineeditor.h"
 #include "timelineeditormodel.h"
 
@@ -43,18 +41,8 @@ class Evening : public ::testing::Test
         LumoriaApp::Options options;
         options.recoveryDirectory = folder.filePath("recovery");
         options.settingsFile = folder.filePath("settings.ini");
-        options.makeRemoteHost = RemoteHost::factory();
-        options.windowContents["remote-control"] = [](Engine& engine) -> QWidget* {
-            return new RemoteHostPanel(*engine.remoteHost());
-        };
-        options.timelineEditor = [this](Engine& engine, QWidget* programList, QWidget* monitors,
-                                        std::function<void()> showPreview, QWidget* parent) -> QWidget* {
-            editor = new TimelineEditor(engine, programList, monitors, std::move(showPreview), parent);
-            return editor;
-        };
         app = std::make_unique<LumoriaApp>(options);
-        if (editor)
-            editor->bindSnapSetting(app->settings());
+        editor = app->consoleWindow().view()->timelineEditor();
         app->consoleWindow().resize(1440, 900);
         app->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&app->consoleWindow()));
@@ -100,7 +88,7 @@ class Evening : public ::testing::Test
 
 TEST_F(Evening, AnOperatorBuildsSavesReopensAndRunsAShowThenQuits)
 {
-    ASSERT_NE(editor, nullptr) << "the console builds the timeline editor it was given";
+    ASSERT_NE(editor, nullptr);
     const int cuesAtStart = engine().show().cues.size();
 
     // Two new cues from the cue list's button.
@@ -113,11 +101,12 @@ TEST_F(Evening, AnOperatorBuildsSavesReopensAndRunsAShowThenQuits)
     const QUrl video = QUrl::fromLocalFile(MediaFixtures::video({.seconds = 3}));
     engine().setSelected(engine().show().cues[0].id);
     const TimelineLane screenLane{Track::main, 1, kScreen1};
-    editor->model().insertFile(still, screenLane, 0);
-    editor->model().insertFile(video, {Track::main, 2, kScreen1}, 1);
-    ASSERT_EQ(engine().show().assets.value_or(QList<MediaAsset>{}).size(), 2) << editor->model().note().toStdString();
+    editor->model().library().insertFile(still, screenLane, 0);
+    editor->model().library().insertFile(video, {Track::main, 2, kScreen1}, 1);
+    ASSERT_EQ(engine().show().assets.value_or(QList<MediaAsset>{}).size(), 2)
+        << editor->model().view().note().toStdString();
     ASSERT_TRUE(engine().show().cues[0].timeline);
-    EXPECT_EQ(engine().show().cues[0].timeline->size(), 2) << editor->model().note().toStdString();
+    EXPECT_EQ(engine().show().cues[0].timeline->size(), 2) << editor->model().view().note().toStdString();
     runEvents(500);
     shot("1-edited");
 
@@ -199,7 +188,7 @@ TEST_F(Evening, AnOperatorBuildsSavesReopensAndRunsAShowThenQuits)
     ASSERT_TRUE(engine().show().screens().contains(kScreen2));
     const Cue opening = engine().show().cues[1];
     engine().setSelected(opening.id);
-    editor->model().insertFile(video, {Track::main, 1, kScreen2}, 0);
+    editor->model().library().insertFile(video, {Track::main, 1, kScreen2}, 0);
     ASSERT_TRUE(engine().take(engine().show().cues[1]));
     runEvents(500);
     shot("4-on-air");

@@ -42,20 +42,22 @@ TEST_F(EditHistory, DragIsOneStepUnlessPausedOrInterruptedByAClick)
     const Show start = engine->show();
     engine->beginDrag();
     for (int position = 1; position <= 30; ++position) {
-        clock->now += 0.016;
+        clock->now += position == 30 ? 0.39 : 0.016;
         edit([&](Show& show) { show.cues[0].delay = position; });
     }
-    EXPECT_EQ(engine->editHistory()->count(), 1);
+    EXPECT_EQ(engine->editHistory()->count(), 1) << "a pause shorter than 0.4 s keeps the step";
+    clock->now += 0.41;
+    edit([](Show& show) { show.cues[0].delay = 31; });
+    EXPECT_EQ(engine->editHistory()->count(), 2) << "a longer pause starts a new step";
+    engine->endDrag();
     const Show end = engine->show();
+    engine->editHistory()->undo();
     engine->editHistory()->undo();
     EXPECT_EQ(engine->show(), start);
     engine->editHistory()->redo();
+    engine->editHistory()->redo();
     EXPECT_EQ(engine->show(), end);
 
-    clock->now += 0.5;
-    edit([](Show& show) { show.cues[0].delay = 31; });
-    EXPECT_EQ(engine->editHistory()->count(), 2) << "a pause starts a new step";
-    engine->endDrag();
     clock->now += 0.1;
     rename(1, QStringLiteral("点击"));
     engine->beginDrag();

@@ -52,6 +52,7 @@ class EngineTest : public ::testing::Test
             return player;
         };
         services.artNetPort = artNetPort;
+        services.isReadableFile = isReadableFile;
         return std::make_unique<Engine>(monitorsDevices, nullptr,
                                         recoveryDirectory.isEmpty() ? folder.path() : recoveryDirectory, services);
     }
@@ -207,6 +208,8 @@ class EngineTest : public ::testing::Test
     std::shared_ptr<FakeWindows> windows = std::make_shared<FakeWindows>();
     bool playersReadyOnLoad = true;
     std::optional<quint16> artNetPort;
+    // How the engine asks whether a media file can be read; the file system when empty.
+    std::function<bool(const QUrl&)> isReadableFile;
     // Every player the engine made, in order; gone ones read null.
     QList<QPointer<FakePlayer>> players;
     std::unique_ptr<Engine> engine;

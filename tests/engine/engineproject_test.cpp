@@ -228,7 +228,11 @@ TEST_F(RecoveryCopy, WorkLostInACrashSurvivesEditsOfTheNextSessionAndIsKeptAfter
 {
     Show lost = Show::makeDefault();
     lost.cues[0].name = QStringLiteral("崩溃前的工作");
+    Show older = Show::makeDefault();
+    older.cues[0].name = QStringLiteral("更早搁置的工作");
     engine.reset();
+    // Work parked before the crash is older than the work the crash left behind: the newer one is offered.
+    writeShowFile(older, parkedPath(), JsonFormat::compact);
     writeShowFile(lost, recoveryPath(), JsonFormat::compact);
     engine = makeEngine(true);
     ASSERT_TRUE(engine->canRecoverProject());

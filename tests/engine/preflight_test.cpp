@@ -159,6 +159,51 @@ TEST_F(Preflight, MappedScreenFollowsItsSource)
     engine->setMapping(lost, kScreen2);
     EXPECT_FALSE(engine->mapping(kScreen2).source);
     EXPECT_EQ(texts(engine->playbackIssues({cue}, {image}, true)), QStringList{QStringLiteral("屏幕 1仅监看")});
+
+    ProjectorMapping disabled = mirror;
+    disabled.enabled = false;
+    engine->setMapping(disabled, kScreen2);
+    EXPECT_EQ(texts(engine->playbackIssues({cue}, {image}, true)), QStringList{QStringLiteral("屏幕 1仅监看")})
+        << "a switched-off mapping shows its own screen";
+}
+
+TEST_F(Preflight, EachCheckAsksForEachFileOnce)
+{
+    QHash<QString, int> asked;
+    isReadableFile = [&asked](const QUrl& url) {
+        ++asked[url.fileName()];
+        return QFile::exists(url.toLocalFile());
+    };
+    engine = makeEngine(true);
+    const MediaAsset image = asset(stillFile(Qt::red), AssetKind::image);
+    MediaAsset sameFile = image;
+    sameFile.id = QUuid::createUuid();
+    const MediaAsset gone = asset(url(QStringLiteral("gone.wav")), AssetKind::audio);
+    const Cue clean = timelineCue({clip(image, 0), clip(sameFile, 1, Track::side), clip(image, 2)});
+    Cue timeline = timelineCue({clip(image, 0), clip(gone, 0, Track::music), clip(gone, 1, Track::effects)});
+    timeline.name = QStringLiteral("时间轴");
+    Cue direct;
+    direct.main = image.url;
+    direct.audio = gone.url;
+    edit([&](Show& show) {
+        show.cues = {clean, clean, timeline, direct};
+        show.assets = QList<MediaAsset>{image, sameFile, gone};
+    });
+    const QHash<QString, int> once{{image.url.fileName(), 1}, {QStringLiteral("gone.wav"), 1}};
+
+    const QList<Engine::PlaybackIssue> issues = engine->playbackIssues(engine->show().cues, *engine->show().assets, true);
+    EXPECT_EQ(texts(issues).count(QStringLiteral("素材缺失或类型不匹配 · gone.wav")), 2);
+    EXPECT_EQ(texts(issues).count(QStringLiteral("素材缺失 · gone.wav")), 1);
+    EXPECT_EQ(asked, once);
+
+    asked.clear();
+    EXPECT_FALSE(engine->beginProjection(ProjectionMode::playlistOnce, std::nullopt));
+    EXPECT_EQ(engine->message(), QStringLiteral("时间轴 · 素材缺失或类型不匹配 · gone.wav"));
+    EXPECT_EQ(asked, once) << "a run checks its cues in one go";
+
+    asked.clear();
+    EXPECT_TRUE(engine->beginProjection(ProjectionMode::playlistOnce, std::nullopt, Engine::Preflight::alreadyPassed));
+    EXPECT_TRUE(asked.isEmpty()) << "a run checked just before is not checked again";
 }
 
 TEST(HorizontalArrangement, ScreensWithOverlapCoverTheSourceSideBySide)

@@ -30,18 +30,22 @@ TEST_F(RealPlayback, DirectCuesVideoAndAudioRunTogetherAndAutomaticGoFollowsTheV
         show.cues[1].main = video;
     });
     engine->take(cue(0));
-    Picture* shown = engine->program(kScreen1)->foreground();
+    // Guarded: a playback that goes wrong may drop these while the events run, which must fail, not crash.
+    const QPointer<Picture> shown = engine->program(kScreen1)->foreground();
     ASSERT_TRUE(shown);
-    Player* picture = shown->player();
-    Player* sound = engine->audioPlayer(Bus::music);
-    ASSERT_TRUE(waitUntil([&] { return picture->currentTime() > 0.5 && sound->currentTime() > 0.5; }, 5000));
+    const QPointer<Player> picture = shown->player();
+    const QPointer<Player> sound = engine->audioPlayer(Bus::music);
+    ASSERT_TRUE(waitUntil([&] { return picture && sound && picture->currentTime() > 0.5 && sound->currentTime() > 0.5; },
+                          5000));
     EXPECT_LT(std::abs(picture->currentTime() - sound->currentTime()), 0.1);
+    const Picture* first = shown.data();
 
     ASSERT_TRUE(waitUntil([&] { return onAir(1); }, 5000));
+    ASSERT_TRUE(sound);
     EXPECT_FALSE(sound->hasItem()) << "the next cue has no audio of its own and empties the bus";
     Picture* following = engine->program(kScreen1)->foreground();
     ASSERT_TRUE(following);
-    EXPECT_NE(following, shown);
+    EXPECT_NE(following, first);
     EXPECT_TRUE(following->player()->isReady()) << "prepared while the first cue played";
 }
 
@@ -53,8 +57,8 @@ TEST_F(RealPlayback, TimelineVideoClipPlaysItsLengthThenTheShowGoesOn)
     edit([&](Show& show) { show.cues[0].ending = EndBehavior::next; });
     engine->take(cue(0));
     ASSERT_TRUE(waitUntil([&] { return engine->program(kScreen1)->foreground(); }, 2000));
-    Player* player = engine->program(kScreen1)->foreground()->player();
-    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > 0.3; }, 3000));
+    const QPointer<Player> player = engine->program(kScreen1)->foreground()->player();
+    ASSERT_TRUE(waitUntil([&] { return player && player->currentTime() > 0.3; }, 3000));
     EXPECT_TRUE(player->isPlaying());
     ASSERT_TRUE(waitUntil([&] { return onAir(1); }, 5000));
 }
@@ -78,17 +82,19 @@ TEST_F(RealPlayback, FrozenScreenShowsTheFrameWhereTheProgrammeWas)
     const QUrl video = fileUrl(MediaFixtures::indexedVideo(90));
     edit([&](Show& show) { show.cues[0].main = video; });
     engine->take(cue(0));
-    Player* programme = engine->program(kScreen1)->foreground()->player();
-    ASSERT_TRUE(waitUntil([&] { return programme->currentTime() > 1.0; }, 5000));
+    const QPointer<Player> programme = engine->program(kScreen1)->foreground()->player();
+    ASSERT_TRUE(waitUntil([&] { return programme && programme->currentTime() > 1.0; }, 5000));
     engine->pauseScreens({kScreen1});
     const Engine* screen = engine->independentScreen(kScreen1);
     ASSERT_TRUE(screen && screen->paused());
-    Player* frozen = screen->program(kScreen1)->foreground()->player();
+    const QPointer<Player> frozen = screen->program(kScreen1)->foreground()->player();
     const double at = frozen->currentTime();
     EXPECT_GT(at, 1.0);
     std::optional<VideoFrame> frame;
-    ASSERT_TRUE(waitUntil([&] { return (frame = frozen->currentFrame()) && std::abs(frame->time() - at) < 0.05; }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return frozen && (frame = frozen->currentFrame()) && std::abs(frame->time() - at) < 0.05; }));
     EXPECT_NEAR(MediaFixtures::frameIndexOf(frame->toImage()), at * 30, 1.5);
     EXPECT_FALSE(frozen->isPlaying());
+    ASSERT_TRUE(programme);
     EXPECT_TRUE(programme->isPlaying()) << "the programme plays on beneath";
 }

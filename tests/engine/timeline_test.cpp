@@ -58,14 +58,17 @@ TEST_F(Timeline, LateStepRunsEverythingDueAndSeeksVideosThatAreLate)
     const MediaAsset early = addAsset(videoFile(QStringLiteral("early.mp4")), AssetKind::video, 60);
     const MediaAsset nearlyOnTime = addAsset(videoFile(QStringLiteral("near.mp4")), AssetKind::video, 60);
     const MediaAsset later = addAsset(videoFile(QStringLiteral("later.mp4")), AssetKind::video, 60);
+    const MediaAsset tenthLate = addAsset(videoFile(QStringLiteral("tenth.mp4")), AssetKind::video, 60);
     edit([](Show& show) { show.outputScreens = QList<ScreenRole>{kScreen1, kScreen2, kScreen3}; });
     TimelineEvent third = clip(nearlyOnTime, 11.97);
     third.outputScreen = kScreen3;
-    setTimeline(0, {clip(early, 10), clip(later, 20, Track::side), third});
+    setTimeline(0, {clip(early, 10), clip(later, 20, Track::side), third, clip(tenthLate, 11.9, Track::main, 2)});
     takeCue(0);
     EXPECT_FALSE(playerOf(early.url)->isPlaying());
     advanceTo(12);
     EXPECT_EQ(playerOf(early.url)->seeks, QList<double>{2});
+    ASSERT_EQ(playerOf(tenthLate.url)->seeks.size(), 1);
+    EXPECT_NEAR(playerOf(tenthLate.url)->seeks[0], 0.1, 1e-6);
     EXPECT_TRUE(playerOf(early.url)->isPlaying());
     EXPECT_TRUE(playerOf(nearlyOnTime.url)->seeks.isEmpty());
     EXPECT_TRUE(playerOf(nearlyOnTime.url)->isPlaying());

@@ -85,7 +85,7 @@ TEST_F(MeshRendering, CalibrationGridDrawsCyanLinesOnBlack)
     EXPECT_EQ(image.pixelColor(345, 405), QColor(Qt::black));
 }
 
-TEST_F(MeshRendering, LeftEdgeBlendRampsUpAcrossItsWidth)
+TEST_F(MeshRendering, EdgeBlendsRampUpAcrossTheirWidthFromTheirOwnSide)
 {
     ProjectorMapping mapping;
     mapping.edges = {0.5, 0, 0, 0};
@@ -99,6 +99,12 @@ TEST_F(MeshRendering, LeftEdgeBlendRampsUpAcrossItsWidth)
         previous = level;
     }
     EXPECT_EQ(image.pixelColor(250, 10), QColor(Qt::white));
+
+    mapping.edges = {0, 0, 0.25, 0};
+    const QImage top = render(stillInputs(mapping), QSize(64, 256), "mesh-blend-top");
+    EXPECT_LT(top.pixelColor(32, 1).red(), 5);
+    EXPECT_NEAR(top.pixelColor(32, 32).red(), 128, 4);
+    EXPECT_EQ(top.pixelColor(32, 254), QColor(Qt::white));
 }
 
 TEST_F(MeshRendering, PolygonMaskKeepsInsideWithAOnePixelEdge)

@@ -58,10 +58,11 @@ DBusInterfaces FakeBluez::adapterInterfaces() const
             {"org.bluez.LEAdvertisingManager1", {}}};
 }
 
-void FakeBluez::failRegistration(const QString& errorName, const QString& text)
+void FakeBluez::failRegistration(const QString& errorName, const QString& text, const QString& method)
 {
     m_failName = errorName;
     m_failText = text;
+    m_failMethod = method;
 }
 
 QDBusMessage FakeBluez::callApplication(const QString& path, const QString& interface, const QString& method,
@@ -88,14 +89,17 @@ bool FakeBluez::handleMessage(const QDBusMessage& message, const QDBusConnection
         answer = message.createReply(QVariant::fromValue(objects));
     } else if (message.path() == kAdapter && member.contains("egister")) {
         m_calls.append(member + " " + qvariant_cast<QDBusObjectPath>(message.arguments().value(0)).path());
-        if (member == "RegisterApplication") {
+        if (member == "RegisterApplication")
             m_application = message.service();
-            if (!m_failName.isEmpty())
-                answer = message.createErrorReply(m_failName, m_failText);
-        }
+        if (member == m_failMethod && !m_failName.isEmpty())
+            answer = message.createErrorReply(m_failName, m_failText);
     } else {
         return false;
     }
     connection.send(answer);
+    // As bluetoothd does, it lets the application know that the advertisement is gone.
+    if (member == "UnregisterAdvertisement")
+        m_bus.asyncCall(QDBusMessage::createMethodCall(m_application, "/lumoria/remote/advertisement0",
+                                                       "org.bluez.LEAdvertisement1", "Release"));
     return true;
 }

@@ -22,8 +22,9 @@ class FakeBluez : public QDBusVirtualObject
     void setPowered(bool powered);
     // Plugs the adapter in or out.
     void setAdapter(bool present);
-    // What the next RegisterApplication answers with (empty: success).
-    void failRegistration(const QString& errorName, const QString& text);
+    // What RegisterApplication (or the given method) answers with from now on (empty: success).
+    void failRegistration(const QString& errorName, const QString& text,
+                          const QString& method = QStringLiteral("RegisterApplication"));
 
     // "RegisterApplication /lumoria/remote", in the order they came.
     const QStringList& calls() const { return m_calls; }
@@ -45,6 +46,7 @@ class FakeBluez : public QDBusVirtualObject
     bool m_powered;
     QString m_failName;
     QString m_failText;
+    QString m_failMethod;
     QStringList m_calls;
     QString m_application;
 };

@@ -51,8 +51,10 @@ class RemoteBluetoothTest : public RemoteHostTest
     // Starts the remote with its Bluetooth peripheral on the private bus and waits for its first answer.
     RemoteBluetoothPeripheral* startPeripheral(const QString& expected)
     {
-        auto made = std::make_unique<RemoteBluetoothPeripheral>(RemoteBluetoothPeripheral::Settings{
-            [address = bus.address()] { return QDBusConnection::connectToBus(address, kConnection); }});
+        RemoteBluetoothPeripheral::Settings settings;
+        settings.bus = [address = bus.address()] { return QDBusConnection::connectToBus(address, kConnection); };
+        settings.readvertiseMs = readvertiseMs;
+        auto made = std::make_unique<RemoteBluetoothPeripheral>(settings);
         RemoteBluetoothPeripheral* peripheral = made.get();
         host->addTransport(std::move(made));
         host->start(true);
@@ -90,6 +92,7 @@ class RemoteBluetoothTest : public RemoteHostTest
 
     static inline const QString kConnection = "lumoria-remote-ble-test";
     PrivateSessionBus bus;
+    int readvertiseMs = 5000;
 };
 
 TEST_F(RemoteBluetoothTest, WithoutBluetoothTheHostSaysSoAndKeepsAnswering)
@@ -258,6 +261,8 @@ TEST_F(RemoteBluetoothTest, PowerOffDropsRepliesAndPowerOnPublishesAgain)
     bluez.setPowered(false);
     ASSERT_TRUE(waitUntil([&] { return host->bluetooth() == kUnavailable; }, 20000));
     EXPECT_EQ(peripheral->replies().size(), 0);
+    runEvents(100);
+    EXPECT_EQ(host->bluetooth(), kUnavailable) << "BlueZ releasing what we unregistered changes nothing";
     bluez.setPowered(true);
     ASSERT_TRUE(waitUntil([&] { return host->bluetooth() == kDiscoverable; }, 20000));
     EXPECT_TRUE(waitUntil([&] { return bluez.calls().size() == 6; }, 20000));
@@ -281,6 +286,33 @@ TEST_F(RemoteBluetoothTest, AnAdapterPluggedInLaterIsUsedAndOneUnpluggedIsLetGo)
     bluez.setAdapter(false);
     ASSERT_TRUE(waitUntil([&] { return host->bluetooth() == kUnavailable; }, 20000));
     EXPECT_EQ(peripheral->adapter(), QString());
+}
+
+TEST_F(RemoteBluetoothTest, AnAdvertisementBlueZReleasesIsNoLongerShownAsDiscoverableAndIsRegisteredAgain)
+{
+    FakeBluez bluez(bus.address());
+    readvertiseMs = 100;
+    startPeripheral(kDiscoverable);
+    QStringList shown;
+    QObject::connect(host.get(), &RemoteHost::bluetoothChanged, [&] { shown << host->bluetooth(); });
+
+    // Only bluetoothd may take the advertisement away.
+    const QString stranger = "stranger";
+    QDBusConnection other = QDBusConnection::connectToBus(bus.address(), stranger);
+    callAndWait(other, QDBusMessage::createMethodCall(QDBusConnection(kConnection).baseService(), App::kAdvertisement,
+                                                      "org.bluez.LEAdvertisement1", "Release"));
+    QDBusConnection::disconnectFromBus(stranger);
+    EXPECT_TRUE(shown.isEmpty());
+
+    bluez.failRegistration("org.bluez.Error.NotPermitted", "Maximum advertisements reached", "RegisterAdvertisement");
+    const auto release = [&] { bluez.callApplication(App::kAdvertisement, "org.bluez.LEAdvertisement1", "Release", {}); };
+    release();
+    ASSERT_TRUE(waitUntil([&] { return shown.size() >= 2; }, 20000)) << shown.join(", ").toStdString();
+    bluez.failRegistration({}, {});
+    ASSERT_TRUE(waitUntil([&] { return host->bluetooth() == kDiscoverable; }, 20000));
+    EXPECT_EQ(shown.mid(0, 2), QStringList({RemoteBluetoothPeripheral::kReleased, "Maximum advertisements reached"}))
+        << "released, then a retry that BlueZ refused";
+    EXPECT_EQ(bluez.calls().count("RegisterAdvertisement " + App::kAdvertisement), 3);
 }
 
 TEST_F(RemoteBluetoothTest, AFailedRegistrationShowsBlueZsError)

@@ -190,10 +190,13 @@ TEST_F(RemotePairing, NamesAreCutAtSixtyCharactersAndShowNoLineBreaks)
         {QString(60, u'名') + QStringLiteral("多"), QString(60, u'名')},
         {QStringLiteral("  舞台\n手机\u2028 "), QStringLiteral("舞台 手机")},
         {QStringLiteral("\t"), QStringLiteral("移动设备")},
+        {u'a' + QString(2000, QChar(0x301)), u'a' + QString(RemoteHost::kLongestNameUnits - 1, QChar(0x301))},
     };
     for (const auto& c : cases) {
         pair(deviceID(), phone, c.sent);
         EXPECT_EQ(host->pending().last().name, c.shown) << c.sent.toStdString();
         host->decide(host->pending().last(), false);
     }
+    ask(R"({"action":"pair","code":")" + deviceID().toUtf8() + R"(","deviceName":"a\ud800b\udc00\ud83d\ude00"})");
+    EXPECT_EQ(host->pending().last().name, QStringLiteral("a\uFFFDb\uFFFD😀")) << "lone surrogates are replaced";
 }

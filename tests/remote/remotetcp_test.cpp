@@ -1,8 +1,14 @@
+#include "remotetcpconnection.h"
 #include "remotetcpfixture.h"
 
 #include <QCoreApplication>
+#include <QSignalSpy>
 #include <QThread>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 using RemoteTcp = RemoteTcpTest;
 
@@ -81,7 +87,7 @@ TEST_F(RemoteTcp, APhoneThatSendsMoreAfterItsLineStillGetsTheReply)
 
 TEST_F(RemoteTcp, SilentPhonesLeaveAfterTheFirstByteWaitAndEveryoneAfterTheLifetime)
 {
-    settings.timing = {3000, 300};
+    settings.limits.timing = {3000, 300};
     startListening();
     QTcpSocket* silent = connectPhone();
     QTcpSocket* slow = connectPhone();
@@ -93,42 +99,40 @@ TEST_F(RemoteTcp, SilentPhonesLeaveAfterTheFirstByteWaitAndEveryoneAfterTheLifet
     EXPECT_EQ(listener->openConnections(), 0);
 }
 
-// Counts each phone as its own address, while every socket stays on 127.0.0.1.
+// Phones from addresses of their own: every 127.x.y.z is this computer.
 class RemoteTcpPeers : public RemoteTcpTest
 {
   protected:
     void SetUp() override
     {
         RemoteTcpTest::SetUp();
-        settings.timing = {60000, 60000};
-        settings.peerOf = [this](const QTcpSocket& socket) { return network(addressOf.value(socket.peerPort())); };
-        startListening();
+        settings.limits.timing = {60000, 60000, 60000};
     }
     QTcpSocket* connectFrom(const QString& address)
     {
         const int before = listener->openConnections();
-        QTcpSocket* socket = dial([&](quint16 port) { addressOf[port] = address; });
+        QTcpSocket* socket = dial(QHostAddress(address));
         waitUntil([&] { return listener->openConnections() != before || !connected(socket); }, 1000);
         return socket;
     }
-    QHash<quint16, QString> addressOf;
 };
 
 TEST_F(RemoteTcpPeers, AnAddressHoldsFourPlacesAndAFullListenerDropsTheOldestIdleOfTheGreediest)
 {
+    startListening();
     QList<QTcpSocket*> greedy;
     for (int i = 0; i < 4; ++i)
-        greedy << connectFrom("10.0.0.1");
-    QTcpSocket* fifth = connectFrom("10.0.0.1");
+        greedy << connectFrom("127.0.1.1");
+    QTcpSocket* fifth = connectFrom("127.0.1.1");
     EXPECT_EQ(untilClosed(fifth), QByteArray()) << "a fifth place for one address is refused";
     EXPECT_EQ(listener->openConnections(), 4);
 
     QList<QTcpSocket*> others;
     for (int i = 0; i < 12; ++i)
-        others << connectFrom(QStringLiteral("10.0.1.%1").arg(i / 3));
+        others << connectFrom(QStringLiteral("127.0.2.%1").arg(1 + i / 3));
     EXPECT_TRUE(waitUntil([&] { return listener->openConnections() == 16; }));
 
-    QTcpSocket* newcomer = connectFrom("10.0.2.1");
+    QTcpSocket* newcomer = connectFrom("127.0.3.1");
     EXPECT_TRUE(waitUntil([&] { return !connected(greedy[0]); })) << "the greediest address loses its oldest";
     EXPECT_TRUE(connected(newcomer));
     EXPECT_EQ(listener->openConnections(), 16);
@@ -137,6 +141,77 @@ TEST_F(RemoteTcpPeers, AnAddressHoldsFourPlacesAndAFullListenerDropsTheOldestIdl
 
     newcomer->write(statusRequest(host->code()) + "\n");
     EXPECT_TRUE(untilClosed(newcomer).endsWith('\n')) << "and the newcomer is served";
+}
+
+// A phone on a bare socket: unlike a QTcpSocket it keeps its side open after the console has closed its own.
+class BarePhone
+{
+  public:
+    BarePhone(const char* from, quint16 port) : m_socket(::socket(AF_INET, SOCK_STREAM, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        ::inet_pton(AF_INET, from, &address.sin_addr);
+        EXPECT_EQ(::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+        address.sin_port = htons(port);
+        EXPECT_EQ(::connect(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::fcntl(m_socket, F_SETFL, O_NONBLOCK);
+    }
+    ~BarePhone() { ::close(m_socket); }
+    void send(const QByteArray& bytes) { ::send(m_socket, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL); }
+    // Everything the console sent until it ended its sending side.
+    QByteArray replyUntilEnd()
+    {
+        QByteArray received;
+        waitUntil([&] {
+            char piece[1024];
+            const ssize_t got = ::recv(m_socket, piece, sizeof piece, 0);
+            received.append(piece, std::max<ssize_t>(got, 0));
+            return got == 0;
+        });
+        return received;
+    }
+    // Whether the console has answered a byte with a reset: it had closed the connection altogether.
+    bool wasReset() const
+    {
+        tcp_info info{};
+        socklen_t length = sizeof info;
+        ::getsockopt(m_socket, IPPROTO_TCP, TCP_INFO, &info, &length);
+        return info.tcpi_state == TCP_CLOSE;
+    }
+
+  private:
+    int m_socket;
+};
+
+TEST_F(RemoteTcpPeers, AnsweredPhonesGiveTheirPlacesUpAndDrainUnderACapOfTheirOwn)
+{
+    settings.limits.mostDraining = 12;
+    startListening();
+    // 16 phones from 4 addresses: each sends a lone line feed and never closes its side.
+    std::vector<std::unique_ptr<BarePhone>> answered;
+    for (int i = 0; i < 16; ++i) {
+        const QByteArray from = "127.0.1." + QByteArray::number(1 + i / 4);
+        answered.push_back(std::make_unique<BarePhone>(from.constData(), listener->port()));
+        answered.back()->send("\n");
+        EXPECT_TRUE(answered.back()->replyUntilEnd().endsWith('\n')) << "each is answered";
+    }
+    EXPECT_TRUE(waitUntil([&] { return listener->openConnections() == 0; }));
+    EXPECT_EQ(listener->drainingConnections(), 12);
+    for (const auto& phone : answered)
+        phone->send("x");
+    EXPECT_TRUE(waitUntil([&] { return std::all_of(answered.begin(), answered.begin() + 4, [](auto& phone) {
+        return phone->wasReset();
+    }); })) << "the oldest beyond the cap are closed";
+    for (size_t i = 4; i < answered.size(); ++i)
+        EXPECT_FALSE(answered[i]->wasReset()) << "the others still drain: " << i;
+
+    for (const char* address : {"127.0.1.1", "127.0.9.9"}) {
+        QTcpSocket* phone = connectFrom(address);
+        phone->write(statusRequest(host->code()) + "\n");
+        EXPECT_TRUE(untilClosed(phone).endsWith('\n')) << "a phone from " << address << " is served";
+    }
 }
 
 TEST_F(RemoteTcp, StopClosesEveryConnectionAndTheListenerKeepsItsLastText)
@@ -178,5 +253,25 @@ TEST(RemoteTcpPeer, MappedAddressesCountAsTheirIPv4Address)
 {
     for (const auto& [address, peer] : QList<std::pair<QString, QString>>{
              {"::ffff:192.168.1.20", "192.168.1.20"}, {"127.0.0.1", "127.0.0.1"}, {"fe80::1", "fe80::1"}})
-        EXPECT_EQ(RemoteTcpListener::peerOf(QHostAddress(address)).address, peer);
+        EXPECT_EQ(RemoteTcpServer::peerOf(QHostAddress(address)).address, peer);
+}
+
+// The read that brings the request past 4,095 bytes may carry its line feed at index 4,096 too. Read boundaries
+// decide this edge, so the connection reads on this thread: the first piece is taken whole before the rest is sent.
+TEST(RemoteTcpRequest, ALineFeedAtIndex4096InTheReadThatPassesTheLimitEndsARequest)
+{
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    RemoteTcpConnection connection(ends[0], {}, 1, {});
+    QSignalSpy requested(&connection, &RemoteTcpConnection::requested);
+    const QByteArray request(4096, 'x');
+    ASSERT_EQ(::write(ends[1], request.constData(), 3073), 3073);
+    runEvents(20);
+    ASSERT_FALSE(connection.isClosed());
+    const QByteArray rest = request.mid(3073) + '\n';
+    ASSERT_EQ(::write(ends[1], rest.constData(), size_t(rest.size())), rest.size());
+    EXPECT_TRUE(waitUntil([&] { return requested.count() == 1 || connection.isClosed(); }));
+    ASSERT_EQ(requested.count(), 1);
+    EXPECT_EQ(requested[0][0].toByteArray(), request);
+    ::close(ends[1]);
 }

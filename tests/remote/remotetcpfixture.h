@@ -31,13 +31,11 @@ class RemoteTcpTest : public RemoteHostTest
         waitUntil([&] { return listener->openConnections() > before || !connected(socket); }, 10000);
         return socket;
     }
-    // A socket from 127.0.0.1 once the connection is made or refused; the first local port is the caller's to set.
-    QTcpSocket* dial(const std::function<void(quint16 localPort)>& bound = {})
+    // A socket from the given loopback address once the connection is made or refused.
+    QTcpSocket* dial(const QHostAddress& from = QHostAddress::LocalHost)
     {
         auto* socket = new QTcpSocket(&phones);
-        socket->bind(QHostAddress::LocalHost, 0);
-        if (bound)
-            bound(socket->localPort());
+        socket->bind(from, 0);
         socket->connectToHost(QHostAddress::LocalHost, listener->port());
         waitUntil([&] { return socket->state() != QAbstractSocket::ConnectingState; }, 10000);
         return socket;

@@ -44,7 +44,7 @@ class TimelineAreaTest : public TimelineTest
     TimelineViewport* viewport() const { return area->viewport(); }
     QPointF onLane(const TimelineLane& lane, double x) const
     {
-        return {x, laneTop(int(model->lanes().indexOf(lane))) + kLaneHeight / 2};
+        return {x, laneTop(int(model->cue().lanes().indexOf(lane))) + kLaneHeight / 2};
     }
     void mouse(QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::KeyboardModifiers modifiers = {})
     {
@@ -106,22 +106,22 @@ class TimelineAreaTest : public TimelineTest
 TEST_F(TimelineAreaTest, LeftPressOnALaneScrubsOnceAndSelectsIt)
 {
     const TimelineLane music = lane(Track::music);
-    QSignalSpy scrubs(model.get(), &TimelineEditorModel::scrubRequestChanged);
+    QSignalSpy scrubs(&model->view(), &TimelineViewState::scrubRequestChanged);
     QSignalSpy previews(model.get(), &TimelineEditorModel::showPreviewRequested);
     mouse(QEvent::MouseButtonPress, onLane(music, 100), Qt::LeftButton);
     EXPECT_EQ(scrubs.count(), 1);
     EXPECT_EQ(previews.count(), 1);
-    EXPECT_EQ(model->track(), Track::music);
-    EXPECT_DOUBLE_EQ(model->insertion(), 2.08);
-    ASSERT_TRUE(model->scrubRequest());
-    EXPECT_EQ(model->scrubRequest()->time, 2.08);
+    EXPECT_EQ(model->selection().track(), Track::music);
+    EXPECT_DOUBLE_EQ(model->selection().insertion(), 2.08);
+    ASSERT_TRUE(model->view().scrubRequest());
+    EXPECT_EQ(model->view().scrubRequest()->time, 2.08);
     mouse(QEvent::MouseButtonRelease, onLane(music, 100), Qt::LeftButton);
 
     // The ruler scrubs too, leaving the lane as it was, and follows a drag.
     gesture(Qt::LeftButton, {{240, 10}, {480, 10}});
     EXPECT_EQ(scrubs.count(), 3);
-    EXPECT_EQ(model->track(), Track::music);
-    EXPECT_DOUBLE_EQ(model->insertion(), 10);
+    EXPECT_EQ(model->selection().track(), Track::music);
+    EXPECT_DOUBLE_EQ(model->selection().insertion(), 10);
 }
 
 TEST_F(TimelineAreaTest, ClipsAreSelectedMovedAndResizedWithTheMouse)
@@ -129,25 +129,25 @@ TEST_F(TimelineAreaTest, ClipsAreSelectedMovedAndResizedWithTheMouse)
     const MediaAsset picture = addImage();
     const TimelineLane screen = screenLane(kScreen1);
     TimelineEvent placed = clipOn(picture, 10, screen, 2);
-    TimelineEvent message = TimelineEditorModel::newMessage(14);
+    TimelineEvent message = TimelineCueEdits::newMessage(14);
     setEvents({placed, message});
     settle();
     const QPointF middle = onLane(screen, 480 + 48);
 
     // A press moved by 3 points is still a click: it selects the clip and nothing moves.
-    model->selectLane(lane(Track::music));
+    model->selection().selectLane(lane(Track::music));
     gesture(Qt::LeftButton, {middle, middle + QPointF(3, 0)});
-    EXPECT_EQ(model->eventID(), placed.id);
-    EXPECT_EQ(model->selectedLane(), screen);
+    EXPECT_EQ(model->selection().eventID(), placed.id);
+    EXPECT_EQ(model->selection().selectedLane(), screen);
     EXPECT_EQ(events()[0].time, 10);
 
     // Dragged a second to the right (48 points), with the ghost shown on the way.
     mouse(QEvent::MouseButtonPress, middle, Qt::LeftButton);
     mouse(QEvent::MouseMove, middle + QPointF(48, 0), Qt::LeftButton, Qt::AltModifier);
-    ASSERT_TRUE(model->movingClip());
-    EXPECT_DOUBLE_EQ(model->movingClip()->time, 11);
+    ASSERT_TRUE(model->view().movingClip());
+    EXPECT_DOUBLE_EQ(model->view().movingClip()->time, 11);
     mouse(QEvent::MouseButtonRelease, middle + QPointF(48, 0), Qt::LeftButton, Qt::AltModifier);
-    EXPECT_FALSE(model->movingClip());
+    EXPECT_FALSE(model->view().movingClip());
     EXPECT_DOUBLE_EQ(events()[0].time, 11);
 
     // The handle on the picture's right edge (now ending at 13 s = 624 points) lengthens it by a second.
@@ -160,15 +160,15 @@ TEST_F(TimelineAreaTest, ClipsAreSelectedMovedAndResizedWithTheMouse)
     const QPointF onMessage = onLane(lane(Track::message), 14 * 48 + 12);
     gesture(Qt::LeftButton, {onMessage, onMessage - QPointF(100, 0)});
     EXPECT_EQ(events()[1].time, 14);
-    EXPECT_FALSE(model->messageDraft());
+    EXPECT_FALSE(model->view().messageDraft());
     gesture(Qt::LeftButton, {onMessage});
-    ASSERT_TRUE(model->messageDraft());
-    EXPECT_EQ(model->messageDraft()->id, message.id);
+    ASSERT_TRUE(model->view().messageDraft());
+    EXPECT_EQ(model->view().messageDraft()->id, message.id);
 }
 
 TEST_F(TimelineAreaTest, RightClickOpensTheMenuAndRightDragPans)
 {
-    model->setScrollTime(100);
+    model->view().setScrollTime(100);
     struct Case
     {
         const char* name;
@@ -183,10 +183,10 @@ TEST_F(TimelineAreaTest, RightClickOpensTheMenuAndRightDragPans)
         {"dragged down only", {{200, 10}, {200, 40}}, false, 100},
     };
     for (const Case& c : cases) {
-        model->setScrollTime(100);
+        model->view().setScrollTime(100);
         gesture(Qt::RightButton, c.points);
         EXPECT_EQ(!openMenu().isEmpty(), c.menu) << c.name;
-        EXPECT_DOUBLE_EQ(model->scrollTime(), c.scrollTime) << c.name;
+        EXPECT_DOUBLE_EQ(model->view().scrollTime(), c.scrollTime) << c.name;
         closeMenus();
     }
     gesture(Qt::RightButton, {onLane(lane(Track::music), 200)});
@@ -196,20 +196,20 @@ TEST_F(TimelineAreaTest, RightClickOpensTheMenuAndRightDragPans)
 
 TEST_F(TimelineAreaTest, WheelZoomsAboutThePointerAndPansSideways)
 {
-    model->setScrollTime(10);
+    model->view().setScrollTime(10);
     wheel({0, 120}, 240);
-    EXPECT_GT(model->zoom(), 48);
-    EXPECT_NEAR(model->scrollTime() + 240 / model->zoom(), 15, 1e-9);
+    EXPECT_GT(model->view().zoom(), 48);
+    EXPECT_NEAR(model->view().scrollTime() + 240 / model->view().zoom(), 15, 1e-9);
 
-    model->setZoom(48);
-    model->setScrollTime(10);
+    model->view().setZoom(48);
+    model->view().setScrollTime(10);
     wheel({0, 120}, 240, Qt::ShiftModifier);
-    EXPECT_DOUBLE_EQ(model->zoom(), 48);
-    EXPECT_LT(model->scrollTime(), 10);
-    const double panned = model->scrollTime();
+    EXPECT_DOUBLE_EQ(model->view().zoom(), 48);
+    EXPECT_LT(model->view().scrollTime(), 10);
+    const double panned = model->view().scrollTime();
     wheel({-240, 120}, 240);
-    EXPECT_DOUBLE_EQ(model->zoom(), 48);
-    EXPECT_GT(model->scrollTime(), panned);
+    EXPECT_DOUBLE_EQ(model->view().zoom(), 48);
+    EXPECT_GT(model->view().scrollTime(), panned);
 }
 
 TEST_F(TimelineAreaTest, DropsTakeOnlyThisProcessesLibraryDragsOnLanesThatSuitThem)
@@ -217,7 +217,7 @@ TEST_F(TimelineAreaTest, DropsTakeOnlyThisProcessesLibraryDragsOnLanesThatSuitTh
     const MediaAsset video = addVideo(4);
     const TimelineLane music = lane(Track::music);
     EXPECT_FALSE(drop(TimelineAssetDrag::mimeData(video.id), onLane(music, 100)));
-    EXPECT_EQ(model->note(), QStringLiteral("视频无法放入") + music.title() + QStringLiteral("轨道"));
+    EXPECT_EQ(model->view().note(), QStringLiteral("视频无法放入") + music.title() + QStringLiteral("轨道"));
     EXPECT_TRUE(events().isEmpty());
 
     // Alike data from elsewhere is refused; the application's own drag places the clip.
@@ -235,12 +235,12 @@ TEST_F(TimelineAreaTest, DropsTakeOnlyThisProcessesLibraryDragsOnLanesThatSuitTh
 TEST_F(TimelineAreaTest, ADragOverALaneHighlightsItUnlessItTakesMessages)
 {
     const MediaAsset picture = addImage();
-    setEvents({TimelineEditorModel::newMessage(30)});
+    setEvents({TimelineCueEdits::newMessage(30)});
     auto* data = TimelineAssetDrag::mimeData(picture.id);
     const auto over = [&](QPointF at) {
         QDragMoveEvent move(at.toPoint(), Qt::CopyAction, data, Qt::LeftButton, {});
         QApplication::sendEvent(viewport(), &move);
-        return model->targetedLane();
+        return model->view().targetedLane();
     };
     QDragEnterEvent enter(onLane(lane(Track::music), 50).toPoint(), Qt::CopyAction, data, Qt::LeftButton, {});
     QApplication::sendEvent(viewport(), &enter);
@@ -249,22 +249,22 @@ TEST_F(TimelineAreaTest, ADragOverALaneHighlightsItUnlessItTakesMessages)
     EXPECT_EQ(over(onLane(screenLane(kScreen1), 50)), screenLane(kScreen1));
     QDragLeaveEvent leave;
     QApplication::sendEvent(viewport(), &leave);
-    EXPECT_EQ(model->targetedLane(), std::nullopt);
+    EXPECT_EQ(model->view().targetedLane(), std::nullopt);
     delete data;
 }
 
 TEST_F(TimelineAreaTest, LaneHeaderAddsMessagesAndOffersLaneDeletion)
 {
     const MediaAsset sound = addAudio();
-    setEvents({clip(sound, 1, Track::music), TimelineEditorModel::newMessage(30)});
-    model->setInsertion(4);
+    setEvents({clip(sound, 1, Track::music), TimelineCueEdits::newMessage(30)});
+    model->selection().setInsertion(4);
     settle();
     auto* add = area->header()->findChild<QToolButton*>();
     ASSERT_TRUE(add);
     EXPECT_EQ(add->accessibleName(), QStringLiteral("添加通讯事件"));
     add->click();
-    ASSERT_TRUE(model->messageDraft());
-    EXPECT_EQ(model->messageDraft()->time, 4);
+    ASSERT_TRUE(model->view().messageDraft());
+    EXPECT_EQ(model->view().messageDraft()->time, 4);
 
     const QPoint onMusic = onLane(lane(Track::music), 10).toPoint();
     QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, onMusic, area->header()->mapToGlobal(onMusic));
@@ -274,14 +274,14 @@ TEST_F(TimelineAreaTest, LaneHeaderAddsMessagesAndOffersLaneDeletion)
     ASSERT_EQ(menu->actions().size(), 1);
     EXPECT_EQ(menu->actions()[0]->text(), QStringLiteral("删除轨道"));
     menu->actions()[0]->trigger();
-    EXPECT_EQ(model->layerToDelete(), lane(Track::music));
+    EXPECT_EQ(model->view().layerToDelete(), lane(Track::music));
 }
 
 TEST(TimelineClipView, ShowsWhatFitsItsWidth)
 {
     const MediaAsset picture{
         QUuid::createUuid(), QUrl::fromLocalFile(QStringLiteral("/show/sky.png")), AssetKind::image, {}};
-    TimelineEvent osc = TimelineEditorModel::newMessage(1.5);
+    TimelineEvent osc = TimelineCueEdits::newMessage(1.5);
     osc.transport = Transport::osc;
     struct Case
     {
@@ -297,8 +297,8 @@ TEST(TimelineClipView, ShowsWhatFitsItsWidth)
         {200, true, true, std::nullopt},
     };
     for (const Case& c : cases) {
-        const TimelineEditorModel::LaneClip clip{c.message ? osc : TimelineEvent{},
-                                                 c.message ? std::nullopt : std::optional(picture), 0, c.width};
+        const TimelineLayout::LaneClip clip{c.message ? osc : TimelineEvent{},
+                                            c.message ? std::nullopt : std::optional(picture), 0, c.width};
         const TimelineClipView view(clip, 24);
         EXPECT_EQ(view.showsIcon(), c.icon) << c.width;
         EXPECT_EQ(view.name(), c.name) << c.width;
@@ -337,31 +337,31 @@ TEST_F(TimelineAreaTest, ShowsLanesAndClipsAtTwoZooms)
     const MediaAsset picture = addImage();
     const MediaAsset video = addVideo(6);
     const MediaAsset sound = addAudio(8);
-    TimelineEvent message = TimelineEditorModel::newMessage(3);
+    TimelineEvent message = TimelineCueEdits::newMessage(3);
     setEvents({clipOn(picture, 1, screenLane(kScreen1), 4), clipOn(video, 6, screenLane(kScreen1)),
                clipOn(video, 0.5, screenLane(kScreen2)), clipOn(picture, 9, screenLane(kScreen3), 0.3),
                clip(sound, 2, Track::music), message});
-    model->setEventID(events()[1].id);
-    model->setInsertion(4.5);
-    area->resize(870, int(areaHeight(int(model->lanes().size()))));
+    model->selection().setEventID(events()[1].id);
+    model->selection().setInsertion(4.5);
+    area->resize(870, int(areaHeight(int(model->cue().lanes().size()))));
     const QString folder = QStringLiteral(LUMO_TEST_SHOTS);
     QDir().mkpath(folder);
     engine->timelineClock()->update(7.25);
     for (double zoom : {48.0, 12.0}) {
-        model->setZoom(zoom);
+        model->view().setZoom(zoom);
         settle();
         const QImage shot = grabArea();
-        EXPECT_EQ(shot.height(), int(areaHeight(int(model->lanes().size()))));
+        EXPECT_EQ(shot.height(), int(areaHeight(int(model->cue().lanes().size()))));
         shot.save(folder + QStringLiteral("/timeline-area-zoom%1.png").arg(int(zoom)));
     }
 
     // Halfway through moving the second screen's video to the first screen's lane at 13 s.
-    model->setZoom(48);
+    model->view().setZoom(48);
     const QPointF from = onLane(screenLane(kScreen2), 0.5 * 48 + 10);
     mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
     mouse(QEvent::MouseMove, onLane(screenLane(kScreen1), 12.5 * 48 + 10), Qt::LeftButton);
     settle();
-    ASSERT_TRUE(model->movingClip());
+    ASSERT_TRUE(model->view().movingClip());
     grabArea().save(folder + QStringLiteral("/timeline-area-moving-clip.png"));
     mouse(QEvent::MouseButtonRelease, onLane(screenLane(kScreen1), 12.5 * 48 + 10), Qt::LeftButton);
 }

@@ -20,31 +20,31 @@ TEST_F(TimelineEditor, EveryEditIsOneUndoStepAndNothingWithoutACue)
     TimelineEvent later = placed;
     later.time = 7;
     const std::pair<const char*, std::function<void()>> operations[] = {
-        {"addLayer", [&] { model->addLayer(Track::music, std::nullopt); }},
-        {"deleteLayer", [&] { model->deleteLayer(screenLane(kScreen1)); }},
-        {"deleteEvent", [&] { model->deleteEvent(placed.id); }},
-        {"updateEvents", [&] { model->updateEvents({}); }},
+        {"addLayer", [&] { model->edits().addLayer(Track::music, std::nullopt); }},
+        {"deleteLayer", [&] { model->edits().deleteLayer(screenLane(kScreen1)); }},
+        {"deleteEvent", [&] { model->edits().deleteEvent(placed.id); }},
+        {"updateEvents", [&] { model->edits().updateEvents({}); }},
         {"addEvent",
          [&] {
-             model->selectLane(screenLane(kScreen1));
-             model->setAssetID(picture.id);
-             model->setInsertion(3);
-             model->addEvent(false);
+             model->selection().selectLane(screenLane(kScreen1));
+             model->selection().setAssetID(picture.id);
+             model->selection().setInsertion(3);
+             model->placement().addEvent(false);
          }},
-        {"dropAsset", [&] { model->dropAsset(picture.id, screenLane(kScreen1), 480, false); }},
+        {"dropAsset", [&] { model->placement().dropAsset(picture.id, screenLane(kScreen1), 480, false); }},
         {"dropClip",
          [&] {
-             model->dropClip(placed, picture, {480, 30}, 480, 48, 800, false);
+             model->placement().dropClip(placed, picture, {480, 30}, 480, 48, 800, false);
          }},
-        {"resizePicture", [&] { model->resizePicture(placed, picture, 48); }},
-        {"applyEventEdit", [&] { model->applyEventEdit(0, later); }},
-        {"saveMessage", [&] { model->saveMessage(TimelineEditorModel::newMessage(2)); }},
+        {"resizePicture", [&] { model->placement().resizePicture(placed, picture, 48); }},
+        {"applyEventEdit", [&] { model->edits().applyEventEdit(0, later); }},
+        {"saveMessage", [&] { model->edits().saveMessage(TimelineCueEdits::newMessage(2)); }},
     };
     for (const auto& [name, run] : operations) {
         for (bool withCue : {true, false}) {
             engine->setShow(start);
             engine->setSelected(withCue ? std::optional(start.cues[0].id) : std::nullopt);
-            model->endPictureResize();
+            model->placement().endPictureResize();
             const int steps = undoSteps();
             run();
             EXPECT_EQ(undoSteps(), steps + (withCue ? 1 : 0)) << name << (withCue ? "" : " without a cue");
@@ -92,7 +92,7 @@ TEST_F(TimelineEditor, MenuOffersWhatSuitsThePressPlace)
 
     // Of two clips under the press, the later one in the cue is taken.
     model->insertionMenu({500, 24 + 16}).first().invoke();
-    EXPECT_EQ(model->eventID(), second.id);
+    EXPECT_EQ(model->selection().eventID(), second.id);
 
     // Where the add entries send their files and layers.
     const QString still = MediaFixtures::png({8, 8}, Qt::blue);
@@ -108,16 +108,16 @@ TEST_F(TimelineEditor, MenuOffersWhatSuitsThePressPlace)
     EXPECT_EQ(events().last().time, 5);
     choose({0, 24 + 32 + 16}, 1);
     EXPECT_EQ(laneOf(events().last()), screenLane(kScreen2));
-    model->selectLane(screenLane(kScreen1));
+    model->selection().selectLane(screenLane(kScreen1));
     choose({0, 24 + 128 + 16}, 1);
     EXPECT_EQ(laneOf(events().last()), screenLane(kScreen1));
     EXPECT_EQ(asked, (QList<AssetKind>{AssetKind::audio, AssetKind::image, AssetKind::image}));
     choose({300, 24 + 32 + 16}, 4);
-    EXPECT_TRUE(model->lanes().contains(screenLane(kScreen2, 2)));
+    EXPECT_TRUE(model->cue().lanes().contains(screenLane(kScreen2, 2)));
     choose({96, 10}, 3);
-    ASSERT_TRUE(model->messageDraft());
-    EXPECT_EQ(model->messageDraft()->time, 2);
-    EXPECT_EQ(model->messageDraft()->oscAddress, QStringLiteral("/cue"));
+    ASSERT_TRUE(model->view().messageDraft());
+    EXPECT_EQ(model->view().messageDraft()->time, 2);
+    EXPECT_EQ(model->view().messageDraft()->oscAddress, QStringLiteral("/cue"));
 
     QSignalSpy monitors(model.get(), &TimelineEditorModel::showPreviewRequested);
     choose({490, 24 + 16}, 1);
@@ -135,37 +135,37 @@ TEST_F(TimelineEditor, LanesDrawTheClipsInViewWithinTheDay)
     nan.time = std::numeric_limits<double>::quiet_NaN();
     setEvents({clipOn(picture, -1, screenLane(kScreen1)), open, clipOn(picture, 30, screenLane(kScreen1)), last, nan,
                clipOn(picture, 1.5, screenLane(kScreen1, 2), 0.001)});
-    model->setScrollTime(1.5);
+    model->view().setScrollTime(1.5);
     auto drawn = [&](const TimelineLane& lane, double width) {
         QList<std::pair<double, double>> spans;
-        for (const auto& clip : model->visibleClips(lane, width))
+        for (const auto& clip : model->layout().visibleClips(lane, width))
             spans.append({clip.x, clip.width});
         return spans;
     };
     EXPECT_EQ(drawn(screenLane(kScreen1), 480), (QList<std::pair<double, double>>{{24, 24}}));
     EXPECT_EQ(drawn(screenLane(kScreen1, 2), 480), (QList<std::pair<double, double>>{{0, 1}}));
-    model->setScrollTime(86400);
+    model->view().setScrollTime(86400);
     EXPECT_EQ(drawn(screenLane(kScreen1), 480), (QList<std::pair<double, double>>{{0, 48}}));
-    EXPECT_EQ(model->visibleClips(screenLane(kScreen1), 480).first().asset, picture);
+    EXPECT_EQ(model->layout().visibleClips(screenLane(kScreen1), 480).first().asset, picture);
 }
 
 TEST_F(TimelineEditor, PressOnALaneSelectsItMovesTheInsertionAndScrubsOnce)
 {
     setScreens({kScreen1, kScreen2});
     QSignalSpy monitors(model.get(), &TimelineEditorModel::showPreviewRequested);
-    QSignalSpy scrubs(model.get(), &TimelineEditorModel::scrubRequestChanged);
-    model->setEventID(QUuid::createUuid());
+    QSignalSpy scrubs(&model->view(), &TimelineViewState::scrubRequestChanged);
+    model->selection().setEventID(QUuid::createUuid());
     model->positionPointer(screenLane(kScreen2), 100);
-    EXPECT_EQ(model->selectedLane(), screenLane(kScreen2));
-    EXPECT_EQ(model->insertion(), 2.08);
-    EXPECT_EQ(model->eventID(), std::nullopt);
+    EXPECT_EQ(model->selection().selectedLane(), screenLane(kScreen2));
+    EXPECT_EQ(model->selection().insertion(), 2.08);
+    EXPECT_EQ(model->selection().eventID(), std::nullopt);
     EXPECT_EQ(monitors.count(), 1);
     EXPECT_EQ(scrubs.count(), 1);
-    EXPECT_EQ(model->scrubRequest(), (TimelineEditorModel::ScrubRequest{cue(0).id, 2.08}));
+    EXPECT_EQ(model->view().scrubRequest(), (TimelineViewState::ScrubRequest{cue(0).id, 2.08}));
 
     model->positionPointer(std::nullopt, 48);
-    EXPECT_EQ(model->selectedLane(), screenLane(kScreen2));
-    EXPECT_EQ(model->insertion(), 1);
+    EXPECT_EQ(model->selection().selectedLane(), screenLane(kScreen2));
+    EXPECT_EQ(model->selection().insertion(), 1);
 }
 
 TEST_F(TimelineEditor, DropsCheckTheLaneKindAndMayBypassSnapping)
@@ -173,23 +173,23 @@ TEST_F(TimelineEditor, DropsCheckTheLaneKindAndMayBypassSnapping)
     const MediaAsset video = addVideo(2);
     const MediaAsset picture = addImage();
     setEvents({clipOn(picture, 0, screenLane(kScreen1), 5), clipOn(picture, 0, screenLane(kScreen1, 2), 5)});
-    EXPECT_FALSE(model->dropAsset(video.id, lane(Track::music), 240, false));
-    EXPECT_EQ(model->note(), QStringLiteral("视频无法放入音频 · 1轨道"));
+    EXPECT_FALSE(model->placement().dropAsset(video.id, lane(Track::music), 240, false));
+    EXPECT_EQ(model->view().note(), QStringLiteral("视频无法放入音频 · 1轨道"));
     EXPECT_EQ(events().size(), 2);
-    EXPECT_FALSE(model->dropAsset(QUuid::createUuid(), screenLane(kScreen1), 240, false));
+    EXPECT_FALSE(model->placement().dropAsset(QUuid::createUuid(), screenLane(kScreen1), 240, false));
 
-    EXPECT_TRUE(model->dropAsset(video.id, screenLane(kScreen1), 241, true));
+    EXPECT_TRUE(model->placement().dropAsset(video.id, screenLane(kScreen1), 241, true));
     EXPECT_EQ(events().last().time, 5.02);
-    EXPECT_TRUE(model->dropAsset(video.id, screenLane(kScreen1, 2), 241, false));
+    EXPECT_TRUE(model->placement().dropAsset(video.id, screenLane(kScreen1, 2), 241, false));
     EXPECT_EQ(events().last().time, 5);
 
-    model->setLaneTargeted(lane(Track::message), true);
-    EXPECT_EQ(model->targetedLane(), std::nullopt);
-    model->setLaneTargeted(lane(Track::music), true);
-    model->setLaneTargeted(screenLane(kScreen1), false);
-    EXPECT_EQ(model->targetedLane(), lane(Track::music));
-    model->setLaneTargeted(lane(Track::music), false);
-    EXPECT_EQ(model->targetedLane(), std::nullopt);
+    model->view().setLaneTargeted(lane(Track::message), true);
+    EXPECT_EQ(model->view().targetedLane(), std::nullopt);
+    model->view().setLaneTargeted(lane(Track::music), true);
+    model->view().setLaneTargeted(screenLane(kScreen1), false);
+    EXPECT_EQ(model->view().targetedLane(), lane(Track::music));
+    model->view().setLaneTargeted(lane(Track::music), false);
+    EXPECT_EQ(model->view().targetedLane(), std::nullopt);
 }
 
 TEST_F(TimelineEditor, ChoosingAnEventSelectsItsLaneAndTime)
@@ -197,23 +197,23 @@ TEST_F(TimelineEditor, ChoosingAnEventSelectsItsLaneAndTime)
     setScreens({kScreen1, kScreen2});
     const MediaAsset picture = addImage();
     TimelineEvent side = clipOn(picture, 4, {Track::side, 3, kScreen2});
-    TimelineEvent early = TimelineEditorModel::newMessage(4);
+    TimelineEvent early = TimelineCueEdits::newMessage(4);
     TimelineEvent stray = clipOn(picture, 90000, screenLane(kScreen1));
     setEvents({side, stray, early});
-    EXPECT_EQ(model->pickerEvents(), (QList<TimelineEvent>{side, early, stray}));
-    EXPECT_EQ(model->pickerText(side), QStringLiteral("4 秒 · 屏幕 2 · ") + picture.url.fileName());
-    EXPECT_EQ(model->pickerText(early), QStringLiteral("4 秒 · 通讯 · UDP"));
+    EXPECT_EQ(model->cue().pickerEvents(), (QList<TimelineEvent>{side, early, stray}));
+    EXPECT_EQ(model->cue().pickerText(side), QStringLiteral("4 秒 · 屏幕 2 · ") + picture.url.fileName());
+    EXPECT_EQ(model->cue().pickerText(early), QStringLiteral("4 秒 · 通讯 · UDP"));
 
-    model->setEventID(side.id);
-    EXPECT_EQ(model->track(), Track::main);
-    EXPECT_EQ(model->selectedScreen(), kScreen2);
-    EXPECT_EQ(model->layer(), 3);
-    EXPECT_EQ(model->insertion(), 4);
-    model->setEventID(stray.id);
-    EXPECT_EQ(model->selectedScreen(), kScreen2);
-    EXPECT_EQ(model->insertion(), 4);
-    model->setEventID(std::nullopt);
-    EXPECT_EQ(model->layer(), 3);
+    model->selection().setEventID(side.id);
+    EXPECT_EQ(model->selection().track(), Track::main);
+    EXPECT_EQ(model->selection().selectedScreen(), kScreen2);
+    EXPECT_EQ(model->selection().layer(), 3);
+    EXPECT_EQ(model->selection().insertion(), 4);
+    model->selection().setEventID(stray.id);
+    EXPECT_EQ(model->selection().selectedScreen(), kScreen2);
+    EXPECT_EQ(model->selection().insertion(), 4);
+    model->selection().setEventID(std::nullopt);
+    EXPECT_EQ(model->selection().layer(), 3);
 }
 
 TEST_F(TimelineEditor, NavigationReachesPastTheContent)
@@ -228,16 +228,16 @@ TEST_F(TimelineEditor, NavigationReachesPastTheContent)
         double limit;
     } cases[] = {
         {{}, 60, 0, 60},
-        {{clipOn(picture, 10, screenLane(kScreen1), 5), TimelineEditorModel::newMessage(100)}, 30, 0, 100},
+        {{clipOn(picture, 10, screenLane(kScreen1), 5), TimelineCueEdits::newMessage(100)}, 30, 0, 100},
         {{clipOn(video, 86000, screenLane(kScreen1))}, 0, 0, 86400},
         {{}, 100000, 0, 86400},
         {{clipOn(picture, -5, screenLane(kScreen1), 500)}, 0, 70, 70},
     };
     for (const Case& c : cases) {
         setEvents(c.events);
-        model->setInsertion(c.insertion);
-        model->setScrollTime(c.scroll);
-        EXPECT_EQ(model->navigationLimit(), c.limit) << c.insertion;
+        model->selection().setInsertion(c.insertion);
+        model->view().setScrollTime(c.scroll);
+        EXPECT_EQ(model->layout().navigationLimit(), c.limit) << c.insertion;
     }
 }
 
@@ -262,65 +262,65 @@ TEST_F(TimelineEditor, InspectorEditsAreCheckedForRangeAndOverlap)
         {[](TimelineEvent& e) { e.time = 12.5; }, {}, true},
     };
     for (const Case& c : cases) {
-        model->setNote({});
+        model->view().setNote({});
         TimelineEvent edited = events()[1];
         c.change(edited);
-        EXPECT_EQ(model->applyEventEdit(0, edited), c.accepted) << c.note.toStdString();
-        EXPECT_EQ(model->note(), c.note);
+        EXPECT_EQ(model->edits().applyEventEdit(0, edited), c.accepted) << c.note.toStdString();
+        EXPECT_EQ(model->view().note(), c.note);
         EXPECT_EQ(events()[1] == edited, c.accepted);
     }
-    EXPECT_EQ(model->insertion(), 12.5);
-    EXPECT_FALSE(model->applyEventEdit(1, events()[1]));
+    EXPECT_EQ(model->selection().insertion(), 12.5);
+    EXPECT_FALSE(model->edits().applyEventEdit(1, events()[1]));
 
-    EXPECT_EQ(TimelineEditorModel::typedPictureDuration(0), 0.01);
-    EXPECT_EQ(TimelineEditorModel::typedPictureDuration(100000), 86400);
-    EXPECT_EQ(TimelineEditorModel::typedPictureDuration(std::numeric_limits<double>::infinity()), std::nullopt);
+    EXPECT_EQ(TimelineCueEdits::typedPictureDuration(0), 0.01);
+    EXPECT_EQ(TimelineCueEdits::typedPictureDuration(100000), 86400);
+    EXPECT_EQ(TimelineCueEdits::typedPictureDuration(std::numeric_limits<double>::infinity()), std::nullopt);
     TimelineEvent sound = second;
     sound.videoAudio = true;
-    EXPECT_FALSE(TimelineEditorModel::videoSoundOff(sound));
+    EXPECT_FALSE(TimelineCueEdits::videoSoundOff(sound));
     sound.outputScreen = kScreen2;
-    EXPECT_TRUE(TimelineEditorModel::videoSoundOff(sound));
+    EXPECT_TRUE(TimelineCueEdits::videoSoundOff(sound));
     sound.videoMuted = false;
-    EXPECT_FALSE(TimelineEditorModel::videoSoundOff(sound));
+    EXPECT_FALSE(TimelineCueEdits::videoSoundOff(sound));
 }
 
 TEST_F(TimelineEditor, MessagesOpenAtTheInsertionAndSaveInPlace)
 {
-    model->setInsertion(86400);
-    model->openNewMessage();
-    ASSERT_TRUE(model->messageDraft());
-    TimelineEvent draft = *model->messageDraft();
+    model->selection().setInsertion(86400);
+    model->edits().openNewMessage();
+    ASSERT_TRUE(model->view().messageDraft());
+    TimelineEvent draft = *model->view().messageDraft();
     EXPECT_EQ(draft.time, 86400);
     draft.payload = QStringLiteral("go");
-    model->saveMessage(draft);
-    const TimelineEvent other = TimelineEditorModel::newMessage(86400);
-    model->saveMessage(other);
+    model->edits().saveMessage(draft);
+    const TimelineEvent other = TimelineCueEdits::newMessage(86400);
+    model->edits().saveMessage(other);
     draft.payload = QStringLiteral("again");
-    model->saveMessage(draft);
+    model->edits().saveMessage(draft);
     EXPECT_EQ(events(), (QList<TimelineEvent>{draft, other}));
-    EXPECT_EQ(model->selectedLane(), lane(Track::message));
-    EXPECT_EQ(model->eventID(), draft.id);
+    EXPECT_EQ(model->selection().selectedLane(), lane(Track::message));
+    EXPECT_EQ(model->selection().eventID(), draft.id);
 }
 
 // Faults of the add paths: a picture lands only on a lane that takes it, and a time outside the day is explained.
 TEST_F(TimelineEditor, AddsBuildTheClipForTheLaneTheyAreCheckedAgainst)
 {
     const MediaAsset picture = addImage();
-    model->selectLane(lane(Track::effects, 5));
-    model->setAssetID(picture.id);
-    ASSERT_TRUE(model->addEvent(false));
+    model->selection().selectLane(lane(Track::effects, 5));
+    model->selection().setAssetID(picture.id);
+    ASSERT_TRUE(model->placement().addEvent(false));
     EXPECT_EQ(events().last().track, Track::main);
     EXPECT_EQ(laneOf(events().last()), screenLane(kScreen1));
 
     for (double outside : {-1.0, 90000.0, std::numeric_limits<double>::quiet_NaN()}) {
-        model->setInsertion(outside);
-        model->setNote({});
-        EXPECT_FALSE(model->addEvent(false));
-        EXPECT_EQ(model->note(), kRangeNote);
-        model->setNote({});
-        model->openNewMessage();
-        EXPECT_EQ(model->note(), kRangeNote);
-        EXPECT_EQ(model->messageDraft(), std::nullopt);
+        model->selection().setInsertion(outside);
+        model->view().setNote({});
+        EXPECT_FALSE(model->placement().addEvent(false));
+        EXPECT_EQ(model->view().note(), kRangeNote);
+        model->view().setNote({});
+        model->edits().openNewMessage();
+        EXPECT_EQ(model->view().note(), kRangeNote);
+        EXPECT_EQ(model->view().messageDraft(), std::nullopt);
     }
 }
 
@@ -330,29 +330,29 @@ TEST_F(TimelineEditor, EveryRefusalReachesTheStatusLine)
     const MediaAsset video = addVideo(2);
     for (int i = 0; i < 2; ++i) {
         engine->setMessage(QStringLiteral("正在预监 · a.mp4"));
-        model->dropAsset(video.id, lane(Track::music), 0, false);
+        model->placement().dropAsset(video.id, lane(Track::music), 0, false);
         EXPECT_EQ(engine->message(), QStringLiteral("视频无法放入音频 · 1轨道"));
     }
 }
 
 TEST_F(TimelineEditor, AnotherCueResetsTheEditorButKeepsZoomAndLane)
 {
-    model->addLayer(Track::effects, std::nullopt);
-    model->setZoom(100);
-    model->setScrollTime(30);
-    model->setInsertion(12);
-    model->setNote(QStringLiteral("x"));
-    model->openNewMessage();
-    model->setLayerToDelete(lane(Track::effects));
+    model->edits().addLayer(Track::effects, std::nullopt);
+    model->view().setZoom(100);
+    model->view().setScrollTime(30);
+    model->selection().setInsertion(12);
+    model->view().setNote(QStringLiteral("x"));
+    model->edits().openNewMessage();
+    model->view().setLayerToDelete(lane(Track::effects));
     engine->setSelected(cue(1).id);
-    EXPECT_EQ(model->messageDraft(), std::nullopt);
-    EXPECT_EQ(model->layerToDelete(), std::nullopt);
-    EXPECT_EQ(model->insertion(), 0);
-    EXPECT_EQ(model->scrollTime(), 0);
-    EXPECT_EQ(model->note(), QString());
-    EXPECT_EQ(model->zoom(), 100);
-    EXPECT_EQ(model->track(), Track::effects);
-    EXPECT_EQ(model->selectedLane(), screenLane(kScreen1));
+    EXPECT_EQ(model->view().messageDraft(), std::nullopt);
+    EXPECT_EQ(model->view().layerToDelete(), std::nullopt);
+    EXPECT_EQ(model->selection().insertion(), 0);
+    EXPECT_EQ(model->view().scrollTime(), 0);
+    EXPECT_EQ(model->view().note(), QString());
+    EXPECT_EQ(model->view().zoom(), 100);
+    EXPECT_EQ(model->selection().track(), Track::effects);
+    EXPECT_EQ(model->selection().selectedLane(), screenLane(kScreen1));
 }
 
 // A request to open an event of another cue waits for that cue; one for an event no cue holds is dropped.
@@ -365,13 +365,13 @@ TEST_F(TimelineEditor, FocusRequestsAreServedWhenTheirCueIsEditedAndNeverStick)
     engine->setFocusEvent(elsewhere.id);
     settle();
     EXPECT_EQ(engine->focusEvent(), elsewhere.id);
-    EXPECT_EQ(model->eventID(), std::nullopt);
+    EXPECT_EQ(model->selection().eventID(), std::nullopt);
     engine->setSelected(cue(1).id);
     settle();
     EXPECT_EQ(engine->focusEvent(), std::nullopt);
-    EXPECT_EQ(model->eventID(), elsewhere.id);
-    EXPECT_EQ(model->selectedLane(), screenLane(kScreen1, 2));
-    EXPECT_EQ(model->scrollTime(), 28);
+    EXPECT_EQ(model->selection().eventID(), elsewhere.id);
+    EXPECT_EQ(model->selection().selectedLane(), screenLane(kScreen1, 2));
+    EXPECT_EQ(model->view().scrollTime(), 28);
 
     engine->setFocusEvent(QUuid::createUuid());
     settle();
@@ -380,10 +380,10 @@ TEST_F(TimelineEditor, FocusRequestsAreServedWhenTheirCueIsEditedAndNeverStick)
 
 TEST_F(TimelineEditor, LiveOnlyWhileTheEditedCueIsOnAir)
 {
-    EXPECT_FALSE(model->isLive());
+    EXPECT_FALSE(model->cue().isLive());
     takeCue(1);
     engine->setSelected(cue(0).id);
-    EXPECT_FALSE(model->isLive());
+    EXPECT_FALSE(model->cue().isLive());
     takeCue(0);
-    EXPECT_TRUE(model->isLive());
+    EXPECT_TRUE(model->cue().isLive());
 }

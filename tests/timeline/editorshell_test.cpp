@@ -23,16 +23,16 @@ TEST_F(EditorShell, ShowsTheTimelineOnlyForAnEditedCueAndScrollsPastSevenLanes)
     engine->setSelected(cue(0).id);
     EXPECT_TRUE(shown("editingPane"));
     EXPECT_EQ(child<QLabel>(editor.get(), "editedCueName")->text(), cue(0).name);
-    for (const TimelineLane& lane : shell().lanes())
-        shell().deleteLayer(lane);
+    for (const TimelineLane& lane : shell().cue().lanes())
+        shell().edits().deleteLayer(lane);
     struct
     {
         int lanes;
         int height;
     } const cases[] = {{0, 24}, {1, 56}, {7, 248}, {8, 248}};
     for (const auto& c : cases) {
-        while (shell().lanes().size() < c.lanes)
-            shell().addLayer(Track::music, std::nullopt);
+        while (shell().cue().lanes().size() < c.lanes)
+            shell().edits().addLayer(Track::music, std::nullopt);
         EXPECT_EQ(editor->timelineScroll()->maximumHeight(), c.height) << c.lanes << " lanes";
         EXPECT_EQ(child(editor.get(), "lanePicker")->isEnabled(), c.lanes > 0);
         EXPECT_EQ(child(editor.get(), "removeLane")->isEnabled(), c.lanes > 0);
@@ -45,7 +45,7 @@ TEST_F(EditorShell, SnapSwitchKeepsTheStoredSettingAndBackToStartNeedsAScroll)
     LumoSettings settings(folder.filePath(QStringLiteral("settings.ini")));
     settings.setTimelineSnapEnabled(false);
     editor->bindSnapSetting(settings);
-    EXPECT_FALSE(shell().snapEnabled());
+    EXPECT_FALSE(shell().view().snapEnabled());
     QPushButton* snap = nullptr;
     for (QPushButton* button : editor->findChildren<QPushButton*>())
         if (button->text() == QStringLiteral("吸附"))
@@ -60,7 +60,7 @@ TEST_F(EditorShell, SnapSwitchKeepsTheStoredSettingAndBackToStartNeedsAScroll)
 
     QWidget* toStart = child(editor.get(), "toStart");
     for (const double scroll : {0.0, 0.001, 30.0, 0.0}) {
-        shell().setScrollTime(scroll);
+        shell().view().setScrollTime(scroll);
         EXPECT_EQ(toStart->isEnabled(), scroll != 0) << scroll;
     }
 }
@@ -74,10 +74,10 @@ TEST_F(EditorShell, PickerAndInspectorFollowTheSelectedEvent)
     setEvents({placed});
     EXPECT_TRUE(shown("eventPicker"));
     EXPECT_TRUE(shown("inspectorHint"));
-    shell().setEventID(QUuid::createUuid());
+    shell().selection().setEventID(QUuid::createUuid());
     EXPECT_TRUE(shown("inspectorHint")) << "an id the cue lacks";
 
-    shell().setEventID(placed.id);
+    shell().selection().setEventID(placed.id);
     ASSERT_TRUE(editor->eventInspector());
     EXPECT_FALSE(shown("inspectorHint"));
     EXPECT_EQ(editor->eventInspector()->eventID(), placed.id);
@@ -92,8 +92,8 @@ TEST_F(EditorShell, FocusRequestOpensTheEventAndScrollsToItsStart)
     for (const auto& [event, scroll] : {std::pair{late, 8.0}, std::pair{early, 0.0}}) {
         engine->setFocusEvent(event.id);
         ASSERT_TRUE(waitUntil([&] { return !engine->focusEvent(); }));
-        EXPECT_EQ(shell().eventID(), event.id);
-        EXPECT_EQ(shell().scrollTime(), scroll);
+        EXPECT_EQ(shell().selection().eventID(), event.id);
+        EXPECT_EQ(shell().view().scrollTime(), scroll);
         ASSERT_TRUE(editor->eventInspector());
         EXPECT_EQ(editor->eventInspector()->eventID(), event.id);
     }
@@ -116,7 +116,7 @@ TEST_F(EditorShell, LaneDeletionAlertCountsEventsAndDeletesOnlyWhenConfirmed)
     const TimelineLane lane = screenLane(kScreen1);
     setEvents({clipOn(picture, 0, lane, 1), clipOn(picture, 2, lane, 1), clipOn(picture, 4, lane, 1)});
     for (const bool confirm : {false, true}) {
-        shell().requestLayerDeletion(lane);
+        shell().edits().requestLayerDeletion(lane);
         QMessageBox* alert = editor->laneDeletionAlert();
         ASSERT_TRUE(alert);
         EXPECT_EQ(alert->informativeText(), "「" + lane.title() + QStringLiteral("」上的 3 个事件也会被删除。"));
@@ -124,16 +124,16 @@ TEST_F(EditorShell, LaneDeletionAlertCountsEventsAndDeletesOnlyWhenConfirmed)
         for (QAbstractButton* button : alert->buttons())
             if (button->text() == choice)
                 button->click();
-        EXPECT_FALSE(shell().layerToDelete());
+        EXPECT_FALSE(shell().view().layerToDelete());
         EXPECT_EQ(events().size(), confirm ? 0 : 3);
-        EXPECT_EQ(shell().lanes().contains(lane), !confirm);
+        EXPECT_EQ(shell().cue().lanes().contains(lane), !confirm);
     }
 }
 
 TEST_F(EditorShell, MessageSheetSavesANewEventAndCancelChangesNothing)
 {
-    shell().setInsertion(12.5);
-    shell().openNewMessage();
+    shell().selection().setInsertion(12.5);
+    shell().edits().openNewMessage();
     ConsoleSheet* sheet = editor->messageSheet();
     ASSERT_TRUE(sheet);
     auto* save = child<QPushButton>(sheet, "");
@@ -148,21 +148,21 @@ TEST_F(EditorShell, MessageSheetSavesANewEventAndCancelChangesNothing)
     ASSERT_EQ(events().size(), 1);
     EXPECT_EQ(events().first().payload, QStringLiteral("GO"));
     EXPECT_EQ(undoSteps(), steps + 1);
-    EXPECT_EQ(shell().eventID(), events().first().id);
-    EXPECT_EQ(shell().selectedLane(), lane(Track::message));
-    EXPECT_EQ(shell().insertion(), 12.5);
+    EXPECT_EQ(shell().selection().eventID(), events().first().id);
+    EXPECT_EQ(shell().selection().selectedLane(), lane(Track::message));
+    EXPECT_EQ(shell().selection().insertion(), 12.5);
     EXPECT_TRUE(waitUntil([&] { return !editor->messageSheet(); }));
-    EXPECT_FALSE(shell().messageDraft());
+    EXPECT_FALSE(shell().view().messageDraft());
 
-    shell().openNewMessage();
+    shell().edits().openNewMessage();
     ASSERT_TRUE(editor->messageSheet());
     child<QPlainTextEdit>(editor->messageSheet(), "payload")->setPlainText(QStringLiteral("STOP"));
     editor->messageSheet()->reject();
-    EXPECT_FALSE(shell().messageDraft());
+    EXPECT_FALSE(shell().view().messageDraft());
     EXPECT_EQ(events().size(), 1);
     EXPECT_EQ(undoSteps(), steps + 1);
 
-    shell().openNewMessage();
+    shell().edits().openNewMessage();
     ASSERT_TRUE(editor->messageSheet());
     engine->setSelected(cue(1).id);
     EXPECT_TRUE(waitUntil([&] { return !editor->messageSheet(); })) << "another cue closes the sheet";
@@ -171,7 +171,7 @@ TEST_F(EditorShell, MessageSheetSavesANewEventAndCancelChangesNothing)
 TEST_F(EditorShell, MessageSheetSavesOnlyValidTimesAndMessages)
 {
     const auto withPayload = [](Transport transport, qsizetype bytes, qint64 port = 9000) {
-        TimelineEvent event = TimelineEditorModel::newMessage(1);
+        TimelineEvent event = TimelineCueEdits::newMessage(1);
         event.transport = transport;
         event.payload = QString(bytes, QLatin1Char('x'));
         event.port = port;

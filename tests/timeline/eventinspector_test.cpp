@@ -36,13 +36,13 @@ TEST_F(EventInspectorView, ShowsTheFieldsOfEachKindOfEvent)
          {"red.png", "clip.mp4"}},
         {"video on 屏幕 2", onSecond, true, false, true, true, true, false, {"red.png", "clip.mp4"}},
         {"music", clip(sound, 0, Track::music), false, false, false, true, false, false, {"sound.wav"}},
-        {"message", TimelineEditorModel::newMessage(3), false, false, false, false, false, true, {}},
+        {"message", TimelineCueEdits::newMessage(3), false, false, false, false, false, true, {}},
         {"missing file", missing, true, false, false, true, false, false, {"未选择或素材缺失", "red.png", "clip.mp4"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         setEvents({c.event});
-        shell().setEventID(c.event.id);
+        shell().selection().setEventID(c.event.id);
         EventInspector* inspector = editor->eventInspector();
         ASSERT_TRUE(inspector);
         const auto visible = [&](const char* name) {
@@ -79,7 +79,7 @@ TEST_F(EventInspectorView, RefusesOverlapsAndClampsPictureDurations)
     const TimelineEvent first = clipOn(picture, 0, screenLane(kScreen1), 2);
     const TimelineEvent second = clipOn(film, 10, screenLane(kScreen1));
     setEvents({first, second});
-    shell().setEventID(first.id);
+    shell().selection().setEventID(first.id);
     EventInspector* inspector = editor->eventInspector();
     ASSERT_TRUE(inspector);
     auto* time = child<QLineEdit>(inspector, "eventTime");
@@ -88,20 +88,20 @@ TEST_F(EventInspectorView, RefusesOverlapsAndClampsPictureDurations)
 
     typeInto(time, QStringLiteral("9"));
     EXPECT_EQ(stored().time, 0) << "9 to 11 overlaps the video at 10";
-    EXPECT_EQ(shell().note(), QStringLiteral("同一轨道的素材不能重叠，请调整时间或层级。"));
+    EXPECT_EQ(shell().view().note(), QStringLiteral("同一轨道的素材不能重叠，请调整时间或层级。"));
     EXPECT_EQ(time->text(), QStringLiteral("0"));
     typeInto(time, QStringLiteral("90000"));
     EXPECT_EQ(stored().time, 0);
     typeInto(time, QStringLiteral("20"));
     EXPECT_EQ(stored().time, 20);
-    EXPECT_EQ(shell().insertion(), 20);
+    EXPECT_EQ(shell().selection().insertion(), 20);
 
     typeInto(duration, QStringLiteral("0"));
     EXPECT_EQ(stored().imageDuration, 0.01);
     typeInto(duration, QStringLiteral("100000"));
     EXPECT_EQ(stored().imageDuration, 86400);
 
-    shell().setEventID(second.id);
+    shell().selection().setEventID(second.id);
     QCheckBox* sound = nullptr;
     for (QCheckBox* box : editor->eventInspector()->findChildren<QCheckBox*>())
         sound = box;
@@ -117,32 +117,26 @@ TEST_F(EventInspectorView, GrabsTheEditorWithEventsAndTheMessageSheet)
     const MediaAsset picture = addImage();
     const MediaAsset film = addVideo(8);
     setEvents({clipOn(picture, 2, screenLane(kScreen1), 4), clipOn(film, 0, screenLane(kScreen2)),
-               TimelineEditorModel::newMessage(6)});
-    shell().setEventID(events().first().id);
+               TimelineCueEdits::newMessage(6)});
+    shell().selection().setEventID(events().first().id);
     editor->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor.get()));
     saveShot(*editor->eventInspector(), QStringLiteral("timeline-inspector-image"));
 
     QTemporaryDir folder;
     LumoSettings settings(folder.filePath(QStringLiteral("settings.ini")));
-    TimelineEditor* inConsole = nullptr;
-    ConsoleView console(
-        *engine, settings, {},
-        [&](Engine& engine, QWidget* programList, QWidget* monitors, std::function<void()> preview, QWidget* parent) {
-            inConsole = new TimelineEditor(engine, programList, monitors, preview, parent);
-            return inConsole;
-        });
+    ConsoleView console(*engine, settings, {});
+    TimelineEditor* inConsole = console.timelineEditor();
     ASSERT_TRUE(inConsole);
-    ASSERT_EQ(console.timelineEditor(), inConsole);
-    inConsole->model().setEventID(events().first().id);
+    inConsole->model().selection().setEventID(events().first().id);
     console.resize(1440, 900);
     console.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&console));
     saveShot(console, QStringLiteral("timeline-editor"));
 
-    TimelineEvent message = TimelineEditorModel::newMessage(6);
+    TimelineEvent message = TimelineCueEdits::newMessage(6);
     message.payload = QStringLiteral("GO");
-    shell().setMessageDraft(message);
+    shell().view().setMessageDraft(message);
     ASSERT_TRUE(editor->messageSheet());
     saveShot(*editor->messageSheet(), QStringLiteral("timeline-message-sheet"));
 }

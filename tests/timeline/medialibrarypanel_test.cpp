@@ -130,9 +130,9 @@ TEST_F(MediaLibraryPanelTest, ADropOfFilesFromOutsideImportsThemAndOtherDropsAre
     QMimeData files;
     files.setUrls({stillFile(Qt::red), audioFile(QStringLiteral("drop.wav")), QUrl::fromLocalFile(folder.path())});
     EXPECT_TRUE(panel->acceptDrop(&files));
-    ASSERT_EQ(model->assets().size(), 2);
-    EXPECT_EQ(model->note(), QStringLiteral("素材库 · 2 项 · 跳过 1 个不支持或无法读取的文件"));
-    EXPECT_EQ(engine->message(), model->note());
+    ASSERT_EQ(model->cue().assets().size(), 2);
+    EXPECT_EQ(model->view().note(), QStringLiteral("素材库 · 2 项 · 跳过 1 个不支持或无法读取的文件"));
+    EXPECT_EQ(engine->message(), model->view().note());
     EXPECT_FALSE(panel->emptyText()->isVisible());
     EXPECT_EQ(panel->list()->model()->rowCount(), 2);
     // The last file handled is selected, and can be removed.
@@ -142,7 +142,7 @@ TEST_F(MediaLibraryPanelTest, ADropOfFilesFromOutsideImportsThemAndOtherDropsAre
     QMimeData text;
     text.setText(QStringLiteral("not a file"));
     EXPECT_FALSE(panel->acceptDrop(&text));
-    EXPECT_EQ(model->assets().size(), 2);
+    EXPECT_EQ(model->cue().assets().size(), 2);
 }
 
 TEST_F(MediaLibraryPanelTest, TheButtonsImportChosenFilesAndRemoveTheSelectedEntry)
@@ -150,21 +150,21 @@ TEST_F(MediaLibraryPanelTest, TheButtonsImportChosenFilesAndRemoveTheSelectedEnt
     QList<QUrl> chosen;
     panel->setFilesChooser([&](QWidget*) { return chosen; });
     panel->importButton()->click();
-    EXPECT_TRUE(model->assets().isEmpty()) << "a cancelled panel changes nothing";
+    EXPECT_TRUE(model->cue().assets().isEmpty()) << "a cancelled panel changes nothing";
     EXPECT_EQ(undoSteps(), 0);
 
     chosen = {stillFile(Qt::red), stillFile(Qt::blue)};
     panel->importButton()->click();
-    ASSERT_EQ(model->assets().size(), 2);
-    EXPECT_EQ(model->assetID(), model->assets()[1].id);
+    ASSERT_EQ(model->cue().assets().size(), 2);
+    EXPECT_EQ(model->selection().assetID(), model->cue().assets()[1].id);
 
     QListView& list = *panel->list();
     list.selectionModel()->select(list.model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
-    EXPECT_EQ(model->assetID(), model->assets()[0].id);
-    const QUrl kept = model->assets()[1].url;
+    EXPECT_EQ(model->selection().assetID(), model->cue().assets()[0].id);
+    const QUrl kept = model->cue().assets()[1].url;
     panel->removeButton()->click();
-    ASSERT_EQ(model->assets().size(), 1);
-    EXPECT_EQ(model->assets()[0].url, kept);
+    ASSERT_EQ(model->cue().assets().size(), 1);
+    EXPECT_EQ(model->cue().assets()[0].url, kept);
     EXPECT_FALSE(panel->removeButton()->isEnabled());
 }
 
@@ -185,7 +185,7 @@ TEST_F(MediaLibraryPanelTest, SearchIgnoresCaseAndFolderAndKeepsTheEmptyTextForA
         EXPECT_FALSE(panel->emptyText()->isVisible());
     }
     // The missing files are marked.
-    EXPECT_EQ(AssetRowDelegate::caption(model->assets()[1]), QStringLiteral("视频 · 文件缺失"));
+    EXPECT_EQ(AssetRowDelegate::caption(model->cue().assets()[1]), QStringLiteral("视频 · 文件缺失"));
 }
 
 TEST_F(MediaLibraryPanelTest, RowsCarryTheirEntryOntoLanesOnlyWhileACueIsEdited)
@@ -257,15 +257,15 @@ TEST_F(MediaLibraryPanelTest, TenEntriesOfEveryKind)
     files.append(QUrl::fromLocalFile(MediaFixtures::video()));
     files.append(QUrl::fromLocalFile(MediaFixtures::unknownCodecVideo()));
     files.append(QUrl::fromLocalFile(MediaFixtures::wav()));
-    model->addAssets(files);
+    model->library().addAssets(files);
     addAsset(QUrl::fromLocalFile(QStringLiteral("/shows/gone/a very long name of a sound file that went away.wav")),
              AssetKind::audio);
-    ASSERT_EQ(model->assets().size(), 10);
+    ASSERT_EQ(model->cue().assets().size(), 10);
     panel->resize(300, 560);
-    for (const MediaAsset& asset : model->assets())
+    for (const MediaAsset& asset : model->cue().assets())
         panel->thumbnails().still(asset);
     waitUntil([&] { return panel->thumbnails().pending() == 0; }, 30000);
-    model->setDropTargeted(true);
+    model->view().setDropTargeted(true);
     EXPECT_TRUE(panel->showsDropBorder());
     QDir().mkpath(LUMO_TEST_SHOTS);
     panel->grab().save(QStringLiteral(LUMO_TEST_SHOTS "/media-library.png"));

@@ -24,11 +24,18 @@ TEST_F(ClipPlacementRules, SnapsToNearbyEdgesElseTheGridElseNowhere)
         {5.2, false, true, 5.2},
     };
     for (const Case& c : cases) {
-        model->setSnapEnabled(c.snap);
-        EXPECT_EQ(model->placementTime(c.wanted, moving, screenLane(kScreen1), c.bypass), c.placed) << c.wanted;
+        model->view().setSnapEnabled(c.snap);
+        EXPECT_EQ(model->placement().placementTime(c.wanted, moving, screenLane(kScreen1), c.bypass), c.placed)
+            << c.wanted;
     }
+    // The clip's end snaps too: dropped at 2.97 before a clip at 5, the 2 s video ends against it.
+    model->view().setSnapEnabled(true);
+    setEvents({clipOn(picture, 5, screenLane(kScreen1), 5)});
+    EXPECT_EQ(model->placement().placementTime(2.97, moving, screenLane(kScreen1), false), 3);
     // On an empty lane a time before the start lands at 0.
-    EXPECT_EQ(model->placementTime(-3, clipOn(video, 0, screenLane(kScreen1, 2)), screenLane(kScreen1, 2), true), 0);
+    EXPECT_EQ(
+        model->placement().placementTime(-3, clipOn(video, 0, screenLane(kScreen1, 2)), screenLane(kScreen1, 2), true),
+        0);
 }
 
 // Candidates at the same distance are tried in the order they were collected: the end of A comes before the
@@ -37,8 +44,8 @@ TEST_F(ClipPlacementRules, EqualDistancesKeepTheirOrderOfCollection)
 {
     const MediaAsset picture = addImage();
     setEvents({clipOn(picture, 0, screenLane(kScreen1), 4), clipOn(picture, 4.125, screenLane(kScreen1), 1)});
-    const TimelineEvent message = TimelineEditorModel::newMessage(0);
-    EXPECT_EQ(model->placementTime(4.0625, message, screenLane(kScreen1), false), 4);
+    const TimelineEvent message = TimelineCueEdits::newMessage(0);
+    EXPECT_EQ(model->placement().placementTime(4.0625, message, screenLane(kScreen1), false), 4);
 }
 
 TEST_F(ClipPlacementRules, TouchingClipsFitAndOverlapsBeyondAMicrosecondDoNot)
@@ -60,21 +67,21 @@ TEST_F(ClipPlacementRules, TouchingClipsFitAndOverlapsBeyondAMicrosecondDoNot)
         {clip(sound, 30, Track::music), false},
         {clip(sound, 9, Track::music), false},
         {clip(sound, 9, Track::effects), true},
-        {TimelineEditorModel::newMessage(86400), true},
-        {TimelineEditorModel::newMessage(86400.001), false},
+        {TimelineCueEdits::newMessage(86400), true},
+        {TimelineCueEdits::newMessage(86400.001), false},
         {clipOn(picture, -1, screenLane(kScreen1, 3)), false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(model->canPlace(c.event), c.fits) << c.event.time << " " << int(c.event.track);
+        EXPECT_EQ(model->cue().canPlace(c.event), c.fits) << c.event.time << " " << int(c.event.track);
 
     // A picture before the open-ended sound fits once it ends before the sound starts.
     TimelineEvent before = first;
     before.id = QUuid::createUuid();
     before.track = Track::music;
-    EXPECT_TRUE(model->canPlace(before));
+    EXPECT_TRUE(model->cue().canPlace(before));
     before.imageDuration = 10.5;
-    EXPECT_FALSE(model->canPlace(before));
-    EXPECT_EQ(model->mediaDuration(unknownLength), std::nullopt);
+    EXPECT_FALSE(model->cue().canPlace(before));
+    EXPECT_EQ(model->cue().mediaDuration(unknownLength), std::nullopt);
 }
 
 TEST_F(ClipPlacementRules, AddPlacesTheSelectedAssetOrSaysWhyNot)
@@ -82,24 +89,24 @@ TEST_F(ClipPlacementRules, AddPlacesTheSelectedAssetOrSaysWhyNot)
     const MediaAsset picture = addImage();
     const MediaAsset video = addVideo(2);
     setEvents({clipOn(picture, 0, screenLane(kScreen1), 5)});
-    EXPECT_FALSE(model->addEvent(false));
+    EXPECT_FALSE(model->placement().addEvent(false));
 
-    model->setAssetID(video.id);
-    model->setInsertion(3.9);
+    model->selection().setAssetID(video.id);
+    model->selection().setInsertion(3.9);
     const int steps = undoSteps();
-    EXPECT_FALSE(model->addEvent(false));
-    EXPECT_EQ(model->note(), kOverlapNote);
+    EXPECT_FALSE(model->placement().addEvent(false));
+    EXPECT_EQ(model->view().note(), kOverlapNote);
     EXPECT_EQ(engine->message(), kOverlapNote);
     EXPECT_EQ(undoSteps(), steps);
 
-    model->setInsertion(5.03);
-    ASSERT_TRUE(model->addEvent(false));
+    model->selection().setInsertion(5.03);
+    ASSERT_TRUE(model->placement().addEvent(false));
     EXPECT_EQ(undoSteps(), steps + 1);
-    EXPECT_EQ(model->note(), QString());
+    EXPECT_EQ(model->view().note(), QString());
     const TimelineEvent added = events().last();
     EXPECT_EQ(added.time, 5);
-    EXPECT_EQ(model->insertion(), 5);
-    EXPECT_EQ(model->eventID(), added.id);
+    EXPECT_EQ(model->selection().insertion(), 5);
+    EXPECT_EQ(model->selection().eventID(), added.id);
     EXPECT_EQ(added.layer, 1);
     EXPECT_EQ(added.outputScreen, kScreen1);
     EXPECT_EQ(added.videoMuted, false);
@@ -107,8 +114,8 @@ TEST_F(ClipPlacementRules, AddPlacesTheSelectedAssetOrSaysWhyNot)
     EXPECT_EQ(added.port, 9000);
 
     // A sound does not suit a screen lane.
-    model->setAssetID(addAudio().id);
-    EXPECT_FALSE(model->canAdd());
+    model->selection().setAssetID(addAudio().id);
+    EXPECT_FALSE(model->placement().canAdd());
 }
 
 TEST_F(ClipPlacementRules, MovesLandOnSuitableLanesOrSetTheNote)
@@ -121,30 +128,30 @@ TEST_F(ClipPlacementRules, MovesLandOnSuitableLanesOrSetTheNote)
         show.cues[0].timeline = QList<TimelineEvent>{side};
     });
     // Lanes: 屏幕 1 · 2, 屏幕 1 · 1, 屏幕 2 · 1, music. The pointer is over the first lane; the clip moved 96 points.
-    model->dragClip(side, picture, {100, 30}, 96, 48, 800, false);
-    ASSERT_TRUE(model->movingClip());
-    EXPECT_EQ(model->movingClip()->lane, screenLane(kScreen1, 2));
-    EXPECT_EQ(model->movingClip()->time, 3);
+    model->placement().dragClip(side, picture, {100, 30}, 96, 48, 800, false);
+    ASSERT_TRUE(model->view().movingClip());
+    EXPECT_EQ(model->view().movingClip()->lane, screenLane(kScreen1, 2));
+    EXPECT_EQ(model->view().movingClip()->time, 3);
 
     const QPointF refused[] = {{100, 20}, {100, 24 + 32 * 4}, {801, 30}, {-1, 30}, {100, 24 + 32 * 3 + 5}};
     for (QPointF pointer : refused) {
-        model->setNote({});
-        model->dropClip(side, picture, pointer, 96, 48, 800, false);
-        EXPECT_EQ(model->note(), kMoveNote) << pointer.x() << "," << pointer.y();
+        model->view().setNote({});
+        model->placement().dropClip(side, picture, pointer, 96, 48, 800, false);
+        EXPECT_EQ(model->view().note(), kMoveNote) << pointer.x() << "," << pointer.y();
         EXPECT_EQ(events(), QList<TimelineEvent>{side});
     }
 
     const int steps = undoSteps();
-    model->dropClip(side, picture, {100, 30}, 96, 48, 800, false);
-    EXPECT_EQ(model->movingClip(), std::nullopt);
+    model->placement().dropClip(side, picture, {100, 30}, 96, 48, 800, false);
+    EXPECT_EQ(model->view().movingClip(), std::nullopt);
     EXPECT_EQ(undoSteps(), steps + 1);
     const TimelineEvent moved = events().first();
     EXPECT_EQ(moved.track, Track::main);
     EXPECT_EQ(moved.outputScreen, kScreen1);
     EXPECT_EQ(moved.layer, 2);
     EXPECT_EQ(moved.time, 3);
-    EXPECT_EQ(model->selectedLane(), screenLane(kScreen1, 2));
-    EXPECT_EQ(model->insertion(), 3);
+    EXPECT_EQ(model->selection().selectedLane(), screenLane(kScreen1, 2));
+    EXPECT_EQ(model->selection().insertion(), 3);
 }
 
 TEST_F(ClipPlacementRules, PictureResizeStopsAtTheNextClipAndAtTheShortestDuration)
@@ -152,29 +159,31 @@ TEST_F(ClipPlacementRules, PictureResizeStopsAtTheNextClipAndAtTheShortestDurati
     const MediaAsset picture = addImage();
     const TimelineEvent resized = clipOn(picture, 10, screenLane(kScreen1));
     const TimelineEvent next = clipOn(picture, 12, screenLane(kScreen1));
-    setEvents({resized, next});
+    // A clip on another layer is no obstacle.
+    const TimelineEvent above = clipOn(picture, 11, screenLane(kScreen1, 2));
+    setEvents({resized, next, above});
     struct Case
     {
         double translation;
         double duration;
     } cases[] = {{240, 2}, {-100000, 0.01}, {24, 1.5}, {0.2, 1}};
     for (const Case& c : cases) {
-        model->resizePicture(resized, picture, c.translation);
-        model->endPictureResize();
+        model->placement().resizePicture(resized, picture, c.translation);
+        model->placement().endPictureResize();
         EXPECT_DOUBLE_EQ(*events().first().imageDuration, c.duration) << c.translation;
-        setEvents({resized, next});
+        setEvents({resized, next, above});
     }
 
     // A drag moves from the duration at its start, and all its steps undo as one.
     const int steps = undoSteps();
     for (double translation : {24.0, 48.0, 96.0})
-        model->resizePicture(resized, picture, translation);
-    model->endPictureResize();
-    EXPECT_EQ(model->resizeStart(), std::nullopt);
+        model->placement().resizePicture(resized, picture, translation);
+    model->placement().endPictureResize();
+    EXPECT_EQ(model->view().resizeStart(), std::nullopt);
     for (double translation : {-24.0, -48.0})
-        model->resizePicture(events().first(), picture, translation);
-    EXPECT_EQ(model->resizeStart(), 2);
-    model->endPictureResize();
+        model->placement().resizePicture(events().first(), picture, translation);
+    EXPECT_EQ(model->view().resizeStart(), 2);
+    model->placement().endPictureResize();
     EXPECT_DOUBLE_EQ(*events().first().imageDuration, 1);
     EXPECT_EQ(undoSteps(), steps + 2);
     engine->editHistory()->undo();
@@ -188,6 +197,6 @@ TEST_F(ClipPlacementRules, ResizeWithoutRoomForTheShortestPictureIsRefused)
     TimelineEvent resized = clipOn(picture, 10, screenLane(kScreen1), 0.005);
     setEvents({resized, clipOn(picture, 10.005, screenLane(kScreen1))});
     const QList<TimelineEvent> before = events();
-    model->resizePicture(resized, picture, -48);
+    model->placement().resizePicture(resized, picture, -48);
     EXPECT_EQ(events(), before);
 }

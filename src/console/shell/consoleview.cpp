@@ -7,14 +7,14 @@
 #include "consolestatusbar.h"
 #include "cuelist.h"
 #include "dialogprojectchooser.h"
+#include "editorwidgets.h"
 #include "engine.h"
 #include "inspector.h"
 #include "lightingmoduleview.h"
 #include "mediafilechooser.h"
 #include "preflightcheck.h"
 #include "screenscolumn.h"
-#include "sectionplaceholder.h"
-#include "timelineeditorplaceholder.h"
+#include "timelineeditor.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -22,19 +22,6 @@
 #include <QVBoxLayout>
 
 namespace {
-QFrame* divider(Qt::Orientation orientation, QWidget* parent)
-{
-    auto* line = new QFrame(parent);
-    line->setFixedSize(orientation == Qt::Horizontal ? QSize(QWIDGETSIZE_MAX, 1) : QSize(1, QWIDGETSIZE_MAX));
-    line->setSizePolicy(orientation == Qt::Horizontal ? QSizePolicy::Expanding : QSizePolicy::Fixed,
-                        orientation == Qt::Horizontal ? QSizePolicy::Fixed : QSizePolicy::Expanding);
-    line->setAutoFillBackground(true);
-    QPalette p = line->palette();
-    p.setColor(QPalette::Window, ConsoleColors::divider());
-    line->setPalette(p);
-    return line;
-}
-
 void paintBackground(QWidget* widget, const QColor& colour)
 {
     widget->setAutoFillBackground(true);
@@ -54,7 +41,7 @@ void applyTint(QWidget* widget)
 } // namespace
 
 ConsoleView::ConsoleView(Engine& engine, LumoSettings& settings, WindowOpener openWindow,
-                         TimelineEditorFactory timelineEditor, QWidget* parent)
+                         QWidget* parent)
     : QWidget(parent), m_engine(engine), m_settings(settings), m_openWindow(std::move(openWindow)),
       m_chooser(std::make_unique<DialogProjectChooser>()), m_state(new ConsoleState(engine, settings, this))
 {
@@ -65,9 +52,9 @@ ConsoleView::ConsoleView(Engine& engine, LumoSettings& settings, WindowOpener op
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(makeHeaderRow());
-    column->addWidget(divider(Qt::Horizontal, this));
-    column->addWidget(makeMainRow(timelineEditor), 1);
-    column->addWidget(divider(Qt::Horizontal, this));
+    column->addWidget(EditorWidgets::divider(Qt::Horizontal, this));
+    column->addWidget(makeMainRow(), 1);
+    column->addWidget(EditorWidgets::divider(Qt::Horizontal, this));
     m_statusBar = new ConsoleStatusBar(engine, this);
     column->addWidget(m_statusBar);
 
@@ -141,7 +128,7 @@ QWidget* ConsoleView::makeHeaderRow()
     return row;
 }
 
-QWidget* ConsoleView::makeMainRow(const TimelineEditorFactory& timelineEditor)
+QWidget* ConsoleView::makeMainRow()
 {
     auto* row = new QWidget(this);
     auto* layout = new QHBoxLayout(row);
@@ -153,10 +140,10 @@ QWidget* ConsoleView::makeMainRow(const TimelineEditorFactory& timelineEditor)
         if (state)
             state->setPreviewMode(true);
     };
-    m_timelineEditor = timelineEditor ? timelineEditor(m_engine, m_cueList, m_screensColumn, showPreview, row)
-                                      : new TimelineEditorPlaceholder(m_cueList, m_screensColumn, row);
+    m_timelineEditor = new TimelineEditor(m_engine, m_cueList, m_screensColumn, showPreview, row);
+    m_timelineEditor->bindSnapSetting(m_settings);
     layout->addWidget(m_timelineEditor, 1);
-    layout->addWidget(divider(Qt::Vertical, row));
+    layout->addWidget(EditorWidgets::divider(Qt::Vertical, row));
     layout->addWidget(makeInspectorColumn());
     return row;
 }

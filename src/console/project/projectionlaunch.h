@@ -25,7 +25,7 @@ class ProjectionLaunch
     // "开始投放": starts at once when the check finds nothing, else opens the sheet with the offer to start.
     void requestStart();
     // Starts the run; on success the monitors show what is on air and the run's monitor window opens if wanted.
-    bool startProjection();
+    bool startProjection(Engine::Preflight preflight = Engine::Preflight::check);
 
   private:
     ConsoleState& m_state;

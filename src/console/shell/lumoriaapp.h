@@ -15,8 +15,7 @@ class QScreen;
 class RemoteHost;
 
 // The application: the one engine for the whole run, the console window over it, the single windows opened by
-// id, and the settings. Parts built in other libraries (the timeline editor, the remote panel, the mapping editor)
-// come in through Options, wired by the program's entry.
+// id, and the settings.
 class LumoriaApp : public QObject
 {
     Q_OBJECT
@@ -27,11 +26,6 @@ class LumoriaApp : public QObject
         QString recoveryDirectory;
         // The settings file; empty: the user's settings of "Lumoria".
         QString settingsFile;
-        TimelineEditorFactory timelineEditor;
-        // Makes the mobile-remote host when the engine first needs it.
-        std::function<RemoteHost*(Engine*)> makeRemoteHost;
-        // Contents of single windows by id, replacing their placeholders.
-        QHash<QString, SingleWindows::ContentFactory> windowContents;
     };
 
     explicit LumoriaApp(Options options = {}, QObject* parent = nullptr);

@@ -35,16 +35,16 @@ void ProjectionLaunch::openCheck()
 void ProjectionLaunch::requestStart()
 {
     if (findings().isEmpty()) {
-        startProjection();
+        startProjection(Engine::Preflight::alreadyPassed);
         return;
     }
     m_state.setLaunchAfterCheck(true);
     m_state.setPreflightOpen(true);
 }
 
-bool ProjectionLaunch::startProjection()
+bool ProjectionLaunch::startProjection(Engine::Preflight preflight)
 {
-    if (!m_engine.beginProjection(m_state.projectionMode(), m_state.selection()))
+    if (!m_engine.beginProjection(m_state.projectionMode(), m_state.selection(), preflight))
         return false;
     m_state.setPreviewMode(false);
     if (m_state.settings().autoOpenProjectionMonitor() && m_openWindow)

@@ -4,6 +4,7 @@
 #include "consolewindow.h"
 #include "engine.h"
 #include "lumosettings.h"
+#include "remotehost.h"
 #include "screenoutputwindow.h"
 
 #include <QApplication>
@@ -19,15 +20,13 @@ LumoriaApp::LumoriaApp(Options options, QObject* parent)
     const QString recovery =
         options.recoveryDirectory.isEmpty() ? defaultRecoveryDirectory() : options.recoveryDirectory;
     Engine::Services services;
-    services.makeRemoteHost = options.makeRemoteHost;
+    services.makeRemoteHost = RemoteHost::factory();
     services.windows = std::make_shared<OutputWindows>();
     m_engine = new Engine(true, m_mixer, recovery, services, this);
     m_windows = new SingleWindows(*m_engine, this);
-    for (auto it = options.windowContents.cbegin(); it != options.windowContents.cend(); ++it)
-        m_windows->setContent(it.key(), it.value());
 
     auto* view = new ConsoleView(
-        *m_engine, *m_settings, [this](const QString& id) { openWindow(id); }, options.timelineEditor);
+        *m_engine, *m_settings, [this](const QString& id) { openWindow(id); });
     m_window = std::make_unique<ConsoleWindow>(view, *m_engine, *m_settings);
 
     m_windows->setTooltipsEnabled(m_settings->showsLumoTooltips());

@@ -11,15 +11,11 @@ class ConsoleStatusBar;
 class Engine;
 class LumoSettings;
 class ProjectChooser;
+class TimelineEditor;
 
 // Opens one of the application's single windows by its id ("remote-control", "user-guide", "projector-mapping",
 // "projection-monitor"); a window already open comes forward.
 using WindowOpener = std::function<void(const QString& id)>;
-
-// Builds the timeline editor around the console's cue list and screens column; showPreview switches the console's
-// monitors to the preview pictures. Empty: the console lays the two out itself.
-using TimelineEditorFactory = std::function<QWidget*(Engine& engine, QWidget* programList, QWidget* monitors,
-                                                     std::function<void()> showPreview, QWidget* parent)>;
 
 // The console window's content: header row, the main row (timeline editor holding the cue list and the screens
 // column, then the inspector), the status line, and the two sheets. It owns the console's state and lends it,
@@ -31,8 +27,7 @@ class ConsoleView : public QWidget
     static constexpr int inspectorWidth = 262;
     static constexpr int preflightWidth = 590;
 
-    ConsoleView(Engine& engine, LumoSettings& settings, WindowOpener openWindow,
-                TimelineEditorFactory timelineEditor = {}, QWidget* parent = nullptr);
+    ConsoleView(Engine& engine, LumoSettings& settings, WindowOpener openWindow, QWidget* parent = nullptr);
     ~ConsoleView() override;
 
     Engine& engine() const { return m_engine; }
@@ -44,7 +39,7 @@ class ConsoleView : public QWidget
     QWidget* cueList() const { return m_cueList; }
     QWidget* screensColumn() const { return m_screensColumn; }
     QWidget* inspector() const { return m_inspector; }
-    QWidget* timelineEditor() const { return m_timelineEditor; }
+    TimelineEditor* timelineEditor() const { return m_timelineEditor; }
     ConsoleStatusBar* statusBar() const { return m_statusBar; }
     // The sheets while shown.
     ConsoleSheet* preflightSheet() const { return m_preflightSheet; }
@@ -62,7 +57,7 @@ class ConsoleView : public QWidget
     QWidget* makeLightingModule();
 
     QWidget* makeHeaderRow();
-    QWidget* makeMainRow(const TimelineEditorFactory& timelineEditor);
+    QWidget* makeMainRow();
     QWidget* makeInspectorColumn();
     void showSheet(QPointer<ConsoleSheet>& sheet, bool open, const std::function<QWidget*()>& content, int width,
                    const std::function<void()>& closed);
@@ -77,7 +72,7 @@ class ConsoleView : public QWidget
     QWidget* m_cueList = nullptr;
     QWidget* m_screensColumn = nullptr;
     QWidget* m_inspector = nullptr;
-    QWidget* m_timelineEditor = nullptr;
+    TimelineEditor* m_timelineEditor = nullptr;
     ConsoleStatusBar* m_statusBar = nullptr;
     QPointer<ConsoleSheet> m_preflightSheet;
     QPointer<ConsoleSheet> m_lightingSheet;

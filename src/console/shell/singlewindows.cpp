@@ -1,21 +1,27 @@
 #include "singlewindows.h"
 
 #include "consolecolors.h"
+#include "engine.h"
 #include "lumohelp.h"
 #include "lumouserguide.h"
 #include "projectionmappingeditor.h"
 #include "projectionmonitor.h"
-#include "sectionplaceholder.h"
+#include "remotehost.h"
+#include "remotehostpanel.h"
 
 #include <QVBoxLayout>
 #include <QWidget>
 
 SingleWindows::SingleWindows(Engine& engine, QObject* parent) : QObject(parent), m_engine(engine)
 {
-    // What each window shows until its own part replaces the placeholder (here, or through setContent).
     m_kinds = {
         {"remote-control",
-         {"移动遥控", {}, {460, 300}, 460, false, [](Engine&) { return new SectionPlaceholder("移动遥控"); }}},
+         {"移动遥控",
+          {},
+          {460, 300},
+          460,
+          false,
+          [](Engine& engine) { return new RemoteHostPanel(*engine.remoteHost()); }}},
         {"user-guide", {"使用说明", {760, 620}, {620, 420}, 0, false, [](Engine&) { return new LumoUserGuide; }}},
         {"projector-mapping",
          {"投影校正与融合",

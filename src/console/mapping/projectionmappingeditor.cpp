@@ -3,6 +3,7 @@
 #include "consolecolors.h"
 #include "consoletext.h"
 #include "decimalslider.h"
+#include "editorwidgets.h"
 #include "elidedlabel.h"
 #include "engine.h"
 #include "mappedoutput.h"
@@ -37,12 +38,7 @@ ProjectionMappingEditor::ProjectionMappingEditor(Engine& engine, QWidget* parent
     main->addWidget(m_panel);
     column->addLayout(main, 1);
 
-    auto* divider = new QFrame(this);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFixedHeight(1);
-    divider->setStyleSheet(
-        QStringLiteral("background: %1; border: none;").arg(ConsoleColors::divider().name(QColor::HexArgb)));
-    column->addWidget(divider);
+    column->addWidget(EditorWidgets::divider(Qt::Horizontal, this));
     column->addWidget(makeStitching());
 
     m_message = new ElidedLabel(this);

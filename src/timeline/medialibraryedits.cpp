@@ -1,10 +1,21 @@
-#include "timelineeditormodel.h"
+#include "medialibraryedits.h"
 
+#include "clipplacementedits.h"
+#include "editedcue.h"
 #include "engine.h"
 #include "mediafile.h"
+#include "timelineselection.h"
+#include "timelineviewstate.h"
 
 #include <QDir>
 #include <QHash>
+#include <algorithm>
+
+MediaLibraryEdits::MediaLibraryEdits(const EditedCue& cue, TimelineSelection& selection, TimelineViewState& view,
+                                     ClipPlacementEdits& placement)
+    : m_cue(cue), m_selection(selection), m_view(view), m_placement(placement)
+{
+}
 
 // The file URL that the library stores for a URL: a local path with "." and ".." resolved.
 static std::optional<QUrl> standardizedFile(const QUrl& url)
@@ -19,7 +30,7 @@ static bool isReadableMediaFile(const QUrl& file)
     return isReadableFile(file) && assetKind(file).has_value();
 }
 
-std::optional<QList<MediaAsset>> TimelineEditorModel::withAddedAssets(const Show& show, const QList<QUrl>& urls)
+std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& show, const QList<QUrl>& urls)
 {
     QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
     const qsizetype before = library.size();
@@ -46,48 +57,49 @@ std::optional<QList<MediaAsset>> TimelineEditorModel::withAddedAssets(const Show
         handled = *existing;
     }
     if (handled)
-        setAssetID(handled);
+        m_selection.setAssetID(handled);
     QString note = QStringLiteral("素材库 · %1 项").arg(library.size());
     if (skipped > 0)
         note += QStringLiteral(" · 跳过 %1 个不支持或无法读取的文件").arg(skipped);
-    setNote(note);
+    m_view.setNote(note);
     if (library.size() == before)
         return std::nullopt;
     return library;
 }
 
 // The show is written only when a file was new to the library.
-void TimelineEditorModel::addAssets(const QList<QUrl>& urls)
+void MediaLibraryEdits::addAssets(const QList<QUrl>& urls)
 {
-    Show show = m_engine->show();
+    Show show = m_cue.engine()->show();
     if (auto library = withAddedAssets(show, urls)) {
         show.assets = std::move(library);
-        m_engine->setShow(std::move(show));
+        m_cue.engine()->setShow(std::move(show));
     }
 }
 
-void TimelineEditorModel::removeAsset()
+void MediaLibraryEdits::removeAsset()
 {
-    if (!m_assetID)
+    const std::optional<QUuid> selected = m_selection.assetID();
+    if (!selected)
         return;
-    const QUuid id = *m_assetID;
-    Show show = m_engine->show();
+    const QUuid id = *selected;
+    Show show = m_cue.engine()->show();
     for (const Cue& cue : show.cues)
         for (const TimelineEvent& event : cue.timeline.value_or(QList<TimelineEvent>{}))
             if (event.assetID == id) {
-                setNote(QStringLiteral("此素材仍被时间轴使用，请先删除或替换对应事件。"));
+                m_view.setNote(QStringLiteral("此素材仍被时间轴使用，请先删除或替换对应事件。"));
                 return;
             }
     if (show.assets && show.assets->removeIf([&](const MediaAsset& entry) { return entry.id == id; }) > 0)
-        m_engine->setShow(std::move(show));
-    setAssetID(std::nullopt);
-    setNote({});
+        m_cue.engine()->setShow(std::move(show));
+    m_selection.setAssetID(std::nullopt);
+    m_view.setNote({});
 }
 
 // One edit: the new library entry, and, only when the clip was placed, the lane made for it and the clip.
-void TimelineEditorModel::insertFile(const QUrl& file, const TimelineLane& lane, double time)
+void MediaLibraryEdits::insertFile(const QUrl& file, const TimelineLane& lane, double time)
 {
-    Show show = m_engine->show();
+    Show show = m_cue.engine()->show();
     if (auto library = withAddedAssets(show, {file}))
         show.assets = std::move(library);
     const Show withAsset = show;
@@ -96,21 +108,18 @@ void TimelineEditorModel::insertFile(const QUrl& file, const TimelineLane& lane,
     const auto entry =
         std::find_if(library.cbegin(), library.cend(), [&](const MediaAsset& a) { return stored && a.url == *stored; });
     if (entry == library.cend() || !accepts(lane.track, *entry)) {
-        m_engine->setShow(withAsset);
+        m_cue.engine()->setShow(withAsset);
         return;
     }
-    selectLane(lane);
-    setInsertion(time);
-    setAssetID(entry->id);
-    const auto index = cueIndexIn(show);
-    if (index && !lanesIn(show).contains(lane)) {
+    m_selection.selectLane(lane);
+    m_selection.setInsertion(time);
+    m_selection.setAssetID(entry->id);
+    const auto index = m_cue.cueIndexIn(show);
+    if (index && !m_cue.lanesIn(show).contains(lane)) {
         Cue& cue = show.cues[*index];
         QList<TimelineLane> extra = cue.extraLanes.value_or(QList<TimelineLane>{});
         extra.append(lane);
         cue.extraLanes = extra;
     }
-    QUuid added;
-    const AddOutcome outcome = addEventIn(show, false, added);
-    m_engine->setShow(outcome == AddOutcome::added ? show : withAsset);
-    finishAdd(outcome, added);
+    m_placement.addEventTo(std::move(show), withAsset, false);
 }

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "show.h"
+#include "timelineviewstate.h"
+
+#include <QPointF>
+#include <QUuid>
+#include <optional>
+
+class EditedCue;
+class TimelineCueEdits;
+class TimelineSelection;
+
+// The operator's gestures that place clips on the edited cue: adding the selected library entry at the insertion
+// time, dropping one on a lane, dragging a clip to another time or lane, and dragging a picture's duration. Clips
+// of a lane never overlap and snap to their neighbours while snapping is on; a refusal goes to the note.
+class ClipPlacementEdits
+{
+  public:
+    using ClipMove = TimelineViewState::ClipMove;
+
+    ClipPlacementEdits(const EditedCue& cue, TimelineSelection& selection, TimelineViewState& view,
+                       TimelineCueEdits& edits);
+    // A resize drag cut short still ends, so that later edits are not joined to it.
+    ~ClipPlacementEdits();
+
+    bool canAdd() const;
+    std::optional<double> placementTime(double wanted, const TimelineEvent& event, const TimelineLane& lane,
+                                        bool bypassSnap) const;
+    // Places the selected library asset at the insertion time on the selected lane.
+    bool addEvent(bool bypassSnap);
+    // The same in a copy of the show, which is written when the clip was placed; otherwise the fallback is written,
+    // when there is one.
+    bool addEventTo(Show show, const std::optional<Show>& fallback, bool bypassSnap);
+    // A library asset dropped on a lane at a viewport x.
+    bool dropAsset(const QUuid& assetID, const TimelineLane& lane, double x, bool bypassSnap);
+
+    // Where a clip dragged to this viewport point, moved horizontally by translationX since the press, would land.
+    std::optional<ClipMove> clipDestination(const TimelineEvent& event, const MediaAsset& asset, QPointF pointer,
+                                            double translationX, double width, double viewportWidth,
+                                            bool bypassSnap) const;
+    // The steps of a clip drag: each move shows where it would land; the release moves it there or sets the note.
+    void dragClip(const TimelineEvent& event, const MediaAsset& asset, QPointF pointer, double translationX,
+                  double width, double viewportWidth, bool bypassSnap);
+    void dropClip(const TimelineEvent& event, const MediaAsset& asset, QPointF pointer, double translationX,
+                  double width, double viewportWidth, bool bypassSnap);
+    void cancelClipDrag();
+
+    // The steps of a picture's duration drag, measured from the duration at the start of the drag; the drag's
+    // accepted steps make one undo step.
+    void resizePicture(const TimelineEvent& event, const MediaAsset& asset, double translationX);
+    void endPictureResize();
+
+  private:
+    enum class AddOutcome { refused, outOfRange, overlaps, added };
+
+    AddOutcome addEventIn(Show& show, bool bypassSnap, QUuid& added);
+    void finishAdd(AddOutcome outcome, const QUuid& added);
+    bool snaps(bool bypassSnap) const;
+
+    const EditedCue& m_cue;
+    TimelineSelection& m_selection;
+    TimelineViewState& m_view;
+    TimelineCueEdits& m_edits;
+    bool m_resizeDragging = false;
+};

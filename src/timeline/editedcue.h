@@ -1,0 +1,41 @@
+#pragma once
+
+#include "engine.h"
+#include "show.h"
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <optional>
+
+// The cue the timeline editor edits, read from the engine's show on every call: the cue the console has selected,
+// its events, the library and the lanes shown. It holds no copy of the document and changes nothing.
+class EditedCue
+{
+  public:
+    explicit EditedCue(Engine* engine);
+
+    Engine* engine() const { return m_engine; }
+
+    std::optional<int> cueIndex() const;
+    std::optional<int> cueIndexIn(const Show& show) const;
+    QList<TimelineEvent> events() const;
+    QList<MediaAsset> assets() const;
+    QList<TimelineLane> lanes() const;
+    QList<TimelineLane> lanesIn(const Show& show) const;
+    // The edited cue is the one on air.
+    bool isLive() const;
+    // The library entry the event plays, or none.
+    std::optional<MediaAsset> asset(const TimelineEvent& event) const;
+    int eventCount(const TimelineLane& lane) const;
+    std::optional<double> mediaDuration(const TimelineEvent& event) const;
+    // Whether the event may stand where it is among the other events.
+    bool canPlace(const TimelineEvent& event) const;
+
+    // The event picker's list: events by time; equal times keep their order in the cue.
+    QList<TimelineEvent> pickerEvents() const;
+    QString pickerText(const TimelineEvent& event) const;
+
+  private:
+    QPointer<Engine> m_engine;
+};
