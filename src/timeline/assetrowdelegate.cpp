@@ -7,6 +7,7 @@
 #include "lumoicons.h"
 #include "mediafile.h"
 #include "medialibrarylist.h"
+#include "shownlength.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -98,7 +99,7 @@ void AssetRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->setFont(nameFont);
     painter->setPen(ConsoleColors::primaryText());
     painter->drawText(QRect(textLeft, top, textWidth, nameMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                      nameMetrics.elidedText(asset.url.fileName(), Qt::ElideMiddle, textWidth));
+                      nameMetrics.elidedText(shownLength(asset.url.fileName()), Qt::ElideMiddle, textWidth));
     painter->setFont(captionFont);
     painter->setPen(ConsoleColors::secondaryText());
     painter->drawText(QRect(textLeft, top + nameMetrics.height() + kTextSpacing, textWidth, captionMetrics.height()),
