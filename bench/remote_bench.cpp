@@ -154,8 +154,12 @@ int main(int argc, char** argv)
     host.addTransport(std::move(listener));
     host.start(false);
 
-    const std::vector<double> quiet =
-        timelineLateness(engine, seconds, [&] { runEventsUntil([] { return false; }, int(seconds * 1000)); });
+    double quietCpu = 0;
+    const std::vector<double> quiet = timelineLateness(engine, seconds, [&] {
+        const double cpuBefore = threadCpuSeconds();
+        runEventsUntil([] { return false; }, int(seconds * 1000));
+        quietCpu = threadCpuSeconds() - cpuBefore;
+    });
 
     // The 16 clients as fast as the replies come, then at a phone's pace: 10 requests a second each.
     Load flatOut;
@@ -168,6 +172,7 @@ int main(int argc, char** argv)
     std::printf("Remote over TCP on loopback: %d clients asking for the status for %.0f s while a timeline sends a "
                 "message every 20 ms\n",
                 clients, seconds);
+    std::printf("  main-thread CPU without requests (the timeline alone): %.2f s\n", quietCpu);
     flatOut.print("as fast as replies come");
     paced.print("10 requests a second each");
     std::printf("Timeline message lateness behind its due time:\n");

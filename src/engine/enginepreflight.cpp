@@ -33,7 +33,7 @@ class ReadableFiles
     QHash<QUrl, bool> m_known;
 };
 
-// The assets by id, the first of an id winning, each remembering whether its file was found readable.
+// The assets by id, the first of an id winning.
 class AssetIndex
 {
   public:
@@ -42,23 +42,25 @@ class AssetIndex
         m_entries.reserve(assets.size());
         for (const MediaAsset& asset : assets)
             if (!m_entries.contains(asset.id))
-                m_entries.insert(asset.id, Entry{&asset, std::nullopt});
+                m_entries.insert(asset.id, Entry{&asset, std::nullopt, {}});
     }
 
-    const MediaAsset* find(const std::optional<QUuid>& id) const
+    // The finding's text for an event's media, or nothing when the media is in order. Each asset's file is asked
+    // for once, and its text made once, however many events use it.
+    std::optional<QString> problem(const TimelineEvent& event)
     {
-        if (!id)
-            return nullptr;
-        const auto entry = m_entries.constFind(*id);
-        return entry == m_entries.cend() ? nullptr : entry->asset;
-    }
-
-    bool readable(const MediaAsset& asset)
-    {
-        Entry& entry = m_entries[asset.id];
-        if (!entry.readable)
-            entry.readable = m_files(asset.url);
-        return *entry.readable;
+        const auto entry = event.assetID ? m_entries.find(*event.assetID) : m_entries.end();
+        if (entry == m_entries.end())
+            return QStringLiteral("素材缺失或类型不匹配 · ") + rawValue(event.track);
+        if (accepts(event.track, *entry->asset)) {
+            if (!entry->readable)
+                entry->readable = m_files(entry->asset->url);
+            if (*entry->readable)
+                return std::nullopt;
+        }
+        if (entry->missingText.isEmpty())
+            entry->missingText = QStringLiteral("素材缺失或类型不匹配 · ") + entry->asset->url.fileName();
+        return entry->missingText;
     }
 
   private:
@@ -66,6 +68,7 @@ class AssetIndex
     {
         const MediaAsset* asset;
         std::optional<bool> readable;
+        QString missingText;
     };
     ReadableFiles& m_files;
     QHash<QUuid, Entry> m_entries;
@@ -96,8 +99,8 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
         outputs.append({role, shown, screenHasBinding(role), hasOutputWindow(role)});
     }
     // Findings are many in a large show with missing media; their ids come from the cheap generator.
-    const auto add = [&](const Cue& cue, std::optional<QUuid> eventID, std::optional<ScreenRole> screen,
-                         QString text, bool warning) {
+    const auto add = [&](const Cue& cue, std::optional<QUuid> eventID, std::optional<ScreenRole> screen, QString text,
+                         bool warning) {
         issues.append({newUuid(), cue, eventID, std::move(screen), std::move(text), warning});
     };
     QList<ScreenRole> eventScreens;
@@ -119,11 +122,8 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
                     add(cue, event.id, screen, QStringLiteral("通讯事件配置无效"), false);
                 continue;
             }
-            const MediaAsset* asset = index.find(event.assetID);
-            if (asset && accepts(event.track, *asset) && index.readable(*asset))
-                continue;
-            const QString what = asset ? asset->url.fileName() : rawValue(event.track);
-            add(cue, event.id, screen, QStringLiteral("素材缺失或类型不匹配 · ") + what, false);
+            if (std::optional<QString> problem = index.problem(event))
+                add(cue, event.id, screen, std::move(*problem), false);
         }
         if (events.isEmpty())
             for (const QUrl& url : cue.missingFiles(std::ref(files)))

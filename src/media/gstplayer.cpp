@@ -170,7 +170,7 @@ void GstPlayer::load(const QUrl& url)
     QTimer::singleShot(0, this, [this, generation] {
         d->drain();
         if (d->generation == generation && d->status == PlayerStatus::loading)
-            d->fail(QStringLiteral("Could not open the media"));
+            d->fail(QStringLiteral("无法打开文件"));
     });
 }
 
@@ -433,11 +433,9 @@ void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
 void GstPlayer::Private::loadTimedOut()
 {
     if (status != PlayerStatus::loading) return;
-    QString reason = QStringLiteral("The media did not open within %1 seconds: the pipeline never prerolled and "
-                                    "GStreamer reported no error")
-                         .arg(loadTimeoutMs / 1000);
-    if (!lastWarning.isEmpty()) reason += QStringLiteral(" (last warning: %1)").arg(lastWarning);
-    fail(reason);
+    // GStreamer's last warning is for whoever reads the log; the operator reads that the file never opened.
+    if (!lastWarning.isEmpty()) qWarning("Media did not open; last GStreamer warning: %s", qUtf8Printable(lastWarning));
+    fail(QStringLiteral("文件在 %1 秒内没有打开").arg(loadTimeoutMs / 1000));
 }
 
 void GstPlayer::Private::prerolled()

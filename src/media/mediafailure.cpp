@@ -3,26 +3,48 @@
 #include "mediafile.h"
 
 #include <QFile>
-#include <QRegularExpression>
-#include <QStringList>
 #include <QtEndian>
 #include <gst/gst.h>
 
 namespace {
 
-// GStreamer's detail is source locations with the element path, each followed by the sentence that matters.
-QString plainDetail(const char* debug)
+// GStreamer's own words are English and name its internals; the operator reads what went wrong with the file.
+QString operatorWords(GQuark domain, int code)
 {
-    static const QRegularExpression location(QStringLiteral(R"(\.c\(\d+\): )"));
-    QString last;
-    for (const QString& line : QString::fromUtf8(debug).split(QLatin1Char('\n'))) {
-        const QString trimmed = line.trimmed();
-        if (!trimmed.isEmpty() && !location.match(trimmed).hasMatch())
-            last = trimmed;
+    if (domain == GST_RESOURCE_ERROR) {
+        switch (code) {
+        case GST_RESOURCE_ERROR_NOT_FOUND:
+            return QStringLiteral("找不到文件");
+        case GST_RESOURCE_ERROR_NOT_AUTHORIZED:
+            return QStringLiteral("没有读取此文件的权限");
+        case GST_RESOURCE_ERROR_BUSY:
+            return QStringLiteral("文件正被占用");
+        case GST_RESOURCE_ERROR_OPEN_READ:
+        case GST_RESOURCE_ERROR_OPEN_READ_WRITE:
+            return QStringLiteral("无法打开文件");
+        default:
+            return QStringLiteral("读取文件时出错");
+        }
     }
-    while (last.endsWith(QLatin1Char(':')))
-        last.chop(1);
-    return last;
+    if (domain == GST_STREAM_ERROR) {
+        switch (code) {
+        case GST_STREAM_ERROR_CODEC_NOT_FOUND:
+            return QStringLiteral("缺少能解码此文件的解码器");
+        case GST_STREAM_ERROR_TYPE_NOT_FOUND:
+            return QStringLiteral("无法识别文件的格式");
+        case GST_STREAM_ERROR_WRONG_TYPE:
+        case GST_STREAM_ERROR_FORMAT:
+        case GST_STREAM_ERROR_NOT_IMPLEMENTED:
+            return QStringLiteral("不支持此文件的格式");
+        case GST_STREAM_ERROR_DEMUX:
+            return QStringLiteral("文件中没有可播放的画面或声音，或文件已损坏");
+        default:
+            return QStringLiteral("文件内容无法解码，可能已损坏");
+        }
+    }
+    if (domain == GST_CORE_ERROR && code == GST_CORE_ERROR_MISSING_PLUGIN)
+        return QStringLiteral("缺少播放此文件所需的组件");
+    return QStringLiteral("播放此文件时出错");
 }
 
 } // namespace
@@ -70,18 +92,12 @@ bool isIncompleteIsoFile(const QString& path)
 QString mediaFailureText(GstMessage* error, const QUrl& url)
 {
     GError* gerror = nullptr;
-    gchar* debug = nullptr;
-    gst_message_parse_error(error, &gerror, &debug);
-    const QString message = QString::fromUtf8(gerror ? gerror->message : "Unknown error");
-    const bool streamError = gerror && gerror->domain == GST_STREAM_ERROR;
-    const QString detail = plainDetail(debug);
+    gst_message_parse_error(error, &gerror, nullptr);
+    const GQuark domain = gerror ? gerror->domain : 0;
+    const int code = gerror ? gerror->code : 0;
     g_clear_error(&gerror);
-    g_free(debug);
 
-    if (streamError && url.isLocalFile() && isIncompleteIsoFile(url.toLocalFile()))
-        return QStringLiteral("The file is incomplete: it ends before its index, as a recording or copy that was "
-                              "cut short does. Copy or export the file again.");
-    if (detail.isEmpty() || message.contains(detail, Qt::CaseInsensitive))
-        return message;
-    return message + QStringLiteral(" (") + detail + QLatin1Char(')');
+    if (domain == GST_STREAM_ERROR && url.isLocalFile() && isIncompleteIsoFile(url.toLocalFile()))
+        return QStringLiteral("文件不完整：它在索引之前就结束了，像是中断的录制或复制。请重新复制或导出该文件。");
+    return operatorWords(domain, code);
 }

@@ -5,8 +5,8 @@
 
 typedef struct _GstMessage GstMessage;
 
-// The text an operator reads when a media file fails: GStreamer's message, made plain where its detail or the
-// file itself says more (an MP4 cut short before its index is "incomplete", not "without playable streams").
+// The text an operator reads when a media file fails, in the operator's words rather than GStreamer's: what kind of
+// failure, and "incomplete" for an MP4 cut short before its index rather than "without playable streams".
 QString mediaFailureText(GstMessage* error, const QUrl& url);
 
 // True when the file is an MP4/QuickTime file that ends before its index: media data but no 'moov' box, or a

@@ -28,6 +28,7 @@ void Picture::load(const std::optional<QUrl>& url)
     m_converting = false;
     if (m_transitionFrame) {
         m_transitionFrame.reset();
+        m_transitionVideoFrame.reset();
         emit transitionFrameChanged();
     }
     setUrl(url);
@@ -114,7 +115,7 @@ void Picture::storeTransitionFrame(const VideoFrame& frame)
     m_converting = true;
     endCapture();
     auto* conversion = new QFutureWatcher<QImage>(this);
-    connect(conversion, &QFutureWatcherBase::finished, this, [this, conversion, capture = m_capture] {
+    connect(conversion, &QFutureWatcherBase::finished, this, [this, conversion, frame, capture = m_capture] {
         conversion->deleteLater();
         if (capture != m_capture)
             return;
@@ -125,6 +126,7 @@ void Picture::storeTransitionFrame(const VideoFrame& frame)
             return;
         }
         m_transitionFrame = image;
+        m_transitionVideoFrame = frame;
         emit transitionFrameChanged();
     });
     conversion->setFuture(runInThreadPool<QImage>([frame] { return frame.toImage(); }));

@@ -43,6 +43,9 @@ class Picture : public QObject
     std::optional<QImage> image() const { return m_image; }
     void setImage(const std::optional<QImage>& image);
     std::optional<QImage> transitionFrame() const { return m_transitionFrame; }
+    // The decoded frame transitionFrame() was converted from, there exactly when it is: an output that draws video
+    // frames draws this one through its own conversion, so the live frame after it matches to the level.
+    std::optional<VideoFrame> transitionVideoFrame() const { return m_transitionVideoFrame; }
     bool isCapturing() const { return m_firstFrameToken.has_value(); }
     bool black() const { return m_black; }
     void setBlack(bool black);
@@ -79,6 +82,7 @@ class Picture : public QObject
     std::optional<QUrl> m_url;
     std::optional<QImage> m_image;
     std::optional<QImage> m_transitionFrame;
+    std::optional<VideoFrame> m_transitionVideoFrame;
     std::optional<QUuid> m_firstFrameToken;
     bool m_converting = false;
     // Counts loads, so that a conversion finishing after one is dropped.

@@ -7,6 +7,7 @@
 #include "seektarget.h"
 
 #include <QElapsedTimer>
+#include <QLocale>
 #include <gst/gst.h>
 #include <vector>
 
@@ -82,7 +83,8 @@ bool ProbePipeline::seek(double seconds)
     if (!gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
                                  GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                  exactSeekTarget(seconds))) {
-        m_error = QStringLiteral("The file cannot seek to %1 s").arg(seconds);
+        m_error =
+            QStringLiteral("文件无法定位到 %1 秒").arg(QLocale().toString(seconds, 'f', QLocale::FloatingPointShortest));
         return false;
     }
     return waitForPreroll();
@@ -111,7 +113,7 @@ bool ProbePipeline::waitForPreroll()
     while (true) {
         const qint64 left = probeTimeoutMs - clock.elapsed();
         if (left <= 0)
-            return finish(false, QStringLiteral("The media did not open within %1 seconds").arg(probeTimeoutMs / 1000));
+            return finish(false, QStringLiteral("文件在 %1 秒内没有打开").arg(probeTimeoutMs / 1000));
         const GstClockTime wait = lost.empty() ? GstClockTime(left) * GST_MSECOND : trialPoll;
         if (GstMessage* message = gst_bus_timed_pop_filtered(m_bus, wait, types)) {
             if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE) {

@@ -125,6 +125,8 @@ void CurvedProjectionView::refresh()
         }
         inputs.image =
             picture->image().value_or(picture->transitionFrame().value_or(output->fallback().value_or(QImage())));
+        if (!picture->image() && picture->transitionFrame())
+            inputs.heldFrame = picture->transitionVideoFrame().value_or(VideoFrame());
     }
     setInputs(inputs);
     subscribe(m_shown ? wanted : std::nullopt);

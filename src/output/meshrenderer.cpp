@@ -17,7 +17,24 @@
 class MeshGl
 {
   public:
-    enum Texture { video, chromaU, chromaV, still, fade, lift, polygon, meshMap, slopeMap, warp, textureCount };
+        // A frame's planes take three textures in a row: the video's, and those of a held frame.
+    enum Texture {
+        video,
+        chromaU,
+        chromaV,
+        held,
+        heldChromaU,
+        heldChromaV,
+        still,
+        fade,
+        lift,
+        polygon,
+        meshMap,
+        slopeMap,
+        warp,
+        shading,
+        textureCount
+    };
 
     explicit MeshGl(QOpenGLExtraFunctions* functions) : f(functions)
     {
@@ -80,29 +97,28 @@ class MeshGl
         uploadPlane(texture, plane, GL_RGBA8, format, 4);
     }
 
-    // The planes go up as the decoder made them; the shader converts YUV. None for a layout it cannot take. Chroma
-    // is stored in 16 bits: some GPUs (llvmpipe) round a filtered 8-bit texel back to 8 bits, which would put a
-    // blend of two chroma samples a level or two off the CPU conversion of held frames.
-    std::optional<int> upload(const VideoFrame& frame)
+    // The planes go up as the decoder made them, into the three textures from first on; the shader converts YUV.
+    // None for a layout it cannot take.
+    std::optional<int> upload(const VideoFrame& frame, Texture first)
     {
         const auto plane = [&](int index) { return frame.plane(index); };
+        const auto at = [first](int index) { return Texture(first + index); };
         switch (frame.format()) {
         case VideoFrame::Format::rgba:
         case VideoFrame::Format::bgra:
             if (frame.planeCount() < 1 ||
-                !uploadPlane(video, plane(0), GL_RGBA8, frame.format() == VideoFrame::Format::rgba ? GL_RGBA : GL_BGRA,
+                !uploadPlane(first, plane(0), GL_RGBA8, frame.format() == VideoFrame::Format::rgba ? GL_RGBA : GL_BGRA,
                              4))
                 return std::nullopt;
             return 0;
         case VideoFrame::Format::i420:
-            if (frame.planeCount() < 3 || !uploadPlane(video, plane(0), GL_R8, GL_RED, 1) ||
-                !uploadPlane(chromaU, plane(1), GL_R16, GL_RED, 1) ||
-                !uploadPlane(chromaV, plane(2), GL_R16, GL_RED, 1))
+            if (frame.planeCount() < 3 || !uploadPlane(first, plane(0), GL_R8, GL_RED, 1) ||
+                !uploadPlane(at(1), plane(1), GL_R8, GL_RED, 1) || !uploadPlane(at(2), plane(2), GL_R8, GL_RED, 1))
                 return std::nullopt;
             return 1;
         case VideoFrame::Format::nv12:
-            if (frame.planeCount() < 2 || !uploadPlane(video, plane(0), GL_R8, GL_RED, 1) ||
-                !uploadPlane(chromaU, plane(1), GL_RG16, GL_RG, 2))
+            if (frame.planeCount() < 2 || !uploadPlane(first, plane(0), GL_R8, GL_RED, 1) ||
+                !uploadPlane(at(1), plane(1), GL_RG8, GL_RG, 2))
                 return std::nullopt;
             return 2;
         }
@@ -153,17 +169,22 @@ class MeshGl
     }
 
     QOpenGLExtraFunctions* f;
-    // The warp map: per output pixel the mesh parameter, the colour gain and the lift, as 32-bit floats. Sixteen
-    // bits put a 1:1 mapping's sample points up to a thirtieth of a pixel off at 1080p, which blurs fine detail.
-    // Beside it the mesh map the masks are made from (mesh parameter and its step across), and the step up with
-    // a flag for pixels inside the mesh, so a mask edit redraws the warp map without drawing the mesh again.
-    void resizeWarp(QSize size)
+    // The mesh map (per output pixel the mesh parameter, its step across and a flag for pixels inside the mesh)
+    // and the steps across and up, as 32-bit floats: the masks and the grid are made from them, so a mask edit
+    // redraws the warp and shading maps without drawing the mesh again. A frame reads only the two 8-bit maps.
+    void resizeMaps(QSize size)
     {
-        for (Texture texture : {meshMap, slopeMap, warp}) {
+        for (Texture texture : {meshMap, slopeMap}) {
             f->glBindTexture(GL_TEXTURE_2D, textures[texture]);
             f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, size.width(), size.height(), 0, GL_RGBA, GL_FLOAT, nullptr);
             sizes[texture] = size;
         }
+        f->glBindTexture(GL_TEXTURE_2D, textures[warp]);
+        f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, size.width(), size.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        sizes[warp] = size;
+        f->glBindTexture(GL_TEXTURE_2D, textures[shading]);
+        f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RG8, size.width(), size.height(), 0, GL_RG, GL_UNSIGNED_BYTE, nullptr);
+        sizes[shading] = size;
         f->glBindFramebuffer(GL_FRAMEBUFFER, meshFramebuffer);
         f->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[meshMap], 0);
         f->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D, textures[slopeMap], 0);
@@ -171,6 +192,8 @@ class MeshGl
         f->glDrawBuffers(2, buffers);
         f->glBindFramebuffer(GL_FRAMEBUFFER, warpFramebuffer);
         f->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[warp], 0);
+        f->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D, textures[shading], 0);
+        f->glDrawBuffers(2, buffers);
     }
 
     QOpenGLShaderProgram meshProgram;
@@ -242,6 +265,16 @@ bool MeshRenderer::update(const MeshInputs& inputs)
         changed = true;
     }
 
+    // A held frame is known by its pixels, which the copy kept here keeps alive.
+    const VideoFrame& held = inputs.heldFrame;
+    if (held.isNull() != m_held.isNull() || held.plane(0).data != m_held.plane(0).data ||
+        held.serial() != m_held.serial()) {
+        m_held = held;
+        m_heldDirty = true;
+        m_heldLayout.reset();
+        changed = true;
+    }
+
     const qint64 stillKey = inputs.image.isNull() ? 0 : inputs.image.cacheKey();
     if (!m_stillKey || *m_stillKey != stillKey) {
         m_stillKey = stillKey;
@@ -285,7 +318,7 @@ bool MeshRenderer::update(const MeshInputs& inputs)
     return true;
 }
 
-// A dragged node moves only the triangles around it: the warp map is redrawn only where they were and are now.
+// A dragged node moves only the triangles around it: the maps are redrawn only where they were and are now.
 void MeshRenderer::noteMeshChange(const std::vector<MeshVertex>& rebuilt)
 {
     if (rebuilt.size() != m_vertices.size()) {
@@ -311,7 +344,7 @@ void MeshRenderer::noteMeshChange(const std::vector<MeshVertex>& rebuilt)
     }
 }
 
-// A mask edit redraws the warp map only where the masks can differ, found in output space.
+// A mask edit redraws the warp and shading maps only where the masks can differ, found in output space.
 void MeshRenderer::noteMaskChange(const ProjectorMapping& mapping)
 {
     const std::optional<QRectF> area = m_configuration ? maskChangeArea(*m_configuration, mapping) : std::nullopt;
@@ -336,11 +369,12 @@ bool MeshRenderer::prepareGl()
         m_error = QStringLiteral("投影网格着色器无法编译 · ") + m_gl->meshProgram.log().trimmed();
         return false;
     }
-    if (!build(m_gl->maskProgram, m_source.pictureVertex, m_source.maskFragment)) {
+    if (!build(m_gl->maskProgram, m_source.fullScreenVertex, m_source.maskFragment)) {
         m_error = QStringLiteral("投影网格着色器无法编译 · ") + m_gl->maskProgram.log().trimmed();
         return false;
     }
     m_gl->maskProgram.bind();
+    m_gl->maskProgram.setUniformValue("stepsPerPixel", stepsPerPixel(m_gl->sizes[MeshGl::warp]));
     m_gl->maskProgram.setUniformValue("fade", 1);
     m_gl->maskProgram.setUniformValue("lift", 2);
     m_gl->maskProgram.setUniformValue("polygon", 3);
@@ -350,7 +384,7 @@ bool MeshRenderer::prepareGl()
     // The commonest picture program is built now, so a broken one is known from the first frame.
     if (!pictureProgram(0, false)) return false;
     m_gl->programReady = true;
-    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = true;
+    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = m_heldDirty = true;
     m_frameSerial.reset();
     m_videoShown = false;
     return true;
@@ -362,7 +396,7 @@ QOpenGLShaderProgram* MeshRenderer::pictureProgram(int mediaFormat, bool grid)
     if (m_gl->picturePrograms[key]) return m_gl->picturePrograms[key].get();
     if (m_gl->pictureFailed[key]) return nullptr;
     auto program = std::make_unique<QOpenGLShaderProgram>();
-    if (!build(*program, m_source.pictureVertex, m_source.pictureFragmentFor(mediaFormat, grid))) {
+    if (!build(*program, m_source.fullScreenVertex, m_source.pictureFragmentFor(mediaFormat, grid))) {
         m_error = QStringLiteral("投影网格着色器无法编译 · ") + program->log().trimmed();
         m_gl->pictureFailed[key] = true;
         return nullptr;
@@ -372,6 +406,8 @@ QOpenGLShaderProgram* MeshRenderer::pictureProgram(int mediaFormat, bool grid)
     program->setUniformValue("chromaU", 4);
     program->setUniformValue("chromaV", 5);
     program->setUniformValue("warp", 6);
+    program->setUniformValue("meshMap", 7);
+    program->setUniformValue("shading", 8);
     program->release();
     m_gl->picturePrograms[key] = std::move(program);
     return m_gl->picturePrograms[key].get();
@@ -385,9 +421,15 @@ void MeshRenderer::uploadChanges()
         m_gl->upload(MeshGl::lift, m_lift);
     }
     if (m_polygonDirty && m_polygon) m_gl->upload(*m_polygon);
-    if (m_meshChangedWhole) m_warpStale = true;
+    if (m_meshChangedWhole) m_mapsStale = true;
     if (m_stillDirty) m_gl->upload(MeshGl::still, m_still);
-    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = false;
+    if (m_heldDirty) {
+        m_heldLayout.reset();
+        if (!m_held.isNull())
+            if (const std::optional<int> format = m_gl->upload(m_held, MeshGl::held))
+                m_heldLayout = layoutOf(m_held, *format);
+    }
+    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = m_heldDirty = false;
 }
 
 void MeshRenderer::updateVideoTexture()
@@ -396,30 +438,29 @@ void MeshRenderer::updateVideoTexture()
     const VideoFrame& frame = m_frames->frame;
     if (m_frameSerial == frame.serial() && m_frameTransform == frame.orientation()) return;
     // A frame that cannot be uploaded leaves the previous one on show.
-    const std::optional<int> format = m_gl->upload(frame);
+    const std::optional<int> format = m_gl->upload(frame, MeshGl::video);
     if (!format) return;
     m_frameSerial = frame.serial();
     m_frameTransform = frame.orientation();
-    m_videoFormat = *format;
-    m_videoColorimetry = frame.colorimetry();
-    if (*format != 0)
-        m_chromaPlacement = chromaPlacementFor(frame);
-    setOrientation(m_frameTransform, frame.size());
+    m_videoLayout = layoutOf(frame, *format);
     m_videoShown = true;
 }
 
-void MeshRenderer::setOrientation(const QTransform& transform, QSize frameSize)
+MeshRenderer::MediaLayout MeshRenderer::layoutOf(const VideoFrame& frame, int format)
 {
-    const double width = frameSize.width();
-    const double height = frameSize.height();
+    MediaLayout layout;
+    layout.format = format;
+    layout.colorimetry = frame.colorimetry();
+    if (format != 0) layout.chromaPlacement = chromaPlacementFor(frame);
+    const QTransform transform = frame.orientation();
+    const double width = frame.size().width();
+    const double height = frame.size().height();
     const QRectF upright = transform.mapRect(QRectF(0, 0, width, height));
     bool invertible = false;
     const QTransform inverse = transform.inverted(&invertible);
     if (!invertible) {
-        m_orientationX = {1, 0, 0, 0};
-        m_orientationY = {0, 1, 0, 0};
-        m_videoAspect = width / std::max(height, 1.0);
-        return;
+        layout.aspect = width / std::max(height, 1.0);
+        return layout;
     }
     const auto source = [&](double u, double v) {
         const QPointF s =
@@ -429,9 +470,10 @@ void MeshRenderer::setOrientation(const QTransform& transform, QSize frameSize)
     const QPointF o = source(0, 0);
     const QPointF e = source(1, 0);
     const QPointF f = source(0, 1);
-    m_orientationX = {float(e.x() - o.x()), float(f.x() - o.x()), float(o.x()), 0};
-    m_orientationY = {float(e.y() - o.y()), float(f.y() - o.y()), float(o.y()), 0};
-    m_videoAspect = upright.width() / std::max(upright.height(), 1.0);
+    layout.orientationX = {float(e.x() - o.x()), float(f.x() - o.x()), float(o.x()), 0};
+    layout.orientationY = {float(e.y() - o.y()), float(f.y() - o.y()), float(o.y()), 0};
+    layout.aspect = upright.width() / std::max(upright.height(), 1.0);
+    return layout;
 }
 
 void MeshRenderer::draw(QSize pixelSize)
@@ -449,12 +491,16 @@ void MeshRenderer::draw(QSize pixelSize)
     f->glViewport(0, 0, pixelSize.width(), pixelSize.height());
     f->glClearColor(0, 0, 0, 1);
     const bool ready = prepareGl();
-    if (ready) {
+    // Black shows nothing and the grid no media: neither uploads a frame.
+    if (ready && !m_black) {
         uploadChanges();
-        updateVideoTexture();
+        if (!m_pattern) updateVideoTexture();
     }
     const bool useVideo = m_hasVideo && m_videoShown;
-    const int mediaFormat = useVideo ? m_videoFormat : 0;
+    const bool useHeld = !useVideo && m_heldLayout;
+    const MediaLayout stillLayout{0, {}, {1, 1, 0, 0}, double(m_still.width()) / std::max(m_still.height(), 1)};
+    const MediaLayout& media = useVideo ? m_videoLayout : useHeld ? *m_heldLayout : stillLayout;
+    const int mediaFormat = media.format;
     QOpenGLShaderProgram* program =
         ready && !m_black && m_configuration && !m_vertices.empty() ? pictureProgram(mediaFormat, m_pattern) : nullptr;
     if (!program) {
@@ -463,10 +509,9 @@ void MeshRenderer::draw(QSize pixelSize)
     }
 
     const QRectF crop = drawableCrop(m_configuration->crop);
-    const double mediaAspect = useVideo ? m_videoAspect : double(m_still.width()) / std::max(m_still.height(), 1);
-    const QSizeF fit = fillScale(QSizeF(pixelSize), crop, mediaAspect);
-    const std::array<float, 4> ox = useVideo ? m_orientationX : std::array<float, 4>{1, 0, 0, 0};
-    const std::array<float, 4> oy = useVideo ? m_orientationY : std::array<float, 4>{0, 1, 0, 0};
+    const QSizeF fit = fillScale(QSizeF(pixelSize), crop, media.aspect);
+    const std::array<float, 4>& ox = media.orientationX;
+    const std::array<float, 4>& oy = media.orientationY;
     // Crop, fill and orientation folded into one affine map from the mesh parameter to the media.
     const double kx = crop.width() * fit.width();
     const double ky = crop.height() * fit.height();
@@ -475,10 +520,10 @@ void MeshRenderer::draw(QSize pixelSize)
     const QVector3D sampleX(ox[0] * kx, ox[1] * ky, ox[0] * cx + ox[1] * cy + ox[2]);
     const QVector3D sampleY(oy[0] * kx, oy[1] * ky, oy[0] * cx + oy[1] * cy + oy[2]);
 
-    if (m_warpStale || m_gl->sizes[MeshGl::warp] != pixelSize) {
-        renderWarp(pixelSize, std::nullopt);
+    if (m_mapsStale || m_gl->sizes[MeshGl::shading] != pixelSize) {
+        renderMaps(pixelSize, std::nullopt);
     } else {
-        if (m_meshChange) renderWarp(pixelSize, pixelBounds(*m_meshChange, pixelSize));
+        if (m_meshChange) renderMaps(pixelSize, pixelBounds(*m_meshChange, pixelSize));
         if (m_masksChangedWhole)
             renderMasks(std::nullopt);
         else if (m_maskChange)
@@ -488,22 +533,27 @@ void MeshRenderer::draw(QSize pixelSize)
     m_masksChangedWhole = false;
     m_maskChange.reset();
 
-    // The full-screen pass writes every pixel (black outside the mesh), so no clear is needed.
     program->bind();
     program->setUniformValue("crop", float(crop.x()), float(crop.y()), float(crop.width()), float(crop.height()));
     program->setUniformValue("sampleX", sampleX);
     program->setUniformValue("sampleY", sampleY);
     if (mediaFormat != 0) {
         // QMatrix3x3 takes its values row by row; the colorimetry gives GLSL's column order.
-        program->setUniformValue("yuvToRgb", QMatrix3x3(m_videoColorimetry.matrix().data()).transposed());
-        const std::array<float, 3> offset = m_videoColorimetry.offset();
+        program->setUniformValue("yuvToRgb", QMatrix3x3(media.colorimetry.matrix().data()).transposed());
+        const std::array<float, 3> offset = media.colorimetry.offset();
         program->setUniformValue("yuvOffset", QVector3D(offset[0], offset[1], offset[2]));
-        const std::array<float, 4>& placement = m_chromaPlacement;
+        const std::array<float, 4>& placement = media.chromaPlacement;
         program->setUniformValue("chromaPlacement", placement[0], placement[1], placement[2], placement[3]);
     }
-    bindTextures(
-        f,
-        {{0, useVideo ? MeshGl::video : MeshGl::still}, {4, MeshGl::chromaU}, {5, MeshGl::chromaV}, {6, MeshGl::warp}});
+    program->setUniformValue("stepsPerPixel", stepsPerPixel(pixelSize));
+    const MeshGl::Texture planes = useVideo ? MeshGl::video : useHeld ? MeshGl::held : MeshGl::still;
+    bindTextures(f, {{0, planes},
+                     {4, MeshGl::Texture(planes + 1)},
+                     {5, MeshGl::Texture(planes + 2)},
+                     {6, MeshGl::warp},
+                     {7, MeshGl::meshMap},
+                     {8, MeshGl::shading}});
+    f->glClear(GL_COLOR_BUFFER_BIT);
     f->glBindVertexArray(m_gl->emptyVertexArray);
     f->glDrawArrays(GL_TRIANGLES, 0, 3);
     f->glBindVertexArray(0);
@@ -543,15 +593,15 @@ std::optional<QRect> MeshRenderer::pixelBoundsOfMeshArea(const QRectF& area, QSi
     return pixelBounds(*clip, pixelSize);
 }
 
-// The mesh drawn into the mesh map, all of it or only a region, and the warp map made again from it there; every
-// frame then costs one full-screen pass.
-void MeshRenderer::renderWarp(QSize pixelSize, std::optional<QRect> region)
+// The mesh drawn into the mesh map, all of it or only a region, and the warp and shading maps made again from it
+// there; every frame then costs one full-screen pass.
+void MeshRenderer::renderMaps(QSize pixelSize, std::optional<QRect> region)
 {
     QOpenGLExtraFunctions* f = m_gl->f;
     GLint target = 0;
     f->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
-    if (m_gl->sizes[MeshGl::warp] != pixelSize)
-        m_gl->resizeWarp(pixelSize);
+    if (m_gl->sizes[MeshGl::shading] != pixelSize)
+        m_gl->resizeMaps(pixelSize);
     f->glBindFramebuffer(GL_FRAMEBUFFER, m_gl->meshFramebuffer);
     if (region) {
         f->glEnable(GL_SCISSOR_TEST);
@@ -567,13 +617,13 @@ void MeshRenderer::renderWarp(QSize pixelSize, std::optional<QRect> region)
     f->glDisable(GL_SCISSOR_TEST);
     f->glBindFramebuffer(GL_FRAMEBUFFER, GLuint(target));
     f->glClearColor(0, 0, 0, 1);
-    m_warpStale = false;
+    m_mapsStale = false;
     m_meshChangedWhole = false;
     m_meshChange.reset();
     renderMasks(region);
 }
 
-// The masks applied to the mesh map, all of it or only a region, into the warp map: a mask edit costs one
+// The masks applied to the mesh map, all of it or only a region, into the warp and shading maps: a mask edit costs one
 // full-screen pass, never the mesh.
 void MeshRenderer::renderMasks(std::optional<QRect> region)
 {
@@ -587,6 +637,7 @@ void MeshRenderer::renderMasks(std::optional<QRect> region)
         f->glScissor(region->x(), region->y(), region->width(), region->height());
     }
     m_gl->maskProgram.bind();
+    m_gl->maskProgram.setUniformValue("stepsPerPixel", stepsPerPixel(m_gl->sizes[MeshGl::warp]));
     bindTextures(
         f, {{1, MeshGl::fade}, {2, MeshGl::lift}, {3, MeshGl::polygon}, {7, MeshGl::meshMap}, {8, MeshGl::slopeMap}});
     f->glBindVertexArray(m_gl->emptyVertexArray);
@@ -609,6 +660,13 @@ void MeshRenderer::bindTextures(QOpenGLExtraFunctions* f, std::initializer_list<
 void MeshRenderer::releaseGl()
 {
     m_gl.reset();
+}
+
+// Fixed-point steps per output pixel in the warp map: as fine as 16 bits allow for an offset across the whole output.
+float MeshRenderer::stepsPerPixel(QSize pixelSize)
+{
+    const int longest = std::max({pixelSize.width(), pixelSize.height(), 1});
+    return float(std::exp2(std::floor(std::log2(32767.0 / longest))));
 }
 
 QRectF MeshRenderer::drawableCrop(const QRectF& crop)

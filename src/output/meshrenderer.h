@@ -27,6 +27,9 @@ struct MeshInputs
     std::optional<quint64> item;
     // The still shown behind (or instead of) the video; a null image shows the standby artwork.
     QImage image;
+    // A captured frame of the video shown as that still, drawn through the video's own conversion so that the live
+    // frame after it matches; image then holds its conversion, shown when the frame cannot be drawn.
+    VideoFrame heldFrame;
     bool pattern = false;
     bool black = false;
 };
@@ -73,16 +76,28 @@ class MeshRenderer
   private:
     bool prepareGl();
     void uploadChanges();
-    void renderWarp(QSize pixelSize, std::optional<QRect> region);
+    void renderMaps(QSize pixelSize, std::optional<QRect> region);
     void renderMasks(std::optional<QRect> region);
     void noteMaskChange(const ProjectorMapping& mapping);
     std::optional<QRect> pixelBoundsOfMeshArea(const QRectF& area, QSize pixelSize) const;
     void noteMeshChange(const std::vector<MeshVertex>& rebuilt);
     static QRect pixelBounds(const QRectF& clip, QSize pixelSize);
+    static float stepsPerPixel(QSize pixelSize);
     QOpenGLShaderProgram* pictureProgram(int mediaFormat, bool grid);
     void bindTextures(QOpenGLExtraFunctions* f, std::initializer_list<std::pair<int, int>> units);
     void updateVideoTexture();
-    void setOrientation(const QTransform& transform, QSize frameSize);
+
+    // How a frame's textures are drawn: its kind of media, YUV conversion, chroma siting and orientation.
+    struct MediaLayout
+    {
+        int format = 0;
+        VideoColorimetry colorimetry;
+        std::array<float, 4> chromaPlacement{1, 1, 0, 0};
+        double aspect = 1;
+        std::array<float, 4> orientationX{1, 0, 0, 0};
+        std::array<float, 4> orientationY{0, 1, 0, 0};
+    };
+    static MediaLayout layoutOf(const VideoFrame& frame, int format);
 
     MeshShaderSource m_source;
     std::unique_ptr<MeshGl> m_gl;
@@ -96,15 +111,18 @@ class MeshRenderer
     std::optional<PolygonDistanceField> m_polygon;
     QImage m_still;
     std::optional<qint64> m_stillKey;
+    VideoFrame m_held;
+    bool m_heldDirty = false;
+    std::optional<MediaLayout> m_heldLayout;
     bool m_meshDirty = false;
     bool m_masksDirty = false;
     bool m_polygonDirty = false;
     bool m_stillDirty = false;
-    bool m_warpStale = true;
-    // Where the masks changed (output space) since the warp map was last drawn; everywhere when that is unknown.
+    bool m_mapsStale = true;
+    // Where the masks changed (output space) since the maps were last drawn; everywhere when that is unknown.
     std::optional<QRectF> m_maskChange;
     bool m_masksChangedWhole = false;
-    // Where moved triangles lie (clip space), since the warp map was last drawn; the whole mesh when its size changed.
+    // Where moved triangles lie (clip space), since the maps were last drawn; the whole mesh when its size changed.
     std::optional<QRectF> m_meshChange;
     bool m_meshChangedWhole = false;
 
@@ -116,10 +134,5 @@ class MeshRenderer
     bool m_videoShown = false;
     std::optional<std::uint64_t> m_frameSerial;
     QTransform m_frameTransform;
-    int m_videoFormat = 0;
-    VideoColorimetry m_videoColorimetry;
-    std::array<float, 4> m_chromaPlacement{1, 1, 0, 0};
-    double m_videoAspect = 1;
-    std::array<float, 4> m_orientationX{1, 0, 0, 0};
-    std::array<float, 4> m_orientationY{0, 1, 0, 0};
+    MediaLayout m_videoLayout;
 };

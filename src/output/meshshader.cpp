@@ -28,18 +28,23 @@ void main()
 }
 )";
 
-// Masks are sampled in output space (the mesh parameter). The result is colour × gain + lift, with
-// gain = (1 − lift amount) × fade × coverage and lift = lift amount × fade × coverage. The polygon's edge is one
-// pixel wide: near it, its distance is differenced within each 2 × 2 pixel block, as the GPU differences a value;
-// further than a few pixels from it the coverage is whole or none.
+// Masks are sampled in output space (the mesh parameter). Per output pixel the warp map holds where the mesh
+// parameter lies relative to the pixel's own centre, in output pixels as 16-bit fixed point (stepsPerPixel steps a
+// pixel, two bytes an axis), so a 1:1 mapping samples exact pixel centres; the shading map holds the colour gain and
+// the lift, so that a frame is colour × gain + lift, with gain = (1 − lift amount) × fade × coverage and
+// lift = lift amount × fade × coverage. Outside the mesh both are 0. Both are 8-bit textures, the ones a software
+// rasteriser fetches fastest. The polygon's edge is one pixel wide: near it, its distance is differenced within each
+// 2 × 2 pixel block, as the GPU differences a value; further than a few pixels from it the coverage is whole or none.
 static const char* const maskFragmentSource = R"(#version 330 core
-out vec4 warpOut;
+layout(location = 0) out vec4 warpOut;
+layout(location = 1) out vec2 shadingOut;
 
 uniform sampler2D meshMap;
 uniform sampler2D slopeMap;
 uniform sampler2D fade;
 uniform sampler2D lift;
 uniform sampler2D polygon;
+uniform float stepsPerPixel;
 
 float distanceAt(vec2 mesh)
 {
@@ -64,15 +69,20 @@ void main()
     vec4 here = texelFetch(meshMap, pixel, 0);
     if (here.w == 0.0) {
         warpOut = vec4(0.0);
+        shadingOut = vec2(0.0);
         return;
     }
+    vec2 offset = here.xy * vec2(textureSize(meshMap, 0)) - gl_FragCoord.xy;
+    vec2 steps = clamp(floor(offset * stepsPerPixel + 0.5) + 32768.0, 0.0, 65535.0);
+    vec2 high = floor(steps / 256.0);
+    warpOut = vec4(high.x, steps.x - 256.0 * high.x, high.y, steps.y - 256.0 * high.y) / 255.0;
     float liftAmount = textureLod(lift, here.xy, 0.0).a;
     float keep = textureLod(fade, here.xy, 0.0).a * coverageAt(pixel, here.xy, here.z);
-    warpOut = vec4(here.xy, (1.0 - liftAmount) * keep, liftAmount * keep);
+    shadingOut = vec2((1.0 - liftAmount) * keep, liftAmount * keep);
 }
 )";
 
-static const char* const pictureVertexSource = R"(#version 330 core
+static const char* const fullScreenVertexSource = R"(#version 330 core
 void main()
 {
     vec2 corner = vec2(float((gl_VertexID << 1) & 2), float(gl_VertexID & 2));
@@ -81,7 +91,8 @@ void main()
 )";
 
 // Compiled once per kind of media and for the grid: MEDIA_FORMAT 0 is RGB(A), 1 planar Y, U, V, 2 Y with
-// interleaved UV; GRID 1 draws the calibration grid instead of the media. sampleX and sampleY take the mesh
+// interleaved UV; GRID 1 draws the calibration grid instead, from the float mesh map. Pixels that stay black are
+// left as cleared: a rasteriser skips a block whose pixels are all discarded. sampleX and sampleY take the mesh
 // parameter straight to the media coordinate (crop, fill and orientation). YUV becomes RGB by the frame's own
 // matrix and range (yuvToRgb, yuvOffset); chromaPlacement moves a luma coordinate to where the chroma plane holds
 // that position (scale xy, offset zw), so co-sited chroma is read where it was sampled.
@@ -89,6 +100,9 @@ static const char* const pictureFragmentSource = R"(
 out vec4 colourOut;
 
 uniform sampler2D warp;
+uniform sampler2D shading;
+uniform sampler2D meshMap;
+uniform float stepsPerPixel;
 uniform sampler2D media;
 uniform sampler2D chromaU;
 uniform sampler2D chromaV;
@@ -99,37 +113,22 @@ uniform vec3 sampleX;
 uniform vec3 sampleY;
 uniform vec4 crop;
 
-vec3 mediaColour(vec2 s)
+#if GRID
+// The mesh map at a pixel; empty outside the mesh and outside the map.
+vec4 meshAt(ivec2 pixel)
 {
-#if MEDIA_FORMAT == 0
-    return texture(media, s).rgb;
-#else
-    float y = texture(media, s).r;
-    vec2 c = s * chromaPlacement.xy + chromaPlacement.zw;
-#if MEDIA_FORMAT == 1
-    vec2 chroma = vec2(texture(chromaU, c).r, texture(chromaV, c).r);
-#else
-    vec2 chroma = texture(chromaU, c).rg;
-#endif
-    return clamp(yuvToRgb * vec3(y, chroma) + yuvOffset, 0.0, 1.0);
-#endif
-}
-
-// The warp map at a pixel; empty outside the mesh and outside the map.
-vec4 warpAt(ivec2 pixel)
-{
-    bool inMap = all(greaterThanEqual(pixel, ivec2(0))) && all(lessThan(pixel, textureSize(warp, 0)));
-    return inMap ? texelFetch(warp, pixel, 0) : vec4(0.0);
+    bool inMap = all(greaterThanEqual(pixel, ivec2(0))) && all(lessThan(pixel, textureSize(meshMap, 0)));
+    return inMap ? texelFetch(meshMap, pixel, 0) : vec4(0.0);
 }
 
 // How far the mesh parameter moves over one pixel along step, taken from a neighbour inside the mesh: screen-space
 // derivatives would be wrong at its edges. Notes whether a neighbour lies outside it.
 vec2 meshStep(ivec2 pixel, ivec2 step, vec2 here, inout bool atEdge)
 {
-    vec4 ahead = warpAt(pixel + step);
-    vec4 behind = warpAt(pixel - step);
-    bool hasAhead = ahead != vec4(0.0);
-    bool hasBehind = behind != vec4(0.0);
+    vec4 ahead = meshAt(pixel + step);
+    vec4 behind = meshAt(pixel - step);
+    bool hasAhead = ahead.w != 0.0;
+    bool hasBehind = behind.w != 0.0;
     atEdge = atEdge || !hasAhead || !hasBehind;
     return hasAhead ? ahead.xy - here : (hasBehind ? here - behind.xy : vec2(0.0));
 }
@@ -148,25 +147,52 @@ vec3 gridColour(ivec2 pixel, vec2 here)
     vec2 halfWidth = max(0.018 / cellsPerPixel, vec2(atEdge ? 1.05 : 0.55));
     return any(lessThan(pixelsToLine, halfWidth)) ? vec3(0.0, 0.85, 0.9) : vec3(0.0);
 }
+#else
+// The mesh parameter at a pixel, from its offset in the warp map.
+vec2 meshAt(ivec2 pixel)
+{
+    vec4 bytes = floor(texelFetch(warp, pixel, 0) * 255.0 + 0.5);
+    vec2 offset = (bytes.xz * 256.0 + bytes.yw - 32768.0) / stepsPerPixel;
+    return (vec2(pixel) + 0.5 + offset) / vec2(textureSize(warp, 0));
+}
+
+vec3 mediaColour(vec2 s)
+{
+#if MEDIA_FORMAT == 0
+    return texture(media, s).rgb;
+#else
+    float y = texture(media, s).r;
+    vec2 c = s * chromaPlacement.xy + chromaPlacement.zw;
+#if MEDIA_FORMAT == 1
+    vec2 chroma = vec2(texture(chromaU, c).r, texture(chromaV, c).r);
+#else
+    vec2 chroma = texture(chromaU, c).rg;
+#endif
+    return clamp(yuvToRgb * vec3(y, chroma) + yuvOffset, 0.0, 1.0);
+#endif
+}
+#endif
 
 void main()
 {
     ivec2 pixel = ivec2(gl_FragCoord.xy);
-    vec4 warp = texelFetch(warp, pixel, 0);
+    vec2 gainLift = texelFetch(shading, pixel, 0).rg;
+    if (gainLift == vec2(0.0))
+        discard;
 #if GRID
-    vec3 colour = gridColour(pixel, warp.xy);
+    vec3 colour = gridColour(pixel, texelFetch(meshMap, pixel, 0).xy);
 #else
-    vec3 m = vec3(warp.xy, 1.0);
+    vec3 m = vec3(meshAt(pixel), 1.0);
     vec3 colour = mediaColour(vec2(dot(sampleX, m), dot(sampleY, m)));
 #endif
-    colourOut = vec4(colour * warp.z + warp.w, 1.0);
+    colourOut = vec4(colour * gainLift.x + gainLift.y, 1.0);
 }
 )";
 
 MeshShaderSource MeshShaderSource::builtIn()
 {
     return {QString::fromLatin1(meshVertexSource), QString::fromLatin1(meshFragmentSource),
-            QString::fromLatin1(maskFragmentSource), QString::fromLatin1(pictureVertexSource),
+            QString::fromLatin1(maskFragmentSource), QString::fromLatin1(fullScreenVertexSource),
             QString::fromLatin1(pictureFragmentSource)};
 }
 

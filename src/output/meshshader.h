@@ -4,15 +4,15 @@
 
 // The GLSL programs of the mesh renderer, kept as text and compiled when the renderer first draws. The mesh
 // program draws the curved mesh once per change of mesh or size into a per-pixel mesh map; the mask program
-// turns that map, once per change of it or of the masks, into the warp map (mesh parameter, colour gain, lift)
-// with one full-screen pass; the picture program draws every frame from the warp map with one full-screen pass.
-// The mask and picture programs share the full-screen vertex program.
+// turns that map, once per change of it or of the masks, into the warp map (the mesh parameter) and the shading map
+// (colour gain and lift), both 8-bit textures, with one full-screen pass; the picture program draws every frame
+// from them with one full-screen pass. The mask and picture programs share the full-screen vertex program.
 struct MeshShaderSource
 {
     QString meshVertex;
     QString meshFragment;
     QString maskFragment;
-    QString pictureVertex;
+    QString fullScreenVertex;
     QString pictureFragment;
 
     static MeshShaderSource builtIn();

@@ -37,12 +37,17 @@ std::optional<double> ClipPlacement::mediaDuration(const TimelineEvent& event) c
 
 bool ClipPlacement::canPlace(const TimelineEvent& event) const
 {
+    return canPlace(event, mediaDuration(event));
+}
+
+bool ClipPlacement::canPlace(const TimelineEvent& event, std::optional<double> length) const
+{
     if (!isValidTime(event.time))
         return false;
     if (event.track == Track::message)
         return true;
     const TimelineLane lane = laneOf(event);
-    const double end = event.time + mediaDuration(event).value_or(kEndless);
+    const double end = event.time + length.value_or(kEndless);
     for (const TimelineEvent& other : m_events) {
         if (other.id == event.id || !isValidTime(other.time) || !lane.matches(other))
             continue;

@@ -27,6 +27,8 @@ class ClipPlacement
     std::optional<double> mediaDuration(const TimelineEvent& event) const;
     // Whether the event may stand where it is without overlapping another clip of its lane.
     bool canPlace(const TimelineEvent& event) const;
+    // The same for a clip of the given length (none: open-ended), whatever its own length says.
+    bool canPlace(const TimelineEvent& event, std::optional<double> length) const;
     // Where an event wanted at this time would start on the lane: a nearby clip edge when snapping, else the grid
     // time; none when it fits at neither.
     std::optional<double> placementTime(double wanted, const TimelineEvent& event, const TimelineLane& lane, bool snap,

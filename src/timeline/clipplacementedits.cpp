@@ -209,7 +209,7 @@ void ClipPlacementEdits::dropClip(const TimelineEvent& event, const MediaAsset& 
 }
 
 // The duration follows the total drag from the duration at its start, on the 0.01 s grid, and never reaches into
-// the next clip of the picture's screen and layer. Where not even the shortest picture fits, the step is refused.
+// the next clip of the picture's screen and layer: where less than the shortest picture fits, the room wins.
 void ClipPlacementEdits::resizePicture(const TimelineEvent& event, const MediaAsset& asset, double translationX)
 {
     if (!m_view.resizeStart()) {
@@ -233,14 +233,12 @@ void ClipPlacementEdits::resizePicture(const TimelineEvent& event, const MediaAs
             other.effectiveLayer() == stored->effectiveLayer() && other.time > stored->time)
             next = std::min(next, other.time);
     const double room = next - stored->time;
-    if (room < kShortestPicture)
-        return;
-
     double duration = std::max(gridTime(*start + translationX / m_view.zoom()), kShortestPicture);
     duration = std::min({duration, room, kLatestTime});
     stored->imageDuration = duration;
+    // Fitted at the duration set here: a picture shorter than the shortest one still ends where its room does.
     const QList<MediaAsset> library = m_cue.assets();
-    if (ClipPlacement(timeline, library).canPlace(*stored))
+    if (ClipPlacement(timeline, library).canPlace(*stored, duration))
         m_edits.updateEvents(timeline);
 }
 

@@ -75,7 +75,7 @@ static QString transportWord(Transport transport)
 
 QString TimelineClipView::help() const
 {
-    const QString time = QLocale().toString(event().time, 'g', QLocale::FloatingPointShortest);
+    const QString time = QLocale().toString(event().time, 'f', QLocale::FloatingPointShortest);
     const QString what = asset() ? QFileInfo(asset()->url.path()).fileName() : transportWord(event().transport);
     return time + QStringLiteral(" 秒 · ") + what;
 }

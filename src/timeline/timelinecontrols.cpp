@@ -1,11 +1,12 @@
 #include "timelinecontrols.h"
 
-#include "consolecolors.h"
 #include "editorwidgets.h"
 #include "lumohelp.h"
 #include "lumoicons.h"
 #include "numberfield.h"
+#include "switchbutton.h"
 #include "timelineeditormodel.h"
+#include "wheelguard.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -61,8 +62,7 @@ TimelineControls::TimelineControls(TimelineEditorModel& model, QWidget* parent) 
     connect(m_insertion, &NumberField::committed, this,
             [this](double seconds) { m_model.selection().setInsertion(seconds); });
 
-    m_snap = new QPushButton(QStringLiteral("吸附"), this);
-    m_snap->setCheckable(true);
+    m_snap = new SwitchButton(QStringLiteral("吸附"), this);
     m_snap->setAccessibleName(QStringLiteral("时间轴吸附"));
     lumoHelp(m_snap, QStringLiteral("拖动片段时吸附到相邻片段边缘，按住 Alt 临时关闭"));
     connect(m_snap, &QPushButton::toggled, this, [this](bool on) { m_model.view().setSnapEnabled(on); });
@@ -71,6 +71,7 @@ TimelineControls::TimelineControls(TimelineEditorModel& model, QWidget* parent) 
     m_zoom->setObjectName(QStringLiteral("zoom"));
     m_zoom->setAccessibleName(QStringLiteral("缩放"));
     m_zoom->setFixedWidth(130);
+    WheelGuard::letWheelMoveView(m_zoom);
     m_zoom->setRange(int(TimelineGeometry::kMinZoom * kZoomSteps), int(TimelineGeometry::kMaxZoom * kZoomSteps));
     connect(m_zoom, &QSlider::valueChanged, this, [this](int steps) { m_model.view().setZoom(steps / kZoomSteps); });
 
@@ -109,11 +110,6 @@ void TimelineControls::refresh()
         const QSignalBlocker blocker(m_snap);
         m_snap->setChecked(m_model.view().snapEnabled());
     }
-    // A switch drawn as a button shows "on" filled with the console's tint.
-    QPalette snapColours = palette();
-    if (m_model.view().snapEnabled())
-        snapColours.setColor(QPalette::Button, ConsoleColors::tint().darker(160));
-    m_snap->setPalette(snapColours);
     const int zoomSteps = int(std::lround(m_model.view().zoom() * kZoomSteps));
     if (m_zoom->value() != zoomSteps && !m_zoom->isSliderDown()) {
         const QSignalBlocker blocker(m_zoom);

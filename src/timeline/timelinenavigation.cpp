@@ -4,6 +4,7 @@
 #include "consoletext.h"
 #include "lumoicons.h"
 #include "timelineeditormodel.h"
+#include "wheelguard.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -29,6 +30,7 @@ TimelineNavigation::TimelineNavigation(TimelineEditorModel& model, QWidget* pare
     m_scroll = new QSlider(Qt::Horizontal, this);
     m_scroll->setObjectName(QStringLiteral("horizontalScroll"));
     m_scroll->setAccessibleName(QStringLiteral("时间轴横向滚动"));
+    WheelGuard::letWheelMoveView(m_scroll);
     connect(m_scroll, &QSlider::valueChanged, this,
             [this](int steps) { m_model.view().setScrollTime(steps / kScrollSteps); });
 

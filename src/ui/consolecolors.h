@@ -22,6 +22,11 @@ inline QColor tint()
 {
     return QColor::fromRgbF(0.23f, 0.74f, 0.78f);
 }
+// The fill of a switch or segment that is on: the accent of the prominent buttons.
+inline QColor activeFill()
+{
+    return tint();
+}
 inline QColor divider()
 {
     return QColor(255, 255, 255, 26);

@@ -3,6 +3,7 @@
 #include "shownlength.h"
 
 #include <QPainter>
+#include <cmath>
 
 ElidedLabel::ElidedLabel(QWidget* parent) : QWidget(parent)
 {
@@ -33,16 +34,30 @@ void ElidedLabel::setElideMode(Qt::TextElideMode mode)
 }
 
 // Line breaks in a status text would make a second line; they show as spaces.
-QString ElidedLabel::shownText() const
+QString ElidedLabel::line() const
 {
     QString line = m_text;
     line.replace('\n', ' ');
-    return fontMetrics().elidedText(line, m_elideMode, width());
+    return line;
+}
+
+// The painter lays the text out at fractional advances; a width rounded to the nearest pixel can be short of them,
+// so the label asks for and compares against the rounded-up width.
+int ElidedLabel::lineWidth() const
+{
+    return int(std::ceil(QFontMetricsF(font()).horizontalAdvance(line())));
+}
+
+QString ElidedLabel::shownText() const
+{
+    if (lineWidth() <= width())
+        return line();
+    return fontMetrics().elidedText(line(), m_elideMode, width());
 }
 
 QSize ElidedLabel::sizeHint() const
 {
-    return {fontMetrics().horizontalAdvance(m_text), fontMetrics().height()};
+    return {lineWidth(), fontMetrics().height()};
 }
 
 QSize ElidedLabel::minimumSizeHint() const

@@ -25,6 +25,9 @@ class ElidedLabel : public QWidget
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    QString line() const;
+    int lineWidth() const;
+
     QString m_text;
     Qt::TextElideMode m_elideMode = Qt::ElideRight;
 };

@@ -1,6 +1,7 @@
 #include "lumostyle.h"
 
 #include "consolecolors.h"
+#include "wheelguard.h"
 
 #include <QApplication>
 #include <QFont>
@@ -41,4 +42,6 @@ void applyLumoStyle(QApplication& app)
     QFont font("Noto Sans CJK SC");
     font.setPointSizeF(10);
     app.setFont(font);
+
+    WheelGuard::install();
 }

@@ -35,16 +35,17 @@ void NumberField::setMaximumFractionDigits(int digits)
     showValue();
 }
 
+// Plain decimals in the locale: 100000 is never "1e+05".
 QString NumberField::format(double value, Kind kind, int maximumFractionDigits)
 {
     const QLocale locale;
     if (kind == Kind::integer)
         return locale.toString(qint64(value));
-    if (maximumFractionDigits < 0)
-        return locale.toString(value, 'g', QLocale::FloatingPointShortest);
-    const double rounded =
-        std::round(value * std::pow(10.0, maximumFractionDigits)) / std::pow(10.0, maximumFractionDigits);
-    return locale.toString(rounded, 'g', QLocale::FloatingPointShortest);
+    if (maximumFractionDigits >= 0) {
+        const double scale = std::pow(10.0, maximumFractionDigits);
+        value = std::round(value * scale) / scale;
+    }
+    return locale.toString(value, 'f', QLocale::FloatingPointShortest);
 }
 
 QString NumberField::shownValue() const
@@ -52,16 +53,17 @@ QString NumberField::shownValue() const
     return format(m_value, m_kind, m_fractionDigits);
 }
 
+// The receiver stores the number or refuses or clamps it, and tells the field what is stored through setValue();
+// the field then shows that, not what was typed.
 void NumberField::commit()
 {
     if (!isModified())
         return;
+    setModified(false);
     const std::optional<double> typed = parse(text(), m_kind);
     if (typed && *typed != m_value) {
         m_value = *typed;
-        showValue();
         emit committed(m_value);
-        return;
     }
     showValue();
 }

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -74,6 +75,10 @@ class SectionTest : public ::testing::Test
         applyLumoStyle(*qApp);
         Engine::Services services;
         services.players = [](QObject* parent) { return std::make_unique<FakePlayer>(parent); };
+        services.isReadableFile = [this](const QUrl& url) {
+            ++fileChecks;
+            return QFileInfo(url.toLocalFile()).isFile();
+        };
         engine = std::make_unique<Engine>(true, nullptr, folder.filePath("recovery"), services);
         state = std::make_unique<ConsoleState>(*engine, settings);
     }
@@ -111,4 +116,6 @@ class SectionTest : public ::testing::Test
     std::unique_ptr<ConsoleState> state;
     FakeChooser chooser;
     QStringList openedWindows;
+    // How often the engine's check asked whether a media file can be read.
+    int fileChecks = 0;
 };

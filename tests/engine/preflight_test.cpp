@@ -191,7 +191,8 @@ TEST_F(Preflight, EachCheckAsksForEachFileOnce)
     });
     const QHash<QString, int> once{{image.url.fileName(), 1}, {QStringLiteral("gone.wav"), 1}};
 
-    const QList<Engine::PlaybackIssue> issues = engine->playbackIssues(engine->show().cues, *engine->show().assets, true);
+    const QList<Engine::PlaybackIssue> issues =
+        engine->playbackIssues(engine->show().cues, *engine->show().assets, true);
     EXPECT_EQ(texts(issues).count(QStringLiteral("素材缺失或类型不匹配 · gone.wav")), 2);
     EXPECT_EQ(texts(issues).count(QStringLiteral("素材缺失 · gone.wav")), 1);
     EXPECT_EQ(asked, once);

@@ -35,8 +35,8 @@ TEST_F(RealPlayback, DirectCuesVideoAndAudioRunTogetherAndAutomaticGoFollowsTheV
     ASSERT_TRUE(shown);
     const QPointer<Player> picture = shown->player();
     const QPointer<Player> sound = engine->audioPlayer(Bus::music);
-    ASSERT_TRUE(waitUntil([&] { return picture && sound && picture->currentTime() > 0.5 && sound->currentTime() > 0.5; },
-                          5000));
+    ASSERT_TRUE(waitUntil(
+        [&] { return picture && sound && picture->currentTime() > 0.5 && sound->currentTime() > 0.5; }, 5000));
     EXPECT_LT(std::abs(picture->currentTime() - sound->currentTime()), 0.1);
     const Picture* first = shown.data();
 
@@ -91,8 +91,8 @@ TEST_F(RealPlayback, FrozenScreenShowsTheFrameWhereTheProgrammeWas)
     const double at = frozen->currentTime();
     EXPECT_GT(at, 1.0);
     std::optional<VideoFrame> frame;
-    ASSERT_TRUE(waitUntil(
-        [&] { return frozen && (frame = frozen->currentFrame()) && std::abs(frame->time() - at) < 0.05; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return frozen && (frame = frozen->currentFrame()) && std::abs(frame->time() - at) < 0.05; }));
     EXPECT_NEAR(MediaFixtures::frameIndexOf(frame->toImage()), at * 30, 1.5);
     EXPECT_FALSE(frozen->isPlaying());
     ASSERT_TRUE(programme);

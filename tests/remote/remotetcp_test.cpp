@@ -201,9 +201,9 @@ TEST_F(RemoteTcpPeers, AnsweredPhonesGiveTheirPlacesUpAndDrainUnderACapOfTheirOw
     EXPECT_EQ(listener->drainingConnections(), 12);
     for (const auto& phone : answered)
         phone->send("x");
-    EXPECT_TRUE(waitUntil([&] { return std::all_of(answered.begin(), answered.begin() + 4, [](auto& phone) {
-        return phone->wasReset();
-    }); })) << "the oldest beyond the cap are closed";
+    EXPECT_TRUE(waitUntil([&] {
+        return std::all_of(answered.begin(), answered.begin() + 4, [](auto& phone) { return phone->wasReset(); });
+    })) << "the oldest beyond the cap are closed";
     for (size_t i = 4; i < answered.size(); ++i)
         EXPECT_FALSE(answered[i]->wasReset()) << "the others still drain: " << i;
 

@@ -126,6 +126,20 @@ QString MediaFixtures::i420Video(const QString& name, QSize size, const QByteArr
                       .arg(size.height()));
 }
 
+QString MediaFixtures::losslessI420Video(QSize size, const QByteArray& planes, const QString& colorimetry)
+{
+    const QByteArray digest = QCryptographicHash::hash(planes, QCryptographicHash::Sha1).toHex();
+    const QString raw = file("lossless-i420.yuv", planes.repeated(2));
+    // VP9 at quantizer 0 is lossless.
+    return launch("lossless-i420-v1 " + QString::fromLatin1(digest) + " " + colorimetry, "webm",
+                  QString("filesrc location=%1 ! rawvideoparse format=i420 width=%2 height=%3 framerate=30/1 "
+                          "colorimetry=%4 ! vp9enc min-quantizer=0 max-quantizer=0 deadline=1 ! webmmux ! %OUT%")
+                      .arg(raw)
+                      .arg(size.width())
+                      .arg(size.height())
+                      .arg(colorimetry));
+}
+
 QString MediaFixtures::convertedFirstFrame(const QString& video)
 {
     // Through 16-bit RGB: GStreamer's direct 8-bit path (its fast I420 to RGB code) runs up to 5 levels low.

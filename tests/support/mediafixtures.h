@@ -44,6 +44,9 @@ int frameIndexOf(const QImage& frame);
 // An H.264 .mp4 of one planar I420 picture (Y, then U, then V rows, tightly packed) shown for three frames, its
 // chroma sited on the left luma sample, encoded at a quantizer low enough to keep a hard edge hard.
 QString i420Video(const QString& name, QSize size, const QByteArray& planes);
+// A lossless VP9 .webm of one planar I420 picture (as i420Video) shown for two frames and tagged with the
+// colorimetry ("1:4:0:0", ...): the decoder gives back exactly these samples, full range included.
+QString losslessI420Video(QSize size, const QByteArray& planes, const QString& colorimetry);
 // The first frame of a video as GStreamer's own videoconvert turns it into RGB by its exact path, as a PNG.
 QString convertedFirstFrame(const QString& video);
 // A 16-bit sine WAV.

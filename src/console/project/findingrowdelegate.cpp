@@ -50,9 +50,11 @@ void FindingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->restore();
 }
 
+// Only the marks claim width: the list stretches each row to what it shows, so a row never outgrows the list
+// when its scrollbar appears, and the texts are cut to fit.
 QSize FindingRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
     const int height =
         option.fontMetrics.height() + kLineSpacing + QFontMetrics(ConsoleText::caption(option.font)).height();
-    return {option.rect.width(), height + 2 * kPadding + 8};
+    return {kIconSize + kArrowSize + 4 * kSpacing, height + 2 * kPadding + 8};
 }

@@ -3,36 +3,31 @@
 #include "consolecolors.h"
 #include "consolestate.h"
 #include "consoletext.h"
+#include "findinglistmodel.h"
 #include "findingrowdelegate.h"
 #include "lumoicons.h"
 
 #include <QBoxLayout>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QStackedWidget>
 
 static constexpr int kTitleIconSize = 26;
 
-// Two findings say the same when all but their identity agree, so an unchanged check keeps its rows.
-static bool sameFindings(const QList<Engine::PlaybackIssue>& a, const QList<Engine::PlaybackIssue>& b)
-{
-    return std::equal(a.cbegin(), a.cend(), b.cbegin(), b.cend(), [](const auto& x, const auto& y) {
-        return x.cue == y.cue && x.eventID == y.eventID && x.screen == y.screen && x.text == y.text &&
-               x.warning == y.warning;
-    });
-}
-
 PreflightCheck::PreflightCheck(ConsoleState& state, std::function<void(const QString&)> openWindow, QWidget* parent)
-    : QWidget(parent), m_state(state), m_engine(state.engine()), m_launch(state, std::move(openWindow))
+    : QWidget(parent), m_state(state), m_engine(state.engine()), m_launch(state, std::move(openWindow)),
+      m_findings(m_engine), m_model(new FindingListModel(this))
 {
-    m_list = new QListWidget(this);
+    m_list = new QListView(this);
     m_list->setObjectName(QStringLiteral("findings"));
+    m_list->setModel(m_model);
+    m_list->setUniformItemSizes(true);
     m_list->setMinimumHeight(220);
     m_list->setItemDelegate(new FindingRowDelegate(m_list));
     m_list->setMouseTracking(true);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    connect(m_list, &QListWidget::itemClicked, this, &PreflightCheck::jumpTo);
+    connect(m_list, &QListView::clicked, this, &PreflightCheck::jumpTo);
 
     m_body = new QStackedWidget(this);
     m_body->addWidget(makePlaceholder());
@@ -57,11 +52,21 @@ PreflightCheck::PreflightCheck(ConsoleState& state, std::function<void(const QSt
     column->addWidget(m_body);
     column->addLayout(buttons);
 
-    for (auto changed : {&Engine::showChanged, &Engine::selectedChanged, &Engine::projectionModeChanged,
-                         &Engine::mappingsChanged, &Engine::displaysChanged, &Engine::screensChanged})
-        connect(&m_engine, changed, this, &PreflightCheck::refresh);
-    connect(&state, &ConsoleState::projectionModeChanged, this, &PreflightCheck::refresh);
-    connect(&state, &ConsoleState::launchAfterCheckChanged, this, &PreflightCheck::refresh);
+    // Outputs and displays are no part of the show: their changes check every cue again.
+    for (auto changed :
+         {&Engine::projectionModeChanged, &Engine::mappingsChanged, &Engine::displaysChanged, &Engine::screensChanged})
+        connect(&m_engine, changed, this, [this] {
+            m_findings.forget();
+            scheduleRefresh();
+        });
+    connect(&m_engine, &Engine::showChanged, this, &PreflightCheck::scheduleRefresh);
+    // The selection decides the covered cue only outside the playlist modes.
+    connect(&m_engine, &Engine::selectedChanged, this, [this] {
+        if (!usesPlaylist(m_state.projectionMode()))
+            scheduleRefresh();
+    });
+    connect(&state, &ConsoleState::projectionModeChanged, this, &PreflightCheck::scheduleRefresh);
+    connect(&state, &ConsoleState::launchAfterCheckChanged, this, &PreflightCheck::scheduleRefresh);
     refresh();
 }
 
@@ -107,42 +112,57 @@ QWidget* PreflightCheck::makePlaceholder()
     return placeholder;
 }
 
-void PreflightCheck::refresh()
+void PreflightCheck::scheduleRefresh()
 {
-    QList<Engine::PlaybackIssue> findings = m_launch.findings();
-    const auto errors = std::count_if(findings.cbegin(), findings.cend(), [](const auto& f) { return !f.warning; });
-    const auto reminders = findings.size() - errors;
-
-    m_shield->setPixmap((errors > 0 ? lumoIcon(QStringLiteral("exclamationmark.shield"), ConsoleColors::orange())
-                                    : lumoIcon(QStringLiteral("checkmark.shield"), ConsoleColors::green()))
-                            .pixmap(kTitleIconSize, kTitleIconSize));
-    m_counts->setText(QStringLiteral("%1 个节目 · %2 项错误 · %3 项提醒")
-                          .arg(m_launch.checkCues().size())
-                          .arg(errors)
-                          .arg(reminders));
-    m_body->setCurrentIndex(findings.isEmpty() ? 0 : 1);
-    m_start->setVisible(m_state.launchAfterCheck());
-    m_start->setText(findings.isEmpty() ? QStringLiteral("开始投放") : QStringLiteral("继续投放"));
-    m_start->setEnabled(errors == 0);
-
-    if (sameFindings(findings, m_findings))
+    if (m_refreshPending)
         return;
-    m_findings = std::move(findings);
-    m_list->clear();
-    for (int i = 0; i < m_findings.size(); ++i) {
-        auto* item = new QListWidgetItem(m_findings.at(i).text, m_list);
-        item->setData(FindingRowDelegate::WarningRole, m_findings.at(i).warning);
-        item->setData(FindingRowDelegate::CueNameRole, m_findings.at(i).cue.name);
-    }
+    m_refreshPending = true;
+    QMetaObject::invokeMethod(this, &PreflightCheck::refreshIfPending, Qt::QueuedConnection);
 }
 
-void PreflightCheck::jumpTo(QListWidgetItem* item)
+void PreflightCheck::refreshIfPending()
 {
-    const int row = m_list->row(item);
-    if (row < 0 || row >= m_findings.size())
+    if (m_refreshPending)
+        refresh();
+}
+
+void PreflightCheck::refresh()
+{
+    m_refreshPending = false;
+    const QList<Cue> cues = m_launch.checkCues();
+    const QList<PreflightFindings::Findings> groups = m_findings.update(cues);
+    qsizetype errors = 0;
+    qsizetype reminders = 0;
+    for (const PreflightFindings::Findings& group : groups)
+        for (const Engine::PlaybackIssue& finding : group)
+            ++(finding.warning ? reminders : errors);
+    const bool clean = errors == 0 && reminders == 0;
+
+    if (m_shieldAlerts != (errors > 0)) {
+        m_shieldAlerts = errors > 0;
+        m_shield->setPixmap((errors > 0 ? lumoIcon(QStringLiteral("exclamationmark.shield"), ConsoleColors::orange())
+                                        : lumoIcon(QStringLiteral("checkmark.shield"), ConsoleColors::green()))
+                                .pixmap(kTitleIconSize, kTitleIconSize));
+    }
+    m_counts->setText(QStringLiteral("%1 个节目 · %2 项错误 · %3 项提醒").arg(cues.size()).arg(errors).arg(reminders));
+    m_body->setCurrentIndex(clean ? 0 : 1);
+    m_start->setVisible(m_state.launchAfterCheck());
+    m_start->setText(clean ? QStringLiteral("开始投放") : QStringLiteral("继续投放"));
+    m_start->setEnabled(errors == 0);
+    m_model->setFindings(groups);
+}
+
+void PreflightCheck::jumpTo(const QModelIndex& index)
+{
+    const int row = index.row();
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    // A click follows only a finding that is still current: one that changed under the pointer is not followed.
+    const Engine::PlaybackIssue finding = m_model->finding(row);
+    refreshIfPending();
+    if (row >= m_model->rowCount() || !FindingListModel::sameFinding(m_model->finding(row), finding))
         return;
     // Closing the sheet lets go of this view, so everything needed afterwards is taken first.
-    const Engine::PlaybackIssue finding = m_findings.at(row);
     ConsoleState& state = m_state;
     Engine& engine = m_engine;
     state.setPreflightOpen(false);
@@ -158,6 +178,9 @@ void PreflightCheck::jumpTo(QListWidgetItem* item)
 
 void PreflightCheck::start()
 {
+    refreshIfPending();
+    if (!m_start->isEnabled())
+        return;
     ProjectionLaunch launch = m_launch;
     m_state.setPreflightOpen(false);
     launch.startProjection();

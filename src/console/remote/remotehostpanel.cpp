@@ -194,7 +194,7 @@ void RemoteHostPanel::showAttempts()
     for (const RemoteAttemptGuard::Lockout& lockout : lockouts)
         lines << QStringLiteral("%1 · 暂停 %2 秒")
                      .arg(lockout.peer.text())
-                     .arg(std::ceil(std::max(lockout.until - m_host->uptime(), 0.0)));
+                     .arg(qint64(std::ceil(std::max(lockout.until - m_host->uptime(), 0.0))));
     m_attempts->setText(QStringLiteral("%1 次").arg(failures));
     m_attemptsRow->setVisible(failures > 0 || !lockouts.isEmpty());
     m_lockouts->setText(lines.join(u'\n'));

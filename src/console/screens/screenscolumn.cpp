@@ -1,6 +1,5 @@
 #include "screenscolumn.h"
 
-#include "consolecolors.h"
 #include "consolestate.h"
 #include "consoletext.h"
 #include "draghandle.h"
@@ -9,6 +8,7 @@
 #include "lumohelp.h"
 #include "lumoicons.h"
 #include "screencard.h"
+#include "switchbutton.h"
 #include "transportbar.h"
 
 #include <QBoxLayout>
@@ -109,26 +109,16 @@ QWidget* ScreensColumn::makeMonitorSwitch()
     auto* segments = new QWidget(this);
     segments->setAccessibleName(QStringLiteral("监看"));
     segments->setFixedWidth(150);
-    m_onAir = new QPushButton(QStringLiteral("正在播出"), segments);
-    m_preview = new QPushButton(QStringLiteral("预监"), segments);
+    m_onAir = new SwitchButton(QStringLiteral("正在播出"), segments);
+    m_preview = new SwitchButton(QStringLiteral("预监"), segments);
     auto* group = new QButtonGroup(segments);
     auto* row = new QHBoxLayout(segments);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     for (QPushButton* segment : {m_onAir, m_preview}) {
-        segment->setCheckable(true);
         segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         group->addButton(segment);
         row->addWidget(segment);
-    }
-    // The chosen segment is filled with the console's tint, as a segmented control shows its choice.
-    for (QPushButton* segment : {m_onAir, m_preview}) {
-        const QColor idle = segment->palette().color(QPalette::Button);
-        connect(segment, &QPushButton::toggled, segment, [segment, idle](bool on) {
-            QPalette p = segment->palette();
-            p.setColor(QPalette::Button, on ? ConsoleColors::tint().darker(160) : idle);
-            segment->setPalette(p);
-        });
     }
     m_onAir->setChecked(!m_state.previewMode());
     m_preview->setChecked(m_state.previewMode());

@@ -7,6 +7,7 @@
 #include "engine.h"
 #include "lumohelp.h"
 #include "lumoicons.h"
+#include "switchbutton.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -106,14 +107,12 @@ QWidget* TransportBar::makeStatusRow()
     m_current->setObjectName(QStringLiteral("currentCue"));
     m_current->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     layout->addWidget(m_current, 1);
-    m_black = new QPushButton(QStringLiteral("屏幕黑场"), row);
+    m_black = new SwitchButton(QStringLiteral("屏幕黑场"), row);
     connect(m_black, &QPushButton::toggled, this, [this](bool on) { m_engine.setVideoBlack(on); });
-    m_mute = new QPushButton(QStringLiteral("音频静音"), row);
+    m_mute = new SwitchButton(QStringLiteral("音频静音"), row);
     connect(m_mute, &QPushButton::toggled, this, [this](bool on) { m_engine.setMuted(on); });
-    for (QPushButton* toggle : {m_black, m_mute}) {
-        toggle->setCheckable(true);
-        layout->addWidget(toggle);
-    }
+    layout->addWidget(m_black);
+    layout->addWidget(m_mute);
     for (QWidget* child : row->findChildren<QWidget*>())
         child->setFont(ConsoleText::caption(child->font()));
     return row;

@@ -7,6 +7,7 @@ class ElidedLabel;
 class Engine;
 class QLabel;
 class QPushButton;
+class SwitchButton;
 class QShortcut;
 
 // The operator's play buttons under the screen cards: a row for the ticked screens (only while some are ticked),
@@ -51,6 +52,6 @@ class TransportBar : public QWidget
     QPushButton* m_go;
     QList<QShortcut*> m_goShortcuts;
     ElidedLabel* m_current;
-    QPushButton* m_black;
-    QPushButton* m_mute;
+    SwitchButton* m_black;
+    SwitchButton* m_mute;
 };

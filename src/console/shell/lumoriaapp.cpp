@@ -1,6 +1,7 @@
 #include "lumoriaapp.h"
 
 #include "audiochannelmixer.h"
+#include "chineseqtdialogs.h"
 #include "consolewindow.h"
 #include "engine.h"
 #include "lumosettings.h"
@@ -17,6 +18,7 @@ LumoriaApp::LumoriaApp(Options options, QObject* parent)
     : QObject(parent), m_mixer(std::make_shared<AudioChannelMixer>()),
       m_settings(new LumoSettings(options.settingsFile, this))
 {
+    installChineseQtDialogs();
     const QString recovery =
         options.recoveryDirectory.isEmpty() ? defaultRecoveryDirectory() : options.recoveryDirectory;
     Engine::Services services;

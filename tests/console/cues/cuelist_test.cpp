@@ -123,19 +123,32 @@ TEST_F(CueListTest, RowsFollowTheSelectionBothWays)
     EXPECT_EQ(selectedRow(), 1);
 }
 
-TEST_F(CueListTest, MarksShowTheCueOnAirAndTheNextOne)
+TEST_F(CueListTest, MarksShowTheCueOnAirAndTheNextOneApartFromTheSelection)
 {
-    giveCues(3);
+    giveCues(10);
+    edit([](Show& show) {
+        const QStringList names{"暖场",        "开场",       "主持人上台", "嘉宾致辞", "颁奖环节一",
+                                "表演 · 舞蹈", "颁奖环节二", "抽奖",       "合影",     "退场"};
+        for (int i = 0; i < names.size(); ++i)
+            show.cues[i].name = names[i];
+    });
     EXPECT_EQ(mark(0), CueListModel::Mark::next);
     EXPECT_EQ(mark(1), CueListModel::Mark::none);
-    engine->take(engine->show().cues.at(1));
-    EXPECT_EQ(mark(1), CueListModel::Mark::onAir);
-    EXPECT_EQ(mark(2), CueListModel::Mark::next);
+    engine->take(engine->show().cues.at(3));
+    select(5);
+    EXPECT_EQ(mark(3), CueListModel::Mark::onAir);
+    EXPECT_EQ(mark(4), CueListModel::Mark::next);
+    EXPECT_EQ(mark(5), CueListModel::Mark::none);
     EXPECT_EQ(mark(0), CueListModel::Mark::none);
-    engine->take(engine->show().cues.at(2));
-    EXPECT_EQ(mark(2), CueListModel::Mark::onAir);
-    EXPECT_EQ(mark(1), CueListModel::Mark::none);
-    EXPECT_EQ(mark(0), CueListModel::Mark::none);
+    EXPECT_EQ(selectedRow(), 5);
+    list.resize(300, 520);
+    list.show();
+    saveShot(list, "cue-list-ten");
+
+    engine->take(engine->show().cues.at(9));
+    EXPECT_EQ(mark(9), CueListModel::Mark::onAir);
+    EXPECT_EQ(mark(3), CueListModel::Mark::none);
+    EXPECT_EQ(mark(0), CueListModel::Mark::none) << "after the last cue nothing is next";
 }
 
 TEST_F(CueListTest, NumbersKeepTwoDigitsAndGrowPastThem)
@@ -145,20 +158,4 @@ TEST_F(CueListTest, NumbersKeepTwoDigitsAndGrowPastThem)
     EXPECT_EQ(number(9), "10");
     EXPECT_EQ(number(99), "100");
     EXPECT_EQ(number(100), "101");
-}
-
-TEST_F(CueListTest, ShotOfTenCues)
-{
-    giveCues(10);
-    edit([](Show& show) {
-        const QStringList names{"暖场",        "开场",       "主持人上台", "嘉宾致辞", "颁奖环节一",
-                                "表演 · 舞蹈", "颁奖环节二", "抽奖",       "合影",     "退场"};
-        for (int i = 0; i < names.size(); ++i)
-            show.cues[i].name = names[i];
-    });
-    engine->take(engine->show().cues.at(3));
-    select(5);
-    list.resize(300, 520);
-    list.show();
-    saveShot(list, "cue-list-ten");
 }

@@ -230,7 +230,7 @@ TEST_F(InspectorTest, ChannelLevelsPollOnlyWhileOpen)
     EXPECT_TRUE(inspector.mixer()->isVisible());
 }
 
-TEST_F(InspectorTest, Picture)
+TEST_F(InspectorTest, WithAMixerShowsTheFilesTheDelayAndEveryChannelsLevel)
 {
     auto mixer = std::make_shared<AudioChannelMixer>();
     Engine::Services services;
@@ -257,6 +257,17 @@ TEST_F(InspectorTest, Picture)
     QApplication::processEvents();
     column.resize(262, column.sizeHint().height());
     QApplication::processEvents();
-    ASSERT_EQ(column.mixer()->cards().size(), 6);
+    // The meters show the peaks since the poll before: read and pictured before the panel's own timer polls again.
+    mixer->process(std::span(&buffer, 1), 1);
+    column.mixer()->poll();
+    const QList<MixerChannelCard*> cards = column.mixer()->cards();
+    ASSERT_EQ(cards.size(), 6);
+    EXPECT_EQ(cards[0]->levelText(), "-6.0 dBFS");
+    EXPECT_EQ(cards[3]->levelText(), "\u2212\u221E dBFS");
+    EXPECT_EQ(cards[5]->levelText(), "0.0 dBFS");
+    EXPECT_EQ(column.findChild<AssetPicker*>("屏幕 1 素材")->shownName(), "开场视频.mp4");
+    EXPECT_EQ(column.findChild<AssetPicker*>("音频素材")->shownName(),
+              "a very long name of a background music file.wav");
+    EXPECT_EQ(column.findChild<NumberField*>("delay")->value(), 1.5);
     saveShot(column, "inspector-with-mixer");
 }

@@ -53,6 +53,11 @@ TEST_F(HeaderTest, TitleAndBadgeFollowTheProjectFile)
     choose("另存为…", url("春晚.final.json"));
     EXPECT_EQ(title(), "春晚.final");
     EXPECT_EQ(badge(), "已保存");
+    // With room beside it the whole name shows, however its advances round.
+    choose("另存为…", url("我的 演出.v2.json"));
+    header.resize(1320, header.sizeHint().height());
+    header.show();
+    EXPECT_EQ(header.findChild<ElidedLabel*>("showTitle")->shownText(), "我的 演出.v2");
     choose("另存为…", url(QString("很长的工程名").repeated(30) + ".json"));
     EXPECT_LT(header.minimumSizeHint().width(), 1080 - 24);
 }
@@ -237,9 +242,11 @@ TEST_F(HeaderTest, WindowButtonsOpenTheirWindows)
     EXPECT_EQ(openedWindows, QStringList({"projection-monitor", "user-guide", "remote-control"}));
 }
 
-TEST_F(ConsoleTest, ControlSSavesTheShow)
+// At the smallest window the header still shows every control whole, side by side; Ctrl+S saves from there.
+TEST_F(ConsoleTest, TheHeaderFitsTheSmallestWindowAndControlSSavesTheShow)
 {
     ConsoleWindow& window = app->consoleWindow();
+    window.resize(window.minimumSize());
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -248,19 +255,25 @@ TEST_F(ConsoleTest, ControlSSavesTheShow)
     Show show = engine().show();
     show.cues[0].name = "改";
     engine().setShow(show);
+
+    QWidget* bar = view().header()->parentWidget();
+    QApplication::processEvents();
+    QList<QRect> taken;
+    for (const QAbstractButton* control : view().header()->findChildren<QAbstractButton*>()) {
+        if (!control->isVisibleTo(bar))
+            continue;
+        const QRect place(control->mapTo(bar, QPoint(0, 0)), control->size());
+        EXPECT_TRUE(bar->rect().contains(place)) << control->objectName().toStdString();
+        EXPECT_GE(control->width(), control->sizeHint().width()) << control->objectName().toStdString();
+        for (const QRect& other : taken)
+            EXPECT_FALSE(place.intersects(other)) << control->objectName().toStdString();
+        taken.append(place);
+    }
+    EXPECT_GE(taken.size(), 5);
+    saveShot(*bar, "console-header");
+
     QTest::keyClick(window.windowHandle(), Qt::Key_S, Qt::ControlModifier);
     // A button's shortcut plays a short press before it clicks.
     EXPECT_TRUE(waitUntil([&] { return !engine().hasUnsavedChanges(); }));
     EXPECT_EQ(readShowFile(file).cues[0].name, "改");
-}
-
-TEST_F(ConsoleTest, ShotOfTheHeaderAtTheSmallestWidth)
-{
-    ConsoleWindow& window = app->consoleWindow();
-    window.resize(1080, 720);
-    window.show();
-    Show show = engine().show();
-    show.cues[0].name = "改";
-    engine().setShow(show);
-    saveShot(*view().header()->parentWidget(), "console-header");
 }

@@ -1,13 +1,15 @@
 #include "consolefixture.h"
 #include "consolesheet.h"
 #include "consolestate.h"
+#include "findingrowdelegate.h"
 #include "mediafixtures.h"
 #include "preflightcheck.h"
 #include "sectionfixture.h"
 
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 
@@ -51,13 +53,24 @@ class PreflightTest : public SectionTest
     }
     QString counts() { return check->findChild<QLabel*>("counts")->text(); }
     QPushButton* startButton() { return check->findChild<QPushButton*>("startRun"); }
-    QListWidget* rows() { return check->findChild<QListWidget*>("findings"); }
+    QListView* rows() { return check->findChild<QListView*>("findings"); }
+    int rowCount() { return rows()->model()->rowCount(); }
+    static QStringList rowTexts(PreflightCheck& sheet)
+    {
+        const QAbstractItemModel* model = sheet.findChild<QListView*>("findings")->model();
+        QStringList texts;
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts << model->index(row, 0).data().toString() + " · " +
+                         model->index(row, 0).data(FindingRowDelegate::CueNameRole).toString();
+        return texts;
+    }
     bool showsPlaceholder() { return check->findChild<QStackedWidget*>()->currentIndex() == 0; }
     void clickRow(int row)
     {
         check->resize(590, 400);
         check->show();
-        QTest::mouseClick(rows()->viewport(), Qt::LeftButton, {}, rows()->visualItemRect(rows()->item(row)).center());
+        QTest::mouseClick(rows()->viewport(), Qt::LeftButton, {},
+                          rows()->visualRect(rows()->model()->index(row, 0)).center());
     }
 
     std::unique_ptr<PreflightCheck> check;
@@ -99,12 +112,17 @@ TEST_F(PreflightTest, CountsAndTheStartButtonFollowTheFindings)
         open(c.launch);
         EXPECT_EQ(counts(), c.counts);
         EXPECT_EQ(showsPlaceholder(), !c.reminder && !c.error);
+        EXPECT_EQ(rowCount(), int(c.reminder) + int(c.error));
         EXPECT_EQ(startButton()->isVisibleTo(check.get()), c.startShown);
         if (c.startShown) {
             EXPECT_EQ(startButton()->text(), c.startText);
             EXPECT_EQ(startButton()->isEnabled(), c.startEnabled);
         }
     }
+    // The last case, one error and one reminder, for a person to look at.
+    check->resize(590, check->sizeHint().height());
+    check->show();
+    saveShot(*check, "preflight-check");
 }
 
 TEST_F(PreflightTest, TheCheckRunsAgainWhenTheShowChanges)
@@ -114,9 +132,74 @@ TEST_F(PreflightTest, TheCheckRunsAgainWhenTheShowChanges)
     open(true);
     EXPECT_FALSE(startButton()->isEnabled());
     edit([](Show& show) { show.cues[0].audio.reset(); });
+    EXPECT_EQ(counts(), "1 个节目 · 1 项错误 · 0 项提醒") << "checked once the event loop turns";
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(counts(), "1 个节目 · 0 项错误 · 0 项提醒");
     EXPECT_TRUE(startButton()->isEnabled());
     EXPECT_EQ(startButton()->text(), "开始投放");
+}
+
+TEST_F(PreflightTest, EditsWhileOpenCheckOnlyTheChangedCuesOncePerTurn)
+{
+    const QColor colours[] = {Qt::red, Qt::green, Qt::blue};
+    edit([&](Show& show) {
+        for (int cue = 0; cue < 3; ++cue)
+            show.cues[cue].main = QUrl::fromLocalFile(MediaFixtures::png({8, 8}, colours[cue]));
+    });
+    state->setProjectionMode(ProjectionMode::playlistOnce);
+    // The kept rows and counts say what a sheet opened afresh says.
+    const auto showsWhatAFreshCheckShows = [&] {
+        const int asked = fileChecks;
+        PreflightCheck fresh(*state, windowOpener());
+        fileChecks = asked;
+        return rowTexts(*check) == rowTexts(fresh) && counts() == fresh.findChild<QLabel*>("counts")->text();
+    };
+    fileChecks = 0;
+    open(false);
+    EXPECT_EQ(fileChecks, 3);
+    EXPECT_EQ(counts(), "3 个节目 · 0 项错误 · 3 项提醒");
+
+    for (int round = 0; round < 2; ++round)
+        for (int cue : {0, 2})
+            edit([&](Show& show) { show.cues[cue].name = QStringLiteral("改 %1").arg(round); });
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(fileChecks, 5) << "four edits, one check of the two cues they changed";
+    EXPECT_TRUE(showsWhatAFreshCheckShows());
+
+    giveError(1);
+    edit([](Show& show) { show.cues.move(0, 2); });
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(fileChecks, 7) << "the edited cue alone, its picture and its sound";
+    EXPECT_TRUE(showsWhatAFreshCheckShows());
+    engine->addScreen();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(fileChecks, 11) << "a change beside the cues checks every cue";
+
+    for (const auto& change : std::initializer_list<std::function<void()>>{
+             [&] { edit([](Show& show) { show.cues.removeAt(1); }); }, [&] { engine->editHistory()->undo(); },
+             [&] { edit([](Show& show) { show.cues.append(show.cues[2]); }); },
+             [&] { engine->editHistory()->undo(); }}) {
+        change();
+        QCoreApplication::sendPostedEvents();
+        EXPECT_TRUE(showsWhatAFreshCheckShows());
+    }
+}
+
+TEST_F(PreflightTest, AClickOnAFindingThatChangedUnderThePointerIsNotFollowed)
+{
+    giveError(0);
+    giveError(1);
+    state->setProjectionMode(ProjectionMode::playlistOnce);
+    select(2);
+    open(false);
+    ASSERT_EQ(rowCount(), 2);
+    edit([](Show& show) { show.cues[0].audio.reset(); });
+    clickRow(0);
+    EXPECT_TRUE(state->preflightOpen());
+    EXPECT_EQ(state->selectedIndex(), 2);
+    EXPECT_EQ(rowCount(), 1);
+    clickRow(0);
+    EXPECT_EQ(state->selectedIndex(), 1);
 }
 
 TEST_F(PreflightTest, AFindingLeadsToItsCueEventAndScreenPage)
@@ -128,7 +211,7 @@ TEST_F(PreflightTest, AFindingLeadsToItsCueEventAndScreenPage)
     engine->setFocusEvent(earlierFocus);
     open(false);
     // The clip's error, the third screen's reminder, the third cue's error.
-    ASSERT_EQ(rows()->count(), 3);
+    ASSERT_EQ(rowCount(), 3);
 
     clickRow(2);
     EXPECT_FALSE(state->preflightOpen());
@@ -161,15 +244,25 @@ TEST_F(PreflightTest, CloseOnlyClosesAndContinueStartsTheRun)
     EXPECT_EQ(openedWindows, QStringList{"projection-monitor"});
 }
 
-TEST_F(PreflightTest, ShotWithOneErrorAndOneReminder)
+TEST_F(PreflightTest, ShotOfALongListThatScrollsOnlyDownwards)
 {
+    edit([](Show& show) {
+        for (int i = 0; i < 8; ++i)
+            show.cues.append(Cue{});
+    });
     giveReminder(0);
-    giveError(1);
+    for (int cue = 1; cue < engine->show().cues.size(); ++cue)
+        giveError(cue);
     state->setProjectionMode(ProjectionMode::playlistOnce);
     open(true);
     check->resize(590, check->sizeHint().height());
     check->show();
-    saveShot(*check, "preflight-check");
+    QCoreApplication::processEvents();
+    saveShot(*check, "preflight-check-long");
+    ASSERT_TRUE(rows()->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(rows()->horizontalScrollBar()->isVisible());
+    // Each row, with the arrow at its end, lies within what the list shows beside its scrollbar.
+    EXPECT_LE(rows()->visualRect(rows()->model()->index(0, 0)).right(), rows()->viewport()->width() - 1);
 }
 
 TEST_F(ConsoleTest, TheHeaderOpensTheCheckSheetAndEscapeClosesIt)

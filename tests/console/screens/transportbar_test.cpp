@@ -113,6 +113,38 @@ TEST_F(TransportBarTest, MainRowActsOnTheSelectedCueAndSwitchesTheMonitors)
     EXPECT_FALSE(state->previewMode());
 }
 
+// The mean colour of a widget as the bar paints it.
+static QColor meanColour(QWidget& bar, QWidget* part)
+{
+    const QImage image = bar.grab(QRect(part->mapTo(&bar, QPoint()), part->size())).toImage();
+    qint64 red = 0, green = 0, blue = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            red += pixel.red();
+            green += pixel.green();
+            blue += pixel.blue();
+        }
+    const qint64 count = qint64(image.width()) * image.height();
+    return QColor(int(red / count), int(green / count), int(blue / count));
+}
+
+TEST_F(TransportBarTest, BlackAndMuteShowPlainlyThatTheyAreOn)
+{
+    auto* black = button<QPushButton>(bar, "屏幕黑场");
+    auto* mute = button<QPushButton>(bar, "音频静音");
+    black->click();
+    EXPECT_TRUE(engine->videoBlack());
+    saveShot(bar, "transport-bar-black-on");
+    const QColor on = meanColour(bar, black);
+    const QColor off = meanColour(bar, mute);
+    const int apart = std::max({std::abs(on.red() - off.red()), std::abs(on.green() - off.green()),
+                                std::abs(on.blue() - off.blue())});
+    EXPECT_GT(apart, 40) << "on " << on.name().toStdString() << ", off " << off.name().toStdString();
+    engine->setMuted(true);
+    EXPECT_NEAR(meanColour(bar, mute).green(), on.green(), 4);
+}
+
 TEST_F(TransportBarTest, TickedScreensPlayApartAndStayTickedAfterReturning)
 {
     giveScreens(2);

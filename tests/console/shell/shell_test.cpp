@@ -5,9 +5,13 @@
 #include "lumohelp.h"
 #include "shownlength.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
 #include <QLineEdit>
 #include <QScreen>
 #include <QSettings>
@@ -185,4 +189,29 @@ TEST_F(ConsoleTest, AHugeCueNameIsCutBeforeItIsLaidOut)
     EXPECT_TRUE(current->text().endsWith(QChar(0x2026)));
     app->consoleWindow().resize(1600, 1000);
     saveShot(app->consoleWindow(), "console-huge-cue-name");
+}
+
+// Qt's own file panel and message box buttons speak Chinese, whatever the system's locale.
+TEST_F(ConsoleTest, QtsOwnDialogsSpeakChinese)
+{
+    QFileDialog panel(&app->consoleWindow(), QStringLiteral("保存工程"), folder.path());
+    panel.setOption(QFileDialog::DontUseNativeDialog);
+    panel.setAcceptMode(QFileDialog::AcceptSave);
+    panel.resize(720, 440);
+    panel.show();
+    QApplication::processEvents();
+    QStringList texts;
+    for (QLabel* label : panel.findChildren<QLabel*>())
+        texts << label->text();
+    for (QAbstractButton* button : panel.findChildren<QAbstractButton*>())
+        texts << button->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral("取消"))) << texts.join(" | ").toStdString();
+    EXPECT_FALSE(texts.contains(QStringLiteral("Cancel")) || texts.contains(QStringLiteral("Look in:")))
+        << texts.join(" | ").toStdString();
+    saveShot(panel, "file-panel-chinese");
+    EXPECT_EQ(QMessageBox(QMessageBox::Question, "", "", QMessageBox::Yes | QMessageBox::No)
+                  .button(QMessageBox::No)
+                  ->text()
+                  .remove(QLatin1Char('&')),
+              QStringLiteral("否(N)"));
 }

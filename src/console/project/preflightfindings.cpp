@@ -1,0 +1,80 @@
+#include "preflightfindings.h"
+
+#include <QMultiHash>
+
+// The findings of one check can be told apart by cue only where no two neighbouring cues share an id.
+static bool neighboursDiffer(const QList<Cue>& cues)
+{
+    for (qsizetype i = 1; i < cues.size(); ++i)
+        if (cues[i].id == cues[i - 1].id)
+            return false;
+    return true;
+}
+
+QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& cues)
+{
+    Show context = m_engine.show();
+    context.cues.clear();
+    if (context != m_context)
+        m_checked.clear();
+    m_context = std::move(context);
+    const QList<MediaAsset> assets = m_context.assets.value_or(QList<MediaAsset>{});
+
+    // Each cue is matched to its earlier check at the same place, else by id.
+    QMultiHash<QUuid, qsizetype> earlier;
+    const auto keptAt = [&](qsizetype j) -> qsizetype {
+        if (j < m_checked.size() && m_checked[j].cue == cues[j])
+            return j;
+        if (earlier.isEmpty())
+            for (qsizetype i = 0; i < m_checked.size(); ++i)
+                earlier.insert(m_checked[i].cue.id, i);
+        for (auto i = earlier.constFind(cues[j].id); i != earlier.cend() && i.key() == cues[j].id; ++i)
+            if (m_checked[*i].cue == cues[j])
+                return *i;
+        return -1;
+    };
+    QList<qsizetype> kept(cues.size());
+    QList<Cue> changed;
+    bool inPlace = cues.size() == m_checked.size() && cues.size() == m_groups.size();
+    for (qsizetype j = 0; j < cues.size(); ++j) {
+        kept[j] = keptAt(j);
+        inPlace = inPlace && (kept[j] == j || kept[j] < 0);
+        if (kept[j] < 0)
+            changed.append(cues[j]);
+    }
+    if (!neighboursDiffer(changed)) {
+        m_checked.clear();
+        m_groups = {m_engine.playbackIssues(cues, assets, true)};
+        return m_groups;
+    }
+    // One check of all the changed cues asks the disk once per file; its findings come cue by cue, in order.
+    const Findings fresh = changed.isEmpty() ? Findings{} : m_engine.playbackIssues(changed, assets, true);
+    QList<CheckedCue> checked;
+    if (!inPlace) {
+        checked.reserve(cues.size());
+        m_groups.clear();
+        m_groups.reserve(cues.size());
+    }
+    qsizetype next = 0;
+    for (qsizetype j = 0; j < cues.size(); ++j) {
+        // A kept cue takes the show's copy, so that the next comparison finds the data shared and stops early.
+        if (inPlace && kept[j] == j) {
+            m_checked[j].cue = cues[j];
+            continue;
+        }
+        CheckedCue entry = kept[j] >= 0 ? CheckedCue{cues[j], m_checked[kept[j]].findings} : CheckedCue{cues[j], {}};
+        if (kept[j] < 0)
+            while (next < fresh.size() && fresh[next].cue.id == cues[j].id)
+                entry.findings.append(fresh[next++]);
+        if (inPlace) {
+            m_groups[j] = entry.findings;
+            m_checked[j] = std::move(entry);
+        } else {
+            m_groups.append(entry.findings);
+            checked.append(std::move(entry));
+        }
+    }
+    if (!inPlace)
+        m_checked = std::move(checked);
+    return m_groups;
+}

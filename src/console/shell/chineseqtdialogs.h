@@ -1,0 +1,5 @@
+#pragma once
+
+// Qt's own dialogs (file panels, message box buttons, the replace question) speak Chinese like the rest of the
+// console, whatever the system's locale. Installs Qt's Chinese translations once; later calls do nothing.
+void installChineseQtDialogs();
