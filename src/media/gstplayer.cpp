@@ -11,6 +11,7 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <atomic>
 #include <deque>
 #include <gst/gst.h>
 #include <mutex>
@@ -52,6 +53,8 @@ struct GstPlayer::Private
     std::mutex messageLock;
     std::deque<GstMessage*> messages;
     bool drainQueued = false;
+    // A frame announcement is on its way to the main thread; later frames ride along with it.
+    std::atomic<bool> frameQueued{false};
     QTimer loadTimer;
     QString lastWarning;
 
@@ -110,6 +113,17 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
         p->enqueue(gst_message_new_application(GST_OBJECT(source), details));
     });
 
+    d->video.setFrameListener([p = d.get()] {
+        if (p->frameQueued.exchange(true))
+            return;
+        QMetaObject::invokeMethod(
+            p->q,
+            [p] {
+                p->frameQueued = false;
+                emit p->q->frameArrived();
+            },
+            Qt::QueuedConnection);
+    });
     d->loadTimer.setSingleShot(true);
     d->loadTimer.setInterval(loadTimeoutMs);
     connect(&d->loadTimer, &QTimer::timeout, this, [this] { d->loadTimedOut(); });

@@ -1,10 +1,10 @@
 #include "screenoutputwindow.h"
 
+#include "glreadywindow.h"
 #include "mappedoutput.h"
 #include "screendisplayprovider.h"
 
 #include <QGuiApplication>
-#include <QOpenGLWidget>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -20,14 +20,11 @@ ScreenOutputWindow::ScreenOutputWindow(Engine& engine, const ScreenRole& role, Q
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_output);
-    // Created for OpenGL content from the start (a GL view present when it is first shown): adding the first GL view
-    // to a shown window makes Qt recreate it, on the first display.
-    auto* glMark = new QOpenGLWidget(this);
-    glMark->hide();
+    // Recreated, the window would come back on the first display.
+    makeReadyForGLViews(this);
     setScreen(screen);
     place(display);
     show();
-    delete glMark;
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this](QScreen* removed) {
         if (removed == m_screen)
             screenLost();
