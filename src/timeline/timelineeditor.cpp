@@ -28,8 +28,12 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 namespace {
+// The widest an alert's sentence grows before it wraps.
+constexpr int kAlertTextWidth = 460;
+
 void paintBackground(QWidget* widget, const QColor& colour)
 {
     widget->setAutoFillBackground(true);
@@ -256,9 +260,15 @@ void TimelineEditor::showLaneAlert()
     m_laneAlert->setIcon(QMessageBox::Warning);
     m_laneAlert->setWindowTitle(QStringLiteral("删除轨道？"));
     m_laneAlert->setText(QStringLiteral("删除轨道？"));
-    m_laneAlert->setInformativeText(QStringLiteral("「") + lane->title() + QStringLiteral("」上的 ") +
-                                    QString::number(m_model->cue().eventCount(*lane)) +
-                                    QStringLiteral(" 个事件也会被删除。"));
+    const QString sentence = QStringLiteral("「") + lane->title() + QStringLiteral("」上的 ") +
+                             QString::number(m_model->cue().eventCount(*lane)) + QStringLiteral(" 个事件也会被删除。");
+    m_laneAlert->setInformativeText(sentence);
+    // Qt sizes an alert by its heading and wraps the sentence anywhere, which splits Chinese words over two lines:
+    // the sentence claims its own width (a very long lane title still wraps).
+    for (QLabel* label : m_laneAlert->findChildren<QLabel*>())
+        if (label->text() == sentence)
+            label->setMinimumWidth(std::min(kAlertTextWidth, int(std::ceil(QFontMetricsF(label->font())
+                                                                              .horizontalAdvance(sentence)))));
     QPushButton* remove = m_laneAlert->addButton(QStringLiteral("删除轨道及事件"), QMessageBox::DestructiveRole);
     m_laneAlert->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
     connect(m_laneAlert, &QMessageBox::buttonClicked, this, [this, remove, lane = *lane](QAbstractButton* clicked) {
