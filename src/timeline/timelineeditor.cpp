@@ -267,8 +267,8 @@ void TimelineEditor::showLaneAlert()
     // the sentence claims its own width (a very long lane title still wraps).
     for (QLabel* label : m_laneAlert->findChildren<QLabel*>())
         if (label->text() == sentence)
-            label->setMinimumWidth(std::min(kAlertTextWidth, int(std::ceil(QFontMetricsF(label->font())
-                                                                              .horizontalAdvance(sentence)))));
+            label->setMinimumWidth(
+                std::min(kAlertTextWidth, int(std::ceil(QFontMetricsF(label->font()).horizontalAdvance(sentence)))));
     QPushButton* remove = m_laneAlert->addButton(QStringLiteral("删除轨道及事件"), QMessageBox::DestructiveRole);
     m_laneAlert->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
     connect(m_laneAlert, &QMessageBox::buttonClicked, this, [this, remove, lane = *lane](QAbstractButton* clicked) {

@@ -138,8 +138,8 @@ TEST_F(TransportBarTest, BlackAndMuteShowPlainlyThatTheyAreOn)
     saveShot(bar, "transport-bar-black-on");
     const QColor on = meanColour(bar, black);
     const QColor off = meanColour(bar, mute);
-    const int apart = std::max({std::abs(on.red() - off.red()), std::abs(on.green() - off.green()),
-                                std::abs(on.blue() - off.blue())});
+    const int apart = std::max(
+        {std::abs(on.red() - off.red()), std::abs(on.green() - off.green()), std::abs(on.blue() - off.blue())});
     EXPECT_GT(apart, 40) << "on " << on.name().toStdString() << ", off " << off.name().toStdString();
     engine->setMuted(true);
     EXPECT_NEAR(meanColour(bar, mute).green(), on.green(), 4);
