@@ -13,6 +13,7 @@
 #include "mediafilechooser.h"
 #include "medialibrarypanel.h"
 #include "messageeventeditor.h"
+#include "shownlength.h"
 #include "timelinearea.h"
 #include "timelineclocklabel.h"
 #include "timelinecontrols.h"
@@ -178,7 +179,7 @@ void TimelineEditor::refresh()
 {
     const std::optional<int> cueIndex = m_model->cue().cueIndex();
     m_cueName->setVisible(cueIndex.has_value());
-    m_cueName->setText(cueIndex ? m_engine.show().cues.at(*cueIndex).name : QString());
+    m_cueName->setText(cueIndex ? shownLength(m_engine.show().cues.at(*cueIndex).name) : QString());
     m_clock->setVisible(m_model->cue().isLive());
     m_editingPane->setVisible(cueIndex.has_value());
     m_noCue->setVisible(!cueIndex);
