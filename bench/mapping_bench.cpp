@@ -91,17 +91,21 @@ int main(int argc, char** argv)
     QObject::connect(output, &QOpenGLWindow::frameSwapped, output, [&swaps] { ++swaps; });
 
     // Each step: the event (or write) handled, then the event loop runs until the output window has swapped.
+    // Counting starts from the first frame shown: step 0 only brings the output to that frame.
     const auto run = [&](const std::function<void(int)>& step) {
         Figures figures;
         QElapsedTimer clock;
-        for (int i = 0; i < drags; ++i) {
+        for (int i = 0; i <= drags; ++i) {
             const int before = swaps;
             clock.start();
             step(i);
-            figures.handled.push_back(clock.nsecsElapsed() / 1e6);
+            const double handled = clock.nsecsElapsed() / 1e6;
             while (swaps == before && clock.elapsed() < 1000)
                 QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-            figures.drawn.push_back(clock.nsecsElapsed() / 1e6);
+            if (i > 0) {
+                figures.handled.push_back(handled);
+                figures.drawn.push_back(clock.nsecsElapsed() / 1e6);
+            }
             // Pointer events arrive apart, as a hand moves; the next one comes after this frame.
             wait(5);
         }

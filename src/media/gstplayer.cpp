@@ -5,11 +5,13 @@
 #include "gstinit.h"
 #include "losterrortracer.h"
 #include "mediafailure.h"
+#include "mediafile.h"
 #include "seektarget.h"
 #include "videooutput.h"
 
 #include <QPointer>
 #include <QTimer>
+#include <atomic>
 #include <deque>
 #include <gst/gst.h>
 #include <mutex>
@@ -51,6 +53,8 @@ struct GstPlayer::Private
     std::mutex messageLock;
     std::deque<GstMessage*> messages;
     bool drainQueued = false;
+    // A frame announcement is on its way to the main thread; later frames ride along with it.
+    std::atomic<bool> frameQueued{false};
     QTimer loadTimer;
     QString lastWarning;
 
@@ -109,6 +113,17 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
         p->enqueue(gst_message_new_application(GST_OBJECT(source), details));
     });
 
+    d->video.setFrameListener([p = d.get()] {
+        if (p->frameQueued.exchange(true))
+            return;
+        QMetaObject::invokeMethod(
+            p->q,
+            [p] {
+                p->frameQueued = false;
+                emit p->q->frameArrived();
+            },
+            Qt::QueuedConnection);
+    });
     d->loadTimer.setSingleShot(true);
     d->loadTimer.setInterval(loadTimeoutMs);
     connect(&d->loadTimer, &QTimer::timeout, this, [this] { d->loadTimedOut(); });
@@ -153,11 +168,19 @@ void GstPlayer::load(const QUrl& url)
                                ? QUrl::fromLocalFile(url.isLocalFile() ? url.toLocalFile() : url.path()).toEncoded()
                                : url.toEncoded();
     d->fileUrl = QUrl::fromEncoded(uri);
+    const quint64 generation = d->generation;
+    // GStreamer's file source opens the file in the state change on this thread: a FIFO would hold it for ever.
+    if (d->fileUrl.isLocalFile() && !isReadableFileAt(d->fileUrl.toLocalFile())) {
+        QTimer::singleShot(0, this, [this, generation, reason = unreadableFileText(d->fileUrl.toLocalFile())] {
+            if (d->generation == generation && d->status == PlayerStatus::loading)
+                d->fail(reason);
+        });
+        return;
+    }
     g_object_set(d->pipeline, "uri", uri.constData(), nullptr);
     d->loadTimer.start();
     if (gst_element_set_state(d->pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) return;
     // The error message on the bus carries the reason; this covers a failure that posts none.
-    const quint64 generation = d->generation;
     QTimer::singleShot(0, this, [this, generation] {
         d->drain();
         if (d->generation == generation && d->status == PlayerStatus::loading)

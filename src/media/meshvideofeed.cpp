@@ -2,23 +2,19 @@
 
 #include "player.h"
 
-MeshVideoFeed::MeshVideoFeed(Player* player, QObject* parent) : QObject(parent), m_player(player)
-{
-    m_timer.setInterval(outputInterval);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &MeshVideoFeed::sample);
-}
+MeshVideoFeed::MeshVideoFeed(Player* player, QObject* parent) : QObject(parent), m_player(player) {}
 
-QUuid MeshVideoFeed::add(Handler handler, std::chrono::milliseconds interval)
+QUuid MeshVideoFeed::add(Handler handler)
 {
     const QUuid token = QUuid::createUuid();
-    m_subscribers.insert(token, Subscriber{handler, interval});
-    pullAsOftenAsAsked();
+    const bool first = m_subscribers.isEmpty();
+    m_subscribers.insert(token, handler);
+    followItem();
     if (m_latest)
         handler(*m_latest);
-    if (!m_timer.isActive()) {
-        m_timer.start();
-        // The first subscriber gets the current frame now rather than a tick later.
+    if (first) {
+        m_arrivals = connect(m_player, &Player::frameArrived, this, &MeshVideoFeed::sample);
+        // The first subscriber gets the current frame now rather than with the next one.
         sample();
     }
     return token;
@@ -27,32 +23,26 @@ QUuid MeshVideoFeed::add(Handler handler, std::chrono::milliseconds interval)
 void MeshVideoFeed::remove(const QUuid& token)
 {
     m_subscribers.remove(token);
-    if (!m_subscribers.isEmpty()) {
-        pullAsOftenAsAsked();
+    if (!m_subscribers.isEmpty())
         return;
-    }
-    m_timer.stop();
+    disconnect(m_arrivals);
     m_generation.reset();
     m_latest.reset();
 }
 
-void MeshVideoFeed::pullAsOftenAsAsked()
+// A frame of an item the player no longer has is never handed out.
+void MeshVideoFeed::followItem()
 {
-    std::chrono::milliseconds fastest = m_subscribers.cbegin()->interval;
-    for (const Subscriber& subscriber : std::as_const(m_subscribers))
-        fastest = std::min(fastest, subscriber.interval);
-    // Setting the interval restarts a running timer: only a real change may delay the next pull.
-    if (fastest != m_timer.intervalAsDuration())
-        m_timer.setInterval(fastest);
+    const quint64 generation = m_player->generation();
+    if (m_generation == generation)
+        return;
+    m_generation = generation;
+    m_latest.reset();
 }
 
 void MeshVideoFeed::sample()
 {
-    const quint64 generation = m_player->generation();
-    if (m_generation != generation) {
-        m_generation = generation;
-        m_latest.reset();
-    }
+    followItem();
     const std::optional<VideoFrame> frame = m_player->currentFrame();
     if (!frame || (m_latest && m_latest->serial() == frame->serial()))
         return;
@@ -63,9 +53,7 @@ void MeshVideoFeed::deliver(const VideoFrame& frame)
 {
     m_latest = frame;
     // Handlers may subscribe or unsubscribe while being called: call those registered when delivery started.
-    QList<Handler> handlers;
-    for (const Subscriber& subscriber : std::as_const(m_subscribers))
-        handlers.append(subscriber.handler);
+    const QList<Handler> handlers = m_subscribers.values();
     for (const Handler& handler : handlers)
         handler(frame);
 }

@@ -3,49 +3,39 @@
 #include "videoframe.h"
 
 #include <QHash>
+#include <QMetaObject>
 #include <QObject>
-#include <QTimer>
 #include <QUuid>
-#include <chrono>
 #include <functional>
 #include <optional>
 
 class Player;
 
-// The decoded frames of one player for whoever subscribes. Pulls as often as its most eager subscriber asks
-// (1/60 s for an output, less for a monitor) while anyone listens and not at all otherwise; each new frame is
-// handed to every subscriber as the same shared VideoFrame.
+// The decoded frames of one player for whoever subscribes. While anyone listens it takes each frame the moment the
+// player announces it and hands it to every subscriber as the same shared VideoFrame; it looks at the player at no
+// other time, so a frame reaches the outputs as soon as it is decoded, not at the next tick of a clock of its own.
 class MeshVideoFeed : public QObject
 {
     Q_OBJECT
   public:
     using Handler = std::function<void(const VideoFrame&)>;
-    static constexpr std::chrono::milliseconds outputInterval{1000 / 60};
 
     explicit MeshVideoFeed(Player* player, QObject* parent = nullptr);
 
-    // Delivers the latest frame to the new handler at once when there is one. The interval says how often the
-    // subscriber wants the player looked at.
-    QUuid add(Handler handler, std::chrono::milliseconds interval = outputInterval);
+    // Delivers the latest frame to the new handler at once when there is one.
+    QUuid add(Handler handler);
     void remove(const QUuid& token);
-    bool isRunning() const { return m_timer.isActive(); }
-    std::chrono::milliseconds pullInterval() const { return m_timer.intervalAsDuration(); }
+    bool isRunning() const { return !m_subscribers.isEmpty(); }
     std::optional<VideoFrame> latest() const { return m_latest; }
 
   private:
-    void pullAsOftenAsAsked();
+    void followItem();
     void sample();
     void deliver(const VideoFrame& frame);
 
-    struct Subscriber
-    {
-        Handler handler;
-        std::chrono::milliseconds interval;
-    };
-
     Player* m_player;
-    QHash<QUuid, Subscriber> m_subscribers;
-    QTimer m_timer;
+    QHash<QUuid, Handler> m_subscribers;
+    QMetaObject::Connection m_arrivals;
     std::optional<quint64> m_generation;
     std::optional<VideoFrame> m_latest;
 };

@@ -61,7 +61,7 @@ class Player : public QObject
 
     // The mixer that processes the current item's sound, until the next load() or clear().
     virtual void setAudioMixer(std::shared_ptr<AudioChannelMixer> mixer) = 0;
-    // The newest decoded frame of the current item, none before its first.
+    // The newest decoded frame of the current item, none before its first; frameArrived() says when it changes.
     virtual std::optional<VideoFrame> currentFrame() const = 0;
 
   signals:
@@ -70,6 +70,8 @@ class Player : public QObject
     void ended();
     // The current item cannot play (on); reason is the media framework's own text.
     void failed(const QString& reason);
+    // A new frame is in currentFrame(); sent once for however many arrived since the last time it was sent.
+    void frameArrived();
 };
 
 using PlayerFactory = std::function<std::unique_ptr<Player>(QObject* parent)>;

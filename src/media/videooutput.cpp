@@ -203,7 +203,11 @@ void VideoOutput::store(GstSample* sample)
     VideoFrame frame(std::move(storage), *format, size, planes, std::min(planeCount, 3), time,
                      orientationTransform(m_orientation, size), ++m_serial, colorimetryOf(info));
     std::optional<VideoFrame> previous = std::move(frame);
-    std::scoped_lock lock(m_frameLock);
-    std::swap(previous, m_frame);
-    m_lastBuffer = buffer;
+    {
+        std::scoped_lock lock(m_frameLock);
+        std::swap(previous, m_frame);
+        m_lastBuffer = buffer;
+    }
+    if (m_frameListener)
+        m_frameListener();
 }

@@ -3,6 +3,7 @@
 #include "videoframe.h"
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -25,6 +26,8 @@ class VideoOutput
     void reset();
 
     void store(GstSample* sample);
+    // Called on the streaming thread after each new frame is stored.
+    void setFrameListener(std::function<void()> listener) { m_frameListener = std::move(listener); }
     void setOrientation(const char* tag);
 
   private:
@@ -34,4 +37,5 @@ class VideoOutput
     const void* m_lastBuffer = nullptr;
     std::atomic<int> m_orientation{0};
     std::atomic<std::uint64_t> m_serial{0};
+    std::function<void()> m_frameListener;
 };

@@ -27,7 +27,7 @@ CurvedProjectionView::CurvedProjectionView(Picture* root, const ProjectorMapping
                 window->update();
         };
     } else {
-        // A monitor draws the video 24 times a second at most: the feed may run at the output windows' rate.
+        // A monitor draws the video 24 times a second at most, however often frames come.
         m_view = new MeshView(this);
         layout->addWidget(m_view);
         m_monitorPacer = new RedrawPacer(
@@ -163,8 +163,7 @@ void CurvedProjectionView::subscribe(const std::optional<Subscription>& wanted)
         return;
     m_subscription = wanted;
     m_feed = wanted->feed;
-    const auto interval = m_monitorPacer ? kMonitorFrameInterval : MeshVideoFeed::outputInterval;
-    m_token = m_feed->add([frames = m_frames](const VideoFrame& frame) { frames->receive(frame); }, interval);
+    m_token = m_feed->add([frames = m_frames](const VideoFrame& frame) { frames->receive(frame); });
 }
 
 void CurvedProjectionView::unsubscribe()

@@ -444,6 +444,7 @@ void MeshRenderer::updateVideoTexture()
     m_frameTransform = frame.orientation();
     m_videoLayout = layoutOf(frame, *format);
     m_videoShown = true;
+    ++m_work.frameUploads;
 }
 
 MeshRenderer::MediaLayout MeshRenderer::layoutOf(const VideoFrame& frame, int format)

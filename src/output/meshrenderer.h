@@ -45,12 +45,14 @@ class QOpenGLShaderProgram;
 class MeshRenderer
 {
   public:
-    // How often the CPU side was rebuilt; lets callers see that unchanged inputs cost nothing.
+    // How often the CPU side was rebuilt and video frames went up; lets callers see that unchanged inputs, and
+    // frames that are not shown, cost nothing.
     struct Work
     {
         int meshes = 0;
         int blends = 0;
         int polygons = 0;
+        int frameUploads = 0;
     };
 
     explicit MeshRenderer(MeshShaderSource source = MeshShaderSource::builtIn());

@@ -1,9 +1,9 @@
 #include "screenoutputwindow.h"
 
+#include "glreadywindow.h"
 #include "mappedoutput.h"
 
 #include <QGuiApplication>
-#include <QOpenGLWidget>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -19,14 +19,11 @@ ScreenOutputWindow::ScreenOutputWindow(ScreenOutputSource* source, const ScreenR
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_output);
-    // Created for OpenGL content from the start (a GL view present when it is first shown): adding the first GL view
-    // to a shown window makes Qt recreate it, on the first display.
-    auto* glMark = new QOpenGLWidget(this);
-    glMark->hide();
+    // Recreated, the window would come back on the first display.
+    makeReadyForGLViews(this);
     setScreen(screen);
     place(geometry);
     show();
-    delete glMark;
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this](QScreen* removed) {
         if (removed == m_screen)
             screenLost();

@@ -72,6 +72,26 @@ TEST_F(MeshRendering, BlackSwitchAndMissingMappingDrawBlack)
     EXPECT_EQ(render(inputs, QSize(96, 54), "mesh-white").pixelColor(48, 27), QColor(Qt::white));
 }
 
+// Frames that arrive while the output is black or shows the grid are not uploaded; the newest shows afterwards.
+TEST_F(MeshRendering, FramesGoUpOnlyWhenTheyAreShown)
+{
+    MeshInputs inputs = videoInputs();
+    for (const bool grid : {false, true}) {
+        inputs.black = !grid;
+        inputs.pattern = grid;
+        gl.renderer().update(inputs);
+        const int before = gl.renderer().work().frameUploads;
+        for (std::uint64_t serial = 1; serial <= 3; ++serial) {
+            frames->receive(rgbaFrame(filled(serial == 3 ? Qt::green : Qt::red, {16, 16}), serial + (grid ? 10 : 0)));
+            gl.render(QSize(32, 32));
+        }
+        EXPECT_EQ(gl.renderer().work().frameUploads, before);
+        inputs.black = inputs.pattern = false;
+        EXPECT_EQ(render(inputs, QSize(32, 32), "mesh-after-black").pixelColor(16, 16), QColor(Qt::green));
+        EXPECT_EQ(gl.renderer().work().frameUploads, before + 1);
+    }
+}
+
 TEST_F(MeshRendering, CalibrationGridDrawsCyanLinesOnBlack)
 {
     MeshInputs inputs = stillInputs(ProjectorMapping());

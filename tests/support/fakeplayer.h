@@ -72,8 +72,16 @@ class FakePlayer : public Player
         setStatus(PlayerStatus::failed);
         emit failed(QStringLiteral("broken"));
     }
-    void setFrame(const VideoFrame& frame) { m_frame = frame; }
-    void show(const QImage& image) { m_frame = VideoFrame::fromImage(image, 0, ++m_serial); }
+    void setFrame(const VideoFrame& frame)
+    {
+        m_frame = frame;
+        emit frameArrived();
+    }
+    void show(const QImage& image)
+    {
+        m_frame = VideoFrame::fromImage(image, 0, ++m_serial);
+        emit frameArrived();
+    }
 
     bool readyOnLoad;
     std::optional<double> length;

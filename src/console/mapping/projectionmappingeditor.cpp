@@ -17,9 +17,7 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
-#include <QOpenGLWidget>
 #include <QPushButton>
 #include <QStackedLayout>
 
@@ -119,13 +117,6 @@ QWidget* ProjectionMappingEditor::makeCanvas()
     layers->addWidget(margin);
     layers->addWidget(m_overlay);
     layers->setCurrentWidget(m_overlay);
-    // The window is made for OpenGL before it first shows: the curved preview is a GL view, and the first GL view
-    // added to a shown window makes Qt recreate the window. Without a window system (tests) there is no OpenGL.
-    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
-        auto* glReady = new QOpenGLWidget(frame);
-        glReady->setFixedSize(0, 0);
-        glReady->hide();
-    }
     return frame;
 }
 

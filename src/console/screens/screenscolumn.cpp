@@ -13,9 +13,11 @@
 
 #include <QBoxLayout>
 #include <QButtonGroup>
+#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
+#include <cmath>
 
 ScreensColumn::ScreensColumn(ConsoleState& state, std::function<void(const QString&)> openWindow,
                              ImageChooser chooseImage, QWidget* parent)
@@ -165,12 +167,44 @@ QWidget* ScreensColumn::makeHandle()
     return handle;
 }
 
-// The height follows the pointer from where the drag began, so a drag that hits a limit and comes back does too.
+// The height follows the pointer from where the drag began (the height shown then), so a drag that hits a limit
+// and comes back does too.
 void ScreensColumn::resizeMonitors(double translation)
 {
     if (!m_state.resizeOrigin())
-        m_state.setResizeOrigin(m_state.previewHeight());
-    m_state.setPreviewHeight(m_state.resizeOrigin().value_or(m_state.previewHeight()) + translation);
+        m_state.setResizeOrigin(m_state.shownPreviewHeight());
+    m_state.setPreviewHeight(m_state.resizeOrigin().value_or(m_state.shownPreviewHeight()) + translation);
+}
+
+// The monitors take their height from the room left in the widget the column is placed in: whatever its layout
+// needs beyond its own height (the timeline's lanes, a third screen's lane, a small window) comes off the pictures.
+bool ScreensColumn::event(QEvent* event)
+{
+    if (event->type() == QEvent::ParentChange) {
+        if (m_placedIn)
+            m_placedIn->removeEventFilter(this);
+        m_placedIn = parentWidget();
+        if (m_placedIn)
+            m_placedIn->installEventFilter(this);
+    }
+    return QWidget::event(event);
+}
+
+bool ScreensColumn::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_placedIn && (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest))
+        measureRoom();
+    return QWidget::eventFilter(watched, event);
+}
+
+// The pictures of a page stand side by side, so each point they lose is a point the layout gains.
+void ScreensColumn::measureRoom()
+{
+    const QLayout* layout = m_placedIn ? m_placedIn->layout() : nullptr;
+    if (!layout || !m_placedIn->isVisible())
+        return;
+    const int slack = m_placedIn->height() - layout->minimumSize().height();
+    m_state.setPreviewRoom(std::lround(m_state.shownPreviewHeight()) + slack);
 }
 
 // Keeps one card per screen of the show: cards of new screens are made, those of removed screens go (later, as a

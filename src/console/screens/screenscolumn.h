@@ -37,6 +37,10 @@ class ScreensColumn : public QWidget
     QWidget* pagination() const { return m_pagination; }
     QWidget* transportBar() const { return m_transport; }
 
+  protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     QWidget* makeHeader();
     QWidget* makePagination();
@@ -47,6 +51,7 @@ class ScreensColumn : public QWidget
     void refreshPage();
     void refreshDefaultPicture();
     void resizeMonitors(double translation);
+    void measureRoom();
 
     ConsoleState& m_state;
     Engine& m_engine;
@@ -63,4 +68,5 @@ class ScreensColumn : public QWidget
     QWidget* m_transport = nullptr;
     ElidedLabel* m_defaultPicture = nullptr;
     QPushButton* m_restoreDefault = nullptr;
+    QWidget* m_placedIn = nullptr;
 };

@@ -79,13 +79,31 @@ void ConsoleState::setLaunchAfterCheck(bool launch)
     emit launchAfterCheckChanged();
 }
 
+double ConsoleState::tallestPreview() const
+{
+    return std::clamp(m_previewRoom, minimumPreviewHeight, maximumPreviewHeight);
+}
+
 void ConsoleState::setPreviewHeight(double height)
 {
-    height = std::clamp(height, minimumPreviewHeight, maximumPreviewHeight);
+    height = std::clamp(height, minimumPreviewHeight, tallestPreview());
     if (height == m_previewHeight)
         return;
     m_previewHeight = height;
     emit previewHeightChanged();
+}
+
+double ConsoleState::shownPreviewHeight() const
+{
+    return std::min(m_previewHeight, tallestPreview());
+}
+
+void ConsoleState::setPreviewRoom(double room)
+{
+    const double shown = shownPreviewHeight();
+    m_previewRoom = room;
+    if (shownPreviewHeight() != shown)
+        emit previewHeightChanged();
 }
 
 void ConsoleState::setAudioExpanded(bool expanded)

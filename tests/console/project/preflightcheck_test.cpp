@@ -226,6 +226,20 @@ TEST_F(PreflightTest, AFindingLeadsToItsCueEventAndScreenPage)
     EXPECT_EQ(state->screenPage(), 1);
 }
 
+TEST_F(PreflightTest, AStartThatFindsNothingChecksTheListOnce)
+{
+    edit([](Show& show) {
+        for (Cue& cue : show.cues)
+            cue.audio = QUrl::fromLocalFile(MediaFixtures::wav());
+    });
+    state->setProjectionMode(ProjectionMode::playlistOnce);
+    fileChecks = 0;
+    ProjectionLaunch(*state, windowOpener()).requestStart();
+    EXPECT_EQ(engine->projectionMode(), ProjectionMode::playlistOnce);
+    EXPECT_FALSE(state->preflightOpen());
+    EXPECT_EQ(fileChecks, 1);
+}
+
 TEST_F(PreflightTest, CloseOnlyClosesAndContinueStartsTheRun)
 {
     select(0);

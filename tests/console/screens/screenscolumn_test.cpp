@@ -1,8 +1,11 @@
+#include "consolefixture.h"
+#include "consoleview.h"
 #include "displaypreview.h"
 #include "draghandle.h"
 #include "elidedlabel.h"
 #include "screencard.h"
 #include "screenmonitor.h"
+#include "screenmonitorlabel.h"
 #include "screenoutputpicker.h"
 #include "screenscolumn.h"
 #include "screensfixture.h"
@@ -212,4 +215,60 @@ TEST_F(ScreensColumnTest, MonitorsShowCorrectedOutputOnAirAndPlainPreview)
     EXPECT_FALSE(card(1).mappedOutput()->isVisible());
     EXPECT_TRUE(card(1).monitor()->isVisible());
     EXPECT_EQ(card(1).monitor()->preview()->picture(), engine->preview(kScreen1));
+}
+
+// The picture of every shown card lies inside its card, above its caption, at the shape of its screen.
+static void expectPicturesAboveCaptions(ScreensColumn& column)
+{
+    for (ScreenCard* card : column.shownCards()) {
+        SCOPED_TRACE(card->role().rawValue.toStdString());
+        DisplayPreview* box = card->monitor()->preview();
+        const QRect picture(box->mapTo(card, box->contentRect().topLeft()), box->contentRect().size());
+        const QRect caption(card->monitor()->label()->mapTo(card, QPoint()), card->monitor()->label()->size());
+        EXPECT_TRUE(card->rect().contains(picture));
+        EXPECT_LE(picture.bottom(), caption.top());
+        EXPECT_NEAR(double(picture.width()) / picture.height(), 16.0 / 9, 0.05);
+    }
+}
+
+TEST_F(ConsoleTest, MonitorsTakeTheRoomTheWindowHasAndNoMore)
+{
+    ConsoleWindow& window = app->consoleWindow();
+    window.resize(1320, 1150);
+    window.show();
+    auto& column = *static_cast<ScreensColumn*>(view().screensColumn());
+    ConsoleState& state = view().state();
+    state.setPreviewHeight(230);
+    runEvents(50);
+    EXPECT_EQ(column.shownCards().first()->monitor()->preview()->height(), 230);
+
+    // A third screen brings a lane and a page of its own; the window keeps its height.
+    window.resize(1320, 850);
+    while (engine().show().screens().size() < 3)
+        button(column, "添加屏幕")->click();
+    runEvents(50);
+    ASSERT_EQ(column.pageText(), "2 / 2");
+    const double shown = state.shownPreviewHeight();
+    EXPECT_LT(shown, 230);
+    EXPECT_EQ(column.shownCards().first()->monitor()->preview()->height(), int(shown));
+    EXPECT_GE(column.height(), column.minimumSizeHint().height());
+    expectPicturesAboveCaptions(column);
+    saveShot(window, "console-monitors-three-screens");
+
+    // The handle goes no further than the room; the height set comes back with the room.
+    auto* handle = column.findChild<DragHandle*>();
+    for (auto [type, y] : {std::pair{QEvent::MouseButtonPress, 0},
+                           {QEvent::MouseMove, 150},
+                           {QEvent::MouseMove, 300},
+                           {QEvent::MouseButtonRelease, 300}}) {
+        const QPointF global(100, 400 + y);
+        QMouseEvent event(type, handle->mapFromGlobal(global), global, Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(handle, &event);
+    }
+    EXPECT_EQ(state.previewHeight(), shown);
+    window.resize(1320, 1150);
+    runEvents(50);
+    EXPECT_EQ(state.shownPreviewHeight(), shown);
+    expectPicturesAboveCaptions(column);
 }
