@@ -1,11 +1,24 @@
 #include "lumoriaapp.h"
 #include "lumostyle.h"
+#include "mallocgrowth.h"
 #include "quitonsignal.h"
 
 #include <QApplication>
+#include <QThreadPool>
+#include <cstdlib>
+
+// Work still running on a worker (a probe of a stuck network file) must not hold up the quit: by now the recovery
+// copy is written, and QApplication's destructor would wait for the workers without end.
+static int quitWithoutWaitingLong(int code)
+{
+    if (!QThreadPool::globalInstance()->waitForDone(2000))
+        std::_Exit(code);
+    return code;
+}
 
 int main(int argc, char** argv)
 {
+    limitMallocGrowth();
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Lumoria");
     QApplication::setApplicationName("Lumoria");
@@ -13,5 +26,5 @@ int main(int argc, char** argv)
     QuitOnSignal quitOnSignal;
     LumoriaApp lumoria;
     lumoria.show();
-    return app.exec();
+    return quitWithoutWaitingLong(app.exec());
 }

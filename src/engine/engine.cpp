@@ -61,8 +61,10 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     m_lights = new LightingOutput([clock = m_services.clock] { return clock->uptime(); },
                                   m_services.artNetPort.value_or(ArtNet::kPort), this);
     m_lights->setStatusLine({[this] { return m_message; }, [this](const QString& text) { setMessage(text); }});
-    connect(&StillDecoder::shared(), &StillDecoder::decoded, this,
-            [this](const QString& path) { showAwaitedStill(path); });
+    connect(&StillDecoder::shared(), &StillDecoder::decoded, this, [this](const QString& path, const QImage& image) {
+        showAwaitedStill(path);
+        showDecodedDefaultPicture(path, image);
+    });
     m_timelineTask.setTimerType(Qt::PreciseTimer);
     m_timelineTask.setInterval(15ms);
     connect(&m_timelineTask, &QTimer::timeout, this, &Engine::stepTimeline);

@@ -275,7 +275,8 @@ class Engine : public QObject
     void applyDefaultPicture();
     void restoreDisplayBindings();
     void storeBinding(const ScreenRole& role, const std::optional<QString>& identity);
-    std::optional<QImage> defaultPictureImage() const;
+    std::optional<QImage> defaultPictureImage();
+    void showDecodedDefaultPicture(const QString& path, const QImage& image);
     bool cueUsesScreen(const Cue& cue, const ScreenRole& role) const;
     bool canPlay(const Cue& cue, const QList<MediaAsset>& assets);
 
@@ -386,6 +387,9 @@ class Engine : public QObject
     QHash<ScreenRole, std::shared_ptr<Picture>> m_foregrounds;
     // Stills of the direct cue on air still decoding, by screen; each screen shows what it showed until then.
     QHash<ScreenRole, QUrl> m_awaitedStills;
+    // The default picture while it decodes off the main thread, and whether the screen engines wait for it too.
+    std::optional<QString> m_awaitedDefaultPicture;
+    bool m_awaitedDefaultReachesScreenEngines = false;
 
     LightingOutput* m_lights;
 

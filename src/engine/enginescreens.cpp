@@ -2,27 +2,63 @@
 
 #include "displaybindings.h"
 #include "independentscreens.h"
+#include "mediafile.h"
 #include "picture.h"
+#include "stilldecoder.h"
 
-#include <QImageReader>
 #include <QSet>
 
 static const QString kScreenPrefix = QStringLiteral("屏幕 ");
 
-static std::optional<QImage> readImage(const std::optional<QUrl>& url)
+namespace {
+
+// A default picture as far as it is read: a large one decodes off the main thread and is awaited.
+struct DefaultPicture
 {
-    if (!url || !url->isLocalFile())
-        return std::nullopt;
-    QImageReader reader(url->toLocalFile());
-    QImage image = reader.read();
-    if (image.isNull())
-        return std::nullopt;
-    return image;
+    std::optional<QImage> image;
+    std::optional<QString> decoding;
+};
+
+DefaultPicture readDefaultPicture(const std::optional<QUrl>& url)
+{
+    if (!url || !isReadableFile(*url))
+        return {};
+    const QString path = url->toLocalFile();
+    const std::optional<QImage> image = StillDecoder::shared().image(path);
+    if (!image)
+        return {std::nullopt, path};
+    if (image->isNull())
+        return {};
+    return {image, std::nullopt};
 }
 
-std::optional<QImage> Engine::defaultPictureImage() const
+} // namespace
+
+std::optional<QImage> Engine::defaultPictureImage()
 {
-    return readImage(m_show.defaultPicture);
+    const DefaultPicture read = readDefaultPicture(m_show.defaultPicture);
+    if (read.decoding != m_awaitedDefaultPicture)
+        m_awaitedDefaultReachesScreenEngines = false;
+    m_awaitedDefaultPicture = read.decoding;
+    return read.image;
+}
+
+// A default picture that was decoding reaches the pictures it was meant for, if the show still names it.
+void Engine::showDecodedDefaultPicture(const QString& path, const QImage& image)
+{
+    if (m_awaitedDefaultPicture != path)
+        return;
+    m_awaitedDefaultPicture.reset();
+    if (!m_show.defaultPicture || m_show.defaultPicture->toLocalFile() != path)
+        return;
+    const std::optional<QImage> fallback = image.isNull() ? std::nullopt : std::optional(image);
+    for (Picture* picture : std::as_const(m_program))
+        picture->setFallback(fallback);
+    if (!m_awaitedDefaultReachesScreenEngines)
+        return;
+    for (Engine* independent : m_independent->engines())
+        for (Picture* picture : std::as_const(independent->m_program))
+            picture->setFallback(fallback);
 }
 
 void Engine::syncScreens()
@@ -62,26 +98,34 @@ void Engine::syncScreens()
 void Engine::applyDefaultPicture()
 {
     const std::optional<QImage> image = defaultPictureImage();
+    if (m_awaitedDefaultPicture)
+        return;
     for (Picture* picture : std::as_const(m_program))
         picture->setFallback(image);
 }
 
 void Engine::setDefaultPicture(const std::optional<QUrl>& url)
 {
-    const std::optional<QImage> image = readImage(url);
-    if (url && !image) {
+    const DefaultPicture read = readDefaultPicture(url);
+    const std::optional<QImage>& image = read.image;
+    if (url && !image && !read.decoding) {
         setMessage(QStringLiteral("无法读取默认画面"));
         return;
     }
     Show show = m_show;
     show.defaultPicture = url;
     setShow(std::move(show));
+    m_awaitedDefaultPicture = read.decoding;
+    m_awaitedDefaultReachesScreenEngines = true;
+    setMessage(url ? QStringLiteral("默认画面 · ") + url->fileName() : QStringLiteral("已清除默认画面"));
+    // The screens keep the picture they have until a large one has decoded.
+    if (read.decoding)
+        return;
     for (Picture* picture : std::as_const(m_program))
         picture->setFallback(image);
     for (Engine* independent : m_independent->engines())
         for (Picture* picture : std::as_const(independent->m_program))
             picture->setFallback(image);
-    setMessage(url ? QStringLiteral("默认画面 · ") + url->fileName() : QStringLiteral("已清除默认画面"));
 }
 
 void Engine::addScreen()

@@ -9,12 +9,20 @@
 // A project or recovery file that could not be read or written; the text says which file and why.
 class ProjectFileError : public std::runtime_error
 {
-public:
-    explicit ProjectFileError(const QString& text) : std::runtime_error(text.toStdString()) {}
-    QString text() const { return QString::fromStdString(what()); }
+  public:
+    explicit ProjectFileError(const QString& text) : std::runtime_error(text.toStdString()), m_text(text) {}
+    // The whole text: what() ends at the first NUL that a quoted value may hold.
+    QString text() const { return m_text; }
+
+  private:
+    QString m_text;
 };
 
-// Reads and decodes a show; throws ProjectFileError.
+// Far above any show a person prepares; a larger file is refused before it is read.
+constexpr qint64 kLargestProjectFile = qint64(64) << 20;
+
+// Reads and decodes a show; throws ProjectFileError. Only a regular file up to kLargestProjectFile is read: a
+// folder, a FIFO or a device is refused before reading, without waiting on it.
 Show readShowFile(const QString& path);
 // Encodes and replaces the file atomically, making missing parent folders; throws ProjectFileError and then
 // leaves any previous file as it was.

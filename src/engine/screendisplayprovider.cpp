@@ -1,5 +1,7 @@
 #include "screendisplayprovider.h"
 
+#include "xscreennumber.h"
+
 #include <QGuiApplication>
 #include <QHash>
 #include <QScreen>
@@ -39,8 +41,9 @@ static int numberFor(const QString& identity)
 }
 
 // The same display gives the same identity in every run: a name-based UUID of what the display says of itself.
-// Several displays may report the same name and no serial (two screens of one virtual X server): the position
-// among equals then tells them apart.
+// Displays that say nothing of maker, model or serial (the screens of a virtual X server, all named alike) are
+// told apart by their X screen, which keeps its number whichever is primary; off X, by their position among
+// equals. The first X screen keeps the key that position gave it before.
 static QList<std::pair<QScreen*, QString>> identifiedScreens()
 {
     static const QUuid space = QUuid::fromString(QStringLiteral("{4c7d2b8e-5a31-4f0e-9a8b-2f61c3d07e15}"));
@@ -50,7 +53,10 @@ static QList<std::pair<QScreen*, QString>> identifiedScreens()
         const QString base =
             QStringList{screen->manufacturer(), screen->model(), screen->serialNumber(), screen->name()}.join(
                 QLatin1Char('|'));
-        const int occurrence = seen[base]++;
+        const bool describesItself =
+            !screen->manufacturer().isEmpty() || !screen->model().isEmpty() || !screen->serialNumber().isEmpty();
+        const std::optional<int> xScreen = describesItself ? std::nullopt : xScreenNumber(screen);
+        const int occurrence = xScreen ? *xScreen : seen[base]++;
         const QString key = base + QStringLiteral("#%1").arg(occurrence + 1);
         result.append({screen, QUuid::createUuidV5(space, key).toString(QUuid::WithoutBraces).toUpper()});
     }

@@ -1,6 +1,7 @@
 #include "gstinit.h"
 
 #include "losterrortracer.h"
+#include "mallocgrowth.h"
 
 #include <gst/gst.h>
 #include <mutex>
@@ -9,6 +10,7 @@ void initGstreamer()
 {
     static std::once_flag once;
     std::call_once(once, [] {
+        limitMallocGrowth();
         gst_init(nullptr, nullptr);
         LostErrorTracer::install();
     });

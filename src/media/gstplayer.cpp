@@ -5,6 +5,7 @@
 #include "gstinit.h"
 #include "losterrortracer.h"
 #include "mediafailure.h"
+#include "mediafile.h"
 #include "seektarget.h"
 #include "videooutput.h"
 
@@ -167,11 +168,19 @@ void GstPlayer::load(const QUrl& url)
                                ? QUrl::fromLocalFile(url.isLocalFile() ? url.toLocalFile() : url.path()).toEncoded()
                                : url.toEncoded();
     d->fileUrl = QUrl::fromEncoded(uri);
+    const quint64 generation = d->generation;
+    // GStreamer's file source opens the file in the state change on this thread: a FIFO would hold it for ever.
+    if (d->fileUrl.isLocalFile() && !isReadableFileAt(d->fileUrl.toLocalFile())) {
+        QTimer::singleShot(0, this, [this, generation, reason = unreadableFileText(d->fileUrl.toLocalFile())] {
+            if (d->generation == generation && d->status == PlayerStatus::loading)
+                d->fail(reason);
+        });
+        return;
+    }
     g_object_set(d->pipeline, "uri", uri.constData(), nullptr);
     d->loadTimer.start();
     if (gst_element_set_state(d->pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) return;
     // The error message on the bus carries the reason; this covers a failure that posts none.
-    const quint64 generation = d->generation;
     QTimer::singleShot(0, this, [this, generation] {
         d->drain();
         if (d->generation == generation && d->status == PlayerStatus::loading)

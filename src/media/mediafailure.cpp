@@ -1,5 +1,7 @@
 #include "mediafailure.h"
 
+#include "mediafile.h"
+
 #include <QFile>
 #include <QtEndian>
 #include <gst/gst.h>
@@ -49,6 +51,8 @@ QString operatorWords(GQuark domain, int code)
 
 bool isIncompleteIsoFile(const QString& path)
 {
+    if (!isReadableFileAt(path))
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;

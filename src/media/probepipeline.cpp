@@ -3,6 +3,7 @@
 #include "gstinit.h"
 #include "losterrortracer.h"
 #include "mediafailure.h"
+#include "mediafile.h"
 #include "seektarget.h"
 
 #include <QElapsedTimer>
@@ -68,6 +69,11 @@ ProbePipeline::~ProbePipeline()
 
 bool ProbePipeline::preroll()
 {
+    // GStreamer's file source would wait for ever on a FIFO.
+    if (m_url.isLocalFile() && !isReadableFileAt(m_url.toLocalFile())) {
+        m_error = unreadableFileText(m_url.toLocalFile());
+        return false;
+    }
     gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
     return waitForPreroll();
 }

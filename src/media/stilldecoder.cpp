@@ -1,5 +1,6 @@
 #include "stilldecoder.h"
 
+#include "mediafile.h"
 #include "stillimage.h"
 
 #include <QDateTime>
@@ -69,7 +70,8 @@ void StillDecoder::decode(const QString& path, const QString& key)
 {
     if (m_decoding.contains(key))
         return;
-    const QSize size = QImageReader(path).size();
+    // Not even the header of a FIFO or a device is read: that could wait for ever.
+    const QSize size = isReadableFileAt(path) ? QImageReader(path).size() : QSize();
     if (!size.isValid() || qint64(size.width()) * size.height() <= kInlinePixels) {
         const QImage read = readStillImage(path);
         m_cache.insert(key, new QImage(read), costOf(read));

@@ -1,5 +1,7 @@
 #include "stillimage.h"
 
+#include "mediafile.h"
+
 #include <QColorSpace>
 #include <QImageReader>
 
@@ -18,6 +20,8 @@ static QImage toSrgb(QImage image)
 
 QImage readStillImage(const QString& path)
 {
+    if (!isReadableFileAt(path))
+        return {};
     QImageReader reader(path);
     reader.setAutoTransform(true);
     QImage image = reader.read();
@@ -28,6 +32,8 @@ QImage readStillImage(const QString& path)
 
 QImage readStillThumbnail(const QString& path, int maxPixelSize)
 {
+    if (!isReadableFileAt(path))
+        return {};
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QSize full = reader.size();

@@ -1,12 +1,6 @@
 #include "cue.h"
 
-#include <QFileInfo>
-
-static bool isReadableFile(const QUrl& url)
-{
-    const QFileInfo info(url.toLocalFile());
-    return !info.filePath().isEmpty() && info.exists() && info.isReadable();
-}
+#include "mediafile.h"
 
 QList<QUrl> Cue::missingFiles() const
 {

@@ -13,7 +13,7 @@ void JsonPlace::appendTo(QString& text) const
         return;
     m_parent->appendTo(text);
     if (m_key) {
-        text += QStringLiteral("[\"%1\"]").arg(*m_key);
+        text += u'[' + quotedValue(*m_key) + u']';
     } else if (m_index >= 0) {
         text += QStringLiteral("[%1]").arg(m_index);
     } else {
@@ -21,4 +21,20 @@ void JsonPlace::appendTo(QString& text) const
             text += u'.';
         text += m_member;
     }
+}
+
+QString quotedValue(const QString& value)
+{
+    constexpr qsizetype kLongest = 80;
+    QString text = QStringLiteral("\"");
+    for (qsizetype i = 0; i < value.size() && i < kLongest; ++i) {
+        const char16_t c = value.at(i).unicode();
+        if (c < 0x20 || c == 0x7f)
+            text += QStringLiteral("\\u%1").arg(int(c), 4, 16, QLatin1Char('0'));
+        else
+            text += value.at(i);
+    }
+    if (value.size() > kLongest)
+        text += QStringLiteral("…");
+    return text + u'"';
 }

@@ -24,3 +24,7 @@ private:
     qsizetype m_index = -1;
     const QString* m_key = nullptr;
 };
+
+// A value of the file as an error text quotes it: in quotes, control characters shown as \uXXXX and long texts
+// cut, so that the text stays whole and short enough to show.
+QString quotedValue(const QString& value);

@@ -9,7 +9,7 @@ void JsonReader::fail(const QString& problem) const
 {
     const QString where = m_place.text();
     const QString text = where.isEmpty() ? problem : where + QStringLiteral(": ") + problem;
-    throw ShowJsonError(text.toStdString());
+    throw ShowJsonError(text);
 }
 
 QJsonObject JsonReader::object() const
@@ -46,6 +46,7 @@ void readValue(const JsonReader& in, qint64& out)
     if (!value.isDouble())
         in.fail(QStringLiteral("expected a whole number"));
     // toInteger falls back to its argument for fractions and numbers outside 64 bits; two fallbacks tell them apart.
+    // (An integer just below the minimum arrives as the minimum: the text itself is checked for those.)
     const qint64 number = value.toInteger(0);
     if (number == 0 && value.toInteger(1) != 0)
         in.fail(QStringLiteral("expected a whole number that fits in 64 bits, found %1").arg(value.toDouble()));
@@ -87,7 +88,7 @@ void readValue(const JsonReader& in, QUuid& out)
     readValue(in, text);
     const std::optional<QUuid> uuid = uuidFrom(text);
     if (!uuid)
-        in.fail(QStringLiteral("not a UUID \"%1\"").arg(text));
+        in.fail(QStringLiteral("not a UUID ") + quotedValue(text));
     out = *uuid;
 }
 
@@ -97,7 +98,7 @@ void readValue(const JsonReader& in, QUrl& out)
     readValue(in, text);
     const QUrl url(text, QUrl::StrictMode);
     if (text.isEmpty() || !url.isValid())
-        in.fail(QStringLiteral("not a URL \"%1\"").arg(text));
+        in.fail(QStringLiteral("not a URL ") + quotedValue(text));
     // Kept as its written form reads, so that saving and reading again gives an equal URL: QUrl keeps some
     // delimiters (a "#" inside a fragment) decoded as given but writes them encoded.
     out = QUrl(QString::fromLatin1(url.toEncoded()), QUrl::StrictMode);

@@ -59,7 +59,7 @@ void readValue(const JsonReader& in, E& out)
     readValue(in, text);
     const std::optional<E> value = fromRawValue<E>(text);
     if (!value)
-        in.fail(QStringLiteral("unknown value \"%1\"").arg(text));
+        in.fail(QStringLiteral("unknown value ") + quotedValue(text));
     out = *value;
 }
 

@@ -143,7 +143,7 @@ QByteArray JsonWriter::finish()
 
 [[noreturn]] static void refuse(const JsonPlace& place, const QString& problem)
 {
-    throw ShowJsonError((place.text() + QStringLiteral(": ") + problem).toStdString());
+    throw ShowJsonError(place.text() + QStringLiteral(": ") + problem);
 }
 
 void writeValue(JsonWriter& out, const QString& value, const JsonPlace&) { out.string(value); }

@@ -1,5 +1,6 @@
 #include "showjson.h"
 
+#include "jsonrawtext.h"
 #include "jsonreader.h"
 #include "jsonwriter.h"
 
@@ -128,9 +129,11 @@ template <typename Record> static Record decode(const QByteArray& bytes)
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)
         throw ShowJsonError(
-            QStringLiteral("not JSON: %1 at byte %2").arg(error.errorString(), QString::number(error.offset)).toStdString());
+            QStringLiteral("not JSON: %1 at byte %2").arg(error.errorString(), QString::number(error.offset)));
+    if (const std::optional<QString> problem = rawTextProblem(bytes))
+        throw ShowJsonError(*problem);
     if (!document.isObject())
-        throw ShowJsonError("not a JSON object");
+        throw ShowJsonError(QStringLiteral("not a JSON object"));
     const JsonPlace root;
     Record record;
     readValue(JsonReader(document.object(), root), record);

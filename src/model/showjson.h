@@ -3,18 +3,24 @@
 #include "show.h"
 
 #include <QByteArray>
+#include <QString>
 #include <stdexcept>
 
 // Failure to read or write a project file; the text names where in the document it happened.
 class ShowJsonError : public std::runtime_error
 {
-public:
-    using std::runtime_error::runtime_error;
+  public:
+    explicit ShowJsonError(const QString& text) : std::runtime_error(text.toStdString()), m_text(text) {}
+    // The whole text: what() ends at the first NUL that a quoted value may hold.
+    QString text() const { return m_text; }
+
+  private:
+    QString m_text;
 };
 
 enum class JsonFormat {
-    pretty,  // the project file: indented, keys sorted
-    compact  // the recovery copy
+    pretty, // the project file: indented, keys sorted
+    compact // the recovery copy
 };
 
 // Throws ShowJsonError when a double is not finite (it could not be read back).

@@ -5,9 +5,10 @@
 #include "consoletext.h"
 #include "enums.h"
 #include "lumoicons.h"
+#include "mediafile.h"
 #include "medialibrarylist.h"
+#include "shownlength.h"
 
-#include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -41,8 +42,7 @@ AssetRowDelegate::AssetRowDelegate(AssetThumbnails& thumbnails, QObject* parent)
 QString AssetRowDelegate::caption(const MediaAsset& asset)
 {
     QString text = rawValue(asset.kind);
-    const QFileInfo file(asset.url.toLocalFile());
-    if (!asset.url.isLocalFile() || !file.isFile() || !file.isReadable())
+    if (!isReadableFile(asset.url))
         text += QStringLiteral(" · 文件缺失");
     return text;
 }
@@ -99,7 +99,7 @@ void AssetRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->setFont(nameFont);
     painter->setPen(ConsoleColors::primaryText());
     painter->drawText(QRect(textLeft, top, textWidth, nameMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                      nameMetrics.elidedText(asset.url.fileName(), Qt::ElideMiddle, textWidth));
+                      nameMetrics.elidedText(shownLength(asset.url.fileName()), Qt::ElideMiddle, textWidth));
     painter->setFont(captionFont);
     painter->setPen(ConsoleColors::secondaryText());
     painter->drawText(QRect(textLeft, top + nameMetrics.height() + kTextSpacing, textWidth, captionMetrics.height()),

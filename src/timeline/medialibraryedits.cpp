@@ -3,11 +3,11 @@
 #include "clipplacementedits.h"
 #include "editedcue.h"
 #include "engine.h"
+#include "mediafile.h"
 #include "timelineselection.h"
 #include "timelineviewstate.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QHash>
 #include <algorithm>
 
@@ -27,8 +27,7 @@ static std::optional<QUrl> standardizedFile(const QUrl& url)
 
 static bool isReadableMediaFile(const QUrl& file)
 {
-    const QFileInfo info(file.toLocalFile());
-    return info.isFile() && info.isReadable() && assetKind(file).has_value();
+    return isReadableFile(file) && assetKind(file).has_value();
 }
 
 std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& show, const QList<QUrl>& urls)

@@ -102,6 +102,10 @@ QWidget* MessageEventEditor::makeMessageFields()
     m_hint = new QLabel(QStringLiteral("请检查地址、端口和消息内容"), fields);
     m_hint->setFont(ConsoleText::caption(m_hint->font()));
     ConsoleText::setColour(m_hint, ConsoleColors::orange());
+    // The hint's line stays reserved while it is hidden, so the fields above do not move as it comes and goes.
+    QSizePolicy keepsItsLine = m_hint->sizePolicy();
+    keepsItsLine.setRetainSizeWhenHidden(true);
+    m_hint->setSizePolicy(keepsItsLine);
 
     auto* target = new QHBoxLayout;
     target->addWidget(new QLabel(QStringLiteral("协议"), fields));

@@ -2,6 +2,7 @@
 
 #include "consolecolors.h"
 #include "lumoicons.h"
+#include "shownlength.h"
 #include "timelinegeometry.h"
 
 #include <QFileInfo>
@@ -42,7 +43,7 @@ std::optional<QString> TimelineClipView::name() const
 {
     if (width() < kNameWidth || !asset())
         return std::nullopt;
-    return QFileInfo(asset()->url.path()).fileName();
+    return shownLength(QFileInfo(asset()->url.path()).fileName());
 }
 
 double TimelineClipView::inset() const

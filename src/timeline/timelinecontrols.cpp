@@ -32,9 +32,9 @@ TimelineControls::TimelineControls(TimelineEditorModel& model, QWidget* parent) 
             m_model.selection().selectLane(lanes.at(index));
     });
 
-    m_addLayer = new QToolButton(this);
-    m_addLayer->setText(QStringLiteral("添加层"));
-    m_addLayer->setPopupMode(QToolButton::InstantPopup);
+    // A push button keeps room for its menu's arrow beside the label (a tool button draws it over the label).
+    m_addLayer = new QPushButton(QStringLiteral("添加层"), this);
+    m_addLayer->setObjectName(QStringLiteral("addLayer"));
     lumoHelp(m_addLayer, QStringLiteral("为当前节目添加媒体、音频或音效轨道"));
     auto* menu = new QMenu(m_addLayer);
     menu->addAction(QStringLiteral("添加媒体层"), this,

@@ -22,7 +22,7 @@ class TimelineControls : public QWidget
 
     TimelineEditorModel& m_model;
     QComboBox* m_lanes;
-    QToolButton* m_addLayer;
+    QPushButton* m_addLayer;
     QToolButton* m_removeLane;
     NumberField* m_insertion;
     QPushButton* m_snap;

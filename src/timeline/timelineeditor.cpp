@@ -13,6 +13,7 @@
 #include "mediafilechooser.h"
 #include "medialibrarypanel.h"
 #include "messageeventeditor.h"
+#include "shownlength.h"
 #include "timelinearea.h"
 #include "timelineclocklabel.h"
 #include "timelinecontrols.h"
@@ -27,8 +28,12 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 namespace {
+// The widest an alert's sentence grows before it wraps.
+constexpr int kAlertTextWidth = 460;
+
 void paintBackground(QWidget* widget, const QColor& colour)
 {
     widget->setAutoFillBackground(true);
@@ -174,7 +179,7 @@ void TimelineEditor::refresh()
 {
     const std::optional<int> cueIndex = m_model->cue().cueIndex();
     m_cueName->setVisible(cueIndex.has_value());
-    m_cueName->setText(cueIndex ? m_engine.show().cues.at(*cueIndex).name : QString());
+    m_cueName->setText(cueIndex ? shownLength(m_engine.show().cues.at(*cueIndex).name) : QString());
     m_clock->setVisible(m_model->cue().isLive());
     m_editingPane->setVisible(cueIndex.has_value());
     m_noCue->setVisible(!cueIndex);
@@ -255,9 +260,15 @@ void TimelineEditor::showLaneAlert()
     m_laneAlert->setIcon(QMessageBox::Warning);
     m_laneAlert->setWindowTitle(QStringLiteral("删除轨道？"));
     m_laneAlert->setText(QStringLiteral("删除轨道？"));
-    m_laneAlert->setInformativeText(QStringLiteral("「") + lane->title() + QStringLiteral("」上的 ") +
-                                    QString::number(m_model->cue().eventCount(*lane)) +
-                                    QStringLiteral(" 个事件也会被删除。"));
+    const QString sentence = QStringLiteral("「") + lane->title() + QStringLiteral("」上的 ") +
+                             QString::number(m_model->cue().eventCount(*lane)) + QStringLiteral(" 个事件也会被删除。");
+    m_laneAlert->setInformativeText(sentence);
+    // Qt sizes an alert by its heading and wraps the sentence anywhere, which splits Chinese words over two lines:
+    // the sentence claims its own width (a very long lane title still wraps).
+    for (QLabel* label : m_laneAlert->findChildren<QLabel*>())
+        if (label->text() == sentence)
+            label->setMinimumWidth(
+                std::min(kAlertTextWidth, int(std::ceil(QFontMetricsF(label->font()).horizontalAdvance(sentence)))));
     QPushButton* remove = m_laneAlert->addButton(QStringLiteral("删除轨道及事件"), QMessageBox::DestructiveRole);
     m_laneAlert->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
     connect(m_laneAlert, &QMessageBox::buttonClicked, this, [this, remove, lane = *lane](QAbstractButton* clicked) {

@@ -3,6 +3,7 @@
 #include "consolecolors.h"
 #include "lumohelp.h"
 #include "lumoicons.h"
+#include "shownlength.h"
 #include "timelineeditormodel.h"
 
 #include <QContextMenuEvent>
@@ -78,7 +79,7 @@ void TimelineLaneHeader::paintEvent(QPaintEvent*)
     for (int i = 0; i < lanes.size(); ++i) {
         painter.setPen(m_model.selection().isHighlightedLane(lanes[i]) ? ConsoleColors::cyan()
                                                                        : ConsoleColors::secondaryText());
-        painter.drawText(QRectF(0, laneTop(i), kHeaderWidth, kLaneHeight), flags, lanes[i].title());
+        painter.drawText(QRectF(0, laneTop(i), kHeaderWidth, kLaneHeight), flags, shownLength(lanes[i].title()));
     }
 }
 

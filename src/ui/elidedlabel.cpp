@@ -1,5 +1,7 @@
 #include "elidedlabel.h"
 
+#include "shownlength.h"
+
 #include <QPainter>
 #include <cmath>
 
@@ -10,9 +12,10 @@ ElidedLabel::ElidedLabel(QWidget* parent) : QWidget(parent)
 
 void ElidedLabel::setText(const QString& text)
 {
-    if (text == m_text)
+    const QString shown = shownLength(text);
+    if (shown == m_text)
         return;
-    m_text = text;
+    m_text = shown;
     updateGeometry();
     update();
 }

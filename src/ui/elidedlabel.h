@@ -2,7 +2,8 @@
 
 #include <QWidget>
 
-// One line of text, cut off with an ellipsis when it is wider than the label; the whole text never wraps.
+// One line of text, cut off with an ellipsis when it is wider than the label; the whole text never wraps. A very
+// long text is cut to a sane length as it comes in (shownLength).
 class ElidedLabel : public QWidget
 {
     Q_OBJECT

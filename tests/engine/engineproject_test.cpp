@@ -1,10 +1,13 @@
 #include "enginefixture.h"
+#include "hangguard.h"
 #include "projectfile.h"
 
 #include <QDir>
 #include <QTest>
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 static bool waitForFile(const QString& path, bool present = true)
 {
@@ -49,21 +52,64 @@ TEST_F(ProjectFiles, SaveMarksSavedAndOpenOverSavedWorkReplacesTheShowAndParksNo
     EXPECT_FALSE(engine->selected());
 }
 
-TEST_F(ProjectFiles, BadFilesChangeNothing)
+// Each file is refused with a text naming it and saying why, at once (a hang ends the suite), and the open show
+// stays as it was.
+TEST_F(ProjectFiles, HostileFilesAreRefusedAtOnceAndChangeNothing)
 {
     rename(0, QStringLiteral("未保存"));
     const Show before = engine->show();
-    writeFile(path(QStringLiteral("notjson.json")), "this is not json");
-    writeFile(path(QStringLiteral("notshow.json")), R"({"cues": 3})");
-    QDir(folder.path()).mkdir(QStringLiteral("folder.json"));
+    Show marked = Show::makeDefault();
+    marked.cues[0].name = QStringLiteral("MARK");
+    const QByteArray valid = encodeShow(marked, JsonFormat::compact);
+    auto withText = [&](const char* from, const QByteArray& to) {
+        EXPECT_TRUE(valid.contains(from)) << from;
+        return QByteArray(valid).replace(from, to);
+    };
+    const QString folderPath = folder.path();
+    auto file = [&](const QByteArray& bytes) { return [=](const QString& at) { writeFile(at, bytes); }; };
+    auto link = [](const char* target) { return [=](const QString& at) { QFile::link(target, at); }; };
 
-    for (const QString name : {"notjson.json", "notshow.json", "missing.json", "folder.json"}) {
-        SCOPED_TRACE(name.toStdString());
+    struct Row
+    {
+        const char* name;
+        std::function<void(const QString&)> make;
+        QString says;
+    };
+    const QList<Row> rows{
+        {"zero.json", link("/dev/zero"), QStringLiteral("是设备，不是普通文件")},
+        {"urandom.json", link("/dev/urandom"), QStringLiteral("是设备，不是普通文件")},
+        {"fifo.json", [](const QString& at) { ::mkfifo(QFile::encodeName(at).constData(), 0600); },
+         QStringLiteral("是命名管道，不是普通文件")},
+        {"folder.json", [](const QString& at) { QDir().mkdir(at); }, QStringLiteral("是文件夹，不是普通文件")},
+        {"huge.json",
+         [](const QString& at) {
+             QFile huge(at);
+             ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(kLargestProjectFile + (1 << 20)));
+         },
+         QStringLiteral("有 65.0 MB，超过工程文件的上限 64 MB")},
+        {"missing.json", [](const QString&) {}, QStringLiteral("无法读取")},
+        {"notjson.json", file("this is not json"), QStringLiteral("not JSON")},
+        {"nul.json", file(withText("MARK", QByteArray("MA\0RK", 5))),
+         QStringLiteral("raw control character U+0000 inside a string")},
+        {"newline.json", file(withText("MARK", "MA\nRK")), QStringLiteral("raw control character U+000A")},
+        {"below64.json", file(withText("\"universe\":0", "\"universe\":-9223372036854775809")),
+         QStringLiteral("the integer -9223372036854775809 at byte")},
+        {"above64.json", file(withText("\"universe\":0", "\"universe\":9223372036854775808")),
+         QStringLiteral("universe: expected a whole number that fits in 64 bits")},
+        {"escapednul.json", file(withText("\"定格\"", "\"定\\u0000格\"")),
+         QStringLiteral("unknown value \"定\\u0000格\"")},
+    };
+    for (const Row& row : rows) {
+        const QString name = QString::fromUtf8(row.name);
+        SCOPED_TRACE(row.name);
+        row.make(QDir(folderPath).filePath(name));
+        HangGuard guard(std::string("opening ") + row.name);
         try {
             engine->openProject(url(name));
             ADD_FAILURE() << "opened";
         } catch (const ProjectFileError& error) {
-            EXPECT_TRUE(error.text().contains(name)) << error.what();
+            EXPECT_TRUE(error.text().contains(QStringLiteral("“%1”").arg(name))) << error.text().toStdString();
+            EXPECT_TRUE(error.text().contains(row.says)) << error.text().toStdString();
         }
         EXPECT_EQ(engine->show(), before);
         EXPECT_TRUE(engine->hasUnsavedChanges());
@@ -71,6 +117,11 @@ TEST_F(ProjectFiles, BadFilesChangeNothing)
         EXPECT_FALSE(engine->canRecoverProject());
         EXPECT_FALSE(engine->projectURL());
     }
+    // The same bytes as a plain file, and through a link, open.
+    writeFile(path(QStringLiteral("valid.json")), valid);
+    QFile::link(path(QStringLiteral("valid.json")), path(QStringLiteral("link.json")));
+    engine->openProject(url(QStringLiteral("link.json")));
+    EXPECT_EQ(engine->show(), marked);
 }
 
 TEST_F(ProjectFiles, FailedSaveChangesNothing)

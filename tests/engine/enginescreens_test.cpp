@@ -1,6 +1,9 @@
 #include "enginefixture.h"
+#include "hangguard.h"
+#include "projectfile.h"
 
 #include <QImage>
+#include <sys/stat.h>
 
 using Screens = EngineTest;
 
@@ -106,6 +109,32 @@ TEST_F(Screens, DefaultPictureBecomesEveryProgramFallback)
     engine->editHistory()->undo();
     engine->editHistory()->undo();
     EXPECT_FALSE(engine->program(kScreen1)->fallback());
+}
+
+// A FIFO as default picture is never opened; a large picture decodes off the main thread and reaches the screens
+// once decoded, keeping what they showed until then.
+TEST_F(Screens, NoDefaultPictureIsReadOnTheMainThread)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path(QStringLiteral("fifo.png"))).constData(), 0600), 0);
+    Show show;
+    show.defaultPicture = url(QStringLiteral("fifo.png"));
+    writeShowFile(show, path(QStringLiteral("show.json")), JsonFormat::pretty);
+    {
+        HangGuard guard("a show whose default picture is a FIFO");
+        engine->openProject(url(QStringLiteral("show.json")));
+        engine->setDefaultPicture(url(QStringLiteral("fifo.png")));
+    }
+    EXPECT_EQ(engine->message(), QStringLiteral("无法读取默认画面"));
+    EXPECT_FALSE(engine->program(kScreen1)->fallback());
+
+    QImage large(2000, 1000, QImage::Format_RGB32);
+    large.fill(Qt::blue);
+    ASSERT_TRUE(large.save(path(QStringLiteral("large.png"))));
+    engine->setDefaultPicture(url(QStringLiteral("large.png")));
+    EXPECT_EQ(engine->message(), QStringLiteral("默认画面 · large.png"));
+    EXPECT_FALSE(engine->program(kScreen1)->fallback());
+    ASSERT_TRUE(waitUntil([&] { return engine->program(kScreen1)->fallback().has_value(); }));
+    EXPECT_EQ(engine->program(kScreen1)->fallback()->size(), QSize(2000, 1000));
 }
 
 TEST_F(Screens, UnreadableOrAbsentDefaultPictureRecordsNothing)

@@ -25,7 +25,7 @@ QString decodeError(const QByteArray& bytes)
     try {
         decodeShow(bytes);
     } catch (const ShowJsonError& error) {
-        return QString::fromStdString(error.what());
+        return error.text();
     }
     return {};
 }
@@ -35,7 +35,7 @@ QString encodeError(const Show& show)
     try {
         encodeShow(show, JsonFormat::compact);
     } catch (const ShowJsonError& error) {
-        return QString::fromStdString(error.what());
+        return error.text();
     }
     return {};
 }

@@ -1,9 +1,12 @@
+#include "mallocgrowth.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
 // Every test binary runs under one QApplication, headless unless a test label asks for a real X server.
 int main(int argc, char** argv)
 {
+    limitMallocGrowth();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);

@@ -37,6 +37,24 @@ TEST_F(EditorShell, ShowsTheTimelineOnlyForAnEditedCueAndScrollsPastSevenLanes)
         EXPECT_EQ(child(editor.get(), "lanePicker")->isEnabled(), c.lanes > 0);
         EXPECT_EQ(child(editor.get(), "removeLane")->isEnabled(), c.lanes > 0);
     }
+    // "添加层" shows its menu's arrow apart from its label: the rightmost ink is the arrow alone, narrower than a
+    // character, with clear space before it.
+    auto* addLayer = child<QAbstractButton>(editor.get(), "addLayer");
+    saveShot(*addLayer->parentWidget(), "timeline-controls");
+    const QImage image = addLayer->grab().toImage();
+    const int background = qGray(image.pixel(3, image.height() / 2));
+    QList<bool> ink;
+    for (int x = 3; x < image.width() - 3; ++x) {
+        bool found = false;
+        for (int y = 3; y < image.height() - 3 && !found; ++y)
+            found = qGray(image.pixel(x, y)) > background + 60;
+        ink << found;
+    }
+    const qsizetype arrowEnd = ink.lastIndexOf(true);
+    const qsizetype arrowStart = ink.lastIndexOf(false, arrowEnd) + 1;
+    const qsizetype labelEnd = ink.lastIndexOf(true, arrowStart - 1);
+    EXPECT_LT(arrowEnd - arrowStart, addLayer->fontMetrics().horizontalAdvance(QStringLiteral("层")) / 2);
+    EXPECT_GE(arrowStart - labelEnd, 3);
 }
 
 TEST_F(EditorShell, SnapSwitchKeepsTheStoredSettingAndBackToStartNeedsAScroll)
@@ -120,6 +138,14 @@ TEST_F(EditorShell, LaneDeletionAlertCountsEventsAndDeletesOnlyWhenConfirmed)
         QMessageBox* alert = editor->laneDeletionAlert();
         ASSERT_TRUE(alert);
         EXPECT_EQ(alert->informativeText(), "「" + lane.title() + QStringLiteral("」上的 3 个事件也会被删除。"));
+        if (!confirm) {
+            // The sentence stays on one line: a Chinese word broken over two lines reads as two words.
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(alert));
+            for (QLabel* label : alert->findChildren<QLabel*>())
+                if (label->text() == alert->informativeText())
+                    EXPECT_LT(label->height(), 2 * label->fontMetrics().lineSpacing());
+            saveShot(*alert, "lane-deletion-alert");
+        }
         const QString choice = confirm ? QStringLiteral("删除轨道及事件") : QStringLiteral("取消");
         for (QAbstractButton* button : alert->buttons())
             if (button->text() == choice)
@@ -141,8 +167,14 @@ TEST_F(EditorShell, MessageSheetSavesANewEventAndCancelChangesNothing)
         if (button->text() == QStringLiteral("保存事件"))
             save = button;
     EXPECT_FALSE(save->isEnabled()) << "an empty payload is no message";
-    child<QPlainTextEdit>(sheet, "payload")->setPlainText(QStringLiteral("GO"));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    auto* payload = child<QPlainTextEdit>(sheet, "payload");
+    const QRect field = payload->geometry();
+    payload->setPlainText(QStringLiteral("GO"));
     ASSERT_TRUE(save->isEnabled());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(payload->geometry(), field) << "the field stays put as the hint under it goes";
+    saveShot(*sheet, "message-sheet");
     const int steps = undoSteps();
     save->click();
     ASSERT_EQ(events().size(), 1);

@@ -3,6 +3,7 @@
 #include "consolecolors.h"
 #include "cuelistmodel.h"
 #include "lumoicons.h"
+#include "shownlength.h"
 
 #include <QFontDatabase>
 #include <QPainter>
@@ -54,7 +55,8 @@ void CueRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
 
     painter->setFont(option.font);
     painter->setPen(option.palette.color(QPalette::Text));
-    const QString name = option.fontMetrics.elidedText(index.data().toString(), Qt::ElideRight, content.width());
+    const QString name =
+        option.fontMetrics.elidedText(shownLength(index.data().toString()), Qt::ElideRight, content.width());
     painter->drawText(content, Qt::AlignVCenter | Qt::AlignLeft, name);
     painter->restore();
 }

@@ -127,14 +127,11 @@ QWidget* ConsoleHeader::makeTitle()
     return title;
 }
 
-QToolButton* ConsoleHeader::makeProjectMenu()
+// A push button keeps room for its menu's arrow beside the label (a tool button draws it over the label).
+QPushButton* ConsoleHeader::makeProjectMenu()
 {
-    auto* button = new QToolButton(this);
+    auto* button = new QPushButton(lumoIcon(QStringLiteral("folder")), QStringLiteral("工程"), this);
     button->setObjectName(QStringLiteral("projectMenu"));
-    button->setText(QStringLiteral("工程"));
-    button->setIcon(lumoIcon(QStringLiteral("folder")));
-    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setPopupMode(QToolButton::InstantPopup);
     auto* menu = new QMenu(button);
     menu->addAction(QStringLiteral("移动遥控…"), this, [this] { m_openWindow(QStringLiteral("remote-control")); });
     m_open = menu->addAction(QStringLiteral("打开工程…"), this, [this] { m_files.openShow(); });

@@ -25,7 +25,7 @@ class ConsoleHeader : public QWidget
 
   private:
     QWidget* makeTitle();
-    QToolButton* makeProjectMenu();
+    QPushButton* makeProjectMenu();
     void refresh();
     void refreshTitle();
 

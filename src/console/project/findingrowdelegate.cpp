@@ -3,6 +3,7 @@
 #include "consolecolors.h"
 #include "consoletext.h"
 #include "lumoicons.h"
+#include "shownlength.h"
 
 #include <QPainter>
 
@@ -37,14 +38,15 @@ void FindingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     const int captionHeight = QFontMetrics(caption).height();
     const int top = content.center().y() - (textHeight + kLineSpacing + captionHeight) / 2;
     painter->setPen(option.palette.color(QPalette::Text));
-    painter->drawText(QRect(content.left(), top, content.width(), textHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                      option.fontMetrics.elidedText(index.data().toString(), Qt::ElideRight, content.width()));
+    painter->drawText(
+        QRect(content.left(), top, content.width(), textHeight), Qt::AlignLeft | Qt::AlignVCenter,
+        option.fontMetrics.elidedText(shownLength(index.data().toString()), Qt::ElideRight, content.width()));
     painter->setFont(caption);
     painter->setPen(ConsoleColors::secondaryText());
-    painter->drawText(
-        QRect(content.left(), top + textHeight + kLineSpacing, content.width(), captionHeight),
-        Qt::AlignLeft | Qt::AlignVCenter,
-        QFontMetrics(caption).elidedText(index.data(CueNameRole).toString(), Qt::ElideRight, content.width()));
+    painter->drawText(QRect(content.left(), top + textHeight + kLineSpacing, content.width(), captionHeight),
+                      Qt::AlignLeft | Qt::AlignVCenter,
+                      QFontMetrics(caption).elidedText(shownLength(index.data(CueNameRole).toString()), Qt::ElideRight,
+                                                       content.width()));
     painter->restore();
 }
 

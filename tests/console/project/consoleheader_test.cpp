@@ -19,7 +19,7 @@ class HeaderTest : public SectionTest
     QString badge() { return header.findChild<QLabel*>("saveBadge")->text(); }
     QAction* menuItem(const QString& text)
     {
-        for (QAction* action : header.findChild<QToolButton*>("projectMenu")->menu()->actions())
+        for (QAction* action : header.findChild<QPushButton*>("projectMenu")->menu()->actions())
             if (action->text() == text)
                 return action;
         return nullptr;

@@ -257,7 +257,9 @@ TEST_F(ConsoleTest, MonitorsTakeTheRoomTheWindowHasAndNoMore)
 
     // The handle goes no further than the room; the height set comes back with the room.
     auto* handle = column.findChild<DragHandle*>();
-    for (auto [type, y] : {std::pair{QEvent::MouseButtonPress, 0}, {QEvent::MouseMove, 150}, {QEvent::MouseMove, 300},
+    for (auto [type, y] : {std::pair{QEvent::MouseButtonPress, 0},
+                           {QEvent::MouseMove, 150},
+                           {QEvent::MouseMove, 300},
                            {QEvent::MouseButtonRelease, 300}}) {
         const QPointF global(100, 400 + y);
         QMouseEvent event(type, handle->mapFromGlobal(global), global, Qt::LeftButton,

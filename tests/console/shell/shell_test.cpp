@@ -1,7 +1,9 @@
 #include "consolefixture.h"
 #include "consolestate.h"
 #include "consolestatusbar.h"
+#include "elidedlabel.h"
 #include "lumohelp.h"
+#include "shownlength.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -171,6 +173,22 @@ TEST_F(ConsoleTest, AWindowLeftWithoutADisplayComesBackToThePrimaryOne)
     app->keepWindowsOnScreens();
     EXPECT_TRUE(primary.contains(guide->frameGeometry().center()));
     EXPECT_TRUE(engine().message().startsWith("显示器已断开"));
+}
+
+// A name of millions of characters from a hand-made file is cut before any label or list row lays it out.
+TEST_F(ConsoleTest, AHugeCueNameIsCutBeforeItIsLaidOut)
+{
+    Show show = engine().show();
+    show.cues[0].name = QStringLiteral("很长的名字").repeated(400000);
+    engine().setShow(show);
+    ASSERT_TRUE(engine().take(engine().show().cues[0]));
+    auto* current = view().findChild<ElidedLabel*>("currentCue");
+    ASSERT_NE(current, nullptr);
+    EXPECT_EQ(current->text().size(), kLongestShownText);
+    EXPECT_TRUE(current->text().startsWith(QStringLiteral("当前 · 很长的名字很长的名字")));
+    EXPECT_TRUE(current->text().endsWith(QChar(0x2026)));
+    app->consoleWindow().resize(1600, 1000);
+    saveShot(app->consoleWindow(), "console-huge-cue-name");
 }
 
 // Qt's own file panel and message box buttons speak Chinese, whatever the system's locale.

@@ -66,6 +66,30 @@ TEST(TwoDisplays, IdentitiesTellTwoScreensOfTheSameNameApart)
     EXPECT_EQ(ScreenDisplayProvider::screen(displays[1].number), QGuiApplication::screens()[1]);
 }
 
+// "width×height identity" per display, as a process whose default X screen is the given one sees them.
+static std::string identitiesWithDefaultScreen(int screen)
+{
+    QProcess lister;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QString display = environment.value(QStringLiteral("DISPLAY")).section(QLatin1Char('.'), 0, 0);
+    environment.insert(QStringLiteral("DISPLAY"), display + QStringLiteral(".%1").arg(screen));
+    lister.setProcessEnvironment(environment);
+    lister.start(QStringLiteral(DISPLAY_IDENTITIES), {});
+    if (!lister.waitForFinished(20000))
+        return "the lister did not finish";
+    QStringList lines = QString::fromUtf8(lister.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    lines.sort();
+    return lines.join(QStringLiteral("; ")).toStdString();
+}
+
+// Qt puts the primary display first; a binding must find its display whichever X screen is the default.
+TEST(TwoDisplays, IdentitiesDoNotDependOnWhichScreenIsPrimary)
+{
+    const std::string fromFirst = identitiesWithDefaultScreen(0);
+    ASSERT_EQ(std::count(fromFirst.begin(), fromFirst.end(), ';'), 1) << fromFirst;
+    EXPECT_EQ(identitiesWithDefaultScreen(1), fromFirst);
+}
+
 TEST(TwoDisplays, BoundScreenCoversTheSecondDisplayWithItsMappedProgramme)
 {
     QTemporaryDir folder;

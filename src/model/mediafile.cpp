@@ -1,0 +1,32 @@
+#include "mediafile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <sys/stat.h>
+#include <unistd.h>
+
+bool isReadableFileAt(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const QByteArray native = QFile::encodeName(path);
+    struct stat status = {};
+    return ::stat(native.constData(), &status) == 0 && S_ISREG(status.st_mode) &&
+           ::access(native.constData(), R_OK) == 0;
+}
+
+bool isReadableFile(const QUrl& url)
+{
+    return url.isLocalFile() && isReadableFileAt(url.toLocalFile());
+}
+
+QString unreadableFileText(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    struct stat status = {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return QStringLiteral("找不到文件“%1”").arg(name);
+    if (!S_ISREG(status.st_mode))
+        return QStringLiteral("“%1”不是普通文件，不能作为素材读取").arg(name);
+    return QStringLiteral("没有权限读取“%1”").arg(name);
+}
