@@ -315,10 +315,12 @@ int main(int argc, char** argv)
     std::printf("mapped / plain frame time:        %7.2fx  (goal <= 1.3x)\n", mappedTime / plainTime);
     std::printf("CPU time per frame, all GL threads: plain %.2f ms, mapped %.2f ms, mapped / plain %.2fx\n",
                 plainCost.cpu * 1e3, mappedCost.cpu * 1e3, mappedCost.cpu / plainCost.cpu);
-    std::printf("frame after a mapping edit (update and draw, median / worst of %d, update alone median; goal < 12 ms):\n",
-                editCount);
+    std::printf(
+        "frame after a mapping edit (update and draw, median / worst of %d, update alone median; goal < 12 ms):\n",
+        editCount);
     const auto printEdit = [](const char* what, const EditTiming& timing) {
-        std::printf("  %-31s %7.2f / %.2f ms  (update %.2f ms)\n", what, timing.median, timing.worst, timing.updateMedian);
+        std::printf("  %-31s %7.2f / %.2f ms  (update %.2f ms)\n", what, timing.median, timing.worst,
+                    timing.updateMedian);
     };
     printEdit("mesh node moved:", edits.node);
     printEdit("edge blend changed:", edits.blend);
