@@ -29,33 +29,36 @@ bool ConsoleProcess::start()
     return m_process.waitForStarted(30000);
 }
 
-// The program may own more windows of its name (Qt's hidden helper windows for OpenGL take the application's
-// name): the console is the one on screen.
+// The console's window is the one named "Lumoria" that carries the application's class: Qt's helper windows may
+// share the name.
+static QString consoleWindowId()
+{
+    QProcess tree;
+    tree.start("xwininfo", {"-root", "-tree"});
+    if (!tree.waitForFinished(10000) || tree.exitCode() != 0)
+        return {};
+    static const QRegularExpression line(QStringLiteral(R"((0x[0-9a-f]+) "Lumoria": \("lumoria")"));
+    const QRegularExpressionMatch match = line.match(QString::fromLocal8Bit(tree.readAllStandardOutput()));
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
 std::optional<QRect> ConsoleProcess::findWindow() const
 {
-    auto run = [](const QStringList& arguments) {
-        QProcess info;
-        info.start("xwininfo", arguments);
-        if (!info.waitForFinished(10000) || info.exitCode() != 0)
-            return QString();
-        return QString::fromLocal8Bit(info.readAllStandardOutput());
+    const QString id = consoleWindowId();
+    if (id.isEmpty())
+        return std::nullopt;
+    QProcess info;
+    info.start("xwininfo", {"-id", id});
+    if (!info.waitForFinished(10000) || info.exitCode() != 0)
+        return std::nullopt;
+    const QString text = QString::fromLocal8Bit(info.readAllStandardOutput());
+    if (!text.contains("IsViewable"))
+        return std::nullopt;
+    auto number = [&](const QString& label) {
+        const QRegularExpressionMatch match = QRegularExpression(label + ":\\s*(-?\\d+)").match(text);
+        return match.hasMatch() ? match.captured(1).toInt() : 0;
     };
-    const QRegularExpression named(QStringLiteral("^\\s*(0x[0-9a-f]+) \"Lumoria\":"));
-    for (const QString& line : run({"-root", "-tree"}).split('\n')) {
-        const QRegularExpressionMatch window = named.match(line);
-        if (!window.hasMatch())
-            continue;
-        const QString text = run({"-id", window.captured(1)});
-        if (!text.contains("IsViewable"))
-            continue;
-        auto number = [&](const QString& label) {
-            const QRegularExpressionMatch match = QRegularExpression(label + ":\\s*(-?\\d+)").match(text);
-            return match.hasMatch() ? match.captured(1).toInt() : 0;
-        };
-        return QRect(number("Absolute upper-left X"), number("Absolute upper-left Y"), number("Width"),
-                     number("Height"));
-    }
-    return std::nullopt;
+    return QRect(number("Absolute upper-left X"), number("Absolute upper-left Y"), number("Width"), number("Height"));
 }
 
 std::optional<QRect> ConsoleProcess::waitForWindow(int timeoutMs)
