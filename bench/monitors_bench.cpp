@@ -23,6 +23,14 @@ double processSeconds()
     return double(now.tv_sec) + now.tv_nsec / 1e9;
 }
 
+// One output window's longest gap between two drawn frames.
+struct GapWatch
+{
+    QElapsedTimer clock;
+    qint64 lastDraw = -1;
+    qint64 longestGap = 0;
+};
+
 struct RunFigures
 {
     double longestStallMs = 0;
@@ -35,14 +43,14 @@ struct RunFigures
 RunFigures measure(const QList<ScreenRole>& roles, double seconds)
 {
     RunFigures figures;
-    QList<outputwindows::WindowFigures> windows(roles.size());
+    QList<GapWatch> windows(roles.size());
     QList<QMetaObject::Connection> watches;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         auto* window = dynamic_cast<ScreenOutputWindow*>(widget);
         auto* curved = window ? qobject_cast<CurvedProjectionView*>(window->output()->content()) : nullptr;
         if (!curved)
             continue;
-        outputwindows::WindowFigures& figure = windows[roles.indexOf(window->output()->role())];
+        GapWatch& figure = windows[roles.indexOf(window->output()->role())];
         figure.clock.start();
         watches << QObject::connect(curved->meshWindow(), &QOpenGLWindow::frameSwapped, curved, [&figure] {
             const qint64 now = figure.clock.nsecsElapsed();

@@ -124,8 +124,8 @@ inline int run(double seconds, const ProjectorMapping& mapping)
         const auto at = [&](double fraction) { return gaps.empty() ? 0 : gaps[size_t(fraction * (gaps.size() - 1))]; };
         std::printf("  window %d: %5.1f frames drawn/s; gaps between new frames median %5.1f, p99 %5.1f, longest %5.1f "
                     "ms; video frames never shown %d of %d\n",
-                    i + 1, figure.draws / std::max(shownSeconds, 1e-3), at(0.5), at(0.99), gaps.empty() ? 0 : gaps.back(),
-                    std::max(0, expected - int(figure.drawnFrames.size())), expected);
+                    i + 1, figure.draws / std::max(shownSeconds, 1e-3), at(0.5), at(0.99),
+                    gaps.empty() ? 0 : gaps.back(), std::max(0, expected - int(figure.drawnFrames.size())), expected);
     }
     std::printf("  goal: every video frame shown, gap p99 <= 36 ms, longest <= 50 ms\n");
     return 0;

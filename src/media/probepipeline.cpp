@@ -83,8 +83,8 @@ bool ProbePipeline::seek(double seconds)
     if (!gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
                                  GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                  exactSeekTarget(seconds))) {
-        m_error =
-            QStringLiteral("文件无法定位到 %1 秒").arg(QLocale().toString(seconds, 'f', QLocale::FloatingPointShortest));
+        m_error = QStringLiteral("文件无法定位到 %1 秒")
+                      .arg(QLocale().toString(seconds, 'f', QLocale::FloatingPointShortest));
         return false;
     }
     return waitForPreroll();

@@ -29,7 +29,7 @@ std::optional<QString> rawTextProblem(const QByteArray& json)
             } else if (c == '"') {
                 inString = false;
             } else if (uchar(c) < 0x20) {
-                return QStringLiteral("raw control character U+%1 inside a string at byte %2")
+                return QStringLiteral("第 %2 字节处的文本中有未转义的控制字符 U+%1")
                     .arg(QString::number(uchar(c), 16).toUpper().rightJustified(4, u'0'), QString::number(i));
             }
             continue;
@@ -43,7 +43,7 @@ std::optional<QString> rawTextProblem(const QByteArray& json)
             const bool integer =
                 end == json.size() || (json.at(end) != '.' && json.at(end) != 'e' && json.at(end) != 'E');
             if (integer && isBelowInt64(QByteArrayView(json).sliced(i + 1, end - i - 1)))
-                return QStringLiteral("the integer %1 at byte %2 is below the 64-bit minimum")
+                return QStringLiteral("第 %2 字节处的整数 %1 小于 64 位整数的最小值")
                     .arg(QString::fromLatin1(json.mid(i, std::min<qsizetype>(end - i, 40))), QString::number(i));
             i = end - 1;
         }

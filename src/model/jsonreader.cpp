@@ -8,35 +8,35 @@
 void JsonReader::fail(const QString& problem) const
 {
     const QString where = m_place.text();
-    const QString text = where.isEmpty() ? problem : where + QStringLiteral(": ") + problem;
+    const QString text = where.isEmpty() ? problem : where + QStringLiteral("：") + problem;
     throw ShowJsonError(text);
 }
 
 QJsonObject JsonReader::object() const
 {
     if (!m_value.isObject())
-        fail(QStringLiteral("expected an object"));
+        fail(QStringLiteral("应为对象"));
     return m_value.toObject();
 }
 
 QJsonArray JsonReader::array() const
 {
     if (!m_value.isArray())
-        fail(QStringLiteral("expected an array"));
+        fail(QStringLiteral("应为数组"));
     return m_value.toArray();
 }
 
 void readValue(const JsonReader& in, QString& out)
 {
     if (!in.value().isString())
-        in.fail(QStringLiteral("expected a string"));
+        in.fail(QStringLiteral("应为文本"));
     out = in.value().toString();
 }
 
 void readValue(const JsonReader& in, double& out)
 {
     if (!in.value().isDouble())
-        in.fail(QStringLiteral("expected a number"));
+        in.fail(QStringLiteral("应为数字"));
     out = in.value().toDouble();
 }
 
@@ -44,19 +44,19 @@ void readValue(const JsonReader& in, qint64& out)
 {
     const QJsonValue& value = in.value();
     if (!value.isDouble())
-        in.fail(QStringLiteral("expected a whole number"));
+        in.fail(QStringLiteral("应为整数"));
     // toInteger falls back to its argument for fractions and numbers outside 64 bits; two fallbacks tell them apart.
     // (An integer just below the minimum arrives as the minimum: the text itself is checked for those.)
     const qint64 number = value.toInteger(0);
     if (number == 0 && value.toInteger(1) != 0)
-        in.fail(QStringLiteral("expected a whole number that fits in 64 bits, found %1").arg(value.toDouble()));
+        in.fail(QStringLiteral("应为 64 位以内的整数，实为 %1").arg(value.toDouble()));
     out = number;
 }
 
 void readValue(const JsonReader& in, bool& out)
 {
     if (!in.value().isBool())
-        in.fail(QStringLiteral("expected true or false"));
+        in.fail(QStringLiteral("应为 true 或 false"));
     out = in.value().toBool();
 }
 
@@ -88,7 +88,7 @@ void readValue(const JsonReader& in, QUuid& out)
     readValue(in, text);
     const std::optional<QUuid> uuid = uuidFrom(text);
     if (!uuid)
-        in.fail(QStringLiteral("not a UUID ") + quotedValue(text));
+        in.fail(QStringLiteral("不是有效的 UUID ") + quotedValue(text));
     out = *uuid;
 }
 
@@ -98,7 +98,7 @@ void readValue(const JsonReader& in, QUrl& out)
     readValue(in, text);
     const QUrl url(text, QUrl::StrictMode);
     if (text.isEmpty() || !url.isValid())
-        in.fail(QStringLiteral("not a URL ") + quotedValue(text));
+        in.fail(QStringLiteral("不是有效的文件地址 ") + quotedValue(text));
     // Kept as its written form reads, so that saving and reading again gives an equal URL: QUrl keeps some
     // delimiters (a "#" inside a fragment) decoded as given but writes them encoded.
     out = QUrl(QString::fromLatin1(url.toEncoded()), QUrl::StrictMode);
@@ -116,7 +116,7 @@ void readValue(const JsonReader& in, QPointF& out)
 {
     const std::optional<QPointF> point = pointFrom(in.value());
     if (!point)
-        in.fail(QStringLiteral("expected a point [x, y]"));
+        in.fail(QStringLiteral("应为点 [x, y]"));
     out = *point;
 }
 
@@ -126,6 +126,6 @@ void readValue(const JsonReader& in, QRectF& out)
     const std::optional<QPointF> origin = array.size() == 2 ? pointFrom(array.at(0)) : std::nullopt;
     const std::optional<QPointF> size = array.size() == 2 ? pointFrom(array.at(1)) : std::nullopt;
     if (!in.value().isArray() || !origin || !size)
-        in.fail(QStringLiteral("expected a rectangle [[x, y], [width, height]]"));
+        in.fail(QStringLiteral("应为矩形 [[x, y], [宽, 高]]"));
     out = QRectF(origin->x(), origin->y(), size->x(), size->y());
 }

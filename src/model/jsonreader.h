@@ -59,7 +59,7 @@ void readValue(const JsonReader& in, E& out)
     readValue(in, text);
     const std::optional<E> value = fromRawValue<E>(text);
     if (!value)
-        in.fail(QStringLiteral("unknown value ") + quotedValue(text));
+        in.fail(QStringLiteral("未知的值 ") + quotedValue(text));
     out = *value;
 }
 
@@ -133,9 +133,9 @@ template <typename T> void readField(const JsonReader& in, T& out)
 {
     if constexpr (!IsOptional<T>::value) {
         if (in.value().isUndefined())
-            in.fail(QStringLiteral("required value is missing"));
+            in.fail(QStringLiteral("缺少必需的值"));
         if (in.value().isNull())
-            in.fail(QStringLiteral("required value is null"));
+            in.fail(QStringLiteral("必需的值为 null"));
     }
     readValue(in, out);
 }

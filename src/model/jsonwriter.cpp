@@ -143,7 +143,7 @@ QByteArray JsonWriter::finish()
 
 [[noreturn]] static void refuse(const JsonPlace& place, const QString& problem)
 {
-    throw ShowJsonError(place.text() + QStringLiteral(": ") + problem);
+    throw ShowJsonError(place.text() + QStringLiteral("：") + problem);
 }
 
 void writeValue(JsonWriter& out, const QString& value, const JsonPlace&) { out.string(value); }
@@ -151,7 +151,7 @@ void writeValue(JsonWriter& out, const QString& value, const JsonPlace&) { out.s
 void writeValue(JsonWriter& out, double value, const JsonPlace& place)
 {
     if (!std::isfinite(value))
-        refuse(place, QStringLiteral("cannot write the number %1, it is not finite").arg(value));
+        refuse(place, QStringLiteral("数字 %1 不是有限值，无法写入").arg(value));
     out.number(value);
 }
 
@@ -168,7 +168,7 @@ void writeValue(JsonWriter& out, const QUrl& value, const JsonPlace& place)
 {
     // An empty or broken URL would make the whole file unreadable.
     if (value.isEmpty() || !value.isValid())
-        refuse(place, QStringLiteral("cannot write an empty or invalid URL"));
+        refuse(place, QStringLiteral("文件地址为空或无效，无法写入"));
     out.string(QString::fromLatin1(value.toEncoded()));
 }
 

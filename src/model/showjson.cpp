@@ -123,17 +123,54 @@ template <typename Record> static QByteArray encode(const Record& record, JsonFo
     return out.finish();
 }
 
+// What the parser found, in the operator's words (Qt's own are English unless its translations are loaded).
+static QString parseProblem(QJsonParseError::ParseError error)
+{
+    switch (error) {
+    case QJsonParseError::UnterminatedObject:
+        return QStringLiteral("对象没有结束");
+    case QJsonParseError::MissingNameSeparator:
+        return QStringLiteral("缺少冒号");
+    case QJsonParseError::UnterminatedArray:
+        return QStringLiteral("数组没有结束");
+    case QJsonParseError::MissingValueSeparator:
+        return QStringLiteral("缺少逗号");
+    case QJsonParseError::IllegalValue:
+        return QStringLiteral("有非法的值");
+    case QJsonParseError::TerminationByNumber:
+        return QStringLiteral("数字之后意外结束");
+    case QJsonParseError::IllegalNumber:
+        return QStringLiteral("有非法的数字");
+    case QJsonParseError::IllegalEscapeSequence:
+        return QStringLiteral("有非法的转义序列");
+    case QJsonParseError::IllegalUTF8String:
+        return QStringLiteral("有非法的 UTF-8 文本");
+    case QJsonParseError::UnterminatedString:
+        return QStringLiteral("文本没有结束");
+    case QJsonParseError::MissingObject:
+        return QStringLiteral("缺少对象");
+    case QJsonParseError::DeepNesting:
+        return QStringLiteral("嵌套过深");
+    case QJsonParseError::DocumentTooLarge:
+        return QStringLiteral("文件过大");
+    case QJsonParseError::GarbageAtEnd:
+        return QStringLiteral("结尾有多余内容");
+    default:
+        return QStringLiteral("格式有误");
+    }
+}
+
 template <typename Record> static Record decode(const QByteArray& bytes)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)
         throw ShowJsonError(
-            QStringLiteral("not JSON: %1 at byte %2").arg(error.errorString(), QString::number(error.offset)));
+            QStringLiteral("JSON 格式错误，第 %1 字节处%2").arg(error.offset).arg(parseProblem(error.error)));
     if (const std::optional<QString> problem = rawTextProblem(bytes))
         throw ShowJsonError(*problem);
     if (!document.isObject())
-        throw ShowJsonError(QStringLiteral("not a JSON object"));
+        throw ShowJsonError(QStringLiteral("最外层不是 JSON 对象"));
     const JsonPlace root;
     Record record;
     readValue(JsonReader(document.object(), root), record);

@@ -25,7 +25,7 @@ enum class JsonFormat {
 
 // Throws ShowJsonError when a double is not finite (it could not be read back).
 QByteArray encodeShow(const Show& show, JsonFormat format);
-// Throws ShowJsonError naming the first bad place (e.g. "cues[2].ending: unknown value \"Hold\""); never half-reads.
+// Throws ShowJsonError naming the first bad place (e.g. "cues[2].ending：未知的值 \"Hold\""); never half-reads.
 Show decodeShow(const QByteArray& bytes);
 
 // A single mapping, for the renderer and tests that work on one record.

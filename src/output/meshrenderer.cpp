@@ -17,7 +17,7 @@
 class MeshGl
 {
   public:
-        // A frame's planes take three textures in a row: the video's, and those of a held frame.
+    // A frame's planes take three textures in a row: the video's, and those of a held frame.
     enum Texture {
         video,
         chromaU,

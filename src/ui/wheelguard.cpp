@@ -51,9 +51,9 @@ bool WheelGuard::eventFilter(QObject* watched, QEvent* event)
     if (QAbstractScrollArea* area = scrollAreaAround(control)) {
         const auto* wheel = static_cast<QWheelEvent*>(event);
         QWidget* viewport = area->viewport();
-        QWheelEvent forwarded(control->mapTo(viewport, wheel->position()), wheel->globalPosition(),
-                              wheel->pixelDelta(), wheel->angleDelta(), wheel->buttons(), wheel->modifiers(),
-                              wheel->phase(), wheel->inverted(), wheel->source(), wheel->pointingDevice());
+        QWheelEvent forwarded(control->mapTo(viewport, wheel->position()), wheel->globalPosition(), wheel->pixelDelta(),
+                              wheel->angleDelta(), wheel->buttons(), wheel->modifiers(), wheel->phase(),
+                              wheel->inverted(), wheel->source(), wheel->pointingDevice());
         QCoreApplication::sendEvent(viewport, &forwarded);
     }
     event->accept();

@@ -37,8 +37,8 @@ struct Settings
     }
     bool operator==(const Settings& other) const
     {
-        return show == other.show && channels.gains == other.channels.gains &&
-               channels.muted == other.channels.muted && music == other.music && effects == other.effects;
+        return show == other.show && channels.gains == other.channels.gains && channels.muted == other.channels.muted &&
+               music == other.music && effects == other.effects;
     }
 };
 

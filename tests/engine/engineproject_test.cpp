@@ -90,16 +90,15 @@ TEST_F(ProjectFiles, HostileFilesAreRefusedAtOnceAndChangeNothing)
          },
          QStringLiteral("有 65.0 MB，超过工程文件的上限 64 MB")},
         {"missing.json", [](const QString&) {}, QStringLiteral("无法读取")},
-        {"notjson.json", file("this is not json"), QStringLiteral("not JSON")},
+        {"notjson.json", file("this is not json"), QStringLiteral("JSON 格式错误，第 1 字节处有非法的值")},
         {"nul.json", file(withText("MARK", QByteArray("MA\0RK", 5))),
-         QStringLiteral("raw control character U+0000 inside a string")},
-        {"newline.json", file(withText("MARK", "MA\nRK")), QStringLiteral("raw control character U+000A")},
+         QStringLiteral("的文本中有未转义的控制字符 U+0000")},
+        {"newline.json", file(withText("MARK", "MA\nRK")), QStringLiteral("未转义的控制字符 U+000A")},
         {"below64.json", file(withText("\"universe\":0", "\"universe\":-9223372036854775809")),
-         QStringLiteral("the integer -9223372036854775809 at byte")},
+         QStringLiteral("的整数 -9223372036854775809 小于 64 位整数的最小值")},
         {"above64.json", file(withText("\"universe\":0", "\"universe\":9223372036854775808")),
-         QStringLiteral("universe: expected a whole number that fits in 64 bits")},
-        {"escapednul.json", file(withText("\"定格\"", "\"定\\u0000格\"")),
-         QStringLiteral("unknown value \"定\\u0000格\"")},
+         QStringLiteral("universe：应为 64 位以内的整数")},
+        {"escapednul.json", file(withText("\"定格\"", "\"定\\u0000格\"")), QStringLiteral("未知的值 \"定\\u0000格\"")},
     };
     for (const Row& row : rows) {
         const QString name = QString::fromUtf8(row.name);

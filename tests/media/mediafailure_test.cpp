@@ -28,8 +28,9 @@ TEST(MediaFailure, SaysInTheOperatorsWordsWhatWentWrongWithTheFile)
     const char* noStreams = "This file contains no playable streams.";
     const char* noStreamsDebug = "../gst/isomp4/qtdemux.c(509): gst_qtdemux_post_no_playable_stream_error (): "
                                  "/GstPlayBin:playbin0/GstQTDemux:qtdemux0:\nno known streams found";
-    EXPECT_TRUE(QString::fromStdString(textFor(GST_STREAM_ERROR, GST_STREAM_ERROR_DEMUX, noStreams, noStreamsDebug, cut))
-                    .startsWith(QStringLiteral("文件不完整")));
+    EXPECT_TRUE(
+        QString::fromStdString(textFor(GST_STREAM_ERROR, GST_STREAM_ERROR_DEMUX, noStreams, noStreamsDebug, cut))
+            .startsWith(QStringLiteral("文件不完整")));
     EXPECT_EQ(textFor(GST_STREAM_ERROR, GST_STREAM_ERROR_DEMUX, noStreams, noStreamsDebug, whole),
               "文件中没有可播放的画面或声音，或文件已损坏");
     EXPECT_EQ(textFor(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_FOUND, "Resource not found.",

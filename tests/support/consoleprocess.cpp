@@ -29,10 +29,26 @@ bool ConsoleProcess::start()
     return m_process.waitForStarted(30000);
 }
 
+// The console's window is the one named "Lumoria" that carries the application's class: Qt's helper windows may
+// share the name.
+static QString consoleWindowId()
+{
+    QProcess tree;
+    tree.start("xwininfo", {"-root", "-tree"});
+    if (!tree.waitForFinished(10000) || tree.exitCode() != 0)
+        return {};
+    static const QRegularExpression line(QStringLiteral(R"((0x[0-9a-f]+) "Lumoria": \("lumoria")"));
+    const QRegularExpressionMatch match = line.match(QString::fromLocal8Bit(tree.readAllStandardOutput()));
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
 std::optional<QRect> ConsoleProcess::findWindow() const
 {
+    const QString id = consoleWindowId();
+    if (id.isEmpty())
+        return std::nullopt;
     QProcess info;
-    info.start("xwininfo", {"-name", "Lumoria"});
+    info.start("xwininfo", {"-id", id});
     if (!info.waitForFinished(10000) || info.exitCode() != 0)
         return std::nullopt;
     const QString text = QString::fromLocal8Bit(info.readAllStandardOutput());

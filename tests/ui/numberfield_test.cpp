@@ -37,16 +37,11 @@ TEST(NumberField, ShowsWhatIsStoredOnceCommitted)
         bool byReturn;
         const char* shown;
     } cases[] = {
-        {"0.25", keep, true, "0.25"},
-        {"1.5", clampToOne, true, "1"},
-        {"1.5", clampToOne, false, "1"},
-        {"-1", refuseNegative, true, "0.5"},
-        {"-1", refuseNegative, false, "0.5"},
-        {"abc", keep, true, "0.5"},
-        {"0.50", keep, true, "0.5"},
-        {"100000", keep, true, "100000"},
-        {"90000", keep, false, "90000"},
-        {"0.0000001", keep, true, "0.0000001"},
+        {"0.25", keep, true, "0.25"},         {"1.5", clampToOne, true, "1"},
+        {"1.5", clampToOne, false, "1"},      {"-1", refuseNegative, true, "0.5"},
+        {"-1", refuseNegative, false, "0.5"}, {"abc", keep, true, "0.5"},
+        {"0.50", keep, true, "0.5"},          {"100000", keep, true, "100000"},
+        {"90000", keep, false, "90000"},      {"0.0000001", keep, true, "0.0000001"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);

@@ -18,9 +18,9 @@ class FileKindWords : public QTranslator
     bool isEmpty() const override { return false; }
     QString translate(const char* context, const char* source, const char*, int) const override
     {
-        static const QHash<QString, QString> words{{"Folder", "文件夹"},       {"File Folder", "文件夹"},
-                                                   {"File", "文件"},           {"Drive", "驱动器"},
-                                                   {"Shortcut", "快捷方式"},   {"Unknown", "未知"}};
+        static const QHash<QString, QString> words{{"Folder", "文件夹"},     {"File Folder", "文件夹"},
+                                                   {"File", "文件"},         {"Drive", "驱动器"},
+                                                   {"Shortcut", "快捷方式"}, {"Unknown", "未知"}};
         if (qstrcmp(context, "QAbstractFileIconProvider") != 0)
             return {};
         return words.value(QString::fromLatin1(source));
