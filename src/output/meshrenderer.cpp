@@ -180,9 +180,13 @@ class MeshGl
             sizes[texture] = size;
         }
         f->glBindTexture(GL_TEXTURE_2D, textures[warp]);
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
         f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, size.width(), size.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
         sizes[warp] = size;
         f->glBindTexture(GL_TEXTURE_2D, textures[shading]);
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
         f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RG8, size.width(), size.height(), 0, GL_RG, GL_UNSIGNED_BYTE, nullptr);
         sizes[shading] = size;
         f->glBindFramebuffer(GL_FRAMEBUFFER, meshFramebuffer);
@@ -547,6 +551,7 @@ void MeshRenderer::draw(QSize pixelSize)
         program->setUniformValue("chromaPlacement", placement[0], placement[1], placement[2], placement[3]);
     }
     program->setUniformValue("stepsPerPixel", stepsPerPixel(pixelSize));
+    program->setUniformValue("inverseSize", float(1.0 / pixelSize.width()), float(1.0 / pixelSize.height()));
     const MeshGl::Texture planes = useVideo ? MeshGl::video : useHeld ? MeshGl::held : MeshGl::still;
     bindTextures(f, {{0, planes},
                      {4, MeshGl::Texture(planes + 1)},

@@ -103,6 +103,7 @@ uniform sampler2D warp;
 uniform sampler2D shading;
 uniform sampler2D meshMap;
 uniform float stepsPerPixel;
+uniform vec2 inverseSize;
 uniform sampler2D media;
 uniform sampler2D chromaU;
 uniform sampler2D chromaV;
@@ -112,6 +113,13 @@ uniform vec4 chromaPlacement;
 uniform vec3 sampleX;
 uniform vec3 sampleY;
 uniform vec4 crop;
+
+// A pixel's own texel of an output-sized map, read through the sampler (nearest filtering, at the pixel's centre):
+// a software rasteriser reads 8-bit texels fastest that way.
+vec4 mapAt(sampler2D map)
+{
+    return textureLod(map, gl_FragCoord.xy * inverseSize, 0.0);
+}
 
 #if GRID
 // The mesh map at a pixel; empty outside the mesh and outside the map.
@@ -151,7 +159,7 @@ vec3 gridColour(ivec2 pixel, vec2 here)
 // The mesh parameter at a pixel, from its offset in the warp map.
 vec2 meshAt(ivec2 pixel)
 {
-    vec4 bytes = floor(texelFetch(warp, pixel, 0) * 255.0 + 0.5);
+    vec4 bytes = floor(mapAt(warp) * 255.0 + 0.5);
     vec2 offset = (bytes.xz * 256.0 + bytes.yw - 32768.0) / stepsPerPixel;
     return (vec2(pixel) + 0.5 + offset) / vec2(textureSize(warp, 0));
 }
@@ -176,7 +184,7 @@ vec3 mediaColour(vec2 s)
 void main()
 {
     ivec2 pixel = ivec2(gl_FragCoord.xy);
-    vec2 gainLift = texelFetch(shading, pixel, 0).rg;
+    vec2 gainLift = mapAt(shading).rg;
     if (gainLift == vec2(0.0))
         discard;
 #if GRID
