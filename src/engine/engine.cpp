@@ -1,15 +1,15 @@
 #include "engine.h"
 
 #include "assign.h"
+#include "cuecountdown.h"
 #include "cuecycle.h"
 #include "cuepreview.h"
-#include "delayedtask.h"
 #include "displaybindings.h"
 #include "edithistory.h"
-#include "mediafile.h"
 #include "independentscreens.h"
 #include "lightingoutput.h"
 #include "measureddurations.h"
+#include "mediafile.h"
 #include "picture.h"
 #include "screendisplayprovider.h"
 #include "steadyclock.h"
@@ -38,9 +38,9 @@ static Engine::Services completed(Engine::Services services)
 Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMixer, const QString& recoveryDirectory,
                Services services, QObject* parent)
     : QObject(parent), m_show(Show::makeDefault()), m_message(QStringLiteral("就绪")),
-      m_pending(new DelayedTask(0ms, this)), m_timelineClock(new TimelineClock(this)),
-      m_stillPreloads(std::make_unique<StillPreloads>()), m_sender(new TimelineSender(TimelineSender::kTimeout, this)),
-      m_audioMixer(std::move(audioMixer)), m_services(completed(std::move(services))),
+      m_timelineClock(new TimelineClock(this)), m_stillPreloads(std::make_unique<StillPreloads>()),
+      m_sender(new TimelineSender(TimelineSender::kTimeout, this)), m_audioMixer(std::move(audioMixer)),
+      m_services(completed(std::move(services))),
       m_displayBindings(new DisplayBindings(*this, m_services.displays, m_services.windows, this))
 {
     m_history = new EditHistory(
@@ -50,6 +50,9 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     connect(m_history, &EditHistory::message, this, &Engine::setMessage);
     m_independent = new IndependentScreens(*this);
     connect(m_independent, &IndependentScreens::changed, this, &Engine::independentScreensChanged);
+    m_countdown = new CueCountdown(
+        m_services.clock, [this](const Cue& cue, std::optional<RemotePlaybackMode> mode) { take(cue, false, mode); },
+        this);
     m_cuePreview = new CuePreview(*this);
     m_measuredDurations = std::make_unique<MeasuredDurations>();
     connect(m_cuePreview, &CuePreview::timelinePreviewed, this, &Engine::timelinePreviewed);

@@ -27,9 +27,9 @@
 
 class AudioChannelMixer;
 class Clock;
+class CueCountdown;
 class CueCycle;
 class CuePreview;
-class DelayedTask;
 class DisplayBindings;
 class DisplayProvider;
 class EditHistory;
@@ -272,9 +272,7 @@ class Engine : public QObject
     void setPaused(bool paused);
     void setProjectionMode(std::optional<ProjectionMode> mode);
     void setProjectionPosition(const QString& position);
-    void cancelDelay();
     void dropDelayOfRemovedCue();
-    void schedule(const Cue& cue, double seconds);
     QList<Player*> transportPlayers() const;
 
     void start(const Cue& cue, double position, bool startPaused, std::optional<RemotePlaybackMode> remoteMode);
@@ -365,11 +363,7 @@ class Engine : public QObject
 
     LightingOutput* m_lights;
 
-    DelayedTask* m_pending;
-    std::optional<QUuid> m_pendingID;
-    std::optional<RemotePlaybackMode> m_pendingRemoteMode;
-    double m_delayRemaining = 0;
-    double m_delayDeadline = 0;
+    CueCountdown* m_countdown;
 
     TimelineClock* m_timelineClock;
     double m_timelinePosition = 0;

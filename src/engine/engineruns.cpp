@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "cuecountdown.h"
 #include "cuecycle.h"
 #include "independentscreens.h"
 #include "picture.h"
@@ -107,7 +108,7 @@ void Engine::stop(bool cancelMessages)
     m_remotePlaybackMode.reset();
     if (cancelMessages)
         m_sender->cancel();
-    cancelDelay();
+    m_countdown->cancel();
     resetTimeline({});
     clearObservers();
     for (Picture* program : std::as_const(m_program))

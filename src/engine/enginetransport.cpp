@@ -1,8 +1,8 @@
 #include "engine.h"
 
 #include "clock.h"
+#include "cuecountdown.h"
 #include "cuecycle.h"
-#include "delayedtask.h"
 #include "picture.h"
 #include "timelineclock.h"
 
@@ -23,7 +23,7 @@ std::optional<Cue> Engine::next() const
 
 bool Engine::go(std::optional<RemotePlaybackMode> remoteMode)
 {
-    if (m_pendingID)
+    if (m_countdown->cue())
         return false;
     const std::optional<Cue> cue = next();
     if (!cue) {
@@ -40,7 +40,7 @@ bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
     if (!canPlay(cue, m_show.assets.value_or(QList<MediaAsset>{})))
         return false;
     setProjectionTestPattern(false);
-    cancelDelay();
+    m_countdown->cancel();
     if (m_paused)
         togglePause();
     // A pause that held only the countdown just dropped has nothing left to resume; what starts now is not paused.
@@ -48,10 +48,8 @@ bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
     if (useDelay && std::isfinite(cue.delay)) {
         const double delay = std::clamp(cue.delay, 0.0, kLongestDelay);
         if (delay > 0) {
-            m_pendingID = cue.id;
-            m_pendingRemoteMode = remoteMode;
             setMessage(QStringLiteral("等待执行 · ") + cue.name);
-            schedule(cue, delay);
+            m_countdown->begin(cue, delay, remoteMode);
             return true;
         }
     }
@@ -59,43 +57,20 @@ bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
     return true;
 }
 
-void Engine::cancelDelay()
-{
-    m_pending->cancel();
-    m_pendingID.reset();
-    m_pendingRemoteMode.reset();
-    m_delayRemaining = 0;
-}
-
 // A countdown for a cue that is no longer in the show has nothing left to start; kept, it would hold off GO.
 void Engine::dropDelayOfRemovedCue()
 {
-    if (!m_pendingID)
+    const std::optional<QUuid> waiting = m_countdown->cue();
+    if (!waiting)
         return;
-    const bool present = std::any_of(m_show.cues.cbegin(), m_show.cues.cend(),
-                                     [this](const Cue& cue) { return cue.id == *m_pendingID; });
+    const bool present =
+        std::any_of(m_show.cues.cbegin(), m_show.cues.cend(), [&](const Cue& cue) { return cue.id == *waiting; });
     if (present)
         return;
-    cancelDelay();
+    m_countdown->cancel();
     // A pause that held only the countdown has nothing left to hold.
     if (!m_current)
         setPaused(false);
-}
-
-// The countdown runs on a timer owned by the engine, so it ends with the engine.
-void Engine::schedule(const Cue& cue, double seconds)
-{
-    m_delayDeadline = m_services.clock->uptime() + seconds;
-    const std::optional<RemotePlaybackMode> mode = m_pendingRemoteMode;
-    const auto delay = std::chrono::milliseconds(std::llround(seconds * 1000));
-    m_pending->schedule(
-        [this, cue, mode] {
-            if (m_pendingID != cue.id)
-                return;
-            cancelDelay();
-            take(cue, false, mode);
-        },
-        delay);
 }
 
 // Everything the transport pauses and resumes, each player once. A screen waiting for its still only holds up
@@ -125,7 +100,7 @@ QList<Player*> Engine::transportPlayers() const
 
 void Engine::togglePause()
 {
-    if (!m_current && !m_pendingID)
+    if (!m_current && !m_countdown->cue())
         return;
     const bool pausing = !m_paused;
     setPaused(pausing);
@@ -143,16 +118,14 @@ void Engine::togglePause()
             runTimeline();
         }
     }
-    if (m_pendingID) {
-        const auto waiting = std::find_if(m_show.cues.cbegin(), m_show.cues.cend(),
-                                          [this](const Cue& cue) { return cue.id == *m_pendingID; });
+    if (const std::optional<QUuid> counted = m_countdown->cue()) {
+        const auto waiting =
+            std::find_if(m_show.cues.cbegin(), m_show.cues.cend(), [&](const Cue& cue) { return cue.id == *counted; });
         if (waiting != m_show.cues.cend()) {
-            if (pausing) {
-                m_delayRemaining = std::max(m_delayDeadline - clock.uptime(), 0.0);
-                m_pending->cancel();
-            } else {
-                schedule(*waiting, m_delayRemaining);
-            }
+            if (pausing)
+                m_countdown->hold();
+            else
+                m_countdown->resume(*waiting);
         }
     }
     for (Player* player : transportPlayers()) {
