@@ -11,16 +11,14 @@
 #include "measureddurations.h"
 #include "mediafile.h"
 #include "picture.h"
+#include "runningtimeline.h"
 #include "screendisplayprovider.h"
 #include "steadyclock.h"
 #include "stilldecoder.h"
 #include "stillpreloads.h"
-#include "timelineclock.h"
 #include "timelinesender.h"
 
 #include <cmath>
-
-using namespace std::chrono_literals;
 
 static Engine::Services completed(Engine::Services services)
 {
@@ -38,11 +36,12 @@ static Engine::Services completed(Engine::Services services)
 Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMixer, const QString& recoveryDirectory,
                Services services, QObject* parent)
     : QObject(parent), m_show(Show::makeDefault()), m_message(QStringLiteral("就绪")),
-      m_timelineClock(new TimelineClock(this)), m_stillPreloads(std::make_unique<StillPreloads>()),
-      m_sender(new TimelineSender(TimelineSender::kTimeout, this)), m_audioMixer(std::move(audioMixer)),
-      m_services(completed(std::move(services))),
+      m_stillPreloads(std::make_unique<StillPreloads>()), m_sender(new TimelineSender(TimelineSender::kTimeout, this)),
+      m_audioMixer(std::move(audioMixer)), m_services(completed(std::move(services))),
       m_displayBindings(new DisplayBindings(*this, m_services.displays, m_services.windows, this))
 {
+    m_timeline = new RunningTimeline(
+        m_services.clock, [this] { return tickTimeline(); }, this);
     m_history = new EditHistory(
         m_show, m_services.clock, recoveryDirectory, [this](const Show& show) { restoreEdit(show); }, this);
     connect(m_history, &EditHistory::hasUnsavedChangesChanged, this, &Engine::hasUnsavedChangesChanged);
@@ -65,9 +64,6 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
         showAwaitedStill(path);
         showDecodedDefaultPicture(path, image);
     });
-    m_timelineTask.setTimerType(Qt::PreciseTimer);
-    m_timelineTask.setInterval(15ms);
-    connect(&m_timelineTask, &QTimer::timeout, this, &Engine::stepTimeline);
     const auto isPaused = [this] { return m_paused; };
     m_cueCycle = new CueCycle(m_services.clock, isPaused, this);
     for (Bus bus : allCases<Bus>())
@@ -90,6 +86,16 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
 Engine::~Engine()
 {
     delete m_displayBindings;
+}
+
+TimelineClock* Engine::timelineClock() const
+{
+    return m_timeline->clock();
+}
+
+double Engine::timelinePosition() const
+{
+    return m_timeline->position();
 }
 
 Player* Engine::audioPlayer(Bus bus) const

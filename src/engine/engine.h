@@ -38,6 +38,7 @@ class LightingOutput;
 class MeasuredDurations;
 class Picture;
 class RemoteHost;
+class RunningTimeline;
 class StillPreloads;
 class TimelineClock;
 class TimelineSender;
@@ -141,8 +142,8 @@ class Engine : public QObject
     // edits, each within 0.4 s of the one before, are one undo step; edits outside a drag are never merged.
     void beginDrag();
     void endDrag();
-    TimelineClock* timelineClock() const { return m_timelineClock; }
-    double timelinePosition() const { return m_timelinePosition; }
+    TimelineClock* timelineClock() const;
+    double timelinePosition() const;
     const std::shared_ptr<AudioChannelMixer>& audioMixer() const { return m_audioMixer; }
     Picture* preview(const ScreenRole& role) const { return m_preview.value(role); }
     Picture* program(const ScreenRole& role) const { return m_program.value(role); }
@@ -288,11 +289,7 @@ class Engine : public QObject
     void remotePlayerDone(Player* player, const Cue& cue, RemotePlaybackMode mode, bool failed);
 
     void startTimeline(const QList<TimelineEvent>& events, const Cue& cue, bool startImmediately);
-    void runTimeline();
-    void cancelTimelineTask();
-    void stepTimeline();
     bool tickTimeline();
-    bool isDue(int index) const;
     void execute(const TimelineEvent& event, const Cue& cue);
     void executeAudioClip(const TimelineEvent& event, const MediaAsset& asset, const Cue& cue);
     void executeScreenClip(const TimelineEvent& event, const MediaAsset& asset);
@@ -365,24 +362,12 @@ class Engine : public QObject
 
     CueCountdown* m_countdown;
 
-    TimelineClock* m_timelineClock;
-    double m_timelinePosition = 0;
+    RunningTimeline* m_timeline;
     QHash<VideoPreloadKey, std::shared_ptr<Picture>> m_preparedVideos;
     QMap<ScreenRole, QMap<qint64, ScreenClip>> m_screenClips;
-    QTimer m_timelineTask;
-    // Counts the starts of the stepping task, so that a first step queued for an older start does nothing.
-    quint64 m_timelineRun = 0;
-    QList<TimelineEvent> m_timelineEvents;
-    QHash<QUuid, MediaAsset> m_timelineAssets;
-    // For each screen, the indices in the playing order of its video clips.
-    QHash<ScreenRole, QList<int>> m_timelineVideos;
     std::unique_ptr<StillPreloads> m_stillPreloads;
     // Screens that still show the last picture of the cue before, until this cue's opening video is ready there.
     QSet<ScreenRole> m_heldScreens;
-    // For each screen, the index in the playing order of its last clip.
-    QHash<ScreenRole, int> m_lastScreenEvent;
-    int m_timelineIndex = 0;
-    double m_timelineOrigin = 0;
     TimelineSender* m_sender;
     QMap<Track, QMap<qint64, Player*>> m_timelineAudio;
     QSet<const Player*> m_activeTimelinePlayers;

@@ -3,8 +3,8 @@
 #include "cuecycle.h"
 #include "directfile.h"
 #include "picture.h"
+#include "runningtimeline.h"
 #include "stilldecoder.h"
-#include "timelineclock.h"
 
 using namespace std::chrono_literals;
 
@@ -47,8 +47,7 @@ void Engine::start(const Cue& cue, double position, bool startPaused, std::optio
     if (!m_projectionMode)
         setSelected(cue.id);
     if (cue.isTimelineCue()) {
-        m_timelinePosition = position;
-        m_timelineClock->update(position);
+        m_timeline->setPosition(position);
         startTimeline(*cue.timeline, cue, startPaused || position > 0);
         if (startPaused)
             togglePause();

@@ -3,19 +3,12 @@
 #include "directfile.h"
 #include "mediafile.h"
 #include "picture.h"
+#include "runningtimeline.h"
 #include "stillpreloads.h"
 
 void Engine::refreshVideoPreloads()
 {
-    QList<VideoPreloadKey> wanted;
-    for (auto screen = m_timelineVideos.cbegin(); screen != m_timelineVideos.cend(); ++screen) {
-        const QList<int>& indices = screen.value();
-        const auto upcoming = std::lower_bound(indices.cbegin(), indices.cend(), m_timelineIndex);
-        if (upcoming == indices.cend())
-            continue;
-        const TimelineEvent& event = m_timelineEvents.at(*upcoming);
-        wanted.append({screen.key(), m_timelineAssets.value(*event.assetID).url});
-    }
+    QList<VideoPreloadKey> wanted = m_timeline->upcomingVideos();
     const std::optional<Cue> next = nextPlaybackCue();
     if (next)
         for (const VideoPreloadKey& key : nextCueVideos(*next))
@@ -39,7 +32,7 @@ void Engine::refreshVideoPreloads()
         picture->preloadVideo(key.url);
         m_preparedVideos.insert(key, std::move(picture));
     }
-    m_stillPreloads->prepare(m_timelineIndex, next, m_program.keys(), runAssets());
+    m_stillPreloads->prepare(m_timeline->index(), next, m_program.keys(), runAssets());
 }
 
 // Each screen's first video of a cue, by time; worked out again only when the cue or the assets change.

@@ -2,6 +2,7 @@
 
 #include "directfile.h"
 #include "picture.h"
+#include "runningtimeline.h"
 #include "stillpreloads.h"
 
 // A screen whose next clip comes within one 30 Hz frame keeps its picture rather than flash the empty screen.
@@ -52,10 +53,9 @@ void Engine::endScreenPlayback(const ScreenRole& role)
         prepared.value()->cancelPreload();
         prepared = m_preparedVideos.erase(prepared);
     }
-    m_timelineVideos.remove(role);
+    m_timeline->removeScreen(role);
     m_stillPreloads->removeScreen(role);
     m_awaitedStills.remove(role);
-    m_lastScreenEvent.remove(role);
     for (Player* player : std::as_const(ended))
         endPlayerOfRemovedScreen(player);
 }
@@ -93,7 +93,7 @@ void Engine::refreshScreen(const ScreenRole& role, Picture* program)
     if (found != m_screenClips.end()) {
         QMap<qint64, ScreenClip>& layers = found.value();
         for (auto clip = layers.begin(); clip != layers.end();) {
-            if (!clip->hasEnded(m_timelinePosition)) {
+            if (!clip->hasEnded(m_timeline->position())) {
                 ++clip;
                 continue;
             }
@@ -130,8 +130,7 @@ void Engine::refreshScreen(const ScreenRole& role, Picture* program)
     }
 
     if (m_remotePlaybackMode == RemotePlaybackMode::once) {
-        const bool comesLater = m_lastScreenEvent.value(role, -1) >= m_timelineIndex;
-        if (!comesLater)
+        if (!m_timeline->clipComesLaterOn(role))
             return;
     }
     if (!program->foreground() || shouldHoldVideo(role))
@@ -142,23 +141,12 @@ void Engine::refreshScreen(const ScreenRole& role, Picture* program)
 
 bool Engine::shouldHoldVideo(const ScreenRole& role) const
 {
-    for (int index = m_timelineIndex; index < m_timelineEvents.size(); ++index) {
-        const TimelineEvent& event = m_timelineEvents.at(index);
-        if (event.time > m_timelinePosition + kHoldGap)
-            break;
-        if (event.screen() == role && event.assetID && m_timelineAssets.contains(*event.assetID))
-            return true;
-    }
+    if (m_timeline->clipComesOn(role, m_timeline->position() + kHoldGap))
+        return true;
     // The last picture of the cue before stays up until this cue's opening video on the screen can take over.
-    if (m_heldScreens.contains(role))
-        for (int index = m_timelineIndex; index < m_timelineEvents.size(); ++index) {
-            const TimelineEvent& event = m_timelineEvents.at(index);
-            if (event.time > videoTransitionTolerance)
-                break;
-            if (event.screen() == role && event.assetID && m_timelineAssets.contains(*event.assetID))
-                return true;
-        }
-    if (m_timelineIndex != m_timelineEvents.size())
+    if (m_heldScreens.contains(role) && m_timeline->clipComesOn(role, videoTransitionTolerance))
+        return true;
+    if (!m_timeline->playedOut())
         return false;
     if (m_projectionMode)
         return startsWithVideo(nextPlaybackCue(), role);

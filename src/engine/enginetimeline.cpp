@@ -1,12 +1,9 @@
 #include "engine.h"
 
-#include "clock.h"
 #include "picture.h"
+#include "runningtimeline.h"
 #include "stillpreloads.h"
-#include "timelineclock.h"
 #include "timelinesender.h"
-
-#include <numeric>
 
 // A video clip that comes due later than this starts that far into its media rather than at its beginning.
 static constexpr double kLateVideoSeek = 0.05;
@@ -22,95 +19,37 @@ void Engine::startTimeline(const QList<TimelineEvent>& events, const Cue& cue, b
         program->load(std::nullopt);
     for (Player* player : m_audio)
         player->clear();
-    for (const MediaAsset& asset : runAssets())
-        m_timelineAssets.insert(asset.id, asset);
-
-    QList<int> order(events.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return events[a].time < events[b].time; });
-    m_timelineEvents.clear();
-    m_timelineEvents.reserve(events.size());
-    for (int index : order) {
-        const TimelineEvent& event = events[index];
-        const std::optional<ScreenRole> screen = event.screen();
-        const auto asset = event.assetID ? m_timelineAssets.constFind(*event.assetID) : m_timelineAssets.cend();
-        if (screen)
-            m_lastScreenEvent.insert(*screen, int(m_timelineEvents.size()));
-        if (screen && asset != m_timelineAssets.cend() && asset->kind == AssetKind::video)
-            m_timelineVideos[*screen].append(int(m_timelineEvents.size()));
-        m_timelineEvents.append(event);
-    }
-    m_stillPreloads->setTimeline(m_timelineEvents, m_timelineAssets);
+    m_timeline->load(events, runAssets());
+    m_stillPreloads->setTimeline(m_timeline->events(), m_timeline->assets());
 
     setMessage(QStringLiteral("时间轴播出 · ") + cue.name);
     applyLighting(cue.lighting);
     refreshVideoPreloads();
-    runTimeline();
+    m_timeline->run();
     if (startImmediately)
-        stepTimeline();
-}
-
-// The first step runs as soon as the event loop comes round, the others every 15 ms after it.
-void Engine::runTimeline()
-{
-    m_timelineOrigin = m_services.clock->uptime() - m_timelinePosition;
-    cancelTimelineTask();
-    const quint64 run = m_timelineRun;
-    QMetaObject::invokeMethod(
-        this,
-        [this, run] {
-            if (run != m_timelineRun)
-                return;
-            stepTimeline();
-            if (run == m_timelineRun)
-                m_timelineTask.start();
-        },
-        Qt::QueuedConnection);
-}
-
-// A step that ends the run stops its own task only: when the end went on to another cue, that cue's run goes on.
-void Engine::stepTimeline()
-{
-    const quint64 run = m_timelineRun;
-    if (!tickTimeline() && run == m_timelineRun)
-        cancelTimelineTask();
-}
-
-void Engine::cancelTimelineTask()
-{
-    m_timelineTask.stop();
-    ++m_timelineRun;
+        m_timeline->step();
 }
 
 bool Engine::tickTimeline()
 {
     if (m_paused || !m_current)
         return false;
-    m_timelinePosition = m_services.clock->uptime() - m_timelineOrigin;
-    m_timelineClock->update(m_timelinePosition);
-    const int first = m_timelineIndex;
-    if (isDue(m_timelineIndex)) {
+    m_timeline->advance();
+    const int first = m_timeline->index();
+    if (m_timeline->hasDue()) {
         // A copy: an event may end this cue and start another.
         const Cue cue = *m_current;
-        while (isDue(m_timelineIndex)) {
-            const TimelineEvent event = m_timelineEvents.at(m_timelineIndex);
-            ++m_timelineIndex;
-            execute(event, cue);
-        }
+        while (m_timeline->hasDue())
+            execute(m_timeline->takeDue(), cue);
     }
     refreshScreenClips();
-    if (m_timelineIndex != first)
+    if (m_timeline->index() != first)
         refreshVideoPreloads();
-    if (m_timelineIndex == m_timelineEvents.size() && m_activeTimelinePlayers.isEmpty() && m_screenClips.isEmpty()) {
+    if (m_timeline->playedOut() && m_activeTimelinePlayers.isEmpty() && m_screenClips.isEmpty()) {
         finishTimeline(Cue(*m_current));
         return false;
     }
     return true;
-}
-
-bool Engine::isDue(int index) const
-{
-    return index < m_timelineEvents.size() && m_timelineEvents.at(index).time <= m_timelinePosition;
 }
 
 void Engine::execute(const TimelineEvent& event, const Cue& cue)
@@ -127,9 +66,9 @@ void Engine::execute(const TimelineEvent& event, const Cue& cue)
         });
         return;
     }
-    if (!event.assetID || !m_timelineAssets.contains(*event.assetID))
+    if (!event.assetID || !m_timeline->assets().contains(*event.assetID))
         return;
-    const MediaAsset asset = m_timelineAssets.value(*event.assetID);
+    const MediaAsset asset = m_timeline->assets().value(*event.assetID);
     if (event.track == Track::music || event.track == Track::effects)
         executeAudioClip(event, asset, cue);
     else
@@ -187,7 +126,7 @@ void Engine::executeScreenClip(const TimelineEvent& event, const MediaAsset& ass
     layers.insert(layer, ScreenClip{event, asset, picture});
     if (asset.kind != AssetKind::video)
         return;
-    const double lateness = std::max(m_timelinePosition - event.time, 0.0);
+    const double lateness = std::max(m_timeline->position() - event.time, 0.0);
     if (lateness > kLateVideoSeek)
         picture->player()->seek(lateness, SeekMode::exact);
     picture->player()->play();
@@ -195,10 +134,8 @@ void Engine::executeScreenClip(const TimelineEvent& event, const MediaAsset& ass
 
 void Engine::finishTimeline(const Cue& cue)
 {
-    m_timelineEvents.clear();
-    m_timelineVideos.clear();
+    m_timeline->clearOrder();
     m_stillPreloads->clearTimeline();
-    m_lastScreenEvent.clear();
     if (m_projectionMode) {
         queueProjectionAdvance();
         return;
@@ -213,7 +150,7 @@ void Engine::finishTimeline(const Cue& cue)
 
 void Engine::resetTimeline(const QSet<ScreenRole>& preserving)
 {
-    cancelTimelineTask();
+    m_timeline->cancel();
     for (const auto& layers : std::as_const(m_screenClips))
         for (const ScreenClip& clip : layers)
             clip.picture->player()->pause();
@@ -223,16 +160,10 @@ void Engine::resetTimeline(const QSet<ScreenRole>& preserving)
     for (auto entry = m_program.cbegin(); entry != m_program.cend(); ++entry)
         if (!preserving.contains(entry.key()))
             clearForeground(entry.key());
-    m_timelineEvents.clear();
-    m_timelineVideos.clear();
+    m_timeline->reset();
     m_stillPreloads->clearTimeline();
-    m_lastScreenEvent.clear();
     m_heldScreens.clear();
     m_awaitedStills.clear();
-    m_timelineIndex = 0;
-    m_timelineAssets.clear();
-    m_timelinePosition = 0;
-    m_timelineClock->update(0);
     for (const auto& layers : std::as_const(m_timelineAudio))
         for (Player* player : layers) {
             player->clear();

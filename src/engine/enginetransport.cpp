@@ -1,10 +1,9 @@
 #include "engine.h"
 
-#include "clock.h"
 #include "cuecountdown.h"
 #include "cuecycle.h"
 #include "picture.h"
-#include "timelineclock.h"
+#include "runningtimeline.h"
 
 #include <cmath>
 
@@ -104,19 +103,15 @@ void Engine::togglePause()
         return;
     const bool pausing = !m_paused;
     setPaused(pausing);
-    const Clock& clock = *m_services.clock;
     if (pausing)
         m_cueCycle->pause();
     else
         m_cueCycle->resume();
-    if (!m_timelineEvents.isEmpty()) {
-        if (pausing) {
-            m_timelinePosition = clock.uptime() - m_timelineOrigin;
-            m_timelineClock->update(m_timelinePosition);
-            cancelTimelineTask();
-        } else {
-            runTimeline();
-        }
+    if (!m_timeline->events().isEmpty()) {
+        if (pausing)
+            m_timeline->hold();
+        else
+            m_timeline->run();
     }
     if (const std::optional<QUuid> counted = m_countdown->cue()) {
         const auto waiting =

@@ -4,6 +4,7 @@
 #include "edithistory.h"
 #include "engine.h"
 #include "picture.h"
+#include "runningtimeline.h"
 
 #include <cmath>
 
@@ -33,7 +34,7 @@ void IndependentScreens::pause(const QSet<ScreenRole>& screens)
         if (!m_main.current())
             continue;
         const QList<MediaAsset> assets =
-            m_main.projectionMode() ? m_main.m_run.assets() : m_main.m_timelineAssets.values();
+            m_main.projectionMode() ? m_main.m_run.assets() : m_main.m_timeline->assets().values();
         install(*m_main.current(), role, assets, programmePosition(role), true);
     }
 }
