@@ -56,8 +56,13 @@ static QList<std::pair<QScreen*, QString>> identifiedScreens()
         const bool describesItself =
             !screen->manufacturer().isEmpty() || !screen->model().isEmpty() || !screen->serialNumber().isEmpty();
         const std::optional<int> xScreen = describesItself ? std::nullopt : xScreenNumber(screen);
-        const int occurrence = xScreen ? *xScreen : seen[base]++;
-        const QString key = base + QStringLiteral("#%1").arg(occurrence + 1);
+        QString key = base + QStringLiteral("#%1").arg((xScreen ? *xScreen : seen[base]++) + 1);
+        // Two outputs of one X screen that name themselves alike still get identities of their own.
+        if (xScreen) {
+            const int again = seen[key]++;
+            if (again > 0)
+                key += QStringLiteral(".%1").arg(again);
+        }
         result.append({screen, QUuid::createUuidV5(space, key).toString(QUuid::WithoutBraces).toUpper()});
     }
     return result;
