@@ -1,3 +1,4 @@
+#include "cuepreview.h"
 #include "enginefixture.h"
 #include "screenpicture.h"
 
@@ -125,7 +126,7 @@ TEST_F(Preview, ScrubShowsOnlyWhereItComesToRest)
     QSignalSpy done(engine.get(), &Engine::timelinePreviewed);
 
     engine->previewTimeline(cue(0), 1);
-    engine->cancelTimelinePreview();
+    engine->cuePreview().cancelTimelinePreview();
     runEvents(100);
     EXPECT_EQ(loads.count(), 0) << "a preview cancelled while it settles does nothing";
 
