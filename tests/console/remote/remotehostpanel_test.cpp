@@ -16,6 +16,10 @@
 class RemotePanel : public RemoteTcpTest
 {
   protected:
+    RemotePanel()
+    {
+        makeRemoteHost = [this](Engine*) { return host.get(); };
+    }
     void SetUp() override
     {
         RemoteTcpTest::SetUp();
@@ -23,7 +27,6 @@ class RemotePanel : public RemoteTcpTest
         host->stop();
         applyLumoStyle(*qApp);
         windows = std::make_unique<SingleWindows>(*engine);
-        windows->setContent("remote-control", [this](Engine&) { return new RemoteHostPanel(*host); });
         windows->open("remote-control");
         panel = windows->window("remote-control")->findChild<RemoteHostPanel*>();
         ASSERT_NE(panel, nullptr);
