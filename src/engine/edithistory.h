@@ -96,6 +96,7 @@ class EditHistory : public QObject
     void writeRecoveryInBackground();
     void removeRollingCopy();
     void adoptLeftoverRecovery();
+    QString workLeftInPlaceText() const;
     // Left where it lay because the folder could not be written: the rolling copy is the offered work itself.
     bool rollingCopyIsOffered() const { return m_canRecover && m_offeredPath == m_recoveryPath; }
     void setUnsaved(bool unsaved);

@@ -159,12 +159,14 @@ TEST_F(Preview, VideoStillIsTheFrameAtTheOffsetAndGivesWayToNothing)
     ASSERT_TRUE(still);
     EXPECT_NEAR(MediaFixtures::frameIndexOf(*still), 45, 1);
     EXPECT_FALSE(engine->preview(kScreen1)->url());
+    EXPECT_EQ(engine->preview(kScreen1)->stillSource(), indexed) << "the still names the video it came from";
     EXPECT_FALSE(engine->preview(kScreen1)->player()->hasItem()) << "a still, nothing that plays";
     EXPECT_FALSE(engine->preview(kScreen2)->image()) << "a frame that cannot be made leaves the screen empty";
 
     engine->previewTimeline(cue(0), 0.5);
     ASSERT_TRUE(done.wait(10000));
     EXPECT_FALSE(engine->preview(kScreen1)->image());
+    EXPECT_FALSE(engine->preview(kScreen1)->stillSource());
 }
 
 TEST_F(Preview, CueAndClipPreviewsPlaySilentlyBesideTheProgramme)
