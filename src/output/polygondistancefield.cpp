@@ -56,117 +56,122 @@ class Grid
         }
     }
 
-    // Every side is listed in the cells (one per sample, and a margin around the grid) that it passes through, and
-    // each sample measures the sides listed within a radius of cells: exact for every sample that near the outline.
+    // Each side measures the samples around it, within a band a sample wide on either side: exact for every sample
+    // that near the outline, at a cost that grows with the sides' lengths, not with the samples times the sides.
     void nearSides()
     {
         const double stepX = m_width > 1 ? (double(m_xs.back()) - m_xs.front()) / (m_width - 1) : 0;
         const double stepY = m_height > 1 ? (double(m_ys.back()) - m_ys.front()) / (m_height - 1) : 0;
         const double sx = stepX > 0 ? stepX : stepY > 0 ? stepY : 1;
         const double sy = stepY > 0 ? stepY : sx;
-        const double band = 0.5 * std::max(sx, sy);
-        const int rx = std::min(int(std::ceil(band / sx + 0.5)), 8);
-        const int ry = std::min(int(std::ceil(band / sy + 0.5)), 8);
-        const int cellsX = m_width + 2 * rx;
-        const int cellsY = m_height + 2 * ry;
-        // Cell k of the bucket grid covers [k, k + 1) in these units; sample i lies in cell i + rx.
-        const auto toU = [&](float x) { return (double(x) - m_xs.front()) / sx + 0.5 + rx; };
-        const auto toV = [&](float y) { return (double(y) - m_ys.front()) / sy + 0.5 + ry; };
-
-        std::vector<std::pair<int, int>> listed; // cell, side
-        std::vector<int> far;
+        // The band in sample units along each axis, with a little to spare for the rounding of sample positions.
+        const double band = std::max(sx, sy);
+        const double reachU = band / sx + 0.01, reachV = band / sy + 0.01;
+        const auto toU = [&](float x) { return (double(x) - m_xs.front()) / sx; };
+        const auto toV = [&](float y) { return (double(y) - m_ys.front()) / sy; };
+        const Box reach{-reachU, -reachV, m_width - 1 + reachU, m_height - 1 + reachV};
         for (int e = 0; e < int(m_edges.size()); ++e) {
             const Edge& edge = m_edges[e];
-            double u0 = toU(edge.a.x), v0 = toV(edge.a.y), u1 = toU(edge.b.x), v1 = toV(edge.b.y);
+            const double u0 = toU(edge.a.x), v0 = toV(edge.a.y), u1 = toU(edge.b.x), v1 = toV(edge.b.y);
             if (!std::isfinite(u0) || !std::isfinite(v0) || !std::isfinite(u1) || !std::isfinite(v1)) {
-                far.push_back(e);
+                seedFromCorners(e);
                 continue;
             }
-            if (!clip(u0, v0, u1, v1, cellsX, cellsY)) {
-                // Listed on the margin beside it, so that the samples nearest to it measure it.
-                const auto clamped = [](double value, int cells) {
-                    return std::clamp(int(std::floor(value)), 0, cells - 1);
-                };
-                const int uFirst = clamped(std::min(u0, u1), cellsX), uLast = clamped(std::max(u0, u1), cellsX);
-                const int vFirst = clamped(std::min(v0, v1), cellsY), vLast = clamped(std::max(v0, v1), cellsY);
-                if ((uLast - uFirst + 1) * (vLast - vFirst + 1) > 4 * (cellsX + cellsY)) {
-                    far.push_back(e);
-                    continue;
-                }
-                for (int row = vFirst; row <= vLast; ++row)
-                    for (int cell = uFirst; cell <= uLast; ++cell)
-                        listed.emplace_back(row * cellsX + cell, e);
+            const auto at = [&](double t) { return std::pair(u0 + (u1 - u0) * t, v0 + (v1 - v0) * t); };
+            // The stretch of the side within reach of the grid is measured there; the parts beyond seed the border.
+            const auto seedPart = [&](double from, double to) {
+                const auto [ua, va] = at(from);
+                const auto [ub, vb] = at(to);
+                seedBeside(e, std::min(ua, ub), std::max(ua, ub), std::min(va, vb), std::max(va, vb));
+            };
+            double t0 = 0, t1 = 1;
+            if (!clip(u0, v0, u1, v1, reach, t0, t1)) {
+                seedPart(0, 1);
                 continue;
             }
-            const double vLow = std::min(v0, v1), vHigh = std::max(v0, v1);
-            const int rowFirst = std::clamp(int(std::floor(vLow)), 0, cellsY - 1);
-            const int rowLast = std::clamp(int(std::floor(vHigh)), 0, cellsY - 1);
-            for (int row = rowFirst; row <= rowLast; ++row) {
-                double uLow = std::min(u0, u1), uHigh = std::max(u0, u1);
-                if (vHigh - vLow > 1e-12) {
-                    const auto uAt = [&](double v) { return u0 + (u1 - u0) * ((v - v0) / (v1 - v0)); };
-                    const double a = uAt(std::clamp(double(row), vLow, vHigh));
-                    const double b = uAt(std::clamp(double(row + 1), vLow, vHigh));
-                    uLow = std::max(uLow, std::min(a, b));
-                    uHigh = std::min(uHigh, std::max(a, b));
-                }
-                const int first = std::clamp(int(std::floor(uLow - 1e-6)), 0, cellsX - 1);
-                const int last = std::clamp(int(std::floor(uHigh + 1e-6)), 0, cellsX - 1);
-                for (int cell = first; cell <= last; ++cell)
-                    listed.emplace_back(row * cellsX + cell, e);
-            }
-        }
-
-        std::vector<int> start(size_t(cellsX) * cellsY + 1, 0);
-        for (const auto& entry : listed)
-            ++start[size_t(entry.first) + 1];
-        for (size_t c = 1; c < start.size(); ++c)
-            start[c] += start[c - 1];
-        std::vector<int> sides(listed.size());
-        {
-            std::vector<int> fill(start.begin(), start.end() - 1);
-            for (const auto& entry : listed)
-                sides[size_t(fill[size_t(entry.first)]++)] = entry.second;
-        }
-        listed = {};
-
-        for (int cy = 0; cy < cellsY; ++cy)
-            for (int cx = 0; cx < cellsX; ++cx) {
-                const size_t cell = size_t(cy) * cellsX + cx;
-                if (start[cell] == start[cell + 1])
-                    continue;
-                // Sides beyond the grid's border reach further in, where no side inside may be nearer.
-                const bool margin = cx < rx || cx >= rx + m_width || cy < ry || cy >= ry + m_height;
-                const int reachX = margin ? 4 * rx : rx, reachY = margin ? 4 * ry : ry;
-                const int iFirst = std::max(cx - rx - reachX, 0), iLast = std::min(cx - rx + reachX, m_width - 1);
-                const int jFirst = std::max(cy - ry - reachY, 0), jLast = std::min(cy - ry + reachY, m_height - 1);
-                for (int j = jFirst; j <= jLast; ++j)
-                    for (int i = iFirst; i <= iLast; ++i)
-                        for (int k = start[cell]; k < start[cell + 1]; ++k)
-                            consider(i, j, sides[size_t(k)]);
-            }
-
-        // A side nowhere near the grid is measured from the corners and from the sample closest to its middle,
-        // which the spreading carries on.
-        for (int e : far) {
-            const Edge& edge = m_edges[e];
-            for (int j : {0, m_height - 1})
-                for (int i : {0, m_width - 1})
-                    consider(i, j, e);
-            const double u = (toU(edge.a.x) + toU(edge.b.x)) / 2 - 0.5 - rx;
-            const double v = (toV(edge.a.y) + toV(edge.b.y)) / 2 - 0.5 - ry;
-            if (std::isfinite(u) && std::isfinite(v))
-                consider(int(std::clamp(std::round(u), 0.0, double(m_width - 1))),
-                         int(std::clamp(std::round(v), 0.0, double(m_height - 1))), e);
+            if (t0 > 0)
+                seedPart(0, t0);
+            if (t1 < 1)
+                seedPart(t1, 1);
+            const auto [ua, va] = at(t0);
+            const auto [ub, vb] = at(t1);
+            measureAround(e, ua, va, ub, vb, reachU, reachV);
         }
     }
 
-    // Liang–Barsky: the part of the segment inside [0, width] × [0, height]; false when none is.
-    static bool clip(double& u0, double& v0, double& u1, double& v1, double width, double height)
+    // The samples within reach of a stretch of a side, row by row.
+    void measureAround(int e, double u0, double v0, double u1, double v1, double reachU, double reachV)
     {
-        double t0 = 0, t1 = 1;
+        const double vLow = std::min(v0, v1), vHigh = std::max(v0, v1);
+        const double uLow = std::min(u0, u1), uHigh = std::max(u0, u1);
+        const int rowFirst = int(std::max(std::ceil(vLow - reachV), 0.0));
+        const int rowLast = int(std::min(std::floor(vHigh + reachV), double(m_height - 1)));
+        for (int j = rowFirst; j <= rowLast; ++j) {
+            // The stretch within the reach's height of this row, widened by the reach.
+            double from = uLow, to = uHigh;
+            if (vHigh > vLow) {
+                const double t0 = std::clamp((j - reachV - v0) / (v1 - v0), 0.0, 1.0);
+                const double t1 = std::clamp((j + reachV - v0) / (v1 - v0), 0.0, 1.0);
+                const double a = u0 + (u1 - u0) * t0, b = u0 + (u1 - u0) * t1;
+                from = std::min(a, b);
+                to = std::max(a, b);
+            }
+            const int first = int(std::max(std::ceil(from - reachU), 0.0));
+            const int last = int(std::min(std::floor(to + reachU), double(m_width - 1)));
+            for (int i = first; i <= last; ++i)
+                consider(i, j, e);
+        }
+    }
+
+    // A side beyond the grid is measured by the samples along the border beside it, a few deep and as far along as
+    // it lies off the grid (up to a limit), whose neighbours then carry it on; one beside a long stretch of the
+    // border is measured by the corners and the sample nearest to its middle only.
+    void seedBeside(int e, double uLow, double uHigh, double vLow, double vHigh)
+    {
+        constexpr int deep = 4;
+        constexpr double along = 16;
+        const double offU = std::min(std::max({0.0, -uHigh, uLow - (m_width - 1)}), along);
+        const double offV = std::min(std::max({0.0, -vHigh, vLow - (m_height - 1)}), along);
+        const auto span = [](double low, double high, double widen, int count, int& first, int& last) {
+            first = int(std::clamp(std::ceil(low - widen), 0.0, double(count - 1)));
+            last = int(std::clamp(std::floor(high + widen), 0.0, double(count - 1)));
+            if (high < 0)
+                last = std::min(deep - 1, count - 1);
+            if (low > count - 1)
+                first = std::max(count - deep, 0);
+        };
+        int iFirst = 0, iLast = 0, jFirst = 0, jLast = 0;
+        span(uLow, uHigh, offV + deep, m_width, iFirst, iLast);
+        span(vLow, vHigh, offU + deep, m_height, jFirst, jLast);
+        if (qint64(iLast - iFirst + 1) * (jLast - jFirst + 1) > 4 * qint64(m_width + m_height)) {
+            seedFromCorners(e);
+            const double u = std::clamp((uLow + uHigh) / 2, 0.0, double(m_width - 1));
+            const double v = std::clamp((vLow + vHigh) / 2, 0.0, double(m_height - 1));
+            consider(int(std::round(u)), int(std::round(v)), e);
+            return;
+        }
+        for (int j = jFirst; j <= jLast; ++j)
+            for (int i = iFirst; i <= iLast; ++i)
+                consider(i, j, e);
+    }
+
+    void seedFromCorners(int e)
+    {
+        for (int j : {0, m_height - 1})
+            for (int i : {0, m_width - 1})
+                consider(i, j, e);
+    }
+
+    struct Box
+    {
+        double left, top, right, bottom;
+    };
+
+    // Liang–Barsky: the stretch [t0, t1] of the segment inside the box; false when none is.
+    static bool clip(double u0, double v0, double u1, double v1, const Box& box, double& t0, double& t1)
+    {
         const double du = u1 - u0, dv = v1 - v0;
-        const auto edge = [&](double p, double q) {
+        const auto side = [&](double p, double q) {
             if (p == 0)
                 return q >= 0;
             const double r = q / p;
@@ -181,14 +186,8 @@ class Grid
             }
             return true;
         };
-        if (!edge(-du, u0) || !edge(du, width - u0) || !edge(-dv, v0) || !edge(dv, height - v0))
-            return false;
-        const double a = u0, b = v0;
-        u0 = a + t0 * du;
-        v0 = b + t0 * dv;
-        u1 = a + t1 * du;
-        v1 = b + t1 * dv;
-        return true;
+        return side(-du, u0 - box.left) && side(du, box.right - u0) && side(-dv, v0 - box.top) &&
+               side(dv, box.bottom - v0) && t0 <= t1;
     }
 
     // Each sample tries the nearest sides of its neighbours, in one sweep down and one back up.
@@ -345,11 +344,6 @@ PolygonDistanceField::Sampling PolygonDistanceField::Sampling::cornerToCorner(co
         sampling.ys.push_back(float(area.y() + area.height() * i / (size - 1)));
     }
     return sampling;
-}
-
-PolygonDistanceField PolygonDistanceField::make(const std::optional<QList<QPointF>>& points)
-{
-    return make(points, Sampling::texelCentres(256));
 }
 
 PolygonDistanceField PolygonDistanceField::make(const std::optional<QList<QPointF>>& points, const Sampling& sampling)

@@ -28,11 +28,10 @@ struct PolygonDistanceField
     int size = 1;
     std::vector<float> values{1.0f};
 
-    // 256 × 256 texel centres over the whole output.
-    static PolygonDistanceField make(const std::optional<QList<QPointF>>& points);
     static PolygonDistanceField make(const std::optional<QList<QPointF>>& points, const Sampling& sampling);
-    // Within half a sample of the outline the distances are signedDistance's own; further out each is the
-    // distance to a side found through the neighbouring samples, as the nearest in all but rare cases, and never
-    // less. The signs are signedDistance's everywhere. The cost grows with samples plus sides, not their product.
+    // Within one sample spacing of the outline the distances are signedDistance's own; further out each is the
+    // distance to a side found through the neighbouring samples, the nearest in all but rare cases and never less.
+    // The signs are signedDistance's everywhere. The cost grows with the samples plus the sides' lengths, not with
+    // the samples times the sides.
     static PolygonDistanceField make(const PolygonDistance& polygon, const Sampling& sampling);
 };

@@ -38,7 +38,8 @@ PolygonDistanceFieldCache::Field PolygonDistanceFieldCache::field(const std::opt
         return noPolygon;
     std::unique_lock lock(m_lock);
     for (auto entry = m_entries.begin(); entry != m_entries.end(); ++entry)
-        if ((*entry)->points == *points && (*entry)->sampling == sampling) {
+        // The samplings first: two views of one mask ask with different ones, and their points compare slowly.
+        if ((*entry)->sampling == sampling && (*entry)->points == *points) {
             m_entries.splice(m_entries.begin(), m_entries, entry);
             return m_entries.front()->field;
         }

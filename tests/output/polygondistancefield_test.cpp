@@ -22,8 +22,8 @@ QList<QPointF> wobblyStar(int count, QPointF centre, double radius, quint32 seed
 
 } // namespace
 
-// The field is what signedDistance says at each sample: the same value within half a sample of the outline, where a
-// mask image's soft edge lies, the same sign everywhere, a sliver longer at most a few samples out, where the
+// The field is what signedDistance says at each sample: the same value within a sample of the outline, where a mask
+// image's soft edge lies, the same sign everywhere, a sliver longer at most a few samples out, where the
 // renderer still reads it, and never far off further away.
 TEST(PolygonDistanceField, AgreesWithTheDistanceOfEverySample)
 {
@@ -58,7 +58,7 @@ TEST(PolygonDistanceField, AgreesWithTheDistanceOfEverySample)
                     const float expected = polygon->signedDistance(sampling.xs[i], sampling.ys[j]);
                     const float got = field.values[j * sampling.xs.size() + i];
                     differing += std::signbit(got) != std::signbit(expected);
-                    if (std::abs(expected) <= 0.5f * step)
+                    if (std::abs(expected) < step)
                         differing += got != expected;
                     else if (std::abs(got) < std::abs(expected))
                         ++differing;
