@@ -299,6 +299,44 @@ TEST_F(RecoveryCopy, WorkLostInACrashSurvivesEditsOfTheNextSessionAndIsKeptAfter
     EXPECT_TRUE(QTest::qWaitFor([&] { return readShowFile(recoveryPath()) == engine->show(); }, 2000));
 }
 
+// Work parked by an open, then newer work lost in a crash: the next session offers the newer work, and a writable
+// folder is never said to be unwritable, whatever lies in the parked copy's place.
+TEST_F(RecoveryCopy, CrashWorkOverParkedWorkInAWritableFolderIsOfferedWithoutComplaint)
+{
+    writeShowFile(Show::makeDefault(), path(QStringLiteral("next.json")), JsonFormat::pretty);
+    for (const bool parkedPlaceTaken : {false, true}) {
+        SCOPED_TRACE(parkedPlaceTaken ? "a folder in the parked copy's place" : "parked work in its place");
+        engine.reset();
+        QFile::remove(recoveryPath());
+        QDir(parkedPath()).removeRecursively();
+        QFile::remove(parkedPath());
+        engine = makeEngine(true);
+        rename(0, QStringLiteral("搁置的工作"));
+        engine->openProject(url(QStringLiteral("next.json")));
+        ASSERT_TRUE(QFile::exists(parkedPath()));
+        rename(0, QStringLiteral("崩溃前的工作"));
+        const Show lost = engine->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(recoveryPath()); }, 2000));
+        engine.reset();
+        if (parkedPlaceTaken) {
+            QFile::remove(parkedPath());
+            ASSERT_TRUE(QDir().mkpath(parkedPath() + QStringLiteral("/kept")));
+        }
+
+        engine = makeEngine(true);
+        QStringList messages{engine->message()};
+        QObject::connect(engine.get(), &Engine::messageChanged, [&] { messages << engine->message(); });
+        EXPECT_TRUE(engine->canRecoverProject());
+        rename(1, QStringLiteral("新的修改"));
+        QTest::qWait(900);
+        engine->recoverUnsavedProject();
+        EXPECT_EQ(engine->show(), lost);
+        EXPECT_EQ(engine->message(), QStringLiteral("已恢复未保存工程"));
+        for (const QString& message : std::as_const(messages))
+            EXPECT_FALSE(message.startsWith(QStringLiteral("恢复文件夹无法写入"))) << message.toStdString();
+    }
+}
+
 TEST_F(RecoveryCopy, FailedRecoveryReportsAndChangesNothing)
 {
     const Show before = engine->show();
@@ -332,16 +370,19 @@ TEST_F(RecoveryCopy, WorkLeftInAReadOnlyFolderIsOfferedWhereItLies)
     const QString leftover = readOnly + QStringLiteral("/Recovery.json");
     ASSERT_TRUE(QDir().mkpath(readOnly));
     writeShowFile(lost, leftover, JsonFormat::compact);
-    // Root writes through the permissions: a folder where the parked copy goes stops the move all the same.
-    if (geteuid() == 0) {
+    // Root writes through the permissions: a folder where the parked copy goes stops the move all the same, and the
+    // status line names that folder instead.
+    const bool root = geteuid() == 0;
+    if (root)
         ASSERT_TRUE(QDir().mkpath(readOnly + QStringLiteral("/Parked.json/kept")));
-    }
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner);
     const auto writable =
         qScopeGuard([&] { QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
     engine = makeEngine(true, readOnly);
     EXPECT_TRUE(engine->canRecoverProject());
-    EXPECT_EQ(engine->message(), QStringLiteral("恢复文件夹无法写入 · ") + readOnly);
+    EXPECT_TRUE(engine->message().startsWith(root ? QStringLiteral("恢复副本无法移到 ") + readOnly + "/Parked.json"
+                                                  : QStringLiteral("恢复文件夹无法写入 · ") + readOnly))
+        << engine->message().toStdString();
 
     // Edits of the new session leave the offered work alone.
     rename(0, QStringLiteral("新的修改"));
