@@ -34,6 +34,7 @@ void Picture::load(const std::optional<QUrl>& url)
         emit transitionFrameChanged();
     }
     setUrl(url);
+    setStillSource(std::nullopt);
     m_player->clear();
     endStillDecode();
     m_stillFailed = false;
@@ -173,6 +174,21 @@ void Picture::setImage(const std::optional<QImage>& image)
         return;
     m_image = image;
     emit imageChanged();
+}
+
+void Picture::showFrameOf(const QUrl& file, const QImage& frame)
+{
+    load(std::nullopt);
+    setImage(frame);
+    setStillSource(file);
+}
+
+void Picture::setStillSource(const std::optional<QUrl>& file)
+{
+    if (m_stillSource == file)
+        return;
+    m_stillSource = file;
+    emit stillSourceChanged();
 }
 
 void Picture::setBlack(bool black)
