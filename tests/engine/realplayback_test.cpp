@@ -119,7 +119,7 @@ TEST_F(RealPlayback, ClipWrittenOverOrCutShortWhilePlayingFailsButOneMovedAsideP
         EXPECT_TRUE(QFile::copy(original, victim));
         engine->take(cue(0));
         const QPointer<Player> player = engine->program(kScreen1)->foreground()->player();
-        EXPECT_TRUE(waitUntil([&] { return player && player->currentTime() > 0.5; }, 5000));
+        EXPECT_TRUE(waitUntil([&] { return player && player->currentTime() > 0.5; }, 10000));
         EXPECT_EQ(engine->message(), QStringLiteral("播出中 · victim.mp4"));
         return player;
     };
@@ -136,7 +136,7 @@ TEST_F(RealPlayback, ClipWrittenOverOrCutShortWhilePlayingFailsButOneMovedAsideP
         SCOPED_TRACE(kind);
         const QPointer<Player> player = playing();
         change();
-        EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("播放失败 · victim.mp4"); }, 8000))
+        EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("播放失败 · victim.mp4"); }, 15000))
             << engine->message().toStdString();
         EXPECT_TRUE(player && player->status() == PlayerStatus::failed);
     }
@@ -148,7 +148,7 @@ TEST_F(RealPlayback, ClipWrittenOverOrCutShortWhilePlayingFailsButOneMovedAsideP
     const QString replacement = path(QStringLiteral("replacement.mp4"));
     writeFile(replacement, other);
     ASSERT_EQ(std::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(victim).constData()), 0);
-    ASSERT_TRUE(waitUntil([&] { return ended; }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return ended; }, 15000));
     EXPECT_GT(player->currentTime(), 3.5);
     EXPECT_EQ(engine->message(), QStringLiteral("播出中 · victim.mp4"));
 }
