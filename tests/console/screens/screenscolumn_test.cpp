@@ -3,6 +3,7 @@
 #include "displaypreview.h"
 #include "draghandle.h"
 #include "elidedlabel.h"
+#include "picture.h"
 #include "screencard.h"
 #include "screenmonitor.h"
 #include "screenmonitorlabel.h"
@@ -286,4 +287,30 @@ TEST_F(ConsoleTest, MonitorsTakeTheRoomTheWindowHasAndNoMore)
     window.resize(1320, 1150);
     EXPECT_TRUE(waitUntil([&] { return column.shownCards().first()->monitor()->preview()->height() == 230; }));
     expectPicturesAboveCaptions(column);
+}
+
+TEST_F(ScreensColumnTest, PreviewCaptionNamesTheScrubbedVideo)
+{
+    MediaAsset film;
+    film.url = QUrl::fromLocalFile(MediaFixtures::indexedVideo(90));
+    film.kind = AssetKind::video;
+    film.duration = 3;
+    TimelineEvent clip;
+    clip.track = Track::main;
+    clip.assetID = film.id;
+    Cue cue;
+    cue.name = QStringLiteral("片头");
+    cue.timeline = QList<TimelineEvent>{clip};
+    edit([&](Show& show) {
+        show.assets = QList<MediaAsset>{film};
+        show.cues.append(cue);
+    });
+    state->setPreviewMode(true);
+    ScreenMonitorLabel* caption = card(1).monitor()->label();
+    EXPECT_EQ(caption->text(), "无画面");
+
+    engine->previewTimeline(engine->show().cues.last(), 1.5);
+    EXPECT_TRUE(waitUntil([&] { return engine->preview(kScreen1)->image().has_value(); }, 10000));
+    EXPECT_EQ(caption->text(), film.url.fileName());
+    saveShot(column, "screens-preview-scrubbed-video");
 }
