@@ -4,7 +4,7 @@
 // 1080p30 H.264 clip through a curved mapping with blends. Per window, from the first frame shown after playing
 // starts: frames drawn per second, the gaps between two newly shown video frames (median, p99, longest), and the
 // frames of the video that were never shown.
-#include "audiochannelmixer.h"
+#include "benchtools.h"
 #include "curvedprojectionview.h"
 #include "displayprovider.h"
 #include "engine.h"
@@ -44,12 +44,11 @@ struct WindowFigures
 };
 
 // An engine that binds screens to output windows on the real displays, as the program's does.
-inline std::unique_ptr<Engine> makeEngine(const QString& recoveryDirectory, Engine::Services services = {},
-                                          std::shared_ptr<AudioChannelMixer> mixer = {})
+inline std::unique_ptr<Engine> makeEngine(const QTemporaryDir& folder, Engine::Services services = {})
 {
     services.displays = std::make_shared<ScreenDisplayProvider>();
     services.windows = std::make_shared<ScreenOutputWindows>();
-    return std::make_unique<Engine>(true, std::move(mixer), recoveryDirectory, services);
+    return BenchTools::makeEngine(folder, true, std::move(services));
 }
 
 inline ScreenOutputWindow* outputWindowOf(const ScreenRole& role)
@@ -125,7 +124,7 @@ inline int run(double seconds, const ProjectorMapping& mapping)
     std::fflush(stdout);
     const QString clip = MediaFixtures::video({{1920, 1080}, seconds + 5, 30, VideoCodec::h264});
     QTemporaryDir folder;
-    std::unique_ptr<Engine> owner = makeEngine(folder.path());
+    std::unique_ptr<Engine> owner = makeEngine(folder);
     Engine& engine = *owner;
     const QList<ScreenRole> roles{ScreenRole{QStringLiteral("屏幕 1")}, ScreenRole{QStringLiteral("屏幕 2")}};
     Show show = engine.show();

@@ -37,11 +37,6 @@ qint64 steadyNs()
         .count();
 }
 
-void settle(int ms)
-{
-    runEventsUntil([] { return false; }, ms);
-}
-
 ProjectorMapping curvedMapping()
 {
     ProjectorMapping mapping;
@@ -107,8 +102,7 @@ TimelineFigures playTimeline(const TimelineRun& run, const QString& clip, double
     TimelineLateness::ArrivalThread artNet;
     Engine::Services services;
     services.artNetPort = artNet.port();
-    std::unique_ptr<Engine> engine =
-        outputwindows::makeEngine(folder.path(), services, std::make_shared<AudioChannelMixer>());
+    std::unique_ptr<Engine> engine = outputwindows::makeEngine(folder, services);
 
     MediaAsset video;
     video.url = QUrl::fromLocalFile(clip);
@@ -135,12 +129,12 @@ TimelineFigures playTimeline(const TimelineRun& run, const QString& clip, double
         engine->setMapping(run.mapping.value_or(ProjectorMapping{}), kRoles[i]);
         engine->bind(kRoles[i], engine->displays().at(i).number);
     }
-    settle(1500);
+    runEvents(1500);
 
     const double origin = realtimeNow();
     engine->take(engine->show().cues.first());
     figures.takeMs = (realtimeNow() - origin) * 1000;
-    settle(int(kSettledSeconds * 1000));
+    runEvents(int(kSettledSeconds * 1000));
     figures.windows.resize(run.windows);
     for (int i = 0; i < run.windows; ++i) {
         figures.countable << outputwindows::watchPresentedFrames(*engine, kRoles[i], figures.windows[i]);
@@ -151,7 +145,7 @@ TimelineFigures playTimeline(const TimelineRun& run, const QString& clip, double
     runEventsUntil([&] { return realtimeNow() >= origin + seconds + 0.3; }, int(seconds * 1000) + 2000);
     figures.busyPercent = (threadCpuSeconds() - cpuStart) / (realtimeNow() - wallStart) * 100;
     engine->stop(true);
-    settle(200);
+    runEvents(200);
     figures.lateness = TimelineLateness::lateness(messages.stop(), timeline, origin, kSettledSeconds);
     figures.artNetIntervals = intervalsMs(artNet.stop(), origin + kSettledSeconds, origin + seconds);
     return figures;
@@ -355,7 +349,7 @@ void keyToGo(LumoriaApp& lumoria, const ConsoleShow& ids, int rounds)
                                engine.current()->id != ids.playing.last();
         if (!playingOn) {
             engine.take(cueById(engine, ids.playing.first()));
-            settle(1500);
+            runEvents(1500);
         }
         arrival.at.reset();
         started.reset();
@@ -373,7 +367,7 @@ void keyToGo(LumoriaApp& lumoria, const ConsoleShow& ids, int rounds)
         } else {
             ++missed;
         }
-        settle(700);
+        runEvents(700);
     }
     QObject::disconnect(watch);
     qApp->removeEventFilter(&arrival);
@@ -397,11 +391,11 @@ void actionsToIdle(LumoriaApp& lumoria, const ConsoleShow& ids, int rounds)
     std::vector<IdleTiming> go;
     for (int round = 0; round < rounds; ++round) {
         engine.take(cueById(engine, ids.playing.first()));
-        settle(1000);
+        runEvents(1000);
         select.push_back(toIdle([&] { engine.setSelected(ids.playing[1 + round % 2]); }, kCapMs));
-        settle(300);
+        runEvents(300);
         go.push_back(toIdle([&] { engine.go(); }, kCapMs));
-        settle(500);
+        runEvents(500);
     }
     std::printf("Console actions while two 1080p30 clips play (mapping off), to the event loop's next idle:\n");
     const auto print = [&](const char* what, const std::vector<IdleTiming>& timings) {
@@ -452,13 +446,13 @@ void goToPixel(LumoriaApp& lumoria, const ConsoleShow& ids, Watcher& watcher, in
     };
     for (int round = 0; round < rounds; ++round) {
         engine.take(cueById(engine, ids.stillA));
-        settle(800);
+        runEvents(800);
         if (!measure(toStill, false))
             break;
         // The video cue, next, loads and prerolls while the still is on air.
-        settle(800);
+        runEvents(800);
         measure(toVideo, true);
-        settle(500);
+        runEvents(500);
     }
     std::printf(
         "GO to the first changed pixel at the centre of 屏幕 1's output window (mapping off), read back by X in "
@@ -481,9 +475,9 @@ void sameFrame(LumoriaApp& lumoria, const ConsoleShow& ids, Watcher& watcher, in
     for (int round = 0; round < 2; ++round) {
         // The numbered cue comes next: it loads and prerolls on both screens while the one before is on air.
         engine.take(cueById(engine, ids.video));
-        settle(1500);
+        runEvents(1500);
         engine.go();
-        settle(500);
+        runEvents(500);
         const QList<QByteArray> lines = watcher.ask("frames " + windowId(kScreen1) + ' ' + windowId(kScreen2) + ' ' +
                                                         QByteArray::number(samples / 2) + " 97",
                                                     "done", 30000);
@@ -526,7 +520,7 @@ void consoleRuns(int rounds, double seconds)
     lumoria.show();
     for (int i = 0; i < 2; ++i)
         engine.bind(kRoles[i], engine.displays().at(i).number);
-    settle(2000);
+    runEvents(2000);
 
     Watcher watcher;
     goToPixel(lumoria, ids, watcher, rounds);

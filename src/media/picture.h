@@ -32,6 +32,9 @@ class Picture : public QObject
     bool isPreloading() const { return m_preloading; }
     // A still picture is being decoded; its image follows.
     bool isDecodingStill() const { return m_decodingStill.has_value(); }
+    // The still cannot be shown: it is no picture that can be read, or it is larger than an output decodes. Holds
+    // until the next load.
+    bool stillFailed() const { return m_stillFailed; }
     // Captures the next frame of the video into transitionFrame(), converted off the main thread: the capture ends
     // at once, the frame is there (and transitionFrameChanged() sent) a few milliseconds later.
     void prepareTransitionFrame();
@@ -42,6 +45,10 @@ class Picture : public QObject
     std::optional<QUrl> url() const { return m_url; }
     std::optional<QImage> image() const { return m_image; }
     void setImage(const std::optional<QImage>& image);
+    // Shows one frame of a video as a still without loading the video; stillSource() names the file it came from
+    // until the next load.
+    void showFrameOf(const QUrl& file, const QImage& frame);
+    std::optional<QUrl> stillSource() const { return m_stillSource; }
     std::optional<QImage> transitionFrame() const { return m_transitionFrame; }
     // The decoded frame transitionFrame() was converted from, there exactly when it is: an output that draws video
     // frames draws this one through its own conversion, so the live frame after it matches to the level.
@@ -62,6 +69,7 @@ class Picture : public QObject
 
   signals:
     void urlChanged();
+    void stillSourceChanged();
     void imageChanged();
     void transitionFrameChanged();
     void blackChanged();
@@ -71,15 +79,18 @@ class Picture : public QObject
 
   private:
     void setUrl(const std::optional<QUrl>& url);
+    void setStillSource(const std::optional<QUrl>& file);
     void storeTransitionFrame(const VideoFrame& frame);
     void endCapture();
     void prerollWhenReady();
     void showStill(const QString& path);
     void endStillDecode();
+    void showDecodedStill(const QImage& image);
 
     std::unique_ptr<Player> m_player;
     std::unique_ptr<MeshVideoFeed> m_feed;
     std::optional<QUrl> m_url;
+    std::optional<QUrl> m_stillSource;
     std::optional<QImage> m_image;
     std::optional<QImage> m_transitionFrame;
     std::optional<VideoFrame> m_transitionVideoFrame;
@@ -96,5 +107,6 @@ class Picture : public QObject
     bool m_preloading = false;
     QMetaObject::Connection m_preloadConnection;
     std::optional<QString> m_decodingStill;
+    bool m_stillFailed = false;
     QMetaObject::Connection m_stillConnection;
 };

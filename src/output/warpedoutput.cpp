@@ -2,6 +2,7 @@
 
 #include "cornerpin.h"
 #include "mappingtexture.h"
+#include "polygondistancefieldcache.h"
 #include "projectorinput.h"
 
 #include <QPainter>
@@ -13,6 +14,10 @@ WarpedOutput::WarpedOutput(const ProjectorMapping& mapping, const QRectF& tile, 
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_content->setParent(this);
     connect(m_content, &ProjectorInput::changed, this, qOverload<>(&QWidget::update));
+    connect(&PolygonDistanceFieldCache::shared(), &PolygonDistanceFieldCache::ready, this, [this] {
+        if (m_fadePending && updateFade())
+            update();
+    });
     setMapping(mapping);
 }
 
@@ -39,13 +44,29 @@ void WarpedOutput::setTile(const QRectF& tile)
 
 void WarpedOutput::updateMask()
 {
-    m_fade = mappingTexture(m_mapping, m_tile, false, true);
     m_lift = mappingTexture(m_mapping, m_tile, true, false);
     ++m_maskBuilds;
+    updateFade();
+}
+
+bool WarpedOutput::updateFade()
+{
+    const PolygonDistanceFieldCache::Field field = PolygonDistanceFieldCache::shared().field(
+        m_mapping.polygonMask, PolygonDistanceField::Sampling::cornerToCorner(m_tile.normalized(), 512));
+    m_fadePending = !field;
+    if (!field)
+        return false;
+    m_fade = mappingTexture(m_mapping, m_tile, false, *field);
+    m_fadeDecided = true;
+    return true;
 }
 
 void WarpedOutput::paintEvent(QPaintEvent*)
 {
+    if (m_fadePending && !m_fadeDecided) {
+        QPainter(this).fillRect(rect(), Qt::black);
+        return;
+    }
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
     if (m_flat.size() != pixels)

@@ -8,6 +8,7 @@
 #include <functional>
 
 class Engine;
+class ElidedLabel;
 class EventInspector;
 class LumoSettings;
 class MediaDurationLoader;
@@ -43,7 +44,9 @@ class TimelineEditor : public QWidget
     // The sheet and the alert while shown.
     ConsoleSheet* messageSheet() const { return m_messageSheet; }
     QMessageBox* laneDeletionAlert() const { return m_laneAlert; }
-    MediaDurationLoader& durationLoader() const { return *m_durations; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     QWidget* makeLeftColumn(QWidget* programList);
@@ -58,8 +61,10 @@ class TimelineEditor : public QWidget
     Engine& m_engine;
     TimelineEditorModel* m_model;
     MediaDurationLoader* m_durations;
+    QVBoxLayout* m_rightColumn = nullptr;
+    QScrollArea* m_rightScroll = nullptr;
     QHBoxLayout* m_headerRow = nullptr;
-    QLabel* m_cueName = nullptr;
+    ElidedLabel* m_cueName = nullptr;
     TimelineClockLabel* m_clock = nullptr;
     QWidget* m_editingPane = nullptr;
     QWidget* m_noCue = nullptr;
