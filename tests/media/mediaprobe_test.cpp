@@ -57,8 +57,9 @@ TEST(MediaProbe, FrameAtExactFrameTimesIsThatFrame)
 }
 
 // The demuxer's error on a truncated file is dropped by decodebin while it is still trying the demuxer: the probes
-// must hear it anyway and give up at once, every time.
-TEST(MediaProbe, TruncatedFileFailsEveryProbeWithinASecond)
+// must hear it anyway and give up at once, every time, long before a probe's own 10 s time-out (a busy machine with a
+// sanitizer may take a second or more).
+TEST(MediaProbe, TruncatedFileFailsEveryProbeLongBeforeTheTimeOut)
 {
     const QUrl truncated = fileUrl(MediaFixtures::truncated(MediaFixtures::video({.seconds = 2}), 0.5));
     for (int run = 0; run < 20; ++run) {
@@ -66,11 +67,11 @@ TEST(MediaProbe, TruncatedFileFailsEveryProbeWithinASecond)
         QElapsedTimer clock;
         clock.start();
         EXPECT_FALSE(mediaDuration(truncated));
-        EXPECT_LT(clock.restart(), 1000);
+        EXPECT_LT(clock.restart(), 5000);
         EXPECT_FALSE(videoFrameAt(truncated, 0));
-        EXPECT_LT(clock.restart(), 1000);
+        EXPECT_LT(clock.restart(), 5000);
         EXPECT_FALSE(videoFrameAt(truncated, 1.0));
-        EXPECT_LT(clock.elapsed(), 1000);
+        EXPECT_LT(clock.elapsed(), 5000);
     }
 }
 
