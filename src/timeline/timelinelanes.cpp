@@ -3,11 +3,6 @@
 #include <QSet>
 #include <algorithm>
 
-TimelineLane laneOf(const TimelineEvent& event)
-{
-    return {isScreen(event.track) ? Track::main : event.track, event.effectiveLayer(), event.screen()};
-}
-
 static bool isKept(const TimelineLane& lane, const QList<ScreenRole>& screens)
 {
     if (lane.screen)
