@@ -94,9 +94,8 @@ static void wheelAtTheLimits()
     Engine engine(true, nullptr, folder.path());
     engine.setShow(showAtTheLimits());
     engine.setSelected(engine.show().cues[0].id);
-    QWidget programList;
-    QWidget monitors;
-    TimelineEditor editor(engine, &programList, &monitors, [] {});
+    // The editor takes the two panels into its own layout, and with them their ownership.
+    TimelineEditor editor(engine, new QWidget, new QWidget, [] {});
     editor.resize(1600, 900);
     editor.show();
     QApplication::processEvents();

@@ -9,7 +9,8 @@
 #include <optional>
 
 // The cue the timeline editor edits, read from the engine's show on every call: the cue the console has selected,
-// its events, the library and the lanes shown. It holds no copy of the document and changes nothing.
+// its events, the library and the lanes shown. It changes nothing; it only remembers the lanes it last derived, with
+// the values they came from, since every redraw asks for them.
 class EditedCue
 {
   public:
@@ -37,5 +38,14 @@ class EditedCue
     QString pickerText(const TimelineEvent& event) const;
 
   private:
+    struct DerivedLanes
+    {
+        std::optional<int> cueIndex;
+        std::optional<QList<ScreenRole>> outputScreens;
+        QList<Cue> cues;
+        QList<TimelineLane> lanes;
+    };
+
     QPointer<Engine> m_engine;
+    mutable std::optional<DerivedLanes> m_lanes;
 };
