@@ -3,6 +3,7 @@
 #include "engine.h"
 #include "show.h"
 
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -24,6 +25,8 @@ class EditedCue
     QList<MediaAsset> assets() const;
     QList<TimelineLane> lanes() const;
     QList<TimelineLane> lanesIn(const Show& show) const;
+    // The events that lie on a lane (TimelineLane::matches), in stored order.
+    QList<TimelineEvent> eventsOn(const TimelineLane& lane) const;
     // The edited cue is the one on air.
     bool isLive() const;
     // The library entry the event plays, or none.
@@ -44,7 +47,10 @@ class EditedCue
         std::optional<QList<ScreenRole>> outputScreens;
         QList<Cue> cues;
         QList<TimelineLane> lanes;
+        // Each event under its track and layer, and a screen clip also under its screen and layer.
+        QHash<TimelineLane, QList<TimelineEvent>> events;
     };
+    const DerivedLanes& derived() const;
 
     QPointer<Engine> m_engine;
     mutable std::optional<DerivedLanes> m_lanes;
