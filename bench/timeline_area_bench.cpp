@@ -91,7 +91,8 @@ static Show showAtTheLimits()
 static void wheelAtTheLimits()
 {
     QTemporaryDir folder;
-    Engine engine(true, nullptr, folder.path());
+    const std::unique_ptr<Engine> made = BenchTools::makeEngine(folder, true);
+    Engine& engine = *made;
     engine.setShow(showAtTheLimits());
     engine.setSelected(engine.show().cues[0].id);
     // The editor takes the two panels into its own layout, and with them their ownership.

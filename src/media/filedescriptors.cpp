@@ -1,5 +1,8 @@
 #include "filedescriptors.h"
 
+#include "fileerrortext.h"
+
+#include <cerrno>
 #include <climits>
 #include <dirent.h>
 #include <sys/resource.h>
@@ -57,7 +60,7 @@ bool canSpare(int count)
 
 QString shortageText()
 {
-    return QStringLiteral("打开的文件已达系统上限");
+    return fileErrorText(EMFILE);
 }
 
 } // namespace FileDescriptors

@@ -81,7 +81,7 @@ TEST(DescriptorLimit, ShowsOverTheScreenLimitAreRefusedAndPlayersShortOfDescript
     // Pictures that show nothing hold no player pipeline.
     EXPECT_LT(steps["crowded"].descriptors, limit / 2);
 
-    EXPECT_EQ(steps["played"].status, QStringLiteral("打开的文件已达系统上限 · 部分素材无法播放"));
+    EXPECT_EQ(steps["played"].status, QStringLiteral("同时打开的文件过多 · 部分素材无法播放"));
     EXPECT_LT(steps["played"].descriptors, limit);
 
     EXPECT_EQ(steps["reopened"].status, QStringLiteral("工程已打开")) << "a project file still opens";

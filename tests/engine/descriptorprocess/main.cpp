@@ -1,4 +1,5 @@
 #include "engine.h"
+#include "filedescriptors.h"
 #include "projectfile.h"
 
 #include <QApplication>
@@ -57,7 +58,7 @@ int main(int argc, char** argv)
     engine.take(engine.show().cues.first());
     QElapsedTimer waited;
     waited.start();
-    while (!engine.message().contains(QStringLiteral("上限")) && !waited.hasExpired(20000))
+    while (!engine.message().contains(FileDescriptors::shortageText()) && !waited.hasExpired(20000))
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     report("played", engine);
 
