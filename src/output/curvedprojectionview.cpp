@@ -4,6 +4,7 @@
 #include "meshview.h"
 #include "meshwindow.h"
 #include "picture.h"
+#include "polygondistancefieldcache.h"
 #include "redrawpacer.h"
 
 #include <QHash>
@@ -42,6 +43,9 @@ CurvedProjectionView::CurvedProjectionView(Picture* root, const ProjectorMapping
                 pacer->request();
         };
     }
+    // A mask's field comes from a pool thread; the renderer takes it in on the next refresh.
+    connect(&PolygonDistanceFieldCache::shared(), &PolygonDistanceFieldCache::ready, this,
+            &CurvedProjectionView::scheduleRefresh);
     refresh();
 }
 

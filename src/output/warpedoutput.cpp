@@ -2,9 +2,13 @@
 
 #include "cornerpin.h"
 #include "mappingtexture.h"
+#include "polygondistancefieldcache.h"
 #include "projectorinput.h"
 
+#include <QCoreApplication>
 #include <QPainter>
+#include <QPointer>
+#include <QThreadPool>
 
 WarpedOutput::WarpedOutput(const ProjectorMapping& mapping, const QRectF& tile, ProjectorInput* content,
                            QWidget* parent)
@@ -13,6 +17,10 @@ WarpedOutput::WarpedOutput(const ProjectorMapping& mapping, const QRectF& tile, 
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_content->setParent(this);
     connect(m_content, &ProjectorInput::changed, this, qOverload<>(&QWidget::update));
+    connect(&PolygonDistanceFieldCache::shared(), &PolygonDistanceFieldCache::ready, this, [this] {
+        if (m_fadePending && !m_fadeDrawing)
+            updateFade();
+    });
     setMapping(mapping);
 }
 
@@ -39,13 +47,55 @@ void WarpedOutput::setTile(const QRectF& tile)
 
 void WarpedOutput::updateMask()
 {
-    m_fade = mappingTexture(m_mapping, m_tile, false, true);
     m_lift = mappingTexture(m_mapping, m_tile, true, false);
     ++m_maskBuilds;
+    updateFade();
+}
+
+// The fade of the blends alone is made at once; a polygon's waits for the polygon's field and its 512 × 512 image is
+// drawn on a pool thread too. The fade shown before stays meanwhile.
+void WarpedOutput::updateFade()
+{
+    PolygonDistanceFieldCache::Field field = PolygonDistanceFieldCache::shared().field(
+        m_mapping.polygonMask, PolygonDistanceField::Sampling::cornerToCorner(m_tile.normalized(), 512));
+    m_fadePending = true;
+    m_fadeDrawing = bool(field);
+    if (!field)
+        return;
+    const quint64 serial = ++m_fadeSerial;
+    if (field->size == 1) {
+        showFade(mappingTexture(m_mapping, m_tile, false, *field));
+        return;
+    }
+    QThreadPool::globalInstance()->start(
+        [self = QPointer<WarpedOutput>(this), serial, mapping = m_mapping, tile = m_tile, field = std::move(field)] {
+            std::optional<QImage> fade = mappingTexture(mapping, tile, false, *field);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [self, serial, fade = std::move(fade)] {
+                    if (self && serial == self->m_fadeSerial) {
+                        self->showFade(fade);
+                        self->update();
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void WarpedOutput::showFade(const std::optional<QImage>& fade)
+{
+    m_fade = fade;
+    m_fadePending = false;
+    m_fadeDrawing = false;
+    m_fadeDecided = true;
 }
 
 void WarpedOutput::paintEvent(QPaintEvent*)
 {
+    if (m_fadePending && !m_fadeDecided) {
+        QPainter(this).fillRect(rect(), Qt::black);
+        return;
+    }
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
     if (m_flat.size() != pixels)
