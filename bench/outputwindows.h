@@ -4,6 +4,7 @@
 // 1080p30 H.264 clip through a curved mapping with blends. Per window, from the first frame shown after playing
 // starts: frames drawn per second, the gaps between two newly shown video frames (median, p99, longest), and the
 // frames of the video that were never shown.
+#include "benchtools.h"
 #include "curvedprojectionview.h"
 #include "displayprovider.h"
 #include "engine.h"
@@ -25,6 +26,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace outputwindows {
@@ -41,48 +43,40 @@ struct WindowFigures
     double lastTime = -1;
 };
 
-inline int run(double seconds, const ProjectorMapping& mapping)
+// An engine that binds screens to output windows on the real displays, as the program's does.
+inline std::unique_ptr<Engine> makeEngine(const QTemporaryDir& folder, Engine::Services services = {})
 {
-    if (QGuiApplication::screens().size() < 2) {
-        std::printf("output windows: skipped, needs two displays "
-                    "(xvfb-run -a -s \"-screen 0 1920x1080x24 -screen 1 1920x1080x24\")\n");
-        return 0;
-    }
-    std::printf("output windows: making a %.0f s 1080p30 H.264 clip (cached)...\n", seconds + 5);
-    std::fflush(stdout);
-    const QString clip = MediaFixtures::video({{1920, 1080}, seconds + 5, 30, VideoCodec::h264});
-    QTemporaryDir folder;
-    Engine::Services services;
     services.displays = std::make_shared<ScreenDisplayProvider>();
     services.windows = std::make_shared<ScreenOutputWindows>();
-    Engine engine(true, nullptr, folder.path(), services);
-    const QList<ScreenRole> roles{ScreenRole{QStringLiteral("屏幕 1")}, ScreenRole{QStringLiteral("屏幕 2")}};
-    Show show = engine.show();
-    show.outputScreens = roles;
-    engine.setShow(show);
-    QList<WindowFigures> figures(roles.size());
-    for (int i = 0; i < roles.size(); ++i) {
-        engine.setMapping(mapping, roles[i]);
-        engine.bind(roles[i], engine.displays().at(i).number);
-        engine.program(roles[i])->load(QUrl::fromLocalFile(clip));
-    }
-    QEventLoop wait;
-    QTimer::singleShot(3000, &wait, &QEventLoop::quit);
-    wait.exec();
+    return BenchTools::makeEngine(folder, true, std::move(services));
+}
 
+inline ScreenOutputWindow* outputWindowOf(const ScreenRole& role)
+{
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         auto* window = dynamic_cast<ScreenOutputWindow*>(widget);
-        auto* curved = window ? qobject_cast<CurvedProjectionView*>(window->output()->content()) : nullptr;
-        if (!curved) {
-            std::fprintf(stderr, "output windows: a window does not draw through the mesh\n");
-            return 1;
-        }
-        const int index = int(roles.indexOf(window->output()->role()));
-        WindowFigures& figure = figures[index];
-        MeshVideoFeed* feed = engine.program(roles[index])->meshVideoFeed();
+        if (window && window->isOpen() && window->output()->role() == role)
+            return window;
+    }
+    return nullptr;
+}
+
+// Notes each frame an output window presents, with the media time of the video frame on show. False when the
+// window's kind of drawing gives no way to count its frames (nothing is noted for it then).
+inline bool watchPresentedFrames(Engine& engine, const ScreenRole& role, WindowFigures& figure,
+                                 QList<QMetaObject::Connection>* connections = nullptr)
+{
+    ScreenOutputWindow* window = outputWindowOf(role);
+    auto* curved = window ? qobject_cast<CurvedProjectionView*>(window->output()->content()) : nullptr;
+    if (!curved)
+        return false;
+    // A timeline's or a cue's clip plays in the foreground picture, a loaded one in the programme picture itself.
+    Picture* program = engine.program(role);
+    MeshVideoFeed* feed = (program->foreground() ? program->foreground() : program)->meshVideoFeed();
+    const QMetaObject::Connection connection =
         QObject::connect(curved->meshWindow(), &QOpenGLWindow::frameSwapped, curved, [&figure, feed] {
             const std::optional<VideoFrame> frame = feed->latest();
-            // Counting starts with the first frame shown after playing starts (the clock runs from then on).
+            // Counting starts with the first frame shown after the clock starts.
             if (!figure.clock.isValid() || !frame)
                 return;
             const qint64 now = figure.clock.nsecsElapsed();
@@ -100,6 +94,57 @@ inline int run(double seconds, const ProjectorMapping& mapping)
                 figure.firstTime = frame->time();
             figure.lastTime = frame->time();
         });
+    if (connections)
+        connections->append(connection);
+    return true;
+}
+
+inline void printWindowFigures(int index, const WindowFigures& figure)
+{
+    const double span = figure.lastTime - figure.firstTime;
+    const int expected = span > 0 ? int(std::lround(span * 30)) + 1 : 0;
+    const double shownSeconds = (figure.clock.nsecsElapsed() - std::max<qint64>(figure.firstShown, 0)) / 1e9;
+    std::vector<double> gaps = figure.gaps;
+    std::sort(gaps.begin(), gaps.end());
+    const auto at = [&](double fraction) { return gaps.empty() ? 0 : gaps[size_t(fraction * (gaps.size() - 1))]; };
+    std::printf("  window %d: %5.1f frames drawn/s; gaps between new frames median %5.1f, p99 %5.1f, longest %5.1f "
+                "ms; video frames never shown %d of %d\n",
+                index + 1, figure.draws / std::max(shownSeconds, 1e-3), at(0.5), at(0.99),
+                gaps.empty() ? 0 : gaps.back(), std::max(0, expected - int(figure.drawnFrames.size())), expected);
+}
+
+inline int run(double seconds, const ProjectorMapping& mapping)
+{
+    if (QGuiApplication::screens().size() < 2) {
+        std::printf("output windows: skipped, needs two displays "
+                    "(xvfb-run -a -s \"-screen 0 1920x1080x24 -screen 1 1920x1080x24\")\n");
+        return 0;
+    }
+    std::printf("output windows: making a %.0f s 1080p30 H.264 clip (cached)...\n", seconds + 5);
+    std::fflush(stdout);
+    const QString clip = MediaFixtures::video({{1920, 1080}, seconds + 5, 30, VideoCodec::h264});
+    QTemporaryDir folder;
+    std::unique_ptr<Engine> owner = makeEngine(folder);
+    Engine& engine = *owner;
+    const QList<ScreenRole> roles{ScreenRole{QStringLiteral("屏幕 1")}, ScreenRole{QStringLiteral("屏幕 2")}};
+    Show show = engine.show();
+    show.outputScreens = roles;
+    engine.setShow(show);
+    QList<WindowFigures> figures(roles.size());
+    for (int i = 0; i < roles.size(); ++i) {
+        engine.setMapping(mapping, roles[i]);
+        engine.bind(roles[i], engine.displays().at(i).number);
+        engine.program(roles[i])->load(QUrl::fromLocalFile(clip));
+    }
+    QEventLoop wait;
+    QTimer::singleShot(3000, &wait, &QEventLoop::quit);
+    wait.exec();
+
+    for (int i = 0; i < roles.size(); ++i) {
+        if (!watchPresentedFrames(engine, roles[i], figures[i])) {
+            std::fprintf(stderr, "output windows: a window does not draw through the mesh\n");
+            return 1;
+        }
     }
     const HostTime start = HostClock::now() + std::chrono::milliseconds(200);
     for (const ScreenRole& role : roles)
@@ -114,19 +159,8 @@ inline int run(double seconds, const ProjectorMapping& mapping)
 
     std::printf("output windows: %d windows of 1920x1080, 17x17 curved mesh, blends, mask, %.0f s of 1080p30 H.264\n",
                 int(roles.size()), seconds);
-    for (int i = 0; i < figures.size(); ++i) {
-        const WindowFigures& figure = figures[i];
-        const double span = figure.lastTime - figure.firstTime;
-        const int expected = span > 0 ? int(std::lround(span * 30)) + 1 : 0;
-        const double shownSeconds = (figure.clock.nsecsElapsed() - std::max<qint64>(figure.firstShown, 0)) / 1e9;
-        std::vector<double> gaps = figure.gaps;
-        std::sort(gaps.begin(), gaps.end());
-        const auto at = [&](double fraction) { return gaps.empty() ? 0 : gaps[size_t(fraction * (gaps.size() - 1))]; };
-        std::printf("  window %d: %5.1f frames drawn/s; gaps between new frames median %5.1f, p99 %5.1f, longest %5.1f "
-                    "ms; video frames never shown %d of %d\n",
-                    i + 1, figure.draws / std::max(shownSeconds, 1e-3), at(0.5), at(0.99),
-                    gaps.empty() ? 0 : gaps.back(), std::max(0, expected - int(figure.drawnFrames.size())), expected);
-    }
+    for (int i = 0; i < figures.size(); ++i)
+        printWindowFigures(i, figures[i]);
     std::printf("  goal: every video frame shown, gap p99 <= 36 ms, longest <= 50 ms\n");
     return 0;
 }
