@@ -4,13 +4,10 @@
 // 1080p30 H.264 clip through a curved mapping with blends. Per window, from the first frame shown after playing
 // starts: frames drawn per second, the gaps between two newly shown video frames (median, p99, longest), and the
 // frames of the video that were never shown.
-#include "curvedprojectionview.h"
 #include "displayprovider.h"
 #include "engine.h"
-#include "mappedoutput.h"
 #include "mediafixtures.h"
 #include "meshvideofeed.h"
-#include "meshwindow.h"
 #include "picture.h"
 #include "screendisplayprovider.h"
 #include "screenoutputwindow.h"
@@ -22,16 +19,21 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 #include <vector>
 
 namespace outputwindows {
 
+// Filled on the window's render thread, read once it stopped playing.
 struct WindowFigures
 {
+    std::mutex lock;
     QElapsedTimer clock;
+    bool counting = false;
     qint64 firstShown = -1;
     qint64 lastNewFrame = -1;
     std::vector<double> gaps; // ms between swaps that show a new video frame
@@ -39,6 +41,28 @@ struct WindowFigures
     QSet<qint64> drawnFrames; // media times of the video frames on show at each draw, in ms
     double firstTime = -1;
     double lastTime = -1;
+
+    void swapped(double videoTime)
+    {
+        std::scoped_lock hold(lock);
+        // Counting starts with the first frame shown after playing starts (the clock runs from then on).
+        if (!counting || videoTime < 0)
+            return;
+        const qint64 now = clock.nsecsElapsed();
+        if (firstShown < 0)
+            firstShown = now;
+        ++draws;
+        const qint64 time = std::llround(videoTime * 1000);
+        if (drawnFrames.contains(time))
+            return;
+        if (lastNewFrame >= 0)
+            gaps.push_back((now - lastNewFrame) / 1e6);
+        lastNewFrame = now;
+        drawnFrames.insert(time);
+        if (firstTime < 0)
+            firstTime = videoTime;
+        lastTime = videoTime;
+    }
 };
 
 inline int run(double seconds, const ProjectorMapping& mapping)
@@ -60,7 +84,7 @@ inline int run(double seconds, const ProjectorMapping& mapping)
     Show show = engine.show();
     show.outputScreens = roles;
     engine.setShow(show);
-    QList<WindowFigures> figures(roles.size());
+    std::vector<WindowFigures> figures(roles.size());
     for (int i = 0; i < roles.size(); ++i) {
         engine.setMapping(mapping, roles[i]);
         engine.bind(roles[i], engine.displays().at(i).number);
@@ -70,52 +94,40 @@ inline int run(double seconds, const ProjectorMapping& mapping)
     QTimer::singleShot(3000, &wait, &QEventLoop::quit);
     wait.exec();
 
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* window = dynamic_cast<ScreenOutputWindow*>(widget);
-        auto* curved = window ? qobject_cast<CurvedProjectionView*>(window->output()->content()) : nullptr;
-        if (!curved) {
-            std::fprintf(stderr, "output windows: a window does not draw through the mesh\n");
-            return 1;
-        }
-        const int index = int(roles.indexOf(window->output()->role()));
-        WindowFigures& figure = figures[index];
-        MeshVideoFeed* feed = engine.program(roles[index])->meshVideoFeed();
-        QObject::connect(curved->meshWindow(), &QOpenGLWindow::frameSwapped, curved, [&figure, feed] {
-            const std::optional<VideoFrame> frame = feed->latest();
-            // Counting starts with the first frame shown after playing starts (the clock runs from then on).
-            if (!figure.clock.isValid() || !frame)
-                return;
-            const qint64 now = figure.clock.nsecsElapsed();
-            if (figure.firstShown < 0)
-                figure.firstShown = now;
-            ++figure.draws;
-            const qint64 time = std::llround(frame->time() * 1000);
-            if (figure.drawnFrames.contains(time))
-                return;
-            if (figure.lastNewFrame >= 0)
-                figure.gaps.push_back((now - figure.lastNewFrame) / 1e6);
-            figure.lastNewFrame = now;
-            figure.drawnFrames.insert(time);
-            if (figure.firstTime < 0)
-                figure.firstTime = frame->time();
-            figure.lastTime = frame->time();
-        });
+    int found = 0;
+    for (QWindow* candidate : QGuiApplication::topLevelWindows()) {
+        auto* window = qobject_cast<ScreenOutputWindow*>(candidate);
+        if (!window)
+            continue;
+        WindowFigures& figure = figures[size_t(roles.indexOf(window->role()))];
+        QObject::connect(
+            window, &ScreenOutputWindow::frameSwapped, window, [&figure](double time) { figure.swapped(time); },
+            Qt::DirectConnection);
+        ++found;
+    }
+    if (found != roles.size()) {
+        std::fprintf(stderr, "output windows: not every screen has its output window\n");
+        return 1;
     }
     const HostTime start = HostClock::now() + std::chrono::milliseconds(200);
     for (const ScreenRole& role : roles)
         engine.program(role)->player()->playAt(0, start);
     // The prerolled frame is on show already: only frames shown from the start on count.
     QTimer::singleShot(200, &wait, [&figures] {
-        for (WindowFigures& figure : figures)
+        for (WindowFigures& figure : figures) {
+            std::scoped_lock hold(figure.lock);
             figure.clock.start();
+            figure.counting = true;
+        }
     });
     QTimer::singleShot(int(seconds * 1000) + 200, &wait, &QEventLoop::quit);
     wait.exec();
 
     std::printf("output windows: %d windows of 1920x1080, 17x17 curved mesh, blends, mask, %.0f s of 1080p30 H.264\n",
                 int(roles.size()), seconds);
-    for (int i = 0; i < figures.size(); ++i) {
-        const WindowFigures& figure = figures[i];
+    for (size_t i = 0; i < figures.size(); ++i) {
+        WindowFigures& figure = figures[i];
+        std::scoped_lock hold(figure.lock);
         const double span = figure.lastTime - figure.firstTime;
         const int expected = span > 0 ? int(std::lround(span * 30)) + 1 : 0;
         const double shownSeconds = (figure.clock.nsecsElapsed() - std::max<qint64>(figure.firstShown, 0)) / 1e9;
@@ -124,7 +136,7 @@ inline int run(double seconds, const ProjectorMapping& mapping)
         const auto at = [&](double fraction) { return gaps.empty() ? 0 : gaps[size_t(fraction * (gaps.size() - 1))]; };
         std::printf("  window %d: %5.1f frames drawn/s; gaps between new frames median %5.1f, p99 %5.1f, longest %5.1f "
                     "ms; video frames never shown %d of %d\n",
-                    i + 1, figure.draws / std::max(shownSeconds, 1e-3), at(0.5), at(0.99),
+                    int(i) + 1, figure.draws / std::max(shownSeconds, 1e-3), at(0.5), at(0.99),
                     gaps.empty() ? 0 : gaps.back(), std::max(0, expected - int(figure.drawnFrames.size())), expected);
     }
     std::printf("  goal: every video frame shown, gap p99 <= 36 ms, longest <= 50 ms\n");

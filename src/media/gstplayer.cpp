@@ -64,6 +64,8 @@ struct GstPlayer::Private
     PlayerStatus status = PlayerStatus::empty;
     QString error;
     quint64 generation = 0;
+    // The generation as the streaming threads read it; written only while the pipeline is stopped.
+    std::atomic<quint64> frameGeneration{0};
     Target target = Target::paused;
     std::optional<HostTime> startAt;
     std::optional<PendingSeek> pendingSeek;
@@ -113,7 +115,8 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
         p->enqueue(gst_message_new_application(GST_OBJECT(source), details));
     });
 
-    d->video.setFrameListener([p = d.get()] {
+    d->video.setFrameListener([p = d.get()](const VideoFrame& frame) {
+        p->q->frameDecoded(frame, p->frameGeneration);
         if (p->frameQueued.exchange(true))
             return;
         QMetaObject::invokeMethod(
@@ -149,6 +152,7 @@ void GstPlayer::Private::stop()
     tap.setMixer(nullptr);
     loadTimer.stop();
     ++generation;
+    frameGeneration = generation;
     target = Target::paused;
     startAt.reset();
     pendingSeek.reset();

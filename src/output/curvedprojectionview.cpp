@@ -1,5 +1,6 @@
 #include "curvedprojectionview.h"
 
+#include "meshpicture.h"
 #include "meshvideofeed.h"
 #include "meshview.h"
 #include "meshwindow.h"
@@ -22,10 +23,10 @@ CurvedProjectionView::CurvedProjectionView(Picture* root, const ProjectorMapping
     if (surface == Surface::window) {
         m_window = new MeshWindow;
         layout->addWidget(QWidget::createWindowContainer(m_window, this));
-        m_frames->invalidate = [window = QPointer<MeshWindow>(m_window)] {
+        m_frames->setInvalidate([window = QPointer<MeshWindow>(m_window)] {
             if (window)
                 window->update();
-        };
+        });
     } else {
         // A monitor draws the video 24 times a second at most, however often frames come.
         m_view = new MeshView(this);
@@ -37,10 +38,10 @@ CurvedProjectionView::CurvedProjectionView(Picture* root, const ProjectorMapping
                     view->update();
             },
             this);
-        m_frames->invalidate = [pacer = QPointer<RedrawPacer>(m_monitorPacer)] {
+        m_frames->setInvalidate([pacer = QPointer<RedrawPacer>(m_monitorPacer)] {
             if (pacer)
                 pacer->request();
-        };
+        });
     }
     refresh();
 }
@@ -102,32 +103,17 @@ void CurvedProjectionView::refresh()
     for (const QMetaObject::Connection& connection : std::as_const(m_watches))
         disconnect(connection);
     m_watches.clear();
-    m_watched.clear();
 
     MeshInputs inputs;
     inputs.mapping = m_mapping;
     inputs.frames = m_frames;
     inputs.pattern = m_pattern;
+    const MeshPicture described = MeshPicture::describe(m_root, inputs);
+    for (Picture* watched : described.watched)
+        watch(watched);
     std::optional<Subscription> wanted;
-    if (m_root) {
-        Picture* output = m_root->independentOutput() ? m_root->independentOutput() : m_root.data();
-        Picture* picture = output->foreground() ? output->foreground() : output;
-        for (Picture* watched : QList<Picture*>{m_root.data(), output, picture})
-            if (!m_watched.contains(watched))
-                watch(watched);
-        inputs.black = m_root->black();
-        Player* player = picture->player();
-        if (player->hasItem()) {
-            // Generations count per player, so the player takes part in the item's identity.
-            inputs.item = quint64(qHashMulti(0, player, player->generation()));
-            if (!inputs.black && !inputs.pattern)
-                wanted = Subscription{picture->meshVideoFeed(), player->generation()};
-        }
-        inputs.image =
-            picture->image().value_or(picture->transitionFrame().value_or(output->fallback().value_or(QImage())));
-        if (!picture->image() && picture->transitionFrame())
-            inputs.heldFrame = picture->transitionVideoFrame().value_or(VideoFrame());
-    }
+    if (described.video)
+        wanted = Subscription{described.video->meshVideoFeed(), *inputs.item};
     setInputs(inputs);
     subscribe(m_shown ? wanted : std::nullopt);
 }
@@ -144,14 +130,7 @@ void CurvedProjectionView::scheduleRefresh()
 
 void CurvedProjectionView::watch(Picture* picture)
 {
-    m_watched.append(picture);
-    const auto again = [this] { scheduleRefresh(); };
-    for (auto signal :
-         {&Picture::urlChanged, &Picture::imageChanged, &Picture::transitionFrameChanged, &Picture::blackChanged,
-          &Picture::foregroundChanged, &Picture::independentOutputChanged, &Picture::fallbackChanged})
-        m_watches.append(connect(picture, signal, this, again));
-    m_watches.append(connect(picture->player(), &Player::statusChanged, this, again));
-    m_watches.append(connect(picture, &QObject::destroyed, this, again));
+    m_watches.append(MeshPicture::watch(picture, this, [this] { scheduleRefresh(); }));
 }
 
 void CurvedProjectionView::subscribe(const std::optional<Subscription>& wanted)
@@ -163,7 +142,8 @@ void CurvedProjectionView::subscribe(const std::optional<Subscription>& wanted)
         return;
     m_subscription = wanted;
     m_feed = wanted->feed;
-    m_token = m_feed->add([frames = m_frames](const VideoFrame& frame) { frames->receive(frame); });
+    m_token = m_feed->add(
+        [frames = m_frames, item = wanted->item](const VideoFrame& frame) { frames->receive(frame, item); });
 }
 
 void CurvedProjectionView::unsubscribe()

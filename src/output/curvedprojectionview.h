@@ -51,7 +51,7 @@ class CurvedProjectionView : public QWidget
     struct Subscription
     {
         MeshVideoFeed* feed = nullptr;
-        quint64 generation = 0;
+        quint64 item = 0;
         bool operator==(const Subscription&) const = default;
     };
 
@@ -72,7 +72,6 @@ class CurvedProjectionView : public QWidget
     RedrawPacer* m_monitorPacer = nullptr;
     std::shared_ptr<MeshFrames> m_frames = std::make_shared<MeshFrames>();
     QList<QMetaObject::Connection> m_watches;
-    QList<Picture*> m_watched;
     std::optional<Subscription> m_subscription;
     QPointer<MeshVideoFeed> m_feed;
     std::optional<QUuid> m_token;
