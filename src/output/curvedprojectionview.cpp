@@ -3,7 +3,6 @@
 #include "meshpicture.h"
 #include "meshvideofeed.h"
 #include "meshview.h"
-#include "meshwindow.h"
 #include "picture.h"
 #include "redrawpacer.h"
 
@@ -15,34 +14,24 @@ using namespace std::chrono_literals;
 static constexpr auto kMonitorFrameInterval = 42ms;
 
 CurvedProjectionView::CurvedProjectionView(Picture* root, const ProjectorMapping& mapping, bool pattern,
-                                           QWidget* parent, Surface surface)
-    : QWidget(parent), m_root(root), m_mapping(mapping), m_pattern(pattern)
+                                           QWidget* parent)
+    : QWidget(parent), m_root(root), m_mapping(mapping), m_pattern(pattern), m_view(new MeshView(this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    if (surface == Surface::window) {
-        m_window = new MeshWindow;
-        layout->addWidget(QWidget::createWindowContainer(m_window, this));
-        m_frames->setInvalidate([window = QPointer<MeshWindow>(m_window)] {
-            if (window)
-                window->update();
-        });
-    } else {
-        // A monitor draws the video 24 times a second at most, however often frames come.
-        m_view = new MeshView(this);
-        layout->addWidget(m_view);
-        m_monitorPacer = new RedrawPacer(
-            kMonitorFrameInterval,
-            [view = QPointer<MeshView>(m_view)] {
-                if (view)
-                    view->update();
-            },
-            this);
-        m_frames->setInvalidate([pacer = QPointer<RedrawPacer>(m_monitorPacer)] {
-            if (pacer)
-                pacer->request();
-        });
-    }
+    layout->addWidget(m_view);
+    // The video is drawn 24 times a second at most, however often frames come.
+    m_monitorPacer = new RedrawPacer(
+        kMonitorFrameInterval,
+        [view = QPointer<MeshView>(m_view)] {
+            if (view)
+                view->update();
+        },
+        this);
+    m_frames->setInvalidate([pacer = QPointer<RedrawPacer>(m_monitorPacer)] {
+        if (pacer)
+            pacer->request();
+    });
     refresh();
 }
 
@@ -71,15 +60,7 @@ void CurvedProjectionView::setPattern(bool pattern)
 
 QString CurvedProjectionView::errorText() const
 {
-    return m_view ? m_view->errorText() : m_window->errorText();
-}
-
-void CurvedProjectionView::setInputs(const MeshInputs& inputs)
-{
-    if (m_view)
-        m_view->setInputs(inputs);
-    else
-        m_window->setInputs(inputs);
+    return m_view->errorText();
 }
 
 // Also told when the window is minimised or restored, which visibility alone does not say.
@@ -114,7 +95,7 @@ void CurvedProjectionView::refresh()
     std::optional<Subscription> wanted;
     if (described.video)
         wanted = Subscription{described.video->meshVideoFeed(), *inputs.item};
-    setInputs(inputs);
+    m_view->setInputs(inputs);
     subscribe(m_shown ? wanted : std::nullopt);
 }
 
@@ -150,8 +131,7 @@ void CurvedProjectionView::unsubscribe()
 {
     if (m_token && m_feed)
         m_feed->remove(*m_token);
-    if (m_monitorPacer)
-        m_monitorPacer->cancel();
+    m_monitorPacer->cancel();
     m_token.reset();
     m_feed.clear();
     m_subscription.reset();

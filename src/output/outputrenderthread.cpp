@@ -38,9 +38,8 @@ void OutputRenderThread::setInputs(const MeshInputs& inputs)
 
 void OutputRenderThread::setSurface(QSize pixelSize, bool exposed)
 {
+    // Every expose asks for a frame: the window system may have lost what was shown.
     std::scoped_lock lock(m_mailbox->lock);
-    if (pixelSize == m_mailbox->size && exposed == m_mailbox->exposed)
-        return;
     m_mailbox->size = pixelSize;
     m_mailbox->exposed = exposed;
     m_mailbox->frameWanted = true;
@@ -90,6 +89,7 @@ void OutputRenderThread::run()
     bool first = true;
     for (;;) {
         QSize size;
+        bool wanted = false;
         {
             std::unique_lock lock(box.lock);
             box.wake.wait(lock, [&] {
@@ -97,6 +97,7 @@ void OutputRenderThread::run()
             });
             if (box.stopping)
                 break;
+            wanted = first || box.frameWanted;
             first = false;
             box.frameWanted = false;
             if (box.inputs) {
@@ -106,11 +107,12 @@ void OutputRenderThread::run()
             }
             size = box.size;
         }
-        if (!context.makeCurrent(m_window))
-            continue;
-        if (changed && m_inputs)
-            renderer.update(*m_inputs);
+        // Inputs handed over again unchanged draw nothing.
+        if (changed && m_inputs && renderer.update(*m_inputs))
+            wanted = true;
         changed = false;
+        if (!wanted || !context.makeCurrent(m_window))
+            continue;
         renderer.draw(size);
         context.swapBuffers(m_window);
         ++m_swaps;

@@ -27,7 +27,7 @@ class OutputRenderThread : public QThread
 
     // Applied before the next frame is drawn, all at once: a frame shows the old inputs or the new, never a mix.
     void setInputs(const MeshInputs& inputs);
-    // Nothing is drawn while the surface is not exposed.
+    // Nothing is drawn while the surface is not exposed; an exposed one is drawn again.
     void setSurface(QSize pixelSize, bool exposed);
     // Asks for a frame, as a new video frame does.
     void requestFrame();

@@ -6,9 +6,8 @@
 
 #include <QPainter>
 
-WarpedOutput::WarpedOutput(const ProjectorMapping& mapping, const QRectF& tile, ProjectorInput* content,
-                           QWidget* parent)
-    : QWidget(parent), m_tile(tile), m_content(content)
+WarpedOutput::WarpedOutput(const ProjectorMapping& mapping, ProjectorInput* content, QWidget* parent)
+    : QWidget(parent), m_content(content)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_content->setParent(this);
@@ -28,19 +27,12 @@ void WarpedOutput::setMapping(const ProjectorMapping& mapping)
     updateMask();
 }
 
-void WarpedOutput::setTile(const QRectF& tile)
-{
-    if (tile == m_tile)
-        return;
-    m_tile = tile;
-    updateMask();
-    update();
-}
-
+// The masks cover the whole output.
 void WarpedOutput::updateMask()
 {
-    m_fade = mappingTexture(m_mapping, m_tile, false, true);
-    m_lift = mappingTexture(m_mapping, m_tile, true, false);
+    const QRectF whole(0, 0, 1, 1);
+    m_fade = mappingTexture(m_mapping, whole, false, true);
+    m_lift = mappingTexture(m_mapping, whole, true, false);
     ++m_maskBuilds;
 }
 

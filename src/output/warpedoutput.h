@@ -11,16 +11,14 @@ class ProjectorInput;
 
 // Shows its content through the flat part of a mapping: drawn undistorted, overlaid with the black-level lift,
 // masked by the edge-blend and polygon fade, then corner-pinned onto the mapping's quad and clipped to the view.
-// The mask images are remade only when what they depend on changes (edges, gamma, polygon, black level, tile).
+// The mask images are remade only when what they depend on changes (edges, gamma, polygon, black level).
 class WarpedOutput : public QWidget
 {
     Q_OBJECT
   public:
-    WarpedOutput(const ProjectorMapping& mapping, const QRectF& tile, ProjectorInput* content,
-                 QWidget* parent = nullptr);
+    WarpedOutput(const ProjectorMapping& mapping, ProjectorInput* content, QWidget* parent = nullptr);
 
     void setMapping(const ProjectorMapping& mapping);
-    void setTile(const QRectF& tile);
     ProjectorInput* content() const { return m_content; }
     // How many times the mask images were made; a corner move makes none.
     int maskBuilds() const { return m_maskBuilds; }
@@ -36,7 +34,6 @@ class WarpedOutput : public QWidget
     void updateMask();
 
     ProjectorMapping m_mapping;
-    QRectF m_tile;
     ProjectorInput* m_content;
     std::optional<QImage> m_fade;
     std::optional<QImage> m_lift;
