@@ -1,16 +1,39 @@
 #pragma once
 
+#include "audiochannelmixer.h"
+#include "engine.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <vector>
 
-// Helpers the benchmark programs share: clocks, percentiles and waiting in the event loop.
+// Helpers the benchmark programs share: start-up, clocks, percentiles and waiting in the event loop.
 namespace BenchTools {
+
+// Before the application object: windows offscreen and sound into a fake sink, unless the environment names others.
+inline void runHeadless()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))
+        qputenv("LUMO_AUDIO_SINK", "fake");
+}
+
+// An engine over the given recovery folder with a mixer of its own. recordsEdits: the console's main engine, whose
+// every edit is an undo step; otherwise an engine that only plays, as a screen engine does.
+inline std::unique_ptr<Engine> makeEngine(const QTemporaryDir& folder, bool recordsEdits,
+                                          Engine::Services services = {})
+{
+    return std::make_unique<Engine>(recordsEdits, std::make_shared<AudioChannelMixer>(), folder.path(),
+                                    std::move(services));
+}
 
 // Wall-clock seconds, comparable with the kernel's arrival stamps of datagrams.
 inline double realtimeNow()
@@ -35,6 +58,13 @@ inline double percentile(std::vector<double> values, double fraction)
     return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
 }
 
+inline void runEvents(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 // Sleeps in the event loop between checks, so that the harness itself costs next to no CPU.
 inline void runEventsUntil(const std::function<bool()>& done, int timeoutMs)
 {
@@ -49,6 +79,14 @@ inline void runEventsUntil(const std::function<bool()>& done, int timeoutMs)
     check.start(1);
     if (!done())
         loop.exec();
+}
+
+// Median, p99 and longest of a list of times in milliseconds, on one line.
+inline void printFigures(const char* what, const std::vector<double>& milliseconds)
+{
+    std::printf("  %-58s median %7.3f ms   p99 %7.3f ms   max %7.3f ms   (n=%zu)\n", what,
+                percentile(milliseconds, 0.5), percentile(milliseconds, 0.99), percentile(milliseconds, 1.0),
+                milliseconds.size());
 }
 
 // Runs one step many times and prints its median, p99 and longest time in milliseconds against a goal.

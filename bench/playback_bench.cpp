@@ -2,7 +2,6 @@
 // punctuality of the 15 ms timeline scheduler on a 10,000-event timeline, and the longest step of a timeline that
 // brings up an 8K PNG and a 4K JPEG at the same second.
 //   playback_bench [seconds of timeline to step, 60 by default]
-#include "audiochannelmixer.h"
 #include "benchtools.h"
 #include "clock.h"
 #include "engine.h"
@@ -34,34 +33,13 @@ namespace {
 
 using namespace BenchTools;
 
-void runEvents(int milliseconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-void printFigures(const char* what, const std::vector<double>& milliseconds)
-{
-    std::printf("  %-58s median %7.3f ms   p99 %7.3f ms   max %7.3f ms   (n=%zu)\n", what,
-                percentile(milliseconds, 0.5), percentile(milliseconds, 0.99), percentile(milliseconds, 1.0),
-                milliseconds.size());
-}
-
-std::unique_ptr<Engine> makeEngine(const QTemporaryDir& folder, std::shared_ptr<Clock> clock = {})
-{
-    Engine::Services services;
-    services.clock = std::move(clock);
-    return std::make_unique<Engine>(false, std::make_shared<AudioChannelMixer>(), folder.path(), services);
-}
-
 // A still cue on air, a 1080p video cue next: GO, then the time until the video's frame reaches the frame feed of
 // the first screen's foreground picture, and until the first frame of playback after the common start.
 void goLatency(const QTemporaryDir& folder)
 {
     const QUrl video = QUrl::fromLocalFile(MediaFixtures::video({.size = {1920, 1080}, .seconds = 3}));
     const QUrl still = QUrl::fromLocalFile(MediaFixtures::png({1920, 1080}, Qt::darkCyan));
-    std::unique_ptr<Engine> engine = makeEngine(folder);
+    std::unique_ptr<Engine> engine = makeEngine(folder, false);
     Show show = engine->show();
     show.cues[0].main = still;
     show.cues[1].main = video;
@@ -237,7 +215,7 @@ void schedulerCost(MeasuringApplication& app, const QTemporaryDir& folder, doubl
 {
     ReceivingThread receiver;
     auto clock = std::make_shared<RecordingClock>();
-    std::unique_ptr<Engine> engine = makeEngine(folder, clock);
+    std::unique_ptr<Engine> engine = makeEngine(folder, false, {.clock = clock});
     const int count = 10000;
     const double span = 600;
     QList<TimelineEvent> events;
@@ -333,7 +311,7 @@ void stillsAtOnce(MeasuringApplication& app, const QTemporaryDir& folder)
     const double jpegDecode = double(decode.nsecsElapsed()) / 1e6;
 
     auto clock = std::make_shared<RecordingClock>();
-    std::unique_ptr<Engine> engine = makeEngine(folder, clock);
+    std::unique_ptr<Engine> engine = makeEngine(folder, false, {.clock = clock});
     Show show = engine->show();
     QList<MediaAsset> assets;
     QList<TimelineEvent> events;
@@ -387,10 +365,7 @@ void stillsAtOnce(MeasuringApplication& app, const QTemporaryDir& folder)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))
-        qputenv("LUMO_AUDIO_SINK", "fake");
+    runHeadless();
     MeasuringApplication app(argc, argv);
     const double seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 60;
     QTemporaryDir folder;

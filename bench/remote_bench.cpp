@@ -1,7 +1,6 @@
 // Figures for the mobile remote over TCP: requests answered per second and reply latency with 16 phones asking at
 // once (the conformance client on loopback, each phone from a loopback address of its own, so the per-address cap
 // counts them as 16 phones), and the lateness of a running timeline's messages with and without them.
-#include "audiochannelmixer.h"
 #include "benchtools.h"
 #include "engine.h"
 #include "loopbackreceiver.h"
@@ -89,12 +88,6 @@ std::vector<double> timelineLateness(Engine& engine, double seconds, const std::
     return lateness;
 }
 
-void printLateness(const char* what, const std::vector<double>& lateness)
-{
-    std::printf("  %-44s median %7.3f ms   p99 %7.3f ms   max %7.3f ms   (n=%zu)\n", what, percentile(lateness, 0.5),
-                percentile(lateness, 0.99), percentile(lateness, 1.0), lateness.size());
-}
-
 struct Load
 {
     QJsonObject figures;
@@ -119,10 +112,10 @@ Load askFromClients(RemoteHost& host, quint16 port, int clients, double seconds,
     Load load;
     const double cpuBefore = threadCpuSeconds();
     QProcess client;
-    client.start(QStringLiteral("python3"), {QStringLiteral(LUMO_REMOTE_CLIENT), "--port", QString::number(port),
-                                             "--code", host.code(), "load", "--clients", QString::number(clients),
-                                             "--seconds", QString::number(seconds), "--rate", QString::number(rate),
-                                             "--own-addresses"});
+    client.start(QStringLiteral("python3"),
+                 {QStringLiteral(LUMO_REMOTE_CLIENT), "--port", QString::number(port), "--code", host.code(), "load",
+                  "--clients", QString::number(clients), "--seconds", QString::number(seconds), "--rate",
+                  QString::number(rate), "--own-addresses"});
     runEventsUntil([&] { return client.state() == QProcess::NotRunning; }, int(seconds * 1000) + 30000);
     load.mainThreadCpu = threadCpuSeconds() - cpuBefore;
     load.figures = QJsonDocument::fromJson(client.readAllStandardOutput()).object();
@@ -135,16 +128,14 @@ Load askFromClients(RemoteHost& host, quint16 port, int clients, double seconds,
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))
-        qputenv("LUMO_AUDIO_SINK", "fake");
+    runHeadless();
     QApplication app(argc, argv);
     const double seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 10;
     const int clients = 16;
 
     QTemporaryDir folder;
-    Engine engine(false, std::make_shared<AudioChannelMixer>(), folder.path());
+    const std::unique_ptr<Engine> made = makeEngine(folder, false);
+    Engine& engine = *made;
     RemoteHost host(&engine);
     RemoteTcpListener::Settings settings;
     settings.address = QHostAddress::LocalHost;
@@ -176,9 +167,9 @@ int main(int argc, char** argv)
     flatOut.print("as fast as replies come");
     paced.print("10 requests a second each");
     std::printf("Timeline message lateness behind its due time:\n");
-    printLateness("without remote requests", quiet);
-    printLateness("with the clients as fast as replies come", busy);
-    printLateness("with the clients at 10 requests a second", steady);
+    printFigures("without remote requests", quiet);
+    printFigures("with the clients as fast as replies come", busy);
+    printFigures("with the clients at 10 requests a second", steady);
     const double added = percentile(busy, 0.99) - percentile(quiet, 0.99);
     std::printf("Goals: lateness p99 with flat-out clients %+.3f ms over without (goal: within 2 ms) %s; reply p99 "
                 "at 10 requests a second %.3f ms (goal: under 5 ms) %s; %.1f answers a second flat out\n",

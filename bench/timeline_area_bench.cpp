@@ -55,11 +55,11 @@ static Show crowdedShow()
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchTools::runHeadless();
     QApplication app(argc, argv);
     QTemporaryDir folder;
-    Engine engine(true, nullptr, folder.path());
+    const std::unique_ptr<Engine> made = BenchTools::makeEngine(folder, true);
+    Engine& engine = *made;
     engine.setShow(crowdedShow());
     engine.setSelected(engine.show().cues[0].id);
     TimelineEditorModel model(&engine);

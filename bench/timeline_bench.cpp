@@ -63,11 +63,11 @@ static Show busyShow()
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchTools::runHeadless();
     QGuiApplication app(argc, argv);
     QTemporaryDir folder;
-    Engine engine(true, nullptr, folder.path());
+    const std::unique_ptr<Engine> made = BenchTools::makeEngine(folder, true);
+    Engine& engine = *made;
     engine.setShow(busyShow());
     engine.setSelected(engine.show().cues[0].id);
     TimelineEditorModel model(&engine);

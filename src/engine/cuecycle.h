@@ -26,7 +26,6 @@ class CueCycle : public QObject
     // Runs the work once the cue on air has been shown long enough, replacing any work still waiting.
     void whenShownLongEnough(std::function<void()> work);
     void cancel();
-    bool isWaiting() const { return m_timer.isActive(); }
 
   private:
     void check();

@@ -133,7 +133,8 @@ void CuePreview::showFrame(const ScreenRole& role, const std::optional<QUrl>& ur
                 return;
             const std::optional<QImage> image = grabber->frameAt(file, offset);
             QMetaObject::invokeMethod(
-                this, [=, this] { showGrabbed(role, generation, ticket, forTimeline, image); }, Qt::QueuedConnection);
+                this, [=, this] { showGrabbed(role, file, generation, ticket, forTimeline, image); },
+                Qt::QueuedConnection);
         });
         return;
     }
@@ -145,18 +146,17 @@ void CuePreview::showFrame(const ScreenRole& role, const std::optional<QUrl>& ur
     frameShown(forTimeline);
 }
 
-void CuePreview::showGrabbed(const ScreenRole& role, quint64 generation, quint64 ticket, bool forTimeline,
-                             const std::optional<QImage>& image)
+void CuePreview::showGrabbed(const ScreenRole& role, const QUrl& file, quint64 generation, quint64 ticket,
+                             bool forTimeline, const std::optional<QImage>& image)
 {
     if (generation != m_generation)
         return;
     // A still asked for this screen since then takes its place.
     Picture* picture = ticket == m_tickets.value(role) ? m_engine.preview(role) : nullptr;
-    if (picture) {
+    if (picture && image)
+        picture->showFrameOf(file, *image);
+    else if (picture)
         picture->load(std::nullopt);
-        if (image)
-            picture->setImage(*image);
-    }
     frameShown(forTimeline);
 }
 

@@ -50,7 +50,7 @@ class CuePreview : public QObject
     void supersede();
     void showTimeline();
     void showFrame(const ScreenRole& role, const std::optional<QUrl>& url, double offset, bool forTimeline);
-    void showGrabbed(const ScreenRole& role, quint64 generation, quint64 ticket, bool forTimeline,
+    void showGrabbed(const ScreenRole& role, const QUrl& file, quint64 generation, quint64 ticket, bool forTimeline,
                      const std::optional<QImage>& image);
     void frameShown(bool forTimeline);
 

@@ -16,7 +16,6 @@ class DelayedTask : public QObject
     // Runs the work after the given delay instead of the usual one.
     void schedule(std::function<void()> work, std::chrono::milliseconds delay);
     void cancel();
-    bool isPending() const { return timer.isActive(); }
 
   private:
     std::chrono::milliseconds usualDelay;

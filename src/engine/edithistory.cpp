@@ -189,10 +189,20 @@ void EditHistory::adoptLeftoverRecovery()
         QFile::remove(m_parkedPath);
         if (!QFile::rename(m_recoveryPath, m_parkedPath)) {
             m_offeredPath = m_recoveryPath;
-            emit message(QStringLiteral("恢复文件夹无法写入 · ") + QDir::toNativeSeparators(m_directory));
+            emit message(workLeftInPlaceText());
         }
     }
     setCanRecover(QFileInfo::exists(m_offeredPath));
+}
+
+// Only a folder that cannot be written is called so; in a writable one, something that cannot be removed holds the
+// parked copy's place. Either way the offered work blocks the rolling copy until it is taken back.
+QString EditHistory::workLeftInPlaceText() const
+{
+    if (!QFileInfo(m_directory).isWritable())
+        return QStringLiteral("恢复文件夹无法写入 · ") + QDir::toNativeSeparators(m_directory);
+    return QStringLiteral("恢复副本无法移到 ") + QDir::toNativeSeparators(m_parkedPath) +
+           QStringLiteral(" · 恢复之前新的修改不会自动备份");
 }
 
 void EditHistory::queueRecovery()

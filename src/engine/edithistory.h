@@ -3,6 +3,7 @@
 #include "show.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QUndoStack>
 #include <functional>
@@ -40,8 +41,28 @@ class EditHistory : public QObject
     // The show was written; previous is the show before.
     void showChanged(const Show& previous);
 
+    // One operator action is one undo step: the show writes made while a group is open are recorded as one.
+    // Groups nest; the step closes with the outermost.
     void beginGroup();
     void endGroup();
+    // Keeps an edit group open for the life of a scope.
+    class Group
+    {
+      public:
+        explicit Group(EditHistory& history) : m_history(&history) { history.beginGroup(); }
+        ~Group()
+        {
+            if (m_history)
+                m_history->endGroup();
+        }
+        Group(const Group&) = delete;
+        Group& operator=(const Group&) = delete;
+
+      private:
+        QPointer<EditHistory> m_history;
+    };
+    // A drag in a view: begun when the mouse goes down on what it moves, ended when the button is released. Its
+    // edits, each within 0.4 s of the one before, are one undo step; edits outside a drag are never merged.
     void beginDrag();
     void endDrag();
 
@@ -75,6 +96,7 @@ class EditHistory : public QObject
     void writeRecoveryInBackground();
     void removeRollingCopy();
     void adoptLeftoverRecovery();
+    QString workLeftInPlaceText() const;
     // Left where it lay because the folder could not be written: the rolling copy is the offered work itself.
     bool rollingCopyIsOffered() const { return m_canRecover && m_offeredPath == m_recoveryPath; }
     void setUnsaved(bool unsaved);

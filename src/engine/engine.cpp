@@ -201,26 +201,6 @@ QUndoStack* Engine::editHistory()
     return m_history->undoStack();
 }
 
-void Engine::beginEditGroup()
-{
-    m_history->beginGroup();
-}
-
-void Engine::endEditGroup()
-{
-    m_history->endGroup();
-}
-
-void Engine::beginDrag()
-{
-    m_history->beginDrag();
-}
-
-void Engine::endDrag()
-{
-    m_history->endDrag();
-}
-
 void Engine::restoreEdit(const Show& target)
 {
     const Show old = m_show;
@@ -285,11 +265,6 @@ void Engine::returnScreensToProjection(const QSet<ScreenRole>& screens)
     m_independent->returnToProjection(screens);
 }
 
-const Engine* Engine::independentScreen(const ScreenRole& role) const
-{
-    return m_independent->engine(role);
-}
-
 void Engine::previewCue(const Cue& cue)
 {
     m_cuePreview->previewCue(cue);
@@ -298,11 +273,6 @@ void Engine::previewCue(const Cue& cue)
 void Engine::previewTimeline(const Cue& cue, double time)
 {
     m_cuePreview->previewTimeline(cue, time);
-}
-
-void Engine::cancelTimelinePreview()
-{
-    m_cuePreview->cancelTimelinePreview();
 }
 
 void Engine::previewEvent(const TimelineEvent& event)

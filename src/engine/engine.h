@@ -118,30 +118,6 @@ class Engine : public QObject
     void setProjectionTestPattern(bool on);
 
     QUndoStack* editHistory();
-    // One operator action is one undo step: the show writes made while a group is open are recorded as one.
-    // Groups nest; the step closes with the outermost.
-    void beginEditGroup();
-    void endEditGroup();
-    // Keeps an edit group open for the life of a scope.
-    class EditGroup
-    {
-      public:
-        explicit EditGroup(Engine& engine) : m_engine(&engine) { engine.beginEditGroup(); }
-        ~EditGroup()
-        {
-            if (m_engine)
-                m_engine->endEditGroup();
-        }
-        EditGroup(const EditGroup&) = delete;
-        EditGroup& operator=(const EditGroup&) = delete;
-
-      private:
-        QPointer<Engine> m_engine;
-    };
-    // A drag in a view: begun when the mouse goes down on what it moves, ended when the button is released. Its
-    // edits, each within 0.4 s of the one before, are one undo step; edits outside a drag are never merged.
-    void beginDrag();
-    void endDrag();
     TimelineClock* timelineClock() const;
     double timelinePosition() const;
     const std::shared_ptr<AudioChannelMixer>& audioMixer() const { return m_audioMixer; }
@@ -171,7 +147,6 @@ class Engine : public QObject
     std::optional<DisplayScreen> display(const ScreenRole& role) const;
     // "掉线", "独立暂停", "独立控制", "在线" or "仅监看".
     QString screenStatus(const ScreenRole& role) const;
-    bool hasOutputWindow(const ScreenRole& role) const;
 
     // Projector mappings.
     ProjectorMapping mapping(const ScreenRole& role) const;
@@ -203,15 +178,12 @@ class Engine : public QObject
     void resumeScreens(const QSet<ScreenRole>& screens);
     void stopScreens(const QSet<ScreenRole>& screens);
     void returnScreensToProjection(const QSet<ScreenRole>& screens);
-    // The engine that drives a screen while it plays apart from the programme; null while it follows.
-    const Engine* independentScreen(const ScreenRole& role) const;
 
     // Preview: the preview pictures show a cue's opening, one clip, or stills of where a cue's timeline is at a
     // moment (after a short settling time, superseding the one before; timelinePreviewed() follows); never what is
     // on air, never a sound.
     void previewCue(const Cue& cue);
     void previewTimeline(const Cue& cue, double time);
-    void cancelTimelinePreview();
     void previewEvent(const TimelineEvent& event);
     // The media library entry a clip plays.
     std::optional<MediaAsset> asset(const TimelineEvent& event) const;
@@ -226,6 +198,12 @@ class Engine : public QObject
     // What would keep these cues from playing, cue by cue; warnings are screens seen only on the monitors.
     QList<PlaybackIssue> playbackIssues(const QList<Cue>& cues, const QList<MediaAsset>& assets,
                                         bool includeWarnings) const;
+
+    // The parts the engine owns, for what they do beyond the operations above.
+    EditHistory& history() { return *m_history; }
+    const DisplayBindings& displayBindings() const { return *m_displayBindings; }
+    const IndependentScreens& independentScreens() const { return *m_independent; }
+    CuePreview& cuePreview() { return *m_cuePreview; }
 
   signals:
     void showChanged();

@@ -19,11 +19,6 @@ std::optional<DisplayScreen> Engine::display(const ScreenRole& role) const
     return m_displayBindings->display(role);
 }
 
-bool Engine::hasOutputWindow(const ScreenRole& role) const
-{
-    return m_displayBindings->hasWindow(role);
-}
-
 void Engine::bind(const ScreenRole& role, std::optional<int> number)
 {
     const std::optional<DisplayScreen> display = number ? m_displayBindings->display(*number) : std::nullopt;
@@ -77,7 +72,7 @@ void Engine::restoreDisplayBindings()
 QString Engine::screenStatus(const ScreenRole& role) const
 {
     const bool bound = screenHasBinding(role);
-    if (bound && !hasOutputWindow(role))
+    if (bound && !m_displayBindings->hasWindow(role))
         return QStringLiteral("掉线");
     if (const Engine* independent = m_independent->engine(role))
         return independent->paused() ? QStringLiteral("独立暂停") : QStringLiteral("独立控制");

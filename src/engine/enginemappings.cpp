@@ -1,8 +1,8 @@
 #include "engine.h"
 
 #include "displaybindings.h"
+#include "edithistory.h"
 #include "horizontalarrangement.h"
-
 
 ProjectorMapping Engine::mapping(const ScreenRole& role) const
 {
@@ -16,7 +16,8 @@ ProjectorMapping Engine::mapping(const ScreenRole& role) const
 
 bool Engine::screenHasBinding(const ScreenRole& role) const
 {
-    return (m_show.displayBindings && m_show.displayBindings->contains(role.rawValue)) || m_displayBindings->mappings().contains(role);
+    return (m_show.displayBindings && m_show.displayBindings->contains(role.rawValue)) ||
+           m_displayBindings->mappings().contains(role);
 }
 
 void Engine::setMapping(const ProjectorMapping& mapping, const ScreenRole& role)
@@ -56,7 +57,7 @@ void Engine::arrangeHorizontal(const ScreenRole& source, double overlap)
     const std::optional<QList<ProjectorMapping>> arranged = arrangedHorizontally(current, source, overlap);
     if (!arranged)
         return;
-    const EditGroup oneStep(*this);
+    const EditHistory::Group oneStep(*m_history);
     for (qsizetype i = 0; i < bound.size(); ++i)
         setMapping(arranged->at(i), bound[i]);
 }

@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include "directfile.h"
+#include "displaybindings.h"
 
 #include <QWindow>
 #include <cmath>
@@ -96,7 +97,7 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
     for (const ScreenRole& role : m_show.screens()) {
         const ProjectorMapping screenMapping = mapping(role);
         const ScreenRole shown = screenMapping.enabled && screenMapping.source ? *screenMapping.source : role;
-        outputs.append({role, shown, screenHasBinding(role), hasOutputWindow(role)});
+        outputs.append({role, shown, screenHasBinding(role), m_displayBindings->hasWindow(role)});
     }
     // Findings are many in a large show with missing media; their ids come from the cheap generator.
     const auto add = [&](const Cue& cue, std::optional<QUuid> eventID, std::optional<ScreenRole> screen, QString text,

@@ -33,6 +33,7 @@ class IndependentScreens : public QObject
     // The screen left the show: its screen engine ends with it.
     void drop(const ScreenRole& role);
 
+    // The engine that drives a screen while it plays apart from the programme; null while it follows.
     Engine* engine(const ScreenRole& role) const { return m_screens.value(role); }
     bool contains(const ScreenRole& role) const { return m_screens.contains(role); }
     QList<Engine*> engines() const { return m_screens.values(); }

@@ -1,12 +1,13 @@
 #include "projectfile.h"
 
+#include "fileerrortext.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,50 +29,64 @@ QString kindOf(mode_t mode)
 
 [[noreturn]] void refuseUnreadable(const QString& name, int error)
 {
-    throw ProjectFileError(QStringLiteral("无法读取“%1”：%2").arg(name, QString::fromLocal8Bit(std::strerror(error))));
+    throw ProjectFileError(QStringLiteral("无法读取“%1”：%2").arg(name, fileErrorText(error)));
 }
 
-void refuseIfTooLarge(const QString& name, qint64 size)
+[[noreturn]] void refuseUnwritable(const QString& name, int error)
 {
-    if (size > kLargestProjectFile)
-        throw ProjectFileError(QStringLiteral("“%1”有 %2 MB，超过工程文件的上限 %3 MB，未读取")
-                                   .arg(name, QString::number(double(size) / (1 << 20), 'f', 1),
-                                        QString::number(kLargestProjectFile >> 20)));
+    throw ProjectFileError(QStringLiteral("无法写入“%1”：%2").arg(name, fileErrorText(error)));
+}
+
+QString megabytes(qint64 size)
+{
+    return QString::number(double(size) / (1 << 20), 'f', 1);
+}
+
+QString limitText(qint64 limit)
+{
+    return limit >= (1 << 20) ? QStringLiteral("%1 MB").arg(limit >> 20) : QStringLiteral("%1 字节").arg(limit);
+}
+
+void refuseIfTooLarge(const QString& name, qint64 size, qint64 limit)
+{
+    if (size > limit)
+        throw ProjectFileError(
+            QStringLiteral("“%1”有 %2 MB，超过工程文件的上限 %3，未读取").arg(name, megabytes(size), limitText(limit)));
 }
 
 // Refuses what is not a regular file of a sane size, before anything is read from it.
-void checkReadable(const QString& name, const struct stat& status)
+void checkReadable(const QString& name, const struct stat& status, qint64 limit)
 {
     if (!S_ISREG(status.st_mode))
         throw ProjectFileError(
             QStringLiteral("“%1”是%2，不是普通文件，不能作为工程打开").arg(name, kindOf(status.st_mode)));
-    refuseIfTooLarge(name, status.st_size);
+    refuseIfTooLarge(name, status.st_size, limit);
 }
 
 // The file is looked at through its links before it is opened, so that a device is never opened; it is opened
 // without blocking (a FIFO put there meanwhile would wait for a writer) and looked at again.
-QByteArray readRegularFile(const QString& path, const QString& name)
+QByteArray readRegularFile(const QString& path, const QString& name, qint64 limit)
 {
     const QByteArray native = QFile::encodeName(path);
     struct stat status = {};
     if (::stat(native.constData(), &status) != 0)
         refuseUnreadable(name, errno);
-    checkReadable(name, status);
+    checkReadable(name, status, limit);
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         refuseUnreadable(name, errno);
     const auto closeFile = qScopeGuard([fd] { ::close(fd); });
     if (::fstat(fd, &status) != 0)
         refuseUnreadable(name, errno);
-    checkReadable(name, status);
+    checkReadable(name, status, limit);
     QByteArray bytes;
     // One byte more than the size tells a file that grew since; it is read on up to the limit.
     bytes.resize(qsizetype(status.st_size) + 1);
     qsizetype filled = 0;
     for (;;) {
         if (filled == bytes.size()) {
-            refuseIfTooLarge(name, filled);
-            bytes.resize(std::min(bytes.size() * 2, qsizetype(kLargestProjectFile) + 1));
+            refuseIfTooLarge(name, filled, limit);
+            bytes.resize(std::min(bytes.size() * 2, qsizetype(limit) + 1));
         }
         const ssize_t count = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
         if (count < 0 && errno == EINTR)
@@ -86,12 +101,78 @@ QByteArray readRegularFile(const QString& path, const QString& name)
     return bytes;
 }
 
-} // namespace
+// Where a save lands: a link is followed, so that it still points at the show afterwards.
+QString finalTarget(const QString& path)
+{
+    QFileInfo target(path);
+    for (int depth = 0; depth < 128 && target.isSymLink(); ++depth)
+        target.setFile(target.symLinkTarget());
+    return target.isSymLink() ? path : target.filePath();
+}
 
-Show readShowFile(const QString& path)
+// A new file beside the target, with the target's permissions when it exists (the usual ones otherwise).
+int createTemporary(const QString& target, QByteArray& temporary)
+{
+    struct stat existing = {};
+    const bool exists = ::stat(QFile::encodeName(target).constData(), &existing) == 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary =
+            QFile::encodeName(target) + '.' + QByteArray::number(QRandomGenerator::global()->generate() % 1000000, 36);
+        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd >= 0 && exists)
+            ::fchmod(fd, existing.st_mode & 07777);
+        return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Written beside the target, flushed to disk and renamed over it: the old file stays whole until the new one is.
+void replaceFile(const QString& path, const QByteArray& bytes)
 {
     const QString name = QFileInfo(path).fileName();
-    const QByteArray bytes = readRegularFile(path, name);
+    const QString target = finalTarget(path);
+    QByteArray temporary;
+    const int fd = createTemporary(target, temporary);
+    if (fd < 0)
+        refuseUnwritable(name, errno);
+    bool renamed = false;
+    const auto cleanUp = qScopeGuard([&] {
+        if (!renamed)
+            ::unlink(temporary.constData());
+    });
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0) {
+            const int error = count < 0 ? errno : ENOSPC;
+            ::close(fd);
+            refuseUnwritable(name, error);
+        }
+        written += count;
+    }
+    if (::fsync(fd) != 0) {
+        const int error = errno;
+        ::close(fd);
+        refuseUnwritable(name, error);
+    }
+    if (::close(fd) != 0)
+        refuseUnwritable(name, errno);
+    if (::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0)
+        refuseUnwritable(name, errno);
+    renamed = true;
+}
+
+} // namespace
+
+Show readShowFile(const QString& path, qint64 limit)
+{
+    const QString name = QFileInfo(path).fileName();
+    const QByteArray bytes = readRegularFile(path, name, limit);
     try {
         return decodeShow(bytes);
     } catch (const ShowJsonError& error) {
@@ -99,7 +180,7 @@ Show readShowFile(const QString& path)
     }
 }
 
-void writeShowFile(const Show& show, const QString& path, JsonFormat format)
+void writeShowFile(const Show& show, const QString& path, JsonFormat format, qint64 limit)
 {
     const QFileInfo info(path);
     QByteArray bytes;
@@ -108,15 +189,11 @@ void writeShowFile(const Show& show, const QString& path, JsonFormat format)
     } catch (const ShowJsonError& error) {
         throw ProjectFileError(QStringLiteral("工程无法编码：%1").arg(error.text()));
     }
+    // A file that opening would refuse is never written, and the one already there stays.
+    if (bytes.size() > limit)
+        throw ProjectFileError(QStringLiteral("“%1”将有 %2 MB，超过工程文件的上限 %3，无法再次打开，未保存")
+                                   .arg(info.fileName(), megabytes(bytes.size()), limitText(limit)));
     if (!QDir().mkpath(info.absolutePath()))
         throw ProjectFileError(QStringLiteral("无法创建文件夹“%1”").arg(info.absolutePath()));
-    QSaveFile file(path);
-    // Unbuffered, so that a short write on a full disk shows in the count instead of being lost in a flush that
-    // reports success.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw ProjectFileError(QStringLiteral("无法写入“%1”：%2").arg(info.fileName(), file.errorString()));
-    if (file.write(bytes) != bytes.size())
-        throw ProjectFileError(QStringLiteral("无法完整写入“%1”：磁盘空间不足或文件过大").arg(info.fileName()));
-    if (!file.commit())
-        throw ProjectFileError(QStringLiteral("无法写入“%1”：%2").arg(info.fileName(), file.errorString()));
+    replaceFile(path, bytes);
 }

@@ -18,12 +18,12 @@ class ProjectFileError : public std::runtime_error
     QString m_text;
 };
 
-// Far above any show a person prepares; a larger file is refused before it is read.
-constexpr qint64 kLargestProjectFile = qint64(64) << 20;
+// Far above any show the console can hold; a larger file is refused before it is read, and never written.
+constexpr qint64 kLargestProjectFile = qint64(512) << 20;
 
-// Reads and decodes a show; throws ProjectFileError. Only a regular file up to kLargestProjectFile is read: a
-// folder, a FIFO or a device is refused before reading, without waiting on it.
-Show readShowFile(const QString& path);
+// Reads and decodes a show; throws ProjectFileError. Only a regular file up to the limit is read: a folder, a FIFO
+// or a device is refused before reading, without waiting on it.
+Show readShowFile(const QString& path, qint64 limit = kLargestProjectFile);
 // Encodes and replaces the file atomically, making missing parent folders; throws ProjectFileError and then
-// leaves any previous file as it was.
-void writeShowFile(const Show& show, const QString& path, JsonFormat format);
+// leaves any previous file as it was. A show whose file would pass the limit is refused before anything is touched.
+void writeShowFile(const Show& show, const QString& path, JsonFormat format, qint64 limit = kLargestProjectFile);

@@ -14,14 +14,16 @@ Picture::~Picture() = default;
 
 MeshVideoFeed* Picture::meshVideoFeed()
 {
-    if (!m_feed) m_feed = std::make_unique<MeshVideoFeed>(m_player.get());
+    if (!m_feed)
+        m_feed = std::make_unique<MeshVideoFeed>(m_player.get());
     return m_feed.get();
 }
 
 void Picture::load(const std::optional<QUrl>& url)
 {
     cancelPreload();
-    if (m_firstFrameToken && m_feed) m_feed->remove(*m_firstFrameToken);
+    if (m_firstFrameToken && m_feed)
+        m_feed->remove(*m_firstFrameToken);
     m_firstFrameToken.reset();
     // A conversion still running belongs to the old media: its result is dropped.
     ++m_capture;
@@ -32,17 +34,20 @@ void Picture::load(const std::optional<QUrl>& url)
         emit transitionFrameChanged();
     }
     setUrl(url);
+    setStillSource(std::nullopt);
     m_player->clear();
     endStillDecode();
     setImage(std::nullopt);
-    if (!url) return;
+    if (!url)
+        return;
     const QMimeType type = QMimeDatabase().mimeTypeForFile(url->fileName(), QMimeDatabase::MatchExtension);
     if (type.name().startsWith(QLatin1String("image/"))) {
         showStill(url->toLocalFile());
         return;
     }
     m_player->load(*url);
-    if (m_audioMixer) m_player->setAudioMixer(m_audioMixer);
+    if (m_audioMixer)
+        m_player->setAudioMixer(m_audioMixer);
 }
 
 // A still that is not at hand is shown once its decode ends; until then the picture shows no image.
@@ -56,7 +61,8 @@ void Picture::showStill(const QString& path)
     m_decodingStill = path;
     m_stillConnection =
         connect(&decoder, &StillDecoder::decoded, this, [this](const QString& decoded, const QImage& image) {
-            if (decoded != m_decodingStill) return;
+            if (decoded != m_decodingStill)
+                return;
             endStillDecode();
             setImage(image.isNull() ? std::nullopt : std::optional(image));
         });
@@ -72,7 +78,8 @@ void Picture::preloadVideo(const QUrl& url)
 {
     load(url);
     m_player->setMuted(true);
-    if (!m_player->hasItem()) return;
+    if (!m_player->hasItem())
+        return;
     m_preloading = true;
     m_preloadConnection = connect(m_player.get(), &Player::statusChanged, this, [this] { prerollWhenReady(); });
     prerollWhenReady();
@@ -80,7 +87,8 @@ void Picture::preloadVideo(const QUrl& url)
 
 void Picture::prerollWhenReady()
 {
-    if (!m_preloading || !m_player->isReady()) return;
+    if (!m_preloading || !m_player->isReady())
+        return;
     // Loading leaves the player prerolled at the start: readiness is all a preload waits for.
     cancelPreload();
 }
@@ -134,7 +142,8 @@ void Picture::storeTransitionFrame(const VideoFrame& frame)
 
 void Picture::endCapture()
 {
-    if (!m_firstFrameToken || m_firstFrameToken->isNull()) return;
+    if (!m_firstFrameToken || m_firstFrameToken->isNull())
+        return;
     const QUuid token = *m_firstFrameToken;
     m_firstFrameToken.reset();
     QMetaObject::invokeMethod(
@@ -143,42 +152,63 @@ void Picture::endCapture()
 
 void Picture::setUrl(const std::optional<QUrl>& url)
 {
-    if (m_url == url) return;
+    if (m_url == url)
+        return;
     m_url = url;
     emit urlChanged();
 }
 
 void Picture::setImage(const std::optional<QImage>& image)
 {
-    if (!m_image && !image) return;
+    if (!m_image && !image)
+        return;
     m_image = image;
     emit imageChanged();
 }
 
+void Picture::showFrameOf(const QUrl& file, const QImage& frame)
+{
+    load(std::nullopt);
+    setImage(frame);
+    setStillSource(file);
+}
+
+void Picture::setStillSource(const std::optional<QUrl>& file)
+{
+    if (m_stillSource == file)
+        return;
+    m_stillSource = file;
+    emit stillSourceChanged();
+}
+
 void Picture::setBlack(bool black)
 {
-    if (m_black == black) return;
+    if (m_black == black)
+        return;
     m_black = black;
     emit blackChanged();
 }
 
 void Picture::setForeground(Picture* picture)
 {
-    if (m_foreground == picture) return;
+    if (m_foreground == picture)
+        return;
     m_foreground = picture;
     emit foregroundChanged();
 }
 
 void Picture::setIndependentOutput(Picture* picture)
 {
-    if (m_independentOutput == picture) return;
+    if (m_independentOutput == picture)
+        return;
     m_independentOutput = picture;
     emit independentOutputChanged();
 }
 
 void Picture::setFallback(const std::optional<QImage>& image)
 {
-    if (!m_fallback && !image) return;
+    if (!m_fallback && !image)
+        return;
     m_fallback = image;
     emit fallbackChanged();
 }

@@ -42,6 +42,10 @@ class Picture : public QObject
     std::optional<QUrl> url() const { return m_url; }
     std::optional<QImage> image() const { return m_image; }
     void setImage(const std::optional<QImage>& image);
+    // Shows one frame of a video as a still without loading the video; stillSource() names the file it came from
+    // until the next load.
+    void showFrameOf(const QUrl& file, const QImage& frame);
+    std::optional<QUrl> stillSource() const { return m_stillSource; }
     std::optional<QImage> transitionFrame() const { return m_transitionFrame; }
     // The decoded frame transitionFrame() was converted from, there exactly when it is: an output that draws video
     // frames draws this one through its own conversion, so the live frame after it matches to the level.
@@ -62,6 +66,7 @@ class Picture : public QObject
 
   signals:
     void urlChanged();
+    void stillSourceChanged();
     void imageChanged();
     void transitionFrameChanged();
     void blackChanged();
@@ -71,6 +76,7 @@ class Picture : public QObject
 
   private:
     void setUrl(const std::optional<QUrl>& url);
+    void setStillSource(const std::optional<QUrl>& file);
     void storeTransitionFrame(const VideoFrame& frame);
     void endCapture();
     void prerollWhenReady();
@@ -80,6 +86,7 @@ class Picture : public QObject
     std::unique_ptr<Player> m_player;
     std::unique_ptr<MeshVideoFeed> m_feed;
     std::optional<QUrl> m_url;
+    std::optional<QUrl> m_stillSource;
     std::optional<QImage> m_image;
     std::optional<QImage> m_transitionFrame;
     std::optional<VideoFrame> m_transitionVideoFrame;

@@ -38,11 +38,27 @@ QString AvahiAnnouncer::statusText() const
     const QString host = m_hostName.isEmpty() ? QSysInfo::machineHostName() : m_hostName;
     switch (m_state) {
     case State::noDaemon:
-        return host + QStringLiteral(" · 未找到 Avahi 服务，手机无法自动发现此电脑");
+        return host + QStringLiteral(" · ") + failureText(AVAHI_ERR_NO_DAEMON);
     case State::failed:
-        return host + QStringLiteral(" · 无法广播：") + m_error;
+        return host + QStringLiteral(" · ") + failureText(m_error);
     default:
         return host;
+    }
+}
+
+// Avahi's own texts are English; the failures an operator meets get texts of ours, the rest keep Avahi's as a detail.
+QString AvahiAnnouncer::failureText(int avahiError)
+{
+    switch (avahiError) {
+    case AVAHI_ERR_NO_DAEMON:
+        return QStringLiteral("未找到 Avahi 服务，手机无法自动发现此电脑");
+    case AVAHI_ERR_COLLISION:
+        return QStringLiteral("无法广播：网络上已有同名的服务，手机无法自动发现此电脑");
+    case AVAHI_ERR_BAD_STATE:
+        return QStringLiteral("无法广播：Avahi 服务暂时不接受发布，请关闭后重新开启移动遥控");
+    default:
+        return QStringLiteral("无法广播，手机无法自动发现此电脑（Avahi：%1）")
+            .arg(QString::fromUtf8(avahi_strerror(avahiError)));
     }
 }
 
@@ -52,7 +68,7 @@ void AvahiAnnouncer::connectClient()
     int error = 0;
     AvahiClient* client = avahi_client_new(m_poll.api(), AVAHI_CLIENT_NO_FAIL, &AvahiAnnouncer::onClient, this, &error);
     if (!client)
-        return setState(State::failed, QString::fromUtf8(avahi_strerror(error)));
+        return setState(State::failed, error);
     m_client = client;
 }
 
@@ -92,7 +108,7 @@ void AvahiAnnouncer::clientChanged(AvahiClient* client, AvahiClientState state)
             setState(State::noDaemon);
             connectClient();
         } else {
-            setState(State::failed, QString::fromUtf8(avahi_strerror(avahi_client_errno(client))));
+            setState(State::failed, avahi_client_errno(client));
         }
         break;
     }
@@ -103,7 +119,7 @@ void AvahiAnnouncer::addService(AvahiClient* client)
     if (!m_group)
         m_group = avahi_entry_group_new(client, &AvahiAnnouncer::onGroup, this);
     if (!m_group)
-        return setState(State::failed, QString::fromUtf8(avahi_strerror(avahi_client_errno(client))));
+        return setState(State::failed, avahi_client_errno(client));
     if (!avahi_entry_group_is_empty(m_group))
         return;
     for (;;) {
@@ -116,7 +132,7 @@ void AvahiAnnouncer::addService(AvahiClient* client)
         }
         const int result = added < 0 ? added : avahi_entry_group_commit(m_group);
         if (result < 0)
-            return setState(State::failed, QString::fromUtf8(avahi_strerror(result)));
+            return setState(State::failed, result);
         return setState(State::registering);
     }
 }
@@ -140,15 +156,14 @@ void AvahiAnnouncer::groupChanged(AvahiEntryGroup* group, AvahiEntryGroupState s
         addService(avahi_entry_group_get_client(group));
         break;
     case AVAHI_ENTRY_GROUP_FAILURE:
-        setState(State::failed,
-                 QString::fromUtf8(avahi_strerror(avahi_client_errno(avahi_entry_group_get_client(group)))));
+        setState(State::failed, avahi_client_errno(avahi_entry_group_get_client(group)));
         break;
     default:
         break;
     }
 }
 
-void AvahiAnnouncer::setState(State state, const QString& error)
+void AvahiAnnouncer::setState(State state, int error)
 {
     m_state = state;
     m_error = error;

@@ -19,6 +19,8 @@ class AvahiAnnouncer : public RemoteAnnouncer
     void publish(const QString& name, quint16 port) override;
     void withdraw() override;
     QString statusText() const override;
+    // What the operator reads after the host name when Avahi fails with this error code.
+    static QString failureText(int avahiError);
 
     // The name the service carries now, after any collision.
     QString serviceName() const { return QString::fromUtf8(m_name); }
@@ -33,7 +35,7 @@ class AvahiAnnouncer : public RemoteAnnouncer
     void connectClient();
     void addService(AvahiClient* client);
     void takeAlternativeName();
-    void setState(State state, const QString& error = {});
+    void setState(State state, int error = 0);
 
     AvahiQtPoll m_poll;
     AvahiClient* m_client = nullptr;
@@ -41,6 +43,6 @@ class AvahiAnnouncer : public RemoteAnnouncer
     QByteArray m_name;
     quint16 m_port = 0;
     State m_state = State::idle;
-    QString m_error;
+    int m_error = 0;
     QString m_hostName;
 };

@@ -2,6 +2,7 @@
 
 #include "clipplacement.h"
 #include "editedcue.h"
+#include "edithistory.h"
 #include "engine.h"
 #include "findbyid.h"
 #include "timelinecueedits.h"
@@ -28,7 +29,7 @@ ClipPlacementEdits::ClipPlacementEdits(const EditedCue& cue, TimelineSelection& 
 ClipPlacementEdits::~ClipPlacementEdits()
 {
     if (m_resizeDragging && m_cue.engine())
-        m_cue.engine()->endDrag();
+        m_cue.engine()->history().endDrag();
 }
 
 bool ClipPlacementEdits::snaps(bool bypassSnap) const
@@ -217,7 +218,7 @@ void ClipPlacementEdits::resizePicture(const TimelineEvent& event, const MediaAs
         m_selection.setEventID(event.id);
         // The steps of one drag are one undo step.
         if (m_view.resizeStart() && !std::exchange(m_resizeDragging, true))
-            m_cue.engine()->beginDrag();
+            m_cue.engine()->history().beginDrag();
     }
     const std::optional<double> start = m_view.resizeStart();
     if (!start)
@@ -246,5 +247,5 @@ void ClipPlacementEdits::endPictureResize()
 {
     m_view.setResizeStart(std::nullopt);
     if (std::exchange(m_resizeDragging, false))
-        m_cue.engine()->endDrag();
+        m_cue.engine()->history().endDrag();
 }

@@ -17,8 +17,6 @@ class EventPicker : public QWidget
   public:
     explicit EventPicker(TimelineEditorModel& model, QWidget* parent = nullptr);
 
-    QComboBox* choices() const { return m_choices; }
-
   protected:
     void changeEvent(QEvent* event) override;
 

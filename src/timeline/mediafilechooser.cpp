@@ -4,15 +4,33 @@
 
 #include <QFileDialog>
 
+static QString nameFilter(const QString& name, const QStringList& patterns)
+{
+    return QStringLiteral("%1 (%2)").arg(name, patterns.join(u' '));
+}
+
+void prepareMediaPanel(QFileDialog& panel, const QList<AssetKind>& kinds)
+{
+    QStringList filters;
+    QStringList all;
+    for (AssetKind kind : kinds) {
+        const QStringList patterns = assetFilePatterns(kind);
+        filters << nameFilter(rawValue(kind), patterns);
+        all << patterns;
+    }
+    if (kinds.size() > 1)
+        filters.prepend(nameFilter(QStringLiteral("所有媒体"), all));
+    panel.setAcceptMode(QFileDialog::AcceptOpen);
+    // A kind has dozens of extensions: the type list shows the names alone.
+    panel.setOption(QFileDialog::HideNameFilterDetails);
+    panel.setNameFilters(filters);
+}
+
 static QList<QUrl> runOpenPanel(QWidget* parent, const QList<AssetKind>& kinds, QFileDialog::FileMode mode)
 {
-    QStringList patterns;
-    for (AssetKind kind : kinds)
-        patterns += assetFilePatterns(kind);
     QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    prepareMediaPanel(dialog, kinds);
     dialog.setFileMode(mode);
-    dialog.setNameFilter(QStringLiteral("(%1)").arg(patterns.join(' ')));
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.selectedUrls();

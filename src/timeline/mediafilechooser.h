@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 // Asks the operator for one media file of the given kinds; absent when the panel is cancelled. Tests replace it.
@@ -17,3 +18,6 @@ std::optional<QUrl> chooseMediaFile(QWidget* parent, const QList<AssetKind>& kin
 
 // The same panel for any number of files; empty when it is cancelled.
 QList<QUrl> chooseMediaFiles(QWidget* parent, const QList<AssetKind>& kinds);
+
+// Sets up the open panel both functions run: a type filter per kind, named in Chinese, led by one for all of them.
+void prepareMediaPanel(QFileDialog& panel, const QList<AssetKind>& kinds);

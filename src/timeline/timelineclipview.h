@@ -32,8 +32,6 @@ class TimelineClipView
     double inset() const;
     // Only pictures carry the handle that changes how long they stand.
     std::optional<QRectF> handleRect() const;
-    // A clip with a library entry can be dragged to another time or lane.
-    bool movable() const { return asset().has_value(); }
     QString help() const;
 
     // Faded while the clip is dragged away; cyan while selected.

@@ -2,6 +2,7 @@
 
 #include "consolecolors.h"
 #include "consolesheet.h"
+#include "cuepreview.h"
 #include "editorwidgets.h"
 #include "elidedlabel.h"
 #include "engine.h"
@@ -218,7 +219,7 @@ void TimelineEditor::previewScrub()
     const QList<Cue>& cues = m_engine.show().cues;
     const auto cue = request ? findById(cues, request->cue) : cues.cend();
     if (cue == cues.cend()) {
-        m_engine.cancelTimelinePreview();
+        m_engine.cuePreview().cancelTimelinePreview();
         return;
     }
     // The engine waits a moment before it renders and drops a request the next one supersedes.

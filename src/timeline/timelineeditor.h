@@ -43,7 +43,6 @@ class TimelineEditor : public QWidget
     // The sheet and the alert while shown.
     ConsoleSheet* messageSheet() const { return m_messageSheet; }
     QMessageBox* laneDeletionAlert() const { return m_laneAlert; }
-    MediaDurationLoader& durationLoader() const { return *m_durations; }
 
   private:
     QWidget* makeLeftColumn(QWidget* programList);

@@ -1,3 +1,4 @@
+#include "displaybindings.h"
 #include "enginefixture.h"
 
 #include <QSignalSpy>
@@ -93,7 +94,7 @@ TEST_F(DisplayBindingsTest, BindingOpensTheWindowAndStoresTheDisplay)
 
     engine->setMessage(QStringLiteral("x"));
     engine->bind(kScreen2, std::nullopt);
-    EXPECT_FALSE(engine->hasOutputWindow(kScreen2));
+    EXPECT_FALSE(engine->displayBindings().hasWindow(kScreen2));
     EXPECT_TRUE(engine->mappings().isEmpty());
     EXPECT_EQ(stored(kScreen2), std::nullopt);
     EXPECT_EQ(engine->message(), QStringLiteral("x"));
@@ -101,7 +102,7 @@ TEST_F(DisplayBindingsTest, BindingOpensTheWindowAndStoresTheDisplay)
 
     // Undoing the unbind restores the binding and its window.
     engine->editHistory()->undo();
-    EXPECT_TRUE(engine->hasOutputWindow(kScreen2));
+    EXPECT_TRUE(engine->displayBindings().hasWindow(kScreen2));
     EXPECT_EQ(engine->mappings().value(kScreen2), 2);
 }
 
@@ -128,7 +129,7 @@ TEST_F(DisplayBindingsTest, RefusedBindingsChangeNothing)
         EXPECT_EQ(engine->message(), QString::fromUtf8(c.message)) << c.number;
         EXPECT_EQ(engine->show(), before);
         EXPECT_EQ(engine->mappings(), (QMap<ScreenRole, int>{{kScreen1, 2}, {kScreen2, 3}}));
-        EXPECT_TRUE(engine->hasOutputWindow(kScreen2));
+        EXPECT_TRUE(engine->displayBindings().hasWindow(kScreen2));
         EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("在线"));
     }
 }
@@ -137,7 +138,7 @@ TEST_F(DisplayBindingsTest, UnpluggedDisplayComesBackByItself)
 {
     engine->bind(kScreen2, right.number);
     displaysChange({main, left});
-    EXPECT_FALSE(engine->hasOutputWindow(kScreen2));
+    EXPECT_FALSE(engine->displayBindings().hasWindow(kScreen2));
     EXPECT_FALSE(engine->mappings().contains(kScreen2));
     EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("掉线"));
     EXPECT_EQ(stored(kScreen2), QStringLiteral("C"));
@@ -147,7 +148,7 @@ TEST_F(DisplayBindingsTest, UnpluggedDisplayComesBackByItself)
     moved.geometry.moveLeft(1920);
     listenToStatus(kScreen2);
     displaysChange({main, moved});
-    ASSERT_TRUE(engine->hasOutputWindow(kScreen2));
+    ASSERT_TRUE(engine->displayBindings().hasWindow(kScreen2));
     EXPECT_EQ(statusHeard, QStringList{"在线"});
     EXPECT_EQ(windows->windows[kScreen2]->display, moved);
     EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("在线"));
@@ -201,7 +202,7 @@ TEST_F(DisplayBindingsTest, RestoreGivesEachDisplayToOneScreenAndNeverTheConsole
         displaysChange(c.connected);
         EXPECT_EQ(engine->mappings(), c.expected) << c.what;
         for (const ScreenRole& role : {kScreen1, kScreen2, kScreen3}) {
-            EXPECT_EQ(engine->hasOutputWindow(role), c.expected.contains(role)) << c.what;
+            EXPECT_EQ(engine->displayBindings().hasWindow(role), c.expected.contains(role)) << c.what;
             const bool storedHere = c.stored.contains(role.rawValue);
             EXPECT_EQ(engine->screenStatus(role), c.expected.contains(role) ? "在线" : (storedHere ? "掉线" : "仅监看"))
                 << c.what;

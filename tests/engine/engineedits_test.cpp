@@ -1,3 +1,4 @@
+#include "edithistory.h"
 #include "enginefixture.h"
 
 #include <QSignalSpy>
@@ -40,7 +41,7 @@ TEST_F(Edits, UndoRedoRoundTripsAndUnsavedFollowsTheShow)
 TEST_F(Edits, DragIsOneStepUnlessPausedOrInterruptedByAClick)
 {
     const Show start = engine->show();
-    engine->beginDrag();
+    engine->history().beginDrag();
     for (int position = 1; position <= 30; ++position) {
         clock->now += position == 30 ? 0.39 : 0.016;
         edit([&](Show& show) { show.cues[0].delay = position; });
@@ -49,7 +50,7 @@ TEST_F(Edits, DragIsOneStepUnlessPausedOrInterruptedByAClick)
     clock->now += 0.41;
     edit([](Show& show) { show.cues[0].delay = 31; });
     EXPECT_EQ(engine->editHistory()->count(), 2) << "a longer pause starts a new step";
-    engine->endDrag();
+    engine->history().endDrag();
     const Show end = engine->show();
     engine->editHistory()->undo();
     engine->editHistory()->undo();
@@ -60,10 +61,10 @@ TEST_F(Edits, DragIsOneStepUnlessPausedOrInterruptedByAClick)
 
     clock->now += 0.1;
     rename(1, QStringLiteral("点击"));
-    engine->beginDrag();
+    engine->history().beginDrag();
     clock->now += 0.1;
     edit([](Show& show) { show.cues[0].delay = 32; });
-    engine->endDrag();
+    engine->history().endDrag();
     EXPECT_EQ(engine->editHistory()->count(), 4) << "a click between drags starts a new step";
 }
 
@@ -75,10 +76,10 @@ TEST_F(Edits, ClicksAndDragsCloseTogetherAreStepsOfTheirOwn)
     }
     EXPECT_EQ(engine->editHistory()->count(), 2);
     for (int drag = 1; drag <= 2; ++drag) {
-        engine->beginDrag();
+        engine->history().beginDrag();
         clock->now += 0.1;
         edit([&](Show& show) { show.cues[0].delay = drag; });
-        engine->endDrag();
+        engine->history().endDrag();
     }
     EXPECT_EQ(engine->editHistory()->count(), 4);
 }
@@ -88,7 +89,7 @@ TEST_F(Edits, WritesOfOneOperationAreOneStep)
     engine->addScreen();
     const Show before = engine->show();
     {
-        const Engine::EditGroup oneStep(*engine);
+        const EditHistory::Group oneStep(engine->history());
         for (const ScreenRole& role : {kScreen1, kScreen2}) {
             ProjectorMapping mapping;
             mapping.enabled = true;

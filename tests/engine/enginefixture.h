@@ -53,6 +53,7 @@ class EngineTest : public ::testing::Test
         };
         services.artNetPort = artNetPort;
         services.isReadableFile = isReadableFile;
+        services.makeRemoteHost = makeRemoteHost;
         return std::make_unique<Engine>(monitorsDevices, nullptr,
                                         recoveryDirectory.isEmpty() ? folder.path() : recoveryDirectory, services);
     }
@@ -210,6 +211,8 @@ class EngineTest : public ::testing::Test
     std::optional<quint16> artNetPort;
     // How the engine asks whether a media file can be read; the file system when empty.
     std::function<bool(const QUrl&)> isReadableFile;
+    // The engine's mobile-remote host; none when empty.
+    std::function<RemoteHost*(Engine*)> makeRemoteHost;
     // Every player the engine made, in order; gone ones read null.
     QList<QPointer<FakePlayer>> players;
     std::unique_ptr<Engine> engine;

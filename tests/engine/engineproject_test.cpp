@@ -1,5 +1,6 @@
 #include "enginefixture.h"
 #include "hangguard.h"
+#include "nofiledescriptors.h"
 #include "projectfile.h"
 
 #include <QDir>
@@ -88,7 +89,7 @@ TEST_F(ProjectFiles, HostileFilesAreRefusedAtOnceAndChangeNothing)
              QFile huge(at);
              ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(kLargestProjectFile + (1 << 20)));
          },
-         QStringLiteral("有 65.0 MB，超过工程文件的上限 64 MB")},
+         QStringLiteral("有 513.0 MB，超过工程文件的上限 512 MB")},
         {"missing.json", [](const QString&) {}, QStringLiteral("无法读取")},
         {"notjson.json", file("this is not json"), QStringLiteral("JSON 格式错误，第 1 字节处有非法的值")},
         {"nul.json", file(withText("MARK", QByteArray("MA\0RK", 5))),
@@ -162,6 +163,55 @@ TEST_F(ProjectFiles, SaveOnAFullDiskKeepsThePreviousFile)
     EXPECT_TRUE(engine->hasUnsavedChanges());
     const QStringList copies = QDir(folder.path()).entryList({QStringLiteral("show.json*")}, QDir::Files);
     EXPECT_EQ(copies, QStringList{QStringLiteral("show.json")});
+}
+
+// Every file a save writes opens again: a show that would pass the open limit is refused before the old file is
+// touched. A small stand-in limit takes the place of the real one.
+TEST_F(ProjectFiles, SaveRefusesWhatOpenWouldRefuseAndKeepsTheOldFile)
+{
+    const QString file = path(QStringLiteral("show.json"));
+    const Show show = engine->show();
+    const qint64 limit = encodeShow(show, JsonFormat::pretty).size();
+    writeShowFile(show, file, JsonFormat::pretty, limit);
+    EXPECT_EQ(readShowFile(file, limit), show);
+    const QByteArray saved = contents(file);
+
+    rename(0, engine->show().cues[0].name + QStringLiteral("长"));
+    try {
+        writeShowFile(engine->show(), file, JsonFormat::pretty, limit);
+        ADD_FAILURE() << "saved";
+    } catch (const ProjectFileError& error) {
+        EXPECT_TRUE(error.text().startsWith(QStringLiteral("“show.json”将有"))) << error.text().toStdString();
+        EXPECT_TRUE(error.text().contains(QStringLiteral("超过工程文件的上限"))) << error.text().toStdString();
+    }
+    EXPECT_EQ(contents(file), saved);
+    EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("show.json*")}, QDir::Files),
+              QStringList{QStringLiteral("show.json")});
+    EXPECT_THROW(readShowFile(file, limit - 1), ProjectFileError);
+}
+
+// The errors people meet are told in the console's own words, wherever a file fails.
+TEST_F(ProjectFiles, FileErrorsAreToldInChinese)
+{
+    rename(0, QStringLiteral("未保存"));
+    try {
+        engine->openProject(url(QStringLiteral("missing.json")));
+        ADD_FAILURE() << "opened";
+    } catch (const ProjectFileError& error) {
+        EXPECT_EQ(error.text(), QStringLiteral("无法读取“missing.json”：文件或文件夹不存在"));
+    }
+    std::optional<QString> saveError;
+    {
+        NoFileDescriptors none;
+        try {
+            engine->saveProject(url(QStringLiteral("show.json")));
+        } catch (const ProjectFileError& error) {
+            saveError = error.text();
+        }
+    }
+    EXPECT_EQ(saveError, QStringLiteral("无法写入“show.json”：同时打开的文件过多"));
+    EXPECT_TRUE(engine->hasUnsavedChanges());
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("show.json"))));
 }
 
 TEST_F(RecoveryCopy, TenEditsWriteOnceAfterTheLastAndSaveRemovesIt)
@@ -249,6 +299,44 @@ TEST_F(RecoveryCopy, WorkLostInACrashSurvivesEditsOfTheNextSessionAndIsKeptAfter
     EXPECT_TRUE(QTest::qWaitFor([&] { return readShowFile(recoveryPath()) == engine->show(); }, 2000));
 }
 
+// Work parked by an open, then newer work lost in a crash: the next session offers the newer work, and a writable
+// folder is never said to be unwritable, whatever lies in the parked copy's place.
+TEST_F(RecoveryCopy, CrashWorkOverParkedWorkInAWritableFolderIsOfferedWithoutComplaint)
+{
+    writeShowFile(Show::makeDefault(), path(QStringLiteral("next.json")), JsonFormat::pretty);
+    for (const bool parkedPlaceTaken : {false, true}) {
+        SCOPED_TRACE(parkedPlaceTaken ? "a folder in the parked copy's place" : "parked work in its place");
+        engine.reset();
+        QFile::remove(recoveryPath());
+        QDir(parkedPath()).removeRecursively();
+        QFile::remove(parkedPath());
+        engine = makeEngine(true);
+        rename(0, QStringLiteral("搁置的工作"));
+        engine->openProject(url(QStringLiteral("next.json")));
+        ASSERT_TRUE(QFile::exists(parkedPath()));
+        rename(0, QStringLiteral("崩溃前的工作"));
+        const Show lost = engine->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(recoveryPath()); }, 2000));
+        engine.reset();
+        if (parkedPlaceTaken) {
+            QFile::remove(parkedPath());
+            ASSERT_TRUE(QDir().mkpath(parkedPath() + QStringLiteral("/kept")));
+        }
+
+        engine = makeEngine(true);
+        QStringList messages{engine->message()};
+        QObject::connect(engine.get(), &Engine::messageChanged, [&] { messages << engine->message(); });
+        EXPECT_TRUE(engine->canRecoverProject());
+        rename(1, QStringLiteral("新的修改"));
+        QTest::qWait(900);
+        engine->recoverUnsavedProject();
+        EXPECT_EQ(engine->show(), lost);
+        EXPECT_EQ(engine->message(), QStringLiteral("已恢复未保存工程"));
+        for (const QString& message : std::as_const(messages))
+            EXPECT_FALSE(message.startsWith(QStringLiteral("恢复文件夹无法写入"))) << message.toStdString();
+    }
+}
+
 TEST_F(RecoveryCopy, FailedRecoveryReportsAndChangesNothing)
 {
     const Show before = engine->show();
@@ -282,16 +370,19 @@ TEST_F(RecoveryCopy, WorkLeftInAReadOnlyFolderIsOfferedWhereItLies)
     const QString leftover = readOnly + QStringLiteral("/Recovery.json");
     ASSERT_TRUE(QDir().mkpath(readOnly));
     writeShowFile(lost, leftover, JsonFormat::compact);
-    // Root writes through the permissions: a folder where the parked copy goes stops the move all the same.
-    if (geteuid() == 0) {
+    // Root writes through the permissions: a folder where the parked copy goes stops the move all the same, and the
+    // status line names that folder instead.
+    const bool root = geteuid() == 0;
+    if (root)
         ASSERT_TRUE(QDir().mkpath(readOnly + QStringLiteral("/Parked.json/kept")));
-    }
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner);
     const auto writable =
         qScopeGuard([&] { QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
     engine = makeEngine(true, readOnly);
     EXPECT_TRUE(engine->canRecoverProject());
-    EXPECT_EQ(engine->message(), QStringLiteral("恢复文件夹无法写入 · ") + readOnly);
+    EXPECT_TRUE(engine->message().startsWith(root ? QStringLiteral("恢复副本无法移到 ") + readOnly + "/Parked.json"
+                                                  : QStringLiteral("恢复文件夹无法写入 · ") + readOnly))
+        << engine->message().toStdString();
 
     // Edits of the new session leave the offered work alone.
     rename(0, QStringLiteral("新的修改"));

@@ -1,5 +1,6 @@
 #include "cueforscreen.h"
 #include "enginefixture.h"
+#include "independentscreens.h"
 #include "loopbackreceiver.h"
 
 #include <QCoreApplication>
@@ -100,9 +101,9 @@ TEST_F(ScreensApart, ScreenPlaysOnlyItsOwnPicturesAndSendsNothing)
     EXPECT_TRUE(engine->play(cue(0), {kScreen2}));
     EXPECT_EQ(engine->message(), QStringLiteral("屏幕 2 · 独立播放"));
     EXPECT_EQ(changes, 1);
-    const Engine* screen = engine->independentScreen(kScreen2);
+    const Engine* screen = engine->independentScreens().engine(kScreen2);
     ASSERT_TRUE(screen);
-    EXPECT_FALSE(engine->independentScreen(kScreen1));
+    EXPECT_FALSE(engine->independentScreens().engine(kScreen1));
     EXPECT_EQ(engine->program(kScreen2)->independentOutput(), screen->program(kScreen2));
     clock->now += 0.5;
     runEvents(300);
@@ -124,7 +125,7 @@ TEST_F(ScreensApart, PauseFreezesAFollowingScreenWhereTheProgrammeIs)
     advanceTo(12);
 
     engine->pauseScreens({kScreen1});
-    const Engine* screen = engine->independentScreen(kScreen1);
+    const Engine* screen = engine->independentScreens().engine(kScreen1);
     ASSERT_TRUE(screen);
     EXPECT_EQ(engine->message(), QStringLiteral("屏幕 1 · 已暂停"));
     EXPECT_TRUE(screen->paused());
@@ -136,24 +137,24 @@ TEST_F(ScreensApart, PauseFreezesAFollowingScreenWhereTheProgrammeIs)
     EXPECT_EQ(engine->screenStatus(kScreen1), QStringLiteral("独立暂停"));
 
     engine->pauseScreens({kScreen1});
-    EXPECT_EQ(engine->independentScreen(kScreen1), screen) << "an independent screen that is paused stays so";
+    EXPECT_EQ(engine->independentScreens().engine(kScreen1), screen) << "an independent screen that is paused stays so";
     engine->resumeScreens({kScreen1, kScreen2});
     EXPECT_FALSE(screen->paused());
     EXPECT_TRUE(frozen->isPlaying());
-    EXPECT_FALSE(engine->independentScreen(kScreen2));
+    EXPECT_FALSE(engine->independentScreens().engine(kScreen2));
     EXPECT_TRUE(onAir(0));
 }
 
 TEST_F(ScreensApart, PauseOfADirectCueFreezesAtItsVideosTimeAndNothingOnAirIsLeftAlone)
 {
     engine->pauseScreens({kScreen1});
-    EXPECT_FALSE(engine->independentScreen(kScreen1));
+    EXPECT_FALSE(engine->independentScreens().engine(kScreen1));
 
     giveVideoAndMusic();
     engine->take(cue(0));
     playerOf(video)->seconds = 7.5;
     engine->pauseScreens({kScreen1});
-    ASSERT_TRUE(engine->independentScreen(kScreen1));
+    ASSERT_TRUE(engine->independentScreens().engine(kScreen1));
     EXPECT_EQ(playerOf(video)->seeks, QList<double>{7.5});
     EXPECT_TRUE(engine->program(kScreen1)->foreground()->player()->isMuted()) << "the programme's video is silent";
     EXPECT_EQ(playersHolding(music), 1) << "the screen's copy has no sound of its own";
@@ -162,19 +163,19 @@ TEST_F(ScreensApart, PauseOfADirectCueFreezesAtItsVideosTimeAndNothingOnAirIsLef
 TEST_F(ScreensApart, StoppedScreenStaysOutUntilReturnedAndStopReturnsEveryScreen)
 {
     engine->stopScreens({kScreen1});
-    const Engine* screen = engine->independentScreen(kScreen1);
+    const Engine* screen = engine->independentScreens().engine(kScreen1);
     ASSERT_TRUE(screen);
     EXPECT_FALSE(screen->current());
     EXPECT_EQ(engine->program(kScreen1)->independentOutput(), screen->program(kScreen1));
     EXPECT_EQ(engine->message(), QStringLiteral("就绪")) << "only a start writes the status line";
 
     engine->returnScreensToProjection({kScreen1});
-    EXPECT_FALSE(engine->independentScreen(kScreen1));
+    EXPECT_FALSE(engine->independentScreens().engine(kScreen1));
     EXPECT_FALSE(engine->program(kScreen1)->independentOutput());
 
     engine->stopScreens({kScreen1});
     engine->stop(true);
-    EXPECT_FALSE(engine->independentScreen(kScreen1));
+    EXPECT_FALSE(engine->independentScreens().engine(kScreen1));
 }
 
 TEST_F(ScreensApart, EveryScreenKeepsTheShowsDefaultPictureWhetherPlayedPausedOrStopped)
@@ -183,7 +184,7 @@ TEST_F(ScreensApart, EveryScreenKeepsTheShowsDefaultPictureWhetherPlayedPausedOr
     engine->setDefaultPicture(stillFile(Qt::green));
     const QSet<ScreenRole> both{kScreen1, kScreen2};
     const auto showsDefault = [&](const ScreenRole& role) {
-        const Engine* screen = engine->independentScreen(role);
+        const Engine* screen = engine->independentScreens().engine(role);
         const std::optional<QImage> fallback = screen ? screen->program(role)->fallback() : std::nullopt;
         return fallback && fallback->pixelColor(0, 0) == QColor(Qt::green);
     };
@@ -207,7 +208,7 @@ TEST_F(ScreensApart, PlayedCueHoldsAtItsEndAndFollowsTheMute)
     giveVideoAndMusic(EndBehavior::next);
     engine->setMuted(true);
     ASSERT_TRUE(engine->play(cue(0), {kScreen1}));
-    const Engine* screen = engine->independentScreen(kScreen1);
+    const Engine* screen = engine->independentScreens().engine(kScreen1);
     EXPECT_TRUE(screen->muted());
     playerOf(video)->finish();
     runEvents(50);
@@ -221,7 +222,7 @@ TEST_F(ScreensApart, RefusedCueNamesTheScreenAndLeavesItAsItWas)
 {
     setScreens({kScreen1, kScreen2});
     engine->stopScreens({kScreen2});
-    const Engine* stopped = engine->independentScreen(kScreen2);
+    const Engine* stopped = engine->independentScreens().engine(kScreen2);
     edit([](Show& show) {
         show.cues[1].main = QUrl::fromLocalFile(MediaFixtures::missing() + ".mp4");
         show.cues[1].sideMirrorsMain = true;
@@ -229,17 +230,17 @@ TEST_F(ScreensApart, RefusedCueNamesTheScreenAndLeavesItAsItWas)
     EXPECT_FALSE(engine->play(cue(1), {kScreen1, kScreen2}));
     EXPECT_TRUE(engine->message().startsWith(QStringLiteral("屏幕 2 · 素材缺失 · ")))
         << engine->message().toStdString();
-    EXPECT_FALSE(engine->independentScreen(kScreen1));
-    EXPECT_EQ(engine->independentScreen(kScreen2), stopped);
+    EXPECT_FALSE(engine->independentScreens().engine(kScreen1));
+    EXPECT_EQ(engine->independentScreens().engine(kScreen2), stopped);
 }
 
 TEST_F(ScreensApart, ScreenLeavingTheShowEndsItsScreenEngine)
 {
     setScreens({kScreen1, kScreen2, kScreen3});
     ASSERT_TRUE(engine->play(cue(0), {kScreen3}));
-    const QPointer<const Engine> screen = engine->independentScreen(kScreen3);
+    const QPointer<const Engine> screen = engine->independentScreens().engine(kScreen3);
     engine->removeScreen(kScreen3);
-    EXPECT_FALSE(engine->independentScreen(kScreen3));
+    EXPECT_FALSE(engine->independentScreens().engine(kScreen3));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(screen);
 }

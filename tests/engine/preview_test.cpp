@@ -1,3 +1,4 @@
+#include "cuepreview.h"
 #include "enginefixture.h"
 #include "screenpicture.h"
 
@@ -125,7 +126,7 @@ TEST_F(Preview, ScrubShowsOnlyWhereItComesToRest)
     QSignalSpy done(engine.get(), &Engine::timelinePreviewed);
 
     engine->previewTimeline(cue(0), 1);
-    engine->cancelTimelinePreview();
+    engine->cuePreview().cancelTimelinePreview();
     runEvents(100);
     EXPECT_EQ(loads.count(), 0) << "a preview cancelled while it settles does nothing";
 
@@ -158,12 +159,14 @@ TEST_F(Preview, VideoStillIsTheFrameAtTheOffsetAndGivesWayToNothing)
     ASSERT_TRUE(still);
     EXPECT_NEAR(MediaFixtures::frameIndexOf(*still), 45, 1);
     EXPECT_FALSE(engine->preview(kScreen1)->url());
+    EXPECT_EQ(engine->preview(kScreen1)->stillSource(), indexed) << "the still names the video it came from";
     EXPECT_FALSE(engine->preview(kScreen1)->player()->hasItem()) << "a still, nothing that plays";
     EXPECT_FALSE(engine->preview(kScreen2)->image()) << "a frame that cannot be made leaves the screen empty";
 
     engine->previewTimeline(cue(0), 0.5);
     ASSERT_TRUE(done.wait(10000));
     EXPECT_FALSE(engine->preview(kScreen1)->image());
+    EXPECT_FALSE(engine->preview(kScreen1)->stillSource());
 }
 
 TEST_F(Preview, CueAndClipPreviewsPlaySilentlyBesideTheProgramme)

@@ -1,4 +1,5 @@
 #include "enginefixture.h"
+#include "independentscreens.h"
 
 #include <QElapsedTimer>
 #include <cmath>
@@ -85,7 +86,7 @@ TEST_F(RealPlayback, FrozenScreenShowsTheFrameWhereTheProgrammeWas)
     const QPointer<Player> programme = engine->program(kScreen1)->foreground()->player();
     ASSERT_TRUE(waitUntil([&] { return programme && programme->currentTime() > 1.0; }, 5000));
     engine->pauseScreens({kScreen1});
-    const Engine* screen = engine->independentScreen(kScreen1);
+    const Engine* screen = engine->independentScreens().engine(kScreen1);
     ASSERT_TRUE(screen && screen->paused());
     const QPointer<Player> frozen = screen->program(kScreen1)->foreground()->player();
     const double at = frozen->currentTime();

@@ -2,7 +2,9 @@
 #include "privateavahinetwork.h"
 #include "remotetcpfixture.h"
 
+#include <QRegularExpression>
 #include <QSysInfo>
+#include <avahi-common/error.h>
 
 // Runs in a network namespace of its own (loopback only), with its own system bus and Avahi daemon.
 class RemoteAdvertisement : public RemoteTcpTest
@@ -98,10 +100,26 @@ TEST_F(RemoteTcpTest, WithoutASystemBusTheHostNameSaysSoAndTCPServes)
     listener = made.get();
     host->addTransport(std::move(made));
     host->start(true);
-    EXPECT_TRUE(host->lan().startsWith(QSysInfo::machineHostName() + " · ")) << host->lan().toStdString();
+    EXPECT_EQ(host->lan(), QSysInfo::machineHostName() + " · 未找到 Avahi 服务，手机无法自动发现此电脑");
     QTcpSocket* phone = connectPhone();
     phone->write(R"({"code":")" + host->code().toUtf8() +
                  R"(","action":"status"})"
                  "\n");
     EXPECT_TRUE(untilClosed(phone).contains(R"("paused":false)"));
+}
+
+// Avahi's texts are English: the failures an operator meets read in Chinese, the rest keep Avahi's text as a detail.
+TEST(AvahiFailureText, CommonFailuresInChineseAndAvahisTextOnlyAsADetail)
+{
+    const QRegularExpression latinWord(QStringLiteral("[A-Za-z]{2,}"));
+    for (const int error : {AVAHI_ERR_NO_DAEMON, AVAHI_ERR_COLLISION, AVAHI_ERR_BAD_STATE}) {
+        QString text = AvahiAnnouncer::failureText(error);
+        SCOPED_TRACE(text.toStdString());
+        EXPECT_FALSE(text.remove(QStringLiteral("Avahi")).contains(latinWord));
+    }
+    for (const int error : {AVAHI_ERR_ACCESS_DENIED, AVAHI_ERR_DBUS_ERROR}) {
+        const QString text = AvahiAnnouncer::failureText(error);
+        EXPECT_TRUE(text.startsWith(QStringLiteral("无法广播"))) << text.toStdString();
+        EXPECT_TRUE(text.endsWith(QStringLiteral("（Avahi：%1）").arg(avahi_strerror(error)))) << text.toStdString();
+    }
 }

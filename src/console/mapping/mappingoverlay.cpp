@@ -1,6 +1,7 @@
 #include "mappingoverlay.h"
 
 #include "consolecolors.h"
+#include "edithistory.h"
 #include "engine.h"
 #include "mappingeditorstate.h"
 #include "mappingpointedits.h"
@@ -170,7 +171,7 @@ void MappingOverlay::mousePressEvent(QMouseEvent* event)
     m_drag = hit(event->position());
     if (!m_drag)
         return;
-    m_state.engine().beginDrag();
+    m_state.engine().history().beginDrag();
     dragTo(event->position());
 }
 
@@ -218,5 +219,5 @@ void MappingOverlay::endDrag()
         return;
     m_drag.reset();
     if (m_engine)
-        m_engine->endDrag();
+        m_engine->history().endDrag();
 }

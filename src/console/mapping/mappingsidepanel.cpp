@@ -2,6 +2,7 @@
 
 #include "consoletext.h"
 #include "decimalslider.h"
+#include "edithistory.h"
 #include "engine.h"
 #include "mappingeditorstate.h"
 #include "numberfield.h"
@@ -187,8 +188,9 @@ MappingSidePanel::makeSlider(const QString& name, double minimum, double maximum
 {
     auto* slider = new DecimalSlider(minimum, maximum, parent);
     slider->setObjectName(name);
-    connect(slider, &QSlider::sliderPressed, &m_state.engine(), &Engine::beginDrag);
-    connect(slider, &QSlider::sliderReleased, &m_state.engine(), &Engine::endDrag);
+    EditHistory* history = &m_state.engine().history();
+    connect(slider, &QSlider::sliderPressed, history, &EditHistory::beginDrag);
+    connect(slider, &QSlider::sliderReleased, history, &EditHistory::endDrag);
     connect(slider, &DecimalSlider::moved, this, [this, write](double value) {
         apply([&](const ProjectorMapping& mapping, MappingSelection&) { return write(mapping, value); });
     });

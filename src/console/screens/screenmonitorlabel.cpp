@@ -29,6 +29,9 @@ QString ScreenMonitorLabel::captionFor(const Picture* picture, bool black)
     const Picture* named = picture->foreground() ? picture->foreground() : picture;
     if (const std::optional<QUrl> url = named->url())
         return url->fileName();
+    // A still of a video (a scrubbed timeline's frame) names the video it was taken from.
+    if (const std::optional<QUrl> source = named->stillSource())
+        return source->fileName();
     if (picture->fallback() || picture->showsStandby())
         return QStringLiteral("默认画面");
     return QStringLiteral("无画面");
@@ -53,7 +56,8 @@ void ScreenMonitorLabel::rewatch()
     for (Picture* picture : watched) {
         for (auto changed : {&Picture::foregroundChanged, &Picture::independentOutputChanged})
             m_watches << connect(picture, changed, this, &ScreenMonitorLabel::rewatch);
-        for (auto changed : {&Picture::urlChanged, &Picture::fallbackChanged, &Picture::blackChanged})
+        for (auto changed :
+             {&Picture::urlChanged, &Picture::stillSourceChanged, &Picture::fallbackChanged, &Picture::blackChanged})
             m_watches << connect(picture, changed, this, &ScreenMonitorLabel::refresh);
         m_watches << connect(picture, &QObject::destroyed, this, &ScreenMonitorLabel::rewatch, Qt::QueuedConnection);
     }

@@ -35,7 +35,6 @@ class ScreensColumn : public QWidget
     ScreenCard* card(const ScreenRole& role) const { return m_cards.value(role); }
     QString pageText() const;
     QWidget* pagination() const { return m_pagination; }
-    QWidget* transportBar() const { return m_transport; }
 
   protected:
     bool event(QEvent* event) override;

@@ -51,12 +51,6 @@ SingleWindows::~SingleWindows()
         delete window.data();
 }
 
-void SingleWindows::setContent(const QString& id, ContentFactory content)
-{
-    if (m_kinds.contains(id))
-        m_kinds[id].content = std::move(content);
-}
-
 void SingleWindows::open(const QString& id)
 {
     const auto kind = m_kinds.constFind(id);

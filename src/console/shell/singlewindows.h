@@ -35,8 +35,6 @@ class SingleWindows : public QObject
     explicit SingleWindows(Engine& engine, QObject* parent = nullptr);
     ~SingleWindows() override;
 
-    // Sets or replaces what an id's window shows; takes effect the next time the window is made.
-    void setContent(const QString& id, ContentFactory content);
     void open(const QString& id);
     // The open window of an id, or nullptr.
     QWidget* window(const QString& id) const;

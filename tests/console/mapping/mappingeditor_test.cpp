@@ -1,3 +1,4 @@
+#include "displaybindings.h"
 #include "glreadywindow.h"
 #include "mappedoutput.h"
 #include "mappingeditorstate.h"
@@ -263,7 +264,7 @@ TEST(MappingEditorOutput, TheOutputWindowFollowsACornerDrag)
     engine.program(screen)->setImage(picture);
     // Bound before the editor is shown: a display that holds the focused window is not given to an output.
     engine.bind(screen, engine.displays().first().number);
-    ASSERT_TRUE(engine.hasOutputWindow(screen));
+    ASSERT_TRUE(engine.displayBindings().hasWindow(screen));
 
     ProjectionMappingEditor editor(engine);
     editor.resize(980, 570);

@@ -1,3 +1,4 @@
+#include "avahiannouncer.h"
 #include "lumostyle.h"
 #include "remotehostpanel.h"
 #include "remotepairingrow.h"
@@ -10,12 +11,17 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 
 // The panel over a host that listens on 127.0.0.1, shown offscreen at the window's width.
 class RemotePanel : public RemoteTcpTest
 {
   protected:
+    RemotePanel()
+    {
+        makeRemoteHost = [this](Engine*) { return host.get(); };
+    }
     void SetUp() override
     {
         RemoteTcpTest::SetUp();
@@ -23,7 +29,6 @@ class RemotePanel : public RemoteTcpTest
         host->stop();
         applyLumoStyle(*qApp);
         windows = std::make_unique<SingleWindows>(*engine);
-        windows->setContent("remote-control", [this](Engine&) { return new RemoteHostPanel(*host); });
         windows->open("remote-control");
         panel = windows->window("remote-control")->findChild<RemoteHostPanel*>();
         ASSERT_NE(panel, nullptr);
@@ -105,6 +110,19 @@ TEST_F(RemotePanel, WaitingPhonesAreRowsInArrivalOrderAndAnsweringOneRemovesOnly
     QTest::mouseClick(staying->allowButton(), Qt::LeftButton);
     EXPECT_TRUE(panel->pairingRows().isEmpty());
     EXPECT_TRUE(host->approved().contains(first));
+}
+
+TEST_F(RemotePanel, AnAnnouncementWithoutASystemBusReadsInChinese)
+{
+    const QByteArray bus = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    const auto restore = qScopeGuard([&] { qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus); });
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/lumoria-test-bus");
+    host->addTransport(std::make_unique<RemoteTcpListener>(settings, std::make_unique<AvahiAnnouncer>()));
+    switchTo(true);
+    EXPECT_TRUE(waitUntil([&] { return shows(QStringLiteral("未找到 Avahi 服务")); })) << host->lan().toStdString();
+    EXPECT_FALSE(host->lan().contains(QStringLiteral("running"))) << host->lan().toStdString();
+    QDir().mkpath(QStringLiteral(LUMO_TEST_SHOTS));
+    windows->window("remote-control")->grab().save(QStringLiteral(LUMO_TEST_SHOTS "/remote-panel-no-avahi.png"));
 }
 
 TEST_F(RemotePanel, APhonePairsThroughTheClientWhenTheOperatorPressesAllow)

@@ -3,6 +3,7 @@
 #include "displaypreview.h"
 #include "draghandle.h"
 #include "elidedlabel.h"
+#include "picture.h"
 #include "screencard.h"
 #include "screenmonitor.h"
 #include "screenmonitorlabel.h"
@@ -13,9 +14,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QMouseEvent>
-#include <cmath>
 #include <QPushButton>
 #include <QToolButton>
+#include <cmath>
 
 class ScreensColumnTest : public ScreensTest
 {
@@ -243,9 +244,8 @@ static bool picturesAboveCaptions(ScreensColumn& column, bool report)
 static void expectPicturesAboveCaptions(ScreensColumn& column)
 {
     runEvents(50);
-    waitUntil([&] {
-        return column.height() >= column.minimumSizeHint().height() && picturesAboveCaptions(column, false);
-    });
+    waitUntil(
+        [&] { return column.height() >= column.minimumSizeHint().height() && picturesAboveCaptions(column, false); });
     EXPECT_GE(column.height(), column.minimumSizeHint().height());
     picturesAboveCaptions(column, true);
 }
@@ -286,4 +286,30 @@ TEST_F(ConsoleTest, MonitorsTakeTheRoomTheWindowHasAndNoMore)
     window.resize(1320, 1150);
     EXPECT_TRUE(waitUntil([&] { return state.shownPreviewHeight() == shown; }));
     expectPicturesAboveCaptions(column);
+}
+
+TEST_F(ScreensColumnTest, PreviewCaptionNamesTheScrubbedVideo)
+{
+    MediaAsset film;
+    film.url = QUrl::fromLocalFile(MediaFixtures::indexedVideo(90));
+    film.kind = AssetKind::video;
+    film.duration = 3;
+    TimelineEvent clip;
+    clip.track = Track::main;
+    clip.assetID = film.id;
+    Cue cue;
+    cue.name = QStringLiteral("片头");
+    cue.timeline = QList<TimelineEvent>{clip};
+    edit([&](Show& show) {
+        show.assets = QList<MediaAsset>{film};
+        show.cues.append(cue);
+    });
+    state->setPreviewMode(true);
+    ScreenMonitorLabel* caption = card(1).monitor()->label();
+    EXPECT_EQ(caption->text(), "无画面");
+
+    engine->previewTimeline(engine->show().cues.last(), 1.5);
+    EXPECT_TRUE(waitUntil([&] { return engine->preview(kScreen1)->image().has_value(); }, 10000));
+    EXPECT_EQ(caption->text(), film.url.fileName());
+    saveShot(column, "screens-preview-scrubbed-video");
 }

@@ -3,16 +3,18 @@
 #include "consolestatusbar.h"
 #include "elidedlabel.h"
 #include "lumohelp.h"
+#include "mediafilechooser.h"
 #include "shownlength.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
-#include <QMessageBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
 #include <QTest>
@@ -214,4 +216,34 @@ TEST_F(ConsoleTest, QtsOwnDialogsSpeakChinese)
                   ->text()
                   .remove(QLatin1Char('&')),
               QStringLiteral("否(N)"));
+}
+
+// The media panel's type list names each kind of file and keeps to a width the console's screen holds.
+TEST_F(ConsoleTest, MediaPanelOffersItsFileTypesByKindInChinese)
+{
+    QFileDialog panel(&app->consoleWindow());
+    panel.setOption(QFileDialog::DontUseNativeDialog);
+    panel.setDirectory(folder.path());
+    prepareMediaPanel(panel, {AssetKind::image, AssetKind::video, AssetKind::audio});
+    panel.show();
+    QApplication::processEvents();
+    auto* types = panel.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    QStringList shown;
+    for (int i = 0; i < types->count(); ++i)
+        shown << types->itemText(i);
+    EXPECT_EQ(shown, QStringList({"所有媒体", "图片", "视频", "音频"}));
+    const QStringList filters = panel.nameFilters();
+    ASSERT_EQ(filters.size(), 4);
+    EXPECT_TRUE(filters[0].contains("*.png") && filters[0].contains("*.mp4") && filters[0].contains("*.wav"));
+    EXPECT_TRUE(filters[1].contains("*.png") && !filters[1].contains("*.mp4"));
+    EXPECT_TRUE(filters[2].contains("*.mp4") && !filters[2].contains("*.wav"));
+    EXPECT_TRUE(filters[3].contains("*.wav") && !filters[3].contains("*.png"));
+    EXPECT_LT(panel.minimumSizeHint().width(), 1080 / 2);
+    QStringList buttons;
+    for (QAbstractButton* button : panel.findChildren<QAbstractButton*>())
+        buttons << button->text();
+    EXPECT_TRUE(buttons.contains(QStringLiteral("取消"))) << "Qt's own texts stay Chinese";
+    panel.resize(720, 440);
+    saveShot(panel, "media-panel-file-types");
 }

@@ -1,3 +1,4 @@
+#include "displaybindings.h"
 #include "displayprovider.h"
 #include "engine.h"
 #include "eventwait.h"
@@ -119,7 +120,7 @@ TEST(TwoDisplays, BoundScreenCoversTheSecondDisplayWithItsMappedProgramme)
     ASSERT_EQ(displays.size(), 2);
     engine.bind(kSecond, displays[0].number);
     EXPECT_EQ(engine.message(), QStringLiteral("请先把控制台移到另一块显示器"));
-    EXPECT_FALSE(engine.hasOutputWindow(kSecond));
+    EXPECT_FALSE(engine.displayBindings().hasWindow(kSecond));
 
     engine.bind(kSecond, displays[1].number);
     EXPECT_EQ(engine.message(), QStringLiteral("屏幕 2已绑定 · ") + displays[1].name);
@@ -160,7 +161,7 @@ TEST(TwoDisplays, BoundScreenCoversTheSecondDisplayWithItsMappedProgramme)
     EXPECT_EQ(xGeometry(qgetenv("DISPLAY") + ".1", kSecond.rawValue), QStringLiteral("0 0 1920 1080"));
 
     engine.bind(kSecond, std::nullopt);
-    EXPECT_FALSE(engine.hasOutputWindow(kSecond));
+    EXPECT_FALSE(engine.displayBindings().hasWindow(kSecond));
     EXPECT_TRUE(waitUntil([&] { return !windowTitled(kSecond.rawValue); }));
     EXPECT_EQ(engine.screenStatus(kSecond), QStringLiteral("仅监看"));
 }
