@@ -264,6 +264,7 @@ class Engine : public QObject
     void directPlayerEnded(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode,
                            const QList<Player*>& players);
     void directPlayerFailed(Player* player, const Cue& cue, std::optional<RemotePlaybackMode> remoteMode);
+    void reportFailedStills(const Cue& cue);
     void remotePlayerDone(Player* player, const Cue& cue, RemotePlaybackMode mode, bool failed);
 
     void startTimeline(const QList<TimelineEvent>& events, const Cue& cue, bool startImmediately);

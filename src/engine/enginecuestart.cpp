@@ -106,6 +106,7 @@ void Engine::startDirectCue(const Cue& cue, double position, bool startPaused,
     if (players.isEmpty() && cue.ending == EndBehavior::next)
         text += QStringLiteral("（无时长素材，请手动 GO）");
     setMessage(text);
+    reportFailedStills(cue);
     applyLighting(cue.lighting);
     if (startPaused)
         setPaused(true);
@@ -155,6 +156,22 @@ void Engine::showAwaitedStill(const QString& path)
         if (Picture* program = m_program.value(role))
             program->load(url);
         clearForeground(role);
+        if (m_current)
+            reportFailedStills(*m_current);
+    }
+}
+
+// A still of a direct cue that cannot be shown fails the cue as a video that cannot play does.
+void Engine::reportFailedStills(const Cue& cue)
+{
+    for (auto program = m_program.cbegin(); program != m_program.cend(); ++program) {
+        // A screen still awaiting its decode shows the picture of the cue before, failed or not.
+        if (!program.value()->stillFailed() || m_awaitedStills.contains(program.key()))
+            continue;
+        setMessage(QStringLiteral("播放失败 · ") + cue.name);
+        if (m_remotePlaybackMode)
+            m_remotePlaybackFailed = true;
+        return;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "directfile.h"
 #include "displaybindings.h"
+#include "mediafilecheck.h"
 
 #include <QWindow>
 #include <cmath>
@@ -19,6 +20,21 @@ class ReadableFiles
   public:
     explicit ReadableFiles(const std::function<bool(const QUrl&)>& isReadable) : m_isReadable(isReadable) {}
 
+    // The finding for a readable file that cannot be shown or played, from a look at its header.
+    std::optional<QString> unusable(const QUrl& url)
+    {
+        const auto known = m_unusable.constFind(url);
+        if (known != m_unusable.cend())
+            return *known;
+        std::optional<QString> text;
+        if (const std::optional<QString> reason =
+                url.isLocalFile() ? unusableMediaReason(url.toLocalFile()) : std::nullopt)
+            text = QStringLiteral("素材无法读取 · ") + url.fileName() + QStringLiteral("（") + *reason +
+                   QStringLiteral("）");
+        m_unusable.insert(url, text);
+        return text;
+    }
+
     bool operator()(const QUrl& url)
     {
         const auto known = m_known.constFind(url);
@@ -32,6 +48,7 @@ class ReadableFiles
   private:
     const std::function<bool(const QUrl&)>& m_isReadable;
     QHash<QUrl, bool> m_known;
+    QHash<QUrl, std::optional<QString>> m_unusable;
 };
 
 // The assets by id, the first of an id winning.
@@ -57,7 +74,7 @@ class AssetIndex
             if (!entry->readable)
                 entry->readable = m_files(entry->asset->url);
             if (*entry->readable)
-                return std::nullopt;
+                return m_files.unusable(entry->asset->url);
         }
         if (entry->missingText.isEmpty())
             entry->missingText = QStringLiteral("素材缺失或类型不匹配 · ") + entry->asset->url.fileName();
@@ -126,9 +143,15 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
             if (std::optional<QString> problem = index.problem(event))
                 add(cue, event.id, screen, std::move(*problem), false);
         }
-        if (events.isEmpty())
-            for (const QUrl& url : cue.missingFiles(std::ref(files)))
+        if (events.isEmpty()) {
+            const QList<QUrl> missing = cue.missingFiles(std::ref(files));
+            for (const QUrl& url : missing)
                 add(cue, std::nullopt, std::nullopt, QStringLiteral("素材缺失 · ") + url.fileName(), false);
+            for (const std::optional<QUrl>& file : {cue.main, cue.sideMirrorsMain ? std::nullopt : cue.side, cue.audio})
+                if (file && !missing.contains(*file))
+                    if (std::optional<QString> unusable = files.unusable(*file))
+                        add(cue, std::nullopt, std::nullopt, std::move(*unusable), false);
+        }
         for (const OutputScreen& output : std::as_const(outputs)) {
             const bool used =
                 events.isEmpty() ? directFile(cue, output.shown).has_value() : eventScreens.contains(output.shown);

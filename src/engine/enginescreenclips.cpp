@@ -97,6 +97,8 @@ void Engine::refreshScreen(const ScreenRole& role, Picture* program)
                 ++clip;
                 continue;
             }
+            if (clip->failed())
+                setMessage(QStringLiteral("素材播放失败 · ") + clip->asset.url.fileName());
             clip->picture->player()->pause();
             clip = layers.erase(clip);
         }

@@ -7,7 +7,7 @@
 bool ScreenClip::hasEnded(double time) const
 {
     const Player* player = picture->player();
-    if (player->status() == PlayerStatus::failed)
+    if (failed())
         return true;
     if (const std::optional<double> length = event.clipDuration(asset))
         return event.time + *length <= time;
@@ -17,4 +17,9 @@ bool ScreenClip::hasEnded(double time) const
     if (!itemLength || !std::isfinite(*itemLength) || *itemLength <= 0)
         return false;
     return event.time + *itemLength <= time;
+}
+
+bool ScreenClip::failed() const
+{
+    return picture->player()->status() == PlayerStatus::failed || picture->stillFailed();
 }

@@ -16,4 +16,6 @@ struct ScreenClip
 
     // Whether the clip is over at this timeline position: its length has passed or its media failed.
     bool hasEnded(double time) const;
+    // Whether its media cannot play: the video's player failed, or the still cannot be shown.
+    bool failed() const;
 };

@@ -7,14 +7,18 @@
 #include "mediafailure.h"
 #include "mediafile.h"
 #include "seektarget.h"
+#include "stillimage.h"
 #include "videooutput.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QPointer>
 #include <QTimer>
 #include <atomic>
 #include <deque>
 #include <gst/gst.h>
 #include <mutex>
+#include <sys/stat.h>
 
 namespace {
 
@@ -26,6 +30,34 @@ constexpr int loadTimeoutMs = 8000;
 // How often an error dropped while decodebin was still trying its element is looked at again until the trial ends.
 constexpr int trialPollMs = 10;
 constexpr const char* lostErrorName = "lumo-lost-error";
+constexpr const char* oversizeName = "lumo-oversize-picture";
+// A playing item whose position has not moved and which has sent no frame for this long has stopped delivering.
+// Generous, so that a machine under heavy load (a sanitized build on a busy CI runner) is not taken for a stall.
+constexpr int stallTimeoutMs = 10000;
+constexpr int stallCheckMs = 1000;
+
+// Which file a path names, and how it stood: a file changed where it lies keeps its identity but not its size or
+// time of change; a file replaced by another (or removed) leaves the open one as it was.
+struct FileState
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+
+    static std::optional<FileState> of(const QUrl& url)
+    {
+        struct stat status = {};
+        if (!url.isLocalFile() || ::stat(QFile::encodeName(url.toLocalFile()).constData(), &status) != 0)
+            return std::nullopt;
+        return FileState{status.st_dev, status.st_ino, status.st_size, status.st_mtim};
+    }
+    bool changedInPlace(const FileState& now) const
+    {
+        return now.device == device && now.inode == inode &&
+               (now.size != size || now.modified.tv_sec != modified.tv_sec || now.modified.tv_nsec != modified.tv_nsec);
+    }
+};
 
 gint64 toNanoseconds(double seconds)
 {
@@ -57,6 +89,11 @@ struct GstPlayer::Private
     std::atomic<bool> frameQueued{false};
     QTimer loadTimer;
     QString lastWarning;
+    QTimer stallTimer;
+    // Since when a playing item has made no progress; invalid while it is not expected to make any.
+    QElapsedTimer stalledFor;
+    double progressPosition = -1;
+    std::uint64_t progressFrame = 0;
 
     QUrl url;
     // The url as GStreamer was given it, for looking at the file when it fails.
@@ -73,6 +110,7 @@ struct GstPlayer::Private
     bool ended = false;
     double rate = 1;
     double lastPosition = 0;
+    std::optional<FileState> file;
 
     void stop();
     void enqueue(GstMessage* message);
@@ -86,6 +124,10 @@ struct GstPlayer::Private
     void setStatus(PlayerStatus value);
     void seekNow(const PendingSeek& seek);
     void applyTarget();
+    void reachedEnd();
+    void checkProgress();
+    static void watchForOversizeStreams(GstElement* element);
+    void oversizeStream(GstMessage* message);
 };
 
 GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Private>())
@@ -100,10 +142,14 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
     gst_object_unref(clock);
     g_object_set(d->pipeline, "flags", playFlags, "video-sink", d->video.element(), "audio-sink", makeAudioSink(),
                  "audio-filter", d->tap.element(), nullptr);
+    const auto elementAdded =
+        +[](GstBin*, GstBin*, GstElement* element, gpointer) { Private::watchForOversizeStreams(element); };
+    g_signal_connect(d->pipeline, "deep-element-added", G_CALLBACK(elementAdded), nullptr);
     d->bus = gst_element_get_bus(d->pipeline);
     // Messages are posted from streaming threads: wake the main thread to read them.
     const GstBusSyncHandler onMessage = [](GstBus*, GstMessage* message, gpointer data) {
-        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) LostErrorTracer::delivered(message);
+        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
+            LostErrorTracer::delivered(message);
         // A handler that drops a message owns the bus's reference to it: the queue takes that one over. An extra
         // reference here would keep every message, and through it its element and the whole pipeline, for ever.
         static_cast<Private*>(data)->enqueue(message);
@@ -130,6 +176,8 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
     d->loadTimer.setSingleShot(true);
     d->loadTimer.setInterval(loadTimeoutMs);
     connect(&d->loadTimer, &QTimer::timeout, this, [this] { d->loadTimedOut(); });
+    d->stallTimer.setInterval(stallCheckMs);
+    connect(&d->stallTimer, &QTimer::timeout, this, [this] { d->checkProgress(); });
 }
 
 GstPlayer::~GstPlayer()
@@ -151,6 +199,9 @@ void GstPlayer::Private::stop()
     video.reset();
     tap.setMixer(nullptr);
     loadTimer.stop();
+    stallTimer.stop();
+    stalledFor.invalidate();
+    file.reset();
     ++generation;
     frameGeneration = generation;
     target = Target::paused;
@@ -182,8 +233,10 @@ void GstPlayer::load(const QUrl& url)
         return;
     }
     g_object_set(d->pipeline, "uri", uri.constData(), nullptr);
+    d->file = FileState::of(d->fileUrl);
     d->loadTimer.start();
-    if (gst_element_set_state(d->pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) return;
+    if (gst_element_set_state(d->pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE)
+        return;
     // The error message on the bus carries the reason; this covers a failure that posts none.
     QTimer::singleShot(0, this, [this, generation] {
         d->drain();
@@ -194,7 +247,8 @@ void GstPlayer::load(const QUrl& url)
 
 void GstPlayer::clear()
 {
-    if (d->status == PlayerStatus::empty) return;
+    if (d->status == PlayerStatus::empty)
+        return;
     d->stop();
     d->url.clear();
     d->setStatus(PlayerStatus::empty);
@@ -219,7 +273,8 @@ quint64 GstPlayer::generation() const
 
 void GstPlayer::play()
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
+        return;
     d->target = Target::playing;
     d->startAt.reset();
     d->applyTarget();
@@ -227,7 +282,8 @@ void GstPlayer::play()
 
 void GstPlayer::playAt(double position, HostTime start)
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
+        return;
     d->target = Target::playing;
     d->startAt = start;
     // The start is timed from a fresh preroll at the position: pause there first, then run on the shared clock.
@@ -237,7 +293,8 @@ void GstPlayer::playAt(double position, HostTime start)
 
 void GstPlayer::pause()
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
+        return;
     d->target = Target::paused;
     d->startAt.reset();
     d->applyTarget();
@@ -250,7 +307,8 @@ bool GstPlayer::isPlaying() const
 
 void GstPlayer::seek(double seconds, SeekMode mode)
 {
-    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready) return;
+    if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
+        return;
     const PendingSeek seek{seconds, mode};
     d->lastPosition = std::max(seconds, 0.0);
     if (d->status == PlayerStatus::loading || d->seeking) {
@@ -262,9 +320,11 @@ void GstPlayer::seek(double seconds, SeekMode mode)
 
 void GstPlayer::setRate(double rate)
 {
-    if (rate <= 0 || rate == d->rate) return;
+    if (rate <= 0 || rate == d->rate)
+        return;
     d->rate = rate;
-    if (d->status == PlayerStatus::ready) seek(currentTime(), SeekMode::exact);
+    if (d->status == PlayerStatus::ready)
+        seek(currentTime(), SeekMode::exact);
 }
 
 double GstPlayer::rate() const
@@ -298,7 +358,8 @@ bool GstPlayer::isMuted() const
 
 double GstPlayer::currentTime() const
 {
-    if (d->status != PlayerStatus::ready || d->seeking || d->pendingSeek) return d->lastPosition;
+    if (d->status != PlayerStatus::ready || d->seeking || d->pendingSeek)
+        return d->lastPosition;
     gint64 position = 0;
     if (gst_element_query_position(d->pipeline, GST_FORMAT_TIME, &position) && position >= 0)
         d->lastPosition = double(position) / GST_SECOND;
@@ -307,21 +368,25 @@ double GstPlayer::currentTime() const
 
 std::optional<double> GstPlayer::duration() const
 {
-    if (d->status != PlayerStatus::ready) return std::nullopt;
+    if (d->status != PlayerStatus::ready)
+        return std::nullopt;
     gint64 duration = 0;
-    if (!gst_element_query_duration(d->pipeline, GST_FORMAT_TIME, &duration) || duration <= 0) return std::nullopt;
+    if (!gst_element_query_duration(d->pipeline, GST_FORMAT_TIME, &duration) || duration <= 0)
+        return std::nullopt;
     return double(duration) / GST_SECOND;
 }
 
 void GstPlayer::setAudioMixer(std::shared_ptr<AudioChannelMixer> mixer)
 {
-    if (d->status == PlayerStatus::empty) return;
+    if (d->status == PlayerStatus::empty)
+        return;
     d->tap.setMixer(std::move(mixer));
 }
 
 std::optional<VideoFrame> GstPlayer::currentFrame() const
 {
-    if (d->status == PlayerStatus::empty) return std::nullopt;
+    if (d->status == PlayerStatus::empty)
+        return std::nullopt;
     return d->video.currentFrame();
 }
 
@@ -329,8 +394,7 @@ void GstPlayer::Private::seekNow(const PendingSeek& seek)
 {
     const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH |
                                     (seek.mode == SeekMode::exact ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT));
-    const gint64 target =
-        seek.mode == SeekMode::exact ? exactSeekTarget(seek.position) : toNanoseconds(seek.position);
+    const gint64 target = seek.mode == SeekMode::exact ? exactSeekTarget(seek.position) : toNanoseconds(seek.position);
     if (!gst_element_seek(pipeline, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, target, GST_SEEK_TYPE_NONE,
                           GST_CLOCK_TIME_NONE))
         return;
@@ -342,7 +406,8 @@ void GstPlayer::Private::seekNow(const PendingSeek& seek)
 
 void GstPlayer::Private::applyTarget()
 {
-    if (status != PlayerStatus::ready || seeking || pendingSeek) return;
+    if (status != PlayerStatus::ready || seeking || pendingSeek)
+        return;
     if (target == Target::paused) {
         gst_element_set_state(pipeline, GST_STATE_PAUSED);
         return;
@@ -365,7 +430,8 @@ void GstPlayer::Private::enqueue(GstMessage* message)
 {
     std::scoped_lock lock(messageLock);
     messages.push_back(message);
-    if (drainQueued) return;
+    if (drainQueued)
+        return;
     drainQueued = true;
     QMetaObject::invokeMethod(
         q, [this] { drain(); }, Qt::QueuedConnection);
@@ -391,14 +457,16 @@ void GstPlayer::Private::drain()
     const quint64 current = generation;
     for (GstMessage* message : pending) {
         // A handler may have replaced the item or destroyed the player: the rest belongs to the old item.
-        if (alive && generation == current) handle(message);
+        if (alive && generation == current)
+            handle(message);
         gst_message_unref(message);
     }
 }
 
 void GstPlayer::Private::handle(GstMessage* message)
 {
-    if (status == PlayerStatus::empty || status == PlayerStatus::failed) return;
+    if (status == PlayerStatus::empty || status == PlayerStatus::failed)
+        return;
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR:
         fail(mediaFailureText(message, fileUrl));
@@ -413,13 +481,14 @@ void GstPlayer::Private::handle(GstMessage* message)
     case GST_MESSAGE_APPLICATION:
         if (gst_message_has_name(message, lostErrorName))
             lostError(std::shared_ptr<GstMessage>(gst_message_ref(message), gst_message_unref));
+        else if (gst_message_has_name(message, oversizeName))
+            oversizeStream(message);
         break;
     case GST_MESSAGE_EOS:
-        if (status == PlayerStatus::ready && !ended && !seeking) {
-            ended = true;
-            emit q->ended();
-        }
+        if (status == PlayerStatus::ready && !ended && !seeking)
+            reachedEnd();
         break;
+
     case GST_MESSAGE_ASYNC_DONE:
         prerolled();
         break;
@@ -431,14 +500,16 @@ void GstPlayer::Private::handle(GstMessage* message)
 void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
 {
     // Only a load can hang on a lost error, and a playing item must not fail on an error its bins chose to drop.
-    if (status != PlayerStatus::loading) return;
+    if (status != PlayerStatus::loading)
+        return;
     GstElement* source = GST_ELEMENT(GST_MESSAGE_SRC(message.get()));
     switch (LostErrorTracer::judge(pipeline, source)) {
     case LostErrorTracer::Verdict::withdrawn:
         return;
     case LostErrorTracer::Verdict::undecided:
         QTimer::singleShot(trialPollMs, q, [this, message, current = generation] {
-            if (generation == current) lostError(message);
+            if (generation == current)
+                lostError(message);
         });
         return;
     case LostErrorTracer::Verdict::fatal:
@@ -448,11 +519,81 @@ void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
     fail(mediaFailureText(GST_MESSAGE(g_value_get_boxed(error)), fileUrl));
 }
 
+// The end of a file that was written over or cut short while it played is where the reading stopped, not the end of
+// the media: the item failed.
+void GstPlayer::Private::reachedEnd()
+{
+    const std::optional<FileState> now = FileState::of(fileUrl);
+    if (file && now && file->changedInPlace(*now)) {
+        fail(QStringLiteral("文件在播放中被改写或截断"));
+        return;
+    }
+    ended = true;
+    emit q->ended();
+}
+
+// Runs every second while an item plays: the position or a new frame counts as progress.
+void GstPlayer::Private::checkProgress()
+{
+    if (status != PlayerStatus::ready || target != Target::playing || seeking || pendingSeek || ended) {
+        stalledFor.invalidate();
+        return;
+    }
+    const double position = q->currentTime();
+    const std::optional<VideoFrame> frame = video.currentFrame();
+    const std::uint64_t serial = frame ? frame->serial() : 0;
+    if (!stalledFor.isValid() || position != progressPosition || serial != progressFrame) {
+        progressPosition = position;
+        progressFrame = serial;
+        stalledFor.start();
+        return;
+    }
+    if (stalledFor.elapsed() >= stallTimeoutMs)
+        fail(QStringLiteral("文件在播放中停止送出画面和声音"));
+}
+
+// A video stream that claims a picture too large to decode finds no decoder and is dropped, and the item would play
+// on black (with its sound, if any) rather than fail. The stream's caps, size included, come with the report of a
+// stream without decoder, on the streaming thread: they are passed on to the main thread as a message.
+void GstPlayer::Private::watchForOversizeStreams(GstElement* element)
+{
+    GstElementFactory* factory = gst_element_get_factory(element);
+    if (!factory || g_strcmp0(GST_OBJECT_NAME(factory), "uridecodebin") != 0)
+        return;
+    const auto unknownType = +[](GstElement* bin, GstPad*, GstCaps* caps, gpointer) {
+        const GstStructure* stream = caps && gst_caps_get_size(caps) > 0 ? gst_caps_get_structure(caps, 0) : nullptr;
+        int width = 0;
+        int height = 0;
+        if (!stream || !g_str_has_prefix(gst_structure_get_name(stream), "video/") ||
+            !gst_structure_get_int(stream, "width", &width) || !gst_structure_get_int(stream, "height", &height) ||
+            !isOversizeStill(QSize(width, height)))
+            return;
+        GstStructure* details =
+            gst_structure_new(oversizeName, "width", G_TYPE_INT, width, "height", G_TYPE_INT, height, nullptr);
+        gst_element_post_message(bin, gst_message_new_application(GST_OBJECT(bin), details));
+    };
+    g_signal_connect(element, "unknown-type", G_CALLBACK(unknownType), nullptr);
+}
+
+void GstPlayer::Private::oversizeStream(GstMessage* message)
+{
+    if (status != PlayerStatus::loading)
+        return;
+    const GstStructure* details = gst_message_get_structure(message);
+    int width = 0;
+    int height = 0;
+    gst_structure_get_int(details, "width", &width);
+    gst_structure_get_int(details, "height", &height);
+    fail(oversizePictureText(QSize(width, height)));
+}
+
 void GstPlayer::Private::loadTimedOut()
 {
-    if (status != PlayerStatus::loading) return;
+    if (status != PlayerStatus::loading)
+        return;
     // GStreamer's last warning is for whoever reads the log; the operator reads that the file never opened.
-    if (!lastWarning.isEmpty()) qWarning("Media did not open; last GStreamer warning: %s", qUtf8Printable(lastWarning));
+    if (!lastWarning.isEmpty())
+        qWarning("Media did not open; last GStreamer warning: %s", qUtf8Printable(lastWarning));
     fail(QStringLiteral("文件在 %1 秒内没有打开").arg(loadTimeoutMs / 1000));
 }
 
@@ -462,11 +603,13 @@ void GstPlayer::Private::prerolled()
         const PendingSeek seek = *pendingSeek;
         pendingSeek.reset();
         seekNow(seek);
-        if (seeking) return;
+        if (seeking)
+            return;
     }
     seeking = false;
     if (status == PlayerStatus::loading) {
         loadTimer.stop();
+        stallTimer.start();
         setStatus(PlayerStatus::ready);
     }
     applyTarget();
@@ -477,6 +620,7 @@ void GstPlayer::Private::fail(const QString& reason)
     // The pipeline is stopped so that nothing of the broken item keeps running or holds the file.
     gst_element_set_state(pipeline, GST_STATE_READY);
     loadTimer.stop();
+    stallTimer.stop();
     error = reason;
     target = Target::paused;
     setStatus(PlayerStatus::failed);
@@ -485,7 +629,8 @@ void GstPlayer::Private::fail(const QString& reason)
 
 void GstPlayer::Private::setStatus(PlayerStatus value)
 {
-    if (status == value) return;
+    if (status == value)
+        return;
     status = value;
     emit q->statusChanged(value);
 }

@@ -37,6 +37,7 @@ void Picture::load(const std::optional<QUrl>& url)
     setStillSource(std::nullopt);
     m_player->clear();
     endStillDecode();
+    m_stillFailed = false;
     setImage(std::nullopt);
     if (!url)
         return;
@@ -55,7 +56,7 @@ void Picture::showStill(const QString& path)
 {
     StillDecoder& decoder = StillDecoder::shared();
     if (const std::optional<QImage> image = decoder.image(path)) {
-        setImage(image->isNull() ? std::nullopt : image);
+        showDecodedStill(*image);
         return;
     }
     m_decodingStill = path;
@@ -64,8 +65,17 @@ void Picture::showStill(const QString& path)
             if (decoded != m_decodingStill)
                 return;
             endStillDecode();
-            setImage(image.isNull() ? std::nullopt : std::optional(image));
+            showDecodedStill(image);
         });
+}
+
+void Picture::showDecodedStill(const QImage& image)
+{
+    if (!image.isNull()) {
+        setImage(image);
+        return;
+    }
+    m_stillFailed = true;
 }
 
 void Picture::endStillDecode()

@@ -32,6 +32,9 @@ class Picture : public QObject
     bool isPreloading() const { return m_preloading; }
     // A still picture is being decoded; its image follows.
     bool isDecodingStill() const { return m_decodingStill.has_value(); }
+    // The still cannot be shown: it is no picture that can be read, or it is larger than an output decodes. Holds
+    // until the next load.
+    bool stillFailed() const { return m_stillFailed; }
     // Captures the next frame of the video into transitionFrame(), converted off the main thread: the capture ends
     // at once, the frame is there (and transitionFrameChanged() sent) a few milliseconds later.
     void prepareTransitionFrame();
@@ -82,6 +85,7 @@ class Picture : public QObject
     void prerollWhenReady();
     void showStill(const QString& path);
     void endStillDecode();
+    void showDecodedStill(const QImage& image);
 
     std::unique_ptr<Player> m_player;
     std::unique_ptr<MeshVideoFeed> m_feed;
@@ -103,5 +107,6 @@ class Picture : public QObject
     bool m_preloading = false;
     QMetaObject::Connection m_preloadConnection;
     std::optional<QString> m_decodingStill;
+    bool m_stillFailed = false;
     QMetaObject::Connection m_stillConnection;
 };

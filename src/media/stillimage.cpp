@@ -24,6 +24,8 @@ QImage readStillImage(const QString& path)
         return {};
     QImageReader reader(path);
     reader.setAutoTransform(true);
+    if (isOversizeStill(reader.size()))
+        return {};
     QImage image = reader.read();
     if (image.isNull())
         return image;
@@ -45,4 +47,9 @@ QImage readStillThumbnail(const QString& path, int maxPixelSize)
     if (image.width() > maxPixelSize || image.height() > maxPixelSize)
         image = image.scaled(maxPixelSize, maxPixelSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return toSrgb(std::move(image));
+}
+
+QString oversizePictureText(QSize size)
+{
+    return QStringLiteral("画面尺寸 %1×%2 超过上限 %3×%3").arg(size.width()).arg(size.height()).arg(kMaxStillSide);
 }

@@ -32,15 +32,9 @@ float PolygonDistance::signedDistance(float x, float y) const
     float best = std::numeric_limits<float>::infinity();
     bool inside = false;
     for (const Edge& edge : edges) {
-        const float px = x - edge.a.x;
-        const float py = y - edge.a.y;
-        float t = edge.reciprocalLengthSquared * (px * edge.delta.x + py * edge.delta.y);
-        t = t > 0 ? std::min(t, 1.0f) : 0.0f;
-        const float dx = px - t * edge.delta.x;
-        const float dy = py - t * edge.delta.y;
-        best = std::min(best, dx * dx + dy * dy);
+        best = std::min(best, squaredDistance(edge, x, y));
         // Even-odd crossing of a ray towards +x.
-        if ((y < edge.a.y) != (y < edge.b.y) && x < edge.a.x + py * edge.delta.x / edge.delta.y)
+        if (crosses(edge, y) && x < crossingX(edge, y))
             inside = !inside;
     }
     const float distance = std::sqrt(best);

@@ -4,6 +4,7 @@
 #include "meshvideofeed.h"
 #include "meshview.h"
 #include "picture.h"
+#include "polygondistancefieldcache.h"
 #include "redrawpacer.h"
 
 #include <QHash>
@@ -32,6 +33,9 @@ CurvedProjectionView::CurvedProjectionView(Picture* root, const ProjectorMapping
         if (pacer)
             pacer->request();
     });
+    // A mask's field comes from a pool thread; the renderer takes it in on the next refresh.
+    connect(&PolygonDistanceFieldCache::shared(), &PolygonDistanceFieldCache::ready, this,
+            &CurvedProjectionView::scheduleRefresh);
     refresh();
 }
 

@@ -1,35 +1,52 @@
 #include "mappingtexture.h"
 
-#include "polygondistance.h"
-
 #include <algorithm>
 #include <cmath>
 
 // NaN (a hand-edited value, or a zero-size tile) counts as no light rather than spreading through the image.
 static double unitLimited(double value)
 {
-    if (!(value > 0)) return 0;
+    if (!(value > 0))
+        return 0;
     return std::min(value, 1.0);
 }
 
+static constexpr int kPolygonSize = 512;
+
 static double ramp(double distance, double width)
 {
-    if (!(width > 0)) return 1;
+    if (!(width > 0))
+        return 1;
     return unitLimited(distance / width);
 }
 
 std::optional<QImage> mappingTexture(const ProjectorMapping& mapping, const QRectF& tile, bool compensation,
                                      bool includesPolygon)
 {
-    const double lift = mapping.effectiveBlackLevel();
-    if (compensation && lift == 0) return std::nullopt;
-    const std::optional<PolygonDistance> polygon =
-        includesPolygon ? PolygonDistance::make(mapping.polygonMask) : std::nullopt;
-    const bool anyBlend = std::any_of(mapping.edges.cbegin(), mapping.edges.cend(), [](double w) { return w > 0; });
-    if (!compensation && !polygon && !anyBlend) return std::nullopt;
-    if (mapping.edges.size() != 4) return std::nullopt;
+    const std::optional<QList<QPointF>>& points = includesPolygon ? mapping.polygonMask : std::nullopt;
+    const bool polygon = points && points->size() >= 3;
+    // Nothing to mask needs no field.
+    if (polygon && (!compensation || mapping.effectiveBlackLevel() != 0) && mapping.edges.size() == 4)
+        return mappingTexture(mapping, tile, compensation,
+                              PolygonDistanceField::make(points, PolygonDistanceField::Sampling::cornerToCorner(
+                                                                     tile.normalized(), kPolygonSize)));
+    return mappingTexture(mapping, tile, compensation, PolygonDistanceField());
+}
 
-    const int size = polygon ? 512 : 256;
+std::optional<QImage> mappingTexture(const ProjectorMapping& mapping, const QRectF& tile, bool compensation,
+                                     const PolygonDistanceField& field)
+{
+    const double lift = mapping.effectiveBlackLevel();
+    if (compensation && lift == 0)
+        return std::nullopt;
+    const bool polygon = field.size == kPolygonSize && field.values.size() == size_t(kPolygonSize) * kPolygonSize;
+    const bool anyBlend = std::any_of(mapping.edges.cbegin(), mapping.edges.cend(), [](double w) { return w > 0; });
+    if (!compensation && !polygon && !anyBlend)
+        return std::nullopt;
+    if (mapping.edges.size() != 4)
+        return std::nullopt;
+
+    const int size = polygon ? kPolygonSize : 256;
     const QRectF area = tile.normalized();
     // A tile of no size (a crop typed by hand) would make the soft edge zero pixels wide.
     const double extent = std::max(area.width(), area.height());
@@ -37,17 +54,25 @@ std::optional<QImage> mappingTexture(const ProjectorMapping& mapping, const QRec
     const double gamma = mapping.effectiveGamma();
     const double left = mapping.edges[0], right = mapping.edges[1], top = mapping.edges[2], bottom = mapping.edges[3];
 
+    // The ramps across and down are worked out once per column and per row.
+    std::vector<double> across(size_t(size), 1);
+    for (int i = 0; i < size; ++i) {
+        const double x = area.x() + area.width() * i / (size - 1);
+        across[size_t(i)] = ramp(x, left) * ramp(1 - x, right);
+    }
     QImage image(size, size, QImage::Format_RGBA8888_Premultiplied);
-    if (image.isNull()) return std::nullopt;
+    if (image.isNull())
+        return std::nullopt;
     for (int j = 0; j < size; ++j) {
         const double y = area.y() + area.height() * j / (size - 1);
+        const double down = ramp(y, top), up = ramp(1 - y, bottom);
         uchar* line = image.scanLine(j);
         for (int i = 0; i < size; ++i) {
-            const double x = area.x() + area.width() * i / (size - 1);
-            const double blend = ramp(x, left) * ramp(1 - x, right) * ramp(y, top) * ramp(1 - y, bottom);
+            const double blend = across[size_t(i)] * down * up;
             float coverage = 1;
-            if (polygon) coverage = float(unitLimited(polygon->signedDistance(float(x), float(y)) / pixel + 0.5f));
-            const double value = compensation ? lift * blend : std::pow(blend, gamma);
+            if (polygon)
+                coverage = float(unitLimited(field.values[size_t(j) * size + i] / pixel + 0.5f));
+            const double value = compensation ? lift * blend : blend == 1 ? 1.0 : std::pow(blend, gamma);
             const uchar byte = uchar(std::clamp(std::round(value * coverage * 255), 0.0, 255.0));
             std::fill_n(line + 4 * i, 4, byte);
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "polygondistancefield.h"
 #include "projectormapping.h"
 
 #include <QImage>
@@ -12,3 +13,7 @@
 // None when there is nothing to draw or when the mapping does not hold four edge widths.
 std::optional<QImage> mappingTexture(const ProjectorMapping& mapping, const QRectF& tile, bool compensation,
                                      bool includesPolygon);
+// The same with the polygon's distances sampled already, at PolygonDistanceField::Sampling::cornerToCorner of the
+// normalised tile and 512; a field of one value is no polygon.
+std::optional<QImage> mappingTexture(const ProjectorMapping& mapping, const QRectF& tile, bool compensation,
+                                     const PolygonDistanceField& polygon);

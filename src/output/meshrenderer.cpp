@@ -290,6 +290,11 @@ bool MeshRenderer::update(const MeshInputs& inputs)
         changed = true;
     }
 
+    if (m_polygonWanted && adoptPolygonField()) {
+        m_masksChangedWhole = true;
+        changed = true;
+    }
+
     const ProjectorMapping& mapping = inputs.mapping;
     if (m_configuration && *m_configuration == mapping) return changed;
 
@@ -304,10 +309,9 @@ bool MeshRenderer::update(const MeshInputs& inputs)
     }
     const std::optional<QList<QPointF>> previousMask =
         m_configuration ? m_configuration->polygonMask : std::optional<QList<QPointF>>{};
-    if (!m_polygon || previousMask != mapping.polygonMask) {
-        m_polygon = PolygonDistanceField::make(mapping.polygonMask);
-        m_polygonDirty = masksChanged = true;
-        ++m_work.polygons;
+    if (!m_configuration || previousMask != mapping.polygonMask) {
+        m_polygonWanted = mapping.polygonMask;
+        masksChanged = adoptPolygonField() || masksChanged;
     }
     if (masksChanged) noteMaskChange(mapping);
 
@@ -322,6 +326,20 @@ bool MeshRenderer::update(const MeshInputs& inputs)
         m_meshDirty = true;
         ++m_work.meshes;
     }
+    return true;
+}
+
+// The field of the wanted mask once the cache has it: it is made on a pool thread, and the one shown before stays
+// until then.
+bool MeshRenderer::adoptPolygonField()
+{
+    static const PolygonDistanceField::Sampling texels = PolygonDistanceField::Sampling::texelCentres(256);
+    PolygonDistanceFieldCache::Field field = PolygonDistanceFieldCache::shared().field(*m_polygonWanted, texels);
+    if (!field) return false;
+    m_polygon = std::move(field);
+    m_polygonWanted.reset();
+    m_polygonDirty = true;
+    ++m_work.polygons;
     return true;
 }
 
@@ -515,8 +533,10 @@ void MeshRenderer::draw(QSize pixelSize)
     const MediaLayout stillLayout{0, {}, {1, 1, 0, 0}, double(m_still.width()) / std::max(m_still.height(), 1)};
     const MediaLayout& media = useVideo ? m_videoLayout : useHeld ? *m_heldLayout : stillLayout;
     const int mediaFormat = media.format;
-    QOpenGLShaderProgram* program =
-        ready && !m_black && m_configuration && !m_vertices.empty() ? pictureProgram(mediaFormat, m_pattern) : nullptr;
+    // Until the first field of a mask is made, nothing is shown that it might hide.
+    QOpenGLShaderProgram* program = ready && !m_black && m_configuration && m_polygon && !m_vertices.empty()
+                                        ? pictureProgram(mediaFormat, m_pattern)
+                                        : nullptr;
     if (!program) {
         f->glClear(GL_COLOR_BUFFER_BIT);
         return;

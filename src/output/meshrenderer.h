@@ -3,7 +3,7 @@
 #include "curvedmesh.h"
 #include "meshframes.h"
 #include "meshshader.h"
-#include "polygondistancefield.h"
+#include "polygondistancefieldcache.h"
 #include "projectormapping.h"
 
 #include <QImage>
@@ -71,6 +71,8 @@ class MeshRenderer
     QString errorText() const { return m_error; }
     // The media time of the video frame the last draw showed; none when it showed no live video.
     std::optional<double> videoTimeShown() const;
+    // A mask's field is being made; the one shown before is drawn meanwhile, and update() takes it in once ready.
+    bool waitsForMask() const { return m_polygonWanted.has_value(); }
     Work work() const { return m_work; }
     int vertexCount() const { return int(m_vertices.size()); }
 
@@ -85,6 +87,7 @@ class MeshRenderer
     void renderMaps(QSize pixelSize, std::optional<QRect> region);
     void renderMasks(std::optional<QRect> region);
     void noteMaskChange(const ProjectorMapping& mapping);
+    bool adoptPolygonField();
     std::optional<QRect> pixelBoundsOfMeshArea(const QRectF& area, QSize pixelSize) const;
     void noteMeshChange(const std::vector<MeshVertex>& rebuilt);
     static QRect pixelBounds(const QRectF& clip, QSize pixelSize);
@@ -114,7 +117,9 @@ class MeshRenderer
     std::vector<MeshVertex> m_vertices;
     QImage m_fade;
     QImage m_lift;
-    std::optional<PolygonDistanceField> m_polygon;
+    PolygonDistanceFieldCache::Field m_polygon;
+    // The mask whose field is being made; the field shown before stays until it is ready.
+    std::optional<std::optional<QList<QPointF>>> m_polygonWanted;
     QImage m_still;
     std::optional<qint64> m_stillKey;
     VideoFrame m_held;

@@ -1,5 +1,7 @@
 #include "outputrenderthread.h"
 
+#include "polygondistancefieldcache.h"
+
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QWindow>
@@ -7,6 +9,17 @@
 OutputRenderThread::OutputRenderThread(QWindow* window) : m_window(window)
 {
     setObjectName(QStringLiteral("output render"));
+    // A mask's field comes from a pool thread: the renderer takes it in and draws, without the main thread.
+    connect(
+        &PolygonDistanceFieldCache::shared(), &PolygonDistanceFieldCache::ready, this,
+        [mailbox = std::weak_ptr<Mailbox>(m_mailbox)] {
+            if (const std::shared_ptr<Mailbox> box = mailbox.lock()) {
+                std::scoped_lock lock(box->lock);
+                box->maskReady = true;
+                box->wake.notify_one();
+            }
+        },
+        Qt::DirectConnection);
 }
 
 OutputRenderThread::~OutputRenderThread()
@@ -93,13 +106,16 @@ void OutputRenderThread::run()
         {
             std::unique_lock lock(box.lock);
             box.wake.wait(lock, [&] {
-                return box.stopping || ((first || box.frameWanted || box.inputs) && box.exposed && !box.size.isEmpty());
+                return box.stopping || ((first || box.frameWanted || box.inputs || box.maskReady) && box.exposed &&
+                                        !box.size.isEmpty());
             });
             if (box.stopping)
                 break;
             wanted = first || box.frameWanted;
             first = false;
             box.frameWanted = false;
+            changed = changed || box.maskReady;
+            box.maskReady = false;
             if (box.inputs) {
                 m_inputs = std::move(box.inputs);
                 box.inputs.reset();
@@ -107,7 +123,7 @@ void OutputRenderThread::run()
             }
             size = box.size;
         }
-        // Inputs handed over again unchanged draw nothing.
+        // Inputs handed over again unchanged draw nothing; a mask's field made meanwhile is taken in.
         if (changed && m_inputs && renderer.update(*m_inputs))
             wanted = true;
         changed = false;

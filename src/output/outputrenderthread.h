@@ -58,6 +58,7 @@ class OutputRenderThread : public QThread
         QSize size;
         bool exposed = false;
         bool frameWanted = false;
+        bool maskReady = false;
         bool stopping = false;
         QString error;
     };

@@ -2,9 +2,12 @@
 
 #include "cornerpin.h"
 #include "mappingtexture.h"
+#include "polygondistancefieldcache.h"
 #include "projectorinput.h"
 
 #include <QPainter>
+
+static const QRectF kWholeOutput(0, 0, 1, 1);
 
 WarpedOutput::WarpedOutput(const ProjectorMapping& mapping, ProjectorInput* content, QWidget* parent)
     : QWidget(parent), m_content(content)
@@ -12,6 +15,10 @@ WarpedOutput::WarpedOutput(const ProjectorMapping& mapping, ProjectorInput* cont
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_content->setParent(this);
     connect(m_content, &ProjectorInput::changed, this, qOverload<>(&QWidget::update));
+    connect(&PolygonDistanceFieldCache::shared(), &PolygonDistanceFieldCache::ready, this, [this] {
+        if (m_fadePending && updateFade())
+            update();
+    });
     setMapping(mapping);
 }
 
@@ -27,17 +34,31 @@ void WarpedOutput::setMapping(const ProjectorMapping& mapping)
     updateMask();
 }
 
-// The masks cover the whole output.
 void WarpedOutput::updateMask()
 {
-    const QRectF whole(0, 0, 1, 1);
-    m_fade = mappingTexture(m_mapping, whole, false, true);
-    m_lift = mappingTexture(m_mapping, whole, true, false);
+    m_lift = mappingTexture(m_mapping, kWholeOutput, true, false);
     ++m_maskBuilds;
+    updateFade();
+}
+
+bool WarpedOutput::updateFade()
+{
+    const PolygonDistanceFieldCache::Field field = PolygonDistanceFieldCache::shared().field(
+        m_mapping.polygonMask, PolygonDistanceField::Sampling::cornerToCorner(kWholeOutput, 512));
+    m_fadePending = !field;
+    if (!field)
+        return false;
+    m_fade = mappingTexture(m_mapping, kWholeOutput, false, *field);
+    m_fadeDecided = true;
+    return true;
 }
 
 void WarpedOutput::paintEvent(QPaintEvent*)
 {
+    if (m_fadePending && !m_fadeDecided) {
+        QPainter(this).fillRect(rect(), Qt::black);
+        return;
+    }
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
     if (m_flat.size() != pixels)

@@ -14,24 +14,28 @@
 #include "mediafilechooser.h"
 #include "medialibrarypanel.h"
 #include "messageeventeditor.h"
-#include "shownlength.h"
 #include "timelinearea.h"
 #include "timelineclocklabel.h"
 #include "timelinecontrols.h"
 #include "timelineeditormodel.h"
 #include "timelinenavigation.h"
+#include "timelineviewport.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
 namespace {
+// Around the right column on every side.
+constexpr int kRightColumnPadding = 12;
 // The widest an alert's sentence grows before it wraps.
 constexpr int kAlertTextWidth = 460;
 
@@ -116,21 +120,39 @@ QWidget* TimelineEditor::makeLeftColumn(QWidget* programList)
     return split;
 }
 
+// When even the smallest monitors leave too little room for the timeline at its height, the column scrolls as a
+// whole rather than letting its rows run into each other.
 QWidget* TimelineEditor::makeRightColumn(QWidget* monitors)
 {
-    auto* right = new QWidget(this);
+    auto* scroll = m_rightScroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("rightColumnScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto* right = new QWidget(scroll);
+    right->setObjectName(QStringLiteral("rightColumn"));
+    scroll->setWidget(right);
+    // The scroll area fills its widget by default; the column stays on the window's background.
+    right->setAutoFillBackground(false);
+    // Only the height scrolls: in a narrow window the rows share the width there is, as they would without the area.
+    right->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* column = new QVBoxLayout(right);
-    column->setContentsMargins(12, 12, 12, 12);
+    column->setContentsMargins(kRightColumnPadding, kRightColumnPadding, kRightColumnPadding, kRightColumnPadding);
     column->setSpacing(9);
+    m_rightColumn = column;
+    scroll->verticalScrollBar()->installEventFilter(this);
     monitors->setParent(right);
     column->addWidget(monitors);
     column->addWidget(EditorWidgets::divider(Qt::Horizontal, right));
 
     m_headerRow = new QHBoxLayout;
     m_headerRow->addWidget(EditorWidgets::headline(QStringLiteral("时间轴"), right));
-    m_cueName = EditorWidgets::secondary({}, right);
+    m_cueName = new ElidedLabel(right);
     m_cueName->setObjectName(QStringLiteral("editedCueName"));
-    m_cueName->setTextFormat(Qt::PlainText);
+    m_cueName->setColor(ConsoleColors::secondaryText());
+    // Takes the room its name needs while there is room, and is cut short with an ellipsis before the clock is.
+    m_cueName->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_headerRow->addWidget(m_cueName);
     m_headerRow->addStretch(1);
     m_clock = new TimelineClockLabel(*m_engine.timelineClock(), right);
@@ -142,7 +164,7 @@ QWidget* TimelineEditor::makeRightColumn(QWidget* monitors)
     m_noCue = EditorWidgets::secondary(QStringLiteral("选择或添加一条 Cue"), right);
     column->addWidget(m_noCue);
     column->addStretch(0);
-    return right;
+    return scroll;
 }
 
 QWidget* TimelineEditor::makeEditingPane()
@@ -153,10 +175,12 @@ QWidget* TimelineEditor::makeEditingPane()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(9);
     column->addWidget(new TimelineControls(*m_model, pane));
-    m_timelineScroll = verticalScroll(new TimelineArea(*m_model, m_engine, pane), pane);
+    auto* area = new TimelineArea(*m_model, m_engine, pane);
+    m_timelineScroll = verticalScroll(area, pane);
     m_timelineScroll->setObjectName(QStringLiteral("timelineScroll"));
     column->addWidget(m_timelineScroll);
-    column->addWidget(new TimelineNavigation(*m_model, pane));
+    column->addWidget(new TimelineNavigation(
+        *m_model, [viewport = area->viewport()] { return double(viewport->width()); }, pane));
 
     auto* inspector = new QWidget(pane);
     m_inspectorColumn = new QVBoxLayout(inspector);
@@ -172,15 +196,31 @@ QWidget* TimelineEditor::makeEditingPane()
     m_inspectorColumn->addStretch(1);
     auto* inspectorScroll = verticalScroll(inspector, pane);
     inspectorScroll->setObjectName(QStringLiteral("inspectorScroll"));
+    // The first to give up room when the window is short: it keeps only what is left over.
+    inspectorScroll->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
     column->addWidget(inspectorScroll, 1);
     return pane;
+}
+
+// The column's scroll bar, when it shows, stands in its right padding, so the rows keep the width they had.
+bool TimelineEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    QScrollBar* bar = m_rightScroll->verticalScrollBar();
+    if (watched == bar && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        const int width = event->type() == QEvent::Show ? bar->sizeHint().width() : 0;
+        const QMargins margins = m_rightColumn->contentsMargins();
+        m_rightColumn->setContentsMargins(margins.left(), margins.top(),
+                                          std::max(kRightColumnPadding / 3, kRightColumnPadding - width),
+                                          margins.bottom());
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TimelineEditor::refresh()
 {
     const std::optional<int> cueIndex = m_model->cue().cueIndex();
     m_cueName->setVisible(cueIndex.has_value());
-    m_cueName->setText(cueIndex ? shownLength(m_engine.show().cues.at(*cueIndex).name) : QString());
+    m_cueName->setText(cueIndex ? m_engine.show().cues.at(*cueIndex).name : QString());
     m_clock->setVisible(m_model->cue().isLive());
     m_editingPane->setVisible(cueIndex.has_value());
     m_noCue->setVisible(!cueIndex);

@@ -8,6 +8,7 @@
 #include <functional>
 
 class Engine;
+class ElidedLabel;
 class EventInspector;
 class LumoSettings;
 class MediaDurationLoader;
@@ -44,6 +45,9 @@ class TimelineEditor : public QWidget
     ConsoleSheet* messageSheet() const { return m_messageSheet; }
     QMessageBox* laneDeletionAlert() const { return m_laneAlert; }
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     QWidget* makeLeftColumn(QWidget* programList);
     QWidget* makeRightColumn(QWidget* monitors);
@@ -57,8 +61,10 @@ class TimelineEditor : public QWidget
     Engine& m_engine;
     TimelineEditorModel* m_model;
     MediaDurationLoader* m_durations;
+    QVBoxLayout* m_rightColumn = nullptr;
+    QScrollArea* m_rightScroll = nullptr;
     QHBoxLayout* m_headerRow = nullptr;
-    QLabel* m_cueName = nullptr;
+    ElidedLabel* m_cueName = nullptr;
     TimelineClockLabel* m_clock = nullptr;
     QWidget* m_editingPane = nullptr;
     QWidget* m_noCue = nullptr;

@@ -13,12 +13,15 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <cmath>
 
 // The scroll slider counts hundredths of a second.
 static constexpr double kScrollSteps = 100;
 
-TimelineNavigation::TimelineNavigation(TimelineEditorModel& model, QWidget* parent) : QWidget(parent), m_model(model)
+TimelineNavigation::TimelineNavigation(TimelineEditorModel& model, std::function<double()> visibleWidth,
+                                       QWidget* parent)
+    : QWidget(parent), m_model(model), m_visibleWidth(std::move(visibleWidth))
 {
     m_toStart = new QToolButton(this);
     m_toStart->setObjectName(QStringLiteral("toStart"));
@@ -31,6 +34,7 @@ TimelineNavigation::TimelineNavigation(TimelineEditorModel& model, QWidget* pare
     m_scroll->setObjectName(QStringLiteral("horizontalScroll"));
     m_scroll->setAccessibleName(QStringLiteral("时间轴横向滚动"));
     WheelGuard::letWheelMoveView(m_scroll);
+    m_scroll->installEventFilter(this);
     connect(m_scroll, &QSlider::valueChanged, this,
             [this](int steps) { m_model.view().setScrollTime(steps / kScrollSteps); });
 
@@ -62,6 +66,21 @@ void TimelineNavigation::changeEvent(QEvent* event)
     if (event->type() == QEvent::LocaleChange)
         refresh();
     QWidget::changeEvent(event);
+}
+
+// A notch moves the view by a tenth of the span it shows: earlier for a turn up or to the left, as a pan over the
+// timeline does; a fine-grained wheel moves by its share of a notch.
+bool TimelineNavigation::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_scroll || event->type() != QEvent::Wheel)
+        return QWidget::eventFilter(watched, event);
+    const QPoint angle = static_cast<QWheelEvent*>(event)->angleDelta();
+    const int delta = std::abs(angle.y()) < std::abs(angle.x()) ? angle.x() : angle.y();
+    const double width = m_visibleWidth ? m_visibleWidth() : 0;
+    if (delta != 0 && width > 0)
+        m_model.view().pan(delta / double(QWheelEvent::DefaultDeltasPerStep) * width / 10);
+    event->accept();
+    return true;
 }
 
 void TimelineNavigation::refresh()

@@ -77,7 +77,8 @@ TEST(OperatorHands, AWheelOverAValueControlScrollsItsPanelAndChangesNothing)
     Engine& engine = app.engine();
     TimelineEditor* editor = app.consoleWindow().view()->timelineEditor();
     ASSERT_NE(editor, nullptr);
-    app.consoleWindow().resize(1280, 720);
+    // Tall enough that the timeline's inspector column keeps some room beside the monitors.
+    app.consoleWindow().resize(1280, 800);
     app.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&app.consoleWindow()));
 

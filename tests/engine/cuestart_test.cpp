@@ -253,3 +253,31 @@ TEST_F(CueStart, SideVideoWhoseScreenLeavesTheShowStopsWithIt)
     engine->stop(true);
     EXPECT_FALSE(orphan->isPlaying());
 }
+
+// A still that passes the check but cannot be decoded fails as a video does: decoded at once or on a worker, as a
+// direct cue's file or as a timeline clip.
+TEST_F(CueStart, StillThatCannotBeDecodedFailsItsCue)
+{
+    for (const QSize size : {QSize(64, 64), QSize(2000, 2000)}) {
+        SCOPED_TRACE(size.width());
+        const QUrl corrupt = QUrl::fromLocalFile(MediaFixtures::corruptPng(size));
+        edit([&](Show& show) {
+            show.cues[0].main = corrupt;
+            show.cues[0].name = QStringLiteral("坏图");
+        });
+        takeCue(0);
+        EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("播放失败 · 坏图"); }))
+            << engine->message().toStdString();
+
+        const MediaAsset still = addAsset(corrupt, AssetKind::image);
+        TimelineEvent event = clip(still, 0);
+        event.imageDuration = 10;
+        setTimeline(1, {event});
+        takeCue(1);
+        EXPECT_TRUE(waitUntil([&] {
+            advanceTo(0.1);
+            return engine->message() == QStringLiteral("素材播放失败 · corrupt.png");
+        })) << engine->message().toStdString();
+        engine->stop(false);
+    }
+}

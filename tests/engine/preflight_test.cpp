@@ -274,3 +274,35 @@ TEST_F(Preflight, ApplyingAMappingWithoutDisplayTellsWhereItShows)
     engine->setMapping(engine->mapping(kScreen1), kScreen1);
     EXPECT_EQ(engine->editHistory()->count(), steps);
 }
+
+TEST_F(Preflight, MediaThatCannotBeReadIsReportedAsSuchAndBlocks)
+{
+    const QStringList broken = {
+        MediaFixtures::file(QStringLiteral("empty.png"), {}),
+        MediaFixtures::truncated(MediaFixtures::png({640, 480}, Qt::blue), 0.5),
+        MediaFixtures::blackPng({30000, 30000}),
+        MediaFixtures::pngClaiming({30000, 30000}),
+        MediaFixtures::videoClaiming({65535, 65535}),
+    };
+    QList<Cue> cues;
+    QList<TimelineEvent> events;
+    for (const QString& path : broken) {
+        Cue direct;
+        direct.main = QUrl::fromLocalFile(path);
+        cues.append(direct);
+        events.append(clip(addAsset(QUrl::fromLocalFile(path), assetKind(QUrl::fromLocalFile(path)).value()), 0));
+    }
+    cues.append(timelineCue(events));
+    const QStringList found = texts(engine->playbackIssues(cues, engine->show().assets.value(), true))
+                                  .filter(QStringLiteral("素材无法读取 · "));
+    ASSERT_EQ(found.size(), 2 * broken.size()) << found.join('\n').toStdString();
+    for (qsizetype i = 0; i < broken.size(); ++i) {
+        EXPECT_TRUE(found[i].startsWith(QStringLiteral("素材无法读取 · ") + QFileInfo(broken[i]).fileName()));
+        EXPECT_EQ(found[i + broken.size()], found[i]);
+    }
+
+    edit([&](Show& show) { show.cues[0].main = QUrl::fromLocalFile(broken.last()); });
+    engine->take(cue(0));
+    EXPECT_FALSE(engine->current());
+    EXPECT_EQ(engine->message(), found[broken.size() - 1]);
+}

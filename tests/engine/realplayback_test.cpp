@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <cmath>
+#include <cstdio>
 
 // The engine on real players and the real clock, with sound going to a fake sink that still runs in real time.
 class RealPlayback : public EngineTest
@@ -98,4 +99,56 @@ TEST_F(RealPlayback, FrozenScreenShowsTheFrameWhereTheProgrammeWas)
     EXPECT_FALSE(frozen->isPlaying());
     ASSERT_TRUE(programme);
     EXPECT_TRUE(programme->isPlaying()) << "the programme plays on beneath";
+}
+
+TEST_F(RealPlayback, ClipWrittenOverOrCutShortWhilePlayingFailsButOneMovedAsidePlaysOn)
+{
+    const QString original = MediaFixtures::video({.seconds = 4});
+    const QByteArray other = [] {
+        QFile file(MediaFixtures::video({.seconds = 1, .pattern = "red"}));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    ASSERT_FALSE(other.isEmpty());
+    const QString victim = path(QStringLiteral("victim.mp4"));
+    edit([&](Show& show) {
+        show.cues[0].main = fileUrl(victim);
+        show.cues[0].name = QStringLiteral("victim.mp4");
+    });
+    const auto playing = [&] {
+        QFile::remove(victim);
+        EXPECT_TRUE(QFile::copy(original, victim));
+        engine->take(cue(0));
+        const QPointer<Player> player = engine->program(kScreen1)->foreground()->player();
+        EXPECT_TRUE(waitUntil([&] { return player && player->currentTime() > 0.5; }, 10000));
+        EXPECT_EQ(engine->message(), QStringLiteral("播出中 · victim.mp4"));
+        return player;
+    };
+    const auto changes = {
+        std::pair<const char*, std::function<void()>>{"written over in place",
+                                                      [&] {
+                                                          QFile file(victim);
+                                                          ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+                                                          file.write(other);
+                                                      }},
+        {"cut to nothing", [&] { ASSERT_TRUE(QFile::resize(victim, 0)); }},
+    };
+    for (const auto& [kind, change] : changes) {
+        SCOPED_TRACE(kind);
+        const QPointer<Player> player = playing();
+        change();
+        EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("播放失败 · victim.mp4"); }, 15000))
+            << engine->message().toStdString();
+        EXPECT_TRUE(player && player->status() == PlayerStatus::failed);
+    }
+
+    // Another file moved over the name leaves the open one playing to its end.
+    const QPointer<Player> player = playing();
+    bool ended = false;
+    QObject::connect(player, &Player::ended, [&] { ended = true; });
+    const QString replacement = path(QStringLiteral("replacement.mp4"));
+    writeFile(replacement, other);
+    ASSERT_EQ(std::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(victim).constData()), 0);
+    ASSERT_TRUE(waitUntil([&] { return ended; }, 15000));
+    EXPECT_GT(player->currentTime(), 3.5);
+    EXPECT_EQ(engine->message(), QStringLiteral("播出中 · victim.mp4"));
 }

@@ -201,6 +201,30 @@ TEST_F(MappedOutputs, CornerPinAndMasks)
     EXPECT_FALSE(warped->hasFade() || warped->hasLift());
 }
 
+// A mask of many points is measured on a pool thread: the output keeps its picture, masked as before, and shows
+// the new mask once the field is made.
+TEST_F(MappedOutputs, AMaskOfManyPointsKeepsTheFadeShownBeforeUntilItsFieldIsMade)
+{
+    ProjectorMapping mapping = enabled();
+    mapping.polygonMask = QList<QPointF>{{0, 0}, {0.45, 0}, {0.45, 1}, {0, 1}};
+    screens->setMapping(mapping, kFirst);
+    MappedOutput output(screens.get(), kFirst);
+    showOnScreen(output);
+    auto* warped = static_cast<WarpedOutput*>(output.content());
+    ASSERT_TRUE(waitUntil([&] { return !warped->waitsForMask(); }));
+    const QImage before = warped->grab().toImage();
+
+    mapping.polygonMask = manyPointCircle(200000, {0.75, 0.5}, 0.2);
+    screens->setMapping(mapping, kFirst);
+    EXPECT_TRUE(warped->waitsForMask());
+    EXPECT_EQ(warped->grab().toImage(), before);
+
+    ASSERT_TRUE(waitUntil([&] { return !warped->waitsForMask(); }));
+    const QImage after = grabbed(output, "mapped-mask-many-points");
+    EXPECT_TRUE(near(after.pixelColor(120, 45), Qt::yellow, 8));
+    EXPECT_EQ(after.pixelColor(20, 45), QColor(Qt::black));
+}
+
 TEST_F(MappedOutputs, MeshDrawsThroughTheRenderer)
 {
     screens->setMapping(curved(), kFirst);

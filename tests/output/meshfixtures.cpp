@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QPainter>
 #include <QWindow>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -21,6 +22,19 @@ class PlaneStorage : public VideoFrame::Storage
   public:
     std::vector<std::uint8_t> planes[3];
 };
+
+QList<QPointF> manyPointCircle(int count, QPointF centre, double radius)
+{
+    static int made = 0;
+    const double r = radius * (1 + 1e-6 * ++made);
+    QList<QPointF> points;
+    points.reserve(count);
+    for (int k = 0; k < count; ++k) {
+        const double angle = 2 * M_PI * k / count;
+        points.append(centre + QPointF(r * std::cos(angle), r * std::sin(angle)));
+    }
+    return points;
+}
 
 VideoFrame rgbaFrame(const QImage& image, std::uint64_t serial, const QTransform& orientation)
 {

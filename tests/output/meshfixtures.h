@@ -13,6 +13,9 @@
 VideoFrame rgbaFrame(const QImage& image, std::uint64_t serial, const QTransform& orientation = {});
 // A planar YUV frame of one colour, as a decoder of a small video would make it.
 VideoFrame i420Frame(QSize size, std::uint8_t y, std::uint8_t u, std::uint8_t v, std::uint64_t serial);
+// A mask of many points round a circle, unlike any made before in this run (its size differs by a hair), so that
+// its distance field is never found made already.
+QList<QPointF> manyPointCircle(int count, QPointF centre, double radius);
 // Side-by-side colour bands, left to right.
 QImage bands(QSize size, const QList<QColor>& colours);
 // Leaves the image in the test-shots folder for a person to look at.

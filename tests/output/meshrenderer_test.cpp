@@ -1,3 +1,4 @@
+#include "eventwait.h"
 #include "meshfixtures.h"
 #include "offscreenmeshrenderer.h"
 
@@ -23,6 +24,16 @@ static MeshInputs stillInputs(const ProjectorMapping& mapping, const QImage& ima
     return inputs;
 }
 
+// The inputs taken in, with the mask's field once it is made.
+static void takeIn(MeshRenderer& renderer, const MeshInputs& inputs)
+{
+    renderer.update(inputs);
+    EXPECT_TRUE(waitUntil([&] {
+        renderer.update(inputs);
+        return !renderer.waitsForMask();
+    }));
+}
+
 class MeshRendering : public ::testing::Test
 {
   protected:
@@ -40,7 +51,7 @@ class MeshRendering : public ::testing::Test
 
     QImage render(const MeshInputs& inputs, QSize size, const QString& shot)
     {
-        gl.renderer().update(inputs);
+        takeIn(gl.renderer(), inputs);
         const QImage image = gl.render(size);
         saveShot(image, shot);
         return image;
@@ -144,6 +155,31 @@ TEST_F(MeshRendering, PolygonMaskKeepsInsideWithAOnePixelEdge)
         }
         EXPECT_LE(partial, 4) << "row " << y;
     }
+}
+
+// A mask of many points is measured on a pool thread: until its field is made the renderer draws the mask it had
+// (a renderer with none yet draws nothing), and an update after that draws the new one.
+TEST_F(MeshRendering, AMaskOfManyPointsKeepsTheMaskShownBeforeUntilItsFieldIsMade)
+{
+    ProjectorMapping mapping;
+    mapping.polygonMask = QList<QPointF>{{0, 0}, {0.45, 0}, {0.45, 1}, {0, 1}};
+    const QSize size(128, 64);
+    const QImage left = render(stillInputs(mapping), size, "mesh-mask-before-many-points");
+    mapping.polygonMask = manyPointCircle(200000, {0.75, 0.5}, 0.2);
+    const MeshInputs inputs = stillInputs(mapping);
+
+    OffscreenMeshRenderer fresh;
+    fresh.renderer().update(inputs);
+    gl.renderer().update(inputs);
+    EXPECT_TRUE(gl.renderer().waitsForMask());
+    EXPECT_EQ(gl.render(size), left);
+    EXPECT_TRUE(allBlack(fresh.render(size)));
+
+    const QImage right = render(inputs, size, "mesh-mask-many-points");
+    EXPECT_EQ(right.pixelColor(96, 32), QColor(Qt::white));
+    EXPECT_EQ(right.pixelColor(20, 32), QColor(Qt::black));
+    takeIn(fresh.renderer(), inputs);
+    EXPECT_EQ(fresh.render(size), right);
 }
 
 TEST_F(MeshRendering, BlackLevelLiftRaisesTheDarkParts)
@@ -320,7 +356,7 @@ TEST_F(MeshRendering, ADraggedNodeRedrawsTheSamePictureAsAFreshRenderer)
         (*inputs.mapping.mesh)[12] += step;
         const QImage dragged = render(inputs, QSize(320, 180), "mesh-drag-after");
         OffscreenMeshRenderer fresh;
-        fresh.renderer().update(inputs);
+        takeIn(fresh.renderer(), inputs);
         EXPECT_EQ(dragged, fresh.render(QSize(320, 180)));
     }
 }
@@ -352,7 +388,7 @@ TEST_F(MeshRendering, MaskEditsRedrawTheSamePictureAsAFreshRenderer)
         edits[i](inputs.mapping);
         const QImage edited = render(inputs, QSize(320, 180), "mesh-mask-edit-after");
         OffscreenMeshRenderer fresh;
-        fresh.renderer().update(inputs);
+        takeIn(fresh.renderer(), inputs);
         EXPECT_EQ(edited, fresh.render(QSize(320, 180))) << "edit " << i;
     }
 }

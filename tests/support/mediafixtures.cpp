@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUuid>
+#include <QtEndian>
 #include <stdexcept>
 
 namespace {
@@ -27,12 +28,64 @@ QString cachedPath(const QString& key, const QString& suffix)
     return cacheDirectory() + "/" + QString::fromLatin1(hash) + "." + suffix;
 }
 
+QByteArray readAll(const QString& path)
+{
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path.toStdString());
+    return in.readAll();
+}
+
+quint32 crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray bigEndian32(quint32 value)
+{
+    QByteArray bytes(4, 0);
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+QByteArray pngChunk(const QByteArray& type, const QByteArray& data)
+{
+    return bigEndian32(quint32(data.size())) + type + data + bigEndian32(crc32(type + data));
+}
+
+// The IHDR data of a one-bit greyscale picture of this size.
+QByteArray bilevelHeader(QSize size)
+{
+    return bigEndian32(quint32(size.width())) + bigEndian32(quint32(size.height())) + QByteArray::fromHex("0100000000");
+}
+
+QByteArray pngFile(const QByteArray& header, const QByteArray& data)
+{
+    return QByteArray::fromHex("89504e470d0a1a0a") + pngChunk("IHDR", header) + pngChunk("IDAT", data) +
+           pngChunk("IEND", {});
+}
+
+// Every row of a one-bit picture: a filter byte, then the pixels, all black.
+QByteArray blackRows(QSize size)
+{
+    const qsizetype row = 1 + (size.width() + 7) / 8;
+    // qCompress puts the length before the zlib stream that PNG wants.
+    return qCompress(QByteArray(row * size.height(), 0)).mid(4);
+}
+
 // Runs one gst-launch-1.0 line into a temporary name and renames it into place, so that parallel test processes
 // never see half a file.
 QString launch(const QString& key, const QString& suffix, const QString& pipeline)
 {
     const QString target = cachedPath(key, suffix);
-    if (QFileInfo::exists(target)) return target;
+    if (QFileInfo::exists(target))
+        return target;
     const QString partial = target + "." + QUuid::createUuid().toString(QUuid::Id128) + ".part";
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -42,7 +95,8 @@ QString launch(const QString& key, const QString& suffix, const QString& pipelin
         QFile::remove(partial);
         throw std::runtime_error("gst-launch-1.0 failed: " + process.readAll().toStdString());
     }
-    if (!QFile::rename(partial, target)) QFile::remove(partial);
+    if (!QFile::rename(partial, target))
+        QFile::remove(partial);
     return target;
 }
 
@@ -168,7 +222,8 @@ QString MediaFixtures::png(QSize size, QColor color, QColorSpace::NamedColorSpac
     if (space != QColorSpace::SRgb)
         key += QString(" space %1").arg(int(space));
     const QString target = cachedPath(key, "png");
-    if (QFileInfo::exists(target)) return target;
+    if (QFileInfo::exists(target))
+        return target;
     QImage image(size, QImage::Format_ARGB32);
     image.fill(color);
     if (space != QColorSpace::SRgb)
@@ -186,7 +241,8 @@ QString MediaFixtures::file(const QString& name, const QByteArray& bytes)
         QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(16));
     QDir().mkpath(directory);
     const QString target = directory + "/" + name;
-    if (QFileInfo::exists(target)) return target;
+    if (QFileInfo::exists(target))
+        return target;
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
         throw std::runtime_error("cannot write " + target.toStdString());
@@ -196,7 +252,8 @@ QString MediaFixtures::file(const QString& name, const QByteArray& bytes)
 QString MediaFixtures::truncated(const QString& path, double fraction)
 {
     QFile in(path);
-    if (!in.open(QIODevice::ReadOnly)) throw std::runtime_error("cannot read " + path.toStdString());
+    if (!in.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path.toStdString());
     const QByteArray bytes = in.readAll();
     return file("truncated." + QFileInfo(path).suffix(), bytes.left(qsizetype(bytes.size() * fraction)));
 }
@@ -209,8 +266,44 @@ QString MediaFixtures::missing()
 QString MediaFixtures::unknownCodecVideo()
 {
     QFile in(video());
-    if (!in.open(QIODevice::ReadOnly)) throw std::runtime_error("cannot read the test video");
+    if (!in.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read the test video");
     QByteArray bytes = in.readAll();
     bytes.replace("avc1", "zzz1");
     return file("unknown-codec.mp4", bytes);
+}
+
+QString MediaFixtures::blackPng(QSize size)
+{
+    const QString name = QString("black-%1x%2.png").arg(size.width()).arg(size.height());
+    return file(name, pngFile(bilevelHeader(size), blackRows(size)));
+}
+
+QString MediaFixtures::pngClaiming(QSize size)
+{
+    const QString name = QString("claims-%1x%2.png").arg(size.width()).arg(size.height());
+    return file(name, pngFile(bilevelHeader(size), blackRows({16, 16})));
+}
+
+QString MediaFixtures::corruptPng(QSize size)
+{
+    QByteArray data = blackRows(size);
+    // Past the zlib header, so that the stream starts well and breaks on the way.
+    data.replace(data.size() / 2, 4, "\xff\xff\xff\xff");
+    return file("corrupt.png", pngFile(bilevelHeader(size), data));
+}
+
+QString MediaFixtures::videoClaiming(QSize size)
+{
+    QByteArray bytes = readAll(video({.seconds = 2, .audio = true}));
+    // The visual sample entry follows the sample description's own header; its size sits 32 bytes into it.
+    const qsizetype descriptions = bytes.indexOf("stsd") - 4;
+    qToBigEndian(quint16(size.width()), bytes.data() + descriptions + 16 + 32);
+    qToBigEndian(quint16(size.height()), bytes.data() + descriptions + 16 + 34);
+    // The video track's header ends with its size in 16.16 fixed point; the sound track's comes second and is 0.
+    const qsizetype header = bytes.indexOf("tkhd") - 4;
+    const qsizetype end = header + qFromBigEndian<quint32>(bytes.constData() + header);
+    qToBigEndian(quint32(size.width()) << 16, bytes.data() + end - 8);
+    qToBigEndian(quint32(size.height()) << 16, bytes.data() + end - 4);
+    return file(QString("claims-%1x%2.mp4").arg(size.width()).arg(size.height()), bytes);
 }

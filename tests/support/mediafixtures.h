@@ -61,5 +61,13 @@ QString truncated(const QString& path, double fraction);
 QString missing();
 // An H.264 .mp4 whose video codec is renamed to one no decoder knows.
 QString unknownCodecVideo();
+// A whole black PNG of this size, one bit a pixel, so that even 30000x30000 is made in well under a second.
+QString blackPng(QSize size);
+// A small PNG whose header claims this size.
+QString pngClaiming(QSize size);
+// A PNG whose image data is overwritten in the middle; its header and its end are intact.
+QString corruptPng(QSize size = {256, 256});
+// An H.264 .mp4 with sound whose picture claims this size in its track header and sample description.
+QString videoClaiming(QSize size);
 
 } // namespace MediaFixtures

@@ -1,15 +1,19 @@
 #include "editorfixture.h"
+#include "elidedlabel.h"
 #include "lumosettings.h"
 #include "mediadurationloader.h"
 #include "mediafixtures.h"
 #include "messageeventeditor.h"
+#include "timelineviewport.h"
 
+#include <QAbstractSlider>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 
 using EditorShell = EditorShellTest;
 
@@ -22,7 +26,7 @@ TEST_F(EditorShell, ShowsTheTimelineOnlyForAnEditedCueAndScrollsPastSevenLanes)
 
     engine->setSelected(cue(0).id);
     EXPECT_TRUE(shown("editingPane"));
-    EXPECT_EQ(child<QLabel>(editor.get(), "editedCueName")->text(), cue(0).name);
+    EXPECT_EQ(child<ElidedLabel>(editor.get(), "editedCueName")->text(), cue(0).name);
     for (const TimelineLane& lane : shell().cue().lanes())
         shell().edits().deleteLayer(lane);
     struct
@@ -81,6 +85,55 @@ TEST_F(EditorShell, SnapSwitchKeepsTheStoredSettingAndBackToStartNeedsAScroll)
         shell().view().setScrollTime(scroll);
         EXPECT_EQ(toStart->isEnabled(), scroll != 0) << scroll;
     }
+}
+
+// A name longer than the header row is cut with an ellipsis inside the row, as everywhere else.
+TEST_F(EditorShell, ALongCueNameEndsInAnEllipsisInsideTheHeader)
+{
+    Show show = engine->show();
+    show.cues[0].name = QStringLiteral("第二幕：城市夜景与灯光秀的长篇开场").repeated(8);
+    engine->setShow(show);
+    engine->setSelected(cue(0).id);
+    editor->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor.get()));
+    auto* name = child<ElidedLabel>(editor.get(), "editedCueName");
+    ASSERT_TRUE(name);
+    EXPECT_TRUE(waitUntil([&] { return name->shownText().endsWith(QChar(0x2026)); }));
+    EXPECT_TRUE(name->shownText().startsWith(QStringLiteral("第二幕：城市夜景")));
+    const QWidget* scroll = child(editor.get(), "timelineScroll");
+    EXPECT_LE(name->mapTo(editor.get(), QPoint(name->width(), 0)).x(),
+              scroll->mapTo(editor.get(), QPoint(scroll->width(), 0)).x());
+    saveShot(*editor, "timeline-long-cue-name");
+}
+
+// A wheel notch over the horizontal scroll moves the view a tenth of the span the timeline shows: later for a turn
+// down or to the right, earlier for a turn up, never before the start.
+TEST_F(EditorShell, AWheelNotchOverTheHorizontalScrollMovesTheViewATenthOfItsSpan)
+{
+    engine->setSelected(cue(0).id);
+    editor->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor.get()));
+    auto* slider = child<QAbstractSlider>(editor.get(), "horizontalScroll");
+    auto* viewport = editor->findChild<TimelineViewport*>();
+    ASSERT_TRUE(slider && viewport);
+    shell().view().setZoom(50);
+    shell().view().setScrollTime(10);
+    const double tenth = viewport->width() / 50.0 / 10;
+    auto notch = [&](QPoint angle) {
+        const QPointF centre = QRectF(slider->rect()).center();
+        QWheelEvent wheel(centre, slider->mapToGlobal(centre), {}, angle, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(slider, &wheel);
+    };
+    notch({0, -120});
+    EXPECT_NEAR(shell().view().scrollTime(), 10 + tenth, 0.011);
+    notch({-120, 0});
+    EXPECT_NEAR(shell().view().scrollTime(), 10 + 2 * tenth, 0.011);
+    notch({0, 240});
+    EXPECT_NEAR(shell().view().scrollTime(), 10, 0.011);
+    shell().view().setScrollTime(0.5 * tenth);
+    notch({0, 120});
+    EXPECT_EQ(shell().view().scrollTime(), 0);
 }
 
 TEST_F(EditorShell, PickerAndInspectorFollowTheSelectedEvent)

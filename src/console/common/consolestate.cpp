@@ -86,7 +86,7 @@ double ConsoleState::tallestPreview() const
 
 void ConsoleState::setPreviewHeight(double height)
 {
-    height = std::clamp(height, minimumPreviewHeight, tallestPreview());
+    height = std::clamp(height, minimumPreviewHeight, maximumPreviewHeight);
     if (height == m_previewHeight)
         return;
     m_previewHeight = height;

@@ -33,8 +33,8 @@ class ConsoleState : public QObject
     void setPreflightOpen(bool open);
     bool launchAfterCheck() const { return m_launchAfterCheck; }
     void setLaunchAfterCheck(bool launch);
-    // The monitors' height, kept within 55 … 230 and no taller than the room the window gives them now;
-    // resizeOrigin is the height where the current drag began.
+    // The monitors' height as the operator set it, kept within 55 … 230; resizeOrigin is the height where the
+    // current drag began.
     double previewHeight() const { return m_previewHeight; }
     void setPreviewHeight(double height);
     // What the monitors show: the height set, as far as the window has room for it (and never below 55). The room

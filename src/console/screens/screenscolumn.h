@@ -3,6 +3,7 @@
 #include "screenrole.h"
 
 #include <QMap>
+#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 #include <functional>
@@ -50,6 +51,8 @@ class ScreensColumn : public QWidget
     void refreshPage();
     void refreshDefaultPicture();
     void resizeMonitors(double translation);
+    void watchPlacement();
+    void scheduleMeasure();
     void measureRoom();
 
     ConsoleState& m_state;
@@ -67,5 +70,8 @@ class ScreensColumn : public QWidget
     QWidget* m_transport = nullptr;
     ElidedLabel* m_defaultPicture = nullptr;
     QPushButton* m_restoreDefault = nullptr;
-    QWidget* m_placedIn = nullptr;
+    QPointer<QWidget> m_placedIn;
+    // The widget whose height the column's placement offers: m_placedIn, or the viewport of the scroll area it is in.
+    QPointer<QWidget> m_offered;
+    bool m_measureDue = false;
 };

@@ -1,0 +1,82 @@
+#include "eventwait.h"
+#include "gstplayer.h"
+#include "mediafixtures.h"
+
+#include <QFile>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// A stream that delivers the first part of a file and then nothing more, without ending: the far end of a pipe that
+// stays open, put in the place of standard input for the time being, because a URL names no other descriptor
+// (QUrl reads "fd://16" as the address 0.0.0.16).
+class StalledStream
+{
+  public:
+    StalledStream(const QString& path, double fraction)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || ::pipe2(m_fds, O_CLOEXEC) != 0)
+            return;
+        const QByteArray bytes = file.readAll();
+        m_input = ::dup(0);
+        ::dup2(m_fds[0], 0);
+        m_writer = std::thread([fd = m_fds[1], part = bytes.left(qsizetype(bytes.size() * fraction))] {
+            for (qsizetype done = 0; done < part.size();) {
+                const ssize_t written = ::write(fd, part.constData() + done, size_t(part.size() - done));
+                if (written <= 0)
+                    return;
+                done += written;
+            }
+        });
+    }
+    ~StalledStream()
+    {
+        // Closing the read ends first lets a writer still blocked in the pipe give up.
+        ::dup2(m_input, 0);
+        ::close(m_input);
+        ::close(m_fds[0]);
+        if (m_writer.joinable())
+            m_writer.join();
+        ::close(m_fds[1]);
+    }
+    static QUrl url() { return QUrl(QStringLiteral("fd://0")); }
+
+  private:
+    int m_fds[2] = {-1, -1};
+    int m_input = -1;
+    std::thread m_writer;
+};
+
+} // namespace
+
+// While an item that stopped delivering is found out, a paused video and a playing sound play on unharmed.
+TEST(PlayerStall, AnItemThatStopsDeliveringWhilePlayingFailsAndOthersDoNot)
+{
+    GstPlayer paused;
+    ASSERT_TRUE(waitUntil([&] {
+        if (!paused.hasItem())
+            paused.load(QUrl::fromLocalFile(MediaFixtures::video({.seconds = 2})));
+        return paused.isReady();
+    }));
+    paused.play();
+    ASSERT_TRUE(waitUntil([&] { return paused.currentTime() > 0.2; }));
+    paused.pause();
+    GstPlayer sound;
+    sound.load(QUrl::fromLocalFile(MediaFixtures::wav({.seconds = 60, .amplitude = 0.1})));
+    sound.play();
+
+    const StalledStream stream(MediaFixtures::video({.seconds = 4, .codec = VideoCodec::vp8}), 0.5);
+    GstPlayer stalled;
+    stalled.load(stream.url());
+    stalled.play();
+    ASSERT_TRUE(waitUntil([&] { return stalled.currentTime() > 0.5; }, 10000)) << stalled.errorText().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return stalled.status() == PlayerStatus::failed; }, 40000));
+    EXPECT_EQ(stalled.errorText(), QStringLiteral("文件在播放中停止送出画面和声音"));
+    EXPECT_TRUE(paused.isReady());
+    EXPECT_TRUE(sound.isPlaying());
+    EXPECT_GT(sound.currentTime(), 5);
+}
