@@ -3,8 +3,11 @@
 #include "audiochannelmixer.h"
 #include "engine.h"
 
+#include <QAbstractEventDispatcher>
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -17,13 +20,19 @@
 // Helpers the benchmark programs share: start-up, clocks, percentiles and waiting in the event loop.
 namespace BenchTools {
 
+// Benchmarks that play media play it in real time without a sound device, unless told otherwise.
+inline void useSilentAudioUnlessSet()
+{
+    if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))
+        qputenv("LUMO_AUDIO_SINK", "fake");
+}
+
 // Before the application object: windows offscreen and sound into a fake sink, unless the environment names others.
 inline void runHeadless()
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))
-        qputenv("LUMO_AUDIO_SINK", "fake");
+    useSilentAudioUnlessSet();
 }
 
 // An engine over the given recovery folder with a mixer of its own. recordsEdits: the console's main engine, whose
@@ -79,6 +88,54 @@ inline void runEventsUntil(const std::function<bool()>& done, int timeoutMs)
     check.start(1);
     if (!done())
         loop.exec();
+}
+
+// The machine's load averages over 1, 5 and 15 minutes, to print beside figures that other work on it moves.
+inline QByteArray loadAverage()
+{
+    QFile load(QStringLiteral("/proc/loadavg"));
+    if (!load.open(QIODevice::ReadOnly))
+        return "?";
+    return load.readLine(15).trimmed();
+}
+
+struct IdleTiming
+{
+    double wallMs = 0;
+    // The main thread's own time, which other processes on a busy machine do not stretch.
+    double cpuMs = 0;
+    // The loop never went idle within the cap (wallMs is then the cap).
+    bool capped = false;
+};
+
+// Runs one action, then the event loop until its dispatcher first finds nothing queued and is about to wait, or
+// until the cap (in ms; none when negative). Qt's own dispatcher says so only when no posted event is left; the GLib
+// one says so before every round, so a program timing this sets QT_NO_GLIB=1 before making its application.
+inline IdleTiming toIdle(const std::function<void()>& action, int capMs = -1)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const double cpuStart = threadCpuSeconds();
+    action();
+    IdleTiming timing;
+    QEventLoop loop;
+    const auto watch =
+        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
+            timing = {double(clock.nsecsElapsed()) / 1e6, (threadCpuSeconds() - cpuStart) * 1e3};
+            loop.quit();
+        });
+    QTimer cap;
+    if (capMs >= 0) {
+        cap.setSingleShot(true);
+        QObject::connect(&cap, &QTimer::timeout, &loop, [&] {
+            timing = {double(capMs), (threadCpuSeconds() - cpuStart) * 1e3, true};
+            loop.quit();
+        });
+        cap.start(capMs);
+    }
+    loop.exec();
+    QObject::disconnect(watch);
+    return timing;
 }
 
 // Median, p99 and longest of a list of times in milliseconds, on one line.

@@ -27,31 +27,8 @@
 
 namespace {
 
-struct Timing
-{
-    double wallMs = 0;
-    // The main thread's own time, which other processes on a busy machine do not stretch.
-    double cpuMs = 0;
-};
-
-// Runs one action, then the event loop until its dispatcher first finds nothing queued and is about to wait.
-Timing toIdle(const std::function<void()>& action)
-{
-    QElapsedTimer clock;
-    clock.start();
-    const double cpuStart = BenchTools::threadCpuSeconds();
-    action();
-    Timing timing;
-    QEventLoop loop;
-    const auto watch =
-        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
-            timing = {double(clock.nsecsElapsed()) / 1e6, (BenchTools::threadCpuSeconds() - cpuStart) * 1e3};
-            loop.quit();
-        });
-    loop.exec();
-    QObject::disconnect(watch);
-    return timing;
-}
+using Timing = BenchTools::IdleTiming;
+using BenchTools::toIdle;
 
 void settle(int ms)
 {
@@ -154,12 +131,10 @@ int main(int argc, char** argv)
     qsizetype events = 0;
     for (const Cue& cue : engine.show().cues)
         events += cue.timeline.value_or(QList<TimelineEvent>{}).size();
-    QFile load(QStringLiteral("/proc/loadavg"));
-    load.open(QIODevice::ReadOnly);
     std::printf("console at scale: %lld cues, %lld timeline events, %lld assets, two mapped screens; %d rounds; "
                 "load average %s\n",
                 qlonglong(engine.show().cues.size()), qlonglong(events), qlonglong(engine.show().assets->size()),
-                rounds, load.readLine(15).trimmed().constData());
+                rounds, BenchTools::loadAverage().constData());
     std::printf("  resident memory after opening: %.0f MB\n", residentMegabytes());
     state.setProjectionMode(ProjectionMode::playlistOnce);
 

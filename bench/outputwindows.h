@@ -4,10 +4,10 @@
 // 1080p30 H.264 clip through a curved mapping with blends. Per window, from the first frame shown after playing
 // starts: frames drawn per second, the gaps between two newly shown video frames (median, p99, longest), and the
 // frames of the video that were never shown.
+#include "benchtools.h"
 #include "displayprovider.h"
 #include "engine.h"
 #include "mediafixtures.h"
-#include "meshvideofeed.h"
 #include "picture.h"
 #include "screendisplayprovider.h"
 #include "screenoutputwindow.h"
@@ -21,19 +21,17 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <mutex>
+#include <memory>
 #include <vector>
 
 namespace outputwindows {
 
-// Filled on the window's render thread, read once it stopped playing.
 struct WindowFigures
 {
-    std::mutex lock;
     QElapsedTimer clock;
-    bool counting = false;
     qint64 firstShown = -1;
     qint64 lastNewFrame = -1;
     std::vector<double> gaps; // ms between swaps that show a new video frame
@@ -41,29 +39,86 @@ struct WindowFigures
     QSet<qint64> drawnFrames; // media times of the video frames on show at each draw, in ms
     double firstTime = -1;
     double lastTime = -1;
-
-    void swapped(double videoTime)
-    {
-        std::scoped_lock hold(lock);
-        // Counting starts with the first frame shown after playing starts (the clock runs from then on).
-        if (!counting || videoTime < 0)
-            return;
-        const qint64 now = clock.nsecsElapsed();
-        if (firstShown < 0)
-            firstShown = now;
-        ++draws;
-        const qint64 time = std::llround(videoTime * 1000);
-        if (drawnFrames.contains(time))
-            return;
-        if (lastNewFrame >= 0)
-            gaps.push_back((now - lastNewFrame) / 1e6);
-        lastNewFrame = now;
-        drawnFrames.insert(time);
-        if (firstTime < 0)
-            firstTime = videoTime;
-        lastTime = videoTime;
-    }
 };
+
+// An engine that binds screens to output windows on the real displays, as the program's does.
+inline std::unique_ptr<Engine> makeEngine(const QTemporaryDir& folder, Engine::Services services = {})
+{
+    services.displays = std::make_shared<ScreenDisplayProvider>();
+    services.windows = std::make_shared<ScreenOutputWindows>();
+    return BenchTools::makeEngine(folder, true, std::move(services));
+}
+
+inline ScreenOutputWindow* outputWindowOf(const ScreenRole& role)
+{
+    for (QWindow* candidate : QGuiApplication::topLevelWindows()) {
+        auto* window = qobject_cast<ScreenOutputWindow*>(candidate);
+        if (window && window->isOpen() && window->role() == role)
+            return window;
+    }
+    return nullptr;
+}
+
+// One presented frame noted on the main thread at the time its render thread swapped it.
+inline void notePresentedFrame(WindowFigures& figure, std::chrono::steady_clock::time_point swapped, double videoTime)
+{
+    // Counting starts with the first frame shown after the clock starts.
+    if (!figure.clock.isValid() || videoTime < 0)
+        return;
+    const qint64 now =
+        figure.clock.nsecsElapsed() -
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - swapped).count();
+    if (figure.firstShown < 0)
+        figure.firstShown = now;
+    ++figure.draws;
+    const qint64 time = std::llround(videoTime * 1000);
+    if (figure.drawnFrames.contains(time))
+        return;
+    if (figure.lastNewFrame >= 0)
+        figure.gaps.push_back((now - figure.lastNewFrame) / 1e6);
+    figure.lastNewFrame = now;
+    figure.drawnFrames.insert(time);
+    if (figure.firstTime < 0)
+        figure.firstTime = videoTime;
+    figure.lastTime = videoTime;
+}
+
+// Notes each frame an output window presents, with the media time of the video frame on show: the time is taken on
+// the window's render thread as it swaps, the figures are kept on the main thread. False when the screen has no
+// output window.
+inline bool watchPresentedFrames([[maybe_unused]] Engine& engine, const ScreenRole& role, WindowFigures& figure,
+                                 QList<QMetaObject::Connection>* connections = nullptr)
+{
+    ScreenOutputWindow* window = outputWindowOf(role);
+    if (!window)
+        return false;
+    const QMetaObject::Connection connection = QObject::connect(
+        window, &ScreenOutputWindow::frameSwapped, window,
+        [&figure, window](double videoTime) {
+            const auto swapped = std::chrono::steady_clock::now();
+            QMetaObject::invokeMethod(
+                window, [&figure, swapped, videoTime] { notePresentedFrame(figure, swapped, videoTime); },
+                Qt::QueuedConnection);
+        },
+        Qt::DirectConnection);
+    if (connections)
+        connections->append(connection);
+    return true;
+}
+
+inline void printWindowFigures(int index, const WindowFigures& figure)
+{
+    const double span = figure.lastTime - figure.firstTime;
+    const int expected = span > 0 ? int(std::lround(span * 30)) + 1 : 0;
+    const double shownSeconds = (figure.clock.nsecsElapsed() - std::max<qint64>(figure.firstShown, 0)) / 1e9;
+    std::vector<double> gaps = figure.gaps;
+    std::sort(gaps.begin(), gaps.end());
+    const auto at = [&](double fraction) { return gaps.empty() ? 0 : gaps[size_t(fraction * (gaps.size() - 1))]; };
+    std::printf("  window %d: %5.1f frames drawn/s; gaps between new frames median %5.1f, p99 %5.1f, longest %5.1f "
+                "ms; video frames never shown %d of %d\n",
+                index + 1, figure.draws / std::max(shownSeconds, 1e-3), at(0.5), at(0.99),
+                gaps.empty() ? 0 : gaps.back(), std::max(0, expected - int(figure.drawnFrames.size())), expected);
+}
 
 inline int run(double seconds, const ProjectorMapping& mapping)
 {
@@ -76,15 +131,13 @@ inline int run(double seconds, const ProjectorMapping& mapping)
     std::fflush(stdout);
     const QString clip = MediaFixtures::video({{1920, 1080}, seconds + 5, 30, VideoCodec::h264});
     QTemporaryDir folder;
-    Engine::Services services;
-    services.displays = std::make_shared<ScreenDisplayProvider>();
-    services.windows = std::make_shared<ScreenOutputWindows>();
-    Engine engine(true, nullptr, folder.path(), services);
+    std::unique_ptr<Engine> owner = makeEngine(folder);
+    Engine& engine = *owner;
     const QList<ScreenRole> roles{ScreenRole{QStringLiteral("屏幕 1")}, ScreenRole{QStringLiteral("屏幕 2")}};
     Show show = engine.show();
     show.outputScreens = roles;
     engine.setShow(show);
-    std::vector<WindowFigures> figures(roles.size());
+    QList<WindowFigures> figures(roles.size());
     for (int i = 0; i < roles.size(); ++i) {
         engine.setMapping(mapping, roles[i]);
         engine.bind(roles[i], engine.displays().at(i).number);
@@ -94,51 +147,27 @@ inline int run(double seconds, const ProjectorMapping& mapping)
     QTimer::singleShot(3000, &wait, &QEventLoop::quit);
     wait.exec();
 
-    int found = 0;
-    for (QWindow* candidate : QGuiApplication::topLevelWindows()) {
-        auto* window = qobject_cast<ScreenOutputWindow*>(candidate);
-        if (!window)
-            continue;
-        WindowFigures& figure = figures[size_t(roles.indexOf(window->role()))];
-        QObject::connect(
-            window, &ScreenOutputWindow::frameSwapped, window, [&figure](double time) { figure.swapped(time); },
-            Qt::DirectConnection);
-        ++found;
-    }
-    if (found != roles.size()) {
-        std::fprintf(stderr, "output windows: not every screen has its output window\n");
-        return 1;
+    for (int i = 0; i < roles.size(); ++i) {
+        if (!watchPresentedFrames(engine, roles[i], figures[i])) {
+            std::fprintf(stderr, "output windows: a screen has no output window\n");
+            return 1;
+        }
     }
     const HostTime start = HostClock::now() + std::chrono::milliseconds(200);
     for (const ScreenRole& role : roles)
         engine.program(role)->player()->playAt(0, start);
     // The prerolled frame is on show already: only frames shown from the start on count.
     QTimer::singleShot(200, &wait, [&figures] {
-        for (WindowFigures& figure : figures) {
-            std::scoped_lock hold(figure.lock);
+        for (WindowFigures& figure : figures)
             figure.clock.start();
-            figure.counting = true;
-        }
     });
     QTimer::singleShot(int(seconds * 1000) + 200, &wait, &QEventLoop::quit);
     wait.exec();
 
     std::printf("output windows: %d windows of 1920x1080, 17x17 curved mesh, blends, mask, %.0f s of 1080p30 H.264\n",
                 int(roles.size()), seconds);
-    for (size_t i = 0; i < figures.size(); ++i) {
-        WindowFigures& figure = figures[i];
-        std::scoped_lock hold(figure.lock);
-        const double span = figure.lastTime - figure.firstTime;
-        const int expected = span > 0 ? int(std::lround(span * 30)) + 1 : 0;
-        const double shownSeconds = (figure.clock.nsecsElapsed() - std::max<qint64>(figure.firstShown, 0)) / 1e9;
-        std::vector<double> gaps = figure.gaps;
-        std::sort(gaps.begin(), gaps.end());
-        const auto at = [&](double fraction) { return gaps.empty() ? 0 : gaps[size_t(fraction * (gaps.size() - 1))]; };
-        std::printf("  window %d: %5.1f frames drawn/s; gaps between new frames median %5.1f, p99 %5.1f, longest %5.1f "
-                    "ms; video frames never shown %d of %d\n",
-                    int(i) + 1, figure.draws / std::max(shownSeconds, 1e-3), at(0.5), at(0.99),
-                    gaps.empty() ? 0 : gaps.back(), std::max(0, expected - int(figure.drawnFrames.size())), expected);
-    }
+    for (int i = 0; i < figures.size(); ++i)
+        printWindowFigures(i, figures[i]);
     std::printf("  goal: every video frame shown, gap p99 <= 36 ms, longest <= 50 ms\n");
     return 0;
 }

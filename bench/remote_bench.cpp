@@ -3,9 +3,9 @@
 // counts them as 16 phones), and the lateness of a running timeline's messages with and without them.
 #include "benchtools.h"
 #include "engine.h"
-#include "loopbackreceiver.h"
 #include "remotehost.h"
 #include "remotetcplistener.h"
+#include "timelinelateness.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -25,52 +25,11 @@ namespace {
 
 using namespace BenchTools;
 
-// Collects the timeline's datagrams off the main thread, with the kernel's arrival stamps.
-class ArrivalThread
-{
-  public:
-    ArrivalThread()
-        : m_thread([this] {
-              while (!m_stop) {
-                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                  for (ReceivedDatagram& datagram : m_receiver.drain())
-                      m_received.push_back(std::move(datagram));
-              }
-          })
-    {
-    }
-    ~ArrivalThread() { stop(); }
-    quint16 port() const { return m_receiver.port(); }
-    std::vector<ReceivedDatagram> stop()
-    {
-        if (m_thread.joinable()) {
-            m_stop = true;
-            m_thread.join();
-        }
-        return m_received;
-    }
-
-  private:
-    LoopbackReceiver m_receiver;
-    std::atomic<bool> m_stop = false;
-    std::vector<ReceivedDatagram> m_received;
-    std::thread m_thread;
-};
-
 // A timeline of one message every 20 ms for the given time; the lateness of each behind its due moment, in ms.
 std::vector<double> timelineLateness(Engine& engine, double seconds, const std::function<void()>& meanwhile)
 {
-    ArrivalThread arrivals;
-    QList<TimelineEvent> events;
-    for (int i = 0; double(i) * 0.02 < seconds; ++i) {
-        TimelineEvent event;
-        event.time = double(i) * 0.02;
-        event.track = Track::message;
-        event.host = QStringLiteral("127.0.0.1");
-        event.port = arrivals.port();
-        event.payload = QString::number(i);
-        events.append(event);
-    }
+    TimelineLateness::ArrivalThread arrivals;
+    const QList<TimelineEvent> events = TimelineLateness::messages(arrivals.port(), seconds);
     Show show = engine.show();
     show.cues[0].timeline = events;
     engine.setShow(show);
@@ -79,13 +38,7 @@ std::vector<double> timelineLateness(Engine& engine, double seconds, const std::
     meanwhile();
     runEventsUntil([] { return false; }, 500);
     engine.stop(true);
-    std::vector<double> lateness;
-    for (const ReceivedDatagram& datagram : arrivals.stop()) {
-        const int index = datagram.bytes.toInt();
-        if (index >= 0 && index < events.size())
-            lateness.push_back((datagram.arrival - origin - events[index].time) * 1000);
-    }
-    return lateness;
+    return TimelineLateness::lateness(arrivals.stop(), events, origin);
 }
 
 struct Load

@@ -92,6 +92,9 @@ struct GstPlayer::Private
     QTimer stallTimer;
     // Since when a playing item has made no progress; invalid while it is not expected to make any.
     QElapsedTimer stalledFor;
+    // Checks in a row without progress: a process frozen as a whole (swapped out, stopped) misses checks, and is given
+    // the full count after it wakes rather than failing on the time that passed while it slept.
+    int stalledChecks = 0;
     double progressPosition = -1;
     std::uint64_t progressFrame = 0;
 
@@ -546,9 +549,11 @@ void GstPlayer::Private::checkProgress()
         progressPosition = position;
         progressFrame = serial;
         stalledFor.start();
+        stalledChecks = 0;
         return;
     }
-    if (stalledFor.elapsed() >= stallTimeoutMs)
+    ++stalledChecks;
+    if (stalledFor.elapsed() >= stallTimeoutMs && stalledChecks >= stallTimeoutMs / stallCheckMs)
         fail(QStringLiteral("文件在播放中停止送出画面和声音"));
 }
 

@@ -226,12 +226,13 @@ class Grid
         }
     }
 
-    // Inside by the even-odd rule, row by row: the sides crossing a row are found from a list sorted by the first
-    // row they cross, and a sample is inside when an odd number of crossings lies to its right.
+    // Inside by the even-odd rule, row by row: the sides crossing a row are found from lists by the first row they
+    // cross, and each crossing flips every sample left of it, counted at the first sample at or right of it.
     void applySigns(std::vector<float>& result) const
     {
-        std::vector<std::pair<int, int>> spans(m_edges.size()); // first row, row after the last
-        std::vector<int> byFirstRow;
+        std::vector<int> endRow(m_edges.size(), 0);
+        std::vector<int> start(size_t(m_height) + 1, 0);
+        std::vector<int> firstRow(m_edges.size(), -1);
         for (int e = 0; e < int(m_edges.size()); ++e) {
             const Edge& edge = m_edges[e];
             const float low = std::min(edge.a.y, edge.b.y), high = std::max(edge.a.y, edge.b.y);
@@ -240,38 +241,53 @@ class Grid
             const int first = int(std::lower_bound(m_ys.begin(), m_ys.end(), low) - m_ys.begin());
             const int end = int(std::lower_bound(m_ys.begin(), m_ys.end(), high) - m_ys.begin());
             if (first < end) {
-                spans[size_t(e)] = {first, end};
-                byFirstRow.push_back(e);
+                firstRow[size_t(e)] = first;
+                endRow[size_t(e)] = end;
+                ++start[size_t(first) + 1];
             }
         }
-        std::stable_sort(byFirstRow.begin(), byFirstRow.end(),
-                         [&](int a, int b) { return spans[size_t(a)].first < spans[size_t(b)].first; });
+        for (size_t j = 1; j < start.size(); ++j)
+            start[j] += start[j - 1];
+        std::vector<int> byFirstRow(size_t(start.back()));
+        {
+            std::vector<int> fill(start.begin(), start.end() - 1);
+            for (int e = 0; e < int(m_edges.size()); ++e)
+                if (firstRow[size_t(e)] >= 0)
+                    byFirstRow[size_t(fill[size_t(firstRow[size_t(e)])]++)] = e;
+        }
+        const double x0 = m_xs.front();
+        const double step = m_width > 1 ? (double(m_xs.back()) - x0) / (m_width - 1) : 1;
+        // How many samples lie left of x: those are the ones a crossing at x flips.
+        const auto samplesLeftOf = [&](float x) {
+            const double guess = std::ceil((double(x) - x0) / step);
+            int k = int(std::clamp(std::isnan(guess) ? 0.0 : guess, 0.0, double(m_width)));
+            while (k > 0 && !(m_xs[size_t(k - 1)] < x))
+                --k;
+            while (k < m_width && m_xs[size_t(k)] < x)
+                ++k;
+            return k;
+        };
         std::vector<int> active;
-        std::vector<float> crossings;
-        size_t next = 0;
+        std::vector<unsigned char> flips(size_t(m_width) + 1);
         for (int j = 0; j < m_height; ++j) {
-            while (next < byFirstRow.size() && spans[size_t(byFirstRow[next])].first == j)
-                active.push_back(byFirstRow[next++]);
-            active.erase(
-                std::remove_if(active.begin(), active.end(), [&](int e) { return spans[size_t(e)].second <= j; }),
-                active.end());
+            active.insert(active.end(), byFirstRow.begin() + start[size_t(j)],
+                          byFirstRow.begin() + start[size_t(j) + 1]);
+            active.erase(std::remove_if(active.begin(), active.end(), [&](int e) { return endRow[size_t(e)] <= j; }),
+                         active.end());
             const float y = m_ys[size_t(j)];
-            crossings.clear();
+            std::fill(flips.begin(), flips.end(), 0);
             for (int e : active) {
                 const Edge& edge = m_edges[e];
                 if (!PolygonDistance::crosses(edge, y))
                     continue;
                 const float x = PolygonDistance::crossingX(edge, y);
                 if (!std::isnan(x))
-                    crossings.push_back(x);
+                    flips[size_t(samplesLeftOf(x))] ^= 1;
             }
-            std::sort(crossings.begin(), crossings.end());
-            size_t passed = 0;
-            for (int i = 0; i < m_width; ++i) {
-                const float x = m_xs[size_t(i)];
-                while (passed < crossings.size() && !(x < crossings[passed]))
-                    ++passed;
-                if ((crossings.size() - passed) % 2 == 0)
+            unsigned char inside = 0;
+            for (int i = m_width - 1; i >= 0; --i) {
+                inside ^= flips[size_t(i) + 1];
+                if (!inside)
                     result[size_t(j) * m_width + i] = -result[size_t(j) * m_width + i];
             }
         }

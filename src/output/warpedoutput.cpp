@@ -5,8 +5,12 @@
 #include "polygondistancefieldcache.h"
 #include "projectorinput.h"
 
+#include <QCoreApplication>
 #include <QPainter>
+#include <QPointer>
+#include <QThreadPool>
 
+// The masks cover the whole output.
 static const QRectF kWholeOutput(0, 0, 1, 1);
 
 WarpedOutput::WarpedOutput(const ProjectorMapping& mapping, ProjectorInput* content, QWidget* parent)
@@ -16,8 +20,8 @@ WarpedOutput::WarpedOutput(const ProjectorMapping& mapping, ProjectorInput* cont
     m_content->setParent(this);
     connect(m_content, &ProjectorInput::changed, this, qOverload<>(&QWidget::update));
     connect(&PolygonDistanceFieldCache::shared(), &PolygonDistanceFieldCache::ready, this, [this] {
-        if (m_fadePending && updateFade())
-            update();
+        if (m_fadePending && !m_fadeDrawing)
+            updateFade();
     });
     setMapping(mapping);
 }
@@ -41,16 +45,42 @@ void WarpedOutput::updateMask()
     updateFade();
 }
 
-bool WarpedOutput::updateFade()
+// The fade of the blends alone is made at once; a polygon's waits for the polygon's field and its 512 × 512 image is
+// drawn on a pool thread too. The fade shown before stays meanwhile.
+void WarpedOutput::updateFade()
 {
-    const PolygonDistanceFieldCache::Field field = PolygonDistanceFieldCache::shared().field(
+    PolygonDistanceFieldCache::Field field = PolygonDistanceFieldCache::shared().field(
         m_mapping.polygonMask, PolygonDistanceField::Sampling::cornerToCorner(kWholeOutput, 512));
-    m_fadePending = !field;
+    m_fadePending = true;
+    m_fadeDrawing = bool(field);
     if (!field)
-        return false;
-    m_fade = mappingTexture(m_mapping, kWholeOutput, false, *field);
+        return;
+    const quint64 serial = ++m_fadeSerial;
+    if (field->size == 1) {
+        showFade(mappingTexture(m_mapping, kWholeOutput, false, *field));
+        return;
+    }
+    QThreadPool::globalInstance()->start(
+        [self = QPointer<WarpedOutput>(this), serial, mapping = m_mapping, field = std::move(field)] {
+            std::optional<QImage> fade = mappingTexture(mapping, kWholeOutput, false, *field);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [self, serial, fade = std::move(fade)] {
+                    if (self && serial == self->m_fadeSerial) {
+                        self->showFade(fade);
+                        self->update();
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void WarpedOutput::showFade(const std::optional<QImage>& fade)
+{
+    m_fade = fade;
+    m_fadePending = false;
+    m_fadeDrawing = false;
     m_fadeDecided = true;
-    return true;
 }
 
 void WarpedOutput::paintEvent(QPaintEvent*)

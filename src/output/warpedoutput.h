@@ -35,13 +35,18 @@ class WarpedOutput : public QWidget
 
   private:
     void updateMask();
-    bool updateFade();
+    void updateFade();
+    void showFade(const std::optional<QImage>& fade);
 
     ProjectorMapping m_mapping;
     ProjectorInput* m_content;
     std::optional<QImage> m_fade;
-    // The polygon's field is being made; the fade shown before stays until it is ready.
+    // The polygon's field or the fade is being made; the fade shown before stays until it is ready.
     bool m_fadePending = false;
+    // The field is there and the fade is being drawn from it.
+    bool m_fadeDrawing = false;
+    // Only the latest fade asked for is shown.
+    quint64 m_fadeSerial = 0;
     // A fade was decided once: until then a pending one shows nothing that the mask might hide.
     bool m_fadeDecided = false;
     std::optional<QImage> m_lift;

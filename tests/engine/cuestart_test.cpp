@@ -103,8 +103,7 @@ TEST_F(CueStart, AutomaticGoFollowsTheEndOfTheFirstPlayerOnly)
     runEvents(20);
     EXPECT_TRUE(onAir(0));
     playerOf(video)->finish();
-    runEvents(20);
-    EXPECT_TRUE(onAir(1));
+    EXPECT_TRUE(waitUntil([&] { return onAir(1); }));
 }
 
 TEST_F(CueStart, LoopRestartsEachPlayerAtItsOwnEnd)
@@ -115,8 +114,7 @@ TEST_F(CueStart, LoopRestartsEachPlayerAtItsOwnEnd)
     FakePlayer* sound = playerOf(music);
     picture->length = 10;
     picture->finish();
-    runEvents(20);
-    EXPECT_EQ(picture->seeks, QList<double>{0});
+    EXPECT_TRUE(waitUntil([&] { return picture->seeks == QList<double>{0}; })) << picture->seeks.size();
     EXPECT_TRUE(picture->isPlaying());
     EXPECT_TRUE(sound->seeks.isEmpty());
 }
@@ -141,8 +139,8 @@ TEST_F(CueStart, FailureShowsTheCueAndHoldsNothingUp)
     giveVideoAndMusic(EndBehavior::next);
     engine->take(cue(0));
     playerOf(video)->fail();
-    runEvents(20);
-    EXPECT_EQ(engine->message(), QStringLiteral("播放失败 · 暖场"));
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("播放失败 · 暖场"); }))
+        << engine->message().toStdString();
     EXPECT_TRUE(onAir(0));
 }
 
@@ -177,8 +175,8 @@ TEST_F(CueStart, RemotePlaybackOnceCompletesWhenEveryPlayerPlayedToItsEnd)
     runEvents(20);
     EXPECT_EQ(engine->message(), QStringLiteral("播出中 · 暖场"));
     playerOf(music)->finish();
-    runEvents(20);
-    EXPECT_EQ(engine->message(), QStringLiteral("单次播放完成 · 暖场"));
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("单次播放完成 · 暖场"); }))
+        << engine->message().toStdString();
 }
 
 TEST_F(CueStart, RemoteLoopStartsTheWholeCueAgainWhenItsLastPlayerEnds)
@@ -192,8 +190,7 @@ TEST_F(CueStart, RemoteLoopStartsTheWholeCueAgainWhenItsLastPlayerEnds)
     EXPECT_EQ(sound->generation(), item);
     clock->now += 1;
     sound->finish();
-    runEvents(20);
-    EXPECT_GT(sound->generation(), item);
+    EXPECT_TRUE(waitUntil([&] { return sound->generation() > item; }));
     EXPECT_TRUE(sound->startedAt);
     EXPECT_TRUE(onAir(0));
 }

@@ -28,7 +28,7 @@ TEST_F(EngineTest, ChildEngineRecordsNoEditsAndWritesNoRecovery)
     EXPECT_EQ(child->editHistory()->count(), 0);
     EXPECT_FALSE(child->hasUnsavedChanges());
     child->writeRecovery();
-    QTest::qWait(800);
+    QTest::qWait(1500);
     EXPECT_FALSE(QFile::exists(recoveryPath()));
 }
 
@@ -37,7 +37,7 @@ TEST_F(EngineTest, DisplayChangeRefreshesDisplays)
     QSignalSpy changed(engine.get(), &Engine::displaysChanged);
     displays->change(
         {DisplayScreen{1, QStringLiteral("a"), QStringLiteral("HDMI-1"), {0, 0, 1920, 1080}, {1920, 1080}}});
-    ASSERT_TRUE(changed.wait(1000));
+    ASSERT_TRUE(changed.wait(10000));
     ASSERT_EQ(engine->displays().size(), 1);
     EXPECT_EQ(engine->displays()[0].displayName(), QStringLiteral("HDMI-1 · 1920 × 1080"));
 }

@@ -192,7 +192,7 @@ class EngineTest : public ::testing::Test
             show.cues[0].lighting = lighting;
         });
     }
-    // Whether the node's newest packet carries the level on the channel (1-based) within 2 s.
+    // Whether the node's newest packet carries the level on the channel (1-based) within 10 s.
     static bool levelSent(LoopbackReceiver& node, qint64 channel, quint8 level)
     {
         return waitUntil(
@@ -200,7 +200,7 @@ class EngineTest : public ::testing::Test
                 const std::vector<ReceivedDatagram> packets = node.drain();
                 return !packets.empty() && quint8(packets.back().bytes.at(17 + channel)) == level;
             },
-            2000);
+            10000);
     }
 
     QTemporaryDir folder;

@@ -106,10 +106,9 @@ TEST_F(ScreensApart, ScreenPlaysOnlyItsOwnPicturesAndSendsNothing)
     EXPECT_FALSE(engine->independentScreens().engine(kScreen1));
     EXPECT_EQ(engine->program(kScreen2)->independentOutput(), screen->program(kScreen2));
     clock->now += 0.5;
-    runEvents(300);
-    const Picture* shown = screen->program(kScreen2)->foreground();
-    ASSERT_TRUE(shown && shown->image());
-    EXPECT_EQ(shown->image()->pixelColor(0, 0), QColor(Qt::blue));
+    const auto shown = [&] { return screen->program(kScreen2)->foreground(); };
+    ASSERT_TRUE(waitUntil([&] { return shown() && shown()->image(); }));
+    EXPECT_EQ(shown()->image()->pixelColor(0, 0), QColor(Qt::blue));
     EXPECT_TRUE(receiver.drain().empty());
     EXPECT_EQ(playersHolding(music), 0);
     EXPECT_FALSE(engine->current()) << "the programme itself goes on as it was";

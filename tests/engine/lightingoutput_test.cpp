@@ -3,6 +3,7 @@
 #include "loopbackreceiver.h"
 #include "nofiledescriptors.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -245,10 +246,16 @@ TEST(LightsTimer, SendsEvery40MillisecondsWhileConfiguredAndStopsWhenSwitchedOff
     EXPECT_TRUE(receiver.drain().empty()) << "nothing is sent before Art-Net is configured";
 
     lights.configureLights(kLoopback, 0);
-    runEvents(1000);
-    const std::vector<ReceivedDatagram> packets = receiver.drain();
-    ASSERT_GE(packets.size(), 15u);
-    EXPECT_LE(packets.size(), 27u);
+    QElapsedTimer sending;
+    sending.start();
+    std::vector<ReceivedDatagram> packets;
+    ASSERT_TRUE(waitUntil([&] {
+        for (ReceivedDatagram& packet : receiver.drain())
+            packets.push_back(std::move(packet));
+        return packets.size() >= 25;
+    }));
+    // A timer may fire a little early, never in bursts.
+    EXPECT_LE(packets.size(), size_t(sending.elapsed() / 35 + 2));
     std::vector<double> intervals;
     for (size_t i = 1; i < packets.size(); ++i)
         intervals.push_back(packets[i].arrival - packets[i - 1].arrival);
@@ -256,7 +263,7 @@ TEST(LightsTimer, SendsEvery40MillisecondsWhileConfiguredAndStopsWhenSwitchedOff
     EXPECT_NEAR(intervals[intervals.size() / 2], 0.040, 0.010);
 
     lights.configureLights(QString(), 0);
-    const auto zeros = receiver.receive(1000);
+    const auto zeros = receiver.receive(10000);
     ASSERT_TRUE(zeros);
     EXPECT_TRUE(allZero(zeros->bytes.mid(18)));
     runEvents(300);

@@ -109,7 +109,7 @@ TEST_F(Preview, TimelineStillsAgreeWithWhatThePlayingTimelineShows)
         advanceTo(time);
         QSignalSpy done(engine.get(), &Engine::timelinePreviewed);
         engine->previewTimeline(cue(0), time);
-        ASSERT_TRUE(done.wait(2000));
+        ASSERT_TRUE(done.wait(10000));
         for (const ScreenRole& role : {kScreen1, kScreen2})
             EXPECT_EQ(url(engine->preview(role)), url(shown(role))) << role.rawValue.toStdString();
     }
@@ -132,7 +132,7 @@ TEST_F(Preview, ScrubShowsOnlyWhereItComesToRest)
 
     for (double time : {1.0, 2.0, 6.0})
         engine->previewTimeline(cue(0), time);
-    ASSERT_TRUE(done.wait(2000));
+    ASSERT_TRUE(done.wait(10000));
     runEvents(100);
     EXPECT_EQ(done.count(), 1);
     EXPECT_EQ(loads.count(), 1);
@@ -140,7 +140,7 @@ TEST_F(Preview, ScrubShowsOnlyWhereItComesToRest)
     EXPECT_FALSE(engine->program(kScreen1)->image());
 
     engine->previewTimeline(cue(0), 7);
-    ASSERT_TRUE(done.wait(2000));
+    ASSERT_TRUE(done.wait(10000));
     EXPECT_EQ(loads.count(), 1) << "an image stays loaded while the scrub stays on it";
 }
 

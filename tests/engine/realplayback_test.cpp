@@ -38,11 +38,11 @@ TEST_F(RealPlayback, DirectCuesVideoAndAudioRunTogetherAndAutomaticGoFollowsTheV
     const QPointer<Player> picture = shown->player();
     const QPointer<Player> sound = engine->audioPlayer(Bus::music);
     ASSERT_TRUE(waitUntil(
-        [&] { return picture && sound && picture->currentTime() > 0.5 && sound->currentTime() > 0.5; }, 5000));
+        [&] { return picture && sound && picture->currentTime() > 0.5 && sound->currentTime() > 0.5; }, 20000));
     EXPECT_LT(std::abs(picture->currentTime() - sound->currentTime()), 0.1);
     const Picture* first = shown.data();
 
-    ASSERT_TRUE(waitUntil([&] { return onAir(1); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return onAir(1); }, 20000));
     ASSERT_TRUE(sound);
     EXPECT_FALSE(sound->hasItem()) << "the next cue has no audio of its own and empties the bus";
     Picture* following = engine->program(kScreen1)->foreground();
@@ -58,11 +58,11 @@ TEST_F(RealPlayback, TimelineVideoClipPlaysItsLengthThenTheShowGoesOn)
     setTimeline(0, {clip(asset, 0.2)});
     edit([&](Show& show) { show.cues[0].ending = EndBehavior::next; });
     engine->take(cue(0));
-    ASSERT_TRUE(waitUntil([&] { return engine->program(kScreen1)->foreground(); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return engine->program(kScreen1)->foreground(); }, 20000));
     const QPointer<Player> player = engine->program(kScreen1)->foreground()->player();
-    ASSERT_TRUE(waitUntil([&] { return player && player->currentTime() > 0.3; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return player && player->currentTime() > 0.3; }, 20000));
     EXPECT_TRUE(player->isPlaying());
-    ASSERT_TRUE(waitUntil([&] { return onAir(1); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return onAir(1); }, 20000));
 }
 
 TEST_F(RealPlayback, RunOfOneVideoFinishesWhenTheVideoHasPlayed)
@@ -73,7 +73,7 @@ TEST_F(RealPlayback, RunOfOneVideoFinishesWhenTheVideoHasPlayed)
     elapsed.start();
     ASSERT_TRUE(engine->beginProjection(ProjectionMode::cueOnce, cue(1)));
     EXPECT_EQ(engine->projectionPosition(), QStringLiteral("1 / 1"));
-    ASSERT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("投放完成"); }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("投放完成"); }, 20000));
     EXPECT_GE(elapsed.elapsed(), 1400);
     EXPECT_FALSE(engine->projectionMode());
     EXPECT_FALSE(engine->program(kScreen1)->foreground());
@@ -85,7 +85,7 @@ TEST_F(RealPlayback, FrozenScreenShowsTheFrameWhereTheProgrammeWas)
     edit([&](Show& show) { show.cues[0].main = video; });
     engine->take(cue(0));
     const QPointer<Player> programme = engine->program(kScreen1)->foreground()->player();
-    ASSERT_TRUE(waitUntil([&] { return programme && programme->currentTime() > 1.0; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return programme && programme->currentTime() > 1.0; }, 20000));
     engine->pauseScreens({kScreen1});
     const Engine* screen = engine->independentScreens().engine(kScreen1);
     ASSERT_TRUE(screen && screen->paused());

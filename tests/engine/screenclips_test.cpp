@@ -66,7 +66,7 @@ TEST_F(ScreenClips, VideoOverAStillWaitsForItsFirstFrame)
     QImage frame(8, 8, QImage::Format_RGBA8888);
     frame.fill(Qt::green);
     playerOf(video.url)->show(frame);
-    ASSERT_TRUE(waitUntil([&] { return shown() && shown()->player()->url() == video.url; }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return shown() && shown()->player()->url() == video.url; }, 10000));
     EXPECT_TRUE(shown()->transitionFrame());
 }
 
@@ -116,7 +116,7 @@ TEST_F(ScreenClips, VideosComingNextArePreparedOncePerScreenAndTakenOver)
     frame.fill(Qt::green);
     prepared->show(frame);
     advanceTo(2.05);
-    ASSERT_TRUE(waitUntil([&] { return shown()->player() == prepared; }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return shown()->player() == prepared; }, 10000));
     EXPECT_EQ(prepared->generation(), item) << "taken over without a second load";
     EXPECT_EQ(playersHolding(video.url), 2) << "the second clip of the same file is prepared in turn";
 }
@@ -167,7 +167,7 @@ TEST_F(ScreenClips, LastFrameIsHeldAcrossTheNextCuesStartUntilItsVideoCanShow)
         QImage frame(8, 8, QImage::Format_RGBA8888);
         frame.fill(Qt::green);
         playerOf(video.url)->show(frame);
-        EXPECT_TRUE(waitUntil([&] { return shown() && shown()->player()->url() == video.url; }, 2000));
+        EXPECT_TRUE(waitUntil([&] { return shown() && shown()->player()->url() == video.url; }, 10000));
     }
 }
 

@@ -15,7 +15,7 @@ static QList<QByteArray> received(LoopbackReceiver& receiver, int count)
                 payloads.append(datagram.bytes);
             return payloads.size() >= count;
         },
-        3000);
+        10000);
     return payloads;
 }
 
@@ -136,8 +136,8 @@ TEST_F(Timeline, FailingAudioClipIsReported)
     setTimeline(0, {clip(music, 0, Track::music)});
     takeCue(0);
     playerOf(music.url)->fail();
-    runEvents(20);
-    EXPECT_EQ(engine->message(), QStringLiteral("素材播放失败 · broken.wav"));
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("素材播放失败 · broken.wav"); }))
+        << engine->message().toStdString();
 }
 
 TEST_F(Timeline, TimelineThatGoesOnToAnotherTimelineLeavesItRunning)

@@ -1,5 +1,6 @@
 #include "enginefixture.h"
 
+#include <QElapsedTimer>
 #include <limits>
 
 using TransportControl = EngineTest;
@@ -45,7 +46,7 @@ TEST_F(TransportControl, DelayIsClampedToAnHourAndCountsOnlyUnpausedTime)
     engine->togglePause();
     EXPECT_EQ(engine->message(), QStringLiteral("已继续"));
     EXPECT_FALSE(engine->current());
-    ASSERT_TRUE(waitUntil([&] { return onAir(0); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return onAir(0); }, 10000));
 }
 
 TEST_F(TransportControl, PausedCountdownWaitsAndResumesWithTheTimeLeft)
@@ -57,9 +58,10 @@ TEST_F(TransportControl, PausedCountdownWaitsAndResumesWithTheTimeLeft)
     runEvents(400);
     EXPECT_FALSE(engine->current());
     engine->togglePause();
-    runEvents(300);
-    EXPECT_FALSE(engine->current()) << "0.9 s were left";
-    ASSERT_TRUE(waitUntil([&] { return onAir(0); }, 2000));
+    QElapsedTimer sinceResume;
+    sinceResume.start();
+    ASSERT_TRUE(waitUntil([&] { return onAir(0); }, 10000));
+    EXPECT_GE(sinceResume.elapsed(), 800) << "0.9 s were left";
     EXPECT_FALSE(engine->paused());
 }
 

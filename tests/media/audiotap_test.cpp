@@ -21,7 +21,8 @@ TEST(AudioTap, PeaksFollowTheFileGainAndMute)
 
     mixer->setGain(0, 0.5f);
     mixer->setMuted(1, true);
-    runEvents(150);
+    const double changed = player.currentTime();
+    ASSERT_TRUE(waitUntil([&] { return player.currentTime() > changed + 0.15; }));
     mixer->readLevels();
     const double from = player.currentTime();
     ASSERT_TRUE(waitUntil([&] { return player.currentTime() > from + 0.2; }));
@@ -30,9 +31,11 @@ TEST(AudioTap, PeaksFollowTheFileGainAndMute)
     EXPECT_EQ(levels[1], 0.0f);
 
     player.pause();
-    runEvents(100);
     mixer->readLevels();
-    EXPECT_EQ(mixer->readLevels(), (QList<float>{0.0f, 0.0f}));
+    EXPECT_TRUE(waitUntil([&] {
+        runEvents(100);
+        return mixer->readLevels() == QList<float>{0.0f, 0.0f};
+    })) << "silent once paused";
 }
 
 TEST(AudioTap, ANewItemRunsWithoutTheMixerUntilAttached)

@@ -103,9 +103,8 @@ TEST(MeshVideoFeed, DeliversAPlayingVideosFramesInOrder)
         times.push_back(frame.time());
     });
     player.play();
-    runEvents(500);
+    ASSERT_TRUE(waitUntil([&] { return times.size() >= 10; }, 20000)) << times.size() << " frames";
     feed.remove(token);
-    ASSERT_GE(times.size(), 10u);
     EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
     EXPECT_NEAR(times.front(), 0.0, 0.001);
 }

@@ -60,8 +60,7 @@ TEST(Picture, AVideosTransitionFrameIsCapturedOnceAndLoadingNoneEmptiesEverythin
     EXPECT_EQ(picture.transitionFrame()->size(), QSize(320, 240));
     EXPECT_TRUE(near(picture.transitionFrame()->pixelColor(160, 120), Qt::red));
     EXPECT_FALSE(picture.isCapturing());
-    runEvents(20);
-    EXPECT_FALSE(picture.meshVideoFeed()->isRunning());
+    EXPECT_TRUE(waitUntil([&] { return !picture.meshVideoFeed()->isRunning(); }));
     EXPECT_TRUE(picture.player()->isReady());
 
     picture.load(std::nullopt);
@@ -95,9 +94,9 @@ TEST(Picture, AFrameStillBeingConvertedWhenNewMediaLoadsIsDropped)
     ASSERT_TRUE(waitUntil([&] { return picture.player()->currentFrame().has_value(); }));
     picture.prepareTransitionFrame();
     picture.load(fileUrl(MediaFixtures::png()));
+    ASSERT_TRUE(waitUntil([&] { return picture.image().has_value(); }));
     runEvents(200);
     EXPECT_FALSE(picture.transitionFrame());
-    EXPECT_TRUE(picture.image());
 }
 
 TEST(Picture, APreloadEndsWhenTheVideoIsReadyAndAReplacedOneNever)

@@ -36,9 +36,10 @@ TEST(StillDecoder, APictureShowsALargeStillOnceDecodedAndDropsAStaleDecode)
     picture.load(QUrl::fromLocalFile(first));
     EXPECT_TRUE(picture.isDecodingStill());
     picture.load(QUrl::fromLocalFile(second));
-    ASSERT_TRUE(waitUntil([&] { return picture.image().has_value(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return picture.image().has_value(); }, 20000));
     EXPECT_FALSE(picture.isDecodingStill());
     EXPECT_EQ(picture.image()->pixelColor(0, 0), QColor(200, 100, 50));
+    ASSERT_TRUE(waitUntil([&] { return !StillDecoder::shared().isDecoding(first); }, 20000));
     runEvents(50);
     EXPECT_EQ(picture.image()->pixelColor(0, 0), QColor(200, 100, 50)) << "the first decode came too late to show";
 }

@@ -146,10 +146,10 @@ TEST_F(CurvedProjection, AsAMonitorRedrawsTheVideoAtMost24TimesASecondAndNotWhen
     view.meshView()->installEventFilter(&counter);
     QElapsedTimer clock;
     clock.start();
-    runEvents(1000);
+    // About a second of frames, or longer when a busy machine delivers fewer.
+    const std::uint64_t first = serial;
+    ASSERT_TRUE(waitUntil([&] { return serial > first + 200 && counter.paints >= 1; }, 30000));
     const qint64 elapsed = clock.elapsed();
-    EXPECT_GT(serial, 50u);
-    EXPECT_GE(counter.paints, 1);
     EXPECT_LE(counter.paints, elapsed / 41 + 1) << "over " << elapsed << " ms";
 
     view.hide();

@@ -147,7 +147,7 @@ TEST_F(RemotePairing, ExpiryTaskDropsTheRequestWithoutAnyOtherRequest)
     pair(deviceID());
     pair(deviceID());
     EXPECT_EQ(host->pending().size(), 2);
-    EXPECT_TRUE(waitUntil([&] { return host->pending().isEmpty(); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return host->pending().isEmpty(); }, 10000));
 }
 
 TEST_F(RemotePairing, RefusalsReadAsExpired)

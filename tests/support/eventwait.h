@@ -3,7 +3,9 @@
 #include <functional>
 
 // Runs the Qt event loop until the condition holds or the time is up; returns the condition's last value.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
 
-// Runs the Qt event loop for the given time.
+// Runs the Qt event loop for at least the given time: every timer of this thread due within it has fired and the
+// events posted meanwhile have been handled, however late a busy machine lets the loop come round. Only for what
+// must not happen, or for a timer's work; anything another thread or process does is waited for with waitUntil.
 void runEvents(int milliseconds);

@@ -130,7 +130,7 @@ QString MediaFixtures::video(const VideoSpec& wanted)
     return launch("video-v1 " + pipeline, h264 ? "mp4" : "webm", pipeline);
 }
 
-QString MediaFixtures::indexedVideo(int frames, int fps)
+QString MediaFixtures::indexedVideo(int frames, int fps, QSize size)
 {
     const QString key = QString("indexed-v2 %1 %2").arg(frames).arg(fps);
     const QString directory = cachedPath(key, "frames");
@@ -150,12 +150,18 @@ QString MediaFixtures::indexedVideo(int frames, int fps)
             throw std::runtime_error("cannot write " + name.toStdString());
     }
     // The location's printf pattern is added after arg(), which would read its digits as a place marker.
-    const QString pipeline = QString("index=0 stop-index=%1 caps=image/png,framerate=%2/1 ! pngdec ! videoconvert ! "
+    const QString scaled =
+        size == QSize(320, 240)
+            ? QString()
+            : QString("videoscale ! video/x-raw,width=%1,height=%2 ! ").arg(size.width()).arg(size.height());
+    const QString pipeline = QString("index=0 stop-index=%1 caps=image/png,framerate=%2/1 ! pngdec ! %3videoconvert ! "
                                      "video/x-raw,format=I420 ! x264enc speed-preset=veryfast key-int-max=%2 ! "
                                      "mp4mux ! %OUT%")
                                  .arg(frames - 1)
-                                 .arg(fps);
-    return launch(key, "mp4", "multifilesrc location=" + directory + "/%04d.png " + pipeline);
+                                 .arg(fps)
+                                 .arg(scaled);
+    const QString sizedKey = scaled.isEmpty() ? key : key + QString(" %1x%2").arg(size.width()).arg(size.height());
+    return launch(sizedKey, "mp4", "multifilesrc location=" + directory + "/%04d.png " + pipeline);
 }
 
 int MediaFixtures::frameIndexOf(const QImage& frame)

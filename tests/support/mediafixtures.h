@@ -37,8 +37,8 @@ namespace MediaFixtures {
 
 // H.264 in .mp4 or VP8 in .webm, a moving test pattern; sound is a 440 Hz sine.
 QString video(const VideoSpec& wanted = {});
-// An H.264 .mp4 whose frames show their own index (see frameIndexOf).
-QString indexedVideo(int frames, int fps = 30);
+// An H.264 .mp4 whose frames show their own index (see frameIndexOf), drawn at 320 x 240 and scaled to the size.
+QString indexedVideo(int frames, int fps = 30, QSize size = {320, 240});
 // The index an indexedVideo frame shows: eight black or white squares across the top, bit 0 on the left.
 int frameIndexOf(const QImage& frame);
 // An H.264 .mp4 of one planar I420 picture (Y, then U, then V rows, tightly packed) shown for three frames, its

@@ -175,7 +175,7 @@ TEST_F(EditorShell, ScrubPreviewsOnlyWhereThePointerRests)
     QSignalSpy previewed(engine.get(), &Engine::timelinePreviewed);
     for (double x : {10, 20, 30, 40, 50})
         shell().positionPointer(screenLane(kScreen1), x);
-    ASSERT_TRUE(previewed.wait(5000));
+    ASSERT_TRUE(previewed.wait(10000));
     runEvents(100);
     EXPECT_EQ(previewed.count(), 1);
     EXPECT_EQ(previewSwitches, 5);
