@@ -77,7 +77,7 @@ struct TimelineFigures
     double busyPercent = 0;
     double takeMs = 0;
     std::vector<double> artNetIntervals;
-    QList<outputwindows::WindowFigures> windows;
+    std::vector<outputwindows::WindowFigures> windows;
     QList<bool> countable;
 };
 
@@ -94,9 +94,9 @@ std::vector<double> intervalsMs(const std::vector<ReceivedDatagram>& datagrams, 
     return intervals;
 }
 
-TimelineFigures playTimeline(const TimelineRun& run, const QString& clip, double seconds)
+void playTimeline(const TimelineRun& run, const QString& clip, double seconds, TimelineFigures& figures)
 {
-    TimelineFigures figures;
+    figures.windows = std::vector<outputwindows::WindowFigures>(size_t(run.windows));
     QTemporaryDir folder;
     TimelineLateness::ArrivalThread messages;
     TimelineLateness::ArrivalThread artNet;
@@ -135,10 +135,9 @@ TimelineFigures playTimeline(const TimelineRun& run, const QString& clip, double
     engine->take(engine->show().cues.first());
     figures.takeMs = (realtimeNow() - origin) * 1000;
     runEvents(int(kSettledSeconds * 1000));
-    figures.windows.resize(run.windows);
     for (int i = 0; i < run.windows; ++i) {
-        figures.countable << outputwindows::watchPresentedFrames(*engine, kRoles[i], figures.windows[i]);
-        figures.windows[i].clock.start();
+        figures.countable << outputwindows::watchPresentedFrames(*engine, kRoles[i], figures.windows[size_t(i)]);
+        figures.windows[size_t(i)].start();
     }
     const double cpuStart = threadCpuSeconds();
     const double wallStart = realtimeNow();
@@ -148,10 +147,9 @@ TimelineFigures playTimeline(const TimelineRun& run, const QString& clip, double
     runEvents(200);
     figures.lateness = TimelineLateness::lateness(messages.stop(), timeline, origin, kSettledSeconds);
     figures.artNetIntervals = intervalsMs(artNet.stop(), origin + kSettledSeconds, origin + seconds);
-    return figures;
 }
 
-void printTimelineRun(const TimelineRun& run, const TimelineFigures& figures, const TimelineFigures& alone)
+void printTimelineRun(const TimelineRun& run, TimelineFigures& figures, const std::vector<double>& alone)
 {
     std::printf("%s:\n", run.name);
     std::printf("  message lateness   min %5.1f ms   median %6.1f ms   p99 %6.1f ms   max %6.1f ms   (n=%zu)",
@@ -159,7 +157,7 @@ void printTimelineRun(const TimelineRun& run, const TimelineFigures& figures, co
                 percentile(figures.lateness, 1.0), figures.lateness.size());
     if (run.windows > 0)
         std::printf("   p99 %+.1f ms over no window (goal: within 5 ms)",
-                    percentile(figures.lateness, 0.99) - percentile(alone.lateness, 0.99));
+                    percentile(figures.lateness, 0.99) - percentile(alone, 0.99));
     std::printf("\n  (lateness counts from the call of take(), which itself took %.1f ms)", figures.takeMs);
     // A wait for a buffer swap holds the thread without costing CPU: the lateness shows it.
     std::printf("\n  main thread busy   %5.1f %% of its time on the CPU (goal: under 10 %%)\n", figures.busyPercent);
@@ -168,7 +166,7 @@ void printTimelineRun(const TimelineRun& run, const TimelineFigures& figures, co
                 percentile(figures.artNetIntervals, 1.0));
     for (int i = 0; i < run.windows; ++i) {
         if (figures.countable.value(i))
-            outputwindows::printWindowFigures(i, figures.windows[i]);
+            outputwindows::printWindowFigures(i, figures.windows[size_t(i)]);
         else
             std::printf("  window %d: presented frames not measurable (this kind of output gives no count of them)\n",
                         i + 1);
@@ -193,15 +191,16 @@ void timelineRuns(double seconds)
         {"two 1920x1080 output windows, mapping off", 2, std::nullopt},
         {"two 1920x1080 output windows, 17x17 curved mesh, blends, mask", 2, curvedMapping()},
     };
-    TimelineFigures alone;
+    std::vector<double> alone;
     for (const TimelineRun& run : runs) {
         if (run.windows > 0 && !twoDisplays) {
             std::printf("%s: skipped, needs two displays\n", run.name);
             continue;
         }
-        const TimelineFigures figures = playTimeline(run, clip, seconds);
+        TimelineFigures figures;
+        playTimeline(run, clip, seconds, figures);
         if (run.windows == 0)
-            alone = figures;
+            alone = figures.lateness;
         printTimelineRun(run, figures, alone);
     }
 }
