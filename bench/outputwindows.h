@@ -5,13 +5,9 @@
 // starts: frames drawn per second, the gaps between two newly shown video frames (median, p99, longest), and the
 // frames of the video that were never shown.
 #include "benchtools.h"
-#include "curvedprojectionview.h"
 #include "displayprovider.h"
 #include "engine.h"
-#include "mappedoutput.h"
 #include "mediafixtures.h"
-#include "meshvideofeed.h"
-#include "meshwindow.h"
 #include "picture.h"
 #include "screendisplayprovider.h"
 #include "screenoutputwindow.h"
@@ -23,6 +19,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -87,31 +84,25 @@ inline std::unique_ptr<Engine> makeEngine(const QTemporaryDir& folder, Engine::S
 
 inline ScreenOutputWindow* outputWindowOf(const ScreenRole& role)
 {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* window = dynamic_cast<ScreenOutputWindow*>(widget);
-        if (window && window->isOpen() && window->output()->role() == role)
+    for (QWindow* candidate : QGuiApplication::topLevelWindows()) {
+        auto* window = qobject_cast<ScreenOutputWindow*>(candidate);
+        if (window && window->isOpen() && window->role() == role)
             return window;
     }
     return nullptr;
 }
 
-// Notes each frame an output window presents, with the media time of the video frame on show. False when the
-// window's kind of drawing gives no way to count its frames (nothing is noted for it then).
-inline bool watchPresentedFrames(Engine& engine, const ScreenRole& role, WindowFigures& figure,
+// Notes each frame an output window presents, on the window's render thread as it swaps, with the media time of the
+// video frame on show. False when the screen has no output window.
+inline bool watchPresentedFrames([[maybe_unused]] Engine& engine, const ScreenRole& role, WindowFigures& figure,
                                  QList<QMetaObject::Connection>* connections = nullptr)
 {
     ScreenOutputWindow* window = outputWindowOf(role);
-    auto* curved = window ? qobject_cast<CurvedProjectionView*>(window->output()->content()) : nullptr;
-    if (!curved)
+    if (!window)
         return false;
-    // A timeline's or a cue's clip plays in the foreground picture, a loaded one in the programme picture itself.
-    Picture* program = engine.program(role);
-    MeshVideoFeed* feed = (program->foreground() ? program->foreground() : program)->meshVideoFeed();
-    const QMetaObject::Connection connection =
-        QObject::connect(curved->meshWindow(), &QOpenGLWindow::frameSwapped, curved, [&figure, feed] {
-            const std::optional<VideoFrame> frame = feed->latest();
-            figure.swapped(frame ? frame->time() : -1);
-        });
+    const QMetaObject::Connection connection = QObject::connect(
+        window, &ScreenOutputWindow::frameSwapped, window, [&figure](double videoTime) { figure.swapped(videoTime); },
+        Qt::DirectConnection);
     if (connections)
         connections->append(connection);
     return true;
@@ -161,7 +152,7 @@ inline int run(double seconds, const ProjectorMapping& mapping)
 
     for (int i = 0; i < roles.size(); ++i) {
         if (!watchPresentedFrames(engine, roles[i], figures[size_t(i)])) {
-            std::fprintf(stderr, "output windows: a window does not draw through the mesh\n");
+            std::fprintf(stderr, "output windows: a screen has no output window\n");
             return 1;
         }
     }

@@ -110,6 +110,8 @@ struct GstPlayer::Private
     PlayerStatus status = PlayerStatus::empty;
     QString error;
     quint64 generation = 0;
+    // The generation as the streaming threads read it; written only while the pipeline is stopped.
+    std::atomic<quint64> frameGeneration{0};
     Target target = Target::paused;
     std::optional<HostTime> startAt;
     std::optional<PendingSeek> pendingSeek;
@@ -193,7 +195,8 @@ std::optional<QString> GstPlayer::Private::makePipeline()
         GstStructure* details = gst_structure_new(lostErrorName, "error", GST_TYPE_MESSAGE, error, nullptr);
         enqueue(gst_message_new_application(GST_OBJECT(source), details));
     });
-    video->setFrameListener([this] {
+    video->setFrameListener([this](const VideoFrame& frame) {
+        q->frameDecoded(frame, frameGeneration);
         if (frameQueued.exchange(true))
             return;
         QMetaObject::invokeMethod(
@@ -248,6 +251,7 @@ void GstPlayer::Private::stop()
     stalledFor.invalidate();
     file.reset();
     ++generation;
+    frameGeneration = generation;
     target = Target::paused;
     startAt.reset();
     pendingSeek.reset();
