@@ -9,7 +9,6 @@
 #include "engineoutputsource.h"
 #include "mappedoutput.h"
 #include "mappingoverlay.h"
-#include "meshwindow.h"
 #include "picture.h"
 #include "polygondistancefieldcache.h"
 #include "projectionmappingeditor.h"
@@ -201,21 +200,21 @@ int main(int argc, char** argv)
     engine.setMapping(mapping, screen);
     engine.bind(screen, engine.displays().first().number);
 
-    MeshWindow* output = nullptr;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* window = dynamic_cast<ScreenOutputWindow*>(widget))
-            if (auto* curved = qobject_cast<CurvedProjectionView*>(window->output()->content()))
-                output = curved->meshWindow();
+    ScreenOutputWindow* output = nullptr;
+    for (QWindow* window : QGuiApplication::topLevelWindows())
+        if (auto* candidate = qobject_cast<ScreenOutputWindow*>(window))
+            output = candidate;
     if (!output) {
-        std::fprintf(stderr, "mapping editor drag: the output window does not draw through the mesh\n");
+        std::fprintf(stderr, "mapping editor drag: the output window did not open\n");
         return 1;
     }
     ProjectionMappingEditor editor(engine);
     editor.resize(980, 570);
     editor.show();
     wait(1500);
+    // Counted on the main thread: each step waits there until the output window has swapped.
     int swaps = 0;
-    QObject::connect(output, &QOpenGLWindow::frameSwapped, output, [&swaps] { ++swaps; });
+    QObject::connect(output, &ScreenOutputWindow::frameSwapped, output, [&swaps] { ++swaps; });
 
     // Each step: the event (or write) handled, then the event loop runs until the output window has swapped.
     // Counting starts from the first frame shown: step 0 only brings the output to that frame.

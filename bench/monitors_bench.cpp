@@ -12,6 +12,7 @@
 
 #include <QScreen>
 #include <QVBoxLayout>
+#include <atomic>
 #include <ctime>
 
 namespace {
@@ -23,12 +24,12 @@ double processSeconds()
     return double(now.tv_sec) + now.tv_nsec / 1e9;
 }
 
-// One output window's longest gap between two drawn frames.
+// One output window's longest gap between two drawn frames, noted on its render thread.
 struct GapWatch
 {
     QElapsedTimer clock;
-    qint64 lastDraw = -1;
-    qint64 longestGap = 0;
+    std::atomic<qint64> lastDraw = -1;
+    std::atomic<qint64> longestGap = 0;
 };
 
 struct RunFigures
@@ -43,21 +44,23 @@ struct RunFigures
 RunFigures measure(const QList<ScreenRole>& roles, double seconds)
 {
     RunFigures figures;
-    QList<GapWatch> windows(roles.size());
+    std::vector<GapWatch> windows(roles.size());
     QList<QMetaObject::Connection> watches;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* window = dynamic_cast<ScreenOutputWindow*>(widget);
-        auto* curved = window ? qobject_cast<CurvedProjectionView*>(window->output()->content()) : nullptr;
-        if (!curved)
+    for (QWindow* candidate : QGuiApplication::topLevelWindows()) {
+        auto* window = qobject_cast<ScreenOutputWindow*>(candidate);
+        if (!window)
             continue;
-        GapWatch& figure = windows[roles.indexOf(window->output()->role())];
+        GapWatch& figure = windows[size_t(roles.indexOf(window->role()))];
         figure.clock.start();
-        watches << QObject::connect(curved->meshWindow(), &QOpenGLWindow::frameSwapped, curved, [&figure] {
-            const qint64 now = figure.clock.nsecsElapsed();
-            if (figure.lastDraw >= 0)
-                figure.longestGap = std::max(figure.longestGap, now - figure.lastDraw);
-            figure.lastDraw = now;
-        });
+        watches << QObject::connect(
+            window, &ScreenOutputWindow::frameSwapped, window,
+            [&figure] {
+                const qint64 now = figure.clock.nsecsElapsed();
+                if (figure.lastDraw >= 0)
+                    figure.longestGap = std::max<qint64>(figure.longestGap, now - figure.lastDraw);
+                figure.lastDraw = now;
+            },
+            Qt::DirectConnection);
     }
     QElapsedTimer wall;
     qint64 lastTick = -1;
@@ -80,7 +83,7 @@ RunFigures measure(const QList<ScreenRole>& roles, double seconds)
     for (const QMetaObject::Connection& watch : std::as_const(watches))
         QObject::disconnect(watch);
     for (int i = 0; i < 2; ++i)
-        figures.longestGapMs << windows[i].longestGap / 1e6;
+        figures.longestGapMs << windows[size_t(i)].longestGap / 1e6;
     return figures;
 }
 

@@ -206,7 +206,7 @@ static EditFigures timeEdits(OffscreenMeshRenderer& gl, MeshInputs inputs,
         std::vector<double> times, updates;
         for (int step = 0; step < editCount; ++step) {
             edit(inputs.mapping, step);
-            inputs.frames->receive(asVideoFrame(frames[size_t(step) % frames.size()], ++serial));
+            inputs.frames->receive(asVideoFrame(frames[size_t(step) % frames.size()], ++serial), *inputs.item);
             QElapsedTimer timer;
             timer.start();
             gl.renderer().update(inputs);
@@ -271,7 +271,7 @@ int main(int argc, char** argv)
     gl.renderer().update(inputs);
     std::uint64_t serial = 0;
     const auto mapped = [&](int i) {
-        feed->receive(asVideoFrame(frames[i % frames.size()], ++serial));
+        feed->receive(asVideoFrame(frames[i % frames.size()], ++serial), 1);
         gl.drawFrame(frameSize);
     };
 

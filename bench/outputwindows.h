@@ -5,13 +5,9 @@
 // starts: frames drawn per second, the gaps between two newly shown video frames (median, p99, longest), and the
 // frames of the video that were never shown.
 #include "benchtools.h"
-#include "curvedprojectionview.h"
 #include "displayprovider.h"
 #include "engine.h"
-#include "mappedoutput.h"
 #include "mediafixtures.h"
-#include "meshvideofeed.h"
-#include "meshwindow.h"
 #include "picture.h"
 #include "screendisplayprovider.h"
 #include "screenoutputwindow.h"
@@ -23,17 +19,22 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace outputwindows {
 
+// Filled where the window swaps its frames, read once it stopped playing.
 struct WindowFigures
 {
+    std::mutex lock;
     QElapsedTimer clock;
+    bool counting = false;
     qint64 firstShown = -1;
     qint64 lastNewFrame = -1;
     std::vector<double> gaps; // ms between swaps that show a new video frame
@@ -41,6 +42,36 @@ struct WindowFigures
     QSet<qint64> drawnFrames; // media times of the video frames on show at each draw, in ms
     double firstTime = -1;
     double lastTime = -1;
+
+    // Counting starts with the first frame shown from here on.
+    void start()
+    {
+        std::scoped_lock hold(lock);
+        clock.start();
+        counting = true;
+    }
+
+    // A frame swapped, with the media time of the video frame it shows (negative when none).
+    void swapped(double videoTime)
+    {
+        std::scoped_lock hold(lock);
+        if (!counting || videoTime < 0)
+            return;
+        const qint64 now = clock.nsecsElapsed();
+        if (firstShown < 0)
+            firstShown = now;
+        ++draws;
+        const qint64 time = std::llround(videoTime * 1000);
+        if (drawnFrames.contains(time))
+            return;
+        if (lastNewFrame >= 0)
+            gaps.push_back((now - lastNewFrame) / 1e6);
+        lastNewFrame = now;
+        drawnFrames.insert(time);
+        if (firstTime < 0)
+            firstTime = videoTime;
+        lastTime = videoTime;
+    }
 };
 
 // An engine that binds screens to output windows on the real displays, as the program's does.
@@ -53,54 +84,33 @@ inline std::unique_ptr<Engine> makeEngine(const QTemporaryDir& folder, Engine::S
 
 inline ScreenOutputWindow* outputWindowOf(const ScreenRole& role)
 {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* window = dynamic_cast<ScreenOutputWindow*>(widget);
-        if (window && window->isOpen() && window->output()->role() == role)
+    for (QWindow* candidate : QGuiApplication::topLevelWindows()) {
+        auto* window = qobject_cast<ScreenOutputWindow*>(candidate);
+        if (window && window->isOpen() && window->role() == role)
             return window;
     }
     return nullptr;
 }
 
-// Notes each frame an output window presents, with the media time of the video frame on show. False when the
-// window's kind of drawing gives no way to count its frames (nothing is noted for it then).
-inline bool watchPresentedFrames(Engine& engine, const ScreenRole& role, WindowFigures& figure,
+// Notes each frame an output window presents, on the window's render thread as it swaps, with the media time of the
+// video frame on show. False when the screen has no output window.
+inline bool watchPresentedFrames([[maybe_unused]] Engine& engine, const ScreenRole& role, WindowFigures& figure,
                                  QList<QMetaObject::Connection>* connections = nullptr)
 {
     ScreenOutputWindow* window = outputWindowOf(role);
-    auto* curved = window ? qobject_cast<CurvedProjectionView*>(window->output()->content()) : nullptr;
-    if (!curved)
+    if (!window)
         return false;
-    // A timeline's or a cue's clip plays in the foreground picture, a loaded one in the programme picture itself.
-    Picture* program = engine.program(role);
-    MeshVideoFeed* feed = (program->foreground() ? program->foreground() : program)->meshVideoFeed();
-    const QMetaObject::Connection connection =
-        QObject::connect(curved->meshWindow(), &QOpenGLWindow::frameSwapped, curved, [&figure, feed] {
-            const std::optional<VideoFrame> frame = feed->latest();
-            // Counting starts with the first frame shown after the clock starts.
-            if (!figure.clock.isValid() || !frame)
-                return;
-            const qint64 now = figure.clock.nsecsElapsed();
-            if (figure.firstShown < 0)
-                figure.firstShown = now;
-            ++figure.draws;
-            const qint64 time = std::llround(frame->time() * 1000);
-            if (figure.drawnFrames.contains(time))
-                return;
-            if (figure.lastNewFrame >= 0)
-                figure.gaps.push_back((now - figure.lastNewFrame) / 1e6);
-            figure.lastNewFrame = now;
-            figure.drawnFrames.insert(time);
-            if (figure.firstTime < 0)
-                figure.firstTime = frame->time();
-            figure.lastTime = frame->time();
-        });
+    const QMetaObject::Connection connection = QObject::connect(
+        window, &ScreenOutputWindow::frameSwapped, window, [&figure](double videoTime) { figure.swapped(videoTime); },
+        Qt::DirectConnection);
     if (connections)
         connections->append(connection);
     return true;
 }
 
-inline void printWindowFigures(int index, const WindowFigures& figure)
+inline void printWindowFigures(int index, WindowFigures& figure)
 {
+    std::scoped_lock hold(figure.lock);
     const double span = figure.lastTime - figure.firstTime;
     const int expected = span > 0 ? int(std::lround(span * 30)) + 1 : 0;
     const double shownSeconds = (figure.clock.nsecsElapsed() - std::max<qint64>(figure.firstShown, 0)) / 1e9;
@@ -130,7 +140,7 @@ inline int run(double seconds, const ProjectorMapping& mapping)
     Show show = engine.show();
     show.outputScreens = roles;
     engine.setShow(show);
-    QList<WindowFigures> figures(roles.size());
+    std::vector<WindowFigures> figures(roles.size());
     for (int i = 0; i < roles.size(); ++i) {
         engine.setMapping(mapping, roles[i]);
         engine.bind(roles[i], engine.displays().at(i).number);
@@ -141,8 +151,8 @@ inline int run(double seconds, const ProjectorMapping& mapping)
     wait.exec();
 
     for (int i = 0; i < roles.size(); ++i) {
-        if (!watchPresentedFrames(engine, roles[i], figures[i])) {
-            std::fprintf(stderr, "output windows: a window does not draw through the mesh\n");
+        if (!watchPresentedFrames(engine, roles[i], figures[size_t(i)])) {
+            std::fprintf(stderr, "output windows: a screen has no output window\n");
             return 1;
         }
     }
@@ -152,15 +162,15 @@ inline int run(double seconds, const ProjectorMapping& mapping)
     // The prerolled frame is on show already: only frames shown from the start on count.
     QTimer::singleShot(200, &wait, [&figures] {
         for (WindowFigures& figure : figures)
-            figure.clock.start();
+            figure.start();
     });
     QTimer::singleShot(int(seconds * 1000) + 200, &wait, &QEventLoop::quit);
     wait.exec();
 
     std::printf("output windows: %d windows of 1920x1080, 17x17 curved mesh, blends, mask, %.0f s of 1080p30 H.264\n",
                 int(roles.size()), seconds);
-    for (int i = 0; i < figures.size(); ++i)
-        printWindowFigures(i, figures[i]);
+    for (size_t i = 0; i < figures.size(); ++i)
+        printWindowFigures(int(i), figures[i]);
     std::printf("  goal: every video frame shown, gap p99 <= 36 ms, longest <= 50 ms\n");
     return 0;
 }

@@ -4,8 +4,8 @@
 // curved mesh, blends and a mask. Then, with the console open on a third display: GO to the first changed pixel and
 // both screens' frame numbers, read back through X by another process (this program with --watch); Ctrl+Return typed
 // through X until it reaches the console and the cue starts; a console action to the event loop's next idle.
-//   xvfb-run -a -s "-screen 0 1920x1080x24 -screen 1 1920x1080x24 -screen 2 1600x1000x24" \
-//       build/bench/showtiming_bench [seconds, 20] [timeline|console]
+//   xvfb-run -a -s "-screen 0 1920x1080x24 -screen 1 1920x1080x24 -screen 2 1600x1000x24"
+//       build/bench/showtiming_bench [seconds, 20] [timeline|console|sound]
 #include "benchtools.h"
 #include "consoleview.h"
 #include "consolewindow.h"
@@ -15,6 +15,7 @@
 #include "timelinelateness.h"
 #include "xdisplay.h"
 
+#include <QDir>
 #include <QKeyEvent>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -77,7 +78,7 @@ struct TimelineFigures
     double busyPercent = 0;
     double takeMs = 0;
     std::vector<double> artNetIntervals;
-    QList<outputwindows::WindowFigures> windows;
+    std::vector<outputwindows::WindowFigures> windows;
     QList<bool> countable;
 };
 
@@ -94,9 +95,9 @@ std::vector<double> intervalsMs(const std::vector<ReceivedDatagram>& datagrams, 
     return intervals;
 }
 
-TimelineFigures playTimeline(const TimelineRun& run, const QString& clip, double seconds)
+void playTimeline(const TimelineRun& run, const QString& clip, double seconds, TimelineFigures& figures)
 {
-    TimelineFigures figures;
+    figures.windows = std::vector<outputwindows::WindowFigures>(size_t(run.windows));
     QTemporaryDir folder;
     TimelineLateness::ArrivalThread messages;
     TimelineLateness::ArrivalThread artNet;
@@ -135,10 +136,9 @@ TimelineFigures playTimeline(const TimelineRun& run, const QString& clip, double
     engine->take(engine->show().cues.first());
     figures.takeMs = (realtimeNow() - origin) * 1000;
     runEvents(int(kSettledSeconds * 1000));
-    figures.windows.resize(run.windows);
     for (int i = 0; i < run.windows; ++i) {
-        figures.countable << outputwindows::watchPresentedFrames(*engine, kRoles[i], figures.windows[i]);
-        figures.windows[i].clock.start();
+        figures.countable << outputwindows::watchPresentedFrames(*engine, kRoles[i], figures.windows[size_t(i)]);
+        figures.windows[size_t(i)].start();
     }
     const double cpuStart = threadCpuSeconds();
     const double wallStart = realtimeNow();
@@ -148,10 +148,9 @@ TimelineFigures playTimeline(const TimelineRun& run, const QString& clip, double
     runEvents(200);
     figures.lateness = TimelineLateness::lateness(messages.stop(), timeline, origin, kSettledSeconds);
     figures.artNetIntervals = intervalsMs(artNet.stop(), origin + kSettledSeconds, origin + seconds);
-    return figures;
 }
 
-void printTimelineRun(const TimelineRun& run, const TimelineFigures& figures, const TimelineFigures& alone)
+void printTimelineRun(const TimelineRun& run, TimelineFigures& figures, const std::vector<double>& alone)
 {
     std::printf("%s:\n", run.name);
     std::printf("  message lateness   min %5.1f ms   median %6.1f ms   p99 %6.1f ms   max %6.1f ms   (n=%zu)",
@@ -159,7 +158,7 @@ void printTimelineRun(const TimelineRun& run, const TimelineFigures& figures, co
                 percentile(figures.lateness, 1.0), figures.lateness.size());
     if (run.windows > 0)
         std::printf("   p99 %+.1f ms over no window (goal: within 5 ms)",
-                    percentile(figures.lateness, 0.99) - percentile(alone.lateness, 0.99));
+                    percentile(figures.lateness, 0.99) - percentile(alone, 0.99));
     std::printf("\n  (lateness counts from the call of take(), which itself took %.1f ms)", figures.takeMs);
     // A wait for a buffer swap holds the thread without costing CPU: the lateness shows it.
     std::printf("\n  main thread busy   %5.1f %% of its time on the CPU (goal: under 10 %%)\n", figures.busyPercent);
@@ -168,7 +167,7 @@ void printTimelineRun(const TimelineRun& run, const TimelineFigures& figures, co
                 percentile(figures.artNetIntervals, 1.0));
     for (int i = 0; i < run.windows; ++i) {
         if (figures.countable.value(i))
-            outputwindows::printWindowFigures(i, figures.windows[i]);
+            outputwindows::printWindowFigures(i, figures.windows[size_t(i)]);
         else
             std::printf("  window %d: presented frames not measurable (this kind of output gives no count of them)\n",
                         i + 1);
@@ -193,15 +192,16 @@ void timelineRuns(double seconds)
         {"two 1920x1080 output windows, mapping off", 2, std::nullopt},
         {"two 1920x1080 output windows, 17x17 curved mesh, blends, mask", 2, curvedMapping()},
     };
-    TimelineFigures alone;
+    std::vector<double> alone;
     for (const TimelineRun& run : runs) {
         if (run.windows > 0 && !twoDisplays) {
             std::printf("%s: skipped, needs two displays\n", run.name);
             continue;
         }
-        const TimelineFigures figures = playTimeline(run, clip, seconds);
+        TimelineFigures figures;
+        playTimeline(run, clip, seconds, figures);
         if (run.windows == 0)
-            alone = figures;
+            alone = figures.lateness;
         printTimelineRun(run, figures, alone);
     }
 }
@@ -534,6 +534,165 @@ void consoleRuns(int rounds, double seconds)
     engine.stop(true);
 }
 
+// --- Sound against picture ---------------------------------------------------------------------------------------
+
+// A PulseAudio server of the benchmark's own with one null sink, whose monitor is recorded; none without pulseaudio.
+class PulseServer
+{
+  public:
+    PulseServer()
+    {
+        m_process.setProcessEnvironment([this] {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("HOME"), m_folder.path());
+            environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_folder.path());
+            return environment;
+        }());
+        m_process.start(QStringLiteral("pulseaudio"),
+                        {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "-L",
+                         "module-null-sink sink_name=lumo_bench rate=48000 channels=2", "-L",
+                         "module-native-protocol-unix socket=" + m_folder.filePath("native") + " auth-anonymous=1"});
+        runEventsUntil([this] { return QFile::exists(m_folder.filePath("native")); }, 5000);
+    }
+    ~PulseServer()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(3000);
+    }
+    bool isRunning() const { return QFile::exists(m_folder.filePath("native")); }
+    QString address() const { return "unix:" + m_folder.filePath("native"); }
+
+  private:
+    QTemporaryDir m_folder;
+    QProcess m_process;
+};
+
+// 1080p30 black with two white frames at the start of every second, and a 40 ms 1 kHz beep at the same instants,
+// in Matroska with plain PCM sound, so that no encoder delay shifts the sound.
+QString flashClip(const QString& folder, int seconds)
+{
+    const QString path = folder + "/flash.mkv";
+    QDir().mkpath(folder + "/frames");
+    for (int frame = 0; frame < seconds * 30; ++frame) {
+        QImage image(64, 36, QImage::Format_RGB32);
+        image.fill(frame % 30 < 2 ? Qt::white : Qt::black);
+        image.save(QString("%1/frames/%2.png").arg(folder).arg(frame, 5, 10, QChar('0')));
+    }
+    QFile wav(folder + "/beeps.wav");
+    wav.open(QIODevice::WriteOnly);
+    const int rate = 48000;
+    QByteArray samples;
+    for (int i = 0; i < seconds * rate; ++i) {
+        const int inSecond = i % rate;
+        const qint16 value = inSecond < rate / 25 ? qint16(16000 * std::sin(2 * M_PI * 1000 * inSecond / rate)) : 0;
+        for (int channel = 0; channel < 2; ++channel)
+            samples.append(reinterpret_cast<const char*>(&value), 2);
+    }
+    const auto word = [&](quint32 v, int bytes) { wav.write(reinterpret_cast<const char*>(&v), bytes); };
+    wav.write("RIFF");
+    word(36 + quint32(samples.size()), 4);
+    wav.write("WAVEfmt ");
+    word(16, 4), word(1, 2), word(2, 2), word(rate, 4), word(rate * 4, 4), word(4, 2), word(16, 2);
+    wav.write("data");
+    word(quint32(samples.size()), 4);
+    wav.write(samples);
+    wav.close();
+    QProcess launch;
+    launch.start(QStringLiteral("gst-launch-1.0"),
+                 QProcess::splitCommand(
+                     QString("-q multifilesrc location=%1/frames/%05d.png index=0 caps=image/png,framerate=30/1 ! "
+                             "pngdec ! videoscale method=nearest-neighbour ! video/x-raw,width=1920,height=1080 ! "
+                             "videoconvert ! video/x-raw,format=I420 ! x264enc speed-preset=veryfast key-int-max=30 ! "
+                             "queue ! mux. filesrc location=%1/beeps.wav ! wavparse ! audioconvert ! "
+                             "audio/x-raw,format=S16LE ! queue ! mux. matroskamux name=mux ! filesink location=%2")
+                         .arg(folder, path)));
+    launch.waitForFinished(300000);
+    return QFile::exists(path) ? path : QString();
+}
+
+// Offsets in ms of each flash on the window behind its beep (positive: picture late), from the watcher.
+std::vector<double> recordSync(Watcher& watcher, const QByteArray& window, double seconds)
+{
+    std::vector<double> offsets;
+    const QList<QByteArray> lines =
+        watcher.ask("sync " + window + ' ' + QByteArray::number(seconds), "offsets", int(seconds * 1000) + 20000);
+    if (lines.isEmpty() || !lines.last().startsWith("offsets"))
+        return offsets;
+    for (const QByteArray& word : lines.last().split(' ').mid(1))
+        offsets.push_back(word.toDouble());
+    return offsets;
+}
+
+void printSync(const char* what, const std::vector<double>& offsets)
+{
+    if (offsets.empty()) {
+        std::printf("  %-44s not measured: no flash or beep seen\n", what);
+        return;
+    }
+    std::printf("  %-44s median %+6.1f ms   p10 %+6.1f ms   p90 %+6.1f ms   (n=%zu; goal: median within +-10 ms, "
+                "p10..p90 within +-20 ms)\n",
+                what, percentile(offsets, 0.5), percentile(offsets, 0.1), percentile(offsets, 0.9), offsets.size());
+}
+
+void soundRuns(double seconds)
+{
+    PulseServer pulse;
+    if (!pulse.isRunning()) {
+        std::printf("sound against picture: not measured, pulseaudio could not be started\n");
+        return;
+    }
+    qputenv("PULSE_SERVER", pulse.address().toLocal8Bit());
+    QTemporaryDir folder;
+    std::printf("sound against picture: making a flash-and-beep clip...\n");
+    std::fflush(stdout);
+    const QString clip = flashClip(folder.path(), int(seconds) + 4);
+    if (clip.isEmpty()) {
+        std::printf("  not measured: the clip could not be made\n");
+        return;
+    }
+    Watcher watcher;
+    std::printf("Sound against picture: a flash and a beep every second; picture read back through X, sound recorded "
+                "from a PulseAudio null sink's monitor; %.0f s each:\n",
+                seconds);
+    // The same measurement of GStreamer's own player, for what the measurement itself adds.
+    {
+        QProcess reference;
+        reference.setProcessChannelMode(QProcess::MergedChannels);
+        reference.start(QStringLiteral("gst-launch-1.0"),
+                        {"-q", "playbin", "uri=" + QUrl::fromLocalFile(clip).toString(), "video-sink=ximagesink",
+                         "audio-sink=pulsesink"});
+        runEvents(1000);
+        const auto root = XDisplay::connect();
+        const QByteArray screen =
+            root ? QByteArray::number(xcb_setup_roots_iterator(xcb_get_setup(root.get())).data->root) : QByteArray("0");
+        printSync("gst-launch-1.0 playbin (reference)", recordSync(watcher, screen, seconds));
+        reference.kill();
+        reference.waitForFinished(3000);
+    }
+    for (const bool mapped : {false, true}) {
+        QTemporaryDir recovery;
+        std::unique_ptr<Engine> engine = outputwindows::makeEngine(recovery);
+        Cue cue;
+        cue.main = QUrl::fromLocalFile(clip);
+        cue.videoAudio = true;
+        Show show = engine->show();
+        show.outputScreens = kRoles;
+        show.cues = {cue};
+        engine->setShow(show);
+        if (mapped)
+            engine->setMapping(curvedMapping(), kScreen1);
+        engine->bind(kScreen1, engine->displays().at(0).number);
+        runEvents(1500);
+        engine->take(engine->show().cues.first());
+        runEvents(500);
+        printSync(mapped ? "output window, 17x17 curved mesh, blends, mask" : "output window, mapping off",
+                  recordSync(watcher, windowId(kScreen1), seconds));
+        engine->stop(true);
+        runEvents(300);
+    }
+    printLoad();
+}
+
 // --- The watcher process -----------------------------------------------------------------------------------------
 
 // The frame number an indexed clip shows, read on one row of its picture (see MediaFixtures::frameIndexOf).
@@ -547,6 +706,83 @@ int frameNumberOf(const std::vector<std::uint32_t>& row)
             index |= 1 << bit;
     }
     return index;
+}
+
+// The sound of the null sink's monitor, each sample placed on the steady clock: a chunk is never read before its
+// last sample was played, so the earliest reading of all bounds when sample 0 played.
+struct Recording
+{
+    std::vector<qint16> samples;
+    double firstSampleAt = 1e300; // seconds on the steady clock
+};
+
+Recording recordSound(double seconds)
+{
+    Recording recording;
+    FILE* in =
+        popen("parec -d lumo_bench.monitor --raw --format=s16le --rate=48000 --channels=1 --latency-msec=2", "r");
+    if (!in)
+        return recording;
+    const double end = steadyNs() / 1e9 + seconds;
+    qint16 chunk[96];
+    while (steadyNs() / 1e9 < end) {
+        const size_t count = std::fread(chunk, 2, 96, in);
+        if (count == 0)
+            break;
+        recording.samples.insert(recording.samples.end(), chunk, chunk + count);
+        recording.firstSampleAt =
+            std::min(recording.firstSampleAt, steadyNs() / 1e9 - double(recording.samples.size()) / 48000);
+    }
+    pclose(in);
+    return recording;
+}
+
+// Flashes seen at a window's centre and beeps heard, paired each flash with the nearest beep; offsets in ms.
+std::vector<double> syncOffsets(xcb_connection_t* x, xcb_window_t window, double seconds)
+{
+    std::vector<double> flashes;
+    std::optional<XDisplay::Area> area = XDisplay::areaOf(x, window);
+    if (!area)
+        return {};
+    area = XDisplay::Area{area->root, area->x + area->width / 2 - 8, area->y + area->height / 2 - 8, 16, 16};
+    Recording sound;
+    std::thread recorder([&] { sound = recordSound(seconds); });
+    const double end = steadyNs() / 1e9 + seconds;
+    bool white = false;
+    while (steadyNs() / 1e9 < end) {
+        const double asked = steadyNs() / 1e9;
+        const std::vector<std::uint32_t> pixels = XDisplay::grab(x, {*area}).front();
+        int bright = 0;
+        for (const std::uint32_t pixel : pixels)
+            bright += ((pixel >> 8) & 255) > 128 ? 1 : 0;
+        const bool nowWhite = !pixels.empty() && bright * 2 > int(pixels.size());
+        if (nowWhite && !white)
+            flashes.push_back(asked);
+        white = nowWhite;
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    recorder.join();
+    std::vector<double> beeps;
+    int quiet = 48000;
+    for (size_t i = 0; i < sound.samples.size(); ++i) {
+        if (std::abs(sound.samples[i]) > 2000) {
+            if (quiet > 48000 / 5)
+                beeps.push_back(sound.firstSampleAt + double(i) / 48000);
+            quiet = 0;
+        } else {
+            ++quiet;
+        }
+    }
+    std::vector<double> offsets;
+    for (const double flash : flashes) {
+        double nearest = 1e300;
+        for (const double beep : beeps)
+            if (std::abs(flash - beep) < std::abs(nearest))
+                nearest = flash - beep;
+        if (std::abs(nearest) < 0.5)
+            offsets.push_back(nearest * 1000);
+    }
+    return offsets;
 }
 
 // Reads commands on stdin and answers on stdout:
@@ -595,6 +831,15 @@ int watch()
             }
             std::printf("changed %lld\n", qlonglong(changedAt));
             std::fflush(stdout);
+        } else if (command == "sync") {
+            unsigned long window = 0;
+            double seconds = 0;
+            std::cin >> window >> seconds;
+            std::printf("offsets");
+            for (const double offset : syncOffsets(x.get(), xcb_window_t(window), seconds))
+                std::printf(" %.2f", offset);
+            std::printf("\n");
+            std::fflush(stdout);
         } else if (command == "frames") {
             unsigned long first = 0, second = 0;
             int count = 0, interval = 0;
@@ -621,18 +866,26 @@ int main(int argc, char** argv)
 {
     if (argc > 1 && std::string(argv[1]) == "--watch")
         return watch();
+    const QString part = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     // The console's actions are timed to the dispatcher's idle, which only Qt's own dispatcher reports exactly.
     qputenv("QT_NO_GLIB", "1");
+    // Sound is heard only in its own run, through a PulseAudio server of the benchmark's own.
+    if (part == QStringLiteral("sound"))
+        qputenv("LUMO_AUDIO_SINK", "auto");
     useSilentAudioUnlessSet();
     QApplication app(argc, argv);
     applyLumoStyle(app);
     const double seconds = argc > 1 ? std::max(3.0, QString::fromLocal8Bit(argv[1]).toDouble()) : 20;
     std::printf("show timing: %d displays", int(QGuiApplication::screens().size()));
     printLoad();
-    const QString part = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    if (part == QStringLiteral("sound")) {
+        soundRuns(seconds);
+        return 0;
+    }
     if (part != QStringLiteral("console"))
         timelineRuns(seconds);
     if (part != QStringLiteral("timeline"))
         consoleRuns(20, seconds + 5);
+    std::printf("sound against picture: measured on its own (argument \"sound\", needs pulseaudio)\n");
     return 0;
 }

@@ -1,3 +1,4 @@
+#include "filedescriptors.h"
 #include "lumoriaapp.h"
 #include "lumostyle.h"
 #include "mallocgrowth.h"
@@ -19,6 +20,7 @@ static int quitWithoutWaitingLong(int code)
 int main(int argc, char** argv)
 {
     limitMallocGrowth();
+    FileDescriptors::raiseLimit();
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Lumoria");
     QApplication::setApplicationName("Lumoria");

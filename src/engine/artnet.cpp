@@ -1,5 +1,7 @@
 #include "artnet.h"
 
+#include "fileerrortext.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -43,7 +45,7 @@ std::variant<ArtNet, ArtNetFailure> ArtNet::open(const QString& host, quint16 po
     // Non-blocking, so a full send buffer costs one packet instead of stalling the main thread.
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
     if (fd < 0)
-        return ArtNetFailure{ArtNetFailure::Kind::socket, QString::fromLocal8Bit(std::strerror(errno))};
+        return ArtNetFailure{ArtNetFailure::Kind::socket, fileErrorText(errno)};
     const int allow = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &allow, sizeof allow);
     return ArtNet(fd, destination);

@@ -1,5 +1,7 @@
 #include "datagram.h"
 
+#include "fileerrortext.h"
+
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
@@ -10,7 +12,7 @@ namespace {
 
 QString lastError()
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return fileErrorText(errno);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "cuepreview.h"
 #include "displaybindings.h"
 #include "edithistory.h"
+#include "filedescriptors.h"
 #include "independentscreens.h"
 #include "lightingoutput.h"
 #include "measureddurations.h"
@@ -74,6 +75,9 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
         return;
     m_history->track();
     m_lights->startTicking();
+    // Comes after the failure of the player that ran short, so the reason stays on the line.
+    connect(&DescriptorShortage::shared(), &DescriptorShortage::ranOut, this,
+            [this] { setMessage(FileDescriptors::shortageText() + QStringLiteral(" · 部分素材无法播放")); });
     connect(
         m_services.displays.get(), &DisplayProvider::displaysChanged, this,
         [this] {

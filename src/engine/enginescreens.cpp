@@ -4,6 +4,7 @@
 #include "independentscreens.h"
 #include "mediafile.h"
 #include "picture.h"
+#include "showlimits.h"
 #include "stilldecoder.h"
 
 #include <QSet>
@@ -131,6 +132,10 @@ void Engine::setDefaultPicture(const std::optional<QUrl>& url)
 void Engine::addScreen()
 {
     QList<ScreenRole> screens = m_show.screens();
+    if (screens.size() >= kMostScreens) {
+        setMessage(QStringLiteral("最多 %1 个输出屏幕").arg(kMostScreens));
+        return;
+    }
     int number = 1;
     while (screens.contains(ScreenRole{kScreenPrefix + QString::number(number)}))
         ++number;

@@ -175,6 +175,8 @@ Show readShowFile(const QString& path, qint64 limit)
     const QByteArray bytes = readRegularFile(path, name, limit);
     try {
         return decodeShow(bytes);
+    } catch (const ShowLimitError& error) {
+        throw ProjectFileError(QStringLiteral("“%1”%2").arg(name, error.text()));
     } catch (const ShowJsonError& error) {
         throw ProjectFileError(QStringLiteral("“%1”不是有效的工程文件：%2").arg(name, error.text()));
     }

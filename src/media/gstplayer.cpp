@@ -2,6 +2,7 @@
 
 #include "audiooutput.h"
 #include "audiotap.h"
+#include "filedescriptors.h"
 #include "gstinit.h"
 #include "losterrortracer.h"
 #include "mediafailure.h"
@@ -30,6 +31,8 @@ constexpr int loadTimeoutMs = 8000;
 // How often an error dropped while decodebin was still trying its element is looked at again until the trial ends.
 constexpr int trialPollMs = 10;
 constexpr const char* lostErrorName = "lumo-lost-error";
+// A pipeline's bus, the file, the sound device and a hardware decoder's device, with room to spare.
+constexpr int pipelineDescriptors = 16;
 constexpr const char* oversizeName = "lumo-oversize-picture";
 // A playing item whose position has not moved and which has sent no frame for this long has stopped delivering.
 // Generous, so that a machine under heavy load (a sanitized build on a busy CI runner) is not taken for a stall.
@@ -77,10 +80,13 @@ struct PendingSeek
 struct GstPlayer::Private
 {
     GstPlayer* q = nullptr;
+    // Made for the first item and let go while the player holds none: an idle player costs no descriptors.
     GstElement* pipeline = nullptr;
     GstBus* bus = nullptr;
-    AudioTap tap;
-    VideoOutput video;
+    std::unique_ptr<AudioTap> tap;
+    std::unique_ptr<VideoOutput> video;
+    double volume = 1;
+    bool muted = false;
     // Messages wait here for the main thread; the bus itself keeps none.
     std::mutex messageLock;
     std::deque<GstMessage*> messages;
@@ -104,6 +110,8 @@ struct GstPlayer::Private
     PlayerStatus status = PlayerStatus::empty;
     QString error;
     quint64 generation = 0;
+    // The generation as the streaming threads read it; written only while the pipeline is stopped.
+    std::atomic<quint64> frameGeneration{0};
     Target target = Target::paused;
     std::optional<HostTime> startAt;
     std::optional<PendingSeek> pendingSeek;
@@ -113,6 +121,9 @@ struct GstPlayer::Private
     double lastPosition = 0;
     std::optional<FileState> file;
 
+    std::optional<QString> makePipeline();
+    void releasePipeline();
+    void releaseWhenIdle();
     void stop();
     void enqueue(GstMessage* message);
     void dropMessages();
@@ -135,44 +146,6 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
 {
     initGstreamer();
     d->q = this;
-    d->pipeline = gst_element_factory_make("playbin", nullptr);
-    gst_object_ref_sink(d->pipeline);
-    GstClock* clock = gst_system_clock_obtain();
-    g_object_set(clock, "clock-type", GST_CLOCK_TYPE_MONOTONIC, nullptr);
-    gst_pipeline_use_clock(GST_PIPELINE(d->pipeline), clock);
-    gst_object_unref(clock);
-    g_object_set(d->pipeline, "flags", playFlags, "video-sink", d->video.element(), "audio-sink", makeAudioSink(),
-                 "audio-filter", d->tap.element(), nullptr);
-    const auto elementAdded =
-        +[](GstBin*, GstBin*, GstElement* element, gpointer) { Private::watchForOversizeStreams(element); };
-    g_signal_connect(d->pipeline, "deep-element-added", G_CALLBACK(elementAdded), nullptr);
-    d->bus = gst_element_get_bus(d->pipeline);
-    // Messages are posted from streaming threads: wake the main thread to read them.
-    const GstBusSyncHandler onMessage = [](GstBus*, GstMessage* message, gpointer data) {
-        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
-            LostErrorTracer::delivered(message);
-        // A handler that drops a message owns the bus's reference to it: the queue takes that one over. An extra
-        // reference here would keep every message, and through it its element and the whole pipeline, for ever.
-        static_cast<Private*>(data)->enqueue(message);
-        return GST_BUS_DROP;
-    };
-    gst_bus_set_sync_handler(d->bus, onMessage, d.get(), nullptr);
-    LostErrorTracer::watch(d->pipeline, [p = d.get()](GstElement* source, GstMessage* error) {
-        GstStructure* details = gst_structure_new(lostErrorName, "error", GST_TYPE_MESSAGE, error, nullptr);
-        p->enqueue(gst_message_new_application(GST_OBJECT(source), details));
-    });
-
-    d->video.setFrameListener([p = d.get()] {
-        if (p->frameQueued.exchange(true))
-            return;
-        QMetaObject::invokeMethod(
-            p->q,
-            [p] {
-                p->frameQueued = false;
-                emit p->q->frameArrived();
-            },
-            Qt::QueuedConnection);
-    });
     d->loadTimer.setSingleShot(true);
     d->loadTimer.setInterval(loadTimeoutMs);
     connect(&d->loadTimer, &QTimer::timeout, this, [this] { d->loadTimedOut(); });
@@ -182,27 +155,103 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
 
 GstPlayer::~GstPlayer()
 {
-    LostErrorTracer::unwatch(d->pipeline);
-    gst_element_set_state(d->pipeline, GST_STATE_NULL);
-    gst_bus_set_sync_handler(d->bus, nullptr, nullptr, nullptr);
-    d->dropMessages();
-    gst_object_unref(d->bus);
-    gst_object_unref(d->pipeline);
+    d->releasePipeline();
+}
+
+// None when the pipeline is there, else why it could not be made.
+std::optional<QString> GstPlayer::Private::makePipeline()
+{
+    if (pipeline)
+        return std::nullopt;
+    if (!FileDescriptors::canSpare(pipelineDescriptors))
+        return FileDescriptors::shortageText();
+    pipeline = gst_element_factory_make("playbin", nullptr);
+    if (!pipeline)
+        return QStringLiteral("无法创建播放器");
+    gst_object_ref_sink(pipeline);
+    tap = std::make_unique<AudioTap>();
+    video = std::make_unique<VideoOutput>();
+    GstClock* clock = gst_system_clock_obtain();
+    g_object_set(clock, "clock-type", GST_CLOCK_TYPE_MONOTONIC, nullptr);
+    gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
+    gst_object_unref(clock);
+    g_object_set(pipeline, "flags", playFlags, "video-sink", video->element(), "audio-sink", makeAudioSink(),
+                 "audio-filter", tap->element(), "volume", volume, "mute", gboolean(muted), nullptr);
+    const auto elementAdded =
+        +[](GstBin*, GstBin*, GstElement* element, gpointer) { Private::watchForOversizeStreams(element); };
+    g_signal_connect(pipeline, "deep-element-added", G_CALLBACK(elementAdded), nullptr);
+    bus = gst_element_get_bus(pipeline);
+    // Messages are posted from streaming threads: wake the main thread to read them.
+    const GstBusSyncHandler onMessage = [](GstBus*, GstMessage* message, gpointer data) {
+        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
+            LostErrorTracer::delivered(message);
+        // A handler that drops a message owns the bus's reference to it: the queue takes that one over. An extra
+        // reference here would keep every message, and through it its element and the whole pipeline, for ever.
+        static_cast<Private*>(data)->enqueue(message);
+        return GST_BUS_DROP;
+    };
+    gst_bus_set_sync_handler(bus, onMessage, this, nullptr);
+    LostErrorTracer::watch(pipeline, [this](GstElement* source, GstMessage* error) {
+        GstStructure* details = gst_structure_new(lostErrorName, "error", GST_TYPE_MESSAGE, error, nullptr);
+        enqueue(gst_message_new_application(GST_OBJECT(source), details));
+    });
+    video->setFrameListener([this](const VideoFrame& frame) {
+        q->frameDecoded(frame, frameGeneration);
+        if (frameQueued.exchange(true))
+            return;
+        QMetaObject::invokeMethod(
+            q,
+            [this] {
+                frameQueued = false;
+                emit q->frameArrived();
+            },
+            Qt::QueuedConnection);
+    });
+    return std::nullopt;
+}
+
+void GstPlayer::Private::releasePipeline()
+{
+    if (!pipeline)
+        return;
+    LostErrorTracer::unwatch(pipeline);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+    dropMessages();
+    gst_object_unref(bus);
+    gst_object_unref(pipeline);
+    bus = nullptr;
+    pipeline = nullptr;
+    video.reset();
+    tap.reset();
+}
+
+// On a later turn, so that a clear followed at once by the next load keeps the pipeline.
+void GstPlayer::Private::releaseWhenIdle()
+{
+    QTimer::singleShot(0, q, [this, current = generation] {
+        if (generation == current && (status == PlayerStatus::empty || status == PlayerStatus::failed))
+            releasePipeline();
+    });
 }
 
 void GstPlayer::Private::stop()
 {
     // Only a full reset makes playbin forget a source that failed to be typed.
-    gst_element_set_state(pipeline, GST_STATE_NULL);
+    if (pipeline)
+        gst_element_set_state(pipeline, GST_STATE_NULL);
     // Whatever the old item posted is dropped with it.
     dropMessages();
-    video.reset();
-    tap.setMixer(nullptr);
+    if (video)
+        video->reset();
+    if (tap)
+        tap->setMixer(nullptr);
     loadTimer.stop();
     stallTimer.stop();
     stalledFor.invalidate();
     file.reset();
     ++generation;
+    frameGeneration = generation;
     target = Target::paused;
     startAt.reset();
     pendingSeek.reset();
@@ -231,6 +280,16 @@ void GstPlayer::load(const QUrl& url)
         });
         return;
     }
+    if (const std::optional<QString> reason = d->makePipeline()) {
+        QTimer::singleShot(0, this, [this, generation, reason = *reason] {
+            if (d->generation != generation || d->status != PlayerStatus::loading)
+                return;
+            d->fail(reason);
+            if (reason == FileDescriptors::shortageText())
+                DescriptorShortage::shared().report();
+        });
+        return;
+    }
     g_object_set(d->pipeline, "uri", uri.constData(), nullptr);
     d->file = FileState::of(d->fileUrl);
     d->loadTimer.start();
@@ -251,6 +310,7 @@ void GstPlayer::clear()
     d->stop();
     d->url.clear();
     d->setStatus(PlayerStatus::empty);
+    d->releaseWhenIdle();
 }
 
 QUrl GstPlayer::url() const
@@ -285,6 +345,8 @@ void GstPlayer::playAt(double position, HostTime start)
         return;
     d->target = Target::playing;
     d->startAt = start;
+    if (!d->pipeline)
+        return;
     // The start is timed from a fresh preroll at the position: pause there first, then run on the shared clock.
     gst_element_set_state(d->pipeline, GST_STATE_PAUSED);
     seek(position, SeekMode::exact);
@@ -333,31 +395,31 @@ double GstPlayer::rate() const
 
 void GstPlayer::setVolume(float volume)
 {
-    g_object_set(d->pipeline, "volume", double(std::clamp(volume, 0.f, 1.f)), nullptr);
+    d->volume = double(std::clamp(volume, 0.f, 1.f));
+    if (d->pipeline)
+        g_object_set(d->pipeline, "volume", d->volume, nullptr);
 }
 
 float GstPlayer::volume() const
 {
-    double volume = 1;
-    g_object_get(d->pipeline, "volume", &volume, nullptr);
-    return float(volume);
+    return float(d->volume);
 }
 
 void GstPlayer::setMuted(bool muted)
 {
-    g_object_set(d->pipeline, "mute", gboolean(muted), nullptr);
+    d->muted = muted;
+    if (d->pipeline)
+        g_object_set(d->pipeline, "mute", gboolean(muted), nullptr);
 }
 
 bool GstPlayer::isMuted() const
 {
-    gboolean muted = FALSE;
-    g_object_get(d->pipeline, "mute", &muted, nullptr);
-    return muted;
+    return d->muted;
 }
 
 double GstPlayer::currentTime() const
 {
-    if (d->status != PlayerStatus::ready || d->seeking || d->pendingSeek)
+    if (d->status != PlayerStatus::ready || d->seeking || d->pendingSeek || !d->pipeline)
         return d->lastPosition;
     gint64 position = 0;
     if (gst_element_query_position(d->pipeline, GST_FORMAT_TIME, &position) && position >= 0)
@@ -367,7 +429,7 @@ double GstPlayer::currentTime() const
 
 std::optional<double> GstPlayer::duration() const
 {
-    if (d->status != PlayerStatus::ready)
+    if (d->status != PlayerStatus::ready || !d->pipeline)
         return std::nullopt;
     gint64 duration = 0;
     if (!gst_element_query_duration(d->pipeline, GST_FORMAT_TIME, &duration) || duration <= 0)
@@ -377,20 +439,22 @@ std::optional<double> GstPlayer::duration() const
 
 void GstPlayer::setAudioMixer(std::shared_ptr<AudioChannelMixer> mixer)
 {
-    if (d->status == PlayerStatus::empty)
+    if (d->status == PlayerStatus::empty || !d->tap)
         return;
-    d->tap.setMixer(std::move(mixer));
+    d->tap->setMixer(std::move(mixer));
 }
 
 std::optional<VideoFrame> GstPlayer::currentFrame() const
 {
-    if (d->status == PlayerStatus::empty)
+    if (d->status == PlayerStatus::empty || !d->video)
         return std::nullopt;
-    return d->video.currentFrame();
+    return d->video->currentFrame();
 }
 
 void GstPlayer::Private::seekNow(const PendingSeek& seek)
 {
+    if (!pipeline)
+        return;
     const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH |
                                     (seek.mode == SeekMode::exact ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT));
     const gint64 target = seek.mode == SeekMode::exact ? exactSeekTarget(seek.position) : toNanoseconds(seek.position);
@@ -405,7 +469,7 @@ void GstPlayer::Private::seekNow(const PendingSeek& seek)
 
 void GstPlayer::Private::applyTarget()
 {
-    if (status != PlayerStatus::ready || seeking || pendingSeek)
+    if (status != PlayerStatus::ready || seeking || pendingSeek || !pipeline)
         return;
     if (target == Target::paused) {
         gst_element_set_state(pipeline, GST_STATE_PAUSED);
@@ -539,7 +603,7 @@ void GstPlayer::Private::checkProgress()
         return;
     }
     const double position = q->currentTime();
-    const std::optional<VideoFrame> frame = video.currentFrame();
+    const std::optional<VideoFrame> frame = q->currentFrame();
     const std::uint64_t serial = frame ? frame->serial() : 0;
     if (!stalledFor.isValid() || position != progressPosition || serial != progressFrame) {
         progressPosition = position;
@@ -619,12 +683,14 @@ void GstPlayer::Private::prerolled()
 void GstPlayer::Private::fail(const QString& reason)
 {
     // The pipeline is stopped so that nothing of the broken item keeps running or holds the file.
-    gst_element_set_state(pipeline, GST_STATE_READY);
+    if (pipeline)
+        gst_element_set_state(pipeline, GST_STATE_READY);
     loadTimer.stop();
     stallTimer.stop();
     error = reason;
     target = Target::paused;
     setStatus(PlayerStatus::failed);
+    releaseWhenIdle();
     emit q->failed(reason);
 }
 

@@ -2,7 +2,39 @@
 
 #include "player.h"
 
-MeshVideoFeed::MeshVideoFeed(Player* player, QObject* parent) : QObject(parent), m_player(player) {}
+MeshVideoFeed::MeshVideoFeed(Player* player, QObject* parent) : QObject(parent), m_player(player)
+{
+    m_player->setDecodedFrameListener(
+        [this](const VideoFrame& frame, quint64 generation) { deliverDirect(frame, generation); });
+}
+
+MeshVideoFeed::~MeshVideoFeed()
+{
+    m_player->setDecodedFrameListener({});
+}
+
+bool MeshVideoFeed::isRunning() const
+{
+    std::scoped_lock lock(m_directLock);
+    return !m_subscribers.isEmpty() || !m_direct.isEmpty();
+}
+
+QUuid MeshVideoFeed::addDirect(DirectHandler handler)
+{
+    const QUuid token = QUuid::createUuid();
+    std::scoped_lock lock(m_directLock);
+    m_direct.insert(token, handler);
+    if (const std::optional<VideoFrame> frame = m_player->currentFrame())
+        handler(*frame, m_player->generation());
+    return token;
+}
+
+void MeshVideoFeed::deliverDirect(const VideoFrame& frame, quint64 generation)
+{
+    std::scoped_lock lock(m_directLock);
+    for (const DirectHandler& handler : std::as_const(m_direct))
+        handler(frame, generation);
+}
 
 QUuid MeshVideoFeed::add(Handler handler)
 {
@@ -22,6 +54,11 @@ QUuid MeshVideoFeed::add(Handler handler)
 
 void MeshVideoFeed::remove(const QUuid& token)
 {
+    {
+        std::scoped_lock lock(m_directLock);
+        if (m_direct.remove(token))
+            return;
+    }
     m_subscribers.remove(token);
     if (!m_subscribers.isEmpty())
         return;

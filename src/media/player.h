@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class AudioChannelMixer;
@@ -64,6 +65,12 @@ class Player : public QObject
     // The newest decoded frame of the current item, none before its first; frameArrived() says when it changes.
     virtual std::optional<VideoFrame> currentFrame() const = 0;
 
+    // Called with every new frame and the generation of its item on the thread that decoded it (a streaming thread
+    // of a real player), before frameArrived() is on its way; an empty listener removes it. Once this returns, the
+    // listener it replaced is not running and is never called again.
+    using DecodedFrameListener = std::function<void(const VideoFrame& frame, quint64 generation)>;
+    void setDecodedFrameListener(DecodedFrameListener listener);
+
   signals:
     void statusChanged(PlayerStatus status);
     // The current item played to its end.
@@ -72,6 +79,14 @@ class Player : public QObject
     void failed(const QString& reason);
     // A new frame is in currentFrame(); sent once for however many arrived since the last time it was sent.
     void frameArrived();
+
+  protected:
+    // Hands a new frame to the decoded-frame listener; any thread.
+    void frameDecoded(const VideoFrame& frame, quint64 generation);
+
+  private:
+    std::mutex m_listenerLock;
+    DecodedFrameListener m_decodedListener;
 };
 
 using PlayerFactory = std::function<std::unique_ptr<Player>(QObject* parent)>;

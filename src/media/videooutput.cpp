@@ -202,12 +202,12 @@ void VideoOutput::store(GstSample* sample)
     const double time = GST_CLOCK_TIME_IS_VALID(streamTime) ? double(streamTime) / GST_SECOND : 0.0;
     VideoFrame frame(std::move(storage), *format, size, planes, std::min(planeCount, 3), time,
                      orientationTransform(m_orientation, size), ++m_serial, colorimetryOf(info));
-    std::optional<VideoFrame> previous = std::move(frame);
+    std::optional<VideoFrame> previous = frame;
     {
         std::scoped_lock lock(m_frameLock);
         std::swap(previous, m_frame);
         m_lastBuffer = buffer;
     }
     if (m_frameListener)
-        m_frameListener();
+        m_frameListener(frame);
 }

@@ -26,8 +26,8 @@ class VideoOutput
     void reset();
 
     void store(GstSample* sample);
-    // Called on the streaming thread after each new frame is stored.
-    void setFrameListener(std::function<void()> listener) { m_frameListener = std::move(listener); }
+    // Called on the streaming thread with each new frame after it is stored.
+    void setFrameListener(std::function<void(const VideoFrame&)> listener) { m_frameListener = std::move(listener); }
     void setOrientation(const char* tag);
 
   private:
@@ -37,5 +37,5 @@ class VideoOutput
     const void* m_lastBuffer = nullptr;
     std::atomic<int> m_orientation{0};
     std::atomic<std::uint64_t> m_serial{0};
-    std::function<void()> m_frameListener;
+    std::function<void(const VideoFrame&)> m_frameListener;
 };

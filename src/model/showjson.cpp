@@ -3,6 +3,7 @@
 #include "jsonrawtext.h"
 #include "jsonreader.h"
 #include "jsonwriter.h"
+#include "showlimits.h"
 
 #include <QJsonDocument>
 #include <concepts>
@@ -179,7 +180,13 @@ template <typename Record> static Record decode(const QByteArray& bytes)
 
 QByteArray encodeShow(const Show& show, JsonFormat format) { return encode(show, format); }
 
-Show decodeShow(const QByteArray& bytes) { return decode<Show>(bytes); }
+Show decodeShow(const QByteArray& bytes)
+{
+    Show show = decode<Show>(bytes);
+    if (const std::optional<QString> problem = showLimitProblem(show))
+        throw ShowLimitError(*problem);
+    return show;
+}
 
 QByteArray encodeMapping(const ProjectorMapping& mapping) { return encode(mapping, JsonFormat::pretty); }
 

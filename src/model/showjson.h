@@ -18,6 +18,13 @@ class ShowJsonError : public std::runtime_error
     QString m_text;
 };
 
+// A well-formed show that passes the limits of showlimits.h; the text says which and by how much.
+class ShowLimitError : public ShowJsonError
+{
+  public:
+    using ShowJsonError::ShowJsonError;
+};
+
 enum class JsonFormat {
     pretty, // the project file: indented, keys sorted
     compact // the recovery copy
@@ -26,6 +33,7 @@ enum class JsonFormat {
 // Throws ShowJsonError when a double is not finite (it could not be read back).
 QByteArray encodeShow(const Show& show, JsonFormat format);
 // Throws ShowJsonError naming the first bad place (e.g. "cues[2].ending：未知的值 \"Hold\""); never half-reads.
+// A show over the limits is refused with ShowLimitError.
 Show decodeShow(const QByteArray& bytes);
 
 // A single mapping, for the renderer and tests that work on one record.

@@ -1,5 +1,10 @@
 #include "timelinelane.h"
 
+TimelineLane laneOf(const TimelineEvent& event)
+{
+    return {isScreen(event.track) ? Track::main : event.track, event.effectiveLayer(), event.screen()};
+}
+
 QString TimelineLane::title() const
 {
     if (screen)

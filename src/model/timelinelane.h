@@ -20,3 +20,7 @@ struct TimelineLane
 };
 
 size_t qHash(const TimelineLane& lane, size_t seed = 0);
+
+// The lane an event lies on: screen clips on their screen's main lane, everything else on its own track; layers
+// below 2 are layer 1.
+TimelineLane laneOf(const TimelineEvent& event);

@@ -1,5 +1,7 @@
 #include "curvedmesh.h"
 
+#include "cornerpin.h"
+
 #include <algorithm>
 
 QSize CurvedMesh::cells(const ProjectorMapping& mapping)
@@ -17,13 +19,17 @@ std::vector<MeshVertex> CurvedMesh::tessellate(const ProjectorMapping& mapping)
     const int ny = count.height();
     const int stride = nx + 1;
 
+    // Without a mesh the corners pin the picture in perspective, as a flat projector sees it; corners that do not
+    // make a convex quad leave it uncorrected.
+    const std::optional<QTransform> pin =
+        mapping.mesh ? std::nullopt : std::optional<QTransform>(cornerPinTransform(mapping, QSizeF(1, 1)));
     std::vector<MeshVertex> grid;
     grid.reserve(size_t(stride) * (ny + 1));
     for (int j = 0; j <= ny; ++j) {
         for (int i = 0; i <= nx; ++i) {
             const double u = double(i) / nx;
             const double v = double(j) / ny;
-            const QPointF p = mapping.surface(u, v);
+            const QPointF p = pin ? pin->map(QPointF(u, v)) : mapping.surface(u, v);
             grid.push_back({float(2 * p.x() - 1), float(1 - 2 * p.y()), float(u), float(v)});
         }
     }

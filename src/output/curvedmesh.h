@@ -14,8 +14,8 @@ struct MeshVertex
     float v = 0;
 };
 
-// The triangle list that follows a mapping's curved surface: each grid segment is cut into up to 16 cells,
-// never more than 96 cells on an axis.
+// The triangle list that follows a mapping's curved surface, or its corner pin when it has no mesh: each grid
+// segment is cut into up to 16 cells, never more than 96 cells on an axis.
 class CurvedMesh
 {
   public:

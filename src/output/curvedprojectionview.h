@@ -12,25 +12,19 @@
 struct MeshInputs;
 class MeshVideoFeed;
 class MeshView;
-class MeshWindow;
 class Picture;
 class RedrawPacer;
 
 // A screen's picture drawn through a mapping with a curved mesh. Shows the root picture's independent output
 // when it has one (the root's black switch still counts), a foreground over the output's fallback, and the
 // calibration grid instead of the picture when asked. Listens to the video frame feed only while it is on
-// screen, shows a video and draws neither the grid nor black. As a monitor (widget surface) it redraws the video
-// at most 24 times a second; an output window (window surface) draws every frame.
+// screen, shows a video and draws neither the grid nor black. A monitor: it redraws the video at most 24 times a
+// second.
 class CurvedProjectionView : public QWidget
 {
     Q_OBJECT
   public:
-    // Where the renderer draws: a GL widget that composes with its neighbours, or a window of its own (for output
-    // windows: no copy between the renderer and the screen).
-    enum class Surface { widget, window };
-
-    CurvedProjectionView(Picture* root, const ProjectorMapping& mapping, bool pattern, QWidget* parent = nullptr,
-                         Surface surface = Surface::widget);
+    CurvedProjectionView(Picture* root, const ProjectorMapping& mapping, bool pattern, QWidget* parent = nullptr);
     ~CurvedProjectionView() override;
 
     void setRoot(Picture* root);
@@ -39,9 +33,7 @@ class CurvedProjectionView : public QWidget
 
     bool isSubscribed() const { return m_token.has_value(); }
     QString errorText() const;
-    // The drawing surface of the chosen kind; the other is none.
     MeshView* meshView() const { return m_view; }
-    MeshWindow* meshWindow() const { return m_window; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -51,7 +43,7 @@ class CurvedProjectionView : public QWidget
     struct Subscription
     {
         MeshVideoFeed* feed = nullptr;
-        quint64 generation = 0;
+        quint64 item = 0;
         bool operator==(const Subscription&) const = default;
     };
 
@@ -60,7 +52,6 @@ class CurvedProjectionView : public QWidget
     void watch(Picture* picture);
     void subscribe(const std::optional<Subscription>& wanted);
     void unsubscribe();
-    void setInputs(const MeshInputs& inputs);
 
     QPointer<Picture> m_root;
     ProjectorMapping m_mapping;
@@ -68,11 +59,9 @@ class CurvedProjectionView : public QWidget
     bool m_refreshPending = false;
     bool m_shown = false;
     MeshView* m_view = nullptr;
-    MeshWindow* m_window = nullptr;
     RedrawPacer* m_monitorPacer = nullptr;
     std::shared_ptr<MeshFrames> m_frames = std::make_shared<MeshFrames>();
     QList<QMetaObject::Connection> m_watches;
-    QList<Picture*> m_watched;
     std::optional<Subscription> m_subscription;
     QPointer<MeshVideoFeed> m_feed;
     std::optional<QUuid> m_token;

@@ -8,9 +8,6 @@
 
 #include <QVBoxLayout>
 
-// The whole output; the crop is applied to the picture by ProjectorInput.
-static const QRectF kWholeOutput(0, 0, 1, 1);
-
 MappedOutput::MappedOutput(ScreenOutputSource* source, const ScreenRole& role, Options options, QWidget* parent)
     : QWidget(parent), m_source(source), m_role(role), m_options(options)
 {
@@ -62,7 +59,7 @@ void MappedOutput::refresh()
     }
     Picture* source = m_source->program(mapping.source.value_or(m_role));
     if (mapping.enabled && source) {
-        const bool pattern = m_options.testPattern || (m_options.physical && m_source->testPattern());
+        const bool pattern = m_options.testPattern;
         if (mapping.mesh)
             showCurved(source, mapping, pattern);
         else
@@ -83,25 +80,20 @@ void MappedOutput::showCurved(Picture* picture, const ProjectorMapping& mapping,
         curved->setPattern(pattern);
         return;
     }
-    const auto surface = m_options.physical ? CurvedProjectionView::Surface::window : CurvedProjectionView::Surface::widget;
-    replaceContent(Kind::curved, new CurvedProjectionView(picture, mapping, pattern, nullptr, surface));
+    replaceContent(Kind::curved, new CurvedProjectionView(picture, mapping, pattern));
 }
 
+// The crop is applied to the picture by ProjectorInput; the masks cover the whole output.
 void MappedOutput::showWarped(Picture* picture, const ProjectorMapping& mapping, bool pattern)
 {
-    // The part of the crop that the tile covers; for the whole output, the crop itself.
-    const QRectF crop = mapping.crop;
-    const QRectF tile = kWholeOutput;
-    const QRectF covered(crop.x() + crop.width() * tile.x(), crop.y() + crop.height() * tile.y(),
-                         crop.width() * tile.width(), crop.height() * tile.height());
     if (auto* warped = m_kind == Kind::warped ? static_cast<WarpedOutput*>(m_content) : nullptr) {
         warped->content()->setPicture(picture);
-        warped->content()->setCrop(covered);
+        warped->content()->setCrop(mapping.crop);
         warped->content()->setTestPattern(pattern);
         warped->setMapping(mapping);
         return;
     }
-    replaceContent(Kind::warped, new WarpedOutput(mapping, tile, new ProjectorInput(picture, covered, pattern)));
+    replaceContent(Kind::warped, new WarpedOutput(mapping, new ProjectorInput(picture, mapping.crop, pattern)));
 }
 
 void MappedOutput::showPlain(Picture* picture)
@@ -110,7 +102,7 @@ void MappedOutput::showPlain(Picture* picture)
         plain->setPicture(picture);
         return;
     }
-    replaceContent(Kind::plain, new PictureView(picture, true, m_options.physical));
+    replaceContent(Kind::plain, new PictureView(picture, true));
 }
 
 void MappedOutput::replaceContent(Kind kind, QWidget* content)

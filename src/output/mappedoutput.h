@@ -14,19 +14,16 @@ class WarpedOutput;
 
 struct MappedOutputOptions
 {
-    // The view fills a real display: the source's test pattern switch reaches it and video follows the display's
-    // pace.
-    bool physical = false;
-    // The test pattern instead of the picture, whatever the source says.
+    // The test pattern instead of the picture; the source's switch reaches only the output windows.
     bool testPattern = false;
     // The mapping drawn flat over the whole output, without its geometry.
     bool editingMask = false;
 };
 
-// What one output screen puts out: its programme picture (or that of the mapping's source screen) through the
-// screen's projector mapping, drawn by the curved mesh renderer when the mapping has a mesh, corner-pinned
-// otherwise, and plain when the mapping is off or its source has no picture. Follows the source's changes in place;
-// only a change of the kind of drawing replaces the inner view.
+// What one output screen puts out, as the console's monitors and the mapping editor show it: its programme picture (or
+// that of the mapping's source screen) through the screen's projector mapping, drawn by the curved mesh renderer when
+// the mapping has a mesh, corner-pinned otherwise, and plain when the mapping is off or its source has no picture.
+// Follows the source's changes in place; only a change of the kind of drawing replaces the inner view.
 class MappedOutput : public QWidget
 {
     Q_OBJECT

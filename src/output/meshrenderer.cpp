@@ -64,6 +64,8 @@ class MeshGl
 
     ~MeshGl()
     {
+        if (!live)
+            return;
         f->glDeleteTextures(textureCount, textures);
         f->glDeleteBuffers(1, &vertexBuffer);
         f->glDeleteVertexArrays(1, &vertexArray);
@@ -169,6 +171,8 @@ class MeshGl
     }
 
     QOpenGLExtraFunctions* f;
+    // False once the context is out of reach: the objects go with it.
+    bool live = true;
     // The mesh map (per output pixel the mesh parameter, its step across and a flag for pixels inside the mesh)
     // and the steps across and up, as 32-bit floats: the masks and the grid are made from them, so a mask edit
     // redraws the warp and shading maps without drawing the mesh again. A frame reads only the two 8-bit maps.
@@ -264,7 +268,6 @@ bool MeshRenderer::update(const MeshInputs& inputs)
         // No late frame of the old item is shown; its last frame stays up until the new item's first one.
         m_item = inputs.item;
         m_frameSerial.reset();
-        if (m_frames) m_frames->clearFrame();
         if (!inputs.item) m_videoShown = false;
         changed = true;
     }
@@ -456,8 +459,12 @@ void MeshRenderer::uploadChanges()
 
 void MeshRenderer::updateVideoTexture()
 {
-    if (!m_hasVideo || !m_frames || m_frames->frame.isNull()) return;
-    const VideoFrame& frame = m_frames->frame;
+    if (!m_hasVideo || !m_frames)
+        return;
+    // Only frames of the current item: a late one of the item before never shows.
+    const VideoFrame frame = m_frames->frameOf(*m_item);
+    if (frame.isNull())
+        return;
     if (m_frameSerial == frame.serial() && m_frameTransform == frame.orientation()) return;
     // A frame that cannot be uploaded leaves the previous one on show.
     const std::optional<int> format = m_gl->upload(frame, MeshGl::video);
@@ -465,6 +472,7 @@ void MeshRenderer::updateVideoTexture()
     m_frameSerial = frame.serial();
     m_frameTransform = frame.orientation();
     m_videoLayout = layoutOf(frame, *format);
+    m_videoTime = frame.time();
     m_videoShown = true;
     ++m_work.frameUploads;
 }
@@ -520,6 +528,7 @@ void MeshRenderer::draw(QSize pixelSize)
         if (!m_pattern) updateVideoTexture();
     }
     const bool useVideo = m_hasVideo && m_videoShown;
+    m_drewVideo = false;
     const bool useHeld = !useVideo && m_heldLayout;
     const MediaLayout stillLayout{0, {}, {1, 1, 0, 0}, double(m_still.width()) / std::max(m_still.height(), 1)};
     const MediaLayout& media = useVideo ? m_videoLayout : useHeld ? *m_heldLayout : stillLayout;
@@ -532,6 +541,7 @@ void MeshRenderer::draw(QSize pixelSize)
         f->glClear(GL_COLOR_BUFFER_BIT);
         return;
     }
+    m_drewVideo = useVideo && !m_pattern;
 
     const QRectF crop = drawableCrop(m_configuration->crop);
     const QSizeF fit = fillScale(QSizeF(pixelSize), crop, media.aspect);
@@ -688,11 +698,23 @@ void MeshRenderer::releaseGl()
     m_gl.reset();
 }
 
+void MeshRenderer::forgetGl()
+{
+    if (m_gl)
+        m_gl->live = false;
+    m_gl.reset();
+}
+
 // Fixed-point steps per output pixel in the warp map: as fine as 16 bits allow for an offset across the whole output.
 float MeshRenderer::stepsPerPixel(QSize pixelSize)
 {
     const int longest = std::max({pixelSize.width(), pixelSize.height(), 1});
     return float(std::exp2(std::floor(std::log2(32767.0 / longest))));
+}
+
+std::optional<double> MeshRenderer::videoTimeShown() const
+{
+    return m_drewVideo ? std::optional<double>(m_videoTime) : std::nullopt;
 }
 
 QRectF MeshRenderer::drawableCrop(const QRectF& crop)

@@ -65,8 +65,12 @@ class MeshRenderer
     void draw(QSize pixelSize);
     // Frees the GL objects; call with the drawing context current (the next draw makes them again).
     void releaseGl();
+    // Forgets the GL objects without touching GL, for a context that can no longer be made current.
+    void forgetGl();
 
     QString errorText() const { return m_error; }
+    // The media time of the video frame the last draw showed; none when it showed no live video.
+    std::optional<double> videoTimeShown() const;
     // A mask's field is being made; the one shown before is drawn meanwhile, and update() takes it in once ready.
     bool waitsForMask() const { return m_polygonWanted.has_value(); }
     Work work() const { return m_work; }
@@ -140,6 +144,8 @@ class MeshRenderer
     bool m_black = false;
     bool m_videoShown = false;
     std::optional<std::uint64_t> m_frameSerial;
+    double m_videoTime = 0;
+    bool m_drewVideo = false;
     QTransform m_frameTransform;
     MediaLayout m_videoLayout;
 };

@@ -1,19 +1,15 @@
 #include "picturecanvas.h"
 
 #include "picture.h"
-#include "playersurface.h"
 #include "standbyartwork.h"
 #include "videomonitorsurface.h"
 
 #include <QPainter>
 
-PictureCanvas::PictureCanvas(Picture* picture, bool fillsScreen, bool physicalOutput, QObject* parent)
-    : QObject(parent), m_picture(picture), m_fillsScreen(fillsScreen)
+PictureCanvas::PictureCanvas(Picture* picture, bool fillsScreen, QObject* parent)
+    : QObject(parent), m_picture(picture), m_fillsScreen(fillsScreen),
+      m_surface(std::make_unique<VideoMonitorSurface>())
 {
-    if (physicalOutput)
-        m_surface = std::make_unique<PlayerSurface>();
-    else
-        m_surface = std::make_unique<VideoMonitorSurface>();
     connect(m_surface.get(), &VideoSurface::changed, this, &PictureCanvas::changed);
     refresh();
 }

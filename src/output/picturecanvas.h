@@ -20,8 +20,7 @@ class PictureCanvas : public QObject
 {
     Q_OBJECT
   public:
-    // A physical canvas draws video through a PlayerSurface, a monitor through a VideoMonitorSurface.
-    PictureCanvas(Picture* picture, bool fillsScreen, bool physicalOutput, QObject* parent = nullptr);
+    PictureCanvas(Picture* picture, bool fillsScreen, QObject* parent = nullptr);
     ~PictureCanvas() override;
 
     void setPicture(Picture* picture);

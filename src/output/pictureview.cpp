@@ -2,8 +2,8 @@
 
 #include <QPainter>
 
-PictureView::PictureView(Picture* picture, bool fillsScreen, bool physicalOutput, QWidget* parent)
-    : QWidget(parent), m_canvas(picture, fillsScreen, physicalOutput)
+PictureView::PictureView(Picture* picture, bool fillsScreen, QWidget* parent)
+    : QWidget(parent), m_canvas(picture, fillsScreen)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&m_canvas, &PictureCanvas::changed, this, qOverload<>(&QWidget::update));

@@ -6,13 +6,13 @@
 
 class Picture;
 
-// Shows one picture: in output windows when a screen's mapping is off, and in every monitor of the console.
-// physicalOutput follows the video at the display's pace; a monitor samples it 24 times a second instead.
+// Shows one picture in a monitor of the console, sampling its video 24 times a second. (Output windows draw through
+// the mesh renderer on a thread of their own.)
 class PictureView : public QWidget
 {
     Q_OBJECT
   public:
-    PictureView(Picture* picture, bool fillsScreen, bool physicalOutput, QWidget* parent = nullptr);
+    PictureView(Picture* picture, bool fillsScreen, QWidget* parent = nullptr);
 
     void setPicture(Picture* picture) { m_canvas.setPicture(picture); }
     Picture* picture() const { return m_canvas.picture(); }

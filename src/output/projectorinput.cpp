@@ -6,7 +6,7 @@
 #include <cmath>
 
 ProjectorInput::ProjectorInput(Picture* picture, const QRectF& crop, bool testPattern, QObject* parent)
-    : QObject(parent), m_canvas(picture, true, false), m_crop(crop), m_testPattern(testPattern)
+    : QObject(parent), m_canvas(picture, true), m_crop(crop), m_testPattern(testPattern)
 {
     connect(&m_canvas, &PictureCanvas::changed, this, &ProjectorInput::changed);
 }

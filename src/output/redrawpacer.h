@@ -17,7 +17,6 @@ class RedrawPacer : public QObject
     void request();
     // Drops a redraw still waiting, for a view that left the screen.
     void cancel() { m_timer.stop(); }
-    bool isPending() const { return m_timer.isActive(); }
 
   private:
     void redraw();

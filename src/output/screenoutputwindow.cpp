@@ -1,28 +1,51 @@
 #include "screenoutputwindow.h"
 
-#include "glreadywindow.h"
-#include "mappedoutput.h"
+#include "meshpicture.h"
+#include "meshvideofeed.h"
+#include "outputrenderthread.h"
+#include "picture.h"
+#include "screenoutputsource.h"
 
 #include <QGuiApplication>
+#include <QPlatformSurfaceEvent>
 #include <QScreen>
-#include <QVBoxLayout>
+
+// Drawn where the picture shows nothing and asks for no standby artwork.
+static const QImage& blackImage()
+{
+    static const QImage black = [] {
+        QImage image(1, 1, QImage::Format_RGBA8888_Premultiplied);
+        image.fill(Qt::black);
+        return image;
+    }();
+    return black;
+}
 
 ScreenOutputWindow::ScreenOutputWindow(ScreenOutputSource* source, const ScreenRole& role, QScreen* screen,
                                        const QRect& geometry)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput |
-                           Qt::WindowDoesNotAcceptFocus),
-      m_screen(screen), m_output(new MappedOutput(source, role, {.physical = true}))
+    : m_source(source), m_role(role), m_screen(screen)
 {
-    setWindowTitle(role.rawValue);
-    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput |
+             Qt::WindowDoesNotAcceptFocus);
+    setTitle(role.rawValue);
+    setSurfaceType(QSurface::OpenGLSurface);
+    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+    format.setVersion(3, 3);
+    format.setProfile(QSurfaceFormat::CoreProfile);
+    format.setSwapInterval(1);
+    setFormat(format);
     setCursor(Qt::BlankCursor);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_output);
     // Recreated, the window would come back on the first display.
-    makeReadyForGLViews(this);
     setScreen(screen);
-    place(geometry);
+    setGeometry(geometry);
+    m_renderer = std::make_unique<OutputRenderThread>(this);
+    connect(m_renderer.get(), &OutputRenderThread::frameSwapped, this, &ScreenOutputWindow::frameSwapped,
+            Qt::DirectConnection);
+    if (source)
+        connect(source, &ScreenOutputSource::changed, this, &ScreenOutputWindow::refresh);
+    refresh();
+    create();
+    m_renderer->start();
     show();
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this](QScreen* removed) {
         if (removed == m_screen)
@@ -31,9 +54,132 @@ ScreenOutputWindow::ScreenOutputWindow(ScreenOutputSource* source, const ScreenR
     connect(screen, &QObject::destroyed, this, &ScreenOutputWindow::screenLost);
 }
 
+// The render thread ends before the native window goes.
+ScreenOutputWindow::~ScreenOutputWindow()
+{
+    unsubscribe();
+    m_renderer.reset();
+}
+
 void ScreenOutputWindow::place(const QRect& geometry)
 {
     setGeometry(geometry);
+}
+
+QString ScreenOutputWindow::errorText() const
+{
+    return m_renderer->errorText();
+}
+
+quint64 ScreenOutputWindow::swaps() const
+{
+    return m_renderer->swaps();
+}
+
+bool ScreenOutputWindow::event(QEvent* event)
+{
+    if (event->type() == QEvent::PlatformSurface) {
+        const auto type = static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType();
+        if (type == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
+            m_renderer->stop();
+        else if (type == QPlatformSurfaceEvent::SurfaceCreated && m_renderer && !m_renderer->isRunning())
+            m_renderer->start();
+    }
+    return QWindow::event(event);
+}
+
+void ScreenOutputWindow::exposeEvent(QExposeEvent* event)
+{
+    QWindow::exposeEvent(event);
+    updateSurface();
+}
+
+void ScreenOutputWindow::resizeEvent(QResizeEvent* event)
+{
+    QWindow::resizeEvent(event);
+    updateSurface();
+}
+
+void ScreenOutputWindow::updateSurface()
+{
+    if (m_renderer)
+        m_renderer->setSurface(size() * devicePixelRatio(), isExposed());
+}
+
+// The mapping draws the picture it names (or the screen's own) when it is on; otherwise the screen's own picture
+// fills the output flat, uncorrected; without a picture the output is black.
+void ScreenOutputWindow::refresh()
+{
+    m_refreshPending = false;
+    for (const QMetaObject::Connection& connection : std::as_const(m_watches))
+        disconnect(connection);
+    m_watches.clear();
+
+    MeshInputs inputs;
+    inputs.frames = m_frames;
+    Picture* picture = nullptr;
+    if (m_source) {
+        const ProjectorMapping mapping = m_source->mapping(m_role);
+        Picture* mapped = m_source->program(mapping.source.value_or(m_role));
+        if (mapping.enabled && mapped) {
+            inputs.mapping = mapping;
+            inputs.pattern = m_source->testPattern();
+            picture = mapped;
+        } else {
+            picture = m_source->program(m_role);
+        }
+    }
+    const MeshPicture described = MeshPicture::describe(picture, inputs);
+    for (Picture* watched : described.watched)
+        m_watches.append(MeshPicture::watch(watched, this, [this] { scheduleRefresh(); }));
+    if (!picture) {
+        inputs.black = true;
+    } else if (inputs.image.isNull()) {
+        // The standby artwork only where the picture asks for it and shows nothing of its own.
+        Picture* shown = picture->independentOutput() ? picture->independentOutput() : picture;
+        if (!shown->showsStandby() || shown->foreground() || shown->url())
+            inputs.image = blackImage();
+    }
+    std::optional<Subscription> wanted;
+    if (described.video)
+        wanted = Subscription{described.video->meshVideoFeed(), quintptr(described.video->player())};
+    m_renderer->setInputs(inputs);
+    subscribe(m_open ? wanted : std::nullopt);
+}
+
+// A picture announces each step of a change (a load clears the player before it loads the next item): taken in at
+// once, so a new video still finds the old frame on show.
+void ScreenOutputWindow::scheduleRefresh()
+{
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QMetaObject::invokeMethod(this, &ScreenOutputWindow::refresh, Qt::QueuedConnection);
+}
+
+void ScreenOutputWindow::subscribe(const std::optional<Subscription>& wanted)
+{
+    if (wanted == m_subscription)
+        return;
+    unsubscribe();
+    if (!wanted)
+        return;
+    m_subscription = wanted;
+    m_feed = wanted->feed;
+    // Each frame is tagged with its own item, so a frame of the next item is never taken for one of this.
+    m_token =
+        m_feed->addDirect([frames = m_frames, player = wanted->player](const VideoFrame& frame, quint64 generation) {
+            frames->receive(frame, MeshFrames::itemOf(reinterpret_cast<const Player*>(player), generation));
+        });
+}
+
+void ScreenOutputWindow::unsubscribe()
+{
+    if (m_token && m_feed)
+        m_feed->remove(*m_token);
+    m_token.reset();
+    m_feed.clear();
+    m_subscription.reset();
 }
 
 // Qt moves the windows of a removed display elsewhere, possibly over the console: hide at once.
@@ -42,5 +188,6 @@ void ScreenOutputWindow::screenLost()
     if (!m_open)
         return;
     m_open = false;
+    unsubscribe();
     hide();
 }

@@ -1,32 +1,77 @@
 #pragma once
 
+#include "meshframes.h"
 #include "screenrole.h"
 
 #include <QPointer>
-#include <QWidget>
+#include <QUuid>
+#include <QWindow>
+#include <memory>
+#include <optional>
 
-class MappedOutput;
+class MeshVideoFeed;
+class OutputRenderThread;
+class Picture;
 class QScreen;
 class ScreenOutputSource;
 
 // A bound screen on its display: a borderless window above all others that exactly covers the display, takes
-// neither the mouse nor the keyboard, and shows the screen's mapped output. It closes itself when its display goes.
-class ScreenOutputWindow : public QWidget
+// neither the mouse nor the keyboard, and shows the screen's programme through its projector mapping (plain when
+// the mapping is off). Every kind of output is drawn by the mesh renderer on a render thread of the window's own;
+// the main thread only hands over snapshots of what to draw, and video frames go from the decoder's thread to the
+// render thread. It closes itself when its display goes.
+class ScreenOutputWindow : public QWindow
 {
     Q_OBJECT
   public:
     ScreenOutputWindow(ScreenOutputSource* source, const ScreenRole& role, QScreen* screen, const QRect& geometry);
+    ~ScreenOutputWindow() override;
 
     // Covers the display again (after a change of its resolution or arrangement).
     void place(const QRect& geometry);
     // False once the window lost its display and closed itself.
     bool isOpen() const { return m_open; }
-    MappedOutput* output() const { return m_output; }
+    ScreenRole role() const { return m_role; }
+    // Why the output stays black; empty when it draws.
+    QString errorText() const;
+    // Frames swapped so far.
+    quint64 swaps() const;
+
+  signals:
+    // Sent on the render thread after each swap, with the media time of the video frame on show (negative when
+    // none): connect with Qt::DirectConnection to see every frame without waiting for the main thread.
+    void frameSwapped(double videoTime);
+
+  protected:
+    bool event(QEvent* event) override;
+    void exposeEvent(QExposeEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    struct Subscription
+    {
+        MeshVideoFeed* feed = nullptr;
+        // The player the frames come from, as a number: the decoder's thread only names it.
+        quintptr player = 0;
+        bool operator==(const Subscription&) const = default;
+    };
+
+    void refresh();
+    void scheduleRefresh();
+    void subscribe(const std::optional<Subscription>& wanted);
+    void unsubscribe();
+    void updateSurface();
     void screenLost();
 
+    QPointer<ScreenOutputSource> m_source;
+    ScreenRole m_role;
     QPointer<QScreen> m_screen;
-    MappedOutput* m_output;
+    std::unique_ptr<OutputRenderThread> m_renderer;
+    std::shared_ptr<MeshFrames> m_frames = std::make_shared<MeshFrames>();
+    QList<QMetaObject::Connection> m_watches;
+    std::optional<Subscription> m_subscription;
+    QPointer<MeshVideoFeed> m_feed;
+    std::optional<QUuid> m_token;
+    bool m_refreshPending = false;
     bool m_open = true;
 };

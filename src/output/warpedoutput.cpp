@@ -10,9 +10,11 @@
 #include <QPointer>
 #include <QThreadPool>
 
-WarpedOutput::WarpedOutput(const ProjectorMapping& mapping, const QRectF& tile, ProjectorInput* content,
-                           QWidget* parent)
-    : QWidget(parent), m_tile(tile), m_content(content)
+// The masks cover the whole output.
+static const QRectF kWholeOutput(0, 0, 1, 1);
+
+WarpedOutput::WarpedOutput(const ProjectorMapping& mapping, ProjectorInput* content, QWidget* parent)
+    : QWidget(parent), m_content(content)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_content->setParent(this);
@@ -36,18 +38,9 @@ void WarpedOutput::setMapping(const ProjectorMapping& mapping)
     updateMask();
 }
 
-void WarpedOutput::setTile(const QRectF& tile)
-{
-    if (tile == m_tile)
-        return;
-    m_tile = tile;
-    updateMask();
-    update();
-}
-
 void WarpedOutput::updateMask()
 {
-    m_lift = mappingTexture(m_mapping, m_tile, true, false);
+    m_lift = mappingTexture(m_mapping, kWholeOutput, true, false);
     ++m_maskBuilds;
     updateFade();
 }
@@ -57,19 +50,19 @@ void WarpedOutput::updateMask()
 void WarpedOutput::updateFade()
 {
     PolygonDistanceFieldCache::Field field = PolygonDistanceFieldCache::shared().field(
-        m_mapping.polygonMask, PolygonDistanceField::Sampling::cornerToCorner(m_tile.normalized(), 512));
+        m_mapping.polygonMask, PolygonDistanceField::Sampling::cornerToCorner(kWholeOutput, 512));
     m_fadePending = true;
     m_fadeDrawing = bool(field);
     if (!field)
         return;
     const quint64 serial = ++m_fadeSerial;
     if (field->size == 1) {
-        showFade(mappingTexture(m_mapping, m_tile, false, *field));
+        showFade(mappingTexture(m_mapping, kWholeOutput, false, *field));
         return;
     }
     QThreadPool::globalInstance()->start(
-        [self = QPointer<WarpedOutput>(this), serial, mapping = m_mapping, tile = m_tile, field = std::move(field)] {
-            std::optional<QImage> fade = mappingTexture(mapping, tile, false, *field);
+        [self = QPointer<WarpedOutput>(this), serial, mapping = m_mapping, field = std::move(field)] {
+            std::optional<QImage> fade = mappingTexture(mapping, kWholeOutput, false, *field);
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
                 [self, serial, fade = std::move(fade)] {

@@ -11,17 +11,15 @@ class ProjectorInput;
 
 // Shows its content through the flat part of a mapping: drawn undistorted, overlaid with the black-level lift,
 // masked by the edge-blend and polygon fade, then corner-pinned onto the mapping's quad and clipped to the view.
-// The mask images are remade only when what they depend on changes (edges, gamma, polygon, black level, tile); the
+// The mask images are remade only when what they depend on changes (edges, gamma, polygon, black level); the
 // polygon's distances are made on a pool thread.
 class WarpedOutput : public QWidget
 {
     Q_OBJECT
   public:
-    WarpedOutput(const ProjectorMapping& mapping, const QRectF& tile, ProjectorInput* content,
-                 QWidget* parent = nullptr);
+    WarpedOutput(const ProjectorMapping& mapping, ProjectorInput* content, QWidget* parent = nullptr);
 
     void setMapping(const ProjectorMapping& mapping);
-    void setTile(const QRectF& tile);
     ProjectorInput* content() const { return m_content; }
     // How many times the mask images were made; a corner move makes none.
     int maskBuilds() const { return m_maskBuilds; }
@@ -41,7 +39,6 @@ class WarpedOutput : public QWidget
     void showFade(const std::optional<QImage>& fade);
 
     ProjectorMapping m_mapping;
-    QRectF m_tile;
     ProjectorInput* m_content;
     std::optional<QImage> m_fade;
     // The polygon's field or the fade is being made; the fade shown before stays until it is ready.

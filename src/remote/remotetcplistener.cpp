@@ -46,6 +46,15 @@ void RemoteTcpListener::start(RemoteHost& host)
             showState();
         },
         Qt::QueuedConnection);
+    connect(
+        m_server, &RemoteTcpServer::acceptResumed, this,
+        [this, generation] {
+            if (generation != m_generation)
+                return;
+            m_listenError.clear();
+            showState();
+        },
+        Qt::QueuedConnection);
     RemoteTcpServer::Listening listening;
     QMetaObject::invokeMethod(
         m_server, [&] { listening = m_server->listen(m_settings.address, m_settings.port); },
@@ -68,13 +77,13 @@ void RemoteTcpListener::stop()
         m_announcer->withdraw();
     // Deleted on its own thread, where its sockets live; with it every connection closes.
     if (RemoteTcpServer* server = std::exchange(m_server, nullptr))
-        QMetaObject::invokeMethod(server, [server] { delete server; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            server, [server] { delete server; }, Qt::BlockingQueuedConnection);
     m_listening = false;
     m_host = nullptr;
 }
 
-void RemoteTcpListener::answer(quint64 connection, const std::optional<RemoteRequest>& request,
-                               const RemotePeer& peer)
+void RemoteTcpListener::answer(quint64 connection, const std::optional<RemoteRequest>& request, const RemotePeer& peer)
 {
     if (!m_host || !m_server)
         return;

@@ -1,10 +1,16 @@
 #include "remotetcpserver.h"
 
+#include "fileerrortext.h"
+
 #include <QHash>
 #include <QTcpServer>
+#include <QTimer>
+#include <cerrno>
+#include <fcntl.h>
 #include <functional>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 // Hands on the bare descriptor of each accepted socket.
 class RemoteTcpServer::Acceptor : public QTcpServer
@@ -21,6 +27,9 @@ class RemoteTcpServer::Acceptor : public QTcpServer
   private:
     std::function<void(qintptr)> m_accepted;
 };
+
+// How often a server out of descriptors looks whether it can accept again.
+static constexpr int kAcceptRetryMs = 1000;
 
 RemoteTcpServer::RemoteTcpServer(Limits limits, QObject* parent) : QObject(parent), m_limits(limits) {}
 
@@ -47,12 +56,48 @@ RemoteTcpServer::Listening RemoteTcpServer::listen(const QHostAddress& address, 
 {
     if (m_acceptor)
         return {m_acceptor->isListening(), m_acceptor->serverPort(), m_acceptor->errorString()};
-    m_acceptor = new Acceptor([this](qintptr descriptor) { admit(descriptor); }, this);
-    connect(m_acceptor, &QTcpServer::acceptError, this,
-            [this] { emit acceptFailed(QStringLiteral("无法接受连接：") + m_acceptor->errorString()); });
+    m_acceptor = makeAcceptor();
     if (!m_acceptor->listen(address, port))
         return {false, port, m_acceptor->errorString()};
     return {true, m_acceptor->serverPort(), {}};
+}
+
+RemoteTcpServer::Acceptor* RemoteTcpServer::makeAcceptor()
+{
+    auto* acceptor = new Acceptor([this](qintptr descriptor) { admit(descriptor); }, this);
+    connect(acceptor, &QTcpServer::acceptError, this, &RemoteTcpServer::acceptError);
+    return acceptor;
+}
+
+void RemoteTcpServer::acceptError(QAbstractSocket::SocketError error)
+{
+    if (error != QAbstractSocket::SocketResourceError) {
+        emit acceptFailed(QStringLiteral("无法接受连接：") + m_acceptor->errorString());
+        return;
+    }
+    emit acceptFailed(QStringLiteral("无法接受连接：") + fileErrorText(EMFILE));
+    acceptAgainWhenDescriptorsAreFree();
+}
+
+// Out of descriptors, the acceptor has stopped for good (its socket engine keeps the error), and phones wait in the
+// backlog. Once a descriptor can be made again, a fresh acceptor takes over the same listening socket.
+void RemoteTcpServer::acceptAgainWhenDescriptorsAreFree()
+{
+    QTimer::singleShot(kAcceptRetryMs, this, [this] {
+        if (!m_acceptor)
+            return;
+        const int listening = ::fcntl(int(m_acceptor->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+        if (listening < 0)
+            return acceptAgainWhenDescriptorsAreFree();
+        Acceptor* fresh = makeAcceptor();
+        if (!fresh->setSocketDescriptor(listening)) {
+            ::close(listening);
+            delete fresh;
+            return acceptAgainWhenDescriptorsAreFree();
+        }
+        delete std::exchange(m_acceptor, fresh);
+        emit acceptResumed();
+    });
 }
 
 void RemoteTcpServer::admit(qintptr descriptor)

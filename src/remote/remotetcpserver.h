@@ -56,9 +56,14 @@ class RemoteTcpServer : public QObject
     // A connection's request (none: the bytes are no request); the reply goes to answer() with the same number.
     void requested(quint64 connection, const std::optional<RemoteRequest>& request, const RemotePeer& peer);
     void acceptFailed(const QString& text);
+    // Connections are taken again after the server ran out of descriptors.
+    void acceptResumed();
 
   private:
     class Acceptor;
+    Acceptor* makeAcceptor();
+    void acceptError(QAbstractSocket::SocketError error);
+    void acceptAgainWhenDescriptorsAreFree();
     void admit(qintptr descriptor);
     // Makes room for a newcomer when every place is taken; false when none can be made.
     bool makeRoom();

@@ -38,13 +38,43 @@ QList<MediaAsset> EditedCue::assets() const
 
 QList<TimelineLane> EditedCue::lanesIn(const Show& show) const
 {
+    if (&show == &m_engine->show())
+        return lanes();
     const auto index = cueIndexIn(show);
     return timelineLanes(show, index ? &show.cues[*index] : nullptr);
 }
 
+// The lanes depend on the screens and the cue alone. Lists the show still shares with the ones kept compare at
+// once, so an unchanged show costs no walk over its events.
+const EditedCue::DerivedLanes& EditedCue::derived() const
+{
+    const Show& show = m_engine->show();
+    const std::optional<int> index = cueIndexIn(show);
+    if (m_lanes && m_lanes->cueIndex == index && m_lanes->outputScreens == show.outputScreens &&
+        m_lanes->cues == show.cues)
+        return *m_lanes;
+    m_lanes = DerivedLanes{
+        index, show.outputScreens, show.cues, timelineLanes(show, index ? &show.cues[*index] : nullptr), {}};
+    if (index && show.cues[*index].timeline)
+        for (const TimelineEvent& event : *show.cues[*index].timeline) {
+            const qint64 layer = event.effectiveLayer();
+            m_lanes->events[TimelineLane{event.track, layer, std::nullopt}].append(event);
+            if (const std::optional<ScreenRole> screen = event.screen())
+                m_lanes->events[TimelineLane{Track::main, layer, screen}].append(event);
+        }
+    return *m_lanes;
+}
+
 QList<TimelineLane> EditedCue::lanes() const
 {
-    return lanesIn(m_engine->show());
+    return derived().lanes;
+}
+
+QList<TimelineEvent> EditedCue::eventsOn(const TimelineLane& lane) const
+{
+    const TimelineLane key = lane.screen ? TimelineLane{Track::main, lane.layer, lane.screen}
+                                         : TimelineLane{lane.track, lane.layer, std::nullopt};
+    return derived().events.value(key);
 }
 
 bool EditedCue::isLive() const

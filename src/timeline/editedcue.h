@@ -3,13 +3,15 @@
 #include "engine.h"
 #include "show.h"
 
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
 #include <optional>
 
 // The cue the timeline editor edits, read from the engine's show on every call: the cue the console has selected,
-// its events, the library and the lanes shown. It holds no copy of the document and changes nothing.
+// its events, the library and the lanes shown. It changes nothing; it only remembers the lanes it last derived, with
+// the values they came from, since every redraw asks for them.
 class EditedCue
 {
   public:
@@ -23,6 +25,8 @@ class EditedCue
     QList<MediaAsset> assets() const;
     QList<TimelineLane> lanes() const;
     QList<TimelineLane> lanesIn(const Show& show) const;
+    // The events that lie on a lane (TimelineLane::matches), in stored order.
+    QList<TimelineEvent> eventsOn(const TimelineLane& lane) const;
     // The edited cue is the one on air.
     bool isLive() const;
     // The library entry the event plays, or none.
@@ -37,5 +41,17 @@ class EditedCue
     QString pickerText(const TimelineEvent& event) const;
 
   private:
+    struct DerivedLanes
+    {
+        std::optional<int> cueIndex;
+        std::optional<QList<ScreenRole>> outputScreens;
+        QList<Cue> cues;
+        QList<TimelineLane> lanes;
+        // Each event under its track and layer, and a screen clip also under its screen and layer.
+        QHash<TimelineLane, QList<TimelineEvent>> events;
+    };
+    const DerivedLanes& derived() const;
+
     QPointer<Engine> m_engine;
+    mutable std::optional<DerivedLanes> m_lanes;
 };

@@ -3,6 +3,7 @@
 #include "editedcue.h"
 #include "engine.h"
 #include "findbyid.h"
+#include "showlimits.h"
 #include "timelinegeometry.h"
 #include "timelinenotes.h"
 #include "timelineselection.h"
@@ -38,8 +39,13 @@ void TimelineCueEdits::updateEvents(const QList<TimelineEvent>& events)
 
 void TimelineCueEdits::addLayer(Track track, std::optional<ScreenRole> screen)
 {
-    if (!m_cue.cueIndex())
+    const std::optional<int> index = m_cue.cueIndex();
+    if (!index)
         return;
+    if (laneCount(m_cue.engine()->show().cues.at(*index)) >= kMostLanesPerCue) {
+        m_view.setNote(QStringLiteral("每个节目最多 %1 条轨道").arg(kMostLanesPerCue));
+        return;
+    }
     qint64 highest = 0;
     for (const TimelineLane& lane : m_cue.lanes())
         if (lane.track == track && lane.screen == screen)

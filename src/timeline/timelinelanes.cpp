@@ -1,19 +1,8 @@
 #include "timelinelanes.h"
 
+#include <QHash>
 #include <QSet>
 #include <algorithm>
-
-TimelineLane laneOf(const TimelineEvent& event)
-{
-    return {isScreen(event.track) ? Track::main : event.track, event.effectiveLayer(), event.screen()};
-}
-
-static bool isKept(const TimelineLane& lane, const QList<ScreenRole>& screens)
-{
-    if (lane.screen)
-        return screens.contains(*lane.screen);
-    return lane.track == Track::music || lane.track == Track::effects || lane.track == Track::message;
-}
 
 QList<TimelineLane> timelineLanes(const Show& show, const Cue* cue)
 {
@@ -32,28 +21,55 @@ QList<TimelineLane> timelineLanes(const Show& show, const Cue* cue)
                 candidates.append(laneOf(event));
     }
 
-    QSet<TimelineLane> seen;
-    QList<TimelineLane> kept;
-    for (const TimelineLane& lane : candidates)
-        if (isKept(lane, screens) && !seen.contains(lane)) {
-            seen.insert(lane);
-            kept.append(lane);
-        }
-
-    QList<TimelineLane> ordered;
-    ordered.reserve(kept.size());
-    auto appendGroup = [&](auto belongs, bool topmostFirst) {
-        const qsizetype start = ordered.size();
-        for (const TimelineLane& lane : kept)
-            if (belongs(lane))
-                ordered.append(lane);
-        std::stable_sort(ordered.begin() + start, ordered.end(), [=](const TimelineLane& a, const TimelineLane& b) {
-            return topmostFirst ? a.layer > b.layer : a.layer < b.layer;
-        });
-    };
+    // Groups in display order: each screen's lanes, then music, effects and message; lanes of a screen that is no
+    // longer in the show, and screenless lanes of a screen track, have none and are not shown.
+    QHash<QString, qsizetype> screenGroup;
     for (const ScreenRole& screen : screens)
-        appendGroup([&](const TimelineLane& lane) { return lane.screen == screen; }, true);
-    for (Track track : {Track::music, Track::effects, Track::message})
-        appendGroup([&](const TimelineLane& lane) { return !lane.screen && lane.track == track; }, false);
+        if (!screenGroup.contains(screen.rawValue))
+            screenGroup.insert(screen.rawValue, screenGroup.size());
+    const qsizetype music = screenGroup.size();
+    auto groupOf = [&](const TimelineLane& lane) -> std::optional<qsizetype> {
+        if (lane.screen) {
+            const auto found = screenGroup.constFind(lane.screen->rawValue);
+            return found == screenGroup.cend() ? std::nullopt : std::optional(*found);
+        }
+        switch (lane.track) {
+        case Track::music:
+            return music;
+        case Track::effects:
+            return music + 1;
+        case Track::message:
+            return music + 2;
+        case Track::main:
+        case Track::side:
+            break;
+        }
+        return std::nullopt;
+    };
+
+    struct Placed
+    {
+        qsizetype group;
+        TimelineLane lane;
+    };
+    QSet<TimelineLane> seen;
+    QList<Placed> placed;
+    for (const TimelineLane& lane : candidates) {
+        const std::optional<qsizetype> group = groupOf(lane);
+        if (!group || seen.contains(lane))
+            continue;
+        seen.insert(lane);
+        placed.append({*group, lane});
+    }
+    // A screen's topmost layer comes first; the other tracks count upwards. Equal layers keep their first-seen order.
+    std::stable_sort(placed.begin(), placed.end(), [music](const Placed& a, const Placed& b) {
+        if (a.group != b.group)
+            return a.group < b.group;
+        return a.group < music ? a.lane.layer > b.lane.layer : a.lane.layer < b.lane.layer;
+    });
+    QList<TimelineLane> ordered;
+    ordered.reserve(placed.size());
+    for (const Placed& lane : placed)
+        ordered.append(lane.lane);
     return ordered;
 }

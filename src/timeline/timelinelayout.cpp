@@ -28,8 +28,8 @@ QList<TimelineLayout::LaneClip> TimelineLayout::visibleClips(const TimelineLane&
     const ClipPlacement placement(timeline, library);
     const double zoom = m_view.zoom();
     QList<LaneClip> clips;
-    for (const TimelineEvent& event : timeline) {
-        if (!isValidTime(event.time) || !lane.matches(event))
+    for (const TimelineEvent& event : m_cue.eventsOn(lane)) {
+        if (!isValidTime(event.time))
             continue;
         const double x = xOf(event.time, m_view.scrollTime(), zoom);
         const double width = TimelineGeometry::drawnWidth(placement.mediaDuration(event), zoom);
@@ -48,13 +48,13 @@ std::optional<TimelineEvent> TimelineLayout::eventAt(QPointF point) const
     if (!index || !inClipBand(point.y()))
         return std::nullopt;
     const TimelineLane& lane = all[*index];
-    const QList<TimelineEvent> timeline = m_cue.events();
     const QList<MediaAsset> library = m_cue.assets();
-    const ClipPlacement placement(timeline, library);
+    const ClipPlacement placement(m_cue.events(), library);
     const double zoom = m_view.zoom();
-    for (qsizetype i = timeline.size() - 1; i >= 0; --i) {
-        const TimelineEvent& event = timeline[i];
-        if (!isValidTime(event.time) || !lane.matches(event))
+    const QList<TimelineEvent> onLane = m_cue.eventsOn(lane);
+    for (qsizetype i = onLane.size() - 1; i >= 0; --i) {
+        const TimelineEvent& event = onLane[i];
+        if (!isValidTime(event.time))
             continue;
         const double left = xOf(event.time, m_view.scrollTime(), zoom);
         const double width = TimelineGeometry::drawnWidth(placement.mediaDuration(event), zoom);

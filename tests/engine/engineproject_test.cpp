@@ -2,6 +2,7 @@
 #include "hangguard.h"
 #include "nofiledescriptors.h"
 #include "projectfile.h"
+#include "showlimits.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -430,4 +431,53 @@ TEST_F(ProjectFiles, RelinkFindsMovedFilesByNameInOneStep)
     engine->relinkMissingAssets(url(QStringLiteral("moved")));
     EXPECT_EQ(engine->message(), QStringLiteral("未找到同名的缺失素材"));
     EXPECT_EQ(engine->editHistory()->count(), steps + 1);
+}
+
+// A show at the limits saves and opens again; one screen or one lane more is refused with the reason, and the open
+// show stays. The console's own edits stop at the limits, so it never writes a file it would refuse.
+TEST_F(ProjectFiles, ShowsOverTheScreenOrLaneLimitAreRefusedWithTheReason)
+{
+    Show atLimits = Show::makeDefault();
+    QList<ScreenRole> screens;
+    for (qsizetype i = 1; i <= kMostScreens; ++i)
+        screens.append({QStringLiteral("屏幕 %1").arg(i)});
+    atLimits.outputScreens = screens;
+    QList<TimelineLane> lanes;
+    for (qint64 layer = 1; layer < kMostLanesPerCue; ++layer)
+        lanes.append({Track::music, layer, std::nullopt});
+    atLimits.cues[1].extraLanes = lanes;
+    TimelineEvent message;
+    message.track = Track::message;
+    atLimits.cues[1].timeline = QList<TimelineEvent>{message};
+    writeShowFile(atLimits, path(QStringLiteral("at.json")), JsonFormat::pretty);
+    engine->openProject(url(QStringLiteral("at.json")));
+    ASSERT_EQ(engine->show(), atLimits);
+    engine->addScreen();
+    EXPECT_EQ(engine->message(), QStringLiteral("最多 64 个输出屏幕"));
+    EXPECT_EQ(engine->show(), atLimits);
+
+    Show moreLanes = atLimits;
+    moreLanes.cues[1].timeline->append(message);
+    moreLanes.cues[1].timeline->last().layer = 2;
+    Show moreScreens = atLimits;
+    moreScreens.outputScreens->append({QStringLiteral("屏幕 65")});
+    writeShowFile(moreLanes, path(QStringLiteral("lanes.json")), JsonFormat::pretty);
+    writeShowFile(moreScreens, path(QStringLiteral("screens.json")), JsonFormat::compact);
+    rename(0, QStringLiteral("未保存"));
+    const Show before = engine->show();
+    for (const auto& [name, says] :
+         {std::pair{QStringLiteral("lanes.json"),
+                    QStringLiteral("“lanes.json”节目“开场”有 1001 条轨道，超过每个节目的上限 1000 条")},
+          std::pair{QStringLiteral("screens.json"),
+                    QStringLiteral("“screens.json”有 65 个输出屏幕，超过上限 64 个")}}) {
+        SCOPED_TRACE(name.toStdString());
+        try {
+            engine->openProject(url(name));
+            ADD_FAILURE() << "opened";
+        } catch (const ProjectFileError& error) {
+            EXPECT_EQ(error.text(), says);
+        }
+        EXPECT_EQ(engine->show(), before);
+        EXPECT_TRUE(engine->hasUnsavedChanges());
+    }
 }

@@ -1,5 +1,6 @@
 #include "eventwait.h"
 #include "loopbackreceiver.h"
+#include "nofiledescriptors.h"
 #include "oscdump.h"
 #include "timelinesender.h"
 
@@ -150,6 +151,21 @@ TEST(TimelineSenderUdp, DatagramTheNetworkRefusesReportsItsFailureOnce)
     ASSERT_TRUE(reports.received[0]);
     EXPECT_FALSE(reports.received[0]->isEmpty());
     EXPECT_FALSE(receiver.receive(0));
+}
+
+// With no descriptor left the socket cannot be made: the report says so in the operator's words.
+TEST(TimelineSenderUdp, WithoutDescriptorsTheFailureSaysTooManyFilesAreOpen)
+{
+    LoopbackReceiver receiver;
+    TimelineSender sender(300ms);
+    Reports reports;
+    {
+        NoFileDescriptors limit;
+        sender.send(messageEvent(Transport::udp, receiver.port(), QStringLiteral("go")), reports.completion());
+        ASSERT_TRUE(waitUntil([&] { return !reports.received.empty(); }));
+    }
+    ASSERT_EQ(reports.received.size(), 1u);
+    EXPECT_EQ(reports.received[0], QStringLiteral("同时打开的文件过多"));
 }
 
 TEST(TimelineSenderOsc, OscdumpReceivesTheAddressAndStringArgument)

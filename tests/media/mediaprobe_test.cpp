@@ -1,5 +1,7 @@
+#include "hangguard.h"
 #include "mediafixtures.h"
 #include "mediaprobe.h"
+#include "nofiledescriptors.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
@@ -73,6 +75,16 @@ TEST(MediaProbe, TruncatedFileFailsEveryProbeLongBeforeTheTimeOut)
         EXPECT_FALSE(videoFrameAt(truncated, 1.0));
         EXPECT_LT(clock.elapsed(), 5000);
     }
+}
+
+// Without descriptors to spare a probe answers at once instead of waiting out its time limit.
+TEST(MediaProbe, WithoutDescriptorsEveryProbeAnswersNothingAtOnce)
+{
+    const QUrl video = QUrl::fromLocalFile(MediaFixtures::video());
+    NoFileDescriptors limit;
+    HangGuard guard("probing without descriptors", std::chrono::seconds(5));
+    EXPECT_FALSE(mediaDuration(video));
+    EXPECT_FALSE(videoFrameAt(video, 0));
 }
 
 TEST(MediaProbe, AsyncFormsAnswerOffTheCallingThread)

@@ -2,9 +2,13 @@
 #include "gstplayer.h"
 #include "mediafixtures.h"
 #include "mediaprobe.h"
+#include "picture.h"
 
 #include <QDir>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <memory>
+#include <vector>
 
 // A long show makes and drops players and probes by the hundred: each one gone must give back its pipeline, whose
 // bus alone holds descriptors, so a leak shows as descriptors that never come back.
@@ -44,4 +48,28 @@ TEST(PipelineRelease, PlayersAndProbesThatRanLeaveNoDescriptorsBehind)
     }
     EXPECT_TRUE(waitUntil([&] { return openDescriptors() <= before + 1; }))
         << openDescriptors() << " open, " << before << " before";
+}
+
+// A show's screens each carry a preview and a programme picture: only those that show a video may hold a pipeline.
+TEST(PipelineRelease, PicturesThatShowNoVideoHoldNoDescriptors)
+{
+    const QUrl video = QUrl::fromLocalFile(MediaFixtures::video({.seconds = 0.3}));
+    const QUrl still = QUrl::fromLocalFile(MediaFixtures::png());
+    playToTheEnd(video.toLocalFile());
+    runEvents(200);
+    const qsizetype before = openDescriptors();
+    std::vector<std::unique_ptr<Picture>> pictures;
+    for (int i = 0; i < 40; ++i)
+        pictures.push_back(std::make_unique<Picture>(defaultPlayerFactory()));
+    EXPECT_LE(openDescriptors(), before + 1) << "empty pictures";
+
+    for (auto& picture : pictures)
+        picture->load(video);
+    ASSERT_TRUE(waitUntil(
+        [&] { return std::all_of(pictures.begin(), pictures.end(), [](auto& p) { return p->player()->isReady(); }); }));
+    EXPECT_GE(openDescriptors(), before + 40) << "each video holds its pipeline's bus";
+
+    for (int i = 0; i < 40; ++i)
+        pictures[i]->load(i % 2 ? std::optional(still) : std::nullopt);
+    EXPECT_TRUE(waitUntil([&] { return openDescriptors() <= before + 1; })) << "emptied and still pictures";
 }

@@ -93,7 +93,8 @@ TEST_F(MeshRendering, FramesGoUpOnlyWhenTheyAreShown)
         gl.renderer().update(inputs);
         const int before = gl.renderer().work().frameUploads;
         for (std::uint64_t serial = 1; serial <= 3; ++serial) {
-            frames->receive(rgbaFrame(filled(serial == 3 ? Qt::green : Qt::red, {16, 16}), serial + (grid ? 10 : 0)));
+            frames->receive(rgbaFrame(filled(serial == 3 ? Qt::green : Qt::red, {16, 16}), serial + (grid ? 10 : 0)),
+                            1);
             gl.render(QSize(32, 32));
         }
         EXPECT_EQ(gl.renderer().work().frameUploads, before);
@@ -224,13 +225,16 @@ TEST_F(MeshRendering, VideoFrameReplacesTheStillAndOutlivesAnItemChange)
 {
     MeshInputs inputs = videoInputs(filled(Qt::blue, {16, 16}));
     EXPECT_EQ(render(inputs, QSize(32, 32), "mesh-video-before").pixelColor(16, 16), QColor(Qt::blue));
-    frames->receive(rgbaFrame(filled(Qt::red, {16, 16}), 1));
+    frames->receive(rgbaFrame(filled(Qt::red, {16, 16}), 1), 1);
     EXPECT_EQ(render(inputs, QSize(32, 32), "mesh-video-frame").pixelColor(16, 16), QColor(Qt::red));
 
+    // The next item keeps the last frame up until a frame of its own comes; a late frame of the old one never shows.
     inputs.item = 2;
     EXPECT_TRUE(gl.renderer().update(inputs));
-    EXPECT_TRUE(frames->frame.isNull());
+    frames->receive(rgbaFrame(filled(Qt::green, {16, 16}), 2), 1);
     EXPECT_EQ(gl.render(QSize(32, 32)).pixelColor(16, 16), QColor(Qt::red));
+    frames->receive(rgbaFrame(filled(Qt::cyan, {16, 16}), 3), 2);
+    EXPECT_EQ(gl.render(QSize(32, 32)).pixelColor(16, 16), QColor(Qt::cyan));
 
     inputs.item.reset();
     EXPECT_EQ(render(inputs, QSize(32, 32), "mesh-video-gone").pixelColor(16, 16), QColor(Qt::blue));
@@ -239,12 +243,12 @@ TEST_F(MeshRendering, VideoFrameReplacesTheStillAndOutlivesAnItemChange)
 TEST_F(MeshRendering, PlanarYuvIsConvertedToRgbAndRotatedVideoIsDrawnUpright)
 {
     const MeshInputs inputs = videoInputs();
-    frames->receive(i420Frame(QSize(64, 48), 81, 90, 240, 3));
+    frames->receive(i420Frame(QSize(64, 48), 81, 90, 240, 3), 1);
     const QImage yuv = render(inputs, QSize(64, 48), "mesh-video-i420");
     EXPECT_TRUE(near(yuv.pixelColor(32, 24), QColor(255, 0, 0), 4)) << yuv.pixelColor(32, 24).name().toStdString();
 
     // Stored landscape, shown portrait: a quarter turn clockwise puts the left half on top.
-    frames->receive(rgbaFrame(bands(QSize(200, 100), {Qt::red, Qt::green}), 4, QTransform(0, 1, -1, 0, 100, 0)));
+    frames->receive(rgbaFrame(bands(QSize(200, 100), {Qt::red, Qt::green}), 4, QTransform(0, 1, -1, 0, 100, 0)), 1);
     const QImage image = render(inputs, QSize(100, 200), "mesh-video-rotated");
     EXPECT_EQ(image.pixelColor(50, 5), QColor(Qt::red));
     EXPECT_EQ(image.pixelColor(5, 95), QColor(Qt::red));

@@ -81,7 +81,7 @@ TEST_F(PictureViews, LayersFromBlackToContent)
         Picture picture{fakePlayers()};
         Picture second{fakePlayers()};
         c.arrange(picture, second);
-        PictureView view(&picture, false, false);
+        PictureView view(&picture, false);
         showOnScreen(view);
         QImage image;
         EXPECT_TRUE(waitUntil([&] {
@@ -94,37 +94,10 @@ TEST_F(PictureViews, LayersFromBlackToContent)
     }
 }
 
-// Clip after clip on a real output: the old clip's last frame stays until the new one has a frame of its own.
-TEST_F(PictureViews, PhysicalOutputNeverShowsBlackBetweenTwoClips)
-{
-    playVideo(other, Qt::red);
-    root.setForeground(&other);
-    PictureView view(&root, true, true);
-    showOnScreen(view);
-    ASSERT_TRUE(waitUntil([&] { return grabbed(view).pixelColor(80, 45) == QColor(Qt::red); }));
-
-    Picture next{fakePlayers()};
-    next.load(videoUrl);
-    root.setForeground(&next);
-    QList<QColor> seen;
-    for (int i = 0; i < 6; ++i) {
-        runEvents(20);
-        seen.append(grabbed(view, QStringLiteral("picture-swap-%1").arg(i)).pixelColor(80, 45));
-    }
-    fake(next)->show(filled(Qt::blue, {40, 30}));
-    EXPECT_TRUE(waitUntil([&] {
-        seen.append(grabbed(view).pixelColor(80, 45));
-        return seen.last() == QColor(Qt::blue);
-    }));
-    saveShot(grabbed(view), "picture-swap-done");
-    for (const QColor& colour : seen)
-        EXPECT_TRUE(colour == QColor(Qt::red) || colour == QColor(Qt::blue)) << colour.name().toStdString();
-}
-
 TEST_F(PictureViews, MonitorSamplesOnlyWhileOnScreen)
 {
     playVideo(root, Qt::red);
-    PictureView view(&root, false, false);
+    PictureView view(&root, false);
     auto* surface = static_cast<const VideoMonitorSurface*>(view.canvas().surface());
     runEvents(100);
     EXPECT_FALSE(surface->isSampling());

@@ -103,7 +103,7 @@ class VideoColour : public ::testing::Test
         }
         gl.renderer().update(inputs);
         if (!held)
-            frames->receive(frame);
+            frames->receive(frame, item);
         const QImage image = gl.render(frame.size()).convertToFormat(QImage::Format_RGB32);
         saveShot(image, shot);
         return image;

@@ -1,3 +1,4 @@
+#include "nofiledescriptors.h"
 #include "remotetcpconnection.h"
 #include "remotetcpfixture.h"
 
@@ -247,6 +248,31 @@ TEST_F(RemoteTcp, APortInUseIsReportedAndTheRemoteStaysOn)
     EXPECT_FALSE(blocked->isListening());
     EXPECT_TRUE(host->enabled());
     EXPECT_TRUE(host->lan().contains(QString::number(taken.serverPort()))) << host->lan().toStdString();
+}
+
+// A phone that calls while the program has no descriptor left waits in the backlog: the remote panel says why, and
+// the phone is taken once descriptors are free again.
+TEST_F(RemoteTcp, APhoneCallingWithoutDescriptorsLeftIsTakenOnceSomeAreFree)
+{
+    startListening();
+    const QString lan = host->lan();
+    const int phone = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(phone, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(listener->port());
+    {
+        NoFileDescriptors limit;
+        ASSERT_EQ(::connect(phone, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_TRUE(waitUntil([&] { return host->lan() == QStringLiteral("无法接受连接：同时打开的文件过多"); }))
+            << host->lan().toStdString();
+        EXPECT_EQ(listener->openConnections(), 0);
+    }
+    EXPECT_TRUE(waitUntil([&] { return listener->openConnections() == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return host->lan() == lan; }))
+        << host->lan().toStdString() << " / " << lan.toStdString();
+    ::close(phone);
 }
 
 TEST(RemoteTcpPeer, MappedAddressesCountAsTheirIPv4Address)

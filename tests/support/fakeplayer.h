@@ -75,13 +75,10 @@ class FakePlayer : public Player
     void setFrame(const VideoFrame& frame)
     {
         m_frame = frame;
+        frameDecoded(frame, m_generation);
         emit frameArrived();
     }
-    void show(const QImage& image)
-    {
-        m_frame = VideoFrame::fromImage(image, 0, ++m_serial);
-        emit frameArrived();
-    }
+    void show(const QImage& image) { setFrame(VideoFrame::fromImage(image, 0, ++m_serial)); }
 
     bool readyOnLoad;
     std::optional<double> length;

@@ -1,3 +1,4 @@
+#include "filedescriptors.h"
 #include "mallocgrowth.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 int main(int argc, char** argv)
 {
     limitMallocGrowth();
+    FileDescriptors::raiseLimit();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);

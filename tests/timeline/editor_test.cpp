@@ -1,3 +1,4 @@
+#include "showlimits.h"
 #include "timelinefixture.h"
 
 #include <QSignalSpy>
@@ -333,6 +334,20 @@ TEST_F(TimelineEditor, EveryRefusalReachesTheStatusLine)
         model->placement().dropAsset(video.id, lane(Track::music), 0, false);
         EXPECT_EQ(engine->message(), QStringLiteral("视频无法放入音频 · 1轨道"));
     }
+}
+
+// A cue holds as many lanes as a show file may: adding one more is refused, so the show saved still opens.
+TEST_F(TimelineEditor, AddingALaneStopsAtTheLimitOfACue)
+{
+    QList<TimelineLane> extra;
+    for (qint64 layer = 2; layer <= kMostLanesPerCue + 1; ++layer)
+        extra.append({Track::effects, layer, std::nullopt});
+    edit([&](Show& show) { show.cues[0].extraLanes = extra; });
+    ASSERT_EQ(laneCount(cue(0)), kMostLanesPerCue);
+    const QList<TimelineLane> before = model->cue().lanes();
+    model->edits().addLayer(Track::music, std::nullopt);
+    EXPECT_EQ(model->cue().lanes(), before);
+    EXPECT_EQ(model->view().note(), QStringLiteral("每个节目最多 1000 条轨道"));
 }
 
 TEST_F(TimelineEditor, AnotherCueResetsTheEditorButKeepsZoomAndLane)

@@ -4,7 +4,7 @@
 
 DisplayPreview::DisplayPreview(Picture* picture, const std::optional<DisplayScreen>& display, bool fillsScreen,
                                QWidget* parent)
-    : AspectBox(parent), m_view(new PictureView(picture, fillsScreen, false))
+    : AspectBox(parent), m_view(new PictureView(picture, fillsScreen))
 {
     setCornerRadius(4);
     setAspect(aspectOf(display));

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "meshrenderer.h"
+
+#include <QSize>
+#include <QString>
+#include <QThread>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class QWindow;
+
+// Draws one output window on a thread of its own, with its own OpenGL context current there: the main thread only
+// hands over what to draw (an immutable MeshInputs snapshot, the surface's size) and video frames come straight
+// from the decoder's thread through the snapshot's MeshFrames. The thread sleeps until one of them is new, draws
+// one frame and swaps; with the display's vertical sync the swap waits for the refresh on this thread only.
+class OutputRenderThread : public QThread
+{
+    Q_OBJECT
+  public:
+    // The window must be an OpenGL surface and outlive the thread's use of it: stop() before its native window goes.
+    explicit OutputRenderThread(QWindow* window);
+    ~OutputRenderThread() override;
+
+    // Applied before the next frame is drawn, all at once: a frame shows the old inputs or the new, never a mix.
+    void setInputs(const MeshInputs& inputs);
+    // Nothing is drawn while the surface is not exposed; an exposed one is drawn again.
+    void setSurface(QSize pixelSize, bool exposed);
+    // Asks for a frame, as a new video frame does.
+    void requestFrame();
+    // Ends the thread once the frame in progress is swapped, and frees its GL objects; it may be started again.
+    void stop();
+
+    // Why the output stays black; empty when it draws.
+    QString errorText() const;
+    // Frames swapped since the thread started.
+    quint64 swaps() const { return m_swaps; }
+
+  signals:
+    // Sent on the render thread after each swap, with the media time of the video frame it shows (negative when
+    // it shows none): connect directly to see every frame without the main thread.
+    void frameSwapped(double videoTime);
+
+  protected:
+    void run() override;
+
+  private:
+    // What the main thread and the frame feed hand over; shared with the feed's wake-up callback, which may run
+    // after this object is gone.
+    struct Mailbox
+    {
+        std::mutex lock;
+        std::condition_variable wake;
+        std::optional<MeshInputs> inputs;
+        QSize size;
+        bool exposed = false;
+        bool frameWanted = false;
+        bool maskReady = false;
+        bool stopping = false;
+        QString error;
+    };
+
+    QWindow* m_window;
+    std::shared_ptr<Mailbox> m_mailbox = std::make_shared<Mailbox>();
+    std::shared_ptr<MeshFrames> m_frames;
+    // What the render thread draws; its own between start and stop.
+    std::optional<MeshInputs> m_inputs;
+    std::atomic<quint64> m_swaps{0};
+};

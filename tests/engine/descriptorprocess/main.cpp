@@ -1,0 +1,68 @@
+#include "engine.h"
+#include "filedescriptors.h"
+#include "projectfile.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QUrl>
+#include <cstdio>
+#include <sys/resource.h>
+
+// The engine on real players with few file descriptors, opening shows as the console's project menu does:
+//   descriptor_limit_process RECOVERY_FOLDER LIMIT OVERSIZED_SHOW CROWDED_SHOW
+// After each step it prints the status line, the number of screens and the descriptors it holds, tab-separated:
+// the oversized show is opened, the crowded one is opened, its first cue is taken (a clip on every screen), and the
+// crowded show is opened again.
+static void report(const char* step, const Engine& engine)
+{
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    const int open =
+        int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+    std::printf("%s\t%s\t%lld\t%d\n", step, qUtf8Printable(engine.message()), qlonglong(engine.show().screens().size()),
+                open);
+    std::fflush(stdout);
+}
+
+static void open(Engine& engine, const QString& path)
+{
+    try {
+        engine.openProject(QUrl::fromLocalFile(path));
+    } catch (const ProjectFileError& error) {
+        engine.setMessage(QStringLiteral("无法打开工程 · ") + error.text());
+    }
+}
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: descriptor_limit_process RECOVERY_FOLDER LIMIT OVERSIZED_SHOW CROWDED_SHOW\n");
+        return 2;
+    }
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = rlim_t(QByteArray(argv[2]).toLongLong());
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 3;
+    QApplication app(argc, argv);
+    Engine engine(true, nullptr, QString::fromLocal8Bit(argv[1]));
+
+    open(engine, QString::fromLocal8Bit(argv[3]));
+    report("oversized", engine);
+    open(engine, QString::fromLocal8Bit(argv[4]));
+    report("crowded", engine);
+
+    // Until the status line says why something did not play, or for long enough that every clip would have.
+    engine.take(engine.show().cues.first());
+    QElapsedTimer waited;
+    waited.start();
+    while (!engine.message().contains(FileDescriptors::shortageText()) && !waited.hasExpired(20000))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    report("played", engine);
+
+    open(engine, QString::fromLocal8Bit(argv[4]));
+    report("reopened", engine);
+    return 0;
+}

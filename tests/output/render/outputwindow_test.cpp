@@ -1,0 +1,254 @@
+#include "eventwait.h"
+#include "fakeplayer.h"
+#include "hangguard.h"
+#include "mediafixtures.h"
+#include "meshfixtures.h"
+#include "picture.h"
+#include "pictureview.h"
+#include "screenoutputsource.h"
+#include "screenoutputwindow.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QSet>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const ScreenRole kScreen{QStringLiteral("屏幕 1")};
+const QRect kGeometry(0, 0, 320, 180);
+
+// One screen whose picture, mapping and test pattern a test sets.
+class OneScreen : public ScreenOutputSource
+{
+  public:
+    explicit OneScreen(const PlayerFactory& players = fakePlayers()) : picture(new Picture(players, this)) {}
+    Picture* program(const ScreenRole& role) const override { return role == kScreen ? picture : nullptr; }
+    ProjectorMapping mapping(const ScreenRole&) const override { return m_mapping; }
+    bool testPattern() const override { return m_pattern; }
+    void setMapping(const ProjectorMapping& mapping)
+    {
+        m_mapping = mapping;
+        emit changed();
+    }
+    void setTestPattern(bool on)
+    {
+        m_pattern = on;
+        emit changed();
+    }
+
+    Picture* picture;
+
+  private:
+    ProjectorMapping m_mapping;
+    bool m_pattern = false;
+};
+
+// What each swap of a window showed, noted on its render thread.
+struct Swaps
+{
+    void watch(ScreenOutputWindow& window)
+    {
+        QObject::connect(
+            &window, &ScreenOutputWindow::frameSwapped, &window,
+            [this](double videoTime) {
+                std::scoped_lock hold(lock);
+                shown.push_back({std::chrono::steady_clock::now(), videoTime});
+            },
+            Qt::DirectConnection);
+    }
+    // The different video frames shown between the two times.
+    int framesBetween(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to)
+    {
+        std::scoped_lock hold(lock);
+        QSet<qint64> frames;
+        for (const auto& [at, time] : shown)
+            if (at >= from && at <= to && time >= 0)
+                frames.insert(qRound64(time * 1000));
+        return int(frames.size());
+    }
+    int videoFrames() { return framesBetween({}, std::chrono::steady_clock::time_point::max()); }
+
+    std::mutex lock;
+    std::vector<std::pair<std::chrono::steady_clock::time_point, double>> shown;
+};
+
+QImage filled(QColor colour, QSize size = {160, 90})
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// What the X server shows of the window.
+QImage onScreen(const ScreenOutputWindow& window, const QString& shot = {})
+{
+    const QImage image = QGuiApplication::primaryScreen()->grabWindow(0).toImage().copy(window.geometry());
+    if (!shot.isEmpty())
+        saveShot(image, shot);
+    return image;
+}
+
+ProjectorMapping cropped(QRectF crop)
+{
+    ProjectorMapping mapping;
+    mapping.enabled = true;
+    mapping.crop = crop;
+    return mapping;
+}
+
+} // namespace
+
+class OutputWindows : public ::testing::Test
+{
+  protected:
+    std::unique_ptr<ScreenOutputWindow> open(ScreenOutputSource& source, QRect geometry = kGeometry)
+    {
+        auto window =
+            std::make_unique<ScreenOutputWindow>(&source, kScreen, QGuiApplication::primaryScreen(), geometry);
+        EXPECT_TRUE(waitUntil([&] { return window->isExposed() && window->swaps() > 0; }));
+        return window;
+    }
+    static FakePlayer* fake(Picture& picture) { return static_cast<FakePlayer*>(picture.player()); }
+};
+
+// The plain output (mapping off) fills the window with the picture in the colours the console's monitor paints.
+TEST_F(OutputWindows, PlainStillMatchesThePaintedPicture)
+{
+    const QList<QColor> colours{QColor(200, 120, 40), QColor(30, 60, 90), QColor(250, 250, 250), QColor(90, 200, 140)};
+    OneScreen screen;
+    screen.picture->setImage(bands({160, 90}, colours));
+    PictureView monitor(screen.picture, true);
+    showOnScreen(monitor, kGeometry.size());
+    const QImage painted = grabbed(monitor, "output-window-plain-painted");
+    monitor.hide();
+    auto window = open(screen);
+    QImage drawn;
+    ASSERT_TRUE(waitUntil([&] {
+        drawn = onScreen(*window, "output-window-plain");
+        return near(drawn.pixelColor(40, 90), colours[0], 2);
+    }));
+    for (int band = 0; band < 4; ++band) {
+        const QPoint centre(40 + 80 * band, 90);
+        EXPECT_TRUE(near(drawn.pixelColor(centre), painted.pixelColor(centre), 2)) << band;
+    }
+    EXPECT_TRUE(window->errorText().isEmpty());
+
+    // The engine's test pattern reaches the window only through an enabled mapping.
+    screen.setTestPattern(true);
+    runEvents(200);
+    EXPECT_TRUE(near(onScreen(*window).pixelColor(40, 90), colours[0], 2));
+    screen.setMapping(cropped({0, 0, 1, 1}));
+    EXPECT_TRUE(waitUntil([&] { return onScreen(*window, "output-window-pattern").pixelColor(40, 94) == Qt::black; }));
+}
+
+// A new size (a display's resolution changed) is drawn whole at once.
+TEST_F(OutputWindows, FollowsANewSize)
+{
+    OneScreen screen;
+    screen.picture->setImage(filled(Qt::red));
+    auto window = open(screen);
+    window->place(QRect(0, 0, 480, 270));
+    EXPECT_TRUE(waitUntil([&] {
+        const QImage image = onScreen(*window);
+        return image.size() == QSize(480, 270) && image.pixelColor(470, 260) == Qt::red;
+    }));
+}
+
+// The render thread presents every frame the decoder delivers, however long the main thread is held.
+TEST_F(OutputWindows, KeepPresentingVideoWhileTheMainThreadIsBlocked)
+{
+    const QString clip = MediaFixtures::video({{320, 180}, 4, 30});
+    OneScreen screen(defaultPlayerFactory());
+    screen.picture->load(QUrl::fromLocalFile(clip));
+    ASSERT_TRUE(waitUntil([&] { return screen.picture->player()->isReady(); }, 10000));
+    auto window = open(screen);
+    Swaps swaps;
+    swaps.watch(*window);
+    screen.picture->player()->play();
+    ASSERT_TRUE(waitUntil([&] { return swaps.videoFrames() >= 3; }, 10000));
+
+    const auto blocked = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(300ms);
+    const int frames = swaps.framesBetween(blocked, std::chrono::steady_clock::now());
+    // About nine frames fall due in that time; a sanitized build on a busy machine shows fewer.
+    EXPECT_GE(frames, 3) << "new video frames shown while the main thread was blocked";
+}
+
+// Mappings handed over while frames are being drawn: every frame shows the whole of one or the other.
+TEST_F(OutputWindows, AMappingChangeShowsWholeFramesOfOneMappingOrTheOther)
+{
+    OneScreen screen;
+    QImage halves(160, 90, QImage::Format_RGB32);
+    halves.fill(Qt::red);
+    QPainter(&halves).fillRect(0, 45, 160, 45, Qt::blue);
+    screen.picture->setImage(halves);
+    const ProjectorMapping top = cropped({0, 0, 1, 0.5});
+    const ProjectorMapping bottom = cropped({0, 0.5, 1, 0.5});
+    screen.setMapping(top);
+    auto window = open(screen);
+    ASSERT_TRUE(waitUntil([&] { return onScreen(*window).pixelColor(160, 170) == Qt::red; }));
+    for (int i = 0; i < 40; ++i) {
+        screen.setMapping(i % 2 ? bottom : top);
+        QCoreApplication::processEvents();
+        const QImage image = onScreen(*window);
+        const QColor upper = image.pixelColor(160, 10);
+        const QColor lower = image.pixelColor(160, 170);
+        ASSERT_EQ(upper, lower) << "frame " << i << " mixes two mappings";
+        ASSERT_TRUE(upper == Qt::red || upper == Qt::blue) << upper.name().toStdString();
+    }
+    EXPECT_TRUE(waitUntil([&] { return onScreen(*window).pixelColor(160, 10) == Qt::blue; }));
+}
+
+// Clip after clip: the old clip's last frame stays until the new one has a frame of its own.
+TEST_F(OutputWindows, NeverShowsBlackBetweenTwoClips)
+{
+    OneScreen screen;
+    Picture first{fakePlayers()};
+    Picture next{fakePlayers()};
+    const QUrl url = QUrl::fromLocalFile(QStringLiteral("/media/clip.mp4"));
+    first.load(url);
+    fake(first)->show(filled(Qt::red));
+    screen.picture->setForeground(&first);
+    auto window = open(screen);
+    ASSERT_TRUE(waitUntil([&] { return onScreen(*window).pixelColor(160, 90) == Qt::red; }));
+
+    next.load(url);
+    screen.picture->setForeground(&next);
+    QList<QColor> seen;
+    for (int i = 0; i < 6; ++i) {
+        runEvents(20);
+        seen.append(onScreen(*window).pixelColor(160, 90));
+    }
+    fake(next)->show(filled(Qt::blue));
+    EXPECT_TRUE(waitUntil([&] {
+        seen.append(onScreen(*window).pixelColor(160, 90));
+        return seen.last() == Qt::blue;
+    }));
+    for (const QColor& colour : seen)
+        EXPECT_TRUE(colour == Qt::red || colour == Qt::blue) << colour.name().toStdString();
+}
+
+// Windows closed while their render threads draw video and take new mappings: each closes at once and cleanly.
+TEST_F(OutputWindows, ClosingWhileDrawing)
+{
+    const QString clip = MediaFixtures::video({{320, 180}, 4, 30});
+    OneScreen screen(defaultPlayerFactory());
+    screen.picture->load(QUrl::fromLocalFile(clip));
+    ASSERT_TRUE(waitUntil([&] { return screen.picture->player()->isReady(); }, 10000));
+    screen.picture->player()->play();
+    for (int round = 0; round < 8; ++round) {
+        auto window = open(screen);
+        const quint64 swaps = window->swaps();
+        ASSERT_TRUE(waitUntil([&] { return window->swaps() > swaps + 1; }));
+        screen.setMapping(cropped({0, 0, 0.5 + round * 0.05, 1}));
+        HangGuard guard("closing an output window", 10s);
+        window.reset();
+    }
+}
