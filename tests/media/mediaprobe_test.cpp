@@ -81,8 +81,8 @@ TEST(MediaProbe, TruncatedFileFailsEveryProbeLongBeforeTheTimeOut)
 TEST(MediaProbe, WithoutDescriptorsEveryProbeAnswersNothingAtOnce)
 {
     const QUrl video = QUrl::fromLocalFile(MediaFixtures::video());
-    NoFileDescriptors limit;
     HangGuard guard("probing without descriptors", std::chrono::seconds(5));
+    NoFileDescriptors limit;
     EXPECT_FALSE(mediaDuration(video));
     EXPECT_FALSE(videoFrameAt(video, 0));
 }
