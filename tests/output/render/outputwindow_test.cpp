@@ -239,7 +239,8 @@ TEST_F(OutputWindows, NeverShowsBlackBetweenTwoClips)
 // Windows closed while their render threads draw video and take new mappings: each closes at once and cleanly.
 TEST_F(OutputWindows, ClosingWhileDrawing)
 {
-    const QString clip = MediaFixtures::video({{320, 180}, 4, 30});
+    // Long enough to play through every round on a busy machine.
+    const QString clip = MediaFixtures::video({{320, 180}, 60, 30});
     OneScreen screen(defaultPlayerFactory());
     screen.picture->load(QUrl::fromLocalFile(clip));
     ASSERT_TRUE(waitUntil([&] { return screen.picture->player()->isReady(); }, 10000));
