@@ -38,7 +38,7 @@ int openCount()
 {
     DIR* folder = ::opendir("/proc/self/fd");
     if (!folder)
-        return -1;
+        return errno == EMFILE || errno == ENFILE ? INT_MAX : -1;
     int count = 0;
     while (const dirent* entry = ::readdir(folder))
         if (entry->d_name[0] != '.')
@@ -55,7 +55,7 @@ bool canSpare(int count)
         return true;
     const int open = openCount();
     // Without /proc the count is unknown; opening is tried and its failure reported as any other.
-    return open < 0 || open + count + kReserve <= limit;
+    return open < 0 || (open != INT_MAX && open + count + kReserve <= limit);
 }
 
 QString shortageText()

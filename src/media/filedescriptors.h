@@ -12,7 +12,7 @@ namespace FileDescriptors {
 void raiseLimit();
 // Whether count more descriptors can be opened and still leave the reserve free.
 bool canSpare(int count);
-// Descriptors this process holds open now.
+// Descriptors this process holds open now; INT_MAX when not even the count can be opened, -1 without /proc.
 int openCount();
 // Why something was not opened when none could be spared, for the operator.
 QString shortageText();

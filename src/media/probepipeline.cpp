@@ -1,5 +1,6 @@
 #include "probepipeline.h"
 
+#include "filedescriptors.h"
 #include "gstinit.h"
 #include "losterrortracer.h"
 #include "mediafailure.h"
@@ -18,6 +19,8 @@ constexpr qint64 probeTimeoutMs = 10000;
 // How often an error dropped while decodebin was still trying its element is looked at again.
 constexpr GstClockTime trialPoll = 10 * GST_MSECOND;
 constexpr const char* lostErrorName = "lumo-probe-lost-error";
+// The bus, the file and a hardware decoder's device.
+constexpr int probeDescriptors = 8;
 // playbin flags: video and audio only, no converters or volume of its own.
 constexpr guint videoFlag = 0x1;
 constexpr guint audioFlag = 0x2;
@@ -40,6 +43,13 @@ GstBusSyncReply noteDelivered(GstBus*, GstMessage* message, gpointer)
 ProbePipeline::ProbePipeline(const QUrl& url, GstElement* videoSink, bool audio) : m_url(QUrl::fromEncoded(uriOf(url)))
 {
     initGstreamer();
+    // A bus made without descriptors never wakes its reader: the probe would wait out its time limit.
+    if (!FileDescriptors::canSpare(probeDescriptors)) {
+        m_error = FileDescriptors::shortageText();
+        if (videoSink)
+            gst_object_unref(gst_object_ref_sink(videoSink));
+        return;
+    }
     m_pipeline = gst_element_factory_make("playbin", nullptr);
     gst_object_ref_sink(m_pipeline);
     if (!videoSink)
@@ -58,6 +68,8 @@ ProbePipeline::ProbePipeline(const QUrl& url, GstElement* videoSink, bool audio)
 
 ProbePipeline::~ProbePipeline()
 {
+    if (!m_pipeline)
+        return;
     LostErrorTracer::unwatch(m_pipeline);
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
     gst_bus_set_sync_handler(m_bus, nullptr, nullptr, nullptr);
@@ -69,6 +81,8 @@ ProbePipeline::~ProbePipeline()
 
 bool ProbePipeline::preroll()
 {
+    if (!m_pipeline)
+        return false;
     // GStreamer's file source would wait for ever on a FIFO.
     if (m_url.isLocalFile() && !isReadableFileAt(m_url.toLocalFile())) {
         m_error = unreadableFileText(m_url.toLocalFile());
@@ -80,6 +94,8 @@ bool ProbePipeline::preroll()
 
 bool ProbePipeline::seek(double seconds)
 {
+    if (!m_pipeline)
+        return false;
     if (!gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
                                  GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                  exactSeekTarget(seconds))) {
@@ -92,6 +108,8 @@ bool ProbePipeline::seek(double seconds)
 
 std::optional<double> ProbePipeline::duration() const
 {
+    if (!m_pipeline)
+        return std::nullopt;
     gint64 duration = 0;
     if (!gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) || duration <= 0)
         return std::nullopt;

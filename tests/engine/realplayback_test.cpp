@@ -39,7 +39,12 @@ TEST_F(RealPlayback, DirectCuesVideoAndAudioRunTogetherAndAutomaticGoFollowsTheV
     const QPointer<Player> sound = engine->audioPlayer(Bus::music);
     ASSERT_TRUE(waitUntil(
         [&] { return picture && sound && picture->currentTime() > 0.5 && sound->currentTime() > 0.5; }, 20000));
-    EXPECT_LT(std::abs(picture->currentTime() - sound->currentTime()), 0.1);
+    // The sound's position between two looks at the picture's: a busy machine may be slow between looks.
+    const double seenBefore = picture->currentTime();
+    const double heard = sound->currentTime();
+    const double seenAfter = picture->currentTime();
+    EXPECT_GT(heard, seenBefore - 0.1);
+    EXPECT_LT(heard, seenAfter + 0.1);
     const Picture* first = shown.data();
 
     ASSERT_TRUE(waitUntil([&] { return onAir(1); }, 20000));

@@ -17,12 +17,18 @@ class HangGuard
     explicit HangGuard(std::string what, std::chrono::seconds limit = std::chrono::seconds(20))
         : m_watch([this, what = std::move(what), limit] {
               std::unique_lock lock(m_mutex);
+              m_started = true;
+              m_done.notify_all();
               if (!m_done.wait_for(lock, limit, [this] { return m_finished; })) {
                   std::fprintf(stderr, "hung for %llds: %s\n", static_cast<long long>(limit.count()), what.c_str());
                   std::_Exit(1);
               }
           })
     {
+        // Watching before the scope begins: what the scope then takes away (every free file descriptor, which the
+        // sanitizers' checks of a starting thread need) cannot keep the watch from starting.
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [this] { return m_started; });
     }
     ~HangGuard()
     {
@@ -30,7 +36,7 @@ class HangGuard
             std::lock_guard lock(m_mutex);
             m_finished = true;
         }
-        m_done.notify_one();
+        m_done.notify_all();
         m_watch.join();
     }
     HangGuard(const HangGuard&) = delete;
@@ -39,6 +45,7 @@ class HangGuard
   private:
     std::mutex m_mutex;
     std::condition_variable m_done;
+    bool m_started = false;
     bool m_finished = false;
     std::thread m_watch;
 };

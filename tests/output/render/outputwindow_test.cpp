@@ -168,8 +168,9 @@ TEST_F(OutputWindows, KeepPresentingVideoWhileTheMainThreadIsBlocked)
     OneScreen screen(defaultPlayerFactory());
     screen.picture->load(QUrl::fromLocalFile(clip));
     ASSERT_TRUE(waitUntil([&] { return screen.picture->player()->isReady(); }, 10000));
-    auto window = open(screen);
+    // Outlives the window, whose render thread reports into it until the window is gone.
     Swaps swaps;
+    auto window = open(screen);
     swaps.watch(*window);
     screen.picture->player()->play();
     ASSERT_TRUE(waitUntil([&] { return swaps.videoFrames() >= 3; }, 10000));
