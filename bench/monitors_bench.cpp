@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <atomic>
 #include <ctime>
+#include <memory>
 
 namespace {
 
@@ -44,21 +45,24 @@ struct RunFigures
 RunFigures measure(const QList<ScreenRole>& roles, double seconds)
 {
     RunFigures figures;
-    std::vector<GapWatch> windows(roles.size());
+    // Shared with the render threads, which may still be in a call when the watches are dropped.
+    std::vector<std::shared_ptr<GapWatch>> windows;
+    for (int i = 0; i < roles.size(); ++i)
+        windows.push_back(std::make_shared<GapWatch>());
     QList<QMetaObject::Connection> watches;
     for (QWindow* candidate : QGuiApplication::topLevelWindows()) {
         auto* window = qobject_cast<ScreenOutputWindow*>(candidate);
         if (!window)
             continue;
-        GapWatch& figure = windows[size_t(roles.indexOf(window->role()))];
-        figure.clock.start();
+        const std::shared_ptr<GapWatch> figure = windows[size_t(roles.indexOf(window->role()))];
+        figure->clock.start();
         watches << QObject::connect(
             window, &ScreenOutputWindow::frameSwapped, window,
-            [&figure] {
-                const qint64 now = figure.clock.nsecsElapsed();
-                if (figure.lastDraw >= 0)
-                    figure.longestGap = std::max<qint64>(figure.longestGap, now - figure.lastDraw);
-                figure.lastDraw = now;
+            [figure] {
+                const qint64 now = figure->clock.nsecsElapsed();
+                if (figure->lastDraw >= 0)
+                    figure->longestGap = std::max<qint64>(figure->longestGap, now - figure->lastDraw);
+                figure->lastDraw = now;
             },
             Qt::DirectConnection);
     }
@@ -83,7 +87,7 @@ RunFigures measure(const QList<ScreenRole>& roles, double seconds)
     for (const QMetaObject::Connection& watch : std::as_const(watches))
         QObject::disconnect(watch);
     for (int i = 0; i < 2; ++i)
-        figures.longestGapMs << windows[size_t(i)].longestGap / 1e6;
+        figures.longestGapMs << windows[size_t(i)]->longestGap / 1e6;
     return figures;
 }
 

@@ -133,14 +133,15 @@ inline int run(double seconds, const ProjectorMapping& mapping)
     std::printf("output windows: making a %.0f s 1080p30 H.264 clip (cached)...\n", seconds + 5);
     std::fflush(stdout);
     const QString clip = MediaFixtures::video({{1920, 1080}, seconds + 5, 30, VideoCodec::h264});
+    const QList<ScreenRole> roles{ScreenRole{QStringLiteral("屏幕 1")}, ScreenRole{QStringLiteral("屏幕 2")}};
+    // Outlive the engine: the windows' render threads report into them until the windows are gone.
+    std::vector<WindowFigures> figures(roles.size());
     QTemporaryDir folder;
     std::unique_ptr<Engine> owner = makeEngine(folder);
     Engine& engine = *owner;
-    const QList<ScreenRole> roles{ScreenRole{QStringLiteral("屏幕 1")}, ScreenRole{QStringLiteral("屏幕 2")}};
     Show show = engine.show();
     show.outputScreens = roles;
     engine.setShow(show);
-    std::vector<WindowFigures> figures(roles.size());
     for (int i = 0; i < roles.size(); ++i) {
         engine.setMapping(mapping, roles[i]);
         engine.bind(roles[i], engine.displays().at(i).number);

@@ -16,7 +16,9 @@ class QWindow;
 // Draws one output window on a thread of its own, with its own OpenGL context current there: the main thread only
 // hands over what to draw (an immutable MeshInputs snapshot, the surface's size) and video frames come straight
 // from the decoder's thread through the snapshot's MeshFrames. The thread sleeps until one of them is new, draws
-// one frame and swaps; with the display's vertical sync the swap waits for the refresh on this thread only.
+// one frame and swaps; with the display's vertical sync the swap waits for the refresh on this thread only. The video
+// sink hands each frame over when its time falls due on the pipeline clock, so it shows at the next refresh, and two
+// windows whose players started for one host time show the same frame.
 class OutputRenderThread : public QThread
 {
     Q_OBJECT
