@@ -58,7 +58,8 @@ TEST_F(RealPlayback, DirectCuesVideoAndAudioRunTogetherAndAutomaticGoFollowsTheV
 
 TEST_F(RealPlayback, TimelineVideoClipPlaysItsLengthThenTheShowGoesOn)
 {
-    const QUrl video = fileUrl(MediaFixtures::video({.seconds = 1}));
+    // Long enough that a busy machine still looks while it plays.
+    const QUrl video = fileUrl(MediaFixtures::video({.seconds = 3}));
     const MediaAsset asset = addAsset(video, AssetKind::video);
     setTimeline(0, {clip(asset, 0.2)});
     edit([&](Show& show) { show.cues[0].ending = EndBehavior::next; });
