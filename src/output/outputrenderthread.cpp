@@ -6,7 +6,8 @@
 #include <QOpenGLFunctions>
 #include <QWindow>
 
-OutputRenderThread::OutputRenderThread(QWindow* window) : m_window(window)
+OutputRenderThread::OutputRenderThread(QWindow* window, OutputRenderOptions options)
+    : m_window(window), m_options(std::move(options))
 {
     setObjectName(QStringLiteral("output render"));
     // A mask's field comes from a pool thread: the renderer takes it in and draws, without the main thread.
@@ -86,14 +87,24 @@ QString OutputRenderThread::errorText() const
     return m_mailbox->error;
 }
 
+void OutputRenderThread::fail(const QString& reason)
+{
+    {
+        std::scoped_lock lock(m_mailbox->lock);
+        if (m_mailbox->error == reason)
+            return;
+        m_mailbox->error = reason;
+    }
+    emit failed(reason);
+}
+
 void OutputRenderThread::run()
 {
     Mailbox& box = *m_mailbox;
     QOpenGLContext context;
     context.setFormat(m_window->requestedFormat());
-    if (!context.create()) {
-        std::scoped_lock lock(box.lock);
-        box.error = QStringLiteral("没有可用的 OpenGL 上下文");
+    if (!(m_options.createContext ? m_options.createContext(context) : context.create())) {
+        fail(QStringLiteral("没有可用的 OpenGL 上下文"));
         return;
     }
     MeshRenderer renderer;
@@ -127,15 +138,17 @@ void OutputRenderThread::run()
         if (changed && m_inputs && renderer.update(*m_inputs))
             wanted = true;
         changed = false;
-        if (!wanted || !context.makeCurrent(m_window))
+        if (!wanted)
             continue;
+        if (!context.makeCurrent(m_window)) {
+            fail(QStringLiteral("OpenGL 上下文无法启用"));
+            continue;
+        }
         renderer.draw(size);
         context.swapBuffers(m_window);
         ++m_swaps;
-        if (!renderer.errorText().isEmpty()) {
-            std::scoped_lock lock(box.lock);
-            box.error = renderer.errorText();
-        }
+        if (!renderer.errorText().isEmpty())
+            fail(renderer.errorText());
         const std::optional<double> videoTime = renderer.videoTimeShown();
         emit frameSwapped(videoTime.value_or(-1));
     }

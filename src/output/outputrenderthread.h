@@ -7,11 +7,19 @@
 #include <QThread>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 
+class QOpenGLContext;
 class QWindow;
+
+struct OutputRenderOptions
+{
+    // Creates the render thread's context; a test makes it fail.
+    std::function<bool(QOpenGLContext&)> createContext;
+};
 
 // Draws one output window on a thread of its own, with its own OpenGL context current there: the main thread only
 // hands over what to draw (an immutable MeshInputs snapshot, the surface's size) and video frames come straight
@@ -24,7 +32,7 @@ class OutputRenderThread : public QThread
     Q_OBJECT
   public:
     // The window must be an OpenGL surface and outlive the thread's use of it: stop() before its native window goes.
-    explicit OutputRenderThread(QWindow* window);
+    explicit OutputRenderThread(QWindow* window, OutputRenderOptions options = {});
     ~OutputRenderThread() override;
 
     // Applied before the next frame is drawn, all at once: a frame shows the old inputs or the new, never a mix.
@@ -45,11 +53,15 @@ class OutputRenderThread : public QThread
     // Sent on the render thread after each swap, with the media time of the video frame it shows (negative when
     // it shows none): connect directly to see every frame without the main thread.
     void frameSwapped(double videoTime);
+    // Sent on the render thread when the output turns black, with why; once per distinct reason.
+    void failed(const QString& reason);
 
   protected:
     void run() override;
 
   private:
+    void fail(const QString& reason);
+
     // What the main thread and the frame feed hand over; shared with the feed's wake-up callback, which may run
     // after this object is gone.
     struct Mailbox
@@ -66,6 +78,7 @@ class OutputRenderThread : public QThread
     };
 
     QWindow* m_window;
+    OutputRenderOptions m_options;
     std::shared_ptr<Mailbox> m_mailbox = std::make_shared<Mailbox>();
     std::shared_ptr<MeshFrames> m_frames;
     // What the render thread draws; its own between start and stop.

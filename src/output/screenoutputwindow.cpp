@@ -22,7 +22,7 @@ static const QImage& blackImage()
 }
 
 ScreenOutputWindow::ScreenOutputWindow(ScreenOutputSource* source, const ScreenRole& role, QScreen* screen,
-                                       const QRect& geometry)
+                                       const QRect& geometry, OutputRenderOptions options)
     : m_source(source), m_role(role), m_screen(screen)
 {
     setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput |
@@ -38,9 +38,10 @@ ScreenOutputWindow::ScreenOutputWindow(ScreenOutputSource* source, const ScreenR
     // Recreated, the window would come back on the first display.
     setScreen(screen);
     setGeometry(geometry);
-    m_renderer = std::make_unique<OutputRenderThread>(this);
+    m_renderer = std::make_unique<OutputRenderThread>(this, std::move(options));
     connect(m_renderer.get(), &OutputRenderThread::frameSwapped, this, &ScreenOutputWindow::frameSwapped,
             Qt::DirectConnection);
+    connect(m_renderer.get(), &OutputRenderThread::failed, this, &ScreenOutputWindow::failed, Qt::QueuedConnection);
     if (source)
         connect(source, &ScreenOutputSource::changed, this, &ScreenOutputWindow::refresh);
     refresh();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "meshframes.h"
+#include "outputrenderthread.h"
 #include "screenrole.h"
 
 #include <QPointer>
@@ -10,7 +11,6 @@
 #include <optional>
 
 class MeshVideoFeed;
-class OutputRenderThread;
 class Picture;
 class QScreen;
 class ScreenOutputSource;
@@ -24,7 +24,8 @@ class ScreenOutputWindow : public QWindow
 {
     Q_OBJECT
   public:
-    ScreenOutputWindow(ScreenOutputSource* source, const ScreenRole& role, QScreen* screen, const QRect& geometry);
+    ScreenOutputWindow(ScreenOutputSource* source, const ScreenRole& role, QScreen* screen, const QRect& geometry,
+                       OutputRenderOptions options = {});
     ~ScreenOutputWindow() override;
 
     // Covers the display again (after a change of its resolution or arrangement).
@@ -41,6 +42,8 @@ class ScreenOutputWindow : public QWindow
     // Sent on the render thread after each swap, with the media time of the video frame on show (negative when
     // none): connect with Qt::DirectConnection to see every frame without waiting for the main thread.
     void frameSwapped(double videoTime);
+    // Sent on the main thread when the output turns black, with why.
+    void failed(const QString& reason);
 
   protected:
     bool event(QEvent* event) override;

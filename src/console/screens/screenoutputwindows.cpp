@@ -1,5 +1,6 @@
 #include "screenoutputwindows.h"
 
+#include "engine.h"
 #include "engineoutputsource.h"
 #include "screendisplayprovider.h"
 #include "screenoutputwindow.h"
@@ -22,7 +23,8 @@ class BoundOutputWindow : public OutputWindow
 
 } // namespace
 
-std::unique_ptr<OutputWindow> ScreenOutputWindows::open(Engine& engine, const ScreenRole& role, const DisplayScreen& display)
+std::unique_ptr<OutputWindow> ScreenOutputWindows::open(Engine& engine, const ScreenRole& role,
+                                                        const DisplayScreen& display)
 {
     // Without a window system there is no display to cover (and no OpenGL for the views).
     if (QGuiApplication::platformName() == QLatin1String("offscreen"))
@@ -30,6 +32,11 @@ std::unique_ptr<OutputWindow> ScreenOutputWindows::open(Engine& engine, const Sc
     QScreen* screen = ScreenDisplayProvider::screen(display.number);
     if (!screen)
         return nullptr;
-    return std::make_unique<BoundOutputWindow>(
-        std::make_unique<ScreenOutputWindow>(EngineOutputSource::of(engine), role, screen, display.geometry));
+    auto window =
+        std::make_unique<ScreenOutputWindow>(EngineOutputSource::of(engine), role, screen, display.geometry, m_options);
+    // The window stays open and black; the operator learns why on the status line.
+    QObject::connect(window.get(), &ScreenOutputWindow::failed, &engine, [&engine, role](const QString& reason) {
+        engine.setMessage(QStringLiteral("输出窗口无法绘制 · %1（%2）").arg(role.rawValue, reason));
+    });
+    return std::make_unique<BoundOutputWindow>(std::move(window));
 }

@@ -10,10 +10,12 @@
 
 #include <QDir>
 #include <QGuiApplication>
+#include <QOpenGLContext>
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QWindow>
 #include <gtest/gtest.h>
 
@@ -164,4 +166,29 @@ TEST(TwoDisplays, BoundScreenCoversTheSecondDisplayWithItsMappedProgramme)
     EXPECT_FALSE(engine.displayBindings().hasWindow(kSecond));
     EXPECT_TRUE(waitUntil([&] { return !windowTitled(kSecond.rawValue); }));
     EXPECT_EQ(engine.screenStatus(kSecond), QStringLiteral("仅监看"));
+}
+
+TEST(TwoDisplays, OutputWindowThatCannotDrawSaysWhyOnTheStatusLine)
+{
+    QTemporaryDir folder;
+    Engine::Services services;
+    services.displays = std::make_shared<ScreenDisplayProvider>();
+    services.windows = std::make_shared<ScreenOutputWindows>(
+        OutputRenderOptions{.createContext = [](QOpenGLContext&) { return false; }});
+    services.players = fakePlayers();
+    Engine engine(true, nullptr, folder.path(), services);
+    Show show = engine.show();
+    show.outputScreens = QList<ScreenRole>{ScreenRole{QStringLiteral("屏幕 1")}, kSecond};
+    engine.setShow(show);
+    const QList<DisplayScreen> displays = engine.displays();
+    ASSERT_EQ(displays.size(), 2);
+
+    engine.bind(kSecond, displays[1].number);
+    EXPECT_TRUE(waitUntil(
+        [&] { return engine.message() == QStringLiteral("输出窗口无法绘制 · 屏幕 2（没有可用的 OpenGL 上下文）"); }));
+    EXPECT_TRUE(engine.displayBindings().hasWindow(kSecond));
+    ASSERT_TRUE(windowTitled(kSecond.rawValue));
+
+    engine.bind(kSecond, std::nullopt);
+    EXPECT_TRUE(waitUntil([&] { return !windowTitled(kSecond.rawValue); }));
 }
