@@ -2,8 +2,8 @@
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/console_bench [path/to/lumoria]
 #include "consoleprocess.h"
 
-#include <QGuiApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <algorithm>
 #include <cstdio>
 
@@ -21,7 +21,9 @@ int main(int argc, char** argv)
         ConsoleProcess console(executable);
         if (!console.start() || !console.waitForWindow()) {
             std::fprintf(stderr, "start %d: the console window did not appear (state %d, exit %d, %s)\n%s\n", run + 1,
-                         int(console.process().state()), console.process().exitCode(), qPrintable(console.process().errorString()), console.process().readAllStandardError().constData());
+                         int(console.process().state()), console.process().exitCode(),
+                         qPrintable(console.process().errorString()),
+                         console.process().readAllStandardError().constData());
             return 1;
         }
         times << console.elapsedToWindow();

@@ -13,7 +13,10 @@
 #include <functional>
 #include <vector>
 
-static double milliseconds(const QElapsedTimer& timer) { return double(timer.nsecsElapsed()) / 1e6; }
+static double milliseconds(const QElapsedTimer& timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
 
 static void report(const char* what, std::vector<double> samples)
 {

@@ -63,6 +63,7 @@ inline Show makeLargeShow(int cueCount = 1000, int eventCount = 20000, int asset
         mesh.append(QPointF((i % 5) / 4.0, (i / 5) / 4.0));
     mapping.mesh = mesh;
     show.outputScreens = QList<ScreenRole>{kScreen1, kScreen2};
-    show.projectorMappings = QMap<QString, ProjectorMapping>{{kScreen1.rawValue, mapping}, {kScreen2.rawValue, mapping}};
+    show.projectorMappings =
+        QMap<QString, ProjectorMapping>{{kScreen1.rawValue, mapping}, {kScreen2.rawValue, mapping}};
     return show;
 }

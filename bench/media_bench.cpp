@@ -33,17 +33,20 @@ void runEventsUntil(const std::function<bool()>& done, int timeoutMs)
     QTimer check;
     check.setTimerType(Qt::PreciseTimer);
     QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
+        if (done())
+            loop.quit();
     });
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     check.start(1);
-    if (!done()) loop.exec();
+    if (!done())
+        loop.exec();
 }
 
 QString makeClip()
 {
     const QString path = QDir::tempPath() + "/lumo-bench-1080p30-10s.mp4";
-    if (QFileInfo::exists(path)) return path;
+    if (QFileInfo::exists(path))
+        return path;
     QProcess::execute("gst-launch-1.0",
                       QProcess::splitCommand("-q videotestsrc num-buffers=300 pattern=smpte horizontal-speed=8 ! "
                                              "video/x-raw,format=I420,width=1920,height=1080,framerate=30/1 ! "
@@ -144,7 +147,8 @@ void benchTap()
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     gst_init(nullptr, nullptr);
     const QString clip = makeClip();

@@ -49,8 +49,8 @@ static int decodeFile(const QString& path)
 static void compare(const char* form, const Show& show, JsonFormat format)
 {
     const QByteArray bytes = encodeShow(show, format);
-    const QJsonDocument::JsonFormat qtFormat = format == JsonFormat::pretty ? QJsonDocument::Indented
-                                                                            : QJsonDocument::Compact;
+    const QJsonDocument::JsonFormat qtFormat =
+        format == JsonFormat::pretty ? QJsonDocument::Indented : QJsonDocument::Compact;
     const QJsonDocument document = QJsonDocument::fromJson(bytes);
 
     const double decode = medianMilliseconds([&] { decodeShow(bytes); });

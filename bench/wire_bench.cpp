@@ -69,14 +69,16 @@ class ArrivalRecorder
         alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
         while (!m_stop) {
             pollfd ready{m_fd, POLLIN, 0};
-            if (::poll(&ready, 1, 50) != 1) continue;
+            if (::poll(&ready, 1, 50) != 1)
+                continue;
             iovec data{buffer, sizeof buffer};
             msghdr message{};
             message.msg_iov = &data;
             message.msg_iovlen = 1;
             message.msg_control = control;
             message.msg_controllen = sizeof control;
-            if (::recvmsg(m_fd, &message, 0) < 0) continue;
+            if (::recvmsg(m_fd, &message, 0) < 0)
+                continue;
             double arrival = realtimeNow();
             for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
                 if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_TIMESTAMPNS) {
@@ -145,9 +147,11 @@ void lightingCadence(int seconds, Load kind)
     QObject::connect(&load, &QTimer::timeout, [&] {
         busyFor(5);
         ++tasks;
-        if (kind == Load::randomGaps) load.start(std::uniform_int_distribution(0, 2)(random));
+        if (kind == Load::randomGaps)
+            load.start(std::uniform_int_distribution(0, 2)(random));
     });
-    if (kind != Load::none) load.start(0);
+    if (kind != Load::none)
+        load.start(0);
     QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, QCoreApplication::instance(), &QCoreApplication::quit);
     QCoreApplication::exec();
     load.stop();
@@ -188,7 +192,8 @@ void udpLatency(int messages)
         while ((!reported || recorder.count() == before) && waited.elapsed() < 1000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         const std::vector<double> arrivals = recorder.arrivals();
-        if (arrivals.size() > before) latencies.push_back((arrivals.back() - sentAt) * 1000);
+        if (arrivals.size() > before)
+            latencies.push_back((arrivals.back() - sentAt) * 1000);
     }
     std::printf("UDP message, send() to arrival on loopback, %zu of %d: median %.3f ms, p99 %.3f ms, max %.3f ms\n",
                 latencies.size(), messages, percentile(latencies, 0.5), percentile(latencies, 0.99),

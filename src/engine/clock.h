@@ -3,7 +3,7 @@
 // The engine's time source: seconds of system uptime on a monotonic clock. Tests drive a fake one.
 class Clock
 {
-public:
+  public:
     virtual ~Clock() = default;
     virtual double uptime() const = 0;
 };

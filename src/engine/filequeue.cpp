@@ -40,7 +40,8 @@ void FileQueue::run()
         guard.unlock();
         const std::optional<QString> error = entry.job();
         if (entry.done)
-            QMetaObject::invokeMethod(this, [done = std::move(entry.done), error] { done(error); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [done = std::move(entry.done), error] { done(error); }, Qt::QueuedConnection);
         guard.lock();
         busy = false;
         if (entries.empty())

@@ -14,7 +14,7 @@
 class FileQueue : public QObject
 {
     Q_OBJECT
-public:
+  public:
     using Job = std::function<std::optional<QString>()>;
     using Done = std::function<void(const std::optional<QString>& error)>;
 
@@ -26,7 +26,7 @@ public:
     // Blocks until every job posted so far has run.
     void waitForIdle();
 
-private:
+  private:
     struct Entry
     {
         Job job;

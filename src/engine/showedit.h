@@ -9,7 +9,7 @@
 // recorded, so the first redo does nothing.
 class ShowEdit : public QUndoCommand
 {
-public:
+  public:
     using Restore = std::function<void(const Show&)>;
 
     ShowEdit(Show before, Show after, Restore restore);
@@ -19,7 +19,7 @@ public:
     // A drag goes on: the step now ends at this show.
     void extend(Show after) { this->after = std::move(after); }
 
-private:
+  private:
     Show before;
     Show after;
     Restore restore;

@@ -4,6 +4,6 @@
 
 class SteadyClock : public Clock
 {
-public:
+  public:
     double uptime() const override;
 };

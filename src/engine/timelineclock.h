@@ -6,15 +6,15 @@
 class TimelineClock : public QObject
 {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
 
     double position() const { return current; }
     void update(double position);
 
-signals:
+  signals:
     void positionChanged(double position);
 
-private:
+  private:
     double current = 0;
 };

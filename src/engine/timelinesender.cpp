@@ -46,7 +46,8 @@ void TimelineSender::send(const TimelineEvent& event, Completion completion)
     connect(socket, &QAbstractSocket::errorOccurred, this, [this, key, socket] { finish(key, socket->errorString()); });
     if (event.transport == Transport::tcp) {
         connect(socket, &QAbstractSocket::bytesWritten, this, [this, key, socket] {
-            if (socket->bytesToWrite() == 0) finish(key, std::nullopt);
+            if (socket->bytesToWrite() == 0)
+                finish(key, std::nullopt);
         });
     }
 
@@ -66,14 +67,16 @@ void TimelineSender::cancel()
 void TimelineSender::connectToPeer(const QUuid& key, const QString& host, quint16 port)
 {
     const auto found = m_pending.constFind(key);
-    if (found == m_pending.cend()) return;
+    if (found == m_pending.cend())
+        return;
     found->socket->connectToHost(host, port);
 }
 
 void TimelineSender::writeBytes(const QUuid& key)
 {
     const auto found = m_pending.constFind(key);
-    if (found == m_pending.cend()) return;
+    if (found == m_pending.cend())
+        return;
     // Copies: writing may report, and a report removes the entry.
     QAbstractSocket* socket = found->socket;
     const QByteArray bytes = found->bytes;
@@ -84,13 +87,15 @@ void TimelineSender::writeBytes(const QUuid& key)
         return;
     }
     // A datagram is handed over whole by write(); a stream is done once bytesWritten has flushed it.
-    if (datagram) finish(key, std::nullopt);
+    if (datagram)
+        finish(key, std::nullopt);
 }
 
 void TimelineSender::finish(const QUuid& key, const std::optional<QString>& error)
 {
     const auto found = m_pending.find(key);
-    if (found == m_pending.end()) return;
+    if (found == m_pending.end())
+        return;
     const Pending pending = std::move(*found);
     m_pending.erase(found);
     if (!pending.socket) {
@@ -110,7 +115,8 @@ void TimelineSender::finish(const QUuid& key, const std::optional<QString>& erro
 
 void TimelineSender::discard(QAbstractSocket* socket)
 {
-    if (!socket) return;
+    if (!socket)
+        return;
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();

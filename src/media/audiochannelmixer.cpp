@@ -23,14 +23,16 @@ AudioChannelMixer::ChannelSettings AudioChannelMixer::channelSettings() const
 
 void AudioChannelMixer::setGain(int channel, float gain)
 {
-    if (channel < 0 || channel >= maxChannels) return;
+    if (channel < 0 || channel >= maxChannels)
+        return;
     std::scoped_lock lock(m_lock);
     m_gains[channel] = gain;
 }
 
 void AudioChannelMixer::setMuted(int channel, bool muted)
 {
-    if (channel < 0 || channel >= maxChannels) return;
+    if (channel < 0 || channel >= maxChannels)
+        return;
     std::scoped_lock lock(m_lock);
     m_muted[channel] = muted;
 }

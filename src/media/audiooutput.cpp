@@ -28,7 +28,8 @@ bool usesFakeSink(GstElement* bin)
 bool probeSoundDevice()
 {
     GstElement* sink = gst_element_factory_make("autoaudiosink", nullptr);
-    if (!sink) return false;
+    if (!sink)
+        return false;
     gst_object_ref_sink(sink);
     const bool opened = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
     const bool device = opened && !usesFakeSink(sink);
@@ -44,8 +45,10 @@ bool hasSoundDevice()
     static const bool device = [] {
         initGstreamer();
         const QByteArray forced = qgetenv("LUMO_AUDIO_SINK");
-        if (forced == "auto") return true;
-        if (forced == "fake") return false;
+        if (forced == "auto")
+            return true;
+        if (forced == "fake")
+            return false;
         return probeSoundDevice();
     }();
     return device;
@@ -53,7 +56,8 @@ bool hasSoundDevice()
 
 GstElement* makeAudioSink()
 {
-    if (hasSoundDevice()) return gst_element_factory_make("autoaudiosink", nullptr);
+    if (hasSoundDevice())
+        return gst_element_factory_make("autoaudiosink", nullptr);
     GstElement* sink = gst_element_factory_make("fakesink", nullptr);
     g_object_set(sink, "sync", TRUE, nullptr);
     return sink;

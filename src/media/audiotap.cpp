@@ -11,7 +11,8 @@ namespace {
 GstPadProbeReturn onCaps(GstPad*, GstPadProbeInfo* info, gpointer data)
 {
     GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-    if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
+    if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
+        return GST_PAD_PROBE_OK;
     GstCaps* caps = nullptr;
     gst_event_parse_caps(event, &caps);
     GstAudioInfo audio;
@@ -67,16 +68,19 @@ void AudioTap::setMixer(std::shared_ptr<AudioChannelMixer> mixer)
 void AudioTap::apply(GstBuffer** buffer)
 {
     const int channels = m_channels;
-    if (channels <= 0) return;
+    if (channels <= 0)
+        return;
     std::shared_ptr<AudioChannelMixer> mixer;
     {
         std::scoped_lock lock(m_mixerLock);
         mixer = m_mixer;
     }
-    if (!mixer) return;
+    if (!mixer)
+        return;
     *buffer = gst_buffer_make_writable(*buffer);
     GstMapInfo map;
-    if (!gst_buffer_map(*buffer, &map, GST_MAP_READWRITE)) return;
+    if (!gst_buffer_map(*buffer, &map, GST_MAP_READWRITE))
+        return;
     const AudioChannelMixer::Buffer samples{channels, reinterpret_cast<float*>(map.data), map.size};
     mixer->process({&samples, 1}, static_cast<int>(map.size / (sizeof(float) * channels)));
     gst_buffer_unmap(*buffer, &map);

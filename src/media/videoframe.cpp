@@ -98,7 +98,8 @@ QImage convertPacked(const VideoFrame& frame, QSize target)
         frame.format() == VideoFrame::Format::bgra ? QImage::Format_ARGB32 : QImage::Format_RGBA8888;
     // The wrapper borrows the frame's pixels; copy() or scaled() makes the image its own.
     const QImage borrowed(p.data, frame.size().width(), frame.size().height(), p.stride, format);
-    if (target == frame.size()) return borrowed.copy();
+    if (target == frame.size())
+        return borrowed.copy();
     return borrowed.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
@@ -128,14 +129,16 @@ VideoFrame VideoFrame::fromImage(const QImage& image, double time, std::uint64_t
 
 QImage VideoFrame::toImage(QSize maxSize) const
 {
-    if (isNull() || m_size.isEmpty()) return {};
+    if (isNull() || m_size.isEmpty())
+        return {};
     const QRectF upright = m_orientation.mapRect(QRectF(QPointF(0, 0), QSizeF(m_size)));
     const QSize shown = fitted(upright.size().toSize(), maxSize);
     const qreal scale = std::min(qreal(shown.width()) / upright.width(), qreal(shown.height()) / upright.height());
     const QSize target = (QSizeF(m_size) * scale).toSize().expandedTo({1, 1});
     const QImage image =
         m_format == Format::i420 || m_format == Format::nv12 ? convertYuv(*this, target) : convertPacked(*this, target);
-    if (m_orientation.isIdentity()) return image;
+    if (m_orientation.isIdentity())
+        return image;
     return image.transformed(
         QTransform(m_orientation.m11(), m_orientation.m12(), m_orientation.m21(), m_orientation.m22(), 0, 0));
 }

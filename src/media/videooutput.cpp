@@ -25,7 +25,8 @@ QTransform orientationTransform(int index, QSize size)
 {
     const Orientation& o = orientations[index];
     QTransform t;
-    if (o.flipped) t = QTransform(-1, 0, 0, 1, size.width(), 0);
+    if (o.flipped)
+        t = QTransform(-1, 0, 0, 1, size.width(), 0);
     const qreal w = size.width();
     const qreal h = size.height();
     switch (o.quarterTurns) {
@@ -80,7 +81,8 @@ class SampleStorage : public VideoFrame::Storage
     SampleStorage(GstSample* sample) : m_sample(gst_sample_ref(sample)) {}
     ~SampleStorage() override
     {
-        if (m_mapped) gst_video_frame_unmap(&m_frame);
+        if (m_mapped)
+            gst_video_frame_unmap(&m_frame);
         gst_sample_unref(m_sample);
     }
     bool map(const GstVideoInfo& info)
@@ -110,7 +112,8 @@ template <GstSample* (*pull)(GstAppSink*)> GstFlowReturn storePulled(GstAppSink*
 GstPadProbeReturn onTag(GstPad*, GstPadProbeInfo* info, gpointer data)
 {
     GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-    if (GST_EVENT_TYPE(event) != GST_EVENT_TAG) return GST_PAD_PROBE_OK;
+    if (GST_EVENT_TYPE(event) != GST_EVENT_TAG)
+        return GST_PAD_PROBE_OK;
     GstTagList* tags = nullptr;
     gst_event_parse_tag(event, &tags);
     gchar* orientation = nullptr;
@@ -169,23 +172,28 @@ void VideoOutput::reset()
 void VideoOutput::setOrientation(const char* tag)
 {
     for (int i = 0; i < int(std::size(orientations)); ++i)
-        if (g_strcmp0(tag, orientations[i].tag) == 0) m_orientation = i;
+        if (g_strcmp0(tag, orientations[i].tag) == 0)
+            m_orientation = i;
 }
 
 void VideoOutput::store(GstSample* sample)
 {
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     GstVideoInfo info;
-    if (!buffer || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample))) return;
+    if (!buffer || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample)))
+        return;
     const std::optional<VideoFrame::Format> format = frameFormat(GST_VIDEO_INFO_FORMAT(&info));
-    if (!format) return;
+    if (!format)
+        return;
     {
         // The prerolled buffer comes once more when playing starts: it is not a new frame.
         std::scoped_lock lock(m_frameLock);
-        if (buffer == m_lastBuffer && m_frame) return;
+        if (buffer == m_lastBuffer && m_frame)
+            return;
     }
     auto storage = std::make_shared<SampleStorage>(sample);
-    if (!storage->map(info)) return;
+    if (!storage->map(info))
+        return;
     const GstVideoFrame& mapped = storage->frame();
     std::array<VideoFrame::Plane, 3> planes{};
     const int planeCount = int(GST_VIDEO_FRAME_N_PLANES(&mapped));

@@ -18,7 +18,8 @@ template <typename E> struct EnumTexts;
 
 template <> struct EnumTexts<Bus>
 {
-    static constexpr std::array<std::pair<Bus, const char*>, 2> items{{{Bus::music, "背景音乐"}, {Bus::effects, "音效"}}};
+    static constexpr std::array<std::pair<Bus, const char*>, 2> items{
+        {{Bus::music, "背景音乐"}, {Bus::effects, "音效"}}};
 };
 template <> struct EnumTexts<EndBehavior>
 {
@@ -93,5 +94,11 @@ inline bool usesPlaylist(ProjectionMode mode)
 {
     return mode == ProjectionMode::playlistOnce || mode == ProjectionMode::playlistLoop;
 }
-inline bool repeats(ProjectionMode mode) { return mode == ProjectionMode::cueLoop || mode == ProjectionMode::playlistLoop; }
-inline bool isScreen(Track track) { return track == Track::main || track == Track::side; }
+inline bool repeats(ProjectionMode mode)
+{
+    return mode == ProjectionMode::cueLoop || mode == ProjectionMode::playlistLoop;
+}
+inline bool isScreen(Track track)
+{
+    return track == Track::main || track == Track::side;
+}

@@ -7,7 +7,7 @@
 // text is only put together when something has gone wrong; a place must not outlive its parent or its key.
 class JsonPlace
 {
-public:
+  public:
     JsonPlace() = default;
     JsonPlace(const JsonPlace& parent, QLatin1StringView member) : m_parent(&parent), m_member(member) {}
     JsonPlace(const JsonPlace& parent, qsizetype index) : m_parent(&parent), m_index(index) {}
@@ -16,7 +16,7 @@ public:
 
     QString text() const;
 
-private:
+  private:
     void appendTo(QString& text) const;
 
     const JsonPlace* m_parent = nullptr;

@@ -20,7 +20,7 @@
 // its target completely or throws ShowJsonError naming the place, so a bad file never yields part of a show.
 class JsonReader
 {
-public:
+  public:
     JsonReader(QJsonValue value, const JsonPlace& place) : m_value(std::move(value)), m_place(place) {}
 
     const QJsonValue& value() const { return m_value; }
@@ -32,7 +32,7 @@ public:
     QJsonObject object() const;
     QJsonArray array() const;
 
-private:
+  private:
     QJsonValue m_value;
     const JsonPlace& m_place;
 };
@@ -52,7 +52,7 @@ void readValue(const JsonReader& in, QRectF& out);
 template <typename T> void readField(const JsonReader& in, T& out);
 
 template <typename E>
-    requires std::is_enum_v<E>
+requires std::is_enum_v<E>
 void readValue(const JsonReader& in, E& out)
 {
     QString text;
@@ -101,7 +101,7 @@ template <typename T> void readValue(const JsonReader& in, QMap<QString, T>& out
 // Reads the members of one record: jsonFields(visit, record), found by argument-dependent lookup, names them.
 class JsonObjectReader
 {
-public:
+  public:
     explicit JsonObjectReader(const JsonReader& in) : m_object(in.object()), m_place(in.place()) {}
 
     template <typename T> void operator()(QLatin1StringView key, T& out) const
@@ -110,7 +110,7 @@ public:
         readField(JsonReader(m_object.value(key), place), out);
     }
 
-private:
+  private:
     QJsonObject m_object;
     const JsonPlace& m_place;
 };

@@ -53,9 +53,15 @@ void JsonWriter::key(const QString& name)
     m_text += m_indented ? ": " : ":";
 }
 
-void JsonWriter::element() { separate(); }
+void JsonWriter::element()
+{
+    separate();
+}
 
-static char hexDigit(uint value) { return char(value < 10 ? '0' + value : 'a' + value - 10); }
+static char hexDigit(uint value)
+{
+    return char(value < 10 ? '0' + value : 'a' + value - 10);
+}
 
 static void appendEscape(QByteArray& text, char16_t unit)
 {
@@ -94,14 +100,31 @@ void JsonWriter::string(const QString& text)
         if (c < 0x80) {
             m_text += '\\';
             switch (c) {
-            case u'"': m_text += '"'; break;
-            case u'\\': m_text += '\\'; break;
-            case u'\b': m_text += 'b'; break;
-            case u'\f': m_text += 'f'; break;
-            case u'\n': m_text += 'n'; break;
-            case u'\r': m_text += 'r'; break;
-            case u'\t': m_text += 't'; break;
-            default: m_text += "u00"; m_text += hexDigit(c >> 4); m_text += hexDigit(c & 0xF);
+            case u'"':
+                m_text += '"';
+                break;
+            case u'\\':
+                m_text += '\\';
+                break;
+            case u'\b':
+                m_text += 'b';
+                break;
+            case u'\f':
+                m_text += 'f';
+                break;
+            case u'\n':
+                m_text += 'n';
+                break;
+            case u'\r':
+                m_text += 'r';
+                break;
+            case u'\t':
+                m_text += 't';
+                break;
+            default:
+                m_text += "u00";
+                m_text += hexDigit(c >> 4);
+                m_text += hexDigit(c & 0xF);
             }
         } else if (QChar::isHighSurrogate(c) && unit + 1 != end && QChar::isLowSurrogate(unit[1])) {
             appendUtf8(m_text, QChar::surrogateToUcs4(c, unit[1]));
@@ -125,7 +148,10 @@ void JsonWriter::number(double value)
         m_text += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
-void JsonWriter::integer(qint64 value) { m_text += QByteArray::number(value); }
+void JsonWriter::integer(qint64 value)
+{
+    m_text += QByteArray::number(value);
+}
 
 void JsonWriter::latin1(QByteArrayView text)
 {
@@ -146,7 +172,10 @@ QByteArray JsonWriter::finish()
     throw ShowJsonError(place.text() + QStringLiteral("：") + problem);
 }
 
-void writeValue(JsonWriter& out, const QString& value, const JsonPlace&) { out.string(value); }
+void writeValue(JsonWriter& out, const QString& value, const JsonPlace&)
+{
+    out.string(value);
+}
 
 void writeValue(JsonWriter& out, double value, const JsonPlace& place)
 {
@@ -155,9 +184,15 @@ void writeValue(JsonWriter& out, double value, const JsonPlace& place)
     out.number(value);
 }
 
-void writeValue(JsonWriter& out, qint64 value, const JsonPlace&) { out.integer(value); }
+void writeValue(JsonWriter& out, qint64 value, const JsonPlace&)
+{
+    out.integer(value);
+}
 
-void writeValue(JsonWriter& out, bool value, const JsonPlace&) { out.boolean(value); }
+void writeValue(JsonWriter& out, bool value, const JsonPlace&)
+{
+    out.boolean(value);
+}
 
 void writeValue(JsonWriter& out, const QUuid& value, const JsonPlace&)
 {

@@ -19,7 +19,7 @@
 // the writing itself. Members must be given in sorted key order.
 class JsonWriter
 {
-public:
+  public:
     explicit JsonWriter(bool indented) : m_indented(indented) {}
 
     void beginObject() { begin('{'); }
@@ -39,7 +39,7 @@ public:
 
     QByteArray finish();
 
-private:
+  private:
     void begin(char bracket);
     void end(char bracket);
     void separate();
@@ -63,7 +63,7 @@ void writeValue(JsonWriter& out, const QPointF& value, const JsonPlace& place);
 void writeValue(JsonWriter& out, const QRectF& value, const JsonPlace& place);
 
 template <typename E>
-    requires std::is_enum_v<E>
+requires std::is_enum_v<E>
 void writeValue(JsonWriter& out, const E& value, const JsonPlace&)
 {
     out.string(rawValue(value));
@@ -92,7 +92,7 @@ template <typename T> void writeValue(JsonWriter& out, const QMap<QString, T>& v
 // Writes the members of one record as jsonFields(visit, record) names them; absent optionals are left out.
 class JsonObjectWriter
 {
-public:
+  public:
     JsonObjectWriter(JsonWriter& out, const JsonPlace& place) : m_out(out), m_place(place) {}
 
     template <typename T> void operator()(QLatin1StringView key, const T& value)
@@ -106,7 +106,7 @@ public:
             (*this)(key, *value);
     }
 
-private:
+  private:
     JsonWriter& m_out;
     const JsonPlace& m_place;
 };

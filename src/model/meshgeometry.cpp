@@ -23,7 +23,8 @@ static QList<QPointF> bilinearGrid(const QList<QPointF>& corners, int rows, int 
 // Callers pass 0…1; anything else (NaN included) is held to the nearest border so no cell outside the grid is read.
 static double unitParameter(double value)
 {
-    if (!(value > 0)) return 0;
+    if (!(value > 0))
+        return 0;
     return std::min(value, 1.0);
 }
 
@@ -87,14 +88,16 @@ static double hermite11(double x)
 QList<QPointF> ProjectorMapping::meshPoints() const
 {
     const int count = rows() * columns();
-    if (mesh && mesh->size() == count) return *mesh;
+    if (mesh && mesh->size() == count)
+        return *mesh;
     // Without four corners the grid still has the effective size, so every node index stays readable.
     return bilinearGrid(corners.size() == 4 ? corners : unitCorners, rows(), columns());
 }
 
 QPointF ProjectorMapping::tangent(int index, bool horizontal, const QList<QPointF>& points) const
 {
-    if (index < 0 || index >= points.size()) return {};
+    if (index < 0 || index >= points.size())
+        return {};
     const int position = horizontal ? index % columns() : index / columns();
     const int count = horizontal ? columns() : rows();
     const int step = horizontal ? 1 : columns();
@@ -104,9 +107,12 @@ QPointF ProjectorMapping::tangent(int index, bool horizontal, const QList<QPoint
         if (entry != meshHandles->cend()) {
             const std::optional<QPointF>& forward = horizontal ? entry->right : entry->down;
             const std::optional<QPointF>& backward = horizontal ? entry->left : entry->up;
-            if (forward && backward) return (*forward - *backward) * 1.5;
-            if (forward) return *forward * 3;
-            if (backward) return *backward * -3;
+            if (forward && backward)
+                return (*forward - *backward) * 1.5;
+            if (forward)
+                return *forward * 3;
+            if (backward)
+                return *backward * -3;
         }
     }
 
@@ -118,11 +124,13 @@ QPointF ProjectorMapping::tangent(int index, bool horizontal, const QList<QPoint
 
 std::optional<QPointF> ProjectorMapping::handle(Handle which, int index) const
 {
-    if (index < 0 || index >= rows() * columns()) return std::nullopt;
+    if (index < 0 || index >= rows() * columns())
+        return std::nullopt;
     const bool horizontal = isHorizontal(which);
     const int position = horizontal ? index % columns() : index / columns();
     const int last = horizontal ? columns() - 1 : rows() - 1;
-    if (isForward(which) ? position == last : position == 0) return std::nullopt;
+    if (isForward(which) ? position == last : position == 0)
+        return std::nullopt;
 
     const QList<QPointF> points = meshPoints();
     const QPointF t = tangent(index, horizontal, points);
@@ -131,7 +139,8 @@ std::optional<QPointF> ProjectorMapping::handle(Handle which, int index) const
 
 void ProjectorMapping::setHandle(Handle which, int index, QPointF point)
 {
-    if (index < 0 || index >= rows() * columns()) return;
+    if (index < 0 || index >= rows() * columns())
+        return;
     const QPointF offset = point - meshPoints()[index];
     QMap<QString, CurveHandles> handles = meshHandles.value_or(QMap<QString, CurveHandles>{});
     const QString key = QString::number(index);
@@ -209,11 +218,13 @@ void ProjectorMapping::resizeMesh(int newRows, int newColumns)
 
 bool ProjectorMapping::convex() const
 {
-    if (corners.size() != 4) return false;
+    if (corners.size() != 4)
+        return false;
     for (int k = 0; k < 4; ++k) {
         const QPointF first = corners[(k + 1) % 4] - corners[k];
         const QPointF second = corners[(k + 2) % 4] - corners[(k + 1) % 4];
-        if (!(first.x() * second.y() - first.y() * second.x() > 0.0001)) return false;
+        if (!(first.x() * second.y() - first.y() * second.x() > 0.0001))
+            return false;
     }
     return true;
 }

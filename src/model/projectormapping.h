@@ -52,7 +52,7 @@ struct ProjectorMapping
     void resizeMesh(int rows, int columns);
     bool convex() const;
 
-private:
+  private:
     static int clampedGridCount(const std::optional<qint64>& count)
     {
         if (!count)

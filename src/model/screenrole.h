@@ -12,7 +12,10 @@ struct ScreenRole
     auto operator<=>(const ScreenRole& other) const { return rawValue.compare(other.rawValue) <=> 0; }
 };
 
-inline size_t qHash(const ScreenRole& role, size_t seed = 0) { return qHash(role.rawValue, seed); }
+inline size_t qHash(const ScreenRole& role, size_t seed = 0)
+{
+    return qHash(role.rawValue, seed);
+}
 
 inline const ScreenRole kScreen1{QStringLiteral("屏幕 1")};
 inline const ScreenRole kScreen2{QStringLiteral("屏幕 2")};

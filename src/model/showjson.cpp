@@ -178,7 +178,10 @@ template <typename Record> static Record decode(const QByteArray& bytes)
     return record;
 }
 
-QByteArray encodeShow(const Show& show, JsonFormat format) { return encode(show, format); }
+QByteArray encodeShow(const Show& show, JsonFormat format)
+{
+    return encode(show, format);
+}
 
 Show decodeShow(const QByteArray& bytes)
 {
@@ -188,6 +191,12 @@ Show decodeShow(const QByteArray& bytes)
     return show;
 }
 
-QByteArray encodeMapping(const ProjectorMapping& mapping) { return encode(mapping, JsonFormat::pretty); }
+QByteArray encodeMapping(const ProjectorMapping& mapping)
+{
+    return encode(mapping, JsonFormat::pretty);
+}
 
-ProjectorMapping decodeMapping(const QByteArray& bytes) { return decode<ProjectorMapping>(bytes); }
+ProjectorMapping decodeMapping(const QByteArray& bytes)
+{
+    return decode<ProjectorMapping>(bytes);
+}

@@ -49,7 +49,10 @@ static bool containsWhitespace(QStringView text)
     return false;
 }
 
-static bool containsNul(QStringView text) { return text.contains(QChar(u'\0')); }
+static bool containsNul(QStringView text)
+{
+    return text.contains(QChar(u'\0'));
+}
 
 // An OSC string: UTF-8, one NUL, then NULs up to a multiple of four bytes.
 static void appendOscString(QByteArray& bytes, QStringView text)

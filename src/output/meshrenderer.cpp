@@ -245,7 +245,8 @@ static QImage pixel(uchar value)
 static QImage stillFor(const QImage& image)
 {
     QImage still = image.isNull() ? standbyArtworkImage(QSize(960, 540)) : image;
-    if (still.isNull()) return pixel(0);
+    if (still.isNull())
+        return pixel(0);
     return still.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
 }
 
@@ -253,7 +254,8 @@ MeshRenderer::MeshRenderer(MeshShaderSource source) : m_source(std::move(source)
 
 MeshRenderer::~MeshRenderer()
 {
-    if (QOpenGLContext::currentContext()) releaseGl();
+    if (QOpenGLContext::currentContext())
+        releaseGl();
 }
 
 bool MeshRenderer::update(const MeshInputs& inputs)
@@ -268,7 +270,8 @@ bool MeshRenderer::update(const MeshInputs& inputs)
         // No late frame of the old item is shown; its last frame stays up until the new item's first one.
         m_item = inputs.item;
         m_frameSerial.reset();
-        if (!inputs.item) m_videoShown = false;
+        if (!inputs.item)
+            m_videoShown = false;
         changed = true;
     }
 
@@ -296,7 +299,8 @@ bool MeshRenderer::update(const MeshInputs& inputs)
     }
 
     const ProjectorMapping& mapping = inputs.mapping;
-    if (m_configuration && *m_configuration == mapping) return changed;
+    if (m_configuration && *m_configuration == mapping)
+        return changed;
 
     bool masksChanged = false;
     if (!m_configuration || m_configuration->edges != mapping.edges || m_configuration->gamma != mapping.gamma ||
@@ -313,7 +317,8 @@ bool MeshRenderer::update(const MeshInputs& inputs)
         m_polygonWanted = mapping.polygonMask;
         masksChanged = adoptPolygonField() || masksChanged;
     }
-    if (masksChanged) noteMaskChange(mapping);
+    if (masksChanged)
+        noteMaskChange(mapping);
 
     const std::optional<ProjectorMapping> previous = m_configuration;
     m_configuration = mapping;
@@ -335,7 +340,8 @@ bool MeshRenderer::adoptPolygonField()
 {
     static const PolygonDistanceField::Sampling texels = PolygonDistanceField::Sampling::texelCentres(256);
     PolygonDistanceFieldCache::Field field = PolygonDistanceFieldCache::shared().field(*m_polygonWanted, texels);
-    if (!field) return false;
+    if (!field)
+        return false;
     m_polygon = std::move(field);
     m_polygonWanted.reset();
     m_polygonDirty = true;
@@ -387,7 +393,8 @@ static bool build(QOpenGLShaderProgram& program, const QString& vertex, const QS
 
 bool MeshRenderer::prepareGl()
 {
-    if (m_gl) return m_gl->programReady;
+    if (m_gl)
+        return m_gl->programReady;
     QOpenGLContext* context = QOpenGLContext::currentContext();
     m_gl = std::make_unique<MeshGl>(context->extraFunctions());
     if (!build(m_gl->meshProgram, m_source.meshVertex, m_source.meshFragment)) {
@@ -407,7 +414,8 @@ bool MeshRenderer::prepareGl()
     m_gl->maskProgram.setUniformValue("slopeMap", 8);
     m_gl->maskProgram.release();
     // The commonest picture program is built now, so a broken one is known from the first frame.
-    if (!pictureProgram(0, false)) return false;
+    if (!pictureProgram(0, false))
+        return false;
     m_gl->programReady = true;
     m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = m_heldDirty = true;
     m_frameSerial.reset();
@@ -418,8 +426,10 @@ bool MeshRenderer::prepareGl()
 QOpenGLShaderProgram* MeshRenderer::pictureProgram(int mediaFormat, bool grid)
 {
     const size_t key = size_t(mediaFormat * 2 + (grid ? 1 : 0));
-    if (m_gl->picturePrograms[key]) return m_gl->picturePrograms[key].get();
-    if (m_gl->pictureFailed[key]) return nullptr;
+    if (m_gl->picturePrograms[key])
+        return m_gl->picturePrograms[key].get();
+    if (m_gl->pictureFailed[key])
+        return nullptr;
     auto program = std::make_unique<QOpenGLShaderProgram>();
     if (!build(*program, m_source.fullScreenVertex, m_source.pictureFragmentFor(mediaFormat, grid))) {
         m_error = QStringLiteral("投影网格着色器无法编译 · ") + program->log().trimmed();
@@ -440,14 +450,18 @@ QOpenGLShaderProgram* MeshRenderer::pictureProgram(int mediaFormat, bool grid)
 
 void MeshRenderer::uploadChanges()
 {
-    if (m_meshDirty) m_gl->upload(m_vertices);
+    if (m_meshDirty)
+        m_gl->upload(m_vertices);
     if (m_masksDirty) {
         m_gl->upload(MeshGl::fade, m_fade);
         m_gl->upload(MeshGl::lift, m_lift);
     }
-    if (m_polygonDirty && m_polygon) m_gl->upload(*m_polygon);
-    if (m_meshChangedWhole) m_mapsStale = true;
-    if (m_stillDirty) m_gl->upload(MeshGl::still, m_still);
+    if (m_polygonDirty && m_polygon)
+        m_gl->upload(*m_polygon);
+    if (m_meshChangedWhole)
+        m_mapsStale = true;
+    if (m_stillDirty)
+        m_gl->upload(MeshGl::still, m_still);
     if (m_heldDirty) {
         m_heldLayout.reset();
         if (!m_held.isNull())
@@ -465,10 +479,12 @@ void MeshRenderer::updateVideoTexture()
     const VideoFrame frame = m_frames->frameOf(*m_item);
     if (frame.isNull())
         return;
-    if (m_frameSerial == frame.serial() && m_frameTransform == frame.orientation()) return;
+    if (m_frameSerial == frame.serial() && m_frameTransform == frame.orientation())
+        return;
     // A frame that cannot be uploaded leaves the previous one on show.
     const std::optional<int> format = m_gl->upload(frame, MeshGl::video);
-    if (!format) return;
+    if (!format)
+        return;
     m_frameSerial = frame.serial();
     m_frameTransform = frame.orientation();
     m_videoLayout = layoutOf(frame, *format);
@@ -482,7 +498,8 @@ MeshRenderer::MediaLayout MeshRenderer::layoutOf(const VideoFrame& frame, int fo
     MediaLayout layout;
     layout.format = format;
     layout.colorimetry = frame.colorimetry();
-    if (format != 0) layout.chromaPlacement = chromaPlacementFor(frame);
+    if (format != 0)
+        layout.chromaPlacement = chromaPlacementFor(frame);
     const QTransform transform = frame.orientation();
     const double width = frame.size().width();
     const double height = frame.size().height();
@@ -525,7 +542,8 @@ void MeshRenderer::draw(QSize pixelSize)
     // Black shows nothing and the grid no media: neither uploads a frame.
     if (ready && !m_black) {
         uploadChanges();
-        if (!m_pattern) updateVideoTexture();
+        if (!m_pattern)
+            updateVideoTexture();
     }
     const bool useVideo = m_hasVideo && m_videoShown;
     m_drewVideo = false;
@@ -558,7 +576,8 @@ void MeshRenderer::draw(QSize pixelSize)
     if (m_mapsStale || m_gl->sizes[MeshGl::shading] != pixelSize) {
         renderMaps(pixelSize, std::nullopt);
     } else {
-        if (m_meshChange) renderMaps(pixelSize, pixelBounds(*m_meshChange, pixelSize));
+        if (m_meshChange)
+            renderMaps(pixelSize, pixelBounds(*m_meshChange, pixelSize));
         if (m_masksChangedWhole)
             renderMasks(std::nullopt);
         else if (m_maskChange)
@@ -616,7 +635,8 @@ std::optional<QRect> MeshRenderer::pixelBoundsOfMeshArea(const QRectF& area, QSi
         const MeshVertex* corner = &m_vertices[first];
         const auto [uLow, uHigh] = std::minmax({corner[0].u, corner[1].u, corner[2].u});
         const auto [vLow, vHigh] = std::minmax({corner[0].v, corner[1].v, corner[2].v});
-        if (uHigh < area.left() || uLow > area.right() || vHigh < area.top() || vLow > area.bottom()) continue;
+        if (uHigh < area.left() || uLow > area.right() || vHigh < area.top() || vLow > area.bottom())
+            continue;
         const auto [xLow, xHigh] = std::minmax({corner[0].x, corner[1].x, corner[2].x});
         const auto [yLow, yHigh] = std::minmax({corner[0].y, corner[1].y, corner[2].y});
         const QRectF triangle(QPointF(xLow, yLow), QPointF(xHigh, yHigh));
@@ -625,7 +645,8 @@ std::optional<QRect> MeshRenderer::pixelBoundsOfMeshArea(const QRectF& area, QSi
                                      std::max(clip->bottom(), triangle.bottom())))
                     : triangle;
     }
-    if (!clip) return std::nullopt;
+    if (!clip)
+        return std::nullopt;
     return pixelBounds(*clip, pixelSize);
 }
 
@@ -663,7 +684,8 @@ void MeshRenderer::renderMaps(QSize pixelSize, std::optional<QRect> region)
 // full-screen pass, never the mesh.
 void MeshRenderer::renderMasks(std::optional<QRect> region)
 {
-    if (region && region->isEmpty()) return;
+    if (region && region->isEmpty())
+        return;
     QOpenGLExtraFunctions* f = m_gl->f;
     GLint target = 0;
     f->glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);

@@ -13,13 +13,15 @@ MeshView::MeshView(QWidget* parent) : QOpenGLWidget(parent)
 MeshView::~MeshView()
 {
     // The base class destroys the context after this object is gone: no callback may reach it then.
-    if (context()) disconnect(context(), nullptr, this, nullptr);
+    if (context())
+        disconnect(context(), nullptr, this, nullptr);
     releaseGl();
 }
 
 void MeshView::setInputs(const MeshInputs& inputs)
 {
-    if (m_renderer.update(inputs)) update();
+    if (m_renderer.update(inputs))
+        update();
 }
 
 void MeshView::initializeGL()
@@ -35,7 +37,8 @@ void MeshView::paintGL()
 
 void MeshView::releaseGl()
 {
-    if (!context()) return;
+    if (!context())
+        return;
     makeCurrent();
     m_renderer.releaseGl();
     doneCurrent();

@@ -16,8 +16,9 @@ inline Show fullShow()
     mapping.mesh = QList<QPointF>{{0, 0}, {1, 0}, {0, 1}, {1, 1}};
     mapping.meshRows = 2;
     mapping.meshColumns = 2;
-    mapping.meshHandles = QMap<QString, CurveHandles>{{"0", {QPointF(0.1, 0), QPointF(-0.1, 0), std::nullopt, {}}},
-                                                      {"3", {std::nullopt, std::nullopt, QPointF(0, -0.5), QPointF(0, 0.5)}}};
+    mapping.meshHandles =
+        QMap<QString, CurveHandles>{{"0", {QPointF(0.1, 0), QPointF(-0.1, 0), std::nullopt, {}}},
+                                    {"3", {std::nullopt, std::nullopt, QPointF(0, -0.5), QPointF(0, 0.5)}}};
     mapping.polygonMask = QList<QPointF>{{0.1, 0.1}, {0.9, 0.1}, {0.5, 0.9}};
     mapping.blackLevel = 0.05;
 

@@ -305,7 +305,9 @@ TEST_F(RemoteBluetoothTest, AnAdvertisementBlueZReleasesIsNoLongerShownAsDiscove
     EXPECT_TRUE(shown.isEmpty());
 
     bluez.failRegistration("org.bluez.Error.NotPermitted", "Maximum advertisements reached", "RegisterAdvertisement");
-    const auto release = [&] { bluez.callApplication(App::kAdvertisement, "org.bluez.LEAdvertisement1", "Release", {}); };
+    const auto release = [&] {
+        bluez.callApplication(App::kAdvertisement, "org.bluez.LEAdvertisement1", "Release", {});
+    };
     release();
     ASSERT_TRUE(waitUntil([&] { return shown.size() >= 2; }, 20000)) << shown.join(", ").toStdString();
     bluez.failRegistration({}, {});

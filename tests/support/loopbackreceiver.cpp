@@ -13,7 +13,8 @@ namespace {
 int boundLoopbackSocket(quint16* port)
 {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) throw std::runtime_error("no UDP socket for the loopback receiver");
+    if (fd < 0)
+        throw std::runtime_error("no UDP socket for the loopback receiver");
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -46,7 +47,8 @@ LoopbackReceiver::~LoopbackReceiver()
 std::optional<ReceivedDatagram> LoopbackReceiver::receive(int timeoutMilliseconds)
 {
     pollfd ready{m_fd, POLLIN, 0};
-    if (::poll(&ready, 1, timeoutMilliseconds) != 1) return std::nullopt;
+    if (::poll(&ready, 1, timeoutMilliseconds) != 1)
+        return std::nullopt;
     QByteArray bytes(65536, Qt::Uninitialized);
     iovec data{bytes.data(), size_t(bytes.size())};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
@@ -56,7 +58,8 @@ std::optional<ReceivedDatagram> LoopbackReceiver::receive(int timeoutMillisecond
     message.msg_control = control;
     message.msg_controllen = sizeof control;
     const ssize_t length = ::recvmsg(m_fd, &message, MSG_DONTWAIT);
-    if (length < 0) return std::nullopt;
+    if (length < 0)
+        return std::nullopt;
     bytes.truncate(length);
     ReceivedDatagram datagram{bytes, 0};
     for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {

@@ -40,8 +40,7 @@ void applyTint(QWidget* widget)
 }
 } // namespace
 
-ConsoleView::ConsoleView(Engine& engine, LumoSettings& settings, WindowOpener openWindow,
-                         QWidget* parent)
+ConsoleView::ConsoleView(Engine& engine, LumoSettings& settings, WindowOpener openWindow, QWidget* parent)
     : QWidget(parent), m_engine(engine), m_settings(settings), m_openWindow(std::move(openWindow)),
       m_chooser(std::make_unique<DialogProjectChooser>()), m_state(new ConsoleState(engine, settings, this))
 {

@@ -27,8 +27,7 @@ LumoriaApp::LumoriaApp(Options options, QObject* parent)
     m_engine = new Engine(true, m_mixer, recovery, services, this);
     m_windows = new SingleWindows(*m_engine, this);
 
-    auto* view = new ConsoleView(
-        *m_engine, *m_settings, [this](const QString& id) { openWindow(id); });
+    auto* view = new ConsoleView(*m_engine, *m_settings, [this](const QString& id) { openWindow(id); });
     m_window = std::make_unique<ConsoleWindow>(view, *m_engine, *m_settings);
 
     m_windows->setTooltipsEnabled(m_settings->showsLumoTooltips());

@@ -20,8 +20,8 @@ TwoScreenServer::TwoScreenServer()
         dup2(devNull, STDOUT_FILENO);
         dup2(devNull, STDERR_FILENO);
         const QByteArray fd = QByteArray::number(pipeEnds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.constData(), "-noreset", "-nolisten", "tcp", "-screen", "0", "1280x720x24",
-               "-screen", "1", "1920x1080x24", static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.constData(), "-noreset", "-nolisten", "tcp", "-screen", "0",
+               "1280x720x24", "-screen", "1", "1920x1080x24", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(pipeEnds[1]);

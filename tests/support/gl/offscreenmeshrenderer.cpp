@@ -30,7 +30,8 @@ OffscreenMeshRenderer::OffscreenMeshRenderer(MeshShaderSource source) : m_render
 
 OffscreenMeshRenderer::~OffscreenMeshRenderer()
 {
-    if (!m_context.makeCurrent(&m_surface)) return;
+    if (!m_context.makeCurrent(&m_surface))
+        return;
     m_renderer.releaseGl();
     m_framebuffer.reset();
     m_context.doneCurrent();
@@ -43,7 +44,8 @@ QString OffscreenMeshRenderer::errorText() const
 
 bool OffscreenMeshRenderer::bindFramebuffer(QSize pixelSize)
 {
-    if (!m_valid || pixelSize.isEmpty() || !m_context.makeCurrent(&m_surface)) return false;
+    if (!m_valid || pixelSize.isEmpty() || !m_context.makeCurrent(&m_surface))
+        return false;
     if (!m_framebuffer || m_framebuffer->size() != pixelSize)
         m_framebuffer = std::make_unique<QOpenGLFramebufferObject>(pixelSize);
     return m_framebuffer->bind();
@@ -51,7 +53,8 @@ bool OffscreenMeshRenderer::bindFramebuffer(QSize pixelSize)
 
 bool OffscreenMeshRenderer::drawFrame(QSize pixelSize)
 {
-    if (!bindFramebuffer(pixelSize)) return false;
+    if (!bindFramebuffer(pixelSize))
+        return false;
     m_renderer.draw(pixelSize);
     m_context.functions()->glFinish();
     return true;
@@ -59,6 +62,7 @@ bool OffscreenMeshRenderer::drawFrame(QSize pixelSize)
 
 QImage OffscreenMeshRenderer::render(QSize pixelSize)
 {
-    if (!drawFrame(pixelSize)) return {};
+    if (!drawFrame(pixelSize))
+        return {};
     return m_framebuffer->toImage();
 }
