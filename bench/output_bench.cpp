@@ -85,26 +85,6 @@ static VideoFrame asVideoFrame(const std::shared_ptr<PlaneStorage>& storage, std
     return VideoFrame(storage, VideoFrame::Format::i420, frameSize, planes, 3, 0, {}, serial, colorimetry);
 }
 
-static ProjectorMapping showMapping()
-{
-    ProjectorMapping mapping;
-    mapping.enabled = true;
-    mapping.meshRows = 17;
-    mapping.meshColumns = 17;
-    QList<QPointF> nodes = mapping.meshPoints();
-    for (QPointF& node : nodes)
-        node += QPointF(0.03 * std::sin(node.y() * 3.1), 0.02 * std::sin(node.x() * 6.2));
-    mapping.mesh = nodes;
-    mapping.edges = {0.12, 0.12, 0.08, 0.08};
-    mapping.gamma = 2.2;
-    mapping.blackLevel = 0.03;
-    QList<QPointF> polygon;
-    for (int i = 0; i < 12; ++i)
-        polygon.append({0.5 + 0.48 * std::cos(i * M_PI / 6), 0.5 + 0.48 * std::sin(i * M_PI / 6)});
-    mapping.polygonMask = polygon;
-    return mapping;
-}
-
 // The same frames uploaded and drawn as one textured quad, YUV converted in the shader: the floor any output pays.
 class PlainQuad
 {
@@ -265,7 +245,7 @@ int main(int argc, char** argv)
 
     auto feed = std::make_shared<MeshFrames>();
     MeshInputs inputs;
-    inputs.mapping = showMapping();
+    inputs.mapping = outputwindows::showMapping();
     inputs.frames = feed;
     inputs.item = 1;
     gl.renderer().update(inputs);
@@ -327,5 +307,5 @@ int main(int argc, char** argv)
     printEdit("mask point moved:", edits.mask);
     std::printf("held transition frame, 1080p I420 to RGB on a worker thread: %.2f ms median\n", median(conversions));
     gl.context().doneCurrent();
-    return outputwindows::run(windowSeconds, showMapping());
+    return outputwindows::run(windowSeconds, outputwindows::showMapping());
 }

@@ -75,6 +75,28 @@ struct WindowFigures
 };
 
 // An engine that binds screens to output windows on the real displays, as the program's does.
+// The mapping a show with a curved screen uses: a 17x17 mesh bent both ways, soft edges, gamma, black level and a
+// twelve-sided mask.
+inline ProjectorMapping showMapping()
+{
+    ProjectorMapping mapping;
+    mapping.enabled = true;
+    mapping.meshRows = 17;
+    mapping.meshColumns = 17;
+    QList<QPointF> nodes = mapping.meshPoints();
+    for (QPointF& node : nodes)
+        node += QPointF(0.03 * std::sin(node.y() * 3.1), 0.02 * std::sin(node.x() * 6.2));
+    mapping.mesh = nodes;
+    mapping.edges = {0.12, 0.12, 0.08, 0.08};
+    mapping.gamma = 2.2;
+    mapping.blackLevel = 0.03;
+    QList<QPointF> polygon;
+    for (int i = 0; i < 12; ++i)
+        polygon.append({0.5 + 0.48 * std::cos(i * M_PI / 6), 0.5 + 0.48 * std::sin(i * M_PI / 6)});
+    mapping.polygonMask = polygon;
+    return mapping;
+}
+
 inline std::unique_ptr<Engine> makeEngine(const QTemporaryDir& folder, Engine::Services services = {})
 {
     services.displays = std::make_shared<ScreenDisplayProvider>();

@@ -38,26 +38,6 @@ qint64 steadyNs()
         .count();
 }
 
-ProjectorMapping curvedMapping()
-{
-    ProjectorMapping mapping;
-    mapping.enabled = true;
-    mapping.meshRows = 17;
-    mapping.meshColumns = 17;
-    QList<QPointF> nodes = mapping.meshPoints();
-    for (QPointF& node : nodes)
-        node += QPointF(0.03 * std::sin(node.y() * 3.1), 0.02 * std::sin(node.x() * 6.2));
-    mapping.mesh = nodes;
-    mapping.edges = {0.12, 0.12, 0.08, 0.08};
-    mapping.gamma = 2.2;
-    mapping.blackLevel = 0.03;
-    QList<QPointF> polygon;
-    for (int i = 0; i < 12; ++i)
-        polygon.append({0.5 + 0.48 * std::cos(i * M_PI / 6), 0.5 + 0.48 * std::sin(i * M_PI / 6)});
-    mapping.polygonMask = polygon;
-    return mapping;
-}
-
 void printLoad()
 {
     std::printf("  load average %s\n", loadAverage().constData());
@@ -190,7 +170,7 @@ void timelineRuns(double seconds)
     const TimelineRun runs[] = {
         {"no output window", 0, std::nullopt},
         {"two 1920x1080 output windows, mapping off", 2, std::nullopt},
-        {"two 1920x1080 output windows, 17x17 curved mesh, blends, mask", 2, curvedMapping()},
+        {"two 1920x1080 output windows, 17x17 curved mesh, blends, mask", 2, outputwindows::showMapping()},
     };
     std::vector<double> alone;
     for (const TimelineRun& run : runs) {
@@ -680,7 +660,7 @@ void soundRuns(double seconds)
         show.cues = {cue};
         engine->setShow(show);
         if (mapped)
-            engine->setMapping(curvedMapping(), kScreen1);
+            engine->setMapping(outputwindows::showMapping(), kScreen1);
         engine->bind(kScreen1, engine->displays().at(0).number);
         runEvents(1500);
         engine->take(engine->show().cues.first());
