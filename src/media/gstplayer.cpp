@@ -8,6 +8,7 @@
 #include "mediafailure.h"
 #include "mediafile.h"
 #include "seektarget.h"
+#include "soundclock.h"
 #include "stillimage.h"
 #include "videooutput.h"
 
@@ -85,6 +86,8 @@ struct GstPlayer::Private
     GstBus* bus = nullptr;
     std::unique_ptr<AudioTap> tap;
     std::unique_ptr<VideoOutput> video;
+    // The pipeline's audio sink, whose delay the video frames wait for.
+    SoundClock sound;
     double volume = 1;
     bool muted = false;
     // Messages wait here for the main thread; the bus itself keeps none.
@@ -180,6 +183,15 @@ std::optional<QString> GstPlayer::Private::makePipeline()
     const auto elementAdded =
         +[](GstBin*, GstBin*, GstElement* element, gpointer) { Private::watchForOversizeStreams(element); };
     g_signal_connect(pipeline, "deep-element-added", G_CALLBACK(elementAdded), nullptr);
+    const auto soundAdded = +[](GstBin*, GstBin*, GstElement* element, gpointer data) {
+        static_cast<SoundClock*>(data)->elementAdded(element);
+    };
+    const auto soundRemoved = +[](GstBin*, GstBin*, GstElement* element, gpointer data) {
+        static_cast<SoundClock*>(data)->elementRemoved(element);
+    };
+    g_signal_connect(pipeline, "deep-element-added", G_CALLBACK(soundAdded), &sound);
+    g_signal_connect(pipeline, "deep-element-removed", G_CALLBACK(soundRemoved), &sound);
+    video->setSoundDelay([this] { return sound.delay(); });
     bus = gst_element_get_bus(pipeline);
     // Messages are posted from streaming threads: wake the main thread to read them.
     const GstBusSyncHandler onMessage = [](GstBus*, GstMessage* message, gpointer data) {
@@ -215,11 +227,14 @@ void GstPlayer::Private::releasePipeline()
     if (!pipeline)
         return;
     LostErrorTracer::unwatch(pipeline);
+    // The pipeline may outlive this player for a while: nothing of it reaches back here.
+    g_signal_handlers_disconnect_by_data(pipeline, &sound);
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
     dropMessages();
     gst_object_unref(bus);
     gst_object_unref(pipeline);
+    sound.forget();
     bus = nullptr;
     pipeline = nullptr;
     video.reset();
