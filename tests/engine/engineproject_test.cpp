@@ -216,6 +216,29 @@ TEST_F(ProjectFiles, FileErrorsAreToldInChinese)
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("show.json"))));
 }
 
+// A link where the parked copy goes that leads nowhere stops the open with the reason in the console's words.
+TEST_F(RecoveryCopy, ParkedCopyBehindABrokenLinkIsRefusedInChinese)
+{
+    writeShowFile(Show::makeDefault(), path(QStringLiteral("next.json")), JsonFormat::pretty);
+    writeFile(path(QStringLiteral("plain")), {});
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("loop")), path(QStringLiteral("loop"))));
+    for (const auto& [through, says] : {std::pair{"loop/Parked.json", QStringLiteral("符号链接过多或成环")},
+                                        std::pair{"plain/Parked.json", QStringLiteral("路径中有一段不是文件夹")}}) {
+        SCOPED_TRACE(through);
+        QFile::remove(parkedPath());
+        ASSERT_TRUE(QFile::link(path(QString::fromUtf8(through)), parkedPath()));
+        rename(0, QStringLiteral("未保存") + QString::fromUtf8(through));
+        try {
+            engine->openProject(url(QStringLiteral("next.json")));
+            ADD_FAILURE() << "opened";
+        } catch (const ProjectFileError& error) {
+            EXPECT_EQ(error.text(), QStringLiteral("无法写入“Parked.json”：") + says);
+        }
+        EXPECT_TRUE(engine->hasUnsavedChanges());
+        EXPECT_FALSE(engine->canRecoverProject());
+    }
+}
+
 // Nothing is written sooner than 0.7 s after an edit; a busy machine may stretch the 0.1 s between edits beyond that.
 TEST_F(RecoveryCopy, TenEditsWriteOnceAfterTheLastAndSaveRemovesIt)
 {
