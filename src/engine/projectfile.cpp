@@ -101,6 +101,18 @@ QByteArray readRegularFile(const QString& path, const QString& name, qint64 limi
     return bytes;
 }
 
+// A file that writing in place would be refused is not replaced either. Root may write anything, but a file nobody
+// may write was made read-only on purpose, so that stops root as well.
+void refuseIfReadOnly(const QString& target, const QString& name, const std::optional<mode_t>& mode)
+{
+    if (!mode)
+        return;
+    if ((*mode & 0222) == 0)
+        refuseUnwritable(name, EACCES);
+    if (::faccessat(AT_FDCWD, QFile::encodeName(target).constData(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
+        refuseUnwritable(name, errno);
+}
+
 std::optional<mode_t> modeOf(const QString& target)
 {
     struct stat existing = {};
@@ -117,6 +129,7 @@ void replaceFile(const QString& path, const QByteArray& bytes)
     const QString target = saveTarget(path);
     removeStaleSaveTemporaries(target);
     const std::optional<mode_t> mode = modeOf(target);
+    refuseIfReadOnly(target, name, mode);
     QByteArray temporary;
     const int fd = createSaveTemporary(target, mode, temporary);
     if (fd < 0)

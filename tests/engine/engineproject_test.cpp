@@ -167,6 +167,30 @@ TEST_F(ProjectFiles, SaveOnAFullDiskKeepsThePreviousFile)
     EXPECT_EQ(copies, QStringList{QStringLiteral("show.json")});
 }
 
+// The operator made the file read-only: the save is refused as writing in place would be, for root as well.
+TEST_F(ProjectFiles, SaveOverAReadOnlyFileIsRefusedAndLeavesIt)
+{
+    const QString file = path(QStringLiteral("show.json"));
+    engine->saveProject(url(QStringLiteral("show.json")));
+    const QByteArray saved = contents(file);
+    ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    rename(0, QStringLiteral("未保存"));
+    try {
+        engine->saveProject(url(QStringLiteral("show.json")));
+        ADD_FAILURE() << "saved";
+    } catch (const ProjectFileError& error) {
+        EXPECT_EQ(error.text(), QStringLiteral("无法写入“show.json”：没有访问权限"));
+    }
+    EXPECT_EQ(contents(file), saved);
+    const QFileDevice::Permissions forAll = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                            QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther |
+                                            QFile::ExeOther;
+    EXPECT_EQ(QFile::permissions(file) & forAll, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    EXPECT_TRUE(engine->hasUnsavedChanges());
+    EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("show.json*")}, QDir::Files),
+              QStringList{QStringLiteral("show.json")});
+}
+
 // Every file a save writes opens again: a show that would pass the open limit is refused before the old file is
 // touched. A small stand-in limit takes the place of the real one.
 TEST_F(ProjectFiles, SaveRefusesWhatOpenWouldRefuseAndKeepsTheOldFile)
