@@ -344,11 +344,16 @@ TEST_F(RecoveryCopy, WorkLostInACrashSurvivesEditsOfTheNextSessionAndIsKeptAfter
     writeShowFile(older, parkedPath(), JsonFormat::compact);
     writeShowFile(lost, recoveryPath(), JsonFormat::compact);
     engine = makeEngine(true);
+    QStringList messages{engine->message()};
+    QObject::connect(engine.get(), &Engine::messageChanged, [&] { messages << engine->message(); });
     ASSERT_TRUE(engine->canRecoverProject());
     EXPECT_FALSE(engine->hasUnsavedChanges());
 
+    // The crash work took the older work's place, so the new session's edits are backed up as usual.
     rename(0, QStringLiteral("新的修改"));
-    ASSERT_TRUE(waitForFile(recoveryPath()));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return QFile::exists(recoveryPath()) && readShowFile(recoveryPath()) == engine->show(); }, 10000));
+    EXPECT_EQ(messages, QStringList{QStringLiteral("就绪")});
     engine->recoverUnsavedProject();
     EXPECT_EQ(engine->show(), lost);
     EXPECT_FALSE(engine->canRecoverProject());
