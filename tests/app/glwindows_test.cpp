@@ -4,7 +4,7 @@
 #include "lumoriaapp.h"
 #include "lumostyle.h"
 #include "mappingpointedits.h"
-#include "meshview.h"
+#include "curvedprojectionview.h"
 #include "projectfile.h"
 
 #include <QApplication>
@@ -51,7 +51,7 @@ class GLWindows : public ::testing::Test
         runEvents(300);
         for (int i = 0; i < windows().size(); ++i) {
             SCOPED_TRACE(windows()[i]->windowTitle().toStdString());
-            EXPECT_TRUE(windows()[i]->findChild<MeshView*>()) << "a curved view is shown";
+            EXPECT_TRUE(windows()[i]->findChild<CurvedProjectionView*>()) << "a curved view is shown";
             EXPECT_EQ(windows()[i]->winId(), before[i]);
         }
     }
