@@ -2,11 +2,14 @@
 #include "eventwait.h"
 #include "fakeplayer.h"
 #include "meshfixtures.h"
+#include "meshpicture.h"
 #include "meshvideofeed.h"
+#include "offscreenmeshrenderer.h"
 #include "picture.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QPainter>
 #include <QTimer>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -175,4 +178,59 @@ TEST_F(CurvedProjection, DestroyingThePictureLeavesTheViewWorking)
     EXPECT_TRUE(waitUntil([&] { return !view.isSubscribed(); }));
     runEvents(200);
     EXPECT_FALSE(view.shownImage().isNull());
+}
+
+// Pixels that differ between the two images in red, green or blue; every pixel when the sizes differ.
+static qsizetype differingPixels(const QImage& actual, const QImage& expected)
+{
+    if (actual.size() != expected.size())
+        return expected.width() * expected.height();
+    qsizetype differing = 0;
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x)
+            differing += (actual.pixel(x, y) & 0xffffff) != (expected.pixel(x, y) & 0xffffff) ? 1 : 0;
+    return differing;
+}
+
+// The monitor shows what the renderer draws into a framebuffer of the view's size, pixel for pixel, as the GL view
+// in the window showed it before: the read-back and the paint neither flip, recolour nor scale it.
+TEST_F(CurvedProjection, AMonitorPaintsExactlyWhatTheRendererDrawsForItsSize)
+{
+    QImage picture = bands({160, 90}, {Qt::red, Qt::green, Qt::blue, Qt::yellow});
+    QPainter(&picture).fillRect(QRect(0, 0, 60, 30), Qt::white);
+    root.setImage(picture);
+    ProjectorMapping mapping;
+    mapping.enabled = true;
+    QList<QPointF> nodes = mapping.meshPoints();
+    nodes[4] += QPointF(0.1, 0.05);
+    mapping.mesh = nodes;
+    mapping.edges = {0.15, 0, 0.1, 0};
+    mapping.blackLevel = 0.05;
+    mapping.polygonMask = QList<QPointF>{{0.05, 0.05}, {0.95, 0.1}, {0.9, 0.95}, {0.1, 0.9}};
+    const QSize size(240, 135);
+
+    OffscreenMeshRenderer reference;
+    ASSERT_TRUE(reference.isValid()) << reference.errorText().toStdString();
+    MeshInputs inputs;
+    inputs.mapping = mapping;
+    inputs.frames = std::make_shared<MeshFrames>();
+    MeshPicture::describe(&root, inputs);
+    // The mask's field is made on a pool thread and taken in by a later update.
+    ASSERT_TRUE(waitUntil([&] {
+        reference.renderer().update(inputs);
+        return !reference.renderer().waitsForMask();
+    }));
+    const QImage expected = reference.render(size);
+    saveShot(expected, "curved-monitor-reference");
+
+    CurvedProjectionView view(&root, mapping, false);
+    view.resize(size);
+    view.show();
+    EXPECT_TRUE(waitUntil([&] {
+        QCoreApplication::processEvents();
+        return differingPixels(view.shownImage(), expected) == 0;
+    })) << differingPixels(view.shownImage(), expected)
+        << " pixels differ";
+    EXPECT_EQ(differingPixels(grabbed(view, "curved-monitor-painted"), expected), 0);
+    EXPECT_TRUE(view.errorText().isEmpty());
 }
