@@ -116,7 +116,7 @@ void CurvedProjectionView::refresh()
     inputs.mapping = m_mapping;
     inputs.frames = m_frames;
     inputs.pattern = m_pattern;
-    const MeshPicture described = MeshPicture::describe(m_root, inputs);
+    const MeshPicture described = MeshPicture::describe(m_root, inputs, MeshPicture::Standby::untilFirstFrame);
     for (Picture* watched : described.watched)
         watch(watched);
     std::optional<Subscription> wanted;
