@@ -214,7 +214,7 @@ TEST_F(CurvedProjection, AMonitorPaintsExactlyWhatTheRendererDrawsForItsSize)
     MeshInputs inputs;
     inputs.mapping = mapping;
     inputs.frames = std::make_shared<MeshFrames>();
-    MeshPicture::describe(&root, inputs);
+    MeshPicture::describe(&root, inputs, MeshPicture::Standby::untilFirstFrame);
     // The mask's field is made on a pool thread and taken in by a later update.
     ASSERT_TRUE(waitUntil([&] {
         reference.renderer().update(inputs);
