@@ -34,7 +34,8 @@ constexpr const char* lostErrorName = "lumo-lost-error";
 // A pipeline's bus, the file, the sound device and a hardware decoder's device, with room to spare.
 constexpr int pipelineDescriptors = 16;
 constexpr const char* oversizeName = "lumo-oversize-picture";
-// A playing item whose position has not moved and which has sent no frame for this long has stopped delivering.
+// A playing item that has shown no new frame (or, without a picture, whose position has not moved) for this long has
+// stopped delivering.
 // Generous, so that a machine under heavy load (a sanitized build on a busy CI runner) is not taken for a stall.
 constexpr int stallTimeoutMs = 10000;
 constexpr int stallCheckMs = 1000;
@@ -61,6 +62,11 @@ struct FileState
                (now.size != size || now.modified.tv_sec != modified.tv_sec || now.modified.tv_nsec != modified.tv_nsec);
     }
 };
+
+QString rewrittenText()
+{
+    return QStringLiteral("文件在播放中被改写或截断");
+}
 
 gint64 toNanoseconds(double seconds)
 {
@@ -138,6 +144,11 @@ struct GstPlayer::Private
     void applyTarget();
     void reachedEnd();
     void checkProgress();
+    bool fileChangedInPlace() const
+    {
+        const std::optional<FileState> now = FileState::of(fileUrl);
+        return file && now && file->changedInPlace(*now);
+    }
     static void watchForOversizeStreams(GstElement* element);
     void oversizeStream(GstMessage* message);
 };
@@ -586,16 +597,18 @@ void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
 // the media: the item failed.
 void GstPlayer::Private::reachedEnd()
 {
-    const std::optional<FileState> now = FileState::of(fileUrl);
-    if (file && now && file->changedInPlace(*now)) {
-        fail(QStringLiteral("文件在播放中被改写或截断"));
+    if (fileChangedInPlace()) {
+        fail(rewrittenText());
         return;
     }
     ended = true;
     emit q->ended();
 }
 
-// Runs every second while an item plays: the position or a new frame counts as progress.
+// Runs every second while an item plays. An item with a picture makes progress only by new frames, whatever its
+// position says: a decoder handed zeros in place of the file's frames drops them without a word while the sound and
+// the clock run on. Without a picture (a sound, or a video whose picture ended before its sound or pauses for a gap)
+// the position counts.
 void GstPlayer::Private::checkProgress()
 {
     if (status != PlayerStatus::ready || target != Target::playing || seeking || pendingSeek || ended) {
@@ -605,7 +618,9 @@ void GstPlayer::Private::checkProgress()
     const double position = q->currentTime();
     const std::optional<VideoFrame> frame = q->currentFrame();
     const std::uint64_t serial = frame ? frame->serial() : 0;
-    if (!stalledFor.isValid() || position != progressPosition || serial != progressFrame) {
+    const bool picture = frame && video && !video->streamIdle();
+    const bool moved = serial != progressFrame || (!picture && position != progressPosition);
+    if (!stalledFor.isValid() || moved) {
         progressPosition = position;
         progressFrame = serial;
         stalledFor.start();
@@ -613,8 +628,12 @@ void GstPlayer::Private::checkProgress()
         return;
     }
     ++stalledChecks;
-    if (stalledFor.elapsed() >= stallTimeoutMs && stalledChecks >= stallTimeoutMs / stallCheckMs)
-        fail(QStringLiteral("文件在播放中停止送出画面和声音"));
+    if (stalledFor.elapsed() < stallTimeoutMs || stalledChecks < stallTimeoutMs / stallCheckMs)
+        return;
+    if (fileChangedInPlace())
+        fail(rewrittenText());
+    else
+        fail(picture ? QStringLiteral("文件在播放中停止送出画面") : QStringLiteral("文件在播放中停止送出声音"));
 }
 
 // A video stream that claims a picture too large to decode finds no decoder and is dropped, and the item would play
