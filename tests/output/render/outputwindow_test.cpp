@@ -244,6 +244,43 @@ TEST_F(OutputWindows, KeepPresentingVideoWhileTheMainThreadIsBlocked)
     EXPECT_GE(frames, 3) << "new video frames shown while the main thread was blocked";
 }
 
+// A GO to a prepared video: the first frame goes up at once, without waiting for the main thread's next turn,
+// while the player waits for the common start; the frames after it follow from the start on.
+TEST_F(OutputWindows, APreparedVideoPutUpShowsItsFirstFrameAtOnceAndPlaysFromTheStart)
+{
+    OneScreen screen(defaultPlayerFactory());
+    screen.picture->setImage(filled(Qt::red));
+    Picture video(defaultPlayerFactory());
+    video.load(QUrl::fromLocalFile(MediaFixtures::indexedVideo(60, 30, {320, 180})));
+    ASSERT_TRUE(waitUntil([&] { return video.player()->isReady() && video.player()->currentFrame(); }, 10000));
+    Swaps swaps;
+    auto window = open(screen);
+    swaps.watch(*window);
+    ASSERT_TRUE(waitUntil([&] { return onScreen(*window).pixelColor(160, 90) == Qt::red; }));
+
+    // Far enough ahead that the first frame is seen before the players run, however busy the machine.
+    const auto start = std::chrono::steady_clock::now() + 3s;
+    screen.picture->setForeground(&video);
+    video.player()->playAt(0, start);
+    const auto firstFrameShown = [&] {
+        std::scoped_lock hold(swaps.lock);
+        for (const auto& [at, time] : swaps.shown)
+            if (time == 0)
+                return true;
+        return false;
+    };
+    // The main thread handles no events meanwhile: nothing queued may be needed.
+    while (!firstFrameShown() && std::chrono::steady_clock::now() < start)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(firstFrameShown()) << "the first frame did not go up before the start";
+    EXPECT_NE(onScreen(*window, "output-window-first-frame").pixelColor(160, 90), QColor(Qt::red));
+    EXPECT_LT(std::chrono::steady_clock::now(), start) << "too busy a machine to tell";
+    EXPECT_EQ(swaps.framesBetween({}, start), 1) << "no later frame before the start";
+
+    ASSERT_TRUE(waitUntil([&] { return swaps.videoFrames() >= 5; }, 10000));
+    EXPECT_TRUE(window->errorText().isEmpty());
+}
+
 // Mappings handed over while frames are being drawn: every frame shows the whole of one or the other.
 TEST_F(OutputWindows, AMappingChangeShowsWholeFramesOfOneMappingOrTheOther)
 {
