@@ -1,12 +1,12 @@
 #include "gstplayer.h"
 
-#include "audiooutput.h"
 #include "audiotap.h"
 #include "filedescriptors.h"
 #include "gstinit.h"
 #include "losterrortracer.h"
 #include "mediafailure.h"
 #include "mediafile.h"
+#include "playerpipeline.h"
 #include "seektarget.h"
 #include "stillimage.h"
 #include "videooutput.h"
@@ -18,22 +18,15 @@
 #include <atomic>
 #include <deque>
 #include <gst/gst.h>
-#include <mutex>
 #include <sys/stat.h>
 
 namespace {
 
-// playbin flags: video, audio and its software volume; no subtitles, no converters of its own before our sinks.
-constexpr guint playFlags = 0x1 | 0x2 | 0x10 | 0x40;
 // A load that neither prerolls nor fails in this time is reported as failed rather than left hanging. Errors that
 // decodebin drops are recovered by LostErrorTracer; this is the last resort for a pipeline stuck without any.
 constexpr int loadTimeoutMs = 8000;
 // How often an error dropped while decodebin was still trying its element is looked at again until the trial ends.
 constexpr int trialPollMs = 10;
-constexpr const char* lostErrorName = "lumo-lost-error";
-// A pipeline's bus, the file, the sound device and a hardware decoder's device, with room to spare.
-constexpr int pipelineDescriptors = 16;
-constexpr const char* oversizeName = "lumo-oversize-picture";
 // A playing item whose position has not moved and which has sent no frame for this long has stopped delivering.
 // Generous, so that a machine under heavy load (a sanitized build on a busy CI runner) is not taken for a stall.
 constexpr int stallTimeoutMs = 10000;
@@ -80,17 +73,14 @@ struct PendingSeek
 struct GstPlayer::Private
 {
     GstPlayer* q = nullptr;
-    // Made for the first item and let go while the player holds none: an idle player costs no descriptors.
-    GstElement* pipeline = nullptr;
-    GstBus* bus = nullptr;
-    std::unique_ptr<AudioTap> tap;
-    std::unique_ptr<VideoOutput> video;
+    // The current item's pipeline, once made; none while the player holds no item, so an idle player costs no
+    // descriptors. Each item gets a pipeline of its own, made and stopped on a pipeline worker.
+    std::unique_ptr<PlayerPipeline> pipeline;
+    // The current item's pipeline while it is still being made.
+    std::shared_ptr<PipelineBuild> build;
+    std::shared_ptr<AudioChannelMixer> mixer;
     double volume = 1;
     bool muted = false;
-    // Messages wait here for the main thread; the bus itself keeps none.
-    std::mutex messageLock;
-    std::deque<GstMessage*> messages;
-    bool drainQueued = false;
     // A frame announcement is on its way to the main thread; later frames ride along with it.
     std::atomic<bool> frameQueued{false};
     QTimer loadTimer;
@@ -110,8 +100,6 @@ struct GstPlayer::Private
     PlayerStatus status = PlayerStatus::empty;
     QString error;
     quint64 generation = 0;
-    // The generation as the streaming threads read it; written only while the pipeline is stopped.
-    std::atomic<quint64> frameGeneration{0};
     Target target = Target::paused;
     std::optional<HostTime> startAt;
     std::optional<PendingSeek> pendingSeek;
@@ -121,12 +109,12 @@ struct GstPlayer::Private
     double lastPosition = 0;
     std::optional<FileState> file;
 
-    std::optional<QString> makePipeline();
+    GstElement* element() const { return pipeline ? pipeline->element() : nullptr; }
+    VideoOutput* video() const { return pipeline ? &pipeline->video() : nullptr; }
+    void startBuild(const QByteArray& uri);
+    void adopt();
     void releasePipeline();
-    void releaseWhenIdle();
     void stop();
-    void enqueue(GstMessage* message);
-    void dropMessages();
     void drain();
     void handle(GstMessage* message);
     void lostError(const std::shared_ptr<GstMessage>& message);
@@ -138,7 +126,6 @@ struct GstPlayer::Private
     void applyTarget();
     void reachedEnd();
     void checkProgress();
-    static void watchForOversizeStreams(GstElement* element);
     void oversizeStream(GstMessage* message);
 };
 
@@ -153,50 +140,48 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
     connect(&d->stallTimer, &QTimer::timeout, this, [this] { d->checkProgress(); });
 }
 
+// The pipeline is stopped on a worker; nothing of it reaches this player once it is gone.
 GstPlayer::~GstPlayer()
 {
     d->releasePipeline();
 }
 
-// None when the pipeline is there, else why it could not be made.
-std::optional<QString> GstPlayer::Private::makePipeline()
+// The item's pipeline is made on a worker and taken over here when done; what it posts meanwhile waits in it.
+void GstPlayer::Private::startBuild(const QByteArray& uri)
 {
-    if (pipeline)
-        return std::nullopt;
-    if (!FileDescriptors::canSpare(pipelineDescriptors))
-        return FileDescriptors::shortageText();
-    pipeline = gst_element_factory_make("playbin", nullptr);
-    if (!pipeline)
-        return QStringLiteral("无法创建播放器");
-    gst_object_ref_sink(pipeline);
-    tap = std::make_unique<AudioTap>();
-    video = std::make_unique<VideoOutput>();
-    GstClock* clock = gst_system_clock_obtain();
-    g_object_set(clock, "clock-type", GST_CLOCK_TYPE_MONOTONIC, nullptr);
-    gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
-    gst_object_unref(clock);
-    g_object_set(pipeline, "flags", playFlags, "video-sink", video->element(), "audio-sink", makeAudioSink(),
-                 "audio-filter", tap->element(), "volume", volume, "mute", gboolean(muted), nullptr);
-    const auto elementAdded =
-        +[](GstBin*, GstBin*, GstElement* element, gpointer) { Private::watchForOversizeStreams(element); };
-    g_signal_connect(pipeline, "deep-element-added", G_CALLBACK(elementAdded), nullptr);
-    bus = gst_element_get_bus(pipeline);
-    // Messages are posted from streaming threads: wake the main thread to read them.
-    const GstBusSyncHandler onMessage = [](GstBus*, GstMessage* message, gpointer data) {
-        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
-            LostErrorTracer::delivered(message);
-        // A handler that drops a message owns the bus's reference to it: the queue takes that one over. An extra
-        // reference here would keep every message, and through it its element and the whole pipeline, for ever.
-        static_cast<Private*>(data)->enqueue(message);
-        return GST_BUS_DROP;
-    };
-    gst_bus_set_sync_handler(bus, onMessage, this, nullptr);
-    LostErrorTracer::watch(pipeline, [this](GstElement* source, GstMessage* error) {
-        GstStructure* details = gst_structure_new(lostErrorName, "error", GST_TYPE_MESSAGE, error, nullptr);
-        enqueue(gst_message_new_application(GST_OBJECT(source), details));
+    const PlayerPipeline::Settings settings{uri, volume, muted};
+    // The worker calls back with the build's lock held, and the player cancels the build before it goes.
+    build = PipelineBuild::start(settings, [this] {
+        QMetaObject::invokeMethod(
+            q, [this] { adopt(); }, Qt::QueuedConnection);
     });
-    video->setFrameListener([this](const VideoFrame& frame) {
-        q->frameDecoded(frame, frameGeneration);
+}
+
+// A build cancelled after it called back leaves nothing to take: a later one is still on its way.
+void GstPlayer::Private::adopt()
+{
+    std::optional<PlayerPipeline::Made> made = build ? build->take() : std::nullopt;
+    if (!made)
+        return;
+    build.reset();
+    if (!made->pipeline) {
+        fail(made->failure);
+        if (made->shortOfDescriptors)
+            DescriptorShortage::shared().report();
+        return;
+    }
+    pipeline = std::move(made->pipeline);
+    // Settings changed while the pipeline was being made.
+    g_object_set(pipeline->element(), "volume", volume, "mute", gboolean(muted), nullptr);
+    pipeline->tap().setMixer(mixer);
+    const quint64 item = generation;
+    PlayerPipeline::Receiver receiver;
+    receiver.messagesWaiting = [this] {
+        QMetaObject::invokeMethod(
+            q, [this] { drain(); }, Qt::QueuedConnection);
+    };
+    receiver.frameDecoded = [this, item](const VideoFrame& frame) {
+        q->frameDecoded(frame, item);
         if (frameQueued.exchange(true))
             return;
         QMetaObject::invokeMethod(
@@ -206,52 +191,34 @@ std::optional<QString> GstPlayer::Private::makePipeline()
                 emit q->frameArrived();
             },
             Qt::QueuedConnection);
-    });
-    return std::nullopt;
+    };
+    pipeline->connect(std::move(receiver));
+    if (!made->startFailed)
+        return;
+    // The error message among those posted carries the reason; this covers a failure that posts none.
+    drain();
+    if (generation == item && status == PlayerStatus::loading)
+        fail(QStringLiteral("无法打开文件"));
 }
 
 void GstPlayer::Private::releasePipeline()
 {
-    if (!pipeline)
-        return;
-    LostErrorTracer::unwatch(pipeline);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-    dropMessages();
-    gst_object_unref(bus);
-    gst_object_unref(pipeline);
-    bus = nullptr;
-    pipeline = nullptr;
-    video.reset();
-    tap.reset();
-}
-
-// On a later turn, so that a clear followed at once by the next load keeps the pipeline.
-void GstPlayer::Private::releaseWhenIdle()
-{
-    QTimer::singleShot(0, q, [this, current = generation] {
-        if (generation == current && (status == PlayerStatus::empty || status == PlayerStatus::failed))
-            releasePipeline();
-    });
+    if (build) {
+        build->cancel();
+        build.reset();
+    }
+    PlayerPipeline::release(std::move(pipeline));
 }
 
 void GstPlayer::Private::stop()
 {
-    // Only a full reset makes playbin forget a source that failed to be typed.
-    if (pipeline)
-        gst_element_set_state(pipeline, GST_STATE_NULL);
-    // Whatever the old item posted is dropped with it.
-    dropMessages();
-    if (video)
-        video->reset();
-    if (tap)
-        tap->setMixer(nullptr);
+    releasePipeline();
+    mixer.reset();
     loadTimer.stop();
     stallTimer.stop();
     stalledFor.invalidate();
     file.reset();
     ++generation;
-    frameGeneration = generation;
     target = Target::paused;
     startAt.reset();
     pendingSeek.reset();
@@ -272,7 +239,7 @@ void GstPlayer::load(const QUrl& url)
                                : url.toEncoded();
     d->fileUrl = QUrl::fromEncoded(uri);
     const quint64 generation = d->generation;
-    // GStreamer's file source opens the file in the state change on this thread: a FIFO would hold it for ever.
+    // GStreamer's file source opens the file in a state change: a FIFO would hold that worker for ever.
     if (d->fileUrl.isLocalFile() && !isReadableFileAt(d->fileUrl.toLocalFile())) {
         QTimer::singleShot(0, this, [this, generation, reason = unreadableFileText(d->fileUrl.toLocalFile())] {
             if (d->generation == generation && d->status == PlayerStatus::loading)
@@ -280,27 +247,9 @@ void GstPlayer::load(const QUrl& url)
         });
         return;
     }
-    if (const std::optional<QString> reason = d->makePipeline()) {
-        QTimer::singleShot(0, this, [this, generation, reason = *reason] {
-            if (d->generation != generation || d->status != PlayerStatus::loading)
-                return;
-            d->fail(reason);
-            if (reason == FileDescriptors::shortageText())
-                DescriptorShortage::shared().report();
-        });
-        return;
-    }
-    g_object_set(d->pipeline, "uri", uri.constData(), nullptr);
     d->file = FileState::of(d->fileUrl);
     d->loadTimer.start();
-    if (gst_element_set_state(d->pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE)
-        return;
-    // The error message on the bus carries the reason; this covers a failure that posts none.
-    QTimer::singleShot(0, this, [this, generation] {
-        d->drain();
-        if (d->generation == generation && d->status == PlayerStatus::loading)
-            d->fail(QStringLiteral("无法打开文件"));
-    });
+    d->startBuild(uri);
 }
 
 void GstPlayer::clear()
@@ -310,7 +259,6 @@ void GstPlayer::clear()
     d->stop();
     d->url.clear();
     d->setStatus(PlayerStatus::empty);
-    d->releaseWhenIdle();
 }
 
 QUrl GstPlayer::url() const
@@ -345,10 +293,10 @@ void GstPlayer::playAt(double position, HostTime start)
         return;
     d->target = Target::playing;
     d->startAt = start;
-    if (!d->pipeline)
-        return;
-    // The start is timed from a fresh preroll at the position: pause there first, then run on the shared clock.
-    gst_element_set_state(d->pipeline, GST_STATE_PAUSED);
+    // The start is timed from a fresh preroll at the position: pause there first, then run on the shared clock. A
+    // pipeline still being made prerolls there anyway.
+    if (d->pipeline)
+        gst_element_set_state(d->element(), GST_STATE_PAUSED);
     seek(position, SeekMode::exact);
 }
 
@@ -397,7 +345,7 @@ void GstPlayer::setVolume(float volume)
 {
     d->volume = double(std::clamp(volume, 0.f, 1.f));
     if (d->pipeline)
-        g_object_set(d->pipeline, "volume", d->volume, nullptr);
+        g_object_set(d->element(), "volume", d->volume, nullptr);
 }
 
 float GstPlayer::volume() const
@@ -409,7 +357,7 @@ void GstPlayer::setMuted(bool muted)
 {
     d->muted = muted;
     if (d->pipeline)
-        g_object_set(d->pipeline, "mute", gboolean(muted), nullptr);
+        g_object_set(d->element(), "mute", gboolean(muted), nullptr);
 }
 
 bool GstPlayer::isMuted() const
@@ -422,7 +370,7 @@ double GstPlayer::currentTime() const
     if (d->status != PlayerStatus::ready || d->seeking || d->pendingSeek || !d->pipeline)
         return d->lastPosition;
     gint64 position = 0;
-    if (gst_element_query_position(d->pipeline, GST_FORMAT_TIME, &position) && position >= 0)
+    if (gst_element_query_position(d->element(), GST_FORMAT_TIME, &position) && position >= 0)
         d->lastPosition = double(position) / GST_SECOND;
     return d->lastPosition;
 }
@@ -432,23 +380,26 @@ std::optional<double> GstPlayer::duration() const
     if (d->status != PlayerStatus::ready || !d->pipeline)
         return std::nullopt;
     gint64 duration = 0;
-    if (!gst_element_query_duration(d->pipeline, GST_FORMAT_TIME, &duration) || duration <= 0)
+    if (!gst_element_query_duration(d->element(), GST_FORMAT_TIME, &duration) || duration <= 0)
         return std::nullopt;
     return double(duration) / GST_SECOND;
 }
 
 void GstPlayer::setAudioMixer(std::shared_ptr<AudioChannelMixer> mixer)
 {
-    if (d->status == PlayerStatus::empty || !d->tap)
+    if (d->status == PlayerStatus::empty)
         return;
-    d->tap->setMixer(std::move(mixer));
+    // Kept for a pipeline still being made.
+    d->mixer = std::move(mixer);
+    if (d->pipeline)
+        d->pipeline->tap().setMixer(d->mixer);
 }
 
 std::optional<VideoFrame> GstPlayer::currentFrame() const
 {
-    if (d->status == PlayerStatus::empty || !d->video)
+    if (d->status == PlayerStatus::empty || !d->pipeline)
         return std::nullopt;
-    return d->video->currentFrame();
+    return d->video()->currentFrame();
 }
 
 void GstPlayer::Private::seekNow(const PendingSeek& seek)
@@ -458,11 +409,11 @@ void GstPlayer::Private::seekNow(const PendingSeek& seek)
     const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH |
                                     (seek.mode == SeekMode::exact ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT));
     const gint64 target = seek.mode == SeekMode::exact ? exactSeekTarget(seek.position) : toNanoseconds(seek.position);
-    if (!gst_element_seek(pipeline, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, target, GST_SEEK_TYPE_NONE,
+    if (!gst_element_seek(element(), rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, target, GST_SEEK_TYPE_NONE,
                           GST_CLOCK_TIME_NONE))
         return;
     // A flushing seek restarts running time at 0.
-    gst_element_set_start_time(pipeline, 0);
+    gst_element_set_start_time(element(), 0);
     seeking = true;
     ended = false;
 }
@@ -472,50 +423,28 @@ void GstPlayer::Private::applyTarget()
     if (status != PlayerStatus::ready || seeking || pendingSeek || !pipeline)
         return;
     if (target == Target::paused) {
-        gst_element_set_state(pipeline, GST_STATE_PAUSED);
+        gst_element_set_state(element(), GST_STATE_PAUSED);
         return;
     }
     if (startAt) {
         // Running time 0 (the fresh preroll at the start position) falls on the shared host time.
-        gst_element_set_start_time(pipeline, GST_CLOCK_TIME_NONE);
+        gst_element_set_start_time(element(), GST_CLOCK_TIME_NONE);
         const auto host = std::chrono::duration_cast<std::chrono::nanoseconds>(startAt->time_since_epoch());
-        gst_element_set_base_time(pipeline, GstClockTime(host.count()));
+        gst_element_set_base_time(element(), GstClockTime(host.count()));
         startAt.reset();
-        gst_element_set_state(pipeline, GST_STATE_PLAYING);
+        gst_element_set_state(element(), GST_STATE_PLAYING);
         // Later pauses and resumes keep their own running time again.
-        gst_element_set_start_time(pipeline, 0);
+        gst_element_set_start_time(element(), 0);
         return;
     }
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-}
-
-void GstPlayer::Private::enqueue(GstMessage* message)
-{
-    std::scoped_lock lock(messageLock);
-    messages.push_back(message);
-    if (drainQueued)
-        return;
-    drainQueued = true;
-    QMetaObject::invokeMethod(
-        q, [this] { drain(); }, Qt::QueuedConnection);
-}
-
-void GstPlayer::Private::dropMessages()
-{
-    std::scoped_lock lock(messageLock);
-    for (GstMessage* message : messages)
-        gst_message_unref(message);
-    messages.clear();
+    gst_element_set_state(element(), GST_STATE_PLAYING);
 }
 
 void GstPlayer::Private::drain()
 {
-    std::deque<GstMessage*> pending;
-    {
-        std::scoped_lock lock(messageLock);
-        pending.swap(messages);
-        drainQueued = false;
-    }
+    if (!pipeline)
+        return;
+    const std::deque<GstMessage*> pending = pipeline->takeMessages();
     const QPointer<GstPlayer> alive(q);
     const quint64 current = generation;
     for (GstMessage* message : pending) {
@@ -542,9 +471,9 @@ void GstPlayer::Private::handle(GstMessage* message)
         break;
     }
     case GST_MESSAGE_APPLICATION:
-        if (gst_message_has_name(message, lostErrorName))
+        if (gst_message_has_name(message, PlayerPipeline::lostErrorName))
             lostError(std::shared_ptr<GstMessage>(gst_message_ref(message), gst_message_unref));
-        else if (gst_message_has_name(message, oversizeName))
+        else if (gst_message_has_name(message, PlayerPipeline::oversizeName))
             oversizeStream(message);
         break;
     case GST_MESSAGE_EOS:
@@ -566,7 +495,7 @@ void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
     if (status != PlayerStatus::loading)
         return;
     GstElement* source = GST_ELEMENT(GST_MESSAGE_SRC(message.get()));
-    switch (LostErrorTracer::judge(pipeline, source)) {
+    switch (LostErrorTracer::judge(element(), source)) {
     case LostErrorTracer::Verdict::withdrawn:
         return;
     case LostErrorTracer::Verdict::undecided:
@@ -617,29 +546,6 @@ void GstPlayer::Private::checkProgress()
         fail(QStringLiteral("文件在播放中停止送出画面和声音"));
 }
 
-// A video stream that claims a picture too large to decode finds no decoder and is dropped, and the item would play
-// on black (with its sound, if any) rather than fail. The stream's caps, size included, come with the report of a
-// stream without decoder, on the streaming thread: they are passed on to the main thread as a message.
-void GstPlayer::Private::watchForOversizeStreams(GstElement* element)
-{
-    GstElementFactory* factory = gst_element_get_factory(element);
-    if (!factory || g_strcmp0(GST_OBJECT_NAME(factory), "uridecodebin") != 0)
-        return;
-    const auto unknownType = +[](GstElement* bin, GstPad*, GstCaps* caps, gpointer) {
-        const GstStructure* stream = caps && gst_caps_get_size(caps) > 0 ? gst_caps_get_structure(caps, 0) : nullptr;
-        int width = 0;
-        int height = 0;
-        if (!stream || !g_str_has_prefix(gst_structure_get_name(stream), "video/") ||
-            !gst_structure_get_int(stream, "width", &width) || !gst_structure_get_int(stream, "height", &height) ||
-            !isOversizeStill(QSize(width, height)))
-            return;
-        GstStructure* details =
-            gst_structure_new(oversizeName, "width", G_TYPE_INT, width, "height", G_TYPE_INT, height, nullptr);
-        gst_element_post_message(bin, gst_message_new_application(GST_OBJECT(bin), details));
-    };
-    g_signal_connect(element, "unknown-type", G_CALLBACK(unknownType), nullptr);
-}
-
 void GstPlayer::Private::oversizeStream(GstMessage* message)
 {
     if (status != PlayerStatus::loading)
@@ -682,15 +588,13 @@ void GstPlayer::Private::prerolled()
 
 void GstPlayer::Private::fail(const QString& reason)
 {
-    // The pipeline is stopped so that nothing of the broken item keeps running or holds the file.
-    if (pipeline)
-        gst_element_set_state(pipeline, GST_STATE_READY);
+    // The pipeline is let go so that nothing of the broken item keeps running or holds the file.
+    releasePipeline();
     loadTimer.stop();
     stallTimer.stop();
     error = reason;
     target = Target::paused;
     setStatus(PlayerStatus::failed);
-    releaseWhenIdle();
     emit q->failed(reason);
 }
 

@@ -1,5 +1,6 @@
 #include "filedescriptors.h"
 #include "mallocgrowth.h"
+#include "pipelineworkers.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -13,5 +14,8 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // No pipeline may still be stopping on a worker while the process tears down.
+    PipelineWorkers::waitForAll(10000);
+    return result;
 }
