@@ -1,5 +1,6 @@
 #pragma once
 
+#include "soundclock.h"
 #include "videoframe.h"
 
 #include <QByteArray>
@@ -79,16 +80,21 @@ class PlayerPipeline
     std::optional<QString> make(const Settings& settings);
     void enqueue(GstMessage* message);
     void forwardFrame(const VideoFrame& frame);
+    // Its preroll ended (or failed): what it opens is in the process's count from now on.
+    void started();
 
     GstElement* m_pipeline = nullptr;
     GstBus* m_bus = nullptr;
     std::unique_ptr<AudioTap> m_tap;
     std::unique_ptr<VideoOutput> m_video;
+    // The audio sink, whose delay the video frames wait for.
+    SoundClock m_sound;
     // Guards the receiver and the messages; the posting and decoding threads take it.
     std::mutex m_lock;
     Receiver m_receiver;
     std::deque<GstMessage*> m_messages;
     bool m_wakeQueued = false;
+    std::atomic<bool> m_starting{false};
     static std::atomic<int> s_alive;
 };
 
