@@ -21,6 +21,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTest>
+#include <utility>
 
 namespace {
 // Gives a cue this many lanes and one clip on each: pictures on the layers of screen 1, the last lane a message lane.
@@ -297,14 +298,19 @@ TEST_F(ConsoleTest, GoAndTheTransportRowStayWhereTheyAreWhicheverCueAGoSelects)
         view().state().setPreviewHeight(120);
         engine().setSelected(engine().show().cues.last().id);
         editor.rightColumnScroll()->verticalScrollBar()->setValue(0);
-        auto settled = [&] {
-            runEvents(20);
+        // Settled: the pictures at their height, the rows apart, and the transport row where it was on the last look
+        // (a change of height reaches the outer layouts over a few turns of the event loop).
+        auto settled = [&](int height) {
+            QRect last;
             return waitUntil([&] {
-                return picture() == 120 && rowsApart(column, false) && rowsApart(pane, false) &&
+                runEvents(5);
+                const QRect now = onScreen(*transport);
+                const bool steady = std::exchange(last, now) == now;
+                return steady && picture() == height && rowsApart(column, false) && rowsApart(pane, false) &&
                        rowsApart(&screens, false);
             });
         };
-        ASSERT_TRUE(settled());
+        ASSERT_TRUE(settled(120));
         const QRect goPlace = onScreen(*go);
         const QRect playPlace = onScreen(*play);
         const QRect transportPlace = onScreen(*transport);
@@ -315,7 +321,7 @@ TEST_F(ConsoleTest, GoAndTheTransportRowStayWhereTheyAreWhicheverCueAGoSelects)
             QWidget* hit = clickAt(window, goPlace.center());
             ASSERT_EQ(hit, go) << (hit ? hit->metaObject()->className() : "nothing");
             ASSERT_TRUE(waitUntil([&] { return engine().selected() == engine().show().cues[fired].id; }));
-            EXPECT_TRUE(settled());
+            EXPECT_TRUE(settled(120));
             EXPECT_EQ(onScreen(*go), goPlace);
             EXPECT_EQ(onScreen(*play), playPlace);
             EXPECT_EQ(onScreen(*transport), transportPlace);
@@ -358,6 +364,16 @@ TEST_F(ConsoleTest, GoAndTheTransportRowStayWhereTheyAreWhicheverCueAGoSelects)
         EXPECT_TRUE(waitUntil(fieldShown));
         EXPECT_EQ(editor.model().selection().eventID(), clips[0].event.id);
         saveShot(window, "console-event-opened-" + name);
+
+        // Scrolled there, the column keeps its place when a cue of fewer lanes is selected.
+        QScrollBar* bar = right->verticalScrollBar();
+        ASSERT_TRUE(settled(130));
+        const int scrolled = bar->value();
+        const QRect scrolledPlace = onScreen(*transport);
+        engine().setSelected(engine().show().cues.first().id);
+        EXPECT_TRUE(settled(130));
+        EXPECT_EQ(bar->value(), scrolled);
+        EXPECT_EQ(onScreen(*transport), scrolledPlace);
     }
     engine().stop(true);
 }
