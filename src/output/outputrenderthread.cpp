@@ -12,6 +12,41 @@ using namespace std::chrono_literals;
 // Video frames come about this far ahead of their due time (the video sink's hand-over lead).
 static constexpr std::chrono::nanoseconds kLongestDrawTime = 30ms;
 
+// The draws of every output window together, from the start of a draw to the return of its swap: windows that start
+// their draws of one frame together show it together. The median of the last draws, so that a draw held up once (or
+// a quick one) does not put the frames after it early (or late); never longer than frames come ahead of time.
+class OutputRenderThread::DrawTimes
+{
+  public:
+    static DrawTimes& shared()
+    {
+        static DrawTimes times;
+        return times;
+    }
+    std::chrono::nanoseconds note(std::chrono::nanoseconds taken)
+    {
+        std::scoped_lock lock(m_lock);
+        m_times[m_count++ % m_times.size()] = taken;
+        std::array<std::chrono::nanoseconds, 31> recent = m_times;
+        const auto end = recent.begin() + std::min(m_count, recent.size());
+        const auto middle = recent.begin() + (end - recent.begin()) / 2;
+        std::nth_element(recent.begin(), middle, end);
+        m_median = std::min(*middle, kLongestDrawTime);
+        return m_median;
+    }
+    std::chrono::nanoseconds median()
+    {
+        std::scoped_lock lock(m_lock);
+        return m_median;
+    }
+
+  private:
+    std::mutex m_lock;
+    std::array<std::chrono::nanoseconds, 31> m_times{};
+    std::size_t m_count = 0;
+    std::chrono::nanoseconds m_median = 8ms;
+};
+
 OutputRenderThread::OutputRenderThread(QWindow* window, OutputRenderOptions options)
     : m_window(window), m_options(std::move(options))
 {
@@ -108,6 +143,7 @@ std::optional<std::pair<quint64, std::uint64_t>> OutputRenderThread::videoFrameD
 {
     if (!m_inputs || !m_inputs->frames || !m_inputs->item)
         return std::nullopt;
+    m_drawTime = DrawTimes::shared().median();
     m_inputs->frames->presentAt(std::chrono::steady_clock::now() + m_drawTime);
     const VideoFrame frame = m_inputs->frames->frameOf(*m_inputs->item);
     if (frame.isNull() || m_shownFrame == std::pair(*m_inputs->item, frame.serial()))
@@ -122,16 +158,9 @@ std::optional<std::chrono::steady_clock::time_point> OutputRenderThread::nextVid
     return m_inputs->frames->nextDrawAt(*m_inputs->item, m_drawTime);
 }
 
-// From the start of a draw to the return of its swap: the median of the last draws, as a draw held up once (or a
-// quick one) must not put the frames after it early (or late); never longer than video frames arrive ahead of time.
 void OutputRenderThread::noteDrawTime(std::chrono::nanoseconds taken)
 {
-    m_drawTimes[m_drawCount++ % m_drawTimes.size()] = taken;
-    std::array<std::chrono::nanoseconds, 15> recent = m_drawTimes;
-    const auto end = recent.begin() + std::min(m_drawCount, recent.size());
-    const auto middle = recent.begin() + (end - recent.begin()) / 2;
-    std::nth_element(recent.begin(), middle, end);
-    m_drawTime = std::min(*middle, kLongestDrawTime);
+    m_drawTime = DrawTimes::shared().note(taken);
 }
 
 void OutputRenderThread::run()
@@ -158,7 +187,9 @@ void OutputRenderThread::run()
         {
             std::unique_lock lock(box.lock);
             const auto ready = [&] {
-                return box.stopping || ((first || box.frameWanted || box.videoArrived || box.inputs || box.maskReady) &&
+                // A frame that comes while the draw of an earlier one is timed waits for that draw.
+                const bool videoWanted = box.videoArrived && nextVideoDraw == never;
+                return box.stopping || ((first || box.frameWanted || videoWanted || box.inputs || box.maskReady) &&
                                         box.exposed && !box.size.isEmpty());
             };
             if (nextVideoDraw != never)

@@ -5,7 +5,6 @@
 #include <QSize>
 #include <QString>
 #include <QThread>
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -96,7 +95,6 @@ class OutputRenderThread : public QThread
     std::atomic<quint64> m_swaps{0};
     // The render thread's own: how long a draw takes to reach the screen, and the video frame on show.
     std::chrono::nanoseconds m_drawTime{8'000'000};
-    std::array<std::chrono::nanoseconds, 15> m_drawTimes{};
-    std::size_t m_drawCount = 0;
+    class DrawTimes;
     std::optional<std::pair<quint64, std::uint64_t>> m_shownFrame;
 };
