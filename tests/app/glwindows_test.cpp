@@ -120,7 +120,11 @@ TEST_F(GLWindows, MonitorsOfACurvedMappingLeaveEveryWindowARasterWindow)
         EXPECT_EQ(window->windowHandle()->surfaceType(), QSurface::RasterSurface);
         for (const QWidget* child : window->findChildren<QWidget*>())
             EXPECT_FALSE(child->inherits("QOpenGLWidget")) << child->objectName().toStdString();
-        EXPECT_TRUE(window->findChild<CurvedProjectionView*>());
+        auto* view = window->findChild<CurvedProjectionView*>();
+        ASSERT_TRUE(view);
+        EXPECT_TRUE(waitUntil([&] { return !view->shownImage().isNull(); }))
+            << view->isVisible() << " " << view->drawings() << " " << view->errorText().toStdString() << " "
+            << view->width() << "x" << view->height();
     }
 
     // Read back from the X server, with the console above the other windows.
@@ -138,4 +142,6 @@ TEST_F(GLWindows, MonitorsOfACurvedMappingLeaveEveryWindowARasterWindow)
     QDir().mkpath(LUMO_TEST_SHOTS);
     onScreen.save(QStringLiteral(LUMO_TEST_SHOTS "/console-curved-monitor-read-back.png"));
     console.grab().save(QStringLiteral(LUMO_TEST_SHOTS "/console-curved-monitor.png"));
+    for (const QString id : {"projection-monitor", "projector-mapping"})
+        app->singleWindows().window(id)->grab().save(QStringLiteral(LUMO_TEST_SHOTS "/console-curved-%1.png").arg(id));
 }
