@@ -24,13 +24,30 @@ SoundClock::~SoundClock()
 
 void SoundClock::elementAdded(GstElement* element)
 {
-    if (!GST_IS_AUDIO_BASE_SINK(element))
+    // A sink bin (autoaudiosink) may come with its sink already made inside it.
+    if (GST_IS_BIN(element)) {
+        GstIterator* children = gst_bin_iterate_recurse(GST_BIN(element));
+        GValue child = G_VALUE_INIT;
+        while (gst_iterator_next(children, &child) == GST_ITERATOR_OK) {
+            if (auto* inner = GST_ELEMENT(g_value_get_object(&child)); GST_IS_AUDIO_BASE_SINK(inner))
+                adopt(inner);
+            g_value_reset(&child);
+        }
+        g_value_unset(&child);
+        gst_iterator_free(children);
         return;
-    g_object_set(element, "drift-tolerance", kDriftToleranceUs, nullptr);
+    }
+    if (GST_IS_AUDIO_BASE_SINK(element))
+        adopt(element);
+}
+
+void SoundClock::adopt(GstElement* sink)
+{
+    g_object_set(sink, "drift-tolerance", kDriftToleranceUs, nullptr);
     std::scoped_lock lock(m_lock);
     if (m_sink)
         gst_object_unref(m_sink);
-    m_sink = GST_ELEMENT(gst_object_ref(element));
+    m_sink = GST_ELEMENT(gst_object_ref(sink));
 }
 
 void SoundClock::elementRemoved(GstElement* element)

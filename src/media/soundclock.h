@@ -26,6 +26,8 @@ class SoundClock
     std::chrono::nanoseconds delay() const;
 
   private:
+    void adopt(GstElement* sink);
+
     mutable std::mutex m_lock;
     GstElement* m_sink = nullptr;
 };
