@@ -3,12 +3,14 @@
 // loopback; with no output window, then two bound 1920 x 1080 windows with the mapping off, then with a 17 x 17
 // curved mesh, blends and a mask. Then, with the console open on a third display: GO to the first changed pixel and
 // both screens' frame numbers, read back through X by another process (this program with --watch); Ctrl+Return typed
-// through X until it reaches the console and the cue starts; a console action to the event loop's next idle.
+// through X until it reaches the console and the cue starts; a console action to the event loop's next idle, with
+// the mapping off and with the curved mesh the console's monitors draw too ("actions" runs only these).
 //   xvfb-run -a -s "-screen 0 1920x1080x24 -screen 1 1920x1080x24 -screen 2 1600x1000x24"
-//       build/bench/showtiming_bench [seconds, 20] [timeline|console|sound]
+//       build/bench/showtiming_bench [seconds, 20] [timeline|console|actions|sound]
 #include "benchtools.h"
 #include "consoleview.h"
 #include "consolewindow.h"
+#include "curvedprojectionview.h"
 #include "lumoriaapp.h"
 #include "lumostyle.h"
 #include "outputwindows.h"
@@ -363,7 +365,7 @@ void keyToGo(LumoriaApp& lumoria, const ConsoleShow& ids, int rounds)
 }
 
 // A console action and the event loop's work it causes, to its next idle, while both windows play.
-void actionsToIdle(LumoriaApp& lumoria, const ConsoleShow& ids, int rounds)
+void actionsToIdle(LumoriaApp& lumoria, const ConsoleShow& ids, int rounds, const char* mapping)
 {
     constexpr int kCapMs = 1000;
     Engine& engine = lumoria.engine();
@@ -377,7 +379,7 @@ void actionsToIdle(LumoriaApp& lumoria, const ConsoleShow& ids, int rounds)
         go.push_back(toIdle([&] { engine.go(); }, kCapMs));
         runEvents(500);
     }
-    std::printf("Console actions while two 1080p30 clips play (mapping off), to the event loop's next idle:\n");
+    std::printf("Console actions while two 1080p30 clips play (%s), to the event loop's next idle:\n", mapping);
     const auto print = [&](const char* what, const std::vector<IdleTiming>& timings) {
         std::vector<double> wall;
         std::vector<double> cpu;
@@ -397,6 +399,28 @@ void actionsToIdle(LumoriaApp& lumoria, const ConsoleShow& ids, int rounds)
     };
     print("select another cue", select);
     print("GO", go);
+}
+
+// The console's monitors of a curved mapping draw and read back on render threads of their own: while both clips
+// play, the main thread's share of the CPU and how often the monitors show a new drawing.
+void curvedMonitors(LumoriaApp& lumoria, const ConsoleShow& ids)
+{
+    Engine& engine = lumoria.engine();
+    engine.take(cueById(engine, ids.playing.first()));
+    runEvents(1500);
+    const QList<CurvedProjectionView*> monitors = lumoria.consoleWindow().findChildren<CurvedProjectionView*>();
+    std::vector<quint64> before;
+    for (const CurvedProjectionView* monitor : monitors)
+        before.push_back(monitor->drawings());
+    const double cpuStart = threadCpuSeconds();
+    const double wallStart = realtimeNow();
+    runEvents(5000);
+    const double wall = realtimeNow() - wallStart;
+    std::printf("  main thread busy %5.1f %% of its time on the CPU while the console's %d curved monitors draw",
+                (threadCpuSeconds() - cpuStart) / wall * 100, int(monitors.size()));
+    for (size_t i = 0; i < size_t(monitors.size()); ++i)
+        std::printf("%s %.1f/s", i == 0 ? ":" : ",", double(monitors[qsizetype(i)]->drawings() - before[i]) / wall);
+    std::printf(" (goal: at most 24/s each, drawn off the main thread)\n");
 }
 
 // GO from a still to a still, and from a still to a prepared video, until the watcher sees screen 1's centre change.
@@ -480,7 +504,7 @@ void sameFrame(LumoriaApp& lumoria, const ConsoleShow& ids, Watcher& watcher, in
                 100.0 * same / counted, counted, farthest);
 }
 
-void consoleRuns(int rounds, double seconds)
+void consoleRuns(int rounds, double seconds, bool actionsOnly)
 {
     // The console cannot share a display with an output window.
     if (QGuiApplication::screens().size() < 3) {
@@ -502,14 +526,22 @@ void consoleRuns(int rounds, double seconds)
         engine.bind(kRoles[i], engine.displays().at(i).number);
     runEvents(2000);
 
-    Watcher watcher;
-    goToPixel(lumoria, ids, watcher, rounds);
+    if (!actionsOnly) {
+        Watcher watcher;
+        goToPixel(lumoria, ids, watcher, rounds);
+        printLoad();
+        sameFrame(lumoria, ids, watcher, 120);
+        printLoad();
+        keyToGo(lumoria, ids, rounds);
+        printLoad();
+    }
+    actionsToIdle(lumoria, ids, rounds, "mapping off");
     printLoad();
-    sameFrame(lumoria, ids, watcher, 120);
-    printLoad();
-    keyToGo(lumoria, ids, rounds);
-    printLoad();
-    actionsToIdle(lumoria, ids, rounds);
+    for (const ScreenRole& role : kRoles)
+        engine.setMapping(outputwindows::showMapping(), role);
+    runEvents(1500);
+    actionsToIdle(lumoria, ids, rounds, "17x17 curved mesh, also on the console's monitors");
+    curvedMonitors(lumoria, ids);
     printLoad();
     engine.stop(true);
 }
@@ -862,10 +894,10 @@ int main(int argc, char** argv)
         soundRuns(seconds);
         return 0;
     }
-    if (part != QStringLiteral("console"))
+    if (part != QStringLiteral("console") && part != QStringLiteral("actions"))
         timelineRuns(seconds);
     if (part != QStringLiteral("timeline"))
-        consoleRuns(20, seconds + 5);
+        consoleRuns(20, seconds + 5, part == QStringLiteral("actions"));
     std::printf("sound against picture: measured on its own (argument \"sound\", needs pulseaudio)\n");
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "delayedtask.h"
 #include "filequeue.h"
 #include "projectfile.h"
+#include "savetemporary.h"
 #include "showedit.h"
 
 #include <QDir>
@@ -34,6 +35,12 @@ void EditHistory::track()
     m_tracking = true;
     m_saved = m_show;
     adoptLeftoverRecovery();
+    // What writes killed with the last run left beside the copies; the writes themselves clear it later on.
+    m_fileQueue->post([recovery = m_recoveryPath, parked = m_parkedPath] {
+        removeStaleSaveTemporaries(recovery);
+        removeStaleSaveTemporaries(parked);
+        return std::nullopt;
+    });
 }
 
 void EditHistory::showChanged(const Show& previous)

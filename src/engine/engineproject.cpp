@@ -5,6 +5,7 @@
 #include "mediafile.h"
 #include "picture.h"
 #include "projectfile.h"
+#include "savetemporary.h"
 
 #include <QDir>
 
@@ -25,8 +26,11 @@ void Engine::saveProject(const QUrl& url)
 
 void Engine::openProject(const QUrl& url)
 {
-    const Show opened = readShowFile(localPath(url));
+    const QString path = localPath(url);
+    const Show opened = readShowFile(path);
     m_history->parkUnsavedWork();
+    // A save of this file killed on the way, in this or an earlier run, may have left its new copy beside it.
+    removeStaleSaveTemporaries(path);
     replaceShow(opened);
     setProjectURL(url);
 }

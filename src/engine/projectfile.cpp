@@ -1,11 +1,11 @@
 #include "projectfile.h"
 
 #include "fileerrortext.h"
+#include "savetemporary.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <cerrno>
 #include <fcntl.h>
@@ -101,66 +101,55 @@ QByteArray readRegularFile(const QString& path, const QString& name, qint64 limi
     return bytes;
 }
 
-// Where a save lands: a link is followed, so that it still points at the show afterwards.
-QString finalTarget(const QString& path)
+// A file that writing in place would be refused is not replaced either. Root may write anything, but a file nobody
+// may write was made read-only on purpose, so that stops root as well.
+void refuseIfReadOnly(const QString& target, const QString& name, const std::optional<mode_t>& mode)
 {
-    QFileInfo target(path);
-    for (int depth = 0; depth < 128 && target.isSymLink(); ++depth)
-        target.setFile(target.symLinkTarget());
-    return target.isSymLink() ? path : target.filePath();
+    if (!mode)
+        return;
+    if ((*mode & 0222) == 0)
+        refuseUnwritable(name, EACCES);
+    if (::faccessat(AT_FDCWD, QFile::encodeName(target).constData(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
+        refuseUnwritable(name, errno);
 }
 
-// A new file beside the target, with the target's permissions when it exists (the usual ones otherwise).
-int createTemporary(const QString& target, QByteArray& temporary)
+std::optional<mode_t> modeOf(const QString& target)
 {
     struct stat existing = {};
-    const bool exists = ::stat(QFile::encodeName(target).constData(), &existing) == 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary =
-            QFile::encodeName(target) + '.' + QByteArray::number(QRandomGenerator::global()->generate() % 1000000, 36);
-        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
-        if (fd < 0 && errno == EEXIST)
-            continue;
-        if (fd >= 0 && exists)
-            ::fchmod(fd, existing.st_mode & 07777);
-        return fd;
-    }
-    errno = EEXIST;
-    return -1;
+    if (::stat(QFile::encodeName(target).constData(), &existing) != 0)
+        return std::nullopt;
+    return existing.st_mode;
 }
 
-// Written beside the target, flushed to disk and renamed over it: the old file stays whole until the new one is.
+// Written beside the target, flushed to disk and renamed over it: the old file stays whole until the new one is. The
+// file stays open, and so locked, until it has taken the target's place.
 void replaceFile(const QString& path, const QByteArray& bytes)
 {
     const QString name = QFileInfo(path).fileName();
-    const QString target = finalTarget(path);
+    const QString target = saveTarget(path);
+    removeStaleSaveTemporaries(target);
+    const std::optional<mode_t> mode = modeOf(target);
+    refuseIfReadOnly(target, name, mode);
     QByteArray temporary;
-    const int fd = createTemporary(target, temporary);
+    const int fd = createSaveTemporary(target, mode, temporary);
     if (fd < 0)
         refuseUnwritable(name, errno);
     bool renamed = false;
     const auto cleanUp = qScopeGuard([&] {
         if (!renamed)
             ::unlink(temporary.constData());
+        ::close(fd);
     });
     qsizetype written = 0;
     while (written < bytes.size()) {
         const ssize_t count = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
         if (count < 0 && errno == EINTR)
             continue;
-        if (count <= 0) {
-            const int error = count < 0 ? errno : ENOSPC;
-            ::close(fd);
-            refuseUnwritable(name, error);
-        }
+        if (count <= 0)
+            refuseUnwritable(name, count < 0 ? errno : ENOSPC);
         written += count;
     }
-    if (::fsync(fd) != 0) {
-        const int error = errno;
-        ::close(fd);
-        refuseUnwritable(name, error);
-    }
-    if (::close(fd) != 0)
+    if (::fsync(fd) != 0)
         refuseUnwritable(name, errno);
     if (::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0)
         refuseUnwritable(name, errno);

@@ -25,5 +25,6 @@ constexpr qint64 kLargestProjectFile = qint64(512) << 20;
 // or a device is refused before reading, without waiting on it.
 Show readShowFile(const QString& path, qint64 limit = kLargestProjectFile);
 // Encodes and replaces the file atomically, making missing parent folders; throws ProjectFileError and then
-// leaves any previous file as it was. A show whose file would pass the limit is refused before anything is touched.
+// leaves any previous file as it was. A show whose file would pass the limit, or a file that may not be written (one
+// made read-only, for root too), is refused before anything is touched.
 void writeShowFile(const Show& show, const QString& path, JsonFormat format, qint64 limit = kLargestProjectFile);

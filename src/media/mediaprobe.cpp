@@ -19,6 +19,11 @@ QFuture<std::optional<double>> mediaDurationAsync(const QUrl& url)
     return runInThreadPool<std::optional<double>>([url] { return mediaDuration(url); });
 }
 
+std::optional<double> videoStart(const QUrl& url)
+{
+    return ProbePipeline(url, nullptr, false).firstFrameTime();
+}
+
 std::optional<QImage> videoFrameAt(const QUrl& url, double seconds, QSize maxSize)
 {
     return VideoFrameGrabber(url).frameAt(seconds, maxSize);

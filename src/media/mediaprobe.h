@@ -13,6 +13,10 @@
 std::optional<double> mediaDuration(const QUrl& url);
 QFuture<std::optional<double>> mediaDurationAsync(const QUrl& url);
 
+// When the first frame of a file's picture starts, in seconds; later than 0 when the file holds sound (or nothing)
+// before its picture begins. None when the file has no picture or cannot be read.
+std::optional<double> videoStart(const QUrl& url);
+
 // The video's frame whose span holds the given second, oriented upright and scaled down to fit maxSize when one
 // is given; none when the file cannot be decoded.
 std::optional<QImage> videoFrameAt(const QUrl& url, double seconds, QSize maxSize = {});

@@ -18,6 +18,27 @@ constexpr guint playFlags = 0x1 | 0x2 | 0x10 | 0x40;
 // A pipeline's bus, the file, the sound device and a hardware decoder's device, with room to spare.
 constexpr int pipelineDescriptors = 16;
 
+// Pipelines made but not yet prerolled: their streaming threads open the file, decoders and the sound device after
+// the build returns, so the descriptors they will take are not yet counted in /proc. Builds on several workers at
+// once count them as taken, under one lock, so that together they never pass the reserve.
+std::mutex startingLock;
+int startingPipelines = 0;
+
+bool reserveStart()
+{
+    std::scoped_lock hold(startingLock);
+    if (!FileDescriptors::canSpare(pipelineDescriptors * (startingPipelines + 1)))
+        return false;
+    ++startingPipelines;
+    return true;
+}
+
+void endStart()
+{
+    std::scoped_lock hold(startingLock);
+    --startingPipelines;
+}
+
 // A video stream that claims a picture too large to decode finds no decoder and is dropped, and the item would play
 // on black (with its sound, if any) rather than fail. The stream's caps, size included, come with the report of a
 // stream without decoder, on the streaming thread: they are passed on to the player as a message.
@@ -53,12 +74,13 @@ int PlayerPipeline::alive()
 PlayerPipeline::Made PlayerPipeline::build(const Settings& settings)
 {
     Made made;
-    if (!FileDescriptors::canSpare(pipelineDescriptors)) {
+    if (!reserveStart()) {
         made.failure = FileDescriptors::shortageText();
         made.shortOfDescriptors = true;
         return made;
     }
     std::unique_ptr<PlayerPipeline> pipeline(new PlayerPipeline);
+    pipeline->m_starting = true;
     if (const std::optional<QString> failure = pipeline->make(settings)) {
         made.failure = *failure;
         return made;
@@ -93,9 +115,14 @@ std::optional<QString> PlayerPipeline::make(const Settings& settings)
     const GstBusSyncHandler onMessage = [](GstBus*, GstMessage* message, gpointer data) {
         if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
             LostErrorTracer::delivered(message);
+        auto* pipeline = static_cast<PlayerPipeline*>(data);
+        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR ||
+            (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE &&
+             GST_MESSAGE_SRC(message) == GST_OBJECT(pipeline->m_pipeline)))
+            pipeline->started();
         // A handler that drops a message owns the bus's reference to it: the queue takes that one over. An extra
         // reference here would keep every message, and through it its element and the whole pipeline, for ever.
-        static_cast<PlayerPipeline*>(data)->enqueue(message);
+        pipeline->enqueue(message);
         return GST_BUS_DROP;
     };
     gst_bus_set_sync_handler(m_bus, onMessage, this, nullptr);
@@ -107,9 +134,16 @@ std::optional<QString> PlayerPipeline::make(const Settings& settings)
     return std::nullopt;
 }
 
+void PlayerPipeline::started()
+{
+    if (m_starting.exchange(false))
+        endStart();
+}
+
 PlayerPipeline::~PlayerPipeline()
 {
     disconnect();
+    started();
     if (!m_pipeline)
         return;
     LostErrorTracer::unwatch(m_pipeline);

@@ -79,6 +79,8 @@ class PlayerPipeline
     std::optional<QString> make(const Settings& settings);
     void enqueue(GstMessage* message);
     void forwardFrame(const VideoFrame& frame);
+    // Its preroll ended (or failed): what it opens is in the process's count from now on.
+    void started();
 
     GstElement* m_pipeline = nullptr;
     GstBus* m_bus = nullptr;
@@ -89,6 +91,7 @@ class PlayerPipeline
     Receiver m_receiver;
     std::deque<GstMessage*> m_messages;
     bool m_wakeQueued = false;
+    std::atomic<bool> m_starting{false};
     static std::atomic<int> s_alive;
 };
 

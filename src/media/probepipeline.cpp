@@ -19,6 +19,7 @@ constexpr qint64 probeTimeoutMs = 10000;
 // How often an error dropped while decodebin was still trying its element is looked at again.
 constexpr GstClockTime trialPoll = 10 * GST_MSECOND;
 constexpr const char* lostErrorName = "lumo-probe-lost-error";
+constexpr const char* firstFrameName = "lumo-probe-first-frame";
 // The bus, the file and a hardware decoder's device.
 constexpr int probeDescriptors = 8;
 // playbin flags: video and audio only, no converters or volume of its own.
@@ -38,6 +39,23 @@ GstBusSyncReply noteDelivered(GstBus*, GstMessage* message, gpointer)
     return GST_BUS_PASS;
 }
 
+// Posts the stream time of the first frame that reaches the sink, then leaves the pad alone.
+GstPadProbeReturn noteFirstFrame(GstPad* pad, GstPadProbeInfo* info, gpointer data)
+{
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    GstClockTime time = GST_CLOCK_TIME_NONE;
+    if (GstEvent* segmentEvent = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0)) {
+        const GstSegment* segment = nullptr;
+        gst_event_parse_segment(segmentEvent, &segment);
+        if (GST_BUFFER_PTS_IS_VALID(buffer))
+            time = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+        gst_event_unref(segmentEvent);
+    }
+    GstStructure* details = gst_structure_new(firstFrameName, "time", G_TYPE_UINT64, guint64(time), nullptr);
+    gst_bus_post(static_cast<GstBus*>(data), gst_message_new_application(GST_OBJECT(pad), details));
+    return GST_PAD_PROBE_REMOVE;
+}
+
 } // namespace
 
 ProbePipeline::ProbePipeline(const QUrl& url, GstElement* videoSink, bool audio) : m_url(QUrl::fromEncoded(uriOf(url)))
@@ -52,8 +70,11 @@ ProbePipeline::ProbePipeline(const QUrl& url, GstElement* videoSink, bool audio)
     }
     m_pipeline = gst_element_factory_make("playbin", nullptr);
     gst_object_ref_sink(m_pipeline);
-    if (!videoSink)
-        videoSink = gst_element_factory_make("fakesink", nullptr);
+    if (!videoSink) {
+        // Unsynchronised, so that running to the first frame does not wait out whatever comes before it.
+        videoSink = m_ownVideoSink = gst_element_factory_make("fakesink", nullptr);
+        g_object_set(videoSink, "sync", FALSE, nullptr);
+    }
     GstElement* audioSink = gst_element_factory_make("fakesink", nullptr);
     g_object_set(m_pipeline, "uri", m_url.toEncoded().constData(), "flags",
                  videoFlag | nativeVideoFlag | (audio ? audioFlag : 0), "video-sink", videoSink, "audio-sink",
@@ -116,7 +137,35 @@ std::optional<double> ProbePipeline::duration() const
     return double(duration) / GST_SECOND;
 }
 
+std::optional<double> ProbePipeline::firstFrameTime()
+{
+    if (!m_ownVideoSink)
+        return std::nullopt;
+    if (m_url.isLocalFile() && !isReadableFileAt(m_url.toLocalFile())) {
+        m_error = unreadableFileText(m_url.toLocalFile());
+        return std::nullopt;
+    }
+    GstPad* pad = gst_element_get_static_pad(m_ownVideoSink, "sink");
+    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, noteFirstFrame, m_bus, nullptr);
+    gst_object_unref(pad);
+    gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
+    std::optional<double> time;
+    if (!waitFor(GST_MESSAGE_APPLICATION, firstFrameName, [&](GstMessage* message) {
+            guint64 nanoseconds = GST_CLOCK_TIME_NONE;
+            gst_structure_get_uint64(gst_message_get_structure(message), "time", &nanoseconds);
+            if (GST_CLOCK_TIME_IS_VALID(nanoseconds))
+                time = double(nanoseconds) / GST_SECOND;
+        }))
+        return std::nullopt;
+    return time;
+}
+
 bool ProbePipeline::waitForPreroll()
+{
+    return waitFor(GST_MESSAGE_ASYNC_DONE, nullptr, {});
+}
+
+bool ProbePipeline::waitFor(int type, const char* applicationName, const std::function<void(GstMessage*)>& arrived)
 {
     QElapsedTimer clock;
     clock.start();
@@ -127,16 +176,25 @@ bool ProbePipeline::waitForPreroll()
             gst_message_unref(message);
         return prerolled;
     };
-    const auto types = GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_APPLICATION);
+    const auto types = GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_EOS | GST_MESSAGE_APPLICATION | type);
     while (true) {
         const qint64 left = probeTimeoutMs - clock.elapsed();
         if (left <= 0)
             return finish(false, QStringLiteral("文件在 %1 秒内没有打开").arg(probeTimeoutMs / 1000));
         const GstClockTime wait = lost.empty() ? GstClockTime(left) * GST_MSECOND : trialPoll;
         if (GstMessage* message = gst_bus_timed_pop_filtered(m_bus, wait, types)) {
-            if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE) {
+            const bool awaited = GST_MESSAGE_TYPE(message) == type &&
+                                 (!applicationName || gst_message_has_name(message, applicationName));
+            if (awaited) {
+                if (arrived)
+                    arrived(message);
                 gst_message_unref(message);
                 return finish(true, {});
+            }
+            // Only a running pipeline ends: the file ran out before what was waited for came.
+            if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
+                gst_message_unref(message);
+                return finish(false, QStringLiteral("文件中没有画面"));
             }
             if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
                 const QString text = mediaFailureText(message, m_url);

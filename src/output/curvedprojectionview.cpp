@@ -1,14 +1,12 @@
 #include "curvedprojectionview.h"
 
 #include "meshpicture.h"
+#include "meshrenderer.h"
 #include "meshvideofeed.h"
-#include "meshview.h"
+#include "monitorrenderthread.h"
 #include "picture.h"
-#include "polygondistancefieldcache.h"
-#include "redrawpacer.h"
 
-#include <QHash>
-#include <QVBoxLayout>
+#include <QPainter>
 
 using namespace std::chrono_literals;
 
@@ -16,32 +14,21 @@ static constexpr auto kMonitorFrameInterval = 42ms;
 
 CurvedProjectionView::CurvedProjectionView(Picture* root, const ProjectorMapping& mapping, bool pattern,
                                            QWidget* parent)
-    : QWidget(parent), m_root(root), m_mapping(mapping), m_pattern(pattern), m_view(new MeshView(this))
+    : QWidget(parent), m_root(root), m_mapping(mapping), m_pattern(pattern),
+      m_renderer(std::make_unique<MonitorRenderThread>(kMonitorFrameInterval))
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_view);
-    // The video is drawn 24 times a second at most, however often frames come.
-    m_monitorPacer = new RedrawPacer(
-        kMonitorFrameInterval,
-        [view = QPointer<MeshView>(m_view)] {
-            if (view)
-                view->update();
-        },
-        this);
-    m_frames->setInvalidate([pacer = QPointer<RedrawPacer>(m_monitorPacer)] {
-        if (pacer)
-            pacer->request();
-    });
-    // A mask's field comes from a pool thread; the renderer takes it in on the next refresh.
-    connect(&PolygonDistanceFieldCache::shared(), &PolygonDistanceFieldCache::ready, this,
-            &CurvedProjectionView::scheduleRefresh);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    connect(m_renderer.get(), &MonitorRenderThread::imageReady, this, &CurvedProjectionView::takeImage,
+            Qt::QueuedConnection);
     refresh();
+    m_renderer->start();
 }
 
+// The render thread ends before the frames it draws from are let go.
 CurvedProjectionView::~CurvedProjectionView()
 {
     unsubscribe();
+    m_renderer.reset();
 }
 
 void CurvedProjectionView::setRoot(Picture* root)
@@ -64,7 +51,27 @@ void CurvedProjectionView::setPattern(bool pattern)
 
 QString CurvedProjectionView::errorText() const
 {
-    return m_view->errorText();
+    return m_renderer->errorText();
+}
+
+quint64 CurvedProjectionView::drawings() const
+{
+    return m_renderer->drawings();
+}
+
+void CurvedProjectionView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (m_image.isNull())
+        painter.fillRect(rect(), Qt::black);
+    else
+        painter.drawImage(rect(), m_image);
+}
+
+void CurvedProjectionView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    updateSurface();
 }
 
 // Also told when the window is minimised or restored, which visibility alone does not say.
@@ -72,6 +79,7 @@ void CurvedProjectionView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     m_shown = true;
+    updateSurface();
     refresh();
 }
 
@@ -79,7 +87,22 @@ void CurvedProjectionView::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     m_shown = false;
+    updateSurface();
     unsubscribe();
+}
+
+void CurvedProjectionView::updateSurface()
+{
+    m_renderer->setSurface(size() * devicePixelRatioF(), m_shown);
+}
+
+// The image keeps its pixels one to one with the screen's; until a drawing of a new size comes, the last one is
+// scaled.
+void CurvedProjectionView::takeImage()
+{
+    m_image = m_renderer->takeImage();
+    m_image.setDevicePixelRatio(devicePixelRatioF());
+    update();
 }
 
 void CurvedProjectionView::refresh()
@@ -93,13 +116,13 @@ void CurvedProjectionView::refresh()
     inputs.mapping = m_mapping;
     inputs.frames = m_frames;
     inputs.pattern = m_pattern;
-    const MeshPicture described = MeshPicture::describe(m_root, inputs);
+    const MeshPicture described = MeshPicture::describe(m_root, inputs, MeshPicture::Standby::untilFirstFrame);
     for (Picture* watched : described.watched)
         watch(watched);
     std::optional<Subscription> wanted;
     if (described.video)
-        wanted = Subscription{described.video->meshVideoFeed(), *inputs.item};
-    m_view->setInputs(inputs);
+        wanted = Subscription{described.video->meshVideoFeed(), quintptr(described.video->player())};
+    m_renderer->setInputs(inputs);
     subscribe(m_shown ? wanted : std::nullopt);
 }
 
@@ -127,15 +150,17 @@ void CurvedProjectionView::subscribe(const std::optional<Subscription>& wanted)
         return;
     m_subscription = wanted;
     m_feed = wanted->feed;
-    m_token = m_feed->add(
-        [frames = m_frames, item = wanted->item](const VideoFrame& frame) { frames->receive(frame, item); });
+    // Each frame is tagged with its own item, so a frame of the next item is never taken for one of this.
+    m_token =
+        m_feed->addDirect([frames = m_frames, player = wanted->player](const VideoFrame& frame, quint64 generation) {
+            frames->receive(frame, MeshFrames::itemOf(reinterpret_cast<const Player*>(player), generation));
+        });
 }
 
 void CurvedProjectionView::unsubscribe()
 {
     if (m_token && m_feed)
         m_feed->remove(*m_token);
-    m_monitorPacer->cancel();
     m_token.reset();
     m_feed.clear();
     m_subscription.reset();

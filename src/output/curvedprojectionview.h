@@ -3,23 +3,23 @@
 #include "meshframes.h"
 #include "projectormapping.h"
 
+#include <QImage>
 #include <QPointer>
 #include <QUuid>
 #include <QWidget>
 #include <memory>
 #include <optional>
 
-struct MeshInputs;
 class MeshVideoFeed;
-class MeshView;
+class MonitorRenderThread;
 class Picture;
-class RedrawPacer;
 
-// A screen's picture drawn through a mapping with a curved mesh. Shows the root picture's independent output
-// when it has one (the root's black switch still counts), a foreground over the output's fallback, and the
-// calibration grid instead of the picture when asked. Listens to the video frame feed only while it is on
-// screen, shows a video and draws neither the grid nor black. A monitor: it redraws the video at most 24 times a
-// second.
+// A screen's picture drawn through a mapping with a curved mesh, as a console monitor. Shows the root picture's
+// independent output when it has one (the root's black switch still counts), a foreground over the output's
+// fallback, and the calibration grid instead of the picture when asked. The mesh is drawn off screen on a render
+// thread of the view's own and read back there; the view only paints the finished image, so its window stays a
+// plain raster window. Takes video frames from the decoder's thread only while on screen, showing a video and
+// drawing neither the grid nor black, and redraws the video at most 24 times a second.
 class CurvedProjectionView : public QWidget
 {
     Q_OBJECT
@@ -33,9 +33,14 @@ class CurvedProjectionView : public QWidget
 
     bool isSubscribed() const { return m_token.has_value(); }
     QString errorText() const;
-    MeshView* meshView() const { return m_view; }
+    // The drawing on show, in device pixels; null before the first.
+    QImage shownImage() const { return m_image; }
+    // Drawings made by the render thread so far.
+    quint64 drawings() const;
 
   protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -43,7 +48,8 @@ class CurvedProjectionView : public QWidget
     struct Subscription
     {
         MeshVideoFeed* feed = nullptr;
-        quint64 item = 0;
+        // The player the frames come from, as a number: the decoder's thread only names it.
+        quintptr player = 0;
         bool operator==(const Subscription&) const = default;
     };
 
@@ -52,14 +58,16 @@ class CurvedProjectionView : public QWidget
     void watch(Picture* picture);
     void subscribe(const std::optional<Subscription>& wanted);
     void unsubscribe();
+    void updateSurface();
+    void takeImage();
 
     QPointer<Picture> m_root;
     ProjectorMapping m_mapping;
     bool m_pattern = false;
     bool m_refreshPending = false;
     bool m_shown = false;
-    MeshView* m_view = nullptr;
-    RedrawPacer* m_monitorPacer = nullptr;
+    std::unique_ptr<MonitorRenderThread> m_renderer;
+    QImage m_image;
     std::shared_ptr<MeshFrames> m_frames = std::make_shared<MeshFrames>();
     QList<QMetaObject::Connection> m_watches;
     std::optional<Subscription> m_subscription;

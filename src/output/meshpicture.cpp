@@ -4,7 +4,7 @@
 #include "meshrenderer.h"
 #include "picture.h"
 
-MeshPicture MeshPicture::describe(Picture* root, MeshInputs& inputs)
+MeshPicture MeshPicture::describe(Picture* root, MeshInputs& inputs, Standby standby)
 {
     MeshPicture described;
     if (!root)
@@ -19,13 +19,17 @@ MeshPicture MeshPicture::describe(Picture* root, MeshInputs& inputs)
     if (player->hasItem()) {
         // Generations count per player, so the player takes part in the item's identity.
         inputs.item = MeshFrames::itemOf(player, player->generation());
-        if (!inputs.black && !inputs.pattern)
+        if (!inputs.black && !inputs.pattern && !inputs.flatPattern)
             described.video = picture;
     }
-    inputs.image =
-        picture->image().value_or(picture->transitionFrame().value_or(output->fallback().value_or(QImage())));
+    inputs.image = picture->image().value_or(picture->transitionFrame().value_or(QImage()));
     if (!picture->image() && picture->transitionFrame())
         inputs.heldFrame = picture->transitionVideoFrame().value_or(VideoFrame());
+    inputs.back = output->fallback().value_or(QImage());
+    if (standby == Standby::canvas)
+        inputs.standby = output->showsStandby() && !output->foreground() && !output->url() && !output->image();
+    else
+        inputs.standby = inputs.image.isNull();
     return described;
 }
 

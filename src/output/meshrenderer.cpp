@@ -3,6 +3,7 @@
 #include "mappingtexture.h"
 #include "maskchangearea.h"
 #include "standbyartwork.h"
+#include "testpattern.h"
 
 #include <QGenericMatrix>
 #include <QOpenGLContext>
@@ -25,6 +26,7 @@ class MeshGl
         held,
         heldChromaU,
         heldChromaV,
+        pattern,
         still,
         fade,
         lift,
@@ -33,6 +35,7 @@ class MeshGl
         slopeMap,
         warp,
         shading,
+        back,
         textureCount
     };
 
@@ -242,12 +245,22 @@ static QImage pixel(uchar value)
     return image;
 }
 
+// No still is a transparent one: the back layer shows through.
 static QImage stillFor(const QImage& image)
 {
-    QImage still = image.isNull() ? standbyArtworkImage(QSize(960, 540)) : image;
-    if (still.isNull())
+    if (image.isNull())
         return pixel(0);
-    return still.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    return image.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+}
+
+static QImage backFor(const QImage& image, bool standby)
+{
+    if (!image.isNull())
+        return image.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    const QImage artwork = standby ? standbyArtworkImage(QSize(960, 540)) : QImage();
+    if (artwork.isNull())
+        return pixel(0);
+    return artwork.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
 }
 
 MeshRenderer::MeshRenderer(MeshShaderSource source) : m_source(std::move(source)) {}
@@ -260,10 +273,11 @@ MeshRenderer::~MeshRenderer()
 
 bool MeshRenderer::update(const MeshInputs& inputs)
 {
-    bool changed = m_black != inputs.black || m_pattern != inputs.pattern;
+    bool changed = m_black != inputs.black || m_pattern != inputs.pattern || m_flatPattern != inputs.flatPattern;
     m_frames = inputs.frames;
     m_black = inputs.black;
     m_pattern = inputs.pattern;
+    m_flatPattern = inputs.flatPattern;
     m_hasVideo = inputs.item.has_value();
 
     if (inputs.item != m_item) {
@@ -290,6 +304,15 @@ bool MeshRenderer::update(const MeshInputs& inputs)
         m_stillKey = stillKey;
         m_still = stillFor(inputs.image);
         m_stillDirty = true;
+        changed = true;
+    }
+
+    const std::pair<qint64, bool> backKey(inputs.back.isNull() ? 0 : inputs.back.cacheKey(),
+                                          inputs.back.isNull() && inputs.standby);
+    if (m_backKey != backKey) {
+        m_backKey = backKey;
+        m_back = backFor(inputs.back, inputs.standby);
+        m_backDirty = true;
         changed = true;
     }
 
@@ -417,7 +440,8 @@ bool MeshRenderer::prepareGl()
     if (!pictureProgram(0, false))
         return false;
     m_gl->programReady = true;
-    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = m_heldDirty = true;
+    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = m_heldDirty = m_backDirty = true;
+    m_patternSize = QSize();
     m_frameSerial.reset();
     m_videoShown = false;
     return true;
@@ -443,6 +467,7 @@ QOpenGLShaderProgram* MeshRenderer::pictureProgram(int mediaFormat, bool grid)
     program->setUniformValue("warp", 6);
     program->setUniformValue("meshMap", 7);
     program->setUniformValue("shading", 8);
+    program->setUniformValue("back", 9);
     program->release();
     m_gl->picturePrograms[key] = std::move(program);
     return m_gl->picturePrograms[key].get();
@@ -462,13 +487,26 @@ void MeshRenderer::uploadChanges()
         m_mapsStale = true;
     if (m_stillDirty)
         m_gl->upload(MeshGl::still, m_still);
+    if (m_backDirty)
+        m_gl->upload(MeshGl::back, m_back);
     if (m_heldDirty) {
         m_heldLayout.reset();
         if (!m_held.isNull())
             if (const std::optional<int> format = m_gl->upload(m_held, MeshGl::held))
                 m_heldLayout = layoutOf(m_held, *format);
     }
-    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = m_heldDirty = false;
+    m_meshDirty = m_masksDirty = m_polygonDirty = m_stillDirty = m_heldDirty = m_backDirty = false;
+}
+
+// Drawn again only for a new output size or crop, on the thread that draws.
+void MeshRenderer::preparePattern(QSize pixelSize)
+{
+    const QRectF crop = m_configuration->crop;
+    if (m_patternSize == pixelSize && m_patternCrop == crop)
+        return;
+    m_patternSize = pixelSize;
+    m_patternCrop = crop;
+    m_gl->upload(MeshGl::pattern, testPatternImage(pixelSize, crop));
 }
 
 void MeshRenderer::updateVideoTexture()
@@ -542,14 +580,22 @@ void MeshRenderer::draw(QSize pixelSize)
     // Black shows nothing and the grid no media: neither uploads a frame.
     if (ready && !m_black) {
         uploadChanges();
-        if (!m_pattern)
+        if (m_flatPattern && m_configuration)
+            preparePattern(pixelSize);
+        else if (!m_pattern)
             updateVideoTexture();
     }
-    const bool useVideo = m_hasVideo && m_videoShown;
+    const bool usePattern = m_flatPattern;
+    const bool useVideo = !usePattern && m_hasVideo && m_videoShown;
     m_drewVideo = false;
-    const bool useHeld = !useVideo && m_heldLayout;
-    const MediaLayout stillLayout{0, {}, {1, 1, 0, 0}, double(m_still.width()) / std::max(m_still.height(), 1)};
+    const bool useHeld = !usePattern && !useVideo && m_heldLayout;
+    const auto imageLayout = [](QSizeF size) {
+        return MediaLayout{0, {}, {1, 1, 0, 0}, size.width() / std::max(size.height(), 1.0)};
+    };
+    const MediaLayout stillLayout = imageLayout(usePattern ? QSizeF(pixelSize) : QSizeF(m_still.size()));
     const MediaLayout& media = useVideo ? m_videoLayout : useHeld ? *m_heldLayout : stillLayout;
+    // Only a still lets the back layer through; video frames and held frames cover it.
+    const bool layered = !usePattern && !useVideo && !useHeld;
     const int mediaFormat = media.format;
     // Until the first field of a mask is made, nothing is shown that it might hide.
     QOpenGLShaderProgram* program = ready && !m_black && m_configuration && m_polygon && !m_vertices.empty()
@@ -561,17 +607,22 @@ void MeshRenderer::draw(QSize pixelSize)
     }
     m_drewVideo = useVideo && !m_pattern;
 
-    const QRectF crop = drawableCrop(m_configuration->crop);
-    const QSizeF fit = fillScale(QSizeF(pixelSize), crop, media.aspect);
-    const std::array<float, 4>& ox = media.orientationX;
-    const std::array<float, 4>& oy = media.orientationY;
-    // Crop, fill and orientation folded into one affine map from the mesh parameter to the media.
-    const double kx = crop.width() * fit.width();
-    const double ky = crop.height() * fit.height();
-    const double cx = (crop.x() - 0.5) * fit.width() + 0.5;
-    const double cy = (crop.y() - 0.5) * fit.height() + 0.5;
-    const QVector3D sampleX(ox[0] * kx, ox[1] * ky, ox[0] * cx + ox[1] * cy + ox[2]);
-    const QVector3D sampleY(oy[0] * kx, oy[1] * ky, oy[0] * cx + oy[1] * cy + oy[2]);
+    // The pattern is drawn cropped already.
+    const QRectF crop = usePattern ? QRectF(0, 0, 1, 1) : drawableCrop(m_configuration->crop);
+    // Crop, fill and orientation folded into one affine map from the mesh parameter to a layer's texture.
+    const auto sampling = [&](const MediaLayout& layer) {
+        const QSizeF fit = fillScale(QSizeF(pixelSize), crop, layer.aspect);
+        const std::array<float, 4>& ox = layer.orientationX;
+        const std::array<float, 4>& oy = layer.orientationY;
+        const double kx = crop.width() * fit.width();
+        const double ky = crop.height() * fit.height();
+        const double cx = (crop.x() - 0.5) * fit.width() + 0.5;
+        const double cy = (crop.y() - 0.5) * fit.height() + 0.5;
+        return std::pair(QVector3D(ox[0] * kx, ox[1] * ky, ox[0] * cx + ox[1] * cy + ox[2]),
+                         QVector3D(oy[0] * kx, oy[1] * ky, oy[0] * cx + oy[1] * cy + oy[2]));
+    };
+    const auto [sampleX, sampleY] = sampling(media);
+    const auto [backX, backY] = sampling(imageLayout(QSizeF(m_back.size())));
 
     if (m_mapsStale || m_gl->sizes[MeshGl::shading] != pixelSize) {
         renderMaps(pixelSize, std::nullopt);
@@ -591,6 +642,9 @@ void MeshRenderer::draw(QSize pixelSize)
     program->setUniformValue("crop", float(crop.x()), float(crop.y()), float(crop.width()), float(crop.height()));
     program->setUniformValue("sampleX", sampleX);
     program->setUniformValue("sampleY", sampleY);
+    program->setUniformValue("backX", backX);
+    program->setUniformValue("backY", backY);
+    program->setUniformValue("layered", layered);
     if (mediaFormat != 0) {
         // QMatrix3x3 takes its values row by row; the colorimetry gives GLSL's column order.
         program->setUniformValue("yuvToRgb", QMatrix3x3(media.colorimetry.matrix().data()).transposed());
@@ -601,8 +655,12 @@ void MeshRenderer::draw(QSize pixelSize)
     }
     program->setUniformValue("stepsPerPixel", stepsPerPixel(pixelSize));
     program->setUniformValue("inverseSize", float(1.0 / pixelSize.width()), float(1.0 / pixelSize.height()));
-    const MeshGl::Texture planes = useVideo ? MeshGl::video : useHeld ? MeshGl::held : MeshGl::still;
+    const MeshGl::Texture planes = usePattern ? MeshGl::pattern
+                                   : useVideo ? MeshGl::video
+                                   : useHeld  ? MeshGl::held
+                                              : MeshGl::still;
     bindTextures(f, {{0, planes},
+                     {9, MeshGl::back},
                      {4, MeshGl::Texture(planes + 1)},
                      {5, MeshGl::Texture(planes + 2)},
                      {6, MeshGl::warp},

@@ -25,12 +25,21 @@ struct MeshInputs
     std::shared_ptr<MeshFrames> frames;
     // Identity of the player's current item; none when the player has no item.
     std::optional<quint64> item;
-    // The still shown behind (or instead of) the video; a null image shows the standby artwork.
+    // The still shown as the content, over the back layer by its alpha, and under the video until the video's first
+    // frame; a null image shows no still.
     QImage image;
     // A captured frame of the video shown as that still, drawn through the video's own conversion so that the live
     // frame after it matches; image then holds its conversion, shown when the frame cannot be drawn.
     VideoFrame heldFrame;
+    // The back layer beneath the content: this image (the picture's fallback); when null, the standby artwork if
+    // standby is set, else black.
+    QImage back;
+    bool standby = false;
+    // The calibration grid of the mesh instead of the picture.
     bool pattern = false;
+    // The output's test pattern as the content instead of the picture: drawn at the output's size over the crop's
+    // enlarged picture area, then warped like the picture.
+    bool flatPattern = false;
     bool black = false;
 };
 
@@ -95,6 +104,7 @@ class MeshRenderer
     QOpenGLShaderProgram* pictureProgram(int mediaFormat, bool grid);
     void bindTextures(QOpenGLExtraFunctions* f, std::initializer_list<std::pair<int, int>> units);
     void updateVideoTexture();
+    void preparePattern(QSize pixelSize);
 
     // How a frame's textures are drawn: its kind of media, YUV conversion, chroma siting and orientation.
     struct MediaLayout
@@ -122,6 +132,13 @@ class MeshRenderer
     std::optional<std::optional<QList<QPointF>>> m_polygonWanted;
     QImage m_still;
     std::optional<qint64> m_stillKey;
+    QImage m_back;
+    std::optional<std::pair<qint64, bool>> m_backKey;
+    bool m_backDirty = false;
+    // The flat test pattern, drawn for the output size and crop it was made for.
+    QSize m_patternSize;
+    QRectF m_patternCrop;
+    bool m_flatPattern = false;
     VideoFrame m_held;
     bool m_heldDirty = false;
     std::optional<MediaLayout> m_heldLayout;

@@ -90,8 +90,9 @@ void main()
 }
 )";
 
-// Compiled once per kind of media and for the grid: MEDIA_FORMAT 0 is RGB(A), 1 planar Y, U, V, 2 Y with
-// interleaved UV; GRID 1 draws the calibration grid instead, from the float mesh map. Pixels that stay black are
+// Compiled once per kind of media and for the grid: MEDIA_FORMAT 0 is RGB(A), over the back layer when layered (a
+// still over the fallback or the standby artwork, each aspect-filled by its own map backX, backY), 1 planar Y, U, V, 2
+// Y with interleaved UV; GRID 1 draws the calibration grid instead, from the float mesh map. Pixels that stay black are
 // left as cleared: a rasteriser skips a block whose pixels are all discarded. sampleX and sampleY take the mesh
 // parameter straight to the media coordinate (crop, fill and orientation). YUV becomes RGB by the frame's own
 // matrix and range (yuvToRgb, yuvOffset); chromaPlacement moves a luma coordinate to where the chroma plane holds
@@ -113,6 +114,10 @@ uniform vec4 chromaPlacement;
 uniform vec3 sampleX;
 uniform vec3 sampleY;
 uniform vec4 crop;
+uniform sampler2D back;
+uniform vec3 backX;
+uniform vec3 backY;
+uniform bool layered;
 
 // A pixel's own texel of an output-sized map, read through the sampler (nearest filtering, at the pixel's centre):
 // a software rasteriser reads 8-bit texels fastest that way.
@@ -164,10 +169,14 @@ vec2 meshAt(ivec2 pixel)
     return (vec2(pixel) + 0.5 + offset) / vec2(textureSize(warp, 0));
 }
 
-vec3 mediaColour(vec2 s)
+// A still is premultiplied: the back layer shows where it is transparent. Video frames are opaque.
+vec3 mediaColour(vec2 s, vec3 m)
 {
 #if MEDIA_FORMAT == 0
-    return texture(media, s).rgb;
+    vec4 content = texture(media, s);
+    if (!layered)
+        return content.rgb;
+    return content.rgb + texture(back, vec2(dot(backX, m), dot(backY, m))).rgb * (1.0 - content.a);
 #else
     float y = texture(media, s).r;
     vec2 c = s * chromaPlacement.xy + chromaPlacement.zw;
@@ -191,7 +200,7 @@ void main()
     vec3 colour = gridColour(pixel, texelFetch(meshMap, pixel, 0).xy);
 #else
     vec3 m = vec3(meshAt(pixel), 1.0);
-    vec3 colour = mediaColour(vec2(dot(sampleX, m), dot(sampleY, m)));
+    vec3 colour = mediaColour(vec2(dot(sampleX, m), dot(sampleY, m)), m);
 #endif
     colourOut = vec4(colour * gainLift.x + gainLift.y, 1.0);
 }

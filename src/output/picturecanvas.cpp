@@ -97,6 +97,14 @@ void PictureCanvas::watch(Picture* picture)
     m_watches.append(connect(picture, &QObject::destroyed, this, again));
 }
 
+bool PictureCanvas::showsStandbyArtwork() const
+{
+    if (!m_picture || m_picture->black())
+        return false;
+    Picture* shown = shownPicture(m_picture);
+    return !shown->fallback() && shown->showsStandby() && !contentOf(shown);
+}
+
 void PictureCanvas::paint(QPainter& painter, const QRectF& rect) const
 {
     painter.save();
@@ -110,7 +118,7 @@ void PictureCanvas::paint(QPainter& painter, const QRectF& rect) const
     Picture* content = contentOf(shown);
     if (shown->fallback())
         drawImage(painter, *shown->fallback(), rect);
-    else if (shown->showsStandby() && !content)
+    else if (showsStandbyArtwork())
         drawStandby(painter, rect);
     if (content) {
         if (content->image()) {

@@ -30,6 +30,8 @@ class PictureCanvas : public QObject
     void setActive(bool active);
     void setTargetSize(QSize pixels);
     void paint(QPainter& painter, const QRectF& rect) const;
+    // Whether what is drawn is the standby artwork: the picture shows nothing of its own and has no fallback.
+    bool showsStandbyArtwork() const;
     VideoSurface* surface() const { return m_surface.get(); }
 
   signals:

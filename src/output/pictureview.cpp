@@ -1,12 +1,24 @@
 #include "pictureview.h"
 
+#include "standbyartwork.h"
+
 #include <QPainter>
 
 PictureView::PictureView(Picture* picture, bool fillsScreen, QWidget* parent)
     : QWidget(parent), m_canvas(picture, fillsScreen)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    connect(&m_canvas, &PictureCanvas::changed, this, qOverload<>(&QWidget::update));
+    connect(&m_canvas, &PictureCanvas::changed, this, &PictureView::canvasChanged);
+    canvasChanged();
+}
+
+void PictureView::canvasChanged()
+{
+    // While the view shows the standby artwork, assistive technology hears the artwork's name.
+    const QString name = m_canvas.showsStandbyArtwork() ? standbyArtworkLabel : QString();
+    if (accessibleName() != name)
+        setAccessibleName(name);
+    update();
 }
 
 void PictureView::paintEvent(QPaintEvent*)

@@ -26,5 +26,7 @@ class PictureView : public QWidget
     void hideEvent(QHideEvent* event) override;
 
   private:
+    void canvasChanged();
+
     PictureCanvas m_canvas;
 };

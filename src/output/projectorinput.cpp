@@ -1,7 +1,8 @@
 #include "projectorinput.h"
 
+#include "testpattern.h"
+
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
@@ -53,20 +54,4 @@ void ProjectorInput::paint(QPainter& painter, const QSizeF& size)
         m_canvas.paint(painter, area);
     }
     painter.restore();
-}
-
-// A grid of 20 × 20 cells over the whole enlarged picture, its outer lines on the edges.
-void ProjectorInput::paintTestPattern(QPainter& painter, const QRectF& area)
-{
-    QPainterPath path;
-    for (int i = 0; i <= 20; ++i) {
-        const double x = area.left() + area.width() * i / 20;
-        const double y = area.top() + area.height() * i / 20;
-        path.moveTo(x, area.top());
-        path.lineTo(x, area.bottom());
-        path.moveTo(area.left(), y);
-        path.lineTo(area.right(), y);
-    }
-    painter.setPen(QPen(QColor(0x64, 0xD2, 0xFF), 1));
-    painter.drawPath(path);
 }

@@ -31,8 +31,6 @@ class ProjectorInput : public QObject
     void changed();
 
   private:
-    static void paintTestPattern(QPainter& painter, const QRectF& area);
-
     PictureCanvas m_canvas;
     QRectF m_crop;
     bool m_testPattern;

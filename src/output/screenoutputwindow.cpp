@@ -10,17 +10,6 @@
 #include <QPlatformSurfaceEvent>
 #include <QScreen>
 
-// Drawn where the picture shows nothing and asks for no standby artwork.
-static const QImage& blackImage()
-{
-    static const QImage black = [] {
-        QImage image(1, 1, QImage::Format_RGBA8888_Premultiplied);
-        image.fill(Qt::black);
-        return image;
-    }();
-    return black;
-}
-
 ScreenOutputWindow::ScreenOutputWindow(ScreenOutputSource* source, const ScreenRole& role, QScreen* screen,
                                        const QRect& geometry, OutputRenderOptions options)
     : m_source(source), m_role(role), m_screen(screen)
@@ -108,7 +97,8 @@ void ScreenOutputWindow::updateSurface()
 }
 
 // The mapping draws the picture it names (or the screen's own) when it is on; otherwise the screen's own picture
-// fills the output flat, uncorrected; without a picture the output is black.
+// fills the output flat, uncorrected; without a picture the output is black. A curved output shows the standby
+// artwork until a video's first frame; the others only where the picture asks for it and shows nothing of its own.
 void ScreenOutputWindow::refresh()
 {
     m_refreshPending = false;
@@ -119,28 +109,28 @@ void ScreenOutputWindow::refresh()
     MeshInputs inputs;
     inputs.frames = m_frames;
     Picture* picture = nullptr;
+    MeshPicture::Standby standby = MeshPicture::Standby::canvas;
     if (m_source) {
         const ProjectorMapping mapping = m_source->mapping(m_role);
         Picture* mapped = m_source->program(mapping.source.value_or(m_role));
         if (mapping.enabled && mapped) {
             inputs.mapping = mapping;
-            inputs.pattern = m_source->testPattern();
+            // The mesh draws its own calibration grid; a corner pin warps the output's test pattern.
+            const bool pattern = m_source->testPattern();
+            inputs.pattern = pattern && mapping.mesh;
+            inputs.flatPattern = pattern && !mapping.mesh;
             picture = mapped;
+            if (mapping.mesh)
+                standby = MeshPicture::Standby::untilFirstFrame;
         } else {
             picture = m_source->program(m_role);
         }
     }
-    const MeshPicture described = MeshPicture::describe(picture, inputs);
+    const MeshPicture described = MeshPicture::describe(picture, inputs, standby);
     for (Picture* watched : described.watched)
         m_watches.append(MeshPicture::watch(watched, this, [this] { scheduleRefresh(); }));
-    if (!picture) {
+    if (!picture)
         inputs.black = true;
-    } else if (inputs.image.isNull()) {
-        // The standby artwork only where the picture asks for it and shows nothing of its own.
-        Picture* shown = picture->independentOutput() ? picture->independentOutput() : picture;
-        if (!shown->showsStandby() || shown->foreground() || shown->url())
-            inputs.image = blackImage();
-    }
     std::optional<Subscription> wanted;
     if (described.video)
         wanted = Subscription{described.video->meshVideoFeed(), quintptr(described.video->player())};

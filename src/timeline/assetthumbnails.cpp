@@ -2,6 +2,8 @@
 
 #include "mediaprobe.h"
 #include "stillimage.h"
+#include "threadpoolfuture.h"
+#include "videoframegrabber.h"
 
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -20,6 +22,21 @@ static QFuture<std::optional<QImage>> pictureStill(QThreadPool& pool, const QStr
         promise->finish();
     });
     return future;
+}
+
+// The frame at the start of a video, or, when the file holds no picture at 0 (its picture begins after its sound),
+// the first frame of its picture, taken from the same open decoder.
+static QFuture<std::optional<QImage>> videoStill(const QUrl& url, QSize maxSize)
+{
+    return runInThreadPool<std::optional<QImage>>([url, maxSize]() -> std::optional<QImage> {
+        VideoFrameGrabber grabber(url);
+        if (std::optional<QImage> first = grabber.frameAt(0, maxSize))
+            return first;
+        const std::optional<double> start = videoStart(url);
+        if (!start || *start <= 0)
+            return std::nullopt;
+        return grabber.frameAt(*start, maxSize);
+    });
 }
 
 AssetThumbnails::AssetThumbnails(QObject* parent) : QObject(parent)
@@ -55,7 +72,7 @@ std::optional<QImage> AssetThumbnails::still(const MediaAsset& asset)
     });
     watcher->setFuture(asset.kind == AssetKind::image
                            ? pictureStill(m_pictureDecoders, url.toLocalFile(), kPictureMaxPixels)
-                           : videoFrameAtAsync(url, 0, kVideoMaxSize));
+                           : videoStill(url, kVideoMaxSize));
     return std::nullopt;
 }
 

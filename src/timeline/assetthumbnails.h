@@ -13,9 +13,10 @@
 
 // The small stills of the media library's rows, made off the main thread and kept by file URL, so a row that
 // scrolls back into view or is redrawn does not decode its file again. Pictures are read reduced (at most 160
-// pixels on the longer side, upright by their orientation tag), videos give their frame at the start (at most
-// 160 × 100); audio has no still. A file that cannot be decoded is remembered as having none, so the row keeps its
-// kind's symbol until the file changes on disk (it is written again, or comes back after it went missing).
+// pixels on the longer side, upright by their orientation tag), videos give their frame at the start, or the first
+// frame of their picture when it begins later than their sound (at most 160 × 100); audio has no still. A file that
+// cannot be decoded is remembered as having none, so the row keeps its kind's symbol until the file changes on disk (it
+// is written again, or comes back after it went missing).
 class AssetThumbnails : public QObject
 {
     Q_OBJECT

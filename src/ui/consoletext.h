@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontDatabase>
 #include <QLocale>
 #include <QString>
 #include <QWidget>
@@ -29,6 +30,15 @@ inline QFont caption(const QFont& base)
 inline QFont caption2(const QFont& base)
 {
     return scaled(base, 0.8);
+}
+// The size and weight of the given font in the system's fixed-pitch face: a number set in it keeps every digit in
+// its place as its value changes, whatever face the console's own font falls back to.
+inline QFont monospacedDigits(const QFont& base)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSizeF(base.pointSizeF());
+    font.setWeight(base.weight());
+    return font;
 }
 
 // A fraction as a whole percentage in the operator's locale (0.12 is "12%").

@@ -167,6 +167,30 @@ TEST_F(ProjectFiles, SaveOnAFullDiskKeepsThePreviousFile)
     EXPECT_EQ(copies, QStringList{QStringLiteral("show.json")});
 }
 
+// The operator made the file read-only: the save is refused as writing in place would be, for root as well.
+TEST_F(ProjectFiles, SaveOverAReadOnlyFileIsRefusedAndLeavesIt)
+{
+    const QString file = path(QStringLiteral("show.json"));
+    engine->saveProject(url(QStringLiteral("show.json")));
+    const QByteArray saved = contents(file);
+    ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    rename(0, QStringLiteral("未保存"));
+    try {
+        engine->saveProject(url(QStringLiteral("show.json")));
+        ADD_FAILURE() << "saved";
+    } catch (const ProjectFileError& error) {
+        EXPECT_EQ(error.text(), QStringLiteral("无法写入“show.json”：没有访问权限"));
+    }
+    EXPECT_EQ(contents(file), saved);
+    const QFileDevice::Permissions forAll = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                            QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther |
+                                            QFile::ExeOther;
+    EXPECT_EQ(QFile::permissions(file) & forAll, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    EXPECT_TRUE(engine->hasUnsavedChanges());
+    EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("show.json*")}, QDir::Files),
+              QStringList{QStringLiteral("show.json")});
+}
+
 // Every file a save writes opens again: a show that would pass the open limit is refused before the old file is
 // touched. A small stand-in limit takes the place of the real one.
 TEST_F(ProjectFiles, SaveRefusesWhatOpenWouldRefuseAndKeepsTheOldFile)
@@ -214,6 +238,29 @@ TEST_F(ProjectFiles, FileErrorsAreToldInChinese)
     EXPECT_EQ(saveError, QStringLiteral("无法写入“show.json”：同时打开的文件过多"));
     EXPECT_TRUE(engine->hasUnsavedChanges());
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("show.json"))));
+}
+
+// A link where the parked copy goes that leads nowhere stops the open with the reason in the console's words.
+TEST_F(RecoveryCopy, ParkedCopyBehindABrokenLinkIsRefusedInChinese)
+{
+    writeShowFile(Show::makeDefault(), path(QStringLiteral("next.json")), JsonFormat::pretty);
+    writeFile(path(QStringLiteral("plain")), {});
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("loop")), path(QStringLiteral("loop"))));
+    for (const auto& [through, says] : {std::pair{"loop/Parked.json", QStringLiteral("符号链接过多或成环")},
+                                        std::pair{"plain/Parked.json", QStringLiteral("路径中有一段不是文件夹")}}) {
+        SCOPED_TRACE(through);
+        QFile::remove(parkedPath());
+        ASSERT_TRUE(QFile::link(path(QString::fromUtf8(through)), parkedPath()));
+        rename(0, QStringLiteral("未保存") + QString::fromUtf8(through));
+        try {
+            engine->openProject(url(QStringLiteral("next.json")));
+            ADD_FAILURE() << "opened";
+        } catch (const ProjectFileError& error) {
+            EXPECT_EQ(error.text(), QStringLiteral("无法写入“Parked.json”：") + says);
+        }
+        EXPECT_TRUE(engine->hasUnsavedChanges());
+        EXPECT_FALSE(engine->canRecoverProject());
+    }
 }
 
 // Nothing is written sooner than 0.7 s after an edit; a busy machine may stretch the 0.1 s between edits beyond that.
@@ -297,11 +344,16 @@ TEST_F(RecoveryCopy, WorkLostInACrashSurvivesEditsOfTheNextSessionAndIsKeptAfter
     writeShowFile(older, parkedPath(), JsonFormat::compact);
     writeShowFile(lost, recoveryPath(), JsonFormat::compact);
     engine = makeEngine(true);
+    QStringList messages{engine->message()};
+    QObject::connect(engine.get(), &Engine::messageChanged, [&] { messages << engine->message(); });
     ASSERT_TRUE(engine->canRecoverProject());
     EXPECT_FALSE(engine->hasUnsavedChanges());
 
+    // The crash work took the older work's place, so the new session's edits are backed up as usual.
     rename(0, QStringLiteral("新的修改"));
-    ASSERT_TRUE(waitForFile(recoveryPath()));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return QFile::exists(recoveryPath()) && readShowFile(recoveryPath()) == engine->show(); }, 10000));
+    EXPECT_EQ(messages, QStringList{QStringLiteral("就绪")});
     engine->recoverUnsavedProject();
     EXPECT_EQ(engine->show(), lost);
     EXPECT_FALSE(engine->canRecoverProject());

@@ -2,8 +2,10 @@
 #include "enginefixture.h"
 #include "projectfile.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTest>
 #include <QThread>
 #include <signal.h>
 
@@ -87,4 +89,16 @@ TEST_F(RecoveryKill, WorkKilledAtAnyMomentIsOfferedWholeAndSavedFilesReadBackWho
         if (HasFailure())
             return;
     }
+    // Whatever the kills left beside the copies and the project goes at the next start and the next save.
+    engine = makeEngine(true);
+    engine->saveProject(QUrl::fromLocalFile(projectPath));
+    EXPECT_EQ(QDir(work.path()).entryList(QDir::Files | QDir::Hidden).join(' ').toStdString(), "base.json 演出.json");
+    const QStringList copies{QStringLiteral("Parked.json"), QStringLiteral("Recovery.json")};
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+            return std::all_of(left.begin(), left.end(), [&](const QString& name) { return copies.contains(name); });
+        },
+        10000))
+        << QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).join(' ').toStdString();
 }

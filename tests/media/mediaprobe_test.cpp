@@ -25,6 +25,14 @@ TEST(MediaProbe, DurationOfVideoAndSound)
     EXPECT_FALSE(mediaDuration(fileUrl(MediaFixtures::file("notes.txt", "plain words\n"))));
 }
 
+TEST(MediaProbe, PictureStartIsWhereTheFirstFrameBeginsAndNoneWithoutAPicture)
+{
+    EXPECT_NEAR(videoStart(fileUrl(MediaFixtures::video({.audio = true, .videoStart = 2}))).value_or(0), 2.0, 0.001);
+    EXPECT_NEAR(videoStart(fileUrl(MediaFixtures::video())).value_or(-1), 0.0, 0.001);
+    EXPECT_FALSE(videoStart(fileUrl(MediaFixtures::wav())));
+    EXPECT_FALSE(videoStart(fileUrl(MediaFixtures::missing())));
+}
+
 TEST(MediaProbe, FrameAtATimeInColourAndScaled)
 {
     const std::optional<QImage> red = videoFrameAt(fileUrl(MediaFixtures::video({.pattern = "red"})), 0.5);

@@ -7,7 +7,8 @@
 
 TEST(FileErrorText, CommonErrorsHaveTextsOfOurOwnAndTheRestKeepTheSystems)
 {
-    for (int error : {EROFS, ENOSPC, EDQUOT, EACCES, EPERM, ENOENT, EMFILE, ENFILE, EFBIG}) {
+    for (int error :
+         {EROFS, ENOSPC, EDQUOT, EACCES, EPERM, ENOENT, EMFILE, ENFILE, EFBIG, ENAMETOOLONG, ELOOP, ENOTDIR, EISDIR}) {
         const QString text = fileErrorText(error);
         SCOPED_TRACE(std::strerror(error));
         EXPECT_FALSE(text.isEmpty());

@@ -5,6 +5,7 @@
 #include "pictureview.h"
 #include "videomonitorsurface.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -113,4 +114,18 @@ TEST_F(PictureViews, MonitorSamplesOnlyWhileOnScreen)
     view.hide();
     EXPECT_FALSE(surface->isSampling());
     EXPECT_TRUE(surface->image().isNull());
+}
+
+TEST_F(PictureViews, AssistiveTechnologyHearsTheStandbyArtworkOnlyWhileItIsShown)
+{
+    root.setShowsStandby(true);
+    PictureView view(&root, false);
+    QAccessibleInterface* artwork = QAccessible::queryAccessibleInterface(&view);
+    ASSERT_NE(artwork, nullptr);
+    EXPECT_EQ(artwork->text(QAccessible::Name), QStringLiteral("Lumoria 待机画面"));
+
+    playVideo(root, Qt::red);
+    EXPECT_TRUE(waitUntil([&] { return artwork->text(QAccessible::Name).isEmpty(); }));
+    root.load(std::nullopt);
+    EXPECT_TRUE(waitUntil([&] { return !artwork->text(QAccessible::Name).isEmpty(); }));
 }

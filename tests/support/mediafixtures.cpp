@@ -107,13 +107,15 @@ QString MediaFixtures::video(const VideoSpec& wanted)
     const bool h264 = wanted.codec == VideoCodec::h264;
     const int frames = int(wanted.seconds * wanted.fps + 0.5);
     const QString tag = wanted.colorimetry.isEmpty() ? QString() : ",colorimetry=" + wanted.colorimetry;
-    QString video = QString("videotestsrc num-buffers=%1 pattern=%5 horizontal-speed=4 ! "
+    const QString offset =
+        wanted.videoStart > 0 ? QString(" timestamp-offset=%1").arg(qint64(wanted.videoStart * 1e9)) : QString();
+    QString video = QString("videotestsrc num-buffers=%1 pattern=%5 horizontal-speed=4%7 ! "
                             "video/x-raw,format=I420,width=%2,height=%3,framerate=%4/1%6 ! ")
                         .arg(frames)
                         .arg(wanted.size.width())
                         .arg(wanted.size.height())
                         .arg(wanted.fps)
-                        .arg(wanted.pattern, tag);
+                        .arg(wanted.pattern, tag, offset);
     if (wanted.codec == VideoCodec::vp9)
         video += "vp9enc deadline=1 keyframe-max-dist=30 ! queue ! mux. ";
     else

@@ -22,6 +22,8 @@ struct VideoSpec
     // The colorimetry the stream is tagged with ("bt709", "1:4:0:0", ...); untagged when empty. Full range
     // survives only in VP9: x264enc writes limited range whatever it is given.
     QString colorimetry;
+    // When the picture starts, in seconds; the mp4 holds an empty edit before it, while the sound starts at 0.
+    double videoStart = 0;
 };
 
 struct WavSpec

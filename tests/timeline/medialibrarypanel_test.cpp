@@ -246,6 +246,16 @@ TEST_F(MediaLibraryPanelTest, VideosShowTheirFirstFrameAndANewFileClearsTheOldSt
     EXPECT_FALSE(stillOf(clip)) << "an undecodable video keeps its symbol";
 }
 
+TEST_F(MediaLibraryPanelTest, AVideoWhosePictureStartsAfterItsSoundShowsItsFirstPicture)
+{
+    const MediaAsset late = entry(
+        MediaFixtures::video({.size = {320, 180}, .audio = true, .pattern = QStringLiteral("red"), .videoStart = 2}),
+        AssetKind::video);
+    const std::optional<QImage> frame = stillOf(late);
+    ASSERT_TRUE(frame);
+    EXPECT_GT(qRed(frame->pixel(frame->rect().center())), 200);
+}
+
 TEST_F(MediaLibraryPanelTest, TenEntriesOfEveryKind)
 {
     QList<QUrl> files;

@@ -1,23 +1,16 @@
 #include "cuerowdelegate.h"
 
 #include "consolecolors.h"
+#include "consoletext.h"
 #include "cuelistmodel.h"
 #include "lumoicons.h"
 #include "shownlength.h"
 
-#include <QFontDatabase>
 #include <QPainter>
 
 static constexpr int kMarkSize = 14;
 static constexpr int kSpacing = 8;
 static constexpr int kPadding = 8;
-
-static QFont numberFont(const QFont& base)
-{
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSizeF(base.pointSizeF());
-    return font;
-}
 
 void CueRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
@@ -46,7 +39,7 @@ void CueRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     }
 
     const QString number = index.data(CueListModel::NumberRole).toString();
-    const QFont digits = numberFont(option.font);
+    const QFont digits = ConsoleText::monospacedDigits(option.font);
     painter->setFont(digits);
     painter->setPen(ConsoleColors::secondaryText());
     const int numberWidth = QFontMetrics(digits).horizontalAdvance(number);

@@ -22,7 +22,7 @@ MixerChannelCard::MixerChannelCard(int channel, QWidget* parent)
     const int number = channel + 1;
     auto* name = new QLabel(QStringLiteral("声道 %1").arg(number), this);
     name->setFont(ConsoleText::scaled(name->font(), 0.92, true));
-    m_level->setFont(ConsoleText::caption(m_level->font()));
+    m_level->setFont(ConsoleText::monospacedDigits(ConsoleText::caption(m_level->font())));
     auto* header = new QHBoxLayout;
     header->addWidget(name);
     header->addStretch();
@@ -35,7 +35,7 @@ MixerChannelCard::MixerChannelCard(int channel, QWidget* parent)
 
     m_gain->setRange(0, gainSteps);
     m_gain->setAccessibleName(QStringLiteral("声道 %1 音量").arg(number));
-    m_percent->setFont(ConsoleText::caption(m_percent->font()));
+    m_percent->setFont(ConsoleText::monospacedDigits(ConsoleText::caption(m_percent->font())));
     m_percent->setMinimumWidth(33);
     m_percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_mute->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

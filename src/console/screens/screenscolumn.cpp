@@ -98,7 +98,7 @@ QWidget* ScreensColumn::makePagination()
     connect(m_nextPage, &QToolButton::clicked, this, [this] { m_state.setScreenPage(m_state.screenPage() + 1); });
     m_pageLabel = new QLabel(m_pagination);
     m_pageLabel->setAccessibleName(QStringLiteral("屏幕页码"));
-    m_pageLabel->setFont(ConsoleText::caption(m_pageLabel->font()));
+    m_pageLabel->setFont(ConsoleText::monospacedDigits(ConsoleText::caption(m_pageLabel->font())));
 
     auto* row = new QHBoxLayout(m_pagination);
     row->setContentsMargins(0, 0, 0, 0);

@@ -3,7 +3,6 @@
 #include "consolecolors.h"
 #include "consoleview.h"
 #include "engine.h"
-#include "glreadywindow.h"
 #include "lumohelp.h"
 #include "lumosettings.h"
 
@@ -13,8 +12,6 @@
 ConsoleWindow::ConsoleWindow(ConsoleView* view, Engine& engine, LumoSettings& settings, QWidget* parent)
     : QMainWindow(parent), m_view(view)
 {
-    // The screen cards show a curved mapping through OpenGL.
-    makeReadyForGLViews(this);
     setWindowTitle(title);
     setCentralWidget(view);
     setMinimumSize(1080, 720);

@@ -2,7 +2,6 @@
 
 #include "consolecolors.h"
 #include "engine.h"
-#include "glreadywindow.h"
 #include "lumohelp.h"
 #include "lumouserguide.h"
 #include "projectionmappingeditor.h"
@@ -22,26 +21,17 @@ SingleWindows::SingleWindows(Engine& engine, QObject* parent) : QObject(parent),
           {460, 300},
           460,
           false,
-          false,
           [](Engine& engine) { return new RemoteHostPanel(*engine.remoteHost()); }}},
-        {"user-guide",
-         {"使用说明", {760, 620}, {620, 420}, 0, false, false, [](Engine&) { return new LumoUserGuide; }}},
+        {"user-guide", {"使用说明", {760, 620}, {620, 420}, 0, false, [](Engine&) { return new LumoUserGuide; }}},
         {"projector-mapping",
          {"投影校正与融合",
           {980, 570},
           {860, 460},
           0,
           false,
-          true,
           [](Engine& engine) { return new ProjectionMappingEditor(engine); }}},
         {"projection-monitor",
-         {"投放监看",
-          {860, 410},
-          {640, 320},
-          0,
-          true,
-          true,
-          [](Engine& engine) { return new ProjectionMonitor(engine); }}},
+         {"投放监看", {860, 410}, {640, 320}, 0, true, [](Engine& engine) { return new ProjectionMonitor(engine); }}},
     };
 }
 
@@ -91,8 +81,6 @@ QWidget* SingleWindows::make(const QString& id, const Kind& kind)
 {
     auto* window = new QWidget(nullptr, Qt::Window);
     window->setObjectName(id);
-    if (kind.holdsGLViews)
-        makeReadyForGLViews(window);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(kind.title);
     window->setAutoFillBackground(true);

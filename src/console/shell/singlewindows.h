@@ -27,8 +27,6 @@ class SingleWindows : public QObject
         int fixedWidth = 0;
         // Whether its hover help follows the "显示悬浮说明" switch, like the console's.
         bool followsTooltipSwitch = false;
-        // Whether it can show a curved mapping, an OpenGL view.
-        bool holdsGLViews = false;
         ContentFactory content;
     };
 

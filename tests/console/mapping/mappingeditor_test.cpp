@@ -1,5 +1,4 @@
 #include "displaybindings.h"
-#include "glreadywindow.h"
 #include "mappedoutput.h"
 #include "mappingeditorstate.h"
 #include "mappingoverlay.h"
@@ -34,8 +33,6 @@ class MappingEditorTest : public ScreensTest
         painter.end();
         engine->program(first())->setImage(picture);
         editor = std::make_unique<ProjectionMappingEditor>(*engine);
-        // Its own window here, made ready for the curved preview as the application makes the editor's window.
-        makeReadyForGLViews(editor.get());
         editor->resize(980, 570);
         editor->show();
         QApplication::processEvents();

@@ -1,8 +1,13 @@
 #include "audiomixerview.h"
 #include "channellevel.h"
+#include "lumostyle.h"
 #include "mixerchannelcard.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFontMetricsF>
+#include <QLabel>
 #include <QSlider>
 #include <gtest/gtest.h>
 #include <vector>
@@ -34,6 +39,16 @@ TEST(ChannelLevel, FollowsThePeakInDecibels)
         EXPECT_EQ(gainPercent(gain), percent) << gain;
 }
 
+// Whether every digit takes the same room, so that a number does not shift sideways as its value changes.
+static bool digitsKeepTheirWidth(const QLabel* label)
+{
+    const QFontMetricsF metrics(label->font());
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit)
+        if (metrics.horizontalAdvance(QChar(digit)) != metrics.horizontalAdvance(u'0'))
+            return false;
+    return true;
+}
+
 class AudioMixerViewTest : public ::testing::Test
 {
   protected:
@@ -51,6 +66,8 @@ class AudioMixerViewTest : public ::testing::Test
         return texts;
     }
 
+    // The console's style and font, taken before the panel is built as in the application.
+    bool styled = (applyLumoStyle(*qApp), true);
     std::shared_ptr<AudioChannelMixer> mixer = std::make_shared<AudioChannelMixer>();
     AudioMixerView view{mixer};
 };
@@ -109,4 +126,22 @@ TEST_F(AudioMixerViewTest, PollsOnlyWhileShownAndStartsFromTheMixersState)
     EXPECT_EQ(view.cards().at(0)->percentText(), "50%");
     EXPECT_TRUE(view.cards().at(1)->findChild<QCheckBox*>()->isChecked());
     EXPECT_EQ(levelTexts(), QStringList(2, "−∞ dBFS")) << "peaks from before the panel opened are dropped";
+}
+
+TEST_F(AudioMixerViewTest, LevelAndPercentKeepTheirPlaceAsTheyChange)
+{
+    view.resize(260, view.sizeHint().height());
+    view.show();
+    play(2, 0.5f);
+    view.poll();
+    MixerChannelCard* card = view.cards().at(0);
+    for (const QString& text : {card->levelText(), card->percentText()}) {
+        const QList<QLabel*> labels = card->findChildren<QLabel*>();
+        const auto shown = std::find_if(labels.begin(), labels.end(), [&](QLabel* l) { return l->text() == text; });
+        ASSERT_NE(shown, labels.end()) << text.toStdString();
+        EXPECT_TRUE(digitsKeepTheirWidth(*shown)) << text.toStdString();
+    }
+    QCoreApplication::sendPostedEvents(); // the layout takes in the longer text
+    QDir().mkpath(LUMO_TEST_SHOTS);
+    view.grab().save(QStringLiteral(LUMO_TEST_SHOTS "/mixer-cards.png"));
 }

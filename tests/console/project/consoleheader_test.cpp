@@ -1,9 +1,11 @@
 #include "consolefixture.h"
 #include "consoleheader.h"
 #include "elidedlabel.h"
+#include "lumomarkview.h"
 #include "mediafixtures.h"
 #include "sectionfixture.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -240,6 +242,18 @@ TEST_F(HeaderTest, WindowButtonsOpenTheirWindows)
     click("userGuide");
     menuItem("移动遥控…")->trigger();
     EXPECT_EQ(openedWindows, QStringList({"projection-monitor", "user-guide", "remote-control"}));
+}
+
+TEST_F(HeaderTest, AssistiveTechnologyPassesOverTheMark)
+{
+    header.show();
+    auto* mark = header.findChild<LumoMark*>();
+    ASSERT_NE(mark, nullptr);
+    QAccessibleInterface* markInterface = QAccessible::queryAccessibleInterface(mark);
+    ASSERT_NE(markInterface, nullptr);
+    EXPECT_TRUE(markInterface->state().invisible);
+    EXPECT_TRUE(markInterface->text(QAccessible::Name).isEmpty());
+    EXPECT_FALSE(QAccessible::queryAccessibleInterface(header.findChild<QComboBox*>())->state().invisible);
 }
 
 // At the smallest window the header still shows every control whole, side by side; Ctrl+S saves from there.

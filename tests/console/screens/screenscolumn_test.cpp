@@ -13,6 +13,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontMetricsF>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QToolButton>
@@ -86,6 +88,10 @@ TEST_F(ScreensColumnTest, PagesShowTwoCardsAndFollowAddingAndRemoving)
     button<QPushButton>(column, "添加屏幕")->click();
     EXPECT_EQ(shownScreens(), QStringList{"屏幕 3"});
     EXPECT_EQ(column.pageText(), "2 / 2");
+    const QFontMetricsF digits(column.pagination()->findChild<QLabel*>()->font());
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit)
+        EXPECT_EQ(digits.horizontalAdvance(QChar(digit)), digits.horizontalAdvance(u'0'))
+            << "the page number keeps its place";
     EXPECT_FALSE(pageButton("下一页屏幕")->isEnabled());
     EXPECT_TRUE(pageButton("上一页屏幕")->isEnabled());
     saveShot(column, "screens-column-page-2-of-2");

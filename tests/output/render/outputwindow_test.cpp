@@ -1,6 +1,7 @@
 #include "eventwait.h"
 #include "fakeplayer.h"
 #include "hangguard.h"
+#include "mappedoutput.h"
 #include "mediafixtures.h"
 #include "meshfixtures.h"
 #include "picture.h"
@@ -92,6 +93,67 @@ QImage onScreen(const ScreenOutputWindow& window, const QString& shot = {})
     const QImage image = QGuiApplication::primaryScreen()->grabWindow(0).toImage().copy(window.geometry());
     if (!shot.isEmpty())
         saveShot(image, shot);
+    return image;
+}
+
+// What the X server shows on the 1920 × 1080 display.
+QImage onSecondDisplay(const QString& shot = {})
+{
+    const QImage image = QGuiApplication::screens()[1]->grabWindow(0).toImage();
+    if (!shot.isEmpty())
+        saveShot(image, shot);
+    return image;
+}
+
+// Where a line of the pattern crosses a row (or column) of the image, and its colour there.
+QList<std::pair<int, QColor>> crossings(const QImage& image, int at, bool alongRow)
+{
+    QList<std::pair<int, QColor>> found;
+    const int length = alongRow ? image.width() : image.height();
+    for (int i = 0; i < length; ++i) {
+        const QColor colour = alongRow ? image.pixelColor(i, at) : image.pixelColor(at, i);
+        if (colour.blue() > 100)
+            found.append({i, colour});
+    }
+    return found;
+}
+
+// Where the two images' lines differ by more than a pixel, or their colours by more than two levels; empty when
+// they show the same lines.
+QString lineDifference(const QImage& drawn, const QImage& painted, int at, bool alongRow)
+{
+    const QList<std::pair<int, QColor>> want = crossings(painted, at, alongRow);
+    const QList<std::pair<int, QColor>> got = crossings(drawn, at, alongRow);
+    const QString where = QStringLiteral("%1 %2: ").arg(alongRow ? "; row" : "; column").arg(at);
+    if (want.size() < 10 || got.size() != want.size())
+        return where + QStringLiteral("%1 lines, %2 painted").arg(got.size()).arg(want.size());
+    for (qsizetype i = 0; i < want.size(); ++i)
+        if (std::abs(got[i].first - want[i].first) > 1 || !near(got[i].second, want[i].second, 2))
+            return where + QStringLiteral("line at %1 %2, painted at %3 %4")
+                               .arg(got[i].first)
+                               .arg(got[i].second.name())
+                               .arg(want[i].first)
+                               .arg(want[i].second.name());
+    return {};
+}
+
+// Rows and columns across the whole output, near its edges too.
+QString patternDifference(const QImage& drawn, const QImage& painted)
+{
+    QString difference;
+    for (const int row : {300, 1000})
+        difference += lineDifference(drawn, painted, row, true);
+    for (const int column : {500, 1900})
+        difference += lineDifference(drawn, painted, column, false);
+    return difference;
+}
+
+// Transparent on the left half, opaque blue on the right.
+QImage halfTransparent(QSize size = {160, 90})
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter(&image).fillRect(size.width() / 2, 0, size.width() / 2, size.height(), Qt::blue);
     return image;
 }
 
@@ -253,4 +315,124 @@ TEST_F(OutputWindows, ClosingWhileDrawing)
         HangGuard guard("closing an output window", 10s);
         window.reset();
     }
+}
+
+// The corner-pinned output shows the same test pattern as the console's monitor of it, line for line, cropped too;
+// a curved output keeps the mesh's own grid.
+TEST_F(OutputWindows, TheTestPatternMatchesTheMonitors)
+{
+    const QSize full(1920, 1080);
+    OneScreen screen;
+    screen.picture->setImage(filled(Qt::red));
+    screen.setTestPattern(true);
+    auto window = std::make_unique<ScreenOutputWindow>(&screen, kScreen, QGuiApplication::screens()[1],
+                                                       QRect(QPoint(0, 0), full));
+    ASSERT_TRUE(waitUntil([&] { return window->isExposed() && window->swaps() > 0; }));
+    for (const QRectF crop : {QRectF(0, 0, 1, 1), QRectF(0.25, 0.25, 0.5, 0.5)}) {
+        SCOPED_TRACE(crop.width());
+        screen.setMapping(cropped(crop));
+        const QString name = crop.width() == 1 ? QStringLiteral("output-window-test-pattern")
+                                               : QStringLiteral("output-window-test-pattern-cropped");
+        MappedOutput monitor(&screen, kScreen, {.testPattern = true});
+        showOnScreen(monitor, full);
+        const QImage painted = grabbed(monitor, name + "-monitor");
+        monitor.hide();
+        // A grab may catch a frame of the previous crop.
+        QString difference;
+        EXPECT_TRUE(waitUntil([&] {
+            return (difference = patternDifference(onSecondDisplay(name), painted)).isEmpty();
+        })) << difference.toStdString();
+    }
+
+    ProjectorMapping curved = cropped({0, 0, 1, 1});
+    curved.mesh = curved.meshPoints();
+    screen.setMapping(curved);
+    EXPECT_TRUE(waitUntil([&] {
+        return near(onSecondDisplay("output-window-test-pattern-curved").pixelColor(96, 300), QColor(0, 217, 230));
+    }));
+}
+
+// A still with transparent parts shows the default picture there, flat, corner-pinned and curved, as the monitor
+// shows it.
+TEST_F(OutputWindows, ATransparentStillShowsTheDefaultPictureBeneath)
+{
+    OneScreen screen;
+    screen.picture->setFallback(filled(Qt::red));
+    screen.picture->setImage(halfTransparent());
+    PictureView monitor(screen.picture, true);
+    showOnScreen(monitor, kGeometry.size());
+    const QImage painted = grabbed(monitor, "output-window-transparent-still-monitor");
+    monitor.hide();
+    EXPECT_EQ(painted.pixelColor(40, 90), QColor(Qt::red));
+
+    ProjectorMapping pinned = cropped({0, 0, 1, 1});
+    pinned.corners = {{0.1, 0.1}, {0.9, 0.1}, {0.9, 0.9}, {0.1, 0.9}};
+    ProjectorMapping curved = cropped({0, 0, 1, 1});
+    curved.mesh = curved.meshPoints();
+    const QList<std::pair<QString, ProjectorMapping>> mappings{
+        {"plain", ProjectorMapping()}, {"flat", cropped({0, 0, 1, 1})}, {"pinned", pinned}, {"curved", curved}};
+    auto window = open(screen);
+    for (const auto& [name, mapping] : mappings) {
+        SCOPED_TRACE(name.toStdString());
+        screen.setMapping(mapping);
+        // Inside the pinned quad too: a quarter and three quarters across; outside it black.
+        const QColor corner = name == "pinned" ? Qt::black : Qt::red;
+        EXPECT_TRUE(waitUntil([&] {
+            const QImage drawn = onScreen(*window, "output-window-transparent-still-" + name);
+            return drawn.pixelColor(80, 90) == painted.pixelColor(80, 90) &&
+                   drawn.pixelColor(240, 90) == painted.pixelColor(240, 90) && drawn.pixelColor(5, 5) == corner;
+        })) << onScreen(*window).pixelColor(80, 90).name().toStdString();
+    }
+}
+
+// A curved output of a picture without a default picture shows the standby artwork until a clip's first frame,
+// with no black frame between; a clip that never shows a frame leaves the artwork up.
+TEST_F(OutputWindows, ACurvedOutputShowsTheStandbyArtworkUntilTheFirstFrame)
+{
+    OneScreen screen;
+    screen.picture->setShowsStandby(true);
+    ProjectorMapping curved = cropped({0, 0, 1, 1});
+    curved.mesh = curved.meshPoints();
+    screen.setMapping(curved);
+    Picture clip{fakePlayers()};
+    clip.load(QUrl::fromLocalFile(QStringLiteral("/media/clip.mp4")));
+    screen.picture->setForeground(&clip);
+    Swaps swaps;
+    auto window = open(screen);
+    swaps.watch(*window);
+    const auto artworkShown = [&] {
+        const QImage image = onScreen(*window, "output-window-curved-standby");
+        return image.pixelColor(160, 90) != Qt::black && image.pixelColor(160, 90) != Qt::red;
+    };
+    ASSERT_TRUE(waitUntil(artworkShown));
+    runEvents(200);
+    EXPECT_TRUE(artworkShown());
+    const size_t before = [&] {
+        std::scoped_lock hold(swaps.lock);
+        return swaps.shown.size();
+    }();
+
+    fake(clip)->show(filled(Qt::red));
+    EXPECT_TRUE(waitUntil([&] { return onScreen(*window).pixelColor(160, 90) == Qt::red; }));
+    std::scoped_lock hold(swaps.lock);
+    ASSERT_GT(swaps.shown.size(), before);
+    // Every frame presented since the artwork was seen shows the video.
+    for (size_t i = before; i < swaps.shown.size(); ++i)
+        EXPECT_GE(swaps.shown[i].second, 0) << "frame " << i << " shows no video";
+}
+
+TEST_F(OutputWindows, ACurvedOutputKeepsTheStandbyArtworkForAClipThatCannotBeDecoded)
+{
+    OneScreen screen(defaultPlayerFactory());
+    screen.picture->setShowsStandby(true);
+    ProjectorMapping curved = cropped({0, 0, 1, 1});
+    curved.mesh = curved.meshPoints();
+    screen.setMapping(curved);
+    auto window = open(screen);
+    const QColor artwork = onScreen(*window).pixelColor(160, 90);
+    ASSERT_NE(artwork, QColor(Qt::black));
+    screen.picture->load(QUrl::fromLocalFile(MediaFixtures::file("undecodable.mp4", QByteArray(4096, 'x'))));
+    ASSERT_TRUE(waitUntil([&] { return screen.picture->player()->status() == PlayerStatus::failed; }));
+    runEvents(200);
+    EXPECT_EQ(onScreen(*window, "output-window-curved-undecodable").pixelColor(160, 90), artwork);
 }
