@@ -111,6 +111,15 @@ std::optional<QString> PlayerPipeline::make(const Settings& settings)
     const auto elementAdded =
         +[](GstBin*, GstBin*, GstElement* element, gpointer) { watchForOversizeStreams(element); };
     g_signal_connect(m_pipeline, "deep-element-added", G_CALLBACK(elementAdded), nullptr);
+    const auto soundAdded = +[](GstBin*, GstBin*, GstElement* element, gpointer data) {
+        static_cast<SoundClock*>(data)->elementAdded(element);
+    };
+    const auto soundRemoved = +[](GstBin*, GstBin*, GstElement* element, gpointer data) {
+        static_cast<SoundClock*>(data)->elementRemoved(element);
+    };
+    g_signal_connect(m_pipeline, "deep-element-added", G_CALLBACK(soundAdded), &m_sound);
+    g_signal_connect(m_pipeline, "deep-element-removed", G_CALLBACK(soundRemoved), &m_sound);
+    m_video->setSoundDelay([this] { return m_sound.delay(); });
     m_bus = gst_element_get_bus(m_pipeline);
     const GstBusSyncHandler onMessage = [](GstBus*, GstMessage* message, gpointer data) {
         if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
@@ -147,6 +156,7 @@ PlayerPipeline::~PlayerPipeline()
     if (!m_pipeline)
         return;
     LostErrorTracer::unwatch(m_pipeline);
+    g_signal_handlers_disconnect_by_data(m_pipeline, &m_sound);
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
     gst_bus_set_sync_handler(m_bus, nullptr, nullptr, nullptr);
     for (GstMessage* message : takeMessages())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "soundclock.h"
 #include "videoframe.h"
 
 #include <QByteArray>
@@ -86,6 +87,8 @@ class PlayerPipeline
     GstBus* m_bus = nullptr;
     std::unique_ptr<AudioTap> m_tap;
     std::unique_ptr<VideoOutput> m_video;
+    // The audio sink, whose delay the video frames wait for.
+    SoundClock m_sound;
     // Guards the receiver and the messages; the posting and decoding threads take it.
     std::mutex m_lock;
     Receiver m_receiver;

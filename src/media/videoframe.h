@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QTransform>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -51,6 +52,9 @@ class VideoFrame
     QTransform orientation() const { return m_orientation; }
     // Grows with every new frame a player delivers.
     std::uint64_t serial() const { return m_serial; }
+    // When the frame falls due on screen, on the host clock; none for a frame that shows at once (a paused player's).
+    std::optional<std::chrono::steady_clock::time_point> dueAt() const { return m_dueAt; }
+    void setDueAt(std::optional<std::chrono::steady_clock::time_point> dueAt) { m_dueAt = dueAt; }
     // How the YUV samples become RGB; a frame whose stream said nothing gets GStreamer's choice for its size.
     VideoColorimetry colorimetry() const { return m_colorimetry.value_or(VideoColorimetry::defaultFor(m_size)); }
 
@@ -68,4 +72,5 @@ class VideoFrame
     QTransform m_orientation;
     std::uint64_t m_serial = 0;
     std::optional<VideoColorimetry> m_colorimetry;
+    std::optional<std::chrono::steady_clock::time_point> m_dueAt;
 };

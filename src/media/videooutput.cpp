@@ -3,6 +3,7 @@
 #include "gstinit.h"
 
 #include <gst/app/gstappsink.h>
+#include <gst/base/gstbasesink.h>
 #include <gst/gst.h>
 #include <gst/video/video.h>
 
@@ -99,11 +100,11 @@ class SampleStorage : public VideoFrame::Storage
 };
 
 // The prerolled frame and every played one reach the same store.
-template <GstSample* (*pull)(GstAppSink*)> GstFlowReturn storePulled(GstAppSink* sink, gpointer data)
+template <GstSample* (*pull)(GstAppSink*), bool prerolled> GstFlowReturn storePulled(GstAppSink* sink, gpointer data)
 {
     GstSample* sample = pull(sink);
     if (sample) {
-        static_cast<VideoOutput*>(data)->store(sample);
+        static_cast<VideoOutput*>(data)->store(sample, prerolled);
         gst_sample_unref(sample);
     }
     return GST_FLOW_OK;
@@ -133,13 +134,14 @@ VideoOutput::VideoOutput()
     gst_object_ref_sink(m_bin);
     GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
     GstElement* appsink = gst_element_factory_make("appsink", nullptr);
+    m_sink = appsink;
     GstCaps* caps = gst_caps_from_string("video/x-raw,format={I420,NV12,BGRA,RGBA}");
     g_object_set(appsink, "caps", caps, "sync", TRUE, "max-buffers", 1, "drop", TRUE, "enable-last-sample", FALSE,
-                 nullptr);
+                 "ts-offset", gint64(-std::chrono::nanoseconds(kHandOverLead).count()), nullptr);
     gst_caps_unref(caps);
     GstAppSinkCallbacks callbacks{};
-    callbacks.new_preroll = storePulled<gst_app_sink_pull_preroll>;
-    callbacks.new_sample = storePulled<gst_app_sink_pull_sample>;
+    callbacks.new_preroll = storePulled<gst_app_sink_pull_preroll, true>;
+    callbacks.new_sample = storePulled<gst_app_sink_pull_sample, false>;
     gst_app_sink_set_callbacks(GST_APP_SINK(appsink), &callbacks, this, nullptr);
     gst_bin_add_many(GST_BIN(m_bin), convert, appsink, nullptr);
     gst_element_link(convert, appsink);
@@ -176,7 +178,25 @@ void VideoOutput::setOrientation(const char* tag)
             m_orientation = i;
 }
 
-void VideoOutput::store(GstSample* sample)
+// When the sink would have shown the frame without the lead, later by the sound's delay: the lead is set again to
+// follow that delay, so frames keep coming the same time ahead.
+std::optional<std::chrono::steady_clock::time_point> VideoOutput::dueTimeOf(GstSample* sample)
+{
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    const GstClockTime pts = GST_BUFFER_PTS(gst_sample_get_buffer(sample));
+    if (!segment || !GST_CLOCK_TIME_IS_VALID(pts))
+        return std::nullopt;
+    const guint64 running = gst_segment_to_running_time(segment, GST_FORMAT_TIME, pts);
+    if (!GST_CLOCK_TIME_IS_VALID(running))
+        return std::nullopt;
+    const std::chrono::nanoseconds delay = m_soundDelay ? m_soundDelay() : std::chrono::nanoseconds(0);
+    gst_base_sink_set_ts_offset(GST_BASE_SINK(m_sink), (delay - kHandOverLead).count());
+    const GstClockTime due =
+        gst_element_get_base_time(m_sink) + running + gst_base_sink_get_latency(GST_BASE_SINK(m_sink));
+    return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(due) + delay);
+}
+
+void VideoOutput::store(GstSample* sample, bool prerolled)
 {
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     GstVideoInfo info;
@@ -210,6 +230,8 @@ void VideoOutput::store(GstSample* sample)
     const double time = GST_CLOCK_TIME_IS_VALID(streamTime) ? double(streamTime) / GST_SECOND : 0.0;
     VideoFrame frame(std::move(storage), *format, size, planes, std::min(planeCount, 3), time,
                      orientationTransform(m_orientation, size), ++m_serial, colorimetryOf(info));
+    if (!prerolled)
+        frame.setDueAt(dueTimeOf(sample));
     std::optional<VideoFrame> previous = frame;
     {
         std::scoped_lock lock(m_frameLock);

@@ -3,6 +3,7 @@
 #include "videoframe.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -11,10 +12,15 @@ typedef struct _GstElement GstElement;
 typedef struct _GstSample GstSample;
 
 // A player's video sink: keeps the newest decoded frame, in the decoder's own format where it is one that
-// VideoFrame carries, so that nothing is converted unless a consumer asks.
+// VideoFrame carries, so that nothing is converted unless a consumer asks. A playing frame is handed over a little
+// before it falls due, stamped with the host time it is due at (sound delay included), so that an output can put it
+// up at the refresh nearest that time rather than at the one after it arrived.
 class VideoOutput
 {
   public:
+    // How long before its due time a playing frame is handed over: room for an output to draw it in time.
+    static constexpr std::chrono::milliseconds kHandOverLead{30};
+
     VideoOutput();
     ~VideoOutput();
     VideoOutput(const VideoOutput&) = delete;
@@ -25,17 +31,25 @@ class VideoOutput
     // Forgets the frame and the orientation of the previous item; call with the pipeline stopped.
     void reset();
 
-    void store(GstSample* sample);
+    // A prerolled frame (of a paused pipeline) has no due time: it shows at once.
+    void store(GstSample* sample, bool prerolled);
     // Called on the streaming thread with each new frame after it is stored.
     void setFrameListener(std::function<void(const VideoFrame&)> listener) { m_frameListener = std::move(listener); }
     void setOrientation(const char* tag);
+    // How much later than the pipeline clock the sound is heard, counted into each frame's due time; set before the
+    // pipeline runs. None counts as no delay.
+    void setSoundDelay(std::function<std::chrono::nanoseconds()> delay) { m_soundDelay = std::move(delay); }
 
   private:
+    std::optional<std::chrono::steady_clock::time_point> dueTimeOf(GstSample* sample);
+
     GstElement* m_bin = nullptr;
+    GstElement* m_sink = nullptr;
     mutable std::mutex m_frameLock;
     std::optional<VideoFrame> m_frame;
     const void* m_lastBuffer = nullptr;
     std::atomic<int> m_orientation{0};
     std::atomic<std::uint64_t> m_serial{0};
     std::function<void(const VideoFrame&)> m_frameListener;
+    std::function<std::chrono::nanoseconds()> m_soundDelay;
 };

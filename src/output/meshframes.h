@@ -1,31 +1,51 @@
 #pragma once
 
+#include "framepacing.h"
 #include "videoframe.h"
 
+#include <chrono>
+#include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 class Player;
 
-// The newest video frame for one mesh renderer and the item it belongs to. The frame feed stores frames from any
-// thread (the decoder's, for an output window) and the renderer reads them on its own; storing a frame asks the
-// view for a redraw through the invalidate callback, and redraws nothing else.
+// The video frames of one item for one mesh renderer: the newest, and once the renderer's output paces them, the few
+// that arrived ahead of their due time. The frame feed stores frames from any thread (the decoder's, for an output
+// window) and the renderer reads them on its own; storing a frame asks the view for a redraw through the invalidate
+// callback, and redraws nothing else.
 class MeshFrames
 {
   public:
+    using Time = FramePacing::Time;
+
     // Identifies a player's item across players, as MeshInputs::item does.
     static quint64 itemOf(const Player* player, quint64 generation);
 
     // A frame older than the one held for the same item is dropped: a frame handed over at subscription may come
     // after a newer one from the decoder.
     void receive(const VideoFrame& frame, quint64 item);
-    // The newest frame of that item; null when none came since the item began.
+    // The frame of that item to show: the newest, or once presentAt() was called, the one due at that refresh. Null
+    // when none came since the item began, or none is due yet.
     VideoFrame frameOf(quint64 item) const;
+    // The refresh the next draw reaches the screen at, and the display's refresh period.
+    void presentAt(Time refresh, std::chrono::nanoseconds period);
+    // When a draw taking drawTime must start for the next waiting frame to go up at its refresh; none when no frame
+    // waits.
+    std::optional<Time> nextDrawAt(quint64 item, std::chrono::nanoseconds drawTime) const;
     void setInvalidate(std::function<void()> invalidate);
 
   private:
+    std::vector<FramePacing::Due> dues() const;
+
+    // So many frames ahead are more than any decoder hands over early: the oldest then goes.
+    static constexpr std::size_t kMostFrames = 8;
     mutable std::mutex m_lock;
-    VideoFrame m_frame;
+    // Oldest first; the ones before the frame shown are dropped as newer ones fall due.
+    std::deque<VideoFrame> m_frames;
     quint64 m_item = 0;
+    std::optional<Time> m_refresh;
+    std::chrono::nanoseconds m_period{0};
     std::function<void()> m_invalidate;
 };

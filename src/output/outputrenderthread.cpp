@@ -5,6 +5,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QWindow>
+#include <algorithm>
 
 OutputRenderThread::OutputRenderThread(QWindow* window, OutputRenderOptions options)
     : m_window(window), m_options(std::move(options))
@@ -40,7 +41,7 @@ void OutputRenderThread::setInputs(const MeshInputs& inputs)
             m_frames->setInvalidate([mailbox = std::weak_ptr<Mailbox>(m_mailbox)] {
                 if (const std::shared_ptr<Mailbox> box = mailbox.lock()) {
                     std::scoped_lock lock(box->lock);
-                    box->frameWanted = true;
+                    box->videoArrived = true;
                     box->wake.notify_one();
                 }
             });
@@ -58,6 +59,14 @@ void OutputRenderThread::setSurface(QSize pixelSize, bool exposed)
     m_mailbox->exposed = exposed;
     m_mailbox->frameWanted = true;
     m_mailbox->wake.notify_one();
+}
+
+void OutputRenderThread::setRefreshRate(qreal hertz)
+{
+    // A display that reports no rate is taken for the usual 60 Hz.
+    const qreal rate = hertz >= 1 ? hertz : 60;
+    std::scoped_lock lock(m_mailbox->lock);
+    m_mailbox->refreshPeriod = std::chrono::nanoseconds(qint64(1e9 / rate));
 }
 
 void OutputRenderThread::requestFrame()
@@ -98,8 +107,35 @@ void OutputRenderThread::fail(const QString& reason)
     emit failed(reason);
 }
 
+std::optional<std::pair<quint64, std::uint64_t>> OutputRenderThread::videoFrameDue(std::chrono::nanoseconds period)
+{
+    if (!m_inputs || !m_inputs->frames || !m_inputs->item)
+        return std::nullopt;
+    m_inputs->frames->presentAt(std::chrono::steady_clock::now() + m_drawTime, period);
+    const VideoFrame frame = m_inputs->frames->frameOf(*m_inputs->item);
+    if (frame.isNull() || m_shownFrame == std::pair(*m_inputs->item, frame.serial()))
+        return std::nullopt;
+    return std::pair(*m_inputs->item, frame.serial());
+}
+
+std::optional<std::chrono::steady_clock::time_point> OutputRenderThread::nextVideoDrawAt() const
+{
+    if (!m_inputs || !m_inputs->frames || !m_inputs->item)
+        return std::nullopt;
+    return m_inputs->frames->nextDrawAt(*m_inputs->item, m_drawTime);
+}
+
+// From the start of a draw to the return of its swap, which with vertical sync includes the wait for the refresh:
+// followed smoothly, and never taken for more than two refreshes, so that a draw held up once does not put every
+// frame early.
+void OutputRenderThread::noteDrawTime(std::chrono::nanoseconds taken, std::chrono::nanoseconds period)
+{
+    m_drawTime = std::clamp((3 * m_drawTime + taken) / 4, std::chrono::nanoseconds(0), 2 * period);
+}
+
 void OutputRenderThread::run()
 {
+    using Clock = std::chrono::steady_clock;
     Mailbox& box = *m_mailbox;
     QOpenGLContext context;
     context.setFormat(m_window->requestedFormat());
@@ -111,20 +147,33 @@ void OutputRenderThread::run()
     // The inputs of the last run are given again to the new renderer.
     bool changed = m_inputs.has_value();
     bool first = true;
+    m_shownFrame.reset();
+    // When to draw for the next video frame to reach the screen at its refresh; never while none waits.
+    constexpr Clock::time_point never = Clock::time_point::max();
+    Clock::time_point nextVideoDraw = never;
     for (;;) {
         QSize size;
         bool wanted = false;
+        std::chrono::nanoseconds period;
         {
             std::unique_lock lock(box.lock);
-            box.wake.wait(lock, [&] {
-                return box.stopping || ((first || box.frameWanted || box.inputs || box.maskReady) && box.exposed &&
-                                        !box.size.isEmpty());
-            });
+            const auto ready = [&] {
+                return box.stopping || ((first || box.frameWanted || box.videoArrived || box.inputs || box.maskReady) &&
+                                        box.exposed && !box.size.isEmpty());
+            };
+            if (nextVideoDraw != never)
+                box.wake.wait_until(lock, nextVideoDraw, ready);
+            else
+                box.wake.wait(lock, ready);
             if (box.stopping)
                 break;
+            nextVideoDraw = never;
+            if (!box.exposed || box.size.isEmpty())
+                continue;
             wanted = first || box.frameWanted;
             first = false;
             box.frameWanted = false;
+            box.videoArrived = false;
             changed = changed || box.maskReady;
             box.maskReady = false;
             if (box.inputs) {
@@ -133,22 +182,33 @@ void OutputRenderThread::run()
                 changed = true;
             }
             size = box.size;
+            period = box.refreshPeriod;
         }
         // Inputs handed over again unchanged draw nothing; a mask's field made meanwhile is taken in.
         if (changed && m_inputs && renderer.update(*m_inputs))
             wanted = true;
         changed = false;
-        if (!wanted)
+        const std::optional<std::pair<quint64, std::uint64_t>> dueFrame = videoFrameDue(period);
+        if (dueFrame)
+            wanted = true;
+        if (!wanted) {
+            nextVideoDraw = nextVideoDrawAt().value_or(never);
             continue;
+        }
         if (!context.makeCurrent(m_window)) {
             fail(QStringLiteral("OpenGL 上下文无法启用"));
             continue;
         }
+        const Clock::time_point started = Clock::now();
         renderer.draw(size);
         context.swapBuffers(m_window);
+        noteDrawTime(Clock::now() - started, period);
         ++m_swaps;
         if (!renderer.errorText().isEmpty())
             fail(renderer.errorText());
+        if (dueFrame)
+            m_shownFrame = dueFrame;
+        nextVideoDraw = nextVideoDrawAt().value_or(never);
         const std::optional<double> videoTime = renderer.videoTimeShown();
         emit frameSwapped(videoTime.value_or(-1));
     }

@@ -6,11 +6,13 @@
 #include <QString>
 #include <QThread>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 class QOpenGLContext;
 class QWindow;
@@ -23,10 +25,11 @@ struct OutputRenderOptions
 
 // Draws one output window on a thread of its own, with its own OpenGL context current there: the main thread only
 // hands over what to draw (an immutable MeshInputs snapshot, the surface's size) and video frames come straight
-// from the decoder's thread through the snapshot's MeshFrames. The thread sleeps until one of them is new, draws
-// one frame and swaps; with the display's vertical sync the swap waits for the refresh on this thread only. The video
-// sink hands each frame over when its time falls due on the pipeline clock, so it shows at the next refresh, and two
-// windows whose players started for one host time show the same frame.
+// from the decoder's thread through the snapshot's MeshFrames. The thread sleeps until one of them is new or the next
+// video frame is about to fall due, draws one frame and swaps; with the display's vertical sync the swap waits for
+// the refresh on this thread only. Video frames arrive a little ahead of their due host time and each is drawn so that
+// it reaches the screen at the refresh nearest that time (see FramePacing): two windows whose players started for
+// one host time show the same frame, and the picture keeps time with the sound.
 class OutputRenderThread : public QThread
 {
     Q_OBJECT
@@ -39,7 +42,9 @@ class OutputRenderThread : public QThread
     void setInputs(const MeshInputs& inputs);
     // Nothing is drawn while the surface is not exposed; an exposed one is drawn again.
     void setSurface(QSize pixelSize, bool exposed);
-    // Asks for a frame, as a new video frame does.
+    // The display's refresh rate, in Hz, which video frames are put up at.
+    void setRefreshRate(qreal hertz);
+    // Asks for a frame to be drawn.
     void requestFrame();
     // Ends the thread once the frame in progress is swapped, and frees its GL objects; it may be started again.
     void stop();
@@ -61,6 +66,10 @@ class OutputRenderThread : public QThread
 
   private:
     void fail(const QString& reason);
+    // The video frame due at the refresh a draw started now would reach, when it is not the one on show.
+    std::optional<std::pair<quint64, std::uint64_t>> videoFrameDue(std::chrono::nanoseconds period);
+    std::optional<std::chrono::steady_clock::time_point> nextVideoDrawAt() const;
+    void noteDrawTime(std::chrono::nanoseconds taken, std::chrono::nanoseconds period);
 
     // What the main thread and the frame feed hand over; shared with the feed's wake-up callback, which may run
     // after this object is gone.
@@ -72,6 +81,9 @@ class OutputRenderThread : public QThread
         QSize size;
         bool exposed = false;
         bool frameWanted = false;
+        // A video frame came; it is drawn when it falls due.
+        bool videoArrived = false;
+        std::chrono::nanoseconds refreshPeriod{16'666'667};
         bool maskReady = false;
         bool stopping = false;
         QString error;
@@ -84,4 +96,7 @@ class OutputRenderThread : public QThread
     // What the render thread draws; its own between start and stop.
     std::optional<MeshInputs> m_inputs;
     std::atomic<quint64> m_swaps{0};
+    // The render thread's own: how long a draw takes to reach the screen, and the video frame on show.
+    std::chrono::nanoseconds m_drawTime{8'000'000};
+    std::optional<std::pair<quint64, std::uint64_t>> m_shownFrame;
 };

@@ -92,8 +92,10 @@ void ScreenOutputWindow::resizeEvent(QResizeEvent* event)
 
 void ScreenOutputWindow::updateSurface()
 {
-    if (m_renderer)
-        m_renderer->setSurface(size() * devicePixelRatio(), isExposed());
+    if (!m_renderer)
+        return;
+    m_renderer->setRefreshRate(m_screen ? m_screen->refreshRate() : 0);
+    m_renderer->setSurface(size() * devicePixelRatio(), isExposed());
 }
 
 // The mapping draws the picture it names (or the screen's own) when it is on; otherwise the screen's own picture
@@ -127,8 +129,10 @@ void ScreenOutputWindow::refresh()
         }
     }
     const MeshPicture described = MeshPicture::describe(picture, inputs, standby);
-    for (Picture* watched : described.watched)
+    for (Picture* watched : described.watched) {
         m_watches.append(MeshPicture::watch(watched, this, [this] { scheduleRefresh(); }));
+        m_watches.append(connect(watched, &Picture::foregroundChanged, this, &ScreenOutputWindow::takeInPreparedVideo));
+    }
     if (!picture)
         inputs.black = true;
     std::optional<Subscription> wanted;
@@ -136,6 +140,21 @@ void ScreenOutputWindow::refresh()
         wanted = Subscription{described.video->meshVideoFeed(), quintptr(described.video->player())};
     m_renderer->setInputs(inputs);
     subscribe(m_open ? wanted : std::nullopt);
+}
+
+// A video put up already prerolled (a GO to a prepared cue) shows its first frame at once, while its player waits
+// for the common start: nothing of the change is left to come that could show in between.
+void ScreenOutputWindow::takeInPreparedVideo()
+{
+    if (!m_source)
+        return;
+    const ProjectorMapping mapping = m_source->mapping(m_role);
+    Picture* mapped = m_source->program(mapping.source.value_or(m_role));
+    Picture* root = mapping.enabled && mapped ? mapped : m_source->program(m_role);
+    Picture* output = root && root->independentOutput() ? root->independentOutput() : root;
+    Picture* video = output ? output->foreground() : nullptr;
+    if (video && video->player()->isReady() && video->player()->currentFrame())
+        refresh();
 }
 
 // A picture announces each step of a change (a load clears the player before it loads the next item): taken in at

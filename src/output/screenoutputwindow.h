@@ -61,6 +61,7 @@ class ScreenOutputWindow : public QWindow
 
     void refresh();
     void scheduleRefresh();
+    void takeInPreparedVideo();
     void subscribe(const std::optional<Subscription>& wanted);
     void unsubscribe();
     void updateSurface();

@@ -35,13 +35,23 @@ class VideoSurface : public QObject
         m_image = std::move(image);
         emit changed();
     }
-    // Converts the player's newest frame when it is one not shown yet.
+    // Converts the player's newest frame when it is one not shown yet, on a pool thread: the image comes with
+    // changed() once made. One conversion at a time; a frame that comes meanwhile waits for the next call.
     void showNewestFrame(const Player& player);
-    // The next frame is converted whatever it is (a new player or item).
-    void forgetFrame() { m_serial.reset(); }
+    // The next frame is converted whatever it is (a new player or item); a conversion under way is not shown.
+    void forgetFrame()
+    {
+        m_serial.reset();
+        ++m_generation;
+    }
 
   private:
+    void converted(quint64 generation, QImage image);
+
     QImage m_image;
     QSize m_targetSize;
     std::optional<std::uint64_t> m_serial;
+    bool m_converting = false;
+    // Counts the frames forgotten: a conversion started before is dropped.
+    quint64 m_generation = 0;
 };

@@ -8,6 +8,8 @@
 #include <QThread>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <vector>
 
 namespace {
 
@@ -229,6 +231,38 @@ TEST(Player, PlayersStartedForOneHostTimeAtTheStartOfTheirItemsStartThereTogethe
     const double b = second.currentTime();
     EXPECT_LT(std::abs(a - b), 0.02);
     EXPECT_NEAR(b, std::chrono::duration<double>(looked - start).count(), 0.05);
+}
+
+// Every frame of a player started for a host time is due at that time plus its distance from the start position,
+// so that outputs put the frames of players started together up together.
+TEST(Player, FramesOfAPlayerStartedForAHostTimeAreDueFromThere)
+{
+    GstPlayer player;
+    ASSERT_TRUE(loadAndWait(player, MediaFixtures::video({.seconds = 3})));
+    std::mutex lock;
+    std::vector<VideoFrame> frames;
+    player.setDecodedFrameListener([&](const VideoFrame& frame, quint64) {
+        std::scoped_lock hold(lock);
+        frames.push_back(frame);
+    });
+    const HostTime start = HostClock::now() + std::chrono::milliseconds(200);
+    player.playAt(1.0, start);
+    ASSERT_TRUE(waitUntil([&] {
+        std::scoped_lock hold(lock);
+        return frames.size() >= 8;
+    }));
+    player.setDecodedFrameListener({});
+    int played = 0;
+    for (const VideoFrame& frame : frames) {
+        if (!frame.dueAt()) {
+            EXPECT_NEAR(frame.time(), 1.0, 0.04) << "only the frame prerolled at the start position shows at once";
+            continue;
+        }
+        ++played;
+        const double after = std::chrono::duration<double>(*frame.dueAt() - start).count();
+        EXPECT_NEAR(after, frame.time() - 1.0, 0.001) << frame.time();
+    }
+    EXPECT_GE(played, 6);
 }
 
 // The demuxer's error on a truncated file can race decodebin's trial of that demuxer; it must never be lost.

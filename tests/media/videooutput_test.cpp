@@ -1,8 +1,12 @@
 #include "eventwait.h"
 #include "videooutput.h"
 
+#include <chrono>
+#include <cmath>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <vector>
 
 namespace {
 
@@ -48,4 +52,50 @@ TEST(VideoOutput, KeepsTheDecodersFormatAndHonoursTheOrientation)
     const QImage image = turned->toImage();
     EXPECT_EQ(image.size(), QSize(16, 32));
     EXPECT_GT(image.pixelColor(8, 16).red(), 230);
+}
+
+// A played frame is due at the host time the pipeline clock says, later by the sound's delay; a prerolled frame
+// has no due time and shows at once.
+TEST(VideoOutput, PlayedFramesAreDueWhenTheirSoundIsHeard)
+{
+    using namespace std::chrono_literals;
+    VideoOutput output;
+    output.setSoundDelay([] { return 20ms; });
+    std::mutex lock;
+    std::vector<VideoFrame> frames;
+    output.setFrameListener([&](const VideoFrame& frame) {
+        std::scoped_lock hold(lock);
+        frames.push_back(frame);
+    });
+    GstElement* pipeline = gst_parse_launch(
+        "videotestsrc num-buffers=6 ! video/x-raw,format=I420,width=32,height=16,framerate=30/1 ! identity name=end",
+        nullptr);
+    ASSERT_TRUE(pipeline);
+    GstElement* end = gst_bin_get_by_name(GST_BIN(pipeline), "end");
+    gst_bin_add(GST_BIN(pipeline), output.element());
+    gst_element_link(end, output.element());
+    gst_object_unref(end);
+    GstClock* clock = gst_system_clock_obtain();
+    g_object_set(clock, "clock-type", GST_CLOCK_TYPE_MONOTONIC, nullptr);
+    gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
+    gst_object_unref(clock);
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    EXPECT_TRUE(waitUntil([&] {
+        std::scoped_lock hold(lock);
+        return frames.size() >= 6;
+    }));
+    const auto base = std::chrono::nanoseconds(gst_element_get_base_time(pipeline));
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+
+    std::scoped_lock hold(lock);
+    ASSERT_GE(frames.size(), 6u);
+    EXPECT_FALSE(frames.front().dueAt()) << "the prerolled frame";
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(frames[i].dueAt());
+        const auto position = std::chrono::nanoseconds(qint64(std::llround(frames[i].time() * 1e9)));
+        const auto due = frames[i].dueAt()->time_since_epoch();
+        EXPECT_LT(std::chrono::abs(due - (base + position + 20ms)), 1us);
+    }
 }

@@ -116,6 +116,27 @@ TEST_F(PictureViews, MonitorSamplesOnlyWhileOnScreen)
     EXPECT_TRUE(surface->image().isNull());
 }
 
+// Converting a frame is per-frame pixel work, done on a pool thread: the image comes after the call. A conversion
+// still under way when the monitor leaves the screen is never shown, even once the monitor is back.
+TEST_F(PictureViews, MonitorConvertsFramesOffTheMainThreadAndDropsOneOvertaken)
+{
+    playVideo(root, Qt::red);
+    VideoMonitorSurface surface;
+    surface.show(root.player());
+    QList<QColor> shown;
+    QObject::connect(&surface, &VideoSurface::changed, [&] {
+        if (!surface.image().isNull())
+            shown << surface.image().pixelColor(0, 0);
+    });
+    surface.setActive(true);
+    EXPECT_TRUE(surface.image().isNull()) << "converted on the main thread";
+    surface.setActive(false);
+    fake(root)->show(filled(Qt::blue, {40, 30}));
+    surface.setActive(true);
+    ASSERT_TRUE(waitUntil([&] { return !shown.isEmpty() && shown.last() == QColor(Qt::blue); }));
+    EXPECT_FALSE(shown.contains(QColor(Qt::red))) << "a frame converted for the monitor before it left";
+}
+
 TEST_F(PictureViews, AssistiveTechnologyHearsTheStandbyArtworkOnlyWhileItIsShown)
 {
     root.setShowsStandby(true);

@@ -244,6 +244,43 @@ TEST_F(OutputWindows, KeepPresentingVideoWhileTheMainThreadIsBlocked)
     EXPECT_GE(frames, 3) << "new video frames shown while the main thread was blocked";
 }
 
+// A GO to a prepared video: the first frame goes up at once, without waiting for the main thread's next turn,
+// while the player waits for the common start; the frames after it follow.
+TEST_F(OutputWindows, APreparedVideoPutUpShowsItsFirstFrameAtOnceAndPlaysFromTheStart)
+{
+    OneScreen screen(defaultPlayerFactory());
+    screen.picture->setImage(filled(Qt::red));
+    Picture video(defaultPlayerFactory());
+    video.load(QUrl::fromLocalFile(MediaFixtures::indexedVideo(60, 30, {320, 180})));
+    ASSERT_TRUE(waitUntil([&] { return video.player()->isReady() && video.player()->currentFrame(); }, 10000));
+    Swaps swaps;
+    auto window = open(screen);
+    swaps.watch(*window);
+    ASSERT_TRUE(waitUntil([&] { return onScreen(*window).pixelColor(160, 90) == Qt::red; }));
+
+    const auto start = std::chrono::steady_clock::now() + 1s;
+    screen.picture->setForeground(&video);
+    video.player()->playAt(0, start);
+    const auto firstVideoFrame = [&]() -> std::optional<double> {
+        std::scoped_lock hold(swaps.lock);
+        for (const auto& [at, time] : swaps.shown)
+            if (time >= 0)
+                return time;
+        return std::nullopt;
+    };
+    // The main thread handles no events meanwhile: nothing queued may be needed. The deadline is for a machine too
+    // busy to draw (the first video frame builds its shader).
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!firstVideoFrame() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(firstVideoFrame()) << "the first frame did not go up while the main thread was held";
+    EXPECT_EQ(*firstVideoFrame(), 0.0);
+    EXPECT_NE(onScreen(*window, "output-window-first-frame").pixelColor(160, 90), QColor(Qt::red));
+
+    ASSERT_TRUE(waitUntil([&] { return swaps.videoFrames() >= 5; }, 10000));
+    EXPECT_TRUE(window->errorText().isEmpty());
+}
+
 // Mappings handed over while frames are being drawn: every frame shows the whole of one or the other.
 TEST_F(OutputWindows, AMappingChangeShowsWholeFramesOfOneMappingOrTheOther)
 {
@@ -414,6 +451,11 @@ TEST_F(OutputWindows, ACurvedOutputShowsTheStandbyArtworkUntilTheFirstFrame)
 
     fake(clip)->show(filled(Qt::red));
     EXPECT_TRUE(waitUntil([&] { return onScreen(*window).pixelColor(160, 90) == Qt::red; }));
+    // The swap is reported just after it reaches the screen.
+    EXPECT_TRUE(waitUntil([&] {
+        std::scoped_lock hold(swaps.lock);
+        return swaps.shown.size() > before;
+    }));
     std::scoped_lock hold(swaps.lock);
     ASSERT_GT(swaps.shown.size(), before);
     // Every frame presented since the artwork was seen shows the video.
