@@ -19,6 +19,8 @@
 #include "stillpreloads.h"
 #include "timelinesender.h"
 
+#include "mediaglances.h"
+
 #include <cmath>
 
 static Engine::Services completed(Engine::Services services)
@@ -55,6 +57,7 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
         this);
     m_cuePreview = new CuePreview(*this);
     m_measuredDurations = std::make_unique<MeasuredDurations>();
+    m_glances = std::make_unique<MediaGlances>();
     connect(m_cuePreview, &CuePreview::timelinePreviewed, this, &Engine::timelinePreviewed);
     connect(m_displayBindings, &DisplayBindings::displaysChanged, this, &Engine::displaysChanged);
     connect(m_displayBindings, &DisplayBindings::mappingsChanged, this, &Engine::mappingsChanged);

@@ -36,6 +36,7 @@ class EditHistory;
 class IndependentScreens;
 class LightingOutput;
 class MeasuredDurations;
+class MediaGlances;
 class Picture;
 class RemoteHost;
 class RunningTimeline;
@@ -364,6 +365,8 @@ class Engine : public QObject
     IndependentScreens* m_independent;
     CuePreview* m_cuePreview;
     std::unique_ptr<MeasuredDurations> m_measuredDurations;
+    // What the checks read from media headers, kept while each file's stamp on disk stays the same.
+    std::unique_ptr<MediaGlances> m_glances;
     std::shared_ptr<AudioChannelMixer> m_audioMixer;
     std::optional<QUuid> m_focusEvent;
     bool m_projectionTestPattern = false;

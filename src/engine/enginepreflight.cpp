@@ -2,7 +2,7 @@
 
 #include "directfile.h"
 #include "displaybindings.h"
-#include "mediafilecheck.h"
+#include "mediaglances.h"
 
 #include <QWindow>
 #include <cmath>
@@ -14,11 +14,15 @@ bool usableTime(double time)
     return std::isfinite(time) && time >= 0 && time <= 86400;
 }
 
-// Asks the disk about each file once per check: a large show's events share a few hundred files.
+// Asks the disk about each file once per check: a large show's events share a few hundred files. What a file's
+// header said is read again only when the disk's stamp of the file has changed since it was last read.
 class ReadableFiles
 {
   public:
-    explicit ReadableFiles(const std::function<bool(const QUrl&)>& isReadable) : m_isReadable(isReadable) {}
+    ReadableFiles(const std::function<bool(const QUrl&)>& isReadable, MediaGlances& glances)
+        : m_isReadable(isReadable), m_glances(glances)
+    {
+    }
 
     // The finding for a readable file that cannot be shown or played, from a look at its header.
     std::optional<QString> unusable(const QUrl& url)
@@ -28,7 +32,7 @@ class ReadableFiles
             return *known;
         std::optional<QString> text;
         if (const std::optional<QString> reason =
-                url.isLocalFile() ? unusableMediaReason(url.toLocalFile()) : std::nullopt)
+                url.isLocalFile() ? m_glances.unusableReason(url.toLocalFile()) : std::nullopt)
             text = QStringLiteral("素材无法读取 · ") + url.fileName() + QStringLiteral("（") + *reason +
                    QStringLiteral("）");
         m_unusable.insert(url, text);
@@ -47,6 +51,7 @@ class ReadableFiles
 
   private:
     const std::function<bool(const QUrl&)>& m_isReadable;
+    MediaGlances& m_glances;
     QHash<QUrl, bool> m_known;
     QHash<QUrl, std::optional<QString>> m_unusable;
 };
@@ -108,7 +113,7 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
                                                     bool includeWarnings) const
 {
     QList<PlaybackIssue> issues;
-    ReadableFiles files(m_services.isReadableFile);
+    ReadableFiles files(m_services.isReadableFile, *m_glances);
     AssetIndex index(assets, files);
     QList<OutputScreen> outputs;
     for (const ScreenRole& role : m_show.screens()) {

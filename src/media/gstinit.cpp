@@ -13,5 +13,9 @@ void initGstreamer()
         limitMallocGrowth();
         gst_init(nullptr, nullptr);
         LostErrorTracer::install();
+        // The decoders' plugin brings libgomp, whose start-up is not safe while another thread loads it too: players
+        // are prerolled on several threads at once, so it is loaded here, once, before any of them.
+        if (GstPlugin* decoders = gst_plugin_load_by_name("libav"))
+            gst_object_unref(decoders);
     });
 }

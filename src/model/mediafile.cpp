@@ -30,3 +30,17 @@ QString unreadableFileText(const QString& path)
         return QStringLiteral("“%1”不是普通文件，不能作为素材读取").arg(name);
     return QStringLiteral("没有权限读取“%1”").arg(name);
 }
+
+FileStamp fileStampAt(const QString& path)
+{
+    struct stat status = {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        return {};
+    return {true, quint64(status.st_dev), quint64(status.st_ino), qint64(status.st_size),
+            qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+}
+
+FileStamp fileStamp(const QUrl& url)
+{
+    return url.isLocalFile() ? fileStampAt(url.toLocalFile()) : FileStamp{};
+}

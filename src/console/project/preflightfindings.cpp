@@ -11,25 +11,74 @@ static bool neighboursDiffer(const QList<Cue>& cues)
     return true;
 }
 
+QList<QUrl> PreflightFindings::filesOf(const Cue& cue) const
+{
+    QList<QUrl> files;
+    for (const std::optional<QUrl>& file : {cue.main, cue.side, cue.audio})
+        if (file && !files.contains(*file))
+            files.append(*file);
+    if (cue.timeline) {
+        QSet<QUuid> seen;
+        for (const TimelineEvent& event : *cue.timeline)
+            if (event.assetID && !seen.contains(*event.assetID)) {
+                seen.insert(*event.assetID);
+                const auto file = m_assetFiles.constFind(*event.assetID);
+                if (file != m_assetFiles.cend() && !files.contains(*file))
+                    files.append(*file);
+            }
+    }
+    return files;
+}
+
+QSet<QUrl> PreflightFindings::restampFiles()
+{
+    QSet<QUrl> changed;
+    for (auto stamp = m_stamps.begin(); stamp != m_stamps.end(); ++stamp) {
+        const FileStamp now = fileStamp(stamp.key());
+        if (now != *stamp) {
+            changed.insert(stamp.key());
+            *stamp = now;
+        }
+    }
+    return changed;
+}
+
 QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& cues)
 {
     Show context = m_engine.show();
     context.cues.clear();
-    if (context != m_context)
+    if (context != m_context) {
         m_checked.clear();
+        m_stamps.clear();
+        m_assetFiles.clear();
+        for (const MediaAsset& asset : context.assets.value_or(QList<MediaAsset>{}))
+            if (!m_assetFiles.contains(asset.id))
+                m_assetFiles.insert(asset.id, asset.url);
+    }
     m_context = std::move(context);
     const QList<MediaAsset> assets = m_context.assets.value_or(QList<MediaAsset>{});
+    if (m_checked.isEmpty())
+        m_stamps.clear();
+    const QSet<QUrl> touched = restampFiles();
+    const auto unchangedOnDisk = [&](const CheckedCue& checked) {
+        if (touched.isEmpty())
+            return true;
+        for (const QUrl& file : checked.files)
+            if (touched.contains(file))
+                return false;
+        return true;
+    };
 
     // Each cue is matched to its earlier check at the same place, else by id.
     QMultiHash<QUuid, qsizetype> earlier;
     const auto keptAt = [&](qsizetype j) -> qsizetype {
         if (j < m_checked.size() && m_checked[j].cue == cues[j])
-            return j;
+            return unchangedOnDisk(m_checked[j]) ? j : -1;
         if (earlier.isEmpty())
             for (qsizetype i = 0; i < m_checked.size(); ++i)
                 earlier.insert(m_checked[i].cue.id, i);
         for (auto i = earlier.constFind(cues[j].id); i != earlier.cend() && i.key() == cues[j].id; ++i)
-            if (m_checked[*i].cue == cues[j])
+            if (m_checked[*i].cue == cues[j] && unchangedOnDisk(m_checked[*i]))
                 return *i;
         return -1;
     };
@@ -47,6 +96,16 @@ QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& c
         m_groups = {m_engine.playbackIssues(cues, assets, true)};
         return m_groups;
     }
+    // The files of the cues about to be checked are stamped first: a change after the stamp shows at the next
+    // update.
+    QList<QList<QUrl>> changedFiles;
+    changedFiles.reserve(changed.size());
+    for (const Cue& cue : std::as_const(changed)) {
+        changedFiles.append(filesOf(cue));
+        for (const QUrl& file : std::as_const(changedFiles.last()))
+            if (!m_stamps.contains(file))
+                m_stamps.insert(file, fileStamp(file));
+    }
     // One check of all the changed cues asks the disk once per file; its findings come cue by cue, in order.
     const Findings fresh = changed.isEmpty() ? Findings{} : m_engine.playbackIssues(changed, assets, true);
     QList<CheckedCue> checked;
@@ -56,13 +115,15 @@ QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& c
         m_groups.reserve(cues.size());
     }
     qsizetype next = 0;
+    qsizetype nextFiles = 0;
     for (qsizetype j = 0; j < cues.size(); ++j) {
         // A kept cue takes the show's copy, so that the next comparison finds the data shared and stops early.
         if (inPlace && kept[j] == j) {
             m_checked[j].cue = cues[j];
             continue;
         }
-        CheckedCue entry = kept[j] >= 0 ? CheckedCue{cues[j], m_checked[kept[j]].findings} : CheckedCue{cues[j], {}};
+        CheckedCue entry = kept[j] >= 0 ? CheckedCue{cues[j], m_checked[kept[j]].findings, m_checked[kept[j]].files}
+                                        : CheckedCue{cues[j], {}, changedFiles[nextFiles++]};
         if (kept[j] < 0)
             while (next < fresh.size() && fresh[next].cue.id == cues[j].id)
                 entry.findings.append(fresh[next++]);

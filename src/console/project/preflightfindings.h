@@ -1,12 +1,16 @@
 #pragma once
 
 #include "engine.h"
+#include "mediafile.h"
 
+#include <QHash>
 #include <QList>
+#include <QSet>
 
 // The check sheet's findings, kept between checks: while nothing but cues changed in the show, only the cues that
 // changed (or came in) are checked again and the others keep their findings, so an edit of a large show with the
-// sheet open costs the edited cues alone. Anything else checks every cue.
+// sheet open costs the edited cues alone. Anything else checks every cue. The disk is asked about every file the
+// cues use at each update: a cue one of whose files was deleted, restored or replaced since is checked again too.
 class PreflightFindings
 {
   public:
@@ -25,11 +29,20 @@ class PreflightFindings
     {
         Cue cue;
         Findings findings;
+        // Every file the cue's check may have looked at.
+        QList<QUrl> files;
     };
+    // The files a cue plays, its own and those of its timeline's assets.
+    QList<QUrl> filesOf(const Cue& cue) const;
+    // The files whose stamp on disk is not the one taken at the last update; every stamp is taken afresh.
+    QSet<QUrl> restampFiles();
 
     const Engine& m_engine;
     // The show as last checked, without its cues: the rest of what the findings depend on.
     Show m_context;
+    QHash<QUuid, QUrl> m_assetFiles;
+    // The disk's stamp of each file the checked cues use, taken before they were checked.
+    QHash<QUrl, FileStamp> m_stamps;
     QList<CheckedCue> m_checked;
     QList<Findings> m_groups;
 };

@@ -6,6 +6,7 @@
 #include "preflightcheck.h"
 #include "sectionfixture.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
@@ -183,6 +184,48 @@ TEST_F(PreflightTest, EditsWhileOpenCheckOnlyTheChangedCuesOncePerTurn)
         QCoreApplication::sendPostedEvents();
         EXPECT_TRUE(showsWhatAFreshCheckShows());
     }
+}
+
+TEST_F(PreflightTest, AFileDeletedRestoredOrReplacedWhileOpenShowsAtTheNextRedraw)
+{
+    // One picture, played by the first cue itself and by the second cue's timeline.
+    const QString picture = path("画面.png");
+    ASSERT_TRUE(QFile::copy(MediaFixtures::png(), picture));
+    MediaAsset asset;
+    asset.url = QUrl::fromLocalFile(picture);
+    asset.kind = AssetKind::image;
+    TimelineEvent clip;
+    clip.time = 0;
+    clip.track = Track::main;
+    clip.outputScreen = ScreenRole{"屏幕 1"};
+    clip.assetID = asset.id;
+    edit([&](Show& show) {
+        show.assets = QList<MediaAsset>{asset};
+        show.cues[0].main = asset.url;
+        show.cues[1].timeline = QList<TimelineEvent>{clip};
+    });
+    state->setProjectionMode(ProjectionMode::playlistOnce);
+    open(false);
+    const auto errorsAfterARedraw = [&] {
+        edit([](Show& show) { show.cues[2].name += QStringLiteral("改"); });
+        QCoreApplication::sendPostedEvents();
+        return counts().section(QStringLiteral(" · "), 1, 1).toStdString();
+    };
+    EXPECT_EQ(errorsAfterARedraw(), "0 项错误");
+
+    const QString aside = path("移开.png");
+    ASSERT_TRUE(QFile::rename(picture, aside));
+    EXPECT_EQ(errorsAfterARedraw(), "2 项错误") << "the deleted file is missing for both cues";
+    ASSERT_TRUE(QFile::rename(aside, picture));
+    EXPECT_EQ(errorsAfterARedraw(), "0 项错误") << "and present again once it is back";
+
+    // Replaced by an empty file: what was read from the old file's header no longer holds.
+    ASSERT_TRUE(QFile::remove(picture));
+    ASSERT_TRUE(QFile(picture).open(QIODevice::WriteOnly));
+    EXPECT_EQ(errorsAfterARedraw(), "2 项错误");
+    const QStringList rows = rowTexts(*check);
+    ASSERT_FALSE(rows.isEmpty());
+    EXPECT_TRUE(rows.first().startsWith(QStringLiteral("素材无法读取"))) << rows.first().toStdString();
 }
 
 TEST_F(PreflightTest, AClickOnAFindingThatChangedUnderThePointerIsNotFollowed)
