@@ -5,7 +5,7 @@
 DisplayBindings::DisplayBindings(Engine& engine, std::shared_ptr<DisplayProvider> displays,
                                  std::shared_ptr<OutputWindowFactory> windows, QObject* parent)
     : QObject(parent), m_engine(engine), m_provider(std::move(displays)), m_factory(std::move(windows)),
-      m_displays(m_provider->displays())
+      m_displays(DisplayScreen::namedApart(m_provider->displays()))
 {
 }
 
@@ -17,7 +17,7 @@ DisplayBindings::~DisplayBindings()
 
 void DisplayBindings::reloadDisplays()
 {
-    m_displays = m_provider->displays();
+    m_displays = DisplayScreen::namedApart(m_provider->displays());
     emit displaysChanged();
 }
 

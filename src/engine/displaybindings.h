@@ -23,7 +23,7 @@ class DisplayBindings : public QObject
                     std::shared_ptr<OutputWindowFactory> windows, QObject* parent = nullptr);
     ~DisplayBindings() override;
 
-    // The connected displays in the system's order, as last loaded.
+    // The connected displays in the system's order, as last loaded; displays of one name are told apart.
     QList<DisplayScreen> displays() const { return m_displays; }
     void reloadDisplays();
     std::optional<DisplayScreen> display(int number) const;

@@ -1,8 +1,26 @@
 #include "displayscreen.h"
 
+#include <QHash>
+#include <algorithm>
+
 QString DisplayScreen::displayName() const
 {
     return QStringLiteral("%1 · %2 × %3").arg(name).arg(pixelSize.width()).arg(pixelSize.height());
+}
+
+QList<DisplayScreen> DisplayScreen::namedApart(QList<DisplayScreen> displays)
+{
+    QHash<QString, QList<int>> numbersByName;
+    for (const DisplayScreen& display : std::as_const(displays))
+        numbersByName[display.name].append(display.number);
+    for (QList<int>& numbers : numbersByName)
+        std::sort(numbers.begin(), numbers.end());
+    for (DisplayScreen& display : displays) {
+        const QList<int>& alike = numbersByName[display.name];
+        if (alike.size() > 1)
+            display.name = QStringLiteral("%1 (%2)").arg(display.name).arg(alike.indexOf(display.number) + 1);
+    }
+    return displays;
 }
 
 QSize DisplayScreen::pixelSizeFor(std::optional<QSize> modePixels, QSizeF frame, qreal scale)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 #include <QSize>
 #include <QSizeF>
@@ -19,6 +20,11 @@ struct DisplayScreen
 
     // "name · width × height" in pixels.
     QString displayName() const;
+
+    // The displays with the names they are shown by: displays that report the same name (two projectors of one
+    // model, the screens of an X server that names none) are told apart as "name (1)", "name (2)", … in the order
+    // of their numbers, which hold for the whole process.
+    static QList<DisplayScreen> namedApart(QList<DisplayScreen> displays);
 
     // The pixel size of a display: the mode's when it reports one, turned to the frame's orientation (a mode
     // reports the panel's native way round even when the display is rotated); else the frame times the scale.

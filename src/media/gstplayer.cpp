@@ -27,7 +27,8 @@ namespace {
 constexpr int loadTimeoutMs = 8000;
 // How often an error dropped while decodebin was still trying its element is looked at again until the trial ends.
 constexpr int trialPollMs = 10;
-// A playing item whose position has not moved and which has sent no frame for this long has stopped delivering.
+// A playing item that has shown no new frame (or, without a picture, whose position has not moved) for this long has
+// stopped delivering.
 // Generous, so that a machine under heavy load (a sanitized build on a busy CI runner) is not taken for a stall.
 constexpr int stallTimeoutMs = 10000;
 constexpr int stallCheckMs = 1000;
@@ -54,6 +55,11 @@ struct FileState
                (now.size != size || now.modified.tv_sec != modified.tv_sec || now.modified.tv_nsec != modified.tv_nsec);
     }
 };
+
+QString rewrittenText()
+{
+    return QStringLiteral("文件在播放中被改写或截断");
+}
 
 gint64 toNanoseconds(double seconds)
 {
@@ -129,6 +135,11 @@ struct GstPlayer::Private
     void applyTarget();
     void reachedEnd();
     void checkProgress();
+    bool fileChangedInPlace() const
+    {
+        const std::optional<FileState> now = FileState::of(fileUrl);
+        return file && now && file->changedInPlace(*now);
+    }
     void oversizeStream(GstMessage* message);
 };
 
@@ -529,16 +540,18 @@ void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
 // the media: the item failed.
 void GstPlayer::Private::reachedEnd()
 {
-    const std::optional<FileState> now = FileState::of(fileUrl);
-    if (file && now && file->changedInPlace(*now)) {
-        fail(QStringLiteral("文件在播放中被改写或截断"));
+    if (fileChangedInPlace()) {
+        fail(rewrittenText());
         return;
     }
     ended = true;
     emit q->ended();
 }
 
-// Runs every second while an item plays: the position or a new frame counts as progress.
+// Runs every second while an item plays. An item with a picture makes progress only by new frames, whatever its
+// position says: a decoder handed zeros in place of the file's frames drops them without a word while the sound and
+// the clock run on. Without a picture (a sound, or a video whose picture ended before its sound or pauses for a gap)
+// the position counts.
 void GstPlayer::Private::checkProgress()
 {
     if (status != PlayerStatus::ready || target != Target::playing || seeking || pendingSeek || ended) {
@@ -548,7 +561,10 @@ void GstPlayer::Private::checkProgress()
     const double position = q->currentTime();
     const std::optional<VideoFrame> frame = q->currentFrame();
     const std::uint64_t serial = frame ? frame->serial() : 0;
-    if (!stalledFor.isValid() || position != progressPosition || serial != progressFrame) {
+    const VideoOutput* output = video();
+    const bool picture = frame && output && !output->streamIdle();
+    const bool moved = serial != progressFrame || (!picture && position != progressPosition);
+    if (!stalledFor.isValid() || moved) {
         progressPosition = position;
         progressFrame = serial;
         stalledFor.start();
@@ -556,8 +572,12 @@ void GstPlayer::Private::checkProgress()
         return;
     }
     ++stalledChecks;
-    if (stalledFor.elapsed() >= stallTimeoutMs && stalledChecks >= stallTimeoutMs / stallCheckMs)
-        fail(QStringLiteral("文件在播放中停止送出画面和声音"));
+    if (stalledFor.elapsed() < stallTimeoutMs || stalledChecks < stallTimeoutMs / stallCheckMs)
+        return;
+    if (fileChangedInPlace())
+        fail(rewrittenText());
+    else
+        fail(picture ? QStringLiteral("文件在播放中停止送出画面") : QStringLiteral("文件在播放中停止送出声音"));
 }
 
 void GstPlayer::Private::oversizeStream(GstMessage* message)

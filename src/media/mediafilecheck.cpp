@@ -117,14 +117,14 @@ bool endsLikePng(QFile& file)
     return file.size() >= iend.size() && file.seek(file.size() - iend.size()) && file.read(iend.size()) == iend;
 }
 
-std::optional<QString> imageProblem(QFile& file)
+std::optional<QString> imageProblem(QFile& file, qint64 maxStillBytes)
 {
     QImageReader reader(&file);
     const QSize size = reader.canRead() ? reader.size() : QSize();
     if (!size.isValid())
         return QStringLiteral("不是可读取的图片，或文件已损坏");
-    if (isOversizeStill(size))
-        return oversizePictureText(size);
+    if (std::optional<QString> refusal = stillRefusal(reader, maxStillBytes))
+        return refusal;
     if (reader.format() == "png" && !endsLikePng(file))
         return QStringLiteral("图片文件不完整");
     return std::nullopt;
@@ -132,7 +132,7 @@ std::optional<QString> imageProblem(QFile& file)
 
 } // namespace
 
-std::optional<QString> unusableMediaReason(const QString& path)
+std::optional<QString> unusableMediaReason(const QString& path, qint64 maxStillBytes)
 {
     if (!isReadableFileAt(path))
         return std::nullopt;
@@ -144,7 +144,7 @@ std::optional<QString> unusableMediaReason(const QString& path)
         return QStringLiteral("文件是空的");
     switch (assetKind(QUrl::fromLocalFile(path)).value_or(AssetKind::audio)) {
     case AssetKind::image:
-        return imageProblem(file);
+        return imageProblem(file, maxStillBytes);
     case AssetKind::video:
         return isoProblem(file);
     case AssetKind::audio:

@@ -27,7 +27,8 @@ StillDecoder& StillDecoder::shared()
     return decoder;
 }
 
-StillDecoder::StillDecoder(qint64 cacheBytes, QObject* parent) : QObject(parent)
+StillDecoder::StillDecoder(qint64 cacheBytes, qint64 maxStillBytes, QObject* parent)
+    : QObject(parent), m_maxStillBytes(maxStillBytes)
 {
     m_cache.setMaxCost(std::max<qint64>(cacheBytes / 1024, 1));
     // Two at a time: enough for two screens that change at once, without starving the video decoders.
@@ -51,18 +52,37 @@ QString StillDecoder::cacheKey(const QString& path) const
 std::optional<QImage> StillDecoder::image(const QString& path)
 {
     const QString key = cacheKey(path);
-    if (!m_cache.contains(key))
+    if (!holds(key))
         decode(path, key);
     if (const QImage* cached = m_cache.object(key))
         return *cached;
+    if (m_largest && m_largest->first == key)
+        return m_largest->second;
     return std::nullopt;
 }
 
 void StillDecoder::prepare(const QString& path)
 {
     const QString key = cacheKey(path);
-    if (!m_cache.contains(key))
+    if (!holds(key))
         decode(path, key);
+}
+
+bool StillDecoder::holds(const QString& key) const
+{
+    return m_cache.contains(key) || (m_largest && m_largest->first == key);
+}
+
+// A still larger than the whole cache is kept on its own until the next such still, so that a decode made ahead of
+// its showing is not thrown away at once.
+void StillDecoder::keep(const QString& key, const QImage& image)
+{
+    const qint64 cost = costOf(image);
+    if (cost <= m_cache.maxCost()) {
+        m_cache.insert(key, new QImage(image), cost);
+        return;
+    }
+    m_largest.emplace(key, image);
 }
 
 // A small picture, or a file whose size cannot be told, is read here and now; a large one on a worker.
@@ -73,14 +93,13 @@ void StillDecoder::decode(const QString& path, const QString& key)
     // Not even the header of a FIFO or a device is read: that could wait for ever.
     const QSize size = isReadableFileAt(path) ? QImageReader(path).size() : QSize();
     if (!size.isValid() || qint64(size.width()) * size.height() <= kInlinePixels) {
-        const QImage read = readStillImage(path);
-        m_cache.insert(key, new QImage(read), costOf(read));
+        keep(key, readStillImage(path, m_maxStillBytes));
         return;
     }
     m_decoding.insert(key, path);
     // The destructor waits for the workers, so the decoder outlives every decode.
-    m_workers.start([this, path, key] {
-        const QImage read = readStillImage(path);
+    m_workers.start([this, path, key, maxBytes = m_maxStillBytes] {
+        const QImage read = readStillImage(path, maxBytes);
         QMetaObject::invokeMethod(
             this, [this, path, key, read] { finish(path, key, read); }, Qt::QueuedConnection);
     });
@@ -94,6 +113,6 @@ bool StillDecoder::isDecoding(const QString& path) const
 void StillDecoder::finish(const QString& path, const QString& key, const QImage& image)
 {
     m_decoding.remove(key);
-    m_cache.insert(key, new QImage(image), costOf(image));
+    keep(key, image);
     emit decoded(path, image);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "stillimage.h"
+
 #include <QCache>
 #include <QHash>
 #include <QImage>
@@ -7,6 +9,7 @@
 #include <QString>
 #include <QThreadPool>
 #include <optional>
+#include <utility>
 
 // Decodes still pictures on worker threads and keeps the recent ones, so that showing a still never waits on the
 // main thread for its decode: a large PNG takes a good part of a second. Small files are read at once, which costs
@@ -18,7 +21,8 @@ class StillDecoder : public QObject
     // The one decoder the pictures share.
     static StillDecoder& shared();
 
-    explicit StillDecoder(qint64 cacheBytes, QObject* parent = nullptr);
+    // maxStillBytes: the most memory one decoded still may take (see stillRefusal).
+    explicit StillDecoder(qint64 cacheBytes, qint64 maxStillBytes = kMaxStillBytes, QObject* parent = nullptr);
     ~StillDecoder() override;
 
     // The picture in the file when it is at hand: decoded before, or small. Null when the file is not a picture it
@@ -35,10 +39,15 @@ class StillDecoder : public QObject
 
   private:
     QString cacheKey(const QString& path) const;
+    bool holds(const QString& key) const;
+    void keep(const QString& key, const QImage& image);
     void decode(const QString& path, const QString& key);
     void finish(const QString& path, const QString& key, const QImage& image);
 
+    const qint64 m_maxStillBytes;
     QCache<QString, QImage> m_cache;
+    // The last still too large for the cache, by cache key.
+    std::optional<std::pair<QString, QImage>> m_largest;
     // Decodes under way, by cache key, with the path they were asked for.
     QHash<QString, QString> m_decoding;
     // Last, so that it is destroyed first: that waits for the decodes under way.

@@ -110,17 +110,36 @@ template <GstSample* (*pull)(GstAppSink*), bool prerolled> GstFlowReturn storePu
     return GST_FLOW_OK;
 }
 
-GstPadProbeReturn onTag(GstPad*, GstPadProbeInfo* info, gpointer data)
+void takeOrientation(GstEvent* tagEvent, VideoOutput& output)
 {
-    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-    if (GST_EVENT_TYPE(event) != GST_EVENT_TAG)
-        return GST_PAD_PROBE_OK;
     GstTagList* tags = nullptr;
-    gst_event_parse_tag(event, &tags);
+    gst_event_parse_tag(tagEvent, &tags);
     gchar* orientation = nullptr;
     if (gst_tag_list_get_string(tags, GST_TAG_IMAGE_ORIENTATION, &orientation)) {
-        static_cast<VideoOutput*>(data)->setOrientation(orientation);
+        output.setOrientation(orientation);
         g_free(orientation);
+    }
+}
+
+GstPadProbeReturn onEvent(GstPad*, GstPadProbeInfo* info, gpointer data)
+{
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    auto& output = *static_cast<VideoOutput*>(data);
+    switch (GST_EVENT_TYPE(event)) {
+    case GST_EVENT_TAG:
+        takeOrientation(event, output);
+        break;
+    case GST_EVENT_EOS:
+    case GST_EVENT_GAP:
+        output.setStreamIdle(true);
+        break;
+    // A seek starts a new segment; a new item, a new stream.
+    case GST_EVENT_STREAM_START:
+    case GST_EVENT_SEGMENT:
+        output.setStreamIdle(false);
+        break;
+    default:
+        break;
     }
     return GST_PAD_PROBE_OK;
 }
@@ -147,7 +166,7 @@ VideoOutput::VideoOutput()
     gst_element_link(convert, appsink);
 
     GstPad* sink = gst_element_get_static_pad(convert, "sink");
-    gst_pad_add_probe(sink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, onTag, this, nullptr);
+    gst_pad_add_probe(sink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, onEvent, this, nullptr);
     gst_element_add_pad(m_bin, gst_ghost_pad_new("sink", sink));
     gst_object_unref(sink);
 }
@@ -169,6 +188,7 @@ void VideoOutput::reset()
     m_frame.reset();
     m_lastBuffer = nullptr;
     m_orientation = 0;
+    m_streamIdle = false;
 }
 
 void VideoOutput::setOrientation(const char* tag)
@@ -237,6 +257,7 @@ void VideoOutput::store(GstSample* sample, bool prerolled)
         std::scoped_lock lock(m_frameLock);
         std::swap(previous, m_frame);
         m_lastBuffer = buffer;
+        m_streamIdle = false;
     }
     if (m_frameListener)
         m_frameListener(frame);

@@ -36,6 +36,10 @@ class VideoOutput
     // Called on the streaming thread with each new frame after it is stored.
     void setFrameListener(std::function<void(const VideoFrame&)> listener) { m_frameListener = std::move(listener); }
     void setOrientation(const char* tag);
+    // The video stream says it has no picture for now: it has ended before the sound (whose end the sink then waits
+    // for, sent gaps meanwhile) or it marks a gap. The next frame, a seek or a new item ends that.
+    bool streamIdle() const { return m_streamIdle; }
+    void setStreamIdle(bool ended) { m_streamIdle = ended; }
     // How much later than the pipeline clock the sound is heard, counted into each frame's due time; set before the
     // pipeline runs. None counts as no delay.
     void setSoundDelay(std::function<std::chrono::nanoseconds()> delay) { m_soundDelay = std::move(delay); }
@@ -49,6 +53,7 @@ class VideoOutput
     std::optional<VideoFrame> m_frame;
     const void* m_lastBuffer = nullptr;
     std::atomic<int> m_orientation{0};
+    std::atomic<bool> m_streamIdle{false};
     std::atomic<std::uint64_t> m_serial{0};
     std::function<void(const VideoFrame&)> m_frameListener;
     std::function<std::chrono::nanoseconds()> m_soundDelay;

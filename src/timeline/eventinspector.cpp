@@ -26,6 +26,8 @@ QString whereText(const TimelineEvent& event)
     return screen ? screen->rawValue : rawValue(event.track);
 }
 
+constexpr int kRowSpacing = 9;
+
 double shownPictureDuration(const TimelineEvent& event)
 {
     const double seconds = event.imageDuration && std::isfinite(*event.imageDuration) ? *event.imageDuration : 1;
@@ -39,7 +41,7 @@ EventInspector::EventInspector(TimelineEditorModel& model, int cueIndex, const T
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(9);
+    column->setSpacing(kRowSpacing);
     column->addWidget(EditorWidgets::headline(QStringLiteral("事件 · ") + whereText(event), this));
 
     m_time = new NumberField(NumberField::Kind::decimal, this);
@@ -72,6 +74,15 @@ EventInspector::EventInspector(TimelineEditorModel& model, int cueIndex, const T
 
     connect(&m_model, &TimelineEditorModel::changed, this, &EventInspector::refresh);
     refresh();
+}
+
+int EventInspector::firstFieldsHeight()
+{
+    QWidget probe;
+    const QLabel* heading = EditorWidgets::headline(QStringLiteral("事件"), &probe);
+    const NumberField field(NumberField::Kind::decimal, &probe);
+    const QLabel label(QStringLiteral("触发时间（秒）"), &probe);
+    return heading->sizeHint().height() + kRowSpacing + std::max(field.sizeHint().height(), label.sizeHint().height());
 }
 
 TimelineEvent EventInspector::current() const

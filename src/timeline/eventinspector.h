@@ -23,6 +23,9 @@ class EventInspector : public QWidget
   public:
     EventInspector(TimelineEditorModel& model, int cueIndex, const TimelineEvent& event, QWidget* parent = nullptr);
 
+    // The height of the heading and the time row: what the inspector keeps in view however short the window.
+    static int firstFieldsHeight();
+
     QUuid eventID() const { return m_snapshot.id; }
     int cueIndex() const { return m_cueIndex; }
 

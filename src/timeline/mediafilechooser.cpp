@@ -1,5 +1,6 @@
 #include "mediafilechooser.h"
 
+#include "chinesefiledetails.h"
 #include "mediaasset.h"
 
 #include <QFileDialog>
@@ -24,6 +25,7 @@ void prepareMediaPanel(QFileDialog& panel, const QList<AssetKind>& kinds)
     // A kind has dozens of extensions: the type list shows the names alone.
     panel.setOption(QFileDialog::HideNameFilterDetails);
     panel.setNameFilters(filters);
+    useChineseFileDetails(panel);
 }
 
 static QList<QUrl> runOpenPanel(QWidget* parent, const QList<AssetKind>& kinds, QFileDialog::FileMode mode)

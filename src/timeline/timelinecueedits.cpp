@@ -113,6 +113,7 @@ void TimelineCueEdits::editEvent(const TimelineEvent& event)
         }
     if (event.track == Track::message)
         m_view.setMessageDraft(event);
+    emit m_view.eventOpened();
 }
 
 void TimelineCueEdits::deleteEvent(const QUuid& id)

@@ -36,6 +36,12 @@
 namespace {
 // Around the right column on every side.
 constexpr int kRightColumnPadding = 12;
+constexpr int kRowSpacing = 9;
+// The cue list's height in the left column: where it starts, and how far the operator may drag it.
+constexpr int kCueListHeight = 180;
+constexpr int kCueListMinimum = 115;
+constexpr int kCueListMaximum = 300;
+constexpr int kLibraryMinimum = 160;
 // The widest an alert's sentence grows before it wraps.
 constexpr int kAlertTextWidth = 460;
 
@@ -76,6 +82,9 @@ TimelineEditor::TimelineEditor(Engine& engine, QWidget* programList, QWidget* mo
     connect(&m_model->view(), &TimelineViewState::scrubRequestChanged, this, &TimelineEditor::previewScrub);
     connect(&m_model->view(), &TimelineViewState::messageDraftChanged, this, &TimelineEditor::showMessageSheet);
     connect(&m_model->view(), &TimelineViewState::layerToDeleteChanged, this, &TimelineEditor::showLaneAlert);
+    // After the inspector for the opened event is made and laid out.
+    connect(&m_model->view(), &TimelineViewState::eventOpened, this, &TimelineEditor::bringInspectorIntoView,
+            Qt::QueuedConnection);
     connect(m_model, &TimelineEditorModel::showPreviewRequested, this, [showPreview = std::move(showPreview)] {
         if (showPreview)
             showPreview();
@@ -101,27 +110,42 @@ void TimelineEditor::bindSnapSetting(LumoSettings& settings)
 
 QWidget* TimelineEditor::makeLeftColumn(QWidget* programList)
 {
-    auto* split = new QSplitter(Qt::Vertical, this);
+    auto* split = m_leftColumn = new QSplitter(Qt::Vertical, this);
     split->setObjectName(QStringLiteral("leftColumn"));
     split->setFixedWidth(kLeftColumnWidth);
     split->setChildrenCollapsible(false);
     paintBackground(split, QColor::fromRgbF(0.079f, 0.094f, 0.114f));
     programList->setParent(split);
-    programList->setMinimumHeight(115);
-    programList->setMaximumHeight(300);
+    programList->setMinimumHeight(kCueListMinimum);
+    programList->setMaximumHeight(kCueListMaximum);
     programList->setMinimumWidth(0);
     programList->setMaximumWidth(kLeftColumnWidth);
     auto* library = new MediaLibraryPanel(*m_model, split);
-    library->setMinimumHeight(160);
+    library->setMinimumHeight(kLibraryMinimum);
     split->addWidget(programList);
     split->addWidget(library);
+    // A taller or shorter window changes the library; the cue list keeps the height it has.
+    split->setStretchFactor(0, 0);
     split->setStretchFactor(1, 1);
-    split->setSizes({180, 400});
+    split->installEventFilter(this);
     return split;
 }
 
-// When even the smallest monitors leave too little room for the timeline at its height, the column scrolls as a
-// whole rather than letting its rows run into each other.
+// Sizes given to a splitter before it has a height of its own are only shares of it, so the cue list gets its
+// height once the column has one.
+void TimelineEditor::sizeLeftColumn()
+{
+    const int height = m_leftColumn->height() - m_leftColumn->handleWidth();
+    if (m_leftColumnSized || height <= 0)
+        return;
+    m_leftColumnSized = true;
+    const int list = std::clamp(std::min(kCueListHeight, height - kLibraryMinimum), kCueListMinimum, kCueListMaximum);
+    m_leftColumn->setSizes({list, height - list});
+}
+
+// Nothing above the timeline depends on the edited cue, and the column's height does not either: the monitors keep
+// the height the operator gave them, and when the window is too short for the column, it scrolls as a whole rather
+// than letting its rows shrink into each other. So the transport row stays where it is whichever cue a GO selects.
 QWidget* TimelineEditor::makeRightColumn(QWidget* monitors)
 {
     auto* scroll = m_rightScroll = new QScrollArea(this);
@@ -139,7 +163,7 @@ QWidget* TimelineEditor::makeRightColumn(QWidget* monitors)
     right->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* column = new QVBoxLayout(right);
     column->setContentsMargins(kRightColumnPadding, kRightColumnPadding, kRightColumnPadding, kRightColumnPadding);
-    column->setSpacing(9);
+    column->setSpacing(kRowSpacing);
     m_rightColumn = column;
     scroll->verticalScrollBar()->installEventFilter(this);
     monitors->setParent(right);
@@ -173,7 +197,7 @@ QWidget* TimelineEditor::makeEditingPane()
     pane->setObjectName(QStringLiteral("editingPane"));
     auto* column = new QVBoxLayout(pane);
     column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(9);
+    column->setSpacing(kRowSpacing);
     column->addWidget(new TimelineControls(*m_model, pane));
     auto* area = new TimelineArea(*m_model, m_engine, pane);
     m_timelineScroll = verticalScroll(area, pane);
@@ -185,7 +209,7 @@ QWidget* TimelineEditor::makeEditingPane()
     auto* inspector = new QWidget(pane);
     m_inspectorColumn = new QVBoxLayout(inspector);
     m_inspectorColumn->setContentsMargins(0, 0, 0, 0);
-    m_inspectorColumn->setSpacing(9);
+    m_inspectorColumn->setSpacing(kRowSpacing);
     m_picker = new EventPicker(*m_model, inspector);
     m_inspectorColumn->addWidget(m_picker);
     m_hint =
@@ -194,10 +218,11 @@ QWidget* TimelineEditor::makeEditingPane()
     m_hint->setWordWrap(true);
     m_inspectorColumn->addWidget(m_hint);
     m_inspectorColumn->addStretch(1);
-    auto* inspectorScroll = verticalScroll(inspector, pane);
+    auto* inspectorScroll = m_inspectorScroll = verticalScroll(inspector, pane);
     inspectorScroll->setObjectName(QStringLiteral("inspectorScroll"));
-    // The first to give up room when the window is short: it keeps only what is left over.
+    // Takes what the window leaves over, but never less than the picker and the event's first fields.
     inspectorScroll->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
+    m_inspectorFloor = m_picker->sizeHint().height() + kRowSpacing + EventInspector::firstFieldsHeight();
     column->addWidget(inspectorScroll, 1);
     return pane;
 }
@@ -205,6 +230,10 @@ QWidget* TimelineEditor::makeEditingPane()
 // The column's scroll bar, when it shows, stands in its right padding, so the rows keep the width they had.
 bool TimelineEditor::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_leftColumn && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
+        sizeLeftColumn();
+        return QWidget::eventFilter(watched, event);
+    }
     QScrollBar* bar = m_rightScroll->verticalScrollBar();
     if (watched == bar && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
         const int width = event->type() == QEvent::Show ? bar->sizeHint().width() : 0;
@@ -228,6 +257,10 @@ void TimelineEditor::refresh()
     const int height = int(TimelineGeometry::areaHeight(std::min(laneCount, kVisibleLanes)));
     if (m_timelineScroll->height() != height || m_timelineScroll->minimumHeight() != height)
         m_timelineScroll->setFixedHeight(height);
+    // The room a shorter timeline leaves goes to the inspector, so the column is as tall for every cue and a
+    // scrolled column keeps its place.
+    const int tallest = int(TimelineGeometry::areaHeight(kVisibleLanes));
+    m_inspectorScroll->setMinimumHeight(m_inspectorFloor + tallest - height);
     refreshInspector();
 }
 
@@ -251,6 +284,21 @@ void TimelineEditor::refreshInspector()
         m_inspectorColumn->insertWidget(1, m_inspector);
     }
     m_hint->setVisible(!shown);
+}
+
+// The opened event's heading and first fields come into view, scrolling the column as little as it takes.
+void TimelineEditor::bringInspectorIntoView()
+{
+    if (!m_inspector || !m_editingPane->isVisible())
+        return;
+    m_rightColumn->activate();
+    m_inspectorScroll->verticalScrollBar()->setValue(0);
+    QWidget* column = m_rightScroll->widget();
+    const int top = m_inspectorScroll->mapTo(column, QPoint(0, 0)).y();
+    const int bottom = top + std::min(m_inspectorScroll->height(), m_inspectorFloor);
+    QScrollBar* bar = m_rightScroll->verticalScrollBar();
+    const int shown = m_rightScroll->viewport()->height();
+    bar->setValue(std::min(std::max(bar->value(), bottom + kRightColumnPadding - shown), top - kRowSpacing));
 }
 
 void TimelineEditor::previewScrub()

@@ -15,6 +15,7 @@ class MediaDurationLoader;
 class QHBoxLayout;
 class QLabel;
 class QScrollArea;
+class QSplitter;
 class QVBoxLayout;
 class TimelineClockLabel;
 class TimelineEditorModel;
@@ -40,6 +41,8 @@ class TimelineEditor : public QWidget
     void bindSnapSetting(LumoSettings& settings);
 
     QScrollArea* timelineScroll() const { return m_timelineScroll; }
+    // The right column's scroll area, which scrolls the whole column when the window is too short for it.
+    QScrollArea* rightColumnScroll() const { return m_rightScroll; }
     EventInspector* eventInspector() const { return m_inspector; }
     // The sheet and the alert while shown.
     ConsoleSheet* messageSheet() const { return m_messageSheet; }
@@ -52,8 +55,10 @@ class TimelineEditor : public QWidget
     QWidget* makeLeftColumn(QWidget* programList);
     QWidget* makeRightColumn(QWidget* monitors);
     QWidget* makeEditingPane();
+    void sizeLeftColumn();
     void refresh();
     void refreshInspector();
+    void bringInspectorIntoView();
     void previewScrub();
     void showMessageSheet();
     void showLaneAlert();
@@ -61,6 +66,8 @@ class TimelineEditor : public QWidget
     Engine& m_engine;
     TimelineEditorModel* m_model;
     MediaDurationLoader* m_durations;
+    QSplitter* m_leftColumn = nullptr;
+    bool m_leftColumnSized = false;
     QVBoxLayout* m_rightColumn = nullptr;
     QScrollArea* m_rightScroll = nullptr;
     QHBoxLayout* m_headerRow = nullptr;
@@ -70,6 +77,9 @@ class TimelineEditor : public QWidget
     QWidget* m_noCue = nullptr;
     QScrollArea* m_timelineScroll = nullptr;
     QWidget* m_picker = nullptr;
+    QScrollArea* m_inspectorScroll = nullptr;
+    // What the inspector keeps in view at the least: the event picker and the event's first fields.
+    int m_inspectorFloor = 0;
     QVBoxLayout* m_inspectorColumn = nullptr;
     EventInspector* m_inspector = nullptr;
     QLabel* m_hint = nullptr;

@@ -76,6 +76,9 @@ class TimelineViewState : public QObject
     void clearScrubRequest();
 
   signals:
+    // An event was opened for editing ("编辑事件…", a double click, a request from elsewhere in the console): its
+    // inspector should come into view.
+    void eventOpened();
     void changed();
     void snapEnabledChanged(bool enabled);
     void messageDraftChanged();

@@ -1,5 +1,6 @@
 #include "consolesheet.h"
 
+#include <QEvent>
 #include <QVBoxLayout>
 
 ConsoleSheet::ConsoleSheet(QWidget* content, int width, QWidget* window) : QDialog(window), m_content(content)
@@ -11,6 +12,17 @@ ConsoleSheet::ConsoleSheet(QWidget* content, int width, QWidget* window) : QDial
     column->addWidget(content);
     if (width > 0)
         setFixedWidth(width);
+    if (window)
+        window->window()->installEventFilter(this);
+}
+
+bool ConsoleSheet::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && isVisible() && watched == parentWidget()->window()) {
+        raise();
+        activateWindow();
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void ConsoleSheet::done(int result)

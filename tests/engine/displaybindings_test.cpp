@@ -69,6 +69,25 @@ TEST(DisplayScreen, PixelSizeFollowsTheFrameOrientation)
     EXPECT_EQ(display.displayName(), QStringLiteral("DELL U2720Q · 3840 × 2160"));
 }
 
+// Two identical projectors (or the screens of an X server that names none) are offered and reported under names of
+// their own, numbered in the order of their display numbers whichever order the system lists them in; a display
+// whose name is its own keeps it, and the last of a pair left connected goes back to the plain name.
+TEST_F(DisplayBindingsTest, DisplaysOfOneNameAreToldApart)
+{
+    const DisplayScreen first = screenNumbered(4, QStringLiteral("D"), QStringLiteral("screen"));
+    const DisplayScreen second = screenNumbered(5, QStringLiteral("E"), QStringLiteral("screen"));
+    displaysChange({second, main, first});
+    QStringList names;
+    for (const DisplayScreen& display : engine->displays())
+        names << display.displayName();
+    EXPECT_EQ(names, QStringList({"screen (2) · 1920 × 1080", "eDP-1 · 1920 × 1080", "screen (1) · 1920 × 1080"}));
+    engine->bind(kScreen2, second.number);
+    EXPECT_EQ(engine->message(), QStringLiteral("屏幕 2已绑定 · screen (2)"));
+
+    displaysChange({main, second});
+    EXPECT_EQ(engine->displays().last().name, QStringLiteral("screen"));
+}
+
 TEST_F(DisplayBindingsTest, BindingOpensTheWindowAndStoresTheDisplay)
 {
     EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("仅监看"));

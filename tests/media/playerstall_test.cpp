@@ -2,7 +2,9 @@
 #include "gstplayer.h"
 #include "mediafixtures.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <thread>
@@ -75,8 +77,53 @@ TEST(PlayerStall, AnItemThatStopsDeliveringWhilePlayingFailsAndOthersDoNot)
     stalled.play();
     ASSERT_TRUE(waitUntil([&] { return stalled.currentTime() > 0.5; }, 10000)) << stalled.errorText().toStdString();
     EXPECT_TRUE(waitUntil([&] { return stalled.status() == PlayerStatus::failed; }, 40000));
-    EXPECT_EQ(stalled.errorText(), QStringLiteral("文件在播放中停止送出画面和声音"));
+    EXPECT_EQ(stalled.errorText(), QStringLiteral("文件在播放中停止送出画面"));
     EXPECT_TRUE(paused.isReady());
     EXPECT_TRUE(sound.isPlaying());
     EXPECT_GT(sound.currentTime(), 5);
+}
+
+// Zeros written over a playing clip in place: the decoder drops the zeroed frames without an error while the sound
+// and the clock run on. The frozen picture fails the item within the watchdog's time, long before the clip would end.
+TEST(PlayerStall, AClipOverwrittenWithZerosFailsOnceItsPictureFreezes)
+{
+    constexpr int seconds = 40;
+    const QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("clip.mp4"));
+    ASSERT_TRUE(QFile::copy(MediaFixtures::video({.seconds = seconds, .audio = true}), path));
+    GstPlayer player;
+    QElapsedTimer sinceFrame;
+    sinceFrame.start();
+    QObject::connect(&player, &Player::frameArrived, [&] { sinceFrame.restart(); });
+    player.load(QUrl::fromLocalFile(path));
+    player.play();
+    QElapsedTimer played;
+    played.start();
+    ASSERT_TRUE(waitUntil([&] { return player.currentTime() > 1; }, 10000)) << player.errorText().toStdString();
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const qint64 size = file.size();
+    // The movie's index lies at the end and stays whole: only frames are lost.
+    ASSERT_TRUE(file.seek(size * 15 / 100));
+    ASSERT_EQ(file.write(QByteArray(size * 70 / 100, 0)), size * 70 / 100);
+    file.close();
+
+    ASSERT_TRUE(waitUntil([&] { return player.status() == PlayerStatus::failed; }, seconds * 1000));
+    EXPECT_LT(played.elapsed(), (seconds - 5) * 1000) << "failed only when the clip's time ran out";
+    EXPECT_LT(sinceFrame.elapsed(), 10000 + 3000) << "the frozen picture went unnoticed past the watchdog's time";
+    EXPECT_EQ(player.errorText(), QStringLiteral("文件在播放中被改写或截断"));
+}
+
+// A video whose picture ends long before its sound holds its last frame while the sound plays on: no stall.
+TEST(PlayerStall, APictureThatEndsBeforeItsSoundIsNoStall)
+{
+    GstPlayer player;
+    bool ended = false;
+    QObject::connect(&player, &Player::ended, [&] { ended = true; });
+    player.load(QUrl::fromLocalFile(MediaFixtures::video({.seconds = 5, .audio = true, .audioSeconds = 18})));
+    player.play();
+    EXPECT_TRUE(waitUntil([&] { return ended || player.status() == PlayerStatus::failed; }, 40000));
+    EXPECT_TRUE(ended) << player.errorText().toStdString();
+    EXPECT_GT(player.currentTime(), 17);
 }

@@ -59,10 +59,36 @@ QByteArray pngChunk(const QByteArray& type, const QByteArray& data)
     return bigEndian32(quint32(data.size())) + type + data + bigEndian32(crc32(type + data));
 }
 
-// The IHDR data of a one-bit greyscale picture of this size.
-QByteArray bilevelHeader(QSize size)
+struct PngLayout
 {
-    return bigEndian32(quint32(size.width())) + bigEndian32(quint32(size.height())) + QByteArray::fromHex("0100000000");
+    int bitDepth;
+    int colourType;
+    int bitsPerPixel;
+};
+
+PngLayout layoutOf(PngPixels pixels)
+{
+    switch (pixels) {
+    case PngPixels::grey8:
+        return {8, 0, 8};
+    case PngPixels::rgba8:
+        return {8, 6, 32};
+    case PngPixels::rgba16:
+        return {16, 6, 64};
+    case PngPixels::bilevel:
+        break;
+    }
+    return {1, 0, 1};
+}
+
+// The IHDR data of a picture of this size, one-bit greyscale unless told otherwise.
+QByteArray pngHeader(QSize size, PngPixels pixels = PngPixels::bilevel)
+{
+    const PngLayout layout = layoutOf(pixels);
+    QByteArray trailer(5, 0);
+    trailer[0] = char(layout.bitDepth);
+    trailer[1] = char(layout.colourType);
+    return bigEndian32(quint32(size.width())) + bigEndian32(quint32(size.height())) + trailer;
 }
 
 QByteArray pngFile(const QByteArray& header, const QByteArray& data)
@@ -71,10 +97,10 @@ QByteArray pngFile(const QByteArray& header, const QByteArray& data)
            pngChunk("IEND", {});
 }
 
-// Every row of a one-bit picture: a filter byte, then the pixels, all black.
-QByteArray blackRows(QSize size)
+// Every row of a picture: a filter byte, then the pixels, all black (and transparent).
+QByteArray blackRows(QSize size, PngPixels pixels = PngPixels::bilevel)
 {
-    const qsizetype row = 1 + (size.width() + 7) / 8;
+    const qsizetype row = 1 + (qsizetype(size.width()) * layoutOf(pixels).bitsPerPixel + 7) / 8;
     // qCompress puts the length before the zlib stream that PNG wants.
     return qCompress(QByteArray(row * size.height(), 0)).mid(4);
 }
@@ -123,7 +149,7 @@ QString MediaFixtures::video(const VideoSpec& wanted)
                       : "vp8enc deadline=1 keyframe-max-dist=30 ! queue ! mux. ";
     QString pipeline = (h264 ? "mp4mux name=mux ! %OUT% " : "webmmux name=mux ! %OUT% ") + video;
     if (wanted.audio) {
-        const int buffers = int(wanted.seconds * 100 + 0.5);
+        const int buffers = int(wanted.audioSeconds.value_or(wanted.seconds) * 100 + 0.5);
         pipeline += QString("audiotestsrc num-buffers=%1 samplesperbuffer=480 freq=440 volume=0.5 ! "
                             "audio/x-raw,rate=48000,channels=2 ! audioconvert ! %2 ! queue ! mux. ")
                         .arg(buffers)
@@ -281,16 +307,16 @@ QString MediaFixtures::unknownCodecVideo()
     return file("unknown-codec.mp4", bytes);
 }
 
-QString MediaFixtures::blackPng(QSize size)
+QString MediaFixtures::blackPng(QSize size, PngPixels pixels)
 {
     const QString name = QString("black-%1x%2.png").arg(size.width()).arg(size.height());
-    return file(name, pngFile(bilevelHeader(size), blackRows(size)));
+    return file(name, pngFile(pngHeader(size, pixels), blackRows(size, pixels)));
 }
 
-QString MediaFixtures::pngClaiming(QSize size)
+QString MediaFixtures::pngClaiming(QSize size, PngPixels pixels)
 {
     const QString name = QString("claims-%1x%2.png").arg(size.width()).arg(size.height());
-    return file(name, pngFile(bilevelHeader(size), blackRows({16, 16})));
+    return file(name, pngFile(pngHeader(size, pixels), blackRows({16, 16}, pixels)));
 }
 
 QString MediaFixtures::corruptPng(QSize size)
@@ -298,7 +324,7 @@ QString MediaFixtures::corruptPng(QSize size)
     QByteArray data = blackRows(size);
     // Past the zlib header, so that the stream starts well and breaks on the way.
     data.replace(data.size() / 2, 4, "\xff\xff\xff\xff");
-    return file("corrupt.png", pngFile(bilevelHeader(size), data));
+    return file("corrupt.png", pngFile(pngHeader(size), data));
 }
 
 QString MediaFixtures::videoClaiming(QSize size)

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <optional>
 
 // Media files made for tests with gst-launch-1.0 and QImage, cached under the temporary directory and shared by every
 // test process, so each distinct file is made once.
@@ -24,7 +25,12 @@ struct VideoSpec
     QString colorimetry;
     // When the picture starts, in seconds; the mp4 holds an empty edit before it, while the sound starts at 0.
     double videoStart = 0;
+    // How long the sound lasts when not as long as the picture.
+    std::optional<double> audioSeconds;
 };
+
+// How a generated PNG stores its pixels: Qt decodes them to 1, 8, 32 and 64 bits a pixel.
+enum class PngPixels { bilevel, grey8, rgba8, rgba16 };
 
 struct WavSpec
 {
@@ -63,10 +69,11 @@ QString truncated(const QString& path, double fraction);
 QString missing();
 // An H.264 .mp4 whose video codec is renamed to one no decoder knows.
 QString unknownCodecVideo();
-// A whole black PNG of this size, one bit a pixel, so that even 30000x30000 is made in well under a second.
-QString blackPng(QSize size);
+// A whole black PNG of this size, one bit a pixel unless told otherwise, so that even 30000x30000 is made in well
+// under a second.
+QString blackPng(QSize size, PngPixels pixels = PngPixels::bilevel);
 // A small PNG whose header claims this size.
-QString pngClaiming(QSize size);
+QString pngClaiming(QSize size, PngPixels pixels = PngPixels::bilevel);
 // A PNG whose image data is overwritten in the middle; its header and its end are intact.
 QString corruptPng(QSize size = {256, 256});
 // An H.264 .mp4 with sound whose picture claims this size in its track header and sample description.

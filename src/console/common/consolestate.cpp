@@ -79,11 +79,6 @@ void ConsoleState::setLaunchAfterCheck(bool launch)
     emit launchAfterCheckChanged();
 }
 
-double ConsoleState::tallestPreview() const
-{
-    return std::clamp(m_previewRoom, minimumPreviewHeight, maximumPreviewHeight);
-}
-
 void ConsoleState::setPreviewHeight(double height)
 {
     height = std::clamp(height, minimumPreviewHeight, maximumPreviewHeight);
@@ -91,19 +86,6 @@ void ConsoleState::setPreviewHeight(double height)
         return;
     m_previewHeight = height;
     emit previewHeightChanged();
-}
-
-double ConsoleState::shownPreviewHeight() const
-{
-    return std::min(m_previewHeight, tallestPreview());
-}
-
-void ConsoleState::setPreviewRoom(double room)
-{
-    const double shown = shownPreviewHeight();
-    m_previewRoom = room;
-    if (shownPreviewHeight() != shown)
-        emit previewHeightChanged();
 }
 
 void ConsoleState::setAudioExpanded(bool expanded)

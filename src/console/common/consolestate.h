@@ -33,15 +33,11 @@ class ConsoleState : public QObject
     void setPreflightOpen(bool open);
     bool launchAfterCheck() const { return m_launchAfterCheck; }
     void setLaunchAfterCheck(bool launch);
-    // The monitors' height as the operator set it, kept within 55 … 230; resizeOrigin is the height where the
-    // current drag began.
+    // The monitors' height as the operator set it, kept within 55 … 230, shown whatever the window's size or the
+    // selected cue (the column around them scrolls instead); resizeOrigin is the height where the current drag
+    // began.
     double previewHeight() const { return m_previewHeight; }
     void setPreviewHeight(double height);
-    // What the monitors show: the height set, as far as the window has room for it (and never below 55). The room
-    // is measured by the screens column as the window's layout changes; a window that grows back shows the height
-    // set again.
-    double shownPreviewHeight() const;
-    void setPreviewRoom(double room);
     std::optional<double> resizeOrigin() const { return m_resizeOrigin; }
     void setResizeOrigin(std::optional<double> origin) { m_resizeOrigin = origin; }
     bool audioExpanded() const { return m_audioExpanded; }
@@ -76,7 +72,6 @@ class ConsoleState : public QObject
 
   private:
     void screensMayHaveChanged();
-    double tallestPreview() const;
 
     Engine& m_engine;
     LumoSettings& m_settings;
@@ -84,7 +79,6 @@ class ConsoleState : public QObject
     bool m_preflightOpen = false;
     bool m_launchAfterCheck = false;
     double m_previewHeight = 120;
-    double m_previewRoom = maximumPreviewHeight;
     std::optional<double> m_resizeOrigin;
     bool m_audioExpanded = true;
     bool m_lightingModuleOpen = false;

@@ -1,5 +1,7 @@
 #include "dialogprojectchooser.h"
 
+#include "chinesefiledetails.h"
+
 #include <QFileDialog>
 
 static const QString kJsonFilter = QStringLiteral("JSON (*.json)");
@@ -14,6 +16,7 @@ static std::optional<QUrl> chosen(QFileDialog& dialog)
 std::optional<QUrl> DialogProjectChooser::projectToOpen(QWidget* parent)
 {
     QFileDialog dialog(parent);
+    useChineseFileDetails(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(kJsonFilter);
@@ -23,6 +26,7 @@ std::optional<QUrl> DialogProjectChooser::projectToOpen(QWidget* parent)
 std::optional<QUrl> DialogProjectChooser::saveLocation(QWidget* parent, const QString& presetPath)
 {
     QFileDialog dialog(parent);
+    useChineseFileDetails(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(kJsonFilter);
@@ -34,6 +38,7 @@ std::optional<QUrl> DialogProjectChooser::saveLocation(QWidget* parent, const QS
 std::optional<QUrl> DialogProjectChooser::relinkFolder(QWidget* parent)
 {
     QFileDialog dialog(parent);
+    useChineseFileDetails(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);

@@ -34,7 +34,7 @@ ScreenCard::ScreenCard(ConsoleState& state, const ScreenRole& role, QWidget* par
     column->setContentsMargins(8, 8, 8, 8);
     column->setSpacing(5);
     column->addWidget(makeTopRow());
-    m_monitor = new ScreenMonitor(nullptr, std::nullopt, m_state.shownPreviewHeight(), this);
+    m_monitor = new ScreenMonitor(nullptr, std::nullopt, m_state.previewHeight(), this);
     column->addWidget(m_monitor);
     m_mapped = new AspectBox(this);
     m_mapped->hide();
@@ -153,7 +153,7 @@ void ScreenCard::refreshMonitor()
     Picture* picture = preview ? m_engine.preview(m_role) : m_engine.program(m_role);
     const bool mapped = !preview && picture && m_engine.mapping(m_role).enabled;
     const std::optional<DisplayScreen> display = m_engine.display(m_role);
-    const int height = int(std::lround(m_state.shownPreviewHeight()));
+    const int height = int(std::lround(m_state.previewHeight()));
 
     if (mapped) {
         if (!m_mapped->content())

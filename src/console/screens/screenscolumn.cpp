@@ -13,13 +13,9 @@
 
 #include <QBoxLayout>
 #include <QButtonGroup>
-#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QTimer>
 #include <QToolButton>
-#include <cmath>
 #include <utility>
 
 ScreensColumn::ScreensColumn(ConsoleState& state, std::function<void(const QString&)> openWindow,
@@ -170,82 +166,12 @@ QWidget* ScreensColumn::makeHandle()
     return handle;
 }
 
-// The height follows the pointer from where the drag began (the height shown then), so a drag that hits a limit
-// and comes back does too.
+// The height follows the pointer from where the drag began, so a drag that hits a limit and comes back does too.
 void ScreensColumn::resizeMonitors(double translation)
 {
     if (!m_state.resizeOrigin())
-        m_state.setResizeOrigin(m_state.shownPreviewHeight());
-    m_state.setPreviewHeight(m_state.resizeOrigin().value_or(m_state.shownPreviewHeight()) + translation);
-}
-
-// The monitors take their height from the room left in the widget the column is placed in: whatever its layout
-// needs beyond the height it is offered (the timeline's lanes, a third screen's lane, a small window) comes off the
-// pictures. Placed in a scroll area, the column is offered the area's visible height, not the scrolled height.
-bool ScreensColumn::event(QEvent* event)
-{
-    if (event->type() == QEvent::ParentChange || event->type() == QEvent::Show)
-        watchPlacement();
-    return QWidget::event(event);
-}
-
-void ScreensColumn::watchPlacement()
-{
-    for (QWidget* watched : {m_placedIn.data(), m_offered.data()})
-        if (watched)
-            watched->removeEventFilter(this);
-    m_placedIn = parentWidget();
-    m_offered = m_placedIn;
-    if (!m_placedIn)
-        return;
-    QWidget* viewport = m_placedIn->parentWidget();
-    if (auto* area = viewport ? qobject_cast<QScrollArea*>(viewport->parentWidget()) : nullptr;
-        area && area->widget() == m_placedIn)
-        m_offered = viewport;
-    m_placedIn->installEventFilter(this);
-    m_offered->installEventFilter(this);
-}
-
-bool ScreensColumn::eventFilter(QObject* watched, QEvent* event)
-{
-    if ((watched == m_placedIn || watched == m_offered) &&
-        (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest))
-        scheduleMeasure();
-    return QWidget::eventFilter(watched, event);
-}
-
-// Several changes in one turn of the event loop are measured once.
-void ScreensColumn::scheduleMeasure()
-{
-    if (std::exchange(m_measureDue, true))
-        return;
-    QTimer::singleShot(0, this, [this] {
-        m_measureDue = false;
-        measureRoom();
-    });
-}
-
-// A change of height travels up through nested layouts one posted event at a time, and a layout read half way
-// still counts the old height. Brought up to date innermost first, the layouts count what is shown now; otherwise
-// the pictures would swing between two heights.
-static void settleLayouts(QWidget* widget)
-{
-    for (QObject* child : widget->children())
-        if (auto* inner = qobject_cast<QWidget*>(child); inner && !inner->isWindow() && !inner->isHidden())
-            settleLayouts(inner);
-    if (QLayout* layout = widget->layout())
-        layout->activate();
-}
-
-// The pictures of a page stand side by side, so each point they lose is a point the layout gains.
-void ScreensColumn::measureRoom()
-{
-    QLayout* layout = m_placedIn ? m_placedIn->layout() : nullptr;
-    if (!layout || !m_offered || !m_placedIn->isVisible())
-        return;
-    settleLayouts(m_placedIn);
-    const int slack = m_offered->height() - layout->minimumSize().height();
-    m_state.setPreviewRoom(std::lround(m_state.shownPreviewHeight()) + slack);
+        m_state.setResizeOrigin(m_state.previewHeight());
+    m_state.setPreviewHeight(m_state.resizeOrigin().value_or(m_state.previewHeight()) + translation);
 }
 
 // Keeps one card per screen of the show: cards of new screens are made, those of removed screens go (later, as a

@@ -3,7 +3,6 @@
 #include "screenrole.h"
 
 #include <QMap>
-#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 #include <functional>
@@ -37,10 +36,6 @@ class ScreensColumn : public QWidget
     QString pageText() const;
     QWidget* pagination() const { return m_pagination; }
 
-  protected:
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
     QWidget* makeHeader();
     QWidget* makePagination();
@@ -51,9 +46,6 @@ class ScreensColumn : public QWidget
     void refreshPage();
     void refreshDefaultPicture();
     void resizeMonitors(double translation);
-    void watchPlacement();
-    void scheduleMeasure();
-    void measureRoom();
 
     ConsoleState& m_state;
     Engine& m_engine;
@@ -70,8 +62,4 @@ class ScreensColumn : public QWidget
     QWidget* m_transport = nullptr;
     ElidedLabel* m_defaultPicture = nullptr;
     QPushButton* m_restoreDefault = nullptr;
-    QPointer<QWidget> m_placedIn;
-    // The widget whose height the column's placement offers: m_placedIn, or the viewport of the scroll area it is in.
-    QPointer<QWidget> m_offered;
-    bool m_measureDue = false;
 };

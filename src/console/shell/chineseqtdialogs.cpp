@@ -33,6 +33,10 @@ void installChineseQtDialogs()
 {
     if (!qApp || qApp->findChild<QTranslator*>(kTranslatorName, Qt::FindDirectChildrenOnly))
         return;
+    // Qt's dialogs name kinds of files (and write what else they take from the default locale) in Chinese too; the
+    // Chinese locale writes numbers as the console's fields always have: a point before the decimals, commas
+    // between thousands.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     auto* translator = new QTranslator(qApp);
     translator->setObjectName(kTranslatorName);
     // The console is Chinese even where the system says C or English.

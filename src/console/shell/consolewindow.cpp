@@ -14,8 +14,8 @@ ConsoleWindow::ConsoleWindow(ConsoleView* view, Engine& engine, LumoSettings& se
 {
     setWindowTitle(title);
     setCentralWidget(view);
-    setMinimumSize(1080, 720);
-    resize(1320, 850);
+    setMinimumSize(smallestWindowSize);
+    resize(defaultWindowSize);
     QPalette p = palette();
     p.setColor(QPalette::Window, ConsoleColors::windowBackground());
     setPalette(p);

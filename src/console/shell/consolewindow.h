@@ -14,6 +14,8 @@ class ConsoleWindow : public QMainWindow
     Q_OBJECT
   public:
     static constexpr const char* title = "Lumoria";
+    static constexpr QSize defaultWindowSize{1320, 850};
+    static constexpr QSize smallestWindowSize{1080, 720};
 
     ConsoleWindow(ConsoleView* view, Engine& engine, LumoSettings& settings, QWidget* parent = nullptr);
 

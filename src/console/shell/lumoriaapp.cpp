@@ -7,6 +7,7 @@
 #include "lumosettings.h"
 #include "remotehost.h"
 #include "screenoutputwindows.h"
+#include "windowplacement.h"
 
 #include <QApplication>
 #include <QDir>
@@ -59,8 +60,10 @@ void LumoriaApp::openWindow(const QString& id)
     m_windows->open(id);
 }
 
+// The console opens on the primary display, as large as its default size where the display has room for it.
 void LumoriaApp::show()
 {
+    placeOpeningWindow(*m_window, ConsoleWindow::defaultWindowSize, QGuiApplication::primaryScreen());
     m_window->show();
 }
 

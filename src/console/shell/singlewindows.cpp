@@ -9,6 +9,10 @@
 #include "remotehost.h"
 #include "remotehostpanel.h"
 
+#include "windowplacement.h"
+
+#include <QApplication>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -93,12 +97,14 @@ QWidget* SingleWindows::make(const QString& id, const Kind& kind)
     content->setParent(window);
     column->addWidget(content);
     window->setMinimumSize(kind.minimumSize);
+    QSize size = kind.defaultSize;
     if (kind.fixedWidth > 0) {
         window->setFixedWidth(kind.fixedWidth);
-        window->resize(kind.fixedWidth, std::max(kind.minimumSize.height(), window->sizeHint().height()));
-    } else {
-        window->resize(kind.defaultSize);
+        size = QSize(kind.fixedWidth, std::max(kind.minimumSize.height(), window->sizeHint().height()));
     }
+    // On the display the operator works on: the one of the window that asked for it.
+    const QWidget* asking = QApplication::activeWindow();
+    placeOpeningWindow(*window, size, asking ? asking->screen() : QGuiApplication::primaryScreen());
     if (kind.followsTooltipSwitch)
         setLumoTooltipsEnabled(window, m_tooltipsEnabled);
     return window;

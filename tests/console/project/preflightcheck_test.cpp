@@ -335,3 +335,25 @@ TEST_F(ConsoleTest, TheHeaderOpensTheCheckSheetAndEscapeClosesIt)
     EXPECT_FALSE(view().state().preflightOpen());
     EXPECT_TRUE(waitUntil([&] { return !view().preflightSheet(); }));
 }
+
+// After the operator worked in the projection monitor, coming back to the console gives the keyboard to its open
+// sheet: Escape, pressed wherever the keyboard now is, closes it.
+TEST_F(ConsoleTest, TheCheckSheetHasTheKeyboardAgainWhenTheConsoleIsActiveAgain)
+{
+    ConsoleWindow& window = app->consoleWindow();
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    button(*view().header(), "投放检查")->click();
+    ConsoleSheet* sheet = view().preflightSheet();
+    ASSERT_TRUE(sheet && QTest::qWaitForWindowActive(sheet));
+
+    app->openWindow("projection-monitor");
+    QWidget* monitor = app->singleWindows().window("projection-monitor");
+    ASSERT_TRUE(monitor && QTest::qWaitForWindowActive(monitor));
+    window.activateWindow();
+    EXPECT_TRUE(waitUntil([&] { return QGuiApplication::focusWindow() == sheet->windowHandle(); }));
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
+    EXPECT_FALSE(view().state().preflightOpen());
+    EXPECT_TRUE(waitUntil([&] { return !view().preflightSheet(); }));
+}

@@ -10,6 +10,7 @@
 #include "screenoutputpicker.h"
 #include "screenscolumn.h"
 #include "screensfixture.h"
+#include "timelineeditor.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +18,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 #include <cmath>
 
@@ -256,42 +259,40 @@ static void expectPicturesAboveCaptions(ScreensColumn& column)
     picturesAboveCaptions(column, true);
 }
 
-TEST_F(ConsoleTest, MonitorsTakeTheRoomTheWindowHasAndNoMore)
+// A third screen's lane and page make the column taller than the window: the pictures keep the height dragged to,
+// the column scrolls instead, and the handle still works from there.
+TEST_F(ConsoleTest, MonitorsKeepTheirHeightWhenTheColumnOutgrowsTheWindow)
 {
     ConsoleWindow& window = app->consoleWindow();
-    window.resize(1320, 1150);
+    window.resize(1320, 850);
     window.show();
     auto& column = *static_cast<ScreensColumn*>(view().screensColumn());
     ConsoleState& state = view().state();
     state.setPreviewHeight(230);
-    EXPECT_TRUE(waitUntil([&] { return column.shownCards().first()->monitor()->preview()->height() == 230; }));
+    auto picture = [&] { return column.shownCards().first()->monitor()->preview()->height(); };
+    EXPECT_TRUE(waitUntil([&] { return picture() == 230; }));
 
-    // A third screen brings a lane and a page of its own; the window keeps its height.
-    window.resize(1320, 850);
     while (engine().show().screens().size() < 3)
         button(column, "添加屏幕")->click();
     expectPicturesAboveCaptions(column);
     ASSERT_EQ(column.pageText(), "2 / 2");
-    const double shown = state.shownPreviewHeight();
-    EXPECT_LT(shown, 230);
-    EXPECT_EQ(column.shownCards().first()->monitor()->preview()->height(), int(shown));
+    EXPECT_EQ(picture(), 230);
+    QScrollBar* scroll = view().timelineEditor()->rightColumnScroll()->verticalScrollBar();
+    EXPECT_TRUE(waitUntil([&] { return scroll->maximum() > 0; }));
     saveShot(window, "console-monitors-three-screens");
 
-    // A drag past the room keeps the height dragged to; the pictures take it once the window has room again.
     auto* handle = column.findChild<DragHandle*>();
     for (auto [type, y] : {std::pair{QEvent::MouseButtonPress, 0},
-                           {QEvent::MouseMove, 150},
-                           {QEvent::MouseMove, 300},
-                           {QEvent::MouseButtonRelease, 300}}) {
+                           {QEvent::MouseMove, -60},
+                           {QEvent::MouseMove, -100},
+                           {QEvent::MouseButtonRelease, -100}}) {
         const QPointF global(100, 400 + y);
         QMouseEvent event(type, handle->mapFromGlobal(global), global, Qt::LeftButton,
                           type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(handle, &event);
     }
-    EXPECT_EQ(state.previewHeight(), 230);
-    EXPECT_EQ(state.shownPreviewHeight(), shown);
-    window.resize(1320, 1150);
-    EXPECT_TRUE(waitUntil([&] { return column.shownCards().first()->monitor()->preview()->height() == 230; }));
+    EXPECT_EQ(state.previewHeight(), 130);
+    EXPECT_TRUE(waitUntil([&] { return picture() == 130; }));
     expectPicturesAboveCaptions(column);
 }
 

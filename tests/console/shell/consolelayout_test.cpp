@@ -3,6 +3,7 @@
 #include "consoleview.h"
 #include "displaypreview.h"
 #include "draghandle.h"
+#include "eventinspector.h"
 #include "eventwait.h"
 #include "mediafixtures.h"
 #include "screencard.h"
@@ -12,19 +13,20 @@
 #include "timelineeditormodel.h"
 #include "timelinegeometry.h"
 #include "timelineviewport.h"
+#include "transportbar.h"
 
 #include <QLayout>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTest>
+#include <utility>
 
 namespace {
-// A cue with this many lanes and one clip on each: pictures on the layers of screen 1, the last lane a message lane.
-Show showWithLanes(Show show, int lanes, const QUrl& still)
+// Gives a cue this many lanes and one clip on each: pictures on the layers of screen 1, the last lane a message lane.
+void giveLanes(Cue& cue, const Show& show, int lanes, const MediaAsset& picture)
 {
-    MediaAsset picture{newUuid(), still, AssetKind::image, std::nullopt};
-    show.assets = QList<MediaAsset>{picture};
-    Cue& cue = show.cues[0];
     QList<TimelineLane> defaults{{Track::music, 1, std::nullopt}};
     for (const ScreenRole& screen : show.screens())
         defaults.append({Track::main, 1, screen});
@@ -49,6 +51,29 @@ Show showWithLanes(Show show, int lanes, const QUrl& still)
         events.append(message);
     }
     cue.timeline = events;
+}
+
+// The show with its first cue given this many lanes.
+Show showWithLanes(Show show, int lanes, const QUrl& still)
+{
+    MediaAsset picture{newUuid(), still, AssetKind::image, std::nullopt};
+    show.assets = QList<MediaAsset>{picture};
+    giveLanes(show.cues[0], show, lanes, picture);
+    return show;
+}
+
+// A show of one cue for each of these lane counts, in order.
+Show showOfCuesWithLanes(Show show, const QList<int>& laneCounts, const QUrl& still)
+{
+    MediaAsset picture{newUuid(), still, AssetKind::image, std::nullopt};
+    show.assets = QList<MediaAsset>{picture};
+    show.cues.clear();
+    for (int lanes : laneCounts) {
+        Cue cue;
+        cue.name = QStringLiteral("%1 条轨道").arg(lanes);
+        giveLanes(cue, show, lanes, picture);
+        show.cues.append(cue);
+    }
     return show;
 }
 
@@ -115,20 +140,18 @@ bool rowsApart(QWidget* column, bool report)
 
 // The console at the smallest, the default and a large window, with one to nine lanes and the monitors dragged as
 // tall as they go: no row of the right column runs into another, the timeline keeps its height, every lane's clip
-// takes a click at its centre, and the monitors show the dragged height unless the inspector column below has
-// given up all its room and the window has none left.
-TEST_F(ConsoleTest, TheRightColumnsRowsNeverOverlapAndTheMonitorsKeepTheDraggedHeightWhileThereIsRoom)
+// takes a click at its centre, and the monitors show the dragged height, the column scrolling where the window is
+// too short for it.
+TEST_F(ConsoleTest, TheRightColumnsRowsNeverOverlapAndTheMonitorsKeepTheDraggedHeight)
 {
     struct Case
     {
         QSize window;
         int lanes;
-        bool roomForTallest;
     };
     const Case cases[] = {
-        {{1080, 720}, 1, false}, {{1080, 720}, 5, false}, {{1080, 720}, 7, false}, {{1080, 720}, 9, false},
-        {{1320, 850}, 1, true},  {{1320, 850}, 5, false}, {{1320, 850}, 7, false}, {{1320, 850}, 9, false},
-        {{1920, 1080}, 1, true}, {{1920, 1080}, 5, true}, {{1920, 1080}, 7, true}, {{1920, 1080}, 9, true},
+        {{1080, 720}, 1}, {{1080, 720}, 5}, {{1080, 720}, 7},  {{1080, 720}, 9},  {{1320, 850}, 1},  {{1320, 850}, 5},
+        {{1320, 850}, 7}, {{1320, 850}, 9}, {{1920, 1080}, 1}, {{1920, 1080}, 5}, {{1920, 1080}, 7}, {{1920, 1080}, 9},
     };
     ConsoleWindow& window = app->consoleWindow();
     window.show();
@@ -173,25 +196,16 @@ TEST_F(ConsoleTest, TheRightColumnsRowsNeverOverlapAndTheMonitorsKeepTheDraggedH
                 apart = rowsApart(part, report) && apart;
             const bool timelineHeight = timeline.height() == std::min(32 * c.lanes + 24, 248);
             const bool full = picture() == ConsoleState::maximumPreviewHeight;
-            // Short of the dragged height only when nothing else gives room: the inspector column has none, and
-            // the column needs all the height the window offers it.
-            const bool roomless =
-                inspector->height() == 0 && column->layout()->minimumSize().height() >= offered->height();
-            // The column scrolls only once the monitors are as small as they go.
-            const bool scrollsLast =
-                !right || right->verticalScrollBar()->maximum() == 0 || picture() == ConsoleState::minimumPreviewHeight;
-            const bool expected = !c.roomForTallest || full;
+            // The column takes the height it needs, scrolling where the window is shorter.
+            const bool whole = column->height() >= column->layout()->minimumSize().height() &&
+                               (right || column->height() <= offered->height());
             if (report) {
                 EXPECT_TRUE(timelineHeight) << timeline.height();
-                EXPECT_TRUE(full || roomless)
-                    << "monitors " << picture() << ", inspector " << inspector->height() << ", column needs "
-                    << column->layout()->minimumSize().height() << " of " << offered->height();
-                EXPECT_GE(picture(), ConsoleState::minimumPreviewHeight);
-                EXPECT_TRUE(scrollsLast) << "monitors " << picture() << ", column " << column->height() << " needs "
-                                         << column->layout()->minimumSize().height() << " of " << offered->height();
-                EXPECT_TRUE(expected) << "monitors " << picture();
+                EXPECT_TRUE(full) << "monitors " << picture();
+                EXPECT_TRUE(whole) << "column " << column->height() << " needs "
+                                   << column->layout()->minimumSize().height() << " of " << offered->height();
             }
-            return apart && timelineHeight && (full || roomless) && scrollsLast && expected;
+            return apart && timelineHeight && full && whole;
         };
         // The nested layouts settle over a few passes of the event loop; a busy machine may need seconds.
         waitUntil([&] { return settled(false); });
@@ -226,5 +240,162 @@ TEST_F(ConsoleTest, TheRightColumnsRowsNeverOverlapAndTheMonitorsKeepTheDraggedH
             runEvents(50);
             saveShot(window, "console-layout-1080x720-nine-lanes");
         }
+    }
+}
+
+namespace {
+QRect onScreen(const QWidget& widget)
+{
+    return QRect(widget.mapToGlobal(QPoint(0, 0)), widget.size());
+}
+
+QPushButton* transportButton(QWidget& transport, const QString& text)
+{
+    for (QPushButton* button : transport.findChildren<QPushButton*>())
+        if (button->text() == text)
+            return button;
+    return nullptr;
+}
+
+// A click where the operator's pointer is, on whatever lies there now.
+QWidget* clickAt(QWidget& window, QPoint global)
+{
+    QWidget* hit = window.childAt(window.mapFromGlobal(global));
+    if (hit)
+        QTest::mouseClick(hit, Qt::LeftButton, Qt::NoModifier, hit->mapFromGlobal(global));
+    return hit;
+}
+} // namespace
+
+// The operator's GO at the smallest and a large window: with cues of 1, 3, 7 and 10 lanes selected in turn by the
+// GO itself, the button and the transport row never move, so a second click at the same place fires the next cue;
+// the rows stay apart, the handle still sets the monitors' height, and an event opened from the timeline's menu
+// brings its first field into view.
+TEST_F(ConsoleTest, GoAndTheTransportRowStayWhereTheyAreWhicheverCueAGoSelects)
+{
+    ConsoleWindow& window = app->consoleWindow();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QUrl still = QUrl::fromLocalFile(MediaFixtures::png({320, 180}, Qt::darkCyan));
+    const Show original = engine().show();
+    TimelineEditor& editor = *view().timelineEditor();
+    auto& screens = *static_cast<ScreensColumn*>(view().screensColumn());
+    QWidget* column = screens.parentWidget();
+    QWidget* pane = editor.findChild<QWidget*>("editingPane");
+    auto* transport = screens.findChild<TransportBar*>();
+    ASSERT_TRUE(pane && transport);
+    QPushButton* go = transportButton(*transport, QStringLiteral("GO 下一条"));
+    QPushButton* play = transportButton(*transport, QStringLiteral("播放节目"));
+    ASSERT_TRUE(go && play);
+    auto picture = [&] { return screens.shownCards().first()->monitor()->preview()->height(); };
+
+    for (const QSize size : {QSize(1080, 720), QSize(1920, 1080)}) {
+        const QString name = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+        SCOPED_TRACE(name.toStdString());
+        engine().stop(true);
+        window.resize(size);
+        engine().setShow(showOfCuesWithLanes(original, {1, 3, 7, 10}, still));
+        view().state().setPreviewHeight(120);
+        engine().setSelected(engine().show().cues.last().id);
+        editor.rightColumnScroll()->verticalScrollBar()->setValue(0);
+        // Settled: the pictures at their height, the rows apart, and the transport row where it was on the last look
+        // (a change of height reaches the outer layouts over a few turns of the event loop).
+        auto settled = [&](int height) {
+            QRect last;
+            return waitUntil([&] {
+                runEvents(5);
+                const QRect now = onScreen(*transport);
+                const bool steady = std::exchange(last, now) == now;
+                return steady && picture() == height && rowsApart(column, false) && rowsApart(pane, false) &&
+                       rowsApart(&screens, false);
+            });
+        };
+        ASSERT_TRUE(settled(120));
+        const QRect goPlace = onScreen(*go);
+        const QRect playPlace = onScreen(*play);
+        const QRect transportPlace = onScreen(*transport);
+        saveShot(window, "console-go-" + name + "-before");
+
+        for (int fired = 0; fired < 4; ++fired) {
+            SCOPED_TRACE(fired);
+            QWidget* hit = clickAt(window, goPlace.center());
+            ASSERT_EQ(hit, go) << (hit ? hit->metaObject()->className() : "nothing");
+            ASSERT_TRUE(waitUntil([&] { return engine().selected() == engine().show().cues[fired].id; }));
+            EXPECT_TRUE(settled(120));
+            EXPECT_EQ(onScreen(*go), goPlace);
+            EXPECT_EQ(onScreen(*play), playPlace);
+            EXPECT_EQ(onScreen(*transport), transportPlace);
+            rowsApart(column, true);
+            rowsApart(pane, true);
+            if (fired == 0)
+                saveShot(window, "console-go-" + name + "-after");
+        }
+
+        // The handle sets the height at this size too, and the pictures take it.
+        dragHandle(*screens.findChild<DragHandle*>(), -50);
+        EXPECT_EQ(view().state().previewHeight(), 70);
+        EXPECT_TRUE(waitUntil([&] { return picture() == 70; }));
+        dragHandle(*screens.findChild<DragHandle*>(), 60);
+        EXPECT_EQ(view().state().previewHeight(), 130);
+        EXPECT_TRUE(waitUntil([&] { return picture() == 130; }));
+
+        // "编辑事件…" on the first lane's clip shows the event's first field within the window.
+        auto* viewport = editor.findChild<TimelineViewport*>();
+        const QList<TimelineLane> lanes = editor.model().cue().lanes();
+        const QList<TimelineLayout::LaneClip> clips = editor.model().layout().visibleClips(lanes[0], viewport->width());
+        ASSERT_EQ(clips.size(), 1);
+        const QPointF clip(clips[0].x + clips[0].width / 2, TimelineGeometry::laneTop(0) + 16);
+        bool opened = false;
+        for (const TimelineMenuItem& item : editor.model().insertionMenu(clip))
+            if (item.title == QStringLiteral("编辑事件…")) {
+                item.invoke();
+                opened = true;
+            }
+        ASSERT_TRUE(opened);
+        QScrollArea* right = editor.rightColumnScroll();
+        auto fieldShown = [&] {
+            QWidget* field =
+                editor.eventInspector() ? editor.eventInspector()->findChild<QWidget*>("eventTime") : nullptr;
+            if (!field || !field->isVisible())
+                return false;
+            const QRect shown(right->viewport()->mapToGlobal(QPoint(0, 0)), right->viewport()->size());
+            return shown.contains(onScreen(*field)) && !field->visibleRegion().isEmpty();
+        };
+        EXPECT_TRUE(waitUntil(fieldShown));
+        EXPECT_EQ(editor.model().selection().eventID(), clips[0].event.id);
+        saveShot(window, "console-event-opened-" + name);
+
+        // Scrolled there, the column keeps its place when a cue of fewer lanes is selected.
+        QScrollBar* bar = right->verticalScrollBar();
+        ASSERT_TRUE(settled(130));
+        const int scrolled = bar->value();
+        const QRect scrolledPlace = onScreen(*transport);
+        engine().setSelected(engine().show().cues.first().id);
+        EXPECT_TRUE(settled(130));
+        EXPECT_EQ(bar->value(), scrolled);
+        EXPECT_EQ(onScreen(*transport), scrolledPlace);
+    }
+    engine().stop(true);
+}
+
+// The cue list opens at its own height in the left column, and a taller or shorter window changes the library only.
+TEST_F(ConsoleTest, TheCueListOpensAtItsHeightAndTheLibraryTakesTheRest)
+{
+    for (const QSize size : {QSize(1080, 720), QSize(1920, 1080)}) {
+        SCOPED_TRACE(size.height());
+        start();
+        ConsoleWindow& fresh = app->consoleWindow();
+        fresh.resize(size);
+        fresh.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&fresh));
+        QWidget* list = view().cueList();
+        auto* split = view().timelineEditor()->findChild<QSplitter*>("leftColumn");
+        ASSERT_TRUE(split);
+        EXPECT_TRUE(waitUntil([&] { return list->height() == 180; })) << list->height();
+        EXPECT_EQ(split->widget(1)->height(), split->height() - 180 - split->handleWidth());
+        fresh.resize(size - QSize(0, 100));
+        EXPECT_TRUE(
+            waitUntil([&] { return split->widget(1)->height() == split->height() - 180 - split->handleWidth(); }));
+        EXPECT_EQ(list->height(), 180);
     }
 }

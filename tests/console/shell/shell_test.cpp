@@ -2,9 +2,11 @@
 #include "consolestate.h"
 #include "consolestatusbar.h"
 #include "elidedlabel.h"
+#include "eventwait.h"
 #include "lumohelp.h"
 #include "mediafilechooser.h"
 #include "shownlength.h"
+#include "windowplacement.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -12,12 +14,15 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QTest>
+#include <QTreeView>
 
 TEST_F(ConsoleTest, HoverHelpFollowsTheSwitchLiveAndSurvivesARestart)
 {
@@ -177,6 +182,68 @@ TEST_F(ConsoleTest, AWindowLeftWithoutADisplayComesBackToThePrimaryOne)
     EXPECT_TRUE(engine().message().startsWith("显示器已断开"));
 }
 
+// A window opens at its default size where the display's free area holds it with its frame, else as large as fits
+// and never below its minimum, its title bar on the display.
+TEST(WindowPlacement, TheDefaultSizeWhereItFitsElseTheLargestThatDoes)
+{
+    const QSize console(1320, 850);
+    const QSize smallest(1080, 720);
+    const QMargins titleBar(0, 30, 0, 0);
+    struct Case
+    {
+        QRect available;
+        WindowPlacement expected;
+    };
+    const Case cases[] = {
+        // A display of the console's minimum size: the minimum, from the display's top left.
+        {{0, 0, 1080, 720}, {{1080, 720}, {0, 0}}},
+        // A large display under a panel: the default size, centred below the panel.
+        {{0, 27, 1920, 1053}, {{1320, 850}, {300, 113}}},
+        // A laptop panel right of the primary display: as tall as fits, the width it asks for.
+        {{1920, 0, 1366, 768}, {{1320, 738}, {1943, 0}}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(WindowPlacement::fitted(console, smallest, c.available, titleBar), c.expected)
+            << c.available.width() << "x" << c.available.height();
+    EXPECT_EQ(WindowPlacement::fitted({760, 620}, {620, 420}, {0, 0, 1080, 720}, titleBar),
+              (WindowPlacement{{760, 620}, {160, 35}}));
+}
+
+// On a display smaller than the console's default size (the headless test display), the console and every single
+// window open within the display's free area as far as their minimum allows, their title bars on it.
+TEST_F(ConsoleTest, WindowsOpenWithinADisplaySmallerThanTheirDefaultSize)
+{
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_TRUE(available.width() < 1320 || available.height() < 850) << "the test display is larger than assumed";
+    ConsoleWindow& window = app->consoleWindow();
+    app->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QRect frame = window.frameGeometry();
+    // Smaller than the default where the display is, as large as the display where the minimum allows.
+    EXPECT_TRUE(window.width() < 1320 || window.height() < 850);
+    EXPECT_GE(window.width(), 1080);
+    EXPECT_GE(window.height(), 720);
+    EXPECT_TRUE(available.contains(frame.topLeft())) << frame.x() << "," << frame.y();
+    if (available.height() >= 720)
+        EXPECT_LE(frame.bottom(), available.bottom());
+    if (available.width() >= 1080)
+        EXPECT_LE(frame.right(), available.right());
+
+    for (const QString id : {"user-guide", "projector-mapping", "projection-monitor", "remote-control"}) {
+        SCOPED_TRACE(id.toStdString());
+        app->openWindow(id);
+        QWidget* single = app->singleWindows().window(id);
+        ASSERT_TRUE(single && QTest::qWaitForWindowExposed(single));
+        const QRect placed = single->frameGeometry();
+        EXPECT_TRUE(available.contains(placed.topLeft()));
+        // Within the free area wherever the minimum allows it.
+        if (single->minimumHeight() <= available.height())
+            EXPECT_LE(placed.bottom(), available.bottom());
+        if (single->minimumWidth() <= available.width())
+            EXPECT_LE(placed.right(), available.right());
+    }
+}
+
 // A name of millions of characters from a hand-made file is cut before any label or list row lays it out.
 TEST_F(ConsoleTest, AHugeCueNameIsCutBeforeItIsLaidOut)
 {
@@ -246,4 +313,47 @@ TEST_F(ConsoleTest, MediaPanelOffersItsFileTypesByKindInChinese)
     EXPECT_TRUE(buttons.contains(QStringLiteral("取消"))) << "Qt's own texts stay Chinese";
     panel.resize(720, 440);
     saveShot(panel, "media-panel-file-types");
+}
+
+// The media panel's details list writes every column in Chinese: the kind of each file, its size and its date, as
+// the console's locale writes them, whatever the system's locale says.
+TEST_F(ConsoleTest, TheMediaPanelsDetailsAreWrittenInChinese)
+{
+    for (const auto& [name, bytes] : {std::pair{QStringLiteral("tiny.png"), 100}, {QStringLiteral("clip.mp4"), 5000}}) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(bytes, 'x'));
+    }
+    QFileDialog panel(&app->consoleWindow());
+    panel.setOption(QFileDialog::DontUseNativeDialog);
+    panel.setDirectory(folder.path());
+    prepareMediaPanel(panel, {AssetKind::image, AssetKind::video, AssetKind::audio});
+    panel.setViewMode(QFileDialog::Detail);
+    panel.resize(760, 440);
+    panel.show();
+    auto* list = panel.findChild<QTreeView*>(QStringLiteral("treeView"));
+    ASSERT_NE(list, nullptr);
+    auto row = [&](const QString& name) -> QStringList {
+        const QModelIndex root = list->rootIndex();
+        for (int i = 0; i < list->model()->rowCount(root); ++i)
+            if (list->model()->index(i, 0, root).data().toString() == name) {
+                QStringList columns;
+                for (int column = 0; column < 4; ++column)
+                    columns << list->model()->index(i, column, root).data().toString();
+                return columns;
+            }
+        return {};
+    };
+    ASSERT_TRUE(waitUntil([&] { return !row("tiny.png").isEmpty() && !row("clip.mp4").isEmpty(); }));
+    const QStringList picture = row("tiny.png");
+    const QStringList video = row("clip.mp4");
+    EXPECT_EQ(picture[1], QStringLiteral("100 字节"));
+    EXPECT_EQ(picture[2], QStringLiteral("PNG 图像"));
+    EXPECT_EQ(video[2], QStringLiteral("MPEG-4 视频"));
+    const QDateTime written = QFileInfo(folder.filePath("clip.mp4")).lastModified();
+    EXPECT_EQ(video[3], QLocale(QLocale::Chinese, QLocale::China).toString(written, QLocale::ShortFormat));
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^\\d{4}/\\d{1,2}/\\d{1,2} \\d{1,2}:\\d{2}$")).match(video[3]).hasMatch())
+        << video[3].toStdString();
+    saveShot(panel, "media-panel-details");
 }
