@@ -13,8 +13,8 @@ typedef struct _GstSample GstSample;
 
 // A player's video sink: keeps the newest decoded frame, in the decoder's own format where it is one that
 // VideoFrame carries, so that nothing is converted unless a consumer asks. A playing frame is handed over a little
-// before it falls due, stamped with the host time it is due at (sound delay included), so that an output can put it
-// up at the refresh nearest that time rather than at the one after it arrived.
+// before it falls due, stamped with the host time it is due at (sound delay included), so that an output can draw it
+// in time to reach the screen then, rather than a draw's time after it arrived.
 class VideoOutput
 {
   public:

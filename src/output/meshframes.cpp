@@ -47,26 +47,25 @@ VideoFrame MeshFrames::frameOf(quint64 item) const
     std::scoped_lock lock(m_lock);
     if (item != m_item || m_frames.empty())
         return VideoFrame();
-    if (!m_refresh)
+    if (!m_shownAt)
         return m_frames.back();
-    const std::optional<std::size_t> due = FramePacing::frameAt(dues(), *m_refresh, m_period);
+    const std::optional<std::size_t> due = FramePacing::frameAt(dues(), *m_shownAt);
     return due ? m_frames[*due] : VideoFrame();
 }
 
-void MeshFrames::presentAt(Time refresh, std::chrono::nanoseconds period)
+void MeshFrames::presentAt(Time shownAt)
 {
     std::scoped_lock lock(m_lock);
-    m_refresh = refresh;
-    m_period = period;
+    m_shownAt = shownAt;
 }
 
 std::optional<MeshFrames::Time> MeshFrames::nextDrawAt(quint64 item, std::chrono::nanoseconds drawTime) const
 {
     std::scoped_lock lock(m_lock);
-    if (item != m_item || !m_refresh)
+    if (item != m_item || !m_shownAt)
         return std::nullopt;
     const std::vector<FramePacing::Due> frames = dues();
-    return FramePacing::nextDrawAt(frames, FramePacing::frameAt(frames, *m_refresh, m_period), m_period, drawTime);
+    return FramePacing::nextDrawAt(frames, FramePacing::frameAt(frames, *m_shownAt), drawTime);
 }
 
 void MeshFrames::setInvalidate(std::function<void()> invalidate)

@@ -26,13 +26,13 @@ class MeshFrames
     // A frame older than the one held for the same item is dropped: a frame handed over at subscription may come
     // after a newer one from the decoder.
     void receive(const VideoFrame& frame, quint64 item);
-    // The frame of that item to show: the newest, or once presentAt() was called, the one due at that refresh. Null
-    // when none came since the item began, or none is due yet.
+    // The frame of that item to show: the newest, or once presentAt() was called, the one due by then. Null when
+    // none came since the item began, or none is due yet.
     VideoFrame frameOf(quint64 item) const;
-    // The refresh the next draw reaches the screen at, and the display's refresh period.
-    void presentAt(Time refresh, std::chrono::nanoseconds period);
-    // When a draw taking drawTime must start for the next waiting frame to go up at its refresh; none when no frame
-    // waits.
+    // When the next draw reaches the screen.
+    void presentAt(Time shownAt);
+    // When a draw taking drawTime must start for the next waiting frame to reach the screen as it falls due; none
+    // when no frame waits.
     std::optional<Time> nextDrawAt(quint64 item, std::chrono::nanoseconds drawTime) const;
     void setInvalidate(std::function<void()> invalidate);
 
@@ -45,7 +45,6 @@ class MeshFrames
     // Oldest first; the ones before the frame shown are dropped as newer ones fall due.
     std::deque<VideoFrame> m_frames;
     quint64 m_item = 0;
-    std::optional<Time> m_refresh;
-    std::chrono::nanoseconds m_period{0};
+    std::optional<Time> m_shownAt;
     std::function<void()> m_invalidate;
 };

@@ -7,6 +7,11 @@
 #include <QWindow>
 #include <algorithm>
 
+using namespace std::chrono_literals;
+
+// Video frames come about this far ahead of their due time (the video sink's hand-over lead).
+static constexpr std::chrono::nanoseconds kLongestDrawTime = 30ms;
+
 OutputRenderThread::OutputRenderThread(QWindow* window, OutputRenderOptions options)
     : m_window(window), m_options(std::move(options))
 {
@@ -61,14 +66,6 @@ void OutputRenderThread::setSurface(QSize pixelSize, bool exposed)
     m_mailbox->wake.notify_one();
 }
 
-void OutputRenderThread::setRefreshRate(qreal hertz)
-{
-    // A display that reports no rate is taken for the usual 60 Hz.
-    const qreal rate = hertz >= 1 ? hertz : 60;
-    std::scoped_lock lock(m_mailbox->lock);
-    m_mailbox->refreshPeriod = std::chrono::nanoseconds(qint64(1e9 / rate));
-}
-
 void OutputRenderThread::requestFrame()
 {
     std::scoped_lock lock(m_mailbox->lock);
@@ -107,11 +104,11 @@ void OutputRenderThread::fail(const QString& reason)
     emit failed(reason);
 }
 
-std::optional<std::pair<quint64, std::uint64_t>> OutputRenderThread::videoFrameDue(std::chrono::nanoseconds period)
+std::optional<std::pair<quint64, std::uint64_t>> OutputRenderThread::videoFrameDue()
 {
     if (!m_inputs || !m_inputs->frames || !m_inputs->item)
         return std::nullopt;
-    m_inputs->frames->presentAt(std::chrono::steady_clock::now() + m_drawTime, period);
+    m_inputs->frames->presentAt(std::chrono::steady_clock::now() + m_drawTime);
     const VideoFrame frame = m_inputs->frames->frameOf(*m_inputs->item);
     if (frame.isNull() || m_shownFrame == std::pair(*m_inputs->item, frame.serial()))
         return std::nullopt;
@@ -125,12 +122,16 @@ std::optional<std::chrono::steady_clock::time_point> OutputRenderThread::nextVid
     return m_inputs->frames->nextDrawAt(*m_inputs->item, m_drawTime);
 }
 
-// From the start of a draw to the return of its swap, which with vertical sync includes the wait for the refresh:
-// followed smoothly, and never taken for more than two refreshes, so that a draw held up once does not put every
-// frame early.
-void OutputRenderThread::noteDrawTime(std::chrono::nanoseconds taken, std::chrono::nanoseconds period)
+// From the start of a draw to the return of its swap: the median of the last draws, as a draw held up once (or a
+// quick one) must not put the frames after it early (or late); never longer than video frames arrive ahead of time.
+void OutputRenderThread::noteDrawTime(std::chrono::nanoseconds taken)
 {
-    m_drawTime = std::clamp((3 * m_drawTime + taken) / 4, std::chrono::nanoseconds(0), 2 * period);
+    m_drawTimes[m_drawCount++ % m_drawTimes.size()] = taken;
+    std::array<std::chrono::nanoseconds, 15> recent = m_drawTimes;
+    const auto end = recent.begin() + std::min(m_drawCount, recent.size());
+    const auto middle = recent.begin() + (end - recent.begin()) / 2;
+    std::nth_element(recent.begin(), middle, end);
+    m_drawTime = std::min(*middle, kLongestDrawTime);
 }
 
 void OutputRenderThread::run()
@@ -154,7 +155,6 @@ void OutputRenderThread::run()
     for (;;) {
         QSize size;
         bool wanted = false;
-        std::chrono::nanoseconds period;
         {
             std::unique_lock lock(box.lock);
             const auto ready = [&] {
@@ -182,13 +182,12 @@ void OutputRenderThread::run()
                 changed = true;
             }
             size = box.size;
-            period = box.refreshPeriod;
         }
         // Inputs handed over again unchanged draw nothing; a mask's field made meanwhile is taken in.
         if (changed && m_inputs && renderer.update(*m_inputs))
             wanted = true;
         changed = false;
-        const std::optional<std::pair<quint64, std::uint64_t>> dueFrame = videoFrameDue(period);
+        const std::optional<std::pair<quint64, std::uint64_t>> dueFrame = videoFrameDue();
         if (dueFrame)
             wanted = true;
         if (!wanted) {
@@ -202,7 +201,7 @@ void OutputRenderThread::run()
         const Clock::time_point started = Clock::now();
         renderer.draw(size);
         context.swapBuffers(m_window);
-        noteDrawTime(Clock::now() - started, period);
+        noteDrawTime(Clock::now() - started);
         ++m_swaps;
         if (!renderer.errorText().isEmpty())
             fail(renderer.errorText());

@@ -5,6 +5,7 @@
 #include <QSize>
 #include <QString>
 #include <QThread>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -28,8 +29,8 @@ struct OutputRenderOptions
 // from the decoder's thread through the snapshot's MeshFrames. The thread sleeps until one of them is new or the next
 // video frame is about to fall due, draws one frame and swaps; with the display's vertical sync the swap waits for
 // the refresh on this thread only. Video frames arrive a little ahead of their due host time and each is drawn so that
-// it reaches the screen at the refresh nearest that time (see FramePacing): two windows whose players started for
-// one host time show the same frame, and the picture keeps time with the sound.
+// it reaches the screen as it falls due, at the first refresh from then (see FramePacing): two windows whose players
+// started for one host time show the same frame, and the picture keeps time with the sound.
 class OutputRenderThread : public QThread
 {
     Q_OBJECT
@@ -42,8 +43,6 @@ class OutputRenderThread : public QThread
     void setInputs(const MeshInputs& inputs);
     // Nothing is drawn while the surface is not exposed; an exposed one is drawn again.
     void setSurface(QSize pixelSize, bool exposed);
-    // The display's refresh rate, in Hz, which video frames are put up at.
-    void setRefreshRate(qreal hertz);
     // Asks for a frame to be drawn.
     void requestFrame();
     // Ends the thread once the frame in progress is swapped, and frees its GL objects; it may be started again.
@@ -67,9 +66,9 @@ class OutputRenderThread : public QThread
   private:
     void fail(const QString& reason);
     // The video frame due at the refresh a draw started now would reach, when it is not the one on show.
-    std::optional<std::pair<quint64, std::uint64_t>> videoFrameDue(std::chrono::nanoseconds period);
+    std::optional<std::pair<quint64, std::uint64_t>> videoFrameDue();
     std::optional<std::chrono::steady_clock::time_point> nextVideoDrawAt() const;
-    void noteDrawTime(std::chrono::nanoseconds taken, std::chrono::nanoseconds period);
+    void noteDrawTime(std::chrono::nanoseconds taken);
 
     // What the main thread and the frame feed hand over; shared with the feed's wake-up callback, which may run
     // after this object is gone.
@@ -83,7 +82,6 @@ class OutputRenderThread : public QThread
         bool frameWanted = false;
         // A video frame came; it is drawn when it falls due.
         bool videoArrived = false;
-        std::chrono::nanoseconds refreshPeriod{16'666'667};
         bool maskReady = false;
         bool stopping = false;
         QString error;
@@ -98,5 +96,7 @@ class OutputRenderThread : public QThread
     std::atomic<quint64> m_swaps{0};
     // The render thread's own: how long a draw takes to reach the screen, and the video frame on show.
     std::chrono::nanoseconds m_drawTime{8'000'000};
+    std::array<std::chrono::nanoseconds, 15> m_drawTimes{};
+    std::size_t m_drawCount = 0;
     std::optional<std::pair<quint64, std::uint64_t>> m_shownFrame;
 };

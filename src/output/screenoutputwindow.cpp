@@ -92,10 +92,8 @@ void ScreenOutputWindow::resizeEvent(QResizeEvent* event)
 
 void ScreenOutputWindow::updateSurface()
 {
-    if (!m_renderer)
-        return;
-    m_renderer->setRefreshRate(m_screen ? m_screen->refreshRate() : 0);
-    m_renderer->setSurface(size() * devicePixelRatio(), isExposed());
+    if (m_renderer)
+        m_renderer->setSurface(size() * devicePixelRatio(), isExposed());
 }
 
 // The mapping draws the picture it names (or the screen's own) when it is on; otherwise the screen's own picture
