@@ -35,6 +35,14 @@ struct ProjectorMapping
     int rows() const { return clampedGridCount(meshRows); }
     int columns() const { return clampedGridCount(meshColumns); }
     double effectiveGamma() const { return gamma < 0.4 ? 0.4 : (gamma > 3.0 ? 3.0 : gamma); }
+    // Each edge-blend width within 0 … 1, a value that is not a number as 0; as many as are stored.
+    QList<double> effectiveEdges() const
+    {
+        QList<double> widths = edges;
+        for (double& width : widths)
+            width = width > 0 ? (width < 1 ? width : 1) : 0;
+        return widths;
+    }
     double effectiveBlackLevel() const
     {
         if (!blackLevel || !(*blackLevel > 0))

@@ -40,10 +40,11 @@ std::optional<QImage> mappingTexture(const ProjectorMapping& mapping, const QRec
     if (compensation && lift == 0)
         return std::nullopt;
     const bool polygon = field.size == kPolygonSize && field.values.size() == size_t(kPolygonSize) * kPolygonSize;
-    const bool anyBlend = std::any_of(mapping.edges.cbegin(), mapping.edges.cend(), [](double w) { return w > 0; });
+    const QList<double> edges = mapping.effectiveEdges();
+    const bool anyBlend = std::any_of(edges.cbegin(), edges.cend(), [](double w) { return w > 0; });
     if (!compensation && !polygon && !anyBlend)
         return std::nullopt;
-    if (mapping.edges.size() != 4)
+    if (edges.size() != 4)
         return std::nullopt;
 
     const int size = polygon ? kPolygonSize : 256;
@@ -52,7 +53,7 @@ std::optional<QImage> mappingTexture(const ProjectorMapping& mapping, const QRec
     const double extent = std::max(area.width(), area.height());
     const float pixel = float((extent >= 0.01 ? extent : 0.01) / (size - 1));
     const double gamma = mapping.effectiveGamma();
-    const double left = mapping.edges[0], right = mapping.edges[1], top = mapping.edges[2], bottom = mapping.edges[3];
+    const double left = edges[0], right = edges[1], top = edges[2], bottom = edges[3];
 
     // The ramps across and down are worked out once per column and per row.
     std::vector<double> across(size_t(size), 1);

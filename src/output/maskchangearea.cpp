@@ -26,19 +26,18 @@ static bool finite(QPointF point)
 static bool includeBlendChange(const ProjectorMapping& before, const ProjectorMapping& after,
                                std::optional<QRectF>& area)
 {
-    if (before.edges == after.edges && before.effectiveGamma() == after.effectiveGamma())
+    const QList<double> wasEdges = before.effectiveEdges();
+    const QList<double> isEdges = after.effectiveEdges();
+    if (wasEdges == isEdges && before.effectiveGamma() == after.effectiveGamma())
         return true;
-    if (before.edges.size() != 4 || after.edges.size() != 4)
+    if (wasEdges.size() != 4 || isEdges.size() != 4)
         return false;
     const bool gammaChanged = before.effectiveGamma() != after.effectiveGamma();
     for (int side = 0; side < 4; ++side) {
-        const double was = before.edges[side], is = after.edges[side];
-        if (!std::isfinite(was) || !std::isfinite(is))
-            return false;
-        const double width = std::max(was, is);
-        if ((was == is && !gammaChanged) || width <= 0)
+        const double was = wasEdges[side], is = isEdges[side];
+        const double band = std::max(was, is);
+        if ((was == is && !gammaChanged) || band <= 0)
             continue;
-        const double band = std::min(width, 1.0);
         const QRectF bands[] = {{0, 0, band, 1}, {1 - band, 0, band, 1}, {0, 0, 1, band}, {0, 1 - band, 1, band}};
         include(area, bands[side]);
     }

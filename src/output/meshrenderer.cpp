@@ -326,8 +326,8 @@ bool MeshRenderer::update(const MeshInputs& inputs)
         return changed;
 
     bool masksChanged = false;
-    if (!m_configuration || m_configuration->edges != mapping.edges || m_configuration->gamma != mapping.gamma ||
-        m_configuration->blackLevel != mapping.blackLevel) {
+    if (!m_configuration || m_configuration->effectiveEdges() != mapping.effectiveEdges() ||
+        m_configuration->gamma != mapping.gamma || m_configuration->blackLevel != mapping.blackLevel) {
         const QRectF whole(0, 0, 1, 1);
         m_fade = mappingTexture(mapping, whole, false, false).value_or(pixel(255));
         m_lift = mappingTexture(mapping, whole, true, false).value_or(pixel(0));

@@ -32,8 +32,8 @@ void WarpedOutput::setMapping(const ProjectorMapping& mapping)
         return;
     const ProjectorMapping old = std::exchange(m_mapping, mapping);
     update();
-    if (old.edges == mapping.edges && old.gamma == mapping.gamma && old.polygonMask == mapping.polygonMask &&
-        old.blackLevel == mapping.blackLevel)
+    if (old.effectiveEdges() == mapping.effectiveEdges() && old.gamma == mapping.gamma &&
+        old.polygonMask == mapping.polygonMask && old.blackLevel == mapping.blackLevel)
         return;
     updateMask();
 }

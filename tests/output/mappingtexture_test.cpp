@@ -127,3 +127,18 @@ TEST(MappingTexture, BlendRampsFollowWidthTileAndClampedGamma)
     EXPECT_EQ(fadeAt(10), fadeAt(3));
     EXPECT_EQ(fadeAt(0.1), fadeAt(0.4));
 }
+
+// Widths are fractions of the output: a larger one fades across the whole output as 1 does, a negative one or one
+// that is not a number fades nothing, so no width blackens the output.
+TEST(MappingTexture, EdgeWidthsAreTakenWithinZeroToOne)
+{
+    ProjectorMapping huge;
+    huge.edges = {1e308, -1e308, 1e308, std::nan("")};
+    ProjectorMapping limits;
+    limits.edges = {1, 0, 1, 0};
+    const std::optional<QImage> fade = mappingTexture(huge, wholeOutput, false, false);
+    ASSERT_TRUE(fade);
+    EXPECT_EQ(*fade, *mappingTexture(limits, wholeOutput, false, false));
+    EXPECT_GT(value(*fade, 255, 255), 250);
+    EXPECT_EQ(huge.edges[0], 1e308);
+}

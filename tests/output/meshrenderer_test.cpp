@@ -392,3 +392,50 @@ TEST_F(MeshRendering, MaskEditsRedrawTheSamePictureAsAFreshRenderer)
         EXPECT_EQ(edited, fresh.render(QSize(320, 180))) << "edit " << i;
     }
 }
+
+// Whatever a mapping holds, the mapping after it draws the same picture as a renderer that never saw it.
+TEST_F(MeshRendering, NoMappingLeavesItsMarkOnTheNext)
+{
+    const double huge = 1e308;
+    const std::vector<std::pair<const char*, std::function<void(ProjectorMapping&)>>> hostile = {
+        {"edges",
+         [=](ProjectorMapping& m) {
+             m.edges = {huge, -huge, huge, 5e-324};
+         }},
+        {"gamma 0", [](ProjectorMapping& m) { m.gamma = 0; }},
+        {"gamma huge", [=](ProjectorMapping& m) { m.gamma = huge; }},
+        {"corners far",
+         [=](ProjectorMapping& m) {
+             m.corners = {{huge, huge}, {1, 0}, {1, 1}, {0, 1}};
+         }},
+        {"corners round everything",
+         [=](ProjectorMapping& m) {
+             m.corners = {{-huge, -huge}, {huge, -huge}, {huge, huge}, {-huge, huge}};
+         }},
+        {"mesh node far",
+         [=](ProjectorMapping& m) {
+             m.mesh = m.meshPoints();
+             (*m.mesh)[4] = {huge, -huge};
+         }},
+        {"polygon far",
+         [=](ProjectorMapping& m) {
+             m.polygonMask = QList<QPointF>{{-huge, -huge}, {huge, 0}, {0, huge}};
+         }},
+        {"black level huge", [=](ProjectorMapping& m) { m.blackLevel = huge; }},
+        {"crop huge", [=](ProjectorMapping& m) { m.crop = QRectF(huge, -huge, huge, huge); }},
+    };
+    ProjectorMapping ordinary;
+    ordinary.enabled = true;
+    ordinary.edges = {0.1, 0, 0, 0.1};
+    const MeshInputs after = stillInputs(ordinary, bands(QSize(160, 90), {Qt::red, Qt::green, Qt::blue, Qt::yellow}));
+    OffscreenMeshRenderer fresh;
+    takeIn(fresh.renderer(), after);
+    const QImage expected = fresh.render(QSize(192, 108));
+    for (const auto& [name, change] : hostile) {
+        SCOPED_TRACE(name);
+        MeshInputs before = after;
+        change(before.mapping);
+        render(before, QSize(192, 108), "mesh-hostile-mapping");
+        EXPECT_EQ(render(after, QSize(192, 108), "mesh-after-hostile-mapping"), expected);
+    }
+}

@@ -14,19 +14,20 @@ using Handle = ProjectorMapping::Handle;
 
 // The handles at the output's edges reach into the margin around the preview.
 static constexpr double kInset = 8;
-static constexpr double kPointRadius = 8;
+static constexpr double kPointRadius = MappingHandleLayer::kPointRadius;
 static constexpr double kHandleSide = 11;
 static constexpr int kCurveSteps = 64;
 static const Handle kHandles[] = {Handle::left, Handle::right, Handle::up, Handle::down};
 
 MappingOverlay::MappingOverlay(MappingEditorState& state, QWidget* parent)
-    : QWidget(parent), m_state(state), m_engine(&state.engine())
+    : QWidget(parent), m_state(state), m_engine(&state.engine()), m_layer(new MappingHandleLayer(this))
 {
     setObjectName(QStringLiteral("mappingOverlay"));
     setAttribute(Qt::WA_TranslucentBackground);
     auto redraw = [this] { update(); };
     connect(&state.engine(), &Engine::showChanged, this, redraw);
     connect(&state, &MappingEditorState::changed, this, redraw);
+    connect(m_layer, &MappingHandleLayer::ready, this, redraw);
 }
 
 MappingOverlay::~MappingOverlay()
@@ -37,6 +38,18 @@ MappingOverlay::~MappingOverlay()
 QList<QPointF> MappingOverlay::points() const
 {
     return MappingPointEdits::canvasPoints(m_state.mapping(), m_state.selection());
+}
+
+MappingHandleLayer::Request MappingOverlay::layerRequest(const QList<QPointF>& points) const
+{
+    return {points, canvas(), size(), devicePixelRatioF()};
+}
+
+bool MappingOverlay::showsAllHandles() const
+{
+    const QList<QPointF> canvasPoints = points();
+    return !m_state.mapping().enabled || !drawnApart(canvasPoints.size()) ||
+           m_layer->isCurrent(layerRequest(canvasPoints));
 }
 
 QRectF MappingOverlay::canvas() const
@@ -80,14 +93,24 @@ void MappingOverlay::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QList<QPointF> canvasPoints = points();
-    paintOutline(painter, mapping, canvasPoints);
-
     const MappingSelection& selection = m_state.selection();
     const int selected = selection.editingMask ? selection.selectedMaskPoint : selection.selectedNode;
+    if (drawnApart(canvasPoints.size())) {
+        // The last layer drawn stays until the next is ready; the selected point, dragged or not, is drawn at once.
+        m_layer->request(layerRequest(canvasPoints));
+        if (const MappingHandleLayer::Layer* layer = m_layer->layer())
+            painter.drawImage(QPointF(0, 0), layer->image);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(ConsoleColors::yellow());
+        if (selected >= 0 && selected < canvasPoints.size())
+            painter.drawEllipse(toCanvas(canvasPoints[selected]), kPointRadius, kPointRadius);
+        return;
+    }
+    paintOutline(painter, mapping, canvasPoints);
     painter.setPen(Qt::NoPen);
     for (int i = 0; i < canvasPoints.size(); ++i) {
         painter.setBrush(i == selected ? ConsoleColors::yellow() : ConsoleColors::cyan());
-        painter.drawEllipse(pointPosition(i), kPointRadius, kPointRadius);
+        painter.drawEllipse(toCanvas(canvasPoints[i]), kPointRadius, kPointRadius);
     }
     if (showsNodeHandles(mapping, int(canvasPoints.size())))
         paintNodeHandles(painter, mapping);
@@ -156,8 +179,13 @@ std::optional<MappingOverlay::Drag> MappingOverlay::hit(QPointF position) const
             std::abs(at->y() - position.y()) <= kHandleSide / 2)
             return Drag{-1, which};
     }
-    for (int i = int(points().size()) - 1; i >= 0; --i) {
-        const QPointF offset = pointPosition(i) - position;
+    const QList<QPointF> canvasPoints = points();
+    if (drawnApart(canvasPoints.size())) {
+        const std::optional<int> index = m_layer->pointAt(position, kPointRadius, layerRequest(canvasPoints));
+        return index ? std::optional(Drag{*index, std::nullopt}) : std::nullopt;
+    }
+    for (int i = int(canvasPoints.size()) - 1; i >= 0; --i) {
+        const QPointF offset = toCanvas(canvasPoints[i]) - position;
         if (QPointF::dotProduct(offset, offset) <= kPointRadius * kPointRadius)
             return Drag{i, std::nullopt};
     }

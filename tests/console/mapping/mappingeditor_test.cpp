@@ -1,3 +1,4 @@
+#include "consolecolors.h"
 #include "displaybindings.h"
 #include "mappedoutput.h"
 #include "mappingeditorstate.h"
@@ -168,6 +169,39 @@ TEST_F(MappingEditorTest, TheMaskIsEditedPointByPoint)
     EXPECT_FALSE(mapping().polygonMask);
     EXPECT_FALSE(editor->state().selection().editingMask);
     EXPECT_FALSE(control("加点").isVisible());
+}
+
+// A traced mask of thousands of points: its handles are drawn off the main thread and show once drawn, each point
+// still takes a drag, and the dragged point shows where it is dropped before the next drawing is ready.
+TEST_F(MappingEditorTest, AMaskOfManyPointsShowsItsHandlesAndEachPointStillDrags)
+{
+    ProjectorMapping traced = MappingPointEdits::resetMapping();
+    QList<QPointF> points;
+    for (int k = 0; k < 5000; ++k) {
+        const double angle = 2 * M_PI * k / 5000;
+        points.append({0.5 + 0.3 * std::cos(angle), 0.5 + 0.3 * std::sin(angle)});
+    }
+    traced.polygonMask = points;
+    engine->setMapping(traced, first());
+    control("编辑遮罩").click();
+    ASSERT_TRUE(waitUntil([&] { return overlay().showsAllHandles(); }));
+    QApplication::processEvents();
+    QImage shown = overlay().grab().toImage();
+    const auto colourAt = [&](QPointF at) { return shown.pixelColor(at.toPoint()); };
+    EXPECT_EQ(colourAt(overlay().pointPosition(2500)), ConsoleColors::cyan());
+    EXPECT_EQ(colourAt(overlay().pointPosition(0)), ConsoleColors::yellow()) << "the selected point";
+    EXPECT_EQ(colourAt(at(0.5, 0.5)).alpha(), 0) << "nothing inside the outline";
+    shot("mapping-editor-traced-mask");
+
+    const QPointF from = overlay().pointPosition(1250);
+    drag(from, {at(0.5, 0.6)});
+    const int dragged = editor->state().selection().selectedMaskPoint;
+    EXPECT_NEAR(dragged, 1250, 50) << "the point on top under the pointer";
+    EXPECT_EQ(mapping().polygonMask->at(dragged), QPointF(0.5, 0.6));
+    EXPECT_LE(QLineF(overlay().pointPosition(dragged), at(0.5, 0.6)).length(), 1);
+    shown = overlay().grab().toImage();
+    EXPECT_EQ(colourAt(at(0.5, 0.6)), ConsoleColors::yellow()) << "the dragged point shows at once where it lies";
+    ASSERT_TRUE(waitUntil([&] { return overlay().showsAllHandles(); }));
 }
 
 TEST_F(MappingEditorTest, StitchingSplitsThePictureOverTheBoundScreens)
