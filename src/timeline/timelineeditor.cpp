@@ -128,17 +128,18 @@ QWidget* TimelineEditor::makeLeftColumn(QWidget* programList)
     split->setStretchFactor(0, 0);
     split->setStretchFactor(1, 1);
     split->installEventFilter(this);
+    connect(split, &QSplitter::splitterMoved, this, [this] { m_cueListDragged = true; });
     return split;
 }
 
-// Sizes given to a splitter before it has a height of its own are only shares of it, so the cue list gets its
-// height once the column has one.
+// Sizes given to a splitter are shares of the height it has at the time, and a window on its way to its first size
+// may pass through a short one: until the operator drags the divider, each new height gives the cue list its own
+// height again and the library the rest.
 void TimelineEditor::sizeLeftColumn()
 {
     const int height = m_leftColumn->height() - m_leftColumn->handleWidth();
-    if (m_leftColumnSized || height <= 0)
+    if (m_cueListDragged || height <= 0)
         return;
-    m_leftColumnSized = true;
     const int list = std::clamp(std::min(kCueListHeight, height - kLibraryMinimum), kCueListMinimum, kCueListMaximum);
     m_leftColumn->setSizes({list, height - list});
 }

@@ -67,7 +67,7 @@ class TimelineEditor : public QWidget
     TimelineEditorModel* m_model;
     MediaDurationLoader* m_durations;
     QSplitter* m_leftColumn = nullptr;
-    bool m_leftColumnSized = false;
+    bool m_cueListDragged = false;
     QVBoxLayout* m_rightColumn = nullptr;
     QScrollArea* m_rightScroll = nullptr;
     QHBoxLayout* m_headerRow = nullptr;

@@ -378,19 +378,20 @@ TEST_F(ConsoleTest, GoAndTheTransportRowStayWhereTheyAreWhicheverCueAGoSelects)
     engine().stop(true);
 }
 
-// The cue list opens at its own height in the left column, and a taller or shorter window changes the library only.
+// The cue list opens at its own height in the left column, and a taller or shorter window changes the library only;
+// once the operator drags the divider, the cue list keeps the height dragged to.
 TEST_F(ConsoleTest, TheCueListOpensAtItsHeightAndTheLibraryTakesTheRest)
 {
     for (const QSize size : {QSize(1080, 720), QSize(1920, 1080)}) {
         SCOPED_TRACE(size.height());
         start();
         ConsoleWindow& fresh = app->consoleWindow();
-        fresh.resize(size);
-        fresh.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&fresh));
         QWidget* list = view().cueList();
         auto* split = view().timelineEditor()->findChild<QSplitter*>("leftColumn");
         ASSERT_TRUE(split);
+        fresh.resize(size);
+        fresh.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&fresh));
         EXPECT_TRUE(waitUntil([&] { return list->height() == 180; })) << list->height();
         EXPECT_EQ(split->widget(1)->height(), split->height() - 180 - split->handleWidth());
         fresh.resize(size - QSize(0, 100));
@@ -398,4 +399,15 @@ TEST_F(ConsoleTest, TheCueListOpensAtItsHeightAndTheLibraryTakesTheRest)
             waitUntil([&] { return split->widget(1)->height() == split->height() - 180 - split->handleWidth(); }));
         EXPECT_EQ(list->height(), 180);
     }
+    // A drag of the divider is the operator's: a new window height leaves the cue list where it was dragged to.
+    auto* split = view().timelineEditor()->findChild<QSplitter*>("leftColumn");
+    QSplitterHandle* handle = split->handle(1);
+    const QPoint start = handle->rect().center();
+    QTest::mousePress(handle, Qt::LeftButton, Qt::NoModifier, start);
+    QTest::mouseMove(handle, start + QPoint(0, 40));
+    QTest::mouseRelease(handle, Qt::LeftButton, Qt::NoModifier, start + QPoint(0, 40));
+    EXPECT_TRUE(waitUntil([&] { return view().cueList()->height() == 220; })) << view().cueList()->height();
+    app->consoleWindow().resize(1400, 900);
+    runEvents(20);
+    EXPECT_EQ(view().cueList()->height(), 220);
 }
