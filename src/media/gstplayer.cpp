@@ -110,6 +110,9 @@ struct GstPlayer::Private
     std::optional<HostTime> startAt;
     std::optional<PendingSeek> pendingSeek;
     bool seeking = false;
+    // Prerolled at the item's start by its load and neither moved nor played since: its running time 0 is the start,
+    // so a start there is timed without a seek.
+    bool atStart = false;
     bool ended = false;
     double rate = 1;
     double lastPosition = 0;
@@ -234,6 +237,7 @@ void GstPlayer::Private::stop()
     startAt.reset();
     pendingSeek.reset();
     seeking = false;
+    atStart = false;
     ended = false;
     lastPosition = 0;
     error.clear();
@@ -260,6 +264,7 @@ void GstPlayer::load(const QUrl& url)
     }
     d->file = FileState::of(d->fileUrl);
     d->loadTimer.start();
+    d->atStart = true;
     d->startBuild(uri);
 }
 
@@ -304,6 +309,12 @@ void GstPlayer::playAt(double position, HostTime start)
         return;
     d->target = Target::playing;
     d->startAt = start;
+    // A start at the beginning of an item prerolled there by its load needs no seek, which would wait for the
+    // streaming threads to flush.
+    if (position <= 0 && d->atStart && d->rate == 1 && !d->seeking && !d->pendingSeek) {
+        d->applyTarget();
+        return;
+    }
     // The start is timed from a fresh preroll at the position: pause there first, then run on the shared clock. A
     // pipeline still being made prerolls there anyway.
     if (d->pipeline)
@@ -426,6 +437,7 @@ void GstPlayer::Private::seekNow(const PendingSeek& seek)
     // A flushing seek restarts running time at 0.
     gst_element_set_start_time(element(), 0);
     seeking = true;
+    atStart = false;
     ended = false;
 }
 
@@ -443,11 +455,13 @@ void GstPlayer::Private::applyTarget()
         const auto host = std::chrono::duration_cast<std::chrono::nanoseconds>(startAt->time_since_epoch());
         gst_element_set_base_time(element(), GstClockTime(host.count()));
         startAt.reset();
+        atStart = false;
         gst_element_set_state(element(), GST_STATE_PLAYING);
         // Later pauses and resumes keep their own running time again.
         gst_element_set_start_time(element(), 0);
         return;
     }
+    atStart = false;
     gst_element_set_state(element(), GST_STATE_PLAYING);
 }
 

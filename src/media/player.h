@@ -66,8 +66,9 @@ class Player : public QObject
     virtual std::optional<VideoFrame> currentFrame() const = 0;
 
     // Called with every new frame and the generation of its item on the thread that decoded it (a streaming thread
-    // of a real player), before frameArrived() is on its way; an empty listener removes it. Once this returns, the
-    // listener it replaced is not running and is never called again.
+    // of a real player; the player's own thread for a frame decoded before the player took its pipeline over),
+    // before frameArrived() is on its way; an empty listener removes it. Once this returns, the listener it replaced
+    // is not running and is never called again.
     using DecodedFrameListener = std::function<void(const VideoFrame& frame, quint64 generation)>;
     void setDecodedFrameListener(DecodedFrameListener listener);
 

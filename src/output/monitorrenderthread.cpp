@@ -1,5 +1,6 @@
 #include "monitorrenderthread.h"
 
+#include "mailboxwakeup.h"
 #include "polygondistancefieldcache.h"
 
 #include <QOffscreenSurface>
@@ -23,16 +24,8 @@ MonitorRenderThread::MonitorRenderThread(std::chrono::milliseconds frameInterval
     m_surface->setFormat(monitorFormat());
     m_surface->create();
     // A mask's field comes from a pool thread: the renderer takes it in and draws, without the main thread.
-    connect(
-        &PolygonDistanceFieldCache::shared(), &PolygonDistanceFieldCache::ready, this,
-        [mailbox = std::weak_ptr<Mailbox>(m_mailbox)] {
-            if (const std::shared_ptr<Mailbox> box = mailbox.lock()) {
-                std::scoped_lock lock(box->lock);
-                box->maskReady = true;
-                box->wake.notify_one();
-            }
-        },
-        Qt::DirectConnection);
+    connect(&PolygonDistanceFieldCache::shared(), &PolygonDistanceFieldCache::ready, this,
+            mailboxWakeup(m_mailbox, &Mailbox::maskReady), Qt::DirectConnection);
 }
 
 MonitorRenderThread::~MonitorRenderThread()
@@ -49,13 +42,7 @@ void MonitorRenderThread::setInputs(const MeshInputs& inputs)
             m_frames->setInvalidate({});
         m_frames = inputs.frames;
         if (m_frames)
-            m_frames->setInvalidate([mailbox = std::weak_ptr<Mailbox>(m_mailbox)] {
-                if (const std::shared_ptr<Mailbox> box = mailbox.lock()) {
-                    std::scoped_lock lock(box->lock);
-                    box->videoWanted = true;
-                    box->wake.notify_one();
-                }
-            });
+            m_frames->setInvalidate(mailboxWakeup(m_mailbox, &Mailbox::videoWanted));
     }
     std::scoped_lock lock(m_mailbox->lock);
     m_mailbox->inputs = inputs;

@@ -1,5 +1,6 @@
 #include "outputrenderthread.h"
 
+#include "mailboxwakeup.h"
 #include "polygondistancefieldcache.h"
 
 #include <QOpenGLContext>
@@ -52,16 +53,8 @@ OutputRenderThread::OutputRenderThread(QWindow* window, OutputRenderOptions opti
 {
     setObjectName(QStringLiteral("output render"));
     // A mask's field comes from a pool thread: the renderer takes it in and draws, without the main thread.
-    connect(
-        &PolygonDistanceFieldCache::shared(), &PolygonDistanceFieldCache::ready, this,
-        [mailbox = std::weak_ptr<Mailbox>(m_mailbox)] {
-            if (const std::shared_ptr<Mailbox> box = mailbox.lock()) {
-                std::scoped_lock lock(box->lock);
-                box->maskReady = true;
-                box->wake.notify_one();
-            }
-        },
-        Qt::DirectConnection);
+    connect(&PolygonDistanceFieldCache::shared(), &PolygonDistanceFieldCache::ready, this,
+            mailboxWakeup(m_mailbox, &Mailbox::maskReady), Qt::DirectConnection);
 }
 
 OutputRenderThread::~OutputRenderThread()
@@ -78,13 +71,7 @@ void OutputRenderThread::setInputs(const MeshInputs& inputs)
             m_frames->setInvalidate({});
         m_frames = inputs.frames;
         if (m_frames)
-            m_frames->setInvalidate([mailbox = std::weak_ptr<Mailbox>(m_mailbox)] {
-                if (const std::shared_ptr<Mailbox> box = mailbox.lock()) {
-                    std::scoped_lock lock(box->lock);
-                    box->videoArrived = true;
-                    box->wake.notify_one();
-                }
-            });
+            m_frames->setInvalidate(mailboxWakeup(m_mailbox, &Mailbox::videoArrived));
     }
     std::scoped_lock lock(m_mailbox->lock);
     m_mailbox->inputs = inputs;

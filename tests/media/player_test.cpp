@@ -206,6 +206,33 @@ TEST(Player, PlayersStartedForOneHostTimeStartThereFromTheirPositionAndStayToget
     EXPECT_NEAR(b, due(looked), 0.05);
 }
 
+// A GO starts prepared videos where their load prerolled them: they start at the host time from their first frame
+// without a seek, and hold that frame until then.
+TEST(Player, PlayersStartedForOneHostTimeAtTheStartOfTheirItemsStartThereTogether)
+{
+    GstPlayer first;
+    GstPlayer second;
+    const QString video = MediaFixtures::video({.seconds = 3, .audio = true});
+    ASSERT_TRUE(loadAndWait(first, video));
+    ASSERT_TRUE(loadAndWait(second, video));
+    runEvents(200);
+    const std::uint64_t prerolled = second.currentFrame().value().serial();
+    const HostTime start = HostClock::now() + std::chrono::milliseconds(400);
+    first.playAt(0, start);
+    second.playAt(0, start);
+    ASSERT_TRUE(waitUntil([&] { return HostClock::now() >= start - std::chrono::milliseconds(100); }));
+    if (HostClock::now() < start - std::chrono::milliseconds(20)) {
+        EXPECT_EQ(second.currentFrame().value().serial(), prerolled) << "the first frame holds until the start";
+        EXPECT_NEAR(second.currentTime(), 0.0, 0.02);
+    }
+    ASSERT_TRUE(waitUntil([&] { return HostClock::now() >= start + std::chrono::milliseconds(500); }));
+    const HostTime looked = HostClock::now();
+    const double a = first.currentTime();
+    const double b = second.currentTime();
+    EXPECT_LT(std::abs(a - b), 0.02);
+    EXPECT_NEAR(b, std::chrono::duration<double>(looked - start).count(), 0.05);
+}
+
 // Every frame of a player started for a host time is due at that time plus its distance from the start position,
 // so that outputs put the frames of players started together up together.
 TEST(Player, FramesOfAPlayerStartedForAHostTimeAreDueFromThere)
