@@ -678,10 +678,18 @@ void MeshRenderer::draw(QSize pixelSize)
 // spare for the masks' anti-aliased edges.
 QRect MeshRenderer::pixelBounds(const QRectF& clip, QSize pixelSize)
 {
-    const int left = int(std::floor((clip.left() + 1) / 2 * pixelSize.width())) - 2;
-    const int right = int(std::ceil((clip.right() + 1) / 2 * pixelSize.width())) + 2;
-    const int bottom = int(std::floor((clip.top() + 1) / 2 * pixelSize.height())) - 2;
-    const int top = int(std::ceil((clip.bottom() + 1) / 2 * pixelSize.height())) + 2;
+    // A corner far off the window (a mapping may hold 1e308) is held just beyond it before it becomes a pixel, and
+    // one that is not a number reaches the window's edge.
+    const auto pixel = [](double clipValue, int extent, double unknown) {
+        const double at = (clipValue + 1) / 2 * extent;
+        return std::isnan(at) ? unknown : std::clamp(at, -4.0, extent + 4.0);
+    };
+    const int width = pixelSize.width();
+    const int height = pixelSize.height();
+    const int left = int(std::floor(pixel(clip.left(), width, 0))) - 2;
+    const int right = int(std::ceil(pixel(clip.right(), width, width))) + 2;
+    const int bottom = int(std::floor(pixel(clip.top(), height, 0))) - 2;
+    const int top = int(std::ceil(pixel(clip.bottom(), height, height))) + 2;
     return QRect(QPoint(left, bottom), QPoint(right, top)).intersected(QRect(QPoint(0, 0), pixelSize));
 }
 
