@@ -73,3 +73,15 @@ void MeshFrames::setInvalidate(std::function<void()> invalidate)
     std::scoped_lock lock(m_lock);
     m_invalidate = std::move(invalidate);
 }
+
+void MeshFrames::follow(std::shared_ptr<MeshFrames>& held, const std::shared_ptr<MeshFrames>& next,
+                        std::function<void()> invalidate)
+{
+    if (held == next)
+        return;
+    if (held)
+        held->setInvalidate({});
+    held = next;
+    if (held)
+        held->setInvalidate(std::move(invalidate));
+}

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -35,6 +36,9 @@ class MeshFrames
     // when no frame waits.
     std::optional<Time> nextDrawAt(quint64 item, std::chrono::nanoseconds drawTime) const;
     void setInvalidate(std::function<void()> invalidate);
+    // A view that follows other frames: the ones it held stop calling it, and the new ones call invalidate.
+    static void follow(std::shared_ptr<MeshFrames>& held, const std::shared_ptr<MeshFrames>& next,
+                       std::function<void()> invalidate);
 
   private:
     std::vector<FramePacing::Due> dues() const;

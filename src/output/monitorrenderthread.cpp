@@ -31,19 +31,12 @@ MonitorRenderThread::MonitorRenderThread(std::chrono::milliseconds frameInterval
 MonitorRenderThread::~MonitorRenderThread()
 {
     stop();
-    if (m_frames)
-        m_frames->setInvalidate({});
+    MeshFrames::follow(m_frames, nullptr, {});
 }
 
 void MonitorRenderThread::setInputs(const MeshInputs& inputs)
 {
-    if (inputs.frames != m_frames) {
-        if (m_frames)
-            m_frames->setInvalidate({});
-        m_frames = inputs.frames;
-        if (m_frames)
-            m_frames->setInvalidate(mailboxWakeup(m_mailbox, &Mailbox::videoWanted));
-    }
+    MeshFrames::follow(m_frames, inputs.frames, mailboxWakeup(m_mailbox, &Mailbox::videoWanted));
     std::scoped_lock lock(m_mailbox->lock);
     m_mailbox->inputs = inputs;
     m_mailbox->wake.notify_one();

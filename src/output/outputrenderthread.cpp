@@ -60,19 +60,12 @@ OutputRenderThread::OutputRenderThread(QWindow* window, OutputRenderOptions opti
 OutputRenderThread::~OutputRenderThread()
 {
     stop();
-    if (m_frames)
-        m_frames->setInvalidate({});
+    MeshFrames::follow(m_frames, nullptr, {});
 }
 
 void OutputRenderThread::setInputs(const MeshInputs& inputs)
 {
-    if (inputs.frames != m_frames) {
-        if (m_frames)
-            m_frames->setInvalidate({});
-        m_frames = inputs.frames;
-        if (m_frames)
-            m_frames->setInvalidate(mailboxWakeup(m_mailbox, &Mailbox::videoArrived));
-    }
+    MeshFrames::follow(m_frames, inputs.frames, mailboxWakeup(m_mailbox, &Mailbox::videoArrived));
     std::scoped_lock lock(m_mailbox->lock);
     m_mailbox->inputs = inputs;
     m_mailbox->wake.notify_one();
