@@ -35,12 +35,10 @@ void EditHistory::track()
     m_tracking = true;
     m_saved = m_show;
     adoptLeftoverRecovery();
-    // What writes killed with the last run left beside the copies; the writes themselves clear it later on.
-    m_fileQueue->post([recovery = m_recoveryPath, parked = m_parkedPath] {
-        removeStaleSaveTemporaries(recovery);
-        removeStaleSaveTemporaries(parked);
-        return std::nullopt;
-    });
+    // What writes killed with the last run left beside the copies, cleared once at start, where the leftover copy is
+    // read too (later writes clear their own).
+    removeStaleSaveTemporaries(m_recoveryPath);
+    removeStaleSaveTemporaries(m_parkedPath);
 }
 
 void EditHistory::showChanged(const Show& previous)
