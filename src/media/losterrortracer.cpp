@@ -12,8 +12,9 @@ struct Watched
     LostErrorTracer::Callback callback;
 };
 
-std::mutex watchLock;
-std::vector<Watched> watched;
+// Never destroyed: pipelines are stopped on worker threads that may still unwatch one while the process exits.
+std::mutex& watchLock = *new std::mutex;
+std::vector<Watched>& watched = *new std::vector<Watched>;
 
 // An error being posted on this thread, from the element's own post until that post returns.
 struct Posting
