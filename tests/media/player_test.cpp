@@ -215,7 +215,7 @@ TEST(Player, PlayersStartedForOneHostTimeAtTheStartOfTheirItemsStartThereTogethe
     const QString video = MediaFixtures::video({.seconds = 3, .audio = true});
     ASSERT_TRUE(loadAndWait(first, video));
     ASSERT_TRUE(loadAndWait(second, video));
-    runEvents(200);
+    ASSERT_TRUE(waitUntil([&] { return first.currentFrame() && second.currentFrame(); }));
     const std::uint64_t prerolled = second.currentFrame().value().serial();
     const HostTime start = HostClock::now() + std::chrono::milliseconds(400);
     first.playAt(0, start);

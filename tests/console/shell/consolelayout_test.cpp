@@ -407,7 +407,9 @@ TEST_F(ConsoleTest, TheCueListOpensAtItsHeightAndTheLibraryTakesTheRest)
     QTest::mouseMove(handle, start + QPoint(0, 40));
     QTest::mouseRelease(handle, Qt::LeftButton, Qt::NoModifier, start + QPoint(0, 40));
     EXPECT_TRUE(waitUntil([&] { return view().cueList()->height() == 220; })) << view().cueList()->height();
+    const int libraryBefore = split->widget(1)->height();
     app->consoleWindow().resize(1400, 900);
-    runEvents(20);
+    // The new height reaches the split, and the library takes it.
+    EXPECT_TRUE(waitUntil([&] { return split->widget(1)->height() != libraryBefore; }));
     EXPECT_EQ(view().cueList()->height(), 220);
 }
