@@ -1,5 +1,7 @@
 #include "pipelineworkers.h"
 
+#include "belowshowclock.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -39,6 +41,7 @@ class Workers
     void loop()
     {
         pthread_setname_np(pthread_self(), "lumo-pipelines");
+        runBelowShowClock();
         std::unique_lock hold(m_lock);
         for (;;) {
             ++m_waiting;

@@ -1,5 +1,6 @@
 #include "monitorrenderthread.h"
 
+#include "belowshowclock.h"
 #include "mailboxwakeup.h"
 #include "polygondistancefieldcache.h"
 
@@ -125,6 +126,7 @@ QImage MonitorRenderThread::readBack(QSize size)
 
 void MonitorRenderThread::run()
 {
+    runBelowShowClock();
     Mailbox& box = *m_mailbox;
     QOpenGLContext context;
     context.setFormat(monitorFormat());

@@ -1,5 +1,6 @@
 #include "outputrenderthread.h"
 
+#include "belowshowclock.h"
 #include "mailboxwakeup.h"
 #include "polygondistancefieldcache.h"
 
@@ -145,6 +146,7 @@ void OutputRenderThread::noteDrawTime(std::chrono::nanoseconds taken)
 
 void OutputRenderThread::run()
 {
+    runBelowShowClock();
     using Clock = std::chrono::steady_clock;
     Mailbox& box = *m_mailbox;
     QOpenGLContext context;

@@ -5,6 +5,7 @@
 #include "picture.h"
 #include "pipelineworkers.h"
 #include "playerpipeline.h"
+#include "threadnice.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -202,4 +203,22 @@ TEST(PlayerRelease, PlayersLetGoAsTheProgramQuitsAreStoppedWithinTheQuitsDeadlin
     // What the program does after its event loop ends: every release done within its two seconds.
     EXPECT_TRUE(PipelineWorkers::waitForAll(2000));
     EXPECT_EQ(PlayerPipeline::alive(), 0);
+}
+
+// Decoding yields to the show's clock: the workers, and the streaming threads of the pipelines they start, run
+// below the thread that asked for the pipeline.
+TEST(PlayerRelease, PipelinesRunBelowTheShowsThread)
+{
+    GstPlayer player;
+    player.load(QUrl::fromLocalFile(MediaFixtures::video({.seconds = 2})));
+    ASSERT_TRUE(waitUntil([&] { return player.isReady(); }));
+    player.play();
+    ASSERT_TRUE(waitUntil([&] { return player.currentTime() > 0.1; }));
+    QList<pid_t> media = ThreadNice::threadsNamed(QStringLiteral("lumo-pipelines"));
+    ASSERT_FALSE(media.isEmpty());
+    const QList<pid_t> streaming = ThreadNice::threadsNamed(QStringLiteral("qtdemux"));
+    ASSERT_FALSE(streaming.isEmpty());
+    media += streaming;
+    for (const pid_t thread : media)
+        EXPECT_GT(ThreadNice::niceOf(thread), ThreadNice::ownNice()) << thread;
 }

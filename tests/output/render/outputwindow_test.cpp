@@ -8,14 +8,17 @@
 #include "pictureview.h"
 #include "screenoutputsource.h"
 #include "screenoutputwindow.h"
+#include "threadnice.h"
 
 #include <QGuiApplication>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSet>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <pthread.h>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -221,6 +224,28 @@ TEST_F(OutputWindows, FollowsANewSize)
         const QImage image = onScreen(*window);
         return image.size() == QSize(480, 270) && image.pixelColor(470, 260) == Qt::red;
     }));
+}
+
+// Drawing never keeps the show's clock waiting: the render thread drops a real-time policy it inherits from the
+// main thread and runs at a lower priority, even when it draws on every core.
+TEST_F(OutputWindows, DrawsBelowTheMainThread)
+{
+    sched_param realTime{};
+    realTime.sched_priority = 1;
+    const bool realTimeMain = pthread_setschedparam(pthread_self(), SCHED_RR, &realTime) == 0;
+    const auto plainAgain = qScopeGuard([] {
+        const sched_param plain{};
+        pthread_setschedparam(pthread_self(), SCHED_OTHER, &plain);
+    });
+    OneScreen screen;
+    screen.picture->setImage(filled(Qt::red));
+    auto window = open(screen);
+    const QList<pid_t> renderThreads = ThreadNice::threadsNamed(QStringLiteral("output render"));
+    ASSERT_FALSE(renderThreads.isEmpty());
+    for (const pid_t thread : renderThreads) {
+        EXPECT_EQ(sched_getscheduler(thread), SCHED_OTHER) << "main thread real-time: " << realTimeMain;
+        EXPECT_GT(ThreadNice::niceOf(thread), ThreadNice::ownNice());
+    }
 }
 
 // The render thread presents every frame the decoder delivers, however long the main thread is held.
