@@ -24,6 +24,26 @@
 #include <utility>
 
 namespace {
+// The console shown, with the parts the layout tests look at and a still to lay the lanes' clips of.
+struct ShownConsole
+{
+    ShownConsole(ConsoleWindow& shown, const Show& show)
+        : window(shown), editor(*shown.view()->timelineEditor()),
+          screens(*static_cast<ScreensColumn*>(shown.view()->screensColumn())), column(screens.parentWidget()),
+          pane(editor.findChild<QWidget*>("editingPane")), original(show)
+    {
+        window.show();
+    }
+
+    ConsoleWindow& window;
+    TimelineEditor& editor;
+    ScreensColumn& screens;
+    QWidget* column;
+    QWidget* pane;
+    const QUrl still = QUrl::fromLocalFile(MediaFixtures::png({320, 180}, Qt::darkCyan));
+    const Show original;
+};
+
 // Gives a cue this many lanes and one clip on each: pictures on the layers of screen 1, the last lane a message lane.
 void giveLanes(Cue& cue, const Show& show, int lanes, const MediaAsset& picture)
 {
@@ -153,14 +173,9 @@ TEST_F(ConsoleTest, TheRightColumnsRowsNeverOverlapAndTheMonitorsKeepTheDraggedH
         {{1080, 720}, 1}, {{1080, 720}, 5}, {{1080, 720}, 7},  {{1080, 720}, 9},  {{1320, 850}, 1},  {{1320, 850}, 5},
         {{1320, 850}, 7}, {{1320, 850}, 9}, {{1920, 1080}, 1}, {{1920, 1080}, 5}, {{1920, 1080}, 7}, {{1920, 1080}, 9},
     };
-    ConsoleWindow& window = app->consoleWindow();
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    const QUrl still = QUrl::fromLocalFile(MediaFixtures::png({320, 180}, Qt::darkCyan));
-    const Show original = engine().show();
-    TimelineEditor& editor = *view().timelineEditor();
-    auto& screens = *static_cast<ScreensColumn*>(view().screensColumn());
-    QWidget* column = screens.parentWidget();
+    ShownConsole console(app->consoleWindow(), engine().show());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&console.window));
+    auto& [window, editor, screens, column, pane, still, original] = console;
     // The column may sit in a scroll area of its own, which then offers it its visible height.
     QWidget* offered = column->parentWidget();
     auto* right = qobject_cast<QScrollArea*>(offered->parentWidget());
@@ -168,7 +183,6 @@ TEST_F(ConsoleTest, TheRightColumnsRowsNeverOverlapAndTheMonitorsKeepTheDraggedH
         right = nullptr;
         offered = column;
     }
-    QWidget* pane = editor.findChild<QWidget*>("editingPane");
     QScrollArea& timeline = *editor.timelineScroll();
     QWidget* inspector = editor.findChild<QWidget*>("inspectorScroll");
     auto* viewport = editor.findChild<TimelineViewport*>();
@@ -273,15 +287,9 @@ QWidget* clickAt(QWidget& window, QPoint global)
 // brings its first field into view.
 TEST_F(ConsoleTest, GoAndTheTransportRowStayWhereTheyAreWhicheverCueAGoSelects)
 {
-    ConsoleWindow& window = app->consoleWindow();
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    const QUrl still = QUrl::fromLocalFile(MediaFixtures::png({320, 180}, Qt::darkCyan));
-    const Show original = engine().show();
-    TimelineEditor& editor = *view().timelineEditor();
-    auto& screens = *static_cast<ScreensColumn*>(view().screensColumn());
-    QWidget* column = screens.parentWidget();
-    QWidget* pane = editor.findChild<QWidget*>("editingPane");
+    ShownConsole console(app->consoleWindow(), engine().show());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&console.window));
+    auto& [window, editor, screens, column, pane, still, original] = console;
     auto* transport = screens.findChild<TransportBar*>();
     ASSERT_TRUE(pane && transport);
     QPushButton* go = transportButton(*transport, QStringLiteral("GO 下一条"));

@@ -224,10 +224,12 @@ TEST_F(ConsoleTest, WindowsOpenWithinADisplaySmallerThanTheirDefaultSize)
     EXPECT_GE(window.width(), 1080);
     EXPECT_GE(window.height(), 720);
     EXPECT_TRUE(available.contains(frame.topLeft())) << frame.x() << "," << frame.y();
-    if (available.height() >= 720)
+    if (available.height() >= 720) {
         EXPECT_LE(frame.bottom(), available.bottom());
-    if (available.width() >= 1080)
+    }
+    if (available.width() >= 1080) {
         EXPECT_LE(frame.right(), available.right());
+    }
 
     for (const QString id : {"user-guide", "projector-mapping", "projection-monitor", "remote-control"}) {
         SCOPED_TRACE(id.toStdString());
@@ -237,10 +239,12 @@ TEST_F(ConsoleTest, WindowsOpenWithinADisplaySmallerThanTheirDefaultSize)
         const QRect placed = single->frameGeometry();
         EXPECT_TRUE(available.contains(placed.topLeft()));
         // Within the free area wherever the minimum allows it.
-        if (single->minimumHeight() <= available.height())
+        if (single->minimumHeight() <= available.height()) {
             EXPECT_LE(placed.bottom(), available.bottom());
-        if (single->minimumWidth() <= available.width())
+        }
+        if (single->minimumWidth() <= available.width()) {
             EXPECT_LE(placed.right(), available.right());
+        }
     }
 }
 
