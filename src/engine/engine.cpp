@@ -2,6 +2,7 @@
 
 #include "assign.h"
 #include "cuecountdown.h"
+#include "commonstart.h"
 #include "cuecycle.h"
 #include "cuepreview.h"
 #include "displaybindings.h"
@@ -70,6 +71,7 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     });
     const auto isPaused = [this] { return m_paused; };
     m_cueCycle = new CueCycle(m_services.clock, isPaused, this);
+    m_commonStart = new CommonStart(this);
     for (Bus bus : allCases<Bus>())
         m_audio[size_t(bus)] = m_services.players(this).release();
     syncScreens();

@@ -28,6 +28,7 @@
 class AudioChannelMixer;
 class Clock;
 class CueCountdown;
+class CommonStart;
 class CueCycle;
 class CuePreview;
 class DisplayBindings;
@@ -313,6 +314,8 @@ class Engine : public QObject
     ProjectionRun m_run;
     // The shortest time on air of a run's cue and of each round of a phone's loop.
     CueCycle* m_cueCycle;
+    // The players of the direct cue on air, until they have begun together.
+    CommonStart* m_commonStart;
     std::optional<RemotePlaybackMode> m_remotePlaybackMode;
     QSet<const Player*> m_remotePlaybackItems;
     // Whether a player of the remote playback failed; its failure then stays on the status line.

@@ -1,15 +1,11 @@
 #include "engine.h"
 
+#include "commonstart.h"
 #include "cuecycle.h"
 #include "directfile.h"
 #include "picture.h"
 #include "runningtimeline.h"
 #include "stilldecoder.h"
-
-using namespace std::chrono_literals;
-
-// Every player of a direct cue is told this far ahead when to begin, so that all of them begin together.
-static constexpr auto kCommonStartLead = 100ms;
 
 static bool isMovie(const std::optional<QUrl>& url)
 {
@@ -90,13 +86,11 @@ void Engine::startDirectCue(const Cue& cue, double position, bool startPaused,
             queueProjectionAdvance();
     }
 
-    const HostTime startAt = HostClock::now() + kCommonStartLead;
-    for (Player* player : players) {
-        if (startPaused)
+    if (startPaused)
+        for (Player* player : players)
             player->seek(position, SeekMode::exact);
-        else
-            player->playAt(position, startAt);
-    }
+    else
+        m_commonStart->start(players, position);
     for (Player* player : players)
         observeItem(
             player, [=, this](Player* ended) { directPlayerEnded(ended, cue, remoteMode, players); },

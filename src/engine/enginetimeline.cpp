@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "commonstart.h"
 #include "picture.h"
 #include "runningtimeline.h"
 #include "stillpreloads.h"
@@ -175,6 +176,7 @@ void Engine::resetTimeline(const QSet<ScreenRole>& preserving)
 
 void Engine::clearObservers()
 {
+    m_commonStart->cancel();
     for (const QMetaObject::Connection& observer : std::as_const(m_playbackObservers))
         disconnect(observer);
     m_playbackObservers.clear();

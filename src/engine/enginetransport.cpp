@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "commonstart.h"
 #include "cuecountdown.h"
 #include "cuecycle.h"
 #include "picture.h"
@@ -103,6 +104,8 @@ void Engine::togglePause()
         return;
     const bool pausing = !m_paused;
     setPaused(pausing);
+    // Players still waiting for the others to load begin with the resume, from where they stand.
+    m_commonStart->cancel();
     if (pausing)
         m_cueCycle->pause();
     else

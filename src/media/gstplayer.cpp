@@ -117,6 +117,8 @@ struct GstPlayer::Private
     double rate = 1;
     double lastPosition = 0;
     std::optional<FileState> file;
+    // The current item's first frame waits for its start; shared with the item's pipeline.
+    std::shared_ptr<std::atomic<bool>> holdFirstFrame;
 
     GstElement* element() const { return pipeline ? pipeline->element() : nullptr; }
     VideoOutput* video() const { return pipeline ? &pipeline->video() : nullptr; }
@@ -163,7 +165,8 @@ GstPlayer::~GstPlayer()
 // The item's pipeline is made on a worker and taken over here when done; what it posts meanwhile waits in it.
 void GstPlayer::Private::startBuild(const QByteArray& uri)
 {
-    const PlayerPipeline::Settings settings{uri, volume, muted};
+    holdFirstFrame = std::make_shared<std::atomic<bool>>(false);
+    const PlayerPipeline::Settings settings{uri, volume, muted, holdFirstFrame};
     // The worker calls back with the build's lock held, and the player cancels the build before it goes.
     build = PipelineBuild::start(settings, [this] {
         QMetaObject::invokeMethod(
@@ -322,6 +325,13 @@ void GstPlayer::playAt(double position, HostTime start)
     seek(position, SeekMode::exact);
 }
 
+void GstPlayer::awaitStart()
+{
+    // A frame already prerolled is on show: holding it now would take it away again.
+    if (d->status == PlayerStatus::loading && d->holdFirstFrame && !(d->pipeline && d->video()->currentFrame()))
+        *d->holdFirstFrame = true;
+}
+
 void GstPlayer::pause()
 {
     if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
@@ -445,6 +455,9 @@ void GstPlayer::Private::applyTarget()
 {
     if (status != PlayerStatus::ready || seeking || pendingSeek || !pipeline)
         return;
+    // From here on prerolled frames (of a seek while paused) show at once again; the one held comes as playing starts.
+    if (holdFirstFrame)
+        *holdFirstFrame = false;
     if (target == Target::paused) {
         gst_element_set_state(element(), GST_STATE_PAUSED);
         return;

@@ -21,6 +21,7 @@ class GstPlayer : public Player
 
     void play() override;
     void playAt(double position, HostTime start) override;
+    void awaitStart() override;
     void pause() override;
     bool isPlaying() const override;
     void seek(double seconds, SeekMode mode = SeekMode::exact) override;

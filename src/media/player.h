@@ -45,6 +45,9 @@ class Player : public QObject
     virtual void play() = 0;
     // Plays from position (seconds) so that the media at position is heard and seen at the host time start.
     virtual void playAt(double position, HostTime start) = 0;
+    // The item still loading is to begin playing once it and the players it starts with have loaded: its first
+    // frame is held back until it plays, so that it goes up with its sound rather than a start lead before it.
+    virtual void awaitStart() {}
     virtual void pause() = 0;
     virtual bool isPlaying() const = 0;
     // A seek before the item is ready is applied once it is.

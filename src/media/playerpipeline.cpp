@@ -101,6 +101,7 @@ std::optional<QString> PlayerPipeline::make(const Settings& settings)
     gst_object_ref_sink(m_pipeline);
     m_tap = std::make_unique<AudioTap>();
     m_video = std::make_unique<VideoOutput>();
+    m_video->setHoldPrerolledFrame(settings.holdPrerolledFrame);
     GstClock* clock = gst_system_clock_obtain();
     g_object_set(clock, "clock-type", GST_CLOCK_TYPE_MONOTONIC, nullptr);
     gst_pipeline_use_clock(GST_PIPELINE(m_pipeline), clock);

@@ -29,6 +29,8 @@ class PlayerPipeline
         QByteArray uri;
         double volume = 1;
         bool muted = false;
+        // Set (by the player, any time) while the first frame is to be held back until playing.
+        std::shared_ptr<std::atomic<bool>> holdPrerolledFrame;
     };
     // What a build gives: the pipeline, prerolling, or why none could be made.
     struct Made

@@ -218,6 +218,8 @@ std::optional<std::chrono::steady_clock::time_point> VideoOutput::dueTimeOf(GstS
 
 void VideoOutput::store(GstSample* sample, bool prerolled)
 {
+    if (prerolled && m_holdPrerolled && *m_holdPrerolled)
+        return;
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     GstVideoInfo info;
     if (!buffer || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample)))

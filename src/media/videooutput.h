@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -31,8 +32,11 @@ class VideoOutput
     // Forgets the frame and the orientation of the previous item; call with the pipeline stopped.
     void reset();
 
-    // A prerolled frame (of a paused pipeline) has no due time: it shows at once.
+    // A prerolled frame (of a paused pipeline) has no due time: it shows at once, unless it is held back.
     void store(GstSample* sample, bool prerolled);
+    // While the flag is set, a prerolled frame is dropped: the same frame comes again, with its due time, when
+    // playing starts.
+    void setHoldPrerolledFrame(std::shared_ptr<std::atomic<bool>> hold) { m_holdPrerolled = std::move(hold); }
     // Called on the streaming thread with each new frame after it is stored.
     void setFrameListener(std::function<void(const VideoFrame&)> listener) { m_frameListener = std::move(listener); }
     void setOrientation(const char* tag);
@@ -57,4 +61,5 @@ class VideoOutput
     std::atomic<std::uint64_t> m_serial{0};
     std::function<void(const VideoFrame&)> m_frameListener;
     std::function<std::chrono::nanoseconds()> m_soundDelay;
+    std::shared_ptr<std::atomic<bool>> m_holdPrerolled;
 };

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QUuid>
 #include <QtEndian>
+#include <cmath>
 #include <stdexcept>
 
 namespace {
@@ -248,6 +249,44 @@ QString MediaFixtures::wav(const WavSpec& wanted)
                                  .arg(wanted.channels)
                                  .arg(wanted.rate / 100);
     return launch("wav-v1 " + pipeline, "wav", pipeline);
+}
+
+QString MediaFixtures::flashBeepVideo(int seconds, QSize size)
+{
+    constexpr int fps = 30;
+    constexpr int rate = 48000;
+    // Drawn small and scaled up nearest-neighbour: every pixel is black or white.
+    const QSize drawn(64, 36);
+    const int lumaBytes = drawn.width() * drawn.height();
+    QByteArray frames;
+    for (int frame = 0; frame < seconds * fps; ++frame) {
+        const bool flash = frame % fps < fps / 10;
+        frames += QByteArray(lumaBytes, char(flash ? 235 : 16));
+        frames += QByteArray(lumaBytes / 2, char(128));
+    }
+    QByteArray sound;
+    for (int i = 0; i < seconds * rate; ++i) {
+        const int inSecond = i % rate;
+        const qint16 value = inSecond < rate / 10 ? qint16(16000 * std::sin(2 * M_PI * 1000 * inSecond / rate)) : 0;
+        for (int channel = 0; channel < 2; ++channel)
+            sound.append(reinterpret_cast<const char*>(&value), 2);
+    }
+    const QString picture = file(QStringLiteral("flashes.i420"), frames);
+    const QString beeps = file(QStringLiteral("beeps.s16"), sound);
+    const QString pipeline =
+        QString("matroskamux name=mux ! %OUT% filesrc location=%1 ! rawvideoparse format=i420 width=%2 height=%3 "
+                "framerate=%4/1 ! videoscale method=nearest-neighbour ! video/x-raw,width=%5,height=%6 ! "
+                "x264enc speed-preset=veryfast key-int-max=%4 ! queue ! mux. filesrc location=%7 ! rawaudioparse "
+                "format=pcm pcm-format=s16le sample-rate=%8 num-channels=2 ! queue ! mux.")
+            .arg(picture)
+            .arg(drawn.width())
+            .arg(drawn.height())
+            .arg(fps)
+            .arg(size.width())
+            .arg(size.height())
+            .arg(beeps)
+            .arg(rate);
+    return launch("flash-beep-v1 " + pipeline, "mkv", pipeline);
 }
 
 QString MediaFixtures::png(QSize size, QColor color, QColorSpace::NamedColorSpace space)

@@ -1,0 +1,174 @@
+#include "privatesoundserver.h"
+
+#include "eventwait.h"
+
+#include <QFile>
+#include <QStandardPaths>
+#include <csignal>
+#include <mutex>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+const char* const kSink = "lumo_test";
+
+} // namespace
+
+PrivateSoundServer::~PrivateSoundServer()
+{
+    if (m_server.state() == QProcess::NotRunning)
+        return;
+    m_server.terminate();
+    if (!m_server.waitForFinished(5000))
+        m_server.kill();
+    m_server.waitForFinished(5000);
+}
+
+bool PrivateSoundServer::start(QString& why)
+{
+    for (const char* tool : {"pulseaudio", "parec"})
+        if (QStandardPaths::findExecutable(tool).isEmpty()) {
+            why = QStringLiteral("%1 is not installed (Debian: pulseaudio, pulseaudio-utils)").arg(tool);
+            return false;
+        }
+    if (!m_folder.isValid()) {
+        why = QStringLiteral("no temporary folder");
+        return false;
+    }
+    // Nothing of the machine's or the user's sound set-up: own home, runtime folder and socket, no default script,
+    // no D-Bus, and as root without --system (which would read the system's configuration).
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH", "XDG_CONFIG_HOME"})
+        environment.insert(QString::fromLatin1(name), m_folder.path());
+    environment.remove(QStringLiteral("PULSE_SERVER"));
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    m_server.setProcessEnvironment(environment);
+    m_server.setProcessChannelMode(QProcess::MergedChannels);
+    m_server.start(QStringLiteral("pulseaudio"),
+                   {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "--disallow-exit",
+                    "--disable-shm=yes", "--log-target=stderr", "-L",
+                    QStringLiteral("module-null-sink sink_name=%1 rate=%2 channels=2").arg(kSink).arg(kRate), "-L",
+                    "module-native-protocol-unix auth-anonymous=1 socket=" + socketPath()});
+    if (!m_server.waitForStarted(10000)) {
+        why = QStringLiteral("pulseaudio cannot be started: ") + m_server.errorString();
+        return false;
+    }
+    if (!waitUntil([&] { return QFile::exists(socketPath()) || m_server.state() == QProcess::NotRunning; }, 15000) ||
+        !QFile::exists(socketPath())) {
+        why = QStringLiteral("pulseaudio did not come up: ") + QString::fromLocal8Bit(m_server.readAll()).trimmed();
+        return false;
+    }
+    return true;
+}
+
+void PrivateSoundServer::useInThisProcess() const
+{
+    qputenv("PULSE_SERVER", address().toLocal8Bit());
+}
+
+struct PrivateSoundServer::Recording::State
+{
+    pid_t pid = -1;
+    int out = -1;
+    std::thread reader;
+    mutable std::mutex lock;
+    std::vector<qint16> samples;
+    std::chrono::steady_clock::time_point firstSampleAt = std::chrono::steady_clock::time_point::max();
+};
+
+std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::record(bool* started) const
+{
+    auto recording = std::unique_ptr<Recording>(new Recording);
+    auto state = std::make_shared<Recording::State>();
+    recording->m_state = state;
+    if (started)
+        *started = false;
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0)
+        return recording;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    const QByteArray server = address().toLocal8Bit();
+    const QByteArray device = QByteArray(kSink) + ".monitor";
+    const QByteArray rate = QByteArray::number(kRate);
+    std::vector<QByteArray> arguments{
+        "parec",           "-s", server, "-d", device, "--raw", "--format=s16le", "--rate=" + rate, "--channels=1",
+        "--latency-msec=2"};
+    std::vector<char*> argv;
+    for (QByteArray& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const int spawned = posix_spawnp(&state->pid, "parec", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeEnds[1]);
+    if (spawned != 0) {
+        ::close(pipeEnds[0]);
+        state->pid = -1;
+        return recording;
+    }
+    state->out = pipeEnds[0];
+    state->reader = std::thread([state] {
+        qint16 chunk[96];
+        std::size_t bytesHeld = 0;
+        char* bytes = reinterpret_cast<char*>(chunk);
+        while (true) {
+            const ssize_t got = ::read(state->out, bytes + bytesHeld, sizeof(chunk) - bytesHeld);
+            if (got <= 0)
+                break;
+            bytesHeld += std::size_t(got);
+            const std::size_t whole = bytesHeld / 2;
+            const auto now = std::chrono::steady_clock::now();
+            std::scoped_lock hold(state->lock);
+            state->samples.insert(state->samples.end(), chunk, chunk + whole);
+            const auto played = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double>(double(state->samples.size()) / kRate));
+            state->firstSampleAt = std::min(state->firstSampleAt, now - played);
+            if (bytesHeld % 2)
+                bytes[0] = bytes[bytesHeld - 1];
+            bytesHeld %= 2;
+        }
+    });
+    const bool flowing = waitUntil(
+        [&] {
+            std::scoped_lock hold(state->lock);
+            return state->samples.size() >= kRate / 10;
+        },
+        10000);
+    if (started)
+        *started = flowing;
+    return recording;
+}
+
+PrivateSoundServer::Recording::~Recording()
+{
+    stop();
+}
+
+bool PrivateSoundServer::Recording::isRecording() const
+{
+    return m_state && m_state->pid > 0;
+}
+
+std::vector<qint16> PrivateSoundServer::Recording::stop()
+{
+    if (!m_state)
+        return {};
+    if (m_state->pid > 0) {
+        ::kill(m_state->pid, SIGTERM);
+        if (m_state->reader.joinable())
+            m_state->reader.join();
+        ::waitpid(m_state->pid, nullptr, 0);
+        ::close(m_state->out);
+        m_state->pid = -1;
+    }
+    std::scoped_lock hold(m_state->lock);
+    m_firstSampleAt = m_state->firstSampleAt;
+    return m_state->samples;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+// A PulseAudio server of the test's own, with one null sink and no configuration of the machine's: its runtime
+// folder, socket and home are in a temporary folder, and it runs as root as well. What plays into the sink is
+// recorded from the sink's monitor with parec (pulseaudio-utils). Stopped when the object goes.
+class PrivateSoundServer
+{
+  public:
+    static constexpr int kRate = 48000;
+
+    PrivateSoundServer() = default;
+    ~PrivateSoundServer();
+    PrivateSoundServer(const PrivateSoundServer&) = delete;
+    PrivateSoundServer& operator=(const PrivateSoundServer&) = delete;
+
+    // False with the reason when pulseaudio is missing or does not come up within seconds.
+    bool start(QString& why);
+    // For PULSE_SERVER: where clients reach this server.
+    QString address() const { return QStringLiteral("unix:") + socketPath(); }
+    // Points this process's sound clients (those made from now on) at the server.
+    void useInThisProcess() const;
+
+    // The monitor of the null sink, as heard: mono samples at kRate, each chunk stamped on the steady clock when
+    // it was read. Runs parec on a thread of its own until stop().
+    class Recording
+    {
+      public:
+        ~Recording();
+        // The samples, and where on the steady clock sample 0 was played (a chunk is never read before its last
+        // sample was played, so the earliest of all readings bounds it).
+        std::vector<qint16> stop();
+        std::chrono::steady_clock::time_point firstSampleAt() const { return m_firstSampleAt; }
+        bool isRecording() const;
+
+      private:
+        friend class PrivateSoundServer;
+        struct State;
+        std::shared_ptr<State> m_state;
+        std::chrono::steady_clock::time_point m_firstSampleAt = std::chrono::steady_clock::time_point::max();
+    };
+    // Starts recording the sink; waits until the first samples arrive (false in *started when none do).
+    std::unique_ptr<Recording> record(bool* started = nullptr) const;
+
+  private:
+    QString socketPath() const { return m_folder.filePath(QStringLiteral("native")); }
+
+    QTemporaryDir m_folder;
+    QProcess m_server;
+};
