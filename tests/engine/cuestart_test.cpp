@@ -26,6 +26,36 @@ TEST_F(CueStart, DirectCueShowsItsVideoAndStartsEveryPlayerAtOneTimeAhead)
     EXPECT_EQ(engine->message(), QStringLiteral("播出中 · 暖场"));
 }
 
+// A player still loading at GO holds the others: all of them begin together a lead after the last has loaded, none
+// on a start time it could not make (it would lose the beginning of its sound). A pause meanwhile calls the start off.
+TEST_F(CueStart, APlayerStillLoadingAtGoHoldsTheCommonStartUntilItHasLoaded)
+{
+    giveVideoAndMusic();
+    playersReadyOnLoad = false;
+    static_cast<FakePlayer*>(engine->audioPlayer(Bus::music))->readyOnLoad = false;
+    engine->take(cue(0));
+    FakePlayer* picture = playerOf(video);
+    FakePlayer* sound = playerOf(music);
+    ASSERT_TRUE(picture && sound);
+    EXPECT_FALSE(picture->startedAt || sound->startedAt);
+    picture->becomeReady();
+    EXPECT_FALSE(picture->startedAt) << "the sound is still loading";
+    const HostTime loaded = HostClock::now();
+    sound->becomeReady();
+    ASSERT_TRUE(picture->startedAt && sound->startedAt);
+    EXPECT_EQ(*picture->startedAt, *sound->startedAt);
+    EXPECT_GE(*sound->startedAt - loaded, std::chrono::milliseconds(100));
+
+    engine->take(cue(0));
+    picture = playerOf(video);
+    sound = playerOf(music);
+    engine->togglePause();
+    picture->becomeReady();
+    sound->becomeReady();
+    EXPECT_FALSE(picture->startedAt || sound->startedAt);
+    EXPECT_FALSE(picture->isPlaying() || sound->isPlaying());
+}
+
 TEST_F(CueStart, MirrorPlaysMainOnTheSecondScreenWithItsOwnPlayerAndEmptiesOthers)
 {
     edit([&](Show& show) {
