@@ -5,6 +5,7 @@
 #include "editorwidgets.h"
 #include "findbyid.h"
 #include "numberfield.h"
+#include "operatorlocale.h"
 #include "timelineeditormodel.h"
 #include "timelinenotes.h"
 
@@ -191,7 +192,7 @@ void EventInspector::refresh()
         const bool timed = asset && !picture && asset->duration;
         m_duration->setVisible(timed);
         if (timed)
-            m_duration->setText(QStringLiteral("时长 ") + QLocale().toString(*asset->duration, 'f', 2) +
+            m_duration->setText(QStringLiteral("时长 ") + operatorLocale().toString(*asset->duration, 'f', 2) +
                                 QStringLiteral(" 秒"));
     }
     if (m_asset)
