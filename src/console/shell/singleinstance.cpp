@@ -34,6 +34,9 @@ SingleInstance::SingleInstance(const QString& recoveryDirectory, QObject* parent
         return;
     const QByteArray lockPath = QFile::encodeName(QDir(recoveryDirectory).filePath(QStringLiteral("console.lock")));
     m_lock = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // A lock file left in a folder that became read-only still serves: a lock needs no writing.
+    if (m_lock < 0)
+        m_lock = ::open(lockPath.constData(), O_RDONLY | O_CLOEXEC);
     if (m_lock < 0)
         return;
     // The kernel lets go of the lock when the process ends, however it ends.
