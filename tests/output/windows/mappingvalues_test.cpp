@@ -56,18 +56,22 @@ TEST(MappingValues, NoMappingLeavesTheOutputBlack)
          {960, 540}},
         {save("ordinary.json", [](ProjectorMapping&) {}), {960, 540}},
     };
+    QColor seen;
+    const auto redAt = [&](QPoint probe) {
+        seen = QGuiApplication::screens()[1]->grabWindow(0).toImage().pixelColor(probe);
+        return seen.red() > 180 && seen.green() < 40 && seen.blue() < 40;
+    };
     for (const auto& [url, probe] : files) {
         SCOPED_TRACE(url.fileName().toStdString());
+        // Each file starts from an output without the picture, so that no frame of the file before can pass for it.
+        engine.stop(true);
+        EXPECT_TRUE(waitUntil([&] { return !redAt(probe); })) << seen.name().toStdString();
         engine.openProject(url);
         engine.setSelected(engine.show().cues[0].id);
         engine.go();
         EXPECT_TRUE(waitUntil([&] { return engine.message().startsWith(QStringLiteral("播出中")); }))
             << engine.message().toStdString();
-        QColor seen;
-        EXPECT_TRUE(waitUntil([&] {
-            seen = QGuiApplication::screens()[1]->grabWindow(0).toImage().pixelColor(probe);
-            return seen.red() > 180 && seen.green() < 40 && seen.blue() < 40;
-        })) << seen.name().toStdString();
+        EXPECT_TRUE(waitUntil([&] { return redAt(probe); })) << seen.name().toStdString();
     }
     // Reading took the widths and corners within a drawable range and left the stored ones as they are.
     EXPECT_EQ(engine.mapping(kFirst).edges, (QList<double>{0, 0, 0, 0}));
