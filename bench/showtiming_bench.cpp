@@ -11,8 +11,10 @@
 #include "consoleview.h"
 #include "consolewindow.h"
 #include "curvedprojectionview.h"
+#include "flashbeeps.h"
 #include "lumoriaapp.h"
 #include "lumostyle.h"
+#include "mediafixtures.h"
 #include "outputwindows.h"
 #include "timelinelateness.h"
 #include "xdisplay.h"
@@ -32,6 +34,8 @@ namespace {
 using namespace BenchTools;
 
 const QList<ScreenRole> kRoles{kScreen1, kScreen2};
+// GOs measured for each kind of output: a late start shows in some runs only.
+constexpr int kSoundRuns = 5;
 // Messages and frames are counted from here on, when both clips are playing.
 constexpr double kSettledSeconds = 1;
 
@@ -588,55 +592,12 @@ class PulseServer
     QProcess m_process;
 };
 
-// 1080p30 black with two white frames at the start of every second, and a 40 ms 1 kHz beep at the same instants,
-// in Matroska with plain PCM sound, so that no encoder delay shifts the sound.
-QString flashClip(const QString& folder, int seconds)
+// Beep onset minus flash onset (positive: sound late) for each flash seen on the window, read by the watcher; `go`
+// runs once the recording has begun.
+FlashBeeps::Start recordSync(Watcher& watcher, const QByteArray& window, double seconds,
+                             const std::function<void()>& go = {})
 {
-    const QString path = folder + "/flash.mkv";
-    QDir().mkpath(folder + "/frames");
-    for (int frame = 0; frame < seconds * 30; ++frame) {
-        QImage image(64, 36, QImage::Format_RGB32);
-        image.fill(frame % 30 < 2 ? Qt::white : Qt::black);
-        image.save(QString("%1/frames/%2.png").arg(folder).arg(frame, 5, 10, QChar('0')));
-    }
-    QFile wav(folder + "/beeps.wav");
-    wav.open(QIODevice::WriteOnly);
-    const int rate = 48000;
-    QByteArray samples;
-    for (int i = 0; i < seconds * rate; ++i) {
-        const int inSecond = i % rate;
-        const qint16 value = inSecond < rate / 25 ? qint16(16000 * std::sin(2 * M_PI * 1000 * inSecond / rate)) : 0;
-        for (int channel = 0; channel < 2; ++channel)
-            samples.append(reinterpret_cast<const char*>(&value), 2);
-    }
-    const auto word = [&](quint32 v, int bytes) { wav.write(reinterpret_cast<const char*>(&v), bytes); };
-    wav.write("RIFF");
-    word(36 + quint32(samples.size()), 4);
-    wav.write("WAVEfmt ");
-    word(16, 4), word(1, 2), word(2, 2), word(rate, 4), word(rate * 4, 4), word(4, 2), word(16, 2);
-    wav.write("data");
-    word(quint32(samples.size()), 4);
-    wav.write(samples);
-    wav.close();
-    QProcess launch;
-    launch.start(QStringLiteral("gst-launch-1.0"),
-                 QProcess::splitCommand(
-                     QString("-q multifilesrc location=%1/frames/%05d.png index=0 caps=image/png,framerate=30/1 ! "
-                             "pngdec ! videoscale method=nearest-neighbour ! video/x-raw,width=1920,height=1080 ! "
-                             "videoconvert ! video/x-raw,format=I420 ! x264enc speed-preset=veryfast key-int-max=30 ! "
-                             "queue ! mux. filesrc location=%1/beeps.wav ! wavparse ! audioconvert ! "
-                             "audio/x-raw,format=S16LE ! queue ! mux. matroskamux name=mux ! filesink location=%2")
-                         .arg(folder, path)));
-    launch.waitForFinished(300000);
-    return QFile::exists(path) ? path : QString();
-}
-
-// Offsets in ms of each flash on the window behind its beep (positive: picture late), in the order seen, from the
-// watcher; `go` runs once the recording has begun.
-std::vector<double> recordSync(Watcher& watcher, const QByteArray& window, double seconds,
-                               const std::function<void()>& go = {})
-{
-    std::vector<double> offsets;
+    FlashBeeps::Start start;
     watcher.send("sync " + window + ' ' + QByteArray::number(seconds));
     if (go) {
         // The recording and the read-back are running by then.
@@ -645,14 +606,45 @@ std::vector<double> recordSync(Watcher& watcher, const QByteArray& window, doubl
     }
     const QList<QByteArray> lines = watcher.ask({}, "offsets", int(seconds * 1000) + 20000);
     if (lines.isEmpty() || !lines.last().startsWith("offsets"))
-        return offsets;
-    for (const QByteArray& word : lines.last().split(' ').mid(1))
-        offsets.push_back(word.toDouble());
-    return offsets;
+        return start;
+    const QList<QByteArray> words = lines.last().split(' ');
+    bool beeps = false;
+    for (const QByteArray& word : words.mid(1)) {
+        if (word == "beeps") {
+            beeps = true;
+        } else if (beeps) {
+            start.beeps = word.toInt();
+        } else {
+            bool number = false;
+            const double offset = word.toDouble(&number);
+            start.offsets.push_back(number ? std::optional(offset) : std::nullopt);
+        }
+    }
+    return start;
 }
 
-void printSync(const char* what, const std::vector<double>& offsets)
+std::vector<double> measured(const std::vector<std::optional<double>>& offsets, size_t from)
 {
+    std::vector<double> values;
+    for (size_t i = from; i < offsets.size(); ++i)
+        if (offsets[i])
+            values.push_back(*offsets[i]);
+    return values;
+}
+
+QByteArray firstThree(const FlashBeeps::Start& start)
+{
+    QByteArray text;
+    for (size_t i = 0; i < 3; ++i)
+        text += i < start.offsets.size() && start.offsets[i]
+                    ? QString::asprintf(" %+6.1f", *start.offsets[i]).toLatin1()
+                    : QByteArray("   none");
+    return text;
+}
+
+void printSync(const char* what, const FlashBeeps::Start& start, size_t from = 0)
+{
+    const std::vector<double> offsets = measured(start.offsets, from);
     if (offsets.empty()) {
         std::printf("  %-44s not measured: no flash or beep seen\n", what);
         return;
@@ -662,17 +654,33 @@ void printSync(const char* what, const std::vector<double>& offsets)
                 what, percentile(offsets, 0.5), percentile(offsets, 0.1), percentile(offsets, 0.9), offsets.size());
 }
 
-// The first three flashes after GO on their own (the first is frame 0, which goes up before the common start), then
-// the rest.
-void printSyncFromGo(const char* what, const std::vector<double>& offsets)
+// Runs of one output: per run the first three seconds after GO on their own (beep minus flash, ms), then the
+// seconds from the fourth on, and whether a beep was missing.
+void printSyncRuns(const char* what, const std::vector<FlashBeeps::Start>& runs)
 {
-    if (offsets.size() < 4) {
-        std::printf("  %-44s not measured: %zu flashes seen\n", what, offsets.size());
-        return;
+    std::printf("  %s, %zu runs (beep minus flash, + = sound late; goal: first three within +-20 ms, no beep "
+                "missing, in every run):\n",
+                what, runs.size());
+    std::vector<double> later;
+    int together = 0;
+    for (size_t run = 0; run < runs.size(); ++run) {
+        const FlashBeeps::Start& start = runs[run];
+        const std::vector<double> rest = measured(start.offsets, 3);
+        later.insert(later.end(), rest.begin(), rest.end());
+        const std::vector<double> first = measured(start.offsets, 0);
+        bool good = start.offsets.size() >= 4 && int(start.offsets.size()) == start.beeps;
+        for (size_t i = 0; i < 3 && good; ++i)
+            good = start.offsets[i] && std::abs(*start.offsets[i]) <= 20;
+        together += good ? 1 : 0;
+        std::printf("    run %zu: first three%s ms   from second 4: median %+6.1f ms (n=%zu)   beeps %d for %zu "
+                    "flashes\n",
+                    run + 1, firstThree(start).constData(), rest.empty() ? 0.0 : percentile(rest, 0.5), rest.size(),
+                    start.beeps, start.offsets.size());
     }
-    printSync(what, std::vector<double>(offsets.begin() + 3, offsets.end()));
-    std::printf("  %-44s first three flashes after GO %+6.1f %+6.1f %+6.1f ms (goal: as the rest)\n", "", offsets[0],
-                offsets[1], offsets[2]);
+    if (!later.empty())
+        std::printf("    from second 4, all runs: median %+6.1f ms   p10 %+6.1f ms   p90 %+6.1f ms\n",
+                    percentile(later, 0.5), percentile(later, 0.1), percentile(later, 0.9));
+    std::printf("    runs that started together: %d of %zu\n", together, runs.size());
 }
 
 void soundRuns(double seconds)
@@ -683,14 +691,9 @@ void soundRuns(double seconds)
         return;
     }
     qputenv("PULSE_SERVER", pulse.address().toLocal8Bit());
-    QTemporaryDir folder;
-    std::printf("sound against picture: making a flash-and-beep clip...\n");
+    std::printf("sound against picture: making a flash-and-beep clip (cached)...\n");
     std::fflush(stdout);
-    const QString clip = flashClip(folder.path(), int(seconds) + 4);
-    if (clip.isEmpty()) {
-        std::printf("  not measured: the clip could not be made\n");
-        return;
-    }
+    const QString clip = MediaFixtures::flashBeepVideo(int(seconds) + 4);
     Watcher watcher;
     std::printf("Sound against picture: a flash and a beep every second; picture read back through X, sound recorded "
                 "from a PulseAudio null sink's monitor; %.0f s each:\n",
@@ -711,24 +714,28 @@ void soundRuns(double seconds)
         reference.waitForFinished(3000);
     }
     for (const bool mapped : {false, true}) {
-        QTemporaryDir recovery;
-        std::unique_ptr<Engine> engine = outputwindows::makeEngine(recovery);
-        Cue cue;
-        cue.main = QUrl::fromLocalFile(clip);
-        cue.videoAudio = true;
-        Show show = engine->show();
-        show.outputScreens = kRoles;
-        show.cues = {cue};
-        engine->setShow(show);
-        if (mapped)
-            engine->setMapping(outputwindows::showMapping(), kScreen1);
-        engine->bind(kScreen1, engine->displays().at(0).number);
-        runEvents(1500);
-        printSyncFromGo(
-            mapped ? "output window, 17x17 curved mesh, blends, mask" : "output window, mapping off",
-            recordSync(watcher, windowId(kScreen1), seconds, [&] { engine->take(engine->show().cues.first()); }));
-        engine->stop(true);
-        runEvents(300);
+        std::vector<FlashBeeps::Start> runs;
+        for (int run = 0; run < kSoundRuns; ++run) {
+            QTemporaryDir recovery;
+            std::unique_ptr<Engine> engine = outputwindows::makeEngine(recovery);
+            Cue cue;
+            cue.main = QUrl::fromLocalFile(clip);
+            cue.videoAudio = true;
+            Show show = engine->show();
+            show.outputScreens = kRoles;
+            show.cues = {cue};
+            engine->setShow(show);
+            if (mapped)
+                engine->setMapping(outputwindows::showMapping(), kScreen1);
+            engine->bind(kScreen1, engine->displays().at(0).number);
+            runEvents(1500);
+            runs.push_back(
+                recordSync(watcher, windowId(kScreen1), seconds, [&] { engine->take(engine->show().cues.first()); }));
+            engine->stop(true);
+            runEvents(300);
+        }
+        printSyncRuns(mapped ? "output window, 17x17 curved mesh, blends, mask" : "output window, mapping off", runs);
+        std::fflush(stdout);
     }
     printLoad();
 }
@@ -777,52 +784,17 @@ Recording recordSound(double seconds)
     return recording;
 }
 
-// Flashes seen at a window's centre and beeps heard, paired each flash with the nearest beep; offsets in ms.
-std::vector<double> syncOffsets(xcb_connection_t* x, xcb_window_t window, double seconds)
+// Flashes seen at a window's centre and beeps heard, from the first flash on.
+FlashBeeps::Start syncStart(xcb_window_t window, double seconds)
 {
-    std::vector<double> flashes;
-    std::optional<XDisplay::Area> area = XDisplay::areaOf(x, window);
-    if (!area)
+    const std::unique_ptr<FlashBeeps::FlashWatch> flashes = FlashBeeps::FlashWatch::start(window);
+    if (!flashes)
         return {};
-    area = XDisplay::Area{area->root, area->x + area->width / 2 - 8, area->y + area->height / 2 - 8, 16, 16};
-    Recording sound;
-    std::thread recorder([&] { sound = recordSound(seconds); });
-    const double end = steadyNs() / 1e9 + seconds;
-    bool white = false;
-    while (steadyNs() / 1e9 < end) {
-        const double asked = steadyNs() / 1e9;
-        const std::vector<std::uint32_t> pixels = XDisplay::grab(x, {*area}).front();
-        int bright = 0;
-        for (const std::uint32_t pixel : pixels)
-            bright += ((pixel >> 8) & 255) > 128 ? 1 : 0;
-        const bool nowWhite = !pixels.empty() && bright * 2 > int(pixels.size());
-        if (nowWhite && !white)
-            flashes.push_back(asked);
-        white = nowWhite;
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    recorder.join();
-    std::vector<double> beeps;
-    int quiet = 48000;
-    for (size_t i = 0; i < sound.samples.size(); ++i) {
-        if (std::abs(sound.samples[i]) > 2000) {
-            if (quiet > 48000 / 5)
-                beeps.push_back(sound.firstSampleAt + double(i) / 48000);
-            quiet = 0;
-        } else {
-            ++quiet;
-        }
-    }
-    std::vector<double> offsets;
-    for (const double flash : flashes) {
-        double nearest = 1e300;
-        for (const double beep : beeps)
-            if (std::abs(flash - beep) < std::abs(nearest))
-                nearest = flash - beep;
-        if (std::abs(nearest) < 0.5)
-            offsets.push_back(nearest * 1000);
-    }
-    return offsets;
+    const Recording sound = recordSound(seconds);
+    const std::vector<FlashBeeps::Time> seen = flashes->stop();
+    const FlashBeeps::Time first{std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(sound.firstSampleAt))};
+    return FlashBeeps::compare(seen, FlashBeeps::beepOnsets(sound.samples, first, 48000));
 }
 
 // Reads commands on stdin and answers on stdout:
@@ -875,10 +847,11 @@ int watch()
             unsigned long window = 0;
             double seconds = 0;
             std::cin >> window >> seconds;
+            const FlashBeeps::Start start = syncStart(xcb_window_t(window), seconds);
             std::printf("offsets");
-            for (const double offset : syncOffsets(x.get(), xcb_window_t(window), seconds))
-                std::printf(" %.2f", offset);
-            std::printf("\n");
+            for (const std::optional<double>& offset : start.offsets)
+                offset ? std::printf(" %.2f", *offset) : std::printf(" none");
+            std::printf(" beeps %d\n", start.beeps);
             std::fflush(stdout);
         } else if (command == "frames") {
             unsigned long first = 0, second = 0;

@@ -1,8 +1,8 @@
 #include "engine.h"
 
 #include "assign.h"
-#include "cuecountdown.h"
 #include "commonstart.h"
+#include "cuecountdown.h"
 #include "cuecycle.h"
 #include "cuepreview.h"
 #include "displaybindings.h"

@@ -7,6 +7,7 @@
 #include "screendisplayprovider.h"
 #include "screenoutputwindow.h"
 #include "screenoutputwindows.h"
+#include "soundoutput.h"
 
 #include <QGuiApplication>
 #include <QScopeGuard>
@@ -75,10 +76,11 @@ class SoundStart : public ::testing::Test
         if (!s_sound->start(s_why))
             return;
         s_sound->useInThisProcess();
-        qputenv("LUMO_AUDIO_SINK", "auto");
+        SoundOutput::shared().choose(SoundSink::device);
     }
     static void TearDownTestSuite()
     {
+        SoundOutput::shared().choose(SoundSink::silent);
         delete s_sound;
         s_sound = nullptr;
     }
