@@ -265,6 +265,46 @@ TEST(Player, FramesOfAPlayerStartedForAHostTimeAreDueFromThere)
     EXPECT_GE(played, 6);
 }
 
+// A player still loading when its cue starts holds its first frame back until it plays, so that the frame goes up
+// with its sound instead of a start lead before it: then the frame comes due at the start time.
+TEST(Player, APlayerAwaitingItsStartHoldsItsFirstFrameUntilItPlays)
+{
+    GstPlayer player;
+    std::mutex lock;
+    std::vector<VideoFrame> frames;
+    player.setDecodedFrameListener([&](const VideoFrame& frame, quint64) {
+        std::scoped_lock hold(lock);
+        frames.push_back(frame);
+    });
+    player.load(fileUrl(MediaFixtures::video({.seconds = 3})));
+    player.awaitStart();
+    ASSERT_TRUE(waitUntil([&] { return player.isReady(); }));
+    runEvents(200);
+    EXPECT_FALSE(player.currentFrame());
+    {
+        std::scoped_lock hold(lock);
+        EXPECT_TRUE(frames.empty());
+    }
+    const HostTime start = HostClock::now() + std::chrono::milliseconds(300);
+    player.playAt(0, start);
+    ASSERT_TRUE(waitUntil([&] {
+        std::scoped_lock hold(lock);
+        return !frames.empty();
+    }));
+    player.setDecodedFrameListener({});
+    EXPECT_NEAR(frames.front().time(), 0.0, 0.001);
+    ASSERT_TRUE(frames.front().dueAt());
+    EXPECT_NEAR(std::chrono::duration<double>(*frames.front().dueAt() - start).count(), 0.0, 0.005);
+
+    // A seek while paused shows its frame at once again.
+    player.pause();
+    player.seek(1.0);
+    ASSERT_TRUE(waitUntil([&] {
+        const std::optional<VideoFrame> frame = player.currentFrame();
+        return frame && std::abs(frame->time() - 1.0) < 0.04;
+    }));
+}
+
 // The demuxer's error on a truncated file can race decodebin's trial of that demuxer; it must never be lost.
 TEST(Player, TruncatedFileFailsPromptlyWithItsReasonEveryTime)
 {
