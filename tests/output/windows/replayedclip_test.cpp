@@ -2,6 +2,7 @@
 #include "gstplayer.h"
 #include "mediafixtures.h"
 #include "picture.h"
+#include "recycledplayer.h"
 #include "screendisplayprovider.h"
 #include "screenoutputwindow.h"
 #include "screenoutputwindows.h"
@@ -19,44 +20,7 @@
 
 namespace {
 
-// A real player made in the place of one released before, as the allocator often puts it. A released place comes
-// round again one player late, as when something else of that size takes it and gives it back in between.
-class RecycledPlayer : public GstPlayer
-{
-  public:
-    using GstPlayer::GstPlayer;
-
-    static void* operator new(std::size_t size)
-    {
-        Places& kept = places();
-        void* place = kept.free.empty() ? ::operator new(size) : kept.free.takeFirst();
-        kept.free += kept.released;
-        kept.released.clear();
-        return place;
-    }
-    static void operator delete(void* place) { places().released.append(place); }
-    // Each engine starts with the places of the last one given back.
-    static void startAfresh()
-    {
-        Places& kept = places();
-        for (void* place : kept.free + kept.released)
-            ::operator delete(place);
-        kept.free.clear();
-        kept.released.clear();
-    }
-
-  private:
-    struct Places
-    {
-        QList<void*> free;
-        QList<void*> released;
-    };
-    static Places& places()
-    {
-        static Places kept;
-        return kept;
-    }
-};
+using RecycledGstPlayer = RecycledPlayer<GstPlayer>;
 
 // The players an engine makes, in order, kept by the test to see when a video is prepared.
 struct MadePlayers
@@ -64,7 +28,7 @@ struct MadePlayers
     PlayerFactory factory()
     {
         return [this](QObject* parent) {
-            std::unique_ptr<Player> player = std::make_unique<RecycledPlayer>(parent);
+            std::unique_ptr<Player> player = std::make_unique<RecycledGstPlayer>(parent);
             made.append(player.get());
             return player;
         };
@@ -141,7 +105,7 @@ TEST(ReplayedClip, EveryPlayStartsFromItsOwnFirstFrameAndMoves)
         SCOPED_TRACE(name);
         // The pictures of the engine before go first.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        RecycledPlayer::startAfresh();
+        RecycledGstPlayer::startAfresh();
         QTemporaryDir folder;
         MadePlayers players;
         Engine::Services services;
