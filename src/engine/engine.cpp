@@ -138,8 +138,10 @@ void Engine::setSelected(std::optional<QUuid> id)
 
 void Engine::setCurrent(std::optional<Cue> cue)
 {
-    if (assign(m_current, std::move(cue)))
-        emit currentChanged();
+    if (!assign(m_current, std::move(cue)))
+        return;
+    emit currentChanged();
+    letLeavingScreensGo();
 }
 
 void Engine::setPaused(bool paused)
@@ -150,8 +152,10 @@ void Engine::setPaused(bool paused)
 
 void Engine::setProjectionMode(std::optional<ProjectionMode> mode)
 {
-    if (assign(m_projectionMode, mode))
-        emit projectionModeChanged();
+    if (!assign(m_projectionMode, mode))
+        return;
+    emit projectionModeChanged();
+    letLeavingScreensGo();
 }
 
 void Engine::setProjectionPosition(const QString& position)

@@ -240,6 +240,8 @@ class Engine : public QObject
     void selectFirstCueUnlessPresent();
 
     void syncScreens();
+    void letLeavingScreensGo();
+    QList<ScreenRole> screensWithPictures() const;
     void applyDefaultPicture();
     void restoreDisplayBindings();
     void storeBinding(const ScreenRole& role, const std::optional<QString>& identity);
@@ -328,6 +330,8 @@ class Engine : public QObject
 
     QHash<ScreenRole, Picture*> m_preview;
     QHash<ScreenRole, Picture*> m_program;
+    // Screens an edit took out of the show while something played: they stay on air until nothing plays.
+    QList<ScreenRole> m_leavingScreens;
     std::array<Player*, 2> m_audio{};
     QList<QMetaObject::Connection> m_playbackObservers;
     // The engine's own pictures shown as a program picture's foreground, kept alive while they are shown.

@@ -34,7 +34,7 @@ void Engine::start(const Cue& cue, double position, bool startPaused, std::optio
     m_remotePlaybackFailed = false;
     QSet<ScreenRole> preserving;
     QSet<ScreenRole> awaiting;
-    for (const ScreenRole& role : m_show.screens()) {
+    for (const ScreenRole& role : screensWithPictures()) {
         if (startsWithVideo(cue, role))
             preserving.insert(role);
         else if (!cue.isTimelineCue() && awaitsStillDecode(directFile(cue, role)))
@@ -59,7 +59,8 @@ void Engine::start(const Cue& cue, double position, bool startPaused, std::optio
 void Engine::startDirectCue(const Cue& cue, double position, bool startPaused,
                             std::optional<RemotePlaybackMode> remoteMode)
 {
-    const QList<ScreenRole> screens = m_show.screens();
+    // A screen waiting to leave the show shows nothing of the previous cue under this one.
+    const QList<ScreenRole> screens = screensWithPictures();
     for (const ScreenRole& role : screens)
         placeDirectPicture(cue, role);
     refreshVideoPreloads();

@@ -12,6 +12,10 @@ int main(int argc, char** argv)
     FileDescriptors::raiseLimit();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Numbers are written as in a C session whatever the developer's session says; a test of another locale starts
+    // a process with LC_ALL set.
+    if (qEnvironmentVariableIsEmpty("LC_ALL"))
+        qputenv("LC_ALL", "C.UTF-8");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     const int result = RUN_ALL_TESTS();
