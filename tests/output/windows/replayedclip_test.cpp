@@ -88,11 +88,19 @@ ProjectorMapping curvedMesh()
     return mapping;
 }
 
+ProjectorMapping pinned()
+{
+    ProjectorMapping mapping;
+    mapping.enabled = true;
+    mapping.corners = {{0.02, 0.02}, {0.98, 0}, {1, 1}, {0, 0.98}};
+    return mapping;
+}
+
 } // namespace
 
 // A clip played, then prepared, released and prepared again before it plays a second time: each play starts from
 // its own first frame, shown at once on GO, and moves on; nothing of an earlier play or of a released preparation
-// shows, through the curved mesh as on the plain output.
+// shows, through the curved mesh as through a corner pin or on the plain output.
 TEST(ReplayedClip, EveryPlayStartsFromItsOwnFirstFrameAndMoves)
 {
     if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))
@@ -101,7 +109,8 @@ TEST(ReplayedClip, EveryPlayStartsFromItsOwnFirstFrameAndMoves)
     const QUrl red = QUrl::fromLocalFile(MediaFixtures::png({64, 36}, QColor(200, 40, 40)));
     const QUrl blue = QUrl::fromLocalFile(MediaFixtures::png({64, 36}, QColor(40, 60, 200)));
 
-    for (const auto& [name, mapping] : {std::pair{"curved", curvedMesh()}, std::pair{"plain", ProjectorMapping()}}) {
+    for (const auto& [name, mapping] :
+         {std::pair{"curved", curvedMesh()}, std::pair{"pinned", pinned()}, std::pair{"plain", ProjectorMapping()}}) {
         SCOPED_TRACE(name);
         // The pictures of the engine before go first.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
