@@ -14,6 +14,7 @@
 #include "picture.h"
 #include "runningtimeline.h"
 #include "screendisplayprovider.h"
+#include "soundoutput.h"
 #include "steadyclock.h"
 #include "stilldecoder.h"
 #include "stillpreloads.h"
@@ -81,6 +82,8 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     // Comes after the failure of the player that ran short, so the reason stays on the line.
     connect(&DescriptorShortage::shared(), &DescriptorShortage::ranOut, this,
             [this] { setMessage(FileDescriptors::shortageText() + QStringLiteral(" · 部分素材无法播放")); });
+    connect(&SoundOutput::shared(), &SoundOutput::fellBack, this, &Engine::noteSilentSound, Qt::QueuedConnection);
+    SoundOutput::shared().check();
     connect(
         m_services.displays.get(), &DisplayProvider::displaysChanged, this,
         [this] {

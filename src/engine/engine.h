@@ -295,6 +295,10 @@ class Engine : public QObject
     void clearForeground(const ScreenRole& role);
 
     void updateVolumes();
+    // Whether the cue plays sound that someone is meant to hear: a sound file, or a picture's own sound turned on.
+    bool meansToBeHeard(const Cue& cue) const;
+    // Says on the status line, after what it says already, that sound goes to the silent sink for want of a device.
+    void noteSilentSound();
 
     std::optional<Cue> nextPlaybackCue() const;
     void queueProjectionAdvance();

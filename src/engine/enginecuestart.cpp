@@ -4,6 +4,7 @@
 #include "directfile.h"
 #include "picture.h"
 #include "runningtimeline.h"
+#include "soundoutput.h"
 #include "stilldecoder.h"
 
 using namespace std::chrono_literals;
@@ -51,9 +52,11 @@ void Engine::start(const Cue& cue, double position, bool startPaused, std::optio
         startTimeline(*cue.timeline, cue, startPaused || position > 0);
         if (startPaused)
             togglePause();
-        return;
+    } else {
+        startDirectCue(cue, position, startPaused, remoteMode);
     }
-    startDirectCue(cue, position, startPaused, remoteMode);
+    if (meansToBeHeard(cue) && SoundOutput::shared().fellBackToSilence())
+        noteSilentSound();
 }
 
 void Engine::startDirectCue(const Cue& cue, double position, bool startPaused,

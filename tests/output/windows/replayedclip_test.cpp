@@ -103,8 +103,6 @@ ProjectorMapping pinned()
 // shows, through the curved mesh as through a corner pin or on the plain output.
 TEST(ReplayedClip, EveryPlayStartsFromItsOwnFirstFrameAndMoves)
 {
-    if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))
-        qputenv("LUMO_AUDIO_SINK", "fake");
     const QUrl clip = QUrl::fromLocalFile(MediaFixtures::indexedVideo(150, 30, {640, 360}));
     const QUrl red = QUrl::fromLocalFile(MediaFixtures::png({64, 36}, QColor(200, 40, 40)));
     const QUrl blue = QUrl::fromLocalFile(MediaFixtures::png({64, 36}, QColor(40, 60, 200)));
