@@ -2,7 +2,7 @@
 
 #include "edithistory.h"
 #include "lightingoutput.h"
-#include "mediafile.h"
+#include "mediafiles.h"
 #include "picture.h"
 #include "projectfile.h"
 #include "savetemporary.h"
@@ -71,15 +71,38 @@ void Engine::writeRecovery()
     m_history->writeRecovery();
 }
 
+// The disk is asked on the file questions' threads, all files at once: a file that does not answer in time stays
+// as it is, and a candidate that does not answer is not taken.
 void Engine::relinkMissingAssets(const QUrl& folder)
 {
     const QDir directory(folder.toLocalFile());
+    Show show = m_show;
+    QList<QUrl> linked;
+    for (const MediaAsset& asset : show.assets.value_or(QList<MediaAsset>{}))
+        linked.append(asset.url);
+    for (const Cue& cue : std::as_const(show.cues))
+        for (const std::optional<QUrl>& url : {cue.main, cue.side, cue.audio})
+            if (url)
+                linked.append(*url);
+    if (show.defaultPicture)
+        linked.append(*show.defaultPicture);
+    const auto candidateFor = [&](const QUrl& url) { return QUrl::fromLocalFile(directory.filePath(url.fileName())); };
+    const MediaFiles::Answers now = m_mediaFiles->ask(linked, FileDepth::readable);
+    QList<QUrl> candidates;
+    for (auto answer = now.cbegin(); answer != now.cend(); ++answer)
+        if (*answer && !(*answer)->readable)
+            candidates.append(candidateFor(answer.key()));
+    const MediaFiles::Answers found = m_mediaFiles->ask(candidates, FileDepth::readable);
+    const auto readable = [](const MediaFiles::Answers& answers, const QUrl& url) {
+        const std::optional<FileAnswer> answer = answers.value(url);
+        return answer && answer->readable;
+    };
     int count = 0;
     auto relink = [&](QUrl& url) {
-        if (isReadableFile(url))
+        if (!now.value(url) || readable(now, url))
             return;
-        const QUrl candidate = QUrl::fromLocalFile(directory.filePath(url.fileName()));
-        if (candidate == url || !isReadableFile(candidate))
+        const QUrl candidate = candidateFor(url);
+        if (candidate == url || !readable(found, candidate))
             return;
         url = candidate;
         ++count;
@@ -88,7 +111,6 @@ void Engine::relinkMissingAssets(const QUrl& folder)
         if (url)
             relink(*url);
     };
-    Show show = m_show;
     if (show.assets)
         for (MediaAsset& asset : *show.assets)
             relink(asset.url);

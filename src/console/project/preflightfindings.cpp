@@ -30,12 +30,20 @@ QList<QUrl> PreflightFindings::filesOf(const Cue& cue) const
     return files;
 }
 
+std::optional<FileStamp> PreflightFindings::stampIn(const MediaFiles::Answers& answers, const QUrl& file)
+{
+    const std::optional<FileAnswer> answer = answers.value(file);
+    return answer ? std::optional(answer->stamp) : std::nullopt;
+}
+
 QSet<QUrl> PreflightFindings::restampFiles()
 {
     QSet<QUrl> changed;
+    const MediaFiles::Answers answers = m_engine.mediaFiles().ask(m_stamps.keys(), FileDepth::stamp);
     for (auto stamp = m_stamps.begin(); stamp != m_stamps.end(); ++stamp) {
-        const FileStamp now = fileStamp(stamp.key());
-        if (now != *stamp) {
+        const std::optional<FileStamp> now = stampIn(answers, stamp.key());
+        // A file that does not answer is checked again each time: its finding says so until it answers.
+        if (!now || now != *stamp) {
             changed.insert(stamp.key());
             *stamp = now;
         }
@@ -100,11 +108,17 @@ QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& c
     // update.
     QList<QList<QUrl>> changedFiles;
     changedFiles.reserve(changed.size());
+    QList<QUrl> unstamped;
     for (const Cue& cue : std::as_const(changed)) {
         changedFiles.append(filesOf(cue));
         for (const QUrl& file : std::as_const(changedFiles.last()))
-            if (!m_stamps.contains(file))
-                m_stamps.insert(file, fileStamp(file));
+            if (!m_stamps.contains(file) && !unstamped.contains(file))
+                unstamped.append(file);
+    }
+    if (!unstamped.isEmpty()) {
+        const MediaFiles::Answers answers = m_engine.mediaFiles().ask(unstamped, FileDepth::stamp);
+        for (const QUrl& file : std::as_const(unstamped))
+            m_stamps.insert(file, stampIn(answers, file));
     }
     // One check of all the changed cues asks the disk once per file; its findings come cue by cue, in order.
     const Findings fresh = changed.isEmpty() ? Findings{} : m_engine.playbackIssues(changed, assets, true);
