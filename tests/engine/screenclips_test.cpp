@@ -129,8 +129,9 @@ TEST_F(ScreenClips, NextCuesFirstVideoIsPreparedAndGoesOnAirWithoutALoad)
         show.cues[1].main = video;
     });
     engine->take(cue(0));
+    // Prepared once the disk has said the file is there, which it says on another thread.
+    ASSERT_TRUE(waitUntil([&] { return playerOf(video) != nullptr; }));
     FakePlayer* prepared = playerOf(video);
-    ASSERT_TRUE(prepared);
     const quint64 item = prepared->generation();
     engine->go();
     EXPECT_EQ(shown()->player(), prepared);
