@@ -1,7 +1,7 @@
 // Figures for a show whose media lies in a folder that stops answering (a network share; a FUSE mount whose daemon
 // is stopped): the longest time the main thread went without serving its event loop (the longest gap between ticks
 // of a 1 ms timer) while the projection check runs, as the engine and the check sheet run it, and while GO is
-// pressed on a cue whose file lies there, and on a cue with local media meanwhile.
+// pressed on a cue whose file lies there, and on a cue with local media meanwhile; and a save into that folder.
 //   stalledmedia_bench [FOLDER PID]
 // With FOLDER and PID, the cues play the files found in FOLDER, and PID (the folder's file system daemon) is stopped
 // with SIGSTOP once the show has been checked, and continued at the end. Without them a stand-in for the disk hangs
@@ -9,6 +9,7 @@
 #include "benchtools.h"
 #include "mediafile.h"
 #include "preflightfindings.h"
+#include "projectfile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -173,6 +174,20 @@ int main(int argc, char** argv)
     const double localGap = heartbeat.run({[&] { engine->take(cues.last(), false, std::nullopt); }}, 10);
     std::printf("GO on the local cue meanwhile:                     longest main-thread gap %8.1f ms   on air: %s\n",
                 localGap, engine->current() ? qPrintable(engine->current()->name) : "nothing");
+
+    QString saveOutcome;
+    const double saveGap =
+        heartbeat.run({[&] {
+                          try {
+                              engine->saveProject(QUrl::fromLocalFile(standIn->folder + "/show.json"));
+                              saveOutcome = engine->message();
+                          } catch (const ProjectFileError& error) {
+                              saveOutcome = error.text();
+                          }
+                      }},
+                      10);
+    std::printf("save into the stalled folder:                      longest main-thread gap %8.1f ms   \"%s\"\n",
+                saveGap, qPrintable(saveOutcome));
 
     if (realShare)
         ::kill(daemon, SIGCONT);

@@ -61,6 +61,12 @@ bool MediaFiles::stalled(const QUrl& url) const
     return entry != m_entries.cend() && isStalled(*entry, Clock::now());
 }
 
+bool MediaFiles::unanswered(const QUrl& url) const
+{
+    const auto entry = m_entries.constFind(url);
+    return entry != m_entries.cend() && entry->toldUnanswered;
+}
+
 bool MediaFiles::collect(quint64 number)
 {
     std::optional<FileAnswer> answer;
@@ -82,10 +88,10 @@ bool MediaFiles::collect(quint64 number)
     // A shallower look at an unchanged file keeps what the deeper one found.
     if (entry.answer && answer->depth < entry.answer->depth && answer->stamp == entry.answer->stamp)
         answer = entry.answer;
-    const bool changed = entry.answer != answer || entry.reportedStalled;
+    const bool changed = entry.answer != answer || entry.toldUnanswered;
     entry.answer = answer;
     entry.answerNumber = number;
-    entry.reportedStalled = false;
+    entry.toldUnanswered = false;
     return changed;
 }
 
@@ -150,11 +156,13 @@ MediaFiles::Answers MediaFiles::ask(const QList<QUrl>& urls, FileDepth depth)
             },
             Qt::QueuedConnection);
     for (auto answer = answers.begin(); answer != answers.end(); ++answer) {
-        const Entry& entry = m_entries[answer.key()];
+        Entry& entry = m_entries[answer.key()];
         // An answer older than the question still on the way is not fresh; one taken in just now is.
         if ((entry.askedNumber == 0 || entry.answerNumber > entry.askedNumber) && entry.answer &&
             entry.answer->depth >= depth)
             *answer = entry.answer;
+        else
+            entry.toldUnanswered = true;
     }
     return answers;
 }
@@ -167,13 +175,17 @@ std::optional<FileAnswer> MediaFiles::known(const QUrl& url, FileDepth depth)
         send(url, entry, depth);
         QTimer::singleShot(kDeadline, this, [this, url] {
             Entry& waited = m_entries[url];
-            if (!waited.reportedStalled && isStalled(waited, Clock::now())) {
-                waited.reportedStalled = true;
+            if (!waited.toldUnanswered && isStalled(waited, Clock::now())) {
+                waited.toldUnanswered = true;
                 emit answered(url);
             }
         });
     }
-    if (isStalled(entry, now) || !entry.answer || entry.answer->depth < depth)
+    if (isStalled(entry, now)) {
+        entry.toldUnanswered = true;
+        return std::nullopt;
+    }
+    if (!entry.answer || entry.answer->depth < depth)
         return std::nullopt;
     return entry.answer;
 }

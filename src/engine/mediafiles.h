@@ -35,6 +35,8 @@ class MediaFiles : public QObject
     std::optional<FileAnswer> known(const QUrl& url, FileDepth depth);
     // The file's question has gone unanswered for longer than the deadline.
     bool stalled(const QUrl& url) const;
+    // A caller was told that the file did not answer, and no answer has come since.
+    bool unanswered(const QUrl& url) const;
 
   signals:
     // A file's answer came in the background and differs from the one known before, or the file stopped answering.
@@ -51,7 +53,8 @@ class MediaFiles : public QObject
         quint64 askedNumber = 0;
         Clock::time_point askedAt;
         FileDepth askedDepth = FileDepth::stamp;
-        bool reportedStalled = false;
+        // Someone was told the file did not answer: its next answer is news, whatever it says.
+        bool toldUnanswered = false;
     };
 
     quint64 send(const QUrl& url, Entry& entry, FileDepth depth);

@@ -1,41 +1,12 @@
 #include "enginefixture.h"
 #include "mediafile.h"
 #include "mediafiles.h"
+#include "stalledfolder.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
-#include <condition_variable>
-#include <mutex>
 
 namespace {
-
-// A folder whose every file question hangs, as a stat does on a network share that stopped answering, until it is
-// released; or for at most a few seconds, so that a main thread that asks it itself is held that long but not for
-// ever.
-class StalledFolder
-{
-  public:
-    explicit StalledFolder(QString path) : m_path(std::move(path)) {}
-
-    bool holds(const QUrl& url) const { return url.toLocalFile().startsWith(m_path + QLatin1Char('/')); }
-    void hang()
-    {
-        std::unique_lock guard(m_lock);
-        m_released.wait_for(guard, std::chrono::seconds(4), [this] { return m_answers; });
-    }
-    void release()
-    {
-        std::lock_guard guard(m_lock);
-        m_answers = true;
-        m_released.notify_all();
-    }
-
-  private:
-    const QString m_path;
-    std::mutex m_lock;
-    std::condition_variable m_released;
-    bool m_answers = false;
-};
 
 // How long the main thread went at most without serving its 5 ms timer while it ran.
 class Heartbeat
@@ -64,9 +35,9 @@ class StalledMedia : public EngineTest
   protected:
     void SetUp() override
     {
+        share->stall(folder.filePath(QStringLiteral("share")));
         isReadableFile = [share = share](const QUrl& url) {
-            if (share->holds(url))
-                share->hang();
+            share->hangIfHeld(url);
             return ::isReadableFile(url);
         };
         EngineTest::SetUp();
@@ -93,7 +64,7 @@ class StalledMedia : public EngineTest
         return texts;
     }
 
-    std::shared_ptr<StalledFolder> share = std::make_shared<StalledFolder>(folder.filePath(QStringLiteral("share")));
+    std::shared_ptr<StalledFolder> share = std::make_shared<StalledFolder>();
     const QUrl sharedFile = QUrl::fromLocalFile(folder.filePath(QStringLiteral("share/opening.mp4")));
 };
 

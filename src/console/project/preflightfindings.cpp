@@ -1,6 +1,7 @@
 #include "preflightfindings.h"
 
 #include <QMultiHash>
+#include <algorithm>
 
 // The findings of one check can be told apart by cue only where no two neighbouring cues share an id.
 static bool neighboursDiffer(const QList<Cue>& cues)
@@ -69,6 +70,8 @@ QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& c
         m_stamps.clear();
     const QSet<QUrl> touched = restampFiles();
     const auto unchangedOnDisk = [&](const CheckedCue& checked) {
+        if (checked.waitsForAnswer)
+            return false;
         if (touched.isEmpty())
             return true;
         for (const QUrl& file : checked.files)
@@ -136,11 +139,15 @@ QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& c
             m_checked[j].cue = cues[j];
             continue;
         }
-        CheckedCue entry = kept[j] >= 0 ? CheckedCue{cues[j], m_checked[kept[j]].findings, m_checked[kept[j]].files}
-                                        : CheckedCue{cues[j], {}, changedFiles[nextFiles++]};
-        if (kept[j] < 0)
+        CheckedCue entry = kept[j] >= 0 ? m_checked[kept[j]] : CheckedCue{cues[j], {}, changedFiles[nextFiles++]};
+        entry.cue = cues[j];
+        if (kept[j] < 0) {
             while (next < fresh.size() && fresh[next].cue.id == cues[j].id)
                 entry.findings.append(fresh[next++]);
+            entry.waitsForAnswer = std::any_of(entry.files.cbegin(), entry.files.cend(), [&](const QUrl& file) {
+                return m_engine.mediaFiles().unanswered(file);
+            });
+        }
         if (inPlace) {
             m_groups[j] = entry.findings;
             m_checked[j] = std::move(entry);

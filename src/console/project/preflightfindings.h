@@ -32,6 +32,8 @@ class PreflightFindings
         Findings findings;
         // Every file the cue's check may have looked at.
         QList<QUrl> files;
+        // One of them did not answer the check: the cue is checked again at every update until they all have.
+        bool waitsForAnswer = false;
     };
     // The files a cue plays, its own and those of its timeline's assets.
     QList<QUrl> filesOf(const Cue& cue) const;
