@@ -2,6 +2,7 @@
 
 #include "audiochannelmixer.h"
 #include "engine.h"
+#include "soundoutput.h"
 
 #include <QAbstractEventDispatcher>
 #include <QByteArray>
@@ -20,19 +21,18 @@
 // Helpers the benchmark programs share: start-up, clocks, percentiles and waiting in the event loop.
 namespace BenchTools {
 
-// Benchmarks that play media play it in real time without a sound device, unless told otherwise.
-inline void useSilentAudioUnlessSet()
+// Benchmarks that play media play it in real time into a silent sink, with a sound device or without.
+inline void useSilentAudio()
 {
-    if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))
-        qputenv("LUMO_AUDIO_SINK", "fake");
+    SoundOutput::shared().choose(SoundSink::silent);
 }
 
-// Before the application object: windows offscreen and sound into a fake sink, unless the environment names others.
+// Before the application object: windows offscreen unless the environment names a platform, sound into a fake sink.
 inline void runHeadless()
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    useSilentAudioUnlessSet();
+    useSilentAudio();
 }
 
 // An engine over the given recovery folder with a mixer of its own. recordsEdits: the console's main engine, whose

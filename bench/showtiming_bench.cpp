@@ -910,9 +910,7 @@ int main(int argc, char** argv)
     // The console's actions are timed to the dispatcher's idle, which only Qt's own dispatcher reports exactly.
     qputenv("QT_NO_GLIB", "1");
     // Sound is heard only in its own run, through a PulseAudio server of the benchmark's own.
-    if (part == QStringLiteral("sound"))
-        qputenv("LUMO_AUDIO_SINK", "auto");
-    useSilentAudioUnlessSet();
+    SoundOutput::shared().choose(part == QStringLiteral("sound") ? SoundSink::device : SoundSink::silent);
     QApplication app(argc, argv);
     applyLumoStyle(app);
     const double seconds = argc > 1 ? std::max(3.0, QString::fromLocal8Bit(argv[1]).toDouble()) : 20;

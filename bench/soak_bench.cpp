@@ -11,6 +11,7 @@
 #include "screendisplayprovider.h"
 #include "screenoutputwindow.h"
 #include "screenoutputwindows.h"
+#include "soundoutput.h"
 
 #include <QApplication>
 #include <QDir>
@@ -114,8 +115,7 @@ Show soakShow(const std::vector<std::unique_ptr<LoopbackReceiver>>& receivers)
 int main(int argc, char** argv)
 {
     limitMallocGrowth();
-    if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))
-        qputenv("LUMO_AUDIO_SINK", "fake");
+    SoundOutput::shared().choose(SoundSink::silent);
     QApplication app(argc, argv);
     const double seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 1800;
 

@@ -1,13 +1,16 @@
+#include "applicationstart.h"
 #include "filedescriptors.h"
 #include "lumoriaapp.h"
 #include "lumostyle.h"
 #include "mallocgrowth.h"
 #include "pipelineworkers.h"
 #include "quitonsignal.h"
+#include "singleinstance.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QThreadPool>
+#include <cstdio>
 #include <cstdlib>
 
 // Work still running on a worker (a probe of a stuck network file) must not hold up the quit: by now the recovery
@@ -22,20 +25,35 @@ static int quitWithoutWaitingLong(int code)
     return code;
 }
 
+// A second start hands over to the console already running and ends.
+static int handOverToRunningCopy(const SingleInstance& instance)
+{
+    if (instance.bringRunningCopyForward()) {
+        std::fputs("Lumoria 已在运行，已切换到正在运行的控制台。\n", stderr);
+        return 0;
+    }
+    std::fputs("Lumoria 已在运行，但它没有回应。请切换到它的窗口。\n", stderr);
+    return 1;
+}
+
 int main(int argc, char** argv)
 {
     limitMallocGrowth();
     FileDescriptors::raiseLimit();
-    QApplication app(argc, argv);
+    const std::unique_ptr<QApplication> app = startApplication(argc, argv);
     QApplication::setOrganizationName("Lumoria");
     QApplication::setApplicationName("Lumoria");
-    applyLumoStyle(app);
+    SingleInstance instance(LumoriaApp::defaultRecoveryDirectory());
+    if (!instance.isFirst())
+        return handOverToRunningCopy(instance);
+    applyLumoStyle(*app);
     QuitOnSignal quitOnSignal;
     int code = 0;
     {
         LumoriaApp lumoria;
+        QObject::connect(&instance, &SingleInstance::forwardRequested, &lumoria, &LumoriaApp::bringForward);
         lumoria.show();
-        code = app.exec();
+        code = QApplication::exec();
     }
     // The pictures the engine let go on its way out are deleted from the event loop, which has ended.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

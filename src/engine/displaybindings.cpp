@@ -81,6 +81,9 @@ void DisplayBindings::drop(const ScreenRole& role)
 void DisplayBindings::restore(const QList<ScreenRole>& screens, const QMap<QString, QString>& stored)
 {
     QSet<int> used;
+    for (auto held = m_mappings.cbegin(); held != m_mappings.cend(); ++held)
+        if (!screens.contains(held.key()))
+            used.insert(held.value());
     for (const ScreenRole& role : screens) {
         const auto identity = stored.constFind(role.rawValue);
         QList<DisplayScreen> matching;

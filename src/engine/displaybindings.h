@@ -44,7 +44,8 @@ class DisplayBindings : public QObject
     void rebind(const ScreenRole& role, const std::optional<DisplayScreen>& display, bool withWindow);
     // Closes the window and forgets the binding of a screen that left the show.
     void drop(const ScreenRole& role);
-    // Rebuilds windows and bindings of the screens, in order, from the stored display identities.
+    // Rebuilds windows and bindings of the screens, in order, from the stored display identities; a display that a
+    // screen outside the list holds now stays with it.
     void restore(const QList<ScreenRole>& screens, const QMap<QString, QString>& stored);
 
   signals:

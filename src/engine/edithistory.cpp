@@ -5,6 +5,7 @@
 #include "delayedtask.h"
 #include "filequeue.h"
 #include "projectfile.h"
+#include "recoveryatexit.h"
 #include "savetemporary.h"
 #include "showedit.h"
 
@@ -28,12 +29,16 @@ EditHistory::EditHistory(const Show& show, std::shared_ptr<Clock> clock, const Q
 {
 }
 
-EditHistory::~EditHistory() = default;
+EditHistory::~EditHistory()
+{
+    RecoveryAtExit::unwatch(this);
+}
 
 void EditHistory::track()
 {
     m_tracking = true;
     m_saved = m_show;
+    RecoveryAtExit::watch(this, [this] { flushUnwrittenRecovery(); });
     adoptLeftoverRecovery();
     // What writes killed with the last run left beside the copies, cleared once at start, where the leftover copy is
     // read too (later writes clear their own).
@@ -134,7 +139,7 @@ void EditHistory::saved()
 {
     m_saved = m_show;
     setUnsaved(false);
-    m_recoveryTask->cancel();
+    cancelRecoveryWrite();
     // Work on offer lives in a file of its own, so the rolling copy can always go.
     removeRollingCopy();
 }
@@ -154,7 +159,7 @@ void EditHistory::parkUnsavedWork()
         m_offeredPath = m_parkedPath;
         setCanRecover(true);
     }
-    m_recoveryTask->cancel();
+    cancelRecoveryWrite();
 }
 
 Show EditHistory::readOffered()
@@ -212,7 +217,7 @@ QString EditHistory::workLeftInPlaceText() const
 
 void EditHistory::queueRecovery()
 {
-    m_recoveryTask->cancel();
+    cancelRecoveryWrite();
     if (!m_tracking)
         return;
     if (m_unsaved) {
@@ -220,9 +225,45 @@ void EditHistory::queueRecovery()
             if (history)
                 history->writeRecoveryInBackground();
         });
+        if (!rollingCopyIsOffered()) {
+            std::lock_guard guard(m_unwrittenLock);
+            m_unwritten = m_show;
+        }
         return;
     }
     removeRollingCopy();
+}
+
+void EditHistory::cancelRecoveryWrite()
+{
+    m_recoveryTask->cancel();
+    std::lock_guard guard(m_unwrittenLock);
+    m_unwritten.reset();
+}
+
+// Runs on whichever thread called exit(). The show still waiting for its delay is queued behind the writes already
+// handed over, so it is the one that stays on disk.
+void EditHistory::flushUnwrittenRecovery()
+{
+    {
+        std::lock_guard guard(m_unwrittenLock);
+        if (m_unwritten)
+            m_fileQueue->post(recoveryWrite(*m_unwritten, m_recoveryPath));
+        m_unwritten.reset();
+    }
+    m_fileQueue->waitForIdle();
+}
+
+FileQueue::Job EditHistory::recoveryWrite(const Show& show, const QString& path)
+{
+    return [show, path]() -> std::optional<QString> {
+        try {
+            writeShowFile(show, path, JsonFormat::compact);
+            return std::nullopt;
+        } catch (const ProjectFileError& error) {
+            return error.text();
+        }
+    };
 }
 
 // Queued behind any write still in progress, so that the write cannot bring the file back.
@@ -239,20 +280,16 @@ void EditHistory::removeRollingCopy()
 // The show is copied (cheaply: its lists are shared) and encoded and written on the file queue's thread.
 void EditHistory::writeRecoveryInBackground()
 {
+    // Handed over under the lock, so that a flush at exit either finds the show still unwritten or this write queued.
+    std::lock_guard guard(m_unwrittenLock);
+    m_unwritten.reset();
     if (!m_tracking || !m_unsaved || rollingCopyIsOffered())
         return;
-    auto job = [show = m_show, path = m_recoveryPath]() -> std::optional<QString> {
-        try {
-            writeShowFile(show, path, JsonFormat::compact);
-            return std::nullopt;
-        } catch (const ProjectFileError& error) {
-            return error.text();
-        }
-    };
-    m_fileQueue->post(std::move(job), [history = QPointer(this)](const std::optional<QString>& error) {
-        if (history && error)
-            emit history->message(QStringLiteral("自动恢复保存失败 · ") + *error);
-    });
+    m_fileQueue->post(recoveryWrite(m_show, m_recoveryPath),
+                      [history = QPointer(this)](const std::optional<QString>& error) {
+                          if (history && error)
+                              emit history->message(QStringLiteral("自动恢复保存失败 · ") + *error);
+                      });
 }
 
 void EditHistory::setUnsaved(bool unsaved)

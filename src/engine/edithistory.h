@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filequeue.h"
 #include "show.h"
 
 #include <QObject>
@@ -8,10 +9,11 @@
 #include <QUndoStack>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 
 class Clock;
 class DelayedTask;
-class FileQueue;
 class ShowEdit;
 
 // The open show's edits and the unsaved work on disk. Every write of the show is an undo step (a drag or an edit
@@ -93,6 +95,9 @@ class EditHistory : public QObject
     bool isNewestStep(const ShowEdit* step) const;
     void restore(const Show& target);
     void queueRecovery();
+    void cancelRecoveryWrite();
+    void flushUnwrittenRecovery();
+    static FileQueue::Job recoveryWrite(const Show& show, const QString& path);
     void writeRecoveryInBackground();
     void removeRollingCopy();
     void adoptLeftoverRecovery();
@@ -120,6 +125,9 @@ class EditHistory : public QObject
     ShowEdit* m_groupStep = nullptr;
     DelayedTask* m_recoveryTask;
     FileQueue* m_fileQueue;
+    // The show whose recovery write waits for its delay, for a flush at exit() from any thread.
+    std::mutex m_unwrittenLock;
+    std::optional<Show> m_unwritten;
     QString m_directory;
     QString m_recoveryPath;
     QString m_parkedPath;

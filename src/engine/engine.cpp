@@ -16,6 +16,7 @@
 #include "picture.h"
 #include "runningtimeline.h"
 #include "screendisplayprovider.h"
+#include "soundoutput.h"
 #include "steadyclock.h"
 #include "stilldecoder.h"
 #include "stillpreloads.h"
@@ -87,6 +88,8 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     // Comes after the failure of the player that ran short, so the reason stays on the line.
     connect(&DescriptorShortage::shared(), &DescriptorShortage::ranOut, this,
             [this] { setMessage(FileDescriptors::shortageText() + QStringLiteral(" · 部分素材无法播放")); });
+    connect(&SoundOutput::shared(), &SoundOutput::fellBack, this, &Engine::noteSilentSound, Qt::QueuedConnection);
+    SoundOutput::shared().check();
     connect(
         m_services.displays.get(), &DisplayProvider::displaysChanged, this,
         [this] {
@@ -144,8 +147,10 @@ void Engine::setSelected(std::optional<QUuid> id)
 
 void Engine::setCurrent(std::optional<Cue> cue)
 {
-    if (assign(m_current, std::move(cue)))
-        emit currentChanged();
+    if (!assign(m_current, std::move(cue)))
+        return;
+    emit currentChanged();
+    letLeavingScreensGo();
 }
 
 void Engine::setPaused(bool paused)
@@ -156,8 +161,10 @@ void Engine::setPaused(bool paused)
 
 void Engine::setProjectionMode(std::optional<ProjectionMode> mode)
 {
-    if (assign(m_projectionMode, mode))
-        emit projectionModeChanged();
+    if (!assign(m_projectionMode, mode))
+        return;
+    emit projectionModeChanged();
+    letLeavingScreensGo();
 }
 
 void Engine::setProjectionPosition(const QString& position)

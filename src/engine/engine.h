@@ -246,6 +246,8 @@ class Engine : public QObject
     void selectFirstCueUnlessPresent();
 
     void syncScreens();
+    void letLeavingScreensGo();
+    QList<ScreenRole> screensWithPictures() const;
     void applyDefaultPicture();
     void restoreDisplayBindings();
     void storeBinding(const ScreenRole& role, const std::optional<QString>& identity);
@@ -299,6 +301,10 @@ class Engine : public QObject
     void clearForeground(const ScreenRole& role);
 
     void updateVolumes();
+    // Whether the cue plays sound that someone is meant to hear: a sound file, or a picture's own sound turned on.
+    bool meansToBeHeard(const Cue& cue) const;
+    // Says on the status line, after what it says already, that sound goes to the silent sink for want of a device.
+    void noteSilentSound();
 
     std::optional<Cue> nextPlaybackCue() const;
     void queueProjectionAdvance();
@@ -334,6 +340,8 @@ class Engine : public QObject
 
     QHash<ScreenRole, Picture*> m_preview;
     QHash<ScreenRole, Picture*> m_program;
+    // Screens an edit took out of the show while something played: they stay on air until nothing plays.
+    QList<ScreenRole> m_leavingScreens;
     std::array<Player*, 2> m_audio{};
     QList<QMetaObject::Connection> m_playbackObservers;
     // The engine's own pictures shown as a program picture's foreground, kept alive while they are shown.

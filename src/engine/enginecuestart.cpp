@@ -4,6 +4,7 @@
 #include "directfile.h"
 #include "picture.h"
 #include "runningtimeline.h"
+#include "soundoutput.h"
 #include "stilldecoder.h"
 
 using namespace std::chrono_literals;
@@ -34,7 +35,7 @@ void Engine::start(const Cue& cue, double position, bool startPaused, std::optio
     m_remotePlaybackFailed = false;
     QSet<ScreenRole> preserving;
     QSet<ScreenRole> awaiting;
-    for (const ScreenRole& role : m_show.screens()) {
+    for (const ScreenRole& role : screensWithPictures()) {
         if (startsWithVideo(cue, role))
             preserving.insert(role);
         else if (!cue.isTimelineCue() && awaitsStillDecode(directFile(cue, role)))
@@ -51,15 +52,18 @@ void Engine::start(const Cue& cue, double position, bool startPaused, std::optio
         startTimeline(*cue.timeline, cue, startPaused || position > 0);
         if (startPaused)
             togglePause();
-        return;
+    } else {
+        startDirectCue(cue, position, startPaused, remoteMode);
     }
-    startDirectCue(cue, position, startPaused, remoteMode);
+    if (meansToBeHeard(cue) && SoundOutput::shared().fellBackToSilence())
+        noteSilentSound();
 }
 
 void Engine::startDirectCue(const Cue& cue, double position, bool startPaused,
                             std::optional<RemotePlaybackMode> remoteMode)
 {
-    const QList<ScreenRole> screens = m_show.screens();
+    // A screen waiting to leave the show shows nothing of the previous cue under this one.
+    const QList<ScreenRole> screens = screensWithPictures();
     for (const ScreenRole& role : screens)
         placeDirectPicture(cue, role);
     refreshVideoPreloads();

@@ -69,10 +69,17 @@ void Engine::syncScreens()
 {
     const QList<ScreenRole> screens = m_show.screens();
     const QSet<ScreenRole> names(screens.cbegin(), screens.cend());
+    // An edit never takes a screen off air while a cue plays: it leaves once nothing plays, as a removal waits.
+    const bool playing = m_current || m_projectionMode;
+    m_leavingScreens.clear();
     bool changed = false;
     for (const ScreenRole& role : m_program.keys()) {
         if (names.contains(role))
             continue;
+        if (playing) {
+            m_leavingScreens.append(role);
+            continue;
+        }
         m_independent->drop(role);
         endScreenPlayback(role);
         m_displayBindings->drop(role);
@@ -81,7 +88,10 @@ void Engine::syncScreens()
             preview->deleteLater();
         changed = true;
     }
+    std::sort(m_leavingScreens.begin(), m_leavingScreens.end(),
+              [](const ScreenRole& a, const ScreenRole& b) { return a.rawValue < b.rawValue; });
     const std::optional<QImage> image = defaultPictureImage();
+    QList<ScreenRole> made;
     for (const ScreenRole& role : screens) {
         if (m_program.contains(role))
             continue;
@@ -93,10 +103,25 @@ void Engine::syncScreens()
         program->setBlack(m_videoBlack);
         program->setFallback(image);
         m_program.insert(role, program);
-        changed = true;
+        made.append(role);
     }
-    if (changed)
+    // A screen that comes back, as a side file set again or an undo brings it, goes back on its stored display.
+    if (!made.isEmpty() && m_show.displayBindings)
+        m_displayBindings->restore(made, *m_show.displayBindings);
+    if (changed || !made.isEmpty())
         emit screensChanged();
+}
+
+void Engine::letLeavingScreensGo()
+{
+    if (!m_leavingScreens.isEmpty() && !m_current && !m_projectionMode)
+        syncScreens();
+}
+
+// The show's screens, then those still on air that left it.
+QList<ScreenRole> Engine::screensWithPictures() const
+{
+    return m_show.screens() + m_leavingScreens;
 }
 
 void Engine::applyDefaultPicture()

@@ -1,8 +1,11 @@
 #include "engine.h"
 
 #include "assign.h"
+#include "directfile.h"
 #include "independentscreens.h"
 #include "picture.h"
+
+#include <algorithm>
 
 void Engine::setMuted(bool muted)
 {
@@ -73,4 +76,29 @@ void Engine::updateVolumes()
             clip.picture->player()->setMuted(screenMuted || silent || !shown || clip.picture.get() != shown);
         }
     }
+}
+
+bool Engine::meansToBeHeard(const Cue& cue) const
+{
+    if (cue.isTimelineCue())
+        return std::any_of(cue.timeline->cbegin(), cue.timeline->cend(), [](const TimelineEvent& event) {
+            if (!isScreen(event.track))
+                return event.track != Track::message;
+            return event.videoMuted ? !*event.videoMuted : clipQualifiesForSound(event);
+        });
+    if (cue.audio)
+        return true;
+    const QList<ScreenRole> screens = m_show.screens();
+    return std::any_of(screens.cbegin(), screens.cend(), [&cue](const ScreenRole& role) {
+        const std::optional<QUrl> file = directFile(cue, role);
+        if (!file || assetKind(*file) == AssetKind::image)
+            return false;
+        return cue.videoMuted ? !*cue.videoMuted : role == kScreen1 && cue.videoAudio;
+    });
+}
+
+void Engine::noteSilentSound()
+{
+    const QString text = QStringLiteral("没有可用的声音输出设备，声音不会播出");
+    setMessage(m_message == QStringLiteral("就绪") ? text : m_message + QStringLiteral(" · ") + text);
 }

@@ -1,9 +1,8 @@
 #include "audiooutput.h"
 
 #include "gstinit.h"
+#include "soundoutput.h"
 
-#include <QByteArray>
-#include <QtGlobal>
 #include <gst/gst.h>
 
 namespace {
@@ -40,23 +39,15 @@ bool probeSoundDevice()
 
 } // namespace
 
-bool hasSoundDevice()
+bool soundDeviceOpens()
 {
-    static const bool device = [] {
-        initGstreamer();
-        const QByteArray forced = qgetenv("LUMO_AUDIO_SINK");
-        if (forced == "auto")
-            return true;
-        if (forced == "fake")
-            return false;
-        return probeSoundDevice();
-    }();
-    return device;
+    initGstreamer();
+    return probeSoundDevice();
 }
 
 GstElement* makeAudioSink()
 {
-    if (hasSoundDevice())
+    if (SoundOutput::shared().sink() == SoundSink::device)
         return gst_element_factory_make("autoaudiosink", nullptr);
     GstElement* sink = gst_element_factory_make("fakesink", nullptr);
     g_object_set(sink, "sync", TRUE, nullptr);

@@ -2,7 +2,8 @@
 
 typedef struct _GstElement GstElement;
 
-// The sink for a player's sound, decided once per process: the system's audio output, or where no sound device can
-// be opened a fake sink that still plays in real time. LUMO_AUDIO_SINK=auto or =fake forces either.
+// The sink for a player's sound, as SoundOutput decides it: the system's audio output, or a fake sink that still
+// plays in real time.
 GstElement* makeAudioSink();
-bool hasSoundDevice();
+// Asks the machine whether a sound device can be opened; may take as long as the sound server takes to answer.
+bool soundDeviceOpens();

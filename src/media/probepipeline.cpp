@@ -120,8 +120,9 @@ bool ProbePipeline::seek(double seconds)
     if (!gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME,
                                  GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                  exactSeekTarget(seconds))) {
+        // In the operator's locale, the system's: the default locale is Chinese for Qt's own dialogs.
         m_error = QStringLiteral("文件无法定位到 %1 秒")
-                      .arg(QLocale().toString(seconds, 'f', QLocale::FloatingPointShortest));
+                      .arg(QLocale::system().toString(seconds, 'f', QLocale::FloatingPointShortest));
         return false;
     }
     return waitForPreroll();

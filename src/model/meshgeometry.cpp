@@ -91,7 +91,7 @@ QList<QPointF> ProjectorMapping::meshPoints() const
     if (mesh && mesh->size() == count)
         return *mesh;
     // Without four corners the grid still has the effective size, so every node index stays readable.
-    return bilinearGrid(corners.size() == 4 ? corners : unitCorners, rows(), columns());
+    return bilinearGrid(corners.size() == 4 ? effectiveCorners() : unitCorners, rows(), columns());
 }
 
 QPointF ProjectorMapping::tangent(int index, bool horizontal, const QList<QPointF>& points) const
@@ -216,13 +216,24 @@ void ProjectorMapping::resizeMesh(int newRows, int newColumns)
     }
 }
 
+QList<QPointF> ProjectorMapping::effectiveCorners() const
+{
+    constexpr double reach = 1000;
+    QList<QPointF> points = corners;
+    for (QPointF& point : points)
+        for (double* value : {&point.rx(), &point.ry()})
+            *value = std::isnan(*value) ? 0 : std::clamp(*value, -reach, 1 + reach);
+    return points;
+}
+
 bool ProjectorMapping::convex() const
 {
     if (corners.size() != 4)
         return false;
+    const QList<QPointF> points = effectiveCorners();
     for (int k = 0; k < 4; ++k) {
-        const QPointF first = corners[(k + 1) % 4] - corners[k];
-        const QPointF second = corners[(k + 2) % 4] - corners[(k + 1) % 4];
+        const QPointF first = points[(k + 1) % 4] - points[k];
+        const QPointF second = points[(k + 2) % 4] - points[(k + 1) % 4];
         if (!(first.x() * second.y() - first.y() * second.x() > 0.0001))
             return false;
     }

@@ -43,6 +43,9 @@ struct ProjectorMapping
             width = width > 0 ? (width < 1 ? width : 1) : 0;
         return widths;
     }
+    // Each corner coordinate within a thousand output sizes of the output, a value that is not a number as 0; as many
+    // as are stored. Corners further off (a file may hold 1e308) would overflow the corner pin and draw nothing.
+    QList<QPointF> effectiveCorners() const;
     double effectiveBlackLevel() const
     {
         if (!blackLevel || !(*blackLevel > 0))

@@ -9,10 +9,11 @@ QTransform cornerPinTransform(const ProjectorMapping& mapping, const QSizeF& siz
     if (!mapping.convex() || !(width > 0) || !(height > 0))
         return {};
 
-    const double x0 = mapping.corners[0].x(), y0 = mapping.corners[0].y();
-    const double x1 = mapping.corners[1].x(), y1 = mapping.corners[1].y();
-    const double x2 = mapping.corners[2].x(), y2 = mapping.corners[2].y();
-    const double x3 = mapping.corners[3].x(), y3 = mapping.corners[3].y();
+    const QList<QPointF> corners = mapping.effectiveCorners();
+    const double x0 = corners[0].x(), y0 = corners[0].y();
+    const double x1 = corners[1].x(), y1 = corners[1].y();
+    const double x2 = corners[2].x(), y2 = corners[2].y();
+    const double x3 = corners[3].x(), y3 = corners[3].y();
     const double det = (x1 - x2) * (y3 - y2) - (y1 - y2) * (x3 - x2);
     if (!(std::abs(det) > 1e-6))
         return {};

@@ -14,7 +14,8 @@ MeshPicture MeshPicture::describe(Picture* root, MeshInputs& inputs, Standby sta
     for (Picture* watched : {root, output, picture})
         if (!described.watched.contains(watched))
             described.watched.append(watched);
-    inputs.black = root->black();
+    // The flat test pattern stands in for the picture, its black switch included; the mesh's own grid stays dark.
+    inputs.black = root->black() && !inputs.flatPattern;
     Player* player = picture->player();
     if (player->hasItem()) {
         // Generations count per player, so the player takes part in the item's identity.

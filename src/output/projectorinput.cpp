@@ -44,11 +44,12 @@ QRectF ProjectorInput::pictureArea(const QRectF& crop, const QSizeF& size)
 void ProjectorInput::paint(QPainter& painter, const QSizeF& size)
 {
     const QRectF area = pictureArea(m_crop, size);
+    const QRectF bounds(QPointF(0, 0), size);
     painter.save();
-    painter.setClipRect(QRectF(QPointF(0, 0), size));
+    painter.setClipRect(bounds);
     if (m_testPattern) {
-        painter.fillRect(QRectF(QPointF(0, 0), size), Qt::black);
-        paintTestPattern(painter, area);
+        painter.fillRect(bounds, Qt::black);
+        paintTestPattern(painter, area, bounds);
     } else {
         m_canvas.setTargetSize(area.size().toSize());
         m_canvas.paint(painter, area);

@@ -5,12 +5,19 @@
 #include <QPainter>
 #include <QPainterPath>
 
-void paintTestPattern(QPainter& painter, const QRectF& area)
+// A 1-pixel pen fills the pixel to the right of (below) its line, so a line on the far edge of the output would fall
+// just outside it: held one pixel in, it stays visible where the projector is aligned against it.
+static double insideFarEdge(double position, double farEdge)
+{
+    return position > farEdge - 1 && position <= farEdge ? farEdge - 1 : position;
+}
+
+void paintTestPattern(QPainter& painter, const QRectF& area, const QRectF& bounds)
 {
     QPainterPath path;
     for (int i = 0; i <= 20; ++i) {
-        const double x = area.left() + area.width() * i / 20;
-        const double y = area.top() + area.height() * i / 20;
+        const double x = insideFarEdge(area.left() + area.width() * i / 20, bounds.right());
+        const double y = insideFarEdge(area.top() + area.height() * i / 20, bounds.bottom());
         path.moveTo(x, area.top());
         path.lineTo(x, area.bottom());
         path.moveTo(area.left(), y);
@@ -27,6 +34,7 @@ QImage testPatternImage(QSize size, const QRectF& crop)
         return image;
     image.fill(Qt::black);
     QPainter painter(&image);
-    paintTestPattern(painter, ProjectorInput::pictureArea(crop, QSizeF(size)));
+    const QRectF bounds(QPointF(0, 0), QSizeF(size));
+    paintTestPattern(painter, ProjectorInput::pictureArea(crop, bounds.size()), bounds);
     return image;
 }

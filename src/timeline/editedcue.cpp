@@ -2,6 +2,7 @@
 
 #include "clipplacement.h"
 #include "engine.h"
+#include "operatorlocale.h"
 #include "timelinelanes.h"
 
 #include <QLocale>
@@ -119,7 +120,7 @@ QList<TimelineEvent> EditedCue::pickerEvents() const
 
 QString EditedCue::pickerText(const TimelineEvent& event) const
 {
-    const QString time = QLocale().toString(event.time, 'f', QLocale::FloatingPointShortest);
+    const QString time = operatorLocale().toString(event.time, 'f', QLocale::FloatingPointShortest);
     const std::optional<ScreenRole> screen = event.screen();
     const QString where = screen ? screen->rawValue : rawValue(event.track);
     const std::optional<MediaAsset> entry = asset(event);

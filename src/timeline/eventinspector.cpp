@@ -5,6 +5,7 @@
 #include "editorwidgets.h"
 #include "findbyid.h"
 #include "numberfield.h"
+#include "operatorlocale.h"
 #include "timelineeditormodel.h"
 #include "timelinenotes.h"
 
@@ -20,10 +21,10 @@
 #include <cmath>
 
 namespace {
-QString whereText(const TimelineEvent& event)
+QString titleText(const TimelineEvent& event)
 {
     const std::optional<ScreenRole> screen = event.screen();
-    return screen ? screen->rawValue : rawValue(event.track);
+    return QStringLiteral("事件 · ") + (screen ? screen->rawValue : rawValue(event.track));
 }
 
 constexpr int kRowSpacing = 9;
@@ -42,7 +43,10 @@ EventInspector::EventInspector(TimelineEditorModel& model, int cueIndex, const T
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(kRowSpacing);
-    column->addWidget(EditorWidgets::headline(QStringLiteral("事件 · ") + whereText(event), this));
+    m_title = EditorWidgets::headline(titleText(event), this);
+    m_title->setObjectName(QStringLiteral("eventTitle"));
+    m_title->setTextFormat(Qt::PlainText);
+    column->addWidget(m_title);
 
     m_time = new NumberField(NumberField::Kind::decimal, this);
     m_time->setObjectName(QStringLiteral("eventTime"));
@@ -178,6 +182,8 @@ QWidget* EventInspector::makeAssetRow()
 void EventInspector::refresh()
 {
     const TimelineEvent event = current();
+    // A move to another screen's lane, or its undo, keeps the inspector but not the screen.
+    m_title->setText(titleText(event));
     m_time->setValue(event.time);
     m_timeWarning->setVisible(!TimelineGeometry::isValidTime(event.time));
     const std::optional<MediaAsset> asset = m_model.cue().asset(event);
@@ -191,7 +197,7 @@ void EventInspector::refresh()
         const bool timed = asset && !picture && asset->duration;
         m_duration->setVisible(timed);
         if (timed)
-            m_duration->setText(QStringLiteral("时长 ") + QLocale().toString(*asset->duration, 'f', 2) +
+            m_duration->setText(QStringLiteral("时长 ") + operatorLocale().toString(*asset->duration, 'f', 2) +
                                 QStringLiteral(" 秒"));
     }
     if (m_asset)

@@ -42,6 +42,7 @@ class EventInspector : public QWidget
     TimelineEditorModel& m_model;
     int m_cueIndex;
     TimelineEvent m_snapshot;
+    QLabel* m_title;
     NumberField* m_time;
     QLabel* m_timeWarning;
     QWidget* m_layerRow = nullptr;

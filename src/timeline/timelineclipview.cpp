@@ -2,6 +2,7 @@
 
 #include "consolecolors.h"
 #include "lumoicons.h"
+#include "operatorlocale.h"
 #include "shownlength.h"
 #include "timelinegeometry.h"
 
@@ -75,7 +76,7 @@ static QString transportWord(Transport transport)
 
 QString TimelineClipView::help() const
 {
-    const QString time = QLocale().toString(event().time, 'f', QLocale::FloatingPointShortest);
+    const QString time = operatorLocale().toString(event().time, 'f', QLocale::FloatingPointShortest);
     const QString what = asset() ? QFileInfo(asset()->url.path()).fileName() : transportWord(event().transport);
     return time + QStringLiteral(" 秒 · ") + what;
 }

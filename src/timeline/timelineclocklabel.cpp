@@ -1,6 +1,7 @@
 #include "timelineclocklabel.h"
 
 #include "consolecolors.h"
+#include "operatorlocale.h"
 #include "timelineclock.h"
 
 #include <QEvent>
@@ -34,5 +35,5 @@ void TimelineClockLabel::changeEvent(QEvent* event)
 
 void TimelineClockLabel::refresh()
 {
-    setText(formatted(m_clock.position(), locale()));
+    setText(formatted(m_clock.position(), operatorLocale()));
 }

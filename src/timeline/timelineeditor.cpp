@@ -354,11 +354,14 @@ void TimelineEditor::showLaneAlert()
                              QString::number(m_model->cue().eventCount(*lane)) + QStringLiteral(" 个事件也会被删除。");
     m_laneAlert->setInformativeText(sentence);
     // Qt sizes an alert by its heading and wraps the sentence anywhere, which splits Chinese words over two lines:
-    // the sentence claims its own width (a very long lane title still wraps).
+    // the sentence claims its own width (a very long lane title still wraps). The lane's title is a name from the
+    // file: the sentence is plain text, never markup or a link.
     for (QLabel* label : m_laneAlert->findChildren<QLabel*>())
-        if (label->text() == sentence)
+        if (label->text() == sentence) {
+            label->setTextFormat(Qt::PlainText);
             label->setMinimumWidth(
                 std::min(kAlertTextWidth, int(std::ceil(QFontMetricsF(label->font()).horizontalAdvance(sentence)))));
+        }
     QPushButton* remove = m_laneAlert->addButton(QStringLiteral("删除轨道及事件"), QMessageBox::DestructiveRole);
     m_laneAlert->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
     connect(m_laneAlert, &QMessageBox::buttonClicked, this, [this, remove, lane = *lane](QAbstractButton* clicked) {

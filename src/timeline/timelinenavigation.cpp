@@ -3,6 +3,7 @@
 #include "consolecolors.h"
 #include "consoletext.h"
 #include "lumoicons.h"
+#include "operatorlocale.h"
 #include "timelineeditormodel.h"
 #include "wheelguard.h"
 
@@ -58,7 +59,7 @@ TimelineNavigation::TimelineNavigation(TimelineEditorModel& model, std::function
 
 QString TimelineNavigation::positionText(double seconds)
 {
-    return QLocale().toString(seconds, 'f', 1) + QStringLiteral(" 秒");
+    return operatorLocale().toString(seconds, 'f', 1) + QStringLiteral(" 秒");
 }
 
 void TimelineNavigation::changeEvent(QEvent* event)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "operatorlocale.h"
+
 #include <QColor>
 #include <QFont>
 #include <QFontDatabase>
@@ -44,7 +46,7 @@ inline QFont monospacedDigits(const QFont& base)
 // A fraction as a whole percentage in the operator's locale (0.12 is "12%").
 inline QString percent(double fraction)
 {
-    const QLocale locale;
+    const QLocale locale = operatorLocale();
     return locale.toString(qRound(fraction * 100)) + locale.percent();
 }
 

@@ -2,6 +2,7 @@
 
 #include "consolecolors.h"
 #include "consoletext.h"
+#include "plainlabel.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -11,14 +12,14 @@ namespace EditorWidgets {
 
 QLabel* headline(const QString& text, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = plainLabel(text, parent);
     label->setFont(ConsoleText::headline(label->font()));
     return label;
 }
 
 QLabel* secondary(const QString& text, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = plainLabel(text, parent);
     ConsoleText::setColour(label, ConsoleColors::secondaryText());
     return label;
 }

@@ -9,6 +9,13 @@ namespace {
 constexpr const char* helpProperty = "lumoHelpText";
 constexpr const char* switchProperty = "lumoTooltipsEnabled";
 
+// Help names screens and files as they stand, but a tooltip takes a name written like markup for rich text: the help
+// goes as rich text that shows every character and keeps its lines as a plain tooltip does.
+QString asTooltip(const QString& help)
+{
+    return QStringLiteral("<div style=\"white-space:pre\">") + help.toHtmlEscaped() + QStringLiteral("</div>");
+}
+
 // Answers the tooltip events of widgets with hover help, so that the window's switch decides at the moment of showing.
 class HoverHelpFilter : public QObject
 {
@@ -26,7 +33,7 @@ class HoverHelpFilter : public QObject
         if (text.isEmpty())
             QToolTip::hideText();
         else
-            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text, widget);
+            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), asTooltip(text), widget);
         return true;
     }
 };

@@ -17,9 +17,8 @@ void NumberField::setValue(double value)
         showValue();
 }
 
-std::optional<double> NumberField::parse(const QString& text, Kind kind)
+std::optional<double> NumberField::parse(const QString& text, Kind kind, const QLocale& locale)
 {
-    const QLocale locale;
     bool ok = false;
     const QString trimmed = text.trimmed();
     const double value =
@@ -36,9 +35,8 @@ void NumberField::setMaximumFractionDigits(int digits)
 }
 
 // Plain decimals in the locale: 100000 is never "1e+05".
-QString NumberField::format(double value, Kind kind, int maximumFractionDigits)
+QString NumberField::format(double value, Kind kind, int maximumFractionDigits, const QLocale& locale)
 {
-    const QLocale locale;
     if (kind == Kind::integer)
         return locale.toString(qint64(value));
     if (maximumFractionDigits >= 0) {
@@ -81,7 +79,7 @@ void NumberField::focusOutEvent(QFocusEvent* event)
     QLineEdit::focusOutEvent(event);
 }
 
-// The locale can change while the console runs; the number is shown again in the new one.
+// The operator's locale can change while the console runs; the number is shown again in the new one.
 void NumberField::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::LocaleChange)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "operatorlocale.h"
+
 #include <QLineEdit>
 #include <optional>
 
@@ -21,9 +23,10 @@ class NumberField : public QLineEdit
     // Decimals are shown with at most this many fraction digits; leaving the shown text as it is changes nothing.
     void setMaximumFractionDigits(int digits);
 
-    // The number a text stands for in the current locale; absent for anything else.
-    static std::optional<double> parse(const QString& text, Kind kind);
-    static QString format(double value, Kind kind, int maximumFractionDigits = -1);
+    // The number a text stands for in the locale, the operator's unless told; absent for anything else.
+    static std::optional<double> parse(const QString& text, Kind kind, const QLocale& locale = operatorLocale());
+    static QString format(double value, Kind kind, int maximumFractionDigits = -1,
+                          const QLocale& locale = operatorLocale());
 
   signals:
     // The operator committed a new value.

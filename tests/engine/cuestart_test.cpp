@@ -230,25 +230,30 @@ TEST_F(CueStart, CueLightingWithoutAnAddressIsReportedAndTheCuePlays)
     EXPECT_TRUE(onAir(0));
 }
 
-// An edit that takes the side file out of the cue on air drops the second screen: its video ends with it, and
-// neither pause nor stop can bring it back.
-TEST_F(CueStart, SideVideoWhoseScreenLeavesTheShowStopsWithIt)
+// An edit that takes the side file out of the cue on air leaves the second screen on air while the cue plays: pause
+// and resume reach its video as the others', and stop ends it and the screen with it.
+TEST_F(CueStart, SideVideoWhoseScreenLeavesTheShowPlaysOnUntilStop)
 {
     const QUrl side = videoFile(QStringLiteral("side.mp4"));
     giveVideoAndMusic();
     edit([&](Show& show) { show.cues[0].side = side; });
     engine->take(cue(0));
-    FakePlayer* orphan = playerOf(side);
-    ASSERT_TRUE(orphan && orphan->isPlaying());
+    FakePlayer* leaving = playerOf(side);
+    ASSERT_TRUE(leaving && leaving->isPlaying());
     edit([](Show& show) { show.cues[0].side.reset(); });
-    EXPECT_FALSE(engine->program(kScreen2));
-    EXPECT_FALSE(orphan->isPlaying());
+    ASSERT_FALSE(engine->show().screens().contains(kScreen2));
+    EXPECT_TRUE(engine->program(kScreen2));
+    EXPECT_TRUE(leaving->isPlaying());
     engine->togglePause();
+    EXPECT_FALSE(leaving->isPlaying());
     engine->togglePause();
-    EXPECT_FALSE(orphan->isPlaying());
+    EXPECT_TRUE(leaving->isPlaying());
     EXPECT_TRUE(playerOf(video)->isPlaying());
     engine->stop(true);
-    EXPECT_FALSE(orphan->isPlaying());
+    EXPECT_FALSE(engine->program(kScreen2));
+    EXPECT_FALSE(leaving->isPlaying());
+    engine->togglePause();
+    EXPECT_FALSE(leaving->isPlaying());
 }
 
 // A still that passes the check but cannot be decoded fails as a video does: decoded at once or on a worker, as a

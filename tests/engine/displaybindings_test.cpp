@@ -2,6 +2,7 @@
 #include "enginefixture.h"
 
 #include <QSignalSpy>
+#include <QUndoStack>
 
 static DisplayScreen screenNumbered(int number, const QString& identity, const QString& name)
 {
@@ -268,4 +269,92 @@ TEST_F(DisplayBindingsTest, ArrangingTheBoundScreensSideBySideIsOneUndoStep)
     EXPECT_EQ(engine->editHistory()->count(), steps + 1);
     engine->editHistory()->undo();
     EXPECT_EQ(engine->show(), before);
+}
+
+// In a show whose screens follow its cues, the second screen leaves with the last side file and comes back with the
+// next: back, it is on its stored display again, however it came back (an edit, undo or redo).
+TEST_F(DisplayBindingsTest, ScreenThatComesBackIsOnItsStoredDisplayAgain)
+{
+    const QUrl side = stillFile(Qt::green);
+    edit([&](Show& show) {
+        show.outputScreens.reset();
+        show.cues[0].side = side;
+    });
+    ASSERT_EQ(engine->show().screens(), (QList<ScreenRole>{kScreen1, kScreen2}));
+    engine->bind(kScreen2, left.number);
+    const auto setSide = [&](std::optional<QUrl> url) { edit([&](Show& show) { show.cues[0].side = url; }); };
+
+    setSide(std::nullopt);
+    EXPECT_FALSE(engine->program(kScreen2));
+    EXPECT_FALSE(engine->displayBindings().hasWindow(kScreen2));
+    EXPECT_EQ(stored(kScreen2), QStringLiteral("B"));
+    QUndoStack& history = *engine->editHistory();
+    // Each starts with the side file just cleared.
+    const std::function<void()> returns[] = {
+        [&] { setSide(side); },
+        [&] { history.undo(); },
+        [&] {
+            setSide(side);
+            history.undo();
+            history.undo();
+        },
+        [&] {
+            setSide(side);
+            history.undo();
+            history.redo();
+        },
+    };
+    for (int row = 0; row < 4; ++row) {
+        SCOPED_TRACE(row);
+        if (row > 0)
+            setSide(std::nullopt);
+        ASSERT_FALSE(engine->displayBindings().hasWindow(kScreen2));
+        returns[row]();
+        ASSERT_TRUE(engine->show().screens().contains(kScreen2));
+        ASSERT_TRUE(engine->displayBindings().hasWindow(kScreen2));
+        EXPECT_EQ(windows->windows[kScreen2]->display, left);
+        EXPECT_EQ(engine->mappings(), (QMap<ScreenRole, int>{{kScreen2, left.number}}));
+        EXPECT_EQ(engine->screenStatus(kScreen2), QStringLiteral("在线"));
+    }
+}
+
+// A screen whose last use is deleted from the list while that cue plays stays on air, window and picture, until
+// nothing plays; meanwhile no other screen takes its display, a display change leaves it alone, and a cue taken
+// next clears it.
+TEST_F(DisplayBindingsTest, ScreenOfTheCueOnAirStaysUntilNothingPlays)
+{
+    const QUrl side = stillFile(Qt::green);
+    edit([&](Show& show) {
+        show.outputScreens.reset();
+        show.cues[0].side = side;
+    });
+    engine->bind(kScreen2, left.number);
+    engine->take(cue(0), false, std::nullopt);
+    ASSERT_TRUE(waitUntil([&] { return engine->program(kScreen2)->url() == side; }));
+
+    edit([](Show& show) { show.cues.removeFirst(); });
+    ASSERT_FALSE(engine->show().screens().contains(kScreen2));
+    const auto onAir = [&] {
+        return engine->program(kScreen2) && engine->program(kScreen2)->url() == side &&
+               engine->displayBindings().hasWindow(kScreen2) && windows->windows[kScreen2]->display == left;
+    };
+    EXPECT_TRUE(onAir());
+    EXPECT_TRUE(windows->closed.isEmpty());
+    // A binding of the first screen to that display, as an older step of the history may hold, waits too.
+    storeBindings({{kScreen1.rawValue, "B"}, {kScreen2.rawValue, "B"}});
+    displaysChange({main, left, right});
+    EXPECT_FALSE(engine->displayBindings().hasWindow(kScreen1));
+    engine->bind(kScreen1, left.number);
+    EXPECT_EQ(engine->message(), QStringLiteral("该显示器已分配给另一路输出"));
+    EXPECT_TRUE(onAir());
+
+    // The next cue leaves nothing of the one before up there; the screen goes when nothing plays.
+    engine->take(cue(0), false, std::nullopt);
+    ASSERT_TRUE(engine->program(kScreen2));
+    EXPECT_FALSE(engine->program(kScreen2)->url());
+    EXPECT_TRUE(engine->displayBindings().hasWindow(kScreen2));
+    engine->stop(true);
+    EXPECT_FALSE(engine->program(kScreen2));
+    EXPECT_EQ(windows->closed, QList<ScreenRole>{kScreen2});
+    EXPECT_TRUE(engine->mappings().isEmpty());
 }

@@ -2,6 +2,7 @@
 #include "hangguard.h"
 #include "nofiledescriptors.h"
 #include "projectfile.h"
+#include "recoveryatexit.h"
 #include "showlimits.h"
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 static bool waitForFile(const QString& path, bool present = true)
@@ -304,6 +306,24 @@ TEST_F(RecoveryCopy, NothingIsWrittenWithoutUnsavedChanges)
     rename(0, QStringLiteral("A"));
     engine->writeRecovery();
     EXPECT_EQ(readShowFile(recoveryPath()), engine->show());
+}
+
+// Qt ends the process with exit() when its display goes away, from whichever thread noticed: the edit still waiting
+// for its delay is written then, after any older write already on its way.
+TEST_F(RecoveryCopy, ExitFromAnyThreadWritesTheEditStillWaitingAndNothingOnceSaved)
+{
+    const auto exitOnAnotherThread = [] { std::thread(RecoveryAtExit::flushAll).join(); };
+    rename(0, QStringLiteral("已写入"));
+    ASSERT_TRUE(waitForFile(recoveryPath()));
+    rename(0, QStringLiteral("还在等待"));
+    exitOnAnotherThread();
+    EXPECT_EQ(readShowFile(recoveryPath()), engine->show());
+
+    rename(0, QStringLiteral("随即保存"));
+    engine->saveProject(url(QStringLiteral("show.json")));
+    ASSERT_TRUE(waitForFile(recoveryPath(), false));
+    exitOnAnotherThread();
+    EXPECT_FALSE(QFile::exists(recoveryPath()));
 }
 
 TEST_F(RecoveryCopy, OpenOverUnsavedWorkParksItUntilTakenBack)

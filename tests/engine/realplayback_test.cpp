@@ -1,5 +1,6 @@
 #include "enginefixture.h"
 #include "independentscreens.h"
+#include "soundoutput.h"
 
 #include <QElapsedTimer>
 #include <cmath>
@@ -11,8 +12,7 @@ class RealPlayback : public EngineTest
   protected:
     void SetUp() override
     {
-        if (qEnvironmentVariableIsEmpty("LUMO_AUDIO_SINK"))
-            qputenv("LUMO_AUDIO_SINK", "fake");
+        SoundOutput::shared().choose(SoundSink::silent);
         Engine::Services services;
         services.displays = displays;
         engine = std::make_unique<Engine>(true, nullptr, folder.path(), services);

@@ -1,3 +1,4 @@
+#include "displaybindings.h"
 #include "enginefixture.h"
 #include "stilldecoder.h"
 
@@ -183,8 +184,9 @@ TEST_F(ScreenClips, RemotePlaybackOnceKeepsTheLastPictureWhenNothingMoreComesThe
 }
 
 // Moving the cue's only side clip to the main lane, undoing its addition or deleting the cue on air takes the
-// second screen out of the show: its clip ends with it and the timeline still ends and goes on.
-TEST_F(ScreenClips, ScreenLeavingTheShowEndsItsClipsAndTheTimelineGoesOn)
+// second screen out of the show. It stays on air with its clip and window while the cue plays, the timeline ends
+// with that clip and goes on, and the screen leaves, its clip stopped, once nothing plays.
+TEST_F(ScreenClips, ScreenLeavingTheShowStaysOnAirUntilNothingPlays)
 {
     const QUrl video = videoFile(QStringLiteral("side.mp4"));
     const std::function<void()> removals[] = {
@@ -192,22 +194,40 @@ TEST_F(ScreenClips, ScreenLeavingTheShowEndsItsClipsAndTheTimelineGoesOn)
         [&] { engine->editHistory()->undo(); },
         [&] { edit([](Show& show) { show.cues.removeFirst(); }); },
     };
+    const DisplayScreen projector{
+        2, QStringLiteral("B"), QStringLiteral("HDMI-1"), {1920, 0, 1920, 1080}, {1920, 1080}};
     for (int row = 0; row < 3; ++row) {
         SCOPED_TRACE(row);
         engine = makeEngine(true);
+        displays->change({projector});
+        runEvents(10);
         const MediaAsset side = addAsset(video, AssetKind::video, 60);
         edit([](Show& show) { show.cues[0].ending = EndBehavior::next; });
+        // Bound before it is in the show: it goes on its display as it comes.
+        engine->bind(kScreen2, projector.number);
         setTimeline(0, {clip(side, 0, Track::side)});
         takeCue(0);
         advanceTo(1.1);
         ASSERT_TRUE(engine->program(kScreen2));
-        FakePlayer* playing = dynamic_cast<FakePlayer*>(shown(kScreen2)->player());
+        QPointer<FakePlayer> playing = dynamic_cast<FakePlayer*>(shown(kScreen2)->player());
         removals[row]();
-        EXPECT_FALSE(engine->program(kScreen2));
-        EXPECT_FALSE(playing->isPlaying());
-        advanceTo(1.2);
+        ASSERT_FALSE(engine->show().screens().contains(kScreen2));
+        ASSERT_TRUE(engine->program(kScreen2));
+        EXPECT_EQ(shown(kScreen2)->player(), playing.data());
+        EXPECT_TRUE(playing->isPlaying());
+        EXPECT_TRUE(engine->displayBindings().hasWindow(kScreen2));
+
+        advanceTo(60.1);
         EXPECT_EQ(engine->message(), row < 2 ? QStringLiteral("播出中 · 开场") : QStringLiteral("节目单已结束"))
-            << "the timeline ended and GO followed";
+            << "the timeline ended with the clip and GO followed";
+        if (row < 2)
+            EXPECT_FALSE(shown(kScreen2)) << "the next cue shows nothing of the one before there";
+
+        engine->stop(true);
+        EXPECT_FALSE(engine->program(kScreen2));
+        EXPECT_FALSE(engine->displayBindings().hasWindow(kScreen2));
+        EXPECT_FALSE(engine->mappings().contains(kScreen2));
+        EXPECT_TRUE(!playing || !playing->isPlaying());
     }
 }
 

@@ -1,6 +1,7 @@
 #include "cornerpin.h"
 
 #include <QPolygonF>
+#include <cmath>
 #include <gtest/gtest.h>
 
 static void expectNear(QPointF actual, QPointF expected, double tolerance = 1e-6)
@@ -47,4 +48,24 @@ TEST(CornerPin, MatchesTheSquareToQuadMapOfTheScaledCorners)
     for (double u : {0.0, 0.2, 0.5, 0.9})
         for (double v : {0.1, 0.5, 1.0})
             expectNear(pin.map(QPointF(u * size.width(), v * size.height())), square.map(QPointF(u, v)));
+}
+
+// Corners far off the output (a hand-edited file may hold ±1e308) still pin the picture: round the whole output, its
+// middle fills the output; corners that are not numbers leave it uncorrected. The stored corners stay as they are.
+TEST(CornerPin, FarCornersStillPinThePicture)
+{
+    const double far = 1e308;
+    const QSizeF size(1920, 1080);
+    ProjectorMapping mapping;
+    mapping.corners = {{-far, -far}, {far, -far}, {far, far}, {-far, far}};
+    bool invertible = false;
+    const QTransform back = cornerPinTransform(mapping, size).inverted(&invertible);
+    ASSERT_TRUE(invertible);
+    for (const QPointF& corner : {QPointF(0, 0), QPointF(1920, 0), QPointF(1920, 1080), QPointF(0, 1080)})
+        expectNear(back.map(corner), QPointF(960, 540), 2);
+    EXPECT_EQ(mapping.corners[2], QPointF(far, far));
+
+    const double nan = std::nan("");
+    mapping.corners = {{nan, 0}, {1, nan}, {nan, nan}, {0, 1}};
+    EXPECT_TRUE(cornerPinTransform(mapping, size).isIdentity());
 }

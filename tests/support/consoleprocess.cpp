@@ -4,7 +4,10 @@
 #include <QRegularExpression>
 #include <QThread>
 
-ConsoleProcess::ConsoleProcess(const QString& executable) : m_executable(executable) {}
+ConsoleProcess::ConsoleProcess(const QString& executable, const QString& home)
+    : m_executable(executable), m_homePath(home.isEmpty() ? m_home.path() : home)
+{
+}
 
 ConsoleProcess::~ConsoleProcess()
 {
@@ -17,10 +20,10 @@ ConsoleProcess::~ConsoleProcess()
 bool ConsoleProcess::start()
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", m_home.path());
-    environment.insert("XDG_CONFIG_HOME", m_home.filePath(".config"));
-    environment.insert("XDG_DATA_HOME", m_home.filePath(".local/share"));
-    environment.insert("XDG_RUNTIME_DIR", m_home.path());
+    environment.insert("HOME", m_homePath);
+    environment.insert("XDG_CONFIG_HOME", m_homePath + "/.config");
+    environment.insert("XDG_DATA_HOME", m_homePath + "/.local/share");
+    environment.insert("XDG_RUNTIME_DIR", m_homePath);
     environment.insert("QT_QPA_PLATFORM", "xcb");
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);

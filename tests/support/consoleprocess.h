@@ -7,12 +7,13 @@
 #include <QTemporaryDir>
 #include <optional>
 
-// The real console program, started under the X server of $DISPLAY with a fresh home folder of its own. It finds the
-// console window by its title through xwininfo (x11-utils), as a person would see it on the display.
+// The real console program, started under the X server of $DISPLAY with a fresh home folder of its own, or the one of
+// another started copy. It finds the console window by its title through xwininfo (x11-utils), as a person would see
+// it on the display.
 class ConsoleProcess
 {
   public:
-    explicit ConsoleProcess(const QString& executable);
+    explicit ConsoleProcess(const QString& executable, const QString& home = {});
     ~ConsoleProcess();
 
     bool start();
@@ -24,7 +25,8 @@ class ConsoleProcess
     bool quit(int timeoutMs = 30000);
 
     QProcess& process() { return m_process; }
-    QString home() const { return m_home.path(); }
+    QString home() const { return m_homePath; }
+    QString recoveryFolder() const { return m_homePath + "/.local/share/Lumoria"; }
     QString errorOutput() const { return m_errors; }
 
   private:
@@ -32,6 +34,7 @@ class ConsoleProcess
 
     QString m_executable;
     QTemporaryDir m_home;
+    QString m_homePath;
     QProcess m_process;
     QElapsedTimer m_clock;
     qint64 m_windowShownAfter = -1;

@@ -1,6 +1,7 @@
 #include "filedescriptors.h"
 #include "mallocgrowth.h"
 #include "pipelineworkers.h"
+#include "soundoutput.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -12,6 +13,12 @@ int main(int argc, char** argv)
     FileDescriptors::raiseLimit();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Tests hear nothing and play in real time alike on every machine, with a sound device or without.
+    SoundOutput::shared().choose(SoundSink::silent);
+    // Numbers are written as in a C session whatever the developer's session says; a test of another locale starts
+    // a process with LC_ALL set.
+    if (qEnvironmentVariableIsEmpty("LC_ALL"))
+        qputenv("LC_ALL", "C.UTF-8");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     const int result = RUN_ALL_TESTS();

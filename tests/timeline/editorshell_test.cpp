@@ -1,5 +1,6 @@
 #include "editorfixture.h"
 #include "elidedlabel.h"
+#include "literaltext.h"
 #include "lumosettings.h"
 #include "mediadurationloader.h"
 #include "mediafixtures.h"
@@ -207,6 +208,37 @@ TEST_F(EditorShell, LaneDeletionAlertCountsEventsAndDeletesOnlyWhenConfirmed)
         EXPECT_EQ(events().size(), confirm ? 0 : 3);
         EXPECT_EQ(shell().cue().lanes().contains(lane), !confirm);
     }
+}
+
+// A screen's name comes from the project file: the event's inspector and the lane deletion alert show it as it
+// stands, never as markup.
+TEST_F(EditorShell, AScreensNameShowsAsItStandsInTheInspectorAndTheAlert)
+{
+    const ScreenRole screen{kMarkedUpName};
+    edit([&](Show& show) { show.outputScreens = QList{screen}; });
+    const TimelineLane lane = screenLane(screen);
+    const TimelineEvent placed = clipOn(addImage(), 1, lane, 1);
+    setEvents({placed});
+    editor->show();
+    shell().selection().setEventID(placed.id);
+    ASSERT_TRUE(
+        waitUntil([&] { return editor->eventInspector() && editor->eventInspector()->isVisibleTo(editor.get()); }));
+    const QList<QLabel*> inEditor = labelsShowing(*editor, kMarkedUpName);
+    EXPECT_FALSE(inEditor.isEmpty()) << "the inspector's title names the screen";
+    for (QLabel* label : inEditor)
+        EXPECT_TRUE(showsLiterally(*label, label->text()));
+    saveShot(*editor, "timeline-markup-name");
+
+    shell().edits().requestLayerDeletion(lane);
+    QMessageBox* alert = editor->laneDeletionAlert();
+    ASSERT_TRUE(alert);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(alert));
+    const QList<QLabel*> inAlert = labelsShowing(*alert, kMarkedUpName);
+    ASSERT_EQ(inAlert.size(), 1);
+    EXPECT_EQ(inAlert[0]->text(), alert->informativeText());
+    EXPECT_TRUE(showsLiterally(*inAlert[0], alert->informativeText()));
+    saveShot(*alert, "lane-deletion-alert-markup-name");
+    alert->reject();
 }
 
 TEST_F(EditorShell, MessageSheetSavesANewEventAndCancelChangesNothing)

@@ -1,6 +1,8 @@
 #include "consoleview.h"
 #include "editorfixture.h"
 #include "lumosettings.h"
+#include "timelinegeometry.h"
+#include "timelineviewport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -139,4 +141,65 @@ TEST_F(EventInspectorView, GrabsTheEditorWithEventsAndTheMessageSheet)
     shell().view().setMessageDraft(message);
     ASSERT_TRUE(editor->messageSheet());
     saveShot(*editor->messageSheet(), QStringLiteral("timeline-message-sheet"));
+}
+
+// The title names the screen the event is on now: a picture dragged from the first screen's lane to the second's
+// and the undo and redo of that move keep the inspector open, and its title follows as the layer picker does.
+TEST_F(EventInspectorView, TitleFollowsTheEventToAnotherScreen)
+{
+    setScreens({kScreen1, kScreen2});
+    const MediaAsset picture = addImage();
+    const TimelineLane first = screenLane(kScreen1);
+    const TimelineLane second = screenLane(kScreen2);
+    setEvents({clipOn(picture, 2, first, 2)});
+    editor->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor.get()));
+    auto* viewport = editor->findChild<TimelineViewport*>();
+    ASSERT_TRUE(viewport);
+    const auto onLane = [&](const TimelineLane& lane) {
+        const TimelineViewState& view = shell().view();
+        return QPointF(TimelineGeometry::xOf(3, view.scrollTime(), view.zoom()),
+                       TimelineGeometry::laneTop(int(shell().cue().lanes().indexOf(lane))) +
+                           TimelineGeometry::kLaneHeight / 2);
+    };
+    const auto mouse = [&](QEvent::Type type, QPointF at) {
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, at, viewport->mapToGlobal(at),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, {});
+        QApplication::sendEvent(viewport, &event);
+    };
+    const auto title = [&] {
+        const auto* label = child<QLabel>(editor->eventInspector(), "eventTitle");
+        return label ? label->text() : QString();
+    };
+    const auto layerOffered = [&] {
+        const auto* layers = child<QComboBox>(editor->eventInspector(), "layer");
+        return layers ? layers->currentText() : QString();
+    };
+
+    mouse(QEvent::MouseButtonPress, onLane(first));
+    mouse(QEvent::MouseButtonRelease, onLane(first));
+    ASSERT_TRUE(editor->eventInspector());
+    EXPECT_EQ(title(), QStringLiteral("事件 · 屏幕 1"));
+    const EventInspector* inspector = editor->eventInspector();
+
+    mouse(QEvent::MouseButtonPress, onLane(first));
+    mouse(QEvent::MouseMove, (onLane(first) + onLane(second)) / 2);
+    mouse(QEvent::MouseMove, onLane(second));
+    mouse(QEvent::MouseButtonRelease, onLane(second));
+    settle();
+    ASSERT_EQ(events().first().screen(), kScreen2);
+    ASSERT_EQ(editor->eventInspector(), inspector) << "the same event stays in the inspector";
+    EXPECT_EQ(title(), QStringLiteral("事件 · 屏幕 2"));
+    EXPECT_TRUE(layerOffered().contains(kScreen2.rawValue)) << layerOffered().toStdString();
+    saveShot(*editor->eventInspector(), QStringLiteral("timeline-inspector-moved"));
+
+    engine->editHistory()->undo();
+    settle();
+    ASSERT_EQ(events().first().screen(), kScreen1);
+    EXPECT_EQ(title(), QStringLiteral("事件 · 屏幕 1"));
+    EXPECT_TRUE(layerOffered().contains(kScreen1.rawValue));
+    engine->editHistory()->redo();
+    settle();
+    EXPECT_EQ(title(), QStringLiteral("事件 · 屏幕 2"));
 }

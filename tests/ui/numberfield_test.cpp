@@ -11,8 +11,6 @@
 // what its owner stored, whether the owner took the number, clamped it, refused it or never heard of it.
 TEST(NumberField, ShowsWhatIsStoredOnceCommitted)
 {
-    const QLocale originalLocale;
-    QLocale::setDefault(QLocale::c());
     QWidget window;
     auto* field = new NumberField(NumberField::Kind::decimal, &window);
     auto* elsewhere = new QLineEdit(&window);
@@ -40,8 +38,8 @@ TEST(NumberField, ShowsWhatIsStoredOnceCommitted)
         {"0.25", keep, true, "0.25"},         {"1.5", clampToOne, true, "1"},
         {"1.5", clampToOne, false, "1"},      {"-1", refuseNegative, true, "0.5"},
         {"-1", refuseNegative, false, "0.5"}, {"abc", keep, true, "0.5"},
-        {"0.50", keep, true, "0.5"},          {"100000", keep, true, "100000"},
-        {"90000", keep, false, "90000"},      {"0.0000001", keep, true, "0.0000001"},
+        {"0.50", keep, true, "0.5"},          {"100000", keep, true, "100,000"},
+        {"90000", keep, false, "90,000"},     {"0.0000001", keep, true, "0.0000001"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -61,8 +59,8 @@ TEST(NumberField, ShowsWhatIsStoredOnceCommitted)
         EXPECT_EQ(NumberField::parse(field->text(), NumberField::Kind::decimal), field->value());
     }
 
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    EXPECT_EQ(NumberField::format(1234567.25, NumberField::Kind::decimal), "1.234.567,25");
-    EXPECT_EQ(NumberField::format(0.123456, NumberField::Kind::decimal, 3), "0,123");
-    QLocale::setDefault(originalLocale);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    EXPECT_EQ(NumberField::format(1234567.25, NumberField::Kind::decimal, -1, german), "1.234.567,25");
+    EXPECT_EQ(NumberField::format(0.123456, NumberField::Kind::decimal, 3, german), "0,123");
+    EXPECT_EQ(NumberField::parse("2,5", NumberField::Kind::decimal, german), 2.5);
 }

@@ -4,6 +4,7 @@
 #include "consoletext.h"
 #include "elidedlabel.h"
 #include "lumoicons.h"
+#include "plainlabel.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -14,7 +15,7 @@ AssetPicker::AssetPicker(const QString& title, QList<AssetKind> kinds, MediaFile
     : QWidget(parent), m_kinds(std::move(kinds)), m_chooser(std::move(chooser)), m_name(new ElidedLabel(this)),
       m_clear(new QToolButton(this))
 {
-    auto* heading = new QLabel(title, this);
+    auto* heading = plainLabel(title, this);
     heading->setFont(ConsoleText::caption(heading->font()));
     ConsoleText::setColour(heading, ConsoleColors::secondaryText());
 

@@ -9,6 +9,7 @@
 #include "lumoicons.h"
 #include "mediaasset.h"
 #include "numberfield.h"
+#include "plainlabel.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -25,7 +26,7 @@
 namespace {
 QLabel* headline(const QString& text, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = plainLabel(text, parent);
     label->setFont(ConsoleText::headline(label->font()));
     return label;
 }
@@ -44,7 +45,7 @@ QFrame* divider(QWidget* parent)
 QHBoxLayout* labelledRow(const QString& name, QWidget* control, QWidget* parent)
 {
     auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(name, parent));
+    row->addWidget(plainLabel(name, parent));
     row->addWidget(control, 1);
     return row;
 }

@@ -6,6 +6,7 @@
 #include "engine.h"
 #include "mappingeditorstate.h"
 #include "numberfield.h"
+#include "plainlabel.h"
 #include "screenrolepicker.h"
 #include "stepper.h"
 
@@ -51,7 +52,7 @@ MappingSidePanel::MappingSidePanel(MappingEditorState& state, QWidget* parent) :
     });
 
     auto headline = [content](const QString& text) {
-        auto* label = new QLabel(text, content);
+        auto* label = plainLabel(text, content);
         label->setFont(ConsoleText::headline(label->font()));
         return label;
     };
@@ -202,7 +203,7 @@ QWidget* MappingSidePanel::labelled(const QString& label, QWidget* control, QWid
     auto* row = new QWidget(parent);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new QLabel(label, row));
+    layout->addWidget(plainLabel(label, row));
     layout->addWidget(control, 1);
     if (value)
         layout->addWidget(value);

@@ -3,6 +3,7 @@
 #include "consolecolors.h"
 #include "consoletext.h"
 #include "lumoicons.h"
+#include "plainlabel.h"
 #include "remotehost.h"
 #include "remotepairingrow.h"
 
@@ -148,7 +149,7 @@ QWidget* RemoteHostPanel::labelledValue(const QString& label, QLabel* value)
     auto* row = new QWidget(m_details);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new QLabel(label, row));
+    layout->addWidget(plainLabel(label, row));
     layout->addWidget(value, 1);
     return row;
 }

@@ -6,6 +6,7 @@
 #include "engineoutputsource.h"
 #include "mappedoutput.h"
 #include "pictureview.h"
+#include "plainlabel.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -17,7 +18,7 @@ ProjectionMonitorCell::ProjectionMonitorCell(Engine& engine, const ScreenRole& r
       m_picture(new DisplayPreview(nullptr, std::nullopt, false, this))
 {
     setObjectName(role.rawValue);
-    auto* name = new QLabel(role.rawValue, this);
+    auto* name = plainLabel(role.rawValue, this);
     name->setFont(ConsoleText::headline(name->font()));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);

@@ -10,6 +10,7 @@
 #include "lumohelp.h"
 #include "lumoicons.h"
 #include "mappedoutput.h"
+#include "plainlabel.h"
 #include "screenmonitor.h"
 #include "screenoutputpicker.h"
 
@@ -53,7 +54,7 @@ ScreenCard::ScreenCard(ConsoleState& state, const ScreenRole& role, QWidget* par
 QWidget* ScreenCard::makeTopRow()
 {
     auto* row = new QWidget(this);
-    m_tick = new QCheckBox(m_role.rawValue, row);
+    m_tick = new QCheckBox(literalAmpersands(m_role.rawValue), row);
     m_tick->setFont(nameFont(m_tick->font()));
     connect(m_tick, &QCheckBox::toggled, this, [this](bool on) {
         QSet<ScreenRole> ticked = m_state.selectedScreens();
@@ -63,7 +64,7 @@ QWidget* ScreenCard::makeTopRow()
             ticked.remove(m_role);
         m_state.setSelectedScreens(ticked);
     });
-    m_name = new QLabel(m_role.rawValue, row);
+    m_name = plainLabel(m_role.rawValue, row);
     m_name->setFont(nameFont(m_name->font()));
 
     m_picker = new ScreenOutputPicker(row);

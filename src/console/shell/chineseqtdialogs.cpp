@@ -33,9 +33,8 @@ void installChineseQtDialogs()
 {
     if (!qApp || qApp->findChild<QTranslator*>(kTranslatorName, Qt::FindDirectChildrenOnly))
         return;
-    // Qt's dialogs name kinds of files (and write what else they take from the default locale) in Chinese too; the
-    // Chinese locale writes numbers as the console's fields always have: a point before the decimals, commas
-    // between thousands.
+    // Qt's dialogs name kinds of files (and write what else they take from the default locale) in Chinese too. The
+    // console's own numbers do not come from the default locale: they follow the operator's (operatorLocale()).
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     auto* translator = new QTranslator(qApp);
     translator->setObjectName(kTranslatorName);

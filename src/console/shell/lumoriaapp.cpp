@@ -67,6 +67,14 @@ void LumoriaApp::show()
     m_window->show();
 }
 
+void LumoriaApp::bringForward()
+{
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
 // The console starts whatever it finds; what is wrong goes to the status line.
 void LumoriaApp::reportStartProblems(const QString& recoveryDirectory)
 {

@@ -39,6 +39,8 @@ class LumoriaApp : public QObject
     SingleWindows& singleWindows() const { return *m_windows; }
     void openWindow(const QString& id);
     void show();
+    // Another start of the program asked for the console: it comes forward, restored if minimised.
+    void bringForward();
     // Brings a window left outside every display (its display went away) back onto the primary one, and says so.
     void keepWindowsOnScreens();
 

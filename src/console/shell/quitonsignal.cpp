@@ -8,6 +8,7 @@
 
 namespace {
 int signalPipe[2] = {-1, -1};
+bool handlesHangUp = false;
 
 // Only async-signal-safe work here: one byte to the event loop.
 void onSignal(int)
@@ -33,12 +34,20 @@ QuitOnSignal::QuitOnSignal(QObject* parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    // A console started under nohup keeps running when its terminal closes.
+    struct sigaction hangUp = {};
+    sigaction(SIGHUP, nullptr, &hangUp);
+    handlesHangUp = hangUp.sa_handler != SIG_IGN;
+    if (handlesHangUp)
+        sigaction(SIGHUP, &action, nullptr);
 }
 
 QuitOnSignal::~QuitOnSignal()
 {
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
+    if (handlesHangUp)
+        std::signal(SIGHUP, SIG_DFL);
     delete m_notifier;
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);

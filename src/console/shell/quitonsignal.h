@@ -4,8 +4,8 @@
 
 class QSocketNotifier;
 
-// Ends the application's event loop on SIGTERM or SIGINT, so a stopped console quits as if the operator had
-// closed it (the recovery copy is written on the way out).
+// Ends the application's event loop on SIGTERM, SIGINT or SIGHUP (its terminal closed), so a stopped console quits
+// as if the operator had closed it (the recovery copy is written on the way out).
 class QuitOnSignal : public QObject
 {
     Q_OBJECT

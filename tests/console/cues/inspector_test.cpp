@@ -4,6 +4,7 @@
 #include "inspector.h"
 #include "mixerchannelcard.h"
 #include "numberfield.h"
+#include "operatorlocale.h"
 #include "sectionfixture.h"
 
 #include <QCheckBox>
@@ -23,7 +24,6 @@ class InspectorTest : public SectionTest
         select(0);
         engine->editHistory()->clear();
     }
-    ~InspectorTest() override { QLocale::setDefault(originalLocale); }
 
     template <typename W = QWidget> W* part(const QString& name) { return inspector.findChild<W*>(name); }
     bool shown(const QString& name) { return part(name) && part(name)->isVisibleTo(&inspector); }
@@ -35,7 +35,6 @@ class InspectorTest : public SectionTest
     }
     void commitDelay(const QString& text) { typeAndCommit(part<NumberField>("delay"), text); }
 
-    const QLocale originalLocale;
     std::optional<QUrl> answer;
     Inspector inspector{*state, [this](QWidget*, const QList<AssetKind>&) { return answer; }};
 };
@@ -177,16 +176,17 @@ TEST_F(InspectorTest, PickersWriteTheirChoice)
 
 TEST_F(InspectorTest, DelayIsReadInTheOperatorsLocaleAndOnlyAsAFiniteNumber)
 {
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    commitDelay("2,5");
+    // A German session's "2,5" is read by the console as it starts (OperatorLocale tests); here the process's own.
+    const QString twoAndAHalf = operatorLocale().toString(2.5);
+    commitDelay(twoAndAHalf);
     EXPECT_EQ(cue().delay, 2.5);
-    EXPECT_EQ(part<NumberField>("delay")->text(), "2,5");
+    EXPECT_EQ(part<NumberField>("delay")->text(), twoAndAHalf);
     EXPECT_EQ(engine->editHistory()->count(), 1);
     for (const char* refused : {"abc", "inf", "nan", "-inf", "1e999", ""}) {
         SCOPED_TRACE(refused);
         commitDelay(refused);
         EXPECT_EQ(cue().delay, 2.5);
-        EXPECT_EQ(part<NumberField>("delay")->text(), "2,5");
+        EXPECT_EQ(part<NumberField>("delay")->text(), twoAndAHalf);
     }
     commitDelay("-4");
     EXPECT_EQ(cue().delay, -4) << "the engine limits the delay when it uses it";
@@ -194,7 +194,7 @@ TEST_F(InspectorTest, DelayIsReadInTheOperatorsLocaleAndOnlyAsAFiniteNumber)
 
     edit([](Show& show) { show.cues[1].delay = 0.75; });
     select(1);
-    EXPECT_EQ(part<NumberField>("delay")->text(), "0,75") << "another cue shows its own delay";
+    EXPECT_EQ(part<NumberField>("delay")->text(), operatorLocale().toString(0.75)) << "another cue shows its own delay";
 }
 
 TEST_F(InspectorTest, VolumeSlidersRecordNoEdit)

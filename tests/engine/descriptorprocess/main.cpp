@@ -1,6 +1,7 @@
 #include "engine.h"
 #include "filedescriptors.h"
 #include "projectfile.h"
+#include "soundoutput.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,6 +48,7 @@ int main(int argc, char** argv)
     if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
         return 3;
     QApplication app(argc, argv);
+    SoundOutput::shared().choose(SoundSink::silent);
     Engine engine(true, nullptr, QString::fromLocal8Bit(argv[1]));
 
     open(engine, QString::fromLocal8Bit(argv[3]));

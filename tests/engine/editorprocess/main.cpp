@@ -2,6 +2,7 @@
 #include "engine.h"
 #include "fakeplayer.h"
 #include "projectfile.h"
+#include "soundoutput.h"
 
 #include <QApplication>
 #include <QUrl>
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    SoundOutput::shared().choose(SoundSink::silent);
     if (argc != 5) {
         std::fprintf(stderr, "usage: show_editor_process RECOVERY_FOLDER BASE_SHOW PROJECT_FILE LIFE\n");
         return 2;

@@ -414,6 +414,186 @@ TEST_F(OutputWindows, TheTestPatternMatchesTheMonitors)
     }));
 }
 
+// Where the lines of the pattern cross a row (or column): each run of lit pixels as its first and last pixel. A line
+// warped smaller than its pixel still lights the pixel nearest to it by a good third.
+QList<std::pair<int, int>> lineRuns(const QImage& image, int at, bool alongRow)
+{
+    QList<std::pair<int, int>> runs;
+    const int length = alongRow ? image.width() : image.height();
+    for (int i = 0; i < length; ++i) {
+        if ((alongRow ? image.pixelColor(i, at) : image.pixelColor(at, i)).blue() <= 50)
+            continue;
+        if (!runs.isEmpty() && runs.last().second == i - 1)
+            runs.last().second = i;
+        else
+            runs.append({i, i});
+    }
+    return runs;
+}
+
+// One-pixel lines at first, first + step, … below end, and at last.
+QList<std::pair<int, int>> linesAt(int first, int step, int end, int last)
+{
+    QList<std::pair<int, int>> lines;
+    for (int position = first; position < end; position += step)
+        lines.append({position, position});
+    lines.append({last, last});
+    return lines;
+}
+
+std::string listed(const QList<std::pair<int, int>>& runs)
+{
+    QStringList texts;
+    for (const auto& [first, last] : runs)
+        texts.append(first == last ? QString::number(first) : QStringLiteral("%1-%2").arg(first).arg(last));
+    return texts.join(' ').toStdString();
+}
+
+// On a 1920 × 1080 output window every line of the pattern shows, one pixel wide, the outermost ones on the window's
+// edges (the right and bottom ones in its last column and row); through a crop the lines it takes in, those on its
+// edges too; corner-pinned, the picture's edge lines on the pinned quad's edges. The monitor draws the same.
+TEST_F(OutputWindows, TheTestPatternsOuterLinesLieOnTheEdges)
+{
+    const QSize full(1920, 1080);
+    OneScreen screen;
+    screen.picture->setImage(filled(Qt::red));
+    screen.setTestPattern(true);
+    auto window = std::make_unique<ScreenOutputWindow>(&screen, kScreen, QGuiApplication::screens()[1],
+                                                       QRect(QPoint(0, 0), full));
+    ASSERT_TRUE(waitUntil([&] { return window->isExposed() && window->swaps() > 0; }));
+
+    struct Case
+    {
+        const char* name;
+        QRectF crop;
+        QList<std::pair<int, int>> columns;
+        QList<std::pair<int, int>> rows;
+    };
+    const QList<Case> cases{
+        {"flat", {0, 0, 1, 1}, linesAt(0, 96, 1920, 1919), linesAt(0, 54, 1080, 1079)},
+        {"cropped", {0.5, 0.5, 0.5, 0.5}, linesAt(0, 192, 1920, 1919), linesAt(0, 108, 1080, 1079)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        screen.setMapping(cropped(c.crop));
+        const QString shot = QStringLiteral("output-window-test-pattern-edges-") + c.name;
+        QList<std::pair<int, int>> columns;
+        QList<std::pair<int, int>> rows;
+        // A grab may catch a frame of the previous crop.
+        EXPECT_TRUE(waitUntil([&] {
+            const QImage drawn = onSecondDisplay(shot);
+            columns = lineRuns(drawn, 301, true);
+            rows = lineRuns(drawn, 501, false);
+            return columns == c.columns && rows == c.rows;
+        })) << "columns "
+            << listed(columns) << "\nrows " << listed(rows);
+
+        MappedOutput monitor(&screen, kScreen, {.testPattern = true});
+        showOnScreen(monitor, full);
+        const QImage painted = grabbed(monitor, shot + "-monitor");
+        monitor.hide();
+        EXPECT_EQ(lineRuns(painted, 301, true), c.columns) << listed(lineRuns(painted, 301, true));
+        EXPECT_EQ(lineRuns(painted, 501, false), c.rows) << listed(lineRuns(painted, 501, false));
+    }
+
+    // Pinned to 0.1 … 0.9 of the output, the picture spans x 192 … 1727 and y 108 … 971.
+    ProjectorMapping pinned = cropped({0, 0, 1, 1});
+    pinned.corners = {{0.1, 0.1}, {0.9, 0.1}, {0.9, 0.9}, {0.1, 0.9}};
+    screen.setMapping(pinned);
+    QList<std::pair<int, int>> across;
+    QList<std::pair<int, int>> down;
+    const auto outerLinesOnTheQuad = [&] {
+        const QImage drawn = onSecondDisplay("output-window-test-pattern-edges-pinned");
+        across = lineRuns(drawn, 301, true);
+        down = lineRuns(drawn, 501, false);
+        return across.size() == 21 && down.size() == 21 && std::abs(across.first().first - 192) <= 1 &&
+               std::abs(across.last().second - 1727) <= 1 && std::abs(down.first().first - 108) <= 1 &&
+               std::abs(down.last().second - 971) <= 1;
+    };
+    EXPECT_TRUE(waitUntil(outerLinesOnTheQuad))
+        << across.size() << " lines across, " << down.size() << " down; last across ends at "
+        << (across.isEmpty() ? -1 : across.last().second) << ", last down at "
+        << (down.isEmpty() ? -1 : down.last().second);
+}
+
+// Under video black the flat pattern still shows on the output window, as on its monitor; a curved output stays
+// black, as its picture is.
+TEST_F(OutputWindows, TheTestPatternShowsUnderVideoBlack)
+{
+    const QSize full(1920, 1080);
+    OneScreen screen;
+    screen.picture->setImage(filled(Qt::red));
+    screen.picture->setBlack(true);
+    screen.setMapping(cropped({0, 0, 1, 1}));
+    auto window = std::make_unique<ScreenOutputWindow>(&screen, kScreen, QGuiApplication::screens()[1],
+                                                       QRect(QPoint(0, 0), full));
+    ASSERT_TRUE(waitUntil([&] { return window->isExposed() && window->swaps() > 0; }));
+    EXPECT_TRUE(waitUntil([&] { return onSecondDisplay().pixelColor(960, 301) == Qt::black; }));
+
+    screen.setTestPattern(true);
+    QList<std::pair<int, int>> columns;
+    EXPECT_TRUE(waitUntil([&] {
+        columns = lineRuns(onSecondDisplay("output-window-test-pattern-under-video-black"), 301, true);
+        return columns == linesAt(0, 96, 1920, 1919);
+    })) << listed(columns);
+    EXPECT_EQ(onSecondDisplay().pixelColor(50, 301), QColor(Qt::black));
+    MappedOutput monitor(&screen, kScreen, {.testPattern = true});
+    showOnScreen(monitor, full);
+    EXPECT_EQ(lineRuns(grabbed(monitor, "output-window-test-pattern-under-video-black-monitor"), 301, true), columns);
+    monitor.hide();
+
+    ProjectorMapping curved = cropped({0, 0, 1, 1});
+    curved.mesh = curved.meshPoints();
+    screen.setMapping(curved);
+    EXPECT_TRUE(waitUntil([&] { return lineRuns(onSecondDisplay(), 301, true).isEmpty(); }));
+    screen.picture->setBlack(false);
+    EXPECT_TRUE(waitUntil([&] {
+        return near(onSecondDisplay("output-window-test-pattern-curved-after-black").pixelColor(96, 300),
+                    QColor(0, 217, 230));
+    }));
+}
+
+// A flat mapping whose corners lie far off the output (a hand-edited file may hold ±1e308) still draws the picture,
+// on the output window and on its monitor: round the whole output, the picture's middle fills it; one far corner
+// of a convex quad leaves the picture over the quad's part of the output.
+TEST_F(OutputWindows, CornersFarOffTheOutputStillDrawThePicture)
+{
+    const double far = 1e308;
+    OneScreen screen;
+    screen.picture->setImage(bands({160, 90}, {Qt::red, Qt::green, Qt::blue}));
+    auto window = open(screen);
+    struct Case
+    {
+        const char* name;
+        QList<QPointF> corners;
+        QColor colour;
+    };
+    // Uncorrected, the left of the output would be red and its right blue.
+    const QList<Case> cases{
+        {"round-everything", {{-far, -far}, {far, -far}, {far, far}, {-far, far}}, Qt::green},
+        {"one-far", {{0, 0}, {far, 0}, {1, 1}, {0, 1}}, Qt::red},
+    };
+    const auto shows = [](const QImage& image, QColor colour) {
+        return near(image.pixelColor(5, 90), colour, 2) && near(image.pixelColor(300, 90), colour, 2);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProjectorMapping mapping = cropped({0, 0, 1, 1});
+        mapping.corners = c.corners;
+        screen.setMapping(mapping);
+        const QString shot = QStringLiteral("output-window-corners-far-") + c.name;
+        EXPECT_TRUE(waitUntil([&] { return shows(onScreen(*window, shot), c.colour); }))
+            << onScreen(*window).pixelColor(5, 90).name().toStdString() << " "
+            << onScreen(*window).pixelColor(300, 90).name().toStdString();
+        MappedOutput monitor(&screen, kScreen, {});
+        showOnScreen(monitor, kGeometry.size());
+        EXPECT_TRUE(shows(grabbed(monitor, shot + "-monitor"), c.colour))
+            << grabbed(monitor).pixelColor(300, 90).name().toStdString();
+        monitor.hide();
+        EXPECT_EQ(screen.mapping(kScreen).corners, c.corners);
+    }
+}
+
 // A still with transparent parts shows the default picture there, flat, corner-pinned and curved, as the monitor
 // shows it.
 TEST_F(OutputWindows, ATransparentStillShowsTheDefaultPictureBeneath)

@@ -14,7 +14,8 @@
 static const ScreenRole kFirst{QStringLiteral("屏幕 1")};
 
 // Project files that differ only in screen 1's mapping, opened one after another in one run, each played with GO:
-// the output window on the second display shows the video through each of them, the first one's blend included.
+// the output window on the second display shows the video through each of them, the first one's blend included,
+// and never goes black while the status line says it plays.
 TEST(MappingValues, NoMappingLeavesTheOutputBlack)
 {
     QTemporaryDir folder;
@@ -47,23 +48,36 @@ TEST(MappingValues, NoMappingLeavesTheOutputBlack)
               }),
          {1800, 1000}},
         {save("gamma-0.json", [](ProjectorMapping& m) { m.gamma = 0; }), {960, 540}},
+        // Corners far round the output: the picture's middle fills it.
+        {save("corners-far.json",
+              [](ProjectorMapping& m) {
+                  m.corners = {{-1e308, -1e308}, {1e308, -1e308}, {1e308, 1e308}, {-1e308, 1e308}};
+              }),
+         {960, 540}},
         {save("ordinary.json", [](ProjectorMapping&) {}), {960, 540}},
+    };
+    QColor seen;
+    const auto redAt = [&](QPoint probe) {
+        seen = QGuiApplication::screens()[1]->grabWindow(0).toImage().pixelColor(probe);
+        return seen.red() > 180 && seen.green() < 40 && seen.blue() < 40;
     };
     for (const auto& [url, probe] : files) {
         SCOPED_TRACE(url.fileName().toStdString());
+        // Each file starts from an output without the picture, so that no frame of the file before can pass for it.
+        engine.stop(true);
+        EXPECT_TRUE(waitUntil([&] { return !redAt(probe); })) << seen.name().toStdString();
         engine.openProject(url);
         engine.setSelected(engine.show().cues[0].id);
         engine.go();
         EXPECT_TRUE(waitUntil([&] { return engine.message().startsWith(QStringLiteral("播出中")); }))
             << engine.message().toStdString();
-        QColor seen;
-        EXPECT_TRUE(waitUntil([&] {
-            seen = QGuiApplication::screens()[1]->grabWindow(0).toImage().pixelColor(probe);
-            return seen.red() > 180 && seen.green() < 40 && seen.blue() < 40;
-        })) << seen.name().toStdString();
+        EXPECT_TRUE(waitUntil([&] { return redAt(probe); })) << seen.name().toStdString();
     }
-    // Reading took the widths within 0 … 1 and left the stored ones as they are.
+    // Reading took the widths and corners within a drawable range and left the stored ones as they are.
     EXPECT_EQ(engine.mapping(kFirst).edges, (QList<double>{0, 0, 0, 0}));
     engine.openProject(files[0].first);
     EXPECT_EQ(engine.mapping(kFirst).edges, (QList<double>{1e308, -1e308, 1e308, 5e-324}));
+    engine.openProject(files[2].first);
+    EXPECT_EQ(engine.mapping(kFirst).corners,
+              (QList<QPointF>{{-1e308, -1e308}, {1e308, -1e308}, {1e308, 1e308}, {-1e308, 1e308}}));
 }

@@ -1,3 +1,4 @@
+#include "soundoutput.h"
 #include "twoscreenserver.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
     }
     qputenv("DISPLAY", server.display());
     qputenv("QT_QPA_PLATFORM", "xcb");
+    SoundOutput::shared().choose(SoundSink::silent);
     int result = 0;
     {
         QApplication app(argc, argv);

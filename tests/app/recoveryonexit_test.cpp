@@ -1,0 +1,99 @@
+#include "projectfile.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+namespace {
+// The console with one edit made just now, over a recovery folder of its own.
+class EditedConsole
+{
+  public:
+    explicit EditedConsole(const QString& cueName) : m_cueName(cueName) {}
+    ~EditedConsole()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(10000);
+        }
+    }
+
+    // Starts it and waits for its edit.
+    bool start(const QProcessEnvironment& environment)
+    {
+        m_process.setProcessEnvironment(environment);
+        m_process.start(EDITED_CONSOLE_PROCESS,
+                        {m_folder.filePath("recovery"), m_folder.filePath("settings.ini"), m_cueName});
+        if (!m_process.waitForStarted(30000))
+            return false;
+        while (!m_process.canReadLine())
+            if (!m_process.waitForReadyRead(30000))
+                return false;
+        return m_process.readLine().trimmed() == "edited";
+    }
+
+    bool waitForEnd() { return m_process.waitForFinished(30000); }
+    QProcess& process() { return m_process; }
+    std::string errors() { return m_process.readAllStandardError().toStdString(); }
+
+    // The first cue's name in the recovery copy, or nothing without one.
+    std::optional<QString> recoveredCueName() const
+    {
+        try {
+            return readShowFile(m_folder.filePath("recovery/Recovery.json")).cues.first().name;
+        } catch (const ProjectFileError&) {
+            return std::nullopt;
+        }
+    }
+
+  private:
+    QTemporaryDir m_folder;
+    QString m_cueName;
+    QProcess m_process;
+};
+
+QProcessEnvironment headless()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    return environment;
+}
+} // namespace
+
+// The edit is made well inside the recovery copy's 0.7 s delay; each way of ending writes it first.
+TEST(RecoveryOnExit, HangUpTerminateAndInterruptWriteTheEditJustMade)
+{
+    for (const int signal : {SIGHUP, SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(signal));
+        EditedConsole console(QStringLiteral("信号前的修改 %1").arg(signal));
+        ASSERT_TRUE(console.start(headless())) << console.errors();
+        ::kill(pid_t(console.process().processId()), signal);
+        ASSERT_TRUE(console.waitForEnd());
+        EXPECT_EQ(console.process().exitStatus(), QProcess::NormalExit) << console.errors();
+        EXPECT_EQ(console.recoveredCueName(), QStringLiteral("信号前的修改 %1").arg(signal)) << console.errors();
+    }
+}
+
+TEST(RecoveryOnExit, ALostDisplayWritesTheEditJustMade)
+{
+    // A display of the console's own, taken away under it: the X server writes its number once it accepts clients.
+    QProcess server;
+    server.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x720x24"});
+    ASSERT_TRUE(server.waitForStarted(30000));
+    while (!server.canReadLine())
+        ASSERT_TRUE(server.waitForReadyRead(30000)) << "Xvfb gave no display number";
+    const QString display = ":" + QString::fromLatin1(server.readLine().trimmed());
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    environment.insert("DISPLAY", display);
+    environment.remove("XAUTHORITY");
+    EditedConsole console("断开显示前的修改");
+    ASSERT_TRUE(console.start(environment)) << console.errors();
+
+    server.kill();
+    ASSERT_TRUE(server.waitForFinished(30000));
+    ASSERT_TRUE(console.waitForEnd()) << "the console outlived its display";
+    EXPECT_EQ(console.recoveredCueName(), QString("断开显示前的修改")) << console.errors();
+}
