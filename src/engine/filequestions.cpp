@@ -5,6 +5,7 @@
 #include <QHash>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -95,6 +96,12 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
             return;
         }
     lane.push_back({url, depth, std::move(previous), {std::move(answered)}});
-    if (idle)
+    if (!idle)
+        return;
+    try {
         std::thread([lanes = m_lanes, folder] { lanes->run(folder); }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the question goes unanswered, and the next one tries again.
+        m_lanes->waiting.remove(folder);
+    }
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 // A look at the disk (a stat, a header) on a thread of its own, which a folder that stops answering (a stalled
@@ -14,10 +15,16 @@
 // Long enough for a busy local disk, short enough that an operator does not feel it.
 inline constexpr std::chrono::milliseconds kLookDeadline{150};
 
-// Runs the look and hands its result to `answered` on the look's thread; the caller does not wait.
-template <typename Result> void lookAside(std::function<Result()> look, std::function<void(Result)> answered)
+// Runs the look and hands its result to `answered` on the look's thread; the caller does not wait. False when no
+// thread could be started: then nothing is answered.
+template <typename Result> bool lookAside(std::function<Result()> look, std::function<void(Result)> answered)
 {
-    std::thread([look = std::move(look), answered = std::move(answered)] { answered(look()); }).detach();
+    try {
+        std::thread([look = std::move(look), answered = std::move(answered)] { answered(look()); }).detach();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
 }
 
 // Runs the look and waits at most `within` for its result; none when it has not come by then.
@@ -31,11 +38,13 @@ std::optional<Result> lookWithin(std::function<Result()> look, std::chrono::mill
         std::optional<Result> result;
     };
     auto shared = std::make_shared<Shared>();
-    lookAside<Result>(std::move(look), [shared](Result result) {
+    const bool started = lookAside<Result>(std::move(look), [shared](Result result) {
         std::lock_guard guard(shared->lock);
         shared->result = std::move(result);
         shared->done.notify_all();
     });
+    if (!started)
+        return std::nullopt;
     std::unique_lock guard(shared->lock);
     shared->done.wait_for(guard, within, [&] { return shared->result.has_value(); });
     return shared->result;

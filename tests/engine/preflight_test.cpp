@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <mutex>
 
 namespace {
 
@@ -170,7 +171,10 @@ TEST_F(Preflight, MappedScreenFollowsItsSource)
 TEST_F(Preflight, EachCheckAsksForEachFileOnce)
 {
     QHash<QString, int> asked;
-    isReadableFile = [&asked](const QUrl& url) {
+    // Asked on the engine's file question threads, one a folder.
+    std::mutex askedLock;
+    isReadableFile = [&asked, &askedLock](const QUrl& url) {
+        std::lock_guard guard(askedLock);
         ++asked[url.fileName()];
         return QFile::exists(url.toLocalFile());
     };
