@@ -57,6 +57,8 @@ struct FileQuestions::Lanes
             const FileAnswer found = answer(isReadable, question);
             guard.lock();
             std::deque<Question>& answered = waiting[folder];
+            if (pending.value(question.url) == &answered.front())
+                pending.remove(question.url);
             const std::vector<Answered> callers = std::move(answered.front().callers);
             answered.pop_front();
             guard.unlock();
@@ -70,6 +72,8 @@ struct FileQuestions::Lanes
     std::mutex lock;
     // By folder, the question being answered first.
     QHash<QString, std::deque<Question>> waiting;
+    // The newest question waiting for each file, which later callers join; a deque keeps its elements in place.
+    QHash<QUrl, Question*> pending;
 };
 
 QString FileQuestions::folderOf(const QUrl& url)
@@ -89,13 +93,13 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
     const QString folder = folderOf(url);
     std::lock_guard guard(m_lanes->lock);
     const bool idle = !m_lanes->waiting.contains(folder);
+    if (Question* waiting = m_lanes->pending.value(url); waiting && waiting->depth >= depth) {
+        waiting->callers.push_back(std::move(answered));
+        return;
+    }
     std::deque<Question>& lane = m_lanes->waiting[folder];
-    for (Question& question : lane)
-        if (question.url == url && question.depth >= depth) {
-            question.callers.push_back(std::move(answered));
-            return;
-        }
     lane.push_back({url, depth, std::move(previous), {std::move(answered)}});
+    m_lanes->pending.insert(url, &lane.back());
     if (!idle)
         return;
     try {
@@ -103,5 +107,6 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
     } catch (const std::system_error&) {
         // No thread to be had: the question goes unanswered, and the next one tries again.
         m_lanes->waiting.remove(folder);
+        m_lanes->pending.remove(url);
     }
 }
