@@ -251,6 +251,8 @@ TEST_F(PreflightTest, AFileThatStopsAnsweringIsNamedAndCheckedAgainWhenItAnswers
     ASSERT_FALSE(rowTexts(*check).isEmpty());
     EXPECT_TRUE(rowTexts(*check).first().startsWith(QStringLiteral("素材无响应 · 画面.png")))
         << rowTexts(*check).first().toStdString();
+    check->resize(590, 300);
+    saveShot(*check, "preflight-unanswered-file");
 
     // The answer that comes later is shown without another edit.
     stalled->release();
