@@ -34,16 +34,16 @@ quint64 MediaFiles::send(const QUrl& url, Entry& entry, FileDepth depth)
     entry.askedAt = Clock::now();
     entry.askedDepth = depth;
     m_asked.insert(number, url);
-    m_questions->ask(url, depth, entry.answer, [mailbox = m_mailbox, number](const FileAnswer& answer) {
+    m_questions->ask(url, depth, entry.answer, [mailbox = m_mailbox, number, url](const FileAnswer& answer) {
         std::lock_guard guard(mailbox->lock);
         mailbox->answers.insert(number, answer);
         mailbox->arrived.notify_all();
         if (mailbox->owner)
             QMetaObject::invokeMethod(
                 mailbox->owner,
-                [owner = mailbox->owner, number] {
+                [owner = mailbox->owner, number, url] {
                     if (owner && owner->collect(number))
-                        emit owner->answered(owner->m_asked.value(number));
+                        emit owner->answered(url);
                 },
                 Qt::QueuedConnection);
     });

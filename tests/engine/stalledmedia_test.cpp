@@ -128,4 +128,12 @@ TEST_F(StalledMedia, AQuestionThatStalledIsNotWaitedForAgainNorHoldsOtherFolders
     EXPECT_TRUE(answers.value(local) && answers.value(local)->readable);
     EXPECT_LT(clock.elapsed(), std::max<qint64>(first / 2, 50)) << "the stalled folder was waited for again";
     EXPECT_FALSE(files.known(sharedFile, FileDepth::readable));
+
+    // Views that marked the file redraw when it answers.
+    QList<QUrl> told;
+    QObject::connect(&files, &MediaFiles::answered, [&](const QUrl& url) { told.append(url); });
+    share->release();
+    EXPECT_TRUE(waitUntil([&] { return told.contains(sharedFile) && told.contains(besideOnShare); }));
+    ASSERT_TRUE(files.known(sharedFile, FileDepth::readable));
+    EXPECT_FALSE(files.known(sharedFile, FileDepth::readable)->readable);
 }
