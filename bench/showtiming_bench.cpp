@@ -4,9 +4,11 @@
 // curved mesh, blends and a mask. Then, with the console open on a third display: GO to the first changed pixel and
 // both screens' frame numbers, read back through X by another process (this program with --watch); Ctrl+Return typed
 // through X until it reaches the console and the cue starts; a console action to the event loop's next idle, with
-// the mapping off and with the curved mesh the console's monitors draw too ("actions" runs only these).
+// the mapping off and with the curved mesh the console's monitors draw too ("actions" runs only these); a numbered
+// clip played again after it was prepared, released and prepared once more, flat and curved: the first frame number
+// shown after GO and the time until the picture moves ("replay" runs only these).
 //   xvfb-run -a -s "-screen 0 1920x1080x24 -screen 1 1920x1080x24 -screen 2 1600x1000x24"
-//       build/bench/showtiming_bench [seconds, 20] [timeline|console|actions|sound]
+//       build/bench/showtiming_bench [seconds, 20] [timeline|console|actions|replay|sound]
 #include "benchtools.h"
 #include "consoleview.h"
 #include "consolewindow.h"
@@ -244,6 +246,7 @@ struct ConsoleShow
     QList<QUuid> playing; // both screens play the 1080p clip
     QUuid stillA, stillB, video;
     QUuid indexed;
+    QUuid replayStill; // followed by the numbered clip on 屏幕 1 alone, then another still
 };
 
 ConsoleShow loadConsoleShow(Engine& engine, double seconds)
@@ -277,6 +280,10 @@ ConsoleShow loadConsoleShow(Engine& engine, double seconds)
     ids.video = show.cues.last().id;
     show.cues << cue(QStringLiteral("帧号"), indexed, indexed);
     ids.indexed = show.cues.last().id;
+    show.cues << cue(QStringLiteral("重播 静帧 红"), red, std::nullopt);
+    ids.replayStill = show.cues.last().id;
+    show.cues << cue(QStringLiteral("重播 帧号"), indexed, std::nullopt);
+    show.cues << cue(QStringLiteral("重播 静帧 蓝"), blue, std::nullopt);
     engine.setShow(show);
     return ids;
 }
@@ -477,6 +484,80 @@ void goToPixel(LumoriaApp& lumoria, const ConsoleShow& ids, Watcher& watcher, in
         std::printf("  %d GOs changed no pixel within 5 s\n", unseen);
 }
 
+// The curved mapping of the replay runs: the show's 17x17 mesh without blends and mask, so that the frame number
+// across the top of the picture stays readable.
+ProjectorMapping replayMapping()
+{
+    ProjectorMapping mapping = outputwindows::showMapping();
+    mapping.edges = {0, 0, 0, 0};
+    mapping.polygonMask.reset();
+    return mapping;
+}
+
+// A numbered clip played for about a second, then prepared again, released and prepared once more before it plays a
+// second time: the frame number the watcher first reads on 屏幕 1's output window after GO, and how long until the
+// picture moves on from it.
+void replayedClip(LumoriaApp& lumoria, const ConsoleShow& ids, Watcher& watcher, int rounds, const char* mapping)
+{
+    Engine& engine = lumoria.engine();
+    std::vector<double> toFirst;
+    std::vector<double> toMove;
+    QList<int> firsts;
+    int frozen = 0;
+    int unseen = 0;
+    for (int round = 0; round < rounds; ++round) {
+        engine.take(cueById(engine, ids.replayStill));
+        runEvents(1500);
+        engine.go();
+        runEvents(1000);
+        engine.go();
+        runEvents(500);
+        engine.stop(true);
+        engine.take(cueById(engine, ids.replayStill));
+        runEvents(3000);
+        engine.stop(true);
+        engine.take(cueById(engine, ids.replayStill));
+        runEvents(1500);
+        const QList<QByteArray> armed = watcher.ask("replay " + windowId(kScreen1), "armed");
+        if (armed.isEmpty() || !armed.last().startsWith("armed"))
+            break;
+        const qint64 before = steadyNs();
+        engine.go();
+        const QList<QByteArray> answer = watcher.ask({}, "replay", 15000);
+        const QList<QByteArray> words = answer.isEmpty() ? QList<QByteArray>() : answer.last().split(' ');
+        const qint64 firstAt = words.value(2).toLongLong();
+        const qint64 movedAt = words.value(3).toLongLong();
+        if (words.size() != 4 || firstAt <= 0) {
+            ++unseen;
+            continue;
+        }
+        firsts << words[1].toInt();
+        toFirst.push_back((firstAt - before) / 1e6);
+        if (movedAt > 0)
+            toMove.push_back((movedAt - before) / 1e6);
+        else
+            ++frozen;
+        runEvents(300);
+    }
+    engine.stop(true);
+    runEvents(300);
+    std::printf("A numbered 1080p30 clip played again after it was prepared, released and prepared once more, GO on "
+                "屏幕 1's output window (%s), read back by X in another process, console open:\n",
+                mapping);
+    std::printf("  first frame number shown after GO:");
+    for (const int first : std::as_const(firsts))
+        std::printf(" %d", first);
+    std::printf(" (goal: 0 every time)\n");
+    if (!toFirst.empty())
+        printMs("GO to the clip's first frame shown", toFirst, "median <= 33 ms");
+    if (!toMove.empty())
+        printMs("GO to the picture moving", toMove, "within 300 ms");
+    if (frozen)
+        std::printf("  %d of %zu GOs showed a picture that did not move within 5 s\n", frozen, size_t(firsts.size()));
+    if (unseen)
+        std::printf("  %d GOs showed no frame of the clip within 5 s\n", unseen);
+}
+
 // Both screens' frame numbers read by two GetImage requests sent together, while one GO plays the numbered clip on
 // both.
 void sameFrame(LumoriaApp& lumoria, const ConsoleShow& ids, Watcher& watcher, int samples)
@@ -513,7 +594,7 @@ void sameFrame(LumoriaApp& lumoria, const ConsoleShow& ids, Watcher& watcher, in
                 100.0 * same / counted, counted, farthest);
 }
 
-void consoleRuns(int rounds, double seconds, bool actionsOnly)
+void consoleRuns(int rounds, double seconds, const QString& part)
 {
     // The console cannot share a display with an output window.
     if (QGuiApplication::screens().size() < 3) {
@@ -535,7 +616,20 @@ void consoleRuns(int rounds, double seconds, bool actionsOnly)
         engine.bind(kRoles[i], engine.displays().at(i).number);
     runEvents(2000);
 
-    if (!actionsOnly) {
+    if (part == QStringLiteral("replay") || part.isEmpty()) {
+        Watcher watcher;
+        replayedClip(lumoria, ids, watcher, 6, "mapping off");
+        printLoad();
+        engine.setMapping(replayMapping(), kScreen1);
+        runEvents(1500);
+        replayedClip(lumoria, ids, watcher, 6, "17x17 curved mesh");
+        printLoad();
+        engine.setMapping(ProjectorMapping{}, kScreen1);
+        runEvents(1500);
+        if (part == QStringLiteral("replay"))
+            return;
+    }
+    if (part != QStringLiteral("actions")) {
         Watcher watcher;
         goToPixel(lumoria, ids, watcher, rounds);
         printLoad();
@@ -828,6 +922,8 @@ std::vector<double> syncOffsets(xcb_connection_t* x, xcb_window_t window, double
 // Reads commands on stdin and answers on stdout:
 //   change <window>   "armed", then "changed <steady ns>" at the first read that differs from the first (-1: none in 5
 //   s) frames <window> <window> <count> <ms>   "frames <a> <b>" every <ms>, then "done"
+//   replay <window>   "armed", then "replay <first frame number> <steady ns it was seen> <steady ns the picture moved>"
+//   (-1: not within 5 s)
 int watch()
 {
     XDisplay::Connection x = XDisplay::connect();
@@ -870,6 +966,38 @@ int watch()
                     std::this_thread::sleep_for(std::chrono::microseconds(500));
             }
             std::printf("changed %lld\n", qlonglong(changedAt));
+            std::fflush(stdout);
+        } else if (command == "replay") {
+            unsigned long window = 0;
+            std::cin >> window;
+            const std::optional<XDisplay::Area> area = XDisplay::areaOf(x.get(), xcb_window_t(window));
+            std::printf("armed\n");
+            std::fflush(stdout);
+            int first = -1;
+            qint64 firstAt = -1;
+            qint64 movedAt = -1;
+            const qint64 deadline = steadyNs() + 5'000'000'000;
+            while (area && movedAt < 0 && steadyNs() < deadline) {
+                const qint64 asked = steadyNs();
+                // The numbers across the top; below them the clip is grey, where the stills are red and blue.
+                const auto images = XDisplay::grab(
+                    x.get(), {{area->root, area->x, area->y + area->height / 4, area->width, 1},
+                              {area->root, area->x + area->width / 2, area->y + area->height * 3 / 4, 1, 1}});
+                const std::uint32_t probe = images[1].empty() ? 0 : images[1].front();
+                const int red = int((probe >> 16) & 255), green = int((probe >> 8) & 255), blue = int(probe & 255);
+                const bool clip = std::abs(red - blue) < 30 && std::abs(red - green) < 30 && green > 60 && green < 230;
+                if (clip) {
+                    const int number = frameNumberOf(images[0]);
+                    if (first < 0) {
+                        first = number;
+                        firstAt = asked;
+                    } else if (number != first) {
+                        movedAt = asked;
+                    }
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+            }
+            std::printf("replay %d %lld %lld\n", first, qlonglong(firstAt), qlonglong(movedAt));
             std::fflush(stdout);
         } else if (command == "sync") {
             unsigned long window = 0;
@@ -920,10 +1048,10 @@ int main(int argc, char** argv)
         soundRuns(seconds);
         return 0;
     }
-    if (part != QStringLiteral("console") && part != QStringLiteral("actions"))
+    if (part != QStringLiteral("console") && part != QStringLiteral("actions") && part != QStringLiteral("replay"))
         timelineRuns(seconds);
     if (part != QStringLiteral("timeline"))
-        consoleRuns(20, seconds + 5, part == QStringLiteral("actions"));
+        consoleRuns(20, seconds + 5, part);
     std::printf("sound against picture: measured on its own (argument \"sound\", needs pulseaudio)\n");
     return 0;
 }

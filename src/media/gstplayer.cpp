@@ -106,7 +106,7 @@ struct GstPlayer::Private
     QUrl fileUrl;
     PlayerStatus status = PlayerStatus::empty;
     QString error;
-    quint64 generation = 0;
+    quint64 generation = newGeneration();
     Target target = Target::paused;
     std::optional<HostTime> startAt;
     std::optional<PendingSeek> pendingSeek;
@@ -249,7 +249,7 @@ void GstPlayer::Private::stop()
     stallTimer.stop();
     stalledFor.invalidate();
     file = {};
-    ++generation;
+    generation = newGeneration();
     target = Target::paused;
     startAt.reset();
     pendingSeek.reset();

@@ -1,5 +1,7 @@
 #include "player.h"
 
+#include <atomic>
+
 void Player::setDecodedFrameListener(DecodedFrameListener listener)
 {
     std::scoped_lock lock(m_listenerLock);
@@ -12,4 +14,10 @@ void Player::frameDecoded(const VideoFrame& frame, quint64 generation)
     std::scoped_lock lock(m_listenerLock);
     if (m_decodedListener)
         m_decodedListener(frame, generation);
+}
+
+quint64 Player::newGeneration()
+{
+    static std::atomic<quint64> last{0};
+    return ++last;
 }

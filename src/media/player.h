@@ -39,7 +39,8 @@ class Player : public QObject
     bool isReady() const { return status() == PlayerStatus::ready; }
     // The reason of the last failure, empty unless status() is failed.
     virtual QString errorText() const = 0;
-    // Identifies the current item: grows with every load() and clear().
+    // Identifies the current item among all items of every player of the process, so that nothing of a released
+    // player is taken for an item of one made later in its place: each load() and clear() takes a new one.
     virtual quint64 generation() const = 0;
 
     virtual void play() = 0;
@@ -84,6 +85,8 @@ class Player : public QObject
   protected:
     // Hands a new frame to the decoded-frame listener; any thread.
     void frameDecoded(const VideoFrame& frame, quint64 generation);
+    // A generation no item of any player has had yet.
+    static quint64 newGeneration();
 
   private:
     std::mutex m_listenerLock;

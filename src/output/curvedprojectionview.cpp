@@ -119,11 +119,9 @@ void CurvedProjectionView::refresh()
     const MeshPicture described = MeshPicture::describe(m_root, inputs, MeshPicture::Standby::untilFirstFrame);
     for (Picture* watched : described.watched)
         watch(watched);
-    std::optional<Subscription> wanted;
-    if (described.video)
-        wanted = Subscription{described.video->meshVideoFeed(), quintptr(described.video->player())};
+    MeshVideoFeed* wanted = described.video ? described.video->meshVideoFeed() : nullptr;
     m_renderer->setInputs(inputs);
-    subscribe(m_shown ? wanted : std::nullopt);
+    subscribe(m_shown ? wanted : nullptr);
 }
 
 // A picture announces each step of a change (a load clears the player before it loads the next item):
@@ -141,20 +139,18 @@ void CurvedProjectionView::watch(Picture* picture)
     m_watches.append(MeshPicture::watch(picture, this, [this] { scheduleRefresh(); }));
 }
 
-void CurvedProjectionView::subscribe(const std::optional<Subscription>& wanted)
+// A feed made where a released one lay is another feed: the guarded pointer no longer names the released one.
+void CurvedProjectionView::subscribe(MeshVideoFeed* wanted)
 {
-    if (wanted == m_subscription)
+    if (m_token && m_feed && m_feed == wanted)
         return;
     unsubscribe();
     if (!wanted)
         return;
-    m_subscription = wanted;
-    m_feed = wanted->feed;
+    m_feed = wanted;
     // Each frame is tagged with its own item, so a frame of the next item is never taken for one of this.
     m_token =
-        m_feed->addDirect([frames = m_frames, player = wanted->player](const VideoFrame& frame, quint64 generation) {
-            frames->receive(frame, MeshFrames::itemOf(reinterpret_cast<const Player*>(player), generation));
-        });
+        m_feed->addDirect([frames = m_frames](const VideoFrame& frame, quint64 item) { frames->receive(frame, item); });
 }
 
 void CurvedProjectionView::unsubscribe()
@@ -163,5 +159,4 @@ void CurvedProjectionView::unsubscribe()
         m_feed->remove(*m_token);
     m_token.reset();
     m_feed.clear();
-    m_subscription.reset();
 }

@@ -45,18 +45,10 @@ class CurvedProjectionView : public QWidget
     void hideEvent(QHideEvent* event) override;
 
   private:
-    struct Subscription
-    {
-        MeshVideoFeed* feed = nullptr;
-        // The player the frames come from, as a number: the decoder's thread only names it.
-        quintptr player = 0;
-        bool operator==(const Subscription&) const = default;
-    };
-
     void refresh();
     void scheduleRefresh();
     void watch(Picture* picture);
-    void subscribe(const std::optional<Subscription>& wanted);
+    void subscribe(MeshVideoFeed* wanted);
     void unsubscribe();
     void updateSurface();
     void takeImage();
@@ -70,7 +62,6 @@ class CurvedProjectionView : public QWidget
     QImage m_image;
     std::shared_ptr<MeshFrames> m_frames = std::make_shared<MeshFrames>();
     QList<QMetaObject::Connection> m_watches;
-    std::optional<Subscription> m_subscription;
     QPointer<MeshVideoFeed> m_feed;
     std::optional<QUuid> m_token;
 };

@@ -1,12 +1,5 @@
 #include "meshframes.h"
 
-#include <QHash>
-
-quint64 MeshFrames::itemOf(const Player* player, quint64 generation)
-{
-    return quint64(qHashMulti(0, player, generation));
-}
-
 void MeshFrames::receive(const VideoFrame& frame, quint64 item)
 {
     std::function<void()> invalidate;

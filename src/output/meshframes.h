@@ -10,8 +10,6 @@
 #include <mutex>
 #include <optional>
 
-class Player;
-
 // The video frames of one item for one mesh renderer: the newest, and once the renderer's output paces them, the few
 // that arrived ahead of their due time. The frame feed stores frames from any thread (the decoder's, for an output
 // window) and the renderer reads them on its own; storing a frame asks the view for a redraw through the invalidate
@@ -21,11 +19,9 @@ class MeshFrames
   public:
     using Time = FramePacing::Time;
 
-    // Identifies a player's item across players, as MeshInputs::item does.
-    static quint64 itemOf(const Player* player, quint64 generation);
-
-    // A frame older than the one held for the same item is dropped: a frame handed over at subscription may come
-    // after a newer one from the decoder.
+    // Takes a frame of the item (its player's generation, never shared with another player's item). A frame older
+    // than the one held for the same item is dropped: a frame handed over at subscription may come after a newer one
+    // from the decoder.
     void receive(const VideoFrame& frame, quint64 item);
     // The frame of that item to show: the newest, or once presentAt() was called, the one due by then. Null when
     // none came since the item began, or none is due yet.

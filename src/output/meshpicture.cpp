@@ -18,8 +18,7 @@ MeshPicture MeshPicture::describe(Picture* root, MeshInputs& inputs, Standby sta
     inputs.black = root->black() && !inputs.flatPattern;
     Player* player = picture->player();
     if (player->hasItem()) {
-        // Generations count per player, so the player takes part in the item's identity.
-        inputs.item = MeshFrames::itemOf(player, player->generation());
+        inputs.item = player->generation();
         if (!inputs.black && !inputs.pattern && !inputs.flatPattern)
             described.video = picture;
     }

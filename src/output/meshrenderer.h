@@ -23,7 +23,7 @@ struct MeshInputs
 {
     ProjectorMapping mapping;
     std::shared_ptr<MeshFrames> frames;
-    // Identity of the player's current item; none when the player has no item.
+    // The player's current item by its generation, which no other item of any player shares; none without an item.
     std::optional<quint64> item;
     // The still shown as the content, over the back layer by its alpha, and under the video until the video's first
     // frame; a null image shows no still.

@@ -133,11 +133,9 @@ void ScreenOutputWindow::refresh()
     }
     if (!picture)
         inputs.black = true;
-    std::optional<Subscription> wanted;
-    if (described.video)
-        wanted = Subscription{described.video->meshVideoFeed(), quintptr(described.video->player())};
+    MeshVideoFeed* wanted = described.video ? described.video->meshVideoFeed() : nullptr;
     m_renderer->setInputs(inputs);
-    subscribe(m_open ? wanted : std::nullopt);
+    subscribe(m_open ? wanted : nullptr);
 }
 
 // A video put up already prerolled (a GO to a prepared cue) shows its first frame at once, while its player waits
@@ -165,20 +163,18 @@ void ScreenOutputWindow::scheduleRefresh()
     QMetaObject::invokeMethod(this, &ScreenOutputWindow::refresh, Qt::QueuedConnection);
 }
 
-void ScreenOutputWindow::subscribe(const std::optional<Subscription>& wanted)
+// A feed made where a released one lay is another feed: the guarded pointer no longer names the released one.
+void ScreenOutputWindow::subscribe(MeshVideoFeed* wanted)
 {
-    if (wanted == m_subscription)
+    if (m_token && m_feed && m_feed == wanted)
         return;
     unsubscribe();
     if (!wanted)
         return;
-    m_subscription = wanted;
-    m_feed = wanted->feed;
+    m_feed = wanted;
     // Each frame is tagged with its own item, so a frame of the next item is never taken for one of this.
     m_token =
-        m_feed->addDirect([frames = m_frames, player = wanted->player](const VideoFrame& frame, quint64 generation) {
-            frames->receive(frame, MeshFrames::itemOf(reinterpret_cast<const Player*>(player), generation));
-        });
+        m_feed->addDirect([frames = m_frames](const VideoFrame& frame, quint64 item) { frames->receive(frame, item); });
 }
 
 void ScreenOutputWindow::unsubscribe()
@@ -187,7 +183,6 @@ void ScreenOutputWindow::unsubscribe()
         m_feed->remove(*m_token);
     m_token.reset();
     m_feed.clear();
-    m_subscription.reset();
 }
 
 // Qt moves the windows of a removed display elsewhere, possibly over the console: hide at once.

@@ -51,18 +51,10 @@ class ScreenOutputWindow : public QWindow
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    struct Subscription
-    {
-        MeshVideoFeed* feed = nullptr;
-        // The player the frames come from, as a number: the decoder's thread only names it.
-        quintptr player = 0;
-        bool operator==(const Subscription&) const = default;
-    };
-
     void refresh();
     void scheduleRefresh();
     void takeInPreparedVideo();
-    void subscribe(const std::optional<Subscription>& wanted);
+    void subscribe(MeshVideoFeed* wanted);
     void unsubscribe();
     void updateSurface();
     void screenLost();
@@ -73,7 +65,6 @@ class ScreenOutputWindow : public QWindow
     std::unique_ptr<OutputRenderThread> m_renderer;
     std::shared_ptr<MeshFrames> m_frames = std::make_shared<MeshFrames>();
     QList<QMetaObject::Connection> m_watches;
-    std::optional<Subscription> m_subscription;
     QPointer<MeshVideoFeed> m_feed;
     std::optional<QUuid> m_token;
     bool m_refreshPending = false;

@@ -31,8 +31,8 @@ void VideoMonitorSurface::setActive(bool active)
 
 void VideoMonitorSurface::sample()
 {
-    const std::optional<Item> current =
-        m_player && m_player->hasItem() ? std::optional(Item{m_player, m_player->generation()}) : std::nullopt;
+    const std::optional<quint64> current =
+        m_player && m_player->hasItem() ? std::optional(m_player->generation()) : std::nullopt;
     if (current != m_item)
         attach(current);
     if (!m_item)
@@ -41,7 +41,7 @@ void VideoMonitorSurface::sample()
 }
 
 // A new item keeps the frame on show until its own first frame; no item clears it.
-void VideoMonitorSurface::attach(std::optional<Item> item)
+void VideoMonitorSurface::attach(std::optional<quint64> item)
 {
     m_item = item;
     forgetFrame();

@@ -19,17 +19,12 @@ class VideoMonitorSurface : public VideoSurface
     bool isSampling() const { return m_timer.isActive(); }
 
   private:
-    struct Item
-    {
-        const Player* player = nullptr;
-        quint64 generation = 0;
-        bool operator==(const Item&) const = default;
-    };
-
     void sample();
-    void attach(std::optional<Item> item);
+    void attach(std::optional<quint64> item);
 
     QPointer<Player> m_player;
-    std::optional<Item> m_item;
+    // The generation of the item shown: no other item of any player has it, so a player made where another lay
+    // does not pass for it.
+    std::optional<quint64> m_item;
     QTimer m_timer;
 };

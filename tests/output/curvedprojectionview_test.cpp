@@ -6,6 +6,7 @@
 #include "meshvideofeed.h"
 #include "offscreenmeshrenderer.h"
 #include "picture.h"
+#include "recycledplayer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -165,6 +166,35 @@ TEST_F(CurvedProjection, NewVideoKeepsTheOldFrameUntilItsOwnArrives)
     EXPECT_EQ(centre(view, "curved-video-held"), QColor(Qt::red));
     fake(root)->setFrame(rgbaFrame(filled(Qt::cyan), 2));
     EXPECT_TRUE(waitUntil([&] { return centre(view, "curved-video-second") == QColor(Qt::cyan); }));
+}
+
+// A clip played again by a new player made where the released player of its last play lay: the monitor shows the new
+// player's frames, not the last frame of the released one.
+TEST_F(CurvedProjection, AVideoWhosePlayerTakesAReleasedPlayersPlaceShowsItsOwnFrames)
+{
+    using Recycled = RecycledPlayer<FakePlayer>;
+    Recycled::startAfresh();
+    const PlayerFactory players = [](QObject* parent) { return std::make_unique<Recycled>(parent); };
+    CurvedProjectionView view(&root, ProjectorMapping(), false);
+    show(view);
+    auto played = std::make_unique<Picture>(players);
+    played->load(videoUrl);
+    root.setForeground(played.get());
+    for (std::uint64_t serial = 1; serial <= 30; ++serial)
+        fake(*played)->setFrame(rgbaFrame(filled(Qt::red), serial));
+    EXPECT_TRUE(waitUntil([&] { return centre(view, "curved-replay-first") == QColor(Qt::red); }));
+    root.setForeground(nullptr);
+    const quintptr place = quintptr(played->player());
+    played.reset();
+    QCoreApplication::processEvents();
+
+    Picture between(players);
+    Picture replayed(players);
+    ASSERT_EQ(quintptr(replayed.player()), place);
+    replayed.load(videoUrl);
+    fake(replayed)->setFrame(rgbaFrame(filled(Qt::cyan), 1));
+    root.setForeground(&replayed);
+    EXPECT_TRUE(waitUntil([&] { return centre(view, "curved-replay-again") == QColor(Qt::cyan); }));
 }
 
 TEST_F(CurvedProjection, DestroyingThePictureLeavesTheViewWorking)

@@ -90,7 +90,7 @@ class FakePlayer : public Player
   private:
     void replaceItem(PlayerStatus status)
     {
-        ++m_generation;
+        m_generation = newGeneration();
         m_playing = false;
         seconds = 0;
         seeks.clear();
@@ -106,7 +106,7 @@ class FakePlayer : public Player
 
     QUrl m_url;
     PlayerStatus m_status = PlayerStatus::empty;
-    quint64 m_generation = 0;
+    quint64 m_generation = newGeneration();
     bool m_playing = false;
     float m_volume = 1;
     bool m_muted = false;

@@ -1,3 +1,4 @@
+#include "pipelineworkers.h"
 #include "soundoutput.h"
 #include "twoscreenserver.h"
 
@@ -23,6 +24,8 @@ int main(int argc, char** argv)
     {
         QApplication app(argc, argv);
         result = RUN_ALL_TESTS();
+        // No pipeline may still be stopping on a worker while the process tears down.
+        PipelineWorkers::waitForAll(10000);
     }
     return result;
 }
