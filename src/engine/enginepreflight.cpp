@@ -149,7 +149,8 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
             if (screen) {
                 if (!eventScreens.contains(*screen))
                     eventScreens.append(*screen);
-                if (!m_program.contains(*screen))
+                // A screen still on air after it left the show goes as soon as nothing plays.
+                if (!m_program.contains(*screen) || m_leavingScreens.contains(*screen))
                     add(cue, event.id, screen, QStringLiteral("缺少") + screen->rawValue, false);
             }
             if (event.track == Track::message) {

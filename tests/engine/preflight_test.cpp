@@ -310,3 +310,20 @@ TEST_F(Preflight, MediaThatCannotBeReadIsReportedAsSuchAndBlocks)
     EXPECT_FALSE(engine->current());
     EXPECT_EQ(engine->message(), found[broken.size() - 1]);
 }
+
+TEST_F(Preflight, AScreenThatLeavesOnceTheCueStopsIsAlreadyMissing)
+{
+    const MediaAsset image = addAsset(stillFile(Qt::red), AssetKind::image);
+    TimelineEvent onThird = clip(image, 0, Track::side);
+    onThird.outputScreen = kScreen3;
+    setScreens({kScreen1, kScreen2, kScreen3});
+    setTimeline(0, {onThird});
+    engine->take(cue(0));
+    ASSERT_TRUE(engine->current());
+
+    // Taken off the screen list while its cue plays, the screen stays on air but the check names it.
+    setScreens({kScreen1, kScreen2});
+    ASSERT_TRUE(engine->program(kScreen3));
+    const QStringList found = texts(engine->playbackIssues({cue(0)}, engine->show().assets.value(), false));
+    EXPECT_TRUE(found.contains(QStringLiteral("缺少屏幕 3"))) << found.join(QLatin1Char('\n')).toStdString();
+}
