@@ -220,8 +220,9 @@ TEST_F(ScreenClips, ScreenLeavingTheShowStaysOnAirUntilNothingPlays)
         advanceTo(60.1);
         EXPECT_EQ(engine->message(), row < 2 ? QStringLiteral("播出中 · 开场") : QStringLiteral("节目单已结束"))
             << "the timeline ended with the clip and GO followed";
-        if (row < 2)
+        if (row < 2) {
             EXPECT_FALSE(shown(kScreen2)) << "the next cue shows nothing of the one before there";
+        }
 
         engine->stop(true);
         EXPECT_FALSE(engine->program(kScreen2));
