@@ -8,10 +8,12 @@
 #include "displaybindings.h"
 #include "edithistory.h"
 #include "filedescriptors.h"
+#include "filequestions.h"
 #include "independentscreens.h"
 #include "lightingoutput.h"
 #include "measureddurations.h"
 #include "mediafile.h"
+#include "mediafiles.h"
 #include "picture.h"
 #include "runningtimeline.h"
 #include "screendisplayprovider.h"
@@ -20,8 +22,6 @@
 #include "stilldecoder.h"
 #include "stillpreloads.h"
 #include "timelinesender.h"
-
-#include "mediaglances.h"
 
 #include <cmath>
 
@@ -35,6 +35,8 @@ static Engine::Services completed(Engine::Services services)
         services.players = defaultPlayerFactory();
     if (!services.isReadableFile)
         services.isReadableFile = ::isReadableFile;
+    if (!services.fileQuestions)
+        services.fileQuestions = std::make_shared<FileQuestions>(services.isReadableFile);
     return services;
 }
 
@@ -45,6 +47,11 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
       m_audioMixer(std::move(audioMixer)), m_services(completed(std::move(services))),
       m_displayBindings(new DisplayBindings(*this, m_services.displays, m_services.windows, this))
 {
+    m_mediaFiles = new MediaFiles(m_services.fileQuestions, this);
+    connect(m_mediaFiles, &MediaFiles::answered, this, [this] {
+        if (std::exchange(m_preloadsAwaitAnswers, false))
+            refreshVideoPreloads();
+    });
     m_timeline = new RunningTimeline(
         m_services.clock, [this] { return tickTimeline(); }, this);
     m_history = new EditHistory(
@@ -59,7 +66,6 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
         this);
     m_cuePreview = new CuePreview(*this);
     m_measuredDurations = std::make_unique<MeasuredDurations>();
-    m_glances = std::make_unique<MediaGlances>();
     connect(m_cuePreview, &CuePreview::timelinePreviewed, this, &Engine::timelinePreviewed);
     connect(m_displayBindings, &DisplayBindings::displaysChanged, this, &Engine::displaysChanged);
     connect(m_displayBindings, &DisplayBindings::mappingsChanged, this, &Engine::mappingsChanged);

@@ -37,7 +37,8 @@ class EditHistory;
 class IndependentScreens;
 class LightingOutput;
 class MeasuredDurations;
-class MediaGlances;
+class MediaFiles;
+class FileQuestions;
 class Picture;
 class RemoteHost;
 class RunningTimeline;
@@ -76,8 +77,11 @@ class Engine : public QObject
         // Makes the mobile-remote host, as a child of the engine, on first use of remoteHost(). The remote library
         // sits above the engine, so the application installs it; without one the engine has no remote.
         std::function<RemoteHost*(Engine*)> makeRemoteHost;
-        // Whether a media file can be read, as the check before playback asks it; the file system when empty.
+        // Whether a media file can be read, as the check before playback asks it; the file system when empty. Asked
+        // on the file questions' threads, never on the main thread.
         std::function<bool(const QUrl&)> isReadableFile;
+        // Answers questions about media files off the main thread; one over isReadableFile when empty.
+        std::shared_ptr<FileQuestions> fileQuestions;
     };
 
     // The main engine monitors devices and tracks edits; engines for independent screens do neither.
@@ -128,6 +132,8 @@ class Engine : public QObject
     Player* audioPlayer(Bus bus) const;
     // Made on first use by the installed factory and kept for the engine's lifetime; null when none is installed.
     RemoteHost* remoteHost();
+    // Existence, kind, size and stamps of media files, as far as the disk has answered; views mark files by it.
+    MediaFiles& mediaFiles() const { return *m_mediaFiles; }
 
     // Project files. The throwing ones throw ProjectFileError and then change nothing.
     void saveProject(const QUrl& url);
@@ -371,13 +377,15 @@ class Engine : public QObject
         QList<VideoPreloadKey> keys;
     };
     std::optional<NextCueVideos> m_nextCueVideos;
+    // A video to prepare waits for the disk's first answer about its file.
+    bool m_preloadsAwaitAnswers = false;
 
     friend class IndependentScreens;
     IndependentScreens* m_independent;
     CuePreview* m_cuePreview;
     std::unique_ptr<MeasuredDurations> m_measuredDurations;
-    // What the checks read from media headers, kept while each file's stamp on disk stays the same.
-    std::unique_ptr<MediaGlances> m_glances;
+    // What the disk said of media files, asked off the main thread.
+    MediaFiles* m_mediaFiles;
     std::shared_ptr<AudioChannelMixer> m_audioMixer;
     std::optional<QUuid> m_focusEvent;
     bool m_projectionTestPattern = false;

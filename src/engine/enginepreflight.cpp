@@ -2,7 +2,7 @@
 
 #include "directfile.h"
 #include "displaybindings.h"
-#include "mediaglances.h"
+#include "mediafiles.h"
 
 #include <QWindow>
 #include <cmath>
@@ -14,75 +14,77 @@ bool usableTime(double time)
     return std::isfinite(time) && time >= 0 && time <= 86400;
 }
 
-// Asks the disk about each file once per check: a large show's events share a few hundred files. What a file's
-// header said is read again only when the disk's stamp of the file has changed since it was last read.
+// What the disk said of each file the check looks at, asked once per check and off the main thread: a large show's
+// events share a few hundred files, and a file on a share that stops answering must not hold the show.
 class ReadableFiles
 {
   public:
-    ReadableFiles(const std::function<bool(const QUrl&)>& isReadable, MediaGlances& glances)
-        : m_isReadable(isReadable), m_glances(glances)
+    explicit ReadableFiles(MediaFiles::Answers answers) : m_answers(std::move(answers)) {}
+
+    bool answered(const QUrl& url) const { return m_answers.value(url).has_value(); }
+
+    bool operator()(const QUrl& url) const
     {
+        const std::optional<FileAnswer> answer = m_answers.value(url);
+        return answer && answer->readable;
     }
 
     // The finding for a readable file that cannot be shown or played, from a look at its header.
-    std::optional<QString> unusable(const QUrl& url)
+    std::optional<QString> unusable(const QUrl& url) const
     {
-        const auto known = m_unusable.constFind(url);
-        if (known != m_unusable.cend())
-            return *known;
-        std::optional<QString> text;
-        if (const std::optional<QString> reason =
-                url.isLocalFile() ? m_glances.unusableReason(url.toLocalFile()) : std::nullopt)
-            text = QStringLiteral("素材无法读取 · ") + url.fileName() + QStringLiteral("（") + *reason +
-                   QStringLiteral("）");
-        m_unusable.insert(url, text);
-        return text;
-    }
-
-    bool operator()(const QUrl& url)
-    {
-        const auto known = m_known.constFind(url);
-        if (known != m_known.cend())
-            return *known;
-        const bool readable = m_isReadable(url);
-        m_known.insert(url, readable);
-        return readable;
+        const std::optional<FileAnswer> answer = m_answers.value(url);
+        if (!answer || !answer->unusable)
+            return std::nullopt;
+        return QStringLiteral("素材无法读取 · ") + url.fileName() + QStringLiteral("（") + *answer->unusable +
+               QStringLiteral("）");
     }
 
   private:
-    const std::function<bool(const QUrl&)>& m_isReadable;
-    MediaGlances& m_glances;
-    QHash<QUrl, bool> m_known;
-    QHash<QUrl, std::optional<QString>> m_unusable;
+    MediaFiles::Answers m_answers;
 };
+
+QString unansweredText(const QUrl& url)
+{
+    return QStringLiteral("素材无响应 · ") + url.fileName();
+}
 
 // The assets by id, the first of an id winning.
 class AssetIndex
 {
   public:
-    AssetIndex(const QList<MediaAsset>& assets, ReadableFiles& files) : m_files(files)
+    explicit AssetIndex(const QList<MediaAsset>& assets)
     {
         m_entries.reserve(assets.size());
         for (const MediaAsset& asset : assets)
             if (!m_entries.contains(asset.id))
-                m_entries.insert(asset.id, Entry{&asset, std::nullopt, {}});
+                m_entries.insert(asset.id, Entry{&asset, {}});
     }
 
-    // The finding's text for an event's media, or nothing when the media is in order. Each asset's file is asked
-    // for once, and its text made once, however many events use it.
-    std::optional<QString> problem(const TimelineEvent& event)
+    // The file the check asks about for an event: that of its asset, when the event's track takes the asset.
+    std::optional<QUrl> fileToAsk(const TimelineEvent& event) const
+    {
+        const auto entry = event.assetID ? m_entries.constFind(*event.assetID) : m_entries.cend();
+        if (entry == m_entries.cend() || !accepts(event.track, *entry->asset))
+            return std::nullopt;
+        return entry->asset->url;
+    }
+
+    // The finding's text for an event's media, or nothing when the media is in order. Each asset's text is made
+    // once, however many events use it.
+    std::optional<QString> problem(const TimelineEvent& event, const ReadableFiles& files)
     {
         const auto entry = event.assetID ? m_entries.find(*event.assetID) : m_entries.end();
         if (entry == m_entries.end())
             return QStringLiteral("素材缺失或类型不匹配 · ") + rawValue(event.track);
+        const QUrl& url = entry->asset->url;
         if (accepts(event.track, *entry->asset)) {
-            if (!entry->readable)
-                entry->readable = m_files(entry->asset->url);
-            if (*entry->readable)
-                return m_files.unusable(entry->asset->url);
+            if (!files.answered(url))
+                return unansweredText(url);
+            if (files(url))
+                return files.unusable(url);
         }
         if (entry->missingText.isEmpty())
-            entry->missingText = QStringLiteral("素材缺失或类型不匹配 · ") + entry->asset->url.fileName();
+            entry->missingText = QStringLiteral("素材缺失或类型不匹配 · ") + url.fileName();
         return entry->missingText;
     }
 
@@ -90,10 +92,8 @@ class AssetIndex
     struct Entry
     {
         const MediaAsset* asset;
-        std::optional<bool> readable;
         QString missingText;
     };
-    ReadableFiles& m_files;
     QHash<QUuid, Entry> m_entries;
 };
 
@@ -113,8 +113,20 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
                                                     bool includeWarnings) const
 {
     QList<PlaybackIssue> issues;
-    ReadableFiles files(m_services.isReadableFile, *m_glances);
-    AssetIndex index(assets, files);
+    AssetIndex index(assets);
+    QList<QUrl> asked;
+    for (const Cue& cue : cues) {
+        if (!cue.isTimelineCue()) {
+            for (const std::optional<QUrl>& file : {cue.main, cue.sideMirrorsMain ? std::nullopt : cue.side, cue.audio})
+                if (file)
+                    asked.append(*file);
+            continue;
+        }
+        for (const TimelineEvent& event : *cue.timeline)
+            if (std::optional<QUrl> file = index.fileToAsk(event))
+                asked.append(std::move(*file));
+    }
+    const ReadableFiles files(m_mediaFiles->ask(asked, FileDepth::header));
     QList<OutputScreen> outputs;
     for (const ScreenRole& role : m_show.screens()) {
         const ProjectorMapping screenMapping = mapping(role);
@@ -137,7 +149,8 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
             if (screen) {
                 if (!eventScreens.contains(*screen))
                     eventScreens.append(*screen);
-                if (!m_program.contains(*screen))
+                // A screen still on air after it left the show goes as soon as nothing plays.
+                if (!m_program.contains(*screen) || m_leavingScreens.contains(*screen))
                     add(cue, event.id, screen, QStringLiteral("缺少") + screen->rawValue, false);
             }
             if (event.track == Track::message) {
@@ -145,13 +158,14 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
                     add(cue, event.id, screen, QStringLiteral("通讯事件配置无效"), false);
                 continue;
             }
-            if (std::optional<QString> problem = index.problem(event))
+            if (std::optional<QString> problem = index.problem(event, files))
                 add(cue, event.id, screen, std::move(*problem), false);
         }
         if (events.isEmpty()) {
-            const QList<QUrl> missing = cue.missingFiles(std::ref(files));
+            const QList<QUrl> missing = cue.missingFiles(std::cref(files));
             for (const QUrl& url : missing)
-                add(cue, std::nullopt, std::nullopt, QStringLiteral("素材缺失 · ") + url.fileName(), false);
+                add(cue, std::nullopt, std::nullopt,
+                    files.answered(url) ? QStringLiteral("素材缺失 · ") + url.fileName() : unansweredText(url), false);
             for (const std::optional<QUrl>& file : {cue.main, cue.sideMirrorsMain ? std::nullopt : cue.side, cue.audio})
                 if (file && !missing.contains(*file))
                     if (std::optional<QString> unusable = files.unusable(*file))

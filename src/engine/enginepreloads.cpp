@@ -1,7 +1,7 @@
 #include "engine.h"
 
 #include "directfile.h"
-#include "mediafile.h"
+#include "mediafiles.h"
 #include "picture.h"
 #include "runningtimeline.h"
 #include "stillpreloads.h"
@@ -26,7 +26,16 @@ void Engine::refreshVideoPreloads()
         prepared = m_preparedVideos.erase(prepared);
     }
     for (const VideoPreloadKey& key : std::as_const(wanted)) {
-        if (m_preparedVideos.contains(key) || !isReadableFile(key.url))
+        if (m_preparedVideos.contains(key))
+            continue;
+        // What the disk last said is enough to prepare ahead; a file whose answer is on the way is prepared when it
+        // comes, one that does not answer loads when its cue starts.
+        const std::optional<FileAnswer> answer = m_mediaFiles->known(key.url, FileDepth::stamp);
+        if (!answer) {
+            m_preloadsAwaitAnswers = m_preloadsAwaitAnswers || !m_mediaFiles->stalled(key.url);
+            continue;
+        }
+        if (!answer->stamp.exists)
             continue;
         std::shared_ptr<Picture> picture = makeVideoPicture();
         picture->preloadVideo(key.url);

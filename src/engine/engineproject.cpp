@@ -2,12 +2,14 @@
 
 #include "edithistory.h"
 #include "lightingoutput.h"
-#include "mediafile.h"
+#include "lookaside.h"
+#include "mediafiles.h"
 #include "picture.h"
 #include "projectfile.h"
 #include "savetemporary.h"
 
 #include <QDir>
+#include <variant>
 
 static QString localPath(const QUrl& url)
 {
@@ -16,9 +18,44 @@ static QString localPath(const QUrl& url)
     return url.toLocalFile();
 }
 
+namespace {
+
+// A project file is read and written on a thread of its own, and the show waits for it at most this long: a folder
+// that stops answering holds that thread, not the main thread. A write that ends later has still replaced the file
+// whole, or left it as it was.
+constexpr std::chrono::seconds kProjectFileDeadline{2};
+
+const QString kFolderSilent = QStringLiteral("“%1”所在的文件夹没有响应");
+
+// Runs the file work aside and gives its result, rethrowing its error; throws when it has not ended in time.
+template <typename Result> Result projectFileWork(const QString& path, std::function<Result()> work)
+{
+    using Outcome = std::variant<Result, QString>;
+    const std::optional<Outcome> outcome = lookWithin<Outcome>(
+        [work = std::move(work)]() -> Outcome {
+            try {
+                return work();
+            } catch (const ProjectFileError& error) {
+                return error.text();
+            }
+        },
+        kProjectFileDeadline);
+    if (!outcome)
+        throw ProjectFileError(kFolderSilent.arg(QUrl::fromLocalFile(path).fileName()));
+    if (const QString* error = std::get_if<QString>(&*outcome))
+        throw ProjectFileError(*error);
+    return std::get<Result>(*outcome);
+}
+
+} // namespace
+
 void Engine::saveProject(const QUrl& url)
 {
-    writeShowFile(m_show, localPath(url), JsonFormat::pretty);
+    const QString path = localPath(url);
+    projectFileWork<bool>(path, [show = m_show, path] {
+        writeShowFile(show, path, JsonFormat::pretty);
+        return true;
+    });
     m_history->saved();
     setProjectURL(url);
     setMessage(QStringLiteral("已保存 · ") + url.fileName());
@@ -27,10 +64,13 @@ void Engine::saveProject(const QUrl& url)
 void Engine::openProject(const QUrl& url)
 {
     const QString path = localPath(url);
-    const Show opened = readShowFile(path);
-    m_history->parkUnsavedWork();
     // A save of this file killed on the way, in this or an earlier run, may have left its new copy beside it.
-    removeStaleSaveTemporaries(path);
+    const Show opened = projectFileWork<Show>(path, [path] {
+        Show read = readShowFile(path);
+        removeStaleSaveTemporaries(path);
+        return read;
+    });
+    m_history->parkUnsavedWork();
     replaceShow(opened);
     setProjectURL(url);
 }
@@ -71,15 +111,38 @@ void Engine::writeRecovery()
     m_history->writeRecovery();
 }
 
+// The disk is asked on the file questions' threads, all files at once: a file that does not answer in time stays
+// as it is, and a candidate that does not answer is not taken.
 void Engine::relinkMissingAssets(const QUrl& folder)
 {
     const QDir directory(folder.toLocalFile());
+    Show show = m_show;
+    QList<QUrl> linked;
+    for (const MediaAsset& asset : show.assets.value_or(QList<MediaAsset>{}))
+        linked.append(asset.url);
+    for (const Cue& cue : std::as_const(show.cues))
+        for (const std::optional<QUrl>& url : {cue.main, cue.side, cue.audio})
+            if (url)
+                linked.append(*url);
+    if (show.defaultPicture)
+        linked.append(*show.defaultPicture);
+    const auto candidateFor = [&](const QUrl& url) { return QUrl::fromLocalFile(directory.filePath(url.fileName())); };
+    const MediaFiles::Answers now = m_mediaFiles->ask(linked, FileDepth::readable);
+    QList<QUrl> candidates;
+    for (auto answer = now.cbegin(); answer != now.cend(); ++answer)
+        if (*answer && !(*answer)->readable)
+            candidates.append(candidateFor(answer.key()));
+    const MediaFiles::Answers found = m_mediaFiles->ask(candidates, FileDepth::readable);
+    const auto readable = [](const MediaFiles::Answers& answers, const QUrl& url) {
+        const std::optional<FileAnswer> answer = answers.value(url);
+        return answer && answer->readable;
+    };
     int count = 0;
     auto relink = [&](QUrl& url) {
-        if (isReadableFile(url))
+        if (!now.value(url) || readable(now, url))
             return;
-        const QUrl candidate = QUrl::fromLocalFile(directory.filePath(url.fileName()));
-        if (candidate == url || !isReadableFile(candidate))
+        const QUrl candidate = candidateFor(url);
+        if (candidate == url || !readable(found, candidate))
             return;
         url = candidate;
         ++count;
@@ -88,7 +151,6 @@ void Engine::relinkMissingAssets(const QUrl& folder)
         if (url)
             relink(*url);
     };
-    Show show = m_show;
     if (show.assets)
         for (MediaAsset& asset : *show.assets)
             relink(asset.url);

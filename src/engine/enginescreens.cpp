@@ -2,7 +2,7 @@
 
 #include "displaybindings.h"
 #include "independentscreens.h"
-#include "mediafile.h"
+#include "mediafiles.h"
 #include "picture.h"
 #include "showlimits.h"
 #include "stilldecoder.h"
@@ -20,9 +20,12 @@ struct DefaultPicture
     std::optional<QString> decoding;
 };
 
-DefaultPicture readDefaultPicture(const std::optional<QUrl>& url)
+DefaultPicture readDefaultPicture(const std::optional<QUrl>& url, MediaFiles& files)
 {
-    if (!url || !isReadableFile(*url))
+    if (!url)
+        return {};
+    const std::optional<FileAnswer> answer = files.ask({*url}, FileDepth::readable).value(*url);
+    if (!answer || !answer->readable)
         return {};
     const QString path = url->toLocalFile();
     const std::optional<QImage> image = StillDecoder::shared().image(path);
@@ -37,7 +40,7 @@ DefaultPicture readDefaultPicture(const std::optional<QUrl>& url)
 
 std::optional<QImage> Engine::defaultPictureImage()
 {
-    const DefaultPicture read = readDefaultPicture(m_show.defaultPicture);
+    const DefaultPicture read = readDefaultPicture(m_show.defaultPicture, *m_mediaFiles);
     if (read.decoding != m_awaitedDefaultPicture)
         m_awaitedDefaultReachesScreenEngines = false;
     m_awaitedDefaultPicture = read.decoding;
@@ -132,7 +135,7 @@ void Engine::applyDefaultPicture()
 
 void Engine::setDefaultPicture(const std::optional<QUrl>& url)
 {
-    const DefaultPicture read = readDefaultPicture(url);
+    const DefaultPicture read = readDefaultPicture(url, *m_mediaFiles);
     const std::optional<QImage>& image = read.image;
     if (url && !image && !read.decoding) {
         setMessage(QStringLiteral("无法读取默认画面"));

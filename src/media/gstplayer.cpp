@@ -3,6 +3,7 @@
 #include "audiotap.h"
 #include "filedescriptors.h"
 #include "gstinit.h"
+#include "lookaside.h"
 #include "losterrortracer.h"
 #include "mediafailure.h"
 #include "mediafile.h"
@@ -11,6 +12,7 @@
 #include "stillimage.h"
 #include "videooutput.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
@@ -33,26 +35,25 @@ constexpr int trialPollMs = 10;
 constexpr int stallTimeoutMs = 10000;
 constexpr int stallCheckMs = 1000;
 
-// Which file a path names, and how it stood: a file changed where it lies keeps its identity but not its size or
-// time of change; a file replaced by another (or removed) leaves the open one as it was.
-struct FileState
+// A file changed where it lies keeps its identity but not its size or time of change; a file replaced by another
+// (or removed) leaves the open one as it was.
+bool changedInPlace(const FileStamp& then, const FileStamp& now)
 {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
+    return then.exists && now.exists && now.device == then.device && now.inode == then.inode &&
+           (now.size != then.size || now.modified != then.modified);
+}
 
-    static std::optional<FileState> of(const QUrl& url)
+// What a look at an item's file found before its pipeline is made.
+struct FileLook
+{
+    std::optional<QString> failure;
+    FileStamp stamp;
+
+    static FileLook at(const QString& path)
     {
-        struct stat status = {};
-        if (!url.isLocalFile() || ::stat(QFile::encodeName(url.toLocalFile()).constData(), &status) != 0)
-            return std::nullopt;
-        return FileState{status.st_dev, status.st_ino, status.st_size, status.st_mtim};
-    }
-    bool changedInPlace(const FileState& now) const
-    {
-        return now.device == device && now.inode == inode &&
-               (now.size != size || now.modified.tv_sec != modified.tv_sec || now.modified.tv_nsec != modified.tv_nsec);
+        if (!isReadableFileAt(path))
+            return {unreadableFileText(path), {}};
+        return {std::nullopt, fileStampAt(path)};
     }
 };
 
@@ -116,13 +117,15 @@ struct GstPlayer::Private
     bool ended = false;
     double rate = 1;
     double lastPosition = 0;
-    std::optional<FileState> file;
+    // The file's stamp when its load began.
+    FileStamp file;
     // The current item's first frame waits for its start; shared with the item's pipeline.
     std::shared_ptr<std::atomic<bool>> holdFirstFrame;
 
     GstElement* element() const { return pipeline ? pipeline->element() : nullptr; }
     VideoOutput* video() const { return pipeline ? &pipeline->video() : nullptr; }
     void startBuild(const QByteArray& uri);
+    void looked(quint64 item, const QByteArray& uri, const FileLook& look);
     void adopt();
     void releasePipeline();
     void stop();
@@ -137,10 +140,11 @@ struct GstPlayer::Private
     void applyTarget();
     void reachedEnd();
     void checkProgress();
+    // A file that does not answer in time is not known to have changed.
     bool fileChangedInPlace() const
     {
-        const std::optional<FileState> now = FileState::of(fileUrl);
-        return file && now && file->changedInPlace(*now);
+        const std::optional<FileStamp> now = lookWithin<FileStamp>([url = fileUrl] { return fileStamp(url); });
+        return now && changedInPlace(file, *now);
     }
     void oversizeStream(GstMessage* message);
 };
@@ -165,13 +169,25 @@ GstPlayer::~GstPlayer()
 // The item's pipeline is made on a worker and taken over here when done; what it posts meanwhile waits in it.
 void GstPlayer::Private::startBuild(const QByteArray& uri)
 {
-    holdFirstFrame = std::make_shared<std::atomic<bool>>(false);
     const PlayerPipeline::Settings settings{uri, volume, muted, holdFirstFrame};
     // The worker calls back with the build's lock held, and the player cancels the build before it goes.
     build = PipelineBuild::start(settings, [this] {
         QMetaObject::invokeMethod(
             q, [this] { adopt(); }, Qt::QueuedConnection);
     });
+}
+
+// The file of the item still loading was looked at: an unreadable one fails, a readable one starts its build.
+void GstPlayer::Private::looked(quint64 item, const QByteArray& uri, const FileLook& look)
+{
+    if (item != generation || status != PlayerStatus::loading)
+        return;
+    if (look.failure) {
+        fail(*look.failure);
+        return;
+    }
+    file = look.stamp;
+    startBuild(uri);
 }
 
 // A build cancelled after it called back leaves nothing to take: a later one is still on its way.
@@ -234,7 +250,7 @@ void GstPlayer::Private::stop()
     loadTimer.stop();
     stallTimer.stop();
     stalledFor.invalidate();
-    file.reset();
+    file = {};
     generation = newGeneration();
     target = Target::paused;
     startAt.reset();
@@ -256,19 +272,29 @@ void GstPlayer::load(const QUrl& url)
                                ? QUrl::fromLocalFile(url.isLocalFile() ? url.toLocalFile() : url.path()).toEncoded()
                                : url.toEncoded();
     d->fileUrl = QUrl::fromEncoded(uri);
-    const quint64 generation = d->generation;
-    // GStreamer's file source opens the file in a state change: a FIFO would hold that worker for ever.
-    if (d->fileUrl.isLocalFile() && !isReadableFileAt(d->fileUrl.toLocalFile())) {
-        QTimer::singleShot(0, this, [this, generation, reason = unreadableFileText(d->fileUrl.toLocalFile())] {
-            if (d->generation == generation && d->status == PlayerStatus::loading)
-                d->fail(reason);
-        });
-        return;
-    }
-    d->file = FileState::of(d->fileUrl);
     d->loadTimer.start();
     d->atStart = true;
-    d->startBuild(uri);
+    d->holdFirstFrame = std::make_shared<std::atomic<bool>>(false);
+    if (!d->fileUrl.isLocalFile()) {
+        d->startBuild(uri);
+        return;
+    }
+    // GStreamer's file source opens the file in a state change: a FIFO would hold its worker for ever. The file is
+    // looked at on a thread of its own first, as a folder that does not answer must hold neither this thread nor
+    // the pipeline workers; the load timer ends a look that does not come back.
+    const quint64 generation = d->generation;
+    const QString path = d->fileUrl.toLocalFile();
+    lookAside<FileLook>([path] { return FileLook::at(path); },
+                        [player = QPointer<GstPlayer>(this), generation, uri](const FileLook& look) {
+                            if (QCoreApplication* application = QCoreApplication::instance())
+                                QMetaObject::invokeMethod(
+                                    application,
+                                    [player, generation, uri, look] {
+                                        if (player)
+                                            player->d->looked(generation, uri, look);
+                                    },
+                                    Qt::QueuedConnection);
+                        });
 }
 
 void GstPlayer::clear()

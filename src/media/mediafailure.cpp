@@ -1,5 +1,6 @@
 #include "mediafailure.h"
 
+#include "lookaside.h"
 #include "mediafile.h"
 
 #include <QFile>
@@ -97,7 +98,9 @@ QString mediaFailureText(GstMessage* error, const QUrl& url)
     const int code = gerror ? gerror->code : 0;
     g_clear_error(&gerror);
 
-    if (domain == GST_STREAM_ERROR && url.isLocalFile() && isIncompleteIsoFile(url.toLocalFile()))
+    // Read aside: the file's folder may have stopped answering, which is why the item failed.
+    if (domain == GST_STREAM_ERROR && url.isLocalFile() &&
+        lookWithin<bool>([path = url.toLocalFile()] { return isIncompleteIsoFile(path); }).value_or(false))
         return QStringLiteral("文件不完整：它在索引之前就结束了，像是中断的录制或复制。请重新复制或导出该文件。");
     return operatorWords(domain, code);
 }

@@ -1,10 +1,9 @@
 #include "stilldecoder.h"
 
+#include "lookaside.h"
 #include "mediafile.h"
 #include "stillimage.h"
 
-#include <QDateTime>
-#include <QFileInfo>
 #include <QImageReader>
 
 namespace {
@@ -41,31 +40,34 @@ StillDecoder::~StillDecoder()
     m_workers.waitForDone();
 }
 
-// A file changed on disk is a different picture.
-QString StillDecoder::cacheKey(const QString& path) const
+// A file changed on disk is a different picture. None when the file's folder does not answer in time.
+std::optional<QString> StillDecoder::cacheKey(const QString& path) const
 {
-    const QFileInfo info(path);
-    return path + QLatin1Char('\n') + QString::number(info.lastModified().toMSecsSinceEpoch()) + QLatin1Char('\n') +
-           QString::number(info.size());
+    const std::optional<FileStamp> stamp = lookWithin<FileStamp>([path] { return fileStampAt(path); });
+    if (!stamp)
+        return std::nullopt;
+    return path + QLatin1Char('\n') + QString::number(stamp->modified) + QLatin1Char('\n') +
+           QString::number(stamp->size);
 }
 
 std::optional<QImage> StillDecoder::image(const QString& path)
 {
-    const QString key = cacheKey(path);
-    if (!holds(key))
-        decode(path, key);
-    if (const QImage* cached = m_cache.object(key))
+    const std::optional<QString> key = cacheKey(path);
+    // A file that does not answer cannot be shown now.
+    if (!key || (!holds(*key) && !decode(path, *key)))
+        return QImage();
+    if (const QImage* cached = m_cache.object(*key))
         return *cached;
-    if (m_largest && m_largest->first == key)
+    if (m_largest && m_largest->first == *key)
         return m_largest->second;
     return std::nullopt;
 }
 
 void StillDecoder::prepare(const QString& path)
 {
-    const QString key = cacheKey(path);
-    if (!holds(key))
-        decode(path, key);
+    const std::optional<QString> key = cacheKey(path);
+    if (key && !holds(*key))
+        decode(path, *key);
 }
 
 bool StillDecoder::holds(const QString& key) const
@@ -85,29 +87,50 @@ void StillDecoder::keep(const QString& key, const QImage& image)
     m_largest.emplace(key, image);
 }
 
-// A small picture, or a file whose size cannot be told, is read here and now; a large one on a worker.
-void StillDecoder::decode(const QString& path, const QString& key)
+namespace {
+
+// A small picture read at once, or none for a large one.
+struct InlineRead
+{
+    bool small = true;
+    QImage image;
+};
+
+} // namespace
+
+// A small picture, or a file whose size cannot be told, is read at once; a large one on a worker. Both are read
+// aside from this thread: false when the file's folder does not answer in time.
+bool StillDecoder::decode(const QString& path, const QString& key)
 {
     if (m_decoding.contains(key))
-        return;
-    // Not even the header of a FIFO or a device is read: that could wait for ever.
-    const QSize size = isReadableFileAt(path) ? QImageReader(path).size() : QSize();
-    if (!size.isValid() || qint64(size.width()) * size.height() <= kInlinePixels) {
-        keep(key, readStillImage(path, m_maxStillBytes));
-        return;
+        return true;
+    const std::optional<InlineRead> read = lookWithin<InlineRead>([path, maxBytes = m_maxStillBytes] {
+        // Not even the header of a FIFO or a device is read: that could wait for ever.
+        const QSize size = isReadableFileAt(path) ? QImageReader(path).size() : QSize();
+        if (!size.isValid() || qint64(size.width()) * size.height() <= kInlinePixels)
+            return InlineRead{true, readStillImage(path, maxBytes)};
+        return InlineRead{false, {}};
+    });
+    if (!read)
+        return false;
+    if (read->small) {
+        keep(key, read->image);
+        return true;
     }
     m_decoding.insert(key, path);
     // The destructor waits for the workers, so the decoder outlives every decode.
     m_workers.start([this, path, key, maxBytes = m_maxStillBytes] {
-        const QImage read = readStillImage(path, maxBytes);
+        const QImage decoded = readStillImage(path, maxBytes);
         QMetaObject::invokeMethod(
-            this, [this, path, key, read] { finish(path, key, read); }, Qt::QueuedConnection);
+            this, [this, path, key, decoded] { finish(path, key, decoded); }, Qt::QueuedConnection);
     });
+    return true;
 }
 
 bool StillDecoder::isDecoding(const QString& path) const
 {
-    return m_decoding.contains(cacheKey(path));
+    const std::optional<QString> key = cacheKey(path);
+    return key && m_decoding.contains(*key);
 }
 
 void StillDecoder::finish(const QString& path, const QString& key, const QImage& image)

@@ -12,8 +12,8 @@
 #include <utility>
 
 // Decodes still pictures on worker threads and keeps the recent ones, so that showing a still never waits on the
-// main thread for its decode: a large PNG takes a good part of a second. Small files are read at once, which costs
-// less than the trip to a worker. Lives on the main thread.
+// main thread for its decode: a large PNG takes a good part of a second. Small files are read at once, on a thread
+// of their own that the caller waits for briefly, as the file's folder may stop answering. Lives on the main thread.
 class StillDecoder : public QObject
 {
     Q_OBJECT
@@ -26,7 +26,7 @@ class StillDecoder : public QObject
     ~StillDecoder() override;
 
     // The picture in the file when it is at hand: decoded before, or small. Null when the file is not a picture it
-    // can read. Otherwise none, and the decode starts (once); decoded() follows.
+    // can read or does not answer in time. Otherwise none, and the decode starts (once); decoded() follows.
     std::optional<QImage> image(const QString& path);
     // Starts decoding a file that is about to be shown.
     void prepare(const QString& path);
@@ -38,10 +38,10 @@ class StillDecoder : public QObject
     void decoded(const QString& path, const QImage& image);
 
   private:
-    QString cacheKey(const QString& path) const;
+    std::optional<QString> cacheKey(const QString& path) const;
     bool holds(const QString& key) const;
     void keep(const QString& key, const QImage& image);
-    void decode(const QString& path, const QString& key);
+    bool decode(const QString& path, const QString& key);
     void finish(const QString& path, const QString& key, const QImage& image);
 
     const qint64 m_maxStillBytes;

@@ -5,7 +5,7 @@
 #include "consoletext.h"
 #include "enums.h"
 #include "lumoicons.h"
-#include "mediafile.h"
+#include "mediafiles.h"
 #include "medialibrarylist.h"
 #include "shownlength.h"
 
@@ -34,15 +34,18 @@ QString symbolOf(AssetKind kind)
 }
 } // namespace
 
-AssetRowDelegate::AssetRowDelegate(AssetThumbnails& thumbnails, QObject* parent)
-    : QStyledItemDelegate(parent), m_thumbnails(thumbnails)
+AssetRowDelegate::AssetRowDelegate(AssetThumbnails& thumbnails, MediaFiles& files, QObject* parent)
+    : QStyledItemDelegate(parent), m_thumbnails(thumbnails), m_files(files)
 {
 }
 
-QString AssetRowDelegate::caption(const MediaAsset& asset)
+QString AssetRowDelegate::caption(const MediaAsset& asset, MediaFiles& files)
 {
     QString text = rawValue(asset.kind);
-    if (!isReadableFile(asset.url))
+    const std::optional<FileAnswer> answer = files.ask({asset.url}, FileDepth::readable).value(asset.url);
+    if (!answer)
+        text += QStringLiteral(" · 文件无响应");
+    else if (!answer->readable)
         text += QStringLiteral(" · 文件缺失");
     return text;
 }
@@ -104,7 +107,7 @@ void AssetRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->setPen(ConsoleColors::secondaryText());
     painter->drawText(QRect(textLeft, top + nameMetrics.height() + kTextSpacing, textWidth, captionMetrics.height()),
                       Qt::AlignLeft | Qt::AlignVCenter,
-                      captionMetrics.elidedText(caption(asset), Qt::ElideRight, textWidth));
+                      captionMetrics.elidedText(caption(asset, m_files), Qt::ElideRight, textWidth));
     painter->restore();
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 class AssetThumbnails;
+class MediaFiles;
 class QPainter;
 
 // One row of the media library: the entry's thumbnail, its file name (cut in the middle) and below it the kind,
@@ -18,10 +19,11 @@ class AssetRowDelegate : public QStyledItemDelegate
   public:
     static constexpr QSize kThumbnailSize{62, 36};
 
-    AssetRowDelegate(AssetThumbnails& thumbnails, QObject* parent = nullptr);
+    AssetRowDelegate(AssetThumbnails& thumbnails, MediaFiles& files, QObject* parent = nullptr);
 
-    // The kind's name, with the missing-file mark when the file cannot be read.
-    static QString caption(const MediaAsset& asset);
+    // The kind's name, with the missing-file mark when the file cannot be read, or the mark of a file that does not
+    // answer.
+    static QString caption(const MediaAsset& asset, MediaFiles& files);
     // The thumbnail: the still letterboxed into the rect, or the kind's symbol while there is none.
     static void paintThumbnail(QPainter& painter, const QRectF& rect, AssetKind kind,
                                const std::optional<QImage>& still);
@@ -31,4 +33,5 @@ class AssetRowDelegate : public QStyledItemDelegate
 
   private:
     AssetThumbnails& m_thumbnails;
+    MediaFiles& m_files;
 };

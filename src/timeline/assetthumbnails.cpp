@@ -1,11 +1,11 @@
 #include "assetthumbnails.h"
 
+#include "mediafiles.h"
 #include "mediaprobe.h"
 #include "stillimage.h"
 #include "threadpoolfuture.h"
 #include "videoframegrabber.h"
 
-#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QPromise>
 #include <memory>
@@ -39,7 +39,7 @@ static QFuture<std::optional<QImage>> videoStill(const QUrl& url, QSize maxSize)
     });
 }
 
-AssetThumbnails::AssetThumbnails(QObject* parent) : QObject(parent)
+AssetThumbnails::AssetThumbnails(MediaFiles& files, QObject* parent) : QObject(parent), m_files(files)
 {
     m_pictureDecoders.setMaxThreadCount(2);
 }
@@ -57,17 +57,21 @@ std::optional<QImage> AssetThumbnails::still(const MediaAsset& asset)
         return std::nullopt;
     if (m_loading.contains(asset.url))
         return std::nullopt;
-    const QDateTime modified = QFileInfo(asset.url.toLocalFile()).lastModified();
+    const std::optional<FileAnswer> answer = m_files.ask({asset.url}, FileDepth::stamp).value(asset.url);
     const auto stored = m_stills.constFind(asset.url);
-    if (stored != m_stills.cend() && stored->fileModified == modified)
+    // A file that does not answer keeps the still it had, or its symbol.
+    if (!answer)
+        return stored != m_stills.cend() && !stored->image.isNull() ? std::optional(stored->image) : std::nullopt;
+    const FileStamp stamp = answer->stamp;
+    if (stored != m_stills.cend() && stored->stamp == stamp)
         return stored->image.isNull() ? std::nullopt : std::optional<QImage>(stored->image);
     m_loading.insert(asset.url);
 
     const QUrl url = asset.url;
     using Watcher = QFutureWatcher<std::optional<QImage>>;
     auto* watcher = new Watcher(this);
-    connect(watcher, &Watcher::finished, this, [this, watcher, url, modified] {
-        store(url, watcher->result().value_or(QImage()), modified);
+    connect(watcher, &Watcher::finished, this, [this, watcher, url, stamp] {
+        store(url, watcher->result().value_or(QImage()), stamp);
         watcher->deleteLater();
     });
     watcher->setFuture(asset.kind == AssetKind::image
@@ -76,9 +80,9 @@ std::optional<QImage> AssetThumbnails::still(const MediaAsset& asset)
     return std::nullopt;
 }
 
-void AssetThumbnails::store(const QUrl& url, const QImage& image, const QDateTime& fileModified)
+void AssetThumbnails::store(const QUrl& url, const QImage& image, const FileStamp& stamp)
 {
     m_loading.remove(url);
-    m_stills.insert(url, {image, fileModified});
+    m_stills.insert(url, {image, stamp});
     emit loaded(url);
 }

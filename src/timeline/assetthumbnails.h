@@ -1,8 +1,8 @@
 #pragma once
 
 #include "mediaasset.h"
+#include "mediafile.h"
 
-#include <QDateTime>
 #include <QHash>
 #include <QImage>
 #include <QObject>
@@ -17,6 +17,8 @@
 // frame of their picture when it begins later than their sound (at most 160 × 100); audio has no still. A file that
 // cannot be decoded is remembered as having none, so the row keeps its kind's symbol until the file changes on disk (it
 // is written again, or comes back after it went missing).
+class MediaFiles;
+
 class AssetThumbnails : public QObject
 {
     Q_OBJECT
@@ -24,7 +26,8 @@ class AssetThumbnails : public QObject
     static constexpr int kPictureMaxPixels = 160;
     static constexpr QSize kVideoMaxSize{160, 100};
 
-    explicit AssetThumbnails(QObject* parent = nullptr);
+    // Whether a file changed is asked of files, off the main thread.
+    explicit AssetThumbnails(MediaFiles& files, QObject* parent = nullptr);
     ~AssetThumbnails() override;
 
     // The still made for the file, or none while it is loading or when it has none; asking starts the loading.
@@ -42,11 +45,12 @@ class AssetThumbnails : public QObject
     struct Still
     {
         QImage image;
-        // The file's modification time when it was read; invalid when the file could not be found.
-        QDateTime fileModified;
+        // The file's stamp on disk when it was read; without a file when it could not be found.
+        FileStamp stamp;
     };
-    void store(const QUrl& url, const QImage& image, const QDateTime& fileModified);
+    void store(const QUrl& url, const QImage& image, const FileStamp& stamp);
 
+    MediaFiles& m_files;
     QHash<QUrl, Still> m_stills;
     QSet<QUrl> m_loading;
     // Pictures decode on a small pool of their own, so a library of hundreds does not crowd out playback's work.

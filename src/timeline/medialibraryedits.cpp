@@ -3,7 +3,7 @@
 #include "clipplacementedits.h"
 #include "editedcue.h"
 #include "engine.h"
-#include "mediafile.h"
+#include "mediafiles.h"
 #include "timelineselection.h"
 #include "timelineviewstate.h"
 
@@ -25,11 +25,6 @@ static std::optional<QUrl> standardizedFile(const QUrl& url)
     return QUrl::fromLocalFile(QDir::cleanPath(url.toLocalFile()));
 }
 
-static bool isReadableMediaFile(const QUrl& file)
-{
-    return isReadableFile(file) && assetKind(file).has_value();
-}
-
 std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& show, const QList<QUrl>& urls)
 {
     QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
@@ -38,6 +33,16 @@ std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& 
     QHash<QUrl, QUuid> entryOfFile;
     for (auto entry = library.crbegin(); entry != library.crend(); ++entry)
         entryOfFile.insert(entry->url, entry->id);
+    QList<QUrl> files;
+    for (const QUrl& url : urls)
+        if (const std::optional<QUrl> file = standardizedFile(url))
+            files.append(*file);
+    // Asked off the main thread, all at once; a file that does not answer in time is skipped like an unreadable one.
+    const MediaFiles::Answers answers = m_cue.engine()->mediaFiles().ask(files, FileDepth::readable);
+    const auto isReadableMediaFile = [&answers](const QUrl& file) {
+        const std::optional<FileAnswer> answer = answers.value(file);
+        return answer && answer->readable && assetKind(file).has_value();
+    };
     int skipped = 0;
     std::optional<QUuid> handled;
     for (const QUrl& url : urls) {

@@ -1,5 +1,7 @@
 #include "medialibrarypanel.h"
 
+#include "mediafiles.h"
+
 #include "assetrowdelegate.h"
 #include "assetthumbnails.h"
 #include "consolecolors.h"
@@ -7,6 +9,7 @@
 #include "lumohelp.h"
 #include "lumoicons.h"
 #include "mediafilechooser.h"
+#include "mediafiles.h"
 #include "medialibrarylist.h"
 #include "timelineeditormodel.h"
 
@@ -56,7 +59,7 @@ bool carriesFiles(const QMimeData* data)
 } // namespace
 
 MediaLibraryPanel::MediaLibraryPanel(TimelineEditorModel& editor, QWidget* parent)
-    : QWidget(parent), m_editor(editor), m_thumbnails(new AssetThumbnails(this)),
+    : QWidget(parent), m_editor(editor), m_thumbnails(new AssetThumbnails(editor.cue().engine()->mediaFiles(), this)),
       m_rows(new MediaLibraryList(editor, this)), m_chooseFiles([](QWidget* parent) {
           return chooseMediaFiles(parent, {AssetKind::image, AssetKind::video, AssetKind::audio});
       })
@@ -83,7 +86,7 @@ MediaLibraryPanel::MediaLibraryPanel(TimelineEditorModel& editor, QWidget* paren
     listStack->setStackingMode(QStackedLayout::StackAll);
     m_list = new QListView(listArea);
     m_list->setModel(m_rows);
-    m_list->setItemDelegate(new AssetRowDelegate(*m_thumbnails, m_list));
+    m_list->setItemDelegate(new AssetRowDelegate(*m_thumbnails, m_editor.cue().engine()->mediaFiles(), m_list));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setDragDropMode(QAbstractItemView::DragOnly);
     m_list->setUniformItemSizes(true);
@@ -114,6 +117,8 @@ MediaLibraryPanel::MediaLibraryPanel(TimelineEditorModel& editor, QWidget* paren
     });
     connect(m_list, &QAbstractItemView::viewportEntered, this, [this] { lumoHelp(m_list->viewport(), {}); });
     connect(m_thumbnails, &AssetThumbnails::loaded, m_rows, &MediaLibraryList::refreshRowsOf);
+    // A file that answers late, or differently, is drawn again with its mark.
+    connect(&m_editor.cue().engine()->mediaFiles(), &MediaFiles::answered, m_rows, &MediaLibraryList::refreshRowsOf);
     connect(&m_editor, &TimelineEditorModel::changed, this, &MediaLibraryPanel::follow);
     follow();
 }

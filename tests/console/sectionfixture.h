@@ -8,6 +8,7 @@
 #include "lumostyle.h"
 #include "projectchooser.h"
 #include "projectfile.h"
+#include "stalledfolder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -75,7 +77,8 @@ class SectionTest : public ::testing::Test
         applyLumoStyle(*qApp);
         Engine::Services services;
         services.players = [](QObject* parent) { return std::make_unique<FakePlayer>(parent); };
-        services.isReadableFile = [this](const QUrl& url) {
+        services.isReadableFile = [this, stalled = stalled](const QUrl& url) {
+            stalled->hangIfHeld(url);
             ++fileChecks;
             return QFileInfo(url.toLocalFile()).isFile();
         };
@@ -116,6 +119,8 @@ class SectionTest : public ::testing::Test
     std::unique_ptr<ConsoleState> state;
     FakeChooser chooser;
     QStringList openedWindows;
-    // How often the engine's check asked whether a media file can be read.
-    int fileChecks = 0;
+    // How often the engine's check asked whether a media file can be read (on the engine's file question threads).
+    std::atomic<int> fileChecks = 0;
+    // A folder whose files stop answering once named.
+    std::shared_ptr<StalledFolder> stalled = std::make_shared<StalledFolder>();
 };

@@ -272,8 +272,9 @@ TEST_F(RecoveryCopy, TenEditsWriteOnceAfterTheLastAndSaveRemovesIt)
     qint64 longestQuiet = 0;
     const auto check = [&](int edits) {
         longestQuiet = std::max(longestQuiet, sinceEdit.elapsed());
-        if (QFile::exists(recoveryPath()))
+        if (QFile::exists(recoveryPath())) {
             EXPECT_GE(longestQuiet, 700) << "written after edit " << edits;
+        }
     };
     for (int i = 0; i < 10; ++i) {
         rename(0, QString::number(i));
@@ -456,8 +457,9 @@ TEST_F(RecoveryCopy, WorkLeftInAReadOnlyFolderIsOfferedWhereItLies)
     // Root writes through the permissions: a folder where the parked copy goes stops the move all the same, and the
     // status line names that folder instead.
     const bool root = geteuid() == 0;
-    if (root)
+    if (root) {
         ASSERT_TRUE(QDir().mkpath(readOnly + QStringLiteral("/Parked.json/kept")));
+    }
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner);
     const auto writable =
         qScopeGuard([&] { QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <mutex>
 
 namespace {
 
@@ -170,7 +171,10 @@ TEST_F(Preflight, MappedScreenFollowsItsSource)
 TEST_F(Preflight, EachCheckAsksForEachFileOnce)
 {
     QHash<QString, int> asked;
-    isReadableFile = [&asked](const QUrl& url) {
+    // Asked on the engine's file question threads, one a folder.
+    std::mutex askedLock;
+    isReadableFile = [&asked, &askedLock](const QUrl& url) {
+        std::lock_guard guard(askedLock);
         ++asked[url.fileName()];
         return QFile::exists(url.toLocalFile());
     };
@@ -305,4 +309,21 @@ TEST_F(Preflight, MediaThatCannotBeReadIsReportedAsSuchAndBlocks)
     engine->take(cue(0));
     EXPECT_FALSE(engine->current());
     EXPECT_EQ(engine->message(), found[broken.size() - 1]);
+}
+
+TEST_F(Preflight, AScreenThatLeavesOnceTheCueStopsIsAlreadyMissing)
+{
+    const MediaAsset image = addAsset(stillFile(Qt::red), AssetKind::image);
+    TimelineEvent onThird = clip(image, 0, Track::side);
+    onThird.outputScreen = kScreen3;
+    setScreens({kScreen1, kScreen2, kScreen3});
+    setTimeline(0, {onThird});
+    engine->take(cue(0));
+    ASSERT_TRUE(engine->current());
+
+    // Taken off the screen list while its cue plays, the screen stays on air but the check names it.
+    setScreens({kScreen1, kScreen2});
+    ASSERT_TRUE(engine->program(kScreen3));
+    const QStringList found = texts(engine->playbackIssues({cue(0)}, engine->show().assets.value(), false));
+    EXPECT_TRUE(found.contains(QStringLiteral("缺少屏幕 3"))) << found.join(QLatin1Char('\n')).toStdString();
 }

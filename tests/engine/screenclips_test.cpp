@@ -130,8 +130,9 @@ TEST_F(ScreenClips, NextCuesFirstVideoIsPreparedAndGoesOnAirWithoutALoad)
         show.cues[1].main = video;
     });
     engine->take(cue(0));
+    // Prepared once the disk has said the file is there, which it says on another thread.
+    ASSERT_TRUE(waitUntil([&] { return playerOf(video) != nullptr; }));
     FakePlayer* prepared = playerOf(video);
-    ASSERT_TRUE(prepared);
     const quint64 item = prepared->generation();
     engine->go();
     EXPECT_EQ(shown()->player(), prepared);
@@ -219,8 +220,9 @@ TEST_F(ScreenClips, ScreenLeavingTheShowStaysOnAirUntilNothingPlays)
         advanceTo(60.1);
         EXPECT_EQ(engine->message(), row < 2 ? QStringLiteral("播出中 · 开场") : QStringLiteral("节目单已结束"))
             << "the timeline ended with the clip and GO followed";
-        if (row < 2)
+        if (row < 2) {
             EXPECT_FALSE(shown(kScreen2)) << "the next cue shows nothing of the one before there";
+        }
 
         engine->stop(true);
         EXPECT_FALSE(engine->program(kScreen2));

@@ -233,8 +233,9 @@ TEST(TimelineSenderTcp, RefusedOrHangingConnectionGivesExactlyOneFailure)
         sinceSend.start();
         sender.send(messageEvent(Transport::tcp, port, QStringLiteral("go")), reports.completion());
         ASSERT_TRUE(waitUntil([&] { return !reports.received.empty(); }, 10000));
-        if (text)
+        if (text) {
             EXPECT_GE(sinceSend.elapsed(), 300) << "not before the time-out";
+        }
         runEvents(400);
         ASSERT_EQ(reports.received.size(), 1u) << port;
         ASSERT_TRUE(reports.received[0]);

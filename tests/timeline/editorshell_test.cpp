@@ -195,9 +195,11 @@ TEST_F(EditorShell, LaneDeletionAlertCountsEventsAndDeletesOnlyWhenConfirmed)
         if (!confirm) {
             // The sentence stays on one line: a Chinese word broken over two lines reads as two words.
             ASSERT_TRUE(QTest::qWaitForWindowExposed(alert));
-            for (QLabel* label : alert->findChildren<QLabel*>())
-                if (label->text() == alert->informativeText())
+            for (QLabel* label : alert->findChildren<QLabel*>()) {
+                if (label->text() == alert->informativeText()) {
                     EXPECT_LT(label->height(), 2 * label->fontMetrics().lineSpacing());
+                }
+            }
             saveShot(*alert, "lane-deletion-alert");
         }
         const QString choice = confirm ? QStringLiteral("删除轨道及事件") : QStringLiteral("取消");

@@ -185,7 +185,8 @@ TEST_F(MediaLibraryPanelTest, SearchIgnoresCaseAndFolderAndKeepsTheEmptyTextForA
         EXPECT_FALSE(panel->emptyText()->isVisible());
     }
     // The missing files are marked.
-    EXPECT_EQ(AssetRowDelegate::caption(model->cue().assets()[1]), QStringLiteral("视频 · 文件缺失"));
+    EXPECT_EQ(AssetRowDelegate::caption(model->cue().assets()[1], engine->mediaFiles()),
+              QStringLiteral("视频 · 文件缺失"));
 }
 
 TEST_F(MediaLibraryPanelTest, RowsCarryTheirEntryOntoLanesOnlyWhileACueIsEdited)

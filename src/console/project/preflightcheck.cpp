@@ -60,6 +60,8 @@ PreflightCheck::PreflightCheck(ConsoleState& state, std::function<void(const QSt
             scheduleRefresh();
         });
     connect(&m_engine, &Engine::showChanged, this, &PreflightCheck::scheduleRefresh);
+    // A file that did not answer in time, or changed, is checked again when its answer comes.
+    connect(&m_engine.mediaFiles(), &MediaFiles::answered, this, &PreflightCheck::scheduleRefresh);
     // The selection decides the covered cue only outside the playlist modes.
     connect(&m_engine, &Engine::selectedChanged, this, [this] {
         if (!usesPlaylist(m_state.projectionMode()))

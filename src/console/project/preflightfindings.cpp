@@ -1,6 +1,7 @@
 #include "preflightfindings.h"
 
 #include <QMultiHash>
+#include <algorithm>
 
 // The findings of one check can be told apart by cue only where no two neighbouring cues share an id.
 static bool neighboursDiffer(const QList<Cue>& cues)
@@ -30,12 +31,20 @@ QList<QUrl> PreflightFindings::filesOf(const Cue& cue) const
     return files;
 }
 
+std::optional<FileStamp> PreflightFindings::stampIn(const MediaFiles::Answers& answers, const QUrl& file)
+{
+    const std::optional<FileAnswer> answer = answers.value(file);
+    return answer ? std::optional(answer->stamp) : std::nullopt;
+}
+
 QSet<QUrl> PreflightFindings::restampFiles()
 {
     QSet<QUrl> changed;
+    const MediaFiles::Answers answers = m_engine.mediaFiles().ask(m_stamps.keys(), FileDepth::stamp);
     for (auto stamp = m_stamps.begin(); stamp != m_stamps.end(); ++stamp) {
-        const FileStamp now = fileStamp(stamp.key());
-        if (now != *stamp) {
+        const std::optional<FileStamp> now = stampIn(answers, stamp.key());
+        // A file that does not answer is checked again each time: its finding says so until it answers.
+        if (!now || now != *stamp) {
             changed.insert(stamp.key());
             *stamp = now;
         }
@@ -61,6 +70,8 @@ QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& c
         m_stamps.clear();
     const QSet<QUrl> touched = restampFiles();
     const auto unchangedOnDisk = [&](const CheckedCue& checked) {
+        if (checked.waitsForAnswer)
+            return false;
         if (touched.isEmpty())
             return true;
         for (const QUrl& file : checked.files)
@@ -100,11 +111,17 @@ QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& c
     // update.
     QList<QList<QUrl>> changedFiles;
     changedFiles.reserve(changed.size());
+    QList<QUrl> unstamped;
     for (const Cue& cue : std::as_const(changed)) {
         changedFiles.append(filesOf(cue));
         for (const QUrl& file : std::as_const(changedFiles.last()))
-            if (!m_stamps.contains(file))
-                m_stamps.insert(file, fileStamp(file));
+            if (!m_stamps.contains(file) && !unstamped.contains(file))
+                unstamped.append(file);
+    }
+    if (!unstamped.isEmpty()) {
+        const MediaFiles::Answers answers = m_engine.mediaFiles().ask(unstamped, FileDepth::stamp);
+        for (const QUrl& file : std::as_const(unstamped))
+            m_stamps.insert(file, stampIn(answers, file));
     }
     // One check of all the changed cues asks the disk once per file; its findings come cue by cue, in order.
     const Findings fresh = changed.isEmpty() ? Findings{} : m_engine.playbackIssues(changed, assets, true);
@@ -122,11 +139,15 @@ QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& c
             m_checked[j].cue = cues[j];
             continue;
         }
-        CheckedCue entry = kept[j] >= 0 ? CheckedCue{cues[j], m_checked[kept[j]].findings, m_checked[kept[j]].files}
-                                        : CheckedCue{cues[j], {}, changedFiles[nextFiles++]};
-        if (kept[j] < 0)
+        CheckedCue entry = kept[j] >= 0 ? m_checked[kept[j]] : CheckedCue{cues[j], {}, changedFiles[nextFiles++]};
+        entry.cue = cues[j];
+        if (kept[j] < 0) {
             while (next < fresh.size() && fresh[next].cue.id == cues[j].id)
                 entry.findings.append(fresh[next++]);
+            entry.waitsForAnswer = std::any_of(entry.files.cbegin(), entry.files.cend(), [&](const QUrl& file) {
+                return m_engine.mediaFiles().unanswered(file);
+            });
+        }
         if (inPlace) {
             m_groups[j] = entry.findings;
             m_checked[j] = std::move(entry);

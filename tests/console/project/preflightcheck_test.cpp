@@ -6,6 +6,8 @@
 #include "preflightcheck.h"
 #include "sectionfixture.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QListView>
@@ -226,6 +228,35 @@ TEST_F(PreflightTest, AFileDeletedRestoredOrReplacedWhileOpenShowsAtTheNextRedra
     const QStringList rows = rowTexts(*check);
     ASSERT_FALSE(rows.isEmpty());
     EXPECT_TRUE(rows.first().startsWith(QStringLiteral("素材无法读取"))) << rows.first().toStdString();
+}
+
+TEST_F(PreflightTest, AFileThatStopsAnsweringIsNamedAndCheckedAgainWhenItAnswers)
+{
+    const QString share = path("share");
+    ASSERT_TRUE(QDir().mkpath(share));
+    const QString picture = share + "/画面.png";
+    ASSERT_TRUE(QFile::copy(MediaFixtures::png(), picture));
+    edit([&](Show& show) { show.cues[0].main = QUrl::fromLocalFile(picture); });
+    select(0);
+    open(false);
+    EXPECT_EQ(counts().section(QStringLiteral(" · "), 1, 1), QStringLiteral("0 项错误"));
+
+    stalled->stall(share);
+    QElapsedTimer clock;
+    clock.start();
+    edit([](Show& show) { show.cues[0].name += QStringLiteral("改"); });
+    QCoreApplication::sendPostedEvents();
+    EXPECT_LT(clock.elapsed(), 1000) << "the sheet waited on the folder";
+    EXPECT_EQ(counts().section(QStringLiteral(" · "), 1, 1), QStringLiteral("1 项错误"));
+    ASSERT_FALSE(rowTexts(*check).isEmpty());
+    EXPECT_TRUE(rowTexts(*check).first().startsWith(QStringLiteral("素材无响应 · 画面.png")))
+        << rowTexts(*check).first().toStdString();
+    check->resize(590, 300);
+    saveShot(*check, "preflight-unanswered-file");
+
+    // The answer that comes later is shown without another edit.
+    stalled->release();
+    EXPECT_TRUE(waitUntil([&] { return counts().section(QStringLiteral(" · "), 1, 1) == QStringLiteral("0 项错误"); }));
 }
 
 TEST_F(PreflightTest, AClickOnAFindingThatChangedUnderThePointerIsNotFollowed)

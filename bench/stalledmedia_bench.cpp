@@ -1,0 +1,198 @@
+// Figures for a show whose media lies in a folder that stops answering (a network share; a FUSE mount whose daemon
+// is stopped): the longest time the main thread went without serving its event loop (the longest gap between ticks
+// of a 1 ms timer) while the projection check runs, as the engine and the check sheet run it, and while GO is
+// pressed on a cue whose file lies there, and on a cue with local media meanwhile; and a save into that folder.
+//   stalledmedia_bench [FOLDER PID]
+// With FOLDER and PID, the cues play the files found in FOLDER, and PID (the folder's file system daemon) is stopped
+// with SIGSTOP once the show has been checked, and continued at the end. Without them a stand-in for the disk hangs
+// on a folder of its own.
+#include "benchtools.h"
+#include "mediafile.h"
+#include "preflightfindings.h"
+#include "projectfile.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <condition_variable>
+#include <csignal>
+#include <mutex>
+
+namespace {
+
+double milliseconds(const QElapsedTimer& timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// Measures the longest gap between ticks of a 1 ms timer while the work given to run() goes on.
+class Heartbeat
+{
+  public:
+    Heartbeat()
+    {
+        m_probe.setTimerType(Qt::PreciseTimer);
+        m_probe.setInterval(1);
+        QObject::connect(&m_probe, &QTimer::timeout, [this] {
+            m_longest = std::max(m_longest, milliseconds(m_since));
+            m_since.restart();
+        });
+        m_since.start();
+        m_probe.start();
+    }
+    // Runs each step from the event loop, spaced by `spacingMs`, then 50 ms more; the longest gap meanwhile.
+    double run(const std::vector<std::function<void()>>& steps, int spacingMs)
+    {
+        BenchTools::runEvents(20);
+        m_longest = 0;
+        m_since.restart();
+        size_t next = 0;
+        QTimer hand;
+        QObject::connect(&hand, &QTimer::timeout, [&] {
+            if (next < steps.size())
+                steps[next++]();
+        });
+        hand.start(spacingMs);
+        BenchTools::runEventsUntil([&] { return next >= steps.size(); }, 600000);
+        hand.stop();
+        BenchTools::runEvents(50);
+        return m_longest;
+    }
+
+  private:
+    QTimer m_probe;
+    QElapsedTimer m_since;
+    double m_longest = 0;
+};
+
+// Hangs every question about a folder once told to, as a stat on a stopped share does, until released.
+struct StandInShare
+{
+    QString folder;
+    std::mutex lock;
+    std::condition_variable released;
+    bool stalled = false;
+
+    void hangIfStalled(const QUrl& url)
+    {
+        if (!url.toLocalFile().startsWith(folder + QLatin1Char('/')))
+            return;
+        std::unique_lock guard(lock);
+        released.wait(guard, [this] { return !stalled; });
+    }
+    void setStalled(bool on)
+    {
+        std::lock_guard guard(lock);
+        stalled = on;
+        released.notify_all();
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    BenchTools::runHeadless();
+    QApplication app(argc, argv);
+    QTemporaryDir scratch;
+    const bool realShare = argc == 3;
+    const pid_t daemon = realShare ? pid_t(std::atol(argv[2])) : 0;
+    auto standIn = std::make_shared<StandInShare>();
+    standIn->folder = realShare ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath() : scratch.filePath("share");
+
+    QList<QUrl> shared;
+    if (realShare) {
+        for (const QString& name : QDir(standIn->folder).entryList(QDir::Files, QDir::Name))
+            shared.append(QUrl::fromLocalFile(standIn->folder + QLatin1Char('/') + name));
+    } else {
+        QDir().mkpath(standIn->folder);
+        for (int i = 0; i < 8; ++i) {
+            const QString path = standIn->folder + QStringLiteral("/still%1.png").arg(i);
+            QImage(64, 36, QImage::Format_RGB32).save(path);
+            shared.append(QUrl::fromLocalFile(path));
+        }
+    }
+    if (shared.isEmpty()) {
+        std::fprintf(stderr, "no files in %s\n", qPrintable(standIn->folder));
+        return 2;
+    }
+    const QString localPath = scratch.filePath("local.png");
+    QImage(64, 36, QImage::Format_RGB32).save(localPath);
+
+    Engine::Services services;
+    services.isReadableFile = [standIn](const QUrl& url) {
+        standIn->hangIfStalled(url);
+        return ::isReadableFile(url);
+    };
+    std::unique_ptr<Engine> engine = BenchTools::makeEngine(scratch, true, services);
+    Show show = engine->show();
+    show.cues.clear();
+    for (const QUrl& url : std::as_const(shared)) {
+        Cue cue;
+        cue.name = url.fileName();
+        cue.main = url;
+        show.cues.append(cue);
+    }
+    Cue local;
+    local.name = QStringLiteral("local");
+    local.main = QUrl::fromLocalFile(localPath);
+    show.cues.append(local);
+    engine->setShow(show);
+    PreflightFindings sheet(*engine);
+    sheet.update(engine->show().cues);
+    std::printf("%lld cues on %s, one on a local disk; checked once while the share answers\n",
+                qlonglong(shared.size()), realShare ? "the share" : "the stand-in share");
+
+    // The share stops answering.
+    if (realShare)
+        ::kill(daemon, SIGSTOP);
+    else
+        standIn->setStalled(true);
+
+    Heartbeat heartbeat;
+    const QList<Cue> cues = engine->show().cues;
+    std::vector<std::function<void()>> checks;
+    for (int i = 0; i < 5; ++i)
+        checks.push_back([&] {
+            const QList<Engine::PlaybackIssue> issues = engine->playbackIssues(cues, {}, true);
+            sheet.forget();
+            sheet.update(cues);
+            if (!issues.isEmpty())
+                std::printf("  check: %lld findings, first \"%s\"\n", qlonglong(issues.size()),
+                            qPrintable(issues.first().text));
+        });
+    const double checkGap = heartbeat.run(checks, 100);
+    std::printf("projection check x5 (engine + sheet), share stalled: longest main-thread gap %8.1f ms\n", checkGap);
+
+    std::vector<std::function<void()>> presses;
+    for (int i = 0; i < 10; ++i)
+        presses.push_back([&, i] { engine->take(cues.at(i % (cues.size() - 1)), false, std::nullopt); });
+    const double goGap = heartbeat.run(presses, 100);
+    std::printf("GO x10 on cues whose file is on the share:        longest main-thread gap %8.1f ms   status \"%s\"\n",
+                goGap, qPrintable(engine->message()));
+
+    const double localGap = heartbeat.run({[&] { engine->take(cues.last(), false, std::nullopt); }}, 10);
+    std::printf("GO on the local cue meanwhile:                     longest main-thread gap %8.1f ms   on air: %s\n",
+                localGap, engine->current() ? qPrintable(engine->current()->name) : "nothing");
+
+    QString saveOutcome;
+    const double saveGap =
+        heartbeat.run({[&] {
+                          try {
+                              engine->saveProject(QUrl::fromLocalFile(standIn->folder + "/show.json"));
+                              saveOutcome = engine->message();
+                          } catch (const ProjectFileError& error) {
+                              saveOutcome = error.text();
+                          }
+                      }},
+                      10);
+    std::printf("save into the stalled folder:                      longest main-thread gap %8.1f ms   \"%s\"\n",
+                saveGap, qPrintable(saveOutcome));
+
+    if (realShare)
+        ::kill(daemon, SIGCONT);
+    else
+        standIn->setStalled(false);
+    BenchTools::runEvents(200);
+    return 0;
+}

@@ -1,0 +1,112 @@
+#include "filequestions.h"
+
+#include "mediafilecheck.h"
+
+#include <QHash>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+struct Question
+{
+    QUrl url;
+    FileDepth depth;
+    std::optional<FileAnswer> previous;
+    std::vector<FileQuestions::Answered> callers;
+};
+
+FileAnswer answer(const FileQuestions::IsReadable& isReadable, const Question& question)
+{
+    FileAnswer answer;
+    answer.depth = question.depth;
+    answer.stamp = fileStamp(question.url);
+    if (question.depth == FileDepth::stamp)
+        return answer;
+    answer.readable = isReadable(question.url);
+    if (question.depth != FileDepth::header || !answer.readable || !question.url.isLocalFile())
+        return answer;
+    const std::optional<FileAnswer>& previous = question.previous;
+    answer.unusable = previous && previous->depth == FileDepth::header && previous->stamp == answer.stamp
+                          ? previous->unusable
+                          : unusableMediaReason(question.url.toLocalFile());
+    return answer;
+}
+
+} // namespace
+
+// Shared with the threads, which may outlive the questions' owner while a folder stalls.
+struct FileQuestions::Lanes
+{
+    explicit Lanes(IsReadable isReadable) : isReadable(std::move(isReadable)) {}
+
+    // Answers the folder's questions, first to last, until none is left.
+    void run(const QString& folder)
+    {
+        std::unique_lock guard(lock);
+        while (true) {
+            std::deque<Question>& lane = waiting[folder];
+            if (lane.empty()) {
+                waiting.remove(folder);
+                return;
+            }
+            const Question question = lane.front();
+            guard.unlock();
+            const FileAnswer found = answer(isReadable, question);
+            guard.lock();
+            std::deque<Question>& answered = waiting[folder];
+            if (pending.value(question.url) == &answered.front())
+                pending.remove(question.url);
+            const std::vector<Answered> callers = std::move(answered.front().callers);
+            answered.pop_front();
+            guard.unlock();
+            for (const Answered& caller : callers)
+                caller(found);
+            guard.lock();
+        }
+    }
+
+    const IsReadable isReadable;
+    std::mutex lock;
+    // By folder, the question being answered first.
+    QHash<QString, std::deque<Question>> waiting;
+    // The newest question waiting for each file, which later callers join; a deque keeps its elements in place.
+    QHash<QUrl, Question*> pending;
+};
+
+QString FileQuestions::folderOf(const QUrl& url)
+{
+    if (!url.isLocalFile())
+        return {};
+    const QString path = url.toLocalFile();
+    return path.left(path.lastIndexOf(QLatin1Char('/')));
+}
+
+FileQuestions::FileQuestions(IsReadable isReadable) : m_lanes(std::make_shared<Lanes>(std::move(isReadable))) {}
+
+FileQuestions::~FileQuestions() = default;
+
+void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnswer> previous, Answered answered)
+{
+    const QString folder = folderOf(url);
+    std::lock_guard guard(m_lanes->lock);
+    const bool idle = !m_lanes->waiting.contains(folder);
+    if (Question* waiting = m_lanes->pending.value(url); waiting && waiting->depth >= depth) {
+        waiting->callers.push_back(std::move(answered));
+        return;
+    }
+    std::deque<Question>& lane = m_lanes->waiting[folder];
+    lane.push_back({url, depth, std::move(previous), {std::move(answered)}});
+    m_lanes->pending.insert(url, &lane.back());
+    if (!idle)
+        return;
+    try {
+        std::thread([lanes = m_lanes, folder] { lanes->run(folder); }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the question goes unanswered, and the next one tries again.
+        m_lanes->waiting.remove(folder);
+        m_lanes->pending.remove(url);
+    }
+}

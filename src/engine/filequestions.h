@@ -1,0 +1,50 @@
+#pragma once
+
+#include "mediafile.h"
+
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// How much is asked of a file, each depth taking in the ones before: its stamp, whether it can be read, and a look
+// at its header.
+enum class FileDepth { stamp, readable, header };
+
+// What the disk said of one media file, as deep as it was asked.
+struct FileAnswer
+{
+    FileDepth depth = FileDepth::stamp;
+    FileStamp stamp;
+    bool readable = false;
+    // Why a readable file cannot be shown or played, when its header was looked at.
+    std::optional<QString> unusable;
+
+    bool operator==(const FileAnswer&) const = default;
+};
+
+// Asks the disk about media files on threads of their own, one thread a folder with questions waiting: a folder that
+// stops answering (a stalled network share) holds its own thread and the questions behind it, never the caller nor
+// the other folders. A question already waiting for the same file takes the new caller's answer along.
+class FileQuestions
+{
+  public:
+    using IsReadable = std::function<bool(const QUrl&)>;
+    using Answered = std::function<void(const FileAnswer&)>;
+
+    explicit FileQuestions(IsReadable isReadable);
+    // Returns at once; threads stuck on a stalled folder end when it answers.
+    ~FileQuestions();
+
+    // The folder whose thread answers for the file: questions about one folder wait behind each other.
+    static QString folderOf(const QUrl& url);
+
+    // answered runs on the folder's thread, or never while the folder does not answer. A header is looked at again
+    // only when `previous` did not look at it under the same stamp.
+    void ask(const QUrl& url, FileDepth depth, std::optional<FileAnswer> previous, Answered answered);
+
+  private:
+    struct Lanes;
+    std::shared_ptr<Lanes> m_lanes;
+};
