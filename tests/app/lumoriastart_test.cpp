@@ -77,7 +77,7 @@ TEST(LumoriaStart, ASecondStartBringsTheRunningConsoleForwardAndLeavesItsRecover
     ASSERT_TRUE(first.start());
     const std::optional<QRect> window = first.waitForWindow();
     ASSERT_TRUE(window) << first.process().readAllStandardError().toStdString();
-    ASSERT_TRUE(QFile::exists(parked));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(parked); }, 10000));
     const std::string offered = contents(parked);
 
     // The first copy's rolling copy of what the operator edits now.
@@ -115,5 +115,5 @@ TEST(LumoriaStart, ASecondStartBringsTheRunningConsoleForwardAndLeavesItsRecover
 
     EXPECT_EQ(first.process().state(), QProcess::Running);
     ASSERT_TRUE(first.quit());
-    EXPECT_EQ(first.process().exitCode(), 0);
+    EXPECT_EQ(first.process().exitCode(), 0) << first.process().readAllStandardError().toStdString();
 }
