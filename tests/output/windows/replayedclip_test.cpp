@@ -1,3 +1,4 @@
+#include "bentmesh.h"
 #include "engine.h"
 #include "gstplayer.h"
 #include "mediafixtures.h"
@@ -75,19 +76,6 @@ bool waitInLoop(const std::function<bool()>& condition, int timeoutMs)
     return condition();
 }
 
-ProjectorMapping curvedMesh()
-{
-    ProjectorMapping mapping;
-    mapping.enabled = true;
-    mapping.meshRows = 17;
-    mapping.meshColumns = 17;
-    QList<QPointF> nodes = mapping.meshPoints();
-    for (QPointF& node : nodes)
-        node += QPointF(0.02 * std::sin(node.y() * 3.1), 0.01 * std::sin(node.x() * 6.2));
-    mapping.mesh = nodes;
-    return mapping;
-}
-
 ProjectorMapping pinned()
 {
     ProjectorMapping mapping;
@@ -107,8 +95,8 @@ TEST(ReplayedClip, EveryPlayStartsFromItsOwnFirstFrameAndMoves)
     const QUrl red = QUrl::fromLocalFile(MediaFixtures::png({64, 36}, QColor(200, 40, 40)));
     const QUrl blue = QUrl::fromLocalFile(MediaFixtures::png({64, 36}, QColor(40, 60, 200)));
 
-    for (const auto& [name, mapping] :
-         {std::pair{"curved", curvedMesh()}, std::pair{"pinned", pinned()}, std::pair{"plain", ProjectorMapping()}}) {
+    for (const auto& [name, mapping] : {std::pair{"curved", bentMesh(17, 0.02)}, std::pair{"pinned", pinned()},
+                                        std::pair{"plain", ProjectorMapping()}}) {
         SCOPED_TRACE(name);
         // The pictures of the engine before go first.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

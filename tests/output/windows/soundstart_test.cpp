@@ -1,3 +1,4 @@
+#include "bentmesh.h"
 #include "engine.h"
 #include "eventwait.h"
 #include "flashbeeps.h"
@@ -27,14 +28,7 @@ constexpr int kSecondsWatched = 7;
 // The mapping of a curved screen: a bent 9 x 9 mesh with soft edges.
 ProjectorMapping curvedMapping()
 {
-    ProjectorMapping mapping;
-    mapping.enabled = true;
-    mapping.meshRows = 9;
-    mapping.meshColumns = 9;
-    QList<QPointF> nodes = mapping.meshPoints();
-    for (QPointF& node : nodes)
-        node += QPointF(0.03 * std::sin(node.y() * 3.1), 0.02 * std::sin(node.x() * 6.2));
-    mapping.mesh = nodes;
+    ProjectorMapping mapping = bentMesh(9, 0.03);
     mapping.edges = {0.1, 0.1, 0.05, 0.05};
     return mapping;
 }
@@ -142,16 +136,18 @@ class SoundStart : public ::testing::Test
         return FlashBeeps::compare(seen, beeps);
     }
 
-    // No beep is missing, and the first ones are as far apart as the clip has them: the sound neither started late
-    // nor was cut to catch up. The first beeps come with their flashes as the later ones do; when even the later ones
-    // do not (a machine too busy to draw in time), the start cannot be judged against the picture here.
+    // Every beep is as far from the next as the clip has them: the sound neither started late nor was cut to catch
+    // up, and none is missing. The first beeps come with their flashes as the later ones do; when the picture misses
+    // flashes or even the later ones are off (a machine too busy to draw in time), the start cannot be judged against
+    // the picture here.
     static void expectTogether(const FlashBeeps::Start& start)
     {
         const std::string measured =
             "beep minus flash (ms):" + listed(start.offsets) + "; beeps apart (ms):" + listed(start.beepIntervals);
-        ASSERT_GE(start.offsets.size(), std::size_t(kSecondsWatched - 1)) << measured;
-        EXPECT_EQ(start.beeps, int(start.offsets.size())) << measured;
-        for (std::size_t i = 0; i < 3 && i < start.beepIntervals.size(); ++i)
+        if (start.offsets.size() < std::size_t(kSecondsWatched - 1))
+            GTEST_SKIP() << "the picture missed flashes on a machine this busy; " << measured;
+        ASSERT_GE(start.beeps, 3) << measured;
+        for (std::size_t i = 0; i < start.beepIntervals.size(); ++i)
             EXPECT_NEAR(start.beepIntervals[i], 1000, 20) << "beeps " << i + 1 << " and " << i + 2 << "; " << measured;
         ASSERT_FALSE(::testing::Test::HasFailure());
         std::vector<double> later;
