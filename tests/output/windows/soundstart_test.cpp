@@ -24,6 +24,9 @@ namespace {
 const ScreenRole kFirst{QStringLiteral("屏幕 1")};
 // Seconds of the clip heard and seen after GO.
 constexpr int kSecondsWatched = 7;
+// The sink follows the host clock by trimming a few milliseconds at a time, more on a busy machine; a late start
+// that it catches up on cuts hundreds.
+constexpr double kSpacingTolerance = 50;
 
 // The mapping of a curved screen: a bent 9 x 9 mesh with soft edges.
 ProjectorMapping curvedMapping()
@@ -148,7 +151,8 @@ class SoundStart : public ::testing::Test
             GTEST_SKIP() << "the picture missed flashes on a machine this busy; " << measured;
         ASSERT_GE(start.beeps, 3) << measured;
         for (std::size_t i = 0; i < start.beepIntervals.size(); ++i)
-            EXPECT_NEAR(start.beepIntervals[i], 1000, 20) << "beeps " << i + 1 << " and " << i + 2 << "; " << measured;
+            EXPECT_NEAR(start.beepIntervals[i], 1000, kSpacingTolerance)
+                << "beeps " << i + 1 << " and " << i + 2 << "; " << measured;
         ASSERT_FALSE(::testing::Test::HasFailure());
         std::vector<double> later;
         for (std::size_t i = 3; i < start.offsets.size(); ++i)
