@@ -379,17 +379,25 @@ TEST_F(OutputWindows, ClosingWhileDrawing)
     }
 }
 
+// An output window on the second display with the test pattern over a red picture, once it has drawn.
+std::unique_ptr<ScreenOutputWindow> openPatternWindow(OneScreen& screen, QSize size)
+{
+    screen.picture->setImage(filled(Qt::red));
+    screen.setTestPattern(true);
+    auto window = std::make_unique<ScreenOutputWindow>(&screen, kScreen, QGuiApplication::screens()[1],
+                                                       QRect(QPoint(0, 0), size));
+    waitUntil([&] { return window->isExposed() && window->swaps() > 0; });
+    return window;
+}
+
 // The corner-pinned output shows the same test pattern as the console's monitor of it, line for line, cropped too;
 // a curved output keeps the mesh's own grid.
 TEST_F(OutputWindows, TheTestPatternMatchesTheMonitors)
 {
     const QSize full(1920, 1080);
     OneScreen screen;
-    screen.picture->setImage(filled(Qt::red));
-    screen.setTestPattern(true);
-    auto window = std::make_unique<ScreenOutputWindow>(&screen, kScreen, QGuiApplication::screens()[1],
-                                                       QRect(QPoint(0, 0), full));
-    ASSERT_TRUE(waitUntil([&] { return window->isExposed() && window->swaps() > 0; }));
+    const std::unique_ptr<ScreenOutputWindow> window = openPatternWindow(screen, full);
+    ASSERT_TRUE(window->isExposed() && window->swaps() > 0);
     for (const QRectF crop : {QRectF(0, 0, 1, 1), QRectF(0.25, 0.25, 0.5, 0.5)}) {
         SCOPED_TRACE(crop.width());
         screen.setMapping(cropped(crop));
@@ -456,11 +464,8 @@ TEST_F(OutputWindows, TheTestPatternsOuterLinesLieOnTheEdges)
 {
     const QSize full(1920, 1080);
     OneScreen screen;
-    screen.picture->setImage(filled(Qt::red));
-    screen.setTestPattern(true);
-    auto window = std::make_unique<ScreenOutputWindow>(&screen, kScreen, QGuiApplication::screens()[1],
-                                                       QRect(QPoint(0, 0), full));
-    ASSERT_TRUE(waitUntil([&] { return window->isExposed() && window->swaps() > 0; }));
+    const std::unique_ptr<ScreenOutputWindow> window = openPatternWindow(screen, full);
+    ASSERT_TRUE(window->isExposed() && window->swaps() > 0);
 
     struct Case
     {
