@@ -493,6 +493,7 @@ void GstPlayer::Private::applyTarget()
         gst_element_set_start_time(element(), GST_CLOCK_TIME_NONE);
         const auto host = std::chrono::duration_cast<std::chrono::nanoseconds>(startAt->time_since_epoch());
         gst_element_set_base_time(element(), GstClockTime(host.count()));
+        video()->releaseHeldFrame(*startAt);
         startAt.reset();
         atStart = false;
         gst_element_set_state(element(), GST_STATE_PLAYING);

@@ -1,5 +1,7 @@
 #include "soundclock.h"
 
+#include "soundlag.h"
+
 #include <algorithm>
 #include <gst/audio/gstaudiobasesink.h>
 #include <gst/gst.h>
@@ -8,12 +10,17 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The sink corrects its drift from the host clock only past half this tolerance (40 ms by default, which leaves
-// the sound up to 20 ms off for good after a late start).
-constexpr gint64 kDriftToleranceUs = 10000;
 // A delay beyond these is a stalled device rather than a latency: the pictures do not wait for it.
 constexpr auto kLongestDelay = 250ms;
 constexpr auto kLongestLead = 50ms;
+// A device starts playing as the sink starts it, before the first sound reaches it: sound placed right at the start
+// of its stream would lose its first milliseconds.
+constexpr std::chrono::nanoseconds kFirstSoundAhead = 20ms;
+
+std::int64_t hostNowNs()
+{
+    return std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 } // namespace
 
@@ -43,10 +50,29 @@ void SoundClock::elementAdded(GstElement* element)
 
 void SoundClock::adopt(GstElement* sink)
 {
-    g_object_set(sink, "drift-tolerance", kDriftToleranceUs, nullptr);
+    const auto onBuffer = +[](GstAudioBaseSink* sink, GstClockTime external, GstClockTime internal,
+                              GstClockTimeDiff* correction, GstAudioBaseSinkDiscontReason reason, gpointer data) {
+        auto* clock = static_cast<SoundClock*>(data);
+        // A new start, a flush or new caps: the times are none and no correction is asked for.
+        if (!correction)
+            clock->restartFollowing(reason == GST_AUDIO_BASE_SINK_DISCONT_REASON_SYNC_LATENCY);
+        else
+            *correction = clock->follow(sink, std::int64_t(internal), GST_CLOCK_DIFF(external, internal));
+    };
     std::scoped_lock lock(m_lock);
-    if (m_sink)
-        gst_object_unref(m_sink);
+    // A sink bin announces its sink as it is made, and again as the bin is added.
+    if (sink == m_sink)
+        return;
+    release(m_sink);
+    {
+        std::scoped_lock following(m_followLock);
+        m_follower = DriftFollower();
+        m_started = false;
+        m_placeFirstSound = false;
+        m_rendering = false;
+    }
+    g_object_set(sink, "slave-method", GST_AUDIO_BASE_SINK_SLAVE_CUSTOM, nullptr);
+    gst_audio_base_sink_set_custom_slaving_callback(GST_AUDIO_BASE_SINK(sink), onBuffer, this, nullptr);
     m_sink = GST_ELEMENT(gst_object_ref(sink));
 }
 
@@ -55,28 +81,101 @@ void SoundClock::elementRemoved(GstElement* element)
     std::scoped_lock lock(m_lock);
     if (element != m_sink)
         return;
-    gst_object_unref(m_sink);
+    release(m_sink);
     m_sink = nullptr;
 }
 
 void SoundClock::forget()
 {
     std::scoped_lock lock(m_lock);
-    if (m_sink)
-        gst_object_unref(m_sink);
+    release(m_sink);
     m_sink = nullptr;
 }
 
-std::chrono::nanoseconds SoundClock::delay() const
+// A sink let go of calls this clock no more.
+void SoundClock::release(GstElement* sink)
 {
-    std::scoped_lock lock(m_lock);
+    if (!sink)
+        return;
+    gst_audio_base_sink_set_custom_slaving_callback(GST_AUDIO_BASE_SINK(sink), nullptr, nullptr, nullptr);
+    gst_object_unref(sink);
+}
+
+void SoundClock::restartFollowing(bool starting)
+{
+    std::scoped_lock lock(m_followLock);
+    m_follower.restart();
+    m_rendering = false;
+    if (starting && !m_started) {
+        m_started = true;
+        m_placeFirstSound = true;
+    }
+}
+
+std::int64_t SoundClock::follow(GstAudioBaseSink* sink, std::int64_t soundTime, std::int64_t lead)
+{
+    std::scoped_lock lock(m_followLock);
+    m_rendering = true;
+    if (m_placeFirstSound) {
+        m_placeFirstSound = false;
+        return firstSoundShift(sink);
+    }
+    return m_follower.correctionAt(soundTime, lead);
+}
+
+// A sink that has played nothing yet belongs at the start of its stream. The sink sets its clock to the host clock
+// as it starts, and places the first sound where its device's clock says it is; a sound server's clock may run from
+// when the stream was opened (at the preroll, seconds before for a prepared cue), and the device would play that long
+// a silence first. Moving the sink's clock back by that much puts the first sound at the start of the stream, a
+// moment ahead of what the device plays as it starts.
+std::int64_t SoundClock::firstSoundShift(GstAudioBaseSink* sink)
+{
+    GstClock* own = sink->provided_clock;
+    if (!own || !GST_IS_AUDIO_CLOCK(own))
+        return 0;
+    GstClockTime calibratedAt = 0;
+    gst_clock_get_calibration(own, &calibratedAt, nullptr, nullptr, nullptr);
+    const GstClockTimeDiff firstSound = GST_AUDIO_CLOCK_CAST(own)->time_offset + kFirstSoundAhead.count();
+    return firstSound - GstClockTimeDiff(calibratedAt);
+}
+
+SoundClock::Sound SoundClock::watch() const
+{
     if (!m_sink)
-        return 0ns;
+        return Sound::none;
     GST_OBJECT_LOCK(m_sink);
     const bool playing = GST_STATE(m_sink) == GST_STATE_PLAYING;
+    const GstClockTime base = GST_ELEMENT_CAST(m_sink)->base_time;
     GST_OBJECT_UNLOCK(m_sink);
-    if (!playing)
-        return 0ns;
+    // Until the sink has set its clock for this start and placed sound, what its clock says is from before.
+    if (!playing || !m_rendering)
+        return Sound::starting;
+    GstClock* own = gst_element_provide_clock(m_sink);
+    if (!own)
+        return Sound::none;
+    const GstClockTime reading = gst_clock_get_internal_time(own);
+    gst_object_unref(own);
+    if (!m_start || m_start->base != base)
+        m_start = Start{base, {}};
+    if (m_start->pace.onset())
+        return Sound::atPace;
+    // The sink's clock stands still from a start until the device plays what it was given; a sound server's may
+    // stand still for as long as it ran before, while the stream waited.
+    if (!m_start->pace.take(hostNowNs(), std::int64_t(reading)))
+        return Sound::starting;
+    if (const std::chrono::nanoseconds lag = measuredDelay(); lag >= 0ns && lag < kLongestDelay)
+        SoundLag::note(lag);
+    return Sound::atPace;
+}
+
+bool SoundClock::playsAtPace() const
+{
+    std::scoped_lock lock(m_lock);
+    return watch() == Sound::atPace;
+}
+
+std::chrono::nanoseconds SoundClock::measuredDelay() const
+{
     GstClock* own = gst_element_provide_clock(m_sink);
     GstClock* used = gst_element_get_clock(m_sink);
     std::chrono::nanoseconds delay = 0ns;
@@ -87,6 +186,22 @@ std::chrono::nanoseconds SoundClock::delay() const
         gst_object_unref(own);
     if (used)
         gst_object_unref(used);
+    return delay;
+}
+
+std::chrono::nanoseconds SoundClock::delay() const
+{
+    std::scoped_lock lock(m_lock);
+    switch (watch()) {
+    case Sound::none:
+        return SoundLag::last().value_or(0ns);
+    case Sound::starting:
+        // The first sound is placed this far ahead of what the device plays as it starts.
+        return SoundLag::last().value_or(kFirstSoundAhead);
+    case Sound::atPace:
+        break;
+    }
+    const std::chrono::nanoseconds delay = measuredDelay();
     if (delay > kLongestDelay || delay < -kLongestLead)
         return 0ns;
     return delay;

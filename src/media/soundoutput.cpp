@@ -1,6 +1,7 @@
 #include "soundoutput.h"
 
 #include "audiooutput.h"
+#include "soundlag.h"
 
 #include <QThreadPool>
 
@@ -12,8 +13,13 @@ SoundOutput& SoundOutput::shared()
 
 void SoundOutput::choose(SoundSink sink)
 {
-    const std::lock_guard lock(m_lock);
-    m_chosen = sink;
+    {
+        const std::lock_guard lock(m_lock);
+        m_chosen = sink;
+    }
+    // The silent sink has no lag for pictures to keep.
+    if (sink == SoundSink::silent)
+        SoundLag::forget();
 }
 
 void SoundOutput::assumeDeviceOpens(bool opens)

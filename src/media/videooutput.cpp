@@ -173,6 +173,8 @@ VideoOutput::VideoOutput()
 
 VideoOutput::~VideoOutput()
 {
+    if (m_heldSample)
+        gst_sample_unref(m_heldSample);
     gst_object_unref(m_bin);
 }
 
@@ -186,6 +188,8 @@ void VideoOutput::reset()
 {
     std::scoped_lock lock(m_frameLock);
     m_frame.reset();
+    if (m_heldSample)
+        gst_sample_unref(std::exchange(m_heldSample, nullptr));
     m_lastBuffer = nullptr;
     m_orientation = 0;
     m_streamIdle = false;
@@ -200,7 +204,7 @@ void VideoOutput::setOrientation(const char* tag)
 
 // When the sink would have shown the frame without the lead, later by the sound's delay: the lead is set again to
 // follow that delay, so frames keep coming the same time ahead.
-std::optional<std::chrono::steady_clock::time_point> VideoOutput::dueTimeOf(GstSample* sample)
+std::optional<std::chrono::steady_clock::time_point> VideoOutput::dueTimeOf(GstSample* sample, std::uint64_t base)
 {
     const GstSegment* segment = gst_sample_get_segment(sample);
     const GstClockTime pts = GST_BUFFER_PTS(gst_sample_get_buffer(sample));
@@ -211,15 +215,39 @@ std::optional<std::chrono::steady_clock::time_point> VideoOutput::dueTimeOf(GstS
         return std::nullopt;
     const std::chrono::nanoseconds delay = m_soundDelay ? m_soundDelay() : std::chrono::nanoseconds(0);
     gst_base_sink_set_ts_offset(GST_BASE_SINK(m_sink), (delay - kHandOverLead).count());
-    const GstClockTime due =
-        gst_element_get_base_time(m_sink) + running + gst_base_sink_get_latency(GST_BASE_SINK(m_sink));
+    const GstClockTime due = base + running + gst_base_sink_get_latency(GST_BASE_SINK(m_sink));
     return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(due) + delay);
 }
 
 void VideoOutput::store(GstSample* sample, bool prerolled)
 {
-    if (prerolled && m_holdPrerolled && *m_holdPrerolled)
+    {
+        std::scoped_lock lock(m_frameLock);
+        if (m_heldSample)
+            gst_sample_unref(std::exchange(m_heldSample, nullptr));
+        if (prerolled && m_holdPrerolled && *m_holdPrerolled) {
+            m_heldSample = gst_sample_ref(sample);
+            return;
+        }
+    }
+    storeFrame(sample, prerolled ? std::nullopt : dueTimeOf(sample, gst_element_get_base_time(m_sink)));
+}
+
+void VideoOutput::releaseHeldFrame(std::chrono::steady_clock::time_point start)
+{
+    GstSample* held = nullptr;
+    {
+        std::scoped_lock lock(m_frameLock);
+        held = std::exchange(m_heldSample, nullptr);
+    }
+    if (!held)
         return;
+    storeFrame(held, dueTimeOf(held, std::chrono::nanoseconds(start.time_since_epoch()).count()));
+    gst_sample_unref(held);
+}
+
+void VideoOutput::storeFrame(GstSample* sample, std::optional<std::chrono::steady_clock::time_point> due)
+{
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     GstVideoInfo info;
     if (!buffer || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample)))
@@ -252,8 +280,7 @@ void VideoOutput::store(GstSample* sample, bool prerolled)
     const double time = GST_CLOCK_TIME_IS_VALID(streamTime) ? double(streamTime) / GST_SECOND : 0.0;
     VideoFrame frame(std::move(storage), *format, size, planes, std::min(planeCount, 3), time,
                      orientationTransform(m_orientation, size), ++m_serial, colorimetryOf(info));
-    if (!prerolled)
-        frame.setDueAt(dueTimeOf(sample));
+    frame.setDueAt(due);
     std::optional<VideoFrame> previous = frame;
     {
         std::scoped_lock lock(m_frameLock);

@@ -34,9 +34,12 @@ class VideoOutput
 
     // A prerolled frame (of a paused pipeline) has no due time: it shows at once, unless it is held back.
     void store(GstSample* sample, bool prerolled);
-    // While the flag is set, a prerolled frame is dropped: the same frame comes again, with its due time, when
-    // playing starts.
+    // While the flag is set, a prerolled frame is held back rather than shown; releaseHeldFrame() hands it over.
     void setHoldPrerolledFrame(std::shared_ptr<std::atomic<bool>> hold) { m_holdPrerolled = std::move(hold); }
+    // Hands the frame held back over, due as its pipeline starts at `start` (on the host clock): ahead of its due
+    // time, as the sink itself hands the first frame of a start over no earlier than it falls due. Call before the
+    // pipeline plays; the sink's own showing of that frame then counts as the same one.
+    void releaseHeldFrame(std::chrono::steady_clock::time_point start);
     // Called on the streaming thread with each new frame after it is stored.
     void setFrameListener(std::function<void(const VideoFrame&)> listener) { m_frameListener = std::move(listener); }
     void setOrientation(const char* tag);
@@ -49,7 +52,9 @@ class VideoOutput
     void setSoundDelay(std::function<std::chrono::nanoseconds()> delay) { m_soundDelay = std::move(delay); }
 
   private:
-    std::optional<std::chrono::steady_clock::time_point> dueTimeOf(GstSample* sample);
+    // The host time the frame falls due if its pipeline started at `base` (on the pipeline clock).
+    std::optional<std::chrono::steady_clock::time_point> dueTimeOf(GstSample* sample, std::uint64_t base);
+    void storeFrame(GstSample* sample, std::optional<std::chrono::steady_clock::time_point> due);
 
     GstElement* m_bin = nullptr;
     GstElement* m_sink = nullptr;
@@ -62,4 +67,6 @@ class VideoOutput
     std::function<void(const VideoFrame&)> m_frameListener;
     std::function<std::chrono::nanoseconds()> m_soundDelay;
     std::shared_ptr<std::atomic<bool>> m_holdPrerolled;
+    // The prerolled frame held back; under the frame lock.
+    GstSample* m_heldSample = nullptr;
 };

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "playbackonset.h"
+
+#include <cstdint>
+#include <optional>
+
+// Keeps a sound sink with the host clock without cutting its start. A device plays nothing for a while after it
+// starts, while the host clock goes on, so its clock cannot tell how the sound lies until it goes at the host's
+// pace; a sink that took that while for drift would cut as much sound out of the first seconds to catch up. Here
+// the lag the sound has once the device first plays at pace is the one it keeps (pictures wait for it): only drift
+// from it is corrected, a few milliseconds at a time, and a later start (after a pause or a flush) that finds the
+// sound elsewhere is brought back to it at once.
+class DriftFollower
+{
+  public:
+    // Drift past this is corrected: the sound then skips or repeats that much.
+    static constexpr std::int64_t kToleranceNs = 5'000'000;
+
+    // At each buffer the sink plays: the sink's time of the sound heard now, and how far that lies ahead of the host
+    // clock (negative: behind), in nanoseconds. Returns how far to move the sound's time back (positive) or forward
+    // (negative) to keep its lag; zero for no correction.
+    std::int64_t correctionAt(std::int64_t soundTime, std::int64_t lead);
+    // A new start, a flush or new caps: the sound is looked for again once the device plays.
+    void restart();
+
+  private:
+    PlaybackOnset m_playing;
+    // The lead the sound had once the device first played.
+    std::optional<std::int64_t> m_kept;
+    // The drift from that lead, averaged over the last few dozen buffers.
+    std::int64_t m_drift = 0;
+};
