@@ -99,3 +99,61 @@ TEST(VideoOutput, PlayedFramesAreDueWhenTheirSoundIsHeard)
         EXPECT_LT(std::chrono::abs(due - (base + position + 20ms)), 1us);
     }
 }
+
+// The first frame of a start held back at the preroll goes to the outputs ahead of its due time (the sink hands a
+// start's first frame over no earlier than it falls due, which leaves an output no time to draw it); the sink's own
+// showing of it as the pipeline plays is not a second frame.
+TEST(VideoOutput, AHeldFirstFrameGoesAheadDueAtTheStartAndIsNotShownTwice)
+{
+    using namespace std::chrono_literals;
+    VideoOutput output;
+    output.setSoundDelay([] { return 20ms; });
+    auto holding = std::make_shared<std::atomic<bool>>(true);
+    output.setHoldPrerolledFrame(holding);
+    std::mutex lock;
+    std::vector<VideoFrame> frames;
+    output.setFrameListener([&](const VideoFrame& frame) {
+        std::scoped_lock guard(lock);
+        frames.push_back(frame);
+    });
+    GstElement* pipeline = gst_parse_launch(
+        "videotestsrc num-buffers=4 ! video/x-raw,format=I420,width=32,height=16,framerate=30/1 ! identity name=end",
+        nullptr);
+    ASSERT_TRUE(pipeline);
+    GstElement* end = gst_bin_get_by_name(GST_BIN(pipeline), "end");
+    gst_bin_add(GST_BIN(pipeline), output.element());
+    gst_element_link(end, output.element());
+    gst_object_unref(end);
+    GstClock* clock = gst_system_clock_obtain();
+    g_object_set(clock, "clock-type", GST_CLOCK_TYPE_MONOTONIC, nullptr);
+    gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
+    gst_object_unref(clock);
+    gst_element_set_state(pipeline, GST_STATE_PAUSED);
+    gst_element_get_state(pipeline, nullptr, nullptr, 5 * GST_SECOND);
+    EXPECT_FALSE(output.currentFrame()) << "held back at the preroll";
+
+    const auto start = std::chrono::steady_clock::now() + 300ms;
+    *holding = false;
+    output.releaseHeldFrame(start);
+    {
+        std::scoped_lock guard(lock);
+        ASSERT_EQ(frames.size(), 1u);
+        EXPECT_EQ(frames[0].time(), 0.0);
+        ASSERT_TRUE(frames[0].dueAt());
+        EXPECT_LT(std::chrono::abs(*frames[0].dueAt() - (start + 20ms)), 1us);
+    }
+    gst_element_set_start_time(pipeline, GST_CLOCK_TIME_NONE);
+    gst_element_set_base_time(pipeline, GstClockTime(std::chrono::nanoseconds(start.time_since_epoch()).count()));
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    EXPECT_TRUE(waitUntil([&] {
+        std::scoped_lock guard(lock);
+        return frames.size() >= 4;
+    }));
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+
+    std::scoped_lock guard(lock);
+    ASSERT_EQ(frames.size(), 4u) << "four frames, the first once";
+    for (std::size_t i = 1; i < frames.size(); ++i)
+        EXPECT_GT(frames[i].time(), frames[i - 1].time());
+}
