@@ -3,6 +3,7 @@
 #include "soundlag.h"
 
 #include <algorithm>
+#include <utility>
 #include <gst/audio/gstaudiobasesink.h>
 #include <gst/gst.h>
 
@@ -106,9 +107,9 @@ void SoundClock::restartFollowing(bool starting)
     std::scoped_lock lock(m_followLock);
     m_follower.restart();
     m_rendering = false;
-    if (starting && !m_started) {
-        m_started = true;
+    if (starting) {
         m_placeFirstSound = true;
+        m_resuming = std::exchange(m_started, true);
     }
 }
 
@@ -118,7 +119,7 @@ std::int64_t SoundClock::follow(GstAudioBaseSink* sink, std::int64_t soundTime, 
     m_rendering = true;
     if (m_placeFirstSound) {
         m_placeFirstSound = false;
-        return firstSoundShift(sink);
+        return m_resuming ? kFirstSoundAhead.count() : firstSoundShift(sink);
     }
     return m_follower.correctionAt(soundTime, lead);
 }

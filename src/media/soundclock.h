@@ -59,6 +59,7 @@ class SoundClock
     std::mutex m_followLock;
     DriftFollower m_follower;
     bool m_started = false;
+    bool m_resuming = false;
     bool m_placeFirstSound = false;
     // The sink has placed sound since it last started or flushed.
     std::atomic<bool> m_rendering{false};
