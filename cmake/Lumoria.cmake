@@ -16,10 +16,10 @@ function(lumo_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# One test executable per tests/ folder, or per the FOLDERS named. Tests labelled gl need a real X server
-# (xvfb-run).
+# One test executable per tests/ folder, or per the FOLDERS named, with SOURCES from elsewhere. Tests labelled gl need
+# a real X server (xvfb-run); SERIAL ones run alone.
 function(lumo_tests name)
-  cmake_parse_arguments(ARG "GL" "" "DEPS;FOLDERS" ${ARGN})
+  cmake_parse_arguments(ARG "GL;SERIAL" "" "DEPS;FOLDERS;SOURCES" ${ARGN})
   if(NOT ARG_FOLDERS)
     set(ARG_FOLDERS .)
   endif()
@@ -28,13 +28,19 @@ function(lumo_tests name)
     file(GLOB found CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.h)
     list(APPEND sources ${found})
   endforeach()
-  add_executable(${name} ${sources})
+  add_executable(${name} ${sources} ${ARG_SOURCES})
   set_property(GLOBAL APPEND PROPERTY LUMO_TEST_PROGRAMS ${name})
   target_link_libraries(${name} PRIVATE lumo_testsupport ${ARG_DEPS})
+  # Tests that judge timing run alone: beside others, a machine's load is what they would measure.
+  set(serial)
+  if(ARG_SERIAL)
+    set(serial RUN_SERIAL TRUE)
+  endif()
   if(ARG_GL)
     gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60
-                         PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb LABELS gl TIMEOUT 300)
+                         PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=xcb LABELS gl TIMEOUT 300 ${serial})
   else()
-    gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit TIMEOUT 300)
+    gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit TIMEOUT 300
+                         ${serial})
   endif()
 endfunction()
