@@ -3,9 +3,9 @@
 #include "soundlag.h"
 
 #include <algorithm>
-#include <utility>
 #include <gst/audio/gstaudiobasesink.h>
 #include <gst/gst.h>
+#include <utility>
 
 using namespace std::chrono_literals;
 
@@ -167,12 +167,6 @@ SoundClock::Sound SoundClock::watch() const
     if (const std::chrono::nanoseconds lag = measuredDelay(); lag >= 0ns && lag < kLongestDelay)
         SoundLag::note(lag);
     return Sound::atPace;
-}
-
-bool SoundClock::playsAtPace() const
-{
-    std::scoped_lock lock(m_lock);
-    return watch() == Sound::atPace;
 }
 
 std::chrono::nanoseconds SoundClock::measuredDelay() const

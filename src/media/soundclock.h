@@ -31,8 +31,6 @@ class SoundClock
     // The sink's own clock tells it once it goes at the host's pace after a start (zero where the sink is itself the
     // clock); until then, and for a pipeline without sound, it is the lag last measured (SoundLag).
     std::chrono::nanoseconds delay() const;
-    // Whether the sink's clock goes at the host's pace since its start.
-    bool playsAtPace() const;
 
   private:
     // One going to playing of the sink, told by its base time.

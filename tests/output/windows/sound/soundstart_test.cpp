@@ -11,10 +11,10 @@
 #include "soundoutput.h"
 
 #include <QGuiApplication>
-#include <algorithm>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QWindow>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <iostream>
 
@@ -161,7 +161,8 @@ class SoundStart : public ::testing::Test
         const std::vector<FlashBeeps::Time> beeps =
             FlashBeeps::beepOnsets(heard, sound->firstSampleAt(), PrivateSoundServer::kRate);
         FlashBeeps::Start start = FlashBeeps::compare(seen, beeps);
-        const auto firstAfterGo = std::find_if(beeps.cbegin(), beeps.cend(), [&](FlashBeeps::Time beep) { return beep > go; });
+        const auto firstAfterGo =
+            std::find_if(beeps.cbegin(), beeps.cend(), [&](FlashBeeps::Time beep) { return beep > go; });
         if (firstAfterGo != beeps.cend())
             m_firstBeepAfterGo = std::chrono::duration<double, std::milli>(*firstAfterGo - go).count();
         return start;
@@ -171,9 +172,9 @@ class SoundStart : public ::testing::Test
     // `fromFlash` on): the sound neither started late nor was cut or repeated to catch up, and none is missing.
     void expectTogether(const FlashBeeps::Start& start, std::size_t fromFlash = 0)
     {
-        const std::string measured = "beep minus flash (ms):" + listed(start.offsets) +
-                                     "; beeps apart (ms):" + listed(start.beepIntervals) +
-                                     QString::asprintf("; first beep %.0f ms after GO", m_firstBeepAfterGo).toStdString();
+        const std::string measured =
+            "beep minus flash (ms):" + listed(start.offsets) + "; beeps apart (ms):" + listed(start.beepIntervals) +
+            QString::asprintf("; first beep %.0f ms after GO", m_firstBeepAfterGo).toStdString();
         if (start.offsets.size() < std::size_t(kSecondsWatched - 1))
             GTEST_SKIP() << "the picture missed flashes on a machine this busy; " << measured;
         std::cout << measured << std::endl;
