@@ -34,6 +34,27 @@ std::optional<VideoFrame> frameWithTags(const char* tags)
     return frame;
 }
 
+// A pipeline of `count` 30 fps test frames into the output, on the host's monotonic clock as a player's is.
+GstElement* framesOnHostClock(VideoOutput& output, int count)
+{
+    GstElement* pipeline = gst_parse_launch(("videotestsrc num-buffers=" + std::to_string(count) +
+                                             " ! video/x-raw,format=I420,width=32,height=16,framerate=30/1 ! "
+                                             "identity name=end")
+                                                .c_str(),
+                                            nullptr);
+    if (!pipeline)
+        return nullptr;
+    GstElement* end = gst_bin_get_by_name(GST_BIN(pipeline), "end");
+    gst_bin_add(GST_BIN(pipeline), output.element());
+    gst_element_link(end, output.element());
+    gst_object_unref(end);
+    GstClock* clock = gst_system_clock_obtain();
+    g_object_set(clock, "clock-type", GST_CLOCK_TYPE_MONOTONIC, nullptr);
+    gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
+    gst_object_unref(clock);
+    return pipeline;
+}
+
 } // namespace
 
 TEST(VideoOutput, KeepsTheDecodersFormatAndHonoursTheOrientation)
@@ -67,18 +88,8 @@ TEST(VideoOutput, PlayedFramesAreDueWhenTheirSoundIsHeard)
         std::scoped_lock hold(lock);
         frames.push_back(frame);
     });
-    GstElement* pipeline = gst_parse_launch(
-        "videotestsrc num-buffers=6 ! video/x-raw,format=I420,width=32,height=16,framerate=30/1 ! identity name=end",
-        nullptr);
+    GstElement* pipeline = framesOnHostClock(output, 6);
     ASSERT_TRUE(pipeline);
-    GstElement* end = gst_bin_get_by_name(GST_BIN(pipeline), "end");
-    gst_bin_add(GST_BIN(pipeline), output.element());
-    gst_element_link(end, output.element());
-    gst_object_unref(end);
-    GstClock* clock = gst_system_clock_obtain();
-    g_object_set(clock, "clock-type", GST_CLOCK_TYPE_MONOTONIC, nullptr);
-    gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
-    gst_object_unref(clock);
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
     EXPECT_TRUE(waitUntil([&] {
         std::scoped_lock hold(lock);
@@ -116,18 +127,8 @@ TEST(VideoOutput, AHeldFirstFrameGoesAheadDueAtTheStartAndIsNotShownTwice)
         std::scoped_lock guard(lock);
         frames.push_back(frame);
     });
-    GstElement* pipeline = gst_parse_launch(
-        "videotestsrc num-buffers=4 ! video/x-raw,format=I420,width=32,height=16,framerate=30/1 ! identity name=end",
-        nullptr);
+    GstElement* pipeline = framesOnHostClock(output, 4);
     ASSERT_TRUE(pipeline);
-    GstElement* end = gst_bin_get_by_name(GST_BIN(pipeline), "end");
-    gst_bin_add(GST_BIN(pipeline), output.element());
-    gst_element_link(end, output.element());
-    gst_object_unref(end);
-    GstClock* clock = gst_system_clock_obtain();
-    g_object_set(clock, "clock-type", GST_CLOCK_TYPE_MONOTONIC, nullptr);
-    gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
-    gst_object_unref(clock);
     gst_element_set_state(pipeline, GST_STATE_PAUSED);
     gst_element_get_state(pipeline, nullptr, nullptr, 5 * GST_SECOND);
     EXPECT_FALSE(output.currentFrame()) << "held back at the preroll";
