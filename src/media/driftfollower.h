@@ -9,13 +9,14 @@
 // starts, while the host clock goes on, so its clock cannot tell how the sound lies until it goes at the host's
 // pace; a sink that took that while for drift would cut as much sound out of the first seconds to catch up. Here
 // the lag the sound has once the device first plays at pace is the one it keeps (pictures wait for it): only drift
-// from it is corrected, a few milliseconds at a time, and a later start (after a pause or a flush) that finds the
+// from it is corrected, ten milliseconds or so at a time, and a later start (after a pause or a flush) that finds the
 // sound elsewhere is brought back to it at once.
 class DriftFollower
 {
   public:
-    // Drift past this is corrected: the sound then skips or repeats that much.
-    static constexpr std::int64_t kToleranceNs = 5'000'000;
+    // Drift past this is corrected: the sound then skips or repeats that much. A device's timing, read through a
+    // sound server on a busy machine, wanders by a few milliseconds without drifting.
+    static constexpr std::int64_t kToleranceNs = 10'000'000;
 
     // At each buffer the sink plays: the sink's time of the sound heard now, and how far that lies ahead of the host
     // clock (negative: behind), in nanoseconds. Returns how far to move the sound's time back (positive) or forward
