@@ -32,22 +32,39 @@ bool ConsoleProcess::start()
     return m_process.waitForStarted(30000);
 }
 
-// The console's window is the one named "Lumoria" that carries the application's class: Qt's helper windows may
-// share the name.
-static QString consoleWindowId()
+// The process that made a window, as it says itself.
+static qint64 windowProcess(const QString& id)
+{
+    QProcess property;
+    property.start("xprop", {"-id", id, "_NET_WM_PID"});
+    if (!property.waitForFinished(10000) || property.exitCode() != 0)
+        return -1;
+    static const QRegularExpression pid(QStringLiteral(R"(= (\d+))"));
+    const QRegularExpressionMatch match = pid.match(QString::fromLocal8Bit(property.readAllStandardOutput()));
+    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
+// The console's window is the one named "Lumoria" that carries the application's class (Qt's helper windows may
+// share the name) and belongs to this process: tests beside it may have consoles of their own on the same display.
+static QString consoleWindowId(qint64 process)
 {
     QProcess tree;
     tree.start("xwininfo", {"-root", "-tree"});
     if (!tree.waitForFinished(10000) || tree.exitCode() != 0)
         return {};
     static const QRegularExpression line(QStringLiteral(R"((0x[0-9a-f]+) "Lumoria": \("lumoria")"));
-    const QRegularExpressionMatch match = line.match(QString::fromLocal8Bit(tree.readAllStandardOutput()));
-    return match.hasMatch() ? match.captured(1) : QString();
+    QRegularExpressionMatchIterator windows = line.globalMatch(QString::fromLocal8Bit(tree.readAllStandardOutput()));
+    while (windows.hasNext()) {
+        const QString id = windows.next().captured(1);
+        if (windowProcess(id) == process)
+            return id;
+    }
+    return {};
 }
 
 std::optional<QRect> ConsoleProcess::findWindow() const
 {
-    const QString id = consoleWindowId();
+    const QString id = consoleWindowId(m_process.processId());
     if (id.isEmpty())
         return std::nullopt;
     QProcess info;
