@@ -55,6 +55,28 @@ GstElement* framesOnHostClock(VideoOutput& output, int count)
     return pipeline;
 }
 
+// The frames an output hands on, kept as they come on the streaming thread.
+class FramesHandedOn
+{
+  public:
+    explicit FramesHandedOn(VideoOutput& output)
+    {
+        output.setFrameListener([this](const VideoFrame& frame) {
+            std::scoped_lock hold(m_lock);
+            m_frames.push_back(frame);
+        });
+    }
+    std::vector<VideoFrame> all() const
+    {
+        std::scoped_lock hold(m_lock);
+        return m_frames;
+    }
+
+  private:
+    mutable std::mutex m_lock;
+    std::vector<VideoFrame> m_frames;
+};
+
 } // namespace
 
 TEST(VideoOutput, KeepsTheDecodersFormatAndHonoursTheOrientation)
@@ -82,24 +104,16 @@ TEST(VideoOutput, PlayedFramesAreDueWhenTheirSoundIsHeard)
     using namespace std::chrono_literals;
     VideoOutput output;
     output.setSoundDelay([] { return 20ms; });
-    std::mutex lock;
-    std::vector<VideoFrame> frames;
-    output.setFrameListener([&](const VideoFrame& frame) {
-        std::scoped_lock hold(lock);
-        frames.push_back(frame);
-    });
+    const FramesHandedOn handedOn(output);
     GstElement* pipeline = framesOnHostClock(output, 6);
     ASSERT_TRUE(pipeline);
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    EXPECT_TRUE(waitUntil([&] {
-        std::scoped_lock hold(lock);
-        return frames.size() >= 6;
-    }));
+    EXPECT_TRUE(waitUntil([&] { return handedOn.all().size() >= 6; }));
     const auto base = std::chrono::nanoseconds(gst_element_get_base_time(pipeline));
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_object_unref(pipeline);
 
-    std::scoped_lock hold(lock);
+    const std::vector<VideoFrame> frames = handedOn.all();
     ASSERT_GE(frames.size(), 6u);
     EXPECT_FALSE(frames.front().dueAt()) << "the prerolled frame";
     for (std::size_t i = 1; i < frames.size(); ++i) {
@@ -121,12 +135,7 @@ TEST(VideoOutput, AHeldFirstFrameGoesAheadDueAtTheStartAndIsNotShownTwice)
     output.setSoundDelay([] { return 20ms; });
     auto holding = std::make_shared<std::atomic<bool>>(true);
     output.setHoldPrerolledFrame(holding);
-    std::mutex lock;
-    std::vector<VideoFrame> frames;
-    output.setFrameListener([&](const VideoFrame& frame) {
-        std::scoped_lock guard(lock);
-        frames.push_back(frame);
-    });
+    const FramesHandedOn handedOn(output);
     GstElement* pipeline = framesOnHostClock(output, 4);
     ASSERT_TRUE(pipeline);
     gst_element_set_state(pipeline, GST_STATE_PAUSED);
@@ -137,7 +146,7 @@ TEST(VideoOutput, AHeldFirstFrameGoesAheadDueAtTheStartAndIsNotShownTwice)
     *holding = false;
     output.releaseHeldFrame(start);
     {
-        std::scoped_lock guard(lock);
+        const std::vector<VideoFrame> frames = handedOn.all();
         ASSERT_EQ(frames.size(), 1u);
         EXPECT_EQ(frames[0].time(), 0.0);
         ASSERT_TRUE(frames[0].dueAt());
@@ -146,14 +155,11 @@ TEST(VideoOutput, AHeldFirstFrameGoesAheadDueAtTheStartAndIsNotShownTwice)
     gst_element_set_start_time(pipeline, GST_CLOCK_TIME_NONE);
     gst_element_set_base_time(pipeline, GstClockTime(std::chrono::nanoseconds(start.time_since_epoch()).count()));
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    EXPECT_TRUE(waitUntil([&] {
-        std::scoped_lock guard(lock);
-        return frames.size() >= 4;
-    }));
+    EXPECT_TRUE(waitUntil([&] { return handedOn.all().size() >= 4; }));
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_object_unref(pipeline);
 
-    std::scoped_lock guard(lock);
+    const std::vector<VideoFrame> frames = handedOn.all();
     ASSERT_EQ(frames.size(), 4u) << "four frames, the first once";
     for (std::size_t i = 1; i < frames.size(); ++i)
         EXPECT_GT(frames[i].time(), frames[i - 1].time());
