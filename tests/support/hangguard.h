@@ -1,5 +1,7 @@
 #pragma once
 
+#include "threadstacks.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -21,6 +23,7 @@ class HangGuard
               m_done.notify_all();
               if (!m_done.wait_for(lock, limit, [this] { return m_finished; })) {
                   std::fprintf(stderr, "hung for %llds: %s\n", static_cast<long long>(limit.count()), what.c_str());
+                  printEveryThreadsStack();
                   std::_Exit(1);
               }
           })
