@@ -27,11 +27,11 @@ MediaFiles::~MediaFiles()
     m_mailbox->owner = nullptr;
 }
 
-quint64 MediaFiles::send(const QUrl& url, Entry& entry, FileDepth depth)
+quint64 MediaFiles::send(const QUrl& url, Entry& entry, FileDepth depth, Clock::time_point askedAt)
 {
     const quint64 number = m_nextNumber++;
     entry.askedNumber = number;
-    entry.askedAt = Clock::now();
+    entry.askedAt = askedAt;
     entry.askedDepth = depth;
     m_asked.insert(number, url);
     m_questions->ask(url, depth, entry.answer, [mailbox = m_mailbox, number, url](const FileAnswer& answer) {
@@ -127,7 +127,7 @@ MediaFiles::Answers MediaFiles::ask(const QList<QUrl>& urls, FileDepth depth)
                 continue;
             }
         }
-        const quint64 number = send(url, entry, depth);
+        const quint64 number = send(url, entry, depth, now);
         if (!folderStalled)
             awaited.append(number);
     }
@@ -172,7 +172,7 @@ std::optional<FileAnswer> MediaFiles::known(const QUrl& url, FileDepth depth)
     Entry& entry = m_entries[url];
     const Clock::time_point now = Clock::now();
     if (entry.askedNumber == 0 || (entry.askedDepth < depth && !isStalled(entry, now))) {
-        send(url, entry, depth);
+        send(url, entry, depth, now);
         QTimer::singleShot(kDeadline, this, [this, url] {
             Entry& waited = m_entries[url];
             if (!waited.toldUnanswered && isStalled(waited, Clock::now())) {

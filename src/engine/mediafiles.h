@@ -57,7 +57,8 @@ class MediaFiles : public QObject
         bool toldUnanswered = false;
     };
 
-    quint64 send(const QUrl& url, Entry& entry, FileDepth depth);
+    // Asked at the moment given: a caller that waits out the deadline from then finds the question stalled.
+    quint64 send(const QUrl& url, Entry& entry, FileDepth depth, Clock::time_point askedAt);
     bool isStalled(const Entry& entry, Clock::time_point now) const;
     // Folders with a question unanswered past the deadline.
     QSet<QString> stalledFolders(Clock::time_point now) const;
