@@ -1,6 +1,7 @@
 #include "filedescriptors.h"
 #include "hangguard.h"
 #include "mallocgrowth.h"
+#include "nosessionbus.h"
 #include "pipelineworkers.h"
 #include "soundoutput.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
     FileDescriptors::raiseLimit();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    leaveTheSessionBusOut();
     // Tests hear nothing and play in real time alike on every machine, with a sound device or without.
     SoundOutput::shared().choose(SoundSink::silent);
     // Numbers are written as in a C session whatever the developer's session says; a test of another locale starts

@@ -1,3 +1,4 @@
+#include "nosessionbus.h"
 #include "pipelineworkers.h"
 #include "soundoutput.h"
 #include "twoscreenserver.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv)
     }
     qputenv("DISPLAY", server.display());
     qputenv("QT_QPA_PLATFORM", "xcb");
+    leaveTheSessionBusOut();
     SoundOutput::shared().choose(SoundSink::silent);
     int result = 0;
     {
