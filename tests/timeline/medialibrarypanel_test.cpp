@@ -2,6 +2,7 @@
 #include "assetthumbnails.h"
 #include "eventwait.h"
 #include "lumostyle.h"
+#include "mediafiles.h"
 #include "mediafixtures.h"
 #include "medialibrarypanel.h"
 #include "timelineassetdrag.h"
@@ -24,9 +25,9 @@
 
 namespace {
 // A JPEG of a landscape picture whose EXIF orientation (6) says it is to be turned a quarter to the right.
+// Written whole under a name of its own content: tests running beside each other read it while another makes it.
 QString rotatedJpeg()
 {
-    const QString path = QDir::temp().filePath(QStringLiteral("lumoria-exif-orientation-6.jpg"));
     QImage landscape(80, 40, QImage::Format_RGB32);
     landscape.fill(Qt::blue);
     QByteArray jpeg;
@@ -42,10 +43,7 @@ QString rotatedJpeg()
     const int length = int(app1.size()) + 2;
     app1.prepend(char(length & 0xff)).prepend(char(length >> 8)).prepend("\xff\xe1", 2);
     jpeg.insert(2, app1);
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(jpeg);
-    return path;
+    return MediaFixtures::file(QStringLiteral("exif-orientation-6.jpg"), jpeg);
 }
 
 quint32 crc32(const QByteArray& bytes)
@@ -103,10 +101,16 @@ class MediaLibraryPanelTest : public TimelineTest
         panel.reset();
         TimelineTest::TearDown();
     }
-    // Waits for the still of a file, as the row would show it.
+    // Waits for the still of a file, as the row would show it. On a busy machine the file may not answer in time:
+    // the row then shows its symbol until the answer comes and it redraws.
     std::optional<QImage> stillOf(const MediaAsset& asset)
     {
-        waitUntil([&] { return panel->thumbnails().still(asset) || panel->thumbnails().pending() == 0; }, 20000);
+        waitUntil(
+            [&] {
+                return panel->thumbnails().still(asset) ||
+                       (panel->thumbnails().pending() == 0 && !engine->mediaFiles().unanswered(asset.url));
+            },
+            20000);
         return panel->thumbnails().still(asset);
     }
     // The thumbnail as a row draws it, on a black ground.
