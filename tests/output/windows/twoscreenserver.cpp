@@ -40,6 +40,13 @@ TwoScreenServer::~TwoScreenServer()
 {
     if (m_pid <= 0)
         return;
+    // The server can miss a SIGTERM that comes as it goes back to waiting for clients: it then waits for ever.
     kill(m_pid, SIGTERM);
+    for (int waited = 0; waited < 500; ++waited) {
+        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+            return;
+        usleep(10000);
+    }
+    kill(m_pid, SIGKILL);
     waitpid(m_pid, nullptr, 0);
 }
