@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -52,3 +53,14 @@ class HangGuard
     bool m_finished = false;
     std::thread m_watch;
 };
+
+// A guard over a whole test program, when LUMO_TEST_HANG_SECONDS gives its limit (scripts/test sets it a little under
+// ctest's time-out, which ends a test without a word); none otherwise.
+inline std::unique_ptr<HangGuard> testProgramHangGuard()
+{
+    const char* limit = std::getenv("LUMO_TEST_HANG_SECONDS");
+    const int seconds = limit ? std::atoi(limit) : 0;
+    if (seconds <= 0)
+        return nullptr;
+    return std::make_unique<HangGuard>("the test program", std::chrono::seconds(seconds));
+}

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <gtest/gtest.h>
-#include <memory>
 
 // Every test binary runs under one QApplication, headless unless a test label asks for a real X server.
 int main(int argc, char** argv)
@@ -25,10 +24,7 @@ int main(int argc, char** argv)
         qputenv("LC_ALL", "C.UTF-8");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
-    // ctest ends a test that outlives its time-out without a word: a little before, the program says where it hangs.
-    std::unique_ptr<HangGuard> guard;
-    if (const int limit = qEnvironmentVariableIntValue("LUMO_TEST_HANG_SECONDS"); limit > 0)
-        guard = std::make_unique<HangGuard>("the test program", std::chrono::seconds(limit));
+    const std::unique_ptr<HangGuard> guard = testProgramHangGuard();
     const int result = RUN_ALL_TESTS();
     // No pipeline may still be stopping on a worker while the process tears down.
     PipelineWorkers::waitForAll(10000);

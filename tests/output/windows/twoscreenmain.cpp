@@ -1,3 +1,4 @@
+#include "hangguard.h"
 #include "nosessionbus.h"
 #include "pipelineworkers.h"
 #include "soundoutput.h"
@@ -13,6 +14,8 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     if (::testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
+    // Made first so that it also watches the private X server end.
+    const std::unique_ptr<HangGuard> guard = testProgramHangGuard();
     TwoScreenServer server;
     if (server.display().isEmpty()) {
         std::fprintf(stderr, "cannot start Xvfb with two screens\n");
