@@ -122,9 +122,10 @@ TEST(PlayerRelease, APlayerLetGoAtAnyPointOfItsPrerollCallsNothingBackAndLeavesN
         heard.listen(*player);
         player->load(video);
         runEvents(round * 4);
-        const int frames = heard.frames;
         const int notices = heard.notices;
         player.reset();
+        // A streaming thread may hand a frame over right up to the release; none may come once it has returned.
+        const int frames = heard.frames;
         EXPECT_TRUE(allReleased()) << "round " << round;
         runEvents(50);
         EXPECT_EQ(heard.frames, frames) << "round " << round;
