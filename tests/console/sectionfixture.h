@@ -23,24 +23,27 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-// Answers the project menu's panels as the test says, and remembers what it was asked.
+// Answers the project menu's panels as the test says, at once, and remembers what it was asked.
 class FakeChooser : public ProjectChooser
 {
   public:
-    std::optional<QUrl> projectToOpen(QWidget*) override
+    void projectToOpen(QWidget*, Chosen chosen) override
     {
         ++opens;
-        return answer;
+        if (answer)
+            chosen(*answer);
     }
-    std::optional<QUrl> saveLocation(QWidget*, const QString& presetPath) override
+    void saveLocation(QWidget*, const QString& presetPath, Chosen chosen) override
     {
         presets.append(presetPath);
-        return answer;
+        if (answer)
+            chosen(*answer);
     }
-    std::optional<QUrl> relinkFolder(QWidget*) override
+    void relinkFolder(QWidget*, Chosen chosen) override
     {
         ++relinks;
-        return answer;
+        if (answer)
+            chosen(*answer);
     }
 
     std::optional<QUrl> answer;

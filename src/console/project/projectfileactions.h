@@ -7,8 +7,9 @@ class Engine;
 class ProjectChooser;
 class QWidget;
 
-// The project menu's file work: open, save in place or elsewhere, relink missing media. Failures become the
-// engine's status line; a cancelled panel does nothing.
+// The project menu's file work: open, save in place or elsewhere, relink missing media. A panel answers later (the
+// console runs on meanwhile) and the work follows its answer; failures become the engine's status line; a cancelled
+// panel does nothing.
 class ProjectFileActions
 {
   public:

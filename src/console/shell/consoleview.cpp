@@ -9,6 +9,7 @@
 #include "dialogprojectchooser.h"
 #include "editorwidgets.h"
 #include "engine.h"
+#include "filepanelprocess.h"
 #include "inspector.h"
 #include "lightingmoduleview.h"
 #include "mediafilechooser.h"
@@ -57,6 +58,9 @@ ConsoleView::ConsoleView(Engine& engine, LumoSettings& settings, WindowOpener op
     m_statusBar = new ConsoleStatusBar(engine, this);
     column->addWidget(m_statusBar);
 
+    // The window's file panels, whichever part of the console asks for one.
+    connect(&FilePanelProcess::of(this), &FilePanelProcess::failed, this,
+            [this](const QString& reason) { m_engine.setMessage(QStringLiteral("无法打开文件面板 · ") + reason); });
     connect(m_state, &ConsoleState::preflightOpenChanged, this, [this] {
         showSheet(
             m_preflightSheet, m_state->preflightOpen(), [this] { return makePreflight(); }, preflightWidth,
@@ -95,7 +99,10 @@ QWidget* ConsoleView::makeScreensColumn()
 {
     return new ScreensColumn(
         *m_state, [this](const QString& id) { openWindow(id); },
-        [](QWidget* parent) { return chooseMediaFile(parent, {AssetKind::image}); }, this);
+        [](QWidget* parent, std::function<void(const QUrl&)> chosen) {
+            chooseMediaFile(parent, {AssetKind::image}, std::move(chosen));
+        },
+        this);
 }
 
 QWidget* ConsoleView::makeInspector()

@@ -69,9 +69,10 @@ class ScreensColumnTest : public ScreensTest
 
     std::optional<QUrl> chosenImage;
     int imageRequests = 0;
-    ScreensColumn column{*state, windowOpener(), [this](QWidget*) {
+    ScreensColumn column{*state, windowOpener(), [this](QWidget*, std::function<void(const QUrl&)> chosen) {
                              ++imageRequests;
-                             return chosenImage;
+                             if (chosenImage)
+                                 chosen(*chosenImage);
                          }};
 };
 

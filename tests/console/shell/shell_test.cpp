@@ -295,7 +295,7 @@ TEST_F(ConsoleTest, MediaPanelOffersItsFileTypesByKindInChinese)
     QFileDialog panel(&app->consoleWindow());
     panel.setOption(QFileDialog::DontUseNativeDialog);
     panel.setDirectory(folder.path());
-    prepareMediaPanel(panel, {AssetKind::image, AssetKind::video, AssetKind::audio});
+    mediaPanelRequest({AssetKind::image, AssetKind::video, AssetKind::audio}, true).applyTo(panel);
     panel.show();
     QApplication::processEvents();
     auto* types = panel.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
@@ -331,7 +331,7 @@ TEST_F(ConsoleTest, TheMediaPanelsDetailsAreWrittenInChinese)
     QFileDialog panel(&app->consoleWindow());
     panel.setOption(QFileDialog::DontUseNativeDialog);
     panel.setDirectory(folder.path());
-    prepareMediaPanel(panel, {AssetKind::image, AssetKind::video, AssetKind::audio});
+    mediaPanelRequest({AssetKind::image, AssetKind::video, AssetKind::audio}, true).applyTo(panel);
     panel.setViewMode(QFileDialog::Detail);
     panel.resize(760, 440);
     panel.show();
