@@ -48,7 +48,7 @@ void FilePanelProcess::ask(const FilePanelRequest& request, QWidget* over, Chose
 
 qint64 FilePanelProcess::processId() const
 {
-    return m_process ? m_process->processId() : 0;
+    return m_process && m_process->state() == QProcess::Running ? m_process->processId() : 0;
 }
 
 void FilePanelProcess::giveUp()

@@ -35,7 +35,7 @@ class FilePanelProcess : public QObject
     // Ends the panel shown, if any; its answer is never delivered.
     void giveUp();
     bool isAsking() const { return m_process != nullptr; }
-    // The panel program's process id while it is asked (0 while it starts or when none is).
+    // The panel program's process id once it runs, while it is asked; 0 while it starts or when none is.
     qint64 processId() const;
 
     // Where the panel program is looked for, in order: beside the running program, then where the build made it.
