@@ -1,19 +1,24 @@
 // Figures for a show whose media lies in a folder that stops answering (a network share; a FUSE mount whose daemon
 // is stopped): the longest time the main thread went without serving its event loop (the longest gap between ticks
 // of a 1 ms timer) while the projection check runs, as the engine and the check sheet run it, and while GO is
-// pressed on a cue whose file lies there, and on a cue with local media meanwhile; and a save into that folder.
+// pressed on a cue whose file lies there, and on a cue with local media meanwhile; a save into that folder; and the
+// file panels (shown by the panel program beside the console) opened on that folder, then given up on.
 //   stalledmedia_bench [FOLDER PID]
 // With FOLDER and PID, the cues play the files found in FOLDER, and PID (the folder's file system daemon) is stopped
 // with SIGSTOP once the show has been checked, and continued at the end. Without them a stand-in for the disk hangs
 // on a folder of its own.
 #include "benchtools.h"
+#include "dialogprojectchooser.h"
+#include "filepanelprocess.h"
 #include "mediafile.h"
+#include "mediafilechooser.h"
 #include "preflightfindings.h"
 #include "projectfile.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QWidget>
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
@@ -188,6 +193,39 @@ int main(int argc, char** argv)
                       10);
     std::printf("save into the stalled folder:                      longest main-thread gap %8.1f ms   \"%s\"\n",
                 saveGap, qPrintable(saveOutcome));
+
+    // "另存为…" with the show's file in the stalled folder, held open 2 s; then the media panel, which ends it; then
+    // that one given up on. With the stand-in the panel program sees a folder that answers: its start and end alone.
+    QWidget console;
+    console.show();
+    BenchTools::runEvents(200);
+    // The media panel's type list is made once per session, from the whole MIME database: its cost, apart.
+    QElapsedTimer typeList;
+    typeList.start();
+    mediaPanelRequest({AssetKind::image, AssetKind::video, AssetKind::audio}, true);
+    const double typeListMs = milliseconds(typeList);
+    DialogProjectChooser projectPanels;
+    FilePanelProcess& panels = FilePanelProcess::of(&console);
+    const auto wait = [] {};
+    int heldPanels = 0;
+    const double panelGap = heartbeat.run(
+        {[&] { projectPanels.saveLocation(&console, standIn->folder + "/show.json", [](const QUrl&) {}); }, wait, wait,
+         wait,
+         [&] {
+             heldPanels += panels.isAsking();
+             chooseMediaFiles(&console, {AssetKind::image, AssetKind::video, AssetKind::audio},
+                              [](const QList<QUrl>&) {});
+         },
+         wait, wait, wait,
+         [&] {
+             heldPanels += panels.isAsking();
+             panels.giveUp();
+         }},
+        500);
+    std::printf("file panels on the stalled folder, given up on:    longest main-thread gap %8.1f ms   %d of 2 "
+                "panels open until given up\n",
+                panelGap, heldPanels);
+    std::printf("  (the media panel's type list, made once per session before: %.1f ms)\n", typeListMs);
 
     if (realShare)
         ::kill(daemon, SIGCONT);
