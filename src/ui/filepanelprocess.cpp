@@ -117,6 +117,13 @@ void FilePanelProcess::startFailed()
     start(m_candidate + 1);
 }
 
+// Programs let go of that still run. Never deleted while they run: deleting a running QProcess waits for its end.
+static QList<QProcess*>& lingering()
+{
+    static QList<QProcess*> processes;
+    return processes;
+}
+
 // The process is never waited for: one that hangs in a folder that does not answer is left to end when it can,
 // and deleted then.
 void FilePanelProcess::letGo()
@@ -130,5 +137,9 @@ void FilePanelProcess::letGo()
         process->deleteLater();
         return;
     }
-    connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    lingering().append(process);
+    connect(process, &QProcess::finished, process, [process] {
+        lingering().removeOne(process);
+        process->deleteLater();
+    });
 }
