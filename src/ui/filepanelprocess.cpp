@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <csignal>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 FilePanelProcess::FilePanelProcess(QObject* parent) : QObject(parent) {}
 
@@ -72,8 +73,12 @@ void FilePanelProcess::start(int candidate)
     m_candidate = candidate;
     m_process = new QProcess(this);
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // A console that dies leaves no panel behind.
-    m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    // A console that dies leaves no panel behind, and the panel holds none of the console's files, sockets or devices
+    // (a lock or a sound device kept by a panel would outlive the console).
+    m_process->setChildProcessModifier([] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+    });
     connect(m_process, &QProcess::readyReadStandardOutput, this, &FilePanelProcess::readAnswer);
     connect(m_process, &QProcess::finished, this, &FilePanelProcess::processEnded);
     connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {

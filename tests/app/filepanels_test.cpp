@@ -19,7 +19,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 namespace {
@@ -146,6 +148,15 @@ bool waitsOnFuse(qint64 pid)
     return false;
 }
 
+bool holdsFile(qint64 pid, const QString& path)
+{
+    const QDir descriptors(QStringLiteral("/proc/%1/fd").arg(pid));
+    for (const QString& descriptor : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        if (QFile::symLinkTarget(descriptors.filePath(descriptor)) == path)
+            return true;
+    return false;
+}
+
 bool processGone(qint64 pid)
 {
     return pid > 0 && !QFile::exists(QStringLiteral("/proc/%1").arg(pid));
@@ -226,9 +237,14 @@ TEST_F(FilePanels, AChosenFileComesBackAndAPanelGivenUpEnds)
     const QString path = folder.filePath("show.json");
     engine->saveProject(QUrl::fromLocalFile(path));
     ASSERT_TRUE(QFile::remove(path));
+    // A file the console holds open, as a library might, without closing it for programs it starts.
+    const QString held = folder.filePath("held");
+    const int descriptor = ::open(QFile::encodeName(held).constData(), O_CREAT | O_RDWR, 0600);
     actions->saveShow(true);
     const xcb_window_t shown = panelWindow();
     ASSERT_NE(shown, 0u);
+    EXPECT_FALSE(holdsFile(panels().processId(), held));
+    ::close(descriptor);
     EXPECT_EQ(display.title(shown), QStringLiteral("另存为"));
     QImage shot;
     EXPECT_TRUE(waitUntil([&] {
