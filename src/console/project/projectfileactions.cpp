@@ -3,7 +3,6 @@
 #include "consolestate.h"
 #include "engine.h"
 #include "projectchooser.h"
-#include "projectfile.h"
 
 ProjectFileActions::ProjectFileActions(ConsoleState& state, ProjectChooser& chooser, QWidget* panelParent)
     : m_state(state), m_engine(state.engine()), m_chooser(chooser), m_panelParent(panelParent)
@@ -12,15 +11,12 @@ ProjectFileActions::ProjectFileActions(ConsoleState& state, ProjectChooser& choo
 
 void ProjectFileActions::openShow()
 {
-    const std::optional<QUrl> url = m_chooser.projectToOpen(m_panelParent);
-    if (!url)
-        return;
-    try {
+    if (const std::optional<QUrl> url = m_chooser.projectToOpen(m_panelParent))
         m_engine.openProject(*url);
-    } catch (const ProjectFileError& error) {
-        m_engine.setMessage(QStringLiteral("无法打开工程 · ") + error.text());
-        return;
-    }
+}
+
+void ProjectFileActions::showOpened()
+{
     m_state.setScreenPage(0);
     m_state.setSelectedScreens({});
 }
@@ -30,13 +26,8 @@ void ProjectFileActions::saveShow(bool chooseLocation)
     std::optional<QUrl> url = chooseLocation ? std::nullopt : m_engine.projectURL();
     if (!url)
         url = m_chooser.saveLocation(m_panelParent, presetSavePath());
-    if (!url)
-        return;
-    try {
+    if (url)
         m_engine.saveProject(*url);
-    } catch (const ProjectFileError& error) {
-        m_engine.setMessage(QStringLiteral("保存失败 · ") + error.text());
-    }
 }
 
 void ProjectFileActions::relinkAssets()

@@ -13,6 +13,7 @@
 #include "lightingmoduleview.h"
 #include "mediafilechooser.h"
 #include "preflightcheck.h"
+#include "projectfile.h"
 #include "screenscolumn.h"
 #include "timelineeditor.h"
 
@@ -20,6 +21,7 @@
 #include <QHBoxLayout>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <cstdio>
 
 namespace {
 void paintBackground(QWidget* widget, const QColor& colour)
@@ -176,10 +178,19 @@ void ConsoleView::showSheet(QPointer<ConsoleSheet>& sheet, bool open, const std:
     sheet->open();
 }
 
+// The quit goes on whatever the recovery folder does; what could not be kept is said where it can still be read.
 void ConsoleView::applicationWillTerminate()
 {
     try {
         m_engine.writeRecovery();
-    } catch (const std::exception&) {
+    } catch (const ProjectFileError& error) {
+        const QString lost = QStringLiteral("Lumoria：最后的修改没有写入恢复副本，已丢失 · %1\n").arg(error.text());
+        std::fputs(lost.toUtf8().constData(), stderr);
     }
+}
+
+void ConsoleView::saveShowElsewhere()
+{
+    if (auto* header = qobject_cast<ConsoleHeader*>(m_header))
+        header->saveShowElsewhere();
 }
