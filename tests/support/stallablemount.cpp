@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <csignal>
 
 StallableMount::StallableMount(const QString& backing, const QString& mount, const QString& control)
     : m_backing(backing), m_mount(mount), m_control(control)
@@ -12,6 +13,7 @@ StallableMount::StallableMount(const QString& backing, const QString& mount, con
 
 StallableMount::~StallableMount()
 {
+    thaw();
     answer();
     delay(0);
     if (mounted())
@@ -52,6 +54,18 @@ void StallableMount::delay(double seconds)
     }
     if (late.open(QIODevice::WriteOnly))
         late.write(QByteArray::number(seconds));
+}
+
+void StallableMount::freeze()
+{
+    if (m_daemon.state() == QProcess::Running)
+        ::kill(pid_t(m_daemon.processId()), SIGSTOP);
+}
+
+void StallableMount::thaw()
+{
+    if (m_daemon.state() == QProcess::Running)
+        ::kill(pid_t(m_daemon.processId()), SIGCONT);
 }
 
 bool StallableMount::mounted() const

@@ -18,6 +18,11 @@ class StallableMount
     void answer();
     // Every request answered this many seconds late; 0 for at once.
     void delay(double seconds);
+    // The file system's daemon stopped (SIGSTOP) and continued, as a share that stops answering altogether: the
+    // kernel keeps the requests waiting, and a process that ends lets go of them. (A request the daemon has taken and
+    // not answered holds its thread until the answer, however the process ends.)
+    void freeze();
+    void thaw();
     QString mount() const { return m_mount; }
     QString backing() const { return m_backing; }
 
