@@ -194,21 +194,34 @@ void EditHistory::parked()
     removeRollingCopy();
 }
 
-Show EditHistory::readOffered()
+void EditHistory::readOffered(std::shared_ptr<FilePulse> pulse, Offered done)
 {
-    if (!m_fileQueue->waitForIdle(FileQueue::kLastJobs))
-        throw ProjectFileError(folderSilentText(m_offeredPath));
-    return readShowFile(m_offeredPath);
+    pulse->setStage(FilePulse::Stage::waiting);
+    auto read = std::make_shared<std::optional<Show>>();
+    m_fileQueue->post(
+        [read, pulse, path = m_offeredPath]() -> std::optional<QString> {
+            try {
+                *read = readShowFile(path, kLargestProjectFile, pulse.get());
+            } catch (const ProjectFileError& error) {
+                return error.text();
+            }
+            return std::nullopt;
+        },
+        [read, done = std::move(done)](const std::optional<QString>& error) {
+            done(*read, error.value_or(QString()));
+        });
 }
 
 void EditHistory::tookBackOffered()
 {
     // The offered copy becomes the rolling copy, so the work stays on disk until it is rewritten. Should the rename
     // fail, the offered copy stays where it is rather than leave the work in memory only.
-    if (m_offeredPath != m_recoveryPath) {
-        QFile::remove(m_recoveryPath);
-        QFile::rename(m_offeredPath, m_recoveryPath);
-    }
+    if (m_offeredPath != m_recoveryPath)
+        m_fileQueue->post([offered = m_offeredPath, rolling = m_recoveryPath] {
+            QFile::remove(rolling);
+            QFile::rename(offered, rolling);
+            return std::nullopt;
+        });
     setCanRecover(false);
     m_saved = Show::makeDefault();
     setUnsaved(true);

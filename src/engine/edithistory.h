@@ -84,8 +84,11 @@ class EditHistory : public QObject
     // The parked work is on offer now.
     void parked();
     QString parkedPath() const { return m_parkedPath; }
-    // The work on offer; throws ProjectFileError.
-    Show readOffered();
+    // Reads the work on offer aside, behind the writes already queued; done gets the show, or none and the error
+    // text, on the main thread. The pulse hears of the read.
+    using Offered = std::function<void(const std::optional<Show>& show, const QString& error)>;
+    void readOffered(std::shared_ptr<FilePulse> pulse, Offered done);
+    QString offeredPath() const { return m_offeredPath; }
     // The work on offer became the open show: unsaved work again, kept in the rolling copy.
     void tookBackOffered();
     // Writes the rolling copy now, behind the writes already queued (also when the application quits), waiting for

@@ -141,7 +141,8 @@ class Engine : public QObject
     // status line when it comes, and a failure changes nothing.
     void saveProject(const QUrl& url);
     void openProject(const QUrl& url);
-    // Takes back the work on offer as the open, unsaved show; failure goes to the status line.
+    // Takes back the work on offer as the open, unsaved show, read aside like a project file; failure goes to the
+    // status line.
     void recoverUnsavedProject();
     // How long writeRecovery() waits for the recovery folder.
     static constexpr std::chrono::seconds kRecoveryWriteWait{3};
@@ -251,6 +252,7 @@ class Engine : public QObject
     void restoreEdit(const Show& target);
     void replaceShow(const Show& show);
     void takeSavedShow(const Show& written, const QUrl& url);
+    void takeBackOffered(const Show& recovered);
     void setProjectURL(std::optional<QUrl> url);
     void selectFirstCueUnlessPresent();
 

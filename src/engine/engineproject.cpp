@@ -48,13 +48,11 @@ void Engine::replaceShow(const Show& show)
 
 void Engine::recoverUnsavedProject()
 {
-    Show recovered;
-    try {
-        recovered = m_history->readOffered();
-    } catch (const ProjectFileError& error) {
-        setMessage(QStringLiteral("恢复失败 · ") + error.text());
-        return;
-    }
+    m_projectFiles->recover();
+}
+
+void Engine::takeBackOffered(const Show& recovered)
+{
     replaceShow(recovered);
     setProjectURL(std::nullopt);
     m_history->tookBackOffered();

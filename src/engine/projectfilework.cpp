@@ -25,12 +25,28 @@ struct ProjectFileWork::Link
 namespace {
 QString verb(ProjectFileWork::Kind kind)
 {
-    return kind == ProjectFileWork::Kind::open ? QStringLiteral("打开") : QStringLiteral("保存");
+    switch (kind) {
+    case ProjectFileWork::Kind::open:
+        return QStringLiteral("打开");
+    case ProjectFileWork::Kind::save:
+        return QStringLiteral("保存");
+    case ProjectFileWork::Kind::recover:
+        return QStringLiteral("恢复");
+    }
+    return {};
 }
 
 QString failureText(ProjectFileWork::Kind kind)
 {
-    return kind == ProjectFileWork::Kind::open ? QStringLiteral("无法打开工程 · ") : QStringLiteral("保存失败 · ");
+    switch (kind) {
+    case ProjectFileWork::Kind::open:
+        return QStringLiteral("无法打开工程 · ");
+    case ProjectFileWork::Kind::save:
+        return QStringLiteral("保存失败 · ");
+    case ProjectFileWork::Kind::recover:
+        return QStringLiteral("恢复失败 · ");
+    }
+    return {};
 }
 } // namespace
 
@@ -113,6 +129,22 @@ void ProjectFileWork::save(const QUrl& url)
             end();
             m_hooks.saved(written, url);
         });
+}
+
+// Read on the recovery copies' own queue, so that a copy still being written is read whole.
+void ProjectFileWork::recover()
+{
+    if (refusedWhileBusy(Kind::recover))
+        return;
+    begin(Kind::recover, QUrl::fromLocalFile(m_history.offeredPath()));
+    m_history.readOffered(m_pulse, [this](const std::optional<Show>& show, const QString& error) {
+        if (!show) {
+            fail(error);
+            return;
+        }
+        end();
+        m_hooks.recovered(*show);
+    });
 }
 
 void ProjectFileWork::begin(Kind kind, const QUrl& url)

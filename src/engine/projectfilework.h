@@ -21,7 +21,7 @@ class ProjectFileWork : public QObject
 {
     Q_OBJECT
   public:
-    enum class Kind { open, save };
+    enum class Kind { open, save, recover };
 
     // How long a folder may give no answer before the status line says that the work waits on it.
     static constexpr std::chrono::milliseconds kFolderSilence{1000};
@@ -34,6 +34,8 @@ class ProjectFileWork : public QObject
         std::function<void(const Show&, const QUrl&)> replace;
         // The show as written is the saved show now, its file the project's.
         std::function<void(const Show&, const QUrl&)> saved;
+        // The work on offer, read, takes the open show's place as unsaved work.
+        std::function<void(const Show&)> recovered;
         // The status line.
         std::function<void(const QString&)> status;
     };
@@ -45,6 +47,8 @@ class ProjectFileWork : public QObject
     void open(const QUrl& url);
     // Writes the show as it is now; when it has landed, that show is the saved one.
     void save(const QUrl& url);
+    // Reads the unsaved work on offer; when it has decoded, it takes the show's place.
+    void recover();
 
     bool busy() const { return m_kind.has_value(); }
     std::optional<Kind> kind() const { return m_kind; }

@@ -211,7 +211,7 @@ TEST_F(Evening, AnOperatorBuildsSavesReopensAndRunsAShowThenQuits)
     EXPECT_TRUE(QFile::exists(folder.filePath("recovery/Recovery.json")));
     start();
     ASSERT_TRUE(engine().canRecoverProject());
-    engine().recoverUnsavedProject();
+    ProjectFileWait::recover(engine());
     EXPECT_EQ(engine().show(), atQuit);
     EXPECT_TRUE(engine().hasUnsavedChanges());
     shot("6-recovered");

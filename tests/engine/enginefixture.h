@@ -82,6 +82,7 @@ class EngineTest : public ::testing::Test
     // Opens or saves as the console does and waits for the outcome: the failure's reason, or none.
     std::optional<QString> open(const QUrl& url) { return ProjectFileWait::open(*engine, url); }
     std::optional<QString> save(const QUrl& url) { return ProjectFileWait::save(*engine, url); }
+    std::optional<QString> recover() { return ProjectFileWait::recover(*engine); }
 
     QString recoveryPath() const { return path(QStringLiteral("Recovery.json")); }
     QString parkedPath() const { return path(QStringLiteral("Parked.json")); }

@@ -314,14 +314,14 @@ TEST_F(RecoveryCopy, OpenOverUnsavedWorkParksItUntilTakenBack)
     EXPECT_TRUE(engine->canRecoverProject());
     EXPECT_EQ(readShowFile(parkedPath()), parked);
 
-    engine->recoverUnsavedProject();
+    recover();
     EXPECT_EQ(engine->show(), parked);
     EXPECT_TRUE(engine->hasUnsavedChanges());
     EXPECT_FALSE(engine->canRecoverProject());
     EXPECT_FALSE(engine->projectURL());
     EXPECT_EQ(engine->editHistory()->count(), 0);
     EXPECT_EQ(engine->message(), QStringLiteral("已恢复未保存工程"));
-    EXPECT_FALSE(QFile::exists(parkedPath()));
+    EXPECT_TRUE(waitForFile(parkedPath(), false)) << "the offered copy became the rolling copy";
     EXPECT_EQ(readShowFile(recoveryPath()), parked);
 }
 
@@ -346,7 +346,7 @@ TEST_F(RecoveryCopy, WorkLostInACrashSurvivesEditsOfTheNextSessionAndIsKeptAfter
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return QFile::exists(recoveryPath()) && readShowFile(recoveryPath()) == engine->show(); }, 10000));
     EXPECT_EQ(messages, QStringList{QStringLiteral("就绪")});
-    engine->recoverUnsavedProject();
+    recover();
     EXPECT_EQ(engine->show(), lost);
     EXPECT_FALSE(engine->canRecoverProject());
 
@@ -384,7 +384,7 @@ TEST_F(RecoveryCopy, CrashWorkOverParkedWorkInAWritableFolderIsOfferedWithoutCom
         EXPECT_TRUE(engine->canRecoverProject());
         rename(1, QStringLiteral("新的修改"));
         QTest::qWait(1500);
-        engine->recoverUnsavedProject();
+        recover();
         EXPECT_EQ(engine->show(), lost);
         EXPECT_EQ(engine->message(), QStringLiteral("已恢复未保存工程"));
         for (const QString& message : std::as_const(messages))
@@ -395,7 +395,7 @@ TEST_F(RecoveryCopy, CrashWorkOverParkedWorkInAWritableFolderIsOfferedWithoutCom
 TEST_F(RecoveryCopy, FailedRecoveryReportsAndChangesNothing)
 {
     const Show before = engine->show();
-    engine->recoverUnsavedProject();
+    recover();
     EXPECT_TRUE(engine->message().startsWith(QStringLiteral("恢复失败 · ")));
     EXPECT_EQ(engine->show(), before);
     EXPECT_FALSE(engine->hasUnsavedChanges());
@@ -444,7 +444,7 @@ TEST_F(RecoveryCopy, WorkLeftInAReadOnlyFolderIsOfferedWhereItLies)
     rename(0, QStringLiteral("新的修改"));
     QTest::qWait(1500);
     EXPECT_EQ(readShowFile(leftover), lost);
-    engine->recoverUnsavedProject();
+    recover();
     EXPECT_EQ(engine->message(), QStringLiteral("已恢复未保存工程"));
     EXPECT_EQ(engine->show(), lost);
     EXPECT_FALSE(engine->canRecoverProject());

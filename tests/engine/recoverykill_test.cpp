@@ -75,7 +75,7 @@ TEST_F(RecoveryKill, WorkKilledAtAnyMomentIsOfferedWholeAndSavedFilesReadBackWho
 
         engine = makeEngine(true);
         if (engine->canRecoverProject()) {
-            engine->recoverUnsavedProject();
+            EXPECT_EQ(recover(), std::nullopt);
             expectHeldShow(engine->show(), life, "the offered work");
             EXPECT_TRUE(engine->hasUnsavedChanges());
         } else {

@@ -29,4 +29,9 @@ inline std::optional<QString> save(Engine& engine, const QUrl& url)
     engine.saveProject(url);
     return outcome(engine, QStringLiteral("保存失败 · "));
 }
+inline std::optional<QString> recover(Engine& engine)
+{
+    engine.recoverUnsavedProject();
+    return outcome(engine, QStringLiteral("恢复失败 · "));
+}
 } // namespace ProjectFileWait

@@ -67,7 +67,9 @@ void ConsoleStatusBar::showFileProgress()
     m_fileProgress->setRange(0, progress ? 1000 : 0);
     if (progress)
         m_fileProgress->setValue(int(*progress * 1000));
-    const QString verb = files.kind() == ProjectFileWork::Kind::open ? QStringLiteral("打开") : QStringLiteral("保存");
+    const QString verb = files.kind() == ProjectFileWork::Kind::open   ? QStringLiteral("打开")
+                         : files.kind() == ProjectFileWork::Kind::save ? QStringLiteral("保存")
+                                                                       : QStringLiteral("恢复");
     m_fileProgress->setFormat(files.folderSilent() ? QStringLiteral("等待文件夹响应") : verb + QStringLiteral(" %p%"));
     m_fileProgress->setToolTip(QStringLiteral("正在%1 %2").arg(verb, files.fileName()));
 }

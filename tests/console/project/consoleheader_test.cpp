@@ -152,6 +152,7 @@ TEST_F(HeaderTest, OpeningOverUnsavedWorkOffersItBack)
     EXPECT_TRUE(recover->isEnabled());
 
     recover->trigger();
+    waitForTheFile();
     EXPECT_EQ(engine->show().cues[0].name, "未保存的工作");
     EXPECT_EQ(title(), "Lumoria");
     EXPECT_EQ(badge(), "未保存");
