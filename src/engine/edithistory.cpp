@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScopeGuard>
 #include <cstdio>
 #include <future>
 #include <limits>
@@ -173,6 +174,7 @@ void EditHistory::parkUnsavedWork(const Show& show, std::shared_ptr<FilePulse> p
     pulse->setStage(FilePulse::Stage::waiting);
     m_fileQueue->post(
         [show, pulse, parked = m_parkedPath, rolling = m_recoveryPath]() -> std::optional<QString> {
+            const auto settled = qScopeGuard([&pulse] { pulse->setStage(FilePulse::Stage::done); });
             try {
                 writeShowFile(show, parked, JsonFormat::compact, kLargestProjectFile, pulse.get());
             } catch (const ProjectFileError& error) {

@@ -62,6 +62,7 @@ class ConsoleView : public QWidget
     QWidget* makeHeaderRow();
     QWidget* makeMainRow();
     QWidget* makeInspectorColumn();
+    void landSaveOnTheWay();
     void showSheet(QPointer<ConsoleSheet>& sheet, bool open, const std::function<QWidget*()>& content, int width,
                    const std::function<void()>& closed);
 

@@ -5,6 +5,7 @@
 #include "eventwait.h"
 #include "lumohelp.h"
 #include "mediafilechooser.h"
+#include "projectfile.h"
 #include "projectfilewait.h"
 #include "shownlength.h"
 #include "stallablemount.h"
@@ -225,6 +226,17 @@ TEST_F(ConsoleTest, ASaveWaitingOnItsFolderIsShownAndLandsAsSaved)
     EXPECT_TRUE(waitUntil([&] { return badge->text() == "已保存"; }));
     EXPECT_EQ(engine().message(), "已保存 · show.json");
     EXPECT_FALSE(view().statusBar()->showsFileProgress());
+
+    // A quit just after Ctrl+S lets the save land when its folder answers in time.
+    renamed.cues[0].name = "退出前保存";
+    engine().setShow(renamed);
+    share.stall();
+    engine().saveProject(file);
+    QTimer::singleShot(1500, [&] { share.answer(); });
+    view().applicationWillTerminate();
+    EXPECT_EQ(engine().message(), "已保存 · show.json");
+    EXPECT_FALSE(engine().hasUnsavedChanges());
+    EXPECT_EQ(readShowFile(share.backing() + "/show.json").cues[0].name, "退出前保存");
 }
 
 TEST_F(ConsoleTest, TheConsoleStartsOverBadSettingsAndAnUnusableRecoveryFolderAndSaysSo)
