@@ -15,6 +15,7 @@
 #include "mediafile.h"
 #include "mediafiles.h"
 #include "picture.h"
+#include "projectfilework.h"
 #include "runningtimeline.h"
 #include "screendisplayprovider.h"
 #include "soundoutput.h"
@@ -59,6 +60,16 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     connect(m_history, &EditHistory::hasUnsavedChangesChanged, this, &Engine::hasUnsavedChangesChanged);
     connect(m_history, &EditHistory::canRecoverProjectChanged, this, &Engine::canRecoverProjectChanged);
     connect(m_history, &EditHistory::message, this, &Engine::setMessage);
+    m_projectFiles = new ProjectFileWork(*m_history,
+                                         {[this]() -> const Show& { return m_show; },
+                                          [this](const Show& show, const QUrl& url) {
+                                              replaceShow(show);
+                                              setProjectURL(url);
+                                          },
+                                          [this](const Show& written, const QUrl& url) { takeSavedShow(written, url); },
+                                          [this](const Show& recovered) { takeBackOffered(recovered); },
+                                          [this](const QString& text) { setMessage(text); }},
+                                         this);
     m_independent = new IndependentScreens(*this);
     connect(m_independent, &IndependentScreens::changed, this, &Engine::independentScreensChanged);
     m_countdown = new CueCountdown(

@@ -21,6 +21,7 @@
 #include <QUrl>
 #include <QUuid>
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,6 +41,7 @@ class MeasuredDurations;
 class MediaFiles;
 class FileQuestions;
 class Picture;
+class ProjectFileWork;
 class RemoteHost;
 class RunningTimeline;
 class StillPreloads;
@@ -135,12 +137,17 @@ class Engine : public QObject
     // Existence, kind, size and stamps of media files, as far as the disk has answered; views mark files by it.
     MediaFiles& mediaFiles() const { return *m_mediaFiles; }
 
-    // Project files. The throwing ones throw ProjectFileError and then change nothing.
+    // Project files, read and written aside, one at a time (projectFiles() tells how far): the outcome goes to the
+    // status line when it comes, and a failure changes nothing.
     void saveProject(const QUrl& url);
     void openProject(const QUrl& url);
-    // Takes back the work on offer as the open, unsaved show; failure goes to the status line.
+    // Takes back the work on offer as the open, unsaved show, read aside like a project file; failure goes to the
+    // status line.
     void recoverUnsavedProject();
-    // Writes the recovery copy of unsaved work now (also when the application quits).
+    // How long writeRecovery() waits for the recovery folder.
+    static constexpr std::chrono::seconds kRecoveryWriteWait{3};
+    // Writes the recovery copy of unsaved work now (also when the application quits), waiting for it at most
+    // kRecoveryWriteWait; throws ProjectFileError when it failed or its folder did not answer in time.
     void writeRecovery();
     void relinkMissingAssets(const QUrl& folder);
 
@@ -209,6 +216,7 @@ class Engine : public QObject
 
     // The parts the engine owns, for what they do beyond the operations above.
     EditHistory& history() { return *m_history; }
+    const ProjectFileWork& projectFiles() const { return *m_projectFiles; }
     const DisplayBindings& displayBindings() const { return *m_displayBindings; }
     const IndependentScreens& independentScreens() const { return *m_independent; }
     CuePreview& cuePreview() { return *m_cuePreview; }
@@ -243,6 +251,8 @@ class Engine : public QObject
   private:
     void restoreEdit(const Show& target);
     void replaceShow(const Show& show);
+    void takeSavedShow(const Show& written, const QUrl& url);
+    void takeBackOffered(const Show& recovered);
     void setProjectURL(std::optional<QUrl> url);
     void selectFirstCueUnlessPresent();
 
@@ -317,6 +327,7 @@ class Engine : public QObject
     RemoteHost* m_remoteHost = nullptr;
     Show m_show;
     EditHistory* m_history;
+    ProjectFileWork* m_projectFiles;
     std::optional<QUrl> m_projectURL;
 
     std::optional<QUuid> m_selected;

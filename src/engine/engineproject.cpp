@@ -2,77 +2,32 @@
 
 #include "edithistory.h"
 #include "lightingoutput.h"
-#include "lookaside.h"
+#include "measureddurations.h"
 #include "mediafiles.h"
 #include "picture.h"
 #include "projectfile.h"
-#include "savetemporary.h"
+#include "projectfilework.h"
 
 #include <QDir>
-#include <variant>
-
-static QString localPath(const QUrl& url)
-{
-    if (!url.isLocalFile())
-        throw ProjectFileError(QStringLiteral("“%1”不是本地文件").arg(url.toDisplayString()));
-    return url.toLocalFile();
-}
-
-namespace {
-
-// A project file is read and written on a thread of its own, and the show waits for it at most this long: a folder
-// that stops answering holds that thread, not the main thread. A write that ends later has still replaced the file
-// whole, or left it as it was.
-constexpr std::chrono::seconds kProjectFileDeadline{2};
-
-const QString kFolderSilent = QStringLiteral("“%1”所在的文件夹没有响应");
-
-// Runs the file work aside and gives its result, rethrowing its error; throws when it has not ended in time.
-template <typename Result> Result projectFileWork(const QString& path, std::function<Result()> work)
-{
-    using Outcome = std::variant<Result, QString>;
-    const std::optional<Outcome> outcome = lookWithin<Outcome>(
-        [work = std::move(work)]() -> Outcome {
-            try {
-                return work();
-            } catch (const ProjectFileError& error) {
-                return error.text();
-            }
-        },
-        kProjectFileDeadline);
-    if (!outcome)
-        throw ProjectFileError(kFolderSilent.arg(QUrl::fromLocalFile(path).fileName()));
-    if (const QString* error = std::get_if<QString>(&*outcome))
-        throw ProjectFileError(*error);
-    return std::get<Result>(*outcome);
-}
-
-} // namespace
 
 void Engine::saveProject(const QUrl& url)
 {
-    const QString path = localPath(url);
-    projectFileWork<bool>(path, [show = m_show, path] {
-        writeShowFile(show, path, JsonFormat::pretty);
-        return true;
-    });
-    m_history->saved();
-    setProjectURL(url);
-    setMessage(QStringLiteral("已保存 · ") + url.fileName());
+    m_projectFiles->save(url);
 }
 
 void Engine::openProject(const QUrl& url)
 {
-    const QString path = localPath(url);
-    // A save of this file killed on the way, in this or an earlier run, may have left its new copy beside it.
-    const Show opened = projectFileWork<Show>(path, [path] {
-        Show read = readShowFile(path);
-        removeStaleSaveTemporaries(path);
-        return read;
-    });
-    m_history->parkUnsavedWork();
-    replaceShow(opened);
+    m_projectFiles->open(url);
+}
+
+// A length measured while the file was written is no edit: the saved show takes it too.
+void Engine::takeSavedShow(const Show& written, const QUrl& url)
+{
+    Show saved = written;
+    m_measuredDurations->fillIn(saved);
+    m_history->saved(saved);
     setProjectURL(url);
+    setMessage(QStringLiteral("已保存 · ") + url.fileName());
 }
 
 void Engine::replaceShow(const Show& show)
@@ -93,13 +48,11 @@ void Engine::replaceShow(const Show& show)
 
 void Engine::recoverUnsavedProject()
 {
-    Show recovered;
-    try {
-        recovered = m_history->readOffered();
-    } catch (const ProjectFileError& error) {
-        setMessage(QStringLiteral("恢复失败 · ") + error.text());
-        return;
-    }
+    m_projectFiles->recover();
+}
+
+void Engine::takeBackOffered(const Show& recovered)
+{
     replaceShow(recovered);
     setProjectURL(std::nullopt);
     m_history->tookBackOffered();
@@ -108,7 +61,7 @@ void Engine::recoverUnsavedProject()
 
 void Engine::writeRecovery()
 {
-    m_history->writeRecovery();
+    m_history->writeRecovery(kRecoveryWriteWait);
 }
 
 // The disk is asked on the file questions' threads, all files at once: a file that does not answer in time stays

@@ -8,6 +8,7 @@
 #include "lumosettings.h"
 #include "lumostyle.h"
 #include "mediafixtures.h"
+#include "projectfilewait.h"
 #include "timelineeditor.h"
 #include "timelineeditormodel.h"
 
@@ -112,10 +113,10 @@ TEST_F(Evening, AnOperatorBuildsSavesReopensAndRunsAShowThenQuits)
 
     // Saved, reopened: the same show, nothing unsaved; undo and redo step over the reopen without loss.
     const QUrl file = QUrl::fromLocalFile(folder.filePath("evening.json"));
-    engine().saveProject(file);
+    ASSERT_EQ(ProjectFileWait::save(engine(), file), std::nullopt);
     EXPECT_FALSE(engine().hasUnsavedChanges());
     const Show saved = engine().show();
-    engine().openProject(file);
+    ASSERT_EQ(ProjectFileWait::open(engine(), file), std::nullopt);
     EXPECT_EQ(engine().show(), saved);
     EXPECT_FALSE(engine().hasUnsavedChanges());
     EXPECT_FALSE(app->consoleWindow().undoAction()->isEnabled()) << "the opened file is where the history starts";
@@ -210,7 +211,7 @@ TEST_F(Evening, AnOperatorBuildsSavesReopensAndRunsAShowThenQuits)
     EXPECT_TRUE(QFile::exists(folder.filePath("recovery/Recovery.json")));
     start();
     ASSERT_TRUE(engine().canRecoverProject());
-    engine().recoverUnsavedProject();
+    ProjectFileWait::recover(engine());
     EXPECT_EQ(engine().show(), atQuit);
     EXPECT_TRUE(engine().hasUnsavedChanges());
     shot("6-recovered");

@@ -286,10 +286,10 @@ TEST_F(FilePanels, AChosenFileComesBackAndAPanelGivenUpEnds)
 // on serving its events, gives up on the panel at once, and takes a cancel as soon as the operator presses Escape.
 TEST_F(FilePanels, APanelOnOrAboveAStalledFolderNeverHoldsTheConsole)
 {
-    StallableMount mount;
-    if (const QString why = mount.start(); !why.isEmpty())
+    StallableMount mount(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = mount.mountOrSayWhy(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
-    engine->saveProject(QUrl::fromLocalFile(mount.path() + "/show.json"));
+    engine->saveProject(QUrl::fromLocalFile(mount.mount() + "/show.json"));
     mount.stall();
     Heartbeat heartbeat;
 
@@ -304,7 +304,7 @@ TEST_F(FilePanels, APanelOnOrAboveAStalledFolderNeverHoldsTheConsole)
 
     // The media panel opened in the folder above the mount, which lists the stalled one; Escape cancels it.
     const QString before = QDir::currentPath();
-    QDir::setCurrent(mount.parentPath());
+    QDir::setCurrent(folder.path());
     heartbeat.restart();
     bool answered = false;
     chooseMediaFiles(window.get(), {AssetKind::image, AssetKind::video, AssetKind::audio},

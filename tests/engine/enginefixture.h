@@ -8,6 +8,7 @@
 #include "loopbackreceiver.h"
 #include "mediafixtures.h"
 #include "picture.h"
+#include "projectfilewait.h"
 
 #include <QColor>
 #include <QFile>
@@ -78,6 +79,10 @@ class EngineTest : public ::testing::Test
         edit([&](Show& show) { show.outputScreens = screens; });
     }
     Cue cue(int index) const { return engine->show().cues.at(index); }
+    // Opens or saves as the console does and waits for the outcome: the failure's reason, or none.
+    std::optional<QString> open(const QUrl& url) { return ProjectFileWait::open(*engine, url); }
+    std::optional<QString> save(const QUrl& url) { return ProjectFileWait::save(*engine, url); }
+    std::optional<QString> recover() { return ProjectFileWait::recover(*engine); }
 
     QString recoveryPath() const { return path(QStringLiteral("Recovery.json")); }
     QString parkedPath() const { return path(QStringLiteral("Parked.json")); }

@@ -121,7 +121,7 @@ TEST_F(Screens, NoDefaultPictureIsReadOnTheMainThread)
     writeShowFile(show, path(QStringLiteral("show.json")), JsonFormat::pretty);
     {
         HangGuard guard("a show whose default picture is a FIFO");
-        engine->openProject(url(QStringLiteral("show.json")));
+        EXPECT_EQ(open(url(QStringLiteral("show.json"))), std::nullopt);
         engine->setDefaultPicture(url(QStringLiteral("fifo.png")));
     }
     EXPECT_EQ(engine->message(), QStringLiteral("无法读取默认画面"));

@@ -1,34 +1,11 @@
 #include "enginefixture.h"
+#include "heartbeat.h"
 #include "mediafile.h"
 #include "mediafiles.h"
 #include "stalledfolder.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
-
-namespace {
-
-// How long the main thread went at most without serving its 5 ms timer while it ran.
-class Heartbeat
-{
-  public:
-    Heartbeat()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_longest = std::max(m_longest, m_since.restart()); });
-        m_since.start();
-        m_timer.start();
-    }
-    qint64 longestGapMs() const { return m_longest; }
-
-  private:
-    QTimer m_timer;
-    QElapsedTimer m_since;
-    qint64 m_longest = 0;
-};
-
-} // namespace
 
 class StalledMedia : public EngineTest
 {

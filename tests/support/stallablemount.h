@@ -2,29 +2,35 @@
 
 #include <QProcess>
 #include <QString>
-#include <QTemporaryDir>
 
-// A folder on a real FUSE mount (stallablefs.py) that stops answering when told, as a network share does: the kernel
-// holds every question about it, from any process, until the file system answers again (or 20 s have passed).
-// Needs /dev/fuse and python3-fusepy; start() says why not where they are missing.
+// A real FUSE folder (stallablefs.py) that stops answering on demand, as a network share does: the kernel holds
+// every question about it until the file system answers, or for at most 20 s. Needs /dev/fuse and python3-fusepy.
 class StallableMount
 {
   public:
+    // backing holds the files; mount is where they are seen; both are made.
+    StallableMount(const QString& backing, const QString& mount, const QString& control);
     ~StallableMount();
 
-    // Mounts it; an empty text when it is mounted, else why not.
-    QString start();
-    // The mounted folder, and the one holding it.
-    QString path() const { return m_folder.filePath("share"); }
-    QString parentPath() const { return m_folder.path(); }
-    // Where its files really lie: written here, they are seen in the mount.
-    QString backing() const { return m_folder.filePath("backing"); }
+    // Why it cannot be mounted here; empty once mounted.
+    QString mountOrSayWhy();
     void stall();
     void answer();
+    // Every request answered this many seconds late; 0 for at once.
+    void delay(double seconds);
+    // The file system's daemon stopped (SIGSTOP) and continued, as a share that stops answering altogether: the
+    // kernel keeps the requests waiting, and a process that ends lets go of them. (A request the daemon has taken and
+    // not answered holds its thread until the answer, however the process ends.)
+    void freeze();
+    void thaw();
+    QString mount() const { return m_mount; }
+    QString backing() const { return m_backing; }
 
   private:
     bool mounted() const;
 
-    QTemporaryDir m_folder;
+    QString m_backing;
+    QString m_mount;
+    QString m_control;
     QProcess m_daemon;
 };

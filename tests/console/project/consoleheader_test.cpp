@@ -3,6 +3,7 @@
 #include "elidedlabel.h"
 #include "lumomarkview.h"
 #include "mediafixtures.h"
+#include "projectfilewait.h"
 #include "sectionfixture.h"
 
 #include <QAccessible>
@@ -26,11 +27,21 @@ class HeaderTest : public SectionTest
                 return action;
         return nullptr;
     }
-    void click(const QString& text) { button(header, text)->click(); }
+    // Clicks or chooses, and waits for the file read or written on the way.
+    void click(const QString& text)
+    {
+        button(header, text)->click();
+        waitForTheFile();
+    }
     void choose(const QString& item, std::optional<QUrl> answer)
     {
         chooser.answer = std::move(answer);
         menuItem(item)->trigger();
+        waitForTheFile();
+    }
+    void waitForTheFile()
+    {
+        EXPECT_TRUE(waitUntil([&] { return !engine->projectFiles().busy(); }));
     }
     void rename(const QString& name)
     {
@@ -141,6 +152,7 @@ TEST_F(HeaderTest, OpeningOverUnsavedWorkOffersItBack)
     EXPECT_TRUE(recover->isEnabled());
 
     recover->trigger();
+    waitForTheFile();
     EXPECT_EQ(engine->show().cues[0].name, "未保存的工作");
     EXPECT_EQ(title(), "Lumoria");
     EXPECT_EQ(badge(), "未保存");
@@ -265,7 +277,7 @@ TEST_F(ConsoleTest, TheHeaderFitsTheSmallestWindowAndControlSSavesTheShow)
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     const QString file = folder.filePath("show.json");
-    engine().saveProject(QUrl::fromLocalFile(file));
+    ASSERT_EQ(ProjectFileWait::save(engine(), QUrl::fromLocalFile(file)), std::nullopt);
     Show show = engine().show();
     show.cues[0].name = "改";
     engine().setShow(show);

@@ -5,6 +5,7 @@
 #include "mappedoutput.h"
 #include "mediafixtures.h"
 #include "picture.h"
+#include "projectfilewait.h"
 #include "screendisplayprovider.h"
 #include "screenoutputwindows.h"
 
@@ -44,7 +45,7 @@ TEST(MappingValues, NoMappingLeavesTheOutputBlack)
         change(mapping);
         engine.setMapping(mapping, kFirst);
         const QUrl url = QUrl::fromLocalFile(folder.filePath(name));
-        engine.saveProject(url);
+        ProjectFileWait::save(engine, url);
         return url;
     };
     // The huge widths fade in from the left and the top across the whole output: bright at the bottom right.
@@ -73,7 +74,7 @@ TEST(MappingValues, NoMappingLeavesTheOutputBlack)
         // Each file starts from an output without the picture, so that no frame of the file before can pass for it.
         engine.stop(true);
         EXPECT_TRUE(waitUntil([&] { return !redAt(probe); })) << seen.name().toStdString();
-        engine.openProject(url);
+        ASSERT_EQ(ProjectFileWait::open(engine, url), std::nullopt);
         engine.setSelected(engine.show().cues[0].id);
         engine.go();
         EXPECT_TRUE(waitUntil([&] { return engine.message().startsWith(QStringLiteral("播出中")); }))
@@ -82,9 +83,9 @@ TEST(MappingValues, NoMappingLeavesTheOutputBlack)
     }
     // Reading took the widths and corners within a drawable range and left the stored ones as they are.
     EXPECT_EQ(engine.mapping(kFirst).edges, (QList<double>{0, 0, 0, 0}));
-    engine.openProject(files[0].first);
+    ProjectFileWait::open(engine, files[0].first);
     EXPECT_EQ(engine.mapping(kFirst).edges, (QList<double>{1e308, -1e308, 1e308, 5e-324}));
-    engine.openProject(files[2].first);
+    ProjectFileWait::open(engine, files[2].first);
     EXPECT_EQ(engine.mapping(kFirst).corners,
               (QList<QPointF>{{-1e308, -1e308}, {1e308, -1e308}, {1e308, 1e308}, {-1e308, 1e308}}));
 }
