@@ -101,14 +101,15 @@ class MediaLibraryPanelTest : public TimelineTest
         panel.reset();
         TimelineTest::TearDown();
     }
-    // Waits for the still of a file, as the row would show it. On a busy machine the file may not answer in time:
-    // the row then shows its symbol until the answer comes and it redraws.
+    // Waits for the still of a file, as the row would show it: the row shows its symbol until the file's answer
+    // and then its still have come.
     std::optional<QImage> stillOf(const MediaAsset& asset)
     {
         waitUntil(
             [&] {
                 return panel->thumbnails().still(asset) ||
-                       (panel->thumbnails().pending() == 0 && !engine->mediaFiles().unanswered(asset.url));
+                       (panel->thumbnails().pending() == 0 &&
+                        engine->mediaFiles().state(asset.url, FileDepth::stamp) == FileState::answered);
             },
             20000);
         return panel->thumbnails().still(asset);

@@ -1,5 +1,6 @@
 #include "preflightcheck.h"
 
+#include "checkedfiles.h"
 #include "consolecolors.h"
 #include "consolestate.h"
 #include "consoletext.h"
@@ -60,8 +61,11 @@ PreflightCheck::PreflightCheck(ConsoleState& state, std::function<void(const QSt
             scheduleRefresh();
         });
     connect(&m_engine, &Engine::showChanged, this, &PreflightCheck::scheduleRefresh);
-    // A file that did not answer in time, or changed, is checked again when its answer comes.
-    connect(&m_engine.mediaFiles(), &MediaFiles::answered, this, &PreflightCheck::scheduleRefresh);
+    // A cue is checked again when the answer about one of its files changes, never by asking the disk again.
+    connect(&m_engine.mediaFiles(), &MediaFiles::answered, this, [this](const QUrl& file) {
+        m_findings.fileAnswered(file);
+        scheduleRefresh();
+    });
     // The selection decides the covered cue only outside the playlist modes.
     connect(&m_engine, &Engine::selectedChanged, this, [this] {
         if (!usesPlaylist(m_state.projectionMode()))
@@ -69,6 +73,9 @@ PreflightCheck::PreflightCheck(ConsoleState& state, std::function<void(const QSt
     });
     connect(&state, &ConsoleState::projectionModeChanged, this, &PreflightCheck::scheduleRefresh);
     connect(&state, &ConsoleState::launchAfterCheckChanged, this, &PreflightCheck::scheduleRefresh);
+    // Opening the sheet asks the disk once about every file it covers, so that a change since shows.
+    m_engine.mediaFiles().refresh(
+        checkedFiles(m_launch.checkCues(), m_engine.show().assets.value_or(QList<MediaAsset>{})), FileDepth::header);
     refresh();
 }
 
