@@ -27,6 +27,8 @@ class AwaitedFiles : public QObject
     }
     void cancelAll() { m_waiting.clear(); }
     bool waiting() const { return !m_waiting.isEmpty(); }
+    // Work it waited for runs now: the answers it waited for are in.
+    bool runningWork() const { return m_running; }
 
   private:
     struct Work
@@ -41,4 +43,5 @@ class AwaitedFiles : public QObject
 
     MediaFiles& m_files;
     QList<Work> m_waiting;
+    bool m_running = false;
 };

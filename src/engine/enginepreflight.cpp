@@ -197,11 +197,23 @@ bool Engine::awaitsMediaAnswers(AwaitedFiles& wait, const QList<Cue>& cues, cons
 {
     wait.cancelAll();
     const QList<QUrl> files = checkedFiles(cues, m_show.assets.value_or(QList<MediaAsset>{}));
-    if (wait.answered(files, FileDepth::header)) {
-        // The answers in hand decide now; the disk is asked again so that the next check sees any change.
-        m_mediaFiles->refresh(files, FileDepth::header);
+    // A file said to be missing or unusable before may be in place now: it is asked again before it refuses the
+    // cue, unless this is the retry that waited for that answer. A file said to be in order plays at once.
+    QList<QUrl> doubtful;
+    for (const QUrl& url : files) {
+        const std::optional<FileAnswer> answer = m_mediaFiles->known(url, FileDepth::header);
+        if (answer && (!answer->readable || answer->unusable) && !wait.runningWork())
+            doubtful.append(url);
+    }
+    if (doubtful.isEmpty() && wait.answered(files, FileDepth::header)) {
+        // The answers in hand decide now; unless they were asked just for this, the disk is asked again so that
+        // the next check sees any change.
+        if (!wait.runningWork())
+            m_mediaFiles->refresh(files, FileDepth::header);
         return false;
     }
+    if (!doubtful.isEmpty())
+        wait.await(doubtful, FileDepth::header, AwaitedFiles::Freshness::fresh, [] {});
     wait.await(files, FileDepth::header, AwaitedFiles::Freshness::known, std::move(retry));
     setMessage(QStringLiteral("正在检查素材 · ") + name);
     return true;

@@ -52,13 +52,14 @@ struct FileQuestions::Lanes
                 waiting.remove(folder);
                 return;
             }
+            // A question being answered takes no more callers: one who asks now wants what the disk says from now.
+            if (pending.value(lane.front().url) == &lane.front())
+                pending.remove(lane.front().url);
             const Question question = lane.front();
             guard.unlock();
             const FileAnswer found = answer(isReadable, question);
             guard.lock();
             std::deque<Question>& answered = waiting[folder];
-            if (pending.value(question.url) == &answered.front())
-                pending.remove(question.url);
             const std::vector<Answered> callers = std::move(answered.front().callers);
             answered.pop_front();
             guard.unlock();

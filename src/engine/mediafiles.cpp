@@ -60,6 +60,8 @@ void MediaFiles::collectAll()
         collect(arrival, changed);
     for (const QUrl& url : std::as_const(changed))
         emit answered(url);
+    if (!arrivals.empty())
+        emit questionsAnswered();
 }
 
 void MediaFiles::collect(const Arrival& arrival, QList<QUrl>& changed)
@@ -155,11 +157,11 @@ FileState MediaFiles::state(const QUrl& url, FileDepth depth)
     return deepEnough ? FileState::answered : FileState::waiting;
 }
 
-void MediaFiles::refresh(const QList<QUrl>& urls, FileDepth depth)
+void MediaFiles::refresh(const QList<QUrl>& urls, FileDepth depth, Again again)
 {
     for (const QUrl& url : urls) {
         Entry& entry = m_entries[url];
-        if (entry.askedNumber == 0 || entry.askedDepth < depth)
+        if (entry.askedNumber == 0 || entry.askedDepth < depth || (again == Again::fromNow && !folderStalled(url)))
             send(url, entry, depth);
     }
 }

@@ -36,8 +36,9 @@ class MediaFiles : public QObject
     // Where the file's answer stands, asking it as known() does.
     FileState state(const QUrl& url, FileDepth depth);
     // Asks the files again, so that a change on disk shows; a file with a question on the way that deep is not asked
-    // twice.
-    void refresh(const QList<QUrl>& urls, FileDepth depth);
+    // twice, unless the answer must tell what the disk says from now on.
+    enum class Again { unlessOnTheWay, fromNow };
+    void refresh(const QList<QUrl>& urls, FileDepth depth, Again again = Again::unlessOnTheWay);
     // A question about the file is on the way, from a folder that has not stalled.
     bool onTheWay(const QUrl& url) const;
     // Questions on the way, stalled or not: nothing to wait for when zero.
@@ -46,6 +47,8 @@ class MediaFiles : public QObject
   signals:
     // A file's answer came and differs from the one known before, or the file's folder stalled or answered again.
     void answered(const QUrl& url);
+    // Answers came in, whether they changed anything or not.
+    void questionsAnswered();
 
   private:
     using Clock = std::chrono::steady_clock;

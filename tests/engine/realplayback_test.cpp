@@ -124,7 +124,10 @@ TEST_F(RealPlayback, ClipWrittenOverOrCutShortWhilePlayingFailsButOneMovedAsideP
         QFile::remove(victim);
         EXPECT_TRUE(QFile::copy(original, victim));
         engine->take(cue(0));
-        const QPointer<Player> player = engine->program(kScreen1)->foreground()->player();
+        // The file was missing when last asked: the cue goes on air once the disk has said it is back.
+        EXPECT_TRUE(waitUntil([&] { return engine->program(kScreen1)->foreground() != nullptr; }));
+        Picture* front = engine->program(kScreen1)->foreground();
+        const QPointer<Player> player = front ? front->player() : nullptr;
         EXPECT_TRUE(waitUntil([&] { return player && player->currentTime() > 0.5; }, 10000));
         EXPECT_EQ(engine->message(), QStringLiteral("播出中 · victim.mp4"));
         return player;

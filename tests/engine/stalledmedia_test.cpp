@@ -35,6 +35,7 @@ class StalledMedia : public EngineTest
   protected:
     void SetUp() override
     {
+        awaitMediaAnswers = false;
         share->stall(folder.filePath(QStringLiteral("share")));
         isReadableFile = [share = share](const QUrl& url) {
             share->hangIfHeld(url);
