@@ -5,6 +5,7 @@
 #include "eventwait.h"
 #include "fakeplayer.h"
 #include "lumosettings.h"
+#include "mediaanswers.h"
 #include "lumostyle.h"
 #include "projectchooser.h"
 #include "projectfile.h"
@@ -91,6 +92,7 @@ class SectionTest : public ::testing::Test
         Show show = engine->show();
         change(show);
         engine->setShow(show);
+        awaitMediaAnswers(*engine);
     }
     void select(int cue) { engine->setSelected(engine->show().cues.at(cue).id); }
     QList<QString> names() const

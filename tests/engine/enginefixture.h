@@ -1,13 +1,12 @@
 #pragma once
 
-#include "checkedfiles.h"
 #include "clock.h"
 #include "engine.h"
 #include "eventwait.h"
 #include "fakedisplays.h"
 #include "fakeplayer.h"
 #include "loopbackreceiver.h"
-#include "mediafiles.h"
+#include "mediaanswers.h"
 #include "mediafixtures.h"
 #include "picture.h"
 
@@ -67,8 +66,8 @@ class EngineTest : public ::testing::Test
         Show show = engine->show();
         change(show);
         engine->setShow(show);
-        if (awaitMediaAnswers)
-            awaitAnswersAbout(engine->show());
+        if (awaitAnswers)
+            awaitMediaAnswers(*engine);
     }
     // The check once the disk has answered about every file it reads (or their folder has stalled).
     QList<Engine::PlaybackIssue> checked(const QList<Cue>& cues, const QList<MediaAsset>& assets, bool warnings)
@@ -86,17 +85,6 @@ class EngineTest : public ::testing::Test
     void awaitAnswerAbout(const QUrl& file)
     {
         waitUntil([&] { return engine->mediaFiles().state(file, FileDepth::header) != FileState::waiting; });
-    }
-    void awaitAnswersAbout(const Show& show)
-    {
-        QList<QUrl> files = checkedFiles(show.cues, show.assets.value_or(QList<MediaAsset>{}));
-        for (const MediaAsset& asset : show.assets.value_or(QList<MediaAsset>{}))
-            files.append(asset.url);
-        waitUntil([&] {
-            return std::none_of(files.cbegin(), files.cend(), [&](const QUrl& url) {
-                return engine->mediaFiles().state(url, FileDepth::header) == FileState::waiting;
-            });
-        });
     }
     void rename(int cue, const QString& name)
     {
@@ -242,7 +230,7 @@ class EngineTest : public ::testing::Test
     std::shared_ptr<FakeWindows> windows = std::make_shared<FakeWindows>();
     bool playersReadyOnLoad = true;
     // Whether edit() waits for the disk's answers about the show's media.
-    bool awaitMediaAnswers = true;
+    bool awaitAnswers = true;
     std::optional<quint16> artNetPort;
     // How the engine asks whether a media file can be read; the file system when empty.
     std::function<bool(const QUrl&)> isReadableFile;

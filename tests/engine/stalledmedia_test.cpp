@@ -35,7 +35,7 @@ class StalledMedia : public EngineTest
   protected:
     void SetUp() override
     {
-        awaitMediaAnswers = false;
+        awaitAnswers = false;
         share->stall(folder.filePath(QStringLiteral("share")));
         isReadableFile = [share = share](const QUrl& url) {
             share->hangIfHeld(url);

@@ -135,6 +135,7 @@ TEST_F(MediaLibraryPanelTest, ADropOfFilesFromOutsideImportsThemAndOtherDropsAre
     QMimeData files;
     files.setUrls({stillFile(Qt::red), audioFile(QStringLiteral("drop.wav")), QUrl::fromLocalFile(folder.path())});
     EXPECT_TRUE(panel->acceptDrop(&files));
+    awaitImport();
     ASSERT_EQ(model->cue().assets().size(), 2);
     EXPECT_EQ(model->view().note(), QStringLiteral("素材库 · 2 项 · 跳过 1 个不支持或无法读取的文件"));
     EXPECT_EQ(engine->message(), model->view().note());
@@ -155,11 +156,13 @@ TEST_F(MediaLibraryPanelTest, TheButtonsImportChosenFilesAndRemoveTheSelectedEnt
     QList<QUrl> chosen;
     panel->setFilesChooser([&](QWidget*) { return chosen; });
     panel->importButton()->click();
+    awaitImport();
     EXPECT_TRUE(model->cue().assets().isEmpty()) << "a cancelled panel changes nothing";
     EXPECT_EQ(undoSteps(), 0);
 
     chosen = {stillFile(Qt::red), stillFile(Qt::blue)};
     panel->importButton()->click();
+    awaitImport();
     ASSERT_EQ(model->cue().assets().size(), 2);
     EXPECT_EQ(model->selection().assetID(), model->cue().assets()[1].id);
 
