@@ -197,12 +197,13 @@ bool Engine::awaitsMediaAnswers(AwaitedFiles& wait, const QList<Cue>& cues, cons
 {
     wait.cancelAll();
     const QList<QUrl> files = checkedFiles(cues, m_show.assets.value_or(QList<MediaAsset>{}));
-    // A file said to be missing or unusable before may be in place now: it is asked again before it refuses the
-    // cue, unless this is the retry that waited for that answer. A file said to be in order plays at once.
+    // A file said to be missing or unusable a while ago may be in place now: it is asked again before it refuses
+    // the cue, unless this is the retry that waited for that answer. A file said to be in order plays at once.
     QList<QUrl> doubtful;
     for (const QUrl& url : files) {
         const std::optional<FileAnswer> answer = m_mediaFiles->known(url, FileDepth::header);
-        if (answer && (!answer->readable || answer->unusable) && !wait.runningWork())
+        if (answer && (!answer->readable || answer->unusable) && !wait.runningWork() &&
+            !m_mediaFiles->answeredLately(url))
             doubtful.append(url);
     }
     if (doubtful.isEmpty() && wait.answered(files, FileDepth::header)) {

@@ -99,6 +99,7 @@ void MediaFiles::collect(const Arrival& arrival, QList<QUrl>& changed)
         tell(url);
     entry.answer = taken;
     entry.answerNumber = arrival.number;
+    entry.answeredAt = Clock::now();
 }
 
 void MediaFiles::judgeFolders()
@@ -170,4 +171,11 @@ bool MediaFiles::onTheWay(const QUrl& url) const
 {
     const auto entry = m_entries.constFind(url);
     return entry != m_entries.cend() && entry->askedNumber != 0 && !folderStalled(url);
+}
+
+bool MediaFiles::answeredLately(const QUrl& url) const
+{
+    static constexpr std::chrono::seconds kLately{1};
+    const auto entry = m_entries.constFind(url);
+    return entry != m_entries.cend() && entry->answer && Clock::now() - entry->answeredAt < kLately;
 }

@@ -41,6 +41,8 @@ class MediaFiles : public QObject
     void refresh(const QList<QUrl>& urls, FileDepth depth, Again again = Again::unlessOnTheWay);
     // A question about the file is on the way, from a folder that has not stalled.
     bool onTheWay(const QUrl& url) const;
+    // Its answer came within the last second: recent enough to refuse a cue by.
+    bool answeredLately(const QUrl& url) const;
     // Questions on the way, stalled or not: nothing to wait for when zero.
     int questionsOnTheWay() const { return int(m_asked.size()); }
 
@@ -63,6 +65,7 @@ class MediaFiles : public QObject
     {
         std::optional<FileAnswer> answer;
         quint64 answerNumber = 0;
+        Clock::time_point answeredAt;
         // The question on the way, if any.
         quint64 askedNumber = 0;
         FileDepth askedDepth = FileDepth::stamp;
