@@ -79,7 +79,8 @@ void MediaFiles::collect(const Arrival& arrival, QList<QUrl>& changed)
     folder.heardAt = std::max(folder.heardAt, arrival.at);
     if (folder.stalled) {
         folder.stalled = false;
-        // Its files are waiting again, no longer stalled.
+        // This file is answered and the folder's others are waiting again, none of them stalled.
+        tell(url);
         for (const QUrl& waiting : std::as_const(m_asked))
             if (FileQuestions::folderOf(waiting) == folderName)
                 tell(waiting);

@@ -108,7 +108,7 @@ class MediaLibraryPanelTest : public TimelineTest
         waitUntil(
             [&] {
                 return panel->thumbnails().still(asset) ||
-                       (panel->thumbnails().pending() == 0 &&
+                       (panel->thumbnails().pending() == 0 && !engine->mediaFiles().onTheWay(asset.url) &&
                         engine->mediaFiles().state(asset.url, FileDepth::stamp) == FileState::answered);
             },
             20000);
