@@ -87,7 +87,15 @@ QString FileQuestions::folderOf(const QUrl& url)
 
 FileQuestions::FileQuestions(IsReadable isReadable) : m_lanes(std::make_shared<Lanes>(std::move(isReadable))) {}
 
-FileQuestions::~FileQuestions() = default;
+// Questions not yet begun are dropped: nobody waits for their answers, and their callers may be gone.
+FileQuestions::~FileQuestions()
+{
+    std::lock_guard guard(m_lanes->lock);
+    for (std::deque<Question>& lane : m_lanes->waiting)
+        if (lane.size() > 1)
+            lane.erase(lane.begin() + 1, lane.end());
+    m_lanes->pending.clear();
+}
 
 void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnswer> previous, Answered answered)
 {

@@ -78,9 +78,10 @@ class SectionTest : public ::testing::Test
         applyLumoStyle(*qApp);
         Engine::Services services;
         services.players = [](QObject* parent) { return std::make_unique<FakePlayer>(parent); };
-        services.isReadableFile = [this, stalled = stalled](const QUrl& url) {
+        // Questions still on their way when a test ends are answered after it: the lambda holds what it uses.
+        services.isReadableFile = [checks = m_checks, stalled = stalled](const QUrl& url) {
             stalled->hangIfHeld(url);
-            ++fileChecks;
+            ++*checks;
             return QFileInfo(url.toLocalFile()).isFile();
         };
         engine = std::make_unique<Engine>(true, nullptr, folder.filePath("recovery"), services);
@@ -122,7 +123,8 @@ class SectionTest : public ::testing::Test
     FakeChooser chooser;
     QStringList openedWindows;
     // How often the engine's check asked whether a media file can be read (on the engine's file question threads).
-    std::atomic<int> fileChecks = 0;
+    std::shared_ptr<std::atomic<int>> m_checks = std::make_shared<std::atomic<int>>(0);
+    std::atomic<int>& fileChecks = *m_checks;
     // A folder whose files stop answering once named.
     std::shared_ptr<StalledFolder> stalled = std::make_shared<StalledFolder>();
 };

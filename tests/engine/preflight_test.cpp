@@ -170,12 +170,16 @@ TEST_F(Preflight, MappedScreenFollowsItsSource)
 
 TEST_F(Preflight, FilesAreAskedAheadOnceAndChecksReadTheAnswers)
 {
-    QHash<QString, int> asked;
-    // Asked on the engine's file question threads, one a folder.
-    std::mutex askedLock;
-    isReadableFile = [&asked, &askedLock](const QUrl& url) {
-        std::lock_guard guard(askedLock);
-        ++asked[url.fileName()];
+    // Asked on the engine's file question threads, one a folder, which may answer after the test has ended.
+    struct Asked
+    {
+        std::mutex lock;
+        QHash<QString, int> times;
+    };
+    const auto asked = std::make_shared<Asked>();
+    isReadableFile = [asked](const QUrl& url) {
+        std::lock_guard guard(asked->lock);
+        ++asked->times[url.fileName()];
         return QFile::exists(url.toLocalFile());
     };
     engine = makeEngine(true);
@@ -193,10 +197,9 @@ TEST_F(Preflight, FilesAreAskedAheadOnceAndChecksReadTheAnswers)
         show.cues = {clean, clean, timeline, direct};
         show.assets = QList<MediaAsset>{image, sameFile, gone};
     });
-    const QHash<QString, int> once{{image.url.fileName(), 1}, {QStringLiteral("gone.wav"), 1}};
     const auto timesAsked = [&](const QString& name) {
-        std::lock_guard guard(askedLock);
-        return asked.value(name);
+        std::lock_guard guard(asked->lock);
+        return asked->times.value(name);
     };
     EXPECT_EQ(timesAsked(image.url.fileName()), 1) << "the show's files are asked once, ahead of any check";
     EXPECT_EQ(timesAsked(QStringLiteral("gone.wav")), 1);
