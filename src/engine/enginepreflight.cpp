@@ -50,7 +50,7 @@ class ReadableFiles
     QString unansweredText(const QUrl& url) const
     {
         return (m_states.value(url).state == FileState::stalled ? QStringLiteral("素材无响应 · ")
-                                                                 : QStringLiteral("正在检查素材 · ")) +
+                                                                : QStringLiteral("正在检查素材 · ")) +
                url.fileName();
     }
 

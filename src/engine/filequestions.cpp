@@ -1,5 +1,6 @@
 #include "filequestions.h"
 
+#include "asidethreads.h"
 #include "mediafilecheck.h"
 
 #include <QHash>
@@ -112,7 +113,10 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
     if (!idle)
         return;
     try {
-        std::thread([lanes = m_lanes, folder] { lanes->run(folder); }).detach();
+        std::thread([lanes = m_lanes, folder] {
+            const AsideThreads::Running running;
+            lanes->run(folder);
+        }).detach();
     } catch (const std::system_error&) {
         // No thread to be had: the question goes unanswered, and the next one tries again.
         m_lanes->waiting.remove(folder);

@@ -1,7 +1,7 @@
 #include "medialibraryedits.h"
 
-#include "clipplacementedits.h"
 #include "awaitedfiles.h"
+#include "clipplacementedits.h"
 #include "editedcue.h"
 #include "engine.h"
 #include "mediafiles.h"

@@ -3,8 +3,8 @@
 #include "show.h"
 
 #include <QList>
-#include <functional>
 #include <QUrl>
+#include <functional>
 #include <memory>
 #include <optional>
 

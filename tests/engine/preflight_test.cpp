@@ -89,8 +89,7 @@ TEST_F(Preflight, TimelineEventsAreCheckedOneByOneInOrder)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const QList<Engine::PlaybackIssue> issues =
-            checked({timelineCue(row.events)}, row.assets, false);
+        const QList<Engine::PlaybackIssue> issues = checked({timelineCue(row.events)}, row.assets, false);
         EXPECT_EQ(texts(issues), row.expected);
         for (const Engine::PlaybackIssue& issue : issues)
             EXPECT_TRUE(issue.eventID && !issue.warning);
@@ -213,8 +212,8 @@ TEST_F(Preflight, FilesAreAskedAheadOnceAndChecksReadTheAnswers)
 
     // Refused by what the disk said lately, or, on a slow machine, once it has said it again.
     engine->beginProjection(ProjectionMode::playlistOnce, std::nullopt);
-    EXPECT_TRUE(waitUntil(
-        [&] { return engine->message() == QStringLiteral("时间轴 · 素材缺失或类型不匹配 · gone.wav"); }));
+    EXPECT_TRUE(
+        waitUntil([&] { return engine->message() == QStringLiteral("时间轴 · 素材缺失或类型不匹配 · gone.wav"); }));
     EXPECT_FALSE(engine->projectionMode());
     EXPECT_TRUE(waitUntil([&] { return timesAsked(QStringLiteral("gone.wav")) == 2; }))
         << "the run's files are asked once again, for the next check";
@@ -310,8 +309,8 @@ TEST_F(Preflight, MediaThatCannotBeReadIsReportedAsSuchAndBlocks)
         events.append(clip(addAsset(QUrl::fromLocalFile(path), assetKind(QUrl::fromLocalFile(path)).value()), 0));
     }
     cues.append(timelineCue(events));
-    const QStringList found = texts(checked(cues, engine->show().assets.value(), true))
-                                  .filter(QStringLiteral("素材无法读取 · "));
+    const QStringList found =
+        texts(checked(cues, engine->show().assets.value(), true)).filter(QStringLiteral("素材无法读取 · "));
     ASSERT_EQ(found.size(), 2 * broken.size()) << found.join('\n').toStdString();
     for (qsizetype i = 0; i < broken.size(); ++i) {
         EXPECT_TRUE(found[i].startsWith(QStringLiteral("素材无法读取 · ") + QFileInfo(broken[i]).fileName()));

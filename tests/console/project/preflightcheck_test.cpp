@@ -251,8 +251,8 @@ TEST_F(PreflightTest, AFileThatStopsAnsweringIsNamedAndCheckedAgainWhenItAnswers
     edit([](Show& show) { show.cues[0].name += QStringLiteral("改"); });
     QCoreApplication::sendPostedEvents();
     EXPECT_LT(clock.elapsed(), 1000) << "the sheet waited on the folder";
-    EXPECT_TRUE(waitUntil(
-        [&] { return rowTexts(*check).value(0).startsWith(QStringLiteral("素材无响应 · 画面.png")); }));
+    EXPECT_TRUE(
+        waitUntil([&] { return rowTexts(*check).value(0).startsWith(QStringLiteral("素材无响应 · 画面.png")); }));
     EXPECT_EQ(counts().section(QStringLiteral(" · "), 1, 1), QStringLiteral("1 项错误"));
     ASSERT_FALSE(rowTexts(*check).isEmpty());
     EXPECT_TRUE(rowTexts(*check).first().startsWith(QStringLiteral("素材无响应 · 画面.png")))
