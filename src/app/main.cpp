@@ -1,4 +1,5 @@
 #include "applicationstart.h"
+#include "asidethreads.h"
 #include "filedescriptors.h"
 #include "lumoriaapp.h"
 #include "lumostyle.h"
@@ -21,7 +22,8 @@ static int quitWithoutWaitingLong(int code)
 {
     const QDeadlineTimer deadline(2000);
     if (!PipelineWorkers::waitForAll(int(deadline.remainingTime())) ||
-        !QThreadPool::globalInstance()->waitForDone(int(deadline.remainingTime())))
+        !QThreadPool::globalInstance()->waitForDone(int(deadline.remainingTime())) ||
+        !AsideThreads::waitForAll(int(deadline.remainingTime())))
         std::_Exit(code);
     return code;
 }

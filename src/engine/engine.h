@@ -38,6 +38,8 @@ class EditHistory;
 class IndependentScreens;
 class LightingOutput;
 class MeasuredDurations;
+class AwaitedFiles;
+class MediaAskAhead;
 class MediaFiles;
 class FileQuestions;
 class Picture;
@@ -84,6 +86,9 @@ class Engine : public QObject
         std::function<bool(const QUrl&)> isReadableFile;
         // Answers questions about media files off the main thread; one over isReadableFile when empty.
         std::shared_ptr<FileQuestions> fileQuestions;
+        // What the disk said of media files, shared by the main engine and its screen engines; one over
+        // fileQuestions when empty.
+        std::shared_ptr<MediaFiles> mediaFiles;
     };
 
     // The main engine monitors devices and tracks edits; engines for independent screens do neither.
@@ -266,6 +271,11 @@ class Engine : public QObject
     void showDecodedDefaultPicture(const QString& path, const QImage& image);
     bool cueUsesScreen(const Cue& cue, const ScreenRole& role) const;
     bool canPlay(const Cue& cue, const QList<MediaAsset>& assets);
+    // Whether the check of these cues must wait for the disk's answers about their files; if so, `retry` runs
+    // when they have come, unless stop() or another wait comes first.
+    bool awaitsMediaAnswers(AwaitedFiles& wait, const QList<Cue>& cues, const QString& name,
+                            std::function<void()> retry);
+    QList<QUrl> showMediaFiles() const;
 
     void setCurrent(std::optional<Cue> cue);
     void setPaused(bool paused);
@@ -397,6 +407,13 @@ class Engine : public QObject
     std::unique_ptr<MeasuredDurations> m_measuredDurations;
     // What the disk said of media files, asked off the main thread.
     MediaFiles* m_mediaFiles;
+    // A take or run, and an independent screens' play, whose check waits for the disk's answers.
+    AwaitedFiles* m_takeWait;
+    AwaitedFiles* m_playWait;
+    AwaitedFiles* m_relinkWait;
+    // The default picture, until its file has answered.
+    AwaitedFiles* m_pictureWait;
+    MediaAskAhead* m_askAhead = nullptr;
     std::shared_ptr<AudioChannelMixer> m_audioMixer;
     std::optional<QUuid> m_focusEvent;
     bool m_projectionTestPattern = false;

@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "awaitedfiles.h"
 #include "edithistory.h"
 #include "lightingoutput.h"
 #include "measureddurations.h"
@@ -64,57 +65,79 @@ void Engine::writeRecovery()
     m_history->writeRecovery(kRecoveryWriteWait);
 }
 
-// The disk is asked on the file questions' threads, all files at once: a file that does not answer in time stays
-// as it is, and a candidate that does not answer is not taken.
+namespace {
+
+// Every media reference of a show, each through the one rule, in the order the relink takes them.
+template <typename Visit> void forEachReference(Show& show, Visit visit)
+{
+    if (show.assets)
+        for (MediaAsset& asset : *show.assets)
+            visit(asset.url);
+    const auto optional = [&](std::optional<QUrl>& url) {
+        if (url)
+            visit(*url);
+    };
+    for (Cue& cue : show.cues) {
+        optional(cue.main);
+        optional(cue.side);
+        optional(cue.audio);
+    }
+    optional(show.defaultPicture);
+}
+
+} // namespace
+
+// The disk is asked afresh on the file questions' threads, the linked files first and then the candidates beside
+// them; the main thread goes on meanwhile, and a folder that answers, however slowly, is waited for. Files whose
+// folder stalled stay as they are, and the status line counts them.
 void Engine::relinkMissingAssets(const QUrl& folder)
 {
     const QDir directory(folder.toLocalFile());
     Show show = m_show;
     QList<QUrl> linked;
-    for (const MediaAsset& asset : show.assets.value_or(QList<MediaAsset>{}))
-        linked.append(asset.url);
-    for (const Cue& cue : std::as_const(show.cues))
-        for (const std::optional<QUrl>& url : {cue.main, cue.side, cue.audio})
-            if (url)
-                linked.append(*url);
-    if (show.defaultPicture)
-        linked.append(*show.defaultPicture);
-    const auto candidateFor = [&](const QUrl& url) { return QUrl::fromLocalFile(directory.filePath(url.fileName())); };
-    const MediaFiles::Answers now = m_mediaFiles->ask(linked, FileDepth::readable);
-    QList<QUrl> candidates;
-    for (auto answer = now.cbegin(); answer != now.cend(); ++answer)
-        if (*answer && !(*answer)->readable)
-            candidates.append(candidateFor(answer.key()));
-    const MediaFiles::Answers found = m_mediaFiles->ask(candidates, FileDepth::readable);
-    const auto readable = [](const MediaFiles::Answers& answers, const QUrl& url) {
-        const std::optional<FileAnswer> answer = answers.value(url);
-        return answer && answer->readable;
-    };
-    int count = 0;
-    auto relink = [&](QUrl& url) {
-        if (!now.value(url) || readable(now, url))
-            return;
-        const QUrl candidate = candidateFor(url);
-        if (candidate == url || !readable(found, candidate))
-            return;
-        url = candidate;
-        ++count;
-    };
-    auto relinkOptional = [&](std::optional<QUrl>& url) {
-        if (url)
-            relink(*url);
-    };
-    if (show.assets)
-        for (MediaAsset& asset : *show.assets)
-            relink(asset.url);
-    for (Cue& cue : show.cues) {
-        relinkOptional(cue.main);
-        relinkOptional(cue.side);
-        relinkOptional(cue.audio);
-    }
-    relinkOptional(show.defaultPicture);
-    setShow(std::move(show));
-    applyDefaultPicture();
-    setMessage(count > 0 ? QStringLiteral("已重新定位 %1 项素材引用").arg(count)
-                         : QStringLiteral("未找到同名的缺失素材"));
+    forEachReference(show, [&](QUrl& url) {
+        if (!linked.contains(url))
+            linked.append(url);
+    });
+    m_relinkWait->cancelAll();
+    setMessage(QStringLiteral("正在重新定位缺失素材…"));
+    m_relinkWait->await(linked, FileDepth::readable, AwaitedFiles::Freshness::fresh, [this, directory, linked] {
+        QHash<QUrl, QUrl> candidates;
+        int unanswered = 0;
+        for (const QUrl& url : linked) {
+            const std::optional<FileAnswer> answer = m_mediaFiles->known(url, FileDepth::readable);
+            if (!answer)
+                ++unanswered;
+            else if (!answer->readable)
+                candidates.insert(url, QUrl::fromLocalFile(directory.filePath(url.fileName())));
+        }
+        const QList<QUrl> asked = candidates.values();
+        m_relinkWait->await(asked, FileDepth::readable, AwaitedFiles::Freshness::fresh, [this, candidates, unanswered] {
+            int silent = unanswered;
+            QHash<QUrl, QUrl> found;
+            for (auto candidate = candidates.cbegin(); candidate != candidates.cend(); ++candidate) {
+                const std::optional<FileAnswer> answer = m_mediaFiles->known(*candidate, FileDepth::readable);
+                if (!answer)
+                    ++silent;
+                else if (answer->readable && *candidate != candidate.key())
+                    found.insert(candidate.key(), *candidate);
+            }
+            // The show as it is now: edits made while the disk answered stay.
+            Show show = m_show;
+            int count = 0;
+            forEachReference(show, [&](QUrl& url) {
+                if (const auto to = found.constFind(url); to != found.cend()) {
+                    url = *to;
+                    ++count;
+                }
+            });
+            setShow(std::move(show));
+            applyDefaultPicture();
+            QString text = count > 0 ? QStringLiteral("已重新定位 %1 项素材引用").arg(count)
+                                     : QStringLiteral("未找到同名的缺失素材");
+            if (silent > 0)
+                text += QStringLiteral(" · %1 项素材无响应").arg(silent);
+            setMessage(text);
+        });
+    });
 }

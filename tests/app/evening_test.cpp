@@ -104,6 +104,8 @@ TEST_F(Evening, AnOperatorBuildsSavesReopensAndRunsAShowThenQuits)
     const TimelineLane screenLane{Track::main, 1, kScreen1};
     editor->model().library().insertFile(still, screenLane, 0);
     editor->model().library().insertFile(video, {Track::main, 2, kScreen1}, 1);
+    // Each file goes in once the disk has answered about it.
+    waitUntil([&] { return !editor->model().library().importing(); });
     ASSERT_EQ(engine().show().assets.value_or(QList<MediaAsset>{}).size(), 2)
         << editor->model().view().note().toStdString();
     ASSERT_TRUE(engine().show().cues[0].timeline);

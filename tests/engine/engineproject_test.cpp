@@ -465,7 +465,8 @@ TEST_F(ProjectFiles, RelinkFindsMovedFilesByNameInOneStep)
     const int steps = engine->editHistory()->count();
 
     engine->relinkMissingAssets(url(QStringLiteral("moved")));
-    EXPECT_EQ(engine->message(), QStringLiteral("已重新定位 3 项素材引用"));
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("已重新定位 3 项素材引用"); }))
+        << engine->message().toStdString();
     EXPECT_EQ((*engine->show().assets)[0].url, url(QStringLiteral("moved/a.png")));
     EXPECT_EQ(engine->show().cues[1].audio, url(QStringLiteral("moved/c.wav")));
     EXPECT_EQ(engine->editHistory()->count(), steps + 1);
@@ -474,7 +475,7 @@ TEST_F(ProjectFiles, RelinkFindsMovedFilesByNameInOneStep)
 
     engine->editHistory()->redo();
     engine->relinkMissingAssets(url(QStringLiteral("moved")));
-    EXPECT_EQ(engine->message(), QStringLiteral("未找到同名的缺失素材"));
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("未找到同名的缺失素材"); }));
     EXPECT_EQ(engine->editHistory()->count(), steps + 1);
 }
 

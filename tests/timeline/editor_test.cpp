@@ -103,7 +103,10 @@ TEST_F(TimelineEditor, MenuOffersWhatSuitsThePressPlace)
         asked << kind;
         chosen(QUrl::fromLocalFile(kind == AssetKind::audio ? wav : still));
     });
-    auto choose = [&](QPointF point, int item) { model->insertionMenu(point)[item].invoke(); };
+    auto choose = [&](QPointF point, int item) {
+        model->insertionMenu(point)[item].invoke();
+        awaitImport();
+    };
     choose({240, 24 + 96 + 16}, 2);
     EXPECT_EQ(laneOf(events().last()), lane(Track::music, 2));
     EXPECT_EQ(events().last().time, 5);

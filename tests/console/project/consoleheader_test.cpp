@@ -170,9 +170,9 @@ TEST_F(HeaderTest, RelinkLooksInTheChosenFolder)
     EXPECT_EQ(engine->message(), before);
 
     choose("重新定位缺失素材…", url("empty"));
-    EXPECT_EQ(engine->message(), "未找到同名的缺失素材");
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("未找到同名的缺失素材"); }));
     choose("重新定位缺失素材…", QUrl::fromLocalFile(QFileInfo(still).path()));
-    EXPECT_EQ(engine->message(), "已重新定位 1 项素材引用");
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("已重新定位 1 项素材引用"); }));
     EXPECT_EQ(engine->show().cues[0].main, QUrl::fromLocalFile(still));
 }
 
