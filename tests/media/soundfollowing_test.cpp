@@ -114,7 +114,8 @@ TEST(DriftFollower, ALaterStartThatFindsTheSoundElsewhereBringsItBackAtOnce)
 TEST(DriftFollower, AFirstStartFarBehindThePicturesIsBroughtBackToThemAtOnce)
 {
     const Device late{.stuckAt = 0, .playsFrom = 1'200 * kMs, .lagging = 1'200 * kMs};
-    const Device runningAlone{.stuckAt = 0, .playsFrom = 1'100 * kMs, .lagging = 1'100 * kMs, .runsAloneUntil = 900 * kMs};
+    const Device runningAlone{
+        .stuckAt = 0, .playsFrom = 1'100 * kMs, .lagging = 1'100 * kMs, .runsAloneUntil = 900 * kMs};
     for (const Device& device : {late, runningAlone}) {
         for (const std::int64_t step : {341, 10}) {
             DriftFollower follower;
@@ -130,6 +131,7 @@ TEST(DriftFollower, AFirstStartFarBehindThePicturesIsBroughtBackToThemAtOnce)
     // A device's own latency within what pictures wait for is kept, as before.
     DriftFollower follower;
     std::int64_t moved = 0;
-    EXPECT_TRUE(follow(follower, Device{.stuckAt = 0, .playsFrom = 200 * kMs, .lagging = 200 * kMs}, 0, 4'000, 10, moved)
-                    .empty());
+    EXPECT_TRUE(
+        follow(follower, Device{.stuckAt = 0, .playsFrom = 200 * kMs, .lagging = 200 * kMs}, 0, 4'000, 10, moved)
+            .empty());
 }
