@@ -11,12 +11,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A delay beyond these is a stalled device rather than a latency: the pictures do not wait for it.
-constexpr auto kLongestDelay = 250ms;
-constexpr auto kLongestLead = 50ms;
 // A device starts playing as the sink starts it, before the first sound reaches it: sound placed right at the start
 // of its stream would lose its first milliseconds.
 constexpr std::chrono::nanoseconds kFirstSoundAhead = 20ms;
+// A clock that has not moved for this long while the host's went on plays nothing now.
+constexpr std::int64_t kStandingStillNs = 50'000'000;
 
 std::int64_t hostNowNs()
 {
@@ -121,7 +120,13 @@ std::int64_t SoundClock::follow(GstAudioBaseSink* sink, std::int64_t soundTime, 
         m_placeFirstSound = false;
         return m_resuming ? kFirstSoundAhead.count() : firstSoundShift(sink);
     }
-    return m_follower.correctionAt(soundTime, lead);
+    return m_follower.correctionAt(soundTime, lead, -startingDelay().count());
+}
+
+// What pictures wait for until the sound's own lag is known, and where a sound found far from them is brought.
+std::chrono::nanoseconds SoundClock::startingDelay()
+{
+    return SoundLag::last().value_or(kFirstSoundAhead);
 }
 
 // A sink that has played nothing yet belongs at the start of its stream. The sink sets its clock to the host clock
@@ -157,14 +162,24 @@ SoundClock::Sound SoundClock::watch() const
     const GstClockTime reading = gst_clock_get_internal_time(own);
     gst_object_unref(own);
     if (!m_start || m_start->base != base)
-        m_start = Start{base, {}};
-    if (m_start->pace.onset())
-        return Sound::atPace;
+        m_start = Start{base, {}, {}, {}};
+    const std::int64_t host = hostNowNs();
+    if (m_start->pace.onset()) {
+        // A sound server's clock runs on by itself for a while after the sink starts it, whether or not the device
+        // plays; one that then stands still until the device catches up tells a device that began late. Until it
+        // goes again the sound is not where the clock says, and the sink brings it back to the pictures once it is.
+        if (std::int64_t(reading) != m_start->lastReading)
+            m_start->movedAt = host;
+        m_start->lastReading = std::int64_t(reading);
+        return host - m_start->movedAt > kStandingStillNs ? Sound::starting : Sound::atPace;
+    }
     // The sink's clock stands still from a start until the device plays what it was given; a sound server's may
     // stand still for as long as it ran before, while the stream waited.
-    if (!m_start->pace.take(hostNowNs(), std::int64_t(reading)))
+    if (!m_start->pace.take(host, std::int64_t(reading)))
         return Sound::starting;
-    if (const std::chrono::nanoseconds lag = measuredDelay(); lag >= 0ns && lag < kLongestDelay)
+    m_start->lastReading = std::int64_t(reading);
+    m_start->movedAt = host;
+    if (const std::chrono::nanoseconds lag = measuredDelay(); lag >= 0ns && DriftFollower::waitedFor(-lag.count()))
         SoundLag::note(lag);
     return Sound::atPace;
 }
@@ -192,12 +207,11 @@ std::chrono::nanoseconds SoundClock::delay() const
         return SoundLag::last().value_or(0ns);
     case Sound::starting:
         // The first sound is placed this far ahead of what the device plays as it starts.
-        return SoundLag::last().value_or(kFirstSoundAhead);
+        return startingDelay();
     case Sound::atPace:
         break;
     }
+    // A sound this far off began late (or stalled): the sink brings it back to where the pictures are.
     const std::chrono::nanoseconds delay = measuredDelay();
-    if (delay > kLongestDelay || delay < -kLongestLead)
-        return 0ns;
-    return delay;
+    return DriftFollower::waitedFor(-delay.count()) ? delay : startingDelay();
 }

@@ -38,6 +38,9 @@ class SoundClock
     {
         std::uint64_t base = 0;
         PlaybackOnset pace;
+        // The clock's last reading once at pace, and the host time it last moved.
+        std::int64_t lastReading = 0;
+        std::int64_t movedAt = 0;
     };
     enum class Sound { none, starting, atPace };
 
@@ -46,6 +49,7 @@ class SoundClock
     // Follows the sink's current start; with the lock held.
     Sound watch() const;
     std::chrono::nanoseconds measuredDelay() const;
+    static std::chrono::nanoseconds startingDelay();
     // On the sink's streaming thread: a new start of the sink (`starting`), a flush or new caps, and each buffer.
     void restartFollowing(bool starting);
     std::int64_t follow(GstAudioBaseSink* sink, std::int64_t soundTime, std::int64_t lead);

@@ -9,22 +9,29 @@ namespace {
 constexpr std::int64_t kMs = 1'000'000;
 
 // A sink's readings every `step` ms of host time from 0: the device's clock stands at `stuckAt` until the host
-// reaches `playsFrom`, then goes at the host's pace `lagging` behind it (plus `drift` per second of playing).
+// reaches `playsFrom`, then goes at the host's pace `lagging` behind it (plus `drift` per second of playing). A sound
+// server's clock may run by itself from 0 to `runsAloneUntil` first, whether the device plays or not, and then stand
+// still until the device's sound catches up with it.
 struct Device
 {
     std::int64_t stuckAt = 0;
     std::int64_t playsFrom = 0;
     std::int64_t lagging = 0;
     double drift = 0;
+    std::int64_t runsAloneUntil = 0;
 
     std::int64_t soundAt(std::int64_t host) const
     {
+        const std::int64_t alone = stuckAt + std::min(host, runsAloneUntil);
         if (host < playsFrom)
-            return stuckAt;
+            return alone;
         const std::int64_t played = host - playsFrom;
-        return std::max(stuckAt, host - lagging + std::int64_t(drift * double(played) / 1e9 * double(kMs)));
+        return std::max(alone, host - lagging + std::int64_t(drift * double(played) / 1e9 * double(kMs)));
     }
 };
+
+// The lead pictures keep until the sound's own is known: the first sound is placed 20 ms ahead of the device.
+constexpr std::int64_t kStartLead = -20 * kMs;
 
 // The corrections asked for at each reading from `from` to `to` ms, with the sound's time moved by each.
 std::vector<std::int64_t> follow(DriftFollower& follower, const Device& device, std::int64_t from, std::int64_t to,
@@ -33,7 +40,7 @@ std::vector<std::int64_t> follow(DriftFollower& follower, const Device& device, 
     std::vector<std::int64_t> corrections;
     for (std::int64_t host = from * kMs; host <= to * kMs; host += step * kMs) {
         const std::int64_t sound = device.soundAt(host) - moved;
-        const std::int64_t correction = follower.correctionAt(sound, sound - host);
+        const std::int64_t correction = follower.correctionAt(sound, sound - host, kStartLead);
         if (correction != 0) {
             corrections.push_back(correction);
             moved += correction;
@@ -98,4 +105,33 @@ TEST(DriftFollower, ALaterStartThatFindsTheSoundElsewhereBringsItBackAtOnce)
     const std::vector<std::int64_t> corrections = follow(follower, resumed, 2'010, 4'000, 10, moved);
     ASSERT_EQ(corrections.size(), 1u);
     EXPECT_NEAR(double(corrections.front()), -300.0 * kMs, 1.0 * kMs) << "moved forward by what it lost";
+}
+
+// A device that began to play long after the sink started it (a sound server still playing out what it had already
+// mixed, one waking from standby) is not followed by pictures: its sound goes back to where they are, in one step,
+// with the clock read every buffer of a third of a second or every 10 ms, and whether or not the server's clock ran by
+// itself before it stood still.
+TEST(DriftFollower, AFirstStartFarBehindThePicturesIsBroughtBackToThemAtOnce)
+{
+    const Device late{.stuckAt = 0, .playsFrom = 1'200 * kMs, .lagging = 1'200 * kMs};
+    const Device runningAlone{
+        .stuckAt = 0, .playsFrom = 1'100 * kMs, .lagging = 1'100 * kMs, .runsAloneUntil = 900 * kMs};
+    for (const Device& device : {late, runningAlone}) {
+        for (const std::int64_t step : {341, 10}) {
+            DriftFollower follower;
+            std::int64_t moved = 0;
+            const std::vector<std::int64_t> corrections = follow(follower, device, 0, 8'000, step, moved);
+            ASSERT_EQ(corrections.size(), 1u) << "buffers " << step << " ms apart";
+            const std::int64_t host = 8'000 * kMs;
+            EXPECT_NEAR(double(device.soundAt(host) - moved - host), double(kStartLead), 1.0 * kMs)
+                << "the lead pictures kept, buffers " << step << " ms apart";
+        }
+    }
+
+    // A device's own latency within what pictures wait for is kept, as before.
+    DriftFollower follower;
+    std::int64_t moved = 0;
+    EXPECT_TRUE(
+        follow(follower, Device{.stuckAt = 0, .playsFrom = 200 * kMs, .lagging = 200 * kMs}, 0, 4'000, 10, moved)
+            .empty());
 }

@@ -83,6 +83,21 @@ struct PrivateSoundServer::Recording::State
 
 std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::record(bool* started) const
 {
+    return startRecording(true, started);
+}
+
+// The sink mixes ahead as far as the lowest latency anyone asks of it allows; the recorder asks for 2 ms. Once the last
+// recorder goes, it mixes as far as it may, two seconds, from where it stood: a recorder stopped as soon as its sound
+// came leaves two seconds ahead.
+std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::recordWithTheSinkAhead() const
+{
+    startRecording(true, nullptr)->stop();
+    return startRecording(false, nullptr);
+}
+
+std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::startRecording(bool waitForSound,
+                                                                                  bool* started) const
+{
     auto recording = std::unique_ptr<Recording>(new Recording);
     auto state = std::make_shared<Recording::State>();
     recording->m_state = state;
@@ -135,6 +150,8 @@ std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::record(bool* 
             bytesHeld %= 2;
         }
     });
+    if (!waitForSound)
+        return recording;
     const bool flowing = waitUntil(
         [&] {
             std::scoped_lock hold(state->lock);

@@ -46,11 +46,18 @@ class PrivateSoundServer
         std::shared_ptr<State> m_state;
         std::chrono::steady_clock::time_point m_firstSampleAt = std::chrono::steady_clock::time_point::max();
     };
-    // Starts recording the sink; waits until the first samples arrive (false in *started when none do).
+    // Starts recording the sink; waits until the first samples arrive (false in *started when none do). A null sink
+    // with nobody recording mixes two seconds ahead: a recording's first samples come once that time has passed, and
+    // so does any sound that starts meanwhile.
     std::unique_ptr<Recording> record(bool* started = nullptr) const;
+    // Leaves the sink mixing two seconds ahead and records without waiting: sound that starts now begins late, when
+    // those two seconds have passed, as it does on a device that takes that long to wake. The recording's first
+    // samples come then too.
+    std::unique_ptr<Recording> recordWithTheSinkAhead() const;
 
   private:
     QString socketPath() const { return m_folder.filePath(QStringLiteral("native")); }
+    std::unique_ptr<Recording> startRecording(bool waitForSound, bool* started) const;
 
     QTemporaryDir m_folder;
     QProcess m_server;
