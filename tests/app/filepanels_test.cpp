@@ -256,8 +256,9 @@ TEST_F(FilePanels, AChosenFileComesBackAndAPanelGivenUpEnds)
     shot.save(QStringLiteral(LUMO_TEST_SHOTS "/file-panel-program-save-as.png"));
 
     display.type(shown, kReturn);
-    EXPECT_TRUE(waitUntil([&] { return QFile::exists(path); })) << engine->message().toStdString();
-    EXPECT_EQ(engine->message(), QStringLiteral("已保存 · show.json"));
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("已保存 · show.json"); }))
+        << engine->message().toStdString();
+    EXPECT_TRUE(QFile::exists(path));
     EXPECT_FALSE(panels().isAsking());
 
     // Cancelled: nothing comes back.
