@@ -255,6 +255,7 @@ TEST_F(FilePanels, AChosenFileComesBackAndAPanelGivenUpEnds)
     QDir().mkpath(LUMO_TEST_SHOTS);
     shot.save(QStringLiteral(LUMO_TEST_SHOTS "/file-panel-program-save-as.png"));
 
+    engine->setMessage({});
     display.type(shown, kReturn);
     EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("已保存 · show.json"); }))
         << engine->message().toStdString();
