@@ -4,6 +4,7 @@
 #include "filedescriptors.h"
 #include "gstinit.h"
 #include "lookaside.h"
+#include "lookreplies.h"
 #include "losterrortracer.h"
 #include "mediafailure.h"
 #include "mediafile.h"
@@ -121,6 +122,11 @@ struct GstPlayer::Private
     FileStamp file;
     // The current item's first frame waits for its start; shared with the item's pipeline.
     std::shared_ptr<std::atomic<bool>> holdFirstFrame;
+    // The item's file is being looked at before the item ends or fails.
+    bool lookingAtFile = false;
+    // The item failed and waits for a look at its file to tell why: nothing else of it is acted on meanwhile.
+    bool failing = false;
+    std::unique_ptr<LookReplies> replies;
 
     GstElement* element() const { return pipeline ? pipeline->element() : nullptr; }
     VideoOutput* video() const { return pipeline ? &pipeline->video() : nullptr; }
@@ -140,12 +146,9 @@ struct GstPlayer::Private
     void applyTarget();
     void reachedEnd();
     void checkProgress();
-    // A file that does not answer in time is not known to have changed.
-    bool fileChangedInPlace() const
-    {
-        const std::optional<FileStamp> now = lookWithin<FileStamp>([url = fileUrl] { return fileStamp(url); });
-        return now && changedInPlace(file, *now);
-    }
+    void lookAtFile(std::function<bool()> look, std::function<void(bool)> then);
+    void whenChangedInPlace(std::function<void(bool)> then);
+    void failWith(GstMessage* error);
     void oversizeStream(GstMessage* message);
 };
 
@@ -153,6 +156,7 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
 {
     initGstreamer();
     d->q = this;
+    d->replies = std::make_unique<LookReplies>(this);
     d->loadTimer.setSingleShot(true);
     d->loadTimer.setInterval(loadTimeoutMs);
     connect(&d->loadTimer, &QTimer::timeout, this, [this] { d->loadTimedOut(); });
@@ -258,6 +262,8 @@ void GstPlayer::Private::stop()
     seeking = false;
     atStart = false;
     ended = false;
+    lookingAtFile = false;
+    failing = false;
     lastPosition = 0;
     error.clear();
     lastWarning.clear();
@@ -522,11 +528,11 @@ void GstPlayer::Private::drain()
 
 void GstPlayer::Private::handle(GstMessage* message)
 {
-    if (status == PlayerStatus::empty || status == PlayerStatus::failed)
+    if (status == PlayerStatus::empty || status == PlayerStatus::failed || failing)
         return;
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR:
-        fail(mediaFailureText(message, fileUrl));
+        failWith(message);
         break;
     case GST_MESSAGE_WARNING: {
         GError* err = nullptr;
@@ -557,7 +563,7 @@ void GstPlayer::Private::handle(GstMessage* message)
 void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
 {
     // Only a load can hang on a lost error, and a playing item must not fail on an error its bins chose to drop.
-    if (status != PlayerStatus::loading)
+    if (status != PlayerStatus::loading || failing)
         return;
     GstElement* source = GST_ELEMENT(GST_MESSAGE_SRC(message.get()));
     switch (LostErrorTracer::judge(element(), source)) {
@@ -573,19 +579,65 @@ void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
         break;
     }
     const GValue* error = gst_structure_get_value(gst_message_get_structure(message.get()), "error");
-    fail(mediaFailureText(GST_MESSAGE(g_value_get_boxed(error)), fileUrl));
+    failWith(GST_MESSAGE(g_value_get_boxed(error)));
 }
 
 // The end of a file that was written over or cut short while it played is where the reading stopped, not the end of
 // the media: the item failed.
 void GstPlayer::Private::reachedEnd()
 {
-    if (fileChangedInPlace()) {
-        fail(rewrittenText());
+    if (lookingAtFile)
+        return;
+    whenChangedInPlace([this](bool changed) {
+        if (changed) {
+            fail(rewrittenText());
+            return;
+        }
+        ended = true;
+        emit q->ended();
+    });
+}
+
+// The item's file is looked at aside, and `then` runs with the answer on this thread, for the current item only. A
+// file that has not answered within kLookDeadline is taken as the look's false: the item is not held for its folder.
+void GstPlayer::Private::lookAtFile(std::function<bool()> look, std::function<void(bool)> then)
+{
+    lookingAtFile = true;
+    const quint64 item = generation;
+    const auto settled = std::make_shared<bool>(false);
+    const auto once = [this, item, settled, then = std::move(then)](bool found) {
+        if (*settled || item != generation || status == PlayerStatus::failed)
+            return;
+        *settled = true;
+        lookingAtFile = false;
+        then(found);
+    };
+    if (!replies->ask<bool>(std::move(look), once)) {
+        once(false);
         return;
     }
-    ended = true;
-    emit q->ended();
+    QTimer::singleShot(kLookDeadline, q, [once] { once(false); });
+}
+
+// A file that does not answer in time is not known to have changed.
+void GstPlayer::Private::whenChangedInPlace(std::function<void(bool)> then)
+{
+    lookAtFile([url = fileUrl, before = file] { return changedInPlace(before, fileStamp(url)); }, std::move(then));
+}
+
+// An error that may come of a file cut short fails the item once its file has told.
+void GstPlayer::Private::failWith(GstMessage* error)
+{
+    const QString words = mediaFailureWords(error);
+    if (!mayBeIncompleteFile(error, fileUrl)) {
+        fail(words);
+        return;
+    }
+    failing = true;
+    loadTimer.stop();
+    stallTimer.stop();
+    lookAtFile([path = fileUrl.toLocalFile()] { return isIncompleteIsoFile(path); },
+               [this, words](bool incomplete) { fail(incomplete ? incompleteFileText() : words); });
 }
 
 // Runs every second while an item plays. An item with a picture makes progress only by new frames, whatever its
@@ -594,6 +646,8 @@ void GstPlayer::Private::reachedEnd()
 // the position counts.
 void GstPlayer::Private::checkProgress()
 {
+    if (lookingAtFile)
+        return;
     if (status != PlayerStatus::ready || target != Target::playing || seeking || pendingSeek || ended) {
         stalledFor.invalidate();
         return;
@@ -614,15 +668,17 @@ void GstPlayer::Private::checkProgress()
     ++stalledChecks;
     if (stalledFor.elapsed() < stallTimeoutMs || stalledChecks < stallTimeoutMs / stallCheckMs)
         return;
-    if (fileChangedInPlace())
-        fail(rewrittenText());
-    else
-        fail(picture ? QStringLiteral("文件在播放中停止送出画面") : QStringLiteral("文件在播放中停止送出声音"));
+    whenChangedInPlace([this, picture](bool changed) {
+        if (changed)
+            fail(rewrittenText());
+        else
+            fail(picture ? QStringLiteral("文件在播放中停止送出画面") : QStringLiteral("文件在播放中停止送出声音"));
+    });
 }
 
 void GstPlayer::Private::oversizeStream(GstMessage* message)
 {
-    if (status != PlayerStatus::loading)
+    if (status != PlayerStatus::loading || failing)
         return;
     const GstStructure* details = gst_message_get_structure(message);
     int width = 0;
@@ -634,7 +690,7 @@ void GstPlayer::Private::oversizeStream(GstMessage* message)
 
 void GstPlayer::Private::loadTimedOut()
 {
-    if (status != PlayerStatus::loading)
+    if (status != PlayerStatus::loading || failing)
         return;
     // GStreamer's last warning is for whoever reads the log; the operator reads that the file never opened.
     if (!lastWarning.isEmpty())

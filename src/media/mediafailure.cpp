@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QtEndian>
 #include <gst/gst.h>
+#include <utility>
 
 namespace {
 
@@ -90,17 +91,41 @@ bool isIncompleteIsoFile(const QString& path)
     return media && !index;
 }
 
-QString mediaFailureText(GstMessage* error, const QUrl& url)
+namespace {
+
+std::pair<GQuark, int> errorCode(GstMessage* error)
 {
     GError* gerror = nullptr;
     gst_message_parse_error(error, &gerror, nullptr);
     const GQuark domain = gerror ? gerror->domain : 0;
     const int code = gerror ? gerror->code : 0;
     g_clear_error(&gerror);
+    return {domain, code};
+}
 
-    // Read aside: the file's folder may have stopped answering, which is why the item failed.
-    if (domain == GST_STREAM_ERROR && url.isLocalFile() &&
-        lookWithin<bool>([path = url.toLocalFile()] { return isIncompleteIsoFile(path); }).value_or(false))
-        return QStringLiteral("文件不完整：它在索引之前就结束了，像是中断的录制或复制。请重新复制或导出该文件。");
+} // namespace
+
+QString mediaFailureWords(GstMessage* error)
+{
+    const auto [domain, code] = errorCode(error);
     return operatorWords(domain, code);
+}
+
+bool mayBeIncompleteFile(GstMessage* error, const QUrl& url)
+{
+    return errorCode(error).first == GST_STREAM_ERROR && url.isLocalFile();
+}
+
+QString incompleteFileText()
+{
+    return QStringLiteral("文件不完整：它在索引之前就结束了，像是中断的录制或复制。请重新复制或导出该文件。");
+}
+
+QString mediaFailureText(GstMessage* error, const QUrl& url)
+{
+    // Read aside: the file's folder may have stopped answering, which is why the item failed.
+    if (mayBeIncompleteFile(error, url) &&
+        lookWithin<bool>([path = url.toLocalFile()] { return isIncompleteIsoFile(path); }).value_or(false))
+        return incompleteFileText();
+    return mediaFailureWords(error);
 }

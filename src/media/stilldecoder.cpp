@@ -1,6 +1,5 @@
 #include "stilldecoder.h"
 
-#include "lookaside.h"
 #include "mediafile.h"
 #include "stillimage.h"
 
@@ -18,7 +17,23 @@ qint64 costOf(const QImage& image)
     return std::max<qint64>(image.sizeInBytes() / 1024, 1);
 }
 
+QString cacheKey(const QString& path, const FileStamp& stamp)
+{
+    return path + QLatin1Char('\n') + QString::number(stamp.modified) + QLatin1Char('\n') + QString::number(stamp.size);
+}
+
 } // namespace
+
+// What a look at a file found: its cache key, and a small picture read at once.
+struct StillDecoder::Look
+{
+    QString key;
+    // The file is as it was when its picture was kept.
+    bool unchanged = false;
+    // A small picture, or a file whose size cannot be told, is read by the look; a large one is not.
+    bool read = false;
+    QImage image;
+};
 
 StillDecoder& StillDecoder::shared()
 {
@@ -40,34 +55,30 @@ StillDecoder::~StillDecoder()
     m_workers.waitForDone();
 }
 
-// A file changed on disk is a different picture. None when the file's folder does not answer in time.
-std::optional<QString> StillDecoder::cacheKey(const QString& path) const
-{
-    const std::optional<FileStamp> stamp = lookWithin<FileStamp>([path] { return fileStampAt(path); });
-    if (!stamp)
-        return std::nullopt;
-    return path + QLatin1Char('\n') + QString::number(stamp->modified) + QLatin1Char('\n') +
-           QString::number(stamp->size);
-}
-
 std::optional<QImage> StillDecoder::image(const QString& path)
 {
-    const std::optional<QString> key = cacheKey(path);
-    // A file that does not answer cannot be shown now.
-    if (!key || (!holds(*key) && !decode(path, *key)))
+    const std::optional<QImage> at = held(path);
+    // A file whose look cannot start cannot be shown now.
+    if (!look(path) && !at)
         return QImage();
+    return at;
+}
+
+void StillDecoder::prepare(const QString& path)
+{
+    look(path);
+}
+
+std::optional<QImage> StillDecoder::held(const QString& path) const
+{
+    const auto key = m_keys.constFind(path);
+    if (key == m_keys.cend())
+        return std::nullopt;
     if (const QImage* cached = m_cache.object(*key))
         return *cached;
     if (m_largest && m_largest->first == *key)
         return m_largest->second;
     return std::nullopt;
-}
-
-void StillDecoder::prepare(const QString& path)
-{
-    const std::optional<QString> key = cacheKey(path);
-    if (key && !holds(*key))
-        decode(path, *key);
 }
 
 bool StillDecoder::holds(const QString& key) const
@@ -87,50 +98,66 @@ void StillDecoder::keep(const QString& key, const QImage& image)
     m_largest.emplace(key, image);
 }
 
-namespace {
-
-// A small picture read at once, or none for a large one.
-struct InlineRead
+// One look at a time per file; false when no thread could be started for it.
+bool StillDecoder::look(const QString& path)
 {
-    bool small = true;
-    QImage image;
-};
+    if (m_looking.contains(path))
+        return true;
+    const QString heldKey = held(path) ? m_keys.value(path) : QString();
+    const bool started = m_replies.ask<Look>(
+        [path, heldKey, maxBytes = m_maxStillBytes, beforeLook = m_beforeLook] {
+            if (beforeLook)
+                beforeLook(path);
+            Look look;
+            look.key = cacheKey(path, fileStampAt(path));
+            look.unchanged = look.key == heldKey;
+            if (look.unchanged)
+                return look;
+            // Not even the header of a FIFO or a device is read: that could wait for ever.
+            const QSize size = isReadableFileAt(path) ? QImageReader(path).size() : QSize();
+            look.read = !size.isValid() || qint64(size.width()) * size.height() <= kInlinePixels;
+            if (look.read)
+                look.image = readStillImage(path, maxBytes);
+            return look;
+        },
+        [this, path](const Look& look) { looked(path, look); });
+    if (started)
+        m_looking.insert(path);
+    return started;
+}
 
-} // namespace
-
-// A small picture, or a file whose size cannot be told, is read at once; a large one on a worker. Both are read
-// aside from this thread: false when the file's folder does not answer in time.
-bool StillDecoder::decode(const QString& path, const QString& key)
+void StillDecoder::looked(const QString& path, const Look& look)
 {
-    if (m_decoding.contains(key))
-        return true;
-    const std::optional<InlineRead> read = lookWithin<InlineRead>([path, maxBytes = m_maxStillBytes] {
-        // Not even the header of a FIFO or a device is read: that could wait for ever.
-        const QSize size = isReadableFileAt(path) ? QImageReader(path).size() : QSize();
-        if (!size.isValid() || qint64(size.width()) * size.height() <= kInlinePixels)
-            return InlineRead{true, readStillImage(path, maxBytes)};
-        return InlineRead{false, {}};
-    });
-    if (!read)
-        return false;
-    if (read->small) {
-        keep(key, read->image);
-        return true;
+    m_looking.remove(path);
+    m_keys.insert(path, look.key);
+    if (look.unchanged && holds(look.key))
+        return;
+    if (look.read) {
+        keep(look.key, look.image);
+        emit decoded(path, look.image);
+        return;
     }
-    m_decoding.insert(key, path);
+    // Kept meanwhile by a decode for another look, or a file held before that changed back.
+    if (holds(look.key)) {
+        emit decoded(path, *held(path));
+        return;
+    }
+    if (m_decoding.contains(look.key))
+        return;
+    m_decoding.insert(look.key, path);
     // The destructor waits for the workers, so the decoder outlives every decode.
-    m_workers.start([this, path, key, maxBytes = m_maxStillBytes] {
+    m_workers.start([this, path, key = look.key, maxBytes = m_maxStillBytes] {
         const QImage decoded = readStillImage(path, maxBytes);
         QMetaObject::invokeMethod(
             this, [this, path, key, decoded] { finish(path, key, decoded); }, Qt::QueuedConnection);
     });
-    return true;
 }
 
 bool StillDecoder::isDecoding(const QString& path) const
 {
-    const std::optional<QString> key = cacheKey(path);
-    return key && m_decoding.contains(*key);
+    if (held(path))
+        return false;
+    return m_looking.contains(path) || m_decoding.contains(m_keys.value(path));
 }
 
 void StillDecoder::finish(const QString& path, const QString& key, const QImage& image)

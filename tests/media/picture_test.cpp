@@ -26,20 +26,22 @@ TEST(Picture, AnImageFileBecomesTheStillImage)
 {
     Picture picture(defaultPlayerFactory());
     picture.load(fileUrl(MediaFixtures::png({64, 48}, Qt::green)));
-    ASSERT_TRUE(picture.image());
+    ASSERT_TRUE(waitUntil([&] { return picture.image().has_value(); }));
     EXPECT_EQ(picture.image()->size(), QSize(64, 48));
     EXPECT_FALSE(picture.player()->hasItem());
 
     picture.load(fileUrl(MediaFixtures::file("broken.png", "not a picture")));
     EXPECT_FALSE(picture.image());
     EXPECT_TRUE(picture.url());
+    ASSERT_TRUE(waitUntil([&] { return picture.stillFailed(); }));
+    EXPECT_FALSE(picture.image());
 }
 
 TEST(Picture, AStillTaggedInAnotherColourSpaceIsShownInSrgb)
 {
     Picture picture(defaultPlayerFactory());
     picture.load(fileUrl(MediaFixtures::png({8, 8}, QColor(200, 100, 50), QColorSpace::DisplayP3)));
-    ASSERT_TRUE(picture.image());
+    ASSERT_TRUE(waitUntil([&] { return picture.image().has_value(); }));
     const QColor shown = picture.image()->pixelColor(4, 4);
     EXPECT_NEAR(shown.red(), 215, 1);
     EXPECT_NEAR(shown.green(), 93, 1);

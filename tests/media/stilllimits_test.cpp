@@ -1,3 +1,4 @@
+#include "decodedstill.h"
 #include "eventwait.h"
 #include "mediafilecheck.h"
 #include "mediafixtures.h"
@@ -18,16 +19,7 @@ struct Still
 // What a decoder that allows maxBytes a still makes of the file: the picture, or a null one when it refuses.
 QImage decodedBy(StillDecoder& decoder, const QString& path)
 {
-    if (const std::optional<QImage> atHand = decoder.image(path))
-        return *atHand;
-    std::optional<QImage> decoded;
-    QObject::connect(&decoder, &StillDecoder::decoded, [&](const QString& done, const QImage& image) {
-        if (done == path)
-            decoded = image;
-    });
-    if (!waitUntil([&] { return decoded.has_value(); }, 20000))
-        ADD_FAILURE() << "no decode of " << path.toStdString();
-    return decoded.value_or(QImage());
+    return decodedStill(decoder, path);
 }
 
 } // namespace

@@ -12,11 +12,16 @@ class Heartbeat
     {
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_longest = std::max(m_longest, m_since.restart()); });
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_longest = std::max(m_longest, m_since.restart());
+            ++m_ticks;
+        });
         m_since.start();
         m_timer.start();
     }
     qint64 longestGapMs() const { return m_longest; }
+    // Ticks served since it began.
+    int ticks() const { return m_ticks; }
     void restart()
     {
         m_longest = 0;
@@ -27,4 +32,5 @@ class Heartbeat
     QTimer m_timer;
     QElapsedTimer m_since;
     qint64 m_longest = 0;
+    int m_ticks = 0;
 };
