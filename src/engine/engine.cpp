@@ -96,6 +96,12 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
         showAwaitedStill(path);
         showDecodedDefaultPicture(path, image);
     });
+    connect(&StillDecoder::shared(), &StillDecoder::looked, this, [this](const QString& path) {
+        if (!m_lookedDefaultPicture || m_lookedDefaultPicture->toLocalFile() != path)
+            return;
+        const QUrl url = *std::exchange(m_lookedDefaultPicture, std::nullopt);
+        setDefaultPicture(url);
+    });
     const auto isPaused = [this] { return m_paused; };
     m_cueCycle = new CueCycle(m_services.clock, isPaused, this);
     m_commonStart = new CommonStart(this);

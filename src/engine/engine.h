@@ -374,6 +374,8 @@ class Engine : public QObject
     QHash<ScreenRole, QUrl> m_awaitedStills;
     // The default picture while it decodes off the main thread, and whether the screen engines wait for it too.
     std::optional<QString> m_awaitedDefaultPicture;
+    // A default picture being set whose file is being looked at: whether it reads is not known yet.
+    std::optional<QUrl> m_lookedDefaultPicture;
     bool m_awaitedDefaultReachesScreenEngines = false;
 
     LightingOutput* m_lights;

@@ -113,8 +113,8 @@ void Engine::refreshScreen(const ScreenRole& role, Picture* program)
         Picture* incoming = top.picture.get();
         if (shown == incoming)
             return;
-        // A still whose decode has not ended leaves the picture before it up rather than a gap.
-        if (shown && incoming->isDecodingStill())
+        // A still whose decode has not ended leaves the picture before it, or none, up rather than a gap.
+        if (incoming->isDecodingStill())
             return;
         if (top.asset.kind == AssetKind::video && shown) {
             if (shown->image()) {

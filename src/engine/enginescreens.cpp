@@ -145,9 +145,15 @@ void Engine::setDefaultPicture(const std::optional<QUrl>& url)
 {
     const DefaultPicture read = readDefaultPicture(url, *m_mediaFiles);
     m_pictureWait->cancelAll();
+    m_lookedDefaultPicture.reset();
     if (read.unanswered) {
         m_pictureWait->await({*url}, FileDepth::readable, AwaitedFiles::Freshness::known,
                              [this, url] { setDefaultPicture(url); });
+        return;
+    }
+    // Whether the picture reads at all is told by the look at its file: it is set, or refused, when that ends.
+    if (read.decoding && StillDecoder::shared().isLooking(*read.decoding)) {
+        m_lookedDefaultPicture = url;
         return;
     }
     const std::optional<QImage>& image = read.image;

@@ -120,16 +120,22 @@ bool StillDecoder::look(const QString& path)
                 look.image = readStillImage(path, maxBytes);
             return look;
         },
-        [this, path](const Look& look) { looked(path, look); });
+        [this, path](const Look& look) { lookEnded(path, look); });
     if (started)
         m_looking.insert(path);
     return started;
 }
 
-void StillDecoder::looked(const QString& path, const Look& look)
+void StillDecoder::lookEnded(const QString& path, const Look& look)
 {
     m_looking.remove(path);
     m_keys.insert(path, look.key);
+    take(path, look);
+    emit looked(path);
+}
+
+void StillDecoder::take(const QString& path, const Look& look)
+{
     if (look.unchanged && holds(look.key))
         return;
     if (look.read) {

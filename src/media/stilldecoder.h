@@ -38,6 +38,9 @@ class StillDecoder : public QObject
     void prepare(const QString& path);
     // Whether the file is being looked at or decoded with no picture of it at hand.
     bool isDecoding(const QString& path) const;
+    // Whether the file is being looked at with no picture of it at hand: whether it reads at all, and at once or on
+    // a worker, is not known yet. looked() follows.
+    bool isLooking(const QString& path) const { return m_looking.contains(path) && !held(path); }
 
     // Runs on the look's thread before each look at a file, as a folder that stops answering would hold it.
     using BeforeLook = std::function<void(const QString& path)>;
@@ -46,13 +49,16 @@ class StillDecoder : public QObject
   signals:
     // A decode ended; the image is null when the file could not be read as a picture.
     void decoded(const QString& path, const QImage& image);
+    // A look at the file ended: its picture is at hand (decoded() came first) or decodes on a worker.
+    void looked(const QString& path);
 
   private:
     struct Look;
     std::optional<QImage> held(const QString& path) const;
     bool holds(const QString& key) const;
     bool look(const QString& path);
-    void looked(const QString& path, const Look& look);
+    void lookEnded(const QString& path, const Look& look);
+    void take(const QString& path, const Look& look);
     void keep(const QString& key, const QImage& image);
     void finish(const QString& path, const QString& key, const QImage& image);
 

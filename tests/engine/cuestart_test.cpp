@@ -79,6 +79,7 @@ TEST_F(CueStart, StillOnlyCueWithAutomaticGoWaitsForTheOperator)
     });
     engine->take(cue(0));
     EXPECT_EQ(shownColor(), QColor());
+    ASSERT_TRUE(waitUntil([&] { return engine->program(kScreen1)->image().has_value(); }));
     EXPECT_EQ(engine->program(kScreen1)->image()->pixelColor(0, 0), QColor(Qt::blue));
     EXPECT_EQ(engine->message(), QStringLiteral("播出中 · 暖场（无时长素材，请手动 GO）"));
     runEvents(50);

@@ -98,7 +98,8 @@ TEST_F(Screens, DefaultPictureBecomesEveryProgramFallback)
     engine->addScreen();
     awaitAnswerAbout(url(QStringLiteral("standby.png")));
     engine->setDefaultPicture(url(QStringLiteral("standby.png")));
-    EXPECT_EQ(engine->message(), QStringLiteral("默认画面 · standby.png"));
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("默认画面 · standby.png"); }))
+        << engine->message().toStdString();
     EXPECT_EQ(engine->show().defaultPicture, url(QStringLiteral("standby.png")));
     ASSERT_TRUE(engine->program(kScreen2)->fallback());
     EXPECT_EQ(engine->program(kScreen2)->fallback()->size(), QSize(4, 4));
@@ -134,7 +135,8 @@ TEST_F(Screens, NoDefaultPictureIsReadOnTheMainThread)
     ASSERT_TRUE(large.save(path(QStringLiteral("large.png"))));
     awaitAnswerAbout(url(QStringLiteral("large.png")));
     engine->setDefaultPicture(url(QStringLiteral("large.png")));
-    EXPECT_EQ(engine->message(), QStringLiteral("默认画面 · large.png"));
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("默认画面 · large.png"); }))
+        << engine->message().toStdString();
     EXPECT_FALSE(engine->program(kScreen1)->fallback());
     ASSERT_TRUE(waitUntil([&] { return engine->program(kScreen1)->fallback().has_value(); }));
     EXPECT_EQ(engine->program(kScreen1)->fallback()->size(), QSize(2000, 1000));
@@ -145,7 +147,8 @@ TEST_F(Screens, UnreadableOrAbsentDefaultPictureRecordsNothing)
     writeFile(path(QStringLiteral("junk.png")), "not an image");
     awaitAnswerAbout(url(QStringLiteral("junk.png")));
     engine->setDefaultPicture(url(QStringLiteral("junk.png")));
-    EXPECT_EQ(engine->message(), QStringLiteral("无法读取默认画面"));
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("无法读取默认画面"); }))
+        << engine->message().toStdString();
     EXPECT_FALSE(engine->show().defaultPicture);
     engine->setDefaultPicture(std::nullopt);
     EXPECT_EQ(engine->message(), QStringLiteral("已清除默认画面"));

@@ -182,6 +182,7 @@ TEST_F(ScreensApart, EveryScreenKeepsTheShowsDefaultPictureWhetherPlayedPausedOr
     setScreens({kScreen1, kScreen2});
     awaitAnswerAbout(stillFile(Qt::green));
     engine->setDefaultPicture(stillFile(Qt::green));
+    ASSERT_TRUE(waitUntil([&] { return engine->show().defaultPicture == stillFile(Qt::green); }));
     const QSet<ScreenRole> both{kScreen1, kScreen2};
     const auto showsDefault = [&](const ScreenRole& role) {
         const Engine* screen = engine->independentScreens().engine(role);

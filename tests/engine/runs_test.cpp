@@ -62,6 +62,7 @@ TEST_F(ProjectionRuns, LoopedStillIsShownAgainEverySecond)
 {
     giveStills();
     ASSERT_TRUE(engine->beginProjection(ProjectionMode::cueLoop, cue(0)));
+    ASSERT_TRUE(waitUntil([&] { return engine->program(kScreen1)->image().has_value(); }));
     int shown = 0;
     QObject::connect(engine->program(kScreen1), &Picture::imageChanged,
                      [&] { shown += engine->program(kScreen1)->image().has_value(); });
