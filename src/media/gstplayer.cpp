@@ -44,17 +44,19 @@ bool changedInPlace(const FileStamp& then, const FileStamp& now)
            (now.size != then.size || now.modified != then.modified);
 }
 
-// What a look at an item's file found before its pipeline is made.
+// What a look at an item's file found before its pipeline is made. Whether it is an MP4 cut short before its index
+// is asked here, ahead, so that a failure says so at once rather than asking the file then.
 struct FileLook
 {
     std::optional<QString> failure;
     FileStamp stamp;
+    bool incomplete = false;
 
     static FileLook at(const QString& path)
     {
         if (!isReadableFileAt(path))
             return {unreadableFileText(path), {}};
-        return {std::nullopt, fileStampAt(path)};
+        return {std::nullopt, fileStampAt(path), isIncompleteIsoFile(path)};
     }
 };
 
@@ -118,14 +120,13 @@ struct GstPlayer::Private
     bool ended = false;
     double rate = 1;
     double lastPosition = 0;
-    // The file's stamp when its load began.
+    // The file's stamp when its load began, and whether it ended before its index then.
     FileStamp file;
+    bool fileIncomplete = false;
     // The current item's first frame waits for its start; shared with the item's pipeline.
     std::shared_ptr<std::atomic<bool>> holdFirstFrame;
     // The item's file is being looked at before the item ends or fails.
     bool lookingAtFile = false;
-    // The item failed and waits for a look at its file to tell why: nothing else of it is acted on meanwhile.
-    bool failing = false;
     std::unique_ptr<LookReplies> replies;
 
     GstElement* element() const { return pipeline ? pipeline->element() : nullptr; }
@@ -191,6 +192,7 @@ void GstPlayer::Private::looked(quint64 item, const QByteArray& uri, const FileL
         return;
     }
     file = look.stamp;
+    fileIncomplete = look.incomplete;
     startBuild(uri);
 }
 
@@ -255,6 +257,7 @@ void GstPlayer::Private::stop()
     stallTimer.stop();
     stalledFor.invalidate();
     file = {};
+    fileIncomplete = false;
     generation = newGeneration();
     target = Target::paused;
     startAt.reset();
@@ -263,7 +266,6 @@ void GstPlayer::Private::stop()
     atStart = false;
     ended = false;
     lookingAtFile = false;
-    failing = false;
     lastPosition = 0;
     error.clear();
     lastWarning.clear();
@@ -528,7 +530,7 @@ void GstPlayer::Private::drain()
 
 void GstPlayer::Private::handle(GstMessage* message)
 {
-    if (status == PlayerStatus::empty || status == PlayerStatus::failed || failing)
+    if (status == PlayerStatus::empty || status == PlayerStatus::failed)
         return;
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR:
@@ -563,7 +565,7 @@ void GstPlayer::Private::handle(GstMessage* message)
 void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
 {
     // Only a load can hang on a lost error, and a playing item must not fail on an error its bins chose to drop.
-    if (status != PlayerStatus::loading || failing)
+    if (status != PlayerStatus::loading)
         return;
     GstElement* source = GST_ELEMENT(GST_MESSAGE_SRC(message.get()));
     switch (LostErrorTracer::judge(element(), source)) {
@@ -625,19 +627,10 @@ void GstPlayer::Private::whenChangedInPlace(std::function<void(bool)> then)
     lookAtFile([url = fileUrl, before = file] { return changedInPlace(before, fileStamp(url)); }, std::move(then));
 }
 
-// An error that may come of a file cut short fails the item once its file has told.
+// The file was looked at when its load began: an error that may come of a file cut short says so when it was.
 void GstPlayer::Private::failWith(GstMessage* error)
 {
-    const QString words = mediaFailureWords(error);
-    if (!mayBeIncompleteFile(error, fileUrl)) {
-        fail(words);
-        return;
-    }
-    failing = true;
-    loadTimer.stop();
-    stallTimer.stop();
-    lookAtFile([path = fileUrl.toLocalFile()] { return isIncompleteIsoFile(path); },
-               [this, words](bool incomplete) { fail(incomplete ? incompleteFileText() : words); });
+    fail(fileIncomplete && mayBeIncompleteFile(error, fileUrl) ? incompleteFileText() : mediaFailureWords(error));
 }
 
 // Runs every second while an item plays. An item with a picture makes progress only by new frames, whatever its
@@ -678,7 +671,7 @@ void GstPlayer::Private::checkProgress()
 
 void GstPlayer::Private::oversizeStream(GstMessage* message)
 {
-    if (status != PlayerStatus::loading || failing)
+    if (status != PlayerStatus::loading)
         return;
     const GstStructure* details = gst_message_get_structure(message);
     int width = 0;
@@ -690,7 +683,7 @@ void GstPlayer::Private::oversizeStream(GstMessage* message)
 
 void GstPlayer::Private::loadTimedOut()
 {
-    if (status != PlayerStatus::loading || failing)
+    if (status != PlayerStatus::loading)
         return;
     // GStreamer's last warning is for whoever reads the log; the operator reads that the file never opened.
     if (!lastWarning.isEmpty())
