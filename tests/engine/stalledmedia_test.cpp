@@ -2,8 +2,11 @@
 #include "heartbeat.h"
 #include "mediafile.h"
 #include "mediafiles.h"
+#include "picture.h"
 #include "stalledfolder.h"
+#include "stilldecoder.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -30,7 +33,11 @@ class StalledMedia : public EngineTest
             show.assets = QList<MediaAsset>{onShare};
         });
     }
-    void TearDown() override { share->release(); }
+    void TearDown() override
+    {
+        share->release();
+        StillDecoder::shared().setBeforeLook({});
+    }
 
     QStringList findings(int cue) const
     {
@@ -110,4 +117,40 @@ TEST_F(StalledMedia, AStalledFolderHoldsOnlyItsOwnFilesAndTellsWhenItAnswersAgai
     EXPECT_TRUE(waitUntil([&] { return told.contains(sharedFile) && told.contains(besideOnShare); }));
     ASSERT_TRUE(files.known(sharedFile, FileDepth::readable));
     EXPECT_FALSE(files.known(sharedFile, FileDepth::readable)->readable);
+}
+
+// A still whose folder stops answering once the check has passed goes on air without holding the main thread: the
+// screen keeps what it showed meanwhile, and the still shows once its folder answers.
+TEST_F(StalledMedia, AStillWhoseFolderStopsAnsweringGoesOnAirAndShowsOnceTheFolderAnswers)
+{
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("stills")));
+    const QString stillPath = folder.filePath(QStringLiteral("stills/onair.png"));
+    ASSERT_TRUE(QFile::copy(MediaFixtures::png({16, 16}, Qt::green), stillPath));
+    const QUrl still = QUrl::fromLocalFile(stillPath);
+    edit([&](Show& show) { show.cues[1].main = still; });
+    awaitAnswerAbout(still);
+    const auto stills = std::make_shared<StalledFolder>();
+    stills->stall(folder.filePath(QStringLiteral("stills")));
+    StillDecoder::shared().setBeforeLook(
+        [stills](const QString& path) { stills->hangIfHeld(QUrl::fromLocalFile(path)); });
+
+    Heartbeat heartbeat;
+    QElapsedTimer held;
+    held.start();
+    engine->take(cue(1), false, std::nullopt);
+    EXPECT_LT(held.elapsed(), 100) << "putting the still on air waited on its folder";
+    ASSERT_TRUE(engine->current());
+    EXPECT_EQ(engine->current()->name, QStringLiteral("本地"));
+    const int ticks = heartbeat.ticks();
+    runEvents(300);
+    EXPECT_GT(heartbeat.ticks(), ticks) << "the main thread served no events while the folder hung";
+    EXPECT_LT(heartbeat.longestGapMs(), 1000) << "the main thread waited on the folder";
+    EXPECT_FALSE(engine->program(kScreen1)->image()) << "no picture of a file that has not answered";
+
+    stills->release();
+    EXPECT_TRUE(waitUntil([&] {
+        const std::optional<QImage> shown = engine->program(kScreen1)->image();
+        return shown && shown->pixelColor(0, 0) == QColor(Qt::green);
+    }));
+    EXPECT_TRUE(engine->message().startsWith(QStringLiteral("播出中 · 本地"))) << engine->message().toStdString();
 }
