@@ -1,7 +1,8 @@
 // Figures for a show whose media lies in a folder that stops answering (a network share; a FUSE mount whose daemon
 // is stopped): the longest time the main thread went without serving its event loop (the longest gap between ticks
 // of a 1 ms timer) while the projection check runs, as the engine and the check sheet run it, and while GO is
-// pressed on a cue whose file lies there, and on a cue with local media meanwhile; the file panels (shown by the
+// pressed on a cue whose file lies there, and on a cue with local media meanwhile; GO on a still whose own folder
+// stops answering after its check, and the time until it shows once that folder answers; the file panels (shown by the
 // panel program beside the console) opened on that folder, then given up on. Then project files on a FUSE folder
 // that stops answering for 3 s (stallablefs.py; left out without FUSE): a save and an open there, each with the
 // longest gap and the time until its outcome; and the time to open a show of about 387 MB that the program saved,
@@ -16,10 +17,13 @@
 #include "largeshow.h"
 #include "mediafile.h"
 #include "mediafilechooser.h"
+#include "mediafiles.h"
+#include "picture.h"
 #include "preflightfindings.h"
 #include "projectfile.h"
 #include "projectfilework.h"
 #include "stallablemount.h"
+#include "stilldecoder.h"
 
 #include <QApplication>
 #include <QDir>
@@ -196,6 +200,49 @@ int main(int argc, char** argv)
     const double localGap = heartbeat.run({[&] { engine->take(cues.last(), false, std::nullopt); }}, 10);
     std::printf("GO on the local cue meanwhile:                     longest main-thread gap %8.1f ms   on air: %s\n",
                 localGap, engine->current() ? qPrintable(engine->current()->name) : "nothing");
+
+    // A still whose folder (a stand-in of its own) stops answering once the check has passed: put on air, held 1 s,
+    // then the folder answers and the still shows.
+    auto stills = std::make_shared<StandInShare>();
+    stills->folder = scratch.filePath("stills");
+    QDir().mkpath(stills->folder);
+    const QUrl onAir = QUrl::fromLocalFile(stills->folder + "/onair.png");
+    QImage(1920, 1080, QImage::Format_RGB32).save(onAir.toLocalFile());
+    Cue stillCue;
+    stillCue.name = QStringLiteral("still");
+    stillCue.main = onAir;
+    Show withStill = engine->show();
+    withStill.cues.append(stillCue);
+    engine->setShow(withStill);
+    BenchTools::runEventsUntil(
+        [&] { return engine->mediaFiles().state(onAir, FileDepth::header) == FileState::answered; }, 10000);
+    StillDecoder::shared().setBeforeLook(
+        [stills](const QString& path) { stills->hangIfStalled(QUrl::fromLocalFile(path)); });
+    stills->setStalled(true);
+    Picture* screen = engine->program(engine->show().screens().first());
+    const auto stillShown = [&] { return screen && screen->image() && screen->image()->width() == 1920; };
+    QElapsedTimer stalledFor;
+    const double stillGap = heartbeat.runUntil(
+        [&] {
+            stalledFor.start();
+            engine->take(engine->show().cues.last(), false, std::nullopt);
+        },
+        [&] { return stalledFor.hasExpired(1000); });
+    const bool shownWhileStalled = stillShown();
+    QElapsedTimer answered;
+    const double shownGap = heartbeat.runUntil(
+        [&] {
+            answered.start();
+            stills->setStalled(false);
+        },
+        stillShown);
+    std::printf("GO on a still whose folder stalls, held 1 s:      longest main-thread gap %8.1f ms   shown meanwhile: "
+                "%s\n",
+                stillGap, shownWhileStalled ? "yes" : "no");
+    std::printf(
+        "  the folder answers:                             longest main-thread gap %8.1f ms   shown after %.1f ms\n",
+        shownGap, milliseconds(answered));
+    StillDecoder::shared().setBeforeLook({});
 
     // "另存为…" with the show's file in the stalled folder, held open 2 s; then the media panel, which ends it; then
     // that one given up on. With the stand-in the panel program sees a folder that answers: its start and end alone.

@@ -32,7 +32,8 @@ template <typename Result> bool lookAside(std::function<Result()> look, std::fun
     }
 }
 
-// Runs the look and waits at most `within` for its result; none when it has not come by then.
+// Runs the look and waits at most `within` for its result; none when it has not come by then. Never on the main
+// thread, which waits for no look: it asks with lookAside (or LookReplies) and acts when the answer comes.
 template <typename Result>
 std::optional<Result> lookWithin(std::function<Result()> look, std::chrono::milliseconds within = kLookDeadline)
 {
