@@ -54,7 +54,7 @@ TEST_F(StalledMount, CheckAndGoAnswerWhileTheShareHangs)
     EXPECT_EQ(errors(cue(0)), QStringList{}) << "the share answers";
 
     share.stall();
-    // The cue that plays next is asked again every second: the share is found stalled before GO.
+    // The cue that plays next is asked again every two seconds: the share is found stalled before GO.
     EXPECT_TRUE(waitUntil([&] { return errors(cue(0)) == QStringList{QStringLiteral("素材无响应 · logo.png")}; }));
     QElapsedTimer clock;
     clock.start();
