@@ -420,12 +420,13 @@ TEST_F(PreflightTest, OverAShareThatAnswersLateTheSheetSettlesAfterOneQuestionAF
         events.append(clip);
     }
     share.delay(0.003);
-    edit([&](Show& show) {
-        show.assets = assets;
-        show.cues[0].timeline = events;
-    });
-    select(0);
+    // Opened as soon as the show has them, before the disk has said anything of them.
+    Show show = engine->show();
+    show.assets = assets;
+    show.cues[0].timeline = events;
     const int before = fileChecks;
+    engine->setShow(show);
+    select(0);
     open(false);
     EXPECT_TRUE(waitUntil([&] { return fileChecks - before >= 60 && engine->mediaFiles().questionsOnTheWay() == 0; },
                           30000));
