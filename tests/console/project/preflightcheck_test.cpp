@@ -428,8 +428,8 @@ TEST_F(PreflightTest, OverAShareThatAnswersLateTheSheetSettlesAfterOneQuestionAF
     engine->setShow(show);
     select(0);
     open(false);
-    EXPECT_TRUE(waitUntil([&] { return fileChecks - before >= 60 && engine->mediaFiles().questionsOnTheWay() == 0; },
-                          30000));
+    EXPECT_TRUE(
+        waitUntil([&] { return fileChecks - before >= 60 && engine->mediaFiles().questionsOnTheWay() == 0; }, 30000));
     EXPECT_EQ(counts(), QStringLiteral("1 个节目 · 0 项错误 · 1 项提醒"));
     const int asked = fileChecks - before;
     EXPECT_EQ(asked, 60) << "each file once";
