@@ -282,6 +282,7 @@ TEST_F(MediaLibraryPanelTest, TenEntriesOfEveryKind)
     files.append(QUrl::fromLocalFile(MediaFixtures::unknownCodecVideo()));
     files.append(QUrl::fromLocalFile(MediaFixtures::wav()));
     model->library().addAssets(files);
+    awaitImport();
     addAsset(QUrl::fromLocalFile(QStringLiteral("/shows/gone/a very long name of a sound file that went away.wav")),
              AssetKind::audio);
     ASSERT_EQ(model->cue().assets().size(), 10);
