@@ -5,6 +5,7 @@
 #include "mediafixtures.h"
 #include "preflightcheck.h"
 #include "sectionfixture.h"
+#include "stallablemount.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -393,4 +394,46 @@ TEST_F(ConsoleTest, TheCheckSheetHasTheKeyboardAgainWhenTheConsoleIsActiveAgain)
     QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
     EXPECT_FALSE(view().state().preflightOpen());
     EXPECT_TRUE(waitUntil([&] { return !view().preflightSheet(); }));
+}
+
+// Sixty clips on a share that answers every request late, as a busy network share does: the open sheet asks the
+// disk about each file once, shows the findings as the answers come, and settles on them.
+TEST_F(PreflightTest, OverAShareThatAnswersLateTheSheetSettlesAfterOneQuestionAFile)
+{
+    StallableMount share(path("backing"), path("share"), path("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const QString video = MediaFixtures::video({.seconds = 1});
+    QList<MediaAsset> assets;
+    QList<TimelineEvent> events;
+    for (int i = 0; i < 60; ++i) {
+        const QString name = QStringLiteral("clip%1.mp4").arg(i);
+        ASSERT_TRUE(QFile::copy(video, share.backing() + "/" + name));
+        MediaAsset asset;
+        asset.url = QUrl::fromLocalFile(share.mount() + "/" + name);
+        asset.kind = AssetKind::video;
+        assets.append(asset);
+        TimelineEvent clip;
+        clip.time = i * 0.5;
+        clip.track = Track::main;
+        clip.assetID = asset.id;
+        events.append(clip);
+    }
+    share.delay(0.003);
+    // Opened as soon as the show has them, before the disk has said anything of them.
+    Show show = engine->show();
+    show.assets = assets;
+    show.cues[0].timeline = events;
+    const int before = fileChecks;
+    engine->setShow(show);
+    select(0);
+    open(false);
+    EXPECT_TRUE(
+        waitUntil([&] { return fileChecks - before >= 60 && engine->mediaFiles().questionsOnTheWay() == 0; }, 30000));
+    EXPECT_EQ(counts(), QStringLiteral("1 个节目 · 0 项错误 · 1 项提醒"));
+    const int asked = fileChecks - before;
+    EXPECT_EQ(asked, 60) << "each file once";
+    runEvents(2500);
+    EXPECT_EQ(fileChecks - before, asked) << "the sheet settled, yet asked on";
+    EXPECT_EQ(counts(), QStringLiteral("1 个节目 · 0 项错误 · 1 项提醒"));
 }
