@@ -16,7 +16,6 @@
 #include "filepanelprocess.h"
 #include "largeshow.h"
 #include "mediafile.h"
-#include "mediafiles.h"
 #include "mediafilechooser.h"
 #include "mediafiles.h"
 #include "picture.h"
