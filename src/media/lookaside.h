@@ -22,9 +22,11 @@ inline constexpr std::chrono::milliseconds kLookDeadline{150};
 template <typename Result> bool lookAside(std::function<Result()> look, std::function<void(Result)> answered)
 {
     try {
-        std::thread([look = std::move(look), answered = std::move(answered)] {
-            const AsideThreads::Running running;
+        // Counted from here, not from when the thread first runs: a process that ends just after asking waits for it.
+        auto running = std::make_shared<AsideThreads::Running>();
+        std::thread([look = std::move(look), answered = std::move(answered), running = std::move(running)]() mutable {
             answered(look());
+            running.reset();
         }).detach();
         return true;
     } catch (const std::system_error&) {
