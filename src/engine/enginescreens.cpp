@@ -14,7 +14,7 @@ static const QString kScreenPrefix = QStringLiteral("屏幕 ");
 
 namespace {
 
-// A default picture as far as it is read: a large one decodes off the main thread and is awaited, and one whose
+// A default picture as far as it is read: one not at hand is read off the main thread and awaited, and one whose
 // file has not answered yet is read when it has.
 struct DefaultPicture
 {

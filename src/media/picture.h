@@ -14,7 +14,7 @@ class AudioChannelMixer;
 class MeshVideoFeed;
 
 // What one output shows: a still image or a video through its own player, over a fallback image, possibly
-// replaced by a foreground picture. All of it lives on the main thread; large stills are decoded off it.
+// replaced by a foreground picture. All of it lives on the main thread; stills are read and decoded off it.
 class Picture : public QObject
 {
     Q_OBJECT
