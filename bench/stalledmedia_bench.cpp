@@ -15,12 +15,15 @@
 #include "filepanelprocess.h"
 #include "largeshow.h"
 #include "mediafile.h"
-#include "mediafiles.h"
 #include "mediafilechooser.h"
+#include "mediafiles.h"
+#include "medialibraryedits.h"
 #include "preflightfindings.h"
 #include "projectfile.h"
 #include "projectfilework.h"
 #include "stallablemount.h"
+#include "timelineeditormodel.h"
+#include "timelineviewstate.h"
 
 #include <QApplication>
 #include <QDir>
@@ -200,6 +203,13 @@ int main(int argc, char** argv)
     const double localGap = heartbeat.run({[&] { engine->take(cues.last(), false, std::nullopt); }}, 10);
     std::printf("GO on the local cue meanwhile:                     longest main-thread gap %8.1f ms   on air: %s\n",
                 localGap, engine->current() ? qPrintable(engine->current()->name) : "nothing");
+
+    // The share's files imported into the media library, as the timeline editor's import does.
+    TimelineEditorModel editor(engine.get());
+    const double importGap =
+        heartbeat.runUntil([&] { editor.library().addAssets(shared); }, [&] { return !editor.library().importing(); });
+    std::printf("import of the share's files:                       longest main-thread gap %8.1f ms   \"%s\"\n",
+                importGap, qPrintable(editor.view().note()));
 
     // "另存为…" with the show's file in the stalled folder, held open 2 s; then the media panel, which ends it; then
     // that one given up on. With the stand-in the panel program sees a folder that answers: its start and end alone.
