@@ -7,6 +7,8 @@
 #include "lumosettings.h"
 #include "mediafilechooser.h"
 #include "projectfileactions.h"
+#include "projectfilewait.h"
+#include "projectfilework.h"
 #include "stallablemount.h"
 
 #include <QDir>
@@ -235,7 +237,7 @@ class FilePanels : public ::testing::Test
 TEST_F(FilePanels, AChosenFileComesBackAndAPanelGivenUpEnds)
 {
     const QString path = folder.filePath("show.json");
-    engine->saveProject(QUrl::fromLocalFile(path));
+    ASSERT_EQ(ProjectFileWait::save(*engine, QUrl::fromLocalFile(path)), std::nullopt);
     ASSERT_TRUE(QFile::remove(path));
     // A file the console holds open, as a library might, without closing it for programs it starts.
     const QString held = folder.filePath("held");
@@ -255,7 +257,9 @@ TEST_F(FilePanels, AChosenFileComesBackAndAPanelGivenUpEnds)
     shot.save(QStringLiteral(LUMO_TEST_SHOTS "/file-panel-program-save-as.png"));
 
     display.type(shown, kReturn);
-    EXPECT_TRUE(waitUntil([&] { return QFile::exists(path); })) << engine->message().toStdString();
+    // The save lands aside: the file is there, and then the outcome.
+    EXPECT_TRUE(waitUntil([&] { return QFile::exists(path) && !engine->projectFiles().busy(); }))
+        << engine->message().toStdString();
     EXPECT_EQ(engine->message(), QStringLiteral("已保存 · show.json"));
     EXPECT_FALSE(panels().isAsking());
 
@@ -289,7 +293,7 @@ TEST_F(FilePanels, APanelOnOrAboveAStalledFolderNeverHoldsTheConsole)
     StallableMount mount(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
     if (const QString why = mount.mountOrSayWhy(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
-    engine->saveProject(QUrl::fromLocalFile(mount.mount() + "/show.json"));
+    ASSERT_EQ(ProjectFileWait::save(*engine, QUrl::fromLocalFile(mount.mount() + "/show.json")), std::nullopt);
     mount.stall();
     Heartbeat heartbeat;
 
