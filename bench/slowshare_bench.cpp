@@ -1,77 +1,19 @@
 // A cue of forty clips on a FUSE folder that answers every request late, as a busy network share does
 // (stallablefs.py; left out without FUSE): for each lateness, the show is opened from a local file and GO pressed at
 // once, then again after the show has been open for two seconds. Printed: the time from GO to the cue on air, and
-// the longest time the main thread went without serving its event loop (a 1 ms timer) meanwhile.
+// the longest time the main thread went without serving its event loop (a 5 ms timer) meanwhile.
 //   slowshare_bench
 #include "benchtools.h"
+#include "clipsonshare.h"
 #include "fakeplayer.h"
-#include "mediafixtures.h"
+#include "heartbeat.h"
 #include "projectfile.h"
 #include "projectfilework.h"
-#include "stallablemount.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 
-namespace {
-
-constexpr int kClips = 40;
-
-// The longest gap between ticks of a 1 ms timer since the last reset.
-class Heartbeat
-{
-  public:
-    Heartbeat()
-    {
-        m_probe.setTimerType(Qt::PreciseTimer);
-        m_probe.setInterval(1);
-        QObject::connect(&m_probe, &QTimer::timeout, [this] {
-            m_longest = std::max(m_longest, double(m_since.nsecsElapsed()) / 1e6);
-            m_since.restart();
-        });
-        m_since.start();
-        m_probe.start();
-    }
-    void reset()
-    {
-        m_longest = 0;
-        m_since.restart();
-    }
-    double longestMs() const { return m_longest; }
-
-  private:
-    QTimer m_probe;
-    QElapsedTimer m_since;
-    double m_longest = 0;
-};
-
-Show fortyClips(const StallableMount& share)
-{
-    const QString video = MediaFixtures::video({.seconds = 1});
-    Show show = Show::makeDefault();
-    QList<MediaAsset> assets;
-    QList<TimelineEvent> events;
-    for (int i = 0; i < kClips; ++i) {
-        const QString name = QStringLiteral("clip%1.mp4").arg(i);
-        QFile::copy(video, share.backing() + "/" + name);
-        MediaAsset asset;
-        asset.url = QUrl::fromLocalFile(share.mount() + "/" + name);
-        asset.kind = AssetKind::video;
-        assets.append(asset);
-        TimelineEvent clip;
-        clip.time = i * 0.5;
-        clip.track = Track::main;
-        clip.assetID = asset.id;
-        events.append(clip);
-    }
-    show.assets = assets;
-    show.cues[0].timeline = events;
-    return show;
-}
-
-} // namespace
+static constexpr int kClips = 40;
 
 int main(int argc, char** argv)
 {
@@ -84,7 +26,11 @@ int main(int argc, char** argv)
         return 0;
     }
     const QString showPath = scratch.filePath("slow.json");
-    writeShowFile(fortyClips(share), showPath, JsonFormat::pretty);
+    const ClipsOnShare clips = clipsOnShare(share, kClips);
+    Show show = Show::makeDefault();
+    show.assets = clips.assets;
+    show.cues[0].timeline = clips.events;
+    writeShowFile(show, showPath, JsonFormat::pretty);
     std::printf("a cue of %d clips on a share that answers every request late; GO right after the open, and 2 s "
                 "after it\n",
                 kClips);
@@ -101,7 +47,7 @@ int main(int argc, char** argv)
             if (settled)
                 BenchTools::runEvents(2000);
             engine->stop(true);
-            heartbeat.reset();
+            heartbeat.restart();
             QElapsedTimer took;
             took.start();
             engine->go();
@@ -109,7 +55,7 @@ int main(int argc, char** argv)
             std::printf("  %4.0f ms a request, GO %-17s on air after %7.1f ms, longest main-thread gap %6.1f ms   "
                         "\"%s\"\n",
                         late * 1000, settled ? "2 s after the open" : "at once", double(took.nsecsElapsed()) / 1e6,
-                        heartbeat.longestMs(), qPrintable(engine->message()));
+                        double(heartbeat.longestGapMs()), qPrintable(engine->message()));
         }
     }
     return 0;

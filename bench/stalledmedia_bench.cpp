@@ -1,12 +1,12 @@
 // Figures for a show whose media lies in a folder that stops answering (a network share; a FUSE mount whose daemon
 // is stopped): the longest time the main thread went without serving its event loop (the longest gap between ticks
 // of a 1 ms timer) while the projection check runs, as the engine and the check sheet run it, and while GO is
-// pressed on a cue whose file lies there, and on a cue with local media meanwhile; GO on a still whose own folder
-// stops answering after its check, and the time until it shows once that folder answers; the file panels (shown by the
-// panel program beside the console) opened on that folder, then given up on. Then project files on a FUSE folder
-// that stops answering for 3 s (stallablefs.py; left out without FUSE): a save and an open there, each with the
-// longest gap and the time until its outcome; and the time to open a show of about 387 MB that the program saved,
-// from a local folder, with the longest gap meanwhile.
+// pressed on a cue whose file lies there, and on a cue with local media meanwhile; an import of the share's files;
+// GO on a still whose own folder stops answering after its check, and the time until it shows once that folder
+// answers; the file panels (shown by the panel program beside the console) opened on that folder, then given up on.
+// Then project files on a FUSE folder that stops answering for 3 s (stallablefs.py; left out without FUSE): a save and
+// an open there, each with the longest gap and the time until its outcome; and the time to open a show of about 387 MB
+// that the program saved, from a local folder, with the longest gap meanwhile.
 //   stalledmedia_bench [FOLDER PID]
 // With FOLDER and PID, the cues play the files found in FOLDER, and PID (the folder's file system daemon) is stopped
 // with SIGSTOP once the show has been checked, and continued at the end. Without them a stand-in for the disk hangs
@@ -18,12 +18,15 @@
 #include "mediafile.h"
 #include "mediafilechooser.h"
 #include "mediafiles.h"
+#include "medialibraryedits.h"
 #include "picture.h"
 #include "preflightfindings.h"
 #include "projectfile.h"
 #include "projectfilework.h"
 #include "stallablemount.h"
 #include "stilldecoder.h"
+#include "timelineeditormodel.h"
+#include "timelineviewstate.h"
 
 #include <QApplication>
 #include <QDir>
@@ -203,6 +206,13 @@ int main(int argc, char** argv)
     const double localGap = heartbeat.run({[&] { engine->take(cues.last(), false, std::nullopt); }}, 10);
     std::printf("GO on the local cue meanwhile:                     longest main-thread gap %8.1f ms   on air: %s\n",
                 localGap, engine->current() ? qPrintable(engine->current()->name) : "nothing");
+
+    // The share's files imported into the media library, as the timeline editor's import does.
+    TimelineEditorModel editor(engine.get());
+    const double importGap =
+        heartbeat.runUntil([&] { editor.library().addAssets(shared); }, [&] { return !editor.library().importing(); });
+    std::printf("import of the share's files:                       longest main-thread gap %8.1f ms   \"%s\"\n",
+                importGap, qPrintable(editor.view().note()));
 
     // A still whose folder (a stand-in of its own) stops answering once the check has passed: put on air, held 1 s,
     // then the folder answers and the still shows.

@@ -1,7 +1,7 @@
+#include "clipsonshare.h"
 #include "enginefixture.h"
 #include "heartbeat.h"
 #include "projectfile.h"
-#include "stallablemount.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -176,18 +176,10 @@ TEST_F(StalledMount, ALongOpenFromASlowShareIsWorkInProgressAndOpens)
 // the main thread free meanwhile, and a relink into the share finds every file at once.
 TEST_F(StalledMount, FortyClipsOnAShareThatAnswersLateArePlayedAndRelinkedWhole)
 {
-    const QString video = MediaFixtures::video({.seconds = 1});
-    QList<MediaAsset> assets;
-    QList<TimelineEvent> events;
-    for (int i = 0; i < 40; ++i) {
-        const QString name = QStringLiteral("clip%1.mp4").arg(i);
-        ASSERT_TRUE(QFile::copy(video, share.backing() + "/" + name));
-        assets.append(asset(onShare(name), AssetKind::video));
-        events.append(clip(assets.last(), i * 0.5));
-    }
+    const ClipsOnShare clips = clipsOnShare(share, 40);
     Show show = Show::makeDefault();
-    show.assets = assets;
-    show.cues[0].timeline = events;
+    show.assets = clips.assets;
+    show.cues[0].timeline = clips.events;
     writeShowFile(show, path("slow.json"), JsonFormat::pretty);
 
     for (const double late : {0.001, 0.003}) {

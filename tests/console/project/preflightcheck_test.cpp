@@ -1,3 +1,4 @@
+#include "clipsonshare.h"
 #include "consolefixture.h"
 #include "consolesheet.h"
 #include "consolestate.h"
@@ -5,7 +6,6 @@
 #include "mediafixtures.h"
 #include "preflightcheck.h"
 #include "sectionfixture.h"
-#include "stallablemount.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -403,27 +403,12 @@ TEST_F(PreflightTest, OverAShareThatAnswersLateTheSheetSettlesAfterOneQuestionAF
     StallableMount share(path("backing"), path("share"), path("stall"));
     if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
-    const QString video = MediaFixtures::video({.seconds = 1});
-    QList<MediaAsset> assets;
-    QList<TimelineEvent> events;
-    for (int i = 0; i < 60; ++i) {
-        const QString name = QStringLiteral("clip%1.mp4").arg(i);
-        ASSERT_TRUE(QFile::copy(video, share.backing() + "/" + name));
-        MediaAsset asset;
-        asset.url = QUrl::fromLocalFile(share.mount() + "/" + name);
-        asset.kind = AssetKind::video;
-        assets.append(asset);
-        TimelineEvent clip;
-        clip.time = i * 0.5;
-        clip.track = Track::main;
-        clip.assetID = asset.id;
-        events.append(clip);
-    }
+    const ClipsOnShare clips = clipsOnShare(share, 60);
     share.delay(0.003);
     // Opened as soon as the show has them, before the disk has said anything of them.
     Show show = engine->show();
-    show.assets = assets;
-    show.cues[0].timeline = events;
+    show.assets = clips.assets;
+    show.cues[0].timeline = clips.events;
     const int before = fileChecks;
     engine->setShow(show);
     select(0);
