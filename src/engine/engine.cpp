@@ -120,12 +120,9 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
             return next ? checkedFiles({*next}, runAssets()) : QList<QUrl>{};
         },
         this);
-    // Comes after the failure of the player that ran short, so the reason stays on the line. Told once nothing is
-    // on air any more (the show stopped or another one opened meanwhile), it would speak of media no longer played.
-    connect(&DescriptorShortage::shared(), &DescriptorShortage::ranOut, this, [this] {
-        if (m_current)
-            setMessage(FileDescriptors::shortageText() + QStringLiteral(" · 部分素材无法播放"));
-    });
+    // Comes after the failure of the player that ran short, so the reason stays on the line.
+    connect(&DescriptorShortage::shared(), &DescriptorShortage::ranOut, this,
+            [this] { setMessage(FileDescriptors::shortageText() + QStringLiteral(" · 部分素材无法播放")); });
     connect(&SoundOutput::shared(), &SoundOutput::fellBack, this, &Engine::noteSilentSound, Qt::QueuedConnection);
     SoundOutput::shared().check();
     connect(
