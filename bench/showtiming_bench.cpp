@@ -747,16 +747,61 @@ SweptGo sweptGo(const PrivateSoundServer& server, const QString& clip, double de
     return swept;
 }
 
-// Every beep from flash `from` on with its flash, within +-20 ms, and as many beeps as flashes from there.
-bool together(const SweptGo& swept, size_t from)
+// How the beeps from flash `from` on lie against their flashes: every one within +-20 ms and none missing, or some
+// later than their flashes (the sound late), or some earlier (most often the picture drawn late on a busy machine).
+enum class Judged { together, soundLate, pictureLate, missing };
+Judged judge(const SweptGo& swept, size_t from)
 {
     if (swept.start.offsets.size() < from + 2)
-        return false;
-    for (size_t i = from; i < swept.start.offsets.size(); ++i)
-        if (!swept.start.offsets[i] || std::abs(*swept.start.offsets[i]) > 20)
-            return false;
-    return from > 0 || int(swept.start.offsets.size()) <= swept.start.beeps;
+        return Judged::missing;
+    Judged judged = Judged::together;
+    for (size_t i = from; i < swept.start.offsets.size(); ++i) {
+        const std::optional<double>& offset = swept.start.offsets[i];
+        if (!offset)
+            return Judged::missing;
+        if (*offset > 20)
+            judged = Judged::soundLate;
+        else if (*offset < -20 && judged == Judged::together)
+            judged = Judged::pictureLate;
+    }
+    if (from == 0 && int(swept.start.offsets.size()) > swept.start.beeps)
+        return Judged::missing;
+    return judged;
 }
+
+const char* judgedText(Judged judged)
+{
+    switch (judged) {
+    case Judged::together:
+        return "";
+    case Judged::soundLate:
+        return "  << sound late";
+    case Judged::pictureLate:
+        return "  << picture late";
+    case Judged::missing:
+        return "  << beep missing";
+    }
+    return "";
+}
+
+struct JudgedCounts
+{
+    int together = 0, soundLate = 0, pictureLate = 0, missing = 0, counted = 0;
+    void add(Judged judged)
+    {
+        ++counted;
+        (judged == Judged::together      ? together
+         : judged == Judged::soundLate   ? soundLate
+         : judged == Judged::pictureLate ? pictureLate
+                                         : missing)++;
+    }
+    void print(const char* what) const
+    {
+        std::printf("    %s: %d of %d within +-20 ms; sound late in %d, only the picture late in %d, a beep missing in "
+                    "%d\n",
+                    what, together, counted, soundLate, pictureLate, missing);
+    }
+};
 
 void printSwept(const SweptGo& swept, double delay, bool judgedFromLast3)
 {
@@ -770,7 +815,7 @@ void printSwept(const SweptGo& swept, double delay, bool judgedFromLast3)
         offset ? std::printf(" %+6.1f", *offset) : std::printf("   none");
     const size_t from = judgedFromLast3 ? std::max<size_t>(swept.start.offsets.size(), 3) - 3 : swept.prepared;
     std::printf("  (%d beeps for %zu flashes)%s\n", swept.start.beeps, swept.start.offsets.size(),
-                together(swept, from) ? "" : "  << apart");
+                judgedText(judge(swept, from)));
     std::fflush(stdout);
 }
 
@@ -782,8 +827,7 @@ void soundSweep(const PrivateSoundServer& server, const QString& clip, bool curv
                 "flash goes up at GO and is not judged):\n",
                 curved ? "output window, 17x17 curved mesh, blends, mask" : "output window, mapping off");
     std::fflush(stdout);
-    int good = 0;
-    int counted = 0;
+    JudgedCounts counts;
     std::vector<double> all;
     for (int step = 0; step <= kSweepSteps; ++step) {
         const double delay = step * kSweepStep;
@@ -791,8 +835,7 @@ void soundSweep(const PrivateSoundServer& server, const QString& clip, bool curv
         printSwept(swept, delay, false);
         if (swept.goAfterBinding < 0)
             continue;
-        ++counted;
-        good += together(swept, swept.prepared) ? 1 : 0;
+        counts.add(judge(swept, swept.prepared));
         const std::vector<double> offsets = measured(swept.start.offsets, swept.prepared);
         all.insert(all.end(), offsets.begin(), offsets.end());
     }
@@ -801,7 +844,7 @@ void soundSweep(const PrivateSoundServer& server, const QString& clip, bool curv
                     "%+6.1f ms\n",
                     percentile(all, 0.5), percentile(all, 0.01), percentile(all, 0.99), percentile(all, 0),
                     percentile(all, 1));
-    std::printf("    runs that kept every beep with its flash: %d of %d\n", good, counted);
+    counts.print("runs");
     printLoad();
 }
 
@@ -812,13 +855,13 @@ void lateSoundRuns(const PrivateSoundServer& server, const QString& clip, bool c
     std::printf("  %s, the sink left mixing two seconds ahead (the sound begins late; goal: the last three flashes "
                 "within +-20 ms of their beeps):\n",
                 curved ? "curved" : "mapping off");
-    int good = 0;
+    JudgedCounts counts;
     for (const double delay : {0.5, 1.3, 2.3}) {
         const SweptGo swept = sweptGo(server, clip, delay, curved, true);
         printSwept(swept, delay, true);
-        good += together(swept, std::max<size_t>(swept.start.offsets.size(), 3) - 3) ? 1 : 0;
+        counts.add(judge(swept, std::max<size_t>(swept.start.offsets.size(), 3) - 3));
     }
-    std::printf("    runs back together by the end: %d of 3\n", good);
+    counts.print("the last three seconds of the runs");
     printLoad();
 }
 

@@ -446,4 +446,11 @@ TEST_F(SoundStart, ASoundThatBeginsLateIsBroughtBackToThePictures)
     std::string why;
     if (!judgeEveryBeep(FlashBeeps::compare(judged, beeps), 3, "the last three seconds", why))
         GTEST_SKIP() << why;
+    // Meanwhile the pictures kept their pace: they neither waited for the silent device nor jumped when it played.
+    std::vector<double> apart;
+    for (std::size_t i = 1; i < seen.size(); ++i)
+        apart.push_back(std::chrono::duration<double, std::milli>(seen[i] - seen[i - 1]).count());
+    for (std::size_t i = 0; i < apart.size(); ++i)
+        EXPECT_NEAR(apart[i], 1000, kLatePicture)
+            << "flashes " << i + 1 << " and " << i + 2 << "; apart (ms):" << listed(apart);
 }
