@@ -899,7 +899,9 @@ void soundRuns(double seconds)
             FlashBeeps::compare(seen, FlashBeeps::beepOnsets(heard, sound->firstSampleAt(), PrivateSoundServer::kRate));
         const std::vector<double> offsets = measured(start.offsets, 0);
         if (offsets.empty())
-            std::printf("  gst-launch-1.0 playbin (reference): not measured, no flash or beep seen\n");
+            std::printf(
+                "  gst-launch-1.0 playbin (reference): not measured, no flash or beep seen (it needs GStreamer's "
+                "ximagesink)\n");
         else
             std::printf("  gst-launch-1.0 playbin (reference): beep minus flash median %+6.1f ms   p10 %+6.1f ms   "
                         "p90 %+6.1f ms (n=%zu)\n",
