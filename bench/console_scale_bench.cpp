@@ -13,6 +13,7 @@
 #include "lumosettings.h"
 #include "lumostyle.h"
 #include "mediafixtures.h"
+#include "projectfilework.h"
 
 #include <QAbstractButton>
 #include <QAbstractEventDispatcher>
@@ -124,9 +125,15 @@ int main(int argc, char** argv)
     }
     const QUrl project = QUrl::fromLocalFile(folder.filePath(QStringLiteral("大型演出.json")));
     const QUrl scratch = QUrl::fromLocalFile(folder.filePath(QStringLiteral("草稿.json")));
+    // Project files are read and written aside; each step waits for its file.
+    const auto untilFileDone = [&engine] {
+        BenchTools::runEventsUntil([&engine] { return !engine.projectFiles().busy(); }, 600000);
+    };
     engine.setShow(large);
     engine.saveProject(project);
+    untilFileDone();
     engine.openProject(project);
+    untilFileDone();
     settle(1000);
     qsizetype events = 0;
     for (const Cue& cue : engine.show().cues)
@@ -166,7 +173,11 @@ int main(int argc, char** argv)
         state.setPreflightOpen(sheetOpen);
         settle(300);
         measure(
-            QStringLiteral("open the project"), std::max(3, rounds / 4), 300, [&](int) { engine.openProject(project); },
+            QStringLiteral("open the project"), std::max(3, rounds / 4), 300,
+            [&](int) {
+                engine.openProject(project);
+                untilFileDone();
+            },
             [&] { settle(200); });
         measure(QStringLiteral("select the next cue"), rounds, 16, [&](int) {
             const QList<Cue>& cues = engine.show().cues;
@@ -189,6 +200,7 @@ int main(int argc, char** argv)
             });
         // Back to the saved show, so that the next open parks no unsaved work.
         engine.saveProject(scratch);
+        untilFileDone();
         closeSheet();
     }
     return 0;

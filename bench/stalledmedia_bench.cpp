@@ -1,19 +1,31 @@
 // Figures for a show whose media lies in a folder that stops answering (a network share; a FUSE mount whose daemon
 // is stopped): the longest time the main thread went without serving its event loop (the longest gap between ticks
 // of a 1 ms timer) while the projection check runs, as the engine and the check sheet run it, and while GO is
-// pressed on a cue whose file lies there, and on a cue with local media meanwhile; and a save into that folder.
+// pressed on a cue whose file lies there, and on a cue with local media meanwhile; the file panels (shown by the
+// panel program beside the console) opened on that folder, then given up on. Then project files on a FUSE folder
+// that stops answering for 3 s (stallablefs.py; left out without FUSE): a save and an open there, each with the
+// longest gap and the time until its outcome; and the time to open a show of about 387 MB that the program saved,
+// from a local folder, with the longest gap meanwhile.
 //   stalledmedia_bench [FOLDER PID]
 // With FOLDER and PID, the cues play the files found in FOLDER, and PID (the folder's file system daemon) is stopped
 // with SIGSTOP once the show has been checked, and continued at the end. Without them a stand-in for the disk hangs
 // on a folder of its own.
 #include "benchtools.h"
+#include "dialogprojectchooser.h"
+#include "filepanelprocess.h"
+#include "largeshow.h"
 #include "mediafile.h"
+#include "mediafilechooser.h"
 #include "preflightfindings.h"
 #include "projectfile.h"
+#include "projectfilework.h"
+#include "stallablemount.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
+#include <QWidget>
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
@@ -56,6 +68,16 @@ class Heartbeat
         BenchTools::runEventsUntil([&] { return next >= steps.size(); }, 600000);
         hand.stop();
         BenchTools::runEvents(50);
+        return m_longest;
+    }
+    // Runs one step from the event loop and serves events until `done`; the longest gap meanwhile.
+    double runUntil(const std::function<void()>& step, const std::function<bool()>& done)
+    {
+        BenchTools::runEvents(20);
+        m_longest = 0;
+        m_since.restart();
+        step();
+        BenchTools::runEventsUntil(done, 600000);
         return m_longest;
     }
 
@@ -175,24 +197,99 @@ int main(int argc, char** argv)
     std::printf("GO on the local cue meanwhile:                     longest main-thread gap %8.1f ms   on air: %s\n",
                 localGap, engine->current() ? qPrintable(engine->current()->name) : "nothing");
 
-    QString saveOutcome;
-    const double saveGap =
-        heartbeat.run({[&] {
-                          try {
-                              engine->saveProject(QUrl::fromLocalFile(standIn->folder + "/show.json"));
-                              saveOutcome = engine->message();
-                          } catch (const ProjectFileError& error) {
-                              saveOutcome = error.text();
-                          }
-                      }},
-                      10);
-    std::printf("save into the stalled folder:                      longest main-thread gap %8.1f ms   \"%s\"\n",
-                saveGap, qPrintable(saveOutcome));
+    // "另存为…" with the show's file in the stalled folder, held open 2 s; then the media panel, which ends it; then
+    // that one given up on. With the stand-in the panel program sees a folder that answers: its start and end alone.
+    QWidget console;
+    console.show();
+    BenchTools::runEvents(200);
+    // The media panel's type list is made once per session, from the whole MIME database: its cost, apart.
+    QElapsedTimer typeList;
+    typeList.start();
+    mediaPanelRequest({AssetKind::image, AssetKind::video, AssetKind::audio}, true);
+    const double typeListMs = milliseconds(typeList);
+    DialogProjectChooser projectPanels;
+    FilePanelProcess& panels = FilePanelProcess::of(&console);
+    const auto wait = [] {};
+    int heldPanels = 0;
+    const double panelGap = heartbeat.run(
+        {[&] { projectPanels.saveLocation(&console, standIn->folder + "/show.json", [](const QUrl&) {}); }, wait, wait,
+         wait,
+         [&] {
+             heldPanels += panels.isAsking();
+             chooseMediaFiles(&console, {AssetKind::image, AssetKind::video, AssetKind::audio},
+                              [](const QList<QUrl>&) {});
+         },
+         wait, wait, wait,
+         [&] {
+             heldPanels += panels.isAsking();
+             panels.giveUp();
+         }},
+        500);
+    std::printf("file panels on the stalled folder, given up on:    longest main-thread gap %8.1f ms   %d of 2 "
+                "panels open until given up\n",
+                panelGap, heldPanels);
+    std::printf("  (the media panel's type list, made once per session before: %.1f ms)\n", typeListMs);
 
     if (realShare)
         ::kill(daemon, SIGCONT);
     else
         standIn->setStalled(false);
     BenchTools::runEvents(200);
+
+    const auto fileDone = [&] { return !engine->projectFiles().busy(); };
+    StallableMount projects(scratch.filePath("projects-backing"), scratch.filePath("projects"),
+                            scratch.filePath("projects-stall"));
+    if (const QString why = projects.mountOrSayWhy(); !why.isEmpty()) {
+        std::printf("project files on a stalled folder: left out (%s)\n", qPrintable(why));
+    } else {
+        const QUrl file = QUrl::fromLocalFile(projects.mount() + "/show.json");
+        heartbeat.runUntil([&] { engine->saveProject(file); }, fileDone);
+        for (const bool opening : {false, true}) {
+            Show edited = engine->show();
+            edited.cues.first().name = opening ? QStringLiteral("打开前") : QStringLiteral("保存前");
+            engine->setShow(edited);
+            projects.stall();
+            QString waiting;
+            QElapsedTimer took;
+            took.start();
+            QTimer::singleShot(3000, [&] {
+                waiting = engine->message();
+                projects.answer();
+            });
+            const double gap =
+                heartbeat.runUntil([&] { opening ? engine->openProject(file) : engine->saveProject(file); },
+                                   [&] { return fileDone() && took.elapsed() > 3000; });
+            std::printf("%-9s a folder stalled for 3 s:           longest main-thread gap %8.1f ms   "
+                        "after 3 s \"%s\", then \"%s\" at %.1f s\n",
+                        opening ? "open from" : "save into", gap, qPrintable(waiting), qPrintable(engine->message()),
+                        double(took.elapsed()) / 1000);
+        }
+    }
+
+    std::printf("building a show of about 387 MB...\n");
+    std::fflush(stdout);
+    const QUrl large = QUrl::fromLocalFile(scratch.filePath("large.json"));
+    engine->setShow(makeLargeShow(15000, 722000, 2000));
+    QElapsedTimer took;
+    took.start();
+    const double saveLargeGap = heartbeat.runUntil([&] { engine->saveProject(large); }, fileDone);
+    std::printf("save the large show (%.0f MB):               longest main-thread gap %8.1f ms   %.2f s   \"%s\"\n",
+                double(QFileInfo(large.toLocalFile()).size()) / (1 << 20), saveLargeGap, double(took.elapsed()) / 1000,
+                qPrintable(engine->message()));
+    engine->setShow(Show::makeDefault());
+    took.restart();
+    double openedAfter = 0;
+    QObject::connect(engine.get(), &Engine::messageChanged, [&] {
+        if (engine->message() == QStringLiteral("工程已打开"))
+            openedAfter = double(took.elapsed()) / 1000;
+    });
+    const double openLargeGap = heartbeat.runUntil([&] { engine->openProject(large); }, fileDone);
+    std::printf("open the large show:                             longest main-thread gap %8.1f ms   %.2f s   \"%s\"\n",
+                openLargeGap, openedAfter, qPrintable(engine->message()));
+    took.restart();
+    openedAfter = 0;
+    const double reopenLargeGap = heartbeat.runUntil([&] { engine->openProject(large); }, fileDone);
+    std::printf("open it again over itself:                       longest main-thread gap %8.1f ms   %.2f s   \"%s\"\n",
+                reopenLargeGap, openedAfter, qPrintable(engine->message()));
     return 0;
 }

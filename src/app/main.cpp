@@ -1,4 +1,5 @@
 #include "applicationstart.h"
+#include "asidethreads.h"
 #include "filedescriptors.h"
 #include "lumoriaapp.h"
 #include "lumostyle.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QThreadPool>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +22,8 @@ static int quitWithoutWaitingLong(int code)
 {
     const QDeadlineTimer deadline(2000);
     if (!PipelineWorkers::waitForAll(int(deadline.remainingTime())) ||
-        !QThreadPool::globalInstance()->waitForDone(int(deadline.remainingTime())))
+        !QThreadPool::globalInstance()->waitForDone(int(deadline.remainingTime())) ||
+        !AsideThreads::waitForAll(int(deadline.remainingTime())))
         std::_Exit(code);
     return code;
 }
@@ -36,6 +39,17 @@ static int handOverToRunningCopy(const SingleInstance& instance)
     return 1;
 }
 
+// The thread that asked the folder waits in the file system still: the process ends without waiting for it.
+static int sayFolderSilent(const QString& recoveryDirectory)
+{
+    const QString text = QStringLiteral("Lumoria 无法启动：恢复文件夹 %1 没有响应（它可能在一个停止响应的网络共享上）。"
+                                        "请等它恢复后再启动。\n")
+                             .arg(QDir::toNativeSeparators(recoveryDirectory));
+    std::fputs(text.toUtf8().constData(), stderr);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
 int main(int argc, char** argv)
 {
     limitMallocGrowth();
@@ -43,7 +57,10 @@ int main(int argc, char** argv)
     const std::unique_ptr<QApplication> app = startApplication(argc, argv);
     QApplication::setOrganizationName("Lumoria");
     QApplication::setApplicationName("Lumoria");
-    SingleInstance instance(LumoriaApp::defaultRecoveryDirectory());
+    const QString recovery = LumoriaApp::defaultRecoveryDirectory();
+    SingleInstance instance(recovery);
+    if (!instance.folderAnswered())
+        return sayFolderSilent(recovery);
     if (!instance.isFirst())
         return handOverToRunningCopy(instance);
     applyLumoStyle(*app);

@@ -3,6 +3,7 @@
 #include "assign.h"
 #include "clock.h"
 #include "delayedtask.h"
+#include "filepulse.h"
 #include "filequeue.h"
 #include "projectfile.h"
 #include "recoveryatexit.h"
@@ -13,12 +14,23 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScopeGuard>
+#include <cstdio>
+#include <future>
 #include <limits>
 
 using namespace std::chrono_literals;
 
 static constexpr double kDragJoinSeconds = 0.4;
 static constexpr double kNoDrag = -std::numeric_limits<double>::infinity();
+
+// How long a flush at exit() waits for the recovery folder.
+static constexpr std::chrono::seconds kExitFlush{3};
+
+static QString folderSilentText(const QString& path)
+{
+    return QStringLiteral("“%1”所在的文件夹没有响应").arg(QFileInfo(path).fileName());
+}
 
 EditHistory::EditHistory(const Show& show, std::shared_ptr<Clock> clock, const QString& recoveryDirectory,
                          Restore restore, QObject* parent)
@@ -130,15 +142,21 @@ void EditHistory::finishLoading()
     m_loading = false;
     m_saved = m_show;
     setUnsaved(false);
+    setRecoveryError(std::nullopt);
+    cancelRecoveryWrite();
     m_undo.clear();
     m_dragStep = nullptr;
     m_groupStep = nullptr;
 }
 
-void EditHistory::saved()
+void EditHistory::saved(const Show& written)
 {
-    m_saved = m_show;
-    setUnsaved(false);
+    m_saved = written;
+    setUnsaved(m_show != m_saved);
+    // Edits made while the file was written keep their rolling copy.
+    if (m_unsaved)
+        return;
+    setRecoveryError(std::nullopt);
     cancelRecoveryWrite();
     // Work on offer lives in a file of its own, so the rolling copy can always go.
     removeRollingCopy();
@@ -150,44 +168,84 @@ void EditHistory::amendSaved(const std::function<void(Show&)>& amend)
 }
 
 // Unsaved work about to be replaced goes to the offered copy, where later edits of the next show cannot reach it.
-void EditHistory::parkUnsavedWork()
+// Queued behind the rolling copies already handed over, so that none of them brings the rolling copy back.
+void EditHistory::parkUnsavedWork(const Show& show, std::shared_ptr<FilePulse> pulse, FileQueue::Done done)
 {
-    if (m_unsaved) {
-        m_fileQueue->waitForIdle();
-        writeShowFile(m_show, m_parkedPath, JsonFormat::compact);
-        QFile::remove(m_recoveryPath);
-        m_offeredPath = m_parkedPath;
-        setCanRecover(true);
-    }
-    cancelRecoveryWrite();
+    pulse->setStage(FilePulse::Stage::waiting);
+    m_fileQueue->post(
+        [show, pulse, parked = m_parkedPath, rolling = m_recoveryPath]() -> std::optional<QString> {
+            const auto settled = qScopeGuard([&pulse] { pulse->setStage(FilePulse::Stage::done); });
+            try {
+                writeShowFile(show, parked, JsonFormat::compact, kLargestProjectFile, pulse.get());
+            } catch (const ProjectFileError& error) {
+                return error.text();
+            }
+            const FilePulse::Call call(pulse.get());
+            QFile::remove(rolling);
+            return std::nullopt;
+        },
+        std::move(done));
 }
 
-Show EditHistory::readOffered()
+void EditHistory::parked()
 {
-    m_fileQueue->waitForIdle();
-    return readShowFile(m_offeredPath);
+    m_offeredPath = m_parkedPath;
+    setCanRecover(true);
+    cancelRecoveryWrite();
+    // A rolling copy handed over while the work was parked holds nothing more than the parked copy.
+    removeRollingCopy();
+}
+
+void EditHistory::readOffered(std::shared_ptr<FilePulse> pulse, Offered done)
+{
+    pulse->setStage(FilePulse::Stage::waiting);
+    auto read = std::make_shared<std::optional<Show>>();
+    m_fileQueue->post(
+        [read, pulse, path = m_offeredPath]() -> std::optional<QString> {
+            try {
+                *read = readShowFile(path, kLargestProjectFile, pulse.get());
+            } catch (const ProjectFileError& error) {
+                return error.text();
+            }
+            return std::nullopt;
+        },
+        [read, done = std::move(done)](const std::optional<QString>& error) {
+            done(*read, error.value_or(QString()));
+        });
 }
 
 void EditHistory::tookBackOffered()
 {
     // The offered copy becomes the rolling copy, so the work stays on disk until it is rewritten. Should the rename
     // fail, the offered copy stays where it is rather than leave the work in memory only.
-    if (m_offeredPath != m_recoveryPath) {
-        QFile::remove(m_recoveryPath);
-        QFile::rename(m_offeredPath, m_recoveryPath);
-    }
+    if (m_offeredPath != m_recoveryPath)
+        m_fileQueue->post([offered = m_offeredPath, rolling = m_recoveryPath] {
+            QFile::remove(rolling);
+            QFile::rename(offered, rolling);
+            return std::nullopt;
+        });
     setCanRecover(false);
     m_saved = Show::makeDefault();
     setUnsaved(true);
     queueRecovery();
 }
 
-void EditHistory::writeRecovery()
+void EditHistory::writeRecovery(std::chrono::milliseconds within)
 {
     if (!m_tracking || !m_unsaved || rollingCopyIsOffered())
         return;
-    m_fileQueue->waitForIdle();
-    writeShowFile(m_show, m_recoveryPath, JsonFormat::compact);
+    cancelRecoveryWrite();
+    auto outcome = std::make_shared<std::promise<std::optional<QString>>>();
+    std::future<std::optional<QString>> written = outcome->get_future();
+    m_fileQueue->post([write = recoveryWrite(m_show, m_recoveryPath), outcome] {
+        const std::optional<QString> error = write();
+        outcome->set_value(error);
+        return error;
+    });
+    if (written.wait_for(within) != std::future_status::ready)
+        throw ProjectFileError(folderSilentText(m_recoveryPath));
+    if (const std::optional<QString> error = written.get())
+        throw ProjectFileError(*error);
 }
 
 // A rolling copy found at start is work lost in a crash: it is put on offer, newer than anything offered before.
@@ -243,6 +301,7 @@ void EditHistory::cancelRecoveryWrite()
 
 // Runs on whichever thread called exit(). The show still waiting for its delay is queued behind the writes already
 // handed over, so it is the one that stays on disk.
+// A folder that does not answer in time keeps the copy; the process ends anyway, and says what is lost.
 void EditHistory::flushUnwrittenRecovery()
 {
     {
@@ -251,7 +310,12 @@ void EditHistory::flushUnwrittenRecovery()
             m_fileQueue->post(recoveryWrite(*m_unwritten, m_recoveryPath));
         m_unwritten.reset();
     }
-    m_fileQueue->waitForIdle();
+    if (!m_fileQueue->waitForIdle(kExitFlush))
+        std::fputs(QStringLiteral("Lumoria：%1，最后的修改没有写入恢复副本，已丢失。\n")
+                       .arg(folderSilentText(m_recoveryPath))
+                       .toUtf8()
+                       .constData(),
+                   stderr);
 }
 
 FileQueue::Job EditHistory::recoveryWrite(const Show& show, const QString& path)
@@ -287,15 +351,29 @@ void EditHistory::writeRecoveryInBackground()
         return;
     m_fileQueue->post(recoveryWrite(m_show, m_recoveryPath),
                       [history = QPointer(this)](const std::optional<QString>& error) {
-                          if (history && error)
+                          if (!history)
+                              return;
+                          history->setRecoveryError(error);
+                          if (error)
                               emit history->message(QStringLiteral("自动恢复保存失败 · ") + *error);
                       });
 }
 
 void EditHistory::setUnsaved(bool unsaved)
 {
+    const bool before = newestEditsInNoFile();
     if (assign(m_unsaved, unsaved))
         emit hasUnsavedChangesChanged();
+    if (newestEditsInNoFile() != before)
+        emit newestEditsInNoFileChanged();
+}
+
+void EditHistory::setRecoveryError(std::optional<QString> error)
+{
+    const bool before = newestEditsInNoFile();
+    m_recoveryError = std::move(error);
+    if (newestEditsInNoFile() != before)
+        emit newestEditsInNoFileChanged();
 }
 
 void EditHistory::setCanRecover(bool can)

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 #include <QUndoStack>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -14,6 +15,7 @@
 
 class Clock;
 class DelayedTask;
+class FilePulse;
 class ShowEdit;
 
 // The open show's edits and the unsaved work on disk. Every write of the show is an undo step (a drag or an edit
@@ -71,22 +73,37 @@ class EditHistory : public QObject
     // The writes between these load a project; afterwards it is the saved show and the history starts afresh.
     void beginLoading();
     void finishLoading();
-    void saved();
+    // The show as written to the project file; the show may have changed since, and then stays unsaved.
+    void saved(const Show& written);
     // A change of the saved show that is not an edit (a measured length the show took as well).
     void amendSaved(const std::function<void(Show&)>& amend);
-    // Before another project replaces unsaved work: the work goes on offer. Throws ProjectFileError and then
-    // changes nothing.
-    void parkUnsavedWork();
-    // The work on offer; throws ProjectFileError.
-    Show readOffered();
+    // Before another project replaces unsaved work, the work is written to the offered copy aside, behind the
+    // copies already queued; done gets the error text or nothing on the main thread, and then nothing has changed
+    // here. The pulse hears of the write.
+    void parkUnsavedWork(const Show& show, std::shared_ptr<FilePulse> pulse, FileQueue::Done done);
+    // The parked work is on offer now.
+    void parked();
+    QString parkedPath() const { return m_parkedPath; }
+    // Reads the work on offer aside, behind the writes already queued; done gets the show, or none and the error
+    // text, on the main thread. The pulse hears of the read.
+    using Offered = std::function<void(const std::optional<Show>& show, const QString& error)>;
+    void readOffered(std::shared_ptr<FilePulse> pulse, Offered done);
+    QString offeredPath() const { return m_offeredPath; }
     // The work on offer became the open show: unsaved work again, kept in the rolling copy.
     void tookBackOffered();
-    // Writes the rolling copy now (also when the application quits); throws ProjectFileError.
-    void writeRecovery();
+    // Writes the rolling copy now, behind the writes already queued (also when the application quits), waiting for
+    // it at most `within`; throws ProjectFileError when it failed or its folder did not answer in time.
+    void writeRecovery(std::chrono::milliseconds within);
+    // The newest edits are in no file: the show is unsaved and the last write of its rolling copy failed.
+    bool newestEditsInNoFile() const { return m_unsaved && m_recoveryError.has_value(); }
+    // Why that write failed.
+    QString recoveryError() const { return m_recoveryError.value_or(QString()); }
 
   signals:
     void hasUnsavedChangesChanged();
     void canRecoverProjectChanged();
+    // Whether the newest edits are in no file changed.
+    void newestEditsInNoFileChanged();
     // Something for the status line: a failed background write, a recovery folder that cannot be written.
     void message(const QString& text);
 
@@ -105,6 +122,7 @@ class EditHistory : public QObject
     // Left where it lay because the folder could not be written: the rolling copy is the offered work itself.
     bool rollingCopyIsOffered() const { return m_canRecover && m_offeredPath == m_recoveryPath; }
     void setUnsaved(bool unsaved);
+    void setRecoveryError(std::optional<QString> error);
     void setCanRecover(bool can);
 
     const Show& m_show;
@@ -128,6 +146,7 @@ class EditHistory : public QObject
     // The show whose recovery write waits for its delay, for a flush at exit() from any thread.
     std::mutex m_unwrittenLock;
     std::optional<Show> m_unwritten;
+    std::optional<QString> m_recoveryError;
     QString m_directory;
     QString m_recoveryPath;
     QString m_parkedPath;

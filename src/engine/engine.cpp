@@ -1,6 +1,8 @@
 #include "engine.h"
 
 #include "assign.h"
+#include "awaitedfiles.h"
+#include "checkedfiles.h"
 #include "commonstart.h"
 #include "cuecountdown.h"
 #include "cuecycle.h"
@@ -12,9 +14,11 @@
 #include "independentscreens.h"
 #include "lightingoutput.h"
 #include "measureddurations.h"
+#include "mediaaskahead.h"
 #include "mediafile.h"
 #include "mediafiles.h"
 #include "picture.h"
+#include "projectfilework.h"
 #include "runningtimeline.h"
 #include "screendisplayprovider.h"
 #include "soundoutput.h"
@@ -37,6 +41,8 @@ static Engine::Services completed(Engine::Services services)
         services.isReadableFile = ::isReadableFile;
     if (!services.fileQuestions)
         services.fileQuestions = std::make_shared<FileQuestions>(services.isReadableFile);
+    if (!services.mediaFiles)
+        services.mediaFiles = std::make_shared<MediaFiles>(services.fileQuestions);
     return services;
 }
 
@@ -47,7 +53,11 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
       m_audioMixer(std::move(audioMixer)), m_services(completed(std::move(services))),
       m_displayBindings(new DisplayBindings(*this, m_services.displays, m_services.windows, this))
 {
-    m_mediaFiles = new MediaFiles(m_services.fileQuestions, this);
+    m_mediaFiles = m_services.mediaFiles.get();
+    m_takeWait = new AwaitedFiles(*m_mediaFiles, this);
+    m_playWait = new AwaitedFiles(*m_mediaFiles, this);
+    m_relinkWait = new AwaitedFiles(*m_mediaFiles, this);
+    m_pictureWait = new AwaitedFiles(*m_mediaFiles, this);
     connect(m_mediaFiles, &MediaFiles::answered, this, [this] {
         if (std::exchange(m_preloadsAwaitAnswers, false))
             refreshVideoPreloads();
@@ -59,6 +69,16 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     connect(m_history, &EditHistory::hasUnsavedChangesChanged, this, &Engine::hasUnsavedChangesChanged);
     connect(m_history, &EditHistory::canRecoverProjectChanged, this, &Engine::canRecoverProjectChanged);
     connect(m_history, &EditHistory::message, this, &Engine::setMessage);
+    m_projectFiles = new ProjectFileWork(*m_history,
+                                         {[this]() -> const Show& { return m_show; },
+                                          [this](const Show& show, const QUrl& url) {
+                                              replaceShow(show);
+                                              setProjectURL(url);
+                                          },
+                                          [this](const Show& written, const QUrl& url) { takeSavedShow(written, url); },
+                                          [this](const Show& recovered) { takeBackOffered(recovered); },
+                                          [this](const QString& text) { setMessage(text); }},
+                                         this);
     m_independent = new IndependentScreens(*this);
     connect(m_independent, &IndependentScreens::changed, this, &Engine::independentScreensChanged);
     m_countdown = new CueCountdown(
@@ -87,6 +107,13 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
         return;
     m_history->track();
     m_lights->startTicking();
+    m_askAhead = new MediaAskAhead(
+        *m_mediaFiles, [this] { return showMediaFiles(); },
+        [this] {
+            const std::optional<Cue> next = nextPlaybackCue();
+            return next ? checkedFiles({*next}, runAssets()) : QList<QUrl>{};
+        },
+        this);
     // Comes after the failure of the player that ran short, so the reason stays on the line.
     connect(&DescriptorShortage::shared(), &DescriptorShortage::ranOut, this,
             [this] { setMessage(FileDescriptors::shortageText() + QStringLiteral(" · 部分素材无法播放")); });
@@ -139,6 +166,8 @@ void Engine::setShow(Show show)
     if (previous.screens() != m_show.screens())
         syncScreens();
     dropDelayOfRemovedCue();
+    if (m_askAhead)
+        m_askAhead->showChanged();
 }
 
 void Engine::setSelected(std::optional<QUuid> id)
@@ -153,6 +182,8 @@ void Engine::setCurrent(std::optional<Cue> cue)
         return;
     emit currentChanged();
     letLeavingScreensGo();
+    if (m_askAhead)
+        m_askAhead->showChanged();
 }
 
 void Engine::setPaused(bool paused)
@@ -264,6 +295,8 @@ std::optional<MediaAsset> Engine::asset(const TimelineEvent& event) const
 
 bool Engine::play(const Cue& cue, const QSet<ScreenRole>& screens)
 {
+    if (awaitsMediaAnswers(*m_playWait, {cue}, cue.name, [this, cue, screens] { play(cue, screens); }))
+        return true;
     return m_independent->play(cue, screens);
 }
 

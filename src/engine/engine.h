@@ -21,6 +21,7 @@
 #include <QUrl>
 #include <QUuid>
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -37,9 +38,12 @@ class EditHistory;
 class IndependentScreens;
 class LightingOutput;
 class MeasuredDurations;
+class AwaitedFiles;
+class MediaAskAhead;
 class MediaFiles;
 class FileQuestions;
 class Picture;
+class ProjectFileWork;
 class RemoteHost;
 class RunningTimeline;
 class StillPreloads;
@@ -82,6 +86,9 @@ class Engine : public QObject
         std::function<bool(const QUrl&)> isReadableFile;
         // Answers questions about media files off the main thread; one over isReadableFile when empty.
         std::shared_ptr<FileQuestions> fileQuestions;
+        // What the disk said of media files, shared by the main engine and its screen engines; one over
+        // fileQuestions when empty.
+        std::shared_ptr<MediaFiles> mediaFiles;
     };
 
     // The main engine monitors devices and tracks edits; engines for independent screens do neither.
@@ -135,12 +142,17 @@ class Engine : public QObject
     // Existence, kind, size and stamps of media files, as far as the disk has answered; views mark files by it.
     MediaFiles& mediaFiles() const { return *m_mediaFiles; }
 
-    // Project files. The throwing ones throw ProjectFileError and then change nothing.
+    // Project files, read and written aside, one at a time (projectFiles() tells how far): the outcome goes to the
+    // status line when it comes, and a failure changes nothing.
     void saveProject(const QUrl& url);
     void openProject(const QUrl& url);
-    // Takes back the work on offer as the open, unsaved show; failure goes to the status line.
+    // Takes back the work on offer as the open, unsaved show, read aside like a project file; failure goes to the
+    // status line.
     void recoverUnsavedProject();
-    // Writes the recovery copy of unsaved work now (also when the application quits).
+    // How long writeRecovery() waits for the recovery folder.
+    static constexpr std::chrono::seconds kRecoveryWriteWait{3};
+    // Writes the recovery copy of unsaved work now (also when the application quits), waiting for it at most
+    // kRecoveryWriteWait; throws ProjectFileError when it failed or its folder did not answer in time.
     void writeRecovery();
     void relinkMissingAssets(const QUrl& folder);
 
@@ -209,6 +221,7 @@ class Engine : public QObject
 
     // The parts the engine owns, for what they do beyond the operations above.
     EditHistory& history() { return *m_history; }
+    const ProjectFileWork& projectFiles() const { return *m_projectFiles; }
     const DisplayBindings& displayBindings() const { return *m_displayBindings; }
     const IndependentScreens& independentScreens() const { return *m_independent; }
     CuePreview& cuePreview() { return *m_cuePreview; }
@@ -243,6 +256,8 @@ class Engine : public QObject
   private:
     void restoreEdit(const Show& target);
     void replaceShow(const Show& show);
+    void takeSavedShow(const Show& written, const QUrl& url);
+    void takeBackOffered(const Show& recovered);
     void setProjectURL(std::optional<QUrl> url);
     void selectFirstCueUnlessPresent();
 
@@ -256,6 +271,11 @@ class Engine : public QObject
     void showDecodedDefaultPicture(const QString& path, const QImage& image);
     bool cueUsesScreen(const Cue& cue, const ScreenRole& role) const;
     bool canPlay(const Cue& cue, const QList<MediaAsset>& assets);
+    // Whether the check of these cues must wait for the disk's answers about their files; if so, `retry` runs
+    // when they have come, unless stop() or another wait comes first.
+    bool awaitsMediaAnswers(AwaitedFiles& wait, const QList<Cue>& cues, const QString& name,
+                            std::function<void()> retry);
+    QList<QUrl> showMediaFiles() const;
 
     void setCurrent(std::optional<Cue> cue);
     void setPaused(bool paused);
@@ -317,6 +337,7 @@ class Engine : public QObject
     RemoteHost* m_remoteHost = nullptr;
     Show m_show;
     EditHistory* m_history;
+    ProjectFileWork* m_projectFiles;
     std::optional<QUrl> m_projectURL;
 
     std::optional<QUuid> m_selected;
@@ -386,6 +407,13 @@ class Engine : public QObject
     std::unique_ptr<MeasuredDurations> m_measuredDurations;
     // What the disk said of media files, asked off the main thread.
     MediaFiles* m_mediaFiles;
+    // A take or run, and an independent screens' play, whose check waits for the disk's answers.
+    AwaitedFiles* m_takeWait;
+    AwaitedFiles* m_playWait;
+    AwaitedFiles* m_relinkWait;
+    // The default picture, until its file has answered.
+    AwaitedFiles* m_pictureWait;
+    MediaAskAhead* m_askAhead = nullptr;
     std::shared_ptr<AudioChannelMixer> m_audioMixer;
     std::optional<QUuid> m_focusEvent;
     bool m_projectionTestPattern = false;

@@ -1,5 +1,7 @@
 #include "engine.h"
 
+#include "awaitedfiles.h"
+#include "checkedfiles.h"
 #include "directfile.h"
 #include "displaybindings.h"
 #include "mediafiles.h"
@@ -14,39 +16,52 @@ bool usableTime(double time)
     return std::isfinite(time) && time >= 0 && time <= 86400;
 }
 
-// What the disk said of each file the check looks at, asked once per check and off the main thread: a large show's
-// events share a few hundred files, and a file on a share that stops answering must not hold the show.
+// What the disk has said of each file the check looks at, read once per check without waiting: a large show's
+// events share a few hundred files, and a file still on its way or on a share that stopped answering is a finding
+// of its own.
 class ReadableFiles
 {
   public:
-    explicit ReadableFiles(MediaFiles::Answers answers) : m_answers(std::move(answers)) {}
+    ReadableFiles(MediaFiles& files, const QList<QUrl>& urls)
+    {
+        for (const QUrl& url : urls)
+            m_states.insert(url, {files.state(url, FileDepth::header), files.known(url, FileDepth::header)});
+    }
 
-    bool answered(const QUrl& url) const { return m_answers.value(url).has_value(); }
+    bool answered(const QUrl& url) const { return m_states.value(url).state == FileState::answered; }
 
     bool operator()(const QUrl& url) const
     {
-        const std::optional<FileAnswer> answer = m_answers.value(url);
+        const std::optional<FileAnswer>& answer = m_states.value(url).answer;
         return answer && answer->readable;
     }
 
     // The finding for a readable file that cannot be shown or played, from a look at its header.
     std::optional<QString> unusable(const QUrl& url) const
     {
-        const std::optional<FileAnswer> answer = m_answers.value(url);
+        const std::optional<FileAnswer>& answer = m_states.value(url).answer;
         if (!answer || !answer->unusable)
             return std::nullopt;
         return QStringLiteral("素材无法读取 · ") + url.fileName() + QStringLiteral("（") + *answer->unusable +
                QStringLiteral("）");
     }
 
-  private:
-    MediaFiles::Answers m_answers;
-};
+    // The finding for a file without answer: its folder stalled, or its answer is still on the way.
+    QString unansweredText(const QUrl& url) const
+    {
+        return (m_states.value(url).state == FileState::stalled ? QStringLiteral("素材无响应 · ")
+                                                                : QStringLiteral("正在检查素材 · ")) +
+               url.fileName();
+    }
 
-QString unansweredText(const QUrl& url)
-{
-    return QStringLiteral("素材无响应 · ") + url.fileName();
-}
+  private:
+    struct Known
+    {
+        FileState state = FileState::waiting;
+        std::optional<FileAnswer> answer;
+    };
+    QHash<QUrl, Known> m_states;
+};
 
 // The assets by id, the first of an id winning.
 class AssetIndex
@@ -60,15 +75,6 @@ class AssetIndex
                 m_entries.insert(asset.id, Entry{&asset, {}});
     }
 
-    // The file the check asks about for an event: that of its asset, when the event's track takes the asset.
-    std::optional<QUrl> fileToAsk(const TimelineEvent& event) const
-    {
-        const auto entry = event.assetID ? m_entries.constFind(*event.assetID) : m_entries.cend();
-        if (entry == m_entries.cend() || !accepts(event.track, *entry->asset))
-            return std::nullopt;
-        return entry->asset->url;
-    }
-
     // The finding's text for an event's media, or nothing when the media is in order. Each asset's text is made
     // once, however many events use it.
     std::optional<QString> problem(const TimelineEvent& event, const ReadableFiles& files)
@@ -79,7 +85,7 @@ class AssetIndex
         const QUrl& url = entry->asset->url;
         if (accepts(event.track, *entry->asset)) {
             if (!files.answered(url))
-                return unansweredText(url);
+                return files.unansweredText(url);
             if (files(url))
                 return files.unusable(url);
         }
@@ -114,19 +120,7 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
 {
     QList<PlaybackIssue> issues;
     AssetIndex index(assets);
-    QList<QUrl> asked;
-    for (const Cue& cue : cues) {
-        if (!cue.isTimelineCue()) {
-            for (const std::optional<QUrl>& file : {cue.main, cue.sideMirrorsMain ? std::nullopt : cue.side, cue.audio})
-                if (file)
-                    asked.append(*file);
-            continue;
-        }
-        for (const TimelineEvent& event : *cue.timeline)
-            if (std::optional<QUrl> file = index.fileToAsk(event))
-                asked.append(std::move(*file));
-    }
-    const ReadableFiles files(m_mediaFiles->ask(asked, FileDepth::header));
+    const ReadableFiles files(*m_mediaFiles, checkedFiles(cues, assets));
     QList<OutputScreen> outputs;
     for (const ScreenRole& role : m_show.screens()) {
         const ProjectorMapping screenMapping = mapping(role);
@@ -165,7 +159,8 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
             const QList<QUrl> missing = cue.missingFiles(std::cref(files));
             for (const QUrl& url : missing)
                 add(cue, std::nullopt, std::nullopt,
-                    files.answered(url) ? QStringLiteral("素材缺失 · ") + url.fileName() : unansweredText(url), false);
+                    files.answered(url) ? QStringLiteral("素材缺失 · ") + url.fileName() : files.unansweredText(url),
+                    false);
             for (const std::optional<QUrl>& file : {cue.main, cue.sideMirrorsMain ? std::nullopt : cue.side, cue.audio})
                 if (file && !missing.contains(*file))
                     if (std::optional<QString> unusable = files.unusable(*file))
@@ -195,4 +190,42 @@ bool Engine::canPlay(const Cue& cue, const QList<MediaAsset>& assets)
         return true;
     setMessage(issues.first().text);
     return false;
+}
+
+bool Engine::awaitsMediaAnswers(AwaitedFiles& wait, const QList<Cue>& cues, const QString& name,
+                                std::function<void()> retry)
+{
+    wait.cancelAll();
+    const QList<QUrl> files = checkedFiles(cues, m_show.assets.value_or(QList<MediaAsset>{}));
+    // A file said to be missing or unusable a while ago may be in place now: it is asked again before it refuses
+    // the cue, unless this is the retry that waited for that answer. A file said to be in order plays at once.
+    QList<QUrl> doubtful;
+    for (const QUrl& url : files) {
+        const std::optional<FileAnswer> answer = m_mediaFiles->known(url, FileDepth::header);
+        if (answer && (!answer->readable || answer->unusable) && !wait.runningWork() &&
+            !m_mediaFiles->answeredLately(url))
+            doubtful.append(url);
+    }
+    if (doubtful.isEmpty() && wait.answered(files, FileDepth::header)) {
+        // The answers in hand decide now; unless they were asked just for this, the disk is asked again so that
+        // the next check sees any change.
+        if (!wait.runningWork())
+            m_mediaFiles->refresh(files, FileDepth::header);
+        return false;
+    }
+    if (!doubtful.isEmpty())
+        wait.await(doubtful, FileDepth::header, AwaitedFiles::Freshness::fresh, [] {});
+    wait.await(files, FileDepth::header, AwaitedFiles::Freshness::known, std::move(retry));
+    setMessage(QStringLiteral("正在检查素材 · ") + name);
+    return true;
+}
+
+QList<QUrl> Engine::showMediaFiles() const
+{
+    QList<QUrl> files = checkedFiles(m_show.cues, {});
+    for (const MediaAsset& asset : m_show.assets.value_or(QList<MediaAsset>{}))
+        files.append(asset.url);
+    if (m_show.defaultPicture)
+        files.append(*m_show.defaultPicture);
+    return files;
 }

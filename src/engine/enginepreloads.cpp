@@ -30,11 +30,12 @@ void Engine::refreshVideoPreloads()
             continue;
         // What the disk last said is enough to prepare ahead; a file whose answer is on the way is prepared when it
         // comes, one that does not answer loads when its cue starts.
-        const std::optional<FileAnswer> answer = m_mediaFiles->known(key.url, FileDepth::stamp);
-        if (!answer) {
-            m_preloadsAwaitAnswers = m_preloadsAwaitAnswers || !m_mediaFiles->stalled(key.url);
+        const FileState state = m_mediaFiles->state(key.url, FileDepth::stamp);
+        if (state != FileState::answered) {
+            m_preloadsAwaitAnswers = m_preloadsAwaitAnswers || state == FileState::waiting;
             continue;
         }
+        const std::optional<FileAnswer> answer = m_mediaFiles->known(key.url, FileDepth::stamp);
         if (!answer->stamp.exists)
             continue;
         std::shared_ptr<Picture> picture = makeVideoPicture();

@@ -1,78 +1,34 @@
 #include "engine.h"
 
+#include "awaitedfiles.h"
 #include "edithistory.h"
 #include "lightingoutput.h"
-#include "lookaside.h"
+#include "measureddurations.h"
 #include "mediafiles.h"
 #include "picture.h"
 #include "projectfile.h"
-#include "savetemporary.h"
+#include "projectfilework.h"
 
 #include <QDir>
-#include <variant>
-
-static QString localPath(const QUrl& url)
-{
-    if (!url.isLocalFile())
-        throw ProjectFileError(QStringLiteral("“%1”不是本地文件").arg(url.toDisplayString()));
-    return url.toLocalFile();
-}
-
-namespace {
-
-// A project file is read and written on a thread of its own, and the show waits for it at most this long: a folder
-// that stops answering holds that thread, not the main thread. A write that ends later has still replaced the file
-// whole, or left it as it was.
-constexpr std::chrono::seconds kProjectFileDeadline{2};
-
-const QString kFolderSilent = QStringLiteral("“%1”所在的文件夹没有响应");
-
-// Runs the file work aside and gives its result, rethrowing its error; throws when it has not ended in time.
-template <typename Result> Result projectFileWork(const QString& path, std::function<Result()> work)
-{
-    using Outcome = std::variant<Result, QString>;
-    const std::optional<Outcome> outcome = lookWithin<Outcome>(
-        [work = std::move(work)]() -> Outcome {
-            try {
-                return work();
-            } catch (const ProjectFileError& error) {
-                return error.text();
-            }
-        },
-        kProjectFileDeadline);
-    if (!outcome)
-        throw ProjectFileError(kFolderSilent.arg(QUrl::fromLocalFile(path).fileName()));
-    if (const QString* error = std::get_if<QString>(&*outcome))
-        throw ProjectFileError(*error);
-    return std::get<Result>(*outcome);
-}
-
-} // namespace
 
 void Engine::saveProject(const QUrl& url)
 {
-    const QString path = localPath(url);
-    projectFileWork<bool>(path, [show = m_show, path] {
-        writeShowFile(show, path, JsonFormat::pretty);
-        return true;
-    });
-    m_history->saved();
-    setProjectURL(url);
-    setMessage(QStringLiteral("已保存 · ") + url.fileName());
+    m_projectFiles->save(url);
 }
 
 void Engine::openProject(const QUrl& url)
 {
-    const QString path = localPath(url);
-    // A save of this file killed on the way, in this or an earlier run, may have left its new copy beside it.
-    const Show opened = projectFileWork<Show>(path, [path] {
-        Show read = readShowFile(path);
-        removeStaleSaveTemporaries(path);
-        return read;
-    });
-    m_history->parkUnsavedWork();
-    replaceShow(opened);
+    m_projectFiles->open(url);
+}
+
+// A length measured while the file was written is no edit: the saved show takes it too.
+void Engine::takeSavedShow(const Show& written, const QUrl& url)
+{
+    Show saved = written;
+    m_measuredDurations->fillIn(saved);
+    m_history->saved(saved);
     setProjectURL(url);
+    setMessage(QStringLiteral("已保存 · ") + url.fileName());
 }
 
 void Engine::replaceShow(const Show& show)
@@ -93,13 +49,11 @@ void Engine::replaceShow(const Show& show)
 
 void Engine::recoverUnsavedProject()
 {
-    Show recovered;
-    try {
-        recovered = m_history->readOffered();
-    } catch (const ProjectFileError& error) {
-        setMessage(QStringLiteral("恢复失败 · ") + error.text());
-        return;
-    }
+    m_projectFiles->recover();
+}
+
+void Engine::takeBackOffered(const Show& recovered)
+{
     replaceShow(recovered);
     setProjectURL(std::nullopt);
     m_history->tookBackOffered();
@@ -108,60 +62,82 @@ void Engine::recoverUnsavedProject()
 
 void Engine::writeRecovery()
 {
-    m_history->writeRecovery();
+    m_history->writeRecovery(kRecoveryWriteWait);
 }
 
-// The disk is asked on the file questions' threads, all files at once: a file that does not answer in time stays
-// as it is, and a candidate that does not answer is not taken.
+namespace {
+
+// Every media reference of a show, each through the one rule, in the order the relink takes them.
+template <typename Visit> void forEachReference(Show& show, Visit visit)
+{
+    if (show.assets)
+        for (MediaAsset& asset : *show.assets)
+            visit(asset.url);
+    const auto optional = [&](std::optional<QUrl>& url) {
+        if (url)
+            visit(*url);
+    };
+    for (Cue& cue : show.cues) {
+        optional(cue.main);
+        optional(cue.side);
+        optional(cue.audio);
+    }
+    optional(show.defaultPicture);
+}
+
+} // namespace
+
+// The disk is asked afresh on the file questions' threads, the linked files first and then the candidates beside
+// them; the main thread goes on meanwhile, and a folder that answers, however slowly, is waited for. Files whose
+// folder stalled stay as they are, and the status line counts them.
 void Engine::relinkMissingAssets(const QUrl& folder)
 {
     const QDir directory(folder.toLocalFile());
     Show show = m_show;
     QList<QUrl> linked;
-    for (const MediaAsset& asset : show.assets.value_or(QList<MediaAsset>{}))
-        linked.append(asset.url);
-    for (const Cue& cue : std::as_const(show.cues))
-        for (const std::optional<QUrl>& url : {cue.main, cue.side, cue.audio})
-            if (url)
-                linked.append(*url);
-    if (show.defaultPicture)
-        linked.append(*show.defaultPicture);
-    const auto candidateFor = [&](const QUrl& url) { return QUrl::fromLocalFile(directory.filePath(url.fileName())); };
-    const MediaFiles::Answers now = m_mediaFiles->ask(linked, FileDepth::readable);
-    QList<QUrl> candidates;
-    for (auto answer = now.cbegin(); answer != now.cend(); ++answer)
-        if (*answer && !(*answer)->readable)
-            candidates.append(candidateFor(answer.key()));
-    const MediaFiles::Answers found = m_mediaFiles->ask(candidates, FileDepth::readable);
-    const auto readable = [](const MediaFiles::Answers& answers, const QUrl& url) {
-        const std::optional<FileAnswer> answer = answers.value(url);
-        return answer && answer->readable;
-    };
-    int count = 0;
-    auto relink = [&](QUrl& url) {
-        if (!now.value(url) || readable(now, url))
-            return;
-        const QUrl candidate = candidateFor(url);
-        if (candidate == url || !readable(found, candidate))
-            return;
-        url = candidate;
-        ++count;
-    };
-    auto relinkOptional = [&](std::optional<QUrl>& url) {
-        if (url)
-            relink(*url);
-    };
-    if (show.assets)
-        for (MediaAsset& asset : *show.assets)
-            relink(asset.url);
-    for (Cue& cue : show.cues) {
-        relinkOptional(cue.main);
-        relinkOptional(cue.side);
-        relinkOptional(cue.audio);
-    }
-    relinkOptional(show.defaultPicture);
-    setShow(std::move(show));
-    applyDefaultPicture();
-    setMessage(count > 0 ? QStringLiteral("已重新定位 %1 项素材引用").arg(count)
-                         : QStringLiteral("未找到同名的缺失素材"));
+    forEachReference(show, [&](QUrl& url) {
+        if (!linked.contains(url))
+            linked.append(url);
+    });
+    m_relinkWait->cancelAll();
+    setMessage(QStringLiteral("正在重新定位缺失素材…"));
+    m_relinkWait->await(linked, FileDepth::readable, AwaitedFiles::Freshness::fresh, [this, directory, linked] {
+        QHash<QUrl, QUrl> candidates;
+        int unanswered = 0;
+        for (const QUrl& url : linked) {
+            const std::optional<FileAnswer> answer = m_mediaFiles->known(url, FileDepth::readable);
+            if (!answer)
+                ++unanswered;
+            else if (!answer->readable)
+                candidates.insert(url, QUrl::fromLocalFile(directory.filePath(url.fileName())));
+        }
+        const QList<QUrl> asked = candidates.values();
+        m_relinkWait->await(asked, FileDepth::readable, AwaitedFiles::Freshness::fresh, [this, candidates, unanswered] {
+            int silent = unanswered;
+            QHash<QUrl, QUrl> found;
+            for (auto candidate = candidates.cbegin(); candidate != candidates.cend(); ++candidate) {
+                const std::optional<FileAnswer> answer = m_mediaFiles->known(*candidate, FileDepth::readable);
+                if (!answer)
+                    ++silent;
+                else if (answer->readable && *candidate != candidate.key())
+                    found.insert(candidate.key(), *candidate);
+            }
+            // The show as it is now: edits made while the disk answered stay.
+            Show show = m_show;
+            int count = 0;
+            forEachReference(show, [&](QUrl& url) {
+                if (const auto to = found.constFind(url); to != found.cend()) {
+                    url = *to;
+                    ++count;
+                }
+            });
+            setShow(std::move(show));
+            applyDefaultPicture();
+            QString text = count > 0 ? QStringLiteral("已重新定位 %1 项素材引用").arg(count)
+                                     : QStringLiteral("未找到同名的缺失素材");
+            if (silent > 0)
+                text += QStringLiteral(" · %1 项素材无响应").arg(silent);
+            setMessage(text);
+        });
+    });
 }

@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "awaitedfiles.h"
 #include "cuecountdown.h"
 #include "cuecycle.h"
 #include "independentscreens.h"
@@ -25,6 +26,10 @@ bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue,
         return false;
     }
     QList<MediaAsset> assets = m_show.assets.value_or(QList<MediaAsset>{});
+    if (preflight == Preflight::check &&
+        awaitsMediaAnswers(*m_takeWait, cues, cues.size() == 1 ? cues.first().name : rawValue(mode),
+                           [this, mode, cue] { beginProjection(mode, cue, Preflight::check); }))
+        return true;
     if (preflight == Preflight::check) {
         // One check over the whole run asks the disk once per file; its first finding is of the first cue with one.
         const QList<PlaybackIssue> issues = playbackIssues(cues, assets, false);
@@ -94,6 +99,7 @@ void Engine::finishRemotePlayback(const Cue& cue, RemotePlaybackMode mode)
 
 void Engine::stop(bool cancelMessages)
 {
+    m_takeWait->cancelAll();
     if (cancelMessages)
         m_independent->returnAll();
     for (const std::shared_ptr<Picture>& prepared : std::as_const(m_preparedVideos))

@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "awaitedfiles.h"
 #include "displaybindings.h"
 #include "independentscreens.h"
 #include "mediafiles.h"
@@ -13,18 +14,22 @@ static const QString kScreenPrefix = QStringLiteral("屏幕 ");
 
 namespace {
 
-// A default picture as far as it is read: a large one decodes off the main thread and is awaited.
+// A default picture as far as it is read: a large one decodes off the main thread and is awaited, and one whose
+// file has not answered yet is read when it has.
 struct DefaultPicture
 {
     std::optional<QImage> image;
     std::optional<QString> decoding;
+    bool unanswered = false;
 };
 
 DefaultPicture readDefaultPicture(const std::optional<QUrl>& url, MediaFiles& files)
 {
     if (!url)
         return {};
-    const std::optional<FileAnswer> answer = files.ask({*url}, FileDepth::readable).value(*url);
+    if (files.state(*url, FileDepth::readable) == FileState::waiting)
+        return {std::nullopt, std::nullopt, true};
+    const std::optional<FileAnswer> answer = files.known(*url, FileDepth::readable);
     if (!answer || !answer->readable)
         return {};
     const QString path = url->toLocalFile();
@@ -41,6 +46,9 @@ DefaultPicture readDefaultPicture(const std::optional<QUrl>& url, MediaFiles& fi
 std::optional<QImage> Engine::defaultPictureImage()
 {
     const DefaultPicture read = readDefaultPicture(m_show.defaultPicture, *m_mediaFiles);
+    if (read.unanswered && !m_pictureWait->waiting())
+        m_pictureWait->await({*m_show.defaultPicture}, FileDepth::readable, AwaitedFiles::Freshness::known,
+                             [this] { applyDefaultPicture(); });
     if (read.decoding != m_awaitedDefaultPicture)
         m_awaitedDefaultReachesScreenEngines = false;
     m_awaitedDefaultPicture = read.decoding;
@@ -127,7 +135,7 @@ QList<ScreenRole> Engine::screensWithPictures() const
 void Engine::applyDefaultPicture()
 {
     const std::optional<QImage> image = defaultPictureImage();
-    if (m_awaitedDefaultPicture)
+    if (m_awaitedDefaultPicture || m_pictureWait->waiting())
         return;
     for (Picture* picture : std::as_const(m_program))
         picture->setFallback(image);
@@ -136,6 +144,12 @@ void Engine::applyDefaultPicture()
 void Engine::setDefaultPicture(const std::optional<QUrl>& url)
 {
     const DefaultPicture read = readDefaultPicture(url, *m_mediaFiles);
+    m_pictureWait->cancelAll();
+    if (read.unanswered) {
+        m_pictureWait->await({*url}, FileDepth::readable, AwaitedFiles::Freshness::known,
+                             [this, url] { setDefaultPicture(url); });
+        return;
+    }
     const std::optional<QImage>& image = read.image;
     if (url && !image && !read.decoding) {
         setMessage(QStringLiteral("无法读取默认画面"));

@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "awaitedfiles.h"
 #include "commonstart.h"
 #include "cuecountdown.h"
 #include "cuecycle.h"
@@ -37,6 +38,10 @@ bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
 {
     if (m_projectionMode)
         return false;
+    // A file whose answer is still on its way holds this cue, never the show: it is taken when the answer comes.
+    if (awaitsMediaAnswers(*m_takeWait, {cue}, cue.name,
+                           [this, cue, useDelay, remoteMode] { take(cue, useDelay, remoteMode); }))
+        return true;
     if (!canPlay(cue, m_show.assets.value_or(QList<MediaAsset>{})))
         return false;
     setProjectionTestPattern(false);

@@ -1,5 +1,6 @@
 #include "filequestions.h"
 
+#include "asidethreads.h"
 #include "mediafilecheck.h"
 
 #include <QHash>
@@ -52,13 +53,14 @@ struct FileQuestions::Lanes
                 waiting.remove(folder);
                 return;
             }
+            // A question being answered takes no more callers: one who asks now wants what the disk says from now.
+            if (pending.value(lane.front().url) == &lane.front())
+                pending.remove(lane.front().url);
             const Question question = lane.front();
             guard.unlock();
             const FileAnswer found = answer(isReadable, question);
             guard.lock();
             std::deque<Question>& answered = waiting[folder];
-            if (pending.value(question.url) == &answered.front())
-                pending.remove(question.url);
             const std::vector<Answered> callers = std::move(answered.front().callers);
             answered.pop_front();
             guard.unlock();
@@ -86,7 +88,15 @@ QString FileQuestions::folderOf(const QUrl& url)
 
 FileQuestions::FileQuestions(IsReadable isReadable) : m_lanes(std::make_shared<Lanes>(std::move(isReadable))) {}
 
-FileQuestions::~FileQuestions() = default;
+// Questions not yet begun are dropped: nobody waits for their answers, and their callers may be gone.
+FileQuestions::~FileQuestions()
+{
+    std::lock_guard guard(m_lanes->lock);
+    for (std::deque<Question>& lane : m_lanes->waiting)
+        if (lane.size() > 1)
+            lane.erase(lane.begin() + 1, lane.end());
+    m_lanes->pending.clear();
+}
 
 void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnswer> previous, Answered answered)
 {
@@ -103,7 +113,10 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
     if (!idle)
         return;
     try {
-        std::thread([lanes = m_lanes, folder] { lanes->run(folder); }).detach();
+        std::thread([lanes = m_lanes, folder] {
+            const AsideThreads::Running running;
+            lanes->run(folder);
+        }).detach();
     } catch (const std::system_error&) {
         // No thread to be had: the question goes unanswered, and the next one tries again.
         m_lanes->waiting.remove(folder);

@@ -2,10 +2,9 @@
 
 #include <QObject>
 #include <QString>
-#include <condition_variable>
-#include <deque>
+#include <chrono>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -18,28 +17,22 @@ class FileQueue : public QObject
     using Job = std::function<std::optional<QString>()>;
     using Done = std::function<void(const std::optional<QString>& error)>;
 
+    // How long going away waits for the jobs already handed over.
+    static constexpr std::chrono::seconds kLastJobs{2};
+
     explicit FileQueue(QObject* parent = nullptr);
-    // Finishes every posted job before returning, so nothing already handed over is lost.
+    // Finishes the posted jobs first, so nothing already handed over is lost, unless a folder keeps the thread from
+    // them for longer than kLastJobs: then the thread is left to finish them alone and nobody is told.
     ~FileQueue() override;
 
     void post(Job job, Done done = nullptr);
-    // Blocks until every job posted so far has run.
-    void waitForIdle();
+    // Waits until every job posted so far has run, or the time is up; false then.
+    bool waitForIdle(std::chrono::milliseconds within);
 
   private:
-    struct Entry
-    {
-        Job job;
-        Done done;
-    };
+    struct State;
+    static void run(const std::shared_ptr<State>& state);
 
-    void run();
-
-    std::mutex lock;
-    std::condition_variable wake;
-    std::condition_variable idle;
-    std::deque<Entry> entries;
-    bool busy = false;
-    bool stopping = false;
-    std::thread worker;
+    std::shared_ptr<State> m_state;
+    std::thread m_worker;
 };

@@ -1,17 +1,13 @@
 #include "mediafiles.h"
 
 #include <QPointer>
-#include <QSet>
-#include <QTimer>
-#include <condition_variable>
 #include <mutex>
 
-// Where the folders' threads leave answers: the main thread waits on it or takes them in later.
+// Where the folders' threads leave answers; the main thread takes them in when it next runs its events.
 struct MediaFiles::Mailbox
 {
     std::mutex lock;
-    std::condition_variable arrived;
-    QHash<quint64, FileAnswer> answers;
+    std::vector<Arrival> arrivals;
     QPointer<MediaFiles> owner;
 };
 
@@ -19,6 +15,9 @@ MediaFiles::MediaFiles(std::shared_ptr<FileQuestions> questions, QObject* parent
     : QObject(parent), m_questions(std::move(questions)), m_mailbox(std::make_shared<Mailbox>())
 {
     m_mailbox->owner = this;
+    // A folder is judged a little after it could have stalled, so a tick of the watch never comes too early.
+    m_watch.setInterval(int(kStallAfter.count() / 4));
+    connect(&m_watch, &QTimer::timeout, this, &MediaFiles::judgeFolders);
 }
 
 MediaFiles::~MediaFiles()
@@ -27,165 +26,157 @@ MediaFiles::~MediaFiles()
     m_mailbox->owner = nullptr;
 }
 
-quint64 MediaFiles::send(const QUrl& url, Entry& entry, FileDepth depth, Clock::time_point askedAt)
+void MediaFiles::send(const QUrl& url, Entry& entry, FileDepth depth)
 {
     const quint64 number = m_nextNumber++;
+    if (entry.askedNumber == 0) {
+        Folder& folder = m_folders[FileQuestions::folderOf(url)];
+        if (folder.onTheWay++ == 0 && !folder.stalled)
+            folder.heardAt = Clock::now();
+    }
     entry.askedNumber = number;
-    entry.askedAt = askedAt;
     entry.askedDepth = depth;
     m_asked.insert(number, url);
-    m_questions->ask(url, depth, entry.answer, [mailbox = m_mailbox, number, url](const FileAnswer& answer) {
+    if (!m_watch.isActive())
+        m_watch.start();
+    m_questions->ask(url, depth, entry.answer, [mailbox = m_mailbox, number](const FileAnswer& answer) {
         std::lock_guard guard(mailbox->lock);
-        mailbox->answers.insert(number, answer);
-        mailbox->arrived.notify_all();
-        if (mailbox->owner)
-            QMetaObject::invokeMethod(
-                mailbox->owner,
-                [owner = mailbox->owner, number, url] {
-                    if (owner && owner->collect(number))
-                        emit owner->answered(url);
-                },
-                Qt::QueuedConnection);
+        mailbox->arrivals.push_back({number, answer, Clock::now()});
+        // One call takes in every answer that came before it runs.
+        if (mailbox->arrivals.size() == 1 && mailbox->owner)
+            QMetaObject::invokeMethod(mailbox->owner, &MediaFiles::collectAll, Qt::QueuedConnection);
     });
-    return number;
 }
 
-bool MediaFiles::isStalled(const Entry& entry, Clock::time_point now) const
+void MediaFiles::collectAll()
 {
-    return entry.askedNumber != 0 && now - entry.askedAt >= kDeadline;
-}
-
-bool MediaFiles::stalled(const QUrl& url) const
-{
-    const auto entry = m_entries.constFind(url);
-    return entry != m_entries.cend() && isStalled(*entry, Clock::now());
-}
-
-bool MediaFiles::unanswered(const QUrl& url) const
-{
-    const auto entry = m_entries.constFind(url);
-    return entry != m_entries.cend() && entry->toldUnanswered;
-}
-
-bool MediaFiles::collect(quint64 number)
-{
-    std::optional<FileAnswer> answer;
+    std::vector<Arrival> arrivals;
     {
         std::lock_guard guard(m_mailbox->lock);
-        if (const auto found = m_mailbox->answers.constFind(number); found != m_mailbox->answers.cend()) {
-            answer = *found;
-            m_mailbox->answers.erase(found);
-        }
-    }
-    if (!answer)
-        return false;
-    const QUrl url = m_asked.take(number);
-    Entry& entry = m_entries[url];
-    if (number == entry.askedNumber)
-        entry.askedNumber = 0;
-    if (number < entry.answerNumber)
-        return false;
-    // A shallower look at an unchanged file keeps what the deeper one found.
-    if (entry.answer && answer->depth < entry.answer->depth && answer->stamp == entry.answer->stamp)
-        answer = entry.answer;
-    const bool changed = entry.answer != answer || entry.toldUnanswered;
-    entry.answer = answer;
-    entry.answerNumber = number;
-    entry.toldUnanswered = false;
-    return changed;
-}
-
-QSet<QString> MediaFiles::stalledFolders(Clock::time_point now) const
-{
-    QSet<QString> folders;
-    for (auto entry = m_entries.cbegin(); entry != m_entries.cend(); ++entry)
-        if (isStalled(*entry, now))
-            folders.insert(FileQuestions::folderOf(entry.key()));
-    return folders;
-}
-
-MediaFiles::Answers MediaFiles::ask(const QList<QUrl>& urls, FileDepth depth)
-{
-    Answers answers;
-    const Clock::time_point now = Clock::now();
-    const QSet<QString> stalled = stalledFolders(now);
-    QList<quint64> awaited;
-    for (const QUrl& url : urls) {
-        if (answers.contains(url))
-            continue;
-        answers.insert(url, std::nullopt);
-        Entry& entry = m_entries[url];
-        // Its question would wait behind one that has not been answered in time; it is answered when the folder is.
-        const bool folderStalled = stalled.contains(FileQuestions::folderOf(url));
-        if (entry.askedNumber != 0) {
-            // Asked again, a stalled file would only queue behind its own question.
-            if (isStalled(entry, now))
-                continue;
-            if (entry.askedDepth >= depth) {
-                if (!folderStalled)
-                    awaited.append(entry.askedNumber);
-                continue;
-            }
-        }
-        const quint64 number = send(url, entry, depth, now);
-        if (!folderStalled)
-            awaited.append(number);
-    }
-    {
-        std::unique_lock guard(m_mailbox->lock);
-        m_mailbox->arrived.wait_until(guard, now + kDeadline, [&] {
-            for (quint64 number : std::as_const(awaited))
-                if (!m_mailbox->answers.contains(number))
-                    return false;
-            return true;
-        });
+        arrivals.swap(m_mailbox->arrivals);
     }
     QList<QUrl> changed;
-    for (quint64 number : std::as_const(awaited)) {
-        const QUrl url = m_asked.value(number);
-        if (collect(number))
-            changed.append(url);
+    for (const Arrival& arrival : arrivals)
+        collect(arrival, changed);
+    for (const QUrl& url : std::as_const(changed))
+        emit answered(url);
+    if (!arrivals.empty())
+        emit questionsAnswered();
+}
+
+void MediaFiles::collect(const Arrival& arrival, QList<QUrl>& changed)
+{
+    const QUrl url = m_asked.take(arrival.number);
+    if (url.isEmpty())
+        return;
+    const auto tell = [&changed](const QUrl& file) {
+        if (!changed.contains(file))
+            changed.append(file);
+    };
+    const QString folderName = FileQuestions::folderOf(url);
+    Folder& folder = m_folders[folderName];
+    // Any answer, even to a question a deeper one replaced, shows that the folder works.
+    folder.heardAt = std::max(folder.heardAt, arrival.at);
+    if (folder.stalled) {
+        folder.stalled = false;
+        // This file is answered and the folder's others are waiting again, none of them stalled.
+        tell(url);
+        for (const QUrl& waiting : std::as_const(m_asked))
+            if (FileQuestions::folderOf(waiting) == folderName)
+                tell(waiting);
     }
-    // Told after the caller has its answers, as answers that came in the background are.
-    if (!changed.isEmpty())
-        QMetaObject::invokeMethod(
-            this,
-            [this, changed] {
-                for (const QUrl& url : changed)
-                    emit answered(url);
-            },
-            Qt::QueuedConnection);
-    for (auto answer = answers.begin(); answer != answers.end(); ++answer) {
-        Entry& entry = m_entries[answer.key()];
-        // An answer older than the question still on the way is not fresh; one taken in just now is.
-        if ((entry.askedNumber == 0 || entry.answerNumber > entry.askedNumber) && entry.answer &&
-            entry.answer->depth >= depth)
-            *answer = entry.answer;
-        else
-            entry.toldUnanswered = true;
+    Entry& entry = m_entries[url];
+    if (entry.askedNumber == arrival.number) {
+        entry.askedNumber = 0;
+        --folder.onTheWay;
     }
-    return answers;
+    if (arrival.number < entry.answerNumber)
+        return;
+    FileAnswer taken = arrival.answer;
+    // A shallower look at an unchanged file keeps what the deeper one found.
+    if (entry.answer && taken.depth < entry.answer->depth && taken.stamp == entry.answer->stamp)
+        taken = *entry.answer;
+    if (entry.answer != taken)
+        tell(url);
+    entry.answer = taken;
+    entry.answerNumber = arrival.number;
+    entry.answeredAt = Clock::now();
+}
+
+void MediaFiles::judgeFolders()
+{
+    // Answers already in count as signs of life, however busy the main thread was.
+    collectAll();
+    const Clock::time_point now = Clock::now();
+    QList<QString> stalledNow;
+    bool busy = false;
+    for (auto folder = m_folders.begin(); folder != m_folders.end();) {
+        if (folder->onTheWay <= 0) {
+            folder = m_folders.erase(folder);
+            continue;
+        }
+        busy = true;
+        if (!folder->stalled && now - folder->heardAt >= kStallAfter) {
+            folder->stalled = true;
+            stalledNow.append(folder.key());
+        }
+        ++folder;
+    }
+    if (!busy)
+        m_watch.stop();
+    if (stalledNow.isEmpty())
+        return;
+    QList<QUrl> told;
+    for (auto asked = m_asked.cbegin(); asked != m_asked.cend(); ++asked)
+        if (stalledNow.contains(FileQuestions::folderOf(*asked)) && !told.contains(*asked))
+            told.append(*asked);
+    for (const QUrl& url : std::as_const(told))
+        emit answered(url);
+}
+
+bool MediaFiles::folderStalled(const QUrl& url) const
+{
+    const auto folder = m_folders.constFind(FileQuestions::folderOf(url));
+    return folder != m_folders.cend() && folder->stalled;
 }
 
 std::optional<FileAnswer> MediaFiles::known(const QUrl& url, FileDepth depth)
 {
+    if (state(url, depth) != FileState::answered)
+        return std::nullopt;
+    return m_entries.value(url).answer;
+}
+
+FileState MediaFiles::state(const QUrl& url, FileDepth depth)
+{
     Entry& entry = m_entries[url];
-    const Clock::time_point now = Clock::now();
-    if (entry.askedNumber == 0 || (entry.askedDepth < depth && !isStalled(entry, now))) {
-        send(url, entry, depth, now);
-        QTimer::singleShot(kDeadline, this, [this, url] {
-            Entry& waited = m_entries[url];
-            if (!waited.toldUnanswered && isStalled(waited, Clock::now())) {
-                waited.toldUnanswered = true;
-                emit answered(url);
-            }
-        });
+    const bool deepEnough = entry.answer && entry.answer->depth >= depth;
+    const bool askedDeepEnough = entry.askedNumber != 0 && entry.askedDepth >= depth;
+    if (!deepEnough && !askedDeepEnough)
+        send(url, entry, depth);
+    if (folderStalled(url))
+        return FileState::stalled;
+    return deepEnough ? FileState::answered : FileState::waiting;
+}
+
+void MediaFiles::refresh(const QList<QUrl>& urls, FileDepth depth, Again again)
+{
+    for (const QUrl& url : urls) {
+        Entry& entry = m_entries[url];
+        if (entry.askedNumber == 0 || entry.askedDepth < depth || (again == Again::fromNow && !folderStalled(url)))
+            send(url, entry, depth);
     }
-    if (isStalled(entry, now)) {
-        entry.toldUnanswered = true;
-        return std::nullopt;
-    }
-    if (!entry.answer || entry.answer->depth < depth)
-        return std::nullopt;
-    return entry.answer;
+}
+
+bool MediaFiles::onTheWay(const QUrl& url) const
+{
+    const auto entry = m_entries.constFind(url);
+    return entry != m_entries.cend() && entry->askedNumber != 0 && !folderStalled(url);
+}
+
+bool MediaFiles::answeredLately(const QUrl& url) const
+{
+    static constexpr std::chrono::seconds kLately{1};
+    const auto entry = m_entries.constFind(url);
+    return entry != m_entries.cend() && entry->answer && Clock::now() - entry->answeredAt < kLately;
 }

@@ -5,69 +5,93 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSet>
+#include <QTimer>
 #include <QUrl>
 #include <chrono>
 #include <memory>
 #include <optional>
 
+// Where a file's answer stands: in, on the way from a folder that is answering (however slowly), or held by a
+// folder that has given no answer at all for a while (a stalled share).
+enum class FileState { answered, waiting, stalled };
+
 // What the main thread knows of media files: their existence, kind, size and stamps, as FileQuestions answered it on
-// other threads. The main thread never asks the disk itself; it waits at most a short deadline for fresh answers,
-// and a file whose answer has not come by then counts as not answering. Main thread.
+// other threads. The main thread never asks the disk and never waits for an answer: it asks ahead, reads what has
+// come in, and hears of every change through answered(). A folder counts as stalled only when it has questions on
+// the way and has answered none of them for kStallAfter; every answer it gives, however late, shows it is working.
+// Main thread.
 class MediaFiles : public QObject
 {
     Q_OBJECT
   public:
-    // Long enough for a busy local disk, short enough that an operator does not feel it once.
-    static constexpr std::chrono::milliseconds kDeadline{150};
-    using Answers = QHash<QUrl, std::optional<FileAnswer>>;
+    // Long enough for a busy disk or a slow share to give one answer, short enough for an operator to be told soon.
+    static constexpr std::chrono::milliseconds kStallAfter{1000};
 
     MediaFiles(std::shared_ptr<FileQuestions> questions, QObject* parent = nullptr);
     ~MediaFiles() override;
 
-    // Fresh answers for the files, each asked now, waiting at most the deadline for all of them together. A file
-    // without answer by then has none (nullopt); one whose question, or a question about its folder, has already
-    // gone unanswered past the deadline is not waited for again.
-    Answers ask(const QList<QUrl>& urls, FileDepth depth);
-    // The newest answer so far, at least as deep as asked, without waiting; the file is asked again in the
-    // background. None while the first answer is on the way, or when the file has not answered within the deadline
-    // (then stalled() is true).
+    // The newest answer at least as deep as asked, unless the file's folder has stalled. A file never asked that
+    // deep is asked now; nothing is waited for.
     std::optional<FileAnswer> known(const QUrl& url, FileDepth depth);
-    // The file's question has gone unanswered for longer than the deadline.
-    bool stalled(const QUrl& url) const;
-    // A caller was told that the file did not answer, and no answer has come since.
-    bool unanswered(const QUrl& url) const;
+    // Where the file's answer stands, asking it as known() does.
+    FileState state(const QUrl& url, FileDepth depth);
+    // Asks the files again, so that a change on disk shows; a file with a question on the way that deep is not asked
+    // twice, unless the answer must tell what the disk says from now on.
+    enum class Again { unlessOnTheWay, fromNow };
+    void refresh(const QList<QUrl>& urls, FileDepth depth, Again again = Again::unlessOnTheWay);
+    // A question about the file is on the way, from a folder that has not stalled.
+    bool onTheWay(const QUrl& url) const;
+    // Its answer came within the last second: recent enough to refuse a cue by.
+    bool answeredLately(const QUrl& url) const;
+    // Questions on the way, stalled or not: nothing to wait for when zero.
+    int questionsOnTheWay() const { return int(m_asked.size()); }
 
   signals:
-    // A file's answer came in the background and differs from the one known before, or the file stopped answering.
+    // A file's answer came and differs from the one known before, or the file's folder stalled or answered again.
     void answered(const QUrl& url);
+    // Answers came in, whether they changed anything or not.
+    void questionsAnswered();
 
   private:
     using Clock = std::chrono::steady_clock;
     struct Mailbox;
+    struct Arrival
+    {
+        quint64 number;
+        FileAnswer answer;
+        Clock::time_point at;
+    };
     struct Entry
     {
         std::optional<FileAnswer> answer;
         quint64 answerNumber = 0;
+        Clock::time_point answeredAt;
         // The question on the way, if any.
         quint64 askedNumber = 0;
-        Clock::time_point askedAt;
         FileDepth askedDepth = FileDepth::stamp;
-        // Someone was told the file did not answer: its next answer is news, whatever it says.
-        bool toldUnanswered = false;
+    };
+    struct Folder
+    {
+        int onTheWay = 0;
+        // The last sign of life: its last answer, or when it was given work while idle.
+        Clock::time_point heardAt;
+        bool stalled = false;
     };
 
-    // Asked at the moment given: a caller that waits out the deadline from then finds the question stalled.
-    quint64 send(const QUrl& url, Entry& entry, FileDepth depth, Clock::time_point askedAt);
-    bool isStalled(const Entry& entry, Clock::time_point now) const;
-    // Folders with a question unanswered past the deadline.
-    QSet<QString> stalledFolders(Clock::time_point now) const;
-    // Takes the answer to a question in from the mailbox, if it has come; true when it changed what is known.
-    bool collect(quint64 number);
+    void send(const QUrl& url, Entry& entry, FileDepth depth);
+    // Takes every answer that has come in; tells of the files whose answer changed.
+    void collectAll();
+    // Takes one answer in, adding the files it changed what is known of.
+    void collect(const Arrival& arrival, QList<QUrl>& changed);
+    // Marks folders that have answered nothing for too long, and tells of their files.
+    void judgeFolders();
+    bool folderStalled(const QUrl& url) const;
 
     std::shared_ptr<FileQuestions> m_questions;
     std::shared_ptr<Mailbox> m_mailbox;
     QHash<QUrl, Entry> m_entries;
+    QHash<QString, Folder> m_folders;
     QHash<quint64, QUrl> m_asked;
     quint64 m_nextNumber = 1;
+    QTimer m_watch;
 };

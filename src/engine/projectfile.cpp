@@ -1,6 +1,7 @@
 #include "projectfile.h"
 
 #include "fileerrortext.h"
+#include "filepulse.h"
 #include "savetemporary.h"
 
 #include <QDir>
@@ -13,6 +14,10 @@
 #include <unistd.h>
 
 namespace {
+
+// Reads and writes go in pieces of this size, so that a slow folder shows its progress and a silent one is told
+// from a long file.
+constexpr qsizetype kPiece = qsizetype(1) << 20;
 
 QString kindOf(mode_t mode)
 {
@@ -65,20 +70,38 @@ void checkReadable(const QString& name, const struct stat& status, qint64 limit)
 
 // The file is looked at through its links before it is opened, so that a device is never opened; it is opened
 // without blocking (a FIFO put there meanwhile would wait for a writer) and looked at again.
-QByteArray readRegularFile(const QString& path, const QString& name, qint64 limit)
+QByteArray readRegularFile(const QString& path, const QString& name, qint64 limit, FilePulse* pulse)
 {
     const QByteArray native = QFile::encodeName(path);
     struct stat status = {};
-    if (::stat(native.constData(), &status) != 0)
+    int result = 0;
+    {
+        const FilePulse::Call call(pulse);
+        result = ::stat(native.constData(), &status);
+    }
+    if (result != 0)
         refuseUnreadable(name, errno);
     checkReadable(name, status, limit);
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = -1;
+    {
+        const FilePulse::Call call(pulse);
+        fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    }
     if (fd < 0)
         refuseUnreadable(name, errno);
-    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
-    if (::fstat(fd, &status) != 0)
+    const auto closeFile = qScopeGuard([fd, pulse] {
+        const FilePulse::Call call(pulse);
+        ::close(fd);
+    });
+    {
+        const FilePulse::Call call(pulse);
+        result = ::fstat(fd, &status);
+    }
+    if (result != 0)
         refuseUnreadable(name, errno);
     checkReadable(name, status, limit);
+    if (pulse)
+        pulse->setTotal(status.st_size);
     QByteArray bytes;
     // One byte more than the size tells a file that grew since; it is read on up to the limit.
     bytes.resize(qsizetype(status.st_size) + 1);
@@ -88,7 +111,11 @@ QByteArray readRegularFile(const QString& path, const QString& name, qint64 limi
             refuseIfTooLarge(name, filled, limit);
             bytes.resize(std::min(bytes.size() * 2, qsizetype(limit) + 1));
         }
-        const ssize_t count = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
+        ssize_t count = 0;
+        {
+            const FilePulse::Call call(pulse);
+            count = ::read(fd, bytes.data() + filled, size_t(std::min(bytes.size() - filled, kPiece)));
+        }
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
@@ -96,6 +123,8 @@ QByteArray readRegularFile(const QString& path, const QString& name, qint64 limi
         if (count == 0)
             break;
         filled += count;
+        if (pulse)
+            pulse->setDone(filled);
     }
     bytes.truncate(filled);
     return bytes;
@@ -103,18 +132,20 @@ QByteArray readRegularFile(const QString& path, const QString& name, qint64 limi
 
 // A file that writing in place would be refused is not replaced either. Root may write anything, but a file nobody
 // may write was made read-only on purpose, so that stops root as well.
-void refuseIfReadOnly(const QString& target, const QString& name, const std::optional<mode_t>& mode)
+void refuseIfReadOnly(const QString& target, const QString& name, const std::optional<mode_t>& mode, FilePulse* pulse)
 {
     if (!mode)
         return;
     if ((*mode & 0222) == 0)
         refuseUnwritable(name, EACCES);
+    const FilePulse::Call call(pulse);
     if (::faccessat(AT_FDCWD, QFile::encodeName(target).constData(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
         refuseUnwritable(name, errno);
 }
 
-std::optional<mode_t> modeOf(const QString& target)
+std::optional<mode_t> modeOf(const QString& target, FilePulse* pulse)
 {
+    const FilePulse::Call call(pulse);
     struct stat existing = {};
     if (::stat(QFile::encodeName(target).constData(), &existing) != 0)
         return std::nullopt;
@@ -123,32 +154,50 @@ std::optional<mode_t> modeOf(const QString& target)
 
 // Written beside the target, flushed to disk and renamed over it: the old file stays whole until the new one is. The
 // file stays open, and so locked, until it has taken the target's place.
-void replaceFile(const QString& path, const QByteArray& bytes)
+void replaceFile(const QString& path, const QByteArray& bytes, FilePulse* pulse)
 {
     const QString name = QFileInfo(path).fileName();
-    const QString target = saveTarget(path);
-    removeStaleSaveTemporaries(target);
-    const std::optional<mode_t> mode = modeOf(target);
-    refuseIfReadOnly(target, name, mode);
+    QString target;
+    {
+        const FilePulse::Call call(pulse);
+        target = saveTarget(path);
+        removeStaleSaveTemporaries(target);
+    }
+    const std::optional<mode_t> mode = modeOf(target, pulse);
+    refuseIfReadOnly(target, name, mode, pulse);
     QByteArray temporary;
-    const int fd = createSaveTemporary(target, mode, temporary);
+    int fd = -1;
+    {
+        const FilePulse::Call call(pulse);
+        fd = createSaveTemporary(target, mode, temporary);
+    }
     if (fd < 0)
         refuseUnwritable(name, errno);
     bool renamed = false;
     const auto cleanUp = qScopeGuard([&] {
+        const FilePulse::Call call(pulse);
         if (!renamed)
             ::unlink(temporary.constData());
         ::close(fd);
     });
+    if (pulse)
+        pulse->setTotal(bytes.size());
     qsizetype written = 0;
     while (written < bytes.size()) {
-        const ssize_t count = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        ssize_t count = 0;
+        {
+            const FilePulse::Call call(pulse);
+            count = ::write(fd, bytes.constData() + written, size_t(std::min(bytes.size() - written, kPiece)));
+        }
         if (count < 0 && errno == EINTR)
             continue;
         if (count <= 0)
             refuseUnwritable(name, count < 0 ? errno : ENOSPC);
         written += count;
+        if (pulse)
+            pulse->setDone(written);
     }
+    const FilePulse::Call call(pulse);
     if (::fsync(fd) != 0)
         refuseUnwritable(name, errno);
     if (::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0)
@@ -158,10 +207,14 @@ void replaceFile(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-Show readShowFile(const QString& path, qint64 limit)
+Show readShowFile(const QString& path, qint64 limit, FilePulse* pulse)
 {
     const QString name = QFileInfo(path).fileName();
-    const QByteArray bytes = readRegularFile(path, name, limit);
+    if (pulse)
+        pulse->setStage(FilePulse::Stage::reading);
+    const QByteArray bytes = readRegularFile(path, name, limit, pulse);
+    if (pulse)
+        pulse->setStage(FilePulse::Stage::decoding);
     try {
         return decodeShow(bytes);
     } catch (const ShowLimitError& error) {
@@ -171,9 +224,11 @@ Show readShowFile(const QString& path, qint64 limit)
     }
 }
 
-void writeShowFile(const Show& show, const QString& path, JsonFormat format, qint64 limit)
+void writeShowFile(const Show& show, const QString& path, JsonFormat format, qint64 limit, FilePulse* pulse)
 {
     const QFileInfo info(path);
+    if (pulse)
+        pulse->setStage(FilePulse::Stage::encoding);
     QByteArray bytes;
     try {
         bytes = encodeShow(show, format);
@@ -184,7 +239,14 @@ void writeShowFile(const Show& show, const QString& path, JsonFormat format, qin
     if (bytes.size() > limit)
         throw ProjectFileError(QStringLiteral("“%1”将有 %2 MB，超过工程文件的上限 %3，无法再次打开，未保存")
                                    .arg(info.fileName(), megabytes(bytes.size()), limitText(limit)));
-    if (!QDir().mkpath(info.absolutePath()))
+    if (pulse)
+        pulse->setStage(FilePulse::Stage::writing);
+    bool made = false;
+    {
+        const FilePulse::Call call(pulse);
+        made = QDir().mkpath(info.absolutePath());
+    }
+    if (!made)
         throw ProjectFileError(QStringLiteral("无法创建文件夹“%1”").arg(info.absolutePath()));
-    replaceFile(path, bytes);
+    replaceFile(path, bytes, pulse);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "asidethreads.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -20,7 +22,10 @@ inline constexpr std::chrono::milliseconds kLookDeadline{150};
 template <typename Result> bool lookAside(std::function<Result()> look, std::function<void(Result)> answered)
 {
     try {
-        std::thread([look = std::move(look), answered = std::move(answered)] { answered(look()); }).detach();
+        std::thread([look = std::move(look), answered = std::move(answered)] {
+            const AsideThreads::Running running;
+            answered(look());
+        }).detach();
         return true;
     } catch (const std::system_error&) {
         return false;

@@ -1,5 +1,6 @@
 #include "meshrenderer.h"
 
+#include "cropregion.h"
 #include "mappingtexture.h"
 #include "maskchangearea.h"
 #include "standbyartwork.h"
@@ -608,7 +609,7 @@ void MeshRenderer::draw(QSize pixelSize)
     m_drewVideo = useVideo && !m_pattern;
 
     // The pattern is drawn cropped already.
-    const QRectF crop = usePattern ? QRectF(0, 0, 1, 1) : drawableCrop(m_configuration->crop);
+    const QRectF crop = usePattern ? QRectF(0, 0, 1, 1) : shownCropRegion(m_configuration->crop);
     // Crop, fill and orientation folded into one affine map from the mesh parameter to a layer's texture.
     const auto sampling = [&](const MediaLayout& layer) {
         const QSizeF fit = fillScale(QSizeF(pixelSize), crop, layer.aspect);
@@ -803,16 +804,6 @@ float MeshRenderer::stepsPerPixel(QSize pixelSize)
 std::optional<double> MeshRenderer::videoTimeShown() const
 {
     return m_drewVideo ? std::optional<double>(m_videoTime) : std::nullopt;
-}
-
-QRectF MeshRenderer::drawableCrop(const QRectF& crop)
-{
-    const QRectF standard = crop.normalized();
-    const auto extent = [](double value) { return value >= 0.01 ? std::min(value, 1.0) : 0.01; };
-    const auto origin = [](double value, double size) { return std::min(value > 0 ? value : 0.0, 1 - size); };
-    const double width = extent(standard.width());
-    const double height = extent(standard.height());
-    return {origin(standard.x(), width), origin(standard.y(), height), width, height};
 }
 
 QSizeF MeshRenderer::fillScale(const QSizeF& target, const QRectF& crop, double mediaAspect)

@@ -85,8 +85,6 @@ class MeshRenderer
     Work work() const { return m_work; }
     int vertexCount() const { return int(m_vertices.size()); }
 
-    // The crop as drawn: size per axis 0.01…1, origin held inside the picture.
-    static QRectF drawableCrop(const QRectF& crop);
     // Scale of picture coordinates about the centre so the media fills the cropped area, cut on one axis.
     static QSizeF fillScale(const QSizeF& target, const QRectF& crop, double mediaAspect);
 

@@ -24,9 +24,6 @@ class ProjectorInput : public QObject
     void setActive(bool active) { m_canvas.setActive(active); }
     void paint(QPainter& painter, const QSizeF& size);
 
-    // Where the whole picture lies for an output of that size: the crop region enlarged to fill it.
-    static QRectF pictureArea(const QRectF& crop, const QSizeF& size);
-
   signals:
     void changed();
 

@@ -1,6 +1,6 @@
 #include "testpattern.h"
 
-#include "projectorinput.h"
+#include "cropregion.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -35,6 +35,6 @@ QImage testPatternImage(QSize size, const QRectF& crop)
     image.fill(Qt::black);
     QPainter painter(&image);
     const QRectF bounds(QPointF(0, 0), QSizeF(size));
-    paintTestPattern(painter, ProjectorInput::pictureArea(crop, bounds.size()), bounds);
+    paintTestPattern(painter, croppedPictureArea(crop, bounds.size()), bounds);
     return image;
 }

@@ -42,10 +42,12 @@ AssetRowDelegate::AssetRowDelegate(AssetThumbnails& thumbnails, MediaFiles& file
 QString AssetRowDelegate::caption(const MediaAsset& asset, MediaFiles& files)
 {
     QString text = rawValue(asset.kind);
-    const std::optional<FileAnswer> answer = files.ask({asset.url}, FileDepth::readable).value(asset.url);
-    if (!answer)
+    // A file whose answer is on the way is marked once it has come.
+    const FileState state = files.state(asset.url, FileDepth::readable);
+    const std::optional<FileAnswer> answer = files.known(asset.url, FileDepth::readable);
+    if (state == FileState::stalled)
         text += QStringLiteral(" · 文件无响应");
-    else if (!answer->readable)
+    else if (answer && !answer->readable)
         text += QStringLiteral(" · 文件缺失");
     return text;
 }

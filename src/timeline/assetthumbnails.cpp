@@ -57,8 +57,12 @@ std::optional<QImage> AssetThumbnails::still(const MediaAsset& asset)
         return std::nullopt;
     if (m_loading.contains(asset.url))
         return std::nullopt;
-    const std::optional<FileAnswer> answer = m_files.ask({asset.url}, FileDepth::stamp).value(asset.url);
+    // What the disk has said, never waited for: the panel repaints the row when the answer comes.
+    const std::optional<FileAnswer> answer = m_files.known(asset.url, FileDepth::stamp);
     const auto stored = m_stills.constFind(asset.url);
+    // A missing file may come back: it is asked again while it is shown, one question at a time.
+    if (answer && !answer->stamp.exists)
+        m_files.refresh({asset.url}, FileDepth::stamp);
     // A file that does not answer keeps the still it had, or its symbol.
     if (!answer)
         return stored != m_stills.cend() && !stored->image.isNull() ? std::optional(stored->image) : std::nullopt;

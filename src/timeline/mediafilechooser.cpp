@@ -1,52 +1,48 @@
 #include "mediafilechooser.h"
 
-#include "chinesefiledetails.h"
+#include "filepanelprocess.h"
 #include "mediaasset.h"
 
-#include <QFileDialog>
+#include <QHash>
 
 static QString nameFilter(const QString& name, const QStringList& patterns)
 {
     return QStringLiteral("%1 (%2)").arg(name, patterns.join(u' '));
 }
 
-void prepareMediaPanel(QFileDialog& panel, const QList<AssetKind>& kinds)
+// A kind's patterns come from going through the whole MIME database: made once, on the main thread, where every panel
+// is asked for.
+static const QStringList& filePatterns(AssetKind kind)
 {
-    QStringList filters;
+    static QHash<AssetKind, QStringList> made;
+    const auto found = made.constFind(kind);
+    return found != made.cend() ? *found : *made.insert(kind, assetFilePatterns(kind));
+}
+
+FilePanelRequest mediaPanelRequest(const QList<AssetKind>& kinds, bool manyFiles)
+{
+    FilePanelRequest request;
+    request.mode = manyFiles ? FilePanelRequest::Mode::openFiles : FilePanelRequest::Mode::openFile;
     QStringList all;
     for (AssetKind kind : kinds) {
-        const QStringList patterns = assetFilePatterns(kind);
-        filters << nameFilter(rawValue(kind), patterns);
+        const QStringList& patterns = filePatterns(kind);
+        request.nameFilters << nameFilter(rawValue(kind), patterns);
         all << patterns;
     }
     if (kinds.size() > 1)
-        filters.prepend(nameFilter(QStringLiteral("所有媒体"), all));
-    panel.setAcceptMode(QFileDialog::AcceptOpen);
+        request.nameFilters.prepend(nameFilter(QStringLiteral("所有媒体"), all));
     // A kind has dozens of extensions: the type list shows the names alone.
-    panel.setOption(QFileDialog::HideNameFilterDetails);
-    panel.setNameFilters(filters);
-    useChineseFileDetails(panel);
+    request.hideFilterDetails = true;
+    return request;
 }
 
-static QList<QUrl> runOpenPanel(QWidget* parent, const QList<AssetKind>& kinds, QFileDialog::FileMode mode)
+void chooseMediaFile(QWidget* parent, const QList<AssetKind>& kinds, std::function<void(const QUrl&)> chosen)
 {
-    QFileDialog dialog(parent);
-    prepareMediaPanel(dialog, kinds);
-    dialog.setFileMode(mode);
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    return dialog.selectedUrls();
+    FilePanelProcess::of(parent).ask(mediaPanelRequest(kinds, false), parent,
+                                     [chosen = std::move(chosen)](const QList<QUrl>& urls) { chosen(urls.first()); });
 }
 
-std::optional<QUrl> chooseMediaFile(QWidget* parent, const QList<AssetKind>& kinds)
+void chooseMediaFiles(QWidget* parent, const QList<AssetKind>& kinds, std::function<void(const QList<QUrl>&)> chosen)
 {
-    const QList<QUrl> chosen = runOpenPanel(parent, kinds, QFileDialog::ExistingFile);
-    if (chosen.isEmpty())
-        return std::nullopt;
-    return chosen.first();
-}
-
-QList<QUrl> chooseMediaFiles(QWidget* parent, const QList<AssetKind>& kinds)
-{
-    return runOpenPanel(parent, kinds, QFileDialog::ExistingFiles);
+    FilePanelProcess::of(parent).ask(mediaPanelRequest(kinds, true), parent, std::move(chosen));
 }

@@ -1,5 +1,6 @@
 #include "medialibraryedits.h"
 
+#include "awaitedfiles.h"
 #include "clipplacementedits.h"
 #include "editedcue.h"
 #include "engine.h"
@@ -11,18 +12,37 @@
 #include <QHash>
 #include <algorithm>
 
-MediaLibraryEdits::MediaLibraryEdits(const EditedCue& cue, TimelineSelection& selection, TimelineViewState& view,
-                                     ClipPlacementEdits& placement)
-    : m_cue(cue), m_selection(selection), m_view(view), m_placement(placement)
-{
-}
-
 // The file URL that the library stores for a URL: a local path with "." and ".." resolved.
 static std::optional<QUrl> standardizedFile(const QUrl& url)
 {
     if (!url.isLocalFile())
         return std::nullopt;
     return QUrl::fromLocalFile(QDir::cleanPath(url.toLocalFile()));
+}
+
+MediaLibraryEdits::MediaLibraryEdits(const EditedCue& cue, TimelineSelection& selection, TimelineViewState& view,
+                                     ClipPlacementEdits& placement)
+    : m_cue(cue), m_selection(selection), m_view(view), m_placement(placement),
+      m_answers(std::make_unique<AwaitedFiles>(cue.engine()->mediaFiles()))
+{
+}
+
+MediaLibraryEdits::~MediaLibraryEdits() = default;
+
+bool MediaLibraryEdits::importing() const
+{
+    return m_answers->waiting();
+}
+
+void MediaLibraryEdits::afterAnswers(const QList<QUrl>& urls, std::function<void()> then)
+{
+    QList<QUrl> files;
+    for (const QUrl& url : urls)
+        if (const std::optional<QUrl> file = standardizedFile(url))
+            files.append(*file);
+    m_answers->await(files, FileDepth::readable, AwaitedFiles::Freshness::fresh, std::move(then));
+    if (m_answers->waiting())
+        m_view.setNote(QStringLiteral("正在读取 %1 个文件…").arg(files.size()));
 }
 
 std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& show, const QList<QUrl>& urls)
@@ -33,21 +53,19 @@ std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& 
     QHash<QUrl, QUuid> entryOfFile;
     for (auto entry = library.crbegin(); entry != library.crend(); ++entry)
         entryOfFile.insert(entry->url, entry->id);
-    QList<QUrl> files;
-    for (const QUrl& url : urls)
-        if (const std::optional<QUrl> file = standardizedFile(url))
-            files.append(*file);
-    // Asked off the main thread, all at once; a file that does not answer in time is skipped like an unreadable one.
-    const MediaFiles::Answers answers = m_cue.engine()->mediaFiles().ask(files, FileDepth::readable);
-    const auto isReadableMediaFile = [&answers](const QUrl& file) {
-        const std::optional<FileAnswer> answer = answers.value(file);
-        return answer && answer->readable && assetKind(file).has_value();
-    };
+    // Answered before the import went on; a file whose folder stalled is skipped and counted apart.
+    MediaFiles& disk = m_cue.engine()->mediaFiles();
     int skipped = 0;
+    int silent = 0;
     std::optional<QUuid> handled;
     for (const QUrl& url : urls) {
         const std::optional<QUrl> file = standardizedFile(url);
-        if (!file || !isReadableMediaFile(*file)) {
+        const std::optional<FileAnswer> answer = file ? disk.known(*file, FileDepth::readable) : std::nullopt;
+        if (file && !answer) {
+            ++silent;
+            continue;
+        }
+        if (!file || !answer->readable || !assetKind(*file)) {
             ++skipped;
             continue;
         }
@@ -66,6 +84,8 @@ std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& 
     QString note = QStringLiteral("素材库 · %1 项").arg(library.size());
     if (skipped > 0)
         note += QStringLiteral(" · 跳过 %1 个不支持或无法读取的文件").arg(skipped);
+    if (silent > 0)
+        note += QStringLiteral(" · %1 个文件无响应").arg(silent);
     m_view.setNote(note);
     if (library.size() == before)
         return std::nullopt;
@@ -75,11 +95,18 @@ std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& 
 // The show is written only when a file was new to the library.
 void MediaLibraryEdits::addAssets(const QList<QUrl>& urls)
 {
-    Show show = m_cue.engine()->show();
-    if (auto library = withAddedAssets(show, urls)) {
-        show.assets = std::move(library);
-        m_cue.engine()->setShow(std::move(show));
-    }
+    afterAnswers(urls, [this, urls] {
+        Show show = m_cue.engine()->show();
+        if (auto library = withAddedAssets(show, urls)) {
+            show.assets = std::move(library);
+            m_cue.engine()->setShow(std::move(show));
+        }
+    });
+}
+
+void MediaLibraryEdits::insertFile(const QUrl& file, const TimelineLane& lane, double time)
+{
+    afterAnswers({file}, [this, file, lane, time] { insertAnsweredFile(file, lane, time); });
 }
 
 void MediaLibraryEdits::removeAsset()
@@ -102,7 +129,7 @@ void MediaLibraryEdits::removeAsset()
 }
 
 // One edit: the new library entry, and, only when the clip was placed, the lane made for it and the clip.
-void MediaLibraryEdits::insertFile(const QUrl& file, const TimelineLane& lane, double time)
+void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, const TimelineLane& lane, double time)
 {
     Show show = m_cue.engine()->show();
     if (auto library = withAddedAssets(show, {file}))

@@ -4,22 +4,29 @@
 
 #include <QList>
 #include <QUrl>
+#include <functional>
+#include <memory>
 #include <optional>
 
+class AwaitedFiles;
 class ClipPlacementEdits;
 class EditedCue;
 class TimelineSelection;
 class TimelineViewState;
 
 // The edits of the show's media library: importing files, removing the selected entry, and importing one file
-// straight onto a lane. Results and refusals go to the note.
+// straight onto a lane. Results and refusals go to the note. An import waits for the disk's fresh answers about its
+// files without holding the main thread, and is made on the show as it is when they have come.
 class MediaLibraryEdits
 {
   public:
     MediaLibraryEdits(const EditedCue& cue, TimelineSelection& selection, TimelineViewState& view,
                       ClipPlacementEdits& placement);
+    ~MediaLibraryEdits();
 
     void addAssets(const QList<QUrl>& urls);
+    // An import is still waiting for the disk.
+    bool importing() const;
     // Refused while an event of any cue uses the selected entry.
     void removeAsset();
     // Adds the file to the library and places it on the lane at that time, as one edit.
@@ -29,9 +36,13 @@ class MediaLibraryEdits
     // The library with the files added (none when no file was new), and the note that says so; the last file
     // handled becomes the selection.
     std::optional<QList<MediaAsset>> withAddedAssets(const Show& show, const QList<QUrl>& urls);
+    // Runs `then` once the disk has answered afresh for every file of the import, or its folder has stalled.
+    void afterAnswers(const QList<QUrl>& urls, std::function<void()> then);
+    void insertAnsweredFile(const QUrl& file, const TimelineLane& lane, double time);
 
     const EditedCue& m_cue;
     TimelineSelection& m_selection;
     TimelineViewState& m_view;
     ClipPlacementEdits& m_placement;
+    std::unique_ptr<AwaitedFiles> m_answers;
 };

@@ -21,6 +21,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QPushButton>
 #include <QStackedLayout>
 #include <QToolButton>
@@ -60,8 +61,9 @@ bool carriesFiles(const QMimeData* data)
 
 MediaLibraryPanel::MediaLibraryPanel(TimelineEditorModel& editor, QWidget* parent)
     : QWidget(parent), m_editor(editor), m_thumbnails(new AssetThumbnails(editor.cue().engine()->mediaFiles(), this)),
-      m_rows(new MediaLibraryList(editor, this)), m_chooseFiles([](QWidget* parent) {
-          return chooseMediaFiles(parent, {AssetKind::image, AssetKind::video, AssetKind::audio});
+      m_rows(new MediaLibraryList(editor, this)),
+      m_chooseFiles([](QWidget* parent, std::function<void(const QList<QUrl>&)> chosen) {
+          chooseMediaFiles(parent, {AssetKind::image, AssetKind::video, AssetKind::audio}, std::move(chosen));
       })
 {
     setAcceptDrops(true);
@@ -148,9 +150,10 @@ QWidget* MediaLibraryPanel::makeHeader()
 
 void MediaLibraryPanel::importAssets()
 {
-    const QList<QUrl> chosen = m_chooseFiles(window());
-    if (!chosen.isEmpty())
-        m_editor.library().addAssets(chosen);
+    m_chooseFiles(window(), [self = QPointer(this)](const QList<QUrl>& chosen) {
+        if (self && !chosen.isEmpty())
+            self->m_editor.library().addAssets(chosen);
+    });
 }
 
 // The desktop hands every dropped file at once, so the drop is one import with one note.

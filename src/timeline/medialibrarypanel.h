@@ -23,8 +23,9 @@ class MediaLibraryPanel : public QWidget
 {
     Q_OBJECT
   public:
-    // Asks the operator for media files to import (an open panel); tests replace it.
-    using FilesChooser = std::function<QList<QUrl>(QWidget* parent)>;
+    // Asks the operator for media files to import (an open panel), answering later and not at all on cancel; tests
+    // replace it.
+    using FilesChooser = std::function<void(QWidget* parent, std::function<void(const QList<QUrl>&)> chosen)>;
 
     explicit MediaLibraryPanel(TimelineEditorModel& editor, QWidget* parent = nullptr);
     ~MediaLibraryPanel() override;

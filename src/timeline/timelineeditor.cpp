@@ -70,7 +70,9 @@ TimelineEditor::TimelineEditor(Engine& engine, QWidget* programList, QWidget* mo
     : QWidget(parent), m_engine(engine), m_model(new TimelineEditorModel(&engine, this)),
       m_durations(new MediaDurationLoader(engine, this))
 {
-    m_model->setMediaFileChooser([this](AssetKind kind) { return chooseMediaFile(this, {kind}); });
+    m_model->setMediaFileChooser([this](AssetKind kind, std::function<void(const QUrl&)> chosen) {
+        chooseMediaFile(this, {kind}, std::move(chosen));
+    });
     auto* root = new QHBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);

@@ -2,6 +2,7 @@
 
 #include "engine.h"
 
+#include <QPointer>
 #include <algorithm>
 
 TimelineEditorModel::TimelineEditorModel(Engine* engine, QObject* parent)
@@ -74,8 +75,10 @@ void TimelineEditorModel::chooseAndInsert(AssetKind kind, const TimelineLane& la
 {
     if (!m_chooseMediaFile)
         return;
-    if (const std::optional<QUrl> file = m_chooseMediaFile(kind))
-        m_library.insertFile(*file, lane, time);
+    m_chooseMediaFile(kind, [self = QPointer(this), lane, time](const QUrl& file) {
+        if (self)
+            self->m_library.insertFile(file, lane, time);
+    });
 }
 
 // Another cue was selected: what belonged to the old one goes; zoom, lane selection and library stay.

@@ -27,8 +27,9 @@ class TimelineEditorModel : public QObject
 {
     Q_OBJECT
   public:
-    // Picks one media file of a kind for the menu's add entries (an open panel in the application).
-    using MediaFileChooser = std::function<std::optional<QUrl>(AssetKind)>;
+    // Picks one media file of a kind for the menu's add entries (an open panel in the application), answering later
+    // and not at all on cancel.
+    using MediaFileChooser = std::function<void(AssetKind, std::function<void(const QUrl&)> chosen)>;
 
     explicit TimelineEditorModel(Engine* engine, QObject* parent = nullptr);
 

@@ -8,6 +8,7 @@
 #include "lumosettings.h"
 #include "lumostyle.h"
 #include "mediafixtures.h"
+#include "projectfilewait.h"
 #include "timelineeditor.h"
 #include "timelineeditormodel.h"
 
@@ -103,6 +104,8 @@ TEST_F(Evening, AnOperatorBuildsSavesReopensAndRunsAShowThenQuits)
     const TimelineLane screenLane{Track::main, 1, kScreen1};
     editor->model().library().insertFile(still, screenLane, 0);
     editor->model().library().insertFile(video, {Track::main, 2, kScreen1}, 1);
+    // Each file goes in once the disk has answered about it.
+    waitUntil([&] { return !editor->model().library().importing(); });
     ASSERT_EQ(engine().show().assets.value_or(QList<MediaAsset>{}).size(), 2)
         << editor->model().view().note().toStdString();
     ASSERT_TRUE(engine().show().cues[0].timeline);
@@ -112,10 +115,10 @@ TEST_F(Evening, AnOperatorBuildsSavesReopensAndRunsAShowThenQuits)
 
     // Saved, reopened: the same show, nothing unsaved; undo and redo step over the reopen without loss.
     const QUrl file = QUrl::fromLocalFile(folder.filePath("evening.json"));
-    engine().saveProject(file);
+    ASSERT_EQ(ProjectFileWait::save(engine(), file), std::nullopt);
     EXPECT_FALSE(engine().hasUnsavedChanges());
     const Show saved = engine().show();
-    engine().openProject(file);
+    ASSERT_EQ(ProjectFileWait::open(engine(), file), std::nullopt);
     EXPECT_EQ(engine().show(), saved);
     EXPECT_FALSE(engine().hasUnsavedChanges());
     EXPECT_FALSE(app->consoleWindow().undoAction()->isEnabled()) << "the opened file is where the history starts";
@@ -210,7 +213,7 @@ TEST_F(Evening, AnOperatorBuildsSavesReopensAndRunsAShowThenQuits)
     EXPECT_TRUE(QFile::exists(folder.filePath("recovery/Recovery.json")));
     start();
     ASSERT_TRUE(engine().canRecoverProject());
-    engine().recoverUnsavedProject();
+    ProjectFileWait::recover(engine());
     EXPECT_EQ(engine().show(), atQuit);
     EXPECT_TRUE(engine().hasUnsavedChanges());
     shot("6-recovered");

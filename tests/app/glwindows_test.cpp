@@ -7,6 +7,7 @@
 #include "mappingpointedits.h"
 #include "picture.h"
 #include "projectfile.h"
+#include "projectfilewait.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -92,7 +93,7 @@ TEST_F(GLWindows, ReplacingTheShowWithOneWithAMeshKeepsEveryWindow)
     show.projectorMappings = mappings;
     const QString file = folder.filePath("curved.json");
     writeShowFile(show, file, JsonFormat::pretty);
-    expectWindowsKeptAcross([&] { app->engine().openProject(QUrl::fromLocalFile(file)); });
+    expectWindowsKeptAcross([&] { ProjectFileWait::open(app->engine(), QUrl::fromLocalFile(file)); });
 }
 
 // The console and its windows stay plain raster windows while their monitors show a curved mapping: the mesh is

@@ -1,4 +1,7 @@
 #include "projectfile.h"
+#include "stallablemount.h"
+
+#include <QElapsedTimer>
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -10,7 +13,11 @@ namespace {
 class EditedConsole
 {
   public:
-    explicit EditedConsole(const QString& cueName) : m_cueName(cueName) {}
+    // The recovery folder is one of its own unless given.
+    explicit EditedConsole(const QString& cueName, const QString& recoveryFolder = {})
+        : m_cueName(cueName), m_recovery(recoveryFolder.isEmpty() ? m_folder.filePath("recovery") : recoveryFolder)
+    {
+    }
     ~EditedConsole()
     {
         if (m_process.state() != QProcess::NotRunning) {
@@ -23,8 +30,7 @@ class EditedConsole
     bool start(const QProcessEnvironment& environment)
     {
         m_process.setProcessEnvironment(environment);
-        m_process.start(EDITED_CONSOLE_PROCESS,
-                        {m_folder.filePath("recovery"), m_folder.filePath("settings.ini"), m_cueName});
+        m_process.start(EDITED_CONSOLE_PROCESS, {m_recovery, m_folder.filePath("settings.ini"), m_cueName});
         if (!m_process.waitForStarted(30000))
             return false;
         while (!m_process.canReadLine())
@@ -41,7 +47,7 @@ class EditedConsole
     std::optional<QString> recoveredCueName() const
     {
         try {
-            return readShowFile(m_folder.filePath("recovery/Recovery.json")).cues.first().name;
+            return readShowFile(m_recovery + "/Recovery.json").cues.first().name;
         } catch (const ProjectFileError&) {
             return std::nullopt;
         }
@@ -50,6 +56,7 @@ class EditedConsole
   private:
     QTemporaryDir m_folder;
     QString m_cueName;
+    QString m_recovery;
     QProcess m_process;
 };
 
@@ -96,4 +103,43 @@ TEST(RecoveryOnExit, ALostDisplayWritesTheEditJustMade)
     ASSERT_TRUE(server.waitForFinished(30000));
     ASSERT_TRUE(console.waitForEnd()) << "the console outlived its display";
     EXPECT_EQ(console.recoveredCueName(), QString("断开显示前的修改")) << console.errors();
+}
+
+// A recovery folder on a share that stops answering holds neither the quit nor the next start: the quit ends within a
+// few seconds and says on stderr what was lost; a start over that folder says so in Chinese and ends.
+TEST(RecoveryOnExit, AStalledRecoveryFolderHoldsNeitherTheQuitNorTheNextStart)
+{
+    QTemporaryDir folder;
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const QString recovery = share.mount() + "/.local/share/Lumoria";
+    EditedConsole console("停顿前的修改", recovery);
+    ASSERT_TRUE(console.start(headless())) << console.errors();
+    share.freeze();
+    QElapsedTimer quit;
+    quit.start();
+    ::kill(pid_t(console.process().processId()), SIGTERM);
+    ASSERT_TRUE(console.waitForEnd());
+    EXPECT_LT(quit.elapsed(), 10000) << "the quit waited on the share";
+    EXPECT_EQ(console.process().exitStatus(), QProcess::NormalExit);
+    const QString said = QString::fromUtf8(console.process().readAllStandardError());
+    EXPECT_TRUE(said.contains("没有写入恢复副本，已丢失") && said.contains("没有响应")) << said.toStdString();
+
+    QProcess lumoria;
+    QProcessEnvironment environment = headless();
+    environment.insert("HOME", folder.path());
+    environment.insert("XDG_DATA_HOME", share.mount() + "/.local/share");
+    environment.insert("XDG_RUNTIME_DIR", folder.path());
+    lumoria.setProcessEnvironment(environment);
+    QElapsedTimer start;
+    start.start();
+    lumoria.start(LUMO_EXECUTABLE, {});
+    ASSERT_TRUE(lumoria.waitForFinished(15000)) << "the start hangs on the share";
+    EXPECT_EQ(lumoria.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(lumoria.exitCode(), 1);
+    const QString startSaid = QString::fromUtf8(lumoria.readAllStandardError());
+    EXPECT_TRUE(startSaid.contains("Lumoria 无法启动：恢复文件夹") && startSaid.contains("没有响应"))
+        << startSaid.toStdString();
+    share.thaw();
 }

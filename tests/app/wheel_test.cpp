@@ -85,6 +85,7 @@ TEST(OperatorHands, AWheelOverAValueControlScrollsItsPanelAndChangesNothing)
     engine.setSelected(engine.show().cues[0].id);
     const QUrl still = QUrl::fromLocalFile(MediaFixtures::png({320, 180}, Qt::darkCyan));
     editor->model().library().insertFile(still, {Track::main, 1, kScreen1}, 0);
+    waitUntil([&] { return !editor->model().library().importing(); });
     ASSERT_TRUE(engine.show().cues[0].timeline);
     editor->model().selection().setEventID(engine.show().cues[0].timeline->first().id);
     app.openWindow("projector-mapping");

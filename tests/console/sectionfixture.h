@@ -6,6 +6,7 @@
 #include "fakeplayer.h"
 #include "lumosettings.h"
 #include "lumostyle.h"
+#include "mediaanswers.h"
 #include "projectchooser.h"
 #include "projectfile.h"
 #include "stalledfolder.h"
@@ -23,24 +24,27 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-// Answers the project menu's panels as the test says, and remembers what it was asked.
+// Answers the project menu's panels as the test says, at once, and remembers what it was asked.
 class FakeChooser : public ProjectChooser
 {
   public:
-    std::optional<QUrl> projectToOpen(QWidget*) override
+    void projectToOpen(QWidget*, Chosen chosen) override
     {
         ++opens;
-        return answer;
+        if (answer)
+            chosen(*answer);
     }
-    std::optional<QUrl> saveLocation(QWidget*, const QString& presetPath) override
+    void saveLocation(QWidget*, const QString& presetPath, Chosen chosen) override
     {
         presets.append(presetPath);
-        return answer;
+        if (answer)
+            chosen(*answer);
     }
-    std::optional<QUrl> relinkFolder(QWidget*) override
+    void relinkFolder(QWidget*, Chosen chosen) override
     {
         ++relinks;
-        return answer;
+        if (answer)
+            chosen(*answer);
     }
 
     std::optional<QUrl> answer;
@@ -77,9 +81,10 @@ class SectionTest : public ::testing::Test
         applyLumoStyle(*qApp);
         Engine::Services services;
         services.players = [](QObject* parent) { return std::make_unique<FakePlayer>(parent); };
-        services.isReadableFile = [this, stalled = stalled](const QUrl& url) {
+        // Questions still on their way when a test ends are answered after it: the lambda holds what it uses.
+        services.isReadableFile = [checks = m_checks, stalled = stalled](const QUrl& url) {
             stalled->hangIfHeld(url);
-            ++fileChecks;
+            ++*checks;
             return QFileInfo(url.toLocalFile()).isFile();
         };
         engine = std::make_unique<Engine>(true, nullptr, folder.filePath("recovery"), services);
@@ -91,6 +96,7 @@ class SectionTest : public ::testing::Test
         Show show = engine->show();
         change(show);
         engine->setShow(show);
+        awaitMediaAnswers(*engine);
     }
     void select(int cue) { engine->setSelected(engine->show().cues.at(cue).id); }
     QList<QString> names() const
@@ -120,7 +126,8 @@ class SectionTest : public ::testing::Test
     FakeChooser chooser;
     QStringList openedWindows;
     // How often the engine's check asked whether a media file can be read (on the engine's file question threads).
-    std::atomic<int> fileChecks = 0;
+    std::shared_ptr<std::atomic<int>> m_checks = std::make_shared<std::atomic<int>>(0);
+    std::atomic<int>& fileChecks = *m_checks;
     // A folder whose files stop answering once named.
     std::shared_ptr<StalledFolder> stalled = std::make_shared<StalledFolder>();
 };

@@ -30,7 +30,7 @@ TEST_F(Edits, UndoRedoRoundTripsAndUnsavedFollowsTheShow)
     EXPECT_EQ(engine->show(), edited);
     EXPECT_TRUE(engine->hasUnsavedChanges());
 
-    engine->saveProject(url(QStringLiteral("show.json")));
+    EXPECT_EQ(save(url(QStringLiteral("show.json"))), std::nullopt);
     EXPECT_FALSE(engine->hasUnsavedChanges());
     engine->editHistory()->undo();
     EXPECT_TRUE(engine->hasUnsavedChanges());
@@ -123,7 +123,7 @@ TEST_F(Edits, UndoRemakesRemovedScreensAndMovesOffAVanishedSelection)
 TEST_F(Edits, MeasuredLengthIsNoEditAndOutlivesUndo)
 {
     const MediaAsset film = addAsset(videoFile(QStringLiteral("film.mp4")), AssetKind::video);
-    engine->saveProject(url(QStringLiteral("show.json")));
+    EXPECT_EQ(save(url(QStringLiteral("show.json"))), std::nullopt);
     const int steps = engine->editHistory()->count();
     const auto duration = [&] {
         const QList<MediaAsset> assets = engine->show().assets.value_or(QList<MediaAsset>{});

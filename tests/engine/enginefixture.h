@@ -6,8 +6,10 @@
 #include "fakedisplays.h"
 #include "fakeplayer.h"
 #include "loopbackreceiver.h"
+#include "mediaanswers.h"
 #include "mediafixtures.h"
 #include "picture.h"
+#include "projectfilewait.h"
 
 #include <QColor>
 #include <QFile>
@@ -58,12 +60,32 @@ class EngineTest : public ::testing::Test
                                         recoveryDirectory.isEmpty() ? folder.path() : recoveryDirectory, services);
     }
 
-    // One edit as a view makes it: copy the show, change the copy, write it back.
+    // One edit as a view makes it: copy the show, change the copy, write it back. The disk's answers about the
+    // show's media are then awaited, as they would have come in long before an operator's next click.
     template <typename Change> void edit(Change change)
     {
         Show show = engine->show();
         change(show);
         engine->setShow(show);
+        if (awaitAnswers)
+            awaitMediaAnswers(*engine);
+    }
+    // The check once the disk has answered about every file it reads (or their folder has stalled).
+    QList<Engine::PlaybackIssue> checked(const QList<Cue>& cues, const QList<MediaAsset>& assets, bool warnings)
+    {
+        QList<Engine::PlaybackIssue> issues;
+        waitUntil([&] {
+            issues = engine->playbackIssues(cues, assets, warnings);
+            return std::none_of(issues.cbegin(), issues.cend(), [](const Engine::PlaybackIssue& issue) {
+                return issue.text.startsWith(QStringLiteral("正在检查素材"));
+            });
+        });
+        return issues;
+    }
+    // The disk's answer about one file, as an operator's chooser would have had it by the time of the click.
+    void awaitAnswerAbout(const QUrl& file)
+    {
+        waitUntil([&] { return engine->mediaFiles().state(file, FileDepth::header) != FileState::waiting; });
     }
     void rename(int cue, const QString& name)
     {
@@ -78,6 +100,10 @@ class EngineTest : public ::testing::Test
         edit([&](Show& show) { show.outputScreens = screens; });
     }
     Cue cue(int index) const { return engine->show().cues.at(index); }
+    // Opens or saves as the console does and waits for the outcome: the failure's reason, or none.
+    std::optional<QString> open(const QUrl& url) { return ProjectFileWait::open(*engine, url); }
+    std::optional<QString> save(const QUrl& url) { return ProjectFileWait::save(*engine, url); }
+    std::optional<QString> recover() { return ProjectFileWait::recover(*engine); }
 
     QString recoveryPath() const { return path(QStringLiteral("Recovery.json")); }
     QString parkedPath() const { return path(QStringLiteral("Parked.json")); }
@@ -208,6 +234,8 @@ class EngineTest : public ::testing::Test
     std::shared_ptr<FakeDisplays> displays = std::make_shared<FakeDisplays>();
     std::shared_ptr<FakeWindows> windows = std::make_shared<FakeWindows>();
     bool playersReadyOnLoad = true;
+    // Whether edit() waits for the disk's answers about the show's media.
+    bool awaitAnswers = true;
     std::optional<quint16> artNetPort;
     // How the engine asks whether a media file can be read; the file system when empty.
     std::function<bool(const QUrl&)> isReadableFile;

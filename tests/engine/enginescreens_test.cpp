@@ -96,6 +96,7 @@ TEST_F(Screens, DefaultPictureBecomesEveryProgramFallback)
     image.fill(Qt::red);
     ASSERT_TRUE(image.save(path(QStringLiteral("standby.png"))));
     engine->addScreen();
+    awaitAnswerAbout(url(QStringLiteral("standby.png")));
     engine->setDefaultPicture(url(QStringLiteral("standby.png")));
     EXPECT_EQ(engine->message(), QStringLiteral("默认画面 · standby.png"));
     EXPECT_EQ(engine->show().defaultPicture, url(QStringLiteral("standby.png")));
@@ -121,7 +122,8 @@ TEST_F(Screens, NoDefaultPictureIsReadOnTheMainThread)
     writeShowFile(show, path(QStringLiteral("show.json")), JsonFormat::pretty);
     {
         HangGuard guard("a show whose default picture is a FIFO");
-        engine->openProject(url(QStringLiteral("show.json")));
+        EXPECT_EQ(open(url(QStringLiteral("show.json"))), std::nullopt);
+        awaitAnswerAbout(url(QStringLiteral("fifo.png")));
         engine->setDefaultPicture(url(QStringLiteral("fifo.png")));
     }
     EXPECT_EQ(engine->message(), QStringLiteral("无法读取默认画面"));
@@ -130,6 +132,7 @@ TEST_F(Screens, NoDefaultPictureIsReadOnTheMainThread)
     QImage large(2000, 1000, QImage::Format_RGB32);
     large.fill(Qt::blue);
     ASSERT_TRUE(large.save(path(QStringLiteral("large.png"))));
+    awaitAnswerAbout(url(QStringLiteral("large.png")));
     engine->setDefaultPicture(url(QStringLiteral("large.png")));
     EXPECT_EQ(engine->message(), QStringLiteral("默认画面 · large.png"));
     EXPECT_FALSE(engine->program(kScreen1)->fallback());
@@ -140,6 +143,7 @@ TEST_F(Screens, NoDefaultPictureIsReadOnTheMainThread)
 TEST_F(Screens, UnreadableOrAbsentDefaultPictureRecordsNothing)
 {
     writeFile(path(QStringLiteral("junk.png")), "not an image");
+    awaitAnswerAbout(url(QStringLiteral("junk.png")));
     engine->setDefaultPicture(url(QStringLiteral("junk.png")));
     EXPECT_EQ(engine->message(), QStringLiteral("无法读取默认画面"));
     EXPECT_FALSE(engine->show().defaultPicture);

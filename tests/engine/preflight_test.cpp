@@ -89,14 +89,13 @@ TEST_F(Preflight, TimelineEventsAreCheckedOneByOneInOrder)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const QList<Engine::PlaybackIssue> issues =
-            engine->playbackIssues({timelineCue(row.events)}, row.assets, false);
+        const QList<Engine::PlaybackIssue> issues = checked({timelineCue(row.events)}, row.assets, false);
         EXPECT_EQ(texts(issues), row.expected);
         for (const Engine::PlaybackIssue& issue : issues)
             EXPECT_TRUE(issue.eventID && !issue.warning);
     }
     const QList<Engine::PlaybackIssue> issues =
-        engine->playbackIssues({timelineCue({withoutAsset, clip(image, 0, Track::music)})}, {image}, false);
+        checked({timelineCue({withoutAsset, clip(image, 0, Track::music)})}, {image}, false);
     ASSERT_EQ(issues.size(), 2);
     EXPECT_EQ(issues[0].eventID, withoutAsset.id);
     EXPECT_EQ(issues[0].screen, kScreen1);
@@ -111,7 +110,7 @@ TEST_F(Preflight, DirectFilesThenOutputsInScreenOrder)
     cue.side = url(QStringLiteral("side.mp4"));
     cue.audio = url(QStringLiteral("music.wav"));
     setScreens({kScreen1, kScreen2});
-    const QList<Engine::PlaybackIssue> issues = engine->playbackIssues({cue, Cue{}}, {}, true);
+    const QList<Engine::PlaybackIssue> issues = checked({cue, Cue{}}, {}, true);
     EXPECT_EQ(texts(issues), (QStringList{QStringLiteral("素材缺失 · main.mp4"), QStringLiteral("素材缺失 · side.mp4"),
                                           QStringLiteral("素材缺失 · music.wav"), QStringLiteral("屏幕 1仅监看"),
                                           QStringLiteral("屏幕 2仅监看")}));
@@ -119,12 +118,12 @@ TEST_F(Preflight, DirectFilesThenOutputsInScreenOrder)
     EXPECT_FALSE(issues[0].warning);
     EXPECT_EQ(issues[4].screen, kScreen2);
     EXPECT_EQ(issues[0].cue.name, QStringLiteral("直接"));
-    EXPECT_EQ(engine->playbackIssues({cue}, {}, false).size(), 3);
+    EXPECT_EQ(checked({cue}, {}, false).size(), 3);
 
     cue.main = stillFile(Qt::red);
     cue.sideMirrorsMain = true;
     cue.audio.reset();
-    EXPECT_EQ(texts(engine->playbackIssues({cue}, {}, false)), QStringList{}) << "a mirrored side needs no side file";
+    EXPECT_EQ(texts(checked({cue}, {}, false)), QStringList{}) << "a mirrored side needs no side file";
 }
 
 TEST_F(Preflight, BoundScreenWithoutWindowBlocks)
@@ -135,7 +134,7 @@ TEST_F(Preflight, BoundScreenWithoutWindowBlocks)
         show.displayBindings = QMap<QString, QString>{{kScreen1.rawValue, QStringLiteral("gone")}};
     });
     EXPECT_TRUE(engine->screenHasBinding(kScreen1));
-    const QList<Engine::PlaybackIssue> issues = engine->playbackIssues({cue}, {}, false);
+    const QList<Engine::PlaybackIssue> issues = checked({cue}, {}, false);
     ASSERT_EQ(texts(issues), QStringList{QStringLiteral("屏幕 1输出不可用")});
     EXPECT_FALSE(issues[0].warning);
     EXPECT_FALSE(issues[0].eventID);
@@ -152,30 +151,34 @@ TEST_F(Preflight, MappedScreenFollowsItsSource)
         show.projectorMappings = QMap<QString, ProjectorMapping>{{kScreen2.rawValue, mirror}};
     });
     const Cue cue = timelineCue({clip(image, 0)});
-    EXPECT_EQ(texts(engine->playbackIssues({cue}, {image}, true)),
+    EXPECT_EQ(texts(checked({cue}, {image}, true)),
               (QStringList{QStringLiteral("屏幕 1仅监看"), QStringLiteral("屏幕 2仅监看")}));
 
     ProjectorMapping lost = mirror;
     lost.source = ScreenRole{QStringLiteral("屏幕 9")};
     engine->setMapping(lost, kScreen2);
     EXPECT_FALSE(engine->mapping(kScreen2).source);
-    EXPECT_EQ(texts(engine->playbackIssues({cue}, {image}, true)), QStringList{QStringLiteral("屏幕 1仅监看")});
+    EXPECT_EQ(texts(checked({cue}, {image}, true)), QStringList{QStringLiteral("屏幕 1仅监看")});
 
     ProjectorMapping disabled = mirror;
     disabled.enabled = false;
     engine->setMapping(disabled, kScreen2);
-    EXPECT_EQ(texts(engine->playbackIssues({cue}, {image}, true)), QStringList{QStringLiteral("屏幕 1仅监看")})
+    EXPECT_EQ(texts(checked({cue}, {image}, true)), QStringList{QStringLiteral("屏幕 1仅监看")})
         << "a switched-off mapping shows its own screen";
 }
 
-TEST_F(Preflight, EachCheckAsksForEachFileOnce)
+TEST_F(Preflight, FilesAreAskedAheadOnceAndChecksReadTheAnswers)
 {
-    QHash<QString, int> asked;
-    // Asked on the engine's file question threads, one a folder.
-    std::mutex askedLock;
-    isReadableFile = [&asked, &askedLock](const QUrl& url) {
-        std::lock_guard guard(askedLock);
-        ++asked[url.fileName()];
+    // Asked on the engine's file question threads, one a folder, which may answer after the test has ended.
+    struct Asked
+    {
+        std::mutex lock;
+        QHash<QString, int> times;
+    };
+    const auto asked = std::make_shared<Asked>();
+    isReadableFile = [asked](const QUrl& url) {
+        std::lock_guard guard(asked->lock);
+        ++asked->times[url.fileName()];
         return QFile::exists(url.toLocalFile());
     };
     engine = makeEngine(true);
@@ -193,22 +196,31 @@ TEST_F(Preflight, EachCheckAsksForEachFileOnce)
         show.cues = {clean, clean, timeline, direct};
         show.assets = QList<MediaAsset>{image, sameFile, gone};
     });
-    const QHash<QString, int> once{{image.url.fileName(), 1}, {QStringLiteral("gone.wav"), 1}};
+    const auto timesAsked = [&](const QString& name) {
+        std::lock_guard guard(asked->lock);
+        return asked->times.value(name);
+    };
+    EXPECT_EQ(timesAsked(image.url.fileName()), 1) << "the show's files are asked once, ahead of any check";
+    EXPECT_EQ(timesAsked(QStringLiteral("gone.wav")), 1);
 
     const QList<Engine::PlaybackIssue> issues =
         engine->playbackIssues(engine->show().cues, *engine->show().assets, true);
     EXPECT_EQ(texts(issues).count(QStringLiteral("素材缺失或类型不匹配 · gone.wav")), 2);
     EXPECT_EQ(texts(issues).count(QStringLiteral("素材缺失 · gone.wav")), 1);
-    EXPECT_EQ(asked, once);
+    runEvents(50);
+    EXPECT_EQ(timesAsked(QStringLiteral("gone.wav")), 1) << "a check reads what the disk said";
 
-    asked.clear();
-    EXPECT_FALSE(engine->beginProjection(ProjectionMode::playlistOnce, std::nullopt));
-    EXPECT_EQ(engine->message(), QStringLiteral("时间轴 · 素材缺失或类型不匹配 · gone.wav"));
-    EXPECT_EQ(asked, once) << "a run checks its cues in one go";
+    // Refused by what the disk said lately, or, on a slow machine, once it has said it again.
+    engine->beginProjection(ProjectionMode::playlistOnce, std::nullopt);
+    EXPECT_TRUE(
+        waitUntil([&] { return engine->message() == QStringLiteral("时间轴 · 素材缺失或类型不匹配 · gone.wav"); }));
+    EXPECT_FALSE(engine->projectionMode());
+    EXPECT_TRUE(waitUntil([&] { return timesAsked(QStringLiteral("gone.wav")) == 2; }))
+        << "the run's files are asked once again, for the next check";
 
-    asked.clear();
     EXPECT_TRUE(engine->beginProjection(ProjectionMode::playlistOnce, std::nullopt, Engine::Preflight::alreadyPassed));
-    EXPECT_TRUE(asked.isEmpty()) << "a run checked just before is not checked again";
+    runEvents(50);
+    EXPECT_EQ(timesAsked(QStringLiteral("gone.wav")), 2) << "a run checked just before is not checked again";
 }
 
 TEST(HorizontalArrangement, ScreensWithOverlapCoverTheSourceSideBySide)
@@ -297,8 +309,8 @@ TEST_F(Preflight, MediaThatCannotBeReadIsReportedAsSuchAndBlocks)
         events.append(clip(addAsset(QUrl::fromLocalFile(path), assetKind(QUrl::fromLocalFile(path)).value()), 0));
     }
     cues.append(timelineCue(events));
-    const QStringList found = texts(engine->playbackIssues(cues, engine->show().assets.value(), true))
-                                  .filter(QStringLiteral("素材无法读取 · "));
+    const QStringList found =
+        texts(checked(cues, engine->show().assets.value(), true)).filter(QStringLiteral("素材无法读取 · "));
     ASSERT_EQ(found.size(), 2 * broken.size()) << found.join('\n').toStdString();
     for (qsizetype i = 0; i < broken.size(); ++i) {
         EXPECT_TRUE(found[i].startsWith(QStringLiteral("素材无法读取 · ") + QFileInfo(broken[i]).fileName()));
@@ -307,8 +319,9 @@ TEST_F(Preflight, MediaThatCannotBeReadIsReportedAsSuchAndBlocks)
 
     edit([&](Show& show) { show.cues[0].main = QUrl::fromLocalFile(broken.last()); });
     engine->take(cue(0));
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == found[broken.size() - 1]; }))
+        << "asked once more, then refused";
     EXPECT_FALSE(engine->current());
-    EXPECT_EQ(engine->message(), found[broken.size() - 1]);
 }
 
 TEST_F(Preflight, AScreenThatLeavesOnceTheCueStopsIsAlreadyMissing)
@@ -324,6 +337,6 @@ TEST_F(Preflight, AScreenThatLeavesOnceTheCueStopsIsAlreadyMissing)
     // Taken off the screen list while its cue plays, the screen stays on air but the check names it.
     setScreens({kScreen1, kScreen2});
     ASSERT_TRUE(engine->program(kScreen3));
-    const QStringList found = texts(engine->playbackIssues({cue(0)}, engine->show().assets.value(), false));
+    const QStringList found = texts(checked({cue(0)}, engine->show().assets.value(), false));
     EXPECT_TRUE(found.contains(QStringLiteral("缺少屏幕 3"))) << found.join(QLatin1Char('\n')).toStdString();
 }

@@ -123,8 +123,16 @@ TEST_F(RealPlayback, ClipWrittenOverOrCutShortWhilePlayingFailsButOneMovedAsideP
     const auto playing = [&] {
         QFile::remove(victim);
         EXPECT_TRUE(QFile::copy(original, victim));
+        // The file was missing a moment ago: GO comes once the disk has said it is back.
+        engine->mediaFiles().refresh({fileUrl(victim)}, FileDepth::header, MediaFiles::Again::fromNow);
+        EXPECT_TRUE(waitUntil([&] {
+            const std::optional<FileAnswer> answer = engine->mediaFiles().known(fileUrl(victim), FileDepth::header);
+            return answer && answer->readable && !engine->mediaFiles().onTheWay(fileUrl(victim));
+        }));
         engine->take(cue(0));
-        const QPointer<Player> player = engine->program(kScreen1)->foreground()->player();
+        EXPECT_TRUE(waitUntil([&] { return engine->program(kScreen1)->foreground() != nullptr; }));
+        Picture* front = engine->program(kScreen1)->foreground();
+        const QPointer<Player> player = front ? front->player() : nullptr;
         EXPECT_TRUE(waitUntil([&] { return player && player->currentTime() > 0.5; }, 10000));
         EXPECT_EQ(engine->message(), QStringLiteral("播出中 · victim.mp4"));
         return player;

@@ -75,7 +75,7 @@ TEST_F(RecoveryKill, WorkKilledAtAnyMomentIsOfferedWholeAndSavedFilesReadBackWho
 
         engine = makeEngine(true);
         if (engine->canRecoverProject()) {
-            engine->recoverUnsavedProject();
+            EXPECT_EQ(recover(), std::nullopt);
             expectHeldShow(engine->show(), life, "the offered work");
             EXPECT_TRUE(engine->hasUnsavedChanges());
         } else {
@@ -91,7 +91,7 @@ TEST_F(RecoveryKill, WorkKilledAtAnyMomentIsOfferedWholeAndSavedFilesReadBackWho
     }
     // Whatever the kills left beside the copies and the project goes at the next start and the next save.
     engine = makeEngine(true);
-    engine->saveProject(QUrl::fromLocalFile(projectPath));
+    EXPECT_EQ(save(QUrl::fromLocalFile(projectPath)), std::nullopt);
     EXPECT_EQ(QDir(work.path()).entryList(QDir::Files | QDir::Hidden).join(' ').toStdString(), "base.json 演出.json");
     const QStringList copies{QStringLiteral("Parked.json"), QStringLiteral("Recovery.json")};
     EXPECT_TRUE(QTest::qWaitFor(

@@ -100,8 +100,10 @@ TEST_F(ProjectionRuns, RefusedRunsSayWhyAndStopNothing)
     EXPECT_EQ(engine->message(), QStringLiteral("请选择节目"));
 
     edit([](Show& show) { show.cues[2].main = QUrl::fromLocalFile(MediaFixtures::missing() + ".png"); });
-    EXPECT_FALSE(engine->beginProjection(ProjectionMode::playlistLoop, std::nullopt));
-    EXPECT_TRUE(engine->message().startsWith(QStringLiteral("退场 · 素材缺失 · "))) << engine->message().toStdString();
+    // A missing file is asked once more before it refuses the run.
+    engine->beginProjection(ProjectionMode::playlistLoop, std::nullopt);
+    EXPECT_TRUE(waitUntil([&] { return engine->message().startsWith(QStringLiteral("退场 · 素材缺失 · ")); }))
+        << engine->message().toStdString();
     EXPECT_TRUE(onAir(0));
     EXPECT_FALSE(engine->projectionMode());
 

@@ -65,24 +65,24 @@ TEST_F(SaveFiles, KilledSavesLeaveNothingPastTheNextOpenOrSaveAndRunningSavesKee
 {
     const QString target = path(QStringLiteral("shows/show.json"));
     const QUrl show = url(QStringLiteral("shows/show.json"));
-    engine->saveProject(show);
+    EXPECT_EQ(save(show), std::nullopt);
 
     StalledSave killedBeforeOpen(target);
     killedBeforeOpen.kill();
     ASSERT_TRUE(QFile::exists(killedBeforeOpen.writing));
     StalledSave running(target);
-    engine->openProject(show);
+    EXPECT_EQ(open(show), std::nullopt);
     EXPECT_EQ(listed(besides(target)), QFileInfo(running.writing).fileName().toStdString());
 
     StalledSave killedBeforeSave(target);
     killedBeforeSave.kill();
     rename(0, QStringLiteral("再次保存"));
-    engine->saveProject(show);
+    EXPECT_EQ(save(show), std::nullopt);
     EXPECT_EQ(readShowFile(target), engine->show());
     EXPECT_EQ(listed(besides(target)), QFileInfo(running.writing).fileName().toStdString());
 
     running.kill();
-    engine->saveProject(show);
+    EXPECT_EQ(save(show), std::nullopt);
     EXPECT_EQ(listed(besides(target)), "");
 }
 
@@ -115,7 +115,7 @@ TEST_F(SaveFiles, NamesUpToTheLongestTheFolderTakesSaveAndTheirLeftoversClear)
         ASSERT_EQ(besides(target).size(), 1) << listed(besides(target));
 
         rename(0, QString::number(length));
-        engine->saveProject(QUrl::fromLocalFile(target));
+        EXPECT_EQ(save(QUrl::fromLocalFile(target)), std::nullopt);
         EXPECT_EQ(engine->message(), QStringLiteral("已保存 · ") + name);
         EXPECT_EQ(readShowFile(target), engine->show());
         EXPECT_EQ(listed(besides(target)), "");

@@ -1,3 +1,4 @@
+#include "cropregion.h"
 #include "curvedprojectionview.h"
 #include "eventwait.h"
 #include "fakeplayer.h"
@@ -162,7 +163,7 @@ TEST_F(MappedOutputs, CropFillsTheOutput)
         EXPECT_TRUE(near(image.pixelColor(2, 45), c.left, 8)) << c.crop.x();
         EXPECT_TRUE(near(image.pixelColor(157, 45), c.right, 8)) << c.crop.x();
     }
-    EXPECT_EQ(ProjectorInput::pictureArea({0, 0, 0, 0}, {100, 50}).size(), QSizeF(10000, 5000));
+    EXPECT_EQ(croppedPictureArea({0, 0, 0, 0}, {100, 50}).size(), QSizeF(10000, 5000));
 }
 
 TEST_F(MappedOutputs, CornerPinAndMasks)

@@ -1,3 +1,4 @@
+#include "cropregion.h"
 #include "curvedmesh.h"
 #include "eventwait.h"
 #include "meshrenderer.h"
@@ -35,11 +36,12 @@ TEST(MeshTessellation, VerticesLieOnTheSurfaceInClipSpace)
 
 TEST(MeshCrop, IsHeldInsideThePicture)
 {
-    EXPECT_EQ(MeshRenderer::drawableCrop(QRectF(0.2, 0.3, 0, 0.5)), QRectF(0.2, 0.3, 0.01, 0.5));
-    EXPECT_EQ(MeshRenderer::drawableCrop(QRectF(0.995, 0, 0.01, 1)), QRectF(0.99, 0, 0.01, 1));
-    EXPECT_EQ(MeshRenderer::drawableCrop(QRectF(-0.5, 0.5, 3, 0.8)), QRectF(0, 0.2, 1, 0.8));
+    EXPECT_EQ(shownCropRegion(QRectF(0.2, 0.3, 0, 0.5)), QRectF(0.2, 0.3, 0.01, 0.5));
+    EXPECT_EQ(shownCropRegion(QRectF(0.995, 0, 0.01, 1)), QRectF(0.99, 0, 0.01, 1));
+    EXPECT_EQ(shownCropRegion(QRectF(-0.5, 0.5, 3, 0.8)), QRectF(0, 0.2, 1, 0.8));
+    EXPECT_EQ(shownCropRegion(QRectF(0.2, 0, -0.5, 1)), QRectF(0.2, 0, 0.01, 1)); // not turned round
     const double nan = std::nan("");
-    EXPECT_EQ(MeshRenderer::drawableCrop(QRectF(nan, 0, nan, 1)), QRectF(0, 0, 0.01, 1));
+    EXPECT_EQ(shownCropRegion(QRectF(nan, 0, nan, 1)), QRectF(0, 0, 0.01, 1));
 }
 
 TEST(MeshCrop, MediaFillsTheCroppedArea)

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # A folder served through FUSE that stops answering on request, as a network share does: while the CONTROL file
 # exists, every request to the mount waits, for at most 20 s after the file was made, so that nothing hangs for ever.
+# While CONTROL.delay exists, every request is answered that many seconds late (a busy share that still answers).
 #   stallablefs.py BACKING MOUNT CONTROL
 # Needs python3-fusepy (Debian); tests that use it skip where it or /dev/fuse is missing.
 import errno
@@ -26,6 +27,11 @@ class Stallable(Operations):
             if time.time() > stalled_since + 20:
                 break
             time.sleep(0.01)
+        try:
+            with open(self.control + '.delay') as delay:
+                time.sleep(float(delay.read() or 0))
+        except (FileNotFoundError, ValueError):
+            pass
         try:
             return super().__call__(op, *args)
         except OSError as error:

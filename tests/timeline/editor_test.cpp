@@ -99,11 +99,14 @@ TEST_F(TimelineEditor, MenuOffersWhatSuitsThePressPlace)
     const QString still = MediaFixtures::png({8, 8}, Qt::blue);
     const QString wav = MediaFixtures::file(QStringLiteral("more.wav"), "RIFF");
     QList<AssetKind> asked;
-    model->setMediaFileChooser([&](AssetKind kind) {
+    model->setMediaFileChooser([&](AssetKind kind, std::function<void(const QUrl&)> chosen) {
         asked << kind;
-        return std::optional(QUrl::fromLocalFile(kind == AssetKind::audio ? wav : still));
+        chosen(QUrl::fromLocalFile(kind == AssetKind::audio ? wav : still));
     });
-    auto choose = [&](QPointF point, int item) { model->insertionMenu(point)[item].invoke(); };
+    auto choose = [&](QPointF point, int item) {
+        model->insertionMenu(point)[item].invoke();
+        awaitImport();
+    };
     choose({240, 24 + 96 + 16}, 2);
     EXPECT_EQ(laneOf(events().last()), lane(Track::music, 2));
     EXPECT_EQ(events().last().time, 5);

@@ -5,6 +5,7 @@
 #include "mediadurationloader.h"
 #include "mediafixtures.h"
 #include "messageeventeditor.h"
+#include "projectfilewait.h"
 #include "timelineviewport.h"
 
 #include <QAbstractSlider>
@@ -341,7 +342,7 @@ TEST_F(EditorShell, MeasuresMissingLengthsWithoutAnEdit)
     const MediaAsset measured = addAsset(film, AssetKind::video);
     addAsset(film, AssetKind::video, 5);
     addImage();
-    engine->saveProject(url(QStringLiteral("show.json")));
+    ASSERT_EQ(ProjectFileWait::save(*engine, url(QStringLiteral("show.json"))), std::nullopt);
     const int steps = undoSteps();
     QSignalSpy stores(engine.get(), &Engine::showChanged);
 

@@ -12,6 +12,7 @@ TEST_F(MediaLibrary, AddsEachReadableMediaFileOnceAndCountsTheRest)
     model->library().addAssets({QUrl::fromLocalFile(still), QUrl::fromLocalFile(messy), QUrl::fromLocalFile(unknown),
                                 QUrl::fromLocalFile(folder.path()), QUrl::fromLocalFile(MediaFixtures::missing()),
                                 QUrl(QStringLiteral("https://example.com/a.png"))});
+    awaitImport();
     ASSERT_EQ(model->cue().assets().size(), 1);
     EXPECT_EQ(model->cue().assets()[0].url, QUrl::fromLocalFile(still));
     EXPECT_EQ(model->cue().assets()[0].kind, AssetKind::image);
@@ -22,9 +23,11 @@ TEST_F(MediaLibrary, AddsEachReadableMediaFileOnceAndCountsTheRest)
     // Nothing new: the note is shown, the show is not written.
     model->selection().setAssetID(std::nullopt);
     model->library().addAssets({QUrl::fromLocalFile(still)});
+    awaitImport();
     EXPECT_EQ(model->view().note(), QStringLiteral("素材库 · 1 项"));
     EXPECT_EQ(model->selection().assetID(), model->cue().assets()[0].id);
     model->library().addAssets({QUrl::fromLocalFile(unknown)});
+    awaitImport();
     EXPECT_EQ(undoSteps(), 1);
 }
 
@@ -53,6 +56,7 @@ TEST_F(MediaLibrary, InsertingAFileIsOneEditAndKeepsANewLaneOnlyWithItsClip)
     const QUrl sound = audioFile(QStringLiteral("cue.wav"));
     int steps = undoSteps();
     model->library().insertFile(sound, lane(Track::effects, 2), 3);
+    awaitImport();
     EXPECT_EQ(undoSteps(), steps + 1);
     EXPECT_EQ(cue(0).extraLanes, QList<TimelineLane>{lane(Track::effects, 2)});
     EXPECT_EQ(laneOf(events().last()), lane(Track::effects, 2));
@@ -63,12 +67,14 @@ TEST_F(MediaLibrary, InsertingAFileIsOneEditAndKeepsANewLaneOnlyWithItsClip)
     steps = undoSteps();
     const QUrl more = audioFile(QStringLiteral("more.wav"));
     model->library().insertFile(more, lane(Track::effects, 4), 10);
+    awaitImport();
     EXPECT_EQ(undoSteps(), steps + 1);
     EXPECT_EQ(model->cue().assets().size(), 2);
     EXPECT_EQ(events().size(), 1);
     EXPECT_EQ(model->view().note(), QStringLiteral("同一轨道的素材不能重叠，请调整位置或层级。"));
 
     model->library().insertFile(audioFile(QStringLiteral("third.wav")), lane(Track::effects, 7), -1);
+    awaitImport();
     EXPECT_EQ(undoSteps(), steps + 2);
     EXPECT_EQ(model->cue().assets().size(), 3);
     EXPECT_FALSE(cue(0).extraLanes->contains(lane(Track::effects, 7)));
@@ -76,6 +82,7 @@ TEST_F(MediaLibrary, InsertingAFileIsOneEditAndKeepsANewLaneOnlyWithItsClip)
 
     // A file the lane cannot hold is only added to the library.
     model->library().insertFile(QUrl::fromLocalFile(MediaFixtures::png({4, 4}, Qt::white)), lane(Track::music), 0);
+    awaitImport();
     EXPECT_EQ(model->cue().assets().size(), 4);
     EXPECT_EQ(events().size(), 1);
 }

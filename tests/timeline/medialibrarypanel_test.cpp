@@ -101,14 +101,15 @@ class MediaLibraryPanelTest : public TimelineTest
         panel.reset();
         TimelineTest::TearDown();
     }
-    // Waits for the still of a file, as the row would show it. On a busy machine the file may not answer in time:
-    // the row then shows its symbol until the answer comes and it redraws.
+    // Waits for the still of a file, as the row would show it: the row shows its symbol until the file's answer
+    // and then its still have come.
     std::optional<QImage> stillOf(const MediaAsset& asset)
     {
         waitUntil(
             [&] {
                 return panel->thumbnails().still(asset) ||
-                       (panel->thumbnails().pending() == 0 && !engine->mediaFiles().unanswered(asset.url));
+                       (panel->thumbnails().pending() == 0 && !engine->mediaFiles().onTheWay(asset.url) &&
+                        engine->mediaFiles().state(asset.url, FileDepth::stamp) == FileState::answered);
             },
             20000);
         return panel->thumbnails().still(asset);
@@ -134,6 +135,7 @@ TEST_F(MediaLibraryPanelTest, ADropOfFilesFromOutsideImportsThemAndOtherDropsAre
     QMimeData files;
     files.setUrls({stillFile(Qt::red), audioFile(QStringLiteral("drop.wav")), QUrl::fromLocalFile(folder.path())});
     EXPECT_TRUE(panel->acceptDrop(&files));
+    awaitImport();
     ASSERT_EQ(model->cue().assets().size(), 2);
     EXPECT_EQ(model->view().note(), QStringLiteral("素材库 · 2 项 · 跳过 1 个不支持或无法读取的文件"));
     EXPECT_EQ(engine->message(), model->view().note());
@@ -152,13 +154,18 @@ TEST_F(MediaLibraryPanelTest, ADropOfFilesFromOutsideImportsThemAndOtherDropsAre
 TEST_F(MediaLibraryPanelTest, TheButtonsImportChosenFilesAndRemoveTheSelectedEntry)
 {
     QList<QUrl> chosen;
-    panel->setFilesChooser([&](QWidget*) { return chosen; });
+    panel->setFilesChooser([&](QWidget*, std::function<void(const QList<QUrl>&)> answer) {
+        if (!chosen.isEmpty())
+            answer(chosen);
+    });
     panel->importButton()->click();
+    awaitImport();
     EXPECT_TRUE(model->cue().assets().isEmpty()) << "a cancelled panel changes nothing";
     EXPECT_EQ(undoSteps(), 0);
 
     chosen = {stillFile(Qt::red), stillFile(Qt::blue)};
     panel->importButton()->click();
+    awaitImport();
     ASSERT_EQ(model->cue().assets().size(), 2);
     EXPECT_EQ(model->selection().assetID(), model->cue().assets()[1].id);
 

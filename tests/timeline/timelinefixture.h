@@ -31,6 +31,11 @@ class TimelineTest : public EngineTest
     }
     void setEvents(const QList<TimelineEvent>& events) { setTimeline(0, events); }
     QList<TimelineEvent> events() const { return cue(0).timeline.value_or(QList<TimelineEvent>{}); }
+    // An import waits for the disk's answers about its files; the test waits for them too.
+    void awaitImport()
+    {
+        waitUntil([&] { return !model->library().importing(); });
+    }
     int undoSteps() const { return engine->editHistory()->count(); }
     void settle() { QCoreApplication::processEvents(); }
 

@@ -8,6 +8,7 @@
 
 #include <QBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -38,8 +39,10 @@ AssetPicker::AssetPicker(const QString& title, QList<AssetKind> kinds, MediaFile
     connect(choose, &QPushButton::clicked, this, [this] {
         if (!m_chooser)
             return;
-        if (const std::optional<QUrl> url = m_chooser(window(), m_kinds))
-            emit chosen(*url);
+        m_chooser(window(), m_kinds, [self = QPointer(this)](const QUrl& url) {
+            if (self)
+                emit self->chosen(url);
+        });
     });
     connect(m_clear, &QToolButton::clicked, this, &AssetPicker::cleared);
     setUrl(std::nullopt);

@@ -8,6 +8,7 @@
 #include "lumoicons.h"
 #include "lumomarkview.h"
 #include "lumosettings.h"
+#include "projectfilework.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -96,6 +97,7 @@ ConsoleHeader::ConsoleHeader(ConsoleState& state, ProjectChooser& chooser,
           &Engine::hasUnsavedChangesChanged, &Engine::canRecoverProjectChanged})
         connect(&m_engine, changed, this, &ConsoleHeader::refresh);
     connect(&state, &ConsoleState::projectionModeChanged, this, &ConsoleHeader::refresh);
+    connect(&m_engine.projectFiles(), &ProjectFileWork::opened, this, [this] { m_files.showOpened(); });
     connect(&state.settings(), &LumoSettings::autoOpenProjectionMonitorChanged, this, &ConsoleHeader::refresh);
     refresh();
 }

@@ -23,6 +23,9 @@ class ConsoleHeader : public QWidget
     ConsoleHeader(ConsoleState& state, ProjectChooser& chooser, std::function<void(const QString&)> openWindow,
                   QWidget* parent = nullptr);
 
+    // "另存为…" of the project menu.
+    void saveShowElsewhere() { m_files.saveShow(true); }
+
   private:
     QWidget* makeTitle();
     QPushButton* makeProjectMenu();

@@ -1,47 +1,37 @@
 #include "dialogprojectchooser.h"
 
-#include "chinesefiledetails.h"
-
-#include <QFileDialog>
+#include "filepanelprocess.h"
 
 static const QString kJsonFilter = QStringLiteral("JSON (*.json)");
 
-static std::optional<QUrl> chosen(QFileDialog& dialog)
+static void ask(const FilePanelRequest& request, QWidget* parent, ProjectChooser::Chosen chosen)
 {
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty())
-        return std::nullopt;
-    return dialog.selectedUrls().first();
+    FilePanelProcess::of(parent).ask(request, parent,
+                                     [chosen = std::move(chosen)](const QList<QUrl>& urls) { chosen(urls.first()); });
 }
 
-std::optional<QUrl> DialogProjectChooser::projectToOpen(QWidget* parent)
+void DialogProjectChooser::projectToOpen(QWidget* parent, Chosen chosen)
 {
-    QFileDialog dialog(parent);
-    useChineseFileDetails(dialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(kJsonFilter);
-    return chosen(dialog);
+    FilePanelRequest request;
+    request.mode = FilePanelRequest::Mode::openFile;
+    request.nameFilters = {kJsonFilter};
+    ask(request, parent, std::move(chosen));
 }
 
-std::optional<QUrl> DialogProjectChooser::saveLocation(QWidget* parent, const QString& presetPath)
+void DialogProjectChooser::saveLocation(QWidget* parent, const QString& presetPath, Chosen chosen)
 {
-    QFileDialog dialog(parent);
-    useChineseFileDetails(dialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(kJsonFilter);
-    dialog.setDefaultSuffix(QStringLiteral("json"));
-    dialog.selectFile(presetPath);
-    return chosen(dialog);
+    FilePanelRequest request;
+    request.mode = FilePanelRequest::Mode::saveFile;
+    request.nameFilters = {kJsonFilter};
+    request.defaultSuffix = QStringLiteral("json");
+    request.selectedFile = presetPath;
+    ask(request, parent, std::move(chosen));
 }
 
-std::optional<QUrl> DialogProjectChooser::relinkFolder(QWidget* parent)
+void DialogProjectChooser::relinkFolder(QWidget* parent, Chosen chosen)
 {
-    QFileDialog dialog(parent);
-    useChineseFileDetails(dialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("重新定位"));
-    return chosen(dialog);
+    FilePanelRequest request;
+    request.mode = FilePanelRequest::Mode::openFolder;
+    request.acceptLabel = QStringLiteral("重新定位");
+    ask(request, parent, std::move(chosen));
 }

@@ -2,11 +2,11 @@
 
 #include "projectchooser.h"
 
-// The project menu's panels as modal file dialogs.
+// The project menu's panels as file dialogs, each shown by the file panel program beside the console.
 class DialogProjectChooser : public ProjectChooser
 {
   public:
-    std::optional<QUrl> projectToOpen(QWidget* parent) override;
-    std::optional<QUrl> saveLocation(QWidget* parent, const QString& presetPath) override;
-    std::optional<QUrl> relinkFolder(QWidget* parent) override;
+    void projectToOpen(QWidget* parent, Chosen chosen) override;
+    void saveLocation(QWidget* parent, const QString& presetPath, Chosen chosen) override;
+    void relinkFolder(QWidget* parent, Chosen chosen) override;
 };

@@ -1,5 +1,6 @@
 #include "preflightcheck.h"
 
+#include "checkedfiles.h"
 #include "consolecolors.h"
 #include "consolestate.h"
 #include "consoletext.h"
@@ -12,6 +13,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <utility>
 
 static constexpr int kTitleIconSize = 26;
 
@@ -60,8 +62,13 @@ PreflightCheck::PreflightCheck(ConsoleState& state, std::function<void(const QSt
             scheduleRefresh();
         });
     connect(&m_engine, &Engine::showChanged, this, &PreflightCheck::scheduleRefresh);
-    // A file that did not answer in time, or changed, is checked again when its answer comes.
-    connect(&m_engine.mediaFiles(), &MediaFiles::answered, this, &PreflightCheck::scheduleRefresh);
+    // A cue is checked again when the answer about one of its files changes, never by asking the disk again.
+    connect(&m_engine.mediaFiles(), &MediaFiles::answered, this, [this](const QUrl& file) {
+        m_findings.fileAnswered(file);
+        const bool asks = m_asksDisk;
+        scheduleRefresh();
+        m_asksDisk = asks;
+    });
     // The selection decides the covered cue only outside the playlist modes.
     connect(&m_engine, &Engine::selectedChanged, this, [this] {
         if (!usesPlaylist(m_state.projectionMode()))
@@ -116,6 +123,7 @@ QWidget* PreflightCheck::makePlaceholder()
 
 void PreflightCheck::scheduleRefresh()
 {
+    m_asksDisk = true;
     if (m_refreshPending)
         return;
     m_refreshPending = true;
@@ -132,6 +140,11 @@ void PreflightCheck::refresh()
 {
     m_refreshPending = false;
     const QList<Cue> cues = m_launch.checkCues();
+    // Each change asks the disk once about every file the sheet covers, so that a file deleted, restored or
+    // replaced since shows once its answer comes; the answers themselves ask nothing more.
+    if (std::exchange(m_asksDisk, false))
+        m_engine.mediaFiles().refresh(checkedFiles(cues, m_engine.show().assets.value_or(QList<MediaAsset>{})),
+                                      FileDepth::header);
     const QList<PreflightFindings::Findings> groups = m_findings.update(cues);
     qsizetype errors = 0;
     qsizetype reminders = 0;

@@ -36,6 +36,8 @@ class PreflightCheck : public QWidget
     ProjectionLaunch m_launch;
     PreflightFindings m_findings;
     bool m_refreshPending = false;
+    // The pending refresh follows a change, not only answers from the disk.
+    bool m_asksDisk = true;
     FindingListModel* m_model;
     QLabel* m_shield;
     std::optional<bool> m_shieldAlerts;

@@ -2,6 +2,7 @@
 
 #include <QMultiHash>
 #include <algorithm>
+#include <utility>
 
 // The findings of one check can be told apart by cue only where no two neighbouring cues share an id.
 static bool neighboursDiffer(const QList<Cue>& cues)
@@ -31,34 +32,12 @@ QList<QUrl> PreflightFindings::filesOf(const Cue& cue) const
     return files;
 }
 
-std::optional<FileStamp> PreflightFindings::stampIn(const MediaFiles::Answers& answers, const QUrl& file)
-{
-    const std::optional<FileAnswer> answer = answers.value(file);
-    return answer ? std::optional(answer->stamp) : std::nullopt;
-}
-
-QSet<QUrl> PreflightFindings::restampFiles()
-{
-    QSet<QUrl> changed;
-    const MediaFiles::Answers answers = m_engine.mediaFiles().ask(m_stamps.keys(), FileDepth::stamp);
-    for (auto stamp = m_stamps.begin(); stamp != m_stamps.end(); ++stamp) {
-        const std::optional<FileStamp> now = stampIn(answers, stamp.key());
-        // A file that does not answer is checked again each time: its finding says so until it answers.
-        if (!now || now != *stamp) {
-            changed.insert(stamp.key());
-            *stamp = now;
-        }
-    }
-    return changed;
-}
-
 QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& cues)
 {
     Show context = m_engine.show();
     context.cues.clear();
     if (context != m_context) {
         m_checked.clear();
-        m_stamps.clear();
         m_assetFiles.clear();
         for (const MediaAsset& asset : context.assets.value_or(QList<MediaAsset>{}))
             if (!m_assetFiles.contains(asset.id))
@@ -66,9 +45,7 @@ QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& c
     }
     m_context = std::move(context);
     const QList<MediaAsset> assets = m_context.assets.value_or(QList<MediaAsset>{});
-    if (m_checked.isEmpty())
-        m_stamps.clear();
-    const QSet<QUrl> touched = restampFiles();
+    const QSet<QUrl> touched = std::exchange(m_answeredSince, {});
     const auto unchangedOnDisk = [&](const CheckedCue& checked) {
         if (checked.waitsForAnswer)
             return false;
@@ -107,22 +84,10 @@ QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& c
         m_groups = {m_engine.playbackIssues(cues, assets, true)};
         return m_groups;
     }
-    // The files of the cues about to be checked are stamped first: a change after the stamp shows at the next
-    // update.
     QList<QList<QUrl>> changedFiles;
     changedFiles.reserve(changed.size());
-    QList<QUrl> unstamped;
-    for (const Cue& cue : std::as_const(changed)) {
+    for (const Cue& cue : std::as_const(changed))
         changedFiles.append(filesOf(cue));
-        for (const QUrl& file : std::as_const(changedFiles.last()))
-            if (!m_stamps.contains(file) && !unstamped.contains(file))
-                unstamped.append(file);
-    }
-    if (!unstamped.isEmpty()) {
-        const MediaFiles::Answers answers = m_engine.mediaFiles().ask(unstamped, FileDepth::stamp);
-        for (const QUrl& file : std::as_const(unstamped))
-            m_stamps.insert(file, stampIn(answers, file));
-    }
     // One check of all the changed cues asks the disk once per file; its findings come cue by cue, in order.
     const Findings fresh = changed.isEmpty() ? Findings{} : m_engine.playbackIssues(changed, assets, true);
     QList<CheckedCue> checked;
@@ -145,7 +110,7 @@ QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& c
             while (next < fresh.size() && fresh[next].cue.id == cues[j].id)
                 entry.findings.append(fresh[next++]);
             entry.waitsForAnswer = std::any_of(entry.files.cbegin(), entry.files.cend(), [&](const QUrl& file) {
-                return m_engine.mediaFiles().unanswered(file);
+                return m_engine.mediaFiles().state(file, FileDepth::header) != FileState::answered;
             });
         }
         if (inPlace) {

@@ -9,9 +9,9 @@
 
 // The check sheet's findings, kept between checks: while nothing but cues changed in the show, only the cues that
 // changed (or came in) are checked again and the others keep their findings, so an edit of a large show with the
-// sheet open costs the edited cues alone. Anything else checks every cue. The disk is asked about every file the
-// cues use at each update (off the main thread): a cue one of whose files was deleted, restored or replaced since,
-// or does not answer, is checked again too.
+// sheet open costs the edited cues alone. Anything else checks every cue. A cue is checked again too when the disk's
+// answer about one of its files changed (a file deleted, restored or replaced, or its folder stalled), and at each
+// update while one of its files has not answered. The disk is never asked here beyond what the check asks.
 class PreflightFindings
 {
   public:
@@ -24,6 +24,8 @@ class PreflightFindings
     QList<Findings> update(const QList<Cue>& cues);
     // The next update checks every cue again.
     void forget() { m_checked.clear(); }
+    // The disk's answer about the file changed: the cues that use it are checked again at the next update.
+    void fileAnswered(const QUrl& file) { m_answeredSince.insert(file); }
 
   private:
     struct CheckedCue
@@ -32,23 +34,17 @@ class PreflightFindings
         Findings findings;
         // Every file the cue's check may have looked at.
         QList<QUrl> files;
-        // One of them did not answer the check: the cue is checked again at every update until they all have.
+        // One of them had not answered the check: the cue is checked again at every update until they all have.
         bool waitsForAnswer = false;
     };
     // The files a cue plays, its own and those of its timeline's assets.
     QList<QUrl> filesOf(const Cue& cue) const;
-    // The files whose stamp on disk is not the one taken at the last update, or that did not answer; every stamp is
-    // taken afresh, off the main thread.
-    QSet<QUrl> restampFiles();
-    static std::optional<FileStamp> stampIn(const MediaFiles::Answers& answers, const QUrl& file);
 
     const Engine& m_engine;
     // The show as last checked, without its cues: the rest of what the findings depend on.
     Show m_context;
     QHash<QUuid, QUrl> m_assetFiles;
-    // The disk's stamp of each file the checked cues use, taken before they were checked; none when it did not
-    // answer in time.
-    QHash<QUrl, std::optional<FileStamp>> m_stamps;
+    QSet<QUrl> m_answeredSince;
     QList<CheckedCue> m_checked;
     QList<Findings> m_groups;
 };

@@ -2,19 +2,22 @@
 
 #include <QString>
 #include <QUrl>
-#include <optional>
+#include <functional>
 
 class QWidget;
 
-// The panels the project menu asks for a file or folder; absent when the operator cancels. Tests replace it.
+// The panels the project menu asks for a file or folder. Each answers later, on the main thread, with the chosen URL,
+// and not at all when the operator cancels; the console keeps running meanwhile. Tests replace it.
 class ProjectChooser
 {
   public:
+    using Chosen = std::function<void(const QUrl&)>;
+
     virtual ~ProjectChooser() = default;
     // One JSON project file to open.
-    virtual std::optional<QUrl> projectToOpen(QWidget* parent) = 0;
+    virtual void projectToOpen(QWidget* parent, Chosen chosen) = 0;
     // Where to save the project, the name field preset to the given name (in the given file's folder when it has one).
-    virtual std::optional<QUrl> saveLocation(QWidget* parent, const QString& presetPath) = 0;
+    virtual void saveLocation(QWidget* parent, const QString& presetPath, Chosen chosen) = 0;
     // The folder in which to look for missing media.
-    virtual std::optional<QUrl> relinkFolder(QWidget* parent) = 0;
+    virtual void relinkFolder(QWidget* parent, Chosen chosen) = 0;
 };

@@ -3,7 +3,6 @@
 #include "consolestate.h"
 #include "engine.h"
 #include "projectchooser.h"
-#include "projectfile.h"
 
 ProjectFileActions::ProjectFileActions(ConsoleState& state, ProjectChooser& chooser, QWidget* panelParent)
     : m_state(state), m_engine(state.engine()), m_chooser(chooser), m_panelParent(panelParent)
@@ -12,37 +11,27 @@ ProjectFileActions::ProjectFileActions(ConsoleState& state, ProjectChooser& choo
 
 void ProjectFileActions::openShow()
 {
-    const std::optional<QUrl> url = m_chooser.projectToOpen(m_panelParent);
-    if (!url)
-        return;
-    try {
-        m_engine.openProject(*url);
-    } catch (const ProjectFileError& error) {
-        m_engine.setMessage(QStringLiteral("无法打开工程 · ") + error.text());
-        return;
-    }
+    m_chooser.projectToOpen(m_panelParent, [this](const QUrl& url) { m_engine.openProject(url); });
+}
+
+void ProjectFileActions::showOpened()
+{
     m_state.setScreenPage(0);
     m_state.setSelectedScreens({});
 }
 
 void ProjectFileActions::saveShow(bool chooseLocation)
 {
-    std::optional<QUrl> url = chooseLocation ? std::nullopt : m_engine.projectURL();
-    if (!url)
-        url = m_chooser.saveLocation(m_panelParent, presetSavePath());
-    if (!url)
-        return;
-    try {
-        m_engine.saveProject(*url);
-    } catch (const ProjectFileError& error) {
-        m_engine.setMessage(QStringLiteral("保存失败 · ") + error.text());
-    }
+    const auto save = [this](const QUrl& url) { m_engine.saveProject(url); };
+    if (const std::optional<QUrl> url = chooseLocation ? std::nullopt : m_engine.projectURL())
+        save(*url);
+    else
+        m_chooser.saveLocation(m_panelParent, presetSavePath(), save);
 }
 
 void ProjectFileActions::relinkAssets()
 {
-    if (const std::optional<QUrl> folder = m_chooser.relinkFolder(m_panelParent))
-        m_engine.relinkMissingAssets(*folder);
+    m_chooser.relinkFolder(m_panelParent, [this](const QUrl& folder) { m_engine.relinkMissingAssets(folder); });
 }
 
 // The open file itself, so the panel starts in its folder with its name; the default name for a show without one.

@@ -7,14 +7,17 @@ class Engine;
 class ProjectChooser;
 class QWidget;
 
-// The project menu's file work: open, save in place or elsewhere, relink missing media. Failures become the
-// engine's status line; a cancelled panel does nothing.
+// The project menu's file work: open, save in place or elsewhere, relink missing media. A panel answers later (the
+// console runs on meanwhile) and the work follows its answer; the engine reads and writes aside and says the outcome
+// on its status line when it comes; a cancelled panel does nothing.
 class ProjectFileActions
 {
   public:
     ProjectFileActions(ConsoleState& state, ProjectChooser& chooser, QWidget* panelParent);
 
     void openShow();
+    // A project file became the open show: the screens start at their first page, none chosen.
+    void showOpened();
     void saveShow(bool chooseLocation);
     void relinkAssets();
 

@@ -14,6 +14,7 @@
 #include <QBoxLayout>
 #include <QButtonGroup>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
 #include <utility>
@@ -141,8 +142,12 @@ QWidget* ScreensColumn::makeDefaultPictureRow()
 
     auto* choose = new QPushButton(QStringLiteral("选择图片"), row);
     connect(choose, &QPushButton::clicked, this, [this] {
-        if (const std::optional<QUrl> url = m_chooseImage ? m_chooseImage(window()) : std::nullopt)
-            m_engine.setDefaultPicture(url);
+        if (!m_chooseImage)
+            return;
+        m_chooseImage(window(), [self = QPointer(this)](const QUrl& url) {
+            if (self)
+                self->m_engine.setDefaultPicture(url);
+        });
     });
     m_restoreDefault = new QPushButton(QStringLiteral("恢复内置"), row);
     connect(m_restoreDefault, &QPushButton::clicked, this, [this] { m_engine.setDefaultPicture(std::nullopt); });

@@ -17,8 +17,8 @@ class QPushButton;
 class QToolButton;
 class ScreenCard;
 
-// Asks the operator for one image file; absent when the panel is cancelled. Tests replace it.
-using ImageChooser = std::function<std::optional<QUrl>(QWidget* parent)>;
+// Asks the operator for one image file, answering later and not at all when the panel is cancelled. Tests replace it.
+using ImageChooser = std::function<void(QWidget* parent, std::function<void(const QUrl&)> chosen)>;
 
 // The screens column: its header (title, "投影模式", "添加屏幕", the page switcher, the "监看" switch between on-air
 // and preview pictures), one page of screen cards, the transport bar, the show's default picture and the handle

@@ -5,12 +5,15 @@
 #include "elidedlabel.h"
 #include "engine.h"
 #include "lumoicons.h"
+#include "projectfilework.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
 
 ConsoleStatusBar::ConsoleStatusBar(Engine& engine, QWidget* parent)
-    : QWidget(parent), m_engine(engine), m_message(new ElidedLabel(this)), m_runState(new QLabel(this))
+    : QWidget(parent), m_engine(engine), m_message(new ElidedLabel(this)), m_fileProgress(new QProgressBar(this)),
+      m_runState(new QLabel(this))
 {
     setAutoFillBackground(true);
     QPalette p = palette();
@@ -27,7 +30,15 @@ ConsoleStatusBar::ConsoleStatusBar(Engine& engine, QWidget* parent)
     row->setContentsMargins(16, 8, 16, 8);
     row->addWidget(icon);
     row->addWidget(m_message, 1);
+    row->addWidget(m_fileProgress);
     row->addWidget(m_runState);
+
+    m_fileProgress->setObjectName(QStringLiteral("projectFileProgress"));
+    m_fileProgress->setFixedWidth(180);
+    m_fileProgress->setMaximumHeight(fontMetrics().height() + 4);
+    m_fileProgress->setTextVisible(true);
+    connect(&engine.projectFiles(), &ProjectFileWork::changed, this, &ConsoleStatusBar::showFileProgress);
+    showFileProgress();
 
     m_message->setText(engine.message());
     connect(&engine, &Engine::messageChanged, this, [this] { m_message->setText(m_engine.message()); });
@@ -43,6 +54,29 @@ QString ConsoleStatusBar::message() const
 QString ConsoleStatusBar::runState() const
 {
     return m_runState->text();
+}
+
+// A share that cannot be told (decoding, encoding, waiting) shows a moving bar.
+void ConsoleStatusBar::showFileProgress()
+{
+    const ProjectFileWork& files = m_engine.projectFiles();
+    m_fileProgress->setVisible(files.busy());
+    if (!files.busy())
+        return;
+    const std::optional<double> progress = files.progress();
+    m_fileProgress->setRange(0, progress ? 1000 : 0);
+    if (progress)
+        m_fileProgress->setValue(int(*progress * 1000));
+    const QString verb = files.kind() == ProjectFileWork::Kind::open   ? QStringLiteral("打开")
+                         : files.kind() == ProjectFileWork::Kind::save ? QStringLiteral("保存")
+                                                                       : QStringLiteral("恢复");
+    m_fileProgress->setFormat(files.folderSilent() ? QStringLiteral("等待文件夹响应") : verb + QStringLiteral(" %p%"));
+    m_fileProgress->setToolTip(QStringLiteral("正在%1 %2").arg(verb, files.fileName()));
+}
+
+bool ConsoleStatusBar::showsFileProgress() const
+{
+    return m_fileProgress->isVisibleTo(this);
 }
 
 void ConsoleStatusBar::showRunState()

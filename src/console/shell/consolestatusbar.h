@@ -5,8 +5,10 @@
 class ElidedLabel;
 class Engine;
 class QLabel;
+class QProgressBar;
 
-// The console's bottom line: the engine's status text on one line, and whether a run is on.
+// The console's bottom line: the engine's status text on one line, a bar while a project file is opened or saved,
+// and whether a run is on.
 class ConsoleStatusBar : public QWidget
 {
     Q_OBJECT
@@ -15,11 +17,15 @@ class ConsoleStatusBar : public QWidget
 
     QString message() const;
     QString runState() const;
+    // Whether the bar of a project file on the way is shown.
+    bool showsFileProgress() const;
 
   private:
     void showRunState();
+    void showFileProgress();
 
     Engine& m_engine;
     ElidedLabel* m_message;
+    QProgressBar* m_fileProgress;
     QLabel* m_runState;
 };

@@ -9,17 +9,23 @@
 #include "dialogprojectchooser.h"
 #include "editorwidgets.h"
 #include "engine.h"
+#include "filepanelprocess.h"
 #include "inspector.h"
 #include "lightingmoduleview.h"
 #include "mediafilechooser.h"
 #include "preflightcheck.h"
+#include "projectfile.h"
+#include "projectfilework.h"
 #include "screenscolumn.h"
 #include "timelineeditor.h"
 
 #include <QFrame>
+#include <QEventLoop>
 #include <QHBoxLayout>
+#include <QTimer>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <cstdio>
 
 namespace {
 void paintBackground(QWidget* widget, const QColor& colour)
@@ -57,6 +63,9 @@ ConsoleView::ConsoleView(Engine& engine, LumoSettings& settings, WindowOpener op
     m_statusBar = new ConsoleStatusBar(engine, this);
     column->addWidget(m_statusBar);
 
+    // The window's file panels, whichever part of the console asks for one.
+    connect(&FilePanelProcess::of(this), &FilePanelProcess::failed, this,
+            [this](const QString& reason) { m_engine.setMessage(QStringLiteral("无法打开文件面板 · ") + reason); });
     connect(m_state, &ConsoleState::preflightOpenChanged, this, [this] {
         showSheet(
             m_preflightSheet, m_state->preflightOpen(), [this] { return makePreflight(); }, preflightWidth,
@@ -95,7 +104,10 @@ QWidget* ConsoleView::makeScreensColumn()
 {
     return new ScreensColumn(
         *m_state, [this](const QString& id) { openWindow(id); },
-        [](QWidget* parent) { return chooseMediaFile(parent, {AssetKind::image}); }, this);
+        [](QWidget* parent, std::function<void(const QUrl&)> chosen) {
+            chooseMediaFile(parent, {AssetKind::image}, std::move(chosen));
+        },
+        this);
 }
 
 QWidget* ConsoleView::makeInspector()
@@ -176,10 +188,40 @@ void ConsoleView::showSheet(QPointer<ConsoleSheet>& sheet, bool open, const std:
     sheet->open();
 }
 
+// The quit goes on whatever the recovery folder does; what could not be kept is said where it can still be read.
 void ConsoleView::applicationWillTerminate()
 {
+    landSaveOnTheWay();
     try {
         m_engine.writeRecovery();
-    } catch (const std::exception&) {
+    } catch (const ProjectFileError& error) {
+        const QString lost = QStringLiteral("Lumoria：最后的修改没有写入恢复副本，已丢失 · %1\n").arg(error.text());
+        std::fputs(lost.toUtf8().constData(), stderr);
     }
+}
+
+// A save pressed just before the quit lands first, if its folder lets it in time; otherwise the work goes to the
+// recovery copy like any unsaved work.
+void ConsoleView::landSaveOnTheWay()
+{
+    const ProjectFileWork& files = m_engine.projectFiles();
+    if (files.kind() != ProjectFileWork::Kind::save)
+        return;
+    QEventLoop waiting;
+    connect(&files, &ProjectFileWork::changed, &waiting, [&] {
+        if (!files.busy())
+            waiting.quit();
+    });
+    QTimer::singleShot(Engine::kRecoveryWriteWait, &waiting, &QEventLoop::quit);
+    waiting.exec();
+    if (files.busy()) {
+        const QString unfinished = QStringLiteral("Lumoria：“%1”没有保存完成，修改写入恢复副本\n").arg(files.fileName());
+        std::fputs(unfinished.toUtf8().constData(), stderr);
+    }
+}
+
+void ConsoleView::saveShowElsewhere()
+{
+    if (auto* header = qobject_cast<ConsoleHeader*>(m_header))
+        header->saveShowElsewhere();
 }

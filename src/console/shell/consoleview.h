@@ -45,8 +45,11 @@ class ConsoleView : public QWidget
     ConsoleSheet* preflightSheet() const { return m_preflightSheet; }
     ConsoleSheet* lightingSheet() const { return m_lightingSheet; }
 
-    // Writes the recovery copy as the application quits; a failure is not worth stopping the quit for.
+    // Writes the recovery copy as the application quits, waiting a few seconds at most; a failure is not worth
+    // stopping the quit for, and is said on stderr.
     void applicationWillTerminate();
+    // "另存为…", as the project menu offers it.
+    void saveShowElsewhere();
 
   private:
     QWidget* makeHeader();
@@ -59,6 +62,7 @@ class ConsoleView : public QWidget
     QWidget* makeHeaderRow();
     QWidget* makeMainRow();
     QWidget* makeInspectorColumn();
+    void landSaveOnTheWay();
     void showSheet(QPointer<ConsoleSheet>& sheet, bool open, const std::function<QWidget*()>& content, int width,
                    const std::function<void()>& closed);
 

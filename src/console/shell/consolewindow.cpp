@@ -2,12 +2,16 @@
 
 #include "consolecolors.h"
 #include "consoleview.h"
+#include "edithistory.h"
 #include "engine.h"
 #include "lumohelp.h"
 #include "lumosettings.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QCloseEvent>
 #include <QMenuBar>
+#include <QMessageBox>
 
 ConsoleWindow::ConsoleWindow(ConsoleView* view, Engine& engine, LumoSettings& settings, QWidget* parent)
     : QMainWindow(parent), m_view(view)
@@ -48,6 +52,34 @@ ConsoleWindow::ConsoleWindow(ConsoleView* view, Engine& engine, LumoSettings& se
 
 void ConsoleWindow::closeEvent(QCloseEvent* event)
 {
+    if (!mayClose()) {
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
     emit closed();
+}
+
+// A quit is silent while the newest edits are in the recovery copy; where they are in no file, the operator
+// chooses between keeping them elsewhere and letting them go.
+bool ConsoleWindow::mayClose()
+{
+    EditHistory& history = m_view->engine().history();
+    if (!history.newestEditsInNoFile())
+        return true;
+    QMessageBox ask(QMessageBox::Warning, QStringLiteral("退出 Lumoria"),
+                    QStringLiteral("最近的修改没有保存在任何文件中。"),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    ask.setInformativeText(QStringLiteral("自动恢复副本写入失败（%1）。现在退出，这些修改将会丢失；"
+                                          "可以先把工程另存到别处。")
+                               .arg(history.recoveryError()));
+    ask.button(QMessageBox::Save)->setText(QStringLiteral("另存为…"));
+    ask.button(QMessageBox::Discard)->setText(QStringLiteral("退出并丢弃修改"));
+    ask.setDefaultButton(QMessageBox::Cancel);
+    ask.setEscapeButton(QMessageBox::Cancel);
+    ask.setObjectName(QStringLiteral("unsavedQuit"));
+    const int answer = ask.exec();
+    if (answer == QMessageBox::Save)
+        m_view->saveShowElsewhere();
+    return answer == QMessageBox::Discard;
 }

@@ -31,6 +31,8 @@ class ConsoleWindow : public QMainWindow
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    bool mayClose();
+
     ConsoleView* m_view;
     QAction* m_undo;
     QAction* m_redo;

@@ -8,7 +8,10 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <fcntl.h>
+#include <future>
 #include <sys/file.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -27,30 +30,60 @@ QString socketPathFor(const QString& recoveryDirectory)
 }
 } // namespace
 
-SingleInstance::SingleInstance(const QString& recoveryDirectory, QObject* parent)
+namespace {
+struct Lock
+{
+    int fd = -1;
+    bool first = false;
+};
+
+Lock takeLock(const QString& recoveryDirectory)
+{
+    Lock lock;
+    if (!QDir().mkpath(recoveryDirectory))
+        return lock;
+    const QByteArray lockPath = QFile::encodeName(QDir(recoveryDirectory).filePath(QStringLiteral("console.lock")));
+    lock.fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // A lock file left in a folder that became read-only still serves: a lock needs no writing.
+    if (lock.fd < 0)
+        lock.fd = ::open(lockPath.constData(), O_RDONLY | O_CLOEXEC);
+    if (lock.fd < 0)
+        return lock;
+    // The kernel lets go of the lock when the process ends, however it ends.
+    lock.first = ::flock(lock.fd, LOCK_EX | LOCK_NB) == 0;
+    return lock;
+}
+} // namespace
+
+// The folder is asked on a thread of its own: one on a share that stopped answering holds that thread, and the
+// start gives up on it.
+SingleInstance::SingleInstance(const QString& recoveryDirectory, std::chrono::milliseconds folderWait, QObject* parent)
     : QObject(parent), m_socketPath(socketPathFor(recoveryDirectory))
 {
-    if (!QDir().mkpath(recoveryDirectory))
+    std::packaged_task<Lock()> task([recoveryDirectory] { return takeLock(recoveryDirectory); });
+    std::future<Lock> taken = task.get_future();
+    try {
+        std::thread(std::move(task)).detach();
+    } catch (const std::system_error&) {
         return;
-    const QByteArray lockPath = QFile::encodeName(QDir(recoveryDirectory).filePath(QStringLiteral("console.lock")));
-    m_lock = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    // A lock file left in a folder that became read-only still serves: a lock needs no writing.
-    if (m_lock < 0)
-        m_lock = ::open(lockPath.constData(), O_RDONLY | O_CLOEXEC);
-    if (m_lock < 0)
+    }
+    if (taken.wait_for(folderWait) != std::future_status::ready) {
+        m_folderAnswered = false;
         return;
-    // The kernel lets go of the lock when the process ends, however it ends.
-    m_first = ::flock(m_lock, LOCK_EX | LOCK_NB) == 0;
+    }
+    const Lock lock = taken.get();
+    m_lock = lock.fd;
+    m_first = lock.first;
     if (m_first)
         listen();
 }
 
+// The lock file stays open: the kernel lets go of it as the process ends, and closing a file on a share that
+// stopped answering would wait for the share.
 SingleInstance::~SingleInstance()
 {
     if (m_server)
         m_server->close();
-    if (m_lock >= 0)
-        ::close(m_lock);
 }
 
 void SingleInstance::listen()

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <chrono>
 
 class QLocalServer;
 
@@ -12,9 +13,16 @@ class SingleInstance : public QObject
 {
     Q_OBJECT
   public:
-    explicit SingleInstance(const QString& recoveryDirectory, QObject* parent = nullptr);
+    // How long a start waits for its recovery folder to answer.
+    static constexpr std::chrono::seconds kFolderWait{5};
+
+    explicit SingleInstance(const QString& recoveryDirectory, std::chrono::milliseconds folderWait = kFolderWait,
+                            QObject* parent = nullptr);
     ~SingleInstance() override;
 
+    // False when the recovery folder gave no answer in time (a share that stopped answering): the console could
+    // keep no recovery copy there, and would hang on its way out.
+    bool folderAnswered() const { return m_folderAnswered; }
     // False when another copy runs over the same folder. A folder that cannot hold the lock (not writable) cannot
     // be harmed by a second copy either: the start goes on.
     bool isFirst() const { return m_lock < 0 || m_first; }
@@ -30,6 +38,7 @@ class SingleInstance : public QObject
 
     int m_lock = -1;
     bool m_first = false;
+    bool m_folderAnswered = true;
     QString m_socketPath;
     QLocalServer* m_server = nullptr;
 };

@@ -36,7 +36,10 @@ class InspectorTest : public SectionTest
     void commitDelay(const QString& text) { typeAndCommit(part<NumberField>("delay"), text); }
 
     std::optional<QUrl> answer;
-    Inspector inspector{*state, [this](QWidget*, const QList<AssetKind>&) { return answer; }};
+    Inspector inspector{*state, [this](QWidget*, const QList<AssetKind>&, std::function<void(const QUrl&)> chosen) {
+                            if (answer)
+                                chosen(*answer);
+                        }};
 };
 
 TEST_F(InspectorTest, ShowsTheSectionsThatFitTheSelectedCue)

@@ -3,6 +3,7 @@
 #include "elidedlabel.h"
 #include "lumomarkview.h"
 #include "mediafixtures.h"
+#include "projectfilewait.h"
 #include "sectionfixture.h"
 
 #include <QAccessible>
@@ -26,11 +27,21 @@ class HeaderTest : public SectionTest
                 return action;
         return nullptr;
     }
-    void click(const QString& text) { button(header, text)->click(); }
+    // Clicks or chooses, and waits for the file read or written on the way.
+    void click(const QString& text)
+    {
+        button(header, text)->click();
+        waitForTheFile();
+    }
     void choose(const QString& item, std::optional<QUrl> answer)
     {
         chooser.answer = std::move(answer);
         menuItem(item)->trigger();
+        waitForTheFile();
+    }
+    void waitForTheFile()
+    {
+        EXPECT_TRUE(waitUntil([&] { return !engine->projectFiles().busy(); }));
     }
     void rename(const QString& name)
     {
@@ -141,6 +152,7 @@ TEST_F(HeaderTest, OpeningOverUnsavedWorkOffersItBack)
     EXPECT_TRUE(recover->isEnabled());
 
     recover->trigger();
+    waitForTheFile();
     EXPECT_EQ(engine->show().cues[0].name, "未保存的工作");
     EXPECT_EQ(title(), "Lumoria");
     EXPECT_EQ(badge(), "未保存");
@@ -158,9 +170,9 @@ TEST_F(HeaderTest, RelinkLooksInTheChosenFolder)
     EXPECT_EQ(engine->message(), before);
 
     choose("重新定位缺失素材…", url("empty"));
-    EXPECT_EQ(engine->message(), "未找到同名的缺失素材");
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("未找到同名的缺失素材"); }));
     choose("重新定位缺失素材…", QUrl::fromLocalFile(QFileInfo(still).path()));
-    EXPECT_EQ(engine->message(), "已重新定位 1 项素材引用");
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("已重新定位 1 项素材引用"); }));
     EXPECT_EQ(engine->show().cues[0].main, QUrl::fromLocalFile(still));
 }
 
@@ -265,7 +277,7 @@ TEST_F(ConsoleTest, TheHeaderFitsTheSmallestWindowAndControlSSavesTheShow)
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     const QString file = folder.filePath("show.json");
-    engine().saveProject(QUrl::fromLocalFile(file));
+    ASSERT_EQ(ProjectFileWait::save(engine(), QUrl::fromLocalFile(file)), std::nullopt);
     Show show = engine().show();
     show.cues[0].name = "改";
     engine().setShow(show);

@@ -69,9 +69,10 @@ class ScreensColumnTest : public ScreensTest
 
     std::optional<QUrl> chosenImage;
     int imageRequests = 0;
-    ScreensColumn column{*state, windowOpener(), [this](QWidget*) {
+    ScreensColumn column{*state, windowOpener(), [this](QWidget*, std::function<void(const QUrl&)> chosen) {
                              ++imageRequests;
-                             return chosenImage;
+                             if (chosenImage)
+                                 chosen(*chosenImage);
                          }};
 };
 
@@ -207,7 +208,7 @@ TEST_F(ScreensColumnTest, DefaultPictureRowChoosesAndRestores)
 
     chosenImage = QUrl::fromLocalFile(MediaFixtures::png({64, 48}, Qt::blue));
     button<QPushButton>(column, "选择图片")->click();
-    EXPECT_EQ(name->text(), chosenImage->fileName());
+    EXPECT_TRUE(waitUntil([&] { return name->text() == chosenImage->fileName(); })) << "once the file has answered";
     button<QPushButton>(column, "恢复内置")->click();
     EXPECT_EQ(name->text(), "内置待机画面");
     EXPECT_FALSE(button<QPushButton>(column, "恢复内置")->isVisible());

@@ -5,7 +5,10 @@
 #include "eventwait.h"
 #include "lumohelp.h"
 #include "mediafilechooser.h"
+#include "projectfile.h"
+#include "projectfilewait.h"
 #include "shownlength.h"
+#include "stallablemount.h"
 #include "windowplacement.h"
 
 #include <QAbstractButton>
@@ -18,11 +21,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
+#include <unistd.h>
 
 TEST_F(ConsoleTest, HoverHelpFollowsTheSwitchLiveAndSurvivesARestart)
 {
@@ -109,6 +116,127 @@ TEST_F(ConsoleTest, QuittingWritesTheRecoveryCopyOfUnsavedWorkOnly)
     engine().setShow(renamed);
     view().applicationWillTerminate();
     EXPECT_TRUE(QFile::exists(recoveryFile()));
+}
+
+// Answers the quit's question with the given button each time it is asked, and keeps what it said.
+class QuitQuestions
+{
+  public:
+    explicit QuitQuestions(QMessageBox::StandardButton answer) : m_answer(answer)
+    {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || box->objectName() != "unsavedQuit")
+                return;
+            asked.append(box->text() + " " + box->informativeText());
+            for (QAbstractButton* button : box->buttons())
+                buttons.append(button->text());
+            box->button(m_answer)->click();
+        });
+        m_poll.start(20);
+    }
+    void answerWith(QMessageBox::StandardButton answer) { m_answer = answer; }
+    QStringList asked;
+    QStringList buttons;
+
+  private:
+    QMessageBox::StandardButton m_answer;
+    QTimer m_poll;
+};
+
+// Edits that the recovery copy could not take (its folder on a full disk) are in no file: closing the console asks
+// first, and the operator stays or lets them go. With a good recovery copy the quit stays silent.
+TEST_F(ConsoleTest, ClosingWithEditsInNoFileAsksFirstAndWithAGoodRecoveryCopyDoesNot)
+{
+    const auto rename = [&](const QString& name) {
+        Show renamed = engine().show();
+        renamed.cues[0].name = name;
+        engine().setShow(renamed);
+    };
+    QuitQuestions questions(QMessageBox::Cancel);
+    rename("有恢复副本");
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(recoveryFile()); }));
+    app->consoleWindow().show();
+    EXPECT_TRUE(app->consoleWindow().close());
+    EXPECT_EQ(questions.asked, QStringList{});
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "a full disk is a small tmpfs, which only root mounts";
+    app.reset();
+    QDir(recoveryDirectory()).removeRecursively();
+    QDir().mkpath(recoveryDirectory());
+    ASSERT_EQ(QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=16k", "tmpfs", recoveryDirectory()}), 0);
+    const auto unmount = qScopeGuard([&] {
+        app.reset();
+        QProcess::execute("umount", {"-l", recoveryDirectory()});
+    });
+    start();
+    QFile filler(recoveryDirectory() + "/filler");
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(4096, 'x')) > 0 && filler.flush()) {
+    }
+    filler.close();
+    rename("磁盘已满后的修改");
+    ASSERT_TRUE(waitUntil([&] { return engine().message().startsWith("自动恢复保存失败 · "); }))
+        << engine().message().toStdString();
+
+    ConsoleWindow& window = app->consoleWindow();
+    window.show();
+    EXPECT_FALSE(window.close()) << "the operator chose to stay";
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_EQ(questions.asked.size(), 1);
+    EXPECT_TRUE(questions.asked[0].contains("最近的修改没有保存在任何文件中")) << questions.asked[0].toStdString();
+    EXPECT_TRUE(questions.asked[0].contains("磁盘空间不足")) << questions.asked[0].toStdString();
+    EXPECT_TRUE(questions.buttons.contains("另存为…")) << questions.buttons.join(" | ").toStdString();
+    EXPECT_TRUE(questions.buttons.contains("退出并丢弃修改")) << questions.buttons.join(" | ").toStdString();
+    EXPECT_TRUE(questions.buttons.contains("取消")) << questions.buttons.join(" | ").toStdString();
+
+    questions.answerWith(QMessageBox::Discard);
+    EXPECT_TRUE(window.close()) << "the operator let the edits go";
+    EXPECT_EQ(questions.asked.size(), 2);
+}
+
+// Ctrl+S into a folder that stops answering: the console shows the save on its way and that it waits on the folder,
+// and once the folder answers, the saved mark and "已保存".
+TEST_F(ConsoleTest, ASaveWaitingOnItsFolderIsShownAndLandsAsSaved)
+{
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const QUrl file = QUrl::fromLocalFile(share.mount() + "/show.json");
+    ASSERT_EQ(ProjectFileWait::save(engine(), file), std::nullopt);
+    Show renamed = engine().show();
+    renamed.cues[0].name = "停顿前的修改";
+    engine().setShow(renamed);
+    auto* badge = view().header()->findChild<QLabel*>("saveBadge");
+    ASSERT_NE(badge, nullptr);
+    EXPECT_EQ(badge->text(), "未保存");
+    EXPECT_FALSE(view().statusBar()->showsFileProgress());
+
+    share.stall();
+    engine().saveProject(file);
+    EXPECT_TRUE(view().statusBar()->showsFileProgress());
+    EXPECT_TRUE(waitUntil([&] { return engine().message().contains("“show.json”所在的文件夹没有响应，仍在等待"); }))
+        << engine().message().toStdString();
+    EXPECT_EQ(badge->text(), "未保存");
+    app->consoleWindow().show();
+    saveShot(app->consoleWindow(), "console-save-waits-on-its-folder");
+
+    share.answer();
+    EXPECT_TRUE(waitUntil([&] { return badge->text() == "已保存"; }));
+    EXPECT_EQ(engine().message(), "已保存 · show.json");
+    EXPECT_FALSE(view().statusBar()->showsFileProgress());
+
+    // A quit just after Ctrl+S lets the save land when its folder answers in time.
+    renamed.cues[0].name = "退出前保存";
+    engine().setShow(renamed);
+    share.stall();
+    engine().saveProject(file);
+    QTimer::singleShot(1500, [&] { share.answer(); });
+    view().applicationWillTerminate();
+    EXPECT_EQ(engine().message(), "已保存 · show.json");
+    EXPECT_FALSE(engine().hasUnsavedChanges());
+    EXPECT_EQ(readShowFile(share.backing() + "/show.json").cues[0].name, "退出前保存");
 }
 
 TEST_F(ConsoleTest, TheConsoleStartsOverBadSettingsAndAnUnusableRecoveryFolderAndSaysSo)
@@ -295,7 +423,7 @@ TEST_F(ConsoleTest, MediaPanelOffersItsFileTypesByKindInChinese)
     QFileDialog panel(&app->consoleWindow());
     panel.setOption(QFileDialog::DontUseNativeDialog);
     panel.setDirectory(folder.path());
-    prepareMediaPanel(panel, {AssetKind::image, AssetKind::video, AssetKind::audio});
+    mediaPanelRequest({AssetKind::image, AssetKind::video, AssetKind::audio}, true).applyTo(panel);
     panel.show();
     QApplication::processEvents();
     auto* types = panel.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
@@ -331,7 +459,7 @@ TEST_F(ConsoleTest, TheMediaPanelsDetailsAreWrittenInChinese)
     QFileDialog panel(&app->consoleWindow());
     panel.setOption(QFileDialog::DontUseNativeDialog);
     panel.setDirectory(folder.path());
-    prepareMediaPanel(panel, {AssetKind::image, AssetKind::video, AssetKind::audio});
+    mediaPanelRequest({AssetKind::image, AssetKind::video, AssetKind::audio}, true).applyTo(panel);
     panel.setViewMode(QFileDialog::Detail);
     panel.resize(760, 440);
     panel.show();

@@ -1,6 +1,6 @@
 #include "engine.h"
 #include "filedescriptors.h"
-#include "projectfile.h"
+#include "projectfilewait.h"
 #include "soundoutput.h"
 
 #include <QApplication>
@@ -28,11 +28,7 @@ static void report(const char* step, const Engine& engine, const QString& shown 
 
 static void open(Engine& engine, const QString& path)
 {
-    try {
-        engine.openProject(QUrl::fromLocalFile(path));
-    } catch (const ProjectFileError& error) {
-        engine.setMessage(QStringLiteral("无法打开工程 · ") + error.text());
-    }
+    ProjectFileWait::open(engine, QUrl::fromLocalFile(path));
 }
 
 int main(int argc, char** argv)

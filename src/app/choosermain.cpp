@@ -1,0 +1,44 @@
+// lumoria-chooser: one file panel, run beside the console so that a folder that stops answering holds this program
+// and never the show. The console passes what the panel asks as arguments (FilePanelRequest) and reads the answer
+// on standard output: the chosen URLs, then a line with a single dot.
+#include "chineseqtdialogs.h"
+#include "filepanelrequest.h"
+#include "lumostyle.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QWindow>
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const std::optional<FilePanelRequest> request = FilePanelRequest::fromArguments(arguments);
+    if (!request) {
+        std::fputs("lumoria-chooser：参数无法识别，这个程序由 Lumoria 控制台启动。\n", stderr);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    applyLumoStyle(app);
+    installChineseQtDialogs();
+    auto* panel = new QFileDialog;
+    request->applyTo(*panel);
+    if (request->transientFor) {
+        panel->winId();
+        if (QWindow* console = QWindow::fromWinId(WId(*request->transientFor)))
+            panel->windowHandle()->setTransientParent(console);
+    }
+    const bool accepted = panel->exec() == QDialog::Accepted;
+    const QByteArray answer = FilePanelRequest::answerBytes(accepted ? panel->selectedUrls() : QList<QUrl>());
+    std::fwrite(answer.constData(), 1, size_t(answer.size()), stdout);
+    std::fflush(stdout);
+    // The console has its answer now, even if what follows waits on a folder that does not answer: the panel's
+    // listing thread may hold its end, and with it the process, until the folder answers.
+    ::close(STDOUT_FILENO);
+    panel->hide();
+    delete panel;
+    return 0;
+}

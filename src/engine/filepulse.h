@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QtGlobal>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <optional>
+
+// What a long file job tells the main thread on the way, without a lock: how far it has come, and for how long the
+// file system has given no sign of life. Written on the job's thread, read on the main thread.
+class FilePulse
+{
+  public:
+    enum class Stage { waiting, reading, decoding, encoding, writing, done };
+
+    FilePulse() { sign(); }
+
+    void setStage(Stage stage)
+    {
+        m_stage = stage;
+        sign();
+    }
+    Stage stage() const { return m_stage; }
+    void setTotal(qint64 bytes) { m_total = bytes; }
+    void setDone(qint64 bytes) { m_done = bytes; }
+
+    // The share of the bytes read or written; none while that cannot be told (waiting, encoding, decoding).
+    std::optional<double> progress() const
+    {
+        const Stage stage = m_stage;
+        if (stage != Stage::reading && stage != Stage::writing)
+            return std::nullopt;
+        const qint64 total = m_total;
+        return total > 0 ? std::clamp(double(m_done) / double(total), 0.0, 1.0) : 0.0;
+    }
+    // How long the job has waited on the file system without an answer; zero while it works on its own.
+    std::chrono::nanoseconds silence() const
+    {
+        const Stage stage = m_stage;
+        if (stage == Stage::decoding || stage == Stage::encoding || stage == Stage::done)
+            return {};
+        return std::chrono::nanoseconds(now() - m_lastSign);
+    }
+
+    // One call on the file system: a sign of life as it begins and as it ends. A null pulse is not told.
+    class Call
+    {
+      public:
+        explicit Call(FilePulse* pulse) : m_pulse(pulse)
+        {
+            if (m_pulse)
+                m_pulse->sign();
+        }
+        ~Call()
+        {
+            if (m_pulse)
+                m_pulse->sign();
+        }
+        Call(const Call&) = delete;
+        Call& operator=(const Call&) = delete;
+
+      private:
+        FilePulse* m_pulse;
+    };
+
+  private:
+    static qint64 now() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
+    void sign() { m_lastSign = now(); }
+
+    std::atomic<Stage> m_stage{Stage::waiting};
+    std::atomic<qint64> m_total{0};
+    std::atomic<qint64> m_done{0};
+    std::atomic<qint64> m_lastSign{0};
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+#include <functional>
+
+class MediaFiles;
+
+// Asks the disk about the show's media before anyone needs the answers: each file new to the show soon after the
+// open or edit that brought it, and the files of the cue that plays next again whenever that changes and every
+// second, so that GO finds answers ready and recent, and a deleted file or a share that stopped answering shows
+// before GO does.
+class MediaAskAhead : public QObject
+{
+    Q_OBJECT
+  public:
+    using Files = std::function<QList<QUrl>()>;
+
+    MediaAskAhead(MediaFiles& files, Files showFiles, Files nextCueFiles, QObject* parent = nullptr);
+
+    // Once per turn of the event loop, however many edits came in it.
+    void showChanged();
+
+  private:
+    void askAhead();
+
+    MediaFiles& m_files;
+    Files m_showFiles;
+    Files m_nextCueFiles;
+    QTimer m_soon;
+    QTimer m_again;
+};

@@ -1,0 +1,262 @@
+#include "projectfilework.h"
+
+#include "belowshowclock.h"
+#include "edithistory.h"
+#include "filepulse.h"
+#include "projectfile.h"
+#include "savetemporary.h"
+
+#include <QFileInfo>
+#include <cmath>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+// The thread of a job outlives the work when a folder keeps it: it hands its outcome over only while the work is
+// there to take it.
+struct ProjectFileWork::Link
+{
+    std::mutex lock;
+    ProjectFileWork* work = nullptr;
+};
+
+namespace {
+QString verb(ProjectFileWork::Kind kind)
+{
+    switch (kind) {
+    case ProjectFileWork::Kind::open:
+        return QStringLiteral("打开");
+    case ProjectFileWork::Kind::save:
+        return QStringLiteral("保存");
+    case ProjectFileWork::Kind::recover:
+        return QStringLiteral("恢复");
+    }
+    return {};
+}
+
+QString failureText(ProjectFileWork::Kind kind)
+{
+    switch (kind) {
+    case ProjectFileWork::Kind::open:
+        return QStringLiteral("无法打开工程 · ");
+    case ProjectFileWork::Kind::save:
+        return QStringLiteral("保存失败 · ");
+    case ProjectFileWork::Kind::recover:
+        return QStringLiteral("恢复失败 · ");
+    }
+    return {};
+}
+} // namespace
+
+ProjectFileWork::ProjectFileWork(EditHistory& history, Hooks hooks, QObject* parent)
+    : QObject(parent), m_history(history), m_hooks(std::move(hooks)), m_link(std::make_shared<Link>()),
+      m_pulse(std::make_shared<FilePulse>())
+{
+    m_link->work = this;
+    m_watch.setInterval(100ms);
+    connect(&m_watch, &QTimer::timeout, this, &ProjectFileWork::watch);
+}
+
+ProjectFileWork::~ProjectFileWork()
+{
+    std::lock_guard guard(m_link->lock);
+    m_link->work = nullptr;
+}
+
+std::optional<double> ProjectFileWork::progress() const
+{
+    return busy() ? m_pulse->progress() : std::nullopt;
+}
+
+// A second request while one is on the way is refused, and says why: an open that landed later, in the middle of
+// whatever the operator does by then, would replace the show behind their back.
+bool ProjectFileWork::refusedWhileBusy(Kind wanted)
+{
+    if (!m_kind)
+        return false;
+    m_hooks.status(QStringLiteral("“%1”正在%2，这次%3未执行").arg(fileName(), verb(*m_kind), verb(wanted)));
+    return true;
+}
+
+void ProjectFileWork::open(const QUrl& url)
+{
+    if (refusedWhileBusy(Kind::open))
+        return;
+    if (!url.isLocalFile()) {
+        m_hooks.status(failureText(Kind::open) + QStringLiteral("“%1”不是本地文件").arg(url.toDisplayString()));
+        return;
+    }
+    begin(Kind::open, url);
+    // A save of this file killed on the way, in this or an earlier run, may have left its new copy beside it.
+    runAside(
+        [path = url.toLocalFile()](FilePulse& pulse) -> std::optional<Show> {
+            Show read = readShowFile(path, kLargestProjectFile, &pulse);
+            const FilePulse::Call call(&pulse);
+            removeStaleSaveTemporaries(path);
+            return read;
+        },
+        [this](const Outcome& outcome) {
+            if (outcome.show)
+                parkThenReplace(*outcome.show);
+            else
+                fail(outcome.error.value_or(QString()));
+        });
+}
+
+void ProjectFileWork::save(const QUrl& url)
+{
+    if (refusedWhileBusy(Kind::save))
+        return;
+    if (!url.isLocalFile()) {
+        m_hooks.status(failureText(Kind::save) + QStringLiteral("“%1”不是本地文件").arg(url.toDisplayString()));
+        return;
+    }
+    begin(Kind::save, url);
+    const Show written = m_hooks.show();
+    runAside(
+        [written, path = url.toLocalFile()](FilePulse& pulse) -> std::optional<Show> {
+            writeShowFile(written, path, JsonFormat::pretty, kLargestProjectFile, &pulse);
+            return std::nullopt;
+        },
+        [this, written](const Outcome& outcome) {
+            if (outcome.error) {
+                fail(*outcome.error);
+                return;
+            }
+            const QUrl url = m_url;
+            end();
+            m_hooks.saved(written, url);
+        });
+}
+
+// Read on the recovery copies' own queue, so that a copy still being written is read whole.
+void ProjectFileWork::recover()
+{
+    if (refusedWhileBusy(Kind::recover))
+        return;
+    begin(Kind::recover, QUrl::fromLocalFile(m_history.offeredPath()));
+    m_history.readOffered(m_pulse, [this](const std::optional<Show>& show, const QString& error) {
+        if (!show) {
+            fail(error);
+            return;
+        }
+        end();
+        m_hooks.recovered(*show);
+    });
+}
+
+void ProjectFileWork::begin(Kind kind, const QUrl& url)
+{
+    m_kind = kind;
+    m_url = url;
+    m_waitingOn = url.fileName();
+    m_silent = false;
+    m_shownProgress.reset();
+    m_pulse->setTotal(0);
+    m_pulse->setDone(0);
+    m_pulse->setStage(FilePulse::Stage::waiting);
+    m_hooks.status(workingText());
+    m_watch.start();
+    emit changed();
+}
+
+void ProjectFileWork::runAside(Job job, std::function<void(const Outcome&)> done)
+{
+    auto run = [job = std::move(job), done = std::move(done), link = m_link, pulse = m_pulse]() mutable {
+        runBelowShowClock();
+        Outcome outcome;
+        try {
+            outcome.show = job(*pulse);
+        } catch (const ProjectFileError& error) {
+            outcome.error = error.text();
+        }
+        job = nullptr;
+        pulse->setStage(FilePulse::Stage::done);
+        std::lock_guard guard(link->lock);
+        if (link->work)
+            QMetaObject::invokeMethod(
+                link->work, [done = std::move(done), outcome = std::move(outcome)] { done(outcome); },
+                Qt::QueuedConnection);
+    };
+    try {
+        std::thread(std::move(run)).detach();
+    } catch (const std::system_error& error) {
+        fail(QString::fromLocal8Bit(error.what()));
+    }
+}
+
+// Unsaved work is parked before the read show takes its place; edits made while it was written are parked again.
+void ProjectFileWork::parkThenReplace(const Show& read)
+{
+    if (!m_history.hasUnsavedChanges()) {
+        replaceWith(read);
+        return;
+    }
+    const Show parked = m_hooks.show();
+    m_waitingOn = QFileInfo(m_history.parkedPath()).fileName();
+    m_history.parkUnsavedWork(parked, m_pulse, [this, read, parked](const std::optional<QString>& error) {
+        m_waitingOn = m_url.fileName();
+        if (error) {
+            fail(*error);
+            return;
+        }
+        if (m_hooks.show() != parked && m_history.hasUnsavedChanges()) {
+            parkThenReplace(read);
+            return;
+        }
+        m_history.parked();
+        replaceWith(read);
+    });
+}
+
+void ProjectFileWork::replaceWith(const Show& read)
+{
+    const QUrl url = m_url;
+    end();
+    m_hooks.replace(read, url);
+    emit opened();
+}
+
+void ProjectFileWork::fail(const QString& error)
+{
+    const Kind kind = *m_kind;
+    end();
+    m_hooks.status(failureText(kind) + error);
+}
+
+void ProjectFileWork::end()
+{
+    m_watch.stop();
+    m_kind.reset();
+    m_silent = false;
+    m_shownProgress.reset();
+    emit changed();
+}
+
+void ProjectFileWork::watch()
+{
+    if (!m_kind)
+        return;
+    const bool silent = m_pulse->silence() > kFolderSilence;
+    const std::optional<double> progress = m_pulse->progress();
+    const bool moved = progress.has_value() != m_shownProgress.has_value() ||
+                       (progress && std::abs(*progress - *m_shownProgress) >= 0.005);
+    const bool turned = silent != m_silent;
+    m_silent = silent;
+    if (turned)
+        m_hooks.status(workingText());
+    if (moved)
+        m_shownProgress = progress;
+    if (moved || turned)
+        emit changed();
+}
+
+QString ProjectFileWork::workingText() const
+{
+    const QString working = QStringLiteral("正在%1… · ").arg(verb(*m_kind));
+    if (m_silent)
+        return working + QStringLiteral("“%1”所在的文件夹没有响应，仍在等待").arg(m_waitingOn);
+    return working + fileName();
+}

@@ -1,0 +1,75 @@
+#include "stallablemount.h"
+
+#include "eventwait.h"
+
+#include <QDir>
+#include <QFile>
+#include <csignal>
+
+StallableMount::StallableMount(const QString& backing, const QString& mount, const QString& control)
+    : m_backing(backing), m_mount(mount), m_control(control)
+{
+}
+
+StallableMount::~StallableMount()
+{
+    thaw();
+    answer();
+    delay(0);
+    if (mounted())
+        QProcess::execute("/usr/bin/umount", {"-l", m_mount});
+    m_daemon.kill();
+    m_daemon.waitForFinished();
+}
+
+QString StallableMount::mountOrSayWhy()
+{
+    if (!QFile::exists("/dev/fuse") || !QFile::exists("/usr/lib/python3/dist-packages/fusepy.py"))
+        return "no FUSE here";
+    if (!QDir().mkpath(m_backing) || !QDir().mkpath(m_mount))
+        return "cannot make the folders";
+    m_daemon.start("/usr/bin/python3", {LUMO_STALLABLE_FS, m_backing, m_mount, m_control});
+    if (!m_daemon.waitForStarted() || !waitUntil([&] { return mounted(); }, 10000))
+        return "cannot mount: " + QString::fromLocal8Bit(m_daemon.readAllStandardError());
+    return {};
+}
+
+void StallableMount::stall()
+{
+    QFile control(m_control);
+    control.open(QIODevice::WriteOnly);
+}
+
+void StallableMount::answer()
+{
+    QFile::remove(m_control);
+}
+
+void StallableMount::delay(double seconds)
+{
+    QFile late(m_control + ".delay");
+    if (seconds <= 0) {
+        late.remove();
+        return;
+    }
+    if (late.open(QIODevice::WriteOnly))
+        late.write(QByteArray::number(seconds));
+}
+
+void StallableMount::freeze()
+{
+    if (m_daemon.state() == QProcess::Running)
+        ::kill(pid_t(m_daemon.processId()), SIGSTOP);
+}
+
+void StallableMount::thaw()
+{
+    if (m_daemon.state() == QProcess::Running)
+        ::kill(pid_t(m_daemon.processId()), SIGCONT);
+}
+
+bool StallableMount::mounted() const
+{
+    QFile mounts("/proc/self/mounts");
+    return mounts.open(QIODevice::ReadOnly) && mounts.readAll().contains(" " + QFile::encodeName(m_mount) + " ");
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+
+// A real FUSE folder (stallablefs.py) that stops answering on demand, as a network share does: the kernel holds
+// every question about it until the file system answers, or for at most 20 s. Needs /dev/fuse and python3-fusepy.
+class StallableMount
+{
+  public:
+    // backing holds the files; mount is where they are seen; both are made.
+    StallableMount(const QString& backing, const QString& mount, const QString& control);
+    ~StallableMount();
+
+    // Why it cannot be mounted here; empty once mounted.
+    QString mountOrSayWhy();
+    void stall();
+    void answer();
+    // Every request answered this many seconds late; 0 for at once.
+    void delay(double seconds);
+    // The file system's daemon stopped (SIGSTOP) and continued, as a share that stops answering altogether: the
+    // kernel keeps the requests waiting, and a process that ends lets go of them. (A request the daemon has taken and
+    // not answered holds its thread until the answer, however the process ends.)
+    void freeze();
+    void thaw();
+    QString mount() const { return m_mount; }
+    QString backing() const { return m_backing; }
+
+  private:
+    bool mounted() const;
+
+    QString m_backing;
+    QString m_mount;
+    QString m_control;
+    QProcess m_daemon;
+};
