@@ -219,9 +219,9 @@ void EditHistory::tookBackOffered()
     // The offered copy becomes the rolling copy, so the work stays on disk until it is rewritten. Should the rename
     // fail, the offered copy stays where it is rather than leave the work in memory only.
     if (m_offeredPath != m_recoveryPath)
-        m_fileQueue->post([offered = m_offeredPath, rolling = m_recoveryPath] {
-            QFile::remove(rolling);
-            QFile::rename(offered, rolling);
+        m_fileQueue->post([offered = QFile::encodeName(m_offeredPath), rolling = QFile::encodeName(m_recoveryPath)] {
+            // Replaces the rolling copy in one step: there is always one whole copy or the other.
+            std::rename(offered.constData(), rolling.constData());
             return std::nullopt;
         });
     setCanRecover(false);

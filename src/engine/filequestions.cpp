@@ -51,20 +51,18 @@ struct FileQuestions::Lanes
             std::deque<Question>& lane = waiting[folder];
             if (lane.empty()) {
                 waiting.remove(folder);
+                if (--workers[folder] == 0)
+                    workers.remove(folder);
                 return;
             }
             // A question being answered takes no more callers: one who asks now wants what the disk says from now.
             if (pending.value(lane.front().url) == &lane.front())
                 pending.remove(lane.front().url);
-            const Question question = lane.front();
+            const Question question = std::move(lane.front());
+            lane.pop_front();
             guard.unlock();
             const FileAnswer found = answer(isReadable, question);
-            guard.lock();
-            std::deque<Question>& answered = waiting[folder];
-            const std::vector<Answered> callers = std::move(answered.front().callers);
-            answered.pop_front();
-            guard.unlock();
-            for (const Answered& caller : callers)
+            for (const Answered& caller : question.callers)
                 caller(found);
             guard.lock();
         }
@@ -72,8 +70,10 @@ struct FileQuestions::Lanes
 
     const IsReadable isReadable;
     std::mutex lock;
-    // By folder, the question being answered first.
+    // By folder, the questions not yet begun, first to last.
     QHash<QString, std::deque<Question>> waiting;
+    // By folder, the threads answering its questions.
+    QHash<QString, int> workers;
     // The newest question waiting for each file, which later callers join; a deque keeps its elements in place.
     QHash<QUrl, Question*> pending;
 };
@@ -93,8 +93,7 @@ FileQuestions::~FileQuestions()
 {
     std::lock_guard guard(m_lanes->lock);
     for (std::deque<Question>& lane : m_lanes->waiting)
-        if (lane.size() > 1)
-            lane.erase(lane.begin() + 1, lane.end());
+        lane.clear();
     m_lanes->pending.clear();
 }
 
@@ -102,7 +101,6 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
 {
     const QString folder = folderOf(url);
     std::lock_guard guard(m_lanes->lock);
-    const bool idle = !m_lanes->waiting.contains(folder);
     if (Question* waiting = m_lanes->pending.value(url); waiting && waiting->depth >= depth) {
         waiting->callers.push_back(std::move(answered));
         return;
@@ -110,16 +108,21 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
     std::deque<Question>& lane = m_lanes->waiting[folder];
     lane.push_back({url, depth, std::move(previous), {std::move(answered)}});
     m_lanes->pending.insert(url, &lane.back());
-    if (!idle)
+    int& workers = m_lanes->workers[folder];
+    if (workers >= kThreadsPerFolder)
         return;
     try {
         std::thread([lanes = m_lanes, folder] {
             const AsideThreads::Running running;
             lanes->run(folder);
         }).detach();
+        ++workers;
     } catch (const std::system_error&) {
-        // No thread to be had: the question goes unanswered, and the next one tries again.
-        m_lanes->waiting.remove(folder);
-        m_lanes->pending.remove(url);
+        // No thread to be had: a question left without one is answered by the next thread of its folder.
+        if (workers == 0) {
+            m_lanes->waiting.remove(folder);
+            m_lanes->workers.remove(folder);
+            m_lanes->pending.remove(url);
+        }
     }
 }

@@ -24,9 +24,10 @@ struct FileAnswer
     bool operator==(const FileAnswer&) const = default;
 };
 
-// Asks the disk about media files on threads of their own, one thread a folder with questions waiting: a folder that
-// stops answering (a stalled network share) holds its own thread and the questions behind it, never the caller nor
-// the other folders. A question already waiting for the same file takes the new caller's answer along.
+// Asks the disk about media files on threads of their own, a few a folder with questions waiting, as many as a slow
+// share answers well at once: a folder that stops answering (a stalled network share) holds its own threads and the
+// questions behind them, never the caller nor the other folders. A question already waiting for the same file
+// takes the new caller's answer along.
 class FileQuestions
 {
   public:
@@ -37,7 +38,7 @@ class FileQuestions
     // Returns at once; threads stuck on a stalled folder end when it answers.
     ~FileQuestions();
 
-    // The folder whose thread answers for the file: questions about one folder wait behind each other.
+    // The folder whose threads answer for the file: questions about one folder wait behind each other.
     static QString folderOf(const QUrl& url);
 
     // answered runs on the folder's thread, or never while the folder does not answer. A header is looked at again
@@ -45,6 +46,7 @@ class FileQuestions
     void ask(const QUrl& url, FileDepth depth, std::optional<FileAnswer> previous, Answered answered);
 
   private:
+    static constexpr int kThreadsPerFolder = 4;
     struct Lanes;
     std::shared_ptr<Lanes> m_lanes;
 };

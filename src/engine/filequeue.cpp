@@ -70,7 +70,6 @@ void FileQueue::run(const std::shared_ptr<State>& state)
         state->busy = true;
         guard.unlock();
         const std::optional<QString> error = entry.job();
-        entry.job = nullptr;
         guard.lock();
         if (entry.done && state->owner)
             QMetaObject::invokeMethod(

@@ -2,7 +2,9 @@
 
 #include "mediafiles.h"
 
-static constexpr int kAskNextCueAgainMs = 1000;
+// A stat a file every two seconds: a slow share is not kept busy, and a file deleted or a share that stopped
+// answering still shows well before the operator reaches GO.
+static constexpr int kAskNextCueAgainMs = 2000;
 
 MediaAskAhead::MediaAskAhead(MediaFiles& files, Files showFiles, Files nextCueFiles, QObject* parent)
     : QObject(parent), m_files(files), m_showFiles(std::move(showFiles)), m_nextCueFiles(std::move(nextCueFiles))
@@ -11,7 +13,7 @@ MediaAskAhead::MediaAskAhead(MediaFiles& files, Files showFiles, Files nextCueFi
     m_soon.setInterval(0);
     connect(&m_soon, &QTimer::timeout, this, &MediaAskAhead::askAhead);
     m_again.setInterval(kAskNextCueAgainMs);
-    connect(&m_again, &QTimer::timeout, this, [this] { m_files.refresh(m_nextCueFiles(), FileDepth::header); });
+    connect(&m_again, &QTimer::timeout, this, [this] { m_files.refresh(m_nextCueFiles(), FileDepth::stamp); });
     m_again.start();
     showChanged();
 }

@@ -9,9 +9,9 @@
 class MediaFiles;
 
 // Asks the disk about the show's media before anyone needs the answers: each file new to the show soon after the
-// open or edit that brought it, and the files of the cue that plays next again whenever that changes and every
-// second, so that GO finds answers ready and recent, and a deleted file or a share that stopped answering shows
-// before GO does.
+// open or edit that brought it, and the files of the cue that plays next again whenever that changes and, by their
+// stamp, every two seconds, so that GO finds answers ready and recent, and a deleted file or a share that stopped
+// answering shows before GO does.
 class MediaAskAhead : public QObject
 {
     Q_OBJECT

@@ -1,34 +1,58 @@
 #include "assetthumbnails.h"
 
+#include "asidethreads.h"
 #include "mediafiles.h"
 #include "mediaprobe.h"
 #include "stillimage.h"
-#include "threadpoolfuture.h"
 #include "videoframegrabber.h"
 
 #include <QFutureWatcher>
 #include <QPromise>
+#include <QThreadPool>
+#include <functional>
 #include <memory>
 
-// A reduced picture decoded on the given pool.
-static QFuture<std::optional<QImage>> pictureStill(QThreadPool& pool, const QString& path, int maxPixels)
+// Stills are read on a small pool of their own, so that a library of hundreds does not crowd out playback's work,
+// and a share that stops answering holds these threads, never the ones the outputs draw with. It lives as long as
+// the process: a read held by such a share is never waited for, not even when the panel closes.
+static QThreadPool& stillReaders()
+{
+    static QThreadPool* pool = [] {
+        auto* made = new QThreadPool;
+        made->setMaxThreadCount(2);
+        return made;
+    }();
+    return *pool;
+}
+
+// A still read on that pool; the future holds it.
+static QFuture<std::optional<QImage>> readStill(std::function<std::optional<QImage>()> read)
 {
     auto promise = std::make_shared<QPromise<std::optional<QImage>>>();
     QFuture<std::optional<QImage>> future = promise->future();
     promise->start();
-    pool.start([promise, path, maxPixels] {
-        const QImage image = readStillThumbnail(path, maxPixels);
-        promise->addResult(image.isNull() ? std::nullopt : std::optional<QImage>(image));
+    stillReaders().start([promise, read = std::move(read)] {
+        const AsideThreads::Running running;
+        promise->addResult(read());
         promise->finish();
     });
     return future;
+}
+
+// A reduced picture.
+static QFuture<std::optional<QImage>> pictureStill(const QString& path, int maxPixels)
+{
+    return readStill([path, maxPixels]() -> std::optional<QImage> {
+        const QImage image = readStillThumbnail(path, maxPixels);
+        return image.isNull() ? std::nullopt : std::optional<QImage>(image);
+    });
 }
 
 // The frame at the start of a video, or, when the file holds no picture at 0 (its picture begins after its sound),
 // the first frame of its picture, taken from the same open decoder.
 static QFuture<std::optional<QImage>> videoStill(const QUrl& url, QSize maxSize)
 {
-    return runInThreadPool<std::optional<QImage>>([url, maxSize]() -> std::optional<QImage> {
+    return readStill([url, maxSize]() -> std::optional<QImage> {
         VideoFrameGrabber grabber(url);
         if (std::optional<QImage> first = grabber.frameAt(0, maxSize))
             return first;
@@ -39,17 +63,10 @@ static QFuture<std::optional<QImage>> videoStill(const QUrl& url, QSize maxSize)
     });
 }
 
-AssetThumbnails::AssetThumbnails(MediaFiles& files, QObject* parent) : QObject(parent), m_files(files)
-{
-    m_pictureDecoders.setMaxThreadCount(2);
-}
+// A read still queued or under way when the thumbnails go finishes into a watcher that is gone.
+AssetThumbnails::AssetThumbnails(MediaFiles& files, QObject* parent) : QObject(parent), m_files(files) {}
 
-AssetThumbnails::~AssetThumbnails()
-{
-    // Pictures not yet started are dropped; the watchers go with this object, so late results go nowhere.
-    m_pictureDecoders.clear();
-    m_pictureDecoders.waitForDone();
-}
+AssetThumbnails::~AssetThumbnails() = default;
 
 std::optional<QImage> AssetThumbnails::still(const MediaAsset& asset)
 {
@@ -78,9 +95,8 @@ std::optional<QImage> AssetThumbnails::still(const MediaAsset& asset)
         store(url, watcher->result().value_or(QImage()), stamp);
         watcher->deleteLater();
     });
-    watcher->setFuture(asset.kind == AssetKind::image
-                           ? pictureStill(m_pictureDecoders, url.toLocalFile(), kPictureMaxPixels)
-                           : videoStill(url, kVideoMaxSize));
+    watcher->setFuture(asset.kind == AssetKind::image ? pictureStill(url.toLocalFile(), kPictureMaxPixels)
+                                                      : videoStill(url, kVideoMaxSize));
     return std::nullopt;
 }
 

@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QObject>
 #include <QSet>
-#include <QThreadPool>
 #include <QUrl>
 #include <optional>
 
@@ -53,6 +52,4 @@ class AssetThumbnails : public QObject
     MediaFiles& m_files;
     QHash<QUrl, Still> m_stills;
     QSet<QUrl> m_loading;
-    // Pictures decode on a small pool of their own, so a library of hundreds does not crowd out playback's work.
-    QThreadPool m_pictureDecoders;
 };

@@ -1,7 +1,7 @@
+#include "clipsonshare.h"
 #include "enginefixture.h"
 #include "heartbeat.h"
 #include "projectfile.h"
-#include "stallablemount.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -54,7 +54,7 @@ TEST_F(StalledMount, CheckAndGoAnswerWhileTheShareHangs)
     EXPECT_EQ(errors(cue(0)), QStringList{}) << "the share answers";
 
     share.stall();
-    // The cue that plays next is asked again every second: the share is found stalled before GO.
+    // The cue that plays next is asked again every two seconds: the share is found stalled before GO.
     EXPECT_TRUE(waitUntil([&] { return errors(cue(0)) == QStringList{QStringLiteral("素材无响应 · logo.png")}; }));
     QElapsedTimer clock;
     clock.start();
@@ -169,4 +169,39 @@ TEST_F(StalledMount, ALongOpenFromASlowShareIsWorkInProgressAndOpens)
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     for (const QString& message : std::as_const(messages))
         EXPECT_FALSE(message.contains(QStringLiteral("没有响应"))) << message.toStdString();
+}
+
+// Forty clips of one cue on a share that answers every request a few milliseconds late, as a busy network share does:
+// the share answers, so its files are readable. The first GO after opening plays once their answers are in, with
+// the main thread free meanwhile, and a relink into the share finds every file at once.
+TEST_F(StalledMount, FortyClipsOnAShareThatAnswersLateArePlayedAndRelinkedWhole)
+{
+    const ClipsOnShare clips = clipsOnShare(share, 40);
+    Show show = Show::makeDefault();
+    show.assets = clips.assets;
+    show.cues[0].timeline = clips.events;
+    writeShowFile(show, path("slow.json"), JsonFormat::pretty);
+
+    for (const double late : {0.001, 0.003}) {
+        SCOPED_TRACE(late);
+        engine = makeEngine(true);
+        share.delay(late);
+        ASSERT_EQ(open(url("slow.json")), std::nullopt);
+        heartbeat.restart();
+        engine->go();
+        EXPECT_TRUE(waitUntil([&] { return onAir(0); }, 30000)) << engine->message().toStdString();
+        EXPECT_LT(heartbeat.longestGapMs(), 1000) << "the main thread waited on the share";
+        EXPECT_TRUE(engine->playbackIssues({cue(0)}, *engine->show().assets, false).isEmpty());
+        engine->stop(true);
+    }
+
+    // The same clips, moved there from a folder that is gone.
+    edit([&](Show& moved) {
+        for (MediaAsset& asset : *moved.assets)
+            asset.url = url("gone/" + asset.url.fileName());
+    });
+    engine->relinkMissingAssets(QUrl::fromLocalFile(share.mount()));
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("已重新定位 40 项素材引用"); }, 30000))
+        << engine->message().toStdString();
+    EXPECT_EQ(engine->show().assets->last().url, onShare("clip39.mp4"));
 }

@@ -1,10 +1,12 @@
 #include "assetrowdelegate.h"
 #include "assetthumbnails.h"
 #include "eventwait.h"
+#include "heartbeat.h"
 #include "lumostyle.h"
 #include "mediafiles.h"
 #include "mediafixtures.h"
 #include "medialibrarypanel.h"
+#include "stallablemount.h"
 #include "timelineassetdrag.h"
 #include "timelinefixture.h"
 
@@ -280,6 +282,7 @@ TEST_F(MediaLibraryPanelTest, TenEntriesOfEveryKind)
     files.append(QUrl::fromLocalFile(MediaFixtures::unknownCodecVideo()));
     files.append(QUrl::fromLocalFile(MediaFixtures::wav()));
     model->library().addAssets(files);
+    awaitImport();
     addAsset(QUrl::fromLocalFile(QStringLiteral("/shows/gone/a very long name of a sound file that went away.wav")),
              AssetKind::audio);
     ASSERT_EQ(model->cue().assets().size(), 10);
@@ -291,4 +294,38 @@ TEST_F(MediaLibraryPanelTest, TenEntriesOfEveryKind)
     EXPECT_TRUE(panel->showsDropBorder());
     QDir().mkpath(LUMO_TEST_SHOTS);
     panel->grab().save(QStringLiteral(LUMO_TEST_SHOTS "/media-library.png"));
+}
+
+// Thirty pictures imported from a share that stops answering just after the click, as a network share does: the
+// console serves its events all the while, rows and thumbnails included, and the import is made with the files that
+// answered, naming those that did not.
+TEST_F(MediaLibraryPanelTest, AnImportFromAShareThatStopsAnsweringNeverHoldsTheConsole)
+{
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    QList<QUrl> chosen;
+    for (int i = 0; i < 30; ++i) {
+        const QString name = QStringLiteral("pic%1.png").arg(i);
+        ASSERT_TRUE(
+            QFile::copy(MediaFixtures::png({16, 16}, QColor::fromHsv(i * 12, 200, 200)), share.backing() + "/" + name));
+        chosen.append(QUrl::fromLocalFile(share.mount() + "/" + name));
+    }
+    panel->setFilesChooser([&](QWidget*, std::function<void(const QList<QUrl>&)> answer) { answer(chosen); });
+    share.delay(0.005);
+    Heartbeat heartbeat;
+    panel->importButton()->click();
+    share.stall();
+    EXPECT_TRUE(waitUntil([&] { return !model->library().importing(); }, 20000));
+    EXPECT_TRUE(model->view().note().contains(QStringLiteral("个文件无响应"))) << model->view().note().toStdString();
+    runEvents(1500);
+    EXPECT_LT(heartbeat.longestGapMs(), 500) << "the console stopped serving its events";
+
+    // Once the share answers, the same import brings every file in.
+    share.answer();
+    EXPECT_TRUE(waitUntil(
+        [&] { return engine->mediaFiles().state(chosen.last(), FileDepth::readable) == FileState::answered; }));
+    panel->importButton()->click();
+    EXPECT_TRUE(waitUntil([&] { return model->cue().assets().size() == 30; }, 20000))
+        << model->view().note().toStdString();
 }

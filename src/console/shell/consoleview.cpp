@@ -19,11 +19,11 @@
 #include "screenscolumn.h"
 #include "timelineeditor.h"
 
-#include <QFrame>
 #include <QEventLoop>
+#include <QFrame>
 #include <QHBoxLayout>
-#include <QTimer>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
 
@@ -215,7 +215,8 @@ void ConsoleView::landSaveOnTheWay()
     QTimer::singleShot(Engine::kRecoveryWriteWait, &waiting, &QEventLoop::quit);
     waiting.exec();
     if (files.busy()) {
-        const QString unfinished = QStringLiteral("Lumoria：“%1”没有保存完成，修改写入恢复副本\n").arg(files.fileName());
+        const QString unfinished =
+            QStringLiteral("Lumoria：“%1”没有保存完成，修改写入恢复副本\n").arg(files.fileName());
         std::fputs(unfinished.toUtf8().constData(), stderr);
     }
 }

@@ -1,3 +1,4 @@
+#include "clipsonshare.h"
 #include "consolefixture.h"
 #include "consolesheet.h"
 #include "consolestate.h"
@@ -393,4 +394,31 @@ TEST_F(ConsoleTest, TheCheckSheetHasTheKeyboardAgainWhenTheConsoleIsActiveAgain)
     QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
     EXPECT_FALSE(view().state().preflightOpen());
     EXPECT_TRUE(waitUntil([&] { return !view().preflightSheet(); }));
+}
+
+// Sixty clips on a share that answers every request late, as a busy network share does: the open sheet asks the
+// disk about each file once, shows the findings as the answers come, and settles on them.
+TEST_F(PreflightTest, OverAShareThatAnswersLateTheSheetSettlesAfterOneQuestionAFile)
+{
+    StallableMount share(path("backing"), path("share"), path("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const ClipsOnShare clips = clipsOnShare(share, 60);
+    share.delay(0.003);
+    // Opened as soon as the show has them, before the disk has said anything of them.
+    Show show = engine->show();
+    show.assets = clips.assets;
+    show.cues[0].timeline = clips.events;
+    const int before = fileChecks;
+    engine->setShow(show);
+    select(0);
+    open(false);
+    EXPECT_TRUE(
+        waitUntil([&] { return fileChecks - before >= 60 && engine->mediaFiles().questionsOnTheWay() == 0; }, 30000));
+    EXPECT_EQ(counts(), QStringLiteral("1 个节目 · 0 项错误 · 1 项提醒"));
+    const int asked = fileChecks - before;
+    EXPECT_EQ(asked, 60) << "each file once";
+    runEvents(2500);
+    EXPECT_EQ(fileChecks - before, asked) << "the sheet settled, yet asked on";
+    EXPECT_EQ(counts(), QStringLiteral("1 个节目 · 0 项错误 · 1 项提醒"));
 }

@@ -26,9 +26,19 @@ static void report(const char* step, const Engine& engine, const QString& shown 
     std::fflush(stdout);
 }
 
-static void open(Engine& engine, const QString& path)
+// The open's outcome as the status line said it: players let go meanwhile may say more once it is there.
+static QString open(Engine& engine, const QString& path)
 {
+    QString outcome;
+    const QMetaObject::Connection watching = QObject::connect(&engine, &Engine::messageChanged, [&] {
+        const QString said = engine.message();
+        if (outcome.isEmpty() &&
+            (said == QStringLiteral("工程已打开") || said.startsWith(QStringLiteral("无法打开工程"))))
+            outcome = said;
+    });
     ProjectFileWait::open(engine, QUrl::fromLocalFile(path));
+    QObject::disconnect(watching);
+    return outcome;
 }
 
 int main(int argc, char** argv)
@@ -47,10 +57,8 @@ int main(int argc, char** argv)
     SoundOutput::shared().choose(SoundSink::silent);
     Engine engine(true, nullptr, QString::fromLocal8Bit(argv[1]));
 
-    open(engine, QString::fromLocal8Bit(argv[3]));
-    report("oversized", engine);
-    open(engine, QString::fromLocal8Bit(argv[4]));
-    report("crowded", engine);
+    report("oversized", engine, open(engine, QString::fromLocal8Bit(argv[3])));
+    report("crowded", engine, open(engine, QString::fromLocal8Bit(argv[4])));
 
     // Until the status line has said why something did not play, or for long enough that every clip would have. On
     // a busy machine a clip that did start may fail later and take the status line over: what was said counts.
@@ -66,7 +74,6 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     report("played", engine, shortageShown);
 
-    open(engine, QString::fromLocal8Bit(argv[4]));
-    report("reopened", engine);
+    report("reopened", engine, open(engine, QString::fromLocal8Bit(argv[4])));
     return 0;
 }
