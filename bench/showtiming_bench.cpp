@@ -6,7 +6,10 @@
 // through X until it reaches the console and the cue starts; a console action to the event loop's next idle, with
 // the mapping off and with the curved mesh the console's monitors draw too ("actions" runs only these); a numbered
 // clip played again after it was prepared, released and prepared once more, flat and curved: the first frame number
-// shown after GO and the time until the picture moves ("replay" runs only these).
+// shown after GO and the time until the picture moves ("replay" runs only these). "sound" measures beep against flash
+// of a clip with its own sound, through a PulseAudio server of its own: GStreamer's own player for reference, then
+// the first GO of a fresh process, at every tenth of a second from 0 to 4 s after 屏幕 1 is bound, mapping off and
+// curved (this program with --sound-go, one process per GO).
 //   xvfb-run -a -s "-screen 0 1920x1080x24 -screen 1 1920x1080x24 -screen 2 1600x1000x24"
 //       build/bench/showtiming_bench [seconds, 20] [timeline|console|actions|replay|sound]
 #include "benchtools.h"
@@ -18,6 +21,7 @@
 #include "lumostyle.h"
 #include "mediafixtures.h"
 #include "outputwindows.h"
+#include "privatesoundserver.h"
 #include "timelinelateness.h"
 #include "xdisplay.h"
 
@@ -36,8 +40,6 @@ namespace {
 using namespace BenchTools;
 
 const QList<ScreenRole> kRoles{kScreen1, kScreen2};
-// GOs measured for each kind of output: a late start shows in some runs only.
-constexpr int kSoundRuns = 5;
 // Messages and frames are counted from here on, when both clips are playing.
 constexpr double kSettledSeconds = 1;
 
@@ -655,68 +657,6 @@ void consoleRuns(int rounds, double seconds, const QString& part)
 
 // --- Sound against picture ---------------------------------------------------------------------------------------
 
-// A PulseAudio server of the benchmark's own with one null sink, whose monitor is recorded; none without pulseaudio.
-class PulseServer
-{
-  public:
-    PulseServer()
-    {
-        m_process.setProcessEnvironment([this] {
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(QStringLiteral("HOME"), m_folder.path());
-            environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_folder.path());
-            return environment;
-        }());
-        m_process.start(QStringLiteral("pulseaudio"),
-                        {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "-L",
-                         "module-null-sink sink_name=lumo_bench rate=48000 channels=2", "-L",
-                         "module-native-protocol-unix socket=" + m_folder.filePath("native") + " auth-anonymous=1"});
-        runEventsUntil([this] { return QFile::exists(m_folder.filePath("native")); }, 5000);
-    }
-    ~PulseServer()
-    {
-        m_process.terminate();
-        m_process.waitForFinished(3000);
-    }
-    bool isRunning() const { return QFile::exists(m_folder.filePath("native")); }
-    QString address() const { return "unix:" + m_folder.filePath("native"); }
-
-  private:
-    QTemporaryDir m_folder;
-    QProcess m_process;
-};
-
-// Beep onset minus flash onset (positive: sound late) for each flash seen on the window, read by the watcher; `go`
-// runs once the recording has begun.
-FlashBeeps::Start recordSync(Watcher& watcher, const QByteArray& window, double seconds,
-                             const std::function<void()>& go = {})
-{
-    FlashBeeps::Start start;
-    watcher.send("sync " + window + ' ' + QByteArray::number(seconds));
-    if (go) {
-        // The recording and the read-back are running by then.
-        runEvents(300);
-        go();
-    }
-    const QList<QByteArray> lines = watcher.ask({}, "offsets", int(seconds * 1000) + 20000);
-    if (lines.isEmpty() || !lines.last().startsWith("offsets"))
-        return start;
-    const QList<QByteArray> words = lines.last().split(' ');
-    bool beeps = false;
-    for (const QByteArray& word : words.mid(1)) {
-        if (word == "beeps") {
-            beeps = true;
-        } else if (beeps) {
-            start.beeps = word.toInt();
-        } else {
-            bool number = false;
-            const double offset = word.toDouble(&number);
-            start.offsets.push_back(number ? std::optional(offset) : std::nullopt);
-        }
-    }
-    return start;
-}
-
 std::vector<double> measured(const std::vector<std::optional<double>>& offsets, size_t from)
 {
     std::vector<double> values;
@@ -726,112 +666,320 @@ std::vector<double> measured(const std::vector<std::optional<double>>& offsets, 
     return values;
 }
 
-QByteArray firstThree(const FlashBeeps::Start& start)
+FlashBeeps::Time steadyTime(qint64 ns)
 {
-    QByteArray text;
-    for (size_t i = 0; i < 3; ++i)
-        text += i < start.offsets.size() && start.offsets[i]
-                    ? QString::asprintf(" %+6.1f", *start.offsets[i]).toLatin1()
-                    : QByteArray("   none");
-    return text;
+    return FlashBeeps::Time(
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::nanoseconds(ns)));
 }
 
-void printSync(const char* what, const FlashBeeps::Start& start, size_t from = 0)
+// The delays between binding 屏幕 1 and the first GO that the sweep measures, each in a fresh process.
+constexpr int kSweepSteps = 40;
+constexpr double kSweepStep = 0.1;
+// Seconds of each swept cue watched after its GO: a lag the sound starts with stays for the whole cue.
+constexpr double kSweepSeconds = 4;
+// With the sink left mixing ahead the sound shows where it plays only seconds after it began.
+constexpr double kLateSweepSeconds = 9;
+
+// One GO of the sweep, as the process that ran it told it and as heard and seen meanwhile.
+struct SweptGo
 {
-    const std::vector<double> offsets = measured(start.offsets, from);
-    if (offsets.empty()) {
-        std::printf("  %-44s not measured: no flash or beep seen\n", what);
+    FlashBeeps::Start start;
+    double goAfterBinding = -1; // seconds
+    bool prepared = false;
+    double firstBeepAfterGo = -1; // ms
+};
+
+// Runs this program with --sound-go in a fresh process: the console starts (where there is a third display), the show
+// is set to the one flash-and-beep cue, 屏幕 1 is bound and the cue is taken `delay` seconds later. The sink's monitor
+// is recorded and the output window read back through X here, in this process. The recording has begun to flow
+// before the process starts, unless the sink is left mixing two seconds ahead, so that the sound begins late.
+SweptGo sweptGo(const PrivateSoundServer& server, const QString& clip, double delay, bool curved, bool sinkAhead)
+{
+    SweptGo swept;
+    const double seconds = sinkAhead ? kLateSweepSeconds : kSweepSeconds;
+    const std::unique_ptr<PrivateSoundServer::Recording> sound =
+        sinkAhead ? server.recordWithTheSinkAhead() : server.record();
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--sound-go"), QString::number(delay),
+                                                          curved ? "curved" : "plain", clip, QString::number(seconds)});
+    std::unique_ptr<FlashBeeps::FlashWatch> flashes;
+    qint64 bound = -1;
+    qint64 go = -1;
+    runEventsUntil(
+        [&] {
+            while (child.canReadLine()) {
+                const QList<QByteArray> words = child.readLine().trimmed().split(' ');
+                if (words.value(0) == "window" && !flashes) {
+                    flashes = FlashBeeps::FlashWatch::start(words.value(1).toULong());
+                } else if (words.value(0) == "bound") {
+                    bound = words.value(1).toLongLong();
+                } else if (words.value(0) == "go") {
+                    go = words.value(1).toLongLong();
+                    swept.prepared = words.value(2) == "prepared";
+                }
+            }
+            return child.state() == QProcess::NotRunning;
+        },
+        int((delay + seconds) * 1000) + 30000);
+    if (child.state() != QProcess::NotRunning) {
+        child.kill();
+        child.waitForFinished(3000);
+    }
+    std::vector<FlashBeeps::Time> seen = flashes ? flashes->stop() : std::vector<FlashBeeps::Time>{};
+    const std::vector<qint16> heard = sound->stop();
+    if (go < 0 || bound < 0)
+        return swept;
+    const FlashBeeps::Time goAt = steadyTime(go);
+    // Flashes of the cue only; the last one may have come without the time to hear its beep.
+    std::erase_if(seen, [&](FlashBeeps::Time flash) {
+        return flash < goAt || flash > goAt + std::chrono::milliseconds(int(seconds * 1000) - 300);
+    });
+    const std::vector<FlashBeeps::Time> beeps =
+        FlashBeeps::beepOnsets(heard, sound->firstSampleAt(), PrivateSoundServer::kRate);
+    swept.start = FlashBeeps::compare(seen, beeps);
+    swept.goAfterBinding = (go - bound) / 1e9;
+    for (const FlashBeeps::Time beep : beeps)
+        if (beep > goAt) {
+            swept.firstBeepAfterGo = std::chrono::duration<double, std::milli>(beep - goAt).count();
+            break;
+        }
+    return swept;
+}
+
+// How the beeps from flash `from` on lie against their flashes: every one within +-20 ms and none missing, or some
+// later than their flashes (the sound late), or some earlier (most often the picture drawn late on a busy machine).
+enum class Judged { together, soundLate, pictureLate, missing };
+Judged judge(const SweptGo& swept, size_t from)
+{
+    if (swept.start.offsets.size() < from + 2)
+        return Judged::missing;
+    Judged judged = Judged::together;
+    for (size_t i = from; i < swept.start.offsets.size(); ++i) {
+        const std::optional<double>& offset = swept.start.offsets[i];
+        if (!offset)
+            return Judged::missing;
+        if (*offset > 20)
+            judged = Judged::soundLate;
+        else if (*offset < -20 && judged == Judged::together)
+            judged = Judged::pictureLate;
+    }
+    if (from == 0 && int(swept.start.offsets.size()) > swept.start.beeps)
+        return Judged::missing;
+    return judged;
+}
+
+const char* judgedText(Judged judged)
+{
+    switch (judged) {
+    case Judged::together:
+        return "";
+    case Judged::soundLate:
+        return "  << sound late";
+    case Judged::pictureLate:
+        return "  << picture late";
+    case Judged::missing:
+        return "  << beep missing";
+    }
+    return "";
+}
+
+struct JudgedCounts
+{
+    int together = 0, soundLate = 0, pictureLate = 0, missing = 0, counted = 0;
+    void add(Judged judged)
+    {
+        ++counted;
+        (judged == Judged::together      ? together
+         : judged == Judged::soundLate   ? soundLate
+         : judged == Judged::pictureLate ? pictureLate
+                                         : missing)++;
+    }
+    void print(const char* what) const
+    {
+        std::printf("    %s: %d of %d within +-20 ms; sound late in %d, only the picture late in %d, a beep missing in "
+                    "%d\n",
+                    what, together, counted, soundLate, pictureLate, missing);
+    }
+};
+
+void printSwept(const SweptGo& swept, double delay, bool judgedFromLast3)
+{
+    if (swept.goAfterBinding < 0) {
+        std::printf("    GO %.1f s after binding: not measured, the run did not report its GO\n", delay);
         return;
     }
-    std::printf("  %-44s median %+6.1f ms   p10 %+6.1f ms   p90 %+6.1f ms   (n=%zu; goal: median within +-10 ms, "
-                "p10..p90 within +-20 ms)\n",
-                what, percentile(offsets, 0.5), percentile(offsets, 0.1), percentile(offsets, 0.9), offsets.size());
+    std::printf("    GO %.2f s after binding, %-10s first beep %4.0f ms after GO; beep minus flash:",
+                swept.goAfterBinding, swept.prepared ? "prepared," : "loading,", swept.firstBeepAfterGo);
+    for (const std::optional<double>& offset : swept.start.offsets)
+        offset ? std::printf(" %+6.1f", *offset) : std::printf("   none");
+    const size_t from = judgedFromLast3 ? std::max<size_t>(swept.start.offsets.size(), 3) - 3 : swept.prepared;
+    std::printf("  (%d beeps for %zu flashes)%s\n", swept.start.beeps, swept.start.offsets.size(),
+                judgedText(judge(swept, from)));
+    std::fflush(stdout);
 }
 
-// Runs of one output: per run the first three seconds after GO on their own (beep minus flash, ms), then the
-// seconds from the fourth on, and whether a beep was missing.
-void printSyncRuns(const char* what, const std::vector<FlashBeeps::Start>& runs)
+// The whole sweep on one kind of output: GO at every tenth of a second from 0 to 4 s after binding.
+void soundSweep(const PrivateSoundServer& server, const QString& clip, bool curved)
 {
-    std::printf("  %s, %zu runs (beep minus flash, + = sound late; goal: first three within +-20 ms, no beep "
-                "missing, in every run):\n",
-                what, runs.size());
-    std::vector<double> later;
-    int together = 0;
-    for (size_t run = 0; run < runs.size(); ++run) {
-        const FlashBeeps::Start& start = runs[run];
-        const std::vector<double> rest = measured(start.offsets, 3);
-        later.insert(later.end(), rest.begin(), rest.end());
-        const std::vector<double> first = measured(start.offsets, 0);
-        bool good = start.offsets.size() >= 4 && int(start.offsets.size()) == start.beeps;
-        for (size_t i = 0; i < 3 && good; ++i)
-            good = start.offsets[i] && std::abs(*start.offsets[i]) <= 20;
-        together += good ? 1 : 0;
-        std::printf("    run %zu: first three%s ms   from second 4: median %+6.1f ms (n=%zu)   beeps %d for %zu "
-                    "flashes\n",
-                    run + 1, firstThree(start).constData(), rest.empty() ? 0.0 : percentile(rest, 0.5), rest.size(),
-                    start.beeps, start.offsets.size());
+    std::printf("  %s: a fresh process per GO, console open; 屏幕 1 bound, GO the given seconds later (beep minus "
+                "flash per flash, + = sound late; goal: within +-20 ms, no beep missing; a prepared cue's first "
+                "flash goes up at GO and is not judged):\n",
+                curved ? "output window, 17x17 curved mesh, blends, mask" : "output window, mapping off");
+    std::fflush(stdout);
+    JudgedCounts counts;
+    std::vector<double> all;
+    for (int step = 0; step <= kSweepSteps; ++step) {
+        const double delay = step * kSweepStep;
+        const SweptGo swept = sweptGo(server, clip, delay, curved, false);
+        printSwept(swept, delay, false);
+        if (swept.goAfterBinding < 0)
+            continue;
+        counts.add(judge(swept, swept.prepared));
+        const std::vector<double> offsets = measured(swept.start.offsets, swept.prepared);
+        all.insert(all.end(), offsets.begin(), offsets.end());
     }
-    if (!later.empty())
-        std::printf("    from second 4, all runs: median %+6.1f ms   p10 %+6.1f ms   p90 %+6.1f ms\n",
-                    percentile(later, 0.5), percentile(later, 0.1), percentile(later, 0.9));
-    std::printf("    runs that started together: %d of %zu\n", together, runs.size());
+    if (!all.empty())
+        std::printf("    all flashes judged: median %+6.1f ms   p1 %+6.1f ms   p99 %+6.1f ms   min %+6.1f ms   max "
+                    "%+6.1f ms\n",
+                    percentile(all, 0.5), percentile(all, 0.01), percentile(all, 0.99), percentile(all, 0),
+                    percentile(all, 1));
+    counts.print("runs");
+    printLoad();
+}
+
+// A few GOs with the sink left mixing two seconds ahead as the recording begins: the sound begins late, and is
+// brought back to the pictures once it shows where it plays.
+void lateSoundRuns(const PrivateSoundServer& server, const QString& clip, bool curved)
+{
+    std::printf("  %s, the sink left mixing two seconds ahead (the sound begins late; goal: the last three flashes "
+                "within +-20 ms of their beeps):\n",
+                curved ? "curved" : "mapping off");
+    JudgedCounts counts;
+    for (const double delay : {0.5, 1.3, 2.3}) {
+        const SweptGo swept = sweptGo(server, clip, delay, curved, true);
+        printSwept(swept, delay, true);
+        counts.add(judge(swept, std::max<size_t>(swept.start.offsets.size(), 3) - 3));
+    }
+    counts.print("the last three seconds of the runs");
+    printLoad();
 }
 
 void soundRuns(double seconds)
 {
-    PulseServer pulse;
-    if (!pulse.isRunning()) {
-        std::printf("sound against picture: not measured, pulseaudio could not be started\n");
+    PrivateSoundServer server;
+    QString why;
+    if (!server.start(why)) {
+        std::printf("sound against picture: not measured, %s\n", qUtf8Printable(why));
         return;
     }
-    qputenv("PULSE_SERVER", pulse.address().toLocal8Bit());
+    server.useInThisProcess();
     std::printf("sound against picture: making a flash-and-beep clip (cached)...\n");
     std::fflush(stdout);
-    const QString clip = MediaFixtures::flashBeepVideo(int(seconds) + 4);
-    Watcher watcher;
+    const QString clip = MediaFixtures::flashBeepVideo(int(std::max(seconds, kLateSweepSeconds)) + 4);
     std::printf("Sound against picture: a flash and a beep every second; picture read back through X, sound recorded "
-                "from a PulseAudio null sink's monitor; %.0f s each:\n",
-                seconds);
+                "from a PulseAudio null sink's monitor, each recording flowing before its GO:\n");
     // The same measurement of GStreamer's own player, for what the measurement itself adds.
     {
+        const std::unique_ptr<PrivateSoundServer::Recording> sound = server.record();
+        const auto root = XDisplay::connect();
+        const xcb_window_t screen = root ? xcb_setup_roots_iterator(xcb_get_setup(root.get())).data->root : 0;
+        const std::unique_ptr<FlashBeeps::FlashWatch> flashes = FlashBeeps::FlashWatch::start(screen);
         QProcess reference;
         reference.setProcessChannelMode(QProcess::MergedChannels);
         reference.start(QStringLiteral("gst-launch-1.0"),
                         {"-q", "playbin", "uri=" + QUrl::fromLocalFile(clip).toString(), "video-sink=ximagesink",
                          "audio-sink=pulsesink"});
-        runEvents(1000);
-        const auto root = XDisplay::connect();
-        const QByteArray screen =
-            root ? QByteArray::number(xcb_setup_roots_iterator(xcb_get_setup(root.get())).data->root) : QByteArray("0");
-        printSync("gst-launch-1.0 playbin (reference)", recordSync(watcher, screen, seconds));
+        runEvents(int(seconds * 1000) + 1000);
         reference.kill();
         reference.waitForFinished(3000);
+        const std::vector<FlashBeeps::Time> seen = flashes ? flashes->stop() : std::vector<FlashBeeps::Time>{};
+        const std::vector<qint16> heard = sound->stop();
+        const FlashBeeps::Start start =
+            FlashBeeps::compare(seen, FlashBeeps::beepOnsets(heard, sound->firstSampleAt(), PrivateSoundServer::kRate));
+        const std::vector<double> offsets = measured(start.offsets, 0);
+        if (offsets.empty())
+            std::printf(
+                "  gst-launch-1.0 playbin (reference): not measured, no flash or beep seen (it needs GStreamer's "
+                "ximagesink)\n");
+        else
+            std::printf("  gst-launch-1.0 playbin (reference): beep minus flash median %+6.1f ms   p10 %+6.1f ms   "
+                        "p90 %+6.1f ms (n=%zu)\n",
+                        percentile(offsets, 0.5), percentile(offsets, 0.1), percentile(offsets, 0.9), offsets.size());
     }
-    for (const bool mapped : {false, true}) {
-        std::vector<FlashBeeps::Start> runs;
-        for (int run = 0; run < kSoundRuns; ++run) {
-            QTemporaryDir recovery;
-            std::unique_ptr<Engine> engine = outputwindows::makeEngine(recovery);
-            Cue cue;
-            cue.main = QUrl::fromLocalFile(clip);
-            cue.videoAudio = true;
-            Show show = engine->show();
-            show.outputScreens = kRoles;
-            show.cues = {cue};
-            engine->setShow(show);
-            if (mapped)
-                engine->setMapping(outputwindows::showMapping(), kScreen1);
-            engine->bind(kScreen1, engine->displays().at(0).number);
-            runEvents(1500);
-            runs.push_back(
-                recordSync(watcher, windowId(kScreen1), seconds, [&] { engine->take(engine->show().cues.first()); }));
-            engine->stop(true);
-            runEvents(300);
+    for (const bool curved : {false, true})
+        soundSweep(server, clip, curved);
+    for (const bool curved : {false, true})
+        lateSoundRuns(server, clip, curved);
+}
+
+// One GO of the sweep, in this fresh process (--sound-go <delay> <plain|curved> <clip> <seconds>): tells "window
+// <id>", "bound <steady ns>" and "go <steady ns> <prepared|loading>" on stdout, then plays the cue for the seconds
+// given and ends. Its sound device is found as the program finds it, through the server PULSE_SERVER names.
+int soundGo(const QStringList& arguments)
+{
+    const double delay = arguments.value(0).toDouble();
+    const bool curved = arguments.value(1) == QStringLiteral("curved");
+    const QString clip = arguments.value(2);
+    const double seconds = arguments.value(3).toDouble();
+    QTemporaryDir home;
+    LumoriaApp::Options options;
+    options.recoveryDirectory = home.filePath(QStringLiteral("recovery"));
+    options.settingsFile = home.filePath(QStringLiteral("settings.ini"));
+    LumoriaApp lumoria(options);
+    Engine& engine = lumoria.engine();
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.size() >= 3) {
+        lumoria.consoleWindow().setScreen(screens[2]);
+        lumoria.consoleWindow().move(screens[2]->geometry().topLeft());
+        lumoria.show();
+    }
+    Cue cue;
+    cue.name = QStringLiteral("闪光");
+    cue.main = QUrl::fromLocalFile(clip);
+    cue.videoAudio = true;
+    Show show = engine.show();
+    show.outputScreens = {kScreen1};
+    show.cues = {cue};
+    engine.setShow(show);
+    if (curved)
+        engine.setMapping(outputwindows::showMapping(), kScreen1);
+    const qint64 bound = steadyNs();
+    engine.bind(kScreen1, engine.displays().at(0).number);
+    std::printf("bound %lld\n", qlonglong(bound));
+    std::fflush(stdout);
+    bool told = false;
+    const auto tellWindow = [&] {
+        if (told)
+            return;
+        if (ScreenOutputWindow* window = outputwindows::outputWindowOf(kScreen1)) {
+            std::printf("window %llu\n", qulonglong(window->winId()));
+            std::fflush(stdout);
+            told = true;
         }
-        printSyncRuns(mapped ? "output window, 17x17 curved mesh, blends, mask" : "output window, mapping off", runs);
-        std::fflush(stdout);
-    }
-    printLoad();
+    };
+    const qint64 goAt = bound + qint64(delay * 1e9);
+    runEventsUntil(
+        [&] {
+            tellWindow();
+            return steadyNs() >= goAt;
+        },
+        int(delay * 1000) + 10000);
+    engine.go();
+    const qint64 go = steadyNs();
+    const Picture* shown = engine.program(kScreen1)->foreground();
+    const bool prepared = shown && shown->player() && shown->player()->isReady();
+    std::printf("go %lld %s\n", qlonglong(go), prepared ? "prepared" : "loading");
+    std::fflush(stdout);
+    runEventsUntil(
+        [&] {
+            tellWindow();
+            return steadyNs() >= go + qint64((seconds + 0.6) * 1e9);
+        },
+        int(seconds * 1000) + 10000);
+    engine.stop(true);
+    runEvents(300);
+    return 0;
 }
 
 // --- The watcher process -----------------------------------------------------------------------------------------
@@ -847,48 +995,6 @@ int frameNumberOf(const std::vector<std::uint32_t>& row)
             index |= 1 << bit;
     }
     return index;
-}
-
-// The sound of the null sink's monitor, each sample placed on the steady clock: a chunk is never read before its
-// last sample was played, so the earliest reading of all bounds when sample 0 played.
-struct Recording
-{
-    std::vector<qint16> samples;
-    double firstSampleAt = 1e300; // seconds on the steady clock
-};
-
-Recording recordSound(double seconds)
-{
-    Recording recording;
-    FILE* in =
-        popen("parec -d lumo_bench.monitor --raw --format=s16le --rate=48000 --channels=1 --latency-msec=2", "r");
-    if (!in)
-        return recording;
-    const double end = steadyNs() / 1e9 + seconds;
-    qint16 chunk[96];
-    while (steadyNs() / 1e9 < end) {
-        const size_t count = std::fread(chunk, 2, 96, in);
-        if (count == 0)
-            break;
-        recording.samples.insert(recording.samples.end(), chunk, chunk + count);
-        recording.firstSampleAt =
-            std::min(recording.firstSampleAt, steadyNs() / 1e9 - double(recording.samples.size()) / 48000);
-    }
-    pclose(in);
-    return recording;
-}
-
-// Flashes seen at a window's centre and beeps heard, from the first flash on.
-FlashBeeps::Start syncStart(xcb_window_t window, double seconds)
-{
-    const std::unique_ptr<FlashBeeps::FlashWatch> flashes = FlashBeeps::FlashWatch::start(window);
-    if (!flashes)
-        return {};
-    const Recording sound = recordSound(seconds);
-    const std::vector<FlashBeeps::Time> seen = flashes->stop();
-    const FlashBeeps::Time first{std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double>(sound.firstSampleAt))};
-    return FlashBeeps::compare(seen, FlashBeeps::beepOnsets(sound.samples, first, 48000));
 }
 
 // Reads commands on stdin and answers on stdout:
@@ -971,16 +1077,6 @@ int watch()
             }
             std::printf("replay %d %lld %lld\n", first, qlonglong(firstAt), qlonglong(movedAt));
             std::fflush(stdout);
-        } else if (command == "sync") {
-            unsigned long window = 0;
-            double seconds = 0;
-            std::cin >> window >> seconds;
-            const FlashBeeps::Start start = syncStart(xcb_window_t(window), seconds);
-            std::printf("offsets");
-            for (const std::optional<double>& offset : start.offsets)
-                offset ? std::printf(" %.2f", *offset) : std::printf(" none");
-            std::printf(" beeps %d\n", start.beeps);
-            std::fflush(stdout);
         } else if (command == "frames") {
             unsigned long first = 0, second = 0;
             int count = 0, interval = 0;
@@ -1010,10 +1106,15 @@ int main(int argc, char** argv)
     const QString part = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     // The console's actions are timed to the dispatcher's idle, which only Qt's own dispatcher reports exactly.
     qputenv("QT_NO_GLIB", "1");
+    // A GO of the sound sweep finds its sound device as the program does, through the server the sweep points it at.
+    const bool soundGoRun = argc > 1 && std::string(argv[1]) == "--sound-go";
     // Sound is heard only in its own run, through a PulseAudio server of the benchmark's own.
-    SoundOutput::shared().choose(part == QStringLiteral("sound") ? SoundSink::device : SoundSink::silent);
+    if (!soundGoRun)
+        SoundOutput::shared().choose(part == QStringLiteral("sound") ? SoundSink::device : SoundSink::silent);
     QApplication app(argc, argv);
     applyLumoStyle(app);
+    if (soundGoRun)
+        return soundGo(QCoreApplication::arguments().mid(2));
     const double seconds = argc > 1 ? std::max(3.0, QString::fromLocal8Bit(argv[1]).toDouble()) : 20;
     std::printf("show timing: %d displays", int(QGuiApplication::screens().size()));
     printLoad();

@@ -7,8 +7,9 @@ namespace {
 
 // Buffers in the running average: a device's timing jitters by a millisecond or two from one to the next.
 constexpr std::int64_t kAveraged = 32;
-// Readings this far apart on the host clock with the same sound time: the device's clock stands still.
-constexpr std::int64_t kStandingStillNs = 1'000'000;
+// A sound time read unchanged for this long on the host clock: the device's clock stands still. Some sinks' clocks
+// move a segment of 10 ms at a time.
+constexpr std::int64_t kStandingStillNs = 25'000'000;
 
 } // namespace
 
@@ -16,14 +17,15 @@ void DriftFollower::restart()
 {
     m_playing = PlaybackOnset();
     m_drift = 0;
-    m_last.reset();
+    m_moved.reset();
     m_keptHere = false;
 }
 
 std::int64_t DriftFollower::correctionAt(std::int64_t soundTime, std::int64_t lead, std::int64_t startLead)
 {
     const Reading reading{soundTime - lead, soundTime};
-    const std::optional<Reading> last = std::exchange(m_last, reading);
+    if (!m_moved || m_moved->sound != soundTime)
+        m_moved = reading;
     if (!m_playing.onset()) {
         if (!m_playing.take(soundTime - lead, soundTime))
             return 0;
@@ -40,7 +42,7 @@ std::int64_t DriftFollower::correctionAt(std::int64_t soundTime, std::int64_t le
     // A sound server's clock runs by itself for a while as its stream starts, whether or not the device plays, and
     // then stands still until the device catches up: the sound is not where the clock said, and is looked for again,
     // with a lag taken from that clock taken back.
-    if (last && reading.sound == last->sound && reading.host - last->host >= kStandingStillNs) {
+    if (reading.host - m_moved->host >= kStandingStillNs) {
         if (std::exchange(m_keptHere, false))
             m_kept.reset();
         m_playing = PlaybackOnset();

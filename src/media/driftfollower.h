@@ -47,5 +47,6 @@ class DriftFollower
         std::int64_t host = 0;
         std::int64_t sound = 0;
     };
-    std::optional<Reading> m_last;
+    // The reading at which the sound's time last moved.
+    std::optional<Reading> m_moved;
 };

@@ -162,7 +162,7 @@ SoundClock::Sound SoundClock::watch() const
     const GstClockTime reading = gst_clock_get_internal_time(own);
     gst_object_unref(own);
     if (!m_start || m_start->base != base)
-        m_start = Start{base, {}, {}, {}};
+        m_start = Start{base, {}, {}, {}, {}};
     const std::int64_t host = hostNowNs();
     if (m_start->pace.onset()) {
         // A sound server's clock runs on by itself for a while after the sink starts it, whether or not the device
@@ -171,7 +171,7 @@ SoundClock::Sound SoundClock::watch() const
         if (std::int64_t(reading) != m_start->lastReading)
             m_start->movedAt = host;
         m_start->lastReading = std::int64_t(reading);
-        return host - m_start->movedAt > kStandingStillNs ? Sound::starting : Sound::atPace;
+        return host - m_start->movedAt > kStandingStillNs ? Sound::standing : Sound::atPace;
     }
     // The sink's clock stands still from a start until the device plays what it was given; a sound server's may
     // stand still for as long as it ran before, while the stream waited.
@@ -208,10 +208,16 @@ std::chrono::nanoseconds SoundClock::delay() const
     case Sound::starting:
         // The first sound is placed this far ahead of what the device plays as it starts.
         return startingDelay();
+    case Sound::standing:
+        // Where it was as it last played; a server busy a moment holds its clock as well.
+        return m_start->lastDelay.value_or(startingDelay());
     case Sound::atPace:
         break;
     }
     // A sound this far off began late (or stalled): the sink brings it back to where the pictures are.
     const std::chrono::nanoseconds delay = measuredDelay();
-    return DriftFollower::waitedFor(-delay.count()) ? delay : startingDelay();
+    if (!DriftFollower::waitedFor(-delay.count()))
+        return startingDelay();
+    m_start->lastDelay = delay;
+    return delay;
 }

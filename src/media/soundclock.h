@@ -38,11 +38,13 @@ class SoundClock
     {
         std::uint64_t base = 0;
         PlaybackOnset pace;
-        // The clock's last reading once at pace, and the host time it last moved.
+        // The clock's last reading once at pace, the host time it last moved, and the delay measured then.
         std::int64_t lastReading = 0;
         std::int64_t movedAt = 0;
+        std::optional<std::chrono::nanoseconds> lastDelay;
     };
-    enum class Sound { none, starting, atPace };
+    // A clock standing still after it went at pace plays nothing for now.
+    enum class Sound { none, starting, atPace, standing };
 
     void adopt(GstElement* sink);
     static void release(GstElement* sink);
