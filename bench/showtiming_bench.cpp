@@ -37,6 +37,15 @@
 
 namespace {
 
+// The console's recovery folder and settings in a home of the benchmark's own.
+LumoriaApp::Options consoleOptions(const QTemporaryDir& home)
+{
+    LumoriaApp::Options options;
+    options.recoveryDirectory = home.filePath(QStringLiteral("recovery"));
+    options.settingsFile = home.filePath(QStringLiteral("settings.ini"));
+    return options;
+}
+
 using namespace BenchTools;
 
 const QList<ScreenRole> kRoles{kScreen1, kScreen2};
@@ -609,10 +618,7 @@ void consoleRuns(int rounds, double seconds, const QString& part)
         return;
     }
     QTemporaryDir home;
-    LumoriaApp::Options options;
-    options.recoveryDirectory = home.filePath(QStringLiteral("recovery"));
-    options.settingsFile = home.filePath(QStringLiteral("settings.ini"));
-    LumoriaApp lumoria(options);
+    LumoriaApp lumoria(consoleOptions(home));
     Engine& engine = lumoria.engine();
     const ConsoleShow ids = loadConsoleShow(engine, seconds);
     lumoria.consoleWindow().setScreen(QGuiApplication::screens()[2]);
@@ -923,10 +929,7 @@ int soundGo(const QStringList& arguments)
     const QString clip = arguments.value(2);
     const double seconds = arguments.value(3).toDouble();
     QTemporaryDir home;
-    LumoriaApp::Options options;
-    options.recoveryDirectory = home.filePath(QStringLiteral("recovery"));
-    options.settingsFile = home.filePath(QStringLiteral("settings.ini"));
-    LumoriaApp lumoria(options);
+    LumoriaApp lumoria(consoleOptions(home));
     Engine& engine = lumoria.engine();
     const QList<QScreen*> screens = QGuiApplication::screens();
     if (screens.size() >= 3) {

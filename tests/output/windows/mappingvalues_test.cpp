@@ -6,6 +6,7 @@
 #include "mediafixtures.h"
 #include "picture.h"
 #include "projectfilewait.h"
+#include "realoutputs.h"
 #include "screendisplayprovider.h"
 #include "screenoutputwindows.h"
 
@@ -95,11 +96,7 @@ TEST(MappingValues, NoMappingLeavesTheOutputBlack)
 TEST(MappingValues, OutputWindowCropsAsItsMonitorDoes)
 {
     QTemporaryDir folder;
-    Engine::Services services;
-    services.displays = std::make_shared<ScreenDisplayProvider>();
-    services.windows = std::make_shared<ScreenOutputWindows>();
-    services.players = fakePlayers();
-    Engine engine(true, nullptr, folder.path(), services);
+    Engine engine(true, nullptr, folder.path(), realOutputServices());
     Show show = engine.show();
     show.outputScreens = QList<ScreenRole>{kFirst};
     engine.setShow(show);

@@ -5,6 +5,7 @@
 #include "fakeplayer.h"
 #include "mappedoutput.h"
 #include "picture.h"
+#include "realoutputs.h"
 #include "screendisplayprovider.h"
 #include "screenoutputwindows.h"
 
@@ -96,11 +97,7 @@ TEST(TwoDisplays, IdentitiesDoNotDependOnWhichScreenIsPrimary)
 TEST(TwoDisplays, BoundScreenCoversTheSecondDisplayWithItsMappedProgramme)
 {
     QTemporaryDir folder;
-    Engine::Services services;
-    services.displays = std::make_shared<ScreenDisplayProvider>();
-    services.windows = std::make_shared<ScreenOutputWindows>();
-    services.players = fakePlayers();
-    Engine engine(true, nullptr, folder.path(), services);
+    Engine engine(true, nullptr, folder.path(), realOutputServices());
     Show show = engine.show();
     show.outputScreens = QList<ScreenRole>{ScreenRole{QStringLiteral("屏幕 1")}, kSecond};
     engine.setShow(show);
