@@ -262,11 +262,6 @@ int main(int argc, char** argv)
     QWidget console;
     console.show();
     BenchTools::runEvents(200);
-    // The media panel's type list is made once per session, from the whole MIME database: its cost, apart.
-    QElapsedTimer typeList;
-    typeList.start();
-    mediaPanelRequest({AssetKind::image, AssetKind::video, AssetKind::audio}, true);
-    const double typeListMs = milliseconds(typeList);
     DialogProjectChooser projectPanels;
     FilePanelProcess& panels = FilePanelProcess::of(&console);
     const auto wait = [] {};
@@ -288,7 +283,6 @@ int main(int argc, char** argv)
     std::printf("file panels on the stalled folder, given up on:    longest main-thread gap %8.1f ms   %d of 2 "
                 "panels open until given up\n",
                 panelGap, heldPanels);
-    std::printf("  (the media panel's type list, made once per session before: %.1f ms)\n", typeListMs);
 
     if (realShare)
         ::kill(daemon, SIGCONT);

@@ -4,6 +4,7 @@
 #include "chineseqtdialogs.h"
 #include "filepanelrequest.h"
 #include "lumostyle.h"
+#include "mediaasset.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -16,11 +17,17 @@ int main(int argc, char** argv)
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    const std::optional<FilePanelRequest> request = FilePanelRequest::fromArguments(arguments);
-    if (!request) {
+    std::optional<FilePanelRequest> request = FilePanelRequest::fromArguments(arguments);
+    QList<AssetKind> kinds;
+    for (const QString& name : request ? request->mediaKinds : QStringList{})
+        if (const std::optional<AssetKind> kind = fromRawValue<AssetKind>(name))
+            kinds << *kind;
+    if (!request || kinds.size() != request->mediaKinds.size()) {
         std::fputs("lumoria-chooser：参数无法识别，这个程序由 Lumoria 控制台启动。\n", stderr);
         return 2;
     }
+    if (!kinds.isEmpty())
+        request->nameFilters = assetNameFilters(kinds);
     QApplication app(argc, argv);
     applyLumoStyle(app);
     installChineseQtDialogs();

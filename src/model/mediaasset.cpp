@@ -53,6 +53,25 @@ QStringList assetFilePatterns(AssetKind kind)
     return patterns;
 }
 
+static QString nameFilter(const QString& name, const QStringList& patterns)
+{
+    return QStringLiteral("%1 (%2)").arg(name, patterns.join(u' '));
+}
+
+QStringList assetNameFilters(const QList<AssetKind>& kinds)
+{
+    QStringList filters;
+    QStringList all;
+    for (AssetKind kind : kinds) {
+        const QStringList patterns = assetFilePatterns(kind);
+        filters << nameFilter(rawValue(kind), patterns);
+        all << patterns;
+    }
+    if (kinds.size() > 1)
+        filters.prepend(nameFilter(QStringLiteral("所有媒体"), all));
+    return filters;
+}
+
 bool accepts(Track track, const MediaAsset& asset)
 {
     switch (track) {

@@ -16,6 +16,8 @@ QStringList FilePanelRequest::arguments() const
     QStringList arguments{QStringLiteral("--mode"), kModes.at(int(mode))};
     for (const QString& filter : nameFilters)
         arguments << QStringLiteral("--filter") << filter;
+    for (const QString& kind : mediaKinds)
+        arguments << QStringLiteral("--media-kind") << kind;
     if (hideFilterDetails)
         arguments << QStringLiteral("--hide-filter-details");
     if (!defaultSuffix.isEmpty())
@@ -49,6 +51,8 @@ std::optional<FilePanelRequest> FilePanelRequest::fromArguments(const QStringLis
             modeGiven = true;
         } else if (option == QStringLiteral("--filter")) {
             request.nameFilters << value;
+        } else if (option == QStringLiteral("--media-kind")) {
+            request.mediaKinds << value;
         } else if (option == QStringLiteral("--suffix")) {
             request.defaultSuffix = value;
         } else if (option == QStringLiteral("--select")) {

@@ -17,6 +17,8 @@ struct FilePanelRequest
     Mode mode = Mode::openFile;
     // Type filters, "名称 (*.a *.b)", the first one chosen.
     QStringList nameFilters;
+    // Kinds of media by name ("图片", "视频", "音频") whose file types the panel program adds as type filters.
+    QStringList mediaKinds;
     // The type list shows the names alone (a kind of media has dozens of extensions).
     bool hideFilterDetails = false;
     // Added to a typed name without one (save panels).

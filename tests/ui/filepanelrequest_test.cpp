@@ -18,7 +18,7 @@ TEST(FilePanelRequest, TravelsAsArgumentsAndBack)
     relink.acceptLabel = QStringLiteral("重新定位");
     FilePanelRequest media;
     media.mode = FilePanelRequest::Mode::openFiles;
-    media.nameFilters = {QStringLiteral("所有媒体 (*.png *.mp4)"), QStringLiteral("图片 (*.png)")};
+    media.mediaKinds = {QStringLiteral("图片"), QStringLiteral("视频")};
     media.hideFilterDetails = true;
     for (const FilePanelRequest& request : {save, relink, media})
         EXPECT_EQ(FilePanelRequest::fromArguments(request.arguments()), request);

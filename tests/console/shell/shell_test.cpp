@@ -417,13 +417,21 @@ TEST_F(ConsoleTest, QtsOwnDialogsSpeakChinese)
               QStringLiteral("否(N)"));
 }
 
+// The media panel's request as the panel program fills it in: its type filters for the kinds asked.
+static FilePanelRequest mediaPanelAsItsProgramShowsIt()
+{
+    FilePanelRequest request = mediaPanelRequest({AssetKind::image, AssetKind::video, AssetKind::audio}, true);
+    request.nameFilters = assetNameFilters({AssetKind::image, AssetKind::video, AssetKind::audio});
+    return request;
+}
+
 // The media panel's type list names each kind of file and keeps to a width the console's screen holds.
 TEST_F(ConsoleTest, MediaPanelOffersItsFileTypesByKindInChinese)
 {
     QFileDialog panel(&app->consoleWindow());
     panel.setOption(QFileDialog::DontUseNativeDialog);
     panel.setDirectory(folder.path());
-    mediaPanelRequest({AssetKind::image, AssetKind::video, AssetKind::audio}, true).applyTo(panel);
+    mediaPanelAsItsProgramShowsIt().applyTo(panel);
     panel.show();
     QApplication::processEvents();
     auto* types = panel.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
@@ -459,7 +467,7 @@ TEST_F(ConsoleTest, TheMediaPanelsDetailsAreWrittenInChinese)
     QFileDialog panel(&app->consoleWindow());
     panel.setOption(QFileDialog::DontUseNativeDialog);
     panel.setDirectory(folder.path());
-    mediaPanelRequest({AssetKind::image, AssetKind::video, AssetKind::audio}, true).applyTo(panel);
+    mediaPanelAsItsProgramShowsIt().applyTo(panel);
     panel.setViewMode(QFileDialog::Detail);
     panel.resize(760, 440);
     panel.show();
