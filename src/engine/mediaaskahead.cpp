@@ -29,5 +29,11 @@ void MediaAskAhead::askAhead()
     // Asks only the files never asked; what was asked before is known, or on its way.
     for (const QUrl& url : m_showFiles())
         m_files.state(url, FileDepth::header);
-    m_files.refresh(m_nextCueFiles(), FileDepth::header);
+    // The next cue's files are asked afresh when another cue, or other files, come next; an edit elsewhere in the
+    // show leaves them to the stamps.
+    QList<QUrl> next = m_nextCueFiles();
+    if (next == m_nextAsked)
+        return;
+    m_files.refresh(next, FileDepth::header);
+    m_nextAsked = std::move(next);
 }

@@ -29,6 +29,7 @@ class MediaAskAhead : public QObject
     MediaFiles& m_files;
     Files m_showFiles;
     Files m_nextCueFiles;
+    QList<QUrl> m_nextAsked;
     QTimer m_soon;
     QTimer m_again;
 };
