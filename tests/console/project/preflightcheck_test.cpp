@@ -161,9 +161,9 @@ TEST_F(PreflightTest, EditsWhileOpenCheckOnlyTheChangedCuesOncePerTurn)
     // Each turn with changes asks the disk once about each file, whatever the number of edits in it. The answers are
     // awaited too: a question still on the way when the next edit comes is not asked twice.
     const auto askedOncePerFile = [&](int before, int files) {
-        return waitUntil([&] {
-            return fileChecks - before >= files && engine->mediaFiles().questionsOnTheWay() == 0;
-        }) && fileChecks - before == files;
+        return waitUntil(
+                   [&] { return fileChecks - before >= files && engine->mediaFiles().questionsOnTheWay() == 0; }) &&
+               fileChecks - before == files;
     };
     int before = fileChecks;
     open(false);
