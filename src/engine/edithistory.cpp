@@ -5,6 +5,7 @@
 #include "delayedtask.h"
 #include "filepulse.h"
 #include "filequeue.h"
+#include "freeaside.h"
 #include "projectfile.h"
 #include "recoveryatexit.h"
 #include "savetemporary.h"
@@ -140,7 +141,7 @@ void EditHistory::beginLoading()
 void EditHistory::finishLoading()
 {
     m_loading = false;
-    m_saved = m_show;
+    freeAside(std::exchange(m_saved, m_show));
     setUnsaved(false);
     setRecoveryError(std::nullopt);
     cancelRecoveryWrite();
@@ -151,7 +152,7 @@ void EditHistory::finishLoading()
 
 void EditHistory::saved(const Show& written)
 {
-    m_saved = written;
+    freeAside(std::exchange(m_saved, written));
     setUnsaved(m_show != m_saved);
     // Edits made while the file was written keep their rolling copy.
     if (m_unsaved)

@@ -11,6 +11,7 @@
 #include "edithistory.h"
 #include "filedescriptors.h"
 #include "filequestions.h"
+#include "freeaside.h"
 #include "independentscreens.h"
 #include "lightingoutput.h"
 #include "measureddurations.h"
@@ -165,7 +166,12 @@ void Engine::setShow(Show show)
 {
     if (show == m_show)
         return;
-    const Show previous = std::exchange(m_show, std::move(show));
+    placeShow(std::move(show));
+}
+
+void Engine::placeShow(Show show)
+{
+    Show previous = std::exchange(m_show, std::move(show));
     emit showChanged();
     m_history->showChanged(previous);
     // Any edit can change the screen list (a side file makes a second screen), and every screen needs its pictures.
@@ -174,6 +180,7 @@ void Engine::setShow(Show show)
     dropDelayOfRemovedCue();
     if (m_askAhead)
         m_askAhead->showChanged();
+    freeAside(std::move(previous));
 }
 
 void Engine::setSelected(std::optional<QUuid> id)

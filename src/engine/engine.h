@@ -255,6 +255,8 @@ class Engine : public QObject
 
   private:
     void restoreEdit(const Show& target);
+    // Puts the show in place whether or not it equals the one before, which is freed aside.
+    void placeShow(Show show);
     void replaceShow(const Show& show);
     void takeSavedShow(const Show& written, const QUrl& url);
     void takeBackOffered(const Show& recovered);

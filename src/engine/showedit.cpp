@@ -1,8 +1,17 @@
 #include "showedit.h"
 
+#include "freeaside.h"
+
 ShowEdit::ShowEdit(Show before, Show after, Restore restore)
     : before(std::move(before)), after(std::move(after)), restore(std::move(restore))
 {
+}
+
+// A step of a large show may hold the last copy of a whole show version.
+ShowEdit::~ShowEdit()
+{
+    freeAside(std::move(before));
+    freeAside(std::move(after));
 }
 
 void ShowEdit::undo()

@@ -13,6 +13,7 @@ class ShowEdit : public QUndoCommand
     using Restore = std::function<void(const Show&)>;
 
     ShowEdit(Show before, Show after, Restore restore);
+    ~ShowEdit() override;
 
     void undo() override;
     void redo() override;
