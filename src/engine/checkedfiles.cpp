@@ -24,6 +24,9 @@ QList<QUrl> checkedFiles(const QList<Cue>& cues, const QList<MediaAsset>& assets
                     add(*file);
             continue;
         }
+        // Without assets no event names a file: a large show's events are not walked for nothing.
+        if (byID.isEmpty())
+            continue;
         for (const TimelineEvent& event : *cue.timeline) {
             const MediaAsset* asset = event.assetID ? byID.value(*event.assetID) : nullptr;
             if (asset && accepts(event.track, *asset))

@@ -1,6 +1,7 @@
 #include "freeaside.h"
 
 #include "asidethreads.h"
+#include "belowshowclock.h"
 
 #include <memory>
 #include <mutex>
@@ -27,6 +28,7 @@ Freeing& freeing()
 
 void freeUntilNoneWaits()
 {
+    runBelowShowClock();
     Freeing& state = freeing();
     std::unique_lock guard(state.lock);
     while (!state.shows.empty()) {
