@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -112,10 +113,9 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
     if (workers >= kThreadsPerFolder)
         return;
     try {
-        std::thread([lanes = m_lanes, folder] {
-            const AsideThreads::Running running;
-            lanes->run(folder);
-        }).detach();
+        // Counted from here, not from when the thread first runs: a process that ends just after asking waits for it.
+        auto running = std::make_unique<AsideThreads::Running>();
+        std::thread([lanes = m_lanes, folder, running = std::move(running)] { lanes->run(folder); }).detach();
         ++workers;
     } catch (const std::system_error&) {
         // No thread to be had: a question left without one is answered by the next thread of its folder.

@@ -31,10 +31,12 @@ static QFuture<std::optional<QImage>> readStill(std::function<std::optional<QIma
     auto promise = std::make_shared<QPromise<std::optional<QImage>>>();
     QFuture<std::optional<QImage>> future = promise->future();
     promise->start();
-    stillReaders().start([promise, read = std::move(read)] {
-        const AsideThreads::Running running;
+    // Counted from when it is queued, not from when it runs: a process ending meanwhile waits for it.
+    auto running = std::make_shared<AsideThreads::Running>();
+    stillReaders().start([promise, read = std::move(read), running]() mutable {
         promise->addResult(read());
         promise->finish();
+        running.reset();
     });
     return future;
 }

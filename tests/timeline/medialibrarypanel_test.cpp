@@ -1,3 +1,4 @@
+#include "asidethreads.h"
 #include "assetrowdelegate.h"
 #include "assetthumbnails.h"
 #include "eventwait.h"
@@ -244,6 +245,29 @@ TEST_F(MediaLibraryPanelTest, PicturesAreReducedUprightAndLetterboxed)
     QFile::copy(wide.url.toLocalFile(), returning.url.toLocalFile());
     EXPECT_TRUE(stillOf(returning));
     EXPECT_FALSE(stillOf(entry(MediaFixtures::wav(), AssetKind::audio)));
+}
+
+// A still being read counts as work aside from the moment it is asked, though its read waits for a pool thread:
+// a program that ends at once waits for the read instead of tearing its libraries down under it. The share answers
+// late, so that every read is still under way when the count is read.
+TEST_F(MediaLibraryPanelTest, AStillCountsAsWorkAsideFromTheMomentItIsAsked)
+{
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    share.delay(0.02);
+    for (int round = 0; round < 4; ++round) {
+        const QString name = QStringLiteral("pic%1.png").arg(round);
+        ASSERT_TRUE(QFile::copy(MediaFixtures::png({16, 16}, Qt::red), share.backing() + "/" + name));
+        const MediaAsset picture = entry(share.mount() + "/" + name, AssetKind::image);
+        engine->mediaFiles().refresh({picture.url}, FileDepth::stamp);
+        ASSERT_TRUE(waitUntil(
+            [&] { return engine->mediaFiles().state(picture.url, FileDepth::stamp) == FileState::answered; }));
+        ASSERT_TRUE(AsideThreads::waitForAll(5000)) << "round " << round;
+        EXPECT_FALSE(panel->thumbnails().still(picture));
+        EXPECT_FALSE(AsideThreads::waitForAll(0)) << "round " << round;
+        EXPECT_TRUE(stillOf(picture)) << "round " << round;
+    }
 }
 
 TEST_F(MediaLibraryPanelTest, VideosShowTheirFirstFrameAndANewFileClearsTheOldStillAtOnce)

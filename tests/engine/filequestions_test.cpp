@@ -1,0 +1,33 @@
+#include "asidethreads.h"
+#include "filequestions.h"
+
+#include <QDir>
+#include <atomic>
+#include <thread>
+#include <gtest/gtest.h>
+
+// A question counts as work aside from the moment it is asked, not from when its thread first runs: a program that
+// ends just after asking waits for it instead of tearing its libraries down under it.
+TEST(FileQuestions, AQuestionCountsAsWorkAsideFromTheMomentItIsAsked)
+{
+    std::atomic<bool> held = true;
+    std::atomic<int> answered = 0;
+    {
+        // The disk's answer is held until the count has been read.
+        FileQuestions questions([&](const QUrl&) {
+            while (held)
+                std::this_thread::yield();
+            return true;
+        });
+        for (int round = 0; round < 20; ++round) {
+            ASSERT_TRUE(AsideThreads::waitForAll(5000)) << "round " << round;
+            held = true;
+            questions.ask(QUrl::fromLocalFile(QDir::tempPath()), FileDepth::readable, std::nullopt,
+                          [&](const FileAnswer&) { ++answered; });
+            EXPECT_FALSE(AsideThreads::waitForAll(0)) << "round " << round;
+            held = false;
+        }
+    }
+    EXPECT_TRUE(AsideThreads::waitForAll(5000));
+    EXPECT_EQ(answered, 20);
+}
