@@ -3,8 +3,8 @@
 
 #include <QDir>
 #include <atomic>
-#include <thread>
 #include <gtest/gtest.h>
+#include <thread>
 
 // A question counts as work aside from the moment it is asked, not from when its thread first runs: a program that
 // ends just after asking waits for it instead of tearing its libraries down under it.
