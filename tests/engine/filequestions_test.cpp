@@ -27,7 +27,8 @@ TEST(FileQuestions, AQuestionCountsAsWorkAsideFromTheMomentItIsAsked)
             EXPECT_FALSE(AsideThreads::waitForAll(0)) << "round " << round;
             held = false;
         }
+        // Questions not yet begun go with their owner: the last is answered before the owner goes.
+        EXPECT_TRUE(AsideThreads::waitForAll(5000));
     }
-    EXPECT_TRUE(AsideThreads::waitForAll(5000));
     EXPECT_EQ(answered, 20);
 }
