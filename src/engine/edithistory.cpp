@@ -215,17 +215,43 @@ void EditHistory::readOffered(std::shared_ptr<FilePulse> pulse, Offered done)
         });
 }
 
-void EditHistory::tookBackOffered()
+void EditHistory::parkInPlaceOfOffered(const Show& offered, const Show& unsaved, std::shared_ptr<FilePulse> pulse,
+                                       FileQueue::Done done)
+{
+    pulse->setStage(FilePulse::Stage::waiting);
+    // A rolling copy of the unsaved work written after this would take the place of the work taken back.
+    cancelRecoveryWrite();
+    m_fileQueue->post(
+        [offered, unsaved, pulse, parked = m_parkedPath, rolling = m_recoveryPath]() -> std::optional<QString> {
+            const auto settled = qScopeGuard([&pulse] { pulse->setStage(FilePulse::Stage::done); });
+            try {
+                writeShowFile(offered, rolling, JsonFormat::compact, kLargestProjectFile, pulse.get());
+                writeShowFile(unsaved, parked, JsonFormat::compact, kLargestProjectFile, pulse.get());
+            } catch (const ProjectFileError& error) {
+                return error.text();
+            }
+            return std::nullopt;
+        },
+        [history = QPointer(this), done = std::move(done)](const std::optional<QString>& error) {
+            if (error && history)
+                history->queueRecovery();
+            done(error);
+        });
+}
+
+void EditHistory::tookBackOffered(bool unsavedWorkParked)
 {
     // The offered copy becomes the rolling copy, so the work stays on disk until it is rewritten. Should the rename
     // fail, the offered copy stays where it is rather than leave the work in memory only.
-    if (m_offeredPath != m_recoveryPath)
+    if (unsavedWorkParked)
+        m_offeredPath = m_parkedPath;
+    else if (m_offeredPath != m_recoveryPath)
         m_fileQueue->post([offered = QFile::encodeName(m_offeredPath), rolling = QFile::encodeName(m_recoveryPath)] {
             // Replaces the rolling copy in one step: there is always one whole copy or the other.
             std::rename(offered.constData(), rolling.constData());
             return std::nullopt;
         });
-    setCanRecover(false);
+    setCanRecover(unsavedWorkParked);
     m_saved = Show::makeDefault();
     setUnsaved(true);
     queueRecovery();

@@ -89,8 +89,14 @@ class EditHistory : public QObject
     using Offered = std::function<void(const std::optional<Show>& show, const QString& error)>;
     void readOffered(std::shared_ptr<FilePulse> pulse, Offered done);
     QString offeredPath() const { return m_offeredPath; }
-    // The work on offer became the open show: unsaved work again, kept in the rolling copy.
-    void tookBackOffered();
+    // Taking the work on offer back over unsaved work (edits made while it was read): the work taken back is written
+    // as the rolling copy and the unsaved work parked in its place, so that both stay on disk; done as for
+    // parkUnsavedWork. Should it fail, the unsaved work's rolling copy is written again.
+    void parkInPlaceOfOffered(const Show& offered, const Show& unsaved, std::shared_ptr<FilePulse> pulse,
+                              FileQueue::Done done);
+    // The work on offer became the open show: unsaved work again, kept in the rolling copy. unsavedWorkParked: the
+    // unsaved work it replaced was parked in its place and is on offer now.
+    void tookBackOffered(bool unsavedWorkParked = false);
     // Writes the rolling copy now, behind the writes already queued (also when the application quits), waiting for
     // it at most `within`; throws ProjectFileError when it failed or its folder did not answer in time.
     void writeRecovery(std::chrono::milliseconds within);

@@ -77,7 +77,7 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
                                               setProjectURL(url);
                                           },
                                           [this](const Show& written, const QUrl& url) { takeSavedShow(written, url); },
-                                          [this](const Show& recovered) { takeBackOffered(recovered); },
+                                          [this](const Show& show, bool parked) { takeBackOffered(show, parked); },
                                           [this](const QString& text) { setMessage(text); }},
                                          this);
     m_independent = new IndependentScreens(*this);

@@ -149,6 +149,8 @@ class Engine : public QObject
     // Takes back the work on offer as the open, unsaved show, read aside like a project file; failure goes to the
     // status line.
     void recoverUnsavedProject();
+    // Gives up the open, save or recovery on its way ("取消"): the show and its files stay as they were.
+    void cancelProjectFileWork();
     // How long writeRecovery() waits for the recovery folder.
     static constexpr std::chrono::seconds kRecoveryWriteWait{3};
     // Writes the recovery copy of unsaved work now (also when the application quits), waiting for it at most
@@ -259,7 +261,7 @@ class Engine : public QObject
     void placeShow(Show show);
     void replaceShow(const Show& show);
     void takeSavedShow(const Show& written, const QUrl& url);
-    void takeBackOffered(const Show& recovered);
+    void takeBackOffered(const Show& recovered, bool unsavedWorkParked);
     void setProjectURL(std::optional<QUrl> url);
     void selectFirstCueUnlessPresent();
 

@@ -54,12 +54,18 @@ void Engine::recoverUnsavedProject()
     m_projectFiles->recover();
 }
 
-void Engine::takeBackOffered(const Show& recovered)
+void Engine::cancelProjectFileWork()
+{
+    m_projectFiles->giveUp();
+}
+
+void Engine::takeBackOffered(const Show& recovered, bool unsavedWorkParked)
 {
     replaceShow(recovered);
     setProjectURL(std::nullopt);
-    m_history->tookBackOffered();
-    setMessage(QStringLiteral("已恢复未保存工程"));
+    m_history->tookBackOffered(unsavedWorkParked);
+    setMessage(unsavedWorkParked ? QStringLiteral("已恢复未保存工程 · 原先未保存的修改已另存，可再次恢复")
+                                 : QStringLiteral("已恢复未保存工程"));
 }
 
 void Engine::writeRecovery()

@@ -5,6 +5,7 @@
 #include "cuecycle.h"
 #include "independentscreens.h"
 #include "picture.h"
+#include "projectfilework.h"
 #include "timelinesender.h"
 
 std::optional<Cue> Engine::nextPlaybackCue() const
@@ -14,7 +15,8 @@ std::optional<Cue> Engine::nextPlaybackCue() const
 
 bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue, Preflight preflight)
 {
-    if (m_projectionMode)
+    // A show being opened or recovered stops playback when it lands: no run is started only to be stopped then.
+    if (m_projectionMode || m_projectFiles->refusedWhileShowOnItsWay(QStringLiteral("投放")))
         return false;
     QList<Cue> cues;
     if (usesPlaylist(mode))

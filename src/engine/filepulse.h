@@ -7,7 +7,8 @@
 #include <optional>
 
 // What a long file job tells the main thread on the way, without a lock: how far it has come, and for how long the
-// file system has given no sign of life. Written on the job's thread, read on the main thread.
+// file system has given no sign of life; and the other way, whether the operator gave the job up. Progress is
+// written on the job's thread and read on the main thread.
 class FilePulse
 {
   public:
@@ -42,6 +43,23 @@ class FilePulse
         return std::chrono::nanoseconds(now() - m_lastSign);
     }
 
+    // The operator gives the job up, on the main thread: it is to leave every file as it was. False once the job has
+    // begun to put a file in place of another, which no one can take back; it then finishes.
+    bool giveUp()
+    {
+        Course expected = Course::going;
+        return m_course.compare_exchange_strong(expected, Course::givenUp) || expected == Course::givenUp;
+    }
+    bool givenUp() const { return m_course == Course::givenUp; }
+    // Asked by the job just before it replaces a file: false when it was given up, and then it replaces nothing.
+    bool mayReplace()
+    {
+        Course expected = Course::going;
+        return m_course.compare_exchange_strong(expected, Course::replacing) || expected == Course::replacing;
+    }
+    // Whether the job has begun to replace a file, and so can no longer be given up.
+    bool replacing() const { return m_course == Course::replacing; }
+
     // One call on the file system: a sign of life as it begins and as it ends. A null pulse is not told.
     class Call
     {
@@ -64,6 +82,8 @@ class FilePulse
     };
 
   private:
+    enum class Course { going, replacing, givenUp };
+
     static qint64 now() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
     void sign() { m_lastSign = now(); }
 
@@ -71,4 +91,5 @@ class FilePulse
     std::atomic<qint64> m_total{0};
     std::atomic<qint64> m_done{0};
     std::atomic<qint64> m_lastSign{0};
+    std::atomic<Course> m_course{Course::going};
 };

@@ -42,6 +42,13 @@ QString kindOf(mode_t mode)
     throw ProjectFileError(QStringLiteral("无法写入“%1”：%2").arg(name, fileErrorText(error)));
 }
 
+// A job the operator gave up ends where it is; its outcome lands nowhere.
+void stopIfGivenUp(const QString& name, const FilePulse* pulse)
+{
+    if (pulse && pulse->givenUp())
+        throw ProjectFileError(QStringLiteral("“%1”已取消").arg(name));
+}
+
 QString megabytes(qint64 size)
 {
     return QString::number(double(size) / (1 << 20), 'f', 1);
@@ -107,6 +114,7 @@ QByteArray readRegularFile(const QString& path, const QString& name, qint64 limi
     bytes.resize(qsizetype(status.st_size) + 1);
     qsizetype filled = 0;
     for (;;) {
+        stopIfGivenUp(name, pulse);
         if (filled == bytes.size()) {
             refuseIfTooLarge(name, filled, limit);
             bytes.resize(std::min(bytes.size() * 2, qsizetype(limit) + 1));
@@ -161,8 +169,8 @@ void replaceFile(const QString& path, const QByteArray& bytes, FilePulse* pulse)
     {
         const FilePulse::Call call(pulse);
         target = saveTarget(path);
-        removeStaleSaveTemporaries(target);
     }
+    removeStaleSaveTemporaries(target, pulse);
     const std::optional<mode_t> mode = modeOf(target, pulse);
     refuseIfReadOnly(target, name, mode, pulse);
     QByteArray temporary;
@@ -184,6 +192,7 @@ void replaceFile(const QString& path, const QByteArray& bytes, FilePulse* pulse)
         pulse->setTotal(bytes.size());
     qsizetype written = 0;
     while (written < bytes.size()) {
+        stopIfGivenUp(name, pulse);
         ssize_t count = 0;
         {
             const FilePulse::Call call(pulse);
@@ -200,6 +209,9 @@ void replaceFile(const QString& path, const QByteArray& bytes, FilePulse* pulse)
     const FilePulse::Call call(pulse);
     if (::fsync(fd) != 0)
         refuseUnwritable(name, errno);
+    // Given up before this point, the old file stays as it was; from here on the new one takes its place.
+    if (pulse && !pulse->mayReplace())
+        stopIfGivenUp(name, pulse);
     if (::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0)
         refuseUnwritable(name, errno);
     renamed = true;
@@ -213,6 +225,7 @@ Show readShowFile(const QString& path, qint64 limit, FilePulse* pulse)
     if (pulse)
         pulse->setStage(FilePulse::Stage::reading);
     const QByteArray bytes = readRegularFile(path, name, limit, pulse);
+    stopIfGivenUp(name, pulse);
     if (pulse)
         pulse->setStage(FilePulse::Stage::decoding);
     try {

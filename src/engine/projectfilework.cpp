@@ -36,6 +36,19 @@ QString verb(ProjectFileWork::Kind kind)
     return {};
 }
 
+QString givenUpText(ProjectFileWork::Kind kind, const QString& name)
+{
+    switch (kind) {
+    case ProjectFileWork::Kind::open:
+        return QStringLiteral("已取消打开 · %1").arg(name);
+    case ProjectFileWork::Kind::save:
+        return QStringLiteral("已取消保存 · %1 · 原文件未改动").arg(name);
+    case ProjectFileWork::Kind::recover:
+        return QStringLiteral("已取消恢复 · %1").arg(name);
+    }
+    return {};
+}
+
 QString failureText(ProjectFileWork::Kind kind)
 {
     switch (kind) {
@@ -80,6 +93,45 @@ bool ProjectFileWork::refusedWhileBusy(Kind wanted)
     return true;
 }
 
+bool ProjectFileWork::refusedWhileShowOnItsWay(const QString& wanted)
+{
+    if (m_kind != Kind::open && m_kind != Kind::recover)
+        return false;
+    m_hooks.status(QStringLiteral("“%1”正在%2，这次%3未执行").arg(fileName(), verb(*m_kind), wanted));
+    return true;
+}
+
+void ProjectFileWork::giveUp()
+{
+    if (!m_kind)
+        return;
+    if (!m_pulse->giveUp()) {
+        m_hooks.status(QStringLiteral("“%1”已开始替换原文件，无法取消").arg(m_waitingOn));
+        return;
+    }
+    const Kind kind = *m_kind;
+    const QString name = fileName();
+    ++m_ticket;
+    ++m_givenUpOnTheWay;
+    end();
+    m_hooks.status(givenUpText(kind, name));
+}
+
+bool ProjectFileWork::canGiveUp() const
+{
+    return busy() && !m_pulse->replacing();
+}
+
+// Exactly one job is on its way while the work is busy; the outcome of one given up only counts it out.
+bool ProjectFileWork::lands(Ticket ticket)
+{
+    if (ticket == m_ticket)
+        return true;
+    --m_givenUpOnTheWay;
+    emit changed();
+    return false;
+}
+
 void ProjectFileWork::open(const QUrl& url)
 {
     if (refusedWhileBusy(Kind::open))
@@ -89,15 +141,18 @@ void ProjectFileWork::open(const QUrl& url)
         return;
     }
     begin(Kind::open, url);
-    // A save of this file killed on the way, in this or an earlier run, may have left its new copy beside it.
+    // A save of this file killed on the way, in this or an earlier run, may have left its new copy beside it. Listing
+    // the folder for it waits on the folder as the read does.
     runAside(
         [path = url.toLocalFile()](FilePulse& pulse) -> std::optional<Show> {
             Show read = readShowFile(path, kLargestProjectFile, &pulse);
-            const FilePulse::Call call(&pulse);
-            removeStaleSaveTemporaries(path);
+            pulse.setStage(FilePulse::Stage::waiting);
+            removeStaleSaveTemporaries(path, &pulse);
             return read;
         },
-        [this](const Outcome& outcome) {
+        [this, ticket = m_ticket](const Outcome& outcome) {
+            if (!lands(ticket))
+                return;
             if (outcome.show)
                 parkThenReplace(*outcome.show);
             else
@@ -120,7 +175,9 @@ void ProjectFileWork::save(const QUrl& url)
             writeShowFile(written, path, JsonFormat::pretty, kLargestProjectFile, &pulse);
             return std::nullopt;
         },
-        [this, written](const Outcome& outcome) {
+        [this, ticket = m_ticket, written](const Outcome& outcome) {
+            if (!lands(ticket))
+                return;
             if (outcome.error) {
                 fail(*outcome.error);
                 return;
@@ -137,14 +194,43 @@ void ProjectFileWork::recover()
     if (refusedWhileBusy(Kind::recover))
         return;
     begin(Kind::recover, QUrl::fromLocalFile(m_history.offeredPath()));
-    m_history.readOffered(m_pulse, [this](const std::optional<Show>& show, const QString& error) {
+    m_history.readOffered(m_pulse, [this, ticket = m_ticket](const std::optional<Show>& show, const QString& error) {
+        if (!lands(ticket))
+            return;
         if (!show) {
             fail(error);
             return;
         }
-        end();
-        m_hooks.recovered(*show);
+        takeBack(*show);
     });
+}
+
+// Unsaved work that the work taken back replaces (edits made while it was read) is parked where that work was, and
+// offered back in its turn; edits made while it was written are parked again.
+void ProjectFileWork::takeBack(const Show& offered)
+{
+    if (!m_history.hasUnsavedChanges()) {
+        end();
+        m_hooks.recovered(offered, false);
+        return;
+    }
+    const Show unsaved = m_hooks.show();
+    m_waitingOn = QFileInfo(m_history.parkedPath()).fileName();
+    m_history.parkInPlaceOfOffered(offered, unsaved, m_pulse,
+                                   [this, ticket = m_ticket, offered, unsaved](const std::optional<QString>& error) {
+                                       if (!lands(ticket))
+                                           return;
+                                       if (error) {
+                                           fail(*error);
+                                           return;
+                                       }
+                                       if (m_hooks.show() != unsaved && m_history.hasUnsavedChanges()) {
+                                           takeBack(offered);
+                                           return;
+                                       }
+                                       end();
+                                       m_hooks.recovered(offered, true);
+                                   });
 }
 
 void ProjectFileWork::begin(Kind kind, const QUrl& url)
@@ -153,10 +239,11 @@ void ProjectFileWork::begin(Kind kind, const QUrl& url)
     m_url = url;
     m_waitingOn = url.fileName();
     m_silent = false;
+    m_shownReplacing = false;
     m_shownProgress.reset();
-    m_pulse->setTotal(0);
-    m_pulse->setDone(0);
-    m_pulse->setStage(FilePulse::Stage::waiting);
+    // A job given up may still tell its own pulse of its progress.
+    m_pulse = std::make_shared<FilePulse>();
+    ++m_ticket;
     m_hooks.status(workingText());
     m_watch.start();
     emit changed();
@@ -196,19 +283,22 @@ void ProjectFileWork::parkThenReplace(const Show& read)
     }
     const Show parked = m_hooks.show();
     m_waitingOn = QFileInfo(m_history.parkedPath()).fileName();
-    m_history.parkUnsavedWork(parked, m_pulse, [this, read, parked](const std::optional<QString>& error) {
-        m_waitingOn = m_url.fileName();
-        if (error) {
-            fail(*error);
-            return;
-        }
-        if (m_hooks.show() != parked && m_history.hasUnsavedChanges()) {
-            parkThenReplace(read);
-            return;
-        }
-        m_history.parked();
-        replaceWith(read);
-    });
+    m_history.parkUnsavedWork(parked, m_pulse,
+                              [this, ticket = m_ticket, read, parked](const std::optional<QString>& error) {
+                                  if (!lands(ticket))
+                                      return;
+                                  m_waitingOn = m_url.fileName();
+                                  if (error) {
+                                      fail(*error);
+                                      return;
+                                  }
+                                  if (m_hooks.show() != parked && m_history.hasUnsavedChanges()) {
+                                      parkThenReplace(read);
+                                      return;
+                                  }
+                                  m_history.parked();
+                                  replaceWith(read);
+                              });
 }
 
 void ProjectFileWork::replaceWith(const Show& read)
@@ -244,12 +334,15 @@ void ProjectFileWork::watch()
     const bool moved = progress.has_value() != m_shownProgress.has_value() ||
                        (progress && std::abs(*progress - *m_shownProgress) >= 0.005);
     const bool turned = silent != m_silent;
+    const bool replacing = m_pulse->replacing();
+    const bool committed = replacing != m_shownReplacing;
     m_silent = silent;
+    m_shownReplacing = replacing;
     if (turned)
         m_hooks.status(workingText());
     if (moved)
         m_shownProgress = progress;
-    if (moved || turned)
+    if (moved || turned || committed)
         emit changed();
 }
 

@@ -15,8 +15,10 @@ class EditHistory;
 class FilePulse;
 
 // Opening and saving project files, aside from the main thread and one at a time. A long read, decode or write is
-// work in progress and is never cut short; only a folder that gives no sign of life for a while is said to be
-// silent, on the status line, and the work goes on waiting for it. The outcome is shown when it comes.
+// work in progress and is never cut short by a clock; only a folder that gives no sign of life for a while is said to
+// be silent, on the status line, and the work goes on waiting for it. The outcome is shown when it comes; the
+// operator may give the work up before then. A show that lands replaces the show as it stands by then: unsaved work,
+// edits made while the file was read included, is parked first and offered back.
 class ProjectFileWork : public QObject
 {
     Q_OBJECT
@@ -34,8 +36,9 @@ class ProjectFileWork : public QObject
         std::function<void(const Show&, const QUrl&)> replace;
         // The show as written is the saved show now, its file the project's.
         std::function<void(const Show&, const QUrl&)> saved;
-        // The work on offer, read, takes the open show's place as unsaved work.
-        std::function<void(const Show&)> recovered;
+        // The work on offer, read, takes the open show's place as unsaved work; unsavedWorkParked tells that the
+        // unsaved work it replaced was parked in its place.
+        std::function<void(const Show&, bool unsavedWorkParked)> recovered;
         // The status line.
         std::function<void(const QString&)> status;
     };
@@ -49,6 +52,16 @@ class ProjectFileWork : public QObject
     void save(const QUrl& url);
     // Reads the unsaved work on offer; when it has decoded, it takes the show's place.
     void recover();
+    // Gives up the work on its way: the show, its saved mark and the files stay as they were, and the outcome of a
+    // job still held by its folder lands nowhere when it comes. Refused, saying why, once the job has begun to put
+    // a file in place of another, which cannot be taken back.
+    void giveUp();
+    bool canGiveUp() const;
+    // A show on its way stops playback when it lands, so a run started meanwhile would be stopped behind the
+    // operator's back: such a request is refused, and the status line says why.
+    bool refusedWhileShowOnItsWay(const QString& wanted);
+    // Jobs given up whose folder has not let them end yet.
+    int givenUpOnTheWay() const { return m_givenUpOnTheWay; }
 
     bool busy() const { return m_kind.has_value(); }
     std::optional<Kind> kind() const { return m_kind; }
@@ -73,12 +86,16 @@ class ProjectFileWork : public QObject
         std::optional<QString> error;
     };
     using Job = std::function<std::optional<Show>(FilePulse&)>;
+    // Which work an outcome was asked for: a job given up keeps a ticket that is no longer current.
+    using Ticket = quint64;
 
     bool refusedWhileBusy(Kind wanted);
     void begin(Kind kind, const QUrl& url);
+    bool lands(Ticket ticket);
     void runAside(Job job, std::function<void(const Outcome&)> done);
     void parkThenReplace(const Show& read);
     void replaceWith(const Show& read);
+    void takeBack(const Show& offered);
     void fail(const QString& error);
     void end();
     void watch();
@@ -94,5 +111,8 @@ class ProjectFileWork : public QObject
     // The file whose folder the work waits on now: the project file, or the copy unsaved work is parked in.
     QString m_waitingOn;
     bool m_silent = false;
+    bool m_shownReplacing = false;
     std::optional<double> m_shownProgress;
+    Ticket m_ticket = 0;
+    int m_givenUpOnTheWay = 0;
 };

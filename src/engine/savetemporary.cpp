@@ -1,5 +1,7 @@
 #include "savetemporary.h"
 
+#include "filepulse.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
@@ -95,8 +97,9 @@ bool lockedUnderItsName(int fd, const QByteArray& temporary)
 }
 
 // Only a regular file that nobody holds locked, and that is still the one looked at, goes.
-void removeIfStale(const QByteArray& file)
+void removeIfStale(const QByteArray& file, FilePulse* pulse)
 {
+    const FilePulse::Call call(pulse);
     struct stat named = {}, opened = {};
     if (::lstat(file.constData(), &named) != 0 || !S_ISREG(named.st_mode))
         return;
@@ -145,20 +148,37 @@ int createSaveTemporary(const QString& target, std::optional<mode_t> mode, QByte
     return -1;
 }
 
-void removeStaleSaveTemporaries(const QString& path)
+// Each call on the folder is a sign of life: a long listing from a share that answers is not a silent one.
+void removeStaleSaveTemporaries(const QString& path, FilePulse* pulse)
 {
-    const Place place = placeOf(saveTarget(path));
-    const QByteArray stem = stemOf(place);
-    DIR* folder = ::opendir(place.folder.constData());
+    Place place;
+    QByteArray stem;
+    DIR* folder = nullptr;
+    {
+        const FilePulse::Call call(pulse);
+        place = placeOf(saveTarget(path));
+        stem = stemOf(place);
+        folder = ::opendir(place.folder.constData());
+    }
     if (!folder)
         return;
     QList<QByteArray> found;
-    while (const dirent* entry = ::readdir(folder)) {
+    for (;;) {
+        const FilePulse::Call call(pulse);
+        const dirent* entry = ::readdir(folder);
+        if (!entry)
+            break;
         const QByteArray name(entry->d_name);
         if (isTemporaryOf(name, stem))
             found.append(name);
     }
-    ::closedir(folder);
-    for (const QByteArray& name : std::as_const(found))
-        removeIfStale(inFolder(place.folder, name));
+    {
+        const FilePulse::Call call(pulse);
+        ::closedir(folder);
+    }
+    for (const QByteArray& name : std::as_const(found)) {
+        if (pulse && pulse->givenUp())
+            return;
+        removeIfStale(inFolder(place.folder, name), pulse);
+    }
 }

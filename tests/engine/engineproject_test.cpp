@@ -361,7 +361,9 @@ TEST_F(RecoveryCopy, WorkLostInACrashSurvivesEditsOfTheNextSessionAndIsKeptAfter
     EXPECT_EQ(messages, QStringList{QStringLiteral("就绪")});
     recover();
     EXPECT_EQ(engine->show(), lost);
-    EXPECT_FALSE(engine->canRecoverProject());
+    // The new session's unsaved edit is parked in its place and offered in its turn.
+    EXPECT_TRUE(engine->canRecoverProject());
+    EXPECT_EQ(readShowFile(parkedPath()).cues[0].name, QStringLiteral("新的修改"));
 
     rename(1, QStringLiteral("继续"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return rolledCopy() == engine->show(); }, 10000));
@@ -397,6 +399,8 @@ TEST_F(RecoveryCopy, CrashWorkOverParkedWorkInAWritableFolderIsOfferedWithoutCom
         EXPECT_TRUE(engine->canRecoverProject());
         rename(1, QStringLiteral("新的修改"));
         QTest::qWait(1500);
+        // Back to the saved show, as the console asks before it takes work back.
+        engine->editHistory()->undo();
         recover();
         EXPECT_EQ(engine->show(), lost);
         EXPECT_EQ(engine->message(), QStringLiteral("已恢复未保存工程"));
@@ -457,6 +461,13 @@ TEST_F(RecoveryCopy, WorkLeftInAReadOnlyFolderIsOfferedWhereItLies)
     rename(0, QStringLiteral("新的修改"));
     QTest::qWait(1500);
     EXPECT_EQ(readShowFile(leftover), lost);
+    // Taken back over the edit, the work would leave the edit nowhere to go: refused, and both stay.
+    const Show edited = engine->show();
+    EXPECT_TRUE(recover().has_value()) << "the recover was refused";
+    EXPECT_EQ(engine->show(), edited);
+    EXPECT_TRUE(engine->canRecoverProject());
+    EXPECT_EQ(readShowFile(leftover), lost);
+    engine->editHistory()->undo();
     recover();
     EXPECT_EQ(engine->message(), QStringLiteral("已恢复未保存工程"));
     EXPECT_EQ(engine->show(), lost);

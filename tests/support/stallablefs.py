@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # A folder served through FUSE that stops answering on request, as a network share does: while the CONTROL file
 # exists, every request to the mount waits, for at most 20 s after the file was made, so that nothing hangs for ever.
+# A CONTROL file that names operations ("opendir readdir") holds only those.
 # While CONTROL.delay exists, every request is answered that many seconds late (a busy share that still answers).
 #   stallablefs.py BACKING MOUNT CONTROL
 # Needs python3-fusepy (Debian); tests that use it skip where it or /dev/fuse is missing.
@@ -18,14 +19,17 @@ class Stallable(Operations):
         self.backing = backing
         self.control = control
 
+    def held(self, op):
+        try:
+            with open(self.control) as control:
+                stalled_since = os.fstat(control.fileno()).st_mtime
+                ops = control.read().split()
+        except FileNotFoundError:
+            return False
+        return time.time() <= stalled_since + 20 and (not ops or op in ops)
+
     def __call__(self, op, *args):
-        while True:
-            try:
-                stalled_since = os.stat(self.control).st_mtime
-            except FileNotFoundError:
-                break
-            if time.time() > stalled_since + 20:
-                break
+        while self.held(op):
             time.sleep(0.01)
         try:
             with open(self.control + '.delay') as delay:

@@ -40,6 +40,13 @@ void StallableMount::stall()
     control.open(QIODevice::WriteOnly);
 }
 
+void StallableMount::stallOnly(const QStringList& operations)
+{
+    QFile control(m_control);
+    if (control.open(QIODevice::WriteOnly))
+        control.write(operations.join(QLatin1Char(' ')).toUtf8());
+}
+
 void StallableMount::answer()
 {
     QFile::remove(m_control);

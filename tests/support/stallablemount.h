@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 // A real FUSE folder (stallablefs.py) that stops answering on demand, as a network share does: the kernel holds
 // every question about it until the file system answers, or for at most 20 s. Needs /dev/fuse and python3-fusepy.
@@ -15,6 +16,8 @@ class StallableMount
     // Why it cannot be mounted here; empty once mounted.
     QString mountOrSayWhy();
     void stall();
+    // Only these operations of the file system wait ("opendir", "readdir", "read"...); the rest are answered.
+    void stallOnly(const QStringList& operations);
     void answer();
     // Every request answered this many seconds late; 0 for at once.
     void delay(double seconds);

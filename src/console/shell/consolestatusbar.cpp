@@ -4,16 +4,18 @@
 #include "consoletext.h"
 #include "elidedlabel.h"
 #include "engine.h"
+#include "lumohelp.h"
 #include "lumoicons.h"
 #include "projectfilework.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 
 ConsoleStatusBar::ConsoleStatusBar(Engine& engine, QWidget* parent)
     : QWidget(parent), m_engine(engine), m_message(new ElidedLabel(this)), m_fileProgress(new QProgressBar(this)),
-      m_runState(new QLabel(this))
+      m_cancelFile(new QPushButton(QStringLiteral("取消"), this)), m_runState(new QLabel(this))
 {
     setAutoFillBackground(true);
     QPalette p = palette();
@@ -31,12 +33,18 @@ ConsoleStatusBar::ConsoleStatusBar(Engine& engine, QWidget* parent)
     row->addWidget(icon);
     row->addWidget(m_message, 1);
     row->addWidget(m_fileProgress);
+    row->addWidget(m_cancelFile);
     row->addWidget(m_runState);
 
     m_fileProgress->setObjectName(QStringLiteral("projectFileProgress"));
     m_fileProgress->setFixedWidth(180);
     m_fileProgress->setMaximumHeight(fontMetrics().height() + 4);
     m_fileProgress->setTextVisible(true);
+    m_cancelFile->setObjectName(QStringLiteral("cancelProjectFile"));
+    m_cancelFile->setMaximumHeight(fontMetrics().height() + 6);
+    m_cancelFile->setFocusPolicy(Qt::NoFocus);
+    lumoHelp(m_cancelFile, QStringLiteral("放弃正在进行的打开、保存或恢复，工程和文件保持原样"));
+    connect(m_cancelFile, &QPushButton::clicked, this, [this] { m_engine.cancelProjectFileWork(); });
     connect(&engine.projectFiles(), &ProjectFileWork::changed, this, &ConsoleStatusBar::showFileProgress);
     showFileProgress();
 
@@ -61,8 +69,11 @@ void ConsoleStatusBar::showFileProgress()
 {
     const ProjectFileWork& files = m_engine.projectFiles();
     m_fileProgress->setVisible(files.busy());
+    m_cancelFile->setVisible(files.busy());
     if (!files.busy())
         return;
+    // Once the new file has begun to take the old one's place, nothing can be given up.
+    m_cancelFile->setEnabled(files.canGiveUp());
     const std::optional<double> progress = files.progress();
     m_fileProgress->setRange(0, progress ? 1000 : 0);
     if (progress)

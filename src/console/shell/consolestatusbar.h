@@ -6,9 +6,10 @@ class ElidedLabel;
 class Engine;
 class QLabel;
 class QProgressBar;
+class QPushButton;
 
-// The console's bottom line: the engine's status text on one line, a bar while a project file is opened or saved,
-// and whether a run is on.
+// The console's bottom line: the engine's status text on one line, a bar while a project file is opened or saved
+// with "取消" beside it, and whether a run is on.
 class ConsoleStatusBar : public QWidget
 {
     Q_OBJECT
@@ -27,5 +28,6 @@ class ConsoleStatusBar : public QWidget
     Engine& m_engine;
     ElidedLabel* m_message;
     QProgressBar* m_fileProgress;
+    QPushButton* m_cancelFile;
     QLabel* m_runState;
 };
