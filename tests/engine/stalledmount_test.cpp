@@ -350,18 +350,28 @@ TEST_F(StalledMount, WorkWaitingOnASilentFolderIsGivenUpAndLeavesTheShowAndItsFi
         EXPECT_EQ(engine->message(), work.givenUp) << engine->message().toStdString();
         EXPECT_TRUE(state() == before);
 
-        // The console goes on while the folder is still silent: a save elsewhere lands.
-        ASSERT_EQ(save(url(QStringLiteral("elsewhere.json"))), std::nullopt);
-        const auto afterwards = state();
         share.answer();
         EXPECT_TRUE(waitUntil([&] { return engine->projectFiles().givenUpOnTheWay() == 0; }, 30000));
         EXPECT_LT(heartbeat.longestGapMs(), 1000) << "the main thread waited on the share";
-        EXPECT_TRUE(state() == afterwards) << "the given-up outcome landed";
-        EXPECT_EQ(engine->message(), QStringLiteral("已保存 · elsewhere.json")) << engine->message().toStdString();
+        EXPECT_TRUE(state() == before) << "the given-up outcome landed";
+        EXPECT_EQ(engine->message(), work.givenUp) << engine->message().toStdString();
         EXPECT_EQ(bytesOf(share.backing() + "/show.json"), savedFile);
         EXPECT_EQ(bytesOf(share.backing() + "/recovery/Parked.json"), offeredFile);
         EXPECT_EQ(QDir(share.backing()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden), QStringList{});
     }
+
+    // The console goes on at once: a save elsewhere lands while the folder is still silent, and the open given up
+    // lands nowhere after it.
+    share.stall();
+    engine->openProject(file);
+    EXPECT_TRUE(waitUntil([&] { return engine->projectFiles().folderSilent(); }, 10000));
+    engine->cancelProjectFileWork();
+    ASSERT_EQ(save(url(QStringLiteral("elsewhere.json"))), std::nullopt);
+    const auto saved = state();
+    share.answer();
+    EXPECT_TRUE(waitUntil([&] { return engine->projectFiles().givenUpOnTheWay() == 0; }, 30000));
+    EXPECT_TRUE(state() == saved);
+    EXPECT_EQ(engine->message(), QStringLiteral("已保存 · elsewhere.json")) << engine->message().toStdString();
 
     // Held while its new file takes the old one's place, a save is past giving up, and says so.
     rename(0, QStringLiteral("替换途中"));
