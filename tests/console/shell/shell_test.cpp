@@ -239,6 +239,43 @@ TEST_F(ConsoleTest, ASaveWaitingOnItsFolderIsShownAndLandsAsSaved)
     EXPECT_EQ(readShowFile(share.backing() + "/show.json").cues[0].name, "退出前保存");
 }
 
+// An open from a folder that stops answering shows "取消" beside its progress; pressed, the open is given up and the
+// show stays as it was, also once the folder answers.
+TEST_F(ConsoleTest, AnOpenWaitingOnItsFolderIsGivenUpByTheCancelBesideItsProgress)
+{
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    writeShowFile(Show::makeDefault(), share.backing() + "/other.json", JsonFormat::pretty);
+    Show renamed = engine().show();
+    renamed.cues[0].name = "打开前的修改";
+    engine().setShow(renamed);
+    auto* cancel = view().statusBar()->findChild<QAbstractButton*>("cancelProjectFile");
+    ASSERT_NE(cancel, nullptr);
+    ConsoleWindow& window = app->consoleWindow();
+    window.show();
+    EXPECT_FALSE(cancel->isVisible());
+
+    share.stall();
+    engine().openProject(QUrl::fromLocalFile(share.mount() + "/other.json"));
+    EXPECT_TRUE(waitUntil([&] { return engine().message().contains("“other.json”所在的文件夹没有响应，仍在等待"); }))
+        << engine().message().toStdString();
+    EXPECT_TRUE(view().statusBar()->showsFileProgress());
+    EXPECT_TRUE(cancel->isVisible());
+    EXPECT_TRUE(cancel->isEnabled());
+    saveShot(window, "console-open-waits-with-cancel");
+    saveShot(*view().statusBar(), "status-bar-open-waits-with-cancel");
+
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_EQ(engine().message(), "已取消打开 · other.json");
+    EXPECT_FALSE(view().statusBar()->showsFileProgress());
+    EXPECT_FALSE(cancel->isVisible());
+    share.answer();
+    EXPECT_TRUE(waitUntil([&] { return engine().projectFiles().givenUpOnTheWay() == 0; }));
+    EXPECT_EQ(engine().show(), renamed);
+    EXPECT_TRUE(engine().hasUnsavedChanges());
+}
+
 TEST_F(ConsoleTest, TheConsoleStartsOverBadSettingsAndAnUnusableRecoveryFolderAndSaysSo)
 {
     {
