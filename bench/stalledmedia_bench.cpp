@@ -5,8 +5,9 @@
 // GO on a still whose own folder stops answering after its check, and the time until it shows once that folder
 // answers; the file panels (shown by the panel program beside the console) opened on that folder, then given up on.
 // Then project files on a FUSE folder that stops answering for 3 s (stallablefs.py; left out without FUSE): a save and
-// an open there, each with the longest gap and the time until its outcome; and the time to open a show of about 387 MB
-// that the program saved, from a local folder, with the longest gap meanwhile.
+// an open there, each with the longest gap and the time until its outcome; an open there given up; an open whose
+// folder stalls only while it is listed; and the time to open a show of about 387 MB that the program saved, from a
+// local folder, with the longest gap meanwhile.
 //   stalledmedia_bench [FOLDER PID]
 // With FOLDER and PID, the cues play the files found in FOLDER, and PID (the folder's file system daemon) is stopped
 // with SIGSTOP once the show has been checked, and continued at the end. Without them a stand-in for the disk hangs
@@ -318,6 +319,31 @@ int main(int argc, char** argv)
                         opening ? "open from" : "save into", gap, qPrintable(waiting), qPrintable(engine->message()),
                         double(took.elapsed()) / 1000);
         }
+
+        // An open from the stalled folder given up ("取消") after 1.5 s; the folder answers 1 s later.
+        projects.stall();
+        const double givenUpGap = heartbeat.runUntil(
+            [&] {
+                engine->openProject(file);
+                QTimer::singleShot(1500, [&] { engine->cancelProjectFileWork(); });
+                QTimer::singleShot(2500, [&] { projects.answer(); });
+            },
+            [&] { return fileDone() && engine->projectFiles().givenUpOnTheWay() == 0; });
+        std::printf("open given up on a stalled folder after 1.5 s:   longest main-thread gap %8.1f ms   \"%s\"\n",
+                    givenUpGap, qPrintable(engine->message()));
+
+        // An open whose folder stops answering only while it is listed for what killed saves left, for 3 s.
+        projects.stallOnly({QStringLiteral("opendir"), QStringLiteral("readdir")});
+        QString listing;
+        QElapsedTimer listed;
+        listed.start();
+        QTimer::singleShot(2500, [&] { listing = engine->message(); });
+        QTimer::singleShot(3000, [&] { projects.answer(); });
+        const double listingGap = heartbeat.runUntil([&] { engine->openProject(file); },
+                                                     [&] { return fileDone() && listed.elapsed() > 3000; });
+        std::printf("open, its folder's listing stalled for 3 s:      longest main-thread gap %8.1f ms   "
+                    "after 2.5 s \"%s\", then \"%s\"\n",
+                    listingGap, qPrintable(listing), qPrintable(engine->message()));
     }
 
     std::printf("building a show of about 387 MB...\n");
