@@ -240,6 +240,7 @@ Show readShowFile(const QString& path, qint64 limit, FilePulse* pulse)
 void writeShowFile(const Show& show, const QString& path, JsonFormat format, qint64 limit, FilePulse* pulse)
 {
     const QFileInfo info(path);
+    stopIfGivenUp(info.fileName(), pulse);
     if (pulse)
         pulse->setStage(FilePulse::Stage::encoding);
     QByteArray bytes;

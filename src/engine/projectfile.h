@@ -30,5 +30,6 @@ Show readShowFile(const QString& path, qint64 limit = kLargestProjectFile, FileP
 // Encodes and replaces the file atomically, making missing parent folders; throws ProjectFileError and then
 // leaves any previous file as it was. A show whose file would pass the limit, or a file that may not be written (one
 // made read-only, for root too), is refused before anything is touched. A pulse, when given, is told as in reading.
+// Either stops, throwing, once its pulse is given up; a write does so unless it has begun to replace the file.
 void writeShowFile(const Show& show, const QString& path, JsonFormat format, qint64 limit = kLargestProjectFile,
                    FilePulse* pulse = nullptr);
