@@ -216,21 +216,21 @@ void ProjectFileWork::takeBack(const Show& offered)
     }
     const Show unsaved = m_hooks.show();
     m_waitingOn = QFileInfo(m_history.parkedPath()).fileName();
-    m_history.parkInPlaceOfOffered(offered, unsaved, m_pulse,
-                                   [this, ticket = m_ticket, offered, unsaved](const std::optional<QString>& error) {
-                                       if (!lands(ticket))
-                                           return;
-                                       if (error) {
-                                           fail(*error);
-                                           return;
-                                       }
-                                       if (m_hooks.show() != unsaved && m_history.hasUnsavedChanges()) {
-                                           takeBack(offered);
-                                           return;
-                                       }
-                                       end();
-                                       m_hooks.recovered(offered, true);
-                                   });
+    auto written = [this, ticket = m_ticket, offered, unsaved](const std::optional<QString>& error) {
+        if (!lands(ticket))
+            return;
+        if (error) {
+            fail(*error);
+            return;
+        }
+        if (m_hooks.show() != unsaved && m_history.hasUnsavedChanges()) {
+            takeBack(offered);
+            return;
+        }
+        end();
+        m_hooks.recovered(offered, true);
+    };
+    m_history.parkInPlaceOfOffered(offered, unsaved, m_pulse, std::move(written));
 }
 
 void ProjectFileWork::begin(Kind kind, const QUrl& url)
@@ -283,22 +283,22 @@ void ProjectFileWork::parkThenReplace(const Show& read)
     }
     const Show parked = m_hooks.show();
     m_waitingOn = QFileInfo(m_history.parkedPath()).fileName();
-    m_history.parkUnsavedWork(parked, m_pulse,
-                              [this, ticket = m_ticket, read, parked](const std::optional<QString>& error) {
-                                  if (!lands(ticket))
-                                      return;
-                                  m_waitingOn = m_url.fileName();
-                                  if (error) {
-                                      fail(*error);
-                                      return;
-                                  }
-                                  if (m_hooks.show() != parked && m_history.hasUnsavedChanges()) {
-                                      parkThenReplace(read);
-                                      return;
-                                  }
-                                  m_history.parked();
-                                  replaceWith(read);
-                              });
+    auto written = [this, ticket = m_ticket, read, parked](const std::optional<QString>& error) {
+        if (!lands(ticket))
+            return;
+        m_waitingOn = m_url.fileName();
+        if (error) {
+            fail(*error);
+            return;
+        }
+        if (m_hooks.show() != parked && m_history.hasUnsavedChanges()) {
+            parkThenReplace(read);
+            return;
+        }
+        m_history.parked();
+        replaceWith(read);
+    };
+    m_history.parkUnsavedWork(parked, m_pulse, std::move(written));
 }
 
 void ProjectFileWork::replaceWith(const Show& read)
