@@ -252,28 +252,20 @@ TEST_F(ConsoleTest, AnOpenWaitingOnItsFolderIsGivenUpByTheCancelBesideItsProgres
     engine().setShow(renamed);
     auto* cancel = view().statusBar()->findChild<QAbstractButton*>("cancelProjectFile");
     ASSERT_NE(cancel, nullptr);
-    ConsoleWindow& window = app->consoleWindow();
-    window.show();
-    EXPECT_FALSE(cancel->isVisible());
+    app->consoleWindow().show();
 
     share.stall();
     engine().openProject(QUrl::fromLocalFile(share.mount() + "/other.json"));
-    EXPECT_TRUE(waitUntil([&] { return engine().message().contains("“other.json”所在的文件夹没有响应，仍在等待"); }))
-        << engine().message().toStdString();
-    EXPECT_TRUE(view().statusBar()->showsFileProgress());
-    EXPECT_TRUE(cancel->isVisible());
-    EXPECT_TRUE(cancel->isEnabled());
-    saveShot(window, "console-open-waits-with-cancel");
-    saveShot(*view().statusBar(), "status-bar-open-waits-with-cancel");
+    EXPECT_TRUE(waitUntil([&] { return engine().message().contains("“other.json”所在的文件夹没有响应，仍在等待"); }));
+    EXPECT_TRUE(cancel->isVisible() && cancel->isEnabled());
+    saveShot(app->consoleWindow(), "console-open-waits-with-cancel");
 
     QTest::mouseClick(cancel, Qt::LeftButton);
     EXPECT_EQ(engine().message(), "已取消打开 · other.json");
-    EXPECT_FALSE(view().statusBar()->showsFileProgress());
-    EXPECT_FALSE(cancel->isVisible());
+    EXPECT_FALSE(view().statusBar()->showsFileProgress() || cancel->isVisible());
     share.answer();
     EXPECT_TRUE(waitUntil([&] { return engine().projectFiles().givenUpOnTheWay() == 0; }));
     EXPECT_EQ(engine().show(), renamed);
-    EXPECT_TRUE(engine().hasUnsavedChanges());
 }
 
 TEST_F(ConsoleTest, TheConsoleStartsOverBadSettingsAndAnUnusableRecoveryFolderAndSaysSo)
