@@ -19,6 +19,9 @@ IndependentScreens::~IndependentScreens() = default;
 
 bool IndependentScreens::play(const Cue& cue, const QSet<ScreenRole>& screens)
 {
+    if (screens.isEmpty())
+        return false;
+    m_main.setProjectionTestPattern(false);
     const QList<MediaAsset> assets = m_main.show().assets.value_or(QList<MediaAsset>{});
     WaitingPlay play{cue, assets, screens, CheckAnswers(m_main.mediaFiles(), {cue}, assets), {}};
     if (m_waiting.isEmpty() && play.answers.in(m_main.mediaFiles()))
@@ -30,8 +33,6 @@ bool IndependentScreens::play(const Cue& cue, const QSet<ScreenRole>& screens)
 
 bool IndependentScreens::playNow(const WaitingPlay& play)
 {
-    if (!play.screens.isEmpty())
-        m_main.setProjectionTestPattern(false);
     bool started = false;
     for (const ScreenRole& role : inShowOrder(play.screens)) {
         if (!install(play.cue, role, play.assets, 0, false))
@@ -147,6 +148,7 @@ void IndependentScreens::returnAll()
 
 void IndependentScreens::drop(const ScreenRole& role)
 {
+    dropWaitingPlays({role});
     if (Engine* session = m_screens.take(role)) {
         discard(session);
         emit changed();

@@ -94,7 +94,8 @@ void TransportWait::dropMootSteps()
     }
 }
 
-// The pauses pressed since the step would have acted on what it put on air: an odd number of them leaves it paused.
+// The pauses pressed since the step would have acted on what it put on air: an odd number of them leaves it paused,
+// an even number playing, as the last of them said.
 void TransportWait::land(Step step)
 {
     m_landing = true;
@@ -102,7 +103,10 @@ void TransportWait::land(Step step)
     m_landingPauses = step.pausesBefore;
     const bool acted = step.press.act();
     *step.acted = acted;
-    if (acted && (m_pauses - step.pausesBefore) % 2 != 0)
+    const int pausesSince = m_pauses - step.pausesBefore;
+    if (acted && pausesSince % 2 != 0)
         m_hooks.togglePause();
+    else if (acted && pausesSince > 0)
+        m_hooks.say(QStringLiteral("已继续"));
     m_landing = false;
 }
