@@ -178,6 +178,18 @@ TEST_F(HeldAnswers, TheTransportEndsAsIfEveryAnswerHadBeenThereAtThePress)
              runEvents(300);
          },
          {c, false, false, playing(c), QStringLiteral("仅监看")}},
+        {"GO to A with a delay, then take C whose file is missing: the countdown goes on",
+         [&](Show& show) {
+             standardShow(show);
+             show.cues[0].delay = 0.2;
+             show.cues[2].main = QUrl::fromLocalFile(sharePath() + "/gone.mp4");
+         },
+         [&] {
+             engine->go();
+             engine->take(cue(2));
+             runEvents(300);
+         },
+         {a, false, false, playing(a), QStringLiteral("仅监看")}},
         {"A on air with automatic GO, take C, then A ends: C stays",
          [&](Show& show) {
              standardShow(show);
