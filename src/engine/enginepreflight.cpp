@@ -26,8 +26,8 @@ class ReadableFiles
         for (const QUrl& url : urls) {
             const FileState state = files.state(url, FileDepth::header);
             // What a folder said before it stalled does not tell whether the file can be played from it now.
-            m_states.insert(url, {state, state == FileState::answered ? files.known(url, FileDepth::header)
-                                                                       : std::nullopt});
+            m_states.insert(url,
+                            {state, state == FileState::answered ? files.known(url, FileDepth::header) : std::nullopt});
         }
     }
 

@@ -33,7 +33,8 @@ bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue,
         press.answers = CheckAnswers(*m_mediaFiles, cues, assets);
     press.startsRun = true;
     press.overrides = [this, cues, assets, preflight] {
-        return !m_projectionMode && (preflight == Preflight::alreadyPassed || playbackIssues(cues, assets, false).isEmpty());
+        return !m_projectionMode &&
+               (preflight == Preflight::alreadyPassed || playbackIssues(cues, assets, false).isEmpty());
     };
     press.act = [this, mode, cues, assets, preflight] { return beginProjectionNow(mode, cues, assets, preflight); };
     return m_transportWait->press(std::move(press));

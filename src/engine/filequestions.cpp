@@ -94,8 +94,8 @@ struct FileQuestions::Lanes
     void hurry(Question& question)
     {
         Lane& lane = waiting[FileQuestions::folderOf(question.url)];
-        Question& ahead = lane.urgent.emplace_back(Question{question.url, question.depth, std::move(question.previous),
-                                                            std::move(question.callers), true});
+        Question& ahead = lane.urgent.emplace_back(
+            Question{question.url, question.depth, std::move(question.previous), std::move(question.callers), true});
         question.movedAhead = true;
         pending.insert(ahead.url, &ahead);
     }

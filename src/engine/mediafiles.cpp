@@ -39,13 +39,16 @@ void MediaFiles::send(const QUrl& url, Entry& entry, FileDepth depth, Urgency ur
     m_asked.insert(number, url);
     if (!m_watch.isActive())
         m_watch.start();
-    m_questions->ask(url, depth, entry.answer, [mailbox = m_mailbox, number](const FileAnswer& answer) {
-        std::lock_guard guard(mailbox->lock);
-        mailbox->arrivals.push_back({number, answer, Clock::now()});
-        // One call takes in every answer that came before it runs.
-        if (mailbox->arrivals.size() == 1 && mailbox->owner)
-            QMetaObject::invokeMethod(mailbox->owner, &MediaFiles::collectAll, Qt::QueuedConnection);
-    }, urgency);
+    m_questions->ask(
+        url, depth, entry.answer,
+        [mailbox = m_mailbox, number](const FileAnswer& answer) {
+            std::lock_guard guard(mailbox->lock);
+            mailbox->arrivals.push_back({number, answer, Clock::now()});
+            // One call takes in every answer that came before it runs.
+            if (mailbox->arrivals.size() == 1 && mailbox->owner)
+                QMetaObject::invokeMethod(mailbox->owner, &MediaFiles::collectAll, Qt::QueuedConnection);
+        },
+        urgency);
 }
 
 void MediaFiles::collectAll()

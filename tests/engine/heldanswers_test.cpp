@@ -381,14 +381,15 @@ TEST_F(HeldAnswers, GoAsksAgainWhatWasMissingAndAStallKeepsTheAnswersIn)
     disk->held.stall(sharePath());
     AwaitedFiles import(engine->mediaFiles());
     bool settled = false;
-    import.await(files, FileDepth::readable, AwaitedFiles::Freshness::fresh, [&] { settled = true; });
-    ASSERT_TRUE(waitUntil([&] { return settled; }));
-    for (const QUrl& file : files) {
-        const bool answered = file.fileName().startsWith(QStringLiteral("quick"));
-        EXPECT_EQ(engine->mediaFiles().state(file, FileDepth::readable), FileState::stalled);
-        EXPECT_EQ(engine->mediaFiles().known(file, FileDepth::readable).has_value(), answered)
-            << file.fileName().toStdString();
-    }
+    import.await(files, FileDepth::readable, AwaitedFiles::Freshness::fresh, [&] { settled = true;
+});
+ASSERT_TRUE(waitUntil([&] { return settled; }));
+for (const QUrl& file : files) {
+    const bool answered = file.fileName().startsWith(QStringLiteral("quick"));
+    EXPECT_EQ(engine->mediaFiles().state(file, FileDepth::readable), FileState::stalled);
+    EXPECT_EQ(engine->mediaFiles().known(file, FileDepth::readable).has_value(), answered)
+        << file.fileName().toStdString();
+}
 }
 
 // Two hundred library files on a folder that answers each question 40 ms late, all asked in the background as the
