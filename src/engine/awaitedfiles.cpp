@@ -35,10 +35,8 @@ bool AwaitedFiles::settled(const Work& work) const
 void AwaitedFiles::runSettled()
 {
     while (!m_waiting.isEmpty() && settled(m_waiting.first())) {
-        const Work work = m_waiting.takeFirst();
         // The work may give more work, or cancel what waits.
-        const bool outer = std::exchange(m_running, true);
+        const Work work = m_waiting.takeFirst();
         work.then();
-        m_running = outer;
     }
 }

@@ -20,15 +20,8 @@ class AwaitedFiles : public QObject
 
     // Runs `then` at once when every file has its answer already.
     void await(const QList<QUrl>& urls, FileDepth depth, Freshness freshness, std::function<void()> then);
-    // Every file has an answer, or lies in a folder that stalled (asking those never asked).
-    bool answered(const QList<QUrl>& urls, FileDepth depth) const
-    {
-        return settled({urls, depth, Freshness::known, {}});
-    }
     void cancelAll() { m_waiting.clear(); }
     bool waiting() const { return !m_waiting.isEmpty(); }
-    // Work it waited for runs now: the answers it waited for are in.
-    bool runningWork() const { return m_running; }
 
   private:
     struct Work
@@ -43,5 +36,4 @@ class AwaitedFiles : public QObject
 
     MediaFiles& m_files;
     QList<Work> m_waiting;
-    bool m_running = false;
 };

@@ -27,6 +27,7 @@
 #include "stilldecoder.h"
 #include "stillpreloads.h"
 #include "timelinesender.h"
+#include "transportwait.h"
 
 #include <cmath>
 
@@ -55,8 +56,14 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
       m_displayBindings(new DisplayBindings(*this, m_services.displays, m_services.windows, this))
 {
     m_mediaFiles = m_services.mediaFiles.get();
-    m_takeWait = new AwaitedFiles(*m_mediaFiles, this);
-    m_playWait = new AwaitedFiles(*m_mediaFiles, this);
+    m_transportWait = new TransportWait(*m_mediaFiles,
+                                        {[this] { togglePause(); }, [this](const QString& text) { setMessage(text); },
+                                         [this] {
+                                             // A pause pressed while nothing but the wait was there held nothing.
+                                             if (!m_current && !m_countdown->cue())
+                                                 setPaused(false);
+                                         }},
+                                        this);
     m_relinkWait = new AwaitedFiles(*m_mediaFiles, this);
     m_pictureWait = new AwaitedFiles(*m_mediaFiles, this);
     connect(m_mediaFiles, &MediaFiles::answered, this, [this] {
@@ -83,7 +90,10 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     m_independent = new IndependentScreens(*this);
     connect(m_independent, &IndependentScreens::changed, this, &Engine::independentScreensChanged);
     m_countdown = new CueCountdown(
-        m_services.clock, [this](const Cue& cue, std::optional<RemotePlaybackMode> mode) { take(cue, false, mode); },
+        m_services.clock,
+        [this](const Cue& cue, std::optional<RemotePlaybackMode> mode) {
+            inTurn([this, cue, mode] { take(cue, false, mode); });
+        },
         this);
     m_cuePreview = new CuePreview(*this);
     m_measuredDurations = std::make_unique<MeasuredDurations>();
@@ -308,8 +318,6 @@ std::optional<MediaAsset> Engine::asset(const TimelineEvent& event) const
 
 bool Engine::play(const Cue& cue, const QSet<ScreenRole>& screens)
 {
-    if (awaitsMediaAnswers(*m_playWait, {cue}, cue.name, [this, cue, screens] { play(cue, screens); }))
-        return true;
     return m_independent->play(cue, screens);
 }
 

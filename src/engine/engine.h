@@ -49,6 +49,7 @@ class RunningTimeline;
 class StillPreloads;
 class TimelineClock;
 class TimelineSender;
+class TransportWait;
 class OutputWindowFactory;
 
 // Owns the open show and everything that plays it. Lives on the main thread; views read its properties, redraw on
@@ -275,10 +276,6 @@ class Engine : public QObject
     void showDecodedDefaultPicture(const QString& path, const QImage& image);
     bool cueUsesScreen(const Cue& cue, const ScreenRole& role) const;
     bool canPlay(const Cue& cue, const QList<MediaAsset>& assets);
-    // Whether the check of these cues must wait for the disk's answers about their files; if so, `retry` runs
-    // when they have come, unless stop() or another wait comes first.
-    bool awaitsMediaAnswers(AwaitedFiles& wait, const QList<Cue>& cues, const QString& name,
-                            std::function<void()> retry);
     QList<QUrl> showMediaFiles() const;
 
     void setCurrent(std::optional<Cue> cue);
@@ -287,6 +284,14 @@ class Engine : public QObject
     void setProjectionPosition(const QString& position);
     void dropDelayOfRemovedCue();
     QList<Player*> transportPlayers() const;
+    // take() and beginProjection() once the answers their check needs are in, checked against the assets of their
+    // moment.
+    bool takeNow(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode,
+                 const QList<MediaAsset>& assets);
+    bool beginProjectionNow(ProjectionMode mode, const QList<Cue>& cues, const QList<MediaAsset>& assets,
+                            Preflight preflight);
+    // The end of a countdown, or of a cue that goes on to the next, in its turn behind what waits for answers.
+    void inTurn(std::function<void()> event);
 
     void start(const Cue& cue, double position, bool startPaused, std::optional<RemotePlaybackMode> remoteMode);
     void startDirectCue(const Cue& cue, double position, bool startPaused,
@@ -413,9 +418,11 @@ class Engine : public QObject
     std::unique_ptr<MeasuredDurations> m_measuredDurations;
     // What the disk said of media files, asked off the main thread.
     MediaFiles* m_mediaFiles;
-    // A take or run, and an independent screens' play, whose check waits for the disk's answers.
-    AwaitedFiles* m_takeWait;
-    AwaitedFiles* m_playWait;
+    // Takes, GOs, runs and the transport's own events behind one that waits for the disk's answers.
+    TransportWait* m_transportWait;
+    // Goes up whenever the transport acts (a cue taken, a countdown begun, a run begun) or stops: an event held
+    // behind a wait that finds it moved was overtaken by what came before it.
+    quint64 m_transportActs = 0;
     AwaitedFiles* m_relinkWait;
     // The default picture, until its file has answered.
     AwaitedFiles* m_pictureWait;

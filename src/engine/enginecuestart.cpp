@@ -221,7 +221,7 @@ void Engine::directPlayerEnded(Player* player, const Cue& cue, std::optional<Rem
         return;
     case EndBehavior::next:
         if (player == players.first())
-            go(std::nullopt);
+            inTurn([this] { go(std::nullopt); });
         return;
     }
 }

@@ -1,6 +1,5 @@
 #include "engine.h"
 
-#include "awaitedfiles.h"
 #include "checkedfiles.h"
 #include "directfile.h"
 #include "displaybindings.h"
@@ -24,8 +23,12 @@ class ReadableFiles
   public:
     ReadableFiles(MediaFiles& files, const QList<QUrl>& urls)
     {
-        for (const QUrl& url : urls)
-            m_states.insert(url, {files.state(url, FileDepth::header), files.known(url, FileDepth::header)});
+        for (const QUrl& url : urls) {
+            const FileState state = files.state(url, FileDepth::header);
+            // What a folder said before it stalled does not tell whether the file can be played from it now.
+            m_states.insert(url,
+                            {state, state == FileState::answered ? files.known(url, FileDepth::header) : std::nullopt});
+        }
     }
 
     bool answered(const QUrl& url) const { return m_states.value(url).state == FileState::answered; }
@@ -190,34 +193,6 @@ bool Engine::canPlay(const Cue& cue, const QList<MediaAsset>& assets)
         return true;
     setMessage(issues.first().text);
     return false;
-}
-
-bool Engine::awaitsMediaAnswers(AwaitedFiles& wait, const QList<Cue>& cues, const QString& name,
-                                std::function<void()> retry)
-{
-    wait.cancelAll();
-    const QList<QUrl> files = checkedFiles(cues, m_show.assets.value_or(QList<MediaAsset>{}));
-    // A file said to be missing or unusable a while ago may be in place now: it is asked again before it refuses
-    // the cue, unless this is the retry that waited for that answer. A file said to be in order plays at once.
-    QList<QUrl> doubtful;
-    for (const QUrl& url : files) {
-        const std::optional<FileAnswer> answer = m_mediaFiles->known(url, FileDepth::header);
-        if (answer && (!answer->readable || answer->unusable) && !wait.runningWork() &&
-            !m_mediaFiles->answeredLately(url))
-            doubtful.append(url);
-    }
-    if (doubtful.isEmpty() && wait.answered(files, FileDepth::header)) {
-        // The answers in hand decide now; unless they were asked just for this, the disk is asked again so that
-        // the next check sees any change.
-        if (!wait.runningWork())
-            m_mediaFiles->refresh(files, FileDepth::header);
-        return false;
-    }
-    if (!doubtful.isEmpty())
-        wait.await(doubtful, FileDepth::header, AwaitedFiles::Freshness::fresh, [] {});
-    wait.await(files, FileDepth::header, AwaitedFiles::Freshness::known, std::move(retry));
-    setMessage(QStringLiteral("正在检查素材 · ") + name);
-    return true;
 }
 
 QList<QUrl> Engine::showMediaFiles() const

@@ -1,12 +1,13 @@
 #include "engine.h"
 
-#include "awaitedfiles.h"
+#include "checkanswers.h"
 #include "cuecountdown.h"
 #include "cuecycle.h"
 #include "independentscreens.h"
 #include "picture.h"
 #include "projectfilework.h"
 #include "timelinesender.h"
+#include "transportwait.h"
 
 std::optional<Cue> Engine::nextPlaybackCue() const
 {
@@ -15,8 +16,7 @@ std::optional<Cue> Engine::nextPlaybackCue() const
 
 bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue, Preflight preflight)
 {
-    // A show being opened or recovered stops playback when it lands: no run is started only to be stopped then.
-    if (m_projectionMode || m_projectFiles->refusedWhileShowOnItsWay(QStringLiteral("投放")))
+    if (m_projectionMode && !m_transportWait->waiting())
         return false;
     QList<Cue> cues;
     if (usesPlaylist(mode))
@@ -27,11 +27,26 @@ bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue,
         setMessage(QStringLiteral("请选择节目"));
         return false;
     }
-    QList<MediaAsset> assets = m_show.assets.value_or(QList<MediaAsset>{});
-    if (preflight == Preflight::check &&
-        awaitsMediaAnswers(*m_takeWait, cues, cues.size() == 1 ? cues.first().name : rawValue(mode),
-                           [this, mode, cue] { beginProjection(mode, cue, Preflight::check); }))
-        return true;
+    const QList<MediaAsset> assets = m_show.assets.value_or(QList<MediaAsset>{});
+    TransportWait::Press press;
+    press.name = cues.size() == 1 ? cues.first().name : rawValue(mode);
+    if (preflight == Preflight::check)
+        press.answers = CheckAnswers(*m_mediaFiles, cues, assets);
+    press.startsRun = true;
+    press.overrides = [this, cues, assets, preflight] {
+        return !m_projectionMode &&
+               (preflight == Preflight::alreadyPassed || playbackIssues(cues, assets, false).isEmpty());
+    };
+    press.act = [this, mode, cues, assets, preflight] { return beginProjectionNow(mode, cues, assets, preflight); };
+    return m_transportWait->press(std::move(press));
+}
+
+bool Engine::beginProjectionNow(ProjectionMode mode, const QList<Cue>& cues, const QList<MediaAsset>& assets,
+                                Preflight preflight)
+{
+    // A show being opened or recovered stops playback when it lands: no run is started only to be stopped then.
+    if (m_projectionMode || m_projectFiles->refusedWhileShowOnItsWay(QStringLiteral("投放")))
+        return false;
     if (preflight == Preflight::check) {
         // One check over the whole run asks the disk once per file; its first finding is of the first cue with one.
         const QList<PlaybackIssue> issues = playbackIssues(cues, assets, false);
@@ -42,7 +57,8 @@ bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue,
     }
     setProjectionTestPattern(false);
     stop(true);
-    m_run = ProjectionRun(mode, std::move(cues), std::move(assets));
+    ++m_transportActs;
+    m_run = ProjectionRun(mode, cues, assets);
     setProjectionMode(mode);
     playProjectionCue();
     return true;
@@ -101,7 +117,8 @@ void Engine::finishRemotePlayback(const Cue& cue, RemotePlaybackMode mode)
 
 void Engine::stop(bool cancelMessages)
 {
-    m_takeWait->cancelAll();
+    m_transportWait->clear();
+    ++m_transportActs;
     if (cancelMessages)
         m_independent->returnAll();
     for (const std::shared_ptr<Picture>& prepared : std::as_const(m_preparedVideos))

@@ -27,10 +27,12 @@ DefaultPicture readDefaultPicture(const std::optional<QUrl>& url, MediaFiles& fi
 {
     if (!url)
         return {};
-    if (files.state(*url, FileDepth::readable) == FileState::waiting)
+    const FileState state = files.state(*url, FileDepth::readable);
+    if (state == FileState::waiting)
         return {std::nullopt, std::nullopt, true};
+    // What a folder said before it stalled does not tell whether the picture can be read from it now.
     const std::optional<FileAnswer> answer = files.known(*url, FileDepth::readable);
-    if (!answer || !answer->readable)
+    if (state == FileState::stalled || !answer || !answer->readable)
         return {};
     const QString path = url->toLocalFile();
     const std::optional<QImage> image = StillDecoder::shared().image(path);

@@ -146,7 +146,7 @@ void Engine::finishTimeline(const Cue& cue)
         return;
     }
     if (cue.ending == EndBehavior::next)
-        go(std::nullopt);
+        inTurn([this] { go(std::nullopt); });
 }
 
 void Engine::resetTimeline(const QSet<ScreenRole>& preserving)

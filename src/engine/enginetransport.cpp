@@ -1,11 +1,12 @@
 #include "engine.h"
 
-#include "awaitedfiles.h"
+#include "checkanswers.h"
 #include "commonstart.h"
 #include "cuecountdown.h"
 #include "cuecycle.h"
 #include "picture.h"
 #include "runningtimeline.h"
+#include "transportwait.h"
 
 #include <cmath>
 
@@ -22,9 +23,10 @@ std::optional<Cue> Engine::next() const
     return *std::next(onAir);
 }
 
+// GO does nothing while a countdown runs or a take waits for its answers: a second press does not take another cue.
 bool Engine::go(std::optional<RemotePlaybackMode> remoteMode)
 {
-    if (m_countdown->cue())
+    if (m_countdown->cue() || m_transportWait->waiting())
         return false;
     const std::optional<Cue> cue = next();
     if (!cue) {
@@ -34,25 +36,45 @@ bool Engine::go(std::optional<RemotePlaybackMode> remoteMode)
     return take(*cue, true, remoteMode);
 }
 
+static double clampedDelay(const Cue& cue)
+{
+    return std::isfinite(cue.delay) ? std::clamp(cue.delay, 0.0, kLongestDelay) : 0;
+}
+
+// A file whose answer is still on its way holds this cue, never the show: it is taken in its turn when the answers
+// come, as it would have been taken now.
 bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode)
+{
+    if (m_projectionMode && !m_transportWait->waiting())
+        return false;
+    const QList<MediaAsset> assets = m_show.assets.value_or(QList<MediaAsset>{});
+    TransportWait::Press press;
+    press.name = cue.name;
+    press.answers = CheckAnswers(*m_mediaFiles, {cue}, assets);
+    if (!useDelay || clampedDelay(cue) == 0)
+        press.overrides = [this, cue, assets] {
+            return !m_projectionMode && playbackIssues({cue}, assets, false).isEmpty();
+        };
+    press.act = [this, cue, useDelay, remoteMode, assets] { return takeNow(cue, useDelay, remoteMode, assets); };
+    return m_transportWait->press(std::move(press));
+}
+
+bool Engine::takeNow(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode,
+                     const QList<MediaAsset>& assets)
 {
     if (m_projectionMode)
         return false;
-    // A file whose answer is still on its way holds this cue, never the show: it is taken when the answer comes.
-    if (awaitsMediaAnswers(*m_takeWait, {cue}, cue.name,
-                           [this, cue, useDelay, remoteMode] { take(cue, useDelay, remoteMode); }))
-        return true;
-    if (!canPlay(cue, m_show.assets.value_or(QList<MediaAsset>{})))
+    if (!canPlay(cue, assets))
         return false;
+    ++m_transportActs;
     setProjectionTestPattern(false);
     m_countdown->cancel();
     if (m_paused)
         togglePause();
     // A pause that held only the countdown just dropped has nothing left to resume; what starts now is not paused.
     setPaused(false);
-    if (useDelay && std::isfinite(cue.delay)) {
-        const double delay = std::clamp(cue.delay, 0.0, kLongestDelay);
-        if (delay > 0) {
+    if (useDelay) {
+        if (const double delay = clampedDelay(cue); delay > 0) {
             setMessage(QStringLiteral("等待执行 · ") + cue.name);
             m_countdown->begin(cue, delay, remoteMode);
             return true;
@@ -60,6 +82,21 @@ bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
     }
     start(cue, 0, false, remoteMode);
     return true;
+}
+
+// Held behind a press that waits, the event is done in its turn, unless what came before it has acted meanwhile:
+// then it would never have come (the countdown was dropped, the cue that ended had left the air).
+void Engine::inTurn(std::function<void()> event)
+{
+    if (!m_transportWait->waiting()) {
+        event();
+        return;
+    }
+    const quint64 acts = m_transportActs;
+    m_transportWait->hold([this, acts, event = std::move(event)] {
+        if (acts == m_transportActs)
+            event();
+    });
 }
 
 // A countdown for a cue that is no longer in the show has nothing left to start; kept, it would hold off GO.
@@ -105,8 +142,9 @@ QList<Player*> Engine::transportPlayers() const
 
 void Engine::togglePause()
 {
-    if (!m_current && !m_countdown->cue())
+    if (!m_current && !m_countdown->cue() && !m_transportWait->waiting())
         return;
+    m_transportWait->notePause();
     const bool pausing = !m_paused;
     setPaused(pausing);
     // Players still waiting for the others to load begin with the resume, from where they stand.

@@ -18,6 +18,23 @@ struct Question
     FileDepth depth;
     std::optional<FileAnswer> previous;
     std::vector<FileQuestions::Answered> callers;
+    bool urgent = false;
+    // Taken into the urgent lane: nothing is left to answer here.
+    bool movedAhead = false;
+};
+
+// A folder's questions not yet begun, first to last; the urgent ones are begun first.
+struct Lane
+{
+    std::deque<Question> urgent;
+    std::deque<Question> background;
+
+    std::deque<Question>& next() { return urgent.empty() ? background : urgent; }
+    void clear()
+    {
+        urgent.clear();
+        background.clear();
+    }
 };
 
 FileAnswer answer(const FileQuestions::IsReadable& isReadable, const Question& question)
@@ -49,7 +66,7 @@ struct FileQuestions::Lanes
     {
         std::unique_lock guard(lock);
         while (true) {
-            std::deque<Question>& lane = waiting[folder];
+            std::deque<Question>& lane = waiting[folder].next();
             if (lane.empty()) {
                 waiting.remove(folder);
                 if (--workers[folder] == 0)
@@ -61,6 +78,8 @@ struct FileQuestions::Lanes
                 pending.remove(lane.front().url);
             const Question question = std::move(lane.front());
             lane.pop_front();
+            if (question.movedAhead)
+                continue;
             guard.unlock();
             const FileAnswer found = answer(isReadable, question);
             for (const Answered& caller : question.callers)
@@ -71,11 +90,22 @@ struct FileQuestions::Lanes
 
     const IsReadable isReadable;
     std::mutex lock;
-    // By folder, the questions not yet begun, first to last.
-    QHash<QString, std::deque<Question>> waiting;
+    // Moves a waiting background question into the urgent lane, with its callers.
+    void hurry(Question& question)
+    {
+        Lane& lane = waiting[FileQuestions::folderOf(question.url)];
+        Question& ahead = lane.urgent.emplace_back(
+            Question{question.url, question.depth, std::move(question.previous), std::move(question.callers), true});
+        question.movedAhead = true;
+        pending.insert(ahead.url, &ahead);
+    }
+
+    // By folder, the questions not yet begun.
+    QHash<QString, Lane> waiting;
     // By folder, the threads answering its questions.
     QHash<QString, int> workers;
-    // The newest question waiting for each file, which later callers join; a deque keeps its elements in place.
+    // The newest question waiting for each file, which later callers join; a deque grown or shrunk at its ends keeps
+    // its elements in place.
     QHash<QUrl, Question*> pending;
 };
 
@@ -93,22 +123,27 @@ FileQuestions::FileQuestions(IsReadable isReadable) : m_lanes(std::make_shared<L
 FileQuestions::~FileQuestions()
 {
     std::lock_guard guard(m_lanes->lock);
-    for (std::deque<Question>& lane : m_lanes->waiting)
+    for (Lane& lane : m_lanes->waiting)
         lane.clear();
     m_lanes->pending.clear();
 }
 
-void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnswer> previous, Answered answered)
+void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnswer> previous, Answered answered,
+                        Urgency urgency)
 {
     const QString folder = folderOf(url);
+    const bool urgent = urgency == Urgency::urgent;
     std::lock_guard guard(m_lanes->lock);
     if (Question* waiting = m_lanes->pending.value(url); waiting && waiting->depth >= depth) {
         waiting->callers.push_back(std::move(answered));
+        if (urgent && !waiting->urgent)
+            m_lanes->hurry(*waiting);
         return;
     }
-    std::deque<Question>& lane = m_lanes->waiting[folder];
-    lane.push_back({url, depth, std::move(previous), {std::move(answered)}});
-    m_lanes->pending.insert(url, &lane.back());
+    Lane& lane = m_lanes->waiting[folder];
+    std::deque<Question>& queue = urgent ? lane.urgent : lane.background;
+    queue.push_back({url, depth, std::move(previous), {std::move(answered)}, urgent});
+    m_lanes->pending.insert(url, &queue.back());
     int& workers = m_lanes->workers[folder];
     if (workers >= kThreadsPerFolder)
         return;
@@ -125,4 +160,11 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
             m_lanes->pending.remove(url);
         }
     }
+}
+
+void FileQuestions::hurry(const QUrl& url)
+{
+    std::lock_guard guard(m_lanes->lock);
+    if (Question* waiting = m_lanes->pending.value(url); waiting && !waiting->urgent)
+        m_lanes->hurry(*waiting);
 }

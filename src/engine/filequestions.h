@@ -27,12 +27,14 @@ struct FileAnswer
 // Asks the disk about media files on threads of their own, a few a folder with questions waiting, as many as a slow
 // share answers well at once: a folder that stops answering (a stalled network share) holds its own threads and the
 // questions behind them, never the caller nor the other folders. A question already waiting for the same file
-// takes the new caller's answer along.
+// takes the new caller's answer along. Urgent questions (what a GO needs now) go ahead of the folder's background
+// questions (everything asked ahead).
 class FileQuestions
 {
   public:
     using IsReadable = std::function<bool(const QUrl&)>;
     using Answered = std::function<void(const FileAnswer&)>;
+    enum class Urgency { background, urgent };
 
     explicit FileQuestions(IsReadable isReadable);
     // Returns at once; threads stuck on a stalled folder end when it answers.
@@ -43,7 +45,10 @@ class FileQuestions
 
     // answered runs on the folder's thread, or never while the folder does not answer. A header is looked at again
     // only when `previous` did not look at it under the same stamp.
-    void ask(const QUrl& url, FileDepth depth, std::optional<FileAnswer> previous, Answered answered);
+    void ask(const QUrl& url, FileDepth depth, std::optional<FileAnswer> previous, Answered answered,
+             Urgency urgency = Urgency::background);
+    // A question about the file still waiting behind the folder's background questions goes ahead of them.
+    void hurry(const QUrl& url);
 
   private:
     static constexpr int kThreadsPerFolder = 4;

@@ -3,27 +3,91 @@
 #include "cueforscreen.h"
 #include "edithistory.h"
 #include "engine.h"
+#include "mediafiles.h"
 #include "picture.h"
 #include "runningtimeline.h"
 
 #include <cmath>
 
-IndependentScreens::IndependentScreens(Engine& main) : QObject(&main), m_main(main) {}
+IndependentScreens::IndependentScreens(Engine& main) : QObject(&main), m_main(main)
+{
+    connect(&m_main.mediaFiles(), &MediaFiles::answered, this, &IndependentScreens::playAnswered);
+    connect(&m_main.mediaFiles(), &MediaFiles::questionsAnswered, this, &IndependentScreens::playAnswered);
+}
 
 IndependentScreens::~IndependentScreens() = default;
 
 bool IndependentScreens::play(const Cue& cue, const QSet<ScreenRole>& screens)
 {
-    if (!screens.isEmpty())
-        m_main.setProjectionTestPattern(false);
+    if (screens.isEmpty())
+        return false;
+    m_main.setProjectionTestPattern(false);
     const QList<MediaAsset> assets = m_main.show().assets.value_or(QList<MediaAsset>{});
+    WaitingPlay play{cue, assets, screens, CheckAnswers(m_main.mediaFiles(), {cue}, assets), {}};
+    if (m_waiting.isEmpty() && play.answers.in(m_main.mediaFiles()))
+        return playNow(play);
+    m_waiting.append(std::move(play));
+    m_main.setMessage(QStringLiteral("正在检查素材 · ") + cue.name);
+    return true;
+}
+
+bool IndependentScreens::playNow(const WaitingPlay& play)
+{
     bool started = false;
-    for (const ScreenRole& role : inShowOrder(screens))
-        started = install(cue, role, assets, 0, false) || started;
+    for (const ScreenRole& role : inShowOrder(play.screens)) {
+        if (!install(play.cue, role, play.assets, 0, false))
+            continue;
+        started = true;
+        if (const auto paused = play.paused.constFind(role); paused != play.paused.cend()) {
+            if (*paused)
+                pauseNow({role});
+            else
+                resumeNow({role});
+        }
+    }
     return started;
 }
 
+void IndependentScreens::playAnswered()
+{
+    while (!m_waiting.isEmpty() && m_waiting.first().answers.in(m_main.mediaFiles()))
+        playNow(m_waiting.takeFirst());
+}
+
+// The newest play on its way to each screen takes the pause or resume, after it starts there.
+void IndependentScreens::holdPause(const QSet<ScreenRole>& screens, bool paused)
+{
+    for (const ScreenRole& role : screens)
+        for (auto play = m_waiting.rbegin(); play != m_waiting.rend(); ++play)
+            if (play->screens.contains(role)) {
+                play->paused.insert(role, paused);
+                break;
+            }
+}
+
+void IndependentScreens::dropWaitingPlays(const QSet<ScreenRole>& screens)
+{
+    for (WaitingPlay& play : m_waiting) {
+        play.screens -= screens;
+        for (const ScreenRole& role : screens)
+            play.paused.remove(role);
+    }
+    m_waiting.removeIf([](const WaitingPlay& play) { return play.screens.isEmpty(); });
+}
+
 void IndependentScreens::pause(const QSet<ScreenRole>& screens)
+{
+    holdPause(screens, true);
+    pauseNow(screens);
+}
+
+void IndependentScreens::resume(const QSet<ScreenRole>& screens)
+{
+    holdPause(screens, false);
+    resumeNow(screens);
+}
+
+void IndependentScreens::pauseNow(const QSet<ScreenRole>& screens)
 {
     for (const ScreenRole& role : inShowOrder(screens)) {
         if (Engine* session = engine(role)) {
@@ -39,7 +103,7 @@ void IndependentScreens::pause(const QSet<ScreenRole>& screens)
     }
 }
 
-void IndependentScreens::resume(const QSet<ScreenRole>& screens)
+void IndependentScreens::resumeNow(const QSet<ScreenRole>& screens)
 {
     for (const ScreenRole& role : screens)
         if (Engine* session = engine(role); session && session->paused())
@@ -48,6 +112,7 @@ void IndependentScreens::resume(const QSet<ScreenRole>& screens)
 
 void IndependentScreens::stop(const QSet<ScreenRole>& screens)
 {
+    dropWaitingPlays(screens);
     for (const ScreenRole& role : inShowOrder(screens)) {
         Engine* session = engine(role);
         if (!session)
@@ -59,6 +124,7 @@ void IndependentScreens::stop(const QSet<ScreenRole>& screens)
 
 void IndependentScreens::returnToProjection(const QSet<ScreenRole>& screens)
 {
+    dropWaitingPlays(screens);
     bool returned = false;
     for (const ScreenRole& role : screens) {
         if (Engine* session = m_screens.take(role)) {
@@ -75,12 +141,14 @@ void IndependentScreens::returnToProjection(const QSet<ScreenRole>& screens)
 
 void IndependentScreens::returnAll()
 {
+    m_waiting.clear();
     const QList<ScreenRole> roles = m_screens.keys();
     returnToProjection(QSet<ScreenRole>(roles.cbegin(), roles.cend()));
 }
 
 void IndependentScreens::drop(const ScreenRole& role)
 {
+    dropWaitingPlays({role});
     if (Engine* session = m_screens.take(role)) {
         discard(session);
         emit changed();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checkanswers.h"
 #include "cue.h"
 #include "mediaasset.h"
 #include "screenrole.h"
@@ -21,14 +22,18 @@ class IndependentScreens : public QObject
     explicit IndependentScreens(Engine& main);
     ~IndependentScreens() override;
 
-    // Plays the cue on each of the screens; false when it started on none of them.
+    // Plays the cue on each of the screens; false when it started on none of them. A play whose files have not
+    // answered yet waits for them in its turn, the show going on meanwhile, and is done as it would have been now.
     bool play(const Cue& cue, const QSet<ScreenRole>& screens);
-    // A screen that follows the programme is frozen where the programme is.
+    // A screen that follows the programme is frozen where the programme is. Pausing or resuming a screen with a play
+    // on its way acts now, and again on that play when it starts.
     void pause(const QSet<ScreenRole>& screens);
     void resume(const QSet<ScreenRole>& screens);
-    // Stopped screens stay out of the programme, showing their idle picture, until they return.
+    // Stopped screens stay out of the programme, showing their idle picture, until they return. Stopping or
+    // returning a screen drops the plays still on their way to it.
     void stop(const QSet<ScreenRole>& screens);
     void returnToProjection(const QSet<ScreenRole>& screens);
+    // Every screen follows the programme again, and no play on its way starts.
     void returnAll();
     // The screen left the show: its screen engine ends with it.
     void drop(const ScreenRole& role);
@@ -43,6 +48,22 @@ class IndependentScreens : public QObject
     void changed();
 
   private:
+    struct WaitingPlay
+    {
+        Cue cue;
+        QList<MediaAsset> assets;
+        QSet<ScreenRole> screens;
+        CheckAnswers answers;
+        // Pressed meanwhile: paused (true) or resumed (false) once the cue is on the screen.
+        QHash<ScreenRole, bool> paused;
+    };
+    bool playNow(const WaitingPlay& play);
+    void playAnswered();
+    void holdPause(const QSet<ScreenRole>& screens, bool paused);
+    void pauseNow(const QSet<ScreenRole>& screens);
+    void resumeNow(const QSet<ScreenRole>& screens);
+    void dropWaitingPlays(const QSet<ScreenRole>& screens);
+
     bool install(const Cue& cue, const ScreenRole& role, const QList<MediaAsset>& assets, double position, bool paused);
     Engine* makeSession(const ScreenRole& role);
     void route(const ScreenRole& role, Engine* session);
@@ -53,4 +74,6 @@ class IndependentScreens : public QObject
 
     Engine& m_main;
     QHash<ScreenRole, Engine*> m_screens;
+    // Plays waiting for their files' answers, in the order pressed.
+    QList<WaitingPlay> m_waiting;
 };

@@ -26,7 +26,7 @@ MediaFiles::~MediaFiles()
     m_mailbox->owner = nullptr;
 }
 
-void MediaFiles::send(const QUrl& url, Entry& entry, FileDepth depth)
+void MediaFiles::send(const QUrl& url, Entry& entry, FileDepth depth, Urgency urgency)
 {
     const quint64 number = m_nextNumber++;
     if (entry.askedNumber == 0) {
@@ -39,13 +39,16 @@ void MediaFiles::send(const QUrl& url, Entry& entry, FileDepth depth)
     m_asked.insert(number, url);
     if (!m_watch.isActive())
         m_watch.start();
-    m_questions->ask(url, depth, entry.answer, [mailbox = m_mailbox, number](const FileAnswer& answer) {
-        std::lock_guard guard(mailbox->lock);
-        mailbox->arrivals.push_back({number, answer, Clock::now()});
-        // One call takes in every answer that came before it runs.
-        if (mailbox->arrivals.size() == 1 && mailbox->owner)
-            QMetaObject::invokeMethod(mailbox->owner, &MediaFiles::collectAll, Qt::QueuedConnection);
-    });
+    m_questions->ask(
+        url, depth, entry.answer,
+        [mailbox = m_mailbox, number](const FileAnswer& answer) {
+            std::lock_guard guard(mailbox->lock);
+            mailbox->arrivals.push_back({number, answer, Clock::now()});
+            // One call takes in every answer that came before it runs.
+            if (mailbox->arrivals.size() == 1 && mailbox->owner)
+                QMetaObject::invokeMethod(mailbox->owner, &MediaFiles::collectAll, Qt::QueuedConnection);
+        },
+        urgency);
 }
 
 void MediaFiles::collectAll()
@@ -100,7 +103,6 @@ void MediaFiles::collect(const Arrival& arrival, QList<QUrl>& changed)
         tell(url);
     entry.answer = taken;
     entry.answerNumber = arrival.number;
-    entry.answeredAt = Clock::now();
 }
 
 void MediaFiles::judgeFolders()
@@ -142,9 +144,11 @@ bool MediaFiles::folderStalled(const QUrl& url) const
 
 std::optional<FileAnswer> MediaFiles::known(const QUrl& url, FileDepth depth)
 {
-    if (state(url, depth) != FileState::answered)
+    state(url, depth);
+    const std::optional<FileAnswer>& answer = m_entries[url].answer;
+    if (!answer || answer->depth < depth)
         return std::nullopt;
-    return m_entries.value(url).answer;
+    return answer;
 }
 
 FileState MediaFiles::state(const QUrl& url, FileDepth depth)
@@ -159,12 +163,27 @@ FileState MediaFiles::state(const QUrl& url, FileDepth depth)
     return deepEnough ? FileState::answered : FileState::waiting;
 }
 
-void MediaFiles::refresh(const QList<QUrl>& urls, FileDepth depth, Again again)
+void MediaFiles::refresh(const QList<QUrl>& urls, FileDepth depth, Again again, Urgency urgency)
 {
     for (const QUrl& url : urls) {
         Entry& entry = m_entries[url];
         if (entry.askedNumber == 0 || entry.askedDepth < depth || (again == Again::fromNow && !folderStalled(url)))
-            send(url, entry, depth);
+            send(url, entry, depth, urgency);
+        else if (urgency == Urgency::urgent)
+            m_questions->hurry(url);
+    }
+}
+
+void MediaFiles::hurry(const QList<QUrl>& urls, FileDepth depth)
+{
+    for (const QUrl& url : urls) {
+        Entry& entry = m_entries[url];
+        if (entry.answer && entry.answer->depth >= depth)
+            continue;
+        if (entry.askedNumber != 0 && entry.askedDepth >= depth)
+            m_questions->hurry(url);
+        else
+            send(url, entry, depth, Urgency::urgent);
     }
 }
 
@@ -172,11 +191,4 @@ bool MediaFiles::onTheWay(const QUrl& url) const
 {
     const auto entry = m_entries.constFind(url);
     return entry != m_entries.cend() && entry->askedNumber != 0 && !folderStalled(url);
-}
-
-bool MediaFiles::answeredLately(const QUrl& url) const
-{
-    static constexpr std::chrono::seconds kLately{1};
-    const auto entry = m_entries.constFind(url);
-    return entry != m_entries.cend() && entry->answer && Clock::now() - entry->answeredAt < kLately;
 }

@@ -30,19 +30,22 @@ class MediaFiles : public QObject
     MediaFiles(std::shared_ptr<FileQuestions> questions, QObject* parent = nullptr);
     ~MediaFiles() override;
 
-    // The newest answer at least as deep as asked, unless the file's folder has stalled. A file never asked that
-    // deep is asked now; nothing is waited for.
+    // The newest answer at least as deep as asked, whether or not the file's folder answers now: what a folder said
+    // before it stalled still stands. A file never asked that deep is asked now; nothing is waited for.
     std::optional<FileAnswer> known(const QUrl& url, FileDepth depth);
     // Where the file's answer stands, asking it as known() does.
     FileState state(const QUrl& url, FileDepth depth);
     // Asks the files again, so that a change on disk shows; a file with a question on the way that deep is not asked
     // twice, unless the answer must tell what the disk says from now on.
     enum class Again { unlessOnTheWay, fromNow };
-    void refresh(const QList<QUrl>& urls, FileDepth depth, Again again = Again::unlessOnTheWay);
+    using Urgency = FileQuestions::Urgency;
+    void refresh(const QList<QUrl>& urls, FileDepth depth, Again again = Again::unlessOnTheWay,
+                 Urgency urgency = Urgency::background);
+    // What is needed now: files without an answer that deep are asked ahead of everything asked in the background,
+    // and those already asked are moved ahead.
+    void hurry(const QList<QUrl>& urls, FileDepth depth);
     // A question about the file is on the way, from a folder that has not stalled.
     bool onTheWay(const QUrl& url) const;
-    // Its answer came within the last second: recent enough to refuse a cue by.
-    bool answeredLately(const QUrl& url) const;
     // Questions on the way, stalled or not: nothing to wait for when zero.
     int questionsOnTheWay() const { return int(m_asked.size()); }
 
@@ -65,7 +68,6 @@ class MediaFiles : public QObject
     {
         std::optional<FileAnswer> answer;
         quint64 answerNumber = 0;
-        Clock::time_point answeredAt;
         // The question on the way, if any.
         quint64 askedNumber = 0;
         FileDepth askedDepth = FileDepth::stamp;
@@ -78,7 +80,7 @@ class MediaFiles : public QObject
         bool stalled = false;
     };
 
-    void send(const QUrl& url, Entry& entry, FileDepth depth);
+    void send(const QUrl& url, Entry& entry, FileDepth depth, Urgency urgency = Urgency::background);
     // Takes every answer that has come in; tells of the files whose answer changed.
     void collectAll();
     // Takes one answer in, adding the files it changed what is known of.

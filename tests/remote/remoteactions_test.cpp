@@ -99,14 +99,30 @@ TEST_F(RemoteActions, RefusalsComeWithTheFullStatus)
 
 TEST_F(RemoteActions, PlayOrGoThatStartsNothingSaysSo)
 {
-    edit([](Show& show) { show.cues[1].main = QUrl::fromLocalFile(MediaFixtures::missing() + ".mp4"); });
+    // A clip without its media cannot play, whatever the disk says.
+    edit([](Show& show) {
+        TimelineEvent clip;
+        clip.track = Track::main;
+        show.cues[1].timeline = QList<TimelineEvent>{clip};
+    });
     RemoteStatus status = play(cue(1).id);
     EXPECT_EQ(status.error, QStringLiteral("节目无法播放"));
-    EXPECT_TRUE(status.message.startsWith(QStringLiteral("素材缺失 · ")));
+    EXPECT_TRUE(status.message.startsWith(QStringLiteral("素材缺失"))) << status.message.toStdString();
     EXPECT_FALSE(engine->current());
 
     play(cue(0).id);
     EXPECT_EQ(act(RemoteAction::go).error, QStringLiteral("GO 未执行")) << "the next cue cannot play";
+
+    // A file the disk called missing is asked again first: the refusal comes on the status line once it answers.
+    edit([](Show& show) {
+        show.cues[1].timeline.reset();
+        show.cues[1].main = QUrl::fromLocalFile(MediaFixtures::missing() + ".mp4");
+    });
+    status = act(RemoteAction::go);
+    EXPECT_FALSE(status.error);
+    EXPECT_EQ(status.message, QStringLiteral("正在检查素材 · 开场"));
+    EXPECT_TRUE(waitUntil([&] { return engine->message().startsWith(QStringLiteral("素材缺失 · ")); }));
+    EXPECT_EQ(engine->current()->id, cue(0).id);
 
     edit([](Show& show) {
         show.cues[1].main.reset();

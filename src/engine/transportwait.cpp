@@ -1,0 +1,112 @@
+#include "transportwait.h"
+
+#include "mediafiles.h"
+
+TransportWait::TransportWait(MediaFiles& files, Hooks hooks, QObject* parent)
+    : QObject(parent), m_files(files), m_hooks(std::move(hooks))
+{
+    connect(&m_files, &MediaFiles::answered, this, [this] { process(); });
+    connect(&m_files, &MediaFiles::questionsAnswered, this, [this] { process(); });
+}
+
+bool TransportWait::press(Press press)
+{
+    Step step{std::move(press), m_landing ? m_landingPauses : m_pauses, std::make_shared<std::optional<bool>>()};
+    // Pressed by what is being done: it comes next, before what was pressed after that.
+    if (m_landing) {
+        m_steps.insert(m_insertAt++, std::move(step));
+        return true;
+    }
+    const std::shared_ptr<std::optional<bool>> acted = step.acted;
+    if (m_steps.isEmpty() && step.press.answers.in(m_files)) {
+        land(std::move(step));
+        if (!m_steps.isEmpty())
+            process();
+        return acted->value_or(true);
+    }
+    m_steps.append(std::move(step));
+    process(true);
+    return acted->value_or(true);
+}
+
+void TransportWait::hold(std::function<void()> event)
+{
+    Press held;
+    held.act = [event = std::move(event)] {
+        event();
+        return false;
+    };
+    m_steps.append({std::move(held), m_pauses, std::make_shared<std::optional<bool>>()});
+    process();
+}
+
+void TransportWait::notePause()
+{
+    if (!m_landing)
+        ++m_pauses;
+}
+
+void TransportWait::clear()
+{
+    m_steps.clear();
+    m_insertAt = 0;
+}
+
+void TransportWait::process(bool pressed)
+{
+    if (m_landing || m_steps.isEmpty())
+        return;
+    bool moved = pressed;
+    while (!m_steps.isEmpty()) {
+        dropMootSteps();
+        if (!m_steps.first().press.answers.in(m_files)) {
+            if (!moved)
+                return;
+            for (auto step = m_steps.crbegin(); step != m_steps.crend(); ++step)
+                if (!step->press.name.isEmpty()) {
+                    m_hooks.say(QStringLiteral("正在检查素材 · ") + step->press.name);
+                    break;
+                }
+            return;
+        }
+        land(m_steps.takeFirst());
+        moved = true;
+    }
+    m_hooks.emptied();
+}
+
+// A step that will act whatever was done before it, its check passing now, makes the steps before it moot; a run's
+// start decides whether what follows it acts at all, so nothing after it reaches past it.
+void TransportWait::dropMootSteps()
+{
+    qsizetype last = m_steps.size() - 1;
+    for (qsizetype i = 0; i < m_steps.size(); ++i)
+        if (m_steps[i].press.startsRun) {
+            last = i;
+            break;
+        }
+    for (qsizetype i = last; i >= 1; --i) {
+        const Press& later = m_steps[i].press;
+        if (later.overrides && later.answers.in(m_files) && later.overrides()) {
+            m_steps.remove(0, i);
+            return;
+        }
+    }
+}
+
+// The pauses pressed since the step would have acted on what it put on air: an odd number of them leaves it paused,
+// an even number playing, as the last of them said.
+void TransportWait::land(Step step)
+{
+    m_landing = true;
+    m_insertAt = 0;
+    m_landingPauses = step.pausesBefore;
+    const bool acted = step.press.act();
+    *step.acted = acted;
+    const int pausesSince = m_pauses - step.pausesBefore;
+    if (acted && pausesSince % 2 != 0)
+        m_hooks.togglePause();
+    else if (acted && pausesSince > 0)
+        m_hooks.say(QStringLiteral("已继续"));
+    m_landing = false;
+}
