@@ -21,14 +21,19 @@ struct DefaultPicture
     std::optional<QImage> image;
     std::optional<QString> decoding;
     bool unanswered = false;
+    // Its folder has stopped answering.
+    bool stalled = false;
 };
 
 DefaultPicture readDefaultPicture(const std::optional<QUrl>& url, MediaFiles& files)
 {
     if (!url)
         return {};
-    if (files.state(*url, FileDepth::readable) == FileState::waiting)
+    const FileState state = files.state(*url, FileDepth::readable);
+    if (state == FileState::waiting)
         return {std::nullopt, std::nullopt, true};
+    if (state == FileState::stalled)
+        return {std::nullopt, std::nullopt, false, true};
     const std::optional<FileAnswer> answer = files.known(*url, FileDepth::readable);
     if (!answer || !answer->readable)
         return {};
@@ -158,7 +163,8 @@ void Engine::setDefaultPicture(const std::optional<QUrl>& url)
     }
     const std::optional<QImage>& image = read.image;
     if (url && !image && !read.decoding) {
-        setMessage(QStringLiteral("无法读取默认画面"));
+        setMessage(read.stalled ? QStringLiteral("无法读取默认画面 · “%1”所在的文件夹没有响应").arg(url->fileName())
+                                : QStringLiteral("无法读取默认画面"));
         return;
     }
     Show show = m_show;

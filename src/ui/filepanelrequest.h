@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <chrono>
 #include <optional>
 
 class QFileDialog;
@@ -38,8 +39,12 @@ struct FilePanelRequest
     // Sets up the panel as asked, with its details written in Chinese.
     void applyTo(QFileDialog& panel) const;
 
+    // While its panel is shown, the program writes an empty line this often: a sign that it is not held.
+    static constexpr std::chrono::milliseconds kSignOfLifeEvery{250};
+    static constexpr char kSignOfLife = '\n';
+
     // The panel's answer as the program writes it: one encoded URL a line, then a line with a single dot; nothing
-    // before the dot when the operator cancels.
+    // before the dot when the operator cancels. Empty lines (signs of life) are no part of it.
     static QByteArray answerBytes(const QList<QUrl>& chosen);
     // The URLs of a whole answer; none while the closing dot has not come.
     static std::optional<QList<QUrl>> answerFrom(const QByteArray& bytes);
