@@ -6,8 +6,8 @@
 #include "engine.h"
 #include "findbyid.h"
 #include "timelinecueedits.h"
-#include "timelinenotes.h"
 #include "timelinelanes.h"
+#include "timelinenotes.h"
 #include "timelineselection.h"
 
 #include <algorithm>
@@ -124,8 +124,7 @@ void ClipPlacementEdits::finishAdd(AddOutcome outcome, const QUuid& added, bool 
     }
 }
 
-bool ClipPlacementEdits::placeClip(Show show, const ClipAt& clip, const std::optional<Show>& fallback,
-                                   bool bypassSnap)
+bool ClipPlacementEdits::placeClip(Show show, const ClipAt& clip, const std::optional<Show>& fallback, bool bypassSnap)
 {
     QUuid added;
     const AddOutcome outcome = placeIn(show, clip, bypassSnap, added);
