@@ -49,6 +49,10 @@ int main(int argc, char** argv)
         if (QWindow* console = QWindow::fromWinId(WId(*request->transientFor)))
             panel->windowHandle()->setTransientParent(console);
     }
+    // The panel takes the keyboard as it shows, so that a name typed goes to its name field even where no window
+    // manager gives it the focus.
+    panel->show();
+    panel->activateWindow();
     const bool accepted = panel->exec() == QDialog::Accepted;
     signsOfLife.stop();
     write(FilePanelRequest::answerBytes(accepted ? panel->chosen() : QList<QUrl>()));

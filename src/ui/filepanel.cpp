@@ -158,7 +158,11 @@ void FilePanel::acceptSave(const QStringList& names)
     QFileDialog::accept();
 }
 
+// The name field keeps the keyboard after the message, so that the operator mends the names where they are.
 void FilePanel::refuse(const QStringList& reasons)
 {
     QMessageBox::warning(this, QStringLiteral("无法选择文件"), reasons.join(u'\n'));
+    activateWindow();
+    if (auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        field->setFocus(Qt::OtherFocusReason);
 }
