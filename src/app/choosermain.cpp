@@ -49,6 +49,11 @@ int main(int argc, char** argv)
         if (QWindow* console = QWindow::fromWinId(WId(*request->transientFor)))
             panel->windowHandle()->setTransientParent(console);
     }
+    // Over the middle of the console, where the operator looks.
+    if (request->centredOver) {
+        panel->resize(panel->sizeHint());
+        panel->move(request->centredOver->center() - panel->rect().center());
+    }
     // The panel takes the keyboard as it shows, so that a name typed goes to its name field even where no window
     // manager gives it the focus.
     panel->show();

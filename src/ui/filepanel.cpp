@@ -158,10 +158,15 @@ void FilePanel::acceptSave(const QStringList& names)
     QFileDialog::accept();
 }
 
-// The name field keeps the keyboard after the message, so that the operator mends the names where they are.
+// The message takes the keyboard, and the name field keeps it after the message, so that the operator mends the
+// names where they are, with or without a window manager to hand the focus on.
 void FilePanel::refuse(const QStringList& reasons)
 {
-    QMessageBox::warning(this, QStringLiteral("无法选择文件"), reasons.join(u'\n'));
+    QMessageBox message(QMessageBox::Warning, QStringLiteral("无法选择文件"), reasons.join(u'\n'), QMessageBox::Ok,
+                        this);
+    message.show();
+    message.activateWindow();
+    message.exec();
     activateWindow();
     if (auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
         field->setFocus(Qt::OtherFocusReason);

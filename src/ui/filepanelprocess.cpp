@@ -48,8 +48,10 @@ void FilePanelProcess::ask(const FilePanelRequest& request, QWidget* over, Chose
     m_chosen = std::move(chosen);
     m_answer.clear();
     // Only an X window can be named to the program; an offscreen one (tests) stands alone.
-    if (over && QGuiApplication::platformName() == QStringLiteral("xcb"))
+    if (over && QGuiApplication::platformName() == QStringLiteral("xcb")) {
         m_request.transientFor = quint64(over->window()->winId());
+        m_request.centredOver = over->window()->frameGeometry();
+    }
     // The panel counts as shown from the asking on, its start included.
     if (!m_hold)
         m_hold = std::make_unique<InputHold>();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -28,8 +29,10 @@ struct FilePanelRequest
     QString selectedFile;
     // The confirm button's text, when not Qt's own.
     QString acceptLabel;
-    // The window the panel stays in front of (an X window id), when there is one.
+    // The window the panel stays in front of (an X window id), when there is one, and where that window lies on the
+    // screen: the panel shows over its middle.
     std::optional<quint64> transientFor;
+    std::optional<QRect> centredOver;
 
     bool operator==(const FilePanelRequest&) const = default;
 

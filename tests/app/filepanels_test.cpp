@@ -241,6 +241,7 @@ TEST_F(FilePanels, APanelTakesEveryTypedNameAndOnlyFilesOfItsKinds)
             return paintedWithText(shot);
         });
         shot.save(QStringLiteral(LUMO_TEST_SHOTS "/%1.png").arg(shotName));
+        display.focus(refusal);
         display.type(refusal, kReturn);
         return waitUntil([&] { return display.windowTitled(pid, QStringLiteral("无法选择文件")) == 0; });
     };

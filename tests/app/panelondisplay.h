@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QImage>
 #include <QList>
+#include <QRect>
 #include <QSet>
 #include <QString>
 #include <cstring>
@@ -65,6 +66,18 @@ class PanelOnDisplay
     {
         const QByteArray value = property(window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW);
         return value.size() == 4 ? *reinterpret_cast<const xcb_window_t*>(value.constData()) : 0;
+    }
+    // Where the window lies on the screen.
+    QRect geometry(xcb_window_t window)
+    {
+        xcb_get_geometry_reply_t* size =
+            xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr);
+        xcb_translate_coordinates_reply_t* place = xcb_translate_coordinates_reply(
+            m_connection, xcb_translate_coordinates(m_connection, window, m_root, 0, 0), nullptr);
+        const QRect rect = size && place ? QRect(place->dst_x, place->dst_y, size->width, size->height) : QRect();
+        free(size);
+        free(place);
+        return rect;
     }
     // Whether `above` is stacked over `below` among the root's children.
     bool stackedAbove(xcb_window_t above, xcb_window_t below)
