@@ -19,6 +19,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -209,9 +210,30 @@ TEST_F(FilePanels, APanelOnOrAboveAStalledFolderNeverHoldsTheConsole)
     EXPECT_FALSE(answered);
     EXPECT_LT(heartbeat.longest(), 500);
 
-    // The program given up on ends once the folder answers.
+    // A name typed towards the stalled folder holds the panel program itself: the console soon takes input again and
+    // says why, and a newer panel asked then ends the held one.
+    QSignalSpy silent(&panels(), &FilePanelProcess::stoppedAnswering);
+    chooseMediaFile(window.get(), {AssetKind::image}, [&](const QUrl&) { answered = true; });
+    const xcb_window_t typedInto = panelWindow();
+    ASSERT_NE(typedInto, 0u);
+    const qint64 held = panels().processId();
+    EXPECT_TRUE(panels().holdsInput());
+    display.focus(typedInto);
+    display.typeText(typedInto, mount.mount() + "/");
+    EXPECT_TRUE(waitUntil([&] { return !silent.isEmpty(); })) << "the console held its input for a held panel";
+    EXPECT_FALSE(panels().holdsInput());
+    EXPECT_TRUE(panels().isAsking()) << "a held panel is not given up on by itself";
+    heartbeat.restart();
+    chooseMediaFile(window.get(), {AssetKind::image}, [&](const QUrl&) { answered = true; });
+    EXPECT_LT(heartbeat.longest(), 500) << "asking anew waited for the held panel";
+    EXPECT_TRUE(panels().holdsInput());
+    ASSERT_NE(panelWindow(), 0u);
+    panels().giveUp();
+
+    // The programs given up on end once the folder answers.
     mount.answer();
-    EXPECT_TRUE(waitUntil([&] { return processGone(onStalled); }, 30000));
+    EXPECT_TRUE(waitUntil([&] { return processGone(onStalled) && processGone(held); }, 30000));
+    EXPECT_FALSE(answered);
 }
 
 // A media panel takes only files of the kinds it asks for, typed or listed: a typed name of another kind keeps the
