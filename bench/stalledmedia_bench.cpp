@@ -166,40 +166,25 @@ void panelsOnAStalledMount(const QTemporaryDir& scratch, Heartbeat& heartbeat)
     };
     qint64 held = 0;
     bool heldEnded = false;
-    const auto wait = [] {};
     const auto saveAs = [&] {
         ask(QStringLiteral("另存为…"),
             [&] { projectPanels.saveLocation(console.get(), mount.mount() + "/show.json", [](const QUrl&) {}); });
     };
-    const double gap =
-        heartbeat.run({saveAs,
-                       wait,
-                       wait,
-                       wait,
-                       wait,
-                       wait,
-                       wait,
-                       wait,
-                       [&] {
-                           held = panels.processId();
-                           ask(QStringLiteral("导入"),
-                               [&] { chooseMediaFiles(console.get(), {AssetKind::image}, [](const QList<QUrl>&) {}); });
-                       },
-                       wait,
-                       wait,
-                       [&] {
-                           heldEnded = held > 0 && !QFile::exists(QStringLiteral("/proc/%1").arg(held));
-                           saveAs();
-                       },
-                       wait,
-                       wait,
-                       wait,
-                       wait,
-                       wait,
-                       wait,
-                       wait,
-                       [&] { console.reset(); }},
-                      250);
+    // A step each quarter of a second: "另存为…" at 0 s, "导入" at 2 s, "另存为…" at 2.75 s, the window closed at 4.5
+    // s.
+    std::vector<std::function<void()>> steps(19, [] {});
+    steps[0] = saveAs;
+    steps[8] = [&] {
+        held = panels.processId();
+        ask(QStringLiteral("导入"),
+            [&] { chooseMediaFiles(console.get(), {AssetKind::image}, [](const QList<QUrl>&) {}); });
+    };
+    steps[11] = [&] {
+        heldEnded = held > 0 && !QFile::exists(QStringLiteral("/proc/%1").arg(held));
+        saveAs();
+    };
+    steps[18] = [&] { console.reset(); };
+    const double gap = heartbeat.run(steps, 250);
     const int leftWhileStalled = panelPrograms();
     QElapsedTimer answered;
     answered.start();
