@@ -31,12 +31,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QWidget>
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
+#include <unistd.h>
 
 namespace {
 
@@ -117,6 +119,86 @@ struct StandInShare
         released.notify_all();
     }
 };
+
+// The panel programs on this process's behalf that still run.
+int panelPrograms()
+{
+    int count = 0;
+    const QString self = QString::number(::getpid());
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QString line = QString::fromLocal8Bit(stat.readAll());
+        const QStringList fields = line.mid(line.lastIndexOf(u')') + 2).split(u' ');
+        count += line.contains(QStringLiteral("(lumoria-choose")) && fields.value(1) == self;
+    }
+    return count;
+}
+
+// The panels on a FUSE folder that stops answering (left out without FUSE): "另存为…" opened with the show's file
+// there, which holds the panel program; how soon the console takes input again; a newer panel asked, which ends the
+// held one; the window closed with a panel held; and whether any panel program is left once the folder answers.
+void panelsOnAStalledMount(const QTemporaryDir& scratch, Heartbeat& heartbeat)
+{
+    StallableMount mount(scratch.filePath("panels-backing"), scratch.filePath("panels"),
+                         scratch.filePath("panels-stall"));
+    if (const QString why = mount.mountOrSayWhy(); !why.isEmpty()) {
+        std::printf("file panels on a stalled FUSE folder: left out (%s)\n", qPrintable(why));
+        return;
+    }
+    auto console = std::make_unique<QWidget>();
+    console->show();
+    BenchTools::runEvents(200);
+    DialogProjectChooser projectPanels;
+    FilePanelProcess& panels = FilePanelProcess::of(console.get());
+    mount.stall();
+    // When each panel's program stopped giving signs of life (and the console took input again), from its asking.
+    QElapsedTimer asked;
+    QString asking;
+    QStringList silences;
+    QObject::connect(&panels, &FilePanelProcess::stoppedAnswering, [&] {
+        silences.append(QStringLiteral("%1 %2 ms").arg(asking).arg(milliseconds(asked), 0, 'f', 0));
+    });
+    const auto ask = [&](const QString& name, const std::function<void()>& panel) {
+        asking = name;
+        asked.start();
+        panel();
+    };
+    qint64 held = 0;
+    bool heldEnded = false;
+    const auto saveAs = [&] {
+        ask(QStringLiteral("另存为…"),
+            [&] { projectPanels.saveLocation(console.get(), mount.mount() + "/show.json", [](const QUrl&) {}); });
+    };
+    // A step each quarter of a second: "另存为…" at 0 s, "导入" at 2 s, "另存为…" at 2.75 s, the window closed at 4.5
+    // s.
+    std::vector<std::function<void()>> steps(19, [] {});
+    steps[0] = saveAs;
+    steps[8] = [&] {
+        held = panels.processId();
+        ask(QStringLiteral("导入"),
+            [&] { chooseMediaFiles(console.get(), {AssetKind::image}, [](const QList<QUrl>&) {}); });
+    };
+    steps[11] = [&] {
+        heldEnded = held > 0 && !QFile::exists(QStringLiteral("/proc/%1").arg(held));
+        saveAs();
+    };
+    steps[18] = [&] { console.reset(); };
+    const double gap = heartbeat.run(steps, 250);
+    const int leftWhileStalled = panelPrograms();
+    QElapsedTimer answered;
+    answered.start();
+    mount.answer();
+    BenchTools::runEventsUntil([] { return panelPrograms() == 0; }, 30000);
+    std::printf("file panels on a stalled FUSE folder (4.5 s):     longest main-thread gap %8.1f ms   held, the "
+                "console takes input again: %s\n",
+                gap, qPrintable(silences.isEmpty() ? QStringLiteral("never") : silences.join(QStringLiteral(", "))));
+    std::printf("  a newer panel asked: the held one %s; window closed with a panel held: %d panel programs wait for "
+                "the folder, %d left %.0f ms after it answers\n",
+                heldEnded ? "ended at once" : "is killed, and ends when the folder answers", leftWhileStalled,
+                panelPrograms(), milliseconds(answered));
+}
 
 } // namespace
 
@@ -290,6 +372,8 @@ int main(int argc, char** argv)
     else
         standIn->setStalled(false);
     BenchTools::runEvents(200);
+
+    panelsOnAStalledMount(scratch, heartbeat);
 
     const auto fileDone = [&] { return !engine->projectFiles().busy(); };
     StallableMount projects(scratch.filePath("projects-backing"), scratch.filePath("projects"),

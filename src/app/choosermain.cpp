@@ -1,16 +1,24 @@
 // lumoria-chooser: one file panel, run beside the console so that a folder that stops answering holds this program
 // and never the show. The console passes what the panel asks as arguments (FilePanelRequest) and reads the answer
-// on standard output: the chosen URLs, then a line with a single dot.
+// on standard output: the chosen URLs, then a line with a single dot. Until then an empty line every
+// FilePanelRequest::kSignOfLifeEvery tells the console that the panel is not held.
 #include "chineseqtdialogs.h"
+#include "filepanel.h"
 #include "filepanelrequest.h"
 #include "lumostyle.h"
 #include "mediaasset.h"
 
 #include <QApplication>
-#include <QFileDialog>
+#include <QTimer>
 #include <QWindow>
 #include <cstdio>
 #include <unistd.h>
+
+static void write(const QByteArray& bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
 
 int main(int argc, char** argv)
 {
@@ -31,17 +39,28 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     applyLumoStyle(app);
     installChineseQtDialogs();
-    auto* panel = new QFileDialog;
-    request->applyTo(*panel);
+    write(QByteArray(1, FilePanelRequest::kSignOfLife));
+    QTimer signsOfLife;
+    QObject::connect(&signsOfLife, &QTimer::timeout, [] { write(QByteArray(1, FilePanelRequest::kSignOfLife)); });
+    signsOfLife.start(FilePanelRequest::kSignOfLifeEvery);
+    auto* panel = new FilePanel(*request);
     if (request->transientFor) {
         panel->winId();
         if (QWindow* console = QWindow::fromWinId(WId(*request->transientFor)))
             panel->windowHandle()->setTransientParent(console);
     }
+    // Over the middle of the console, where the operator looks.
+    if (request->centredOver) {
+        panel->resize(panel->sizeHint());
+        panel->move(request->centredOver->center() - panel->rect().center());
+    }
+    // The panel takes the keyboard as it shows, so that a name typed goes to its name field even where no window
+    // manager gives it the focus.
+    panel->show();
+    panel->activateWindow();
     const bool accepted = panel->exec() == QDialog::Accepted;
-    const QByteArray answer = FilePanelRequest::answerBytes(accepted ? panel->selectedUrls() : QList<QUrl>());
-    std::fwrite(answer.constData(), 1, size_t(answer.size()), stdout);
-    std::fflush(stdout);
+    signsOfLife.stop();
+    write(FilePanelRequest::answerBytes(accepted ? panel->chosen() : QList<QUrl>()));
     // The console has its answer now, even if what follows waits on a folder that does not answer: the panel's
     // listing thread may hold its end, and with it the process, until the folder answers.
     ::close(STDOUT_FILENO);

@@ -98,6 +98,9 @@ class Engine : public QObject
     ~Engine() override;
 
     const Show& show() const { return m_show; }
+    // Grows each time a show takes the place of another whole (opened, or unsaved work taken back), never with an
+    // edit: work asked for one show can tell that another has taken its place.
+    quint64 showNumber() const { return m_showNumber; }
     // Every write is an edit: recorded for undo, marks the project unsaved and schedules the recovery copy.
     void setShow(Show show);
     std::optional<QUuid> selected() const { return m_selected; }
@@ -345,6 +348,7 @@ class Engine : public QObject
 
     RemoteHost* m_remoteHost = nullptr;
     Show m_show;
+    quint64 m_showNumber = 0;
     EditHistory* m_history;
     ProjectFileWork* m_projectFiles;
     std::optional<QUrl> m_projectURL;

@@ -38,6 +38,7 @@ void Engine::replaceShow(const Show& show)
     for (Picture* picture : std::as_const(m_preview))
         picture->load(std::nullopt);
     m_history->beginLoading();
+    ++m_showNumber;
     // An open always replaces the show: comparing a large show with an equal one on disk would take as long as freeing
     // it.
     placeShow(show);

@@ -21,6 +21,8 @@ struct DefaultPicture
     std::optional<QImage> image;
     std::optional<QString> decoding;
     bool unanswered = false;
+    // Its folder has stopped answering.
+    bool stalled = false;
 };
 
 DefaultPicture readDefaultPicture(const std::optional<QUrl>& url, MediaFiles& files)
@@ -31,8 +33,10 @@ DefaultPicture readDefaultPicture(const std::optional<QUrl>& url, MediaFiles& fi
     if (state == FileState::waiting)
         return {std::nullopt, std::nullopt, true};
     // What a folder said before it stalled does not tell whether the picture can be read from it now.
+    if (state == FileState::stalled)
+        return {std::nullopt, std::nullopt, false, true};
     const std::optional<FileAnswer> answer = files.known(*url, FileDepth::readable);
-    if (state == FileState::stalled || !answer || !answer->readable)
+    if (!answer || !answer->readable)
         return {};
     const QString path = url->toLocalFile();
     const std::optional<QImage> image = StillDecoder::shared().image(path);
@@ -160,7 +164,8 @@ void Engine::setDefaultPicture(const std::optional<QUrl>& url)
     }
     const std::optional<QImage>& image = read.image;
     if (url && !image && !read.decoding) {
-        setMessage(QStringLiteral("无法读取默认画面"));
+        setMessage(read.stalled ? QStringLiteral("无法读取默认画面 · “%1”所在的文件夹没有响应").arg(url->fileName())
+                                : QStringLiteral("无法读取默认画面"));
         return;
     }
     Show show = m_show;

@@ -11,8 +11,8 @@ class MediaFiles;
 class QPainter;
 
 // One row of the media library: the entry's thumbnail, its file name (cut in the middle) and below it the kind,
-// marked "文件缺失" while the file cannot be read. The mark is checked on every paint, so it goes as soon as the
-// file is back and the row redraws.
+// marked "文件缺失" while the file cannot be read. The mark reads the disk's last answer on every paint; the files in
+// view are asked again twice a second (ShownFilesWatch), and a changed answer redraws the row.
 class AssetRowDelegate : public QStyledItemDelegate
 {
     Q_OBJECT

@@ -6,6 +6,7 @@
 #include "engine.h"
 #include "findbyid.h"
 #include "timelinecueedits.h"
+#include "timelinelanes.h"
 #include "timelinenotes.h"
 #include "timelineselection.h"
 
@@ -62,42 +63,45 @@ bool ClipPlacementEdits::canAdd() const
     return all.contains(lane) && entry && accepts(lane.track, *entry);
 }
 
-// Places the selected asset in this copy of the show. The new clip is built from the lane the selection resolves
-// to, so that it always suits the lane it is checked against.
-ClipPlacementEdits::AddOutcome ClipPlacementEdits::addEventIn(Show& show, bool bypassSnap, QUuid& added)
+// Places the clip in this copy of the show. The new clip is built from the lane it goes to, so that it always suits
+// the lane it is checked against.
+ClipPlacementEdits::AddOutcome ClipPlacementEdits::placeIn(Show& show, const ClipAt& clip, bool bypassSnap,
+                                                           QUuid& added)
 {
-    const auto index = m_cue.cueIndexIn(show);
-    const QList<TimelineLane> all = m_cue.lanesIn(show);
-    const TimelineLane lane = m_selection.selectedLaneIn(show, all);
-    const QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
-    const MediaAsset* entry = findAsset(library, m_selection.assetID());
-    if (!index || !all.contains(lane) || !entry || !accepts(lane.track, *entry))
+    const auto cue = findById(std::as_const(show.cues), clip.cue);
+    if (cue == show.cues.cend())
         return AddOutcome::refused;
-    const double insertion = m_selection.insertion();
-    if (!isValidTime(insertion))
+    const int index = int(cue - show.cues.cbegin());
+    const bool edited = m_cue.engine()->selected() == clip.cue;
+    const QList<TimelineLane> all = edited ? m_cue.lanesIn(show) : timelineLanes(show, &show.cues[index]);
+    const QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
+    const MediaAsset* entry = findAsset(library, clip.asset);
+    if (!all.contains(clip.lane) || !entry || !accepts(clip.lane.track, *entry))
+        return AddOutcome::refused;
+    if (!isValidTime(clip.time))
         return AddOutcome::outOfRange;
 
-    TimelineEvent event = TimelineCueEdits::newMessage(insertion);
-    event.track = lane.track;
+    TimelineEvent event = TimelineCueEdits::newMessage(clip.time);
+    event.track = clip.lane.track;
     event.assetID = entry->id;
-    event.outputScreen = isScreen(lane.track) ? lane.screen : std::nullopt;
+    event.outputScreen = isScreen(clip.lane.track) ? clip.lane.screen : std::nullopt;
     if (entry->kind == AssetKind::video)
         event.videoMuted = false;
-    event.layer = lane.layer;
+    event.layer = clip.lane.layer;
 
-    QList<TimelineEvent> timeline = show.cues[*index].timeline.value_or(QList<TimelineEvent>{});
+    QList<TimelineEvent> timeline = show.cues[index].timeline.value_or(QList<TimelineEvent>{});
     const auto time =
-        ClipPlacement(timeline, library).placementTime(insertion, event, lane, snaps(bypassSnap), m_view.zoom());
+        ClipPlacement(timeline, library).placementTime(clip.time, event, clip.lane, snaps(bypassSnap), m_view.zoom());
     if (!time)
         return AddOutcome::overlaps;
     event.time = *time;
     timeline.append(event);
-    show.cues[*index].timeline = timeline;
+    show.cues[index].timeline = timeline;
     added = event.id;
     return AddOutcome::added;
 }
 
-void ClipPlacementEdits::finishAdd(AddOutcome outcome, const QUuid& added)
+void ClipPlacementEdits::finishAdd(AddOutcome outcome, const QUuid& added, bool inEditedCue)
 {
     switch (outcome) {
     case AddOutcome::refused:
@@ -109,30 +113,39 @@ void ClipPlacementEdits::finishAdd(AddOutcome outcome, const QUuid& added)
         m_view.setNote(kAddOverlapNote);
         return;
     case AddOutcome::added:
+        m_view.setNote({});
+        if (!inEditedCue)
+            return;
         for (const TimelineEvent& event : m_cue.events())
             if (event.id == added)
                 m_selection.setInsertion(event.time);
         m_selection.setEventID(added);
-        m_view.setNote({});
         return;
     }
 }
 
-bool ClipPlacementEdits::addEventTo(Show show, const std::optional<Show>& fallback, bool bypassSnap)
+bool ClipPlacementEdits::placeClip(Show show, const ClipAt& clip, const std::optional<Show>& fallback, bool bypassSnap)
 {
     QUuid added;
-    const AddOutcome outcome = addEventIn(show, bypassSnap, added);
+    const AddOutcome outcome = placeIn(show, clip, bypassSnap, added);
     if (outcome == AddOutcome::added)
         m_cue.engine()->setShow(std::move(show));
     else if (fallback)
         m_cue.engine()->setShow(*fallback);
-    finishAdd(outcome, added);
+    finishAdd(outcome, added, m_cue.engine()->selected() == clip.cue);
     return outcome == AddOutcome::added;
 }
 
+// The clip the selection names, built from the lane the selection resolves to.
 bool ClipPlacementEdits::addEvent(bool bypassSnap)
 {
-    return addEventTo(m_cue.engine()->show(), std::nullopt, bypassSnap);
+    const Show& show = m_cue.engine()->show();
+    const std::optional<QUuid> cue = m_cue.engine()->selected();
+    const std::optional<QUuid> asset = m_selection.assetID();
+    if (!cue || !asset)
+        return false;
+    const TimelineLane lane = m_selection.selectedLaneIn(show, m_cue.lanesIn(show));
+    return placeClip(show, {*cue, lane, *asset, m_selection.insertion()}, std::nullopt, bypassSnap);
 }
 
 bool ClipPlacementEdits::dropAsset(const QUuid& assetID, const TimelineLane& lane, double x, bool bypassSnap)

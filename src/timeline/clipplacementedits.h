@@ -24,14 +24,23 @@ class ClipPlacementEdits
     // A resize drag cut short still ends, so that later edits are not joined to it.
     ~ClipPlacementEdits();
 
+    // A library entry to place on a lane of a cue, at a time (snapped, unless bypassed, and kept off other clips).
+    struct ClipAt
+    {
+        QUuid cue;
+        TimelineLane lane;
+        QUuid asset;
+        double time = 0;
+    };
+
     bool canAdd() const;
     std::optional<double> placementTime(double wanted, const TimelineEvent& event, const TimelineLane& lane,
                                         bool bypassSnap) const;
     // Places the selected library asset at the insertion time on the selected lane.
     bool addEvent(bool bypassSnap);
-    // The same in a copy of the show, which is written when the clip was placed; otherwise the fallback is written,
-    // when there is one.
-    bool addEventTo(Show show, const std::optional<Show>& fallback, bool bypassSnap);
+    // Places a clip in a copy of the show, which is written when the clip was placed; otherwise the fallback is
+    // written, when there is one. The clip placed is selected when its cue is the one edited.
+    bool placeClip(Show show, const ClipAt& clip, const std::optional<Show>& fallback, bool bypassSnap);
     // A library asset dropped on a lane at a viewport x.
     bool dropAsset(const QUuid& assetID, const TimelineLane& lane, double x, bool bypassSnap);
 
@@ -54,8 +63,8 @@ class ClipPlacementEdits
   private:
     enum class AddOutcome { refused, outOfRange, overlaps, added };
 
-    AddOutcome addEventIn(Show& show, bool bypassSnap, QUuid& added);
-    void finishAdd(AddOutcome outcome, const QUuid& added);
+    AddOutcome placeIn(Show& show, const ClipAt& clip, bool bypassSnap, QUuid& added);
+    void finishAdd(AddOutcome outcome, const QUuid& added, bool inEditedCue);
     bool snaps(bool bypassSnap) const;
 
     const EditedCue& m_cue;

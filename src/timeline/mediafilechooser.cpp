@@ -15,12 +15,19 @@ FilePanelRequest mediaPanelRequest(const QList<AssetKind>& kinds, bool manyFiles
     return request;
 }
 
+// The panel program refuses files of other kinds itself; its answer is still held to them, as it comes from
+// another program.
 void chooseMediaFile(QWidget* parent, const QList<AssetKind>& kinds, std::function<void(const QUrl&)> chosen)
 {
     FilePanelProcess::of(parent).ask(mediaPanelRequest(kinds, false), parent,
-                                     [chosen = std::move(chosen)](const QList<QUrl>& urls) { chosen(urls.first()); });
+                                     [kinds, chosen = std::move(chosen)](const QList<QUrl>& urls) {
+                                         const std::optional<AssetKind> kind = assetKind(urls.first());
+                                         if (kind && kinds.contains(*kind))
+                                             chosen(urls.first());
+                                     });
 }
 
+// Whoever takes the files judges them: the import counts a file of no kind as skipped.
 void chooseMediaFiles(QWidget* parent, const QList<AssetKind>& kinds, std::function<void(const QList<QUrl>&)> chosen)
 {
     FilePanelProcess::of(parent).ask(mediaPanelRequest(kinds, true), parent, std::move(chosen));

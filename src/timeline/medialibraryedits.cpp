@@ -4,7 +4,9 @@
 #include "clipplacementedits.h"
 #include "editedcue.h"
 #include "engine.h"
+#include "findbyid.h"
 #include "mediafiles.h"
+#include "timelinelanes.h"
 #include "timelineselection.h"
 #include "timelineviewstate.h"
 
@@ -92,10 +94,25 @@ std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& 
     return library;
 }
 
-// The show is written only when a file was new to the library.
+bool MediaLibraryEdits::inPlace(quint64 show) const
+{
+    return m_cue.engine()->showNumber() == show;
+}
+
 void MediaLibraryEdits::addAssets(const QList<QUrl>& urls)
 {
-    afterAnswers(urls, [this, urls] {
+    addAssets(urls, m_cue.engine()->showNumber());
+}
+
+// The show is written only when a file was new to the library; files meant for a show that another has replaced
+// since go nowhere.
+void MediaLibraryEdits::addAssets(const QList<QUrl>& urls, quint64 forShow)
+{
+    if (!inPlace(forShow))
+        return;
+    afterAnswers(urls, [this, urls, forShow] {
+        if (!inPlace(forShow))
+            return;
         Show show = m_cue.engine()->show();
         if (auto library = withAddedAssets(show, urls)) {
             show.assets = std::move(library);
@@ -104,9 +121,21 @@ void MediaLibraryEdits::addAssets(const QList<QUrl>& urls)
     });
 }
 
+ClipTarget MediaLibraryEdits::targetNow(const TimelineLane& lane, double time) const
+{
+    return {m_cue.engine()->showNumber(), m_cue.engine()->selected(), lane, time};
+}
+
 void MediaLibraryEdits::insertFile(const QUrl& file, const TimelineLane& lane, double time)
 {
-    afterAnswers({file}, [this, file, lane, time] { insertAnsweredFile(file, lane, time); });
+    insertFile(file, targetNow(lane, time));
+}
+
+void MediaLibraryEdits::insertFile(const QUrl& file, const ClipTarget& target)
+{
+    if (!inPlace(target.show))
+        return;
+    afterAnswers({file}, [this, file, target] { insertAnsweredFile(file, target); });
 }
 
 void MediaLibraryEdits::removeAsset()
@@ -128,9 +157,12 @@ void MediaLibraryEdits::removeAsset()
     m_view.setNote({});
 }
 
-// One edit: the new library entry, and, only when the clip was placed, the lane made for it and the clip.
-void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, const TimelineLane& lane, double time)
+// One edit: the new library entry, and, only when the clip was placed, the lane made for it and the clip. The
+// editor's lane, time and selection follow only when the target is the cue it edits.
+void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, const ClipTarget& target)
 {
+    if (!inPlace(target.show))
+        return;
     Show show = m_cue.engine()->show();
     if (auto library = withAddedAssets(show, {file}))
         show.assets = std::move(library);
@@ -139,19 +171,22 @@ void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, const TimelineLane&
     const QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
     const auto entry =
         std::find_if(library.cbegin(), library.cend(), [&](const MediaAsset& a) { return stored && a.url == *stored; });
-    if (entry == library.cend() || !accepts(lane.track, *entry)) {
+    const auto cue = target.cue ? findById(std::as_const(show.cues), *target.cue) : show.cues.cend();
+    if (entry == library.cend() || !accepts(target.lane.track, *entry) || cue == show.cues.cend()) {
         m_cue.engine()->setShow(withAsset);
         return;
     }
-    m_selection.selectLane(lane);
-    m_selection.setInsertion(time);
-    m_selection.setAssetID(entry->id);
-    const auto index = m_cue.cueIndexIn(show);
-    if (index && !m_cue.lanesIn(show).contains(lane)) {
-        Cue& cue = show.cues[*index];
-        QList<TimelineLane> extra = cue.extraLanes.value_or(QList<TimelineLane>{});
-        extra.append(lane);
-        cue.extraLanes = extra;
+    const int index = int(cue - show.cues.cbegin());
+    if (m_cue.engine()->selected() == target.cue) {
+        m_selection.selectLane(target.lane);
+        m_selection.setInsertion(target.time);
+        m_selection.setAssetID(entry->id);
     }
-    m_placement.addEventTo(std::move(show), withAsset, false);
+    if (!timelineLanes(show, &show.cues[index]).contains(target.lane)) {
+        Cue& edited = show.cues[index];
+        QList<TimelineLane> extra = edited.extraLanes.value_or(QList<TimelineLane>{});
+        extra.append(target.lane);
+        edited.extraLanes = extra;
+    }
+    m_placement.placeClip(std::move(show), {*target.cue, target.lane, entry->id, target.time}, withAsset, false);
 }

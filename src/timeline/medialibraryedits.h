@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QUrl>
+#include <QUuid>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,9 +15,20 @@ class EditedCue;
 class TimelineSelection;
 class TimelineViewState;
 
+// Where a file asked for a lane goes: the show in place when it was asked (Engine::showNumber), and there the
+// cue, the lane and the time; no cue when none was edited.
+struct ClipTarget
+{
+    quint64 show = 0;
+    std::optional<QUuid> cue;
+    TimelineLane lane;
+    double time = 0;
+};
+
 // The edits of the show's media library: importing files, removing the selected entry, and importing one file
 // straight onto a lane. Results and refusals go to the note. An import waits for the disk's fresh answers about its
-// files without holding the main thread, and is made on the show as it is when they have come.
+// files without holding the main thread, and is made on the show as it is when they have come, if that is still the
+// show it was made for.
 class MediaLibraryEdits
 {
   public:
@@ -24,13 +36,19 @@ class MediaLibraryEdits
                       ClipPlacementEdits& placement);
     ~MediaLibraryEdits();
 
+    // For the show in place now, or for the one numbered `forShow` (files asked for it by a panel).
     void addAssets(const QList<QUrl>& urls);
+    void addAssets(const QList<QUrl>& urls, quint64 forShow);
     // An import is still waiting for the disk.
     bool importing() const;
     // Refused while an event of any cue uses the selected entry.
     void removeAsset();
-    // Adds the file to the library and places it on the lane at that time, as one edit.
+    // Adds the file to the library and places it on the lane at that time, as one edit: on the cue edited now, or
+    // on the target's.
     void insertFile(const QUrl& file, const TimelineLane& lane, double time);
+    void insertFile(const QUrl& file, const ClipTarget& target);
+    // Where a file asked for now for that lane and time goes.
+    ClipTarget targetNow(const TimelineLane& lane, double time) const;
 
   private:
     // The library with the files added (none when no file was new), and the note that says so; the last file
@@ -38,7 +56,8 @@ class MediaLibraryEdits
     std::optional<QList<MediaAsset>> withAddedAssets(const Show& show, const QList<QUrl>& urls);
     // Runs `then` once the disk has answered afresh for every file of the import, or its folder has stalled.
     void afterAnswers(const QList<QUrl>& urls, std::function<void()> then);
-    void insertAnsweredFile(const QUrl& file, const TimelineLane& lane, double time);
+    void insertAnsweredFile(const QUrl& file, const ClipTarget& target);
+    bool inPlace(quint64 show) const;
 
     const EditedCue& m_cue;
     TimelineSelection& m_selection;

@@ -1,7 +1,5 @@
 #include "medialibrarypanel.h"
 
-#include "mediafiles.h"
-
 #include "assetrowdelegate.h"
 #include "assetthumbnails.h"
 #include "consolecolors.h"
@@ -11,6 +9,7 @@
 #include "mediafilechooser.h"
 #include "mediafiles.h"
 #include "medialibrarylist.h"
+#include "shownfileswatch.h"
 #include "timelineeditormodel.h"
 
 #include <QDragEnterEvent>
@@ -119,8 +118,10 @@ MediaLibraryPanel::MediaLibraryPanel(TimelineEditorModel& editor, QWidget* paren
     });
     connect(m_list, &QAbstractItemView::viewportEntered, this, [this] { lumoHelp(m_list->viewport(), {}); });
     connect(m_thumbnails, &AssetThumbnails::loaded, m_rows, &MediaLibraryList::refreshRowsOf);
-    // A file that answers late, or differently, is drawn again with its mark.
+    // A file that answers late, or differently, is drawn again with its mark; the files in view are asked again, so
+    // that the marks follow the disk.
     connect(&m_editor.cue().engine()->mediaFiles(), &MediaFiles::answered, m_rows, &MediaLibraryList::refreshRowsOf);
+    m_shownFiles = new ShownFilesWatch(*m_list, *m_rows, m_editor.cue().engine()->mediaFiles(), this);
     connect(&m_editor, &TimelineEditorModel::changed, this, &MediaLibraryPanel::follow);
     follow();
 }
@@ -150,10 +151,12 @@ QWidget* MediaLibraryPanel::makeHeader()
 
 void MediaLibraryPanel::importAssets()
 {
-    m_chooseFiles(window(), [self = QPointer(this)](const QList<QUrl>& chosen) {
-        if (self && !chosen.isEmpty())
-            self->m_editor.library().addAssets(chosen);
-    });
+    // The files go to the show in place when the panel was asked, and nowhere once another has taken its place.
+    m_chooseFiles(window(),
+                  [self = QPointer(this), show = m_editor.cue().engine()->showNumber()](const QList<QUrl>& chosen) {
+                      if (self && !chosen.isEmpty())
+                          self->m_editor.library().addAssets(chosen, show);
+                  });
 }
 
 // The desktop hands every dropped file at once, so the drop is one import with one note.

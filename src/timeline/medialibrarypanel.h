@@ -13,6 +13,7 @@ class QListView;
 class QMimeData;
 class QPushButton;
 class QToolButton;
+class ShownFilesWatch;
 class TimelineEditorModel;
 
 // The show's media library in the timeline editor: the header with import and remove, the search field, and the
@@ -38,6 +39,7 @@ class MediaLibraryPanel : public QWidget
 
     QListView* list() const { return m_list; }
     AssetThumbnails& thumbnails() const { return *m_thumbnails; }
+    const ShownFilesWatch& shownFiles() const { return *m_shownFiles; }
     QPushButton* importButton() const { return m_import; }
     QToolButton* removeButton() const { return m_remove; }
     QLineEdit* searchField() const { return m_search; }
@@ -64,6 +66,7 @@ class MediaLibraryPanel : public QWidget
     QListView* m_list;
     QLabel* m_empty;
     QWidget* m_dropBorder;
+    ShownFilesWatch* m_shownFiles = nullptr;
     FilesChooser m_chooseFiles;
     bool m_following = false;
 };

@@ -71,13 +71,14 @@ QList<TimelineMenuItem> TimelineEditorModel::insertionMenu(QPointF point)
     return items;
 }
 
+// The file goes where the menu was opened, on the cue edited then, whatever the editor shows when it comes.
 void TimelineEditorModel::chooseAndInsert(AssetKind kind, const TimelineLane& lane, double time)
 {
     if (!m_chooseMediaFile)
         return;
-    m_chooseMediaFile(kind, [self = QPointer(this), lane, time](const QUrl& file) {
+    m_chooseMediaFile(kind, [self = QPointer(this), target = m_library.targetNow(lane, time)](const QUrl& file) {
         if (self)
-            self->m_library.insertFile(file, lane, time);
+            self->m_library.insertFile(file, target);
     });
 }
 

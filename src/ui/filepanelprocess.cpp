@@ -1,5 +1,7 @@
 #include "filepanelprocess.h"
 
+#include "inputhold.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QProcess>
@@ -8,7 +10,11 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-FilePanelProcess::FilePanelProcess(QObject* parent) : QObject(parent) {}
+FilePanelProcess::FilePanelProcess(QObject* parent) : QObject(parent)
+{
+    m_silenceWatch.setInterval(int(FilePanelRequest::kSignOfLifeEvery.count()));
+    connect(&m_silenceWatch, &QTimer::timeout, this, &FilePanelProcess::judgeSilence);
+}
 
 FilePanelProcess::~FilePanelProcess()
 {
@@ -42,8 +48,15 @@ void FilePanelProcess::ask(const FilePanelRequest& request, QWidget* over, Chose
     m_chosen = std::move(chosen);
     m_answer.clear();
     // Only an X window can be named to the program; an offscreen one (tests) stands alone.
-    if (over && QGuiApplication::platformName() == QStringLiteral("xcb"))
+    if (over && QGuiApplication::platformName() == QStringLiteral("xcb")) {
         m_request.transientFor = quint64(over->window()->winId());
+        m_request.centredOver = over->window()->frameGeometry();
+    }
+    // The panel counts as shown from the asking on, its start included.
+    if (!m_hold)
+        m_hold = std::make_unique<InputHold>();
+    m_sinceSign.start();
+    m_silenceWatch.start();
     start(0);
 }
 
@@ -67,6 +80,8 @@ void FilePanelProcess::start(int candidate)
     const QStringList candidates = programCandidates();
     if (candidate >= candidates.size()) {
         m_chosen = nullptr;
+        m_hold.reset();
+        m_silenceWatch.stop();
         emit failed(QStringLiteral("找不到文件面板程序 lumoria-chooser"));
         return;
     }
@@ -92,7 +107,16 @@ void FilePanelProcess::readAnswer()
 {
     if (!m_process)
         return;
-    m_answer += m_process->readAllStandardOutput();
+    const QByteArray read = m_process->readAllStandardOutput();
+    if (read.isEmpty())
+        return;
+    m_sinceSign.restart();
+    if (!m_hold)
+        m_hold = std::make_unique<InputHold>();
+    m_answer += read;
+    // Signs of life before the answer are not kept.
+    while (m_answer.startsWith(FilePanelRequest::kSignOfLife))
+        m_answer.remove(0, 1);
     const std::optional<QList<QUrl>> answer = FilePanelRequest::answerFrom(m_answer);
     if (!answer)
         return;
@@ -136,6 +160,8 @@ void FilePanelProcess::letGo()
     QProcess* process = m_process;
     m_process = nullptr;
     m_chosen = nullptr;
+    m_hold.reset();
+    m_silenceWatch.stop();
     process->disconnect(this);
     process->setParent(nullptr);
     if (process->state() == QProcess::NotRunning) {
@@ -147,4 +173,12 @@ void FilePanelProcess::letGo()
         lingering().removeOne(process);
         process->deleteLater();
     });
+}
+
+void FilePanelProcess::judgeSilence()
+{
+    if (!m_process || !m_hold || m_sinceSign.elapsed() < kSilentAfter.count())
+        return;
+    m_hold.reset();
+    emit stoppedAnswering();
 }

@@ -2,12 +2,17 @@
 
 #include "filepanelrequest.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
+#include <chrono>
 #include <functional>
+#include <memory>
 
+class InputHold;
 class QProcess;
 class QWidget;
 
@@ -17,11 +22,19 @@ class QWidget;
 //
 // One panel at a time per window: asking again ends the panel before, and so does the window's end. A program that
 // hangs in a folder that does not answer is never waited for; it is left to end when the folder answers.
+//
+// The panel is modal: while it is shown, the console's windows take no input (InputHold), and the answer goes to
+// what the asker fixed when asking. A program that gives no sign of life for kSilentAfter is held, most likely by a
+// folder that does not answer; the console then takes input again until the program shows signs of life, so that
+// the operator can go on or ask for another panel, which ends the held one.
 class FilePanelProcess : public QObject
 {
     Q_OBJECT
   public:
     using Chosen = std::function<void(const QList<QUrl>&)>;
+
+    // Four of the program's signs of life missed: a program that answers at all answers well within it.
+    static constexpr std::chrono::milliseconds kSilentAfter{1000};
 
     explicit FilePanelProcess(QObject* parent = nullptr);
     ~FilePanelProcess() override;
@@ -35,6 +48,8 @@ class FilePanelProcess : public QObject
     // Ends the panel shown, if any; its answer is never delivered.
     void giveUp();
     bool isAsking() const { return m_process != nullptr; }
+    // The console's windows take no input: a panel is shown and its program answers.
+    bool holdsInput() const { return m_hold != nullptr; }
     // The panel program's process id once it runs, while it is asked; 0 while it starts or when none is.
     qint64 processId() const;
 
@@ -44,6 +59,8 @@ class FilePanelProcess : public QObject
   signals:
     // The panel could not be shown, or ended without an answer: why, in Chinese.
     void failed(const QString& reason);
+    // The panel's program stopped giving signs of life; the console takes input until it gives them again.
+    void stoppedAnswering();
 
   private:
     void start(int candidate);
@@ -51,6 +68,7 @@ class FilePanelProcess : public QObject
     void processEnded();
     void startFailed();
     void letGo();
+    void judgeSilence();
 
     QProcess* m_process = nullptr;
     FilePanelRequest m_request;
@@ -59,4 +77,7 @@ class FilePanelProcess : public QObject
     Chosen m_chosen;
     int m_candidate = 0;
     QByteArray m_answer;
+    std::unique_ptr<InputHold> m_hold;
+    QElapsedTimer m_sinceSign;
+    QTimer m_silenceWatch;
 };

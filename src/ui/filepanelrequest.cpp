@@ -28,6 +28,13 @@ QStringList FilePanelRequest::arguments() const
         arguments << QStringLiteral("--accept-label") << acceptLabel;
     if (transientFor)
         arguments << QStringLiteral("--transient-for") << QString::number(*transientFor);
+    if (centredOver)
+        arguments << QStringLiteral("--centred-over")
+                  << QStringLiteral("%1,%2,%3,%4")
+                         .arg(centredOver->x())
+                         .arg(centredOver->y())
+                         .arg(centredOver->width())
+                         .arg(centredOver->height());
     return arguments;
 }
 
@@ -64,6 +71,18 @@ std::optional<FilePanelRequest> FilePanelRequest::fromArguments(const QStringLis
             request.transientFor = value.toULongLong(&number);
             if (!number)
                 return std::nullopt;
+        } else if (option == QStringLiteral("--centred-over")) {
+            const QStringList parts = value.split(u',');
+            QList<int> numbers;
+            for (const QString& part : parts) {
+                bool number = false;
+                numbers.append(part.toInt(&number));
+                if (!number)
+                    return std::nullopt;
+            }
+            if (numbers.size() != 4)
+                return std::nullopt;
+            request.centredOver = QRect(numbers[0], numbers[1], numbers[2], numbers[3]);
         } else {
             return std::nullopt;
         }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QList>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <chrono>
 #include <optional>
 
 class QFileDialog;
@@ -27,8 +29,10 @@ struct FilePanelRequest
     QString selectedFile;
     // The confirm button's text, when not Qt's own.
     QString acceptLabel;
-    // The window the panel stays in front of (an X window id), when there is one.
+    // The window the panel stays in front of (an X window id), when there is one, and where that window lies on the
+    // screen: the panel shows over its middle.
     std::optional<quint64> transientFor;
+    std::optional<QRect> centredOver;
 
     bool operator==(const FilePanelRequest&) const = default;
 
@@ -38,8 +42,12 @@ struct FilePanelRequest
     // Sets up the panel as asked, with its details written in Chinese.
     void applyTo(QFileDialog& panel) const;
 
+    // While its panel is shown, the program writes an empty line this often: a sign that it is not held.
+    static constexpr std::chrono::milliseconds kSignOfLifeEvery{250};
+    static constexpr char kSignOfLife = '\n';
+
     // The panel's answer as the program writes it: one encoded URL a line, then a line with a single dot; nothing
-    // before the dot when the operator cancels.
+    // before the dot when the operator cancels. Empty lines (signs of life) are no part of it.
     static QByteArray answerBytes(const QList<QUrl>& chosen);
     // The URLs of a whole answer; none while the closing dot has not come.
     static std::optional<QList<QUrl>> answerFrom(const QByteArray& bytes);

@@ -6,6 +6,7 @@
 #include "filepanelprocess.h"
 #include "lumosettings.h"
 #include "mediafilechooser.h"
+#include "panelondisplay.h"
 #include "projectfileactions.h"
 #include "projectfilewait.h"
 #include "stallablemount.h"
@@ -15,127 +16,18 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QPixmap>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
-#include <xcb/xcb.h>
 
 namespace {
-
-// The X side of the panel program, as the display sees it: its viewable window (found by the process id the window
-// carries), its title, and keys typed into it.
-class PanelOnDisplay
-{
-  public:
-    PanelOnDisplay() : m_connection(xcb_connect(nullptr, nullptr))
-    {
-        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
-    }
-    ~PanelOnDisplay() { xcb_disconnect(m_connection); }
-
-    // The viewable top-level window of that process, or 0.
-    xcb_window_t windowOf(qint64 pid)
-    {
-        const xcb_atom_t pidAtom = atom("_NET_WM_PID");
-        xcb_query_tree_reply_t* tree =
-            xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr);
-        if (!tree)
-            return 0;
-        xcb_window_t found = 0;
-        const xcb_window_t* children = xcb_query_tree_children(tree);
-        for (int i = 0; i < xcb_query_tree_children_length(tree) && !found; ++i) {
-            const QByteArray owner = property(children[i], pidAtom, XCB_ATOM_CARDINAL);
-            if (owner.size() != 4 || *reinterpret_cast<const quint32*>(owner.constData()) != quint32(pid))
-                continue;
-            xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
-                m_connection, xcb_get_window_attributes(m_connection, children[i]), nullptr);
-            if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
-                found = children[i];
-            free(attributes);
-        }
-        free(tree);
-        return found;
-    }
-    QString title(xcb_window_t window)
-    {
-        return QString::fromUtf8(property(window, atom("_NET_WM_NAME"), atom("UTF8_STRING")));
-    }
-    // One press and release of the key with that key symbol, sent to the window as a keyboard would.
-    void type(xcb_window_t window, xcb_keysym_t symbol)
-    {
-        const xcb_keycode_t code = keycode(symbol);
-        for (const uint8_t kind : {XCB_KEY_PRESS, XCB_KEY_RELEASE}) {
-            xcb_key_press_event_t event{};
-            event.response_type = kind;
-            event.detail = code;
-            event.time = XCB_CURRENT_TIME;
-            event.root = m_root;
-            event.event = window;
-            event.same_screen = 1;
-            xcb_send_event(m_connection, 0, window, XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE,
-                           reinterpret_cast<const char*>(&event));
-        }
-        xcb_flush(m_connection);
-    }
-
-  private:
-    xcb_atom_t atom(const char* name)
-    {
-        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-            m_connection, xcb_intern_atom(m_connection, 0, uint16_t(strlen(name)), name), nullptr);
-        const xcb_atom_t value = reply ? reply->atom : XCB_ATOM_NONE;
-        free(reply);
-        return value;
-    }
-    QByteArray property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type)
-    {
-        xcb_get_property_reply_t* reply = xcb_get_property_reply(
-            m_connection, xcb_get_property(m_connection, 0, window, name, type, 0, 1024), nullptr);
-        QByteArray value;
-        if (reply)
-            value = QByteArray(static_cast<const char*>(xcb_get_property_value(reply)),
-                               xcb_get_property_value_length(reply));
-        free(reply);
-        return value;
-    }
-    xcb_keycode_t keycode(xcb_keysym_t symbol)
-    {
-        const xcb_setup_t* setup = xcb_get_setup(m_connection);
-        const int count = setup->max_keycode - setup->min_keycode + 1;
-        xcb_get_keyboard_mapping_reply_t* map = xcb_get_keyboard_mapping_reply(
-            m_connection, xcb_get_keyboard_mapping(m_connection, setup->min_keycode, uint8_t(count)), nullptr);
-        xcb_keycode_t found = 0;
-        if (map) {
-            const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(map);
-            for (int i = 0; i < count * map->keysyms_per_keycode && !found; ++i)
-                if (symbols[i] == symbol)
-                    found = xcb_keycode_t(setup->min_keycode + i / map->keysyms_per_keycode);
-        }
-        free(map);
-        return found;
-    }
-
-    xcb_connection_t* m_connection;
-    xcb_window_t m_root = 0;
-};
-
-constexpr xcb_keysym_t kReturn = 0xff0d;
-constexpr xcb_keysym_t kEscape = 0xff1b;
-
-// Drawn by the program, text and all: many colours, not the blank of a window not yet painted.
-bool paintedWithText(const QImage& shot)
-{
-    QSet<QRgb> colours;
-    for (int y = 0; y < shot.height(); y += 3)
-        for (int x = 0; x < shot.width(); x += 3)
-            colours.insert(shot.pixel(x, y));
-    return colours.size() > 20;
-}
 
 // A thread of the process waits for an answer of a FUSE file system.
 bool waitsOnFuse(qint64 pid)
@@ -156,11 +48,6 @@ bool holdsFile(qint64 pid, const QString& path)
         if (QFile::symLinkTarget(descriptors.filePath(descriptor)) == path)
             return true;
     return false;
-}
-
-bool processGone(qint64 pid)
-{
-    return pid > 0 && !QFile::exists(QStringLiteral("/proc/%1").arg(pid));
 }
 
 // The longest time the main thread went without serving its event loop, read from a 5 ms timer.
@@ -323,7 +210,94 @@ TEST_F(FilePanels, APanelOnOrAboveAStalledFolderNeverHoldsTheConsole)
     EXPECT_FALSE(answered);
     EXPECT_LT(heartbeat.longest(), 500);
 
-    // The program given up on ends once the folder answers.
+    // A name typed towards the stalled folder holds the panel program itself: the console soon takes input again and
+    // says why, and a newer panel asked then ends the held one.
+    QSignalSpy silent(&panels(), &FilePanelProcess::stoppedAnswering);
+    chooseMediaFile(window.get(), {AssetKind::image}, [&](const QUrl&) { answered = true; });
+    const xcb_window_t typedInto = panelWindow();
+    ASSERT_NE(typedInto, 0u);
+    const qint64 held = panels().processId();
+    EXPECT_TRUE(panels().holdsInput());
+    display.focus(typedInto);
+    display.typeText(typedInto, mount.mount() + "/");
+    EXPECT_TRUE(waitUntil([&] { return !silent.isEmpty(); })) << "the console held its input for a held panel";
+    EXPECT_FALSE(panels().holdsInput());
+    EXPECT_TRUE(panels().isAsking()) << "a held panel is not given up on by itself";
+    heartbeat.restart();
+    chooseMediaFile(window.get(), {AssetKind::image}, [&](const QUrl&) { answered = true; });
+    EXPECT_LT(heartbeat.longest(), 500) << "asking anew waited for the held panel";
+    EXPECT_TRUE(panels().holdsInput());
+    ASSERT_NE(panelWindow(), 0u);
+    panels().giveUp();
+
+    // The programs given up on end once the folder answers.
     mount.answer();
-    EXPECT_TRUE(waitUntil([&] { return processGone(onStalled); }, 30000));
+    EXPECT_TRUE(waitUntil([&] { return processGone(onStalled) && processGone(held); }, 30000));
+    EXPECT_FALSE(answered);
+}
+
+// A media panel takes only files of the kinds it asks for, typed or listed: a typed name of another kind keeps the
+// panel open, and a message in the panel names it. The import panel hands on every name typed into its name field,
+// not only those its listing has reached; a name it cannot take is named, and nothing is taken until it is mended.
+TEST_F(FilePanels, APanelTakesEveryTypedNameAndOnlyFilesOfItsKinds)
+{
+    const QDir media(folder.filePath("media"));
+    ASSERT_TRUE(media.mkpath("."));
+    QStringList pictures;
+    for (int i = 1; i <= 30; ++i)
+        pictures.append(QStringLiteral("p%1.png").arg(i, 2, 10, QLatin1Char('0')));
+    for (const QString& name : pictures + QStringList{"notes.txt", "tone.wav"}) {
+        QFile file(media.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(media.path());
+    const auto restore = qScopeGuard([&] { QDir::setCurrent(before); });
+    const auto closeRefusal = [&](qint64 pid, const QString& shotName) {
+        xcb_window_t refusal = 0;
+        if (!waitUntil([&] { return (refusal = display.windowTitled(pid, QStringLiteral("无法选择文件"))) != 0; }))
+            return false;
+        QImage shot;
+        waitUntil([&] {
+            shot = QGuiApplication::primaryScreen()->grabWindow(WId(refusal)).toImage();
+            return paintedWithText(shot);
+        });
+        shot.save(QStringLiteral(LUMO_TEST_SHOTS "/%1.png").arg(shotName));
+        display.focus(refusal);
+        display.type(refusal, kReturn);
+        return waitUntil([&] { return display.windowTitled(pid, QStringLiteral("无法选择文件")) == 0; });
+    };
+    QDir().mkpath(LUMO_TEST_SHOTS);
+
+    std::optional<QUrl> sound;
+    chooseMediaFile(window.get(), {AssetKind::audio}, [&](const QUrl& url) { sound = url; });
+    xcb_window_t shown = panelWindow();
+    ASSERT_NE(shown, 0u);
+    const qint64 soundPanel = panels().processId();
+    display.enter(shown, QStringLiteral("\"notes.txt\""));
+    EXPECT_TRUE(closeRefusal(soundPanel, "file-panel-refuses-another-kind")) << "a text file was not refused";
+    EXPECT_FALSE(sound);
+    ASSERT_TRUE(panels().isAsking());
+    display.enter(shown, QStringLiteral("\"tone.wav\""));
+    EXPECT_TRUE(waitUntil([&] { return sound.has_value(); }));
+    EXPECT_EQ(sound, QUrl::fromLocalFile(media.filePath("tone.wav")));
+
+    std::optional<QList<QUrl>> imported;
+    chooseMediaFiles(window.get(), {AssetKind::image, AssetKind::video, AssetKind::audio},
+                     [&](const QList<QUrl>& urls) { imported = urls; });
+    shown = panelWindow();
+    ASSERT_NE(shown, 0u);
+    const qint64 importPanel = panels().processId();
+    QString typed;
+    QList<QUrl> expected;
+    for (const QString& name : pictures) {
+        typed += QStringLiteral("\"%1\" ").arg(name);
+        expected.append(QUrl::fromLocalFile(media.filePath(name)));
+    }
+    display.enter(shown, typed + QStringLiteral("\"gone.png\""));
+    EXPECT_TRUE(closeRefusal(importPanel, "file-panel-names-what-it-cannot-take")) << "a missing file was not named";
+    EXPECT_FALSE(imported);
+    display.enter(shown, typed);
+    EXPECT_TRUE(waitUntil([&] { return imported.has_value(); }));
+    EXPECT_EQ(imported.value_or(QList<QUrl>{}), expected);
 }

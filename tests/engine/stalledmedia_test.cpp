@@ -109,6 +109,12 @@ TEST_F(StalledMedia, AStalledFolderHoldsOnlyItsOwnFilesAndTellsWhenItAnswersAgai
     EXPECT_EQ(files.state(besideOnShare, FileDepth::readable), FileState::stalled)
         << "a file of the stalled folder waits behind its question";
     EXPECT_EQ(files.state(local, FileDepth::header), FileState::answered) << "other folders answer on";
+    // A default picture chosen there is refused, naming the folder that does not answer.
+    engine->setDefaultPicture(QUrl::fromLocalFile(folder.filePath(QStringLiteral("share/standby.png"))));
+    EXPECT_TRUE(waitUntil([&] {
+        return engine->message() == QStringLiteral("无法读取默认画面 · “standby.png”所在的文件夹没有响应");
+    })) << engine->message().toStdString();
+    EXPECT_FALSE(engine->show().defaultPicture);
 
     // Views that marked the file redraw when it answers.
     QList<QUrl> told;

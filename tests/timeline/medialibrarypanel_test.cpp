@@ -7,6 +7,7 @@
 #include "mediafiles.h"
 #include "mediafixtures.h"
 #include "medialibrarypanel.h"
+#include "shownfileswatch.h"
 #include "stallablemount.h"
 #include "timelineassetdrag.h"
 #include "timelinefixture.h"
@@ -318,6 +319,44 @@ TEST_F(MediaLibraryPanelTest, TenEntriesOfEveryKind)
     EXPECT_TRUE(panel->showsDropBorder());
     QDir().mkpath(LUMO_TEST_SHOTS);
     panel->grab().save(QStringLiteral(LUMO_TEST_SHOTS "/media-library.png"));
+}
+
+// A row's "文件缺失" mark follows the disk while the library is shown, with nothing else drawing the rows again: files
+// moved away are marked, and the marks go once they are back. Only the rows in view are asked again.
+TEST_F(MediaLibraryPanelTest, TheMissingMarkFollowsTheDiskWhileTheRowIsShown)
+{
+    const QString picture = folder.filePath("blue.png");
+    const QString sound = folder.filePath("tone.wav");
+    ASSERT_TRUE(QFile::copy(MediaFixtures::png({16, 16}, Qt::blue), picture));
+    ASSERT_TRUE(QFile::copy(MediaFixtures::wav(), sound));
+    model->library().addAssets({QUrl::fromLocalFile(picture), QUrl::fromLocalFile(sound)});
+    awaitImport();
+    const auto captions = [&] {
+        QStringList shown;
+        for (const MediaAsset& asset : model->cue().assets())
+            shown.append(AssetRowDelegate::caption(asset, engine->mediaFiles()));
+        return shown;
+    };
+    const QStringList present{QStringLiteral("图片"), QStringLiteral("音频")};
+    const QStringList missing{QStringLiteral("图片 · 文件缺失"), QStringLiteral("音频 · 文件缺失")};
+    ASSERT_TRUE(waitUntil([&] { return captions() == present; }));
+
+    ASSERT_TRUE(QDir(folder.path()).mkdir("aside"));
+    ASSERT_TRUE(QFile::rename(picture, folder.filePath("aside/blue.png")));
+    ASSERT_TRUE(QFile::rename(sound, folder.filePath("aside/tone.wav")));
+    EXPECT_TRUE(waitUntil([&] { return captions() == missing; }, 5000)) << captions().join(", ").toStdString();
+    QDir().mkpath(LUMO_TEST_SHOTS);
+    panel->grab().save(QStringLiteral(LUMO_TEST_SHOTS "/media-library-missing-marks.png"));
+    ASSERT_TRUE(QFile::rename(folder.filePath("aside/blue.png"), picture));
+    ASSERT_TRUE(QFile::rename(folder.filePath("aside/tone.wav"), sound));
+    EXPECT_TRUE(waitUntil([&] { return captions() == present; }, 5000)) << captions().join(", ").toStdString();
+
+    EXPECT_EQ(panel->shownFiles().shownFiles(),
+              (QList<QUrl>{QUrl::fromLocalFile(picture), QUrl::fromLocalFile(sound)}));
+    model->view().setAssetSearch(QStringLiteral("tone"));
+    EXPECT_EQ(panel->shownFiles().shownFiles(), QList<QUrl>{QUrl::fromLocalFile(sound)});
+    panel->hide();
+    EXPECT_TRUE(panel->shownFiles().shownFiles().isEmpty());
 }
 
 // Thirty pictures imported from a share that stops answering just after the click, as a network share does: the

@@ -13,6 +13,7 @@ TEST(FilePanelRequest, TravelsAsArgumentsAndBack)
     save.defaultSuffix = QStringLiteral("json");
     save.selectedFile = QStringLiteral("/演出/--mode 工程.json");
     save.transientFor = 0x2a00007;
+    save.centredOver = QRect(-20, 30, 1320, 850);
     FilePanelRequest relink;
     relink.mode = FilePanelRequest::Mode::openFolder;
     relink.acceptLabel = QStringLiteral("重新定位");
@@ -27,6 +28,7 @@ TEST(FilePanelRequest, TravelsAsArgumentsAndBack)
     EXPECT_FALSE(FilePanelRequest::fromArguments({"--mode", "delete-file"}));
     EXPECT_FALSE(FilePanelRequest::fromArguments({"--mode", "open-file", "--select"}));
     EXPECT_FALSE(FilePanelRequest::fromArguments({"--mode", "open-file", "--transient-for", "x"}));
+    EXPECT_FALSE(FilePanelRequest::fromArguments({"--mode", "open-file", "--centred-over", "1,2,3"}));
     EXPECT_FALSE(FilePanelRequest::fromArguments({"--mode", "open-file", "--colour", "red"}));
 
     QFileDialog panel;

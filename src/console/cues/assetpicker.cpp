@@ -39,17 +39,18 @@ AssetPicker::AssetPicker(const QString& title, QList<AssetKind> kinds, MediaFile
     connect(choose, &QPushButton::clicked, this, [this] {
         if (!m_chooser)
             return;
-        m_chooser(window(), m_kinds, [self = QPointer(this)](const QUrl& url) {
+        m_chooser(window(), m_kinds, [self = QPointer(this), cue = m_cue](const QUrl& url) {
             if (self)
-                emit self->chosen(url);
+                emit self->chosen(cue, url);
         });
     });
     connect(m_clear, &QToolButton::clicked, this, &AssetPicker::cleared);
-    setUrl(std::nullopt);
+    showFileOf({}, std::nullopt);
 }
 
-void AssetPicker::setUrl(const std::optional<QUrl>& url)
+void AssetPicker::showFileOf(const CueOfShow& cue, const std::optional<QUrl>& url)
 {
+    m_cue = cue;
     m_name->setText(url ? url->fileName() : QStringLiteral("未选择"));
     m_clear->setEnabled(url.has_value());
 }

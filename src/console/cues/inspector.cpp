@@ -21,6 +21,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -149,13 +150,15 @@ AssetPicker* Inspector::makePicker(const QString& title, QList<AssetKind> kinds,
 {
     auto* picker = new AssetPicker(title, std::move(kinds), m_chooser, m_mediaGroup);
     picker->setObjectName(title);
-    connect(picker, &AssetPicker::chosen, this, [this, file, videoRule](const QUrl& url) {
-        editCue([&](Cue& cue) { cue.*file = url; });
-        const std::optional<int> index = m_state.selectedIndex();
-        if (!videoRule || !index || assetKind(url) != AssetKind::video)
+    connect(picker, &AssetPicker::chosen, this, [this, file, videoRule](const CueOfShow& asked, const QUrl& url) {
+        if (!editCue(asked, [&](Cue& cue) { cue.*file = url; }))
             return;
-        if (!m_engine.show().cues.at(*index).videoMuted)
-            editCue([](Cue& cue) { cue.videoMuted = false; });
+        if (!videoRule || assetKind(url) != AssetKind::video)
+            return;
+        editCue(asked, [](Cue& cue) {
+            if (!cue.videoMuted)
+                cue.videoMuted = false;
+        });
     });
     connect(picker, &AssetPicker::cleared, this,
             [this, file] { editCue([&](Cue& cue) { cue.*file = std::nullopt; }); });
@@ -242,6 +245,7 @@ void Inspector::refresh()
         return;
     const Show& show = m_engine.show();
     const Cue& cue = show.cues.at(*index);
+    const CueOfShow shown{m_engine.showNumber(), cue.id};
     if (m_name->text() != cue.name)
         m_name->setText(cue.name);
     m_mediaGroup->setVisible(!cue.isTimelineCue());
@@ -249,12 +253,12 @@ void Inspector::refresh()
     const bool hasMain = screens.contains(kScreen1);
     const bool hasSide = screens.contains(kScreen2);
     m_main->setVisible(hasMain);
-    m_main->setUrl(cue.main);
+    m_main->showFileOf(shown, cue.main);
     m_mirror->setVisible(hasSide && hasMain);
     m_mirror->setChecked(cue.sideMirrorsMain);
     m_side->setVisible(hasSide && !cue.sideMirrorsMain);
-    m_side->setUrl(cue.side);
-    m_audio->setUrl(cue.audio);
+    m_side->showFileOf(shown, cue.side);
+    m_audio->showFileOf(shown, cue.audio);
     m_bus->setCurrentIndex(int(allCases<Bus>().indexOf(cue.audioBus)));
     m_videoSound->setChecked(cue.videoMuted.value_or(!cue.videoAudio));
     m_ending->setCurrentIndex(int(allCases<EndBehavior>().indexOf(cue.ending)));
@@ -287,4 +291,18 @@ void Inspector::editCue(const std::function<void(Cue&)>& change)
     Show show = m_engine.show();
     change(show.cues[*index]);
     m_engine.setShow(std::move(show));
+}
+
+// The cue a panel was asked for, whichever is selected now; nothing once it or its show is gone.
+bool Inspector::editCue(const CueOfShow& asked, const std::function<void(Cue&)>& change)
+{
+    if (m_engine.showNumber() != asked.show)
+        return false;
+    Show show = m_engine.show();
+    const auto cue = std::find_if(show.cues.begin(), show.cues.end(), [&](const Cue& c) { return c.id == asked.cue; });
+    if (cue == show.cues.end())
+        return false;
+    change(*cue);
+    m_engine.setShow(std::move(show));
+    return true;
 }

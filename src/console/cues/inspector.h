@@ -7,6 +7,7 @@
 #include <functional>
 
 class AssetPicker;
+struct CueOfShow;
 class AudioMixerView;
 class ConsoleState;
 class Engine;
@@ -47,6 +48,8 @@ class Inspector : public QWidget
     void refreshMixerGroup();
     // Writes one change of the selected cue back into the show: one recorded edit.
     void editCue(const std::function<void(Cue&)>& change);
+    // The same for the cue a file was asked for; false when it is gone.
+    bool editCue(const CueOfShow& asked, const std::function<void(Cue&)>& change);
 
     ConsoleState& m_state;
     Engine& m_engine;

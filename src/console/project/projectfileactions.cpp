@@ -9,9 +9,24 @@ ProjectFileActions::ProjectFileActions(ConsoleState& state, ProjectChooser& choo
 {
 }
 
+// A panel's answer goes to the show that was open when it was asked, or nowhere once another has taken its place.
+ProjectChooser::Chosen ProjectFileActions::forThisShow(std::function<void(const QUrl&)> then) const
+{
+    return [this, show = m_engine.showNumber(), then = std::move(then)](const QUrl& url) {
+        if (m_engine.showNumber() == show)
+            then(url);
+    };
+}
+
+// Not while a run is on, as the menu offers no open then: one begun while the panel was held is left to play.
 void ProjectFileActions::openShow()
 {
-    m_chooser.projectToOpen(m_panelParent, [this](const QUrl& url) { m_engine.openProject(url); });
+    m_chooser.projectToOpen(m_panelParent, forThisShow([this](const QUrl& url) {
+                                if (m_engine.projectionMode())
+                                    m_engine.setMessage(QStringLiteral("投放进行中，未打开工程 · ") + url.fileName());
+                                else
+                                    m_engine.openProject(url);
+                            }));
 }
 
 void ProjectFileActions::showOpened()
@@ -26,12 +41,13 @@ void ProjectFileActions::saveShow(bool chooseLocation)
     if (const std::optional<QUrl> url = chooseLocation ? std::nullopt : m_engine.projectURL())
         save(*url);
     else
-        m_chooser.saveLocation(m_panelParent, presetSavePath(), save);
+        m_chooser.saveLocation(m_panelParent, presetSavePath(), forThisShow(save));
 }
 
 void ProjectFileActions::relinkAssets()
 {
-    m_chooser.relinkFolder(m_panelParent, [this](const QUrl& folder) { m_engine.relinkMissingAssets(folder); });
+    m_chooser.relinkFolder(m_panelParent,
+                           forThisShow([this](const QUrl& folder) { m_engine.relinkMissingAssets(folder); }));
 }
 
 // The open file itself, so the panel starts in its folder with its name; the default name for a show without one.

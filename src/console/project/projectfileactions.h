@@ -1,15 +1,17 @@
 #pragma once
 
+#include "projectchooser.h"
+
 #include <QString>
 
 class ConsoleState;
 class Engine;
-class ProjectChooser;
 class QWidget;
 
 // The project menu's file work: open, save in place or elsewhere, relink missing media. A panel answers later (the
-// console runs on meanwhile) and the work follows its answer; the engine reads and writes aside and says the outcome
-// on its status line when it comes; a cancelled panel does nothing.
+// console draws and plays on meanwhile) and the work follows its answer, for the show that was open when it was
+// asked; the engine reads and writes aside and says the outcome on its status line when it comes; a cancelled panel
+// does nothing.
 class ProjectFileActions
 {
   public:
@@ -23,6 +25,7 @@ class ProjectFileActions
 
   private:
     QString presetSavePath() const;
+    ProjectChooser::Chosen forThisShow(std::function<void(const QUrl&)> then) const;
 
     ConsoleState& m_state;
     Engine& m_engine;

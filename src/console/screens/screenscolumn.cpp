@@ -144,8 +144,9 @@ QWidget* ScreensColumn::makeDefaultPictureRow()
     connect(choose, &QPushButton::clicked, this, [this] {
         if (!m_chooseImage)
             return;
-        m_chooseImage(window(), [self = QPointer(this)](const QUrl& url) {
-            if (self)
+        // For the show in place when asked; none opened since takes it.
+        m_chooseImage(window(), [self = QPointer(this), show = m_engine.showNumber()](const QUrl& url) {
+            if (self && self->m_engine.showNumber() == show)
                 self->m_engine.setDefaultPicture(url);
         });
     });

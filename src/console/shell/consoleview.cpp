@@ -64,8 +64,12 @@ ConsoleView::ConsoleView(Engine& engine, LumoSettings& settings, WindowOpener op
     column->addWidget(m_statusBar);
 
     // The window's file panels, whichever part of the console asks for one.
-    connect(&FilePanelProcess::of(this), &FilePanelProcess::failed, this,
+    FilePanelProcess& panels = FilePanelProcess::of(this);
+    connect(&panels, &FilePanelProcess::failed, this,
             [this](const QString& reason) { m_engine.setMessage(QStringLiteral("无法打开文件面板 · ") + reason); });
+    connect(&panels, &FilePanelProcess::stoppedAnswering, this, [this] {
+        m_engine.setMessage(QStringLiteral("文件面板没有响应（它所在的文件夹可能停止响应） · 控制台可以继续操作"));
+    });
     connect(m_state, &ConsoleState::preflightOpenChanged, this, [this] {
         showSheet(
             m_preflightSheet, m_state->preflightOpen(), [this] { return makePreflight(); }, preflightWidth,
