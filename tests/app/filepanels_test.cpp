@@ -257,10 +257,18 @@ TEST_F(FilePanels, APanelTakesEveryTypedNameAndOnlyFilesOfItsKinds)
         xcb_window_t refusal = 0;
         if (!waitUntil([&] { return (refusal = display.windowTitled(pid, QStringLiteral("无法选择文件"))) != 0; }))
             return false;
+        // The window is mapped before it is drawn at its size: until then a grab shows what lies beneath it.
+        const auto showsWarningSign = [](const QImage& image) {
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (const QColor c = image.pixelColor(x, y); c.red() > 200 && c.green() > 180 && c.blue() < 80)
+                        return true;
+            return false;
+        };
         QImage shot;
         waitUntil([&] {
             shot = QGuiApplication::primaryScreen()->grabWindow(WId(refusal)).toImage();
-            return paintedWithText(shot);
+            return paintedWithText(shot) && showsWarningSign(shot);
         });
         shot.save(QStringLiteral(LUMO_TEST_SHOTS "/%1.png").arg(shotName));
         display.focus(refusal);
