@@ -22,6 +22,7 @@ int main(int argc, char** argv)
         options.recoveryDirectory = QString::fromLocal8Bit(argv[1]);
         options.settingsFile = QString::fromLocal8Bit(argv[2]);
         LumoriaApp lumoria(options);
+        quitOnSignal.setAskToQuit([&lumoria] { return lumoria.askToQuit(); });
         lumoria.show();
         Show show = lumoria.engine().show();
         show.cues.first().name = QString::fromLocal8Bit(argv[3]);
@@ -29,6 +30,7 @@ int main(int argc, char** argv)
         std::printf("edited\n");
         std::fflush(stdout);
         code = QApplication::exec();
+        quitOnSignal.setAskToQuit({});
     }
     return code;
 }
