@@ -45,6 +45,7 @@ TEST_F(ConsoleTest, HoverHelpFollowsTheSwitchLiveAndSurvivesARestart)
     toggle->trigger();
     EXPECT_EQ(lumoHelpText(inView), "");
     EXPECT_EQ(lumoHelpText(inSheet), "");
+    EXPECT_TRUE(waitUntil([&] { return app->settings().written(); }));
     EXPECT_FALSE(LumoSettings(settingsFile()).showsLumoTooltips());
 
     toggle->trigger();
