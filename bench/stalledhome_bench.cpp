@@ -101,8 +101,8 @@ void switchSnapOnAStalledShare(StallableMount& share, const QString& recoveryFol
     const bool stored = QSettings(share.backing() + "/.config/Lumoria/Lumoria.conf", QSettings::IniFormat)
                             .value("timelineSnapEnabled")
                             .toBool();
-    std::printf("%-62s %8.1f ms   (longest click %.1f ms)\n", "\"吸附\" switched 20 times, share answering: longest gap",
-                answering, answeringClick);
+    std::printf("%-62s %8.1f ms   (longest click %.1f ms)\n",
+                "\"吸附\" switched 20 times, share answering: longest gap", answering, answeringClick);
     std::printf("%-62s %8.1f ms   (longest click %.1f ms; goal < 20 ms)\n",
                 "\"吸附\" switched 20 times, settings' folder stalled: longest gap", held, heldClick);
     std::printf("%-62s %8.1f ms   (file holds %s, shown %s)\n", "  share answered to the last value in the file",
