@@ -137,18 +137,6 @@ bool paintedWithText(const QImage& shot)
     return colours.size() > 20;
 }
 
-// A thread of the process waits for an answer of a FUSE file system.
-bool waitsOnFuse(qint64 pid)
-{
-    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile channel(tasks.filePath(task + "/wchan"));
-        if (channel.open(QIODevice::ReadOnly) && channel.readAll() == "request_wait_answer")
-            return true;
-    }
-    return false;
-}
-
 bool holdsFile(qint64 pid, const QString& path)
 {
     const QDir descriptors(QStringLiteral("/proc/%1/fd").arg(pid));
@@ -301,7 +289,8 @@ TEST_F(FilePanels, APanelOnOrAboveAStalledFolderNeverHoldsTheConsole)
     actions->saveShow(true);
     EXPECT_TRUE(waitUntil([&] { return panels().processId() > 0; }));
     const qint64 onStalled = panels().processId();
-    EXPECT_TRUE(waitUntil([&] { return waitsOnFuse(onStalled); })) << "the panel never asked the folder";
+    EXPECT_TRUE(waitUntil([&] { return StallableMount::holdsAThreadOf(onStalled); }))
+        << "the panel never asked the folder";
     EXPECT_TRUE(waitUntil([&] { return heartbeat.beats() >= 200; }));
     EXPECT_LT(heartbeat.longest(), 500) << "the console stopped while its panel waited on the folder";
 
