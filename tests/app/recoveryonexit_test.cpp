@@ -26,19 +26,31 @@ class EditedConsole
         }
     }
 
-    // Starts it and waits for its edit.
-    bool start(const QProcessEnvironment& environment)
+    // Starts it and waits for its edit, or with onRequest until it waits for edit().
+    bool start(const QProcessEnvironment& environment, bool onRequest = false)
     {
         m_process.setProcessEnvironment(environment);
-        m_process.start(EDITED_CONSOLE_PROCESS, {m_recovery, m_folder.filePath("settings.ini"), m_cueName});
+        QStringList arguments{m_recovery, m_folder.filePath("settings.ini"), m_cueName};
+        if (onRequest)
+            arguments.append("--on-request");
+        m_process.start(EDITED_CONSOLE_PROCESS, arguments);
         if (!m_process.waitForStarted(30000))
             return false;
+        return waitForLine(onRequest ? "ready" : "edited");
+    }
+    bool edit()
+    {
+        m_process.write("edit\n");
+        return waitForLine("edited");
+    }
+
+    bool waitForLine(const QByteArray& expected)
+    {
         while (!m_process.canReadLine())
             if (!m_process.waitForReadyRead(30000))
                 return false;
-        return m_process.readLine().trimmed() == "edited";
+        return m_process.readLine().trimmed() == expected;
     }
-
     bool waitForEnd() { return m_process.waitForFinished(30000); }
     // The texts of the quit's question once it is asked, or nothing when the console ended or did not ask in time.
     std::optional<QString> waitForQuestion()
@@ -123,6 +135,8 @@ TEST(RecoveryOnExit, ALostDisplayWritesTheEditJustMade)
 // A recovery folder on a share that stops answering holds neither the quit nor the next start. SIGINT and SIGHUP
 // never ask: the quit ends within a few seconds and says on stderr what was lost. A SIGTERM asks first, as the edit
 // would be lost, and a second SIGTERM ends the same way. A start over that folder says so in Chinese and ends.
+// The share stops before the edit: a request its daemon had taken as it stopped would hold the process until it
+// answered, however the process ended.
 TEST(RecoveryOnExit, AStalledRecoveryFolderHoldsNeitherTheQuitNorTheNextStart)
 {
     QTemporaryDir folder;
@@ -132,9 +146,10 @@ TEST(RecoveryOnExit, AStalledRecoveryFolderHoldsNeitherTheQuitNorTheNextStart)
     const QString recovery = share.mount() + "/.local/share/Lumoria";
     for (const int signal : {SIGINT, SIGHUP, SIGTERM}) {
         SCOPED_TRACE(strsignal(signal));
-        EditedConsole console("停顿前的修改", recovery);
-        ASSERT_TRUE(console.start(headless())) << console.errors();
+        EditedConsole console("停顿后的修改", recovery);
+        ASSERT_TRUE(console.start(headless(), true)) << console.errors();
         share.freeze();
+        ASSERT_TRUE(console.edit()) << console.errors();
         const auto pid = pid_t(console.process().processId());
         ::kill(pid, signal);
         if (signal == SIGTERM) {
