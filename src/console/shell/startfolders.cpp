@@ -54,8 +54,9 @@ void ask(Asking& asking, const QString& recoveryDirectory)
     asking.nowAsking(QStringLiteral("显示器授权文件"), authority);
     ::access(QFile::encodeName(authority).constData(), R_OK);
 
-    // Finding the runtime folder asks it (and may make it).
-    asking.nowAsking(QStringLiteral("运行时文件夹"), qEnvironmentVariable("XDG_RUNTIME_DIR"));
+    // Finding the runtime folder asks it (and may make it, in the temporary folder where none is set).
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    asking.nowAsking(QStringLiteral("运行时文件夹"), runtime.isEmpty() ? QDir::tempPath() : runtime);
     const QString socketPath = SingleInstance::socketPathFor(recoveryDirectory);
 
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
