@@ -6,7 +6,9 @@
 #include "mallocgrowth.h"
 #include "pipelineworkers.h"
 #include "quitonsignal.h"
+#include "settingswriter.h"
 #include "singleinstance.h"
+#include "startfolders.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -23,7 +25,8 @@ static int quitWithoutWaitingLong(int code)
     const QDeadlineTimer deadline(2000);
     if (!PipelineWorkers::waitForAll(int(deadline.remainingTime())) ||
         !QThreadPool::globalInstance()->waitForDone(int(deadline.remainingTime())) ||
-        !AsideThreads::waitForAll(int(deadline.remainingTime())))
+        !AsideThreads::waitForAll(int(deadline.remainingTime())) ||
+        !SettingsWriter::waitForAll(int(deadline.remainingTime())))
         std::_Exit(code);
     return code;
 }
@@ -40,11 +43,11 @@ static int handOverToRunningCopy(const SingleInstance& instance)
 }
 
 // The thread that asked the folder waits in the file system still: the process ends without waiting for it.
-static int sayFolderSilent(const QString& recoveryDirectory)
+static int sayFolderSilent(const StartFolders::Silent& silent)
 {
-    const QString text = QStringLiteral("Lumoria 无法启动：恢复文件夹 %1 没有响应（它可能在一个停止响应的网络共享上）。"
+    const QString text = QStringLiteral("Lumoria 无法启动：%1 %2 没有响应（它可能在一个停止响应的网络共享上）。"
                                         "请等它恢复后再启动。\n")
-                             .arg(QDir::toNativeSeparators(recoveryDirectory));
+                             .arg(silent.what, QDir::toNativeSeparators(silent.path));
     std::fputs(text.toUtf8().constData(), stderr);
     std::fflush(stderr);
     std::_Exit(1);
@@ -54,13 +57,14 @@ int main(int argc, char** argv)
 {
     limitMallocGrowth();
     FileDescriptors::raiseLimit();
+    // Qt reads its configuration under the home folder as it starts: the folders are asked first.
+    const StartFolders folders(LumoriaApp::defaultRecoveryDirectory());
+    if (const std::optional<StartFolders::Silent> silent = folders.silent())
+        return sayFolderSilent(*silent);
     const std::unique_ptr<QApplication> app = startApplication(argc, argv);
     QApplication::setOrganizationName("Lumoria");
     QApplication::setApplicationName("Lumoria");
-    const QString recovery = LumoriaApp::defaultRecoveryDirectory();
-    SingleInstance instance(recovery);
-    if (!instance.folderAnswered())
-        return sayFolderSilent(recovery);
+    SingleInstance instance(folders.lock(), folders.socketPath());
     if (!instance.isFirst())
         return handOverToRunningCopy(instance);
     applyLumoStyle(*app);
@@ -69,8 +73,10 @@ int main(int argc, char** argv)
     {
         LumoriaApp lumoria;
         QObject::connect(&instance, &SingleInstance::forwardRequested, &lumoria, &LumoriaApp::bringForward);
+        quitOnSignal.setAskToQuit([&lumoria] { return lumoria.askToQuit(); });
         lumoria.show();
         code = QApplication::exec();
+        quitOnSignal.setAskToQuit({});
     }
     // The pictures the engine let go on its way out are deleted from the event loop, which has ended.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

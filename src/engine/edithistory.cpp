@@ -16,6 +16,8 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QScopeGuard>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <future>
 #include <limits>
@@ -63,6 +65,7 @@ void EditHistory::showChanged(const Show& previous)
 {
     if (!recordsEdits() || previous == m_show)
         return;
+    ++m_newestEdit;
     const bool drag = m_dragDepth > 0;
     const double now = m_clock->uptime();
     if (!m_restoring)
@@ -141,6 +144,7 @@ void EditHistory::beginLoading()
 void EditHistory::finishLoading()
 {
     m_loading = false;
+    ++m_newestEdit;
     freeAside(std::exchange(m_saved, m_show));
     setUnsaved(false);
     setRecoveryError(std::nullopt);
@@ -259,9 +263,10 @@ void EditHistory::tookBackOffered(bool unsavedWorkParked)
 
 void EditHistory::writeRecovery(std::chrono::milliseconds within)
 {
-    if (!m_tracking || !m_unsaved || rollingCopyIsOffered())
+    if (!m_tracking || !m_unsaved || rollingCopyIsOffered() || rollingCopyHoldsNewestEdits())
         return;
     cancelRecoveryWrite();
+    const quint64 edit = m_newestEdit;
     auto outcome = std::make_shared<std::promise<std::optional<QString>>>();
     std::future<std::optional<QString>> written = outcome->get_future();
     m_fileQueue->post([write = recoveryWrite(m_show, m_recoveryPath), outcome] {
@@ -273,6 +278,29 @@ void EditHistory::writeRecovery(std::chrono::milliseconds within)
         throw ProjectFileError(folderSilentText(m_recoveryPath));
     if (const std::optional<QString> error = written.get())
         throw ProjectFileError(*error);
+    m_writtenEdit = std::max(m_writtenEdit, edit);
+}
+
+// A write still on its way when the time is up counts as failed: the quit cannot wait for a folder that stopped
+// answering, and the operator is asked before the edits go.
+void EditHistory::keepNewestEdits(std::chrono::milliseconds within, Kept kept)
+{
+    if (!m_tracking || !m_unsaved || rollingCopyHoldsNewestEdits()) {
+        kept(std::nullopt);
+        return;
+    }
+    if (rollingCopyIsOffered()) {
+        kept(workLeftInPlaceText());
+        return;
+    }
+    cancelRecoveryWrite();
+    auto once = std::make_shared<Kept>(std::move(kept));
+    const auto answer = [once](const std::optional<QString>& lost) {
+        if (*once)
+            std::exchange(*once, nullptr)(lost);
+    };
+    QTimer::singleShot(within, this, [answer, path = m_recoveryPath] { answer(folderSilentText(path)); });
+    postRecoveryWrite(answer);
 }
 
 // A rolling copy found at start is work lost in a crash: it is put on offer, newer than anything offered before.
@@ -376,13 +404,24 @@ void EditHistory::writeRecoveryInBackground()
     m_unwritten.reset();
     if (!m_tracking || !m_unsaved || rollingCopyIsOffered())
         return;
+    postRecoveryWrite(nullptr);
+}
+
+// What lands is noted, so that a quit knows whether the rolling copy holds the newest edits.
+void EditHistory::postRecoveryWrite(FileQueue::Done landed)
+{
     m_fileQueue->post(recoveryWrite(m_show, m_recoveryPath),
-                      [history = QPointer(this)](const std::optional<QString>& error) {
-                          if (!history)
-                              return;
-                          history->setRecoveryError(error);
-                          if (error)
-                              emit history->message(QStringLiteral("自动恢复保存失败 · ") + *error);
+                      [history = QPointer(this), edit = m_newestEdit,
+                       landed = std::move(landed)](const std::optional<QString>& error) {
+                          if (history) {
+                              if (!error)
+                                  history->m_writtenEdit = std::max(history->m_writtenEdit, edit);
+                              history->setRecoveryError(error);
+                              if (error)
+                                  emit history->message(QStringLiteral("自动恢复保存失败 · ") + *error);
+                          }
+                          if (landed)
+                              landed(error);
                       });
 }
 

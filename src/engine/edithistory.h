@@ -100,6 +100,11 @@ class EditHistory : public QObject
     // Writes the rolling copy now, behind the writes already queued (also when the application quits), waiting for
     // it at most `within`; throws ProjectFileError when it failed or its folder did not answer in time.
     void writeRecovery(std::chrono::milliseconds within);
+    // For a quit: writes the rolling copy now, behind the writes already queued, unless it holds the newest edits
+    // already. lost gets on the main thread, once, nothing when the newest edits are in a file, or why they are in
+    // none: the write failed, or it had not landed within `within` (a folder that does not answer).
+    using Kept = std::function<void(const std::optional<QString>& lost)>;
+    void keepNewestEdits(std::chrono::milliseconds within, Kept kept);
     // The newest edits are in no file: the show is unsaved and the last write of its rolling copy failed.
     bool newestEditsInNoFile() const { return m_unsaved && m_recoveryError.has_value(); }
     // Why that write failed.
@@ -122,6 +127,8 @@ class EditHistory : public QObject
     void flushUnwrittenRecovery();
     static FileQueue::Job recoveryWrite(const Show& show, const QString& path);
     void writeRecoveryInBackground();
+    void postRecoveryWrite(FileQueue::Done landed);
+    bool rollingCopyHoldsNewestEdits() const { return m_writtenEdit == m_newestEdit; }
     void removeRollingCopy();
     void adoptLeftoverRecovery();
     QString workLeftInPlaceText() const;
@@ -153,6 +160,9 @@ class EditHistory : public QObject
     std::mutex m_unwrittenLock;
     std::optional<Show> m_unwritten;
     std::optional<QString> m_recoveryError;
+    // Counts the writes of the show, and names the one the rolling copy last took.
+    quint64 m_newestEdit = 0;
+    quint64 m_writtenEdit = 0;
     QString m_directory;
     QString m_recoveryPath;
     QString m_parkedPath;

@@ -1,5 +1,7 @@
 #include "lumosettings.h"
 
+#include "settingswriter.h"
+
 #include <QSettings>
 
 namespace {
@@ -21,31 +23,41 @@ std::optional<bool> asBoolean(const QVariant& value)
 }
 } // namespace
 
+// Read once, as the console starts (its home folder answered the start's check, startfolders.h).
 LumoSettings::LumoSettings(const QString& fileName, QObject* parent)
-    : QObject(parent), m_settings(fileName.isEmpty() ? std::make_unique<QSettings>("Lumoria", "Lumoria")
-                                                     : std::make_unique<QSettings>(fileName, QSettings::IniFormat)),
-      m_showsLumoTooltips(read(tooltipsKey)), m_autoOpenProjectionMonitor(read(monitorKey)),
-      m_timelineSnapEnabled(read(snapKey))
+    : QObject(parent), m_writer(std::make_unique<SettingsWriter>(fileName))
 {
+    const auto stored = fileName.isEmpty() ? std::make_unique<QSettings>("Lumoria", "Lumoria")
+                                           : std::make_unique<QSettings>(fileName, QSettings::IniFormat);
+    const auto read = [&](const QString& key) {
+        const QVariant value = stored->value(key);
+        if (!value.isValid())
+            return true;
+        const std::optional<bool> on = asBoolean(value);
+        if (!on)
+            m_problems << QString("设置 %1 无效 · 已按开启处理").arg(key);
+        return on.value_or(true);
+    };
+    m_showsLumoTooltips = read(tooltipsKey);
+    m_autoOpenProjectionMonitor = read(monitorKey);
+    m_timelineSnapEnabled = read(snapKey);
 }
 
 LumoSettings::~LumoSettings() = default;
 
-bool LumoSettings::read(const QString& key)
-{
-    const QVariant value = m_settings->value(key);
-    if (!value.isValid())
-        return true;
-    const std::optional<bool> on = asBoolean(value);
-    if (!on)
-        m_problems << QString("设置 %1 无效 · 已按开启处理").arg(key);
-    return on.value_or(true);
-}
-
 void LumoSettings::write(const QString& key, bool on)
 {
-    m_settings->setValue(key, on);
-    m_settings->sync();
+    m_writer->write(key, on);
+}
+
+void LumoSettings::finishWriting(QDeadlineTimer deadline)
+{
+    m_writer->finishWriting(deadline);
+}
+
+bool LumoSettings::written() const
+{
+    return m_writer->written();
 }
 
 void LumoSettings::setShowsLumoTooltips(bool on)

@@ -1,14 +1,16 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <memory>
 
-class QSettings;
+class SettingsWriter;
 
 // The console's three stored switches, all true until the operator turns them off. A stored value that is not a
-// Boolean counts as true and is reported once through problems().
+// Boolean counts as true and is reported once through problems(). They are read as the console starts; a change is
+// what the switch shows at once, and is written aside (settingswriter.h).
 class LumoSettings : public QObject
 {
     Q_OBJECT
@@ -26,6 +28,11 @@ class LumoSettings : public QObject
 
     // One text per unreadable setting, for the status line.
     QStringList problems() const { return m_problems; }
+    // For the quit: waits until the changes are in the file or the deadline passes, and says on stderr which are
+    // not.
+    void finishWriting(QDeadlineTimer deadline);
+    // Whether every change is in the file.
+    bool written() const;
 
   signals:
     void showsLumoTooltipsChanged();
@@ -33,12 +40,11 @@ class LumoSettings : public QObject
     void timelineSnapEnabledChanged();
 
   private:
-    bool read(const QString& key);
     void write(const QString& key, bool on);
 
-    std::unique_ptr<QSettings> m_settings;
+    std::unique_ptr<SettingsWriter> m_writer;
     QStringList m_problems;
-    bool m_showsLumoTooltips;
-    bool m_autoOpenProjectionMonitor;
-    bool m_timelineSnapEnabled;
+    bool m_showsLumoTooltips = true;
+    bool m_autoOpenProjectionMonitor = true;
+    bool m_timelineSnapEnabled = true;
 };

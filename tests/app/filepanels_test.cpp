@@ -29,18 +29,6 @@
 
 namespace {
 
-// A thread of the process waits for an answer of a FUSE file system.
-bool waitsOnFuse(qint64 pid)
-{
-    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile channel(tasks.filePath(task + "/wchan"));
-        if (channel.open(QIODevice::ReadOnly) && channel.readAll() == "request_wait_answer")
-            return true;
-    }
-    return false;
-}
-
 bool holdsFile(qint64 pid, const QString& path)
 {
     const QDir descriptors(QStringLiteral("/proc/%1/fd").arg(pid));
@@ -188,7 +176,8 @@ TEST_F(FilePanels, APanelOnOrAboveAStalledFolderNeverHoldsTheConsole)
     actions->saveShow(true);
     EXPECT_TRUE(waitUntil([&] { return panels().processId() > 0; }));
     const qint64 onStalled = panels().processId();
-    EXPECT_TRUE(waitUntil([&] { return waitsOnFuse(onStalled); })) << "the panel never asked the folder";
+    EXPECT_TRUE(waitUntil([&] { return StallableMount::holdsAThreadOf(onStalled); }))
+        << "the panel never asked the folder";
     EXPECT_TRUE(waitUntil([&] { return heartbeat.beats() >= 200; }));
     EXPECT_LT(heartbeat.longest(), 500) << "the console stopped while its panel waited on the folder";
 

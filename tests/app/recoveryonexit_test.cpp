@@ -26,20 +26,46 @@ class EditedConsole
         }
     }
 
-    // Starts it and waits for its edit.
-    bool start(const QProcessEnvironment& environment)
+    // Starts it and waits for its edit, or with onRequest until it waits for edit().
+    bool start(const QProcessEnvironment& environment, bool onRequest = false)
     {
         m_process.setProcessEnvironment(environment);
-        m_process.start(EDITED_CONSOLE_PROCESS, {m_recovery, m_folder.filePath("settings.ini"), m_cueName});
+        QStringList arguments{m_recovery, m_folder.filePath("settings.ini"), m_cueName};
+        if (onRequest)
+            arguments.append("--on-request");
+        m_process.start(EDITED_CONSOLE_PROCESS, arguments);
         if (!m_process.waitForStarted(30000))
             return false;
+        return waitForLine(onRequest ? "ready" : "edited");
+    }
+    bool edit()
+    {
+        m_process.write("edit\n");
+        return waitForLine("edited");
+    }
+
+    bool waitForLine(const QByteArray& expected)
+    {
         while (!m_process.canReadLine())
             if (!m_process.waitForReadyRead(30000))
                 return false;
-        return m_process.readLine().trimmed() == "edited";
+        return m_process.readLine().trimmed() == expected;
     }
-
     bool waitForEnd() { return m_process.waitForFinished(30000); }
+    // The texts of the quit's question once it is asked, or nothing when the console ended or did not ask in time.
+    std::optional<QString> waitForQuestion()
+    {
+        for (;;) {
+            while (m_process.canReadLine()) {
+                const QString line = QString::fromUtf8(m_process.readLine());
+                if (line.startsWith("asked: "))
+                    return line;
+            }
+            if (!m_process.waitForReadyRead(30000))
+                return std::nullopt;
+        }
+    }
+    bool asked() { return m_process.readAllStandardOutput().contains("asked: "); }
     QProcess& process() { return m_process; }
     std::string errors() { return m_process.readAllStandardError().toStdString(); }
 
@@ -79,6 +105,7 @@ TEST(RecoveryOnExit, HangUpTerminateAndInterruptWriteTheEditJustMade)
         ASSERT_TRUE(console.waitForEnd());
         EXPECT_EQ(console.process().exitStatus(), QProcess::NormalExit) << console.errors();
         EXPECT_EQ(console.recoveredCueName(), QStringLiteral("信号前的修改 %1").arg(signal)) << console.errors();
+        EXPECT_FALSE(console.asked()) << "the edit was kept, yet the quit asked";
     }
 }
 
@@ -105,8 +132,11 @@ TEST(RecoveryOnExit, ALostDisplayWritesTheEditJustMade)
     EXPECT_EQ(console.recoveredCueName(), QString("断开显示前的修改")) << console.errors();
 }
 
-// A recovery folder on a share that stops answering holds neither the quit nor the next start: the quit ends within a
-// few seconds and says on stderr what was lost; a start over that folder says so in Chinese and ends.
+// A recovery folder on a share that stops answering holds neither the quit nor the next start. SIGINT and SIGHUP
+// never ask: the quit ends within a few seconds and says on stderr what was lost. A SIGTERM asks first, as the edit
+// would be lost, and a second SIGTERM ends the same way. A start over that folder says so in Chinese and ends.
+// The share stops before the edit: a request its daemon had taken as it stopped would hold the process until it
+// answered, however the process ended.
 TEST(RecoveryOnExit, AStalledRecoveryFolderHoldsNeitherTheQuitNorTheNextStart)
 {
     QTemporaryDir folder;
@@ -114,17 +144,33 @@ TEST(RecoveryOnExit, AStalledRecoveryFolderHoldsNeitherTheQuitNorTheNextStart)
     if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
     const QString recovery = share.mount() + "/.local/share/Lumoria";
-    EditedConsole console("停顿前的修改", recovery);
-    ASSERT_TRUE(console.start(headless())) << console.errors();
+    for (const int signal : {SIGINT, SIGHUP, SIGTERM}) {
+        SCOPED_TRACE(strsignal(signal));
+        EditedConsole console("停顿后的修改", recovery);
+        ASSERT_TRUE(console.start(headless(), true)) << console.errors();
+        share.freeze();
+        ASSERT_TRUE(console.edit()) << console.errors();
+        const auto pid = pid_t(console.process().processId());
+        ::kill(pid, signal);
+        if (signal == SIGTERM) {
+            const std::optional<QString> asked = console.waitForQuestion();
+            ASSERT_TRUE(asked) << "the first SIGTERM did not ask: " << console.errors();
+            EXPECT_TRUE(asked->contains("最近的修改没有保存在任何文件中") && asked->contains("没有响应"))
+                << asked->toStdString();
+            EXPECT_EQ(console.process().state(), QProcess::Running);
+            ::kill(pid, SIGTERM);
+        }
+        QElapsedTimer quit;
+        quit.start();
+        ASSERT_TRUE(console.waitForEnd());
+        EXPECT_LT(quit.elapsed(), 10000) << "the quit waited on the share";
+        EXPECT_EQ(console.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_FALSE(console.asked()) << "the signal asked";
+        const QString said = QString::fromUtf8(console.process().readAllStandardError());
+        EXPECT_TRUE(said.contains("没有写入恢复副本，已丢失") && said.contains("没有响应")) << said.toStdString();
+        share.thaw();
+    }
     share.freeze();
-    QElapsedTimer quit;
-    quit.start();
-    ::kill(pid_t(console.process().processId()), SIGTERM);
-    ASSERT_TRUE(console.waitForEnd());
-    EXPECT_LT(quit.elapsed(), 10000) << "the quit waited on the share";
-    EXPECT_EQ(console.process().exitStatus(), QProcess::NormalExit);
-    const QString said = QString::fromUtf8(console.process().readAllStandardError());
-    EXPECT_TRUE(said.contains("没有写入恢复副本，已丢失") && said.contains("没有响应")) << said.toStdString();
 
     QProcess lumoria;
     QProcessEnvironment environment = headless();

@@ -80,3 +80,14 @@ bool StallableMount::mounted() const
     QFile mounts("/proc/self/mounts");
     return mounts.open(QIODevice::ReadOnly) && mounts.readAll().contains(" " + QFile::encodeName(m_mount) + " ");
 }
+
+bool StallableMount::holdsAThreadOf(qint64 pid)
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile channel(tasks.filePath(task + "/wchan"));
+        if (channel.open(QIODevice::ReadOnly) && channel.readAll() == "request_wait_answer")
+            return true;
+    }
+    return false;
+}

@@ -27,6 +27,9 @@ class StallableMount
     void freeze();
     void thaw();
     QString mount() const { return m_mount; }
+    // Whether a thread of the process waits for a FUSE file system to answer (one that took the request and holds it,
+    // as a stalled share does).
+    static bool holdsAThreadOf(qint64 pid);
     QString backing() const { return m_backing; }
 
   private:

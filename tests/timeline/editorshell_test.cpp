@@ -1,5 +1,6 @@
 #include "editorfixture.h"
 #include "elidedlabel.h"
+#include "eventwait.h"
 #include "literaltext.h"
 #include "lumosettings.h"
 #include "mediadurationloader.h"
@@ -78,6 +79,7 @@ TEST_F(EditorShell, SnapSwitchKeepsTheStoredSettingAndBackToStartNeedsAScroll)
     EXPECT_FALSE(snap->isChecked());
     snap->click();
     EXPECT_TRUE(settings.timelineSnapEnabled());
+    EXPECT_TRUE(waitUntil([&] { return settings.written(); }));
     EXPECT_TRUE(LumoSettings(folder.filePath(QStringLiteral("settings.ini"))).timelineSnapEnabled());
     settings.setTimelineSnapEnabled(false);
     EXPECT_FALSE(snap->isChecked());

@@ -12,6 +12,7 @@
 #include "filepanelprocess.h"
 #include "inspector.h"
 #include "lightingmoduleview.h"
+#include "lumosettings.h"
 #include "mediafilechooser.h"
 #include "preflightcheck.h"
 #include "projectfile.h"
@@ -19,6 +20,7 @@
 #include "screenscolumn.h"
 #include "timelineeditor.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -193,15 +195,18 @@ void ConsoleView::showSheet(QPointer<ConsoleSheet>& sheet, bool open, const std:
 }
 
 // The quit goes on whatever the recovery folder does; what could not be kept is said where it can still be read.
+// The settings have been on their way since they changed: they get the time the recovery copy gets, not more.
 void ConsoleView::applicationWillTerminate()
 {
     landSaveOnTheWay();
+    const QDeadlineTimer quitting(Engine::kRecoveryWriteWait);
     try {
         m_engine.writeRecovery();
     } catch (const ProjectFileError& error) {
         const QString lost = QStringLiteral("Lumoria：最后的修改没有写入恢复副本，已丢失 · %1\n").arg(error.text());
         std::fputs(lost.toUtf8().constData(), stderr);
     }
+    m_settings.finishWriting(quitting);
 }
 
 // A save pressed just before the quit lands first, if its folder lets it in time; otherwise the work goes to the

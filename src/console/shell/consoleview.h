@@ -45,8 +45,8 @@ class ConsoleView : public QWidget
     ConsoleSheet* preflightSheet() const { return m_preflightSheet; }
     ConsoleSheet* lightingSheet() const { return m_lightingSheet; }
 
-    // Writes the recovery copy as the application quits, waiting a few seconds at most; a failure is not worth
-    // stopping the quit for, and is said on stderr.
+    // Writes the recovery copy and the settings as the application quits, waiting a few seconds at most; a failure
+    // is not worth stopping the quit for, and is said on stderr.
     void applicationWillTerminate();
     // "另存为…", as the project menu offers it.
     void saveShowElsewhere();

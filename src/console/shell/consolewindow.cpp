@@ -10,8 +10,13 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
+#include <QScopedValueRollback>
+#include <memory>
+#include <optional>
 
 ConsoleWindow::ConsoleWindow(ConsoleView* view, Engine& engine, LumoSettings& settings, QWidget* parent)
     : QMainWindow(parent), m_view(view)
@@ -52,7 +57,7 @@ ConsoleWindow::ConsoleWindow(ConsoleView* view, Engine& engine, LumoSettings& se
 
 void ConsoleWindow::closeEvent(QCloseEvent* event)
 {
-    if (!mayClose()) {
+    if (m_closing || !mayClose()) {
         event->ignore();
         return;
     }
@@ -60,19 +65,38 @@ void ConsoleWindow::closeEvent(QCloseEvent* event)
     emit closed();
 }
 
-// A quit is silent while the newest edits are in the recovery copy; where they are in no file, the operator
-// chooses between keeping them elsewhere and letting them go.
+// A quit writes the newest edits to the recovery copy first, and is silent once they are there. Where they are in
+// no file (the write failed, or its folder did not answer in time), the operator chooses between keeping them
+// elsewhere and letting them go. The close waits for the write with the show going on and no input taken; a run
+// ended meanwhile (a signal) asks nothing.
 bool ConsoleWindow::mayClose()
 {
-    EditHistory& history = m_view->engine().history();
-    if (!history.newestEditsInNoFile())
-        return true;
+    const QScopedValueRollback closing(m_closing, true);
+    const auto outcome = std::make_shared<std::optional<std::optional<QString>>>();
+    QEventLoop waiting;
+    m_view->engine().history().keepNewestEdits(
+        Engine::kRecoveryWriteWait, [outcome, loop = QPointer(&waiting)](const std::optional<QString>& lost) {
+            *outcome = lost;
+            if (loop)
+                loop->quit();
+        });
+    if (!outcome->has_value())
+        waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!outcome->has_value())
+        return false;
+    if (const std::optional<QString> lost = **outcome)
+        return askBeforeLosing(*lost);
+    return true;
+}
+
+bool ConsoleWindow::askBeforeLosing(const QString& why)
+{
     QMessageBox ask(QMessageBox::Warning, QStringLiteral("退出 Lumoria"),
                     QStringLiteral("最近的修改没有保存在任何文件中。"),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
     ask.setInformativeText(QStringLiteral("自动恢复副本写入失败（%1）。现在退出，这些修改将会丢失；"
                                           "可以先把工程另存到别处。")
-                               .arg(history.recoveryError()));
+                               .arg(why));
     ask.button(QMessageBox::Save)->setText(QStringLiteral("另存为…"));
     ask.button(QMessageBox::Discard)->setText(QStringLiteral("退出并丢弃修改"));
     ask.setDefaultButton(QMessageBox::Cancel);

@@ -23,6 +23,8 @@ class ConsoleWindow : public QMainWindow
     QAction* undoAction() const { return m_undo; }
     QAction* redoAction() const { return m_redo; }
     QAction* tooltipsAction() const { return m_tooltips; }
+    // A close is on its way: it waits for the newest edits to reach the recovery copy, or asks the operator.
+    bool closing() const { return m_closing; }
 
   signals:
     void closed();
@@ -32,8 +34,10 @@ class ConsoleWindow : public QMainWindow
 
   private:
     bool mayClose();
+    bool askBeforeLosing(const QString& why);
 
     ConsoleView* m_view;
+    bool m_closing = false;
     QAction* m_undo;
     QAction* m_redo;
     QAction* m_tooltips;

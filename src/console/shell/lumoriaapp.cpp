@@ -34,6 +34,8 @@ LumoriaApp::LumoriaApp(Options options, QObject* parent)
     m_windows->setTooltipsEnabled(m_settings->showsLumoTooltips());
     connect(m_settings, &LumoSettings::showsLumoTooltipsChanged, this,
             [this] { m_windows->setTooltipsEnabled(m_settings->showsLumoTooltips()); });
+    // From here a signal ends the run without asking.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { m_quitting = true; });
     connect(qApp, &QCoreApplication::aboutToQuit, view, &ConsoleView::applicationWillTerminate);
     // The console is the application: closing it ends the run, single windows included.
     connect(m_window.get(), &ConsoleWindow::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -73,6 +75,14 @@ void LumoriaApp::bringForward()
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+}
+
+bool LumoriaApp::askToQuit()
+{
+    if (m_quitting || m_window->closing())
+        return false;
+    m_window->close();
+    return true;
 }
 
 // The console starts whatever it finds; what is wrong goes to the status line.

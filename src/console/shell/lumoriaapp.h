@@ -41,6 +41,9 @@ class LumoriaApp : public QObject
     void show();
     // Another start of the program asked for the console: it comes forward, restored if minimised.
     void bringForward();
+    // A quit asked from outside (SIGTERM), taken as closing the console's window; false when a quit is on its way
+    // already.
+    bool askToQuit();
     // Brings a window left outside every display (its display went away) back onto the primary one, and says so.
     void keepWindowsOnScreens();
 
@@ -52,4 +55,5 @@ class LumoriaApp : public QObject
     Engine* m_engine;
     SingleWindows* m_windows;
     std::unique_ptr<ConsoleWindow> m_window;
+    bool m_quitting = false;
 };

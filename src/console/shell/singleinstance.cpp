@@ -8,19 +8,17 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <fcntl.h>
-#include <future>
 #include <sys/file.h>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
 
 namespace {
 const QByteArray forwardRequest = "forward\n";
 const QByteArray forwardDone = "ok\n";
+} // namespace
 
 // The socket lives in the user's runtime folder (a recovery folder on a network share may not hold sockets), named
 // for the recovery folder it guards.
-QString socketPathFor(const QString& recoveryDirectory)
+QString SingleInstance::socketPathFor(const QString& recoveryDirectory)
 {
     const QByteArray folder = QDir(recoveryDirectory).absolutePath().toUtf8();
     const QString name =
@@ -28,16 +26,8 @@ QString socketPathFor(const QString& recoveryDirectory)
         QString::fromLatin1(QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(16));
     return QDir(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)).filePath(name);
 }
-} // namespace
 
-namespace {
-struct Lock
-{
-    int fd = -1;
-    bool first = false;
-};
-
-Lock takeLock(const QString& recoveryDirectory)
+SingleInstance::Lock SingleInstance::takeLock(const QString& recoveryDirectory)
 {
     Lock lock;
     if (!QDir().mkpath(recoveryDirectory))
@@ -53,28 +43,11 @@ Lock takeLock(const QString& recoveryDirectory)
     lock.first = ::flock(lock.fd, LOCK_EX | LOCK_NB) == 0;
     return lock;
 }
-} // namespace
 
-// The folder is asked on a thread of its own: one on a share that stopped answering holds that thread, and the
-// start gives up on it.
-SingleInstance::SingleInstance(const QString& recoveryDirectory, std::chrono::milliseconds folderWait, QObject* parent)
-    : QObject(parent), m_socketPath(socketPathFor(recoveryDirectory))
+SingleInstance::SingleInstance(Lock lock, const QString& socketPath, QObject* parent)
+    : QObject(parent), m_lock(lock), m_socketPath(socketPath)
 {
-    std::packaged_task<Lock()> task([recoveryDirectory] { return takeLock(recoveryDirectory); });
-    std::future<Lock> taken = task.get_future();
-    try {
-        std::thread(std::move(task)).detach();
-    } catch (const std::system_error&) {
-        return;
-    }
-    if (taken.wait_for(folderWait) != std::future_status::ready) {
-        m_folderAnswered = false;
-        return;
-    }
-    const Lock lock = taken.get();
-    m_lock = lock.fd;
-    m_first = lock.first;
-    if (m_first)
+    if (m_lock.fd >= 0 && m_lock.first)
         listen();
 }
 

@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QString>
-#include <chrono>
 
 class QLocalServer;
 
@@ -13,19 +12,24 @@ class SingleInstance : public QObject
 {
     Q_OBJECT
   public:
-    // How long a start waits for its recovery folder to answer.
-    static constexpr std::chrono::seconds kFolderWait{5};
+    struct Lock
+    {
+        // The open lock file; -1 when the folder could not hold one.
+        int fd = -1;
+        bool first = false;
+    };
 
-    explicit SingleInstance(const QString& recoveryDirectory, std::chrono::milliseconds folderWait = kFolderWait,
-                            QObject* parent = nullptr);
+    // Both ask the disk: the start does so aside, with its other folders (startfolders.h).
+    static Lock takeLock(const QString& recoveryDirectory);
+    static QString socketPathFor(const QString& recoveryDirectory);
+
+    // lock: as taken for the recovery folder; socketPath: socketPathFor() of it.
+    SingleInstance(Lock lock, const QString& socketPath, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // False when the recovery folder gave no answer in time (a share that stopped answering): the console could
-    // keep no recovery copy there, and would hang on its way out.
-    bool folderAnswered() const { return m_folderAnswered; }
     // False when another copy runs over the same folder. A folder that cannot hold the lock (not writable) cannot
     // be harmed by a second copy either: the start goes on.
-    bool isFirst() const { return m_lock < 0 || m_first; }
+    bool isFirst() const { return m_lock.fd < 0 || m_lock.first; }
     // For a later start: asks the running copy to bring its console forward; false if it did not answer in time.
     bool bringRunningCopyForward(int timeoutMs = 5000) const;
 
@@ -36,9 +40,7 @@ class SingleInstance : public QObject
   private:
     void listen();
 
-    int m_lock = -1;
-    bool m_first = false;
-    bool m_folderAnswered = true;
+    Lock m_lock;
     QString m_socketPath;
     QLocalServer* m_server = nullptr;
 };

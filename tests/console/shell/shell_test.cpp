@@ -3,6 +3,7 @@
 #include "consolestatusbar.h"
 #include "elidedlabel.h"
 #include "eventwait.h"
+#include "heartbeat.h"
 #include "lumohelp.h"
 #include "mediafilechooser.h"
 #include "projectfile.h"
@@ -45,6 +46,7 @@ TEST_F(ConsoleTest, HoverHelpFollowsTheSwitchLiveAndSurvivesARestart)
     toggle->trigger();
     EXPECT_EQ(lumoHelpText(inView), "");
     EXPECT_EQ(lumoHelpText(inSheet), "");
+    EXPECT_TRUE(waitUntil([&] { return app->settings().written(); }));
     EXPECT_FALSE(LumoSettings(settingsFile()).showsLumoTooltips());
 
     toggle->trigger();
@@ -118,7 +120,8 @@ TEST_F(ConsoleTest, QuittingWritesTheRecoveryCopyOfUnsavedWorkOnly)
     EXPECT_TRUE(QFile::exists(recoveryFile()));
 }
 
-// Answers the quit's question with the given button each time it is asked, and keeps what it said.
+// Answers the quit's question with the given button each time it is asked, and keeps what it said; with a shot's
+// name, leaves a picture of the question first.
 class QuitQuestions
 {
   public:
@@ -131,6 +134,10 @@ class QuitQuestions
             asked.append(box->text() + " " + box->informativeText());
             for (QAbstractButton* button : box->buttons())
                 buttons.append(button->text());
+            if (!shot.isEmpty()) {
+                QDir().mkpath(LUMO_TEST_SHOTS);
+                box->grab().save(QString(LUMO_TEST_SHOTS) + "/" + std::exchange(shot, {}) + ".png");
+            }
             box->button(m_answer)->click();
         });
         m_poll.start(20);
@@ -138,6 +145,7 @@ class QuitQuestions
     void answerWith(QMessageBox::StandardButton answer) { m_answer = answer; }
     QStringList asked;
     QStringList buttons;
+    QString shot;
 
   private:
     QMessageBox::StandardButton m_answer;
@@ -194,6 +202,84 @@ TEST_F(ConsoleTest, ClosingWithEditsInNoFileAsksFirstAndWithAGoodRecoveryCopyDoe
     questions.answerWith(QMessageBox::Discard);
     EXPECT_TRUE(window.close()) << "the operator let the edits go";
     EXPECT_EQ(questions.asked.size(), 2);
+}
+
+// A close writes the newest edits to the recovery copy before anything else, and asks only where they are in no
+// file. A good copy on a disk that filled up since: the edit closed on at once fails to be written, and the question
+// comes. A recovery folder that stopped answering, whether the write began before the close or with it: the close
+// waits a few seconds with the show's thread going on, counts the write as failed and asks; once the folder
+// answers, the close is silent.
+TEST_F(ConsoleTest, AClosingWritesTheNewestEditsFirstAndAsksWhereTheyAreInNoFile)
+{
+    const auto rename = [&](const QString& name) {
+        Show renamed = engine().show();
+        renamed.cues[0].name = name;
+        engine().setShow(renamed);
+    };
+    const auto copyHolds = [](const QString& file, const QString& name) {
+        try {
+            return readShowFile(file).cues[0].name == name;
+        } catch (const ProjectFileError&) {
+            return false;
+        }
+    };
+    QuitQuestions questions(QMessageBox::Cancel);
+    StallableMount share(folder.filePath("backing"), recoveryDirectory(), folder.filePath("stall"));
+    app.reset();
+    QDir(recoveryDirectory()).removeRecursively();
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    start();
+    app->consoleWindow().show();
+    const QString copy = share.backing() + "/Recovery.json";
+    Heartbeat heartbeat;
+    for (const bool writeBegun : {false, true}) {
+        SCOPED_TRACE(writeBegun ? "the write hangs as the close comes" : "the close brings the write");
+        rename(QStringLiteral("停顿前的修改 %1").arg(writeBegun));
+        ASSERT_TRUE(waitUntil([&] { return copyHolds(copy, QStringLiteral("停顿前的修改 %1").arg(writeBegun)); }));
+        share.stall();
+        rename(QStringLiteral("停顿后的修改 %1").arg(writeBegun));
+        if (writeBegun)
+            ASSERT_TRUE(waitUntil([] { return StallableMount::holdsAThreadOf(QCoreApplication::applicationPid()); }));
+        questions.shot = writeBegun ? QString("console-quit-asks-recovery-folder-silent") : QString();
+        heartbeat.restart();
+        EXPECT_FALSE(app->consoleWindow().close()) << "the operator chose to stay";
+        EXPECT_LT(heartbeat.longestGapMs(), 500) << "the close held the show's thread";
+        ASSERT_EQ(questions.asked.size(), 1);
+        EXPECT_TRUE(questions.asked.takeFirst().contains("“Recovery.json”所在的文件夹没有响应"));
+        share.answer();
+        EXPECT_TRUE(waitUntil([&] { return copyHolds(copy, QStringLiteral("停顿后的修改 %1").arg(writeBegun)); }));
+    }
+    EXPECT_TRUE(app->consoleWindow().close()) << "the newest edits are in the copy";
+    EXPECT_EQ(questions.asked, QStringList{});
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "a full disk is a small tmpfs, which only root mounts";
+    app.reset();
+    QProcess::execute("umount", {"-l", recoveryDirectory()});
+    QDir(recoveryDirectory()).removeRecursively();
+    QDir().mkpath(recoveryDirectory());
+    ASSERT_EQ(QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", recoveryDirectory()}), 0);
+    const auto unmount = qScopeGuard([&] {
+        app.reset();
+        QProcess::execute("umount", {"-l", recoveryDirectory()});
+    });
+    start();
+    rename("磁盘满之前的修改");
+    ASSERT_TRUE(waitUntil([&] { return copyHolds(recoveryFile(), "磁盘满之前的修改"); }));
+    QFile filler(recoveryDirectory() + "/filler");
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(4096, 'x')) > 0 && filler.flush()) {
+    }
+    filler.close();
+    rename("磁盘满之后的修改");
+    app->consoleWindow().show();
+    EXPECT_FALSE(app->consoleWindow().close()) << "the operator chose to stay";
+    ASSERT_EQ(questions.asked.size(), 1);
+    EXPECT_TRUE(questions.asked[0].contains("磁盘空间不足")) << questions.asked[0].toStdString();
+    EXPECT_TRUE(copyHolds(recoveryFile(), "磁盘满之前的修改")) << "the good copy was harmed";
+    questions.answerWith(QMessageBox::Discard);
+    EXPECT_TRUE(app->consoleWindow().close()) << "the operator let the edit go";
 }
 
 // Ctrl+S into a folder that stops answering: the console shows the save on its way and that it waits on the folder,
