@@ -11,10 +11,12 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QGridLayout>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScopedValueRollback>
+#include <QSpacerItem>
 #include <memory>
 #include <optional>
 
@@ -94,7 +96,7 @@ bool ConsoleWindow::askBeforeLosing(const QString& why)
     QMessageBox ask(QMessageBox::Warning, QStringLiteral("退出 Lumoria"),
                     QStringLiteral("最近的修改没有保存在任何文件中。"),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
-    ask.setInformativeText(QStringLiteral("自动恢复副本写入失败（%1）。现在退出，这些修改将会丢失；"
+    ask.setInformativeText(QStringLiteral("自动恢复副本写入失败：%1\n\n现在退出，这些修改将会丢失；"
                                           "可以先把工程另存到别处。")
                                .arg(why));
     ask.button(QMessageBox::Save)->setText(QStringLiteral("另存为…"));
@@ -102,6 +104,10 @@ bool ConsoleWindow::askBeforeLosing(const QString& why)
     ask.setDefaultButton(QMessageBox::Cancel);
     ask.setEscapeButton(QMessageBox::Cancel);
     ask.setObjectName(QStringLiteral("unsavedQuit"));
+    // Wide enough that a folder's name and the reason read on one line each.
+    if (auto* grid = qobject_cast<QGridLayout*>(ask.layout()))
+        grid->addItem(new QSpacerItem(480, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
     const int answer = ask.exec();
     if (answer == QMessageBox::Save)
         m_view->saveShowElsewhere();
