@@ -205,3 +205,85 @@ TEST_F(StalledMount, FortyClipsOnAShareThatAnswersLateArePlayedAndRelinkedWhole)
         << engine->message().toStdString();
     EXPECT_EQ(engine->show().assets->last().url, onShare("clip39.mp4"));
 }
+
+// The engine on real players and the real clock, its media on the share.
+class StalledMountPlayback : public StalledMount
+{
+  protected:
+    void SetUp() override
+    {
+        StalledMount::SetUp();
+        if (IsSkipped())
+            return;
+        Engine::Services services;
+        services.displays = displays;
+        engine = std::make_unique<Engine>(true, nullptr, folder.path(), services);
+    }
+    // The file shown in front of a screen, empty while none is.
+    QString shownFile(const ScreenRole& role = kScreen1) const
+    {
+        const Picture* front = engine->program(role)->foreground();
+        return front && front->url() ? front->url()->fileName() : QString();
+    }
+    // How far into its media the newest frame in front of a screen lies.
+    double shownFrameTime(const ScreenRole& role) const
+    {
+        const Picture* front = engine->program(role)->foreground();
+        const std::optional<VideoFrame> frame = front ? front->player()->currentFrame() : std::nullopt;
+        return frame ? frame->time() : 0;
+    }
+};
+
+// A timeline of one-second clips on the share, which stops answering for a few seconds while it plays, with clips
+// from a local folder on the second screen meanwhile. The show's thread goes on beating all the while; a clip that
+// comes due while its folder is silent is named; the local clips play; once the share answers, the clips that follow
+// play in their own second.
+TEST_F(StalledMountPlayback, AStalledShareMidTimelineHoldsNeitherTheShowsThreadNorTheClipsAfterIt)
+{
+    constexpr int kClips = 16;
+    ClipsOnShare clips = clipsOnShare(share, kClips);
+    for (int i = 0; i < kClips; ++i)
+        clips.events[i].time = i;
+    const MediaAsset local =
+        asset(QUrl::fromLocalFile(MediaFixtures::video({.seconds = 1, .pattern = "red"})), AssetKind::video);
+    // The second is made and started while the share is silent.
+    const QList<TimelineEvent> localClips{clip(local, 4, Track::side), clip(local, 5, Track::side)};
+    edit([&](Show& show) {
+        show.assets = clips.assets + QList<MediaAsset>{local};
+        show.cues[0].timeline = clips.events + localClips;
+    });
+    QStringList lines;
+    QObject::connect(engine.get(), &Engine::messageChanged, [&] { lines.append(engine->message()); });
+    engine->take(cue(0));
+    ASSERT_TRUE(waitUntil([&] { return shownFile() == "clip2.mp4"; }, 30000)) << shownFile().toStdString();
+
+    share.stall();
+    heartbeat.restart();
+    QElapsedTimer stalled;
+    stalled.start();
+    bool localPlayed = false;
+    QString named;
+    // The share stays silent for four seconds, whatever the show's thread does meanwhile.
+    waitUntil(
+        [&] {
+            localPlayed = localPlayed || (engine->timelinePosition() > 5 && shownFrameTime(kScreen2) > 0.5);
+            if (engine->message().startsWith(QStringLiteral("素材无响应 · clip")))
+                named = engine->message();
+            return stalled.elapsed() >= 4000;
+        },
+        20000);
+    const double answeredAt = engine->timelinePosition();
+    share.answer();
+    EXPECT_LT(heartbeat.longestGapMs(), 1000) << "the show's thread waited on the share";
+    EXPECT_FALSE(named.isEmpty()) << "no clip was named: " << lines.join(" | ").toStdString();
+    EXPECT_TRUE(localPlayed) << "the local clips waited for the share";
+
+    // A clip due two seconds after the share answered has had its time to prepare: it plays in its own second.
+    const int later = int(std::ceil(answeredAt)) + 2;
+    ASSERT_LT(later, kClips);
+    const QString laterFile = QStringLiteral("clip%1.mp4").arg(later);
+    ASSERT_TRUE(waitUntil([&] { return shownFile() == laterFile; }, 30000))
+        << shownFile().toStdString() << " at " << engine->timelinePosition();
+    EXPECT_LT(engine->timelinePosition(), later + 1) << "it went up after its second";
+    EXPECT_LT(heartbeat.longestGapMs(), 1000) << "the show's thread waited on the share";
+}
