@@ -1,6 +1,7 @@
 #include "eventwait.h"
 #include "gstplayer.h"
 #include "mediafixtures.h"
+#include "stallablemount.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -126,4 +127,48 @@ TEST(PlayerStall, APictureThatEndsBeforeItsSoundIsNoStall)
     EXPECT_TRUE(waitUntil([&] { return ended || player.status() == PlayerStatus::failed; }, 40000));
     EXPECT_TRUE(ended) << player.errorText().toStdString();
     EXPECT_GT(player.currentTime(), 17);
+}
+
+// A playing item whose share stops answering (a FUSE folder; skipped without FUSE): every call returns at once and
+// tells what the pipeline last reported, and what was asked meanwhile is done once the share answers.
+TEST(PlayerStall, EveryCallOnAnItemWhoseShareStopsAnsweringReturnsAtOnce)
+{
+    const QTemporaryDir folder;
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    ASSERT_TRUE(QFile::copy(MediaFixtures::video({.seconds = 3, .audio = true}), share.backing() + "/clip.mp4"));
+    GstPlayer player;
+    player.load(QUrl::fromLocalFile(share.mount() + "/clip.mp4"));
+    ASSERT_TRUE(waitUntil([&] { return player.isReady(); }, 20000)) << player.errorText().toStdString();
+    player.play();
+    ASSERT_TRUE(waitUntil([&] { return player.currentTime() > 0.3; }));
+
+    share.stall();
+    QElapsedTimer held;
+    held.start();
+    const std::optional<double> length = player.duration();
+    const double at = player.currentTime();
+    player.pause();
+    player.setVolume(0.5);
+    player.setMuted(true);
+    player.seek(1);
+    player.play();
+    player.playAt(2, HostClock::now() + std::chrono::milliseconds(100));
+    const double afterwards = player.currentTime();
+    runEvents(300);
+    EXPECT_LT(held.elapsed(), 1000) << "a call waited on the share";
+    EXPECT_NEAR(length.value_or(0), 3.0, 0.1);
+    EXPECT_GT(at, 0.3);
+    EXPECT_EQ(afterwards, 2) << "the start asked for";
+    EXPECT_EQ(player.duration(), length);
+
+    share.answer();
+    EXPECT_TRUE(waitUntil([&] {
+        const std::optional<VideoFrame> frame = player.currentFrame();
+        return frame && frame->time() > 2.2;
+    }));
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_TRUE(player.isMuted());
+    EXPECT_EQ(player.status(), PlayerStatus::ready);
 }
