@@ -25,8 +25,9 @@
 
 namespace {
 
-// A load that neither prerolls nor fails in this time is reported as failed rather than left hanging. Errors that
-// decodebin drops are recovered by LostErrorTracer; this is the last resort for a pipeline stuck without any.
+// A load that neither prerolls nor fails in this time, while its file's folder answers, is reported as failed rather
+// than left hanging. Errors that decodebin drops are recovered by LostErrorTracer; this is the last resort for a
+// pipeline stuck without any.
 constexpr int loadTimeoutMs = 8000;
 // How often an error dropped while decodebin was still trying its element is looked at again until the trial ends.
 constexpr int trialPollMs = 10;
@@ -178,6 +179,7 @@ struct GstPlayer::Private
     void handle(GstMessage* message);
     void lostError(const std::shared_ptr<GstMessage>& message);
     void loadTimedOut();
+    void giveUpLoad();
     void prerolled();
     void settled();
     void fail(const QString& reason);
@@ -839,6 +841,29 @@ void GstPlayer::Private::oversizeStream(GstMessage* message)
 }
 
 void GstPlayer::Private::loadTimedOut()
+{
+    if (status != PlayerStatus::loading)
+        return;
+    // A folder that does not answer holds the load for as long as it is silent: the load waits for it, and is given
+    // up only when the folder answers and the item has still not opened.
+    if (fileUrl.isLocalFile()) {
+        lookAtFile(
+            [url = fileUrl] {
+                fileStamp(url);
+                return true;
+            },
+            [this](bool answered) {
+                if (answered)
+                    giveUpLoad();
+                else
+                    loadTimer.start();
+            });
+        return;
+    }
+    giveUpLoad();
+}
+
+void GstPlayer::Private::giveUpLoad()
 {
     if (status != PlayerStatus::loading)
         return;

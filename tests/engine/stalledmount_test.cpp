@@ -287,3 +287,39 @@ TEST_F(StalledMountPlayback, AStalledShareMidTimelineHoldsNeitherTheShowsThreadN
     EXPECT_LT(engine->timelinePosition(), later + 1) << "it went up after its second";
     EXPECT_LT(heartbeat.longestGapMs(), 1000) << "the show's thread waited on the share";
 }
+
+// A cue whose file answered just before its folder stopped answering, started at once: it is named within about a
+// second, and waits (for longer than a load is given) rather than fail; it goes on air once the share answers.
+TEST_F(StalledMountPlayback, ACueWhoseShareStopsAnsweringAsItStartsIsNamedAndPlaysOnceItAnswers)
+{
+    ASSERT_TRUE(QFile::copy(MediaFixtures::video({.seconds = 3, .pattern = "blue"}), share.backing() + "/blue.mp4"));
+    const QUrl before = QUrl::fromLocalFile(MediaFixtures::video({.seconds = 20, .pattern = "red"}));
+    edit([&](Show& show) {
+        show.cues[0].main = before;
+        show.cues[2].name = QStringLiteral("共享蓝");
+        show.cues[2].main = onShare("blue.mp4");
+    });
+    engine->take(cue(0));
+    ASSERT_TRUE(waitUntil([&] { return shownFrameTime(kScreen1) > 0.2; }, 20000));
+    awaitAnswerAbout(onShare("blue.mp4"));
+
+    share.stall();
+    heartbeat.restart();
+    engine->take(cue(2));
+    ASSERT_TRUE(onAir(2)) << engine->message().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return says(QStringLiteral("素材无响应 · 共享蓝")); }, 5000))
+        << engine->message().toStdString();
+    // Longer than a load is given while its folder answers.
+    QElapsedTimer silent;
+    silent.start();
+    QStringList lines;
+    QObject::connect(engine.get(), &Engine::messageChanged, [&] { lines.append(engine->message()); });
+    EXPECT_FALSE(waitUntil([&] { return silent.elapsed() > 9000 || !lines.isEmpty(); }, 20000) && !lines.isEmpty())
+        << lines.join(" | ").toStdString();
+    share.answer();
+    EXPECT_LT(heartbeat.longestGapMs(), 1000) << "the show's thread waited on the share";
+
+    EXPECT_TRUE(waitUntil([&] { return shownFile() == "blue.mp4" && shownFrameTime(kScreen1) > 0.3; }, 20000))
+        << shownFile().toStdString() << " " << engine->message().toStdString();
+    EXPECT_EQ(engine->message(), QStringLiteral("播出中 · 共享蓝"));
+}
