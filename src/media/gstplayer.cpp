@@ -189,6 +189,7 @@ struct GstPlayer::Private
     void reachedEnd();
     void checkProgress();
     void lookAtFile(std::function<bool()> look, std::function<void(bool)> then);
+    void whenFolderAnswers(std::function<void()> answered, std::function<void()> silent);
     void whenChangedInPlace(std::function<void(bool)> then);
     void failWith(GstMessage* error);
     void oversizeStream(GstMessage* message);
@@ -778,6 +779,24 @@ void GstPlayer::Private::lookAtFile(std::function<bool()> look, std::function<vo
     QTimer::singleShot(kLookDeadline, q, [once] { once(false); });
 }
 
+// Whether the item's file answers a look in time: a folder that stopped answering (a stalled share) does not. What is
+// not a local file answers.
+void GstPlayer::Private::whenFolderAnswers(std::function<void()> answered, std::function<void()> silent)
+{
+    if (!fileUrl.isLocalFile()) {
+        answered();
+        return;
+    }
+    lookAtFile(
+        [url = fileUrl] {
+            fileStamp(url);
+            return true;
+        },
+        [answered = std::move(answered), silent = std::move(silent)](bool answers) {
+            answers ? answered() : silent();
+        });
+}
+
 // A file that does not answer in time is not known to have changed.
 void GstPlayer::Private::whenChangedInPlace(std::function<void(bool)> then)
 {
@@ -820,12 +839,18 @@ void GstPlayer::Private::checkProgress()
     ++stalledChecks;
     if (stalledFor.elapsed() < stallTimeoutMs || stalledChecks < stallTimeoutMs / stallCheckMs)
         return;
-    whenChangedInPlace([this, picture](bool changed) {
-        if (changed)
-            fail(rewrittenText());
-        else
-            fail(picture ? QStringLiteral("文件在播放中停止送出画面") : QStringLiteral("文件在播放中停止送出声音"));
-    });
+    // An item whose folder does not answer waits for it: it is not broken, and goes on when the folder does.
+    whenFolderAnswers(
+        [this, picture] {
+            whenChangedInPlace([this, picture](bool changed) {
+                if (changed)
+                    fail(rewrittenText());
+                else
+                    fail(picture ? QStringLiteral("文件在播放中停止送出画面")
+                                 : QStringLiteral("文件在播放中停止送出声音"));
+            });
+        },
+        [this] { stalledFor.start(); });
 }
 
 void GstPlayer::Private::oversizeStream(GstMessage* message)
@@ -846,21 +871,7 @@ void GstPlayer::Private::loadTimedOut()
         return;
     // A folder that does not answer holds the load for as long as it is silent: the load waits for it, and is given
     // up only when the folder answers and the item has still not opened.
-    if (fileUrl.isLocalFile()) {
-        lookAtFile(
-            [url = fileUrl] {
-                fileStamp(url);
-                return true;
-            },
-            [this](bool answered) {
-                if (answered)
-                    giveUpLoad();
-                else
-                    loadTimer.start();
-            });
-        return;
-    }
-    giveUpLoad();
+    whenFolderAnswers([this] { giveUpLoad(); }, [this] { loadTimer.start(); });
 }
 
 void GstPlayer::Private::giveUpLoad()
