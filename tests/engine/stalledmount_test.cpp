@@ -261,12 +261,18 @@ TEST_F(StalledMountPlayback, AStalledShareMidTimelineHoldsNeitherTheShowsThreadN
     heartbeat.restart();
     QElapsedTimer stalled;
     stalled.start();
+    // The second local clip is another picture than the first, prepared and started while the share is silent.
+    const Picture* firstLocal = nullptr;
     bool localPlayed = false;
     QString named;
     // The share stays silent for four seconds, whatever the show's thread does meanwhile.
     waitUntil(
         [&] {
-            localPlayed = localPlayed || (engine->timelinePosition() > 5 && shownFrameTime(kScreen2) > 0.5);
+            const Picture* local = engine->program(kScreen2)->foreground();
+            const double at = engine->timelinePosition();
+            if (at > 4.2 && at < 4.9)
+                firstLocal = local;
+            localPlayed = localPlayed || (at > 5 && local != firstLocal && shownFrameTime(kScreen2) > 0.2);
             if (engine->message().startsWith(QStringLiteral("素材无响应 · clip")))
                 named = engine->message();
             return stalled.elapsed() >= 4000;
