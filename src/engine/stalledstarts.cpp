@@ -63,6 +63,11 @@ void StalledStarts::check()
             loaded.append(entry->onAir);
         entry = m_watched.erase(entry);
     }
+    // A cue with another file still waiting under its name is not on air yet.
+    loaded.removeIf([this](const QString& onAir) {
+        return std::any_of(m_watched.cbegin(), m_watched.cend(),
+                           [&](const Watched& waiting) { return waiting.named && waiting.onAir == onAir; });
+    });
     if (m_watched.isEmpty())
         m_check.stop();
     for (const QString& line : std::as_const(loaded) + said)
