@@ -4,20 +4,185 @@
 // the longest time the main thread went without serving its event loop (a 5 ms timer) meanwhile. Then a library of
 // two hundred files on the share, all asked as the show opens, and GO at once on a cue whose one clip uses the last
 // of them: its own question goes ahead of the others.
+// Then, on real players, the share stops answering for 6 s: 6 s into a timeline of forty one-second clips (opened
+// after another show played), and as a cue whose file has just answered is started. Printed: the longest gap of a
+// 1 ms timer while the share is silent and after (with the part of it the thread waited for a processor), what the
+// status line said, and when each clip went up against its time.
 //   slowshare_bench
 #include "benchtools.h"
 #include "clipsonshare.h"
 #include "fakeplayer.h"
 #include "heartbeat.h"
 #include "mediafiles.h"
+#include "picture.h"
 #include "projectfile.h"
 #include "projectfilework.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <map>
 
 static constexpr int kClips = 40;
 static constexpr int kLibrary = 200;
+static constexpr int kStallMs = 6000;
+// The clips seen out: those due in the six seconds after the share answers.
+static constexpr int kClipsSeen = 18;
+
+// How long this thread has waited for a processor while it could run, from the scheduler's own count.
+static double runQueueWaitMs()
+{
+    QFile stats(QStringLiteral("/proc/thread-self/schedstat"));
+    if (!stats.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = stats.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() / 1e6 : 0;
+}
+
+// The longest time the main thread went without serving a 1 ms timer, and how much of it the thread waited for a
+// processor while it could run: the part that other work on a busy machine makes, not the program.
+class GapProbe
+{
+  public:
+    struct Gap
+    {
+        double ms = 0;
+        double queuedMs = 0;
+    };
+
+    GapProbe()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const double queued = runQueueWaitMs();
+            const double gap = double(m_since.nsecsElapsed()) / 1e6;
+            if (gap > m_longest.ms)
+                m_longest = {gap, queued - m_queued};
+            m_since.restart();
+            m_queued = queued;
+        });
+        restart();
+        m_timer.start();
+    }
+    void restart()
+    {
+        m_longest = {};
+        m_since.restart();
+        m_queued = runQueueWaitMs();
+    }
+    Gap longest() const { return m_longest; }
+
+  private:
+    QTimer m_timer;
+    QElapsedTimer m_since;
+    double m_queued = 0;
+    Gap m_longest;
+};
+
+static QString describe(GapProbe::Gap gap)
+{
+    return QStringLiteral("%1 ms (%2 ms of it waiting for a processor)")
+        .arg(gap.ms, 0, 'f', 1)
+        .arg(gap.queuedMs, 0, 'f', 1);
+}
+
+// What one run with a share that stops answering saw: the longest gaps, the status lines and when each clip went up.
+struct StallRun
+{
+    GapProbe::Gap gapWhileSilent;
+    GapProbe::Gap gapAfter;
+    QStringList said;
+    // Clip file to the timeline position it went up at.
+    std::map<QString, double> shown;
+};
+
+static QString shownFile(const Engine& engine)
+{
+    const Picture* front = engine.program(kScreen1)->foreground();
+    return front && front->url() ? front->url()->fileName() : QString();
+}
+
+// The show opens (after another played) and plays; `stallAt` seconds in, the share is silent for kStallMs.
+static StallRun timelineWithAStall(StallableMount& share, const QString& showPath, const QString& otherPath,
+                                   GapProbe& probe)
+{
+    QTemporaryDir folder;
+    std::unique_ptr<Engine> engine = BenchTools::makeEngine(folder, true);
+    const auto open = [&](const QString& path) {
+        engine->openProject(QUrl::fromLocalFile(path));
+        BenchTools::runEventsUntil([&] { return !engine->projectFiles().busy(); }, 60000);
+    };
+    open(otherPath);
+    engine->go();
+    BenchTools::runEvents(2000);
+    open(showPath);
+    StallRun run;
+    QObject::connect(engine.get(), &Engine::messageChanged, [&] { run.said.append(engine->message()); });
+    QObject::connect(engine->program(kScreen1), &Picture::foregroundChanged, [&] {
+        if (const QString file = shownFile(*engine); !file.isEmpty() && !run.shown.count(file))
+            run.shown[file] = engine->timelinePosition();
+    });
+    engine->go();
+    BenchTools::runEventsUntil([&] { return engine->timelinePosition() >= 6; }, 60000);
+    share.stall();
+    probe.restart();
+    BenchTools::runEvents(kStallMs);
+    run.gapWhileSilent = probe.longest();
+    share.answer();
+    probe.restart();
+    BenchTools::runEventsUntil([&] { return engine->timelinePosition() >= kClipsSeen; }, 60000);
+    run.gapAfter = probe.longest();
+    engine->stop(true);
+    return run;
+}
+
+struct DirectRun
+{
+    GapProbe::Gap gapWhileSilent;
+    GapProbe::Gap gapAfter;
+    double onAirAfter = 0;
+    QStringList said;
+};
+
+static DirectRun cueWithAStall(StallableMount& share, GapProbe& probe)
+{
+    QFile::copy(MediaFixtures::video({.seconds = 3, .pattern = "blue"}), share.backing() + "/blue.mp4");
+    const QUrl file = QUrl::fromLocalFile(share.mount() + "/blue.mp4");
+    QTemporaryDir folder;
+    std::unique_ptr<Engine> engine = BenchTools::makeEngine(folder, true);
+    Show show = engine->show();
+    show.cues[0].main = QUrl::fromLocalFile(MediaFixtures::video({.seconds = 20, .pattern = "red"}));
+    show.cues[2].name = QStringLiteral("共享蓝");
+    show.cues[2].main = file;
+    engine->setShow(show);
+    engine->take(engine->show().cues[0]);
+    BenchTools::runEventsUntil(
+        [&] { return engine->mediaFiles().state(file, FileDepth::header) == FileState::answered; }, 10000);
+    BenchTools::runEvents(1000);
+    DirectRun run;
+    QObject::connect(engine.get(), &Engine::messageChanged, [&] { run.said.append(engine->message()); });
+    share.stall();
+    probe.restart();
+    engine->take(engine->show().cues[2]);
+    BenchTools::runEvents(kStallMs);
+    run.gapWhileSilent = probe.longest();
+    share.answer();
+    probe.restart();
+    QElapsedTimer answered;
+    answered.start();
+    BenchTools::runEventsUntil(
+        [&] {
+            const Picture* front = engine->program(kScreen1)->foreground();
+            const std::optional<VideoFrame> frame = front ? front->player()->currentFrame() : std::nullopt;
+            return front && front->url() == file && frame && frame->time() > 0;
+        },
+        30000);
+    run.onAirAfter = double(answered.elapsed()) / 1000;
+    run.gapAfter = probe.longest();
+    // What the status line says once the cue is on air.
+    BenchTools::runEvents(1000);
+    return run;
+}
 
 int main(int argc, char** argv)
 {
@@ -88,5 +253,49 @@ int main(int argc, char** argv)
         // What was asked in the background is answered before the next lateness is set.
         BenchTools::runEventsUntil([&] { return engine->mediaFiles().questionsOnTheWay() == 0; }, 120000);
     }
+    share.delay(0);
+
+    // Forty one-second clips, one a second, on real players; another show (a local clip) played before it opened.
+    Show timed = show;
+    for (int i = 0; i < kClips; ++i)
+        (*timed.cues[0].timeline)[i].time = i;
+    writeShowFile(timed, showPath, JsonFormat::pretty);
+    const QString otherPath = scratch.filePath("other.json");
+    Show other = Show::makeDefault();
+    MediaAsset local;
+    local.url = QUrl::fromLocalFile(MediaFixtures::video({.seconds = 5, .pattern = "red"}));
+    local.kind = AssetKind::video;
+    TimelineEvent localClip;
+    localClip.track = Track::main;
+    localClip.assetID = local.id;
+    other.assets = QList<MediaAsset>{local};
+    other.cues[0].timeline = QList<TimelineEvent>{localClip};
+    writeShowFile(other, otherPath, JsonFormat::pretty);
+    std::printf("forty one-second clips on real players; 6 s in, the share is silent for %d s (load %s)\n",
+                kStallMs / 1000, BenchTools::loadAverage().constData());
+    GapProbe probe;
+    const StallRun run = timelineWithAStall(share, showPath, otherPath, probe);
+    std::printf("  longest main-thread gap while silent %s, in the 6 s after it answered %s\n",
+                qPrintable(describe(run.gapWhileSilent)), qPrintable(describe(run.gapAfter)));
+    std::printf("  status line: \"%s\"\n", qPrintable(run.said.join(QStringLiteral("\" → \""))));
+    QStringList late;
+    QStringList never;
+    for (int i = 0; i < kClipsSeen; ++i) {
+        const QString file = QStringLiteral("clip%1.mp4").arg(i);
+        const auto shown = run.shown.find(file);
+        if (shown == run.shown.end())
+            never.append(QString::number(i));
+        else if (shown->second - i > 0.05)
+            late.append(QStringLiteral("%1 (+%2 s)").arg(i).arg(shown->second - i, 0, 'f', 2));
+    }
+    std::printf("  clips up more than 50 ms late: %s; never up: %s\n",
+                late.isEmpty() ? "none" : qPrintable(late.join(", ")),
+                never.isEmpty() ? "none" : qPrintable(never.join(", ")));
+
+    std::printf("a cue whose file has just answered, started as the share goes silent for %d s\n", kStallMs / 1000);
+    const DirectRun direct = cueWithAStall(share, probe);
+    std::printf("  longest main-thread gap while silent %s, until on air %s; on air %.1f s after the share answered\n",
+                qPrintable(describe(direct.gapWhileSilent)), qPrintable(describe(direct.gapAfter)), direct.onAirAfter);
+    std::printf("  status line: \"%s\"\n", qPrintable(direct.said.join(QStringLiteral("\" → \""))));
     return 0;
 }

@@ -41,7 +41,9 @@ CuePreview::CuePreview(Engine& engine) : QObject(&engine), m_engine(engine)
     connect(&m_settle, &QTimer::timeout, this, &CuePreview::showTimeline);
     m_grabs.setMaxThreadCount(kGrabThreads);
     m_idle.setSingleShot(true);
-    connect(&m_idle, &QTimer::timeout, this, [this] { m_grabbers.clear(); });
+    // Stopped on a grab thread: stopping a decoder closes its file, which waits for a folder that does not answer.
+    connect(&m_idle, &QTimer::timeout, this,
+            [this] { m_grabs.start([idle = std::exchange(m_grabbers, {})]() mutable { idle.clear(); }); });
 }
 
 // Stills still being grabbed hold on to this object until they are done.

@@ -23,6 +23,7 @@
 #include "runningtimeline.h"
 #include "screendisplayprovider.h"
 #include "soundoutput.h"
+#include "stalledstarts.h"
 #include "steadyclock.h"
 #include "stilldecoder.h"
 #include "stillpreloads.h"
@@ -116,6 +117,8 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     const auto isPaused = [this] { return m_paused; };
     m_cueCycle = new CueCycle(m_services.clock, isPaused, this);
     m_commonStart = new CommonStart(this);
+    m_stalledStarts = new StalledStarts(
+        *m_mediaFiles, {[this] { return m_message; }, [this](const QString& text) { setMessage(text); }}, this);
     for (Bus bus : allCases<Bus>())
         m_audio[size_t(bus)] = m_services.players(this).release();
     syncScreens();

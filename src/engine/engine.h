@@ -46,6 +46,7 @@ class Picture;
 class ProjectFileWork;
 class RemoteHost;
 class RunningTimeline;
+class StalledStarts;
 class StillPreloads;
 class TimelineClock;
 class TimelineSender;
@@ -300,6 +301,7 @@ class Engine : public QObject
     void startDirectCue(const Cue& cue, double position, bool startPaused,
                         std::optional<RemotePlaybackMode> remoteMode);
     void placeDirectPicture(const Cue& cue, const ScreenRole& role);
+    void watchDirectStart(const Cue& cue, const QList<Player*>& players, const QString& onAir);
     void showAwaitedStill(const QString& path);
     void observeItem(Player* player, const std::function<void(Player*)>& ended,
                      const std::function<void(Player*)>& failed);
@@ -313,7 +315,7 @@ class Engine : public QObject
     bool tickTimeline();
     void execute(const TimelineEvent& event, const Cue& cue);
     void executeAudioClip(const TimelineEvent& event, const MediaAsset& asset, const Cue& cue);
-    void executeScreenClip(const TimelineEvent& event, const MediaAsset& asset);
+    void executeScreenClip(const TimelineEvent& event, const MediaAsset& asset, const Cue& cue);
     void timelineAudioEnded(Player* player, const Cue& cue);
     void finishTimeline(const Cue& cue);
     void resetTimeline(const QSet<ScreenRole>& preserving);
@@ -362,6 +364,8 @@ class Engine : public QObject
     CueCycle* m_cueCycle;
     // The players of the direct cue on air, until they have begun together.
     CommonStart* m_commonStart;
+    // What came due on air and has not loaded, named once its folder is found not to answer.
+    StalledStarts* m_stalledStarts;
     std::optional<RemotePlaybackMode> m_remotePlaybackMode;
     QSet<const Player*> m_remotePlaybackItems;
     // Whether a player of the remote playback failed; its failure then stays on the status line.

@@ -6,6 +6,7 @@
 #include "picture.h"
 #include "runningtimeline.h"
 #include "soundoutput.h"
+#include "stalledstarts.h"
 #include "stilldecoder.h"
 
 static bool isMovie(const std::optional<QUrl>& url)
@@ -104,10 +105,23 @@ void Engine::startDirectCue(const Cue& cue, double position, bool startPaused,
     if (players.isEmpty() && cue.ending == EndBehavior::next)
         text += QStringLiteral("（无时长素材，请手动 GO）");
     setMessage(text);
+    watchDirectStart(cue, players, text);
     reportFailedStills(cue);
     applyLighting(cue.lighting);
     if (startPaused)
         setPaused(true);
+}
+
+// A cue whose media has not loaded a second after its start because its folder stopped answering is named.
+void Engine::watchDirectStart(const Cue& cue, const QList<Player*>& players, const QString& onAir)
+{
+    for (Player* player : players)
+        m_stalledStarts->watch(player, cue.name, onAir);
+    for (auto awaited = m_awaitedStills.cbegin(); awaited != m_awaitedStills.cend(); ++awaited)
+        m_stalledStarts->watch(
+            this,
+            [this, role = awaited.key(), still = awaited.value()] { return m_awaitedStills.value(role) == still; },
+            awaited.value(), cue.name, onAir);
 }
 
 // A video goes up as the screen's foreground, taken over from its preload when there is one; anything else is

@@ -38,6 +38,8 @@ void Engine::refreshVideoPreloads()
         const std::optional<FileAnswer> answer = m_mediaFiles->known(key.url, FileDepth::stamp);
         if (!answer->stamp.exists)
             continue;
+        // Asked again from now, so that a folder that stops answering while its clip prepares is known by its time.
+        m_mediaFiles->refresh({key.url}, FileDepth::stamp, MediaFiles::Again::fromNow);
         std::shared_ptr<Picture> picture = makeVideoPicture();
         picture->preloadVideo(key.url);
         m_preparedVideos.insert(key, std::move(picture));

@@ -3,11 +3,17 @@
 #include "commonstart.h"
 #include "picture.h"
 #include "runningtimeline.h"
+#include "stalledstarts.h"
 #include "stillpreloads.h"
 #include "timelinesender.h"
 
 // A video clip that comes due later than this starts that far into its media rather than at its beginning.
 static constexpr double kLateVideoSeek = 0.05;
+
+static QString timelineText(const Cue& cue)
+{
+    return QStringLiteral("时间轴播出 · ") + cue.name;
+}
 
 QList<MediaAsset> Engine::runAssets() const
 {
@@ -23,7 +29,7 @@ void Engine::startTimeline(const QList<TimelineEvent>& events, const Cue& cue, b
     m_timeline->load(events, runAssets());
     m_stillPreloads->setTimeline(m_timeline->events(), m_timeline->assets());
 
-    setMessage(QStringLiteral("时间轴播出 · ") + cue.name);
+    setMessage(timelineText(cue));
     applyLighting(cue.lighting);
     refreshVideoPreloads();
     m_timeline->run();
@@ -73,7 +79,7 @@ void Engine::execute(const TimelineEvent& event, const Cue& cue)
     if (event.track == Track::music || event.track == Track::effects)
         executeAudioClip(event, asset, cue);
     else
-        executeScreenClip(event, asset);
+        executeScreenClip(event, asset, cue);
 }
 
 void Engine::executeAudioClip(const TimelineEvent& event, const MediaAsset& asset, const Cue& cue)
@@ -88,6 +94,7 @@ void Engine::executeAudioClip(const TimelineEvent& event, const MediaAsset& asse
     if (!player->hasItem())
         return;
     m_activeTimelinePlayers.insert(player);
+    m_stalledStarts->watch(player, asset.url.fileName(), timelineText(cue));
 
     observeItem(
         player, [=, this](Player* ended) { timelineAudioEnded(ended, cue); },
@@ -109,7 +116,7 @@ void Engine::timelineAudioEnded(Player* player, const Cue& cue)
     m_activeTimelinePlayers.remove(player);
 }
 
-void Engine::executeScreenClip(const TimelineEvent& event, const MediaAsset& asset)
+void Engine::executeScreenClip(const TimelineEvent& event, const MediaAsset& asset, const Cue& cue)
 {
     const std::optional<ScreenRole> role = event.screen();
     if (!role || !m_program.contains(*role))
@@ -125,6 +132,10 @@ void Engine::executeScreenClip(const TimelineEvent& event, const MediaAsset& ass
     if (const auto replaced = layers.constFind(layer); replaced != layers.cend())
         replaced->picture->player()->pause();
     layers.insert(layer, ScreenClip{event, asset, picture});
+    Picture* shown = picture.get();
+    m_stalledStarts->watch(
+        shown, [shown] { return shown->isDecodingStill() || shown->player()->status() == PlayerStatus::loading; },
+        asset.url, asset.url.fileName(), timelineText(cue));
     if (asset.kind != AssetKind::video)
         return;
     const double lateness = std::max(m_timeline->position() - event.time, 0.0);
@@ -162,6 +173,7 @@ void Engine::resetTimeline(const QSet<ScreenRole>& preserving)
         if (!preserving.contains(entry.key()))
             clearForeground(entry.key());
     m_timeline->reset();
+    m_stalledStarts->clear();
     m_stillPreloads->clearTimeline();
     m_heldScreens.clear();
     m_awaitedStills.clear();

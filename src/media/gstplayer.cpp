@@ -25,8 +25,9 @@
 
 namespace {
 
-// A load that neither prerolls nor fails in this time is reported as failed rather than left hanging. Errors that
-// decodebin drops are recovered by LostErrorTracer; this is the last resort for a pipeline stuck without any.
+// A load that neither prerolls nor fails in this time, while its file's folder answers, is reported as failed rather
+// than left hanging. Errors that decodebin drops are recovered by LostErrorTracer; this is the last resort for a
+// pipeline stuck without any.
 constexpr int loadTimeoutMs = 8000;
 // How often an error dropped while decodebin was still trying its element is looked at again until the trial ends.
 constexpr int trialPollMs = 10;
@@ -35,6 +36,9 @@ constexpr int trialPollMs = 10;
 // Generous, so that a machine under heavy load (a sanitized build on a busy CI runner) is not taken for a stall.
 constexpr int stallTimeoutMs = 10000;
 constexpr int stallCheckMs = 1000;
+// How long a reported position serves before a look at the position asks the pipeline again: in between, a playing
+// item's position is reckoned on from the last report by the clock.
+constexpr std::chrono::milliseconds positionFreshness{100};
 
 // A file changed where it lies keeps its identity but not its size or time of change; a file replaced by another
 // (or removed) leaves the open one as it was.
@@ -78,14 +82,22 @@ struct PendingSeek
     SeekMode mode = SeekMode::exact;
 };
 
+// Where the pipeline said its item stood, and when it was asked.
+struct PositionReport
+{
+    double position = 0;
+    HostTime at;
+};
+
 } // namespace
 
 struct GstPlayer::Private
 {
     GstPlayer* q = nullptr;
     // The current item's pipeline, once made; none while the player holds no item, so an idle player costs no
-    // descriptors. Each item gets a pipeline of its own, made and stopped on a pipeline worker.
-    std::unique_ptr<PlayerPipeline> pipeline;
+    // descriptors. Each item gets a pipeline of its own, made and stopped on a pipeline worker, and driven by commands
+    // that run there: this thread never calls into it, as the pipeline may wait for its file's folder.
+    std::shared_ptr<PlayerPipeline> pipeline;
     // The current item's pipeline while it is still being made.
     std::shared_ptr<PipelineBuild> build;
     std::shared_ptr<AudioChannelMixer> mixer;
@@ -119,7 +131,23 @@ struct GstPlayer::Private
     bool atStart = false;
     bool ended = false;
     double rate = 1;
-    double lastPosition = 0;
+    // Where the item stands as this thread knows it: the position at movingFrom, from which it moves on at the rate
+    // while it plays, or where it holds. Set as commands are given, and corrected by what the pipeline reports.
+    double position = 0;
+    std::optional<HostTime> movingFrom;
+    // When the current play began (or begins, for a start at a host time): a report from before says where it begins.
+    HostTime playsFrom;
+    // Counts the changes of position made here: a report asked for before the last one is out of date.
+    quint64 positionChanges = 0;
+    bool positionAsked = false;
+    HostTime positionAskedAt;
+    // The position the pipeline last reported itself, for telling whether it makes progress.
+    double reportedPosition = -1;
+    // The item's length as its pipeline told it once prerolled; asked for before the item counts as ready.
+    std::optional<double> length;
+    bool lengthTold = false;
+    // Counts seeks, so that the refusal of one replaced since is not taken for the refusal of the one on its way.
+    quint64 seeks = 0;
     // The file's stamp when its load began, and whether it ended before its index then.
     FileStamp file;
     bool fileIncomplete = false;
@@ -129,8 +157,19 @@ struct GstPlayer::Private
     bool lookingAtFile = false;
     std::unique_ptr<LookReplies> replies;
 
-    GstElement* element() const { return pipeline ? pipeline->element() : nullptr; }
     VideoOutput* video() const { return pipeline ? &pipeline->video() : nullptr; }
+    void command(PlayerPipeline::Command command)
+    {
+        if (pipeline)
+            pipeline->command(std::move(command));
+    }
+    template <typename Answer>
+    void ask(std::function<Answer(PlayerPipeline&)> question, std::function<void(const Answer&)> answered);
+    double positionNow() const;
+    void holdAt(double at);
+    void moveOnFrom(HostTime from);
+    void askPosition();
+    void measure();
     void startBuild(const QByteArray& uri);
     void looked(quint64 item, const QByteArray& uri, const FileLook& look);
     void adopt();
@@ -140,7 +179,9 @@ struct GstPlayer::Private
     void handle(GstMessage* message);
     void lostError(const std::shared_ptr<GstMessage>& message);
     void loadTimedOut();
+    void giveUpLoad();
     void prerolled();
+    void settled();
     void fail(const QString& reason);
     void setStatus(PlayerStatus value);
     void seekNow(const PendingSeek& seek);
@@ -148,6 +189,7 @@ struct GstPlayer::Private
     void reachedEnd();
     void checkProgress();
     void lookAtFile(std::function<bool()> look, std::function<void(bool)> then);
+    void whenFolderAnswers(std::function<void()> answered, std::function<void()> silent);
     void whenChangedInPlace(std::function<void(bool)> then);
     void failWith(GstMessage* error);
     void oversizeStream(GstMessage* message);
@@ -211,7 +253,9 @@ void GstPlayer::Private::adopt()
     }
     pipeline = std::move(made->pipeline);
     // Settings changed while the pipeline was being made.
-    g_object_set(pipeline->element(), "volume", volume, "mute", gboolean(muted), nullptr);
+    command([volume = volume, muted = muted](PlayerPipeline& driven) {
+        g_object_set(driven.element(), "volume", volume, "mute", gboolean(muted), nullptr);
+    });
     pipeline->tap().setMixer(mixer);
     const quint64 item = generation;
     PlayerPipeline::Receiver receiver;
@@ -266,7 +310,11 @@ void GstPlayer::Private::stop()
     atStart = false;
     ended = false;
     lookingAtFile = false;
-    lastPosition = 0;
+    holdAt(0);
+    positionAsked = false;
+    reportedPosition = -1;
+    length.reset();
+    lengthTold = false;
     error.clear();
     lastWarning.clear();
 }
@@ -354,8 +402,7 @@ void GstPlayer::playAt(double position, HostTime start)
     }
     // The start is timed from a fresh preroll at the position: pause there first, then run on the shared clock. A
     // pipeline still being made prerolls there anyway.
-    if (d->pipeline)
-        gst_element_set_state(d->element(), GST_STATE_PAUSED);
+    d->command([](PlayerPipeline& driven) { gst_element_set_state(driven.element(), GST_STATE_PAUSED); });
     seek(position, SeekMode::exact);
 }
 
@@ -385,7 +432,7 @@ void GstPlayer::seek(double seconds, SeekMode mode)
     if (d->status != PlayerStatus::loading && d->status != PlayerStatus::ready)
         return;
     const PendingSeek seek{seconds, mode};
-    d->lastPosition = std::max(seconds, 0.0);
+    d->holdAt(std::max(seconds, 0.0));
     if (d->status == PlayerStatus::loading || d->seeking) {
         d->pendingSeek = seek;
         return;
@@ -410,8 +457,8 @@ double GstPlayer::rate() const
 void GstPlayer::setVolume(float volume)
 {
     d->volume = double(std::clamp(volume, 0.f, 1.f));
-    if (d->pipeline)
-        g_object_set(d->element(), "volume", d->volume, nullptr);
+    d->command(
+        [volume = d->volume](PlayerPipeline& driven) { g_object_set(driven.element(), "volume", volume, nullptr); });
 }
 
 float GstPlayer::volume() const
@@ -422,8 +469,7 @@ float GstPlayer::volume() const
 void GstPlayer::setMuted(bool muted)
 {
     d->muted = muted;
-    if (d->pipeline)
-        g_object_set(d->element(), "mute", gboolean(muted), nullptr);
+    d->command([muted](PlayerPipeline& driven) { g_object_set(driven.element(), "mute", gboolean(muted), nullptr); });
 }
 
 bool GstPlayer::isMuted() const
@@ -431,24 +477,19 @@ bool GstPlayer::isMuted() const
     return d->muted;
 }
 
+// Reckoned from the pipeline's last report, which is asked again once it is a little old.
 double GstPlayer::currentTime() const
 {
-    if (d->status != PlayerStatus::ready || d->seeking || d->pendingSeek || !d->pipeline)
-        return d->lastPosition;
-    gint64 position = 0;
-    if (gst_element_query_position(d->element(), GST_FORMAT_TIME, &position) && position >= 0)
-        d->lastPosition = double(position) / GST_SECOND;
-    return d->lastPosition;
+    if (d->status == PlayerStatus::ready && HostClock::now() - d->positionAskedAt >= positionFreshness)
+        d->askPosition();
+    return d->positionNow();
 }
 
 std::optional<double> GstPlayer::duration() const
 {
-    if (d->status != PlayerStatus::ready || !d->pipeline)
+    if (d->status != PlayerStatus::ready)
         return std::nullopt;
-    gint64 duration = 0;
-    if (!gst_element_query_duration(d->element(), GST_FORMAT_TIME, &duration) || duration <= 0)
-        return std::nullopt;
-    return double(duration) / GST_SECOND;
+    return d->length;
 }
 
 void GstPlayer::setAudioMixer(std::shared_ptr<AudioChannelMixer> mixer)
@@ -468,6 +509,97 @@ std::optional<VideoFrame> GstPlayer::currentFrame() const
     return d->video()->currentFrame();
 }
 
+// The answer comes back to this thread for the item it was asked about, once the commands before it have run.
+template <typename Answer>
+void GstPlayer::Private::ask(std::function<Answer(PlayerPipeline&)> question,
+                             std::function<void(const Answer&)> answered)
+{
+    command([question = std::move(question), answered = std::move(answered), player = QPointer<GstPlayer>(q),
+             item = generation](PlayerPipeline& asked) {
+        const Answer answer = question(asked);
+        if (QCoreApplication* application = QCoreApplication::instance())
+            QMetaObject::invokeMethod(
+                application,
+                [player, item, answered, answer] {
+                    if (player && player->d->generation == item)
+                        answered(answer);
+                },
+                Qt::QueuedConnection);
+    });
+}
+
+double GstPlayer::Private::positionNow() const
+{
+    if (!movingFrom)
+        return position;
+    const double since = std::chrono::duration<double>(HostClock::now() - *movingFrom).count();
+    const double at = position + std::max(since, 0.0) * rate;
+    return length ? std::min(at, *length) : at;
+}
+
+void GstPlayer::Private::holdAt(double at)
+{
+    position = at;
+    movingFrom.reset();
+    ++positionChanges;
+}
+
+void GstPlayer::Private::moveOnFrom(HostTime from)
+{
+    position = positionNow();
+    movingFrom = from;
+    playsFrom = from;
+    ++positionChanges;
+}
+
+// The pipeline's sinks tell the position by the clock; a report taken before this thread's last change of position
+// is out of date, and one taken before a timed start says where it begins.
+void GstPlayer::Private::askPosition()
+{
+    if (positionAsked || !pipeline)
+        return;
+    positionAsked = true;
+    positionAskedAt = HostClock::now();
+    ask<std::optional<PositionReport>>(
+        [](PlayerPipeline& asked) -> std::optional<PositionReport> {
+            const HostTime at = HostClock::now();
+            gint64 position = 0;
+            if (!gst_element_query_position(asked.element(), GST_FORMAT_TIME, &position) || position < 0)
+                return std::nullopt;
+            return PositionReport{double(position) / GST_SECOND, at};
+        },
+        [this, changes = positionChanges](const std::optional<PositionReport>& report) {
+            positionAsked = false;
+            if (!report)
+                return;
+            reportedPosition = report->position;
+            if (changes != positionChanges || status != PlayerStatus::ready || seeking || pendingSeek || ended)
+                return;
+            position = report->position;
+            if (movingFrom)
+                movingFrom = std::max(report->at, playsFrom);
+        });
+}
+
+// The length is asked for once the item has prerolled, and the item is ready once it is known (or known to be none).
+void GstPlayer::Private::measure()
+{
+    ask<std::optional<double>>(
+        [](PlayerPipeline& asked) -> std::optional<double> {
+            gint64 duration = 0;
+            if (!gst_element_query_duration(asked.element(), GST_FORMAT_TIME, &duration) || duration <= 0)
+                return std::nullopt;
+            return double(duration) / GST_SECOND;
+        },
+        [this](const std::optional<double>& measured) {
+            const bool first = !lengthTold;
+            length = measured;
+            lengthTold = true;
+            if (first && status == PlayerStatus::loading)
+                prerolled();
+        });
+}
+
 void GstPlayer::Private::seekNow(const PendingSeek& seek)
 {
     if (!pipeline)
@@ -475,14 +607,24 @@ void GstPlayer::Private::seekNow(const PendingSeek& seek)
     const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH |
                                     (seek.mode == SeekMode::exact ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT));
     const gint64 target = seek.mode == SeekMode::exact ? exactSeekTarget(seek.position) : toNanoseconds(seek.position);
-    if (!gst_element_seek(element(), rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, target, GST_SEEK_TYPE_NONE,
-                          GST_CLOCK_TIME_NONE))
-        return;
-    // A flushing seek restarts running time at 0.
-    gst_element_set_start_time(element(), 0);
     seeking = true;
     atStart = false;
     ended = false;
+    holdAt(std::max(seek.position, 0.0));
+    ask<bool>(
+        [rate = rate, flags, target](PlayerPipeline& driven) {
+            if (!gst_element_seek(driven.element(), rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, target,
+                                  GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE))
+                return false;
+            // A flushing seek restarts running time at 0.
+            gst_element_set_start_time(driven.element(), 0);
+            return true;
+        },
+        [this, asked = ++seeks](bool done) {
+            // A refused seek brings no preroll of its own: the item goes on from where it was.
+            if (!done && seeking && asked == seeks)
+                settled();
+        });
 }
 
 void GstPlayer::Private::applyTarget()
@@ -493,24 +635,32 @@ void GstPlayer::Private::applyTarget()
     if (holdFirstFrame)
         *holdFirstFrame = false;
     if (target == Target::paused) {
-        gst_element_set_state(element(), GST_STATE_PAUSED);
+        holdAt(positionNow());
+        command([](PlayerPipeline& driven) { gst_element_set_state(driven.element(), GST_STATE_PAUSED); });
+        askPosition();
         return;
     }
     if (startAt) {
-        // Running time 0 (the fresh preroll at the start position) falls on the shared host time.
-        gst_element_set_start_time(element(), GST_CLOCK_TIME_NONE);
-        const auto host = std::chrono::duration_cast<std::chrono::nanoseconds>(startAt->time_since_epoch());
-        gst_element_set_base_time(element(), GstClockTime(host.count()));
-        video()->releaseHeldFrame(*startAt);
+        const HostTime start = *startAt;
         startAt.reset();
         atStart = false;
-        gst_element_set_state(element(), GST_STATE_PLAYING);
-        // Later pauses and resumes keep their own running time again.
-        gst_element_set_start_time(element(), 0);
+        moveOnFrom(start);
+        command([start](PlayerPipeline& driven) {
+            GstElement* element = driven.element();
+            // Running time 0 (the fresh preroll at the start position) falls on the shared host time.
+            gst_element_set_start_time(element, GST_CLOCK_TIME_NONE);
+            const auto host = std::chrono::duration_cast<std::chrono::nanoseconds>(start.time_since_epoch());
+            gst_element_set_base_time(element, GstClockTime(host.count()));
+            driven.video().releaseHeldFrame(start);
+            gst_element_set_state(element, GST_STATE_PLAYING);
+            // Later pauses and resumes keep their own running time again.
+            gst_element_set_start_time(element, 0);
+        });
         return;
     }
     atStart = false;
-    gst_element_set_state(element(), GST_STATE_PLAYING);
+    moveOnFrom(HostClock::now());
+    command([](PlayerPipeline& driven) { gst_element_set_state(driven.element(), GST_STATE_PLAYING); });
 }
 
 void GstPlayer::Private::drain()
@@ -555,7 +705,14 @@ void GstPlayer::Private::handle(GstMessage* message)
         break;
 
     case GST_MESSAGE_ASYNC_DONE:
-        prerolled();
+        if (status == PlayerStatus::loading && !lengthTold)
+            measure();
+        else
+            prerolled();
+        break;
+    case GST_MESSAGE_DURATION_CHANGED:
+        if (lengthTold)
+            measure();
         break;
     default:
         break;
@@ -568,7 +725,7 @@ void GstPlayer::Private::lostError(const std::shared_ptr<GstMessage>& message)
     if (status != PlayerStatus::loading)
         return;
     GstElement* source = GST_ELEMENT(GST_MESSAGE_SRC(message.get()));
-    switch (LostErrorTracer::judge(element(), source)) {
+    switch (LostErrorTracer::judge(pipeline->element(), source)) {
     case LostErrorTracer::Verdict::withdrawn:
         return;
     case LostErrorTracer::Verdict::undecided:
@@ -596,6 +753,7 @@ void GstPlayer::Private::reachedEnd()
             return;
         }
         ended = true;
+        holdAt(length.value_or(positionNow()));
         emit q->ended();
     });
 }
@@ -619,6 +777,24 @@ void GstPlayer::Private::lookAtFile(std::function<bool()> look, std::function<vo
         return;
     }
     QTimer::singleShot(kLookDeadline, q, [once] { once(false); });
+}
+
+// Whether the item's file answers a look in time: a folder that stopped answering (a stalled share) does not. What is
+// not a local file answers.
+void GstPlayer::Private::whenFolderAnswers(std::function<void()> answered, std::function<void()> silent)
+{
+    if (!fileUrl.isLocalFile()) {
+        answered();
+        return;
+    }
+    lookAtFile(
+        [url = fileUrl] {
+            fileStamp(url);
+            return true;
+        },
+        [answered = std::move(answered), silent = std::move(silent)](bool answers) {
+            answers ? answered() : silent();
+        });
 }
 
 // A file that does not answer in time is not known to have changed.
@@ -645,7 +821,9 @@ void GstPlayer::Private::checkProgress()
         stalledFor.invalidate();
         return;
     }
-    const double position = q->currentTime();
+    // What the pipeline itself last said, not where this thread reckons it to be.
+    const double position = reportedPosition;
+    askPosition();
     const std::optional<VideoFrame> frame = q->currentFrame();
     const std::uint64_t serial = frame ? frame->serial() : 0;
     const VideoOutput* output = video();
@@ -661,12 +839,18 @@ void GstPlayer::Private::checkProgress()
     ++stalledChecks;
     if (stalledFor.elapsed() < stallTimeoutMs || stalledChecks < stallTimeoutMs / stallCheckMs)
         return;
-    whenChangedInPlace([this, picture](bool changed) {
-        if (changed)
-            fail(rewrittenText());
-        else
-            fail(picture ? QStringLiteral("文件在播放中停止送出画面") : QStringLiteral("文件在播放中停止送出声音"));
-    });
+    // An item whose folder does not answer waits for it: it is not broken, and goes on when the folder does.
+    whenFolderAnswers(
+        [this, picture] {
+            whenChangedInPlace([this, picture](bool changed) {
+                if (changed)
+                    fail(rewrittenText());
+                else
+                    fail(picture ? QStringLiteral("文件在播放中停止送出画面")
+                                 : QStringLiteral("文件在播放中停止送出声音"));
+            });
+        },
+        [this] { stalledFor.start(); });
 }
 
 void GstPlayer::Private::oversizeStream(GstMessage* message)
@@ -685,6 +869,15 @@ void GstPlayer::Private::loadTimedOut()
 {
     if (status != PlayerStatus::loading)
         return;
+    // A folder that does not answer holds the load for as long as it is silent: the load waits for it, and is given
+    // up only when the folder answers and the item has still not opened.
+    whenFolderAnswers([this] { giveUpLoad(); }, [this] { loadTimer.start(); });
+}
+
+void GstPlayer::Private::giveUpLoad()
+{
+    if (status != PlayerStatus::loading)
+        return;
     // GStreamer's last warning is for whoever reads the log; the operator reads that the file never opened.
     if (!lastWarning.isEmpty())
         qWarning("Media did not open; last GStreamer warning: %s", qUtf8Printable(lastWarning));
@@ -696,10 +889,15 @@ void GstPlayer::Private::prerolled()
     if (pendingSeek) {
         const PendingSeek seek = *pendingSeek;
         pendingSeek.reset();
+        // Its own preroll, or its refusal, comes next.
         seekNow(seek);
-        if (seeking)
-            return;
+        return;
     }
+    settled();
+}
+
+void GstPlayer::Private::settled()
+{
     seeking = false;
     if (status == PlayerStatus::loading) {
         loadTimer.stop();

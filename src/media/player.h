@@ -23,6 +23,8 @@ enum class SeekMode { exact, fast };
 
 // One media player for its whole life: an item is loaded, replaced or cleared; it prerolls on load and reports
 // ready, its end and its failure on the main thread. Signals of a replaced item never arrive after the replacement.
+// Every call returns at once, whatever the item's file does: what it tells is what the player last heard from its
+// pipeline, and what it asks of the pipeline is done there.
 class Player : public QObject
 {
     Q_OBJECT
@@ -60,8 +62,9 @@ class Player : public QObject
     virtual void setMuted(bool muted) = 0;
     virtual bool isMuted() const = 0;
 
-    // Seconds into the current item.
+    // Seconds into the current item: the position its pipeline last reported, reckoned on by the clock while it plays.
     virtual double currentTime() const = 0;
+    // The length its pipeline told once the item prerolled.
     virtual std::optional<double> duration() const = 0;
 
     // The mixer that processes the current item's sound, until the next load() or clear().
@@ -70,9 +73,9 @@ class Player : public QObject
     virtual std::optional<VideoFrame> currentFrame() const = 0;
 
     // Called with every new frame and the generation of its item on the thread that decoded it (a streaming thread
-    // of a real player; the player's own thread for a frame decoded before the player took its pipeline over),
-    // before frameArrived() is on its way; an empty listener removes it. Once this returns, the listener it replaced
-    // is not running and is never called again.
+    // of a real player; the player's own thread for a frame decoded before the player took its pipeline over, and the
+    // pipeline's worker for a first frame held back until its start), before frameArrived() is on its way; an empty
+    // listener removes it. Once this returns, the listener it replaced is not running and is never called again.
     using DecodedFrameListener = std::function<void(const VideoFrame& frame, quint64 generation)>;
     void setDecodedFrameListener(DecodedFrameListener listener);
 

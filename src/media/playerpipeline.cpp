@@ -79,7 +79,7 @@ PlayerPipeline::Made PlayerPipeline::build(const Settings& settings)
         made.shortOfDescriptors = true;
         return made;
     }
-    std::unique_ptr<PlayerPipeline> pipeline(new PlayerPipeline);
+    std::shared_ptr<PlayerPipeline> pipeline(new PlayerPipeline);
     pipeline->m_starting = true;
     if (const std::optional<QString> failure = pipeline->make(settings)) {
         made.failure = *failure;
@@ -169,16 +169,46 @@ PlayerPipeline::~PlayerPipeline()
     --s_alive;
 }
 
-void PlayerPipeline::release(std::unique_ptr<PlayerPipeline> pipeline)
+void PlayerPipeline::release(std::shared_ptr<PlayerPipeline> pipeline)
 {
     if (!pipeline)
         return;
     pipeline->disconnect();
-    // Silent from now on: stopping takes a moment on the worker, and the item is no longer the show's.
-    if (pipeline->m_pipeline)
-        g_object_set(pipeline->m_pipeline, "mute", TRUE, nullptr);
-    PipelineWorkers::run(
-        [released = std::shared_ptr<PlayerPipeline>(std::move(pipeline))]() mutable { released.reset(); });
+    PlayerPipeline* released = pipeline.get();
+    // Silent from now on: stopping takes a moment, and the item is no longer the show's.
+    released->command([](PlayerPipeline& silenced) {
+        if (silenced.m_pipeline)
+            g_object_set(silenced.m_pipeline, "mute", TRUE, nullptr);
+    });
+    // The last reference goes on the worker, which stops and frees the pipeline once its commands are done.
+    released->command([held = std::move(pipeline)](PlayerPipeline&) mutable { held.reset(); });
+}
+
+void PlayerPipeline::command(Command command)
+{
+    std::scoped_lock lock(m_commandLock);
+    m_commands.push_back(std::move(command));
+    if (m_commandsRunning)
+        return;
+    m_commandsRunning = true;
+    PipelineWorkers::run([self = shared_from_this()] { self->runCommands(); });
+}
+
+void PlayerPipeline::runCommands()
+{
+    for (;;) {
+        Command next;
+        {
+            std::scoped_lock lock(m_commandLock);
+            if (m_commands.empty()) {
+                m_commandsRunning = false;
+                return;
+            }
+            next = std::move(m_commands.front());
+            m_commands.pop_front();
+        }
+        next(*this);
+    }
 }
 
 void PlayerPipeline::connect(Receiver receiver)

@@ -19,9 +19,9 @@ typedef struct _GstElement GstElement;
 typedef struct _GstMessage GstMessage;
 
 // One item's playbin with its video and audio sinks. It is made and starts prerolling on a pipeline worker, is
-// driven by its player's thread while its item is current, and is stopped and freed on a worker again. What it
-// posts and decodes reaches the player only while the player is connected to it.
-class PlayerPipeline
+// driven by the commands its player hands over while its item is current, and is stopped and freed on a worker
+// again. What it posts and decodes reaches the player only while the player is connected to it.
+class PlayerPipeline : public std::enable_shared_from_this<PlayerPipeline>
 {
   public:
     struct Settings
@@ -35,7 +35,7 @@ class PlayerPipeline
     // What a build gives: the pipeline, prerolling, or why none could be made.
     struct Made
     {
-        std::unique_ptr<PlayerPipeline> pipeline;
+        std::shared_ptr<PlayerPipeline> pipeline;
         QString failure;
         // Going to PAUSED failed at once: the reason, if any, waits among the pipeline's messages.
         bool startFailed = false;
@@ -55,8 +55,8 @@ class PlayerPipeline
 
     // Makes the pipeline for the uri and starts its preroll. Blocks for milliseconds: on a worker.
     static Made build(const Settings& settings);
-    // Cuts the pipeline off from its player at once and stops and frees it on a worker.
-    static void release(std::unique_ptr<PlayerPipeline> pipeline);
+    // Cuts the pipeline off from its player at once and stops and frees it on a worker, after the commands before.
+    static void release(std::shared_ptr<PlayerPipeline> pipeline);
     // Pipelines made and not yet freed, in the whole process.
     static int alive();
 
@@ -77,6 +77,12 @@ class PlayerPipeline
     // The messages posted since the last call, oldest first; the caller owns them.
     std::deque<GstMessage*> takeMessages();
 
+    // Runs the command with the playbin on a pipeline worker, after every command given before it. A state change,
+    // a seek or a query may wait there for the streaming threads, and through them for a file whose folder does not
+    // answer: the thread that drives the player never calls into the pipeline itself.
+    using Command = std::function<void(PlayerPipeline& pipeline)>;
+    void command(Command command);
+
   private:
     PlayerPipeline() = default;
     std::optional<QString> make(const Settings& settings);
@@ -84,6 +90,7 @@ class PlayerPipeline
     void forwardFrame(const VideoFrame& frame);
     // Its preroll ended (or failed): what it opens is in the process's count from now on.
     void started();
+    void runCommands();
 
     GstElement* m_pipeline = nullptr;
     GstBus* m_bus = nullptr;
@@ -97,6 +104,10 @@ class PlayerPipeline
     std::deque<GstMessage*> m_messages;
     bool m_wakeQueued = false;
     std::atomic<bool> m_starting{false};
+    std::mutex m_commandLock;
+    std::deque<Command> m_commands;
+    // A worker is running the commands: one at a time, in the order given.
+    bool m_commandsRunning = false;
     static std::atomic<int> s_alive;
 };
 

@@ -354,3 +354,127 @@ TEST_F(StalledMount, AnOpenWaitingOnTheListingOfItsFolderNamesTheSilentFolderAnd
     EXPECT_EQ(engine->message(), QStringLiteral("工程已打开"));
     EXPECT_EQ(engine->show(), listed);
 }
+
+// The engine on real players and the real clock, its media on the share.
+class StalledMountPlayback : public StalledMount
+{
+  protected:
+    void SetUp() override
+    {
+        StalledMount::SetUp();
+        if (IsSkipped())
+            return;
+        Engine::Services services;
+        services.displays = displays;
+        engine = std::make_unique<Engine>(true, nullptr, folder.path(), services);
+    }
+    // The file shown in front of a screen, empty while none is.
+    QString shownFile(const ScreenRole& role = kScreen1) const
+    {
+        const Picture* front = engine->program(role)->foreground();
+        return front && front->url() ? front->url()->fileName() : QString();
+    }
+    // How far into its media the newest frame in front of a screen lies.
+    double shownFrameTime(const ScreenRole& role) const
+    {
+        const Picture* front = engine->program(role)->foreground();
+        const std::optional<VideoFrame> frame = front ? front->player()->currentFrame() : std::nullopt;
+        return frame ? frame->time() : 0;
+    }
+};
+
+// A timeline of one-second clips on the share, which stops answering for a few seconds while it plays, with clips
+// from a local folder on the second screen meanwhile. The show's thread goes on beating all the while; a clip that
+// comes due while its folder is silent is named; the local clips play; once the share answers, the clips that
+// follow play in their own second.
+TEST_F(StalledMountPlayback, AStalledShareMidTimelineHoldsNeitherTheShowsThreadNorTheClipsAfterIt)
+{
+    constexpr int kClips = 16;
+    ClipsOnShare clips = clipsOnShare(share, kClips);
+    for (int i = 0; i < kClips; ++i)
+        clips.events[i].time = i;
+    const MediaAsset local =
+        asset(QUrl::fromLocalFile(MediaFixtures::video({.seconds = 1, .pattern = "red"})), AssetKind::video);
+    // The second is made and started while the share is silent.
+    const QList<TimelineEvent> localClips{clip(local, 4, Track::side), clip(local, 5, Track::side)};
+    edit([&](Show& show) {
+        show.assets = clips.assets + QList<MediaAsset>{local};
+        show.cues[0].timeline = clips.events + localClips;
+    });
+    QStringList lines;
+    QObject::connect(engine.get(), &Engine::messageChanged, [&] { lines.append(engine->message()); });
+    engine->take(cue(0));
+    ASSERT_TRUE(waitUntil([&] { return shownFile() == "clip2.mp4"; }, 30000)) << shownFile().toStdString();
+
+    share.stall();
+    heartbeat.restart();
+    QElapsedTimer stalled;
+    stalled.start();
+    // The second local clip is another picture than the first, prepared and started while the share is silent.
+    const Picture* firstLocal = nullptr;
+    bool localPlayed = false;
+    QString named;
+    // The share stays silent for four seconds, whatever the show's thread does meanwhile.
+    waitUntil(
+        [&] {
+            const Picture* local = engine->program(kScreen2)->foreground();
+            const double at = engine->timelinePosition();
+            if (at > 4.2 && at < 4.9)
+                firstLocal = local;
+            localPlayed = localPlayed || (at > 5 && local != firstLocal && shownFrameTime(kScreen2) > 0.2);
+            if (engine->message().startsWith(QStringLiteral("素材无响应 · clip")))
+                named = engine->message();
+            return stalled.elapsed() >= 4000;
+        },
+        20000);
+    const double answeredAt = engine->timelinePosition();
+    share.answer();
+    EXPECT_LT(heartbeat.longestGapMs(), 1000) << "the show's thread waited on the share";
+    EXPECT_FALSE(named.isEmpty()) << "no clip was named: " << lines.join(" | ").toStdString();
+    EXPECT_TRUE(localPlayed) << "the local clips waited for the share";
+
+    // A clip due two seconds after the share answered has had its time to prepare: it plays in its own second.
+    const int later = int(std::ceil(answeredAt)) + 2;
+    ASSERT_LT(later, kClips);
+    const QString laterFile = QStringLiteral("clip%1.mp4").arg(later);
+    ASSERT_TRUE(waitUntil([&] { return shownFile() == laterFile; }, 30000))
+        << shownFile().toStdString() << " at " << engine->timelinePosition();
+    EXPECT_LT(engine->timelinePosition(), later + 1) << "it went up after its second";
+    EXPECT_LT(heartbeat.longestGapMs(), 1000) << "the show's thread waited on the share";
+}
+
+// A cue whose file answered just before its folder stopped answering, started at once: it is named within about a
+// second, and waits (for longer than a load is given) rather than fail; it goes on air once the share answers.
+TEST_F(StalledMountPlayback, ACueWhoseShareStopsAnsweringAsItStartsIsNamedAndPlaysOnceItAnswers)
+{
+    ASSERT_TRUE(QFile::copy(MediaFixtures::video({.seconds = 3, .pattern = "blue"}), share.backing() + "/blue.mp4"));
+    const QUrl before = QUrl::fromLocalFile(MediaFixtures::video({.seconds = 20, .pattern = "red"}));
+    edit([&](Show& show) {
+        show.cues[0].main = before;
+        show.cues[2].name = QStringLiteral("共享蓝");
+        show.cues[2].main = onShare("blue.mp4");
+    });
+    engine->take(cue(0));
+    ASSERT_TRUE(waitUntil([&] { return shownFrameTime(kScreen1) > 0.2; }, 20000));
+    awaitAnswerAbout(onShare("blue.mp4"));
+
+    share.stall();
+    heartbeat.restart();
+    engine->take(cue(2));
+    ASSERT_TRUE(onAir(2)) << engine->message().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return says(QStringLiteral("素材无响应 · 共享蓝")); }, 5000))
+        << engine->message().toStdString();
+    // Longer than a load is given while its folder answers.
+    QElapsedTimer silent;
+    silent.start();
+    QStringList lines;
+    QObject::connect(engine.get(), &Engine::messageChanged, [&] { lines.append(engine->message()); });
+    EXPECT_FALSE(waitUntil([&] { return silent.elapsed() > 9000 || !lines.isEmpty(); }, 20000) && !lines.isEmpty())
+        << lines.join(" | ").toStdString();
+    share.answer();
+    EXPECT_LT(heartbeat.longestGapMs(), 1000) << "the show's thread waited on the share";
+
+    EXPECT_TRUE(waitUntil([&] { return shownFile() == "blue.mp4" && shownFrameTime(kScreen1) > 0.3; }, 20000))
+        << shownFile().toStdString() << " " << engine->message().toStdString();
+    EXPECT_EQ(engine->message(), QStringLiteral("播出中 · 共享蓝"));
+}

@@ -25,7 +25,8 @@ qsizetype openDescriptors()
     return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System).size();
 }
 
-// Holds every pipeline worker busy until opened, so that a test sees what the calling thread did by itself.
+// Holds every pipeline worker busy until opened, as pipelines whose folder stopped answering hold theirs, so that a
+// test sees, in the moment after a call, what the calling thread did by itself.
 class BusyWorkers
 {
   public:
@@ -101,6 +102,21 @@ TEST(PlayerRelease, LoadingAndLettingGoLeaveTheCallingThreadAtOnce)
         EXPECT_EQ(PlayerPipeline::alive(), 1);
     }
     EXPECT_TRUE(allReleased());
+}
+
+// Workers held for long, as those stopping pipelines whose file's folder does not answer are until it does, hold no
+// other player's work: a player loads and plays meanwhile.
+TEST(PlayerRelease, WorkersHeldForLongHoldNoOtherPlayersWork)
+{
+    BusyWorkers busy;
+    GstPlayer player;
+    player.load(QUrl::fromLocalFile(MediaFixtures::video({.seconds = 2})));
+    ASSERT_TRUE(waitUntil([&] { return player.isReady(); }));
+    player.play();
+    EXPECT_TRUE(waitUntil([&] {
+        const std::optional<VideoFrame> frame = player.currentFrame();
+        return frame && frame->time() > 0.3;
+    }));
 }
 
 TEST(PlayerRelease, APlayerLetGoAtAnyPointOfItsPrerollCallsNothingBackAndLeavesNothingBehind)

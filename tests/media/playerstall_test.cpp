@@ -1,6 +1,7 @@
 #include "eventwait.h"
 #include "gstplayer.h"
 #include "mediafixtures.h"
+#include "stallablemount.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -126,4 +127,58 @@ TEST(PlayerStall, APictureThatEndsBeforeItsSoundIsNoStall)
     EXPECT_TRUE(waitUntil([&] { return ended || player.status() == PlayerStatus::failed; }, 40000));
     EXPECT_TRUE(ended) << player.errorText().toStdString();
     EXPECT_GT(player.currentTime(), 17);
+}
+
+// A playing item whose share stops answering (a FUSE folder; skipped without FUSE): every call returns at once and
+// tells what the pipeline last reported; the item waits for its folder, past the time after which an item that makes
+// no progress fails, and does what was asked meanwhile once the share answers.
+TEST(PlayerStall, AnItemWhoseShareStopsAnsweringAnswersAtOnceAndWaitsForIt)
+{
+    const QTemporaryDir folder;
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    // Long enough that it is still being read when the share stops answering.
+    ASSERT_TRUE(QFile::copy(MediaFixtures::video({.size = {640, 360}, .seconds = 30, .audio = true}),
+                            share.backing() + "/clip.mp4"));
+    GstPlayer player;
+    player.load(QUrl::fromLocalFile(share.mount() + "/clip.mp4"));
+    ASSERT_TRUE(waitUntil([&] { return player.isReady(); }, 20000)) << player.errorText().toStdString();
+    player.play();
+    ASSERT_TRUE(waitUntil([&] { return player.currentTime() > 0.3; }));
+
+    share.stall();
+    QElapsedTimer held;
+    held.start();
+    const std::optional<double> length = player.duration();
+    const double at = player.currentTime();
+    player.setVolume(0.5);
+    player.setMuted(true);
+    EXPECT_LT(held.elapsed(), 1000) << "a call waited on the share";
+    EXPECT_NEAR(length.value_or(0), 30.0, 0.1);
+    EXPECT_GT(at, 0.3);
+    // Past the time in which an item that stops delivering fails.
+    runEvents(12000);
+    EXPECT_EQ(player.status(), PlayerStatus::ready) << player.errorText().toStdString();
+    const std::optional<VideoFrame> frozen = player.currentFrame();
+    ASSERT_TRUE(frozen);
+    EXPECT_LT(frozen->time(), at + 3) << "the share still answered";
+
+    // Its streaming threads wait for the share now: a seek waits for them.
+    held.restart();
+    player.pause();
+    player.seek(1);
+    player.play();
+    player.playAt(2, HostClock::now() + std::chrono::milliseconds(100));
+    const double afterwards = player.currentTime();
+    EXPECT_EQ(player.duration(), length);
+    EXPECT_LT(held.elapsed(), 1000) << "a call waited on the share";
+    EXPECT_EQ(afterwards, 2) << "the start asked for";
+    share.answer();
+    EXPECT_TRUE(waitUntil([&] {
+        const std::optional<VideoFrame> frame = player.currentFrame();
+        return frame && frame->time() > 2.2;
+    })) << player.errorText().toStdString();
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_TRUE(player.isMuted());
 }

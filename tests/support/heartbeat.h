@@ -19,7 +19,8 @@ class Heartbeat
         m_since.start();
         m_timer.start();
     }
-    qint64 longestGapMs() const { return m_longest; }
+    // The gap still open counts: a thread just back from a long wait has not served the timer since.
+    qint64 longestGapMs() const { return std::max(m_longest, m_since.elapsed()); }
     // Ticks served since it began.
     int ticks() const { return m_ticks; }
     void restart()
