@@ -215,14 +215,25 @@ int main(int argc, char** argv)
                     late * 1000, what, double(took.nsecsElapsed()) / 1e6, double(heartbeat.longestGapMs()),
                     qPrintable(engine.message()));
     };
-    for (const double late : {0.0, 0.001, 0.003, 0.01}) {
-        share.delay(late);
+    // An engine on stand-in players with the show at `path` opened, beside the folder of its recovery copy.
+    struct OpenedShow
+    {
+        QTemporaryDir folder;
+        std::unique_ptr<Engine> engine;
+    };
+    const auto openOnStandInPlayers = [](const QString& path) {
+        auto opened = std::make_unique<OpenedShow>();
         Engine::Services services;
         services.players = fakePlayers();
-        QTemporaryDir folder;
-        std::unique_ptr<Engine> engine = BenchTools::makeEngine(folder, true, services);
-        engine->openProject(QUrl::fromLocalFile(showPath));
-        BenchTools::runEventsUntil([&] { return !engine->projectFiles().busy(); }, 60000);
+        opened->engine = BenchTools::makeEngine(opened->folder, true, services);
+        opened->engine->openProject(QUrl::fromLocalFile(path));
+        BenchTools::runEventsUntil([&] { return !opened->engine->projectFiles().busy(); }, 60000);
+        return opened;
+    };
+    for (const double late : {0.0, 0.001, 0.003, 0.01}) {
+        share.delay(late);
+        const auto opened = openOnStandInPlayers(showPath);
+        Engine* engine = opened->engine.get();
         for (const bool settled : {false, true}) {
             if (settled)
                 BenchTools::runEvents(2000);
@@ -243,12 +254,8 @@ int main(int argc, char** argv)
                 kLibrary);
     for (const double late : {0.001, 0.003, 0.01}) {
         share.delay(late);
-        Engine::Services services;
-        services.players = fakePlayers();
-        QTemporaryDir folder;
-        std::unique_ptr<Engine> engine = BenchTools::makeEngine(folder, true, services);
-        engine->openProject(QUrl::fromLocalFile(libraryPath));
-        BenchTools::runEventsUntil([&] { return !engine->projectFiles().busy(); }, 60000);
+        const auto opened = openOnStandInPlayers(libraryPath);
+        Engine* engine = opened->engine.get();
         goAndWait(*engine, "at once", late);
         // What was asked in the background is answered before the next lateness is set.
         BenchTools::runEventsUntil([&] { return engine->mediaFiles().questionsOnTheWay() == 0; }, 120000);
