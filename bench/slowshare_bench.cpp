@@ -28,69 +28,11 @@ static constexpr int kStallMs = 6000;
 // The clips seen out: those due in the six seconds after the share answers.
 static constexpr int kClipsSeen = 18;
 
-// How long this thread has waited for a processor while it could run, from the scheduler's own count.
-static double runQueueWaitMs()
-{
-    QFile stats(QStringLiteral("/proc/thread-self/schedstat"));
-    if (!stats.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = stats.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() / 1e6 : 0;
-}
-
-// The longest time the main thread went without serving a 1 ms timer, and how much of it the thread waited for a
-// processor while it could run: the part that other work on a busy machine makes, not the program.
-class GapProbe
-{
-  public:
-    struct Gap
-    {
-        double ms = 0;
-        double queuedMs = 0;
-    };
-
-    GapProbe()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const double queued = runQueueWaitMs();
-            const double gap = double(m_since.nsecsElapsed()) / 1e6;
-            if (gap > m_longest.ms)
-                m_longest = {gap, queued - m_queued};
-            m_since.restart();
-            m_queued = queued;
-        });
-        restart();
-        m_timer.start();
-    }
-    void restart()
-    {
-        m_longest = {};
-        m_since.restart();
-        m_queued = runQueueWaitMs();
-    }
-    Gap longest() const { return m_longest; }
-
-  private:
-    QTimer m_timer;
-    QElapsedTimer m_since;
-    double m_queued = 0;
-    Gap m_longest;
-};
-
-static QString describe(GapProbe::Gap gap)
-{
-    return QStringLiteral("%1 ms (%2 ms of it waiting for a processor)")
-        .arg(gap.ms, 0, 'f', 1)
-        .arg(gap.queuedMs, 0, 'f', 1);
-}
-
 // What one run with a share that stops answering saw: the longest gaps, the status lines and when each clip went up.
 struct StallRun
 {
-    GapProbe::Gap gapWhileSilent;
-    GapProbe::Gap gapAfter;
+    Heartbeat::Gap gapWhileSilent;
+    Heartbeat::Gap gapAfter;
     QStringList said;
     // Clip file to the timeline position it went up at.
     std::map<QString, double> shown;
@@ -104,7 +46,7 @@ static QString shownFile(const Engine& engine)
 
 // The show opens (after another played) and plays; `stallAt` seconds in, the share is silent for kStallMs.
 static StallRun timelineWithAStall(StallableMount& share, const QString& showPath, const QString& otherPath,
-                                   GapProbe& probe)
+                                   Heartbeat& probe)
 {
     QTemporaryDir folder;
     std::unique_ptr<Engine> engine = BenchTools::makeEngine(folder, true);
@@ -127,24 +69,24 @@ static StallRun timelineWithAStall(StallableMount& share, const QString& showPat
     share.stall();
     probe.restart();
     BenchTools::runEvents(kStallMs);
-    run.gapWhileSilent = probe.longest();
+    run.gapWhileSilent = probe.longestGap();
     share.answer();
     probe.restart();
     BenchTools::runEventsUntil([&] { return engine->timelinePosition() >= kClipsSeen; }, 60000);
-    run.gapAfter = probe.longest();
+    run.gapAfter = probe.longestGap();
     engine->stop(true);
     return run;
 }
 
 struct DirectRun
 {
-    GapProbe::Gap gapWhileSilent;
-    GapProbe::Gap gapAfter;
+    Heartbeat::Gap gapWhileSilent;
+    Heartbeat::Gap gapAfter;
     double onAirAfter = 0;
     QStringList said;
 };
 
-static DirectRun cueWithAStall(StallableMount& share, GapProbe& probe)
+static DirectRun cueWithAStall(StallableMount& share, Heartbeat& probe)
 {
     QFile::copy(MediaFixtures::video({.seconds = 3, .pattern = "blue"}), share.backing() + "/blue.mp4");
     const QUrl file = QUrl::fromLocalFile(share.mount() + "/blue.mp4");
@@ -165,7 +107,7 @@ static DirectRun cueWithAStall(StallableMount& share, GapProbe& probe)
     probe.restart();
     engine->take(engine->show().cues[2]);
     BenchTools::runEvents(kStallMs);
-    run.gapWhileSilent = probe.longest();
+    run.gapWhileSilent = probe.longestGap();
     share.answer();
     probe.restart();
     QElapsedTimer answered;
@@ -178,7 +120,7 @@ static DirectRun cueWithAStall(StallableMount& share, GapProbe& probe)
         },
         30000);
     run.onAirAfter = double(answered.elapsed()) / 1000;
-    run.gapAfter = probe.longest();
+    run.gapAfter = probe.longestGap();
     // What the status line says once the cue is on air.
     BenchTools::runEvents(1000);
     return run;
@@ -280,10 +222,10 @@ int main(int argc, char** argv)
     writeShowFile(other, otherPath, JsonFormat::pretty);
     std::printf("forty one-second clips on real players; 6 s in, the share is silent for %d s (load %s)\n",
                 kStallMs / 1000, BenchTools::loadAverage().constData());
-    GapProbe probe;
+    Heartbeat probe(1);
     const StallRun run = timelineWithAStall(share, showPath, otherPath, probe);
     std::printf("  longest main-thread gap while silent %s, in the 6 s after it answered %s\n",
-                qPrintable(describe(run.gapWhileSilent)), qPrintable(describe(run.gapAfter)));
+                qPrintable(run.gapWhileSilent.text()), qPrintable(run.gapAfter.text()));
     std::printf("  status line: \"%s\"\n", qPrintable(run.said.join(QStringLiteral("\" → \""))));
     QStringList late;
     QStringList never;
@@ -302,7 +244,7 @@ int main(int argc, char** argv)
     std::printf("a cue whose file has just answered, started as the share goes silent for %d s\n", kStallMs / 1000);
     const DirectRun direct = cueWithAStall(share, probe);
     std::printf("  longest main-thread gap while silent %s, until on air %s; on air %.1f s after the share answered\n",
-                qPrintable(describe(direct.gapWhileSilent)), qPrintable(describe(direct.gapAfter)), direct.onAirAfter);
+                qPrintable(direct.gapWhileSilent.text()), qPrintable(direct.gapAfter.text()), direct.onAirAfter);
     std::printf("  status line: \"%s\"\n", qPrintable(direct.said.join(QStringLiteral("\" → \""))));
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "benchtools.h"
 #include "dialogprojectchooser.h"
 #include "filepanelprocess.h"
+#include "heartbeat.h"
 #include "largeshow.h"
 #include "mediafile.h"
 #include "mediafilechooser.h"
@@ -47,27 +48,15 @@ double milliseconds(const QElapsedTimer& timer)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-// Measures the longest gap between ticks of a 1 ms timer while the work given to run() goes on.
-class Heartbeat
+// The longest gap between ticks of a 1 ms timer while the work given to run() goes on.
+class GapRun
 {
   public:
-    Heartbeat()
-    {
-        m_probe.setTimerType(Qt::PreciseTimer);
-        m_probe.setInterval(1);
-        QObject::connect(&m_probe, &QTimer::timeout, [this] {
-            m_longest = std::max(m_longest, milliseconds(m_since));
-            m_since.restart();
-        });
-        m_since.start();
-        m_probe.start();
-    }
     // Runs each step from the event loop, spaced by `spacingMs`, then 50 ms more; the longest gap meanwhile.
-    double run(const std::vector<std::function<void()>>& steps, int spacingMs)
+    Heartbeat::Gap run(const std::vector<std::function<void()>>& steps, int spacingMs)
     {
         BenchTools::runEvents(20);
-        m_longest = 0;
-        m_since.restart();
+        m_beat.restart();
         size_t next = 0;
         QTimer hand;
         QObject::connect(&hand, &QTimer::timeout, [&] {
@@ -78,23 +67,20 @@ class Heartbeat
         BenchTools::runEventsUntil([&] { return next >= steps.size(); }, 600000);
         hand.stop();
         BenchTools::runEvents(50);
-        return m_longest;
+        return m_beat.longestGap();
     }
     // Runs one step from the event loop and serves events until `done`; the longest gap meanwhile.
-    double runUntil(const std::function<void()>& step, const std::function<bool()>& done)
+    Heartbeat::Gap runUntil(const std::function<void()>& step, const std::function<bool()>& done)
     {
         BenchTools::runEvents(20);
-        m_longest = 0;
-        m_since.restart();
+        m_beat.restart();
         step();
         BenchTools::runEventsUntil(done, 600000);
-        return m_longest;
+        return m_beat.longestGap();
     }
 
   private:
-    QTimer m_probe;
-    QElapsedTimer m_since;
-    double m_longest = 0;
+    Heartbeat m_beat{1};
 };
 
 // Hangs every question about a folder once told to, as a stat on a stopped share does, until released.
@@ -139,7 +125,7 @@ int panelPrograms()
 // The panels on a FUSE folder that stops answering (left out without FUSE): "另存为…" opened with the show's file
 // there, which holds the panel program; how soon the console takes input again; a newer panel asked, which ends the
 // held one; the window closed with a panel held; and whether any panel program is left once the folder answers.
-void panelsOnAStalledMount(const QTemporaryDir& scratch, Heartbeat& heartbeat)
+void panelsOnAStalledMount(const QTemporaryDir& scratch, GapRun& heartbeat)
 {
     StallableMount mount(scratch.filePath("panels-backing"), scratch.filePath("panels"),
                          scratch.filePath("panels-stall"));
@@ -185,15 +171,16 @@ void panelsOnAStalledMount(const QTemporaryDir& scratch, Heartbeat& heartbeat)
         saveAs();
     };
     steps[18] = [&] { console.reset(); };
-    const double gap = heartbeat.run(steps, 250);
+    const Heartbeat::Gap gap = heartbeat.run(steps, 250);
     const int leftWhileStalled = panelPrograms();
     QElapsedTimer answered;
     answered.start();
     mount.answer();
     BenchTools::runEventsUntil([] { return panelPrograms() == 0; }, 30000);
-    std::printf("file panels on a stalled FUSE folder (4.5 s):     longest main-thread gap %8.1f ms   held, the "
+    std::printf("file panels on a stalled FUSE folder (4.5 s):     longest main-thread gap %s   held, the "
                 "console takes input again: %s\n",
-                gap, qPrintable(silences.isEmpty() ? QStringLiteral("never") : silences.join(QStringLiteral(", "))));
+                qPrintable(gap.text()),
+                qPrintable(silences.isEmpty() ? QStringLiteral("never") : silences.join(QStringLiteral(", "))));
     std::printf("  a newer panel asked: the held one %s; window closed with a panel held: %d panel programs wait for "
                 "the folder, %d left %.0f ms after it answers\n",
                 heldEnded ? "ended at once" : "is killed, and ends when the folder answers", leftWhileStalled,
@@ -264,7 +251,7 @@ int main(int argc, char** argv)
         standIn->setStalled(true);
     engine->mediaFiles().refresh(shared, FileDepth::header);
 
-    Heartbeat heartbeat;
+    GapRun heartbeat;
     const QList<Cue> cues = engine->show().cues;
     std::vector<std::function<void()>> checks;
     for (int i = 0; i < 5; ++i)
@@ -276,26 +263,27 @@ int main(int argc, char** argv)
                 std::printf("  check: %lld findings, first \"%s\"\n", qlonglong(issues.size()),
                             qPrintable(issues.first().text));
         });
-    const double checkGap = heartbeat.run(checks, 400);
-    std::printf("projection check x5 (engine + sheet), share stalled: longest main-thread gap %8.1f ms\n", checkGap);
+    const Heartbeat::Gap checkGap = heartbeat.run(checks, 400);
+    std::printf("projection check x5 (engine + sheet), share stalled: longest main-thread gap %s\n",
+                qPrintable(checkGap.text()));
 
     std::vector<std::function<void()>> presses;
     for (int i = 0; i < 10; ++i)
         presses.push_back([&, i] { engine->take(cues.at(i % (cues.size() - 1)), false, std::nullopt); });
-    const double goGap = heartbeat.run(presses, 100);
-    std::printf("GO x10 on cues whose file is on the share:        longest main-thread gap %8.1f ms   status \"%s\"\n",
-                goGap, qPrintable(engine->message()));
+    const Heartbeat::Gap goGap = heartbeat.run(presses, 100);
+    std::printf("GO x10 on cues whose file is on the share:        longest main-thread gap %s   status \"%s\"\n",
+                qPrintable(goGap.text()), qPrintable(engine->message()));
 
-    const double localGap = heartbeat.run({[&] { engine->take(cues.last(), false, std::nullopt); }}, 10);
-    std::printf("GO on the local cue meanwhile:                     longest main-thread gap %8.1f ms   on air: %s\n",
-                localGap, engine->current() ? qPrintable(engine->current()->name) : "nothing");
+    const Heartbeat::Gap localGap = heartbeat.run({[&] { engine->take(cues.last(), false, std::nullopt); }}, 10);
+    std::printf("GO on the local cue meanwhile:                     longest main-thread gap %s   on air: %s\n",
+                qPrintable(localGap.text()), engine->current() ? qPrintable(engine->current()->name) : "nothing");
 
     // The share's files imported into the media library, as the timeline editor's import does.
     TimelineEditorModel editor(engine.get());
-    const double importGap =
+    const Heartbeat::Gap importGap =
         heartbeat.runUntil([&] { editor.library().addAssets(shared); }, [&] { return !editor.library().importing(); });
-    std::printf("import of the share's files:                       longest main-thread gap %8.1f ms   \"%s\"\n",
-                importGap, qPrintable(editor.view().note()));
+    std::printf("import of the share's files:                       longest main-thread gap %s   \"%s\"\n",
+                qPrintable(importGap.text()), qPrintable(editor.view().note()));
 
     // A still whose folder (a stand-in of its own) stops answering once the check has passed: put on air, held 1 s,
     // then the folder answers and the still shows.
@@ -318,7 +306,7 @@ int main(int argc, char** argv)
     Picture* screen = engine->program(engine->show().screens().first());
     const auto stillShown = [&] { return screen && screen->image() && screen->image()->width() == 1920; };
     QElapsedTimer stalledFor;
-    const double stillGap = heartbeat.runUntil(
+    const Heartbeat::Gap stillGap = heartbeat.runUntil(
         [&] {
             stalledFor.start();
             engine->take(engine->show().cues.last(), false, std::nullopt);
@@ -326,18 +314,17 @@ int main(int argc, char** argv)
         [&] { return stalledFor.hasExpired(1000); });
     const bool shownWhileStalled = stillShown();
     QElapsedTimer answered;
-    const double shownGap = heartbeat.runUntil(
+    const Heartbeat::Gap shownGap = heartbeat.runUntil(
         [&] {
             answered.start();
             stills->setStalled(false);
         },
         stillShown);
-    std::printf("GO on a still whose folder stalls, held 1 s:      longest main-thread gap %8.1f ms   shown meanwhile: "
+    std::printf("GO on a still whose folder stalls, held 1 s:      longest main-thread gap %s   shown meanwhile: "
                 "%s\n",
-                stillGap, shownWhileStalled ? "yes" : "no");
-    std::printf(
-        "  the folder answers:                             longest main-thread gap %8.1f ms   shown after %.1f ms\n",
-        shownGap, milliseconds(answered));
+                qPrintable(stillGap.text()), shownWhileStalled ? "yes" : "no");
+    std::printf("  the folder answers:                             longest main-thread gap %s   shown after %.1f ms\n",
+                qPrintable(shownGap.text()), milliseconds(answered));
     StillDecoder::shared().setBeforeLook({});
 
     // "另存为…" with the show's file in the stalled folder, held open 2 s; then the media panel, which ends it; then
@@ -349,7 +336,7 @@ int main(int argc, char** argv)
     FilePanelProcess& panels = FilePanelProcess::of(&console);
     const auto wait = [] {};
     int heldPanels = 0;
-    const double panelGap = heartbeat.run(
+    const Heartbeat::Gap panelGap = heartbeat.run(
         {[&] { projectPanels.saveLocation(&console, standIn->folder + "/show.json", [](const QUrl&) {}); }, wait, wait,
          wait,
          [&] {
@@ -363,9 +350,9 @@ int main(int argc, char** argv)
              panels.giveUp();
          }},
         500);
-    std::printf("file panels on the stalled folder, given up on:    longest main-thread gap %8.1f ms   %d of 2 "
+    std::printf("file panels on the stalled folder, given up on:    longest main-thread gap %s   %d of 2 "
                 "panels open until given up\n",
-                panelGap, heldPanels);
+                qPrintable(panelGap.text()), heldPanels);
 
     if (realShare)
         ::kill(daemon, SIGCONT);
@@ -395,26 +382,26 @@ int main(int argc, char** argv)
                 waiting = engine->message();
                 projects.answer();
             });
-            const double gap =
+            const Heartbeat::Gap gap =
                 heartbeat.runUntil([&] { opening ? engine->openProject(file) : engine->saveProject(file); },
                                    [&] { return fileDone() && took.elapsed() > 3000; });
-            std::printf("%-9s a folder stalled for 3 s:           longest main-thread gap %8.1f ms   "
+            std::printf("%-9s a folder stalled for 3 s:           longest main-thread gap %s   "
                         "after 3 s \"%s\", then \"%s\" at %.1f s\n",
-                        opening ? "open from" : "save into", gap, qPrintable(waiting), qPrintable(engine->message()),
-                        double(took.elapsed()) / 1000);
+                        opening ? "open from" : "save into", qPrintable(gap.text()), qPrintable(waiting),
+                        qPrintable(engine->message()), double(took.elapsed()) / 1000);
         }
 
         // An open from the stalled folder given up ("取消") after 1.5 s; the folder answers 1 s later.
         projects.stall();
-        const double givenUpGap = heartbeat.runUntil(
+        const Heartbeat::Gap givenUpGap = heartbeat.runUntil(
             [&] {
                 engine->openProject(file);
                 QTimer::singleShot(1500, [&] { engine->cancelProjectFileWork(); });
                 QTimer::singleShot(2500, [&] { projects.answer(); });
             },
             [&] { return fileDone() && engine->projectFiles().givenUpOnTheWay() == 0; });
-        std::printf("open given up on a stalled folder after 1.5 s:   longest main-thread gap %8.1f ms   \"%s\"\n",
-                    givenUpGap, qPrintable(engine->message()));
+        std::printf("open given up on a stalled folder after 1.5 s:   longest main-thread gap %s   \"%s\"\n",
+                    qPrintable(givenUpGap.text()), qPrintable(engine->message()));
 
         // An open whose folder stops answering only while it is listed for what killed saves left, for 3 s.
         projects.stallOnly({QStringLiteral("opendir"), QStringLiteral("readdir")});
@@ -423,11 +410,11 @@ int main(int argc, char** argv)
         listed.start();
         QTimer::singleShot(2500, [&] { listing = engine->message(); });
         QTimer::singleShot(3000, [&] { projects.answer(); });
-        const double listingGap = heartbeat.runUntil([&] { engine->openProject(file); },
-                                                     [&] { return fileDone() && listed.elapsed() > 3000; });
-        std::printf("open, its folder's listing stalled for 3 s:      longest main-thread gap %8.1f ms   "
+        const Heartbeat::Gap listingGap = heartbeat.runUntil([&] { engine->openProject(file); },
+                                                             [&] { return fileDone() && listed.elapsed() > 3000; });
+        std::printf("open, its folder's listing stalled for 3 s:      longest main-thread gap %s   "
                     "after 2.5 s \"%s\", then \"%s\"\n",
-                    listingGap, qPrintable(listing), qPrintable(engine->message()));
+                    qPrintable(listingGap.text()), qPrintable(listing), qPrintable(engine->message()));
     }
 
     std::printf("building a show of about 387 MB...\n");
@@ -436,10 +423,10 @@ int main(int argc, char** argv)
     engine->setShow(makeLargeShow(15000, 722000, 2000));
     QElapsedTimer took;
     took.start();
-    const double saveLargeGap = heartbeat.runUntil([&] { engine->saveProject(large); }, fileDone);
-    std::printf("save the large show (%.0f MB):               longest main-thread gap %8.1f ms   %.2f s   \"%s\"\n",
-                double(QFileInfo(large.toLocalFile()).size()) / (1 << 20), saveLargeGap, double(took.elapsed()) / 1000,
-                qPrintable(engine->message()));
+    const Heartbeat::Gap saveLargeGap = heartbeat.runUntil([&] { engine->saveProject(large); }, fileDone);
+    std::printf("save the large show (%.0f MB):               longest main-thread gap %s   %.2f s   \"%s\"\n",
+                double(QFileInfo(large.toLocalFile()).size()) / (1 << 20), qPrintable(saveLargeGap.text()),
+                double(took.elapsed()) / 1000, qPrintable(engine->message()));
     engine->setShow(Show::makeDefault());
     took.restart();
     double openedAfter = 0;
@@ -447,13 +434,13 @@ int main(int argc, char** argv)
         if (engine->message() == QStringLiteral("工程已打开"))
             openedAfter = double(took.elapsed()) / 1000;
     });
-    const double openLargeGap = heartbeat.runUntil([&] { engine->openProject(large); }, fileDone);
-    std::printf("open the large show:                             longest main-thread gap %8.1f ms   %.2f s   \"%s\"\n",
-                openLargeGap, openedAfter, qPrintable(engine->message()));
+    const Heartbeat::Gap openLargeGap = heartbeat.runUntil([&] { engine->openProject(large); }, fileDone);
+    std::printf("open the large show:                             longest main-thread gap %s   %.2f s   \"%s\"\n",
+                qPrintable(openLargeGap.text()), openedAfter, qPrintable(engine->message()));
     took.restart();
     openedAfter = 0;
-    const double reopenLargeGap = heartbeat.runUntil([&] { engine->openProject(large); }, fileDone);
-    std::printf("open it again over itself:                       longest main-thread gap %8.1f ms   %.2f s   \"%s\"\n",
-                reopenLargeGap, openedAfter, qPrintable(engine->message()));
+    const Heartbeat::Gap reopenLargeGap = heartbeat.runUntil([&] { engine->openProject(large); }, fileDone);
+    std::printf("open it again over itself:                       longest main-thread gap %s   %.2f s   \"%s\"\n",
+                qPrintable(reopenLargeGap.text()), openedAfter, qPrintable(engine->message()));
     return 0;
 }
