@@ -377,7 +377,8 @@ TEST_F(EditorShell, EntryGoneOrMovedWhileMeasuredTakesNoLength)
             else
                 show.assets->first().url = gone;
         });
-        ASSERT_TRUE(passes.wait(20000));
+        // The edit waits for the disk's answers, serving events: the pass may have finished within it.
+        ASSERT_TRUE(!passes.isEmpty() || passes.wait(20000));
         runEvents(50);
         const QList<MediaAsset> library = engine->show().assets.value();
         EXPECT_EQ(library.size(), remove ? 0 : 1);
