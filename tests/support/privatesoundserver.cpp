@@ -31,7 +31,7 @@ PrivateSoundServer::~PrivateSoundServer()
 
 bool PrivateSoundServer::start(QString& why)
 {
-    for (const char* tool : {"pulseaudio", "parec"})
+    for (const char* tool : {"pulseaudio", "parec", "pactl"})
         if (QStandardPaths::findExecutable(tool).isEmpty()) {
             why = QStringLiteral("%1 is not installed (Debian: pulseaudio, pulseaudio-utils)").arg(tool);
             return false;
@@ -86,12 +86,36 @@ std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::record(bool* 
     return startRecording(true, started);
 }
 
-// The sink mixes ahead as far as the lowest latency anyone asks of it allows; the recorder asks for 2 ms. Once the last
-// recorder goes, it mixes as far as it may, two seconds, from where it stood: a recorder stopped as soon as its sound
-// came leaves two seconds ahead.
-std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::recordWithTheSinkAhead() const
+bool PrivateSoundServer::sleepSink(QString& why) const
 {
-    startRecording(true, nullptr)->stop();
+    return suspendSink(true, why);
+}
+
+bool PrivateSoundServer::wakeSink(QString& why) const
+{
+    return suspendSink(false, why);
+}
+
+// A sink suspended by hand stays so while streams come and go: they wait, their sound held, until it is resumed.
+bool PrivateSoundServer::suspendSink(bool suspended, QString& why) const
+{
+    QProcess pactl;
+    pactl.setProcessChannelMode(QProcess::MergedChannels);
+    pactl.start(QStringLiteral("pactl"),
+                {"-s", address(), "suspend-sink", QString::fromLatin1(kSink), suspended ? "1" : "0"});
+    // The test's event loop goes on meanwhile: its players and windows keep running.
+    if (!pactl.waitForStarted(10000) ||
+        !waitUntil([&] { return pactl.state() == QProcess::NotRunning; }, 10000) ||
+        pactl.exitStatus() != QProcess::NormalExit || pactl.exitCode() != 0) {
+        why = QStringLiteral("pactl suspend-sink: ") + pactl.errorString() + ' ' +
+              QString::fromLocal8Bit(pactl.readAll()).trimmed();
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::recordTheSleepingSink() const
+{
     return startRecording(false, nullptr);
 }
 

@@ -50,14 +50,19 @@ class PrivateSoundServer
     // with nobody recording mixes two seconds ahead: a recording's first samples come once that time has passed, and
     // so does any sound that starts meanwhile.
     std::unique_ptr<Recording> record(bool* started = nullptr) const;
-    // Leaves the sink mixing two seconds ahead and records without waiting: sound that starts now begins late, when
-    // those two seconds have passed, as it does on a device that takes that long to wake. The recording's first
-    // samples come then too.
-    std::unique_ptr<Recording> recordWithTheSinkAhead() const;
+
+    // Puts the sink to sleep, as a device that is slow to wake: sound that starts meanwhile waits in its stream, and
+    // the device plays it from its beginning once woken, late by as long as it slept. False, with pactl's answer in
+    // `why`, when the server was not told.
+    bool sleepSink(QString& why) const;
+    bool wakeSink(QString& why) const;
+    // Starts recording the sleeping sink: its first samples come as it wakes.
+    std::unique_ptr<Recording> recordTheSleepingSink() const;
 
   private:
     QString socketPath() const { return m_folder.filePath(QStringLiteral("native")); }
     std::unique_ptr<Recording> startRecording(bool waitForSound, bool* started) const;
+    bool suspendSink(bool suspended, QString& why) const;
 
     QTemporaryDir m_folder;
     QProcess m_server;
