@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QStandardPaths>
+#include <algorithm>
 #include <csignal>
 #include <mutex>
 #include <spawn.h>
@@ -16,6 +17,8 @@ extern char** environ;
 namespace {
 
 const char* const kSink = "lumo_test";
+// Samples read this much later than their run allows may follow a gap.
+constexpr std::chrono::milliseconds kGap{30};
 
 } // namespace
 
@@ -23,6 +26,7 @@ PrivateSoundServer::~PrivateSoundServer()
 {
     if (m_server.state() == QProcess::NotRunning)
         return;
+    answerAgain();
     m_server.terminate();
     if (!m_server.waitForFinished(5000))
         m_server.kill();
@@ -78,7 +82,24 @@ struct PrivateSoundServer::Recording::State
     std::thread reader;
     mutable std::mutex lock;
     std::vector<qint16> samples;
-    std::chrono::steady_clock::time_point firstSampleAt = std::chrono::steady_clock::time_point::max();
+    std::vector<Recording::Run> runs;
+
+    // Takes a chunk read at `now`: it goes on the run before, or begins a run of its own after a gap.
+    void take(const qint16* chunk, std::size_t count, std::chrono::steady_clock::time_point now)
+    {
+        const auto played = [](std::size_t samples) {
+            return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double>(double(samples) / kRate));
+        };
+        samples.insert(samples.end(), chunk, chunk + count);
+        const std::chrono::steady_clock::time_point runStart = runs.empty() ? now : now - played(samples.size() - runs.back().from);
+        // Read later than the run so far allows: either the reading came late (the next prompt one mends the run's
+        // start) or the sink played nothing for a while. A run begun on a late reading comes to the same start.
+        if (runs.empty() || runStart - runs.back().at > kGap)
+            runs.push_back({samples.size() - count, now - played(count)});
+        else
+            runs.back().at = std::min(runs.back().at, runStart);
+    }
 };
 
 std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::record(bool* started) const
@@ -112,6 +133,18 @@ bool PrivateSoundServer::suspendSink(bool suspended, QString& why) const
         return false;
     }
     return true;
+}
+
+void PrivateSoundServer::stopAnswering()
+{
+    if (m_server.state() == QProcess::Running)
+        ::kill(pid_t(m_server.processId()), SIGSTOP);
+}
+
+void PrivateSoundServer::answerAgain()
+{
+    if (m_server.state() == QProcess::Running)
+        ::kill(pid_t(m_server.processId()), SIGCONT);
 }
 
 std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::recordTheSleepingSink() const
@@ -165,10 +198,7 @@ std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::startRecordin
             const std::size_t whole = bytesHeld / 2;
             const auto now = std::chrono::steady_clock::now();
             std::scoped_lock hold(state->lock);
-            state->samples.insert(state->samples.end(), chunk, chunk + whole);
-            const auto played = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                std::chrono::duration<double>(double(state->samples.size()) / kRate));
-            state->firstSampleAt = std::min(state->firstSampleAt, now - played);
+            state->take(chunk, whole, now);
             if (bytesHeld % 2)
                 bytes[0] = bytes[bytesHeld - 1];
             bytesHeld %= 2;
@@ -210,6 +240,15 @@ std::vector<qint16> PrivateSoundServer::Recording::stop()
         m_state->pid = -1;
     }
     std::scoped_lock hold(m_state->lock);
-    m_firstSampleAt = m_state->firstSampleAt;
+    m_runs = m_state->runs;
     return m_state->samples;
+}
+
+std::chrono::steady_clock::time_point PrivateSoundServer::Recording::playedAt(std::size_t sample) const
+{
+    const auto run = std::find_if(m_runs.crbegin(), m_runs.crend(), [&](const Run& run) { return run.from <= sample; });
+    if (run == m_runs.crend())
+        return std::chrono::steady_clock::time_point::max();
+    return run->at + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                         std::chrono::duration<double>(double(sample - run->from) / kRate));
 }

@@ -34,17 +34,24 @@ class PrivateSoundServer
     {
       public:
         ~Recording();
-        // The samples, and where on the steady clock sample 0 was played (a chunk is never read before its last
-        // sample was played, so the earliest of all readings bounds it).
         std::vector<qint16> stop();
-        std::chrono::steady_clock::time_point firstSampleAt() const { return m_firstSampleAt; }
+        // Where on the steady clock a sample was played. A chunk is never read before its last sample was played, so
+        // the earliest of all readings bounds when the samples before it were. A sink that sleeps, or a server that
+        // stops, leaves a gap: the samples after it are timed from their own readings.
+        std::chrono::steady_clock::time_point playedAt(std::size_t sample) const;
         bool isRecording() const;
 
       private:
         friend class PrivateSoundServer;
         struct State;
+        // Samples played one after the other from `from` on, the first of them at `at`.
+        struct Run
+        {
+            std::size_t from = 0;
+            std::chrono::steady_clock::time_point at;
+        };
         std::shared_ptr<State> m_state;
-        std::chrono::steady_clock::time_point m_firstSampleAt = std::chrono::steady_clock::time_point::max();
+        std::vector<Run> m_runs;
     };
     // Starts recording the sink; waits until the first samples arrive (false in *started when none do). A null sink
     // with nobody recording mixes two seconds ahead: a recording's first samples come once that time has passed, and
@@ -58,6 +65,11 @@ class PrivateSoundServer
     bool wakeSink(QString& why) const;
     // Starts recording the sleeping sink: its first samples come as it wakes.
     std::unique_ptr<Recording> recordTheSleepingSink() const;
+    // The server stops answering (stopped with SIGSTOP), as one held up elsewhere, until answerAgain(): a sound stream
+    // being opened meanwhile waits, and so does the preroll of the player that opens it. The sink catches up with the
+    // time it lost as it goes on, so a recording keeps time.
+    void stopAnswering();
+    void answerAgain();
 
   private:
     QString socketPath() const { return m_folder.filePath(QStringLiteral("native")); }
