@@ -26,7 +26,6 @@ PrivateSoundServer::~PrivateSoundServer()
 {
     if (m_server.state() == QProcess::NotRunning)
         return;
-    answerAgain();
     m_server.terminate();
     if (!m_server.waitForFinished(5000))
         m_server.kill();
@@ -133,18 +132,6 @@ bool PrivateSoundServer::suspendSink(bool suspended, QString& why) const
         return false;
     }
     return true;
-}
-
-void PrivateSoundServer::stopAnswering()
-{
-    if (m_server.state() == QProcess::Running)
-        ::kill(pid_t(m_server.processId()), SIGSTOP);
-}
-
-void PrivateSoundServer::answerAgain()
-{
-    if (m_server.state() == QProcess::Running)
-        ::kill(pid_t(m_server.processId()), SIGCONT);
 }
 
 std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::recordTheSleepingSink() const

@@ -65,11 +65,6 @@ class PrivateSoundServer
     bool wakeSink(QString& why) const;
     // Starts recording the sleeping sink: its first samples come as it wakes.
     std::unique_ptr<Recording> recordTheSleepingSink() const;
-    // The server stops answering (stopped with SIGSTOP), as one held up elsewhere, until answerAgain(): a sound stream
-    // being opened meanwhile waits, and so does the preroll of the player that opens it. The sink catches up with the
-    // time it lost as it goes on, so a recording keeps time.
-    void stopAnswering();
-    void answerAgain();
 
   private:
     QString socketPath() const { return m_folder.filePath(QStringLiteral("native")); }

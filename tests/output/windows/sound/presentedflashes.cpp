@@ -51,6 +51,12 @@ std::vector<PresentedFlashes::Swap> PresentedFlashes::swaps() const
     return m_state->swaps;
 }
 
+std::optional<double> PresentedFlashes::lastVideoTime() const
+{
+    std::scoped_lock hold(m_state->lock);
+    return m_state->swaps.empty() ? std::nullopt : std::optional(m_state->swaps.back().videoTime);
+}
+
 std::vector<FlashBeeps::Time> PresentedFlashes::onsets(FlashBeeps::Time from, FlashBeeps::Time until) const
 {
     // Each frame near a whole second tells where that second fell due; frames of one second (of one item, between
