@@ -752,9 +752,8 @@ SweptGo sweptGo(const PrivateSoundServer& server, const QString& clip, double de
     std::erase_if(seen, [&](FlashBeeps::Time flash) {
         return flash < goAt || flash > goAt + std::chrono::milliseconds(int(seconds * 1000) - 300);
     });
-    const std::vector<FlashBeeps::Time> beeps =
-        FlashBeeps::beepOnsets(heard, [&](std::size_t sample) { return sound->playedAt(sample); },
-                                                           PrivateSoundServer::kRate);
+    const std::vector<FlashBeeps::Time> beeps = FlashBeeps::beepOnsets(
+        heard, [&](std::size_t sample) { return sound->playedAt(sample); }, PrivateSoundServer::kRate);
     swept.start = FlashBeeps::compare(seen, beeps);
     swept.goAfterBinding = (go - bound) / 1e9;
     for (const FlashBeeps::Time beep : beeps)
@@ -913,9 +912,9 @@ void soundRuns(double seconds)
         reference.waitForFinished(3000);
         const std::vector<FlashBeeps::Time> seen = flashes ? flashes->stop() : std::vector<FlashBeeps::Time>{};
         const std::vector<qint16> heard = sound->stop();
-        const FlashBeeps::Start start =
-            FlashBeeps::compare(seen, FlashBeeps::beepOnsets(heard, [&](std::size_t sample) { return sound->playedAt(sample); },
-                                                           PrivateSoundServer::kRate));
+        const FlashBeeps::Start start = FlashBeeps::compare(
+            seen, FlashBeeps::beepOnsets(
+                      heard, [&](std::size_t sample) { return sound->playedAt(sample); }, PrivateSoundServer::kRate));
         const std::vector<double> offsets = measured(start.offsets, 0);
         if (offsets.empty())
             std::printf(

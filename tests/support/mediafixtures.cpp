@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <cmath>
 #include <QUuid>
 #include <QtEndian>
 #include <cmath>

@@ -91,7 +91,8 @@ struct PrivateSoundServer::Recording::State
                 std::chrono::duration<double>(double(samples) / kRate));
         };
         samples.insert(samples.end(), chunk, chunk + count);
-        const std::chrono::steady_clock::time_point runStart = runs.empty() ? now : now - played(samples.size() - runs.back().from);
+        const std::chrono::steady_clock::time_point runStart =
+            runs.empty() ? now : now - played(samples.size() - runs.back().from);
         // Read later than the run so far allows: either the reading came late (the next prompt one mends the run's
         // start) or the sink played nothing for a while. A run begun on a late reading comes to the same start.
         if (runs.empty() || runStart - runs.back().at > kGap)
@@ -124,8 +125,7 @@ bool PrivateSoundServer::suspendSink(bool suspended, QString& why) const
     pactl.start(QStringLiteral("pactl"),
                 {"-s", address(), "suspend-sink", QString::fromLatin1(kSink), suspended ? "1" : "0"});
     // The test's event loop goes on meanwhile: its players and windows keep running.
-    if (!pactl.waitForStarted(10000) ||
-        !waitUntil([&] { return pactl.state() == QProcess::NotRunning; }, 10000) ||
+    if (!pactl.waitForStarted(10000) || !waitUntil([&] { return pactl.state() == QProcess::NotRunning; }, 10000) ||
         pactl.exitStatus() != QProcess::NormalExit || pactl.exitCode() != 0) {
         why = QStringLiteral("pactl suspend-sink: ") + pactl.errorString() + ' ' +
               QString::fromLocal8Bit(pactl.readAll()).trimmed();

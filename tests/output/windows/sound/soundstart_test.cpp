@@ -84,7 +84,8 @@ std::string listed(const std::vector<double>& values)
 
 Time after(Time from, double seconds)
 {
-    return from + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+    return from +
+           std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
 }
 
 double msBetween(Time from, Time to)
@@ -99,7 +100,24 @@ void runUntil(Time from, double seconds)
     waitUntil([&] { return std::chrono::steady_clock::now() >= until; }, int(seconds * 1000) + 10000);
 }
 
-// A fresh engine whose show is a cue for each flash-and-beep clip, 屏幕 1 bound to the 1920 x 1080 display.
+Cue flashCue(const QString& clip)
+{
+    Cue cue;
+    cue.name = QStringLiteral("闪光");
+    cue.main = QUrl::fromLocalFile(clip);
+    cue.videoAudio = true;
+    return cue;
+}
+
+Cue stillCue()
+{
+    Cue still;
+    still.name = QStringLiteral("黑场");
+    still.main = QUrl::fromLocalFile(MediaFixtures::png({64, 36}, Qt::black));
+    return still;
+}
+
+// A fresh engine whose show is the cues given, 屏幕 1 bound to the 1920 x 1080 display with the mapping.
 struct BoundShow
 {
     QTemporaryDir folder;
@@ -108,7 +126,7 @@ struct BoundShow
     Time boundAt;
 };
 
-std::unique_ptr<BoundShow> bindFreshShow(const QStringList& clips)
+std::unique_ptr<BoundShow> bindFreshShow(const QList<Cue>& cues, const ProjectorMapping& mapping = {})
 {
     auto bound = std::make_unique<BoundShow>();
     Engine::Services services;
@@ -119,15 +137,10 @@ std::unique_ptr<BoundShow> bindFreshShow(const QStringList& clips)
     Engine& engine = *bound->engine;
     Show show = engine.show();
     show.outputScreens = {kFirst};
-    show.cues.clear();
-    for (const QString& clip : clips) {
-        Cue cue;
-        cue.name = QStringLiteral("闪光 %1").arg(show.cues.size() + 1);
-        cue.main = QUrl::fromLocalFile(clip);
-        cue.videoAudio = true;
-        show.cues << cue;
-    }
+    show.defaultPicture = QUrl::fromLocalFile(MediaFixtures::png({64, 36}, Qt::black));
+    show.cues = cues;
     engine.setShow(show);
+    engine.setMapping(mapping, kFirst);
     bound->boundAt = std::chrono::steady_clock::now();
     engine.bind(kFirst, engine.displays().at(1).number);
     EXPECT_TRUE(waitUntil([&] { return (bound->window = outputWindowOf(kFirst)) != nullptr; }));
@@ -155,11 +168,14 @@ struct Watched
         const auto first = std::find_if(beeps.cbegin(), beeps.cend(), [&](Time beep) { return beep > go; });
         return first == beeps.cend() ? -1 : msBetween(go, *first);
     }
-    // What a recording stopped at `stopped` heard, and the flashes presented from GO until a beep had the time to be
-    // heard.
-    void take(const PresentedFlashes& presented, const PrivateSoundServer::Recording& sound,
-              const std::vector<qint16>& heard, Time stopped)
+    // Ends the watch of a show: what the recording heard, and the flashes presented from GO until a beep had the time
+    // to be heard before the recording stopped.
+    void finish(BoundShow& show, const PresentedFlashes& presented, PrivateSoundServer::Recording& sound)
     {
+        const std::vector<qint16> heard = sound.stop();
+        const Time stopped = std::chrono::steady_clock::now();
+        show.engine->stop(true);
+        runEvents(300);
         flashes = presented.onsets(go, stopped - kBeepHeard);
         beeps = FlashBeeps::beepOnsets(
             heard, [&](std::size_t sample) { return sound.playedAt(sample); }, PrivateSoundServer::kRate);
@@ -204,43 +220,23 @@ class SoundStart : public ::testing::Test
     }
 
     // GO on a fresh engine with the screen's mapping; what was presented and heard for kSecondsWatched. The cue is the
-    // second of the show, after a still. Taken at once, it is loaded by its GO, and its sound device is slow to open, so
-    // that it loads for longer than its start's lead. A prepared cue is made ready while the still stands for a while.
-    // A paused cue is paused in the middle of a second (so that no flash is cut in two) and resumed a second later.
+    // second of the show, after a still. Taken at once, it is loaded by its GO, and its sound device is slow to open,
+    // so that it loads for longer than its start's lead. A prepared cue is made ready while the still stands for a
+    // while. A paused cue is paused in the middle of a second (so that no flash is cut in two) and resumed a second
+    // later.
     enum class Start { loadedByGo, prepared, pausedAndResumed };
     Watched goAndWatch(const ProjectorMapping& mapping, Start how = Start::loadedByGo)
     {
-        const bool prepared = how == Start::prepared;
-        QTemporaryDir folder;
-        Engine::Services services;
-        services.displays = std::make_shared<ScreenDisplayProvider>();
-        services.windows = std::make_shared<ScreenOutputWindows>();
-        services.players = defaultPlayerFactory();
-        Engine engine(true, nullptr, folder.path(), services);
-        Cue cue;
-        cue.name = QStringLiteral("闪光");
-        cue.main = QUrl::fromLocalFile(m_clip);
-        cue.videoAudio = true;
-        Show show = engine.show();
-        show.outputScreens = {kFirst};
-        show.defaultPicture = QUrl::fromLocalFile(MediaFixtures::png({64, 36}, Qt::black));
-        Cue still;
-        still.name = QStringLiteral("黑场");
-        still.main = QUrl::fromLocalFile(MediaFixtures::png({64, 36}, Qt::black));
-        show.cues = {still, cue};
-        engine.setShow(show);
-        engine.setMapping(mapping, kFirst);
-        engine.bind(kFirst, engine.displays().at(1).number);
-        ScreenOutputWindow* window = nullptr;
-        EXPECT_TRUE(waitUntil([&] { return (window = outputWindowOf(kFirst)) != nullptr; }));
-        EXPECT_TRUE(waitUntil([&] { return window && window->swaps() > 0; }));
-        if (!window)
+        const std::unique_ptr<BoundShow> show = bindFreshShow({stillCue(), flashCue(m_clip)}, mapping);
+        Engine& engine = *show->engine;
+        EXPECT_TRUE(waitUntil([&] { return show->window && show->window->swaps() > 0; }));
+        if (!show->window)
             return {};
         bool recording = false;
         const std::unique_ptr<PrivateSoundServer::Recording> sound = s_sound->record(&recording);
         EXPECT_TRUE(recording) << "parec records nothing";
-        const PresentedFlashes presented(window);
-        if (prepared) {
+        const PresentedFlashes presented(show->window);
+        if (how == Start::prepared) {
             engine.take(engine.show().cues.first());
             // Long enough for the clip to be made ready, and for a sound stream opened then to have waited a while.
             runEvents(2000);
@@ -259,11 +255,7 @@ class SoundStart : public ::testing::Test
             engine.togglePause();
         }
         runUntil(watched.go, kSecondsWatched + (how == Start::pausedAndResumed ? 1 : 0));
-        const std::vector<qint16> heard = sound->stop();
-        const Time stopped = std::chrono::steady_clock::now();
-        engine.stop(true);
-        runEvents(300);
-        watched.take(presented, *sound, heard, stopped);
+        watched.finish(*show, presented, *sound);
         return watched;
     }
 
@@ -272,9 +264,9 @@ class SoundStart : public ::testing::Test
     static void expectTogether(const Watched& watched)
     {
         const FlashBeeps::Start start = watched.compared(watched.go, Time::max());
-        const std::string measured = watched.told(start) + "; beeps apart (ms):" + listed(start.beepIntervals) +
-                                     QString::asprintf("; first beep %.0f ms after GO", watched.firstBeepAfterGo())
-                                         .toStdString();
+        const std::string measured =
+            watched.told(start) + "; beeps apart (ms):" + listed(start.beepIntervals) +
+            QString::asprintf("; first beep %.0f ms after GO", watched.firstBeepAfterGo()).toStdString();
         std::cout << measured << std::endl;
         ASSERT_GE(start.offsets.size(), std::size_t(kSecondsWatched - 1)) << "flashes presented; " << measured;
         EXPECT_EQ(start.beeps, int(start.offsets.size())) << "beeps heard for the flashes; " << measured;
@@ -328,12 +320,13 @@ TEST_F(SoundStart, AfterAPauseSoundAndPictureGoOnTogether)
 {
     const Watched watched = goAndWatch(ProjectorMapping{}, Start::pausedAndResumed);
     const FlashBeeps::Start start = watched.compared(watched.go, Time::max());
-    const std::size_t resumed = std::size_t(std::count_if(watched.flashes.cbegin(), watched.flashes.cend(),
-                                                          [&](Time flash) { return flash < m_resumedAt; }));
-    const std::string measured = watched.told(start) + ", the first " + std::to_string(resumed) + " before the pause";
+    const std::size_t beforePause = std::size_t(std::count_if(watched.flashes.cbegin(), watched.flashes.cend(),
+                                                              [&](Time flash) { return flash < m_resumedAt; }));
+    const std::string measured =
+        watched.told(start) + ", the first " + std::to_string(beforePause) + " before the pause";
     std::cout << measured << std::endl;
-    ASSERT_GE(resumed, 3u) << "flashes presented before the pause; " << measured;
-    ASSERT_GE(start.offsets.size() - resumed, std::size_t(kSecondsWatched - 4))
+    ASSERT_GE(beforePause, 3u) << "flashes presented before the pause; " << measured;
+    ASSERT_GE(start.offsets.size() - beforePause, std::size_t(kSecondsWatched - 4))
         << "flashes presented after it; " << measured;
     EXPECT_EQ(start.beeps, int(start.offsets.size())) << "beeps heard for the flashes; " << measured;
     expectEveryBeepWithItsFlash(start, measured);
@@ -351,13 +344,12 @@ TEST_F(SoundStart, TheFirstCueOfAFreshEngineStartsWithItsSoundWhateverTheTimeSin
     {
         double delay;
         Watched watched;
-        std::vector<PresentedFlashes::Swap> swaps;
     };
     std::vector<Run> runs;
     for (const double delay : {0.5, 1.3, 1.7, 2.3, 4.0}) {
         // As in a process just started: no lag of a sound device measured yet.
         SoundLag::forget();
-        const std::unique_ptr<BoundShow> show = bindFreshShow({m_clip});
+        const std::unique_ptr<BoundShow> show = bindFreshShow({flashCue(m_clip)});
         ASSERT_TRUE(show->window);
         const PresentedFlashes presented(show->window);
         runUntil(show->boundAt, delay);
@@ -369,7 +361,7 @@ TEST_F(SoundStart, TheFirstCueOfAFreshEngineStartsWithItsSoundWhateverTheTimeSin
         watched.latestSwap = presented.latestSwap(watched.go, after(watched.go, kSecondsPerGo));
         show->engine->stop(true);
         runEvents(300);
-        runs.push_back({delay, watched, {}});
+        runs.push_back({delay, watched});
     }
     const std::vector<qint16> heard = sound->stop();
     const std::vector<Time> beeps = FlashBeeps::beepOnsets(
@@ -395,7 +387,7 @@ TEST_F(SoundStart, ACueTakenJustAfterTheOneBeforeStartsWithItsSound)
     SoundLag::forget();
     // The cue before flashes and beeps half a second into each second: nothing of it comes with the next cue's start.
     const QString before = MediaFixtures::flashBeepVideo(kSecondsWatched + 3, {1920, 1080}, 0.5);
-    const std::unique_ptr<BoundShow> show = bindFreshShow({before, m_clip});
+    const std::unique_ptr<BoundShow> show = bindFreshShow({flashCue(before), flashCue(m_clip)});
     ASSERT_TRUE(show->window);
     const PresentedFlashes presented(show->window);
     runUntil(show->boundAt, 1);
@@ -405,11 +397,7 @@ TEST_F(SoundStart, ACueTakenJustAfterTheOneBeforeStartsWithItsSound)
     Watched watched;
     watched.go = std::chrono::steady_clock::now();
     runUntil(watched.go, kSecondsPerGo + 1);
-    const std::vector<qint16> heard = sound->stop();
-    const Time stopped = std::chrono::steady_clock::now();
-    show->engine->stop(true);
-    runEvents(300);
-    watched.take(presented, *sound, heard, stopped);
+    watched.finish(*show, presented, *sound);
     const FlashBeeps::Start start = watched.compared(watched.go, Time::max());
     const std::string measured = "second cue: " + watched.told(start);
     std::cout << measured << std::endl;
@@ -428,7 +416,7 @@ TEST_F(SoundStart, ASoundThatBeginsLateIsBroughtBackToThePictures)
     constexpr double kWatched = 9;
     // Neither a whole second nor near one: a sound left this late misses every flash by some 300 ms.
     constexpr double kAsleep = 1.3;
-    const std::unique_ptr<BoundShow> show = bindFreshShow({m_clip});
+    const std::unique_ptr<BoundShow> show = bindFreshShow({flashCue(m_clip)});
     ASSERT_TRUE(show->window);
     EXPECT_TRUE(waitUntil([&] { return show->window->swaps() > 0; }));
     const PresentedFlashes presented(show->window);
@@ -445,11 +433,7 @@ TEST_F(SoundStart, ASoundThatBeginsLateIsBroughtBackToThePictures)
     const Time woken = std::chrono::steady_clock::now();
     ASSERT_TRUE(s_sound->wakeSink(why)) << why.toStdString();
     runUntil(watched.go, kWatched);
-    const std::vector<qint16> heard = sound->stop();
-    const Time stopped = std::chrono::steady_clock::now();
-    show->engine->stop(true);
-    runEvents(300);
-    watched.take(presented, *sound, heard, stopped);
+    watched.finish(*show, presented, *sound);
     ASSERT_FALSE(watched.beeps.empty()) << "nothing heard";
     std::cout << QString::asprintf("the sink woke %.0f ms after the first flash; the first beep came %.0f ms after it",
                                    msBetween(firstFlash, woken), msBetween(firstFlash, watched.beeps.front()))
