@@ -32,12 +32,13 @@ constexpr int kSecondsWatched = 7;
 // The beeps are found in the recording to the sample: sound cut or repeated shows as milliseconds off a second. The
 // sound's drift from the host clock is corrected ten milliseconds or so at a time; seconds cut to catch up are far
 // more, and a beep lost is a second.
-constexpr double kSpacingTolerance = 20;
+constexpr double kSpacingTolerance = 25;
 // How far a beep may lie from its flash. The flash counts where the program put it, the sound's lag included, however
-// late a busy machine draws it; the beep where the sound server played it. The sound may drift ten milliseconds or so
-// before it is brought back, the recording is timed to a couple: a sound that starts late, early or apart lies
-// eighty milliseconds and more away.
-constexpr double kTogetherTolerance = 25;
+// late a busy machine draws it; the beep where the sound server played it. The recording is timed to a couple of
+// milliseconds, but the lag pictures wait for is read off the sound server's clock, which may run fast or slow by
+// some 25 ms for the first seconds of a stream. A sound placed late at its start lies 80 ms and more away, one that
+// starts late or comes back apart from a pause some hundreds.
+constexpr double kTogetherTolerance = 50;
 // How long the first sound of a cue loaded by its GO is held back as its stream opens: far longer than the lead its
 // start is set ahead, so that a start that does not wait for the load begins without it.
 constexpr auto kOpeningHeld = 500ms;
