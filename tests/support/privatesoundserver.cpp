@@ -91,14 +91,16 @@ struct PrivateSoundServer::Recording::State
                 std::chrono::duration<double>(double(samples) / kRate));
         };
         samples.insert(samples.end(), chunk, chunk + count);
-        const std::chrono::steady_clock::time_point runStart =
-            runs.empty() ? now : now - played(samples.size() - runs.back().from);
         // Read later than the run so far allows: either the reading came late (the next prompt one mends the run's
         // start) or the sink played nothing for a while. A run begun on a late reading comes to the same start.
-        if (runs.empty() || runStart - runs.back().at > kGap)
-            runs.push_back({samples.size() - count, now - played(count)});
-        else
-            runs.back().at = std::min(runs.back().at, runStart);
+        if (!runs.empty()) {
+            const std::chrono::steady_clock::time_point runStart = now - played(samples.size() - runs.back().from);
+            if (runStart - runs.back().at <= kGap) {
+                runs.back().at = std::min(runs.back().at, runStart);
+                return;
+            }
+        }
+        runs.push_back({samples.size() - count, now - played(count)});
     }
 };
 

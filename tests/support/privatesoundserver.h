@@ -36,8 +36,8 @@ class PrivateSoundServer
         ~Recording();
         std::vector<qint16> stop();
         // Where on the steady clock a sample was played. A chunk is never read before its last sample was played, so
-        // the earliest of all readings bounds when the samples before it were. A sink that sleeps, or a server that
-        // stops, leaves a gap: the samples after it are timed from their own readings.
+        // the earliest of all readings bounds when the samples before it were. A sink that sleeps leaves a gap: the
+        // samples after it are timed from their own readings.
         std::chrono::steady_clock::time_point playedAt(std::size_t sample) const;
         bool isRecording() const;
 

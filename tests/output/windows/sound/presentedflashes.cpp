@@ -14,9 +14,9 @@ struct PresentedFlashes::State
 
 namespace {
 
-// The frames taken to place a whole second of the clip: those this near it (the flash lasts 0.1 s), so that a pause
-// in the middle of a second places nothing.
-constexpr double kNearSecond = 0.2;
+// The frames taken to place a whole second of the clip: those this near it, so that a second is placed even where a
+// busy machine drew none of the flash's own frames, and a pause in the middle of a second places nothing.
+constexpr double kNearSecond = 0.4;
 // Frames telling times closer than this tell the same second.
 constexpr auto kOneFlash = std::chrono::milliseconds(300);
 
@@ -49,12 +49,6 @@ std::vector<PresentedFlashes::Swap> PresentedFlashes::swaps() const
 {
     std::scoped_lock hold(m_state->lock);
     return m_state->swaps;
-}
-
-std::optional<double> PresentedFlashes::lastVideoTime() const
-{
-    std::scoped_lock hold(m_state->lock);
-    return m_state->swaps.empty() ? std::nullopt : std::optional(m_state->swaps.back().videoTime);
 }
 
 std::vector<FlashBeeps::Time> PresentedFlashes::onsets(FlashBeeps::Time from, FlashBeeps::Time until) const

