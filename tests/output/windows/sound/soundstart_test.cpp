@@ -45,8 +45,8 @@ constexpr double kTogetherTolerance = 50;
 constexpr auto kOpeningHeld = 500ms;
 // Seconds of each cue watched after its GO where several are: a lag the sound starts with stays for the whole cue.
 constexpr double kSecondsPerGo = 3.3;
-// How far from a second two flashes may fall due while a late sound is found and brought back: the pictures neither
-// wait for the silent device nor jump when it plays.
+// How far from the first flash's whole seconds a flash may fall due while a late sound is found and brought back:
+// the pictures neither wait for the silent device nor jump when it plays.
 constexpr double kPaceTolerance = 100;
 // The last flash watched comes with the time for its beep to be heard.
 constexpr auto kBeepHeard = 600ms;
@@ -303,6 +303,8 @@ class SoundStart : public ::testing::Test
 
 } // namespace
 
+// A clip loaded by its GO, for longer than its start's lead (its sound device is slow to open), starts with its sound:
+// the start waits for the load, and the first beep comes with the first flash.
 TEST_F(SoundStart, ThePlainOutputsSoundStartsWithItsFirstFlashAndLosesNoBeep)
 {
     expectTogether(goAndWatch(ProjectorMapping{}));
