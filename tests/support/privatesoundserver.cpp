@@ -8,6 +8,7 @@
 #include <csignal>
 #include <mutex>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -52,6 +53,8 @@ bool PrivateSoundServer::start(QString& why)
     environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     m_server.setProcessEnvironment(environment);
     m_server.setProcessChannelMode(QProcess::MergedChannels);
+    // Goes with the test program, however that ends.
+    m_server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_server.start(QStringLiteral("pulseaudio"),
                    {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "--disallow-exit",
                     "--disable-shm=yes", "--log-target=stderr", "-L",
