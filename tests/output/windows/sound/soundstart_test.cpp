@@ -479,19 +479,17 @@ TEST_F(SoundStart, ASoundThatBeginsLateIsBroughtBackToThePictures)
     watchUntilPresented(presented, after(firstFlash, kJudgedFrom), after(watched.go, kWatched), 3);
     watched.finish(*show, presented, *sound);
     ASSERT_FALSE(watched.beeps.empty()) << "nothing heard";
-    std::cout << QString::asprintf("the sink woke %.0f ms after the first flash; the first beep came %.0f ms after it",
-                                   msBetween(firstFlash, woken), msBetween(firstFlash, watched.beeps.front()))
+    // Where every beep and flash came, for the log.
+    std::vector<double> heard, seen;
+    for (const Time beep : watched.beeps)
+        heard.push_back(msBetween(firstFlash, beep));
+    for (const Time flash : watched.flashes)
+        seen.push_back(msBetween(firstFlash, flash));
+    std::cout << QString::asprintf("the sink woke %.0f ms after the first flash; ms after it, beeps:",
+                                   msBetween(firstFlash, woken))
                      .toStdString()
-              << std::endl;
+              << listed(heard) << "; flashes:" << listed(seen) << std::endl;
     ASSERT_GE(watched.beeps.front(), woken - 50ms) << "the sleeping sink played";
-    {
-        std::vector<double> b, f;
-        for (Time t : watched.beeps)
-            b.push_back(msBetween(firstFlash, t));
-        for (Time t : watched.flashes)
-            f.push_back(msBetween(firstFlash, t));
-        std::cout << "DEBUG beeps" << listed(b) << " flashes" << listed(f) << std::endl;
-    }
     // The last three seconds watched.
     const FlashBeeps::Start start = watched.compared(after(firstFlash, kJudgedFrom), Time::max());
     const std::string measured = "the last three seconds: " + watched.told(start);
