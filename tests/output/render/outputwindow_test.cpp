@@ -192,6 +192,26 @@ class OutputWindows : public ::testing::Test
         return window;
     }
     static FakePlayer* fake(Picture& picture) { return static_cast<FakePlayer*>(picture.player()); }
+
+    // A window playing a 320 x 180 clip of the seconds given, each of its swaps watched.
+    struct Playing
+    {
+        OneScreen screen{defaultPlayerFactory()};
+        // Outlives the window, whose render thread reports into it until the window is gone.
+        Swaps swaps;
+        std::unique_ptr<ScreenOutputWindow> window;
+    };
+    std::unique_ptr<Playing> play(double seconds)
+    {
+        auto playing = std::make_unique<Playing>();
+        Picture& picture = *playing->screen.picture;
+        picture.load(QUrl::fromLocalFile(MediaFixtures::video({{320, 180}, seconds, 30})));
+        EXPECT_TRUE(waitUntil([&] { return picture.player()->isReady(); }, 10000));
+        playing->window = open(playing->screen);
+        playing->swaps.watch(*playing->window);
+        picture.player()->play();
+        return playing;
+    }
 };
 
 // The plain output (mapping off) fills the window with the picture in the colours the console's monitor paints.
@@ -262,15 +282,8 @@ TEST_F(OutputWindows, DrawsBelowTheMainThread)
 // The render thread presents every frame the decoder delivers, however long the main thread is held.
 TEST_F(OutputWindows, KeepPresentingVideoWhileTheMainThreadIsBlocked)
 {
-    const QString clip = MediaFixtures::video({{320, 180}, 4, 30});
-    OneScreen screen(defaultPlayerFactory());
-    screen.picture->load(QUrl::fromLocalFile(clip));
-    ASSERT_TRUE(waitUntil([&] { return screen.picture->player()->isReady(); }, 10000));
-    // Outlives the window, whose render thread reports into it until the window is gone.
-    Swaps swaps;
-    auto window = open(screen);
-    swaps.watch(*window);
-    screen.picture->player()->play();
+    const std::unique_ptr<Playing> playing = play(4);
+    Swaps& swaps = playing->swaps;
     ASSERT_TRUE(waitUntil([&] { return swaps.videoFrames() >= 3; }, 10000));
 
     const auto blocked = std::chrono::steady_clock::now();
@@ -284,14 +297,8 @@ TEST_F(OutputWindows, KeepPresentingVideoWhileTheMainThreadIsBlocked)
 // times apart, so that what a swap reports is when the program meant the frame to be seen.
 TEST_F(OutputWindows, EachSwapTellsWhenItsFrameFellDue)
 {
-    const QString clip = MediaFixtures::video({{320, 180}, 2, 30});
-    OneScreen screen(defaultPlayerFactory());
-    screen.picture->load(QUrl::fromLocalFile(clip));
-    ASSERT_TRUE(waitUntil([&] { return screen.picture->player()->isReady(); }, 10000));
-    Swaps swaps;
-    auto window = open(screen);
-    swaps.watch(*window);
-    screen.picture->player()->play();
+    const std::unique_ptr<Playing> playing = play(2);
+    Swaps& swaps = playing->swaps;
     ASSERT_TRUE(waitUntil([&] { return swaps.videoFrames() >= 10; }, 10000));
     std::scoped_lock hold(swaps.lock);
     const auto played = std::find_if(swaps.videoShown.cbegin(), swaps.videoShown.cend(),
