@@ -218,7 +218,7 @@ class SoundStart : public ::testing::Test
         if (!s_sound->start(s_why))
             return;
         if (!HeldSoundSink::install()) {
-            s_why = QStringLiteral("GStreamer's pulsesink is missing (gstreamer1.0-pulseaudio)");
+            s_why = QStringLiteral("GStreamer's pulsesink is missing (Debian: gstreamer1.0-plugins-good)");
             return;
         }
         s_sound->useInThisProcess();
