@@ -683,8 +683,10 @@ constexpr int kSweepSteps = 40;
 constexpr double kSweepStep = 0.1;
 // Seconds of each swept cue watched after its GO: a lag the sound starts with stays for the whole cue.
 constexpr double kSweepSeconds = 4;
-// With the sink left mixing ahead the sound shows where it plays only seconds after it began.
+// With the sink asleep the sound shows where it plays only seconds after it began.
 constexpr double kLateSweepSeconds = 9;
+// How long after GO the sink sleeps in the late runs: the sound begins over a second late, not a whole second.
+constexpr double kSinkAsleepSeconds = 1.5;
 
 // One GO of the sweep, as the process that ran it told it and as heard and seen meanwhile.
 struct SweptGo
@@ -698,13 +700,17 @@ struct SweptGo
 // Runs this program with --sound-go in a fresh process: the console starts (where there is a third display), the show
 // is set to the one flash-and-beep cue, 屏幕 1 is bound and the cue is taken `delay` seconds later. The sink's monitor
 // is recorded and the output window read back through X here, in this process. The recording has begun to flow
-// before the process starts, unless the sink is left mixing two seconds ahead, so that the sound begins late.
-SweptGo sweptGo(const PrivateSoundServer& server, const QString& clip, double delay, bool curved, bool sinkAhead)
+// before the process starts, unless the sink is put to sleep until a while after GO, so that the sound begins late.
+SweptGo sweptGo(const PrivateSoundServer& server, const QString& clip, double delay, bool curved, bool sinkAsleep)
 {
     SweptGo swept;
-    const double seconds = sinkAhead ? kLateSweepSeconds : kSweepSeconds;
+    const double seconds = sinkAsleep ? kLateSweepSeconds : kSweepSeconds;
+    QString why;
+    if (sinkAsleep && !server.sleepSink(why))
+        std::printf("    the sink does not sleep: %s\n", qUtf8Printable(why));
     const std::unique_ptr<PrivateSoundServer::Recording> sound =
-        sinkAhead ? server.recordWithTheSinkAhead() : server.record();
+        sinkAsleep ? server.recordTheSleepingSink() : server.record();
+    bool woken = !sinkAsleep;
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--sound-go"), QString::number(delay),
@@ -725,6 +731,11 @@ SweptGo sweptGo(const PrivateSoundServer& server, const QString& clip, double de
                     swept.prepared = words.value(2) == "prepared";
                 }
             }
+            if (!woken && go >= 0 && steadyNs() >= go + qint64(kSinkAsleepSeconds * 1e9)) {
+                woken = true;
+                if (!server.wakeSink(why))
+                    std::printf("    the sink does not wake: %s\n", qUtf8Printable(why));
+            }
             return child.state() == QProcess::NotRunning;
         },
         int((delay + seconds) * 1000) + 30000);
@@ -741,8 +752,8 @@ SweptGo sweptGo(const PrivateSoundServer& server, const QString& clip, double de
     std::erase_if(seen, [&](FlashBeeps::Time flash) {
         return flash < goAt || flash > goAt + std::chrono::milliseconds(int(seconds * 1000) - 300);
     });
-    const std::vector<FlashBeeps::Time> beeps =
-        FlashBeeps::beepOnsets(heard, sound->firstSampleAt(), PrivateSoundServer::kRate);
+    const std::vector<FlashBeeps::Time> beeps = FlashBeeps::beepOnsets(
+        heard, [&](std::size_t sample) { return sound->playedAt(sample); }, PrivateSoundServer::kRate);
     swept.start = FlashBeeps::compare(seen, beeps);
     swept.goAfterBinding = (go - bound) / 1e9;
     for (const FlashBeeps::Time beep : beeps)
@@ -854,11 +865,11 @@ void soundSweep(const PrivateSoundServer& server, const QString& clip, bool curv
     printLoad();
 }
 
-// A few GOs with the sink left mixing two seconds ahead as the recording begins: the sound begins late, and is
-// brought back to the pictures once it shows where it plays.
+// A few GOs with the sink asleep until 1.5 s after GO, as a device slow to wake: the sound begins late, and is brought
+// back to the pictures once it shows where it plays.
 void lateSoundRuns(const PrivateSoundServer& server, const QString& clip, bool curved)
 {
-    std::printf("  %s, the sink left mixing two seconds ahead (the sound begins late; goal: the last three flashes "
+    std::printf("  %s, the sink asleep until 1.5 s after GO (the sound begins late; goal: the last three flashes "
                 "within +-20 ms of their beeps):\n",
                 curved ? "curved" : "mapping off");
     JudgedCounts counts;
@@ -901,8 +912,9 @@ void soundRuns(double seconds)
         reference.waitForFinished(3000);
         const std::vector<FlashBeeps::Time> seen = flashes ? flashes->stop() : std::vector<FlashBeeps::Time>{};
         const std::vector<qint16> heard = sound->stop();
-        const FlashBeeps::Start start =
-            FlashBeeps::compare(seen, FlashBeeps::beepOnsets(heard, sound->firstSampleAt(), PrivateSoundServer::kRate));
+        const FlashBeeps::Start start = FlashBeeps::compare(
+            seen, FlashBeeps::beepOnsets(
+                      heard, [&](std::size_t sample) { return sound->playedAt(sample); }, PrivateSoundServer::kRate));
         const std::vector<double> offsets = measured(start.offsets, 0);
         if (offsets.empty())
             std::printf(

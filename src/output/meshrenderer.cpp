@@ -528,6 +528,7 @@ void MeshRenderer::updateVideoTexture()
     m_frameTransform = frame.orientation();
     m_videoLayout = layoutOf(frame, *format);
     m_videoTime = frame.time();
+    m_videoDue = frame.dueAt();
     m_videoShown = true;
     ++m_work.frameUploads;
 }
@@ -801,9 +802,9 @@ float MeshRenderer::stepsPerPixel(QSize pixelSize)
     return float(std::exp2(std::floor(std::log2(32767.0 / longest))));
 }
 
-std::optional<double> MeshRenderer::videoTimeShown() const
+std::optional<MeshRenderer::VideoShown> MeshRenderer::videoShown() const
 {
-    return m_drewVideo ? std::optional<double>(m_videoTime) : std::nullopt;
+    return m_drewVideo && m_item ? std::optional(VideoShown{*m_item, m_videoTime, m_videoDue}) : std::nullopt;
 }
 
 QSizeF MeshRenderer::fillScale(const QSizeF& target, const QRectF& crop, double mediaAspect)

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QTransform>
 #include <array>
+#include <chrono>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -78,8 +79,15 @@ class MeshRenderer
     void forgetGl();
 
     QString errorText() const { return m_error; }
-    // The media time of the video frame the last draw showed; none when it showed no live video.
-    std::optional<double> videoTimeShown() const;
+    // The video frame the last draw showed: its item, its media time, and the host time it fell due (none for a frame
+    // shown at once, a paused player's); none when the draw showed no live video.
+    struct VideoShown
+    {
+        quint64 item = 0;
+        double time = 0;
+        std::optional<std::chrono::steady_clock::time_point> dueAt;
+    };
+    std::optional<VideoShown> videoShown() const;
     // A mask's field is being made; the one shown before is drawn meanwhile, and update() takes it in once ready.
     bool waitsForMask() const { return m_polygonWanted.has_value(); }
     Work work() const { return m_work; }
@@ -160,6 +168,7 @@ class MeshRenderer
     bool m_videoShown = false;
     std::optional<std::uint64_t> m_frameSerial;
     double m_videoTime = 0;
+    std::optional<std::chrono::steady_clock::time_point> m_videoDue;
     bool m_drewVideo = false;
     QTransform m_frameTransform;
     MediaLayout m_videoLayout;

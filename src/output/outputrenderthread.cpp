@@ -221,8 +221,11 @@ void OutputRenderThread::run()
         if (dueFrame)
             m_shownFrame = dueFrame;
         nextVideoDraw = nextVideoDrawAt().value_or(never);
-        const std::optional<double> videoTime = renderer.videoTimeShown();
-        emit frameSwapped(videoTime.value_or(-1));
+        const std::optional<MeshRenderer::VideoShown> video = renderer.videoShown();
+        const std::optional<Clock::time_point> due = video ? video->dueAt : std::nullopt;
+        emit frameSwapped(video ? video->time : -1,
+                          due ? std::chrono::nanoseconds(due->time_since_epoch()).count() : qint64(-1),
+                          video ? video->item : 0);
     }
     if (context.makeCurrent(m_window)) {
         renderer.releaseGl();

@@ -54,8 +54,9 @@ class OutputRenderThread : public QThread
 
   signals:
     // Sent on the render thread after each swap, with the media time of the video frame it shows (negative when
-    // it shows none): connect directly to see every frame without the main thread.
-    void frameSwapped(double videoTime);
+    // it shows none), the host time that frame fell due (steady clock, ns; negative for a frame shown at once) and
+    // its item (the player's generation): connect directly to see every frame without the main thread.
+    void frameSwapped(double videoTime, qint64 dueNs, quint64 item);
     // Sent on the render thread when the output turns black, with why; once per distinct reason.
     void failed(const QString& reason);
 

@@ -40,8 +40,9 @@ class ScreenOutputWindow : public QWindow
 
   signals:
     // Sent on the render thread after each swap, with the media time of the video frame on show (negative when
-    // none): connect with Qt::DirectConnection to see every frame without waiting for the main thread.
-    void frameSwapped(double videoTime);
+    // none), the host time it fell due (steady clock, ns; negative for a frame shown at once) and its item: connect
+    // with Qt::DirectConnection to see every frame without waiting for the main thread.
+    void frameSwapped(double videoTime, qint64 dueNs, quint64 item);
     // Sent on the main thread when the output turns black, with why.
     void failed(const QString& reason);
 

@@ -111,7 +111,8 @@ std::vector<Time> FlashWatch::stop()
     return onsets();
 }
 
-std::vector<Time> beepOnsets(const std::vector<qint16>& samples, Time firstSample, int rate)
+std::vector<Time> beepOnsets(const std::vector<qint16>& samples, const std::function<Time(std::size_t)>& playedAt,
+                             int rate)
 {
     std::vector<Time> onsets;
     int quiet = rate;
@@ -121,8 +122,7 @@ std::vector<Time> beepOnsets(const std::vector<qint16>& samples, Time firstSampl
             continue;
         }
         if (quiet > rate / 5)
-            onsets.push_back(firstSample + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                               std::chrono::duration<double>(double(i) / rate)));
+            onsets.push_back(playedAt(i));
         quiet = 0;
     }
     return onsets;

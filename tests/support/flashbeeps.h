@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -31,8 +32,9 @@ class FlashWatch
     std::shared_ptr<State> m_state;
 };
 
-// Where the sound rises out of at least 200 ms of quiet.
-std::vector<Time> beepOnsets(const std::vector<qint16>& samples, Time firstSample, int rate);
+// Where the sound rises out of at least 200 ms of quiet; `playedAt` tells when a sample was played.
+std::vector<Time> beepOnsets(const std::vector<qint16>& samples, const std::function<Time(std::size_t)>& playedAt,
+                             int rate);
 
 // What a GO to the clip gave, from its first flash on.
 struct Start

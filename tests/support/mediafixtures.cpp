@@ -251,22 +251,24 @@ QString MediaFixtures::wav(const WavSpec& wanted)
     return launch("wav-v1 " + pipeline, "wav", pipeline);
 }
 
-QString MediaFixtures::flashBeepVideo(int seconds, QSize size)
+QString MediaFixtures::flashBeepVideo(int seconds, QSize size, double flashAt)
 {
     constexpr int fps = 30;
     constexpr int rate = 48000;
+    const int firstFrame = int(std::lround(flashAt * fps)) % fps;
+    const int firstSample = firstFrame * (rate / fps);
     // Drawn small and scaled up nearest-neighbour: every pixel is black or white.
     const QSize drawn(64, 36);
     const int lumaBytes = drawn.width() * drawn.height();
     QByteArray frames;
     for (int frame = 0; frame < seconds * fps; ++frame) {
-        const bool flash = frame % fps < fps / 10;
+        const bool flash = (frame + fps - firstFrame) % fps < fps / 10;
         frames += QByteArray(lumaBytes, char(flash ? 235 : 16));
         frames += QByteArray(lumaBytes / 2, char(128));
     }
     QByteArray sound;
     for (int i = 0; i < seconds * rate; ++i) {
-        const int inSecond = i % rate;
+        const int inSecond = (i + rate - firstSample) % rate;
         const qint16 value = inSecond < rate / 10 ? qint16(16000 * std::sin(2 * M_PI * 1000 * inSecond / rate)) : 0;
         for (int channel = 0; channel < 2; ++channel)
             sound.append(reinterpret_cast<const char*>(&value), 2);

@@ -59,9 +59,10 @@ QString losslessI420Video(QSize size, const QByteArray& planes, const QString& c
 QString convertedFirstFrame(const QString& video);
 // A 16-bit sine WAV.
 QString wav(const WavSpec& wanted = {});
-// A Matroska clip at 30 fps, black but for a white flash over the first 100 ms of every second, with plain PCM
-// sound (no encoder delay shifts it) that is silent but for a 1 kHz beep over the same 100 ms.
-QString flashBeepVideo(int seconds, QSize size = {1920, 1080});
+// A Matroska clip at 30 fps, black but for a white flash over the first 100 ms of every second (from `flashAt` seconds
+// into it, in whole frames), with plain PCM sound (no encoder delay shifts it) that is silent but for a 1 kHz beep over
+// the same 100 ms.
+QString flashBeepVideo(int seconds, QSize size = {1920, 1080}, double flashAt = 0);
 // A PNG filled with one colour; tagged with the colour space's profile unless it is sRGB (then untagged).
 QString png(QSize size = {64, 48}, QColor color = Qt::red, QColorSpace::NamedColorSpace space = QColorSpace::SRgb);
 // A file holding the given bytes under the given name.

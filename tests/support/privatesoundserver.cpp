@@ -4,9 +4,11 @@
 
 #include <QFile>
 #include <QStandardPaths>
+#include <algorithm>
 #include <csignal>
 #include <mutex>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -16,6 +18,8 @@ extern char** environ;
 namespace {
 
 const char* const kSink = "lumo_test";
+// Samples read this much later than their run allows may follow a gap.
+constexpr std::chrono::milliseconds kGap{30};
 
 } // namespace
 
@@ -31,7 +35,7 @@ PrivateSoundServer::~PrivateSoundServer()
 
 bool PrivateSoundServer::start(QString& why)
 {
-    for (const char* tool : {"pulseaudio", "parec"})
+    for (const char* tool : {"pulseaudio", "parec", "pactl"})
         if (QStandardPaths::findExecutable(tool).isEmpty()) {
             why = QStringLiteral("%1 is not installed (Debian: pulseaudio, pulseaudio-utils)").arg(tool);
             return false;
@@ -49,6 +53,8 @@ bool PrivateSoundServer::start(QString& why)
     environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     m_server.setProcessEnvironment(environment);
     m_server.setProcessChannelMode(QProcess::MergedChannels);
+    // Goes with the test program, however that ends.
+    m_server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_server.start(QStringLiteral("pulseaudio"),
                    {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "--disallow-exit",
                     "--disable-shm=yes", "--log-target=stderr", "-L",
@@ -78,7 +84,27 @@ struct PrivateSoundServer::Recording::State
     std::thread reader;
     mutable std::mutex lock;
     std::vector<qint16> samples;
-    std::chrono::steady_clock::time_point firstSampleAt = std::chrono::steady_clock::time_point::max();
+    std::vector<Recording::Run> runs;
+
+    // Takes a chunk read at `now`: it goes on the run before, or begins a run of its own after a gap.
+    void take(const qint16* chunk, std::size_t count, std::chrono::steady_clock::time_point now)
+    {
+        const auto played = [](std::size_t samples) {
+            return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double>(double(samples) / kRate));
+        };
+        samples.insert(samples.end(), chunk, chunk + count);
+        // Read later than the run so far allows: either the reading came late (the next prompt one mends the run's
+        // start) or the sink played nothing for a while. A run begun on a late reading comes to the same start.
+        if (!runs.empty()) {
+            const std::chrono::steady_clock::time_point runStart = now - played(samples.size() - runs.back().from);
+            if (runStart - runs.back().at <= kGap) {
+                runs.back().at = std::min(runs.back().at, runStart);
+                return;
+            }
+        }
+        runs.push_back({samples.size() - count, now - played(count)});
+    }
 };
 
 std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::record(bool* started) const
@@ -86,12 +112,35 @@ std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::record(bool* 
     return startRecording(true, started);
 }
 
-// The sink mixes ahead as far as the lowest latency anyone asks of it allows; the recorder asks for 2 ms. Once the last
-// recorder goes, it mixes as far as it may, two seconds, from where it stood: a recorder stopped as soon as its sound
-// came leaves two seconds ahead.
-std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::recordWithTheSinkAhead() const
+bool PrivateSoundServer::sleepSink(QString& why) const
 {
-    startRecording(true, nullptr)->stop();
+    return suspendSink(true, why);
+}
+
+bool PrivateSoundServer::wakeSink(QString& why) const
+{
+    return suspendSink(false, why);
+}
+
+// A sink suspended by hand stays so while streams come and go: they wait, their sound held, until it is resumed.
+bool PrivateSoundServer::suspendSink(bool suspended, QString& why) const
+{
+    QProcess pactl;
+    pactl.setProcessChannelMode(QProcess::MergedChannels);
+    pactl.start(QStringLiteral("pactl"),
+                {"-s", address(), "suspend-sink", QString::fromLatin1(kSink), suspended ? "1" : "0"});
+    // The test's event loop goes on meanwhile: its players and windows keep running.
+    if (!pactl.waitForStarted(10000) || !waitUntil([&] { return pactl.state() == QProcess::NotRunning; }, 10000) ||
+        pactl.exitStatus() != QProcess::NormalExit || pactl.exitCode() != 0) {
+        why = QStringLiteral("pactl suspend-sink: ") + pactl.errorString() + ' ' +
+              QString::fromLocal8Bit(pactl.readAll()).trimmed();
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::recordTheSleepingSink() const
+{
     return startRecording(false, nullptr);
 }
 
@@ -141,10 +190,7 @@ std::unique_ptr<PrivateSoundServer::Recording> PrivateSoundServer::startRecordin
             const std::size_t whole = bytesHeld / 2;
             const auto now = std::chrono::steady_clock::now();
             std::scoped_lock hold(state->lock);
-            state->samples.insert(state->samples.end(), chunk, chunk + whole);
-            const auto played = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                std::chrono::duration<double>(double(state->samples.size()) / kRate));
-            state->firstSampleAt = std::min(state->firstSampleAt, now - played);
+            state->take(chunk, whole, now);
             if (bytesHeld % 2)
                 bytes[0] = bytes[bytesHeld - 1];
             bytesHeld %= 2;
@@ -186,6 +232,15 @@ std::vector<qint16> PrivateSoundServer::Recording::stop()
         m_state->pid = -1;
     }
     std::scoped_lock hold(m_state->lock);
-    m_firstSampleAt = m_state->firstSampleAt;
+    m_runs = m_state->runs;
     return m_state->samples;
+}
+
+std::chrono::steady_clock::time_point PrivateSoundServer::Recording::playedAt(std::size_t sample) const
+{
+    const auto run = std::find_if(m_runs.crbegin(), m_runs.crend(), [&](const Run& run) { return run.from <= sample; });
+    if (run == m_runs.crend())
+        return std::chrono::steady_clock::time_point::max();
+    return run->at + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                         std::chrono::duration<double>(double(sample - run->from) / kRate));
 }

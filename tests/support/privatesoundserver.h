@@ -34,30 +34,42 @@ class PrivateSoundServer
     {
       public:
         ~Recording();
-        // The samples, and where on the steady clock sample 0 was played (a chunk is never read before its last
-        // sample was played, so the earliest of all readings bounds it).
         std::vector<qint16> stop();
-        std::chrono::steady_clock::time_point firstSampleAt() const { return m_firstSampleAt; }
+        // Where on the steady clock a sample was played. A chunk is never read before its last sample was played, so
+        // the earliest of all readings bounds when the samples before it were. A sink that sleeps leaves a gap: the
+        // samples after it are timed from their own readings.
+        std::chrono::steady_clock::time_point playedAt(std::size_t sample) const;
         bool isRecording() const;
 
       private:
         friend class PrivateSoundServer;
         struct State;
+        // Samples played one after the other from `from` on, the first of them at `at`.
+        struct Run
+        {
+            std::size_t from = 0;
+            std::chrono::steady_clock::time_point at;
+        };
         std::shared_ptr<State> m_state;
-        std::chrono::steady_clock::time_point m_firstSampleAt = std::chrono::steady_clock::time_point::max();
+        std::vector<Run> m_runs;
     };
     // Starts recording the sink; waits until the first samples arrive (false in *started when none do). A null sink
     // with nobody recording mixes two seconds ahead: a recording's first samples come once that time has passed, and
     // so does any sound that starts meanwhile.
     std::unique_ptr<Recording> record(bool* started = nullptr) const;
-    // Leaves the sink mixing two seconds ahead and records without waiting: sound that starts now begins late, when
-    // those two seconds have passed, as it does on a device that takes that long to wake. The recording's first
-    // samples come then too.
-    std::unique_ptr<Recording> recordWithTheSinkAhead() const;
+
+    // Puts the sink to sleep, as a device that is slow to wake: sound that starts meanwhile waits in its stream, and
+    // the device plays it from its beginning once woken, late by as long as it slept. False, with pactl's answer in
+    // `why`, when the server was not told.
+    bool sleepSink(QString& why) const;
+    bool wakeSink(QString& why) const;
+    // Starts recording the sleeping sink: its first samples come as it wakes.
+    std::unique_ptr<Recording> recordTheSleepingSink() const;
 
   private:
     QString socketPath() const { return m_folder.filePath(QStringLiteral("native")); }
     std::unique_ptr<Recording> startRecording(bool waitForSound, bool* started) const;
+    bool suspendSink(bool suspended, QString& why) const;
 
     QTemporaryDir m_folder;
     QProcess m_server;

@@ -15,6 +15,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSet>
+#include <algorithm>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -61,9 +62,11 @@ struct Swaps
     {
         QObject::connect(
             &window, &ScreenOutputWindow::frameSwapped, &window,
-            [this](double videoTime) {
+            [this](double videoTime, qint64 dueNs, quint64 item) {
                 std::scoped_lock hold(lock);
                 shown.push_back({std::chrono::steady_clock::now(), videoTime});
+                if (videoTime >= 0)
+                    videoShown.push_back({videoTime, dueNs, item});
             },
             Qt::DirectConnection);
     }
@@ -81,6 +84,14 @@ struct Swaps
 
     std::mutex lock;
     std::vector<std::pair<std::chrono::steady_clock::time_point, double>> shown;
+    // Of each swap that showed video: the frame's media time, the host time it fell due (ns) and its item.
+    struct Video
+    {
+        double time = 0;
+        qint64 dueNs = -1;
+        quint64 item = 0;
+    };
+    std::vector<Video> videoShown;
 };
 
 QImage filled(QColor colour, QSize size = {160, 90})
@@ -181,6 +192,26 @@ class OutputWindows : public ::testing::Test
         return window;
     }
     static FakePlayer* fake(Picture& picture) { return static_cast<FakePlayer*>(picture.player()); }
+
+    // A window playing a 320 x 180 clip of the seconds given, each of its swaps watched.
+    struct Playing
+    {
+        OneScreen screen{defaultPlayerFactory()};
+        // Outlives the window, whose render thread reports into it until the window is gone.
+        Swaps swaps;
+        std::unique_ptr<ScreenOutputWindow> window;
+    };
+    std::unique_ptr<Playing> play(double seconds)
+    {
+        auto playing = std::make_unique<Playing>();
+        Picture& picture = *playing->screen.picture;
+        picture.load(QUrl::fromLocalFile(MediaFixtures::video({{320, 180}, seconds, 30})));
+        EXPECT_TRUE(waitUntil([&] { return picture.player()->isReady(); }, 10000));
+        playing->window = open(playing->screen);
+        playing->swaps.watch(*playing->window);
+        picture.player()->play();
+        return playing;
+    }
 };
 
 // The plain output (mapping off) fills the window with the picture in the colours the console's monitor paints.
@@ -251,15 +282,8 @@ TEST_F(OutputWindows, DrawsBelowTheMainThread)
 // The render thread presents every frame the decoder delivers, however long the main thread is held.
 TEST_F(OutputWindows, KeepPresentingVideoWhileTheMainThreadIsBlocked)
 {
-    const QString clip = MediaFixtures::video({{320, 180}, 4, 30});
-    OneScreen screen(defaultPlayerFactory());
-    screen.picture->load(QUrl::fromLocalFile(clip));
-    ASSERT_TRUE(waitUntil([&] { return screen.picture->player()->isReady(); }, 10000));
-    // Outlives the window, whose render thread reports into it until the window is gone.
-    Swaps swaps;
-    auto window = open(screen);
-    swaps.watch(*window);
-    screen.picture->player()->play();
+    const std::unique_ptr<Playing> playing = play(4);
+    Swaps& swaps = playing->swaps;
     ASSERT_TRUE(waitUntil([&] { return swaps.videoFrames() >= 3; }, 10000));
 
     const auto blocked = std::chrono::steady_clock::now();
@@ -267,6 +291,25 @@ TEST_F(OutputWindows, KeepPresentingVideoWhileTheMainThreadIsBlocked)
     const int frames = swaps.framesBetween(blocked, std::chrono::steady_clock::now());
     // About nine frames fall due in that time; a sanitized build on a busy machine shows fewer.
     EXPECT_GE(frames, 3) << "new video frames shown while the main thread was blocked";
+}
+
+// Each swap tells the frame it showed as its player made it: a played clip's frames, of one item, fall due their media
+// times apart, so that what a swap reports is when the program meant the frame to be seen.
+TEST_F(OutputWindows, EachSwapTellsWhenItsFrameFellDue)
+{
+    const std::unique_ptr<Playing> playing = play(2);
+    Swaps& swaps = playing->swaps;
+    ASSERT_TRUE(waitUntil([&] { return swaps.videoFrames() >= 10; }, 10000));
+    std::scoped_lock hold(swaps.lock);
+    const auto played = std::find_if(swaps.videoShown.cbegin(), swaps.videoShown.cend(),
+                                     [](const Swaps::Video& video) { return video.dueNs >= 0; });
+    ASSERT_NE(played, swaps.videoShown.cend()) << "no swap told a due time";
+    for (auto video = played; video != swaps.videoShown.cend(); ++video) {
+        EXPECT_EQ(video->item, played->item);
+        ASSERT_GE(video->dueNs, 0) << "a played frame at " << video->time << " s";
+        const double apart = double(video->dueNs - played->dueNs) / 1e6;
+        EXPECT_NEAR(apart, (video->time - played->time) * 1000, 2) << "frame at " << video->time << " s";
+    }
 }
 
 // A GO to a prepared video: the first frame goes up at once, without waiting for the main thread's next turn,
