@@ -2,6 +2,7 @@
 
 #include "audiotap.h"
 #include "filedescriptors.h"
+#include "folderwatch.h"
 #include "gstinit.h"
 #include "lookaside.h"
 #include "lookreplies.h"
@@ -82,6 +83,20 @@ struct PendingSeek
     SeekMode mode = SeekMode::exact;
 };
 
+// What a playing item has shown, and where its pipeline last said it stood: whether it moves on.
+struct Progress
+{
+    std::uint64_t frame = 0;
+    double position = -1;
+    // It shows a picture that goes on: only new frames count then.
+    bool picture = false;
+
+    bool movedSince(const Progress& before) const
+    {
+        return frame != before.frame || (!picture && position != before.position);
+    }
+};
+
 // Where the pipeline said its item stood, and when it was asked.
 struct PositionReport
 {
@@ -107,14 +122,17 @@ struct GstPlayer::Private
     std::atomic<bool> frameQueued{false};
     QTimer loadTimer;
     QString lastWarning;
+    // Runs from the load on: a load that takes long, and a playing item that makes no progress, have their folder
+    // watched.
     QTimer stallTimer;
     // Since when a playing item has made no progress; invalid while it is not expected to make any.
     QElapsedTimer stalledFor;
     // Checks in a row without progress: a process frozen as a whole (swapped out, stopped) misses checks, and is given
     // the full count after it wakes rather than failing on the time that passed while it slept.
     int stalledChecks = 0;
-    double progressPosition = -1;
-    std::uint64_t progressFrame = 0;
+    Progress lastProgress;
+    // Whether the item's folder answers while the item waits on it: time during which it was silent is not counted.
+    std::unique_ptr<FolderWatch> folder;
 
     QUrl url;
     // The url as GStreamer was given it, for looking at the file when it fails.
@@ -187,9 +205,12 @@ struct GstPlayer::Private
     void seekNow(const PendingSeek& seek);
     void applyTarget();
     void reachedEnd();
+    bool expectsProgress() const;
+    Progress progress() const;
+    bool progressTimeUp() const;
     void checkProgress();
+    void folderAnswered(const FolderWatch::Answer& answer);
     void lookAtFile(std::function<bool()> look, std::function<void(bool)> then);
-    void whenFolderAnswers(std::function<void()> answered, std::function<void()> silent);
     void whenChangedInPlace(std::function<void(bool)> then);
     void failWith(GstMessage* error);
     void oversizeStream(GstMessage* message);
@@ -200,6 +221,8 @@ GstPlayer::GstPlayer(QObject* parent) : Player(parent), d(std::make_unique<Priva
     initGstreamer();
     d->q = this;
     d->replies = std::make_unique<LookReplies>(this);
+    d->folder =
+        std::make_unique<FolderWatch>(this, [this](const FolderWatch::Answer& answer) { d->folderAnswered(answer); });
     d->loadTimer.setSingleShot(true);
     d->loadTimer.setInterval(loadTimeoutMs);
     connect(&d->loadTimer, &QTimer::timeout, this, [this] { d->loadTimedOut(); });
@@ -235,6 +258,8 @@ void GstPlayer::Private::looked(quint64 item, const QByteArray& uri, const FileL
     }
     file = look.stamp;
     fileIncomplete = look.incomplete;
+    // The time a silent folder kept the look waiting is not the load's.
+    loadTimer.start();
     startBuild(uri);
 }
 
@@ -300,6 +325,7 @@ void GstPlayer::Private::stop()
     loadTimer.stop();
     stallTimer.stop();
     stalledFor.invalidate();
+    folder->watch({});
     file = {};
     fileIncomplete = false;
     generation = newGeneration();
@@ -329,6 +355,8 @@ void GstPlayer::load(const QUrl& url)
                                : url.toEncoded();
     d->fileUrl = QUrl::fromEncoded(uri);
     d->loadTimer.start();
+    d->stallTimer.start();
+    d->folder->watch(d->fileUrl);
     d->atStart = true;
     d->holdFirstFrame = std::make_shared<std::atomic<bool>>(false);
     if (!d->fileUrl.isLocalFile()) {
@@ -337,7 +365,8 @@ void GstPlayer::load(const QUrl& url)
     }
     // GStreamer's file source opens the file in a state change: a FIFO would hold its worker for ever. The file is
     // looked at on a thread of its own first, as a folder that does not answer must hold neither this thread nor
-    // the pipeline workers; the load timer ends a look that does not come back.
+    // the pipeline workers. The load waits for that look however long its folder is silent, and its time begins
+    // again once the look comes back.
     const quint64 generation = d->generation;
     const QString path = d->fileUrl.toLocalFile();
     lookAside<FileLook>([path] { return FileLook::at(path); },
@@ -779,24 +808,6 @@ void GstPlayer::Private::lookAtFile(std::function<bool()> look, std::function<vo
     QTimer::singleShot(kLookDeadline, q, [once] { once(false); });
 }
 
-// Whether the item's file answers a look in time: a folder that stopped answering (a stalled share) does not. What is
-// not a local file answers.
-void GstPlayer::Private::whenFolderAnswers(std::function<void()> answered, std::function<void()> silent)
-{
-    if (!fileUrl.isLocalFile()) {
-        answered();
-        return;
-    }
-    lookAtFile(
-        [url = fileUrl] {
-            fileStamp(url);
-            return true;
-        },
-        [answered = std::move(answered), silent = std::move(silent)](bool answers) {
-            answers ? answered() : silent();
-        });
-}
-
 // A file that does not answer in time is not known to have changed.
 void GstPlayer::Private::whenChangedInPlace(std::function<void(bool)> then)
 {
@@ -809,48 +820,82 @@ void GstPlayer::Private::failWith(GstMessage* error)
     fail(fileIncomplete && mayBeIncompleteFile(error, fileUrl) ? incompleteFileText() : mediaFailureWords(error));
 }
 
-// Runs every second while an item plays. An item with a picture makes progress only by new frames, whatever its
-// position says: a decoder handed zeros in place of the file's frames drops them without a word while the sound and
-// the clock run on. Without a picture (a sound, or a video whose picture ended before its sound or pauses for a gap)
-// the position counts.
+bool GstPlayer::Private::expectsProgress() const
+{
+    return status == PlayerStatus::ready && target == Target::playing && !seeking && !pendingSeek && !ended;
+}
+
+// An item with a picture makes progress only by new frames, whatever its position says: a decoder handed zeros in
+// place of the file's frames drops them without a word while the sound and the clock run on. Without a picture (a
+// sound, or a video whose picture ended before its sound or pauses for a gap) the position counts.
+Progress GstPlayer::Private::progress() const
+{
+    const std::optional<VideoFrame> frame = q->currentFrame();
+    const VideoOutput* output = video();
+    // What the pipeline itself last said, not where this thread reckons it to be.
+    return {frame ? frame->serial() : 0, reportedPosition, frame && output && !output->streamIdle()};
+}
+
+bool GstPlayer::Private::progressTimeUp() const
+{
+    return stalledFor.isValid() && stalledFor.elapsed() >= stallTimeoutMs &&
+           stalledChecks >= stallTimeoutMs / stallCheckMs;
+}
+
+// Runs every second from the load on. A load that has not prerolled within a second, and a playing item that has
+// made no progress since the last check, have their folder looked at: the verdict waits for its answer.
 void GstPlayer::Private::checkProgress()
 {
+    if (status == PlayerStatus::loading) {
+        if (build || pipeline)
+            folder->look();
+        return;
+    }
     if (lookingAtFile)
         return;
-    if (status != PlayerStatus::ready || target != Target::playing || seeking || pendingSeek || ended) {
+    if (!expectsProgress()) {
         stalledFor.invalidate();
         return;
     }
-    // What the pipeline itself last said, not where this thread reckons it to be.
-    const double position = reportedPosition;
+    const Progress now = progress();
     askPosition();
-    const std::optional<VideoFrame> frame = q->currentFrame();
-    const std::uint64_t serial = frame ? frame->serial() : 0;
-    const VideoOutput* output = video();
-    const bool picture = frame && output && !output->streamIdle();
-    const bool moved = serial != progressFrame || (!picture && position != progressPosition);
-    if (!stalledFor.isValid() || moved) {
-        progressPosition = position;
-        progressFrame = serial;
+    if (!stalledFor.isValid() || now.movedSince(lastProgress)) {
+        lastProgress = now;
         stalledFor.start();
         stalledChecks = 0;
         return;
     }
     ++stalledChecks;
-    if (stalledFor.elapsed() < stallTimeoutMs || stalledChecks < stallTimeoutMs / stallCheckMs)
+    folder->look();
+}
+
+// A load whose time ran out, or a playing item that made no progress for its time, fails only on an answer that the
+// folder gave at once: an item whose folder was silent waits for it, and has its whole time again from its answer.
+void GstPlayer::Private::folderAnswered(const FolderWatch::Answer& answer)
+{
+    if (answer.wasSilent) {
+        if (status == PlayerStatus::loading)
+            loadTimer.start();
+        if (stalledFor.isValid()) {
+            stalledFor.start();
+            stalledChecks = 0;
+        }
         return;
-    // An item whose folder does not answer waits for it: it is not broken, and goes on when the folder does.
-    whenFolderAnswers(
-        [this, picture] {
-            whenChangedInPlace([this, picture](bool changed) {
-                if (changed)
-                    fail(rewrittenText());
-                else
-                    fail(picture ? QStringLiteral("文件在播放中停止送出画面")
-                                 : QStringLiteral("文件在播放中停止送出声音"));
-            });
-        },
-        [this] { stalledFor.start(); });
+    }
+    if (status == PlayerStatus::loading) {
+        if (!loadTimer.isActive() && (build || pipeline))
+            giveUpLoad();
+        return;
+    }
+    if (lookingAtFile || !expectsProgress() || !progressTimeUp())
+        return;
+    const Progress now = progress();
+    if (now.movedSince(lastProgress))
+        return;
+    if (changedInPlace(file, answer.stamp))
+        fail(rewrittenText());
+    else
+        fail(now.picture ? QStringLiteral("文件在播放中停止送出画面") : QStringLiteral("文件在播放中停止送出声音"));
 }
 
 void GstPlayer::Private::oversizeStream(GstMessage* message)
@@ -867,11 +912,13 @@ void GstPlayer::Private::oversizeStream(GstMessage* message)
 
 void GstPlayer::Private::loadTimedOut()
 {
-    if (status != PlayerStatus::loading)
+    // A file whose first look has not come back lies in a folder that has not answered: the answer starts the load's
+    // time again.
+    if (status != PlayerStatus::loading || (!build && !pipeline))
         return;
     // A folder that does not answer holds the load for as long as it is silent: the load waits for it, and is given
-    // up only when the folder answers and the item has still not opened.
-    whenFolderAnswers([this] { giveUpLoad(); }, [this] { loadTimer.start(); });
+    // up only when the folder answers at once and the item has still not opened.
+    folder->look();
 }
 
 void GstPlayer::Private::giveUpLoad()
@@ -901,7 +948,6 @@ void GstPlayer::Private::settled()
     seeking = false;
     if (status == PlayerStatus::loading) {
         loadTimer.stop();
-        stallTimer.start();
         setStatus(PlayerStatus::ready);
     }
     applyTarget();

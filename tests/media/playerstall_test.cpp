@@ -182,3 +182,96 @@ TEST(PlayerStall, AnItemWhoseShareStopsAnsweringAnswersAtOnceAndWaitsForIt)
     EXPECT_TRUE(player.isPlaying());
     EXPECT_TRUE(player.isMuted());
 }
+
+namespace {
+
+// Whether the share holds a question about the file other than the reads of its streaming threads.
+bool asksAbout(const StallableMount& share, const QString& name)
+{
+    for (const QString& request : share.heldRequests())
+        if (request.endsWith("/" + name) && !request.startsWith("read "))
+            return true;
+    return false;
+}
+
+} // namespace
+
+// A playing item whose share stops answering, twice: once it answers again just as the player asks it about the item's
+// file, after the item has gone without a new frame for nearly the time after which an item that makes no progress
+// fails (10 s); once well after that time, and then answers questions about its files a moment before it serves their
+// reads. Either way the time the share kept the item waiting is not the item's, and it plays on.
+TEST(PlayerStall, AnItemWhoseShareAnswersAsThePlayerAsksOrPastItsTimePlaysOn)
+{
+    const QTemporaryDir folder;
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    ASSERT_TRUE(QFile::copy(MediaFixtures::video({.size = {640, 360}, .seconds = 30, .audio = true}),
+                            share.backing() + "/clip.mp4"));
+    GstPlayer player;
+    QElapsedTimer sinceFrame;
+    sinceFrame.start();
+    QObject::connect(&player, &Player::frameArrived, [&] { sinceFrame.restart(); });
+    player.load(QUrl::fromLocalFile(share.mount() + "/clip.mp4"));
+    player.play();
+    ASSERT_TRUE(waitUntil([&] { return player.currentTime() > 0.3; }, 20000)) << player.errorText().toStdString();
+
+    struct Round
+    {
+        int answerAfterMs;
+        bool readsLater;
+    };
+    for (const Round round : {Round{9000, false}, Round{11500, true}}) {
+        SCOPED_TRACE(round.answerAfterMs);
+        share.stall();
+        ASSERT_TRUE(waitUntil([&] { return sinceFrame.elapsed() > round.answerAfterMs; }, round.answerAfterMs + 6000))
+            << "frames came on";
+        const std::optional<VideoFrame> frozen = player.currentFrame();
+        ASSERT_TRUE(frozen);
+        ASSERT_TRUE(waitUntil([&] { return asksAbout(share, "clip.mp4"); }, 5000))
+            << "the player never asked the share";
+        if (round.readsLater) {
+            share.stallOnly({"read"});
+            runEvents(1000);
+            EXPECT_EQ(player.status(), PlayerStatus::ready) << player.errorText().toStdString();
+        }
+        share.answer();
+        EXPECT_TRUE(waitUntil([&] {
+            const std::optional<VideoFrame> frame = player.currentFrame();
+            return frame && frame->time() > frozen->time() + 1;
+        })) << player.errorText().toStdString();
+        ASSERT_TRUE(player.isPlaying());
+    }
+}
+
+// Loads from a share that holds every read while it still answers questions about its files: one load held past its
+// time to open (8 s), one until just before it. The time the share kept a file's first look waiting is not the load's:
+// both open once the share answers, though it answers slowly then, so that opening takes seconds more.
+TEST(PlayerStall, LoadsWhoseShareHoldsTheirReadsOpenOnceItAnswers)
+{
+    const QTemporaryDir folder;
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const QString clip = MediaFixtures::video({.seconds = 2, .audio = true});
+    ASSERT_TRUE(QFile::copy(clip, share.backing() + "/early.mp4"));
+    ASSERT_TRUE(QFile::copy(clip, share.backing() + "/late.mp4"));
+
+    share.stallOnly({"read"});
+    QElapsedTimer since;
+    since.start();
+    GstPlayer early;
+    early.load(QUrl::fromLocalFile(share.mount() + "/early.mp4"));
+    waitUntil([&] { return since.elapsed() >= 1500; });
+    GstPlayer late;
+    late.load(QUrl::fromLocalFile(share.mount() + "/late.mp4"));
+    waitUntil([&] { return since.elapsed() >= 9300; }, 20000);
+    EXPECT_EQ(early.status(), PlayerStatus::loading) << early.errorText().toStdString();
+    share.delay(0.05);
+    share.answer();
+    for (GstPlayer* player : {&early, &late}) {
+        EXPECT_TRUE(waitUntil([&] { return player->isReady() || player->status() == PlayerStatus::failed; }, 20000));
+        EXPECT_TRUE(player->isReady()) << player->url().fileName().toStdString() << ": "
+                                       << player->errorText().toStdString();
+    }
+}

@@ -3,6 +3,8 @@
 # exists, every request to the mount waits, for at most 20 s after the file was made, so that nothing hangs for ever.
 # A CONTROL file that names operations ("opendir readdir") holds only those.
 # While CONTROL.delay exists, every request is answered that many seconds late (a busy share that still answers).
+# Each request held is noted in CONTROL.held as it comes, one line of its operation and path, so that a test can answer
+# just as a given question reaches the share.
 #   stallablefs.py BACKING MOUNT CONTROL
 # Needs python3-fusepy (Debian); tests that use it skip where it or /dev/fuse is missing.
 import errno
@@ -29,6 +31,9 @@ class Stallable(Operations):
         return time.time() <= stalled_since + 20 and (not ops or op in ops)
 
     def __call__(self, op, *args):
+        if self.held(op):
+            with open(self.control + '.held', 'a') as held:
+                held.write('%s %s\n' % (op, args[0] if args else ''))
         while self.held(op):
             time.sleep(0.01)
         try:

@@ -36,12 +36,12 @@ QString StallableMount::mountOrSayWhy()
 
 void StallableMount::stall()
 {
-    QFile control(m_control);
-    control.open(QIODevice::WriteOnly);
+    stallOnly({});
 }
 
 void StallableMount::stallOnly(const QStringList& operations)
 {
+    QFile::remove(m_control + ".held");
     QFile control(m_control);
     if (control.open(QIODevice::WriteOnly))
         control.write(operations.join(QLatin1Char(' ')).toUtf8());
@@ -50,6 +50,14 @@ void StallableMount::stallOnly(const QStringList& operations)
 void StallableMount::answer()
 {
     QFile::remove(m_control);
+}
+
+QStringList StallableMount::heldRequests() const
+{
+    QFile held(m_control + ".held");
+    if (!held.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(held.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 void StallableMount::delay(double seconds)

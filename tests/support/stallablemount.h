@@ -19,6 +19,9 @@ class StallableMount
     // Only these operations of the file system wait ("opendir", "readdir", "read"...); the rest are answered.
     void stallOnly(const QStringList& operations);
     void answer();
+    // The requests held since the share last stopped answering, oldest first, each its operation and path
+    // ("getattr /clip.mp4").
+    QStringList heldRequests() const;
     // Every request answered this many seconds late; 0 for at once.
     void delay(double seconds);
     // The file system's daemon stopped (SIGSTOP) and continued, as a share that stops answering altogether: the
