@@ -13,6 +13,13 @@
 
 namespace {
 
+// A clip long enough that it is still being read when the share stops answering, as "clip.mp4" on the share.
+bool putLongClipOn(const StallableMount& share)
+{
+    return QFile::copy(MediaFixtures::video({.size = {640, 360}, .seconds = 30, .audio = true}),
+                       share.backing() + "/clip.mp4");
+}
+
 // A stream that delivers the first part of a file and then nothing more, without ending: the far end of a pipe that
 // stays open, put in the place of standard input for the time being, because a URL names no other descriptor
 // (QUrl reads "fd://16" as the address 0.0.0.16).
@@ -138,9 +145,7 @@ TEST(PlayerStall, AnItemWhoseShareStopsAnsweringAnswersAtOnceAndWaitsForIt)
     StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
     if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
-    // Long enough that it is still being read when the share stops answering.
-    ASSERT_TRUE(QFile::copy(MediaFixtures::video({.size = {640, 360}, .seconds = 30, .audio = true}),
-                            share.backing() + "/clip.mp4"));
+    ASSERT_TRUE(putLongClipOn(share));
     GstPlayer player;
     player.load(QUrl::fromLocalFile(share.mount() + "/clip.mp4"));
     ASSERT_TRUE(waitUntil([&] { return player.isReady(); }, 20000)) << player.errorText().toStdString();
@@ -206,8 +211,7 @@ TEST(PlayerStall, AnItemWhoseShareAnswersAsThePlayerAsksOrPastItsTimePlaysOn)
     StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
     if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
-    ASSERT_TRUE(QFile::copy(MediaFixtures::video({.size = {640, 360}, .seconds = 30, .audio = true}),
-                            share.backing() + "/clip.mp4"));
+    ASSERT_TRUE(putLongClipOn(share));
     GstPlayer player;
     QElapsedTimer sinceFrame;
     sinceFrame.start();
