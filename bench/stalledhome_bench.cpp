@@ -4,10 +4,13 @@
 //   apart, with the settings' folder stalled, and the time the file took to hold the last value once it answered;
 // - the longest gap while the console's window is closed with the recovery copy's folder stalled, and the time until
 //   the close asks (the write counts as failed after a few seconds);
+// - the longest gap while the console quits as a signal ends it (SIGINT, SIGHUP, a second SIGTERM: what the
+//   application runs once it is about to quit) with the recovery copy's folder stalled, and how long the quit took;
 // - starts of the program with the whole home folder stopped (its daemon held with SIGSTOP): the time until the
 //   program ended, and what it said.
 //   stalledhome_bench [starts, 3 by default]
 #include "benchtools.h"
+#include "consoleview.h"
 #include "consolewindow.h"
 #include "heartbeat.h"
 #include "lumoriaapp.h"
@@ -118,6 +121,29 @@ void closeOverAStalledRecoveryFolder(StallableMount& share, const QString& setti
     share.answer();
 }
 
+void quitOverAStalledRecoveryFolder(StallableMount& share, const QString& settingsFile)
+{
+    const std::unique_ptr<LumoriaApp> app = makeConsole(settingsFile, share.mount() + "/recovery");
+    app->consoleWindow().show();
+    Show show = app->engine().show();
+    show.cues[0].name = "停顿前的修改";
+    app->engine().setShow(show);
+    BenchTools::runEventsUntil([&] { return QFile::exists(share.backing() + "/recovery/Recovery.json"); }, 10000);
+    share.stall();
+    show.cues[0].name = "停顿后的修改";
+    app->engine().setShow(show);
+    BenchTools::runEvents(50);
+    Heartbeat gap;
+    QElapsedTimer quitting;
+    quitting.start();
+    app->consoleWindow().view()->applicationWillTerminate();
+    const Heartbeat::Gap longest = gap.longestGap();
+    std::printf("%-62s %8.1f ms   (%s; goal < 20 ms)\n", "quit by signal, recovery folder stalled: longest gap",
+                longest.ms, longest.text().toUtf8().constData());
+    std::printf("%-62s %8.1f ms\n", "  the quit's wait", milliseconds(quitting));
+    share.answer();
+}
+
 void startOverAStoppedHome(StallableMount& share, const QString& runtimeFolder, int starts)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -157,6 +183,7 @@ int main(int argc, char** argv)
     std::printf("load average %s\n", BenchTools::loadAverage().constData());
     switchSnapOnAStalledShare(share, folder.filePath("recovery"));
     closeOverAStalledRecoveryFolder(share, folder.filePath("settings.ini"));
+    quitOverAStalledRecoveryFolder(share, folder.filePath("settings.ini"));
     startOverAStoppedHome(share, folder.path(), starts);
     std::printf("load average %s\n", BenchTools::loadAverage().constData());
     return 0;

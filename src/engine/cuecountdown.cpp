@@ -42,6 +42,7 @@ void CueCountdown::resume(const Cue& cue)
 void CueCountdown::schedule(const Cue& cue, double seconds)
 {
     m_deadline = m_clock->uptime() + seconds;
+    m_name = cue.name;
     const std::optional<RemotePlaybackMode> mode = m_remoteMode;
     const auto delay = std::chrono::milliseconds(std::llround(seconds * 1000));
     m_task->schedule(

@@ -24,6 +24,8 @@ class CueCountdown : public QObject
 
     // The cue counted down to, if any.
     std::optional<QUuid> cue() const { return m_cue; }
+    // Its name as the countdown began or last resumed.
+    QString name() const { return m_name; }
     void begin(const Cue& cue, double seconds, std::optional<RemotePlaybackMode> remoteMode);
     void cancel();
     void hold();
@@ -37,6 +39,7 @@ class CueCountdown : public QObject
     Start m_start;
     DelayedTask* m_task;
     std::optional<QUuid> m_cue;
+    QString m_name;
     std::optional<RemotePlaybackMode> m_remoteMode;
     double m_remaining = 0;
     double m_deadline = 0;

@@ -46,10 +46,12 @@ CuePreview::CuePreview(Engine& engine) : QObject(&engine), m_engine(engine)
             [this] { m_grabs.start([idle = std::exchange(m_grabbers, {})]() mutable { idle.clear(); }); });
 }
 
-// Stills still being grabbed hold on to this object until they are done.
+// Stills still being grabbed hold on to this object until they are done; those not begun end as soon as they do.
+// The decoders are let go on a grab thread, as always.
 CuePreview::~CuePreview()
 {
-    m_grabs.clear();
+    supersede();
+    m_grabs.start([idle = std::exchange(m_grabbers, {})]() mutable { idle.clear(); });
     m_grabs.waitForDone();
 }
 
@@ -79,7 +81,7 @@ void CuePreview::previewEvent(const TimelineEvent& event)
 void CuePreview::previewTimeline(const Cue& cue, double time)
 {
     supersede();
-    m_pending = Pending{cue, time};
+    m_pending = Pending{cue, time, m_engine.showNumber()};
     m_settle.start(kSettle);
 }
 
@@ -88,13 +90,20 @@ void CuePreview::cancelTimelinePreview()
     supersede();
 }
 
+void CuePreview::showReplaced()
+{
+    supersede();
+}
+
+// Grabs still queued are left to end on their thread without a look at the file: a queued one may hold the last
+// reference to a decoder, or be the decoders' release itself, and closing a decoder may wait for a folder that does
+// not answer. Dropping them from the queue here would run that on the show's thread.
 void CuePreview::supersede()
 {
     m_latest->store(++m_generation);
     m_settle.stop();
     m_pending.reset();
     m_outstanding = 0;
-    m_grabs.clear();
 }
 
 void CuePreview::showTimeline()
@@ -102,6 +111,8 @@ void CuePreview::showTimeline()
     if (!m_pending)
         return;
     const Pending pending = *std::exchange(m_pending, std::nullopt);
+    if (pending.show != m_engine.showNumber())
+        return;
     const Show& show = m_engine.show();
     const QList<MediaAsset> assets = show.assets.value_or(QList<MediaAsset>{});
     QList<ScreenRole> screens = show.screens();
@@ -129,15 +140,20 @@ void CuePreview::showFrame(const ScreenRole& role, const std::optional<QUrl>& ur
             grabber = std::make_shared<Grabber>();
         m_idle.start(kIdleDecoders);
         const quint64 generation = m_generation;
-        m_grabs.start([this, grabber, latest = m_latest, role, file = *url, offset, generation, ticket, forTimeline] {
-            const std::lock_guard lock(grabber->lock);
-            if (latest->load() != generation)
-                return;
-            const std::optional<QImage> image = grabber->frameAt(file, offset);
-            QMetaObject::invokeMethod(
-                this, [=, this] { showGrabbed(role, file, generation, ticket, forTimeline, image); },
-                Qt::QueuedConnection);
-        });
+        const quint64 show = m_engine.showNumber();
+        m_grabs.start(
+            [this, grabber, latest = m_latest, role, file = *url, offset, generation, show, ticket, forTimeline] {
+                // Superseded while queued: it ends at once, without waiting for the screen's decoder.
+                if (latest->load() != generation)
+                    return;
+                const std::lock_guard lock(grabber->lock);
+                if (latest->load() != generation)
+                    return;
+                const std::optional<QImage> image = grabber->frameAt(file, offset);
+                QMetaObject::invokeMethod(
+                    this, [=, this] { showGrabbed(role, file, generation, show, ticket, forTimeline, image); },
+                    Qt::QueuedConnection);
+            });
         return;
     }
     // Scrubbing across an image does not read it again; a screen left with an earlier video's still is cleared.
@@ -148,10 +164,11 @@ void CuePreview::showFrame(const ScreenRole& role, const std::optional<QUrl>& ur
     frameShown(forTimeline);
 }
 
-void CuePreview::showGrabbed(const ScreenRole& role, const QUrl& file, quint64 generation, quint64 ticket,
+void CuePreview::showGrabbed(const ScreenRole& role, const QUrl& file, quint64 generation, quint64 show, quint64 ticket,
                              bool forTimeline, const std::optional<QImage>& image)
 {
-    if (generation != m_generation)
+    // A still of the show before lands nowhere, even when the same file was opened again with the same cues.
+    if (generation != m_generation || show != m_engine.showNumber())
         return;
     // A still asked for this screen since then takes its place.
     Picture* picture = ticket == m_tickets.value(role) ? m_engine.preview(role) : nullptr;

@@ -35,6 +35,10 @@ class CuePreview : public QObject
     // Starts after a short settling time; timelinePreviewed() follows once every screen shows its still.
     void previewTimeline(const Cue& cue, double time);
     void cancelTimelinePreview();
+    // Another show took the place of the one previewed: no still asked for it lands on the new one's pictures.
+    void showReplaced();
+    // A grab thread still looks at a video, for a still wanted or not.
+    bool grabbing() const { return m_grabs.activeThreadCount() > 0; }
 
   signals:
     void timelinePreviewed();
@@ -44,14 +48,16 @@ class CuePreview : public QObject
     {
         Cue cue;
         double time = 0;
+        // The show it was asked for (Engine::showNumber).
+        quint64 show = 0;
     };
 
     // Every preview makes stills still being grabbed for earlier ones count for nothing.
     void supersede();
     void showTimeline();
     void showFrame(const ScreenRole& role, const std::optional<QUrl>& url, double offset, bool forTimeline);
-    void showGrabbed(const ScreenRole& role, const QUrl& file, quint64 generation, quint64 ticket, bool forTimeline,
-                     const std::optional<QImage>& image);
+    void showGrabbed(const ScreenRole& role, const QUrl& file, quint64 generation, quint64 show, quint64 ticket,
+                     bool forTimeline, const std::optional<QImage>& image);
     void frameShown(bool forTimeline);
 
     Engine& m_engine;

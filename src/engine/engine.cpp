@@ -119,6 +119,7 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     m_commonStart = new CommonStart(this);
     m_stalledStarts = new StalledStarts(
         *m_mediaFiles, {[this] { return m_message; }, [this](const QString& text) { setMessage(text); }}, this);
+    connect(m_mediaFiles, &MediaFiles::answered, this, &Engine::endSilentRefusal);
     for (Bus bus : allCases<Bus>())
         m_audio[size_t(bus)] = m_services.players(this).release();
     syncScreens();

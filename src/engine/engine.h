@@ -111,6 +111,11 @@ class Engine : public QObject
     QString projectionPosition() const { return m_projectionPosition; }
     QString message() const { return m_message; }
     void setMessage(const QString& message);
+    // A wait the status line told of (`said`) is over with no outcome of its own: the line, when it still tells of
+    // it, says what holds now.
+    void waitEnded(const QString& said);
+    // What holds now, as the status line tells it when nothing else has a word: what waits, the cue on air, "就绪".
+    QString holdingMessage() const;
     bool paused() const { return m_paused; }
     bool muted() const { return m_muted; }
     // Also mutes or unmutes every independent screen.
@@ -280,6 +285,9 @@ class Engine : public QObject
     void showDecodedDefaultPicture(const QString& path, const QImage& image);
     bool cueUsesScreen(const Cue& cue, const ScreenRole& role) const;
     bool canPlay(const Cue& cue, const QList<MediaAsset>& assets);
+    // A refusal that named a file whose folder was silent ends once the cue's check no longer finds it so.
+    void endSilentRefusal();
+    static QString timelineText(const Cue& cue);
     QList<QUrl> showMediaFiles() const;
 
     void setCurrent(std::optional<Cue> cue);
@@ -398,6 +406,14 @@ class Engine : public QObject
     LightingOutput* m_lights;
 
     CueCountdown* m_countdown;
+    // The cue a check refused because a file's folder was silent, while the status line says so.
+    struct SilentRefusal
+    {
+        QString said;
+        Cue cue;
+        QList<MediaAsset> assets;
+    };
+    std::optional<SilentRefusal> m_silentRefusal;
 
     RunningTimeline* m_timeline;
     QHash<VideoPreloadKey, std::shared_ptr<Picture>> m_preparedVideos;

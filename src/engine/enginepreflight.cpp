@@ -1,5 +1,7 @@
 #include "engine.h"
 
+#include "stalledstarts.h"
+
 #include "checkedfiles.h"
 #include "directfile.h"
 #include "displaybindings.h"
@@ -192,6 +194,8 @@ bool Engine::canPlay(const Cue& cue, const QList<MediaAsset>& assets)
     if (issues.isEmpty())
         return true;
     setMessage(issues.first().text);
+    if (issues.first().text.startsWith(StalledStarts::text({})))
+        m_silentRefusal = SilentRefusal{issues.first().text, cue, assets};
     return false;
 }
 

@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include "awaitedfiles.h"
+#include "cuepreview.h"
 #include "edithistory.h"
 #include "lightingoutput.h"
 #include "measureddurations.h"
@@ -35,6 +36,7 @@ void Engine::replaceShow(const Show& show)
 {
     stop(true);
     m_lights->resetLights();
+    m_cuePreview->showReplaced();
     for (Picture* picture : std::as_const(m_preview))
         picture->load(std::nullopt);
     m_history->beginLoading();

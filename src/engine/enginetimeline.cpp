@@ -10,7 +10,7 @@
 // A video clip that comes due later than this starts that far into its media rather than at its beginning.
 static constexpr double kLateVideoSeek = 0.05;
 
-static QString timelineText(const Cue& cue)
+QString Engine::timelineText(const Cue& cue)
 {
     return QStringLiteral("时间轴播出 · ") + cue.name;
 }

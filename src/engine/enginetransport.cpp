@@ -36,6 +36,11 @@ bool Engine::go(std::optional<RemotePlaybackMode> remoteMode)
     return take(*cue, true, remoteMode);
 }
 
+static QString countdownText(const QString& name)
+{
+    return QStringLiteral("等待执行 · ") + name;
+}
+
 static double clampedDelay(const Cue& cue)
 {
     return std::isfinite(cue.delay) ? std::clamp(cue.delay, 0.0, kLongestDelay) : 0;
@@ -75,7 +80,13 @@ bool Engine::takeNow(const Cue& cue, bool useDelay, std::optional<RemotePlayback
     setPaused(false);
     if (useDelay) {
         if (const double delay = clampedDelay(cue); delay > 0) {
-            setMessage(QStringLiteral("等待执行 · ") + cue.name);
+            // Deleted while its answers were on their way: its countdown would have been dropped with it.
+            if (std::none_of(m_show.cues.cbegin(), m_show.cues.cend(),
+                             [&](const Cue& present) { return present.id == cue.id; })) {
+                setMessage(holdingMessage());
+                return true;
+            }
+            setMessage(countdownText(cue.name));
             m_countdown->begin(cue, delay, remoteMode);
             return true;
         }
@@ -109,10 +120,12 @@ void Engine::dropDelayOfRemovedCue()
         std::any_of(m_show.cues.cbegin(), m_show.cues.cend(), [&](const Cue& cue) { return cue.id == *waiting; });
     if (present)
         return;
+    const QString said = countdownText(m_countdown->name());
     m_countdown->cancel();
     // A pause that held only the countdown has nothing left to hold.
     if (!m_current)
         setPaused(false);
+    waitEnded(said);
 }
 
 // Everything the transport pauses and resumes, each player once. A screen waiting for its still only holds up

@@ -9,6 +9,11 @@
 
 #include <cmath>
 
+static QString checkingText(const QString& name)
+{
+    return QStringLiteral("正在检查素材 · ") + name;
+}
+
 IndependentScreens::IndependentScreens(Engine& main) : QObject(&main), m_main(main)
 {
     connect(&m_main.mediaFiles(), &MediaFiles::answered, this, &IndependentScreens::playAnswered);
@@ -27,7 +32,7 @@ bool IndependentScreens::play(const Cue& cue, const QSet<ScreenRole>& screens)
     if (m_waiting.isEmpty() && play.answers.in(m_main.mediaFiles()))
         return playNow(play);
     m_waiting.append(std::move(play));
-    m_main.setMessage(QStringLiteral("正在检查素材 · ") + cue.name);
+    m_main.setMessage(checkingText(cue.name));
     return true;
 }
 
@@ -65,14 +70,25 @@ void IndependentScreens::holdPause(const QSet<ScreenRole>& screens, bool paused)
             }
 }
 
+std::optional<QString> IndependentScreens::waitingPlay() const
+{
+    return m_waiting.isEmpty() ? std::nullopt : std::optional(m_waiting.last().cue.name);
+}
+
+// A play dropped so no longer waits: the status line stops telling of it.
 void IndependentScreens::dropWaitingPlays(const QSet<ScreenRole>& screens)
 {
+    QStringList dropped;
     for (WaitingPlay& play : m_waiting) {
         play.screens -= screens;
         for (const ScreenRole& role : screens)
             play.paused.remove(role);
+        if (play.screens.isEmpty())
+            dropped.append(play.cue.name);
     }
     m_waiting.removeIf([](const WaitingPlay& play) { return play.screens.isEmpty(); });
+    for (const QString& name : std::as_const(dropped))
+        m_main.waitEnded(checkingText(name));
 }
 
 void IndependentScreens::pause(const QSet<ScreenRole>& screens)

@@ -42,6 +42,8 @@ class IndependentScreens : public QObject
     Engine* engine(const ScreenRole& role) const { return m_screens.value(role); }
     bool contains(const ScreenRole& role) const { return m_screens.contains(role); }
     QList<Engine*> engines() const { return m_screens.values(); }
+    // The cue of the newest play still waiting for its files' answers.
+    std::optional<QString> waitingPlay() const;
 
   signals:
     // A screen left or rejoined the programme, or a screen engine was paused or resumed.

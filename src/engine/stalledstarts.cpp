@@ -59,7 +59,8 @@ void StalledStarts::check()
             ++entry;
             continue;
         }
-        if (entry->owner && entry->named && m_status.read() == text(entry->name))
+        // Loaded, or gone with its clip's end: either way nothing waits under that name any more.
+        if (entry->named && m_status.read() == text(entry->name))
             loaded.append(entry->onAir);
         entry = m_watched.erase(entry);
     }

@@ -29,8 +29,8 @@ class StalledStarts : public QObject
 
     static QString text(const QString& name);
 
-    // Watches what `waiting` tells of for as long as `owner` lives. Should it load after it was named, while the
-    // status line still names it, the line says `onAir` again.
+    // Watches what `waiting` tells of for as long as `owner` lives. Should it load after it was named, or its owner
+    // go (a clip's end), while the status line still names it, the line says `onAir` again.
     void watch(QObject* owner, std::function<bool()> waiting, const QUrl& file, const QString& name,
                const QString& onAir);
     // Watches the player's current item while it loads.

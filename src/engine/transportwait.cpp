@@ -29,6 +29,16 @@ bool TransportWait::press(Press press)
     return acted->value_or(true);
 }
 
+std::optional<QString> TransportWait::waitingFor() const
+{
+    if (!waiting())
+        return std::nullopt;
+    for (auto step = m_steps.crbegin(); step != m_steps.crend(); ++step)
+        if (!step->press.name.isEmpty())
+            return step->press.name;
+    return std::nullopt;
+}
+
 void TransportWait::hold(std::function<void()> event)
 {
     Press held;

@@ -45,6 +45,8 @@ class TransportWait : public QObject
 
     // Something waits for its answers: what comes now takes its turn behind it.
     bool waiting() const { return !m_steps.isEmpty() && !m_landing; }
+    // The name the status line gives the wait: the last press with a name.
+    std::optional<QString> waitingFor() const;
     // Done now when nothing waits and its answers are in: whether it acted. True when it waits its turn.
     bool press(Press press);
     // An event of the transport itself, done in its turn.

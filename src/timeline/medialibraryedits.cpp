@@ -43,8 +43,20 @@ void MediaLibraryEdits::afterAnswers(const QList<QUrl>& urls, std::function<void
         if (const std::optional<QUrl> file = standardizedFile(url))
             files.append(*file);
     m_answers->await(files, FileDepth::readable, AwaitedFiles::Freshness::fresh, std::move(then));
-    if (m_answers->waiting())
-        m_view.setNote(QStringLiteral("正在读取 %1 个文件…").arg(files.size()));
+    if (m_answers->waiting()) {
+        m_readingNote = QStringLiteral("正在读取 %1 个文件…").arg(files.size());
+        m_readingFor = m_cue.engine()->showNumber();
+        m_view.setNote(m_readingNote);
+    }
+}
+
+void MediaLibraryEdits::showChanged()
+{
+    if (!m_answers->waiting() || inPlace(m_readingFor))
+        return;
+    m_answers->cancelAll();
+    if (m_view.note() == m_readingNote)
+        m_view.setNote({});
 }
 
 std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& show, const QList<QUrl>& urls)

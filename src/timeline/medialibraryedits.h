@@ -41,6 +41,9 @@ class MediaLibraryEdits
     void addAssets(const QList<QUrl>& urls, quint64 forShow);
     // An import is still waiting for the disk.
     bool importing() const;
+    // Imports waiting for the show that another has replaced go nowhere: they are dropped, and the note no longer
+    // says they read.
+    void showChanged();
     // Refused while an event of any cue uses the selected entry.
     void removeAsset();
     // Adds the file to the library and places it on the lane at that time, as one edit: on the cue edited now, or
@@ -64,4 +67,7 @@ class MediaLibraryEdits
     TimelineViewState& m_view;
     ClipPlacementEdits& m_placement;
     std::unique_ptr<AwaitedFiles> m_answers;
+    // The note said while files are read, and the show they are read for.
+    QString m_readingNote;
+    quint64 m_readingFor = 0;
 };

@@ -13,6 +13,7 @@ TimelineEditorModel::TimelineEditorModel(Engine* engine, QObject* parent)
     connect(&m_selection, &TimelineSelection::changed, this, &TimelineEditorModel::changed);
     connect(&m_view, &TimelineViewState::changed, this, &TimelineEditorModel::changed);
     connect(engine, &Engine::showChanged, this, [this] {
+        m_library.showChanged();
         emit changed();
         serveFocusRequest();
     });

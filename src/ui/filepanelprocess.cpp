@@ -113,6 +113,8 @@ void FilePanelProcess::readAnswer()
     m_sinceSign.restart();
     if (!m_hold)
         m_hold = std::make_unique<InputHold>();
+    if (std::exchange(m_silent, false))
+        emit silenceEnded();
     m_answer += read;
     // Signs of life before the answer are not kept.
     while (m_answer.startsWith(FilePanelRequest::kSignOfLife))
@@ -162,6 +164,8 @@ void FilePanelProcess::letGo()
     m_chosen = nullptr;
     m_hold.reset();
     m_silenceWatch.stop();
+    if (std::exchange(m_silent, false))
+        emit silenceEnded();
     process->disconnect(this);
     process->setParent(nullptr);
     if (process->state() == QProcess::NotRunning) {
@@ -180,5 +184,6 @@ void FilePanelProcess::judgeSilence()
     if (!m_process || !m_hold || m_sinceSign.elapsed() < kSilentAfter.count())
         return;
     m_hold.reset();
+    m_silent = true;
     emit stoppedAnswering();
 }

@@ -61,6 +61,8 @@ class FilePanelProcess : public QObject
     void failed(const QString& reason);
     // The panel's program stopped giving signs of life; the console takes input until it gives them again.
     void stoppedAnswering();
+    // A program that had stopped answering gives signs of life again (the console holds its input again), or ended.
+    void silenceEnded();
 
   private:
     void start(int candidate);
@@ -78,6 +80,8 @@ class FilePanelProcess : public QObject
     int m_candidate = 0;
     QByteArray m_answer;
     std::unique_ptr<InputHold> m_hold;
+    // stoppedAnswering() was said and not yet taken back.
+    bool m_silent = false;
     QElapsedTimer m_sinceSign;
     QTimer m_silenceWatch;
 };

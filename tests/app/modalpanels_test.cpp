@@ -6,6 +6,7 @@
 #include "filepanelprocess.h"
 #include "lumoriaapp.h"
 #include "lumostyle.h"
+#include "mediafilechooser.h"
 #include "mediafixtures.h"
 #include "medialibrarypanel.h"
 #include "panelondisplay.h"
@@ -25,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <signal.h>
 
 namespace {
 
@@ -196,4 +198,22 @@ TEST_F(ModalPanels, TheConsoleTakesNoInputWhileAPanelIsShownAndEachAnswerGoesWhe
     EXPECT_TRUE(waitUntil([&] { return !panels().isAsking(); }));
     runEvents(300);
     EXPECT_EQ(engine().show(), opened) << "the import went into the show opened since";
+}
+
+// A panel program that stops answering lets the console take input and says so; once it answers again the console
+// holds its input again, and the line no longer says the console takes it: it tells what holds now.
+TEST_F(ModalPanels, ThePanelsSilenceLeavesTheStatusLineWhenThePanelAnswersAgain)
+{
+    const QString silentText = QStringLiteral("文件面板没有响应（它所在的文件夹可能停止响应） · 控制台可以继续操作");
+    const QString before = engine().message();
+    chooseMediaFile(&app->consoleWindow(), {AssetKind::image}, [](const QUrl&) {});
+    ASSERT_NE(panelWindow(), 0u);
+    const auto program = pid_t(panels().processId());
+    ASSERT_EQ(::kill(program, SIGSTOP), 0);
+    EXPECT_TRUE(waitUntil([&] { return engine().message() == silentText; })) << engine().message().toStdString();
+    EXPECT_FALSE(panels().holdsInput());
+    ASSERT_EQ(::kill(program, SIGCONT), 0);
+    EXPECT_TRUE(waitUntil([&] { return panels().holdsInput(); }));
+    EXPECT_EQ(engine().message(), before);
+    panels().giveUp();
 }

@@ -251,6 +251,43 @@ TEST_F(HeldAnswers, StopAndOpenDropWhatIsOnItsWayAndAScreenPausedMeanwhileStaysP
                 openedState});
 }
 
+// A wait that ends with no outcome of its own leaves the status line telling what holds now, never the wait: a screen's
+// play dropped by the screen's own stop or return, a countdown dropped with its deleted cue, with the answers held
+// back as with them in at once (where the stop or return leaves the line the play wrote).
+TEST_F(HeldAnswers, TheStatusLineNeverTellsOfAWaitThatIsOver)
+{
+    const QString onAirA = QStringLiteral("播出中 · 暖场");
+    const QList<std::pair<const char*, std::function<void()>>> screenEnds{
+        {"the screen's own stop", [&] { engine->stopScreens({kScreen1}); }},
+        {"the screen's return", [&] { engine->returnScreensToProjection({kScreen1}); }},
+    };
+    for (const auto& [name, end] : screenEnds)
+        for (const bool held : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (held ? ", answers held back" : ", answers in at once"));
+            begin(held, [](Show&) {});
+            engine->take(cue(0));
+            engine->play(cue(2), {kScreen1});
+            if (held)
+                EXPECT_EQ(engine->message(), QStringLiteral("正在检查素材 · 退场"));
+            end();
+            if (held)
+                EXPECT_EQ(engine->message(), onAirA);
+            letAnswersCome();
+            EXPECT_EQ(engine->message(), held ? onAirA : QStringLiteral("屏幕 1 · 独立播放"));
+        }
+
+    const auto delayedB = [](Show& show) { show.cues[1].delay = 5; };
+    const auto goToDelayedBThenDeleteB = [&] {
+        engine->take(cue(0));
+        engine->go();
+        edit([](Show& show) { show.cues.removeAt(1); });
+    };
+    pressTwice({"GO to B with a delay, then B deleted: A on air, no countdown", goToDelayedBThenDeleteB,
+                playing(QStringLiteral("暖场")), delayedB});
+    pressTwice({"GO to B with a delay, B deleted, then GO: the next cue goes on air", goToDelayedBThenDeleteB,
+                playing(QStringLiteral("退场")), delayedB, [&] { engine->go(); }});
+}
+
 // A file the disk last called missing is asked again at GO, however recent that answer (even the light look at its
 // stamp); and a folder that stalls while files are asked afresh, as an import asks them, keeps what the files that
 // answered said: only the others are without an answer.

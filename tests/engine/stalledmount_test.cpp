@@ -1,10 +1,12 @@
 #include "clipsonshare.h"
+#include "cuepreview.h"
 #include "enginefixture.h"
 #include "heartbeat.h"
 #include "projectfile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSignalSpy>
 
 // The show's folder on a real FUSE mount that stops answering, or answers late, as a network share does: the kernel
 // holds every question about it until the file system answers. Skipped where FUSE or python3-fusepy is missing.
@@ -69,6 +71,23 @@ TEST_F(StalledMount, CheckAndGoAnswerWhileTheShareHangs)
 
     share.answer();
     EXPECT_TRUE(waitUntil([&] { return errors(cue(0)).isEmpty(); }));
+}
+
+// A GO refused because its file's folder is silent stays refused, and the line that said so ends once the folder
+// answers: it tells what holds now.
+TEST_F(StalledMount, ARefusalForASilentFolderEndsWhenTheFolderAnswers)
+{
+    ASSERT_TRUE(QFile::copy(MediaFixtures::png(), share.backing() + "/logo.png"));
+    edit([&](Show& show) { show.cues[0].main = onShare("logo.png"); });
+    EXPECT_EQ(errors(cue(0)), QStringList{});
+    share.stall();
+    EXPECT_TRUE(waitUntil([&] { return errors(cue(0)) == QStringList{QStringLiteral("素材无响应 · logo.png")}; }));
+    engine->go();
+    EXPECT_EQ(engine->message(), QStringLiteral("素材无响应 · logo.png"));
+    share.answer();
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("就绪"); }))
+        << engine->message().toStdString();
+    EXPECT_FALSE(engine->current()) << "the refused GO was carried out later";
 }
 
 // A save into a folder that stops answering waits for it with the main thread free, says so, and lands when the
@@ -477,4 +496,33 @@ TEST_F(StalledMountPlayback, ACueWhoseShareStopsAnsweringAsItStartsIsNamedAndPla
     EXPECT_TRUE(waitUntil([&] { return shownFile() == "blue.mp4" && shownFrameTime(kScreen1) > 0.3; }, 20000))
         << shownFile().toStdString() << " " << engine->message().toStdString();
     EXPECT_EQ(engine->message(), QStringLiteral("播出中 · 共享蓝"));
+}
+
+// A still grabbed for the show before an open never lands on the opened show's preview, even when the same file is
+// opened again and its cues keep their ids: held on the share until after the open, or in before it, the opened
+// show's preview is empty.
+TEST_F(StalledMount, AStillGrabbedBeforeAnOpenNeverLandsOnTheOpenedShow)
+{
+    ASSERT_TRUE(QFile::copy(MediaFixtures::indexedVideo(90), share.backing() + "/film.mp4"));
+    const MediaAsset film = addAsset(onShare("film.mp4"), AssetKind::video, 3);
+    setTimeline(0, {clip(film, 0)});
+    ASSERT_EQ(save(url("show.json")), std::nullopt);
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "the still's reads held back" : "the still in before the open");
+        QSignalSpy previewed(engine.get(), &Engine::timelinePreviewed);
+        if (held)
+            share.stallOnly({"read"});
+        engine->previewTimeline(cue(0), 1.5);
+        if (held)
+            ASSERT_TRUE(waitUntil([&] { return share.heldRequests().join('\n').contains("read /film.mp4"); }));
+        else
+            ASSERT_TRUE(previewed.wait(10000));
+        ASSERT_EQ(open(url("show.json")), std::nullopt);
+        share.answer();
+        ASSERT_TRUE(waitUntil([&] { return !engine->cuePreview().grabbing(); }));
+        // The grab's outcome was posted before its thread let go.
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(engine->preview(kScreen1)->image());
+        EXPECT_EQ(previewed.count(), held ? 0 : 1);
+    }
 }

@@ -1,8 +1,56 @@
+#include "mediafile.h"
+#include "mediafiles.h"
+#include "stalledfolder.h"
 #include "timelinefixture.h"
 
 #include <QDir>
 
 using MediaLibrary = TimelineTest;
+
+// The import's folder answers only once the test lets it.
+class HeldImport : public TimelineTest
+{
+  protected:
+    void SetUp() override
+    {
+        isReadableFile = [held = held](const QUrl& url) {
+            held->hangIfHeld(url);
+            return ::isReadableFile(url);
+        };
+        TimelineTest::SetUp();
+    }
+    void TearDown() override { held->release(); }
+
+    std::shared_ptr<StalledFolder> held = std::make_shared<StalledFolder>();
+};
+
+// An open drops an import still reading its files: nothing lands on the opened show, and the library's note no longer
+// says it reads, with the answers held back until after the open as with them in before it.
+TEST_F(HeldImport, AnOpenDropsAnImportStillReadingAndTheNoteWithIt)
+{
+    const QString share = folder.filePath("share");
+    ASSERT_TRUE(QDir().mkpath(share));
+    const QUrl picture = QUrl::fromLocalFile(share + "/green.png");
+    ASSERT_TRUE(QFile::copy(MediaFixtures::png({8, 8}, Qt::green), picture.toLocalFile()));
+    ASSERT_EQ(save(url("show.json")), std::nullopt);
+    for (const bool answersHeld : {false, true}) {
+        SCOPED_TRACE(answersHeld ? "answers held back" : "answers in at once");
+        if (answersHeld)
+            held->stall(share);
+        model->library().addAssets({picture});
+        if (!answersHeld)
+            awaitImport();
+        else
+            EXPECT_EQ(model->view().note(), QStringLiteral("正在读取 1 个文件…"));
+        ASSERT_EQ(open(url("show.json")), std::nullopt);
+        held->release();
+        ASSERT_TRUE(waitUntil([&] { return engine->mediaFiles().questionsOnTheWay() == 0; }));
+        settle();
+        EXPECT_FALSE(model->library().importing());
+        EXPECT_NE(model->view().note(), QStringLiteral("正在读取 1 个文件…"));
+        EXPECT_TRUE(engine->show().assets.value_or(QList<MediaAsset>{}).isEmpty());
+    }
+}
 
 TEST_F(MediaLibrary, AddsEachReadableMediaFileOnceAndCountsTheRest)
 {

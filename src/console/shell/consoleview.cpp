@@ -7,6 +7,7 @@
 #include "consolestatusbar.h"
 #include "cuelist.h"
 #include "dialogprojectchooser.h"
+#include "edithistory.h"
 #include "editorwidgets.h"
 #include "engine.h"
 #include "filepanelprocess.h"
@@ -24,12 +25,21 @@
 #include <QEventLoop>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
 
 namespace {
+// How often the quit looks whether the settings are written.
+constexpr std::chrono::milliseconds kSettingsLook{10};
+
+QString panelSilentText()
+{
+    return QStringLiteral("文件面板没有响应（它所在的文件夹可能停止响应） · 控制台可以继续操作");
+}
+
 void paintBackground(QWidget* widget, const QColor& colour)
 {
     widget->setAutoFillBackground(true);
@@ -69,9 +79,8 @@ ConsoleView::ConsoleView(Engine& engine, LumoSettings& settings, WindowOpener op
     FilePanelProcess& panels = FilePanelProcess::of(this);
     connect(&panels, &FilePanelProcess::failed, this,
             [this](const QString& reason) { m_engine.setMessage(QStringLiteral("无法打开文件面板 · ") + reason); });
-    connect(&panels, &FilePanelProcess::stoppedAnswering, this, [this] {
-        m_engine.setMessage(QStringLiteral("文件面板没有响应（它所在的文件夹可能停止响应） · 控制台可以继续操作"));
-    });
+    connect(&panels, &FilePanelProcess::stoppedAnswering, this, [this] { m_engine.setMessage(panelSilentText()); });
+    connect(&panels, &FilePanelProcess::silenceEnded, this, [this] { m_engine.waitEnded(panelSilentText()); });
     connect(m_state, &ConsoleState::preflightOpenChanged, this, [this] {
         showSheet(
             m_preflightSheet, m_state->preflightOpen(), [this] { return makePreflight(); }, preflightWidth,
@@ -196,17 +205,38 @@ void ConsoleView::showSheet(QPointer<ConsoleSheet>& sheet, bool open, const std:
 
 // The quit goes on whatever the recovery folder does; what could not be kept is said where it can still be read.
 // The settings have been on their way since they changed: they get the time the recovery copy gets, not more.
+// Both are waited for with the event loop running, so the show's clock and the windows go on meanwhile; a signal
+// that ends the run during the wait ends it at once.
 void ConsoleView::applicationWillTerminate()
 {
     landSaveOnTheWay();
     const QDeadlineTimer quitting(Engine::kRecoveryWriteWait);
-    try {
-        m_engine.writeRecovery();
-    } catch (const ProjectFileError& error) {
-        const QString lost = QStringLiteral("Lumoria：最后的修改没有写入恢复副本，已丢失 · %1\n").arg(error.text());
-        std::fputs(lost.toUtf8().constData(), stderr);
+    const auto outcome = std::make_shared<std::optional<std::optional<QString>>>();
+    QEventLoop waiting;
+    m_engine.history().keepNewestEdits(Engine::kRecoveryWriteWait,
+                                       [outcome, loop = QPointer(&waiting)](const std::optional<QString>& lost) {
+                                           *outcome = lost;
+                                           if (loop)
+                                               loop->quit();
+                                       });
+    // The settings tell nobody when they are written: they are looked at now and then.
+    QTimer settings;
+    connect(&settings, &QTimer::timeout, &waiting, [&] {
+        if (outcome->has_value() && (m_settings.written() || quitting.hasExpired()))
+            waiting.quit();
+    });
+    settings.start(kSettingsLook);
+    // The recovery copy's outcome comes within its own time, a failure when the folder did not answer.
+    while (!outcome->has_value() || (!m_settings.written() && !quitting.hasExpired()))
+        if (waiting.exec(QEventLoop::ExcludeUserInputEvents) != 0)
+            break;
+    const std::optional<QString> lost =
+        outcome->has_value() ? **outcome : std::optional(QStringLiteral("退出时没有等到它写完"));
+    if (lost) {
+        const QString text = QStringLiteral("Lumoria：最后的修改没有写入恢复副本，已丢失 · %1\n").arg(*lost);
+        std::fputs(text.toUtf8().constData(), stderr);
     }
-    m_settings.finishWriting(quitting);
+    m_settings.finishWriting(QDeadlineTimer(0));
 }
 
 // A save pressed just before the quit lands first, if its folder lets it in time; otherwise the work goes to the

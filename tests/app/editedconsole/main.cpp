@@ -3,6 +3,7 @@
 #include "quitonsignal.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSocketNotifier>
@@ -14,7 +15,8 @@
 // "--on-request" once a line comes on its standard input (so that a test can stop the folder's share first):
 //   edited_console_process RECOVERY_FOLDER SETTINGS_FILE CUE_NAME [--on-request]
 // It prints "ready" when it waits for the request, "edited" once the edit is made, long before the recovery copy's
-// delay is up, and "asked: " with the question's texts each time the quit asks the operator.
+// delay is up, "asked: " with the question's texts each time the quit asks the operator, and at its end how the main
+// thread served a 5 ms timer from the moment the application was about to quit ("quit: TICKS ticks, longest gap MS").
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -35,6 +37,24 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     });
     questions.start(20);
+    // Connected before the console's own handler: the quit's wait is measured whole.
+    bool quitting = false;
+    int quitTicks = 0;
+    qint64 longestGap = 0;
+    QElapsedTimer sinceTick;
+    QTimer beat;
+    beat.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&beat, &QTimer::timeout, [&] {
+        if (!quitting)
+            return;
+        ++quitTicks;
+        longestGap = std::max(longestGap, sinceTick.restart());
+    });
+    beat.start(5);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] {
+        quitting = true;
+        sinceTick.start();
+    });
     int code = 0;
     {
         LumoriaApp::Options options;
@@ -64,6 +84,9 @@ int main(int argc, char** argv)
         }
         code = QApplication::exec();
         quitOnSignal.setAskToQuit({});
+        longestGap = std::max(longestGap, sinceTick.elapsed());
+        std::printf("quit: %d ticks, longest gap %lld ms\n", quitTicks, static_cast<long long>(longestGap));
+        std::fflush(stdout);
     }
     return code;
 }

@@ -1,0 +1,46 @@
+#include "engine.h"
+
+#include "cuecountdown.h"
+#include "independentscreens.h"
+#include "stalledstarts.h"
+#include "transportwait.h"
+
+void Engine::waitEnded(const QString& said)
+{
+    if (m_message == said)
+        setMessage(holdingMessage());
+}
+
+// In the order a press would have put it there: a press waiting for its answers, a screen's play waiting for them, a
+// countdown, then what is on air.
+QString Engine::holdingMessage() const
+{
+    const QString checking = QStringLiteral("正在检查素材 · ");
+    if (const std::optional<QString> press = m_transportWait->waitingFor())
+        return checking + *press;
+    if (const std::optional<QString> play = m_independent->waitingPlay())
+        return checking + *play;
+    if (m_paused && (m_current || m_countdown->cue()))
+        return QStringLiteral("已暂停");
+    if (m_countdown->cue())
+        return QStringLiteral("等待执行 · ") + m_countdown->name();
+    if (m_current)
+        return m_current->isTimelineCue() ? timelineText(*m_current) : QStringLiteral("播出中 · ") + m_current->name;
+    return QStringLiteral("就绪");
+}
+
+// Asked again at each answer only while the line still names the refusal: one cue's check, never the library's.
+void Engine::endSilentRefusal()
+{
+    if (!m_silentRefusal)
+        return;
+    if (m_message != m_silentRefusal->said) {
+        m_silentRefusal.reset();
+        return;
+    }
+    const QList<PlaybackIssue> issues = playbackIssues({m_silentRefusal->cue}, m_silentRefusal->assets, false);
+    if (!issues.isEmpty() && issues.first().text == m_silentRefusal->said)
+        return;
+    const QString said = std::exchange(m_silentRefusal, std::nullopt)->said;
+    waitEnded(said);
+}
