@@ -267,11 +267,13 @@ TEST_F(HeldAnswers, TheStatusLineNeverTellsOfAWaitThatIsOver)
             begin(held, [](Show&) {});
             engine->take(cue(0));
             engine->play(cue(2), {kScreen1});
-            if (held)
+            if (held) {
                 EXPECT_EQ(engine->message(), QStringLiteral("正在检查素材 · 退场"));
+            }
             end();
-            if (held)
+            if (held) {
                 EXPECT_EQ(engine->message(), onAirA);
+            }
             letAnswersCome();
             EXPECT_EQ(engine->message(), held ? onAirA : QStringLiteral("屏幕 1 · 独立播放"));
         }
