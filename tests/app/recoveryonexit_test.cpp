@@ -169,11 +169,11 @@ TEST(RecoveryOnExit, AStalledRecoveryFolderHoldsNeitherTheQuitNorTheNextStart)
         const QString told = QString::fromUtf8(console.process().readAllStandardOutput());
         EXPECT_FALSE(told.contains("asked: ")) << "the signal asked";
         // The quit waited for the recovery copy with the event loop running: the timer went on being served.
-        const QRegularExpressionMatch quit =
+        const QRegularExpressionMatch ended =
             QRegularExpression("quit: (\\d+) ticks, longest gap (\\d+) ms").match(told);
-        ASSERT_TRUE(quit.hasMatch()) << told.toStdString();
-        EXPECT_GT(quit.captured(1).toInt(), 50) << "the main thread waited for the folder: " << told.toStdString();
-        std::printf("quit by %s over the stalled folder: %s\n", strsignal(signal), qPrintable(quit.captured(0)));
+        ASSERT_TRUE(ended.hasMatch()) << told.toStdString();
+        EXPECT_GT(ended.captured(1).toInt(), 50) << "the main thread waited for the folder: " << told.toStdString();
+        std::printf("quit by %s over the stalled folder: %s\n", strsignal(signal), qPrintable(ended.captured(0)));
         const QString said = QString::fromUtf8(console.process().readAllStandardError());
         EXPECT_TRUE(said.contains("没有写入恢复副本，已丢失") && said.contains("没有响应")) << said.toStdString();
         share.thaw();
