@@ -460,6 +460,8 @@ TEST_F(StalledMountPlayback, AStalledShareMidTimelineHoldsNeitherTheShowsThreadN
         << shownFile().toStdString() << " at " << engine->timelinePosition();
     EXPECT_LT(engine->timelinePosition(), later + 1) << "it went up after its second";
     EXPECT_LT(heartbeat.longestGapMs(), 1000) << "the show's thread waited on the share";
+    // The clips named silent have loaded or ended by now: the line tells what is on air.
+    EXPECT_EQ(engine->message(), QStringLiteral("时间轴播出 · ") + cue(0).name) << lines.join(" | ").toStdString();
 }
 
 // A cue whose file answered just before its folder stopped answering, started at once: it is named within about a
