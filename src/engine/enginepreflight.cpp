@@ -1,11 +1,10 @@
 #include "engine.h"
 
-#include "stalledstarts.h"
-
 #include "checkedfiles.h"
 #include "directfile.h"
 #include "displaybindings.h"
 #include "mediafiles.h"
+#include "stalledstarts.h"
 
 #include <QWindow>
 #include <cmath>
