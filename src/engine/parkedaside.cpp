@@ -10,21 +10,31 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 // Renames without replacing anything: false with errno EEXIST when the name is taken. Where the file system cannot
-// rename so, a hard link and the removal of the old name do the same.
+// rename so (many shares), a hard link and the removal of the old name do the same; where it has no links either, a
+// look before a plain rename does, as only the one console of the recovery folder names files in it.
 bool renameWithoutReplacing(const QByteArray& from, const QByteArray& to)
 {
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
         return true;
     if (errno != EINVAL && errno != ENOSYS)
         return false;
-    if (::link(from.constData(), to.constData()) != 0)
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+        return true;
+    }
+    if (errno == EEXIST)
         return false;
-    ::unlink(from.constData());
-    return true;
+    struct stat taken;
+    if (::lstat(to.constData(), &taken) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return errno == ENOENT && ::rename(from.constData(), to.constData()) == 0;
 }
 } // namespace
 
