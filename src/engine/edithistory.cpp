@@ -6,6 +6,7 @@
 #include "filepulse.h"
 #include "filequeue.h"
 #include "freeaside.h"
+#include "parkedaside.h"
 #include "projectfile.h"
 #include "recoveryatexit.h"
 #include "savetemporary.h"
@@ -21,6 +22,8 @@
 #include <cstdio>
 #include <future>
 #include <limits>
+#include <utility>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -173,23 +176,45 @@ void EditHistory::amendSaved(const std::function<void(Show&)>& amend)
 }
 
 // Unsaved work about to be replaced goes to the offered copy, where later edits of the next show cannot reach it.
-// Queued behind the rolling copies already handed over, so that none of them brings the rolling copy back.
-void EditHistory::parkUnsavedWork(const Show& show, std::shared_ptr<FilePulse> pulse, FileQueue::Done done)
+// Queued behind the rolling copies already handed over, so that none of them brings the rolling copy back. Work
+// already on offer there (or left where the crash left it) is older work of another show: it moves aside, and back
+// should the write fail, so that the offered copy is always the newest and no work is ever written over.
+void EditHistory::parkUnsavedWork(const Show& show, bool overItsOwnCopy, std::shared_ptr<FilePulse> pulse, Parked done)
 {
     pulse->setStage(FilePulse::Stage::waiting);
+    auto setAside = std::make_shared<QStringList>();
     m_fileQueue->post(
-        [show, pulse, parked = m_parkedPath, rolling = m_recoveryPath]() -> std::optional<QString> {
+        [show, pulse, setAside, keepEarlier = !overItsOwnCopy, rollingOffered = rollingCopyIsOffered(),
+         parked = m_parkedPath, rolling = m_recoveryPath]() -> std::optional<QString> {
             const auto settled = qScopeGuard([&pulse] { pulse->setStage(FilePulse::Stage::done); });
+            std::vector<std::pair<QString, QString>> moves;
+            try {
+                const FilePulse::Call call(pulse.get());
+                if (keepEarlier && QFileInfo(parked).isFile())
+                    moves.emplace_back(parked, setParkedWorkAside(parked, parked));
+                if (rollingOffered && QFileInfo(rolling).isFile())
+                    moves.emplace_back(rolling, setParkedWorkAside(rolling, parked));
+            } catch (const ProjectFileError& error) {
+                for (const auto& [from, to] : moves)
+                    QFile::rename(to, from);
+                return error.text();
+            }
             try {
                 writeShowFile(show, parked, JsonFormat::compact, kLargestProjectFile, pulse.get());
             } catch (const ProjectFileError& error) {
+                for (const auto& [from, to] : moves)
+                    QFile::rename(to, from);
                 return error.text();
             }
+            for (const auto& move : moves)
+                setAside->append(move.second);
             const FilePulse::Call call(pulse.get());
             QFile::remove(rolling);
             return std::nullopt;
         },
-        std::move(done));
+        [setAside, done = std::move(done)](const std::optional<QString>& error) {
+            done(error, error ? QStringList() : *setAside);
+        });
 }
 
 void EditHistory::parked()
@@ -303,19 +328,36 @@ void EditHistory::keepNewestEdits(std::chrono::milliseconds within, Kept kept)
     postRecoveryWrite(answer);
 }
 
-// A rolling copy found at start is work lost in a crash: it is put on offer, newer than anything offered before.
-// Where the folder cannot be written, it is offered where it lies.
+// A rolling copy found at start is work lost in a crash: it is put on offer. Work parked before and never taken back
+// stays beside it: the newer of the two is offered and the other moved aside (one that holds the same bytes is the
+// same work, and goes). Where the folder cannot be written, the rolling copy is offered where it lies.
 void EditHistory::adoptLeftoverRecovery()
 {
     m_offeredPath = m_parkedPath;
+    QStringList setAside;
     if (QFileInfo::exists(m_recoveryPath)) {
-        QFile::remove(m_parkedPath);
-        if (!QFile::rename(m_recoveryPath, m_parkedPath)) {
+        const QFileInfo parked(m_parkedPath);
+        bool moved = true;
+        if (parked.isFile()) {
+            if (sameFileContents(m_parkedPath, m_recoveryPath)) {
+                QFile::remove(m_recoveryPath);
+            } else {
+                const bool parkedNewer = parked.lastModified() > QFileInfo(m_recoveryPath).lastModified();
+                try {
+                    setAside.append(setParkedWorkAside(parkedNewer ? m_recoveryPath : m_parkedPath, m_parkedPath));
+                } catch (const ProjectFileError&) {
+                    moved = false;
+                }
+            }
+        }
+        if (!moved || (QFileInfo::exists(m_recoveryPath) && !QFile::rename(m_recoveryPath, m_parkedPath))) {
             m_offeredPath = m_recoveryPath;
             emit message(workLeftInPlaceText());
         }
     }
     setCanRecover(QFileInfo::exists(m_offeredPath));
+    if (!setAside.isEmpty())
+        emit message(setAsideText(setAside));
 }
 
 // Only a folder that cannot be written is called so; in a writable one, something that cannot be removed holds the

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUndoStack>
 #include <chrono>
 #include <functional>
@@ -78,9 +79,11 @@ class EditHistory : public QObject
     // A change of the saved show that is not an edit (a measured length the show took as well).
     void amendSaved(const std::function<void(Show&)>& amend);
     // Before another project replaces unsaved work, the work is written to the offered copy aside, behind the
-    // copies already queued; done gets the error text or nothing on the main thread, and then nothing has changed
-    // here. The pulse hears of the write.
-    void parkUnsavedWork(const Show& show, std::shared_ptr<FilePulse> pulse, FileQueue::Done done);
+    // copies already queued. Earlier work found there is moved aside first, never written over, unless the copy
+    // holds an earlier state of this same work (overItsOwnCopy). done gets on the main thread the error text or
+    // nothing, and where earlier work went; after an error nothing has changed here. The pulse hears of the write.
+    using Parked = std::function<void(const std::optional<QString>& error, const QStringList& setAside)>;
+    void parkUnsavedWork(const Show& show, bool overItsOwnCopy, std::shared_ptr<FilePulse> pulse, Parked done);
     // The parked work is on offer now.
     void parked();
     QString parkedPath() const { return m_parkedPath; }

@@ -3,6 +3,7 @@
 #include "belowshowclock.h"
 #include "edithistory.h"
 #include "filepulse.h"
+#include "parkedaside.h"
 #include "projectfile.h"
 #include "savetemporary.h"
 
@@ -241,6 +242,7 @@ void ProjectFileWork::begin(Kind kind, const QUrl& url)
     m_silent = false;
     m_shownReplacing = false;
     m_shownProgress.reset();
+    m_setAside.clear();
     // A job given up may still tell its own pulse of its progress.
     m_pulse = std::make_shared<FilePulse>();
     ++m_ticket;
@@ -274,8 +276,9 @@ void ProjectFileWork::runAside(Job job, std::function<void(const Outcome&)> done
     }
 }
 
-// Unsaved work is parked before the read show takes its place; edits made while it was written are parked again.
-void ProjectFileWork::parkThenReplace(const Show& read)
+// Unsaved work is parked before the read show takes its place; edits made while it was written are parked again,
+// over the copy just written. Earlier work that the parking moved aside is named on the status line.
+void ProjectFileWork::parkThenReplace(const Show& read, bool overItsOwnCopy)
 {
     if (!m_history.hasUnsavedChanges()) {
         replaceWith(read);
@@ -283,7 +286,8 @@ void ProjectFileWork::parkThenReplace(const Show& read)
     }
     const Show parked = m_hooks.show();
     m_waitingOn = QFileInfo(m_history.parkedPath()).fileName();
-    auto written = [this, ticket = m_ticket, read, parked](const std::optional<QString>& error) {
+    auto written = [this, ticket = m_ticket, read, parked](const std::optional<QString>& error,
+                                                           const QStringList& setAside) {
         if (!lands(ticket))
             return;
         m_waitingOn = m_url.fileName();
@@ -291,29 +295,37 @@ void ProjectFileWork::parkThenReplace(const Show& read)
             fail(*error);
             return;
         }
+        m_setAside += setAside;
         if (m_hooks.show() != parked && m_history.hasUnsavedChanges()) {
-            parkThenReplace(read);
+            parkThenReplace(read, true);
             return;
         }
         m_history.parked();
         replaceWith(read);
     };
-    m_history.parkUnsavedWork(parked, m_pulse, std::move(written));
+    m_history.parkUnsavedWork(parked, overItsOwnCopy, m_pulse, std::move(written));
 }
 
 void ProjectFileWork::replaceWith(const Show& read)
 {
     const QUrl url = m_url;
+    const QStringList setAside = m_setAside;
     end();
     m_hooks.replace(read, url);
+    if (!setAside.isEmpty())
+        m_hooks.status(QStringLiteral("工程已打开 · ") + setAsideText(setAside));
     emit opened();
 }
 
+// An open that failed after earlier parked work had moved aside still says where that work is.
 void ProjectFileWork::fail(const QString& error)
 {
     const Kind kind = *m_kind;
     end();
-    m_hooks.status(failureText(kind) + error);
+    QString text = failureText(kind) + error;
+    if (!m_setAside.isEmpty())
+        text += QStringLiteral(" · ") + setAsideText(m_setAside);
+    m_hooks.status(text);
 }
 
 void ProjectFileWork::end()

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 #include <chrono>
@@ -93,7 +94,7 @@ class ProjectFileWork : public QObject
     void begin(Kind kind, const QUrl& url);
     bool lands(Ticket ticket);
     void runAside(Job job, std::function<void(const Outcome&)> done);
-    void parkThenReplace(const Show& read);
+    void parkThenReplace(const Show& read, bool overItsOwnCopy = false);
     void replaceWith(const Show& read);
     void takeBack(const Show& offered);
     void fail(const QString& error);
@@ -112,6 +113,8 @@ class ProjectFileWork : public QObject
     QString m_waitingOn;
     bool m_silent = false;
     bool m_shownReplacing = false;
+    // Where the open moved earlier parked work, to say so when the show lands.
+    QStringList m_setAside;
     std::optional<double> m_shownProgress;
     Ticket m_ticket = 0;
     int m_givenUpOnTheWay = 0;

@@ -30,15 +30,17 @@ struct Outcome
     QString errors;
 };
 
-Outcome startWithDisplay(const QString& display)
+Outcome startWithDisplay(const QString& display, const QList<std::pair<QString, QString>>& settings = {})
 {
     QTemporaryDir home;
     QProcess lumoria;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE"})
+    for (const char* name : {"DISPLAY", "QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "XAUTHORITY"})
         environment.remove(name);
     if (!display.isEmpty())
         environment.insert("DISPLAY", display);
+    for (const auto& [name, value] : settings)
+        environment.insert(name, value);
     environment.insert("HOME", home.path());
     environment.insert("XDG_DATA_HOME", home.filePath(".local/share"));
     environment.insert("XDG_RUNTIME_DIR", home.path());
@@ -63,6 +65,43 @@ TEST(LumoriaStart, WithoutADisplayItSaysInChineseWhichOneAndEndsWithoutACoreDump
     EXPECT_NE(absent.code, 0);
     EXPECT_TRUE(absent.errors.contains("连接不上显示器 :917")) << absent.errors.toStdString();
     EXPECT_FALSE(absent.errors.contains("Reinstalling")) << absent.errors.toStdString();
+}
+
+// A display that is there and answers is never called unreachable: one that refuses the connection (an X server that
+// asks for an authorisation the fresh home folder does not hold) says so, and a failure that is not the display's
+// (a platform plugin that does not exist) gives Qt's own reason.
+TEST(LumoriaStart, AStartThatFailsForAnotherReasonThanAnAbsentDisplayNamesThatReason)
+{
+    QTemporaryDir keys;
+    const QString authority = keys.filePath("authority");
+    QProcess cookie;
+    cookie.start("xauth", {"-f", authority, "add", ":0", ".", "0123456789abcdef0123456789abcdef"});
+    ASSERT_TRUE(cookie.waitForFinished(30000) && cookie.exitCode() == 0) << cookie.readAllStandardError().toStdString();
+    QProcess server;
+    server.start("Xvfb", {"-displayfd", "1", "-auth", authority, "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+    ASSERT_TRUE(server.waitForStarted(30000));
+    while (!server.canReadLine())
+        ASSERT_TRUE(server.waitForReadyRead(30000)) << "Xvfb gave no display number";
+    const QString guarded = ":" + QString::fromLatin1(server.readLine().trimmed());
+
+    const Outcome refused = startWithDisplay(guarded);
+    ASSERT_EQ(refused.status, QProcess::NormalExit) << "ended by a signal: " << refused.errors.toStdString();
+    EXPECT_NE(refused.code, 0);
+    EXPECT_TRUE(refused.errors.contains("显示器 " + guarded + " 已开启，但拒绝了连接")) << refused.errors.toStdString();
+    EXPECT_TRUE(refused.errors.contains("Authorization required")) << refused.errors.toStdString();
+    EXPECT_FALSE(refused.errors.contains("连接不上")) << refused.errors.toStdString();
+    server.kill();
+    server.waitForFinished(30000);
+
+    const QString display = qEnvironmentVariable("DISPLAY");
+    ASSERT_FALSE(display.isEmpty()) << "the tests run on a display";
+    const Outcome noPlugin = startWithDisplay(display, {{"QT_QPA_PLATFORM", "lumo-no-such-platform"}});
+    ASSERT_EQ(noPlugin.status, QProcess::NormalExit) << "ended by a signal: " << noPlugin.errors.toStdString();
+    EXPECT_NE(noPlugin.code, 0);
+    EXPECT_TRUE(noPlugin.errors.contains("Lumoria 无法启动。Qt 给出的原因：")) << noPlugin.errors.toStdString();
+    EXPECT_TRUE(noPlugin.errors.contains("Could not find the Qt platform plugin \"lumo-no-such-platform\""))
+        << noPlugin.errors.toStdString();
+    EXPECT_FALSE(noPlugin.errors.contains("显示器")) << noPlugin.errors.toStdString();
 }
 
 TEST(LumoriaStart, ASecondStartBringsTheRunningConsoleForwardAndLeavesItsRecoveryCopiesAlone)

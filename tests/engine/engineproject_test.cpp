@@ -5,10 +5,12 @@
 #include "recoveryatexit.h"
 #include "showlimits.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QScopeGuard>
 #include <QTest>
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
@@ -25,6 +27,13 @@ static QByteArray contents(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+static void writtenSecondsAgo(const QString& path, int seconds)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-seconds), QFileDevice::FileModificationTime));
 }
 
 using ProjectFiles = EngineTest;
@@ -338,6 +347,43 @@ TEST_F(RecoveryCopy, OpenOverUnsavedWorkParksItUntilTakenBack)
     EXPECT_EQ(readShowFile(recoveryPath()), parked);
 }
 
+// Unsaved work parked by one open and never taken back is still on disk after the next: it moves aside, under a name
+// of its own that the status line gives, and the newest parked work is the one on offer.
+TEST_F(RecoveryCopy, ParksInARowKeepEveryEarlierPieceOfWorkAndNameWhereItWent)
+{
+    QList<Show> parked;
+    QStringList setAside;
+    for (const QString& name : {QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")}) {
+        SCOPED_TRACE(name.toStdString());
+        Show next = Show::makeDefault();
+        next.cues[0].name = name + QStringLiteral("的文件");
+        writeShowFile(next, path(name + QStringLiteral(".json")), JsonFormat::pretty);
+        rename(0, name + QStringLiteral("的修改"));
+        parked.append(engine->show());
+        ASSERT_EQ(open(url(name + QStringLiteral(".json"))), std::nullopt);
+        EXPECT_EQ(engine->show(), next);
+        EXPECT_TRUE(engine->canRecoverProject());
+        EXPECT_EQ(readShowFile(parkedPath()), parked.last());
+
+        const QStringList asides = QDir(folder.path()).entryList({QStringLiteral("Parked-*.json")}, QDir::Files);
+        ASSERT_EQ(asides.size(), parked.size() - 1) << asides.join(' ').toStdString();
+        if (parked.size() == 1) {
+            EXPECT_EQ(engine->message(), QStringLiteral("工程已打开"));
+            continue;
+        }
+        const QString newest = *std::find_if(asides.begin(), asides.end(),
+                                             [&](const QString& aside) { return !setAside.contains(aside); });
+        setAside.append(newest);
+        EXPECT_EQ(engine->message(), QStringLiteral("工程已打开 · 较早未恢复的工程已移到 ") + path(newest));
+        for (int earlier = 0; earlier < parked.size() - 1; ++earlier)
+            EXPECT_EQ(readShowFile(path(setAside[earlier])), parked[earlier]) << setAside[earlier].toStdString();
+    }
+    recover();
+    EXPECT_EQ(engine->show(), parked.last());
+    setAside.sort();
+    EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("Parked-*.json")}, QDir::Files), setAside);
+}
+
 TEST_F(RecoveryCopy, WorkLostInACrashSurvivesEditsOfTheNextSessionAndIsKeptAfterRecovery)
 {
     Show lost = Show::makeDefault();
@@ -348,17 +394,22 @@ TEST_F(RecoveryCopy, WorkLostInACrashSurvivesEditsOfTheNextSessionAndIsKeptAfter
     // Work parked before the crash is older than the work the crash left behind: the newer one is offered.
     writeShowFile(older, parkedPath(), JsonFormat::compact);
     writeShowFile(lost, recoveryPath(), JsonFormat::compact);
+    writtenSecondsAgo(parkedPath(), 60);
     engine = makeEngine(true);
     QStringList messages{engine->message()};
     QObject::connect(engine.get(), &Engine::messageChanged, [&] { messages << engine->message(); });
     ASSERT_TRUE(engine->canRecoverProject());
     EXPECT_FALSE(engine->hasUnsavedChanges());
 
-    // The crash work took the older work's place, so the new session's edits are backed up as usual.
+    // The crash work takes the offered copy's place and the older work moves aside, named on the status line; the
+    // new session's edits are backed up as usual.
+    const QStringList asides = QDir(folder.path()).entryList({QStringLiteral("Parked-*.json")}, QDir::Files);
+    ASSERT_EQ(asides.size(), 1) << asides.join(' ').toStdString();
+    EXPECT_EQ(readShowFile(path(asides[0])), older);
     rename(0, QStringLiteral("新的修改"));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return QFile::exists(recoveryPath()) && readShowFile(recoveryPath()) == engine->show(); }, 10000));
-    EXPECT_EQ(messages, QStringList{QStringLiteral("就绪")});
+    EXPECT_EQ(messages, QStringList{QStringLiteral("较早未恢复的工程已移到 ") + path(asides[0])});
     recover();
     EXPECT_EQ(engine->show(), lost);
     // The new session's unsaved edit is parked in its place and offered in its turn.
@@ -367,6 +418,36 @@ TEST_F(RecoveryCopy, WorkLostInACrashSurvivesEditsOfTheNextSessionAndIsKeptAfter
 
     rename(1, QStringLiteral("继续"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return rolledCopy() == engine->show(); }, 10000));
+}
+
+// A kill between the parking of work and the removal of its rolling copy leaves two copies at start: the same bytes
+// are one piece of work, kept once; otherwise the newer is offered and the older moved aside.
+TEST_F(RecoveryCopy, OfTwoCopiesLeftAtStartTheNewerIsOfferedAndTheOtherKeptUnlessTheyAreTheSame)
+{
+    Show older = Show::makeDefault();
+    older.cues[0].name = QStringLiteral("较早的状态");
+    Show newer = Show::makeDefault();
+    newer.cues[0].name = QStringLiteral("搁置时的状态");
+    for (const bool same : {true, false}) {
+        SCOPED_TRACE(same ? "the same bytes" : "the parked copy newer");
+        engine.reset();
+        writeShowFile(newer, parkedPath(), JsonFormat::compact);
+        writeShowFile(same ? newer : older, recoveryPath(), JsonFormat::compact);
+        writtenSecondsAgo(recoveryPath(), 60);
+        engine = makeEngine(true);
+        EXPECT_TRUE(engine->canRecoverProject());
+        EXPECT_EQ(readShowFile(parkedPath()), newer);
+        EXPECT_FALSE(QFile::exists(recoveryPath()));
+        const QStringList asides = QDir(folder.path()).entryList({QStringLiteral("Parked-*.json")}, QDir::Files);
+        if (same) {
+            EXPECT_TRUE(asides.isEmpty()) << asides.join(' ').toStdString();
+            EXPECT_EQ(engine->message(), QStringLiteral("就绪"));
+            continue;
+        }
+        ASSERT_EQ(asides.size(), 1) << asides.join(' ').toStdString();
+        EXPECT_EQ(readShowFile(path(asides[0])), older);
+        EXPECT_EQ(engine->message(), QStringLiteral("较早未恢复的工程已移到 ") + path(asides[0]));
+    }
 }
 
 // Work parked by an open, then newer work lost in a crash: the next session offers the newer work, and a writable

@@ -72,6 +72,10 @@ class HeldAnswers : public EngineTest
     void begin(bool held, const std::function<void(Show&)>& change)
     {
         disk->held.release();
+        // Each pass opens over unsaved work of its own: none parked by the pass before is on offer.
+        engine.reset();
+        QFile::remove(parkedPath());
+        QFile::remove(recoveryPath());
         engine = makeEngine(true);
         if (held)
             holdTheShare();

@@ -5,8 +5,10 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 #include <QThread>
+#include <algorithm>
 #include <signal.h>
 
 namespace {
@@ -67,6 +69,9 @@ TEST_F(RecoveryKill, WorkKilledAtAnyMomentIsOfferedWholeAndSavedFilesReadBackWho
         while (!editor.canReadLine())
             ASSERT_TRUE(editor.waitForReadyRead(30000)) << editor.readAllStandardError().toStdString();
         ASSERT_EQ(editor.readLine().trimmed(), "ready");
+        // What the last life left unsaved is on offer in this one, and this one never takes it back.
+        const std::optional<Show> unrecovered =
+            QFile::exists(parkedPath()) ? std::optional(readShowFile(parkedPath())) : std::nullopt;
 
         QThread::msleep(QRandomGenerator::global()->bounded(60));
         ASSERT_EQ(editor.state(), QProcess::Running) << editor.readAllStandardError().toStdString();
@@ -74,6 +79,15 @@ TEST_F(RecoveryKill, WorkKilledAtAnyMomentIsOfferedWholeAndSavedFilesReadBackWho
         ASSERT_TRUE(editor.waitForFinished(30000));
 
         engine = makeEngine(true);
+        if (unrecovered) {
+            // Still on disk beside this life's work, and named where it went.
+            const QStringList asides = QDir(folder.path()).entryList({QStringLiteral("Parked-*.json")}, QDir::Files);
+            const auto kept = std::find_if(asides.begin(), asides.end(), [&](const QString& aside) {
+                return readShowFile(path(aside)) == *unrecovered;
+            });
+            ASSERT_NE(kept, asides.end()) << "life " << life << ": the work of the life before was lost";
+            EXPECT_EQ(engine->message(), QStringLiteral("较早未恢复的工程已移到 ") + path(*kept)) << "life " << life;
+        }
         if (engine->canRecoverProject()) {
             EXPECT_EQ(recover(), std::nullopt);
             expectHeldShow(engine->show(), life, "the offered work");
@@ -94,11 +108,16 @@ TEST_F(RecoveryKill, WorkKilledAtAnyMomentIsOfferedWholeAndSavedFilesReadBackWho
     EXPECT_EQ(save(QUrl::fromLocalFile(projectPath)), std::nullopt);
     EXPECT_EQ(QDir(work.path()).entryList(QDir::Files | QDir::Hidden).join(' ').toStdString(), "base.json 演出.json");
     const QStringList copies{QStringLiteral("Parked.json"), QStringLiteral("Recovery.json")};
+    const QRegularExpression setAside(QStringLiteral("^Parked-[0-9]{8}-[0-9]{6}(-[0-9]+)?\\.json$"));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             const QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
-            return std::all_of(left.begin(), left.end(), [&](const QString& name) { return copies.contains(name); });
+            return std::all_of(left.begin(), left.end(), [&](const QString& name) {
+                return copies.contains(name) || setAside.match(name).hasMatch();
+            });
         },
         10000))
         << QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).join(' ').toStdString();
+    for (const QString& aside : QDir(folder.path()).entryList({QStringLiteral("Parked-*.json")}, QDir::Files))
+        expectHeldShow(readShowFile(path(aside)), 50, "work moved aside");
 }

@@ -301,6 +301,26 @@ TEST_F(StalledMount, ARunAndEditsWhileAShowIsOnItsWayEndTheSameWhetherTheShareAn
     }
 }
 
+// A share renames without replacing through none of the ways a local disk has: earlier parked work moves aside there
+// all the same.
+TEST_F(StalledMount, EarlierParkedWorkInARecoveryFolderOnAShareMovesAsideThere)
+{
+    Show earlier = Show::makeDefault();
+    earlier.cues[0].name = QStringLiteral("共享上搁置的工作");
+    writeShowFile(earlier, share.backing() + "/recovery/Parked.json", JsonFormat::compact);
+    writeShowFile(Show::makeDefault(), path(QStringLiteral("next.json")), JsonFormat::pretty);
+    engine = makeEngine(true, share.mount() + "/recovery");
+    rename(0, QStringLiteral("新的修改"));
+    const Show unsaved = engine->show();
+    ASSERT_EQ(open(url(QStringLiteral("next.json"))), std::nullopt);
+    const QStringList asides = QDir(share.backing() + "/recovery").entryList({QStringLiteral("Parked-*.json")});
+    ASSERT_EQ(asides.size(), 1) << asides.join(' ').toStdString();
+    EXPECT_EQ(readShowFile(share.backing() + "/recovery/" + asides[0]), earlier);
+    EXPECT_EQ(readShowFile(share.backing() + "/recovery/Parked.json"), unsaved);
+    EXPECT_EQ(engine->message(),
+              QStringLiteral("工程已打开 · 较早未恢复的工程已移到 ") + share.mount() + "/recovery/" + asides[0]);
+}
+
 // An open, a save and a recover waiting on a folder that stopped answering are given up: the show, its saved mark and
 // the files stay as they were, and the outcome of the job the folder still holds lands nowhere when it comes. A save
 // that has begun to put its file in place of the old one finishes.

@@ -6,6 +6,7 @@
 #include "lumomarkview.h"
 
 #include <QBoxLayout>
+#include <QDir>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -35,12 +36,15 @@ QColor pageBackground()
 } // namespace
 
 // Shortcuts are written as this platform's keys: the console binds Ctrl.
-const QList<LumoUserGuide::Section>& LumoUserGuide::sections()
+QList<LumoUserGuide::Section> LumoUserGuide::sections(const QString& recoveryFolder)
 {
-    static const QList<Section> sections{
+    return {
         {"工程与素材",
          "folder",
-         {"用「工程」菜单打开项目、另存为或恢复未保存的工程。按 Ctrl+S 保存。",
+         {QStringLiteral("用「工程」菜单打开项目、另存为或恢复未保存的工程。按 Ctrl+S 保存。未保存的工程备份在 %1："
+                         "「恢复未保存工程」取回最新的一份，较早未恢复的以 Parked-日期-时间.json 留在那里，"
+                         "可用「打开工程…」打开。")
+              .arg(QDir::toNativeSeparators(recoveryFolder)),
           "从文件管理器拖入图片、视频或音频，也可以点素材库的「导入」。文件搬动后，可用「重新定位缺失素材」按文件名匹配"
           "。"}},
         {"时间轴与通讯",
@@ -59,10 +63,9 @@ const QList<LumoUserGuide::Section>& LumoUserGuide::sections()
          "waveform",
          {"右侧「音频控制」可调整背景音乐、音效和各声道音量，查看实时电平或单独静音。", "「灯光控制」模块开发中。"}},
     };
-    return sections;
 }
 
-LumoUserGuide::LumoUserGuide(QWidget* parent) : QScrollArea(parent)
+LumoUserGuide::LumoUserGuide(const QString& recoveryFolder, QWidget* parent) : QScrollArea(parent)
 {
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
@@ -97,7 +100,7 @@ LumoUserGuide::LumoUserGuide(QWidget* parent) : QScrollArea(parent)
     column->setContentsMargins(24, 24, 24, 24);
     column->setSpacing(18);
     column->addLayout(header);
-    for (const Section& section : sections())
+    for (const Section& section : sections(recoveryFolder))
         column->addWidget(guide(section, page));
     column->addStretch(1);
     setWidget(page);

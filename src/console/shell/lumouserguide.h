@@ -17,9 +17,10 @@ class LumoUserGuide : public QScrollArea
         QString icon;
         QStringList steps;
     };
-    static const QList<Section>& sections();
+    // recoveryFolder: where unsaved work is kept, named by the first section.
+    static QList<Section> sections(const QString& recoveryFolder);
 
-    explicit LumoUserGuide(QWidget* parent = nullptr);
+    explicit LumoUserGuide(const QString& recoveryFolder, QWidget* parent = nullptr);
 
     QList<QLabel*> stepLabels() const { return m_steps; }
 

@@ -1,6 +1,7 @@
 #include "singlewindows.h"
 
 #include "consolecolors.h"
+#include "edithistory.h"
 #include "engine.h"
 #include "lumohelp.h"
 #include "lumouserguide.h"
@@ -26,7 +27,13 @@ SingleWindows::SingleWindows(Engine& engine, QObject* parent) : QObject(parent),
           460,
           false,
           [](Engine& engine) { return new RemoteHostPanel(*engine.remoteHost()); }}},
-        {"user-guide", {"使用说明", {760, 620}, {620, 420}, 0, false, [](Engine&) { return new LumoUserGuide; }}},
+        {"user-guide",
+         {"使用说明",
+          {760, 620},
+          {620, 420},
+          0,
+          false,
+          [](Engine& engine) { return new LumoUserGuide(engine.history().recoveryDirectory()); }}},
         {"projector-mapping",
          {"投影校正与融合",
           {980, 570},

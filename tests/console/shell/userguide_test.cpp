@@ -27,6 +27,9 @@ TEST_F(UserGuideTest, EveryStepWrapsWithinItsBoxAtTheSmallestWindow)
         EXPECT_GE(step->height(), step->heightForWidth(step->width()));
     }
     EXPECT_TRUE(guide->stepLabels().first()->text().contains("Ctrl+S"));
+    // Where unsaved work is kept, earlier pieces moved aside included, is named as it is on this machine.
+    EXPECT_TRUE(guide->stepLabels().first()->text().contains(recoveryDirectory() + "："));
+    EXPECT_TRUE(guide->stepLabels().first()->text().contains("Parked-"));
     EXPECT_GT(guide->verticalScrollBar()->maximum(), 0) << "the page scrolls when it does not fit";
     saveShot(*window, "user-guide-smallest");
     window->resize(760, 620);
