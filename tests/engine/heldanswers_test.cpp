@@ -1,5 +1,6 @@
 #include "awaitedfiles.h"
 #include "checkedfiles.h"
+#include "edithistory.h"
 #include "enginefixture.h"
 #include "independentscreens.h"
 #include "mediafile.h"
@@ -481,4 +482,42 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
     opensBlueWhileWaitingFor(*first.defaultPicture);
     letAnswersCome();
     EXPECT_EQ(fallbackColor(), QColor(Qt::blue));
+}
+
+// A recovery write still on its way when another show is opened ends with the show it wrote: its failure is neither
+// the opened show's status line nor its recovery error. Pressed once with the write landing before the open and once
+// with it landing after, ending the same.
+TEST_F(HeldAnswers, ARecoveryWriteOnItsWayWhenAShowIsOpenedBelongsToTheShowItWrote)
+{
+    Show other = Show::makeDefault();
+    other.cues[0].name = QStringLiteral("另一场演出");
+    writeShowFile(other, path("other.json"), JsonFormat::pretty);
+    // Encoding a show this large takes far longer than opening a small one.
+    Show large = Show::makeDefault();
+    for (int i = 0; i < 40000; ++i) {
+        Cue cue;
+        cue.name = QStringLiteral("节目 %1 ").arg(i).repeated(20);
+        large.cues.append(cue);
+    }
+    for (const bool late : {false, true}) {
+        SCOPED_TRACE(late ? "the write lands after the open" : "the write lands before the open");
+        // Every write of the recovery copy fails: its folder cannot be made.
+        engine = makeEngine(true, unwritablePath(QStringLiteral("recovery")));
+        edit([&](Show& show) { show = large; });
+        std::optional<std::optional<QString>> lost;
+        engine->history().keepNewestEdits(std::chrono::minutes(1),
+                                          [&](const std::optional<QString>& why) { lost = why; });
+        if (!late) {
+            ASSERT_TRUE(waitUntil([&] { return lost.has_value(); }, 30000));
+        }
+        engine->undo();
+        ASSERT_EQ(open(url("other.json")), std::nullopt);
+        if (late)
+            EXPECT_FALSE(lost.has_value()) << "the write landed before the open";
+        ASSERT_TRUE(waitUntil([&] { return lost.has_value(); }, 30000));
+        EXPECT_TRUE(lost->has_value()) << "the write did not fail";
+        EXPECT_EQ(engine->message().toStdString(), "工程已打开");
+        EXPECT_FALSE(engine->history().newestEditsInNoFile());
+        EXPECT_EQ(engine->history().recoveryError().toStdString(), "");
+    }
 }
