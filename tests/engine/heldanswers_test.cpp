@@ -7,11 +7,13 @@
 #include "mediafiles.h"
 #include "projectfile.h"
 #include "stalledfolder.h"
+#include "stilldecoder.h"
 #include "waitingedits.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTimer>
 #include <atomic>
 #include <thread>
@@ -375,6 +377,16 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
         EXPECT_EQ(fallbackColor(), QColor(Qt::blue));
         EXPECT_EQ(state(), FileState::waiting) << "the opened show's picture waited behind the earlier one";
     };
+    // A picture whose file answers at once but whose look (whether it reads at all) the test holds back.
+    const QString lookFolder = folder.filePath("looks");
+    QDir().mkpath(lookFolder);
+    auto looks = std::make_shared<StalledFolder>();
+    StillDecoder::shared().setBeforeLook(
+        [looks](const QString& path) { looks->hangIfHeld(QUrl::fromLocalFile(path)); });
+    const auto cleared = qScopeGuard([looks] {
+        looks->release();
+        StillDecoder::shared().setBeforeLook({});
+    });
     const auto recoveredNow = [&] { ASSERT_EQ(recover(), std::nullopt); };
     const auto relink = [&] { engine->relinkMissingAssets(QUrl::fromLocalFile(sharePath())); };
     struct Case
@@ -435,6 +447,21 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
              engine->setDefaultPicture(junkOnShare());
              landed(held);
              opened();
+         },
+         otherEnd, QStringLiteral("工程已打开 · 已放弃尚未完成的默认画面设置"), QStringLiteral("工程已打开")},
+        {"a default picture looked at slowly, then another show opened: the look lands nowhere",
+         [&](bool held) {
+             const QString still = lookFolder + QStringLiteral("/still%1.png").arg(++round);
+             QFile::copy(MediaFixtures::png({16, 16}, Qt::green), still);
+             awaitAnswerAbout(QUrl::fromLocalFile(still));
+             if (held)
+                 looks->stall(lookFolder);
+             engine->setDefaultPicture(QUrl::fromLocalFile(still));
+             waitsSaying(held, QStringLiteral("正在读取默认画面…"));
+             opened();
+             looks->release();
+             ASSERT_TRUE(waitUntil([&] { return !StillDecoder::shared().isDecoding(still); }));
+             QCoreApplication::processEvents();
          },
          otherEnd, QStringLiteral("工程已打开 · 已放弃尚未完成的默认画面设置"), QStringLiteral("工程已打开")},
         {"rename, a default picture chosen on the share, undo: the picture is taken back, the rename stays",
@@ -512,8 +539,9 @@ TEST_F(HeldAnswers, ARecoveryWriteOnItsWayWhenAShowIsOpenedBelongsToTheShowItWro
         }
         engine->undo();
         ASSERT_EQ(open(url("other.json")), std::nullopt);
-        if (late)
+        if (late) {
             EXPECT_FALSE(lost.has_value()) << "the write landed before the open";
+        }
         ASSERT_TRUE(waitUntil([&] { return lost.has_value(); }, 30000));
         EXPECT_TRUE(lost->has_value()) << "the write did not fail";
         EXPECT_EQ(engine->message().toStdString(), "工程已打开");
