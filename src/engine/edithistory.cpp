@@ -90,7 +90,8 @@ void EditHistory::record(const Show& previous, bool drag, double now)
         m_dragStep->extend(m_show);
         return;
     }
-    auto* step = new ShowEdit(previous, m_show, [this](const Show& show) { restore(show); });
+    auto* step = new ShowEdit(
+        previous, m_show, [this](const Show& show) { restore(show); }, ++m_steps);
     m_undo.push(step);
     m_dragStep = drag ? step : nullptr;
     m_groupStep = m_groupDepth > 0 ? step : nullptr;
@@ -99,6 +100,25 @@ void EditHistory::record(const Show& previous, bool drag, double now)
 bool EditHistory::isNewestStep(const ShowEdit* step) const
 {
     return step && m_undo.index() > 0 && m_undo.index() == m_undo.count() && m_undo.command(m_undo.index() - 1) == step;
+}
+
+quint64 EditHistory::lastStep() const
+{
+    const int index = m_undo.index();
+    return index > 0 ? static_cast<const ShowEdit*>(m_undo.command(index - 1))->serial() : 0;
+}
+
+// Steps below the undo position are in the show, those above it were undone.
+bool EditHistory::stepInPlace(quint64 step) const
+{
+    if (step == 0)
+        return true;
+    for (int i = m_undo.index() - 1; i >= 0; --i) {
+        const quint64 serial = static_cast<const ShowEdit*>(m_undo.command(i))->serial();
+        if (serial <= step)
+            return serial == step;
+    }
+    return false;
 }
 
 void EditHistory::restore(const Show& target)
@@ -148,6 +168,7 @@ void EditHistory::finishLoading()
 {
     m_loading = false;
     ++m_newestEdit;
+    ++m_loads;
     freeAside(std::exchange(m_saved, m_show));
     setUnsaved(false);
     setRecoveryError(std::nullopt);
@@ -453,9 +474,10 @@ void EditHistory::writeRecoveryInBackground()
 void EditHistory::postRecoveryWrite(FileQueue::Done landed)
 {
     m_fileQueue->post(recoveryWrite(m_show, m_recoveryPath),
-                      [history = QPointer(this), edit = m_newestEdit,
+                      [history = QPointer(this), edit = m_newestEdit, loads = m_loads,
                        landed = std::move(landed)](const std::optional<QString>& error) {
-                          if (history) {
+                          // Written for a show another has replaced since: its failure is not this show's.
+                          if (history && history->m_loads == loads) {
                               if (!error)
                                   history->m_writtenEdit = std::max(history->m_writtenEdit, edit);
                               history->setRecoveryError(error);

@@ -46,6 +46,11 @@ class EditHistory : public QObject
     // The show was written; previous is the show before.
     void showChanged(const Show& previous);
 
+    // Names the newest step in the show now (none: 0), and tells whether the step so named is still in the show:
+    // neither undone nor dropped with the history.
+    quint64 lastStep() const;
+    bool stepInPlace(quint64 step) const;
+
     // One operator action is one undo step: the show writes made while a group is open are recorded as one.
     // Groups nest; the step closes with the outermost.
     void beginGroup();
@@ -166,6 +171,9 @@ class EditHistory : public QObject
     // Counts the writes of the show, and names the one the rolling copy last took.
     quint64 m_newestEdit = 0;
     quint64 m_writtenEdit = 0;
+    quint64 m_steps = 0;
+    // Grows with each show loaded in place of another: a background write's outcome belongs to the show it wrote.
+    quint64 m_loads = 0;
     QString m_directory;
     QString m_recoveryPath;
     QString m_parkedPath;

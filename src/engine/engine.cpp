@@ -29,6 +29,7 @@
 #include "stillpreloads.h"
 #include "timelinesender.h"
 #include "transportwait.h"
+#include "waitingedits.h"
 
 #include <cmath>
 
@@ -65,7 +66,6 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
                                                  setPaused(false);
                                          }},
                                         this);
-    m_relinkWait = new AwaitedFiles(*m_mediaFiles, this);
     m_pictureWait = new AwaitedFiles(*m_mediaFiles, this);
     connect(m_mediaFiles, &MediaFiles::answered, this, [this] {
         if (std::exchange(m_preloadsAwaitAnswers, false))
@@ -78,11 +78,20 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     connect(m_history, &EditHistory::hasUnsavedChangesChanged, this, &Engine::hasUnsavedChangesChanged);
     connect(m_history, &EditHistory::canRecoverProjectChanged, this, &Engine::canRecoverProjectChanged);
     connect(m_history, &EditHistory::message, this, &Engine::setMessage);
+    m_waitingEdits = new WaitingEdits(*m_mediaFiles,
+                                      {[this] { return m_showNumber; }, [this] { return m_history->lastStep(); },
+                                       [this](quint64 step) { return m_history->stepInPlace(step); },
+                                       [this](const QString& text) { setMessage(text); }},
+                                      this);
+    connect(m_waitingEdits, &WaitingEdits::changed, this, &Engine::undoableChanged);
+    connect(m_history->undoStack(), &QUndoStack::canUndoChanged, this, &Engine::undoableChanged);
+    connect(m_history->undoStack(), &QUndoStack::canRedoChanged, this, &Engine::undoableChanged);
     m_projectFiles = new ProjectFileWork(*m_history,
                                          {[this]() -> const Show& { return m_show; },
                                           [this](const Show& show, const QUrl& url) {
                                               replaceShow(show);
                                               setProjectURL(url);
+                                              return m_message;
                                           },
                                           [this](const Show& written, const QUrl& url) { takeSavedShow(written, url); },
                                           [this](const Show& show, bool parked) { takeBackOffered(show, parked); },
@@ -109,10 +118,10 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
         showDecodedDefaultPicture(path, image);
     });
     connect(&StillDecoder::shared(), &StillDecoder::looked, this, [this](const QString& path) {
-        if (!m_lookedDefaultPicture || m_lookedDefaultPicture->toLocalFile() != path)
+        if (!m_lookedDefaultPicture || m_lookedDefaultPicture->url.toLocalFile() != path)
             return;
-        const QUrl url = *std::exchange(m_lookedDefaultPicture, std::nullopt);
-        setDefaultPicture(url);
+        const LookedDefaultPicture looked = *std::exchange(m_lookedDefaultPicture, std::nullopt);
+        m_waitingEdits->resume(looked.edit, [this, looked] { chooseDefaultPicture(looked.url, looked.edit); });
     });
     const auto isPaused = [this] { return m_paused; };
     m_cueCycle = new CueCycle(m_services.clock, isPaused, this);
@@ -279,6 +288,28 @@ bool Engine::canRecoverProject() const
 QUndoStack* Engine::editHistory()
 {
     return m_history->undoStack();
+}
+
+void Engine::undo()
+{
+    if (!m_waitingEdits->takeBackNewest())
+        m_history->undoStack()->undo();
+}
+
+void Engine::redo()
+{
+    if (!m_waitingEdits->takeBackNewest())
+        m_history->undoStack()->redo();
+}
+
+bool Engine::canUndo()
+{
+    return m_waitingEdits->waiting() || m_history->undoStack()->canUndo();
+}
+
+bool Engine::canRedo()
+{
+    return m_waitingEdits->waiting() || m_history->undoStack()->canRedo();
 }
 
 void Engine::restoreEdit(const Show& target)

@@ -51,6 +51,7 @@ class StillPreloads;
 class TimelineClock;
 class TimelineSender;
 class TransportWait;
+class WaitingEdits;
 class OutputWindowFactory;
 
 // Owns the open show and everything that plays it. Lives on the main thread; views read its properties, redraw on
@@ -141,6 +142,11 @@ class Engine : public QObject
     void setProjectionTestPattern(bool on);
 
     QUndoStack* editHistory();
+    // "撤销" and "重做": while edits wait for the disk's answers, the newest of them is taken back instead.
+    void undo();
+    void redo();
+    bool canUndo();
+    bool canRedo();
     TimelineClock* timelineClock() const;
     double timelinePosition() const;
     const std::shared_ptr<AudioChannelMixer>& audioMixer() const { return m_audioMixer; }
@@ -198,9 +204,11 @@ class Engine : public QObject
     void stop(bool cancelMessages);
 
     // Automatic runs: one cue or the whole list, once or looped; false when the run was refused. A caller whose own
-    // check of the same cues has just found nothing spares the run checking them again.
+    // check of the same cues has just found nothing spares the run checking them again. A run that waits its turn
+    // may still be refused when its answers come: begun is called when, and only if, the run starts.
     enum class Preflight { check, alreadyPassed };
-    bool beginProjection(ProjectionMode mode, const std::optional<Cue>& cue, Preflight preflight = Preflight::check);
+    bool beginProjection(ProjectionMode mode, const std::optional<Cue>& cue, Preflight preflight = Preflight::check,
+                         std::function<void()> begun = {});
 
     // Independent screens: chosen screens leave the programme to play a cue of their own ("播放"; false when it
     // started on none), freeze ("暂停", at the programme's position for a screen that follows it), go on ("继续"),
@@ -237,6 +245,7 @@ class Engine : public QObject
     const DisplayBindings& displayBindings() const { return *m_displayBindings; }
     const IndependentScreens& independentScreens() const { return *m_independent; }
     CuePreview& cuePreview() { return *m_cuePreview; }
+    WaitingEdits& waitingEdits() { return *m_waitingEdits; }
 
   signals:
     void showChanged();
@@ -264,12 +273,15 @@ class Engine : public QObject
     void independentScreensChanged();
     // Every preview picture shows its still of the latest previewTimeline().
     void timelinePreviewed();
+    // What "撤销" or "重做" can do changed.
+    void undoableChanged();
 
   private:
     void restoreEdit(const Show& target);
     // Puts the show in place whether or not it equals the one before, which is freed aside.
     void placeShow(Show show);
-    void replaceShow(const Show& show);
+    // What to add to the status line for the edits it dropped.
+    QString replaceShow(const Show& show);
     void takeSavedShow(const Show& written, const QUrl& url);
     void takeBackOffered(const Show& recovered, bool unsavedWorkParked);
     void setProjectURL(std::optional<QUrl> url);
@@ -282,6 +294,8 @@ class Engine : public QObject
     void restoreDisplayBindings();
     void storeBinding(const ScreenRole& role, const std::optional<QString>& identity);
     std::optional<QImage> defaultPictureImage();
+    void chooseDefaultPicture(const std::optional<QUrl>& url, quint64 edit);
+    void landRelink(const QHash<QUrl, QUrl>& found, int silent);
     void showDecodedDefaultPicture(const QString& path, const QImage& image);
     bool cueUsesScreen(const Cue& cue, const ScreenRole& role) const;
     bool canPlay(const Cue& cue, const QList<MediaAsset>& assets);
@@ -399,8 +413,14 @@ class Engine : public QObject
     QHash<ScreenRole, QUrl> m_awaitedStills;
     // The default picture while it decodes off the main thread, and whether the screen engines wait for it too.
     std::optional<QString> m_awaitedDefaultPicture;
-    // A default picture being set whose file is being looked at: whether it reads is not known yet.
-    std::optional<QUrl> m_lookedDefaultPicture;
+    // A default picture being set whose file is being looked at: whether it reads is not known yet. With the waiting
+    // edit that sets it.
+    struct LookedDefaultPicture
+    {
+        QUrl url;
+        quint64 edit;
+    };
+    std::optional<LookedDefaultPicture> m_lookedDefaultPicture;
     bool m_awaitedDefaultReachesScreenEngines = false;
 
     LightingOutput* m_lights;
@@ -447,9 +467,11 @@ class Engine : public QObject
     // Goes up whenever the transport acts (a cue taken, a countdown begun, a run begun) or stops: an event held
     // behind a wait that finds it moved was overtaken by what came before it.
     quint64 m_transportActs = 0;
-    AwaitedFiles* m_relinkWait;
-    // The default picture, until its file has answered.
+    // Relinks, default pictures, imports and files put on lanes, until their files have answered.
+    WaitingEdits* m_waitingEdits;
+    // The show's default picture, until its file has answered; the picture it waits for.
     AwaitedFiles* m_pictureWait;
+    std::optional<QUrl> m_pictureWaitFor;
     MediaAskAhead* m_askAhead = nullptr;
     std::shared_ptr<AudioChannelMixer> m_audioMixer;
     std::optional<QUuid> m_focusEvent;

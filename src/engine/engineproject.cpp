@@ -9,6 +9,7 @@
 #include "picture.h"
 #include "projectfile.h"
 #include "projectfilework.h"
+#include "waitingedits.h"
 
 #include <QDir>
 
@@ -32,7 +33,8 @@ void Engine::takeSavedShow(const Show& written, const QUrl& url)
     setMessage(QStringLiteral("已保存 · ") + url.fileName());
 }
 
-void Engine::replaceShow(const Show& show)
+// Edits waiting for the disk were asked for the show replaced: they go nowhere, and the status line says so.
+QString Engine::replaceShow(const Show& show)
 {
     stop(true);
     m_lights->resetLights();
@@ -41,6 +43,8 @@ void Engine::replaceShow(const Show& show)
         picture->load(std::nullopt);
     m_history->beginLoading();
     ++m_showNumber;
+    const QString dropped = m_waitingEdits->dropAll();
+    m_lookedDefaultPicture.reset();
     // An open always replaces the show: comparing a large show with an equal one on disk would take as long as freeing
     // it.
     placeShow(show);
@@ -49,7 +53,8 @@ void Engine::replaceShow(const Show& show)
     applyDefaultPicture();
     m_history->finishLoading();
     setSelected(m_show.cues.isEmpty() ? std::nullopt : std::optional(m_show.cues.first().id));
-    setMessage(QStringLiteral("工程已打开"));
+    setMessage(QStringLiteral("工程已打开") + dropped);
+    return dropped;
 }
 
 void Engine::recoverUnsavedProject()
@@ -64,11 +69,12 @@ void Engine::cancelProjectFileWork()
 
 void Engine::takeBackOffered(const Show& recovered, bool unsavedWorkParked)
 {
-    replaceShow(recovered);
+    const QString dropped = replaceShow(recovered);
     setProjectURL(std::nullopt);
     m_history->tookBackOffered(unsavedWorkParked);
-    setMessage(unsavedWorkParked ? QStringLiteral("已恢复未保存工程 · 原先未保存的修改已另存，可再次恢复")
-                                 : QStringLiteral("已恢复未保存工程"));
+    setMessage((unsavedWorkParked ? QStringLiteral("已恢复未保存工程 · 原先未保存的修改已另存，可再次恢复")
+                                  : QStringLiteral("已恢复未保存工程")) +
+               dropped);
 }
 
 void Engine::writeRecovery()
@@ -100,7 +106,8 @@ template <typename Visit> void forEachReference(Show& show, Visit visit)
 
 // The disk is asked afresh on the file questions' threads, the linked files first and then the candidates beside
 // them; the main thread goes on meanwhile, and a folder that answers, however slowly, is waited for. Files whose
-// folder stalled stay as they are, and the status line counts them.
+// folder stalled stay as they are, and the status line counts them. The relink is an edit that waits its turn: it
+// lands on the show it was asked for, or nowhere.
 void Engine::relinkMissingAssets(const QUrl& folder)
 {
     const QDir directory(folder.toLocalFile());
@@ -110,45 +117,53 @@ void Engine::relinkMissingAssets(const QUrl& folder)
         if (!linked.contains(url))
             linked.append(url);
     });
-    m_relinkWait->cancelAll();
+    const WaitingEdits::Id edit = m_waitingEdits->ask(QStringLiteral("重新定位缺失素材"));
     setMessage(QStringLiteral("正在重新定位缺失素材…"));
-    m_relinkWait->await(linked, FileDepth::readable, AwaitedFiles::Freshness::fresh, [this, directory, linked] {
-        QHash<QUrl, QUrl> candidates;
-        int unanswered = 0;
-        for (const QUrl& url : linked) {
-            const std::optional<FileAnswer> answer = m_mediaFiles->known(url, FileDepth::readable);
-            if (!answer)
-                ++unanswered;
-            else if (!answer->readable)
-                candidates.insert(url, QUrl::fromLocalFile(directory.filePath(url.fileName())));
-        }
-        const QList<QUrl> asked = candidates.values();
-        m_relinkWait->await(asked, FileDepth::readable, AwaitedFiles::Freshness::fresh, [this, candidates, unanswered] {
-            int silent = unanswered;
-            QHash<QUrl, QUrl> found;
-            for (auto candidate = candidates.cbegin(); candidate != candidates.cend(); ++candidate) {
-                const std::optional<FileAnswer> answer = m_mediaFiles->known(*candidate, FileDepth::readable);
+    m_waitingEdits->await(
+        edit, linked, FileDepth::readable, AwaitedFiles::Freshness::fresh, [this, edit, directory, linked] {
+            QHash<QUrl, QUrl> candidates;
+            int unanswered = 0;
+            for (const QUrl& url : linked) {
+                const std::optional<FileAnswer> answer = m_mediaFiles->known(url, FileDepth::readable);
                 if (!answer)
-                    ++silent;
-                else if (answer->readable && *candidate != candidate.key())
-                    found.insert(candidate.key(), *candidate);
+                    ++unanswered;
+                else if (!answer->readable)
+                    candidates.insert(url, QUrl::fromLocalFile(directory.filePath(url.fileName())));
             }
-            // The show as it is now: edits made while the disk answered stay.
-            Show show = m_show;
-            int count = 0;
-            forEachReference(show, [&](QUrl& url) {
-                if (const auto to = found.constFind(url); to != found.cend()) {
-                    url = *to;
-                    ++count;
-                }
-            });
-            setShow(std::move(show));
-            applyDefaultPicture();
-            QString text = count > 0 ? QStringLiteral("已重新定位 %1 项素材引用").arg(count)
-                                     : QStringLiteral("未找到同名的缺失素材");
-            if (silent > 0)
-                text += QStringLiteral(" · %1 项素材无响应").arg(silent);
-            setMessage(text);
+            const QList<QUrl> asked = candidates.values();
+            m_waitingEdits->await(
+                edit, asked, FileDepth::readable, AwaitedFiles::Freshness::fresh, [this, edit, candidates, unanswered] {
+                    int silent = unanswered;
+                    QHash<QUrl, QUrl> found;
+                    for (auto candidate = candidates.cbegin(); candidate != candidates.cend(); ++candidate) {
+                        const std::optional<FileAnswer> answer = m_mediaFiles->known(*candidate, FileDepth::readable);
+                        if (!answer)
+                            ++silent;
+                        else if (answer->readable && *candidate != candidate.key())
+                            found.insert(candidate.key(), *candidate);
+                    }
+                    if (m_waitingEdits->lands(edit))
+                        landRelink(found, silent);
+                });
         });
+}
+
+// On the show as it is now: edits made while the disk answered stay.
+void Engine::landRelink(const QHash<QUrl, QUrl>& found, int silent)
+{
+    Show show = m_show;
+    int count = 0;
+    forEachReference(show, [&](QUrl& url) {
+        if (const auto to = found.constFind(url); to != found.cend()) {
+            url = *to;
+            ++count;
+        }
     });
+    setShow(std::move(show));
+    applyDefaultPicture();
+    QString text =
+        count > 0 ? QStringLiteral("已重新定位 %1 项素材引用").arg(count) : QStringLiteral("未找到同名的缺失素材");
+    if (silent > 0)
+        text += QStringLiteral(" · %1 项素材无响应").arg(silent);
+    setMessage(text);
 }

@@ -14,7 +14,8 @@ std::optional<Cue> Engine::nextPlaybackCue() const
     return m_projectionMode ? m_run.following() : next();
 }
 
-bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue, Preflight preflight)
+bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue, Preflight preflight,
+                             std::function<void()> begun)
 {
     if (m_projectionMode && !m_transportWait->waiting())
         return false;
@@ -37,7 +38,12 @@ bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue,
         return !m_projectionMode &&
                (preflight == Preflight::alreadyPassed || playbackIssues(cues, assets, false).isEmpty());
     };
-    press.act = [this, mode, cues, assets, preflight] { return beginProjectionNow(mode, cues, assets, preflight); };
+    press.act = [this, mode, cues, assets, preflight, begun = std::move(begun)] {
+        const bool started = beginProjectionNow(mode, cues, assets, preflight);
+        if (started && begun)
+            begun();
+        return started;
+    };
     return m_transportWait->press(std::move(press));
 }
 

@@ -7,6 +7,7 @@
 #include "picture.h"
 #include "showlimits.h"
 #include "stilldecoder.h"
+#include "waitingedits.h"
 
 #include <QSet>
 
@@ -52,9 +53,19 @@ DefaultPicture readDefaultPicture(const std::optional<QUrl>& url, MediaFiles& fi
 std::optional<QImage> Engine::defaultPictureImage()
 {
     const DefaultPicture read = readDefaultPicture(m_show.defaultPicture, *m_mediaFiles);
-    if (read.unanswered && !m_pictureWait->waiting())
-        m_pictureWait->await({*m_show.defaultPicture}, FileDepth::readable, AwaitedFiles::Freshness::known,
-                             [this] { applyDefaultPicture(); });
+    // Only the show's own picture is waited for: a wait for the picture of a show replaced since, or of an edit
+    // undone, is dropped.
+    if (!read.unanswered || m_pictureWaitFor != m_show.defaultPicture) {
+        m_pictureWait->cancelAll();
+        m_pictureWaitFor.reset();
+    }
+    if (read.unanswered && !m_pictureWaitFor) {
+        m_pictureWaitFor = m_show.defaultPicture;
+        m_pictureWait->await({*m_show.defaultPicture}, FileDepth::readable, AwaitedFiles::Freshness::known, [this] {
+            m_pictureWaitFor.reset();
+            applyDefaultPicture();
+        });
+    }
     if (read.decoding != m_awaitedDefaultPicture)
         m_awaitedDefaultReachesScreenEngines = false;
     m_awaitedDefaultPicture = read.decoding;
@@ -147,21 +158,32 @@ void Engine::applyDefaultPicture()
         picture->setFallback(image);
 }
 
+// An edit that waits its turn behind the edits asked before it, and lands on the show it was asked for or nowhere.
 void Engine::setDefaultPicture(const std::optional<QUrl>& url)
 {
+    const WaitingEdits::Id edit = m_waitingEdits->ask(QStringLiteral("默认画面设置"));
+    m_waitingEdits->await(edit, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
+                          [this, url, edit] { chooseDefaultPicture(url, edit); });
+    if (m_waitingEdits->waits(edit))
+        setMessage(QStringLiteral("正在读取默认画面…"));
+}
+
+void Engine::chooseDefaultPicture(const std::optional<QUrl>& url, quint64 edit)
+{
     const DefaultPicture read = readDefaultPicture(url, *m_mediaFiles);
-    m_pictureWait->cancelAll();
-    m_lookedDefaultPicture.reset();
     if (read.unanswered) {
-        m_pictureWait->await({*url}, FileDepth::readable, AwaitedFiles::Freshness::known,
-                             [this, url] { setDefaultPicture(url); });
+        m_waitingEdits->await(edit, {*url}, FileDepth::readable, AwaitedFiles::Freshness::known,
+                              [this, url, edit] { chooseDefaultPicture(url, edit); });
         return;
     }
     // Whether the picture reads at all is told by the look at its file: it is set, or refused, when that ends.
     if (read.decoding && StillDecoder::shared().isLooking(*read.decoding)) {
-        m_lookedDefaultPicture = url;
+        m_lookedDefaultPicture = LookedDefaultPicture{*url, edit};
+        m_waitingEdits->hold(edit);
         return;
     }
+    if (!m_waitingEdits->lands(edit))
+        return;
     const std::optional<QImage>& image = read.image;
     if (url && !image && !read.decoding) {
         setMessage(read.stalled ? QStringLiteral("无法读取默认画面 · “%1”所在的文件夹没有响应").arg(url->fileName())

@@ -311,9 +311,9 @@ void ProjectFileWork::replaceWith(const Show& read)
     const QUrl url = m_url;
     const QStringList setAside = m_setAside;
     end();
-    m_hooks.replace(read, url);
+    const QString said = m_hooks.replace(read, url);
     if (!setAside.isEmpty())
-        m_hooks.status(QStringLiteral("工程已打开 · ") + setAsideText(setAside));
+        m_hooks.status(said + QStringLiteral(" · ") + setAsideText(setAside));
     emit opened();
 }
 

@@ -33,8 +33,8 @@ class ProjectFileWork : public QObject
     {
         // The open show now.
         std::function<const Show&()> show;
-        // A read show takes the open show's place, as the project at the url.
-        std::function<void(const Show&, const QUrl&)> replace;
+        // A read show takes the open show's place, as the project at the url; returns what the status line says then.
+        std::function<QString(const Show&, const QUrl&)> replace;
         // The show as written is the saved show now, its file the project's.
         std::function<void(const Show&, const QUrl&)> saved;
         // The work on offer, read, takes the open show's place as unsaved work; unsavedWorkParked tells that the

@@ -2,8 +2,8 @@
 
 #include "freeaside.h"
 
-ShowEdit::ShowEdit(Show before, Show after, Restore restore)
-    : before(std::move(before)), after(std::move(after)), restore(std::move(restore))
+ShowEdit::ShowEdit(Show before, Show after, Restore restore, quint64 serial)
+    : before(std::move(before)), after(std::move(after)), restore(std::move(restore)), m_serial(serial)
 {
 }
 

@@ -12,17 +12,20 @@ class ShowEdit : public QUndoCommand
   public:
     using Restore = std::function<void(const Show&)>;
 
-    ShowEdit(Show before, Show after, Restore restore);
+    // serial: names the step among all steps of the history, for as long as it lives.
+    ShowEdit(Show before, Show after, Restore restore, quint64 serial = 0);
     ~ShowEdit() override;
 
     void undo() override;
     void redo() override;
     // A drag goes on: the step now ends at this show.
     void extend(Show after) { this->after = std::move(after); }
+    quint64 serial() const { return m_serial; }
 
   private:
     Show before;
     Show after;
     Restore restore;
     bool done = true;
+    quint64 m_serial;
 };

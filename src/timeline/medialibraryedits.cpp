@@ -1,6 +1,5 @@
 #include "medialibraryedits.h"
 
-#include "awaitedfiles.h"
 #include "clipplacementedits.h"
 #include "editedcue.h"
 #include "engine.h"
@@ -9,6 +8,7 @@
 #include "timelinelanes.h"
 #include "timelineselection.h"
 #include "timelineviewstate.h"
+#include "waitingedits.h"
 
 #include <QDir>
 #include <QHash>
@@ -24,8 +24,7 @@ static std::optional<QUrl> standardizedFile(const QUrl& url)
 
 MediaLibraryEdits::MediaLibraryEdits(const EditedCue& cue, TimelineSelection& selection, TimelineViewState& view,
                                      ClipPlacementEdits& placement)
-    : m_cue(cue), m_selection(selection), m_view(view), m_placement(placement),
-      m_answers(std::make_unique<AwaitedFiles>(cue.engine()->mediaFiles()))
+    : m_cue(cue), m_selection(selection), m_view(view), m_placement(placement)
 {
 }
 
@@ -33,30 +32,38 @@ MediaLibraryEdits::~MediaLibraryEdits() = default;
 
 bool MediaLibraryEdits::importing() const
 {
-    return m_answers->waiting();
+    const WaitingEdits& waiting = m_cue.engine()->waitingEdits();
+    return std::any_of(m_imports.cbegin(), m_imports.cend(), [&](quint64 edit) { return waiting.waits(edit); });
 }
 
-void MediaLibraryEdits::afterAnswers(const QList<QUrl>& urls, std::function<void()> then)
+void MediaLibraryEdits::afterAnswers(const QString& name, const QList<QUrl>& urls, std::function<void()> then)
 {
     QList<QUrl> files;
     for (const QUrl& url : urls)
         if (const std::optional<QUrl> file = standardizedFile(url))
             files.append(*file);
-    m_answers->await(files, FileDepth::readable, AwaitedFiles::Freshness::fresh, std::move(then));
-    if (m_answers->waiting()) {
+    WaitingEdits& waiting = m_cue.engine()->waitingEdits();
+    m_imports.removeIf([&](quint64 edit) { return !waiting.waits(edit); });
+    const quint64 edit = waiting.ask(name);
+    m_imports.append(edit);
+    waiting.await(edit, files, FileDepth::readable, AwaitedFiles::Freshness::fresh,
+                  [&waiting, edit, alive = std::weak_ptr(m_alive), then = std::move(then)] {
+                      if (!alive.expired() && waiting.lands(edit))
+                          then();
+                  });
+    if (waiting.waits(edit)) {
         m_readingNote = QStringLiteral("正在读取 %1 个文件…").arg(files.size());
-        m_readingFor = m_cue.engine()->showNumber();
         m_view.setNote(m_readingNote);
     }
 }
 
-void MediaLibraryEdits::showChanged()
+void MediaLibraryEdits::waitsChanged()
 {
-    if (!m_answers->waiting() || inPlace(m_readingFor))
+    if (importing() || m_readingNote.isEmpty())
         return;
-    m_answers->cancelAll();
     if (m_view.note() == m_readingNote)
         m_view.setNote({});
+    m_readingNote.clear();
 }
 
 std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& show, const QList<QUrl>& urls)
@@ -122,9 +129,7 @@ void MediaLibraryEdits::addAssets(const QList<QUrl>& urls, quint64 forShow)
 {
     if (!inPlace(forShow))
         return;
-    afterAnswers(urls, [this, urls, forShow] {
-        if (!inPlace(forShow))
-            return;
+    afterAnswers(QStringLiteral("素材导入"), urls, [this, urls] {
         Show show = m_cue.engine()->show();
         if (auto library = withAddedAssets(show, urls)) {
             show.assets = std::move(library);
@@ -147,7 +152,7 @@ void MediaLibraryEdits::insertFile(const QUrl& file, const ClipTarget& target)
 {
     if (!inPlace(target.show))
         return;
-    afterAnswers({file}, [this, file, target] { insertAnsweredFile(file, target); });
+    afterAnswers(QStringLiteral("素材插入"), {file}, [this, file, target] { insertAnsweredFile(file, target); });
 }
 
 void MediaLibraryEdits::removeAsset()

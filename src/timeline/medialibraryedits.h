@@ -9,7 +9,6 @@
 #include <memory>
 #include <optional>
 
-class AwaitedFiles;
 class ClipPlacementEdits;
 class EditedCue;
 class TimelineSelection;
@@ -27,8 +26,8 @@ struct ClipTarget
 
 // The edits of the show's media library: importing files, removing the selected entry, and importing one file
 // straight onto a lane. Results and refusals go to the note. An import waits for the disk's fresh answers about its
-// files without holding the main thread, and is made on the show as it is when they have come, if that is still the
-// show it was made for.
+// files without holding the main thread, in its turn among the engine's waiting edits, and is made on the show as it
+// is when they have come, if that is still the show it was asked for and its edit before is still in place.
 class MediaLibraryEdits
 {
   public:
@@ -41,9 +40,8 @@ class MediaLibraryEdits
     void addAssets(const QList<QUrl>& urls, quint64 forShow);
     // An import is still waiting for the disk.
     bool importing() const;
-    // Imports waiting for the show that another has replaced go nowhere: they are dropped, and the note no longer
-    // says they read.
-    void showChanged();
+    // Imports an open or an undo took back go nowhere: once none waits, the note no longer says files are read.
+    void waitsChanged();
     // Refused while an event of any cue uses the selected entry.
     void removeAsset();
     // Adds the file to the library and places it on the lane at that time, as one edit: on the cue edited now, or
@@ -57,8 +55,9 @@ class MediaLibraryEdits
     // The library with the files added (none when no file was new), and the note that says so; the last file
     // handled becomes the selection.
     std::optional<QList<MediaAsset>> withAddedAssets(const Show& show, const QList<QUrl>& urls);
-    // Runs `then` once the disk has answered afresh for every file of the import, or its folder has stalled.
-    void afterAnswers(const QList<QUrl>& urls, std::function<void()> then);
+    // Runs `then` once the disk has answered afresh for every file of the import, or its folder has stalled, in its
+    // turn among the engine's waiting edits; only when the import lands on the show and edit it was asked after.
+    void afterAnswers(const QString& name, const QList<QUrl>& urls, std::function<void()> then);
     void insertAnsweredFile(const QUrl& file, const ClipTarget& target);
     bool inPlace(quint64 show) const;
 
@@ -66,8 +65,10 @@ class MediaLibraryEdits
     TimelineSelection& m_selection;
     TimelineViewState& m_view;
     ClipPlacementEdits& m_placement;
-    std::unique_ptr<AwaitedFiles> m_answers;
-    // The note said while files are read, and the show they are read for.
+    // The engine's waiting edits that are imports of this library.
+    QList<quint64> m_imports;
+    // Tells the imports still waiting whether the library they were asked for is still there.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    // The note said while files are read, taken off once no import of this library waits.
     QString m_readingNote;
-    quint64 m_readingFor = 0;
 };

@@ -1,6 +1,7 @@
 #include "timelineeditormodel.h"
 
 #include "engine.h"
+#include "waitingedits.h"
 
 #include <QPointer>
 #include <algorithm>
@@ -12,8 +13,8 @@ TimelineEditorModel::TimelineEditorModel(Engine* engine, QObject* parent)
 {
     connect(&m_selection, &TimelineSelection::changed, this, &TimelineEditorModel::changed);
     connect(&m_view, &TimelineViewState::changed, this, &TimelineEditorModel::changed);
+    connect(&engine->waitingEdits(), &WaitingEdits::changed, this, [this] { m_library.waitsChanged(); });
     connect(engine, &Engine::showChanged, this, [this] {
-        m_library.showChanged();
         emit changed();
         serveFocusRequest();
     });

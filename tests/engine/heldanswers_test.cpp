@@ -1,15 +1,19 @@
 #include "awaitedfiles.h"
 #include "checkedfiles.h"
+#include "edithistory.h"
 #include "enginefixture.h"
 #include "independentscreens.h"
 #include "mediafile.h"
 #include "mediafiles.h"
 #include "projectfile.h"
 #include "stalledfolder.h"
+#include "stilldecoder.h"
+#include "waitingedits.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTimer>
 #include <atomic>
 #include <thread>
@@ -69,14 +73,14 @@ class HeldAnswers : public EngineTest
         pulse.start(100);
     }
     // A fresh engine on the show as changed, with the share's answers held back or in.
-    void begin(bool held, const std::function<void(Show&)>& change)
+    void begin(bool held, const std::function<void(Show&)>& change, const QString& recoveryDirectory = {})
     {
         disk->held.release();
         // Each pass opens over unsaved work of its own: none parked by the pass before is on offer.
         engine.reset();
         QFile::remove(parkedPath());
         QFile::remove(recoveryPath());
-        engine = makeEngine(true);
+        engine = makeEngine(true, recoveryDirectory);
         if (held)
             holdTheShare();
         Show show = engine->show();
@@ -364,4 +368,230 @@ TEST_F(HeldAnswers, GoOnTheLastOfTwoHundredFilesOfASlowFolderAsksItsOwnFileFirst
                 double(took.nsecsElapsed()) / 1e6, ahead);
     // Each of the folder's threads may have begun one more question before GO's came first in line.
     EXPECT_LE(ahead, 8);
+}
+
+// Edits that wait for the share's answers (a relink, a default picture) end, whatever is opened, recovered or undone
+// meanwhile, where they would have ended had the answers been there at the press: on the show and the edit they were
+// asked for, or nowhere. The opened show's own default picture reaches its screens at once, and the status line says
+// that an edit waits, and, once another show or an undo has dropped it, that it was dropped.
+TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedForOrNowhere)
+{
+    Show other = Show::makeDefault();
+    other.cues[0].name = QStringLiteral("另一场演出");
+    other.defaultPicture = stillFile(Qt::blue);
+    writeShowFile(other, path("other.json"), JsonFormat::pretty);
+    Show recovered = Show::makeDefault();
+    recovered.cues[0].name = QStringLiteral("停电前的工作");
+    const QUrl gone = url("gone/moved.mp4");
+    writeFile(sharePath() + "/moved.mp4", "video");
+    int round = 0;
+    // A picture of its own each round, so that no look at it is at hand from the round before.
+    const auto onShareStill = [&](QColor color) {
+        const QString name = QStringLiteral("still%1.png").arg(++round);
+        QFile::copy(MediaFixtures::png({16, 16}, color), sharePath() + "/" + name);
+        return onShare(name);
+    };
+    const auto junkOnShare = [&] {
+        const QString name = QStringLiteral("junk%1.png").arg(++round);
+        writeFile(sharePath() + "/" + name, "not a picture");
+        return onShare(name);
+    };
+    const auto fallbackColor = [&] {
+        const std::optional<QImage> fallback = engine->program(kScreen1)->fallback();
+        return fallback ? fallback->pixelColor(0, 0) : QColor();
+    };
+    // The show by its cues, their first screen's files and its default picture, then unsaved, the undo steps and
+    // the colour the first screen falls back to.
+    const auto endState = [&] {
+        QStringList cues;
+        for (const Cue& cue : engine->show().cues)
+            cues << cue.name + "=" + (cue.main ? cue.main->toLocalFile().remove(folder.path()) : QStringLiteral("-"));
+        return QStringList{
+            cues.join(", "), engine->show().defaultPicture ? engine->show().defaultPicture->fileName() : "-",
+            engine->hasUnsavedChanges() ? "未保存" : "已保存", QString::number(engine->editHistory()->index()),
+            fallbackColor().isValid() ? fallbackColor().name() : QStringLiteral("无")}
+            .join(" | ");
+    };
+    const auto opened = [&] { ASSERT_EQ(open(url("other.json")), std::nullopt); };
+    // The opened show's picture is on its screens before the share has said anything of the picture before.
+    const auto opensBlueWhileWaitingFor = [&](const QUrl& before) {
+        const auto state = [&] { return engine->mediaFiles().state(before, FileDepth::readable); };
+        waitUntil([&] { return fallbackColor() == QColor(Qt::blue) || state() != FileState::waiting; });
+        EXPECT_EQ(fallbackColor(), QColor(Qt::blue));
+        EXPECT_EQ(state(), FileState::waiting) << "the opened show's picture waited behind the earlier one";
+    };
+    // A picture whose file answers at once but whose look (whether it reads at all) the test holds back.
+    const QString lookFolder = folder.filePath("looks");
+    QDir().mkpath(lookFolder);
+    auto looks = std::make_shared<StalledFolder>();
+    StillDecoder::shared().setBeforeLook(
+        [looks](const QString& path) { looks->hangIfHeld(QUrl::fromLocalFile(path)); });
+    const auto cleared = qScopeGuard([looks] {
+        looks->release();
+        StillDecoder::shared().setBeforeLook({});
+    });
+    const auto recoveredNow = [&] { ASSERT_EQ(recover(), std::nullopt); };
+    const auto relink = [&] { engine->relinkMissingAssets(QUrl::fromLocalFile(sharePath())); };
+    struct Case
+    {
+        const char* name;
+        std::function<void(bool held)> press;
+        QString end;
+        // The status line with the answers held back, and with them in at once.
+        QString heldLine;
+        QString atOnceLine;
+        // Work a crash left is on offer at the start.
+        bool workOnOffer = false;
+    };
+    // With the answers in at once, an edit has landed before the next press.
+    const auto landed = [&](bool held) {
+        if (!held) {
+            ASSERT_TRUE(waitUntil([&] { return !engine->waitingEdits().waiting(); }));
+        }
+    };
+    const auto waitsSaying = [&](bool held, const QString& line) {
+        if (held) {
+            EXPECT_EQ(engine->message().toStdString(), line.toStdString());
+        }
+        landed(held);
+    };
+    const QString otherEnd = QStringLiteral("另一场演出=-, 开场=-, 退场=- | ") + other.defaultPicture->fileName() +
+                             QStringLiteral(" | 已保存 | 0 | #0000ff");
+    const QString renamedEnd = QStringLiteral("改过的暖场=/gone/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | "
+                                              "未保存 | 2 | 无");
+    const QList<Case> cases{
+        {"relink into the share, then open another show: the opened show is not changed",
+         [&](bool held) {
+             relink();
+             waitsSaying(held, QStringLiteral("正在重新定位缺失素材…"));
+             opened();
+         },
+         otherEnd, QStringLiteral("工程已打开 · 已放弃尚未完成的重新定位缺失素材"), QStringLiteral("工程已打开")},
+        {"relink into the share, then recover unsaved work: the recovered show is not changed",
+         [&](bool held) {
+             relink();
+             landed(held);
+             recoveredNow();
+         },
+         QStringLiteral("停电前的工作=-, 开场=-, 退场=- | - | 未保存 | 0 | 无"),
+         QStringLiteral("已恢复未保存工程 · 原先未保存的修改已另存，可再次恢复 · 已放弃尚未完成的重新定位缺失素材"),
+         QStringLiteral("已恢复未保存工程 · 原先未保存的修改已另存，可再次恢复"), true},
+        {"a default picture chosen on the share, then another show opened: it keeps its own picture",
+         [&](bool held) {
+             const QUrl green = onShareStill(Qt::green);
+             engine->setDefaultPicture(green);
+             waitsSaying(held, QStringLiteral("正在读取默认画面…"));
+             opened();
+             if (held)
+                 opensBlueWhileWaitingFor(green);
+         },
+         otherEnd, QStringLiteral("工程已打开 · 已放弃尚未完成的默认画面设置"), QStringLiteral("工程已打开")},
+        {"a picture that cannot be read chosen on the share, then another show opened: its refusal stays with the "
+         "show it was meant for",
+         [&](bool held) {
+             engine->setDefaultPicture(junkOnShare());
+             landed(held);
+             opened();
+         },
+         otherEnd, QStringLiteral("工程已打开 · 已放弃尚未完成的默认画面设置"), QStringLiteral("工程已打开")},
+        {"a default picture looked at slowly, then another show opened: the look lands nowhere",
+         [&](bool held) {
+             const QString still = lookFolder + QStringLiteral("/still%1.png").arg(++round);
+             QFile::copy(MediaFixtures::png({16, 16}, Qt::green), still);
+             awaitAnswerAbout(QUrl::fromLocalFile(still));
+             if (held)
+                 looks->stall(lookFolder);
+             engine->setDefaultPicture(QUrl::fromLocalFile(still));
+             waitsSaying(held, QStringLiteral("正在读取默认画面…"));
+             opened();
+             looks->release();
+             ASSERT_TRUE(waitUntil([&] { return !StillDecoder::shared().isDecoding(still); }));
+             QCoreApplication::processEvents();
+         },
+         otherEnd, QStringLiteral("工程已打开 · 已放弃尚未完成的默认画面设置"), QStringLiteral("工程已打开")},
+        {"rename, a default picture chosen on the share, undo: the picture is taken back, the rename stays",
+         [&](bool held) {
+             rename(0, QStringLiteral("改过的暖场"));
+             engine->setDefaultPicture(onShareStill(Qt::green));
+             landed(held);
+             engine->undo();
+         },
+         renamedEnd, QStringLiteral("已撤销尚未完成的默认画面设置"), QStringLiteral("默认画面 · still%1.png")},
+        {"rename, relink into the share, undo: the relink is taken back, the rename stays",
+         [&](bool held) {
+             rename(0, QStringLiteral("改过的暖场"));
+             relink();
+             landed(held);
+             engine->undo();
+         },
+         renamedEnd, QStringLiteral("已撤销尚未完成的重新定位缺失素材"), QStringLiteral("已重新定位 1 项素材引用")},
+    };
+    for (const Case& c : cases)
+        for (const bool held : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (held ? ", answers held back" : ", answers in at once"));
+            const QString recovery = folder.filePath(QStringLiteral("recovery%1").arg(++round));
+            if (c.workOnOffer)
+                writeShowFile(recovered, recovery + "/Recovery.json", JsonFormat::compact);
+            begin(
+                held, [&](Show& show) { show.cues[0].main = gone; }, recovery);
+            c.press(held);
+            letAnswersCome();
+            // A picture that decodes reaches the screens after its answer.
+            waitUntil([&] { return endState() == c.end; }, 2000);
+            EXPECT_EQ(endState().toStdString(), c.end.toStdString());
+            QString line = held ? c.heldLine : c.atOnceLine;
+            if (line.contains("%1"))
+                line = line.arg(round);
+            EXPECT_EQ(engine->message().toStdString(), line.toStdString());
+        }
+
+    // The opened show's own picture reaches its screens while the picture the show before stored still waits.
+    Show first = Show::makeDefault();
+    first.defaultPicture = onShareStill(Qt::green);
+    writeShowFile(first, path("first.json"), JsonFormat::pretty);
+    begin(true, [](Show&) {});
+    ASSERT_EQ(open(url("first.json")), std::nullopt);
+    opened();
+    opensBlueWhileWaitingFor(*first.defaultPicture);
+    letAnswersCome();
+    EXPECT_EQ(fallbackColor(), QColor(Qt::blue));
+}
+
+// A recovery write still on its way when another show is opened ends with the show it wrote: its failure is neither
+// the opened show's status line nor its recovery error. Pressed once with the write landing before the open and once
+// with it landing after, ending the same.
+TEST_F(HeldAnswers, ARecoveryWriteOnItsWayWhenAShowIsOpenedBelongsToTheShowItWrote)
+{
+    Show other = Show::makeDefault();
+    other.cues[0].name = QStringLiteral("另一场演出");
+    writeShowFile(other, path("other.json"), JsonFormat::pretty);
+    // Encoding a show this large takes far longer than opening a small one.
+    Show large = Show::makeDefault();
+    for (int i = 0; i < 40000; ++i) {
+        Cue cue;
+        cue.name = QStringLiteral("节目 %1 ").arg(i).repeated(20);
+        large.cues.append(cue);
+    }
+    for (const bool late : {false, true}) {
+        SCOPED_TRACE(late ? "the write lands after the open" : "the write lands before the open");
+        // Every write of the recovery copy fails: its folder cannot be made.
+        engine = makeEngine(true, unwritablePath(QStringLiteral("recovery")));
+        edit([&](Show& show) { show = large; });
+        std::optional<std::optional<QString>> lost;
+        engine->history().keepNewestEdits(std::chrono::minutes(1),
+                                          [&](const std::optional<QString>& why) { lost = why; });
+        if (!late) {
+            ASSERT_TRUE(waitUntil([&] { return lost.has_value(); }, 30000));
+        }
+        engine->undo();
+        ASSERT_EQ(open(url("other.json")), std::nullopt);
+        if (late) {
+            EXPECT_FALSE(lost.has_value()) << "the write landed before the open";
+        }
+        ASSERT_TRUE(waitUntil([&] { return lost.has_value(); }, 30000));
+        EXPECT_TRUE(lost->has_value()) << "the write did not fail";
+        EXPECT_EQ(engine->message().toStdString(), "工程已打开");
+        EXPECT_FALSE(engine->history().newestEditsInNoFile());
+        EXPECT_EQ(engine->history().recoveryError().toStdString(), "");
+    }
 }

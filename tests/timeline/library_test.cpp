@@ -1,5 +1,6 @@
 #include "mediafile.h"
 #include "mediafiles.h"
+#include "projectfile.h"
 #include "stalledfolder.h"
 #include "timelinefixture.h"
 
@@ -133,4 +134,86 @@ TEST_F(MediaLibrary, InsertingAFileIsOneEditAndKeepsANewLaneOnlyWithItsClip)
     awaitImport();
     EXPECT_EQ(model->cue().assets().size(), 4);
     EXPECT_EQ(events().size(), 1);
+}
+
+// Imports wait for a share's answers in turn among the engine's waiting edits. Pressed with the share's answers held
+// back and with them in at once, the presses end the same: an undo takes back the newest waiting import (a file put
+// on a lane), never the edit before it, and an open drops the imports still waiting, so that none lands on the opened
+// show.
+class HeldLibrary : public MediaLibrary
+{
+  protected:
+    void SetUp() override
+    {
+        isReadableFile = [held = held](const QUrl& url) {
+            held->hangIfHeld(url);
+            return ::isReadableFile(url);
+        };
+        MediaLibrary::SetUp();
+    }
+    void TearDown() override { held->release(); }
+    std::shared_ptr<StalledFolder> held = std::make_shared<StalledFolder>();
+};
+
+TEST_F(HeldLibrary, AnUndoOrAnOpenTakesBackTheImportsStillWaiting)
+{
+    const QString share = folder.filePath("share");
+    ASSERT_TRUE(QDir().mkpath(share));
+    Show other = Show::makeDefault();
+    other.cues[0].name = QStringLiteral("另一场演出");
+    writeShowFile(other, path("other.json"), JsonFormat::pretty);
+    int round = 0;
+    const auto onShare = [&](const QString& name, const QString& from) {
+        const QString file = share + QStringLiteral("/%1-%2").arg(++round).arg(name);
+        QFile::copy(from, file);
+        return QUrl::fromLocalFile(file);
+    };
+    // The cues by name and clip count, the library's files and the undo steps.
+    const auto endState = [&] {
+        QStringList cues;
+        for (const Cue& cue : engine->show().cues)
+            cues << cue.name + "/" + QString::number(cue.timeline.value_or(QList<TimelineEvent>{}).size());
+        QStringList files;
+        for (const MediaAsset& asset : engine->show().assets.value_or(QList<MediaAsset>{}))
+            files << asset.url.fileName().section('-', 1);
+        return QStringList{cues.join(", "), files.join(", "), QString::number(engine->editHistory()->index())}.join(
+            " | ");
+    };
+    for (const bool opens : {false, true})
+        for (const bool isHeld : {false, true}) {
+            SCOPED_TRACE(std::string(opens ? "then open" : "then undo") +
+                         (isHeld ? ", answers held back" : ", answers in at once"));
+            held->release();
+            // Each pass opens over unsaved work of its own, in a recovery folder of its own: none parked by the pass
+            // before is on offer.
+            model.reset();
+            engine.reset();
+            engine = makeEngine(true, folder.filePath(QStringLiteral("recovery%1").arg(opens * 2 + isHeld)));
+            model = std::make_unique<TimelineEditorModel>(engine.get());
+            if (isHeld)
+                held->stall(share);
+            rename(0, QStringLiteral("改过的暖场"));
+            model->library().addAssets({onShare("still.png", MediaFixtures::png({8, 8}, Qt::green))});
+            if (!isHeld)
+                awaitImport();
+            model->library().insertFile(onShare("sound.wav", audioFile(QStringLiteral("sound.wav")).toLocalFile()),
+                                        lane(Track::effects, 2), 1);
+            if (!isHeld)
+                awaitImport();
+            if (opens) {
+                ASSERT_EQ(open(url("other.json")), std::nullopt);
+            } else {
+                engine->undo();
+                if (isHeld) {
+                    EXPECT_EQ(engine->message().toStdString(), "已撤销尚未完成的素材插入");
+                }
+            }
+            held->release();
+            awaitImport();
+            EXPECT_EQ(endState().toStdString(),
+                      opens ? "另一场演出/0, 开场/0, 退场/0 |  | 0" : "改过的暖场/0, 开场/0, 退场/0 | still.png | 2");
+            if (opens && isHeld) {
+                EXPECT_EQ(engine->message().toStdString(), "工程已打开 · 已放弃 2 项尚未完成的修改");
+            }
+        }
 }

@@ -155,10 +155,10 @@ void ProjectionMappingEditor::addUndoShortcuts()
 {
     auto* undo = new QAction(QStringLiteral("撤销"), this);
     undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    connect(undo, &QAction::triggered, m_engine.editHistory(), &QUndoStack::undo);
+    connect(undo, &QAction::triggered, &m_engine, &Engine::undo);
     auto* redo = new QAction(QStringLiteral("重做"), this);
     redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
-    connect(redo, &QAction::triggered, m_engine.editHistory(), &QUndoStack::redo);
+    connect(redo, &QAction::triggered, &m_engine, &Engine::redo);
     addActions({undo, redo});
 }
 

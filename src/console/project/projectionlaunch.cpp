@@ -42,12 +42,16 @@ void ProjectionLaunch::requestStart()
     m_state.setPreflightOpen(true);
 }
 
+// A run that waits its turn behind answers still on the way may be refused when they come: the monitors turn to
+// what is on air, and the run's monitor window opens, only once it has started.
 bool ProjectionLaunch::startProjection(Engine::Preflight preflight)
 {
-    if (!m_engine.beginProjection(m_state.projectionMode(), m_state.selection(), preflight))
-        return false;
-    m_state.setPreviewMode(false);
-    if (m_state.settings().autoOpenProjectionMonitor() && m_openWindow)
-        m_openWindow(QStringLiteral("projection-monitor"));
-    return true;
+    const auto begun = [this, alive = std::weak_ptr(m_alive)] {
+        if (alive.expired())
+            return;
+        m_state.setPreviewMode(false);
+        if (m_state.settings().autoOpenProjectionMonitor() && m_openWindow)
+            m_openWindow(QStringLiteral("projection-monitor"));
+    };
+    return m_engine.beginProjection(m_state.projectionMode(), m_state.selection(), preflight, begun);
 }

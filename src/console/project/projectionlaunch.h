@@ -3,6 +3,7 @@
 #include "engine.h"
 
 #include <functional>
+#include <memory>
 
 class ConsoleState;
 
@@ -24,11 +25,14 @@ class ProjectionLaunch
     void openCheck();
     // "开始投放": starts at once when the check finds nothing, else opens the sheet with the offer to start.
     void requestStart();
-    // Starts the run; on success the monitors show what is on air and the run's monitor window opens if wanted.
+    // Starts the run; once it has started the monitors show what is on air and the run's monitor window opens if
+    // wanted. False when it was refused at once.
     bool startProjection(Engine::Preflight preflight = Engine::Preflight::check);
 
   private:
     ConsoleState& m_state;
     Engine& m_engine;
     std::function<void(const QString&)> m_openWindow;
+    // Tells a run that starts later whether the console that asked for it is still there.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

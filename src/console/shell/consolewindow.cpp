@@ -34,15 +34,16 @@ ConsoleWindow::ConsoleWindow(ConsoleView* view, Engine& engine, LumoSettings& se
     // A text field with focus takes Ctrl+Z for its own typing first (Qt lets the focused editor claim the
     // shortcut); everywhere else, and from the menu, it steps through the show's edits.
     QMenu* edit = menuBar()->addMenu("编辑");
-    m_undo = edit->addAction("撤销", QKeySequence(Qt::CTRL | Qt::Key_Z), engine.editHistory(), &QUndoStack::undo);
-    m_redo = edit->addAction("重做", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), engine.editHistory(),
-                             &QUndoStack::redo);
+    // While an edit waits for the disk's answers, they take back that edit first.
+    m_undo = edit->addAction("撤销", QKeySequence(Qt::CTRL | Qt::Key_Z), &engine, &Engine::undo);
+    m_redo = edit->addAction("重做", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &engine, &Engine::redo);
     // Greyed out while there is nothing to step to, as after opening a project.
-    QUndoStack* history = engine.editHistory();
-    m_undo->setEnabled(history->canUndo());
-    m_redo->setEnabled(history->canRedo());
-    connect(history, &QUndoStack::canUndoChanged, m_undo, &QAction::setEnabled);
-    connect(history, &QUndoStack::canRedoChanged, m_redo, &QAction::setEnabled);
+    const auto followHistory = [this, &engine] {
+        m_undo->setEnabled(engine.canUndo());
+        m_redo->setEnabled(engine.canRedo());
+    };
+    followHistory();
+    connect(&engine, &Engine::undoableChanged, this, followHistory);
 
     QMenu* display = menuBar()->addMenu("显示");
     m_tooltips = display->addAction("显示悬浮说明");

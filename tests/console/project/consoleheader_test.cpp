@@ -4,6 +4,7 @@
 #include "lumomarkview.h"
 #include "mediafixtures.h"
 #include "projectfilewait.h"
+#include "projectionlaunch.h"
 #include "sectionfixture.h"
 
 #include <QAccessible>
@@ -231,6 +232,47 @@ TEST_F(HeaderTest, StartGoesStraightOnWhenTheCheckFindsNothing)
         EXPECT_EQ(openedWindows, autoOpen ? QStringList{"projection-monitor"} : QStringList{});
     }
     EXPECT_TRUE(settings.autoOpenProjectionMonitor());
+}
+
+// A run whose files have not answered yet waits for them: the monitors turn to what is on air, and the run's
+// monitor window opens, only once it has started, never for a run refused when the answers come (its file is gone).
+// The same starts with the answers in at once end the same.
+TEST_F(HeaderTest, TheMonitorOpensOnlyForARunThatStarted)
+{
+    const QString share = path("share");
+    ASSERT_TRUE(QDir().mkpath(share));
+    button<QCheckBox>(header, "自动监看")->setChecked(true);
+    ProjectionLaunch launch(*state, windowOpener());
+    for (const bool present : {false, true})
+        for (const bool held : {false, true}) {
+            SCOPED_TRACE(std::string(present ? "a file that is there" : "a file that is gone") +
+                         (held ? ", answers held back" : ", answers in at once"));
+            engine->stop(true);
+            openedWindows.clear();
+            state->setPreviewMode(true);
+            // A file of its own each round, never asked before.
+            const QString file = share + QStringLiteral("/%1-%2.png").arg(present).arg(held);
+            if (present)
+                ASSERT_TRUE(QFile::copy(MediaFixtures::png(), file));
+            if (held)
+                stalled->stall(share);
+            Show show = engine->show();
+            show.cues[1].main = QUrl::fromLocalFile(file);
+            engine->setShow(show);
+            if (!held)
+                awaitMediaAnswers(*engine);
+            select(1);
+            launch.startProjection();
+            if (held) {
+                EXPECT_EQ(openedWindows, QStringList{}) << "opened for a run that had not started";
+                EXPECT_TRUE(state->previewMode());
+                stalled->release();
+            }
+            ASSERT_TRUE(waitUntil([&] { return engine->projectionMode() || !engine->message().startsWith("正在"); }));
+            EXPECT_EQ(engine->projectionMode().has_value(), present) << engine->message().toStdString();
+            EXPECT_EQ(openedWindows, present ? QStringList{"projection-monitor"} : QStringList{});
+            EXPECT_EQ(state->previewMode(), !present);
+        }
 }
 
 TEST_F(HeaderTest, StartWithFindingsOpensTheCheckFirst)

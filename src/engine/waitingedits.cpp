@@ -1,0 +1,147 @@
+#include "waitingedits.h"
+
+#include "mediafiles.h"
+
+struct WaitingEdits::Edit
+{
+    enum class State { asked, answers, held, going };
+    Id id;
+    QString name;
+    quint64 show;
+    quint64 after;
+    State state = State::asked;
+    bool answered = false;
+    std::function<void()> then;
+    // Each edit has its own: one whose answers come first still waits for its turn. Freed later, as an edit may end
+    // from within its answer.
+    AwaitedFiles* answers = nullptr;
+    ~Edit()
+    {
+        if (answers)
+            answers->deleteLater();
+    }
+};
+
+WaitingEdits::WaitingEdits(MediaFiles& files, Hooks hooks, QObject* parent)
+    : QObject(parent), m_files(files), m_hooks(std::move(hooks))
+{
+}
+
+WaitingEdits::~WaitingEdits() = default;
+
+WaitingEdits::Id WaitingEdits::ask(const QString& name)
+{
+    auto edit = std::make_shared<Edit>();
+    edit->id = m_nextId++;
+    edit->name = name;
+    edit->show = m_hooks.show();
+    edit->after = m_hooks.lastEdit();
+    m_edits.append(edit);
+    emit changed();
+    return edit->id;
+}
+
+void WaitingEdits::await(Id id, const QList<QUrl>& urls, FileDepth depth, AwaitedFiles::Freshness freshness,
+                         std::function<void()> then)
+{
+    Edit* edit = find(id);
+    if (!edit)
+        return;
+    edit->state = Edit::State::answers;
+    edit->answered = false;
+    edit->then = std::move(then);
+    if (!edit->answers)
+        edit->answers = new AwaitedFiles(m_files);
+    edit->answers->await(urls, depth, freshness, [this, id] {
+        if (Edit* answered = find(id)) {
+            answered->answered = true;
+            process();
+        }
+    });
+}
+
+void WaitingEdits::hold(Id id)
+{
+    if (Edit* edit = find(id))
+        edit->state = Edit::State::held;
+}
+
+void WaitingEdits::resume(Id id, std::function<void()> then)
+{
+    Edit* edit = find(id);
+    if (!edit || edit->state != Edit::State::held)
+        return;
+    edit->state = Edit::State::answers;
+    edit->answered = true;
+    edit->then = std::move(then);
+    process();
+}
+
+bool WaitingEdits::waits(Id id) const
+{
+    return find(id) != nullptr;
+}
+
+bool WaitingEdits::lands(Id id) const
+{
+    const Edit* edit = find(id);
+    return edit && edit->show == m_hooks.show() && m_hooks.editInPlace(edit->after);
+}
+
+QString WaitingEdits::dropAll()
+{
+    if (m_edits.isEmpty())
+        return {};
+    const QString text = m_edits.size() == 1 ? QStringLiteral(" · 已放弃尚未完成的") + m_edits.first()->name
+                                             : QStringLiteral(" · 已放弃 %1 项尚未完成的修改").arg(m_edits.size());
+    m_edits.clear();
+    emit changed();
+    return text;
+}
+
+bool WaitingEdits::takeBackNewest()
+{
+    if (m_edits.isEmpty())
+        return false;
+    const std::shared_ptr<Edit> newest = m_edits.takeLast();
+    m_hooks.say(QStringLiteral("已撤销尚未完成的") + newest->name);
+    emit changed();
+    // The one before it may have its answers already.
+    process();
+    return true;
+}
+
+WaitingEdits::Edit* WaitingEdits::find(Id id) const
+{
+    for (const std::shared_ptr<Edit>& edit : m_edits)
+        if (edit->id == id)
+            return edit.get();
+    return nullptr;
+}
+
+void WaitingEdits::remove(Id id)
+{
+    m_edits.removeIf([id](const std::shared_ptr<Edit>& edit) { return edit->id == id; });
+    emit changed();
+}
+
+// The first in line goes on once its answers are in; one that asks for more answers, or waits for a look, stays
+// first. What it asks is done after it returns, never inside it.
+void WaitingEdits::process()
+{
+    if (m_running)
+        return;
+    while (!m_edits.isEmpty()) {
+        // Kept alive while it goes on: the edit may drop every edit, itself included.
+        const std::shared_ptr<Edit> first = m_edits.first();
+        if (first->state != Edit::State::answers || !first->answered)
+            return;
+        first->state = Edit::State::going;
+        const std::function<void()> then = std::exchange(first->then, nullptr);
+        m_running = true;
+        then();
+        m_running = false;
+        if (first->state == Edit::State::going && find(first->id))
+            remove(first->id);
+    }
+}
