@@ -2,19 +2,29 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QThread>
+#include <QEventLoop>
 #include <QTimer>
 
+// Events are served from an event loop, as the program serves them: objects let go with deleteLater go there, where
+// events served by hand outside any loop would never delete them.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
+    if (condition())
+        return true;
     const QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return condition();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
+    QEventLoop loop;
+    QTimer look;
+    look.setTimerType(Qt::PreciseTimer);
+    look.setInterval(1);
+    bool held = false;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        held = condition();
+        if (held || deadline.hasExpired())
+            loop.quit();
+    });
+    look.start();
+    loop.exec();
+    return held || condition();
 }
 
 void runEvents(int milliseconds)
@@ -27,5 +37,8 @@ void runEvents(int milliseconds)
     QObject::connect(&end, &QTimer::timeout, [&ended] { ended = true; });
     end.start(milliseconds);
     waitUntil([&ended] { return ended; }, milliseconds + 60000);
-    QCoreApplication::processEvents();
+    // The events posted by the last timers, served in a loop of their own.
+    bool served = false;
+    QTimer::singleShot(0, [&served] { served = true; });
+    waitUntil([&served] { return served; }, 60000);
 }
