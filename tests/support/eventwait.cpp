@@ -2,29 +2,40 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QEventLoop>
+#include <QEvent>
+#include <QThread>
 #include <QTimer>
 
-// Events are served from an event loop, as the program serves them: objects let go with deleteLater go there, where
-// events served by hand outside any loop would never delete them.
+namespace {
+
+// Waits under way on this thread: one may run inside an event that another one serves.
+thread_local int waiting = 0;
+
+// Serves the events waiting now. Events served by hand outside any event loop delete what was let go with deleteLater
+// from inside an event, but never what was let go outside any (a test's own body, a fixture's teardown, an engine torn
+// down there), which the program's loop would have deleted: the outermost wait deletes those too, as nothing of
+// theirs is running then.
+void serveEvents()
+{
+    ++waiting;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    --waiting;
+    if (waiting == 0)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
-    if (condition())
-        return true;
     const QDeadlineTimer deadline(timeoutMs);
-    QEventLoop loop;
-    QTimer look;
-    look.setTimerType(Qt::PreciseTimer);
-    look.setInterval(1);
-    bool held = false;
-    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        held = condition();
-        if (held || deadline.hasExpired())
-            loop.quit();
-    });
-    look.start();
-    loop.exec();
-    return held || condition();
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return condition();
+        serveEvents();
+        QThread::msleep(1);
+    }
+    return true;
 }
 
 void runEvents(int milliseconds)
@@ -37,8 +48,5 @@ void runEvents(int milliseconds)
     QObject::connect(&end, &QTimer::timeout, [&ended] { ended = true; });
     end.start(milliseconds);
     waitUntil([&ended] { return ended; }, milliseconds + 60000);
-    // The events posted by the last timers, served in a loop of their own.
-    bool served = false;
-    QTimer::singleShot(0, [&served] { served = true; });
-    waitUntil([&served] { return served; }, 60000);
+    serveEvents();
 }

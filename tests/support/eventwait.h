@@ -2,7 +2,7 @@
 
 #include <functional>
 
-// Runs a Qt event loop until the condition holds or the time is up; returns the condition's last value. Objects let
+// Serves Qt events until the condition holds or the time is up; returns the condition's last value. Objects let
 // go with deleteLater meanwhile are deleted, as in the program's own loop.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
 
