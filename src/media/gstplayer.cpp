@@ -538,6 +538,11 @@ std::optional<VideoFrame> GstPlayer::currentFrame() const
     return d->video()->currentFrame();
 }
 
+GstElement* GstPlayer::pipelineElement() const
+{
+    return d->pipeline ? d->pipeline->element() : nullptr;
+}
+
 // The answer comes back to this thread for the item it was asked about, once the commands before it have run.
 template <typename Answer>
 void GstPlayer::Private::ask(std::function<Answer(PlayerPipeline&)> question,

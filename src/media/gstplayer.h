@@ -4,6 +4,8 @@
 
 #include <memory>
 
+typedef struct _GstElement GstElement;
+
 // The real player: one GStreamer playbin for the player's whole life.
 class GstPlayer : public Player
 {
@@ -37,6 +39,10 @@ class GstPlayer : public Player
 
     void setAudioMixer(std::shared_ptr<AudioChannelMixer> mixer) override;
     std::optional<VideoFrame> currentFrame() const override;
+
+    // The current item's playbin once it has arrived from its build; none before, and none without an item. Only for
+    // reading back what the pipeline was told: everything that drives it goes through its commands.
+    GstElement* pipelineElement() const;
 
   private:
     struct Private;

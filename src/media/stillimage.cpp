@@ -70,6 +70,38 @@ QImage readStillImage(const QString& path, qint64 maxBytes)
     return toSrgb(std::move(image));
 }
 
+// The size within side × side that keeps the aspect, never thinner than a pixel.
+static QSize fitted(QSize size, int side)
+{
+    return size.scaled(side, side, Qt::KeepAspectRatio).expandedTo({1, 1});
+}
+
+static bool isIndexed(QImage::Format format)
+{
+    return format == QImage::Format_Mono || format == QImage::Format_MonoLSB || format == QImage::Format_Indexed8;
+}
+
+// Qt's PNG reader, asked for a reduced picture, loses the colour table of a 1-bit palette (a red card comes out black
+// and white) and the transparency of every palette; and Qt's smooth scaling halves the transparency of a 16-bit
+// picture with alpha again. Such pictures are read whole instead, within what an output would decode.
+static bool reducesWrongly(QImage::Format format)
+{
+    return isIndexed(format) || format == QImage::Format_RGBA64 || format == QImage::Format_RGBA64_Premultiplied;
+}
+
+// A picture read whole is thinned in its own format to a few times the wanted size before it is turned into 8-bit
+// colour and smoothed: it is never expanded at full size.
+static QImage reducedWhole(const QImage& image, int maxPixelSize)
+{
+    const int roughSide = maxPixelSize * 4;
+    QImage rough = image;
+    if (image.width() > roughSide || image.height() > roughSide)
+        rough = image.scaled(fitted(image.size(), roughSide), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    if (rough.depth() != 32)
+        rough = rough.convertToFormat(rough.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    return rough.scaled(fitted(rough.size(), maxPixelSize), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 QImage readStillThumbnail(const QString& path, int maxPixelSize)
 {
     if (!isReadableFileAt(path))
@@ -78,14 +110,15 @@ QImage readStillThumbnail(const QString& path, int maxPixelSize)
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QSize full = reader.size();
-    if (full.isValid() && (full.width() > maxPixelSize || full.height() > maxPixelSize))
-        reader.setScaledSize(full.scaled(maxPixelSize, maxPixelSize, Qt::KeepAspectRatio).expandedTo({1, 1}));
+    const bool whole = reducesWrongly(reader.imageFormat());
+    if (whole && stillRefusal(reader))
+        return {};
+    if (full.isValid() && (full.width() > maxPixelSize || full.height() > maxPixelSize) && !whole)
+        reader.setScaledSize(fitted(full, maxPixelSize));
     QImage image = reader.read();
-    if (image.isNull())
-        return image;
-    if (image.width() > maxPixelSize || image.height() > maxPixelSize)
-        image = image.scaled(maxPixelSize, maxPixelSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return toSrgb(std::move(image));
+    if (image.isNull() || (image.width() <= maxPixelSize && image.height() <= maxPixelSize))
+        return toSrgb(std::move(image));
+    return toSrgb(reducedWhole(image, maxPixelSize));
 }
 
 QString oversizePictureText(QSize size)

@@ -2,7 +2,8 @@
 
 #include <functional>
 
-// Runs the Qt event loop until the condition holds or the time is up; returns the condition's last value.
+// Serves Qt events until the condition holds or the time is up; returns the condition's last value. Objects let
+// go with deleteLater meanwhile are deleted, as in the program's own loop.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
 
 // Runs the Qt event loop for at least the given time: every timer of this thread due within it has fired and the

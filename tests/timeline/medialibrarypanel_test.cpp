@@ -7,6 +7,7 @@
 #include "mediafiles.h"
 #include "mediafixtures.h"
 #include "medialibrarypanel.h"
+#include "pnglayouts.h"
 #include "shownfileswatch.h"
 #include "stallablemount.h"
 #include "timelineassetdrag.h"
@@ -319,6 +320,44 @@ TEST_F(MediaLibraryPanelTest, TenEntriesOfEveryKind)
     EXPECT_TRUE(panel->showsDropBorder());
     QDir().mkpath(LUMO_TEST_SHOTS);
     panel->grab().save(QStringLiteral(LUMO_TEST_SHOTS "/media-library.png"));
+}
+
+// A card of one colour or two, whatever way its file stores its pixels, shows its colours in its row: palettes of one
+// to eight bits (what image tools write for a plain card), grey of one and sixteen bits, sixteen-bit colour with alpha.
+TEST_F(MediaLibraryPanelTest, CardsShowTheirColoursWhateverWayTheirPixelsAreStored)
+{
+    const QList<PngLayout> layouts = {
+        {PngLayout::palette, 1},          {PngLayout::palette, 2},     {PngLayout::palette, 4},
+        {PngLayout::palette, 8, true},    {PngLayout::grey, 1},        {PngLayout::grey, 16},
+        {PngLayout::greyAlpha, 16, true}, {PngLayout::rgba, 16, true}, {PngLayout::rgb, 8},
+    };
+    QList<QUrl> files;
+    for (const PngLayout& layout : layouts)
+        files.append(QUrl::fromLocalFile(pngInLayout(layout, {1920, 1080})));
+    model->library().addAssets(files);
+    awaitImport();
+    ASSERT_EQ(model->cue().assets().size(), layouts.size());
+    for (int i = 0; i < layouts.size(); ++i) {
+        const PngLayout& layout = layouts[i];
+        SCOPED_TRACE(layout.name().toStdString());
+        const std::optional<QImage> still = stillOf(model->cue().assets()[i]);
+        ASSERT_TRUE(still);
+        const QImage drawn = drawnThumbnail(AssetKind::image, still);
+        // The first band is opaque in every layout; the last is seen through in the transparent ones.
+        const int bands = layout.bands();
+        const QColor first = drawn.pixelColor(drawn.width() / (2 * bands), drawn.height() / 2);
+        const QColor wanted = layout.band(0);
+        EXPECT_NEAR(first.red(), wanted.red(), 16);
+        EXPECT_NEAR(first.green(), wanted.green(), 16);
+        EXPECT_NEAR(first.blue(), wanted.blue(), 16);
+        const QColor second = drawn.pixelColor(3 * drawn.width() / (2 * bands), drawn.height() / 2);
+        EXPECT_NEAR(second.red(), layout.band(1).red(), 16);
+        EXPECT_NEAR(second.blue(), layout.band(1).blue(), 16);
+    }
+    panel->resize(300, 520);
+    waitUntil([&] { return panel->thumbnails().pending() == 0; }, 30000);
+    QDir().mkpath(LUMO_TEST_SHOTS);
+    panel->grab().save(QStringLiteral(LUMO_TEST_SHOTS "/media-library-pixel-layouts.png"));
 }
 
 // A row's "文件缺失" mark follows the disk while the library is shown, with nothing else drawing the rows again: files
