@@ -24,6 +24,7 @@
 #include <QImage>
 #include <QListView>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -51,11 +52,13 @@ Step measure(const char* name, const std::function<void()>& begin, const std::fu
     QElapsedTimer clock;
     clock.start();
     begin();
-    BenchTools::runEventsUntil(ended, capMs());
+    // Once ended, it stays so: the watch on the rows in view asks again on its own.
+    bool done = false;
+    BenchTools::runEventsUntil([&] { return done = done || ended(); }, capMs());
     Step step{name};
     step.ms = double(clock.nsecsElapsed()) / 1e6;
     step.stopMs = beat.longestGap().ms;
-    step.ended = ended();
+    step.ended = done;
     step.outcome = outcome();
     return step;
 }
@@ -72,7 +75,9 @@ QList<QUrl> makeFiles(const QString& folder, const QString& stem, int count)
     files.reserve(count);
     for (int i = 0; i < count; ++i) {
         const QString path = folder + QStringLiteral("/%1-%2.png").arg(stem).arg(i, 5, 10, QChar('0'));
-        QFile::copy(model, path);
+        // A link to one picture each: as many files, made in a moment.
+        if (::link(qPrintable(model), qPrintable(path)) != 0)
+            QFile::copy(model, path);
         files.append(QUrl::fromLocalFile(path));
     }
     QFile::remove(model);
@@ -133,12 +138,20 @@ QList<Step> runSize(int count, const QString& root)
     BenchTools::runEventsUntil([&] { return panel.isVisible(); }, 5000);
     const auto libraryRows = [&] { return panel.list()->model()->rowCount(); };
 
+    // Every library file answered: looked at from the first one not yet, so that the looking costs next to nothing.
+    qsizetype answeredUpTo = 0;
+    const auto allAnswered = [&] {
+        MediaFiles& disk = engine->mediaFiles();
+        while (answeredUpTo < files.size() && disk.state(files[answeredUpTo], FileDepth::header) == FileState::answered)
+            ++answeredUpTo;
+        return answeredUpTo == files.size();
+    };
     QList<Step> steps;
     steps.append(measure(
         "open", [&] { engine->openProject(QUrl::fromLocalFile(projectPath)); },
         [&] {
             return !engine->projectFiles().busy() && engine->show().assets && engine->show().assets->size() == count &&
-                   engine->mediaFiles().questionsOnTheWay() == 0;
+                   allAnswered();
         },
         [&] { return QStringLiteral("%1 rows").arg(libraryRows()); }));
 

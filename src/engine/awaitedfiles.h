@@ -2,13 +2,17 @@
 
 #include "mediafiles.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QTimer>
 #include <QUrl>
 #include <functional>
 
 // Work that needs the disk's answers about media files, run on the main thread once every file has answered or
-// lies in a folder that stalled: nothing waits for the answers meanwhile. Work goes in the order it was given.
+// lies in a folder that stalled: nothing waits for the answers meanwhile. Work goes in the order it was given. The
+// files of a large piece of work are asked a slice each turn of the event loop, and each round of answers is looked
+// at from the first file still waiting: the main thread's cost grows with the answers, never with the files at once.
 class AwaitedFiles : public QObject
 {
     Q_OBJECT
@@ -30,10 +34,20 @@ class AwaitedFiles : public QObject
         FileDepth depth;
         Freshness freshness;
         std::function<void()> then;
+        // The files before this one have settled, counted since the folders last stalled and answered again: each
+        // round of answers looks on from here, not over the whole list again.
+        qsizetype settledUpTo = 0;
+        quint64 revivals = 0;
+        // Fresh work: the files asked again so far.
+        qsizetype askedUpTo = 0;
     };
-    bool settled(const Work& work) const;
+    bool settled(Work& work) const;
     void runSettled();
+    // Asks the work's next files again, until the slice's time is spent; true when all are asked.
+    bool askSlice(Work& work, const QElapsedTimer& slice);
+    void askWaiting();
 
     MediaFiles& m_files;
     QList<Work> m_waiting;
+    QTimer m_asking;
 };

@@ -10,6 +10,7 @@
 #include "projectfilework.h"
 
 #include <QDir>
+#include <QSet>
 
 void Engine::saveProject(const QUrl& url)
 {
@@ -104,9 +105,12 @@ void Engine::relinkMissingAssets(const QUrl& folder)
     const QDir directory(folder.toLocalFile());
     Show show = m_show;
     QList<QUrl> linked;
+    QSet<QUrl> met;
     forEachReference(show, [&](QUrl& url) {
-        if (!linked.contains(url))
+        if (!met.contains(url)) {
+            met.insert(url);
             linked.append(url);
+        }
     });
     m_relinkWait->cancelAll();
     setMessage(QStringLiteral("正在重新定位缺失素材…"));

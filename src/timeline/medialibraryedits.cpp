@@ -60,6 +60,20 @@ std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& 
     int skipped = 0;
     int silent = 0;
     std::optional<QUuid> handled;
+    // The kind comes from the name's ending alone: files of one ending are looked up once, not a look-up each in the
+    // type database for an import of thousands.
+    QHash<QString, std::optional<AssetKind>> kindOfEnding;
+    const auto kindOf = [&](const QUrl& file) {
+        const QString name = file.fileName();
+        const qsizetype dot = name.indexOf(QLatin1Char('.'));
+        if (dot <= 0)
+            return assetKind(file);
+        const QString ending = name.mid(dot);
+        auto known = kindOfEnding.constFind(ending);
+        if (known == kindOfEnding.cend())
+            known = kindOfEnding.insert(ending, assetKind(file));
+        return *known;
+    };
     for (const QUrl& url : urls) {
         const std::optional<QUrl> file = standardizedFile(url);
         const std::optional<FileAnswer> answer = file ? disk.known(*file, FileDepth::readable) : std::nullopt;
@@ -67,7 +81,8 @@ std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& 
             ++silent;
             continue;
         }
-        if (!file || !answer->readable || !assetKind(*file)) {
+        const std::optional<AssetKind> kind = file && answer->readable ? kindOf(*file) : std::nullopt;
+        if (!kind) {
             ++skipped;
             continue;
         }
@@ -75,7 +90,7 @@ std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& 
         if (existing == entryOfFile.cend()) {
             MediaAsset entry;
             entry.url = *file;
-            entry.kind = *assetKind(*file);
+            entry.kind = *kind;
             library.append(entry);
             existing = entryOfFile.insert(entry.url, entry.id);
         }
