@@ -18,22 +18,29 @@ AwaitedFiles::AwaitedFiles(MediaFiles& files, QObject* parent) : QObject(parent)
 
 void AwaitedFiles::await(const QList<QUrl>& urls, FileDepth depth, Freshness freshness, std::function<void()> then)
 {
+    await(urls, depth, freshness, {}, std::move(then));
+}
+
+void AwaitedFiles::await(const QList<QUrl>& urls, FileDepth depth, Freshness freshness, Each each,
+                         std::function<void()> then)
+{
     Work work{urls,
               depth,
               freshness,
               std::move(then),
               0,
               m_files.revivals(),
-              freshness == Freshness::fresh ? 0 : urls.size()};
+              freshness == Freshness::fresh ? 0 : urls.size(),
+              std::move(each)};
     QElapsedTimer slice;
     slice.start();
     const bool asked = (m_asking.isActive() && freshness == Freshness::fresh) ? false : askSlice(work, slice);
-    if (asked && m_waiting.isEmpty() && settled(work)) {
+    if (asked && m_waiting.isEmpty() && settled(work) && eachSlice(work, slice)) {
         work.then();
         return;
     }
     m_waiting.append(std::move(work));
-    if (!asked)
+    if (!m_asking.isActive())
         m_asking.start();
 }
 
@@ -83,9 +90,27 @@ bool AwaitedFiles::settled(Work& work) const
     return true;
 }
 
+bool AwaitedFiles::eachSlice(Work& work, const QElapsedTimer& slice)
+{
+    if (!work.each)
+        return true;
+    while (work.doneUpTo < work.urls.size()) {
+        work.each(work.doneUpTo++);
+        if (work.doneUpTo % 64 == 0 && slice.nsecsElapsed() > kSliceNs)
+            return work.doneUpTo == work.urls.size();
+    }
+    return true;
+}
+
 void AwaitedFiles::runSettled()
 {
+    QElapsedTimer slice;
+    slice.start();
     while (!m_waiting.isEmpty() && settled(m_waiting.first())) {
+        if (!eachSlice(m_waiting.first(), slice)) {
+            m_asking.start();
+            return;
+        }
         // The work may give more work, or cancel what waits.
         const Work work = m_waiting.takeFirst();
         work.then();

@@ -24,6 +24,10 @@ class AwaitedFiles : public QObject
 
     // Runs `then` at once when every file has its answer already.
     void await(const QList<QUrl>& urls, FileDepth depth, Freshness freshness, std::function<void()> then);
+    // As above, and once the answers are in, `each` is given every file's place in the list, in order, a slice each
+    // turn of the event loop, before `then` runs: work over thousands of answers. It gives and cancels no work.
+    using Each = std::function<void(qsizetype)>;
+    void await(const QList<QUrl>& urls, FileDepth depth, Freshness freshness, Each each, std::function<void()> then);
     void cancelAll() { m_waiting.clear(); }
     bool waiting() const { return !m_waiting.isEmpty(); }
 
@@ -40,11 +44,15 @@ class AwaitedFiles : public QObject
         quint64 revivals = 0;
         // Fresh work: the files asked again so far.
         qsizetype askedUpTo = 0;
+        Each each;
+        qsizetype doneUpTo = 0;
     };
     bool settled(Work& work) const;
     void runSettled();
     // Asks the work's next files again, until the slice's time is spent; true when all are asked.
     bool askSlice(Work& work, const QElapsedTimer& slice);
+    // Gives the work's next files to `each`, until the slice's time is spent; true when all are done.
+    static bool eachSlice(Work& work, const QElapsedTimer& slice);
     void askWaiting();
 
     MediaFiles& m_files;

@@ -10,7 +10,9 @@
 #include "projectfilework.h"
 
 #include <QDir>
+#include <QHash>
 #include <QSet>
+#include <memory>
 
 void Engine::saveProject(const QUrl& url)
 {
@@ -114,43 +116,48 @@ void Engine::relinkMissingAssets(const QUrl& folder)
     });
     m_relinkWait->cancelAll();
     setMessage(QStringLiteral("正在重新定位缺失素材…"));
-    m_relinkWait->await(linked, FileDepth::readable, AwaitedFiles::Freshness::fresh, [this, directory, linked] {
-        QHash<QUrl, QUrl> candidates;
-        int unanswered = 0;
-        for (const QUrl& url : linked) {
-            const std::optional<FileAnswer> answer = m_mediaFiles->known(url, FileDepth::readable);
-            if (!answer)
-                ++unanswered;
-            else if (!answer->readable)
-                candidates.insert(url, QUrl::fromLocalFile(directory.filePath(url.fileName())));
-        }
-        const QList<QUrl> asked = candidates.values();
-        m_relinkWait->await(asked, FileDepth::readable, AwaitedFiles::Freshness::fresh, [this, candidates, unanswered] {
-            int silent = unanswered;
-            QHash<QUrl, QUrl> found;
-            for (auto candidate = candidates.cbegin(); candidate != candidates.cend(); ++candidate) {
-                const std::optional<FileAnswer> answer = m_mediaFiles->known(*candidate, FileDepth::readable);
+    // Each answer is read in its turn, a slice of them a turn: thousands of references never hold the show's thread.
+    auto candidates = std::make_shared<QHash<QUrl, QUrl>>();
+    auto unanswered = std::make_shared<int>(0);
+    const auto readCandidate = [this, directory, linked, candidates, unanswered](qsizetype i) {
+        const QUrl& url = linked[i];
+        const std::optional<FileAnswer> answer = m_mediaFiles->known(url, FileDepth::readable);
+        if (!answer)
+            ++*unanswered;
+        else if (!answer->readable)
+            candidates->insert(url, QUrl::fromLocalFile(directory.filePath(url.fileName())));
+    };
+    m_relinkWait->await(
+        linked, FileDepth::readable, AwaitedFiles::Freshness::fresh, readCandidate, [this, candidates, unanswered] {
+            const QList<QUrl> from = candidates->keys();
+            const QList<QUrl> asked = candidates->values();
+            auto found = std::make_shared<QHash<QUrl, QUrl>>();
+            auto silent = std::make_shared<int>(*unanswered);
+            const auto readFound = [this, from, asked, found, silent](qsizetype i) {
+                const std::optional<FileAnswer> answer = m_mediaFiles->known(asked[i], FileDepth::readable);
                 if (!answer)
-                    ++silent;
-                else if (answer->readable && *candidate != candidate.key())
-                    found.insert(candidate.key(), *candidate);
-            }
-            // The show as it is now: edits made while the disk answered stay.
-            Show show = m_show;
-            int count = 0;
-            forEachReference(show, [&](QUrl& url) {
-                if (const auto to = found.constFind(url); to != found.cend()) {
-                    url = *to;
-                    ++count;
-                }
-            });
-            setShow(std::move(show));
-            applyDefaultPicture();
-            QString text = count > 0 ? QStringLiteral("已重新定位 %1 项素材引用").arg(count)
-                                     : QStringLiteral("未找到同名的缺失素材");
-            if (silent > 0)
-                text += QStringLiteral(" · %1 项素材无响应").arg(silent);
-            setMessage(text);
+                    ++*silent;
+                else if (answer->readable && asked[i] != from[i])
+                    found->insert(from[i], asked[i]);
+            };
+            m_relinkWait->await(asked, FileDepth::readable, AwaitedFiles::Freshness::fresh, readFound,
+                                [this, found, silent] {
+                                    // The show as it is now: edits made while the disk answered stay.
+                                    Show show = m_show;
+                                    int count = 0;
+                                    forEachReference(show, [&](QUrl& url) {
+                                        if (const auto to = found->constFind(url); to != found->cend()) {
+                                            url = *to;
+                                            ++count;
+                                        }
+                                    });
+                                    setShow(std::move(show));
+                                    applyDefaultPicture();
+                                    QString text = count > 0 ? QStringLiteral("已重新定位 %1 项素材引用").arg(count)
+                                                             : QStringLiteral("未找到同名的缺失素材");
+                                    if (*silent > 0)
+                                        text += QStringLiteral(" · %1 项素材无响应").arg(*silent);
+                                    setMessage(text);
+                                });
         });
-    });
 }

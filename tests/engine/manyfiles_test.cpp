@@ -124,6 +124,17 @@ TEST_F(ManyFiles, WorkOverThousandsOfFilesRunsOnceWithEveryFreshAnswerInAndInOrd
     ASSERT_TRUE(waitUntil([&] { return !awaited.waiting(); }, 20000));
     EXPECT_TRUE(goneSeen);
 
+    // Work over each answer is given every file's place once, in order, before it ends.
+    QList<qsizetype> places;
+    qsizetype placesAtEnd = -1;
+    awaited.await(
+        files, FileDepth::readable, AwaitedFiles::Freshness::fresh, [&](qsizetype place) { places.append(place); },
+        [&] { placesAtEnd = places.size(); });
+    ASSERT_TRUE(waitUntil([&] { return !awaited.waiting(); }, 20000));
+    EXPECT_EQ(placesAtEnd, kFiles);
+    for (qsizetype i = 0; i < places.size(); ++i)
+        ASSERT_EQ(places[i], i);
+
     bool dropped = true;
     awaited.await(files, FileDepth::readable, AwaitedFiles::Freshness::fresh, [&] { dropped = false; });
     awaited.cancelAll();
