@@ -6,12 +6,19 @@
 CheckAnswers::CheckAnswers(MediaFiles& files, const QList<Cue>& cues, const QList<MediaAsset>& assets)
     : m_files(checkedFiles(cues, assets)), m_revivals(files.revivals())
 {
-    files.hurry(m_files, FileDepth::header);
+    // One look at each file: those without an answer go ahead of everything asked in the background.
+    QList<QUrl> unanswered;
     for (const QUrl& url : std::as_const(m_files)) {
         const std::optional<FileAnswer> answer = files.known(url, FileDepth::header);
-        if (answer && (!answer->readable || answer->unusable))
+        if (!answer)
+            unanswered.append(url);
+        else if (!answer->readable || answer->unusable)
             m_doubtful.append(url);
     }
+    files.hurry(unanswered, FileDepth::header);
+    // Every file answered is in, wherever its folder stands now.
+    if (unanswered.isEmpty())
+        m_inUpTo = m_files.size();
     if (!m_doubtful.isEmpty()) {
         files.refresh(m_doubtful, FileDepth::header, MediaFiles::Again::fromNow, MediaFiles::Urgency::urgent);
         return;

@@ -158,22 +158,28 @@ bool MediaFiles::folderStalled(const QUrl& url) const
     return folder != m_folders.cend() && folder->stalled;
 }
 
+// One look-up of the file each: checks look at thousands.
 std::optional<FileAnswer> MediaFiles::known(const QUrl& url, FileDepth depth)
 {
-    state(url, depth);
-    const std::optional<FileAnswer>& answer = m_entries[url].answer;
-    if (!answer || answer->depth < depth)
+    Entry& entry = m_entries[url];
+    if (!askUnlessKnown(url, entry, depth))
         return std::nullopt;
-    return answer;
+    return entry.answer;
+}
+
+bool MediaFiles::askUnlessKnown(const QUrl& url, Entry& entry, FileDepth depth)
+{
+    const bool deepEnough = entry.answer && entry.answer->depth >= depth;
+    const bool askedDeepEnough = entry.askedNumber != 0 && entry.askedDepth >= depth;
+    if (!deepEnough && !askedDeepEnough)
+        send(url, entry, depth);
+    return deepEnough;
 }
 
 FileState MediaFiles::state(const QUrl& url, FileDepth depth)
 {
     Entry& entry = m_entries[url];
-    const bool deepEnough = entry.answer && entry.answer->depth >= depth;
-    const bool askedDeepEnough = entry.askedNumber != 0 && entry.askedDepth >= depth;
-    if (!deepEnough && !askedDeepEnough)
-        send(url, entry, depth);
+    const bool deepEnough = askUnlessKnown(url, entry, depth);
     if (folderStalled(url))
         return FileState::stalled;
     return deepEnough ? FileState::answered : FileState::waiting;

@@ -103,6 +103,8 @@ class MediaFiles : public QObject
     };
 
     void send(const QUrl& url, Entry& entry, FileDepth depth, Urgency urgency = Urgency::background);
+    // Asks the file unless an answer that deep is in or on its way; whether it is in.
+    bool askUnlessKnown(const QUrl& url, Entry& entry, FileDepth depth);
     // Takes every answer that has come in; tells of the files whose answer changed.
     void collectAll();
     // Takes one answer in, adding the files it changed what is known of.
