@@ -22,8 +22,6 @@ class MediaAskAhead : public QObject
 
     // Once per turn of the event loop, however many edits came in it.
     void showChanged();
-    // The show's files are still being asked, a slice each turn of the event loop.
-    bool asking() const { return m_soon.isActive(); }
 
   private:
     void askAhead();
@@ -33,7 +31,7 @@ class MediaAskAhead : public QObject
     Files m_showFiles;
     Files m_nextCueFiles;
     QList<QUrl> m_nextAsked;
-    // The show's files as the last change left them, asked from `m_asked` on.
+    // The show's files as the last change left them, asked from `m_askedUpTo` on.
     QList<QUrl> m_toAsk;
     qsizetype m_askedUpTo = 0;
     bool m_changed = false;

@@ -21,7 +21,7 @@ std::pair<int, int> ShownFilesWatch::shownRows() const
     const QModelIndex top = m_list.indexAt(QPoint(view.left() + 1, view.top() + 1));
     const int first = top.isValid() ? top.row() : 0;
     int last = first - 1;
-    for (int row = first; row < m_rows.rowCount() && row - first < kMostPerRound; ++row) {
+    for (int row = first; row < m_rows.rowCount(); ++row) {
         const QRect drawn = m_list.visualRect(m_rows.index(row));
         if (drawn.top() > view.bottom())
             break;
@@ -35,7 +35,7 @@ QList<QUrl> ShownFilesWatch::shownFiles() const
 {
     QList<QUrl> files;
     const auto [first, last] = shownRows();
-    for (int row = first; row <= last; ++row)
+    for (int row = first; row <= last && files.size() < kMostPerRound; ++row)
         if (!files.contains(m_rows.asset(row).url))
             files.append(m_rows.asset(row).url);
     return files;
