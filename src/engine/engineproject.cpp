@@ -12,6 +12,9 @@
 #include "waitingedits.h"
 
 #include <QDir>
+#include <QHash>
+#include <QSet>
+#include <memory>
 
 void Engine::saveProject(const QUrl& url)
 {
@@ -113,38 +116,45 @@ void Engine::relinkMissingAssets(const QUrl& folder)
     const QDir directory(folder.toLocalFile());
     Show show = m_show;
     QList<QUrl> linked;
+    QSet<QUrl> met;
     forEachReference(show, [&](QUrl& url) {
-        if (!linked.contains(url))
+        if (!met.contains(url)) {
+            met.insert(url);
             linked.append(url);
+        }
     });
     const WaitingEdits::Id edit = m_waitingEdits->ask(QStringLiteral("重新定位缺失素材"));
     setMessage(QStringLiteral("正在重新定位缺失素材…"));
+    // Each answer is read in its turn, a slice of them a turn: thousands of references never hold the show's thread.
+    auto candidates = std::make_shared<QHash<QUrl, QUrl>>();
+    auto unanswered = std::make_shared<int>(0);
+    const auto readCandidate = [this, directory, linked, candidates, unanswered](qsizetype i) {
+        const QUrl& url = linked[i];
+        const std::optional<FileAnswer> answer = m_mediaFiles->known(url, FileDepth::readable);
+        if (!answer)
+            ++*unanswered;
+        else if (!answer->readable)
+            candidates->insert(url, QUrl::fromLocalFile(directory.filePath(url.fileName())));
+    };
     m_waitingEdits->await(
-        edit, linked, FileDepth::readable, AwaitedFiles::Freshness::fresh, [this, edit, directory, linked] {
-            QHash<QUrl, QUrl> candidates;
-            int unanswered = 0;
-            for (const QUrl& url : linked) {
-                const std::optional<FileAnswer> answer = m_mediaFiles->known(url, FileDepth::readable);
+        edit, linked, FileDepth::readable, AwaitedFiles::Freshness::fresh, readCandidate,
+        [this, edit, candidates, unanswered] {
+            const QList<QUrl> from = candidates->keys();
+            const QList<QUrl> asked = candidates->values();
+            auto found = std::make_shared<QHash<QUrl, QUrl>>();
+            auto silent = std::make_shared<int>(*unanswered);
+            const auto readFound = [this, from, asked, found, silent](qsizetype i) {
+                const std::optional<FileAnswer> answer = m_mediaFiles->known(asked[i], FileDepth::readable);
                 if (!answer)
-                    ++unanswered;
-                else if (!answer->readable)
-                    candidates.insert(url, QUrl::fromLocalFile(directory.filePath(url.fileName())));
-            }
-            const QList<QUrl> asked = candidates.values();
-            m_waitingEdits->await(
-                edit, asked, FileDepth::readable, AwaitedFiles::Freshness::fresh, [this, edit, candidates, unanswered] {
-                    int silent = unanswered;
-                    QHash<QUrl, QUrl> found;
-                    for (auto candidate = candidates.cbegin(); candidate != candidates.cend(); ++candidate) {
-                        const std::optional<FileAnswer> answer = m_mediaFiles->known(*candidate, FileDepth::readable);
-                        if (!answer)
-                            ++silent;
-                        else if (answer->readable && *candidate != candidate.key())
-                            found.insert(candidate.key(), *candidate);
-                    }
-                    if (m_waitingEdits->lands(edit))
-                        landRelink(found, silent);
-                });
+                    ++*silent;
+                else if (answer->readable && asked[i] != from[i])
+                    found->insert(from[i], asked[i]);
+            };
+            m_waitingEdits->await(edit, asked, FileDepth::readable, AwaitedFiles::Freshness::fresh, readFound,
+                                  [this, edit, found, silent] {
+                                      if (m_waitingEdits->lands(edit))
+                                          landRelink(*found, *silent);
+                                  });
         });
 }
 

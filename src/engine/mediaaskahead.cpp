@@ -2,9 +2,14 @@
 
 #include "mediafiles.h"
 
+#include <QElapsedTimer>
+#include <utility>
+
 // A stat a file every two seconds: a slow share is not kept busy, and a file deleted or a share that stopped
 // answering still shows well before the operator reaches GO.
 static constexpr int kAskNextCueAgainMs = 2000;
+// Well within a frame of the show's clock.
+static constexpr qint64 kSliceNs = 4'000'000;
 
 MediaAskAhead::MediaAskAhead(MediaFiles& files, Files showFiles, Files nextCueFiles, QObject* parent)
     : QObject(parent), m_files(files), m_showFiles(std::move(showFiles)), m_nextCueFiles(std::move(nextCueFiles))
@@ -20,20 +25,42 @@ MediaAskAhead::MediaAskAhead(MediaFiles& files, Files showFiles, Files nextCueFi
 
 void MediaAskAhead::showChanged()
 {
+    m_changed = true;
     if (!m_soon.isActive())
         m_soon.start();
 }
 
 void MediaAskAhead::askAhead()
 {
-    // Asks only the files never asked; what was asked before is known, or on its way.
-    for (const QUrl& url : m_showFiles())
-        m_files.state(url, FileDepth::header);
-    // The next cue's files are asked afresh when another cue, or other files, come next; an edit elsewhere in the
-    // show leaves them to the stamps.
-    QList<QUrl> next = m_nextCueFiles();
-    if (next == m_nextAsked)
-        return;
-    m_files.refresh(next, FileDepth::header);
-    m_nextAsked = std::move(next);
+    if (std::exchange(m_changed, false)) {
+        // The next cue's files are asked afresh when another cue, or other files, come next; an edit elsewhere in
+        // the show leaves them to the stamps.
+        if (QList<QUrl> next = m_nextCueFiles(); next != m_nextAsked) {
+            m_files.refresh(next, FileDepth::header);
+            m_nextAsked = std::move(next);
+        }
+        m_toAsk = m_showFiles();
+        m_askedUpTo = 0;
+        // Listing a large show's files is a turn's work of its own.
+        if (!m_toAsk.isEmpty())
+            return m_soon.start();
+    }
+    askSlice();
+    if (m_askedUpTo < m_toAsk.size())
+        m_soon.start();
+    else
+        m_toAsk.clear();
+}
+
+// Asks only the files never asked, what was asked before being known or on its way; a large library is asked a slice
+// a turn, so that the show's thread goes on between them.
+void MediaAskAhead::askSlice()
+{
+    QElapsedTimer slice;
+    slice.start();
+    while (m_askedUpTo < m_toAsk.size()) {
+        m_files.state(m_toAsk[m_askedUpTo++], FileDepth::header);
+        if (m_askedUpTo % 64 == 0 && slice.nsecsElapsed() > kSliceNs)
+            return;
+    }
 }

@@ -25,11 +25,16 @@ class MediaAskAhead : public QObject
 
   private:
     void askAhead();
+    void askSlice();
 
     MediaFiles& m_files;
     Files m_showFiles;
     Files m_nextCueFiles;
     QList<QUrl> m_nextAsked;
+    // The show's files as the last change left them, asked from `m_askedUpTo` on.
+    QList<QUrl> m_toAsk;
+    qsizetype m_askedUpTo = 0;
+    bool m_changed = false;
     QTimer m_soon;
     QTimer m_again;
 };

@@ -1,7 +1,11 @@
 #include "mediafiles.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <mutex>
+
+// Well within a frame of the show's clock.
+static constexpr qint64 kTurnNs = 4'000'000;
 
 // Where the folders' threads leave answers; the main thread takes them in when it next runs its events.
 struct MediaFiles::Mailbox
@@ -18,6 +22,9 @@ MediaFiles::MediaFiles(std::shared_ptr<FileQuestions> questions, QObject* parent
     // A folder is judged a little after it could have stalled, so a tick of the watch never comes too early.
     m_watch.setInterval(int(kStallAfter.count() / 4));
     connect(&m_watch, &QTimer::timeout, this, &MediaFiles::judgeFolders);
+    m_turns.setSingleShot(true);
+    m_turns.setInterval(0);
+    connect(&m_turns, &QTimer::timeout, this, &MediaFiles::refreshTurn);
 }
 
 MediaFiles::~MediaFiles()
@@ -58,35 +65,40 @@ void MediaFiles::collectAll()
         std::lock_guard guard(m_mailbox->lock);
         arrivals.swap(m_mailbox->arrivals);
     }
-    QList<QUrl> changed;
+    Told changed;
     for (const Arrival& arrival : arrivals)
         collect(arrival, changed);
-    for (const QUrl& url : std::as_const(changed))
-        emit answered(url);
+    tell(changed);
     if (!arrivals.empty())
         emit questionsAnswered();
 }
 
-void MediaFiles::collect(const Arrival& arrival, QList<QUrl>& changed)
+void MediaFiles::tell(const Told& changed)
+{
+    if (changed.files.isEmpty())
+        return;
+    emit answeredFiles(changed.files);
+    for (const QUrl& url : changed.files)
+        emit answered(url);
+}
+
+void MediaFiles::collect(const Arrival& arrival, Told& changed)
 {
     const QUrl url = m_asked.take(arrival.number);
     if (url.isEmpty())
         return;
-    const auto tell = [&changed](const QUrl& file) {
-        if (!changed.contains(file))
-            changed.append(file);
-    };
     const QString folderName = FileQuestions::folderOf(url);
     Folder& folder = m_folders[folderName];
     // Any answer, even to a question a deeper one replaced, shows that the folder works.
     folder.heardAt = std::max(folder.heardAt, arrival.at);
     if (folder.stalled) {
         folder.stalled = false;
+        ++m_revivals;
         // This file is answered and the folder's others are waiting again, none of them stalled.
-        tell(url);
+        changed.add(url);
         for (const QUrl& waiting : std::as_const(m_asked))
             if (FileQuestions::folderOf(waiting) == folderName)
-                tell(waiting);
+                changed.add(waiting);
     }
     Entry& entry = m_entries[url];
     if (entry.askedNumber == arrival.number) {
@@ -100,7 +112,7 @@ void MediaFiles::collect(const Arrival& arrival, QList<QUrl>& changed)
     if (entry.answer && taken.depth < entry.answer->depth && taken.stamp == entry.answer->stamp)
         taken = *entry.answer;
     if (entry.answer != taken)
-        tell(url);
+        changed.add(url);
     entry.answer = taken;
     entry.answerNumber = arrival.number;
 }
@@ -110,8 +122,9 @@ void MediaFiles::judgeFolders()
     // Answers already in count as signs of life, however busy the main thread was.
     collectAll();
     const Clock::time_point now = Clock::now();
-    QList<QString> stalledNow;
+    QSet<QString> stalledNow;
     bool busy = false;
+    bool anyStalled = false;
     for (auto folder = m_folders.begin(); folder != m_folders.end();) {
         if (folder->onTheWay <= 0) {
             folder = m_folders.erase(folder);
@@ -120,44 +133,53 @@ void MediaFiles::judgeFolders()
         busy = true;
         if (!folder->stalled && now - folder->heardAt >= kStallAfter) {
             folder->stalled = true;
-            stalledNow.append(folder.key());
+            stalledNow.insert(folder.key());
         }
+        anyStalled = anyStalled || folder->stalled;
         ++folder;
     }
+    m_anyStalled = anyStalled;
     if (!busy)
         m_watch.stop();
     if (stalledNow.isEmpty())
         return;
-    QList<QUrl> told;
+    Told told;
     for (auto asked = m_asked.cbegin(); asked != m_asked.cend(); ++asked)
-        if (stalledNow.contains(FileQuestions::folderOf(*asked)) && !told.contains(*asked))
-            told.append(*asked);
-    for (const QUrl& url : std::as_const(told))
-        emit answered(url);
+        if (stalledNow.contains(FileQuestions::folderOf(*asked)))
+            told.add(*asked);
+    tell(told);
 }
 
 bool MediaFiles::folderStalled(const QUrl& url) const
 {
+    if (!m_anyStalled)
+        return false;
     const auto folder = m_folders.constFind(FileQuestions::folderOf(url));
     return folder != m_folders.cend() && folder->stalled;
 }
 
+// One look-up of the file each: checks look at thousands.
 std::optional<FileAnswer> MediaFiles::known(const QUrl& url, FileDepth depth)
 {
-    state(url, depth);
-    const std::optional<FileAnswer>& answer = m_entries[url].answer;
-    if (!answer || answer->depth < depth)
+    Entry& entry = m_entries[url];
+    if (!askUnlessKnown(url, entry, depth))
         return std::nullopt;
-    return answer;
+    return entry.answer;
+}
+
+bool MediaFiles::askUnlessKnown(const QUrl& url, Entry& entry, FileDepth depth)
+{
+    const bool deepEnough = entry.answer && entry.answer->depth >= depth;
+    const bool askedDeepEnough = entry.askedNumber != 0 && entry.askedDepth >= depth;
+    if (!deepEnough && !askedDeepEnough)
+        send(url, entry, depth);
+    return deepEnough;
 }
 
 FileState MediaFiles::state(const QUrl& url, FileDepth depth)
 {
     Entry& entry = m_entries[url];
-    const bool deepEnough = entry.answer && entry.answer->depth >= depth;
-    const bool askedDeepEnough = entry.askedNumber != 0 && entry.askedDepth >= depth;
-    if (!deepEnough && !askedDeepEnough)
-        send(url, entry, depth);
+    const bool deepEnough = askUnlessKnown(url, entry, depth);
     if (folderStalled(url))
         return FileState::stalled;
     return deepEnough ? FileState::answered : FileState::waiting;
@@ -172,6 +194,30 @@ void MediaFiles::refresh(const QList<QUrl>& urls, FileDepth depth, Again again, 
         else if (urgency == Urgency::urgent)
             m_questions->hurry(url);
     }
+}
+
+void MediaFiles::refreshInTurns(const QList<QUrl>& urls, FileDepth depth)
+{
+    for (const QUrl& url : urls)
+        m_inTurns.append({url, depth});
+    if (!m_turns.isActive())
+        m_turns.start();
+}
+
+void MediaFiles::refreshTurn()
+{
+    QElapsedTimer turn;
+    turn.start();
+    while (m_inTurnsUpTo < m_inTurns.size()) {
+        const auto& [url, depth] = m_inTurns[m_inTurnsUpTo++];
+        refresh({url}, depth);
+        if (m_inTurnsUpTo % 64 == 0 && turn.nsecsElapsed() > kTurnNs) {
+            m_turns.start();
+            return;
+        }
+    }
+    m_inTurns.clear();
+    m_inTurnsUpTo = 0;
 }
 
 void MediaFiles::hurry(const QList<QUrl>& urls, FileDepth depth)

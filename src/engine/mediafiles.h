@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 #include <chrono>
@@ -41,6 +42,9 @@ class MediaFiles : public QObject
     using Urgency = FileQuestions::Urgency;
     void refresh(const QList<QUrl>& urls, FileDepth depth, Again again = Again::unlessOnTheWay,
                  Urgency urgency = Urgency::background);
+    // As refresh() unlessOnTheWay in the background, a slice of the files each turn of the event loop: for a large
+    // library's files, which nobody waits for.
+    void refreshInTurns(const QList<QUrl>& urls, FileDepth depth);
     // What is needed now: files without an answer that deep are asked ahead of everything asked in the background,
     // and those already asked are moved ahead.
     void hurry(const QList<QUrl>& urls, FileDepth depth);
@@ -48,10 +52,14 @@ class MediaFiles : public QObject
     bool onTheWay(const QUrl& url) const;
     // Questions on the way, stalled or not: nothing to wait for when zero.
     int questionsOnTheWay() const { return int(m_asked.size()); }
+    // How many times a folder that had stalled answered again: a file that lay there may be waiting again since.
+    quint64 revivals() const { return m_revivals; }
 
   signals:
     // A file's answer came and differs from the one known before, or the file's folder stalled or answered again.
     void answered(const QUrl& url);
+    // The files of one round of answered(), each once, told before them: work over many files is done once a round.
+    void answeredFiles(const QList<QUrl>& files);
     // Answers came in, whether they changed anything or not.
     void questionsAnswered();
 
@@ -80,14 +88,32 @@ class MediaFiles : public QObject
         bool stalled = false;
     };
 
+    // The files to tell of, each once, in the order met.
+    struct Told
+    {
+        QList<QUrl> files;
+        QSet<QUrl> met;
+        void add(const QUrl& url)
+        {
+            if (!met.contains(url)) {
+                met.insert(url);
+                files.append(url);
+            }
+        }
+    };
+
     void send(const QUrl& url, Entry& entry, FileDepth depth, Urgency urgency = Urgency::background);
+    // Asks the file unless an answer that deep is in or on its way; whether it is in.
+    bool askUnlessKnown(const QUrl& url, Entry& entry, FileDepth depth);
     // Takes every answer that has come in; tells of the files whose answer changed.
     void collectAll();
     // Takes one answer in, adding the files it changed what is known of.
-    void collect(const Arrival& arrival, QList<QUrl>& changed);
+    void collect(const Arrival& arrival, Told& changed);
+    void tell(const Told& changed);
     // Marks folders that have answered nothing for too long, and tells of their files.
     void judgeFolders();
     bool folderStalled(const QUrl& url) const;
+    void refreshTurn();
 
     std::shared_ptr<FileQuestions> m_questions;
     std::shared_ptr<Mailbox> m_mailbox;
@@ -95,5 +121,12 @@ class MediaFiles : public QObject
     QHash<QString, Folder> m_folders;
     QHash<quint64, QUrl> m_asked;
     quint64 m_nextNumber = 1;
+    quint64 m_revivals = 0;
+    // Whether a folder may be stalled now: false spares each look at a file the look at its folder.
+    bool m_anyStalled = false;
     QTimer m_watch;
+    // The files refreshInTurns() has yet to ask, by depth, in order.
+    QList<std::pair<QUrl, FileDepth>> m_inTurns;
+    qsizetype m_inTurnsUpTo = 0;
+    QTimer m_turns;
 };

@@ -44,6 +44,12 @@ WaitingEdits::Id WaitingEdits::ask(const QString& name)
 void WaitingEdits::await(Id id, const QList<QUrl>& urls, FileDepth depth, AwaitedFiles::Freshness freshness,
                          std::function<void()> then)
 {
+    await(id, urls, depth, freshness, {}, std::move(then));
+}
+
+void WaitingEdits::await(Id id, const QList<QUrl>& urls, FileDepth depth, AwaitedFiles::Freshness freshness,
+                         AwaitedFiles::Each each, std::function<void()> then)
+{
     Edit* edit = find(id);
     if (!edit)
         return;
@@ -52,7 +58,7 @@ void WaitingEdits::await(Id id, const QList<QUrl>& urls, FileDepth depth, Awaite
     edit->then = std::move(then);
     if (!edit->answers)
         edit->answers = new AwaitedFiles(m_files);
-    edit->answers->await(urls, depth, freshness, [this, id] {
+    edit->answers->await(urls, depth, freshness, std::move(each), [this, id] {
         if (Edit* answered = find(id)) {
             answered->answered = true;
             process();

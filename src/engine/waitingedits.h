@@ -41,6 +41,10 @@ class WaitingEdits : public QObject
     // waits before it and the answers are in. Also for an edit that, going on, needs more answers.
     void await(Id id, const QList<QUrl>& urls, FileDepth depth, AwaitedFiles::Freshness freshness,
                std::function<void()> then);
+    // As above, with `each` given every file's place in the list once the answers are in, a slice each turn (work
+    // over thousands of answers), before the edit goes on in its turn.
+    void await(Id id, const QList<QUrl>& urls, FileDepth depth, AwaitedFiles::Freshness freshness,
+               AwaitedFiles::Each each, std::function<void()> then);
     // The edit waits for something other than the disk's answers (a look at a picture) until resume().
     void hold(Id id);
     void resume(Id id, std::function<void()> then);

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QHash>
 #include <algorithm>
+#include <memory>
 
 // The file URL that the library stores for a URL: a local path with "." and ".." resolved.
 static std::optional<QUrl> standardizedFile(const QUrl& url)
@@ -36,21 +37,33 @@ bool MediaLibraryEdits::importing() const
     return std::any_of(m_imports.cbegin(), m_imports.cend(), [&](quint64 edit) { return waiting.waits(edit); });
 }
 
-void MediaLibraryEdits::afterAnswers(const QString& name, const QList<QUrl>& urls, std::function<void()> then)
+void MediaLibraryEdits::afterAnswers(const QString& name, const QList<QUrl>& urls,
+                                     std::function<void(const Imported&)> then)
 {
+    // A URL that is no local file is left out, in its place among the others.
+    auto outcomes = std::make_shared<Imported>(urls.size());
     QList<QUrl> files;
-    for (const QUrl& url : urls)
-        if (const std::optional<QUrl> file = standardizedFile(url))
+    QList<qsizetype> placeOf;
+    for (qsizetype i = 0; i < urls.size(); ++i)
+        if (const std::optional<QUrl> file = standardizedFile(urls[i])) {
             files.append(*file);
+            placeOf.append(i);
+        }
     WaitingEdits& waiting = m_cue.engine()->waitingEdits();
     m_imports.removeIf([&](quint64 edit) { return !waiting.waits(edit); });
     const quint64 edit = waiting.ask(name);
     m_imports.append(edit);
-    waiting.await(edit, files, FileDepth::readable, AwaitedFiles::Freshness::fresh,
-                  [&waiting, edit, alive = std::weak_ptr(m_alive), then = std::move(then)] {
-                      if (!alive.expired() && waiting.lands(edit))
-                          then();
-                  });
+    const std::weak_ptr<bool> alive = m_alive;
+    waiting.await(
+        edit, files, FileDepth::readable, AwaitedFiles::Freshness::fresh,
+        [this, alive, files, placeOf, outcomes](qsizetype i) {
+            if (!alive.expired())
+                (*outcomes)[placeOf[i]] = imported(files[i]);
+        },
+        [&waiting, edit, alive, outcomes, then = std::move(then)] {
+            if (!alive.expired() && waiting.lands(edit))
+                then(*outcomes);
+        });
     if (waiting.waits(edit)) {
         m_readingNote = QStringLiteral("正在读取 %1 个文件…").arg(files.size());
         m_view.setNote(m_readingNote);
@@ -66,7 +79,26 @@ void MediaLibraryEdits::waitsChanged()
     m_readingNote.clear();
 }
 
-std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& show, const QList<QUrl>& urls)
+// Answered before the import went on; a file whose folder stalled is left out and counted apart.
+MediaLibraryEdits::ImportedFile MediaLibraryEdits::imported(const QUrl& file)
+{
+    const std::optional<FileAnswer> answer = m_cue.engine()->mediaFiles().known(file, FileDepth::readable);
+    if (!answer)
+        return {std::nullopt, std::nullopt, true};
+    if (!answer->readable)
+        return {file, std::nullopt};
+    const QString name = file.fileName();
+    const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    if (dot <= 0)
+        return {file, assetKind(file)};
+    const QString ending = name.mid(dot);
+    auto kind = m_kindOfEnding.constFind(ending);
+    if (kind == m_kindOfEnding.cend())
+        kind = m_kindOfEnding.insert(ending, assetKind(file));
+    return {file, *kind};
+}
+
+std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& show, const Imported& files)
 {
     QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
     const qsizetype before = library.size();
@@ -74,27 +106,23 @@ std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& 
     QHash<QUrl, QUuid> entryOfFile;
     for (auto entry = library.crbegin(); entry != library.crend(); ++entry)
         entryOfFile.insert(entry->url, entry->id);
-    // Answered before the import went on; a file whose folder stalled is skipped and counted apart.
-    MediaFiles& disk = m_cue.engine()->mediaFiles();
     int skipped = 0;
     int silent = 0;
     std::optional<QUuid> handled;
-    for (const QUrl& url : urls) {
-        const std::optional<QUrl> file = standardizedFile(url);
-        const std::optional<FileAnswer> answer = file ? disk.known(*file, FileDepth::readable) : std::nullopt;
-        if (file && !answer) {
+    for (const ImportedFile& file : files) {
+        if (file.silent) {
             ++silent;
             continue;
         }
-        if (!file || !answer->readable || !assetKind(*file)) {
+        if (!file.kind) {
             ++skipped;
             continue;
         }
-        auto existing = entryOfFile.constFind(*file);
+        auto existing = entryOfFile.constFind(*file.file);
         if (existing == entryOfFile.cend()) {
             MediaAsset entry;
-            entry.url = *file;
-            entry.kind = *assetKind(*file);
+            entry.url = *file.file;
+            entry.kind = *file.kind;
             library.append(entry);
             existing = entryOfFile.insert(entry.url, entry.id);
         }
@@ -129,9 +157,9 @@ void MediaLibraryEdits::addAssets(const QList<QUrl>& urls, quint64 forShow)
 {
     if (!inPlace(forShow))
         return;
-    afterAnswers(QStringLiteral("素材导入"), urls, [this, urls] {
+    afterAnswers(QStringLiteral("素材导入"), urls, [this](const Imported& files) {
         Show show = m_cue.engine()->show();
-        if (auto library = withAddedAssets(show, urls)) {
+        if (auto library = withAddedAssets(show, files)) {
             show.assets = std::move(library);
             m_cue.engine()->setShow(std::move(show));
         }
@@ -152,7 +180,8 @@ void MediaLibraryEdits::insertFile(const QUrl& file, const ClipTarget& target)
 {
     if (!inPlace(target.show))
         return;
-    afterAnswers(QStringLiteral("素材插入"), {file}, [this, file, target] { insertAnsweredFile(file, target); });
+    afterAnswers(QStringLiteral("素材插入"), {file},
+                 [this, file, target](const Imported& answered) { insertAnsweredFile(file, answered, target); });
 }
 
 void MediaLibraryEdits::removeAsset()
@@ -176,12 +205,12 @@ void MediaLibraryEdits::removeAsset()
 
 // One edit: the new library entry, and, only when the clip was placed, the lane made for it and the clip. The
 // editor's lane, time and selection follow only when the target is the cue it edits.
-void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, const ClipTarget& target)
+void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, const Imported& answered, const ClipTarget& target)
 {
     if (!inPlace(target.show))
         return;
     Show show = m_cue.engine()->show();
-    if (auto library = withAddedAssets(show, {file}))
+    if (auto library = withAddedAssets(show, answered))
         show.assets = std::move(library);
     const Show withAsset = show;
     const std::optional<QUrl> stored = standardizedFile(file);

@@ -2,6 +2,7 @@
 
 #include "show.h"
 
+#include <QHash>
 #include <QList>
 #include <QUrl>
 #include <QUuid>
@@ -52,13 +53,25 @@ class MediaLibraryEdits
     ClipTarget targetNow(const TimelineLane& lane, double time) const;
 
   private:
+    // What one file of an import came to once its answer was in: the entry's file and kind, or no kind when it is
+    // left out (silent: its folder gave no answer).
+    struct ImportedFile
+    {
+        std::optional<QUrl> file;
+        std::optional<AssetKind> kind;
+        bool silent = false;
+    };
+    using Imported = QList<ImportedFile>;
+
+    ImportedFile imported(const QUrl& file);
     // The library with the files added (none when no file was new), and the note that says so; the last file
     // handled becomes the selection.
-    std::optional<QList<MediaAsset>> withAddedAssets(const Show& show, const QList<QUrl>& urls);
-    // Runs `then` once the disk has answered afresh for every file of the import, or its folder has stalled, in its
-    // turn among the engine's waiting edits; only when the import lands on the show and edit it was asked after.
-    void afterAnswers(const QString& name, const QList<QUrl>& urls, std::function<void()> then);
-    void insertAnsweredFile(const QUrl& file, const ClipTarget& target);
+    std::optional<QList<MediaAsset>> withAddedAssets(const Show& show, const Imported& files);
+    // Runs `then` with what each file came to, in order, once the disk has answered afresh for every file of the
+    // import or its folder has stalled, in its turn among the engine's waiting edits; only when the import lands on
+    // the show and edit it was asked after. The answers are read a slice each turn of the event loop.
+    void afterAnswers(const QString& name, const QList<QUrl>& urls, std::function<void(const Imported&)> then);
+    void insertAnsweredFile(const QUrl& file, const Imported& answered, const ClipTarget& target);
     bool inPlace(quint64 show) const;
 
     const EditedCue& m_cue;
@@ -71,4 +84,6 @@ class MediaLibraryEdits
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     // The note said while files are read, taken off once no import of this library waits.
     QString m_readingNote;
+    // A file's kind comes from its name's ending alone: each ending is looked up once in the type database.
+    QHash<QString, std::optional<AssetKind>> m_kindOfEnding;
 };

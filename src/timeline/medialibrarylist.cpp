@@ -90,9 +90,9 @@ void MediaLibraryList::refreshRows()
         emit dataChanged(index(0), index(int(m_rows.size()) - 1));
 }
 
-void MediaLibraryList::refreshRowsOf(const QUrl& url)
+void MediaLibraryList::refreshRowsOf(const QSet<QUrl>& files, int first, int last)
 {
-    for (int row = 0; row < m_rows.size(); ++row)
-        if (m_rows[row].url == url)
+    for (int row = std::max(first, 0); row <= last && row < m_rows.size(); ++row)
+        if (files.contains(m_rows[row].url))
             emit dataChanged(index(row), index(row));
 }

@@ -4,6 +4,7 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QSet>
 
 class TimelineEditorModel;
 
@@ -33,7 +34,8 @@ class MediaLibraryList : public QAbstractListModel
     int rowOf(const QUuid& id) const;
     // Redraws every row, for files that came or went on disk or stills that arrived.
     void refreshRows();
-    void refreshRowsOf(const QUrl& url);
+    // Redraws the rows from `first` to `last` (those in view) whose file is among the files.
+    void refreshRowsOf(const QSet<QUrl>& files, int first, int last);
 
   private:
     void follow();

@@ -117,11 +117,13 @@ MediaLibraryPanel::MediaLibraryPanel(TimelineEditorModel& editor, QWidget* paren
         lumoHelp(m_list->viewport(), m_rows->asset(index.row()).url.toLocalFile());
     });
     connect(m_list, &QAbstractItemView::viewportEntered, this, [this] { lumoHelp(m_list->viewport(), {}); });
-    connect(m_thumbnails, &AssetThumbnails::loaded, m_rows, &MediaLibraryList::refreshRowsOf);
-    // A file that answers late, or differently, is drawn again with its mark; the files in view are asked again, so
-    // that the marks follow the disk.
-    connect(&m_editor.cue().engine()->mediaFiles(), &MediaFiles::answered, m_rows, &MediaLibraryList::refreshRowsOf);
     m_shownFiles = new ShownFilesWatch(*m_list, *m_rows, m_editor.cue().engine()->mediaFiles(), this);
+    connect(m_thumbnails, &AssetThumbnails::loaded, this, [this](const QUrl& url) { redrawShown({url}); });
+    // A file that answers late, or differently, is drawn again with its mark, once a round of answers and only in
+    // view: a row scrolled into view is drawn from what is known then. The files in view are asked again, so that
+    // the marks follow the disk.
+    connect(&m_editor.cue().engine()->mediaFiles(), &MediaFiles::answeredFiles, this,
+            [this](const QList<QUrl>& files) { redrawShown(QSet<QUrl>(files.cbegin(), files.cend())); });
     connect(&m_editor, &TimelineEditorModel::changed, this, &MediaLibraryPanel::follow);
     follow();
 }
@@ -225,6 +227,12 @@ void MediaLibraryPanel::follow()
         m_list->scrollTo(m_rows->index(row));
     }
     m_following = false;
+}
+
+void MediaLibraryPanel::redrawShown(const QSet<QUrl>& files)
+{
+    const auto [first, last] = m_shownFiles->shownRows();
+    m_rows->refreshRowsOf(files, first, last);
 }
 
 void MediaLibraryPanel::selectionChanged()

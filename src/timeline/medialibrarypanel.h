@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QUrl>
 #include <QWidget>
 #include <functional>
@@ -56,6 +57,7 @@ class MediaLibraryPanel : public QWidget
     QWidget* makeHeader();
     void follow();
     void selectionChanged();
+    void redrawShown(const QSet<QUrl>& files);
 
     TimelineEditorModel& m_editor;
     AssetThumbnails* m_thumbnails;

@@ -13,20 +13,31 @@ ShownFilesWatch::ShownFilesWatch(QListView& list, MediaLibraryList& rows, MediaF
     m_round.start();
 }
 
-QList<QUrl> ShownFilesWatch::shownFiles() const
+std::pair<int, int> ShownFilesWatch::shownRows() const
 {
-    QList<QUrl> files;
     if (!m_list.isVisible())
-        return files;
+        return {0, -1};
     const QRect view = m_list.viewport()->rect();
     const QModelIndex top = m_list.indexAt(QPoint(view.left() + 1, view.top() + 1));
-    for (int row = top.isValid() ? top.row() : 0; row < m_rows.rowCount() && files.size() < kMostPerRound; ++row) {
+    const int first = top.isValid() ? top.row() : 0;
+    int last = first - 1;
+    for (int row = first; row < m_rows.rowCount(); ++row) {
         const QRect drawn = m_list.visualRect(m_rows.index(row));
         if (drawn.top() > view.bottom())
             break;
-        if (drawn.intersects(view) && !files.contains(m_rows.asset(row).url))
-            files.append(m_rows.asset(row).url);
+        if (drawn.intersects(view))
+            last = row;
     }
+    return {first, last};
+}
+
+QList<QUrl> ShownFilesWatch::shownFiles() const
+{
+    QList<QUrl> files;
+    const auto [first, last] = shownRows();
+    for (int row = first; row <= last && files.size() < kMostPerRound; ++row)
+        if (!files.contains(m_rows.asset(row).url))
+            files.append(m_rows.asset(row).url);
     return files;
 }
 

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <chrono>
+#include <utility>
 
 class MediaFiles;
 class MediaLibraryList;
@@ -24,6 +25,8 @@ class ShownFilesWatch : public QObject
 
     // The files of the rows in view, in order.
     QList<QUrl> shownFiles() const;
+    // The first and the last row in view; the last is before the first when none is.
+    std::pair<int, int> shownRows() const;
 
   private:
     void askAgain();

@@ -27,6 +27,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
+#include <unistd.h>
 
 namespace {
 // A JPEG of a landscape picture whose EXIF orientation (6) says it is to be turned a quarter to the right.
@@ -396,6 +397,64 @@ TEST_F(MediaLibraryPanelTest, TheMissingMarkFollowsTheDiskWhileTheRowIsShown)
     EXPECT_EQ(panel->shownFiles().shownFiles(), QList<QUrl>{QUrl::fromLocalFile(sound)});
     panel->hide();
     EXPECT_TRUE(panel->shownFiles().shownFiles().isEmpty());
+}
+
+// A library of three thousand files, scrolled to its middle: a file in view that goes away redraws its own row with
+// the mark, and answers about files out of view redraw no row, however many come; their marks follow the disk too.
+TEST_F(MediaLibraryPanelTest, InALargeLibraryAnswersRedrawOnlyTheirOwnRowsInView)
+{
+    constexpr int kFiles = 3000;
+    const QString model = MediaFixtures::png({8, 8}, Qt::darkCyan);
+    QList<MediaAsset> library;
+    for (int i = 0; i < kFiles; ++i) {
+        const QString file = folder.filePath(QStringLiteral("clip-%1.png").arg(i, 4, 10, QChar('0')));
+        if (::link(qPrintable(model), qPrintable(file)) != 0)
+            ASSERT_TRUE(QFile::copy(model, file));
+        library.append(entry(file, AssetKind::image));
+    }
+    Show show = engine->show();
+    show.assets = library;
+    engine->setShow(show);
+    MediaFiles& disk = engine->mediaFiles();
+    const auto caption = [&](int row) { return AssetRowDelegate::caption(library[row], disk); };
+    ASSERT_TRUE(waitUntil([&] { return caption(kFiles - 1) == QStringLiteral("图片"); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return disk.questionsOnTheWay() == 0; }, 20000));
+
+    panel->list()->scrollTo(panel->list()->model()->index(1500, 0), QAbstractItemView::PositionAtTop);
+    const auto [first, last] = panel->shownFiles().shownRows();
+    ASSERT_EQ(first, 1500);
+    ASSERT_GT(last, first);
+    QList<int> redrawn;
+    QObject::connect(panel->list()->model(), &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex& from, const QModelIndex& to) {
+                         for (int row = from.row(); row <= to.row(); ++row)
+                             redrawn.append(row);
+                     });
+
+    const int shownRow = first + 1;
+    const QList<int> hiddenRows{0, 10, 2999};
+    ASSERT_TRUE(QFile::remove(library[shownRow].url.toLocalFile()));
+    QList<QUrl> hiddenFiles;
+    for (const int row : hiddenRows) {
+        ASSERT_TRUE(QFile::remove(library[row].url.toLocalFile()));
+        hiddenFiles.append(library[row].url);
+    }
+    // Every file of the library is asked again, as a relink does: the answers come in rounds.
+    QList<QUrl> everyFile;
+    for (const MediaAsset& asset : std::as_const(library))
+        everyFile.append(asset.url);
+    disk.refresh(everyFile, FileDepth::readable, MediaFiles::Again::fromNow);
+    const QString missing = QStringLiteral("图片 · 文件缺失");
+    EXPECT_TRUE(waitUntil([&] { return caption(shownRow) == missing; }, 5000)) << caption(shownRow).toStdString();
+    ASSERT_TRUE(waitUntil([&] { return disk.questionsOnTheWay() == 0; }, 20000));
+    for (const int row : hiddenRows)
+        EXPECT_EQ(caption(row), missing) << row;
+    EXPECT_EQ(caption(shownRow + 1), QStringLiteral("图片"));
+    EXPECT_TRUE(redrawn.contains(shownRow));
+    for (const int row : std::as_const(redrawn))
+        EXPECT_TRUE(row >= first && row <= last) << row;
+    QDir().mkpath(LUMO_TEST_SHOTS);
+    panel->grab().save(QStringLiteral(LUMO_TEST_SHOTS "/media-library-large.png"));
 }
 
 // Thirty pictures imported from a share that stops answering just after the click, as a network share does: the
