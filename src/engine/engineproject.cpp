@@ -136,26 +136,26 @@ void Engine::relinkMissingAssets(const QUrl& folder)
         else if (!answer->readable)
             candidates->insert(url, QUrl::fromLocalFile(directory.filePath(url.fileName())));
     };
-    m_waitingEdits->await(
-        edit, linked, FileDepth::readable, AwaitedFiles::Freshness::fresh, readCandidate,
-        [this, edit, candidates, unanswered] {
-            const QList<QUrl> from = candidates->keys();
-            const QList<QUrl> asked = candidates->values();
-            auto found = std::make_shared<QHash<QUrl, QUrl>>();
-            auto silent = std::make_shared<int>(*unanswered);
-            const auto readFound = [this, from, asked, found, silent](qsizetype i) {
-                const std::optional<FileAnswer> answer = m_mediaFiles->known(asked[i], FileDepth::readable);
-                if (!answer)
-                    ++*silent;
-                else if (answer->readable && asked[i] != from[i])
-                    found->insert(from[i], asked[i]);
-            };
-            m_waitingEdits->await(edit, asked, FileDepth::readable, AwaitedFiles::Freshness::fresh, readFound,
-                                  [this, edit, found, silent] {
-                                      if (m_waitingEdits->lands(edit))
-                                          landRelink(*found, *silent);
-                                  });
-        });
+    m_waitingEdits->await(edit, linked, FileDepth::readable, AwaitedFiles::Freshness::fresh, readCandidate,
+                          [this, edit, candidates, unanswered] {
+                              const QList<QUrl> from = candidates->keys();
+                              const QList<QUrl> asked = candidates->values();
+                              auto found = std::make_shared<QHash<QUrl, QUrl>>();
+                              auto silent = std::make_shared<int>(*unanswered);
+                              const auto readFound = [this, from, asked, found, silent](qsizetype i) {
+                                  const std::optional<FileAnswer> answer =
+                                      m_mediaFiles->known(asked[i], FileDepth::readable);
+                                  if (!answer)
+                                      ++*silent;
+                                  else if (answer->readable && asked[i] != from[i])
+                                      found->insert(from[i], asked[i]);
+                              };
+                              m_waitingEdits->await(edit, asked, FileDepth::readable, AwaitedFiles::Freshness::fresh,
+                                                    readFound, [this, edit, found, silent] {
+                                                        if (m_waitingEdits->lands(edit))
+                                                            landRelink(*found, *silent);
+                                                    });
+                          });
 }
 
 // On the show as it is now: edits made while the disk answered stay.
