@@ -48,18 +48,6 @@ quint32 crc32(const QByteArray& bytes)
     return ~crc;
 }
 
-QByteArray bigEndian32(quint32 value)
-{
-    QByteArray bytes(4, 0);
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
-
-QByteArray pngChunk(const QByteArray& type, const QByteArray& data)
-{
-    return bigEndian32(quint32(data.size())) + type + data + bigEndian32(crc32(type + data));
-}
-
 struct PngLayout
 {
     int bitDepth;
@@ -89,13 +77,14 @@ QByteArray pngHeader(QSize size, PngPixels pixels = PngPixels::bilevel)
     QByteArray trailer(5, 0);
     trailer[0] = char(layout.bitDepth);
     trailer[1] = char(layout.colourType);
-    return bigEndian32(quint32(size.width())) + bigEndian32(quint32(size.height())) + trailer;
+    return MediaFixtures::bigEndian32(quint32(size.width())) + MediaFixtures::bigEndian32(quint32(size.height())) +
+           trailer;
 }
 
 QByteArray pngFile(const QByteArray& header, const QByteArray& data)
 {
-    return QByteArray::fromHex("89504e470d0a1a0a") + pngChunk("IHDR", header) + pngChunk("IDAT", data) +
-           pngChunk("IEND", {});
+    return QByteArray::fromHex("89504e470d0a1a0a") + MediaFixtures::pngChunk("IHDR", header) +
+           MediaFixtures::pngChunk("IDAT", data) + MediaFixtures::pngChunk("IEND", {});
 }
 
 // Every row of a picture: a filter byte, then the pixels, all black (and transparent).
@@ -381,4 +370,16 @@ QString MediaFixtures::videoClaiming(QSize size)
     qToBigEndian(quint32(size.width()) << 16, bytes.data() + end - 8);
     qToBigEndian(quint32(size.height()) << 16, bytes.data() + end - 4);
     return file(QString("claims-%1x%2.mp4").arg(size.width()).arg(size.height()), bytes);
+}
+
+QByteArray MediaFixtures::bigEndian32(quint32 value)
+{
+    QByteArray bytes(4, 0);
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+QByteArray MediaFixtures::pngChunk(const QByteArray& type, const QByteArray& data)
+{
+    return bigEndian32(quint32(data.size())) + type + data + bigEndian32(crc32(type + data));
 }

@@ -82,5 +82,8 @@ QString pngClaiming(QSize size, PngPixels pixels = PngPixels::bilevel);
 QString corruptPng(QSize size = {256, 256});
 // An H.264 .mp4 with sound whose picture claims this size in its track header and sample description.
 QString videoClaiming(QSize size);
+// A PNG chunk of this type and data, with its length and checksum; and a number as PNG writes it.
+QByteArray pngChunk(const QByteArray& type, const QByteArray& data);
+QByteArray bigEndian32(quint32 value);
 
 } // namespace MediaFixtures

@@ -3,32 +3,8 @@
 #include "mediafixtures.h"
 
 #include <QFile>
-#include <QtEndian>
 
 namespace {
-
-quint32 crc32(const QByteArray& bytes)
-{
-    quint32 crc = 0xffffffff;
-    for (const char byte : bytes) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xedb88320 & (0 - (crc & 1)));
-    }
-    return ~crc;
-}
-
-QByteArray bigEndian32(quint32 value)
-{
-    QByteArray bytes(4, 0);
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
-
-QByteArray chunk(const QByteArray& type, const QByteArray& data)
-{
-    return bigEndian32(quint32(data.size())) + type + data + bigEndian32(crc32(type + data));
-}
 
 // Writes samples of any depth into a row, most significant bits first, 16-bit ones big-endian.
 class RowWriter
@@ -133,7 +109,8 @@ QString pngInLayout(const PngLayout& layout, QSize size)
 {
     const int bands = layout.bands();
     const int depth = layout.bitDepth;
-    QByteArray header = bigEndian32(quint32(size.width())) + bigEndian32(quint32(size.height()));
+    QByteArray header =
+        MediaFixtures::bigEndian32(quint32(size.width())) + MediaFixtures::bigEndian32(quint32(size.height()));
     header.append(char(depth)).append(char(layout.colourType)).append(3, char(0));
 
     QByteArray extra;
@@ -145,9 +122,9 @@ QString pngInLayout(const PngLayout& layout, QSize size)
             entries.append(char(colour.red())).append(char(colour.green())).append(char(colour.blue()));
             alphas.append(char(colour.alpha()));
         }
-        extra = chunk("PLTE", entries);
+        extra = MediaFixtures::pngChunk("PLTE", entries);
         if (layout.transparent)
-            extra += chunk("tRNS", alphas);
+            extra += MediaFixtures::pngChunk("tRNS", alphas);
     } else if (keyed(layout)) {
         // The colour key, as a 16-bit sample of the depth per channel.
         RowWriter key(16);
@@ -161,7 +138,7 @@ QString pngInLayout(const PngLayout& layout, QSize size)
             key.index(scaled(last.green()));
             key.index(scaled(last.blue()));
         }
-        extra = chunk("tRNS", key.take());
+        extra = MediaFixtures::pngChunk("tRNS", key.take());
     }
 
     QByteArray pixels;
@@ -195,8 +172,9 @@ QString pngInLayout(const PngLayout& layout, QSize size)
         pixels += char(0) + row.take();
     }
     // qCompress puts the length before a zlib stream, which is what IDAT holds.
-    const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a") + chunk("IHDR", header) + extra +
-                           chunk("IDAT", qCompress(pixels).mid(4)) + chunk("IEND", {});
+    const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a") + MediaFixtures::pngChunk("IHDR", header) + extra +
+                           MediaFixtures::pngChunk("IDAT", qCompress(pixels).mid(4)) +
+                           MediaFixtures::pngChunk("IEND", {});
     return MediaFixtures::file(QStringLiteral("%1-%2x%3.png").arg(layout.name()).arg(size.width()).arg(size.height()),
                                png);
 }

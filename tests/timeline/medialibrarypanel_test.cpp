@@ -52,34 +52,15 @@ QString rotatedJpeg()
     return MediaFixtures::file(QStringLiteral("exif-orientation-6.jpg"), jpeg);
 }
 
-quint32 crc32(const QByteArray& bytes)
-{
-    quint32 crc = 0xffffffff;
-    for (const char byte : bytes) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xedb88320 & (0 - (crc & 1)));
-    }
-    return ~crc;
-}
-
 // A PNG whose header claims 30000 × 30000 pixels (3.6 GB decoded) and that holds no picture data.
 QString hugePng()
 {
-    auto chunk = [](const QByteArray& type, const QByteArray& data) {
-        QByteArray out;
-        QDataStream stream(&out, QIODevice::WriteOnly);
-        stream << quint32(data.size());
-        out += type + data;
-        QDataStream tail(&out, QIODevice::Append);
-        tail << crc32(type + data);
-        return out;
-    };
     QByteArray header;
     QDataStream stream(&header, QIODevice::WriteOnly);
     stream << quint32(30000) << quint32(30000) << quint8(8) << quint8(2) << quint8(0) << quint8(0) << quint8(0);
-    return MediaFixtures::file(QStringLiteral("huge.png"),
-                               QByteArray::fromHex("89504e470d0a1a0a") + chunk("IHDR", header) + chunk("IEND", {}));
+    return MediaFixtures::file(QStringLiteral("huge.png"), QByteArray::fromHex("89504e470d0a1a0a") +
+                                                               MediaFixtures::pngChunk("IHDR", header) +
+                                                               MediaFixtures::pngChunk("IEND", {}));
 }
 
 MediaAsset entry(const QString& path, AssetKind kind)
