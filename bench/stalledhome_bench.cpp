@@ -86,9 +86,11 @@ void switchSnapOnAStalledShare(StallableMount& share, const QString& recoveryFol
                 milliseconds(landed), stored ? "on" : "off", snap->isChecked() ? "on" : "off");
 }
 
-void closeOverAStalledRecoveryFolder(StallableMount& share, const QString& settingsFile)
+// A console whose recovery copy was written, then edited again once the share holding it stopped answering.
+std::unique_ptr<LumoriaApp> consoleEditedAfterItsRecoveryFolderStalled(StallableMount& share,
+                                                                       const QString& settingsFile)
 {
-    const std::unique_ptr<LumoriaApp> app = makeConsole(settingsFile, share.mount() + "/recovery");
+    std::unique_ptr<LumoriaApp> app = makeConsole(settingsFile, share.mount() + "/recovery");
     app->consoleWindow().show();
     Show show = app->engine().show();
     show.cues[0].name = "停顿前的修改";
@@ -97,6 +99,12 @@ void closeOverAStalledRecoveryFolder(StallableMount& share, const QString& setti
     share.stall();
     show.cues[0].name = "停顿后的修改";
     app->engine().setShow(show);
+    return app;
+}
+
+void closeOverAStalledRecoveryFolder(StallableMount& share, const QString& settingsFile)
+{
+    const std::unique_ptr<LumoriaApp> app = consoleEditedAfterItsRecoveryFolderStalled(share, settingsFile);
     Heartbeat gap;
     QElapsedTimer closing;
     double toQuestion = -1;
@@ -123,15 +131,7 @@ void closeOverAStalledRecoveryFolder(StallableMount& share, const QString& setti
 
 void quitOverAStalledRecoveryFolder(StallableMount& share, const QString& settingsFile)
 {
-    const std::unique_ptr<LumoriaApp> app = makeConsole(settingsFile, share.mount() + "/recovery");
-    app->consoleWindow().show();
-    Show show = app->engine().show();
-    show.cues[0].name = "停顿前的修改";
-    app->engine().setShow(show);
-    BenchTools::runEventsUntil([&] { return QFile::exists(share.backing() + "/recovery/Recovery.json"); }, 10000);
-    share.stall();
-    show.cues[0].name = "停顿后的修改";
-    app->engine().setShow(show);
+    const std::unique_ptr<LumoriaApp> app = consoleEditedAfterItsRecoveryFolderStalled(share, settingsFile);
     BenchTools::runEvents(50);
     Heartbeat gap;
     QElapsedTimer quitting;
