@@ -1,6 +1,7 @@
 #include "mediafiles.h"
 
 #include <QPointer>
+#include <QSet>
 #include <mutex>
 
 // Where the folders' threads leave answers; the main thread takes them in when it next runs its events.
@@ -110,7 +111,7 @@ void MediaFiles::judgeFolders()
     // Answers already in count as signs of life, however busy the main thread was.
     collectAll();
     const Clock::time_point now = Clock::now();
-    QList<QString> stalledNow;
+    QList<QString> turned;
     bool busy = false;
     for (auto folder = m_folders.begin(); folder != m_folders.end();) {
         if (folder->onTheWay <= 0) {
@@ -118,20 +119,24 @@ void MediaFiles::judgeFolders()
             continue;
         }
         busy = true;
-        if (!folder->stalled && now - folder->heardAt >= kStallAfter) {
-            folder->stalled = true;
-            stalledNow.append(folder.key());
+        // Each call on the folder, begun or ended, is a sign of life: a question costs several, and a share that
+        // answers each of them slowly never gives a whole answer within a second.
+        if (const std::optional<Clock::time_point> heard = m_questions->heardFrom(folder.key()))
+            folder->heardAt = std::max(folder->heardAt, *heard);
+        if (const bool silent = now - folder->heardAt >= kStallAfter; silent != folder->stalled) {
+            folder->stalled = silent;
+            turned.append(folder.key());
         }
         ++folder;
     }
     if (!busy)
         m_watch.stop();
-    if (stalledNow.isEmpty())
+    if (turned.isEmpty())
         return;
-    QList<QUrl> told;
+    QSet<QUrl> told;
     for (auto asked = m_asked.cbegin(); asked != m_asked.cend(); ++asked)
-        if (stalledNow.contains(FileQuestions::folderOf(*asked)) && !told.contains(*asked))
-            told.append(*asked);
+        if (turned.contains(FileQuestions::folderOf(*asked)))
+            told.insert(*asked);
     for (const QUrl& url : std::as_const(told))
         emit answered(url);
 }
