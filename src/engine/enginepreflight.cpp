@@ -4,6 +4,7 @@
 #include "directfile.h"
 #include "displaybindings.h"
 #include "mediafiles.h"
+#include "stalledstarts.h"
 
 #include <QWindow>
 #include <cmath>
@@ -192,6 +193,12 @@ bool Engine::canPlay(const Cue& cue, const QList<MediaAsset>& assets)
     if (issues.isEmpty())
         return true;
     setMessage(issues.first().text);
+    for (const QUrl& file : checkedFiles({cue}, assets))
+        if (issues.first().text == StalledStarts::text(file.fileName()) &&
+            m_mediaFiles->state(file, FileDepth::stamp) == FileState::stalled) {
+            m_stalledStarts->refusedFor(file);
+            break;
+        }
     return false;
 }
 

@@ -8,11 +8,33 @@ StalledStarts::StalledStarts(MediaFiles& files, StatusLine statusLine, QObject* 
 {
     m_check.setInterval(int(MediaFiles::kStallAfter.count() / 4));
     connect(&m_check, &QTimer::timeout, this, &StalledStarts::check);
+    connect(&m_files, &MediaFiles::answered, this, &StalledStarts::heard);
 }
 
 QString StalledStarts::text(const QString& name)
 {
     return QStringLiteral("素材无响应 · ") + name;
+}
+
+QString StalledStarts::answersAgainText(const QString& name)
+{
+    return QStringLiteral("素材已恢复响应 · ") + name;
+}
+
+void StalledStarts::refusedFor(const QUrl& file)
+{
+    m_refusedFor = file;
+    // Asked while the folder is silent, so that its answer tells when it answers again.
+    m_files.refresh({file}, FileDepth::stamp);
+}
+
+void StalledStarts::heard(const QUrl& file)
+{
+    if (file != m_refusedFor || m_files.state(file, FileDepth::stamp) == FileState::stalled)
+        return;
+    m_refusedFor.clear();
+    if (m_status.read() == text(file.fileName()))
+        m_status.write(answersAgainText(file.fileName()));
 }
 
 void StalledStarts::watch(QObject* owner, std::function<bool()> waiting, const QUrl& file, const QString& name,

@@ -37,6 +37,10 @@ class StalledStarts : public QObject
     void watch(Player* player, const QString& name, const QString& onAir);
     // Nothing watched is due on air any more: another cue started, or the show stopped.
     void clear();
+    // A press was refused because the file's folder gave no answer, and the status line says so: the press stays
+    // refused, but once the folder answers again while the line still names the file, the line says that it answers.
+    void refusedFor(const QUrl& file);
+    static QString answersAgainText(const QString& name);
 
   private:
     struct Watched
@@ -50,9 +54,11 @@ class StalledStarts : public QObject
     };
 
     void check();
+    void heard(const QUrl& file);
 
     MediaFiles& m_files;
     StatusLine m_status;
     QList<Watched> m_watched;
+    QUrl m_refusedFor;
     QTimer m_check;
 };

@@ -71,6 +71,33 @@ TEST_F(StalledMount, CheckAndGoAnswerWhileTheShareHangs)
     EXPECT_TRUE(waitUntil([&] { return errors(cue(0)).isEmpty(); }));
 }
 
+// GO right after opening a show whose share has stopped answering waits for the cue's files, and once the share has
+// held a request for a second it is refused, naming the file; the check sheet says the same. When the share answers
+// again, the line and the sheet follow it at once, and the refused GO stays refused until it is pressed again.
+TEST_F(StalledMount, AStalledShareRefusesGoAndTheLineFollowsItWhenItAnswersAgain)
+{
+    ASSERT_TRUE(QFile::copy(MediaFixtures::png(), share.backing() + "/logo.png"));
+    Show show = Show::makeDefault();
+    show.cues[0].main = onShare("logo.png");
+    writeShowFile(show, path("direct.json"), JsonFormat::pretty);
+    share.stall();
+    ASSERT_EQ(open(url("direct.json")), std::nullopt);
+    engine->go();
+    EXPECT_EQ(engine->message(), QStringLiteral("正在检查素材 · ") + cue(0).name) << engine->message().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("素材无响应 · logo.png"); }, 3000))
+        << engine->message().toStdString();
+    EXPECT_EQ(errors(cue(0)), QStringList{QStringLiteral("素材无响应 · logo.png")});
+
+    share.answer();
+    EXPECT_TRUE(waitUntil(
+        [&] { return engine->message() == QStringLiteral("素材已恢复响应 · logo.png") && errors(cue(0)).isEmpty(); },
+        2000))
+        << engine->message().toStdString();
+    EXPECT_FALSE(engine->current()) << "the refused GO was carried out later";
+    engine->go();
+    EXPECT_TRUE(waitUntil([&] { return onAir(0); })) << engine->message().toStdString();
+}
+
 // A save into a folder that stops answering waits for it with the main thread free, says so, and lands when the
 // folder answers again: the show as written is the saved one. An open there waits the same way, and opens.
 TEST_F(StalledMount, SaveAndOpenWaitForAFolderThatStopsAnsweringAndLandWhenItAnswers)
