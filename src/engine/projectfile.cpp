@@ -20,7 +20,8 @@ using namespace std::chrono_literals;
 
 // Reads and writes go in pieces that each take a moment, so that a slow folder shows its progress call by call and a
 // silent one is told from a long file: a share answers a large call in many requests, and a call made of a dozen
-// slow ones would look silent. A piece grows while calls are quick and shrinks when one is slow.
+// slow ones would look silent. A piece grows while calls are quick and shrinks when one is slow, never below what a
+// share answers in one request: each call also costs a request or two of its own, which smaller pieces only repeat.
 class Pieces
 {
   public:
@@ -39,11 +40,11 @@ class Pieces
     }
 
   private:
-    static constexpr qsizetype kSmallest = qsizetype(4) << 10;
+    static constexpr qsizetype kSmallest = qsizetype(64) << 10;
     static constexpr qsizetype kLargest = qsizetype(1) << 20;
     static constexpr auto kQuick = 50ms;
     static constexpr auto kSlow = 400ms;
-    qsizetype m_size = qsizetype(64) << 10;
+    qsizetype m_size = kSmallest;
 };
 
 QString kindOf(mode_t mode)

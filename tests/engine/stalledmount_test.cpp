@@ -334,7 +334,7 @@ TEST_P(SlowShare, GoRightAfterOpeningPlaysADirectCueAndARelinkFindsItsFiles)
 TEST_P(SlowShare, ASaveAndAnOpenShowProgressAndAreNeverCalledSilent)
 {
     edit([&](Show& show) {
-        for (int i = 0; i < 25; ++i) {
+        for (int i = 0; i < 110; ++i) {
             Cue cue;
             cue.name = QStringLiteral("第 %1 场 ").arg(i) + QString(3000, QChar(u'长'));
             show.cues.append(cue);
