@@ -89,7 +89,7 @@ class FilePulse
     {
       public:
         explicit Hearing(FilePulse* pulse)
-            : m_watch([pulse] {
+            : m_watch([pulse](FileCall::Moment) {
                   if (pulse)
                       pulse->sign();
               })

@@ -63,8 +63,8 @@ struct FileQuestions::Lanes
 {
     explicit Lanes(IsReadable isReadable) : isReadable(std::move(isReadable)) {}
 
-    // Answers the folder's questions, first to last, until none is left. Every call on the file system on the way is
-    // a sign of life of the folder.
+    // Answers the folder's questions, first to last, until none is left. Every call on the file system that ends on
+    // the way is a sign of life of the folder.
     void run(const QString& folder)
     {
         std::unique_lock guard(lock);
@@ -72,7 +72,12 @@ struct FileQuestions::Lanes
         if (!slot)
             slot = std::make_shared<Heard>();
         const std::shared_ptr<Heard> heard = slot;
-        const FileCall::Watch watch([heard] { heard->at = Clock::now().time_since_epoch().count(); });
+        // A call that begins answers nothing yet: a folder one of whose calls has waited a second is silent, whatever
+        // other calls begin meanwhile.
+        const FileCall::Watch watch([heard](FileCall::Moment moment) {
+            if (moment == FileCall::Moment::ends)
+                heard->at = Clock::now().time_since_epoch().count();
+        });
         while (true) {
             std::deque<Question>& lane = waiting[folder].next();
             if (lane.empty()) {
@@ -114,7 +119,7 @@ struct FileQuestions::Lanes
     QHash<QString, Lane> waiting;
     // By folder, the threads answering its questions.
     QHash<QString, int> workers;
-    // By folder while it has threads, when one of them last began or ended a call on the file system.
+    // By folder while it has threads, when one of them last ended a call on the file system.
     struct Heard
     {
         std::atomic<Clock::rep> at{0};
@@ -163,9 +168,6 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
     int& workers = m_lanes->workers[folder];
     if (workers >= kThreadsPerFolder)
         return;
-    std::shared_ptr<Lanes::Heard>& heard = m_lanes->heardFrom[folder];
-    if (!heard)
-        heard = std::make_shared<Lanes::Heard>();
     try {
         // Counted from here, not from when the thread first runs: a process that ends just after asking waits for it.
         auto running = std::make_unique<AsideThreads::Running>();
@@ -176,7 +178,6 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
         if (workers == 0) {
             m_lanes->waiting.remove(folder);
             m_lanes->workers.remove(folder);
-            m_lanes->heardFrom.remove(folder);
             m_lanes->pending.remove(url);
         }
     }

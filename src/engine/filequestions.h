@@ -49,8 +49,8 @@ class FileQuestions
     // only when `previous` did not look at it under the same stamp.
     void ask(const QUrl& url, FileDepth depth, std::optional<FileAnswer> previous, Answered answered,
              Urgency urgency = Urgency::background);
-    // When a thread of the folder last began or ended a call on the file system; none while it has no thread or has
-    // made no call yet. A folder that answers every call, however slowly, is heard from all the time.
+    // When a thread of the folder last ended a call on the file system; none while it has no thread or no call has
+    // ended yet. A folder that answers every call, however slowly, is heard from all the time.
     std::optional<Clock::time_point> heardFrom(const QString& folder) const;
     // A question about the file still waiting behind the folder's background questions goes ahead of them.
     void hurry(const QUrl& url);

@@ -119,8 +119,8 @@ void MediaFiles::judgeFolders()
             continue;
         }
         busy = true;
-        // Each call on the folder, begun or ended, is a sign of life: a question costs several, and a share that
-        // answers each of them slowly never gives a whole answer within a second.
+        // Each call on the folder that ends is a sign of life: a question costs several, and a share that answers
+        // each of them slowly never gives a whole answer within a second.
         if (const std::optional<Clock::time_point> heard = m_questions->heardFrom(folder.key()))
             folder->heardAt = std::max(folder->heardAt, *heard);
         if (const bool silent = now - folder->heardAt >= kStallAfter; silent != folder->stalled) {

@@ -4,7 +4,7 @@ namespace {
 thread_local const FileCall::Watch* watching = nullptr;
 }
 
-FileCall::Watch::Watch(std::function<void()> heard) : m_heard(std::move(heard)), m_before(watching)
+FileCall::Watch::Watch(std::function<void(Moment)> heard) : m_heard(std::move(heard)), m_before(watching)
 {
     watching = this;
 }
@@ -14,8 +14,8 @@ FileCall::Watch::~Watch()
     watching = m_before;
 }
 
-void FileCall::sign()
+void FileCall::sign(Moment moment)
 {
     if (watching)
-        watching->m_heard();
+        watching->m_heard(moment);
 }

@@ -8,26 +8,28 @@
 class FileCall
 {
   public:
-    FileCall() { sign(); }
-    ~FileCall() { sign(); }
+    FileCall() { sign(Moment::begins); }
+    ~FileCall() { sign(Moment::ends); }
     FileCall(const FileCall&) = delete;
     FileCall& operator=(const FileCall&) = delete;
+
+    enum class Moment { begins, ends };
 
     // Hears of every call made on this thread while it lives, in place of the watch before it.
     class Watch
     {
       public:
-        explicit Watch(std::function<void()> heard);
+        explicit Watch(std::function<void(Moment)> heard);
         ~Watch();
         Watch(const Watch&) = delete;
         Watch& operator=(const Watch&) = delete;
 
       private:
         friend class FileCall;
-        std::function<void()> m_heard;
+        std::function<void(Moment)> m_heard;
         const Watch* m_before;
     };
 
   private:
-    static void sign();
+    static void sign(Moment moment);
 };
