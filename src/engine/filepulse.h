@@ -1,5 +1,7 @@
 #pragma once
 
+#include "filecall.h"
+
 #include <QtGlobal>
 #include <algorithm>
 #include <atomic>
@@ -79,6 +81,23 @@ class FilePulse
 
       private:
         FilePulse* m_pulse;
+    };
+
+    // Every FileCall made on this thread while it lives is a sign of life of the pulse, however deep in the job it
+    // is made. A null pulse hears nothing.
+    class Hearing
+    {
+      public:
+        explicit Hearing(FilePulse* pulse)
+            : m_watch([pulse](FileCall::Moment) {
+                  if (pulse)
+                      pulse->sign();
+              })
+        {
+        }
+
+      private:
+        FileCall::Watch m_watch;
     };
 
   private:

@@ -1,9 +1,11 @@
 #include "filequestions.h"
 
 #include "asidethreads.h"
+#include "filecall.h"
 #include "mediafilecheck.h"
 
 #include <QHash>
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -61,16 +63,29 @@ struct FileQuestions::Lanes
 {
     explicit Lanes(IsReadable isReadable) : isReadable(std::move(isReadable)) {}
 
-    // Answers the folder's questions, first to last, until none is left.
+    // Answers the folder's questions, first to last, until none is left. Every call on the file system that ends on
+    // the way is a sign of life of the folder.
     void run(const QString& folder)
     {
         std::unique_lock guard(lock);
+        std::shared_ptr<Heard>& slot = heardFrom[folder];
+        if (!slot)
+            slot = std::make_shared<Heard>();
+        const std::shared_ptr<Heard> heard = slot;
+        // A call that begins answers nothing yet: a folder one of whose calls has waited a second is silent, whatever
+        // other calls begin meanwhile.
+        const FileCall::Watch watch([heard](FileCall::Moment moment) {
+            if (moment == FileCall::Moment::ends)
+                heard->at = Clock::now().time_since_epoch().count();
+        });
         while (true) {
             std::deque<Question>& lane = waiting[folder].next();
             if (lane.empty()) {
                 waiting.remove(folder);
-                if (--workers[folder] == 0)
+                if (--workers[folder] == 0) {
                     workers.remove(folder);
+                    heardFrom.remove(folder);
+                }
                 return;
             }
             // A question being answered takes no more callers: one who asks now wants what the disk says from now.
@@ -104,6 +119,12 @@ struct FileQuestions::Lanes
     QHash<QString, Lane> waiting;
     // By folder, the threads answering its questions.
     QHash<QString, int> workers;
+    // By folder while it has threads, when one of them last ended a call on the file system.
+    struct Heard
+    {
+        std::atomic<Clock::rep> at{0};
+    };
+    QHash<QString, std::shared_ptr<Heard>> heardFrom;
     // The newest question waiting for each file, which later callers join; a deque grown or shrunk at its ends keeps
     // its elements in place.
     QHash<QUrl, Question*> pending;
@@ -160,6 +181,15 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
             m_lanes->pending.remove(url);
         }
     }
+}
+
+std::optional<FileQuestions::Clock::time_point> FileQuestions::heardFrom(const QString& folder) const
+{
+    std::lock_guard guard(m_lanes->lock);
+    const std::shared_ptr<Lanes::Heard> heard = m_lanes->heardFrom.value(folder);
+    if (!heard || heard->at == 0)
+        return std::nullopt;
+    return Clock::time_point(Clock::duration(heard->at.load()));
 }
 
 void FileQuestions::hurry(const QUrl& url)

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QUrl>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -32,6 +33,7 @@ struct FileAnswer
 class FileQuestions
 {
   public:
+    using Clock = std::chrono::steady_clock;
     using IsReadable = std::function<bool(const QUrl&)>;
     using Answered = std::function<void(const FileAnswer&)>;
     enum class Urgency { background, urgent };
@@ -47,6 +49,9 @@ class FileQuestions
     // only when `previous` did not look at it under the same stamp.
     void ask(const QUrl& url, FileDepth depth, std::optional<FileAnswer> previous, Answered answered,
              Urgency urgency = Urgency::background);
+    // When a thread of the folder last ended a call on the file system; none while it has no thread or no call has
+    // ended yet. A folder that answers every call, however slowly, is heard from all the time.
+    std::optional<Clock::time_point> heardFrom(const QString& folder) const;
     // A question about the file still waiting behind the folder's background questions goes ahead of them.
     void hurry(const QUrl& url);
 

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QSet>
 #include <mutex>
 
 // Well within a frame of the show's clock.
@@ -122,7 +123,7 @@ void MediaFiles::judgeFolders()
     // Answers already in count as signs of life, however busy the main thread was.
     collectAll();
     const Clock::time_point now = Clock::now();
-    QSet<QString> stalledNow;
+    QSet<QString> turned;
     bool busy = false;
     bool anyStalled = false;
     for (auto folder = m_folders.begin(); folder != m_folders.end();) {
@@ -131,9 +132,16 @@ void MediaFiles::judgeFolders()
             continue;
         }
         busy = true;
-        if (!folder->stalled && now - folder->heardAt >= kStallAfter) {
-            folder->stalled = true;
-            stalledNow.insert(folder.key());
+        // Each call on the folder that ends is a sign of life: a question costs several, and a share that answers
+        // each of them slowly never gives a whole answer within a second.
+        if (const std::optional<Clock::time_point> heard = m_questions->heardFrom(folder.key()))
+            folder->heardAt = std::max(folder->heardAt, *heard);
+        if (const bool silent = now - folder->heardAt >= kStallAfter; silent != folder->stalled) {
+            folder->stalled = silent;
+            // Its files may be waiting again: work that looked past them looks again.
+            if (!silent)
+                ++m_revivals;
+            turned.insert(folder.key());
         }
         anyStalled = anyStalled || folder->stalled;
         ++folder;
@@ -141,11 +149,11 @@ void MediaFiles::judgeFolders()
     m_anyStalled = anyStalled;
     if (!busy)
         m_watch.stop();
-    if (stalledNow.isEmpty())
+    if (turned.isEmpty())
         return;
     Told told;
     for (auto asked = m_asked.cbegin(); asked != m_asked.cend(); ++asked)
-        if (stalledNow.contains(FileQuestions::folderOf(*asked)))
+        if (turned.contains(FileQuestions::folderOf(*asked)))
             told.add(*asked);
     tell(told);
 }

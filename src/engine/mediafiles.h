@@ -18,9 +18,10 @@ enum class FileState { answered, waiting, stalled };
 
 // What the main thread knows of media files: their existence, kind, size and stamps, as FileQuestions answered it on
 // other threads. The main thread never asks the disk and never waits for an answer: it asks ahead, reads what has
-// come in, and hears of every change through answered(). A folder counts as stalled only when it has questions on
-// the way and has answered none of them for kStallAfter; every answer it gives, however late, shows it is working.
-// Main thread.
+// come in, and hears of every change through answered(). A folder counts as stalled only when it has questions on the
+// way and none of its calls has ended for kStallAfter (one has waited that long): a question costs several calls, and
+// every one the folder answers, however late, shows it is working. It answers again as soon as one of them ends. Main
+// thread.
 class MediaFiles : public QObject
 {
     Q_OBJECT
@@ -83,7 +84,7 @@ class MediaFiles : public QObject
     struct Folder
     {
         int onTheWay = 0;
-        // The last sign of life: its last answer, or when it was given work while idle.
+        // The last sign of life: a call on it that ended, its last answer, or when it was given work while idle.
         Clock::time_point heardAt;
         bool stalled = false;
     };

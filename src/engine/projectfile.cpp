@@ -9,15 +9,43 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Reads and writes go in pieces of this size, so that a slow folder shows its progress and a silent one is told
-// from a long file.
-constexpr qsizetype kPiece = qsizetype(1) << 20;
+using namespace std::chrono_literals;
+
+// Reads and writes go in pieces that each take a moment, so that a slow folder shows its progress call by call and a
+// silent one is told from a long file: a share answers a large call in many requests, and a call made of a dozen
+// slow ones would look silent. A piece grows while calls are quick and shrinks when one is slow, never below what a
+// share answers in one request: each call also costs a request or two of its own, which smaller pieces only repeat.
+class Pieces
+{
+  public:
+    qsizetype next() const { return m_size; }
+    // Times one call, so that the next piece fits the folder.
+    template <typename Call> auto timed(Call call)
+    {
+        const auto began = std::chrono::steady_clock::now();
+        const auto result = call(m_size);
+        const auto took = std::chrono::steady_clock::now() - began;
+        if (took < kQuick)
+            m_size = std::min(m_size * 2, kLargest);
+        else if (took > kSlow)
+            m_size = std::max(m_size / 2, kSmallest);
+        return result;
+    }
+
+  private:
+    static constexpr qsizetype kSmallest = qsizetype(64) << 10;
+    static constexpr qsizetype kLargest = qsizetype(1) << 20;
+    static constexpr auto kQuick = 50ms;
+    static constexpr auto kSlow = 400ms;
+    qsizetype m_size = kSmallest;
+};
 
 QString kindOf(mode_t mode)
 {
@@ -113,6 +141,7 @@ QByteArray readRegularFile(const QString& path, const QString& name, qint64 limi
     // One byte more than the size tells a file that grew since; it is read on up to the limit.
     bytes.resize(qsizetype(status.st_size) + 1);
     qsizetype filled = 0;
+    Pieces pieces;
     for (;;) {
         stopIfGivenUp(name, pulse);
         if (filled == bytes.size()) {
@@ -120,10 +149,10 @@ QByteArray readRegularFile(const QString& path, const QString& name, qint64 limi
             bytes.resize(std::min(bytes.size() * 2, qsizetype(limit) + 1));
         }
         ssize_t count = 0;
-        {
+        count = pieces.timed([&](qsizetype piece) {
             const FilePulse::Call call(pulse);
-            count = ::read(fd, bytes.data() + filled, size_t(std::min(bytes.size() - filled, kPiece)));
-        }
+            return ::read(fd, bytes.data() + filled, size_t(std::min(bytes.size() - filled, piece)));
+        });
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
@@ -183,21 +212,23 @@ void replaceFile(const QString& path, const QByteArray& bytes, FilePulse* pulse)
         refuseUnwritable(name, errno);
     bool renamed = false;
     const auto cleanUp = qScopeGuard([&] {
-        const FilePulse::Call call(pulse);
-        if (!renamed)
+        if (!renamed) {
+            const FilePulse::Call call(pulse);
             ::unlink(temporary.constData());
+        }
+        const FilePulse::Call call(pulse);
         ::close(fd);
     });
     if (pulse)
         pulse->setTotal(bytes.size());
     qsizetype written = 0;
+    Pieces pieces;
     while (written < bytes.size()) {
         stopIfGivenUp(name, pulse);
-        ssize_t count = 0;
-        {
+        const ssize_t count = pieces.timed([&](qsizetype piece) {
             const FilePulse::Call call(pulse);
-            count = ::write(fd, bytes.constData() + written, size_t(std::min(bytes.size() - written, kPiece)));
-        }
+            return ::write(fd, bytes.constData() + written, size_t(std::min(bytes.size() - written, piece)));
+        });
         if (count < 0 && errno == EINTR)
             continue;
         if (count <= 0)
@@ -206,12 +237,15 @@ void replaceFile(const QString& path, const QByteArray& bytes, FilePulse* pulse)
         if (pulse)
             pulse->setDone(written);
     }
-    const FilePulse::Call call(pulse);
-    if (::fsync(fd) != 0)
-        refuseUnwritable(name, errno);
+    {
+        const FilePulse::Call call(pulse);
+        if (::fsync(fd) != 0)
+            refuseUnwritable(name, errno);
+    }
     // Given up before this point, the old file stays as it was; from here on the new one takes its place.
     if (pulse && !pulse->mayReplace())
         stopIfGivenUp(name, pulse);
+    const FilePulse::Call call(pulse);
     if (::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0)
         refuseUnwritable(name, errno);
     renamed = true;
@@ -221,6 +255,7 @@ void replaceFile(const QString& path, const QByteArray& bytes, FilePulse* pulse)
 
 Show readShowFile(const QString& path, qint64 limit, FilePulse* pulse)
 {
+    const FilePulse::Hearing hearing(pulse);
     const QString name = QFileInfo(path).fileName();
     if (pulse)
         pulse->setStage(FilePulse::Stage::reading);
@@ -239,6 +274,7 @@ Show readShowFile(const QString& path, qint64 limit, FilePulse* pulse)
 
 void writeShowFile(const Show& show, const QString& path, JsonFormat format, qint64 limit, FilePulse* pulse)
 {
+    const FilePulse::Hearing hearing(pulse);
     const QFileInfo info(path);
     stopIfGivenUp(info.fileName(), pulse);
     if (pulse)

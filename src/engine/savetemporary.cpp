@@ -1,5 +1,6 @@
 #include "savetemporary.h"
 
+#include "filecall.h"
 #include "filepulse.h"
 
 #include <QCryptographicHash>
@@ -48,7 +49,11 @@ QByteArray inFolder(const QByteArray& folder, const QByteArray& name)
 // whole name, so that long names that start alike keep apart.
 QByteArray stemOf(const Place& place)
 {
-    const long longest = ::pathconf(place.folder.constData(), _PC_NAME_MAX);
+    long longest = 0;
+    {
+        const FileCall call;
+        longest = ::pathconf(place.folder.constData(), _PC_NAME_MAX);
+    }
     const qsizetype most = longest > 0 ? qsizetype(longest) : 255;
     if (place.name.size() + kAdded <= most)
         return place.name;
@@ -89,30 +94,43 @@ bool sameFile(const struct stat& one, const struct stat& other)
 bool lockedUnderItsName(int fd, const QByteArray& temporary)
 {
     int locked;
-    do
+    do {
+        const FileCall call;
         locked = ::flock(fd, LOCK_EX);
-    while (locked != 0 && errno == EINTR);
+    } while (locked != 0 && errno == EINTR);
     struct stat opened = {}, named = {};
-    return ::fstat(fd, &opened) == 0 && ::lstat(temporary.constData(), &named) == 0 && sameFile(opened, named);
+    {
+        const FileCall call;
+        if (::fstat(fd, &opened) != 0)
+            return false;
+    }
+    const FileCall call;
+    return ::lstat(temporary.constData(), &named) == 0 && sameFile(opened, named);
 }
 
 // Only a regular file that nobody holds locked, and that is still the one looked at, goes.
 void removeIfStale(const QByteArray& file, FilePulse* pulse)
 {
-    const FilePulse::Call call(pulse);
+    const FilePulse::Hearing hearing(pulse);
     struct stat named = {}, opened = {};
-    if (::lstat(file.constData(), &named) != 0 || !S_ISREG(named.st_mode))
+    // Each call on its own, so that a slow share shows that it answers.
+    const auto called = [](auto call) {
+        const FileCall signing;
+        return call();
+    };
+    if (called([&] { return ::lstat(file.constData(), &named); }) != 0 || !S_ISREG(named.st_mode))
         return;
-    int fd = ::open(file.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    int fd = called([&] { return ::open(file.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0)
-        fd = ::open(file.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        fd = called([&] { return ::open(file.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0)
         return;
-    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    const auto closeFile = qScopeGuard([&] { called([fd] { return ::close(fd); }); });
+    if (called([fd] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0)
         return;
-    if (::fstat(fd, &opened) == 0 && ::lstat(file.constData(), &named) == 0 && sameFile(opened, named))
-        ::unlink(file.constData());
+    if (called([&] { return ::fstat(fd, &opened); }) == 0 &&
+        called([&] { return ::lstat(file.constData(), &named); }) == 0 && sameFile(opened, named))
+        called([&] { return ::unlink(file.constData()); });
 }
 
 } // namespace
@@ -120,9 +138,13 @@ void removeIfStale(const QByteArray& file, FilePulse* pulse)
 QString saveTarget(const QString& path)
 {
     QFileInfo target(path);
-    for (int depth = 0; depth < 128 && target.isSymLink(); ++depth)
+    for (int depth = 0; depth < 128; ++depth) {
+        const FileCall call;
+        if (!target.isSymLink())
+            return target.filePath();
         target.setFile(target.symLinkTarget());
-    return target.isSymLink() ? path : target.filePath();
+    }
+    return path;
 }
 
 int createSaveTemporary(const QString& target, std::optional<mode_t> mode, QByteArray& temporary)
@@ -131,17 +153,24 @@ int createSaveTemporary(const QString& target, std::optional<mode_t> mode, QByte
     const QByteArray start = inFolder(place.folder, stemOf(place)) + kMark;
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = start + randomPart() + kEnding;
-        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode ? 0600 : 0666);
+        int fd = -1;
+        {
+            const FileCall call;
+            fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode ? 0600 : 0666);
+        }
         if (fd < 0 && errno == EEXIST)
             continue;
         if (fd < 0)
             return -1;
         if (!lockedUnderItsName(fd, temporary)) {
+            const FileCall call;
             ::close(fd);
             continue;
         }
-        if (mode)
+        if (mode) {
+            const FileCall call;
             ::fchmod(fd, *mode & 07777);
+        }
         return fd;
     }
     errno = EEXIST;
@@ -151,6 +180,7 @@ int createSaveTemporary(const QString& target, std::optional<mode_t> mode, QByte
 // Each call on the folder is a sign of life: a long listing from a share that answers is not a silent one.
 void removeStaleSaveTemporaries(const QString& path, FilePulse* pulse)
 {
+    const FilePulse::Hearing hearing(pulse);
     Place place;
     QByteArray stem;
     DIR* folder = nullptr;

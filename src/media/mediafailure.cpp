@@ -3,6 +3,8 @@
 #include "lookaside.h"
 #include "mediafile.h"
 
+#include "tellingfile.h"
+
 #include <QFile>
 #include <QtEndian>
 #include <gst/gst.h>
@@ -55,9 +57,12 @@ bool isIncompleteIsoFile(const QString& path)
 {
     if (!isReadableFileAt(path))
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    TellingFile file(path);
+    return file.open(QIODevice::ReadOnly) && isIncompleteIsoFile(file);
+}
+
+bool isIncompleteIsoFile(QFile& file)
+{
     static const QList<QByteArray> topLevel{"ftyp", "moov", "mdat", "free", "skip", "wide", "pdin", "uuid", "moof"};
     const qint64 end = file.size();
     qint64 offset = 0;

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QUrl>
 
+class QFile;
 typedef struct _GstMessage GstMessage;
 
 // The text an operator reads when a media file fails, in the operator's words rather than GStreamer's: what kind of
@@ -20,3 +21,5 @@ QString incompleteFileText();
 // True when the file is an MP4/QuickTime file that ends before its index: media data but no 'moov' box, or a
 // top-level box that runs past the end of the file.
 bool isIncompleteIsoFile(const QString& path);
+// The same for a file already open, which a glance at its header looks at further.
+bool isIncompleteIsoFile(QFile& file);

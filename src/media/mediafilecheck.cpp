@@ -5,6 +5,8 @@
 #include "mediafile.h"
 #include "stillimage.h"
 
+#include "tellingfile.h"
+
 #include <QFile>
 #include <QImageReader>
 #include <QSize>
@@ -20,7 +22,7 @@ struct Box
 };
 
 // The box at offset, none when its header cannot be read or does not fit within end.
-std::optional<Box> boxAt(QFile& file, qint64 offset, qint64 end)
+std::optional<Box> boxAt(TellingFile& file, qint64 offset, qint64 end)
 {
     if (offset + 8 > end || !file.seek(offset))
         return std::nullopt;
@@ -43,7 +45,7 @@ std::optional<Box> boxAt(QFile& file, qint64 offset, qint64 end)
 }
 
 // The boxes inside a container box, in order, up to the first that cannot be read.
-QList<Box> childBoxes(QFile& file, const Box& parent)
+QList<Box> childBoxes(TellingFile& file, const Box& parent)
 {
     QList<Box> children;
     const qint64 end = parent.offset + parent.size;
@@ -58,7 +60,7 @@ QList<Box> childBoxes(QFile& file, const Box& parent)
     return children;
 }
 
-std::optional<Box> childBox(QFile& file, const Box& parent, const QByteArray& type)
+std::optional<Box> childBox(TellingFile& file, const Box& parent, const QByteArray& type)
 {
     for (const Box& child : childBoxes(file, parent))
         if (child.type == type)
@@ -67,7 +69,7 @@ std::optional<Box> childBox(QFile& file, const Box& parent, const QByteArray& ty
 }
 
 // The picture size the first sample description of a video track claims; decoders are set up for that size.
-std::optional<QSize> videoTrackSize(QFile& file, const Box& track)
+std::optional<QSize> videoTrackSize(TellingFile& file, const Box& track)
 {
     const std::optional<Box> media = childBox(file, track, "mdia");
     const std::optional<Box> handler = media ? childBox(file, *media, "hdlr") : std::nullopt;
@@ -87,7 +89,7 @@ std::optional<QSize> videoTrackSize(QFile& file, const Box& track)
     return QSize(qFromBigEndian<quint16>(size.constData()), qFromBigEndian<quint16>(size.constData() + 2));
 }
 
-std::optional<QString> isoProblem(QFile& file)
+std::optional<QString> isoProblem(TellingFile& file)
 {
     const qint64 end = file.size();
     const std::optional<Box> first = boxAt(file, 0, end);
@@ -95,7 +97,7 @@ std::optional<QString> isoProblem(QFile& file)
     // Only what is plainly an MP4 or QuickTime file is judged here; the player judges the rest.
     if (!first || !openings.contains(first->type))
         return std::nullopt;
-    if (isIncompleteIsoFile(file.fileName()))
+    if (isIncompleteIsoFile(file))
         return QStringLiteral("文件不完整");
     // The whole file as one container, so that its top-level boxes are children like any others.
     const std::optional<Box> movie = childBox(file, Box{-8, end + 8, {}}, "moov");
@@ -111,13 +113,13 @@ std::optional<QString> isoProblem(QFile& file)
 }
 
 // A PNG ends with its IEND chunk: one that does not was cut short.
-bool endsLikePng(QFile& file)
+bool endsLikePng(TellingFile& file)
 {
     static const QByteArray iend = QByteArray::fromHex("0000000049454e44ae426082");
     return file.size() >= iend.size() && file.seek(file.size() - iend.size()) && file.read(iend.size()) == iend;
 }
 
-std::optional<QString> imageProblem(QFile& file, qint64 maxStillBytes)
+std::optional<QString> imageProblem(TellingFile& file, qint64 maxStillBytes)
 {
     QImageReader reader(&file);
     const QSize size = reader.canRead() ? reader.size() : QSize();
@@ -136,7 +138,7 @@ std::optional<QString> unusableMediaReason(const QString& path, qint64 maxStillB
 {
     if (!isReadableFileAt(path))
         return std::nullopt;
-    QFile file(path);
+    TellingFile file(path);
     // Unbuffered: each look reads the bytes asked for, not a block around them.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return QStringLiteral("无法打开文件");

@@ -1,5 +1,7 @@
 #include "mediafile.h"
 
+#include "filecall.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <sys/stat.h>
@@ -11,8 +13,13 @@ bool isReadableFileAt(const QString& path)
         return false;
     const QByteArray native = QFile::encodeName(path);
     struct stat status = {};
-    return ::stat(native.constData(), &status) == 0 && S_ISREG(status.st_mode) &&
-           ::access(native.constData(), R_OK) == 0;
+    {
+        const FileCall call;
+        if (::stat(native.constData(), &status) != 0 || !S_ISREG(status.st_mode))
+            return false;
+    }
+    const FileCall call;
+    return ::access(native.constData(), R_OK) == 0;
 }
 
 bool isReadableFile(const QUrl& url)
@@ -34,7 +41,10 @@ QString unreadableFileText(const QString& path)
 FileStamp fileStampAt(const QString& path)
 {
     struct stat status = {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
+    if (path.isEmpty())
+        return {};
+    const FileCall call;
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
         return {};
     return {true, quint64(status.st_dev), quint64(status.st_ino), qint64(status.st_size),
             qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};

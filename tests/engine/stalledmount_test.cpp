@@ -90,6 +90,34 @@ TEST_F(StalledMount, ARefusalForASilentFolderEndsWhenTheFolderAnswers)
     EXPECT_FALSE(engine->current()) << "the refused GO was carried out later";
 }
 
+// GO right after opening a show whose share has stopped answering waits for the cue's files, and once the share has
+// held a request for a second it is refused, naming the file; the check sheet says the same. When the share answers
+// again, the line (what holds now) and the sheet follow it at once, and the refused GO stays refused until it is
+// pressed again.
+TEST_F(StalledMount, AStalledShareRefusesGoAndTheLineFollowsItWhenItAnswersAgain)
+{
+    ASSERT_TRUE(QFile::copy(MediaFixtures::png(), share.backing() + "/logo.png"));
+    Show show = Show::makeDefault();
+    show.cues[0].main = onShare("logo.png");
+    writeShowFile(show, path("direct.json"), JsonFormat::pretty);
+    share.stall();
+    ASSERT_EQ(open(url("direct.json")), std::nullopt);
+    engine->go();
+    EXPECT_EQ(engine->message(), QStringLiteral("正在检查素材 · ") + cue(0).name) << engine->message().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("素材无响应 · logo.png"); }, 3000))
+        << engine->message().toStdString();
+    EXPECT_EQ(errors(cue(0)), QStringList{QStringLiteral("素材无响应 · logo.png")});
+
+    share.answer();
+    EXPECT_TRUE(waitUntil(
+        [&] { return engine->message() == QStringLiteral("就绪") && errors(cue(0)).isEmpty(); },
+        2000))
+        << engine->message().toStdString();
+    EXPECT_FALSE(engine->current()) << "the refused GO was carried out later";
+    engine->go();
+    EXPECT_TRUE(waitUntil([&] { return onAir(0); })) << engine->message().toStdString();
+}
+
 // A save into a folder that stops answering waits for it with the main thread free, says so, and lands when the
 // folder answers again: the show as written is the saved one. An open there waits the same way, and opens.
 TEST_F(StalledMount, SaveAndOpenWaitForAFolderThatStopsAnsweringAndLandWhenItAnswers)
@@ -223,6 +251,133 @@ TEST_F(StalledMount, FortyClipsOnAShareThatAnswersLateArePlayedAndRelinkedWhole)
     EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("已重新定位 40 项素材引用"); }, 30000))
         << engine->message().toStdString();
     EXPECT_EQ(engine->show().assets->last().url, onShare("clip39.mp4"));
+}
+
+// A share that answers every request late, by a fixed time or by one drawn at random, as a busy network share does: a
+// file's question costs it several requests, so whole answers come seconds apart, yet every request is answered.
+struct Lateness
+{
+    double least;
+    double most;
+};
+
+class SlowShare : public StalledMount, public ::testing::WithParamInterface<Lateness>
+{
+  protected:
+    void SetUp() override
+    {
+        StalledMount::SetUp();
+        if (!IsSkipped())
+            share.delay(GetParam().least, GetParam().most);
+    }
+    void TearDown() override
+    {
+        share.delay(0);
+        StalledMount::TearDown();
+    }
+    void hear()
+    {
+        QObject::connect(engine.get(), &Engine::messageChanged, [&] { messages.append(engine->message()); });
+    }
+    void expectNeverSaid(const QString& text)
+    {
+        for (const QString& message : std::as_const(messages))
+            EXPECT_FALSE(message.contains(text)) << message.toStdString();
+    }
+    // GO right after the show opens: it says that it waits for the cue's files, and puts the cue on air once their
+    // answers are in, the share never called silent.
+    void goRightAfterOpening(const QString& show)
+    {
+        ASSERT_EQ(open(url(show)), std::nullopt);
+        hear();
+        heartbeat.restart();
+        engine->go();
+        EXPECT_TRUE(waitUntil([&] { return onAir(0); }, 60000)) << engine->message().toStdString();
+        EXPECT_LT(heartbeat.longestGapMs(), 1000) << "the main thread waited on the share";
+        EXPECT_TRUE(messages.contains(QStringLiteral("正在检查素材 · ") + cue(0).name)) << "GO did not wait";
+        expectNeverSaid(QStringLiteral("无响应"));
+        EXPECT_TRUE(
+            engine->playbackIssues({cue(0)}, engine->show().assets.value_or(QList<MediaAsset>{}), false).isEmpty());
+    }
+
+    QStringList messages;
+};
+
+void PrintTo(const Lateness& late, std::ostream* out)
+{
+    *out << late.least << "–" << late.most << " s";
+}
+
+INSTANTIATE_TEST_SUITE_P(Lateness, SlowShare,
+                         ::testing::Values(Lateness{0.02, 0.02}, Lateness{0.05, 0.05}, Lateness{0.05, 0.3}),
+                         [](const ::testing::TestParamInfo<Lateness>& late) {
+                             return QStringLiteral("%1to%2ms")
+                                 .arg(qRound(late.param.least * 1000))
+                                 .arg(qRound(late.param.most * 1000))
+                                 .toStdString();
+                         });
+
+TEST_P(SlowShare, GoRightAfterOpeningPlaysFortyClipsOfATimelineCue)
+{
+    const ClipsOnShare clips = clipsOnShare(share, 40);
+    Show show = Show::makeDefault();
+    show.assets = clips.assets;
+    show.cues[0].timeline = clips.events;
+    writeShowFile(show, path("timeline.json"), JsonFormat::pretty);
+    goRightAfterOpening("timeline.json");
+}
+
+// A direct cue plays the same way, and a relink of its files into the share finds them.
+TEST_P(SlowShare, GoRightAfterOpeningPlaysADirectCueAndARelinkFindsItsFiles)
+{
+    ASSERT_TRUE(QFile::copy(MediaFixtures::png(), share.backing() + "/logo.png"));
+    ASSERT_TRUE(QFile::copy(MediaFixtures::video({.seconds = 1}), share.backing() + "/film.mp4"));
+    Show show = Show::makeDefault();
+    show.cues[0].main = onShare("logo.png");
+    show.cues[0].audio = onShare("film.mp4");
+    writeShowFile(show, path("direct.json"), JsonFormat::pretty);
+    goRightAfterOpening("direct.json");
+
+    engine->stop(true);
+    edit([&](Show& moved) {
+        moved.cues[0].main = url("gone/logo.png");
+        moved.cues[0].audio = url("gone/film.mp4");
+    });
+    engine->relinkMissingAssets(QUrl::fromLocalFile(share.mount()));
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("已重新定位 2 项素材引用"); }, 30000))
+        << engine->message().toStdString();
+    EXPECT_EQ(cue(0).audio, onShare("film.mp4"));
+    expectNeverSaid(QStringLiteral("无响应"));
+}
+
+// A save and an open there show their progress and end, and the folder is never said to give no answer.
+TEST_P(SlowShare, ASaveAndAnOpenShowProgressAndAreNeverCalledSilent)
+{
+    edit([&](Show& show) {
+        for (int i = 0; i < 110; ++i) {
+            Cue cue;
+            cue.name = QStringLiteral("第 %1 场 ").arg(i) + QString(3000, QChar(u'长'));
+            show.cues.append(cue);
+        }
+    });
+    const Show written = engine->show();
+    hear();
+    QList<double> progress;
+    QObject::connect(&engine->projectFiles(), &ProjectFileWork::changed, [&] {
+        if (const std::optional<double> done = engine->projectFiles().progress())
+            progress.append(*done);
+    });
+    EXPECT_EQ(save(onShare("slow.json")), std::nullopt);
+    EXPECT_EQ(engine->message(), QStringLiteral("已保存 · slow.json")) << engine->message().toStdString();
+    EXPECT_TRUE(std::any_of(progress.begin(), progress.end(), [](double done) { return done > 0 && done < 1; }))
+        << "the save showed no progress";
+    progress.clear();
+    EXPECT_EQ(open(onShare("slow.json")), std::nullopt);
+    EXPECT_EQ(engine->message(), QStringLiteral("工程已打开")) << engine->message().toStdString();
+    EXPECT_EQ(engine->show(), written);
+    EXPECT_TRUE(std::any_of(progress.begin(), progress.end(), [](double done) { return done > 0; }))
+        << "the open showed no progress";
+    expectNeverSaid(QStringLiteral("没有响应"));
 }
 
 // What the operator does while a recover or an open reads from a share, pressed the same way once with the share's

@@ -2,13 +2,15 @@
 # A folder served through FUSE that stops answering on request, as a network share does: while the CONTROL file
 # exists, every request to the mount waits, for at most 20 s after the file was made, so that nothing hangs for ever.
 # A CONTROL file that names operations ("opendir readdir") holds only those.
-# While CONTROL.delay exists, every request is answered that many seconds late (a busy share that still answers).
+# While CONTROL.delay exists, every request is answered that many seconds late (a busy share that still answers); one
+# that holds two numbers ("0.05 0.3") answers each request late by a time drawn between them.
 # Each request held is noted in CONTROL.held as it comes, one line of its operation and path, so that a test can answer
 # just as a given question reaches the share.
 #   stallablefs.py BACKING MOUNT CONTROL
 # Needs python3-fusepy (Debian); tests that use it skip where it or /dev/fuse is missing.
 import errno
 import os
+import random
 import sys
 import time
 
@@ -38,7 +40,8 @@ class Stallable(Operations):
             time.sleep(0.01)
         try:
             with open(self.control + '.delay') as delay:
-                time.sleep(float(delay.read() or 0))
+                late = [float(seconds) for seconds in delay.read().split()] or [0]
+            time.sleep(random.uniform(late[0], late[-1]))
         except (FileNotFoundError, ValueError):
             pass
         try:
@@ -117,4 +120,6 @@ class Stallable(Operations):
 
 if __name__ == '__main__':
     backing, mount, control = sys.argv[1:4]
-    FUSE(Stallable(backing, control), mount, foreground=True, attr_timeout=0, entry_timeout=0, negative_timeout=0)
+    # Writes as large as a network share takes them, not a page per request.
+    FUSE(Stallable(backing, control), mount, foreground=True, attr_timeout=0, entry_timeout=0, negative_timeout=0,
+         big_writes=True)

@@ -15,7 +15,7 @@ StallableMount::~StallableMount()
 {
     thaw();
     answer();
-    delay(0);
+    delay(0, 0);
     if (mounted())
         QProcess::execute("/usr/bin/umount", {"-l", m_mount});
     m_daemon.kill();
@@ -60,15 +60,15 @@ QStringList StallableMount::heldRequests() const
     return QString::fromUtf8(held.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-void StallableMount::delay(double seconds)
+void StallableMount::delay(double least, double most)
 {
     QFile late(m_control + ".delay");
-    if (seconds <= 0) {
+    if (most <= 0) {
         late.remove();
         return;
     }
     if (late.open(QIODevice::WriteOnly))
-        late.write(QByteArray::number(seconds));
+        late.write(QByteArray::number(least) + ' ' + QByteArray::number(most));
 }
 
 void StallableMount::freeze()

@@ -23,7 +23,9 @@ class StallableMount
     // ("getattr /clip.mp4").
     QStringList heldRequests() const;
     // Every request answered this many seconds late; 0 for at once.
-    void delay(double seconds);
+    void delay(double seconds) { delay(seconds, seconds); }
+    // Every request answered late by a time drawn anew between the two, as a busy share answers.
+    void delay(double least, double most);
     // The file system's daemon stopped (SIGSTOP) and continued, as a share that stops answering altogether: the
     // kernel keeps the requests waiting, and a process that ends lets go of them. (A request the daemon has taken and
     // not answered holds its thread until the answer, however the process ends.)
