@@ -109,9 +109,8 @@ TEST_F(StalledMount, AStalledShareRefusesGoAndTheLineFollowsItWhenItAnswersAgain
     EXPECT_EQ(errors(cue(0)), QStringList{QStringLiteral("素材无响应 · logo.png")});
 
     share.answer();
-    EXPECT_TRUE(waitUntil(
-        [&] { return engine->message() == QStringLiteral("就绪") && errors(cue(0)).isEmpty(); },
-        2000))
+    EXPECT_TRUE(
+        waitUntil([&] { return engine->message() == QStringLiteral("就绪") && errors(cue(0)).isEmpty(); }, 2000))
         << engine->message().toStdString();
     EXPECT_FALSE(engine->current()) << "the refused GO was carried out later";
     engine->go();
