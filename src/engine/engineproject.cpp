@@ -87,17 +87,18 @@ void Engine::writeRecovery()
 
 namespace {
 
-// Every media reference of a show, each through the one rule, in the order the relink takes them.
-template <typename Visit> void forEachReference(Show& show, Visit visit)
+// Every media reference of a show, each through the one rule, in the order the relink takes them. A show read
+// through const is read in place: only a show that is changed copies its lists.
+template <typename AnyShow, typename Visit> void forEachReference(AnyShow& show, Visit visit)
 {
     if (show.assets)
-        for (MediaAsset& asset : *show.assets)
+        for (auto& asset : *show.assets)
             visit(asset.url);
-    const auto optional = [&](std::optional<QUrl>& url) {
+    const auto optional = [&](auto& url) {
         if (url)
             visit(*url);
     };
-    for (Cue& cue : show.cues) {
+    for (auto& cue : show.cues) {
         optional(cue.main);
         optional(cue.side);
         optional(cue.audio);
@@ -114,14 +115,15 @@ template <typename Visit> void forEachReference(Show& show, Visit visit)
 void Engine::relinkMissingAssets(const QUrl& folder)
 {
     const QDir directory(folder.toLocalFile());
-    Show show = m_show;
     QList<QUrl> linked;
     QSet<QUrl> met;
-    forEachReference(show, [&](QUrl& url) {
-        if (!met.contains(url)) {
-            met.insert(url);
+    met.reserve(m_show.assets ? m_show.assets->size() : 0);
+    forEachReference(std::as_const(m_show), [&](const QUrl& url) {
+        // One look-up each: a file met for the first time makes the set grow.
+        const qsizetype before = met.size();
+        met.insert(url);
+        if (met.size() != before)
             linked.append(url);
-        }
     });
     const WaitingEdits::Id edit = m_waitingEdits->ask(QStringLiteral("重新定位缺失素材"));
     setMessage(QStringLiteral("正在重新定位缺失素材…"));

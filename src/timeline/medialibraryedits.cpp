@@ -104,6 +104,7 @@ std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& 
     const qsizetype before = library.size();
     // The first entry of each file, so an import of hundreds of files does not compare every pair.
     QHash<QUrl, QUuid> entryOfFile;
+    entryOfFile.reserve(library.size() + files.size());
     for (auto entry = library.crbegin(); entry != library.crend(); ++entry)
         entryOfFile.insert(entry->url, entry->id);
     int skipped = 0;
