@@ -3,43 +3,148 @@
 #include "checkedfiles.h"
 #include "mediafiles.h"
 
-CheckAnswers::CheckAnswers(MediaFiles& files, const QList<Cue>& cues, const QList<MediaAsset>& assets)
-    : m_files(checkedFiles(cues, assets)), m_revivals(files.revivals())
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+#include <optional>
+
+namespace {
+
+// A turn's share of the gathering: the clock's step and the lighting keep their time beside it.
+constexpr qint64 kSliceNs = 4'000'000;
+// Up to this many files and events a check gathers at once, as a small show's check answers at once.
+constexpr qsizetype kAtOnce = 4096;
+
+} // namespace
+
+struct CheckAnswers::State
 {
-    // One look at each file: those without an answer go ahead of everything asked in the background.
+    MediaFiles& disk;
+    std::optional<CheckedMediaMaker> maker;
+    QList<QUrl> files;
+    // Files looked at so far while gathering, and those of them without answer.
+    qsizetype lookedAt = 0;
     QList<QUrl> unanswered;
-    for (const QUrl& url : std::as_const(m_files)) {
-        const std::optional<FileAnswer> answer = files.known(url, FileDepth::header);
-        if (!answer)
-            unanswered.append(url);
-        else if (!answer->readable || answer->unusable)
-            m_doubtful.append(url);
+    QList<QUrl> doubtful;
+    bool ready = false;
+    QTimer turns;
+    QList<std::pair<QPointer<QObject>, std::function<void()>>> waiting;
+    // The files before these are in, counted since the folders last stalled and answered again.
+    qsizetype inUpTo = 0;
+    qsizetype doubtfulInUpTo = 0;
+    quint64 revivals = 0;
+
+    explicit State(MediaFiles& files) : disk(files) {}
+
+    // Goes on gathering for at most `budgetNs` (none: to the end); true when done.
+    bool gather(qint64 budgetNs)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        if (maker) {
+            if (!maker->step(budgetNs))
+                return false;
+            files = maker->done()->files;
+            maker.reset();
+        }
+        // One look at each file: those without an answer go ahead of everything asked in the background.
+        while (lookedAt < files.size()) {
+            const QUrl& url = files[lookedAt++];
+            const std::optional<FileAnswer> answer = disk.known(url, FileDepth::header);
+            if (!answer)
+                unanswered.append(url);
+            else if (!answer->readable || answer->unusable)
+                doubtful.append(url);
+            if (budgetNs >= 0 && lookedAt % 64 == 0 && clock.nsecsElapsed() > budgetNs)
+                return false;
+        }
+        ask();
+        return true;
     }
-    files.hurry(unanswered, FileDepth::header);
-    // Every file answered is in, wherever its folder stands now.
-    if (unanswered.isEmpty())
-        m_inUpTo = m_files.size();
-    if (!m_doubtful.isEmpty()) {
-        files.refresh(m_doubtful, FileDepth::header, MediaFiles::Again::fromNow, MediaFiles::Urgency::urgent);
+
+    void ask()
+    {
+        ready = true;
+        revivals = disk.revivals();
+        disk.hurry(unanswered, FileDepth::header);
+        // Every file answered is in, wherever its folder stands now.
+        if (unanswered.isEmpty())
+            inUpTo = files.size();
+        if (!doubtful.isEmpty()) {
+            disk.refresh(doubtful, FileDepth::header, MediaFiles::Again::fromNow, MediaFiles::Urgency::urgent);
+            return;
+        }
+        // The answers in hand decide now; the disk is asked again behind them, so that the next check sees any
+        // change.
+        if (in())
+            disk.refreshInTurns(files, FileDepth::header);
+    }
+
+    bool in()
+    {
+        if (!ready)
+            return false;
+        if (revivals != disk.revivals()) {
+            revivals = disk.revivals();
+            inUpTo = doubtfulInUpTo = 0;
+        }
+        for (; inUpTo < files.size(); ++inUpTo)
+            if (disk.state(files[inUpTo], FileDepth::header) == FileState::waiting)
+                return false;
+        for (; doubtfulInUpTo < doubtful.size(); ++doubtfulInUpTo)
+            if (disk.onTheWay(doubtful[doubtfulInUpTo]))
+                return false;
+        return true;
+    }
+
+    void turn()
+    {
+        if (!gather(kSliceNs))
+            return;
+        turns.stop();
+        // In a turn of their own: what they do may let go of this check while its timer still fires.
+        for (auto& [context, then] : std::exchange(waiting, {}))
+            if (context)
+                QMetaObject::invokeMethod(context, std::move(then), Qt::QueuedConnection);
+    }
+};
+
+CheckAnswers::CheckAnswers(MediaFiles& files, const QList<Cue>& cues, const QList<MediaAsset>& assets)
+    : m_state(std::make_shared<State>(files))
+{
+    qsizetype size = 0;
+    if (std::optional<std::shared_ptr<const CheckedMedia>> known = knownCheckedMedia(cues, assets)) {
+        m_state->files = (*known)->files;
+        size = m_state->files.size();
+    } else {
+        m_state->maker.emplace(cues, assets);
+        size = assets.size();
+        for (const Cue& cue : cues)
+            size += cue.timeline ? cue.timeline->size() : 0;
+    }
+    if (size <= kAtOnce) {
+        m_state->gather(-1);
         return;
     }
-    // The answers in hand decide now; the disk is asked again behind them, so that the next check sees any change.
-    if (in(files))
-        files.refreshInTurns(m_files, FileDepth::header);
+    State* state = m_state.get();
+    QObject::connect(&state->turns, &QTimer::timeout, &state->turns, [state] { state->turn(); });
+    state->turns.start(0);
 }
 
 // An answer in stays in, unless its folder had stalled and answered again since: then every file is looked at again.
-bool CheckAnswers::in(MediaFiles& files) const
+bool CheckAnswers::in(MediaFiles& /*files*/) const
 {
-    if (m_revivals != files.revivals()) {
-        m_revivals = files.revivals();
-        m_inUpTo = m_doubtfulInUpTo = 0;
-    }
-    for (; m_inUpTo < m_files.size(); ++m_inUpTo)
-        if (files.state(m_files[m_inUpTo], FileDepth::header) == FileState::waiting)
-            return false;
-    for (; m_doubtfulInUpTo < m_doubtful.size(); ++m_doubtfulInUpTo)
-        if (files.onTheWay(m_doubtful[m_doubtfulInUpTo]))
-            return false;
-    return true;
+    return !m_state || m_state->in();
+}
+
+bool CheckAnswers::ready() const
+{
+    return !m_state || m_state->ready;
+}
+
+void CheckAnswers::whenReady(QObject* context, std::function<void()> then) const
+{
+    if (ready())
+        return;
+    m_state->waiting.append({context, std::move(then)});
 }

@@ -295,7 +295,8 @@ class Engine : public QObject
     void storeBinding(const ScreenRole& role, const std::optional<QString>& identity);
     std::optional<QImage> defaultPictureImage();
     void chooseDefaultPicture(const std::optional<QUrl>& url, quint64 edit);
-    void landRelink(const QHash<QUrl, QUrl>& found, int silent);
+    struct Relinked;
+    void landRelink(const Relinked& relinked, int silent);
     void showDecodedDefaultPicture(const QString& path, const QImage& image);
     bool cueUsesScreen(const Cue& cue, const ScreenRole& role) const;
     bool canPlay(const Cue& cue, const QList<MediaAsset>& assets);

@@ -18,93 +18,89 @@ bool usableTime(double time)
 
 // What the disk has said of each file the check looks at, read once per check without waiting: a large show's
 // events share a few hundred files, and a file still on its way or on a share that stopped answering is a finding
-// of its own.
+// of its own. Files are found by their place among the checked files, so that a URL is not hashed per event.
 class ReadableFiles
 {
   public:
-    ReadableFiles(MediaFiles& files, const QList<QUrl>& urls)
-    {
-        for (const QUrl& url : urls) {
-            const FileState state = files.state(url, FileDepth::header);
-            // What a folder said before it stalled does not tell whether the file can be played from it now.
-            m_states.insert(url,
-                            {state, state == FileState::answered ? files.known(url, FileDepth::header) : std::nullopt});
-        }
-    }
-
-    bool answered(const QUrl& url) const { return m_states.value(url).state == FileState::answered; }
-
-    bool operator()(const QUrl& url) const
-    {
-        const std::optional<FileAnswer>& answer = m_states.value(url).answer;
-        return answer && answer->readable;
-    }
-
-    // The finding for a readable file that cannot be shown or played, from a look at its header.
-    std::optional<QString> unusable(const QUrl& url) const
-    {
-        const std::optional<FileAnswer>& answer = m_states.value(url).answer;
-        if (!answer || !answer->unusable)
-            return std::nullopt;
-        return QStringLiteral("素材无法读取 · ") + url.fileName() + QStringLiteral("（") + *answer->unusable +
-               QStringLiteral("）");
-    }
-
-    // The finding for a file without answer: its folder stalled, or its answer is still on the way.
-    QString unansweredText(const QUrl& url) const
-    {
-        return (m_states.value(url).state == FileState::stalled ? QStringLiteral("素材无响应 · ")
-                                                                : QStringLiteral("正在检查素材 · ")) +
-               url.fileName();
-    }
-
-  private:
     struct Known
     {
         FileState state = FileState::waiting;
+        // What a folder said before it stalled does not tell whether the file can be played from it now.
         std::optional<FileAnswer> answer;
-    };
-    QHash<QUrl, Known> m_states;
-};
 
-// The assets by id, the first of an id winning.
-class AssetIndex
-{
-  public:
-    explicit AssetIndex(const QList<MediaAsset>& assets)
+        bool answered() const { return state == FileState::answered; }
+        bool readable() const { return answer && answer->readable; }
+
+        // The finding for a readable file that cannot be shown or played, from a look at its header.
+        std::optional<QString> unusable(const QUrl& url) const
+        {
+            if (!answer || !answer->unusable)
+                return std::nullopt;
+            return QStringLiteral("素材无法读取 · ") + url.fileName() + QStringLiteral("（") + *answer->unusable +
+                   QStringLiteral("）");
+        }
+
+        // The finding for a file without answer: its folder stalled, or its answer is still on the way.
+        QString unansweredText(const QUrl& url) const
+        {
+            return (state == FileState::stalled ? QStringLiteral("素材无响应 · ") : QStringLiteral("正在检查素材 · ")) +
+                   url.fileName();
+        }
+    };
+
+    ReadableFiles(MediaFiles& files, const CheckedMedia& media) : m_media(media)
     {
-        m_entries.reserve(assets.size());
-        for (const MediaAsset& asset : assets)
-            if (!m_entries.contains(asset.id))
-                m_entries.insert(asset.id, Entry{&asset, {}});
+        m_known.reserve(media.files.size());
+        for (const QUrl& url : media.files) {
+            MediaFiles::Look look = files.look(url, FileDepth::header);
+            m_known.append({look.state, std::move(look.answer)});
+        }
     }
 
-    // The finding's text for an event's media, or nothing when the media is in order. Each asset's text is made
-    // once, however many events use it.
-    std::optional<QString> problem(const TimelineEvent& event, const ReadableFiles& files)
+    const Known& at(qsizetype file) const { return m_known[file]; }
+    const Known& of(const QUrl& url) const
     {
-        const auto entry = event.assetID ? m_entries.find(*event.assetID) : m_entries.end();
-        if (entry == m_entries.end())
+        static const Known unknown;
+        const qsizetype file = m_media.fileIndex.value(url).index;
+        return file < 0 ? unknown : m_known[file];
+    }
+    bool operator()(const QUrl& url) const { return of(url).readable(); }
+
+  private:
+    const CheckedMedia& m_media;
+    QList<Known> m_known;
+};
+
+// The finding's text for an event's media, or nothing when the media is in order. The text of an asset missing
+// or of the wrong kind is made once, however many events use it.
+class MediaProblems
+{
+  public:
+    MediaProblems(const CheckedMedia& media, const ReadableFiles& files) : m_media(media), m_files(files) {}
+
+    std::optional<QString> operator()(const TimelineEvent& event)
+    {
+        const auto entry = event.assetID ? m_media.byID.constFind(*event.assetID) : m_media.byID.cend();
+        if (entry == m_media.byID.cend())
             return QStringLiteral("素材缺失或类型不匹配 · ") + rawValue(event.track);
         const QUrl& url = entry->asset->url;
         if (accepts(event.track, *entry->asset)) {
-            if (!files.answered(url))
-                return files.unansweredText(url);
-            if (files(url))
-                return files.unusable(url);
+            const ReadableFiles::Known& known = m_files.at(entry->file);
+            if (!known.answered())
+                return known.unansweredText(url);
+            if (known.readable())
+                return known.unusable(url);
         }
-        if (entry->missingText.isEmpty())
-            entry->missingText = QStringLiteral("素材缺失或类型不匹配 · ") + url.fileName();
-        return entry->missingText;
+        QString& text = m_missingTexts[entry->asset];
+        if (text.isEmpty())
+            text = QStringLiteral("素材缺失或类型不匹配 · ") + url.fileName();
+        return text;
     }
 
   private:
-    struct Entry
-    {
-        const MediaAsset* asset;
-        QString missingText;
-    };
-    QHash<QUuid, Entry> m_entries;
+    const CheckedMedia& m_media;
+    const ReadableFiles& m_files;
+    QHash<const MediaAsset*, QString> m_missingTexts;
 };
 
 // What the check needs of an output screen; the same for every cue.
@@ -123,8 +119,9 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
                                                     bool includeWarnings) const
 {
     QList<PlaybackIssue> issues;
-    AssetIndex index(assets);
-    const ReadableFiles files(*m_mediaFiles, checkedFiles(cues, assets));
+    const std::shared_ptr<const CheckedMedia> media = checkedMedia(cues, assets);
+    const ReadableFiles files(*m_mediaFiles, *media);
+    MediaProblems mediaProblem(*media, files);
     QList<OutputScreen> outputs;
     for (const ScreenRole& role : m_show.screens()) {
         const ProjectorMapping screenMapping = mapping(role);
@@ -156,18 +153,19 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
                     add(cue, event.id, screen, QStringLiteral("通讯事件配置无效"), false);
                 continue;
             }
-            if (std::optional<QString> problem = index.problem(event, files))
+            if (std::optional<QString> problem = mediaProblem(event))
                 add(cue, event.id, screen, std::move(*problem), false);
         }
         if (events.isEmpty()) {
             const QList<QUrl> missing = cue.missingFiles(std::cref(files));
             for (const QUrl& url : missing)
                 add(cue, std::nullopt, std::nullopt,
-                    files.answered(url) ? QStringLiteral("素材缺失 · ") + url.fileName() : files.unansweredText(url),
+                    files.of(url).answered() ? QStringLiteral("素材缺失 · ") + url.fileName()
+                                             : files.of(url).unansweredText(url),
                     false);
             for (const std::optional<QUrl>& file : {cue.main, cue.sideMirrorsMain ? std::nullopt : cue.side, cue.audio})
                 if (file && !missing.contains(*file))
-                    if (std::optional<QString> unusable = files.unusable(*file))
+                    if (std::optional<QString> unusable = files.of(*file).unusable(*file))
                         add(cue, std::nullopt, std::nullopt, std::move(*unusable), false);
         }
         for (const OutputScreen& output : std::as_const(outputs)) {

@@ -1,5 +1,7 @@
 #include "engine.h"
 
+#include "checkedfiles.h"
+
 #include "awaitedfiles.h"
 #include "cuepreview.h"
 #include "edithistory.h"
@@ -87,17 +89,18 @@ void Engine::writeRecovery()
 
 namespace {
 
-// Every media reference of a show, each through the one rule, in the order the relink takes them.
-template <typename Visit> void forEachReference(Show& show, Visit visit)
+// Every media reference of a show, each through the one rule, in the order the relink takes them. A show read
+// through const is read in place: only a show that is changed copies its lists.
+template <typename AnyShow, typename Visit> void forEachReference(AnyShow& show, Visit visit)
 {
     if (show.assets)
-        for (MediaAsset& asset : *show.assets)
+        for (auto& asset : *show.assets)
             visit(asset.url);
-    const auto optional = [&](std::optional<QUrl>& url) {
+    const auto optional = [&](auto& url) {
         if (url)
             visit(*url);
     };
-    for (Cue& cue : show.cues) {
+    for (auto& cue : show.cues) {
         optional(cue.main);
         optional(cue.side);
         optional(cue.audio);
@@ -105,7 +108,25 @@ template <typename Visit> void forEachReference(Show& show, Visit visit)
     optional(show.defaultPicture);
 }
 
+// A file's place in a list of files, none before it is placed.
+struct FilePlace
+{
+    qsizetype index = -1;
+};
+
 } // namespace
+
+// The show's references as the relink was asked, and the file found for each.
+struct Engine::Relinked
+{
+    // Held to tell whether the show still holds these very lists when the relink lands.
+    Show asked;
+    // The files referred to, each once, and for each reference in order its file's place among them.
+    QList<QUrl> linked;
+    QList<qsizetype> references;
+    // For each file, the file found in its place; empty where none was.
+    QList<QUrl> found;
+};
 
 // The disk is asked afresh on the file questions' threads, the linked files first and then the candidates beside
 // them; the main thread goes on meanwhile, and a folder that answers, however slowly, is waited for. Files whose
@@ -114,61 +135,92 @@ template <typename Visit> void forEachReference(Show& show, Visit visit)
 void Engine::relinkMissingAssets(const QUrl& folder)
 {
     const QDir directory(folder.toLocalFile());
-    Show show = m_show;
-    QList<QUrl> linked;
-    QSet<QUrl> met;
-    forEachReference(show, [&](QUrl& url) {
-        if (!met.contains(url)) {
-            met.insert(url);
-            linked.append(url);
+    auto relinked = std::make_shared<Relinked>();
+    relinked->asked = m_show;
+    QHash<QUrl, FilePlace> met;
+    met.reserve(m_show.assets ? m_show.assets->size() : 0);
+    forEachReference(std::as_const(relinked->asked), [&](const QUrl& url) {
+        // One look-up each: a file met for the first time is placed at the end.
+        FilePlace& place = met[url];
+        if (place.index < 0) {
+            place.index = relinked->linked.size();
+            relinked->linked.append(url);
         }
+        relinked->references.append(place.index);
     });
+    relinked->found.resize(relinked->linked.size());
+    const QList<QUrl> linked = relinked->linked;
     const WaitingEdits::Id edit = m_waitingEdits->ask(QStringLiteral("重新定位缺失素材"));
     setMessage(QStringLiteral("正在重新定位缺失素材…"));
     // Each answer is read in its turn, a slice of them a turn: thousands of references never hold the show's thread.
-    auto candidates = std::make_shared<QHash<QUrl, QUrl>>();
+    // Files are named by their place, so that no URL is hashed again.
+    auto from = std::make_shared<QList<qsizetype>>();
+    auto candidates = std::make_shared<QList<QUrl>>();
     auto unanswered = std::make_shared<int>(0);
-    const auto readCandidate = [this, directory, linked, candidates, unanswered](qsizetype i) {
+    const auto readCandidate = [this, directory, linked, from, candidates, unanswered](qsizetype i) {
         const QUrl& url = linked[i];
         const std::optional<FileAnswer> answer = m_mediaFiles->known(url, FileDepth::readable);
-        if (!answer)
+        if (!answer) {
             ++*unanswered;
-        else if (!answer->readable)
-            candidates->insert(url, QUrl::fromLocalFile(directory.filePath(url.fileName())));
+        } else if (!answer->readable) {
+            from->append(i);
+            candidates->append(QUrl::fromLocalFile(directory.filePath(url.fileName())));
+        }
     };
     m_waitingEdits->await(edit, linked, FileDepth::readable, AwaitedFiles::Freshness::fresh, readCandidate,
-                          [this, edit, candidates, unanswered] {
-                              const QList<QUrl> from = candidates->keys();
-                              const QList<QUrl> asked = candidates->values();
-                              auto found = std::make_shared<QHash<QUrl, QUrl>>();
+                          [this, edit, relinked, from, candidates, unanswered] {
+                              const QList<QUrl> asked = *candidates;
                               auto silent = std::make_shared<int>(*unanswered);
-                              const auto readFound = [this, from, asked, found, silent](qsizetype i) {
+                              const auto readFound = [this, relinked, from, asked, silent](qsizetype i) {
                                   const std::optional<FileAnswer> answer =
                                       m_mediaFiles->known(asked[i], FileDepth::readable);
+                                  const qsizetype file = (*from)[i];
                                   if (!answer)
                                       ++*silent;
-                                  else if (answer->readable && asked[i] != from[i])
-                                      found->insert(from[i], asked[i]);
+                                  else if (answer->readable && asked[i] != relinked->linked[file])
+                                      relinked->found[file] = asked[i];
                               };
                               m_waitingEdits->await(edit, asked, FileDepth::readable, AwaitedFiles::Freshness::fresh,
-                                                    readFound, [this, edit, found, silent] {
+                                                    readFound, [this, edit, relinked, silent] {
                                                         if (m_waitingEdits->lands(edit))
-                                                            landRelink(*found, *silent);
+                                                            landRelink(*relinked, *silent);
                                                     });
                           });
 }
 
-// On the show as it is now: edits made while the disk answered stay.
-void Engine::landRelink(const QHash<QUrl, QUrl>& found, int silent)
+// On the show as it is now: edits made while the disk answered stay. While the show still holds the lists the
+// relink was asked on, its references are those met then, in the same order, and need no look-up.
+void Engine::landRelink(const Relinked& relinked, int silent)
 {
+    const auto same = [](const auto& a, const auto& b) {
+        return a.constData() == b.constData() && a.size() == b.size();
+    };
+    const Show& asked = relinked.asked;
+    const bool unchanged = same(m_show.cues, asked.cues) && m_show.defaultPicture == asked.defaultPicture &&
+                           m_show.assets.has_value() == asked.assets.has_value() &&
+                           (!m_show.assets || same(*m_show.assets, *asked.assets));
     Show show = m_show;
     int count = 0;
-    forEachReference(show, [&](QUrl& url) {
-        if (const auto to = found.constFind(url); to != found.cend()) {
-            url = *to;
-            ++count;
-        }
-    });
+    if (unchanged) {
+        qsizetype reference = 0;
+        forEachReference(show, [&](QUrl& url) {
+            if (const QUrl& to = relinked.found[relinked.references[reference++]]; !to.isEmpty()) {
+                url = to;
+                ++count;
+            }
+        });
+    } else {
+        QHash<QUrl, QUrl> found;
+        for (qsizetype file = 0; file < relinked.linked.size(); ++file)
+            if (!relinked.found[file].isEmpty())
+                found.insert(relinked.linked[file], relinked.found[file]);
+        forEachReference(show, [&](QUrl& url) {
+            if (const auto to = found.constFind(url); to != found.cend()) {
+                url = *to;
+                ++count;
+            }
+        });
+    }
     setShow(std::move(show));
     applyDefaultPicture();
     QString text =

@@ -29,6 +29,7 @@ bool IndependentScreens::play(const Cue& cue, const QSet<ScreenRole>& screens)
     m_main.setProjectionTestPattern(false);
     const QList<MediaAsset> assets = m_main.show().assets.value_or(QList<MediaAsset>{});
     WaitingPlay play{cue, assets, screens, CheckAnswers(m_main.mediaFiles(), {cue}, assets), {}};
+    play.answers.whenReady(this, [this] { playAnswered(); });
     if (m_waiting.isEmpty() && play.answers.in(m_main.mediaFiles()))
         return playNow(play);
     m_waiting.append(std::move(play));

@@ -193,6 +193,15 @@ FileState MediaFiles::state(const QUrl& url, FileDepth depth)
     return deepEnough ? FileState::answered : FileState::waiting;
 }
 
+MediaFiles::Look MediaFiles::look(const QUrl& url, FileDepth depth)
+{
+    Entry& entry = m_entries[url];
+    const bool deepEnough = askUnlessKnown(url, entry, depth);
+    if (folderStalled(url))
+        return {FileState::stalled, std::nullopt};
+    return deepEnough ? Look{FileState::answered, entry.answer} : Look{FileState::waiting, std::nullopt};
+}
+
 void MediaFiles::refresh(const QList<QUrl>& urls, FileDepth depth, Again again, Urgency urgency)
 {
     for (const QUrl& url : urls) {

@@ -37,6 +37,13 @@ class MediaFiles : public QObject
     std::optional<FileAnswer> known(const QUrl& url, FileDepth depth);
     // Where the file's answer stands, asking it as known() does.
     FileState state(const QUrl& url, FileDepth depth);
+    // Both in one look-up: where the answer stands, and the answer itself while it is answered.
+    struct Look
+    {
+        FileState state;
+        std::optional<FileAnswer> answer;
+    };
+    Look look(const QUrl& url, FileDepth depth);
     // Asks the files again, so that a change on disk shows; a file with a question on the way that deep is not asked
     // twice, unless the answer must tell what the disk says from now on.
     enum class Again { unlessOnTheWay, fromNow };

@@ -11,6 +11,8 @@ TransportWait::TransportWait(MediaFiles& files, Hooks hooks, QObject* parent)
 
 bool TransportWait::press(Press press)
 {
+    // A large show's files are gathered over turns: its turn comes once they are asked.
+    press.answers.whenReady(this, [this] { process(); });
     Step step{std::move(press), m_landing ? m_landingPauses : m_pauses, std::make_shared<std::optional<bool>>()};
     // Pressed by what is being done: it comes next, before what was pressed after that.
     if (m_landing) {

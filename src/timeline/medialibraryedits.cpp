@@ -102,10 +102,13 @@ std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& 
 {
     QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
     const qsizetype before = library.size();
-    // The first entry of each file, so an import of hundreds of files does not compare every pair.
-    QHash<QUrl, QUuid> entryOfFile;
-    for (auto entry = library.crbegin(); entry != library.crend(); ++entry)
-        entryOfFile.insert(entry->url, entry->id);
+    // The first entry of each file, so an import of hundreds of files does not compare every pair; one look-up a
+    // file, as a library can hold tens of thousands.
+    QHash<QUrl, std::optional<QUuid>> entryOfFile;
+    entryOfFile.reserve(library.size() + files.size());
+    for (const MediaAsset& entry : std::as_const(library))
+        if (std::optional<QUuid>& first = entryOfFile[entry.url]; !first)
+            first = entry.id;
     int skipped = 0;
     int silent = 0;
     std::optional<QUuid> handled;
@@ -118,15 +121,15 @@ std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& 
             ++skipped;
             continue;
         }
-        auto existing = entryOfFile.constFind(*file.file);
-        if (existing == entryOfFile.cend()) {
+        std::optional<QUuid>& existing = entryOfFile[*file.file];
+        if (!existing) {
             MediaAsset entry;
             entry.url = *file.file;
             entry.kind = *file.kind;
             library.append(entry);
-            existing = entryOfFile.insert(entry.url, entry.id);
+            existing = entry.id;
         }
-        handled = *existing;
+        handled = existing;
     }
     if (handled)
         m_selection.setAssetID(handled);

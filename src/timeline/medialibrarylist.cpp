@@ -17,11 +17,19 @@ bool MediaLibraryList::passesSearch(const MediaAsset& asset, const QString& sear
 
 void MediaLibraryList::follow()
 {
-    QList<MediaAsset> rows;
+    const QList<MediaAsset> assets = m_editor.cue().assets();
     const QString search = m_editor.view().assetSearch();
-    for (const MediaAsset& asset : m_editor.cue().assets())
-        if (passesSearch(asset, search))
-            rows.append(asset);
+    // Without a search the rows are the library itself, shared with the show: as long as both lie at the same place,
+    // the library has not changed, and a large one is neither copied nor compared on each edit.
+    if (search.isEmpty() && assets.constData() == m_rows.constData() && assets.size() == m_rows.size())
+        return;
+    QList<MediaAsset> rows;
+    if (search.isEmpty())
+        rows = assets;
+    else
+        for (const MediaAsset& asset : assets)
+            if (passesSearch(asset, search))
+                rows.append(asset);
     const bool sameEntries = std::equal(rows.cbegin(), rows.cend(), m_rows.cbegin(), m_rows.cend(),
                                         [](const MediaAsset& a, const MediaAsset& b) { return a.id == b.id; });
     if (!sameEntries) {

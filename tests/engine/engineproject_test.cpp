@@ -584,6 +584,29 @@ TEST_F(ProjectFiles, RelinkFindsMovedFilesByNameInOneStep)
     EXPECT_EQ(engine->editHistory()->count(), steps + 1);
 }
 
+// A cue renamed and a file added while the disk answers stay, and the references of the show as it is then are
+// repointed, the added one included.
+TEST_F(ProjectFiles, RelinkLandsOnTheShowAsEditedMeanwhile)
+{
+    QDir(folder.path()).mkdir(QStringLiteral("moved"));
+    writeFile(path(QStringLiteral("moved/a.png")), "x");
+    edit([&](Show& show) {
+        show.assets = QList<MediaAsset>{asset(url(QStringLiteral("gone/a.png")), AssetKind::image)};
+    });
+
+    engine->relinkMissingAssets(url(QStringLiteral("moved")));
+    ASSERT_EQ(engine->message(), QStringLiteral("正在重新定位缺失素材…"));
+    Show edited = engine->show();
+    edited.cues[0].name = QStringLiteral("改过的暖场");
+    edited.cues[1].audio = url(QStringLiteral("gone/a.png"));
+    engine->setShow(edited);
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("已重新定位 2 项素材引用"); }))
+        << engine->message().toStdString();
+    EXPECT_EQ(engine->show().cues[0].name, QStringLiteral("改过的暖场"));
+    EXPECT_EQ((*engine->show().assets)[0].url, url(QStringLiteral("moved/a.png")));
+    EXPECT_EQ(engine->show().cues[1].audio, url(QStringLiteral("moved/a.png")));
+}
+
 // A show at the limits saves and opens again; one screen or one lane more is refused with the reason, and the open
 // show stays. The console's own edits stop at the limits, so it never writes a file it would refuse.
 TEST_F(ProjectFiles, ShowsOverTheScreenOrLaneLimitAreRefusedWithTheReason)
