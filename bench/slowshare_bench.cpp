@@ -137,10 +137,7 @@ int main(int argc, char** argv)
         return 0;
     }
     const QString showPath = scratch.filePath("slow.json");
-    const ClipsOnShare clips = clipsOnShare(share, kClips);
-    Show show = Show::makeDefault();
-    show.assets = clips.assets;
-    show.cues[0].timeline = clips.events;
+    const Show show = showOfClipsOnShare(share, kClips);
     writeShowFile(show, showPath, JsonFormat::pretty);
     std::printf("a cue of %d clips on a share that answers every request late; GO right after the open, and 2 s "
                 "after it\n",

@@ -222,11 +222,7 @@ TEST_F(StalledMount, ALongOpenFromASlowShareIsWorkInProgressAndOpens)
 // the main thread free meanwhile, and a relink into the share finds every file at once.
 TEST_F(StalledMount, FortyClipsOnAShareThatAnswersLateArePlayedAndRelinkedWhole)
 {
-    const ClipsOnShare clips = clipsOnShare(share, 40);
-    Show show = Show::makeDefault();
-    show.assets = clips.assets;
-    show.cues[0].timeline = clips.events;
-    writeShowFile(show, path("slow.json"), JsonFormat::pretty);
+    writeShowFile(showOfClipsOnShare(share, 40), path("slow.json"), JsonFormat::pretty);
 
     for (const double late : {0.001, 0.003}) {
         SCOPED_TRACE(late);
@@ -318,11 +314,7 @@ INSTANTIATE_TEST_SUITE_P(Lateness, SlowShare,
 
 TEST_P(SlowShare, GoRightAfterOpeningPlaysFortyClipsOfATimelineCue)
 {
-    const ClipsOnShare clips = clipsOnShare(share, 40);
-    Show show = Show::makeDefault();
-    show.assets = clips.assets;
-    show.cues[0].timeline = clips.events;
-    writeShowFile(show, path("timeline.json"), JsonFormat::pretty);
+    writeShowFile(showOfClipsOnShare(share, 40), path("timeline.json"), JsonFormat::pretty);
     goRightAfterOpening("timeline.json");
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mediafixtures.h"
+#include "show.h"
 #include "stallablemount.h"
 #include "timelineevent.h"
 
@@ -32,4 +33,14 @@ inline ClipsOnShare clipsOnShare(const StallableMount& share, int count)
         made.events.append(clip);
     }
     return made;
+}
+
+// The default show whose first cue plays that many clips from the share.
+inline Show showOfClipsOnShare(const StallableMount& share, int count)
+{
+    const ClipsOnShare clips = clipsOnShare(share, count);
+    Show show = Show::makeDefault();
+    show.assets = clips.assets;
+    show.cues[0].timeline = clips.events;
+    return show;
 }
