@@ -35,7 +35,7 @@ void AwaitedFiles::await(const QList<QUrl>& urls, FileDepth depth, Freshness fre
     QElapsedTimer slice;
     slice.start();
     const bool asked = (m_asking.isActive() && freshness == Freshness::fresh) ? false : askSlice(work, slice);
-    if (asked && m_waiting.isEmpty() && settled(work) && eachSlice(work, slice)) {
+    if (asked && m_waiting.isEmpty() && settled(work, slice) && eachSlice(work, slice)) {
         work.then();
         return;
     }
@@ -71,7 +71,7 @@ void AwaitedFiles::askWaiting()
 
 // A file settled stays so, unless its folder had stalled and answered again since: then it may be waiting again,
 // and the files are looked at from the first.
-bool AwaitedFiles::settled(Work& work) const
+bool AwaitedFiles::settled(Work& work, const QElapsedTimer& slice, bool* outOfTime) const
 {
     if (work.askedUpTo < work.urls.size())
         return false;
@@ -86,6 +86,12 @@ bool AwaitedFiles::settled(Work& work) const
             return false;
         if (work.freshness == Freshness::fresh && m_files.onTheWay(url))
             return false;
+        if ((work.settledUpTo + 1) % 256 == 0 && slice.nsecsElapsed() > kSliceNs) {
+            ++work.settledUpTo;
+            if (outOfTime)
+                *outOfTime = work.settledUpTo < work.urls.size();
+            return work.settledUpTo == work.urls.size();
+        }
     }
     return true;
 }
@@ -106,7 +112,8 @@ void AwaitedFiles::runSettled()
 {
     QElapsedTimer slice;
     slice.start();
-    while (!m_waiting.isEmpty() && settled(m_waiting.first())) {
+    bool outOfTime = false;
+    while (!m_waiting.isEmpty() && settled(m_waiting.first(), slice, &outOfTime)) {
         if (!eachSlice(m_waiting.first(), slice)) {
             m_asking.start();
             return;
@@ -115,4 +122,7 @@ void AwaitedFiles::runSettled()
         const Work work = m_waiting.takeFirst();
         work.then();
     }
+    // Thousands of answers in at once are looked through over several turns.
+    if (outOfTime)
+        m_asking.start();
 }

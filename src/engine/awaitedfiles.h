@@ -47,7 +47,9 @@ class AwaitedFiles : public QObject
         Each each;
         qsizetype doneUpTo = 0;
     };
-    bool settled(Work& work) const;
+    // Looks on through the work's files until the slice's time is spent; true when all have settled. `outOfTime`
+    // says whether it stopped for the time alone.
+    bool settled(Work& work, const QElapsedTimer& slice, bool* outOfTime = nullptr) const;
     void runSettled();
     // Asks the work's next files again, until the slice's time is spent; true when all are asked.
     bool askSlice(Work& work, const QElapsedTimer& slice);

@@ -296,6 +296,8 @@ class Engine : public QObject
     std::optional<QImage> defaultPictureImage();
     void chooseDefaultPicture(const std::optional<QUrl>& url, quint64 edit);
     struct Relinked;
+    // Once the show's files are gathered: asks the disk about them, then about the files found in their place.
+    void awaitRelink(quint64 edit, const QUrl& folder, const std::shared_ptr<Relinked>& relinked);
     void landRelink(const Relinked& relinked, int silent);
     void showDecodedDefaultPicture(const QString& path, const QImage& image);
     bool cueUsesScreen(const Cue& cue, const ScreenRole& role) const;

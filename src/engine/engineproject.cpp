@@ -11,6 +11,7 @@
 #include "picture.h"
 #include "projectfile.h"
 #include "projectfilework.h"
+#include "turnslices.h"
 #include "waitingedits.h"
 
 #include <QDir>
@@ -89,23 +90,40 @@ void Engine::writeRecovery()
 
 namespace {
 
-// Every media reference of a show, each through the one rule, in the order the relink takes them. A show read
-// through const is read in place: only a show that is changed copies its lists.
-template <typename AnyShow, typename Visit> void forEachReference(AnyShow& show, Visit visit)
+// The places of a show that hold media references, in the order the relink takes them: each library entry, each
+// cue, then the show's default picture.
+qsizetype referencePlaces(const Show& show)
 {
-    if (show.assets)
-        for (auto& asset : *show.assets)
-            visit(asset.url);
+    return (show.assets ? show.assets->size() : 0) + show.cues.size() + 1;
+}
+
+// The media references at one place, each through the one rule. A show read through const is read in place: only a
+// show that is changed copies its lists.
+template <typename AnyShow, typename Visit> void forReferencesAt(AnyShow& show, qsizetype place, Visit visit)
+{
     const auto optional = [&](auto& url) {
         if (url)
             visit(*url);
     };
-    for (auto& cue : show.cues) {
+    const qsizetype entries = show.assets ? show.assets->size() : 0;
+    if (place < entries) {
+        visit((*show.assets)[place].url);
+        return;
+    }
+    if (place - entries < show.cues.size()) {
+        auto& cue = show.cues[place - entries];
         optional(cue.main);
         optional(cue.side);
         optional(cue.audio);
+        return;
     }
     optional(show.defaultPicture);
+}
+
+template <typename AnyShow, typename Visit> void forEachReference(AnyShow& show, Visit visit)
+{
+    for (qsizetype place = 0, places = referencePlaces(show); place < places; ++place)
+        forReferencesAt(show, place, visit);
 }
 
 // A file's place in a list of files, none before it is placed.
@@ -134,24 +152,37 @@ struct Engine::Relinked
 // lands on the show it was asked for, or nowhere.
 void Engine::relinkMissingAssets(const QUrl& folder)
 {
-    const QDir directory(folder.toLocalFile());
     auto relinked = std::make_shared<Relinked>();
     relinked->asked = m_show;
-    QHash<QUrl, FilePlace> met;
-    met.reserve(m_show.assets ? m_show.assets->size() : 0);
-    forEachReference(std::as_const(relinked->asked), [&](const QUrl& url) {
-        // One look-up each: a file met for the first time is placed at the end.
-        FilePlace& place = met[url];
-        if (place.index < 0) {
-            place.index = relinked->linked.size();
-            relinked->linked.append(url);
-        }
-        relinked->references.append(place.index);
-    });
-    relinked->found.resize(relinked->linked.size());
-    const QList<QUrl> linked = relinked->linked;
     const WaitingEdits::Id edit = m_waitingEdits->ask(QStringLiteral("重新定位缺失素材"));
     setMessage(QStringLiteral("正在重新定位缺失素材…"));
+    // The show's files are gathered a slice a turn while the edit holds its place in line: thousands of references
+    // never hold the show's thread.
+    m_waitingEdits->hold(edit);
+    auto met = std::make_shared<QHash<QUrl, FilePlace>>();
+    met->reserve(m_show.assets ? m_show.assets->size() : 0);
+    const auto meet = [relinked, met](qsizetype place) {
+        forReferencesAt(std::as_const(relinked->asked), place, [&](const QUrl& url) {
+            // One look-up each: a file met for the first time is placed at the end.
+            FilePlace& file = (*met)[url];
+            if (file.index < 0) {
+                file.index = relinked->linked.size();
+                relinked->linked.append(url);
+            }
+            relinked->references.append(file.index);
+        });
+    };
+    runInSlices(this, referencePlaces(relinked->asked), meet, [this, edit, folder, relinked] {
+        if (m_waitingEdits->waits(edit))
+            awaitRelink(edit, folder, relinked);
+    });
+}
+
+void Engine::awaitRelink(quint64 edit, const QUrl& folder, const std::shared_ptr<Relinked>& relinked)
+{
+    const QDir directory(folder.toLocalFile());
+    relinked->found.resize(relinked->linked.size());
+    const QList<QUrl> linked = relinked->linked;
     // Each answer is read in its turn, a slice of them a turn: thousands of references never hold the show's thread.
     // Files are named by their place, so that no URL is hashed again.
     auto from = std::make_shared<QList<qsizetype>>();

@@ -8,6 +8,7 @@
 #include "timelinelanes.h"
 #include "timelineselection.h"
 #include "timelineviewstate.h"
+#include "turnslices.h"
 #include "waitingedits.h"
 
 #include <QDir>
@@ -37,37 +38,115 @@ bool MediaLibraryEdits::importing() const
     return std::any_of(m_imports.cbegin(), m_imports.cend(), [&](quint64 edit) { return waiting.waits(edit); });
 }
 
-void MediaLibraryEdits::afterAnswers(const QString& name, const QList<QUrl>& urls,
-                                     std::function<void(const Imported&)> then)
+// What an import adds to the library it was asked on, worked out a step at a time as the answers are read: first
+// the library's first entry of each file, so an import of thousands of files does not compare every pair, then each
+// imported file in order, one look-up a file.
+struct MediaLibraryEdits::Addition
 {
-    // A URL that is no local file is left out, in its place among the others.
-    auto outcomes = std::make_shared<Imported>(urls.size());
-    QList<QUrl> files;
-    QList<qsizetype> placeOf;
-    for (qsizetype i = 0; i < urls.size(); ++i)
-        if (const std::optional<QUrl> file = standardizedFile(urls[i])) {
-            files.append(*file);
-            placeOf.append(i);
+    Addition(const Show& show, Imported files) : library(show.assets), outcomes(std::move(files))
+    {
+        entryOfFile.reserve(entries() + outcomes.size());
+    }
+
+    qsizetype entries() const { return library ? library->size() : 0; }
+    qsizetype steps() const { return entries() + outcomes.size(); }
+    // Whether the show holds this very library still: then what was worked out holds for it.
+    bool on(const Show& show) const
+    {
+        if (!library || !show.assets)
+            return !library && !show.assets;
+        return library->constData() == show.assets->constData() && library->size() == show.assets->size();
+    }
+
+    // Goes on until `upTo` steps are done in all (an entry looked at or a file handled), handling no file from
+    // `ready` on: those have no answer yet.
+    void advance(qsizetype upTo, qsizetype ready)
+    {
+        for (; indexed < entries() && indexed < upTo; ++indexed) {
+            const MediaAsset& entry = library->at(indexed);
+            if (std::optional<QUuid>& first = entryOfFile[entry.url]; !first)
+                first = entry.id;
         }
-    WaitingEdits& waiting = m_cue.engine()->waitingEdits();
+        if (indexed < entries())
+            return;
+        for (; handled < std::min(ready, outcomes.size()) && indexed + handled < upTo; ++handled) {
+            const ImportedFile& file = outcomes.at(handled);
+            if (file.silent) {
+                ++silent;
+                continue;
+            }
+            if (!file.kind) {
+                ++skipped;
+                continue;
+            }
+            std::optional<QUuid>& existing = entryOfFile[*file.file];
+            if (!existing) {
+                MediaAsset entry;
+                entry.url = *file.file;
+                entry.kind = *file.kind;
+                added.append(entry);
+                existing = entry.id;
+            }
+            last = existing;
+        }
+    }
+    void finish() { advance(steps(), outcomes.size()); }
+
+    // Held to tell whether the show still holds this very library when the import lands.
+    std::optional<QList<MediaAsset>> library;
+    Imported outcomes;
+    QHash<QUrl, std::optional<QUuid>> entryOfFile;
+    qsizetype indexed = 0;
+    qsizetype handled = 0;
+    QList<MediaAsset> added;
+    // The entry of the last file handled.
+    std::optional<QUuid> last;
+    int skipped = 0;
+    int silent = 0;
+};
+
+void MediaLibraryEdits::afterAnswers(const QString& name, const QList<QUrl>& urls, std::function<void(Addition&)> then)
+{
+    Engine& engine = *m_cue.engine();
+    WaitingEdits& waiting = engine.waitingEdits();
     m_imports.removeIf([&](quint64 edit) { return !waiting.waits(edit); });
     const quint64 edit = waiting.ask(name);
     m_imports.append(edit);
+    auto addition = std::make_shared<Addition>(engine.show(), Imported(urls.size()));
+    // A URL that is no local file is left out, in its place among the others. Thousands of files are named a slice
+    // a turn while the edit holds its place in line.
+    auto files = std::make_shared<QList<QUrl>>();
+    auto placeOf = std::make_shared<QList<qsizetype>>();
+    waiting.hold(edit);
     const std::weak_ptr<bool> alive = m_alive;
-    waiting.await(
-        edit, files, FileDepth::readable, AwaitedFiles::Freshness::fresh,
-        [this, alive, files, placeOf, outcomes](qsizetype i) {
-            if (!alive.expired())
-                (*outcomes)[placeOf[i]] = imported(files[i]);
-        },
-        [&waiting, edit, alive, outcomes, then = std::move(then)] {
-            if (!alive.expired() && waiting.lands(edit))
-                then(*outcomes);
-        });
-    if (waiting.waits(edit)) {
-        m_readingNote = QStringLiteral("正在读取 %1 个文件…").arg(files.size());
-        m_view.setNote(m_readingNote);
-    }
+    const auto nameFile = [urls, files, placeOf](qsizetype i) {
+        if (const std::optional<QUrl> file = standardizedFile(urls[i])) {
+            files->append(*file);
+            placeOf->append(i);
+        }
+    };
+    runInSlices(&engine, urls.size(), nameFile, [this, &waiting, edit, alive, files, placeOf, addition, then] {
+        if (alive.expired() || !waiting.waits(edit))
+            return;
+        waiting.await(
+            edit, *files, FileDepth::readable, AwaitedFiles::Freshness::fresh,
+            [this, alive, files, placeOf, addition](qsizetype i) {
+                if (alive.expired())
+                    return;
+                addition->outcomes[(*placeOf)[i]] = imported((*files)[i]);
+                // The library is looked through in step with the answers read, all of it by the last.
+                const qsizetype upTo = qsizetype(qint64(i + 1) * addition->steps() / files->size());
+                addition->advance(upTo, (*placeOf)[i] + 1);
+            },
+            [&waiting, edit, alive, addition, then] {
+                if (!alive.expired() && waiting.lands(edit))
+                    then(*addition);
+            });
+        if (waiting.waits(edit)) {
+            m_readingNote = QStringLiteral("正在读取 %1 个文件…").arg(files->size());
+            m_view.setNote(m_readingNote);
+        }
+    });
 }
 
 void MediaLibraryEdits::waitsChanged()
@@ -98,39 +177,20 @@ MediaLibraryEdits::ImportedFile MediaLibraryEdits::imported(const QUrl& file)
     return {file, *kind};
 }
 
-std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& show, const Imported& files)
+std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& show, Addition& asked)
 {
+    // Edits made meanwhile changed the library: it is looked through afresh.
+    std::optional<Addition> again;
+    if (!asked.on(show))
+        again.emplace(show, asked.outcomes);
+    Addition& addition = again ? *again : asked;
+    addition.finish();
+    const std::optional<QUuid> handled = addition.last;
+    const int skipped = addition.skipped;
+    const int silent = addition.silent;
     QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
     const qsizetype before = library.size();
-    // The first entry of each file, so an import of hundreds of files does not compare every pair; one look-up a
-    // file, as a library can hold tens of thousands.
-    QHash<QUrl, std::optional<QUuid>> entryOfFile;
-    entryOfFile.reserve(library.size() + files.size());
-    for (const MediaAsset& entry : std::as_const(library))
-        if (std::optional<QUuid>& first = entryOfFile[entry.url]; !first)
-            first = entry.id;
-    int skipped = 0;
-    int silent = 0;
-    std::optional<QUuid> handled;
-    for (const ImportedFile& file : files) {
-        if (file.silent) {
-            ++silent;
-            continue;
-        }
-        if (!file.kind) {
-            ++skipped;
-            continue;
-        }
-        std::optional<QUuid>& existing = entryOfFile[*file.file];
-        if (!existing) {
-            MediaAsset entry;
-            entry.url = *file.file;
-            entry.kind = *file.kind;
-            library.append(entry);
-            existing = entry.id;
-        }
-        handled = existing;
-    }
+    library.append(addition.added);
     if (handled)
         m_selection.setAssetID(handled);
     QString note = QStringLiteral("素材库 · %1 项").arg(library.size());
@@ -160,9 +220,9 @@ void MediaLibraryEdits::addAssets(const QList<QUrl>& urls, quint64 forShow)
 {
     if (!inPlace(forShow))
         return;
-    afterAnswers(QStringLiteral("素材导入"), urls, [this](const Imported& files) {
+    afterAnswers(QStringLiteral("素材导入"), urls, [this](Addition& addition) {
         Show show = m_cue.engine()->show();
-        if (auto library = withAddedAssets(show, files)) {
+        if (auto library = withAddedAssets(show, addition)) {
             show.assets = std::move(library);
             m_cue.engine()->setShow(std::move(show));
         }
@@ -184,7 +244,7 @@ void MediaLibraryEdits::insertFile(const QUrl& file, const ClipTarget& target)
     if (!inPlace(target.show))
         return;
     afterAnswers(QStringLiteral("素材插入"), {file},
-                 [this, file, target](const Imported& answered) { insertAnsweredFile(file, answered, target); });
+                 [this, file, target](Addition& answered) { insertAnsweredFile(file, answered, target); });
 }
 
 void MediaLibraryEdits::removeAsset()
@@ -208,7 +268,7 @@ void MediaLibraryEdits::removeAsset()
 
 // One edit: the new library entry, and, only when the clip was placed, the lane made for it and the clip. The
 // editor's lane, time and selection follow only when the target is the cue it edits.
-void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, const Imported& answered, const ClipTarget& target)
+void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, Addition& answered, const ClipTarget& target)
 {
     if (!inPlace(target.show))
         return;

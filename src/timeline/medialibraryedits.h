@@ -62,16 +62,18 @@ class MediaLibraryEdits
         bool silent = false;
     };
     using Imported = QList<ImportedFile>;
+    struct Addition;
 
     ImportedFile imported(const QUrl& file);
     // The library with the files added (none when no file was new), and the note that says so; the last file
     // handled becomes the selection.
-    std::optional<QList<MediaAsset>> withAddedAssets(const Show& show, const Imported& files);
+    std::optional<QList<MediaAsset>> withAddedAssets(const Show& show, Addition& addition);
     // Runs `then` with what each file came to, in order, once the disk has answered afresh for every file of the
     // import or its folder has stalled, in its turn among the engine's waiting edits; only when the import lands on
-    // the show and edit it was asked after. The answers are read a slice each turn of the event loop.
-    void afterAnswers(const QString& name, const QList<QUrl>& urls, std::function<void(const Imported&)> then);
-    void insertAnsweredFile(const QUrl& file, const Imported& answered, const ClipTarget& target);
+    // the show and edit it was asked after. The answers are read a slice each turn of the event loop, and with them
+    // the library as it was asked on is looked through, so that landing on it takes no look-up per entry.
+    void afterAnswers(const QString& name, const QList<QUrl>& urls, std::function<void(Addition&)> then);
+    void insertAnsweredFile(const QUrl& file, Addition& answered, const ClipTarget& target);
     bool inPlace(quint64 show) const;
 
     const EditedCue& m_cue;

@@ -2,9 +2,12 @@
 #include "enginefixture.h"
 #include "mediafiles.h"
 #include "stalledfolder.h"
+#include "turnslices.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QSet>
+#include <QTimer>
 #include <unistd.h>
 
 // Shows and libraries of thousands of files: the answers about them land on the right files, each change is told
@@ -200,4 +203,57 @@ TEST_F(ManyFiles, TheCheckOfACueOfThousandsOfClipsWaitsForTheirAnswersAndNamesTh
     engine->take(cue(1), false, std::nullopt);
     ASSERT_TRUE(waitUntil([&] { return engine->current().has_value(); }, 30000)) << engine->message().toStdString();
     EXPECT_EQ(engine->current()->id, cue(1).id);
+}
+
+// Work over thousands of items leaves the event loop its turns: other events run between its slices, it is given
+// every place once and in order before it ends, and nothing more of it runs once its context is gone.
+TEST_F(ManyFiles, WorkInSlicesGivesEachPlaceInOrderAndLetsOtherEventsRunBetween)
+{
+    constexpr qsizetype kItems = 2000;
+    // 20 µs an item: the whole takes about ten slices.
+    const auto busy = [] {
+        QElapsedTimer spent;
+        spent.start();
+        while (spent.nsecsElapsed() < 20'000) {
+        }
+    };
+    int turns = 0;
+    QTimer turn;
+    QObject::connect(&turn, &QTimer::timeout, [&] { ++turns; });
+    turn.start(0);
+
+    QObject context;
+    QList<qsizetype> places;
+    int turnsBeforeEnd = -1;
+    runInSlices(
+        &context, kItems,
+        [&](qsizetype place) {
+            busy();
+            places.append(place);
+        },
+        [&] { turnsBeforeEnd = turns; });
+    EXPECT_EQ(turnsBeforeEnd, -1);
+    ASSERT_TRUE(waitUntil([&] { return turnsBeforeEnd >= 0; }, 10000));
+    EXPECT_GE(turnsBeforeEnd, 3);
+    ASSERT_EQ(places.size(), kItems);
+    for (qsizetype i = 0; i < kItems; ++i)
+        ASSERT_EQ(places[i], i);
+
+    auto owner = std::make_unique<QObject>();
+    qsizetype given = 0;
+    bool ended = false;
+    runInSlices(
+        owner.get(), kItems,
+        [&](qsizetype) {
+            busy();
+            ++given;
+        },
+        [&] { ended = true; });
+    owner.reset();
+    const qsizetype givenAtEnd = given;
+    const int turnsAtEnd = turns;
+    ASSERT_TRUE(waitUntil([&] { return turns >= turnsAtEnd + 10; }, 10000));
+    EXPECT_LT(givenAtEnd, kItems);
+    EXPECT_EQ(given, givenAtEnd);
+    EXPECT_FALSE(ended);
 }

@@ -217,3 +217,49 @@ TEST_F(HeldLibrary, AnUndoOrAnOpenTakesBackTheImportsStillWaiting)
             }
         }
 }
+
+// An import lands on the library as it is when the answers are in: a file the library holds already is not added
+// again, nor a file named twice, and a file whose entry was removed while the import read its files comes back.
+TEST_F(HeldImport, LandsOnTheLibraryAsItIsWhenTheAnswersAreIn)
+{
+    const QString share = folder.filePath("share");
+    ASSERT_TRUE(QDir().mkpath(share));
+    const QString still = MediaFixtures::png({8, 8}, Qt::green);
+    const auto onShare = [&](const QString& name) {
+        const QString file = share + "/" + name;
+        QFile::copy(still, file);
+        return QUrl::fromLocalFile(file);
+    };
+    const QUrl known = onShare("known.png");
+    const QUrl fresh = onShare("fresh.png");
+    for (const bool editedMeanwhile : {false, true}) {
+        SCOPED_TRACE(editedMeanwhile ? "library edited meanwhile" : "library as asked");
+        Show show = engine->show();
+        MediaAsset kept;
+        kept.url = known;
+        MediaAsset other;
+        other.url = QUrl::fromLocalFile(still);
+        show.assets = QList<MediaAsset>{kept, other};
+        engine->setShow(show);
+        const int stepsBefore = undoSteps();
+        held->stall(share);
+        model->library().addAssets({fresh, known, fresh});
+        ASSERT_TRUE(model->library().importing());
+        if (editedMeanwhile) {
+            show.assets->removeFirst();
+            engine->setShow(show);
+        }
+        held->release();
+        awaitImport();
+        QStringList files;
+        for (const MediaAsset& asset : *engine->show().assets)
+            files << asset.url.fileName();
+        const std::string otherName = QFileInfo(still).fileName().toStdString();
+        EXPECT_EQ(files.join(", ").toStdString(),
+                  editedMeanwhile ? otherName + ", fresh.png, known.png" : "known.png, " + otherName + ", fresh.png");
+        if (!editedMeanwhile) {
+            EXPECT_EQ(engine->show().assets->first().id, kept.id);
+        }
+        EXPECT_EQ(undoSteps(), stepsBefore + 1 + editedMeanwhile);
+    }
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+// Work over thousands of items done a slice each turn of the event loop, so that the show's clock keeps its time
+// beside it: `each` is given every place from 0 to `count` in order, then `then` runs. The first slice runs within
+// the call, so small work ends in it. Nothing more runs once `context` is gone.
+void runInSlices(QObject* context, qsizetype count, std::function<void(qsizetype)> each, std::function<void()> then);
