@@ -1,10 +1,10 @@
 #include "awaitedfiles.h"
 
+#include "turnslices.h"
+
 #include <algorithm>
 #include <utility>
 
-// Well within a frame of the show's clock; the time is looked at every few files.
-static constexpr qint64 kSliceNs = 4'000'000;
 static constexpr qsizetype kAskedAtOnce = 128;
 
 AwaitedFiles::AwaitedFiles(MediaFiles& files, QObject* parent) : QObject(parent), m_files(files)
@@ -50,7 +50,7 @@ bool AwaitedFiles::askSlice(Work& work, const QElapsedTimer& slice)
         const qsizetype count = std::min(kAskedAtOnce, work.urls.size() - work.askedUpTo);
         m_files.refresh(work.urls.mid(work.askedUpTo, count), work.depth, MediaFiles::Again::fromNow);
         work.askedUpTo += count;
-        if (slice.nsecsElapsed() > kSliceNs)
+        if (slice.nsecsElapsed() > kTurnSliceNs)
             return work.askedUpTo == work.urls.size();
     }
     return true;
@@ -86,7 +86,7 @@ bool AwaitedFiles::settled(Work& work, const QElapsedTimer& slice, bool* outOfTi
             return false;
         if (work.freshness == Freshness::fresh && m_files.onTheWay(url))
             return false;
-        if ((work.settledUpTo + 1) % 256 == 0 && slice.nsecsElapsed() > kSliceNs) {
+        if ((work.settledUpTo + 1) % 256 == 0 && slice.nsecsElapsed() > kTurnSliceNs) {
             ++work.settledUpTo;
             if (outOfTime)
                 *outOfTime = work.settledUpTo < work.urls.size();
@@ -102,7 +102,7 @@ bool AwaitedFiles::eachSlice(Work& work, const QElapsedTimer& slice)
         return true;
     while (work.doneUpTo < work.urls.size()) {
         work.each(work.doneUpTo++);
-        if (work.doneUpTo % 64 == 0 && slice.nsecsElapsed() > kSliceNs)
+        if (work.doneUpTo % 64 == 0 && slice.nsecsElapsed() > kTurnSliceNs)
             return work.doneUpTo == work.urls.size();
     }
     return true;

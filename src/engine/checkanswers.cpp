@@ -2,6 +2,7 @@
 
 #include "checkedfiles.h"
 #include "mediafiles.h"
+#include "turnslices.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -10,8 +11,6 @@
 
 namespace {
 
-// A turn's share of the gathering: the clock's step and the lighting keep their time beside it.
-constexpr qint64 kSliceNs = 4'000'000;
 // Up to this many files and events a check gathers at once, as a small show's check answers at once.
 constexpr qsizetype kAtOnce = 4096;
 
@@ -99,7 +98,7 @@ struct CheckAnswers::State
 
     void turn()
     {
-        if (!gather(kSliceNs))
+        if (!gather(kTurnSliceNs))
             return;
         turns.stop();
         // In a turn of their own: what they do may let go of this check while its timer still fires.

@@ -1,6 +1,7 @@
 #include "mediaaskahead.h"
 
 #include "mediafiles.h"
+#include "turnslices.h"
 
 #include <QElapsedTimer>
 #include <utility>
@@ -8,9 +9,6 @@
 // A stat a file every two seconds: a slow share is not kept busy, and a file deleted or a share that stopped
 // answering still shows well before the operator reaches GO.
 static constexpr int kAskNextCueAgainMs = 2000;
-// Well within a frame of the show's clock.
-static constexpr qint64 kSliceNs = 4'000'000;
-
 MediaAskAhead::MediaAskAhead(MediaFiles& files, Files showFiles, Files nextCueFiles, QObject* parent)
     : QObject(parent), m_files(files), m_showFiles(std::move(showFiles)), m_nextCueFiles(std::move(nextCueFiles))
 {
@@ -60,7 +58,7 @@ void MediaAskAhead::askSlice()
     slice.start();
     while (m_askedUpTo < m_toAsk.size()) {
         m_files.state(m_toAsk[m_askedUpTo++], FileDepth::header);
-        if (m_askedUpTo % 64 == 0 && slice.nsecsElapsed() > kSliceNs)
+        if (m_askedUpTo % 64 == 0 && slice.nsecsElapsed() > kTurnSliceNs)
             return;
     }
 }

@@ -1,12 +1,11 @@
 #include "mediafiles.h"
 
+#include "turnslices.h"
+
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QSet>
 #include <mutex>
-
-// Well within a frame of the show's clock.
-static constexpr qint64 kTurnNs = 4'000'000;
 
 // Where the folders' threads leave answers; the main thread takes them in when it next runs its events.
 struct MediaFiles::Mailbox
@@ -228,7 +227,7 @@ void MediaFiles::refreshTurn()
     while (m_inTurnsUpTo < m_inTurns.size()) {
         const auto& [url, depth] = m_inTurns[m_inTurnsUpTo++];
         refresh({url}, depth);
-        if (m_inTurnsUpTo % 64 == 0 && turn.nsecsElapsed() > kTurnNs) {
+        if (m_inTurnsUpTo % 64 == 0 && turn.nsecsElapsed() > kTurnSliceNs) {
             m_turns.start();
             return;
         }

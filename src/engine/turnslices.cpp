@@ -5,9 +5,6 @@
 #include <QTimer>
 #include <memory>
 
-// Well within a step of the show's clock; the time is looked at every few items.
-static constexpr qint64 kSliceNs = 4'000'000;
-
 namespace {
 
 struct Slices
@@ -25,7 +22,7 @@ void runSlice(const std::shared_ptr<Slices>& work)
     slice.start();
     while (work->done < work->count) {
         work->each(work->done++);
-        if (work->done % 32 == 0 && slice.nsecsElapsed() > kSliceNs) {
+        if (work->done % 32 == 0 && slice.nsecsElapsed() > kTurnSliceNs) {
             QTimer::singleShot(0, work->context, [work] { runSlice(work); });
             return;
         }
