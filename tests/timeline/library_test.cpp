@@ -140,20 +140,7 @@ TEST_F(MediaLibrary, InsertingAFileIsOneEditAndKeepsANewLaneOnlyWithItsClip)
 // back and with them in at once, the presses end the same: an undo takes back the newest waiting import (a file put
 // on a lane), never the edit before it, and an open drops the imports still waiting, so that none lands on the opened
 // show.
-class HeldLibrary : public MediaLibrary
-{
-  protected:
-    void SetUp() override
-    {
-        isReadableFile = [held = held](const QUrl& url) {
-            held->hangIfHeld(url);
-            return ::isReadableFile(url);
-        };
-        MediaLibrary::SetUp();
-    }
-    void TearDown() override { held->release(); }
-    std::shared_ptr<StalledFolder> held = std::make_shared<StalledFolder>();
-};
+using HeldLibrary = HeldImport;
 
 TEST_F(HeldLibrary, AnUndoOrAnOpenTakesBackTheImportsStillWaiting)
 {
