@@ -1,35 +1,17 @@
 #include "applicationstart.h"
-#include "asidethreads.h"
 #include "filedescriptors.h"
 #include "lumoriaapp.h"
 #include "lumostyle.h"
 #include "mallocgrowth.h"
-#include "pipelineworkers.h"
+#include "programend.h"
 #include "quitonsignal.h"
-#include "settingswriter.h"
 #include "singleinstance.h"
 #include "startfolders.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QThreadPool>
 #include <cstdio>
 #include <cstdlib>
-
-// Work still running on a worker (a probe of a stuck network file) must not hold up the quit: by now the recovery
-// copy is written, and QApplication's destructor would wait for the workers without end. The pipelines of the
-// players just let go are stopped first, so that no streaming thread runs while the process tears down.
-static int quitWithoutWaitingLong(int code)
-{
-    const QDeadlineTimer deadline(2000);
-    if (!PipelineWorkers::waitForAll(int(deadline.remainingTime())) ||
-        !QThreadPool::globalInstance()->waitForDone(int(deadline.remainingTime())) ||
-        !AsideThreads::waitForAll(int(deadline.remainingTime())) ||
-        !SettingsWriter::waitForAll(int(deadline.remainingTime())))
-        std::_Exit(code);
-    return code;
-}
 
 // A second start hands over to the console already running and ends.
 static int handOverToRunningCopy(const SingleInstance& instance)
@@ -78,7 +60,5 @@ int main(int argc, char** argv)
         code = QApplication::exec();
         quitOnSignal.setAskToQuit({});
     }
-    // The pictures the engine let go on its way out are deleted from the event loop, which has ended.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return quitWithoutWaitingLong(code);
+    return endProgram(code);
 }

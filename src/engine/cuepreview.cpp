@@ -3,29 +3,12 @@
 #include "engine.h"
 #include "picture.h"
 #include "screenpicture.h"
-#include "videoframegrabber.h"
-
-#include <mutex>
 
 using namespace std::chrono_literals;
 
 // A scrub calls again before this has passed; only where it comes to rest is worth a still.
 static constexpr auto kSettle = 20ms;
-static constexpr int kGrabThreads = 4;
 static constexpr auto kIdleDecoders = 10s;
-
-struct CuePreview::Grabber
-{
-    std::mutex lock;
-    std::unique_ptr<VideoFrameGrabber> decoder;
-
-    std::optional<QImage> frameAt(const QUrl& url, double offset)
-    {
-        if (!decoder || decoder->url() != url)
-            decoder = std::make_unique<VideoFrameGrabber>(url);
-        return decoder->frameAt(offset, kStillSize);
-    }
-};
 
 static void playSilently(Picture* picture, const std::optional<QUrl>& url)
 {
@@ -34,26 +17,17 @@ static void playSilently(Picture* picture, const std::optional<QUrl>& url)
     picture->player()->play();
 }
 
-CuePreview::CuePreview(Engine& engine) : QObject(&engine), m_engine(engine)
+CuePreview::CuePreview(Engine& engine) : QObject(&engine), m_engine(engine), m_stills(this, kStillSize)
 {
     m_settle.setSingleShot(true);
     m_settle.setTimerType(Qt::PreciseTimer);
     connect(&m_settle, &QTimer::timeout, this, &CuePreview::showTimeline);
-    m_grabs.setMaxThreadCount(kGrabThreads);
     m_idle.setSingleShot(true);
-    // Stopped on a grab thread: stopping a decoder closes its file, which waits for a folder that does not answer.
-    connect(&m_idle, &QTimer::timeout, this,
-            [this] { m_grabs.start([idle = std::exchange(m_grabbers, {})]() mutable { idle.clear(); }); });
+    connect(&m_idle, &QTimer::timeout, this, [this] { m_stills.closeIdle(); });
 }
 
-// Stills still being grabbed hold on to this object until they are done; those not begun end as soon as they do.
-// The decoders are let go on a grab thread, as always.
-CuePreview::~CuePreview()
-{
-    supersede();
-    m_grabs.start([idle = std::exchange(m_grabbers, {})]() mutable { idle.clear(); });
-    m_grabs.waitForDone();
-}
+// Stills still being grabbed are not waited for: they end on their own threads and land nowhere.
+CuePreview::~CuePreview() = default;
 
 void CuePreview::previewCue(const Cue& cue)
 {
@@ -95,12 +69,9 @@ void CuePreview::showReplaced()
     supersede();
 }
 
-// Grabs still queued are left to end on their thread without a look at the file: a queued one may hold the last
-// reference to a decoder, or be the decoders' release itself, and closing a decoder may wait for a folder that does
-// not answer. Dropping them from the queue here would run that on the show's thread.
 void CuePreview::supersede()
 {
-    m_latest->store(++m_generation);
+    m_stills.startRound(++m_generation);
     m_settle.stop();
     m_pending.reset();
     m_outstanding = 0;
@@ -126,6 +97,7 @@ void CuePreview::showTimeline()
         const ScreenPicture shown = screenPictureAt(pending.cue, assets, role, pending.time);
         showFrame(role, shown.url, shown.offset, true);
     }
+    m_stills.closeUnasked();
 }
 
 void CuePreview::showFrame(const ScreenRole& role, const std::optional<QUrl>& url, double offset, bool forTimeline)
@@ -135,25 +107,12 @@ void CuePreview::showFrame(const ScreenRole& role, const std::optional<QUrl>& ur
         return frameShown(forTimeline);
     const quint64 ticket = ++m_tickets[role];
     if (url && assetKind(*url) == AssetKind::video) {
-        std::shared_ptr<Grabber>& grabber = m_grabbers[role];
-        if (!grabber)
-            grabber = std::make_shared<Grabber>();
         m_idle.start(kIdleDecoders);
-        const quint64 generation = m_generation;
-        const quint64 show = m_engine.showNumber();
-        m_grabs.start(
-            [this, grabber, latest = m_latest, role, file = *url, offset, generation, show, ticket, forTimeline] {
-                // Superseded while queued: it ends at once, without waiting for the screen's decoder.
-                if (latest->load() != generation)
-                    return;
-                const std::lock_guard lock(grabber->lock);
-                if (latest->load() != generation)
-                    return;
-                const std::optional<QImage> image = grabber->frameAt(file, offset);
-                QMetaObject::invokeMethod(
-                    this, [=, this] { showGrabbed(role, file, generation, show, ticket, forTimeline, image); },
-                    Qt::QueuedConnection);
-            });
+        m_stills.grab(*url, offset,
+                      [this, role, file = *url, generation = m_generation, show = m_engine.showNumber(), ticket,
+                       forTimeline](const std::optional<QImage>& image) {
+                          showGrabbed(role, file, generation, show, ticket, forTimeline, image);
+                      });
         return;
     }
     // Scrubbing across an image does not read it again; a screen left with an earlier video's still is cleared.

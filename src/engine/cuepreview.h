@@ -2,23 +2,22 @@
 
 #include "cue.h"
 #include "screenrole.h"
+#include "stillgrabs.h"
 #include "timelineevent.h"
 
 #include <QHash>
 #include <QImage>
 #include <QObject>
-#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
-#include <atomic>
-#include <memory>
 #include <optional>
 
 class Engine;
 
 // Puts content on the engine's preview pictures, never on air: a cue's opening pictures, one clip, or stills of what
 // a cue's timeline shows at a moment. Video stills are grabbed off the main thread and set on it; each preview
-// supersedes stills still being grabbed for an earlier one, so a scrub ends on its last position's pictures.
+// supersedes stills still being grabbed for an earlier one, so a scrub ends on its last position's pictures. A still
+// held by a folder that stopped answering holds no other file's, on any screen, and nobody waits for it.
 // Nothing in preview is ever heard.
 class CuePreview : public QObject
 {
@@ -38,7 +37,7 @@ class CuePreview : public QObject
     // Another show took the place of the one previewed: no still asked for it lands on the new one's pictures.
     void showReplaced();
     // A grab thread still looks at a video, for a still wanted or not.
-    bool grabbing() const { return m_grabs.activeThreadCount() > 0; }
+    bool grabbing() const { return m_stills.grabbing(); }
 
   signals:
     void timelinePreviewed();
@@ -68,12 +67,7 @@ class CuePreview : public QObject
     int m_outstanding = 0;
     // Per screen, the latest still asked for: an older one that arrives late is not shown.
     QHash<ScreenRole, quint64> m_tickets;
-    // Each screen keeps its decoder while stills of the same file are asked for; a screen's grabs run in turn.
-    struct Grabber;
-    QHash<ScreenRole, std::shared_ptr<Grabber>> m_grabbers;
-    // The generation as the grabbing threads see it, so that they skip stills nobody waits for any more.
-    std::shared_ptr<std::atomic<quint64>> m_latest = std::make_shared<std::atomic<quint64>>(0);
     // Decoders left unused this long are closed.
     QTimer m_idle;
-    QThreadPool m_grabs;
+    StillGrabs m_stills;
 };

@@ -16,6 +16,19 @@ class AsideThreads
         Running& operator=(const Running&) = delete;
     };
 
+    // Held for the life of a thread whose work nobody needs once the program ends (a preview still): the end gives it
+    // no moment at all, and while one runs the process ends without tearing anything down under it.
+    class Unwaited
+    {
+      public:
+        Unwaited();
+        ~Unwaited();
+        Unwaited(const Unwaited&) = delete;
+        Unwaited& operator=(const Unwaited&) = delete;
+    };
+
     // True when none runs any more within the time given.
     static bool waitForAll(int milliseconds);
+    // The same for the threads nobody waits for.
+    static bool waitForUnwaited(int milliseconds);
 };

@@ -1,8 +1,11 @@
+#include "eventwait.h"
+#include "mediafixtures.h"
 #include "projectfile.h"
 #include "stallablemount.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -43,6 +46,20 @@ class EditedConsole
     {
         m_process.write("edit\n");
         return waitForLine("edited");
+    }
+    // Starts it with the video the second cue's clip, and waits until the disk has answered about it.
+    bool startWithVideo(const QProcessEnvironment& environment, const QString& video)
+    {
+        m_process.setProcessEnvironment(environment);
+        m_process.start(EDITED_CONSOLE_PROCESS,
+                        {m_recovery, m_folder.filePath("settings.ini"), m_cueName, "--preview", video});
+        return m_process.waitForStarted(30000) && waitForLine("edited") && waitForLine("answered");
+    }
+    // Asks for a still of the video.
+    bool preview()
+    {
+        m_process.write("preview\n");
+        return waitForLine("previewing");
     }
 
     bool waitForLine(const QByteArray& expected)
@@ -196,4 +213,52 @@ TEST(RecoveryOnExit, AStalledRecoveryFolderHoldsNeitherTheQuitNorTheNextStart)
     EXPECT_TRUE(startSaid.contains("Lumoria 无法启动：恢复文件夹") && startSaid.contains("没有响应"))
         << startSaid.toStdString();
     share.thaw();
+}
+
+// A still of a video on a share that stopped answering, asked for just before the quit, does not hold it: the console
+// ends within a second, with its edit written, whether the share answers during the quit, just after it, or not at
+// all before the process has ended. The share stops after the disk has answered about the video and before the still
+// is asked for, so that its daemon has taken no request it would hold the process's end for.
+TEST(RecoveryOnExit, AStillHeldByAShareDoesNotHoldTheQuit)
+{
+    QTemporaryDir folder;
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    struct Case
+    {
+        int signal;
+        // When the share answers after the signal; never while the process runs when negative.
+        int answerAfterMs;
+    };
+    for (const Case& quit : {Case{SIGINT, 0}, Case{SIGTERM, 20}, Case{SIGHUP, 300}, Case{SIGINT, -1}}) {
+        SCOPED_TRACE(strsignal(quit.signal));
+        SCOPED_TRACE(quit.answerAfterMs);
+        const QString name = QStringLiteral("held%1.mp4").arg(quit.answerAfterMs);
+        ASSERT_TRUE(QFile::copy(MediaFixtures::indexedVideo(90), share.backing() + "/" + name));
+        EditedConsole console(QStringLiteral("预监时退出 %1").arg(quit.answerAfterMs));
+        ASSERT_TRUE(console.startWithVideo(headless(), share.mount() + "/" + name)) << console.errors();
+        share.freeze();
+        ASSERT_TRUE(console.preview()) << console.errors();
+        const auto pid = pid_t(console.process().processId());
+        ASSERT_TRUE(waitUntil([&] { return StallableMount::holdsAThreadOf(pid); })) << "the still was not held";
+
+        QTimer answer;
+        answer.setSingleShot(true);
+        QObject::connect(&answer, &QTimer::timeout, [&] { share.thaw(); });
+        QElapsedTimer ending;
+        ending.start();
+        ::kill(pid, quit.signal);
+        if (quit.answerAfterMs >= 0)
+            answer.start(quit.answerAfterMs);
+        ASSERT_TRUE(waitUntil([&] { return console.process().state() == QProcess::NotRunning; }, 30000));
+        const qint64 endedAfterMs = ending.elapsed();
+        EXPECT_LT(endedAfterMs, 1000) << "the quit waited for the share";
+        EXPECT_EQ(console.process().exitStatus(), QProcess::NormalExit) << console.errors();
+        EXPECT_EQ(console.recoveredCueName(), QStringLiteral("预监时退出 %1").arg(quit.answerAfterMs))
+            << console.errors();
+        std::printf("quit by %s with a held still, the share answering %d ms after: ended after %lld ms\n",
+                    strsignal(quit.signal), quit.answerAfterMs, static_cast<long long>(endedAfterMs));
+        share.thaw();
+    }
 }

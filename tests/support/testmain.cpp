@@ -60,7 +60,7 @@ int main(int argc, char** argv)
     // No pipeline may still be stopping on a worker while the process tears down.
     PipelineWorkers::waitForAll(10000);
     // Nor a look at the disk inside a library being torn down; one held by a stalled folder is not waited for.
-    if (!AsideThreads::waitForAll(5000))
+    if (!AsideThreads::waitForAll(5000) || !AsideThreads::waitForUnwaited(5000))
         std::_Exit(result);
     return result;
 }

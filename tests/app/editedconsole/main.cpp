@@ -1,5 +1,8 @@
+#include "asidethreads.h"
 #include "engine.h"
 #include "lumoriaapp.h"
+#include "mediafiles.h"
+#include "programend.h"
 #include "quitonsignal.h"
 
 #include <QApplication>
@@ -7,22 +10,28 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QThreadPool>
 #include <QTimer>
 #include <cstdio>
 #include <unistd.h>
 
-// The console as the program's entry wires it, over the given recovery folder, with one edit made at once, or with
-// "--on-request" once a line comes on its standard input (so that a test can stop the folder's share first):
-//   edited_console_process RECOVERY_FOLDER SETTINGS_FILE CUE_NAME [--on-request]
+// The console as the program's entry wires it and ends it, over the given recovery folder, with one edit made at
+// once, or with "--on-request" once a line comes on its standard input (so that a test can stop the folder's share
+// first), or with "--preview VIDEO" made at once with the video the second cue's one clip, previewed once a line comes:
+//   edited_console_process RECOVERY_FOLDER SETTINGS_FILE CUE_NAME [--on-request | --preview VIDEO]
 // It prints "ready" when it waits for the request, "edited" once the edit is made, long before the recovery copy's
-// delay is up, "asked: " with the question's texts each time the quit asks the operator, and at its end how the main
-// thread served a 5 ms timer from the moment the application was about to quit ("quit: TICKS ticks, longest gap MS").
+// delay is up, "answered" once the disk has answered about the video and nothing looks at the disk any more,
+// "previewing" once the still is asked for, "asked: " with the question's texts each time the quit asks the operator,
+// and at its end how the main thread served a 5 ms timer from the moment the application was about to quit
+// ("quit: TICKS ticks, longest gap MS").
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const bool onRequest = argc == 5 && QByteArray(argv[4]) == "--on-request";
-    if (argc != 4 && !onRequest) {
-        std::fprintf(stderr, "usage: edited_console_process RECOVERY_FOLDER SETTINGS_FILE CUE_NAME [--on-request]\n");
+    const bool preview = argc == 6 && QByteArray(argv[4]) == "--preview";
+    if (argc != 4 && !onRequest && !preview) {
+        std::fprintf(stderr, "usage: edited_console_process RECOVERY_FOLDER SETTINGS_FILE CUE_NAME [--on-request | "
+                             "--preview VIDEO]\n");
         return 2;
     }
     QuitOnSignal quitOnSignal;
@@ -63,18 +72,44 @@ int main(int argc, char** argv)
         LumoriaApp lumoria(options);
         quitOnSignal.setAskToQuit([&lumoria] { return lumoria.askToQuit(); });
         lumoria.show();
-        const auto edit = [&lumoria, name = QString::fromLocal8Bit(argv[3])] {
+        MediaAsset video;
+        video.url = QUrl::fromLocalFile(preview ? QString::fromLocal8Bit(argv[5]) : QString());
+        video.kind = AssetKind::video;
+        video.duration = 1;
+        const auto edit = [&lumoria, name = QString::fromLocal8Bit(argv[3]), preview, video] {
             Show show = lumoria.engine().show();
             show.cues.first().name = name;
+            if (preview) {
+                TimelineEvent clip;
+                clip.track = Track::main;
+                clip.assetID = video.id;
+                show.assets = QList<MediaAsset>{video};
+                show.cues[1].timeline = QList<TimelineEvent>{clip};
+            }
             lumoria.engine().setShow(show);
             std::printf("edited\n");
             std::fflush(stdout);
         };
+        QTimer answered;
+        QObject::connect(&answered, &QTimer::timeout, [&] {
+            if (lumoria.engine().mediaFiles().state(video.url, FileDepth::header) != FileState::answered ||
+                !AsideThreads::waitForAll(0) || QThreadPool::globalInstance()->activeThreadCount() > 0)
+                return;
+            answered.stop();
+            std::printf("answered\n");
+            std::fflush(stdout);
+        });
+        if (preview)
+            answered.start(20);
         QSocketNotifier request(STDIN_FILENO, QSocketNotifier::Read);
-        request.setEnabled(onRequest);
-        QObject::connect(&request, &QSocketNotifier::activated, [&request, edit] {
+        request.setEnabled(onRequest || preview);
+        QObject::connect(&request, &QSocketNotifier::activated, [&] {
             request.setEnabled(false);
-            edit();
+            if (!preview)
+                return edit();
+            lumoria.engine().previewTimeline(lumoria.engine().show().cues[1], 0.5);
+            std::printf("previewing\n");
+            std::fflush(stdout);
         });
         if (onRequest) {
             std::printf("ready\n");
@@ -88,5 +123,5 @@ int main(int argc, char** argv)
         std::printf("quit: %d ticks, longest gap %lld ms\n", quitTicks, static_cast<long long>(longestGap));
         std::fflush(stdout);
     }
-    return code;
+    return endProgram(code);
 }
