@@ -454,11 +454,13 @@ class Engine : public QObject
     QMap<Track, QMap<qint64, Player*>> m_timelineAudio;
     QSet<const Player*> m_activeTimelinePlayers;
     static constexpr double videoTransitionTolerance = 0.25;
-    // The first videos of the cue that plays next, worked out again only when that cue or the assets change.
+    // The first videos of the cue that plays next, worked out again only when that cue, the assets or the show's
+    // screens change.
     struct NextCueVideos
     {
         Cue cue;
         QList<MediaAsset> assets;
+        QList<ScreenRole> screens;
         QList<VideoPreloadKey> keys;
     };
     std::optional<NextCueVideos> m_nextCueVideos;

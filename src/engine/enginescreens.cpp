@@ -169,6 +169,9 @@ void Engine::syncScreens()
         m_displayBindings->restore(made, *m_show.displayBindings);
     if (changed || !made.isEmpty())
         emit screensChanged();
+    // A screen that joins while a cue plays gets what the cue after it opens with there, ready before it starts.
+    if (!made.isEmpty() && m_current)
+        refreshVideoPreloads();
 }
 
 void Engine::letLeavingScreensGo()
