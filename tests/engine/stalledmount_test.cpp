@@ -10,7 +10,7 @@
 #include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
-#include <mutex>
+#include <atomic>
 
 // The show's folder on a real FUSE mount that stops answering, or answers late, as a network share does: the kernel
 // holds every question about it until the file system answers. Skipped where FUSE or python3-fusepy is missing.
@@ -345,48 +345,24 @@ TEST_P(SlowShare, GoRightAfterOpeningPlaysADirectCueAndARelinkFindsItsFiles)
     expectNeverSaid(QStringLiteral("无响应"));
 }
 
-// A large default picture there, chosen by the operator or stored in an opened show, is looked at once: the look
-// finds it too large to read at once, and its decode on a worker brings it to the screens.
-TEST_P(SlowShare, ALargeDefaultPictureIsLookedAtOncePerChoiceAndArrives)
+// A large default picture there is looked at once: the look finds it too large to read at once, and its decode on a
+// worker brings it to the screens.
+TEST_P(SlowShare, ALargeDefaultPictureIsLookedAtOnceAndArrives)
 {
-    struct Looks
-    {
-        std::mutex lock;
-        QStringList paths;
-    };
-    auto looks = std::make_shared<Looks>();
-    StillDecoder::shared().setBeforeLook([looks](const QString& path) {
-        std::lock_guard guard(looks->lock);
-        looks->paths.append(path);
+    ASSERT_TRUE(QFile::copy(MediaFixtures::png({4000, 3000}, Qt::blue), share.backing() + "/large.png"));
+    auto looks = std::make_shared<std::atomic<int>>(0);
+    StillDecoder::shared().setBeforeLook([looks, path = onShare("large.png").toLocalFile()](const QString& looked) {
+        if (looked == path)
+            ++*looks;
     });
-    const auto looksAt = [&](const QUrl& file) {
-        std::lock_guard guard(looks->lock);
-        return looks->paths.count(file.toLocalFile());
-    };
     const auto cleared = qScopeGuard([] { StillDecoder::shared().setBeforeLook({}); });
-    for (const bool chosen : {true, false}) {
-        SCOPED_TRACE(chosen ? "chosen by the operator" : "stored in the opened show");
-        // A picture of its own each time: one decoded before is at hand at once.
-        const QString name = chosen ? QStringLiteral("chosen.png") : QStringLiteral("stored.png");
-        const QColor color = chosen ? Qt::blue : Qt::green;
-        ASSERT_TRUE(QFile::copy(MediaFixtures::png({4000, 3000}, color), share.backing() + "/" + name));
-        const auto arrived = [&] {
-            const std::optional<QImage> fallback = engine->program(kScreen1)->fallback();
-            return fallback && fallback->size() == QSize(4000, 3000) && fallback->pixelColor(0, 0) == color;
-        };
-        if (chosen) {
-            awaitAnswerAbout(onShare(name));
-            engine->setDefaultPicture(onShare(name));
-        } else {
-            Show show = Show::makeDefault();
-            show.defaultPicture = onShare(name);
-            writeShowFile(show, path("stored.json"), JsonFormat::pretty);
-            ASSERT_EQ(open(url("stored.json")), std::nullopt);
-        }
-        EXPECT_TRUE(waitUntil(arrived, 60000)) << engine->message().toStdString();
-        EXPECT_EQ(looksAt(onShare(name)), 1);
-        EXPECT_EQ(engine->message().toStdString(), chosen ? "默认画面 · chosen.png" : "工程已打开");
-    }
+    awaitAnswerAbout(onShare("large.png"));
+    engine->setDefaultPicture(onShare("large.png"));
+    EXPECT_TRUE(waitUntil([&] { return engine->program(kScreen1)->fallback().has_value(); }, 60000))
+        << engine->message().toStdString();
+    EXPECT_EQ(engine->program(kScreen1)->fallback()->size(), QSize(4000, 3000));
+    EXPECT_EQ(looks->load(), 1);
+    EXPECT_EQ(engine->message().toStdString(), "默认画面 · large.png");
 }
 
 // A save and an open there show their progress and end, and the folder is never said to give no answer.

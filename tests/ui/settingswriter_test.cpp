@@ -1,5 +1,4 @@
 #include "eventwait.h"
-#include "lumosettings.h"
 #include "settingswriter.h"
 
 #include <QDir>
@@ -106,20 +105,4 @@ TEST(SettingsWriter, AFailedWriteIsToldGoesAgainWithTheNextAndIsNamedAtTheEnd)
         std::lock_guard guard(failures->lock);
         EXPECT_EQ(failures->count, 2);
     }
-}
-
-// The switches' own failed write is said in Chinese, for the status line, naming the setting.
-TEST(LumoSettings, AFailedWriteOfASwitchIsSaid)
-{
-    QTemporaryDir folder;
-    QFile(folder.filePath("plain")).open(QIODevice::WriteOnly);
-    const QString file = folder.filePath("plain/settings.ini");
-    LumoSettings settings(file);
-    QString said;
-    QObject::connect(&settings, &LumoSettings::writeFailed, [&](const QString& text) { said = text; });
-    settings.setShowsLumoTooltips(false);
-    ASSERT_TRUE(waitUntil([&] { return !said.isEmpty(); }));
-    EXPECT_EQ(said.toStdString(),
-              ("设置 showsLumoTooltips 保存失败 · 无法写入 " + file + " · 下次启动时不会保留").toStdString());
-    EXPECT_FALSE(settings.showsLumoTooltips()) << "the switch keeps what the operator chose";
 }
