@@ -51,11 +51,11 @@ QString Engine::replaceShow(const Show& show)
     ++m_showNumber;
     const QString dropped = m_waitingEdits->dropAll();
     m_lookedDefaultPicture.reset();
-    // An open always replaces the show: comparing a large show with an equal one on disk would take as long as freeing
-    // it.
     // No screen shows the picture of the show before while the opened show's own is read.
     for (Picture* picture : std::as_const(m_program))
         picture->setFallback(std::nullopt);
+    // An open always replaces the show: comparing a large show with an equal one on disk would take as long as freeing
+    // it.
     placeShow(show);
     syncScreens();
     restoreDisplayBindings();
