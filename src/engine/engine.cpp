@@ -67,6 +67,11 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
                                          }},
                                         this);
     m_pictureWait = new AwaitedFiles(*m_mediaFiles, this);
+    // The show's default picture, held by a folder that stopped answering, is read once the folder answers again.
+    connect(m_mediaFiles, &MediaFiles::answeredFiles, this, [this] {
+        if (m_pictureSilentFor && m_mediaFiles->state(*m_pictureSilentFor, FileDepth::readable) != FileState::stalled)
+            applyDefaultPicture();
+    });
     connect(m_mediaFiles, &MediaFiles::answered, this, [this] {
         if (std::exchange(m_preloadsAwaitAnswers, false))
             refreshVideoPreloads();

@@ -294,6 +294,12 @@ class Engine : public QObject
     void restoreDisplayBindings();
     void storeBinding(const ScreenRole& role, const std::optional<QString>& identity);
     std::optional<QImage> defaultPictureImage();
+    // What the status line adds while the show's own default picture is on its way to the screens, if anything.
+    std::optional<QString> defaultPictureWait() const;
+    // The line, where it still tells of the wait for the default picture, tells what holds now.
+    void retellDefaultPictureWait();
+    // The opening line of a show put in place, with the wait for its default picture.
+    QString withDefaultPictureWait(const QString& text);
     void chooseDefaultPicture(const std::optional<QUrl>& url, quint64 edit);
     struct Relinked;
     // Once the show's files are gathered: asks the disk about them, then about the files found in their place.
@@ -448,11 +454,13 @@ class Engine : public QObject
     QMap<Track, QMap<qint64, Player*>> m_timelineAudio;
     QSet<const Player*> m_activeTimelinePlayers;
     static constexpr double videoTransitionTolerance = 0.25;
-    // The first videos of the cue that plays next, worked out again only when that cue or the assets change.
+    // The first videos of the cue that plays next, worked out again only when that cue, the assets or the show's
+    // screens change.
     struct NextCueVideos
     {
         Cue cue;
         QList<MediaAsset> assets;
+        QList<ScreenRole> screens;
         QList<VideoPreloadKey> keys;
     };
     std::optional<NextCueVideos> m_nextCueVideos;
@@ -475,6 +483,10 @@ class Engine : public QObject
     // The show's default picture, until its file has answered; the picture it waits for.
     AwaitedFiles* m_pictureWait;
     std::optional<QUrl> m_pictureWaitFor;
+    // The show's default picture while its folder does not answer: it is read again once the folder answers.
+    std::optional<QUrl> m_pictureSilentFor;
+    // The wait for the default picture as the status line was last told of it.
+    std::optional<QString> m_pictureWaitTold;
     MediaAskAhead* m_askAhead = nullptr;
     std::shared_ptr<AudioChannelMixer> m_audioMixer;
     std::optional<QUuid> m_focusEvent;

@@ -47,15 +47,18 @@ void Engine::refreshVideoPreloads()
     m_stillPreloads->prepare(m_timeline->index(), next, m_program.keys(), runAssets());
 }
 
-// Each screen's first video of a cue, by time; worked out again only when the cue or the assets change.
+// Each screen's first video of a cue, by time; worked out again only when the cue, the assets or the screens (which
+// a direct cue's files go to) change.
 QList<VideoPreloadKey> Engine::nextCueVideos(const Cue& cue)
 {
     QList<MediaAsset> assets = runAssets();
-    if (m_nextCueVideos && m_nextCueVideos->cue == cue && m_nextCueVideos->assets == assets)
+    QList<ScreenRole> screens = m_show.screens();
+    if (m_nextCueVideos && m_nextCueVideos->cue == cue && m_nextCueVideos->assets == assets &&
+        m_nextCueVideos->screens == screens)
         return m_nextCueVideos->keys;
     QList<VideoPreloadKey> keys;
     if (!cue.isTimelineCue()) {
-        for (const ScreenRole& role : m_show.screens())
+        for (const ScreenRole& role : std::as_const(screens))
             if (const std::optional<QUrl> url = directFile(cue, role); url && assetKind(*url) == AssetKind::video)
                 keys.append({role, *url});
     } else {
@@ -75,7 +78,7 @@ QList<VideoPreloadKey> Engine::nextCueVideos(const Cue& cue)
         for (auto entry = first.cbegin(); entry != first.cend(); ++entry)
             keys.append({entry.key(), entry.value().second});
     }
-    m_nextCueVideos = NextCueVideos{cue, std::move(assets), keys};
+    m_nextCueVideos = NextCueVideos{cue, std::move(assets), std::move(screens), keys};
     return keys;
 }
 

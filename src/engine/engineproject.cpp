@@ -51,6 +51,9 @@ QString Engine::replaceShow(const Show& show)
     ++m_showNumber;
     const QString dropped = m_waitingEdits->dropAll();
     m_lookedDefaultPicture.reset();
+    // No screen shows the picture of the show before while the opened show's own is read.
+    for (Picture* picture : std::as_const(m_program))
+        picture->setFallback(std::nullopt);
     // An open always replaces the show: comparing a large show with an equal one on disk would take as long as freeing
     // it.
     placeShow(show);
@@ -59,7 +62,7 @@ QString Engine::replaceShow(const Show& show)
     applyDefaultPicture();
     m_history->finishLoading();
     setSelected(m_show.cues.isEmpty() ? std::nullopt : std::optional(m_show.cues.first().id));
-    setMessage(QStringLiteral("工程已打开") + dropped);
+    setMessage(withDefaultPictureWait(QStringLiteral("工程已打开") + dropped));
     return dropped;
 }
 
@@ -78,9 +81,10 @@ void Engine::takeBackOffered(const Show& recovered, bool unsavedWorkParked)
     const QString dropped = replaceShow(recovered);
     setProjectURL(std::nullopt);
     m_history->tookBackOffered(unsavedWorkParked);
-    setMessage((unsavedWorkParked ? QStringLiteral("已恢复未保存工程 · 原先未保存的修改已另存，可再次恢复")
-                                  : QStringLiteral("已恢复未保存工程")) +
-               dropped);
+    setMessage(withDefaultPictureWait((unsavedWorkParked
+                                           ? QStringLiteral("已恢复未保存工程 · 原先未保存的修改已另存，可再次恢复")
+                                           : QStringLiteral("已恢复未保存工程")) +
+                                      dropped));
 }
 
 void Engine::writeRecovery()

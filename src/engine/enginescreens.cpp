@@ -9,6 +9,7 @@
 #include "stilldecoder.h"
 #include "waitingedits.h"
 
+#include <QScopeGuard>
 #include <QSet>
 
 static const QString kScreenPrefix = QStringLiteral("屏幕 ");
@@ -66,10 +67,41 @@ std::optional<QImage> Engine::defaultPictureImage()
             applyDefaultPicture();
         });
     }
+    // Read again once its folder answers (see the constructor).
+    m_pictureSilentFor = read.stalled ? m_show.defaultPicture : std::nullopt;
     if (read.decoding != m_awaitedDefaultPicture)
         m_awaitedDefaultReachesScreenEngines = false;
     m_awaitedDefaultPicture = read.decoding;
+    retellDefaultPictureWait();
     return read.image;
+}
+
+std::optional<QString> Engine::defaultPictureWait() const
+{
+    if (m_pictureSilentFor)
+        return QStringLiteral("默认画面“%1”所在的文件夹没有响应，仍在等待").arg(m_pictureSilentFor->fileName());
+    if (m_pictureWaitFor || m_awaitedDefaultPicture)
+        return QStringLiteral("正在读取默认画面…");
+    return std::nullopt;
+}
+
+void Engine::retellDefaultPictureWait()
+{
+    const std::optional<QString> now = defaultPictureWait();
+    const std::optional<QString> told = std::exchange(m_pictureWaitTold, now);
+    if (!told || now == told)
+        return;
+    const QString part = QStringLiteral(" · ") + *told;
+    if (m_message == *told)
+        setMessage(now ? *now : holdingMessage());
+    else if (m_message.contains(part))
+        setMessage(QString(m_message).replace(part, now ? QStringLiteral(" · ") + *now : QString()));
+}
+
+QString Engine::withDefaultPictureWait(const QString& text)
+{
+    m_pictureWaitTold = defaultPictureWait();
+    return m_pictureWaitTold ? text + QStringLiteral(" · ") + *m_pictureWaitTold : text;
 }
 
 // A default picture that was decoding reaches the pictures it was meant for, if the show still names it.
@@ -78,6 +110,8 @@ void Engine::showDecodedDefaultPicture(const QString& path, const QImage& image)
     if (m_awaitedDefaultPicture != path)
         return;
     m_awaitedDefaultPicture.reset();
+    // Told once the screens show it.
+    const auto told = qScopeGuard([this] { retellDefaultPictureWait(); });
     if (!m_show.defaultPicture || m_show.defaultPicture->toLocalFile() != path)
         return;
     const std::optional<QImage> fallback = image.isNull() ? std::nullopt : std::optional(image);
@@ -135,6 +169,9 @@ void Engine::syncScreens()
         m_displayBindings->restore(made, *m_show.displayBindings);
     if (changed || !made.isEmpty())
         emit screensChanged();
+    // A screen that joins while a cue plays gets what the cue after it opens with there, ready before it starts.
+    if (!made.isEmpty() && m_current)
+        refreshVideoPreloads();
 }
 
 void Engine::letLeavingScreensGo()
@@ -152,7 +189,8 @@ QList<ScreenRole> Engine::screensWithPictures() const
 void Engine::applyDefaultPicture()
 {
     const std::optional<QImage> image = defaultPictureImage();
-    if (m_awaitedDefaultPicture || m_pictureWait->waiting())
+    // The screens keep what they show until the picture is read.
+    if (m_awaitedDefaultPicture || m_pictureWait->waiting() || m_pictureSilentFor)
         return;
     for (Picture* picture : std::as_const(m_program))
         picture->setFallback(image);
@@ -195,6 +233,7 @@ void Engine::chooseDefaultPicture(const std::optional<QUrl>& url, quint64 edit)
     setShow(std::move(show));
     m_awaitedDefaultPicture = read.decoding;
     m_awaitedDefaultReachesScreenEngines = true;
+    retellDefaultPictureWait();
     setMessage(url ? QStringLiteral("默认画面 · ") + url->fileName() : QStringLiteral("已清除默认画面"));
     // The screens keep the picture they have until a large one has decoded.
     if (read.decoding)

@@ -12,7 +12,7 @@ void Engine::waitEnded(const QString& said)
 }
 
 // In the order a press would have put it there: a press waiting for its answers, a screen's play waiting for them, a
-// countdown, then what is on air.
+// countdown, then what is on air; with nothing on air, the wait for the show's default picture.
 QString Engine::holdingMessage() const
 {
     const QString checking = QStringLiteral("正在检查素材 · ");
@@ -26,7 +26,7 @@ QString Engine::holdingMessage() const
         return QStringLiteral("等待执行 · ") + m_countdown->name();
     if (m_current)
         return m_current->isTimelineCue() ? timelineText(*m_current) : QStringLiteral("播出中 · ") + m_current->name;
-    return QStringLiteral("就绪");
+    return defaultPictureWait().value_or(QStringLiteral("就绪"));
 }
 
 // Asked again at each answer only while the line still names the refusal: one cue's check, never the library's.

@@ -98,10 +98,13 @@ void StillDecoder::keep(const QString& key, const QImage& image)
     m_largest.emplace(key, image);
 }
 
-// One look at a time per file; false when no thread could be started for it.
+// One look at a time per file, and none while the picture its last look found decodes: decoded() follows that
+// decode, and a look asked meanwhile would only ask the file's folder again. False when no thread could be started.
 bool StillDecoder::look(const QString& path)
 {
     if (m_looking.contains(path))
+        return true;
+    if (const auto key = m_keys.constFind(path); key != m_keys.cend() && m_decoding.contains(*key))
         return true;
     const QString heldKey = held(path) ? m_keys.value(path) : QString();
     const bool started = m_replies.ask<Look>(

@@ -32,7 +32,8 @@ class StillDecoder : public QObject
 
     // The picture in the file when it is at hand, decoded before: at once, while the file is looked at again aside
     // so that a picture changed on disk is read anew. Null when no look at the file could be started. Otherwise
-    // none, and the look starts (once); decoded() follows, with a null image for a file that is no readable picture.
+    // none, and the look starts (once, and not while the picture decodes); decoded() follows, with a null image for
+    // a file that is no readable picture.
     std::optional<QImage> image(const QString& path);
     // Starts reading a file that is about to be shown.
     void prepare(const QString& path);

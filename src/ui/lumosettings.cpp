@@ -41,9 +41,19 @@ LumoSettings::LumoSettings(const QString& fileName, QObject* parent)
     m_showsLumoTooltips = read(tooltipsKey);
     m_autoOpenProjectionMonitor = read(monitorKey);
     m_timelineSnapEnabled = read(snapKey);
+    // Told on the writer's thread; said here. No call is under way or to come once the writer has let go of it.
+    m_writer->setFailed([this](const QStringList& keys, const QString& why) {
+        const QString text =
+            QStringLiteral("设置 %1 保存失败 · %2 · 下次启动时不会保留").arg(keys.join(QStringLiteral("、")), why);
+        QMetaObject::invokeMethod(
+            this, [this, text] { emit writeFailed(text); }, Qt::QueuedConnection);
+    });
 }
 
-LumoSettings::~LumoSettings() = default;
+LumoSettings::~LumoSettings()
+{
+    m_writer->setFailed({});
+}
 
 void LumoSettings::write(const QString& key, bool on)
 {
@@ -58,6 +68,11 @@ void LumoSettings::finishWriting(QDeadlineTimer deadline)
 bool LumoSettings::written() const
 {
     return m_writer->written();
+}
+
+bool LumoSettings::settled() const
+{
+    return m_writer->settled();
 }
 
 void LumoSettings::setShowsLumoTooltips(bool on)

@@ -28,16 +28,20 @@ class LumoSettings : public QObject
 
     // One text per unreadable setting, for the status line.
     QStringList problems() const { return m_problems; }
-    // For the quit: waits until the changes are in the file or the deadline passes, and says on stderr which are
-    // not.
+    // For the quit: waits until the changes are in the file (or failed) or the deadline passes, and says on stderr
+    // which are not in the file.
     void finishWriting(QDeadlineTimer deadline);
     // Whether every change is in the file.
     bool written() const;
+    // Whether no change is on its way to the file any more: each is in it, or its write failed.
+    bool settled() const;
 
   signals:
     void showsLumoTooltipsChanged();
     void autoOpenProjectionMonitorChanged();
     void timelineSnapEnabledChanged();
+    // A write of changes failed: for the status line.
+    void writeFailed(const QString& text);
 
   private:
     void write(const QString& key, bool on);

@@ -1,5 +1,6 @@
 #include "settingswriter.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMap>
 #include <QSettings>
@@ -17,6 +18,10 @@ struct SettingsWriter::Shared
     QMap<QString, QVariant> pending;
     // The keys of the values on their way to the file.
     QStringList writing;
+    // The values whose last write failed, and why; they go with the next write.
+    QMap<QString, QVariant> failed;
+    QString failure;
+    Failed told;
     bool threadRunning = false;
 };
 
@@ -49,6 +54,14 @@ QString shownFileName(const QString& fileName)
         return QFileInfo(fileName).fileName();
     return QStringLiteral("Lumoria.conf");
 }
+
+// Why the settings could not be written, as QSettings found it.
+QString failureText(const QSettings& settings)
+{
+    const QString file = QDir::toNativeSeparators(settings.fileName());
+    return settings.status() == QSettings::FormatError ? QStringLiteral("设置文件格式错误 · ") + file
+                                                       : QStringLiteral("无法写入 ") + file;
+}
 } // namespace
 
 SettingsWriter::SettingsWriter(const QString& fileName) : m_shared(std::make_shared<Shared>())
@@ -58,8 +71,15 @@ SettingsWriter::SettingsWriter(const QString& fileName) : m_shared(std::make_sha
 
 SettingsWriter::~SettingsWriter()
 {
-    if (!m_gaveUp)
+    setFailed({});
+    if (!m_said)
         finishWriting(QDeadlineTimer(kLastWritesMs));
+}
+
+void SettingsWriter::setFailed(Failed failed)
+{
+    std::lock_guard guard(m_shared->lock);
+    m_shared->told = std::move(failed);
 }
 
 void SettingsWriter::write(const QString& key, const QVariant& value)
@@ -100,13 +120,22 @@ void SettingsWriter::run(std::shared_ptr<Shared> shared)
                 shared->settled.notify_all();
                 break;
             }
-            batch = std::exchange(shared->pending, {});
+            // A value that failed is written again with the next ones, unless a newer one takes its place.
+            batch = std::exchange(shared->failed, {});
+            batch.insert(std::exchange(shared->pending, {}));
             shared->writing = batch.keys();
         }
         const std::unique_ptr<QSettings> settings = openSettings(shared->fileName);
         for (auto value = batch.cbegin(); value != batch.cend(); ++value)
             settings->setValue(value.key(), value.value());
         settings->sync();
+        if (settings->status() == QSettings::NoError)
+            continue;
+        std::lock_guard guard(shared->lock);
+        shared->failed = batch;
+        shared->failure = failureText(*settings);
+        if (shared->told)
+            shared->told(batch.keys(), shared->failure);
     }
     std::lock_guard counted(threads().lock);
     --threads().running;
@@ -114,6 +143,12 @@ void SettingsWriter::run(std::shared_ptr<Shared> shared)
 }
 
 bool SettingsWriter::written() const
+{
+    std::lock_guard guard(m_shared->lock);
+    return !m_shared->threadRunning && m_shared->pending.isEmpty() && m_shared->failed.isEmpty();
+}
+
+bool SettingsWriter::settled() const
 {
     std::lock_guard guard(m_shared->lock);
     return !m_shared->threadRunning && m_shared->pending.isEmpty();
@@ -127,13 +162,19 @@ void SettingsWriter::finishWriting(QDeadlineTimer deadline)
         m_shared->settled.wait(guard, settled);
     else
         m_shared->settled.wait_for(guard, std::chrono::milliseconds(deadline.remainingTime()), settled);
-    if (settled())
+    QString text;
+    if (!settled()) {
+        QStringList lost = m_shared->writing + m_shared->pending.keys() + m_shared->failed.keys();
+        lost.removeDuplicates();
+        text += QStringLiteral("Lumoria：“%1”所在的文件夹没有响应，设置 %2 没有保存。\n")
+                    .arg(shownFileName(m_shared->fileName), lost.join(QStringLiteral("、")));
+    } else if (!m_shared->failed.isEmpty()) {
+        text += QStringLiteral("Lumoria：设置 %1 没有保存 · %2。\n")
+                    .arg(m_shared->failed.keys().join(QStringLiteral("、")), m_shared->failure);
+    }
+    if (text.isEmpty())
         return;
-    QStringList lost = m_shared->writing + m_shared->pending.keys();
-    lost.removeDuplicates();
-    m_gaveUp = true;
-    const QString text = QStringLiteral("Lumoria：“%1”所在的文件夹没有响应，设置 %2 没有保存。\n")
-                             .arg(shownFileName(m_shared->fileName), lost.join(QStringLiteral("、")));
+    m_said = true;
     std::fputs(text.toUtf8().constData(), stderr);
 }
 

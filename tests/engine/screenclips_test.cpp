@@ -140,6 +140,40 @@ TEST_F(ScreenClips, NextCuesFirstVideoIsPreparedAndGoesOnAirWithoutALoad)
     EXPECT_TRUE(prepared->startedAt);
 }
 
+// A screen added while a cue plays, a direct one or a timeline whose next clip comes after, gets the video the next
+// direct cue opens with there prepared ahead, and that cue shows it without a load.
+TEST_F(ScreenClips, AScreenAddedWhileACuePlaysGetsTheNextDirectCuesVideoPrepared)
+{
+    const QUrl side = videoFile(QStringLiteral("side.mp4"));
+    const MediaAsset red = addAsset(stillFile(Qt::red), AssetKind::image);
+    for (const bool timeline : {false, true}) {
+        SCOPED_TRACE(timeline ? "a timeline on air" : "a direct cue on air");
+        engine->stop(true);
+        setScreens({kScreen1});
+        edit([&](Show& show) {
+            show.cues[0].main = stillFile(Qt::red);
+            show.cues[0].timeline.reset();
+            if (timeline)
+                show.cues[0].timeline = QList<TimelineEvent>{still(red, 0, 1), still(red, 2, 1)};
+            show.cues[1].side = side;
+        });
+        takeCue(0);
+        advanceTo(1);
+        ASSERT_EQ(playerOf(side), nullptr) << "prepared for a screen not in the show";
+        engine->addScreen();
+        ASSERT_TRUE(engine->show().screens().contains(kScreen2));
+        advanceTo(2.05);
+        ASSERT_TRUE(waitUntil([&] { return playerOf(side) != nullptr; })) << "no video prepared for the new screen";
+        FakePlayer* prepared = playerOf(side);
+        EXPECT_TRUE(prepared->isMuted());
+        const quint64 item = prepared->generation();
+        engine->go();
+        ASSERT_TRUE(onAir(1));
+        EXPECT_EQ(shown(kScreen2)->player(), prepared);
+        EXPECT_EQ(prepared->generation(), item) << "loaded again at the start";
+    }
+}
+
 // The last picture is held only for a next cue that starts with video there within a quarter second, and stays
 // up across that cue's start until its video can show a frame; a hold or loop ending leaves the empty screen.
 TEST_F(ScreenClips, LastFrameIsHeldAcrossTheNextCuesStartUntilItsVideoCanShow)

@@ -3,10 +3,14 @@
 #include "enginefixture.h"
 #include "heartbeat.h"
 #include "projectfile.h"
+#include "stilldecoder.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QScopeGuard>
+#include <QSet>
 #include <QSignalSpy>
+#include <atomic>
 
 // The show's folder on a real FUSE mount that stops answering, or answers late, as a network share does: the kernel
 // holds every question about it until the file system answers. Skipped where FUSE or python3-fusepy is missing.
@@ -339,6 +343,26 @@ TEST_P(SlowShare, GoRightAfterOpeningPlaysADirectCueAndARelinkFindsItsFiles)
         << engine->message().toStdString();
     EXPECT_EQ(cue(0).audio, onShare("film.mp4"));
     expectNeverSaid(QStringLiteral("无响应"));
+}
+
+// A large default picture there is looked at once: the look finds it too large to read at once, and its decode on a
+// worker brings it to the screens.
+TEST_P(SlowShare, ALargeDefaultPictureIsLookedAtOnceAndArrives)
+{
+    ASSERT_TRUE(QFile::copy(MediaFixtures::png({4000, 3000}, Qt::blue), share.backing() + "/large.png"));
+    auto looks = std::make_shared<std::atomic<int>>(0);
+    StillDecoder::shared().setBeforeLook([looks, path = onShare("large.png").toLocalFile()](const QString& looked) {
+        if (looked == path)
+            ++*looks;
+    });
+    const auto cleared = qScopeGuard([] { StillDecoder::shared().setBeforeLook({}); });
+    awaitAnswerAbout(onShare("large.png"));
+    engine->setDefaultPicture(onShare("large.png"));
+    EXPECT_TRUE(waitUntil([&] { return engine->program(kScreen1)->fallback().has_value(); }, 60000))
+        << engine->message().toStdString();
+    EXPECT_EQ(engine->program(kScreen1)->fallback()->size(), QSize(4000, 3000));
+    EXPECT_EQ(looks->load(), 1);
+    EXPECT_EQ(engine->message().toStdString(), "默认画面 · large.png");
 }
 
 // A save and an open there show their progress and end, and the folder is never said to give no answer.
@@ -695,5 +719,64 @@ TEST_F(StalledMount, AStillGrabbedBeforeAnOpenNeverLandsOnTheOpenedShow)
         QCoreApplication::processEvents();
         EXPECT_FALSE(engine->preview(kScreen1)->image());
         EXPECT_EQ(previewed.count(), held ? 0 : 1);
+    }
+}
+
+// The opened show's default picture lies on a share silent at the open for one to three seconds. Meanwhile no screen
+// shows the picture of the show before, and the line tells of the wait, naming the silent folder once it counts as
+// silent; once the share answers, the picture comes to every screen and the line is the open's own again.
+TEST_F(StalledMount, TheOpenedShowsPictureOnASilentShareArrivesOnceItAnswersAndNoneOfTheShowBeforeMeanwhile)
+{
+    Show before = Show::makeDefault();
+    before.defaultPicture = stillFile(Qt::green);
+    writeShowFile(before, path("before.json"), JsonFormat::pretty);
+    const auto fallbacks = [&] {
+        QStringList colors;
+        for (const ScreenRole& role : engine->show().screens()) {
+            const std::optional<QImage> fallback = engine->program(role)->fallback();
+            colors << (fallback ? fallback->pixelColor(0, 0).name() : QStringLiteral("无"));
+        }
+        return colors.join(' ');
+    };
+    for (const int silence : {1200, 2000, 3000}) {
+        SCOPED_TRACE(silence);
+        // A picture of its own each time: what was read before is kept by the kernel.
+        const QString name = QStringLiteral("blue%1.png").arg(silence);
+        ASSERT_TRUE(QFile::copy(MediaFixtures::png({16, 16}, Qt::blue), share.backing() + "/" + name));
+        Show opened = Show::makeDefault();
+        opened.outputScreens = QList<ScreenRole>{kScreen1, kScreen2};
+        opened.defaultPicture = onShare(name);
+        writeShowFile(opened, path("opened.json"), JsonFormat::pretty);
+        ASSERT_EQ(open(url("before.json")), std::nullopt);
+        ASSERT_TRUE(waitUntil([&] { return fallbacks() == QStringLiteral("#00ff00"); }));
+
+        share.stall();
+        ASSERT_EQ(open(url("opened.json")), std::nullopt);
+        QElapsedTimer silent;
+        silent.start();
+        QSet<QString> shown;
+        QSet<QString> lines;
+        waitUntil(
+            [&] {
+                shown << fallbacks();
+                lines << engine->message();
+                return silent.elapsed() >= silence;
+            },
+            silence + 1000);
+        const auto listed = [](const QSet<QString>& set) { return QStringList(set.cbegin(), set.cend()).join(" | "); };
+        EXPECT_EQ(listed(shown).toStdString(), "无 无");
+        const QString reading = QStringLiteral("工程已打开 · 正在读取默认画面…");
+        const QString waiting = QStringLiteral("工程已打开 · 默认画面“%1”所在的文件夹没有响应，仍在等待").arg(name);
+        EXPECT_TRUE(lines.contains(reading)) << listed(lines).toStdString();
+        lines -= QSet<QString>{reading, waiting};
+        EXPECT_EQ(listed(lines).toStdString(), "");
+        if (silence >= 2000) {
+            EXPECT_EQ(engine->message().toStdString(), waiting.toStdString());
+        }
+
+        share.answer();
+        EXPECT_TRUE(waitUntil([&] { return fallbacks() == QStringLiteral("#0000ff #0000ff"); }))
+            << fallbacks().toStdString();
+        EXPECT_EQ(engine->message().toStdString(), "工程已打开");
     }
 }

@@ -222,12 +222,12 @@ void ConsoleView::applicationWillTerminate()
     // The settings tell nobody when they are written: they are looked at now and then.
     QTimer settings;
     connect(&settings, &QTimer::timeout, &waiting, [&] {
-        if (outcome->has_value() && (m_settings.written() || quitting.hasExpired()))
+        if (outcome->has_value() && (m_settings.settled() || quitting.hasExpired()))
             waiting.quit();
     });
     settings.start(kSettingsLook);
     // The recovery copy's outcome comes within its own time, a failure when the folder did not answer.
-    while (!outcome->has_value() || (!m_settings.written() && !quitting.hasExpired()))
+    while (!outcome->has_value() || (!m_settings.settled() && !quitting.hasExpired()))
         if (waiting.exec(QEventLoop::ExcludeUserInputEvents) != 0)
             break;
     const std::optional<QString> lost =

@@ -34,6 +34,7 @@ LumoriaApp::LumoriaApp(Options options, QObject* parent)
     m_windows->setTooltipsEnabled(m_settings->showsLumoTooltips());
     connect(m_settings, &LumoSettings::showsLumoTooltipsChanged, this,
             [this] { m_windows->setTooltipsEnabled(m_settings->showsLumoTooltips()); });
+    connect(m_settings, &LumoSettings::writeFailed, m_engine, &Engine::setMessage);
     // From here a signal ends the run without asking.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { m_quitting = true; });
     connect(qApp, &QCoreApplication::aboutToQuit, view, &ConsoleView::applicationWillTerminate);

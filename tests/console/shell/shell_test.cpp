@@ -66,6 +66,29 @@ TEST_F(ConsoleTest, HoverHelpFollowsTheSwitchLiveAndSurvivesARestart)
     EXPECT_EQ(lumoHelpText(inGuide), "目录") << "windows that do not follow the switch keep their help";
 }
 
+// Settings whose file cannot be written (its folder's place is a plain file, as for a full disk): turning hover help
+// off says so on the status line, and the quit names the setting that is not in the file.
+TEST_F(ConsoleTest, ASwitchWhoseSettingCannotBeWrittenIsSaidOnTheLineAndAtTheQuit)
+{
+    app.reset();
+    QFile(folder.filePath("plain")).open(QIODevice::WriteOnly);
+    const QString file = folder.filePath("plain/settings.ini");
+    LumoriaApp::Options options;
+    options.recoveryDirectory = recoveryDirectory();
+    options.settingsFile = file;
+    app = std::make_unique<LumoriaApp>(options);
+    app->consoleWindow().tooltipsAction()->trigger();
+    EXPECT_FALSE(app->settings().showsLumoTooltips());
+    EXPECT_TRUE(waitUntil([&] { return engine().message().startsWith("设置 showsLumoTooltips 保存失败"); }))
+        << engine().message().toStdString();
+    EXPECT_EQ(engine().message(), "设置 showsLumoTooltips 保存失败 · 无法写入 " + file + " · 下次启动时不会保留");
+
+    testing::internal::CaptureStderr();
+    view().applicationWillTerminate();
+    const QString said = QString::fromStdString(testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(said.contains("设置 showsLumoTooltips 没有保存 · 无法写入 " + file)) << said.toStdString();
+}
+
 TEST_F(ConsoleTest, AWindowOpenedTwiceIsOneWindow)
 {
     for (const QString id : {"remote-control", "user-guide", "projector-mapping", "projection-monitor"}) {
