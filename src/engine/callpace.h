@@ -7,7 +7,7 @@
 #include <optional>
 
 // How quickly a folder answers, from the calls on it that ended lately: it counts as silent only once it has given
-// no sign of life for several times as long as its slowest recent call took. One stat is two or three requests to a
+// no sign of life for four times as long as its slowest recent call took. One stat is two or three requests to a
 // share, so at 0.6 s a request a stat ends after about 1.8 s, and calls started together end together: a share that
 // slow answers all the while, and one that answered at once and now holds a call for a second does not. Written by
 // the threads that make the calls, read anywhere, without a lock.
@@ -20,7 +20,7 @@ class CallPace
     // For a folder none of whose calls has ended yet: its first call may be several slow requests.
     static constexpr std::chrono::milliseconds kFirstSilence{2500};
     // Silent after this many times its slowest recent call.
-    static constexpr int kCallsLong = 3;
+    static constexpr int kCallsLong = 4;
     // However slow its calls were, a folder that gives no sign for this long is silent.
     static constexpr std::chrono::seconds kLongestSilence{30};
 

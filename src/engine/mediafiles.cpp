@@ -106,7 +106,8 @@ void MediaFiles::collect(const Arrival& arrival, Told& changed)
         entry.askedNumber = 0;
         --folder.onTheWay;
         entry.answeredAt = arrival.at;
-        entry.took = arrival.at - entry.askedAt;
+        if (arrival.answer.depth == FileDepth::stamp)
+            entry.stampTook = arrival.at - entry.askedAt;
     }
     // An older question that looked deeper at the file as it still is adds what it found.
     const bool deeperAsItIs =
@@ -227,7 +228,7 @@ void MediaFiles::refreshAged(const QUrl& url, FileDepth depth)
         return;
     if (entry.answer) {
         const Clock::duration age = Clock::now() - entry.answeredAt;
-        if (age < kAnswerAges || age < 4 * entry.took)
+        if (age < kAnswerAges || age < 2 * entry.stampTook)
             return;
     }
     send(url, entry, depth);

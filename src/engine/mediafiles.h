@@ -53,9 +53,9 @@ class MediaFiles : public QObject
     using Urgency = FileQuestions::Urgency;
     void refresh(const QList<QUrl>& urls, FileDepth depth, Again again = Again::unlessOnTheWay,
                  Urgency urgency = Urgency::background);
-    // Asks the file again in the background once its answer has aged: it came more than kAnswerAges ago and longer
-    // ago than a few times what it took, and no question about it is on the way. A folder is so asked no faster
-    // than it answers, and its questions come to rest between rounds.
+    // Asks the file again in the background once its answer has aged: it came more than kAnswerAges ago, and longer
+    // ago than twice what the last look at its stamp took, waiting included, and no question about it is on the way.
+    // A folder is so asked no faster than it answers, and its questions come to rest between rounds.
     void refreshAged(const QUrl& url, FileDepth depth);
     // As refresh() unlessOnTheWay in the background, a slice of the files each turn of the event loop: for a large
     // library's files, which nobody waits for.
@@ -95,9 +95,9 @@ class MediaFiles : public QObject
         quint64 askedNumber = 0;
         FileDepth askedDepth = FileDepth::stamp;
         Clock::time_point askedAt;
-        // When the answer came, and how long its question took.
+        // When the answer came, and how long the last look at its stamp took from the question to the answer.
         Clock::time_point answeredAt;
-        Clock::duration took{};
+        Clock::duration stampTook{};
     };
     struct Folder
     {
