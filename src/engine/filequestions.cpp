@@ -91,14 +91,34 @@ struct FileQuestions::Lanes
                 handed.swap(inbox.items);
             }
             std::lock_guard guard(lock);
-            for (Handed& item : handed) {
-                if (item.question)
-                    place(std::move(*item.question));
-                else if (Question* waiting = pending.value(item.hurried); waiting && !waiting->urgent)
-                    hurry(*waiting);
-            }
+            for (Handed& item : handed)
+                take(std::move(item));
             handed.clear();
         }
+    }
+
+    // Under `lock`.
+    void take(Handed item)
+    {
+        if (item.question)
+            place(std::move(*item.question));
+        else if (Question* waiting = pending.value(item.hurried); waiting && !waiting->urgent)
+            hurry(*waiting);
+    }
+
+    // Hands the item to the sorting thread; without one (no thread was to be had), sorts it here.
+    void hand(Handed item)
+    {
+        if (!sorting) {
+            std::lock_guard guard(lock);
+            take(std::move(item));
+            return;
+        }
+        {
+            std::lock_guard guard(inbox.lock);
+            inbox.items.push_back(std::move(item));
+        }
+        inbox.arrived.notify_one();
     }
 
     // Puts the question in its folder's lane, or with one already waiting for the file, and gives the folder the
@@ -221,6 +241,7 @@ struct FileQuestions::Lanes
 
     const IsReadable isReadable;
     std::weak_ptr<Lanes> self;
+    bool sorting = false;
 
     // Where the caller hands questions over; held only to put one in or take them all.
     struct Inbox
@@ -254,7 +275,12 @@ QString FileQuestions::folderOf(const QUrl& url)
 FileQuestions::FileQuestions(IsReadable isReadable) : m_lanes(std::make_shared<Lanes>(std::move(isReadable)))
 {
     m_lanes->self = m_lanes;
-    std::thread([lanes = m_lanes] { lanes->sort(); }).detach();
+    try {
+        std::thread([lanes = m_lanes] { lanes->sort(); }).detach();
+        m_lanes->sorting = true;
+    } catch (const std::system_error&) {
+        // Questions are then sorted as they are asked.
+    }
 }
 
 // Questions not yet begun are dropped: nobody waits for their answers, and their callers may be gone.
@@ -286,11 +312,7 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
                       false,
                       pace,
                       std::make_shared<AsideThreads::Running>()};
-    {
-        std::lock_guard guard(m_lanes->inbox.lock);
-        m_lanes->inbox.items.push_back({std::move(question), {}});
-    }
-    m_lanes->inbox.arrived.notify_one();
+    m_lanes->hand({std::move(question), {}});
 }
 
 const CallPace& FileQuestions::pace(const QString& folder)
@@ -303,9 +325,5 @@ const CallPace& FileQuestions::pace(const QString& folder)
 
 void FileQuestions::hurry(const QUrl& url)
 {
-    {
-        std::lock_guard guard(m_lanes->inbox.lock);
-        m_lanes->inbox.items.push_back({std::nullopt, url});
-    }
-    m_lanes->inbox.arrived.notify_one();
+    m_lanes->hand({std::nullopt, url});
 }
