@@ -29,7 +29,7 @@ class MediaFiles : public QObject
     // For a folder that answers at once: long enough for a busy disk to give one answer, short enough for an operator
     // to be told soon. A slower folder is given time by its pace.
     static constexpr std::chrono::milliseconds kStallAfter = CallPace::kQuickSilence;
-    // An answer is asked again no sooner than this after it came, nor sooner than a few times as long as it took.
+    // An answer is asked again no sooner than this after it came, nor sooner than twice as long as its look took.
     static constexpr std::chrono::milliseconds kAnswerAges{2000};
 
     MediaFiles(std::shared_ptr<FileQuestions> questions, QObject* parent = nullptr);
