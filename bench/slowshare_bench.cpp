@@ -4,11 +4,14 @@
 // the longest time the main thread went without serving its event loop (a 5 ms timer) meanwhile. Then a library of
 // two hundred files on the share, all asked as the show opens, and GO at once on a cue whose one clip uses the last
 // of them: its own question goes ahead of the others.
+// Then the same cue at 20 to 600 ms a request beside a local copy of it: the time from GO right after the open to the
+// cue on air, what the status line said on the way, and the requests a minute the share answers while the show stays
+// open and idle at 150 ms a request (`slowshare_bench air` prints only these).
 // Then, on real players, the share stops answering for 6 s: 6 s into a timeline of forty one-second clips (opened
 // after another show played), and as a cue whose file has just answered is started. Printed: the longest gap of a
 // 1 ms timer while the share is silent and after (with the part of it the thread waited for a processor), what the
 // status line said, and when each clip went up against its time.
-//   slowshare_bench
+//   slowshare_bench [air]
 #include "benchtools.h"
 #include "clipsonshare.h"
 #include "fakeplayer.h"
@@ -19,7 +22,9 @@
 #include "projectfilework.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <map>
 
 static constexpr int kClips = 40;
@@ -126,6 +131,61 @@ static DirectRun cueWithAStall(StallableMount& share, Heartbeat& probe)
     return run;
 }
 
+// GO right after opening the cue of forty clips, locally and on the share at each lateness; then the share's requests
+// a minute once the show has been open a while with nothing pressed.
+static void timeToAir(StallableMount& share, const QString& showPath, const Show& show)
+{
+    const QString localPath = QFileInfo(showPath).dir().filePath("local.json");
+    Show local = show;
+    for (MediaAsset& asset : *local.assets)
+        asset.url = QUrl::fromLocalFile(share.backing() + "/" + asset.url.fileName());
+    writeShowFile(local, localPath, JsonFormat::pretty);
+    std::printf("time to air of GO right after opening a cue of %d clips (load %s)\n", kClips,
+                BenchTools::loadAverage().constData());
+    const auto open = [](const QTemporaryDir& folder, const QString& path) {
+        Engine::Services services;
+        services.players = fakePlayers();
+        std::unique_ptr<Engine> engine = BenchTools::makeEngine(folder, true, services);
+        engine->openProject(QUrl::fromLocalFile(path));
+        BenchTools::runEventsUntil([&] { return !engine->projectFiles().busy(); }, 60000);
+        return engine;
+    };
+    for (const double late : {-1.0, 0.02, 0.05, 0.15, 0.3, 0.6}) {
+        share.delay(std::max(late, 0.0));
+        QTemporaryDir folder;
+        std::unique_ptr<Engine> engine = open(folder, late < 0 ? localPath : showPath);
+        QStringList said;
+        QObject::connect(engine.get(), &Engine::messageChanged, [&] {
+            if (said.isEmpty() || said.last() != engine->message())
+                said.append(engine->message());
+        });
+        QElapsedTimer took;
+        took.start();
+        engine->go();
+        BenchTools::runEventsUntil([&] { return engine->current().has_value(); }, 300000);
+        const QString where = late < 0 ? QStringLiteral("local") : QStringLiteral("%1 ms a request").arg(late * 1000);
+        std::printf("  %-18s on air after %6.1f s   \"%s\"\n", qPrintable(where), double(took.elapsed()) / 1000,
+                    qPrintable(said.join(QStringLiteral("\" → \""))));
+        engine->stop(true);
+        // What is still on its way is answered before the next lateness is set.
+        BenchTools::runEventsUntil([&] { return engine->mediaFiles().questionsOnTheWay() == 0; }, 120000);
+    }
+    share.delay(0.15);
+    QTemporaryDir folder;
+    std::unique_ptr<Engine> engine = open(folder, showPath);
+    BenchTools::runEvents(20000);
+    const qint64 before = share.requestsAnswered();
+    int rests = 0;
+    QTimer restWatch;
+    QObject::connect(&restWatch, &QTimer::timeout, [&] { rests += engine->mediaFiles().questionsOnTheWay() == 0; });
+    restWatch.start(100);
+    BenchTools::runEvents(30000);
+    std::printf("  idle show open at 150 ms a request: %lld requests a minute; no question on its way %d%% of the "
+                "time\n",
+                2 * (share.requestsAnswered() - before), rests * 100 / 300);
+    share.delay(0);
+}
+
 int main(int argc, char** argv)
 {
     BenchTools::runHeadless();
@@ -139,6 +199,9 @@ int main(int argc, char** argv)
     const QString showPath = scratch.filePath("slow.json");
     const Show show = showOfClipsOnShare(share, kClips);
     writeShowFile(show, showPath, JsonFormat::pretty);
+    const bool airOnly = argc > 1 && QByteArray(argv[1]) == "air";
+    if (airOnly)
+        return timeToAir(share, showPath, show), 0;
     std::printf("a cue of %d clips on a share that answers every request late; GO right after the open, and 2 s "
                 "after it\n",
                 kClips);
@@ -243,5 +306,6 @@ int main(int argc, char** argv)
     std::printf("  longest main-thread gap while silent %s, until on air %s; on air %.1f s after the share answered\n",
                 qPrintable(direct.gapWhileSilent.text()), qPrintable(direct.gapAfter.text()), direct.onAirAfter);
     std::printf("  status line: \"%s\"\n", qPrintable(direct.said.join(QStringLiteral("\" → \""))));
+    timeToAir(share, showPath, show);
     return 0;
 }

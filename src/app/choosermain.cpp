@@ -1,17 +1,19 @@
 // lumoria-chooser: one file panel, run beside the console so that a folder that stops answering holds this program
 // and never the show. The console passes what the panel asks as arguments (FilePanelRequest) and reads the answer
 // on standard output: the chosen URLs, then a line with a single dot. Until then an empty line every
-// FilePanelRequest::kSignOfLifeEvery tells the console that the panel is not held.
+// FilePanelRequest::kSignOfLifeEvery tells the console that the panel is not held (PanelSignsOfLife).
 #include "chineseqtdialogs.h"
 #include "filepanel.h"
 #include "filepanelrequest.h"
 #include "lumostyle.h"
 #include "mediaasset.h"
+#include "panelsignsoflife.h"
 
 #include <QApplication>
 #include <QTimer>
 #include <QWindow>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 static void write(const QByteArray& bytes)
@@ -40,9 +42,8 @@ int main(int argc, char** argv)
     applyLumoStyle(app);
     installChineseQtDialogs();
     write(QByteArray(1, FilePanelRequest::kSignOfLife));
-    QTimer signsOfLife;
-    QObject::connect(&signsOfLife, &QTimer::timeout, [] { write(QByteArray(1, FilePanelRequest::kSignOfLife)); });
-    signsOfLife.start(FilePanelRequest::kSignOfLifeEvery);
+    // Given aside, so that a panel busy taking in a large selection or listing a slow share is not taken for held.
+    auto signsOfLife = std::make_unique<PanelSignsOfLife>([] { write(QByteArray(1, FilePanelRequest::kSignOfLife)); });
     auto* panel = new FilePanel(*request);
     if (request->transientFor) {
         panel->winId();
@@ -59,7 +60,7 @@ int main(int argc, char** argv)
     panel->show();
     panel->activateWindow();
     const bool accepted = panel->exec() == QDialog::Accepted;
-    signsOfLife.stop();
+    signsOfLife.reset();
     write(FilePanelRequest::answerBytes(accepted ? panel->chosen() : QList<QUrl>()));
     // The console has its answer now, even if what follows waits on a folder that does not answer: the panel's
     // listing thread may hold its end, and with it the process, until the folder answers.

@@ -20,11 +20,12 @@ struct CheckAnswers::State
 {
     MediaFiles& disk;
     std::optional<CheckedMediaMaker> maker;
+    std::shared_ptr<const CheckedMedia> media;
     QList<QUrl> files;
     // Files looked at so far while gathering, and those of them without answer.
     qsizetype lookedAt = 0;
-    QList<QUrl> unanswered;
-    QList<QUrl> doubtful;
+    QList<qsizetype> unanswered;
+    QList<qsizetype> doubtful;
     bool ready = false;
     QTimer turns;
     QList<std::pair<QPointer<QObject>, std::function<void()>>> waiting;
@@ -43,17 +44,18 @@ struct CheckAnswers::State
         if (maker) {
             if (!maker->step(budgetNs))
                 return false;
-            files = maker->done()->files;
+            media = maker->done();
+            files = media->files;
             maker.reset();
         }
         // One look at each file: those without an answer go ahead of everything asked in the background.
         while (lookedAt < files.size()) {
-            const QUrl& url = files[lookedAt++];
-            const std::optional<FileAnswer> answer = disk.known(url, FileDepth::header);
+            const qsizetype file = lookedAt++;
+            const std::optional<FileAnswer> answer = disk.known(files[file], depth(file));
             if (!answer)
-                unanswered.append(url);
+                unanswered.append(file);
             else if (!answer->readable || answer->unusable)
-                doubtful.append(url);
+                doubtful.append(file);
             if (budgetNs >= 0 && lookedAt % 64 == 0 && clock.nsecsElapsed() > budgetNs)
                 return false;
         }
@@ -61,16 +63,34 @@ struct CheckAnswers::State
         return true;
     }
 
+    FileDepth depth(qsizetype file) const { return checkedDepth(*media, file); }
+
+    // The files at these places, by how deep they are asked.
+    std::pair<QList<QUrl>, QList<QUrl>> byDepth(const QList<qsizetype>& places) const
+    {
+        std::pair<QList<QUrl>, QList<QUrl>> split;
+        for (const qsizetype file : places)
+            (depth(file) == FileDepth::header ? split.first : split.second).append(files[file]);
+        return split;
+    }
+
     void ask()
     {
         ready = true;
         revivals = disk.revivals();
-        disk.hurry(unanswered, FileDepth::header);
+        // What the cue puts up as it starts is looked at to the header; the rest need only be readable, which a
+        // slow share answers in a few requests, and their headers are looked at behind.
+        const auto [headers, readable] = byDepth(unanswered);
+        disk.hurry(headers, FileDepth::header);
+        disk.hurry(readable, FileDepth::readable);
         // Every file answered is in, wherever its folder stands now.
         if (unanswered.isEmpty())
             inUpTo = files.size();
         if (!doubtful.isEmpty()) {
-            disk.refresh(doubtful, FileDepth::header, MediaFiles::Again::fromNow, MediaFiles::Urgency::urgent);
+            const auto [doubtfulHeaders, doubtfulReadable] = byDepth(doubtful);
+            for (const auto& [urls, deep] :
+                 {std::pair{doubtfulHeaders, FileDepth::header}, std::pair{doubtfulReadable, FileDepth::readable}})
+                disk.refresh(urls, deep, MediaFiles::Again::fromNow, MediaFiles::Urgency::urgent);
             return;
         }
         // The answers in hand decide now; the disk is asked again behind them, so that the next check sees any
@@ -88,10 +108,10 @@ struct CheckAnswers::State
             inUpTo = doubtfulInUpTo = 0;
         }
         for (; inUpTo < files.size(); ++inUpTo)
-            if (disk.state(files[inUpTo], FileDepth::header) == FileState::waiting)
+            if (disk.state(files[inUpTo], depth(inUpTo)) == FileState::waiting)
                 return false;
         for (; doubtfulInUpTo < doubtful.size(); ++doubtfulInUpTo)
-            if (disk.onTheWay(doubtful[doubtfulInUpTo]))
+            if (disk.onTheWay(files[doubtful[doubtfulInUpTo]]))
                 return false;
         return true;
     }
@@ -113,6 +133,7 @@ CheckAnswers::CheckAnswers(MediaFiles& files, const QList<Cue>& cues, const QLis
 {
     qsizetype size = 0;
     if (std::optional<std::shared_ptr<const CheckedMedia>> known = knownCheckedMedia(cues, assets)) {
+        m_state->media = *known;
         m_state->files = (*known)->files;
         size = m_state->files.size();
     } else {

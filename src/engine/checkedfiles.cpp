@@ -1,6 +1,8 @@
 #include "checkedfiles.h"
 
 #include <QElapsedTimer>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -28,15 +30,28 @@ CheckedMediaMaker::CheckedMediaMaker(const QList<Cue>& cues, const QList<MediaAs
     m_media->byID.reserve(assets.size());
 }
 
-qsizetype CheckedMediaMaker::addFile(const QUrl& url)
+qsizetype CheckedMediaMaker::addFile(const QUrl& url, bool opensCue)
 {
     // One look-up of the file each: a file met for the first time is placed at the end.
     CheckedMedia::Place& place = m_media->fileIndex[url];
     if (place.index < 0) {
         place.index = m_media->files.size();
         m_media->files.append(url);
+        m_media->opensCue.append(opensCue);
+    } else if (opensCue) {
+        m_media->opensCue[place.index] = true;
     }
     return place.index;
+}
+
+// The time of a timeline's first events, which its cue puts up as it starts.
+static double firstTime(const QList<TimelineEvent>& events)
+{
+    double first = std::numeric_limits<double>::infinity();
+    for (const TimelineEvent& event : events)
+        if (std::isfinite(event.time))
+            first = std::min(first, event.time);
+    return first;
 }
 
 bool CheckedMediaMaker::step(qint64 budgetNs)
@@ -62,19 +77,22 @@ bool CheckedMediaMaker::step(qint64 budgetNs)
         if (!cue.isTimelineCue()) {
             for (const std::optional<QUrl>& file : {cue.main, cue.sideMirrorsMain ? std::nullopt : cue.side, cue.audio})
                 if (file)
-                    addFile(*file);
+                    addFile(*file, true);
             continue;
         }
         // Without assets no event names a file: a large show's events are not walked for nothing.
         if (byID.isEmpty())
             continue;
         const QList<TimelineEvent>& events = *cue.timeline;
+        if (m_event == 0)
+            m_firstTime = firstTime(events);
         while (m_event < events.size()) {
             const TimelineEvent& event = events[m_event++];
             const auto entry = event.assetID ? byID.find(*event.assetID) : byID.end();
             // An asset's file is placed once, however many events use it.
-            if (entry != byID.end() && entry->file < 0 && accepts(event.track, *entry->asset))
-                entry->file = addFile(entry->asset->url);
+            const bool opens = event.time <= m_firstTime;
+            if (entry != byID.end() && (entry->file < 0 || opens) && accepts(event.track, *entry->asset))
+                entry->file = addFile(entry->asset->url, opens);
             if (sliceOver())
                 return false;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filequestions.h"
 #include "show.h"
 
 #include <QHash>
@@ -22,6 +23,9 @@ struct CheckedMedia
     QList<Cue> cues;
     QList<MediaAsset> assets;
     QList<QUrl> files;
+    // For each file, whether its cue puts it up as it starts (a direct file, or the file of one of a timeline's first
+    // events): only these are looked at to the header before the cue may start; the others need only be readable.
+    QList<bool> opensCue;
     struct Place
     {
         qsizetype index = -1;
@@ -29,6 +33,13 @@ struct CheckedMedia
     QHash<QUrl, Place> fileIndex;
     QHash<QUuid, Asset> byID;
 };
+
+// How deep the check asks about the file at `index`: to the header when its cue starts with it, else only whether it
+// can be read.
+inline FileDepth checkedDepth(const CheckedMedia& media, qsizetype index)
+{
+    return media.opensCue[index] ? FileDepth::header : FileDepth::readable;
+}
 
 // Makes `CheckedMedia` a slice at a time: a large show's files are gathered over turns of the event loop.
 class CheckedMediaMaker
@@ -41,12 +52,14 @@ class CheckedMediaMaker
     std::shared_ptr<const CheckedMedia> done();
 
   private:
-    qsizetype addFile(const QUrl& url);
+    qsizetype addFile(const QUrl& url, bool opensCue);
 
     std::shared_ptr<CheckedMedia> m_media;
     qsizetype m_asset = 0;
     qsizetype m_cue = 0;
     qsizetype m_event = 0;
+    // The time of the first events of the timeline cue being walked.
+    double m_firstTime = 0;
 };
 
 // The check of a large show reads these once per show version: the same lists as the last calls (shared, not merely

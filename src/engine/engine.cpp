@@ -239,6 +239,9 @@ void Engine::setProjectionMode(std::optional<ProjectionMode> mode)
         return;
     emit projectionModeChanged();
     letLeavingScreensGo();
+    // Another cue comes next in a run.
+    if (m_askAhead)
+        m_askAhead->showChanged();
 }
 
 void Engine::setProjectionPosition(const QString& position)

@@ -51,8 +51,8 @@ class ReadableFiles
     ReadableFiles(MediaFiles& files, const CheckedMedia& media) : m_media(media)
     {
         m_known.reserve(media.files.size());
-        for (const QUrl& url : media.files) {
-            MediaFiles::Look look = files.look(url, FileDepth::header);
+        for (qsizetype file = 0; file < media.files.size(); ++file) {
+            MediaFiles::Look look = files.look(media.files[file], checkedDepth(media, file));
             m_known.append({look.state, std::move(look.answer)});
         }
     }

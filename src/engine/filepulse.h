@@ -1,5 +1,6 @@
 #pragma once
 
+#include "callpace.h"
 #include "filecall.h"
 
 #include <QtGlobal>
@@ -44,6 +45,9 @@ class FilePulse
             return {};
         return std::chrono::nanoseconds(now() - m_lastSign);
     }
+    // How long a silence counts as the folder giving no answer: several times as long as the job's calls took so far,
+    // since a slow share's call is several requests that each take their time.
+    std::chrono::nanoseconds silentAfter() const { return m_pace.silentAfter(); }
 
     // The operator gives the job up, on the main thread: it is to leave every file as it was. False once the job has
     // begun to put a file in place of another, which no one can take back; it then finishes.
@@ -69,12 +73,12 @@ class FilePulse
         explicit Call(FilePulse* pulse) : m_pulse(pulse)
         {
             if (m_pulse)
-                m_pulse->sign();
+                m_pulse->callBegins();
         }
         ~Call()
         {
             if (m_pulse)
-                m_pulse->sign();
+                m_pulse->callEnds();
         }
         Call(const Call&) = delete;
         Call& operator=(const Call&) = delete;
@@ -89,9 +93,13 @@ class FilePulse
     {
       public:
         explicit Hearing(FilePulse* pulse)
-            : m_watch([pulse](FileCall::Moment) {
-                  if (pulse)
-                      pulse->sign();
+            : m_watch([pulse](FileCall::Moment moment) {
+                  if (!pulse)
+                      return;
+                  if (moment == FileCall::Moment::begins)
+                      pulse->callBegins();
+                  else
+                      pulse->callEnds();
               })
         {
         }
@@ -105,10 +113,25 @@ class FilePulse
 
     static qint64 now() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
     void sign() { m_lastSign = now(); }
+    void callBegins()
+    {
+        m_callBegan = now();
+        sign();
+    }
+    // Told the time since the last call began: a call inside another is told by itself, and then the rest of the
+    // outer one.
+    void callEnds()
+    {
+        const qint64 ended = now();
+        m_pace.ended(std::chrono::steady_clock::duration(ended - m_callBegan.exchange(ended)));
+        m_lastSign = ended;
+    }
 
     std::atomic<Stage> m_stage{Stage::waiting};
     std::atomic<qint64> m_total{0};
     std::atomic<qint64> m_done{0};
     std::atomic<qint64> m_lastSign{0};
+    std::atomic<qint64> m_callBegan{0};
+    CallPace m_pace;
     std::atomic<Course> m_course{Course::going};
 };

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "callpace.h"
 #include "mediafile.h"
+
+#include <QHash>
 
 #include <QString>
 #include <QUrl>
@@ -29,7 +32,9 @@ struct FileAnswer
 // share answers well at once: a folder that stops answering (a stalled network share) holds its own threads and the
 // questions behind them, never the caller nor the other folders. A question already waiting for the same file
 // takes the new caller's answer along. Urgent questions (what a GO needs now) go ahead of the folder's background
-// questions (everything asked ahead).
+// questions (everything asked ahead), and a folder whose calls are slow gets more threads for them. The caller only
+// hands its questions over: a thread of their own sorts them into the folders' lanes and starts the folders' threads,
+// so that asking never waits on the lanes nor starts a thread.
 class FileQuestions
 {
   public:
@@ -49,14 +54,18 @@ class FileQuestions
     // only when `previous` did not look at it under the same stamp.
     void ask(const QUrl& url, FileDepth depth, std::optional<FileAnswer> previous, Answered answered,
              Urgency urgency = Urgency::background);
-    // When a thread of the folder last ended a call on the file system; none while it has no thread or no call has
-    // ended yet. A folder that answers every call, however slowly, is heard from all the time.
-    std::optional<Clock::time_point> heardFrom(const QString& folder) const;
+    // How quickly the folder's calls on the file system end, as its threads have found them, and when one last
+    // ended. A folder that answers every call, however slowly, is heard from all the time.
+    const CallPace& pace(const QString& folder);
     // A question about the file still waiting behind the folder's background questions goes ahead of them.
     void hurry(const QUrl& url);
 
   private:
     static constexpr int kThreadsPerFolder = 4;
+    // Threads that take only urgent questions, beside those, for a folder whose calls are slow.
+    static constexpr int kUrgentThreadsPerFolder = 12;
     struct Lanes;
     std::shared_ptr<Lanes> m_lanes;
+    // Main thread only: by folder, kept for as long as the questions' owner lives.
+    QHash<QString, std::shared_ptr<CallPace>> m_paces;
 };

@@ -6,8 +6,9 @@
 #include <QElapsedTimer>
 #include <utility>
 
-// A stat a file every two seconds: a slow share is not kept busy, and a file deleted or a share that stopped
-// answering still shows well before the operator reaches GO.
+// The next cue's files are looked over every two seconds, and those whose answer has aged asked again by their stamp:
+// a slow share is not kept busy, and a file deleted or a share that stopped answering still shows well before the
+// operator reaches GO.
 static constexpr int kAskNextCueAgainMs = 2000;
 MediaAskAhead::MediaAskAhead(MediaFiles& files, Files showFiles, Files nextCueFiles, QObject* parent)
     : QObject(parent), m_files(files), m_showFiles(std::move(showFiles)), m_nextCueFiles(std::move(nextCueFiles))
@@ -16,8 +17,18 @@ MediaAskAhead::MediaAskAhead(MediaFiles& files, Files showFiles, Files nextCueFi
     m_soon.setInterval(0);
     connect(&m_soon, &QTimer::timeout, this, &MediaAskAhead::askAhead);
     m_again.setInterval(kAskNextCueAgainMs);
-    connect(&m_again, &QTimer::timeout, this, [this] { m_files.refresh(m_nextCueFiles(), FileDepth::stamp); });
+    connect(&m_again, &QTimer::timeout, this, [this] {
+        // A round still going on over a very large cue is let finish first.
+        if (m_againTurns.isActive())
+            return;
+        m_againFiles = m_nextAsked;
+        m_againUpTo = 0;
+        askAgainSlice();
+    });
     m_again.start();
+    m_againTurns.setSingleShot(true);
+    m_againTurns.setInterval(0);
+    connect(&m_againTurns, &QTimer::timeout, this, &MediaAskAhead::askAgainSlice);
     showChanged();
 }
 
@@ -61,4 +72,16 @@ void MediaAskAhead::askSlice()
         if (m_askedUpTo % 64 == 0 && slice.nsecsElapsed() > kTurnSliceNs)
             return;
     }
+}
+
+void MediaAskAhead::askAgainSlice()
+{
+    QElapsedTimer slice;
+    slice.start();
+    while (m_againUpTo < m_againFiles.size()) {
+        m_files.refreshAged(m_againFiles[m_againUpTo++], FileDepth::stamp);
+        if (m_againUpTo % 64 == 0 && slice.nsecsElapsed() > kTurnSliceNs)
+            return m_againTurns.start();
+    }
+    m_againFiles.clear();
 }

@@ -43,6 +43,7 @@ void MediaFiles::send(const QUrl& url, Entry& entry, FileDepth depth, Urgency ur
     }
     entry.askedNumber = number;
     entry.askedDepth = depth;
+    entry.askedAt = Clock::now();
     m_asked.insert(number, url);
     if (!m_watch.isActive())
         m_watch.start();
@@ -104,8 +105,14 @@ void MediaFiles::collect(const Arrival& arrival, Told& changed)
     if (entry.askedNumber == arrival.number) {
         entry.askedNumber = 0;
         --folder.onTheWay;
+        entry.answeredAt = arrival.at;
+        if (arrival.answer.depth == FileDepth::stamp)
+            entry.stampTook = arrival.at - entry.askedAt;
     }
-    if (arrival.number < entry.answerNumber)
+    // An older question that looked deeper at the file as it still is adds what it found.
+    const bool deeperAsItIs =
+        entry.answer && arrival.answer.depth > entry.answer->depth && arrival.answer.stamp == entry.answer->stamp;
+    if (arrival.number < entry.answerNumber && !deeperAsItIs)
         return;
     FileAnswer taken = arrival.answer;
     // A shallower look at an unchanged file keeps what the deeper one found.
@@ -132,10 +139,12 @@ void MediaFiles::judgeFolders()
         }
         busy = true;
         // Each call on the folder that ends is a sign of life: a question costs several, and a share that answers
-        // each of them slowly never gives a whole answer within a second.
-        if (const std::optional<Clock::time_point> heard = m_questions->heardFrom(folder.key()))
+        // each of them slowly never gives a whole answer within a second. It is silent only when it has been so for
+        // longer than its own calls take.
+        const CallPace& pace = m_questions->pace(folder.key());
+        if (const std::optional<Clock::time_point> heard = pace.lastEnded())
             folder->heardAt = std::max(folder->heardAt, *heard);
-        if (const bool silent = now - folder->heardAt >= kStallAfter; silent != folder->stalled) {
+        if (const bool silent = now - folder->heardAt >= pace.silentAfter(); silent != folder->stalled) {
             folder->stalled = silent;
             // Its files may be waiting again: work that looked past them looks again.
             if (!silent)
@@ -212,6 +221,19 @@ void MediaFiles::refresh(const QList<QUrl>& urls, FileDepth depth, Again again, 
     }
 }
 
+void MediaFiles::refreshAged(const QUrl& url, FileDepth depth)
+{
+    Entry& entry = m_entries[url];
+    if (entry.askedNumber != 0)
+        return;
+    if (entry.answer) {
+        const Clock::duration age = Clock::now() - entry.answeredAt;
+        if (age < kAnswerAges || age < 2 * entry.stampTook)
+            return;
+    }
+    send(url, entry, depth);
+}
+
 void MediaFiles::refreshInTurns(const QList<QUrl>& urls, FileDepth depth)
 {
     for (const QUrl& url : urls)
@@ -242,7 +264,8 @@ void MediaFiles::hurry(const QList<QUrl>& urls, FileDepth depth)
         Entry& entry = m_entries[url];
         if (entry.answer && entry.answer->depth >= depth)
             continue;
-        if (entry.askedNumber != 0 && entry.askedDepth >= depth)
+        // A deeper question on the way is not hurried: what is needed now is answered on its own, sooner.
+        if (entry.askedNumber != 0 && entry.askedDepth == depth)
             m_questions->hurry(url);
         else
             send(url, entry, depth, Urgency::urgent);

@@ -19,15 +19,18 @@ enum class FileState { answered, waiting, stalled };
 // What the main thread knows of media files: their existence, kind, size and stamps, as FileQuestions answered it on
 // other threads. The main thread never asks the disk and never waits for an answer: it asks ahead, reads what has
 // come in, and hears of every change through answered(). A folder counts as stalled only when it has questions on the
-// way and none of its calls has ended for kStallAfter (one has waited that long): a question costs several calls, and
-// every one the folder answers, however late, shows it is working. It answers again as soon as one of them ends. Main
-// thread.
+// way and none of its calls has ended for several times as long as its calls take (`CallPace`; kStallAfter for a
+// folder that answers at once): a question costs several calls, and every one the folder answers, however late,
+// shows it is working. It answers again as soon as one of them ends. Main thread.
 class MediaFiles : public QObject
 {
     Q_OBJECT
   public:
-    // Long enough for a busy disk or a slow share to give one answer, short enough for an operator to be told soon.
-    static constexpr std::chrono::milliseconds kStallAfter{1000};
+    // For a folder that answers at once: long enough for a busy disk to give one answer, short enough for an operator
+    // to be told soon. A slower folder is given time by its pace.
+    static constexpr std::chrono::milliseconds kStallAfter = CallPace::kQuickSilence;
+    // An answer is asked again no sooner than this after it came, nor sooner than twice as long as its look took.
+    static constexpr std::chrono::milliseconds kAnswerAges{2000};
 
     MediaFiles(std::shared_ptr<FileQuestions> questions, QObject* parent = nullptr);
     ~MediaFiles() override;
@@ -50,6 +53,10 @@ class MediaFiles : public QObject
     using Urgency = FileQuestions::Urgency;
     void refresh(const QList<QUrl>& urls, FileDepth depth, Again again = Again::unlessOnTheWay,
                  Urgency urgency = Urgency::background);
+    // Asks the file again in the background once its answer has aged: it came more than kAnswerAges ago, and longer
+    // ago than twice what the last look at its stamp took, waiting included, and no question about it is on the way.
+    // A folder is so asked no faster than it answers, and its questions come to rest between rounds.
+    void refreshAged(const QUrl& url, FileDepth depth);
     // As refresh() unlessOnTheWay in the background, a slice of the files each turn of the event loop: for a large
     // library's files, which nobody waits for.
     void refreshInTurns(const QList<QUrl>& urls, FileDepth depth);
@@ -87,6 +94,10 @@ class MediaFiles : public QObject
         // The question on the way, if any.
         quint64 askedNumber = 0;
         FileDepth askedDepth = FileDepth::stamp;
+        Clock::time_point askedAt;
+        // When the answer came, and how long the last look at its stamp took from the question to the answer.
+        Clock::time_point answeredAt;
+        Clock::duration stampTook{};
     };
     struct Folder
     {

@@ -7,13 +7,24 @@
 #include "projectfile.h"
 #include "savetemporary.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <cmath>
 #include <mutex>
+#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 
 using namespace std::chrono_literals;
+
+// The job first asks the least there is of the file's folder, so that a slow share's pace is known after one request
+// rather than after the several that opening a file takes.
+static void lookAtFolderOf(const QString& path, FilePulse& pulse)
+{
+    const FilePulse::Call call(&pulse);
+    struct stat info = {};
+    ::stat(QFile::encodeName(QFileInfo(path).path()).constData(), &info);
+}
 
 // The thread of a job outlives the work when a folder keeps it: it hands its outcome over only while the work is
 // there to take it.
@@ -146,6 +157,7 @@ void ProjectFileWork::open(const QUrl& url)
     // the folder for it waits on the folder as the read does.
     runAside(
         [path = url.toLocalFile()](FilePulse& pulse) -> std::optional<Show> {
+            lookAtFolderOf(path, pulse);
             Show read = readShowFile(path, kLargestProjectFile, &pulse);
             pulse.setStage(FilePulse::Stage::waiting);
             removeStaleSaveTemporaries(path, &pulse);
@@ -173,6 +185,7 @@ void ProjectFileWork::save(const QUrl& url)
     const Show written = m_hooks.show();
     runAside(
         [written, path = url.toLocalFile()](FilePulse& pulse) -> std::optional<Show> {
+            lookAtFolderOf(path, pulse);
             writeShowFile(written, path, JsonFormat::pretty, kLargestProjectFile, &pulse);
             return std::nullopt;
         },
@@ -341,7 +354,7 @@ void ProjectFileWork::watch()
 {
     if (!m_kind)
         return;
-    const bool silent = m_pulse->silence() > kFolderSilence;
+    const bool silent = m_pulse->silence() > m_pulse->silentAfter();
     const std::optional<double> progress = m_pulse->progress();
     const bool moved = progress.has_value() != m_shownProgress.has_value() ||
                        (progress && std::abs(*progress - *m_shownProgress) >= 0.005);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "callpace.h"
 #include "show.h"
 
 #include <QObject>
@@ -26,8 +27,9 @@ class ProjectFileWork : public QObject
   public:
     enum class Kind { open, save, recover };
 
-    // How long a folder may give no answer before the status line says that the work waits on it.
-    static constexpr std::chrono::milliseconds kFolderSilence{1000};
+    // How long a folder whose calls end at once may give no answer before the status line says that the work waits
+    // on it; a slower folder is given time by the pace of the job's calls on it (`FilePulse::silentAfter`).
+    static constexpr std::chrono::milliseconds kFolderSilence = CallPace::kQuickSilence;
 
     struct Hooks
     {

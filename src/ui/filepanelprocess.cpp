@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QWidget>
+#include <algorithm>
 #include <csignal>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -56,6 +57,7 @@ void FilePanelProcess::ask(const FilePanelRequest& request, QWidget* over, Chose
     if (!m_hold)
         m_hold = std::make_unique<InputHold>();
     m_sinceSign.start();
+    m_slowestGap = 0;
     m_silenceWatch.start();
     start(0);
 }
@@ -110,7 +112,9 @@ void FilePanelProcess::readAnswer()
     const QByteArray read = m_process->readAllStandardOutput();
     if (read.isEmpty())
         return;
-    m_sinceSign.restart();
+    // Each gap between signs tells the program's pace: one that reads a slow share gives its signs as its calls end.
+    const qint64 gap = m_sinceSign.restart();
+    m_slowestGap = std::max(gap, m_slowestGap - m_slowestGap / 16);
     if (!m_hold)
         m_hold = std::make_unique<InputHold>();
     if (std::exchange(m_silent, false))
@@ -181,7 +185,7 @@ void FilePanelProcess::letGo()
 
 void FilePanelProcess::judgeSilence()
 {
-    if (!m_process || !m_hold || m_sinceSign.elapsed() < kSilentAfter.count())
+    if (!m_process || !m_hold || m_sinceSign.elapsed() < std::max<qint64>(kSilentAfter.count(), 4 * m_slowestGap))
         return;
     m_hold.reset();
     m_silent = true;

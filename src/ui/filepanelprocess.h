@@ -24,9 +24,10 @@ class QWidget;
 // hangs in a folder that does not answer is never waited for; it is left to end when the folder answers.
 //
 // The panel is modal: while it is shown, the console's windows take no input (InputHold), and the answer goes to
-// what the asker fixed when asking. A program that gives no sign of life for kSilentAfter is held, most likely by a
-// folder that does not answer; the console then takes input again until the program shows signs of life, so that
-// the operator can go on or ask for another panel, which ends the held one.
+// what the asker fixed when asking. The program gives its signs while its main thread gets on, busy or not; one that
+// gives no sign for kSilentAfter, or four times the longest recent gap between its signs when it reads a slow share,
+// is held, most likely by a folder that does not answer; the console then takes input again until the program shows
+// signs of life, so that the operator can go on or ask for another panel, which ends the held one.
 class FilePanelProcess : public QObject
 {
     Q_OBJECT
@@ -83,5 +84,7 @@ class FilePanelProcess : public QObject
     // stoppedAnswering() was said and not yet taken back.
     bool m_silent = false;
     QElapsedTimer m_sinceSign;
+    // The longest recent gap between signs, in milliseconds, each sign letting it weigh a little less.
+    qint64 m_slowestGap = 0;
     QTimer m_silenceWatch;
 };

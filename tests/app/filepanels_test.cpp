@@ -225,6 +225,35 @@ TEST_F(FilePanels, APanelOnOrAboveAStalledFolderNeverHoldsTheConsole)
     EXPECT_FALSE(answered);
 }
 
+// A name typed towards a share that answers every request late keeps the panel's main thread waiting on call after
+// call, each seconds long: the panel is busy, never held, so the console keeps its input held for the panel all along.
+TEST_F(FilePanels, APanelReadingASlowShareIsBusyNeverHeld)
+{
+    StallableMount mount(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = mount.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    for (int i = 0; i < 8; ++i)
+        QFile(mount.backing() + QStringLiteral("/still%1.png").arg(i)).open(QIODevice::WriteOnly);
+    for (const double late : {0.3, 0.6, 1.0}) {
+        SCOPED_TRACE(late);
+        mount.delay(late);
+        QSignalSpy silent(&panels(), &FilePanelProcess::stoppedAnswering);
+        chooseMediaFile(window.get(), {AssetKind::image}, [](const QUrl&) {});
+        const xcb_window_t typedInto = panelWindow();
+        ASSERT_NE(typedInto, 0u);
+        display.focus(typedInto);
+        display.typeText(typedInto, mount.mount() + "/");
+        const qint64 panel = panels().processId();
+        EXPECT_TRUE(waitUntil([&] { return StallableMount::holdsAThreadOf(panel); }, 5000))
+            << "the panel never asked the share";
+        EXPECT_FALSE(waitUntil([&] { return !silent.isEmpty(); }, 6000)) << "a busy panel was called held";
+        EXPECT_TRUE(panels().holdsInput());
+        panels().giveUp();
+        mount.delay(0);
+        EXPECT_TRUE(waitUntil([&] { return processGone(panel); }, 30000));
+    }
+}
+
 // A media panel takes only files of the kinds it asks for, typed or listed: a typed name of another kind keeps the
 // panel open, and a message in the panel names it. The import panel hands on every name typed into its name field,
 // not only those its listing has reached; a name it cannot take is named, and nothing is taken until it is mended.

@@ -1,4 +1,5 @@
 #include "asidethreads.h"
+#include "callpace.h"
 #include "filequestions.h"
 
 #include <QDir>
@@ -31,4 +32,31 @@ TEST(FileQuestions, AQuestionCountsAsWorkAsideFromTheMomentItIsAsked)
         EXPECT_TRUE(AsideThreads::waitForAll(5000));
     }
     EXPECT_EQ(answered, 20);
+}
+
+// A folder is silent only after several times as long as its own calls take: quick calls leave it a second, slow
+// ones more, none yet a little more than the quick second, and the slow calls of the past weigh less as quick ones end.
+TEST(CallPace, SilenceIsJudgedAgainstTheFoldersOwnCalls)
+{
+    using namespace std::chrono_literals;
+    CallPace pace;
+    EXPECT_FALSE(pace.lastEnded());
+    EXPECT_EQ(pace.silentAfter(), CallPace::kFirstSilence);
+    EXPECT_GT(CallPace::kFirstSilence, CallPace::kQuickSilence);
+    EXPECT_LT(CallPace::kFirstSilence, 3s);
+
+    pace.ended(2ms);
+    EXPECT_TRUE(pace.lastEnded());
+    EXPECT_EQ(pace.silentAfter(), CallPace::kQuickSilence) << "a quick folder is silent after a second";
+
+    for (const std::chrono::milliseconds took : {600ms, 1800ms, 6000ms}) {
+        pace.ended(took);
+        EXPECT_EQ(pace.silentAfter(), CallPace::kCallsLong * took) << took.count();
+    }
+    pace.ended(20s);
+    EXPECT_EQ(pace.silentAfter(), CallPace::kLongestSilence);
+
+    for (int i = 0; i < 100; ++i)
+        pace.ended(2ms);
+    EXPECT_EQ(pace.silentAfter(), CallPace::kQuickSilence) << "the slow calls of the past still count";
 }

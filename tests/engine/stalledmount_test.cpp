@@ -2,6 +2,9 @@
 #include "cuepreview.h"
 #include "enginefixture.h"
 #include "heartbeat.h"
+#include "mediaaskahead.h"
+#include "mediafile.h"
+#include "mediafiles.h"
 #include "projectfile.h"
 #include "stilldecoder.h"
 
@@ -393,6 +396,144 @@ TEST_P(SlowShare, ASaveAndAnOpenShowProgressAndAreNeverCalledSilent)
     EXPECT_TRUE(std::any_of(progress.begin(), progress.end(), [](double done) { return done > 0; }))
         << "the open showed no progress";
     expectNeverSaid(QStringLiteral("没有响应"));
+}
+
+// A share far slower still, up to a second a request: every call on it takes seconds and calls started together end
+// together, yet it answers. GO, take and a run wait for its answers and are never refused as silent, the check sheet
+// never names a file silent, and an open from it is never said to wait on a folder that gives no answer. Once it
+// stops answering, it is still found silent, within a few times its own calls.
+class SlowPace : public SlowShare
+{
+  protected:
+    void SetUp() override
+    {
+        SlowShare::SetUp();
+        if (IsSkipped())
+            return;
+        Show show = showOfClipsOnShare(share, 3);
+        // A second cue shows one of those clips on its own.
+        Cue again;
+        again.name = QStringLiteral("再一次");
+        again.timeline = QList<TimelineEvent>{show.cues[0].timeline->last()};
+        show.cues.insert(1, again);
+        writeShowFile(show, path("slow.json"), JsonFormat::pretty);
+    }
+    // Whether the check sheet, over the whole show, names any file silent now.
+    bool sheetNamesASilentFile() const
+    {
+        const QList<Engine::PlaybackIssue> issues =
+            engine->playbackIssues(engine->show().cues, engine->show().assets.value_or(QList<MediaAsset>{}), true);
+        return std::any_of(issues.cbegin(), issues.cend(), [](const Engine::PlaybackIssue& issue) {
+            return issue.text.contains(QStringLiteral("无响应"));
+        });
+    }
+    // Waits for the cue on air, looking at the check sheet on the way.
+    bool waitForAir(int index, bool& sheetSaidSilent)
+    {
+        return waitUntil(
+            [&] {
+                sheetSaidSilent = sheetSaidSilent || sheetNamesASilentFile();
+                return onAir(index);
+            },
+            60000);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Lateness, SlowPace,
+                         ::testing::Values(Lateness{0.3, 0.3}, Lateness{0.6, 0.6}, Lateness{1, 1}, Lateness{0.05, 0.3}),
+                         [](const ::testing::TestParamInfo<Lateness>& late) {
+                             return QStringLiteral("%1to%2ms")
+                                 .arg(qRound(late.param.least * 1000))
+                                 .arg(qRound(late.param.most * 1000))
+                                 .toStdString();
+                         });
+
+TEST_P(SlowPace, GoTakeAndARunWaitForTheShareAndAreNeverRefusedAsSilent)
+{
+    ASSERT_EQ(open(url("slow.json")), std::nullopt);
+    hear();
+    bool sheetSaidSilent = false;
+    engine->go();
+    EXPECT_TRUE(waitForAir(0, sheetSaidSilent)) << engine->message().toStdString();
+    engine->stop(true);
+    engine->take(cue(1), false, std::nullopt);
+    EXPECT_TRUE(waitForAir(1, sheetSaidSilent)) << engine->message().toStdString();
+    engine->stop(true);
+    ASSERT_TRUE(engine->beginProjection(ProjectionMode::cueOnce, cue(0)));
+    EXPECT_TRUE(waitForAir(0, sheetSaidSilent)) << engine->message().toStdString();
+    EXPECT_TRUE(engine->projectionMode());
+    engine->stop(true);
+    expectNeverSaid(QStringLiteral("无响应"));
+    EXPECT_FALSE(sheetSaidSilent);
+}
+
+TEST_P(SlowPace, AnOpenFromTheShareIsNeverSaidToWaitOnASilentFolder)
+{
+    Show show = Show::makeDefault();
+    for (int i = 0; i < 20; ++i) {
+        Cue cue;
+        cue.name = QStringLiteral("第 %1 场 ").arg(i) + QString(300, QChar(u'长'));
+        show.cues.append(cue);
+    }
+    writeShowFile(show, share.backing() + "/slow.json", JsonFormat::pretty);
+    hear();
+    EXPECT_EQ(open(onShare("slow.json")), std::nullopt);
+    EXPECT_EQ(engine->message(), QStringLiteral("工程已打开")) << engine->message().toStdString();
+    expectNeverSaid(QStringLiteral("没有响应"));
+}
+
+TEST_P(SlowPace, OnceItStopsAnsweringItIsStillFoundSilent)
+{
+    ASSERT_EQ(open(url("slow.json")), std::nullopt);
+    engine->go();
+    ASSERT_TRUE(waitUntil([&] { return onAir(0); }, 60000)) << engine->message().toStdString();
+    engine->stop(true);
+    share.stall();
+    // The cue that plays next is asked again once its answers have aged, and found silent before GO.
+    const auto findings = [&] {
+        QStringList texts;
+        for (const Engine::PlaybackIssue& issue : engine->playbackIssues({cue(0)}, *engine->show().assets, false))
+            texts.append(issue.text);
+        return texts;
+    };
+    // The share holds a request for at most 20 s from its last stall: it is told to stall afresh on the way.
+    QElapsedTimer sinceStall;
+    sinceStall.start();
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            if (sinceStall.elapsed() > 5000) {
+                share.stall();
+                sinceStall.restart();
+            }
+            return findings().contains(QStringLiteral("素材无响应 · clip0.mp4"));
+        },
+        30000))
+        << findings().join(' ').toStdString();
+    engine->go();
+    EXPECT_EQ(engine->message(), QStringLiteral("素材无响应 · clip0.mp4")) << engine->message().toStdString();
+    EXPECT_FALSE(engine->current());
+}
+
+// The next cue's files are asked again only once their answers have aged, never faster than the share answers them:
+// on a share whose round over them takes three times the two seconds between looks, its questions still come to rest.
+TEST_F(StalledMount, TheNextCuesQuestionsOnASlowShareComeToRest)
+{
+    QList<QUrl> files;
+    for (int i = 0; i < 12; ++i) {
+        const QString name = QStringLiteral("still%1.png").arg(i);
+        ASSERT_TRUE(QFile::copy(MediaFixtures::png(), share.backing() + "/" + name));
+        files.append(onShare(name));
+    }
+    MediaFiles disk(
+        std::make_shared<FileQuestions>([](const QUrl& url) { return isReadableFileAt(url.toLocalFile()); }));
+    MediaAskAhead ahead(
+        disk, [] { return QList<QUrl>{}; }, [&] { return files; });
+    ASSERT_TRUE(
+        waitUntil([&] { return disk.questionsOnTheWay() == 0 && disk.known(files.last(), FileDepth::header); }));
+    share.delay(1);
+    EXPECT_TRUE(waitUntil([&] { return disk.questionsOnTheWay() > 0; }, 5000)) << "the files were not asked again";
+    EXPECT_TRUE(waitUntil([&] { return disk.questionsOnTheWay() == 0; }, 20000)) << "the share is asked without rest";
+    share.delay(0);
 }
 
 // What the operator does while a recover or an open reads from a share, pressed the same way once with the share's

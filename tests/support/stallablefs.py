@@ -4,6 +4,7 @@
 # A CONTROL file that names operations ("opendir readdir") holds only those.
 # While CONTROL.delay exists, every request is answered that many seconds late (a busy share that still answers); one
 # that holds two numbers ("0.05 0.3") answers each request late by a time drawn between them.
+# CONTROL.requests holds the count of requests answered so far.
 # Each request held is noted in CONTROL.held as it comes, one line of its operation and path, so that a test can answer
 # just as a given question reaches the share.
 #   stallablefs.py BACKING MOUNT CONTROL
@@ -12,6 +13,7 @@ import errno
 import os
 import random
 import sys
+import threading
 import time
 
 sys.path.insert(0, '/usr/lib/python3/dist-packages')
@@ -22,6 +24,8 @@ class Stallable(Operations):
     def __init__(self, backing, control):
         self.backing = backing
         self.control = control
+        self.answered = 0
+        self.counting = threading.Lock()
 
     def held(self, op):
         try:
@@ -48,6 +52,14 @@ class Stallable(Operations):
             return super().__call__(op, *args)
         except OSError as error:
             raise FuseOSError(error.errno or errno.EIO)
+        finally:
+            self.count()
+
+    def count(self):
+        with self.counting:
+            self.answered += 1
+            with open(self.control + '.requests', 'w') as requests:
+                requests.write(str(self.answered))
 
     def real(self, path):
         return os.path.join(self.backing, path.lstrip('/'))

@@ -71,6 +71,12 @@ void StallableMount::delay(double least, double most)
         late.write(QByteArray::number(least) + ' ' + QByteArray::number(most));
 }
 
+qint64 StallableMount::requestsAnswered() const
+{
+    QFile requests(m_control + ".requests");
+    return requests.open(QIODevice::ReadOnly) ? requests.readAll().trimmed().toLongLong() : 0;
+}
+
 void StallableMount::freeze()
 {
     if (m_daemon.state() == QProcess::Running)

@@ -31,6 +31,8 @@ class StallableMount
     // not answered holds its thread until the answer, however the process ends.)
     void freeze();
     void thaw();
+    // Requests the file system has answered since it was mounted.
+    qint64 requestsAnswered() const;
     QString mount() const { return m_mount; }
     // Whether a thread of the process waits for a FUSE file system to answer (one that took the request and holds it,
     // as a stalled share does).
