@@ -123,7 +123,7 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
     const ReadableFiles files(*m_mediaFiles, *media);
     MediaProblems mediaProblem(*media, files);
     QList<OutputScreen> outputs;
-    for (const ScreenRole& role : m_show.screens()) {
+    for (const ScreenRole& role : showScreens()) {
         const ProjectorMapping screenMapping = mapping(role);
         const ScreenRole shown = screenMapping.enabled && screenMapping.source ? *screenMapping.source : role;
         outputs.append({role, shown, screenHasBinding(role), m_displayBindings->hasWindow(role)});

@@ -55,7 +55,7 @@ QList<VideoPreloadKey> Engine::nextCueVideos(const Cue& cue)
         return m_nextCueVideos->keys;
     QList<VideoPreloadKey> keys;
     if (!cue.isTimelineCue()) {
-        for (const ScreenRole& role : m_show.screens())
+        for (const ScreenRole& role : showScreens())
             if (const std::optional<QUrl> url = directFile(cue, role); url && assetKind(*url) == AssetKind::video)
                 keys.append({role, *url});
     } else {

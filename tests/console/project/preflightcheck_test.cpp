@@ -425,3 +425,38 @@ TEST_F(PreflightTest, OverAShareThatAnswersLateTheSheetSettlesAfterOneQuestionAF
     EXPECT_EQ(fileChecks - before, asked) << "the sheet settled, yet asked on";
     EXPECT_EQ(counts(), QStringLiteral("1 个节目 · 0 项错误 · 1 项提醒"));
 }
+
+// A measured length is no change to check: the open sheet asks the disk nothing and keeps its findings, which stay
+// what a sheet opened afresh lists, also after the next edit.
+TEST_F(PreflightTest, AMeasuredLengthAsksNothingAndKeepsEveryFinding)
+{
+    MediaAsset tone;
+    tone.url = QUrl::fromLocalFile(MediaFixtures::wav());
+    tone.kind = AssetKind::audio;
+    TimelineEvent music;
+    music.track = Track::music;
+    music.assetID = tone.id;
+    edit([&](Show& show) {
+        show.assets = QList<MediaAsset>{tone};
+        show.cues[0].timeline = QList<TimelineEvent>{music};
+    });
+    giveEventError(1);
+    giveError(2);
+    state->setProjectionMode(ProjectionMode::playlistOnce);
+    open(false);
+    ASSERT_TRUE(waitUntil([&] { return engine->mediaFiles().questionsOnTheWay() == 0 && rowCount() >= 2; }));
+    QCoreApplication::sendPostedEvents();
+    const QStringList listed = rowTexts(*check);
+    const int asked = fileChecks;
+
+    EXPECT_TRUE(engine->storeMeasuredDuration(tone.id, tone.url, 2.5));
+    runEvents(50);
+    EXPECT_EQ(fileChecks, asked);
+    EXPECT_EQ(rowTexts(*check), listed);
+
+    edit([](Show& show) { show.cues[1].timeline = QList<TimelineEvent>{}; });
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(waitUntil([&] { return engine->mediaFiles().questionsOnTheWay() == 0 && rowCount() < listed.size(); }));
+    PreflightCheck fresh(*state, windowOpener());
+    EXPECT_EQ(rowTexts(*check), rowTexts(fresh));
+}
