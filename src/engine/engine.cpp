@@ -334,9 +334,16 @@ bool Engine::storeMeasuredDuration(const QUuid& asset, const QUrl& url, double s
     if (!std::isfinite(seconds) || seconds <= 0)
         return false;
     m_measuredDurations->record(asset, url, seconds);
-    m_history->amendSaved([&](Show& saved) { m_measuredDurations->fillIn(saved, asset); });
     Show measured = m_show;
-    if (!m_measuredDurations->fillIn(measured, asset))
+    const bool taken = m_measuredDurations->fillIn(measured, asset);
+    m_history->amendSaved([&](Show& saved) {
+        // A saved library that is still the show's own takes the show's filled-in list, not a copy of its own.
+        if (taken && saved.assets && m_show.assets && saved.assets->isSharedWith(*m_show.assets))
+            saved.assets = measured.assets;
+        else
+            m_measuredDurations->fillIn(saved, asset);
+    });
+    if (!taken)
         return false;
     // The entries keep their places.
     m_show = std::move(measured);
