@@ -244,8 +244,10 @@ class Engine : public QObject
     void applyLighting(const std::optional<Lighting>& lighting);
 
     // What would keep these cues from playing, cue by cue; warnings are screens seen only on the monitors.
-    QList<PlaybackIssue> playbackIssues(const QList<Cue>& cues, const QList<MediaAsset>& assets,
-                                        bool includeWarnings) const;
+    // firstCueOnly: the findings of the first cue that has any, the cues after it unchecked (a press that is refused
+    // names its first finding alone).
+    QList<PlaybackIssue> playbackIssues(const QList<Cue>& cues, const QList<MediaAsset>& assets, bool includeWarnings,
+                                        bool firstCueOnly = false) const;
 
     // The parts the engine owns, for what they do beyond the operations above.
     EditHistory& history() { return *m_history; }
