@@ -200,10 +200,12 @@ void Engine::setShow(Show show)
 void Engine::placeShow(Show show)
 {
     Show previous = std::exchange(m_show, std::move(show));
+    m_assetPlaces.reset();
+    const QList<ScreenRole> screensBefore = std::exchange(m_showScreens, m_show.screens());
     emit showChanged();
     m_history->showChanged(previous);
     // Any edit can change the screen list (a side file makes a second screen), and every screen needs its pictures.
-    if (previous.screens() != m_show.screens())
+    if (screensBefore != m_showScreens)
         syncScreens();
     dropDelayOfRemovedCue();
     if (m_askAhead)
@@ -340,23 +342,47 @@ bool Engine::storeMeasuredDuration(const QUuid& asset, const QUrl& url, double s
     if (!std::isfinite(seconds) || seconds <= 0)
         return false;
     m_measuredDurations->record(asset, url, seconds);
-    m_history->amendSaved([this](Show& saved) { m_measuredDurations->fillIn(saved); });
     Show measured = m_show;
-    if (!m_measuredDurations->fillIn(measured))
+    const bool taken = m_measuredDurations->fillIn(measured, asset);
+    m_history->amendSaved([&](Show& saved) {
+        // A saved library that is still the show's own takes the show's filled-in list, not a copy of its own.
+        if (taken && saved.assets && m_show.assets && saved.assets->isSharedWith(*m_show.assets))
+            saved.assets = measured.assets;
+        else
+            m_measuredDurations->fillIn(saved, asset);
+    });
+    if (!taken)
         return false;
+    // The entries keep their places.
     m_show = std::move(measured);
+    m_lengthMeasured = true;
     emit showChanged();
+    m_lengthMeasured = false;
     return true;
+}
+
+const QHash<QUuid, qsizetype>& Engine::assetPlaces() const
+{
+    if (!m_assetPlaces) {
+        QHash<QUuid, qsizetype> places;
+        const QList<MediaAsset> assets = m_show.assets.value_or(QList<MediaAsset>{});
+        places.reserve(assets.size());
+        for (qsizetype i = 0; i < assets.size(); ++i)
+            if (!places.contains(assets[i].id))
+                places.insert(assets[i].id, i);
+        m_assetPlaces = std::move(places);
+    }
+    return *m_assetPlaces;
 }
 
 std::optional<MediaAsset> Engine::asset(const TimelineEvent& event) const
 {
     if (!event.assetID || !m_show.assets)
         return std::nullopt;
-    for (const MediaAsset& asset : *m_show.assets)
-        if (asset.id == *event.assetID)
-            return asset;
-    return std::nullopt;
+    const auto place = assetPlaces().constFind(*event.assetID);
+    if (place == assetPlaces().cend())
+        return std::nullopt;
+    return m_show.assets->at(*place);
 }
 
 bool Engine::play(const Cue& cue, const QSet<ScreenRole>& screens)

@@ -100,6 +100,8 @@ class Engine : public QObject
     ~Engine() override;
 
     const Show& show() const { return m_show; }
+    // The show's screens (Show::screens), worked out once per change of the show rather than at every look.
+    const QList<ScreenRole>& showScreens() const { return m_showScreens; }
     // Grows each time a show takes the place of another whole (opened, or unsaved work taken back), never with an
     // edit: work asked for one show can tell that another has taken its place.
     quint64 showNumber() const { return m_showNumber; }
@@ -227,17 +229,25 @@ class Engine : public QObject
     void previewEvent(const TimelineEvent& event);
     // The media library entry a clip plays.
     std::optional<MediaAsset> asset(const TimelineEvent& event) const;
+    // Each library entry's place in show().assets by id (the first entry with that id), made once per change of
+    // the library, so that finding a clip's entry costs one look-up.
+    const QHash<QUuid, qsizetype>& assetPlaces() const;
     // A file's length as measured, for the library entry that still names that file and has none: no edit of the
     // show (no undo step, no unsaved mark), and kept through undo and redo. False when nothing took it.
     bool storeMeasuredDuration(const QUuid& asset, const QUrl& url, double seconds);
+    // True while showChanged() tells of a measured length alone: the entries, their files and every cue are as
+    // they were, so what depends on none of the lengths has nothing to do.
+    bool lengthMeasured() const { return m_lengthMeasured; }
 
     // Lighting: the show's Art-Net target applied now, and a cue's fade.
     void configureLights();
     void applyLighting(const std::optional<Lighting>& lighting);
 
     // What would keep these cues from playing, cue by cue; warnings are screens seen only on the monitors.
-    QList<PlaybackIssue> playbackIssues(const QList<Cue>& cues, const QList<MediaAsset>& assets,
-                                        bool includeWarnings) const;
+    // firstCueOnly: the findings of the first cue that has any, the cues after it unchecked (a press that is refused
+    // names its first finding alone).
+    QList<PlaybackIssue> playbackIssues(const QList<Cue>& cues, const QList<MediaAsset>& assets, bool includeWarnings,
+                                        bool firstCueOnly = false) const;
 
     // The parts the engine owns, for what they do beyond the operations above.
     EditHistory& history() { return *m_history; }
@@ -381,6 +391,9 @@ class Engine : public QObject
 
     RemoteHost* m_remoteHost = nullptr;
     Show m_show;
+    QList<ScreenRole> m_showScreens = m_show.screens();
+    mutable std::optional<QHash<QUuid, qsizetype>> m_assetPlaces;
+    bool m_lengthMeasured = false;
     quint64 m_showNumber = 0;
     EditHistory* m_history;
     ProjectFileWork* m_projectFiles;

@@ -66,7 +66,7 @@ void Engine::storeBinding(const ScreenRole& role, const std::optional<QString>& 
 
 void Engine::restoreDisplayBindings()
 {
-    m_displayBindings->restore(m_show.screens(), m_show.displayBindings.value_or(QMap<QString, QString>{}));
+    m_displayBindings->restore(showScreens(), m_show.displayBindings.value_or(QMap<QString, QString>{}));
 }
 
 QString Engine::screenStatus(const ScreenRole& role) const

@@ -9,7 +9,7 @@ ProjectorMapping Engine::mapping(const ScreenRole& role) const
     if (!m_show.projectorMappings || !m_show.projectorMappings->contains(role.rawValue))
         return {};
     ProjectorMapping mapping = m_show.projectorMappings->value(role.rawValue);
-    if (mapping.source && !m_show.screens().contains(*mapping.source))
+    if (mapping.source && !showScreens().contains(*mapping.source))
         mapping.source.reset();
     return mapping;
 }
@@ -48,7 +48,7 @@ void Engine::arrangeHorizontal(const ScreenRole& source, double overlap)
     QList<ScreenRole> bound;
     QList<ProjectorMapping> current;
     const QMap<ScreenRole, int> mappings = m_displayBindings->mappings();
-    for (const ScreenRole& role : m_show.screens()) {
+    for (const ScreenRole& role : showScreens()) {
         if (!mappings.contains(role))
             continue;
         bound.append(role);

@@ -48,27 +48,34 @@ class ReadableFiles
         }
     };
 
-    ReadableFiles(MediaFiles& files, const CheckedMedia& media) : m_media(media)
+    // Each file is looked at when the check first needs it: a check that stops at its first finding looks at the
+    // files of the cues before it alone.
+    ReadableFiles(MediaFiles& files, const CheckedMedia& media) : m_disk(files), m_media(media)
     {
-        m_known.reserve(media.files.size());
-        for (qsizetype file = 0; file < media.files.size(); ++file) {
-            MediaFiles::Look look = files.look(media.files[file], checkedDepth(media, file));
-            m_known.append({look.state, std::move(look.answer)});
-        }
+        m_known.resize(media.files.size());
     }
 
-    const Known& at(qsizetype file) const { return m_known[file]; }
+    const Known& at(qsizetype file) const
+    {
+        std::optional<Known>& known = m_known[file];
+        if (!known) {
+            MediaFiles::Look look = m_disk.look(m_media.files[file], checkedDepth(m_media, file));
+            known = Known{look.state, std::move(look.answer)};
+        }
+        return *known;
+    }
     const Known& of(const QUrl& url) const
     {
         static const Known unknown;
         const qsizetype file = m_media.fileIndex.value(url).index;
-        return file < 0 ? unknown : m_known[file];
+        return file < 0 ? unknown : at(file);
     }
     bool operator()(const QUrl& url) const { return of(url).readable(); }
 
   private:
+    MediaFiles& m_disk;
     const CheckedMedia& m_media;
-    QList<Known> m_known;
+    mutable QList<std::optional<Known>> m_known;
 };
 
 // The finding's text for an event's media, or nothing when the media is in order. The text of an asset missing
@@ -116,14 +123,14 @@ struct OutputScreen
 } // namespace
 
 QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, const QList<MediaAsset>& assets,
-                                                    bool includeWarnings) const
+                                                    bool includeWarnings, bool firstCueOnly) const
 {
     QList<PlaybackIssue> issues;
     const std::shared_ptr<const CheckedMedia> media = checkedMedia(cues, assets);
     const ReadableFiles files(*m_mediaFiles, *media);
     MediaProblems mediaProblem(*media, files);
     QList<OutputScreen> outputs;
-    for (const ScreenRole& role : m_show.screens()) {
+    for (const ScreenRole& role : showScreens()) {
         const ProjectorMapping screenMapping = mapping(role);
         const ScreenRole shown = screenMapping.enabled && screenMapping.source ? *screenMapping.source : role;
         outputs.append({role, shown, screenHasBinding(role), m_displayBindings->hasWindow(role)});
@@ -135,6 +142,8 @@ QList<Engine::PlaybackIssue> Engine::playbackIssues(const QList<Cue>& cues, cons
     };
     QList<ScreenRole> eventScreens;
     for (const Cue& cue : cues) {
+        if (firstCueOnly && !issues.isEmpty())
+            break;
         const QList<TimelineEvent> events = cue.timeline.value_or(QList<TimelineEvent>{});
         eventScreens.clear();
         for (const TimelineEvent& event : events) {

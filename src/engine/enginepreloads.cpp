@@ -52,7 +52,7 @@ void Engine::refreshVideoPreloads()
 QList<VideoPreloadKey> Engine::nextCueVideos(const Cue& cue)
 {
     QList<MediaAsset> assets = runAssets();
-    QList<ScreenRole> screens = m_show.screens();
+    const QList<ScreenRole>& screens = showScreens();
     if (m_nextCueVideos && m_nextCueVideos->cue == cue && m_nextCueVideos->assets == assets &&
         m_nextCueVideos->screens == screens)
         return m_nextCueVideos->keys;

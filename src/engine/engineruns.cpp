@@ -36,7 +36,7 @@ bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue,
     press.startsRun = true;
     press.overrides = [this, cues, assets, preflight] {
         return !m_projectionMode &&
-               (preflight == Preflight::alreadyPassed || playbackIssues(cues, assets, false).isEmpty());
+               (preflight == Preflight::alreadyPassed || playbackIssues(cues, assets, false, true).isEmpty());
     };
     press.act = [this, mode, cues, assets, preflight, begun = std::move(begun)] {
         const bool started = beginProjectionNow(mode, cues, assets, preflight);
@@ -55,7 +55,7 @@ bool Engine::beginProjectionNow(ProjectionMode mode, const QList<Cue>& cues, con
         return false;
     if (preflight == Preflight::check) {
         // One check over the whole run asks the disk once per file; its first finding is of the first cue with one.
-        const QList<PlaybackIssue> issues = playbackIssues(cues, assets, false);
+        const QList<PlaybackIssue> issues = playbackIssues(cues, assets, false, true);
         if (!issues.isEmpty()) {
             setMessage(issues.first().cue.name + QStringLiteral(" · ") + issues.first().text);
             return false;

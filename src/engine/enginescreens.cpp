@@ -126,7 +126,7 @@ void Engine::showDecodedDefaultPicture(const QString& path, const QImage& image)
 
 void Engine::syncScreens()
 {
-    const QList<ScreenRole> screens = m_show.screens();
+    const QList<ScreenRole> screens = showScreens();
     const QSet<ScreenRole> names(screens.cbegin(), screens.cend());
     // An edit never takes a screen off air while a cue plays: it leaves once nothing plays, as a removal waits.
     const bool playing = m_current || m_projectionMode;
@@ -183,7 +183,7 @@ void Engine::letLeavingScreensGo()
 // The show's screens, then those still on air that left it.
 QList<ScreenRole> Engine::screensWithPictures() const
 {
-    return m_show.screens() + m_leavingScreens;
+    return showScreens() + m_leavingScreens;
 }
 
 void Engine::applyDefaultPicture()
@@ -247,7 +247,7 @@ void Engine::chooseDefaultPicture(const std::optional<QUrl>& url, quint64 edit)
 
 void Engine::addScreen()
 {
-    QList<ScreenRole> screens = m_show.screens();
+    QList<ScreenRole> screens = showScreens();
     if (screens.size() >= kMostScreens) {
         setMessage(QStringLiteral("最多 %1 个输出屏幕").arg(kMostScreens));
         return;
@@ -264,7 +264,7 @@ void Engine::addScreen()
 
 void Engine::removeScreen(const ScreenRole& role)
 {
-    QList<ScreenRole> screens = m_show.screens();
+    QList<ScreenRole> screens = showScreens();
     if (screens.size() < 2)
         return;
     const bool used =

@@ -88,7 +88,7 @@ bool Engine::meansToBeHeard(const Cue& cue) const
         });
     if (cue.audio)
         return true;
-    const QList<ScreenRole> screens = m_show.screens();
+    const QList<ScreenRole> screens = showScreens();
     return std::any_of(screens.cbegin(), screens.cend(), [&cue](const ScreenRole& role) {
         const std::optional<QUrl> file = directFile(cue, role);
         if (!file || assetKind(*file) == AssetKind::image)

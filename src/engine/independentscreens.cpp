@@ -246,7 +246,7 @@ double IndependentScreens::programmePosition(const ScreenRole& role) const
 QList<ScreenRole> IndependentScreens::inShowOrder(const QSet<ScreenRole>& screens) const
 {
     QList<ScreenRole> ordered;
-    for (const ScreenRole& role : m_main.show().screens())
+    for (const ScreenRole& role : m_main.showScreens())
         if (screens.contains(role))
             ordered.append(role);
     return ordered;

@@ -17,8 +17,10 @@ static bool usesSecondScreen(const Cue& cue)
         return true;
     if (!cue.timeline)
         return false;
+    // As TimelineEvent::screen() says, without making a name for every event.
     for (const TimelineEvent& event : *cue.timeline)
-        if (event.screen() == kScreen2)
+        if (isScreen(event.track) &&
+            (event.outputScreen ? *event.outputScreen == kScreen2 : event.track == Track::side))
             return true;
     return false;
 }

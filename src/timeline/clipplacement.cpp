@@ -11,18 +11,28 @@ using TimelineGeometry::isValidTime;
 
 static constexpr double kEndless = std::numeric_limits<double>::infinity();
 
-ClipPlacement::ClipPlacement(const QList<TimelineEvent>& events, const QList<MediaAsset>& assets) : m_events(events)
+ClipPlacement::ClipPlacement(const QList<TimelineEvent>& events, const QList<MediaAsset>& assets)
+    : m_events(events), m_assets(assets), m_places(m_ownPlaces)
 {
-    m_assets.reserve(assets.size());
+    m_ownPlaces.reserve(assets.size());
     // The first entry with an id counts, as a lookup in library order finds it.
-    for (const MediaAsset& entry : assets)
-        if (!m_assets.contains(entry.id))
-            m_assets.insert(entry.id, &entry);
+    for (qsizetype i = 0; i < assets.size(); ++i)
+        if (!m_ownPlaces.contains(assets[i].id))
+            m_ownPlaces.insert(assets[i].id, i);
+}
+
+ClipPlacement::ClipPlacement(const QList<TimelineEvent>& events, const QList<MediaAsset>& assets,
+                             const QHash<QUuid, qsizetype>& places)
+    : m_events(events), m_assets(assets), m_places(places)
+{
 }
 
 const MediaAsset* ClipPlacement::asset(const TimelineEvent& event) const
 {
-    return event.assetID ? m_assets.value(*event.assetID) : nullptr;
+    if (!event.assetID)
+        return nullptr;
+    const auto place = m_places.constFind(*event.assetID);
+    return place != m_places.cend() && *place < m_assets.size() ? &m_assets[*place] : nullptr;
 }
 
 std::optional<double> ClipPlacement::mediaDuration(const TimelineEvent& event) const

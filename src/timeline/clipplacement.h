@@ -11,7 +11,7 @@
 
 // The placement rules of one cue's timeline: clips of one lane never overlap, and a placed clip snaps to the edges
 // of its neighbours on the lane. Built for one question at a time from the cue's events and the library; keeps
-// references to both, so it must not outlive them.
+// references to both (and to the places given), so it must not outlive them.
 class ClipPlacement
 {
   public:
@@ -21,6 +21,11 @@ class ClipPlacement
     static constexpr double kSnapDistance = 8;
 
     ClipPlacement(const QList<TimelineEvent>& events, const QList<MediaAsset>& assets);
+    // With the entries' places by id made already (the engine's, for its own show's library).
+    ClipPlacement(const QList<TimelineEvent>& events, const QList<MediaAsset>& assets,
+                  const QHash<QUuid, qsizetype>& places);
+    ClipPlacement(const ClipPlacement&) = delete;
+    ClipPlacement& operator=(const ClipPlacement&) = delete;
 
     const MediaAsset* asset(const TimelineEvent& event) const;
     // The clip's length, or none when it runs open-ended (audio, a video not yet measured, a message).
@@ -39,5 +44,8 @@ class ClipPlacement
                                       double zoom) const;
 
     const QList<TimelineEvent>& m_events;
-    QHash<QUuid, const MediaAsset*> m_assets;
+    const QList<MediaAsset>& m_assets;
+    // The first entry with each id, by its place in m_assets.
+    QHash<QUuid, qsizetype> m_ownPlaces;
+    const QHash<QUuid, qsizetype>& m_places;
 };

@@ -37,6 +37,11 @@ QList<MediaAsset> EditedCue::assets() const
     return m_engine->show().assets.value_or(QList<MediaAsset>{});
 }
 
+ClipPlacement EditedCue::placement(const QList<TimelineEvent>& events, const QList<MediaAsset>& library) const
+{
+    return ClipPlacement(events, library, m_engine->assetPlaces());
+}
+
 QList<TimelineLane> EditedCue::lanesIn(const Show& show) const
 {
     if (&show == &m_engine->show())
@@ -100,14 +105,14 @@ std::optional<double> EditedCue::mediaDuration(const TimelineEvent& event) const
 {
     const QList<TimelineEvent> all = events();
     const QList<MediaAsset> library = assets();
-    return ClipPlacement(all, library).mediaDuration(event);
+    return placement(all, library).mediaDuration(event);
 }
 
 bool EditedCue::canPlace(const TimelineEvent& event) const
 {
     const QList<TimelineEvent> all = events();
     const QList<MediaAsset> library = assets();
-    return ClipPlacement(all, library).canPlace(event);
+    return placement(all, library).canPlace(event);
 }
 
 QList<TimelineEvent> EditedCue::pickerEvents() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "clipplacement.h"
 #include "engine.h"
 #include "show.h"
 
@@ -23,6 +24,9 @@ class EditedCue
     std::optional<int> cueIndexIn(const Show& show) const;
     QList<TimelineEvent> events() const;
     QList<MediaAsset> assets() const;
+    // The placement rules over these events and the engine's library as assets() gives it, found by the places the
+    // engine keeps for it rather than by a table made for each question.
+    ClipPlacement placement(const QList<TimelineEvent>& events, const QList<MediaAsset>& library) const;
     QList<TimelineLane> lanes() const;
     QList<TimelineLane> lanesIn(const Show& show) const;
     // The events that lie on a lane (TimelineLane::matches), in stored order.

@@ -46,6 +46,10 @@ void EventPicker::refresh()
     // did.
     QList<TimelineEvent> events = m_model.cue().events();
     QList<MediaAsset> assets = m_model.cue().assets();
+    // An option names its entry's file, never its length.
+    const Engine* engine = m_model.cue().engine();
+    if (engine && engine->lengthMeasured() && events.isSharedWith(m_shownEvents))
+        m_shownAssets = assets;
     if (events != m_shownEvents || assets != m_shownAssets) {
         QStringList texts{QStringLiteral("未选择")};
         QList<QUuid> ids;

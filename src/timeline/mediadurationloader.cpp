@@ -24,6 +24,8 @@ QList<QUuid> MediaDurationLoader::timedAssetIds() const
 // Only a change of which video and audio entries exist starts a new pass; the stores of lengths do not.
 void MediaDurationLoader::restartIfListChanged()
 {
+    if (m_engine->lengthMeasured())
+        return;
     QList<QUuid> key = timedAssetIds();
     if (key == m_key)
         return;

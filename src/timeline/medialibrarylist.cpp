@@ -23,6 +23,12 @@ void MediaLibraryList::follow()
     // the library has not changed, and a large one is neither copied nor compared on each edit.
     if (search.isEmpty() && assets.constData() == m_rows.constData() && assets.size() == m_rows.size())
         return;
+    // A row shows no length: a measured one changes none of them.
+    const Engine* engine = m_editor.cue().engine();
+    if (search.isEmpty() && engine && engine->lengthMeasured() && assets.size() == m_rows.size()) {
+        m_rows = assets;
+        return;
+    }
     QList<MediaAsset> rows;
     if (search.isEmpty())
         rows = assets;

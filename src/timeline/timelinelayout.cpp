@@ -25,7 +25,7 @@ QList<TimelineLayout::LaneClip> TimelineLayout::visibleClips(const TimelineLane&
 {
     const QList<TimelineEvent> timeline = m_cue.events();
     const QList<MediaAsset> library = m_cue.assets();
-    const ClipPlacement placement(timeline, library);
+    const ClipPlacement placement = m_cue.placement(timeline, library);
     const double zoom = m_view.zoom();
     QList<LaneClip> clips;
     for (const TimelineEvent& event : m_cue.eventsOn(lane)) {
@@ -49,7 +49,8 @@ std::optional<TimelineEvent> TimelineLayout::eventAt(QPointF point) const
         return std::nullopt;
     const TimelineLane& lane = all[*index];
     const QList<MediaAsset> library = m_cue.assets();
-    const ClipPlacement placement(m_cue.events(), library);
+    const QList<TimelineEvent> timeline = m_cue.events();
+    const ClipPlacement placement = m_cue.placement(timeline, library);
     const double zoom = m_view.zoom();
     const QList<TimelineEvent> onLane = m_cue.eventsOn(lane);
     for (qsizetype i = onLane.size() - 1; i >= 0; --i) {
@@ -70,7 +71,7 @@ double TimelineLayout::navigationLimit() const
 {
     const QList<TimelineEvent> timeline = m_cue.events();
     const QList<MediaAsset> library = m_cue.assets();
-    const ClipPlacement placement(timeline, library);
+    const ClipPlacement placement = m_cue.placement(timeline, library);
     double contentEnd = 0;
     for (const TimelineEvent& event : timeline)
         if (isValidTime(event.time))

@@ -60,7 +60,9 @@ void TimelineSelection::setInsertion(double seconds)
 
 ScreenRole TimelineSelection::effectiveScreenIn(const Show& show) const
 {
-    const QList<ScreenRole> screens = show.screens();
+    // The engine's own show has its screens worked out already.
+    const Engine& engine = *m_cue.engine();
+    const QList<ScreenRole> screens = &show == &engine.show() ? engine.showScreens() : show.screens();
     return screens.contains(m_selectedScreen) ? m_selectedScreen : screens.first();
 }
 

@@ -1,7 +1,9 @@
 #include "filepanel.h"
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -10,7 +12,8 @@
 FilePanel::FilePanel(const FilePanelRequest& request) : m_request(request)
 {
     request.applyTo(*this);
-    m_patterns = filterPatterns(nameFilters());
+    for (const QString& pattern : filterPatterns(nameFilters()))
+        m_patterns.append(QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive));
 }
 
 QList<QUrl> FilePanel::chosen() const
@@ -59,8 +62,8 @@ bool FilePanel::offersTypeOf(const QString& path) const
     if (m_patterns.isEmpty())
         return true;
     const QString name = QFileInfo(path).fileName();
-    for (const QString& pattern : m_patterns)
-        if (QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive).match(name).hasMatch())
+    for (const QRegularExpression& pattern : m_patterns)
+        if (pattern.match(name).hasMatch())
             return true;
     return false;
 }
@@ -92,10 +95,42 @@ QString FilePanel::refusalOf(const QString& path) const
     return {};
 }
 
+QStringList FilePanel::selectedFilePaths() const
+{
+    QStringList paths;
+    const auto* view = findChild<QAbstractItemView*>(QStringLiteral("listView"));
+    if (!view || !view->selectionModel())
+        return paths;
+    for (const QModelIndex& row : view->selectionModel()->selectedRows()) {
+        const auto* files = qobject_cast<const QFileSystemModel*>(row.model());
+        if (!files || !files->isDir(row))
+            paths.append(row.data(QFileSystemModel::FilePathRole).toString());
+    }
+    return paths;
+}
+
+bool FilePanel::fieldShows(const QLineEdit& field, const QStringList& paths)
+{
+    QString shown;
+    if (paths.size() == 1) {
+        shown = QFileInfo(paths.first()).fileName();
+    } else {
+        for (const QString& path : paths)
+            shown += u'"' + QFileInfo(path).fileName() + QStringLiteral("\" ");
+        shown.chop(1);
+    }
+    const QString text = field.text();
+    return text == shown || (text.size() == field.maxLength() && shown.startsWith(text));
+}
+
 void FilePanel::accept()
 {
     auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    QStringList names = typedNames(field ? field->text() : QString());
+    // The field holds the selection as Qt's dialog wrote it there, cut at the field's length for a large one: the
+    // selection is taken whole. Names typed are taken as typed.
+    QStringList names = selectedFilePaths();
+    if (field && !field->text().isEmpty() && !fieldShows(*field, names))
+        names = typedNames(field->text());
     if (names.isEmpty())
         names = selectedFiles();
     switch (m_request.mode) {
@@ -126,11 +161,14 @@ void FilePanel::acceptOpen(const QStringList& names)
     if (m_request.mode == FilePanelRequest::Mode::openFile && paths.size() > 1)
         reasons.append(QStringLiteral("这里只能选择一个文件"));
     QList<QUrl> chosen;
+    QSet<QString> taken;
     for (const QString& path : std::as_const(paths)) {
         if (const QString why = refusalOf(path); !why.isEmpty())
             reasons.append(why);
-        else if (!chosen.contains(QUrl::fromLocalFile(path)))
+        else if (!taken.contains(path)) {
+            taken.insert(path);
             chosen.append(QUrl::fromLocalFile(path));
+        }
     }
     if (chosen.isEmpty() && reasons.isEmpty())
         return;

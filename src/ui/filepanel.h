@@ -3,13 +3,16 @@
 #include "filepanelrequest.h"
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QList>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QUrl>
 
 // Qt's file dialog as the panel program shows it, set up from the console's request. Its open panels take every
 // name typed into the name field (Qt's own dialog prefers the list's selection, which holds only the typed names its
-// listing has reached) and only files of the types its filters offer; its save panel only names of those types. A
+// listing has reached), or the selection whole while the field shows it (the field holds 32,767 characters, so a
+// large one is cut there), and only files of the types its filters offer; its save panel only names of those types. A
 // name it cannot take keeps the panel open, and a message in the panel says which and why.
 class FilePanel : public QFileDialog
 {
@@ -32,6 +35,10 @@ class FilePanel : public QFileDialog
     // folder.
     QString pathOf(const QString& name) const;
     bool offersTypeOf(const QString& path) const;
+    // The files (not folders) selected in the listing, by path.
+    QStringList selectedFilePaths() const;
+    // Whether the name field holds what Qt's dialog writes there for these files, whole or cut at its length.
+    static bool fieldShows(const QLineEdit& field, const QStringList& paths);
     // Why the file cannot be taken, or nothing.
     QString refusalOf(const QString& path) const;
     void acceptOpen(const QStringList& names);
@@ -39,7 +46,7 @@ class FilePanel : public QFileDialog
     void refuse(const QStringList& reasons);
 
     FilePanelRequest m_request;
-    QStringList m_patterns;
+    QList<QRegularExpression> m_patterns;
     QList<QUrl> m_chosen;
     bool m_chose = false;
 };

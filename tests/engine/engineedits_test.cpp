@@ -147,3 +147,47 @@ TEST_F(Edits, MeasuredLengthIsNoEditAndOutlivesUndo)
     engine->editHistory()->redo();
     EXPECT_EQ(duration(), 12.5);
 }
+
+// What the engine keeps worked out for its show (its screens, each entry's place in the library) follows every
+// edit, undo and open, and a measured length changes neither.
+TEST_F(Edits, ScreensAndEntryPlacesFollowEveryChangeOfTheShow)
+{
+    const MediaAsset film = addAsset(videoFile(QStringLiteral("film.mp4")), AssetKind::video);
+    const MediaAsset tone = addAsset(audioFile(QStringLiteral("tone.wav")), AssetKind::audio);
+    TimelineEvent clip;
+    clip.track = Track::main;
+    clip.assetID = tone.id;
+    const auto entryOfClip = [&] { return engine->asset(clip); };
+    const auto agreesWithShow = [&] { return engine->showScreens() == engine->show().screens(); };
+    EXPECT_EQ(engine->showScreens(), QList<ScreenRole>{kScreen1});
+    EXPECT_EQ(entryOfClip(), tone);
+
+    TimelineEvent side = clip;
+    side.id = newUuid();
+    side.track = Track::side;
+    edit([&](Show& show) { show.cues[0].timeline = QList<TimelineEvent>{clip, side}; });
+    EXPECT_EQ(engine->showScreens(), (QList<ScreenRole>{kScreen1, kScreen2}));
+    edit([&](Show& show) { show.assets->swapItemsAt(0, 1); });
+    EXPECT_EQ(entryOfClip(), engine->show().assets->at(0));
+    EXPECT_TRUE(engine->storeMeasuredDuration(tone.id, tone.url, 4));
+    EXPECT_EQ(entryOfClip()->duration, 4);
+    EXPECT_TRUE(agreesWithShow());
+
+    engine->editHistory()->undo();
+    EXPECT_EQ(entryOfClip(), engine->show().assets->at(1));
+    EXPECT_EQ(entryOfClip()->duration, 4);
+    engine->editHistory()->undo();
+    EXPECT_EQ(engine->showScreens(), QList<ScreenRole>{kScreen1});
+    edit([&](Show& show) { show.assets->removeLast(); });
+    EXPECT_EQ(entryOfClip(), std::nullopt);
+    edit([&](Show& show) { show.assets->append(tone); });
+    EXPECT_EQ(entryOfClip()->url, tone.url);
+
+    ASSERT_EQ(save(url(QStringLiteral("show.json"))), std::nullopt);
+    edit([&](Show& show) { show.outputScreens = QList<ScreenRole>{kScreen2}; });
+    EXPECT_EQ(engine->showScreens(), QList<ScreenRole>{kScreen2});
+    ASSERT_EQ(open(url(QStringLiteral("show.json"))), std::nullopt);
+    EXPECT_TRUE(agreesWithShow());
+    EXPECT_EQ(entryOfClip()->url, tone.url);
+    EXPECT_EQ(engine->show().assets->first().id, film.id);
+}

@@ -340,3 +340,24 @@ TEST_F(Preflight, AScreenThatLeavesOnceTheCueStopsIsAlreadyMissing)
     const QStringList found = texts(checked({cue(0)}, engine->show().assets.value(), false));
     EXPECT_TRUE(found.contains(QStringLiteral("缺少屏幕 3"))) << found.join(QLatin1Char('\n')).toStdString();
 }
+
+// A press that is refused names its first finding alone: the check that stops at the first cue with findings gives
+// that cue's findings as the whole check does, and none of the cues after it; a show without findings gives none.
+TEST_F(Preflight, ACheckForTheFirstFindingStopsAtItsCue)
+{
+    const MediaAsset image = asset(stillFile(Qt::red), AssetKind::image);
+    const MediaAsset gone = asset(url(QStringLiteral("gone.png")), AssetKind::image);
+    TimelineEvent withoutAsset;
+    withoutAsset.track = Track::main;
+    const QList<Cue> cues{timelineCue({clip(image, 0)}), timelineCue({clip(gone, 0), withoutAsset}),
+                          timelineCue({withoutAsset}), timelineCue({clip(gone, 1)})};
+    const QList<Engine::PlaybackIssue> whole = checked(cues, {image, gone}, false);
+    ASSERT_EQ(whole.size(), 4);
+    const QList<Engine::PlaybackIssue> first = engine->playbackIssues(cues, {image, gone}, false, true);
+    ASSERT_EQ(first.size(), 2);
+    for (qsizetype i = 0; i < first.size(); ++i) {
+        EXPECT_EQ(first[i].cue.id, cues[1].id);
+        EXPECT_EQ(first[i].text, whole[i].text);
+    }
+    EXPECT_TRUE(engine->playbackIssues({cues[0], cues[0]}, {image}, false, true).isEmpty());
+}

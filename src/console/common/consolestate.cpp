@@ -5,7 +5,7 @@
 #include <algorithm>
 
 ConsoleState::ConsoleState(Engine& engine, LumoSettings& settings, QObject* parent)
-    : QObject(parent), m_engine(engine), m_settings(settings), m_screens(engine.show().screens())
+    : QObject(parent), m_engine(engine), m_settings(settings), m_screens(engine.showScreens())
 {
     connect(&engine, &Engine::showChanged, this, &ConsoleState::screensMayHaveChanged);
 }
@@ -13,7 +13,7 @@ ConsoleState::ConsoleState(Engine& engine, LumoSettings& settings, QObject* pare
 // Only a real change of the screens moves the page back and drops ticks of screens that are gone.
 void ConsoleState::screensMayHaveChanged()
 {
-    const QList<ScreenRole> screens = m_engine.show().screens();
+    const QList<ScreenRole> screens = m_engine.showScreens();
     if (screens == m_screens)
         return;
     m_screens = screens;
@@ -32,7 +32,7 @@ int ConsoleState::lastScreenPage(qsizetype screenCount)
 
 int ConsoleState::lastScreenPage() const
 {
-    return lastScreenPage(m_engine.show().screens().size());
+    return lastScreenPage(m_engine.showScreens().size());
 }
 
 std::optional<int> ConsoleState::selectedIndex() const

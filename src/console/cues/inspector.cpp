@@ -249,7 +249,7 @@ void Inspector::refresh()
     if (m_name->text() != cue.name)
         m_name->setText(cue.name);
     m_mediaGroup->setVisible(!cue.isTimelineCue());
-    const QList<ScreenRole> screens = show.screens();
+    const QList<ScreenRole>& screens = m_engine.showScreens();
     const bool hasMain = screens.contains(kScreen1);
     const bool hasSide = screens.contains(kScreen2);
     m_main->setVisible(hasMain);

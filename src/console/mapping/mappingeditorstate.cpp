@@ -21,7 +21,7 @@ void MappingEditorState::setSelected(const std::optional<ScreenRole>& screen)
 
 ScreenRole MappingEditorState::screen() const
 {
-    const QList<ScreenRole> screens = m_engine.show().screens();
+    const QList<ScreenRole> screens = m_engine.showScreens();
     if (m_selected && screens.contains(*m_selected))
         return *m_selected;
     return screens.isEmpty() ? ScreenRole{QStringLiteral("屏幕 1")} : screens.first();
@@ -62,7 +62,7 @@ void MappingEditorState::setPreviewGrid(bool on)
 
 void MappingEditorState::arrangeHorizontal()
 {
-    const QList<ScreenRole> screens = m_engine.show().screens();
+    const QList<ScreenRole> screens = m_engine.showScreens();
     if (screens.isEmpty())
         return;
     // A source screen removed since it was chosen counts as none chosen.

@@ -229,7 +229,7 @@ void MappingSidePanel::refresh()
     const ProjectorMapping mapping = m_state.mapping();
     const MappingSelection& selection = m_state.selection();
     m_previewGrid->setChecked(m_state.previewGrid());
-    m_source->setScreens(m_state.engine().show().screens(), mapping.source);
+    m_source->setScreens(m_state.engine().showScreens(), mapping.source);
     m_meshOn->setChecked(mapping.mesh.has_value());
     m_meshGroup->setVisible(mapping.mesh.has_value());
     m_rows->setValue(dimension(mapping, true));

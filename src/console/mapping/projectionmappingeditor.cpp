@@ -170,7 +170,7 @@ void ProjectionMappingEditor::showEvent(QShowEvent* event)
 
 void ProjectionMappingEditor::refresh()
 {
-    const QList<ScreenRole> screens = m_engine.show().screens();
+    const QList<ScreenRole> screens = m_engine.showScreens();
     const ProjectorMapping mapping = m_state->mapping();
     const bool editingMask = m_state->selection().editingMask;
     m_screen->setScreens(screens, m_state->selected());

@@ -61,7 +61,11 @@ PreflightCheck::PreflightCheck(ConsoleState& state, std::function<void(const QSt
             m_findings.forget();
             scheduleRefresh();
         });
-    connect(&m_engine, &Engine::showChanged, this, &PreflightCheck::scheduleRefresh);
+    // No finding hangs on a length, and a measured length leaves every file as it was.
+    connect(&m_engine, &Engine::showChanged, this, [this] {
+        if (!m_engine.lengthMeasured())
+            scheduleRefresh();
+    });
     // A cue is checked again when the answer about one of its files changes, never by asking the disk again.
     connect(&m_engine.mediaFiles(), &MediaFiles::answered, this, [this](const QUrl& file) {
         m_findings.fileAnswered(file);
@@ -186,7 +190,7 @@ void PreflightCheck::jumpTo(const QModelIndex& index)
         engine.setFocusEvent(finding.eventID);
     if (!finding.screen)
         return;
-    const qsizetype position = engine.show().screens().indexOf(*finding.screen);
+    const qsizetype position = engine.showScreens().indexOf(*finding.screen);
     if (position >= 0)
         state.setScreenPage(int(position) / ConsoleState::screensPerPage);
 }

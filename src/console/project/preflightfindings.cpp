@@ -32,16 +32,51 @@ QList<QUrl> PreflightFindings::filesOf(const Cue& cue) const
     return files;
 }
 
+// Whether the findings made over `before` still hold over `now` (both shows without their cues) for these cues: the
+// rest of the show is the same, and the library holds the same entries naming the same files as the same kinds in
+// the same order, their lengths aside, with at most entries added after them that no event of the cues names. No
+// finding hangs on a length, and an event finds the first entry with its id.
+static bool findingsHold(const Show& now, const Show& before, const QList<Cue>& cues)
+{
+    if (now.assets.has_value() != before.assets.has_value() || !now.assets ||
+        now.assets->size() < before.assets->size())
+        return false;
+    const QList<MediaAsset>& was = *before.assets;
+    const QList<MediaAsset>& is = *now.assets;
+    for (qsizetype i = 0; i < was.size(); ++i)
+        if (is[i].id != was[i].id || is[i].kind != was[i].kind || is[i].url != was[i].url)
+            return false;
+    if (is.size() > was.size()) {
+        QSet<QUuid> added;
+        for (qsizetype i = was.size(); i < is.size(); ++i)
+            added.insert(is[i].id);
+        for (const Cue& cue : cues)
+            for (const TimelineEvent& event : cue.timeline.value_or(QList<TimelineEvent>{}))
+                if (event.assetID && added.contains(*event.assetID))
+                    return false;
+    }
+    Show left = now;
+    Show right = before;
+    left.assets.reset();
+    right.assets.reset();
+    return left == right;
+}
+
 QList<PreflightFindings::Findings> PreflightFindings::update(const QList<Cue>& cues)
 {
     Show context = m_engine.show();
     context.cues.clear();
     if (context != m_context) {
-        m_checked.clear();
-        m_assetFiles.clear();
-        for (const MediaAsset& asset : context.assets.value_or(QList<MediaAsset>{}))
-            if (!m_assetFiles.contains(asset.id))
-                m_assetFiles.insert(asset.id, asset.url);
+        // Entries added to the library (an import) or lengths measured leave the findings as they were.
+        const bool hold = findingsHold(context, m_context, cues);
+        if (!hold) {
+            m_checked.clear();
+            m_assetFiles.clear();
+        }
+        const QList<MediaAsset> library = context.assets.value_or(QList<MediaAsset>{});
+        for (qsizetype i = hold ? m_context.assets.value_or(QList<MediaAsset>{}).size() : 0; i < library.size(); ++i)
+            if (!m_assetFiles.contains(library[i].id))
+                m_assetFiles.insert(library[i].id, library[i].url);
     }
     m_context = std::move(context);
     const QList<MediaAsset> assets = m_context.assets.value_or(QList<MediaAsset>{});

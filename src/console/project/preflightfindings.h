@@ -9,7 +9,8 @@
 
 // The check sheet's findings, kept between checks: while nothing but cues changed in the show, only the cues that
 // changed (or came in) are checked again and the others keep their findings, so an edit of a large show with the
-// sheet open costs the edited cues alone. Anything else checks every cue. A cue is checked again too when the disk's
+// sheet open costs the edited cues alone. Lengths measured and entries added to the library that no event names
+// change no finding either. Anything else checks every cue. A cue is checked again too when the disk's
 // answer about one of its files changed (a file deleted, restored or replaced, or its folder stalled), and at each
 // update while one of its files has not answered. The disk is never asked here beyond what the check asks.
 class PreflightFindings

@@ -121,7 +121,7 @@ void ProjectionMonitor::refresh()
 // One cell per screen, kept across changes; the grid is laid out again only when the screens change.
 void ProjectionMonitor::syncCells()
 {
-    const QList<ScreenRole> screens = m_engine.show().screens();
+    const QList<ScreenRole> screens = m_engine.showScreens();
     if (screens != m_order) {
         for (auto it = m_cells.begin(); it != m_cells.end();) {
             if (screens.contains(it.key())) {

@@ -118,7 +118,7 @@ QString ScreenCard::statusWord() const
 
 void ScreenCard::refresh()
 {
-    const bool several = m_engine.show().screens().size() >= 2;
+    const bool several = m_engine.showScreens().size() >= 2;
     m_tick->setVisible(several);
     m_name->setVisible(!several);
     m_remove->setVisible(several);
@@ -192,7 +192,7 @@ void ScreenCard::remove()
     ConsoleState& state = m_state;
     Engine& engine = m_engine;
     engine.removeScreen(role);
-    const QList<ScreenRole> screens = engine.show().screens();
+    const QList<ScreenRole> screens = engine.showScreens();
     QSet<ScreenRole> ticked = state.selectedScreens();
     if (!screens.contains(role))
         ticked.remove(role);

@@ -184,7 +184,7 @@ void ScreensColumn::resizeMonitors(double translation)
 // card's own remove button may be what removed it).
 void ScreensColumn::syncCards()
 {
-    const QList<ScreenRole> screens = m_engine.show().screens();
+    const QList<ScreenRole> screens = m_engine.showScreens();
     for (auto it = m_cards.begin(); it != m_cards.end();) {
         if (screens.contains(it.key())) {
             ++it;
@@ -205,7 +205,7 @@ void ScreensColumn::syncCards()
 
 QList<ScreenCard*> ScreensColumn::shownCards() const
 {
-    const QList<ScreenRole> screens = m_engine.show().screens();
+    const QList<ScreenRole> screens = m_engine.showScreens();
     const int page = std::min(m_state.screenPage(), m_state.lastScreenPage());
     QList<ScreenCard*> shown;
     for (qsizetype i = qsizetype(page) * ConsoleState::screensPerPage;

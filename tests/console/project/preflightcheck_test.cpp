@@ -425,3 +425,79 @@ TEST_F(PreflightTest, OverAShareThatAnswersLateTheSheetSettlesAfterOneQuestionAF
     EXPECT_EQ(fileChecks - before, asked) << "the sheet settled, yet asked on";
     EXPECT_EQ(counts(), QStringLiteral("1 个节目 · 0 项错误 · 1 项提醒"));
 }
+
+// A measured length is no change to check: the open sheet asks the disk nothing and keeps its findings, which stay
+// what a sheet opened afresh lists, also after the next edit.
+TEST_F(PreflightTest, AMeasuredLengthAsksNothingAndKeepsEveryFinding)
+{
+    MediaAsset tone;
+    tone.url = QUrl::fromLocalFile(MediaFixtures::wav());
+    tone.kind = AssetKind::audio;
+    TimelineEvent music;
+    music.track = Track::music;
+    music.assetID = tone.id;
+    edit([&](Show& show) {
+        show.assets = QList<MediaAsset>{tone};
+        show.cues[0].timeline = QList<TimelineEvent>{music};
+    });
+    giveEventError(1);
+    giveError(2);
+    state->setProjectionMode(ProjectionMode::playlistOnce);
+    open(false);
+    ASSERT_TRUE(waitUntil([&] { return engine->mediaFiles().questionsOnTheWay() == 0 && rowCount() >= 2; }));
+    QCoreApplication::sendPostedEvents();
+    const QStringList listed = rowTexts(*check);
+    const int asked = fileChecks;
+
+    EXPECT_TRUE(engine->storeMeasuredDuration(tone.id, tone.url, 2.5));
+    runEvents(50);
+    EXPECT_EQ(fileChecks, asked);
+    EXPECT_EQ(rowTexts(*check), listed);
+
+    edit([](Show& show) { show.cues[1].timeline = QList<TimelineEvent>{}; });
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(waitUntil([&] { return engine->mediaFiles().questionsOnTheWay() == 0 && rowCount() < listed.size(); }));
+    PreflightCheck fresh(*state, windowOpener());
+    EXPECT_EQ(rowTexts(*check), rowTexts(fresh));
+}
+
+// Entries added to the library (an import) keep the findings, unless an event names one of them: then its cue is
+// checked again. Either way the sheet lists what a sheet opened afresh lists.
+TEST_F(PreflightTest, EntriesAddedToTheLibraryKeepTheFindingsUnlessAnEventNamesThem)
+{
+    MediaAsset tone;
+    tone.url = QUrl::fromLocalFile(MediaFixtures::wav());
+    tone.kind = AssetKind::audio;
+    edit([&](Show& show) { show.assets = QList<MediaAsset>{tone}; });
+    giveEventError(1);
+    giveError(2);
+    state->setProjectionMode(ProjectionMode::playlistOnce);
+    open(false);
+    const auto settled = [&] {
+        const bool done = waitUntil([&] { return engine->mediaFiles().questionsOnTheWay() == 0 && rowCount() >= 2; });
+        QCoreApplication::sendPostedEvents();
+        return done;
+    };
+    const auto showsWhatAFreshCheckShows = [&] {
+        PreflightCheck fresh(*state, windowOpener());
+        return rowTexts(*check) == rowTexts(fresh);
+    };
+    ASSERT_TRUE(settled());
+    const QStringList before = rowTexts(*check);
+
+    MediaAsset other = tone;
+    other.id = QUuid::createUuid();
+    other.url = QUrl::fromLocalFile(MediaFixtures::png());
+    other.kind = AssetKind::image;
+    edit([&](Show& show) { show.assets->append(other); });
+    EXPECT_TRUE(settled());
+    EXPECT_EQ(rowTexts(*check), before);
+    EXPECT_TRUE(showsWhatAFreshCheckShows());
+
+    MediaAsset named = other;
+    named.id = *engine->show().cues[1].timeline->first().assetID;
+    edit([&](Show& show) { show.assets->append(named); });
+    EXPECT_TRUE(settled());
+    EXPECT_NE(rowTexts(*check), before) << "the clip's entry came, and its finding stayed";
+    EXPECT_TRUE(showsWhatAFreshCheckShows());
+}
