@@ -79,11 +79,12 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     connect(m_history, &EditHistory::canRecoverProjectChanged, this, &Engine::canRecoverProjectChanged);
     connect(m_history, &EditHistory::message, this, &Engine::setMessage);
     m_waitingEdits = new WaitingEdits(*m_mediaFiles,
-                                      {[this] { return m_showNumber; }, [this] { return m_history->lastStep(); },
-                                       [this](quint64 step) { return m_history->stepInPlace(step); },
-                                       [this](const QString& text) { setMessage(text); }},
+                                      {[this] { return m_showNumber; }, [this] { return m_history->holdPlace(); },
+                                       [this](quint64 place) { return m_history->showAfter(place).has_value(); },
+                                       [this](quint64 place) { m_history->forget(place); }},
                                       this);
     connect(m_waitingEdits, &WaitingEdits::changed, this, &Engine::undoableChanged);
+    connect(m_history, &EditHistory::undoneStepsDropped, m_waitingEdits, &WaitingEdits::dropGone);
     connect(m_history->undoStack(), &QUndoStack::canUndoChanged, this, &Engine::undoableChanged);
     connect(m_history->undoStack(), &QUndoStack::canRedoChanged, this, &Engine::undoableChanged);
     m_projectFiles = new ProjectFileWork(*m_history,
@@ -290,26 +291,38 @@ QUndoStack* Engine::editHistory()
     return m_history->undoStack();
 }
 
+// An edit still waiting for the disk holds its place among the steps from its press: undo and redo go over it in
+// the order pressed, as they would had it been made at once.
 void Engine::undo()
 {
-    if (!m_waitingEdits->takeBackNewest())
-        m_history->undoStack()->undo();
+    m_history->undoStack()->undo();
 }
 
 void Engine::redo()
 {
-    if (!m_waitingEdits->takeBackNewest())
-        m_history->undoStack()->redo();
+    m_history->undoStack()->redo();
 }
 
 bool Engine::canUndo()
 {
-    return m_waitingEdits->waiting() || m_history->undoStack()->canUndo();
+    return m_history->undoStack()->canUndo();
 }
 
 bool Engine::canRedo()
 {
-    return m_waitingEdits->waiting() || m_history->undoStack()->canRedo();
+    return m_history->undoStack()->canRedo();
+}
+
+bool Engine::landEdit(quint64 edit, const std::function<Show(const Show&)>& made)
+{
+    if (!m_waitingEdits->lands(edit))
+        return false;
+    bool inShow = false;
+    m_history->land(m_waitingEdits->place(edit), made, [&](Show show) {
+        inShow = true;
+        setShow(std::move(show));
+    });
+    return inShow;
 }
 
 void Engine::restoreEdit(const Show& target)

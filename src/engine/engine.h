@@ -246,6 +246,10 @@ class Engine : public QObject
     const IndependentScreens& independentScreens() const { return *m_independent; }
     CuePreview& cuePreview() { return *m_cuePreview; }
     WaitingEdits& waitingEdits() { return *m_waitingEdits; }
+    // A waiting edit that lands: made on the show before its place among the undo steps and on every step after,
+    // as if made at its press. True when its place is in the show now (not undone), the show in place made with it;
+    // false when it went nowhere or waits undone for a redo.
+    bool landEdit(quint64 edit, const std::function<Show(const Show&)>& made);
 
   signals:
     void showChanged();
@@ -298,7 +302,7 @@ class Engine : public QObject
     struct Relinked;
     // Once the show's files are gathered: asks the disk about them, then about the files found in their place.
     void awaitRelink(quint64 edit, const QUrl& folder, const std::shared_ptr<Relinked>& relinked);
-    void landRelink(const Relinked& relinked, int silent);
+    void landRelink(quint64 edit, const Relinked& relinked, int silent);
     void showDecodedDefaultPicture(const QString& path, const QImage& image);
     bool cueUsesScreen(const Cue& cue, const ScreenRole& role) const;
     bool canPlay(const Cue& cue, const QList<MediaAsset>& assets);

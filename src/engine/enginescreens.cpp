@@ -190,12 +190,17 @@ void Engine::chooseDefaultPicture(const std::optional<QUrl>& url, quint64 edit)
                                 : QStringLiteral("无法读取默认画面"));
         return;
     }
-    Show show = m_show;
-    show.defaultPicture = url;
-    setShow(std::move(show));
+    const bool inShow = landEdit(edit, [&url](const Show& from) {
+        Show show = from;
+        show.defaultPicture = url;
+        return show;
+    });
+    setMessage(url ? QStringLiteral("默认画面 · ") + url->fileName() : QStringLiteral("已清除默认画面"));
+    // Undone before it landed: a redo puts it on the screens.
+    if (!inShow)
+        return;
     m_awaitedDefaultPicture = read.decoding;
     m_awaitedDefaultReachesScreenEngines = true;
-    setMessage(url ? QStringLiteral("默认画面 · ") + url->fileName() : QStringLiteral("已清除默认画面"));
     // The screens keep the picture they have until a large one has decoded.
     if (read.decoding)
         return;

@@ -8,7 +8,8 @@ struct WaitingEdits::Edit
     Id id;
     QString name;
     quint64 show;
-    quint64 after;
+    quint64 place = 0;
+    bool holdsPlace = true;
     State state = State::asked;
     bool answered = false;
     std::function<void()> then;
@@ -35,7 +36,19 @@ WaitingEdits::Id WaitingEdits::ask(const QString& name)
     edit->id = m_nextId++;
     edit->name = name;
     edit->show = m_hooks.show();
-    edit->after = m_hooks.lastEdit();
+    edit->place = m_hooks.holdPlace();
+    m_edits.append(edit);
+    emit changed();
+    return edit->id;
+}
+
+WaitingEdits::Id WaitingEdits::askInTurn(const QString& name)
+{
+    auto edit = std::make_shared<Edit>();
+    edit->id = m_nextId++;
+    edit->name = name;
+    edit->show = m_hooks.show();
+    edit->holdsPlace = false;
     m_edits.append(edit);
     emit changed();
     return edit->id;
@@ -91,7 +104,21 @@ bool WaitingEdits::waits(Id id) const
 bool WaitingEdits::lands(Id id) const
 {
     const Edit* edit = find(id);
-    return edit && edit->show == m_hooks.show() && m_hooks.editInPlace(edit->after);
+    return edit && edit->show == m_hooks.show() && (!edit->holdsPlace || m_hooks.placeHeld(edit->place));
+}
+
+quint64 WaitingEdits::place(Id id) const
+{
+    const Edit* edit = find(id);
+    return edit ? edit->place : 0;
+}
+
+std::optional<QString> WaitingEdits::waitingInPlace(const std::function<bool(quint64)>& inShow) const
+{
+    for (auto edit = m_edits.crbegin(); edit != m_edits.crend(); ++edit)
+        if (!(*edit)->holdsPlace || inShow((*edit)->place))
+            return (*edit)->name;
+    return std::nullopt;
 }
 
 QString WaitingEdits::dropAll()
@@ -105,16 +132,17 @@ QString WaitingEdits::dropAll()
     return text;
 }
 
-bool WaitingEdits::takeBackNewest()
+void WaitingEdits::dropGone()
 {
-    if (m_edits.isEmpty())
-        return false;
-    const std::shared_ptr<Edit> newest = m_edits.takeLast();
-    m_hooks.say(QStringLiteral("已撤销尚未完成的") + newest->name);
+    const qsizetype before = m_edits.size();
+    m_edits.removeIf([this](const std::shared_ptr<Edit>& edit) {
+        return edit->holdsPlace && edit->state != Edit::State::going && !m_hooks.placeHeld(edit->place);
+    });
+    if (m_edits.size() == before)
+        return;
     emit changed();
     // The one before it may have its answers already.
     process();
-    return true;
 }
 
 WaitingEdits::Edit* WaitingEdits::find(Id id) const
@@ -125,9 +153,14 @@ WaitingEdits::Edit* WaitingEdits::find(Id id) const
     return nullptr;
 }
 
+// An edit that ended without a change of the show leaves no step behind.
 void WaitingEdits::remove(Id id)
 {
+    const Edit* edit = find(id);
+    const std::optional<quint64> place = edit && edit->holdsPlace ? std::optional(edit->place) : std::nullopt;
     m_edits.removeIf([id](const std::shared_ptr<Edit>& edit) { return edit->id == id; });
+    if (place)
+        m_hooks.forget(*place);
     emit changed();
 }
 

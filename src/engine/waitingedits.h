@@ -8,14 +8,16 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class MediaFiles;
 
 // Edits of the show that wait for the disk's answers about their files (relink, the default picture, an import, a
-// file put on a lane), kept in the order they were asked. Each is made in its turn, once its answers are in, as it
-// would have been made at its moment: on the show it was asked for, and only while the edit it was asked after is
-// still part of that show. Another show taking the place of the open one drops them all; an undo or redo pressed
-// while edits wait takes back the newest of them, which is then never made. The main thread never waits.
+// file put on a lane), kept in the order they were asked, and a save pressed behind them. Each is made in its turn,
+// once its answers are in, as it would have been made at its moment: on the show it was asked for, in the place
+// among the undo steps it holds from its press (EditHistory::holdPlace). Undo and redo move over that place as over
+// any step; an edit whose place was dropped (undone, then another edit made) is never made. Another show taking the
+// place of the open one drops them all. The main thread never waits.
 class WaitingEdits : public QObject
 {
     Q_OBJECT
@@ -25,10 +27,11 @@ class WaitingEdits : public QObject
     {
         // The show in place (Engine::showNumber).
         std::function<quint64()> show;
-        // Names the newest undo step now, and tells whether one so named is still in the show.
-        std::function<quint64()> lastEdit;
-        std::function<bool(quint64)> editInPlace;
-        std::function<void(const QString&)> say;
+        // Holds the edit's place among the undo steps; tells whether the place so named is still among them; lets
+        // it go once the edit ended without changing the show.
+        std::function<quint64()> holdPlace;
+        std::function<bool(quint64)> placeHeld;
+        std::function<void(quint64)> forget;
     };
 
     WaitingEdits(MediaFiles& files, Hooks hooks, QObject* parent = nullptr);
@@ -37,6 +40,8 @@ class WaitingEdits : public QObject
     // Begins an edit named `name` ("重新定位缺失素材"), for the show in place and after its newest edit; it goes on
     // by await() or hold().
     Id ask(const QString& name);
+    // Begins work that is no edit (a save) for the show in place: it holds no place among the undo steps.
+    Id askInTurn(const QString& name);
     // The edit goes on with `then` in its turn, once the disk has answered about these files: at once when nothing
     // waits before it and the answers are in. Also for an edit that, going on, needs more answers.
     void await(Id id, const QList<QUrl>& urls, FileDepth depth, AwaitedFiles::Freshness freshness,
@@ -55,12 +60,16 @@ class WaitingEdits : public QObject
     // Asked by the edit going on, as it is about to be made: whether it lands, on the show it was asked for and with
     // the edit it was asked after still in place. When not, it is made nowhere.
     bool lands(Id id) const;
+    // The place among the undo steps the edit holds.
+    quint64 place(Id id) const;
+    // Whether an edit waits whose place is in the show now (not undone): the status line names it.
+    std::optional<QString> waitingInPlace(const std::function<bool(quint64)>& inShow) const;
 
     // Another show takes the place of the open one: every waiting edit is dropped. What to add to the status line
     // to say so; empty when none waited.
     QString dropAll();
-    // An undo or redo: the newest waiting edit is taken back and says so. False when none waits.
-    bool takeBackNewest();
+    // The undo steps changed: edits whose place was dropped go.
+    void dropGone();
 
   signals:
     // An edit began or stopped waiting.

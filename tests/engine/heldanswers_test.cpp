@@ -400,15 +400,16 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
         const std::optional<QImage> fallback = engine->program(kScreen1)->fallback();
         return fallback ? fallback->pixelColor(0, 0) : QColor();
     };
-    // The show by its cues, their first screen's files and its default picture, then unsaved, the undo steps and
-    // the colour the first screen falls back to.
+    // The show by its cues, their first screen's files and its default picture, then unsaved, the undo position
+    // among the steps (those above it can be redone) and the colour the first screen falls back to.
     const auto endState = [&] {
         QStringList cues;
         for (const Cue& cue : engine->show().cues)
             cues << cue.name + "=" + (cue.main ? cue.main->toLocalFile().remove(folder.path()) : QStringLiteral("-"));
         return QStringList{
             cues.join(", "), engine->show().defaultPicture ? engine->show().defaultPicture->fileName() : "-",
-            engine->hasUnsavedChanges() ? "未保存" : "已保存", QString::number(engine->editHistory()->index()),
+            engine->hasUnsavedChanges() ? "未保存" : "已保存",
+            QStringLiteral("%1/%2").arg(engine->editHistory()->index()).arg(engine->editHistory()->count()),
             fallbackColor().isValid() ? fallbackColor().name() : QStringLiteral("无")}
             .join(" | ");
     };
@@ -456,9 +457,9 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
         landed(held);
     };
     const QString otherEnd = QStringLiteral("另一场演出=-, 开场=-, 退场=- | ") + other.defaultPicture->fileName() +
-                             QStringLiteral(" | 已保存 | 0 | #0000ff");
+                             QStringLiteral(" | 已保存 | 0/0 | #0000ff");
     const QString renamedEnd = QStringLiteral("改过的暖场=/gone/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | "
-                                              "未保存 | 2 | 无");
+                                              "未保存 | 2/3 | 无");
     const QList<Case> cases{
         {"relink into the share, then open another show: the opened show is not changed",
          [&](bool held) {
@@ -473,7 +474,7 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
              landed(held);
              recoveredNow();
          },
-         QStringLiteral("停电前的工作=-, 开场=-, 退场=- | - | 未保存 | 0 | 无"),
+         QStringLiteral("停电前的工作=-, 开场=-, 退场=- | - | 未保存 | 0/0 | 无"),
          QStringLiteral("已恢复未保存工程 · 原先未保存的修改已另存，可再次恢复 · 已放弃尚未完成的重新定位缺失素材"),
          QStringLiteral("已恢复未保存工程 · 原先未保存的修改已另存，可再次恢复"), true},
         {"a default picture chosen on the share, then another show opened: it keeps its own picture",
@@ -516,7 +517,7 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
              landed(held);
              engine->undo();
          },
-         renamedEnd, QStringLiteral("已撤销尚未完成的默认画面设置"), QStringLiteral("默认画面 · still%1.png")},
+         renamedEnd, QStringLiteral("默认画面 · still%1.png"), QStringLiteral("默认画面 · still%1.png")},
         {"rename, relink into the share, undo: the relink is taken back, the rename stays",
          [&](bool held) {
              rename(0, QStringLiteral("改过的暖场"));
@@ -524,7 +525,56 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
              landed(held);
              engine->undo();
          },
-         renamedEnd, QStringLiteral("已撤销尚未完成的重新定位缺失素材"), QStringLiteral("已重新定位 1 项素材引用")},
+         renamedEnd, QStringLiteral("已重新定位 1 项素材引用"), QStringLiteral("已重新定位 1 项素材引用")},
+        // Undo and redo go over the operator's actions in the order pressed, a waiting edit at its press.
+        {"relink into the share, rename, undo: the rename is undone, the relink stays",
+         [&](bool held) {
+             relink();
+             landed(held);
+             rename(0, QStringLiteral("改过的暖场"));
+             engine->undo();
+         },
+         QStringLiteral("暖场=/share/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 2/3 | 无"),
+         QStringLiteral("已重新定位 1 项素材引用"), QStringLiteral("已重新定位 1 项素材引用")},
+        {"relink into the share, rename, undo, redo: the rename is made again on the relinked show",
+         [&](bool held) {
+             relink();
+             landed(held);
+             rename(0, QStringLiteral("改过的暖场"));
+             engine->undo();
+             engine->redo();
+         },
+         QStringLiteral("改过的暖场=/share/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 3/3 | 无"),
+         QStringLiteral("已重新定位 1 项素材引用"), QStringLiteral("已重新定位 1 项素材引用")},
+        {"relink into the share, redo: there is nothing to redo, the relink lands",
+         [&](bool held) {
+             relink();
+             landed(held);
+             EXPECT_FALSE(engine->canRedo());
+             engine->redo();
+         },
+         QStringLiteral("暖场=/share/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 2/2 | 无"),
+         QStringLiteral("已重新定位 1 项素材引用"), QStringLiteral("已重新定位 1 项素材引用")},
+        {"a default picture chosen on the share, undo, redo: the picture comes back",
+         [&](bool held) {
+             engine->setDefaultPicture(onShareStill(Qt::green));
+             landed(held);
+             engine->undo();
+             EXPECT_TRUE(engine->canRedo());
+             engine->redo();
+         },
+         QStringLiteral("暖场=/gone/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | still%1.png | 未保存 | 2/2 | "
+                        "#00ff00"),
+         QStringLiteral("默认画面 · still%1.png"), QStringLiteral("默认画面 · still%1.png")},
+        {"relink into the share, undo, rename: the relink is dropped with the step it held",
+         [&](bool held) {
+             relink();
+             landed(held);
+             engine->undo();
+             rename(0, QStringLiteral("改过的暖场"));
+         },
+         QStringLiteral("改过的暖场=/gone/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 2/2 | 无"),
+         QStringLiteral("正在重新定位缺失素材…"), QStringLiteral("已重新定位 1 项素材引用")},
     };
     for (const Case& c : cases)
         for (const bool held : {false, true}) {
@@ -537,11 +587,13 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
             c.press(held);
             letAnswersCome();
             // A picture that decodes reaches the screens after its answer.
-            waitUntil([&] { return endState() == c.end; }, 2000);
-            EXPECT_EQ(endState().toStdString(), c.end.toStdString());
+            const QString end = c.end.contains("%1") ? c.end.arg(round) : c.end;
             QString line = held ? c.heldLine : c.atOnceLine;
             if (line.contains("%1"))
                 line = line.arg(round);
+            // A picture that decodes, or an edit taken back that lands for a redo, ends after its answer.
+            waitUntil([&] { return endState() == end && engine->message() == line; }, 2000);
+            EXPECT_EQ(endState().toStdString(), end.toStdString());
             EXPECT_EQ(engine->message().toStdString(), line.toStdString());
         }
 
@@ -555,6 +607,39 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
     opensBlueWhileWaitingFor(*first.defaultPicture);
     letAnswersCome();
     EXPECT_EQ(fallbackColor(), QColor(Qt::blue));
+}
+
+// A relink that waits while a clip is dragged is no move of the drag: one undo takes back the drag alone.
+TEST_F(HeldAnswers, AWaitingRelinkIsNoMoveOfADragAndIsInTheFileOfASavePressedAfterIt)
+{
+    const QUrl gone = url("gone/moved.mp4");
+    writeFile(sharePath() + "/moved.mp4", "video");
+    const QString moved = onShare("moved.mp4").toLocalFile();
+    const auto relink = [&] { engine->relinkMissingAssets(QUrl::fromLocalFile(sharePath())); };
+    const auto landed = [&](bool held) {
+        if (!held) {
+            ASSERT_TRUE(waitUntil([&] { return !engine->waitingEdits().waiting(); }));
+        }
+    };
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "answers held back" : "answers in at once");
+        begin(held, [&](Show& show) { show.cues[0].main = gone; });
+        relink();
+        landed(held);
+        engine->history().beginDrag();
+        for (int position = 1; position <= 3; ++position) {
+            clock->now += 0.016;
+            edit([&](Show& show) { show.cues[0].delay = position; });
+            if (position == 2)
+                letAnswersCome();
+        }
+        engine->history().endDrag();
+        ASSERT_TRUE(waitUntil([&] { return !engine->waitingEdits().waiting(); }));
+        EXPECT_EQ(cue(0).main->toLocalFile(), moved);
+        engine->undo();
+        EXPECT_EQ(cue(0).delay, Show::makeDefault().cues[0].delay) << "the drag is undone";
+        EXPECT_EQ(cue(0).main->toLocalFile(), moved) << "the relink stays";
+    }
 }
 
 // A recovery write still on its way when another show is opened ends with the show it wrote: its failure is neither
