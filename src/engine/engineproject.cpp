@@ -19,9 +19,20 @@
 #include <QSet>
 #include <memory>
 
+// A save pressed while edits wait for the disk takes its turn behind them and writes the show as it was at its
+// press with those edits made, as it would had their answers been in then.
 void Engine::saveProject(const QUrl& url)
 {
-    m_projectFiles->save(url);
+    if (!m_waitingEdits->waiting()) {
+        m_projectFiles->save(url);
+        return;
+    }
+    const WaitingEdits::Id turn = m_waitingEdits->askInTurn(QStringLiteral("保存"));
+    m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
+                          [this, turn, url, pressed = m_history->lastStep()] {
+                              if (m_waitingEdits->lands(turn))
+                                  m_projectFiles->save(url, m_history->showAfter(pressed));
+                          });
 }
 
 void Engine::openProject(const QUrl& url)

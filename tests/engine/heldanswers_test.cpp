@@ -609,7 +609,9 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
     EXPECT_EQ(fallbackColor(), QColor(Qt::blue));
 }
 
-// A relink that waits while a clip is dragged is no move of the drag: one undo takes back the drag alone.
+// A relink that waits while a clip is dragged is no move of the drag: one undo takes back the drag alone. A save
+// pressed while it waits writes the show with the relink, the show as it was at the press, and only then says it
+// saved: a rename made after the press stays unsaved.
 TEST_F(HeldAnswers, AWaitingRelinkIsNoMoveOfADragAndIsInTheFileOfASavePressedAfterIt)
 {
     const QUrl gone = url("gone/moved.mp4");
@@ -639,6 +641,26 @@ TEST_F(HeldAnswers, AWaitingRelinkIsNoMoveOfADragAndIsInTheFileOfASavePressedAft
         engine->undo();
         EXPECT_EQ(cue(0).delay, Show::makeDefault().cues[0].delay) << "the drag is undone";
         EXPECT_EQ(cue(0).main->toLocalFile(), moved) << "the relink stays";
+    }
+
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "save behind a relink, answers held back" : "save behind a relink, answers in at once");
+        begin(held, [&](Show& show) { show.cues[0].main = gone; });
+        const QString file = path(QStringLiteral("saved%1.json").arg(held));
+        relink();
+        landed(held);
+        engine->saveProject(QUrl::fromLocalFile(file));
+        if (held) {
+            EXPECT_FALSE(engine->message().startsWith(QStringLiteral("已保存")));
+        }
+        rename(1, QStringLiteral("保存之后"));
+        letAnswersCome();
+        ASSERT_TRUE(waitUntil([&] { return engine->message().startsWith(QStringLiteral("已保存")); }))
+            << engine->message().toStdString();
+        const Show written = readShowFile(file);
+        EXPECT_EQ(written.cues[0].main->toLocalFile(), moved);
+        EXPECT_EQ(written.cues[1].name, Show::makeDefault().cues[1].name);
+        EXPECT_TRUE(engine->hasUnsavedChanges());
     }
 }
 
