@@ -209,8 +209,10 @@ void Engine::placeShow(Show show)
 
 void Engine::setSelected(std::optional<QUuid> id)
 {
-    if (assign(m_selected, std::move(id)))
-        emit selectedChanged();
+    if (!assign(m_selected, std::move(id)))
+        return;
+    ++m_selections;
+    emit selectedChanged();
 }
 
 void Engine::setCurrent(std::optional<Cue> cue)

@@ -474,6 +474,10 @@ class Engine : public QObject
     // Goes up whenever the transport acts (a cue taken, a countdown begun, a run begun) or stops: an event held
     // behind a wait that finds it moved was overtaken by what came before it.
     quint64 m_transportActs = 0;
+    // Counts the selections made through setSelected(); a cue that starts selects itself only while
+    // m_startSelects, which a take that waited turns off when the operator selected meanwhile.
+    quint64 m_selections = 0;
+    bool m_startSelects = true;
     // Relinks, default pictures, imports and files put on lanes, until their files have answered.
     WaitingEdits* m_waitingEdits;
     // The show's default picture, until its file has answered; the picture it waits for.

@@ -2,6 +2,8 @@
 
 #include "mediafiles.h"
 
+#include <algorithm>
+
 TransportWait::TransportWait(MediaFiles& files, Hooks hooks, QObject* parent)
     : QObject(parent), m_files(files), m_hooks(std::move(hooks))
 {
@@ -29,6 +31,13 @@ bool TransportWait::press(Press press)
     m_steps.append(std::move(step));
     process(true);
     return acted->value_or(true);
+}
+
+bool TransportWait::takeWaits() const
+{
+    return waiting() && std::any_of(m_steps.cbegin(), m_steps.cend(), [](const Step& step) {
+               return !step.press.startsRun && !step.press.name.isEmpty();
+           });
 }
 
 std::optional<QString> TransportWait::waitingFor() const

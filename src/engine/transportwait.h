@@ -45,6 +45,8 @@ class TransportWait : public QObject
 
     // Something waits for its answers: what comes now takes its turn behind it.
     bool waiting() const { return !m_steps.isEmpty() && !m_landing; }
+    // A GO or a take waits its turn (not only a run's start, nor only the transport's own events).
+    bool takeWaits() const;
     // The name the status line gives the wait: the last press with a name.
     std::optional<QString> waitingFor() const;
     // Done now when nothing waits and its answers are in: whether it acted. True when it waits its turn.

@@ -218,6 +218,23 @@ TEST_F(HeldAnswers, TheTransportEndsAsIfEveryAnswerHadBeenThereAtThePress)
                     engine->take(cue(2));
                 },
                 QStringLiteral("开场 自动投放 | 仅监看 | 播出中 · 开场"), localC});
+    // GO behind a run's start takes its turn: refused by the run that starts, or taking the next cue when the run is
+    // refused by its check.
+    const auto runOfBThenGo = [&] {
+        engine->beginProjection(ProjectionMode::cueOnce, cue(1));
+        engine->go();
+    };
+    pressTwice({"a run of B, then GO: the run plays B", runOfBThenGo,
+                QStringLiteral("开场 自动投放 | 仅监看 | 播出中 · 开场")});
+    pressTwice({"a run of B whose file is missing, then GO: the run is refused and GO puts A on air", runOfBThenGo,
+                playing(QStringLiteral("暖场")), [&](Show& show) { show.cues[1].main = onShare("gone.mp4", false); }});
+    // A cue taken becomes the selection at its press: one selected after the press stays selected.
+    pressTwice({"take B, then select C: C stays selected",
+                [&] {
+                    engine->take(cue(1));
+                    engine->setSelected(cue(2).id);
+                },
+                playing(QStringLiteral("开场")), [](Show&) {}, [&] { EXPECT_EQ(engine->selected(), cue(2).id); }});
 
     // GO pressed again while its cue's answers are on the way takes nothing more.
     begin(true, [](Show&) {});
