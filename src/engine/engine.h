@@ -434,11 +434,14 @@ class Engine : public QObject
 
     CueCountdown* m_countdown;
     // The cue a check refused because a file's folder was silent, while the status line says so.
+    // A screen's own play refused so is kept here too, its line led by the screen's name (`prefix`): the screen's
+    // engine goes with the refusal.
     struct SilentRefusal
     {
         QString said;
         Cue cue;
         QList<MediaAsset> assets;
+        QString prefix;
     };
     std::optional<SilentRefusal> m_silentRefusal;
 

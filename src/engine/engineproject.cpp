@@ -165,7 +165,8 @@ void Engine::relinkMissingAssets(const QUrl& folder)
 {
     auto relinked = std::make_shared<Relinked>();
     relinked->asked = m_show;
-    const WaitingEdits::Id edit = m_waitingEdits->ask(QStringLiteral("重新定位缺失素材"));
+    const WaitingEdits::Id edit =
+        m_waitingEdits->ask(QStringLiteral("重新定位缺失素材"), QStringLiteral("正在重新定位缺失素材…"));
     setMessage(QStringLiteral("正在重新定位缺失素材…"));
     // The show's files are gathered a slice a turn while the edit holds its place in line: thousands of references
     // never hold the show's thread.

@@ -2,11 +2,14 @@
 
 #include "mediafiles.h"
 
+#include <algorithm>
+
 struct WaitingEdits::Edit
 {
     enum class State { asked, answers, held, going };
     Id id;
     QString name;
+    QString waitingText;
     quint64 show;
     quint64 place = 0;
     bool holdsPlace = true;
@@ -30,11 +33,12 @@ WaitingEdits::WaitingEdits(MediaFiles& files, Hooks hooks, QObject* parent)
 
 WaitingEdits::~WaitingEdits() = default;
 
-WaitingEdits::Id WaitingEdits::ask(const QString& name)
+WaitingEdits::Id WaitingEdits::ask(const QString& name, const QString& waitingText)
 {
     auto edit = std::make_shared<Edit>();
     edit->id = m_nextId++;
     edit->name = name;
+    edit->waitingText = waitingText;
     edit->show = m_hooks.show();
     edit->place = m_hooks.holdPlace();
     m_edits.append(edit);
@@ -101,6 +105,12 @@ bool WaitingEdits::waits(Id id) const
     return find(id) != nullptr;
 }
 
+bool WaitingEdits::waitsFor(const QString& name) const
+{
+    return std::any_of(m_edits.cbegin(), m_edits.cend(),
+                       [&](const std::shared_ptr<Edit>& edit) { return edit->name == name; });
+}
+
 bool WaitingEdits::lands(Id id) const
 {
     const Edit* edit = find(id);
@@ -116,8 +126,8 @@ quint64 WaitingEdits::place(Id id) const
 std::optional<QString> WaitingEdits::waitingInPlace(const std::function<bool(quint64)>& inShow) const
 {
     for (auto edit = m_edits.crbegin(); edit != m_edits.crend(); ++edit)
-        if (!(*edit)->holdsPlace || inShow((*edit)->place))
-            return (*edit)->name;
+        if (!(*edit)->waitingText.isEmpty() && (!(*edit)->holdsPlace || inShow((*edit)->place)))
+            return (*edit)->waitingText;
     return std::nullopt;
 }
 

@@ -39,7 +39,7 @@ class WaitingEdits : public QObject
 
     // Begins an edit named `name` ("重新定位缺失素材"), for the show in place and after its newest edit; it goes on
     // by await() or hold().
-    Id ask(const QString& name);
+    Id ask(const QString& name, const QString& waitingText = {});
     // Begins work that is no edit (a save) for the show in place: it holds no place among the undo steps.
     Id askInTurn(const QString& name);
     // The edit goes on with `then` in its turn, once the disk has answered about these files: at once when nothing
@@ -56,13 +56,16 @@ class WaitingEdits : public QObject
 
     // Whether the edit has been neither made nor dropped.
     bool waits(Id id) const;
+    // Whether an edit so named waits.
+    bool waitsFor(const QString& name) const;
     bool waiting() const { return !m_edits.isEmpty(); }
     // Asked by the edit going on, as it is about to be made: whether it lands, on the show it was asked for and with
     // the edit it was asked after still in place. When not, it is made nowhere.
     bool lands(Id id) const;
     // The place among the undo steps the edit holds.
     quint64 place(Id id) const;
-    // Whether an edit waits whose place is in the show now (not undone): the status line names it.
+    // What the status line says of the newest edit waiting whose place is in the show now (not undone), of those
+    // that say anything there.
     std::optional<QString> waitingInPlace(const std::function<bool(quint64)>& inShow) const;
 
     // Another show takes the place of the open one: every waiting edit is dropped. What to add to the status line

@@ -315,6 +315,50 @@ TEST_F(HeldAnswers, TheStatusLineNeverTellsOfAWaitThatIsOver)
                 playing(QStringLiteral("退场")), delayedB, [&] { engine->go(); }});
 }
 
+// While an edit waits for the share the line names it whenever it says what holds: a countdown dropped with its cue
+// leaves the relink on the line, not "就绪". "恢复内置" reads no picture: the screens lose the default picture at the
+// press, and the relink asked before it lands under it.
+TEST_F(HeldAnswers, TheLineNamesAWaitingEditAndRestoringTheBuiltInPictureWaitsForNothing)
+{
+    writeFile(sharePath() + "/moved.mp4", "video");
+    const QString moved = onShare("moved.mp4").toLocalFile();
+    const auto fallback = [&] { return engine->program(kScreen1)->fallback(); };
+    begin(true, [&](Show& show) {
+        show.cues[0].delay = 5;
+        show.cues[2].main = url("gone/moved.mp4");
+    });
+    engine->go();
+    ASSERT_EQ(engine->message(), QStringLiteral("等待执行 · 暖场"));
+    engine->relinkMissingAssets(QUrl::fromLocalFile(sharePath()));
+    edit([](Show& show) { show.cues.removeAt(0); });
+    EXPECT_EQ(engine->message(), QStringLiteral("正在重新定位缺失素材…"));
+    letAnswersCome();
+    ASSERT_TRUE(waitUntil([&] { return !engine->waitingEdits().waiting(); }));
+    EXPECT_EQ(engine->message(), QStringLiteral("已重新定位 1 项素材引用"));
+
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "answers held back" : "answers in at once");
+        begin(held, [&](Show& show) { show.cues[0].main = url("gone/moved.mp4"); });
+        engine->setDefaultPicture(stillFile(Qt::blue));
+        ASSERT_TRUE(waitUntil([&] { return fallback().has_value(); }));
+        engine->relinkMissingAssets(QUrl::fromLocalFile(sharePath()));
+        if (!held) {
+            ASSERT_TRUE(waitUntil([&] { return !engine->waitingEdits().waiting(); }));
+        }
+        engine->setDefaultPicture(std::nullopt);
+        EXPECT_EQ(engine->message(), QStringLiteral("已清除默认画面"));
+        EXPECT_FALSE(fallback().has_value()) << "the old picture stays on the screens";
+        letAnswersCome();
+        ASSERT_TRUE(waitUntil([&] { return !engine->waitingEdits().waiting(); }));
+        EXPECT_EQ(cue(0).main->toLocalFile(), moved);
+        EXPECT_FALSE(engine->show().defaultPicture.has_value());
+        EXPECT_FALSE(fallback().has_value());
+        engine->undo();
+        EXPECT_EQ(engine->show().defaultPicture, stillFile(Qt::blue)) << "one undo takes back the restore alone";
+        EXPECT_EQ(cue(0).main->toLocalFile(), moved);
+    }
+}
+
 // A file the disk last called missing is asked again at GO, however recent that answer (even the light look at its
 // stamp); and a folder that stalls while files are asked afresh, as an import asks them, keeps what the files that
 // answered said: only the others are without an answer.
