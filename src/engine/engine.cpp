@@ -64,6 +64,13 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
                                              // A pause pressed while nothing but the wait was there held nothing.
                                              if (!m_current && !m_countdown->cue())
                                                  setPaused(false);
+                                         },
+                                         [this] { return ++m_presses; },
+                                         [this](std::optional<quint64> press) { return actAs(press); },
+                                         [this](const QString& said) { waitEnded(said); },
+                                         [this](const QString& said) {
+                                             if (m_message == said)
+                                                 m_lineSaidBy = 0;
                                          }},
                                         this);
     m_pictureWait = new AwaitedFiles(*m_mediaFiles, this);
@@ -78,11 +85,14 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     connect(m_history, &EditHistory::hasUnsavedChangesChanged, this, &Engine::hasUnsavedChangesChanged);
     connect(m_history, &EditHistory::canRecoverProjectChanged, this, &Engine::canRecoverProjectChanged);
     connect(m_history, &EditHistory::message, this, &Engine::setMessage);
-    m_waitingEdits = new WaitingEdits(*m_mediaFiles,
-                                      {[this] { return m_showNumber; }, [this] { return m_history->holdPlace(); },
-                                       [this](quint64 place) { return m_history->showAfter(place).has_value(); },
-                                       [this](quint64 place) { m_history->forget(place); }},
-                                      this);
+    m_waitingEdits =
+        new WaitingEdits(*m_mediaFiles,
+                         {[this] { return m_showNumber; }, [this] { return m_history->holdPlace(); },
+                          [this](quint64 place) { return m_history->showAfter(place).has_value(); },
+                          [this](quint64 place) { m_history->forget(place); }, [this] { return ++m_presses; },
+                          [this](std::optional<quint64> press) { return actAs(press); },
+                          [this](const QString& said) { waitEnded(said); }},
+                         this);
     connect(m_waitingEdits, &WaitingEdits::changed, this, &Engine::undoableChanged);
     connect(m_history, &EditHistory::undoneStepsDropped, m_waitingEdits, &WaitingEdits::dropGone);
     connect(m_history->undoStack(), &QUndoStack::canUndoChanged, this, &Engine::undoableChanged);
@@ -245,8 +255,22 @@ void Engine::setProjectionPosition(const QString& position)
         emit projectionPositionChanged();
 }
 
+// What the press whose turn has come says stays off the line while a later press's words stand there: with the
+// answers in at once, the later press would have spoken last.
+std::optional<quint64> Engine::actAs(std::optional<quint64> press)
+{
+    return std::exchange(m_actingPress, press);
+}
+
 void Engine::setMessage(const QString& message)
 {
+    if (m_actingPress) {
+        if (*m_actingPress < m_lineSaidBy)
+            return;
+        m_lineSaidBy = *m_actingPress;
+    } else {
+        m_lineSaidBy = m_presses;
+    }
     if (assign(m_message, message))
         emit messageChanged();
 }

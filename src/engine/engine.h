@@ -481,6 +481,12 @@ class Engine : public QObject
     // m_startSelects, which a take that waited turns off when the operator selected meanwhile.
     quint64 m_selections = 0;
     bool m_startSelects = true;
+    // Presses that may act later (GO, take, a run, an edit that waits for the disk) are numbered; the status line
+    // remembers whose words it holds, and which press acts now.
+    quint64 m_presses = 0;
+    quint64 m_lineSaidBy = 0;
+    std::optional<quint64> m_actingPress;
+    std::optional<quint64> actAs(std::optional<quint64> press);
     // Relinks, default pictures, imports and files put on lanes, until their files have answered.
     WaitingEdits* m_waitingEdits;
     // The show's default picture, until its file has answered; the picture it waits for.

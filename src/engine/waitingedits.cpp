@@ -13,6 +13,7 @@ struct WaitingEdits::Edit
     quint64 show;
     quint64 place = 0;
     bool holdsPlace = true;
+    quint64 number = 0;
     State state = State::asked;
     bool answered = false;
     std::function<void()> then;
@@ -39,6 +40,7 @@ WaitingEdits::Id WaitingEdits::ask(const QString& name, const QString& waitingTe
     edit->id = m_nextId++;
     edit->name = name;
     edit->waitingText = waitingText;
+    edit->number = m_hooks.numberPress();
     edit->show = m_hooks.show();
     edit->place = m_hooks.holdPlace();
     m_edits.append(edit);
@@ -51,6 +53,7 @@ WaitingEdits::Id WaitingEdits::askInTurn(const QString& name)
     auto edit = std::make_shared<Edit>();
     edit->id = m_nextId++;
     edit->name = name;
+    edit->number = m_hooks.numberPress();
     edit->show = m_hooks.show();
     edit->holdsPlace = false;
     m_edits.append(edit);
@@ -144,13 +147,19 @@ QString WaitingEdits::dropAll()
 
 void WaitingEdits::dropGone()
 {
+    QStringList said;
     const qsizetype before = m_edits.size();
-    m_edits.removeIf([this](const std::shared_ptr<Edit>& edit) {
-        return edit->holdsPlace && edit->state != Edit::State::going && !m_hooks.placeHeld(edit->place);
+    m_edits.removeIf([&](const std::shared_ptr<Edit>& edit) {
+        const bool gone = edit->holdsPlace && edit->state != Edit::State::going && !m_hooks.placeHeld(edit->place);
+        if (gone && !edit->waitingText.isEmpty())
+            said.append(edit->waitingText);
+        return gone;
     });
     if (m_edits.size() == before)
         return;
     emit changed();
+    for (const QString& text : std::as_const(said))
+        m_hooks.ended(text);
     // The one before it may have its answers already.
     process();
 }
@@ -188,7 +197,9 @@ void WaitingEdits::process()
         first->state = Edit::State::going;
         const std::function<void()> then = std::exchange(first->then, nullptr);
         m_running = true;
+        const std::optional<quint64> before = m_hooks.actAs(first->number);
         then();
+        m_hooks.actAs(before);
         m_running = false;
         if (first->state == Edit::State::going && find(first->id))
             remove(first->id);

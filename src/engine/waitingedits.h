@@ -32,6 +32,11 @@ class WaitingEdits : public QObject
         std::function<quint64()> holdPlace;
         std::function<bool(quint64)> placeHeld;
         std::function<void(quint64)> forget;
+        // Numbers the press among the operator's presses, and has what the edit does in its turn done as that press.
+        std::function<quint64()> numberPress;
+        std::function<std::optional<quint64>(std::optional<quint64>)> actAs;
+        // An edit dropped without landing: the words it put on the status line come off when they still stand.
+        std::function<void(const QString&)> ended;
     };
 
     WaitingEdits(MediaFiles& files, Hooks hooks, QObject* parent = nullptr);

@@ -587,6 +587,29 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
              engine->undo();
          },
          renamedEnd, QStringLiteral("已重新定位 1 项素材引用"), QStringLiteral("已重新定位 1 项素材引用")},
+        // Outcomes that land in one turn are told in the order pressed: the last press has the last word.
+        {"take B on the share, then relink into the share: the relink has the last word",
+         [&](bool held) {
+             engine->take(cue(1));
+             if (!held) {
+                 ASSERT_TRUE(waitUntil([&] { return engine->current().has_value(); }));
+             }
+             relink();
+             landed(held);
+         },
+         QStringLiteral("暖场=/share/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 2/2 | 无"),
+         QStringLiteral("已重新定位 1 项素材引用"), QStringLiteral("已重新定位 1 项素材引用")},
+        {"relink into the share, then take B on the share: B's start has the last word",
+         [&](bool held) {
+             relink();
+             landed(held);
+             engine->take(cue(1));
+             if (!held) {
+                 ASSERT_TRUE(waitUntil([&] { return engine->current().has_value(); }));
+             }
+         },
+         QStringLiteral("暖场=/share/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 2/2 | 无"),
+         QStringLiteral("播出中 · 开场"), QStringLiteral("播出中 · 开场")},
         // Undo and redo go over the operator's actions in the order pressed, a waiting edit at its press.
         {"relink into the share, rename, undo: the rename is undone, the relink stays",
          [&](bool held) {
@@ -635,7 +658,7 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
              rename(0, QStringLiteral("改过的暖场"));
          },
          QStringLiteral("改过的暖场=/gone/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 2/2 | 无"),
-         QStringLiteral("正在重新定位缺失素材…"), QStringLiteral("已重新定位 1 项素材引用")},
+         QStringLiteral("就绪"), QStringLiteral("已重新定位 1 项素材引用")},
     };
     for (const Case& c : cases)
         for (const bool held : {false, true}) {
