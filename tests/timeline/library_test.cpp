@@ -290,3 +290,29 @@ TEST_F(HeldLibrary, ALaneDeletedWhileItsFileIsOnItsWayGoesWithTheClip)
             EXPECT_EQ(laneOf(events().first()), target);
         }
 }
+
+// An import that lands selects what it added and says so in the note as it would at its press: an entry the operator
+// selected meanwhile stays selected.
+TEST_F(HeldLibrary, AnImportThatLandsLeavesAnEntrySelectedMeanwhile)
+{
+    const QString share = folder.filePath("share");
+    ASSERT_TRUE(QDir().mkpath(share));
+    const MediaAsset kept = addImage();
+    int round = 0;
+    for (const bool isHeld : {false, true}) {
+        SCOPED_TRACE(isHeld ? "answers held back" : "answers in at once");
+        const QString file = share + QStringLiteral("/still%1.png").arg(++round);
+        QFile::copy(MediaFixtures::png({8, 8}, Qt::green), file);
+        model->selection().setAssetID(std::nullopt);
+        if (isHeld)
+            held->stall(share);
+        model->library().addAssets({QUrl::fromLocalFile(file)});
+        if (!isHeld)
+            awaitImport();
+        model->selection().setAssetID(kept.id);
+        held->release();
+        awaitImport();
+        EXPECT_EQ(model->selection().assetID(), kept.id);
+        EXPECT_EQ(model->view().note(), QStringLiteral("素材库 · %1 项").arg(engine->show().assets->size()));
+    }
+}
