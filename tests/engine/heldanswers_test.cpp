@@ -650,6 +650,16 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
          QStringLiteral("暖场=/gone/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | still%1.png | 未保存 | 2/2 | "
                         "#00ff00"),
          QStringLiteral("默认画面 · still%1.png"), QStringLiteral("默认画面 · still%1.png")},
+        {"a relink that finds nothing, rename, undo: the relink leaves no step, the rename can be redone",
+         [&](bool held) {
+             edit([&](Show& show) { show.cues[0].main = url("gone/elsewhere.mp4"); });
+             relink();
+             landed(held);
+             rename(0, QStringLiteral("改过的暖场"));
+             engine->undo();
+         },
+         QStringLiteral("暖场=/gone/elsewhere.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 2/3 | 无"),
+         QStringLiteral("未找到同名的缺失素材"), QStringLiteral("未找到同名的缺失素材")},
         {"relink into the share, undo, rename: the relink is dropped with the step it held",
          [&](bool held) {
              relink();
