@@ -69,11 +69,14 @@ void EditHistory::showChanged(const Show& previous)
     if (!recordsEdits() || previous == m_show)
         return;
     ++m_newestEdit;
-    const bool drag = m_dragDepth > 0;
-    const double now = m_clock->uptime();
-    if (!m_restoring)
-        record(previous, drag, now);
-    m_lastDragChange = drag ? now : kNoDrag;
+    // A landed edit was written into its steps already, and is no move of a drag going on.
+    if (!m_landing) {
+        const bool drag = m_dragDepth > 0;
+        const double now = m_clock->uptime();
+        if (!m_restoring)
+            record(previous, drag, now);
+        m_lastDragChange = drag ? now : kNoDrag;
+    }
     setUnsaved(m_show != m_saved);
     queueRecovery();
 }
@@ -92,7 +95,7 @@ void EditHistory::record(const Show& previous, bool drag, double now)
     }
     auto* step = new ShowEdit(
         previous, m_show, [this](const Show& show) { restore(show); }, ++m_steps);
-    m_undo.push(step);
+    push(step);
     m_dragStep = drag ? step : nullptr;
     m_groupStep = m_groupDepth > 0 ? step : nullptr;
 }
@@ -113,16 +116,111 @@ bool EditHistory::stepInPlace(quint64 step) const
 {
     if (step == 0)
         return true;
-    for (int i = m_undo.index() - 1; i >= 0; --i) {
-        const quint64 serial = static_cast<const ShowEdit*>(m_undo.command(i))->serial();
-        if (serial <= step)
-            return serial == step;
+    const int position = positionOf(step);
+    return position >= 0 && position < m_undo.index();
+}
+
+int EditHistory::positionOf(quint64 step) const
+{
+    for (int i = m_undo.count() - 1; i >= 0; --i)
+        if (stepAt(i)->serial() == step)
+            return i;
+    return -1;
+}
+
+ShowEdit* EditHistory::stepAt(int position) const
+{
+    // The stack owns its steps; this history made every one of them.
+    return static_cast<ShowEdit*>(const_cast<QUndoCommand*>(m_undo.command(position)));
+}
+
+quint64 EditHistory::holdPlace()
+{
+    if (!recordsEdits())
+        return 0;
+    auto* place = new ShowEdit(
+        m_show, m_show, [this](const Show& show) { restore(show); }, ++m_steps);
+    push(place);
+    return place->serial();
+}
+
+void EditHistory::push(ShowEdit* step)
+{
+    const bool drops = m_undo.index() < m_undo.count();
+    m_undo.push(step);
+    if (drops)
+        emit undoneStepsDropped();
+}
+
+bool EditHistory::land(quint64 place, const std::function<Show(const Show&)>& edit,
+                       const std::function<void(Show)>& write)
+{
+    if (place == 0) {
+        write(edit(m_show));
+        return true;
     }
-    return false;
+    const int position = positionOf(place);
+    if (position < 0)
+        return false;
+    stepAt(position)->rebase(edit, true);
+    for (int i = position + 1; i < m_undo.count(); ++i)
+        stepAt(i)->rebase(edit, false);
+    if (position < m_undo.index()) {
+        m_landing = true;
+        write(edit(m_show));
+        m_landing = false;
+    }
+    return true;
+}
+
+// The stack has no removal: it is built again without the place, each step undone or not as it was.
+void EditHistory::forget(quint64 place)
+{
+    const int position = positionOf(place);
+    if (position < 0 || stepAt(position)->showBefore() != stepAt(position)->showAfter())
+        return;
+    struct Kept
+    {
+        Show before;
+        Show after;
+        quint64 serial;
+    };
+    std::vector<Kept> kept;
+    for (int i = 0; i < m_undo.count(); ++i)
+        if (i != position)
+            kept.push_back({stepAt(i)->showBefore(), stepAt(i)->showAfter(), stepAt(i)->serial()});
+    const int index = m_undo.index() - (position < m_undo.index() ? 1 : 0);
+    const quint64 drag = m_dragStep ? m_dragStep->serial() : 0;
+    const quint64 group = m_groupStep ? m_groupStep->serial() : 0;
+    m_rebuilding = true;
+    m_undo.clear();
+    for (Kept& step : kept)
+        m_undo.push(new ShowEdit(
+            std::move(step.before), std::move(step.after), [this](const Show& show) { restore(show); }, step.serial));
+    m_undo.setIndex(index);
+    m_rebuilding = false;
+    const auto found = [this](quint64 serial) {
+        const int at = serial ? positionOf(serial) : -1;
+        return at >= 0 ? stepAt(at) : nullptr;
+    };
+    m_dragStep = found(drag);
+    m_groupStep = found(group);
+}
+
+std::optional<Show> EditHistory::showAfter(quint64 step) const
+{
+    if (step == 0)
+        return m_undo.count() > 0 ? std::optional(stepAt(0)->showBefore()) : std::optional(m_show);
+    const int position = positionOf(step);
+    if (position < 0)
+        return std::nullopt;
+    return stepAt(position)->showAfter();
 }
 
 void EditHistory::restore(const Show& target)
 {
+    if (m_rebuilding)
+        return;
     // Undo and redo end any step still open; the undo stack may drop the steps above its new position.
     m_dragStep = nullptr;
     m_groupStep = nullptr;

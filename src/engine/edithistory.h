@@ -51,6 +51,19 @@ class EditHistory : public QObject
     quint64 lastStep() const;
     bool stepInPlace(quint64 step) const;
 
+    // An edit that waits for the disk's answers is an action in its turn: it holds its place among the steps from
+    // its press, undone and redone in the order pressed, and dropped with the steps above an undo when another edit
+    // is made there. Returns the place's serial (a step of its own, that changes nothing until the edit lands).
+    quint64 holdPlace();
+    // The edit holding this place has its answers: made on the show before its place and on every step after it, as
+    // if made at its press; write gets the show with it made when its place is in the show (not undone). False when
+    // its place is gone.
+    bool land(quint64 place, const std::function<Show(const Show&)>& edit, const std::function<void(Show)>& write);
+    // The edit holding this place ended without changing the show: its place goes, as if never pressed.
+    void forget(quint64 place);
+    // The show just after this step, as it stands now (rebased by edits landed since); none once the step is gone.
+    std::optional<Show> showAfter(quint64 step) const;
+
     // One operator action is one undo step: the show writes made while a group is open are recorded as one.
     // Groups nest; the step closes with the outermost.
     void beginGroup();
@@ -125,10 +138,16 @@ class EditHistory : public QObject
     void newestEditsInNoFileChanged();
     // Something for the status line: a failed background write, a recovery folder that cannot be written.
     void message(const QString& text);
+    // A new step dropped the undone steps above it, places of waiting edits among them maybe.
+    void undoneStepsDropped();
 
   private:
     void record(const Show& previous, bool drag, double now);
     bool isNewestStep(const ShowEdit* step) const;
+    // The position of the step with this serial in the undo stack; -1 when gone.
+    int positionOf(quint64 step) const;
+    void push(ShowEdit* step);
+    ShowEdit* stepAt(int position) const;
     void restore(const Show& target);
     void queueRecovery();
     void cancelRecoveryWrite();
@@ -156,6 +175,10 @@ class EditHistory : public QObject
     bool m_tracking = false;
     bool m_loading = false;
     bool m_restoring = false;
+    // A waiting edit lands: its write is no step of its own, it is made in the steps already there.
+    bool m_landing = false;
+    // The undo stack is being rebuilt: its undos move no show.
+    bool m_rebuilding = false;
     double m_lastDragChange;
     int m_dragDepth = 0;
     // The newest step, while a drag or an edit group may still extend it.

@@ -64,6 +64,13 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
                                              // A pause pressed while nothing but the wait was there held nothing.
                                              if (!m_current && !m_countdown->cue())
                                                  setPaused(false);
+                                         },
+                                         [this] { return ++m_presses; },
+                                         [this](std::optional<quint64> press) { return actAs(press); },
+                                         [this](const QString& said) { waitEnded(said); },
+                                         [this](const QString& said) {
+                                             if (m_message == said)
+                                                 m_lineSaidBy = 0;
                                          }},
                                         this);
     m_pictureWait = new AwaitedFiles(*m_mediaFiles, this);
@@ -83,12 +90,16 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
     connect(m_history, &EditHistory::hasUnsavedChangesChanged, this, &Engine::hasUnsavedChangesChanged);
     connect(m_history, &EditHistory::canRecoverProjectChanged, this, &Engine::canRecoverProjectChanged);
     connect(m_history, &EditHistory::message, this, &Engine::setMessage);
-    m_waitingEdits = new WaitingEdits(*m_mediaFiles,
-                                      {[this] { return m_showNumber; }, [this] { return m_history->lastStep(); },
-                                       [this](quint64 step) { return m_history->stepInPlace(step); },
-                                       [this](const QString& text) { setMessage(text); }},
-                                      this);
+    m_waitingEdits =
+        new WaitingEdits(*m_mediaFiles,
+                         {[this] { return m_showNumber; }, [this] { return m_history->holdPlace(); },
+                          [this](quint64 place) { return m_history->showAfter(place).has_value(); },
+                          [this](quint64 place) { m_history->forget(place); }, [this] { return ++m_presses; },
+                          [this](std::optional<quint64> press) { return actAs(press); },
+                          [this](const QString& said) { waitEnded(said); }},
+                         this);
     connect(m_waitingEdits, &WaitingEdits::changed, this, &Engine::undoableChanged);
+    connect(m_history, &EditHistory::undoneStepsDropped, m_waitingEdits, &WaitingEdits::dropGone);
     connect(m_history->undoStack(), &QUndoStack::canUndoChanged, this, &Engine::undoableChanged);
     connect(m_history->undoStack(), &QUndoStack::canRedoChanged, this, &Engine::undoableChanged);
     m_projectFiles = new ProjectFileWork(*m_history,
@@ -215,8 +226,10 @@ void Engine::placeShow(Show show)
 
 void Engine::setSelected(std::optional<QUuid> id)
 {
-    if (assign(m_selected, std::move(id)))
-        emit selectedChanged();
+    if (!assign(m_selected, std::move(id)))
+        return;
+    ++m_selections;
+    emit selectedChanged();
 }
 
 void Engine::setCurrent(std::optional<Cue> cue)
@@ -252,8 +265,22 @@ void Engine::setProjectionPosition(const QString& position)
         emit projectionPositionChanged();
 }
 
+// What the press whose turn has come says stays off the line while a later press's words stand there: with the
+// answers in at once, the later press would have spoken last.
+std::optional<quint64> Engine::actAs(std::optional<quint64> press)
+{
+    return std::exchange(m_actingPress, press);
+}
+
 void Engine::setMessage(const QString& message)
 {
+    if (m_actingPress) {
+        if (*m_actingPress < m_lineSaidBy)
+            return;
+        m_lineSaidBy = *m_actingPress;
+    } else {
+        m_lineSaidBy = m_presses;
+    }
     if (assign(m_message, message))
         emit messageChanged();
 }
@@ -300,26 +327,38 @@ QUndoStack* Engine::editHistory()
     return m_history->undoStack();
 }
 
+// An edit still waiting for the disk holds its place among the steps from its press: undo and redo go over it in
+// the order pressed, as they would had it been made at once.
 void Engine::undo()
 {
-    if (!m_waitingEdits->takeBackNewest())
-        m_history->undoStack()->undo();
+    m_history->undoStack()->undo();
 }
 
 void Engine::redo()
 {
-    if (!m_waitingEdits->takeBackNewest())
-        m_history->undoStack()->redo();
+    m_history->undoStack()->redo();
 }
 
 bool Engine::canUndo()
 {
-    return m_waitingEdits->waiting() || m_history->undoStack()->canUndo();
+    return m_history->undoStack()->canUndo();
 }
 
 bool Engine::canRedo()
 {
-    return m_waitingEdits->waiting() || m_history->undoStack()->canRedo();
+    return m_history->undoStack()->canRedo();
+}
+
+bool Engine::landEdit(quint64 edit, const std::function<Show(const Show&)>& made)
+{
+    if (!m_waitingEdits->lands(edit))
+        return false;
+    bool inShow = false;
+    m_history->land(m_waitingEdits->place(edit), made, [&](Show show) {
+        inShow = true;
+        setShow(std::move(show));
+    });
+    return inShow;
 }
 
 void Engine::restoreEdit(const Show& target)

@@ -256,6 +256,10 @@ class Engine : public QObject
     const IndependentScreens& independentScreens() const { return *m_independent; }
     CuePreview& cuePreview() { return *m_cuePreview; }
     WaitingEdits& waitingEdits() { return *m_waitingEdits; }
+    // A waiting edit that lands: made on the show before its place among the undo steps and on every step after,
+    // as if made at its press. True when its place is in the show now (not undone), the show in place made with it;
+    // false when it went nowhere or waits undone for a redo.
+    bool landEdit(quint64 edit, const std::function<Show(const Show&)>& made);
 
   signals:
     void showChanged();
@@ -314,7 +318,7 @@ class Engine : public QObject
     struct Relinked;
     // Once the show's files are gathered: asks the disk about them, then about the files found in their place.
     void awaitRelink(quint64 edit, const QUrl& folder, const std::shared_ptr<Relinked>& relinked);
-    void landRelink(const Relinked& relinked, int silent);
+    void landRelink(quint64 edit, const Relinked& relinked, int silent);
     void showDecodedDefaultPicture(const QString& path, const QImage& image);
     bool cueUsesScreen(const Cue& cue, const ScreenRole& role) const;
     bool canPlay(const Cue& cue, const QList<MediaAsset>& assets);
@@ -449,11 +453,14 @@ class Engine : public QObject
 
     CueCountdown* m_countdown;
     // The cue a check refused because a file's folder was silent, while the status line says so.
+    // A screen's own play refused so is kept here too, its line led by the screen's name (`prefix`): the screen's
+    // engine goes with the refusal.
     struct SilentRefusal
     {
         QString said;
         Cue cue;
         QList<MediaAsset> assets;
+        QString prefix;
     };
     std::optional<SilentRefusal> m_silentRefusal;
 
@@ -491,6 +498,16 @@ class Engine : public QObject
     // Goes up whenever the transport acts (a cue taken, a countdown begun, a run begun) or stops: an event held
     // behind a wait that finds it moved was overtaken by what came before it.
     quint64 m_transportActs = 0;
+    // Counts the selections made through setSelected(); a cue that starts selects itself only while
+    // m_startSelects, which a take that waited turns off when the operator selected meanwhile.
+    quint64 m_selections = 0;
+    bool m_startSelects = true;
+    // Presses that may act later (GO, take, a run, an edit that waits for the disk) are numbered; the status line
+    // remembers whose words it holds, and which press acts now.
+    quint64 m_presses = 0;
+    quint64 m_lineSaidBy = 0;
+    std::optional<quint64> m_actingPress;
+    std::optional<quint64> actAs(std::optional<quint64> press);
     // Relinks, default pictures, imports and files put on lanes, until their files have answered.
     WaitingEdits* m_waitingEdits;
     // The show's default picture, until its file has answered; the picture it waits for.

@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "assign.h"
 #include "commonstart.h"
 #include "cuecycle.h"
 #include "directfile.h"
@@ -42,8 +43,8 @@ void Engine::start(const Cue& cue, double position, bool startPaused, std::optio
     m_heldScreens = preserving;
     clearObservers();
     setCurrent(cue);
-    if (!m_projectionMode)
-        setSelected(cue.id);
+    if (!m_projectionMode && m_startSelects && assign(m_selected, std::optional(cue.id)))
+        emit selectedChanged();
     if (cue.isTimelineCue()) {
         m_timeline->setPosition(position);
         startTimeline(*cue.timeline, cue, startPaused || position > 0);

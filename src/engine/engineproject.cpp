@@ -19,9 +19,20 @@
 #include <QSet>
 #include <memory>
 
+// A save pressed while edits wait for the disk takes its turn behind them and writes the show as it was at its
+// press with those edits made, as it would had their answers been in then.
 void Engine::saveProject(const QUrl& url)
 {
-    m_projectFiles->save(url);
+    if (!m_waitingEdits->waiting()) {
+        m_projectFiles->save(url);
+        return;
+    }
+    const WaitingEdits::Id turn = m_waitingEdits->askInTurn(QStringLiteral("保存"));
+    m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
+                          [this, turn, url, pressed = m_history->lastStep()] {
+                              if (m_waitingEdits->lands(turn))
+                                  m_projectFiles->save(url, m_history->showAfter(pressed));
+                          });
 }
 
 void Engine::openProject(const QUrl& url)
@@ -158,7 +169,8 @@ void Engine::relinkMissingAssets(const QUrl& folder)
 {
     auto relinked = std::make_shared<Relinked>();
     relinked->asked = m_show;
-    const WaitingEdits::Id edit = m_waitingEdits->ask(QStringLiteral("重新定位缺失素材"));
+    const WaitingEdits::Id edit =
+        m_waitingEdits->ask(QStringLiteral("重新定位缺失素材"), QStringLiteral("正在重新定位缺失素材…"));
     setMessage(QStringLiteral("正在重新定位缺失素材…"));
     // The show's files are gathered a slice a turn while the edit holds its place in line: thousands of references
     // never hold the show's thread.
@@ -218,46 +230,58 @@ void Engine::awaitRelink(quint64 edit, const QUrl& folder, const std::shared_ptr
                               m_waitingEdits->await(edit, asked, FileDepth::readable, AwaitedFiles::Freshness::fresh,
                                                     readFound, [this, edit, relinked, silent] {
                                                         if (m_waitingEdits->lands(edit))
-                                                            landRelink(*relinked, *silent);
+                                                            landRelink(edit, *relinked, *silent);
                                                     });
                           });
 }
 
-// On the show as it is now: edits made while the disk answered stay. While the show still holds the lists the
-// relink was asked on, its references are those met then, in the same order, and need no look-up.
-void Engine::landRelink(const Relinked& relinked, int silent)
+// On the show before its place among the steps and on each step after it: edits made while the disk answered stay.
+// While a show still holds the lists the relink was asked on, its references are those met then, in the same order,
+// and need no look-up. References added meanwhile to a file it found are repointed too.
+void Engine::landRelink(quint64 edit, const Relinked& relinked, int silent)
 {
     const auto same = [](const auto& a, const auto& b) {
         return a.constData() == b.constData() && a.size() == b.size();
     };
     const Show& asked = relinked.asked;
-    const bool unchanged = same(m_show.cues, asked.cues) && m_show.defaultPicture == asked.defaultPicture &&
-                           m_show.assets.has_value() == asked.assets.has_value() &&
-                           (!m_show.assets || same(*m_show.assets, *asked.assets));
-    Show show = m_show;
-    int count = 0;
-    if (unchanged) {
-        qsizetype reference = 0;
-        forEachReference(show, [&](QUrl& url) {
-            if (const QUrl& to = relinked.found[relinked.references[reference++]]; !to.isEmpty()) {
-                url = to;
-                ++count;
+    std::optional<QHash<QUrl, QUrl>> found;
+    std::optional<int> counted;
+    const auto made = [&](const Show& from) {
+        const bool unchanged = same(from.cues, asked.cues) && from.defaultPicture == asked.defaultPicture &&
+                               from.assets.has_value() == asked.assets.has_value() &&
+                               (!from.assets || same(*from.assets, *asked.assets));
+        Show show = from;
+        int count = 0;
+        if (unchanged) {
+            qsizetype reference = 0;
+            forEachReference(show, [&](QUrl& url) {
+                if (const QUrl& to = relinked.found[relinked.references[reference++]]; !to.isEmpty()) {
+                    url = to;
+                    ++count;
+                }
+            });
+        } else {
+            if (!found) {
+                found.emplace();
+                for (qsizetype file = 0; file < relinked.linked.size(); ++file)
+                    if (!relinked.found[file].isEmpty())
+                        found->insert(relinked.linked[file], relinked.found[file]);
             }
-        });
-    } else {
-        QHash<QUrl, QUrl> found;
-        for (qsizetype file = 0; file < relinked.linked.size(); ++file)
-            if (!relinked.found[file].isEmpty())
-                found.insert(relinked.linked[file], relinked.found[file]);
-        forEachReference(show, [&](QUrl& url) {
-            if (const auto to = found.constFind(url); to != found.cend()) {
-                url = *to;
-                ++count;
-            }
-        });
-    }
-    setShow(std::move(show));
-    applyDefaultPicture();
+            forEachReference(show, [&](QUrl& url) {
+                if (const auto to = found->constFind(url); to != found->cend()) {
+                    url = *to;
+                    ++count;
+                }
+            });
+        }
+        // The last made is the show in place, when the relink's place is in it.
+        counted = count;
+        return show;
+    };
+    const bool inShow = landEdit(edit, made);
+    const int count = counted.value_or(0);
+    if (inShow)
+        applyDefaultPicture();
     QString text =
         count > 0 ? QStringLiteral("已重新定位 %1 项素材引用").arg(count) : QStringLiteral("未找到同名的缺失素材");
     if (silent > 0)

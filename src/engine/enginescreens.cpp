@@ -197,13 +197,31 @@ void Engine::applyDefaultPicture()
 }
 
 // An edit that waits its turn behind the edits asked before it, and lands on the show it was asked for or nowhere.
+// "恢复内置" reads no picture: it is made at once, and an edit asked before it that lands later is made under it;
+// only behind a picture still being read does it wait its turn.
 void Engine::setDefaultPicture(const std::optional<QUrl>& url)
 {
-    const WaitingEdits::Id edit = m_waitingEdits->ask(QStringLiteral("默认画面设置"));
+    const QString name = QStringLiteral("默认画面设置");
+    if (!url && !m_waitingEdits->waitsFor(name)) {
+        Show show = m_show;
+        show.defaultPicture = std::nullopt;
+        setShow(std::move(show));
+        m_awaitedDefaultPicture.reset();
+        m_awaitedDefaultReachesScreenEngines = true;
+        setMessage(QStringLiteral("已清除默认画面"));
+        for (Picture* picture : std::as_const(m_program))
+            picture->setFallback(std::nullopt);
+        for (Engine* independent : m_independent->engines())
+            for (Picture* picture : std::as_const(independent->m_program))
+                picture->setFallback(std::nullopt);
+        return;
+    }
+    const QString reading = QStringLiteral("正在读取默认画面…");
+    const WaitingEdits::Id edit = m_waitingEdits->ask(name, url ? reading : QString());
     m_waitingEdits->await(edit, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
                           [this, url, edit] { chooseDefaultPicture(url, edit); });
-    if (m_waitingEdits->waits(edit))
-        setMessage(QStringLiteral("正在读取默认画面…"));
+    if (url && m_waitingEdits->waits(edit))
+        setMessage(reading);
 }
 
 void Engine::chooseDefaultPicture(const std::optional<QUrl>& url, quint64 edit)
@@ -228,13 +246,18 @@ void Engine::chooseDefaultPicture(const std::optional<QUrl>& url, quint64 edit)
                                 : QStringLiteral("无法读取默认画面"));
         return;
     }
-    Show show = m_show;
-    show.defaultPicture = url;
-    setShow(std::move(show));
+    const bool inShow = landEdit(edit, [&url](const Show& from) {
+        Show show = from;
+        show.defaultPicture = url;
+        return show;
+    });
+    setMessage(url ? QStringLiteral("默认画面 · ") + url->fileName() : QStringLiteral("已清除默认画面"));
+    // Undone before it landed: a redo puts it on the screens.
+    if (!inShow)
+        return;
     m_awaitedDefaultPicture = read.decoding;
     m_awaitedDefaultReachesScreenEngines = true;
     retellDefaultPictureWait();
-    setMessage(url ? QStringLiteral("默认画面 · ") + url->fileName() : QStringLiteral("已清除默认画面"));
     // The screens keep the picture they have until a large one has decoded.
     if (read.decoding)
         return;

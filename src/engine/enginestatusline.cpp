@@ -1,5 +1,8 @@
 #include "engine.h"
 
+#include "edithistory.h"
+#include "waitingedits.h"
+
 #include "cuecountdown.h"
 #include "independentscreens.h"
 #include "stalledstarts.h"
@@ -11,8 +14,9 @@ void Engine::waitEnded(const QString& said)
         setMessage(holdingMessage());
 }
 
-// In the order a press would have put it there: a press waiting for its answers, a screen's play waiting for them, a
-// countdown, then what is on air; with nothing on air, the wait for the show's default picture.
+// In the order a press would have put it there: a press waiting for its answers, a screen's play waiting for them, an
+// edit of the show waiting for them (one not undone), a countdown, then what is on air; with nothing on air, the wait
+// for the show's default picture.
 QString Engine::holdingMessage() const
 {
     const QString checking = QStringLiteral("正在检查素材 · ");
@@ -20,6 +24,9 @@ QString Engine::holdingMessage() const
         return checking + *press;
     if (const std::optional<QString> play = m_independent->waitingPlay())
         return checking + *play;
+    if (const std::optional<QString> edit =
+            m_waitingEdits->waitingInPlace([this](quint64 place) { return m_history->stepInPlace(place); }))
+        return *edit;
     if (m_paused && (m_current || m_countdown->cue()))
         return QStringLiteral("已暂停");
     if (m_countdown->cue())
@@ -39,7 +46,7 @@ void Engine::endSilentRefusal()
         return;
     }
     const QList<PlaybackIssue> issues = playbackIssues({m_silentRefusal->cue}, m_silentRefusal->assets, false);
-    if (!issues.isEmpty() && issues.first().text == m_silentRefusal->said)
+    if (!issues.isEmpty() && m_silentRefusal->prefix + issues.first().text == m_silentRefusal->said)
         return;
     const QString said = std::exchange(m_silentRefusal, std::nullopt)->said;
     waitEnded(said);

@@ -23,10 +23,12 @@ std::optional<Cue> Engine::next() const
     return *std::next(onAir);
 }
 
-// GO does nothing while a countdown runs or a take waits for its answers: a second press does not take another cue.
+// GO does nothing while a countdown runs or a GO or take waits for its answers: a second press does not take another
+// cue. Behind a run's start it takes its turn: refused by the run once started, it takes the next cue should the run
+// be refused, as it would had the run's answers been in at its press.
 bool Engine::go(std::optional<RemotePlaybackMode> remoteMode)
 {
-    if (m_countdown->cue() || m_transportWait->waiting())
+    if (m_countdown->cue() || m_transportWait->takeWaits())
         return false;
     const std::optional<Cue> cue = next();
     if (!cue) {
@@ -60,7 +62,13 @@ bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
         press.overrides = [this, cue, assets] {
             return !m_projectionMode && playbackIssues({cue}, assets, false).isEmpty();
         };
-    press.act = [this, cue, useDelay, remoteMode, assets] { return takeNow(cue, useDelay, remoteMode, assets); };
+    // The cue taken becomes the selection as at the press: not over a selection the operator made since.
+    press.act = [this, cue, useDelay, remoteMode, assets, selections = m_selections] {
+        m_startSelects = selections == m_selections;
+        const bool acted = takeNow(cue, useDelay, remoteMode, assets);
+        m_startSelects = true;
+        return acted;
+    };
     return m_transportWait->press(std::move(press));
 }
 

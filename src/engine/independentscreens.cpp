@@ -182,7 +182,11 @@ bool IndependentScreens::install(const Cue& cue, const ScreenRole& role, const Q
     show.cues = {copy};
     session->setShow(std::move(show));
     if (!session->canPlay(copy, assets)) {
-        m_main.setMessage(role.rawValue + QStringLiteral(" · ") + session->message());
+        const QString prefix = role.rawValue + QStringLiteral(" · ");
+        m_main.setMessage(prefix + session->message());
+        // The main engine takes the line back once the silent folder answers again.
+        if (session->m_silentRefusal)
+            m_main.m_silentRefusal = Engine::SilentRefusal{m_main.message(), copy, assets, prefix};
         discard(session);
         return false;
     }

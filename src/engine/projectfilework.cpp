@@ -173,7 +173,7 @@ void ProjectFileWork::open(const QUrl& url)
         });
 }
 
-void ProjectFileWork::save(const QUrl& url)
+void ProjectFileWork::save(const QUrl& url, const std::optional<Show>& show)
 {
     if (refusedWhileBusy(Kind::save))
         return;
@@ -182,7 +182,7 @@ void ProjectFileWork::save(const QUrl& url)
         return;
     }
     begin(Kind::save, url);
-    const Show written = m_hooks.show();
+    const Show written = show ? *show : m_hooks.show();
     runAside(
         [written, path = url.toLocalFile()](FilePulse& pulse) -> std::optional<Show> {
             lookAtFolderOf(path, pulse);

@@ -51,8 +51,8 @@ class ProjectFileWork : public QObject
 
     // Reads the file aside; when it has decoded, unsaved work is parked first and the show replaced.
     void open(const QUrl& url);
-    // Writes the show as it is now; when it has landed, that show is the saved one.
-    void save(const QUrl& url);
+    // Writes the show as it is now, or the one given; when it has landed, that show is the saved one.
+    void save(const QUrl& url, const std::optional<Show>& show = std::nullopt);
     // Reads the unsaved work on offer; when it has decoded, it takes the show's place.
     void recover();
     // Gives up the work on its way: the show, its saved mark and the files stay as they were, and the outcome of a

@@ -27,3 +27,11 @@ void ShowEdit::redo()
     done = true;
     restore(after);
 }
+
+void ShowEdit::rebase(const std::function<Show(const Show&)>& edit, bool fromBefore)
+{
+    Show edited = edit(fromBefore ? before : after);
+    if (!fromBefore)
+        freeAside(std::exchange(before, edit(before)));
+    freeAside(std::exchange(after, std::move(edited)));
+}

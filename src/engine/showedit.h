@@ -21,6 +21,12 @@ class ShowEdit : public QUndoCommand
     // A drag goes on: the step now ends at this show.
     void extend(Show after) { this->after = std::move(after); }
     quint64 serial() const { return m_serial; }
+    const Show& showBefore() const { return before; }
+    const Show& showAfter() const { return after; }
+    bool isDone() const { return done; }
+    // An edit pressed before this step has landed: the step now runs between the shows with that edit made.
+    // fromBefore: this step is the edit's own place, which ends at its edit made on the show before it.
+    void rebase(const std::function<Show(const Show&)>& edit, bool fromBefore);
 
   private:
     Show before;

@@ -2,6 +2,13 @@
 
 #include "mediafiles.h"
 
+#include <algorithm>
+
+static QString checkingText(const QString& name)
+{
+    return QStringLiteral("正在检查素材 · ") + name;
+}
+
 TransportWait::TransportWait(MediaFiles& files, Hooks hooks, QObject* parent)
     : QObject(parent), m_files(files), m_hooks(std::move(hooks))
 {
@@ -13,7 +20,8 @@ bool TransportWait::press(Press press)
 {
     // A large show's files are gathered over turns: its turn comes once they are asked.
     press.answers.whenReady(this, [this] { process(); });
-    Step step{std::move(press), m_landing ? m_landingPauses : m_pauses, std::make_shared<std::optional<bool>>()};
+    Step step{std::move(press), m_landing ? m_landingPauses : m_pauses, std::make_shared<std::optional<bool>>(),
+              m_hooks.numberPress ? std::optional(m_hooks.numberPress()) : std::nullopt};
     // Pressed by what is being done: it comes next, before what was pressed after that.
     if (m_landing) {
         m_steps.insert(m_insertAt++, std::move(step));
@@ -29,6 +37,13 @@ bool TransportWait::press(Press press)
     m_steps.append(std::move(step));
     process(true);
     return acted->value_or(true);
+}
+
+bool TransportWait::takeWaits() const
+{
+    return waiting() && std::any_of(m_steps.cbegin(), m_steps.cend(), [](const Step& step) {
+               return !step.press.startsRun && !step.press.name.isEmpty();
+           });
 }
 
 std::optional<QString> TransportWait::waitingFor() const
@@ -60,6 +75,10 @@ void TransportWait::notePause()
 
 void TransportWait::clear()
 {
+    if (m_hooks.dropped)
+        for (const Step& step : std::as_const(m_steps))
+            if (!step.press.name.isEmpty())
+                m_hooks.dropped(checkingText(step.press.name));
     m_steps.clear();
     m_insertAt = 0;
 }
@@ -76,7 +95,7 @@ void TransportWait::process(bool pressed)
                 return;
             for (auto step = m_steps.crbegin(); step != m_steps.crend(); ++step)
                 if (!step->press.name.isEmpty()) {
-                    m_hooks.say(QStringLiteral("正在检查素材 · ") + step->press.name);
+                    m_hooks.say(checkingText(step->press.name));
                     break;
                 }
             return;
@@ -113,6 +132,7 @@ void TransportWait::land(Step step)
     m_landing = true;
     m_insertAt = 0;
     m_landingPauses = step.pausesBefore;
+    const std::optional<quint64> before = m_hooks.actAs ? m_hooks.actAs(step.number) : std::nullopt;
     const bool acted = step.press.act();
     *step.acted = acted;
     const int pausesSince = m_pauses - step.pausesBefore;
@@ -120,5 +140,9 @@ void TransportWait::land(Step step)
         m_hooks.togglePause();
     else if (acted && pausesSince > 0)
         m_hooks.say(QStringLiteral("已继续"));
+    if (!step.press.name.isEmpty() && m_hooks.ended)
+        m_hooks.ended(checkingText(step.press.name));
+    if (m_hooks.actAs)
+        m_hooks.actAs(before);
     m_landing = false;
 }

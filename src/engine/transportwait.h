@@ -39,12 +39,22 @@ class TransportWait : public QObject
         std::function<void(const QString&)> say;
         // Nothing waits any more.
         std::function<void()> emptied;
+        // Numbers a press among the operator's presses; what a press does when its turn comes is done as that press
+        // (the status line keeps the words of a later press).
+        std::function<quint64()> numberPress;
+        std::function<std::optional<quint64>(std::optional<quint64>)> actAs;
+        // A press has had its turn: the words of its wait come off the line when they still stand there.
+        std::function<void(const QString&)> ended;
+        // Dropped unheard: the words of its wait no longer hold the line for it.
+        std::function<void(const QString&)> dropped;
     };
 
     TransportWait(MediaFiles& files, Hooks hooks, QObject* parent = nullptr);
 
     // Something waits for its answers: what comes now takes its turn behind it.
     bool waiting() const { return !m_steps.isEmpty() && !m_landing; }
+    // A GO or a take waits its turn (not only a run's start, nor only the transport's own events).
+    bool takeWaits() const;
     // The name the status line gives the wait: the last press with a name.
     std::optional<QString> waitingFor() const;
     // Done now when nothing waits and its answers are in: whether it acted. True when it waits its turn.
@@ -63,6 +73,8 @@ class TransportWait : public QObject
         // How many pauses had been pressed before it.
         int pausesBefore = 0;
         std::shared_ptr<std::optional<bool>> acted;
+        // The press's number; none for the transport's own events.
+        std::optional<quint64> number;
     };
     // Does what waits, in turn, as far as the answers are in; `pressed` when a press has just joined.
     void process(bool pressed = false);

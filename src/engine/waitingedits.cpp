@@ -2,13 +2,18 @@
 
 #include "mediafiles.h"
 
+#include <algorithm>
+
 struct WaitingEdits::Edit
 {
     enum class State { asked, answers, held, going };
     Id id;
     QString name;
+    QString waitingText;
     quint64 show;
-    quint64 after;
+    quint64 place = 0;
+    bool holdsPlace = true;
+    quint64 number = 0;
     State state = State::asked;
     bool answered = false;
     std::function<void()> then;
@@ -29,13 +34,28 @@ WaitingEdits::WaitingEdits(MediaFiles& files, Hooks hooks, QObject* parent)
 
 WaitingEdits::~WaitingEdits() = default;
 
-WaitingEdits::Id WaitingEdits::ask(const QString& name)
+WaitingEdits::Id WaitingEdits::ask(const QString& name, const QString& waitingText)
 {
     auto edit = std::make_shared<Edit>();
     edit->id = m_nextId++;
     edit->name = name;
+    edit->waitingText = waitingText;
+    edit->number = m_hooks.numberPress();
     edit->show = m_hooks.show();
-    edit->after = m_hooks.lastEdit();
+    edit->place = m_hooks.holdPlace();
+    m_edits.append(edit);
+    emit changed();
+    return edit->id;
+}
+
+WaitingEdits::Id WaitingEdits::askInTurn(const QString& name)
+{
+    auto edit = std::make_shared<Edit>();
+    edit->id = m_nextId++;
+    edit->name = name;
+    edit->number = m_hooks.numberPress();
+    edit->show = m_hooks.show();
+    edit->holdsPlace = false;
     m_edits.append(edit);
     emit changed();
     return edit->id;
@@ -88,10 +108,30 @@ bool WaitingEdits::waits(Id id) const
     return find(id) != nullptr;
 }
 
+bool WaitingEdits::waitsFor(const QString& name) const
+{
+    return std::any_of(m_edits.cbegin(), m_edits.cend(),
+                       [&](const std::shared_ptr<Edit>& edit) { return edit->name == name; });
+}
+
 bool WaitingEdits::lands(Id id) const
 {
     const Edit* edit = find(id);
-    return edit && edit->show == m_hooks.show() && m_hooks.editInPlace(edit->after);
+    return edit && edit->show == m_hooks.show() && (!edit->holdsPlace || m_hooks.placeHeld(edit->place));
+}
+
+quint64 WaitingEdits::place(Id id) const
+{
+    const Edit* edit = find(id);
+    return edit ? edit->place : 0;
+}
+
+std::optional<QString> WaitingEdits::waitingInPlace(const std::function<bool(quint64)>& inShow) const
+{
+    for (auto edit = m_edits.crbegin(); edit != m_edits.crend(); ++edit)
+        if (!(*edit)->waitingText.isEmpty() && (!(*edit)->holdsPlace || inShow((*edit)->place)))
+            return (*edit)->waitingText;
+    return std::nullopt;
 }
 
 QString WaitingEdits::dropAll()
@@ -105,16 +145,23 @@ QString WaitingEdits::dropAll()
     return text;
 }
 
-bool WaitingEdits::takeBackNewest()
+void WaitingEdits::dropGone()
 {
-    if (m_edits.isEmpty())
-        return false;
-    const std::shared_ptr<Edit> newest = m_edits.takeLast();
-    m_hooks.say(QStringLiteral("已撤销尚未完成的") + newest->name);
+    QStringList said;
+    const qsizetype before = m_edits.size();
+    m_edits.removeIf([&](const std::shared_ptr<Edit>& edit) {
+        const bool gone = edit->holdsPlace && edit->state != Edit::State::going && !m_hooks.placeHeld(edit->place);
+        if (gone && !edit->waitingText.isEmpty())
+            said.append(edit->waitingText);
+        return gone;
+    });
+    if (m_edits.size() == before)
+        return;
     emit changed();
+    for (const QString& text : std::as_const(said))
+        m_hooks.ended(text);
     // The one before it may have its answers already.
     process();
-    return true;
 }
 
 WaitingEdits::Edit* WaitingEdits::find(Id id) const
@@ -125,9 +172,14 @@ WaitingEdits::Edit* WaitingEdits::find(Id id) const
     return nullptr;
 }
 
+// An edit that ended without a change of the show leaves no step behind.
 void WaitingEdits::remove(Id id)
 {
+    const Edit* edit = find(id);
+    const std::optional<quint64> place = edit && edit->holdsPlace ? std::optional(edit->place) : std::nullopt;
     m_edits.removeIf([id](const std::shared_ptr<Edit>& edit) { return edit->id == id; });
+    if (place)
+        m_hooks.forget(*place);
     emit changed();
 }
 
@@ -145,7 +197,9 @@ void WaitingEdits::process()
         first->state = Edit::State::going;
         const std::function<void()> then = std::exchange(first->then, nullptr);
         m_running = true;
+        const std::optional<quint64> before = m_hooks.actAs(first->number);
         then();
+        m_hooks.actAs(before);
         m_running = false;
         if (first->state == Edit::State::going && find(first->id))
             remove(first->id);

@@ -8,14 +8,16 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class MediaFiles;
 
 // Edits of the show that wait for the disk's answers about their files (relink, the default picture, an import, a
-// file put on a lane), kept in the order they were asked. Each is made in its turn, once its answers are in, as it
-// would have been made at its moment: on the show it was asked for, and only while the edit it was asked after is
-// still part of that show. Another show taking the place of the open one drops them all; an undo or redo pressed
-// while edits wait takes back the newest of them, which is then never made. The main thread never waits.
+// file put on a lane), kept in the order they were asked, and a save pressed behind them. Each is made in its turn,
+// once its answers are in, as it would have been made at its moment: on the show it was asked for, in the place
+// among the undo steps it holds from its press (EditHistory::holdPlace). Undo and redo move over that place as over
+// any step; an edit whose place was dropped (undone, then another edit made) is never made. Another show taking the
+// place of the open one drops them all. The main thread never waits.
 class WaitingEdits : public QObject
 {
     Q_OBJECT
@@ -25,10 +27,16 @@ class WaitingEdits : public QObject
     {
         // The show in place (Engine::showNumber).
         std::function<quint64()> show;
-        // Names the newest undo step now, and tells whether one so named is still in the show.
-        std::function<quint64()> lastEdit;
-        std::function<bool(quint64)> editInPlace;
-        std::function<void(const QString&)> say;
+        // Holds the edit's place among the undo steps; tells whether the place so named is still among them; lets
+        // it go once the edit ended without changing the show.
+        std::function<quint64()> holdPlace;
+        std::function<bool(quint64)> placeHeld;
+        std::function<void(quint64)> forget;
+        // Numbers the press among the operator's presses, and has what the edit does in its turn done as that press.
+        std::function<quint64()> numberPress;
+        std::function<std::optional<quint64>(std::optional<quint64>)> actAs;
+        // An edit dropped without landing: the words it put on the status line come off when they still stand.
+        std::function<void(const QString&)> ended;
     };
 
     WaitingEdits(MediaFiles& files, Hooks hooks, QObject* parent = nullptr);
@@ -36,7 +44,9 @@ class WaitingEdits : public QObject
 
     // Begins an edit named `name` ("重新定位缺失素材"), for the show in place and after its newest edit; it goes on
     // by await() or hold().
-    Id ask(const QString& name);
+    Id ask(const QString& name, const QString& waitingText = {});
+    // Begins work that is no edit (a save) for the show in place: it holds no place among the undo steps.
+    Id askInTurn(const QString& name);
     // The edit goes on with `then` in its turn, once the disk has answered about these files: at once when nothing
     // waits before it and the answers are in. Also for an edit that, going on, needs more answers.
     void await(Id id, const QList<QUrl>& urls, FileDepth depth, AwaitedFiles::Freshness freshness,
@@ -51,16 +61,23 @@ class WaitingEdits : public QObject
 
     // Whether the edit has been neither made nor dropped.
     bool waits(Id id) const;
+    // Whether an edit so named waits.
+    bool waitsFor(const QString& name) const;
     bool waiting() const { return !m_edits.isEmpty(); }
     // Asked by the edit going on, as it is about to be made: whether it lands, on the show it was asked for and with
     // the edit it was asked after still in place. When not, it is made nowhere.
     bool lands(Id id) const;
+    // The place among the undo steps the edit holds.
+    quint64 place(Id id) const;
+    // What the status line says of the newest edit waiting whose place is in the show now (not undone), of those
+    // that say anything there.
+    std::optional<QString> waitingInPlace(const std::function<bool(quint64)>& inShow) const;
 
     // Another show takes the place of the open one: every waiting edit is dropped. What to add to the status line
     // to say so; empty when none waited.
     QString dropAll();
-    // An undo or redo: the newest waiting edit is taken back and says so. False when none waits.
-    bool takeBackNewest();
+    // The undo steps changed: edits whose place was dropped go.
+    void dropGone();
 
   signals:
     // An edit began or stopped waiting.

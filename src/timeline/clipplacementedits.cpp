@@ -82,6 +82,8 @@ ClipPlacementEdits::AddOutcome ClipPlacementEdits::placeIn(Show& show, const Cli
         return AddOutcome::outOfRange;
 
     TimelineEvent event = TimelineCueEdits::newMessage(clip.time);
+    if (!added.isNull())
+        event.id = added;
     event.track = clip.lane.track;
     event.assetID = entry->id;
     event.outputScreen = isScreen(clip.lane.track) ? clip.lane.screen : std::nullopt;

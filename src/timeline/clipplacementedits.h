@@ -60,11 +60,14 @@ class ClipPlacementEdits
     void resizePicture(const TimelineEvent& event, const MediaAsset& asset, double translationX);
     void endPictureResize();
 
-  private:
     enum class AddOutcome { refused, outOfRange, overlaps, added };
-
+    // Places the clip in this copy of the show; `added` names it: a null id asks for a new clip, another gives the
+    // clip that id (one clip placed in several versions of the show).
     AddOutcome placeIn(Show& show, const ClipAt& clip, bool bypassSnap, QUuid& added);
+    // The note and the selection after a placement.
     void finishAdd(AddOutcome outcome, const QUuid& added, bool inEditedCue);
+
+  private:
     bool snaps(bool bypassSnap) const;
 
     const EditedCue& m_cue;

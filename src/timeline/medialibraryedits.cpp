@@ -101,11 +101,13 @@ struct MediaLibraryEdits::Addition
     QList<MediaAsset> added;
     // The entry of the last file handled.
     std::optional<QUuid> last;
+    // The library's selection when the import was asked: the import selects what it added only while it stands.
+    std::optional<QUuid> selectedAtPress;
     int skipped = 0;
     int silent = 0;
 };
 
-void MediaLibraryEdits::afterAnswers(const QString& name, const QList<QUrl>& urls, std::function<void(Addition&)> then)
+void MediaLibraryEdits::afterAnswers(const QString& name, const QList<QUrl>& urls, Landing then)
 {
     Engine& engine = *m_cue.engine();
     WaitingEdits& waiting = engine.waitingEdits();
@@ -113,6 +115,7 @@ void MediaLibraryEdits::afterAnswers(const QString& name, const QList<QUrl>& url
     const quint64 edit = waiting.ask(name);
     m_imports.append(edit);
     auto addition = std::make_shared<Addition>(engine.show(), Imported(urls.size()));
+    addition->selectedAtPress = m_selection.assetID();
     // A URL that is no local file is left out, in its place among the others. Thousands of files are named a slice
     // a turn while the edit holds its place in line.
     auto files = std::make_shared<QList<QUrl>>();
@@ -140,7 +143,7 @@ void MediaLibraryEdits::afterAnswers(const QString& name, const QList<QUrl>& url
             },
             [&waiting, edit, alive, addition, then] {
                 if (!alive.expired() && waiting.lands(edit))
-                    then(*addition);
+                    then(*addition, edit);
             });
         if (waiting.waits(edit)) {
             m_readingNote = QStringLiteral("正在读取 %1 个文件…").arg(files->size());
@@ -177,7 +180,7 @@ MediaLibraryEdits::ImportedFile MediaLibraryEdits::imported(const QUrl& file)
     return {file, *kind};
 }
 
-std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& show, Addition& asked)
+MediaLibraryEdits::Added MediaLibraryEdits::withAddedAssets(const Show& show, Addition& asked)
 {
     // Edits made meanwhile changed the library: it is looked through afresh.
     std::optional<Addition> again;
@@ -185,23 +188,45 @@ std::optional<QList<MediaAsset>> MediaLibraryEdits::withAddedAssets(const Show& 
         again.emplace(show, asked.outcomes);
     Addition& addition = again ? *again : asked;
     addition.finish();
-    const std::optional<QUuid> handled = addition.last;
-    const int skipped = addition.skipped;
-    const int silent = addition.silent;
+    Added added;
+    added.entries = addition.added;
+    added.handled = addition.last;
     QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
-    const qsizetype before = library.size();
     library.append(addition.added);
-    if (handled)
-        m_selection.setAssetID(handled);
-    QString note = QStringLiteral("素材库 · %1 项").arg(library.size());
-    if (skipped > 0)
-        note += QStringLiteral(" · 跳过 %1 个不支持或无法读取的文件").arg(skipped);
-    if (silent > 0)
-        note += QStringLiteral(" · %1 个文件无响应").arg(silent);
-    m_view.setNote(note);
-    if (library.size() == before)
-        return std::nullopt;
-    return library;
+    added.note = QStringLiteral("素材库 · %1 项").arg(library.size());
+    if (addition.skipped > 0)
+        added.note += QStringLiteral(" · 跳过 %1 个不支持或无法读取的文件").arg(addition.skipped);
+    if (addition.silent > 0)
+        added.note += QStringLiteral(" · %1 个文件无响应").arg(addition.silent);
+    if (!addition.added.isEmpty())
+        added.library = std::move(library);
+    return added;
+}
+
+// A version of the show after the import's place among the undo steps: the entries the import added, unless there.
+static Show withEntries(const Show& from, const QList<MediaAsset>& entries)
+{
+    Show show = from;
+    QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
+    bool changed = false;
+    for (const MediaAsset& entry : entries)
+        if (findById(std::as_const(library), entry.id) == library.cend()) {
+            library.append(entry);
+            changed = true;
+        }
+    if (changed)
+        show.assets = std::move(library);
+    return show;
+}
+
+// The note and the library's selection say what the import did, unless the operator has moved on since: a note
+// said meanwhile, or another entry selected, stays as it would had the files answered at once.
+void MediaLibraryEdits::tellAdded(const Added& added, const Addition& asked)
+{
+    if (added.handled && m_selection.assetID() == asked.selectedAtPress)
+        m_selection.setAssetID(added.handled);
+    if (m_view.note().isEmpty() || m_view.note() == m_readingNote)
+        m_view.setNote(added.note);
 }
 
 bool MediaLibraryEdits::inPlace(quint64 show) const
@@ -220,12 +245,19 @@ void MediaLibraryEdits::addAssets(const QList<QUrl>& urls, quint64 forShow)
 {
     if (!inPlace(forShow))
         return;
-    afterAnswers(QStringLiteral("素材导入"), urls, [this](Addition& addition) {
-        Show show = m_cue.engine()->show();
-        if (auto library = withAddedAssets(show, addition)) {
-            show.assets = std::move(library);
-            m_cue.engine()->setShow(std::move(show));
-        }
+    afterAnswers(QStringLiteral("素材导入"), urls, [this](Addition& addition, quint64 edit) {
+        std::optional<Added> added;
+        m_cue.engine()->landEdit(edit, [&](const Show& from) {
+            if (added)
+                return withEntries(from, added->entries);
+            added = withAddedAssets(from, addition);
+            Show show = from;
+            if (added->library)
+                show.assets = added->library;
+            return show;
+        });
+        if (added)
+            tellAdded(*added, addition);
     });
 }
 
@@ -243,8 +275,14 @@ void MediaLibraryEdits::insertFile(const QUrl& file, const ClipTarget& target)
 {
     if (!inPlace(target.show))
         return;
-    afterAnswers(QStringLiteral("素材插入"), {file},
-                 [this, file, target](Addition& answered) { insertAnsweredFile(file, answered, target); });
+    // A lane deleted after this leaves the clip out, as it would take it with it had the file answered at once.
+    ClipTarget asked = target;
+    const Show& show = m_cue.engine()->show();
+    const auto cue = target.cue ? findById(std::as_const(show.cues), *target.cue) : show.cues.cend();
+    asked.laneShown = cue != show.cues.cend() && timelineLanes(show, &*cue).contains(target.lane);
+    afterAnswers(QStringLiteral("素材插入"), {file}, [this, file, asked](Addition& answered, quint64 edit) {
+        insertAnsweredFile(file, answered, asked, edit);
+    });
 }
 
 void MediaLibraryEdits::removeAsset()
@@ -266,36 +304,61 @@ void MediaLibraryEdits::removeAsset()
     m_view.setNote({});
 }
 
-// One edit: the new library entry, and, only when the clip was placed, the lane made for it and the clip. The
+// One edit: the new library entry, and, only when the clip was placed, the lane made for it and the clip; made in
+// every version of the show after its place, the same clip in each, left out where its lane was deleted since. The
 // editor's lane, time and selection follow only when the target is the cue it edits.
-void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, Addition& answered, const ClipTarget& target)
+void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, Addition& answered, const ClipTarget& target, quint64 edit)
 {
     if (!inPlace(target.show))
         return;
-    Show show = m_cue.engine()->show();
-    if (auto library = withAddedAssets(show, answered))
-        show.assets = std::move(library);
-    const Show withAsset = show;
     const std::optional<QUrl> stored = standardizedFile(file);
-    const QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
-    const auto entry =
-        std::find_if(library.cbegin(), library.cend(), [&](const MediaAsset& a) { return stored && a.url == *stored; });
-    const auto cue = target.cue ? findById(std::as_const(show.cues), *target.cue) : show.cues.cend();
-    if (entry == library.cend() || !accepts(target.lane.track, *entry) || cue == show.cues.cend()) {
-        m_cue.engine()->setShow(withAsset);
+    std::optional<Added> added;
+    std::optional<ClipPlacementEdits::AddOutcome> outcome;
+    std::optional<QUuid> placedEntry;
+    QUuid clip;
+    const auto made = [&](const Show& from) {
+        Show show = from;
+        if (added) {
+            show = withEntries(from, added->entries);
+        } else {
+            added = withAddedAssets(from, answered);
+            if (added->library)
+                show.assets = added->library;
+        }
+        const Show withAsset = show;
+        const QList<MediaAsset> library = show.assets.value_or(QList<MediaAsset>{});
+        const auto entry = std::find_if(library.cbegin(), library.cend(),
+                                        [&](const MediaAsset& a) { return stored && a.url == *stored; });
+        const auto cue = target.cue ? findById(std::as_const(show.cues), *target.cue) : show.cues.cend();
+        if (entry == library.cend() || !accepts(target.lane.track, *entry) || cue == show.cues.cend())
+            return withAsset;
+        const int index = int(cue - show.cues.cbegin());
+        if (!timelineLanes(show, &show.cues[index]).contains(target.lane)) {
+            if (target.laneShown)
+                return withAsset;
+            Cue& edited = show.cues[index];
+            QList<TimelineLane> extra = edited.extraLanes.value_or(QList<TimelineLane>{});
+            extra.append(target.lane);
+            edited.extraLanes = extra;
+        }
+        const ClipPlacementEdits::AddOutcome placed =
+            m_placement.placeIn(show, {*target.cue, target.lane, entry->id, target.time}, false, clip);
+        if (!outcome) {
+            outcome = placed;
+            placedEntry = entry->id;
+        }
+        return placed == ClipPlacementEdits::AddOutcome::added ? show : withAsset;
+    };
+    const bool inShow = m_cue.engine()->landEdit(edit, made);
+    if (added)
+        tellAdded(*added, answered);
+    if (!inShow || !outcome)
         return;
-    }
-    const int index = int(cue - show.cues.cbegin());
-    if (m_cue.engine()->selected() == target.cue) {
+    const bool edited = m_cue.engine()->selected() == target.cue;
+    if (edited) {
         m_selection.selectLane(target.lane);
         m_selection.setInsertion(target.time);
-        m_selection.setAssetID(entry->id);
+        m_selection.setAssetID(placedEntry);
     }
-    if (!timelineLanes(show, &show.cues[index]).contains(target.lane)) {
-        Cue& edited = show.cues[index];
-        QList<TimelineLane> extra = edited.extraLanes.value_or(QList<TimelineLane>{});
-        extra.append(target.lane);
-        edited.extraLanes = extra;
-    }
-    m_placement.placeClip(std::move(show), {*target.cue, target.lane, entry->id, target.time}, withAsset, false);
+    m_placement.finishAdd(*outcome, clip, edited);
 }

@@ -23,6 +23,8 @@ struct ClipTarget
     std::optional<QUuid> cue;
     TimelineLane lane;
     double time = 0;
+    // The lane was there when the file was asked for; deleted since, the clip goes with it.
+    bool laneShown = false;
 };
 
 // The edits of the show's media library: importing files, removing the selected entry, and importing one file
@@ -65,15 +67,24 @@ class MediaLibraryEdits
     struct Addition;
 
     ImportedFile imported(const QUrl& file);
-    // The library with the files added (none when no file was new), and the note that says so; the last file
-    // handled becomes the selection.
-    std::optional<QList<MediaAsset>> withAddedAssets(const Show& show, Addition& addition);
+    // The library with the files added (none when no file was new), the entries added, the entry of the last file
+    // handled and the note that says so.
+    struct Added
+    {
+        std::optional<QList<MediaAsset>> library;
+        QList<MediaAsset> entries;
+        std::optional<QUuid> handled;
+        QString note;
+    };
+    Added withAddedAssets(const Show& show, Addition& addition);
+    void tellAdded(const Added& added, const Addition& asked);
+    using Landing = std::function<void(Addition&, quint64 edit)>;
     // Runs `then` with what each file came to, in order, once the disk has answered afresh for every file of the
     // import or its folder has stalled, in its turn among the engine's waiting edits; only when the import lands on
     // the show and edit it was asked after. The answers are read a slice each turn of the event loop, and with them
     // the library as it was asked on is looked through, so that landing on it takes no look-up per entry.
-    void afterAnswers(const QString& name, const QList<QUrl>& urls, std::function<void(Addition&)> then);
-    void insertAnsweredFile(const QUrl& file, Addition& answered, const ClipTarget& target);
+    void afterAnswers(const QString& name, const QList<QUrl>& urls, Landing then);
+    void insertAnsweredFile(const QUrl& file, Addition& answered, const ClipTarget& target, quint64 edit);
     bool inPlace(quint64 show) const;
 
     const EditedCue& m_cue;

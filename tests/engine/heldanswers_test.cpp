@@ -218,6 +218,23 @@ TEST_F(HeldAnswers, TheTransportEndsAsIfEveryAnswerHadBeenThereAtThePress)
                     engine->take(cue(2));
                 },
                 QStringLiteral("开场 自动投放 | 仅监看 | 播出中 · 开场"), localC});
+    // GO behind a run's start takes its turn: refused by the run that starts, or taking the next cue when the run is
+    // refused by its check.
+    const auto runOfBThenGo = [&] {
+        engine->beginProjection(ProjectionMode::cueOnce, cue(1));
+        engine->go();
+    };
+    pressTwice({"a run of B, then GO: the run plays B", runOfBThenGo,
+                QStringLiteral("开场 自动投放 | 仅监看 | 播出中 · 开场")});
+    pressTwice({"a run of B whose file is missing, then GO: the run is refused and GO puts A on air", runOfBThenGo,
+                playing(QStringLiteral("暖场")), [&](Show& show) { show.cues[1].main = onShare("gone.mp4", false); }});
+    // A cue taken becomes the selection at its press: one selected after the press stays selected.
+    pressTwice({"take B, then select C: C stays selected",
+                [&] {
+                    engine->take(cue(1));
+                    engine->setSelected(cue(2).id);
+                },
+                playing(QStringLiteral("开场")), [](Show&) {}, [&] { EXPECT_EQ(engine->selected(), cue(2).id); }});
 
     // GO pressed again while its cue's answers are on the way takes nothing more.
     begin(true, [](Show&) {});
@@ -296,6 +313,50 @@ TEST_F(HeldAnswers, TheStatusLineNeverTellsOfAWaitThatIsOver)
                 playing(QStringLiteral("暖场")), delayedB});
     pressTwice({"GO to B with a delay, B deleted, then GO: the next cue goes on air", goToDelayedBThenDeleteB,
                 playing(QStringLiteral("退场")), delayedB, [&] { engine->go(); }});
+}
+
+// While an edit waits for the share the line names it whenever it says what holds: a countdown dropped with its cue
+// leaves the relink on the line, not "就绪". "恢复内置" reads no picture: the screens lose the default picture at the
+// press, and the relink asked before it lands under it.
+TEST_F(HeldAnswers, TheLineNamesAWaitingEditAndRestoringTheBuiltInPictureWaitsForNothing)
+{
+    writeFile(sharePath() + "/moved.mp4", "video");
+    const QString moved = onShare("moved.mp4").toLocalFile();
+    const auto fallback = [&] { return engine->program(kScreen1)->fallback(); };
+    begin(true, [&](Show& show) {
+        show.cues[0].delay = 5;
+        show.cues[2].main = url("gone/moved.mp4");
+    });
+    engine->go();
+    ASSERT_EQ(engine->message(), QStringLiteral("等待执行 · 暖场"));
+    engine->relinkMissingAssets(QUrl::fromLocalFile(sharePath()));
+    edit([](Show& show) { show.cues.removeAt(0); });
+    EXPECT_EQ(engine->message(), QStringLiteral("正在重新定位缺失素材…"));
+    letAnswersCome();
+    ASSERT_TRUE(waitUntil([&] { return !engine->waitingEdits().waiting(); }));
+    EXPECT_EQ(engine->message(), QStringLiteral("已重新定位 1 项素材引用"));
+
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "answers held back" : "answers in at once");
+        begin(held, [&](Show& show) { show.cues[0].main = url("gone/moved.mp4"); });
+        engine->setDefaultPicture(stillFile(Qt::blue));
+        ASSERT_TRUE(waitUntil([&] { return fallback().has_value(); }));
+        engine->relinkMissingAssets(QUrl::fromLocalFile(sharePath()));
+        if (!held) {
+            ASSERT_TRUE(waitUntil([&] { return !engine->waitingEdits().waiting(); }));
+        }
+        engine->setDefaultPicture(std::nullopt);
+        EXPECT_EQ(engine->message(), QStringLiteral("已清除默认画面"));
+        EXPECT_FALSE(fallback().has_value()) << "the old picture stays on the screens";
+        letAnswersCome();
+        ASSERT_TRUE(waitUntil([&] { return !engine->waitingEdits().waiting(); }));
+        EXPECT_EQ(cue(0).main->toLocalFile(), moved);
+        EXPECT_FALSE(engine->show().defaultPicture.has_value());
+        EXPECT_FALSE(fallback().has_value());
+        engine->undo();
+        EXPECT_EQ(engine->show().defaultPicture, stillFile(Qt::blue)) << "one undo takes back the restore alone";
+        EXPECT_EQ(cue(0).main->toLocalFile(), moved);
+    }
 }
 
 // A file the disk last called missing is asked again at GO, however recent that answer (even the light look at its
@@ -400,15 +461,16 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
         const std::optional<QImage> fallback = engine->program(kScreen1)->fallback();
         return fallback ? fallback->pixelColor(0, 0) : QColor();
     };
-    // The show by its cues, their first screen's files and its default picture, then unsaved, the undo steps and
-    // the colour the first screen falls back to.
+    // The show by its cues, their first screen's files and its default picture, then unsaved, the undo position
+    // among the steps (those above it can be redone) and the colour the first screen falls back to.
     const auto endState = [&] {
         QStringList cues;
         for (const Cue& cue : engine->show().cues)
             cues << cue.name + "=" + (cue.main ? cue.main->toLocalFile().remove(folder.path()) : QStringLiteral("-"));
         return QStringList{
             cues.join(", "), engine->show().defaultPicture ? engine->show().defaultPicture->fileName() : "-",
-            engine->hasUnsavedChanges() ? "未保存" : "已保存", QString::number(engine->editHistory()->index()),
+            engine->hasUnsavedChanges() ? "未保存" : "已保存",
+            QStringLiteral("%1/%2").arg(engine->editHistory()->index()).arg(engine->editHistory()->count()),
             fallbackColor().isValid() ? fallbackColor().name() : QStringLiteral("无")}
             .join(" | ");
     };
@@ -456,9 +518,9 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
         landed(held);
     };
     const QString otherEnd = QStringLiteral("另一场演出=-, 开场=-, 退场=- | ") + other.defaultPicture->fileName() +
-                             QStringLiteral(" | 已保存 | 0 | #0000ff");
+                             QStringLiteral(" | 已保存 | 0/0 | #0000ff");
     const QString renamedEnd = QStringLiteral("改过的暖场=/gone/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | "
-                                              "未保存 | 2 | 无");
+                                              "未保存 | 2/3 | 无");
     const QList<Case> cases{
         {"relink into the share, then open another show: the opened show is not changed",
          [&](bool held) {
@@ -473,7 +535,7 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
              landed(held);
              recoveredNow();
          },
-         QStringLiteral("停电前的工作=-, 开场=-, 退场=- | - | 未保存 | 0 | 无"),
+         QStringLiteral("停电前的工作=-, 开场=-, 退场=- | - | 未保存 | 0/0 | 无"),
          QStringLiteral("已恢复未保存工程 · 原先未保存的修改已另存，可再次恢复 · 已放弃尚未完成的重新定位缺失素材"),
          QStringLiteral("已恢复未保存工程 · 原先未保存的修改已另存，可再次恢复"), true},
         {"a default picture chosen on the share, then another show opened: it keeps its own picture",
@@ -516,7 +578,7 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
              landed(held);
              engine->undo();
          },
-         renamedEnd, QStringLiteral("已撤销尚未完成的默认画面设置"), QStringLiteral("默认画面 · still%1.png")},
+         renamedEnd, QStringLiteral("默认画面 · still%1.png"), QStringLiteral("默认画面 · still%1.png")},
         {"rename, relink into the share, undo: the relink is taken back, the rename stays",
          [&](bool held) {
              rename(0, QStringLiteral("改过的暖场"));
@@ -524,7 +586,89 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
              landed(held);
              engine->undo();
          },
-         renamedEnd, QStringLiteral("已撤销尚未完成的重新定位缺失素材"), QStringLiteral("已重新定位 1 项素材引用")},
+         renamedEnd, QStringLiteral("已重新定位 1 项素材引用"), QStringLiteral("已重新定位 1 项素材引用")},
+        // Outcomes that land in one turn are told in the order pressed: the last press has the last word.
+        {"take B on the share, then relink into the share: the relink has the last word",
+         [&](bool held) {
+             engine->take(cue(1));
+             if (!held) {
+                 ASSERT_TRUE(waitUntil([&] { return engine->current().has_value(); }));
+             }
+             relink();
+             landed(held);
+         },
+         QStringLiteral("暖场=/share/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 2/2 | 无"),
+         QStringLiteral("已重新定位 1 项素材引用"), QStringLiteral("已重新定位 1 项素材引用")},
+        {"relink into the share, then take B on the share: B's start has the last word",
+         [&](bool held) {
+             relink();
+             landed(held);
+             engine->take(cue(1));
+             if (!held) {
+                 ASSERT_TRUE(waitUntil([&] { return engine->current().has_value(); }));
+             }
+         },
+         QStringLiteral("暖场=/share/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 2/2 | 无"),
+         QStringLiteral("播出中 · 开场"), QStringLiteral("播出中 · 开场")},
+        // Undo and redo go over the operator's actions in the order pressed, a waiting edit at its press.
+        {"relink into the share, rename, undo: the rename is undone, the relink stays",
+         [&](bool held) {
+             relink();
+             landed(held);
+             rename(0, QStringLiteral("改过的暖场"));
+             engine->undo();
+         },
+         QStringLiteral("暖场=/share/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 2/3 | 无"),
+         QStringLiteral("已重新定位 1 项素材引用"), QStringLiteral("已重新定位 1 项素材引用")},
+        {"relink into the share, rename, undo, redo: the rename is made again on the relinked show",
+         [&](bool held) {
+             relink();
+             landed(held);
+             rename(0, QStringLiteral("改过的暖场"));
+             engine->undo();
+             engine->redo();
+         },
+         QStringLiteral("改过的暖场=/share/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 3/3 | 无"),
+         QStringLiteral("已重新定位 1 项素材引用"), QStringLiteral("已重新定位 1 项素材引用")},
+        {"relink into the share, redo: there is nothing to redo, the relink lands",
+         [&](bool held) {
+             relink();
+             landed(held);
+             EXPECT_FALSE(engine->canRedo());
+             engine->redo();
+         },
+         QStringLiteral("暖场=/share/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 2/2 | 无"),
+         QStringLiteral("已重新定位 1 项素材引用"), QStringLiteral("已重新定位 1 项素材引用")},
+        {"a default picture chosen on the share, undo, redo: the picture comes back",
+         [&](bool held) {
+             engine->setDefaultPicture(onShareStill(Qt::green));
+             landed(held);
+             engine->undo();
+             EXPECT_TRUE(engine->canRedo());
+             engine->redo();
+         },
+         QStringLiteral("暖场=/gone/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | still%1.png | 未保存 | 2/2 | "
+                        "#00ff00"),
+         QStringLiteral("默认画面 · still%1.png"), QStringLiteral("默认画面 · still%1.png")},
+        {"a relink that finds nothing, rename, undo: the relink leaves no step, the rename can be redone",
+         [&](bool held) {
+             edit([&](Show& show) { show.cues[0].main = url("gone/elsewhere.mp4"); });
+             relink();
+             landed(held);
+             rename(0, QStringLiteral("改过的暖场"));
+             engine->undo();
+         },
+         QStringLiteral("暖场=/gone/elsewhere.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 2/3 | 无"),
+         QStringLiteral("未找到同名的缺失素材"), QStringLiteral("未找到同名的缺失素材")},
+        {"relink into the share, undo, rename: the relink is dropped with the step it held",
+         [&](bool held) {
+             relink();
+             landed(held);
+             engine->undo();
+             rename(0, QStringLiteral("改过的暖场"));
+         },
+         QStringLiteral("改过的暖场=/gone/moved.mp4, 开场=/share/b.mp4, 退场=/share/c.mp4 | - | 未保存 | 2/2 | 无"),
+         QStringLiteral("就绪"), QStringLiteral("已重新定位 1 项素材引用")},
     };
     for (const Case& c : cases)
         for (const bool held : {false, true}) {
@@ -537,11 +681,13 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
             c.press(held);
             letAnswersCome();
             // A picture that decodes reaches the screens after its answer.
-            waitUntil([&] { return endState() == c.end; }, 2000);
-            EXPECT_EQ(endState().toStdString(), c.end.toStdString());
+            const QString end = c.end.contains("%1") ? c.end.arg(round) : c.end;
             QString line = held ? c.heldLine : c.atOnceLine;
             if (line.contains("%1"))
                 line = line.arg(round);
+            // A picture that decodes, or an edit taken back that lands for a redo, ends after its answer.
+            waitUntil([&] { return endState() == end && engine->message() == line; }, 2000);
+            EXPECT_EQ(endState().toStdString(), end.toStdString());
             EXPECT_EQ(engine->message().toStdString(), line.toStdString());
         }
 
@@ -555,6 +701,61 @@ TEST_F(HeldAnswers, AnEditWaitingForItsAnswersLandsOnTheShowAndEditItWasAskedFor
     opensBlueWhileWaitingFor(*first.defaultPicture);
     letAnswersCome();
     EXPECT_EQ(fallbackColor(), QColor(Qt::blue));
+}
+
+// A relink that waits while a clip is dragged is no move of the drag: one undo takes back the drag alone. A save
+// pressed while it waits writes the show with the relink, the show as it was at the press, and only then says it
+// saved: a rename made after the press stays unsaved.
+TEST_F(HeldAnswers, AWaitingRelinkIsNoMoveOfADragAndIsInTheFileOfASavePressedAfterIt)
+{
+    const QUrl gone = url("gone/moved.mp4");
+    writeFile(sharePath() + "/moved.mp4", "video");
+    const QString moved = onShare("moved.mp4").toLocalFile();
+    const auto relink = [&] { engine->relinkMissingAssets(QUrl::fromLocalFile(sharePath())); };
+    const auto landed = [&](bool held) {
+        if (!held) {
+            ASSERT_TRUE(waitUntil([&] { return !engine->waitingEdits().waiting(); }));
+        }
+    };
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "answers held back" : "answers in at once");
+        begin(held, [&](Show& show) { show.cues[0].main = gone; });
+        relink();
+        landed(held);
+        engine->history().beginDrag();
+        for (int position = 1; position <= 3; ++position) {
+            clock->now += 0.016;
+            edit([&](Show& show) { show.cues[0].delay = position; });
+            if (position == 2)
+                letAnswersCome();
+        }
+        engine->history().endDrag();
+        ASSERT_TRUE(waitUntil([&] { return !engine->waitingEdits().waiting(); }));
+        EXPECT_EQ(cue(0).main->toLocalFile(), moved);
+        engine->undo();
+        EXPECT_EQ(cue(0).delay, Show::makeDefault().cues[0].delay) << "the drag is undone";
+        EXPECT_EQ(cue(0).main->toLocalFile(), moved) << "the relink stays";
+    }
+
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "save behind a relink, answers held back" : "save behind a relink, answers in at once");
+        begin(held, [&](Show& show) { show.cues[0].main = gone; });
+        const QString file = path(QStringLiteral("saved%1.json").arg(held));
+        relink();
+        landed(held);
+        engine->saveProject(QUrl::fromLocalFile(file));
+        if (held) {
+            EXPECT_FALSE(engine->message().startsWith(QStringLiteral("已保存")));
+        }
+        rename(1, QStringLiteral("保存之后"));
+        letAnswersCome();
+        ASSERT_TRUE(waitUntil([&] { return engine->message().startsWith(QStringLiteral("已保存")); }))
+            << engine->message().toStdString();
+        const Show written = readShowFile(file);
+        EXPECT_EQ(written.cues[0].main->toLocalFile(), moved);
+        EXPECT_EQ(written.cues[1].name, Show::makeDefault().cues[1].name);
+        EXPECT_TRUE(engine->hasUnsavedChanges());
+    }
 }
 
 // A recovery write still on its way when another show is opened ends with the show it wrote: its failure is neither

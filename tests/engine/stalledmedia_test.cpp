@@ -93,6 +93,18 @@ TEST_F(StalledMedia, CheckAndGoAnswerWithinTheDeadlineWhileTheMainThreadServesEv
     EXPECT_TRUE(waitUntil([&] { return findings(0) == QStringList{QStringLiteral("素材缺失 · opening.mp4")}; }));
 }
 
+// A screen's own play refused because its folder is silent: its screen engine goes with the refusal, and the main
+// engine takes the line back once the folder answers again.
+TEST_F(StalledMedia, AScreensPlayRefusedForASilentFolderLeavesTheLineWhenTheFolderAnswers)
+{
+    engine->play(cue(0), {kScreen1});
+    const QString refused = QStringLiteral("屏幕 1 · 素材无响应 · opening.mp4");
+    ASSERT_TRUE(waitUntil([&] { return engine->message() == refused; }, 5000)) << engine->message().toStdString();
+    share->release();
+    EXPECT_TRUE(waitUntil([&] { return engine->message() == QStringLiteral("就绪"); }))
+        << engine->message().toStdString();
+}
+
 TEST_F(StalledMedia, AStalledFolderHoldsOnlyItsOwnFilesAndTellsWhenItAnswersAgain)
 {
     MediaFiles& files = engine->mediaFiles();

@@ -190,10 +190,11 @@ TEST_F(HeldLibrary, AnUndoOrAnOpenTakesBackTheImportsStillWaiting)
             if (opens) {
                 ASSERT_EQ(open(url("other.json")), std::nullopt);
             } else {
+                // The insertion is the newest action: undone at its place, as it would be had it landed, and the line
+                // keeps saying what it said.
+                const QString line = engine->message();
                 engine->undo();
-                if (isHeld) {
-                    EXPECT_EQ(engine->message().toStdString(), "已撤销尚未完成的素材插入");
-                }
+                EXPECT_EQ(engine->message().toStdString(), line.toStdString());
             }
             held->release();
             awaitImport();
@@ -206,7 +207,8 @@ TEST_F(HeldLibrary, AnUndoOrAnOpenTakesBackTheImportsStillWaiting)
 }
 
 // An import lands on the library as it is when the answers are in: a file the library holds already is not added
-// again, nor a file named twice, and a file whose entry was removed while the import read its files comes back.
+// again, nor a file named twice, and an entry removed while the import read its files stays removed, as it would
+// had the import landed at its press.
 TEST_F(HeldImport, LandsOnTheLibraryAsItIsWhenTheAnswersAreIn)
 {
     const QString share = folder.filePath("share");
@@ -243,10 +245,74 @@ TEST_F(HeldImport, LandsOnTheLibraryAsItIsWhenTheAnswersAreIn)
             files << asset.url.fileName();
         const std::string otherName = QFileInfo(still).fileName().toStdString();
         EXPECT_EQ(files.join(", ").toStdString(),
-                  editedMeanwhile ? otherName + ", fresh.png, known.png" : "known.png, " + otherName + ", fresh.png");
+                  editedMeanwhile ? otherName + ", fresh.png" : "known.png, " + otherName + ", fresh.png");
         if (!editedMeanwhile) {
             EXPECT_EQ(engine->show().assets->first().id, kept.id);
         }
         EXPECT_EQ(undoSteps(), stepsBefore + 1 + editedMeanwhile);
+    }
+}
+
+// A file put on a lane while its share's answers are held back, then that lane deleted: the lane and the clip go
+// with the deletion, as they would had the file landed at once, and a default lane stays hidden; the file stays in
+// the library. Undo brings the lane back with the clip.
+TEST_F(HeldLibrary, ALaneDeletedWhileItsFileIsOnItsWayGoesWithTheClip)
+{
+    const QString share = folder.filePath("share");
+    ASSERT_TRUE(QDir().mkpath(share));
+    int round = 0;
+    for (const TimelineLane& target : {lane(Track::music), lane(Track::effects, 2)})
+        for (const bool isHeld : {false, true}) {
+            SCOPED_TRACE(std::string(target.layer == 1 ? "the default music lane" : "an added effects lane") +
+                         (isHeld ? ", answers held back" : ", answers in at once"));
+            setEvents({});
+            edit([&](Show& show) {
+                show.cues[0].hiddenDefaultLanes = std::nullopt;
+                show.cues[0].extraLanes = QList<TimelineLane>{lane(Track::effects, 2)};
+            });
+            const QString file = share + QStringLiteral("/sound%1.wav").arg(++round);
+            QFile::copy(audioFile(QStringLiteral("sound.wav")).toLocalFile(), file);
+            if (isHeld)
+                held->stall(share);
+            model->library().insertFile(QUrl::fromLocalFile(file), target, 1);
+            if (!isHeld)
+                awaitImport();
+            model->edits().deleteLayer(target);
+            held->release();
+            awaitImport();
+            EXPECT_FALSE(model->cue().lanes().contains(target));
+            EXPECT_TRUE(events().isEmpty());
+            EXPECT_EQ(model->cue().assets().last().url.fileName(), QFileInfo(file).fileName());
+
+            engine->undo();
+            EXPECT_TRUE(model->cue().lanes().contains(target));
+            ASSERT_EQ(events().size(), 1);
+            EXPECT_EQ(laneOf(events().first()), target);
+        }
+}
+
+// An import that lands selects what it added and says so in the note as it would at its press: an entry the operator
+// selected meanwhile stays selected.
+TEST_F(HeldLibrary, AnImportThatLandsLeavesAnEntrySelectedMeanwhile)
+{
+    const QString share = folder.filePath("share");
+    ASSERT_TRUE(QDir().mkpath(share));
+    const MediaAsset kept = addImage();
+    int round = 0;
+    for (const bool isHeld : {false, true}) {
+        SCOPED_TRACE(isHeld ? "answers held back" : "answers in at once");
+        const QString file = share + QStringLiteral("/still%1.png").arg(++round);
+        QFile::copy(MediaFixtures::png({8, 8}, Qt::green), file);
+        model->selection().setAssetID(std::nullopt);
+        if (isHeld)
+            held->stall(share);
+        model->library().addAssets({QUrl::fromLocalFile(file)});
+        if (!isHeld)
+            awaitImport();
+        model->selection().setAssetID(kept.id);
+        held->release();
+        awaitImport();
+        EXPECT_EQ(model->selection().assetID(), kept.id);
+        EXPECT_EQ(model->view().note(), QStringLiteral("素材库 · %1 项").arg(engine->show().assets->size()));
     }
 }

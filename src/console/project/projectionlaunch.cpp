@@ -3,6 +3,8 @@
 #include "consolestate.h"
 #include "lumosettings.h"
 
+#include <QPointer>
+
 ProjectionLaunch::ProjectionLaunch(ConsoleState& state, std::function<void(const QString&)> openWindow)
     : m_state(state), m_engine(state.engine()), m_openWindow(std::move(openWindow))
 {
@@ -43,15 +45,16 @@ void ProjectionLaunch::requestStart()
 }
 
 // A run that waits its turn behind answers still on the way may be refused when they come: the monitors turn to
-// what is on air, and the run's monitor window opens, only once it has started.
+// what is on air, and the run's monitor window opens, only once it has started. The run may start after whatever
+// asked for it (the check sheet) is gone; it answers to the console, which it finds through its state.
 bool ProjectionLaunch::startProjection(Engine::Preflight preflight)
 {
-    const auto begun = [this, alive = std::weak_ptr(m_alive)] {
-        if (alive.expired())
+    const auto begun = [state = QPointer<ConsoleState>(&m_state), openWindow = m_openWindow] {
+        if (!state)
             return;
-        m_state.setPreviewMode(false);
-        if (m_state.settings().autoOpenProjectionMonitor() && m_openWindow)
-            m_openWindow(QStringLiteral("projection-monitor"));
+        state->setPreviewMode(false);
+        if (state->settings().autoOpenProjectionMonitor() && openWindow)
+            openWindow(QStringLiteral("projection-monitor"));
     };
     return m_engine.beginProjection(m_state.projectionMode(), m_state.selection(), preflight, begun);
 }

@@ -3,7 +3,6 @@
 #include "engine.h"
 
 #include <functional>
-#include <memory>
 
 class ConsoleState;
 
@@ -33,6 +32,4 @@ class ProjectionLaunch
     ConsoleState& m_state;
     Engine& m_engine;
     std::function<void(const QString&)> m_openWindow;
-    // Tells a run that starts later whether the console that asked for it is still there.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -342,6 +342,45 @@ TEST_F(PreflightTest, CloseOnlyClosesAndContinueStartsTheRun)
     EXPECT_EQ(openedWindows, QStringList{"projection-monitor"});
 }
 
+// A run over thousands of clips gathers its files over turns and starts after the click: whether the sheet is let go
+// of at the click, as the console does, or outlives it, the run turns the monitors to what is on air and opens its
+// window once it has started.
+TEST_F(PreflightTest, ARunOfALargeShowStartsLaterFromTheSheetWhetherTheSheetStaysOrGoes)
+{
+    edit([](Show& show) {
+        MediaAsset picture;
+        picture.url = QUrl::fromLocalFile(MediaFixtures::png());
+        QList<TimelineEvent> clips;
+        for (int i = 0; i < 5000; ++i) {
+            TimelineEvent clip;
+            clip.track = Track::main;
+            clip.time = i * 0.01;
+            clip.imageDuration = 1;
+            clip.assetID = picture.id;
+            clips.append(clip);
+        }
+        show.assets = QList<MediaAsset>{picture};
+        show.cues[0].timeline = clips;
+    });
+    for (const bool sheetStays : {false, true}) {
+        SCOPED_TRACE(sheetStays ? "the sheet outlives the click" : "the sheet goes at the click");
+        engine->stop(true);
+        openedWindows.clear();
+        select(0);
+        giveReminder(0);
+        state->setPreviewMode(true);
+        open(true);
+        ASSERT_TRUE(startButton()->isEnabled());
+        startButton()->click();
+        if (!sheetStays)
+            check.reset();
+        ASSERT_TRUE(waitUntil([&] { return engine->projectionMode().has_value(); }, 30000))
+            << engine->message().toStdString();
+        EXPECT_TRUE(waitUntil([&] { return !state->previewMode(); }));
+        EXPECT_EQ(openedWindows, QStringList{"projection-monitor"});
+    }
+}
+
 TEST_F(PreflightTest, ShotOfALongListThatScrollsOnlyDownwards)
 {
     edit([](Show& show) {
