@@ -1,5 +1,6 @@
 #include "engine.h"
 #include "filedescriptors.h"
+#include "pipelineworkers.h"
 #include "projectfilewait.h"
 #include "soundoutput.h"
 
@@ -55,25 +56,31 @@ int main(int argc, char** argv)
         return 3;
     QApplication app(argc, argv);
     SoundOutput::shared().choose(SoundSink::silent);
-    Engine engine(true, nullptr, QString::fromLocal8Bit(argv[1]));
+    // Ends as the program does: the players let go are torn down before the process is, since streaming threads
+    // still loading plugins while libraries unload crash the exit.
+    {
+        Engine engine(true, nullptr, QString::fromLocal8Bit(argv[1]));
 
-    report("oversized", engine, open(engine, QString::fromLocal8Bit(argv[3])));
-    report("crowded", engine, open(engine, QString::fromLocal8Bit(argv[4])));
+        report("oversized", engine, open(engine, QString::fromLocal8Bit(argv[3])));
+        report("crowded", engine, open(engine, QString::fromLocal8Bit(argv[4])));
 
-    // Until the status line has said why something did not play, or for long enough that every clip would have. On
-    // a busy machine a clip that did start may fail later and take the status line over: what was said counts.
-    QString shortageShown;
-    QObject::connect(&engine, &Engine::messageChanged, [&] {
-        if (shortageShown.isEmpty() && engine.message().contains(FileDescriptors::shortageText()))
-            shortageShown = engine.message();
-    });
-    engine.take(engine.show().cues.first());
-    QElapsedTimer waited;
-    waited.start();
-    while (shortageShown.isEmpty() && !waited.hasExpired(20000))
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    report("played", engine, shortageShown);
+        // Until the status line has said why something did not play, or for long enough that every clip would have. On
+        // a busy machine a clip that did start may fail later and take the status line over: what was said counts.
+        QString shortageShown;
+        QObject::connect(&engine, &Engine::messageChanged, [&] {
+            if (shortageShown.isEmpty() && engine.message().contains(FileDescriptors::shortageText()))
+                shortageShown = engine.message();
+        });
+        engine.take(engine.show().cues.first());
+        QElapsedTimer waited;
+        waited.start();
+        while (shortageShown.isEmpty() && !waited.hasExpired(20000))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        report("played", engine, shortageShown);
 
-    report("reopened", engine, open(engine, QString::fromLocal8Bit(argv[4])));
+        report("reopened", engine, open(engine, QString::fromLocal8Bit(argv[4])));
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    PipelineWorkers::waitForAll(30000);
     return 0;
 }
