@@ -8,7 +8,14 @@ include(GoogleTest)
 # in its folder's CMakeLists.txt.
 option(LUMO_UNITY "Compile each library and test program in batches of files, on precompiled headers" OFF)
 set(LUMO_UNITY_BATCH 8)
-set(LUMO_UNITY_ALONE src/console/remote/remotepairingrow.cpp src/remote/remotegattapplication.cpp)
+# The test programs' main is taken from the support library only when a program has none of its own: alone, so
+# that no other support code drags it in.
+set(LUMO_UNITY_ALONE tests/support/testmain.cpp)
+list(APPEND LUMO_UNITY_ALONE src/console/remote/remotepairingrow.cpp src/remote/remotegattapplication.cpp
+     tests/app/filepanels_test.cpp tests/media/picture_test.cpp tests/media/player_test.cpp
+     tests/media/playerrelease_test.cpp tests/media/playervolume_test.cpp tests/output/mappedoutput_test.cpp
+     tests/output/meshrenderer_test.cpp tests/output/pictureview_test.cpp tests/support/pnglayouts.cpp
+     tests/timeline/editor_test.cpp)
 
 # The precompiled headers: the standard library and Qt Core for every library, Qt Gui above it, Qt Widgets for those
 # that draw widgets, and GoogleTest for the test programs. Each kind is compiled once, on a target of its own with the
@@ -56,17 +63,12 @@ function(lumo_pch_kind out)
   set(${out} ${kind} PARENT_SCOPE)
 endfunction()
 
-# Test files each keep helpers of their own under the same few names (fileUrl, near, ...): they are compiled one by
-# one, on the precompiled headers only.
 function(lumo_batched name kind)
   set_property(TARGET ${name} PROPERTY LUMO_PCH_KIND ${kind})
   if(NOT LUMO_UNITY)
     return()
   endif()
   target_precompile_headers(${name} REUSE_FROM lumo_pch_${kind})
-  if(kind STREQUAL "tests")
-    return()
-  endif()
   set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${LUMO_UNITY_BATCH})
   get_target_property(sources ${name} SOURCES)
   foreach(source ${sources})
