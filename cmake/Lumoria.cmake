@@ -63,6 +63,8 @@ function(lumo_pch_kind out)
   set(${out} ${kind} PARENT_SCOPE)
 endfunction()
 
+# Notes which precompiled header a target can use (for the targets that link it), and with LUMO_UNITY compiles the
+# target in batches on it.
 function(lumo_batched name kind)
   set_property(TARGET ${name} PROPERTY LUMO_PCH_KIND ${kind})
   if(NOT LUMO_UNITY)
