@@ -10,6 +10,7 @@ MediaDurationLoader::MediaDurationLoader(Engine& engine, QObject* parent) : QObj
     m_key = timedAssetIds();
     m_pass = engine.show().assets.value_or(QList<MediaAsset>{});
     measureNext();
+    m_made = true;
 }
 
 QList<QUuid> MediaDurationLoader::timedAssetIds() const
@@ -49,7 +50,12 @@ void MediaDurationLoader::measureNext()
         m_watcher.setFuture(mediaDurationAsync(asset.url));
         return;
     }
-    emit passFinished();
+    // A first pass with nothing to measure ends inside the constructor, before anyone could connect to it: it is
+    // told from the event loop instead.
+    if (m_made)
+        emit passFinished();
+    else
+        QMetaObject::invokeMethod(this, &MediaDurationLoader::passFinished, Qt::QueuedConnection);
 }
 
 void MediaDurationLoader::measured()

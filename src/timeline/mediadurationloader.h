@@ -40,5 +40,6 @@ class MediaDurationLoader : public QObject
     // The list changed while a file was being measured: its answer is dropped and a new pass begins after it.
     bool m_restartPending = false;
     std::optional<MediaAsset> m_measuring;
+    bool m_made = false;
     QFutureWatcher<std::optional<double>> m_watcher;
 };
