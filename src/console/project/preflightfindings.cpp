@@ -53,7 +53,7 @@ static bool findingsHold(const Show& now, const Show& before, const QList<Cue>& 
     const QList<MediaAsset>& was = *before.assets;
     const QList<MediaAsset>& is = *now.assets;
     for (qsizetype i = 0; i < was.size(); ++i)
-        if (is[i].id != was[i].id || is[i].kind != was[i].kind || is[i].url != was[i].url)
+        if (is[i].id != was[i].id || is[i].kind != was[i].kind || !sameUrl(is[i].url, was[i].url))
             return false;
     if (is.size() > was.size()) {
         QSet<QUuid> added;
