@@ -28,6 +28,8 @@ CheckedMediaMaker::CheckedMediaMaker(const QList<Cue>& cues, const QList<MediaAs
     m_media->cues = cues;
     m_media->assets = assets;
     m_media->byID.reserve(assets.size());
+    // Room for a file for each entry at once: the index of a large show is not hashed again as it grows.
+    m_media->fileIndex.reserve(assets.size());
 }
 
 qsizetype CheckedMediaMaker::addFile(const QUrl& url, bool opensCue)

@@ -50,6 +50,7 @@ void MediaAskAhead::askAhead()
         }
         m_toAsk = m_showFiles();
         m_askedUpTo = 0;
+        m_files.expect(m_toAsk.size());
         // Listing a large show's files is a turn's work of its own.
         if (!m_toAsk.isEmpty())
             return m_soon.start();

@@ -67,6 +67,7 @@ void MediaFiles::collectAll()
         arrivals.swap(m_mailbox->arrivals);
     }
     Told changed;
+    changed.met.reserve(qsizetype(arrivals.size()));
     for (const Arrival& arrival : arrivals)
         collect(arrival, changed);
     tell(changed);

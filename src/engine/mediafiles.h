@@ -40,6 +40,9 @@ class MediaFiles : public QObject
     std::optional<FileAnswer> known(const QUrl& url, FileDepth depth);
     // Where the file's answer stands, asking it as known() does.
     FileState state(const QUrl& url, FileDepth depth);
+    // Makes room at once for at least this many files: a large show's files then come in without the table growing,
+    // and every file in it being hashed again, in the middle of a turn meant to be short.
+    void expect(qsizetype files) { m_entries.reserve(files); }
     // Both in one look-up: where the answer stands, and the answer itself while it is answered.
     struct Look
     {

@@ -8,6 +8,14 @@
 #include <QUuid>
 #include <optional>
 
+// Whether two addresses are equal. A copied address shares its data with the one it came from and is equal to it
+// without comparing parts: a large show's libraries are compared whole on many changes, and a library is mostly
+// copies of the one before.
+inline bool sameUrl(const QUrl& a, const QUrl& b)
+{
+    return const_cast<QUrl&>(a).data_ptr() == const_cast<QUrl&>(b).data_ptr() || a == b;
+}
+
 // One entry of the show's media library.
 struct MediaAsset
 {
@@ -16,7 +24,10 @@ struct MediaAsset
     AssetKind kind = AssetKind::image;
     std::optional<double> duration;
 
-    bool operator==(const MediaAsset&) const = default;
+    bool operator==(const MediaAsset& other) const
+    {
+        return id == other.id && kind == other.kind && duration == other.duration && sameUrl(url, other.url);
+    }
 };
 
 // The kind of a media file from its file name alone; the file is not read.

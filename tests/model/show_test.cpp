@@ -109,3 +109,30 @@ TEST(MissingFiles, ListsUnreadableDirectMediaInOrder)
         EXPECT_EQ(cue.missingFiles(), (QList<QUrl>{here, goneAudio}));
     }
 }
+
+// Library entries are equal field by field, whether their addresses are copies of one another or were made apart.
+TEST(MediaAssetEquality, CopiedOrSeparateAddressesCompareByValue)
+{
+    const MediaAsset asset{QUuid::createUuid(), QUrl::fromLocalFile(QStringLiteral("/show/clip.mp4")), AssetKind::video,
+                           12.5};
+    const MediaAsset copy = asset;
+    EXPECT_EQ(copy, asset);
+
+    MediaAsset apart = asset;
+    apart.url = QUrl::fromLocalFile(QStringLiteral("/show/clip.mp4"));
+    EXPECT_EQ(apart, asset);
+
+    MediaAsset moved = asset;
+    moved.url.setPath(QStringLiteral("/show/other.mp4"));
+    EXPECT_NE(moved, asset);
+    EXPECT_EQ(copy.url.path(), QStringLiteral("/show/clip.mp4"));
+
+    MediaAsset measured = asset;
+    measured.duration = 13.0;
+    EXPECT_NE(measured, asset);
+    MediaAsset retyped = asset;
+    retyped.kind = AssetKind::audio;
+    EXPECT_NE(retyped, asset);
+    EXPECT_NE(MediaAsset{}, asset);
+    EXPECT_EQ(MediaAsset(asset), MediaAsset(copy));
+}

@@ -32,6 +32,15 @@ QList<QUrl> PreflightFindings::filesOf(const Cue& cue) const
     return files;
 }
 
+void PreflightFindings::fileAnswered(const QUrl& file)
+{
+    // The answers to a large show's files come by the thousand between updates: room for all of them is made at
+    // once, so that the set is not hashed again each time it grows.
+    if (m_answeredSince.isEmpty())
+        m_answeredSince.reserve(m_assetFiles.size() + m_checked.size());
+    m_answeredSince.insert(file);
+}
+
 // Whether the findings made over `before` still hold over `now` (both shows without their cues) for these cues: the
 // rest of the show is the same, and the library holds the same entries naming the same files as the same kinds in
 // the same order, their lengths aside, with at most entries added after them that no event of the cues names. No
@@ -44,7 +53,7 @@ static bool findingsHold(const Show& now, const Show& before, const QList<Cue>& 
     const QList<MediaAsset>& was = *before.assets;
     const QList<MediaAsset>& is = *now.assets;
     for (qsizetype i = 0; i < was.size(); ++i)
-        if (is[i].id != was[i].id || is[i].kind != was[i].kind || is[i].url != was[i].url)
+        if (is[i].id != was[i].id || is[i].kind != was[i].kind || !sameUrl(is[i].url, was[i].url))
             return false;
     if (is.size() > was.size()) {
         QSet<QUuid> added;

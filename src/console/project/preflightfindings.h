@@ -26,7 +26,7 @@ class PreflightFindings
     // The next update checks every cue again.
     void forget() { m_checked.clear(); }
     // The disk's answer about the file changed: the cues that use it are checked again at the next update.
-    void fileAnswered(const QUrl& file) { m_answeredSince.insert(file); }
+    void fileAnswered(const QUrl& file);
 
   private:
     struct CheckedCue
