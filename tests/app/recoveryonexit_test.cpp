@@ -55,6 +55,20 @@ class EditedConsole
                         {m_recovery, m_folder.filePath("settings.ini"), m_cueName, "--preview", video});
         return m_process.waitForStarted(30000) && waitForLine("edited") && waitForLine("answered");
     }
+    // Starts it with the picture to read once told, and waits for its edit.
+    bool startWithPicture(const QProcessEnvironment& environment, const QString& picture)
+    {
+        m_process.setProcessEnvironment(environment);
+        m_process.start(EDITED_CONSOLE_PROCESS,
+                        {m_recovery, m_folder.filePath("settings.ini"), m_cueName, "--picture", picture});
+        return m_process.waitForStarted(30000) && waitForLine("edited");
+    }
+    // Writes a line, and waits for the one expected back.
+    bool tell(const QByteArray& line, const QByteArray& expected)
+    {
+        m_process.write(line + '\n');
+        return waitForLine(expected);
+    }
     // Asks for a still of the video.
     bool preview()
     {
@@ -260,5 +274,56 @@ TEST(RecoveryOnExit, AStillHeldByAShareDoesNotHoldTheQuit)
         std::printf("quit by %s with a held still, the share answering %d ms after: ended after %lld ms\n",
                     strsignal(quit.signal), quit.answerAfterMs, static_cast<long long>(endedAfterMs));
         share.thaw();
+    }
+}
+
+// A picture on a share that stopped answering, being read by the shared still decoder when the quit comes, does not
+// hold it: not while its file is looked at, nor while it decodes on a worker, whether the share answers during the
+// quit, just after it, or not at all before the process has ended. As above, the share stops while its daemon has
+// taken no request: the decode starts only once the look has ended and the share has stopped.
+TEST(RecoveryOnExit, APictureHeldByAShareDoesNotHoldTheQuit)
+{
+    QTemporaryDir folder;
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const QString large = MediaFixtures::png({4000, 3000}, Qt::blue);
+    for (const char* held : {"look", "decode"}) {
+        for (const int answerAfterMs : {0, 300, -1}) {
+            SCOPED_TRACE(held);
+            SCOPED_TRACE(answerAfterMs);
+            const QString name = QStringLiteral("%1%2.png").arg(held).arg(answerAfterMs);
+            ASSERT_TRUE(QFile::copy(large, share.backing() + "/" + name));
+            EditedConsole console(QStringLiteral("读图时退出 %1").arg(answerAfterMs));
+            ASSERT_TRUE(console.startWithPicture(headless(), share.mount() + "/" + name)) << console.errors();
+            if (held == std::string("look")) {
+                share.freeze();
+                ASSERT_TRUE(console.tell("look", "looking")) << console.errors();
+            } else {
+                ASSERT_TRUE(console.tell("decode", "looked")) << console.errors();
+                share.freeze();
+                ASSERT_TRUE(console.tell("go", "decoding")) << console.errors();
+            }
+            const auto pid = pid_t(console.process().processId());
+            ASSERT_TRUE(waitUntil([&] { return StallableMount::holdsAThreadOf(pid); })) << "the picture was not held";
+
+            QTimer answer;
+            answer.setSingleShot(true);
+            QObject::connect(&answer, &QTimer::timeout, [&] { share.thaw(); });
+            QElapsedTimer ending;
+            ending.start();
+            ::kill(pid, SIGINT);
+            if (answerAfterMs >= 0)
+                answer.start(answerAfterMs);
+            ASSERT_TRUE(waitUntil([&] { return console.process().state() == QProcess::NotRunning; }, 30000));
+            const qint64 endedAfterMs = ending.elapsed();
+            EXPECT_LT(endedAfterMs, 1000) << "the quit waited for the share";
+            EXPECT_EQ(console.process().exitStatus(), QProcess::NormalExit) << console.errors();
+            EXPECT_EQ(console.recoveredCueName(), QStringLiteral("读图时退出 %1").arg(answerAfterMs))
+                << console.errors();
+            std::printf("quit with the picture's %s held, the share answering %d ms after: ended after %lld ms\n", held,
+                        answerAfterMs, static_cast<long long>(endedAfterMs));
+            share.thaw();
+        }
     }
 }
