@@ -169,8 +169,9 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
     if (workers >= kThreadsPerFolder)
         return;
     try {
-        // Counted from here, not from when the thread first runs: a process that ends just after asking waits for it.
-        auto running = std::make_unique<AsideThreads::Running>();
+        // Counted from here, not from when the thread first runs. Its answer is nobody's once the program ends, and a
+        // share that stopped answering may hold it for good: the end does not wait for it.
+        auto running = std::make_unique<AsideThreads::Unwaited>();
         std::thread([lanes = m_lanes, folder, running = std::move(running)] { lanes->run(folder); }).detach();
         ++workers;
     } catch (const std::system_error&) {

@@ -55,6 +55,14 @@ class EditedConsole
                         {m_recovery, m_folder.filePath("settings.ini"), m_cueName, "--preview", video});
         return m_process.waitForStarted(30000) && waitForLine("edited") && waitForLine("answered");
     }
+    // Starts it with the video the second cue's clip, and waits for its edit only.
+    bool startAsking(const QProcessEnvironment& environment, const QString& video)
+    {
+        m_process.setProcessEnvironment(environment);
+        m_process.start(EDITED_CONSOLE_PROCESS,
+                        {m_recovery, m_folder.filePath("settings.ini"), m_cueName, "--preview", video});
+        return m_process.waitForStarted(30000) && waitForLine("edited");
+    }
     // Starts it with the picture to read once told, and waits for its edit.
     bool startWithPicture(const QProcessEnvironment& environment, const QString& picture)
     {
@@ -123,6 +131,31 @@ QProcessEnvironment headless()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     return environment;
+}
+
+// Ends the console, one of whose threads the stopped share holds, by the signal, lets the share answer so long after
+// it (never while the process runs when negative), and wants it ended within a second with its edit written. How
+// soon it ended is printed after the case's name.
+void quitWhileHeld(EditedConsole& console, StallableMount& share, int signal, int answerAfterMs, const char* held)
+{
+    const auto pid = pid_t(console.process().processId());
+    ASSERT_TRUE(waitUntil([&] { return StallableMount::holdsAThreadOf(pid); })) << held << " was not held";
+    QTimer answer;
+    answer.setSingleShot(true);
+    QObject::connect(&answer, &QTimer::timeout, [&] { share.thaw(); });
+    QElapsedTimer ending;
+    ending.start();
+    ::kill(pid, signal);
+    if (answerAfterMs >= 0)
+        answer.start(answerAfterMs);
+    ASSERT_TRUE(waitUntil([&] { return console.process().state() == QProcess::NotRunning; }, 30000));
+    const qint64 endedAfterMs = ending.elapsed();
+    EXPECT_LT(endedAfterMs, 1000) << "the quit waited for the share";
+    EXPECT_EQ(console.process().exitStatus(), QProcess::NormalExit) << console.errors();
+    EXPECT_TRUE(console.recoveredCueName()) << console.errors();
+    std::printf("quit by %s with %s held, the share answering %d ms after: ended after %lld ms\n", strsignal(signal),
+                held, answerAfterMs, static_cast<long long>(endedAfterMs));
+    share.thaw();
 }
 } // namespace
 
@@ -254,26 +287,10 @@ TEST(RecoveryOnExit, AStillHeldByAShareDoesNotHoldTheQuit)
         ASSERT_TRUE(console.startWithVideo(headless(), share.mount() + "/" + name)) << console.errors();
         share.freeze();
         ASSERT_TRUE(console.preview()) << console.errors();
-        const auto pid = pid_t(console.process().processId());
-        ASSERT_TRUE(waitUntil([&] { return StallableMount::holdsAThreadOf(pid); })) << "the still was not held";
-
-        QTimer answer;
-        answer.setSingleShot(true);
-        QObject::connect(&answer, &QTimer::timeout, [&] { share.thaw(); });
-        QElapsedTimer ending;
-        ending.start();
-        ::kill(pid, quit.signal);
-        if (quit.answerAfterMs >= 0)
-            answer.start(quit.answerAfterMs);
-        ASSERT_TRUE(waitUntil([&] { return console.process().state() == QProcess::NotRunning; }, 30000));
-        const qint64 endedAfterMs = ending.elapsed();
-        EXPECT_LT(endedAfterMs, 1000) << "the quit waited for the share";
-        EXPECT_EQ(console.process().exitStatus(), QProcess::NormalExit) << console.errors();
-        EXPECT_EQ(console.recoveredCueName(), QStringLiteral("预监时退出 %1").arg(quit.answerAfterMs))
-            << console.errors();
-        std::printf("quit by %s with a held still, the share answering %d ms after: ended after %lld ms\n",
-                    strsignal(quit.signal), quit.answerAfterMs, static_cast<long long>(endedAfterMs));
-        share.thaw();
+        quitWhileHeld(console, share, quit.signal, quit.answerAfterMs, "a still");
+        if (HasFatalFailure())
+            return;
+        EXPECT_EQ(console.recoveredCueName(), QStringLiteral("预监时退出 %1").arg(quit.answerAfterMs));
     }
 }
 
@@ -294,6 +311,7 @@ TEST(RecoveryOnExit, APictureHeldByAShareDoesNotHoldTheQuit)
             SCOPED_TRACE(answerAfterMs);
             const QString name = QStringLiteral("%1%2.png").arg(held).arg(answerAfterMs);
             ASSERT_TRUE(QFile::copy(large, share.backing() + "/" + name));
+            ASSERT_TRUE(QFileInfo::exists(share.mount() + "/" + name));
             EditedConsole console(QStringLiteral("读图时退出 %1").arg(answerAfterMs));
             ASSERT_TRUE(console.startWithPicture(headless(), share.mount() + "/" + name)) << console.errors();
             if (held == std::string("look")) {
@@ -304,26 +322,31 @@ TEST(RecoveryOnExit, APictureHeldByAShareDoesNotHoldTheQuit)
                 share.freeze();
                 ASSERT_TRUE(console.tell("go", "decoding")) << console.errors();
             }
-            const auto pid = pid_t(console.process().processId());
-            ASSERT_TRUE(waitUntil([&] { return StallableMount::holdsAThreadOf(pid); })) << "the picture was not held";
-
-            QTimer answer;
-            answer.setSingleShot(true);
-            QObject::connect(&answer, &QTimer::timeout, [&] { share.thaw(); });
-            QElapsedTimer ending;
-            ending.start();
-            ::kill(pid, SIGINT);
-            if (answerAfterMs >= 0)
-                answer.start(answerAfterMs);
-            ASSERT_TRUE(waitUntil([&] { return console.process().state() == QProcess::NotRunning; }, 30000));
-            const qint64 endedAfterMs = ending.elapsed();
-            EXPECT_LT(endedAfterMs, 1000) << "the quit waited for the share";
-            EXPECT_EQ(console.process().exitStatus(), QProcess::NormalExit) << console.errors();
-            EXPECT_EQ(console.recoveredCueName(), QStringLiteral("读图时退出 %1").arg(answerAfterMs))
-                << console.errors();
-            std::printf("quit with the picture's %s held, the share answering %d ms after: ended after %lld ms\n", held,
-                        answerAfterMs, static_cast<long long>(endedAfterMs));
-            share.thaw();
+            quitWhileHeld(console, share, SIGINT, answerAfterMs, held);
+            if (HasFatalFailure())
+                return;
         }
+    }
+}
+
+// The disk asked about a video on a share that stopped answering before the console started does not hold the quit.
+TEST(RecoveryOnExit, AQuestionHeldByAShareDoesNotHoldTheQuit)
+{
+    QTemporaryDir folder;
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    for (const int answerAfterMs : {0, 300, -1}) {
+        SCOPED_TRACE(answerAfterMs);
+        const QString name = QStringLiteral("asked%1.mp4").arg(answerAfterMs);
+        ASSERT_TRUE(QFile::copy(MediaFixtures::indexedVideo(90), share.backing() + "/" + name));
+        // Seen through the share first: a share just mounted and stopped at once would not have begun to answer.
+        ASSERT_TRUE(QFileInfo::exists(share.mount() + "/" + name));
+        share.freeze();
+        EditedConsole console(QStringLiteral("询问时退出 %1").arg(answerAfterMs));
+        ASSERT_TRUE(console.startAsking(headless(), share.mount() + "/" + name)) << console.errors();
+        quitWhileHeld(console, share, SIGINT, answerAfterMs, "a question");
+        if (HasFatalFailure())
+            return;
     }
 }
