@@ -55,12 +55,12 @@ class EditedConsole
                         {m_recovery, m_folder.filePath("settings.ini"), m_cueName, "--preview", video});
         return m_process.waitForStarted(30000) && waitForLine("edited") && waitForLine("answered");
     }
-    // Starts it with the video the second cue's clip, and waits for its edit only.
-    bool startAsking(const QProcessEnvironment& environment, const QString& video)
+    // Starts it with the video the second cue's clip, its length known or not, and waits for its edit only.
+    bool startAsking(const QProcessEnvironment& environment, const QString& video, bool measured)
     {
         m_process.setProcessEnvironment(environment);
-        m_process.start(EDITED_CONSOLE_PROCESS,
-                        {m_recovery, m_folder.filePath("settings.ini"), m_cueName, "--preview", video});
+        m_process.start(EDITED_CONSOLE_PROCESS, {m_recovery, m_folder.filePath("settings.ini"), m_cueName,
+                                                 measured ? "--preview" : "--unmeasured", video});
         return m_process.waitForStarted(30000) && waitForLine("edited");
     }
     // Starts it with the picture to read once told, and waits for its edit.
@@ -329,24 +329,28 @@ TEST(RecoveryOnExit, APictureHeldByAShareDoesNotHoldTheQuit)
     }
 }
 
-// The disk asked about a video on a share that stopped answering before the console started does not hold the quit.
+// The disk asked about a video on a share that stopped answering before the console started does not hold the quit,
+// nor does the video's length measured there when the show does not know it.
 TEST(RecoveryOnExit, AQuestionHeldByAShareDoesNotHoldTheQuit)
 {
     QTemporaryDir folder;
     StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
     if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
-    for (const int answerAfterMs : {0, 300, -1}) {
-        SCOPED_TRACE(answerAfterMs);
-        const QString name = QStringLiteral("asked%1.mp4").arg(answerAfterMs);
-        ASSERT_TRUE(QFile::copy(MediaFixtures::indexedVideo(90), share.backing() + "/" + name));
-        // Seen through the share first: a share just mounted and stopped at once would not have begun to answer.
-        ASSERT_TRUE(QFileInfo::exists(share.mount() + "/" + name));
-        share.freeze();
-        EditedConsole console(QStringLiteral("询问时退出 %1").arg(answerAfterMs));
-        ASSERT_TRUE(console.startAsking(headless(), share.mount() + "/" + name)) << console.errors();
-        quitWhileHeld(console, share, SIGINT, answerAfterMs, "a question");
-        if (HasFatalFailure())
-            return;
+    for (const bool measured : {true, false}) {
+        for (const int answerAfterMs : {0, 300, -1}) {
+            SCOPED_TRACE(measured ? "length known" : "length measured");
+            SCOPED_TRACE(answerAfterMs);
+            const QString name = QStringLiteral("asked%1%2.mp4").arg(measured).arg(answerAfterMs);
+            ASSERT_TRUE(QFile::copy(MediaFixtures::indexedVideo(90), share.backing() + "/" + name));
+            // Seen through the share first: a share just mounted and stopped at once would not have begun to answer.
+            ASSERT_TRUE(QFileInfo::exists(share.mount() + "/" + name));
+            share.freeze();
+            EditedConsole console(QStringLiteral("询问时退出 %1").arg(answerAfterMs));
+            ASSERT_TRUE(console.startAsking(headless(), share.mount() + "/" + name, measured)) << console.errors();
+            quitWhileHeld(console, share, SIGINT, answerAfterMs, measured ? "a question" : "a question and a length");
+            if (HasFatalFailure())
+                return;
+        }
     }
 }

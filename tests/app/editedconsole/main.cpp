@@ -20,8 +20,10 @@
 // The console as the program's entry wires it and ends it, over the given recovery folder, with one edit made at
 // once, or with "--on-request" once a line comes on its standard input (so that a test can stop the folder's share
 // first), or with "--preview VIDEO" made at once with the video the second cue's one clip, previewed once a line comes,
-// or with "--picture PICTURE" made at once, the picture read by the shared still decoder once a line comes:
-//   edited_console_process RECOVERY_FOLDER SETTINGS_FILE CUE_NAME [--on-request | --preview VIDEO | --picture PICTURE]
+// or with "--unmeasured VIDEO" the same with the video's length not known, or with "--picture PICTURE" made at once,
+// the picture read by the shared still decoder once a line comes:
+//   edited_console_process RECOVERY_FOLDER SETTINGS_FILE CUE_NAME [--on-request | --preview VIDEO |
+//                          --unmeasured VIDEO | --picture PICTURE]
 // It prints "ready" when it waits for the request, "edited" once the edit is made, long before the recovery copy's
 // delay is up, "answered" once the disk has answered about the video and nothing looks at the disk any more,
 // "previewing" once the still is asked for, "asked: " with the question's texts each time the quit asks the operator,
@@ -62,11 +64,12 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const bool onRequest = argc == 5 && QByteArray(argv[4]) == "--on-request";
-    const bool preview = argc == 6 && QByteArray(argv[4]) == "--preview";
+    const bool unmeasured = argc == 6 && QByteArray(argv[4]) == "--unmeasured";
+    const bool preview = unmeasured || (argc == 6 && QByteArray(argv[4]) == "--preview");
     const bool picture = argc == 6 && QByteArray(argv[4]) == "--picture";
     if (argc != 4 && !onRequest && !preview && !picture) {
         std::fprintf(stderr, "usage: edited_console_process RECOVERY_FOLDER SETTINGS_FILE CUE_NAME [--on-request | "
-                             "--preview VIDEO | --picture PICTURE]\n");
+                             "--preview VIDEO | --unmeasured VIDEO | --picture PICTURE]\n");
         return 2;
     }
     QuitOnSignal quitOnSignal;
@@ -110,7 +113,8 @@ int main(int argc, char** argv)
         MediaAsset video;
         video.url = QUrl::fromLocalFile(preview ? QString::fromLocal8Bit(argv[5]) : QString());
         video.kind = AssetKind::video;
-        video.duration = 1;
+        if (!unmeasured)
+            video.duration = 1;
         const auto edit = [&lumoria, name = QString::fromLocal8Bit(argv[3]), preview, video] {
             Show show = lumoria.engine().show();
             show.cues.first().name = name;
