@@ -27,9 +27,9 @@ struct Question
     // Taken into the urgent lane: nothing is left to answer here.
     bool movedAhead = false;
     std::shared_ptr<CallPace> pace;
-    // Work aside from the moment it is asked until it is answered or dropped: a process that ends just after asking
-    // waits for it.
-    std::shared_ptr<AsideThreads::Running> counted;
+    // Work aside from the moment it is asked until it is answered or dropped. Its answer is nobody's once the program
+    // ends, and a share that stopped answering may hold it for good: the end does not wait for it.
+    std::shared_ptr<AsideThreads::Unwaited> counted;
 };
 
 // What the caller hands over: a question, or a file whose waiting question is to go ahead.
@@ -163,7 +163,7 @@ struct FileQuestions::Lanes
     void start(const QString& folder, const std::shared_ptr<CallPace>& pace, bool urgentOnly)
     {
         try {
-            auto running = std::make_unique<AsideThreads::Running>();
+            auto running = std::make_unique<AsideThreads::Unwaited>();
             std::thread([lanes = shared_from_this(), folder, pace, urgentOnly, running = std::move(running)] {
                 lanes->run(folder, *pace, urgentOnly);
             }).detach();
@@ -311,7 +311,7 @@ void FileQuestions::ask(const QUrl& url, FileDepth depth, std::optional<FileAnsw
                       urgency == Urgency::urgent,
                       false,
                       pace,
-                      std::make_shared<AsideThreads::Running>()};
+                      std::make_shared<AsideThreads::Unwaited>()};
     m_lanes->hand({std::move(question), {}});
 }
 

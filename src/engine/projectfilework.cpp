@@ -1,5 +1,6 @@
 #include "projectfilework.h"
 
+#include "asidethreads.h"
 #include "belowshowclock.h"
 #include "edithistory.h"
 #include "filepulse.h"
@@ -266,7 +267,10 @@ void ProjectFileWork::begin(Kind kind, const QUrl& url)
 
 void ProjectFileWork::runAside(Job job, std::function<void(const Outcome&)> done)
 {
-    auto run = [job = std::move(job), done = std::move(done), link = m_link, pulse = m_pulse]() mutable {
+    // Given up once the program ends, as the quit has waited for a save its own time: the end does not wait for it,
+    // and tears nothing down under it while a folder that stopped answering holds it.
+    auto counted = std::make_shared<AsideThreads::Unwaited>();
+    auto run = [job = std::move(job), done = std::move(done), link = m_link, pulse = m_pulse, counted]() mutable {
         runBelowShowClock();
         Outcome outcome;
         try {

@@ -1,12 +1,12 @@
 #pragma once
 
-// Counts the threads that look at the disk aside from the main thread (file questions, looks with a deadline), so
-// that a process about to end can give them a moment: one still inside a library while the process tears that
-// library down would crash the quit. A thread held by a folder that stopped answering is not waited for long.
+// Counts the threads that work aside from the main thread, so that a process about to end tears nothing down under
+// one: one still inside a library while the process tears that library down would crash the quit. Those that look at
+// the disk (file questions, looks, stills) may be held by a folder that stopped answering, and are not waited for.
 class AsideThreads
 {
   public:
-    // Held for the life of one such thread.
+    // Held for the life of one such thread that touches no disk (a show let go of), given a moment at the end.
     class Running
     {
       public:
@@ -16,8 +16,8 @@ class AsideThreads
         Running& operator=(const Running&) = delete;
     };
 
-    // Held for the life of a thread whose work nobody needs once the program ends (a preview still): the end gives it
-    // no moment at all, and while one runs the process ends without tearing anything down under it.
+    // Held for the life of a thread whose work nobody needs once the program ends (a look at the disk, a still): the
+    // end gives it no moment at all, and while one runs the process ends without tearing anything down under it.
     class Unwaited
     {
       public:

@@ -22,8 +22,9 @@ inline constexpr std::chrono::milliseconds kLookDeadline{150};
 template <typename Result> bool lookAside(std::function<Result()> look, std::function<void(Result)> answered)
 {
     try {
-        // Counted from here, not from when the thread first runs: a process that ends just after asking waits for it.
-        auto running = std::make_shared<AsideThreads::Running>();
+        // Counted from here, not from when the thread first runs. Its answer is nobody's once the program ends, and a
+        // share that stopped answering may hold it for good: the end does not wait for it.
+        auto running = std::make_shared<AsideThreads::Unwaited>();
         std::thread([look = std::move(look), answered = std::move(answered), running = std::move(running)]() mutable {
             answered(look());
             running.reset();

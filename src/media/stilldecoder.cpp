@@ -1,5 +1,6 @@
 #include "stilldecoder.h"
 
+#include "asidethreads.h"
 #include "mediafile.h"
 #include "stillimage.h"
 
@@ -154,8 +155,10 @@ void StillDecoder::take(const QString& path, const Look& look)
     if (m_decoding.contains(look.key))
         return;
     m_decoding.insert(look.key, path);
-    // The destructor waits for the workers, so the decoder outlives every decode.
-    m_workers.start([this, path, key = look.key, maxBytes = m_maxStillBytes] {
+    // The destructor waits for the workers, so the decoder outlives every decode. The program's end does not wait
+    // for one: a decode held by a share that stopped answering ends the process without tearing the decoder down.
+    auto counted = std::make_shared<AsideThreads::Unwaited>();
+    m_workers.start([this, path, key = look.key, maxBytes = m_maxStillBytes, counted] {
         const QImage decoded = readStillImage(path, maxBytes);
         QMetaObject::invokeMethod(
             this, [this, path, key, decoded] { finish(path, key, decoded); }, Qt::QueuedConnection);

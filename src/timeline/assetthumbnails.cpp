@@ -31,8 +31,9 @@ static QFuture<std::optional<QImage>> readStill(std::function<std::optional<QIma
     auto promise = std::make_shared<QPromise<std::optional<QImage>>>();
     QFuture<std::optional<QImage>> future = promise->future();
     promise->start();
-    // Counted from when it is queued, not from when it runs: a process ending meanwhile waits for it.
-    auto running = std::make_shared<AsideThreads::Running>();
+    // Counted from when it is queued, not from when it runs: a process ending meanwhile ends without tearing its
+    // libraries down under it, and waits for it not at all.
+    auto running = std::make_shared<AsideThreads::Unwaited>();
     stillReaders().start([promise, read = std::move(read), running]() mutable {
         promise->addResult(read());
         promise->finish();

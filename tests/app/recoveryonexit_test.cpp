@@ -55,6 +55,28 @@ class EditedConsole
                         {m_recovery, m_folder.filePath("settings.ini"), m_cueName, "--preview", video});
         return m_process.waitForStarted(30000) && waitForLine("edited") && waitForLine("answered");
     }
+    // Starts it with the video the second cue's clip, its length known or not, and waits for its edit only.
+    bool startAsking(const QProcessEnvironment& environment, const QString& video, bool measured)
+    {
+        m_process.setProcessEnvironment(environment);
+        m_process.start(EDITED_CONSOLE_PROCESS, {m_recovery, m_folder.filePath("settings.ini"), m_cueName,
+                                                 measured ? "--preview" : "--unmeasured", video});
+        return m_process.waitForStarted(30000) && waitForLine("edited");
+    }
+    // Starts it with the picture to read once told, and waits for its edit.
+    bool startWithPicture(const QProcessEnvironment& environment, const QString& picture)
+    {
+        m_process.setProcessEnvironment(environment);
+        m_process.start(EDITED_CONSOLE_PROCESS,
+                        {m_recovery, m_folder.filePath("settings.ini"), m_cueName, "--picture", picture});
+        return m_process.waitForStarted(30000) && waitForLine("edited");
+    }
+    // Writes a line, and waits for the one expected back.
+    bool tell(const QByteArray& line, const QByteArray& expected)
+    {
+        m_process.write(line + '\n');
+        return waitForLine(expected);
+    }
     // Asks for a still of the video.
     bool preview()
     {
@@ -109,6 +131,31 @@ QProcessEnvironment headless()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     return environment;
+}
+
+// Ends the console, one of whose threads the stopped share holds, by the signal, lets the share answer so long after
+// it (never while the process runs when negative), and wants it ended within a second with its edit written. How
+// soon it ended is printed after the case's name.
+void quitWhileHeld(EditedConsole& console, StallableMount& share, int signal, int answerAfterMs, const char* held)
+{
+    const auto pid = pid_t(console.process().processId());
+    ASSERT_TRUE(waitUntil([&] { return StallableMount::holdsAThreadOf(pid); })) << held << " was not held";
+    QTimer answer;
+    answer.setSingleShot(true);
+    QObject::connect(&answer, &QTimer::timeout, [&] { share.thaw(); });
+    QElapsedTimer ending;
+    ending.start();
+    ::kill(pid, signal);
+    if (answerAfterMs >= 0)
+        answer.start(answerAfterMs);
+    ASSERT_TRUE(waitUntil([&] { return console.process().state() == QProcess::NotRunning; }, 30000));
+    const qint64 endedAfterMs = ending.elapsed();
+    EXPECT_LT(endedAfterMs, 1000) << "the quit waited for the share";
+    EXPECT_EQ(console.process().exitStatus(), QProcess::NormalExit) << console.errors();
+    EXPECT_TRUE(console.recoveredCueName()) << console.errors();
+    std::printf("quit by %s with %s held, the share answering %d ms after: ended after %lld ms\n", strsignal(signal),
+                held, answerAfterMs, static_cast<long long>(endedAfterMs));
+    share.thaw();
 }
 } // namespace
 
@@ -240,25 +287,70 @@ TEST(RecoveryOnExit, AStillHeldByAShareDoesNotHoldTheQuit)
         ASSERT_TRUE(console.startWithVideo(headless(), share.mount() + "/" + name)) << console.errors();
         share.freeze();
         ASSERT_TRUE(console.preview()) << console.errors();
-        const auto pid = pid_t(console.process().processId());
-        ASSERT_TRUE(waitUntil([&] { return StallableMount::holdsAThreadOf(pid); })) << "the still was not held";
+        quitWhileHeld(console, share, quit.signal, quit.answerAfterMs, "a still");
+        if (HasFatalFailure())
+            return;
+        EXPECT_EQ(console.recoveredCueName(), QStringLiteral("预监时退出 %1").arg(quit.answerAfterMs));
+    }
+}
 
-        QTimer answer;
-        answer.setSingleShot(true);
-        QObject::connect(&answer, &QTimer::timeout, [&] { share.thaw(); });
-        QElapsedTimer ending;
-        ending.start();
-        ::kill(pid, quit.signal);
-        if (quit.answerAfterMs >= 0)
-            answer.start(quit.answerAfterMs);
-        ASSERT_TRUE(waitUntil([&] { return console.process().state() == QProcess::NotRunning; }, 30000));
-        const qint64 endedAfterMs = ending.elapsed();
-        EXPECT_LT(endedAfterMs, 1000) << "the quit waited for the share";
-        EXPECT_EQ(console.process().exitStatus(), QProcess::NormalExit) << console.errors();
-        EXPECT_EQ(console.recoveredCueName(), QStringLiteral("预监时退出 %1").arg(quit.answerAfterMs))
-            << console.errors();
-        std::printf("quit by %s with a held still, the share answering %d ms after: ended after %lld ms\n",
-                    strsignal(quit.signal), quit.answerAfterMs, static_cast<long long>(endedAfterMs));
-        share.thaw();
+// A picture on a share that stopped answering, being read by the shared still decoder when the quit comes, does not
+// hold it: not while its file is looked at, nor while it decodes on a worker, whether the share answers during the
+// quit, just after it, or not at all before the process has ended. As above, the share stops while its daemon has
+// taken no request: the decode starts only once the look has ended and the share has stopped.
+TEST(RecoveryOnExit, APictureHeldByAShareDoesNotHoldTheQuit)
+{
+    QTemporaryDir folder;
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    const QString large = MediaFixtures::png({4000, 3000}, Qt::blue);
+    for (const char* held : {"look", "decode"}) {
+        for (const int answerAfterMs : {0, 300, -1}) {
+            SCOPED_TRACE(held);
+            SCOPED_TRACE(answerAfterMs);
+            const QString name = QStringLiteral("%1%2.png").arg(held).arg(answerAfterMs);
+            ASSERT_TRUE(QFile::copy(large, share.backing() + "/" + name));
+            ASSERT_TRUE(QFileInfo::exists(share.mount() + "/" + name));
+            EditedConsole console(QStringLiteral("读图时退出 %1").arg(answerAfterMs));
+            ASSERT_TRUE(console.startWithPicture(headless(), share.mount() + "/" + name)) << console.errors();
+            if (held == std::string("look")) {
+                share.freeze();
+                ASSERT_TRUE(console.tell("look", "looking")) << console.errors();
+            } else {
+                ASSERT_TRUE(console.tell("decode", "looked")) << console.errors();
+                share.freeze();
+                ASSERT_TRUE(console.tell("go", "decoding")) << console.errors();
+            }
+            quitWhileHeld(console, share, SIGINT, answerAfterMs, held);
+            if (HasFatalFailure())
+                return;
+        }
+    }
+}
+
+// The disk asked about a video on a share that stopped answering before the console started does not hold the quit,
+// nor does the video's length measured there when the show does not know it.
+TEST(RecoveryOnExit, AQuestionHeldByAShareDoesNotHoldTheQuit)
+{
+    QTemporaryDir folder;
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    for (const bool measured : {true, false}) {
+        for (const int answerAfterMs : {0, 300, -1}) {
+            SCOPED_TRACE(measured ? "length known" : "length measured");
+            SCOPED_TRACE(answerAfterMs);
+            const QString name = QStringLiteral("asked%1%2.mp4").arg(measured).arg(answerAfterMs);
+            ASSERT_TRUE(QFile::copy(MediaFixtures::indexedVideo(90), share.backing() + "/" + name));
+            // Seen through the share first: a share just mounted and stopped at once would not have begun to answer.
+            ASSERT_TRUE(QFileInfo::exists(share.mount() + "/" + name));
+            share.freeze();
+            EditedConsole console(QStringLiteral("询问时退出 %1").arg(answerAfterMs));
+            ASSERT_TRUE(console.startAsking(headless(), share.mount() + "/" + name, measured)) << console.errors();
+            quitWhileHeld(console, share, SIGINT, answerAfterMs, measured ? "a question" : "a question and a length");
+            if (HasFatalFailure())
+                return;
+        }
     }
 }

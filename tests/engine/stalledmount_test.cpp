@@ -1,3 +1,4 @@
+#include "asidethreads.h"
 #include "clipsonshare.h"
 #include "cuepreview.h"
 #include "enginefixture.h"
@@ -143,6 +144,7 @@ TEST_F(StalledMount, SaveAndOpenWaitForAFolderThatStopsAnsweringAndLandWhenItAns
             << engine->message().toStdString();
         EXPECT_TRUE(engine->message().startsWith(QStringLiteral("正在保存… · "))) << engine->message().toStdString();
         EXPECT_TRUE(engine->projectFiles().folderSilent());
+        EXPECT_FALSE(AsideThreads::waitForUnwaited(0)) << "the program's end would tear down under the save";
         EXPECT_TRUE(engine->hasUnsavedChanges());
         engine->openProject(file);
         EXPECT_EQ(engine->message(), QStringLiteral("“saved.json”正在保存，这次打开未执行"))
@@ -152,6 +154,7 @@ TEST_F(StalledMount, SaveAndOpenWaitForAFolderThatStopsAnsweringAndLandWhenItAns
 
         share.answer();
         ASSERT_TRUE(waitForTheFile());
+        EXPECT_TRUE(waitUntil([] { return AsideThreads::waitForUnwaited(0); }));
         EXPECT_LT(heartbeat.longestGapMs(), 1000) << "the main thread waited on the share";
         EXPECT_EQ(engine->message(), QStringLiteral("已保存 · saved.json")) << engine->message().toStdString();
         EXPECT_EQ(engine->projectURL(), file);

@@ -1,9 +1,14 @@
+#include "asidethreads.h"
+#include "eventwait.h"
 #include "hangguard.h"
 #include "mediafixtures.h"
 #include "mediaprobe.h"
 #include "nofiledescriptors.h"
+#include "stallablemount.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -102,4 +107,26 @@ TEST(MediaProbe, AsyncFormsAnswerOffTheCallingThread)
     EXPECT_NEAR(duration.result().value_or(0), 2.0, 0.05);
     ASSERT_TRUE(frame.result());
     EXPECT_EQ(MediaFixtures::frameIndexOf(*frame.result()), 30);
+}
+
+// A probe counts, from the moment it is asked until it has answered, as work the program's end does not wait for: a
+// share that stopped answering may hold it for good. The share answers late, so that each is under way when counted.
+TEST(MediaProbe, AsyncFormsAreWorkTheEndDoesNotWaitFor)
+{
+    QTemporaryDir folder;
+    StallableMount share(folder.filePath("backing"), folder.filePath("share"), folder.filePath("stall"));
+    if (const QString why = share.mountOrSayWhy(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    ASSERT_TRUE(QFile::copy(MediaFixtures::indexedVideo(60), share.backing() + "/clip.mp4"));
+    const QUrl clip = fileUrl(share.mount() + "/clip.mp4");
+    share.delay(0.02);
+    ASSERT_TRUE(AsideThreads::waitForUnwaited(5000));
+    QFuture<std::optional<double>> duration = mediaDurationAsync(clip);
+    EXPECT_FALSE(AsideThreads::waitForUnwaited(0));
+    EXPECT_NEAR(duration.result().value_or(0), 2.0, 0.05);
+    EXPECT_TRUE(waitUntil([] { return AsideThreads::waitForUnwaited(0); }));
+    QFuture<std::optional<QImage>> frame = videoFrameAtAsync(clip, 1.0);
+    EXPECT_FALSE(AsideThreads::waitForUnwaited(0));
+    EXPECT_TRUE(frame.result());
+    EXPECT_TRUE(waitUntil([] { return AsideThreads::waitForUnwaited(0); }));
 }

@@ -77,10 +77,28 @@ qint64 StallableMount::requestsAnswered() const
     return requests.open(QIODevice::ReadOnly) ? requests.readAll().trimmed().toLongLong() : 0;
 }
 
+// Returns once every thread of the daemon has stopped: a thread still on its way to stopping could yet take a request
+// made just after, which would then hold its asker until the daemon goes on.
 void StallableMount::freeze()
 {
-    if (m_daemon.state() == QProcess::Running)
-        ::kill(pid_t(m_daemon.processId()), SIGSTOP);
+    if (m_daemon.state() != QProcess::Running)
+        return;
+    const qint64 pid = m_daemon.processId();
+    ::kill(pid_t(pid), SIGSTOP);
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    waitUntil([&] {
+        for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile stat(tasks.filePath(task + "/stat"));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            // The state follows the name, which is in brackets and may hold any character.
+            const QByteArray line = stat.readAll();
+            const qsizetype state = line.lastIndexOf(')') + 2;
+            if (state < line.size() && line[state] != 'T' && line[state] != 't')
+                return false;
+        }
+        return true;
+    });
 }
 
 void StallableMount::thaw()

@@ -4,6 +4,7 @@
 #include "mediafiles.h"
 #include "programend.h"
 #include "quitonsignal.h"
+#include "stilldecoder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -13,25 +14,62 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <cstdio>
+#include <string>
 #include <unistd.h>
 
 // The console as the program's entry wires it and ends it, over the given recovery folder, with one edit made at
 // once, or with "--on-request" once a line comes on its standard input (so that a test can stop the folder's share
-// first), or with "--preview VIDEO" made at once with the video the second cue's one clip, previewed once a line comes:
-//   edited_console_process RECOVERY_FOLDER SETTINGS_FILE CUE_NAME [--on-request | --preview VIDEO]
+// first), or with "--preview VIDEO" made at once with the video the second cue's one clip, previewed once a line comes,
+// or with "--unmeasured VIDEO" the same with the video's length not known, or with "--picture PICTURE" made at once,
+// the picture read by the shared still decoder once a line comes:
+//   edited_console_process RECOVERY_FOLDER SETTINGS_FILE CUE_NAME [--on-request | --preview VIDEO |
+//                          --unmeasured VIDEO | --picture PICTURE]
 // It prints "ready" when it waits for the request, "edited" once the edit is made, long before the recovery copy's
 // delay is up, "answered" once the disk has answered about the video and nothing looks at the disk any more,
 // "previewing" once the still is asked for, "asked: " with the question's texts each time the quit asks the operator,
 // and at its end how the main thread served a 5 ms timer from the moment the application was about to quit
-// ("quit: TICKS ticks, longest gap MS").
+// ("quit: TICKS ticks, longest gap MS"). A picture's line "look" starts its look ("looking"); "decode" starts the
+// look, waits until it has ended ("looked") and holds the main thread until one more line comes, so that its decode
+// starts only then ("decoding").
+namespace {
+void say(const char* line)
+{
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+std::string nextLine()
+{
+    char line[64] = {};
+    if (!std::fgets(line, sizeof line, stdin))
+        return {};
+    return QByteArray(line).trimmed().toStdString();
+}
+
+// The look's answer waits in the event queue while the main thread is held, and the decode starts once it is served.
+void readPicture(const QString& path)
+{
+    const std::string how = nextLine();
+    StillDecoder::shared().prepare(path);
+    if (how != "decode")
+        return say("looking");
+    AsideThreads::waitForUnwaited(30000);
+    say("looked");
+    nextLine();
+    say("decoding");
+}
+} // namespace
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const bool onRequest = argc == 5 && QByteArray(argv[4]) == "--on-request";
-    const bool preview = argc == 6 && QByteArray(argv[4]) == "--preview";
-    if (argc != 4 && !onRequest && !preview) {
+    const bool unmeasured = argc == 6 && QByteArray(argv[4]) == "--unmeasured";
+    const bool preview = unmeasured || (argc == 6 && QByteArray(argv[4]) == "--preview");
+    const bool picture = argc == 6 && QByteArray(argv[4]) == "--picture";
+    if (argc != 4 && !onRequest && !preview && !picture) {
         std::fprintf(stderr, "usage: edited_console_process RECOVERY_FOLDER SETTINGS_FILE CUE_NAME [--on-request | "
-                             "--preview VIDEO]\n");
+                             "--preview VIDEO | --unmeasured VIDEO | --picture PICTURE]\n");
         return 2;
     }
     QuitOnSignal quitOnSignal;
@@ -75,7 +113,8 @@ int main(int argc, char** argv)
         MediaAsset video;
         video.url = QUrl::fromLocalFile(preview ? QString::fromLocal8Bit(argv[5]) : QString());
         video.kind = AssetKind::video;
-        video.duration = 1;
+        if (!unmeasured)
+            video.duration = 1;
         const auto edit = [&lumoria, name = QString::fromLocal8Bit(argv[3]), preview, video] {
             Show show = lumoria.engine().show();
             show.cues.first().name = name;
@@ -93,7 +132,8 @@ int main(int argc, char** argv)
         QTimer answered;
         QObject::connect(&answered, &QTimer::timeout, [&] {
             if (lumoria.engine().mediaFiles().state(video.url, FileDepth::header) != FileState::answered ||
-                !AsideThreads::waitForAll(0) || QThreadPool::globalInstance()->activeThreadCount() > 0)
+                !AsideThreads::waitForAll(0) || !AsideThreads::waitForUnwaited(0) ||
+                QThreadPool::globalInstance()->activeThreadCount() > 0)
                 return;
             answered.stop();
             std::printf("answered\n");
@@ -102,9 +142,11 @@ int main(int argc, char** argv)
         if (preview)
             answered.start(20);
         QSocketNotifier request(STDIN_FILENO, QSocketNotifier::Read);
-        request.setEnabled(onRequest || preview);
+        request.setEnabled(onRequest || preview || picture);
         QObject::connect(&request, &QSocketNotifier::activated, [&] {
             request.setEnabled(false);
+            if (picture)
+                return readPicture(QString::fromLocal8Bit(argv[5]));
             if (!preview)
                 return edit();
             lumoria.engine().previewTimeline(lumoria.engine().show().cues[1], 0.5);
