@@ -26,10 +26,7 @@ class PressSequences : public PressRig, public ::testing::WithParamInterface<int
             const QList<Press> presses = draw(seed, 6 + int(seed % 7));
             const Verdict verdict = judge(presses);
             ++tally.sequences;
-            if (verdict.excused) {
-                ++tally.excused;
-                continue;
-            }
+            tally.excused += verdict.excused;
             if (verdict.differences.isEmpty())
                 continue;
             QString text = QStringLiteral("seed %1:\n").arg(seed);
@@ -48,7 +45,6 @@ class PressSequences : public PressRig, public ::testing::WithParamInterface<int
     void expectAlike(const char* item, const QList<Press>& presses)
     {
         const Verdict verdict = judge(presses);
-        EXPECT_FALSE(verdict.excused) << item;
         EXPECT_TRUE(verdict.differences.isEmpty()) << item << ":\n" << qPrintable(repeatable(presses, verdict));
     }
 };
@@ -81,6 +77,10 @@ TEST_F(PressSequences, SaveSelectionAndLanesEndAsWithTheAnswersInAtOnce)
     expectAlike("save while a relink waits: the file holds the relink", {pressOf("relink", "share"), pressOf("save")});
     expectAlike("take a cue whose files are on their way, select another: it stays selected",
                 {pressOf("take", "开场"), pressOf("select", "退场")});
+    expectAlike("take a cue whose files are on their way, select another with a message draft open: it stays open",
+                {pressOf("select", "时间线"), pressOf("take", "开场"), pressOf("messageDraft", {}, {}, 2)});
+    expectAlike("an import of the share, then another entry selected: the selection stays",
+                {pressOf("import", "share/蓝.png"), pressOf("selectAsset", "音乐.wav")});
     expectAlike("a file put on a lane, the lane deleted: neither comes back",
                 {pressOf("select", "时间线"), pressOf("addOnLane", "share/蓝.png", "0/1/屏幕 1", 10),
                  pressOf("deleteLane", "0/1/屏幕 1"), pressOf("confirmLane")});
@@ -96,13 +96,14 @@ TEST_F(PressSequences, RunsAndGoEndAsWithTheAnswersInAtOnce)
 
 TEST_F(PressSequences, TheStatusLineSaysWhatHoldsNow)
 {
-    expectAlike(
-        "a relink waits, a countdown dropped with its cue: never \"就绪\"",
-        {pressOf("delay", "暖场"), pressOf("GO"), pressOf("relink", "share"), pressOf("deleteCue", "暖场")});
-    expectAlike("\"恢复内置\" while a relink waits reads no picture",
+    expectAlike("a relink waits, a countdown dropped with its cue: never \"就绪\"",
+                {pressOf("delay", "暖场"), pressOf("relink", "share"), pressOf("GO"), pressOf("deleteCue", "暖场")});
+    expectAlike("\"恢复内置\" while a relink waits reads no picture, and the relink's outcome is seen",
                 {pressOf("relink", "share"), pressOf("builtInPicture")});
+    expectAlike("a screen's play refused while the share was silent: once it answers, the line no longer says so",
+                {pressOf("stall"), pressOf("screenPlay", "屏幕 1", "退场")});
     expectAlike("a relink and a default picture landing in one turn: each outcome is seen",
-                {pressOf("relink", "share"), pressOf("builtInPicture")});
+                {pressOf("relink", "share"), pressOf("defaultPicture", "local/红.png")});
 }
 
 // The longer run: LUMO_PRESS_SEEDS="first count" presses that many sequences from that seed and prints the count of

@@ -343,6 +343,34 @@ QList<PressKind> makeVocabulary()
          },
          [](Stage& stage, const Press&) { stage.model.placement().endPictureResize(); },
          [](const Press&) { return QStringLiteral("松开拖动的图片"); }});
+    add({"messageDraft", 1,
+         [k = KIND](Stage& stage, std::mt19937& random) -> std::optional<Press> {
+             if (!stage.model.cue().cueIndex())
+                 return std::nullopt;
+             return Press{k, {}, {}, double(std::uniform_int_distribution<int>(0, 4)(random))};
+         },
+         [](Stage& stage, const Press& press) {
+             if (stage.model.cue().cueIndex())
+                 stage.model.view().setMessageDraft(TimelineCueEdits::newMessage(press.x));
+         },
+         [](const Press& press) {
+             return QStringLiteral("在时间线 %1 秒处右键，选 添加通讯事件…（草稿开着）").arg(press.x);
+         }});
+    add({"selectAsset", 2,
+         [k = KIND](Stage& stage, std::mt19937& random) -> std::optional<Press> {
+             const QList<MediaAsset> assets = stage.engine.show().assets.value_or(QList<MediaAsset>{});
+             if (assets.isEmpty())
+                 return std::nullopt;
+             return Press{k, oneOf(assets, random).url.fileName()};
+         },
+         [](Stage& stage, const Press& press) {
+             for (const MediaAsset& asset : stage.engine.show().assets.value_or(QList<MediaAsset>{}))
+                 if (asset.url.fileName() == press.a) {
+                     stage.model.selection().setAssetID(asset.id);
+                     return;
+                 }
+         },
+         [](const Press& press) { return QStringLiteral("在素材库选中 %1").arg(press.a); }});
     add({"relink", 3,
          [k = KIND](Stage&, std::mt19937& random) {
              return std::optional<Press>(Press{k, oneOf(QStringList{"share", "local"}, random)});
@@ -463,6 +491,17 @@ QList<PressKind> makeVocabulary()
          [](const Press& press) {
              return QStringLiteral("在 cue %1 的时间线上把指针拖到 %2 秒").arg(press.a).arg(press.x);
          }});
+    // Time passes with the share silent, until it counts as stalled (only where its answers are held): a press then
+    // refused for it stays refused by design, so the pass is excused, but what must hold at every press still must.
+    // Drawn never, as it takes a second; fixed sequences name it.
+    add({"stall", 0, [k = KIND](Stage&, std::mt19937&) { return std::optional<Press>(Press{k}); },
+         [](Stage& stage, const Press&) {
+             if (!stage.held)
+                 return;
+             stage.stallShare();
+             stage.excused << QStringLiteral("慢共享停止答复后按下的被拒绝，答复再来后仍是拒绝");
+         },
+         [](const Press&) { return QStringLiteral("等慢共享一秒多不答复"); }});
 #undef KIND
     return kinds;
 }

@@ -31,8 +31,10 @@ struct Stage
     QUrl other;
     // Whether the share's answers are held back in this pass.
     bool held = false;
-    // What the press waits for, when it is a project file's work or a settle of the answers it asked.
+    // Waits for a project file's work to end.
     std::function<void()> awaitFileWork;
+    // Keeps the held share silent until it counts as stalled.
+    std::function<void()> stallShare;
     // Presses whose outcome the design lets differ in this pass, and breaches of what must hold at every press.
     QStringList excused;
     QStringList breaches;
