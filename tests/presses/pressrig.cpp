@@ -397,7 +397,11 @@ QList<Press> PressRig::draw(quint32 seed, int count)
 PressRig::Verdict PressRig::judge(const QList<Press>& presses)
 {
     const Ending atOnce = pass(presses, false);
-    const Ending held = pass(presses, true);
+    return compare(atOnce, pass(presses, true));
+}
+
+PressRig::Verdict PressRig::compare(const Ending& atOnce, const Ending& held)
+{
     Verdict verdict;
     // What must hold at every press holds whatever the design lets the two ends differ in.
     verdict.differences << held.breaches;

@@ -35,6 +35,7 @@ class PressRig : public EngineTest
     // Draws a sequence of `count` presses, each among what exists at its moment, pressing it with every answer in.
     QList<Press> draw(quint32 seed, int count);
     Verdict judge(const QList<Press>& presses);
+    static Verdict compare(const Ending& atOnce, const Ending& held);
     // The shortest sequence found that still ends differently, by leaving presses out (halves, then quarters, ... then
     // one at a time), within a budget of trials.
     QList<Press> shrink(QList<Press> presses, int trials = 60);
@@ -46,11 +47,12 @@ class PressRig : public EngineTest
     // The status line's text as a kind: its first part, numbers left out.
     static QString statusKind(const QString& text);
 
+    Ending pass(const QList<Press>& presses, bool held, QList<Press>* drawn = nullptr, std::mt19937* random = nullptr);
+
   protected:
     void SetUp() override;
     void TearDown() override;
 
-    Ending pass(const QList<Press>& presses, bool held, QList<Press>* drawn = nullptr, std::mt19937* random = nullptr);
     void begin(bool held);
     void finish();
     Stage& stage() { return *m_stage; }

@@ -59,6 +59,22 @@ TEST_P(PressSequences, FixedSeedsEndAlikeHeldBackAndAtOnce)
 }
 INSTANTIATE_TEST_SUITE_P(Groups, PressSequences, ::testing::Range(0, 4));
 
+// The rig itself: a sequence pressed twice the same way ends the same, held back or not, so that a difference
+// between the two ways is the engine's.
+TEST_F(PressSequences, TheSameWayTwiceEndsTheSame)
+{
+    for (quint32 seed = 1; seed <= 4; ++seed) {
+        const QList<Press> presses = draw(seed, 10);
+        for (const bool held : {false, true}) {
+            const Ending first = pass(presses, held);
+            const Verdict verdict = compare(first, pass(presses, held));
+            EXPECT_TRUE(verdict.differences.isEmpty())
+                << (held ? "held back twice" : "at once twice") << ", seed " << seed << ":\n"
+                << qPrintable(repeatable(presses, verdict));
+        }
+    }
+}
+
 // A sequence for each way the two ends were seen to part, should the seeds not draw it.
 TEST_F(PressSequences, UndoAndRedoActOnTheNewestActionInTheOrderPressed)
 {
