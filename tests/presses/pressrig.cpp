@@ -69,7 +69,8 @@ QString editOfOutcome(const QString& kind)
 }
 bool isOutcome(const QString& kind)
 {
-    return editOfOutcome(kind) != kind;
+    return std::any_of(kOutcomes.cbegin(), kOutcomes.cend(),
+                       [&](const auto& outcome) { return kind.startsWith(outcome.first); });
 }
 
 } // namespace
@@ -381,6 +382,9 @@ PressRig::Ending PressRig::pass(const QList<Press>& presses, bool held, QList<Pr
     runEvents(50);
     Ending end = ending();
     end.outcomesSeen = m_seen;
+    if (qEnvironmentVariableIsSet("LUMO_PRESS_DEBUG"))
+        std::printf("seen %s: %s\n", held ? "held" : "at once",
+                    qPrintable(QStringList(m_seen.begin(), m_seen.end()).join(" / ")));
     end.excused = stage().excused;
     end.breaches = stage().breaches + end.breaches;
     return end;
@@ -442,8 +446,24 @@ PressRig::Verdict PressRig::compare(const Ending& atOnce, const Ending& held)
     return verdict;
 }
 
+// What a difference is about: its words before the first colon.
+static QString differenceLabel(const QString& difference)
+{
+    return difference.section(QRegularExpression(QStringLiteral("[:：“]")), 0, 0).trimmed();
+}
+
 QList<Press> PressRig::shrink(QList<Press> presses, int trials)
 {
+    const Verdict first = judge(presses);
+    if (first.differences.isEmpty())
+        return presses;
+    // Shrunk for the first difference: a shorter sequence that parts the two ends over something else is another
+    // finding.
+    const QString label = differenceLabel(first.differences.first());
+    const auto stillParts = [&](const Verdict& verdict) {
+        return std::any_of(verdict.differences.cbegin(), verdict.differences.cend(),
+                           [&](const QString& difference) { return differenceLabel(difference) == label; });
+    };
     for (qsizetype chunk = presses.size() / 2; chunk >= 1 && trials > 0;) {
         bool dropped = false;
         for (qsizetype from = 0; from < presses.size() && trials > 0;) {
@@ -451,7 +471,7 @@ QList<Press> PressRig::shrink(QList<Press> presses, int trials)
             fewer.remove(from, std::min(chunk, presses.size() - from));
             --trials;
             const Verdict verdict = judge(fewer);
-            if (!verdict.differences.isEmpty()) {
+            if (stillParts(verdict)) {
                 presses = fewer;
                 dropped = true;
             } else {

@@ -29,8 +29,11 @@ class PressSequences : public PressRig, public ::testing::WithParamInterface<int
             tally.excused += verdict.excused;
             if (verdict.differences.isEmpty())
                 continue;
-            QString text = QStringLiteral("seed %1:\n").arg(seed);
+            QString text = QStringLiteral("seed %1, %2 presses:\n").arg(seed).arg(presses.size());
             if (tally.failures.size() < shrunk) {
+                for (const QString& difference : verdict.differences)
+                    text += QStringLiteral("    - ") + difference.left(100) + "\n";
+                text += QStringLiteral("  the fewest presses that part the first of them:\n");
                 const QList<Press> fewest = shrink(presses);
                 text += repeatable(fewest, judge(fewest));
             } else {
