@@ -73,6 +73,15 @@ bool isOutcome(const QString& kind)
                        [&](const auto& outcome) { return kind.startsWith(outcome.first); });
 }
 
+// What a press left on the stack is overwritten, as the calls of a later turn of the event loop overwrite it: work
+// that kept a pointer into a frame of the press reads this, not the values the press left there.
+[[gnu::noinline]] void overwriteDeadStack()
+{
+    volatile unsigned char bytes[16384];
+    for (volatile unsigned char& byte : bytes)
+        byte = 0x5a;
+}
+
 } // namespace
 
 QStringList PressRig::allowedDifferences()
@@ -223,6 +232,10 @@ void PressRig::begin(bool held)
     else
         settle();
     m_seen.clear();
+    QObject::connect(engine.get(), &Engine::projectionModeChanged, engine.get(), [this] {
+        if (engine->projectionMode())
+            ++m_stage->runsBegun;
+    });
     // The status line as a person sees it: what stands at the end of a turn of the event loop.
     QObject::connect(engine.get(), &Engine::messageChanged, engine.get(), [this, queued = std::make_shared<bool>()] {
         if (std::exchange(*queued, true))
@@ -327,6 +340,11 @@ PressRig::Ending PressRig::ending()
     end.status = engine->message();
     if (end.status.startsWith(QStringLiteral("正在")) || end.status.contains(QStringLiteral("素材无响应")))
         end.breaches << QStringLiteral("答复都已到，状态栏仍说“%1”").arg(end.status);
+    if (stage().runsBegun > m_monitorsOpened)
+        end.breaches << QStringLiteral("投放开始了 %1 次，投放监看窗口只打开了 %2 次（监看%3）")
+                            .arg(stage().runsBegun)
+                            .arg(m_monitorsOpened)
+                            .arg(m_console->previewMode() ? QStringLiteral("仍在预监") : QStringLiteral("在播出"));
     // Where one undo then leads.
     engine->undo();
     settle();
@@ -342,6 +360,7 @@ PressRig::Ending PressRig::pass(const QList<Press>& presses, bool held, QList<Pr
     const auto make = [&](const Press& press) {
         ++step;
         kinds.at(press.kind).apply(stage(), press);
+        overwriteDeadStack();
         if (held) {
             settleLocal();
             if (qEnvironmentVariableIsSet("LUMO_PRESS_DEBUG"))

@@ -113,6 +113,27 @@ TEST_F(PressSequences, RunsAndGoEndAsWithTheAnswersInAtOnce)
                 {pressOf("select", "时间线"), pressOf("sheetRun"), pressOf("GO")});
 }
 
+// A check over more than 4,096 events gathers its files over several turns before the run's press takes its turn:
+// the run starts a turn after the click, answers in or not.
+TEST_F(PressSequences, ARunFromTheCheckSheetOfALargeCueTurnsTheMonitors)
+{
+    Cue large;
+    large.name = QStringLiteral("大节目");
+    QList<TimelineEvent> events;
+    for (int i = 0; i < 4100; ++i)
+        events << udpMessage(i * 0.01, 9, QStringLiteral("m%1").arg(i));
+    large.timeline = events;
+    m_firstShow.cues.append(large);
+    expectAlike("a run of a large cue from the check sheet", {pressOf("select", "大节目"), pressOf("sheetRun")});
+}
+
+// Where the sheet outlives the click, a run that starts later must not reach the launch copied onto the stack.
+TEST_F(PressSequences, ARunFromTheCheckSheetThatOutlivesTheClickStartsLater)
+{
+    expectAlike("a run from the check sheet that stays while the run waits",
+                {pressOf("select", "开场"), pressOf("sheetRunSheetStays")});
+}
+
 TEST_F(PressSequences, TheStatusLineSaysWhatHoldsNow)
 {
     expectAlike("a relink waits, a countdown dropped with its cue: never \"就绪\"",

@@ -186,25 +186,33 @@ QList<PressKind> makeVocabulary()
                  stage.sheet = std::make_unique<ProjectionLaunch>(stage.console, stage.openWindow);
          },
          [](const Press&) { return QStringLiteral("在顶栏按 开始投放"); }});
-    // The check sheet's "继续投放", as PreflightCheck::start makes it: the sheet closes (and is let go), and a copy
-    // of its launch starts the run. The sheet is opened first as "开始投放" opens it when it is not shown.
-    add({"sheetRun", 2, [k = KIND](Stage&, std::mt19937&) { return std::optional<Press>(Press{k}); },
-         [](Stage& stage, const Press&) {
-             if (!stage.header.canLaunch())
-                 return;
-             if (!stage.sheet) {
-                 stage.console.setLaunchAfterCheck(true);
-                 stage.console.setPreflightOpen(true);
-                 stage.sheet = std::make_unique<ProjectionLaunch>(stage.console, stage.openWindow);
-             }
-             noteTransport(stage, "run", [&] {
-                 ProjectionLaunch launch = *stage.sheet;
-                 stage.console.setPreflightOpen(false);
-                 stage.sheet.reset();
-                 return launch.startProjection();
-             });
-         },
+    // The check sheet's "继续投放", as PreflightCheck::start makes it: the sheet closes, and a copy of its launch made
+    // on the stack starts the run. The sheet is opened first as "开始投放" opens it when it is not shown. The sheet
+    // is let go with the click, or (drawn never, fixed sequences name it) outlives it until the next sheet.
+    const auto sheetRun = [](bool sheetStays) {
+        return [sheetStays](Stage& stage, const Press&) {
+            if (!stage.header.canLaunch())
+                return;
+            if (!stage.sheet) {
+                stage.console.setLaunchAfterCheck(true);
+                stage.console.setPreflightOpen(true);
+                stage.sheet = std::make_unique<ProjectionLaunch>(stage.console, stage.openWindow);
+            }
+            noteTransport(stage, "run", [&] {
+                ProjectionLaunch launch = *stage.sheet;
+                stage.console.setPreflightOpen(false);
+                if (!sheetStays)
+                    stage.sheet.reset();
+                else
+                    stage.keptSheets.push_back(std::move(stage.sheet));
+                return launch.startProjection();
+            });
+        };
+    };
+    add({"sheetRun", 2, [k = KIND](Stage&, std::mt19937&) { return std::optional<Press>(Press{k}); }, sheetRun(false),
          [](const Press&) { return QStringLiteral("在投放检查单按 继续投放"); }});
+    add({"sheetRunSheetStays", 0, [k = KIND](Stage&, std::mt19937&) { return std::optional<Press>(Press{k}); },
+         sheetRun(true), [](const Press&) { return QStringLiteral("在投放检查单按 继续投放（检查单稍后才放下）"); }});
 
     // Screens.
     add({"screenPlay", 3, [k = KIND](Stage& stage, std::mt19937& random) { return withScreen(stage, random, k, true); },

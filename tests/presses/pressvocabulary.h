@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <vector>
 
 // Everything an operator's press acts on: the engine, the timeline editor's model on it, the console's state with
 // the header's launch and the check sheet's, and the files and folders presses name.
@@ -23,6 +24,10 @@ struct Stage
     ProjectionLaunch& header;
     // The check sheet while it is shown: its launch, as PreflightCheck holds it.
     std::unique_ptr<ProjectionLaunch> sheet;
+    // Sheets closed that are let go only at the end of the pass.
+    std::vector<std::unique_ptr<ProjectionLaunch>> keptSheets;
+    // Runs that began, each of which turns the monitors to what is on air and opens the run's monitor window.
+    int runsBegun = 0;
     std::function<void(const QString&)> openWindow;
     // The folder whose answers may be held back, the local one, and the project files.
     QString share;
