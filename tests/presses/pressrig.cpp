@@ -409,18 +409,19 @@ PressRig::Ending PressRig::pass(const QList<Press>& presses, bool held, QList<Pr
     return end;
 }
 
-QList<Press> PressRig::draw(quint32 seed, int count)
+QList<Press> PressRig::draw(quint32 seed, int count, Ending* atOnce)
 {
     std::mt19937 random(seed);
     QList<Press> presses;
-    pass(QList<Press>(count), false, &presses, &random);
+    Ending end = pass(QList<Press>(count), false, &presses, &random);
+    if (atOnce)
+        *atOnce = std::move(end);
     return presses;
 }
 
-PressRig::Verdict PressRig::judge(const QList<Press>& presses)
+PressRig::Verdict PressRig::judge(const QList<Press>& presses, const std::optional<Ending>& atOnce)
 {
-    const Ending atOnce = pass(presses, false);
-    return compare(atOnce, pass(presses, true));
+    return compare(atOnce ? *atOnce : pass(presses, false), pass(presses, true));
 }
 
 PressRig::Verdict PressRig::compare(const Ending& atOnce, const Ending& held)

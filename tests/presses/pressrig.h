@@ -32,9 +32,11 @@ class PressRig : public EngineTest
         bool excused = false;
     };
 
-    // Draws a sequence of `count` presses, each among what exists at its moment, pressing it with every answer in.
-    QList<Press> draw(quint32 seed, int count);
-    Verdict judge(const QList<Press>& presses);
+    // Draws a sequence of `count` presses, each among what exists at its moment, pressing it with every answer in;
+    // where that ended, when asked.
+    QList<Press> draw(quint32 seed, int count, Ending* atOnce = nullptr);
+    // Presses the sequence both ways (with every answer in at once only when that end is not given) and compares.
+    Verdict judge(const QList<Press>& presses, const std::optional<Ending>& atOnce = std::nullopt);
     static Verdict compare(const Ending& atOnce, const Ending& held);
     // The shortest sequence found that still ends differently, by leaving presses out (halves, then quarters, ... then
     // one at a time), within a budget of trials.

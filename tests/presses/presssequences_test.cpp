@@ -23,8 +23,9 @@ class PressSequences : public PressRig, public ::testing::WithParamInterface<int
     {
         Tally tally;
         for (quint32 seed = first; seed < first + quint32(count); ++seed) {
-            const QList<Press> presses = draw(seed, 6 + int(seed % 7));
-            const Verdict verdict = judge(presses);
+            Ending atOnce;
+            const QList<Press> presses = draw(seed, 6 + int(seed % 7), &atOnce);
+            const Verdict verdict = judge(presses, atOnce);
             ++tally.sequences;
             tally.excused += verdict.excused;
             if (verdict.differences.isEmpty())
