@@ -93,8 +93,10 @@ QStringList PressRig::allowedDifferences()
                        "(\"工程已打开 · 已放弃尚未完成的…\"): only the line's first part is compared."),
         QStringLiteral("\"撤销\" or \"重做\" that took back an edit still waiting says so (\"已撤销尚未完成的…\"): the "
                        "line is not compared; what the edit taken back would have said is not looked for."),
-        QStringLiteral("An edit whose answers came after later presses tells its outcome when it lands, in place of "
-                       "what those presses said: the held pass may end on an outcome the other pass also showed."),
+        QStringLiteral("A press or an edit whose answers came after later presses tells its outcome when it lands, in "
+                       "place of what those presses said: each pass may end on a line the other also showed."),
+        QStringLiteral("A press on a clip, a lane or a library entry that an edit still waiting has yet to make "
+                       "cannot be made: the sequence is excused (counted apart)."),
         QStringLiteral("Project files (open, save, recover) are read and written on a local folder: both passes wait "
                        "for that work at its press, since a second file's work is refused while one is on its way."),
     };
@@ -357,10 +359,14 @@ PressRig::Ending PressRig::pass(const QList<Press>& presses, bool held, QList<Pr
     begin(held);
     const QList<PressKind>& kinds = pressVocabulary();
     int step = 0;
+    QList<int> missed;
     const auto make = [&](const Press& press) {
         ++step;
+        stage().missed = false;
         kinds.at(press.kind).apply(stage(), press);
         overwriteDeadStack();
+        if (stage().missed)
+            missed << step;
         if (held) {
             settleLocal();
             if (qEnvironmentVariableIsSet("LUMO_PRESS_DEBUG"))
@@ -400,7 +406,8 @@ PressRig::Ending PressRig::pass(const QList<Press>& presses, bool held, QList<Pr
     waitUntil([&] { return quiet(); }, 5000);
     runEvents(50);
     Ending end = ending();
-    end.outcomesSeen = m_seen;
+    end.seen = m_seen;
+    end.missed = missed;
     if (qEnvironmentVariableIsSet("LUMO_PRESS_DEBUG"))
         std::printf("seen %s: %s\n", held ? "held" : "at once",
                     qPrintable(QStringList(m_seen.begin(), m_seen.end()).join(" / ")));
@@ -431,7 +438,9 @@ PressRig::Verdict PressRig::compare(const Ending& atOnce, const Ending& held)
     verdict.differences << held.breaches;
     for (const QString& breach : atOnce.breaches)
         verdict.differences << QStringLiteral("(答复即时) ") + breach;
-    if (!held.excused.isEmpty()) {
+    const bool madeLate =
+        std::any_of(held.missed.cbegin(), held.missed.cend(), [&](int step) { return !atOnce.missed.contains(step); });
+    if (!held.excused.isEmpty() || madeLate) {
         verdict.excused = true;
         return verdict;
     }
@@ -450,17 +459,19 @@ PressRig::Verdict PressRig::compare(const Ending& atOnce, const Ending& held)
         verdict.differences << QStringLiteral("%1 答复即时: %2 | 答复迟到: %3")
                                    .arg(prefix.trimmed(), one.mid(start, 120), other.mid(start, 120));
     }
+    // What landed late says so when it lands: each pass may end on a line the other showed too.
     const QString kind = statusKind(held.status);
     const bool tookBack = kind.contains(QStringLiteral("尚未完成"));
-    if (!tookBack && kind != statusKind(atOnce.status) && !(isOutcome(kind) && atOnce.outcomesSeen.contains(kind)))
+    const bool eachSeen = atOnce.seen.contains(kind) && held.seen.contains(statusKind(atOnce.status));
+    if (!tookBack && kind != statusKind(atOnce.status) && !eachSeen)
         verdict.differences << QStringLiteral("状态栏 答复即时: %1 | 答复迟到: %2").arg(atOnce.status, held.status);
     QString dropped;
-    for (const QString& seen : held.outcomesSeen)
+    for (const QString& seen : held.seen)
         if (seen.contains(QStringLiteral("尚未完成")) || seen.startsWith(QStringLiteral("工程已打开")) ||
             seen.startsWith(QStringLiteral("已恢复")))
             dropped += seen;
-    for (const QString& seen : atOnce.outcomesSeen)
-        if (isOutcome(seen) && !held.outcomesSeen.contains(seen) && !dropped.contains(editOfOutcome(seen)) &&
+    for (const QString& seen : atOnce.seen)
+        if (isOutcome(seen) && !held.seen.contains(seen) && !dropped.contains(editOfOutcome(seen)) &&
             !held.status.contains(editOfOutcome(seen)))
             verdict.differences << QStringLiteral("状态栏从未显示“%1”（答复即时时显示过）").arg(seen);
     return verdict;

@@ -20,10 +20,12 @@ class PressRig : public EngineTest
     {
         QStringList lines;
         QString status;
-        // The outcomes the status line showed for at least a turn of the event loop.
-        QSet<QString> outcomesSeen;
+        // The kinds of everything the status line showed for at least a turn of the event loop.
+        QSet<QString> seen;
         QStringList excused;
         QStringList breaches;
+        // The presses (counted from 1) that named what was not there.
+        QList<int> missed;
     };
     // Why the two passes differ; empty when they agree (or the design lets them differ, see allowedDifferences()).
     struct Verdict

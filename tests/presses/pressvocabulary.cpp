@@ -50,11 +50,12 @@ QString laneWords(const QString& key)
     return QStringLiteral("%1轨 %2层%3")
         .arg(tracks.value(parts.value(0).toInt()), parts.value(1), parts.value(2).isEmpty() ? "" : " · " + parts[2]);
 }
-std::optional<TimelineLane> laneOf(const Stage& stage, const QString& key)
+std::optional<TimelineLane> laneOf(Stage& stage, const QString& key)
 {
     for (const TimelineLane& lane : stage.model.cue().lanes())
         if (laneKey(lane) == key)
             return lane;
+    stage.missed = true;
     return std::nullopt;
 }
 QString eventLane(const Stage& stage, const TimelineEvent& event)
@@ -326,6 +327,7 @@ QList<PressKind> makeVocabulary()
     };
     const auto resize = [](Stage& stage, const Press& press) {
         const std::optional<TimelineEvent> event = pictureClip(stage, press.a, press.b);
+        stage.missed = !event;
         if (!event)
             return;
         if (const std::optional<MediaAsset> asset = stage.model.cue().asset(*event))
@@ -341,6 +343,8 @@ QList<PressKind> makeVocabulary()
          [resize](Stage& stage, const Press& press) {
              if (stage.model.view().resizeStart())
                  resize(stage, press);
+             else
+                 stage.missed = true;
          },
          dragWords(QStringLiteral("继续拖动"))});
     add({"dragEnd", 2,
@@ -349,7 +353,10 @@ QList<PressKind> makeVocabulary()
                  return std::nullopt;
              return Press{k};
          },
-         [](Stage& stage, const Press&) { stage.model.placement().endPictureResize(); },
+         [](Stage& stage, const Press&) {
+             stage.missed = !stage.model.view().resizeStart();
+             stage.model.placement().endPictureResize();
+         },
          [](const Press&) { return QStringLiteral("松开拖动的图片"); }});
     add({"messageDraft", 1,
          [k = KIND](Stage& stage, std::mt19937& random) -> std::optional<Press> {
@@ -377,6 +384,7 @@ QList<PressKind> makeVocabulary()
                      stage.model.selection().setAssetID(asset.id);
                      return;
                  }
+             stage.missed = true;
          },
          [](const Press& press) { return QStringLiteral("在素材库选中 %1").arg(press.a); }});
     add({"relink", 3,

@@ -43,6 +43,8 @@ struct Stage
     // Presses whose outcome the design lets differ in this pass, and breaches of what must hold at every press.
     QStringList excused;
     QStringList breaches;
+    // The press just made named a clip, a lane or a library entry that is not there (yet).
+    bool missed = false;
     // The kinds of transport press (GO, take, run) made since the transport last had nothing waiting.
     QStringList transportWaits;
 };
