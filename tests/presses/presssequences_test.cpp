@@ -143,8 +143,7 @@ TEST_F(PressSequences, TheStatusLineSaysWhatHoldsNow)
                 {pressOf("relink", "share"), pressOf("builtInPicture")});
     expectAlike("a screen's play refused while the share was silent: once it answers, the line no longer says so",
                 {pressOf("stall"), pressOf("screenPlay", "屏幕 1", "退场")});
-    expectAlike("a relink and a default picture landing in one turn: each outcome is seen",
-                {pressOf("relink", "share"), pressOf("defaultPicture", "local/红.png")});
+}
 }
 
 // The longer run: LUMO_PRESS_SEEDS="first count" presses that many sequences from that seed and prints the count of
