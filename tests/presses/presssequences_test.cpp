@@ -144,7 +144,6 @@ TEST_F(PressSequences, TheStatusLineSaysWhatHoldsNow)
     expectAlike("a screen's play refused while the share was silent: once it answers, the line no longer says so",
                 {pressOf("stall"), pressOf("screenPlay", "屏幕 1", "退场")});
 }
-}
 
 // The longer run: LUMO_PRESS_SEEDS="first count" presses that many sequences from that seed and prints the count of
 // sequences and of those that ended apart, e.g.
