@@ -483,9 +483,8 @@ static QString differenceLabel(const QString& difference)
     return difference.section(QRegularExpression(QStringLiteral("[:：“]")), 0, 0).trimmed();
 }
 
-QList<Press> PressRig::shrink(QList<Press> presses, int trials)
+QList<Press> PressRig::shrink(QList<Press> presses, const Verdict& first, int trials)
 {
-    const Verdict first = judge(presses);
     if (first.differences.isEmpty())
         return presses;
     // Shrunk for the first difference: a shorter sequence that parts the two ends over something else is another

@@ -40,9 +40,9 @@ class PressRig : public EngineTest
     // Presses the sequence both ways (with every answer in at once only when that end is not given) and compares.
     Verdict judge(const QList<Press>& presses, const std::optional<Ending>& atOnce = std::nullopt);
     static Verdict compare(const Ending& atOnce, const Ending& held);
-    // The shortest sequence found that still ends differently, by leaving presses out (halves, then quarters, ... then
-    // one at a time), within a budget of trials.
-    QList<Press> shrink(QList<Press> presses, int trials = 60);
+    // The shortest sequence found that still parts the two ends over the first of the differences found, by leaving
+    // presses out (halves, then quarters, ... then one at a time), within a budget of trials.
+    QList<Press> shrink(QList<Press> presses, const Verdict& found, int trials = 60);
     // Sequences that end apart: the failure printed as numbered presses a person can repeat, with the differences.
     static QString repeatable(const QList<Press>& presses, const Verdict& verdict);
     // Where the two passes may end apart by design, with the reason beside each.

@@ -35,7 +35,7 @@ class PressSequences : public PressRig, public ::testing::WithParamInterface<int
                 for (const QString& difference : verdict.differences)
                     text += QStringLiteral("    - ") + difference.left(100) + "\n";
                 text += QStringLiteral("  the fewest presses that part the first of them:\n");
-                const QList<Press> fewest = shrink(presses);
+                const QList<Press> fewest = shrink(presses, verdict);
                 text += repeatable(fewest, judge(fewest));
             } else {
                 text += repeatable(presses, verdict);
