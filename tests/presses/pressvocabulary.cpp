@@ -238,6 +238,20 @@ QList<PressKind> makeVocabulary()
                  stage.engine.returnScreensToProjection({*role});
          },
          [](const Press& press) { return QStringLiteral("在%1的卡片上按 返回节目投放").arg(press.a); }});
+    add({"screenPause", 1,
+         [k = KIND](Stage& stage, std::mt19937& random) { return withScreen(stage, random, k, false); },
+         [](Stage& stage, const Press& press) {
+             if (const std::optional<ScreenRole> role = screenNamed(stage.engine, press.a))
+                 stage.engine.pauseScreens({*role});
+         },
+         [](const Press& press) { return QStringLiteral("在%1的卡片上按 暂停").arg(press.a); }});
+    add({"screenResume", 1,
+         [k = KIND](Stage& stage, std::mt19937& random) { return withScreen(stage, random, k, false); },
+         [](Stage& stage, const Press& press) {
+             if (const std::optional<ScreenRole> role = screenNamed(stage.engine, press.a))
+                 stage.engine.resumeScreens({*role});
+         },
+         [](const Press& press) { return QStringLiteral("在%1的卡片上按 继续").arg(press.a); }});
     add({"addScreen", 1, [k = KIND](Stage&, std::mt19937&) { return std::optional<Press>(Press{k}); },
          [](Stage& stage, const Press&) { stage.engine.addScreen(); },
          [](const Press&) { return QStringLiteral("添加屏幕"); }});
