@@ -90,6 +90,8 @@ TEST_F(PressSequences, UndoAndRedoActOnTheNewestActionInTheOrderPressed)
     expectAlike("a relink waits while a clip's length is dragged: its own undo step",
                 {pressOf("select", "时间线"), pressOf("relink", "share"),
                  pressOf("dragBegin", "红.png", "0/2/屏幕 1", 20), pressOf("dragMove", "红.png", "0/2/屏幕 1", 40)});
+    expectAlike("a rename, an import that adds nothing new, undo: the rename is undone",
+                {pressOf("rename", "暖场", "改名1"), pressOf("import", "share/绿.png"), pressOf("undo")});
 }
 
 TEST_F(PressSequences, SaveSelectionAndLanesEndAsWithTheAnswersInAtOnce)
@@ -110,6 +112,8 @@ TEST_F(PressSequences, RunsAndGoEndAsWithTheAnswersInAtOnce)
 {
     expectAlike("a run from the check sheet that waits its turn turns the monitors and opens its window",
                 {pressOf("select", "开场"), pressOf("sheetRun")});
+    expectAlike("a sound put on a lane of the cue GO takes next: GO plays the cue with it",
+                {pressOf("addOnLane", "share/声音.wav", "2/1/", 0), pressOf("GO")});
     expectAlike("GO behind a run that waits and is refused: GO takes the next cue",
                 {pressOf("select", "时间线"), pressOf("sheetRun"), pressOf("GO")});
 }
