@@ -94,7 +94,8 @@ QStringList PressRig::allowedDifferences()
         QStringLiteral("\"撤销\" or \"重做\" that took back an edit still waiting says so (\"已撤销尚未完成的…\"): the "
                        "line is not compared; what the edit taken back would have said is not looked for."),
         QStringLiteral("A press or an edit whose answers came after later presses tells its outcome when it lands, in "
-                       "place of what those presses said: each pass may end on a line the other also showed."),
+                       "place of what those presses said, or of the line that says what holds (\"就绪\", the cue on "
+                       "air): each pass may end on a line the other also showed."),
         QStringLiteral("A press on a clip, a lane or a library entry that an edit still waiting has yet to make "
                        "cannot be made: the sequence is excused (counted apart)."),
         QStringLiteral("Project files (open, save, recover) are read and written on a local folder: both passes wait "
@@ -459,10 +460,14 @@ PressRig::Verdict PressRig::compare(const Ending& atOnce, const Ending& held)
         verdict.differences << QStringLiteral("%1 答复即时: %2 | 答复迟到: %3")
                                    .arg(prefix.trimmed(), one.mid(start, 120), other.mid(start, 120));
     }
-    // What landed late says so when it lands: each pass may end on a line the other showed too.
+    // What landed late says so when it lands: each pass may end on a line the other showed too, or the held one on
+    // an outcome where the other says what holds.
     const QString kind = statusKind(held.status);
     const bool tookBack = kind.contains(QStringLiteral("尚未完成"));
-    const bool eachSeen = atOnce.seen.contains(kind) && held.seen.contains(statusKind(atOnce.status));
+    static const QStringList holding{"就绪", "播出中", "时间轴播出", "已暂停", "等待执行"};
+    const QString atOnceKind = statusKind(atOnce.status);
+    const bool eachSeen =
+        atOnce.seen.contains(kind) && (held.seen.contains(atOnceKind) || holding.contains(atOnceKind));
     if (!tookBack && kind != statusKind(atOnce.status) && !eachSeen)
         verdict.differences << QStringLiteral("状态栏 答复即时: %1 | 答复迟到: %2").arg(atOnce.status, held.status);
     QString dropped;
