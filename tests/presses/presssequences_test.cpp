@@ -101,6 +101,8 @@ TEST_F(PressSequences, SaveSelectionAndLanesEndAsWithTheAnswersInAtOnce)
                 {pressOf("take", "开场"), pressOf("select", "退场")});
     expectAlike("take a cue whose files are on their way, select another with a message draft open: it stays open",
                 {pressOf("select", "时间线"), pressOf("take", "开场"), pressOf("messageDraft", {}, {}, 2)});
+    expectAlike("GO twice, the second's files on their way, then the cue on air selected again: it stays selected",
+                {pressOf("GO"), pressOf("GO"), pressOf("select", "暖场")});
     expectAlike("an import of the share, then another entry selected: the selection stays",
                 {pressOf("import", "share/蓝.png"), pressOf("selectAsset", "音乐.wav")});
     expectAlike("a file put on a lane, the lane deleted: neither comes back",
@@ -145,6 +147,8 @@ TEST_F(PressSequences, TheStatusLineSaysWhatHoldsNow)
                 {pressOf("delay", "暖场"), pressOf("relink", "share"), pressOf("GO"), pressOf("deleteCue", "暖场")});
     expectAlike("\"恢复内置\" while a relink waits reads no picture, and the relink's outcome is seen",
                 {pressOf("relink", "share"), pressOf("builtInPicture")});
+    expectAlike("the same file of the share imported twice: once the answers are in, nothing is said to be read",
+                {pressOf("import", "share/绿.png"), pressOf("import", "share/绿.png")});
     expectAlike("a screen's play refused while the share was silent: once it answers, the line no longer says so",
                 {pressOf("stall"), pressOf("screenPlay", "屏幕 1", "退场")});
 }
