@@ -22,6 +22,8 @@ class PressRig : public EngineTest
         QString status;
         // The kinds of everything the status line showed for at least a turn of the event loop.
         QSet<QString> seen;
+        // The kinds of everything put on the status line, seen or not.
+        QSet<QString> said;
         QStringList excused;
         QStringList breaches;
         // The presses (counted from 1) that named what was not there.
@@ -82,5 +84,6 @@ class PressRig : public EngineTest
     int m_monitorsOpened = 0;
     int m_round = 0;
     QSet<QString> m_seen;
+    QSet<QString> m_said;
     QStringList m_localFiles;
 };
