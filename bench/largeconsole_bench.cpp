@@ -22,6 +22,7 @@
 #include "medialibrarypanel.h"
 #include "projectfile.h"
 #include "projectfilework.h"
+#include "steptiming.h"
 #include "timelineeditor.h"
 #include "timelineeditormodel.h"
 
@@ -38,47 +39,9 @@
 
 namespace {
 
-struct Step
-{
-    const char* name;
-    double ms = 0;
-    double stopMs = 0;
-    double queuedMs = 0;
-    // The main thread's own processor time over the step, which other work on a busy machine does not stretch.
-    double cpuMs = 0;
-    bool ended = false;
-    QString outcome;
-};
-
-int capMs()
-{
-    const int seconds = qEnvironmentVariableIntValue("LUMO_BENCH_CAP_S");
-    return (seconds > 0 ? seconds : 180) * 1000;
-}
-
-Step measure(const char* name, const std::function<void()>& begin, const std::function<bool()>& ended,
-             const std::function<QString()>& outcome)
-{
-    Heartbeat beat(1);
-    QElapsedTimer clock;
-    clock.start();
-    // On the monotonic clock, as a profiler's samples are stamped: where each step lies in a profile.
-    if (qEnvironmentVariableIsSet("LUMO_BENCH_STEP_TIMES"))
-        std::fprintf(stderr, "step %s from %.3f\n", name,
-                     double(QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs()) / 1e9);
-    const double cpuStart = BenchTools::threadCpuSeconds();
-    begin();
-    bool done = false;
-    BenchTools::runEventsUntil([&] { return done = done || ended(); }, capMs());
-    Step step{name};
-    step.ms = double(clock.nsecsElapsed()) / 1e6;
-    step.stopMs = beat.longestGap().ms;
-    step.queuedMs = beat.longestGap().queuedMs;
-    step.cpuMs = (BenchTools::threadCpuSeconds() - cpuStart) * 1e3;
-    step.ended = done;
-    step.outcome = outcome();
-    return step;
-}
+using StepTiming::capMs;
+using StepTiming::measure;
+using StepTiming::Step;
 
 // `count` files, each a link to one small picture, or to one short sound for every fiftieth.
 QList<QUrl> makeFiles(const QString& folder, const QString& stem, int count)

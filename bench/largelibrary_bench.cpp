@@ -15,6 +15,7 @@
 #include "medialibrarypanel.h"
 #include "projectfile.h"
 #include "projectfilework.h"
+#include "steptiming.h"
 #include "timelineeditormodel.h"
 #include "timelineviewstate.h"
 
@@ -28,43 +29,9 @@
 
 namespace {
 
-struct Step
-{
-    const char* name;
-    double ms = 0;
-    double stopMs = 0;
-    // Of the longest stop, the time the thread waited for a processor: other work on the machine, not the program.
-    double queuedMs = 0;
-    bool ended = false;
-    QString outcome;
-};
-
-int capMs()
-{
-    const int seconds = qEnvironmentVariableIntValue("LUMO_BENCH_CAP_S");
-    return (seconds > 0 ? seconds : 180) * 1000;
-}
-
-// Runs the step from the event loop, then serves events until it has ended; its time and longest stop.
-Step measure(const char* name, const std::function<void()>& begin, const std::function<bool()>& ended,
-             const std::function<QString()>& outcome)
-{
-    BenchTools::runEvents(50);
-    Heartbeat beat(1);
-    QElapsedTimer clock;
-    clock.start();
-    begin();
-    // Once ended, it stays so: the watch on the rows in view asks again on its own.
-    bool done = false;
-    BenchTools::runEventsUntil([&] { return done = done || ended(); }, capMs());
-    Step step{name};
-    step.ms = double(clock.nsecsElapsed()) / 1e6;
-    step.stopMs = beat.longestGap().ms;
-    step.queuedMs = beat.longestGap().queuedMs;
-    step.ended = done;
-    step.outcome = outcome();
-    return step;
-}
+using StepTiming::capMs;
+using StepTiming::measure;
+using StepTiming::Step;
 
 // `count` files made from one small picture, named by number.
 QList<QUrl> makeFiles(const QString& folder, const QString& stem, int count)
