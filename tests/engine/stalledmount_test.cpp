@@ -16,6 +16,22 @@
 #include <QSignalSpy>
 #include <atomic>
 
+namespace {
+
+// The default show and `cues` more whose long names make its file take many requests to read.
+Show showOfLongNames(int cues, int nameLength)
+{
+    Show show = Show::makeDefault();
+    for (int i = 0; i < cues; ++i) {
+        Cue cue;
+        cue.name = QStringLiteral("第 %1 场 ").arg(i) + QString(nameLength, QChar(u'长'));
+        show.cues.append(cue);
+    }
+    return show;
+}
+
+} // namespace
+
 // The show's folder on a real FUSE mount that stops answering, or answers late, as a network share does: the kernel
 // holds every question about it until the file system answers. Skipped where FUSE or python3-fusepy is missing.
 class StalledMount : public EngineTest
@@ -183,12 +199,7 @@ TEST_F(StalledMount, SaveAndOpenWaitForAFolderThatStopsAnsweringAndLandWhenItAns
 // meanwhile is refused instead of reading the file again beside the first.
 TEST_F(StalledMount, ALongOpenFromASlowShareIsWorkInProgressAndOpens)
 {
-    Show large = Show::makeDefault();
-    for (int i = 0; i < 3000; ++i) {
-        Cue cue;
-        cue.name = QStringLiteral("第 %1 场 ").arg(i) + QString(2000, QChar(u'长'));
-        large.cues.append(cue);
-    }
+    const Show large = showOfLongNames(3000, 2000);
     writeShowFile(large, share.backing() + "/big.json", JsonFormat::pretty);
     share.delay(0.04);
 
@@ -472,12 +483,7 @@ TEST_P(SlowPace, GoTakeAndARunWaitForTheShareAndAreNeverRefusedAsSilent)
 
 TEST_P(SlowPace, AnOpenFromTheShareIsNeverSaidToWaitOnASilentFolder)
 {
-    Show show = Show::makeDefault();
-    for (int i = 0; i < 20; ++i) {
-        Cue cue;
-        cue.name = QStringLiteral("第 %1 场 ").arg(i) + QString(300, QChar(u'长'));
-        show.cues.append(cue);
-    }
+    const Show show = showOfLongNames(20, 300);
     writeShowFile(show, share.backing() + "/slow.json", JsonFormat::pretty);
     hear();
     EXPECT_EQ(open(onShare("slow.json")), std::nullopt);
