@@ -148,6 +148,8 @@ void EditHistory::push(ShowEdit* step)
 {
     const bool drops = m_undo.index() < m_undo.count();
     m_undo.push(step);
+    m_pressedFrom = m_undo.index();
+    m_presses.clear();
     if (drops)
         emit undoneStepsDropped();
 }
@@ -190,6 +192,11 @@ void EditHistory::forget(quint64 place)
         if (i != position)
             kept.push_back({stepAt(i)->showBefore(), stepAt(i)->showAfter(), stepAt(i)->serial()});
     const int index = m_undo.index() - (position < m_undo.index() ? 1 : 0);
+    // Replayed without the place: an undo spent on it goes to the step below, as it would have at once.
+    m_pressedFrom -= position < m_pressedFrom ? 1 : 0;
+    int replayed = m_pressedFrom;
+    for (const int press : m_presses)
+        replayed = std::clamp(replayed + press, 0, static_cast<int>(kept.size()));
     const quint64 drag = m_dragStep ? m_dragStep->serial() : 0;
     const quint64 group = m_groupStep ? m_groupStep->serial() : 0;
     m_rebuilding = true;
@@ -197,7 +204,7 @@ void EditHistory::forget(quint64 place)
     for (Kept& step : kept)
         m_undo.push(new ShowEdit(
             std::move(step.before), std::move(step.after), [this](const Show& show) { restore(show); }, step.serial));
-    m_undo.setIndex(index);
+    m_undo.setIndex(replayed);
     m_rebuilding = false;
     const auto found = [this](quint64 serial) {
         const int at = serial ? positionOf(serial) : -1;
@@ -205,6 +212,20 @@ void EditHistory::forget(quint64 place)
     };
     m_dragStep = found(drag);
     m_groupStep = found(group);
+    if (replayed != index)
+        restore(replayed > 0 ? stepAt(replayed - 1)->showAfter() : stepAt(0)->showBefore());
+}
+
+void EditHistory::undo()
+{
+    m_presses.push_back(-1);
+    m_undo.undo();
+}
+
+void EditHistory::redo()
+{
+    m_presses.push_back(1);
+    m_undo.redo();
 }
 
 std::optional<Show> EditHistory::showAfter(quint64 step) const
@@ -272,6 +293,8 @@ void EditHistory::finishLoading()
     setRecoveryError(std::nullopt);
     cancelRecoveryWrite();
     m_undo.clear();
+    m_pressedFrom = 0;
+    m_presses.clear();
     m_dragStep = nullptr;
     m_groupStep = nullptr;
 }

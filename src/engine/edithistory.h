@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 class Clock;
 class DelayedTask;
@@ -59,8 +60,12 @@ class EditHistory : public QObject
     // if made at its press; write gets the show with it made when its place is in the show (not undone). False when
     // its place is gone.
     bool land(quint64 place, const std::function<Show(const Show&)>& edit, const std::function<void(Show)>& write);
-    // The edit holding this place ended without changing the show: its place goes, as if never pressed.
+    // The edit holding this place ended without changing the show: its place goes, as if never pressed, and the
+    // undos and redos pressed since the newest step act as they would have acted without it.
     void forget(quint64 place);
+    // The operator's undo and redo.
+    void undo();
+    void redo();
     // The show just after this step, as it stands now (rebased by edits landed since); none once the step is gone.
     std::optional<Show> showAfter(quint64 step) const;
 
@@ -195,6 +200,9 @@ class EditHistory : public QObject
     quint64 m_newestEdit = 0;
     quint64 m_writtenEdit = 0;
     quint64 m_steps = 0;
+    // The undo position when the newest step was made, and each undo (-1) and redo (+1) pressed since.
+    int m_pressedFrom = 0;
+    std::vector<int> m_presses;
     // Grows with each show loaded in place of another: a background write's outcome belongs to the show it wrote.
     quint64 m_loads = 0;
     QString m_directory;

@@ -331,12 +331,12 @@ QUndoStack* Engine::editHistory()
 // the order pressed, as they would had it been made at once.
 void Engine::undo()
 {
-    m_history->undoStack()->undo();
+    m_history->undo();
 }
 
 void Engine::redo()
 {
-    m_history->undoStack()->redo();
+    m_history->redo();
 }
 
 bool Engine::canUndo()

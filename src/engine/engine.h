@@ -333,6 +333,9 @@ class Engine : public QObject
     void setProjectionPosition(const QString& position);
     void dropDelayOfRemovedCue();
     QList<Player*> transportPlayers() const;
+    // take() once the edits of the show waiting before it are made; selections: how many the operator had made at
+    // the press.
+    bool takeInTurn(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode, quint64 selections);
     // take() and beginProjection() once the answers their check needs are in, checked against the assets of their
     // moment.
     bool takeNow(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode,

@@ -7,10 +7,17 @@
 #include "picture.h"
 #include "runningtimeline.h"
 #include "transportwait.h"
+#include "waitingedits.h"
 
 #include <cmath>
 
 static constexpr double kLongestDelay = 3600;
+
+// A take waiting behind edits of the show, by its name among them.
+static QString takeBehindEdits()
+{
+    return QStringLiteral("播放");
+}
 
 std::optional<Cue> Engine::next() const
 {
@@ -28,7 +35,7 @@ std::optional<Cue> Engine::next() const
 // be refused, as it would had the run's answers been in at its press.
 bool Engine::go(std::optional<RemotePlaybackMode> remoteMode)
 {
-    if (m_countdown->cue() || m_transportWait->takeWaits())
+    if (m_countdown->cue() || m_transportWait->takeWaits() || m_waitingEdits->waitsFor(takeBehindEdits()))
         return false;
     const std::optional<Cue> cue = next();
     if (!cue) {
@@ -48,9 +55,31 @@ static double clampedDelay(const Cue& cue)
     return std::isfinite(cue.delay) ? std::clamp(cue.delay, 0.0, kLongestDelay) : 0;
 }
 
+// Edits of the show still waiting for their answers come first: the cue is taken in its turn as the show will be with
+// them made (a file put on its lane makes it a timeline cue).
+bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode)
+{
+    if (m_projectionMode && !m_transportWait->waiting())
+        return false;
+    if (!m_waitingEdits->waiting())
+        return takeInTurn(cue, useDelay, remoteMode, m_selections);
+    const WaitingEdits::Id turn =
+        m_waitingEdits->askInTurn(takeBehindEdits(), QStringLiteral("正在检查素材 · ") + cue.name);
+    setMessage(holdingMessage());
+    m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
+                          [this, turn, cue, useDelay, remoteMode, selections = m_selections] {
+                              if (!m_waitingEdits->lands(turn))
+                                  return;
+                              const auto now = std::find_if(m_show.cues.cbegin(), m_show.cues.cend(),
+                                                            [&](const Cue& present) { return present.id == cue.id; });
+                              takeInTurn(now != m_show.cues.cend() ? *now : cue, useDelay, remoteMode, selections);
+                          });
+    return true;
+}
+
 // A file whose answer is still on its way holds this cue, never the show: it is taken in its turn when the answers
 // come, as it would have been taken now.
-bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode)
+bool Engine::takeInTurn(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode, quint64 selections)
 {
     if (m_projectionMode && !m_transportWait->waiting())
         return false;
@@ -63,7 +92,7 @@ bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
             return !m_projectionMode && playbackIssues({cue}, assets, false).isEmpty();
         };
     // The cue taken becomes the selection as at the press: not over a selection the operator made since.
-    press.act = [this, cue, useDelay, remoteMode, assets, selections = m_selections] {
+    press.act = [this, cue, useDelay, remoteMode, assets, selections] {
         m_startSelects = selections == m_selections;
         const bool acted = takeNow(cue, useDelay, remoteMode, assets);
         m_startSelects = true;

@@ -48,11 +48,12 @@ WaitingEdits::Id WaitingEdits::ask(const QString& name, const QString& waitingTe
     return edit->id;
 }
 
-WaitingEdits::Id WaitingEdits::askInTurn(const QString& name)
+WaitingEdits::Id WaitingEdits::askInTurn(const QString& name, const QString& waitingText)
 {
     auto edit = std::make_shared<Edit>();
     edit->id = m_nextId++;
     edit->name = name;
+    edit->waitingText = waitingText;
     edit->number = m_hooks.numberPress();
     edit->show = m_hooks.show();
     edit->holdsPlace = false;
@@ -128,8 +129,10 @@ quint64 WaitingEdits::place(Id id) const
 
 std::optional<QString> WaitingEdits::waitingInPlace(const std::function<bool(quint64)>& inShow) const
 {
+    // One being made waits no more.
     for (auto edit = m_edits.crbegin(); edit != m_edits.crend(); ++edit)
-        if (!(*edit)->waitingText.isEmpty() && (!(*edit)->holdsPlace || inShow((*edit)->place)))
+        if (!(*edit)->waitingText.isEmpty() && (*edit)->state != Edit::State::going &&
+            (!(*edit)->holdsPlace || inShow((*edit)->place)))
             return (*edit)->waitingText;
     return std::nullopt;
 }

@@ -45,8 +45,8 @@ class WaitingEdits : public QObject
     // Begins an edit named `name` ("重新定位缺失素材"), for the show in place and after its newest edit; it goes on
     // by await() or hold().
     Id ask(const QString& name, const QString& waitingText = {});
-    // Begins work that is no edit (a save) for the show in place: it holds no place among the undo steps.
-    Id askInTurn(const QString& name);
+    // Begins work that is no edit (a save, a take) for the show in place: it holds no place among the undo steps.
+    Id askInTurn(const QString& name, const QString& waitingText = {});
     // The edit goes on with `then` in its turn, once the disk has answered about these files: at once when nothing
     // waits before it and the answers are in. Also for an edit that, going on, needs more answers.
     void await(Id id, const QList<QUrl>& urls, FileDepth depth, AwaitedFiles::Freshness freshness,

@@ -796,3 +796,17 @@ TEST_F(HeldAnswers, ARecoveryWriteOnItsWayWhenAShowIsOpenedBelongsToTheShowItWro
         EXPECT_EQ(engine->history().recoveryError().toStdString(), "");
     }
 }
+
+// A GO or a take pressed while an edit of the show waits for its answers takes the cue as the show will be with the
+// edit made: a cue whose file a waiting relink finds plays, as it would with the relink made at once.
+TEST_F(HeldAnswers, AGoOrTakeBehindAWaitingEditTakesTheCueAsTheEditLeavesIt)
+{
+    writeFile(sharePath() + "/moved.mp4", "video");
+    const auto goneFirst = [&](Show& show) { show.cues[0].main = url("gone/moved.mp4"); };
+    const auto relink = [&] { engine->relinkMissingAssets(QUrl::fromLocalFile(sharePath())); };
+    pressTwice({"a relink waits, GO", [&] { relink(), engine->go(); }, playing(QStringLiteral("暖场")), goneFirst});
+    pressTwice({"a relink waits, take the first cue", [&] { relink(), engine->take(cue(0)); },
+                playing(QStringLiteral("暖场")), goneFirst});
+    pressTwice({"a relink waits, GO, GO: the second GO does not take another cue",
+                [&] { relink(), engine->go(), engine->go(); }, playing(QStringLiteral("暖场")), goneFirst});
+}
