@@ -225,7 +225,8 @@ void MediaLibraryEdits::tellAdded(const Added& added, const Addition& asked)
 {
     if (added.handled && m_selection.assetID() == asked.selectedAtPress)
         m_selection.setAssetID(added.handled);
-    if (m_view.note().isEmpty() || m_view.note() == m_readingNote)
+    // The note may stand in the panel while the line, kept by a later press, still says the files are being read.
+    if (m_view.note().isEmpty() || m_view.note() == m_readingNote || m_cue.engine()->message() == m_readingNote)
         m_view.setNote(added.note);
 }
 
