@@ -204,7 +204,11 @@ void WaitingEdits::process()
         then();
         m_hooks.actAs(before);
         m_running = false;
-        if (first->state == Edit::State::going && find(first->id))
+        if (first->state == Edit::State::going && find(first->id)) {
             remove(first->id);
+            // Its outcome may have been kept off the line by a later press: what it waited with comes off all the same.
+            if (!first->waitingText.isEmpty())
+                m_hooks.ended(first->waitingText);
+        }
     }
 }

@@ -15,6 +15,7 @@
 #include <QHash>
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 // The file URL that the library stores for a URL: a local path with "." and ".." resolved.
 static std::optional<QUrl> standardizedFile(const QUrl& url)
@@ -158,7 +159,8 @@ void MediaLibraryEdits::waitsChanged()
         return;
     if (m_view.note() == m_readingNote)
         m_view.setNote({});
-    m_readingNote.clear();
+    // Files taken back or dropped before they were read leave the line saying what holds.
+    m_cue.engine()->waitEnded(std::exchange(m_readingNote, QString()));
 }
 
 // Answered before the import went on; a file whose folder stalled is left out and counted apart.
@@ -225,7 +227,8 @@ void MediaLibraryEdits::tellAdded(const Added& added, const Addition& asked)
 {
     if (added.handled && m_selection.assetID() == asked.selectedAtPress)
         m_selection.setAssetID(added.handled);
-    if (m_view.note().isEmpty() || m_view.note() == m_readingNote)
+    // The note may stand in the panel while the line, kept by a later press, still says the files are being read.
+    if (m_view.note().isEmpty() || m_view.note() == m_readingNote || m_cue.engine()->message() == m_readingNote)
         m_view.setNote(added.note);
 }
 
