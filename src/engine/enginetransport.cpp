@@ -8,6 +8,7 @@
 #include "runningtimeline.h"
 #include "transportwait.h"
 
+#include <QScopedValueRollback>
 #include <cmath>
 
 static constexpr double kLongestDelay = 3600;
@@ -58,17 +59,20 @@ bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
     TransportWait::Press press;
     press.name = cue.name;
     press.answers = CheckAnswers(*m_mediaFiles, {cue}, assets);
-    if (!useDelay || clampedDelay(cue) == 0)
+    if (!useDelay || clampedDelay(cue) == 0) {
         press.overrides = [this, cue, assets] {
             return !m_projectionMode && playbackIssues({cue}, assets, false).isEmpty();
         };
-    // The cue taken becomes the selection as at the press: not over a selection the operator made since.
-    press.act = [this, cue, useDelay, remoteMode, assets, selections = m_selections] {
-        m_startSelects = selections == m_selections;
-        const bool acted = takeNow(cue, useDelay, remoteMode, assets);
-        m_startSelects = true;
-        return acted;
-    };
+        // Stopped before its answers came: at its press it would have selected its cue, which a stop leaves selected.
+        press.kept = [this, cue, assets] {
+            const bool present = std::any_of(m_show.cues.cbegin(), m_show.cues.cend(),
+                                             [&](const Cue& shown) { return shown.id == cue.id; });
+            if (present && !m_projectionMode && playbackIssues({cue}, assets, false).isEmpty())
+                selectStarted(cue.id);
+        };
+    }
+    press.act = [this, cue, useDelay, remoteMode, assets] { return takeNow(cue, useDelay, remoteMode, assets); };
+    const QScopedValueRollback taking(m_taking, true);
     return m_transportWait->press(std::move(press));
 }
 
