@@ -85,15 +85,15 @@ void TimelineEditorModel::chooseAndInsert(AssetKind kind, const TimelineLane& la
 }
 
 // Another cue was selected: what belonged to the old one goes; zoom, lane selection and library stay.
+// A take whose answers came late selects its cue as at its press: what the operator opened since (a message draft, a
+// lane's deletion prompt, the library's note) would have been opened on that cue, and stays.
 void TimelineEditorModel::selectedCueChanged()
 {
-    m_view.setMessageDraft(std::nullopt);
-    m_view.setLayerToDelete(std::nullopt);
+    m_view.dropOpened(engine()->selectionCameLateAt());
     m_selection.setEventID(std::nullopt);
     m_selection.setInsertion(0);
     m_view.clearScrubRequest();
     m_view.setScrollTime(0);
-    m_view.setNote({});
     emit changed();
     serveFocusRequest();
 }
