@@ -9,7 +9,7 @@
 TimelineEditorModel::TimelineEditorModel(Engine* engine, QObject* parent)
     : QObject(parent), m_cue(engine), m_selection(m_cue), m_view(engine), m_layout(m_cue, m_selection, m_view),
       m_edits(m_cue, m_selection, m_view), m_placement(m_cue, m_selection, m_view, m_edits),
-      m_library(m_cue, m_selection, m_view, m_placement)
+      m_library(m_cue, m_selection, m_view, m_placement), m_shownShow(engine->showNumber())
 {
     connect(&m_selection, &TimelineSelection::changed, this, &TimelineEditorModel::changed);
     connect(&m_view, &TimelineViewState::changed, this, &TimelineEditorModel::changed);
@@ -90,6 +90,10 @@ void TimelineEditorModel::chooseAndInsert(AssetKind kind, const TimelineLane& la
 void TimelineEditorModel::selectedCueChanged()
 {
     m_view.dropOpened(engine()->selectionCameLateAt());
+    if (m_shownShow != engine()->showNumber()) {
+        m_shownShow = engine()->showNumber();
+        m_selection.setAssetID(std::nullopt);
+    }
     m_selection.setEventID(std::nullopt);
     m_selection.setInsertion(0);
     m_view.clearScrubRequest();
