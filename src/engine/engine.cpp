@@ -226,10 +226,10 @@ void Engine::placeShow(Show show)
 
 void Engine::setSelected(std::optional<QUuid> id)
 {
-    if (!assign(m_selected, std::move(id)))
-        return;
-    ++m_selections;
-    emit selectedChanged();
+    // Selecting the cue already selected is still the operator's choice since the presses before it.
+    m_selectedBy = m_presses;
+    if (assign(m_selected, std::move(id)))
+        emit selectedChanged();
 }
 
 void Engine::setCurrent(std::optional<Cue> cue)

@@ -109,6 +109,12 @@ class Engine : public QObject
     void setShow(Show show);
     std::optional<QUuid> selected() const { return m_selected; }
     void setSelected(std::optional<QUuid> id);
+    // When what is done now counts as done, in the operator's order: a press's work at its press, what else the
+    // operator does after the last press.
+    quint64 momentNow() const { return m_actingPress ? 2 * *m_actingPress : 2 * m_presses + 1; }
+    // While the selection changes: the moment it counts at, when made by a take whose answers came after its press.
+    // What a view opened after that moment was opened, had the answers been in, on this selection.
+    std::optional<quint64> selectionCameLateAt() const { return m_selectionLateAt; }
     const std::optional<Cue>& current() const { return m_current; }
     std::optional<ProjectionMode> projectionMode() const { return m_projectionMode; }
     QString projectionPosition() const { return m_projectionPosition; }
@@ -333,9 +339,8 @@ class Engine : public QObject
     void setProjectionPosition(const QString& position);
     void dropDelayOfRemovedCue();
     QList<Player*> transportPlayers() const;
-    // take() once the edits of the show waiting before it are made; selections: how many the operator had made at
-    // the press.
-    bool takeInTurn(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode, quint64 selections);
+    // take() once the edits of the show waiting before it are made.
+    bool takeInTurn(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode);
     // take() and beginProjection() once the answers their check needs are in, checked against the assets of their
     // moment.
     bool takeNow(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode,
@@ -346,6 +351,7 @@ class Engine : public QObject
     void inTurn(std::function<void()> event);
 
     void start(const Cue& cue, double position, bool startPaused, std::optional<RemotePlaybackMode> remoteMode);
+    void selectStarted(const QUuid& id);
     void startDirectCue(const Cue& cue, double position, bool startPaused,
                         std::optional<RemotePlaybackMode> remoteMode);
     void placeDirectPicture(const Cue& cue, const ScreenRole& role);
@@ -501,10 +507,13 @@ class Engine : public QObject
     // Goes up whenever the transport acts (a cue taken, a countdown begun, a run begun) or stops: an event held
     // behind a wait that finds it moved was overtaken by what came before it.
     quint64 m_transportActs = 0;
-    // Counts the selections made through setSelected(); a cue that starts selects itself only while
-    // m_startSelects, which a take that waited turns off when the operator selected meanwhile.
-    quint64 m_selections = 0;
-    bool m_startSelects = true;
+    // The press after which the selection was made: the operator's select comes after the last press numbered, a
+    // take's start at its own press. A take whose answers came late selects its cue only over a selection made
+    // before its press, as it would have at the press.
+    quint64 m_selectedBy = 0;
+    std::optional<quint64> m_selectionLateAt;
+    // A take is being pressed: what its own press starts now comes at its press, not late.
+    bool m_taking = false;
     // Presses that may act later (GO, take, a run, an edit that waits for the disk) are numbered; the status line
     // remembers whose words it holds, and which press acts now.
     quint64 m_presses = 0;

@@ -10,6 +10,8 @@
 #include "stalledstarts.h"
 #include "stilldecoder.h"
 
+#include <QScopedValueRollback>
+
 static bool isMovie(const std::optional<QUrl>& url)
 {
     return url && assetKind(*url) == AssetKind::video;
@@ -43,8 +45,7 @@ void Engine::start(const Cue& cue, double position, bool startPaused, std::optio
     m_heldScreens = preserving;
     clearObservers();
     setCurrent(cue);
-    if (!m_projectionMode && m_startSelects && assign(m_selected, std::optional(cue.id)))
-        emit selectedChanged();
+    selectStarted(cue.id);
     if (cue.isTimelineCue()) {
         m_timeline->setPosition(position);
         startTimeline(*cue.timeline, cue, startPaused || position > 0);
@@ -251,4 +252,17 @@ void Engine::remotePlayerDone(Player* player, const Cue& cue, RemotePlaybackMode
     if (mode == RemotePlaybackMode::once && m_remotePlaybackFailed)
         return;
     finishRemotePlayback(cue, mode);
+}
+
+// The cue that starts becomes the selection as at the press that started it: not over a selection made since.
+void Engine::selectStarted(const QUuid& id)
+{
+    if (m_projectionMode || (m_actingPress && *m_actingPress <= m_selectedBy))
+        return;
+    m_selectedBy = std::max(m_selectedBy, m_actingPress.value_or(m_presses));
+    if (!assign(m_selected, std::optional(id)))
+        return;
+    const bool late = m_actingPress && !(m_taking && *m_actingPress == m_presses);
+    const QScopedValueRollback lateAt(m_selectionLateAt, late ? std::optional(momentNow()) : std::nullopt);
+    emit selectedChanged();
 }

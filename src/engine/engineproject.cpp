@@ -72,7 +72,15 @@ QString Engine::replaceShow(const Show& show)
     restoreDisplayBindings();
     applyDefaultPicture();
     m_history->finishLoading();
-    setSelected(m_show.cues.isEmpty() ? std::nullopt : std::optional(m_show.cues.first().id));
+    // The opened show is shown afresh, even where its first cue was selected before: what views opened on the show
+    // before goes.
+    const std::optional<QUuid> first = m_show.cues.isEmpty() ? std::nullopt : std::optional(m_show.cues.first().id);
+    if (m_selected == first) {
+        m_selectedBy = m_presses;
+        emit selectedChanged();
+    } else {
+        setSelected(first);
+    }
     setMessage(withDefaultPictureWait(QStringLiteral("工程已打开") + dropped));
     return dropped;
 }

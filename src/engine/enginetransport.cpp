@@ -9,6 +9,7 @@
 #include "transportwait.h"
 #include "waitingedits.h"
 
+#include <QScopedValueRollback>
 #include <cmath>
 
 static constexpr double kLongestDelay = 3600;
@@ -62,24 +63,24 @@ bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
     if (m_projectionMode && !m_transportWait->waiting())
         return false;
     if (!m_waitingEdits->waiting())
-        return takeInTurn(cue, useDelay, remoteMode, m_selections);
+        return takeInTurn(cue, useDelay, remoteMode);
     const WaitingEdits::Id turn =
         m_waitingEdits->askInTurn(takeBehindEdits(), QStringLiteral("正在检查素材 · ") + cue.name);
     setMessage(holdingMessage());
     m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
-                          [this, turn, cue, useDelay, remoteMode, selections = m_selections] {
+                          [this, turn, cue, useDelay, remoteMode] {
                               if (!m_waitingEdits->lands(turn))
                                   return;
                               const auto now = std::find_if(m_show.cues.cbegin(), m_show.cues.cend(),
                                                             [&](const Cue& present) { return present.id == cue.id; });
-                              takeInTurn(now != m_show.cues.cend() ? *now : cue, useDelay, remoteMode, selections);
+                              takeInTurn(now != m_show.cues.cend() ? *now : cue, useDelay, remoteMode);
                           });
     return true;
 }
 
 // A file whose answer is still on its way holds this cue, never the show: it is taken in its turn when the answers
 // come, as it would have been taken now.
-bool Engine::takeInTurn(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode, quint64 selections)
+bool Engine::takeInTurn(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode)
 {
     if (m_projectionMode && !m_transportWait->waiting())
         return false;
@@ -87,17 +88,20 @@ bool Engine::takeInTurn(const Cue& cue, bool useDelay, std::optional<RemotePlayb
     TransportWait::Press press;
     press.name = cue.name;
     press.answers = CheckAnswers(*m_mediaFiles, {cue}, assets);
-    if (!useDelay || clampedDelay(cue) == 0)
+    if (!useDelay || clampedDelay(cue) == 0) {
         press.overrides = [this, cue, assets] {
             return !m_projectionMode && playbackIssues({cue}, assets, false).isEmpty();
         };
-    // The cue taken becomes the selection as at the press: not over a selection the operator made since.
-    press.act = [this, cue, useDelay, remoteMode, assets, selections] {
-        m_startSelects = selections == m_selections;
-        const bool acted = takeNow(cue, useDelay, remoteMode, assets);
-        m_startSelects = true;
-        return acted;
-    };
+        // Stopped before its answers came: at its press it would have selected its cue, which a stop leaves selected.
+        press.kept = [this, cue, assets] {
+            const bool present = std::any_of(m_show.cues.cbegin(), m_show.cues.cend(),
+                                             [&](const Cue& shown) { return shown.id == cue.id; });
+            if (present && !m_projectionMode && playbackIssues({cue}, assets, false).isEmpty())
+                selectStarted(cue.id);
+        };
+    }
+    press.act = [this, cue, useDelay, remoteMode, assets] { return takeNow(cue, useDelay, remoteMode, assets); };
+    const QScopedValueRollback taking(m_taking, true);
     return m_transportWait->press(std::move(press));
 }
 

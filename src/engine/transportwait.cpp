@@ -79,13 +79,19 @@ void TransportWait::clear()
         for (const Step& step : std::as_const(m_steps))
             if (!step.press.name.isEmpty())
                 m_hooks.dropped(checkingText(step.press.name));
+    for (const Step& step : std::as_const(m_steps))
+        if (step.press.kept)
+            m_kept.append(step);
     m_steps.clear();
     m_insertAt = 0;
 }
 
 void TransportWait::process(bool pressed)
 {
-    if (m_landing || m_steps.isEmpty())
+    if (m_landing)
+        return;
+    landKept();
+    if (m_steps.isEmpty())
         return;
     bool moved = pressed;
     while (!m_steps.isEmpty()) {
@@ -145,4 +151,19 @@ void TransportWait::land(Step step)
     if (m_hooks.actAs)
         m_hooks.actAs(before);
     m_landing = false;
+}
+
+void TransportWait::landKept()
+{
+    for (qsizetype i = 0; i < m_kept.size();) {
+        if (!m_kept[i].press.answers.in(m_files)) {
+            ++i;
+            continue;
+        }
+        const Step step = m_kept.takeAt(i);
+        const std::optional<quint64> before = m_hooks.actAs ? m_hooks.actAs(step.number) : std::nullopt;
+        step.press.kept();
+        if (m_hooks.actAs)
+            m_hooks.actAs(before);
+    }
 }

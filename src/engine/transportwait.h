@@ -32,6 +32,8 @@ class TransportWait : public QObject
         std::function<bool()> act;
         // A run's start: what comes after it waits for its outcome, as a run refuses takes.
         bool startsRun = false;
+        // Dropped unheard by clear(): what of it holds all the same, done as its press once its answers are in.
+        std::function<void()> kept;
     };
     struct Hooks
     {
@@ -80,10 +82,13 @@ class TransportWait : public QObject
     void process(bool pressed = false);
     void dropMootSteps();
     void land(Step step);
+    void landKept();
 
     MediaFiles& m_files;
     Hooks m_hooks;
     QList<Step> m_steps;
+    // What dropped steps keep, waiting for their answers.
+    QList<Step> m_kept;
     int m_pauses = 0;
     // A step is being done: what it presses comes first, in its turn.
     bool m_landing = false;

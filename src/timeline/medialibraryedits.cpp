@@ -225,8 +225,13 @@ static Show withEntries(const Show& from, const QList<MediaAsset>& entries)
 // said meanwhile, or another entry selected, stays as it would had the files answered at once.
 void MediaLibraryEdits::tellAdded(const Added& added, const Addition& asked)
 {
-    if (added.handled && m_selection.assetID() == asked.selectedAtPress)
+    const quint64 at = m_cue.engine()->momentNow();
+    const bool overEarlierImport = m_landedEntry && m_selection.assetID() == m_landedEntry && m_landedAt < at;
+    if (added.handled && (m_selection.assetID() == asked.selectedAtPress || overEarlierImport)) {
         m_selection.setAssetID(added.handled);
+        m_landedEntry = added.handled;
+        m_landedAt = at;
+    }
     // The note may stand in the panel while the line, kept by a later press, still says the files are being read.
     if (m_view.note().isEmpty() || m_view.note() == m_readingNote || m_cue.engine()->message() == m_readingNote)
         m_view.setNote(added.note);

@@ -97,6 +97,10 @@ class MediaLibraryEdits
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     // The note said while files are read, taken off once no import of this library waits.
     QString m_readingNote;
+    // The entry the last import to land selected, and the moment (Engine::momentNow()) of its press: an import pressed
+    // after it selects over it, as it would had both landed at their presses.
+    std::optional<QUuid> m_landedEntry;
+    quint64 m_landedAt = 0;
     // A file's kind comes from its name's ending alone: each ending is looked up once in the type database.
     QHash<QString, std::optional<AssetKind>> m_kindOfEnding;
 };

@@ -9,7 +9,7 @@
 TimelineEditorModel::TimelineEditorModel(Engine* engine, QObject* parent)
     : QObject(parent), m_cue(engine), m_selection(m_cue), m_view(engine), m_layout(m_cue, m_selection, m_view),
       m_edits(m_cue, m_selection, m_view), m_placement(m_cue, m_selection, m_view, m_edits),
-      m_library(m_cue, m_selection, m_view, m_placement)
+      m_library(m_cue, m_selection, m_view, m_placement), m_shownShow(engine->showNumber())
 {
     connect(&m_selection, &TimelineSelection::changed, this, &TimelineEditorModel::changed);
     connect(&m_view, &TimelineViewState::changed, this, &TimelineEditorModel::changed);
@@ -85,15 +85,19 @@ void TimelineEditorModel::chooseAndInsert(AssetKind kind, const TimelineLane& la
 }
 
 // Another cue was selected: what belonged to the old one goes; zoom, lane selection and library stay.
+// A take whose answers came late selects its cue as at its press: what the operator opened since (a message draft, a
+// lane's deletion prompt, the library's note) would have been opened on that cue, and stays.
 void TimelineEditorModel::selectedCueChanged()
 {
-    m_view.setMessageDraft(std::nullopt);
-    m_view.setLayerToDelete(std::nullopt);
+    m_view.dropOpened(engine()->selectionCameLateAt());
+    if (m_shownShow != engine()->showNumber()) {
+        m_shownShow = engine()->showNumber();
+        m_selection.setAssetID(std::nullopt);
+    }
     m_selection.setEventID(std::nullopt);
     m_selection.setInsertion(0);
     m_view.clearScrubRequest();
     m_view.setScrollTime(0);
-    m_view.setNote({});
     emit changed();
     serveFocusRequest();
 }

@@ -67,6 +67,8 @@ class TimelineEditorModel : public QObject
     TimelineCueEdits m_edits;
     ClipPlacementEdits m_placement;
     MediaLibraryEdits m_library;
+    // The show (Engine::showNumber()) the editor shows: an opened one starts with no library entry selected.
+    quint64 m_shownShow = 0;
     MediaFileChooser m_chooseMediaFile;
     bool m_focusQueued = false;
 };

@@ -56,7 +56,12 @@ void TimelineViewState::setAssetSearch(const QString& text)
 
 void TimelineViewState::setNote(const QString& text)
 {
-    const bool moved = assign(m_note, text);
+    // A note that lands for a press made before the cue shown changed would have gone with the change.
+    const quint64 at = momentNow();
+    const bool kept = at >= m_shownAt;
+    if (kept)
+        m_noteAt = at;
+    const bool moved = kept && assign(m_note, text);
     if (!text.isEmpty())
         m_engine->setMessage(text);
     if (moved)
@@ -95,6 +100,7 @@ void TimelineViewState::setMessageDraft(std::optional<TimelineEvent> draft)
 {
     if (!assign(m_messageDraft, std::move(draft)))
         return;
+    m_draftAt = momentNow();
     emit messageDraftChanged();
     emit changed();
 }
@@ -103,8 +109,25 @@ void TimelineViewState::setLayerToDelete(std::optional<TimelineLane> lane)
 {
     if (!assign(m_layerToDelete, lane))
         return;
+    m_promptAt = momentNow();
     emit layerToDeleteChanged();
     emit changed();
+}
+
+quint64 TimelineViewState::momentNow() const
+{
+    return m_engine ? m_engine->momentNow() : 0;
+}
+
+void TimelineViewState::dropOpened(std::optional<quint64> lateAt)
+{
+    m_shownAt = lateAt.value_or(momentNow());
+    if (m_draftAt <= m_shownAt)
+        setMessageDraft(std::nullopt);
+    if (m_promptAt <= m_shownAt)
+        setLayerToDelete(std::nullopt);
+    if (m_noteAt <= m_shownAt && assign(m_note, QString()))
+        emit changed();
 }
 
 void TimelineViewState::requestScrub(const ScrubRequest& request)

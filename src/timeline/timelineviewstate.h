@@ -70,6 +70,9 @@ class TimelineViewState : public QObject
     void setMessageDraft(std::optional<TimelineEvent> draft);
     std::optional<TimelineLane> layerToDelete() const { return m_layerToDelete; }
     void setLayerToDelete(std::optional<TimelineLane> lane);
+    // The cue shown changed: the message draft, the lane's deletion prompt and the note go, but for those opened
+    // after the moment `lateAt` (a selection that counts from then, its answers late).
+    void dropOpened(std::optional<quint64> lateAt);
     std::optional<ScrubRequest> scrubRequest() const { return m_scrubRequest; }
     // Each request is announced, also one equal to the last.
     void requestScrub(const ScrubRequest& request);
@@ -97,5 +100,11 @@ class TimelineViewState : public QObject
     std::optional<double> m_resizeStart;
     std::optional<TimelineEvent> m_messageDraft;
     std::optional<TimelineLane> m_layerToDelete;
+    // The moment (Engine::momentNow()) each was opened at, and the cue shown.
+    quint64 m_noteAt = 0;
+    quint64 m_draftAt = 0;
+    quint64 m_promptAt = 0;
+    quint64 m_shownAt = 0;
+    quint64 momentNow() const;
     std::optional<ScrubRequest> m_scrubRequest;
 };

@@ -235,6 +235,30 @@ TEST_F(HeldAnswers, TheTransportEndsAsIfEveryAnswerHadBeenThereAtThePress)
                     engine->setSelected(cue(2).id);
                 },
                 playing(QStringLiteral("开场")), [](Show&) {}, [&] { EXPECT_EQ(engine->selected(), cue(2).id); }});
+    pressTwice({"take A, take B, then select A again: A stays selected",
+                [&] {
+                    engine->take(cue(0));
+                    engine->take(cue(1));
+                    engine->setSelected(cue(0).id);
+                },
+                playing(QStringLiteral("开场")), [](Show&) {}, [&] { EXPECT_EQ(engine->selected(), cue(0).id); }});
+    pressTwice({"take B, then stop: B is selected as at its press",
+                [&] {
+                    engine->setSelected(cue(2).id);
+                    engine->take(cue(1));
+                    engine->stop(true);
+                },
+                QStringLiteral("— | 仅监看 | 媒体已停止 · 灯光保持"), [](Show&) {},
+                [&] { EXPECT_EQ(engine->selected(), cue(1).id); }});
+    pressTwice({"take B whose file is missing, then stop: the selection stays",
+                [&] {
+                    engine->setSelected(cue(2).id);
+                    engine->take(cue(1));
+                    engine->stop(true);
+                },
+                QStringLiteral("— | 仅监看 | 媒体已停止 · 灯光保持"),
+                [&](Show& show) { show.cues[1].main = onShare("gone.mp4", false); },
+                [&] { EXPECT_EQ(engine->selected(), cue(2).id); }});
 
     // GO pressed again while its cue's answers are on the way takes nothing more.
     begin(true, [](Show&) {});

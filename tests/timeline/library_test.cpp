@@ -316,3 +316,36 @@ TEST_F(HeldLibrary, AnImportThatLandsLeavesAnEntrySelectedMeanwhile)
         EXPECT_EQ(model->view().note(), QStringLiteral("素材库 · %1 项").arg(engine->show().assets->size()));
     }
 }
+
+// Two imports, the first on a share whose answers come late: the one pressed last keeps the selection; a cue selected
+// after the presses takes the note away, as it would had the files answered at once.
+TEST_F(HeldLibrary, ImportsThatLandLateEndAsAtTheirPresses)
+{
+    const QString share = folder.filePath("share");
+    ASSERT_TRUE(QDir().mkpath(share));
+    int round = 0;
+    for (const bool isHeld : {false, true}) {
+        SCOPED_TRACE(isHeld ? "answers held back" : "answers in at once");
+        const QString slow = share + QStringLiteral("/slow%1.png").arg(++round);
+        const QString quick = folder.filePath(QStringLiteral("quick%1.png").arg(round));
+        QFile::copy(MediaFixtures::png({8, 8}, Qt::green), slow);
+        QFile::copy(MediaFixtures::png({8, 8}, Qt::red), quick);
+        if (isHeld)
+            held->stall(share);
+        model->library().addAssets({QUrl::fromLocalFile(slow)});
+        if (!isHeld)
+            awaitImport();
+        model->library().addAssets({QUrl::fromLocalFile(quick)});
+        if (!isHeld)
+            awaitImport();
+        engine->setSelected(std::nullopt);
+        engine->setSelected(engine->show().cues.first().id);
+        held->release();
+        awaitImport();
+        const QList<MediaAsset> entries = engine->show().assets.value_or(QList<MediaAsset>{});
+        ASSERT_FALSE(entries.isEmpty());
+        EXPECT_EQ(model->selection().assetID(), entries.last().id);
+        EXPECT_EQ(entries.last().url, QUrl::fromLocalFile(quick));
+        EXPECT_EQ(model->view().note(), QString());
+    }
+}
