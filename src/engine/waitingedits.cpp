@@ -36,19 +36,16 @@ WaitingEdits::~WaitingEdits() = default;
 
 WaitingEdits::Id WaitingEdits::ask(const QString& name, const QString& waitingText)
 {
-    auto edit = std::make_shared<Edit>();
-    edit->id = m_nextId++;
-    edit->name = name;
-    edit->waitingText = waitingText;
-    edit->number = m_hooks.numberPress();
-    edit->show = m_hooks.show();
-    edit->place = m_hooks.holdPlace();
-    m_edits.append(edit);
-    emit changed();
-    return edit->id;
+    return add(name, waitingText, true);
 }
 
 WaitingEdits::Id WaitingEdits::askInTurn(const QString& name, const QString& waitingText)
+{
+    return add(name, waitingText, false);
+}
+
+// An edit of the show holds its place among the undo steps from its press; a press that only waits its turn does not.
+WaitingEdits::Id WaitingEdits::add(const QString& name, const QString& waitingText, bool holdsPlace)
 {
     auto edit = std::make_shared<Edit>();
     edit->id = m_nextId++;
@@ -56,7 +53,9 @@ WaitingEdits::Id WaitingEdits::askInTurn(const QString& name, const QString& wai
     edit->waitingText = waitingText;
     edit->number = m_hooks.numberPress();
     edit->show = m_hooks.show();
-    edit->holdsPlace = false;
+    edit->holdsPlace = holdsPlace;
+    if (holdsPlace)
+        edit->place = m_hooks.holdPlace();
     m_edits.append(edit);
     emit changed();
     return edit->id;

@@ -84,6 +84,7 @@ class WaitingEdits : public QObject
     void changed();
 
   private:
+    Id add(const QString& name, const QString& waitingText, bool holdsPlace);
     struct Edit;
     Edit* find(Id id) const;
     void process();
