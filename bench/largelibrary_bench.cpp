@@ -10,6 +10,7 @@
 #include "benchtools.h"
 #include "engine.h"
 #include "heartbeat.h"
+#include "largeshow.h"
 #include "lumostyle.h"
 #include "mediafiles.h"
 #include "medialibrarypanel.h"
@@ -52,43 +53,6 @@ QList<QUrl> makeFiles(const QString& folder, const QString& stem, int count)
     }
     QFile::remove(model);
     return files;
-}
-
-// The library of the given files, and a hundred cues whose clips use every one of them; the last cue's clip names
-// no file, so the check ends with a finding instead of a run.
-Show libraryShow(const QList<QUrl>& files)
-{
-    Show show = Show::makeDefault();
-    show.cues.clear();
-    QList<MediaAsset> assets;
-    assets.reserve(files.size());
-    for (const QUrl& url : files) {
-        MediaAsset asset;
-        asset.url = url;
-        asset.kind = AssetKind::image;
-        assets.append(asset);
-    }
-    show.assets = assets;
-    constexpr int kCues = 100;
-    for (int c = 0; c < kCues; ++c) {
-        Cue cue;
-        cue.name = QStringLiteral("第 %1 场").arg(c + 1);
-        cue.timeline = QList<TimelineEvent>();
-        show.cues.append(cue);
-    }
-    for (qsizetype i = 0; i < assets.size(); ++i) {
-        TimelineEvent clip;
-        clip.track = Track::main;
-        clip.time = double(i / kCues) * 5;
-        clip.imageDuration = 5;
-        clip.assetID = assets[i].id;
-        show.cues[i % kCues].timeline->append(clip);
-    }
-    TimelineEvent broken;
-    broken.track = Track::main;
-    broken.time = 0;
-    show.cues.last().timeline->append(broken);
-    return show;
 }
 
 QList<Step> runSize(int count, const QString& root)
