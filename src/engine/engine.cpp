@@ -65,7 +65,8 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
                                              if (!m_current && !m_countdown->cue())
                                                  setPaused(false);
                                          },
-                                         [this] { return ++m_presses; },
+                                         // Pressed by a press in its turn, it is that press.
+                                         [this] { return m_actingPress ? *m_actingPress : ++m_presses; },
                                          [this](std::optional<quint64> press) { return actAs(press); },
                                          [this](const QString& said) { waitEnded(said); },
                                          [this](const QString& said) {
@@ -109,7 +110,9 @@ Engine::Engine(bool monitorsDevices, std::shared_ptr<AudioChannelMixer> audioMix
                                               setProjectURL(url);
                                               return m_message;
                                           },
-                                          [this](const Show& written, const QUrl& url) { takeSavedShow(written, url); },
+                                          [this](const Show& written, const QUrl& url, const QString& alsoSaid) {
+                                              takeSavedShow(written, url, alsoSaid);
+                                          },
                                           [this](const Show& show, bool parked) { takeBackOffered(show, parked); },
                                           [this](const QString& text) { setMessage(text); }},
                                          this);
@@ -228,6 +231,7 @@ void Engine::setSelected(std::optional<QUuid> id)
 {
     // Selecting the cue already selected is still the operator's choice since the presses before it.
     m_selectedBy = m_presses;
+    ++m_selectionChanges;
     if (assign(m_selected, std::move(id)))
         emit selectedChanged();
 }

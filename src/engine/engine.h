@@ -6,6 +6,7 @@
 #include "remoteplaybackmode.h"
 #include "screenclip.h"
 #include "show.h"
+#include "takenselections.h"
 #include "videopreloadkey.h"
 
 #include <QHash>
@@ -302,7 +303,8 @@ class Engine : public QObject
     void placeShow(Show show);
     // What to add to the status line for the edits it dropped.
     QString replaceShow(const Show& show);
-    void takeSavedShow(const Show& written, const QUrl& url);
+    void takeSavedShow(const Show& written, const QUrl& url, const QString& alsoSaid);
+    QString outcomeLanded(const QString& lineAtPress) const;
     void takeBackOffered(const Show& recovered, bool unsavedWorkParked);
     void setProjectURL(std::optional<QUrl> url);
     void selectFirstCueUnlessPresent();
@@ -352,6 +354,9 @@ class Engine : public QObject
 
     void start(const Cue& cue, double position, bool startPaused, std::optional<RemotePlaybackMode> remoteMode);
     void selectStarted(const QUuid& id);
+    // A take that waits for its answers selects its cue at its press; refused when they come, it gives it back.
+    void selectAtTakePress(const Cue& cue, bool useDelay);
+    void giveSelectionBack();
     void startDirectCue(const Cue& cue, double position, bool startPaused,
                         std::optional<RemotePlaybackMode> remoteMode);
     void placeDirectPicture(const Cue& cue, const ScreenRole& role);
@@ -512,6 +517,9 @@ class Engine : public QObject
     // before its press, as it would have at the press.
     quint64 m_selectedBy = 0;
     std::optional<quint64> m_selectionLateAt;
+    // Counts the selection's changes, so that a take refused late gives back only the selection it made.
+    quint64 m_selectionChanges = 0;
+    TakenSelections m_takenSelections;
     // A take is being pressed: what its own press starts now comes at its press, not late.
     bool m_taking = false;
     // Presses that may act later (GO, take, a run, an edit that waits for the disk) are numbered; the status line

@@ -260,6 +260,7 @@ void Engine::selectStarted(const QUuid& id)
     if (m_projectionMode || (m_actingPress && *m_actingPress <= m_selectedBy))
         return;
     m_selectedBy = std::max(m_selectedBy, m_actingPress.value_or(m_presses));
+    ++m_selectionChanges;
     if (!assign(m_selected, std::optional(id)))
         return;
     const bool late = m_actingPress && !(m_taking && *m_actingPress == m_presses);

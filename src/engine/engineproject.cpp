@@ -29,10 +29,18 @@ void Engine::saveProject(const QUrl& url)
     }
     const WaitingEdits::Id turn = m_waitingEdits->askInTurn(QStringLiteral("保存"));
     m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
-                          [this, turn, url, pressed = m_history->lastStep()] {
+                          [this, turn, url, pressed = m_history->lastStep(), lineAtPress = m_message] {
                               if (m_waitingEdits->lands(turn))
-                                  m_projectFiles->save(url, m_history->showAfter(pressed));
+                                  m_projectFiles->save(url, m_history->showAfter(pressed), outcomeLanded(lineAtPress));
                           });
+}
+
+// What an edit pressed before this press and landing only now put on the line: with the answers in at once it would
+// have stood there before this press, so this press's words keep it beside them.
+QString Engine::outcomeLanded(const QString& lineAtPress) const
+{
+    const bool landedLate = m_actingPress && m_lineSaidBy < *m_actingPress && m_message != lineAtPress;
+    return landedLate && !m_message.startsWith(QStringLiteral("正在")) ? m_message : QString();
 }
 
 void Engine::openProject(const QUrl& url)
@@ -41,13 +49,16 @@ void Engine::openProject(const QUrl& url)
 }
 
 // A length measured while the file was written is no edit: the saved show takes it too.
-void Engine::takeSavedShow(const Show& written, const QUrl& url)
+void Engine::takeSavedShow(const Show& written, const QUrl& url, const QString& alsoSaid)
 {
     Show saved = written;
     m_measuredDurations->fillIn(saved);
     m_history->saved(saved);
     setProjectURL(url);
-    setMessage(QStringLiteral("已保存 · ") + url.fileName());
+    QString said = QStringLiteral("已保存 · ") + url.fileName();
+    if (!alsoSaid.isEmpty())
+        said += QStringLiteral(" · ") + alsoSaid;
+    setMessage(said);
 }
 
 // Edits waiting for the disk were asked for the show replaced: they go nowhere, and the status line says so.

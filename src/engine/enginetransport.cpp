@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "assign.h"
 #include "checkanswers.h"
 #include "commonstart.h"
 #include "cuecountdown.h"
@@ -62,10 +63,15 @@ bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
 {
     if (m_projectionMode && !m_transportWait->waiting())
         return false;
-    if (!m_waitingEdits->waiting())
-        return takeInTurn(cue, useDelay, remoteMode);
+    if (!m_waitingEdits->waiting()) {
+        const bool acted = takeInTurn(cue, useDelay, remoteMode);
+        if (m_transportWait->waiting())
+            selectAtTakePress(cue, useDelay);
+        return acted;
+    }
     const WaitingEdits::Id turn =
         m_waitingEdits->askInTurn(takeBehindEdits(), QStringLiteral("正在检查素材 · ") + cue.name);
+    selectAtTakePress(cue, useDelay);
     setMessage(holdingMessage());
     m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
                           [this, turn, cue, useDelay, remoteMode] {
@@ -98,9 +104,18 @@ bool Engine::takeInTurn(const Cue& cue, bool useDelay, std::optional<RemotePlayb
                                              [&](const Cue& shown) { return shown.id == cue.id; });
             if (present && !m_projectionMode && playbackIssues({cue}, assets, false).isEmpty())
                 selectStarted(cue.id);
+            else
+                giveSelectionBack();
         };
     }
-    press.act = [this, cue, useDelay, remoteMode, assets] { return takeNow(cue, useDelay, remoteMode, assets); };
+    press.act = [this, cue, useDelay, remoteMode, assets] {
+        const bool acted = takeNow(cue, useDelay, remoteMode, assets);
+        if (!acted)
+            giveSelectionBack();
+        else if (m_actingPress)
+            m_takenSelections.landed(*m_actingPress);
+        return acted;
+    };
     const QScopedValueRollback taking(m_taking, true);
     return m_transportWait->press(std::move(press));
 }
@@ -235,4 +250,34 @@ void Engine::togglePause()
             player->play();
     }
     setMessage(pausing ? QStringLiteral("已暂停") : QStringLiteral("已继续"));
+}
+
+// Shown at once, the take's cue is what the editor and the cue list show while its files are checked, as they would
+// with the answers in: a press on the editor meanwhile is a press on that cue. A take that counts down selects
+// nothing at its press, and one behind a run's start may never act.
+void Engine::selectAtTakePress(const Cue& cue, bool useDelay)
+{
+    if (m_projectionMode || m_actingPress || m_transportWait->runWaits() || (useDelay && clampedDelay(cue) > 0))
+        return;
+    const TakenSelections::Selection before{m_selected, m_selectedBy};
+    selectStarted(cue.id);
+    if (m_selected == cue.id)
+        m_takenSelections.took(m_presses, cue.id, before, m_selectionChanges);
+}
+
+// Refused once its answers came, the take leaves the selection as it would have left it at its press.
+void Engine::giveSelectionBack()
+{
+    if (!m_actingPress)
+        return;
+    const std::optional<TakenSelections::Selection> back =
+        m_takenSelections.refused(*m_actingPress, m_selectionChanges);
+    if (!back)
+        return;
+    m_selectedBy = back->by;
+    ++m_selectionChanges;
+    if (!assign(m_selected, back->cue))
+        return;
+    const QScopedValueRollback lateAt(m_selectionLateAt, std::optional(momentNow()));
+    emit selectedChanged();
 }

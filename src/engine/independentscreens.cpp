@@ -6,6 +6,7 @@
 #include "mediafiles.h"
 #include "picture.h"
 #include "runningtimeline.h"
+#include "transportwait.h"
 
 #include <cmath>
 
@@ -112,12 +113,22 @@ void IndependentScreens::pauseNow(const QSet<ScreenRole>& screens)
                 session->togglePause();
             continue;
         }
-        if (!m_main.current())
-            continue;
-        const QList<MediaAsset> assets =
-            m_main.projectionMode() ? m_main.m_run.assets() : m_main.m_timeline->assets().values();
-        install(*m_main.current(), role, assets, programmePosition(role), true);
+        // Behind a take that waits for its answers, the screen is frozen on what that take puts on air, as it would
+        // have been with the answers in.
+        if (m_main.m_transportWait->waiting())
+            m_main.m_transportWait->hold([this, role] { freezeProgramme(role); }, true);
+        else
+            freezeProgramme(role);
     }
+}
+
+void IndependentScreens::freezeProgramme(const ScreenRole& role)
+{
+    if (!m_main.current() || engine(role))
+        return;
+    const QList<MediaAsset> assets =
+        m_main.projectionMode() ? m_main.m_run.assets() : m_main.m_timeline->assets().values();
+    install(*m_main.current(), role, assets, programmePosition(role), true);
 }
 
 void IndependentScreens::resumeNow(const QSet<ScreenRole>& screens)

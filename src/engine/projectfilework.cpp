@@ -16,6 +16,11 @@
 #include <system_error>
 #include <thread>
 
+static QString withAlsoSaid(const QString& text, const QString& alsoSaid)
+{
+    return alsoSaid.isEmpty() ? text : text + QStringLiteral(" · ") + alsoSaid;
+}
+
 using namespace std::chrono_literals;
 
 // The job first asks the least there is of the file's folder, so that a slow share's pace is known after one request
@@ -174,15 +179,16 @@ void ProjectFileWork::open(const QUrl& url)
         });
 }
 
-void ProjectFileWork::save(const QUrl& url, const std::optional<Show>& show)
+void ProjectFileWork::save(const QUrl& url, const std::optional<Show>& show, const QString& alsoSaid)
 {
     if (refusedWhileBusy(Kind::save))
         return;
     if (!url.isLocalFile()) {
-        m_hooks.status(failureText(Kind::save) + QStringLiteral("“%1”不是本地文件").arg(url.toDisplayString()));
+        m_hooks.status(withAlsoSaid(
+            failureText(Kind::save) + QStringLiteral("“%1”不是本地文件").arg(url.toDisplayString()), alsoSaid));
         return;
     }
-    begin(Kind::save, url);
+    begin(Kind::save, url, alsoSaid);
     const Show written = show ? *show : m_hooks.show();
     runAside(
         [written, path = url.toLocalFile()](FilePulse& pulse) -> std::optional<Show> {
@@ -198,8 +204,9 @@ void ProjectFileWork::save(const QUrl& url, const std::optional<Show>& show)
                 return;
             }
             const QUrl url = m_url;
+            const QString alsoSaid = m_alsoSaid;
             end();
-            m_hooks.saved(written, url);
+            m_hooks.saved(written, url, alsoSaid);
         });
 }
 
@@ -248,10 +255,11 @@ void ProjectFileWork::takeBack(const Show& offered)
     m_history.parkInPlaceOfOffered(offered, unsaved, m_pulse, std::move(written));
 }
 
-void ProjectFileWork::begin(Kind kind, const QUrl& url)
+void ProjectFileWork::begin(Kind kind, const QUrl& url, const QString& alsoSaid)
 {
     m_kind = kind;
     m_url = url;
+    m_alsoSaid = alsoSaid;
     m_waitingOn = url.fileName();
     m_silent = false;
     m_shownReplacing = false;
@@ -342,7 +350,7 @@ void ProjectFileWork::fail(const QString& error)
     QString text = failureText(kind) + error;
     if (!m_setAside.isEmpty())
         text += QStringLiteral(" · ") + setAsideText(m_setAside);
-    m_hooks.status(text);
+    m_hooks.status(withAlsoSaid(text, m_alsoSaid));
 }
 
 void ProjectFileWork::end()
@@ -379,6 +387,7 @@ QString ProjectFileWork::workingText() const
 {
     const QString working = QStringLiteral("正在%1… · ").arg(verb(*m_kind));
     if (m_silent)
-        return working + QStringLiteral("“%1”所在的文件夹没有响应，仍在等待").arg(m_waitingOn);
-    return working + fileName();
+        return withAlsoSaid(working + QStringLiteral("“%1”所在的文件夹没有响应，仍在等待").arg(m_waitingOn),
+                            m_alsoSaid);
+    return withAlsoSaid(working + fileName(), m_alsoSaid);
 }

@@ -37,8 +37,9 @@ class ProjectFileWork : public QObject
         std::function<const Show&()> show;
         // A read show takes the open show's place, as the project at the url; returns what the status line says then.
         std::function<QString(const Show&, const QUrl&)> replace;
-        // The show as written is the saved show now, its file the project's.
-        std::function<void(const Show&, const QUrl&)> saved;
+        // The show as written is the saved show now, its file the project's; with what the save was asked to go on
+        // telling (see save()).
+        std::function<void(const Show&, const QUrl&, const QString& alsoSaid)> saved;
         // The work on offer, read, takes the open show's place as unsaved work; unsavedWorkParked tells that the
         // unsaved work it replaced was parked in its place.
         std::function<void(const Show&, bool unsavedWorkParked)> recovered;
@@ -51,8 +52,9 @@ class ProjectFileWork : public QObject
 
     // Reads the file aside; when it has decoded, unsaved work is parked first and the show replaced.
     void open(const QUrl& url);
-    // Writes the show as it is now, or the one given; when it has landed, that show is the saved one.
-    void save(const QUrl& url, const std::optional<Show>& show = std::nullopt);
+    // Writes the show as it is now, or the one given; when it has landed, that show is the saved one. `alsoSaid`, an
+    // outcome that came just before the save began, stays on the status line after the save's own words.
+    void save(const QUrl& url, const std::optional<Show>& show = std::nullopt, const QString& alsoSaid = {});
     // Reads the unsaved work on offer; when it has decoded, it takes the show's place.
     void recover();
     // Gives up the work on its way: the show, its saved mark and the files stay as they were, and the outcome of a
@@ -93,7 +95,7 @@ class ProjectFileWork : public QObject
     using Ticket = quint64;
 
     bool refusedWhileBusy(Kind wanted);
-    void begin(Kind kind, const QUrl& url);
+    void begin(Kind kind, const QUrl& url, const QString& alsoSaid = {});
     bool lands(Ticket ticket);
     void runAside(Job job, std::function<void(const Outcome&)> done);
     void parkThenReplace(const Show& read, bool overItsOwnCopy = false);
@@ -113,6 +115,7 @@ class ProjectFileWork : public QObject
     QUrl m_url;
     // The file whose folder the work waits on now: the project file, or the copy unsaved work is parked in.
     QString m_waitingOn;
+    QString m_alsoSaid;
     bool m_silent = false;
     bool m_shownReplacing = false;
     // Where the open moved earlier parked work, to say so when the show lands.

@@ -46,6 +46,12 @@ bool TransportWait::takeWaits() const
            });
 }
 
+bool TransportWait::runWaits() const
+{
+    return waiting() &&
+           std::any_of(m_steps.cbegin(), m_steps.cend(), [](const Step& step) { return step.press.startsRun; });
+}
+
 std::optional<QString> TransportWait::waitingFor() const
 {
     if (!waiting())
@@ -56,14 +62,15 @@ std::optional<QString> TransportWait::waitingFor() const
     return std::nullopt;
 }
 
-void TransportWait::hold(std::function<void()> event)
+void TransportWait::hold(std::function<void()> event, bool pressed)
 {
     Press held;
     held.act = [event = std::move(event)] {
         event();
         return false;
     };
-    m_steps.append({std::move(held), m_pauses, std::make_shared<std::optional<bool>>()});
+    m_steps.append({std::move(held), m_pauses, std::make_shared<std::optional<bool>>(),
+                    pressed && m_hooks.numberPress ? std::optional(m_hooks.numberPress()) : std::nullopt});
     process();
 }
 

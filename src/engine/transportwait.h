@@ -57,12 +57,15 @@ class TransportWait : public QObject
     bool waiting() const { return !m_steps.isEmpty() && !m_landing; }
     // A GO or a take waits its turn (not only a run's start, nor only the transport's own events).
     bool takeWaits() const;
+    // A run's start waits its turn: what comes after it may never act.
+    bool runWaits() const;
     // The name the status line gives the wait: the last press with a name.
     std::optional<QString> waitingFor() const;
     // Done now when nothing waits and its answers are in: whether it acted. True when it waits its turn.
     bool press(Press press);
-    // An event of the transport itself, done in its turn.
-    void hold(std::function<void()> event);
+    // An event of the transport itself, done in its turn; or, `pressed`, the operator's press that acts on what the
+    // transport puts on air, done in its turn as that press.
+    void hold(std::function<void()> event, bool pressed = false);
     // The operator's pause or resume.
     void notePause();
     // Everything waiting is dropped.

@@ -13,6 +13,7 @@ struct WaitingEdits::Edit
     quint64 show;
     quint64 place = 0;
     bool holdsPlace = true;
+    bool toldWhenGone = false;
     quint64 number = 0;
     State state = State::asked;
     bool answered = false;
@@ -34,9 +35,11 @@ WaitingEdits::WaitingEdits(MediaFiles& files, Hooks hooks, QObject* parent)
 
 WaitingEdits::~WaitingEdits() = default;
 
-WaitingEdits::Id WaitingEdits::ask(const QString& name, const QString& waitingText)
+WaitingEdits::Id WaitingEdits::ask(const QString& name, const QString& waitingText, bool toldWhenGone)
 {
-    return add(name, waitingText, true);
+    const Id id = add(name, waitingText, true);
+    find(id)->toldWhenGone = toldWhenGone;
+    return id;
 }
 
 WaitingEdits::Id WaitingEdits::askInTurn(const QString& name, const QString& waitingText)
@@ -70,7 +73,7 @@ void WaitingEdits::await(Id id, const QList<QUrl>& urls, FileDepth depth, Awaite
 void WaitingEdits::await(Id id, const QList<QUrl>& urls, FileDepth depth, AwaitedFiles::Freshness freshness,
                          AwaitedFiles::Each each, std::function<void()> then)
 {
-    Edit* edit = find(id);
+    Edit* edit = findAny(id);
     if (!edit)
         return;
     edit->state = Edit::State::answers;
@@ -82,30 +85,59 @@ void WaitingEdits::await(Id id, const QList<QUrl>& urls, FileDepth depth, Awaite
         if (Edit* answered = find(id)) {
             answered->answered = true;
             process();
+        } else if (findAny(id)) {
+            tellGone(id);
         }
     });
 }
 
+// Made nowhere, it goes on at once, as the press it was.
+void WaitingEdits::tellGone(Id id)
+{
+    const auto found = std::find_if(m_gone.cbegin(), m_gone.cend(),
+                                    [id](const std::shared_ptr<Edit>& edit) { return edit->id == id; });
+    if (found == m_gone.cend())
+        return;
+    const std::shared_ptr<Edit> edit = *found;
+    // Still gone while it tells.
+    if (const std::function<void()> then = std::exchange(edit->then, nullptr)) {
+        const std::optional<quint64> before = m_hooks.actAs(edit->number);
+        then();
+        m_hooks.actAs(before);
+    }
+    m_gone.removeOne(edit);
+    emit changed();
+}
+
 void WaitingEdits::hold(Id id)
 {
-    if (Edit* edit = find(id))
+    if (Edit* edit = findAny(id))
         edit->state = Edit::State::held;
 }
 
 void WaitingEdits::resume(Id id, std::function<void()> then)
 {
-    Edit* edit = find(id);
+    Edit* edit = findAny(id);
     if (!edit || edit->state != Edit::State::held)
         return;
     edit->state = Edit::State::answers;
     edit->answered = true;
     edit->then = std::move(then);
+    if (!find(id)) {
+        tellGone(id);
+        return;
+    }
     process();
 }
 
 bool WaitingEdits::waits(Id id) const
 {
-    return find(id) != nullptr;
+    return findAny(id) != nullptr;
+}
+
+bool WaitingEdits::gone(Id id) const
+{
+    return !find(id) && findAny(id);
 }
 
 bool WaitingEdits::waitsFor(const QString& name) const
@@ -138,6 +170,7 @@ std::optional<QString> WaitingEdits::waitingInPlace(const std::function<bool(qui
 
 QString WaitingEdits::dropAll()
 {
+    m_gone.clear();
     if (m_edits.isEmpty())
         return {};
     const QString text = m_edits.size() == 1 ? QStringLiteral(" · 已放弃尚未完成的") + m_edits.first()->name
@@ -155,6 +188,8 @@ void WaitingEdits::dropGone()
         const bool gone = edit->holdsPlace && edit->state != Edit::State::going && !m_hooks.placeHeld(edit->place);
         if (gone && !edit->waitingText.isEmpty())
             said.append(edit->waitingText);
+        if (gone && edit->toldWhenGone)
+            m_gone.append(edit);
         return gone;
     });
     if (m_edits.size() == before)
@@ -162,6 +197,11 @@ void WaitingEdits::dropGone()
     emit changed();
     for (const QString& text : std::as_const(said))
         m_hooks.ended(text);
+    // One whose answers were in already, waiting only for its turn, tells now: after the edit that dropped it.
+    for (const std::shared_ptr<Edit>& edit : std::as_const(m_gone))
+        if (edit->state == Edit::State::answers && edit->answered)
+            QMetaObject::invokeMethod(
+                this, [this, id = edit->id] { tellGone(id); }, Qt::QueuedConnection);
     // The one before it may have its answers already.
     process();
 }
@@ -169,6 +209,16 @@ void WaitingEdits::dropGone()
 WaitingEdits::Edit* WaitingEdits::find(Id id) const
 {
     for (const std::shared_ptr<Edit>& edit : m_edits)
+        if (edit->id == id)
+            return edit.get();
+    return nullptr;
+}
+
+WaitingEdits::Edit* WaitingEdits::findAny(Id id) const
+{
+    if (Edit* edit = find(id))
+        return edit;
+    for (const std::shared_ptr<Edit>& edit : m_gone)
         if (edit->id == id)
             return edit.get();
     return nullptr;

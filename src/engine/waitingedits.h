@@ -43,8 +43,9 @@ class WaitingEdits : public QObject
     ~WaitingEdits() override;
 
     // Begins an edit named `name` ("重新定位缺失素材"), for the show in place and after its newest edit; it goes on
-    // by await() or hold().
-    Id ask(const QString& name, const QString& waitingText = {});
+    // by await() or hold(). One `toldWhenGone` still goes on once its answers are in after its place was dropped,
+    // out of turn and made nowhere (see gone()), to tell what it came to as it would have told it at its press.
+    Id ask(const QString& name, const QString& waitingText = {}, bool toldWhenGone = false);
     // Begins work that is no edit (a save, a take) for the show in place: it holds no place among the undo steps.
     Id askInTurn(const QString& name, const QString& waitingText = {});
     // The edit goes on with `then` in its turn, once the disk has answered about these files: at once when nothing
@@ -59,8 +60,10 @@ class WaitingEdits : public QObject
     void hold(Id id);
     void resume(Id id, std::function<void()> then);
 
-    // Whether the edit has been neither made nor dropped.
+    // Whether the edit has been neither made nor dropped (nor, gone, told).
     bool waits(Id id) const;
+    // The edit's place was dropped while it waited: it only tells what it came to.
+    bool gone(Id id) const;
     // Whether an edit so named waits.
     bool waitsFor(const QString& name) const;
     bool waiting() const { return !m_edits.isEmpty(); }
@@ -87,12 +90,17 @@ class WaitingEdits : public QObject
     Id add(const QString& name, const QString& waitingText, bool holdsPlace);
     struct Edit;
     Edit* find(Id id) const;
+    // Waiting, or gone and still to tell.
+    Edit* findAny(Id id) const;
+    void tellGone(Id id);
     void process();
     void remove(Id id);
 
     MediaFiles& m_files;
     Hooks m_hooks;
     QList<std::shared_ptr<Edit>> m_edits;
+    // Gone edits that tell once their answers are in, each on its own.
+    QList<std::shared_ptr<Edit>> m_gone;
     Id m_nextId = 1;
     // An edit is going on: what it asks of this comes first, in its turn.
     bool m_running = false;

@@ -113,7 +113,7 @@ void MediaLibraryEdits::afterAnswers(const QString& name, const QList<QUrl>& url
     Engine& engine = *m_cue.engine();
     WaitingEdits& waiting = engine.waitingEdits();
     m_imports.removeIf([&](quint64 edit) { return !waiting.waits(edit); });
-    const quint64 edit = waiting.ask(name);
+    const quint64 edit = waiting.ask(name, {}, true);
     m_imports.append(edit);
     auto addition = std::make_shared<Addition>(engine.show(), Imported(urls.size()));
     addition->selectedAtPress = m_selection.assetID();
@@ -143,7 +143,7 @@ void MediaLibraryEdits::afterAnswers(const QString& name, const QList<QUrl>& url
                 addition->advance(upTo, (*placeOf)[i] + 1);
             },
             [&waiting, edit, alive, addition, then] {
-                if (!alive.expired() && waiting.lands(edit))
+                if (!alive.expired() && (waiting.lands(edit) || waiting.gone(edit)))
                     then(*addition, edit);
             });
         if (waiting.waits(edit)) {
@@ -237,6 +237,18 @@ void MediaLibraryEdits::tellAdded(const Added& added, const Addition& asked)
         m_view.setNote(added.note);
 }
 
+// Gone from the undo steps while it waited, the edit is made nowhere: what it would have made of the show now only
+// tells the library what it came to.
+bool MediaLibraryEdits::landOrTell(quint64 edit, const std::function<Show(const Show&)>& made)
+{
+    Engine& engine = *m_cue.engine();
+    if (engine.waitingEdits().gone(edit)) {
+        made(engine.show());
+        return false;
+    }
+    return engine.landEdit(edit, made);
+}
+
 bool MediaLibraryEdits::inPlace(quint64 show) const
 {
     return m_cue.engine()->showNumber() == show;
@@ -255,7 +267,7 @@ void MediaLibraryEdits::addAssets(const QList<QUrl>& urls, quint64 forShow)
         return;
     afterAnswers(QStringLiteral("素材导入"), urls, [this](Addition& addition, quint64 edit) {
         std::optional<Added> added;
-        m_cue.engine()->landEdit(edit, [&](const Show& from) {
+        landOrTell(edit, [&](const Show& from) {
             if (added)
                 return withEntries(from, added->entries);
             added = withAddedAssets(from, addition);
@@ -357,10 +369,12 @@ void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, Addition& answered,
         }
         return placed == ClipPlacementEdits::AddOutcome::added ? show : withAsset;
     };
-    const bool inShow = m_cue.engine()->landEdit(edit, made);
+    const bool inShow = landOrTell(edit, made);
     if (added)
         tellAdded(*added, answered);
-    if (!inShow || !outcome)
+    // Undone before its answers came, it is made only where a redo finds it; what it told the editor stands all the
+    // same, as it would had it landed at its press and been undone then.
+    if (!outcome)
         return;
     const bool edited = m_cue.engine()->selected() == target.cue;
     if (edited) {
@@ -368,5 +382,5 @@ void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, Addition& answered,
         m_selection.setInsertion(target.time);
         m_selection.setAssetID(placedEntry);
     }
-    m_placement.finishAdd(*outcome, clip, edited);
+    m_placement.finishAdd(*outcome, clip, edited && inShow);
 }

@@ -86,6 +86,7 @@ class MediaLibraryEdits
     void afterAnswers(const QString& name, const QList<QUrl>& urls, Landing then);
     void insertAnsweredFile(const QUrl& file, Addition& answered, const ClipTarget& target, quint64 edit);
     bool inPlace(quint64 show) const;
+    bool landOrTell(quint64 edit, const std::function<Show(const Show&)>& made);
 
     const EditedCue& m_cue;
     TimelineSelection& m_selection;

@@ -87,6 +87,11 @@ QStringList PressRig::allowedDifferences()
                        "air): each pass may end on a line the other also showed."),
         QStringLiteral("A press on a clip, a lane or a library entry that an edit still waiting has yet to make "
                        "cannot be made: the sequence is excused (counted apart)."),
+        QStringLiteral("A take waiting for its answers selects its cue at its press, so that the editor shows the cue "
+                       "taken as it would with the answers in. Refused once they come (a file found missing), it gives "
+                       "the selection back; what was pressed in the editor meanwhile stays on the cue it showed, where "
+                       "with the answers in at once it would have been pressed on the cue kept: the sequence is "
+                       "excused (counted apart)."),
         QStringLiteral("An outcome that lands while a later press's words stand on the line may be kept off it: only "
                        "an outcome put on the line and replaced within the same turn counts as never seen."),
         QStringLiteral("Project files (open, save, recover) are read and written on a local folder: both passes wait "
@@ -238,8 +243,16 @@ void PressRig::begin(bool held)
             return;
         QTimer::singleShot(0, engine.get(), [this, queued] {
             *queued = false;
-            m_seen.insert(statusKind(engine->message()));
+            // An outcome kept beside a later press's words is seen too.
+            for (const QString& part : engine->message().split(QStringLiteral(" · ")))
+                m_seen.insert(statusKind(part));
         });
+    });
+    // A take refused once its answers came gave back the selection it made at its press; what was pressed in the
+    // editor meanwhile was pressed on the cue taken, where with the answers in it would have been on the cue kept.
+    QObject::connect(engine.get(), &Engine::currentChanged, engine.get(), [this] {
+        if (engine->current())
+            m_stage->aired.insert(engine->current()->id);
     });
 }
 
@@ -348,6 +361,25 @@ PressRig::Ending PressRig::ending()
     return end;
 }
 
+// A press in the editor acts on the cue it shows: one that a waiting take selected at its press.
+void PressRig::notePressOnTaken(const Press& press)
+{
+    static const QStringList onEditor{"addOnLane", "deleteLane", "confirmLane", "dragBegin",
+                                      "dragMove",  "dragEnd",    "messageDraft"};
+    const std::optional<QUuid> shown = engine->selected();
+    if (shown && stage().takenAtPress.contains(*shown) && onEditor.contains(pressVocabulary().at(press.kind).name))
+        stage().editedOnTaken.insert(*shown);
+}
+
+void PressRig::noteTakenAtPress(const Press& press)
+{
+    static const QStringList takes{"GO", "take"};
+    const std::optional<QUuid> shown = engine->selected();
+    if (stage().held && shown && takes.contains(pressVocabulary().at(press.kind).name) &&
+        engine->holdingMessage().startsWith(QStringLiteral("正在检查素材 · ")))
+        stage().takenAtPress.insert(*shown);
+}
+
 PressRig::Ending PressRig::pass(const QList<Press>& presses, bool held, QList<Press>* drawn, std::mt19937* random)
 {
     begin(held);
@@ -357,7 +389,9 @@ PressRig::Ending PressRig::pass(const QList<Press>& presses, bool held, QList<Pr
     const auto make = [&](const Press& press) {
         ++step;
         stage().missed = false;
+        notePressOnTaken(press);
         kinds.at(press.kind).apply(stage(), press);
+        noteTakenAtPress(press);
         overwriteDeadStack();
         if (stage().missed)
             missed << step;
@@ -406,6 +440,9 @@ PressRig::Ending PressRig::pass(const QList<Press>& presses, bool held, QList<Pr
     if (qEnvironmentVariableIsSet("LUMO_PRESS_DEBUG"))
         std::printf("seen %s: %s\n", held ? "held" : "at once",
                     qPrintable(QStringList(m_seen.begin(), m_seen.end()).join(" / ")));
+    for (const QUuid& taken : std::as_const(stage().editedOnTaken))
+        if (!stage().aired.contains(taken))
+            stage().excused << QStringLiteral("播放在答复到来后被拒绝，其间在时间线上的操作落在被播放的 cue 上");
     end.excused = stage().excused;
     end.breaches = stage().breaches + end.breaches;
     return end;

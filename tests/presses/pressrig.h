@@ -71,6 +71,8 @@ class PressRig : public EngineTest
     // Waits for the answers about local files only (the share's are held).
     void settleLocal();
     Ending ending();
+    void notePressOnTaken(const Press& press);
+    void noteTakenAtPress(const Press& press);
     QStringList screensNow() const;
 
     Show m_firstShow;

@@ -5,6 +5,7 @@
 #include "projectionlaunch.h"
 #include "timelineeditormodel.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -47,6 +48,11 @@ struct Stage
     bool missed = false;
     // The kinds of transport press (GO, take, run) made since the transport last had nothing waiting.
     QStringList transportWaits;
+    // Cues that takes still waiting selected at their press, and those of them pressed on in the editor meanwhile.
+    QSet<QUuid> takenAtPress;
+    QSet<QUuid> editedOnTaken;
+    // Cues that went on air: a take whose cue never did was refused (or overtaken).
+    QSet<QUuid> aired;
 };
 
 // One press with its arguments, named by what a person sees (a cue's name, a file's name, a lane), so that a press
