@@ -342,7 +342,8 @@ class Engine : public QObject
     void dropDelayOfRemovedCue();
     QList<Player*> transportPlayers() const;
     // take() once the edits of the show waiting before it are made.
-    bool takeInTurn(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode);
+    bool takeInTurn(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode,
+                    std::optional<int> pausesAtPress = std::nullopt);
     // take() and beginProjection() once the answers their check needs are in, checked against the assets of their
     // moment.
     bool takeNow(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode,
@@ -351,6 +352,9 @@ class Engine : public QObject
                             Preflight preflight);
     // The end of a countdown, or of a cue that goes on to the next, in its turn behind what waits for answers.
     void inTurn(std::function<void()> event);
+    // A press that acts on what the transport puts on air (a press on screens), in its turn behind the transport's
+    // presses still waiting for their answers, done then as the press it was.
+    void behindTransport(std::function<void()> press);
 
     void start(const Cue& cue, double position, bool startPaused, std::optional<RemotePlaybackMode> remoteMode);
     void selectStarted(const QUuid& id);

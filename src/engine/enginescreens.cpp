@@ -2,6 +2,7 @@
 
 #include "awaitedfiles.h"
 #include "displaybindings.h"
+#include "edithistory.h"
 #include "independentscreens.h"
 #include "mediafiles.h"
 #include "picture.h"
@@ -198,11 +199,12 @@ void Engine::applyDefaultPicture()
 
 // An edit that waits its turn behind the edits asked before it, and lands on the show it was asked for or nowhere.
 // "恢复内置" reads no picture: it is made at once, and an edit asked before it that lands later is made under it;
-// only behind a picture still being read does it wait its turn.
+// only behind a picture still being read, and not undone, does it wait its turn.
 void Engine::setDefaultPicture(const std::optional<QUrl>& url)
 {
     const QString name = QStringLiteral("默认画面设置");
-    if (!url && !m_waitingEdits->waitsFor(name)) {
+    if (!url &&
+        !m_waitingEdits->waitsInPlaceFor(name, [this](quint64 place) { return m_history->stepInPlace(place); })) {
         Show show = m_show;
         show.defaultPicture = std::nullopt;
         setShow(std::move(show));

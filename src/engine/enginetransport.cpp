@@ -73,26 +73,32 @@ bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
         m_waitingEdits->askInTurn(takeBehindEdits(), QStringLiteral("正在检查素材 · ") + cue.name);
     selectAtTakePress(cue, useDelay);
     setMessage(holdingMessage());
+    // Pauses pressed from now on act on what it puts on air, as with the answers in.
     m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
-                          [this, turn, cue, useDelay, remoteMode] {
+                          [this, turn, cue, useDelay, remoteMode, pauses = m_transportWait->pauses()] {
                               if (!m_waitingEdits->lands(turn))
                                   return;
                               const auto now = std::find_if(m_show.cues.cbegin(), m_show.cues.cend(),
                                                             [&](const Cue& present) { return present.id == cue.id; });
-                              takeInTurn(now != m_show.cues.cend() ? *now : cue, useDelay, remoteMode);
+                              takeInTurn(now != m_show.cues.cend() ? *now : cue, useDelay, remoteMode, pauses);
+                              // A pause that held nothing but this take holds nothing once it was refused.
+                              if (!m_transportWait->waiting() && !m_current && !m_countdown->cue())
+                                  setPaused(false);
                           });
     return true;
 }
 
 // A file whose answer is still on its way holds this cue, never the show: it is taken in its turn when the answers
 // come, as it would have been taken now.
-bool Engine::takeInTurn(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode)
+bool Engine::takeInTurn(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode,
+                        std::optional<int> pausesAtPress)
 {
     if (m_projectionMode && !m_transportWait->waiting())
         return false;
     const QList<MediaAsset> assets = m_show.assets.value_or(QList<MediaAsset>{});
     TransportWait::Press press;
     press.name = cue.name;
+    press.pausesBefore = pausesAtPress;
     press.answers = CheckAnswers(*m_mediaFiles, {cue}, assets);
     if (!useDelay || clampedDelay(cue) == 0) {
         press.overrides = [this, cue, assets] {
@@ -166,6 +172,24 @@ void Engine::inTurn(std::function<void()> event)
     });
 }
 
+void Engine::behindTransport(std::function<void()> press)
+{
+    if (m_waitingEdits->waitsFor(takeBehindEdits())) {
+        const WaitingEdits::Id turn = m_waitingEdits->askInTurn(QStringLiteral("屏幕操作"));
+        m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
+                              [this, turn, press = std::move(press)] {
+                                  if (m_waitingEdits->lands(turn))
+                                      behindTransport(press);
+                              });
+        return;
+    }
+    if (m_transportWait->waiting()) {
+        m_transportWait->hold(std::move(press), true);
+        return;
+    }
+    press();
+}
+
 // A countdown for a cue that is no longer in the show has nothing left to start; kept, it would hold off GO.
 void Engine::dropDelayOfRemovedCue()
 {
@@ -211,7 +235,8 @@ QList<Player*> Engine::transportPlayers() const
 
 void Engine::togglePause()
 {
-    if (!m_current && !m_countdown->cue() && !m_transportWait->waiting())
+    if (!m_current && !m_countdown->cue() && !m_transportWait->waiting() &&
+        !m_waitingEdits->waitsFor(takeBehindEdits()))
         return;
     m_transportWait->notePause();
     const bool pausing = !m_paused;

@@ -6,7 +6,6 @@
 #include "mediafiles.h"
 #include "picture.h"
 #include "runningtimeline.h"
-#include "transportwait.h"
 
 #include <cmath>
 
@@ -93,16 +92,22 @@ void IndependentScreens::dropWaitingPlays(const QSet<ScreenRole>& screens)
         m_main.waitEnded(checkingText(name));
 }
 
+// Each press on screens takes its turn behind what the transport was asked before it and still waits for its
+// answers: it acts on what that puts on air, or on the run it starts.
 void IndependentScreens::pause(const QSet<ScreenRole>& screens)
 {
-    holdPause(screens, true);
-    pauseNow(screens);
+    m_main.behindTransport([this, screens] {
+        holdPause(screens, true);
+        pauseNow(screens);
+    });
 }
 
 void IndependentScreens::resume(const QSet<ScreenRole>& screens)
 {
-    holdPause(screens, false);
-    resumeNow(screens);
+    m_main.behindTransport([this, screens] {
+        holdPause(screens, false);
+        resumeNow(screens);
+    });
 }
 
 void IndependentScreens::pauseNow(const QSet<ScreenRole>& screens)
@@ -113,22 +118,12 @@ void IndependentScreens::pauseNow(const QSet<ScreenRole>& screens)
                 session->togglePause();
             continue;
         }
-        // Behind a take that waits for its answers, the screen is frozen on what that take puts on air, as it would
-        // have been with the answers in.
-        if (m_main.m_transportWait->waiting())
-            m_main.m_transportWait->hold([this, role] { freezeProgramme(role); }, true);
-        else
-            freezeProgramme(role);
+        if (!m_main.current())
+            continue;
+        const QList<MediaAsset> assets =
+            m_main.projectionMode() ? m_main.m_run.assets() : m_main.m_timeline->assets().values();
+        install(*m_main.current(), role, assets, programmePosition(role), true);
     }
-}
-
-void IndependentScreens::freezeProgramme(const ScreenRole& role)
-{
-    if (!m_main.current() || engine(role))
-        return;
-    const QList<MediaAsset> assets =
-        m_main.projectionMode() ? m_main.m_run.assets() : m_main.m_timeline->assets().values();
-    install(*m_main.current(), role, assets, programmePosition(role), true);
 }
 
 void IndependentScreens::resumeNow(const QSet<ScreenRole>& screens)
@@ -139,6 +134,11 @@ void IndependentScreens::resumeNow(const QSet<ScreenRole>& screens)
 }
 
 void IndependentScreens::stop(const QSet<ScreenRole>& screens)
+{
+    m_main.behindTransport([this, screens] { stopNow(screens); });
+}
+
+void IndependentScreens::stopNow(const QSet<ScreenRole>& screens)
 {
     dropWaitingPlays(screens);
     for (const ScreenRole& role : inShowOrder(screens)) {
@@ -151,6 +151,11 @@ void IndependentScreens::stop(const QSet<ScreenRole>& screens)
 }
 
 void IndependentScreens::returnToProjection(const QSet<ScreenRole>& screens)
+{
+    m_main.behindTransport([this, screens] { returnNow(screens); });
+}
+
+void IndependentScreens::returnNow(const QSet<ScreenRole>& screens)
 {
     dropWaitingPlays(screens);
     bool returned = false;
@@ -171,7 +176,7 @@ void IndependentScreens::returnAll()
 {
     m_waiting.clear();
     const QList<ScreenRole> roles = m_screens.keys();
-    returnToProjection(QSet<ScreenRole>(roles.cbegin(), roles.cend()));
+    returnNow(QSet<ScreenRole>(roles.cbegin(), roles.cend()));
 }
 
 void IndependentScreens::drop(const ScreenRole& role)

@@ -63,8 +63,8 @@ class IndependentScreens : public QObject
     void playAnswered();
     void holdPause(const QSet<ScreenRole>& screens, bool paused);
     void pauseNow(const QSet<ScreenRole>& screens);
-    // A screen that follows the programme is frozen where the programme is now.
-    void freezeProgramme(const ScreenRole& role);
+    void stopNow(const QSet<ScreenRole>& screens);
+    void returnNow(const QSet<ScreenRole>& screens);
     void resumeNow(const QSet<ScreenRole>& screens);
     void dropWaitingPlays(const QSet<ScreenRole>& screens);
 

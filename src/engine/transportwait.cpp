@@ -20,7 +20,8 @@ bool TransportWait::press(Press press)
 {
     // A large show's files are gathered over turns: its turn comes once they are asked.
     press.answers.whenReady(this, [this] { process(); });
-    Step step{std::move(press), m_landing ? m_landingPauses : m_pauses, std::make_shared<std::optional<bool>>(),
+    const int pausesBefore = press.pausesBefore.value_or(m_landing ? m_landingPauses : m_pauses);
+    Step step{std::move(press), pausesBefore, std::make_shared<std::optional<bool>>(),
               m_hooks.numberPress ? std::optional(m_hooks.numberPress()) : std::nullopt};
     // Pressed by what is being done: it comes next, before what was pressed after that.
     if (m_landing) {
@@ -69,6 +70,7 @@ void TransportWait::hold(std::function<void()> event, bool pressed)
         event();
         return false;
     };
+    held.neverMoot = pressed;
     m_steps.append({std::move(held), m_pauses, std::make_shared<std::optional<bool>>(),
                     pressed && m_hooks.numberPress ? std::optional(m_hooks.numberPress()) : std::nullopt});
     process();
@@ -82,6 +84,14 @@ void TransportWait::notePause()
 
 void TransportWait::clear()
 {
+    // Cleared by what is being done (a run's start stops playback first), presses on screens made after it still
+    // come after it.
+    QList<Step> after;
+    if (m_landing)
+        for (const Step& step : std::as_const(m_steps))
+            if (step.press.neverMoot)
+                after.append(step);
+    m_steps.removeIf([&](const Step& step) { return m_landing && step.press.neverMoot; });
     if (m_hooks.dropped)
         for (const Step& step : std::as_const(m_steps))
             if (!step.press.name.isEmpty())
@@ -89,7 +99,7 @@ void TransportWait::clear()
     for (const Step& step : std::as_const(m_steps))
         if (step.press.kept)
             m_kept.append(step);
-    m_steps.clear();
+    m_steps = after;
     m_insertAt = 0;
 }
 
@@ -132,7 +142,9 @@ void TransportWait::dropMootSteps()
     for (qsizetype i = last; i >= 1; --i) {
         const Press& later = m_steps[i].press;
         if (later.overrides && later.answers.in(m_files) && later.overrides()) {
-            m_steps.remove(0, i);
+            for (qsizetype j = i - 1; j >= 0; --j)
+                if (!m_steps[j].press.neverMoot)
+                    m_steps.remove(j);
             return;
         }
     }

@@ -34,6 +34,10 @@ class TransportWait : public QObject
         bool startsRun = false;
         // Dropped unheard by clear(): what of it holds all the same, done as its press once its answers are in.
         std::function<void()> kept;
+        // The count of pauses (pauses()) at its press, when it was pressed before it came here.
+        std::optional<int> pausesBefore;
+        // A press on screens held in its turn: never made moot by a take after it.
+        bool neverMoot = false;
     };
     struct Hooks
     {
@@ -68,6 +72,8 @@ class TransportWait : public QObject
     void hold(std::function<void()> event, bool pressed = false);
     // The operator's pause or resume.
     void notePause();
+    // How many pauses have been pressed.
+    int pauses() const { return m_pauses; }
     // Everything waiting is dropped.
     void clear();
 

@@ -146,6 +146,13 @@ bool WaitingEdits::waitsFor(const QString& name) const
                        [&](const std::shared_ptr<Edit>& edit) { return edit->name == name; });
 }
 
+bool WaitingEdits::waitsInPlaceFor(const QString& name, const std::function<bool(quint64)>& inShow) const
+{
+    return std::any_of(m_edits.cbegin(), m_edits.cend(), [&](const std::shared_ptr<Edit>& edit) {
+        return edit->name == name && (!edit->holdsPlace || inShow(edit->place));
+    });
+}
+
 bool WaitingEdits::lands(Id id) const
 {
     const Edit* edit = find(id);

@@ -64,8 +64,9 @@ class WaitingEdits : public QObject
     bool waits(Id id) const;
     // The edit's place was dropped while it waited: it only tells what it came to.
     bool gone(Id id) const;
-    // Whether an edit so named waits.
+    // Whether an edit so named waits; of those that hold a place, one whose place is in the show now (not undone).
     bool waitsFor(const QString& name) const;
+    bool waitsInPlaceFor(const QString& name, const std::function<bool(quint64)>& inShow) const;
     bool waiting() const { return !m_edits.isEmpty(); }
     // Asked by the edit going on, as it is about to be made: whether it lands, on the show it was asked for and with
     // the edit it was asked after still in place. When not, it is made nowhere.

@@ -226,6 +226,10 @@ static Show withEntries(const Show& from, const QList<MediaAsset>& entries)
 void MediaLibraryEdits::tellAdded(const Added& added, const Addition& asked)
 {
     const quint64 at = m_cue.engine()->momentNow();
+    // An import or a file pressed later has told already: this one would have told before it.
+    if (at < m_toldAt)
+        return;
+    m_toldAt = at;
     const bool overEarlierImport = m_landedEntry && m_selection.assetID() == m_landedEntry && m_landedAt < at;
     if (added.handled && (m_selection.assetID() == asked.selectedAtPress || overEarlierImport)) {
         m_selection.setAssetID(added.handled);
@@ -374,7 +378,7 @@ void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, Addition& answered,
         tellAdded(*added, answered);
     // Undone before its answers came, it is made only where a redo finds it; what it told the editor stands all the
     // same, as it would had it landed at its press and been undone then.
-    if (!outcome)
+    if (!outcome || m_cue.engine()->momentNow() < m_toldAt)
         return;
     const bool edited = m_cue.engine()->selected() == target.cue;
     if (edited) {

@@ -102,6 +102,8 @@ class MediaLibraryEdits
     // after it selects over it, as it would had both landed at their presses.
     std::optional<QUuid> m_landedEntry;
     quint64 m_landedAt = 0;
+    // The moment of the press whose import or file told the library last.
+    quint64 m_toldAt = 0;
     // A file's kind comes from its name's ending alone: each ending is looked up once in the type database.
     QHash<QString, std::optional<AssetKind>> m_kindOfEnding;
 };

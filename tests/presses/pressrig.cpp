@@ -89,9 +89,9 @@ QStringList PressRig::allowedDifferences()
                        "cannot be made: the sequence is excused (counted apart)."),
         QStringLiteral("A take waiting for its answers selects its cue at its press, so that the editor shows the cue "
                        "taken as it would with the answers in. Refused once they come (a file found missing), it gives "
-                       "the selection back; what was pressed in the editor meanwhile stays on the cue it showed, where "
-                       "with the answers in at once it would have been pressed on the cue kept: the sequence is "
-                       "excused (counted apart)."),
+                       "the selection back; what was pressed in the editor, or run from the selection, meanwhile acted "
+                       "on the cue it showed, where with the answers in at once it would have acted on the cue kept: "
+                       "the sequence is excused (counted apart)."),
         QStringLiteral("An outcome that lands while a later press's words stand on the line may be kept off it: only "
                        "an outcome put on the line and replaced within the same turn counts as never seen."),
         QStringLiteral("Project files (open, save, recover) are read and written on a local folder: both passes wait "
@@ -361,11 +361,12 @@ PressRig::Ending PressRig::ending()
     return end;
 }
 
-// A press in the editor acts on the cue it shows: one that a waiting take selected at its press.
+// A press in the editor acts on the cue it shows, and a run on the cue selected: one that a waiting take selected at
+// its press.
 void PressRig::notePressOnTaken(const Press& press)
 {
-    static const QStringList onEditor{"addOnLane", "deleteLane", "confirmLane", "dragBegin",
-                                      "dragMove",  "dragEnd",    "messageDraft"};
+    static const QStringList onEditor{"addOnLane", "deleteLane",   "confirmLane", "dragBegin", "dragMove",
+                                      "dragEnd",   "messageDraft", "headerRun",   "sheetRun",  "sheetRunSheetStays"};
     const std::optional<QUuid> shown = engine->selected();
     if (shown && stage().takenAtPress.contains(*shown) && onEditor.contains(pressVocabulary().at(press.kind).name))
         stage().editedOnTaken.insert(*shown);
@@ -442,7 +443,7 @@ PressRig::Ending PressRig::pass(const QList<Press>& presses, bool held, QList<Pr
                     qPrintable(QStringList(m_seen.begin(), m_seen.end()).join(" / ")));
     for (const QUuid& taken : std::as_const(stage().editedOnTaken))
         if (!stage().aired.contains(taken))
-            stage().excused << QStringLiteral("播放在答复到来后被拒绝，其间在时间线上的操作落在被播放的 cue 上");
+            stage().excused << QStringLiteral("播放在答复到来后被拒绝，其间时间线上的操作或投放落在被播放的 cue 上");
     end.excused = stage().excused;
     end.breaches = stage().breaches + end.breaches;
     return end;

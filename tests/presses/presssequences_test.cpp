@@ -165,8 +165,18 @@ TEST_F(PressSequences, PressesInTheEditorWhileATakeWaitsActOnTheCueTaken)
                 {pressOf("GO"), pressOf("GO"), pressOf("deleteLane", "2/1/")});
     expectAlike("GO twice, the second's files on their way, then a screen paused: it freezes the cue taken",
                 {pressOf("GO"), pressOf("GO"), pressOf("screenPause", "屏幕 1")});
+    expectAlike("a take behind a waiting edit, then a screen paused: it freezes the cue taken",
+                {pressOf("defaultPicture", "share/绿.png"), pressOf("take", "退场"), pressOf("screenPause", "屏幕 1")});
+    expectAlike("a take waits, a screen paused, then returned to the programme: it follows the programme",
+                {pressOf("take", "退场"), pressOf("screenPause", "屏幕 1"), pressOf("screenReturn", "屏幕 1")});
+    expectAlike("a run waits behind a GO, a screen stopped: it stays stopped once the run starts",
+                {pressOf("GO"), pressOf("GO"), pressOf("sheetRun"), pressOf("screenStop", "屏幕 1")});
+    expectAlike("GO behind a waiting import, then pause: the cue GO puts on air is paused",
+                {pressOf("import", "share/片段.mp4", "local/黄.png"), pressOf("GO"), pressOf("pause")});
     expectAlike("take a cue whose files are on their way while edits wait, then select another: it stays selected",
                 {pressOf("relink", "share"), pressOf("take", "开场"), pressOf("select", "退场")});
+    expectAlike("a cue with a missing file taken twice, both refused once the answers come: the selection goes back",
+                {pressOf("select", "退场"), pressOf("take", "时间线"), pressOf("take", "时间线")});
 }
 
 TEST_F(PressSequences, AFileUndoneBeforeItWasReadTellsTheLibraryAsAtItsPress)
@@ -178,6 +188,11 @@ TEST_F(PressSequences, AFileUndoneBeforeItWasReadTellsTheLibraryAsAtItsPress)
                  pressOf("rename", "暖场", "改名42")});
     expectAlike("an import undone, and another edit made before it was read",
                 {pressOf("import", "share/蓝.png"), pressOf("undo"), pressOf("rename", "暖场", "改名42")});
+    expectAlike("an import undone, then a file put on a lane: the file tells the library last",
+                {pressOf("import", "share/声音.wav", "local/红.png"), pressOf("undo"),
+                 pressOf("addOnLane", "local/音乐.wav", "2/1/", 15)});
+    expectAlike("a default picture on the share undone, then \"恢复内置\": the choice can still be redone",
+                {pressOf("defaultPicture", "share/蓝.png"), pressOf("undo"), pressOf("builtInPicture")});
 }
 
 // The longer run: LUMO_PRESS_SEEDS="first count" presses that many sequences from that seed and prints the count of

@@ -118,8 +118,9 @@ std::optional<TimelineEvent> pictureClip(const Stage& stage, const QString& file
 // or a take, by design. What waits is read from the status line's holding text.
 void noteTransport(Stage& stage, const QString& kind, const std::function<bool()> press)
 {
-    const bool waitedBefore = stage.engine.holdingMessage().startsWith(QStringLiteral("正在检查素材 · ")) &&
-                              !stage.engine.independentScreens().waitingPlay();
+    const bool waitedBefore = (stage.engine.holdingMessage().startsWith(QStringLiteral("正在检查素材 · ")) &&
+                               !stage.engine.independentScreens().waitingPlay()) ||
+                              stage.engine.waitingEdits().waitsFor(QStringLiteral("播放"));
     if (!waitedBefore)
         stage.transportWaits.clear();
     const bool acted = press();
