@@ -279,12 +279,15 @@ std::optional<quint64> Engine::actAs(std::optional<quint64> press)
 void Engine::setMessage(const QString& message)
 {
     if (m_actingPress) {
-        if (*m_actingPress < m_lineSaidBy)
+        if (*m_actingPress < m_lineSaidBy) {
+            m_keptOffLine = message;
             return;
+        }
         m_lineSaidBy = *m_actingPress;
     } else {
         m_lineSaidBy = m_presses;
     }
+    m_keptOffLine.reset();
     if (assign(m_message, message))
         emit messageChanged();
 }

@@ -216,6 +216,10 @@ class Engine : public QObject
     // check of the same cues has just found nothing spares the run checking them again. A run that waits its turn
     // may still be refused when its answers come: begun is called when, and only if, the run starts.
     enum class Preflight { check, alreadyPassed };
+    // A check of the cues a run would cover, done once the disk has answered about their files, in its turn behind
+    // the transport's presses and the edits of the show still waiting for their answers: of the show as it will be
+    // then, as with every answer in at its press.
+    void checkInTurn(const QString& name, std::function<QList<Cue>()> cues, std::function<void()> check);
     bool beginProjection(ProjectionMode mode, const std::optional<Cue>& cue, Preflight preflight = Preflight::check,
                          std::function<void()> begun = {});
 
@@ -348,6 +352,13 @@ class Engine : public QObject
     // moment.
     bool takeNow(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode,
                  const QList<MediaAsset>& assets);
+    bool beginProjectionInTurn(ProjectionMode mode, const std::optional<Cue>& cue, Preflight preflight,
+                               std::function<void()> begun, std::optional<int> pausesAtPress = std::nullopt);
+    // A take, or a run's start, waiting behind edits of the show, by its name among them.
+    static QString takeBehindEdits() { return QStringLiteral("播放"); }
+    void checkNow(const QString& name, const QList<Cue>& cues, std::function<void()> check);
+    static QString runBehindEdits() { return QStringLiteral("投放"); }
+    bool transportBehindEdits() const;
     bool beginProjectionNow(ProjectionMode mode, const QList<Cue>& cues, const QList<MediaAsset>& assets,
                             Preflight preflight);
     // The end of a countdown, or of a cue that goes on to the next, in its turn behind what waits for answers.
@@ -530,6 +541,8 @@ class Engine : public QObject
     // remembers whose words it holds, and which press acts now.
     quint64 m_presses = 0;
     quint64 m_lineSaidBy = 0;
+    // The newest outcome kept off the line by a later press's words since the line last changed.
+    std::optional<QString> m_keptOffLine;
     std::optional<quint64> m_actingPress;
     std::optional<quint64> actAs(std::optional<quint64> press);
     // Relinks, default pictures, imports and files put on lanes, until their files have answered.

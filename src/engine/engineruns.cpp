@@ -8,14 +8,75 @@
 #include "projectfilework.h"
 #include "timelinesender.h"
 #include "transportwait.h"
+#include "waitingedits.h"
 
 std::optional<Cue> Engine::nextPlaybackCue() const
 {
     return m_projectionMode ? m_run.following() : next();
 }
 
+void Engine::checkInTurn(const QString& name, std::function<QList<Cue>()> cues, std::function<void()> check)
+{
+    if (m_waitingEdits->waiting()) {
+        const WaitingEdits::Id turn =
+            m_waitingEdits->askInTurn(runBehindEdits(), QStringLiteral("正在检查素材 · ") + name);
+        setMessage(holdingMessage());
+        m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
+                              [this, turn, name, cues = std::move(cues), check = std::move(check)] {
+                                  if (m_waitingEdits->lands(turn))
+                                      checkNow(name, cues(), check);
+                              });
+        return;
+    }
+    checkNow(name, cues(), std::move(check));
+}
+
+// Its files answered, in its turn among the transport's presses, as the run it leads to.
+void Engine::checkNow(const QString& name, const QList<Cue>& cues, std::function<void()> check)
+{
+    TransportWait::Press press;
+    press.name = name;
+    press.answers = CheckAnswers(*m_mediaFiles, cues, m_show.assets.value_or(QList<MediaAsset>{}));
+    press.startsRun = true;
+    press.act = [check = std::move(check)] {
+        check();
+        return false;
+    };
+    m_transportWait->press(std::move(press));
+}
+
+// Edits of the show still waiting for their answers come first: the run starts in its turn on the show as it will be
+// with them made, as it would had their answers been in at its press.
 bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue, Preflight preflight,
                              std::function<void()> begun)
+{
+    if (m_projectionMode && !m_transportWait->waiting())
+        return false;
+    // A press acting in its turn comes before the edits still waiting.
+    if (!m_waitingEdits->waiting() || m_actingPress)
+        return beginProjectionInTurn(mode, cue, preflight, std::move(begun));
+    const QString name = usesPlaylist(mode) ? rawValue(mode) : cue ? cue->name : QString();
+    const WaitingEdits::Id turn = m_waitingEdits->askInTurn(runBehindEdits(), QStringLiteral("正在检查素材 · ") + name);
+    setMessage(holdingMessage());
+    m_waitingEdits->await(
+        turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
+        [this, turn, mode, cue, preflight, begun = std::move(begun), pauses = m_transportWait->pauses()] {
+            if (!m_waitingEdits->lands(turn))
+                return;
+            std::optional<Cue> present = cue;
+            if (cue) {
+                const auto now = std::find_if(m_show.cues.cbegin(), m_show.cues.cend(),
+                                              [&](const Cue& shown) { return shown.id == cue->id; });
+                if (now != m_show.cues.cend())
+                    present = *now;
+            }
+            beginProjectionInTurn(mode, present, preflight, begun, pauses);
+        });
+    return true;
+}
+
+bool Engine::beginProjectionInTurn(ProjectionMode mode, const std::optional<Cue>& cue, Preflight preflight,
+                                   std::function<void()> begun, std::optional<int> pausesAtPress)
 {
     if (m_projectionMode && !m_transportWait->waiting())
         return false;
@@ -34,6 +95,7 @@ bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue,
     if (preflight == Preflight::check)
         press.answers = CheckAnswers(*m_mediaFiles, cues, assets);
     press.startsRun = true;
+    press.pausesBefore = pausesAtPress;
     press.overrides = [this, cues, assets, preflight] {
         return !m_projectionMode &&
                (preflight == Preflight::alreadyPassed || playbackIssues(cues, assets, false, true).isEmpty());

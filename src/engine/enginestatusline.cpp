@@ -8,10 +8,14 @@
 #include "stalledstarts.h"
 #include "transportwait.h"
 
+// An outcome kept off the line while the wait's words stood there takes their place, unless something still waits.
 void Engine::waitEnded(const QString& said)
 {
-    if (m_message == said)
-        setMessage(holdingMessage());
+    if (m_message != said)
+        return;
+    const QString holding = holdingMessage();
+    const std::optional<QString> kept = std::exchange(m_keptOffLine, std::nullopt);
+    setMessage(kept && !holding.startsWith(QStringLiteral("正在")) ? *kept : holding);
 }
 
 // In the order a press would have put it there: a press waiting for its answers, a screen's play waiting for them, an

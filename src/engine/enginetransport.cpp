@@ -15,10 +15,9 @@
 
 static constexpr double kLongestDelay = 3600;
 
-// A take waiting behind edits of the show, by its name among them.
-static QString takeBehindEdits()
+bool Engine::transportBehindEdits() const
 {
-    return QStringLiteral("播放");
+    return m_waitingEdits->waitsFor(takeBehindEdits()) || m_waitingEdits->waitsFor(runBehindEdits());
 }
 
 std::optional<Cue> Engine::next() const
@@ -174,7 +173,7 @@ void Engine::inTurn(std::function<void()> event)
 
 void Engine::behindTransport(std::function<void()> press)
 {
-    if (m_waitingEdits->waitsFor(takeBehindEdits())) {
+    if (transportBehindEdits()) {
         const WaitingEdits::Id turn = m_waitingEdits->askInTurn(QStringLiteral("屏幕操作"));
         m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
                               [this, turn, press = std::move(press)] {
@@ -235,8 +234,7 @@ QList<Player*> Engine::transportPlayers() const
 
 void Engine::togglePause()
 {
-    if (!m_current && !m_countdown->cue() && !m_transportWait->waiting() &&
-        !m_waitingEdits->waitsFor(takeBehindEdits()))
+    if (!m_current && !m_countdown->cue() && !m_transportWait->waiting() && !transportBehindEdits())
         return;
     m_transportWait->notePause();
     const bool pausing = !m_paused;

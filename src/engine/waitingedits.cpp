@@ -266,5 +266,19 @@ void WaitingEdits::process()
             if (!first->waitingText.isEmpty())
                 m_hooks.ended(first->waitingText);
         }
+        // What it told stands a turn of the event loop before the next goes on, as it would have between presses.
+        if (!m_edits.isEmpty() && m_edits.first()->state == Edit::State::answers && m_edits.first()->answered) {
+            if (!m_nextTurnAsked) {
+                m_nextTurnAsked = true;
+                QMetaObject::invokeMethod(
+                    this,
+                    [this] {
+                        m_nextTurnAsked = false;
+                        process();
+                    },
+                    Qt::QueuedConnection);
+            }
+            return;
+        }
     }
 }

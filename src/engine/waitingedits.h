@@ -105,4 +105,6 @@ class WaitingEdits : public QObject
     Id m_nextId = 1;
     // An edit is going on: what it asks of this comes first, in its turn.
     bool m_running = false;
+    // The next edit goes on in the next turn of the event loop.
+    bool m_nextTurnAsked = false;
 };

@@ -120,6 +120,10 @@ TEST_F(PressSequences, RunsAndGoEndAsWithTheAnswersInAtOnce)
                 {pressOf("addOnLane", "share/声音.wav", "2/1/", 0), pressOf("GO")});
     expectAlike("GO behind a run that waits and is refused: GO takes the next cue",
                 {pressOf("select", "时间线"), pressOf("sheetRun"), pressOf("GO")});
+    expectAlike("a file put on a lane, then \"开始投放\": the check looks at the cue with the file",
+                {pressOf("addOnLane", "share/声音.wav", "2/1/", 10), pressOf("headerRun")});
+    expectAlike("a file put on a lane, then \"继续投放\": the run covers the cue with the file",
+                {pressOf("select", "间场"), pressOf("addOnLane", "share/声音.wav", "2/1/", 0), pressOf("sheetRun")});
 }
 
 // A check over more than 4,096 events gathers its files over several turns before the run's press takes its turn:

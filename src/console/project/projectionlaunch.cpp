@@ -34,7 +34,26 @@ void ProjectionLaunch::openCheck()
     m_state.setPreflightOpen(true);
 }
 
+// The check looks at the show as it will be once the edits waiting for their answers are made, as it would have
+// with them in at the press.
 void ProjectionLaunch::requestStart()
+{
+    const QString name = usesPlaylist(m_state.projectionMode()) ? rawValue(m_state.projectionMode())
+                         : m_state.selection()                  ? m_state.selection()->name
+                                                                : QString();
+    const QPointer<ConsoleState> state(&m_state);
+    m_engine.checkInTurn(
+        name,
+        [state, openWindow = m_openWindow] {
+            return state ? ProjectionLaunch(*state, openWindow).checkCues() : QList<Cue>{};
+        },
+        [state, openWindow = m_openWindow] {
+            if (state)
+                ProjectionLaunch(*state, openWindow).startOrCheck();
+        });
+}
+
+void ProjectionLaunch::startOrCheck()
 {
     if (findings().isEmpty()) {
         startProjection(Engine::Preflight::alreadyPassed);
