@@ -187,6 +187,8 @@ void EditHistory::forget(quint64 place)
         Show after;
         quint64 serial;
     };
+    // Asked after the place (a save pressed behind the edit), it is the step below it that holds.
+    m_forgottenBelow.insert(place, position > 0 ? stepAt(position - 1)->serial() : 0);
     std::vector<Kept> kept;
     for (int i = 0; i < m_undo.count(); ++i)
         if (i != position)
@@ -233,8 +235,10 @@ std::optional<Show> EditHistory::showAfter(quint64 step) const
     if (step == 0)
         return m_undo.count() > 0 ? std::optional(stepAt(0)->showBefore()) : std::optional(m_show);
     const int position = positionOf(step);
-    if (position < 0)
-        return std::nullopt;
+    if (position < 0) {
+        const auto below = m_forgottenBelow.constFind(step);
+        return below != m_forgottenBelow.cend() ? showAfter(*below) : std::nullopt;
+    }
     return stepAt(position)->showAfter();
 }
 
@@ -293,6 +297,7 @@ void EditHistory::finishLoading()
     setRecoveryError(std::nullopt);
     cancelRecoveryWrite();
     m_undo.clear();
+    m_forgottenBelow.clear();
     m_pressedFrom = 0;
     m_presses.clear();
     m_dragStep = nullptr;

@@ -3,6 +3,7 @@
 #include "filequeue.h"
 #include "show.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -203,6 +204,8 @@ class EditHistory : public QObject
     // The undo position when the newest step was made, and each undo (-1) and redo (+1) pressed since.
     int m_pressedFrom = 0;
     std::vector<int> m_presses;
+    // Places forgotten (an edit that changed nothing), each with the step that was below it.
+    QHash<quint64, quint64> m_forgottenBelow;
     // Grows with each show loaded in place of another: a background write's outcome belongs to the show it wrote.
     quint64 m_loads = 0;
     QString m_directory;

@@ -353,11 +353,13 @@ class Engine : public QObject
     bool takeNow(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMode> remoteMode,
                  const QList<MediaAsset>& assets);
     bool beginProjectionInTurn(ProjectionMode mode, const std::optional<Cue>& cue, Preflight preflight,
-                               std::function<void()> begun, std::optional<int> pausesAtPress = std::nullopt);
+                               std::function<void()> begun, std::optional<int> pausesAtPress = std::nullopt,
+                               const std::optional<Show>& asAtPress = std::nullopt);
     // A take, or a run's start, waiting behind edits of the show, by its name among them.
     static QString takeBehindEdits() { return QStringLiteral("播放"); }
     void checkNow(const QString& name, const QList<Cue>& cues, std::function<void()> check);
     static QString runBehindEdits() { return QStringLiteral("投放"); }
+    static QString screensBehindEdits() { return QStringLiteral("屏幕操作"); }
     bool transportBehindEdits() const;
     bool beginProjectionNow(ProjectionMode mode, const QList<Cue>& cues, const QList<MediaAsset>& assets,
                             Preflight preflight);

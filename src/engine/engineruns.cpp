@@ -3,6 +3,7 @@
 #include "checkanswers.h"
 #include "cuecountdown.h"
 #include "cuecycle.h"
+#include "edithistory.h"
 #include "independentscreens.h"
 #include "picture.h"
 #include "projectfilework.h"
@@ -58,38 +59,42 @@ bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue,
     const QString name = usesPlaylist(mode) ? rawValue(mode) : cue ? cue->name : QString();
     const WaitingEdits::Id turn = m_waitingEdits->askInTurn(runBehindEdits(), QStringLiteral("正在检查素材 · ") + name);
     setMessage(holdingMessage());
-    m_waitingEdits->await(
-        turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
-        [this, turn, mode, cue, preflight, begun = std::move(begun), pauses = m_transportWait->pauses()] {
-            if (!m_waitingEdits->lands(turn))
-                return;
-            std::optional<Cue> present = cue;
-            if (cue) {
-                const auto now = std::find_if(m_show.cues.cbegin(), m_show.cues.cend(),
-                                              [&](const Cue& shown) { return shown.id == cue->id; });
-                if (now != m_show.cues.cend())
-                    present = *now;
-            }
-            beginProjectionInTurn(mode, present, preflight, begun, pauses);
-        });
+    m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
+                          [this, turn, mode, cue, preflight, begun = std::move(begun),
+                           pauses = m_transportWait->pauses(), pressed = m_history->lastStep()] {
+                              if (!m_waitingEdits->lands(turn))
+                                  return;
+                              // The show as at the press, with the edits before it made: not what came after.
+                              const Show asAtPress = m_history->showAfter(pressed).value_or(m_show);
+                              std::optional<Cue> present = cue;
+                              if (cue) {
+                                  const auto then = std::find_if(asAtPress.cues.cbegin(), asAtPress.cues.cend(),
+                                                                 [&](const Cue& shown) { return shown.id == cue->id; });
+                                  if (then != asAtPress.cues.cend())
+                                      present = *then;
+                              }
+                              beginProjectionInTurn(mode, present, preflight, begun, pauses, asAtPress);
+                          });
     return true;
 }
 
 bool Engine::beginProjectionInTurn(ProjectionMode mode, const std::optional<Cue>& cue, Preflight preflight,
-                                   std::function<void()> begun, std::optional<int> pausesAtPress)
+                                   std::function<void()> begun, std::optional<int> pausesAtPress,
+                                   const std::optional<Show>& asAtPress)
 {
     if (m_projectionMode && !m_transportWait->waiting())
         return false;
+    const Show& show = asAtPress ? *asAtPress : m_show;
     QList<Cue> cues;
     if (usesPlaylist(mode))
-        cues = m_show.cues;
+        cues = show.cues;
     else if (cue)
         cues = {*cue};
     if (cues.isEmpty()) {
         setMessage(QStringLiteral("请选择节目"));
         return false;
     }
-    const QList<MediaAsset> assets = m_show.assets.value_or(QList<MediaAsset>{});
+    const QList<MediaAsset> assets = show.assets.value_or(QList<MediaAsset>{});
     TransportWait::Press press;
     press.name = cues.size() == 1 ? cues.first().name : rawValue(mode);
     if (preflight == Preflight::check)
@@ -186,6 +191,8 @@ void Engine::finishRemotePlayback(const Cue& cue, RemotePlaybackMode mode)
 void Engine::stop(bool cancelMessages)
 {
     m_transportWait->clear();
+    // Takes, runs and presses on screens waiting behind edits of the show, pressed before this stop, go with it.
+    m_waitingEdits->dropTurns({takeBehindEdits(), runBehindEdits(), screensBehindEdits()}, m_actingPress);
     ++m_transportActs;
     if (cancelMessages)
         m_independent->returnAll();

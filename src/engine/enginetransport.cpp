@@ -5,6 +5,7 @@
 #include "commonstart.h"
 #include "cuecountdown.h"
 #include "cuecycle.h"
+#include "edithistory.h"
 #include "picture.h"
 #include "runningtimeline.h"
 #include "transportwait.h"
@@ -73,17 +74,20 @@ bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
     selectAtTakePress(cue, useDelay);
     setMessage(holdingMessage());
     // Pauses pressed from now on act on what it puts on air, as with the answers in.
-    m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
-                          [this, turn, cue, useDelay, remoteMode, pauses = m_transportWait->pauses()] {
-                              if (!m_waitingEdits->lands(turn))
-                                  return;
-                              const auto now = std::find_if(m_show.cues.cbegin(), m_show.cues.cend(),
-                                                            [&](const Cue& present) { return present.id == cue.id; });
-                              takeInTurn(now != m_show.cues.cend() ? *now : cue, useDelay, remoteMode, pauses);
-                              // A pause that held nothing but this take holds nothing once it was refused.
-                              if (!m_transportWait->waiting() && !m_current && !m_countdown->cue())
-                                  setPaused(false);
-                          });
+    m_waitingEdits->await(
+        turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
+        [this, turn, cue, useDelay, remoteMode, pauses = m_transportWait->pauses(), pressed = m_history->lastStep()] {
+            if (!m_waitingEdits->lands(turn))
+                return;
+            // The cue as at the press, with the edits before it made: not what came after.
+            const Show asAtPress = m_history->showAfter(pressed).value_or(m_show);
+            const auto then = std::find_if(asAtPress.cues.cbegin(), asAtPress.cues.cend(),
+                                           [&](const Cue& shown) { return shown.id == cue.id; });
+            takeInTurn(then != asAtPress.cues.cend() ? *then : cue, useDelay, remoteMode, pauses);
+            // A pause that held nothing but this take holds nothing once it was refused.
+            if (!m_transportWait->waiting() && !m_current && !m_countdown->cue())
+                setPaused(false);
+        });
     return true;
 }
 
@@ -174,7 +178,7 @@ void Engine::inTurn(std::function<void()> event)
 void Engine::behindTransport(std::function<void()> press)
 {
     if (transportBehindEdits()) {
-        const WaitingEdits::Id turn = m_waitingEdits->askInTurn(QStringLiteral("屏幕操作"));
+        const WaitingEdits::Id turn = m_waitingEdits->askInTurn(screensBehindEdits());
         m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
                               [this, turn, press = std::move(press)] {
                                   if (m_waitingEdits->lands(turn))

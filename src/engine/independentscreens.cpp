@@ -6,6 +6,7 @@
 #include "mediafiles.h"
 #include "picture.h"
 #include "runningtimeline.h"
+#include "transportwait.h"
 
 #include <cmath>
 
@@ -26,12 +27,19 @@ bool IndependentScreens::play(const Cue& cue, const QSet<ScreenRole>& screens)
 {
     if (screens.isEmpty())
         return false;
+    // In its turn among the presses on screens.
+    if (m_main.m_transportWait->waiting() || m_main.transportBehindEdits()) {
+        m_main.behindTransport([this, cue, screens] { play(cue, screens); });
+        return true;
+    }
     m_main.setProjectionTestPattern(false);
     const QList<MediaAsset> assets = m_main.show().assets.value_or(QList<MediaAsset>{});
     WaitingPlay play{cue, assets, screens, CheckAnswers(m_main.mediaFiles(), {cue}, assets), {}};
     play.answers.whenReady(this, [this] { playAnswered(); });
     if (m_waiting.isEmpty() && play.answers.in(m_main.mediaFiles()))
         return playNow(play);
+    // What it says when its answers come, it says as its press.
+    play.number = m_main.m_actingPress ? *m_main.m_actingPress : ++m_main.m_presses;
     m_waiting.append(std::move(play));
     m_main.setMessage(checkingText(cue.name));
     return true;
@@ -56,8 +64,12 @@ bool IndependentScreens::playNow(const WaitingPlay& play)
 
 void IndependentScreens::playAnswered()
 {
-    while (!m_waiting.isEmpty() && m_waiting.first().answers.in(m_main.mediaFiles()))
-        playNow(m_waiting.takeFirst());
+    while (!m_waiting.isEmpty() && m_waiting.first().answers.in(m_main.mediaFiles())) {
+        const WaitingPlay play = m_waiting.takeFirst();
+        const std::optional<quint64> before = m_main.actAs(play.number);
+        playNow(play);
+        m_main.actAs(before);
+    }
 }
 
 // The newest play on its way to each screen takes the pause or resume, after it starts there.

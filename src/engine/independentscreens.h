@@ -58,6 +58,8 @@ class IndependentScreens : public QObject
         CheckAnswers answers;
         // Pressed meanwhile: paused (true) or resumed (false) once the cue is on the screen.
         QHash<ScreenRole, bool> paused;
+        // Its press among the operator's (Engine::m_presses).
+        std::optional<quint64> number;
     };
     bool playNow(const WaitingPlay& play);
     void playAnswered();

@@ -213,6 +213,25 @@ void WaitingEdits::dropGone()
     process();
 }
 
+void WaitingEdits::dropTurns(const QStringList& names, std::optional<quint64> pressedBefore)
+{
+    QStringList said;
+    const qsizetype before = m_edits.size();
+    m_edits.removeIf([&](const std::shared_ptr<Edit>& edit) {
+        const bool dropped = !edit->holdsPlace && edit->state != Edit::State::going && names.contains(edit->name) &&
+                             (!pressedBefore || edit->number < *pressedBefore);
+        if (dropped && !edit->waitingText.isEmpty())
+            said.append(edit->waitingText);
+        return dropped;
+    });
+    if (m_edits.size() == before)
+        return;
+    emit changed();
+    for (const QString& text : std::as_const(said))
+        m_hooks.ended(text);
+    process();
+}
+
 WaitingEdits::Edit* WaitingEdits::find(Id id) const
 {
     for (const std::shared_ptr<Edit>& edit : m_edits)

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <functional>
 #include <memory>
@@ -82,6 +83,8 @@ class WaitingEdits : public QObject
     QString dropAll();
     // The undo steps changed: edits whose place was dropped go.
     void dropGone();
+    // Work so named, waiting its turn (askInTurn) and pressed before `pressedBefore` when given, is dropped.
+    void dropTurns(const QStringList& names, std::optional<quint64> pressedBefore);
 
   signals:
     // An edit began or stopped waiting.

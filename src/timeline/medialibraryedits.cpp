@@ -374,6 +374,8 @@ void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, Addition& answered,
         return placed == ClipPlacementEdits::AddOutcome::added ? show : withAsset;
     };
     const bool inShow = landOrTell(edit, made);
+    // An entry the operator selected since the press stays selected.
+    const bool librarySelectionKept = m_selection.assetID() == answered.selectedAtPress;
     if (added)
         tellAdded(*added, answered);
     // Undone before its answers came, it is made only where a redo finds it; what it told the editor stands all the
@@ -384,7 +386,8 @@ void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, Addition& answered,
     if (edited) {
         m_selection.selectLane(target.lane);
         m_selection.setInsertion(target.time);
-        m_selection.setAssetID(placedEntry);
+        if (librarySelectionKept)
+            m_selection.setAssetID(placedEntry);
     }
     m_placement.finishAdd(*outcome, clip, edited && inShow);
 }

@@ -92,6 +92,9 @@ QStringList PressRig::allowedDifferences()
                        "the selection back; what was pressed in the editor, or run from the selection, meanwhile acted "
                        "on the cue it showed, where with the answers in at once it would have acted on the cue kept: "
                        "the sequence is excused (counted apart)."),
+        QStringLiteral("A run stopped while its start waited for its answers never began: the console's monitors "
+                       "never turned to it and its monitor window never opened, where with the answers in at once it "
+                       "would have begun and been stopped: the sequence is excused (counted apart)."),
         QStringLiteral("An outcome that lands while a later press's words stand on the line may be kept off it: only "
                        "an outcome put on the line and replaced within the same turn counts as never seen."),
         QStringLiteral("Project files (open, save, recover) are read and written on a local folder: both passes wait "

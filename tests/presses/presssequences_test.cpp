@@ -177,6 +177,14 @@ TEST_F(PressSequences, PressesInTheEditorWhileATakeWaitsActOnTheCueTaken)
                 {pressOf("GO"), pressOf("GO"), pressOf("sheetRun"), pressOf("screenStop", "屏幕 1")});
     expectAlike("GO behind a waiting import, then pause: the cue GO puts on air is paused",
                 {pressOf("import", "share/片段.mp4", "local/黄.png"), pressOf("GO"), pressOf("pause")});
+    expectAlike(
+        "a take waits, a screen stopped, then a cue played on it: the cue plays there",
+        {pressOf("GO"), pressOf("GO"), pressOf("screenStop", "屏幕 1"), pressOf("screenPlay", "屏幕 1", "开场")});
+    expectAlike("a run behind a waiting relink, then stop: nothing is on air",
+                {pressOf("relink", "local"), pressOf("sheetRun"), pressOf("stop")});
+    expectAlike(
+        "a run behind a waiting relink, a rename undone after it: the run plays the cue as at its press",
+        {pressOf("relink", "share"), pressOf("rename", "暖场", "改名45"), pressOf("sheetRun"), pressOf("undo")});
     expectAlike("take a cue whose files are on their way while edits wait, then select another: it stays selected",
                 {pressOf("relink", "share"), pressOf("take", "开场"), pressOf("select", "退场")});
     expectAlike("a cue with a missing file taken twice, both refused once the answers come: the selection goes back",
@@ -195,6 +203,12 @@ TEST_F(PressSequences, AFileUndoneBeforeItWasReadTellsTheLibraryAsAtItsPress)
     expectAlike("an import undone, then a file put on a lane: the file tells the library last",
                 {pressOf("import", "share/声音.wav", "local/红.png"), pressOf("undo"),
                  pressOf("addOnLane", "local/音乐.wav", "2/1/", 15)});
+    expectAlike("an import that adds nothing new, a save behind it, then a cue deleted: the file holds the cue",
+                {pressOf("import", "share/绿.png"), pressOf("save"), pressOf("deleteCue", "间场")});
+    expectAlike("a file put on a lane, another entry selected before it was read: that entry stays selected",
+                {pressOf("addOnLane", "share/片段.mp4", "0/1/屏幕 1", 15), pressOf("selectAsset", "黄.png")});
+    expectAlike("a screen's play waits, then a default picture on the share: the picture's outcome is told",
+                {pressOf("screenPlay", "屏幕 1", "开场"), pressOf("defaultPicture", "share/蓝.png")});
     expectAlike("a default picture on the share undone, then \"恢复内置\": the choice can still be redone",
                 {pressOf("defaultPicture", "share/蓝.png"), pressOf("undo"), pressOf("builtInPicture")});
 }

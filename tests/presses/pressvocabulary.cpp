@@ -164,7 +164,15 @@ QList<PressKind> makeVocabulary()
          [](Stage& stage, const Press&) { stage.engine.togglePause(); },
          [](const Press&) { return QStringLiteral("按 暂停/继续"); }});
     add({"stop", 2, [k = KIND](Stage&, std::mt19937&) { return std::optional<Press>(Press{k}); },
-         [](Stage& stage, const Press&) { stage.engine.stop(true); },
+         [](Stage& stage, const Press&) {
+             // A run stopped while its start waited for its answers never began: its monitors never turned to it.
+             const bool runWaits = (stage.engine.holdingMessage().startsWith(QStringLiteral("正在检查素材 · ")) ||
+                                    stage.engine.waitingEdits().waitsFor(QStringLiteral("投放"))) &&
+                                   stage.transportWaits.contains(QStringLiteral("run"));
+             stage.engine.stop(true);
+             if (runWaits)
+                 stage.excused << QStringLiteral("投放的开始在等待答复时被停止，监看未转向它");
+         },
          [](const Press&) { return QStringLiteral("按 停止"); }});
     add({"delay", 2, [k = KIND](Stage& stage, std::mt19937& random) { return withCue(stage, random, k); },
          [](Stage& stage, const Press& press) {
