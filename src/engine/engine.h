@@ -309,6 +309,7 @@ class Engine : public QObject
     QString replaceShow(const Show& show);
     void takeSavedShow(const Show& written, const QUrl& url, const QString& alsoSaid);
     QString outcomeLanded(const QString& lineAtPress) const;
+    void saveInTurn(quint64 turn, const QUrl& url, quint64 pressed, const Show& atPress, const QString& lineAtPress);
     void takeBackOffered(const Show& recovered, bool unsavedWorkParked);
     void setProjectURL(std::optional<QUrl> url);
     void selectFirstCueUnlessPresent();

@@ -29,10 +29,32 @@ void Engine::saveProject(const QUrl& url)
     }
     const WaitingEdits::Id turn = m_waitingEdits->askInTurn(QStringLiteral("保存"));
     m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
-                          [this, turn, url, pressed = m_history->lastStep(), lineAtPress = m_message] {
-                              if (m_waitingEdits->lands(turn))
-                                  m_projectFiles->save(url, m_history->showAfter(pressed), outcomeLanded(lineAtPress));
-                          });
+                          [this, turn, url, pressed = m_history->lastStep(), atPress = m_show,
+                           lineAtPress = m_message] { saveInTurn(turn, url, pressed, atPress, lineAtPress); });
+}
+
+// One file's work at a time: behind a save still writing, it goes on once that has ended, still first in line. The
+// show written is the show as at the press with the edits before it made; where its step was dropped since, the show
+// as it stood at the press.
+void Engine::saveInTurn(quint64 turn, const QUrl& url, quint64 pressed, const Show& atPress, const QString& lineAtPress)
+{
+    if (!m_waitingEdits->lands(turn))
+        return;
+    if (m_projectFiles->busy()) {
+        m_waitingEdits->hold(turn);
+        auto ended = std::make_shared<QMetaObject::Connection>();
+        *ended = connect(m_projectFiles, &ProjectFileWork::changed, this,
+                         [this, ended, turn, url, pressed, atPress, lineAtPress] {
+                             if (m_projectFiles->busy())
+                                 return;
+                             disconnect(*ended);
+                             m_waitingEdits->resume(turn, [this, turn, url, pressed, atPress, lineAtPress] {
+                                 saveInTurn(turn, url, pressed, atPress, lineAtPress);
+                             });
+                         });
+        return;
+    }
+    m_projectFiles->save(url, m_history->showAfter(pressed).value_or(atPress), outcomeLanded(lineAtPress));
 }
 
 // What an edit pressed before this press and landing only now put on the line: with the answers in at once it would

@@ -61,11 +61,11 @@ bool Engine::beginProjection(ProjectionMode mode, const std::optional<Cue>& cue,
     setMessage(holdingMessage());
     m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
                           [this, turn, mode, cue, preflight, begun = std::move(begun),
-                           pauses = m_transportWait->pauses(), pressed = m_history->lastStep()] {
+                           pauses = m_transportWait->pauses(), pressed = m_history->lastStep(), atPress = m_show] {
                               if (!m_waitingEdits->lands(turn))
                                   return;
                               // The show as at the press, with the edits before it made: not what came after.
-                              const Show asAtPress = m_history->showAfter(pressed).value_or(m_show);
+                              const Show asAtPress = m_history->showAfter(pressed).value_or(atPress);
                               std::optional<Cue> present = cue;
                               if (cue) {
                                   const auto then = std::find_if(asAtPress.cues.cbegin(), asAtPress.cues.cend(),

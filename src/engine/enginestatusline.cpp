@@ -8,6 +8,8 @@
 #include "stalledstarts.h"
 #include "transportwait.h"
 
+#include <QTimer>
+
 // An outcome kept off the line while the wait's words stood there takes their place, unless something still waits.
 void Engine::waitEnded(const QString& said)
 {
@@ -15,7 +17,16 @@ void Engine::waitEnded(const QString& said)
         return;
     const QString holding = holdingMessage();
     const std::optional<QString> kept = std::exchange(m_keptOffLine, std::nullopt);
-    setMessage(kept && !holding.startsWith(QStringLiteral("正在")) ? *kept : holding);
+    // Words that no longer hold come off whichever press ends them.
+    const std::optional<quint64> acting = std::exchange(m_actingPress, std::nullopt);
+    setMessage(holding);
+    m_actingPress = acting;
+    // The outcome kept off comes back unless what ended the wait says something of its own in this turn.
+    if (kept && !holding.startsWith(QStringLiteral("正在")))
+        QTimer::singleShot(0, this, [this, holding, outcome = *kept] {
+            if (m_message == holding)
+                setMessage(outcome);
+        });
 }
 
 // In the order a press would have put it there: a press waiting for its answers, a screen's play waiting for them, an

@@ -74,20 +74,20 @@ bool Engine::take(const Cue& cue, bool useDelay, std::optional<RemotePlaybackMod
     selectAtTakePress(cue, useDelay);
     setMessage(holdingMessage());
     // Pauses pressed from now on act on what it puts on air, as with the answers in.
-    m_waitingEdits->await(
-        turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
-        [this, turn, cue, useDelay, remoteMode, pauses = m_transportWait->pauses(), pressed = m_history->lastStep()] {
-            if (!m_waitingEdits->lands(turn))
-                return;
-            // The cue as at the press, with the edits before it made: not what came after.
-            const Show asAtPress = m_history->showAfter(pressed).value_or(m_show);
-            const auto then = std::find_if(asAtPress.cues.cbegin(), asAtPress.cues.cend(),
-                                           [&](const Cue& shown) { return shown.id == cue.id; });
-            takeInTurn(then != asAtPress.cues.cend() ? *then : cue, useDelay, remoteMode, pauses);
-            // A pause that held nothing but this take holds nothing once it was refused.
-            if (!m_transportWait->waiting() && !m_current && !m_countdown->cue())
-                setPaused(false);
-        });
+    m_waitingEdits->await(turn, {}, FileDepth::readable, AwaitedFiles::Freshness::known,
+                          [this, turn, cue, useDelay, remoteMode, pauses = m_transportWait->pauses(),
+                           pressed = m_history->lastStep(), atPress = m_show] {
+                              if (!m_waitingEdits->lands(turn))
+                                  return;
+                              // The cue as at the press, with the edits before it made: not what came after.
+                              const Show asAtPress = m_history->showAfter(pressed).value_or(atPress);
+                              const auto then = std::find_if(asAtPress.cues.cbegin(), asAtPress.cues.cend(),
+                                                             [&](const Cue& shown) { return shown.id == cue.id; });
+                              takeInTurn(then != asAtPress.cues.cend() ? *then : cue, useDelay, remoteMode, pauses);
+                              // A pause that held nothing but this take holds nothing once it was refused.
+                              if (!m_transportWait->waiting() && !m_current && !m_countdown->cue())
+                                  setPaused(false);
+                          });
     return true;
 }
 

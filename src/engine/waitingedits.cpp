@@ -2,6 +2,7 @@
 
 #include "mediafiles.h"
 
+#include <QTimer>
 #include <algorithm>
 
 struct WaitingEdits::Edit
@@ -29,8 +30,11 @@ struct WaitingEdits::Edit
 };
 
 WaitingEdits::WaitingEdits(MediaFiles& files, Hooks hooks, QObject* parent)
-    : QObject(parent), m_files(files), m_hooks(std::move(hooks))
+    : QObject(parent), m_files(files), m_hooks(std::move(hooks)), m_nextTurn(new QTimer(this))
 {
+    m_nextTurn->setSingleShot(true);
+    m_nextTurn->setInterval(0);
+    connect(m_nextTurn, &QTimer::timeout, this, &WaitingEdits::process);
 }
 
 WaitingEdits::~WaitingEdits() = default;
@@ -265,7 +269,7 @@ void WaitingEdits::remove(Id id)
 // first. What it asks is done after it returns, never inside it.
 void WaitingEdits::process()
 {
-    if (m_running)
+    if (m_running || m_nextTurn->isActive())
         return;
     while (!m_edits.isEmpty()) {
         // Kept alive while it goes on: the edit may drop every edit, itself included.
@@ -285,19 +289,9 @@ void WaitingEdits::process()
             if (!first->waitingText.isEmpty())
                 m_hooks.ended(first->waitingText);
         }
-        // What it told stands a turn of the event loop before the next goes on, as it would have between presses.
-        if (!m_edits.isEmpty() && m_edits.first()->state == Edit::State::answers && m_edits.first()->answered) {
-            if (!m_nextTurnAsked) {
-                m_nextTurnAsked = true;
-                QMetaObject::invokeMethod(
-                    this,
-                    [this] {
-                        m_nextTurnAsked = false;
-                        process();
-                    },
-                    Qt::QueuedConnection);
-            }
-            return;
-        }
+        // What it told stands a turn of the event loop before the next goes on, as it would have between presses:
+        // the timer fires after the events posted meanwhile, the redraw of the status line among them.
+        m_nextTurn->start();
+        return;
     }
 }

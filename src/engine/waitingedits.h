@@ -12,6 +12,7 @@
 #include <optional>
 
 class MediaFiles;
+class QTimer;
 
 // Edits of the show that wait for the disk's answers about their files (relink, the default picture, an import, a
 // file put on a lane), kept in the order they were asked, and a save pressed behind them. Each is made in its turn,
@@ -108,6 +109,6 @@ class WaitingEdits : public QObject
     Id m_nextId = 1;
     // An edit is going on: what it asks of this comes first, in its turn.
     bool m_running = false;
-    // The next edit goes on in the next turn of the event loop.
-    bool m_nextTurnAsked = false;
+    // Running while an edit went on this turn of the event loop: the next goes on in the next turn.
+    QTimer* m_nextTurn;
 };

@@ -92,9 +92,13 @@ QStringList PressRig::allowedDifferences()
                        "the selection back; what was pressed in the editor, or run from the selection, meanwhile acted "
                        "on the cue it showed, where with the answers in at once it would have acted on the cue kept: "
                        "the sequence is excused (counted apart)."),
-        QStringLiteral("A run stopped while its start waited for its answers never began: the console's monitors "
-                       "never turned to it and its monitor window never opened, where with the answers in at once it "
-                       "would have begun and been stopped: the sequence is excused (counted apart)."),
+        QStringLiteral("A run stopped (or its show replaced by an open) while its start waited for its answers never "
+                       "began: the console's monitors never turned to it and its monitor window never opened, where "
+                       "with the answers in at once it would have begun and been stopped: the sequence is excused "
+                       "(counted apart)."),
+        QStringLiteral("A screen's play dropped by that screen's \"停止\" or \"返回节目投放\" before its answers came "
+                       "says nothing, and the line says what holds, where with the answers in at once the play's words "
+                       "would still stand: the sequence is excused (counted apart)."),
         QStringLiteral("An outcome that lands while a later press's words stand on the line may be kept off it: only "
                        "an outcome put on the line and replaced within the same turn counts as never seen."),
         QStringLiteral("Project files (open, save, recover) are read and written on a local folder: both passes wait "
@@ -241,6 +245,8 @@ void PressRig::begin(bool held)
     });
     // The status line as a person sees it: what stands at the end of a turn of the event loop.
     QObject::connect(engine.get(), &Engine::messageChanged, engine.get(), [this, queued = std::make_shared<bool>()] {
+        if (qEnvironmentVariableIsSet("LUMO_PRESS_LINES"))
+            std::printf("  line: %s\n", qPrintable(engine->message()));
         m_said.insert(statusKind(engine->message()));
         if (std::exchange(*queued, true))
             return;

@@ -185,6 +185,17 @@ TEST_F(PressSequences, PressesInTheEditorWhileATakeWaitsActOnTheCueTaken)
     expectAlike(
         "a run behind a waiting relink, a rename undone after it: the run plays the cue as at its press",
         {pressOf("relink", "share"), pressOf("rename", "暖场", "改名45"), pressOf("sheetRun"), pressOf("undo")});
+    expectAlike("a run behind a waiting relink, a rename undone and its redo dropped: the run plays the cue as at its "
+                "press",
+                {pressOf("relink", "share"), pressOf("rename", "暖场", "改名45"), pressOf("sheetRun"), pressOf("undo"),
+                 pressOf("addOnLane", "share/绿.png", "0/1/屏幕 1", 15)});
+    expectAlike("\"开始投放\" behind a waiting relink, then another cue selected: the check is of the cue selected at "
+                "the press",
+                {pressOf("addOnLane", "local/音乐.wav", "2/1/", 10), pressOf("relink", "share"), pressOf("headerRun"),
+                 pressOf("select", "时间线")});
+    expectAlike("a run behind a waiting picture, a screen paused behind it: the line says what holds once all is in",
+                {pressOf("addScreen"), pressOf("deleteCue", "时间线"), pressOf("defaultPicture", "share/蓝.png"),
+                 pressOf("sheetRun"), pressOf("screenPause", "屏幕 2")});
     expectAlike("take a cue whose files are on their way while edits wait, then select another: it stays selected",
                 {pressOf("relink", "share"), pressOf("take", "开场"), pressOf("select", "退场")});
     expectAlike("a cue with a missing file taken twice, both refused once the answers come: the selection goes back",
@@ -205,6 +216,8 @@ TEST_F(PressSequences, AFileUndoneBeforeItWasReadTellsTheLibraryAsAtItsPress)
                  pressOf("addOnLane", "local/音乐.wav", "2/1/", 15)});
     expectAlike("an import that adds nothing new, a save behind it, then a cue deleted: the file holds the cue",
                 {pressOf("import", "share/绿.png"), pressOf("save"), pressOf("deleteCue", "间场")});
+    expectAlike("two saves behind a waiting relink, a cue deleted between them: the second writes without it",
+                {pressOf("relink", "local"), pressOf("save"), pressOf("deleteCue", "间场"), pressOf("save")});
     expectAlike("a file put on a lane, another entry selected before it was read: that entry stays selected",
                 {pressOf("addOnLane", "share/片段.mp4", "0/1/屏幕 1", 15), pressOf("selectAsset", "黄.png")});
     expectAlike("a screen's play waits, then a default picture on the share: the picture's outcome is told",

@@ -130,6 +130,34 @@ void noteTransport(Stage& stage, const QString& kind, const std::function<bool()
     stage.transportWaits << kind;
 }
 
+// A run whose start still waits for its answers, started by a press made since the transport last had nothing waiting.
+bool runWaits(Stage& stage)
+{
+    return (stage.engine.holdingMessage().startsWith(QStringLiteral("正在检查素材 · ")) ||
+            stage.engine.waitingEdits().waitsFor(QStringLiteral("投放"))) &&
+           stage.transportWaits.contains(QStringLiteral("run"));
+}
+
+// A run stopped, or replaced with another show, while its start waited for its answers never began: its monitors
+// never turned to it.
+void dropsRun(Stage& stage, const std::function<void()>& press)
+{
+    const bool waited = runWaits(stage);
+    press();
+    if (waited)
+        stage.excused << QStringLiteral("投放的开始在等待答复时被停止，监看未转向它");
+}
+
+// A screen's play dropped by the screen's own "停止" or "返回节目投放" before its answers came says nothing: the line
+// says what holds, where with the answers in the play's words would still stand.
+void dropsPlay(Stage& stage, const std::function<void()>& press)
+{
+    const bool waited = stage.engine.independentScreens().waitingPlay().has_value();
+    press();
+    if (waited)
+        stage.excused << QStringLiteral("屏幕的独立播放在等待答复时被放下，状态栏说此刻的情况");
+}
+
 void editShow(Stage& stage, const std::function<void(Show&)>& change)
 {
     Show show = stage.engine.show();
@@ -164,15 +192,7 @@ QList<PressKind> makeVocabulary()
          [](Stage& stage, const Press&) { stage.engine.togglePause(); },
          [](const Press&) { return QStringLiteral("按 暂停/继续"); }});
     add({"stop", 2, [k = KIND](Stage&, std::mt19937&) { return std::optional<Press>(Press{k}); },
-         [](Stage& stage, const Press&) {
-             // A run stopped while its start waited for its answers never began: its monitors never turned to it.
-             const bool runWaits = (stage.engine.holdingMessage().startsWith(QStringLiteral("正在检查素材 · ")) ||
-                                    stage.engine.waitingEdits().waitsFor(QStringLiteral("投放"))) &&
-                                   stage.transportWaits.contains(QStringLiteral("run"));
-             stage.engine.stop(true);
-             if (runWaits)
-                 stage.excused << QStringLiteral("投放的开始在等待答复时被停止，监看未转向它");
-         },
+         [](Stage& stage, const Press&) { dropsRun(stage, [&] { stage.engine.stop(true); }); },
          [](const Press&) { return QStringLiteral("按 停止"); }});
     add({"delay", 2, [k = KIND](Stage& stage, std::mt19937& random) { return withCue(stage, random, k); },
          [](Stage& stage, const Press& press) {
@@ -237,14 +257,14 @@ QList<PressKind> makeVocabulary()
          [k = KIND](Stage& stage, std::mt19937& random) { return withScreen(stage, random, k, false); },
          [](Stage& stage, const Press& press) {
              if (const std::optional<ScreenRole> role = screenNamed(stage.engine, press.a))
-                 stage.engine.stopScreens({*role});
+                 dropsPlay(stage, [&] { stage.engine.stopScreens({*role}); });
          },
          [](const Press& press) { return QStringLiteral("在%1的卡片上按 停止").arg(press.a); }});
     add({"screenReturn", 2,
          [k = KIND](Stage& stage, std::mt19937& random) { return withScreen(stage, random, k, false); },
          [](Stage& stage, const Press& press) {
              if (const std::optional<ScreenRole> role = screenNamed(stage.engine, press.a))
-                 stage.engine.returnScreensToProjection({*role});
+                 dropsPlay(stage, [&] { stage.engine.returnScreensToProjection({*role}); });
          },
          [](const Press& press) { return QStringLiteral("在%1的卡片上按 返回节目投放").arg(press.a); }});
     add({"screenPause", 1,
@@ -501,20 +521,26 @@ QList<PressKind> makeVocabulary()
          [](const Press&) { return QStringLiteral("按 保存"); }});
     add({"openOther", 1, [k = KIND](Stage&, std::mt19937&) { return std::optional<Press>(Press{k}); },
          [](Stage& stage, const Press&) {
-             stage.engine.openProject(stage.other);
-             stage.awaitFileWork();
+             dropsRun(stage, [&] {
+                 stage.engine.openProject(stage.other);
+                 stage.awaitFileWork();
+             });
          },
          [](const Press&) { return QStringLiteral("打开另一个工程 other.json"); }});
     add({"reopen", 1, [k = KIND](Stage&, std::mt19937&) { return std::optional<Press>(Press{k}); },
          [](Stage& stage, const Press&) {
-             stage.engine.openProject(stage.engine.projectURL().value_or(stage.project));
-             stage.awaitFileWork();
+             dropsRun(stage, [&] {
+                 stage.engine.openProject(stage.engine.projectURL().value_or(stage.project));
+                 stage.awaitFileWork();
+             });
          },
          [](const Press&) { return QStringLiteral("重新打开本工程"); }});
     add({"recover", 1, [k = KIND](Stage&, std::mt19937&) { return std::optional<Press>(Press{k}); },
          [](Stage& stage, const Press&) {
-             stage.engine.recoverUnsavedProject();
-             stage.awaitFileWork();
+             dropsRun(stage, [&] {
+                 stage.engine.recoverUnsavedProject();
+                 stage.awaitFileWork();
+             });
          },
          [](const Press&) { return QStringLiteral("恢复未保存工程"); }});
 

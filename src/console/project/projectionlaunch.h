@@ -24,10 +24,10 @@ class ProjectionLaunch
     void openCheck();
     // "开始投放": starts at once when the check finds nothing, else opens the sheet with the offer to start.
     void requestStart();
-    void startOrCheck();
     // Starts the run; once it has started the monitors show what is on air and the run's monitor window opens if
     // wanted. False when it was refused at once.
     bool startProjection(Engine::Preflight preflight = Engine::Preflight::check);
+    bool startProjection(ProjectionMode mode, const std::optional<Cue>& cue, Engine::Preflight preflight);
 
   private:
     ConsoleState& m_state;
