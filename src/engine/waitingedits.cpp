@@ -191,23 +191,31 @@ QString WaitingEdits::dropAll()
     return text;
 }
 
-void WaitingEdits::dropGone()
+// Drops the edits chosen that are not going on; the words they waited with come off the line. Whether any went.
+bool WaitingEdits::dropWhere(const std::function<bool(const Edit&)>& chosen)
 {
     QStringList said;
     const qsizetype before = m_edits.size();
     m_edits.removeIf([&](const std::shared_ptr<Edit>& edit) {
-        const bool gone = edit->holdsPlace && edit->state != Edit::State::going && !m_hooks.placeHeld(edit->place);
-        if (gone && !edit->waitingText.isEmpty())
+        const bool dropped = edit->state != Edit::State::going && chosen(*edit);
+        if (dropped && !edit->waitingText.isEmpty())
             said.append(edit->waitingText);
-        if (gone && edit->toldWhenGone)
+        if (dropped && edit->holdsPlace && edit->toldWhenGone)
             m_gone.append(edit);
-        return gone;
+        return dropped;
     });
     if (m_edits.size() == before)
-        return;
+        return false;
     emit changed();
     for (const QString& text : std::as_const(said))
         m_hooks.ended(text);
+    return true;
+}
+
+void WaitingEdits::dropGone()
+{
+    if (!dropWhere([this](const Edit& edit) { return edit.holdsPlace && !m_hooks.placeHeld(edit.place); }))
+        return;
     // One whose answers were in already, waiting only for its turn, tells now: after the edit that dropped it.
     for (const std::shared_ptr<Edit>& edit : std::as_const(m_gone))
         if (edit->state == Edit::State::answers && edit->answered)
@@ -219,21 +227,10 @@ void WaitingEdits::dropGone()
 
 void WaitingEdits::dropTurns(const QStringList& names, std::optional<quint64> pressedBefore)
 {
-    QStringList said;
-    const qsizetype before = m_edits.size();
-    m_edits.removeIf([&](const std::shared_ptr<Edit>& edit) {
-        const bool dropped = !edit->holdsPlace && edit->state != Edit::State::going && names.contains(edit->name) &&
-                             (!pressedBefore || edit->number < *pressedBefore);
-        if (dropped && !edit->waitingText.isEmpty())
-            said.append(edit->waitingText);
-        return dropped;
-    });
-    if (m_edits.size() == before)
-        return;
-    emit changed();
-    for (const QString& text : std::as_const(said))
-        m_hooks.ended(text);
-    process();
+    if (dropWhere([&](const Edit& edit) {
+            return !edit.holdsPlace && names.contains(edit.name) && (!pressedBefore || edit.number < *pressedBefore);
+        }))
+        process();
 }
 
 WaitingEdits::Edit* WaitingEdits::find(Id id) const

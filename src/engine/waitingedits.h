@@ -97,6 +97,7 @@ class WaitingEdits : public QObject
     Edit* find(Id id) const;
     // Waiting, or gone and still to tell.
     Edit* findAny(Id id) const;
+    bool dropWhere(const std::function<bool(const Edit&)>& chosen);
     void tellGone(Id id);
     void process();
     void remove(Id id);
