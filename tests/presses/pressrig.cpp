@@ -484,6 +484,10 @@ PressRig::Verdict PressRig::compare(const Ending& atOnce, const Ending& held)
         std::any_of(held.missed.cbegin(), held.missed.cend(), [&](int step) { return !atOnce.missed.contains(step); });
     if (!held.excused.isEmpty() || madeLate) {
         verdict.excused = true;
+        verdict.reasons = QStringList(held.excused);
+        if (madeLate)
+            verdict.reasons << QStringLiteral("按到了尚未做成的片段、轨道或素材");
+        verdict.reasons.removeDuplicates();
         return verdict;
     }
     for (qsizetype i = 0; i < std::max(atOnce.lines.size(), held.lines.size()); ++i) {

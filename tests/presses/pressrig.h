@@ -34,6 +34,8 @@ class PressRig : public EngineTest
     {
         QStringList differences;
         bool excused = false;
+        // Why, when excused: each reason once.
+        QStringList reasons;
     };
 
     // Draws a sequence of `count` presses, each among what exists at its moment, pressing it with every answer in;

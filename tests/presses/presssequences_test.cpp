@@ -18,6 +18,7 @@ class PressSequences : public PressRig, public ::testing::WithParamInterface<int
     {
         int sequences = 0;
         int excused = 0;
+        QMap<QString, int> reasons;
         QStringList failures;
     };
     // Presses each seed's sequence both ways; a sequence that ends apart is shrunk (the first `shrunk` of them) and
@@ -31,6 +32,8 @@ class PressSequences : public PressRig, public ::testing::WithParamInterface<int
             const Verdict verdict = judge(presses, atOnce);
             ++tally.sequences;
             tally.excused += verdict.excused;
+            for (const QString& reason : verdict.reasons)
+                ++tally.reasons[reason];
             if (verdict.differences.isEmpty())
                 continue;
             QString text = QStringLiteral("seed %1, %2 presses:\n").arg(seed).arg(presses.size());
@@ -241,6 +244,8 @@ TEST_F(PressSequences, DISABLED_ManySeeds)
     const Tally tally = pressSeeds(first, count, 10);
     std::printf("%d sequences from seed %u: %d ended apart, %d excused by design\n", tally.sequences, first,
                 int(tally.failures.size()), tally.excused);
+    for (auto reason = tally.reasons.cbegin(); reason != tally.reasons.cend(); ++reason)
+        std::printf("  excused %4d × %s\n", reason.value(), qPrintable(reason.key()));
     // The first lines that differ, by kind, over all failures.
     QMap<QString, int> kinds;
     static const QRegularExpression label(QStringLiteral("^    - ([^:（“]*)"));
