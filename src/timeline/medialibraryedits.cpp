@@ -223,7 +223,7 @@ static Show withEntries(const Show& from, const QList<MediaAsset>& entries)
 
 // The note and the library's selection say what the import did, unless the operator has moved on since: a note
 // said meanwhile, or another entry selected, stays as it would had the files answered at once.
-void MediaLibraryEdits::tellAdded(const Added& added, const Addition& asked)
+void MediaLibraryEdits::tellAdded(const Added& added, const Addition& asked, bool withNote)
 {
     const quint64 at = m_cue.engine()->momentNow();
     // An import or a file pressed later has told already: this one would have told before it.
@@ -237,7 +237,8 @@ void MediaLibraryEdits::tellAdded(const Added& added, const Addition& asked)
         m_landedAt = at;
     }
     // The note may stand in the panel while the line, kept by a later press, still says the files are being read.
-    if (m_view.note().isEmpty() || m_view.note() == m_readingNote || m_cue.engine()->message() == m_readingNote)
+    if (withNote &&
+        (m_view.note().isEmpty() || m_view.note() == m_readingNote || m_cue.engine()->message() == m_readingNote))
         m_view.setNote(added.note);
 }
 
@@ -376,8 +377,11 @@ void MediaLibraryEdits::insertAnsweredFile(const QUrl& file, Addition& answered,
     const bool inShow = landOrTell(edit, made);
     // An entry the operator selected since the press stays selected.
     const bool librarySelectionKept = m_selection.assetID() == answered.selectedAtPress;
+    // A clip refused where it was put says so in place of the library's count.
+    const bool clipRefused = outcome && (*outcome == ClipPlacementEdits::AddOutcome::overlaps ||
+                                         *outcome == ClipPlacementEdits::AddOutcome::outOfRange);
     if (added)
-        tellAdded(*added, answered);
+        tellAdded(*added, answered, !clipRefused);
     // Undone before its answers came, it is made only where a redo finds it; what it told the editor stands all the
     // same, as it would had it landed at its press and been undone then.
     if (!outcome || m_cue.engine()->momentNow() < m_toldAt)

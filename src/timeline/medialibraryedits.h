@@ -77,7 +77,7 @@ class MediaLibraryEdits
         QString note;
     };
     Added withAddedAssets(const Show& show, Addition& addition);
-    void tellAdded(const Added& added, const Addition& asked);
+    void tellAdded(const Added& added, const Addition& asked, bool withNote = true);
     using Landing = std::function<void(Addition&, quint64 edit)>;
     // Runs `then` with what each file came to, in order, once the disk has answered afresh for every file of the
     // import or its folder has stalled, in its turn among the engine's waiting edits; only when the import lands on

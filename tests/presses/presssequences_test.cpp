@@ -162,6 +162,8 @@ TEST_F(PressSequences, TheStatusLineSaysWhatHoldsNow)
                 {pressOf("stall"), pressOf("screenPlay", "屏幕 1", "退场")});
     expectAlike("save while a relink waits: the relink's outcome is told beside the save's",
                 {pressOf("relink", "share"), pressOf("save")});
+    expectAlike("a file put on a lane over a clip there: the refusal is told, not the library's count before it",
+                {pressOf("select", "时间线"), pressOf("addOnLane", "share/片段.mp4", "0/2/屏幕 1", 0)});
 }
 
 TEST_F(PressSequences, PressesInTheEditorWhileATakeWaitsActOnTheCueTaken)
