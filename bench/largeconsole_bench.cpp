@@ -16,6 +16,7 @@
 #include "engine.h"
 #include "heartbeat.h"
 #include "largeshow.h"
+#include "linkedfiles.h"
 #include "lumoriaapp.h"
 #include "lumostyle.h"
 #include "mediafiles.h"
@@ -43,34 +44,6 @@ namespace {
 using StepTiming::capMs;
 using StepTiming::measure;
 using StepTiming::Step;
-
-// `count` files, each a link to one small picture, or to one short sound for every fiftieth.
-QList<QUrl> makeFiles(const QString& folder, const QString& stem, int count)
-{
-    QDir().mkpath(folder);
-    const QString picture = folder + QStringLiteral("/model.png");
-    QImage image(16, 9, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    image.save(picture);
-    const QString sound = folder + QStringLiteral("/model.wav");
-    QFile::copy(MediaFixtures::wav(), sound);
-    QList<QUrl> files;
-    files.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        const bool audible = i % 50 == 20;
-        const QString path = folder + QStringLiteral("/%1-%2.%3")
-                                          .arg(stem)
-                                          .arg(i, 5, 10, QChar('0'))
-                                          .arg(audible ? QStringLiteral("wav") : QStringLiteral("png"));
-        const QString model = audible ? sound : picture;
-        if (::link(qPrintable(model), qPrintable(path)) != 0)
-            QFile::copy(model, path);
-        files.append(QUrl::fromLocalFile(path));
-    }
-    QFile::remove(picture);
-    QFile::remove(sound);
-    return files;
-}
 
 } // namespace
 
@@ -109,8 +82,10 @@ int main(int argc, char** argv)
                 "main CPU", "outcome");
     for (const int count : std::as_const(sizes)) {
         QTemporaryDir root;
-        const QList<QUrl> files = makeFiles(root.filePath(QStringLiteral("library")), QStringLiteral("clip"), count);
-        const QList<QUrl> more = makeFiles(root.filePath(QStringLiteral("more")), QStringLiteral("new"), count / 2);
+        const QList<QUrl> files =
+            makeLinkedFiles(root.filePath(QStringLiteral("library")), QStringLiteral("clip"), count, 50);
+        const QList<QUrl> more =
+            makeLinkedFiles(root.filePath(QStringLiteral("more")), QStringLiteral("new"), count / 2, 50);
         const QString projectPath = root.filePath(QStringLiteral("show.json"));
         writeShowFile(libraryShow(files), projectPath, JsonFormat::pretty);
         // One file in ten gone, so that the sheet lists thousands of findings.

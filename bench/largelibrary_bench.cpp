@@ -11,6 +11,7 @@
 #include "engine.h"
 #include "heartbeat.h"
 #include "largeshow.h"
+#include "linkedfiles.h"
 #include "lumostyle.h"
 #include "mediafiles.h"
 #include "medialibrarypanel.h"
@@ -34,32 +35,11 @@ using StepTiming::capMs;
 using StepTiming::measure;
 using StepTiming::Step;
 
-// `count` files made from one small picture, named by number.
-QList<QUrl> makeFiles(const QString& folder, const QString& stem, int count)
-{
-    QDir().mkpath(folder);
-    const QString model = folder + QStringLiteral("/model.png");
-    QImage picture(16, 9, QImage::Format_RGB32);
-    picture.fill(Qt::darkCyan);
-    picture.save(model);
-    QList<QUrl> files;
-    files.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        const QString path = folder + QStringLiteral("/%1-%2.png").arg(stem).arg(i, 5, 10, QChar('0'));
-        // A link to one picture each: as many files, made in a moment.
-        if (::link(qPrintable(model), qPrintable(path)) != 0)
-            QFile::copy(model, path);
-        files.append(QUrl::fromLocalFile(path));
-    }
-    QFile::remove(model);
-    return files;
-}
-
 QList<Step> runSize(int count, const QString& root)
 {
     const QString library = root + QStringLiteral("/library");
-    const QList<QUrl> files = makeFiles(library, QStringLiteral("clip"), count);
-    const QList<QUrl> more = makeFiles(root + QStringLiteral("/more"), QStringLiteral("new"), count);
+    const QList<QUrl> files = makeLinkedFiles(library, QStringLiteral("clip"), count);
+    const QList<QUrl> more = makeLinkedFiles(root + QStringLiteral("/more"), QStringLiteral("new"), count);
     const QString projectPath = root + QStringLiteral("/show.json");
     writeShowFile(libraryShow(files), projectPath, JsonFormat::pretty);
 
